@@ -1,0 +1,22 @@
+# Settings every target of the project shares: language level, warnings,
+# Qt's strict string handling and, on request, the sanitizers.
+add_library(vellamor_common INTERFACE)
+target_compile_features(vellamor_common INTERFACE cxx_std_20)
+set(CMAKE_CXX_EXTENSIONS OFF)
+set(CMAKE_AUTOMOC ON)
+
+target_compile_options(vellamor_common INTERFACE -Wall -Wextra -Wpedantic -fcoroutines)
+target_compile_definitions(vellamor_common INTERFACE
+  QT_NO_CAST_FROM_ASCII
+  QT_NO_CAST_TO_ASCII
+  QT_NO_CAST_FROM_BYTEARRAY
+  QT_NO_URL_CAST_FROM_STRING
+  QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+  QT_USE_QSTRINGBUILDER
+  QT_NO_FOREACH)
+
+if(VELLAMOR_SANITIZE)
+  set(_vellamor_sanitizers -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_compile_options(vellamor_common INTERFACE ${_vellamor_sanitizers})
+  target_link_options(vellamor_common INTERFACE ${_vellamor_sanitizers})
+endif()
