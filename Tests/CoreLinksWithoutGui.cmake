@@ -1,0 +1,11 @@
+# Fails when a core binary links Qt Gui or Widgets.
+execute_process(COMMAND readelf -d "${BINARY}" OUTPUT_VARIABLE dynamic RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "readelf failed on ${BINARY}")
+endif()
+if(dynamic MATCHES "libQt6(Gui|Widgets)")
+  message(FATAL_ERROR "${BINARY} links Qt Gui or Widgets: ${CMAKE_MATCH_0}")
+endif()
+if(NOT dynamic MATCHES "libQt6Core")
+  message(FATAL_ERROR "${BINARY} does not look like a core binary")
+endif()
