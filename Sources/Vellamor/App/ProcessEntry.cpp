@@ -1,5 +1,7 @@
 #include "App/ProcessEntry.h"
 
+#include "Logging/VellamorLog.h"
+#include "Settings/AppConfig.h"
 #include "VellamorCore.h"
 
 #include <QApplication>
@@ -19,10 +21,17 @@ int runProcess(int argc, char** argv)
         }
     }
 
+    // Nothing else may start before the endpoints are known to be safe.
+    const AppConfig config = AppConfig::loadFromProcessEnvironment();
+    config.assertSchemesValidForCurrentBuild();
+    const VellamorLog bootLog(QStringLiteral("com.vellamor.app"), QStringLiteral("boot"));
+    bootLog.info(QStringLiteral("backend endpoints loaded"));
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vellamor"));
     QApplication::setOrganizationDomain(QStringLiteral("vellamor.com"));
     QApplication::setQuitOnLastWindowClosed(false);
+    bootLog.info(QStringLiteral("Vellamor launched core=") + VellamorCore::version());
     return QApplication::exec();
 }
 

@@ -1,0 +1,121 @@
+#include "QtPrinters.h"
+
+#include "Settings/Preferences.h"
+#include "Support/Json/JsonError.h"
+
+#include <QJsonDocument>
+
+#include <gmock/gmock.h>
+
+using namespace vellamor;
+
+namespace {
+
+std::optional<Preferences> decode(const char* json)
+{
+    try {
+        return Preferences::fromJsonData(QByteArray(json));
+    } catch (const JsonError&) {
+        return std::nullopt;
+    }
+}
+
+Preferences with(const std::function<void(Preferences&)>& change)
+{
+    Preferences p = Preferences::defaultPreferences();
+    change(p);
+    return p;
+}
+
+} // namespace
+
+TEST(Preferences, Defaults)
+{
+    const Preferences& d = Preferences::defaultPreferences();
+    EXPECT_EQ(d.backendURL, AppConfig::defaultConfig().apiBaseURL.toString(QUrl::FullyEncoded));
+    EXPECT_EQ(d, Preferences());
+    EXPECT_FALSE(d.customHotkey);
+    EXPECT_FALSE(d.selectedMicrophoneUID);
+    EXPECT_FALSE(d.selectedLLMProviderName);
+}
+
+TEST(Preferences, DecodingTable)
+{
+    struct Case {
+        const char* json;
+        std::optional<Preferences> expected; // none: decoding fails
+    };
+    const Case cases[] = {
+        { "{}", Preferences() },
+        { R"({"language":"en"})", with([](Preferences& p) { p.language = QStringLiteral("en"); }) },
+        { R"({"language":null})", Preferences() },
+        { R"({"customHotkey":null})", Preferences() },
+        { R"({"customHotkey":"ctrl+alt+space","selectedMicrophoneUID":"mic-1","selectedLLMProviderName":"qwen"})",
+            with([](Preferences& p) {
+                p.customHotkey = QStringLiteral("ctrl+alt+space");
+                p.selectedMicrophoneUID = QStringLiteral("mic-1");
+                p.selectedLLMProviderName = QStringLiteral("qwen");
+            }) },
+        { R"({"unknown":[1,2],"scene":"email","enable_llm_polish":false})",
+            with([](Preferences& p) { p.scene = QStringLiteral("email"); }) },
+        { R"({"enableLLMPolish":false,"sceneAutoDetect":false,"insertRawOnly":true,"hotkeyMode":"toggle",
+             "style":"formal","backendURL":"http://localhost:8787"})",
+            with([](Preferences& p) {
+                p.enableLLMPolish = false;
+                p.sceneAutoDetect = false;
+                p.insertRawOnly = true;
+                p.hotkeyMode = QStringLiteral("toggle");
+                p.style = QStringLiteral("formal");
+                p.backendURL = QStringLiteral("http://localhost:8787");
+            }) },
+        { R"({"enableLLMPolish":"yes","language":"en"})", std::nullopt },
+        { R"({"insertRawOnly":1})", std::nullopt },
+        { R"({"customHotkey":5})", std::nullopt },
+        { R"({"language":{"code":"en"}})", std::nullopt },
+        { R"({"selectedMicrophoneUID":false})", std::nullopt },
+        { "[]", std::nullopt },
+        { R"("text")", std::nullopt },
+        { "", std::nullopt },
+        { "{", std::nullopt },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.json);
+        EXPECT_EQ(decode(c.json), c.expected);
+    }
+}
+
+TEST(Preferences, EncodingOmitsAbsentOptionals)
+{
+    const QJsonObject plain = Preferences().toJson();
+    EXPECT_EQ(plain.size(), 8);
+    for (const char* key : { "customHotkey", "selectedMicrophoneUID", "selectedLLMProviderName" })
+        EXPECT_FALSE(plain.contains(QString::fromUtf8(key))) << key;
+    EXPECT_FALSE(Preferences().toJsonData().contains("null"));
+
+    const Preferences some = with([](Preferences& p) { p.selectedMicrophoneUID = QStringLiteral("mic-2"); });
+    const QJsonObject object = some.toJson();
+    EXPECT_EQ(object.size(), 9);
+    EXPECT_EQ(object.value(QStringLiteral("selectedMicrophoneUID")).toString(), QStringLiteral("mic-2"));
+    EXPECT_EQ(object.value(QStringLiteral("enableLLMPolish")), QJsonValue(true));
+    EXPECT_EQ(object.value(QStringLiteral("backendURL")), QJsonValue(QStringLiteral("https://api.vellamor.com")));
+}
+
+TEST(Preferences, RoundTripKeepsEveryField)
+{
+    const Preferences full = with([](Preferences& p) {
+        p.backendURL = QStringLiteral("https://x.example.com");
+        p.language = QStringLiteral("zh");
+        p.scene = QStringLiteral("chat");
+        p.style = QStringLiteral("concise");
+        p.enableLLMPolish = false;
+        p.hotkeyMode = QStringLiteral("toggle");
+        p.sceneAutoDetect = false;
+        p.insertRawOnly = true;
+        p.customHotkey = QStringLiteral("⌃⌥\"Space\"");
+        p.selectedMicrophoneUID = QString();
+        p.selectedLLMProviderName = QStringLiteral("模型");
+    });
+    EXPECT_EQ(Preferences::fromJsonData(full.toJsonData()), full);
+    // An empty string is a value, not an absence.
+    EXPECT_TRUE(Preferences::fromJsonData(full.toJsonData()).selectedMicrophoneUID.has_value());
+}
