@@ -1,0 +1,219 @@
+#include "DevServer.h"
+
+#include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
+#include <exception>
+
+namespace vellamor::devbackend {
+
+const QString DevServer::testScriptPath = QStringLiteral("/test/script");
+const QString DevServer::testResetPath = QStringLiteral("/test/reset");
+
+namespace {
+
+AnswerPlan envelope(int httpStatus, qint64 code, const QString& msg, const std::optional<QJsonValue>& data = {})
+{
+    QJsonObject object{{QStringLiteral("code"), code}, {QStringLiteral("msg"), msg}};
+    if (data)
+        object.insert(QStringLiteral("data"), *data);
+    return AnswerPlan{DevHttpResponse::json(httpStatus, object), {}, false, {}};
+}
+
+std::optional<QJsonObject> parseObject(const QByteArray& body)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    return document.object();
+}
+
+} // namespace
+
+DevServer::DevServer(QObject* parent) : QObject(parent)
+{
+    connect(&server_, &QTcpServer::newConnection, this, &DevServer::acceptConnections);
+}
+
+DevServer::~DevServer()
+{
+    // Connections call back into this server when their sockets close, so
+    // they go before the sockets and the rest of this object do.
+    server_.close();
+    const auto connections = findChildren<DevHttpConnection*>(Qt::FindDirectChildrenOnly);
+    for (DevHttpConnection* connection : connections)
+        delete connection;
+}
+
+bool DevServer::listen(quint16 port)
+{
+    return server_.listen(QHostAddress::LocalHost, port);
+}
+
+QUrl DevServer::baseURL(const QString& host) const
+{
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(host);
+    url.setPort(port());
+    url.setPath(QStringLiteral("/"));
+    return url;
+}
+
+void DevServer::registerAction(const QString& action, ActionHandler handler)
+{
+    actions_.insert(action, std::move(handler));
+}
+
+void DevServer::registerUpgrade(const QString& path, UpgradeHandler handler)
+{
+    upgrades_.insert(path, std::move(handler));
+}
+
+void DevServer::script(ScriptedAnswer answer)
+{
+    scripts_.push_back(std::move(answer));
+}
+
+bool DevServer::isApiPath(const QString& path)
+{
+    return path == u"/v1/api.json" || path.endsWith(u"/v1/api.json");
+}
+
+std::optional<QString> DevServer::apiAction(const DevHttpRequest& request)
+{
+    if (request.method != u"POST" || !isApiPath(request.path))
+        return std::nullopt;
+    const auto object = parseObject(request.body);
+    if (!object)
+        return std::nullopt;
+    const QJsonValue action = object->value(QStringLiteral("action"));
+    if (!action.isString())
+        return std::nullopt;
+    return action.toString();
+}
+
+void DevServer::acceptConnections()
+{
+    while (QTcpSocket* socket = server_.nextPendingConnection()) {
+        DevHttpConnection::Callbacks callbacks;
+        callbacks.answer = [this](const DevHttpRequest& request) { return answer(request); };
+        callbacks.wantsUpgrade = [this](const DevHttpRequest& request) { return upgrades_.contains(request.path); };
+        callbacks.takeUpgrade = [this](QTcpSocket* upgraded, const DevHttpRequest& request) {
+            requests_.append(request);
+            Q_EMIT requestReceived(request.method, request.path);
+            upgrades_.value(request.path)(upgraded, request);
+        };
+        callbacks.abandoned = [this](const DevHttpRequest& request) {
+            ++abandonedCount_;
+            Q_EMIT requestAbandoned(request.path);
+        };
+        new DevHttpConnection(socket, std::move(callbacks), this);
+    }
+}
+
+std::optional<ScriptedAnswer> DevServer::takeScript(const DevHttpRequest& request)
+{
+    const std::optional<QString> action = apiAction(request);
+    for (auto it = scripts_.begin(); it != scripts_.end(); ++it) {
+        if (!it->matches(request.path, action))
+            continue;
+        ScriptedAnswer taken = *it;
+        if (it->times != ScriptedAnswer::unlimited && --it->times <= 0)
+            scripts_.erase(it);
+        return taken;
+    }
+    return std::nullopt;
+}
+
+AnswerPlan DevServer::answer(const DevHttpRequest& request)
+{
+    if (request.path == testScriptPath || request.path == testResetPath)
+        return answerControl(request);
+
+    requests_.append(request);
+    Q_EMIT requestReceived(request.method, request.path);
+
+    if (auto script = takeScript(request)) {
+        AnswerPlan plan;
+        plan.delay = script->delay;
+        plan.drop = script->drop;
+        plan.trickle = script->trickle;
+        plan.response.status = script->effectiveStatus();
+        for (const auto& [name, value] : script->headers)
+            plan.response.setHeader(name, value);
+        if (!script->redirectTo.isEmpty())
+            plan.response.setHeader("Location", script->redirectTo.toUtf8());
+        plan.response.body = script->body;
+        return plan;
+    }
+
+    if (isApiPath(request.path))
+        return answerApi(request);
+    return AnswerPlan{DevHttpResponse::text(404, "not found\n"), {}, false, {}};
+}
+
+AnswerPlan DevServer::answerApi(const DevHttpRequest& request)
+{
+    if (request.method != u"POST") {
+        AnswerPlan plan{DevHttpResponse::text(405, "use POST\n"), {}, false, {}};
+        plan.response.setHeader("Allow", "POST");
+        return plan;
+    }
+    const auto object = parseObject(request.body);
+    if (!object || !object->value(QStringLiteral("action")).isString())
+        return envelope(400, 40001, QStringLiteral("bad request"));
+
+    const QString action = object->value(QStringLiteral("action")).toString();
+    const auto handler = actions_.constFind(action);
+    if (handler == actions_.constEnd())
+        return envelope(200, 40401, QStringLiteral("unknown action: ") + action);
+
+    try {
+        const ApiReply reply = (*handler)(ApiCall{action, object->value(QStringLiteral("data")), request});
+        return envelope(reply.httpStatus, reply.code, reply.msg, reply.data);
+    } catch (const std::exception& error) {
+        return envelope(500, 50000, QStringLiteral("internal error: ") + QString::fromUtf8(error.what()));
+    }
+}
+
+AnswerPlan DevServer::answerControl(const DevHttpRequest& request)
+{
+    if (request.method != u"POST")
+        return envelope(405, 40001, QStringLiteral("use POST"));
+    if (request.path == testResetPath) {
+        scripts_.clear();
+        requests_.clear();
+        abandonedCount_ = 0;
+        return envelope(200, 0, QStringLiteral("ok"));
+    }
+
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(request.body, &parseError);
+    QJsonArray list;
+    if (document.isObject())
+        list.append(document.object());
+    else if (document.isArray())
+        list = document.array();
+    else
+        return envelope(400, 40001, QStringLiteral("script must be an object or an array"));
+
+    std::vector<ScriptedAnswer> parsed;
+    for (const QJsonValue& entry : list) {
+        QString error;
+        auto script = entry.isObject() ? ScriptedAnswer::fromJson(entry.toObject(), &error) : std::nullopt;
+        if (!script)
+            return envelope(400, 40001, error.isEmpty() ? QStringLiteral("script must be an object") : error);
+        parsed.push_back(std::move(*script));
+    }
+    for (auto& script : parsed)
+        scripts_.push_back(std::move(script));
+    return envelope(200, 0, QStringLiteral("ok"));
+}
+
+
+} // namespace vellamor::devbackend

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "ApiAction.h"
+#include "DevHttpConnection.h"
+#include "DevHttpRequest.h"
+#include "ScriptedAnswer.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTcpServer>
+#include <QUrl>
+
+#include <deque>
+#include <functional>
+
+namespace vellamor::devbackend {
+
+// The local development backend's HTTP side, on 127.0.0.1 only. Usable in a
+// test process (listen on port 0, read port()) or from the executable.
+//
+// Routes:
+// - POST …/v1/api.json (any path ending so, so base URLs with a path work):
+//   the remote-procedure envelope {"action", "data"} answered with
+//   {"code", "msg", "data"} by the handler registered for the action.
+//   Not an object with a string "action": HTTP 400, code 40001. Unknown
+//   action: code 40401. A handler that throws: HTTP 500, code 50000.
+// - POST /test/script: one ScriptedAnswer in its JSON form, or an array of
+//   them, appended to the script queue. POST /test/reset: clears scripts
+//   and the request record.
+// - Upgrade requests (the ASR WebSocket) for a path registered with
+//   registerUpgrade: the socket is handed over with its handshake unread.
+// Scripts are consulted before the normal routes (except /test/…).
+class DevServer final : public QObject {
+    Q_OBJECT
+public:
+    using UpgradeHandler = std::function<void(QTcpSocket* socket, const DevHttpRequest& head)>;
+
+    explicit DevServer(QObject* parent = nullptr);
+    ~DevServer() override;
+
+    bool listen(quint16 port = 0);
+    bool isListening() const { return server_.isListening(); }
+    quint16 port() const { return server_.serverPort(); }
+    QString errorString() const { return server_.errorString(); }
+    // "http://<host>:<port>/", e.g. with "localhost" for a second origin.
+    QUrl baseURL(const QString& host = QStringLiteral("127.0.0.1")) const;
+
+    // One handler per action; registering a name again replaces its handler.
+    void registerAction(const QString& action, ActionHandler handler);
+    bool hasAction(const QString& action) const { return actions_.contains(action); }
+
+    void registerUpgrade(const QString& path, UpgradeHandler handler);
+
+    void script(ScriptedAnswer answer);
+    void clearScripts() { scripts_.clear(); }
+    qsizetype pendingScripts() const { return static_cast<qsizetype>(scripts_.size()); }
+
+    // Every request received except /test/… control requests, in order.
+    const QList<DevHttpRequest>& requests() const { return requests_; }
+    void clearRequests() { requests_.clear(); }
+    // Requests whose client went away before their answer was written.
+    int abandonedCount() const { return abandonedCount_; }
+
+    static const QString testScriptPath;
+    static const QString testResetPath;
+
+    // The remote-procedure action of a request, when it is a POST to the
+    // endpoint with an object body holding a string "action".
+    static std::optional<QString> apiAction(const DevHttpRequest& request);
+    static bool isApiPath(const QString& path);
+
+Q_SIGNALS:
+    void requestReceived(const QString& method, const QString& path);
+    void requestAbandoned(const QString& path);
+
+private:
+    void acceptConnections();
+    AnswerPlan answer(const DevHttpRequest& request);
+    AnswerPlan answerApi(const DevHttpRequest& request);
+    AnswerPlan answerControl(const DevHttpRequest& request);
+    std::optional<ScriptedAnswer> takeScript(const DevHttpRequest& request);
+
+    QTcpServer server_;
+    QHash<QString, ActionHandler> actions_;
+    QHash<QString, UpgradeHandler> upgrades_;
+    std::deque<ScriptedAnswer> scripts_;
+    QList<DevHttpRequest> requests_;
+    int abandonedCount_ = 0;
+};
+
+} // namespace vellamor::devbackend

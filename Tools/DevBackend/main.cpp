@@ -1,0 +1,50 @@
+#include "DefaultActions.h"
+#include "DevServer.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+using namespace vellamor::devbackend;
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vellamor-devserver"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Local development backend for Vellamor (127.0.0.1 only)."));
+    parser.addHelpOption();
+    const QCommandLineOption portOption(QStringLiteral("port"),
+                                        QStringLiteral("Port to listen on; 0 picks a free one."),
+                                        QStringLiteral("port"), QStringLiteral("0"));
+    const QCommandLineOption verboseOption(QStringLiteral("verbose"),
+                                           QStringLiteral("Print each request on standard error."));
+    parser.addOption(portOption);
+    parser.addOption(verboseOption);
+    parser.process(app);
+
+    bool ok = false;
+    const uint port = parser.value(portOption).toUInt(&ok);
+    if (!ok || port > 65535) {
+        std::fprintf(stderr, "invalid --port: %s\n", qPrintable(parser.value(portOption)));
+        return 2;
+    }
+
+    DevServer server;
+    installDefaultActions(server);
+    if (parser.isSet(verboseOption)) {
+        QObject::connect(&server, &DevServer::requestReceived, [](const QString& method, const QString& path) {
+            std::fprintf(stderr, "%s %s\n", qPrintable(method), qPrintable(path));
+        });
+    }
+    if (!server.listen(static_cast<quint16>(port))) {
+        std::fprintf(stderr, "cannot listen on 127.0.0.1:%u: %s\n", port, qPrintable(server.errorString()));
+        return 1;
+    }
+    // Scripts and tests read this line to learn the port.
+    std::printf("listening on 127.0.0.1:%u\n", static_cast<unsigned>(server.port()));
+    std::fflush(stdout);
+    return app.exec();
+}
