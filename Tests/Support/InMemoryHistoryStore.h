@@ -1,0 +1,29 @@
+#pragma once
+
+#include "CallLog.h"
+#include "History/LocalHistoryStore.h"
+
+#include <chrono>
+#include <memory>
+#include <vector>
+
+namespace vellamor::test {
+
+// A history store that keeps every appended record in append order and
+// returns it unchanged. Records "history.append".
+class InMemoryHistoryStore final : public LocalHistoryStore {
+public:
+    void setAppendDelay(std::chrono::milliseconds delay) { delay_ = delay; }
+    void setCallLog(std::shared_ptr<CallLog> log) { callLog_ = std::move(log); }
+
+    const std::vector<HistoryRecord>& records() const { return records_; }
+
+    QCoro::Task<HistoryRecord> append(HistoryRecord record) override;
+
+private:
+    std::chrono::milliseconds delay_{0};
+    std::shared_ptr<CallLog> callLog_;
+    std::vector<HistoryRecord> records_;
+};
+
+} // namespace vellamor::test

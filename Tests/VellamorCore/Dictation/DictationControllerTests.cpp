@@ -1,0 +1,612 @@
+#include "ControllerTestFixture.h"
+#include "Dictation/MockASRProvider.h"
+#include "Models/VellamorTransportError.h"
+
+#include <QSet>
+
+using namespace std::chrono_literals;
+using namespace vellamor;
+using namespace vellamor::test;
+
+namespace {
+
+using States = QList<DictationState>;
+using Data = QMap<QString, QString>;
+
+const DictationState kIdle = DictationState::idle();
+const DictationState kRecording = DictationState::recording();
+const DictationState kTranscribing = DictationState::transcribing();
+const DictationState kPolishing = DictationState::polishing();
+const DictationState kInserting = DictationState::inserting();
+const DictationState kDone = DictationState::done();
+const DictationState kCancelled = DictationState::cancelled();
+
+QString q(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+class DictationControllerTest : public ControllerTestFixture {};
+
+} // namespace
+
+// --- the normal road -------------------------------------------------------
+
+TEST_F(DictationControllerTest, FullRoadWithPolishing)
+{
+    asr->setOpeningEvents({ASRStreamEvent::ready()});
+    asr->setStopResponse({ASRStreamEvent::final(q("今天天气不错")), ASRStreamEvent::polish(q("今天天气不错。")),
+                          ASRStreamEvent::done()});
+    controller->setSourceApp(q("org.mozilla.Thunderbird"));
+
+    start();
+    ASSERT_TRUE(waitUntil([&] { return asr->streamCount() == 1; }));
+    EXPECT_EQ(asr->lastConfig(), config());
+    // The recogniser reads the capture's frames itself, from sequence 0.
+    const auto first = runBlocking(asr->lastAudio()->next());
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->sequence, 0);
+    EXPECT_EQ(first->pcm.size(), 640);
+
+    asr->push(ASRStreamEvent::partial(q("今天")));
+    ASSERT_TRUE(waitUntil([&] { return snapshot().partialText == q("今天"); }));
+    stop();
+    ASSERT_TRUE(waitForTerminal());
+
+    EXPECT_EQ(recorder.states(),
+              (States{kIdle, kRecording, kRecording, kTranscribing, kPolishing, kInserting, kInserting, kDone}));
+    EXPECT_EQ(output->texts(), QStringList{q("今天天气不错。")});
+
+    const SessionSnapshot last = snapshot();
+    ASSERT_TRUE(last.sessionID.has_value());
+    for (std::size_t i = 1; i < recorder.count(); ++i)
+        EXPECT_EQ(recorder.snapshots()[i].sessionID, last.sessionID);
+    EXPECT_EQ(last.partialText, q("今天"));
+    EXPECT_EQ(last.finalText, q("今天天气不错"));
+    EXPECT_EQ(last.polishedText, q("今天天气不错。"));
+    EXPECT_GE(last.elapsedMillis, 0);
+    EXPECT_EQ(last.rms, 0.0f);
+    EXPECT_EQ(last.errorMessage, std::nullopt);
+
+    ASSERT_EQ(history->records().size(), 1u);
+    const HistoryRecord& record = history->records().front();
+    EXPECT_EQ(record.text, q("今天天气不错。"));
+    EXPECT_EQ(record.recognizedText, q("今天天气不错"));
+    EXPECT_EQ(record.polishedText, q("今天天气不错。"));
+    EXPECT_EQ(record.sourceApp, q("org.mozilla.Thunderbird"));
+    EXPECT_EQ(record.createdAt, record.updatedAt);
+    EXPECT_EQ(record.deletedAt, std::nullopt);
+    EXPECT_FALSE(record.synced);
+    EXPECT_EQ(record.serverId, std::nullopt);
+    EXPECT_NE(record.id, *last.sessionID);
+
+    // The capture runs until the session finishes, then deliver, then history.
+    EXPECT_FALSE(capture->isRunning());
+    EXPECT_EQ(asr->stopCount(), 1);
+    EXPECT_LT(calls->indexOf(q("asr.stop")), calls->indexOf(q("audio.stop")));
+    EXPECT_LT(calls->indexOf(q("audio.stop")), calls->indexOf(q("output.deliver")));
+    EXPECT_LT(calls->indexOf(q("output.deliver")), calls->indexOf(q("history.append")));
+
+    EXPECT_EQ(logged(SystemLogLevel::Info),
+              (QStringList{q("runSession start host=asr.example.com"), q("audio frames ready, entering asr.stream"),
+                           q("asr.stream returned, entering consumeEvents")}));
+    EXPECT_EQ(systemLog->entries().front().privatePart, q("wss://asr.example.com/v1/session"));
+    EXPECT_EQ(systemLog->entries().front().category, q("dictation"));
+}
+
+TEST_F(DictationControllerTest, FullRoadWithTheMockRecogniser)
+{
+    auto mock = std::make_shared<MockASRProvider>(q("hello world"), std::nullopt,
+                                                  MockASRProvider::Timing{20ms, 10ms});
+    controller = makeController(mock);
+    start();
+    ASSERT_TRUE(waitUntil([&] { return capture->framesPushed() >= 3; }));
+    stop();
+    ASSERT_TRUE(waitForTerminal());
+
+    EXPECT_EQ(recorder.states(1),
+              (States{kIdle, kRecording, kTranscribing, kPolishing, kInserting, kInserting, kDone}));
+    EXPECT_EQ(output->texts(), QStringList{q("hello world")});
+    ASSERT_EQ(history->records().size(), 1u);
+    EXPECT_EQ(history->records().front().text, q("hello world"));
+    EXPECT_EQ(history->records().front().recognizedText, q("hello world"));
+    EXPECT_EQ(history->records().front().polishedText, q("hello world"));
+    EXPECT_GE(snapshot().elapsedMillis, 30);
+    EXPECT_FALSE(capture->isRunning());
+}
+
+struct EndingCase {
+    const char* name;
+    QList<ASRStreamEvent> answer;
+    States tail; // states from `transcribing` on
+    QStringList delivered;
+    std::optional<QString> recordText;
+    std::optional<QString> recordRecognized;
+    std::optional<QString> recordPolished;
+};
+
+TEST_F(DictationControllerTest, EndingsOfASession)
+{
+    const std::vector<EndingCase> cases = {
+        {"polishing off", {ASRStreamEvent::final(q("A")), ASRStreamEvent::done()},
+         {kTranscribing, kPolishing, kInserting, kDone}, {q("A")}, q("A"), q("A"), std::nullopt},
+        {"polishing on", {ASRStreamEvent::final(q("A")), ASRStreamEvent::polish(q("B")), ASRStreamEvent::done()},
+         {kTranscribing, kPolishing, kInserting, kInserting, kDone}, {q("B")}, q("B"), q("A"), q("B")},
+        {"empty polish", {ASRStreamEvent::final(q("A")), ASRStreamEvent::polish(QString()), ASRStreamEvent::done()},
+         {kTranscribing, kPolishing, kInserting, kInserting, kDone}, {q("A")}, q("A"), q("A"), std::nullopt},
+        {"single blank", {ASRStreamEvent::final(q(" ")), ASRStreamEvent::done()},
+         {kTranscribing, kPolishing, kInserting, kDone}, {q(" ")}, q(" "), q(" "), std::nullopt},
+        {"stream ends without done", {ASRStreamEvent::final(q("A"))},
+         {kTranscribing, kPolishing, kInserting, kDone}, {q("A")}, q("A"), q("A"), std::nullopt},
+        {"nothing recognised", {ASRStreamEvent::done()}, {kTranscribing, kDone}, {}, std::nullopt, std::nullopt,
+         std::nullopt},
+        {"polish without final", {ASRStreamEvent::polish(q("B")), ASRStreamEvent::done()},
+         {kTranscribing, kInserting, kInserting, kDone}, {q("B")}, std::nullopt, std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        recorder = SnapshotRecorder();
+        output = std::make_shared<RecordingDictationOutput>();
+        history = std::make_shared<InMemoryHistoryStore>();
+        asr = std::make_shared<ScriptedASRProvider>();
+        systemLog = std::make_shared<RecordingSystemLog>();
+        SetUp();
+        asr->setStopResponse(c.answer);
+
+        start();
+        ASSERT_TRUE(waitUntil([&] { return asr->hasOpenStream(); }));
+        stop();
+        ASSERT_TRUE(waitForTerminal());
+
+        const std::size_t transcribingAt = 2;
+        EXPECT_EQ(recorder.states(transcribingAt), c.tail);
+        EXPECT_EQ(output->texts(), c.delivered);
+        if (c.recordText) {
+            ASSERT_EQ(history->records().size(), 1u);
+            EXPECT_EQ(history->records().front().text, *c.recordText);
+            EXPECT_EQ(history->records().front().recognizedText, *c.recordRecognized);
+            EXPECT_EQ(history->records().front().polishedText, c.recordPolished);
+        } else {
+            EXPECT_TRUE(history->records().empty());
+        }
+        const bool warned = logged(SystemLogLevel::Default)
+                                .contains(q("finishSession skipped deliver: empty recognized text"));
+        EXPECT_EQ(warned, c.delivered.isEmpty());
+    }
+}
+
+TEST_F(DictationControllerTest, WithoutHistoryStoreTheSessionStillDelivers)
+{
+    controller->setHistoryStore(nullptr);
+    asr->setStopResponse({ASRStreamEvent::final(q("A")), ASRStreamEvent::done()});
+    start();
+    stop();
+    ASSERT_TRUE(waitForTerminal());
+    EXPECT_EQ(state(), kDone);
+    EXPECT_EQ(output->texts(), QStringList{q("A")});
+    EXPECT_TRUE(history->records().empty());
+}
+
+TEST_F(DictationControllerTest, ARecordGoesToTheStoreSetLast)
+{
+    auto replacement = std::make_shared<InMemoryHistoryStore>();
+    asr->setStopResponse({ASRStreamEvent::final(q("A")), ASRStreamEvent::done()});
+    start();
+    controller->setHistoryStore(replacement);
+    stop();
+    ASSERT_TRUE(waitForTerminal());
+    EXPECT_TRUE(history->records().empty());
+    EXPECT_EQ(replacement->records().size(), 1u);
+}
+
+TEST_F(DictationControllerTest, EventsApplyWhateverTheState)
+{
+    start();
+    ASSERT_TRUE(waitUntil([&] { return asr->hasOpenStream(); }));
+    const std::size_t before = recorder.count();
+    asr->push(ASRStreamEvent::ready());
+    asr->push(ASRStreamEvent::final(q("A")));
+    asr->push(ASRStreamEvent::partial(q("late")));
+    ASSERT_TRUE(waitUntil([&] { return snapshot().partialText == q("late"); }));
+    // `ready` publishes nothing; a final while recording moves on to polishing.
+    EXPECT_EQ(recorder.states(before), (States{kPolishing, kPolishing}));
+    EXPECT_EQ(snapshot().finalText, q("A"));
+
+    // The user's stop is no longer taken: the recogniser is never asked.
+    stop();
+    EXPECT_EQ(recorder.count(), before + 2);
+    EXPECT_EQ(asr->stopCount(), 0);
+}
+
+// --- failures ---------------------------------------------------------------
+
+struct ServiceErrorCase {
+    ASRStreamEvent event;
+    QString expected;
+    QString logged;
+};
+
+TEST_F(DictationControllerTest, ErrorEventsFailTheSessionWithTheUserText)
+{
+    const std::vector<ServiceErrorCase> cases = {
+        {ASRStreamEvent::error(42902, q("no points"), Data{{q("kind"), q("points_balance")}}),
+         q("积分余额不足，请升级或购买积分包"), q("session failed: VellamorServiceError(code=42902, msg=no points)")},
+        {ASRStreamEvent::error(42902, q("quota"), Data{{q("kind"), q("daily_quota")}}),
+         q("当前积分不足，请升级或购买积分包"), q("session failed: VellamorServiceError(code=42902, msg=quota)")},
+        {ASRStreamEvent::error(42902, q("quota")), q("当前积分不足，请升级或购买积分包"),
+         q("session failed: VellamorServiceError(code=42902, msg=quota)")},
+        {ASRStreamEvent::error(50021, q("asr down")), q("识别服务暂时繁忙，请稍后重试"),
+         q("session failed: VellamorServiceError(code=50021, msg=asr down)")},
+        {ASRStreamEvent::error(50022, q("llm down")), q("润色服务暂时繁忙，请稍后重试"),
+         q("session failed: VellamorServiceError(code=50022, msg=llm down)")},
+        {ASRStreamEvent::error(40100, q("unauthorized")), q("VellamorServiceError(code=40100, msg=unauthorized)"),
+         q("session failed: VellamorServiceError(code=40100, msg=unauthorized)")},
+        {ASRStreamEvent::error(-1, QString()), q("VellamorServiceError(code=-1, msg=)"),
+         q("session failed: VellamorServiceError(code=-1, msg=)")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected.toStdString());
+        calls->clear();
+        const std::size_t before = recorder.count();
+        const int delivered = int(output->texts().size());
+        start();
+        ASSERT_TRUE(waitUntil([&] { return asr->hasOpenStream(); }));
+        asr->push(c.event);
+        ASSERT_TRUE(waitForTerminal());
+
+        EXPECT_EQ(recorder.states(before), (States{kRecording, DictationState::failed(c.expected)}));
+        EXPECT_EQ(snapshot().errorMessage, c.expected);
+        EXPECT_GE(snapshot().elapsedMillis, 0);
+        EXPECT_EQ(output->texts().size(), delivered);
+        EXPECT_TRUE(history->records().empty());
+        EXPECT_FALSE(capture->isRunning());
+        // The recogniser is cancelled before the capture is stopped.
+        EXPECT_EQ(calls->calls().mid(calls->indexOf(q("asr.stream")) + 1),
+                  (QStringList{q("asr.cancel"), q("audio.stop")}));
+        EXPECT_EQ(logged(SystemLogLevel::Error).last(), c.logged);
+    }
+}
+
+TEST_F(DictationControllerTest, CaptureThatCannotStartFailsWithoutTheRecogniser)
+{
+    const std::vector<std::pair<AudioCaptureError, QString>> cases = {
+        {AudioCaptureError::formatUnsupported(q("48 kHz float")), q("当前麦克风格式暂不支持")},
+        {AudioCaptureError::engineFailed(q("busy")), q("麦克风启动失败，请检查系统权限或输入设备")},
+        {AudioCaptureError::permissionDenied(), q("请先允许 Vellamor 使用麦克风")},
+        {AudioCaptureError::deviceUnavailable(), q("没有找到可用的麦克风")},
+        {AudioCaptureError::alreadyRunning(), q("录音已经在进行中")},
+    };
+    for (const auto& [error, message] : cases) {
+        SCOPED_TRACE(message.toStdString());
+        calls->clear();
+        const std::size_t before = recorder.count();
+        capture->setStartError(error);
+        start();
+        ASSERT_TRUE(waitForTerminal());
+
+        EXPECT_EQ(recorder.states(before), (States{kRecording, DictationState::failed(message)}));
+        EXPECT_EQ(snapshot().errorMessage, message);
+        EXPECT_GE(snapshot().elapsedMillis, 0);
+        EXPECT_EQ(calls->calls(), (QStringList{q("audio.start"), q("asr.cancel"), q("audio.stop")}));
+        EXPECT_EQ(logged(SystemLogLevel::Error).last(), q("session failed: ") + error.debugDescription());
+    }
+    EXPECT_EQ(asr->streamCount(), 0);
+    EXPECT_TRUE(history->records().empty());
+}
+
+TEST_F(DictationControllerTest, RecogniserThatCannotStartFailsWithTheErrorsDescription)
+{
+    asr->setStreamError(std::make_exception_ptr(VellamorTransportError::connectionClosed()));
+    start();
+    ASSERT_TRUE(waitForTerminal());
+    EXPECT_EQ(state(), DictationState::failed(q("connectionClosed")));
+    EXPECT_FALSE(capture->isRunning());
+    EXPECT_TRUE(history->records().empty());
+    EXPECT_TRUE(output->texts().isEmpty());
+}
+
+TEST_F(DictationControllerTest, FailureAfterTheFinalTextKeepsItInHistoryWithoutDelivering)
+{
+    // An error event after the final text, and a connection lost after it.
+    for (const bool connectionLost : {false, true}) {
+        SCOPED_TRACE(connectionLost ? "connection lost" : "error event");
+        const std::size_t records = history->records().size();
+        start();
+        ASSERT_TRUE(waitUntil([&] { return asr->hasOpenStream(); }));
+        asr->push(ASRStreamEvent::final(q("A")));
+        asr->push(ASRStreamEvent::polish(q("B")));
+        if (connectionLost)
+            asr->failStream(std::make_exception_ptr(VellamorTransportError::timeout()));
+        else
+            asr->push(ASRStreamEvent::error(50022, q("llm")));
+        ASSERT_TRUE(waitForTerminal());
+
+        EXPECT_EQ(state(), DictationState::failed(connectionLost ? q("timeout") : q("润色服务暂时繁忙，请稍后重试")));
+        EXPECT_TRUE(output->texts().isEmpty());
+        ASSERT_EQ(history->records().size(), records + 1);
+        const HistoryRecord& record = history->records().back();
+        EXPECT_EQ(record.text, q("A"));
+        EXPECT_EQ(record.recognizedText, q("A"));
+        EXPECT_EQ(record.polishedText, q("B"));
+    }
+}
+
+// --- guards of start and stop, cancel ----------------------------------------
+
+TEST_F(DictationControllerTest, StartWhileActiveIsIgnored)
+{
+    const std::vector<std::pair<const char*, std::function<void()>>> reach = {
+        {"recording", [] {}},
+        {"transcribing", [this] { stop(); }},
+        {"polishing", [this] { asr->push(ASRStreamEvent::final(q("A"))); }},
+        {"inserting",
+         [this] {
+             asr->push(ASRStreamEvent::final(q("A")));
+             asr->push(ASRStreamEvent::polish(q("B")));
+         }},
+    };
+    for (const auto& [name, steps] : reach) {
+        SCOPED_TRACE(name);
+        cancel();
+        start(q("chat"));
+        ASSERT_TRUE(waitUntil([&] { return asr->hasOpenStream(); }));
+        steps();
+        ASSERT_TRUE(waitUntil([&] { return state().debugDescription() == q(name); }));
+        const SessionSnapshot before = snapshot();
+        const std::size_t published = recorder.count();
+        const int streams = asr->streamCount();
+        const int starts = capture->startCount();
+
+        start(q("email"));
+        runEventLoopFor(10ms);
+        EXPECT_EQ(recorder.count(), published);
+        EXPECT_EQ(snapshot(), before);
+        EXPECT_EQ(controller->sessionConfig()->scene, q("chat"));
+        EXPECT_EQ(asr->streamCount(), streams);
+        EXPECT_EQ(capture->startCount(), starts);
+    }
+}
+
+TEST_F(DictationControllerTest, StartAfterEachTerminalStateBeginsAFreshSession)
+{
+    asr->setStopResponse({ASRStreamEvent::final(q("A")), ASRStreamEvent::done()});
+    QSet<QUuid> ids;
+    for (const char* ending : {"done", "failed", "cancelled"}) {
+        SCOPED_TRACE(ending);
+        start();
+        ASSERT_TRUE(waitUntil([&] { return asr->hasOpenStream(); }));
+        asr->push(ASRStreamEvent::partial(q("p")));
+        ASSERT_TRUE(waitUntil([&] { return snapshot().partialText == q("p"); }));
+        if (q(ending) == q("done"))
+            stop();
+        else if (q(ending) == q("failed"))
+            asr->push(ASRStreamEvent::error(50021, q("x")));
+        else
+            cancel();
+        ASSERT_TRUE(waitForTerminal());
+        ids.insert(*snapshot().sessionID);
+
+        start();
+        const SessionSnapshot fresh = snapshot();
+        EXPECT_EQ(fresh.state, kRecording);
+        EXPECT_FALSE(ids.contains(*fresh.sessionID));
+        EXPECT_EQ(fresh.partialText, QString());
+        EXPECT_EQ(fresh.finalText, QString());
+        EXPECT_EQ(fresh.elapsedMillis, 0);
+        EXPECT_EQ(fresh.errorMessage, std::nullopt);
+        cancel();
+    }
+}
+
+TEST_F(DictationControllerTest, StopOutsideRecordingDoesNothing)
+{
+    stop();
+    EXPECT_EQ(recorder.states(), States{kIdle});
+    EXPECT_EQ(asr->stopCount(), 0);
+
+    start();
+    ASSERT_TRUE(waitUntil([&] { return asr->hasOpenStream(); }));
+    stop();
+    const std::size_t published = recorder.count();
+    stop();
+    EXPECT_EQ(recorder.count(), published);
+    EXPECT_EQ(asr->stopCount(), 1);
+
+    asr->push(ASRStreamEvent::done());
+    ASSERT_TRUE(waitForTerminal());
+    const std::size_t finished = recorder.count();
+    stop();
+    EXPECT_EQ(recorder.count(), finished);
+    EXPECT_EQ(asr->stopCount(), 1);
+}
+
+TEST_F(DictationControllerTest, CancelInIdlePublishesCancelledWithoutSession)
+{
+    cancel();
+    EXPECT_EQ(recorder.states(), (States{kIdle, kCancelled}));
+    EXPECT_EQ(snapshot().sessionID, std::nullopt);
+    EXPECT_EQ(calls->calls(), (QStringList{q("asr.cancel"), q("audio.stop")}));
+}
+
+TEST_F(DictationControllerTest, CancelledSessionEndsCancelledWithNothingDeliveredOrWritten)
+{
+    start();
+    ASSERT_TRUE(waitUntil([&] { return asr->hasOpenStream(); }));
+    asr->push(ASRStreamEvent::final(q("A")));
+    ASSERT_TRUE(waitForState(kPolishing));
+    cancel();
+    runEventLoopFor(30ms);
+
+    EXPECT_EQ(recorder.states(2), (States{kPolishing, kCancelled}));
+    EXPECT_EQ(snapshot().finalText, q("A"));
+    EXPECT_EQ(snapshot().elapsedMillis, 0);
+    EXPECT_TRUE(output->texts().isEmpty());
+    EXPECT_TRUE(history->records().empty());
+    EXPECT_FALSE(capture->isRunning());
+    EXPECT_TRUE(logged(SystemLogLevel::Error).isEmpty());
+}
+
+TEST_F(DictationControllerTest, CancelDuringDeliveryWritesNoHistoryAndNoDone)
+{
+    output->setDeliveryDelay(40ms);
+    asr->setStopResponse({ASRStreamEvent::final(q("A")), ASRStreamEvent::done()});
+    start();
+    stop();
+    ASSERT_TRUE(waitUntil([&] { return output->texts().size() == 1; }));
+    cancel();
+    ASSERT_TRUE(waitUntil([&] { return output->completedCount() == 1; }));
+    runEventLoopFor(20ms);
+
+    EXPECT_EQ(recorder.last().state, kCancelled);
+    EXPECT_FALSE(recorder.states().contains(kDone));
+    EXPECT_TRUE(history->records().empty());
+}
+
+TEST_F(DictationControllerTest, ObserversAreCalledAtOnceAndInRegistrationOrder)
+{
+    asr->setStopResponse({ASRStreamEvent::done()});
+    start();
+    stop();
+    ASSERT_TRUE(waitForTerminal());
+
+    // Shared: the observers stay registered after this test body returns.
+    auto seen = std::make_shared<QStringList>();
+    controller->addObserver([seen](const SessionSnapshot& s) { *seen << q("first:") + s.state.debugDescription(); });
+    EXPECT_EQ(*seen, QStringList{q("first:done")});
+    controller->addObserver([seen](const SessionSnapshot& s) { *seen << q("second:") + s.state.debugDescription(); });
+    EXPECT_EQ(*seen, (QStringList{q("first:done"), q("second:done")}));
+
+    cancel();
+    EXPECT_EQ(seen->mid(2), (QStringList{q("first:cancelled"), q("second:cancelled")}));
+}
+
+TEST_F(DictationControllerTest, EndpointWithoutHostLogsNil)
+{
+    runBlocking(controller->start(ASRSessionConfig(QUrl(q("file:///socket")), q("zh"), q("chat"), q("s"), false,
+                                                   std::nullopt, std::nullopt)));
+    EXPECT_EQ(logged(SystemLogLevel::Info).first(), q("runSession start host=nil"));
+}
+
+// --- races -------------------------------------------------------------------
+
+// A stop that reaches the recogniser before its session is open is dropped
+// there; the controller repeats it once the session is open.
+TEST_F(DictationControllerTest, StopBeforeTheRecogniserStreamReturnsStillEndsTheSession)
+{
+    asr->setStreamDelay(40ms);
+    asr->setStopResponse({ASRStreamEvent::final(q("A")), ASRStreamEvent::done()});
+    start();
+    ASSERT_EQ(asr->streamCount(), 1);
+    ASSERT_FALSE(asr->hasOpenStream());
+    stop();
+    EXPECT_EQ(asr->droppedStopCount(), 1);
+    ASSERT_TRUE(waitForTerminal());
+
+    EXPECT_EQ(state(), kDone);
+    EXPECT_EQ(output->texts(), QStringList{q("A")});
+    EXPECT_EQ(asr->stopCount(), 2);
+    EXPECT_FALSE(capture->isRunning());
+}
+
+TEST_F(DictationControllerTest, StopWhileTheCaptureStartsStillEndsAMockSession)
+{
+    auto mock = std::make_shared<MockASRProvider>(q("hello world"), std::nullopt,
+                                                  MockASRProvider::Timing{10ms, 5ms});
+    controller = makeController(mock);
+    capture->setStartDelay(30ms);
+    start();
+    stop();
+    EXPECT_EQ(state(), kTranscribing);
+    ASSERT_TRUE(waitForTerminal());
+    EXPECT_EQ(state(), kDone);
+    EXPECT_EQ(output->texts(), QStringList{q("hello world")});
+}
+
+// Cancel, then start at once: the old session's task wakes up afterwards and
+// must neither publish, deliver, write history nor touch the new capture run.
+TEST_F(DictationControllerTest, CancelThenStartLeavesNoTraceOfTheOldSession)
+{
+    asr->setStopResponse({ASRStreamEvent::final(q("new")), ASRStreamEvent::done()});
+    start(q("chat"));
+    ASSERT_TRUE(waitUntil([&] { return asr->hasOpenStream(); }));
+    asr->push(ASRStreamEvent::final(q("old")));
+    ASSERT_TRUE(waitForState(kPolishing));
+    const QUuid oldId = *snapshot().sessionID;
+
+    cancel();
+    start(q("email"));
+    const std::size_t newSessionAt = recorder.count() - 1;
+    const QUuid newId = *snapshot().sessionID;
+    calls->clear();
+    runEventLoopFor(30ms);
+
+    EXPECT_EQ(recorder.count(), newSessionAt + 1);
+    EXPECT_EQ(state(), kRecording);
+    EXPECT_TRUE(capture->isRunning());
+    EXPECT_TRUE(output->texts().isEmpty());
+    EXPECT_TRUE(history->records().empty());
+    EXPECT_FALSE(calls->calls().contains(q("audio.stop")));
+
+    stop();
+    ASSERT_TRUE(waitForTerminal());
+    EXPECT_EQ(output->texts(), QStringList{q("new")});
+    for (std::size_t i = newSessionAt; i < recorder.count(); ++i) {
+        EXPECT_EQ(recorder.snapshots()[i].sessionID, newId);
+        EXPECT_NE(recorder.snapshots()[i].sessionID, oldId);
+    }
+    ASSERT_EQ(history->records().size(), 1u);
+    EXPECT_EQ(history->records().front().text, q("new"));
+}
+
+TEST_F(DictationControllerTest, CancelWhileTheCaptureStartsThenStartAgain)
+{
+    capture->setStartDelay(30ms);
+    asr->setStopResponse({ASRStreamEvent::final(q("B")), ASRStreamEvent::done()});
+    start(q("chat"));
+    cancel();
+    start(q("email"));
+    const QUuid newId = *snapshot().sessionID;
+    const std::size_t newSessionAt = recorder.count() - 1;
+    ASSERT_TRUE(waitUntil([&] { return asr->hasOpenStream(); }));
+
+    // The old run began after the cancel and was stopped, freeing the
+    // capture for the new session; only the new session reached the recogniser.
+    EXPECT_EQ(capture->startCount(), 2);
+    EXPECT_EQ(asr->streamCount(), 1);
+    EXPECT_EQ(asr->lastConfig()->scene, q("email"));
+    stop();
+    ASSERT_TRUE(waitForTerminal());
+    EXPECT_EQ(state(), kDone);
+    EXPECT_EQ(output->texts(), QStringList{q("B")});
+    for (std::size_t i = newSessionAt; i < recorder.count(); ++i)
+        EXPECT_EQ(recorder.snapshots()[i].sessionID, newId);
+}
+
+TEST_F(DictationControllerTest, CancelWhileTheRecogniserOpensReleasesItsSession)
+{
+    asr->setStreamDelay(30ms);
+    start();
+    cancel();
+    ASSERT_TRUE(waitUntil([&] { return asr->cancelCount() == 2; }));
+    EXPECT_FALSE(asr->hasOpenStream());
+    runEventLoopFor(10ms);
+    EXPECT_EQ(recorder.states(), (States{kIdle, kRecording, kCancelled}));
+    EXPECT_FALSE(capture->isRunning());
+}
+
+// A start that runs while cancel() waits for the recogniser begins a session
+// the cancel was not meant for; it must keep running.
+TEST_F(DictationControllerTest, StartDuringASlowCancelIsNotCancelled)
+{
+    asr->setCancelDelay(30ms);
+    auto cancelling = controller->cancel();
+    start();
+    const QUuid id = *snapshot().sessionID;
+    runBlocking(std::move(cancelling));
+    runEventLoopFor(10ms);
+    EXPECT_EQ(state(), kRecording);
+    EXPECT_EQ(snapshot().sessionID, id);
+    EXPECT_EQ(recorder.states(), (States{kIdle, kRecording}));
+    EXPECT_TRUE(capture->isRunning());
+    EXPECT_EQ(capture->stopCount(), 0);
+}
