@@ -57,7 +57,9 @@ public:
         }
         if (state->error)
             std::rethrow_exception(state->error);
-        co_return *state->result;
+        // A copy: QCoro 0.8's return_value moves from any non-const lvalue,
+        // which would leave the shared result empty for the next awaiter.
+        co_return T(*state->result);
     }
 
 private:

@@ -1,8 +1,10 @@
+#include "QtPrinters.h"
 #include "Support/Async/RunBlocking.h"
 #include "Support/Async/SharedTask.h"
 #include "Support/Async/Sleep.h"
 #include "Support/Error.h"
 
+#include <QString>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -52,6 +54,16 @@ TEST(SharedTask, TwoAwaitersShareOneRunAndItsResult)
     // Awaiting a finished task gives the same answer without another run.
     EXPECT_EQ(runBlocking(task.value()), 42);
     EXPECT_EQ(runs, 1);
+}
+
+TEST(SharedTask, EveryAwaiterGetsTheWholeResultNotAMovedFromOne)
+{
+    auto task = SharedTask<QString>::start([](std::stop_token token) -> QCoro::Task<QString> {
+        co_await sleepFor(1ms, token);
+        co_return QStringLiteral("fresh-access-token");
+    });
+    EXPECT_EQ(runBlocking(task.value()), QStringLiteral("fresh-access-token"));
+    EXPECT_EQ(runBlocking(task.value()), QStringLiteral("fresh-access-token"));
 }
 
 TEST(SharedTask, TwoAwaitersBothReceiveItsSingleError)
