@@ -5,6 +5,7 @@
 #include <QJsonValue>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <utility>
@@ -24,16 +25,18 @@ struct ApiCall {
 
 // What a handler answers: {"code", "msg", "data"} with an HTTP status
 // (200 unless the handler says otherwise). No `data` leaves the member out.
+// A `delay` holds the answer back that long (a slow server).
 struct ApiReply {
     qint64 code = 0;
     QString msg = QStringLiteral("ok");
     std::optional<QJsonValue> data;
     int httpStatus = 200;
+    std::chrono::milliseconds delay{0};
 
-    static ApiReply success(QJsonValue data) { return ApiReply{0, QStringLiteral("ok"), std::move(data), 200}; }
+    static ApiReply success(QJsonValue data) { return ApiReply{0, QStringLiteral("ok"), std::move(data), 200, {}}; }
     static ApiReply failure(qint64 code, QString msg, int httpStatus = 200)
     {
-        return ApiReply{code, std::move(msg), std::nullopt, httpStatus};
+        return ApiReply{code, std::move(msg), std::nullopt, httpStatus, {}};
     }
 };
 

@@ -1,6 +1,10 @@
 #include "DefaultActions.h"
 
+#include "AccountActions.h"
+#include "AsrSessionEndpoint.h"
+#include "DevAdminLog.h"
 #include "DevServer.h"
+#include "DevTextServices.h"
 
 #include <QJsonObject>
 
@@ -9,6 +13,10 @@ namespace vellamor::devbackend {
 void installDefaultActions(DevServer& server)
 {
     installEchoAction(server);
+    AsrSessionEndpoint::install(server);
+    DevAdminLog::install(server);
+    DevTextServices::install(server);
+    AccountActions::install(server);
 }
 
 void installEchoAction(DevServer& server)

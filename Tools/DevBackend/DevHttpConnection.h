@@ -29,6 +29,7 @@ struct AnswerPlan {
 // handed over with its handshake bytes still unread. Deletes itself when the
 // connection ends.
 class DevHttpConnection final : public QObject {
+    Q_OBJECT
 public:
     struct Callbacks {
         std::function<AnswerPlan(const DevHttpRequest&)> answer;

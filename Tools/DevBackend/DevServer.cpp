@@ -44,9 +44,11 @@ DevServer::~DevServer()
     // Connections call back into this server when their sockets close, so
     // they go before the sockets and the rest of this object do.
     server_.close();
-    const auto connections = findChildren<DevHttpConnection*>(Qt::FindDirectChildrenOnly);
-    for (DevHttpConnection* connection : connections)
-        delete connection;
+    // DevHttpConnection has no Q_OBJECT, so findChildren<DevHttpConnection*>
+    // would match every child (the ASR endpoint among them).
+    const QObjectList children = this->children();
+    for (QObject* child : children)
+        delete dynamic_cast<DevHttpConnection*>(child);
 }
 
 bool DevServer::listen(quint16 port)
@@ -175,7 +177,9 @@ AnswerPlan DevServer::answerApi(const DevHttpRequest& request)
 
     try {
         const ApiReply reply = (*handler)(ApiCall{action, object->value(QStringLiteral("data")), request});
-        return envelope(reply.httpStatus, reply.code, reply.msg, reply.data);
+        AnswerPlan plan = envelope(reply.httpStatus, reply.code, reply.msg, reply.data);
+        plan.delay = reply.delay;
+        return plan;
     } catch (const std::exception& error) {
         return envelope(500, 50000, QStringLiteral("internal error: ") + QString::fromUtf8(error.what()));
     }

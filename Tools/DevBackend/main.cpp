@@ -1,3 +1,4 @@
+#include "AsrSessionEndpoint.h"
 #include "DefaultActions.h"
 #include "DevServer.h"
 
@@ -23,6 +24,7 @@ int main(int argc, char** argv)
                                            QStringLiteral("Print each request on standard error."));
     parser.addOption(portOption);
     parser.addOption(verboseOption);
+    AsrSessionEndpoint::addCommandLineOptions(parser);
     parser.process(app);
 
     bool ok = false;
@@ -32,8 +34,16 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    QString asrOptionError;
+    const auto asrOptions = AsrSessionEndpoint::optionsFromCommandLine(parser, &asrOptionError);
+    if (!asrOptions) {
+        std::fprintf(stderr, "%s\n", qPrintable(asrOptionError));
+        return 2;
+    }
+
     DevServer server;
     installDefaultActions(server);
+    AsrSessionEndpoint::of(server)->setOptions(*asrOptions);
     if (parser.isSet(verboseOption)) {
         QObject::connect(&server, &DevServer::requestReceived, [](const QString& method, const QString& path) {
             std::fprintf(stderr, "%s %s\n", qPrintable(method), qPrintable(path));

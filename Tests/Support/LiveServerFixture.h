@@ -18,7 +18,8 @@
 namespace vellamor::test {
 
 // A development backend on a free loopback port for each test, reachable as
-// two origins: "127.0.0.1" and "localhost".
+// two origins: "127.0.0.1" and "localhost". Only for suites that link
+// VellamorDevBackend (never the core-only build).
 class LiveServerTest : public ::testing::Test {
 public:
     static HTTPRequest echoRequest(const QUrl& url, const QJsonObject& data = {})

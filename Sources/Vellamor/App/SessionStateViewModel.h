@@ -1,0 +1,76 @@
+#pragma once
+
+#include "Logging/VellamorLog.h"
+#include "Support/Async/Published.h"
+#include "Support/Async/TaskHandle.h"
+
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace vellamor {
+
+// Whether a dictation session is running and how it was started, plus the
+// watchdog that bounds its length: after the soft limit the owner is told to
+// warn, after the hard limit to stop the session as a hotkey release would.
+// Both limits count from arming. Main thread only.
+class SessionStateViewModel : public QObject {
+    Q_OBJECT
+
+public:
+    using ToggleResetter = std::function<void(bool)>;
+
+    static constexpr std::chrono::seconds defaultSoftTimeout{300};
+    static constexpr std::chrono::seconds defaultHardTimeout{360};
+
+    // Logs to "com.vellamor.app"/"session-vm".
+    SessionStateViewModel(ToggleResetter hotkeyToggleResetter, std::chrono::nanoseconds softTimeout,
+                          std::chrono::nanoseconds hardTimeout, QObject* parent = nullptr);
+    SessionStateViewModel(ToggleResetter hotkeyToggleResetter, std::chrono::nanoseconds softTimeout,
+                          std::chrono::nanoseconds hardTimeout, VellamorLog log, QObject* parent = nullptr);
+    ~SessionStateViewModel() override;
+
+    // Dictation by hotkey and from the menu is switched on.
+    Published<bool> enabled{true};
+    // A session is running; another is refused meanwhile.
+    Published<bool> sessionBusy{false};
+    // The running session was started from the menu's record item.
+    Published<bool> isRecordingFromStatus{false};
+    // The custom hotkey in force; none while the held key is the hotkey.
+    Published<std::optional<QString>> activeCustomHotkey{std::nullopt};
+
+    // Run on the main thread when a limit passes, if set at that moment.
+    std::function<void()> onSoftTimeout;
+    std::function<void()> onHardTimeout;
+
+    std::uint64_t softTimeoutNanos() const { return static_cast<std::uint64_t>(softTimeout_.count()); }
+    std::uint64_t hardTimeoutNanos() const { return static_cast<std::uint64_t>(hardTimeout_.count()); }
+
+    // Disarms, then starts the two limits afresh.
+    void armTimeoutWatchdog();
+    // Cancels both limits; a limit whose time has come but whose step has not
+    // yet run does nothing. Leaves sessionBusy as it is.
+    void disarmTimeoutWatchdog();
+    bool isWatchdogArmed() const { return timeoutWarnTask_.has_value() || timeoutForceTask_.has_value(); }
+
+    // Closes the session: disarms, clears sessionBusy and isRecordingFromStatus,
+    // resets the hotkey's toggle state to false and logs it. Also when idle.
+    void finishSession();
+
+private:
+    void softLimitReached();
+    void hardLimitReached();
+
+    ToggleResetter hotkeyToggleResetter_;
+    std::chrono::nanoseconds softTimeout_;
+    std::chrono::nanoseconds hardTimeout_;
+    VellamorLog log_;
+    std::optional<TaskHandle> timeoutWarnTask_;
+    std::optional<TaskHandle> timeoutForceTask_;
+};
+
+} // namespace vellamor

@@ -1,0 +1,19 @@
+#include "Hotkey/HotkeyMode.h"
+
+namespace vellamor {
+
+QString rawValue(HotkeyMode mode)
+{
+    return mode == HotkeyMode::hold ? QStringLiteral("hold") : QStringLiteral("toggle");
+}
+
+std::optional<HotkeyMode> hotkeyModeFromRawValue(const QString& raw)
+{
+    if (raw == QLatin1String("hold"))
+        return HotkeyMode::hold;
+    if (raw == QLatin1String("toggle"))
+        return HotkeyMode::toggle;
+    return std::nullopt;
+}
+
+} // namespace vellamor

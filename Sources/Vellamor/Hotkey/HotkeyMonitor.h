@@ -1,0 +1,69 @@
+#pragma once
+
+#include "Hotkey/HotkeyEvent.h"
+#include "Hotkey/HotkeyMode.h"
+#include "Hotkey/HotkeyScheduler.h"
+#include "Hotkey/HotkeyStateMachine.h"
+#include "Hotkey/ParsedCombo.h"
+#include "Logging/VellamorLog.h"
+#include "Platform/KeySource/KeySource.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace vellamor {
+
+// Turns the global dictation hotkey into HotkeyEvent values for one callback:
+// the held key alone (Right Ctrl) or a custom combination, which other
+// applications then never see. Main thread only.
+class HotkeyMonitor {
+public:
+    using EventHandler = HotkeyStateMachine::EventHandler;
+
+    static constexpr int longPressThresholdMs = HotkeyStateMachine::longPressThresholdMs;
+
+    // Observes the session through `keySource`; logs to "com.vellamor.app"/"hotkey".
+    explicit HotkeyMonitor(std::unique_ptr<platform::KeySource> keySource);
+    HotkeyMonitor(std::unique_ptr<platform::KeySource> keySource, std::unique_ptr<HotkeyScheduler> scheduler,
+                  VellamorLog log);
+    ~HotkeyMonitor();
+
+    HotkeyMonitor(const HotkeyMonitor&) = delete;
+    HotkeyMonitor& operator=(const HotkeyMonitor&) = delete;
+
+    // Does nothing at all while started. Otherwise takes the mode and the
+    // handler, then the combination (only one with a key code counts), then
+    // starts the key source. Throws HotkeyError::tapCreationFailed when the
+    // source cannot start; mode, handler and combination stay set then.
+    void start(HotkeyMode mode, const std::optional<ParsedCombo>& customCombo, EventHandler onEvent);
+
+    // Stops the key source, forgets the handler, the combination and any
+    // press; keeps the mode and the toggle state. Safe when not started.
+    void stop();
+
+    bool isStarted() const { return started_; }
+    HotkeyMode mode() const { return machine_->mode(); }
+    const std::optional<ParsedCombo>& customCombo() const { return machine_->customCombo(); }
+
+    // Survives stop() and start(); the owner resets it when a session ends.
+    bool toggleState() const { return machine_->toggleState(); }
+    void setToggleState(bool on) { machine_->setToggleState(on); }
+
+    // Set by the text inserter around its own synthetic keystrokes, so they
+    // are not taken for the user's keys. Safe from any thread.
+    void setIgnoringSyntheticInput(bool ignoring);
+
+    const HotkeyStateMachine& stateMachine() const { return *machine_; }
+
+private:
+    bool deliver(const KeyEvent& event);
+
+    VellamorLog log_;
+    std::unique_ptr<HotkeyScheduler> scheduler_;
+    std::unique_ptr<HotkeyStateMachine> machine_;
+    std::unique_ptr<platform::KeySource> keySource_;
+    bool started_ = false;
+};
+
+} // namespace vellamor

@@ -1,0 +1,173 @@
+#include "Hotkey/HotkeyStateMachine.h"
+
+#include "Hotkey/KeyCodeMapping.h"
+
+namespace vellamor {
+
+HotkeyStateMachine::HotkeyStateMachine(HotkeyScheduler& scheduler)
+    : scheduler_(scheduler)
+    , self_(std::make_shared<HotkeyStateMachine*>(this))
+{
+}
+
+HotkeyStateMachine::~HotkeyStateMachine() = default;
+
+void HotkeyStateMachine::configure(HotkeyMode mode, const std::optional<ParsedCombo>& combo, EventHandler onEvent)
+{
+    mode_ = mode;
+    onEvent_ = std::move(onEvent);
+    if (combo && combo->keyCode)
+        customCombo_ = combo;
+    else
+        customCombo_.reset();
+}
+
+void HotkeyStateMachine::reset()
+{
+    onEvent_ = nullptr;
+    isFnDown_ = false;
+    didFirePressed_ = false;
+    pressCancelled_ = false;
+    fnDownAt_.reset();
+    ++pressId_;
+    customCombo_.reset();
+    isComboDown_ = false;
+}
+
+bool HotkeyStateMachine::matchesModifiers(ModifierFlags flags, const ParsedCombo& combo)
+{
+    ModifierFlags required = combo.modifiers & modifierFlag::combinationModifiers;
+    if (combo.fn)
+        required |= modifierFlag::fn;
+    return (flags & required) == required;
+}
+
+bool HotkeyStateMachine::shouldSuppress(const KeyEvent& event) const
+{
+    if (!customCombo_)
+        return false;
+    const ParsedCombo& combo = *customCombo_;
+    const bool isComboKey = event.keyCode == *combo.keyCode;
+    switch (event.type) {
+    case KeyEventType::keyDown:
+        return isComboKey && matchesModifiers(event.flags, combo);
+    case KeyEventType::keyUp:
+        return isComboKey && (matchesModifiers(event.flags, combo) || isComboDown_);
+    case KeyEventType::flagsChanged:
+        return isComboDown_;
+    }
+    return false;
+}
+
+void HotkeyStateMachine::handle(const KeyEvent& event)
+{
+    if (customCombo_)
+        handleComboEvent(event);
+    else
+        handleHeldKeyEvent(event);
+}
+
+void HotkeyStateMachine::handleHeldKeyEvent(const KeyEvent& event)
+{
+    const bool otherKeyWentDown = event.type == KeyEventType::keyDown
+        || (event.type == KeyEventType::flagsChanged && event.modifierDown
+            && event.keyCode != KeyCodeMapping::heldKey);
+    if (isFnDown_ && otherKeyWentDown)
+        pressCancelled_ = true;
+
+    if (event.type != KeyEventType::flagsChanged)
+        return;
+
+    if (event.flags & modifierFlag::fn) {
+        if (isFnDown_)
+            return;
+        isFnDown_ = true;
+        fnDownAt_ = event.time;
+        didFirePressed_ = false;
+        pressCancelled_ = false;
+        ++pressId_;
+        scheduleLongPressCheck();
+        return;
+    }
+
+    if (!isFnDown_)
+        return;
+    isFnDown_ = false;
+    const std::chrono::milliseconds elapsed = fnDownAt_ ? event.time - *fnDownAt_ : std::chrono::milliseconds(0);
+    fnDownAt_.reset();
+    const bool wasLong = didFirePressed_;
+    const bool cancelled = pressCancelled_;
+    didFirePressed_ = false;
+    pressCancelled_ = false;
+
+    if (mode_ == HotkeyMode::toggle) {
+        if (!cancelled && elapsed < std::chrono::milliseconds(longPressThresholdMs)) {
+            toggleState_ = !toggleState_;
+            deliver(HotkeyEvent::toggled(toggleState_));
+        }
+    } else if (wasLong) {
+        deliver(HotkeyEvent::released());
+    }
+}
+
+void HotkeyStateMachine::scheduleLongPressCheck()
+{
+    std::weak_ptr<HotkeyStateMachine*> weak = self_;
+    const std::uint64_t pressId = pressId_;
+    scheduler_.schedule(std::chrono::milliseconds(longPressThresholdMs), [weak, pressId] {
+        if (auto self = weak.lock())
+            (*self)->runLongPressCheck(pressId);
+    });
+}
+
+void HotkeyStateMachine::runLongPressCheck(std::uint64_t pressId)
+{
+    if (!isFnDown_ || pressId != pressId_ || didFirePressed_ || pressCancelled_)
+        return;
+    didFirePressed_ = true;
+    if (mode_ == HotkeyMode::hold)
+        deliver(HotkeyEvent::pressed());
+}
+
+void HotkeyStateMachine::handleComboEvent(const KeyEvent& event)
+{
+    const ParsedCombo& combo = *customCombo_;
+    const bool isComboKey = event.keyCode == *combo.keyCode;
+    switch (event.type) {
+    case KeyEventType::keyDown:
+        if (!isComboDown_ && isComboKey && matchesModifiers(event.flags, combo)) {
+            isComboDown_ = true;
+            if (mode_ == HotkeyMode::hold)
+                deliver(HotkeyEvent::pressed());
+        }
+        break;
+    case KeyEventType::keyUp:
+        if (isComboDown_ && isComboKey)
+            releaseCombo();
+        break;
+    case KeyEventType::flagsChanged:
+        if (isComboDown_ && !matchesModifiers(event.flags, combo))
+            releaseCombo();
+        break;
+    }
+}
+
+void HotkeyStateMachine::releaseCombo()
+{
+    isComboDown_ = false;
+    if (mode_ == HotkeyMode::hold) {
+        deliver(HotkeyEvent::released());
+    } else {
+        toggleState_ = !toggleState_;
+        deliver(HotkeyEvent::toggled(toggleState_));
+    }
+}
+
+void HotkeyStateMachine::deliver(const HotkeyEvent& event)
+{
+    // A copy: the handler may stop the monitor, which drops onEvent_.
+    if (EventHandler handler = onEvent_)
+        handler(event);
+}
+
+} // namespace vellamor

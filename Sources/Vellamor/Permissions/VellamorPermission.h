@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace vellamor {
+
+// The system permissions dictation needs, in their listing order.
+enum class VellamorPermission { microphone, accessibility, inputMonitoring };
+
+enum class VellamorPermissionStatus { notDetermined, denied, granted };
+
+QList<VellamorPermission> allPermissions();
+QString rawValue(VellamorPermission permission);
+std::optional<VellamorPermission> permissionFromRawValue(const QString& raw);
+QString title(VellamorPermission permission);
+QString rationale(VellamorPermission permission);
+
+} // namespace vellamor

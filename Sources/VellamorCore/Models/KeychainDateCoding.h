@@ -1,0 +1,18 @@
+#pragma once
+
+#include "Support/Date.h"
+
+#include <QJsonValue>
+#include <QString>
+
+namespace vellamor {
+
+// The date form of the signed-in session's local JSON (the keyring
+// document): an internet date-time with whole seconds, written in UTC
+// ("2025-03-01T08:00:00Z"). Reading accepts "Z" or a "+hh:mm" offset and
+// nothing else: a fraction of a second, a number or a date alone throw
+// JsonError at `path`. Writing drops the fraction of a second.
+QJsonValue encodeKeychainDate(Date date);
+Date decodeKeychainDate(const QJsonValue& value, const QString& path);
+
+} // namespace vellamor

@@ -1,0 +1,91 @@
+#include "Networking/TextTransformAPI.h"
+
+#include "Auth/AuthSession.h"
+#include "Networking/APIResponseEnvelope.h"
+#include "Networking/CodeOnlyEnvelope.h"
+
+#include <QMap>
+
+#include <utility>
+
+namespace vellamor {
+
+namespace {
+
+constexpr qint64 quotaExhaustedCode = 42902;
+
+TextTransformAPIError quotaRefusal(const QByteArray& body, const QString& msg)
+{
+    try {
+        const auto refusal = APIResponse<QMap<QString, QString>>::decode(body);
+        if (refusal.data && refusal.data->value(QStringLiteral("kind")) == u"points_balance")
+            return TextTransformAPIError::pointsBalanceExhausted();
+    } catch (const Error&) {
+    }
+    return TextTransformAPIError::quotaExhausted(msg);
+}
+
+} // namespace
+
+TextTransformAPI::TextTransformAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session,
+                                   AccessTokenProvider tokenProvider)
+    : TextTransformAPI(std::move(baseURL), std::move(session), std::move(tokenProvider), AuthSession::shared())
+{
+}
+
+TextTransformAPI::TextTransformAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session,
+                                   AccessTokenProvider tokenProvider,
+                                   std::shared_ptr<UnauthorizedHandler> unauthorizedHandler, QObject* parent)
+    : QObject(parent)
+    , baseURL_(std::move(baseURL))
+    , session_(std::move(session))
+    , tokenProvider_(std::move(tokenProvider))
+    , unauthorizedHandler_(std::move(unauthorizedHandler))
+{
+}
+
+QCoro::Task<TextTransformResponse> TextTransformAPI::transform(TextTransformRequest request, std::stop_token stop)
+{
+    return call(BearerActionCall{baseURL_, session_, tokenProvider_, unauthorizedHandler_, requestTimeout},
+                std::move(request), std::move(stop));
+}
+
+QCoro::Task<TextTransformResponse> TextTransformAPI::call(BearerActionCall bearer, TextTransformRequest request,
+                                                          std::stop_token stop)
+{
+    auto handler = bearer.unauthorizedHandler;
+    QByteArray body = co_await BearerActionCall::send<TextTransformAPIError>(
+        std::move(bearer), QStringLiteral("text.transform"), AnyEncodable(std::move(request)), std::move(stop));
+    co_return co_await interpretReply(std::move(body), std::move(handler));
+}
+
+QCoro::Task<TextTransformResponse> TextTransformAPI::interpretReply(QByteArray body,
+                                                                    std::shared_ptr<UnauthorizedHandler> handler)
+{
+    CodeOnlyEnvelope head;
+    try {
+        head = CodeOnlyEnvelope::decode(body);
+    } catch (const Error&) {
+        throw TextTransformAPIError::network(QStringLiteral("响应解析失败"));
+    }
+
+    if (BearerActionCall::endsSession(head.code))
+        co_await BearerActionCall::endSession<TextTransformAPIError>(std::move(handler),
+                                                                     AuthUnauthorizedReason::from(head.code));
+    if (head.code == quotaExhaustedCode)
+        throw quotaRefusal(body, head.msg);
+    if (head.code != 0)
+        throw TextTransformAPIError::server(head.code, head.msg);
+
+    std::optional<TextTransformResponse> data;
+    try {
+        data = APIResponseEnvelope<TextTransformResponse>::decode(body).data;
+    } catch (const Error&) {
+        throw TextTransformAPIError::network(QStringLiteral("响应解析失败"));
+    }
+    if (!data)
+        throw TextTransformAPIError::network(QStringLiteral("空响应"));
+    co_return std::move(*data);
+}
+
+} // namespace vellamor

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "Hotkey/HotkeyScheduler.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <utility>
+
+namespace vellamor::test {
+
+// A scheduler on a hand-moved clock: work runs only when the test advances
+// time past its due moment, in due order (ties in scheduling order).
+class ManualHotkeyScheduler final : public HotkeyScheduler {
+public:
+    void schedule(std::chrono::milliseconds delay, std::function<void()> work) override;
+
+    // Moves the clock forward to `time`, running the work that falls due.
+    void advanceTo(std::chrono::milliseconds time);
+    std::chrono::milliseconds now() const { return now_; }
+    std::size_t pendingCount() const { return pending_.size(); }
+
+private:
+    std::chrono::milliseconds now_{0};
+    std::uint64_t nextSequence_ = 0;
+    std::map<std::pair<std::chrono::milliseconds, std::uint64_t>, std::function<void()>> pending_;
+};
+
+} // namespace vellamor::test
