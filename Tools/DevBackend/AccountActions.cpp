@@ -250,17 +250,23 @@ AccountActions::User& AccountActions::createUser(const QString& email, const QSt
     return *users_.insert(email, user);
 }
 
-QJsonObject AccountActions::issuePair(User& user, bool signIn)
+QJsonObject AccountActions::userJson(const User& user)
 {
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    QJsonObject userObject{
+    QJsonObject object{
         {QStringLiteral("id"), user.id},
         {QStringLiteral("email"), user.email},
         {QStringLiteral("locale"), user.locale},
         {QStringLiteral("created_at"), timestamp(user.createdAt)},
     };
     if (user.lastLoginAt)
-        userObject.insert(QStringLiteral("last_login_at"), timestamp(*user.lastLoginAt));
+        object.insert(QStringLiteral("last_login_at"), timestamp(*user.lastLoginAt));
+    return object;
+}
+
+QJsonObject AccountActions::issuePair(User& user, bool signIn)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QJsonObject userObject = userJson(user);
     if (signIn)
         user.lastLoginAt = now;
 
@@ -389,15 +395,7 @@ ApiReply AccountActions::me(const ApiCall& call)
     for (const auto& user : std::as_const(users_)) {
         if (user.id != it->userId)
             continue;
-        QJsonObject userObject{
-            {QStringLiteral("id"), user.id},
-            {QStringLiteral("email"), user.email},
-            {QStringLiteral("locale"), user.locale},
-            {QStringLiteral("created_at"), timestamp(user.createdAt)},
-        };
-        if (user.lastLoginAt)
-            userObject.insert(QStringLiteral("last_login_at"), timestamp(*user.lastLoginAt));
-        return ApiReply::success(QJsonObject{{QStringLiteral("user"), userObject}});
+        return ApiReply::success(QJsonObject{{QStringLiteral("user"), userJson(user)}});
     }
     return ApiReply::failure(40103, QStringLiteral("invalid token"), 401);
 }

@@ -134,6 +134,8 @@ private:
                                       PendingCode* passed);
     QString mailCode(const QString& email, const QString& purpose, const QString& password = {});
     User& createUser(const QString& email, const QString& password);
+    // The "user" object of sign-in pairs and user.me.
+    static QJsonObject userJson(const User& user);
     // A new pair for the user, recorded as a sign-in unless it is a refresh.
     QJsonObject issuePair(User& user, bool signIn);
     std::optional<ApiReply> refuseBanned(const QString& email) const;

@@ -132,25 +132,26 @@ QCoro::Task<void> AuthSession::clearBootstrapError()
     co_return;
 }
 
-QCoro::Task<void> AuthSession::login(QString email, QString code)
+QCoro::Task<void> AuthSession::signIn(QCoro::Task<AuthAPIProtocol::SignIn> reply)
 {
     const auto self = shared_from_this();
-    auto [tokens, me] = co_await api_->verifyCode(std::move(email), std::move(code));
+    auto [tokens, me] = co_await std::move(reply);
     co_await persist(std::move(tokens), std::move(me));
+}
+
+QCoro::Task<void> AuthSession::login(QString email, QString code)
+{
+    co_await signIn(api_->verifyCode(std::move(email), std::move(code)));
 }
 
 QCoro::Task<void> AuthSession::loginWithPassword(QString email, QString password)
 {
-    const auto self = shared_from_this();
-    auto [tokens, me] = co_await api_->login(std::move(email), std::move(password));
-    co_await persist(std::move(tokens), std::move(me));
+    co_await signIn(api_->login(std::move(email), std::move(password)));
 }
 
 QCoro::Task<void> AuthSession::loginWithEmailCode(QString email, QString code)
 {
-    const auto self = shared_from_this();
-    auto [tokens, me] = co_await api_->loginWithCode(std::move(email), std::move(code));
-    co_await persist(std::move(tokens), std::move(me));
+    co_await signIn(api_->loginWithCode(std::move(email), std::move(code)));
 }
 
 QCoro::Task<bool> AuthSession::loginWithUnifiedCode(QString email, QString code)

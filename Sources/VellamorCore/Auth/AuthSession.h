@@ -108,6 +108,8 @@ private:
     };
 
     QCoro::Task<QString> ensureFreshAccessToken();
+    // The sign-in roads but the unified one: the client's answer, then persist.
+    QCoro::Task<void> signIn(QCoro::Task<AuthAPIProtocol::SignIn> reply);
     QCoro::Task<void> persist(AuthTokens tokens, AuthMe me);
     void broadcast(AuthState state, std::optional<AuthAPIError> error);
     // tokens and me none; a running refresh cancelled and forgotten.

@@ -1,5 +1,6 @@
 #include "Networking/AuthAPI.h"
 
+#include "Auth/AuthUnauthorizedReason.h"
 #include "Models/VellamorAction.h"
 #include "Networking/APIRequestEnvelope.h"
 #include "Networking/APIResponseEnvelope.h"
@@ -275,13 +276,10 @@ AuthAPIError AuthAPI::mapServerError(qint64 code, const QString& message)
         return AuthAPIError::server(code, message);
     }
     case 40100:
-        return AuthAPIError::unauthorized();
     case 40101:
-        return AuthAPIError::tokenExpired();
     case 40102:
-        return AuthAPIError::tokenRevoked();
     case 40103:
-        return AuthAPIError::tokenInvalid();
+        return AuthUnauthorizedReason::from(code);
     case 40300:
         return AuthAPIError::userBanned(banReason(message));
     case 40403:

@@ -18,18 +18,15 @@ SessionFeedbackAPI::SessionFeedbackAPI(QUrl baseURL, std::shared_ptr<HTTPSession
                                        AccessTokenProvider tokenProvider,
                                        std::shared_ptr<UnauthorizedHandler> unauthorizedHandler, QObject* parent)
     : QObject(parent)
-    , baseURL_(std::move(baseURL))
-    , session_(std::move(session))
-    , tokenProvider_(std::move(tokenProvider))
-    , unauthorizedHandler_(std::move(unauthorizedHandler))
+    , bearer_{std::move(baseURL), std::move(session), std::move(tokenProvider), std::move(unauthorizedHandler),
+              requestTimeout}
 {
 }
 
 QCoro::Task<SessionFeedbackResponse> SessionFeedbackAPI::submitFeedback(SessionFeedbackRequest request,
                                                                         std::stop_token stop)
 {
-    return call(BearerActionCall{baseURL_, session_, tokenProvider_, unauthorizedHandler_, requestTimeout},
-                std::move(request), std::move(stop));
+    return call(bearer_, std::move(request), std::move(stop));
 }
 
 QCoro::Task<SessionFeedbackResponse> SessionFeedbackAPI::call(BearerActionCall bearer, SessionFeedbackRequest request,

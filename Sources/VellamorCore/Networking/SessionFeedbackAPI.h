@@ -45,10 +45,8 @@ private:
     static QCoro::Task<SessionFeedbackResponse> call(BearerActionCall bearer, SessionFeedbackRequest request,
                                                      std::stop_token stop);
 
-    QUrl baseURL_;
-    std::shared_ptr<HTTPSession> session_;
-    AccessTokenProvider tokenProvider_;
-    std::shared_ptr<UnauthorizedHandler> unauthorizedHandler_;
+    // Copied into each call, so a call may outlive the client.
+    BearerActionCall bearer_;
 };
 
 } // namespace vellamor

@@ -1,8 +1,22 @@
 #include "Networking/SessionFeedbackAPIError.h"
 
+#include "Networking/TextTransformAPIError.h"
+
 #include <utility>
 
 namespace vellamor {
+
+namespace {
+
+// The texts are those of the transform client's cases of the same names.
+TextTransformAPIError sameCaseOfTransform(const SessionFeedbackAPIError& error)
+{
+    if (error.kind() == SessionFeedbackAPIError::Kind::server)
+        return TextTransformAPIError::server(error.code(), error.message());
+    return TextTransformAPIError::network(error.message());
+}
+
+} // namespace
 
 SessionFeedbackAPIError::SessionFeedbackAPIError(Kind kind, qint64 code, QString message)
     : kind_(kind), code_(code), message_(std::move(message))
@@ -21,25 +35,12 @@ SessionFeedbackAPIError SessionFeedbackAPIError::server(qint64 code, QString mes
 
 QString SessionFeedbackAPIError::errorDescription() const
 {
-    switch (kind_) {
-    case Kind::network:
-        return QStringLiteral("网络异常：") + message_;
-    case Kind::server:
-        return QStringLiteral("服务异常 ") + QString::number(code_) + QStringLiteral("：") + message_;
-    }
-    return {};
+    return sameCaseOfTransform(*this).errorDescription();
 }
 
 QString SessionFeedbackAPIError::debugDescription() const
 {
-    switch (kind_) {
-    case Kind::network:
-        return QStringLiteral("network(\"") + message_ + QStringLiteral("\")");
-    case Kind::server:
-        return QStringLiteral("server(code: ") + QString::number(code_) + QStringLiteral(", message: \"") + message_
-            + QStringLiteral("\")");
-    }
-    return {};
+    return sameCaseOfTransform(*this).debugDescription();
 }
 
 } // namespace vellamor

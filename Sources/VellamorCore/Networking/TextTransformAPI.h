@@ -46,10 +46,8 @@ private:
     static QCoro::Task<TextTransformResponse> interpretReply(QByteArray body,
                                                              std::shared_ptr<UnauthorizedHandler> handler);
 
-    QUrl baseURL_;
-    std::shared_ptr<HTTPSession> session_;
-    AccessTokenProvider tokenProvider_;
-    std::shared_ptr<UnauthorizedHandler> unauthorizedHandler_;
+    // Copied into each call, so a call may outlive the client.
+    BearerActionCall bearer_;
 };
 
 } // namespace vellamor

@@ -2,8 +2,7 @@
 
 #include "Models/VellamorTransportError.h"
 #include "Support/Json/JsonWriter.h"
-
-#include <QStringDecoder>
+#include "Support/Utf8Text.h"
 
 #include <utility>
 
@@ -38,12 +37,10 @@ QByteArray WSClientStart::encode() const
 
 QString WSClientStart::encodeText() const
 {
-    const QByteArray bytes = encode();
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder(bytes);
-    if (decoder.hasError())
+    std::optional<QString> text = decodeUtf8Strictly(encode());
+    if (!text)
         throw VellamorTransportError::encodingFailed();
-    return text;
+    return std::move(*text);
 }
 
 } // namespace vellamor

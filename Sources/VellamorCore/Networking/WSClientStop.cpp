@@ -2,8 +2,9 @@
 
 #include "Models/VellamorTransportError.h"
 #include "Support/Json/JsonWriter.h"
+#include "Support/Utf8Text.h"
 
-#include <QStringDecoder>
+#include <utility>
 
 namespace vellamor {
 
@@ -21,12 +22,10 @@ QByteArray WSClientStop::encode() const
 
 QString WSClientStop::encodeText() const
 {
-    const QByteArray bytes = encode();
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder(bytes);
-    if (decoder.hasError())
+    std::optional<QString> text = decodeUtf8Strictly(encode());
+    if (!text)
         throw VellamorTransportError::encodingFailed();
-    return text;
+    return std::move(*text);
 }
 
 } // namespace vellamor

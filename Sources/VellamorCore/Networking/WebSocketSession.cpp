@@ -114,14 +114,7 @@ QCoro::Task<void> WebSocketSession::connect(QUrl url, std::optional<QString> bea
                   + QStringLiteral(" authed=") + (authed ? QStringLiteral("true") : QStringLiteral("false")),
               url.toString(QUrl::FullyEncoded));
 
-    localCloseRequested_ = true;
-    heartbeatTask_.cancel();
-    heartbeatTask_ = TaskHandle();
-    if (const auto old = std::exchange(current_, nullptr))
-        tearDown(old);
-    if (stream_)
-        stream_->finish();
-    stream_.reset();
+    closeCurrent();
     localCloseRequested_ = false;
 
     // Before the socket starts, so no message can arrive without a stream.
@@ -241,7 +234,7 @@ void WebSocketSession::tearDown(const std::shared_ptr<Connection>& connection)
     QTimer::singleShot(closingGrace, socket, [socket] { socket->abort(); });
 }
 
-QCoro::Task<void> WebSocketSession::close()
+void WebSocketSession::closeCurrent()
 {
     localCloseRequested_ = true;
     heartbeatTask_.cancel();
@@ -251,6 +244,11 @@ QCoro::Task<void> WebSocketSession::close()
     if (stream_)
         stream_->finish();
     stream_.reset();
+}
+
+QCoro::Task<void> WebSocketSession::close()
+{
+    closeCurrent();
     co_return;
 }
 

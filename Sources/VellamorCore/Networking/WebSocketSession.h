@@ -83,6 +83,8 @@ private:
     void socketFailed(const std::shared_ptr<Connection>& connection);
     void receiveLoopEnded(const std::shared_ptr<Connection>& connection);
     void tearDown(const std::shared_ptr<Connection>& connection);
+    // Ends the current socket and stream: all of close(), and the first step of connect().
+    void closeCurrent();
     void startHeartbeat();
     QCoro::Task<void> ping(std::stop_token token);
 

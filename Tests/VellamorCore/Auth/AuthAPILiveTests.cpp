@@ -3,6 +3,7 @@
 
 #include "AccountActions.h"
 #include "AuthTestPrinters.h"
+#include "ErrorOf.h"
 #include "LiveServerFixture.h"
 
 #include <QJsonDocument>
@@ -13,6 +14,7 @@
 using namespace vellamor;
 using namespace Qt::StringLiterals;
 using devbackend::AccountActions;
+using vellamor::test::errorOf;
 using vellamor::test::LiveServerTest;
 
 namespace {
@@ -24,20 +26,6 @@ protected:
         LiveServerTest::SetUp();
         accounts = AccountActions::install(server);
         api = std::make_unique<AuthAPI>(server.baseURL(), makeSession());
-    }
-
-    template<typename T>
-    std::optional<AuthAPIError> errorOf(QCoro::Task<T> task)
-    {
-        try {
-            runBlocking(std::move(task));
-            ADD_FAILURE() << "the call succeeded";
-        } catch (const AuthAPIError& error) {
-            return error;
-        } catch (...) {
-            ADD_FAILURE() << describeException(std::current_exception()).toStdString();
-        }
-        return std::nullopt;
     }
 
     QString codeFor(const QString& email) const
@@ -64,14 +52,14 @@ TEST_F(AuthAPILive, UnifiedCodeRegistersAFirstTimerAndSignsInAReturningOne)
     EXPECT_TRUE(first.isRegister());
     EXPECT_EQ(first.expiresInSeconds, 600);
 
-    EXPECT_EQ(errorOf(api->verifyUnifiedCode(email, u"not-it"_s)), AuthAPIError::invalidCode());
+    EXPECT_EQ(errorOf<AuthAPIError>(api->verifyUnifiedCode(email, u"not-it"_s)), AuthAPIError::invalidCode());
     const VerifyCodeResponse created = runBlocking(api->verifyUnifiedCode(email, codeFor(email)));
     EXPECT_TRUE(created.isNew);
     EXPECT_EQ(created.me.email, email);
     EXPECT_FALSE(created.me.lastLoginAt.has_value());
     EXPECT_GT(created.tokens.expiresAt, Date::now().addingSeconds(3000));
     // A code is used once.
-    EXPECT_EQ(errorOf(api->verifyUnifiedCode(email, codeFor(email))), AuthAPIError::codeExpired());
+    EXPECT_EQ(errorOf<AuthAPIError>(api->verifyUnifiedCode(email, codeFor(email))), AuthAPIError::codeExpired());
 
     const RequestCodeResponse again = runBlocking(api->requestUnifiedCode(email));
     EXPECT_EQ(again.purpose, u"login"_s);
@@ -85,24 +73,25 @@ TEST_F(AuthAPILive, UnifiedCodeRegistersAFirstTimerAndSignsInAReturningOne)
 TEST_F(AuthAPILive, RegistrationThenPasswordAndCodeSignIn)
 {
     const QString email = u"reg@x.io"_s;
-    EXPECT_EQ(errorOf(api->requestCode(u"not-an-email"_s, u"password1"_s)), AuthAPIError::invalidEmail());
-    EXPECT_EQ(errorOf(api->requestCode(email, u"short"_s)), AuthAPIError::invalidPassword());
+    EXPECT_EQ(errorOf<AuthAPIError>(api->requestCode(u"not-an-email"_s, u"password1"_s)), AuthAPIError::invalidEmail());
+    EXPECT_EQ(errorOf<AuthAPIError>(api->requestCode(email, u"short"_s)), AuthAPIError::invalidPassword());
 
     runBlocking(api->requestCode(email, u"password1"_s));
     EXPECT_EQ(lastPayload(), (QJsonObject{{u"email"_s, email}, {u"password"_s, u"password1"_s}}));
     const auto [tokens, me] = runBlocking(api->verifyCode(email, codeFor(email)));
     EXPECT_EQ(me.email, email);
     EXPECT_EQ(me.locale, u"zh-CN"_s);
-    EXPECT_EQ(errorOf(api->requestCode(email, u"password1"_s)), AuthAPIError::server(40901, u"邮箱已注册"_s));
+    EXPECT_EQ(errorOf<AuthAPIError>(api->requestCode(email, u"password1"_s)), AuthAPIError::server(40901, u"邮箱已注册"_s));
 
-    EXPECT_EQ(errorOf(api->login(email, u"password2"_s)), AuthAPIError::credentialsInvalid());
+    EXPECT_EQ(errorOf<AuthAPIError>(api->login(email, u"password2"_s)), AuthAPIError::credentialsInvalid());
     const auto [passwordTokens, passwordMe] = runBlocking(api->login(email, u"password1"_s));
     EXPECT_EQ(passwordMe.userId, me.userId);
     EXPECT_NE(passwordTokens.refreshToken, tokens.refreshToken);
 
-    EXPECT_EQ(errorOf(api->requestLoginCode(u"nobody@x.io"_s)), AuthAPIError::server(40402, u"user not found"_s));
+    EXPECT_EQ(errorOf<AuthAPIError>(api->requestLoginCode(u"nobody@x.io"_s)),
+              AuthAPIError::server(40402, u"user not found"_s));
     runBlocking(api->requestLoginCode(email));
-    EXPECT_EQ(errorOf(api->loginWithCode(email, u"000000x"_s)), AuthAPIError::invalidCode());
+    EXPECT_EQ(errorOf<AuthAPIError>(api->loginWithCode(email, u"000000x"_s)), AuthAPIError::invalidCode());
     const auto [codeTokens, codeMe] = runBlocking(api->loginWithCode(email, codeFor(email)));
     EXPECT_EQ(codeMe.userId, me.userId);
 }
@@ -120,20 +109,20 @@ TEST_F(AuthAPILive, RefreshRotatesAndUserMeJudgesTheAccessToken)
     EXPECT_EQ(lastPayload(), (QJsonObject{{u"refresh_token"_s, tokens.refreshToken}}));
     EXPECT_FALSE(server.requests().last().header("Authorization").has_value());
     EXPECT_NE(rotated.refreshToken, tokens.refreshToken);
-    EXPECT_EQ(errorOf(api->refresh(tokens.refreshToken)), AuthAPIError::tokenInvalid());
+    EXPECT_EQ(errorOf<AuthAPIError>(api->refresh(tokens.refreshToken)), AuthAPIError::tokenInvalid());
     EXPECT_EQ(runBlocking(api->me(rotated.accessToken)).userId, me.userId);
 
-    EXPECT_EQ(errorOf(api->me(QString())), AuthAPIError::unauthorized());
+    EXPECT_EQ(errorOf<AuthAPIError>(api->me(QString())), AuthAPIError::unauthorized());
     EXPECT_FALSE(server.requests().last().header("Authorization").has_value());
-    EXPECT_EQ(errorOf(api->me(u"at_unknown"_s)), AuthAPIError::tokenInvalid());
+    EXPECT_EQ(errorOf<AuthAPIError>(api->me(u"at_unknown"_s)), AuthAPIError::tokenInvalid());
 
     runBlocking(api->logout(rotated.refreshToken));
-    EXPECT_EQ(errorOf(api->me(rotated.accessToken)), AuthAPIError::tokenRevoked());
-    EXPECT_EQ(errorOf(api->refresh(rotated.refreshToken)), AuthAPIError::tokenInvalid());
+    EXPECT_EQ(errorOf<AuthAPIError>(api->me(rotated.accessToken)), AuthAPIError::tokenRevoked());
+    EXPECT_EQ(errorOf<AuthAPIError>(api->refresh(rotated.refreshToken)), AuthAPIError::tokenInvalid());
 
     const auto [later, laterMe] = runBlocking(api->login(u"u@x.io"_s, u"password1"_s));
     accounts->expireAccessTokens();
-    EXPECT_EQ(errorOf(api->me(later.accessToken)), AuthAPIError::tokenExpired());
+    EXPECT_EQ(errorOf<AuthAPIError>(api->me(later.accessToken)), AuthAPIError::tokenExpired());
 }
 
 TEST_F(AuthAPILive, InjectedFailuresReachTheCallerMapped)
@@ -147,18 +136,18 @@ TEST_F(AuthAPILive, InjectedFailuresReachTheCallerMapped)
 
     for (const qint64 code : {40100, 40101, 40102, 40103}) {
         accounts->fail({u"user.me"_s, code, u"no"_s, 401, 1});
-        EXPECT_EQ(errorOf(api->me(tokens.accessToken)), AuthAPI::mapServerError(code, {})) << code;
+        EXPECT_EQ(errorOf<AuthAPIError>(api->me(tokens.accessToken)), AuthAPI::mapServerError(code, {})) << code;
     }
     accounts->fail({u"auth.refresh"_s, 50000, u"down"_s, 503, 1});
-    EXPECT_EQ(errorOf(api->refresh(tokens.refreshToken)), AuthAPIError::network(u"HTTP 503"_s));
+    EXPECT_EQ(errorOf<AuthAPIError>(api->refresh(tokens.refreshToken)), AuthAPIError::network(u"HTTP 503"_s));
     accounts->fail({u"auth.requestCode"_s, 42901, u"slow down"_s, 429, 1});
-    EXPECT_EQ(errorOf(api->requestUnifiedCode(u"u@x.io"_s)), AuthAPIError::tooManyRequests());
+    EXPECT_EQ(errorOf<AuthAPIError>(api->requestUnifiedCode(u"u@x.io"_s)), AuthAPIError::tooManyRequests());
     accounts->fail({u"auth.requestCode"_s, 50023, u"smtp"_s, 200, 1});
-    EXPECT_EQ(errorOf(api->requestUnifiedCode(u"u@x.io"_s)), AuthAPIError::mailerFailed());
+    EXPECT_EQ(errorOf<AuthAPIError>(api->requestUnifiedCode(u"u@x.io"_s)), AuthAPIError::mailerFailed());
 
     accounts->ban(u"u@x.io"_s, u"spam"_s);
-    EXPECT_EQ(errorOf(api->login(u"u@x.io"_s, u"password1"_s)), AuthAPIError::userBanned(u"spam"_s));
-    EXPECT_EQ(errorOf(api->refresh(tokens.refreshToken)), AuthAPIError::userBanned(u"spam"_s));
+    EXPECT_EQ(errorOf<AuthAPIError>(api->login(u"u@x.io"_s, u"password1"_s)), AuthAPIError::userBanned(u"spam"_s));
+    EXPECT_EQ(errorOf<AuthAPIError>(api->refresh(tokens.refreshToken)), AuthAPIError::userBanned(u"spam"_s));
 }
 
 TEST_F(AuthAPILive, ConfigureActionSetsTheSwitchesFromOutside)
@@ -175,7 +164,7 @@ TEST_F(AuthAPILive, ConfigureActionSetsTheSwitchesFromOutside)
     EXPECT_EQ(accounts->accessLifetime(), std::chrono::seconds(20));
 
     accounts->addUser(u"u@x.io"_s, u"password1"_s);
-    EXPECT_EQ(errorOf(api->login(u"u@x.io"_s, u"password1"_s)), AuthAPIError::tooManyRequests());
+    EXPECT_EQ(errorOf<AuthAPIError>(api->login(u"u@x.io"_s, u"password1"_s)), AuthAPIError::tooManyRequests());
     const auto [tokens, me] = runBlocking(api->login(u"u@x.io"_s, u"password1"_s));
     EXPECT_LT(tokens.expiresAt, Date::now().addingSeconds(21));
 }

@@ -3,6 +3,7 @@
 #include "Support/Async/RunBlocking.h"
 
 #include "AuthTestPrinters.h"
+#include "ErrorOf.h"
 #include "ScriptedHTTPSession.h"
 
 #include <QJsonDocument>
@@ -13,6 +14,7 @@
 #include <functional>
 
 using namespace vellamor;
+using vellamor::test::errorOf;
 using vellamor::test::ScriptedHTTPSession;
 
 namespace {
@@ -40,22 +42,6 @@ class AuthAPITest : public ::testing::Test {
 protected:
     std::shared_ptr<ScriptedHTTPSession> http = std::make_shared<ScriptedHTTPSession>();
     AuthAPI api{QUrl(QStringLiteral("https://api.example.test/base")), http};
-
-    // The AuthAPIError a call ends with; fails the test when it succeeds or
-    // throws something else.
-    template<typename T>
-    std::optional<AuthAPIError> errorOf(QCoro::Task<T> task)
-    {
-        try {
-            runBlocking(std::move(task));
-            ADD_FAILURE() << "the call succeeded";
-        } catch (const AuthAPIError& error) {
-            return error;
-        } catch (...) {
-            ADD_FAILURE() << describeException(std::current_exception()).toStdString();
-        }
-        return std::nullopt;
-    }
 };
 
 struct ShapeCase {
@@ -192,7 +178,7 @@ TEST_F(AuthAPITest, FailuresAreClassifiedInOrder)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         c.script(*http);
-        EXPECT_EQ(errorOf(api.logout(QStringLiteral("rt"))), c.expected);
+        EXPECT_EQ(errorOf<AuthAPIError>(api.logout(QStringLiteral("rt"))), c.expected);
     }
 }
 
@@ -211,28 +197,29 @@ TEST_F(AuthAPITest, UnusableSignInRepliesFailAsParseErrors)
     // Sign-in pairs must carry the user.
     http->respond(200, envelope(pairWithoutUser)).respond(200, envelope(pairWithoutUser)).respond(200,
                                                                                                  envelope(pairWithoutUser));
-    EXPECT_EQ(errorOf(api.verifyCode(QStringLiteral("u@x.io"), QStringLiteral("1"))), parseFailure);
-    EXPECT_EQ(errorOf(api.login(QStringLiteral("u@x.io"), QStringLiteral("pw"))), parseFailure);
-    EXPECT_EQ(errorOf(api.loginWithCode(QStringLiteral("u@x.io"), QStringLiteral("1"))), parseFailure);
+    EXPECT_EQ(errorOf<AuthAPIError>(api.verifyCode(QStringLiteral("u@x.io"), QStringLiteral("1"))), parseFailure);
+    EXPECT_EQ(errorOf<AuthAPIError>(api.login(QStringLiteral("u@x.io"), QStringLiteral("pw"))), parseFailure);
+    EXPECT_EQ(errorOf<AuthAPIError>(api.loginWithCode(QStringLiteral("u@x.io"), QStringLiteral("1"))), parseFailure);
 
     http->respond(200, envelope(pairWithoutUser));
-    EXPECT_EQ(errorOf(api.verifyUnifiedCode(QStringLiteral("u@x.io"), QStringLiteral("1"))), parseFailure);
+    EXPECT_EQ(errorOf<AuthAPIError>(api.verifyUnifiedCode(QStringLiteral("u@x.io"), QStringLiteral("1"))),
+              parseFailure);
 
     http->respond(200, envelope(R"({"access_token":"a","refresh_token":"r","access_expire":1772352942})"));
-    EXPECT_EQ(errorOf(api.refresh(QStringLiteral("rt"))), parseFailure);
+    EXPECT_EQ(errorOf<AuthAPIError>(api.refresh(QStringLiteral("rt"))), parseFailure);
 
     http->respond(200, envelope(R"({"purpose":"login"})"));
-    EXPECT_EQ(errorOf(api.requestUnifiedCode(QStringLiteral("u@x.io"))), parseFailure);
+    EXPECT_EQ(errorOf<AuthAPIError>(api.requestUnifiedCode(QStringLiteral("u@x.io"))), parseFailure);
 
     http->respond(200, envelope(R"({"user":null})"));
-    EXPECT_EQ(errorOf(api.me(QStringLiteral("at"))), parseFailure);
+    EXPECT_EQ(errorOf<AuthAPIError>(api.me(QStringLiteral("at"))), parseFailure);
 
     // The envelope is decoded with the reply's shape before its code is
     // looked at: a refusal carrying an unexpected "data" is a parse failure.
     http->respond(200, envelope("{}", 40101));
-    EXPECT_EQ(errorOf(api.refresh(QStringLiteral("rt"))), parseFailure);
+    EXPECT_EQ(errorOf<AuthAPIError>(api.refresh(QStringLiteral("rt"))), parseFailure);
     http->respond(200, envelope("null", 40101));
-    EXPECT_EQ(errorOf(api.refresh(QStringLiteral("rt"))), AuthAPIError::tokenExpired());
+    EXPECT_EQ(errorOf<AuthAPIError>(api.refresh(QStringLiteral("rt"))), AuthAPIError::tokenExpired());
 }
 
 TEST_F(AuthAPITest, StoppingARefreshEndsItAsANetworkFailure)
@@ -241,7 +228,7 @@ TEST_F(AuthAPITest, StoppingARefreshEndsItAsANetworkFailure)
     std::stop_source stop;
     auto task = api.refresh(QStringLiteral("rt"), stop.get_token());
     stop.request_stop();
-    EXPECT_EQ(errorOf(std::move(task)), AuthAPIError::network(CancellationError().errorDescription()));
+    EXPECT_EQ(errorOf<AuthAPIError>(std::move(task)), AuthAPIError::network(CancellationError().errorDescription()));
 }
 
 TEST_F(AuthAPITest, BaseWithoutPathGetsTheEndpointAppended)

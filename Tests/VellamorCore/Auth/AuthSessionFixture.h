@@ -40,6 +40,15 @@ protected:
             [clock = clock] { return *clock; }, defaults);
     }
 
+    // A fresh client, keyring, log and session, for each case of a table.
+    void startOver()
+    {
+        api = std::make_shared<FakeAuthAPI>();
+        items = std::make_shared<InMemorySecureItemStore>();
+        systemLog = std::make_shared<RecordingSystemLog>();
+        session = makeSession();
+    }
+
     Date now() const { return *clock; }
     AuthTokens tokens(const QString& name, double secondsLeft) const
     {

@@ -4,6 +4,7 @@
 #include "Support/Async/RunBlocking.h"
 
 #include "AuthSessionFixture.h"
+#include "ErrorOf.h"
 #include "WaitUntil.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 using namespace vellamor;
 using namespace Qt::StringLiterals;
 using vellamor::test::AuthSessionTest;
+using vellamor::test::errorOf;
 
 namespace {
 
@@ -22,20 +24,6 @@ using Variant = SecureItemStore::Variant;
 
 const QString userAEmail = QStringLiteral("a@x.io");
 const QString userBEmail = QStringLiteral("b@x.io");
-
-template<typename T>
-std::optional<AuthAPIError> errorOf(QCoro::Task<T> task)
-{
-    try {
-        runBlocking(std::move(task));
-        ADD_FAILURE() << "the operation succeeded";
-    } catch (const AuthAPIError& error) {
-        return error;
-    } catch (...) {
-        ADD_FAILURE() << describeException(std::current_exception()).toStdString();
-    }
-    return std::nullopt;
-}
 
 // ---- bootstrap ----
 
@@ -112,10 +100,7 @@ TEST_F(AuthSessionTest, BootstrapFailuresSignOutAndDeleteOnlyWhatTheServerRefuse
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        api = std::make_shared<test::FakeAuthAPI>();
-        items = std::make_shared<test::InMemorySecureItemStore>();
-        systemLog = std::make_shared<test::RecordingSystemLog>();
-        session = makeSession();
+        startOver();
         storeInKeyring(tokens(u"a"_s, c.secondsLeft), user(7, userAEmail));
         c.script(*api);
 
@@ -145,9 +130,7 @@ TEST_F(AuthSessionTest, BootstrapDoesNotOverrideASignInThatFinishedFirst)
 {
     for (const bool restoreSucceeds : {true, false}) {
         SCOPED_TRACE(restoreSucceeds ? "restore succeeds late" : "restore fails late");
-        api = std::make_shared<test::FakeAuthAPI>();
-        items = std::make_shared<test::InMemorySecureItemStore>();
-        session = makeSession();
+        startOver();
         storeInKeyring(tokens(u"a"_s, 3600), user(7, userAEmail));
         if (restoreSucceeds)
             api->succeed(Op::me, user(7, userAEmail), std::chrono::milliseconds(40));
@@ -175,9 +158,7 @@ TEST_F(AuthSessionTest, RefreshStartsExactlyThirtySecondsBeforeExpiry)
     const std::pair<double, bool> cases[] = {{31, false}, {30.5, false}, {30, true}, {1, true}, {-600, true}};
     for (const auto& [secondsLeft, refreshes] : cases) {
         SCOPED_TRACE(secondsLeft);
-        api = std::make_shared<test::FakeAuthAPI>();
-        items = std::make_shared<test::InMemorySecureItemStore>();
-        session = makeSession();
+        startOver();
         signIn(tokens(u"a"_s, secondsLeft), user(7, userAEmail));
         if (refreshes)
             api->succeed(Op::refresh, tokens(u"b"_s, 3600));
@@ -286,10 +267,7 @@ TEST_F(AuthSessionTest, SigningOutCancelsARunningRefresh)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        api = std::make_shared<test::FakeAuthAPI>();
-        items = std::make_shared<test::InMemorySecureItemStore>();
-        systemLog = std::make_shared<test::RecordingSystemLog>();
-        session = makeSession();
+        startOver();
         signIn(tokens(u"a"_s, 5), user(7, userAEmail));
         api->succeed(Op::refresh, tokens(u"b"_s, 3600), std::chrono::seconds(5));
         api->succeed(Op::logout);
@@ -343,9 +321,7 @@ TEST_F(AuthSessionTest, RefreshOfThePreviousUserNeverTouchesTheNextOne)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        api = std::make_shared<test::FakeAuthAPI>();
-        items = std::make_shared<test::InMemorySecureItemStore>();
-        session = makeSession();
+        startOver();
         signIn(tokens(u"a"_s, 5), user(7, userAEmail));
         api->setRefreshIgnoresStop(c.ignoresStop);
         if (c.refreshError)
@@ -394,10 +370,7 @@ TEST_F(AuthSessionTest, EverySignInRoadStoresTheSessionAndPublishesTheUser)
 {
     for (const auto& road : roads) {
         SCOPED_TRACE(road.name);
-        api = std::make_shared<test::FakeAuthAPI>();
-        items = std::make_shared<test::InMemorySecureItemStore>();
-        systemLog = std::make_shared<test::RecordingSystemLog>();
-        session = makeSession();
+        startOver();
         const AuthTokens signedTokens = tokens(u"a"_s, 3600);
         const AuthMe signedMe = user(7, userAEmail);
         if (road.op == Op::verifyUnifiedCode)
@@ -427,7 +400,7 @@ TEST_F(AuthSessionTest, SignInErrorsPassThroughWithoutChangingAnything)
     for (const auto& road : roads) {
         SCOPED_TRACE(road.name);
         api->fail(road.op, AuthAPIError::credentialsInvalid());
-        EXPECT_EQ(errorOf(road.signIn(*session)), AuthAPIError::credentialsInvalid());
+        EXPECT_EQ(errorOf<AuthAPIError>(road.signIn(*session)), AuthAPIError::credentialsInvalid());
     }
     EXPECT_EQ(seen->states.size(), 1);
     EXPECT_EQ(observer().state(), AuthState::authenticated(user(7, userAEmail)));
@@ -442,7 +415,7 @@ TEST_F(AuthSessionTest, KeyringSaveFailureRollsBackToSignedOutEvenFromAnotherUse
     items->setWriteStatus(Variant::file, KeychainStatus::notAvailable);
     api->succeed(Op::login, AuthAPIProtocol::SignIn{tokens(u"b"_s, 3600), user(8, userBEmail)});
 
-    EXPECT_EQ(errorOf(session->loginWithPassword(userBEmail, QStringLiteral("pw"))),
+    EXPECT_EQ(errorOf<AuthAPIError>(session->loginWithPassword(userBEmail, QStringLiteral("pw"))),
               AuthAPIError::keychainWriteFailed(-25293));
     EXPECT_EQ(observer().state(), AuthState::unauthenticated());
     EXPECT_EQ(observer().lastBootstrapError(), AuthAPIError::keychainWriteFailed(-25293));
@@ -478,7 +451,7 @@ TEST_F(AuthSessionTest, NewAccountIsNotFlaggedWhenTheSessionCouldNotBeStored)
     items->setWriteStatus(Variant::dataProtection, -25293);
     items->setWriteStatus(Variant::file, -25293);
     api->succeed(Op::verifyUnifiedCode, VerifyCodeResponse{tokens(u"a"_s, 3600), user(7, userAEmail), true});
-    EXPECT_EQ(errorOf(session->loginWithUnifiedCode(userAEmail, QStringLiteral("1"))),
+    EXPECT_EQ(errorOf<AuthAPIError>(session->loginWithUnifiedCode(userAEmail, QStringLiteral("1"))),
               AuthAPIError::keychainWriteFailed(-25293));
     EXPECT_FALSE(defaults->contains(AuthSession::justRegisteredKey()));
 }

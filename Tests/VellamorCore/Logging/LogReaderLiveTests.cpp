@@ -5,6 +5,7 @@
 #include "Support/Json/JsonError.h"
 
 #include "DevAdminLog.h"
+#include "ErrorOf.h"
 #include "LiveServerFixture.h"
 #include "QtPrinters.h"
 
@@ -37,15 +38,7 @@ protected:
     template<typename E>
     std::optional<E> errorOf(std::optional<QString> token, int lines = 10)
     {
-        try {
-            read(std::move(token), lines);
-            ADD_FAILURE() << "no error";
-        } catch (const E& error) {
-            return error;
-        } catch (...) {
-            ADD_FAILURE() << describeException(std::current_exception()).toStdString();
-        }
-        return std::nullopt;
+        return test::errorOf<E>(LogReader::readRemote(endpoint(), std::move(token), lines, session));
     }
 
     std::shared_ptr<AuthedSession> session = makeSession();

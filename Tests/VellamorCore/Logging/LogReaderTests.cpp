@@ -5,6 +5,7 @@
 #include "Support/Async/RunBlocking.h"
 #include "Support/Json/JsonError.h"
 
+#include "ErrorOf.h"
 #include "QtPrinters.h"
 #include "ScriptedHTTPSession.h"
 
@@ -204,15 +205,7 @@ const QUrl kEndpoint(QStringLiteral("http://ops.example:8080/internal/v1/api.jso
 template<typename E>
 std::optional<E> remoteError(std::shared_ptr<ScriptedHTTPSession> session, std::optional<QString> token, int lines = 10)
 {
-    try {
-        runBlocking(LogReader::readRemote(kEndpoint, std::move(token), lines, session));
-        ADD_FAILURE() << "no error";
-    } catch (const E& error) {
-        return error;
-    } catch (...) {
-        ADD_FAILURE() << describeException(std::current_exception()).toStdString();
-    }
-    return std::nullopt;
+    return test::errorOf<E>(LogReader::readRemote(kEndpoint, std::move(token), lines, session));
 }
 
 TEST(LogReaderRemote, MissingOrEmptyTokenSendsNothing)

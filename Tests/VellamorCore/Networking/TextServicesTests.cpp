@@ -6,6 +6,7 @@
 #include "Support/Async/RunBlocking.h"
 #include "Support/Json/JsonError.h"
 
+#include "ErrorOf.h"
 #include "QtPrinters.h"
 #include "RecordingUnauthorizedHandler.h"
 #include "ScriptedHTTPSession.h"
@@ -38,6 +39,7 @@ namespace vellamor {
 } // namespace vellamor
 
 using namespace vellamor;
+using vellamor::test::errorOf;
 using vellamor::test::RecordingUnauthorizedHandler;
 using vellamor::test::ScriptedHTTPSession;
 
@@ -76,20 +78,6 @@ class TextServicesTest : public ::testing::Test {
 protected:
     TextTransformAPI transformClient() { return TextTransformAPI(kBase, session, providerFor(tokens), handler); }
     SessionFeedbackAPI feedbackClient() { return SessionFeedbackAPI(kBase, session, providerFor(tokens), handler); }
-
-    template<typename E, typename T>
-    std::optional<E> errorOf(QCoro::Task<T> task)
-    {
-        try {
-            runBlocking(std::move(task));
-            ADD_FAILURE() << "no error";
-        } catch (const E& error) {
-            return error;
-        } catch (...) {
-            ADD_FAILURE() << describeException(std::current_exception()).toStdString();
-        }
-        return std::nullopt;
-    }
 
     std::shared_ptr<ScriptedHTTPSession> session = std::make_shared<ScriptedHTTPSession>();
     std::shared_ptr<TokenScript> tokens = std::make_shared<TokenScript>();
@@ -259,20 +247,34 @@ TEST_F(TextServicesTest, WithoutAHandlerTheSharedAuthSessionHearsTheReason)
 
 TEST(TextServiceErrors, DescriptionsAndEquality)
 {
-    const std::pair<TextTransformAPIError, const char*> transform[] = {
-        {TextTransformAPIError::network(QStringLiteral("HTTP 404")), "网络异常：HTTP 404"},
-        {TextTransformAPIError::server(50022, QStringLiteral("busy")), "服务异常 50022：busy"},
-        {TextTransformAPIError::quotaExhausted(QStringLiteral("今日已用完")), "当前额度已用完：今日已用完"},
-        {TextTransformAPIError::pointsBalanceExhausted(), "积分余额不足，请升级或购买积分包"},
+    struct TransformCase {
+        TextTransformAPIError error;
+        const char* text;
+        const char* logForm;
     };
-    for (const auto& [error, text] : transform)
-        EXPECT_EQ(error.errorDescription(), QString::fromUtf8(text));
+    const TransformCase transform[] = {
+        {TextTransformAPIError::network(QStringLiteral("HTTP 404")), "网络异常：HTTP 404", R"(network("HTTP 404"))"},
+        {TextTransformAPIError::server(50022, QStringLiteral("busy")), "服务异常 50022：busy",
+         R"(server(code: 50022, message: "busy"))"},
+        {TextTransformAPIError::quotaExhausted(QStringLiteral("今日已用完")), "当前额度已用完：今日已用完",
+         R"(quotaExhausted("今日已用完"))"},
+        {TextTransformAPIError::pointsBalanceExhausted(), "积分余额不足，请升级或购买积分包", "pointsBalanceExhausted"},
+    };
+    for (const auto& c : transform) {
+        EXPECT_EQ(c.error.errorDescription(), QString::fromUtf8(c.text));
+        EXPECT_EQ(c.error.debugDescription(), QString::fromUtf8(c.logForm));
+    }
     EXPECT_NE(TextTransformAPIError::network(QStringLiteral("x")), TextTransformAPIError::quotaExhausted(QStringLiteral("x")));
     EXPECT_NE(TextTransformAPIError::server(1, QStringLiteral("x")), TextTransformAPIError::server(2, QStringLiteral("x")));
 
     EXPECT_EQ(SessionFeedbackAPIError::network(QStringLiteral("空响应")).errorDescription(), QStringLiteral("网络异常：空响应"));
     EXPECT_EQ(SessionFeedbackAPIError::server(42902, QStringLiteral("quota")).errorDescription(),
               QStringLiteral("服务异常 42902：quota"));
+    EXPECT_EQ(SessionFeedbackAPIError::network(QStringLiteral("空响应")).debugDescription(),
+              QStringLiteral("network(\"空响应\")"));
+    EXPECT_EQ(SessionFeedbackAPIError::server(42902, QStringLiteral("quota")).debugDescription(),
+              QStringLiteral("server(code: 42902, message: \"quota\")"));
+    EXPECT_NE(SessionFeedbackAPIError::network(QStringLiteral("x")), SessionFeedbackAPIError::server(0, QStringLiteral("x")));
     EXPECT_NE(SessionFeedbackAPIError::network(QStringLiteral("a")), SessionFeedbackAPIError::network(QStringLiteral("b")));
 }
 
