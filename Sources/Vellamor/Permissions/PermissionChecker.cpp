@@ -1,23 +1,122 @@
 #include "Permissions/PermissionChecker.h"
 
+#include "Platform/AccessibilityStatus/DBusAccessibilityStatus.h"
+#include "Platform/InputMonitoring/X11InputMonitoringProbe.h"
+#include "Platform/SoundServer/PulseSoundServer.h"
+#include "Platform/SystemSettings/ProcessCommandLauncher.h"
+#include "Platform/SystemSettings/SystemSettingsCommands.h"
+
+#include <algorithm>
+
 namespace vellamor {
 
+namespace {
+
+VellamorLog permissionLog()
+{
+    return VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("permission"));
+}
+
+PermissionChecker::Facilities completed(PermissionChecker::Facilities facilities)
+{
+    if (!facilities.inputMonitoring)
+        facilities.inputMonitoring = std::make_shared<platform::X11InputMonitoringProbe>();
+    if (!facilities.soundServer)
+        facilities.soundServer = platform::systemSoundServer();
+    if (!facilities.accessibility)
+        facilities.accessibility = std::make_shared<platform::DBusAccessibilityStatus>();
+    if (!facilities.launcher)
+        facilities.launcher = std::make_shared<platform::ProcessCommandLauncher>();
+    return facilities;
+}
+
+} // namespace
+
+PermissionChecker::PermissionChecker()
+    : PermissionChecker(Facilities {}, permissionLog())
+{
+}
+
 PermissionChecker::PermissionChecker(std::shared_ptr<platform::InputMonitoringProbe> inputMonitoring)
-    : PermissionChecker(std::move(inputMonitoring),
-                        VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("permission")))
+    : PermissionChecker(std::move(inputMonitoring), permissionLog())
 {
 }
 
 PermissionChecker::PermissionChecker(std::shared_ptr<platform::InputMonitoringProbe> inputMonitoring, VellamorLog log)
-    : inputMonitoring_(std::move(inputMonitoring))
+    : PermissionChecker(Facilities {std::move(inputMonitoring), nullptr, nullptr, nullptr}, std::move(log))
+{
+}
+
+PermissionChecker::PermissionChecker(Facilities facilities, VellamorLog log)
+    : facilities_(completed(std::move(facilities)))
     , log_(std::move(log))
 {
+}
+
+QMap<VellamorPermission, VellamorPermissionStatus> PermissionChecker::snapshot() const
+{
+    return {
+        {VellamorPermission::microphone, microphone().status},
+        {VellamorPermission::accessibility, accessibility().status},
+        {VellamorPermission::inputMonitoring, inputMonitoring().status},
+    };
+}
+
+PermissionState PermissionChecker::microphoneState(const platform::SoundServerSnapshot& snapshot)
+{
+    if (!snapshot.reachable) {
+        return {VellamorPermissionStatus::denied,
+                QStringLiteral("未能连接到声音服务器（PulseAudio 或 PipeWire），Vellamor 无法录音。")};
+    }
+    const bool hasMicrophone = std::any_of(snapshot.sources.begin(), snapshot.sources.end(),
+                                           [](const platform::SoundSource& s) { return !s.isMonitor && s.channels > 0; });
+    if (!hasMicrophone)
+        return {VellamorPermissionStatus::denied, QStringLiteral("声音服务器上没有可用的麦克风。")};
+    return {VellamorPermissionStatus::granted, QString()};
+}
+
+PermissionState PermissionChecker::microphone() const
+{
+    return microphoneState(facilities_.soundServer->snapshot());
+}
+
+QCoro::Task<PermissionState> PermissionChecker::requestMicrophone() const
+{
+    co_return microphone();
+}
+
+PermissionState PermissionChecker::accessibility() const
+{
+    const std::optional<bool> enabled = facilities_.accessibility->isEnabled();
+    if (!enabled) {
+        return {VellamorPermissionStatus::notDetermined,
+                QStringLiteral("无法查询辅助功能支持（AT-SPI）的状态：会话总线没有应答。")};
+    }
+    if (!*enabled) {
+        return {VellamorPermissionStatus::notDetermined,
+                QStringLiteral("辅助功能支持（AT-SPI）尚未开启，Vellamor 无法把文字写入其他应用。")};
+    }
+    return {VellamorPermissionStatus::granted, QString()};
+}
+
+PermissionState PermissionChecker::requestAccessibility() const
+{
+    const PermissionState before = accessibility();
+    if (before.status == VellamorPermissionStatus::granted)
+        return before;
+    if (!facilities_.accessibility->enable())
+        log_.warn(QStringLiteral("cannot switch accessibility support on"));
+    const PermissionState after = accessibility();
+    if (after.status != VellamorPermissionStatus::granted)
+        return after;
+    return {VellamorPermissionStatus::granted,
+            QStringLiteral("已开启辅助功能支持。请重新启动已经打开的应用，Vellamor 才能把文字写入其中。")};
 }
 
 PermissionState PermissionChecker::inputMonitoring() const
 {
     using Support = platform::InputMonitoringSupport;
-    switch (inputMonitoring_->probe()) {
+    switch (facilities_.inputMonitoring->probe()) {
     case Support::available:
         return {VellamorPermissionStatus::granted, QString()};
     case Support::waylandSession:
@@ -31,6 +130,20 @@ PermissionState PermissionChecker::inputMonitoring() const
                 QStringLiteral("X11 显示服务器不支持 XInput 2.1，Vellamor 无法监听全局热键。")};
     }
     return {};
+}
+
+bool PermissionChecker::openSystemSettings(VellamorPermission permission) const
+{
+    for (const platform::SettingsCommand& command :
+         platform::SystemSettingsCommands::forAnchor(systemSettingsAnchor(permission))) {
+        if (!facilities_.launcher->isInstalled(command.program))
+            continue;
+        if (facilities_.launcher->launch(command.program, command.arguments))
+            return true;
+        log_.warn(QStringLiteral("cannot start ") + command.program);
+    }
+    log_.warn(QStringLiteral("invalid settings url for ") + rawValue(permission));
+    return false;
 }
 
 } // namespace vellamor

@@ -2,8 +2,13 @@
 
 #include "Logging/VellamorLog.h"
 #include "Permissions/VellamorPermission.h"
+#include "Platform/AccessibilityStatus/AccessibilityStatus.h"
 #include "Platform/InputMonitoring/InputMonitoringProbe.h"
+#include "Platform/SoundServer/SoundServer.h"
+#include "Platform/SystemSettings/CommandLauncher.h"
 
+#include <QCoro/QCoroTask>
+#include <QMap>
 #include <QString>
 
 #include <memory>
@@ -20,20 +25,59 @@ struct PermissionState {
 };
 
 // Reads the system permissions dictation needs. Keeps no state: every call
-// asks the system again. Main thread.
+// asks the system again. Main thread. Nothing here throws.
 class PermissionChecker {
 public:
+    // The system facilities behind the permissions; a missing one is the
+    // session's own.
+    struct Facilities {
+        std::shared_ptr<platform::InputMonitoringProbe> inputMonitoring;
+        std::shared_ptr<platform::SoundServer> soundServer;
+        std::shared_ptr<platform::AccessibilityStatus> accessibility;
+        std::shared_ptr<platform::CommandLauncher> launcher;
+    };
+
     // Logs to "com.vellamor.app"/"permission".
+    PermissionChecker();
     explicit PermissionChecker(std::shared_ptr<platform::InputMonitoringProbe> inputMonitoring);
     PermissionChecker(std::shared_ptr<platform::InputMonitoringProbe> inputMonitoring, VellamorLog log);
+    PermissionChecker(Facilities facilities, VellamorLog log);
+
+    // The three statuses, as the rest of the application sees them.
+    QMap<VellamorPermission, VellamorPermissionStatus> snapshot() const;
+
+    // Recording: granted when the sound server answers and offers at least
+    // one source that is not a monitor of an output; denied otherwise, with
+    // the reason. Never undetermined: no desktop asks the user.
+    PermissionState microphone() const;
+
+    // Nothing to ask the user on this system: answers microphone() at once.
+    QCoro::Task<PermissionState> requestMicrophone() const;
+
+    // Writing into other applications: granted when AT-SPI is switched on,
+    // otherwise undetermined (never denied).
+    PermissionState accessibility() const;
+
+    // Switches AT-SPI on when it is off. Granted when it is on afterwards; the
+    // explanation then asks to restart the applications already open, which
+    // only publish their text fields when they start.
+    PermissionState requestAccessibility() const;
 
     // Global key observation: granted when the display server reports every
     // key to ordinary clients (X11 with XInput 2.1); denied otherwise, with
     // the reason. There is nothing to request: no dialog exists.
     PermissionState inputMonitoring() const;
 
+    // Opens the desktop's settings page for the permission with the first
+    // installed command that starts. Returns false, after a warning in the
+    // log, when there is none: the caller then explains in its own words.
+    bool openSystemSettings(VellamorPermission permission) const;
+
+    // The microphone rule applied to one answer of the sound server.
+    static PermissionState microphoneState(const platform::SoundServerSnapshot& snapshot);
+
 private:
-    std::shared_ptr<platform::InputMonitoringProbe> inputMonitoring_;
+    Facilities facilities_;
     VellamorLog log_;
 };
 

@@ -55,4 +55,17 @@ QString rationale(VellamorPermission permission)
     return {};
 }
 
+QString systemSettingsAnchor(VellamorPermission permission)
+{
+    switch (permission) {
+    case VellamorPermission::microphone:
+        return QStringLiteral("Privacy_Microphone");
+    case VellamorPermission::accessibility:
+        return QStringLiteral("Privacy_Accessibility");
+    case VellamorPermission::inputMonitoring:
+        return QStringLiteral("Privacy_ListenEvent");
+    }
+    return {};
+}
+
 } // namespace vellamor

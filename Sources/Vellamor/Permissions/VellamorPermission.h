@@ -17,5 +17,8 @@ QString rawValue(VellamorPermission permission);
 std::optional<VellamorPermission> permissionFromRawValue(const QString& raw);
 QString title(VellamorPermission permission);
 QString rationale(VellamorPermission permission);
+// The privacy page that grants it: "Privacy_Microphone", "Privacy_Accessibility",
+// "Privacy_ListenEvent".
+QString systemSettingsAnchor(VellamorPermission permission);
 
 } // namespace vellamor

@@ -1,6 +1,7 @@
 #include "DesktopTest.h"
 
 #include "Permissions/PermissionChecker.h"
+#include "Platform/AccessibilityStatus/DBusAccessibilityStatus.h"
 #include "Platform/InputMonitoring/X11InputMonitoringProbe.h"
 
 #include <gmock/gmock.h>
@@ -18,6 +19,35 @@ TEST_F(InputMonitoringDesktopTest, XServerWithXInput2IsGranted)
     const PermissionState state = checker.inputMonitoring();
     EXPECT_EQ(state.status, VellamorPermissionStatus::granted);
     EXPECT_TRUE(state.explanation.isEmpty());
+}
+
+class AccessibilityDesktopTest : public DesktopTest {
+protected:
+    void TearDown() override
+    {
+        // The session's other suites expect AT-SPI on.
+        platform::DBusAccessibilityStatus().enable();
+        DesktopTest::TearDown();
+    }
+};
+
+TEST_F(AccessibilityDesktopTest, SwitchedOnSessionIsGrantedAndARequestSwitchesItBackOn)
+{
+    const PermissionChecker checker;
+    EXPECT_EQ(checker.accessibility(), (PermissionState {VellamorPermissionStatus::granted, QString()}));
+
+    ASSERT_TRUE(runTool(QStringLiteral("gdbus"),
+                        {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"), QStringLiteral("org.a11y.Bus"),
+                         QStringLiteral("--object-path"), QStringLiteral("/org/a11y/bus"), QStringLiteral("--method"),
+                         QStringLiteral("org.freedesktop.DBus.Properties.Set"), QStringLiteral("org.a11y.Status"),
+                         QStringLiteral("IsEnabled"), QStringLiteral("<false>")}));
+    EXPECT_EQ(platform::DBusAccessibilityStatus().isEnabled(), false);
+    EXPECT_EQ(checker.accessibility().status, VellamorPermissionStatus::notDetermined);
+
+    const PermissionState requested = checker.requestAccessibility();
+    EXPECT_EQ(requested.status, VellamorPermissionStatus::granted);
+    EXPECT_FALSE(requested.explanation.isEmpty());
+    EXPECT_EQ(platform::DBusAccessibilityStatus().isEnabled(), true);
 }
 
 } // namespace

@@ -70,9 +70,6 @@ TEST(ASRSessionConfig, EqualityCoversAllSevenFields)
     other.bearerToken = QString();
     EXPECT_NE(base, other);
     other = base;
-    other.bearerToken = QStringLiteral("t");
-    EXPECT_NE(base, other);
-    other = base;
     other.polish = false;
     EXPECT_NE(base, other);
     other = base;
@@ -84,15 +81,12 @@ TEST(ASRStreamEvent, EqualityAndErrorDefaults)
 {
     EXPECT_EQ(ASRStreamEvent::final(QStringLiteral("a")), ASRStreamEvent::final(QStringLiteral("a")));
     EXPECT_NE(ASRStreamEvent::final(QStringLiteral("a")), ASRStreamEvent::partial(QStringLiteral("a")));
-    EXPECT_NE(ASRStreamEvent::polish(QStringLiteral("a")), ASRStreamEvent::polish(QStringLiteral("b")));
     const ASRStreamEvent bare = ASRStreamEvent::error(-1, QString());
     EXPECT_EQ(bare.data(), std::nullopt);
     EXPECT_EQ(bare, ASRStreamEvent::error(-1, QString(), std::nullopt));
     EXPECT_NE(bare, ASRStreamEvent::error(-1, QString(), QMap<QString, QString>()));
     EXPECT_NE(ASRStreamEvent::error(42902, QStringLiteral("m"), QMap<QString, QString>{{QStringLiteral("kind"), QStringLiteral("a")}}),
               ASRStreamEvent::error(42902, QStringLiteral("m"), QMap<QString, QString>{{QStringLiteral("kind"), QStringLiteral("b")}}));
-    EXPECT_EQ(ASRStreamEvent::ready(), ASRStreamEvent::ready());
-    EXPECT_NE(ASRStreamEvent::ready(), ASRStreamEvent::done());
 }
 
 // The session tests cover each code and capture error end to end; these are

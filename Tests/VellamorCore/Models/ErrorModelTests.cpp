@@ -5,12 +5,9 @@
 #include "Models/VellamorServiceError.h"
 #include "Models/VellamorTransportError.h"
 
-#include <QRegularExpression>
-
 #include <gmock/gmock.h>
 
 #include <limits>
-#include <set>
 
 using namespace vellamor;
 
@@ -43,16 +40,10 @@ TEST(VellamorErrorCode, LookupIsByExactValue)
         { 50023, C::mailerUpstream, true },
         // Neighbours of known codes have no case of their own.
         { 40101, std::nullopt, false },
-        { 40102, std::nullopt, false },
-        { 40103, std::nullopt, false },
-        { 40002, std::nullopt, false },
         { 42901, std::nullopt, false },
-        { 50001, std::nullopt, false },
         { 50020, std::nullopt, false },
         { 50024, std::nullopt, false },
-        { 1, std::nullopt, false },
         { -1, std::nullopt, false },
-        { -40100, std::nullopt, false },
         { 40100LL + (1LL << 32), std::nullopt, false }, // would alias 40100 if narrowed to 32 bits
         { std::numeric_limits<qint64>::max(), std::nullopt, false },
         { std::numeric_limits<qint64>::min(), std::nullopt, false },
@@ -67,16 +58,6 @@ TEST(VellamorErrorCode, LookupIsByExactValue)
         }
         EXPECT_EQ(VellamorServiceError(c.raw, QString()).known(), c.code);
     }
-}
-
-TEST(VellamorErrorCode, ExactlyFiveCodesAreRetryable)
-{
-    std::set<qint64> retryable;
-    for (const VellamorErrorCode code : allVellamorErrorCodes) {
-        if (isRetryable(code))
-            retryable.insert(rawValue(code));
-    }
-    EXPECT_EQ(retryable, (std::set<qint64> { 42900, 50000, 50021, 50022, 50023 }));
 }
 
 TEST(VellamorServiceError, DescriptionFormat)
@@ -103,14 +84,9 @@ TEST(VellamorServiceError, DescriptionFormat)
     }
 }
 
-TEST(VellamorServiceError, KeepsCodeMessageAndData)
+TEST(VellamorServiceError, EqualityIncludesTheData)
 {
     const QMap<QString, QString> data { { QStringLiteral("retry_after"), QStringLiteral("3") } };
-    const VellamorServiceError error(42900, QStringLiteral("slow down"), data);
-    EXPECT_EQ(error.code(), 42900);
-    EXPECT_EQ(error.message(), QStringLiteral("slow down"));
-    EXPECT_EQ(error.data(), data);
-    EXPECT_EQ(error.known(), VellamorErrorCode::rateLimited);
     EXPECT_FALSE(VellamorServiceError(1, QString()).data());
     EXPECT_FALSE(VellamorServiceError(1, QString()) == VellamorServiceError(1, QString(), data));
 }
@@ -141,32 +117,13 @@ TEST(VellamorTransportError, Descriptions)
             QStringLiteral("未能完成操作。（VellamorTransportError 错误 ") + QString::number(c.index)
                 + QStringLiteral("。）"));
     }
-    EXPECT_EQ(VellamorTransportError::unexpectedStatus(401).status(), 401);
-    EXPECT_EQ(VellamorTransportError::decodingFailed(QStringLiteral("x")).detail(), QStringLiteral("x"));
     EXPECT_FALSE(VellamorTransportError::unexpectedStatus(401) == VellamorTransportError::unexpectedStatus(402));
 }
 
-TEST(VellamorAction, NamesAreCaseExactAndWellFormed)
+// Only the camel-case names can be mistyped in a way the server would refuse.
+TEST(VellamorAction, CamelCaseNamesAreCaseExact)
 {
     EXPECT_EQ(VellamorAction::authRequestLoginCode, QStringLiteral("auth.requestLoginCode"));
     EXPECT_EQ(VellamorAction::authLoginWithCode, QStringLiteral("auth.loginWithCode"));
-    EXPECT_EQ(VellamorAction::sessionLog, QStringLiteral("session.log"));
     EXPECT_EQ(VellamorAction::adminTailLog, QStringLiteral("admin.tailLog"));
-
-    const QString all[] = { VellamorAction::systemPing, VellamorAction::systemConfig, VellamorAction::authRegister,
-        VellamorAction::authVerify, VellamorAction::authLogin, VellamorAction::authLogout, VellamorAction::authRefresh,
-        VellamorAction::authRequestLoginCode, VellamorAction::authLoginWithCode, VellamorAction::authRequestCode,
-        VellamorAction::authVerifyCode, VellamorAction::sessionLog, VellamorAction::dictionaryList,
-        VellamorAction::dictionarySync, VellamorAction::dictionaryPush, VellamorAction::historyList,
-        VellamorAction::historyPush, VellamorAction::historyDelete, VellamorAction::historyAppend,
-        VellamorAction::historySync, VellamorAction::dictionaryUpsert, VellamorAction::dictionaryDelete,
-        VellamorAction::userMe, VellamorAction::adminTailLog, VellamorAction::textTransform,
-        VellamorAction::sessionFeedback, VellamorAction::modelList };
-    const QRegularExpression shape(QStringLiteral("^[a-z]+\\.[a-z]+[A-Za-z]*$"));
-    std::set<QString> unique;
-    for (const QString& name : all) {
-        SCOPED_TRACE(name.toStdString());
-        EXPECT_TRUE(shape.match(name).hasMatch());
-        EXPECT_TRUE(unique.insert(name).second) << "duplicate action name";
-    }
 }

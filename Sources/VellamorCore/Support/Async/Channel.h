@@ -80,6 +80,14 @@ public:
         return state_->terminated;
     }
 
+    // Values pushed and not yet taken. A producer on the consumer's thread
+    // can tell from it that its next push will drop the oldest value.
+    std::size_t bufferedCount() const
+    {
+        std::lock_guard lock(state_->mutex);
+        return state_->buffer.size();
+    }
+
     QCoro::Task<std::optional<T>> next(std::stop_token token = {}) const
     {
         auto state = state_;

@@ -1,0 +1,171 @@
+#include "Audio/AudioCapture.h"
+
+#include "Audio/AudioCaptureError.h"
+#include "Audio/AudioFormatSpec.h"
+#include "Permissions/PermissionChecker.h"
+#include "Platform/SoundServer/PulseSoundServer.h"
+#include "Support/Async/MainThread.h"
+#include "Support/Error.h"
+
+#include <QLocale>
+#include <QPointer>
+
+#include <cmath>
+#include <utility>
+
+namespace vellamor {
+
+namespace {
+
+// A rate as a floating-point value is printed: "48000.0", "22050.5".
+QString floatingPoint(double value)
+{
+    if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15)
+        return QString::number(value, 'f', 1);
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+} // namespace
+
+AudioCapture::AudioCapture(QObject* parent)
+    : AudioCapture(platform::systemSoundServer(), VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("audio")),
+                   parent)
+{
+}
+
+AudioCapture::AudioCapture(std::shared_ptr<platform::SoundServer> server, VellamorLog log, QObject* parent)
+    : QObject(parent)
+    , server_(std::move(server))
+    , log_(std::move(log))
+{
+    // The queue outlives this object in the capture thread's handler, but
+    // the wake-up it posts is dropped once this object is gone.
+    QPointer<AudioCapture> self(this);
+    queue_ = std::make_shared<AudioChunkQueue>([self] {
+        postTo(self.data(), [self] {
+            if (self)
+                self->drain();
+        });
+    });
+}
+
+AudioCapture::~AudioCapture()
+{
+    // No handler may run once the members it reaches are gone.
+    stream_.reset();
+}
+
+void AudioCapture::setSelectedInputDeviceUID(const std::optional<QString>& uid)
+{
+    if (uid && !uid->isEmpty())
+        log_.warn(QStringLiteral("custom input device selection is disabled; using system default input device"));
+}
+
+Channel<float> AudioCapture::rmsStream()
+{
+    if (rmsContinuation_)
+        rmsContinuation_->finish();
+    rmsContinuation_ = Channel<float>::keepingNewest(levelStreamCapacity);
+    return *rmsContinuation_;
+}
+
+QCoro::Task<AudioFrameStream> AudioCapture::start()
+{
+    if (isRunning_ || isStarting_)
+        throw AudioCaptureError::alreadyRunning();
+    if (PermissionChecker::microphoneState(server_->snapshot()).status != VellamorPermissionStatus::granted)
+        throw AudioCaptureError::permissionDenied();
+
+    isStarting_ = true;
+    const quint64 run = ++lastRun_;
+    acceptedRun_ = run;
+    continuation_ = AudioFrameStream::keepingNewest(frameStreamCapacity);
+    framer_.reset();
+    toldFramesDropped_ = false;
+
+    QPointer<AudioCapture> self(this);
+    // The server hands over a few milliseconds at a time. Gathering bytes
+    // on the capture thread until they complete a frame spares the main
+    // thread most wake-ups and delays no frame.
+    struct Gathered {
+        QByteArray bytes;
+        qint64 total = 0;
+    };
+    auto gathered = std::make_shared<Gathered>();
+    auto onChunk = [queue = queue_, run, gathered](const char* data, std::size_t size) {
+        constexpr qint64 frameBytes = AudioFormatSpec::bytesPerFrame;
+        gathered->bytes.append(data, static_cast<qsizetype>(size));
+        gathered->total += static_cast<qint64>(size);
+        const qint64 firstGathered = gathered->total - gathered->bytes.size();
+        if (gathered->total / frameBytes > firstGathered / frameBytes)
+            queue->push(run, std::exchange(gathered->bytes, QByteArray()));
+    };
+    auto onFailure = [self, log = log_](const QString& reason) {
+        postTo(self.data(), [log, reason] { log.warn(QStringLiteral("audio stream failed"), reason); });
+    };
+    platform::RecordStreamOpening opening;
+    try {
+        opening = co_await server_->openRecordStream(onChunk, onFailure);
+    } catch (...) {
+        if (self) {
+            isStarting_ = false;
+            acceptedRun_ = 0;
+        }
+        throw;
+    }
+    if (!self)
+        throw CancellationError();
+    isStarting_ = false;
+    if (!opening.stream) {
+        acceptedRun_ = 0;
+        throw AudioCaptureError::engineFailed(opening.failure);
+    }
+    stream_ = std::move(opening.stream);
+    isRunning_ = true;
+    log_.info(QStringLiteral("audio engine started hw=") + floatingPoint(stream_->sourceSampleRate())
+              + QStringLiteral(" target=") + floatingPoint(static_cast<double>(AudioFormatSpec::sampleRate)));
+    co_return AudioFrameStream(*continuation_);
+}
+
+QCoro::Task<void> AudioCapture::stop()
+{
+    if (!isRunning_)
+        co_return;
+    stream_.reset();
+    acceptedRun_ = 0;
+    if (continuation_)
+        continuation_->finish();
+    if (rmsContinuation_)
+        rmsContinuation_->finish();
+    continuation_.reset();
+    rmsContinuation_.reset();
+    framer_.reset();
+    isRunning_ = false;
+    log_.info(QStringLiteral("audio engine stopped"));
+}
+
+void AudioCapture::drain()
+{
+    for (const AudioChunkQueue::Chunk& chunk : queue_->takeAll()) {
+        if (acceptedRun_ == 0 || chunk.run != acceptedRun_)
+            continue;
+        for (AudioFrame& frame : framer_.append(chunk.bytes))
+            deliver(std::move(frame));
+    }
+}
+
+void AudioCapture::deliver(AudioFrame frame)
+{
+    const float level = frame.rms;
+    if (continuation_) {
+        if (continuation_->bufferedCount() >= frameStreamCapacity && !toldFramesDropped_) {
+            toldFramesDropped_ = true;
+            log_.warn(QStringLiteral("audio frames dropped: the consumer is more than 60 s behind"));
+        }
+        continuation_->push(std::move(frame));
+    }
+    if (rmsContinuation_)
+        rmsContinuation_->push(level);
+}
+
+} // namespace vellamor

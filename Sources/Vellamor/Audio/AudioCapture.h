@@ -1,0 +1,74 @@
+#pragma once
+
+#include "Audio/AudioCapturing.h"
+#include "Audio/AudioChunkQueue.h"
+#include "Audio/AudioFramer.h"
+#include "Logging/VellamorLog.h"
+#include "Platform/SoundServer/SoundServer.h"
+#include "Support/Async/Channel.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+
+namespace vellamor {
+
+// The microphone: records the sound server's default source as 16 kHz mono
+// 16-bit audio and hands it out in 20 ms frames, each followed by its level
+// on the level stream. An actor on the main thread; the server delivers on
+// a thread of its own, whose chunks reach the main thread through one
+// ordered queue and are cut into frames there.
+class AudioCapture final : public QObject, public AudioCapturing {
+public:
+    // Undelivered frames kept when the consumer lags (60 s: the recogniser's
+    // connection may take that long); older ones are dropped.
+    static constexpr std::size_t frameStreamCapacity = 3000;
+    // Undelivered levels kept; the waveform only needs the latest.
+    static constexpr std::size_t levelStreamCapacity = 8;
+
+    // Logs to "com.vellamor.app"/"audio"; records from the session's server.
+    explicit AudioCapture(QObject* parent = nullptr);
+    AudioCapture(std::shared_ptr<platform::SoundServer> server, VellamorLog log, QObject* parent = nullptr);
+    ~AudioCapture() override;
+
+    // Choosing a device is switched off: capture always uses the system's
+    // default input. A non-empty identifier only earns a warning.
+    void setSelectedInputDeviceUID(const std::optional<QString>& uid);
+
+    // A new level stream, replacing the previous one, which is finished and
+    // gets nothing more. It lives until the next stop() or rmsStream().
+    Channel<float> rmsStream();
+
+    // Throws AudioCaptureError: alreadyRunning while a run is active or
+    // starting; permissionDenied when the microphone is not available (see
+    // PermissionChecker::microphone); engineFailed with the server's reason.
+    QCoro::Task<AudioFrameStream> start() override;
+
+    // Ends the run: the partial last frame is discarded, both streams finish.
+    QCoro::Task<void> stop() override;
+
+    bool isRunning() const { return isRunning_; }
+
+private:
+    void drain();
+    void deliver(AudioFrame frame);
+
+    std::shared_ptr<platform::SoundServer> server_;
+    VellamorLog log_;
+    std::shared_ptr<AudioChunkQueue> queue_;
+    std::unique_ptr<platform::RecordStream> stream_;
+    std::optional<AudioFrameStream> continuation_;
+    std::optional<Channel<float>> rmsContinuation_;
+    AudioFramer framer_;
+    quint64 lastRun_ = 0;
+    // The run whose chunks are framed; 0 while none is.
+    quint64 acceptedRun_ = 0;
+    bool isRunning_ = false;
+    bool isStarting_ = false;
+    bool toldFramesDropped_ = false;
+};
+
+} // namespace vellamor

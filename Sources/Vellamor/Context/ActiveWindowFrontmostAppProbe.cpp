@@ -1,0 +1,29 @@
+#include "Context/ActiveWindowFrontmostAppProbe.h"
+
+#include "Context/FrontmostAppResolver.h"
+#include "Platform/ActiveWindow/X11ActiveWindowReader.h"
+
+namespace vellamor {
+
+ActiveWindowFrontmostAppProbe::ActiveWindowFrontmostAppProbe()
+    : ActiveWindowFrontmostAppProbe(std::make_shared<platform::X11ActiveWindowReader>(),
+                                    std::make_shared<DesktopEntryIndex>())
+{
+}
+
+ActiveWindowFrontmostAppProbe::ActiveWindowFrontmostAppProbe(std::shared_ptr<platform::ActiveWindowReader> reader,
+                                                             std::shared_ptr<DesktopEntryIndex> applications)
+    : reader_(std::move(reader))
+    , applications_(std::move(applications))
+{
+}
+
+FrontmostAppInfo ActiveWindowFrontmostAppProbe::current()
+{
+    const std::optional<platform::WindowIdentity> window = reader_->activeWindow();
+    if (!window)
+        return FrontmostAppInfo();
+    return FrontmostAppInfo(FrontmostAppResolver::applicationId(*window, [this] { return applications_->entries(); }));
+}
+
+} // namespace vellamor

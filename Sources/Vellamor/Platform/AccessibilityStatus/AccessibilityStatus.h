@@ -1,0 +1,21 @@
+#pragma once
+
+#include <optional>
+
+namespace vellamor::platform {
+
+// Whether the desktop's accessibility bus is switched on, so that other
+// applications publish their text fields to assistive technology.
+class AccessibilityStatus {
+public:
+    virtual ~AccessibilityStatus() = default;
+
+    // None when the desktop cannot be asked.
+    virtual std::optional<bool> isEnabled() const = 0;
+
+    // Switches it on; false when the desktop refused or cannot be asked.
+    // Applications started earlier only notice after a restart.
+    virtual bool enable() = 0;
+};
+
+} // namespace vellamor::platform

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QStringList>
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace vellamor::platform {
+
+// A key of the keyboard as the window system numbers it, typed alone or with Shift.
+struct InjectedKey {
+    int keyCode = 0;
+    bool shift = false;
+
+    friend bool operator==(const InjectedKey&, const InjectedKey&) = default;
+};
+
+enum class SpecialKey { enter, tab, insert };
+
+// Synthetic key events for the whole session, as if typed on the keyboard.
+// Key codes can be given other characters for a while; every application
+// reloads its keymap when that happens, asynchronously, so callers wait
+// between a mapping change and the keys that rely on it. Main thread only.
+class KeyInjector {
+public:
+    virtual ~KeyInjector() = default;
+
+    // Connects on first use; false when the window system offers no
+    // synthetic input (then every other call fails or answers nothing).
+    virtual bool isAvailable() = 0;
+
+    // The key that types `character` in the active layout, alone or with
+    // Shift; none when the layout needs anything else for it.
+    virtual std::optional<InjectedKey> keyForCharacter(char32_t character) = 0;
+    virtual std::optional<InjectedKey> keyForSpecial(SpecialKey key) = 0;
+
+    // Up to `count` key codes that type nothing in the current keymap.
+    virtual std::vector<int> spareKeyCodes(int count) = 0;
+
+    // Gives each key code one character on every level, or (character 0)
+    // nothing again. False when the window system refused.
+    virtual bool mapKeyCodes(const std::vector<std::pair<int, char32_t>>& mapping) = 0;
+
+    // Presses and releases `key` (holding Shift when it says so), with
+    // Control held around it when `withControl`.
+    virtual bool tap(const InjectedKey& key, bool withControl = false) = 0;
+
+    // Shift, Control, Alt, Super and the like that are down right now.
+    virtual bool modifiersHeld() = 0;
+    // Releases every modifier that is down, as seen by applications.
+    virtual void releaseModifiers() = 0;
+
+    virtual bool capsLockOn() = 0;
+    virtual void setCapsLock(bool on) = 0;
+
+    // Returns once the window system has handled every event sent so far.
+    virtual void flush() = 0;
+
+    // The active window's instance and class names; empty when unknown.
+    virtual QStringList activeWindowClass() = 0;
+};
+
+} // namespace vellamor::platform

@@ -1,0 +1,430 @@
+#include "Platform/KeyInjection/XTestKeyInjector.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+
+// Xlib's macros (None, Bool, KeyPress, ...) clash with Qt's names: X11
+// headers come last.
+#include "Platform/X11/X11ErrorTrap.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <xkbcommon/xkbcommon.h>
+
+namespace vellamor::platform {
+
+namespace {
+
+KeySym keysymFor(char32_t character)
+{
+    const xkb_keysym_t keysym = xkb_utf32_to_keysym(character);
+    if (keysym != XKB_KEY_NoSymbol)
+        return keysym;
+    return 0x01000000 | character;
+}
+
+bool isKeypad(KeySym keysym)
+{
+    return keysym >= XK_KP_Space && keysym <= XK_KP_Equal;
+}
+
+} // namespace
+
+struct XTestKeyInjector::Connection {
+    Display* display = nullptr;
+    int minKeyCode = 8;
+    int maxKeyCode = 255;
+    // Characters of the active group, read on demand.
+    std::optional<std::map<char32_t, InjectedKey>> layout;
+
+    ~Connection()
+    {
+        if (display)
+            XCloseDisplay(display);
+    }
+
+    const std::map<char32_t, InjectedKey>& characters()
+    {
+        if (!layout)
+            layout = readLayout();
+        return *layout;
+    }
+
+    std::map<char32_t, InjectedKey> readLayout()
+    {
+        std::map<char32_t, InjectedKey> result;
+        XkbStateRec state{};
+        XkbGetState(display, XkbUseCoreKbd, &state);
+        XkbDescPtr xkb = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+        if (!xkb)
+            return result;
+        for (int keyCode = minKeyCode; keyCode <= maxKeyCode; ++keyCode) {
+            const int groups = XkbKeyNumGroups(xkb, keyCode);
+            if (groups == 0)
+                continue;
+            // Groups beyond the key's own wrap around, as the server does by default.
+            const int group = state.group % groups;
+            XkbKeyTypePtr type = XkbKeyKeyType(xkb, keyCode, group);
+            int shiftLevel = -1;
+            for (int i = 0; type && i < type->map_count; ++i) {
+                const XkbKTMapEntryRec& entry = type->map[i];
+                if (entry.active && entry.mods.mask == ShiftMask)
+                    shiftLevel = entry.level;
+            }
+            const int width = XkbKeyGroupWidth(xkb, keyCode, group);
+            const auto add = [&](int level, bool shift) {
+                if (level < 0 || level >= width)
+                    return;
+                const KeySym keysym = XkbKeySymEntry(xkb, keyCode, level, group);
+                if (keysym == NoSymbol || isKeypad(keysym))
+                    return;
+                const char32_t character = xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(keysym));
+                if (character == 0 || character < 0x20 || character == 0x7f)
+                    return;
+                // The first key in code order wins, except that a key
+                // without Shift beats one with it.
+                const InjectedKey key{keyCode, shift};
+                const auto [found, inserted] = result.try_emplace(character, key);
+                if (!inserted && found->second.shift && !shift)
+                    found->second = key;
+            };
+            add(0, false);
+            if (shiftLevel > 0)
+                add(shiftLevel, true);
+        }
+        XkbFreeKeyboard(xkb, 0, True);
+        return result;
+    }
+
+    std::optional<int> keyCodeFor(KeySym keysym)
+    {
+        const KeyCode code = XKeysymToKeycode(display, keysym);
+        if (code == 0)
+            return std::nullopt;
+        return code;
+    }
+
+    std::vector<int> modifierKeyCodes()
+    {
+        std::vector<int> codes;
+        XModifierKeymap* map = XGetModifierMapping(display);
+        if (!map)
+            return codes;
+        for (int modifier = 0; modifier < 8; ++modifier) {
+            if (modifier == LockMapIndex)
+                continue;
+            for (int i = 0; i < map->max_keypermod; ++i) {
+                const KeyCode code = map->modifiermap[modifier * map->max_keypermod + i];
+                if (code != 0)
+                    codes.push_back(code);
+            }
+        }
+        XFreeModifiermap(map);
+        return codes;
+    }
+
+    std::vector<int> pressedModifiers()
+    {
+        char keys[32] = {};
+        XQueryKeymap(display, keys);
+        std::vector<int> pressed;
+        for (int code : modifierKeyCodes()) {
+            if (keys[code / 8] & (1 << (code % 8)))
+                pressed.push_back(code);
+        }
+        return pressed;
+    }
+
+    Window activeWindow()
+    {
+        const Window root = DefaultRootWindow(display);
+        const Atom property = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long remaining = 0;
+        unsigned char* data = nullptr;
+        Window window = 0;
+        X11ErrorTrap trap(display);
+        if (XGetWindowProperty(display, root, property, 0, 1, False, XA_WINDOW, &type, &format, &count, &remaining,
+                               &data)
+                == Success
+            && data) {
+            if (type == XA_WINDOW && format == 32 && count == 1)
+                window = static_cast<Window>(*reinterpret_cast<unsigned long*>(data));
+            XFree(data);
+        }
+        if (window == 0) {
+            int revert = 0;
+            XGetInputFocus(display, &window, &revert);
+            if (window == PointerRoot)
+                window = 0;
+        }
+        trap.sync();
+        return window;
+    }
+};
+
+XTestKeyInjector::XTestKeyInjector(QString displayName)
+    : displayName_(std::move(displayName))
+{
+}
+
+XTestKeyInjector::~XTestKeyInjector() = default;
+
+XTestKeyInjector::Connection* XTestKeyInjector::connection()
+{
+    if (connection_ || openFailed_)
+        return connection_.get();
+    const QByteArray name = displayName_.toLocal8Bit();
+    Display* display = XOpenDisplay(displayName_.isEmpty() ? nullptr : name.constData());
+    if (!display) {
+        openFailed_ = true;
+        return nullptr;
+    }
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    int xkbOpcode = 0, xkbEvent = 0, xkbError = 0, xkbMajor = XkbMajorVersion, xkbMinor = XkbMinorVersion;
+    if (!XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)
+        || !XkbQueryExtension(display, &xkbOpcode, &xkbEvent, &xkbError, &xkbMajor, &xkbMinor)) {
+        XCloseDisplay(display);
+        openFailed_ = true;
+        return nullptr;
+    }
+    connection_ = std::make_unique<Connection>();
+    connection_->display = display;
+    XDisplayKeycodes(display, &connection_->minKeyCode, &connection_->maxKeyCode);
+    return connection_.get();
+}
+
+bool XTestKeyInjector::isAvailable()
+{
+    Connection* c = connection();
+    if (!c)
+        return false;
+    c->layout.reset();
+    return true;
+}
+
+std::optional<InjectedKey> XTestKeyInjector::keyForCharacter(char32_t character)
+{
+    Connection* c = connection();
+    if (!c)
+        return std::nullopt;
+    const auto& characters = c->characters();
+    const auto found = characters.find(character);
+    if (found == characters.end())
+        return std::nullopt;
+    return found->second;
+}
+
+std::optional<InjectedKey> XTestKeyInjector::keyForSpecial(SpecialKey key)
+{
+    Connection* c = connection();
+    if (!c)
+        return std::nullopt;
+    KeySym keysym = XK_Return;
+    if (key == SpecialKey::tab)
+        keysym = XK_Tab;
+    else if (key == SpecialKey::insert)
+        keysym = XK_Insert;
+    const auto code = c->keyCodeFor(keysym);
+    if (!code)
+        return std::nullopt;
+    return InjectedKey{*code, false};
+}
+
+std::vector<int> XTestKeyInjector::spareKeyCodes(int count)
+{
+    std::vector<int> spare;
+    Connection* c = connection();
+    if (!c || count <= 0)
+        return spare;
+    int width = 0;
+    const int codes = c->maxKeyCode - c->minKeyCode + 1;
+    KeySym* syms = XGetKeyboardMapping(c->display, static_cast<KeyCode>(c->minKeyCode), codes, &width);
+    if (!syms)
+        return spare;
+    const auto modifiers = c->modifierKeyCodes();
+    for (int keyCode = c->maxKeyCode; keyCode >= c->minKeyCode && static_cast<int>(spare.size()) < count;
+         --keyCode) {
+        const KeySym* row = syms + static_cast<std::ptrdiff_t>(keyCode - c->minKeyCode) * width;
+        const bool empty = std::all_of(row, row + width, [](KeySym s) { return s == NoSymbol; });
+        if (empty && std::find(modifiers.begin(), modifiers.end(), keyCode) == modifiers.end())
+            spare.push_back(keyCode);
+    }
+    XFree(syms);
+    std::sort(spare.begin(), spare.end());
+    return spare;
+}
+
+bool XTestKeyInjector::mapKeyCodes(const std::vector<std::pair<int, char32_t>>& mapping)
+{
+    Connection* c = connection();
+    if (!c)
+        return false;
+    for (const auto& entry : mapping) {
+        if (entry.first < c->minKeyCode || entry.first > c->maxKeyCode)
+            return false;
+    }
+    if (mapping.empty())
+        return true;
+    // One XKB request for the whole batch: every change of the keymap makes
+    // the window manager and each application reload theirs, and the spare
+    // key codes lie scattered, so one request per key code cost seconds of
+    // their time. Keys between the spare ones are sent back unchanged.
+    XkbDescPtr xkb = XkbGetMap(c->display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+    if (!xkb)
+        return false;
+    XkbMapChangesRec changes{};
+    bool ok = true;
+    for (const auto& [keyCode, character] : mapping) {
+        int types[XkbNumKbdGroups] = {XkbOneLevelIndex};
+        if (character == 0) {
+            ok = XkbChangeTypesOfKey(xkb, keyCode, 0, XkbGroup1Mask, types, &changes) == Success && ok;
+            continue;
+        }
+        if (XkbChangeTypesOfKey(xkb, keyCode, 1, XkbGroup1Mask, types, &changes) != Success) {
+            ok = false;
+            continue;
+        }
+        KeySym* syms = XkbResizeKeySyms(xkb, keyCode, 1);
+        if (!syms) {
+            ok = false;
+            continue;
+        }
+        syms[0] = keysymFor(character);
+    }
+    // XkbChangeTypesOfKey does not note its changes; the range is ours to give.
+    const auto [lowest, highest] = std::minmax_element(
+        mapping.begin(), mapping.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    changes.changed = XkbKeySymsMask;
+    changes.first_key_sym = static_cast<unsigned char>(lowest->first);
+    changes.num_key_syms = static_cast<unsigned char>(highest->first - lowest->first + 1);
+    if (ok) {
+        X11ErrorTrap trap(c->display);
+        ok = XkbChangeMap(c->display, xkb, &changes) && !trap.anyFailed();
+    }
+    XkbFreeKeyboard(xkb, 0, True);
+    c->layout.reset();
+    return ok;
+}
+
+bool XTestKeyInjector::tap(const InjectedKey& key, bool withControl)
+{
+    Connection* c = connection();
+    if (!c || key.keyCode < c->minKeyCode || key.keyCode > c->maxKeyCode)
+        return false;
+    std::optional<int> control;
+    std::optional<int> shift;
+    if (withControl) {
+        control = c->keyCodeFor(XK_Control_L);
+        if (!control)
+            return false;
+    }
+    if (key.shift) {
+        shift = c->keyCodeFor(XK_Shift_L);
+        if (!shift)
+            return false;
+    }
+    const auto send = [&](int code, bool down) {
+        return XTestFakeKeyEvent(c->display, static_cast<unsigned>(code), down ? True : False, CurrentTime) != 0;
+    };
+    bool ok = true;
+    if (control)
+        ok = send(*control, true) && ok;
+    if (shift)
+        ok = send(*shift, true) && ok;
+    ok = send(key.keyCode, true) && ok;
+    ok = send(key.keyCode, false) && ok;
+    if (shift)
+        ok = send(*shift, false) && ok;
+    if (control)
+        ok = send(*control, false) && ok;
+    XFlush(c->display);
+    return ok;
+}
+
+bool XTestKeyInjector::modifiersHeld()
+{
+    Connection* c = connection();
+    return c && !c->pressedModifiers().empty();
+}
+
+void XTestKeyInjector::releaseModifiers()
+{
+    Connection* c = connection();
+    if (!c)
+        return;
+    for (int code : c->pressedModifiers())
+        XTestFakeKeyEvent(c->display, static_cast<unsigned>(code), False, CurrentTime);
+    XFlush(c->display);
+}
+
+bool XTestKeyInjector::capsLockOn()
+{
+    Connection* c = connection();
+    if (!c)
+        return false;
+    XkbStateRec state{};
+    if (XkbGetState(c->display, XkbUseCoreKbd, &state) != Success)
+        return false;
+    return (state.locked_mods & LockMask) != 0;
+}
+
+void XTestKeyInjector::setCapsLock(bool on)
+{
+    Connection* c = connection();
+    if (!c)
+        return;
+    XkbLockModifiers(c->display, XkbUseCoreKbd, LockMask, on ? LockMask : 0);
+    XFlush(c->display);
+}
+
+void XTestKeyInjector::flush()
+{
+    if (Connection* c = connection())
+        XSync(c->display, False);
+}
+
+QStringList XTestKeyInjector::activeWindowClass()
+{
+    Connection* c = connection();
+    if (!c)
+        return {};
+    Window window = c->activeWindow();
+    X11ErrorTrap trap(c->display);
+    // The focus may sit in a child of the managed window: climb to the
+    // first window that names its class.
+    QStringList names;
+    while (window != 0) {
+        XClassHint hint{};
+        if (XGetClassHint(c->display, window, &hint)) {
+            if (hint.res_name)
+                names << QString::fromLocal8Bit(hint.res_name);
+            if (hint.res_class)
+                names << QString::fromLocal8Bit(hint.res_class);
+            XFree(hint.res_name);
+            XFree(hint.res_class);
+            break;
+        }
+        Window root = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(c->display, window, &root, &parent, &children, &count))
+            break;
+        if (children)
+            XFree(children);
+        if (parent == root)
+            break;
+        window = parent;
+    }
+    trap.sync();
+    return names;
+}
+
+} // namespace vellamor::platform

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "Platform/KeyInjection/KeyInjector.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace vellamor::platform {
+
+// Synthetic keys through the XTest extension on a display connection of its
+// own, opened on first use. Characters are looked up in the active XKB group
+// (levels reached with nothing or Shift alone, keypad keys left out); spare
+// key codes are those without any symbol, given one-level XKB mappings, a
+// whole batch in one request. Main thread.
+class XTestKeyInjector final : public KeyInjector {
+public:
+    // An empty name means the DISPLAY of the environment.
+    explicit XTestKeyInjector(QString displayName = {});
+    ~XTestKeyInjector() override;
+
+    XTestKeyInjector(const XTestKeyInjector&) = delete;
+    XTestKeyInjector& operator=(const XTestKeyInjector&) = delete;
+
+    // Also forgets the layout read before, so each insertion sees the
+    // layout the user has now.
+    bool isAvailable() override;
+    std::optional<InjectedKey> keyForCharacter(char32_t character) override;
+    std::optional<InjectedKey> keyForSpecial(SpecialKey key) override;
+    std::vector<int> spareKeyCodes(int count) override;
+    bool mapKeyCodes(const std::vector<std::pair<int, char32_t>>& mapping) override;
+    bool tap(const InjectedKey& key, bool withControl) override;
+    bool modifiersHeld() override;
+    void releaseModifiers() override;
+    bool capsLockOn() override;
+    void setCapsLock(bool on) override;
+    void flush() override;
+    QStringList activeWindowClass() override;
+
+private:
+    struct Connection;
+
+    Connection* connection();
+
+    QString displayName_;
+    std::unique_ptr<Connection> connection_;
+    bool openFailed_ = false;
+};
+
+} // namespace vellamor::platform

@@ -1,0 +1,345 @@
+#include "Platform/SoundServer/PulseSoundServer.h"
+
+#include "Audio/AudioFormatSpec.h"
+#include "Support/Async/Channel.h"
+
+#include <QByteArray>
+#include <QTimer>
+
+#include <pulse/pulseaudio.h>
+
+#include <atomic>
+#include <mutex>
+#include <stop_token>
+
+namespace vellamor::platform {
+
+namespace {
+
+constexpr const char* clientName = "Vellamor";
+
+QString pulseError(pa_context* context)
+{
+    return QString::fromUtf8(pa_strerror(pa_context_errno(context)));
+}
+
+// A connection driven by a loop on the calling thread, for short queries.
+class BlockingQuery {
+public:
+    explicit BlockingQuery(std::chrono::milliseconds timeout)
+        : deadline_(std::chrono::steady_clock::now() + timeout)
+        , loop_(pa_mainloop_new())
+        , context_(pa_context_new(pa_mainloop_get_api(loop_), clientName))
+    {
+    }
+
+    ~BlockingQuery()
+    {
+        pa_context_disconnect(context_);
+        pa_context_unref(context_);
+        pa_mainloop_free(loop_);
+    }
+
+    BlockingQuery(const BlockingQuery&) = delete;
+    BlockingQuery& operator=(const BlockingQuery&) = delete;
+
+    pa_context* context() const { return context_; }
+
+    // An empty text when the connection is ready, else why not.
+    QString connect()
+    {
+        if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0)
+            return pulseError(context_);
+        bool ended = false;
+        const bool inTime = runUntil([&] {
+            const pa_context_state_t state = pa_context_get_state(context_);
+            ended = !PA_CONTEXT_IS_GOOD(state);
+            return state == PA_CONTEXT_READY || ended;
+        });
+        if (!inTime)
+            return QStringLiteral("timed out connecting to the sound server");
+        return ended ? pulseError(context_) : QString();
+    }
+
+    // Runs the loop until every operation has ended; false when time is up.
+    bool await(std::initializer_list<pa_operation*> operations)
+    {
+        bool done = runUntil([&] {
+            for (pa_operation* operation : operations) {
+                if (operation && pa_operation_get_state(operation) == PA_OPERATION_RUNNING)
+                    return false;
+            }
+            return true;
+        });
+        for (pa_operation* operation : operations) {
+            if (!operation)
+                continue;
+            if (pa_operation_get_state(operation) == PA_OPERATION_RUNNING)
+                pa_operation_cancel(operation);
+            pa_operation_unref(operation);
+        }
+        return done;
+    }
+
+private:
+    template<typename Condition>
+    bool runUntil(Condition condition)
+    {
+        while (!condition()) {
+            const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+                deadline_ - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return false;
+            if (pa_mainloop_prepare(loop_, static_cast<int>(left.count())) < 0 || pa_mainloop_poll(loop_) < 0
+                || pa_mainloop_dispatch(loop_) < 0) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    std::chrono::steady_clock::time_point deadline_;
+    pa_mainloop* loop_;
+    pa_context* context_;
+};
+
+void collectServerInfo(pa_context*, const pa_server_info* info, void* userdata)
+{
+    auto* snapshot = static_cast<SoundServerSnapshot*>(userdata);
+    if (info && info->default_source_name)
+        snapshot->defaultSourceName = QString::fromUtf8(info->default_source_name);
+}
+
+void collectSource(pa_context*, const pa_source_info* info, int eol, void* userdata)
+{
+    if (eol != 0 || !info)
+        return;
+    auto* snapshot = static_cast<SoundServerSnapshot*>(userdata);
+    SoundSource source;
+    source.index = info->index;
+    source.name = info->name ? QString::fromUtf8(info->name) : QString();
+    if (info->description)
+        source.description = QString::fromUtf8(info->description);
+    source.isMonitor = info->monitor_of_sink != PA_INVALID_INDEX;
+    source.channels = info->sample_spec.channels;
+    source.sampleRate = info->sample_spec.rate;
+    snapshot->sources.append(std::move(source));
+}
+
+// A record stream served by a loop thread of its own.
+class PulseRecordStream final : public RecordStream {
+public:
+    PulseRecordStream(AudioChunkHandler onChunk, StreamFailureHandler onFailure, Channel<QString> outcome)
+        : onChunk_(std::move(onChunk))
+        , onFailure_(std::move(onFailure))
+        , outcome_(std::move(outcome))
+    {
+    }
+
+    ~PulseRecordStream() override
+    {
+        if (!loop_)
+            return;
+        pa_threaded_mainloop_lock(loop_);
+        if (sourceQuery_) {
+            pa_operation_cancel(sourceQuery_);
+            pa_operation_unref(sourceQuery_);
+        }
+        if (stream_) {
+            pa_stream_set_read_callback(stream_, nullptr, nullptr);
+            pa_stream_set_state_callback(stream_, nullptr, nullptr);
+            pa_stream_disconnect(stream_);
+            pa_stream_unref(stream_);
+        }
+        if (context_) {
+            pa_context_set_state_callback(context_, nullptr, nullptr);
+            pa_context_disconnect(context_);
+            pa_context_unref(context_);
+        }
+        pa_threaded_mainloop_unlock(loop_);
+        pa_threaded_mainloop_stop(loop_);
+        pa_threaded_mainloop_free(loop_);
+    }
+
+    PulseRecordStream(const PulseRecordStream&) = delete;
+    PulseRecordStream& operator=(const PulseRecordStream&) = delete;
+
+    double sourceSampleRate() const override { return sourceRate_.load(); }
+
+    // Starts connecting; the outcome channel later receives an empty text
+    // once data flows, or the reason it cannot. An immediate failure is
+    // returned instead.
+    QString begin()
+    {
+        loop_ = pa_threaded_mainloop_new();
+        if (!loop_)
+            return QStringLiteral("cannot create the sound server loop");
+        pa_threaded_mainloop_set_name(loop_, "vellamor-capture");
+        context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), clientName);
+        if (!context_)
+            return QStringLiteral("cannot create a sound server context");
+        pa_context_set_state_callback(context_, &PulseRecordStream::contextChanged, this);
+        if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0)
+            return pulseError(context_);
+        if (pa_threaded_mainloop_start(loop_) < 0)
+            return QStringLiteral("cannot start the sound server loop");
+        return {};
+    }
+
+private:
+    // All callbacks below run on the loop thread.
+    static void contextChanged(pa_context* context, void* userdata)
+    {
+        auto* self = static_cast<PulseRecordStream*>(userdata);
+        const pa_context_state_t state = pa_context_get_state(context);
+        if (state == PA_CONTEXT_READY)
+            self->connectStream();
+        else if (!PA_CONTEXT_IS_GOOD(state))
+            self->fail(pulseError(context));
+    }
+
+    void connectStream()
+    {
+        const pa_sample_spec spec {PA_SAMPLE_S16LE, static_cast<uint32_t>(AudioFormatSpec::sampleRate),
+                                   static_cast<uint8_t>(AudioFormatSpec::channels)};
+        stream_ = pa_stream_new(context_, "Vellamor microphone", &spec, nullptr);
+        if (!stream_) {
+            fail(pulseError(context_));
+            return;
+        }
+        pa_stream_set_state_callback(stream_, &PulseRecordStream::streamChanged, this);
+        pa_stream_set_read_callback(stream_, &PulseRecordStream::readable, this);
+        // One 20 ms frame per fragment keeps the hand-over latency low.
+        pa_buffer_attr attributes;
+        attributes.maxlength = static_cast<uint32_t>(-1);
+        attributes.tlength = static_cast<uint32_t>(-1);
+        attributes.prebuf = static_cast<uint32_t>(-1);
+        attributes.minreq = static_cast<uint32_t>(-1);
+        attributes.fragsize = static_cast<uint32_t>(AudioFormatSpec::bytesPerFrame);
+        if (pa_stream_connect_record(stream_, nullptr, &attributes, PA_STREAM_ADJUST_LATENCY) < 0)
+            fail(pulseError(context_));
+    }
+
+    static void streamChanged(pa_stream* stream, void* userdata)
+    {
+        auto* self = static_cast<PulseRecordStream*>(userdata);
+        const pa_stream_state_t state = pa_stream_get_state(stream);
+        if (state == PA_STREAM_READY) {
+            self->sourceQuery_ = pa_context_get_source_info_by_index(
+                self->context_, pa_stream_get_device_index(stream), &PulseRecordStream::sourceInfo, self);
+            if (!self->sourceQuery_)
+                self->report(QString());
+        } else if (!PA_STREAM_IS_GOOD(state)) {
+            self->fail(pulseError(self->context_));
+        }
+    }
+
+    static void sourceInfo(pa_context*, const pa_source_info* info, int eol, void* userdata)
+    {
+        auto* self = static_cast<PulseRecordStream*>(userdata);
+        if (eol == 0 && info) {
+            self->sourceRate_.store(info->sample_spec.rate);
+            return;
+        }
+        self->report(QString());
+    }
+
+    static void readable(pa_stream* stream, size_t, void* userdata)
+    {
+        auto* self = static_cast<PulseRecordStream*>(userdata);
+        for (;;) {
+            const void* data = nullptr;
+            size_t size = 0;
+            if (pa_stream_peek(stream, &data, &size) < 0 || size == 0)
+                return;
+            if (data) {
+                self->onChunk_(static_cast<const char*>(data), size);
+            } else {
+                // A hole in the recording: silence keeps the timeline intact.
+                const QByteArray silence(static_cast<qsizetype>(size), '\0');
+                self->onChunk_(silence.constData(), size);
+            }
+            pa_stream_drop(stream);
+        }
+    }
+
+    void report(const QString& failure)
+    {
+        if (!reported_.exchange(true))
+            outcome_.push(failure);
+    }
+
+    void fail(const QString& reason)
+    {
+        if (!reported_.exchange(true)) {
+            outcome_.push(reason.isEmpty() ? QStringLiteral("the sound server closed the stream") : reason);
+        } else if (!failureTold_.exchange(true) && onFailure_) {
+            onFailure_(reason);
+        }
+    }
+
+    AudioChunkHandler onChunk_;
+    StreamFailureHandler onFailure_;
+    Channel<QString> outcome_;
+    std::atomic<bool> reported_ {false};
+    std::atomic<bool> failureTold_ {false};
+    std::atomic<double> sourceRate_ {0};
+    pa_threaded_mainloop* loop_ = nullptr;
+    pa_context* context_ = nullptr;
+    pa_stream* stream_ = nullptr;
+    pa_operation* sourceQuery_ = nullptr;
+};
+
+} // namespace
+
+PulseSoundServer::PulseSoundServer(std::chrono::milliseconds timeout)
+    : timeout_(timeout)
+{
+}
+
+SoundServerSnapshot PulseSoundServer::snapshot()
+{
+    SoundServerSnapshot snapshot;
+    BlockingQuery query(timeout_);
+    snapshot.failure = query.connect();
+    if (!snapshot.failure.isEmpty())
+        return snapshot;
+    pa_operation* server = pa_context_get_server_info(query.context(), &collectServerInfo, &snapshot);
+    pa_operation* sources = pa_context_get_source_info_list(query.context(), &collectSource, &snapshot);
+    if (!server || !sources) {
+        query.await({server, sources});
+        return SoundServerSnapshot {false, pulseError(query.context()), {}, {}};
+    }
+    if (!query.await({server, sources}))
+        return SoundServerSnapshot {false, QStringLiteral("timed out asking the sound server"), {}, {}};
+    snapshot.reachable = true;
+    return snapshot;
+}
+
+QCoro::Task<RecordStreamOpening> PulseSoundServer::openRecordStream(AudioChunkHandler onChunk,
+                                                                    StreamFailureHandler onFailure)
+{
+    Channel<QString> outcome;
+    auto stream = std::make_unique<PulseRecordStream>(std::move(onChunk), std::move(onFailure), outcome);
+    if (QString failure = stream->begin(); !failure.isEmpty())
+        co_return RecordStreamOpening {nullptr, failure};
+
+    std::stop_source expiry;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, [expiry]() mutable { expiry.request_stop(); });
+    timer.start(timeout_);
+    const std::optional<QString> answer = co_await outcome.next(expiry.get_token());
+    if (!answer)
+        co_return RecordStreamOpening {nullptr, QStringLiteral("timed out starting the record stream")};
+    if (!answer->isEmpty())
+        co_return RecordStreamOpening {nullptr, *answer};
+    co_return RecordStreamOpening {std::move(stream), QString()};
+}
+
+std::shared_ptr<SoundServer> systemSoundServer()
+{
+    return std::make_shared<PulseSoundServer>();
+}
+
+} // namespace vellamor::platform

@@ -1,0 +1,156 @@
+#include "TextInsertion/Inserters/AccessibilityInserter.h"
+
+#include "TextInsertion/Inserters/AccessibilityInserterError.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace vellamor {
+
+namespace {
+
+using platform::AccessibleElement;
+using platform::AccessibleRange;
+
+// The run the new text replaces: the selection when there is one, else the
+// empty run at `fallbackOffset`.
+AccessibleRange replacedRange(const std::optional<AccessibleRange>& selection, int fallbackOffset)
+{
+    if (selection && selection->start != selection->end)
+        return {std::min(selection->start, selection->end), std::max(selection->start, selection->end)};
+    return {fallbackOffset, fallbackOffset};
+}
+
+QString spliced(const QString& before, const ToolkitTextUnits& units, const AccessibleRange& range,
+                const QString& text)
+{
+    return before.left(units.indexOf(before, range.start)) + text + before.mid(units.indexOf(before, range.end));
+}
+
+// Whether the field read back after a write holds the text. A field may
+// reformat its content (a length limit, an input mask), so besides the exact
+// expected value it is enough to find the text where it was inserted, as
+// long as the field changed at all.
+bool arrived(const QString& after, const std::optional<QString>& before, const std::optional<QString>& expected,
+             const ToolkitTextUnits& units, int insertedAt, const QString& text)
+{
+    if (expected && after == *expected)
+        return true;
+    if (before && after == *before)
+        return false;
+    return after.mid(units.indexOf(after, insertedAt), text.size()) == text;
+}
+
+} // namespace
+
+AccessibilityInserter::AccessibilityInserter(std::shared_ptr<platform::AccessibilityBus> bus,
+                                             std::function<bool()> isTrusted,
+                                             std::function<bool()> preferKeyboardOverAX, qint64 ownProcessId)
+    : bus_(std::move(bus))
+    , isTrusted_(std::move(isTrusted))
+    , preferKeyboardOverAX_(std::move(preferKeyboardOverAX))
+    , ownProcessId_(ownProcessId)
+{
+}
+
+QCoro::Task<void> AccessibilityInserter::insert(QString text)
+{
+    insertNow(text);
+    co_return;
+}
+
+std::shared_ptr<AccessibleElement> AccessibilityInserter::focusedElement() const
+{
+    if (!isTrusted_ || !isTrusted_())
+        return nullptr;
+    return bus_->focusedElement();
+}
+
+bool AccessibilityInserter::canInsert(const AccessibleElement& element) const
+{
+    if (preferKeyboardOverAX_ && preferKeyboardOverAX_())
+        return false;
+    return canWriteAtCaret(element) || canWriteValue(element);
+}
+
+bool AccessibilityInserter::canWriteAtCaret(const AccessibleElement& element) const
+{
+    if (!bus_->isEditableText(element))
+        return false;
+    const auto caret = bus_->caretOffset(element);
+    return caret && *caret >= 0;
+}
+
+bool AccessibilityInserter::canWriteValue(const AccessibleElement& element) const
+{
+    return bus_->isEditableText(element) && bus_->text(element).has_value();
+}
+
+void AccessibilityInserter::insertNow(const QString& text)
+{
+    if (!isTrusted_ || !isTrusted_())
+        throw AccessibilityInserterError::notTrusted();
+    const auto element = bus_->focusedElement();
+    if (!element)
+        throw AccessibilityInserterError::noFocus();
+    if (const auto pid = bus_->processId(*element); pid && *pid == ownProcessId_)
+        throw AccessibilityInserterError::selfReflective();
+    if (!(preferKeyboardOverAX_ && preferKeyboardOverAX_())) {
+        const auto units = ToolkitTextUnits::forToolkit(bus_->toolkitName(*element));
+        if (canWriteAtCaret(*element)) {
+            writeAtCaret(*element, units, text);
+            return;
+        }
+        if (canWriteValue(*element)) {
+            writeValue(*element, units, text);
+            return;
+        }
+    }
+    throw AccessibilityInserterError::notSupported();
+}
+
+void AccessibilityInserter::writeAtCaret(const AccessibleElement& element, const ToolkitTextUnits& units,
+                                         const QString& text)
+{
+    const auto before = bus_->text(element);
+    const auto range = replacedRange(bus_->selection(element), bus_->caretOffset(element).value_or(0));
+    if (range.start != range.end) {
+        if (const int status = bus_->deleteText(element, range.start, range.end); status != 0)
+            throw AccessibilityInserterError::failed(status);
+    }
+    if (const int status = bus_->insertText(element, range.start, text, units.lengthForInsert(text)); status != 0)
+        throw AccessibilityInserterError::failed(status);
+
+    // The toolkit accepted the text: a field that cannot be read back is
+    // taken at its word, since the next layer would type the text twice.
+    const auto after = bus_->text(element);
+    if (!after)
+        return;
+    std::optional<QString> expected;
+    if (before)
+        expected = spliced(*before, units, range, text);
+    if (!arrived(*after, before, expected, units, range.start, text))
+        throw AccessibilityInserterError::notWritten();
+}
+
+void AccessibilityInserter::writeValue(const AccessibleElement& element, const ToolkitTextUnits& units,
+                                       const QString& text)
+{
+    // Only reached with a readable value: rebuilding it around the new text
+    // keeps what the user had typed.
+    const QString before = bus_->text(element).value_or(QString());
+    const auto range = replacedRange(bus_->selection(element), units.offsetOf(before, before.size()));
+    const QString expected = spliced(before, units, range, text);
+    if (const int status = bus_->setTextContents(element, expected); status != 0)
+        throw AccessibilityInserterError::failed(status);
+
+    const auto after = bus_->text(element);
+    if (!after)
+        return;
+    if (arrived(*after, before, expected, units, range.start, text))
+        return;
+    bus_->setTextContents(element, before);
+    throw AccessibilityInserterError::notWritten();
+}
+
+} // namespace vellamor

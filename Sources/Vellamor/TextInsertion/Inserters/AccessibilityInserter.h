@@ -1,0 +1,53 @@
+#pragma once
+
+#include "Platform/Accessibility/AccessibilityBus.h"
+#include "TextInsertion/AnyInserter.h"
+#include "TextInsertion/ToolkitTextUnits.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace vellamor {
+
+// Writes a text into the focused element of another application through the
+// accessibility bus: at the caret, replacing the selection, or, when the
+// caret is unknown, by setting the field's whole value to its old text with
+// the new text inserted. Every write is checked by reading the field back.
+// Main thread: the bus calls are synchronous and short.
+class AccessibilityInserter final : public AnyInserter {
+public:
+    // `isTrusted` answers whether the desktop grants accessibility access;
+    // `preferKeyboardOverAX` whether the user asked for keystrokes instead.
+    AccessibilityInserter(std::shared_ptr<platform::AccessibilityBus> bus, std::function<bool()> isTrusted,
+                          std::function<bool()> preferKeyboardOverAX, qint64 ownProcessId);
+
+    // Runs insertNow() and finishes.
+    QCoro::Task<void> insert(QString text) override;
+
+    // Throws AccessibilityInserterError, checking in this order: access not
+    // granted, no focused element, the element is this process's
+    // (selfReflective), then writes through the caret and selection, or else
+    // through the whole value, or throws notSupported.
+    void insertNow(const QString& text);
+
+    // None without access; otherwise the bus's focused element.
+    std::shared_ptr<platform::AccessibleElement> focusedElement() const;
+    // False when the user prefers keystrokes; otherwise whether one of the
+    // two ways of writing is open on `element`.
+    bool canInsert(const platform::AccessibleElement& element) const;
+
+private:
+    bool canWriteAtCaret(const platform::AccessibleElement& element) const;
+    bool canWriteValue(const platform::AccessibleElement& element) const;
+    void writeAtCaret(const platform::AccessibleElement& element, const ToolkitTextUnits& units, const QString& text);
+    void writeValue(const platform::AccessibleElement& element, const ToolkitTextUnits& units, const QString& text);
+
+    std::shared_ptr<platform::AccessibilityBus> bus_;
+    std::function<bool()> isTrusted_;
+    std::function<bool()> preferKeyboardOverAX_;
+    qint64 ownProcessId_;
+};
+
+} // namespace vellamor

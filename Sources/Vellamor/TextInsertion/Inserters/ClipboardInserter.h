@@ -1,0 +1,49 @@
+#pragma once
+
+#include "Platform/KeyInjection/KeyInjector.h"
+#include "Platform/Pasteboard/Pasteboard.h"
+#include "TextInsertion/AnyInserter.h"
+#include "TextInsertion/InsertionSleep.h"
+#include "TextInsertion/SyntheticInputGuard.h"
+
+#include <chrono>
+#include <memory>
+
+namespace vellamor {
+
+// Pastes a text: saves both clipboards, puts the text on both, sends the
+// active window's paste chord (see PasteChord), waits while the target
+// fetches the text, and puts the saved contents back. This process owns the
+// clipboard meanwhile and serves it from the event loop, so every wait
+// leaves the loop running. Main thread.
+class ClipboardInserter final : public AnyInserter {
+public:
+    struct Pacing {
+        std::chrono::milliseconds pasteWait{120};
+        std::chrono::milliseconds modifierPoll{20};
+        std::chrono::milliseconds modifierTimeout{2000};
+        std::chrono::milliseconds releaseSettle{20};
+    };
+
+    ClipboardInserter(std::shared_ptr<platform::Pasteboard> pasteboard,
+                      std::shared_ptr<platform::KeyInjector> injector, SyntheticInputGuard::Notify ignoreSynthetic,
+                      InsertionSleep sleep = eventLoopSleep());
+    ClipboardInserter(std::shared_ptr<platform::Pasteboard> pasteboard,
+                      std::shared_ptr<platform::KeyInjector> injector, SyntheticInputGuard::Notify ignoreSynthetic,
+                      InsertionSleep sleep, Pacing pacing);
+
+    // Empty text: nothing. Throws ClipboardInserterError after putting the
+    // saved contents back: pasteboardWriteFailed when the text could not be
+    // put on the clipboards, eventSourceFailed without synthetic input,
+    // eventBuildFailed when the chord's keys are missing or refused.
+    QCoro::Task<void> insert(QString text) override;
+
+private:
+    std::shared_ptr<platform::Pasteboard> pasteboard_;
+    std::shared_ptr<platform::KeyInjector> injector_;
+    SyntheticInputGuard::Notify ignoreSynthetic_;
+    InsertionSleep sleep_;
+    Pacing pacing_;
+};
+
+} // namespace vellamor

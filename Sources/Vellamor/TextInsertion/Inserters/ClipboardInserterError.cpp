@@ -1,0 +1,24 @@
+#include "TextInsertion/Inserters/ClipboardInserterError.h"
+
+namespace vellamor {
+
+QString ClipboardInserterError::errorDescription() const
+{
+    return QStringLiteral("未能完成操作。（ClipboardInserterError 错误 ") + QString::number(static_cast<int>(kind_))
+        + QStringLiteral("。）");
+}
+
+QString ClipboardInserterError::debugDescription() const
+{
+    switch (kind_) {
+    case Kind::pasteboardWriteFailed:
+        return QStringLiteral("pasteboardWriteFailed");
+    case Kind::eventSourceFailed:
+        return QStringLiteral("eventSourceFailed");
+    case Kind::eventBuildFailed:
+        return QStringLiteral("eventBuildFailed");
+    }
+    return {};
+}
+
+} // namespace vellamor

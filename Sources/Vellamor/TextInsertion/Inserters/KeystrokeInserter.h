@@ -1,0 +1,54 @@
+#pragma once
+
+#include "Platform/KeyInjection/KeyInjector.h"
+#include "TextInsertion/AnyInserter.h"
+#include "TextInsertion/InsertionSleep.h"
+#include "TextInsertion/KeystrokePlan.h"
+#include "TextInsertion/SyntheticInputGuard.h"
+
+#include <chrono>
+#include <memory>
+
+namespace vellamor {
+
+// Types a text as synthetic key events (see KeystrokePlan), one character
+// every 2 ms. Applications reload their keymap asynchronously after each
+// mapping change, so the typing pauses on both sides of every change; with
+// shorter pauses characters get lost or doubled. Caps Lock is switched off
+// while typing. Runs on the main thread's event loop, suspended in its waits.
+class KeystrokeInserter final : public AnyInserter {
+public:
+    struct Pacing {
+        std::chrono::milliseconds perCharacter{2};
+        std::chrono::milliseconds mappingSettle{50};
+        std::chrono::milliseconds modifierPoll{20};
+        std::chrono::milliseconds modifierTimeout{2000};
+        // Lets the hotkey monitor read the last injected keys while it still ignores them.
+        std::chrono::milliseconds releaseSettle{20};
+    };
+
+    KeystrokeInserter(std::shared_ptr<platform::KeyInjector> injector, SyntheticInputGuard::Notify ignoreSynthetic,
+                      InsertionSleep sleep = eventLoopSleep());
+    KeystrokeInserter(std::shared_ptr<platform::KeyInjector> injector, SyntheticInputGuard::Notify ignoreSynthetic,
+                      InsertionSleep sleep, Pacing pacing);
+
+    // Empty text: nothing. Throws KeystrokeInserterError: sourceUnavailable
+    // when there is no synthetic input, buildFailed (with the number of
+    // characters already typed, which stay typed) when a key event or a
+    // mapping change is refused or the text cannot be typed at all.
+    QCoro::Task<void> insert(QString text) override;
+
+    // The number of key events (down and up) the text needs, without
+    // typing; throws as insert() does.
+    int buildEvents(const QString& text);
+
+private:
+    static std::optional<KeystrokePlan> plan(platform::KeyInjector& injector, const QString& text);
+
+    std::shared_ptr<platform::KeyInjector> injector_;
+    SyntheticInputGuard::Notify ignoreSynthetic_;
+    InsertionSleep sleep_;
+    Pacing pacing_;
+};
+
+} // namespace vellamor

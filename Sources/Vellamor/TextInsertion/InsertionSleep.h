@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QCoro/QCoroTask>
+
+#include <chrono>
+#include <functional>
+
+namespace vellamor {
+
+// How the inserters wait between key events and around clipboard and keymap
+// changes. Tests pass one that records the waits and returns at once.
+using InsertionSleep = std::function<QCoro::Task<void>(std::chrono::milliseconds)>;
+
+// Waits on the calling thread's event loop, which keeps running meanwhile
+// (the clipboard is served from it).
+InsertionSleep eventLoopSleep();
+
+} // namespace vellamor

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "Platform/Pasteboard/Pasteboard.h"
+#include "TextInsertion/AccessibilityProbing.h"
+#include "TextInsertion/AnyInserter.h"
+#include "TextInsertion/InsertStrategy.h"
+#include "TextInsertion/InsertionQueue.h"
+
+#include <QCoro/QCoroTask>
+#include <QString>
+
+#include <memory>
+
+namespace vellamor {
+
+// Puts a finished text at the cursor of the application in front, trying the
+// accessibility layer, then keystrokes, then a clipboard paste, and reports
+// which one did it. Never fails: when there is no target or every layer
+// failed, the text is left on the clipboard for the user to paste.
+//
+// A value: copies share the layers and may be used at once; their insertions
+// then run one after another.
+class LayeredInserter {
+public:
+    LayeredInserter(std::shared_ptr<AnyInserter> ax, std::shared_ptr<AnyInserter> keyboard,
+                    std::shared_ptr<AnyInserter> clipboard, std::shared_ptr<AccessibilityProbing> probe,
+                    std::shared_ptr<platform::Pasteboard> pasteboard,
+                    std::shared_ptr<InsertionQueue> queue = InsertionQueue::shared());
+
+    // Empty text: `ax` at once, nothing touched. No target (the probe says
+    // no): the text goes to the clipboard, `noTarget`. Otherwise accessibility;
+    // after its failure keystrokes (skipped when the focus is in this
+    // application); after theirs a paste, unless keystrokes had already typed
+    // part of the text, which would then appear twice.
+    QCoro::Task<InsertStrategy> insertLayered(QString text) const;
+
+    const std::shared_ptr<AnyInserter>& ax() const { return ax_; }
+    const std::shared_ptr<AnyInserter>& keyboard() const { return keyboard_; }
+    const std::shared_ptr<AnyInserter>& clipboard() const { return clipboard_; }
+    const std::shared_ptr<AccessibilityProbing>& probe() const { return probe_; }
+
+private:
+    static QCoro::Task<InsertStrategy> run(LayeredInserter self, QString text);
+    void leaveOnClipboard(const QString& text) const;
+
+    std::shared_ptr<AnyInserter> ax_;
+    std::shared_ptr<AnyInserter> keyboard_;
+    std::shared_ptr<AnyInserter> clipboard_;
+    std::shared_ptr<AccessibilityProbing> probe_;
+    std::shared_ptr<platform::Pasteboard> pasteboard_;
+    std::shared_ptr<InsertionQueue> queue_;
+};
+
+} // namespace vellamor

@@ -1,0 +1,43 @@
+#include "TextInsertion/PasteChord.h"
+
+#include <array>
+
+namespace vellamor {
+
+namespace {
+
+constexpr std::array shiftInsertTerminals{"xterm", "uxterm", "koi8rxterm", "rxvt", "urxvt", "urxvt-unicode"};
+
+constexpr std::array controlShiftVTerminals{
+    "gnome-terminal", "gnome-terminal-server", "org.gnome.terminal", "kgx", "org.gnome.console",
+    "org.gnome.ptyxis", "ptyxis", "konsole", "org.kde.konsole", "yakuake", "xfce4-terminal", "terminator",
+    "tilix", "com.gexperts.tilix", "alacritty", "kitty", "lxterminal", "mate-terminal", "qterminal",
+    "terminology", "st", "st-256color", "sakura", "guake", "tilda", "wezterm", "org.wezfurlong.wezterm",
+    "cool-retro-term", "deepin-terminal", "x-terminal-emulator", "foot", "hyper", "tabby", "blackbox",
+    "com.raggesilver.blackbox", "contour", "eterm", "roxterm", "lilyterm", "termite", "io.elementary.terminal",
+    "pantheon-terminal"};
+
+template<std::size_t N>
+bool anyNamed(const QStringList& names, const std::array<const char*, N>& known)
+{
+    for (const QString& name : names) {
+        for (const char* candidate : known) {
+            if (name.compare(QLatin1String(candidate), Qt::CaseInsensitive) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+PasteChord::Kind PasteChord::forWindowClass(const QStringList& names)
+{
+    if (anyNamed(names, shiftInsertTerminals))
+        return Kind::shiftInsert;
+    if (anyNamed(names, controlShiftVTerminals))
+        return Kind::controlShiftV;
+    return Kind::controlV;
+}
+
+} // namespace vellamor

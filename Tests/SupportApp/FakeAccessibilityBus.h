@@ -1,0 +1,76 @@
+#pragma once
+
+#include "Platform/Accessibility/AccessibilityBus.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace vellamor::test {
+
+// An accessibility bus with at most one focused text field, which counts the
+// way its toolkit does: "Qt" fields take offsets and insertion lengths in
+// UTF-16 units (and insert nothing for a negative length); every other
+// toolkit takes offsets in code points and lengths in UTF-8 bytes (a negative
+// length meaning all). Records every call by name.
+class FakeAccessibilityBus final : public platform::AccessibilityBus {
+public:
+    struct Field {
+        QString toolkit = QStringLiteral("Qt");
+        std::optional<qint64> processId = 4242;
+        bool editable = true;
+        QString text;
+        // In the toolkit's offsets; none: the caret is unknown.
+        std::optional<int> caret = 0;
+        std::optional<platform::AccessibleRange> selection;
+        // text() answers nothing (always, before the first write, or from it on).
+        bool unreadable = false;
+        bool unreadableUntilWrite = false;
+        bool unreadableAfterWrite = false;
+        // The status each kind of write answers; non-zero writes nothing.
+        int insertStatus = 0;
+        int deleteStatus = 0;
+        int setStatus = 0;
+        // Applied to the field's text after every accepted write (a length
+        // limit, an input mask); none: kept as written.
+        std::function<QString(const QString&)> reformat;
+    };
+
+    // Focuses a field and forgets the calls so far; clearFocus() leaves
+    // nothing focused.
+    void focus(Field field);
+    void clearFocus();
+
+    // The focused field as it is now (the test fails without one).
+    Field& field();
+
+    const QStringList& calls() const { return calls_; }
+    // Calls that change the text: "insertText(...)", "deleteText(...)", "setTextContents(...)".
+    QStringList writes() const;
+
+    std::shared_ptr<platform::AccessibleElement> focusedElement() override;
+    std::optional<qint64> processId(const platform::AccessibleElement& element) override;
+    QString toolkitName(const platform::AccessibleElement& element) override;
+    bool isEditableText(const platform::AccessibleElement& element) override;
+    std::optional<QString> text(const platform::AccessibleElement& element) override;
+    std::optional<int> caretOffset(const platform::AccessibleElement& element) override;
+    std::optional<platform::AccessibleRange> selection(const platform::AccessibleElement& element) override;
+    int insertText(const platform::AccessibleElement& element, int offset, const QString& text, int length) override;
+    int deleteText(const platform::AccessibleElement& element, int start, int end) override;
+    int setTextContents(const platform::AccessibleElement& element, const QString& text) override;
+
+private:
+    bool isQt() const;
+    qsizetype indexOf(int offset) const;
+    int offsetOf(qsizetype index) const;
+    void accepted(const QString& text);
+
+    std::optional<Field> field_;
+    bool written_ = false;
+    QStringList calls_;
+};
+
+} // namespace vellamor::test

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "Platform/KeyInjection/KeyInjector.h"
+#include "RecordingInsertionSleep.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace vellamor::test {
+
+// A keyboard and one receiving application. The layout types US ASCII
+// (letters, digits, space and the usual punctuation; upper case and shifted
+// punctuation with Shift) plus Enter, Tab and Insert; key codes 200 and up
+// are spare. What the application receives is collected in typed().
+//
+// Like real applications, this one reloads its keymap a while after each
+// mapping change (`keymapDelay`, on the shared virtual clock): a key whose
+// mapping changed more recently than that is read with the old mapping, and
+// a key still unread when its mapping changes again is read with the new one.
+// Such readings are also listed in races().
+class FakeKeyInjector final : public platform::KeyInjector {
+public:
+    struct Tap {
+        int keyCode;
+        bool shift;
+        bool control;
+        bool capsLock;
+        std::chrono::milliseconds at;
+    };
+
+    static constexpr int enterKey = 36;
+    static constexpr int tabKey = 23;
+    static constexpr int insertKey = 118;
+    static constexpr int vKey = 55;
+
+    explicit FakeKeyInjector(std::shared_ptr<FakeInsertionClock> clock = std::make_shared<FakeInsertionClock>());
+
+    // Configuration.
+    bool available = true;
+    int spareCount = 16;
+    std::chrono::milliseconds keymapDelay{20};
+    // tap() answers false from this (0-based) tap on.
+    std::optional<int> refuseTapsFrom;
+    // This (0-based) mapKeyCodes() call answers false and changes nothing.
+    std::optional<int> refuseMappingCall;
+    QStringList windowClass;
+    bool capsLock = false;
+    // Modifiers stay held until the clock reaches this time (none: released).
+    std::optional<std::chrono::milliseconds> modifiersHeldUntil;
+    // Called after every accepted tap (a test checks the clipboard there).
+    std::function<void(const Tap&)> onTap;
+
+    // What the application received so far.
+    QString typed() const;
+    const std::vector<Tap>& taps() const { return taps_; }
+    // One line per tap read with another mapping than it was sent with.
+    QStringList races() const;
+    // Every mapKeyCodes() call, in order.
+    const std::vector<std::vector<std::pair<int, char32_t>>>& mappings() const { return mappings_; }
+    // Key codes that still have a character of ours.
+    std::map<int, char32_t> currentMapping() const { return mapping_; }
+    int releaseCount() const { return releases_; }
+    int flushCount() const { return flushes_; }
+    const std::vector<bool>& capsLockChanges() const { return capsLockChanges_; }
+
+    bool isAvailable() override { return available; }
+    std::optional<platform::InjectedKey> keyForCharacter(char32_t character) override;
+    std::optional<platform::InjectedKey> keyForSpecial(platform::SpecialKey key) override;
+    std::vector<int> spareKeyCodes(int count) override;
+    bool mapKeyCodes(const std::vector<std::pair<int, char32_t>>& mapping) override;
+    bool tap(const platform::InjectedKey& key, bool withControl) override;
+    bool modifiersHeld() override;
+    void releaseModifiers() override;
+    bool capsLockOn() override { return capsLock; }
+    void setCapsLock(bool on) override;
+    void flush() override { ++flushes_; }
+    QStringList activeWindowClass() override { return windowClass; }
+
+private:
+    struct MappingChange {
+        std::chrono::milliseconds at;
+        std::map<int, char32_t> before;
+        std::map<int, char32_t> after;
+    };
+
+    // The keymap the application reads `tap` with (see the class comment).
+    std::map<int, char32_t> keymapFor(const Tap& tap) const;
+    std::map<int, char32_t> mappingAt(std::chrono::milliseconds time) const;
+    QString characterFor(const Tap& tap, const std::map<int, char32_t>& mapping) const;
+
+    std::shared_ptr<FakeInsertionClock> clock_;
+    std::map<char32_t, platform::InjectedKey> layout_;
+    std::map<int, std::pair<char32_t, char32_t>> layoutKeys_;
+    std::map<int, char32_t> mapping_;
+    std::vector<MappingChange> history_;
+    std::vector<Tap> taps_;
+    std::vector<std::vector<std::pair<int, char32_t>>> mappings_;
+    int mapCalls_ = 0;
+    int releases_ = 0;
+    int flushes_ = 0;
+    std::vector<bool> capsLockChanges_;
+};
+
+} // namespace vellamor::test
