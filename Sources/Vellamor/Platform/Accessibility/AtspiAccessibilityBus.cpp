@@ -95,6 +95,20 @@ AtspiAccessible* objectOf(const AccessibleElement& element)
     return atspi ? atspi->object() : nullptr;
 }
 
+// The element's text interface; empty for a foreign element or one without it.
+GObjectRef<AtspiText> textOf(const AccessibleElement& element)
+{
+    AtspiAccessible* object = objectOf(element);
+    return GObjectRef<AtspiText>(object ? atspi_accessible_get_text_iface(object) : nullptr);
+}
+
+// The element's editable-text interface; empty for a foreign element or one without it.
+GObjectRef<AtspiEditableText> editableTextOf(const AccessibleElement& element)
+{
+    AtspiAccessible* object = objectOf(element);
+    return GObjectRef<AtspiEditableText>(object ? atspi_accessible_get_editable_text_iface(object) : nullptr);
+}
+
 std::optional<qint64> processIdOf(AtspiAccessible* object)
 {
     GErrorSlot error;
@@ -304,10 +318,7 @@ bool AtspiAccessibilityBus::isEditableText(const AccessibleElement& element)
 
 std::optional<QString> AtspiAccessibilityBus::text(const AccessibleElement& element)
 {
-    AtspiAccessible* object = objectOf(element);
-    if (!object)
-        return std::nullopt;
-    GObjectRef<AtspiText> text(atspi_accessible_get_text_iface(object));
+    const GObjectRef<AtspiText> text = textOf(element);
     if (!text)
         return std::nullopt;
     GErrorSlot error;
@@ -323,10 +334,7 @@ std::optional<QString> AtspiAccessibilityBus::text(const AccessibleElement& elem
 
 std::optional<int> AtspiAccessibilityBus::caretOffset(const AccessibleElement& element)
 {
-    AtspiAccessible* object = objectOf(element);
-    if (!object)
-        return std::nullopt;
-    GObjectRef<AtspiText> text(atspi_accessible_get_text_iface(object));
+    const GObjectRef<AtspiText> text = textOf(element);
     if (!text)
         return std::nullopt;
     GErrorSlot error;
@@ -338,10 +346,7 @@ std::optional<int> AtspiAccessibilityBus::caretOffset(const AccessibleElement& e
 
 std::optional<AccessibleRange> AtspiAccessibilityBus::selection(const AccessibleElement& element)
 {
-    AtspiAccessible* object = objectOf(element);
-    if (!object)
-        return std::nullopt;
-    GObjectRef<AtspiText> text(atspi_accessible_get_text_iface(object));
+    const GObjectRef<AtspiText> text = textOf(element);
     if (!text)
         return std::nullopt;
     GErrorSlot error;
@@ -362,10 +367,7 @@ std::optional<AccessibleRange> AtspiAccessibilityBus::selection(const Accessible
 
 int AtspiAccessibilityBus::insertText(const AccessibleElement& element, int offset, const QString& text, int length)
 {
-    AtspiAccessible* object = objectOf(element);
-    if (!object)
-        return -1;
-    GObjectRef<AtspiEditableText> editable(atspi_accessible_get_editable_text_iface(object));
+    const GObjectRef<AtspiEditableText> editable = editableTextOf(element);
     if (!editable)
         return -1;
     const QByteArray utf8 = text.toUtf8();
@@ -378,10 +380,7 @@ int AtspiAccessibilityBus::insertText(const AccessibleElement& element, int offs
 
 int AtspiAccessibilityBus::deleteText(const AccessibleElement& element, int start, int end)
 {
-    AtspiAccessible* object = objectOf(element);
-    if (!object)
-        return -1;
-    GObjectRef<AtspiEditableText> editable(atspi_accessible_get_editable_text_iface(object));
+    const GObjectRef<AtspiEditableText> editable = editableTextOf(element);
     if (!editable)
         return -1;
     GErrorSlot error;
@@ -393,10 +392,7 @@ int AtspiAccessibilityBus::deleteText(const AccessibleElement& element, int star
 
 int AtspiAccessibilityBus::setTextContents(const AccessibleElement& element, const QString& text)
 {
-    AtspiAccessible* object = objectOf(element);
-    if (!object)
-        return -1;
-    GObjectRef<AtspiEditableText> editable(atspi_accessible_get_editable_text_iface(object));
+    const GObjectRef<AtspiEditableText> editable = editableTextOf(element);
     if (!editable)
         return -1;
     const QByteArray utf8 = text.toUtf8();
