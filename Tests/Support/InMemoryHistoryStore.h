@@ -3,7 +3,6 @@
 #include "CallLog.h"
 #include "History/LocalHistoryStore.h"
 
-#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -13,7 +12,6 @@ namespace vellamor::test {
 // returns it unchanged. Records "history.append".
 class InMemoryHistoryStore final : public LocalHistoryStore {
 public:
-    void setAppendDelay(std::chrono::milliseconds delay) { delay_ = delay; }
     void setCallLog(std::shared_ptr<CallLog> log) { callLog_ = std::move(log); }
 
     const std::vector<HistoryRecord>& records() const { return records_; }
@@ -21,7 +19,6 @@ public:
     QCoro::Task<HistoryRecord> append(HistoryRecord record) override;
 
 private:
-    std::chrono::milliseconds delay_{0};
     std::shared_ptr<CallLog> callLog_;
     std::vector<HistoryRecord> records_;
 };

@@ -4,9 +4,6 @@
 #include "Audio/AudioFormatSpec.h"
 #include "Support/Async/Sleep.h"
 
-#include <QFile>
-#include <QtEndian>
-
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -44,46 +41,6 @@ QList<AudioFrame> TimedAudioCapture::toneFrames(int count, float amplitude)
     return frames;
 }
 
-std::optional<QList<AudioFrame>> TimedAudioCapture::framesFromWavFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
-    if (bytes.size() < 12 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE")
-        return std::nullopt;
-    bool formatOk = false;
-    qsizetype offset = 12;
-    while (offset + 8 <= bytes.size()) {
-        const QByteArray id = bytes.mid(offset, 4);
-        const qsizetype size = qFromLittleEndian<quint32>(data + offset + 4);
-        const qsizetype body = offset + 8;
-        if (id == "fmt " && size >= 16 && body + 16 <= bytes.size()) {
-            const auto format = qFromLittleEndian<quint16>(data + body);
-            const auto channels = qFromLittleEndian<quint16>(data + body + 2);
-            const auto rate = qFromLittleEndian<quint32>(data + body + 4);
-            const auto bits = qFromLittleEndian<quint16>(data + body + 14);
-            formatOk = format == 1 && channels == AudioFormatSpec::channels && rate == AudioFormatSpec::sampleRate
-                && bits == 16;
-        } else if (id == "data") {
-            if (!formatOk)
-                return std::nullopt;
-            QByteArray pcm = bytes.mid(body, std::min(size, bytes.size() - body));
-            pcm.resize(pcm.size() - pcm.size() % 2);
-            QList<AudioFrame> frames;
-            for (qsizetype start = 0, i = 0; start < pcm.size(); start += AudioFormatSpec::bytesPerFrame, ++i) {
-                QByteArray chunk = pcm.mid(start, AudioFormatSpec::bytesPerFrame);
-                chunk.append(QByteArray(AudioFormatSpec::bytesPerFrame - chunk.size(), '\0'));
-                frames.append(AudioFrame(chunk, calculateRMS(chunk), i));
-            }
-            return frames;
-        }
-        offset = body + size + (size % 2);
-    }
-    return std::nullopt;
-}
-
 void TimedAudioCapture::record(const QString& call)
 {
     if (callLog_)
@@ -104,10 +61,10 @@ QCoro::Task<AudioFrameStream> TimedAudioCapture::start()
     AudioFrameStream stream;
     stream_ = stream;
     framesPushed_ = std::make_shared<int>(0);
-    player_ = TaskHandle::start([stream, frames = frames_, interval = interval_, finish = finishWhenExhausted_,
-                                 pushed = framesPushed_](std::stop_token token) {
-        return play(stream, frames, interval, finish, pushed, std::move(token));
-    });
+    player_ = TaskHandle::start(
+        [stream, frames = frames_, interval = interval_, pushed = framesPushed_](std::stop_token token) {
+            return play(stream, frames, interval, pushed, std::move(token));
+        });
     co_return stream;
 }
 
@@ -126,8 +83,8 @@ QCoro::Task<void> TimedAudioCapture::stop()
 }
 
 QCoro::Task<void> TimedAudioCapture::play(AudioFrameStream stream, QList<AudioFrame> frames,
-                                          std::chrono::milliseconds interval, bool finishWhenExhausted,
-                                          std::shared_ptr<int> pushed, std::stop_token token)
+                                          std::chrono::milliseconds interval, std::shared_ptr<int> pushed,
+                                          std::stop_token token)
 {
     qint64 sequence = 0;
     for (const AudioFrame& frame : frames) {
@@ -137,8 +94,6 @@ QCoro::Task<void> TimedAudioCapture::play(AudioFrameStream stream, QList<AudioFr
         stream.push(AudioFrame(frame.pcm, frame.rms, sequence++));
         ++*pushed;
     }
-    if (finishWhenExhausted)
-        stream.finish();
 }
 
 } // namespace vellamor::test

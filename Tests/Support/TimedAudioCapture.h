@@ -16,8 +16,8 @@ namespace vellamor::test {
 
 // A capture that plays a list of frames, one every `interval`, from the
 // moment start() returns. Sequence numbers restart at 0 in every run. Like a
-// microphone, the stream stays open after the last frame until stop(),
-// unless told to finish. Records "audio.start" and "audio.stop".
+// microphone, the stream stays open after the last frame until stop().
+// Records "audio.start" and "audio.stop".
 class TimedAudioCapture final : public AudioCapturing {
 public:
     explicit TimedAudioCapture(QList<AudioFrame> frames = silentFrames(50),
@@ -28,18 +28,12 @@ public:
     // `count` frames of a 440 Hz sine of the given amplitude, through the
     // same conversion and level functions as a real capture.
     static QList<AudioFrame> toneFrames(int count, float amplitude);
-    // The frames of a 16 kHz mono 16-bit PCM WAV file (a short last frame is
-    // zero-padded); none when the file is missing or in another format.
-    static std::optional<QList<AudioFrame>> framesFromWavFile(const QString& path);
 
-    void setFrames(QList<AudioFrame> frames) { frames_ = std::move(frames); }
     void setInterval(std::chrono::milliseconds interval) { interval_ = interval; }
     // Every start() fails with this error until cleared.
     void setStartError(std::optional<AudioCaptureError> error) { startError_ = std::move(error); }
     // start() waits this long before it begins the run (or fails).
     void setStartDelay(std::chrono::milliseconds delay) { startDelay_ = delay; }
-    // Finish the stream after the last frame instead of staying open.
-    void setFinishWhenExhausted(bool finish) { finishWhenExhausted_ = finish; }
     void setCallLog(std::shared_ptr<CallLog> log) { callLog_ = std::move(log); }
 
     int startCount() const { return startCount_; }
@@ -53,15 +47,13 @@ public:
 
 private:
     static QCoro::Task<void> play(AudioFrameStream stream, QList<AudioFrame> frames,
-                                  std::chrono::milliseconds interval, bool finishWhenExhausted,
-                                  std::shared_ptr<int> pushed, std::stop_token token);
+                                  std::chrono::milliseconds interval, std::shared_ptr<int> pushed, std::stop_token token);
     void record(const QString& call);
 
     QList<AudioFrame> frames_;
     std::chrono::milliseconds interval_;
     std::optional<AudioCaptureError> startError_;
     std::chrono::milliseconds startDelay_{0};
-    bool finishWhenExhausted_ = false;
     std::shared_ptr<CallLog> callLog_;
 
     int startCount_ = 0;

@@ -43,8 +43,11 @@ DesktopEntryIndex::DesktopEntryIndex(QStringList folders)
 QList<DesktopEntry> DesktopEntryIndex::entries()
 {
     std::lock_guard lock(mutex_);
-    if (!scanned_ || stamps() != stamps_)
-        scan();
+    // Every folder yields a stamp, even a missing one, so a fresh index's
+    // empty list matches only when there is nothing to scan.
+    QList<FolderStamp> current = stamps();
+    if (current != stamps_)
+        scan(std::move(current));
     return entries_;
 }
 
@@ -65,9 +68,9 @@ QList<DesktopEntryIndex::FolderStamp> DesktopEntryIndex::stamps() const
     return result;
 }
 
-void DesktopEntryIndex::scan()
+void DesktopEntryIndex::scan(QList<FolderStamp> current)
 {
-    stamps_ = stamps();
+    stamps_ = std::move(current);
     entries_.clear();
     QSet<QString> seen;
     for (const QString& root : folders_) {
@@ -91,7 +94,6 @@ void DesktopEntryIndex::scan()
                 entries_.append(*entry);
         }
     }
-    scanned_ = true;
 }
 
 std::optional<DesktopEntry> DesktopEntryIndex::read(const QString& path, const QString& id)

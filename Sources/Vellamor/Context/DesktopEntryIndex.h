@@ -40,11 +40,10 @@ private:
     };
 
     QList<FolderStamp> stamps() const;
-    void scan();
+    void scan(QList<FolderStamp> current);
 
     QStringList folders_;
     std::mutex mutex_;
-    bool scanned_ = false;
     QList<FolderStamp> stamps_;
     QList<DesktopEntry> entries_;
 };

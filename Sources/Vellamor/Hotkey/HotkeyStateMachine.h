@@ -69,7 +69,6 @@ public:
     bool isFnDown() const { return isFnDown_; }
     std::optional<std::chrono::milliseconds> fnDownAt() const { return fnDownAt_; }
     bool didFirePressed() const { return didFirePressed_; }
-    bool isPressCancelled() const { return pressCancelled_; }
     bool isComboDown() const { return isComboDown_; }
 
 private:

@@ -18,12 +18,7 @@ float calculateRMS(const QByteArray& pcm)
         const double x = static_cast<double>(qFromLittleEndian<qint16>(bytes + 2 * i)) / 32768.0;
         sum += x * x;
     }
-    const auto r = static_cast<float>(std::sqrt(sum / static_cast<double>(count)));
-    if (r <= 0.0f)
-        return 0.0f;
-    if (r > 1.0f)
-        return 1.0f;
-    return r;
+    return std::min(static_cast<float>(std::sqrt(sum / static_cast<double>(count))), 1.0f);
 }
 
 QByteArray convertFloatToInt16LE(std::span<const float> samples)
@@ -32,13 +27,7 @@ QByteArray convertFloatToInt16LE(std::span<const float> samples)
     auto* bytes = reinterpret_cast<uchar*>(out.data());
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const float v = samples[i];
-        float y = 0.0f;
-        if (std::isnan(v))
-            y = 0.0f;
-        else if (v < 1.0f)
-            y = std::max(v, -1.0f) * 32767.0f;
-        else
-            y = 32767.0f;
+        const float y = std::isnan(v) ? 0.0f : std::clamp(v, -1.0f, 1.0f) * 32767.0f;
         qToLittleEndian<qint16>(static_cast<qint16>(y), bytes + 2 * i);
     }
     return out;

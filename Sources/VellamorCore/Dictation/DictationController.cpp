@@ -134,11 +134,9 @@ QCoro::Task<void> DictationController::start(ASRSessionConfig config)
     runTask_.cancel();
 
     const QUuid id = QUuid::createUuid();
-    currentSessionID_ = id;
     sessionConfig_ = config;
     startAt_.start();
     auto session = std::make_shared<Session>();
-    session->id = id;
     currentSession_ = session;
 
     publish([&id](SessionSnapshot& s) {
@@ -171,17 +169,17 @@ QCoro::Task<void> DictationController::stop()
 
 QCoro::Task<void> DictationController::cancel()
 {
-    const std::optional<QUuid> sessionAtCall = currentSessionID_;
+    const std::shared_ptr<Session> sessionAtCall = currentSession_;
     runTask_.cancel();
     const auto asr = asr_;
     const auto audio = audio_;
     // A start can only run in between when no session was active; the
     // session it begins is not the one this cancel was meant for.
     co_await asr->cancel();
-    if (currentSessionID_ != sessionAtCall)
+    if (currentSession_ != sessionAtCall)
         co_return;
     co_await audio->stop();
-    if (currentSessionID_ != sessionAtCall)
+    if (currentSession_ != sessionAtCall)
         co_return;
     publish([](SessionSnapshot& s) { s.state = DictationState::cancelled(); });
     runTask_ = TaskHandle();
@@ -195,7 +193,7 @@ QCoro::Task<void> DictationController::runSession(std::shared_ptr<Session> sessi
     const auto audio = audio_;
     const auto asr = asr_;
     const QPointer<DictationController> self(this);
-    const auto isLatestSession = [&self, &session] { return !self || self->currentSessionID_ == session->id; };
+    const auto isLatestSession = [&self, &session] { return !self || self->currentSession_ == session; };
 
     const QString host = config.endpoint.host();
     log_.info(QStringLiteral("runSession start host=") + (host.isEmpty() ? QStringLiteral("nil") : host),
@@ -348,9 +346,8 @@ QCoro::Task<void> DictationController::persistHistoryIfNeeded(std::shared_ptr<Se
     else if (!polishedText.isEmpty())
         text = polishedText;
     const Date now = Date::now();
-    HistoryRecord record(QUuid::createUuid(), text, recognizedText,
-                         polishedText.isEmpty() ? std::nullopt : std::optional<QString>(polishedText),
-                         currentSourceApp_, now, now, std::nullopt, false, std::nullopt);
+    HistoryRecord record(QUuid::createUuid(), text, recognizedText, polishedText, currentSourceApp_, now, now,
+                         std::nullopt, false, std::nullopt);
     ensureCurrent(this, *session, token);
     co_await store->append(std::move(record));
 }
@@ -363,7 +360,7 @@ qint64 DictationController::computeElapsed() const
 bool DictationController::isCurrent(const DictationController* controller, const Session& session,
                                     std::stop_token token)
 {
-    return !token.stop_requested() && controller->currentSessionID_ == session.id;
+    return !token.stop_requested() && controller->currentSession_.get() == &session;
 }
 
 void DictationController::ensureCurrent(const DictationController* controller, const Session& session,

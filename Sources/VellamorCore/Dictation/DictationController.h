@@ -82,8 +82,8 @@ public:
     static QString userFacingMessage(std::exception_ptr error);
 
 private:
+    // Told apart by identity: each start() makes a new one.
     struct Session {
-        QUuid id;
         // stop() arrived; the recogniser may have dropped it if its session
         // was not open yet.
         bool stopRequested = false;
@@ -118,7 +118,6 @@ private:
     std::vector<Observer> observers_;
     TaskHandle runTask_;
     std::optional<ASRSessionConfig> sessionConfig_;
-    std::optional<QUuid> currentSessionID_;
     std::shared_ptr<Session> currentSession_;
     // Monotonic, so a wall-clock change cannot make elapsedMillis negative.
     QElapsedTimer startAt_;

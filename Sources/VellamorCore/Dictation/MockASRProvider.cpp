@@ -21,8 +21,7 @@ MockASRProvider::MockASRProvider(QString finalText, std::optional<QString> polis
 
 bool MockASRProvider::isSelected(const QProcessEnvironment& environment)
 {
-    const QString name = QStringLiteral("VELLAMOR_MOCK_ASR");
-    return environment.contains(name) && environment.value(name) == QStringLiteral("1");
+    return environment.value(QStringLiteral("VELLAMOR_MOCK_ASR")) == QStringLiteral("1");
 }
 
 std::shared_ptr<MockASRProvider> MockASRProvider::makeForApplication()

@@ -2,7 +2,6 @@
 
 #include "Logging/LogReaderError.h"
 #include "Models/VellamorAction.h"
-#include "Networking/JsonCoding.h"
 #include "Support/Json/JsonReader.h"
 #include "Support/Json/JsonWriter.h"
 #include "Support/Utf8Text.h"

@@ -7,7 +7,6 @@
 #include "Networking/SessionFeedbackAPIProtocol.h"
 #include "Networking/UnauthorizedHandler.h"
 
-#include <QByteArray>
 #include <QObject>
 #include <QUrl>
 

@@ -1,6 +1,5 @@
 #include "Support/Date.h"
 
-
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -259,12 +258,7 @@ std::optional<Date> Date::fromIso8601(QStringView text)
         if (!offsetHours)
             return std::nullopt;
         unsigned offsetMinutes = 0;
-        if (in.take(u':')) {
-            const auto minutes = in.digits(2);
-            if (!minutes)
-                return std::nullopt;
-            offsetMinutes = *minutes;
-        } else if (in.peekDigit()) {
+        if (in.take(u':') || in.peekDigit()) {
             const auto minutes = in.digits(2);
             if (!minutes)
                 return std::nullopt;

@@ -1,6 +1,6 @@
 #include "Logging/JournalSystemLog.h"
 
-#include "LoggingTestSupport.h"
+#include "QtPrinters.h"
 #include "ScopedEnvironment.h"
 
 #include <gtest/gtest.h>

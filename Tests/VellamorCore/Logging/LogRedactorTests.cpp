@@ -1,6 +1,6 @@
 #include "Logging/LogRedactor.h"
 
-#include "LoggingTestSupport.h"
+#include "QtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,7 @@
 #include "LiveServerFixture.h"
 #include "QtPrinters.h"
 #include "RecordingUnauthorizedHandler.h"
+#include "TextServicesTestPrinters.h"
 
 #include <QJsonArray>
 
@@ -16,23 +17,6 @@
 #include <ostream>
 
 #include <variant>
-
-namespace vellamor {
-// Readable failure messages; internal linkage keeps them apart from any
-// other test file's printers.
-[[maybe_unused]] static void PrintTo(const AuthAPIError& error, std::ostream* os)
-{
-    *os << error.debugDescription().toStdString();
-}
-[[maybe_unused]] static void PrintTo(const TextTransformAPIError& error, std::ostream* os)
-{
-    *os << error.debugDescription().toStdString();
-}
-[[maybe_unused]] static void PrintTo(const SessionFeedbackAPIError& error, std::ostream* os)
-{
-    *os << error.debugDescription().toStdString();
-}
-} // namespace vellamor
 
 using namespace vellamor;
 using devbackend::DevTextServices;

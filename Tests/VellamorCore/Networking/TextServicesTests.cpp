@@ -9,6 +9,7 @@
 #include "ErrorOf.h"
 #include "QtPrinters.h"
 #include "RecordingUnauthorizedHandler.h"
+#include "TextServicesTestPrinters.h"
 #include "ScriptedHTTPSession.h"
 
 #include <QJsonArray>
@@ -20,23 +21,6 @@
 #include <ostream>
 
 #include <limits>
-
-namespace vellamor {
-// Readable failure messages; internal linkage keeps them apart from any
-// other test file's printers.
-[[maybe_unused]] static void PrintTo(const AuthAPIError& error, std::ostream* os)
-{
-    *os << error.debugDescription().toStdString();
-}
-[[maybe_unused]] static void PrintTo(const TextTransformAPIError& error, std::ostream* os)
-{
-    *os << error.debugDescription().toStdString();
-}
-[[maybe_unused]] static void PrintTo(const SessionFeedbackAPIError& error, std::ostream* os)
-{
-    *os << error.debugDescription().toStdString();
-}
-} // namespace vellamor
 
 using namespace vellamor;
 using vellamor::test::errorOf;
