@@ -5,7 +5,11 @@ target_compile_features(vellamor_common INTERFACE cxx_std_20)
 set(CMAKE_CXX_EXTENSIONS OFF)
 set(CMAKE_AUTOMOC ON)
 
-target_compile_options(vellamor_common INTERFACE -Wall -Wextra -Wpedantic -fcoroutines)
+target_compile_options(vellamor_common INTERFACE
+  -Wall -Wextra -Wpedantic -Wnon-virtual-dtor -Woverloaded-virtual -Wold-style-cast -fcoroutines)
+if(VELLAMOR_WARNINGS_AS_ERRORS)
+  target_compile_options(vellamor_common INTERFACE -Werror)
+endif()
 target_compile_definitions(vellamor_common INTERFACE
   QT_NO_CAST_FROM_ASCII
   QT_NO_CAST_TO_ASCII

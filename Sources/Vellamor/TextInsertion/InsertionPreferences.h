@@ -9,8 +9,8 @@
 
 namespace vellamor {
 
-// The user-defaults flags of text insertion. Nothing in the application
-// writes them; a user may, by hand.
+// The user-defaults flags of text insertion. The app has no control for them:
+// they are set by hand in the defaults file.
 class InsertionPreferences {
 public:
     static QString preferKeyboardOverAXKey() { return QStringLiteral("preferKeyboardOverAX"); }

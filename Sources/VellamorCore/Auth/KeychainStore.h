@@ -54,7 +54,7 @@ public:
     const QString& account() const { return account_; }
 
     QCoro::Task<std::optional<AuthTokens>> loadTokens() const;
-    // Nothing in the system calls it; it completes the store's interface.
+    // The stored user details without the tokens.
     QCoro::Task<std::optional<AuthMe>> loadMe() const;
     // Throws KeychainFailure::writeFailed.
     QCoro::Task<void> saveTokens(AuthTokens tokens, std::optional<AuthMe> me) const;

@@ -1,8 +1,9 @@
 #include "Networking/APIClient.h"
 
+#include "Networking/ActionRequest.h"
 #include "Networking/CodeOnlyEnvelope.h"
+#include "Networking/KeyCasing.h"
 #include "Support/Json/JsonReader.h"
-#include "Support/UrlPath.h"
 
 #include <chrono>
 
@@ -13,23 +14,15 @@ APIClient::APIClient(QUrl baseURL, std::shared_ptr<HTTPSession> session, QObject
 {
 }
 
-QByteArray APIClient::encodeBody(const QJsonValue& envelope)
+HTTPRequest APIClient::makeRequest(QString action, AnyEncodable data) const
 {
-    return encodeJsonText(convertingKeys(envelope, KeyCasing::toSnakeCase));
-}
-
-HTTPRequest APIClient::makeRequest(QByteArray body) const
-{
-    HTTPRequest request;
-    request.url = appendingPath(baseURL_, QStringLiteral("v1/api.json"));
-    request.method = QStringLiteral("POST");
-    request.timeout = std::chrono::seconds(60);
-    request.headers.set(QStringLiteral("Content-Type"), QStringLiteral("application/json"));
-    request.headers.set(QStringLiteral("Accept"), QStringLiteral("application/json"));
-    if (authToken_)
-        request.headers.set(QStringLiteral("Authorization"), QStringLiteral("Bearer ") + *authToken_);
-    request.body = std::move(body);
-    return request;
+    const ActionRequest call{std::move(action), std::move(data), KeyCasing::toSnakeCase, authToken_,
+                             std::chrono::seconds(60)};
+    try {
+        return call.to(baseURL_);
+    } catch (const std::exception&) {
+        throw VellamorTransportError::encodingFailed();
+    }
 }
 
 QCoro::Task<QJsonObject> APIClient::send(std::shared_ptr<HTTPSession> session, HTTPRequest request,

@@ -2,12 +2,11 @@
 
 #include "Models/VellamorServiceError.h"
 #include "Models/VellamorTransportError.h"
-#include "Networking/APIRequestEnvelope.h"
+#include "Networking/AnyEncodable.h"
 #include "Networking/APIResponseEnvelope.h"
 #include "Networking/EmptyData.h"
 #include "Networking/HTTPSession.h"
 #include "Networking/JsonCoding.h"
-#include "Networking/KeyCasing.h"
 
 #include <QCoro/QCoroTask>
 #include <QJsonObject>
@@ -62,21 +61,14 @@ public:
         requires JsonDecodable<R> && JsonEncodable<T>
     QCoro::Task<R> call(QString action, T data, std::stop_token token = {})
     {
-        QByteArray body;
-        try {
-            body = encodeBody(APIRequest<T>{std::move(action), std::move(data)}.toJson());
-        } catch (const std::exception&) {
-            throw VellamorTransportError::encodingFailed();
-        }
-        const QJsonObject reply = co_await send(session_, makeRequest(std::move(body)), std::move(token));
+        HTTPRequest request = makeRequest(std::move(action), AnyEncodable(std::move(data)));
+        const QJsonObject reply = co_await send(session_, std::move(request), std::move(token));
         co_return decodeReply<R>(reply);
     }
 
 private:
-    // Compact JSON with snake_case keys; throws the encoding error.
-    static QByteArray encodeBody(const QJsonValue& envelope);
-
-    HTTPRequest makeRequest(QByteArray body) const;
+    // Throws encodingFailed when the payload cannot be encoded.
+    HTTPRequest makeRequest(QString action, AnyEncodable data) const;
 
     // Sends and classifies: returns the key-converted reply object of a
     // success ("code" 0), or throws as listed above.

@@ -2,16 +2,14 @@
 
 #include "Auth/AuthUnauthorizedReason.h"
 #include "Models/VellamorAction.h"
-#include "Networking/APIRequestEnvelope.h"
+#include "Networking/ActionRequest.h"
 #include "Networking/APIResponseEnvelope.h"
 #include "Networking/AnyEncodable.h"
 #include "Networking/FlexibleDate.h"
-#include "Networking/JsonCoding.h"
 #include "Networking/TokenPairResp.h"
 #include "Networking/UserResp.h"
 #include "Support/Json/JsonReader.h"
 #include "Support/Json/JsonValue.h"
-#include "Support/UrlPath.h"
 
 #include <exception>
 #include <utility>
@@ -146,20 +144,15 @@ AuthAPI::AuthAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session)
 HTTPRequest AuthAPI::makeRequest(const QString& action, const QJsonObject& payload,
                                  const std::optional<QString>& accessToken) const
 {
-    HTTPRequest request;
-    request.url = appendingPath(baseURL_, QStringLiteral("v1/api.json"));
-    request.method = QStringLiteral("POST");
-    request.timeout = requestTimeout;
-    request.headers.set(QStringLiteral("Content-Type"), QStringLiteral("application/json"));
-    request.headers.set(QStringLiteral("Accept"), QStringLiteral("application/json"));
+    std::optional<QString> bearer;
     if (accessToken && !accessToken->isEmpty())
-        request.headers.set(QStringLiteral("Authorization"), QStringLiteral("Bearer ") + *accessToken);
+        bearer = accessToken;
+    const ActionRequest call{action, AnyEncodable(payload), KeyCasing::unchanged, bearer, requestTimeout};
     try {
-        request.body = encodeJsonText(APIRequestEnvelope<AnyEncodable>{action, AnyEncodable(payload)}.toJson());
+        return call.to(baseURL_);
     } catch (const std::exception&) {
         throw AuthAPIError::network(QStringLiteral("请求编码失败"));
     }
-    return request;
 }
 
 QCoro::Task<QByteArray> AuthAPI::send(std::shared_ptr<HTTPSession> session, HTTPRequest request,

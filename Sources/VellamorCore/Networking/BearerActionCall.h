@@ -1,14 +1,11 @@
 #pragma once
 
 #include "Auth/AuthUnauthorizedReason.h"
-#include "Networking/APIRequestEnvelope.h"
+#include "Networking/ActionRequest.h"
 #include "Networking/AccessTokenProvider.h"
 #include "Networking/AnyEncodable.h"
 #include "Networking/HTTPSession.h"
-#include "Networking/JsonCoding.h"
-#include "Networking/KeyCasing.h"
 #include "Networking/UnauthorizedHandler.h"
-#include "Support/UrlPath.h"
 
 #include <QByteArray>
 #include <QCoro/QCoroTask>
@@ -55,15 +52,9 @@ struct BearerActionCall {
             throw Failure::network(QStringLiteral("未登录"));
 
         HTTPRequest request;
-        request.url = appendingPath(call.baseURL, QStringLiteral("v1/api.json"));
-        request.method = QStringLiteral("POST");
-        request.timeout = call.timeout;
-        request.headers.set(QStringLiteral("Content-Type"), QStringLiteral("application/json"));
-        request.headers.set(QStringLiteral("Accept"), QStringLiteral("application/json"));
-        request.headers.set(QStringLiteral("Authorization"), QStringLiteral("Bearer ") + *token);
         try {
-            const APIRequestEnvelope<AnyEncodable> envelope{std::move(action), std::move(payload)};
-            request.body = encodeJsonText(convertingKeys(envelope.toJson(), KeyCasing::toSnakeCase));
+            request = ActionRequest{std::move(action), std::move(payload), KeyCasing::toSnakeCase, token, call.timeout}
+                          .to(call.baseURL);
         } catch (const std::exception&) {
             throw Failure::network(QStringLiteral("请求编码失败"));
         }
