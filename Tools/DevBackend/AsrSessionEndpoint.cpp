@@ -98,6 +98,7 @@ AsrSessionEndpoint* AsrSessionEndpoint::install(DevServer& server, Options optio
     endpoint->setObjectName(QStringLiteral("asr-session-endpoint"));
     endpoint->setOptions(std::move(options));
     server.registerUpgrade(path, [endpoint](QTcpSocket* socket, const DevHttpRequest&) { endpoint->accept(socket); });
+    connect(&server, &DevServer::recordsReset, endpoint, &AsrSessionEndpoint::clearRecords);
     return endpoint;
 }
 
@@ -116,12 +117,17 @@ QString AsrSessionEndpoint::polishedFor(int audioFrames)
     return QStringLiteral("Heard %1 frames.").arg(audioFrames);
 }
 
-int AsrSessionEndpoint::openSessionCount() const
+void AsrSessionEndpoint::clearRecords()
 {
-    int count = 0;
-    for (const auto& record : records_)
-        count += record->open ? 1 : 0;
-    return count;
+    records_.clear();
+    sessionsStarted_ = 0;
+}
+
+void AsrSessionEndpoint::recordMessage(Record& record, Frame frame)
+{
+    if (record.received.size() >= maxRecordedMessages)
+        record.received.removeFirst();
+    record.received.append(std::move(frame));
 }
 
 void AsrSessionEndpoint::accept(QTcpSocket* socket)
@@ -149,17 +155,21 @@ void AsrSessionEndpoint::adopt(QWebSocket* socket)
     auto live = std::make_shared<Live>();
     live->socket = socket;
     live->record = std::make_shared<Record>();
-    live->index = static_cast<int>(records_.size());
+    live->index = sessionsStarted_++;
     const QNetworkRequest request = socket->request();
     if (request.hasRawHeader("Authorization"))
         live->record->authorization = request.rawHeader("Authorization");
     records_.push_back(live->record);
+    if (records_.size() > maxRecordedSessions)
+        records_.pop_front();
+    ++openSessions_;
 
     connect(socket, &QWebSocket::textMessageReceived, this, [this, live](const QString& text) { onText(*live, text); });
     connect(socket, &QWebSocket::binaryMessageReceived, this,
             [this, live](const QByteArray& data) { onBinary(*live, data); });
     connect(socket, &QWebSocket::disconnected, this, [this, live] {
         live->record->open = false;
+        --openSessions_;
         if (live->socket) {
             live->record->closeCode = static_cast<int>(live->socket->closeCode());
             live->socket->deleteLater();
@@ -189,7 +199,7 @@ void AsrSessionEndpoint::sendError(Live& live, qint64 code, const QString& msg, 
 void AsrSessionEndpoint::onText(Live& live, const QString& text)
 {
     Record& record = *live.record;
-    record.received.append(Frame{false, text, {}});
+    recordMessage(record, Frame{false, text, {}});
     if (live.finished)
         return;
     const std::optional<QJsonObject> frame = parseObject(text);
@@ -231,7 +241,9 @@ void AsrSessionEndpoint::onText(Live& live, const QString& text)
 void AsrSessionEndpoint::onBinary(Live& live, const QByteArray& data)
 {
     Record& record = *live.record;
-    record.received.append(Frame{true, {}, data});
+    // A deep copy: the frame handed over is a slice of the socket's much
+    // larger read block, which it would keep alive.
+    recordMessage(record, Frame{true, {}, QByteArray(data.constData(), data.size())});
     if (!record.start) {
         ++record.audioBeforeStart;
         return;
@@ -286,10 +298,12 @@ std::optional<AsrSessionEndpoint::Options> AsrSessionEndpoint::optionsFromComman
                                                                                         QString* error)
 {
     Options options;
-    const auto number = [&parser, error](const QString& name, qint64 minimum) -> std::optional<qint64> {
+    // Counts and delays end up in ints; larger values are refused, not cut.
+    const auto number = [&parser, error](const QString& name, qint64 minimum,
+                                         qint64 maximum = std::numeric_limits<int>::max()) -> std::optional<qint64> {
         bool ok = false;
         const qint64 value = parser.value(name).toLongLong(&ok);
-        if (!ok || value < minimum) {
+        if (!ok || value < minimum || value > maximum) {
             if (error)
                 *error = QStringLiteral("invalid --") + name + QStringLiteral(": ") + parser.value(name);
             return std::nullopt;
@@ -305,7 +319,8 @@ std::optional<AsrSessionEndpoint::Options> AsrSessionEndpoint::optionsFromComman
     options.errorAfterFrames = static_cast<int>(*errorAfter);
     options.handshakeDelay = std::chrono::milliseconds(*delay);
     if (parser.isSet(QStringLiteral("asr-error-code"))) {
-        const auto code = number(QStringLiteral("asr-error-code"), std::numeric_limits<qint64>::min());
+        const auto code = number(QStringLiteral("asr-error-code"), std::numeric_limits<qint64>::min(),
+                                 std::numeric_limits<qint64>::max());
         if (!code)
             return std::nullopt;
         options.errorCode = *code;

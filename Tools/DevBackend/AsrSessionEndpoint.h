@@ -11,7 +11,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
-#include <vector>
+#include <deque>
 
 class QCommandLineParser;
 class QTcpSocket;
@@ -32,7 +32,10 @@ class DevServer;
 //   transcriptFor(count)}, {"type":"polish","data":{"text": polishedFor(count)}}
 //   when the start frame asked for polishing, and {"type":"done"}. The
 //   socket stays open, as a real service leaves closing to the client.
-// Options inject failures; every session is recorded for tests.
+// Options inject failures. Sessions are recorded for tests, within bounds,
+// since a user may keep the server running for a long time: the newest
+// maxRecordedSessions sessions, each with its newest maxRecordedMessages
+// messages (the counts stay exact). A reset of the server drops them.
 class AsrSessionEndpoint final : public QObject {
     Q_OBJECT
 public:
@@ -60,7 +63,7 @@ public:
     // What one session's client sent and how it ended.
     struct Record {
         std::optional<QByteArray> authorization; // the Authorization header, when sent
-        QList<Frame> received;                   // every message, in arrival order
+        QList<Frame> received;                   // the newest messages, in arrival order
         std::optional<QJsonObject> start;        // the accepted start frame
         int audioFrames = 0;                     // binary frames after start, before stop
         int audioBeforeStart = 0;
@@ -73,6 +76,8 @@ public:
     };
 
     static const QString path; // "/v1/session"
+    static constexpr std::size_t maxRecordedSessions = 32;
+    static constexpr qsizetype maxRecordedMessages = 1000;
 
     explicit AsrSessionEndpoint(QObject* parent = nullptr);
     ~AsrSessionEndpoint() override;
@@ -89,8 +94,11 @@ public:
     void setOptions(Options options) { options_ = std::move(options); }
     const Options& options() const { return options_; }
 
-    const std::vector<std::shared_ptr<Record>>& sessions() const { return records_; }
-    int openSessionCount() const;
+    // The recorded sessions, oldest first; a session's index in the signals
+    // counts every session since the last reset.
+    const std::deque<std::shared_ptr<Record>>& sessions() const { return records_; }
+    int openSessionCount() const { return openSessions_; }
+    void clearRecords();
     // Upgrade requests whose handshake has not been answered yet.
     int pendingHandshakes() const { return pendingHandshakes_; }
 
@@ -115,10 +123,13 @@ private:
     void onBinary(Live& live, const QByteArray& data);
     void sendText(Live& live, const QJsonObject& frame);
     void sendError(Live& live, qint64 code, const QString& msg, const QString& kind);
+    static void recordMessage(Record& record, Frame frame);
 
     QWebSocketServer server_;
     Options options_;
-    std::vector<std::shared_ptr<Record>> records_;
+    std::deque<std::shared_ptr<Record>> records_;
+    int sessionsStarted_ = 0;
+    int openSessions_ = 0;
     int pendingHandshakes_ = 0;
 };
 

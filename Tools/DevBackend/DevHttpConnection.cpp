@@ -52,9 +52,14 @@ bool wantsKeepAlive(const DevHttpRequest& request)
 
 } // namespace
 
-DevHttpConnection::DevHttpConnection(QTcpSocket* socket, Callbacks callbacks, QObject* parent)
+DevHttpConnection::DevHttpConnection(QTcpSocket* socket, Callbacks callbacks, std::chrono::milliseconds idleTimeout,
+                                     QObject* parent)
     : QObject(parent), socket_(socket), callbacks_(std::move(callbacks))
 {
+    idleTimer_.setSingleShot(true);
+    idleTimer_.setInterval(idleTimeout);
+    connect(&idleTimer_, &QTimer::timeout, this, &DevHttpConnection::onIdle);
+    idleTimer_.start();
     delayTimer_.setSingleShot(true);
     connect(&delayTimer_, &QTimer::timeout, this, &DevHttpConnection::deliver);
     connect(&trickleTimer_, &QTimer::timeout, this, &DevHttpConnection::writeNextTrickleByte);
@@ -76,6 +81,8 @@ void DevHttpConnection::readAvailable()
 {
     if (!socket_)
         return;
+    if (state_ == State::readingHead || state_ == State::readingBody)
+        idleTimer_.start();
     if (state_ == State::readingHead && !readHead())
         return;
     if (state_ == State::readingBody) {
@@ -83,6 +90,7 @@ void DevHttpConnection::readAvailable()
         request_.body += chunk;
         bodyRemaining_ -= chunk.size();
         if (bodyRemaining_ == 0) {
+            idleTimer_.stop();
             state_ = State::answering;
             dispatch();
         }
@@ -187,6 +195,7 @@ void DevHttpConnection::finishAnswer()
         return;
     }
     state_ = State::readingHead;
+    idleTimer_.start();
     request_ = DevHttpRequest();
     plan_ = AnswerPlan();
     // A pipelined request may already be buffered.
@@ -207,11 +216,20 @@ void DevHttpConnection::onDisconnected()
     const bool pending = state_ == State::answering;
     delayTimer_.stop();
     trickleTimer_.stop();
+    idleTimer_.stop();
     state_ = State::closed;
     if (pending && callbacks_.abandoned)
         callbacks_.abandoned(request_);
     if (socket_)
         socket_->deleteLater();
+    deleteLater();
+}
+
+void DevHttpConnection::onIdle()
+{
+    if (!socket_ || (state_ != State::readingHead && state_ != State::readingBody))
+        return;
+    close(true);
     deleteLater();
 }
 

@@ -27,7 +27,8 @@ struct AnswerPlan {
 // keep-alive, one request at a time) and writes their answers. The request
 // head is only peeked until it is complete, so an Upgrade request can be
 // handed over with its handshake bytes still unread. Deletes itself when the
-// connection ends.
+// connection ends, or aborts it after `idleTimeout` without a byte while a
+// request is awaited or being read.
 class DevHttpConnection final : public QObject {
     Q_OBJECT
 public:
@@ -44,7 +45,8 @@ public:
     static constexpr qsizetype maxHeadSize = 64 * 1024;
     static constexpr qint64 maxBodySize = 16 * 1024 * 1024;
 
-    DevHttpConnection(QTcpSocket* socket, Callbacks callbacks, QObject* parent = nullptr);
+    DevHttpConnection(QTcpSocket* socket, Callbacks callbacks, std::chrono::milliseconds idleTimeout,
+                      QObject* parent = nullptr);
     ~DevHttpConnection() override;
 
 private:
@@ -58,6 +60,7 @@ private:
     void finishAnswer();
     void failAndClose(int status, const QByteArray& text);
     void onDisconnected();
+    void onIdle();
     void close(bool abortive);
 
     QPointer<QTcpSocket> socket_;
@@ -70,6 +73,7 @@ private:
     QByteArray trickleRemaining_;
     QTimer delayTimer_;
     QTimer trickleTimer_;
+    QTimer idleTimer_;
 };
 
 } // namespace vellamor::devbackend

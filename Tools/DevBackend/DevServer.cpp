@@ -106,15 +106,14 @@ void DevServer::acceptConnections()
         callbacks.answer = [this](const DevHttpRequest& request) { return answer(request); };
         callbacks.wantsUpgrade = [this](const DevHttpRequest& request) { return upgrades_.contains(request.path); };
         callbacks.takeUpgrade = [this](QTcpSocket* upgraded, const DevHttpRequest& request) {
-            requests_.append(request);
-            Q_EMIT requestReceived(request.method, request.path);
+            record(request);
             upgrades_.value(request.path)(upgraded, request);
         };
         callbacks.abandoned = [this](const DevHttpRequest& request) {
             ++abandonedCount_;
             Q_EMIT requestAbandoned(request.path);
         };
-        new DevHttpConnection(socket, std::move(callbacks), this);
+        new DevHttpConnection(socket, std::move(callbacks), idleTimeout_, this);
     }
 }
 
@@ -132,13 +131,22 @@ std::optional<ScriptedAnswer> DevServer::takeScript(const DevHttpRequest& reques
     return std::nullopt;
 }
 
+void DevServer::record(const DevHttpRequest& request)
+{
+    if (requests_.size() >= maxRecordedRequests)
+        requests_.removeFirst();
+    requests_.append(request);
+    // The body read from the socket may be a slice of its read buffer.
+    requests_.last().body = QByteArray(request.body.constData(), request.body.size());
+    Q_EMIT requestReceived(request.method, request.path);
+}
+
 AnswerPlan DevServer::answer(const DevHttpRequest& request)
 {
     if (request.path == testScriptPath || request.path == testResetPath)
         return answerControl(request);
 
-    requests_.append(request);
-    Q_EMIT requestReceived(request.method, request.path);
+    record(request);
 
     if (auto script = takeScript(request)) {
         AnswerPlan plan;
@@ -193,6 +201,7 @@ AnswerPlan DevServer::answerControl(const DevHttpRequest& request)
         scripts_.clear();
         requests_.clear();
         abandonedCount_ = 0;
+        Q_EMIT recordsReset();
         return envelope(200, 0, QStringLiteral("ok"));
     }
 

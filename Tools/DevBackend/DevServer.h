@@ -12,6 +12,7 @@
 #include <QTcpServer>
 #include <QUrl>
 
+#include <chrono>
 #include <deque>
 #include <functional>
 
@@ -28,10 +29,12 @@ namespace vellamor::devbackend {
 //   action: code 40401. A handler that throws: HTTP 500, code 50000.
 // - POST /test/script: one ScriptedAnswer in its JSON form, or an array of
 //   them, appended to the script queue. POST /test/reset: clears scripts
-//   and the request record.
+//   and every record (requests here, sessions of the endpoints).
 // - Upgrade requests (the ASR WebSocket) for a path registered with
 //   registerUpgrade: the socket is handed over with its handshake unread.
 // Scripts are consulted before the normal routes (except /test/…).
+// A connection that sends nothing for idleTimeout() while it owes a request
+// is closed: a client that never finishes must not hold the server.
 class DevServer final : public QObject {
     Q_OBJECT
 public:
@@ -57,9 +60,16 @@ public:
     void clearScripts() { scripts_.clear(); }
     qsizetype pendingScripts() const { return static_cast<qsizetype>(scripts_.size()); }
 
-    // Every request received except /test/… control requests, in order.
+    // The newest maxRecordedRequests requests received, /test/… control
+    // requests aside, in order.
+    static constexpr qsizetype maxRecordedRequests = 256;
     const QList<DevHttpRequest>& requests() const { return requests_; }
     void clearRequests() { requests_.clear(); }
+
+    static constexpr std::chrono::milliseconds defaultIdleTimeout{30000};
+    std::chrono::milliseconds idleTimeout() const { return idleTimeout_; }
+    // Applies to connections accepted from now on.
+    void setIdleTimeout(std::chrono::milliseconds timeout) { idleTimeout_ = timeout; }
     // Requests whose client went away before their answer was written.
     int abandonedCount() const { return abandonedCount_; }
 
@@ -74,12 +84,15 @@ public:
 Q_SIGNALS:
     void requestReceived(const QString& method, const QString& path);
     void requestAbandoned(const QString& path);
+    // POST /test/reset: whoever keeps records for tests drops them.
+    void recordsReset();
 
 private:
     void acceptConnections();
     AnswerPlan answer(const DevHttpRequest& request);
     AnswerPlan answerApi(const DevHttpRequest& request);
     AnswerPlan answerControl(const DevHttpRequest& request);
+    void record(const DevHttpRequest& request);
     std::optional<ScriptedAnswer> takeScript(const DevHttpRequest& request);
 
     QTcpServer server_;
@@ -88,6 +101,7 @@ private:
     std::deque<ScriptedAnswer> scripts_;
     QList<DevHttpRequest> requests_;
     int abandonedCount_ = 0;
+    std::chrono::milliseconds idleTimeout_ = defaultIdleTimeout;
 };
 
 } // namespace vellamor::devbackend

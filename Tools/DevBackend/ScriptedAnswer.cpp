@@ -4,17 +4,25 @@
 #include <QJsonDocument>
 #include <QJsonValue>
 
+#include <limits>
+
 namespace vellamor::devbackend {
 
 namespace {
 
-bool readInt(const QJsonObject& object, const QString& key, qint64* out, QString* error)
+// Reads an integer in [low, high]; a value out of range is refused rather
+// than cut down to what the field can hold.
+bool readInt(const QJsonObject& object, const QString& key, qint64 low, qint64 high, qint64* out, QString* error)
 {
     const QJsonValue value = object.value(key);
     if (value.isUndefined())
         return true;
     if (!value.isDouble() || value.toDouble() != static_cast<double>(value.toInteger())) {
         *error = key + QStringLiteral(" must be an integer");
+        return false;
+    }
+    if (value.toInteger() < low || value.toInteger() > high) {
+        *error = key + QStringLiteral(" must be between %1 and %2").arg(low).arg(high);
         return false;
     }
     *out = value.toInteger();
@@ -38,6 +46,8 @@ bool readString(const QJsonObject& object, const QString& key, QString* out, QSt
 
 std::optional<ScriptedAnswer> ScriptedAnswer::fromJson(const QJsonObject& object, QString* error)
 {
+    // Timers take an int of milliseconds.
+    constexpr qint64 maxInt = std::numeric_limits<int>::max();
     ScriptedAnswer script;
     qint64 times = script.times;
     qint64 delay = 0;
@@ -46,11 +56,15 @@ std::optional<ScriptedAnswer> ScriptedAnswer::fromJson(const QJsonObject& object
     if (!readString(object, QStringLiteral("path"), &script.path, error)
         || !readString(object, QStringLiteral("action"), &script.action, error)
         || !readString(object, QStringLiteral("redirect_to"), &script.redirectTo, error)
-        || !readInt(object, QStringLiteral("times"), &times, error)
-        || !readInt(object, QStringLiteral("delay_ms"), &delay, error)
-        || !readInt(object, QStringLiteral("status"), &status, error)
-        || !readInt(object, QStringLiteral("trickle_ms"), &trickle, error))
+        || !readInt(object, QStringLiteral("times"), unlimited, maxInt, &times, error)
+        || !readInt(object, QStringLiteral("delay_ms"), 0, maxInt, &delay, error)
+        || !readInt(object, QStringLiteral("status"), 100, 599, &status, error)
+        || !readInt(object, QStringLiteral("trickle_ms"), 0, maxInt, &trickle, error))
         return std::nullopt;
+    if (times == 0) {
+        *error = QStringLiteral("times must be -1 (unlimited) or at least 1");
+        return std::nullopt;
+    }
 
     script.times = static_cast<int>(times);
     script.delay = std::chrono::milliseconds(delay);

@@ -271,6 +271,7 @@ QCoro::Task<QString> AuthSession::ensureFreshAccessToken()
     if (fresh) {
         if (holdsStartPair) {
             tokens_ = *fresh;
+            warnOfClampedDates(*fresh, me_);
             try {
                 co_await keychain_->saveTokens(*fresh, me_);
             } catch (...) {
@@ -301,6 +302,7 @@ QCoro::Task<void> AuthSession::persist(AuthTokens tokens, AuthMe me)
     cancelRefresh();
     tokens_ = tokens;
     me_ = me;
+    warnOfClampedDates(tokens, me);
     std::exception_ptr failure;
     try {
         co_await keychain_->saveTokens(tokens, me);
@@ -317,6 +319,15 @@ QCoro::Task<void> AuthSession::persist(AuthTokens tokens, AuthMe me)
     }
     log_.info(QStringLiteral("login success"), me.email);
     broadcast(AuthState::authenticated(me), std::nullopt);
+}
+
+void AuthSession::warnOfClampedDates(const AuthTokens& tokens, const std::optional<AuthMe>& me) const
+{
+    bool clamped = !tokens.expiresAt.isFormattable();
+    if (me)
+        clamped = clamped || !me->createdAt.isFormattable() || (me->lastLoginAt && !me->lastLoginAt->isFormattable());
+    if (clamped)
+        log_.warn(QStringLiteral("keychain save: a date outside the years 0001-9999 is stored clamped"));
 }
 
 void AuthSession::broadcast(AuthState state, std::optional<AuthAPIError> error)

@@ -111,6 +111,9 @@ private:
     // The sign-in roads but the unified one: the client's answer, then persist.
     QCoro::Task<void> signIn(QCoro::Task<AuthAPIProtocol::SignIn> reply);
     QCoro::Task<void> persist(AuthTokens tokens, AuthMe me);
+    // The keyring form writes such dates clamped; the user should not lose
+    // the session over them, but the log should tell.
+    void warnOfClampedDates(const AuthTokens& tokens, const std::optional<AuthMe>& me) const;
     void broadcast(AuthState state, std::optional<AuthAPIError> error);
     // tokens and me none; a running refresh cancelled and forgotten.
     void clearSession();

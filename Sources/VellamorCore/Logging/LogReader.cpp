@@ -21,9 +21,14 @@ int LogReader::clampedLineCount(int lines)
 QByteArray LogReader::droppingPartialFirstLine(const QByteArray& window)
 {
     const qsizetype newline = window.indexOf('\n');
-    if (newline < 0)
-        return window;
-    return window.mid(newline + 1);
+    if (newline >= 0)
+        return window.mid(newline + 1);
+    // One long line: keep it, but not the tail of a character cut at the
+    // window's start, or the whole window would fail to decode.
+    qsizetype skip = 0;
+    while (skip < 3 && skip < window.size() && (static_cast<unsigned char>(window[skip]) & 0xC0) == 0x80)
+        ++skip;
+    return window.mid(skip);
 }
 
 QString LogReader::lastLines(const QString& text, int count)

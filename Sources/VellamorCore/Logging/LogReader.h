@@ -62,7 +62,9 @@ public:
     static QString lastLines(const QString& text, int count);
 
     // The bytes of a window that starts after the beginning of the file,
-    // without its partial first line; a window without "\n" is kept whole.
+    // without its partial first line; a window without "\n" is kept whole
+    // but for the continuation bytes (at most three) of a character cut at
+    // its start.
     static QByteArray droppingPartialFirstLine(const QByteArray& window);
 };
 

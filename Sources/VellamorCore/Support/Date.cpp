@@ -1,5 +1,6 @@
 #include "Support/Date.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -289,8 +290,11 @@ std::optional<Date> Date::fromIso8601(QStringView text)
 
 QString Date::formatUtc(bool withMilliseconds) const
 {
-    const qint64 millis = toUnits(seconds_, 1000, Rounding::down);
-    const qint64 wholeSeconds = withMilliseconds ? floorDiv(millis, 1000) : toUnits(seconds_, 1, Rounding::down);
+    const double seconds = std::isnan(seconds_) ? 0.0
+                                                : std::clamp(seconds_, earliestFormattable().seconds_,
+                                                             latestFormattable().seconds_);
+    const qint64 millis = toUnits(seconds, 1000, Rounding::down);
+    const qint64 wholeSeconds = withMilliseconds ? floorDiv(millis, 1000) : toUnits(seconds, 1, Rounding::down);
     const qint64 days = floorDiv(wholeSeconds, 86400);
     const qint64 secondOfDay = wholeSeconds - days * 86400;
     const Civil date = civilFromDays(days);

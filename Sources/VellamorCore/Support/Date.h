@@ -43,6 +43,13 @@ public:
     // ninth are ignored. A time without a zone, a date alone, out-of-range
     // fields (month 13, 24:00, second 60) and surrounding blanks give none.
     static std::optional<Date> fromIso8601(QStringView text);
+    // The span the four-digit year of the text form can carry, years 0001 to 9999.
+    static constexpr Date earliestFormattable() { return Date(-62135596800.0); }     // 0001-01-01T00:00:00Z
+    static constexpr Date latestFormattable() { return Date(253402300799.999); }      // 9999-12-31T23:59:59.999Z
+    bool isFormattable() const { return *this >= earliestFormattable() && *this <= latestFormattable(); }
+
+    // The two formatters clamp a date outside that span (NaN counts as 1970)
+    // to its nearer end, so whatever they write fromIso8601 reads back.
     // UTC with whole seconds, "2026-03-01T08:15:42Z" (the second the date lies in).
     QString toIso8601() const;
     // UTC with milliseconds, "2026-03-01T08:15:42.123Z" (the millisecond the date lies in).
