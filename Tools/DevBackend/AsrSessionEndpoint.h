@@ -76,8 +76,8 @@ public:
     };
 
     static const QString path; // "/v1/session"
-    static constexpr std::size_t maxRecordedSessions = 32;
-    static constexpr qsizetype maxRecordedMessages = 1000;
+    static constexpr std::size_t maxRecordedSessions = 16;
+    static constexpr qsizetype maxRecordedMessages = 500;
 
     explicit AsrSessionEndpoint(QObject* parent = nullptr);
     ~AsrSessionEndpoint() override;
