@@ -1,20 +1,30 @@
+#include "Auth/AsyncMutex.h"
 #include "Auth/AuthSession.h"
-#include "Auth/AuthUnauthorizedReason.h"
 #include "Auth/KeychainStatus.h"
+#include "Auth/KeychainStore.h"
+#include "Settings/UserDefaults.h"
 #include "Support/Async/RunBlocking.h"
+#include "Support/Async/Sleep.h"
 
-#include "AuthSessionFixture.h"
+#include "AuthTestPrinters.h"
 #include "ErrorOf.h"
+#include "FakeAuthAPI.h"
+#include "InMemorySecureItemStore.h"
+#include "RecordingSystemLog.h"
+#include "TestEnvironment.h"
 #include "WaitUntil.h"
+
+#include <QCoreApplication>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <stdexcept>
 
 using namespace vellamor;
 using namespace Qt::StringLiterals;
-using vellamor::test::AuthSessionTest;
 using vellamor::test::errorOf;
 
 namespace {
@@ -25,104 +35,139 @@ using Variant = SecureItemStore::Variant;
 const QString userAEmail = QStringLiteral("a@x.io");
 const QString userBEmail = QStringLiteral("b@x.io");
 
-// ---- bootstrap ----
+// An AuthSession over a scripted client, an in-memory keyring and a clock
+// that stands still.
+class AuthSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override { session = makeSession(); }
 
-TEST_F(AuthSessionTest, BootstrapWithoutStoredSessionStaysSignedOutAndDeletesNothing)
-{
-    runBlocking(session->bootstrap());
-    EXPECT_EQ(observer().state(), AuthState::unauthenticated());
-    EXPECT_FALSE(observer().lastBootstrapError().has_value());
-    EXPECT_TRUE(api->calls().isEmpty());
-    EXPECT_EQ(infos(), (QStringList{QStringLiteral("bootstrap: loading tokens from keychain"),
-                                    QStringLiteral("bootstrap: no tokens found")}));
-    for (const QString& call : items->calls())
-        EXPECT_TRUE(call.startsWith(u"read")) << call.toStdString();
-}
+    std::shared_ptr<AuthSession> makeSession()
+    {
+        auto keychain = std::make_shared<KeychainStore>(items, u"com.vellamor.app.auth"_s, u"session"_s);
+        return std::make_shared<AuthSession>(
+            api, keychain,
+            VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("auth-session"), systemLog, nullptr),
+            [] { return Date::fromUnixSeconds(1'800'000'000); }, defaults);
+    }
 
-TEST_F(AuthSessionTest, BootstrapRestoresAValidSessionWithTheServersUser)
-{
-    const AuthMe stored = user(7, userAEmail);
-    AuthMe current = stored;
-    current.locale = QStringLiteral("en");
-    storeInKeyring(tokens(u"a"_s, 3600), stored);
-    api->succeed(Op::me, current);
+    // A fresh client, keyring and session, for each case of a table.
+    void startOver()
+    {
+        api = std::make_shared<test::FakeAuthAPI>();
+        items = std::make_shared<test::InMemorySecureItemStore>();
+        session = makeSession();
+    }
 
-    runBlocking(session->bootstrap());
+    static AuthTokens tokens(const QString& name, double secondsLeft)
+    {
+        return AuthTokens{QStringLiteral("at-") + name, QStringLiteral("rt-") + name,
+                          Date::fromUnixSeconds(1'800'000'000).addingSeconds(secondsLeft)};
+    }
+    static AuthMe user(qint64 id, const QString& email)
+    {
+        return AuthMe{id, email, QStringLiteral("zh-CN"), Date::fromUnixSeconds(1'700'000'000), std::nullopt};
+    }
 
-    EXPECT_EQ(api->calls(), QStringList{QStringLiteral("me at-a")});
-    EXPECT_EQ(observer().state(), AuthState::authenticated(current));
-    EXPECT_EQ(session->currentState(), AuthState::authenticated(current));
-    EXPECT_FALSE(observer().lastBootstrapError().has_value());
-    const auto entries = systemLog->entries();
-    ASSERT_FALSE(entries.isEmpty());
-    EXPECT_EQ(entries.last().publicPart, QStringLiteral("bootstrap: restored session"));
-    EXPECT_EQ(entries.last().privatePart, userAEmail);
-}
+    void storeInKeyring(const AuthTokens& stored, const std::optional<AuthMe>& storedMe)
+    {
+        items->put(u"com.vellamor.app.auth"_s, u"session"_s, KeychainStore::encodeDocument(stored, storedMe),
+                   Variant::dataProtection);
+    }
+    // What the keyring holds, none when nothing decodable is stored.
+    using Stored = std::pair<AuthTokens, std::optional<AuthMe>>;
+    std::optional<Stored> keyring() const
+    {
+        const auto data = items->item(u"com.vellamor.app.auth"_s, u"session"_s, Variant::dataProtection);
+        const auto stored = data ? KeychainStore::decodeDocument(*data) : std::nullopt;
+        return stored ? std::optional(Stored(stored->tokens, stored->me)) : std::nullopt;
+    }
+    static Stored holding(const AuthTokens& storedTokens, const AuthMe& storedMe) { return {storedTokens, storedMe}; }
 
-TEST_F(AuthSessionTest, BootstrapRefreshesAnExpiringStoredTokenBeforeAskingWhoItIs)
-{
-    storeInKeyring(tokens(u"a"_s, 10), user(7, userAEmail));
-    api->succeed(Op::refresh, tokens(u"b"_s, 3600)).succeed(Op::me, user(7, userAEmail));
-    runBlocking(session->bootstrap());
-    EXPECT_EQ(api->calls(), (QStringList{QStringLiteral("refresh rt-a"), QStringLiteral("me at-b")}));
-    EXPECT_EQ(observer().state(), AuthState::authenticated(user(7, userAEmail)));
-    ASSERT_TRUE(keyring().has_value());
-    EXPECT_EQ(keyring()->tokens, tokens(u"b"_s, 3600));
-}
+    // Signs in through the password road.
+    void signIn(const AuthTokens& signedTokens, const AuthMe& signedMe)
+    {
+        api->succeed(Op::login, AuthAPIProtocol::SignIn{signedTokens, signedMe});
+        runBlocking(session->loginWithPassword(signedMe.email, QStringLiteral("password")));
+    }
 
-struct BootstrapFailureCase {
+    const AuthSessionObserver& observer() const { return *session->publisher(); }
+
+    // Every state the observer delivers from now on (the current one first).
+    struct Recorder {
+        QList<AuthState> states;
+        Subscription subscription;
+    };
+    std::unique_ptr<Recorder> record() const
+    {
+        auto recorder = std::make_unique<Recorder>();
+        Recorder* raw = recorder.get();
+        recorder->subscription =
+            session->publisher()->subscribeState([raw](const AuthState& state) { raw->states.append(state); });
+        return recorder;
+    }
+
+    std::shared_ptr<test::FakeAuthAPI> api = std::make_shared<test::FakeAuthAPI>();
+    std::shared_ptr<test::InMemorySecureItemStore> items = std::make_shared<test::InMemorySecureItemStore>();
+    std::shared_ptr<test::RecordingSystemLog> systemLog = std::make_shared<test::RecordingSystemLog>();
+    std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(
+        test::testHome() + QStringLiteral("/defaults-") + QUuid::createUuid().toString(QUuid::WithoutBraces)
+        + QStringLiteral(".ini"));
+    std::shared_ptr<AuthSession> session;
+};
+
+struct BootstrapCase {
     const char* name;
-    double secondsLeft; // of the stored token; below 30 a refresh comes first
+    std::optional<double> secondsLeft; // of the stored token (none: nothing stored); below 30 a refresh comes first
     std::function<void(test::FakeAuthAPI&)> script;
-    AuthAPIError published;
-    QString warning;
+    QStringList calls;
+    bool restored;
+    std::optional<AuthAPIError> published;
     bool itemKept;
 };
 
-TEST_F(AuthSessionTest, BootstrapFailuresSignOutAndDeleteOnlyWhatTheServerRefused)
+// A refusal signs out and deletes the stored session; a failure without an
+// answer signs out in memory only and keeps the item for the next launch.
+TEST_F(AuthSessionTest, BootstrapRestoresOrSignsOutAndDeletesOnlyWhatTheServerRefused)
 {
-    const BootstrapFailureCase cases[] = {
-        {"user.me refused", 3600, [](auto& a) { a.fail(Op::me, AuthAPIError::tokenExpired()); },
-         AuthAPIError::tokenExpired(), QStringLiteral("tokenExpired"), false},
-        {"refresh refused", 5, [](auto& a) { a.fail(Op::refresh, AuthAPIError::tokenInvalid()); },
-         AuthAPIError::tokenInvalid(), QStringLiteral("tokenInvalid"), false},
-        {"user.me banned", 3600, [](auto& a) { a.fail(Op::me, AuthAPIError::userBanned(QStringLiteral("spam"))); },
-         AuthAPIError::userBanned(QStringLiteral("spam")), QStringLiteral("userBanned(\"spam\")"), false},
+    AuthMe current = user(7, userAEmail);
+    current.locale = QStringLiteral("en"); // the server's user wins over the stored one
+    const QStringList me{u"me at-a"_s};
+    const QStringList refresh{u"refresh rt-a"_s};
+    const BootstrapCase cases[] = {
+        {"nothing stored", std::nullopt, [](auto&) {}, {}, false, std::nullopt, false},
+        {"valid", 3600, [&](auto& a) { a.succeed(Op::me, current); }, me, true, std::nullopt, true},
+        {"expiring", 10, [&](auto& a) { a.succeed(Op::refresh, tokens(u"b"_s, 3600)).succeed(Op::me, current); },
+         {u"refresh rt-a"_s, u"me at-b"_s}, true, std::nullopt, true},
+        {"user.me refused", 3600, [](auto& a) { a.fail(Op::me, AuthAPIError::tokenExpired()); }, me, false,
+         AuthAPIError::tokenExpired(), false},
+        {"refresh refused", 5, [](auto& a) { a.fail(Op::refresh, AuthAPIError::tokenInvalid()); }, refresh, false,
+         AuthAPIError::tokenInvalid(), false},
         {"user.me unanswered", 3600,
-         [](auto& a) { a.fail(Op::me, AuthAPIError::network(QStringLiteral("HTTP 502"))); },
-         AuthAPIError::network(QStringLiteral("HTTP 502")), QStringLiteral("network(\"HTTP 502\")"), true},
+         [](auto& a) { a.fail(Op::me, AuthAPIError::network(QStringLiteral("HTTP 502"))); }, me, false,
+         AuthAPIError::network(QStringLiteral("HTTP 502")), true},
         {"refresh unanswered", 5,
-         [](auto& a) { a.fail(Op::refresh, AuthAPIError::network(QStringLiteral("no answer in time"))); },
-         AuthAPIError::network(QStringLiteral("no answer in time")), QStringLiteral("network(\"no answer in time\")"),
-         true},
-        {"foreign error", 3600, [](auto& a) { a.fail(Op::me, std::runtime_error("boom")); },
-         AuthAPIError::network(QStringLiteral("boom")), QStringLiteral("boom"), true},
+         [](auto& a) { a.fail(Op::refresh, AuthAPIError::network(QStringLiteral("no answer in time"))); }, refresh,
+         false, AuthAPIError::network(QStringLiteral("no answer in time")), true},
+        {"foreign error", 3600, [](auto& a) { a.fail(Op::me, std::runtime_error("boom")); }, me, false,
+         AuthAPIError::network(QStringLiteral("boom")), true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         startOver();
-        storeInKeyring(tokens(u"a"_s, c.secondsLeft), user(7, userAEmail));
+        if (c.secondsLeft)
+            storeInKeyring(tokens(u"a"_s, *c.secondsLeft), user(7, userAEmail));
         c.script(*api);
 
         runBlocking(session->bootstrap());
 
-        EXPECT_EQ(observer().state(), AuthState::unauthenticated());
+        EXPECT_EQ(api->calls(), c.calls);
+        const AuthState expected = c.restored ? AuthState::authenticated(current) : AuthState::unauthenticated();
+        EXPECT_EQ(observer().state(), expected);
+        EXPECT_EQ(session->currentState(), expected);
         EXPECT_EQ(observer().lastBootstrapError(), c.published);
-        EXPECT_EQ(session->currentState(), AuthState::unauthenticated());
-        EXPECT_EQ(warnings(), QStringList{QStringLiteral("bootstrap: token validation failed, clearing: ") + c.warning});
         EXPECT_EQ(keyring().has_value(), c.itemKept);
-        // Signed out in memory either way: no token is handed out.
-        EXPECT_EQ(runBlocking(session->currentAccessToken()), std::nullopt);
-
-        if (c.itemKept) {
-            // The next launch restores what a failure without an answer kept.
-            session = makeSession();
-            if (c.secondsLeft < 30)
-                api->succeed(Op::refresh, tokens(u"b"_s, 3600));
-            api->succeed(Op::me, user(7, userAEmail));
-            runBlocking(session->bootstrap());
-            EXPECT_EQ(observer().state(), AuthState::authenticated(user(7, userAEmail)));
-        }
+        // Signed out in memory even where the item is kept: no token is handed out.
+        EXPECT_EQ(runBlocking(session->currentAccessToken()).has_value(), c.restored);
     }
 }
 
@@ -145,13 +190,10 @@ TEST_F(AuthSessionTest, BootstrapDoesNotOverrideASignInThatFinishedFirst)
         EXPECT_EQ(observer().state(), AuthState::authenticated(user(8, userBEmail)));
         EXPECT_FALSE(observer().lastBootstrapError().has_value());
         EXPECT_EQ(session->currentState(), AuthState::authenticated(user(8, userBEmail)));
-        ASSERT_TRUE(keyring().has_value());
-        EXPECT_EQ(keyring()->tokens, tokens(u"b"_s, 3600));
+        EXPECT_EQ(keyring(), holding(tokens(u"b"_s, 3600), user(8, userBEmail)));
         EXPECT_EQ(runBlocking(session->currentAccessToken()), QStringLiteral("at-b"));
     }
 }
-
-// ---- access tokens and the shared refresh ----
 
 TEST_F(AuthSessionTest, RefreshStartsExactlyThirtySecondsBeforeExpiry)
 {
@@ -166,186 +208,136 @@ TEST_F(AuthSessionTest, RefreshStartsExactlyThirtySecondsBeforeExpiry)
         EXPECT_EQ(runBlocking(session->currentAccessToken()), refreshes ? u"at-b"_s : u"at-a"_s);
         EXPECT_EQ(api->callCount(Op::refresh), refreshes ? 1 : 0);
         ASSERT_TRUE(keyring().has_value());
-        EXPECT_EQ(keyring()->tokens.accessToken, refreshes ? u"at-b"_s : u"at-a"_s);
-        EXPECT_EQ(keyring()->me, user(7, userAEmail));
+        EXPECT_EQ(keyring()->first.accessToken, refreshes ? u"at-b"_s : u"at-a"_s);
+        EXPECT_EQ(keyring()->second, user(7, userAEmail));
     }
 }
 
-TEST_F(AuthSessionTest, ConcurrentCallersShareOneRefreshAndOneKeyringWrite)
-{
-    signIn(tokens(u"a"_s, 5), user(7, userAEmail));
-    items->clearCalls();
-    api->succeed(Op::refresh, tokens(u"b"_s, 3600), std::chrono::milliseconds(20));
-
-    auto first = session->currentAccessToken();
-    auto second = session->currentAccessToken();
-    auto third = session->currentAccessToken();
-    EXPECT_EQ(runBlocking(std::move(first)), QStringLiteral("at-b"));
-    EXPECT_EQ(runBlocking(std::move(second)), QStringLiteral("at-b"));
-    EXPECT_EQ(runBlocking(std::move(third)), QStringLiteral("at-b"));
-    EXPECT_EQ(api->callCount(Op::refresh), 1);
-    EXPECT_EQ(items->calls().count(u"write dp com.vellamor.app.auth/session"_s), 1);
-    EXPECT_EQ(runBlocking(session->currentAccessToken()), QStringLiteral("at-b"));
-    EXPECT_EQ(api->callCount(Op::refresh), 1);
-}
-
-TEST_F(AuthSessionTest, RefusedRefreshSignsOutOnceForAllCallers)
-{
-    signIn(tokens(u"a"_s, 5), user(7, userAEmail));
-    const auto seen = record();
-    items->clearCalls();
-    api->fail(Op::refresh, AuthAPIError::tokenRevoked(), std::chrono::milliseconds(20));
-
-    auto starter = session->currentAccessToken();
-    auto joiner = session->currentAccessToken();
-    EXPECT_EQ(runBlocking(std::move(starter)), std::nullopt);
-    EXPECT_EQ(runBlocking(std::move(joiner)), std::nullopt);
-
-    EXPECT_EQ(observer().state(), AuthState::unauthenticated());
-    EXPECT_FALSE(observer().lastBootstrapError().has_value());
-    EXPECT_FALSE(keyring().has_value());
-    EXPECT_EQ(items->calls().count(u"remove dp com.vellamor.app.auth/session"_s), 1);
-    EXPECT_EQ(seen->states.size(), 2); // the current value, then one sign-out
-    EXPECT_EQ(warnings(), (QStringList{QStringLiteral("currentAccessToken: tokenRevoked"),
-                                       QStringLiteral("currentAccessToken: tokenRevoked")}));
-
-    EXPECT_EQ(runBlocking(session->currentAccessToken()), std::nullopt);
-    EXPECT_EQ(warnings().last(), QStringLiteral("currentAccessToken: unauthorized"));
-    EXPECT_EQ(api->callCount(Op::refresh), 1);
-}
-
-TEST_F(AuthSessionTest, RefreshWithoutAnAnswerKeepsTheSessionForTheNextTry)
-{
-    signIn(tokens(u"a"_s, 5), user(7, userAEmail));
-    api->fail(Op::refresh, AuthAPIError::network(QStringLiteral("HTTP 503")));
-
-    EXPECT_EQ(runBlocking(session->currentAccessToken()), std::nullopt);
-    EXPECT_EQ(warnings(), QStringList{QStringLiteral("currentAccessToken: network(\"HTTP 503\")")});
-    EXPECT_EQ(observer().state(), AuthState::authenticated(user(7, userAEmail)));
-    ASSERT_TRUE(keyring().has_value());
-    EXPECT_EQ(keyring()->tokens, tokens(u"a"_s, 5));
-
-    api->succeed(Op::refresh, tokens(u"b"_s, 3600));
-    EXPECT_EQ(runBlocking(session->currentAccessToken()), QStringLiteral("at-b"));
-    EXPECT_EQ(api->calls().filter(u"refresh"_s), (QStringList{u"refresh rt-a"_s, u"refresh rt-a"_s}));
-}
-
-TEST_F(AuthSessionTest, KeyringFailureAfterARefreshKeepsTheNewPairInMemory)
-{
-    signIn(tokens(u"a"_s, 5), user(7, userAEmail));
-    items->setWriteStatus(Variant::dataProtection, KeychainStatus::authFailed);
-    items->setWriteStatus(Variant::file, KeychainStatus::notAvailable);
-    api->succeed(Op::refresh, tokens(u"b"_s, 3600));
-    EXPECT_EQ(runBlocking(session->currentAccessToken()), QStringLiteral("at-b"));
-    EXPECT_EQ(observer().state(), AuthState::authenticated(user(7, userAEmail)));
-    EXPECT_TRUE(warnings().isEmpty());
-    EXPECT_EQ(runBlocking(session->currentAccessToken()), QStringLiteral("at-b"));
-    EXPECT_EQ(api->callCount(Op::refresh), 1);
-}
-
-TEST_F(AuthSessionTest, CurrentAccessTokenWhileSignedOutLogsOnceAndAsksNobody)
-{
-    EXPECT_EQ(runBlocking(session->currentAccessToken()), std::nullopt);
-    EXPECT_EQ(warnings(), QStringList{QStringLiteral("currentAccessToken: unauthorized")});
-    EXPECT_TRUE(api->calls().isEmpty());
-    EXPECT_TRUE(items->calls().isEmpty());
-}
-
-struct CancelCase {
+struct RefreshCase {
     const char* name;
-    std::function<QCoro::Task<void>(AuthSession&)> signOut;
+    std::function<void(test::FakeAuthAPI&)> script;
+    bool keyringWritable;
+    std::optional<QString> token; // what every caller gets
+    QStringList keyringCalls;
+    bool signsOut;
+    std::optional<QString> nextToken; // what the next call gets, refreshing once more if needed
+    int refreshes;
+};
+
+// Many callers share one refresh; only a refusal signs out, and the keyring
+// is written once or, after a refusal, cleared once.
+TEST_F(AuthSessionTest, DueTokenIsRefreshedOnceForAllCallers)
+{
+    const auto delay = std::chrono::milliseconds(20);
+    const auto answered = [delay](test::FakeAuthAPI& a) { a.succeed(Op::refresh, tokens(u"b"_s, 3600), delay); };
+    const QString writeDp = u"write dp com.vellamor.app.auth/session"_s;
+    const QString removeDp = u"remove dp com.vellamor.app.auth/session"_s;
+    const QString writeFile = u"write file com.vellamor.app.auth/session"_s;
+    const QString removeFile = u"remove file com.vellamor.app.auth/session"_s;
+    const RefreshCase cases[] = {
+        {"answered", answered, true, u"at-b"_s, {writeDp, removeFile}, false, u"at-b"_s, 1},
+        // Kept in memory and used; the next save writes it again.
+        {"answered, keyring failing", answered, false, u"at-b"_s, {writeDp, writeFile}, false, u"at-b"_s, 1},
+        {"refused", [delay](auto& a) { a.fail(Op::refresh, AuthAPIError::tokenRevoked(), delay); }, true,
+         std::nullopt, {removeDp, removeFile}, true, std::nullopt, 1},
+        {"no answer",
+         [delay](auto& a) {
+             a.fail(Op::refresh, AuthAPIError::network(QStringLiteral("HTTP 503")), delay);
+             a.succeed(Op::refresh, tokens(u"b"_s, 3600));
+         },
+         true, std::nullopt, {}, false, u"at-b"_s, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startOver();
+        signIn(tokens(u"a"_s, 5), user(7, userAEmail));
+        const auto seen = record();
+        items->clearCalls();
+        if (!c.keyringWritable) {
+            items->setWriteStatus(Variant::dataProtection, KeychainStatus::authFailed);
+            items->setWriteStatus(Variant::file, KeychainStatus::notAvailable);
+        }
+        c.script(*api);
+
+        auto first = session->currentAccessToken();
+        auto second = session->currentAccessToken();
+        auto third = session->currentAccessToken();
+        EXPECT_EQ(runBlocking(std::move(first)), c.token);
+        EXPECT_EQ(runBlocking(std::move(second)), c.token);
+        EXPECT_EQ(runBlocking(std::move(third)), c.token);
+        EXPECT_EQ(api->calls().filter(u"refresh"_s), QStringList{u"refresh rt-a"_s});
+        EXPECT_EQ(items->calls(), c.keyringCalls);
+        EXPECT_EQ(observer().state(),
+                  c.signsOut ? AuthState::unauthenticated() : AuthState::authenticated(user(7, userAEmail)));
+        EXPECT_EQ(seen->states.size(), c.signsOut ? 2 : 1);
+        EXPECT_FALSE(observer().lastBootstrapError().has_value());
+
+        EXPECT_EQ(runBlocking(session->currentAccessToken()), c.nextToken);
+        EXPECT_EQ(api->callCount(Op::refresh), c.refreshes);
+    }
+}
+
+struct ChangeCase {
+    const char* name;
+    bool replyOnItsWay; // the refresh ignores the stop request and answers late
+    std::optional<AuthAPIError> refreshError;
+    std::function<QCoro::Task<void>(AuthSession&)> change;
+    bool signedInAsB; // else signed out
     std::optional<AuthAPIError> published;
 };
 
-TEST_F(AuthSessionTest, SigningOutCancelsARunningRefresh)
+// A refresh result is used only while the session holds the pair it started
+// from: whatever it brings later never undoes a sign-out nor touches the next user.
+TEST_F(AuthSessionTest, RefreshOfAPairTheSessionNoLongerHoldsChangesNothing)
 {
-    const CancelCase cases[] = {
-        {"logout", [](AuthSession& s) { return s.logout(); }, std::nullopt},
-        {"handleUnauthorized",
-         [](AuthSession& s) { return s.handleUnauthorized(AuthAPIError::tokenExpired()); },
+    const auto logout = [](AuthSession& s) { return s.logout(); };
+    const auto signInB = [](AuthSession& s) { return s.loginWithPassword(QStringLiteral("b@x.io"), u"pw"_s); };
+    const ChangeCase cases[] = {
+        {"logout", false, std::nullopt, logout, false, std::nullopt},
+        {"unauthorized reply", false, std::nullopt,
+         [](AuthSession& s) { return s.handleUnauthorized(AuthAPIError::tokenExpired()); }, false,
          AuthAPIError::tokenExpired()},
+        {"logout before a late success", true, std::nullopt, logout, false, std::nullopt},
+        {"sign-in of another user", false, std::nullopt, signInB, true, std::nullopt},
+        {"sign-in before a late success", true, std::nullopt, signInB, true, std::nullopt},
+        {"sign-in before a late refusal", true, AuthAPIError::tokenRevoked(), signInB, true, std::nullopt},
+        {"sign-in before a late failure without answer", true, AuthAPIError::network(QStringLiteral("HTTP 502")),
+         signInB, true, std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         startOver();
         signIn(tokens(u"a"_s, 5), user(7, userAEmail));
-        api->succeed(Op::refresh, tokens(u"b"_s, 3600), std::chrono::seconds(5));
-        api->succeed(Op::logout);
-        const auto seen = record();
-
-        auto pending = session->currentAccessToken();
-        ASSERT_TRUE(test::waitUntil([&] { return api->callCount(Op::refresh) == 1; }));
-        runBlocking(c.signOut(*session));
-
-        EXPECT_EQ(runBlocking(std::move(pending), std::chrono::seconds(2)), std::nullopt);
-        EXPECT_EQ(api->cancelledRefreshes(), 1);
-        EXPECT_EQ(observer().state(), AuthState::unauthenticated());
-        EXPECT_EQ(observer().lastBootstrapError(), c.published);
-        EXPECT_FALSE(keyring().has_value());
-        EXPECT_EQ(seen->states.size(), 2); // no second sign-out from the cancelled refresh
-        EXPECT_TRUE(warnings().contains(QStringLiteral("currentAccessToken: network(\"已取消\")")))
-            << warnings().join(u"; ").toStdString();
-    }
-}
-
-TEST_F(AuthSessionTest, LateRefreshResultAfterSignOutDoesNotBringTheSessionBack)
-{
-    signIn(tokens(u"a"_s, 5), user(7, userAEmail));
-    api->setRefreshIgnoresStop(true);
-    api->succeed(Op::refresh, tokens(u"b"_s, 3600), std::chrono::milliseconds(30));
-    api->succeed(Op::logout);
-
-    auto pending = session->currentAccessToken();
-    runBlocking(session->logout());
-    EXPECT_EQ(runBlocking(std::move(pending)), std::nullopt);
-    EXPECT_EQ(warnings().last(), QStringLiteral("currentAccessToken: unauthorized"));
-    EXPECT_EQ(observer().state(), AuthState::unauthenticated());
-    EXPECT_EQ(session->currentState(), AuthState::unauthenticated());
-    EXPECT_FALSE(keyring().has_value());
-    EXPECT_EQ(runBlocking(session->currentAccessToken()), std::nullopt);
-}
-
-struct SwitchCase {
-    const char* name;
-    bool ignoresStop;
-    std::optional<AuthAPIError> refreshError;
-};
-
-TEST_F(AuthSessionTest, RefreshOfThePreviousUserNeverTouchesTheNextOne)
-{
-    const SwitchCase cases[] = {
-        {"refresh cancelled by the sign-in", false, std::nullopt},
-        {"late success", true, std::nullopt},
-        {"late refusal", true, AuthAPIError::tokenRevoked()},
-        {"late failure without answer", true, AuthAPIError::network(QStringLiteral("HTTP 502"))},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        startOver();
-        signIn(tokens(u"a"_s, 5), user(7, userAEmail));
-        api->setRefreshIgnoresStop(c.ignoresStop);
+        api->setRefreshIgnoresStop(c.replyOnItsWay);
+        const auto delay = c.replyOnItsWay ? std::chrono::milliseconds(40) : std::chrono::milliseconds(5000);
         if (c.refreshError)
-            api->fail(Op::refresh, *c.refreshError, std::chrono::milliseconds(40));
+            api->fail(Op::refresh, *c.refreshError, delay);
         else
-            api->succeed(Op::refresh, tokens(u"a2"_s, 3600), std::chrono::milliseconds(40));
+            api->succeed(Op::refresh, tokens(u"a2"_s, 3600), delay);
+        api->succeed(Op::logout).succeed(Op::login, AuthAPIProtocol::SignIn{tokens(u"b"_s, 3600), user(8, userBEmail)});
+        const auto seen = record();
 
         auto pending = session->currentAccessToken();
         ASSERT_TRUE(test::waitUntil([&] { return api->callCount(Op::refresh) == 1; }));
-        signIn(tokens(u"b"_s, 3600), user(8, userBEmail));
-        const auto seen = record();
+        runBlocking(c.change(*session));
 
-        EXPECT_EQ(runBlocking(std::move(pending)), QStringLiteral("at-b"));
-        EXPECT_EQ(observer().state(), AuthState::authenticated(user(8, userBEmail)));
-        EXPECT_EQ(seen->states.size(), 1);
-        ASSERT_TRUE(keyring().has_value());
-        EXPECT_EQ(keyring()->tokens, tokens(u"b"_s, 3600));
-        EXPECT_EQ(keyring()->me, user(8, userBEmail));
-        EXPECT_EQ(runBlocking(session->currentAccessToken()), QStringLiteral("at-b"));
+        const std::optional<QString> token = c.signedInAsB ? std::optional(u"at-b"_s) : std::nullopt;
+        EXPECT_EQ(runBlocking(std::move(pending), std::chrono::seconds(2)), token);
+        EXPECT_EQ(api->cancelledRefreshes(), c.replyOnItsWay ? 0 : 1);
+        const AuthState state =
+            c.signedInAsB ? AuthState::authenticated(user(8, userBEmail)) : AuthState::unauthenticated();
+        EXPECT_EQ(observer().state(), state);
+        EXPECT_EQ(session->currentState(), state);
+        EXPECT_EQ(observer().lastBootstrapError(), c.published);
+        EXPECT_EQ(seen->states.size(), 2); // the current value, then the change alone
+        if (c.signedInAsB)
+            EXPECT_EQ(keyring(), holding(tokens(u"b"_s, 3600), user(8, userBEmail)));
+        else
+            EXPECT_FALSE(keyring().has_value());
+        EXPECT_EQ(runBlocking(session->currentAccessToken()), token);
         EXPECT_EQ(api->callCount(Op::refresh), 1);
     }
 }
-
-// ---- signing in ----
 
 struct RoadCase {
     const char* name;
@@ -366,7 +358,7 @@ const RoadCase roads[] = {
      }},
 };
 
-TEST_F(AuthSessionTest, EverySignInRoadStoresTheSessionAndPublishesTheUser)
+TEST_F(AuthSessionTest, EverySignInRoadStoresTheSessionAndPassesRefusalsThrough)
 {
     for (const auto& road : roads) {
         SCOPED_TRACE(road.name);
@@ -382,56 +374,41 @@ TEST_F(AuthSessionTest, EverySignInRoadStoresTheSessionAndPublishesTheUser)
 
         EXPECT_EQ(api->calls().size(), 1);
         EXPECT_EQ(observer().state(), AuthState::authenticated(signedMe));
-        ASSERT_TRUE(keyring().has_value());
-        EXPECT_EQ(keyring()->tokens, signedTokens);
-        EXPECT_EQ(keyring()->me, signedMe);
-        ASSERT_EQ(systemLog->entries().size(), 1);
-        EXPECT_EQ(systemLog->entries().first().publicPart, QStringLiteral("login success"));
-        EXPECT_EQ(systemLog->entries().first().privatePart, userAEmail);
-    }
-}
+        EXPECT_EQ(keyring(), holding(signedTokens, signedMe));
 
-TEST_F(AuthSessionTest, SignInErrorsPassThroughWithoutChangingAnything)
-{
-    signIn(tokens(u"a"_s, 3600), user(7, userAEmail));
-    const auto seen = record();
-    items->clearCalls();
-    const qsizetype logged = systemLog->entries().size();
-    for (const auto& road : roads) {
-        SCOPED_TRACE(road.name);
+        // A refused sign-in changes nothing.
+        const auto seen = record();
+        items->clearCalls();
         api->fail(road.op, AuthAPIError::credentialsInvalid());
         EXPECT_EQ(errorOf<AuthAPIError>(road.signIn(*session)), AuthAPIError::credentialsInvalid());
+        EXPECT_EQ(seen->states.size(), 1);
+        EXPECT_EQ(observer().state(), AuthState::authenticated(signedMe));
+        EXPECT_TRUE(items->calls().isEmpty());
     }
-    EXPECT_EQ(seen->states.size(), 1);
-    EXPECT_EQ(observer().state(), AuthState::authenticated(user(7, userAEmail)));
-    EXPECT_TRUE(items->calls().isEmpty());
-    EXPECT_EQ(systemLog->entries().size(), logged);
 }
 
+// The failed write destroys nothing: the earlier session stays stored.
 TEST_F(AuthSessionTest, KeyringSaveFailureRollsBackToSignedOutEvenFromAnotherUser)
 {
     signIn(tokens(u"a"_s, 3600), user(7, userAEmail));
     items->setWriteStatus(Variant::dataProtection, -25293);
     items->setWriteStatus(Variant::file, KeychainStatus::notAvailable);
-    api->succeed(Op::login, AuthAPIProtocol::SignIn{tokens(u"b"_s, 3600), user(8, userBEmail)});
+    api->succeed(Op::verifyUnifiedCode, VerifyCodeResponse{tokens(u"b"_s, 3600), user(8, userBEmail), true});
 
-    EXPECT_EQ(errorOf<AuthAPIError>(session->loginWithPassword(userBEmail, QStringLiteral("pw"))),
+    EXPECT_EQ(errorOf<AuthAPIError>(session->loginWithUnifiedCode(userBEmail, QStringLiteral("1"))),
               AuthAPIError::keychainWriteFailed(-25293));
     EXPECT_EQ(observer().state(), AuthState::unauthenticated());
     EXPECT_EQ(observer().lastBootstrapError(), AuthAPIError::keychainWriteFailed(-25293));
     EXPECT_EQ(session->currentState(), AuthState::unauthenticated());
-    EXPECT_EQ(warnings(), QStringList{QStringLiteral("keychain save failed, rolling back: status=-25293")});
     EXPECT_EQ(runBlocking(session->currentAccessToken()), std::nullopt);
-    // The failed write destroyed nothing: the earlier session is still stored.
-    ASSERT_TRUE(keyring().has_value());
-    EXPECT_EQ(keyring()->me, user(7, userAEmail));
+    EXPECT_EQ(keyring(), holding(tokens(u"a"_s, 3600), user(7, userAEmail)));
+    // The new account is not flagged either.
+    EXPECT_FALSE(defaults->contains(AuthSession::justRegisteredKey()));
 }
 
 TEST_F(AuthSessionTest, UnifiedSignInFlagsOnlyNewAccounts)
 {
     const QString key = AuthSession::justRegisteredKey();
-    EXPECT_EQ(key, QStringLiteral("auth.just_registered"));
-
     api->succeed(Op::verifyUnifiedCode, VerifyCodeResponse{tokens(u"a"_s, 3600), user(7, userAEmail), false});
     EXPECT_FALSE(runBlocking(session->loginWithUnifiedCode(userAEmail, QStringLiteral("1"))));
     EXPECT_FALSE(defaults->contains(key));
@@ -440,96 +417,65 @@ TEST_F(AuthSessionTest, UnifiedSignInFlagsOnlyNewAccounts)
     EXPECT_TRUE(runBlocking(session->loginWithUnifiedCode(userBEmail, QStringLiteral("1"))));
     EXPECT_TRUE(defaults->boolValue(key));
 
-    // Never cleared by the session.
+    // Only the reader of the flag clears it.
     api->succeed(Op::verifyUnifiedCode, VerifyCodeResponse{tokens(u"c"_s, 3600), user(7, userAEmail), false});
     EXPECT_FALSE(runBlocking(session->loginWithUnifiedCode(userAEmail, QStringLiteral("1"))));
     EXPECT_TRUE(defaults->boolValue(key));
 }
 
-TEST_F(AuthSessionTest, NewAccountIsNotFlaggedWhenTheSessionCouldNotBeStored)
+struct SignOutCase {
+    const char* name;
+    bool signedIn;
+    std::function<QCoro::Task<void>(AuthSession&)> signOut;
+    std::optional<AuthAPIError> logoutError;
+    qint32 removeStatus;
+    QStringList calls;
+    std::optional<AuthAPIError> published;
+};
+
+// Signing out always clears the keyring and publishes, whatever the server says.
+TEST_F(AuthSessionTest, SigningOutClearsTheSessionUntilTheNextSignIn)
 {
-    items->setWriteStatus(Variant::dataProtection, -25293);
-    items->setWriteStatus(Variant::file, -25293);
-    api->succeed(Op::verifyUnifiedCode, VerifyCodeResponse{tokens(u"a"_s, 3600), user(7, userAEmail), true});
-    EXPECT_EQ(errorOf<AuthAPIError>(session->loginWithUnifiedCode(userAEmail, QStringLiteral("1"))),
-              AuthAPIError::keychainWriteFailed(-25293));
-    EXPECT_FALSE(defaults->contains(AuthSession::justRegisteredKey()));
-}
+    const auto logout = [](AuthSession& s) { return s.logout(); };
+    const QStringList revoked{u"logout rt-a"_s};
+    const SignOutCase cases[] = {
+        {"logout", true, logout, std::nullopt, 0, revoked, std::nullopt},
+        {"logout with the server unreachable", true, logout, AuthAPIError::network(QStringLiteral("HTTP 502")), 0,
+         revoked, std::nullopt},
+        {"logout with a failed keyring cleanup", true, logout, std::nullopt, -25293, revoked,
+         AuthAPIError::keychainCleanupFailed(-25293)},
+        {"logout while signed out", false, logout, std::nullopt, 0, {}, std::nullopt},
+        {"unauthorized reply", true,
+         [](AuthSession& s) { return s.handleUnauthorized(AuthAPIError::tokenExpired()); }, std::nullopt, 0,
+         {}, AuthAPIError::tokenExpired()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startOver();
+        if (c.signedIn)
+            signIn(tokens(u"a"_s, 3600), user(7, userAEmail));
+        if (c.logoutError)
+            api->fail(Op::logout, *c.logoutError);
+        else
+            api->succeed(Op::logout);
+        items->setRemoveStatus(Variant::dataProtection, c.removeStatus);
+        items->clearCalls();
+        const auto seen = record();
 
-TEST_F(AuthSessionTest, SuccessfulSignInClearsAnEarlierRestoreError)
-{
-    storeInKeyring(tokens(u"a"_s, 3600), user(7, userAEmail));
-    api->fail(Op::me, AuthAPIError::tokenRevoked());
-    runBlocking(session->bootstrap());
-    EXPECT_EQ(observer().lastBootstrapError(), AuthAPIError::tokenRevoked());
+        runBlocking(c.signOut(*session));
 
-    signIn(tokens(u"b"_s, 3600), user(7, userAEmail));
-    EXPECT_FALSE(observer().lastBootstrapError().has_value());
-    EXPECT_EQ(observer().state(), AuthState::authenticated(user(7, userAEmail)));
-}
+        EXPECT_EQ(api->calls().filter(u"logout"_s), c.calls);
+        EXPECT_EQ(items->calls(), (QStringList{u"remove dp com.vellamor.app.auth/session"_s,
+                                               u"remove file com.vellamor.app.auth/session"_s}));
+        EXPECT_EQ(seen->states.mid(1), QList<AuthState>{AuthState::unauthenticated()}); // published once
+        EXPECT_EQ(observer().lastBootstrapError(), c.published);
+        EXPECT_EQ(keyring().has_value(), c.removeStatus != 0);
+        EXPECT_EQ(runBlocking(session->currentAccessToken()), std::nullopt);
 
-// ---- signing out ----
-
-TEST_F(AuthSessionTest, LogoutRevokesClearsAndPublishes)
-{
-    signIn(tokens(u"a"_s, 3600), user(7, userAEmail));
-    api->succeed(Op::logout);
-    runBlocking(session->logout());
-    EXPECT_EQ(api->calls().last(), QStringLiteral("logout rt-a"));
-    EXPECT_EQ(observer().state(), AuthState::unauthenticated());
-    EXPECT_FALSE(observer().lastBootstrapError().has_value());
-    EXPECT_FALSE(keyring().has_value());
-    EXPECT_EQ(infos().last(), QStringLiteral("logout: session cleared"));
-    EXPECT_TRUE(warnings().isEmpty());
-}
-
-TEST_F(AuthSessionTest, LogoutWhileSignedOutStillDeletesAndPublishes)
-{
-    const auto seen = record();
-    runBlocking(session->logout());
-    runBlocking(session->logout());
-    EXPECT_TRUE(api->calls().isEmpty());
-    EXPECT_EQ(items->calls().count(u"remove dp com.vellamor.app.auth/session"_s), 2);
-    EXPECT_EQ(items->calls().count(u"remove file com.vellamor.app.auth/session"_s), 2);
-    EXPECT_EQ(seen->states, (QList<AuthState>(3, AuthState::unauthenticated())));
-}
-
-TEST_F(AuthSessionTest, LogoutWithTheServerUnreachableStillSignsOutLocally)
-{
-    signIn(tokens(u"a"_s, 3600), user(7, userAEmail));
-    api->fail(Op::logout, AuthAPIError::network(QStringLiteral("HTTP 502")));
-    runBlocking(session->logout());
-    EXPECT_EQ(warnings(), QStringList{QStringLiteral("logout: remote revoke failed: network(\"HTTP 502\")")});
-    EXPECT_EQ(infos().last(), QStringLiteral("logout: session cleared"));
-    EXPECT_EQ(observer().state(), AuthState::unauthenticated());
-    EXPECT_FALSE(keyring().has_value());
-}
-
-TEST_F(AuthSessionTest, LogoutReportsAFailedKeyringCleanupUntilTheNextSignIn)
-{
-    signIn(tokens(u"a"_s, 3600), user(7, userAEmail));
-    api->succeed(Op::logout);
-    items->setRemoveStatus(Variant::dataProtection, -25293);
-    runBlocking(session->logout());
-    EXPECT_EQ(observer().state(), AuthState::unauthenticated());
-    EXPECT_EQ(observer().lastBootstrapError(), AuthAPIError::keychainCleanupFailed(-25293));
-    EXPECT_EQ(warnings(), QStringList{QStringLiteral("logout: keychain cleanup failed: status=-25293")});
-    EXPECT_EQ(infos().last(), QStringLiteral("logout: session cleared"));
-
-    items->setRemoveStatus(Variant::dataProtection, 0);
-    signIn(tokens(u"b"_s, 3600), user(7, userAEmail));
-    EXPECT_FALSE(observer().lastBootstrapError().has_value());
-}
-
-TEST_F(AuthSessionTest, HandleUnauthorizedWhileSignedInClearsEverything)
-{
-    signIn(tokens(u"a"_s, 3600), user(7, userAEmail));
-    runBlocking(session->handleUnauthorized(AuthUnauthorizedReason::from(40101)));
-    EXPECT_EQ(observer().state(), AuthState::unauthenticated());
-    EXPECT_EQ(observer().lastBootstrapError(), AuthAPIError::tokenExpired());
-    EXPECT_FALSE(keyring().has_value());
-    EXPECT_EQ(warnings(), QStringList{QStringLiteral("handleUnauthorized: clearing session due to tokenExpired")});
-    EXPECT_EQ(api->callCount(Op::logout), 0);
+        items->setRemoveStatus(Variant::dataProtection, 0);
+        signIn(tokens(u"b"_s, 3600), user(7, userAEmail));
+        EXPECT_FALSE(observer().lastBootstrapError().has_value());
+    }
 }
 
 TEST_F(AuthSessionTest, HandleUnauthorizedWhileSignedOutKeepsARestoreErrorOnShow)
@@ -538,20 +484,15 @@ TEST_F(AuthSessionTest, HandleUnauthorizedWhileSignedOutKeepsARestoreErrorOnShow
     api->fail(Op::me, AuthAPIError::tokenRevoked());
     runBlocking(session->bootstrap());
     const auto seen = record();
-    items->clearCalls();
 
     runBlocking(session->handleUnauthorized(AuthAPIError::tokenInvalid()));
-    EXPECT_EQ(seen->states.size(), 1);
-    EXPECT_EQ(seen->errors.size(), 1);
+    EXPECT_EQ(seen->states.size(), 1); // nothing delivered
     EXPECT_EQ(observer().lastBootstrapError(), AuthAPIError::tokenRevoked());
 
     runBlocking(session->clearBootstrapError());
     runBlocking(session->handleUnauthorized(AuthAPIError::tokenInvalid()));
     EXPECT_EQ(seen->states.size(), 2);
-    EXPECT_EQ(observer().state(), AuthState::unauthenticated());
     EXPECT_EQ(observer().lastBootstrapError(), AuthAPIError::tokenInvalid());
-    EXPECT_TRUE(items->calls().isEmpty());
-    EXPECT_EQ(warnings().filter(u"handleUnauthorized"_s).size(), 0);
 }
 
 TEST_F(AuthSessionTest, SignOutDuringAKeyringSaveCannotBeUndoneByTheSave)
@@ -569,8 +510,54 @@ TEST_F(AuthSessionTest, SignOutDuringAKeyringSaveCannotBeUndoneByTheSave)
     EXPECT_EQ(api->calls().last(), QStringLiteral("logout rt-a"));
     EXPECT_EQ(observer().state(), AuthState::unauthenticated());
     EXPECT_EQ(session->currentState(), AuthState::unauthenticated());
-    EXPECT_FALSE(keyring().has_value());
     EXPECT_EQ(items->itemCount(), 0);
+}
+
+// The state is published before the error: a state subscriber still sees the
+// error from before, a queued one sees both new values.
+TEST_F(AuthSessionTest, SubscribersGetTheStateBeforeTheError)
+{
+    std::optional<AuthAPIError> errorSeenAtOnce;
+    std::optional<AuthAPIError> errorSeenQueued;
+    int queuedDeliveries = 0;
+    const auto atOnce = session->publisher()->subscribeState(
+        [&](const AuthState&) { errorSeenAtOnce = observer().lastBootstrapError(); });
+    const auto queued =
+        session->publisher()->subscribeStateQueued(QCoreApplication::instance(), [&](const AuthState&) {
+            ++queuedDeliveries;
+            errorSeenQueued = observer().lastBootstrapError();
+        });
+    errorSeenAtOnce = AuthAPIError::unauthorized(); // overwritten only by a delivery
+
+    runBlocking(session->handleUnauthorized(AuthAPIError::tokenRevoked()));
+    EXPECT_FALSE(errorSeenAtOnce.has_value());
+    ASSERT_TRUE(test::waitUntil([&] { return queuedDeliveries == 2; }));
+    EXPECT_EQ(errorSeenQueued, AuthAPIError::tokenRevoked());
+}
+
+// The lock of the session's keyring sections.
+QCoro::Task<void> holdFor(std::shared_ptr<AsyncMutex> mutex, std::shared_ptr<QStringList> log, QString name,
+                          std::chrono::milliseconds hold)
+{
+    auto guard = co_await mutex->lock();
+    log->append(name + QStringLiteral(" in"));
+    co_await sleepFor(hold);
+    log->append(name + QStringLiteral(" out"));
+}
+
+TEST(AsyncMutexTest, HoldersNeverOverlapAndWaitersComeInArrivalOrder)
+{
+    auto mutex = std::make_shared<AsyncMutex>();
+    auto log = std::make_shared<QStringList>();
+    // The first holder sleeps longest, so a lock that let later callers in
+    // early would interleave them.
+    auto a = holdFor(mutex, log, QStringLiteral("a"), std::chrono::milliseconds(30));
+    auto b = holdFor(mutex, log, QStringLiteral("b"), std::chrono::milliseconds(1));
+    auto c = holdFor(mutex, log, QStringLiteral("c"), std::chrono::milliseconds(10));
+    EXPECT_TRUE(test::waitUntil([&] { return log->size() == 6; }));
+    EXPECT_EQ(*log, (QStringList{QStringLiteral("a in"), QStringLiteral("a out"), QStringLiteral("b in"),
+                                 QStringLiteral("b out"), QStringLiteral("c in"), QStringLiteral("c out")}));
+    EXPECT_FALSE(mutex->isLocked());
 }
 
 } // namespace

@@ -6,6 +6,9 @@
 #include "AuthTestPrinters.h"
 #include "InMemorySecureItemStore.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <gtest/gtest.h>
 
 using namespace vellamor;
@@ -34,15 +37,11 @@ protected:
                     std::nullopt};
 
     QByteArray document() const { return KeychainStore::encodeDocument(tokens, me); }
+    QJsonObject stored() const
+    {
+        return QJsonDocument::fromJson(items->item(current, account, Variant::dataProtection).value_or("")).object();
+    }
 };
-
-TEST_F(KeychainStoreTest, DefaultServiceIsTheBundleIdentifierWithAuthSuffix)
-{
-    EXPECT_EQ(KeychainStore::defaultService(), QStringLiteral("com.vellamor.app.auth"));
-    EXPECT_EQ(KeychainStore::defaultService(QStringLiteral("org.example")), QStringLiteral("org.example.auth"));
-    EXPECT_EQ(KeychainStore::defaultService(std::nullopt), QStringLiteral("com.quorvex.vellamor.mac.auth"));
-    EXPECT_EQ(KeychainStore::defaultService(QString()), QStringLiteral("com.quorvex.vellamor.mac.auth"));
-}
 
 TEST_F(KeychainStoreTest, EmptyKeyringLoadsNothingAfterLookingEverywhereInOrder)
 {
@@ -51,145 +50,144 @@ TEST_F(KeychainStoreTest, EmptyKeyringLoadsNothingAfterLookingEverywhereInOrder)
                                            call("read", Variant::file, current),
                                            call("read", Variant::dataProtection, legacy),
                                            call("read", Variant::file, legacy)}));
+}
+
+struct SaveCase {
+    const char* name;
+    qint32 dataProtectionWrite;
+    qint32 fileWrite;
+    QStringList calls;
+    std::optional<qint32> failure;
+};
+
+// A copy is removed only once the new one is written, so a failed save never
+// loses the stored session.
+TEST_F(KeychainStoreTest, SaveWritesBeforeItRemovesTheOtherCopy)
+{
+    const SaveCase cases[] = {
+        {"data-protection store", 0, 0,
+         {call("write", Variant::dataProtection, current), call("remove", Variant::file, current)}, std::nullopt},
+        {"file store fallback", KeychainStatus::authFailed, 0,
+         {call("write", Variant::dataProtection, current), call("write", Variant::file, current),
+          call("remove", Variant::dataProtection, current)},
+         std::nullopt},
+        {"both fail", -25293, -34018,
+         {call("write", Variant::dataProtection, current), call("write", Variant::file, current)}, -25293},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        items = std::make_shared<InMemorySecureItemStore>();
+        KeychainStore saving(items, current, account);
+        items->put(current, account, "previous", Variant::dataProtection);
+        items->put(current, account, "previous", Variant::file);
+        items->setWriteStatus(Variant::dataProtection, c.dataProtectionWrite);
+        items->setWriteStatus(Variant::file, c.fileWrite);
+        try {
+            runBlocking(saving.saveTokens(tokens, me));
+            EXPECT_FALSE(c.failure.has_value()) << "save succeeded";
+        } catch (const KeychainFailure& failure) {
+            EXPECT_EQ(failure.status(), c.failure);
+        }
+        EXPECT_EQ(items->calls(), c.calls);
+        if (c.failure) {
+            EXPECT_EQ(items->item(current, account, Variant::dataProtection), "previous");
+            EXPECT_EQ(items->item(current, account, Variant::file), "previous");
+        } else {
+            EXPECT_EQ(items->itemCount(), 1);
+            EXPECT_EQ(runBlocking(saving.loadTokens()), tokens);
+        }
+    }
+}
+
+TEST_F(KeychainStoreTest, StoredDocumentUsesCamelCaseKeysAndWholeSecondDates)
+{
+    AuthMe signedIn = me;
+    signedIn.lastLoginAt = Date::fromUnixSeconds(1'700'000'100);
+    const AuthTokens precise{tokens.accessToken, tokens.refreshToken, Date(1'800'000'000.875)};
+    runBlocking(store.saveTokens(precise, signedIn));
+    const QJsonObject expected = QJsonDocument::fromJson(R"({
+        "tokens":{"accessToken":"at-1","refreshToken":"rt-1","expiresAt":"2027-01-15T08:00:00Z"},
+        "me":{"userId":7,"email":"u@x.io","locale":"zh-CN","createdAt":"2023-11-14T22:13:20Z",
+              "lastLoginAt":"2023-11-14T22:15:00Z"}})")
+                                     .object();
+    EXPECT_EQ(stored(), expected);
+    EXPECT_EQ(runBlocking(store.loadTokens()), tokens);
+    EXPECT_EQ(runBlocking(store.loadMe()), signedIn);
+
+    // Without a user the document has no "me" at all.
+    runBlocking(store.saveTokens(tokens, std::nullopt));
+    EXPECT_EQ(stored().keys(), QStringList{QStringLiteral("tokens")});
     EXPECT_FALSE(runBlocking(store.loadMe()).has_value());
 }
 
-TEST_F(KeychainStoreTest, SaveWritesTheDataProtectionItemThenRemovesTheFileCopy)
+QByteArray expiringAt(const char* expiresAt)
 {
-    items->put(current, account, "stale", Variant::file);
-    runBlocking(store.saveTokens(tokens, me));
-    EXPECT_EQ(items->calls(), (QStringList{call("write", Variant::dataProtection, current),
-                                           call("remove", Variant::file, current)}));
-    EXPECT_FALSE(items->item(current, account, Variant::file).has_value());
-    EXPECT_EQ(runBlocking(store.loadTokens()), tokens);
-    EXPECT_EQ(runBlocking(store.loadMe()), me);
+    return QByteArray(R"({"tokens":{"accessToken":"a","refreshToken":"r","expiresAt":)") + expiresAt + "}}";
 }
 
-TEST_F(KeychainStoreTest, SavingWithoutUserStoresNoMeAndDropsSubSecondParts)
+TEST_F(KeychainStoreTest, UndecodableDocumentsLoadAsNothing)
 {
-    const AuthTokens precise{QStringLiteral("a"), QStringLiteral("r"), Date(1'800'000'000.875)};
-    runBlocking(store.saveTokens(precise, std::nullopt));
-    EXPECT_FALSE(runBlocking(store.loadMe()).has_value());
-    const auto loaded = runBlocking(store.loadTokens());
-    ASSERT_TRUE(loaded.has_value());
-    EXPECT_EQ(loaded->expiresAt, Date(1'800'000'000));
-    EXPECT_EQ(loaded->accessToken, QStringLiteral("a"));
+    const std::pair<const char*, QByteArray> cases[] = {
+        {"fraction of a second", expiringAt(R"("2025-03-01T08:00:00.5Z")")},
+        {"no zone", expiringAt(R"("2025-03-01T08:00:00")")},
+        {"snake_case keys",
+         R"({"tokens":{"access_token":"a","refresh_token":"r","expires_at":"2025-03-01T08:00:00Z"}})"},
+        {"incomplete user", R"({"tokens":{"accessToken":"a","refreshToken":"r","expiresAt":"2025-03-01T08:00:00Z"},
+                                "me":{"userId":1}})"},
+        {"not JSON", "not json"},
+    };
+    for (const auto& [name, data] : cases) {
+        SCOPED_TRACE(name);
+        items->put(current, account, data, Variant::dataProtection);
+        EXPECT_FALSE(runBlocking(store.loadTokens()).has_value());
+        EXPECT_FALSE(runBlocking(store.loadMe()).has_value());
+    }
 }
 
-TEST_F(KeychainStoreTest, ItemOnlyInTheFileStoreIsReadWhereItIs)
+// The legacy copy is removed only once the current one is written.
+TEST_F(KeychainStoreTest, LegacyItemIsMovedOnFirstLoad)
 {
-    items->put(current, account, document(), Variant::file);
-    EXPECT_EQ(runBlocking(store.loadTokens()), tokens);
-    EXPECT_EQ(items->calls(), (QStringList{call("read", Variant::dataProtection, current),
-                                           call("read", Variant::file, current)}));
-    EXPECT_TRUE(items->item(current, account, Variant::file).has_value());
-    EXPECT_FALSE(items->item(current, account, Variant::dataProtection).has_value());
-}
-
-TEST_F(KeychainStoreTest, LegacyItemIsMigratedOnFirstLoad)
-{
-    for (const Variant legacyVariant : {Variant::dataProtection, Variant::file}) {
-        SCOPED_TRACE(InMemorySecureItemStore::variantName(legacyVariant).toStdString());
-        auto fresh = std::make_shared<InMemorySecureItemStore>();
-        KeychainStore migrating(fresh, current, account);
-        fresh->put(legacy, account, document(), legacyVariant);
+    const std::pair<Variant, bool> cases[] = {
+        {Variant::dataProtection, true}, {Variant::file, true}, {Variant::dataProtection, false}};
+    for (const auto& [legacyVariant, writable] : cases) {
+        SCOPED_TRACE(InMemorySecureItemStore::variantName(legacyVariant).toStdString()
+                     + (writable ? "" : ", unwritable"));
+        items = std::make_shared<InMemorySecureItemStore>();
+        KeychainStore migrating(items, current, account);
+        items->put(legacy, account, document(), legacyVariant);
+        items->setWriteStatus(Variant::dataProtection, writable ? 0 : KeychainStatus::authFailed);
+        items->setWriteStatus(Variant::file, writable ? 0 : KeychainStatus::notAvailable);
 
         EXPECT_EQ(runBlocking(migrating.loadTokens()), tokens);
-        const QStringList migration{call("write", Variant::dataProtection, current),
-                                    call("remove", Variant::file, current),
-                                    call("remove", Variant::dataProtection, legacy),
-                                    call("remove", Variant::file, legacy)};
-        EXPECT_EQ(fresh->calls().mid(fresh->calls().size() - migration.size()), migration);
-        EXPECT_EQ(fresh->itemCount(), 1);
-        EXPECT_EQ(fresh->item(current, account, Variant::dataProtection), document());
-
-        fresh->clearCalls();
-        EXPECT_EQ(runBlocking(migrating.loadMe()), me);
-        EXPECT_EQ(fresh->calls(), QStringList{call("read", Variant::dataProtection, current)});
+        const QStringList moved{call("write", Variant::dataProtection, current), call("remove", Variant::file, current),
+                                call("remove", Variant::dataProtection, legacy), call("remove", Variant::file, legacy)};
+        if (writable) {
+            EXPECT_EQ(items->calls().mid(items->calls().size() - moved.size()), moved);
+        }
+        EXPECT_EQ(items->item(legacy, account, legacyVariant).has_value(), !writable);
     }
-}
-
-TEST_F(KeychainStoreTest, FailedMigrationStillReturnsTheLegacyItemAndKeepsIt)
-{
-    items->put(legacy, account, document(), Variant::dataProtection);
-    items->setWriteStatus(Variant::dataProtection, KeychainStatus::authFailed);
-    items->setWriteStatus(Variant::file, KeychainStatus::notAvailable);
-    EXPECT_EQ(runBlocking(store.loadTokens()), tokens);
-    EXPECT_TRUE(items->item(legacy, account, Variant::dataProtection).has_value());
-    EXPECT_FALSE(items->calls().contains(call("remove", Variant::dataProtection, legacy)));
-}
-
-TEST_F(KeychainStoreTest, NoLegacyLookupWhenTheCurrentServiceIsTheLegacyName)
-{
-    KeychainStore legacyNamed(items, legacy, account);
-    EXPECT_FALSE(runBlocking(legacyNamed.loadTokens()).has_value());
-    EXPECT_EQ(items->calls(), (QStringList{call("read", Variant::dataProtection, legacy),
-                                           call("read", Variant::file, legacy)}));
-}
-
-TEST_F(KeychainStoreTest, UndecodableDocumentLoadsAsNothing)
-{
-    items->put(current, account,
-               R"({"tokens":{"accessToken":"a","refreshToken":"r","expiresAt":"2025-03-01T08:00:00.123Z"}})",
-               Variant::dataProtection);
-    EXPECT_FALSE(runBlocking(store.loadTokens()).has_value());
-}
-
-TEST_F(KeychainStoreTest, FallsBackToTheFileStoreWhenTheDataProtectionWriteFails)
-{
-    items->put(current, account, "old", Variant::dataProtection);
-    items->setWriteStatus(Variant::dataProtection, KeychainStatus::authFailed);
-    runBlocking(store.saveTokens(tokens, me));
-    EXPECT_EQ(items->calls(), (QStringList{call("write", Variant::dataProtection, current),
-                                           call("write", Variant::file, current),
-                                           call("remove", Variant::dataProtection, current)}));
-    EXPECT_EQ(items->item(current, account, Variant::file), document());
-    EXPECT_FALSE(items->item(current, account, Variant::dataProtection).has_value());
-    EXPECT_EQ(runBlocking(store.loadTokens()), tokens);
-}
-
-TEST_F(KeychainStoreTest, FailedSaveReportsTheFirstStatusAndKeepsTheStoredSession)
-{
-    const QByteArray previous = KeychainStore::encodeDocument(
-        AuthTokens{QStringLiteral("at-0"), QStringLiteral("rt-0"), Date::fromUnixSeconds(1'790'000'000)}, std::nullopt);
-    items->put(current, account, previous, Variant::dataProtection);
-    items->setWriteStatus(Variant::dataProtection, -25293);
-    items->setWriteStatus(Variant::file, -34018);
-    try {
-        runBlocking(store.saveTokens(tokens, me));
-        ADD_FAILURE() << "save succeeded";
-    } catch (const KeychainFailure& failure) {
-        EXPECT_EQ(failure.status(), -25293);
-    }
-    EXPECT_FALSE(items->calls().contains(call("remove", Variant::dataProtection, current)));
-    EXPECT_FALSE(items->calls().contains(call("remove", Variant::file, current)));
-    EXPECT_EQ(items->item(current, account, Variant::dataProtection), previous);
 }
 
 struct DeleteCase {
     const char* name;
     qint32 dataProtectionStatus;
     qint32 fileStatus;
-    bool seeded;
     qint32 expected;
 };
 
 TEST_F(KeychainStoreTest, DeleteTriesBothStoresAndReportsTheFirstFailure)
 {
     const DeleteCase cases[] = {
-        {"empty keyring", 0, 0, false, 0},
-        {"stored item", 0, 0, true, 0},
-        {"data-protection delete fails", -25293, 0, true, -25293},
-        {"file delete fails", 0, -25244, true, -25244},
-        {"both fail", -25293, -25244, true, -25293},
-        {"not-found statuses", KeychainStatus::itemNotFound, KeychainStatus::itemNotFound, false, 0},
+        {"nothing fails", 0, 0, 0},
+        {"data-protection delete fails", -25293, 0, -25293},
+        {"file delete fails", 0, -25244, -25244},
+        {"both fail", -25293, -25244, -25293},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         auto fresh = std::make_shared<InMemorySecureItemStore>();
         KeychainStore deleting(fresh, current, account);
-        if (c.seeded)
-            fresh->put(current, account, document(), Variant::dataProtection);
+        fresh->put(current, account, document(), Variant::dataProtection);
         fresh->put(legacy, account, document(), Variant::dataProtection);
         fresh->setRemoveStatus(Variant::dataProtection, c.dataProtectionStatus);
         fresh->setRemoveStatus(Variant::file, c.fileStatus);

@@ -38,16 +38,15 @@ protected:
     QTemporaryDir dir;
 };
 
-struct TailCase {
-    const char* name;
-    QByteArray content;
-    int lines;
-    QString expected;
-};
-
 TEST_F(LogReaderLocal, LineRulesForFilesInsideTheWindow)
 {
-    const TailCase cases[] = {
+    struct Case {
+        const char* name;
+        QByteArray content;
+        int lines;
+        std::optional<QString> expected;
+    };
+    const Case cases[] = {
         {"last two of three", "a\nb\nc\n", 2, QStringLiteral("b\nc")},
         {"no final newline reads the same", "a\nb\nc", 2, QStringLiteral("b\nc")},
         {"first line kept in a small file", "first\nsecond\n", 10, QStringLiteral("first\nsecond")},
@@ -58,11 +57,13 @@ TEST_F(LogReaderLocal, LineRulesForFilesInsideTheWindow)
         {"a lone newline is one empty line", "\n", 3, QString()},
         {"carriage returns are text", "a\r\nb\r\n", 1, QStringLiteral("b\r")},
         {"Chinese text", "第一行\n第二行\n", 1, QStringLiteral("第二行")},
+        {"invalid UTF-8 is empty text", "good\nbad \xff\xfe\n", 10, QString()},
+        {"ending inside a character is empty text", "ends inside \xe4\xb8", 10, QString()},
+        {"an empty file is none", QByteArray(), 10, std::nullopt},
     };
     for (const auto& c : cases) {
-        const auto result = LogReader::readLocal(write(c.content), c.lines);
-        ASSERT_TRUE(result.has_value()) << c.name;
-        EXPECT_EQ(*result, c.expected) << c.name;
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(LogReader::readLocal(write(c.content), c.lines), c.expected);
     }
 }
 
@@ -77,8 +78,6 @@ TEST_F(LogReaderLocal, AtMostTwoThousandLines)
     ASSERT_EQ(lines.size(), 2000);
     EXPECT_EQ(lines.first(), QStringLiteral("line 1001"));
     EXPECT_EQ(lines.last(), QStringLiteral("line 3000"));
-
-    EXPECT_EQ(LogReader::readLocal(path, 2000)->count(QLatin1Char('\n')), 1999);
     EXPECT_EQ(LogReader::readLocal(path, 1999)->count(QLatin1Char('\n')), 1998);
 }
 
@@ -97,185 +96,126 @@ QByteArray fixedWidthLog(qint64 totalBytes, int width)
     return content;
 }
 
-TEST_F(LogReaderLocal, WindowOfExactlyMaxBytesStartsAtTheBeginning)
+// The window is the file's last maxTailBytes bytes. Where it starts after the
+// file's beginning, its first line may be partial and is dropped as bytes,
+// before decoding.
+TEST_F(LogReaderLocal, WindowCutsBytesNotCharacters)
 {
-    const QByteArray content = fixedWidthLog(LogReader::maxTailBytes, 512);
-    ASSERT_EQ(content.size(), LogReader::maxTailBytes);
-    const auto result = LogReader::readLocal(write(content), LogReader::maxTailLines);
-    ASSERT_TRUE(result.has_value());
-    EXPECT_TRUE(result->startsWith(QStringLiteral("HEAD."))) << result->left(20).toStdString();
-    EXPECT_EQ(result->count(QLatin1Char('\n')) + 1, 1024);
-}
-
-TEST_F(LogReaderLocal, OneByteMoreLosesThePartialFirstLine)
-{
-    const QByteArray content = "X" + fixedWidthLog(LogReader::maxTailBytes, 512);
-    const auto result = LogReader::readLocal(write(content), LogReader::maxTailLines);
-    ASSERT_TRUE(result.has_value());
-    // The window begins one byte into "XHEAD…", so that whole line goes.
-    EXPECT_TRUE(result->startsWith(QStringLiteral("L1."))) << result->left(20).toStdString();
-    EXPECT_EQ(result->count(QLatin1Char('\n')) + 1, 1023);
-}
-
-TEST_F(LogReaderLocal, WindowStartingInsideAChineseCharacterStillReads)
-{
-    // Lines of "第NNNNN行：" and Chinese filler: nearly every byte belongs to a
-    // three-byte character.
-    QByteArray content;
-    int lineCount = 0;
-    while (content.size() < LogReader::maxTailBytes + 5000) {
-        QString line = QStringLiteral("第%1行：").arg(lineCount, 5, 10, QLatin1Char('0'));
-        while (line.size() < 100)
-            line += QStringLiteral("识别文本");
-        content += line.toUtf8() + '\n';
-        ++lineCount;
+    const QByteArray window = fixedWidthLog(LogReader::maxTailBytes, 512);
+    ASSERT_EQ(window.size(), LogReader::maxTailBytes);
+    struct Case {
+        const char* name;
+        QByteArray content;
+        const char* firstLineStart;
+        qint64 length; // of the text returned, which has no final newline
+    };
+    constexpr qint64 all = LogReader::maxTailBytes;
+    const Case cases[] = {
+        {"exactly the window", window, "HEAD.", all - 1},
+        {"one byte more: the window starts inside \"XHEAD…\"", "X" + window, "L1.", all - 512 - 1},
+        {"the window starts on the last byte of \"前\"", "前" + window.mid(1), "L1.", all - 512 - 1},
+        {"a window without line break is kept whole", QByteArray(all + 10, 'a'), "aaaa", all},
+        {"... but for the tail of a character cut at its start", "前" + QByteArray(all - 1, 'a'), "aaaa", all - 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto result = LogReader::readLocal(write(c.content), LogReader::maxTailLines);
+        ASSERT_TRUE(result.has_value());
+        EXPECT_TRUE(result->startsWith(QLatin1String(c.firstLineStart))) << result->left(20).toStdString();
+        EXPECT_EQ(result->size(), c.length);
     }
-    // Shift the content until the window's first byte is a continuation byte.
-    QByteArray shifted;
-    qint64 start = 0;
-    for (int shift = 0; shift < 3; ++shift) {
-        shifted = QByteArray(shift, 'x') + content;
-        start = shifted.size() - LogReader::maxTailBytes;
-        if ((static_cast<unsigned char>(shifted.at(start)) & 0xC0) == 0x80)
-            break;
-    }
-    ASSERT_EQ(static_cast<unsigned char>(shifted.at(start)) & 0xC0, 0x80);
-    const QString path = write(shifted);
-
-    const auto tail = LogReader::readLocal(path, 3);
-    ASSERT_TRUE(tail.has_value());
-    const QStringList lines = tail->split(QLatin1Char('\n'));
-    ASSERT_EQ(lines.size(), 3);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_TRUE(lines[i].startsWith(QStringLiteral("第%1行").arg(lineCount - 3 + i, 5, 10, QLatin1Char('0'))));
-        EXPECT_TRUE(lines[i].endsWith(QStringLiteral("识别文本")));
-    }
-
-    // With every line of the window asked for, the first one returned is the
-    // first whole line after the window's start.
-    const qint64 firstWhole = shifted.indexOf('\n', start) + 1;
-    const QString expectedFirst =
-        QString::fromUtf8(shifted.mid(firstWhole, shifted.indexOf('\n', firstWhole) - firstWhole));
-    const auto all = LogReader::readLocal(path, LogReader::maxTailLines);
-    ASSERT_TRUE(all.has_value());
-    EXPECT_EQ(all->section(QLatin1Char('\n'), 0, 0), expectedFirst);
-    EXPECT_EQ(all->count(QLatin1Char('\n')) + 1, shifted.mid(firstWhole).count('\n'));
-}
-
-TEST_F(LogReaderLocal, WindowWithoutNewlineIsKeptWhole)
-{
-    const QByteArray content(LogReader::maxTailBytes + 10, 'a');
-    const auto result = LogReader::readLocal(write(content), 5);
-    ASSERT_TRUE(result.has_value());
-    EXPECT_EQ(result->size(), LogReader::maxTailBytes);
-}
-
-TEST_F(LogReaderLocal, InvalidUtf8IsEmptyTextNotNone)
-{
-    const auto result = LogReader::readLocal(write("good\nbad \xff\xfe\n"), 10);
-    ASSERT_TRUE(result.has_value());
-    EXPECT_EQ(*result, QString());
-
-    const auto truncated = LogReader::readLocal(write("ends inside \xe4\xb8"), 10);
-    ASSERT_TRUE(truncated.has_value());
-    EXPECT_EQ(*truncated, QString());
 }
 
 TEST_F(LogReaderLocal, NothingToReadIsNone)
 {
     EXPECT_EQ(LogReader::readLocal(std::nullopt, 10), std::nullopt);
     EXPECT_EQ(LogReader::readLocal(dir.filePath(QStringLiteral("missing.log")), 10), std::nullopt);
-    EXPECT_EQ(LogReader::readLocal(write(QByteArray()), 10), std::nullopt);
     EXPECT_EQ(LogReader::readLocal(dir.path(), 10), std::nullopt);
-}
-
-TEST_F(LogReaderLocal, UnreadableFileIsNone)
-{
     if (::geteuid() == 0)
-        GTEST_SKIP() << "permissions do not stop root";
-    const QString path = write("secret\n");
-    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::Permissions()));
-    EXPECT_EQ(LogReader::readLocal(path, 10), std::nullopt);
+        return; // permissions do not stop root
+    const QString unreadable = write("secret\n", QStringLiteral("unreadable.log"));
+    ASSERT_TRUE(QFile::setPermissions(unreadable, QFileDevice::Permissions()));
+    EXPECT_EQ(LogReader::readLocal(unreadable, 10), std::nullopt);
 }
-
-// --- readRemote with a scripted session -------------------------------------
 
 const QUrl kEndpoint(QStringLiteral("http://ops.example:8080/internal/v1/api.json"));
 
-template<typename E>
-std::optional<E> remoteError(std::shared_ptr<ScriptedHTTPSession> session, std::optional<QString> token, int lines = 10)
-{
-    return test::errorOf<E>(LogReader::readRemote(kEndpoint, std::move(token), lines, session));
-}
-
-TEST(LogReaderRemote, MissingOrEmptyTokenSendsNothing)
-{
-    auto session = std::make_shared<ScriptedHTTPSession>();
-    for (const std::optional<QString>& token : {std::optional<QString>(), std::optional<QString>(QString())}) {
-        const auto error = remoteError<LogReaderError>(session, token);
-        ASSERT_TRUE(error.has_value());
-        EXPECT_EQ(*error, LogReaderError::missingToken());
-        EXPECT_EQ(error->errorDescription(), QStringLiteral("未找到 admin token（~/.vellamor/admin-token）"));
+class LogReaderRemote : public ::testing::Test {
+protected:
+    QCoro::Task<LogReader::RemoteTailResult> read(std::optional<QString> token = QStringLiteral("t"), int lines = 10)
+    {
+        return LogReader::readRemote(kEndpoint, std::move(token), lines, session);
     }
+
+    std::shared_ptr<ScriptedHTTPSession> session = std::make_shared<ScriptedHTTPSession>();
+};
+
+TEST_F(LogReaderRemote, MissingOrEmptyTokenSendsNothing)
+{
+    EXPECT_EQ(test::errorOf<LogReaderError>(read(std::nullopt)), LogReaderError::missingToken());
+    EXPECT_EQ(test::errorOf<LogReaderError>(read(QString())), LogReaderError::missingToken());
     EXPECT_TRUE(session->requests().isEmpty());
 }
 
-TEST(LogReaderRemote, RequestGoesToTheGivenEndpointWithClampedLines)
+TEST_F(LogReaderRemote, RequestGoesToTheGivenEndpointWithClampedLines)
 {
     const std::pair<int, int> counts[] = {{0, 1}, {-3, 1}, {1, 1}, {500, 500}, {2000, 2000}, {5000, 2000}};
     for (const auto& [asked, sent] : counts) {
-        auto session = std::make_shared<ScriptedHTTPSession>();
         session->respond(200, R"({"code":0,"msg":"ok","data":{"exists":true}})");
-        runBlocking(LogReader::readRemote(kEndpoint, QStringLiteral(" tok "), asked, session));
-        ASSERT_EQ(session->requests().size(), 1);
-        const HTTPRequest& request = session->requests().first();
-        EXPECT_EQ(request.url, kEndpoint);
-        EXPECT_EQ(request.method, QStringLiteral("POST"));
-        EXPECT_EQ(request.timeout, std::chrono::milliseconds(60000));
-        EXPECT_EQ(request.headers.value(QStringLiteral("Content-Type")), QStringLiteral("application/json"));
-        EXPECT_EQ(request.headers.value(QStringLiteral("X-Admin-Token")), QStringLiteral(" tok "));
-        EXPECT_FALSE(request.headers.contains(QStringLiteral("Authorization")));
+        runBlocking(read(QStringLiteral(" tok "), asked));
         const QJsonObject expected{{QStringLiteral("action"), QStringLiteral("admin.tailLog")},
                                    {QStringLiteral("data"), QJsonObject{{QStringLiteral("lines"), sent}}}};
-        EXPECT_EQ(QJsonDocument::fromJson(request.body).object(), expected) << asked;
+        EXPECT_EQ(QJsonDocument::fromJson(session->requests().last().body).object(), expected) << asked;
     }
+    const HTTPRequest& request = session->requests().last();
+    EXPECT_EQ(request.url, kEndpoint);
+    EXPECT_EQ(request.method, QStringLiteral("POST"));
+    EXPECT_EQ(request.timeout, std::chrono::milliseconds(60000));
+    EXPECT_EQ(request.headers.value(QStringLiteral("Content-Type")), QStringLiteral("application/json"));
+    EXPECT_EQ(request.headers.value(QStringLiteral("X-Admin-Token")), QStringLiteral(" tok "));
+    EXPECT_FALSE(request.headers.contains(QStringLiteral("Authorization")));
 }
 
-TEST(LogReaderRemote, StatusAndEnvelopeRefusals)
+TEST_F(LogReaderRemote, StatusAndEnvelopeRefusals)
 {
     struct Case {
-        const char* name;
-        std::optional<int> status;
+        std::optional<int> status; // none: not an HTTP answer
         QByteArray body;
         LogReaderError expected;
-        QString description;
     };
     const Case cases[] = {
-        {"not HTTP", std::nullopt, "{}", LogReaderError::invalidResponse(), QStringLiteral("响应格式异常")},
-        {"401", 401, R"({"code":0,"msg":"ok"})", LogReaderError::unauthorized(),
-         QStringLiteral("admin token 不匹配（401）")},
-        {"403", 403, "forbidden", LogReaderError::httpStatus(403), QStringLiteral("HTTP 状态码 403")},
-        {"500", 500, "", LogReaderError::httpStatus(500), QStringLiteral("HTTP 状态码 500")},
-        {"business", 200, R"({"code":40300,"msg":"禁止","data":{"exists":false}})",
-         LogReaderError::businessError(40300, QStringLiteral("禁止")),
-         QStringLiteral("业务错误 code=40300 msg=禁止")},
-        {"business without data", 200, R"({"code":50000,"msg":"boom"})",
-         LogReaderError::businessError(50000, QStringLiteral("boom")), QStringLiteral("业务错误 code=50000 msg=boom")},
+        {std::nullopt, "{}", LogReaderError::invalidResponse()},
+        {401, R"({"code":0,"msg":"ok"})", LogReaderError::unauthorized()},
+        {403, "forbidden", LogReaderError::httpStatus(403)},
+        {500, "", LogReaderError::httpStatus(500)},
+        {200, R"({"code":40300,"msg":"禁止","data":{"exists":false}})",
+         LogReaderError::businessError(40300, QStringLiteral("禁止"))},
+        {200, R"({"code":50000,"msg":"boom"})", LogReaderError::businessError(50000, QStringLiteral("boom"))},
     };
     for (const auto& c : cases) {
-        auto session = std::make_shared<ScriptedHTTPSession>();
+        SCOPED_TRACE(c.body.toStdString());
         if (c.status)
             session->respond(*c.status, c.body);
         else
             session->respondNonHTTP(c.body);
-        const auto error = remoteError<LogReaderError>(session, QStringLiteral("t"));
-        ASSERT_TRUE(error.has_value()) << c.name;
-        EXPECT_EQ(*error, c.expected) << c.name;
-        EXPECT_EQ(error->errorDescription(), c.description) << c.name;
+        EXPECT_EQ(test::errorOf<LogReaderError>(read()), c.expected);
     }
 }
 
-TEST(LogReaderRemote, DecodingAndTransportErrorsPassThrough)
+TEST(LogReaderError, Texts)
+{
+    const std::pair<LogReaderError, QString> cases[] = {
+        {LogReaderError::missingToken(), QStringLiteral("未找到 admin token（~/.vellamor/admin-token）")},
+        {LogReaderError::unauthorized(), QStringLiteral("admin token 不匹配（401）")},
+        {LogReaderError::httpStatus(403), QStringLiteral("HTTP 状态码 403")},
+        {LogReaderError::businessError(40300, QStringLiteral("禁止")), QStringLiteral("业务错误 code=40300 msg=禁止")},
+        {LogReaderError::invalidResponse(), QStringLiteral("响应格式异常")},
+    };
+    for (const auto& [error, text] : cases)
+        EXPECT_EQ(error.errorDescription(), text);
+}
+
+TEST_F(LogReaderRemote, DecodingAndTransportErrorsPassThrough)
 {
     const QByteArray undecodable[] = {
         "not json",
@@ -287,45 +227,39 @@ TEST(LogReaderRemote, DecodingAndTransportErrorsPassThrough)
         R"({"code":40300,"msg":"no","data":{"exists":"no"}})",
     };
     for (const QByteArray& body : undecodable) {
-        auto session = std::make_shared<ScriptedHTTPSession>();
+        SCOPED_TRACE(body.toStdString());
         session->respond(200, body);
-        EXPECT_TRUE(remoteError<JsonError>(session, QStringLiteral("t")).has_value()) << body.toStdString();
+        EXPECT_TRUE(test::errorOf<JsonError>(read()).has_value());
     }
 
-    auto session = std::make_shared<ScriptedHTTPSession>();
     session->fail(NetworkError(NetworkError::Kind::timedOut));
-    const auto error = remoteError<NetworkError>(session, QStringLiteral("t"));
+    const auto error = test::errorOf<NetworkError>(read());
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->kind(), NetworkError::Kind::timedOut);
 }
 
-TEST(LogReaderRemote, ResultFromData)
+TEST_F(LogReaderRemote, ResultFromData)
 {
     struct Case {
-        const char* name;
         QByteArray body;
         LogReader::RemoteTailResult expected;
     };
     const Case cases[] = {
-        {"no data", R"({"code":0,"msg":"ok"})", {}},
-        {"null data", R"({"code":0,"msg":"ok","data":null})", {}},
-        {"only exists", R"({"code":0,"msg":"ok","data":{"exists":false,"reason":null}})", {}},
-        {"everything",
-         R"({"code":0,"msg":"ok","data":{"exists":true,"path":"/var/log/s.log","total_bytes":9007199254740993,)"
+        {R"({"code":0,"msg":"ok"})", {}},
+        {R"({"code":0,"msg":"ok","data":null})", {}},
+        {R"({"code":0,"msg":"ok","data":{"exists":false,"reason":null}})", {}},
+        {R"({"code":0,"msg":"ok","data":{"exists":true,"path":"/var/log/s.log","total_bytes":9007199254740993,)"
          R"("lines":["一","","three"],"reason":"r","extra":1}})",
          {true, QStringLiteral("/var/log/s.log"), 9007199254740993LL,
           {QStringLiteral("一"), QString(), QStringLiteral("three")}, QStringLiteral("r")}},
-        {"missing file", R"({"code":0,"msg":"ok","data":{"exists":false,"reason":"no such file"}})",
+        {R"({"code":0,"msg":"ok","data":{"exists":false,"reason":"no such file"}})",
          {false, QString(), 0, {}, QStringLiteral("no such file")}},
     };
     for (const auto& c : cases) {
-        auto session = std::make_shared<ScriptedHTTPSession>();
+        SCOPED_TRACE(c.body.toStdString());
         session->respond(200, c.body);
-        const auto result = runBlocking(LogReader::readRemote(kEndpoint, QStringLiteral("t"), 10, session));
-        EXPECT_EQ(result, c.expected) << c.name;
+        EXPECT_EQ(runBlocking(read()), c.expected);
     }
-    const LogReader::RemoteTailResult joinedCase{true, {}, 0, {QStringLiteral("a"), QString(), QStringLiteral("b")}, {}};
-    EXPECT_EQ(joinedCase.joined(), QStringLiteral("a\n\nb"));
 }
 
 } // namespace

@@ -1,0 +1,425 @@
+#include "QtPrinters.h"
+#include "RecordingSystemLog.h"
+#include "Support/Async/Channel.h"
+#include "Support/Async/MainThread.h"
+#include "Support/Async/Published.h"
+#include "Support/Async/RunBlocking.h"
+#include "Support/Async/SharedTask.h"
+#include "Support/Async/Sleep.h"
+#include "Support/Async/Spawn.h"
+#include "Support/Async/TaskHandle.h"
+#include "Support/Error.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+using namespace vellamor;
+
+namespace {
+
+struct Boom : std::runtime_error {
+    Boom() : std::runtime_error("boom") {}
+};
+
+// Awaits `task` and records the value or that it threw.
+template<typename T>
+QCoro::Task<void> await(SharedTask<T> task, std::optional<T>& value, bool& threw, std::stop_token token = {})
+{
+    try {
+        value = co_await task.value(token);
+    } catch (...) {
+        threw = true;
+    }
+}
+
+// Reads until the end; a finishing error escapes after the values before it were recorded.
+QCoro::Task<void> drain(Channel<int> channel, std::vector<int>& into, std::stop_token token = {})
+{
+    while (auto value = co_await channel.next(token))
+        into.push_back(*value);
+}
+
+struct SpawnTest : ::testing::Test {
+    std::shared_ptr<test::RecordingSystemLog> systemLog = std::make_shared<test::RecordingSystemLog>();
+    VellamorLog log{QStringLiteral("com.vellamor.app"), QStringLiteral("async"), systemLog, nullptr};
+};
+
+} // namespace
+
+TEST(SleepFor, ReturnsTrueAfterTheDurationAndFalseAtOnceWhenAlreadyCancelled)
+{
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(runBlocking(sleepFor(30ms)));
+    EXPECT_GE(clock.elapsed(), 29);
+
+    std::stop_source source;
+    source.request_stop();
+    auto task = sleepFor(5s, source.get_token());
+    EXPECT_TRUE(task.isReady());
+    EXPECT_FALSE(runBlocking(std::move(task)));
+}
+
+TEST(SleepFor, CancelFromAnotherThreadEndsItEarlyOnTheSleepersThread)
+{
+    std::stop_source source;
+    QThread* resumedOn = nullptr;
+    auto sleeper = [&]() -> QCoro::Task<bool> {
+        const bool completed = co_await sleepFor(5s, source.get_token());
+        resumedOn = QThread::currentThread();
+        co_return completed;
+    };
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(10ms);
+        source.request_stop();
+    });
+    EXPECT_FALSE(runBlocking(sleeper(), 2s));
+    canceller.join();
+    EXPECT_EQ(resumedOn, QThread::currentThread());
+}
+
+TEST(RunBlocking, TimesOutAndLeavesTheTaskToFinishLater)
+{
+    std::stop_source source;
+    bool finished = false;
+    auto slow = [&]() -> QCoro::Task<void> {
+        co_await sleepFor(10s, source.get_token());
+        finished = true;
+    };
+    EXPECT_THROW(runBlocking(slow(), 20ms), RunBlockingTimeout);
+    EXPECT_FALSE(finished);
+    // Let the abandoned task end so it is not leaked.
+    source.request_stop();
+    runBlocking(sleepFor(5ms));
+    EXPECT_TRUE(finished);
+}
+
+TEST(TaskHandle, CancelReachesTheBodysTokenAndEveryJoinerWaitsForTheEnd)
+{
+    bool sawStop = false;
+    auto handle = TaskHandle::start([&](std::stop_token token) -> QCoro::Task<void> {
+        const bool completed = co_await sleepFor(10s, token);
+        sawStop = !completed && token.stop_requested();
+    });
+    int otherJoiners = 0;
+    auto joiner = [&]() -> QCoro::Task<void> {
+        co_await handle.join();
+        ++otherJoiners;
+    };
+    auto first = joiner();
+    auto second = joiner();
+    EXPECT_FALSE(handle.isCancelled());
+    handle.cancel();
+    EXPECT_TRUE(handle.isCancelled());
+    EXPECT_FALSE(handle.isFinished());
+    runBlocking(handle.join(), 2s);
+    runBlocking(sleepFor(1ms));
+    EXPECT_TRUE(handle.isFinished());
+    EXPECT_TRUE(sawStop);
+    EXPECT_EQ(otherJoiners, 2);
+}
+
+TEST(TaskHandle, JoinRethrowsWhatEscapedTheBodyEveryTime)
+{
+    auto handle = TaskHandle::start([](std::stop_token) -> QCoro::Task<void> {
+        co_await sleepFor(1ms);
+        throw Boom();
+    });
+    EXPECT_THROW(runBlocking(handle.join()), Boom);
+    EXPECT_THROW(runBlocking(handle.join()), Boom);
+}
+
+TEST_F(SpawnTest, AnEscapedExceptionIsLoggedNotLostThoughNoHandleIsKept)
+{
+    QObject context;
+    spawn(&context, log, QStringLiteral("history pump"), [](std::stop_token token) -> QCoro::Task<void> {
+        if (co_await sleepFor(5ms, token))
+            throw std::runtime_error("disk on fire");
+    });
+    runBlocking(sleepFor(30ms));
+    const auto entries = systemLog->entries();
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries[0].level, SystemLogLevel::Error);
+    EXPECT_EQ(entries[0].publicPart, QStringLiteral("task failed: history pump: disk on fire"));
+}
+
+TEST_F(SpawnTest, DestroyingTheContextCancelsTheTaskAndItsCancellationIsNotLogged)
+{
+    auto context = std::make_unique<QObject>();
+    bool ranOn = false;
+    auto handle = spawn(context.get(), log, QStringLiteral("pump"), [&](std::stop_token token) -> QCoro::Task<void> {
+        if (!co_await sleepFor(10s, token))
+            throw CancellationError();
+        ranOn = true;
+    });
+    context.reset();
+    EXPECT_TRUE(handle.isCancelled());
+    EXPECT_NO_THROW(runBlocking(handle.join(), 2s));
+    EXPECT_FALSE(ranOn);
+    EXPECT_TRUE(systemLog->entries().isEmpty());
+}
+
+TEST_F(SpawnTest, ATaskThatEndedNoLongerWatchesItsContext)
+{
+    QObject context;
+    auto handle = spawn(&context, log, QStringLiteral("quick"), [](std::stop_token) -> QCoro::Task<void> {
+        co_await sleepFor(1ms);
+    });
+    runBlocking(handle.join());
+    EXPECT_FALSE(QObject::disconnect(&context, &QObject::destroyed, nullptr, nullptr));
+}
+
+TEST(SharedTask, AwaitersShareOneRunAndEachGetsTheWholeResult)
+{
+    int runs = 0;
+    auto task = SharedTask<QString>::start([&](std::stop_token token) -> QCoro::Task<QString> {
+        ++runs;
+        co_await sleepFor(10ms, token);
+        co_return QStringLiteral("token-%1").arg(runs);
+    });
+    std::optional<QString> a, b;
+    bool aThrew = false, bThrew = false;
+    auto first = await(task, a, aThrew);
+    auto second = await(task, b, bThrew);
+    runBlocking(task.value());
+    runBlocking(sleepFor(1ms));
+    EXPECT_EQ(runs, 1);
+    // A result moved out to one awaiter would leave the others an empty text.
+    EXPECT_EQ(a, QStringLiteral("token-1"));
+    EXPECT_EQ(b, QStringLiteral("token-1"));
+    EXPECT_EQ(runBlocking(task.value()), QStringLiteral("token-1"));
+    EXPECT_EQ(runs, 1);
+}
+
+TEST(SharedTask, TwoAwaitersBothReceiveItsSingleError)
+{
+    int runs = 0;
+    auto task = SharedTask<int>::start([&](std::stop_token token) -> QCoro::Task<int> {
+        ++runs;
+        co_await sleepFor(5ms, token);
+        throw Boom();
+    });
+    std::optional<int> a;
+    bool aThrew = false;
+    auto first = await(task, a, aThrew);
+    EXPECT_THROW(runBlocking(task.value()), Boom);
+    runBlocking(sleepFor(1ms));
+    EXPECT_TRUE(aThrew);
+    EXPECT_EQ(runs, 1);
+}
+
+TEST(SharedTask, AnAwaiterLeavesAloneButCancelStopsTheOperationForEveryone)
+{
+    auto task = SharedTask<int>::start([](std::stop_token token) -> QCoro::Task<int> {
+        if (!co_await sleepFor(10s, token))
+            throw CancellationError();
+        co_return 1;
+    });
+    std::stop_source leaver;
+    std::optional<int> left, stayed;
+    bool leftThrew = false, stayedThrew = false;
+    auto leaving = await(task, left, leftThrew, leaver.get_token());
+    auto staying = await(task, stayed, stayedThrew);
+    leaver.request_stop();
+    runBlocking(sleepFor(5ms));
+    EXPECT_TRUE(leftThrew);
+    EXPECT_FALSE(stayedThrew);
+    EXPECT_FALSE(task.isFinished());
+    QTimer::singleShot(5ms, [task] { task.cancel(); });
+    EXPECT_THROW(runBlocking(task.value(), 2s), CancellationError);
+    EXPECT_TRUE(stayedThrew);
+    EXPECT_FALSE(stayed.has_value());
+}
+
+TEST(Channel, YieldsEveryValueOrOnlyTheNewestInPushOrder)
+{
+    struct Case {
+        std::optional<std::size_t> keepNewest; // none: unbounded
+        std::vector<int> expected;
+    };
+    const Case cases[] = {
+        {std::nullopt, {1, 2, 3, 4, 5}},
+        {10, {1, 2, 3, 4, 5}},
+        {3, {3, 4, 5}},
+        {1, {5}},
+        {0, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.keepNewest ? std::to_string(*c.keepNewest) : "unbounded");
+        auto channel = c.keepNewest ? Channel<int>::keepingNewest(*c.keepNewest) : Channel<int>();
+        for (int i = 1; i <= 5; ++i)
+            EXPECT_TRUE(channel.push(i));
+        channel.finish();
+        std::vector<int> got;
+        runBlocking(drain(channel, got));
+        EXPECT_EQ(got, c.expected);
+    }
+}
+
+TEST(Channel, FinishingErrorComesAfterTheBufferedValuesOnceAndOnlyTheFirstFinishCounts)
+{
+    Channel<int> channel;
+    std::vector<ChannelTermination> terminations;
+    channel.onTermination([&](ChannelTermination how) { terminations.push_back(how); });
+    channel.push(1);
+    channel.push(2);
+    channel.finish(std::make_exception_ptr(Boom()));
+    channel.finish();
+    EXPECT_FALSE(channel.push(3));
+    EXPECT_EQ(terminations, (std::vector<ChannelTermination>{ChannelTermination::Finished}));
+    std::vector<int> got;
+    EXPECT_THROW(runBlocking(drain(channel, got)), Boom);
+    EXPECT_EQ(got, (std::vector<int>{1, 2}));
+    EXPECT_EQ(runBlocking(channel.next()), std::nullopt);
+}
+
+TEST(Channel, CancelledConsumerEndsAsNormalEndAndDropsLaterPushes)
+{
+    Channel<int> channel;
+    std::vector<ChannelTermination> terminations;
+    channel.onTermination([&](ChannelTermination how) { terminations.push_back(how); });
+    std::stop_source consumer;
+    channel.push(1);
+    QTimer::singleShot(5ms, [&] { consumer.request_stop(); });
+    std::vector<int> got;
+    EXPECT_NO_THROW(runBlocking(drain(channel, got, consumer.get_token()), 2s));
+    EXPECT_EQ(got, (std::vector<int>{1}));
+    EXPECT_EQ(terminations, (std::vector<ChannelTermination>{ChannelTermination::Cancelled}));
+    EXPECT_FALSE(channel.push(2));
+    channel.finish();
+    EXPECT_EQ(terminations.size(), 1u);
+}
+
+TEST(Channel, AlreadyCancelledConsumerStillGetsABufferedValueFirst)
+{
+    Channel<int> channel;
+    channel.push(1);
+    std::stop_source consumer;
+    consumer.request_stop();
+    // Cancellation is seen only when the consumer would have to wait.
+    EXPECT_EQ(runBlocking(channel.next(consumer.get_token())), std::optional<int>(1));
+    EXPECT_EQ(runBlocking(channel.next(consumer.get_token())), std::nullopt);
+}
+
+TEST(Channel, PushesFromAnotherThreadArriveInOrder)
+{
+    Channel<int> channel;
+    constexpr int count = 5000;
+    std::thread producer([channel] {
+        for (int i = 0; i < count; ++i)
+            channel.push(i);
+        channel.finish();
+    });
+    std::vector<int> got;
+    runBlocking(drain(channel, got), 10s);
+    producer.join();
+    ASSERT_EQ(got.size(), static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        ASSERT_EQ(got[i], i);
+}
+
+TEST(Channel, WakesAWaitingConsumerOnPushAndOnFinishThoughTheCopyItWaitsOnIsGone)
+{
+    Channel<int> channel;
+    auto nextOnATemporaryCopy = [&channel] { return Channel<int>(channel).next(); };
+    QTimer::singleShot(5ms, [&] { channel.push(7); });
+    EXPECT_EQ(runBlocking(nextOnATemporaryCopy(), 2s), std::optional<int>(7));
+    QTimer::singleShot(5ms, [&] { channel.finish(); });
+    EXPECT_EQ(runBlocking(nextOnATemporaryCopy(), 2s), std::nullopt);
+}
+
+TEST(Published, DeliversTheCurrentValueAtOnceThenEveryAssignmentBeforeTheFieldHoldsIt)
+{
+    Published<int> field(1);
+    std::vector<std::pair<int, int>> seen; // (delivered, field during delivery)
+    auto subscription = field.subscribe([&](int v) { seen.emplace_back(v, field.value()); });
+    EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{1, 1}}));
+    field = 2;
+    field = 2;
+    EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{1, 1}, {2, 1}, {2, 2}}));
+    EXPECT_EQ(field.value(), 2);
+    subscription.cancel();
+    subscription.cancel();
+    field = 3;
+    EXPECT_EQ(seen.size(), 3u);
+}
+
+TEST(Published, ADestroyedSubscriptionStopsOnlyItsOwnDelivery)
+{
+    Published<int> field(0);
+    int kept = 0, dropped = 0;
+    auto keeper = field.subscribe([&](int) { ++kept; });
+    {
+        auto scoped = field.subscribe([&](int) { ++dropped; });
+    }
+    field = 1;
+    EXPECT_EQ(kept, 2);
+    EXPECT_EQ(dropped, 1);
+}
+
+TEST(Published, ASubscriberCancelledDuringAPassIsSkipped)
+{
+    Published<int> field(0);
+    std::vector<int> late;
+    Subscription second;
+    auto first = field.subscribe([&](int v) {
+        if (v == 1)
+            second.cancel();
+    });
+    second = field.subscribe([&](int v) { late.push_back(v); });
+    field = 1;
+    EXPECT_EQ(late, (std::vector<int>{0}));
+}
+
+TEST(Published, QueuedSubscriptionDeliversOnALaterTurnInOrder)
+{
+    Published<int> field(1);
+    QObject context;
+    std::vector<int> seen;
+    auto subscription = field.subscribeQueued(&context, [&](int v) { seen.push_back(v); });
+    field = 2;
+    field = 3;
+    EXPECT_TRUE(seen.empty());
+    runBlocking(sleepFor(1ms));
+    EXPECT_EQ(seen, (std::vector<int>{1, 2, 3}));
+}
+
+TEST(Published, QueuedDeliveryStopsWithItsContextOrItsSubscription)
+{
+    Published<int> field(1);
+    auto context = std::make_unique<QObject>();
+    int calls = 0;
+    auto byContext = field.subscribeQueued(context.get(), [&](int) { ++calls; });
+    context.reset();
+    QObject other;
+    int otherCalls = 0;
+    auto cancelled = field.subscribeQueued(&other, [&](int) { ++otherCalls; });
+    field = 2;
+    cancelled.cancel();
+    runBlocking(sleepFor(1ms));
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(otherCalls, 0);
+}
+
+TEST(MainThreadHandOff, WorkPostedFromAWorkerRunsLaterOnTheMainThreadInOrder)
+{
+    std::vector<std::pair<int, QThread*>> runs;
+    std::thread worker([&runs] {
+        for (int i = 0; i < 3; ++i)
+            postToMainThread([&runs, i] { runs.emplace_back(i, QThread::currentThread()); });
+    });
+    worker.join();
+    EXPECT_TRUE(runs.empty());
+    runBlocking(sleepFor(1ms));
+    QThread* main = QThread::currentThread();
+    EXPECT_EQ(runs, (std::vector<std::pair<int, QThread*>>{{0, main}, {1, main}, {2, main}}));
+}
