@@ -125,6 +125,35 @@ QByteArray expiringAt(const char* expiresAt)
     return QByteArray(R"({"tokens":{"accessToken":"a","refreshToken":"r","expiresAt":)") + expiresAt + "}}";
 }
 
+// A server may send any date the flexible decoder reads; the stored session
+// must still read back, so the years beyond 0001-9999 are written clamped.
+TEST_F(KeychainStoreTest, DatesBeyondTheFourDigitYearsAreStoredClampedAndReadBack)
+{
+    struct Case {
+        const char* sent;
+        const char* stored;
+    };
+    const Case cases[] = {
+        {"0000-01-01T00:00:00+00:01", "0001-01-01T00:00:00Z"},
+        {"0001-01-01T00:00:00Z", "0001-01-01T00:00:00Z"},
+        {"9999-12-31T23:59:59Z", "9999-12-31T23:59:59Z"},
+        {"9999-12-31T23:59:59-01:00", "9999-12-31T23:59:59Z"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sent);
+        const Date sent = *Date::fromIso8601(QString::fromLatin1(c.sent));
+        const AuthTokens odd{QStringLiteral("at"), QStringLiteral("rt"), sent};
+        const AuthMe oddMe{7, QStringLiteral("u@x.io"), QStringLiteral("zh-CN"), sent, sent};
+        runBlocking(store.saveTokens(odd, oddMe));
+        const Date stored = *Date::fromIso8601(QString::fromLatin1(c.stored));
+        EXPECT_EQ(runBlocking(store.loadTokens())->expiresAt, stored);
+        const std::optional<AuthMe> loaded = runBlocking(store.loadMe());
+        ASSERT_TRUE(loaded.has_value());
+        EXPECT_EQ(loaded->createdAt, stored);
+        EXPECT_EQ(loaded->lastLoginAt, stored);
+    }
+}
+
 TEST_F(KeychainStoreTest, UndecodableDocumentsLoadAsNothing)
 {
     const std::pair<const char*, QByteArray> cases[] = {

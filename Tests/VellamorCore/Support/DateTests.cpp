@@ -153,6 +153,32 @@ TEST(Date, Iso8601FormattingIsUtcAndFloorsToTheUnit)
     }
 }
 
+// Whatever the date, the text is one fromIso8601 reads back: beyond the
+// four-digit years it clamps, where the day arithmetic would overflow.
+TEST(Date, FormattingClampsToTheFourDigitYears)
+{
+    struct Case {
+        double seconds;
+        const char* plain;
+        const char* withMs;
+    };
+    const Case cases[] = {
+        {-62135596801.0, "0001-01-01T00:00:00Z", "0001-01-01T00:00:00.000Z"},
+        {-1e300, "0001-01-01T00:00:00Z", "0001-01-01T00:00:00.000Z"},
+        {-std::numeric_limits<double>::infinity(), "0001-01-01T00:00:00Z", "0001-01-01T00:00:00.000Z"},
+        {253402300800.0, "9999-12-31T23:59:59Z", "9999-12-31T23:59:59.999Z"},
+        {1e300, "9999-12-31T23:59:59Z", "9999-12-31T23:59:59.999Z"},
+        {std::numeric_limits<double>::quiet_NaN(), "1970-01-01T00:00:00Z", "1970-01-01T00:00:00.000Z"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.seconds);
+        const Date date(c.seconds);
+        EXPECT_EQ(date.toIso8601(), QString::fromUtf8(c.plain));
+        EXPECT_EQ(date.toIso8601WithMilliseconds(), QString::fromUtf8(c.withMs));
+        EXPECT_TRUE(Date::fromIso8601(date.toIso8601WithMilliseconds()).has_value());
+    }
+}
+
 TEST(Date, NowIsTheSystemClockInSeconds)
 {
     const qint64 before = QDateTime::currentMSecsSinceEpoch();
