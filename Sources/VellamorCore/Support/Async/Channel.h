@@ -24,8 +24,9 @@ enum class ChannelTermination { Finished, Cancelled };
 // push() never blocks. The consumer awaits next(), which yields the buffered
 // values in push order, then either ends (empty optional) or rethrows the
 // error the channel was finished with. A stop request on the consumer's token
-// ends the stream as a normal end and drops what is buffered. Values pushed
-// after the end are ignored.
+// ends the stream as a normal end once the consumer would have to wait: what
+// is already buffered is still handed out, what would come later is dropped.
+// Values pushed after the end are ignored.
 template<typename T>
 class Channel {
 public:
