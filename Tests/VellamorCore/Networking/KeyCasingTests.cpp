@@ -7,52 +7,44 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 using namespace vellamor;
 
 namespace {
 
-struct KeyCase {
-    const char* from;
-    const char* to;
-};
-
-void PrintTo(const KeyCase& c, std::ostream* os)
+TEST(KeyCasing, ConvertsSingleKeys)
 {
-    *os << '"' << c.from << '"';
+    struct Case {
+        KeyCasing casing;
+        const char* from;
+        const char* to;
+    };
+    const std::array cases{
+        Case{KeyCasing::toSnakeCase, "createdAt", "created_at"},
+        Case{KeyCasing::toSnakeCase, "accessExpireAt", "access_expire_at"},
+        Case{KeyCasing::toSnakeCase, "myURLProperty", "my_url_property"},
+        Case{KeyCasing::toSnakeCase, "userID", "user_id"},
+        Case{KeyCasing::toSnakeCase, "URL", "url"},
+        Case{KeyCasing::toSnakeCase, "a1B", "a1_b"},
+        Case{KeyCasing::toSnakeCase, "already_snake", "already_snake"},
+        Case{KeyCasing::toSnakeCase, "", ""},
+        Case{KeyCasing::fromSnakeCase, "created_at", "createdAt"},
+        Case{KeyCasing::fromSnakeCase, "expires_in_seconds", "expiresInSeconds"},
+        Case{KeyCasing::fromSnakeCase, "user_ID", "userId"},
+        Case{KeyCasing::fromSnakeCase, "Created_At", "createdAt"},
+        Case{KeyCasing::fromSnakeCase, "noUnderscore", "noUnderscore"},
+        Case{KeyCasing::fromSnakeCase, "_private_key_", "_privateKey_"},
+        Case{KeyCasing::fromSnakeCase, "__lead", "__lead"},
+        Case{KeyCasing::fromSnakeCase, "a__b", "aB"},
+        Case{KeyCasing::fromSnakeCase, "___", "___"},
+        Case{KeyCasing::fromSnakeCase, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.from);
+        EXPECT_EQ(convertKey(QString::fromLatin1(c.from), c.casing), QString::fromLatin1(c.to));
+    }
 }
-
-class ToSnakeCase : public ::testing::TestWithParam<KeyCase> {};
-
-TEST_P(ToSnakeCase, Converts)
-{
-    EXPECT_EQ(convertKey(QString::fromLatin1(GetParam().from), KeyCasing::toSnakeCase),
-              QString::fromLatin1(GetParam().to));
-}
-
-INSTANTIATE_TEST_SUITE_P(Keys, ToSnakeCase,
-                         ::testing::Values(KeyCase{"models", "models"}, KeyCase{"createdAt", "created_at"},
-                                           KeyCase{"accessExpireAt", "access_expire_at"},
-                                           KeyCase{"myURLProperty", "my_url_property"},
-                                           KeyCase{"userID", "user_id"}, KeyCase{"URL", "url"},
-                                           KeyCase{"a1B", "a1_b"}, KeyCase{"already_snake", "already_snake"},
-                                           KeyCase{"", ""}));
-
-class FromSnakeCase : public ::testing::TestWithParam<KeyCase> {};
-
-TEST_P(FromSnakeCase, Converts)
-{
-    EXPECT_EQ(convertKey(QString::fromLatin1(GetParam().from), KeyCasing::fromSnakeCase),
-              QString::fromLatin1(GetParam().to));
-}
-
-INSTANTIATE_TEST_SUITE_P(Keys, FromSnakeCase,
-                         ::testing::Values(KeyCase{"models", "models"}, KeyCase{"created_at", "createdAt"},
-                                           KeyCase{"expires_in_seconds", "expiresInSeconds"},
-                                           KeyCase{"user_ID", "userId"}, KeyCase{"Created_At", "createdAt"},
-                                           KeyCase{"noUnderscore", "noUnderscore"},
-                                           KeyCase{"_private_key_", "_privateKey_"},
-                                           KeyCase{"__lead", "__lead"}, KeyCase{"a__b", "aB"},
-                                           KeyCase{"___", "___"}, KeyCase{"", ""}));
 
 TEST(KeyCasing, ConvertsEveryObjectKeyAtEveryDepthButNoValues)
 {
