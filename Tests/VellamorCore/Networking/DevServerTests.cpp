@@ -1,10 +1,16 @@
+#include "AsrSessionEndpoint.h"
 #include "Networking/AuthedSession.h"
 #include "Support/Async/RunBlocking.h"
 
 #include "LiveServerFixture.h"
 #include "QtPrinters.h"
 
+#include "WaitUntil.h"
+
+#include <QHostAddress>
 #include <QProcess>
+#include <QTcpSocket>
+#include <QWebSocket>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -16,6 +22,7 @@ using namespace vellamor;
 using devbackend::ApiCall;
 using devbackend::ApiReply;
 using vellamor::test::LiveServerTest;
+using vellamor::test::waitUntil;
 
 namespace {
 
@@ -55,6 +62,95 @@ TEST_F(DevServerTest, AnswersEnvelopesAndRefusesWhatIsNotOne)
     }
     EXPECT_EQ(post(QStringLiteral("/v1/api.json"), {}, QStringLiteral("GET")).response.statusCode, 405);
     EXPECT_EQ(post(QStringLiteral("/elsewhere"), {}, QStringLiteral("POST")).response.statusCode, 404);
+}
+
+TEST_F(DevServerTest, ScriptValuesThatDoNotFitTheirFieldAreRefused)
+{
+    auto session = makeSession();
+    struct Case {
+        const char* script;
+        qint64 code;
+    };
+    const std::array cases{
+        Case{R"({"status":599,"times":-1,"delay_ms":0,"trickle_ms":2147483647})", 0},
+        Case{R"({"status":99})", 40001},
+        Case{R"({"status":600})", 40001},
+        Case{R"({"status":4294967496})", 40001},
+        Case{R"({"times":0})", 40001},
+        Case{R"({"times":-2})", 40001},
+        Case{R"({"delay_ms":-1})", 40001},
+        Case{R"({"delay_ms":2147483648})", 40001},
+        Case{R"({"trickle_ms":2147483648})", 40001},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        HTTPRequest request = echoRequest(local(devbackend::DevServer::testScriptPath));
+        request.body = c.script;
+        const HTTPResult result = runBlocking(session->data(request));
+        EXPECT_EQ(QJsonDocument::fromJson(result.data).object().value(QStringLiteral("code")).toInteger(-1), c.code);
+        server.clearScripts();
+    }
+}
+
+// A user may leave the server running all day: what it keeps for tests is
+// bounded and a reset lets go of it.
+TEST_F(DevServerTest, KeepsTheNewestRequestsAndForgetsThemOnReset)
+{
+    auto session = makeSession();
+    const qsizetype bound = devbackend::DevServer::maxRecordedRequests;
+    for (int i = 0; i <= bound; ++i)
+        runBlocking(session->data(echoRequest(local(QStringLiteral("/v1/api.json")), {{QStringLiteral("n"), i}})));
+    ASSERT_EQ(server.requests().size(), bound);
+    EXPECT_EQ(echoed(server.requests().first().body).value(QStringLiteral("n")).toInt(), 1);
+    EXPECT_EQ(echoed(server.requests().last().body).value(QStringLiteral("n")).toInt(), bound);
+
+    runBlocking(session->data(echoRequest(local(devbackend::DevServer::testResetPath))));
+    EXPECT_TRUE(server.requests().isEmpty());
+}
+
+TEST_F(DevServerTest, KeepsTheNewestMessagesOfADictationAndCountsThemAll)
+{
+    auto* endpoint = devbackend::AsrSessionEndpoint::of(server);
+    ASSERT_NE(endpoint, nullptr);
+    QUrl url = server.baseURL();
+    url.setScheme(QStringLiteral("ws"));
+    url.setPath(devbackend::AsrSessionEndpoint::path);
+    QWebSocket socket;
+    socket.open(url);
+    ASSERT_TRUE(waitUntil([&] { return socket.state() == QAbstractSocket::ConnectedState; }));
+    socket.sendTextMessage(QStringLiteral(R"({"type":"start","lang":"zh","scene":"general","style":"default","polish":false})"));
+    const int frames = devbackend::AsrSessionEndpoint::maxRecordedMessages + 10;
+    for (int i = 0; i < frames; ++i)
+        socket.sendBinaryMessage(QByteArray(640, static_cast<char>(i)));
+    socket.sendTextMessage(QStringLiteral(R"({"type":"stop"})"));
+    ASSERT_TRUE(waitUntil([&] { return !endpoint->sessions().empty() && endpoint->sessions().back()->stopFrames == 1; }));
+
+    const auto& record = *endpoint->sessions().back();
+    EXPECT_EQ(record.audioFrames, frames);
+    ASSERT_EQ(record.received.size(), devbackend::AsrSessionEndpoint::maxRecordedMessages);
+    EXPECT_EQ(record.received.last().text, QStringLiteral(R"({"type":"stop"})"));
+    EXPECT_EQ(record.received.first().data, QByteArray(640, static_cast<char>(frames - record.received.size() + 1)));
+
+    runBlocking(makeSession()->data(echoRequest(local(devbackend::DevServer::testResetPath))));
+    EXPECT_TRUE(endpoint->sessions().empty());
+}
+
+TEST_F(DevServerTest, ClosesAConnectionThatStopsSendingItsRequest)
+{
+    server.setIdleTimeout(std::chrono::milliseconds(50));
+    const QList<QByteArray> unfinished{
+        "",
+        "POST /v1/api.json HTTP/1.1\r\nHost: x\r\n",
+        "POST /v1/api.json HTTP/1.1\r\nContent-Length: 10\r\n\r\n{\"a",
+    };
+    for (const QByteArray& sent : unfinished) {
+        SCOPED_TRACE(sent.toStdString());
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, server.port());
+        ASSERT_TRUE(waitUntil([&] { return socket.state() == QAbstractSocket::ConnectedState; }));
+        socket.write(sent);
+        EXPECT_TRUE(waitUntil([&] { return socket.state() == QAbstractSocket::UnconnectedState; }));
+    }
 }
 
 TEST(DevServerExecutable, PrintsItsPortAndServes)
