@@ -5,7 +5,6 @@
 #include "DefaultActions.h"
 #include "DevServer.h"
 #include "Logging/VellamorLog.h"
-#include "RecordingSystemLog.h"
 #include "WaitUntil.h"
 
 #include <QUrl>
@@ -47,9 +46,8 @@ protected:
 
     VellamorLog log(const QString& category) const
     {
-        return VellamorLog(QStringLiteral("com.vellamor.app"), category, systemLog, nullptr);
+        return VellamorLog(QStringLiteral("com.vellamor.app"), category, nullptr, nullptr);
     }
-    QStringList lines(const QString& category) const { return logLines(*systemLog, category); }
 
     // The record of the `index`-th session, once the endpoint has accepted it.
     std::shared_ptr<devbackend::AsrSessionEndpoint::Record> session(std::size_t index = 0) const
@@ -59,9 +57,20 @@ protected:
         return endpoint->sessions().at(index);
     }
 
+    // The kind of error `task` fails with; none when it succeeds.
+    template<typename E>
+    static std::optional<typename E::Kind> failureKind(QCoro::Task<void> task)
+    {
+        try {
+            runBlocking(std::move(task));
+        } catch (const E& error) {
+            return error.kind();
+        }
+        return std::nullopt;
+    }
+
     devbackend::DevServer server;
     devbackend::AsrSessionEndpoint* endpoint = nullptr;
-    std::shared_ptr<RecordingSystemLog> systemLog = std::make_shared<RecordingSystemLog>();
 };
 
 } // namespace vellamor::test

@@ -4,12 +4,10 @@
 #include "Dictation/ASRProvider.h"
 #include "EngineTestPrinters.h"
 #include "Networking/WSMessage.h"
-#include "RecordingSystemLog.h"
 #include "Support/Async/RunBlocking.h"
 #include "Support/Error.h"
 
 #include <QList>
-#include <QStringList>
 
 #include <gtest/gtest.h>
 
@@ -59,36 +57,6 @@ inline EventOutcome drainEvents(ASREventStream events, std::chrono::milliseconds
 inline AudioFrame markedFrame(int index)
 {
     return AudioFrame(QByteArray(640, static_cast<char>(index & 0xff)), 0.0f, index);
-}
-
-// The log lines of a category as "<level> <public>" or "<level> <public> | <private>".
-inline QStringList logLines(const RecordingSystemLog& log, const QString& category)
-{
-    QStringList lines;
-    for (const auto& entry : log.entries()) {
-        if (entry.category != category)
-            continue;
-        QString level;
-        switch (entry.level) {
-        case SystemLogLevel::Debug:
-            level = QStringLiteral("debug");
-            break;
-        case SystemLogLevel::Info:
-            level = QStringLiteral("info");
-            break;
-        case SystemLogLevel::Default:
-            level = QStringLiteral("warn");
-            break;
-        case SystemLogLevel::Error:
-            level = QStringLiteral("error");
-            break;
-        }
-        QString line = level + QLatin1Char(' ') + entry.publicPart;
-        if (entry.privatePart)
-            line += QStringLiteral(" | ") + *entry.privatePart;
-        lines.append(line);
-    }
-    return lines;
 }
 
 template<typename E>

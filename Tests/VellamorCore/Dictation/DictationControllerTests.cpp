@@ -1,5 +1,4 @@
 #include "ControllerTestFixture.h"
-#include "Dictation/MockASRProvider.h"
 #include "Models/VellamorTransportError.h"
 
 #include <QSet>
@@ -46,7 +45,6 @@ TEST_F(DictationControllerTest, FullRoadWithPolishing)
     const auto first = runBlocking(asr->lastAudio()->next());
     ASSERT_TRUE(first.has_value());
     EXPECT_EQ(first->sequence, 0);
-    EXPECT_EQ(first->pcm.size(), 640);
 
     asr->push(ASRStreamEvent::partial(q("今天")));
     ASSERT_TRUE(waitUntil([&] { return snapshot().partialText == q("今天"); }));
@@ -64,9 +62,6 @@ TEST_F(DictationControllerTest, FullRoadWithPolishing)
     EXPECT_EQ(last.partialText, q("今天"));
     EXPECT_EQ(last.finalText, q("今天天气不错"));
     EXPECT_EQ(last.polishedText, q("今天天气不错。"));
-    EXPECT_GE(last.elapsedMillis, 0);
-    EXPECT_EQ(last.rms, 0.0f);
-    EXPECT_EQ(last.errorMessage, std::nullopt);
 
     ASSERT_EQ(history->records().size(), 1u);
     const HistoryRecord& record = history->records().front();
@@ -74,128 +69,86 @@ TEST_F(DictationControllerTest, FullRoadWithPolishing)
     EXPECT_EQ(record.recognizedText, q("今天天气不错"));
     EXPECT_EQ(record.polishedText, q("今天天气不错。"));
     EXPECT_EQ(record.sourceApp, q("org.mozilla.Thunderbird"));
-    EXPECT_EQ(record.createdAt, record.updatedAt);
-    EXPECT_EQ(record.deletedAt, std::nullopt);
-    EXPECT_FALSE(record.synced);
-    EXPECT_EQ(record.serverId, std::nullopt);
     EXPECT_NE(record.id, *last.sessionID);
 
     // The capture runs until the session finishes, then deliver, then history.
     EXPECT_FALSE(capture->isRunning());
-    EXPECT_EQ(asr->stopCount(), 1);
     EXPECT_LT(calls->indexOf(q("asr.stop")), calls->indexOf(q("audio.stop")));
     EXPECT_LT(calls->indexOf(q("audio.stop")), calls->indexOf(q("output.deliver")));
     EXPECT_LT(calls->indexOf(q("output.deliver")), calls->indexOf(q("history.append")));
-
-    EXPECT_EQ(logged(SystemLogLevel::Info),
-              (QStringList{q("runSession start host=asr.example.com"), q("audio frames ready, entering asr.stream"),
-                           q("asr.stream returned, entering consumeEvents")}));
-    EXPECT_EQ(systemLog->entries().front().privatePart, q("wss://asr.example.com/v1/session"));
-    EXPECT_EQ(systemLog->entries().front().category, q("dictation"));
 }
 
-TEST_F(DictationControllerTest, FullRoadWithTheMockRecogniser)
-{
-    auto mock = std::make_shared<MockASRProvider>(q("hello world"), std::nullopt,
-                                                  MockASRProvider::Timing{20ms, 10ms});
-    controller = makeController(mock);
-    start();
-    ASSERT_TRUE(waitUntil([&] { return capture->framesPushed() >= 3; }));
-    stop();
-    ASSERT_TRUE(waitForTerminal());
-
-    EXPECT_EQ(recorder.states(1),
-              (States{kIdle, kRecording, kTranscribing, kPolishing, kInserting, kInserting, kDone}));
-    EXPECT_EQ(output->texts(), QStringList{q("hello world")});
-    ASSERT_EQ(history->records().size(), 1u);
-    EXPECT_EQ(history->records().front().text, q("hello world"));
-    EXPECT_EQ(history->records().front().recognizedText, q("hello world"));
-    EXPECT_EQ(history->records().front().polishedText, q("hello world"));
-    EXPECT_GE(snapshot().elapsedMillis, 30);
-    EXPECT_FALSE(capture->isRunning());
-}
-
+// The recogniser's answer to a stop, and what the session makes of it.
 struct EndingCase {
     const char* name;
     QList<ASRStreamEvent> answer;
-    States tail; // states from `transcribing` on
+    States tail; // the states from `transcribing` on
     QStringList delivered;
-    std::optional<QString> recordText;
-    std::optional<QString> recordRecognized;
-    std::optional<QString> recordPolished;
+    std::optional<QString> recorded; // both the record's text and its recognised text
 };
 
-TEST_F(DictationControllerTest, EndingsOfASession)
+void PrintTo(const EndingCase& c, std::ostream* os)
 {
-    const std::vector<EndingCase> cases = {
-        {"polishing off", {ASRStreamEvent::final(q("A")), ASRStreamEvent::done()},
-         {kTranscribing, kPolishing, kInserting, kDone}, {q("A")}, q("A"), q("A"), std::nullopt},
-        {"polishing on", {ASRStreamEvent::final(q("A")), ASRStreamEvent::polish(q("B")), ASRStreamEvent::done()},
-         {kTranscribing, kPolishing, kInserting, kInserting, kDone}, {q("B")}, q("B"), q("A"), q("B")},
-        {"empty polish", {ASRStreamEvent::final(q("A")), ASRStreamEvent::polish(QString()), ASRStreamEvent::done()},
-         {kTranscribing, kPolishing, kInserting, kInserting, kDone}, {q("A")}, q("A"), q("A"), std::nullopt},
-        {"single blank", {ASRStreamEvent::final(q(" ")), ASRStreamEvent::done()},
-         {kTranscribing, kPolishing, kInserting, kDone}, {q(" ")}, q(" "), q(" "), std::nullopt},
-        {"stream ends without done", {ASRStreamEvent::final(q("A"))},
-         {kTranscribing, kPolishing, kInserting, kDone}, {q("A")}, q("A"), q("A"), std::nullopt},
-        {"nothing recognised", {ASRStreamEvent::done()}, {kTranscribing, kDone}, {}, std::nullopt, std::nullopt,
-         std::nullopt},
-        {"polish without final", {ASRStreamEvent::polish(q("B")), ASRStreamEvent::done()},
-         {kTranscribing, kInserting, kInserting, kDone}, {q("B")}, std::nullopt, std::nullopt, std::nullopt},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        recorder = SnapshotRecorder();
-        output = std::make_shared<RecordingDictationOutput>();
-        history = std::make_shared<InMemoryHistoryStore>();
-        asr = std::make_shared<ScriptedASRProvider>();
-        systemLog = std::make_shared<RecordingSystemLog>();
-        SetUp();
-        asr->setStopResponse(c.answer);
-
-        start();
-        ASSERT_TRUE(waitUntil([&] { return asr->hasOpenStream(); }));
-        stop();
-        ASSERT_TRUE(waitForTerminal());
-
-        const std::size_t transcribingAt = 2;
-        EXPECT_EQ(recorder.states(transcribingAt), c.tail);
-        EXPECT_EQ(output->texts(), c.delivered);
-        if (c.recordText) {
-            ASSERT_EQ(history->records().size(), 1u);
-            EXPECT_EQ(history->records().front().text, *c.recordText);
-            EXPECT_EQ(history->records().front().recognizedText, *c.recordRecognized);
-            EXPECT_EQ(history->records().front().polishedText, c.recordPolished);
-        } else {
-            EXPECT_TRUE(history->records().empty());
-        }
-        const bool warned = logged(SystemLogLevel::Default)
-                                .contains(q("finishSession skipped deliver: empty recognized text"));
-        EXPECT_EQ(warned, c.delivered.isEmpty());
-    }
+    *os << c.name;
 }
 
-TEST_F(DictationControllerTest, WithoutHistoryStoreTheSessionStillDelivers)
+class SessionEnding : public ControllerTestFixture, public ::testing::WithParamInterface<EndingCase> {};
+
+TEST_P(SessionEnding, DeliversAndRecordsWhatWasRecognised)
 {
-    controller->setHistoryStore(nullptr);
-    asr->setStopResponse({ASRStreamEvent::final(q("A")), ASRStreamEvent::done()});
+    const EndingCase& c = GetParam();
+    asr->setStopResponse(c.answer);
     start();
+    ASSERT_TRUE(waitUntil([&] { return asr->hasOpenStream(); }));
     stop();
     ASSERT_TRUE(waitForTerminal());
-    EXPECT_EQ(state(), kDone);
-    EXPECT_EQ(output->texts(), QStringList{q("A")});
-    EXPECT_TRUE(history->records().empty());
+
+    EXPECT_EQ(recorder.states(2), c.tail);
+    EXPECT_EQ(output->texts(), c.delivered);
+    if (!c.recorded) {
+        EXPECT_TRUE(history->records().empty());
+        return;
+    }
+    ASSERT_EQ(history->records().size(), 1u);
+    EXPECT_EQ(history->records().front().text, *c.recorded);
+    EXPECT_EQ(history->records().front().recognizedText, *c.recorded);
+    EXPECT_EQ(history->records().front().polishedText, std::nullopt);
 }
 
-TEST_F(DictationControllerTest, ARecordGoesToTheStoreSetLast)
+INSTANTIATE_TEST_SUITE_P(
+    Answers, SessionEnding,
+    ::testing::Values(
+        EndingCase{"PolishingOff", {ASRStreamEvent::final(q("A")), ASRStreamEvent::done()},
+                   {kTranscribing, kPolishing, kInserting, kDone}, {q("A")}, q("A")},
+        EndingCase{"EmptyPolish", {ASRStreamEvent::final(q("A")), ASRStreamEvent::polish(QString()), ASRStreamEvent::done()},
+                   {kTranscribing, kPolishing, kInserting, kInserting, kDone}, {q("A")}, q("A")},
+        EndingCase{"SingleBlank", {ASRStreamEvent::final(q(" ")), ASRStreamEvent::done()},
+                   {kTranscribing, kPolishing, kInserting, kDone}, {q(" ")}, q(" ")},
+        EndingCase{"StreamEndsWithoutDone", {ASRStreamEvent::final(q("A"))},
+                   {kTranscribing, kPolishing, kInserting, kDone}, {q("A")}, q("A")},
+        EndingCase{"NothingRecognised", {ASRStreamEvent::done()}, {kTranscribing, kDone}, {}, std::nullopt},
+        EndingCase{"PolishWithoutFinal", {ASRStreamEvent::polish(q("B")), ASRStreamEvent::done()},
+                   {kTranscribing, kInserting, kInserting, kDone}, {q("B")}, std::nullopt}),
+    [](const ::testing::TestParamInfo<EndingCase>& info) { return std::string(info.param.name); });
+
+TEST_F(DictationControllerTest, RecordsGoToTheStoreSetLastOrNowhere)
 {
-    auto replacement = std::make_shared<InMemoryHistoryStore>();
     asr->setStopResponse({ASRStreamEvent::final(q("A")), ASRStreamEvent::done()});
+    auto replacement = std::make_shared<InMemoryHistoryStore>();
     start();
     controller->setHistoryStore(replacement);
     stop();
     ASSERT_TRUE(waitForTerminal());
     EXPECT_TRUE(history->records().empty());
+    EXPECT_EQ(replacement->records().size(), 1u);
+
+    // Without a store the session still delivers and ends normally.
+    controller->setHistoryStore(nullptr);
+    start();
+    stop();
+    ASSERT_TRUE(waitForTerminal());
+    EXPECT_EQ(state(), kDone);
+    EXPECT_EQ(output->texts(), (QStringList{q("A"), q("A")}));
     EXPECT_EQ(replacement->records().size(), 1u);
 }
 
@@ -211,91 +164,41 @@ TEST_F(DictationControllerTest, EventsApplyWhateverTheState)
     // `ready` publishes nothing; a final while recording moves on to polishing.
     EXPECT_EQ(recorder.states(before), (States{kPolishing, kPolishing}));
     EXPECT_EQ(snapshot().finalText, q("A"));
-
-    // The user's stop is no longer taken: the recogniser is never asked.
-    stop();
-    EXPECT_EQ(recorder.count(), before + 2);
-    EXPECT_EQ(asr->stopCount(), 0);
 }
 
 // --- failures ---------------------------------------------------------------
 
-struct ServiceErrorCase {
-    ASRStreamEvent event;
-    QString expected;
-    QString logged;
-};
-
-TEST_F(DictationControllerTest, ErrorEventsFailTheSessionWithTheUserText)
+// The text of every kind of error is in the message table; this is the road
+// of an error event, whose payload chooses the text.
+TEST_F(DictationControllerTest, ErrorEventFailsTheSessionWithTheUserText)
 {
-    const std::vector<ServiceErrorCase> cases = {
-        {ASRStreamEvent::error(42902, q("no points"), Data{{q("kind"), q("points_balance")}}),
-         q("积分余额不足，请升级或购买积分包"), q("session failed: VellamorServiceError(code=42902, msg=no points)")},
-        {ASRStreamEvent::error(42902, q("quota"), Data{{q("kind"), q("daily_quota")}}),
-         q("当前积分不足，请升级或购买积分包"), q("session failed: VellamorServiceError(code=42902, msg=quota)")},
-        {ASRStreamEvent::error(42902, q("quota")), q("当前积分不足，请升级或购买积分包"),
-         q("session failed: VellamorServiceError(code=42902, msg=quota)")},
-        {ASRStreamEvent::error(50021, q("asr down")), q("识别服务暂时繁忙，请稍后重试"),
-         q("session failed: VellamorServiceError(code=50021, msg=asr down)")},
-        {ASRStreamEvent::error(50022, q("llm down")), q("润色服务暂时繁忙，请稍后重试"),
-         q("session failed: VellamorServiceError(code=50022, msg=llm down)")},
-        {ASRStreamEvent::error(40100, q("unauthorized")), q("VellamorServiceError(code=40100, msg=unauthorized)"),
-         q("session failed: VellamorServiceError(code=40100, msg=unauthorized)")},
-        {ASRStreamEvent::error(-1, QString()), q("VellamorServiceError(code=-1, msg=)"),
-         q("session failed: VellamorServiceError(code=-1, msg=)")},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.expected.toStdString());
-        calls->clear();
-        const std::size_t before = recorder.count();
-        const int delivered = int(output->texts().size());
-        start();
-        ASSERT_TRUE(waitUntil([&] { return asr->hasOpenStream(); }));
-        asr->push(c.event);
-        ASSERT_TRUE(waitForTerminal());
+    const QString message = q("积分余额不足，请升级或购买积分包");
+    start();
+    ASSERT_TRUE(waitUntil([&] { return asr->hasOpenStream(); }));
+    asr->push(ASRStreamEvent::error(42902, q("no points"), Data{{q("kind"), q("points_balance")}}));
+    ASSERT_TRUE(waitForTerminal());
 
-        EXPECT_EQ(recorder.states(before), (States{kRecording, DictationState::failed(c.expected)}));
-        EXPECT_EQ(snapshot().errorMessage, c.expected);
-        EXPECT_GE(snapshot().elapsedMillis, 0);
-        EXPECT_EQ(output->texts().size(), delivered);
-        EXPECT_TRUE(history->records().empty());
-        EXPECT_FALSE(capture->isRunning());
-        // The recogniser is cancelled before the capture is stopped.
-        EXPECT_EQ(calls->calls().mid(calls->indexOf(q("asr.stream")) + 1),
-                  (QStringList{q("asr.cancel"), q("audio.stop")}));
-        EXPECT_EQ(logged(SystemLogLevel::Error).last(), c.logged);
-    }
-}
-
-TEST_F(DictationControllerTest, CaptureThatCannotStartFailsWithoutTheRecogniser)
-{
-    const std::vector<std::pair<AudioCaptureError, QString>> cases = {
-        {AudioCaptureError::formatUnsupported(q("48 kHz float")), q("当前麦克风格式暂不支持")},
-        {AudioCaptureError::engineFailed(q("busy")), q("麦克风启动失败，请检查系统权限或输入设备")},
-        {AudioCaptureError::permissionDenied(), q("请先允许 Vellamor 使用麦克风")},
-        {AudioCaptureError::deviceUnavailable(), q("没有找到可用的麦克风")},
-        {AudioCaptureError::alreadyRunning(), q("录音已经在进行中")},
-    };
-    for (const auto& [error, message] : cases) {
-        SCOPED_TRACE(message.toStdString());
-        calls->clear();
-        const std::size_t before = recorder.count();
-        capture->setStartError(error);
-        start();
-        ASSERT_TRUE(waitForTerminal());
-
-        EXPECT_EQ(recorder.states(before), (States{kRecording, DictationState::failed(message)}));
-        EXPECT_EQ(snapshot().errorMessage, message);
-        EXPECT_GE(snapshot().elapsedMillis, 0);
-        EXPECT_EQ(calls->calls(), (QStringList{q("audio.start"), q("asr.cancel"), q("audio.stop")}));
-        EXPECT_EQ(logged(SystemLogLevel::Error).last(), q("session failed: ") + error.debugDescription());
-    }
-    EXPECT_EQ(asr->streamCount(), 0);
+    EXPECT_EQ(recorder.states(1), (States{kRecording, DictationState::failed(message)}));
+    EXPECT_EQ(snapshot().errorMessage, message);
+    EXPECT_TRUE(output->texts().isEmpty());
     EXPECT_TRUE(history->records().empty());
+    EXPECT_FALSE(capture->isRunning());
+    // The recogniser is cancelled before the capture is stopped.
+    EXPECT_EQ(calls->calls().mid(calls->indexOf(q("asr.stream")) + 1), (QStringList{q("asr.cancel"), q("audio.stop")}));
 }
 
-TEST_F(DictationControllerTest, RecogniserThatCannotStartFailsWithTheErrorsDescription)
+TEST_F(DictationControllerTest, ACaptureOrRecogniserThatCannotStartFailsTheSession)
 {
+    const QString message = q("请先允许 Vellamor 使用麦克风");
+    capture->setStartError(AudioCaptureError::permissionDenied());
+    start();
+    ASSERT_TRUE(waitForTerminal());
+    EXPECT_EQ(recorder.states(1), (States{kRecording, DictationState::failed(message)}));
+    EXPECT_EQ(snapshot().errorMessage, message);
+    EXPECT_EQ(calls->calls(), (QStringList{q("audio.start"), q("asr.cancel"), q("audio.stop")}));
+    EXPECT_EQ(asr->streamCount(), 0);
+
+    capture->setStartError(std::nullopt);
     asr->setStreamError(std::make_exception_ptr(VellamorTransportError::connectionClosed()));
     start();
     ASSERT_TRUE(waitForTerminal());
@@ -333,8 +236,17 @@ TEST_F(DictationControllerTest, FailureAfterTheFinalTextKeepsItInHistoryWithoutD
 
 // --- guards of start and stop, cancel ----------------------------------------
 
-TEST_F(DictationControllerTest, StartWhileActiveIsIgnored)
+// Stop outside recording and start while active are ignored; cancel always
+// ends in `cancelled`, in idle without a session.
+TEST_F(DictationControllerTest, CommandsOutsideTheirStates)
 {
+    stop();
+    EXPECT_EQ(recorder.states(), States{kIdle});
+    cancel();
+    EXPECT_EQ(recorder.states(), (States{kIdle, kCancelled}));
+    EXPECT_EQ(snapshot().sessionID, std::nullopt);
+    EXPECT_EQ(calls->calls(), (QStringList{q("asr.cancel"), q("audio.stop")}));
+
     const std::vector<std::pair<const char*, std::function<void()>>> reach = {
         {"recording", [] {}},
         {"transcribing", [this] { stop(); }},
@@ -356,14 +268,18 @@ TEST_F(DictationControllerTest, StartWhileActiveIsIgnored)
         const std::size_t published = recorder.count();
         const int streams = asr->streamCount();
         const int starts = capture->startCount();
+        const int stops = asr->stopCount();
 
         start(q("email"));
+        if (q(name) != q("recording"))
+            stop();
         runEventLoopFor(10ms);
         EXPECT_EQ(recorder.count(), published);
         EXPECT_EQ(snapshot(), before);
         EXPECT_EQ(controller->sessionConfig()->scene, q("chat"));
         EXPECT_EQ(asr->streamCount(), streams);
         EXPECT_EQ(capture->startCount(), starts);
+        EXPECT_EQ(asr->stopCount(), stops);
     }
 }
 
@@ -385,6 +301,9 @@ TEST_F(DictationControllerTest, StartAfterEachTerminalStateBeginsAFreshSession)
             cancel();
         ASSERT_TRUE(waitForTerminal());
         ids.insert(*snapshot().sessionID);
+        const std::size_t published = recorder.count();
+        stop();
+        EXPECT_EQ(recorder.count(), published);
 
         start();
         const SessionSnapshot fresh = snapshot();
@@ -396,54 +315,6 @@ TEST_F(DictationControllerTest, StartAfterEachTerminalStateBeginsAFreshSession)
         EXPECT_EQ(fresh.errorMessage, std::nullopt);
         cancel();
     }
-}
-
-TEST_F(DictationControllerTest, StopOutsideRecordingDoesNothing)
-{
-    stop();
-    EXPECT_EQ(recorder.states(), States{kIdle});
-    EXPECT_EQ(asr->stopCount(), 0);
-
-    start();
-    ASSERT_TRUE(waitUntil([&] { return asr->hasOpenStream(); }));
-    stop();
-    const std::size_t published = recorder.count();
-    stop();
-    EXPECT_EQ(recorder.count(), published);
-    EXPECT_EQ(asr->stopCount(), 1);
-
-    asr->push(ASRStreamEvent::done());
-    ASSERT_TRUE(waitForTerminal());
-    const std::size_t finished = recorder.count();
-    stop();
-    EXPECT_EQ(recorder.count(), finished);
-    EXPECT_EQ(asr->stopCount(), 1);
-}
-
-TEST_F(DictationControllerTest, CancelInIdlePublishesCancelledWithoutSession)
-{
-    cancel();
-    EXPECT_EQ(recorder.states(), (States{kIdle, kCancelled}));
-    EXPECT_EQ(snapshot().sessionID, std::nullopt);
-    EXPECT_EQ(calls->calls(), (QStringList{q("asr.cancel"), q("audio.stop")}));
-}
-
-TEST_F(DictationControllerTest, CancelledSessionEndsCancelledWithNothingDeliveredOrWritten)
-{
-    start();
-    ASSERT_TRUE(waitUntil([&] { return asr->hasOpenStream(); }));
-    asr->push(ASRStreamEvent::final(q("A")));
-    ASSERT_TRUE(waitForState(kPolishing));
-    cancel();
-    runEventLoopFor(30ms);
-
-    EXPECT_EQ(recorder.states(2), (States{kPolishing, kCancelled}));
-    EXPECT_EQ(snapshot().finalText, q("A"));
-    EXPECT_EQ(snapshot().elapsedMillis, 0);
-    EXPECT_TRUE(output->texts().isEmpty());
-    EXPECT_TRUE(history->records().empty());
-    EXPECT_FALSE(capture->isRunning());
-    EXPECT_TRUE(logged(SystemLogLevel::Error).isEmpty());
 }
 
 TEST_F(DictationControllerTest, CancelDuringDeliveryWritesNoHistoryAndNoDone)
@@ -480,13 +351,6 @@ TEST_F(DictationControllerTest, ObserversAreCalledAtOnceAndInRegistrationOrder)
     EXPECT_EQ(seen->mid(2), (QStringList{q("first:cancelled"), q("second:cancelled")}));
 }
 
-TEST_F(DictationControllerTest, EndpointWithoutHostLogsNil)
-{
-    runBlocking(controller->start(ASRSessionConfig(QUrl(q("file:///socket")), q("zh"), q("chat"), q("s"), false,
-                                                   std::nullopt, std::nullopt)));
-    EXPECT_EQ(logged(SystemLogLevel::Info).first(), q("runSession start host=nil"));
-}
-
 // --- races -------------------------------------------------------------------
 
 // A stop that reaches the recogniser before its session is open is dropped
@@ -499,6 +363,7 @@ TEST_F(DictationControllerTest, StopBeforeTheRecogniserStreamReturnsStillEndsThe
     ASSERT_EQ(asr->streamCount(), 1);
     ASSERT_FALSE(asr->hasOpenStream());
     stop();
+    EXPECT_EQ(state(), kTranscribing);
     EXPECT_EQ(asr->droppedStopCount(), 1);
     ASSERT_TRUE(waitForTerminal());
 
@@ -506,20 +371,8 @@ TEST_F(DictationControllerTest, StopBeforeTheRecogniserStreamReturnsStillEndsThe
     EXPECT_EQ(output->texts(), QStringList{q("A")});
     EXPECT_EQ(asr->stopCount(), 2);
     EXPECT_FALSE(capture->isRunning());
-}
-
-TEST_F(DictationControllerTest, StopWhileTheCaptureStartsStillEndsAMockSession)
-{
-    auto mock = std::make_shared<MockASRProvider>(q("hello world"), std::nullopt,
-                                                  MockASRProvider::Timing{10ms, 5ms});
-    controller = makeController(mock);
-    capture->setStartDelay(30ms);
-    start();
-    stop();
-    EXPECT_EQ(state(), kTranscribing);
-    ASSERT_TRUE(waitForTerminal());
-    EXPECT_EQ(state(), kDone);
-    EXPECT_EQ(output->texts(), QStringList{q("hello world")});
+    // Measured from start() to the end, the recogniser's opening included.
+    EXPECT_GE(snapshot().elapsedMillis, 40);
 }
 
 // Cancel, then start at once: the old session's task wakes up afterwards and
@@ -534,6 +387,10 @@ TEST_F(DictationControllerTest, CancelThenStartLeavesNoTraceOfTheOldSession)
     const QUuid oldId = *snapshot().sessionID;
 
     cancel();
+    // The cancel publishes `cancelled` with the texts so far and stops the capture.
+    EXPECT_EQ(recorder.states(2), (States{kPolishing, kCancelled}));
+    EXPECT_EQ(snapshot().finalText, q("old"));
+    EXPECT_FALSE(capture->isRunning());
     start(q("email"));
     const std::size_t newSessionAt = recorder.count() - 1;
     const QUuid newId = *snapshot().sessionID;

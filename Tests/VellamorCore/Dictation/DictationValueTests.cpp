@@ -1,12 +1,8 @@
 #include "Audio/AudioCaptureError.h"
-#include "Dictation/ASRSessionConfig.h"
-#include "Dictation/ASRStreamEvent.h"
 #include "Dictation/DictationController.h"
-#include "Dictation/DictationState.h"
-#include "Dictation/SessionSnapshot.h"
-#include "EngineTestPrinters.h"
 #include "Models/VellamorServiceError.h"
 #include "Models/VellamorTransportError.h"
+#include "QtPrinters.h"
 
 #include <gtest/gtest.h>
 
@@ -14,102 +10,52 @@
 
 using namespace vellamor;
 
-TEST(DictationState, ActiveAndTerminalQueries)
+namespace {
+
+using Data = QMap<QString, QString>;
+
+std::exception_ptr service(qint64 code, const char* message, std::optional<Data> data = std::nullopt)
 {
-    const struct {
-        DictationState state;
-        bool active;
-        bool terminal;
-    } cases[] = {
-        {DictationState::idle(), false, false},         {DictationState::recording(), true, false},
-        {DictationState::transcribing(), true, false},  {DictationState::polishing(), true, false},
-        {DictationState::inserting(), true, false},     {DictationState::done(), false, true},
-        {DictationState::cancelled(), false, true},     {DictationState::failed(QString()), false, true},
-        {DictationState::failed(QStringLiteral("x")), false, true},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.state.isActive(), c.active) << c.state.debugDescription().toStdString();
-        EXPECT_EQ(c.state.isTerminal(), c.terminal) << c.state.debugDescription().toStdString();
-    }
+    return std::make_exception_ptr(VellamorServiceError(code, QString::fromUtf8(message), std::move(data)));
 }
 
-TEST(DictationState, EqualityComparesTheFailureReason)
+std::exception_ptr capture(const AudioCaptureError& error)
 {
-    EXPECT_EQ(DictationState::done(), DictationState::done());
-    EXPECT_NE(DictationState::done(), DictationState::cancelled());
-    EXPECT_EQ(DictationState::failed(QStringLiteral("a")), DictationState::failed(QStringLiteral("a")));
-    EXPECT_NE(DictationState::failed(QStringLiteral("a")), DictationState::failed(QStringLiteral("b")));
-    EXPECT_NE(DictationState::failed(QString()), DictationState::idle());
+    return std::make_exception_ptr(error);
 }
 
-TEST(SessionSnapshot, IdleAndFieldwiseEquality)
+Data kind(const char* value)
 {
-    const SessionSnapshot built(std::nullopt, DictationState::idle(), QString(), QString(), QString(), 0, 0.0f,
-                                std::nullopt);
-    EXPECT_EQ(SessionSnapshot::idle(), built);
-
-    SessionSnapshot louder = built;
-    louder.rms = 0.5f;
-    EXPECT_NE(SessionSnapshot::idle(), louder);
-
-    SessionSnapshot withId = built;
-    withId.sessionID = QUuid::createUuid();
-    EXPECT_NE(built, withId);
-
-    SessionSnapshot withEmptyError = built;
-    withEmptyError.errorMessage = QString();
-    EXPECT_NE(built, withEmptyError);
+    return Data{{QStringLiteral("kind"), QString::fromUtf8(value)}};
 }
 
-TEST(ASRSessionConfig, EqualityCoversAllSevenFields)
-{
-    const ASRSessionConfig base(QUrl(QStringLiteral("wss://h/v1/session")), QStringLiteral("zh"),
-                                QStringLiteral("chat"), QStringLiteral("formal"), true, std::nullopt, std::nullopt);
-    EXPECT_EQ(base, base);
-    ASRSessionConfig other = base;
-    other.bearerToken = QString();
-    EXPECT_NE(base, other);
-    other = base;
-    other.polish = false;
-    EXPECT_NE(base, other);
-    other = base;
-    other.endpoint = QUrl(QStringLiteral("wss://h/v1/session/"));
-    EXPECT_NE(base, other);
-}
+} // namespace
 
-TEST(ASRStreamEvent, EqualityAndErrorDefaults)
-{
-    EXPECT_EQ(ASRStreamEvent::final(QStringLiteral("a")), ASRStreamEvent::final(QStringLiteral("a")));
-    EXPECT_NE(ASRStreamEvent::final(QStringLiteral("a")), ASRStreamEvent::partial(QStringLiteral("a")));
-    const ASRStreamEvent bare = ASRStreamEvent::error(-1, QString());
-    EXPECT_EQ(bare.data(), std::nullopt);
-    EXPECT_EQ(bare, ASRStreamEvent::error(-1, QString(), std::nullopt));
-    EXPECT_NE(bare, ASRStreamEvent::error(-1, QString(), QMap<QString, QString>()));
-    EXPECT_NE(ASRStreamEvent::error(42902, QStringLiteral("m"), QMap<QString, QString>{{QStringLiteral("kind"), QStringLiteral("a")}}),
-              ASRStreamEvent::error(42902, QStringLiteral("m"), QMap<QString, QString>{{QStringLiteral("kind"), QStringLiteral("b")}}));
-}
-
-// The session tests cover each code and capture error end to end; these are
-// the remaining rules of the message table.
 TEST(DictationControllerMessages, UserFacingTextForEachKindOfError)
 {
-    using Data = QMap<QString, QString>;
-    const auto service = [](qint64 code, const char* message, std::optional<Data> data = std::nullopt) {
-        return std::make_exception_ptr(VellamorServiceError(code, QString::fromUtf8(message), std::move(data)));
-    };
     const struct {
         std::exception_ptr error;
-        QString expected;
+        const char* expected;
     } cases[] = {
-        {service(42902, "q", Data{{QStringLiteral("kind"), QStringLiteral("Points_Balance")}}),
-         QStringLiteral("当前积分不足，请升级或购买积分包")},
-        {service(42902, "q", Data{}), QStringLiteral("当前积分不足，请升级或购买积分包")},
-        {service(50023, "mail"), QStringLiteral("VellamorServiceError(code=50023, msg=mail)")},
-        {std::make_exception_ptr(AudioCaptureError::formatUnsupported(QStringLiteral("48k"))),
-         QStringLiteral("当前麦克风格式暂不支持")},
-        {std::make_exception_ptr(VellamorTransportError::connectionClosed()), QStringLiteral("connectionClosed")},
-        {std::make_exception_ptr(std::runtime_error("socket reset")), QStringLiteral("socket reset")},
+        {service(42902, "q", kind("points_balance")), "积分余额不足，请升级或购买积分包"},
+        {service(42902, "q", kind("daily_quota")), "当前积分不足，请升级或购买积分包"},
+        {service(42902, "q", kind("Points_Balance")), "当前积分不足，请升级或购买积分包"},
+        {service(42902, "q", Data{}), "当前积分不足，请升级或购买积分包"},
+        {service(42902, "q"), "当前积分不足，请升级或购买积分包"},
+        {service(50021, "asr down"), "识别服务暂时繁忙，请稍后重试"},
+        {service(50022, "llm down"), "润色服务暂时繁忙，请稍后重试"},
+        {service(40100, "unauthorized"), "VellamorServiceError(code=40100, msg=unauthorized)"},
+        {service(-1, ""), "VellamorServiceError(code=-1, msg=)"},
+        {capture(AudioCaptureError::formatUnsupported(QStringLiteral("48 kHz float"))), "当前麦克风格式暂不支持"},
+        {capture(AudioCaptureError::engineFailed(QStringLiteral("busy"))), "麦克风启动失败，请检查系统权限或输入设备"},
+        {capture(AudioCaptureError::permissionDenied()), "请先允许 Vellamor 使用麦克风"},
+        {capture(AudioCaptureError::deviceUnavailable()), "没有找到可用的麦克风"},
+        {capture(AudioCaptureError::alreadyRunning()), "录音已经在进行中"},
+        {std::make_exception_ptr(VellamorTransportError::connectionClosed()), "connectionClosed"},
+        {std::make_exception_ptr(std::runtime_error("socket reset")), "socket reset"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(DictationController::userFacingMessage(c.error), c.expected) << c.expected.toStdString();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected);
+        EXPECT_EQ(DictationController::userFacingMessage(c.error), QString::fromUtf8(c.expected));
+    }
 }
