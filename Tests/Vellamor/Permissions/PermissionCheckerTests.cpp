@@ -3,221 +3,151 @@
 #include "FakeInputMonitoringProbe.h"
 #include "FakeSoundServer.h"
 #include "QtPrinters.h"
-#include "RecordingSystemLog.h"
 
 #include "Permissions/PermissionChecker.h"
 #include "Platform/InputMonitoring/X11InputMonitoringProbe.h"
-#include "Support/Async/RunBlocking.h"
+#include "TextInsertion/SystemLayeredInserter.h"
 
 #include <gmock/gmock.h>
 
+#include <functional>
 #include <memory>
 
 namespace vellamor::test {
 namespace {
 
-using platform::InputMonitoringSupport;
-
-PermissionChecker checkerAnswering(const std::shared_ptr<FakeInputMonitoringProbe>& probe)
-{
-    return PermissionChecker(probe, VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("permission"),
-                                                nullptr, nullptr));
-}
-
-TEST(PermissionChecker, InputMonitoringFollowsWhatTheDisplayOffers)
-{
-    struct Row {
-        InputMonitoringSupport support;
-        VellamorPermissionStatus status;
-        const char* mentions;
-    };
-    const Row rows[] = {
-        {InputMonitoringSupport::available, VellamorPermissionStatus::granted, nullptr},
-        {InputMonitoringSupport::waylandSession, VellamorPermissionStatus::denied, "Wayland"},
-        {InputMonitoringSupport::noDisplay, VellamorPermissionStatus::denied, "X11"},
-        {InputMonitoringSupport::noKeyObservation, VellamorPermissionStatus::denied, "XInput 2.1"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(static_cast<int>(row.support));
-        auto probe = std::make_shared<FakeInputMonitoringProbe>(row.support);
-        const PermissionState state = checkerAnswering(probe).inputMonitoring();
-        EXPECT_EQ(state.status, row.status);
-        if (row.mentions)
-            EXPECT_TRUE(state.explanation.contains(QString::fromUtf8(row.mentions))) << state.explanation.toStdString();
-        else
-            EXPECT_TRUE(state.explanation.isEmpty());
-    }
-}
-
-TEST(PermissionChecker, AsksAgainEveryTime)
-{
-    auto probe = std::make_shared<FakeInputMonitoringProbe>(InputMonitoringSupport::noDisplay);
-    const PermissionChecker checker = checkerAnswering(probe);
-    EXPECT_EQ(checker.inputMonitoring().status, VellamorPermissionStatus::denied);
-    probe->answer = InputMonitoringSupport::available;
-    EXPECT_EQ(checker.inputMonitoring().status, VellamorPermissionStatus::granted);
-    EXPECT_EQ(probe->calls, 2);
-}
-
-TEST(VellamorPermission, RawValuesTitlesAndOrder)
-{
-    EXPECT_THAT(allPermissions(), ::testing::ElementsAre(VellamorPermission::microphone,
-                                                         VellamorPermission::accessibility,
-                                                         VellamorPermission::inputMonitoring));
-    for (VellamorPermission permission : allPermissions())
-        EXPECT_EQ(permissionFromRawValue(rawValue(permission)), permission);
-    EXPECT_EQ(rawValue(VellamorPermission::inputMonitoring), QStringLiteral("inputMonitoring"));
-    EXPECT_FALSE(permissionFromRawValue(QStringLiteral("InputMonitoring")));
-    EXPECT_EQ(title(VellamorPermission::inputMonitoring), QStringLiteral("输入监控"));
-    EXPECT_EQ(rationale(VellamorPermission::inputMonitoring), QStringLiteral("Vellamor 需要输入监控权限以监听全局热键。"));
-}
+using namespace Qt::StringLiterals;
+using Status = VellamorPermissionStatus;
+using Support = platform::InputMonitoringSupport;
 
 // A checker over fakes of every facility.
 class PermissionCheckerTest : public ::testing::Test {
 protected:
     PermissionChecker checker() const
     {
-        return PermissionChecker(PermissionChecker::Facilities {inputMonitoring, soundServer, accessibility, launcher},
-                                 VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("permission"), systemLog,
-                                             nullptr));
-    }
-
-    QStringList warnings() const
-    {
-        QStringList lines;
-        for (const auto& entry : systemLog->entries()) {
-            if (entry.level == SystemLogLevel::Default)
-                lines << entry.publicPart;
-        }
-        return lines;
+        return PermissionChecker(PermissionChecker::Facilities{inputMonitoring, soundServer, accessibility, launcher},
+                                 VellamorLog(u"com.vellamor.app"_s, u"permission"_s, nullptr, nullptr));
     }
 
     std::shared_ptr<FakeInputMonitoringProbe> inputMonitoring =
-        std::make_shared<FakeInputMonitoringProbe>(InputMonitoringSupport::available);
+        std::make_shared<FakeInputMonitoringProbe>(Support::available);
     std::shared_ptr<FakeSoundServer> soundServer = std::make_shared<FakeSoundServer>();
     std::shared_ptr<FakeAccessibilityStatus> accessibility = std::make_shared<FakeAccessibilityStatus>(true);
     std::shared_ptr<FakeCommandLauncher> launcher = std::make_shared<FakeCommandLauncher>();
-    std::shared_ptr<RecordingSystemLog> systemLog = std::make_shared<RecordingSystemLog>();
 };
 
-TEST_F(PermissionCheckerTest, MicrophoneNeedsAServerWithARealSource)
+TEST_F(PermissionCheckerTest, EachAnswerOfTheSystemMapsToAStatusAndItsReason)
 {
-    platform::SoundServerSnapshot unreachable;
-    unreachable.failure = QStringLiteral("Connection refused");
     platform::SoundServerSnapshot monitorsOnly = FakeSoundServer::oneMicrophone();
     monitorsOnly.sources.removeLast();
-    platform::SoundServerSnapshot silentSource = FakeSoundServer::oneMicrophone();
-    silentSource.sources.last().channels = 0;
+    platform::SoundServerSnapshot silentMicrophone = FakeSoundServer::oneMicrophone();
+    silentMicrophone.sources.last().channels = 0;
     platform::SoundServerSnapshot monitorAsDefault = FakeSoundServer::oneMicrophone();
-    monitorAsDefault.defaultSourceName = QStringLiteral("out.monitor");
-
+    monitorAsDefault.defaultSourceName = u"out.monitor"_s;
+    const auto microphone = &PermissionChecker::microphone;
+    const auto ax = &PermissionChecker::accessibility;
+    const auto keys = &PermissionChecker::inputMonitoring;
+    const QString noMicrophone = u"声音服务器上没有可用的麦克风。"_s;
     struct Case {
         const char* name;
-        platform::SoundServerSnapshot answer;
-        VellamorPermissionStatus status;
-        const char* mentions;
+        std::function<void()> arrange;
+        PermissionState (PermissionChecker::*read)() const;
+        PermissionState expected;
     };
     const Case cases[] = {
-        {"microphone present", FakeSoundServer::oneMicrophone(), VellamorPermissionStatus::granted, nullptr},
-        {"monitor as default, microphone present", monitorAsDefault, VellamorPermissionStatus::granted, nullptr},
-        {"no server", unreachable, VellamorPermissionStatus::denied, "声音服务器"},
-        {"monitors only", monitorsOnly, VellamorPermissionStatus::denied, "麦克风"},
-        {"source without channels", silentSource, VellamorPermissionStatus::denied, "麦克风"},
+        {"microphone", [&] { soundServer->answer = FakeSoundServer::oneMicrophone(); }, microphone,
+         {Status::granted, {}}},
+        {"monitorAsDefaultBesideAMicrophone", [&] { soundServer->answer = monitorAsDefault; }, microphone,
+         {Status::granted, {}}},
+        {"noSoundServer", [&] { soundServer->answer = {}; }, microphone,
+         {Status::denied, u"未能连接到声音服务器（PulseAudio 或 PipeWire），Vellamor 无法录音。"_s}},
+        {"monitorsOnly", [&] { soundServer->answer = monitorsOnly; }, microphone, {Status::denied, noMicrophone}},
+        {"microphoneWithoutChannels", [&] { soundServer->answer = silentMicrophone; }, microphone,
+         {Status::denied, noMicrophone}},
+        {"atspiOn", [&] { accessibility->enabled = true; }, ax, {Status::granted, {}}},
+        {"atspiOff", [&] { accessibility->enabled = false; }, ax,
+         {Status::notDetermined, u"辅助功能支持（AT-SPI）尚未开启，Vellamor 无法把文字写入其他应用。"_s}},
+        {"noAccessibilityBus", [&] { accessibility->enabled = std::nullopt; }, ax,
+         {Status::notDetermined, u"无法查询辅助功能支持（AT-SPI）的状态：会话总线没有应答。"_s}},
+        {"x11WithKeyObservation", [&] { inputMonitoring->answer = Support::available; }, keys, {Status::granted, {}}},
+        {"wayland", [&] { inputMonitoring->answer = Support::waylandSession; }, keys,
+         {Status::denied, u"当前是 Wayland 会话，Vellamor 无法在其中监听全局热键。请注销后选择 X11 会话登录。"_s}},
+        {"noDisplay", [&] { inputMonitoring->answer = Support::noDisplay; }, keys,
+         {Status::denied, u"未能连接到 X11 显示服务器，Vellamor 无法监听全局热键。"_s}},
+        {"noXInput21", [&] { inputMonitoring->answer = Support::noKeyObservation; }, keys,
+         {Status::denied, u"X11 显示服务器不支持 XInput 2.1，Vellamor 无法监听全局热键。"_s}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        soundServer->answer = c.answer;
-        const PermissionState state = checker().microphone();
-        EXPECT_EQ(state.status, c.status);
-        if (c.mentions)
-            EXPECT_TRUE(state.explanation.contains(QString::fromUtf8(c.mentions))) << state.explanation.toStdString();
-        else
-            EXPECT_TRUE(state.explanation.isEmpty());
-        // Nothing to ask the user: the request answers the same at once.
-        EXPECT_EQ(runBlocking(checker().requestMicrophone()), state);
-    }
-}
-
-TEST_F(PermissionCheckerTest, AccessibilityIsGrantedOrUndeterminedButNeverDenied)
-{
-    struct Case {
-        std::optional<bool> enabled;
-        VellamorPermissionStatus status;
-    };
-    for (const Case& c : {Case {true, VellamorPermissionStatus::granted},
-                          Case {false, VellamorPermissionStatus::notDetermined},
-                          Case {std::nullopt, VellamorPermissionStatus::notDetermined}}) {
-        SCOPED_TRACE(c.enabled ? (*c.enabled ? "on" : "off") : "no bus");
-        accessibility->enabled = c.enabled;
-        const PermissionState state = checker().accessibility();
-        EXPECT_EQ(state.status, c.status);
-        EXPECT_EQ(state.explanation.isEmpty(), c.status == VellamorPermissionStatus::granted);
+        c.arrange();
+        EXPECT_EQ((checker().*c.read)(), c.expected);
     }
     EXPECT_EQ(accessibility->enables, 0);
 }
 
 TEST_F(PermissionCheckerTest, RequestingAccessibilitySwitchesItOnOnlyWhenOff)
 {
-    const PermissionState already = checker().requestAccessibility();
-    EXPECT_EQ(already, (PermissionState {VellamorPermissionStatus::granted, QString()}));
+    EXPECT_EQ(checker().requestAccessibility(), (PermissionState{Status::granted, QString()}));
     EXPECT_EQ(accessibility->enables, 0);
 
     accessibility->enabled = false;
-    const PermissionState switched = checker().requestAccessibility();
-    EXPECT_EQ(switched.status, VellamorPermissionStatus::granted);
-    EXPECT_TRUE(switched.explanation.contains(QStringLiteral("重新启动"))) << switched.explanation.toStdString();
+    EXPECT_EQ(checker().requestAccessibility(),
+              (PermissionState{Status::granted,
+                               u"已开启辅助功能支持。请重新启动已经打开的应用，Vellamor 才能把文字写入其中。"_s}));
     EXPECT_EQ(accessibility->enables, 1);
     EXPECT_EQ(accessibility->enabled, true);
 
     accessibility->enabled = false;
     accessibility->refuses = true;
-    EXPECT_EQ(checker().requestAccessibility().status, VellamorPermissionStatus::notDetermined);
-    EXPECT_THAT(warnings(), ::testing::ElementsAre(QStringLiteral("cannot switch accessibility support on")));
+    EXPECT_EQ(checker().requestAccessibility().status, Status::notDetermined);
 }
 
 TEST_F(PermissionCheckerTest, SnapshotAsksEverySystemEachTime)
 {
-    soundServer->answer = platform::SoundServerSnapshot {};
+    using Snapshot = QMap<VellamorPermission, Status>;
+    const PermissionChecker checker = this->checker();
+    soundServer->answer = {};
     accessibility->enabled = false;
-    const auto first = checker().snapshot();
-    EXPECT_EQ(first, (QMap<VellamorPermission, VellamorPermissionStatus> {
-                         {VellamorPermission::microphone, VellamorPermissionStatus::denied},
-                         {VellamorPermission::accessibility, VellamorPermissionStatus::notDetermined},
-                         {VellamorPermission::inputMonitoring, VellamorPermissionStatus::granted}}));
-
+    EXPECT_EQ(checker.snapshot(), (Snapshot{{VellamorPermission::microphone, Status::denied},
+                                            {VellamorPermission::accessibility, Status::notDetermined},
+                                            {VellamorPermission::inputMonitoring, Status::granted}}));
     soundServer->answer = FakeSoundServer::oneMicrophone();
     accessibility->enabled = true;
-    inputMonitoring->answer = InputMonitoringSupport::waylandSession;
-    const auto second = checker().snapshot();
-    EXPECT_EQ(second, (QMap<VellamorPermission, VellamorPermissionStatus> {
-                          {VellamorPermission::microphone, VellamorPermissionStatus::granted},
-                          {VellamorPermission::accessibility, VellamorPermissionStatus::granted},
-                          {VellamorPermission::inputMonitoring, VellamorPermissionStatus::denied}}));
-    EXPECT_EQ(soundServer->snapshotCount(), 2);
-    EXPECT_EQ(accessibility->reads, 2);
-    EXPECT_EQ(inputMonitoring->calls, 2);
+    inputMonitoring->answer = Support::waylandSession;
+    EXPECT_EQ(checker.snapshot(), (Snapshot{{VellamorPermission::microphone, Status::granted},
+                                            {VellamorPermission::accessibility, Status::granted},
+                                            {VellamorPermission::inputMonitoring, Status::denied}}));
+}
+
+TEST_F(PermissionCheckerTest, InsertionTrustFollowsTheAccessibilityPermissionAtEveryCall)
+{
+    const auto trusted = SystemLayeredInserter::accessibilityTrust(std::make_shared<PermissionChecker>(checker()));
+    EXPECT_TRUE(trusted());
+    accessibility->enabled = false;
+    EXPECT_FALSE(trusted());
+    EXPECT_FALSE(SystemLayeredInserter::accessibilityTrust(nullptr)());
 }
 
 TEST_F(PermissionCheckerTest, OpensTheFirstSettingsPageThatStarts)
 {
-    using Launch = QStringList;
+    const QString gnome = u"gnome-control-center"_s;
+    const QString kde = u"systemsettings"_s;
     struct Case {
         const char* name;
         VellamorPermission permission;
         QSet<QString> installed;
         QSet<QString> failing;
-        QList<Launch> launches;
+        QList<QStringList> launches;
         bool opened;
     };
-    const QString gnome = QStringLiteral("gnome-control-center");
-    const QString kde = QStringLiteral("systemsettings");
     const Case cases[] = {
-        {"GNOME sound", VellamorPermission::microphone, {gnome, kde}, {}, {{gnome, QStringLiteral("sound")}}, true},
-        {"KDE sound", VellamorPermission::microphone, {kde}, {}, {{kde, QStringLiteral("kcm_pulseaudio")}}, true},
-        {"GNOME accessibility", VellamorPermission::accessibility, {gnome}, {}, {{gnome, QStringLiteral("universal-access")}}, true},
-        {"KDE accessibility", VellamorPermission::accessibility, {kde}, {}, {{kde, QStringLiteral("kcm_access")}}, true},
+        {"GNOME sound", VellamorPermission::microphone, {gnome, kde}, {}, {{gnome, u"sound"_s}}, true},
+        {"KDE sound", VellamorPermission::microphone, {kde}, {}, {{kde, u"kcm_pulseaudio"_s}}, true},
+        {"GNOME accessibility", VellamorPermission::accessibility, {gnome}, {}, {{gnome, u"universal-access"_s}},
+         true},
+        {"KDE accessibility", VellamorPermission::accessibility, {kde}, {}, {{kde, u"kcm_access"_s}}, true},
         {"GNOME broken, KDE next", VellamorPermission::accessibility, {gnome, kde}, {gnome},
-         {{gnome, QStringLiteral("universal-access")}, {kde, QStringLiteral("kcm_access")}}, true},
+         {{gnome, u"universal-access"_s}, {kde, u"kcm_access"_s}}, true},
         {"no settings program", VellamorPermission::microphone, {}, {}, {}, false},
         {"input monitoring has no page", VellamorPermission::inputMonitoring, {gnome, kde}, {}, {}, false},
     };
@@ -229,18 +159,24 @@ TEST_F(PermissionCheckerTest, OpensTheFirstSettingsPageThatStarts)
         EXPECT_EQ(checker().openSystemSettings(c.permission), c.opened);
         EXPECT_EQ(launcher->launches, c.launches);
     }
-    EXPECT_THAT(warnings(), ::testing::ElementsAre(QStringLiteral("cannot start gnome-control-center"),
-                                                   QStringLiteral("invalid settings url for microphone"),
-                                                   QStringLiteral("invalid settings url for inputMonitoring")));
 }
 
-TEST(VellamorPermission, EachPermissionHasItsPrivacyPage)
+TEST(VellamorPermissionTest, TitlesAndRationales)
 {
-    EXPECT_EQ(systemSettingsAnchor(VellamorPermission::microphone), QStringLiteral("Privacy_Microphone"));
-    EXPECT_EQ(systemSettingsAnchor(VellamorPermission::accessibility), QStringLiteral("Privacy_Accessibility"));
-    EXPECT_EQ(systemSettingsAnchor(VellamorPermission::inputMonitoring), QStringLiteral("Privacy_ListenEvent"));
-    EXPECT_EQ(title(VellamorPermission::microphone), QStringLiteral("麦克风"));
-    EXPECT_EQ(rationale(VellamorPermission::accessibility), QStringLiteral("Vellamor 需要辅助功能权限以模拟粘贴到光标位置。"));
+    struct Case {
+        VellamorPermission permission;
+        QString title;
+        QString rationale;
+    };
+    const Case cases[] = {
+        {VellamorPermission::microphone, u"麦克风"_s, u"Vellamor 需要访问麦克风以采集语音。"_s},
+        {VellamorPermission::accessibility, u"辅助功能"_s, u"Vellamor 需要辅助功能权限以模拟粘贴到光标位置。"_s},
+        {VellamorPermission::inputMonitoring, u"输入监控"_s, u"Vellamor 需要输入监控权限以监听全局热键。"_s},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(title(c.permission), c.title);
+        EXPECT_EQ(rationale(c.permission), c.rationale);
+    }
 }
 
 QProcessEnvironment environment(std::initializer_list<std::pair<const char*, const char*>> entries)
@@ -255,17 +191,17 @@ TEST(X11InputMonitoringProbe, WaylandSessionOrMissingDisplayRulesItOut)
 {
     struct Row {
         QProcessEnvironment env;
-        InputMonitoringSupport expected;
+        Support expected;
     };
     const Row rows[] = {
         // XWayland's DISPLAY does not make global keys visible.
-        {environment({{"XDG_SESSION_TYPE", "wayland"}, {"DISPLAY", ":0"}}), InputMonitoringSupport::waylandSession},
-        {environment({{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}}), InputMonitoringSupport::waylandSession},
-        {environment({}), InputMonitoringSupport::noDisplay},
-        {environment({{"XDG_SESSION_TYPE", "x11"}, {"DISPLAY", ":4242"}}), InputMonitoringSupport::noDisplay},
+        {environment({{"XDG_SESSION_TYPE", "wayland"}, {"DISPLAY", ":0"}}), Support::waylandSession},
+        {environment({{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}}), Support::waylandSession},
+        {environment({}), Support::noDisplay},
+        {environment({{"XDG_SESSION_TYPE", "x11"}, {"DISPLAY", ":4242"}}), Support::noDisplay},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.env.toStringList().join(QLatin1Char(' ')).toStdString());
+        SCOPED_TRACE(row.env.toStringList().join(u' ').toStdString());
         EXPECT_EQ(platform::X11InputMonitoringProbe(row.env).probe(), row.expected);
     }
 }
