@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gmock/gmock.h>
 
@@ -13,6 +12,7 @@ namespace vellamor::test {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::Field;
 
 class DesktopEntryIndexTest : public ::testing::Test {
 protected:
@@ -27,19 +27,11 @@ protected:
         file.write(text);
     }
 
-    static QStringList ids(const QList<DesktopEntry>& entries)
-    {
-        QStringList result;
-        for (const DesktopEntry& entry : entries)
-            result << entry.id;
-        return result;
-    }
-
     QTemporaryDir user;
     QTemporaryDir system;
 };
 
-TEST_F(DesktopEntryIndexTest, ReadsApplicationsWithIdsFromTheirPaths)
+TEST_F(DesktopEntryIndexTest, ReadsApplicationsWithIdsFromTheirPathsAndEarlierFoldersFirst)
 {
     write(system, QStringLiteral("code.desktop"),
           "# comment\n[Desktop Entry]\nName=Code\nType=Application\nStartupWMClass=Code\n"
@@ -49,22 +41,18 @@ TEST_F(DesktopEntryIndexTest, ReadsApplicationsWithIdsFromTheirPaths)
           "[Desktop Entry]\nType=Application\nNoDisplay=true\nStartupWMClass=Code\n");
     write(system, QStringLiteral("folder.desktop"), "[Desktop Entry]\nType=Directory\n");
     write(system, QStringLiteral("readme.txt"), "[Desktop Entry]\nType=Application\n");
-
-    DesktopEntryIndex index({system.path()});
-    EXPECT_THAT(index.entries(), ElementsAre(DesktopEntry {QStringLiteral("code"), QStringLiteral("Code"), false},
-                                             DesktopEntry {QStringLiteral("code-url-handler"), QStringLiteral("Code"), true},
-                                             DesktopEntry {QStringLiteral("kde4-kate"), QString(), false}));
-}
-
-TEST_F(DesktopEntryIndexTest, AnEarlierFolderHidesTheSameIdLaterOn)
-{
+    // The same ids in an earlier folder hide these, also when hidden there.
     write(user, QStringLiteral("slack.desktop"), "[Desktop Entry]\nType=Application\nStartupWMClass=MySlack\n");
     write(user, QStringLiteral("discord.desktop"), "[Desktop Entry]\nType=Application\nHidden=true\n");
     write(system, QStringLiteral("slack.desktop"), "[Desktop Entry]\nType=Application\nStartupWMClass=Slack\n");
     write(system, QStringLiteral("discord.desktop"), "[Desktop Entry]\nType=Application\nStartupWMClass=discord\n");
 
     DesktopEntryIndex index({user.path(), system.path()});
-    EXPECT_THAT(index.entries(), ElementsAre(DesktopEntry {QStringLiteral("slack"), QStringLiteral("MySlack"), false}));
+    EXPECT_THAT(index.entries(),
+                ElementsAre(DesktopEntry{QStringLiteral("slack"), QStringLiteral("MySlack"), false},
+                            DesktopEntry{QStringLiteral("code"), QStringLiteral("Code"), false},
+                            DesktopEntry{QStringLiteral("code-url-handler"), QStringLiteral("Code"), true},
+                            DesktopEntry{QStringLiteral("kde4-kate"), QString(), false}));
 }
 
 TEST_F(DesktopEntryIndexTest, NoticesAnApplicationInstalledLater)
@@ -74,10 +62,11 @@ TEST_F(DesktopEntryIndexTest, NoticesAnApplicationInstalledLater)
     EXPECT_TRUE(index.entries().isEmpty());
 
     write(system, QStringLiteral("geary.desktop"), "[Desktop Entry]\nType=Application\n");
-    EXPECT_EQ(ids(index.entries()), QStringList {QStringLiteral("geary")});
+    EXPECT_THAT(index.entries(), ElementsAre(Field(&DesktopEntry::id, QStringLiteral("geary"))));
 
     write(user, QStringLiteral("applications/nested/app.desktop"), "[Desktop Entry]\nType=Application\n");
-    EXPECT_EQ(ids(index.entries()), (QStringList {QStringLiteral("nested-app"), QStringLiteral("geary")}));
+    EXPECT_THAT(index.entries(), ElementsAre(Field(&DesktopEntry::id, QStringLiteral("nested-app")),
+                                             Field(&DesktopEntry::id, QStringLiteral("geary"))));
 }
 
 } // namespace

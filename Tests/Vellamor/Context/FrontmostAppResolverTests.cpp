@@ -1,13 +1,6 @@
-#include "FakeActiveWindowReader.h"
 #include "QtPrinters.h"
 
-#include "Context/ActiveWindowFrontmostAppProbe.h"
-#include "Context/AutoSceneResolver.h"
 #include "Context/FrontmostAppResolver.h"
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <gmock/gmock.h>
 
@@ -44,14 +37,19 @@ TEST(FrontmostAppResolver, TakesTheFirstIdentifierTheWindowOffers)
         std::optional<QString> expected;
     };
     const Case cases[] = {
-        {"GTK application id first", windowOf("geary", "Geary", "org.gnome.Geary", "other"), QStringLiteral("org.gnome.Geary")},
+        {"GTK application id first", windowOf("geary", "Geary", "org.gnome.Geary", "other"),
+         QStringLiteral("org.gnome.Geary")},
         {"KDE desktop file next", windowOf("kate", "kate", "", "org.kde.kate"), QStringLiteral("org.kde.kate")},
-        {"KDE desktop file given as a path", windowOf("kate", "kate", "", "/usr/share/applications/org.kde.kate.desktop"),
+        {"KDE desktop file given as a path",
+         windowOf("kate", "kate", "", "/usr/share/applications/org.kde.kate.desktop"),
          QStringLiteral("org.kde.kate")},
+        {"KDE id that ends in .desktop kept whole", windowOf("telegram", "TelegramDesktop", "", "org.telegram.desktop"),
+         QStringLiteral("org.telegram.desktop")},
         {"StartupWMClass matches the class", windowOf("slack", "Slack"), QStringLiteral("com.slack.Slack")},
         {"StartupWMClass matches the instance", windowOf("thunderbird", "Mail"), QStringLiteral("thunderbird")},
         {"menu entries before helper entries", windowOf("code", "Code"), QStringLiteral("code")},
-        {"desktop id equal to the instance, case ignored", windowOf("Navigator", "Firefox-esr"), QStringLiteral("firefox-esr")},
+        {"desktop id equal to the instance, case ignored", windowOf("Navigator", "Firefox-esr"),
+         QStringLiteral("firefox-esr")},
         {"the lower-cased class otherwise", windowOf("xterm", "XTerm"), QStringLiteral("xterm")},
         {"the instance when there is no class", windowOf("Sylpheed", ""), QStringLiteral("sylpheed")},
         {"nothing to go by", windowOf("", ""), std::nullopt},
@@ -75,47 +73,6 @@ TEST(FrontmostAppResolver, ReadsInstalledApplicationsOnlyWhenTheWindowNamesNone)
     EXPECT_EQ(reads, 0);
     FrontmostAppResolver::applicationId(windowOf("slack", "Slack"), entries);
     EXPECT_EQ(reads, 1);
-}
-
-TEST(FrontmostAppResolver, IdentifiersReachTheSceneRules)
-{
-    struct Case {
-        WindowIdentity window;
-        std::optional<QString> scene;
-    };
-    const Case cases[] = {
-        {windowOf("geary", "Geary", "org.gnome.Geary"), QStringLiteral("email")},
-        {windowOf("thunderbird", "thunderbird"), QStringLiteral("email")},
-        {windowOf("slack", "Slack"), QStringLiteral("chat")},
-        {windowOf("telegram-desktop", "TelegramDesktop", "", "org.telegram.desktop"), QStringLiteral("chat")},
-        {windowOf("code", "Code"), QStringLiteral("code")},
-        {windowOf("jetbrains-idea", "jetbrains-idea"), QStringLiteral("code")},
-        {windowOf("Navigator", "firefox-esr"), std::nullopt},
-    };
-    for (const Case& c : cases) {
-        const auto id = FrontmostAppResolver::applicationId(c.window, [] { return installed; });
-        SCOPED_TRACE(id.value_or(QStringLiteral("(none)")).toStdString());
-        EXPECT_EQ(AutoSceneResolver::resolve(id), c.scene);
-    }
-}
-
-TEST(ActiveWindowFrontmostAppProbe, NamesTheActiveWindowsApplicationOrNone)
-{
-    auto reader = std::make_shared<FakeActiveWindowReader>();
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    QFile file(folder.filePath(QStringLiteral("com.slack.Slack.desktop")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[Desktop Entry]\nType=Application\nName=Slack\nStartupWMClass=Slack\n");
-    file.close();
-    ActiveWindowFrontmostAppProbe probe(reader, std::make_shared<DesktopEntryIndex>(QStringList {folder.path()}));
-
-    EXPECT_EQ(probe.current(), FrontmostAppInfo());
-    reader->window = windowOf("slack", "Slack");
-    EXPECT_EQ(probe.current(), FrontmostAppInfo(QStringLiteral("com.slack.Slack")));
-    reader->window = windowOf("", "");
-    EXPECT_EQ(probe.current(), FrontmostAppInfo());
-    EXPECT_EQ(reader->calls, 3);
 }
 
 } // namespace

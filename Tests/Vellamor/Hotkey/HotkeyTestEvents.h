@@ -3,6 +3,7 @@
 #include "Hotkey/HotkeyEvent.h"
 #include "Hotkey/KeyCodeMapping.h"
 #include "Hotkey/KeyEvent.h"
+#include "Hotkey/ParsedCombo.h"
 
 #include <chrono>
 #include <ostream>
@@ -12,45 +13,38 @@
 namespace vellamor::test {
 
 inline constexpr ModifierFlags rightCtrlFlags = modifierFlag::control | modifierFlag::fn;
+inline constexpr ModifierFlags cmdShift = modifierFlag::command | modifierFlag::shift;
 
-inline KeyEvent keyAt(int ms, KeyEventType type, VirtualKeyCode code, ModifierFlags flags, bool modifierDown = false)
-{
-    KeyEvent event;
-    event.type = type;
-    event.keyCode = code;
-    event.flags = flags;
-    event.modifierDown = modifierDown;
-    event.time = std::chrono::milliseconds(ms);
-    return event;
-}
+inline const ParsedCombo cmdShiftK{virtualKey::k, cmdShift, false, QStringLiteral("k")};
 
 // Right Ctrl going down or up while `others` are held.
 inline KeyEvent heldKeyDown(int ms, ModifierFlags others = 0)
 {
-    return keyAt(ms, KeyEventType::flagsChanged, KeyCodeMapping::heldKey, others | rightCtrlFlags, true);
+    const ModifierFlags flags = others | rightCtrlFlags;
+    return {KeyEventType::flagsChanged, KeyCodeMapping::heldKey, flags, true, std::chrono::milliseconds(ms)};
 }
 inline KeyEvent heldKeyUp(int ms, ModifierFlags others = 0)
 {
-    return keyAt(ms, KeyEventType::flagsChanged, KeyCodeMapping::heldKey, others, false);
+    return {KeyEventType::flagsChanged, KeyCodeMapping::heldKey, others, false, std::chrono::milliseconds(ms)};
 }
 
 // A modifier key going down or up; `flags` are those held afterwards.
 inline KeyEvent modifierDown(int ms, VirtualKeyCode code, ModifierFlags flags)
 {
-    return keyAt(ms, KeyEventType::flagsChanged, code, flags, true);
+    return {KeyEventType::flagsChanged, code, flags, true, std::chrono::milliseconds(ms)};
 }
 inline KeyEvent modifierUp(int ms, VirtualKeyCode code, ModifierFlags flags)
 {
-    return keyAt(ms, KeyEventType::flagsChanged, code, flags, false);
+    return {KeyEventType::flagsChanged, code, flags, false, std::chrono::milliseconds(ms)};
 }
 
 inline KeyEvent keyDown(int ms, VirtualKeyCode code, ModifierFlags flags = 0)
 {
-    return keyAt(ms, KeyEventType::keyDown, code, flags);
+    return {KeyEventType::keyDown, code, flags, false, std::chrono::milliseconds(ms)};
 }
 inline KeyEvent keyUp(int ms, VirtualKeyCode code, ModifierFlags flags = 0)
 {
-    return keyAt(ms, KeyEventType::keyUp, code, flags);
+    return {KeyEventType::keyUp, code, flags, false, std::chrono::milliseconds(ms)};
 }
 
 } // namespace vellamor::test
