@@ -11,6 +11,7 @@ struct KeychainStatus {
     KeychainStatus() = delete;
 
     static constexpr qint32 success = 0;
+    static constexpr qint32 param = -50;
     static constexpr qint32 unimplemented = -4;
     static constexpr qint32 userCanceled = -128;
     static constexpr qint32 notAvailable = -25291;
@@ -19,6 +20,7 @@ struct KeychainStatus {
     static constexpr qint32 itemNotFound = -25300;
     static constexpr qint32 interactionNotAllowed = -25308;
     static constexpr qint32 internalComponent = -2070;
+    static constexpr qint32 missingEntitlement = -34018;
 };
 
 } // namespace vellamor

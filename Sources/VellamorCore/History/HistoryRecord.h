@@ -2,9 +2,12 @@
 
 #include "Support/Date.h"
 
+#include <QJsonObject>
+#include <QJsonValue>
 #include <QString>
 #include <QUuid>
 
+#include <functional>
 #include <optional>
 
 namespace vellamor {
@@ -32,6 +35,21 @@ struct HistoryRecord {
 
     // The upper-case text form of `id`, the record's key in the cloud.
     QString clientID() const;
+
+    // The record has no date form of its own: whoever writes or reads whole
+    // records says how a date looks in JSON. A decoder throws JsonError at
+    // `path` when the value does not have its form.
+    using DateEncoder = std::function<QJsonValue(Date)>;
+    using DateDecoder = std::function<Date(const QJsonValue& value, const QString& path)>;
+
+    // Keys are the field names; an absent optional is left out, never null.
+    QJsonObject toJson(const DateEncoder& encodeDate) const;
+    // Lenient, so that older and partial files still load: only "text" is
+    // required. A missing (or null) key takes the initialiser's default, a
+    // missing "id" a new random UUID and a missing "createdAt" the time of
+    // decoding. A value of the wrong type fails the whole record with
+    // JsonError; keys not named here are ignored.
+    static HistoryRecord fromJson(const QJsonValue& value, const QString& path, const DateDecoder& decodeDate);
 
     friend bool operator==(const HistoryRecord&, const HistoryRecord&) = default;
 };
