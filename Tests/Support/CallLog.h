@@ -11,7 +11,6 @@ class CallLog {
 public:
     void record(const QString& call) { calls_.append(call); }
     const QStringList& calls() const { return calls_; }
-    qsizetype count(const QString& call) const { return calls_.count(call); }
     // Position of the first `call`, or -1.
     qsizetype indexOf(const QString& call) const { return calls_.indexOf(call); }
     void clear() { calls_.clear(); }

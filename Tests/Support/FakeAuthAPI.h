@@ -2,8 +2,8 @@
 
 #include "Models/AuthAPIError.h"
 #include "Networking/AuthAPIProtocol.h"
+#include "Support/Async/Sleep.h"
 
-#include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -11,6 +11,8 @@
 #include <chrono>
 #include <deque>
 #include <exception>
+#include <stdexcept>
+#include <type_traits>
 #include <variant>
 
 namespace vellamor::test {
@@ -37,12 +39,16 @@ public:
     };
     using Value = std::variant<std::monostate, SignIn, RequestCodeResponse, VerifyCodeResponse, AuthTokens, AuthMe>;
 
-    FakeAuthAPI& succeed(Op op, Value value = {}, std::chrono::milliseconds delay = {});
-    FakeAuthAPI& fail(Op op, std::exception_ptr error, std::chrono::milliseconds delay = {});
+    FakeAuthAPI& succeed(Op op, Value value = {}, std::chrono::milliseconds delay = {})
+    {
+        scripts_[op].push_back(Outcome{std::move(value), nullptr, delay});
+        return *this;
+    }
     template<typename E>
     FakeAuthAPI& fail(Op op, E error, std::chrono::milliseconds delay = {})
     {
-        return fail(op, std::make_exception_ptr(std::move(error)), delay);
+        scripts_[op].push_back(Outcome{{}, std::make_exception_ptr(std::move(error)), delay});
+        return *this;
     }
 
     // A refresh that ignores stop requests runs to its scripted end, like a
@@ -52,20 +58,38 @@ public:
     const QStringList& calls() const { return calls_; }
     int callCount(Op op) const { return counts_.value(op); }
     int cancelledRefreshes() const { return cancelledRefreshes_; }
-    qsizetype pending(Op op) const { return static_cast<qsizetype>(scripts_[static_cast<int>(op)].size()); }
 
-    QCoro::Task<void> requestCode(QString email, QString password) override;
-    QCoro::Task<SignIn> verifyCode(QString email, QString code) override;
-    QCoro::Task<SignIn> login(QString email, QString password) override;
-    QCoro::Task<void> requestLoginCode(QString email) override;
-    QCoro::Task<SignIn> loginWithCode(QString email, QString code) override;
-    QCoro::Task<RequestCodeResponse> requestUnifiedCode(QString email) override;
-    QCoro::Task<VerifyCodeResponse> verifyUnifiedCode(QString email, QString code) override;
-    QCoro::Task<AuthTokens> refresh(QString refreshToken, std::stop_token token = {}) override;
-    QCoro::Task<AuthMe> me(QString accessToken) override;
-    QCoro::Task<void> logout(QString refreshToken) override;
-
-    static QString opName(Op op);
+    QCoro::Task<void> requestCode(QString email, QString password) override
+    {
+        return answer<void>(Op::requestCode, {email, password});
+    }
+    QCoro::Task<SignIn> verifyCode(QString email, QString code) override
+    {
+        return answer<SignIn>(Op::verifyCode, {email, code});
+    }
+    QCoro::Task<SignIn> login(QString email, QString password) override
+    {
+        return answer<SignIn>(Op::login, {email, password});
+    }
+    QCoro::Task<void> requestLoginCode(QString email) override { return answer<void>(Op::requestLoginCode, {email}); }
+    QCoro::Task<SignIn> loginWithCode(QString email, QString code) override
+    {
+        return answer<SignIn>(Op::loginWithCode, {email, code});
+    }
+    QCoro::Task<RequestCodeResponse> requestUnifiedCode(QString email) override
+    {
+        return answer<RequestCodeResponse>(Op::requestUnifiedCode, {email});
+    }
+    QCoro::Task<VerifyCodeResponse> verifyUnifiedCode(QString email, QString code) override
+    {
+        return answer<VerifyCodeResponse>(Op::verifyUnifiedCode, {email, code});
+    }
+    QCoro::Task<AuthTokens> refresh(QString refreshToken, std::stop_token token = {}) override
+    {
+        return answer<AuthTokens>(Op::refresh, {refreshToken}, std::move(token));
+    }
+    QCoro::Task<AuthMe> me(QString accessToken) override { return answer<AuthMe>(Op::me, {accessToken}); }
+    QCoro::Task<void> logout(QString refreshToken) override { return answer<void>(Op::logout, {refreshToken}); }
 
 private:
     struct Outcome {
@@ -74,10 +98,43 @@ private:
         std::chrono::milliseconds delay{0};
     };
 
-    // Records the call and waits out the next outcome; rethrows its error.
-    QCoro::Task<Value> answer(Op op, QStringList arguments, std::stop_token token = {});
+    static QString opName(Op op)
+    {
+        static const char* const names[] = {"requestCode",        "verifyCode",        "login",   "requestLoginCode",
+                                            "loginWithCode",      "requestUnifiedCode", "verifyUnifiedCode",
+                                            "refresh",            "me",                "logout"};
+        return QString::fromLatin1(names[static_cast<int>(op)]);
+    }
 
-    std::deque<Outcome> scripts_[10];
+    // Records the call and waits out the next outcome; rethrows its error.
+    template<typename T>
+    QCoro::Task<T> answer(Op op, QStringList arguments, std::stop_token token = {})
+    {
+        arguments.prepend(opName(op));
+        calls_.append(arguments.join(QLatin1Char(' ')));
+        counts_[op] += 1;
+        auto& script = scripts_[op];
+        if (script.empty())
+            throw std::logic_error("FakeAuthAPI: nothing scripted for " + opName(op).toStdString());
+        const Outcome outcome = script.front();
+        script.pop_front();
+        // A conditional expression inside co_await is destroyed twice by g++ 12.
+        std::stop_token waitToken;
+        if (!refreshIgnoresStop_)
+            waitToken = token;
+        if (!co_await sleepFor(outcome.delay, std::move(waitToken))) {
+            ++cancelledRefreshes_;
+            throw AuthAPIError::network(QStringLiteral("已取消"));
+        }
+        if (outcome.error)
+            std::rethrow_exception(outcome.error);
+        if constexpr (std::is_void_v<T>)
+            co_return;
+        else
+            co_return std::get<T>(outcome.value);
+    }
+
+    QMap<Op, std::deque<Outcome>> scripts_;
     QStringList calls_;
     QMap<Op, int> counts_;
     int cancelledRefreshes_ = 0;

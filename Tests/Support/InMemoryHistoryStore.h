@@ -16,7 +16,13 @@ public:
 
     const std::vector<HistoryRecord>& records() const { return records_; }
 
-    QCoro::Task<HistoryRecord> append(HistoryRecord record) override;
+    QCoro::Task<HistoryRecord> append(HistoryRecord record) override
+    {
+        if (callLog_)
+            callLog_->record(QStringLiteral("history.append"));
+        records_.push_back(record);
+        co_return record;
+    }
 
 private:
     std::shared_ptr<CallLog> callLog_;

@@ -2,6 +2,7 @@
 
 #include "CallLog.h"
 #include "Dictation/DictationOutput.h"
+#include "Support/Async/Sleep.h"
 
 #include <QStringList>
 
@@ -21,7 +22,15 @@ public:
     // Deliveries that have returned.
     int completedCount() const { return completed_; }
 
-    QCoro::Task<void> deliver(QString text) override;
+    QCoro::Task<void> deliver(QString text) override
+    {
+        if (callLog_)
+            callLog_->record(QStringLiteral("output.deliver"));
+        texts_.append(text);
+        if (delay_.count() > 0)
+            co_await sleepFor(delay_);
+        ++completed_;
+    }
 
 private:
     std::chrono::milliseconds delay_{0};

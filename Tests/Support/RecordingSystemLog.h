@@ -5,7 +5,6 @@
 #include <QList>
 #include <QString>
 
-#include <initializer_list>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -27,19 +26,37 @@ public:
         bool operator==(const Entry&) const = default;
     };
 
-    RecordingSystemLog();
-    explicit RecordingSystemLog(std::initializer_list<SystemLogLevel> enabledLevels);
+    bool isEnabled(SystemLogLevel level) const override
+    {
+        std::lock_guard lock(mutex_);
+        return !disabled_.contains(level);
+    }
 
-    bool isEnabled(SystemLogLevel level) const override;
     void write(SystemLogLevel level, const QString& subsystem, const QString& category, const QString& publicPart,
-               const std::optional<QString>& privatePart) override;
+               const std::optional<QString>& privatePart) override
+    {
+        std::lock_guard lock(mutex_);
+        entries_.push_back({level, subsystem, category, publicPart, privatePart});
+    }
 
-    void setEnabled(SystemLogLevel level, bool enabled);
-    QList<Entry> entries() const;
+    void setEnabled(SystemLogLevel level, bool enabled)
+    {
+        std::lock_guard lock(mutex_);
+        if (enabled)
+            disabled_.erase(level);
+        else
+            disabled_.insert(level);
+    }
+
+    QList<Entry> entries() const
+    {
+        std::lock_guard lock(mutex_);
+        return entries_;
+    }
 
 private:
     mutable std::mutex mutex_;
-    std::set<SystemLogLevel> enabled_;
+    std::set<SystemLogLevel> disabled_;
     QList<Entry> entries_;
 };
 

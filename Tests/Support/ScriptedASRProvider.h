@@ -2,6 +2,7 @@
 
 #include "CallLog.h"
 #include "Dictation/ASRProvider.h"
+#include "Support/Async/Sleep.h"
 
 #include <QList>
 
@@ -30,10 +31,13 @@ public:
     // Pushed when stop() finds an open session; the stream then ends normally.
     void setStopResponse(QList<ASRStreamEvent> events) { stopResponse_ = std::move(events); }
 
-    // Into the open session's stream; false when none is open.
-    bool push(const ASRStreamEvent& event);
-    bool finishStream();
-    bool failStream(std::exception_ptr error);
+    // Into the open session's stream, if any.
+    void push(const ASRStreamEvent& event)
+    {
+        if (events_)
+            events_->push(event);
+    }
+    void failStream(std::exception_ptr error) { endStream(std::move(error)); }
 
     bool hasOpenStream() const { return events_.has_value(); }
     int streamCount() const { return streamCount_; }
@@ -44,12 +48,60 @@ public:
     const std::optional<ASRSessionConfig>& lastConfig() const { return lastConfig_; }
     const std::optional<AudioFrameStream>& lastAudio() const { return lastAudio_; }
 
-    QCoro::Task<ASREventStream> stream(ASRSessionConfig config, AudioFrameStream audio) override;
-    QCoro::Task<void> stop() override;
-    QCoro::Task<void> cancel() override;
+    QCoro::Task<ASREventStream> stream(ASRSessionConfig config, AudioFrameStream audio) override
+    {
+        record(QStringLiteral("asr.stream"));
+        ++streamCount_;
+        lastConfig_ = config;
+        lastAudio_ = audio;
+        if (streamDelay_.count() > 0)
+            co_await sleepFor(streamDelay_);
+        if (streamError_)
+            std::rethrow_exception(streamError_);
+        endStream();
+        ASREventStream events;
+        events_ = events;
+        for (const ASRStreamEvent& event : openingEvents_)
+            events.push(event);
+        co_return events;
+    }
+
+    QCoro::Task<void> stop() override
+    {
+        record(QStringLiteral("asr.stop"));
+        ++stopCount_;
+        if (!events_) {
+            ++droppedStopCount_;
+            co_return;
+        }
+        if (stopResponse_.isEmpty())
+            co_return;
+        for (const ASRStreamEvent& event : stopResponse_)
+            events_->push(event);
+        endStream();
+    }
+
+    QCoro::Task<void> cancel() override
+    {
+        record(QStringLiteral("asr.cancel"));
+        ++cancelCount_;
+        endStream();
+        if (cancelDelay_.count() > 0)
+            co_await sleepFor(cancelDelay_);
+    }
 
 private:
-    void record(const QString& call);
+    void record(const QString& call)
+    {
+        if (callLog_)
+            callLog_->record(call);
+    }
+    void endStream(std::exception_ptr error = nullptr)
+    {
+        if (events_)
+            events_->finish(std::move(error));
+        events_.reset();
+    }
 
     std::shared_ptr<CallLog> callLog_;
     std::chrono::milliseconds streamDelay_{0};

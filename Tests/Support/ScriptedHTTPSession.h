@@ -1,6 +1,8 @@
 #pragma once
 
 #include "Networking/HTTPSession.h"
+#include "Support/Async/Sleep.h"
+#include "Support/Error.h"
 
 #include <QByteArray>
 #include <QList>
@@ -8,8 +10,9 @@
 #include <chrono>
 #include <deque>
 #include <exception>
-#include <functional>
 #include <optional>
+#include <stdexcept>
+#include <utility>
 
 namespace vellamor::test {
 
@@ -20,35 +23,58 @@ namespace vellamor::test {
 // A call with nothing scripted throws std::logic_error.
 class ScriptedHTTPSession final : public HTTPSession {
 public:
-    struct Answer {
-        // Exactly one of these three is used, in this order of preference.
-        std::function<HTTPResult(const HTTPRequest&)> responder;
-        std::exception_ptr error;
-        HTTPResult result;
-        std::chrono::milliseconds delay{0};
-    };
-
     // An HTTP answer; the response URL is the request's.
-    ScriptedHTTPSession& respond(int status, QByteArray body, HTTPHeaders headers = {});
+    ScriptedHTTPSession& respond(int status, QByteArray body)
+    {
+        answers_.push_back(Answer{nullptr, status, std::move(body)});
+        return *this;
+    }
     // A response without HTTP status (as for a file URL).
-    ScriptedHTTPSession& respondNonHTTP(QByteArray body);
-    ScriptedHTTPSession& fail(std::exception_ptr error);
+    ScriptedHTTPSession& respondNonHTTP(QByteArray body)
+    {
+        answers_.push_back(Answer{nullptr, std::nullopt, std::move(body)});
+        return *this;
+    }
     template<typename E>
     ScriptedHTTPSession& fail(E error)
     {
-        return fail(std::make_exception_ptr(std::move(error)));
+        answers_.push_back(Answer{std::make_exception_ptr(std::move(error)), std::nullopt, {}});
+        return *this;
     }
-    ScriptedHTTPSession& respondWith(std::function<HTTPResult(const HTTPRequest&)> responder);
     // Delays the most recently scripted answer.
-    ScriptedHTTPSession& after(std::chrono::milliseconds delay);
-    ScriptedHTTPSession& enqueue(Answer answer);
+    ScriptedHTTPSession& after(std::chrono::milliseconds delay)
+    {
+        if (answers_.empty())
+            throw std::logic_error("ScriptedHTTPSession::after: nothing scripted yet");
+        answers_.back().delay = delay;
+        return *this;
+    }
 
     const QList<HTTPRequest>& requests() const { return requests_; }
-    qsizetype pendingAnswers() const { return static_cast<qsizetype>(answers_.size()); }
 
-    QCoro::Task<HTTPResult> data(HTTPRequest request, std::stop_token token = {}) override;
+    QCoro::Task<HTTPResult> data(HTTPRequest request, std::stop_token token = {}) override
+    {
+        requests_.append(request);
+        if (answers_.empty())
+            throw std::logic_error("ScriptedHTTPSession: no answer scripted for this request");
+        // Taken at once, so concurrent calls get their answers in call order.
+        const Answer answer = std::move(answers_.front());
+        answers_.pop_front();
+        if (!co_await sleepFor(answer.delay, token))
+            throw CancellationError();
+        if (answer.error)
+            std::rethrow_exception(answer.error);
+        co_return HTTPResult{answer.body, HTTPResponse{request.url, answer.status, {}}};
+    }
 
 private:
+    struct Answer {
+        std::exception_ptr error;
+        std::optional<int> status;
+        QByteArray body;
+        std::chrono::milliseconds delay{0};
+    };
+
     QList<HTTPRequest> requests_;
     std::deque<Answer> answers_;
 };

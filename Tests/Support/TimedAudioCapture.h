@@ -2,15 +2,21 @@
 
 #include "Audio/AudioCaptureError.h"
 #include "Audio/AudioCapturing.h"
+#include "Audio/AudioConversion.h"
+#include "Audio/AudioFormatSpec.h"
 #include "CallLog.h"
+#include "Support/Async/Sleep.h"
 #include "Support/Async/TaskHandle.h"
 
 #include <QList>
 #include <QString>
 
 #include <chrono>
+#include <cmath>
 #include <memory>
+#include <numbers>
 #include <optional>
+#include <vector>
 
 namespace vellamor::test {
 
@@ -20,16 +26,40 @@ namespace vellamor::test {
 // Records "audio.start" and "audio.stop".
 class TimedAudioCapture final : public AudioCapturing {
 public:
-    explicit TimedAudioCapture(QList<AudioFrame> frames = silentFrames(50),
-                               std::chrono::milliseconds interval = std::chrono::milliseconds(20));
+    TimedAudioCapture(QList<AudioFrame> frames, std::chrono::milliseconds interval)
+        : frames_(std::move(frames))
+        , interval_(interval)
+    {
+    }
 
     // `count` frames of 640 zero bytes.
-    static QList<AudioFrame> silentFrames(int count);
+    static QList<AudioFrame> silentFrames(int count)
+    {
+        QList<AudioFrame> frames;
+        for (int i = 0; i < count; ++i)
+            frames.append(AudioFrame(QByteArray(AudioFormatSpec::bytesPerFrame, '\0'), 0.0f, i));
+        return frames;
+    }
+
     // `count` frames of a 440 Hz sine of the given amplitude, through the
     // same conversion and level functions as a real capture.
-    static QList<AudioFrame> toneFrames(int count, float amplitude);
+    static QList<AudioFrame> toneFrames(int count, float amplitude)
+    {
+        QList<AudioFrame> frames;
+        std::vector<float> samples(AudioFormatSpec::samplesPerFrame);
+        qint64 n = 0;
+        for (int i = 0; i < count; ++i) {
+            for (float& sample : samples) {
+                sample = amplitude
+                    * static_cast<float>(std::sin(2.0 * std::numbers::pi * 440.0 * static_cast<double>(n++)
+                                                  / static_cast<double>(AudioFormatSpec::sampleRate)));
+            }
+            const QByteArray pcm = convertFloatToInt16LE(samples);
+            frames.append(AudioFrame(pcm, calculateRMS(pcm), i));
+        }
+        return frames;
+    }
 
-    void setInterval(std::chrono::milliseconds interval) { interval_ = interval; }
     // Every start() fails with this error until cleared.
     void setStartError(std::optional<AudioCaptureError> error) { startError_ = std::move(error); }
     // start() waits this long before it begins the run (or fails).
@@ -38,17 +68,55 @@ public:
 
     int startCount() const { return startCount_; }
     int stopCount() const { return stopCount_; }
-    bool isRunning() const { return running_; }
-    // Frames pushed into the current or last run's stream.
-    int framesPushed() const { return *framesPushed_; }
+    bool isRunning() const { return stream_.has_value(); }
 
-    QCoro::Task<AudioFrameStream> start() override;
-    QCoro::Task<void> stop() override;
+    QCoro::Task<AudioFrameStream> start() override
+    {
+        record(QStringLiteral("audio.start"));
+        ++startCount_;
+        if (startDelay_.count() > 0)
+            co_await sleepFor(startDelay_);
+        if (startError_)
+            throw *startError_;
+        if (stream_)
+            throw AudioCaptureError::alreadyRunning();
+        AudioFrameStream stream;
+        stream_ = stream;
+        player_ = TaskHandle::start([stream, frames = frames_, interval = interval_](std::stop_token token) {
+            return play(stream, frames, interval, std::move(token));
+        });
+        co_return stream;
+    }
+
+    QCoro::Task<void> stop() override
+    {
+        record(QStringLiteral("audio.stop"));
+        ++stopCount_;
+        if (stream_) {
+            player_.cancel();
+            stream_->finish();
+            stream_.reset();
+        }
+        co_return;
+    }
 
 private:
     static QCoro::Task<void> play(AudioFrameStream stream, QList<AudioFrame> frames,
-                                  std::chrono::milliseconds interval, std::shared_ptr<int> pushed, std::stop_token token);
-    void record(const QString& call);
+                                  std::chrono::milliseconds interval, std::stop_token token)
+    {
+        qint64 sequence = 0;
+        for (const AudioFrame& frame : frames) {
+            if (!co_await sleepFor(interval, token))
+                co_return;
+            stream.push(AudioFrame(frame.pcm, frame.rms, sequence++));
+        }
+    }
+
+    void record(const QString& call)
+    {
+        if (callLog_)
+            callLog_->record(call);
+    }
 
     QList<AudioFrame> frames_;
     std::chrono::milliseconds interval_;
@@ -58,10 +126,8 @@ private:
 
     int startCount_ = 0;
     int stopCount_ = 0;
-    bool running_ = false;
     std::optional<AudioFrameStream> stream_;
     TaskHandle player_;
-    std::shared_ptr<int> framesPushed_ = std::make_shared<int>(0);
 };
 
 } // namespace vellamor::test

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "WaitUntil.h"
+
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 
@@ -12,16 +15,53 @@ namespace vellamor::test {
 // silently. Releases the keys a test may have left down.
 class DesktopTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override
+    {
+        ASSERT_TRUE(qEnvironmentVariableIsSet("VELLAMOR_DESKTOP_SESSION"))
+            << "this suite needs the headless desktop: run it through scripts/desktop-session";
+        ASSERT_FALSE(qEnvironmentVariable("DISPLAY").isEmpty());
+    }
+
+    void TearDown() override
+    {
+        if (!qEnvironmentVariableIsSet("VELLAMOR_DESKTOP_SESSION"))
+            return;
+        QProcess::execute(QStringLiteral("xdotool"),
+                          {QStringLiteral("keyup"), QStringLiteral("Control_R"), QStringLiteral("Control_L"),
+                           QStringLiteral("Shift_L"), QStringLiteral("Alt_L"), QStringLiteral("Super_L")});
+    }
 };
 
 // Runs a command of the desktop's tools (xdotool, ...) to its end while the
-// event loop runs; adds a test failure and returns false when it fails or
-// takes longer than 10 s.
-bool runTool(const QString& program, const QStringList& arguments);
+// event loop runs, so the code under test sees the tool's input as it
+// happens, with its real timing. Adds a test failure and returns false when
+// it fails or takes longer than 10 s.
+inline bool runTool(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(program, arguments);
+    if (!process.waitForStarted(10000)) {
+        ADD_FAILURE() << "cannot start " << program.toStdString();
+        return false;
+    }
+    const std::string command = program.toStdString() + ' ' + arguments.join(QLatin1Char(' ')).toStdString();
+    if (!waitUntil([&] { return process.state() == QProcess::NotRunning; }, std::chrono::seconds(10))) {
+        process.kill();
+        process.waitForFinished();
+        ADD_FAILURE() << command << " did not finish";
+        return false;
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        ADD_FAILURE() << command << " failed with " << process.exitCode();
+        return false;
+    }
+    return true;
+}
 
-// xdotool with the given arguments.
-bool xdotool(const QStringList& arguments);
+inline bool xdotool(const QStringList& arguments)
+{
+    return runTool(QStringLiteral("xdotool"), arguments);
+}
 
 } // namespace vellamor::test

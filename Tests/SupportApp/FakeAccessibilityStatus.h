@@ -5,16 +5,12 @@
 namespace vellamor::test {
 
 // An accessibility switch the test sets; enable() flips it on unless told
-// to refuse. Counts the questions and the requests.
+// to refuse. Counts the requests.
 class FakeAccessibilityStatus final : public platform::AccessibilityStatus {
 public:
     explicit FakeAccessibilityStatus(std::optional<bool> enabled) : enabled(enabled) {}
 
-    std::optional<bool> isEnabled() const override
-    {
-        ++reads;
-        return enabled;
-    }
+    std::optional<bool> isEnabled() const override { return enabled; }
 
     bool enable() override
     {
@@ -27,7 +23,6 @@ public:
 
     std::optional<bool> enabled;
     bool refuses = false;
-    mutable int reads = 0;
     int enables = 0;
 };
 

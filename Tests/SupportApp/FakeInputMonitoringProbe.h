@@ -4,19 +4,14 @@
 
 namespace vellamor::test {
 
-// Answers what the test set and counts the questions.
+// Answers what the test set.
 class FakeInputMonitoringProbe final : public platform::InputMonitoringProbe {
 public:
     explicit FakeInputMonitoringProbe(platform::InputMonitoringSupport answer) : answer(answer) {}
 
-    platform::InputMonitoringSupport probe() const override
-    {
-        ++calls;
-        return answer;
-    }
+    platform::InputMonitoringSupport probe() const override { return answer; }
 
     platform::InputMonitoringSupport answer;
-    mutable int calls = 0;
 };
 
 } // namespace vellamor::test

@@ -8,55 +8,117 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace vellamor::test {
 
 // A sound server that answers what the test set and lets the test play the
-// capture thread. Records snapshots, opens and closes.
+// capture thread. Counts the opens.
 class FakeSoundServer final : public platform::SoundServer {
 public:
-    FakeSoundServer();
+    platform::SoundServerSnapshot snapshot() override { return answer; }
 
-    platform::SoundServerSnapshot snapshot() override;
     QCoro::Task<platform::RecordStreamOpening> openRecordStream(platform::AudioChunkHandler onChunk,
-                                                                platform::StreamFailureHandler onFailure) override;
+                                                                platform::StreamFailureHandler onFailure) override
+    {
+        ++openCount_;
+        if (held_) {
+            const Channel<bool> gate = *held_;
+            co_await gate.next();
+        }
+        if (refusal) {
+            const QString reason = *std::exchange(refusal, std::nullopt);
+            co_return platform::RecordStreamOpening {nullptr, reason};
+        }
+        {
+            std::lock_guard lock(shared_->mutex);
+            shared_->onChunk = std::move(onChunk);
+            shared_->onFailure = std::move(onFailure);
+            shared_->open = true;
+        }
+        co_return platform::RecordStreamOpening {std::make_unique<Stream>(shared_), QString()};
+    }
 
     // A reachable server whose default source is one microphone.
-    static platform::SoundServerSnapshot oneMicrophone();
+    static platform::SoundServerSnapshot oneMicrophone()
+    {
+        platform::SoundServerSnapshot snapshot;
+        snapshot.reachable = true;
+        snapshot.defaultSourceName = QStringLiteral("mic");
+        snapshot.sources = {
+            platform::SoundSource {1, QStringLiteral("out.monitor"), QStringLiteral("Monitor of Speakers"), true, 2, 48000},
+            platform::SoundSource {2, QStringLiteral("mic"), QStringLiteral("Microphone"), false, 1, 48000},
+        };
+        return snapshot;
+    }
 
     // Hands bytes to the open stream's handler, on the calling thread (any
     // thread). False when no stream is open.
-    bool deliver(const QByteArray& bytes);
+    bool deliver(const QByteArray& bytes)
+    {
+        std::lock_guard lock(shared_->mutex);
+        if (!shared_->open)
+            return false;
+        shared_->onChunk(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        return true;
+    }
+
     // Breaks the open stream as a server that went away would.
-    bool breakStream(const QString& reason);
+    bool breakStream(const QString& reason)
+    {
+        std::lock_guard lock(shared_->mutex);
+        if (!shared_->open)
+            return false;
+        shared_->onFailure(reason);
+        return true;
+    }
 
     // Makes the following opens wait until releaseOpen().
     void holdOpens() { held_ = Channel<bool>(); }
-    void releaseOpen();
+    void releaseOpen()
+    {
+        if (auto gate = std::exchange(held_, std::nullopt))
+            gate->push(true);
+    }
 
-    platform::SoundServerSnapshot answer;
+    platform::SoundServerSnapshot answer = oneMicrophone();
     // The next open fails with this reason.
     std::optional<QString> refusal;
-    double sourceRate = 48000;
 
-    int snapshotCount() const { return snapshotCount_; }
     int openCount() const { return openCount_; }
-    int closeCount() const;
-    bool isStreamOpen() const;
+    bool isStreamOpen() const
+    {
+        std::lock_guard lock(shared_->mutex);
+        return shared_->open;
+    }
 
 private:
     struct Shared {
-        mutable std::mutex mutex;
+        std::mutex mutex;
         platform::AudioChunkHandler onChunk;
         platform::StreamFailureHandler onFailure;
         bool open = false;
-        int closes = 0;
     };
-    class Stream;
+
+    // Closing it stops the deliveries, as destroying a real stream does.
+    class Stream final : public platform::RecordStream {
+    public:
+        explicit Stream(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
+        ~Stream() override
+        {
+            std::lock_guard lock(shared_->mutex);
+            shared_->open = false;
+            shared_->onChunk = nullptr;
+            shared_->onFailure = nullptr;
+        }
+        double sourceSampleRate() const override { return 48000; }
+
+    private:
+        std::shared_ptr<Shared> shared_;
+    };
 
     std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
     std::optional<Channel<bool>> held_;
-    int snapshotCount_ = 0;
     int openCount_ = 0;
 };
 

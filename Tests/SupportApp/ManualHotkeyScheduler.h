@@ -14,10 +14,23 @@ namespace vellamor::test {
 // time past its due moment, in due order (ties in scheduling order).
 class ManualHotkeyScheduler final : public HotkeyScheduler {
 public:
-    void schedule(std::chrono::milliseconds delay, std::function<void()> work) override;
+    void schedule(std::chrono::milliseconds delay, std::function<void()> work) override
+    {
+        pending_.emplace(std::make_pair(now_ + delay, nextSequence_++), std::move(work));
+    }
 
     // Moves the clock forward to `time`, running the work that falls due.
-    void advanceTo(std::chrono::milliseconds time);
+    void advanceTo(std::chrono::milliseconds time)
+    {
+        while (!pending_.empty() && pending_.begin()->first.first <= time) {
+            auto node = pending_.extract(pending_.begin());
+            now_ = node.key().first;
+            node.mapped()();
+        }
+        if (time > now_)
+            now_ = time;
+    }
+
     std::chrono::milliseconds now() const { return now_; }
     std::size_t pendingCount() const { return pending_.size(); }
 

@@ -27,7 +27,6 @@ protected:
     ControllerHarness()
     {
         capture->setCallLog(calls);
-        capture->setInterval(std::chrono::milliseconds(5));
         asr->setCallLog(calls);
         output->setCallLog(calls);
         history->setCallLog(calls);
@@ -74,7 +73,8 @@ protected:
 
     QUrl recogniserURL = QUrl(QStringLiteral("wss://asr.example.com/v1/session"));
     std::shared_ptr<CallLog> calls = std::make_shared<CallLog>();
-    std::shared_ptr<TimedAudioCapture> capture = std::make_shared<TimedAudioCapture>(TimedAudioCapture::silentFrames(400));
+    std::shared_ptr<TimedAudioCapture> capture =
+        std::make_shared<TimedAudioCapture>(TimedAudioCapture::silentFrames(400), std::chrono::milliseconds(5));
     std::shared_ptr<ScriptedASRProvider> asr = std::make_shared<ScriptedASRProvider>();
     std::shared_ptr<RecordingDictationOutput> output = std::make_shared<RecordingDictationOutput>();
     std::shared_ptr<InMemoryHistoryStore> history = std::make_shared<InMemoryHistoryStore>();
