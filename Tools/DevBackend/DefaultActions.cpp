@@ -1,6 +1,7 @@
 #include "DefaultActions.h"
 
 #include "AccountActions.h"
+#include "DevAccountServices.h"
 #include "AsrSessionEndpoint.h"
 #include "DevAdminLog.h"
 #include "DevServer.h"
@@ -17,6 +18,7 @@ void installDefaultActions(DevServer& server)
     DevAdminLog::install(server);
     DevTextServices::install(server);
     AccountActions::install(server);
+    DevAccountServices::install(server);
 }
 
 void installEchoAction(DevServer& server)

@@ -72,6 +72,11 @@ std::shared_ptr<AuthSession> AuthSession::shared()
     return *instance;
 }
 
+AccessTokenProvider AuthSession::sharedAccessTokens()
+{
+    return []() -> QCoro::Task<std::optional<QString>> { co_return co_await shared()->currentAccessToken(); };
+}
+
 VellamorLog AuthSession::defaultLog()
 {
     return VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("auth-session"));
@@ -190,10 +195,14 @@ QCoro::Task<void> AuthSession::logout()
     broadcast(AuthState::unauthenticated(), std::move(error));
 }
 
-QCoro::Task<void> AuthSession::handleUnauthorized(AuthAPIError reason)
+QCoro::Task<void> AuthSession::handleUnauthorized(AuthAPIError reason, QString refusedAccessToken)
 {
     const auto self = shared_from_this();
     auto section = co_await keyringSection_.lock();
+    if (tokens_ && tokens_->accessToken != refusedAccessToken) {
+        log_.info(QStringLiteral("handleUnauthorized: ignored, the refused token was already replaced"));
+        co_return;
+    }
     if (tokens_ || me_) {
         log_.warn(QStringLiteral("handleUnauthorized: clearing session due to ") + reason.debugDescription());
         clearSession();

@@ -8,6 +8,7 @@
 #include "Models/AuthAPIError.h"
 #include "Models/AuthMe.h"
 #include "Models/AuthTokens.h"
+#include "Networking/AccessTokenProvider.h"
 #include "Networking/AuthAPIProtocol.h"
 #include "Networking/UnauthorizedHandler.h"
 #include "Support/Async/SharedTask.h"
@@ -72,6 +73,8 @@ public:
     // desktop keyring under KeychainStore::defaultService() and account
     // "session". Never destroyed.
     static std::shared_ptr<AuthSession> shared();
+    // The backend clients' default token provider: shared()'s currentAccessToken().
+    static AccessTokenProvider sharedAccessTokens();
     // Subsystem "com.vellamor.app", category "auth-session".
     static VellamorLog defaultLog();
 
@@ -95,8 +98,10 @@ public:
     virtual QCoro::Task<bool> loginWithUnifiedCode(QString email, QString code);
     // Revokes on the server (best effort) and clears everything; never throws.
     virtual QCoro::Task<void> logout();
-    // Also the UnauthorizedHandler of the other backend clients.
-    QCoro::Task<void> handleUnauthorized(AuthAPIError reason) override;
+    // Also the UnauthorizedHandler of the other backend clients. A refusal of
+    // an access token the session no longer holds (replaced by a sign-in or a
+    // refresh while the request was out) is ignored.
+    QCoro::Task<void> handleUnauthorized(AuthAPIError reason, QString refusedAccessToken) override;
     // A fresh access token, or none (with a warn line) when signed out or
     // when no token could be had.
     virtual QCoro::Task<std::optional<QString>> currentAccessToken();

@@ -38,6 +38,11 @@ struct VellamorAction {
     static inline const QString textTransform = QStringLiteral("text.transform");
     static inline const QString sessionFeedback = QStringLiteral("session.feedback");
     static inline const QString modelList = QStringLiteral("model.list");
+    static inline const QString usageMe = QStringLiteral("usage.me");
+    static inline const QString planGet = QStringLiteral("plan.get");
+    static inline const QString walletMe = QStringLiteral("wallet.me");
+    static inline const QString preferencesGet = QStringLiteral("preferences.get");
+    static inline const QString preferencesUpdate = QStringLiteral("preferences.update");
 };
 
 } // namespace vellamor

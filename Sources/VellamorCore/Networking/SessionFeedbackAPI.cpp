@@ -1,8 +1,6 @@
 #include "Networking/SessionFeedbackAPI.h"
 
 #include "Auth/AuthSession.h"
-#include "Networking/APIResponseEnvelope.h"
-#include "Support/Json/JsonReader.h"
 
 #include <utility>
 
@@ -32,26 +30,10 @@ QCoro::Task<SessionFeedbackResponse> SessionFeedbackAPI::submitFeedback(SessionF
 QCoro::Task<SessionFeedbackResponse> SessionFeedbackAPI::call(BearerActionCall bearer, SessionFeedbackRequest request,
                                                               std::stop_token stop)
 {
-    auto handler = bearer.unauthorizedHandler;
-    const QByteArray body = co_await BearerActionCall::send<SessionFeedbackAPIError>(
+    BearerReply reply = co_await BearerActionCall::send<SessionFeedbackAPIError>(
         std::move(bearer), QStringLiteral("session.feedback"), AnyEncodable(std::move(request)), std::move(stop));
-
-    APIResponseEnvelope<SessionFeedbackResponse> reply;
-    try {
-        const QJsonValue converted = convertingKeys(JsonReader::parse(body).object(), KeyCasing::fromSnakeCase);
-        reply = APIResponseEnvelope<SessionFeedbackResponse>::fromJson(converted, {});
-    } catch (const Error&) {
-        throw SessionFeedbackAPIError::network(QStringLiteral("响应解析失败"));
-    }
-
-    if (BearerActionCall::endsSession(reply.code))
-        co_await BearerActionCall::endSession<SessionFeedbackAPIError>(std::move(handler),
-                                                                       AuthUnauthorizedReason::from(reply.code));
-    if (reply.code != 0)
-        throw SessionFeedbackAPIError::server(reply.code, reply.msg);
-    if (!reply.data)
-        throw SessionFeedbackAPIError::network(QStringLiteral("空响应"));
-    co_return *reply.data;
+    co_return co_await BearerActionCall::receive<SessionFeedbackAPIError, SessionFeedbackResponse>(
+        std::move(reply), KeyCasing::fromSnakeCase);
 }
 
 } // namespace vellamor

@@ -50,15 +50,14 @@ QCoro::Task<TextTransformResponse> TextTransformAPI::transform(TextTransformRequ
 QCoro::Task<TextTransformResponse> TextTransformAPI::call(BearerActionCall bearer, TextTransformRequest request,
                                                           std::stop_token stop)
 {
-    auto handler = bearer.unauthorizedHandler;
-    QByteArray body = co_await BearerActionCall::send<TextTransformAPIError>(
+    BearerReply reply = co_await BearerActionCall::send<TextTransformAPIError>(
         std::move(bearer), QStringLiteral("text.transform"), AnyEncodable(std::move(request)), std::move(stop));
-    co_return co_await interpretReply(std::move(body), std::move(handler));
+    co_return co_await interpretReply(std::move(reply));
 }
 
-QCoro::Task<TextTransformResponse> TextTransformAPI::interpretReply(QByteArray body,
-                                                                    std::shared_ptr<UnauthorizedHandler> handler)
+QCoro::Task<TextTransformResponse> TextTransformAPI::interpretReply(BearerReply reply)
 {
+    const QByteArray& body = reply.body;
     CodeOnlyEnvelope head;
     try {
         head = CodeOnlyEnvelope::decode(body);
@@ -67,8 +66,7 @@ QCoro::Task<TextTransformResponse> TextTransformAPI::interpretReply(QByteArray b
     }
 
     if (BearerActionCall::endsSession(head.code))
-        co_await BearerActionCall::endSession<TextTransformAPIError>(std::move(handler),
-                                                                     AuthUnauthorizedReason::from(head.code));
+        co_await BearerActionCall::endSession<TextTransformAPIError>(reply, AuthUnauthorizedReason::from(head.code));
     if (head.code == quotaExhaustedCode)
         throw quotaRefusal(body, head.msg);
     if (head.code != 0)

@@ -43,8 +43,7 @@ private:
     static QCoro::Task<TextTransformResponse> call(BearerActionCall bearer, TextTransformRequest request,
                                                    std::stop_token stop);
     // The answer to a request that came back below HTTP 400, as above.
-    static QCoro::Task<TextTransformResponse> interpretReply(QByteArray body,
-                                                             std::shared_ptr<UnauthorizedHandler> handler);
+    static QCoro::Task<TextTransformResponse> interpretReply(BearerReply reply);
 
     // Copied into each call, so a call may outlive the client.
     BearerActionCall bearer_;

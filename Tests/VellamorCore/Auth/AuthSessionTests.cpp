@@ -295,7 +295,7 @@ TEST_F(AuthSessionTest, RefreshOfAPairTheSessionNoLongerHoldsChangesNothing)
     const ChangeCase cases[] = {
         {"logout", false, std::nullopt, logout, false, std::nullopt},
         {"unauthorized reply", false, std::nullopt,
-         [](AuthSession& s) { return s.handleUnauthorized(AuthAPIError::tokenExpired()); }, false,
+         [](AuthSession& s) { return s.handleUnauthorized(AuthAPIError::tokenExpired(), u"at-a"_s); }, false,
          AuthAPIError::tokenExpired()},
         {"logout before a late success", true, std::nullopt, logout, false, std::nullopt},
         {"sign-in of another user", false, std::nullopt, signInB, true, std::nullopt},
@@ -446,7 +446,7 @@ TEST_F(AuthSessionTest, SigningOutClearsTheSessionUntilTheNextSignIn)
          AuthAPIError::keychainCleanupFailed(-25293)},
         {"logout while signed out", false, logout, std::nullopt, 0, {}, std::nullopt},
         {"unauthorized reply", true,
-         [](AuthSession& s) { return s.handleUnauthorized(AuthAPIError::tokenExpired()); }, std::nullopt, 0,
+         [](AuthSession& s) { return s.handleUnauthorized(AuthAPIError::tokenExpired(), u"at-a"_s); }, std::nullopt, 0,
          {}, AuthAPIError::tokenExpired()},
     };
     for (const auto& c : cases) {
@@ -478,6 +478,56 @@ TEST_F(AuthSessionTest, SigningOutClearsTheSessionUntilTheNextSignIn)
     }
 }
 
+struct ReplacedTokenCase {
+    const char* name;
+    double secondsLeft; // of the first token; below 30 the next token asked for is a refreshed one
+    std::function<QCoro::Task<void>(AuthSession&)> replace;
+    bool reportWhileStoring; // else once the replacement is stored
+    QString current;
+};
+
+// A request sent with the previous token that comes back refused must not
+// sign out the session that replaced the token meanwhile, also when the
+// refusal arrives while the new tokens are still being stored.
+TEST_F(AuthSessionTest, RefusalOfAReplacedTokenLeavesTheSessionAlone)
+{
+    const auto signInB = [](AuthSession& s) { return s.loginWithPassword(QStringLiteral("b@x.io"), u"pw"_s); };
+    const auto refresh = [](AuthSession& s) -> QCoro::Task<void> { co_await s.currentAccessToken(); };
+    const ReplacedTokenCase cases[] = {
+        {"sign-in of another user", 3600, signInB, false, u"at-b"_s},
+        {"sign-in still being stored", 3600, signInB, true, u"at-b"_s},
+        {"refresh", 5, refresh, false, u"at-a2"_s},
+        {"refresh still being stored", 5, refresh, true, u"at-a2"_s},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startOver();
+        signIn(tokens(u"a"_s, c.secondsLeft), user(7, userAEmail));
+        api->succeed(Op::refresh, tokens(u"a2"_s, 3600))
+            .succeed(Op::login, AuthAPIProtocol::SignIn{tokens(u"b"_s, 3600), user(8, userBEmail)});
+        items->clearCalls();
+        const auto report = [this] { return session->handleUnauthorized(AuthAPIError::tokenInvalid(), u"at-a"_s); };
+
+        if (c.reportWhileStoring) {
+            items->setLatency(std::chrono::milliseconds(20));
+            auto replacing = c.replace(*session);
+            ASSERT_TRUE(test::waitUntil([&] { return !items->calls().filter(u"write dp"_s).isEmpty(); }));
+            auto reporting = report();
+            runBlocking(std::move(replacing));
+            runBlocking(std::move(reporting));
+        } else {
+            runBlocking(c.replace(*session));
+            runBlocking(report());
+        }
+
+        EXPECT_NE(observer().state(), AuthState::unauthenticated());
+        EXPECT_FALSE(observer().lastBootstrapError().has_value());
+        ASSERT_TRUE(keyring().has_value());
+        EXPECT_EQ(keyring()->first.accessToken, c.current);
+        EXPECT_EQ(runBlocking(session->currentAccessToken()), c.current);
+    }
+}
+
 TEST_F(AuthSessionTest, HandleUnauthorizedWhileSignedOutKeepsARestoreErrorOnShow)
 {
     storeInKeyring(tokens(u"a"_s, 3600), user(7, userAEmail));
@@ -485,12 +535,12 @@ TEST_F(AuthSessionTest, HandleUnauthorizedWhileSignedOutKeepsARestoreErrorOnShow
     runBlocking(session->bootstrap());
     const auto seen = record();
 
-    runBlocking(session->handleUnauthorized(AuthAPIError::tokenInvalid()));
+    runBlocking(session->handleUnauthorized(AuthAPIError::tokenInvalid(), u"at-a"_s));
     EXPECT_EQ(seen->states.size(), 1); // nothing delivered
     EXPECT_EQ(observer().lastBootstrapError(), AuthAPIError::tokenRevoked());
 
     runBlocking(session->clearBootstrapError());
-    runBlocking(session->handleUnauthorized(AuthAPIError::tokenInvalid()));
+    runBlocking(session->handleUnauthorized(AuthAPIError::tokenInvalid(), u"at-a"_s));
     EXPECT_EQ(seen->states.size(), 2);
     EXPECT_EQ(observer().lastBootstrapError(), AuthAPIError::tokenInvalid());
 }
@@ -529,7 +579,7 @@ TEST_F(AuthSessionTest, SubscribersGetTheStateBeforeTheError)
         });
     errorSeenAtOnce = AuthAPIError::unauthorized(); // overwritten only by a delivery
 
-    runBlocking(session->handleUnauthorized(AuthAPIError::tokenRevoked()));
+    runBlocking(session->handleUnauthorized(AuthAPIError::tokenRevoked(), u"at-a"_s));
     EXPECT_FALSE(errorSeenAtOnce.has_value());
     ASSERT_TRUE(test::waitUntil([&] { return queuedDeliveries == 2; }));
     EXPECT_EQ(errorSeenQueued, AuthAPIError::tokenRevoked());

@@ -193,10 +193,12 @@ TEST_F(TextServicesTest, TransformMapsEveryFailureAndSignsOutFirst)
         tokens->tokens = {QStringLiteral("t")};
         tokens->asked = 0;
         handler->reasons.clear();
+        handler->refusedTokens.clear();
         reply(c.status, c.body);
         auto client = transformClient();
         EXPECT_EQ(errorOf<TextTransformAPIError>(client.transform(sampleTransform())), c.expected);
         EXPECT_EQ(handler->reasons, c.signOut ? QList<AuthAPIError>{*c.signOut} : QList<AuthAPIError>());
+        EXPECT_EQ(handler->refusedTokens, c.signOut ? QStringList{QStringLiteral("t")} : QStringList());
     }
 }
 
@@ -232,10 +234,12 @@ TEST_F(TextServicesTest, FeedbackMapsEveryFailureAndSignsOutFirst)
         tokens->tokens = {QStringLiteral("t")};
         tokens->asked = 0;
         handler->reasons.clear();
+        handler->refusedTokens.clear();
         reply(c.status, c.body);
         auto client = feedbackClient();
         EXPECT_EQ(errorOf<SessionFeedbackAPIError>(client.submitFeedback(sampleFeedback())), c.expected);
         EXPECT_EQ(handler->reasons, c.signOut ? QList<AuthAPIError>{*c.signOut} : QList<AuthAPIError>());
+        EXPECT_EQ(handler->refusedTokens, c.signOut ? QStringList{QStringLiteral("t")} : QStringList());
     }
 }
 
