@@ -1,0 +1,117 @@
+#include "Overlay/OverlayLabel.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QTextLayout>
+
+#include <cmath>
+
+namespace vellamor {
+
+OverlayLabel::OverlayLabel(QFont font, QColor color, int lineLimit, QWidget* parent)
+    : QWidget(parent)
+    , font_(std::move(font))
+    , color_(std::move(color))
+    , lineLimit_(lineLimit)
+{
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(lineLimit_ != 1);
+    setSizePolicy(policy);
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+void OverlayLabel::setText(const QString& text)
+{
+    if (text == text_)
+        return;
+    text_ = text;
+    updateGeometry();
+    update();
+}
+
+void OverlayLabel::setHorizontalAlignment(Qt::Alignment alignment)
+{
+    alignment_ = alignment;
+    update();
+}
+
+QStringList OverlayLabel::linesForWidth(double width) const
+{
+    const QFontMetricsF metrics(font_);
+    QString flat = text_;
+    if (lineLimit_ == 1) {
+        flat.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        return {metrics.elidedText(flat, Qt::ElideRight, width)};
+    }
+    flat.replace(QLatin1Char('\n'), QChar::LineSeparator);
+
+    QTextLayout layout(flat, font_);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        if (lineLimit_ != unlimited && lines.size() == lineLimit_ - 1) {
+            // The rest of the text, cut to what the last line holds.
+            QString rest = flat.mid(line.textStart());
+            rest.replace(QChar::LineSeparator, QLatin1Char(' '));
+            lines.append(metrics.elidedText(rest, Qt::ElideRight, width));
+            break;
+        }
+        lines.append(flat.mid(line.textStart(), line.textLength()));
+    }
+    layout.endLayout();
+    return lines;
+}
+
+int OverlayLabel::heightForLines(qsizetype lines) const
+{
+    const QMarginsF margins = contentsMargins();
+    return static_cast<int>(
+        std::ceil(static_cast<double>(lines) * QFontMetricsF(font_).lineSpacing() + margins.top() + margins.bottom()));
+}
+
+int OverlayLabel::heightForWidth(int width) const
+{
+    const QMargins margins = contentsMargins();
+    const qsizetype lines = text_.isEmpty() ? 1 : linesForWidth(width - margins.left() - margins.right()).size();
+    return heightForLines(lines);
+}
+
+QSize OverlayLabel::sizeHint() const
+{
+    const QMargins margins = contentsMargins();
+    const double natural = QFontMetricsF(font_).horizontalAdvance(text_);
+    return {static_cast<int>(std::ceil(natural)) + margins.left() + margins.right(), heightForLines(1)};
+}
+
+QSize OverlayLabel::minimumSizeHint() const
+{
+    return {0, heightForLines(1)};
+}
+
+void OverlayLabel::paintEvent(QPaintEvent*)
+{
+    const QRectF area = contentsRect();
+    const QFontMetricsF metrics(font_);
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setFont(font_);
+    painter.setPen(color_);
+    const QStringList lines = linesForWidth(area.width());
+    // With one line the text is centred vertically in what it was given.
+    double baseline = area.top() + metrics.ascent();
+    if (lines.size() == 1)
+        baseline = area.center().y() - metrics.height() / 2 + metrics.ascent();
+    for (const QString& line : lines) {
+        double x = area.left();
+        if (alignment_ & Qt::AlignRight)
+            x = area.right() - metrics.horizontalAdvance(line);
+        painter.drawText(QPointF(x, baseline), line);
+        baseline += metrics.lineSpacing();
+    }
+}
+
+} // namespace vellamor

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+namespace vellamor {
+
+// A text of the overlay: wrapped at word boundaries up to a line limit, the
+// last line truncated at its tail when the text is longer. A limit of one
+// line never wraps. Takes the height its text needs at the width it gets.
+class OverlayLabel : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int unlimited = 0;
+
+    OverlayLabel(QFont font, QColor color, int lineLimit, QWidget* parent = nullptr);
+
+    void setText(const QString& text);
+    const QString& text() const { return text_; }
+    // Leading by default; Qt::AlignRight for trailing text.
+    void setHorizontalAlignment(Qt::Alignment alignment);
+
+    // The lines as drawn at `width`, the truncated last one included.
+    QStringList linesForWidth(double width) const;
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int heightForLines(qsizetype lines) const;
+
+    QString text_;
+    QFont font_;
+    QColor color_;
+    int lineLimit_;
+    Qt::Alignment alignment_ = Qt::AlignLeft;
+};
+
+} // namespace vellamor

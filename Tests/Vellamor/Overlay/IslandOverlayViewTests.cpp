@@ -1,0 +1,374 @@
+#include "ManualTickerClock.h"
+#include "OverlayRendering.h"
+#include "OverlayTestPrinters.h"
+#include "QtPrinters.h"
+
+#include "Overlay/ActionPill.h"
+#include "Overlay/CancelButton.h"
+#include "Overlay/CheckMarkShape.h"
+#include "Overlay/DoneRow.h"
+#include "Overlay/IslandOverlayView.h"
+#include "Overlay/OverlayTheme.h"
+#include "Overlay/OverlayViewModel.h"
+#include "Overlay/PillRow.h"
+#include "Overlay/PinButton.h"
+#include "Overlay/StatusLED.h"
+#include "Overlay/Waveform.h"
+#include "WaitUntil.h"
+
+#include <QEnterEvent>
+
+#include <gmock/gmock.h>
+
+#include <array>
+#include <cstdlib>
+#include <memory>
+
+namespace vellamor::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+// `color`, at its own opacity, over the black island.
+QColor overBlack(const QColor& color)
+{
+    return QColor::fromRgbF(color.redF() * color.alphaF(), color.greenF() * color.alphaF(),
+                            color.blueF() * color.alphaF());
+}
+
+bool closeTo(QRgb pixel, const QColor& expected)
+{
+    return std::abs(qRed(pixel) - expected.red()) <= 3 && std::abs(qGreen(pixel) - expected.green()) <= 3
+           && std::abs(qBlue(pixel) - expected.blue()) <= 3 && qAlpha(pixel) == 255;
+}
+
+// The one button of that kind the island shows now; none when it shows
+// none or several.
+template<typename Button>
+Button* onlyShown(QWidget& view)
+{
+    settleWidgets();
+    const auto buttons = shownInReadingOrder<Button>(view);
+    return buttons.size() == 1 ? buttons.front() : nullptr;
+}
+
+void click(QAbstractButton* button)
+{
+    ASSERT_NE(button, nullptr);
+    button->click();
+}
+
+class IslandOverlayViewTest : public ::testing::Test {
+protected:
+    std::shared_ptr<ManualTickerClock> clock_ = std::make_shared<ManualTickerClock>();
+    OverlayViewModel model{clock_};
+};
+
+TEST_F(IslandOverlayViewTest, EachStateDrawsItsShapeTextsAndControls)
+{
+    struct Case {
+        const char* name;
+        DictationState state;
+        QString partial = {};
+        QString finalText = {};
+        QString polished = {};
+        QString warning = {};
+        QString scene = u"general"_s;
+        QString mode = u"hold"_s;
+        qint64 elapsed = 0;
+        QSize size;
+        QStringList texts;
+        QStringList controls = {};
+        // The status dot's colour; invalid where none shows.
+        QColor led = {};
+        bool waveform = false;
+        QColor border = OverlayTheme::white(0.06);
+        // Whether the segmented progress shows behind the row.
+        bool progress = false;
+    };
+    const QString heard = u"今天天气不错"_s;
+    const QString polished = u"今天天气不错。"_s;
+    const std::array cases{
+        Case{.name = "idle",
+             .state = DictationState::idle(),
+             .size = {110, 26},
+             .texts = {u"准备"_s},
+             .led = OverlayTheme::white(0.4)},
+        Case{.name = "recording",
+             .state = DictationState::recording(),
+             .elapsed = 59'999,
+             .size = {326, 32},
+             .texts = {u"听你说"_s, u"0:59"_s},
+             .controls = {u"取消本次输入"_s, u"按住录音"_s},
+             .led = OverlayTheme::record(),
+             .waveform = true},
+        Case{.name = "recording-code-toggle",
+             .state = DictationState::recording(),
+             .partial = heard,
+             .scene = u"code"_s,
+             .mode = u"toggle"_s,
+             .elapsed = 60'000,
+             .size = {326, 32},
+             .texts = {heard, u"1:00"_s},
+             .controls = {u"取消本次输入"_s, u"停止录音"_s},
+             .led = OverlayTheme::codeAccent(),
+             .waveform = true},
+        Case{.name = "recording-capitalised-scene-and-mode",
+             .state = DictationState::recording(),
+             .scene = u"Email"_s,
+             .mode = u"Toggle"_s,
+             .size = {326, 32},
+             .texts = {u"听你说"_s, u"0:00"_s},
+             .controls = {u"取消本次输入"_s, u"按住录音"_s},
+             .led = OverlayTheme::record(),
+             .waveform = true},
+        Case{.name = "recording-warning",
+             .state = DictationState::recording(),
+             .warning = u"还剩 60 秒"_s,
+             .elapsed = 300'000,
+             .size = {280, 32},
+             .texts = {u"还剩 60 秒"_s, u"5:00"_s},
+             .controls = {u"取消本次输入"_s, u"按住录音"_s},
+             .led = OverlayTheme::warn(),
+             .waveform = true,
+             .border = OverlayTheme::withOpacity(OverlayTheme::warn(), 0.55)},
+        Case{.name = "transcribing-thinking",
+             .state = DictationState::transcribing(),
+             .size = {126, 32},
+             .texts = {u"思考中"_s},
+             .controls = {u"取消本次输入"_s},
+             .progress = true},
+        Case{.name = "transcribing-partial",
+             .state = DictationState::transcribing(),
+             .partial = heard,
+             .size = {292, 32},
+             .texts = {heard},
+             .controls = {u"取消本次输入"_s},
+             .led = OverlayTheme::polish(),
+             .progress = true},
+        Case{.name = "polishing",
+             .state = DictationState::polishing(),
+             .finalText = heard,
+             .size = {380, 126},
+             .texts = {u"润色中"_s, u"原文"_s, heard},
+             .controls = {u"取消本次输入"_s},
+             .led = OverlayTheme::polish()},
+        Case{.name = "inserting",
+             .state = DictationState::inserting(),
+             .finalText = heard,
+             .polished = polished,
+             .size = {380, 126},
+             .texts = {u"写入"_s, u"原文"_s, heard, u"润色"_s, polished},
+             .controls = {u"取消本次输入"_s},
+             .led = OverlayTheme::polish()},
+        Case{.name = "done-with-text",
+             .state = DictationState::done(),
+             .polished = polished,
+             .size = {380, 126},
+             .texts = {u"已插入"_s, u"润色"_s, polished},
+             .controls = {u"固定"_s},
+             .led = OverlayTheme::success()},
+        Case{.name = "done-without-text",
+             .state = DictationState::done(),
+             .size = {164, 32},
+             .texts = {u"已插入"_s},
+             .controls = {u"固定"_s}},
+        Case{.name = "cancelled",
+             .state = DictationState::cancelled(),
+             .size = {160, 32},
+             .texts = {u"已取消"_s},
+             .led = OverlayTheme::white(0.35),
+             .border = OverlayTheme::white(0.12 * 0.6)},
+        Case{.name = "failed-without-reason",
+             .state = DictationState::failed(QString()),
+             .size = {260, 32},
+             .texts = {u"出错"_s},
+             .controls = {u"重试"_s},
+             .led = OverlayTheme::danger(),
+             .border = OverlayTheme::withOpacity(OverlayTheme::danger(), 0.55)},
+        Case{.name = "failed-with-reason",
+             .state = DictationState::failed(u"网络连接失败"_s),
+             .size = {260, 32},
+             .texts = {u"网络连接失败"_s},
+             .controls = {u"重试"_s},
+             .led = OverlayTheme::danger(),
+             .border = OverlayTheme::withOpacity(OverlayTheme::danger(), 0.55)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        model.state = c.state;
+        model.partialText = c.partial;
+        model.finalText = c.finalText;
+        model.polishedText = c.polished;
+        model.warning = c.warning;
+        model.scene = c.scene;
+        model.hotkeyMode = c.mode;
+        model.elapsedMillis = c.elapsed;
+        model.phaseElapsedMillis = 2'000;
+        IslandOverlayView view(model);
+        view.resize(model.islandShape().panelSize().toSize());
+        view.show();
+        settleWidgets();
+        if (auto* done = view.findChild<DoneRow*>(); done && done->isVisible()) {
+            EXPECT_TRUE(waitUntil([&] { return done->checkProgress() == 1.0; }, 2s));
+        }
+        const QImage image = renderView(view, QStringLiteral("island-") + QLatin1String(c.name));
+
+        EXPECT_EQ(image.size(), c.size);
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << "the corner is outside the island";
+        EXPECT_EQ(shownTexts(view), c.texts);
+        EXPECT_EQ(shownControlTips(view), c.controls);
+        const auto leds = shownInReadingOrder<StatusLED>(view);
+        ASSERT_EQ(leds.size(), c.led.isValid() ? 1u : 0u);
+        if (c.led.isValid()) {
+            EXPECT_EQ(leds.front()->color(), c.led);
+            EXPECT_EQ(leds.front()->isCancelled(), c.state == DictationState::cancelled());
+        }
+        const auto waveforms = shownInReadingOrder<Waveform>(view);
+        ASSERT_EQ(waveforms.size(), c.waveform ? 1u : 0u);
+        if (c.waveform) {
+            EXPECT_EQ(waveforms.front()->color(), c.led);
+        }
+        const QRgb top = image.pixel(image.width() / 2, 0);
+        EXPECT_TRUE(closeTo(top, overBlack(c.border))) << QColor(top).name().toStdString();
+        const QColor behindRow
+            = c.progress ? overBlack(OverlayTheme::withOpacity(OverlayTheme::record(), 0.24)) : QColor(Qt::black);
+        const QRgb bottomLeft = image.pixel(image.width() / 5, image.height() - 3);
+        EXPECT_TRUE(closeTo(bottomLeft, behindRow)) << QColor(bottomLeft).name().toStdString();
+    }
+}
+
+TEST_F(IslandOverlayViewTest, ElapsedTimeIsWholeMinutesAndSeconds)
+{
+    struct Case {
+        qint64 millis;
+        QString text;
+    };
+    const std::array cases{
+        Case{0, u"0:00"_s},          Case{59'999, u"0:59"_s},     Case{60'000, u"1:00"_s},      Case{75'400, u"1:15"_s},
+        Case{3'599'999, u"59:59"_s}, Case{3'600'000, u"60:00"_s}, Case{6'000'000, u"100:00"_s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.millis);
+        EXPECT_EQ(PillRow::elapsedText(c.millis), c.text);
+    }
+}
+
+TEST_F(IslandOverlayViewTest, ButtonsRunTheModelsCallbacksAndHoverIsWrittenBack)
+{
+    IslandOverlayView view(model);
+    view.resize(326, 32);
+    view.show();
+    model.state = DictationState::recording();
+    // Without a callback the button does nothing.
+    click(onlyShown<CancelButton>(view));
+    int cancels = 0;
+    int retries = 0;
+    model.onCancel = [&] { ++cancels; };
+    model.onRetry = [&] { ++retries; };
+    click(onlyShown<CancelButton>(view));
+    model.state = DictationState::transcribing();
+    click(onlyShown<CancelButton>(view));
+    EXPECT_EQ(cancels, 2);
+
+    model.state = DictationState::failed(QString());
+    click(onlyShown<ActionPill>(view));
+    EXPECT_EQ(retries, 1);
+
+    model.state = DictationState::done();
+    model.finalText = u"好的"_s;
+    PinButton* pin = onlyShown<PinButton>(view);
+    ASSERT_NE(pin, nullptr);
+    click(pin);
+    EXPECT_TRUE(model.isPinned.value());
+    settleWidgets();
+    EXPECT_EQ(pin->toolTip(), u"取消固定"_s);
+    click(pin);
+    EXPECT_FALSE(model.isPinned.value());
+
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QCoreApplication::sendEvent(&view, &enter);
+    EXPECT_TRUE(model.isHovering.value());
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&view, &leave);
+    EXPECT_FALSE(model.isHovering.value());
+    EXPECT_EQ(cancels, 2);
+}
+
+TEST_F(IslandOverlayViewTest, CheckMarkRedrawsItselfEachTimeItAppears)
+{
+    model.state = DictationState::done();
+    IslandOverlayView view(model);
+    view.resize(164, 32);
+    view.show();
+    auto* done = view.findChild<DoneRow*>();
+    ASSERT_NE(done, nullptr);
+    EXPECT_LT(done->checkProgress(), 1.0);
+    EXPECT_TRUE(waitUntil([&] { return done->checkProgress() == 1.0; }, 2s));
+
+    model.state = DictationState::recording();
+    settleWidgets();
+    model.state = DictationState::done();
+    settleWidgets();
+    EXPECT_LT(done->checkProgress(), 1.0);
+}
+
+TEST_F(IslandOverlayViewTest, RecognisedTextStopsAtThreeLinesWhileThePolishedTextScrolls)
+{
+    model.state = DictationState::done();
+    model.finalText = u"这是一段很长的原文，"_s.repeated(12);
+    model.polishedText = u"这是一段很长的润色文字。"_s.repeated(30);
+    IslandOverlayView view(model);
+    view.resize(model.islandShape().panelSize().toSize());
+    view.show();
+    settleWidgets();
+    renderView(view, QStringLiteral("island-done-long-text"));
+
+    OverlayLabel* finalLabel = nullptr;
+    OverlayLabel* polishedLabel = nullptr;
+    for (OverlayLabel* label : shownInReadingOrder<OverlayLabel>(view)) {
+        if (label->text() == model.finalText.value())
+            finalLabel = label;
+        if (label->text() == model.polishedText.value())
+            polishedLabel = label;
+    }
+    ASSERT_NE(finalLabel, nullptr);
+    ASSERT_NE(polishedLabel, nullptr);
+    const QStringList finalLines = finalLabel->linesForWidth(finalLabel->width());
+    ASSERT_EQ(finalLines.size(), 3);
+    EXPECT_TRUE(finalLines.last().endsWith(u"…"_s)) << finalLines.last().toStdString();
+    EXPECT_GT(polishedLabel->linesForWidth(polishedLabel->width()).size(), 3);
+    EXPECT_FALSE(polishedLabel->linesForWidth(polishedLabel->width()).last().endsWith(u"…"_s));
+    EXPECT_GT(polishedLabel->mapTo(&view, QPoint(0, polishedLabel->height())).y(), view.height())
+        << "the polished text runs on below the island, to be scrolled to";
+}
+
+// The mark in a 100 x 100 frame at (10, 20) runs from (26, 72) down to
+// (52, 96), 35.4 long, then up to (94, 42), 68.4 long.
+TEST_F(IslandOverlayViewTest, CheckMarkIsTrimmedToItsProgress)
+{
+    struct Case {
+        double progress;
+        int elements;
+        QPointF end;
+    };
+    const std::array cases{
+        Case{0, 0, {}},
+        Case{0.2, 2, {41.254, 86.080}},
+        Case{0.5, 3, {62.138, 82.965}},
+        Case{1, 3, {94, 42}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.progress);
+        const QPainterPath path = CheckMarkShape::path(QRectF(10, 20, 100, 100), c.progress);
+        ASSERT_EQ(path.elementCount(), c.elements);
+        if (c.elements == 0)
+            continue;
+        EXPECT_NEAR(path.currentPosition().x(), c.end.x(), 1e-3);
+        EXPECT_NEAR(path.currentPosition().y(), c.end.y(), 1e-3);
+    }
+}
+
+} // namespace
+} // namespace vellamor::test
