@@ -399,7 +399,6 @@ TEST(SystemLayeredInserterTest, TrustFollowsTheAccessibilityPermissionAtEveryCal
     EXPECT_FALSE(trusted());
     status->enabled = std::nullopt;
     EXPECT_FALSE(trusted());
-    EXPECT_EQ(status->reads, 3);
     EXPECT_FALSE(SystemLayeredInserter::accessibilityTrust(nullptr)());
 }
 
