@@ -4,6 +4,7 @@
 #include "DevAccountServices.h"
 #include "AsrSessionEndpoint.h"
 #include "DevAdminLog.h"
+#include "DevInputSources.h"
 #include "DevServer.h"
 #include "DevTextServices.h"
 
@@ -19,6 +20,7 @@ void installDefaultActions(DevServer& server)
     DevTextServices::install(server);
     AccountActions::install(server);
     DevAccountServices::install(server);
+    DevInputSources::install(server);
 }
 
 void installEchoAction(DevServer& server)

@@ -3,6 +3,7 @@
 #include "Models/VellamorTransportError.h"
 #include "Networking/NetworkError.h"
 #include "Networking/WSClientStop.h"
+#include "Networking/WebSocketClosing.h"
 #include "Support/Async/MainThread.h"
 #include "Support/Async/Resumption.h"
 #include "Support/Async/Sleep.h"
@@ -18,10 +19,6 @@
 namespace vellamor {
 
 namespace {
-
-// A socket that is being closed but never reaches the unconnected state is
-// aborted after this long, so its object does not linger.
-constexpr std::chrono::milliseconds closingGrace{5000};
 
 NetworkError::Kind kindOf(QAbstractSocket::SocketError error)
 {
@@ -218,20 +215,8 @@ void WebSocketSession::receiveLoopEnded(const std::shared_ptr<Connection>& conne
 void WebSocketSession::tearDown(const std::shared_ptr<Connection>& connection)
 {
     failPending(*connection, std::make_exception_ptr(VellamorTransportError::connectionClosed()));
-    QWebSocket* socket = connection->socket;
-    if (!socket)
-        return;
-    if (socket->state() == QAbstractSocket::ConnectedState)
-        socket->close(QWebSocketProtocol::CloseCodeGoingAway);
-    else if (socket->state() != QAbstractSocket::UnconnectedState)
-        socket->abort();
-
-    if (socket->state() == QAbstractSocket::UnconnectedState) {
-        socket->deleteLater();
-        return;
-    }
-    QObject::connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
-    QTimer::singleShot(closingGrace, socket, [socket] { socket->abort(); });
+    if (connection->socket)
+        closeGoingAway(connection->socket);
 }
 
 void WebSocketSession::closeCurrent()

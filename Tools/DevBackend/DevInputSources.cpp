@@ -1,0 +1,279 @@
+#include "DevInputSources.h"
+
+#include "DevServer.h"
+#include "SourceCommandEndpoint.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QUuid>
+
+#include <utility>
+
+namespace vellamor::devbackend {
+
+namespace {
+
+const QString stateObjectName = QStringLiteral("input-sources");
+
+const QStringList sourceActions = {
+    QStringLiteral("inputSource.createPairing"), QStringLiteral("inputSource.list"),
+    QStringLiteral("inputSource.revoke"),        QStringLiteral("inputSource.confirmPairing"),
+    QStringLiteral("inputSource.status"),
+};
+const QStringList phoneActions = {
+    QStringLiteral("dev.phone.claim"),
+    QStringLiteral("dev.phone.send"),
+    QStringLiteral("dev.phone.connect"),
+};
+
+// A JSON integer exactly; a fraction, a string or a Boolean is none.
+std::optional<qint64> integer(const QJsonValue& value)
+{
+    if (!value.isDouble() || value.toInteger(0) != value.toInteger(1))
+        return std::nullopt;
+    return value.toInteger();
+}
+
+QString timestamp(const QDateTime& time)
+{
+    return time.toUTC().toString(Qt::ISODateWithMs);
+}
+
+QJsonObject sourceJson(const DevInputSources::Source& source)
+{
+    QJsonObject object{
+        {QStringLiteral("id"), source.id},
+        {QStringLiteral("kind"), source.kind},
+        {QStringLiteral("name"), QString(QStringLiteral("phone-") + QString::number(source.id))},
+        {QStringLiteral("friendly_name"), source.friendlyName},
+        {QStringLiteral("status"), source.status},
+        {QStringLiteral("created_at"), timestamp(source.createdAt)},
+    };
+    if (source.lastUsedAt)
+        object.insert(QStringLiteral("last_used_at"), timestamp(*source.lastUsedAt));
+    return object;
+}
+
+QJsonObject notice(const QString& type, qint64 sourceID)
+{
+    return QJsonObject{{QStringLiteral("type"), type}, {QStringLiteral("source_id"), sourceID}};
+}
+
+ApiReply done()
+{
+    return ApiReply{0, QStringLiteral("ok"), std::nullopt, 200, {}};
+}
+
+ApiReply badRequest(const QString& detail)
+{
+    return ApiReply::failure(40001, detail);
+}
+
+ApiReply unknownSource()
+{
+    return ApiReply::failure(40402, QStringLiteral("source not found"));
+}
+
+} // namespace
+
+DevInputSources::DevInputSources(QObject* parent) : QObject(parent), endpoint_(new SourceCommandEndpoint(this))
+{
+    setObjectName(stateObjectName);
+}
+
+DevInputSources* DevInputSources::install(DevServer& server)
+{
+    auto* state = new DevInputSources(&server);
+    for (const QString& name : sourceActions)
+        server.registerAction(name, [state](const ApiCall& call) { return state->handle(call); });
+    for (const QString& name : phoneActions)
+        server.registerAction(name, [state](const ApiCall& call) { return state->handlePhone(call); });
+    SourceCommandEndpoint* endpoint = state->endpoint_;
+    server.registerUpgrade(SourceCommandEndpoint::path, [endpoint](QTcpSocket* socket, const DevHttpRequest& head) {
+        endpoint->accept(socket, head);
+    });
+    connect(&server, &DevServer::recordsReset, endpoint, &SourceCommandEndpoint::clearRecords);
+    return state;
+}
+
+DevInputSources* DevInputSources::of(DevServer& server)
+{
+    return server.findChild<DevInputSources*>(stateObjectName, Qt::FindDirectChildrenOnly);
+}
+
+ApiReply DevInputSources::handle(const ApiCall& call)
+{
+    const QJsonObject data = call.data.toObject();
+    if (call.action == u"inputSource.status")
+        return status(data);
+
+    const std::optional<QString> token = call.bearerToken();
+    if (!token || token->isEmpty())
+        return ApiReply::failure(40100, QStringLiteral("unauthorized"), 401);
+    if (call.action == u"inputSource.createPairing")
+        return createPairing(*token);
+    if (call.action == u"inputSource.list")
+        return list(*token);
+    if (call.action == u"inputSource.revoke")
+        return revoke(*token, data);
+    return confirmPairing(*token, data);
+}
+
+ApiReply DevInputSources::createPairing(const QString& account)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    pairings_.removeIf([&now](const auto& entry) { return entry.value().expiresAt <= now; });
+    QString code;
+    do {
+        code = QStringLiteral("%1").arg(QRandomGenerator::global()->bounded(1000000), 6, 10, QLatin1Char('0'));
+    } while (pairings_.contains(code));
+    const Pairing pairing{account, now.addSecs(std::chrono::seconds(pairingLifetime).count())};
+    pairings_.insert(code, pairing);
+    return ApiReply::success(
+        QJsonObject{{QStringLiteral("code"), code}, {QStringLiteral("expires_at"), timestamp(pairing.expiresAt)}});
+}
+
+ApiReply DevInputSources::list(const QString& account) const
+{
+    QJsonArray items;
+    for (const Source& source : sources_) {
+        if (source.account == account)
+            items.append(sourceJson(source));
+    }
+    return ApiReply::success(QJsonObject{{QStringLiteral("items"), items}});
+}
+
+DevInputSources::Source* DevInputSources::sourceOf(const QString& account, const QJsonValue& id)
+{
+    const std::optional<qint64> sourceID = integer(id);
+    for (Source& source : sources_) {
+        if (sourceID && source.id == *sourceID && source.account == account)
+            return &source;
+    }
+    return nullptr;
+}
+
+ApiReply DevInputSources::revoke(const QString& account, const QJsonObject& data)
+{
+    if (!integer(data.value(QStringLiteral("source_id"))))
+        return badRequest(QStringLiteral("source_id must be an integer"));
+    Source* source = sourceOf(account, data.value(QStringLiteral("source_id")));
+    if (!source)
+        return unknownSource();
+    source->status = QStringLiteral("revoked");
+    endpoint_->push(account, notice(QStringLiteral("source_revoked"), source->id));
+    return done();
+}
+
+ApiReply DevInputSources::confirmPairing(const QString& account, const QJsonObject& data)
+{
+    const QJsonValue accept = data.value(QStringLiteral("accept"));
+    if (!integer(data.value(QStringLiteral("source_id"))) || !accept.isBool())
+        return badRequest(QStringLiteral("source_id must be an integer and accept a boolean"));
+    Source* source = sourceOf(account, data.value(QStringLiteral("source_id")));
+    if (!source)
+        return unknownSource();
+    if (source->status != u"pending")
+        return ApiReply::failure(40901, QStringLiteral("source is not pending"));
+    source->status = accept.toBool() ? QStringLiteral("active") : QStringLiteral("revoked");
+    endpoint_->push(account, notice(QStringLiteral("source_updated"), source->id));
+    return done();
+}
+
+ApiReply DevInputSources::status(const QJsonObject& data) const
+{
+    const QJsonValue token = data.value(QStringLiteral("source_token"));
+    if (!token.isString())
+        return badRequest(QStringLiteral("source_token must be a string"));
+    for (const Source& source : sources_) {
+        if (source.token == token.toString())
+            return ApiReply::success(QJsonObject{{QStringLiteral("status"), source.status}});
+    }
+    return unknownSource();
+}
+
+std::optional<DevInputSources::Claim> DevInputSources::claim(const QString& code, const QString& friendlyName,
+                                                             const QString& ip)
+{
+    const auto pairing = pairings_.constFind(code);
+    if (pairing == pairings_.constEnd() || pairing->expiresAt <= QDateTime::currentDateTimeUtc()
+        || sources_.size() >= maxSources)
+        return std::nullopt;
+
+    Source source;
+    source.id = nextSourceID_++;
+    source.account = pairing->account;
+    source.kind = QStringLiteral("web");
+    source.friendlyName = friendlyName;
+    source.status = QStringLiteral("pending");
+    source.createdAt = QDateTime::currentDateTimeUtc();
+    source.token = QUuid::createUuid().toString(QUuid::Id128);
+    const QJsonObject payload{
+        {QStringLiteral("source_id"), source.id},
+        {QStringLiteral("friendly_name"), friendlyName},
+        {QStringLiteral("ip"), ip},
+        {QStringLiteral("ua_hash"), QString::fromLatin1(QByteArray::number(qHash(friendlyName), 16))},
+        {QStringLiteral("expires_at"), pairing->expiresAt.toSecsSinceEpoch()},
+    };
+    endpoint_->push(source.account,
+                    QJsonObject{{QStringLiteral("type"), QStringLiteral("pairing_request")},
+                                {QStringLiteral("payload"), payload}});
+    pairings_.erase(pairing);
+    sources_.append(source);
+    return Claim{source.id, source.token};
+}
+
+DevInputSources::Source* DevInputSources::activeSource(const QString& token)
+{
+    for (Source& source : sources_) {
+        if (source.token == token)
+            return source.status == u"active" ? &source : nullptr;
+    }
+    return nullptr;
+}
+
+bool DevInputSources::sendText(const QString& sourceToken, const QString& text)
+{
+    Source* source = activeSource(sourceToken);
+    if (!source)
+        return false;
+    source->lastUsedAt = QDateTime::currentDateTimeUtc();
+    endpoint_->push(source->account, QJsonObject{{QStringLiteral("type"), QStringLiteral("insert")},
+                                                 {QStringLiteral("text"), text},
+                                                 {QStringLiteral("source_id"), source->id},
+                                                 {QStringLiteral("seq"), ++source->sentTexts}});
+    return true;
+}
+
+bool DevInputSources::announce(const QString& sourceToken)
+{
+    Source* source = activeSource(sourceToken);
+    if (!source)
+        return false;
+    endpoint_->push(source->account, notice(QStringLiteral("source_connected"), source->id));
+    return true;
+}
+
+ApiReply DevInputSources::handlePhone(const ApiCall& call)
+{
+    const QJsonObject data = call.data.toObject();
+    if (call.action == u"dev.phone.claim") {
+        const QJsonValue code = data.value(QStringLiteral("code"));
+        if (!code.isString())
+            return badRequest(QStringLiteral("code must be a string"));
+        const auto claimed = claim(code.toString(), data.value(QStringLiteral("friendly_name")).toString(),
+                                   data.value(QStringLiteral("ip")).toString(QStringLiteral("127.0.0.1")));
+        if (!claimed)
+            return ApiReply::failure(40403, QStringLiteral("unknown, expired or used code"));
+        return ApiReply::success(QJsonObject{{QStringLiteral("source_id"), claimed->sourceID},
+                                             {QStringLiteral("source_token"), claimed->sourceToken}});
+    }
+    const QString token = data.value(QStringLiteral("source_token")).toString();
+    const bool sent = call.action == u"dev.phone.send"
+        ? sendText(token, data.value(QStringLiteral("text")).toString())
+        : announce(token);
+    return sent ? done() : ApiReply::failure(40402, QStringLiteral("no active source with this token"));
+}
+
+} // namespace vellamor::devbackend
