@@ -53,12 +53,17 @@ bool FakeAccessibilityBus::isQt() const
     return field_ && field_->toolkit == QLatin1String("Qt");
 }
 
+bool FakeAccessibilityBus::countsUtf16() const
+{
+    return isQt() || (field_ && field_->utf16Offsets);
+}
+
 qsizetype FakeAccessibilityBus::indexOf(int offset) const
 {
     const QString& text = field_->text;
     if (offset < 0)
         return 0;
-    if (isQt())
+    if (countsUtf16())
         return std::min<qsizetype>(offset, text.size());
     qsizetype index = 0;
     for (int i = 0; i < offset && index < text.size(); ++i)
@@ -68,7 +73,7 @@ qsizetype FakeAccessibilityBus::indexOf(int offset) const
 
 int FakeAccessibilityBus::offsetOf(qsizetype index) const
 {
-    if (isQt())
+    if (countsUtf16())
         return static_cast<int>(index);
     return static_cast<int>(field_->text.left(index).toUcs4().size());
 }
@@ -112,6 +117,14 @@ std::optional<QString> FakeAccessibilityBus::text(const platform::AccessibleElem
         || (written_ && field_->unreadableAfterWrite))
         return std::nullopt;
     return field_->text;
+}
+
+std::optional<int> FakeAccessibilityBus::characterCount(const platform::AccessibleElement&)
+{
+    calls_ << QStringLiteral("characterCount");
+    if (!field_ || field_->unreadable)
+        return std::nullopt;
+    return offsetOf(field_->text.size());
 }
 
 std::optional<int> FakeAccessibilityBus::caretOffset(const platform::AccessibleElement&)

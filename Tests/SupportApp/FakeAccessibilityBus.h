@@ -12,7 +12,7 @@
 namespace vellamor::test {
 
 // An accessibility bus with at most one focused text field, which counts the
-// way its toolkit does: "Qt" fields take offsets and insertion lengths in
+// way its toolkit does (unless told otherwise): "Qt" fields take offsets and insertion lengths in
 // UTF-16 units (and insert nothing for a negative length); every other
 // toolkit takes offsets in code points and lengths in UTF-8 bytes (a negative
 // length meaning all). Records every call by name.
@@ -25,7 +25,7 @@ public:
         QString text;
         // In the toolkit's offsets; none: the caret is unknown.
         std::optional<int> caret = 0;
-        std::optional<platform::AccessibleRange> selection;
+        std::optional<platform::AccessibleRange> selection{};
         // text() answers nothing (always, before the first write, or from it on).
         bool unreadable = false;
         bool unreadableUntilWrite = false;
@@ -36,7 +36,10 @@ public:
         int setStatus = 0;
         // Applied to the field's text after every accepted write (a length
         // limit, an input mask); none: kept as written.
-        std::function<QString(const QString&)> reformat;
+        std::function<QString(const QString&)> reformat{};
+        // Offsets and the character count in UTF-16 units whatever the
+        // toolkit says, insertion lengths as the toolkit (LibreOffice).
+        bool utf16Offsets = false;
     };
 
     // Focuses a field and forgets the calls so far; clearFocus() leaves
@@ -56,6 +59,7 @@ public:
     QString toolkitName(const platform::AccessibleElement& element) override;
     bool isEditableText(const platform::AccessibleElement& element) override;
     std::optional<QString> text(const platform::AccessibleElement& element) override;
+    std::optional<int> characterCount(const platform::AccessibleElement& element) override;
     std::optional<int> caretOffset(const platform::AccessibleElement& element) override;
     std::optional<platform::AccessibleRange> selection(const platform::AccessibleElement& element) override;
     int insertText(const platform::AccessibleElement& element, int offset, const QString& text, int length) override;
@@ -64,6 +68,7 @@ public:
 
 private:
     bool isQt() const;
+    bool countsUtf16() const;
     qsizetype indexOf(int offset) const;
     int offsetOf(qsizetype index) const;
     void accepted(const QString& text);

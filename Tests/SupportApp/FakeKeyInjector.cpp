@@ -58,18 +58,18 @@ std::vector<int> FakeKeyInjector::spareKeyCodes(int count)
     return codes;
 }
 
-bool FakeKeyInjector::mapKeyCodes(const std::vector<std::pair<int, char32_t>>& mapping)
+bool FakeKeyInjector::mapKeyCodes(const std::vector<platform::KeyMapping>& mapping)
 {
     const int call = mapCalls_++;
     if (refuseMappingCall && call == *refuseMappingCall)
         return false;
     mappings_.push_back(mapping);
     MappingChange change{clock_->now, mapping_, {}};
-    for (const auto& [keyCode, character] : mapping) {
-        if (character == 0)
-            mapping_.erase(keyCode);
+    for (const auto& entry : mapping) {
+        if (entry.plain == 0 && entry.shifted == 0)
+            mapping_.erase(entry.keyCode);
         else
-            mapping_[keyCode] = character;
+            mapping_[entry.keyCode] = entry;
     }
     change.after = mapping_;
     history_.push_back(std::move(change));
@@ -103,9 +103,9 @@ void FakeKeyInjector::setCapsLock(bool on)
     capsLockChanges_.push_back(on);
 }
 
-std::map<int, char32_t> FakeKeyInjector::mappingAt(std::chrono::milliseconds time) const
+std::map<int, platform::KeyMapping> FakeKeyInjector::mappingAt(std::chrono::milliseconds time) const
 {
-    std::map<int, char32_t> mapping;
+    std::map<int, platform::KeyMapping> mapping;
     for (const auto& change : history_) {
         if (change.at <= time)
             mapping = change.after;
@@ -113,7 +113,7 @@ std::map<int, char32_t> FakeKeyInjector::mappingAt(std::chrono::milliseconds tim
     return mapping;
 }
 
-std::map<int, char32_t> FakeKeyInjector::keymapFor(const Tap& tap) const
+std::map<int, platform::KeyMapping> FakeKeyInjector::keymapFor(const Tap& tap) const
 {
     // Rule 1: a change made less than `keymapDelay` before the tap is not
     // loaded yet.
@@ -133,7 +133,7 @@ std::map<int, char32_t> FakeKeyInjector::keymapFor(const Tap& tap) const
     return mappingAt(tap.at);
 }
 
-QString FakeKeyInjector::characterFor(const Tap& tap, const std::map<int, char32_t>& mapping) const
+QString FakeKeyInjector::characterFor(const Tap& tap, const std::map<int, platform::KeyMapping>& mapping) const
 {
     if (tap.control)
         return {};
@@ -149,8 +149,10 @@ QString FakeKeyInjector::characterFor(const Tap& tap, const std::map<int, char32
         const char32_t character = upper ? key->second.second : lower;
         return QString::fromUcs4(&character, 1);
     }
-    if (const auto mapped = mapping.find(tap.keyCode); mapped != mapping.end())
-        return QString::fromUcs4(&mapped->second, 1);
+    if (const auto mapped = mapping.find(tap.keyCode); mapped != mapping.end()) {
+        const char32_t character = tap.shift ? mapped->second.shifted : mapped->second.plain;
+        return character != 0 ? QString::fromUcs4(&character, 1) : QString();
+    }
     return {};
 }
 

@@ -63,9 +63,9 @@ public:
     // One line per tap read with another mapping than it was sent with.
     QStringList races() const;
     // Every mapKeyCodes() call, in order.
-    const std::vector<std::vector<std::pair<int, char32_t>>>& mappings() const { return mappings_; }
+    const std::vector<std::vector<platform::KeyMapping>>& mappings() const { return mappings_; }
     // Key codes that still have a character of ours.
-    std::map<int, char32_t> currentMapping() const { return mapping_; }
+    std::map<int, platform::KeyMapping> currentMapping() const { return mapping_; }
     int releaseCount() const { return releases_; }
     int flushCount() const { return flushes_; }
     const std::vector<bool>& capsLockChanges() const { return capsLockChanges_; }
@@ -74,7 +74,7 @@ public:
     std::optional<platform::InjectedKey> keyForCharacter(char32_t character) override;
     std::optional<platform::InjectedKey> keyForSpecial(platform::SpecialKey key) override;
     std::vector<int> spareKeyCodes(int count) override;
-    bool mapKeyCodes(const std::vector<std::pair<int, char32_t>>& mapping) override;
+    bool mapKeyCodes(const std::vector<platform::KeyMapping>& mapping) override;
     bool tap(const platform::InjectedKey& key, bool withControl) override;
     bool modifiersHeld() override;
     void releaseModifiers() override;
@@ -86,22 +86,22 @@ public:
 private:
     struct MappingChange {
         std::chrono::milliseconds at;
-        std::map<int, char32_t> before;
-        std::map<int, char32_t> after;
+        std::map<int, platform::KeyMapping> before;
+        std::map<int, platform::KeyMapping> after;
     };
 
     // The keymap the application reads `tap` with (see the class comment).
-    std::map<int, char32_t> keymapFor(const Tap& tap) const;
-    std::map<int, char32_t> mappingAt(std::chrono::milliseconds time) const;
-    QString characterFor(const Tap& tap, const std::map<int, char32_t>& mapping) const;
+    std::map<int, platform::KeyMapping> keymapFor(const Tap& tap) const;
+    std::map<int, platform::KeyMapping> mappingAt(std::chrono::milliseconds time) const;
+    QString characterFor(const Tap& tap, const std::map<int, platform::KeyMapping>& mapping) const;
 
     std::shared_ptr<FakeInsertionClock> clock_;
     std::map<char32_t, platform::InjectedKey> layout_;
     std::map<int, std::pair<char32_t, char32_t>> layoutKeys_;
-    std::map<int, char32_t> mapping_;
+    std::map<int, platform::KeyMapping> mapping_;
     std::vector<MappingChange> history_;
     std::vector<Tap> taps_;
-    std::vector<std::vector<std::pair<int, char32_t>>> mappings_;
+    std::vector<std::vector<platform::KeyMapping>> mappings_;
     int mapCalls_ = 0;
     int releases_ = 0;
     int flushes_ = 0;

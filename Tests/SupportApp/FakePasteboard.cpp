@@ -64,4 +64,14 @@ bool FakePasteboard::setEntries(platform::PasteboardSelection selection,
     return true;
 }
 
+void FakePasteboard::fetch(platform::PasteboardSelection selection)
+{
+    ++board(selection).fetches;
+}
+
+std::optional<int> FakePasteboard::textFetches(platform::PasteboardSelection selection)
+{
+    return board(selection).fetches;
+}
+
 } // namespace vellamor::test

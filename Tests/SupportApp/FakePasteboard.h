@@ -32,17 +32,21 @@ public:
     // setText() on that selection answers false and changes nothing.
     bool refuseText = false;
     std::optional<platform::PasteboardSelection> refuseTextOn;
+    // The target application fetches the text, as on a paste.
+    void fetch(platform::PasteboardSelection selection);
 
     QStringList formats(platform::PasteboardSelection selection) override;
     std::optional<QByteArray> data(platform::PasteboardSelection selection, const QString& format) override;
     bool setText(platform::PasteboardSelection selection, const QString& text) override;
     bool setEntries(platform::PasteboardSelection selection,
                     const std::vector<platform::PasteboardEntry>& entries) override;
+    std::optional<int> textFetches(platform::PasteboardSelection selection) override;
 
 private:
     struct Board {
         std::vector<platform::PasteboardEntry> entries;
         QStringList pseudoFormats;
+        int fetches = 0;
     };
 
     Board& board(platform::PasteboardSelection selection) { return boards_[selection]; }

@@ -55,13 +55,18 @@ std::optional<KeystrokePlan> KeystrokePlan::make(const QString& text, const Layo
     if (!typed)
         return std::nullopt;
 
+    std::vector<InjectedKey> keySlots;
+    for (const bool shift : {false, true}) {
+        for (int keyCode : layout.spareKeyCodes)
+            keySlots.push_back({keyCode, shift});
+    }
     const bool needsMapping = std::any_of(typed->begin(), typed->end(), [](const Unit& u) { return !u.key; });
-    const int capacity = std::min<int>(std::max(batchSize, 0), static_cast<int>(layout.spareKeyCodes.size()));
+    const int capacity = std::min<int>(std::max(batchSize, 0), static_cast<int>(keySlots.size()));
     if (needsMapping && capacity == 0)
         return std::nullopt;
 
     KeystrokePlan plan;
-    std::map<char32_t, int> current;
+    std::map<char32_t, InjectedKey> current;
     std::set<int> used;
     for (std::size_t i = 0; i < typed->size(); ++i) {
         const Unit& unit = (*typed)[i];
@@ -72,27 +77,34 @@ std::optional<KeystrokePlan> KeystrokePlan::make(const QString& text, const Layo
         }
         if (!current.contains(unit.mapped)) {
             // The next batch: the distinct unmapped characters from here on,
-            // as many as there are spare key codes.
+            // as many as there are slots.
             current.clear();
-            Step map{Step::Kind::map, {}, {}};
+            std::map<int, platform::KeyMapping> byKeyCode;
             for (std::size_t j = i; j < typed->size() && static_cast<int>(current.size()) < capacity; ++j) {
                 const Unit& ahead = (*typed)[j];
                 if (ahead.key || current.contains(ahead.mapped))
                     continue;
-                const int keyCode = layout.spareKeyCodes[current.size()];
-                current.emplace(ahead.mapped, keyCode);
-                map.mapping.emplace_back(keyCode, ahead.mapped);
-                used.insert(keyCode);
+                const InjectedKey slot = keySlots[current.size()];
+                current.emplace(ahead.mapped, slot);
+                auto& mapping = byKeyCode[slot.keyCode];
+                mapping.keyCode = slot.keyCode;
+                (slot.shift ? mapping.shifted : mapping.plain) = ahead.mapped;
+                used.insert(slot.keyCode);
             }
-            plan.steps_.push_back(std::move(map));
+            Step map{Step::Kind::map, {}, {}};
+            for (const auto& [keyCode, mapping] : byKeyCode)
+                map.mapping.push_back(mapping);
+            const bool first = std::none_of(plan.steps_.begin(), plan.steps_.end(),
+                                            [](const Step& s) { return s.kind == Step::Kind::map; });
+            plan.steps_.insert(first ? plan.steps_.begin() : plan.steps_.end(), std::move(map));
         }
-        plan.steps_.push_back({Step::Kind::press, {}, InjectedKey{current.at(unit.mapped), false}});
+        plan.steps_.push_back({Step::Kind::press, {}, current.at(unit.mapped)});
         ++plan.characterCount_;
     }
     if (!used.empty()) {
         Step clear{Step::Kind::map, {}, {}};
         for (int keyCode : used)
-            clear.mapping.emplace_back(keyCode, char32_t(0));
+            clear.mapping.push_back({keyCode, 0, 0});
         plan.steps_.push_back(std::move(clear));
     }
     return plan;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Logging/VellamorLog.h"
 #include "Platform/Pasteboard/Pasteboard.h"
 #include "TextInsertion/AccessibilityProbing.h"
 #include "TextInsertion/AnyInserter.h"
@@ -25,13 +26,16 @@ public:
     LayeredInserter(std::shared_ptr<AnyInserter> ax, std::shared_ptr<AnyInserter> keyboard,
                     std::shared_ptr<AnyInserter> clipboard, std::shared_ptr<AccessibilityProbing> probe,
                     std::shared_ptr<platform::Pasteboard> pasteboard,
-                    std::shared_ptr<InsertionQueue> queue = InsertionQueue::shared());
+                    std::shared_ptr<InsertionQueue> queue = InsertionQueue::shared(),
+                    VellamorLog log = VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("insertion")));
 
     // Empty text: `ax` at once, nothing touched. No target (the probe says
     // no): the text goes to the clipboard, `noTarget`. Otherwise accessibility;
     // after its failure keystrokes (skipped when the focus is in this
-    // application); after theirs a paste, unless keystrokes had already typed
-    // part of the text, which would then appear twice.
+    // application); after theirs a paste. A layer that may have changed the
+    // field (accessibility changed it otherwise than asked, keystrokes typed
+    // part of the text) is followed by none: the text goes to the clipboard,
+    // `allFailed`, so that it never appears twice. Each failed layer is logged.
     QCoro::Task<InsertStrategy> insertLayered(QString text) const;
 
     const std::shared_ptr<AnyInserter>& ax() const { return ax_; }
@@ -49,6 +53,7 @@ private:
     std::shared_ptr<AccessibilityProbing> probe_;
     std::shared_ptr<platform::Pasteboard> pasteboard_;
     std::shared_ptr<InsertionQueue> queue_;
+    VellamorLog log_;
 };
 
 } // namespace vellamor

@@ -1,5 +1,7 @@
 #include "TextInsertion/ToolkitTextUnits.h"
 
+#include <QList>
+
 #include <algorithm>
 
 namespace vellamor {
@@ -9,6 +11,22 @@ ToolkitTextUnits ToolkitTextUnits::forToolkit(const QString& toolkitName)
     if (toolkitName.trimmed().compare(QLatin1String("Qt"), Qt::CaseInsensitive) == 0)
         return {Offsets::utf16, InsertLength::utf16};
     return {Offsets::codePoints, InsertLength::utf8Bytes};
+}
+
+ToolkitTextUnits ToolkitTextUnits::forField(const QString& toolkitName, const std::optional<QString>& text,
+                                            std::optional<int> characterCount)
+{
+    ToolkitTextUnits units = forToolkit(toolkitName);
+    if (!text || !characterCount)
+        return units;
+    const auto codePoints = text->toUcs4().size();
+    if (codePoints == text->size())
+        return units;
+    if (*characterCount == text->size())
+        units.offsets_ = Offsets::utf16;
+    else if (*characterCount == codePoints)
+        units.offsets_ = Offsets::codePoints;
+    return units;
 }
 
 qsizetype ToolkitTextUnits::indexOf(const QString& text, int offset) const

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace vellamor {
 
 // How a toolkit counts text over the accessibility bus. Qt gives offsets in
@@ -17,6 +19,13 @@ public:
     // By the name the application reports ("Qt" for Qt, anything else is
     // taken for GTK's counting).
     static ToolkitTextUnits forToolkit(const QString& toolkitName);
+    // The toolkit's rule, with the offsets taken from how the field counts
+    // its own `text`: some applications do not count as their toolkit does
+    // (LibreOffice reports "gtk" but counts UTF-16 units). `characterCount`
+    // tells only when the text has a character outside the Basic
+    // Multilingual Plane; otherwise, or when it is unknown, the rule stands.
+    static ToolkitTextUnits forField(const QString& toolkitName, const std::optional<QString>& text,
+                                     std::optional<int> characterCount);
 
     Offsets offsets() const { return offsets_; }
     InsertLength insertLength() const { return insertLength_; }

@@ -1,19 +1,14 @@
-#include "ErrorOf.h"
 #include "FakeAccessibilityBus.h"
-#include "FakeAccessibilityStatus.h"
-#include "FakeCommandLauncher.h"
-#include "FakeInputMonitoringProbe.h"
-#include "FakeSoundServer.h"
-#include "RecordingSystemLog.h"
 #include "QtPrinters.h"
 #include "TestEnvironment.h"
 
 #include "Settings/UserDefaults.h"
+#include "Support/Async/RunBlocking.h"
 #include "TextInsertion/DefaultAccessibilityProbe.h"
 #include "TextInsertion/InsertionPreferences.h"
-#include "TextInsertion/SystemLayeredInserter.h"
 #include "TextInsertion/Inserters/AccessibilityInserter.h"
 #include "TextInsertion/Inserters/AccessibilityInserterError.h"
+#include "TextInsertion/ToolkitTextUnits.h"
 
 #include <QDir>
 
@@ -22,41 +17,47 @@
 namespace vellamor::test {
 namespace {
 
+using namespace Qt::StringLiterals;
+using Error = AccessibilityInserterError;
 using Kind = AccessibilityInserterError::Kind;
+using Field = FakeAccessibilityBus::Field;
 using platform::AccessibleRange;
 
 constexpr qint64 ownPid = 1000;
 constexpr qint64 otherPid = 4242;
 
+Field field(const char* toolkit, const QString& text, std::optional<int> caret,
+            std::optional<AccessibleRange> selection = std::nullopt)
+{
+    Field f;
+    f.toolkit = QString::fromLatin1(toolkit);
+    f.text = text;
+    f.caret = caret;
+    f.selection = selection;
+    return f;
+}
+
+// `f` with one more property set.
+template<typename T>
+Field with(Field f, T Field::*property, std::type_identity_t<T> value)
+{
+    f.*property = std::move(value);
+    return f;
+}
+
 class AccessibilityInserterTest : public ::testing::Test {
 protected:
-    AccessibilityInserter inserter()
+    // Inserts into the focused field; none when that worked.
+    std::optional<Error> insert(const QString& text)
     {
-        return AccessibilityInserter(
+        AccessibilityInserter ax(
             bus_, [this] { return trusted_; }, [this] { return preferKeyboard_; }, ownPid);
-    }
-
-    FakeAccessibilityBus::Field field(const QString& text, std::optional<int> caret,
-                                      const QString& toolkit = QStringLiteral("Qt"))
-    {
-        FakeAccessibilityBus::Field f;
-        f.toolkit = toolkit;
-        f.processId = otherPid;
-        f.text = text;
-        f.caret = caret;
-        return f;
-    }
-
-    std::optional<AccessibilityInserterError> errorInserting(const QString& text)
-    {
-        auto ax = inserter();
-        return errorOf<AccessibilityInserterError>(ax.insert(text));
-    }
-
-    void insertOk(const QString& text)
-    {
-        auto ax = inserter();
-        EXPECT_NO_THROW(runBlocking(ax.insert(text)));
+        try {
+            runBlocking(ax.insert(text));
+        } catch (const Error& error) {
+            return error;
+        }
+        return std::nullopt;
     }
 
     std::shared_ptr<FakeAccessibilityBus> bus_ = std::make_shared<FakeAccessibilityBus>();
@@ -64,6 +65,8 @@ protected:
     bool preferKeyboard_ = false;
 };
 
+// The probe decides whether the layers run at all; the inserter checks the
+// same before it touches the field, in this order.
 TEST_F(AccessibilityInserterTest, ChecksAccessFocusAndOwnerBeforeTouchingTheField)
 {
     struct Case {
@@ -73,17 +76,18 @@ TEST_F(AccessibilityInserterTest, ChecksAccessFocusAndOwnerBeforeTouchingTheFiel
         std::optional<qint64> pid;
         bool preferKeyboard;
         bool editable;
+        bool probeAnswer;
         Kind expected;
     };
     const Case cases[] = {
-        {"untrusted", false, true, otherPid, false, true, Kind::notTrusted},
-        {"untrustedWithoutFocus", false, false, otherPid, false, true, Kind::notTrusted},
-        {"noFocus", true, false, otherPid, false, true, Kind::noFocus},
-        {"ownWindow", true, true, ownPid, false, true, Kind::selfReflective},
-        {"ownWindowPreferringKeys", true, true, ownPid, true, true, Kind::selfReflective},
-        {"preferKeyboard", true, true, otherPid, true, true, Kind::notSupported},
-        {"notEditable", true, true, otherPid, false, false, Kind::notSupported},
-        {"notEditableUnknownOwner", true, true, std::nullopt, false, false, Kind::notSupported},
+        {"untrusted", false, true, otherPid, false, true, false, Kind::notTrusted},
+        {"untrustedWithoutFocus", false, false, otherPid, false, true, false, Kind::notTrusted},
+        {"noFocus", true, false, otherPid, false, true, false, Kind::noFocus},
+        {"ownWindow", true, true, ownPid, false, true, false, Kind::selfReflective},
+        {"ownWindowPreferringKeys", true, true, ownPid, true, true, false, Kind::selfReflective},
+        {"preferKeyboard", true, true, otherPid, true, true, false, Kind::notSupported},
+        {"notEditable", true, true, otherPid, false, false, true, Kind::notSupported},
+        {"notEditableUnknownOwner", true, true, std::nullopt, false, false, true, Kind::notSupported},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -91,315 +95,129 @@ TEST_F(AccessibilityInserterTest, ChecksAccessFocusAndOwnerBeforeTouchingTheFiel
         trusted_ = c.trusted;
         preferKeyboard_ = c.preferKeyboard;
         if (c.focused) {
-            auto f = field(QStringLiteral("abc"), 3);
-            f.processId = c.pid;
-            f.editable = c.editable;
-            bus_->focus(f);
+            Field focused = field("Qt", u"abc"_s, 3);
+            focused.processId = c.pid;
+            focused.editable = c.editable;
+            bus_->focus(focused);
         }
-        const auto error = errorInserting(QStringLiteral("x"));
+        DefaultAccessibilityProbe probe(
+            bus_, [&] { return c.trusted; }, [&] { return c.preferKeyboard; }, ownPid);
+        EXPECT_EQ(probe.isTrustedAndHasFocus(), c.probeAnswer);
+        if (!c.trusted || c.preferKeyboard) {
+            EXPECT_TRUE(bus_->calls().isEmpty());
+        }
+        const auto error = insert(u"x"_s);
         ASSERT_TRUE(error);
         EXPECT_EQ(error->kind(), c.expected);
         EXPECT_TRUE(bus_->writes().isEmpty());
         if (!c.trusted) {
             EXPECT_TRUE(bus_->calls().isEmpty());
         }
-        if (c.focused) {
-            EXPECT_EQ(bus_->field().text, QStringLiteral("abc"));
-        }
     }
 }
 
-TEST_F(AccessibilityInserterTest, InsertsAtTheCaretAndReplacesTheSelection)
+// Offsets and insertion lengths are in the toolkit's units (Qt: UTF-16; the
+// others: code points and UTF-8 bytes). Every write is read back.
+TEST_F(AccessibilityInserterTest, WritesAtTheCaretOrThroughTheValueAndChecksWhatArrived)
 {
-    // Five characters, nothing selected: six more read back as eleven.
-    bus_->focus(field(QStringLiteral("hello"), 5));
-    insertOk(QStringLiteral("world!"));
-    EXPECT_EQ(bus_->field().text, QStringLiteral("helloworld!"));
-    EXPECT_EQ(bus_->writes(), QStringList{QStringLiteral("insertText(5,\"world!\",6)")});
-
-    // Three of five selected: eight read back.
-    auto selected = field(QStringLiteral("hello"), 4);
-    selected.selection = AccessibleRange{1, 4};
-    bus_->focus(selected);
-    insertOk(QStringLiteral("world!"));
-    EXPECT_EQ(bus_->field().text, QStringLiteral("hworld!o"));
-
-    // A selection reported backwards (anchor after the caret) is the same run.
-    auto backwards = field(QStringLiteral("hello"), 1);
-    backwards.selection = AccessibleRange{4, 1};
-    bus_->focus(backwards);
-    insertOk(QStringLiteral("X"));
-    EXPECT_EQ(bus_->field().text, QStringLiteral("hXo"));
-}
-
-TEST_F(AccessibilityInserterTest, KeepsTheUsersTextWhenOnlyTheWholeValueCanBeSet)
-{
-    // The caret is unknown, so the value path runs; it must not erase "draft: ".
-    bus_->focus(field(QStringLiteral("draft: "), std::nullopt));
-    insertOk(QStringLiteral("你好"));
-    EXPECT_EQ(bus_->field().text, QStringLiteral("draft: 你好"));
-    EXPECT_EQ(bus_->writes(), QStringList{QStringLiteral("setTextContents(\"draft: 你好\")")});
-
-    auto selected = field(QStringLiteral("one two three"), std::nullopt, QStringLiteral("GAIL"));
-    selected.selection = AccessibleRange{4, 7};
-    bus_->focus(selected);
-    insertOk(QStringLiteral("2"));
-    EXPECT_EQ(bus_->field().text, QStringLiteral("one 2 three"));
-}
-
-TEST_F(AccessibilityInserterTest, ValuePathWithoutReadableValueIsNotSupported)
-{
-    auto f = field(QStringLiteral("secret"), std::nullopt);
-    f.unreadable = true;
-    bus_->focus(f);
-    const auto error = errorInserting(QStringLiteral("x"));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->kind(), Kind::notSupported);
-    EXPECT_TRUE(bus_->writes().isEmpty());
-    EXPECT_EQ(bus_->field().text, QStringLiteral("secret"));
-}
-
-TEST_F(AccessibilityInserterTest, ValueThatDidNotArriveIsPutBackAndReportedNotWritten)
-{
-    auto f = field(QStringLiteral("abc"), std::nullopt);
-    f.reformat = [](const QString& text) { return text.left(4); };
-    bus_->focus(f);
-    const auto error = errorInserting(QStringLiteral("XYZ"));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->kind(), Kind::notWritten);
-    EXPECT_EQ(bus_->writes(), (QStringList{QStringLiteral("setTextContents(\"abcXYZ\")"),
-                                           QStringLiteral("setTextContents(\"abc\")")}));
-    EXPECT_EQ(bus_->field().text, QStringLiteral("abc"));
-}
-
-TEST_F(AccessibilityInserterTest, ValueRestoreFailureStillReportsNotWritten)
-{
-    auto f = field(QStringLiteral("abc"), std::nullopt);
-    int writes = 0;
-    f.reformat = [&writes](const QString& text) { return ++writes == 1 ? QStringLiteral("zzz") : text; };
-    bus_->focus(f);
-    const auto error = errorInserting(QStringLiteral("XYZ"));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->kind(), Kind::notWritten);
-}
-
-TEST_F(AccessibilityInserterTest, AcceptedWriteThatCannotBeReadBackCountsAsInserted)
-{
-    // Regression: reporting notWritten here made the keystroke layer type
-    // the text a second time.
-    auto atCaret = field(QStringLiteral("ab"), 1);
-    atCaret.unreadableAfterWrite = true;
-    bus_->focus(atCaret);
-    insertOk(QStringLiteral("X"));
-    EXPECT_EQ(bus_->field().text, QStringLiteral("aXb"));
-    EXPECT_EQ(bus_->writes(), QStringList{QStringLiteral("insertText(1,\"X\",1)")});
-
-    auto value = field(QStringLiteral("ab"), std::nullopt);
-    value.unreadableAfterWrite = true;
-    bus_->focus(value);
-    insertOk(QStringLiteral("X"));
-    EXPECT_EQ(bus_->writes(), QStringList{QStringLiteral("setTextContents(\"abX\")")});
-    EXPECT_EQ(bus_->field().text, QStringLiteral("abX"));
-}
-
-TEST_F(AccessibilityInserterTest, TextThatArrivedCountsAsInsertedEvenWhenTheFieldChangedMore)
-{
-    // The field appends its own suffix: lengths disagree, the text is there.
-    auto suffixed = field(QStringLiteral("ab"), 1);
-    suffixed.reformat = [](const QString& text) { return text + QStringLiteral("…"); };
-    bus_->focus(suffixed);
-    insertOk(QStringLiteral("🎉x"));
-    EXPECT_EQ(bus_->field().text, QStringLiteral("a🎉xb…"));
-    EXPECT_EQ(bus_->writes().size(), 1);
-
-    // The value before could not be read; the one after shows the text.
-    auto blind = field(QStringLiteral("ab"), 1);
-    blind.unreadableUntilWrite = true;
-    bus_->focus(blind);
-    insertOk(QStringLiteral("Q"));
-    EXPECT_EQ(bus_->field().text, QStringLiteral("aQb"));
-}
-
-TEST_F(AccessibilityInserterTest, TextThatDidNotArriveAtTheCaretIsNotWrittenAndNotUndone)
-{
-    auto limited = field(QStringLiteral("abcd"), 4);
-    limited.reformat = [](const QString& text) { return text.left(5); };
-    bus_->focus(limited);
-    const auto error = errorInserting(QStringLiteral("XYZ"));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->kind(), Kind::notWritten);
-    EXPECT_EQ(bus_->writes(), QStringList{QStringLiteral("insertText(4,\"XYZ\",3)")});
-    EXPECT_EQ(bus_->field().text, QStringLiteral("abcdX"));
-
-    // A field that accepts and ignores the write: unchanged is not arrived,
-    // even though the text happens to stand at the caret already.
-    auto ignoring = field(QStringLiteral("aXb"), 1);
-    ignoring.reformat = [](const QString&) { return QStringLiteral("aXb"); };
-    bus_->focus(ignoring);
-    const auto ignored = errorInserting(QStringLiteral("X"));
-    ASSERT_TRUE(ignored);
-    EXPECT_EQ(ignored->kind(), Kind::notWritten);
-}
-
-TEST_F(AccessibilityInserterTest, RefusedWritesReportTheirCode)
-{
-    auto refusing = field(QStringLiteral("ab"), 1);
-    refusing.insertStatus = -25205;
-    bus_->focus(refusing);
-    auto error = errorInserting(QStringLiteral("X"));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(*error, AccessibilityInserterError::failed(-25205));
-    EXPECT_EQ(error->debugDescription(), QStringLiteral("failed(-25205)"));
-
-    auto undeletable = field(QStringLiteral("abc"), 1);
-    undeletable.selection = AccessibleRange{1, 2};
-    undeletable.deleteStatus = 7;
-    bus_->focus(undeletable);
-    error = errorInserting(QStringLiteral("X"));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(*error, AccessibilityInserterError::failed(7));
-    EXPECT_EQ(bus_->writes(), QStringList{QStringLiteral("deleteText(1,2)")});
-    EXPECT_EQ(bus_->field().text, QStringLiteral("abc"));
-
-    auto unsettable = field(QStringLiteral("abc"), std::nullopt);
-    unsettable.setStatus = 3;
-    bus_->focus(unsettable);
-    error = errorInserting(QStringLiteral("X"));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(*error, AccessibilityInserterError::failed(3));
-}
-
-// Offsets and insertion lengths in the target toolkit's own units.
-struct UnitCase {
-    const char* name;
-    const char* toolkit;
-    int caret;
-    std::optional<AccessibleRange> selection;
-    const char* expectedWrites;
-    const char* expectedText;
-};
-
-class ToolkitUnitsTest : public AccessibilityInserterTest, public ::testing::WithParamInterface<UnitCase> {
-};
-
-TEST_P(ToolkitUnitsTest, WritesInTheToolkitsUnitsAndVerifiesByText)
-{
-    const UnitCase& c = GetParam();
-    auto f = field(QStringLiteral("a🎉b"), c.caret, QString::fromLatin1(c.toolkit));
-    f.selection = c.selection;
-    bus_->focus(f);
-    insertOk(QStringLiteral("世界🎉"));
-    EXPECT_EQ(bus_->writes().join(QLatin1Char(' ')), QString::fromUtf8(c.expectedWrites));
-    EXPECT_EQ(bus_->field().text, QString::fromUtf8(c.expectedText));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Units, ToolkitUnitsTest,
-    ::testing::Values(
-        // Qt: UTF-16 offsets (the emoji is two), UTF-16 length (4).
-        UnitCase{"QtAfterEmoji", "Qt", 3, std::nullopt, "insertText(3,\"世界🎉\",4)", "a🎉世界🎉b"},
-        UnitCase{"QtReplacingEmoji", "Qt", 3, AccessibleRange{1, 3}, "deleteText(1,3) insertText(1,\"世界🎉\",4)",
-                 "a世界🎉b"},
-        // GTK: code-point offsets (the emoji is one), UTF-8 length (10 bytes).
-        UnitCase{"GtkAfterEmoji", "GAIL", 2, std::nullopt, "insertText(2,\"世界🎉\",10)", "a🎉世界🎉b"},
-        UnitCase{"GtkReplacingEmoji", "GAIL", 2, AccessibleRange{1, 2},
-                 "deleteText(1,2) insertText(1,\"世界🎉\",10)", "a世界🎉b"},
-        UnitCase{"Gtk4AtEnd", "GTK", 3, std::nullopt, "insertText(3,\"世界🎉\",10)", "a🎉b世界🎉"}),
-    [](const ::testing::TestParamInfo<UnitCase>& info) { return std::string(info.param.name); });
-
-TEST_F(AccessibilityInserterTest, CanInsertFollowsThePreferenceAndTheFieldsAbilities)
-{
-    auto ax = inserter();
-    bus_->focus(field(QStringLiteral("abc"), 1));
-    auto element = bus_->focusedElement();
-    EXPECT_TRUE(ax.canInsert(*element));
-    preferKeyboard_ = true;
-    EXPECT_FALSE(ax.canInsert(*element));
-    preferKeyboard_ = false;
-
-    bus_->field().caret = std::nullopt;
-    EXPECT_TRUE(ax.canInsert(*element));
-    bus_->field().unreadable = true;
-    EXPECT_FALSE(ax.canInsert(*element));
-    bus_->field().caret = 0;
-    bus_->field().editable = false;
-    EXPECT_FALSE(ax.canInsert(*element));
-}
-
-TEST_F(AccessibilityInserterTest, FocusedElementIsNoneWithoutAccess)
-{
-    bus_->focus(field(QStringLiteral("abc"), 1));
-    auto ax = inserter();
-    EXPECT_NE(ax.focusedElement(), nullptr);
-    trusted_ = false;
-    const auto callsBefore = bus_->calls().size();
-    EXPECT_EQ(ax.focusedElement(), nullptr);
-    EXPECT_EQ(bus_->calls().size(), callsBefore);
-}
-
-TEST(DefaultAccessibilityProbeTest, AnswersWhetherAnotherApplicationHasAFocusedElement)
-{
+    const auto keepFirst = [](qsizetype n) { return [n](const QString& text) { return text.left(n); }; };
     struct Case {
         const char* name;
-        bool trusted;
-        bool preferKeyboard;
-        bool focused;
-        std::optional<qint64> pid;
-        bool expected;
+        Field field;
+        QString inserted;
+        // None: inserted.
+        std::optional<Error> expected;
+        QStringList writes;
+        QString textAfter;
     };
+    const std::optional<int> noCaret;
     const Case cases[] = {
-        {"untrusted", false, false, true, otherPid, false},
-        {"preferKeyboard", true, true, true, otherPid, false},
-        {"nothingFocused", true, false, false, otherPid, false},
-        {"ownerUnknown", true, false, true, std::nullopt, true},
-        {"ownProcess", true, false, true, ownPid, false},
-        {"otherProcess", true, false, true, otherPid, true},
+        {"qtAtTheCaretAfterAnEmoji", field("Qt", u"a🎉b"_s, 3), u"世界🎉"_s, std::nullopt,
+         {uR"(insertText(3,"世界🎉",4))"_s}, u"a🎉世界🎉b"_s},
+        {"qtOverASelectedEmoji", field("Qt", u"a🎉b"_s, 3, AccessibleRange{1, 3}), u"世界🎉"_s, std::nullopt,
+         {u"deleteText(1,3)"_s, uR"(insertText(1,"世界🎉",4))"_s}, u"a世界🎉b"_s},
+        {"selectionReportedBackwards", field("Qt", u"hello"_s, 1, AccessibleRange{4, 1}), u"X"_s, std::nullopt,
+         {u"deleteText(1,4)"_s, uR"(insertText(1,"X",1))"_s}, u"hXo"_s},
+        {"gtkAtTheCaretAfterAnEmoji", field("GAIL", u"a🎉b"_s, 2), u"世界🎉"_s, std::nullopt,
+         {uR"(insertText(2,"世界🎉",10))"_s}, u"a🎉世界🎉b"_s},
+        {"gtkOverASelectedEmoji", field("GAIL", u"a🎉b"_s, 2, AccessibleRange{1, 2}), u"世界🎉"_s, std::nullopt,
+         {u"deleteText(1,2)"_s, uR"(insertText(1,"世界🎉",10))"_s}, u"a世界🎉b"_s},
+        {"gtk4AtTheEnd", field("GTK", u"a🎉b"_s, 3), u"世界🎉"_s, std::nullopt, {uR"(insertText(3,"世界🎉",10))"_s},
+         u"a🎉b世界🎉"_s},
+        // Without a caret the whole value is set: around what the user had typed.
+        {"unknownCaretKeepsTheUsersText", field("Qt", u"draft: "_s, noCaret), u"你好"_s, std::nullopt,
+         {uR"(setTextContents("draft: 你好"))"_s}, u"draft: 你好"_s},
+        {"unknownCaretReplacesTheSelection", field("GAIL", u"one 🎉 three"_s, noCaret, AccessibleRange{4, 5}), u"2"_s,
+         std::nullopt, {uR"(setTextContents("one 2 three"))"_s}, u"one 2 three"_s},
+        {"unknownCaretAndUnreadableValue", with(field("Qt", u"secret"_s, noCaret), &Field::unreadable, true), u"x"_s,
+         Error::notSupported(), {}, u"secret"_s},
+        // Regression: reporting notWritten here made the keystroke layer type
+        // the text a second time.
+        {"acceptedAtTheCaretThenUnreadable", with(field("Qt", u"ab"_s, 1), &Field::unreadableAfterWrite, true),
+         u"X"_s, std::nullopt, {uR"(insertText(1,"X",1))"_s}, u"aXb"_s},
+        {"acceptedValueThenUnreadable", with(field("Qt", u"ab"_s, noCaret), &Field::unreadableAfterWrite, true),
+         u"X"_s, std::nullopt, {uR"(setTextContents("abX"))"_s}, u"abX"_s},
+        {"unreadableBeforeTheWrite", with(field("Qt", u"ab"_s, 1), &Field::unreadableUntilWrite, true), u"Q"_s,
+         std::nullopt, {uR"(insertText(1,"Q",1))"_s}, u"aQb"_s},
+        {"arrivedAndTheFieldAddedASuffix",
+         with(field("Qt", u"ab"_s, 1), &Field::reformat, [](const QString& text) { return text + u"…"_s; }),
+         u"🎉x"_s, std::nullopt, {uR"(insertText(1,"🎉x",3))"_s}, u"a🎉xb…"_s},
+        // Cut short at the caret: changed otherwise than asked, and not undone either.
+        {"cutShortAtTheCaret", with(field("Qt", u"abcd"_s, 4), &Field::reformat, keepFirst(5)), u"XYZ"_s,
+         Error::changedUnexpectedly(), {uR"(insertText(4,"XYZ",3))"_s}, u"abcdX"_s},
+        // Unchanged is not arrived, though the text stands at the caret already.
+        {"acceptedAndIgnored",
+         with(field("Qt", u"aXb"_s, 1), &Field::reformat, [](const QString&) { return u"aXb"_s; }), u"X"_s,
+         Error::notWritten(), {uR"(insertText(1,"X",1))"_s}, u"aXb"_s},
+        {"valueCutShortIsPutBack", with(field("Qt", u"abc"_s, noCaret), &Field::reformat, keepFirst(4)), u"XYZ"_s,
+         Error::notWritten(), {uR"(setTextContents("abcXYZ"))"_s, uR"(setTextContents("abc"))"_s}, u"abc"_s},
+        {"insertRefused", with(field("Qt", u"ab"_s, 1), &Field::insertStatus, -25205), u"X"_s, Error::failed(-25205),
+         {uR"(insertText(1,"X",1))"_s}, u"ab"_s},
+        {"deleteRefused", with(field("Qt", u"abc"_s, 1, AccessibleRange{1, 2}), &Field::deleteStatus, 7), u"X"_s,
+         Error::failed(7), {u"deleteText(1,2)"_s}, u"abc"_s},
+        {"valueRefused", with(field("Qt", u"abc"_s, noCaret), &Field::setStatus, 3), u"X"_s, Error::failed(3),
+         {uR"(setTextContents("abcX"))"_s}, u"abc"_s},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        auto bus = std::make_shared<FakeAccessibilityBus>();
-        if (c.focused) {
-            FakeAccessibilityBus::Field f;
-            f.processId = c.pid;
-            bus->focus(f);
-        }
-        DefaultAccessibilityProbe probe(
-            bus, [&] { return c.trusted; }, [&] { return c.preferKeyboard; }, ownPid);
-        EXPECT_EQ(probe.isTrustedAndHasFocus(), c.expected);
-        if (!c.trusted || c.preferKeyboard) {
-            EXPECT_TRUE(bus->calls().isEmpty());
-        }
+        bus_->focus(c.field);
+        EXPECT_EQ(insert(c.inserted), c.expected);
+        EXPECT_EQ(bus_->writes(), c.writes);
+        EXPECT_EQ(bus_->field().text, c.textAfter);
     }
+}
+
+TEST(ToolkitTextUnitsTest, ConvertsOffsetsAroundSurrogatePairs)
+{
+    const ToolkitTextUnits qt = ToolkitTextUnits::forToolkit(u" QT "_s);
+    const ToolkitTextUnits gtk = ToolkitTextUnits::forToolkit(u"GAIL"_s);
+    const QString text = u"a🎉b世"_s;
+    struct Case {
+        const ToolkitTextUnits& units;
+        int offset;
+        qsizetype index;
+    };
+    const Case toIndex[] = {
+        {qt, 0, 0}, {qt, 1, 1}, {qt, 2, 1}, {qt, 3, 3}, {qt, 5, 5}, {qt, 9, 5}, {qt, -1, 0},
+        {gtk, 0, 0}, {gtk, 1, 1}, {gtk, 2, 3}, {gtk, 3, 4}, {gtk, 4, 5}, {gtk, 9, 5},
+    };
+    for (const Case& c : toIndex)
+        EXPECT_EQ(c.units.indexOf(text, c.offset), c.index) << (&c.units == &qt ? "Qt " : "GTK ") << c.offset;
+    const Case toOffset[] = {
+        {qt, 3, 3}, {qt, 5, 5}, {gtk, 1, 1}, {gtk, 2, 3}, {gtk, 3, 4}, {gtk, 4, 5}, {gtk, 4, 99},
+    };
+    for (const Case& c : toOffset)
+        EXPECT_EQ(c.units.offsetOf(text, c.index), c.offset) << (&c.units == &qt ? "Qt " : "GTK ") << c.index;
 }
 
 TEST(InsertionPreferencesTest, ReadsPreferKeyboardOverAXAtEveryCall)
 {
-    auto defaults = std::make_shared<UserDefaults>(QDir(testHome()).filePath(QStringLiteral("prefs.ini")));
+    auto defaults = std::make_shared<UserDefaults>(QDir(testHome()).filePath(u"prefs.ini"_s));
     const auto prefer = InsertionPreferences::preferKeyboardOverAX(defaults);
     EXPECT_FALSE(prefer());
-    ASSERT_TRUE(defaults->setBool(QStringLiteral("preferKeyboardOverAX"), true));
+    ASSERT_TRUE(defaults->setBool(u"preferKeyboardOverAX"_s, true));
     EXPECT_TRUE(prefer());
-    ASSERT_TRUE(defaults->setBool(QStringLiteral("preferKeyboardOverAX"), false));
-    EXPECT_FALSE(prefer());
     EXPECT_FALSE(InsertionPreferences::preferKeyboardOverAX(nullptr)());
-}
-
-TEST(SystemLayeredInserterTest, TrustFollowsTheAccessibilityPermissionAtEveryCall)
-{
-    auto status = std::make_shared<FakeAccessibilityStatus>(true);
-    auto permissions = std::make_shared<PermissionChecker>(
-        PermissionChecker::Facilities{
-            std::make_shared<FakeInputMonitoringProbe>(platform::InputMonitoringSupport::available),
-            std::make_shared<FakeSoundServer>(), status, std::make_shared<FakeCommandLauncher>()},
-        VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("permission"),
-                    std::make_shared<RecordingSystemLog>(), nullptr));
-    const auto trusted = SystemLayeredInserter::accessibilityTrust(permissions);
-    EXPECT_TRUE(trusted());
-    status->enabled = false;
-    EXPECT_FALSE(trusted());
-    status->enabled = std::nullopt;
-    EXPECT_FALSE(trusted());
-    EXPECT_FALSE(SystemLayeredInserter::accessibilityTrust(nullptr)());
 }
 
 } // namespace

@@ -7,54 +7,52 @@
 #include "TextInsertion/ClipboardSnapshot.h"
 #include "TextInsertion/Inserters/ClipboardInserter.h"
 #include "TextInsertion/Inserters/ClipboardInserterError.h"
-#include "TextInsertion/PasteChord.h"
 
 #include <gmock/gmock.h>
 
 namespace vellamor::test {
 namespace {
 
+using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using platform::PasteboardEntry;
 using platform::PasteboardSelection;
 
 const std::vector<PasteboardEntry> earlierClipboard{
-    {QStringLiteral("text/plain"), QByteArrayLiteral("earlier")},
-    {QStringLiteral("text/html"), QByteArrayLiteral("<i>earlier</i>")},
-    {QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\n\0\0", 10)},
+    {u"text/plain"_s, QByteArrayLiteral("earlier")},
+    {u"text/html"_s, QByteArrayLiteral("<i>earlier</i>")},
+    {u"image/png"_s, QByteArray("\x89PNG\r\n\x1a\n\0\0", 10)},
+    {u"Pixmap"_s, QByteArrayLiteral("pixmap")},
 };
-const std::vector<PasteboardEntry> earlierPrimary{{QStringLiteral("text/plain"), QByteArrayLiteral("selected")}};
-const QStringList x11Targets{QStringLiteral("TARGETS"), QStringLiteral("MULTIPLE"), QStringLiteral("TIMESTAMP"),
-                             QStringLiteral("SAVE_TARGETS"), QStringLiteral("application/x-qt-image")};
+const std::vector<PasteboardEntry> earlierPrimary{{u"text/plain"_s, QByteArrayLiteral("selected")}};
+// Listed by X11 owners beside the content (selection targets, Qt's image
+// alias): a snapshot must not read them.
+const QStringList x11Targets{u"TARGETS"_s, u"MULTIPLE"_s, u"TIMESTAMP"_s, u"SAVE_TARGETS"_s, u"UTF8_STRING"_s,
+                             u"COMPOUND_TEXT"_s, u"STRING"_s, u"application/x-qt-image"_s};
 
 class ClipboardInserterTest : public ::testing::Test {
 protected:
-    ClipboardInserterTest()
+    ClipboardInserterTest() { reset(); }
+
+    void reset()
     {
+        pasteboard_ = std::make_shared<FakePasteboard>();
         pasteboard_->hold(PasteboardSelection::clipboard, earlierClipboard, x11Targets);
         pasteboard_->hold(PasteboardSelection::primary, earlierPrimary, x11Targets);
-        injector_->onTap = [this](const FakeKeyInjector::Tap& tap) {
+        injector_ = std::make_shared<FakeKeyInjector>(sleep_.clock());
+        injector_->onTap = [this](const FakeKeyInjector::Tap&) {
             atTap_.push_back({pasteboard_->text(PasteboardSelection::clipboard),
-                              pasteboard_->text(PasteboardSelection::primary), guard_, tap.at});
+                              pasteboard_->text(PasteboardSelection::primary), guard_});
         };
+        guard_.clear();
+        atTap_.clear();
     }
 
-    ClipboardInserter inserter()
+    QCoro::Task<void> paste(const QString& text)
     {
-        return ClipboardInserter(
+        ClipboardInserter clipboard(
             pasteboard_, injector_, [this](bool ignoring) { guard_.push_back(ignoring); }, sleep_.sleep());
-    }
-
-    void paste(const QString& text)
-    {
-        auto clipboard = inserter();
-        EXPECT_NO_THROW(runBlocking(clipboard.insert(text)));
-    }
-
-    std::optional<ClipboardInserterError> errorPasting(const QString& text)
-    {
-        auto clipboard = inserter();
-        return errorOf<ClipboardInserterError>(clipboard.insert(text));
+        return clipboard.insert(text);
     }
 
     void expectRestored()
@@ -67,37 +65,34 @@ protected:
         std::optional<QString> clipboard;
         std::optional<QString> primary;
         std::vector<bool> guard;
-        std::chrono::milliseconds at;
     };
 
     RecordingInsertionSleep sleep_;
-    std::shared_ptr<FakePasteboard> pasteboard_ = std::make_shared<FakePasteboard>();
-    std::shared_ptr<FakeKeyInjector> injector_ = std::make_shared<FakeKeyInjector>(sleep_.clock());
+    std::shared_ptr<FakePasteboard> pasteboard_;
+    std::shared_ptr<FakeKeyInjector> injector_;
     std::vector<bool> guard_;
     std::vector<AtTap> atTap_;
 };
 
-TEST_F(ClipboardInserterTest, PastesFromBothSelectionsThenPutsTheirContentsBack)
+TEST_F(ClipboardInserterTest, PastesFromTheClipboardThenPutsItsContentsBack)
 {
-    paste(QStringLiteral("hello 世界🎉"));
+    injector_->modifiersHeldUntil = 300ms;
+    EXPECT_NO_THROW(runBlocking(paste(u"hello 世界🎉"_s)));
     ASSERT_EQ(atTap_.size(), 1u);
-    EXPECT_EQ(atTap_[0].clipboard, QStringLiteral("hello 世界🎉"));
-    EXPECT_EQ(atTap_[0].primary, QStringLiteral("hello 世界🎉"));
+    EXPECT_EQ(atTap_[0].clipboard, u"hello 世界🎉"_s);
+    EXPECT_EQ(atTap_[0].primary, u"selected"_s);
     EXPECT_EQ(atTap_[0].guard, std::vector<bool>{true});
     const auto& tap = injector_->taps().at(0);
-    EXPECT_EQ(tap.keyCode, FakeKeyInjector::vKey);
-    EXPECT_TRUE(tap.control);
-    EXPECT_FALSE(tap.shift);
+    // The user's modifiers would change the chord: it waits for their release.
+    EXPECT_GE(tap.at, 300ms);
+    EXPECT_EQ(injector_->releaseCount(), 0);
 
-    // The target gets its 120 ms before the contents go back, X11's
-    // transfer targets and Qt's image alias are not among them.
+    // A target that never fetches the text gets 120 ms before the contents go back.
     EXPECT_GE(sleep_.clock()->now - tap.at, 120ms);
-    EXPECT_THAT(sleep_.waits(), ::testing::Contains(120ms));
     expectRestored();
     const auto& writes = pasteboard_->writes();
-    ASSERT_EQ(writes.size(), 4u);
-    EXPECT_EQ(writes[2].selection, PasteboardSelection::clipboard);
-    EXPECT_EQ(writes[3].selection, PasteboardSelection::primary);
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[1].selection, PasteboardSelection::clipboard);
     EXPECT_EQ(guard_, (std::vector<bool>{true, false}));
 }
 
@@ -105,12 +100,13 @@ TEST_F(ClipboardInserterTest, EmptyClipboardIsEmptyAgainAfterwards)
 {
     pasteboard_->hold(PasteboardSelection::clipboard, {});
     pasteboard_->hold(PasteboardSelection::primary, {});
-    paste(QStringLiteral("x"));
+    EXPECT_NO_THROW(runBlocking(paste(u"x"_s)));
+    EXPECT_EQ(atTap_.at(0).clipboard, u"x"_s);
     EXPECT_TRUE(pasteboard_->contents(PasteboardSelection::clipboard).empty());
     EXPECT_TRUE(pasteboard_->contents(PasteboardSelection::primary).empty());
-    EXPECT_EQ(atTap_.at(0).clipboard, QStringLiteral("x"));
 }
 
+// Window classes match by instance or class name, whatever the case.
 TEST_F(ClipboardInserterTest, TerminalsGetTheirOwnPasteChord)
 {
     struct Case {
@@ -120,34 +116,24 @@ TEST_F(ClipboardInserterTest, TerminalsGetTheirOwnPasteChord)
         bool control;
     };
     const Case cases[] = {
-        {{QStringLiteral("kate"), QStringLiteral("kate")}, FakeKeyInjector::vKey, false, true},
+        {{u"kate"_s, u"kate"_s}, FakeKeyInjector::vKey, false, true},
         {{}, FakeKeyInjector::vKey, false, true},
-        {{QStringLiteral("gnome-terminal-server"), QStringLiteral("Gnome-terminal")}, FakeKeyInjector::vKey, true,
-         true},
-        {{QStringLiteral("konsole"), QStringLiteral("konsole")}, FakeKeyInjector::vKey, true, true},
-        {{QStringLiteral("xterm"), QStringLiteral("XTerm")}, FakeKeyInjector::insertKey, true, false},
-        {{QStringLiteral("urxvt"), QStringLiteral("URxvt")}, FakeKeyInjector::insertKey, true, false},
+        {{u"terminalish"_s}, FakeKeyInjector::vKey, false, true},
+        {{u"gnome-terminal-server"_s, u"Gnome-terminal"_s}, FakeKeyInjector::vKey, true, true},
+        {{u"x"_s, u"Alacritty"_s}, FakeKeyInjector::vKey, true, true},
+        {{u"xterm"_s, u"XTerm"_s}, FakeKeyInjector::insertKey, true, false},
+        {{u"URXVT"_s}, FakeKeyInjector::insertKey, true, false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.windowClass.join(QLatin1Char('/')).toStdString());
-        injector_ = std::make_shared<FakeKeyInjector>(sleep_.clock());
+        SCOPED_TRACE(c.windowClass.join(u'/').toStdString());
+        reset();
         injector_->windowClass = c.windowClass;
-        paste(QStringLiteral("ls"));
+        EXPECT_NO_THROW(runBlocking(paste(u"ls"_s)));
         ASSERT_EQ(injector_->taps().size(), 1u);
-        const auto& tap = injector_->taps()[0];
-        EXPECT_EQ(tap.keyCode, c.keyCode);
-        EXPECT_EQ(tap.shift, c.shift);
-        EXPECT_EQ(tap.control, c.control);
+        EXPECT_EQ(injector_->taps()[0].keyCode, c.keyCode);
+        EXPECT_EQ(injector_->taps()[0].shift, c.shift);
+        EXPECT_EQ(injector_->taps()[0].control, c.control);
     }
-}
-
-TEST(PasteChordTest, MatchesInstanceOrClassWhateverTheCase)
-{
-    using Kind = PasteChord::Kind;
-    EXPECT_EQ(PasteChord::forWindowClass({QStringLiteral("x"), QStringLiteral("Alacritty")}), Kind::controlShiftV);
-    EXPECT_EQ(PasteChord::forWindowClass({QStringLiteral("XTERM")}), Kind::shiftInsert);
-    EXPECT_EQ(PasteChord::forWindowClass({QStringLiteral("terminalish")}), Kind::controlV);
-    EXPECT_EQ(PasteChord::forWindowClass({QStringLiteral("firefox"), QStringLiteral("Firefox")}), Kind::controlV);
 }
 
 TEST_F(ClipboardInserterTest, FailuresPutTheContentsBack)
@@ -156,83 +142,35 @@ TEST_F(ClipboardInserterTest, FailuresPutTheContentsBack)
         const char* name;
         std::function<void()> arrange;
         ClipboardInserterError expected;
-        bool tapped;
     };
     const Case cases[] = {
         {"clipboardRefused", [this] { pasteboard_->refuseText = true; },
-         ClipboardInserterError::pasteboardWriteFailed(), false},
+         ClipboardInserterError::pasteboardWriteFailed()},
         {"primaryRefused",
          [this] {
              pasteboard_->refuseText = true;
              pasteboard_->refuseTextOn = PasteboardSelection::primary;
+             injector_->windowClass = {u"xterm"_s};
          },
-         ClipboardInserterError::pasteboardWriteFailed(), false},
-        {"noSyntheticInput", [this] { injector_->available = false; },
-         ClipboardInserterError::eventSourceFailed(), false},
-        {"keyRefused", [this] { injector_->refuseTapsFrom = 0; },
-         ClipboardInserterError::eventBuildFailed(), false},
+         ClipboardInserterError::pasteboardWriteFailed()},
+        {"noSyntheticInput", [this] { injector_->available = false; }, ClipboardInserterError::eventSourceFailed()},
+        {"keyRefused", [this] { injector_->refuseTapsFrom = 0; }, ClipboardInserterError::eventBuildFailed()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        pasteboard_ = std::make_shared<FakePasteboard>();
-        pasteboard_->hold(PasteboardSelection::clipboard, earlierClipboard, x11Targets);
-        pasteboard_->hold(PasteboardSelection::primary, earlierPrimary);
-        injector_ = std::make_shared<FakeKeyInjector>(sleep_.clock());
-        guard_.clear();
+        reset();
         c.arrange();
-        const auto error = errorPasting(QStringLiteral("text"));
-        ASSERT_TRUE(error);
-        EXPECT_EQ(*error, c.expected);
+        EXPECT_EQ(errorOf<ClipboardInserterError>(paste(u"text"_s)), c.expected);
         expectRestored();
         EXPECT_TRUE(guard_.empty() || guard_ == (std::vector<bool>{true, false}));
     }
 }
 
-TEST_F(ClipboardInserterTest, WaitsForTheUsersModifiersBeforeTheChord)
-{
-    injector_->modifiersHeldUntil = 300ms;
-    paste(QStringLiteral("x"));
-    ASSERT_EQ(atTap_.size(), 1u);
-    EXPECT_GE(atTap_[0].at, 300ms);
-    EXPECT_EQ(injector_->releaseCount(), 0);
-}
-
-TEST_F(ClipboardInserterTest, EmptyTextTouchesNothing)
-{
-    paste(QString());
-    EXPECT_TRUE(pasteboard_->writes().empty());
-    EXPECT_TRUE(injector_->taps().empty());
-}
-
-TEST(ClipboardSnapshotTest, KeepsContentFormatsOnly)
-{
-    const std::pair<const char*, bool> cases[] = {
-        {"text/plain", true},
-        {"text/plain;charset=utf-8", true},
-        {"text/html", true},
-        {"image/png", true},
-        {"text/uri-list", true},
-        {"x-special/gnome-copied-files", true},
-        {"application/x-qt-image", false},
-        {"TARGETS", false},
-        {"MULTIPLE", false},
-        {"TIMESTAMP", false},
-        {"SAVE_TARGETS", false},
-        {"UTF8_STRING", false},
-        {"COMPOUND_TEXT", false},
-        {"", false},
-        {"chromium/x-web-custom-data", true},
-        {"Pixmap", true},
-    };
-    for (const auto& [format, kept] : cases)
-        EXPECT_EQ(ClipboardSnapshot::keepsFormat(QString::fromLatin1(format)), kept) << format;
-}
-
-TEST(ClipboardSnapshotTest, LastDataOfARepeatedFormatWins)
+TEST(ClipboardSnapshotTest, KeepsTheLastDataOfARepeatedFormat)
 {
     FakePasteboard pasteboard;
-    pasteboard.hold(PasteboardSelection::clipboard, {{QStringLiteral("text/plain"), QByteArrayLiteral("first")},
-                                                     {QStringLiteral("text/plain"), QByteArrayLiteral("last")}});
+    pasteboard.hold(PasteboardSelection::clipboard,
+                    {{u"text/plain"_s, QByteArrayLiteral("first")}, {u"text/plain"_s, QByteArrayLiteral("last")}});
     const auto snapshot = ClipboardSnapshot::take(pasteboard, PasteboardSelection::clipboard);
     ASSERT_EQ(snapshot.entries().size(), 1u);
     EXPECT_EQ(snapshot.entries()[0].data, QByteArrayLiteral("last"));

@@ -9,11 +9,12 @@
 
 #include <gmock/gmock.h>
 
-#include <set>
+#include <functional>
 
 namespace vellamor::test {
 namespace {
 
+using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using Step = KeystrokePlan::Step;
 using platform::InjectedKey;
@@ -47,9 +48,18 @@ Step press(int keyCode, bool shift = false)
     return {Step::Kind::press, {}, InjectedKey{keyCode, shift}};
 }
 
-Step map(std::vector<std::pair<int, char32_t>> mapping)
+Step map(std::vector<platform::KeyMapping> mapping)
 {
     return {Step::Kind::map, std::move(mapping), {}};
+}
+
+// `count` distinct characters outside any keyboard layout.
+QString distinctCharacters(int count)
+{
+    QString text;
+    for (char32_t c = U'一'; c < U'一' + static_cast<char32_t>(count); ++c)
+        text += QString::fromUcs4(&c, 1);
+    return text;
 }
 
 TEST(KeystrokePlanTest, TypesLayoutCharactersOnTheirKeysAndMapsTheRestInBatches)
@@ -62,20 +72,20 @@ TEST(KeystrokePlanTest, TypesLayoutCharactersOnTheirKeysAndMapsTheRestInBatches)
         std::vector<Step> expected;
     };
     const Case cases[] = {
-        {"layoutOnly", QStringLiteral("aB"), 4, 16, {press(10), press(11, true)}},
-        {"repeatsReuseTheirKey", QStringLiteral("中文中"), 4, 16,
+        {"layoutOnly", u"aB"_s, 4, 16, {press(10), press(11, true)}},
+        {"repeatsReuseTheirKey", u"中文中"_s, 4, 16,
          {map({{200, U'中'}, {201, U'文'}}), press(200), press(201), press(200), map({{200, 0}, {201, 0}})}},
-        {"layoutBetweenMapped", QStringLiteral("a中b文c"), 4, 16,
-         {press(10), map({{200, U'中'}, {201, U'文'}}), press(200), press(11), press(201), press(12),
+        {"layoutBetweenMapped", u"a中b文c"_s, 4, 16,
+         {map({{200, U'中'}, {201, U'文'}}), press(10), press(200), press(11), press(201), press(12),
           map({{200, 0}, {201, 0}})}},
-        {"emojiIsOneKey", QStringLiteral("🎉"), 4, 16, {map({{200, U'🎉'}}), press(200), map({{200, 0}})}},
-        {"remapsOnlyWhenTheBatchRunsOut", QStringLiteral("中文字中"), 4, 2,
+        {"emojiIsOneKey", u"🎉"_s, 4, 16, {map({{200, U'🎉'}}), press(200), map({{200, 0}})}},
+        {"remapsOnlyWhenTheBatchRunsOut", u"中文字中"_s, 4, 2,
          {map({{200, U'中'}, {201, U'文'}}), press(200), press(201), map({{200, U'字'}, {201, U'中'}}), press(200),
           press(201), map({{200, 0}, {201, 0}})}},
-        {"fewerSpareKeysThanBatch", QStringLiteral("中文字"), 1, 16,
-         {map({{200, U'中'}}), press(200), map({{200, U'文'}}), press(200), map({{200, U'字'}}), press(200),
+        {"fewerSpareKeysThanBatch", u"中文字"_s, 1, 16,
+         {map({{200, U'中', U'文'}}), press(200), press(200, true), map({{200, U'字'}}), press(200),
           map({{200, 0}})}},
-        {"lineBreaksAndTabs", QStringLiteral("a\r\nb\nc\rd\te"), 0, 16,
+        {"lineBreaksAndTabs", u"a\r\nb\nc\rd\te"_s, 0, 16,
          {press(10), press(36), press(11), press(36), press(12), press(36), press(13), press(23), press(14)}},
     };
     for (const Case& c : cases) {
@@ -89,12 +99,10 @@ TEST(KeystrokePlanTest, TypesLayoutCharactersOnTheirKeysAndMapsTheRestInBatches)
     }
 }
 
-TEST(KeystrokePlanTest, BatchesHoldAtMostSixteenDistinctCharacters)
+TEST(KeystrokePlanTest, BatchesTakeTheNextDistinctCharactersUpToTheBatchSize)
 {
-    QString text;
-    for (char32_t c = U'一'; c < U'一' + 40; ++c)
-        text += QString::fromUcs4(&c, 1);
-    const auto plan = KeystrokePlan::make(text + text.left(3), letters(32));
+    const QString text = distinctCharacters(40);
+    const auto plan = KeystrokePlan::make(text + text.left(3), letters(32), 16);
     ASSERT_TRUE(plan);
     std::vector<std::size_t> batches;
     for (const auto& step : plan->steps()) {
@@ -107,27 +115,12 @@ TEST(KeystrokePlanTest, BatchesHoldAtMostSixteenDistinctCharacters)
     EXPECT_EQ(plan->characterCount(), 43);
 }
 
-TEST(KeystrokePlanTest, TextThatCannotBeTypedGivesNoPlan)
-{
-    EXPECT_FALSE(KeystrokePlan::make(QStringLiteral("ab中"), letters(0)));
-    auto noEnter = letters(4);
-    noEnter.keyForSpecial = nullptr;
-    EXPECT_FALSE(KeystrokePlan::make(QStringLiteral("a\nb"), noEnter));
-    EXPECT_TRUE(KeystrokePlan::make(QStringLiteral("ab"), letters(0)));
-}
-
 class KeystrokeInserterTest : public ::testing::Test {
 protected:
     KeystrokeInserter inserter()
     {
         return KeystrokeInserter(
             injector_, [this](bool ignoring) { guard_.push_back(ignoring); }, sleep_.sleep());
-    }
-
-    std::optional<KeystrokeInserterError> errorTyping(const QString& text)
-    {
-        auto keyboard = inserter();
-        return errorOf<KeystrokeInserterError>(keyboard.insert(text));
     }
 
     void type(const QString& text)
@@ -141,15 +134,22 @@ protected:
     std::vector<bool> guard_;
 };
 
-TEST_F(KeystrokeInserterTest, MixedTextArrivesIntactAndTheKeymapIsLeftAsFound)
+TEST_F(KeystrokeInserterTest, MixedTextArrivesIntactAndKeymapAndCapsLockAreLeftAsFound)
 {
-    const QString text = QStringLiteral("Hello, 世界! 🎉 ok\n第二行 done");
+    // Applications that take almost the whole settle time to reload their
+    // keymap, and more distinct characters than the 16 spare keys hold.
+    injector_->keymapDelay = 19ms;
+    const QString text = u"Hello, 世界! 🎉 ok\n第二行 done "_s + distinctCharacters(20) + u" x"_s;
+    injector_->capsLock = true;
     bool guarded = true;
-    injector_->onTap = [&](const FakeKeyInjector::Tap&) { guarded = guarded && guard_ == std::vector<bool>{true}; };
+    injector_->onTap = [&](const FakeKeyInjector::Tap& tap) {
+        guarded = guarded && guard_ == std::vector<bool>{true} && !tap.capsLock;
+    };
     type(text);
     EXPECT_EQ(injector_->typed(), text);
-    EXPECT_TRUE(injector_->races().isEmpty()) << injector_->races().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(injector_->races().isEmpty()) << injector_->races().join(u'\n').toStdString();
     EXPECT_TRUE(injector_->currentMapping().empty());
+    EXPECT_EQ(injector_->capsLockChanges(), (std::vector<bool>{false, true}));
     EXPECT_TRUE(guarded);
     EXPECT_EQ(guard_, (std::vector<bool>{true, false}));
     EXPECT_GE(injector_->flushCount(), 1);
@@ -157,52 +157,16 @@ TEST_F(KeystrokeInserterTest, MixedTextArrivesIntactAndTheKeymapIsLeftAsFound)
 
 TEST_F(KeystrokeInserterTest, PacesTwoMillisecondsAfterEveryCharacterIncludingTheLast)
 {
-    type(QStringLiteral("abc"));
+    type(u"abc"_s);
     EXPECT_EQ(sleep_.waits(), (std::vector<std::chrono::milliseconds>{2ms, 2ms, 2ms, 20ms}));
     ASSERT_EQ(injector_->taps().size(), 3u);
     EXPECT_EQ(injector_->taps()[1].at - injector_->taps()[0].at, 2ms);
 }
 
-TEST_F(KeystrokeInserterTest, ManyDistinctCharactersSurviveSlowKeymapReloads)
-{
-    // Applications that take almost the whole settle time to reload.
-    injector_->keymapDelay = 49ms;
-    QString text;
-    for (char32_t c = U'一'; c < U'一' + 40; ++c) {
-        text += QString::fromUcs4(&c, 1);
-        text += QLatin1Char(c % 3 == 0 ? ' ' : 'x');
-    }
-    type(text);
-    EXPECT_EQ(injector_->typed(), text);
-    EXPECT_TRUE(injector_->races().isEmpty()) << injector_->races().join(QLatin1Char('\n')).toStdString();
-    for (const auto& mapping : injector_->mappings())
-        EXPECT_LE(mapping.size(), 16u);
-}
-
-TEST_F(KeystrokeInserterTest, WithoutSettleTimeAtMappingChangesCharactersGetLostOrDoubled)
-{
-    KeystrokeInserter::Pacing hurried;
-    hurried.mappingSettle = 5ms;
-    KeystrokeInserter keyboard(injector_, nullptr, sleep_.sleep(), hurried);
-    injector_->spareCount = 1;
-    runBlocking(keyboard.insert(QStringLiteral("世界你好")));
-    EXPECT_NE(injector_->typed(), QStringLiteral("世界你好"));
-    EXPECT_FALSE(injector_->races().isEmpty());
-}
-
-TEST_F(KeystrokeInserterTest, CapsLockIsSwitchedOffWhileTypingAndBackOnAfter)
-{
-    injector_->capsLock = true;
-    type(QStringLiteral("Hello 中"));
-    EXPECT_EQ(injector_->typed(), QStringLiteral("Hello 中"));
-    EXPECT_EQ(injector_->capsLockChanges(), (std::vector<bool>{false, true}));
-    EXPECT_TRUE(injector_->capsLock);
-}
-
 TEST_F(KeystrokeInserterTest, WaitsForTheUsersModifiersThenReleasesThemAfterTwoSeconds)
 {
     injector_->modifiersHeldUntil = 100ms;
-    type(QStringLiteral("a"));
+    type(u"a"_s);
     ASSERT_EQ(injector_->taps().size(), 1u);
     EXPECT_GE(injector_->taps()[0].at, 100ms);
     EXPECT_EQ(injector_->releaseCount(), 0);
@@ -210,77 +174,48 @@ TEST_F(KeystrokeInserterTest, WaitsForTheUsersModifiersThenReleasesThemAfterTwoS
     injector_ = std::make_shared<FakeKeyInjector>(sleep_.clock());
     const auto start = sleep_.clock()->now;
     injector_->modifiersHeldUntil = start + 60s;
-    type(QStringLiteral("a"));
+    type(u"a"_s);
     EXPECT_EQ(injector_->releaseCount(), 1);
     ASSERT_EQ(injector_->taps().size(), 1u);
     EXPECT_GE(injector_->taps()[0].at - start, 2s);
     EXPECT_LT(injector_->taps()[0].at - start, 2100ms);
 }
 
-TEST_F(KeystrokeInserterTest, NoSyntheticInputIsSourceUnavailableBeforeAnything)
+TEST_F(KeystrokeInserterTest, FailuresLeaveKeymapCapsLockAndGuardAsFound)
 {
-    injector_->available = false;
-    const auto error = errorTyping(QStringLiteral("abc"));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(*error, KeystrokeInserterError::sourceUnavailable());
-    EXPECT_TRUE(injector_->taps().empty());
-    EXPECT_TRUE(guard_.empty());
-}
-
-TEST_F(KeystrokeInserterTest, UntypableTextFailsBeforeTypingAnything)
-{
-    injector_->spareCount = 0;
-    const auto error = errorTyping(QStringLiteral("abc 中"));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(*error, KeystrokeInserterError::buildFailed(0));
-    EXPECT_TRUE(injector_->taps().empty());
-}
-
-TEST_F(KeystrokeInserterTest, RefusedKeyReportsHowManyCharactersWereTypedAndCleansUp)
-{
-    injector_->refuseTapsFrom = 3;
-    injector_->capsLock = true;
-    const auto error = errorTyping(QStringLiteral("中文abc"));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(*error, KeystrokeInserterError::buildFailed(3));
-    EXPECT_EQ(injector_->typed(), QStringLiteral("中文a"));
-    EXPECT_TRUE(injector_->currentMapping().empty());
-    EXPECT_TRUE(injector_->capsLock);
-    EXPECT_EQ(guard_, (std::vector<bool>{true, false}));
-}
-
-TEST_F(KeystrokeInserterTest, RefusedMappingChangeStopsTypingAndClearsWhatWasMapped)
-{
-    QString text;
-    for (char32_t c = U'一'; c < U'一' + 20; ++c)
-        text += QString::fromUcs4(&c, 1);
-    injector_->refuseMappingCall = 1;
-    const auto error = errorTyping(text);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(*error, KeystrokeInserterError::buildFailed(16));
-    EXPECT_EQ(injector_->typed(), text.left(16));
-    EXPECT_TRUE(injector_->currentMapping().empty());
-    EXPECT_TRUE(injector_->races().isEmpty());
-}
-
-TEST_F(KeystrokeInserterTest, EmptyTextDoesNothing)
-{
-    type(QString());
-    EXPECT_TRUE(injector_->taps().empty());
-    EXPECT_TRUE(sleep_.waits().empty());
-    EXPECT_TRUE(guard_.empty());
-}
-
-TEST_F(KeystrokeInserterTest, BuildEventsCountsADownAndAnUpPerCharacter)
-{
-    auto keyboard = inserter();
-    EXPECT_EQ(keyboard.buildEvents(QString()), 0);
-    // Three scalars, the last above U+FFFF: six events.
-    EXPECT_EQ(keyboard.buildEvents(QStringLiteral("a中🎉")), 6);
-    EXPECT_TRUE(injector_->taps().empty());
-    EXPECT_TRUE(injector_->mappings().empty());
-    injector_->available = false;
-    EXPECT_THROW(keyboard.buildEvents(QStringLiteral("a")), KeystrokeInserterError);
+    struct Case {
+        const char* name;
+        std::function<void(FakeKeyInjector&)> arrange;
+        QString text;
+        KeystrokeInserterError expected;
+        // What was typed before the failure stays typed.
+        QString typed;
+        std::vector<bool> guard;
+    };
+    const Case cases[] = {
+        {"noSyntheticInput", [](FakeKeyInjector& injector) { injector.available = false; }, u"abc"_s,
+         KeystrokeInserterError::sourceUnavailable(), QString(), {}},
+        {"untypableText", [](FakeKeyInjector& injector) { injector.spareCount = 0; }, u"abc 中"_s,
+         KeystrokeInserterError::buildFailed(0), QString(), {}},
+        {"keyRefused", [](FakeKeyInjector& injector) { injector.refuseTapsFrom = 3; }, u"中文abc"_s,
+         KeystrokeInserterError::buildFailed(3), u"中文a"_s, {true, false}},
+        {"mappingChangeRefused", [](FakeKeyInjector& injector) { injector.refuseMappingCall = 1; },
+         distinctCharacters(40), KeystrokeInserterError::buildFailed(32), distinctCharacters(32), {true, false}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        injector_ = std::make_shared<FakeKeyInjector>(sleep_.clock());
+        injector_->capsLock = true;
+        guard_.clear();
+        c.arrange(*injector_);
+        auto keyboard = inserter();
+        EXPECT_EQ(errorOf<KeystrokeInserterError>(keyboard.insert(c.text)), c.expected);
+        EXPECT_EQ(injector_->typed(), c.typed);
+        EXPECT_TRUE(injector_->currentMapping().empty());
+        EXPECT_TRUE(injector_->races().isEmpty());
+        EXPECT_TRUE(injector_->capsLock);
+        EXPECT_EQ(guard_, c.guard);
+    }
 }
 
 } // namespace

@@ -1,7 +1,5 @@
 #include "DesktopTest.h"
-#include "InsertStrategyPrinter.h"
 #include "QtPrinters.h"
-#include "TextTarget.h"
 #include "WaitUntil.h"
 
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
@@ -16,50 +14,153 @@
 #include "TextInsertion/SystemLayeredInserter.h"
 
 #include <QCoreApplication>
-
-#include <QDir>
 #include <QElapsedTimer>
-#include <QLineEdit>
-#include <QVBoxLayout>
-#include <QWindow>
 #include <QFile>
 #include <QImage>
+#include <QLineEdit>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QVBoxLayout>
+#include <QWindow>
 
 #include <gmock/gmock.h>
 
 namespace vellamor::test {
 namespace {
 
+using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
-struct TargetKind {
-    const char* name;
-    bool gtk;
-    const char* widget;
-};
-
-void PrintTo(const TargetKind& kind, std::ostream* os)
-{
-    *os << kind.name;
-}
-
-const TargetKind targetKinds[] = {
-    {"QtLineEdit", false, "line"},
-    {"QtTextEdit", false, "edit"},
-    {"GtkEntry", true, "entry"},
-    {"GtkTextView", true, "view"},
-};
-
-std::unique_ptr<TextTarget> startTarget(const TargetKind& kind)
-{
-    return std::make_unique<TextTarget>(kind.gtk ? TextTarget::gtkProgram() : TextTarget::qtProgram(),
-                                        QStringList{QString::fromLatin1(kind.widget)});
-}
-
+const QString qtTarget = QStringLiteral(VELLAMOR_QT_TEXT_TARGET);
+const QString gtkTarget = QStringLiteral(VELLAMOR_GTK_TEXT_TARGET);
 const qint64 ownPid = QCoreApplication::applicationPid();
+const QString dictated = u"hello 世界🎉"_s;
 
-class TextInsertionDesktopTest : public DesktopTest, public ::testing::WithParamInterface<TargetKind> {
+// Runs a program to its end with the event loop running (so this process can
+// serve the clipboard meanwhile) and gives its standard output; none when it
+// fails or takes longer than 10 s.
+std::optional<QByteArray> outputOf(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+    if (!waitUntil([&] { return process.state() == QProcess::NotRunning; }, 10s)) {
+        process.kill();
+        process.waitForFinished();
+        return std::nullopt;
+    }
+    if (process.error() != QProcess::UnknownError || process.exitCode() != 0)
+        return std::nullopt;
+    return process.readAllStandardOutput();
+}
+
+QByteArray clipboardContent(const char* selection, const char* format)
+{
+    return outputOf(u"xclip"_s, {u"-o"_s, u"-selection"_s, QString::fromLatin1(selection), u"-t"_s,
+                                 QString::fromLatin1(format)})
+        .value_or(QByteArrayLiteral("<unreadable>"));
+}
+
+// The visible window of a process, once it shows one.
+std::optional<QString> windowOf(qint64 processId)
+{
+    const auto found =
+        outputOf(u"xdotool"_s, {u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--pid"_s, QString::number(processId)});
+    if (!found)
+        return std::nullopt;
+    return QString::fromLatin1(found->trimmed().split('\n').last());
+}
+
+// An xterm (which offers no accessibility) whose window has the focus once this returns true.
+bool startXterm(QProcess& xterm, const QStringList& arguments)
+{
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
+    xterm.setProcessEnvironment(environment);
+    xterm.start(u"xterm"_s, QStringList{u"-u8"_s} + arguments);
+    const auto window = xterm.waitForStarted(10000) ? windowOf(xterm.processId()) : std::nullopt;
+    return window && xdotool({u"windowactivate"_s, u"--sync"_s, *window});
+}
+
+// One of the target programs (see Targets/TargetProtocol.h), ready once its
+// window is active with the field focused, or once it holds the clipboards.
+// It ends with the object.
+class TextTarget {
+public:
+    TextTarget(const QString& program, const QStringList& arguments)
+    {
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(u"QT_ACCESSIBILITY"_s);
+        process_.setProcessEnvironment(environment);
+        process_.start(program, arguments);
+        waitUntil(
+            [&] {
+                update();
+                return windowId_.has_value();
+            },
+            15s);
+        if (windowId_ == u"0"_s)
+            windowId_ = windowOf(process_.processId());
+        if (windowId_ && windowId_->isEmpty())
+            ready_ = true;
+        else if (windowId_ && xdotool({u"windowactivate"_s, u"--sync"_s, *windowId_}))
+            ready_ = waitUntil([&] { return isFocused(); }, 5s);
+        EXPECT_TRUE(ready_) << program.toStdString() << " did not become ready";
+    }
+
+    ~TextTarget()
+    {
+        process_.kill();
+        process_.waitForFinished(3000);
+    }
+
+    bool isReady() const { return ready_; }
+
+    bool isFocused()
+    {
+        update();
+        return focused_;
+    }
+
+    // Waits until the field holds `expected`; the last text seen otherwise.
+    QString waitForText(const QString& expected)
+    {
+        waitUntil(
+            [&] {
+                update();
+                return text_ == expected;
+            },
+            5s);
+        return text_;
+    }
+
+private:
+    // Takes in what the program reported so far.
+    void update()
+    {
+        while (process_.canReadLine()) {
+            const QString line = QString::fromUtf8(process_.readLine()).chopped(1);
+            if (line.startsWith(u"ready "_s)) {
+                windowId_ = line == u"ready none"_s ? QString() : line.mid(6);
+            } else {
+                focused_ = line.startsWith(u'1');
+                text_ = line.mid(2);
+            }
+        }
+    }
+
+    QProcess process_;
+    // Empty for a program without a window.
+    std::optional<QString> windowId_;
+    bool ready_ = false;
+    bool focused_ = false;
+    QString text_;
+};
+
+// Each insertion layer on its own, into a field of another process.
+// The parameter is the widget, which also names the toolkit.
+class TextInsertionDesktopTest : public DesktopTest, public ::testing::WithParamInterface<const char*> {
 protected:
     void SetUp() override
     {
@@ -67,65 +168,57 @@ protected:
         // Listening for focus from before the target starts, as the application does.
         bus_ = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
         ASSERT_TRUE(bus_->isConnected());
-        target_ = startTarget(GetParam());
-        ASSERT_TRUE(target_->isReady());
-        ASSERT_TRUE(target_->activate());
     }
 
-    AccessibilityInserter accessibility()
+    // Shows the target holding `text`, `chosen` selected right after `prefix`
+    // (nothing chosen: the caret there), focused.
+    bool start(const QString& text, const QString& prefix, const QString& chosen = {})
     {
-        return AccessibilityInserter(
-            bus_, [] { return true; }, [] { return false; }, ownPid);
+        const QString widget = QString::fromLatin1(GetParam());
+        target_ = std::make_unique<TextTarget>(widget.startsWith(u"Gtk"_s) ? gtkTarget : qtTarget,
+                                               QStringList{widget, text, prefix, chosen});
+        return target_->isReady();
     }
 
-    KeystrokeInserter keystrokes()
+    void insertThroughAccessibility()
     {
-        return KeystrokeInserter(injector_, [this](bool ignoring) { guard_.push_back(ignoring); });
-    }
-
-    ClipboardInserter paste()
-    {
-        return ClipboardInserter(pasteboard_, injector_, [this](bool ignoring) { guard_.push_back(ignoring); });
+        const auto trusted = [] { return true; };
+        const auto preferKeyboard = [] { return false; };
+        DefaultAccessibilityProbe probe(bus_, trusted, preferKeyboard, ownPid);
+        ASSERT_TRUE(waitUntil([&] { return probe.isTrustedAndHasFocus(); }, 5s));
+        AccessibilityInserter ax(bus_, trusted, preferKeyboard, ownPid);
+        EXPECT_NO_THROW(runBlocking(ax.insert(dictated)));
     }
 
     std::shared_ptr<platform::AtspiAccessibilityBus> bus_;
     std::shared_ptr<platform::XTestKeyInjector> injector_ = std::make_shared<platform::XTestKeyInjector>();
-    std::shared_ptr<platform::QtPasteboard> pasteboard_ = std::make_shared<platform::QtPasteboard>();
     std::unique_ptr<TextTarget> target_;
-    std::vector<bool> guard_;
 };
 
-const QString dictated = QStringLiteral("hello 世界🎉");
-
-TEST_P(TextInsertionDesktopTest, AccessibilityInsertsAtTheCaretAndOverTheSelection)
+TEST_P(TextInsertionDesktopTest, AccessibilityInsertsAtTheCaret)
 {
-    DefaultAccessibilityProbe probe(
-        bus_, [] { return true; }, [] { return false; }, ownPid);
-    ASSERT_TRUE(waitUntil([&] { return probe.isTrustedAndHasFocus(); }, 5s));
+    ASSERT_TRUE(start(u"a🎉bcdef"_s, u"a🎉bc"_s));
+    insertThroughAccessibility();
+    EXPECT_EQ(target_->waitForText(u"a🎉bchello 世界🎉def"_s), u"a🎉bchello 世界🎉def"_s);
+}
 
-    auto ax = accessibility();
-    ASSERT_TRUE(target_->setText(QStringLiteral("a🎉bcdef")));
-    ASSERT_TRUE(target_->setCaretAfter(QStringLiteral("a🎉bc")));
-    EXPECT_NO_THROW(runBlocking(ax.insert(dictated)));
-    EXPECT_EQ(target_->waitForText(QStringLiteral("a🎉bchello 世界🎉def")), QStringLiteral("a🎉bchello 世界🎉def"));
-
-    ASSERT_TRUE(target_->setText(QStringLiteral("x🎉abcdefy")));
-    ASSERT_TRUE(target_->select(QStringLiteral("x🎉a"), QStringLiteral("bcd")));
-    EXPECT_NO_THROW(runBlocking(ax.insert(dictated)));
-    EXPECT_EQ(target_->waitForText(QStringLiteral("x🎉ahello 世界🎉efy")), QStringLiteral("x🎉ahello 世界🎉efy"));
+TEST_P(TextInsertionDesktopTest, AccessibilityReplacesTheSelection)
+{
+    ASSERT_TRUE(start(u"x🎉abcdefy"_s, u"x🎉a"_s, u"bcd"_s));
+    insertThroughAccessibility();
+    EXPECT_EQ(target_->waitForText(u"x🎉ahello 世界🎉efy"_s), u"x🎉ahello 世界🎉efy"_s);
 }
 
 TEST_P(TextInsertionDesktopTest, KeystrokesTypeLatinChineseAndEmojiIntact)
 {
     // More distinct characters outside the layout than one batch holds.
-    const QString text = QStringLiteral("Mixed 中文 text, Ünïcödé ✓ 🎉 and 二十个不同的汉字在这里一起出现! OK");
-    ASSERT_TRUE(target_->setText(QStringLiteral("[")));
-    auto keyboard = keystrokes();
+    const QString text = u"Mixed 中文 text, Ünïcödé ✓ 🎉 and 二十个不同的汉字在这里一起出现! OK"_s;
+    ASSERT_TRUE(start(u"["_s, u"["_s));
+    KeystrokeInserter keyboard(injector_, nullptr);
     ASSERT_TRUE(injector_->isAvailable());
     const auto insertKey = injector_->keyForSpecial(platform::SpecialKey::insert);
     EXPECT_NO_THROW(runBlocking(keyboard.insert(text), 30s));
-    EXPECT_EQ(target_->waitForText(QStringLiteral("[") + text), QStringLiteral("[") + text);
-    EXPECT_EQ(guard_, (std::vector<bool>{true, false}));
+    EXPECT_EQ(target_->waitForText(u"["_s + text), u"["_s + text);
 
     // The keymap is as it was: the spare keys type nothing again, and a key
     // that lies between them (they are scattered) is untouched.
@@ -136,75 +229,57 @@ TEST_P(TextInsertionDesktopTest, KeystrokesTypeLatinChineseAndEmojiIntact)
 
 TEST_P(TextInsertionDesktopTest, PasteInsertsAndPutsTheEarlierClipboardBack)
 {
-    const QString earlierText = QStringLiteral("earlier 文本");
-    const QString earlierHtml = QStringLiteral("<b>earlier</b> 文本");
-    TextTarget owner(TextTarget::qtProgram(), {QStringLiteral("owner"), hex(earlierText), hex(earlierHtml)});
+    const QString earlierText = u"earlier 文本"_s;
+    const QString earlierHtml = u"<b>earlier</b> 文本"_s;
+    TextTarget owner(qtTarget, {u"owner"_s, earlierText, earlierHtml});
     ASSERT_TRUE(owner.isReady());
-    ASSERT_TRUE(target_->activate());
-    const auto ownerPng = outputOf(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
-                                                             QStringLiteral("clipboard"), QStringLiteral("-t"),
-                                                             QStringLiteral("image/png")});
-    ASSERT_TRUE(ownerPng && !ownerPng->isEmpty());
+    const QByteArray ownerPng = clipboardContent("clipboard", "image/png");
+    ASSERT_EQ(QImage::fromData(ownerPng, "PNG").size(), QSize(4, 3));
 
-    ASSERT_TRUE(target_->setText(QStringLiteral("<>")));
-    ASSERT_TRUE(target_->setCaretAfter(QStringLiteral("<")));
-    auto clipboard = paste();
+    ASSERT_TRUE(start(u"<>"_s, u"<"_s));
+    ClipboardInserter clipboard(std::make_shared<platform::QtPasteboard>(), injector_, nullptr);
     EXPECT_NO_THROW(runBlocking(clipboard.insert(dictated)));
-    EXPECT_EQ(target_->waitForText(QStringLiteral("<hello 世界🎉>")), QStringLiteral("<hello 世界🎉>"));
-    EXPECT_EQ(guard_, (std::vector<bool>{true, false}));
+    EXPECT_EQ(target_->waitForText(u"<hello 世界🎉>"_s), u"<hello 世界🎉>"_s);
 
     // Read back by another client, as any application would.
-    const auto read = [](const char* selection, const char* target) {
-        return outputOf(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
-                                                  QString::fromLatin1(selection), QStringLiteral("-t"),
-                                                  QString::fromLatin1(target)})
-            .value_or(QByteArrayLiteral("<unreadable>"));
-    };
-    EXPECT_EQ(QString::fromUtf8(read("clipboard", "UTF8_STRING")), earlierText);
-    EXPECT_EQ(QString::fromUtf8(read("clipboard", "text/html")), earlierHtml);
-    const QByteArray png = read("clipboard", "image/png");
-    EXPECT_EQ(png, *ownerPng);
-    const QImage image = QImage::fromData(png, "PNG");
-    EXPECT_EQ(image.size(), QSize(4, 3));
-    EXPECT_EQ(QString::fromUtf8(read("primary", "UTF8_STRING")), earlierText);
-    const QString targets = QString::fromUtf8(read("clipboard", "TARGETS"));
-    EXPECT_THAT(targets.toStdString(), ::testing::HasSubstr("text/html"));
-    EXPECT_THAT(targets.toStdString(), ::testing::HasSubstr("image/png"));
+    EXPECT_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")), earlierText);
+    EXPECT_EQ(QString::fromUtf8(clipboardContent("clipboard", "text/html")), earlierHtml);
+    EXPECT_EQ(clipboardContent("clipboard", "image/png"), ownerPng);
+    EXPECT_EQ(QString::fromUtf8(clipboardContent("primary", "UTF8_STRING")), earlierText);
 }
 
-INSTANTIATE_TEST_SUITE_P(Targets, TextInsertionDesktopTest, ::testing::ValuesIn(targetKinds),
-                         [](const ::testing::TestParamInfo<TargetKind>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Widgets, TextInsertionDesktopTest,
+                         ::testing::Values("QtLineEdit", "QtTextEdit", "GtkEntry", "GtkTextView"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
-class TerminalDesktopTest : public DesktopTest {
+struct TerminalKind {
+    const char* name;
+    QString windowClass;
+    QStringList arguments;
 };
 
-TEST_F(TerminalDesktopTest, XtermReceivesThePasteThroughItsChord)
+void PrintTo(const TerminalKind& kind, std::ostream* os)
 {
-    const QString text = QStringLiteral("echo 世界 ok");
+    *os << kind.name;
+}
+
+class TerminalDesktopTest : public DesktopTest, public ::testing::WithParamInterface<TerminalKind> {
+};
+
+// xterm pastes the primary selection on Shift+Insert; dressed as GNOME's
+// terminal it pastes the clipboard on Ctrl+Shift+V and nothing on Shift+Insert.
+TEST_P(TerminalDesktopTest, TerminalReceivesThePasteThroughItsChord)
+{
+    const QString text = u"echo 世界 ok"_s;
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString received = dir.filePath(QStringLiteral("received"));
-    const int bytes = static_cast<int>(text.toUtf8().size());
-
+    const QString received = dir.filePath(u"received"_s);
+    const QString script =
+        u"stty raw -echo; head -c %1 > '%2.part' && mv '%2.part' '%2'"_s.arg(text.toUtf8().size()).arg(received);
     QProcess xterm;
-    auto environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    xterm.setProcessEnvironment(environment);
-    xterm.start(QStringLiteral("xterm"),
-                {QStringLiteral("-u8"), QStringLiteral("-name"), QStringLiteral("xterm"), QStringLiteral("-e"),
-                 QStringLiteral("sh"), QStringLiteral("-c"),
-                 QStringLiteral("stty raw -echo; head -c %1 > '%2.part' && mv '%2.part' '%2'")
-                     .arg(bytes)
-                     .arg(received)});
-    ASSERT_TRUE(xterm.waitForStarted(10000));
-    const auto window = outputOf(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--sync"),
-                                                             QStringLiteral("--pid"),
-                                                             QString::number(xterm.processId())});
-    ASSERT_TRUE(window);
-    const QString windowId = QString::fromLatin1(window->trimmed().split('\n').last());
-    ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), windowId}));
+    ASSERT_TRUE(startXterm(xterm, GetParam().arguments + QStringList{u"-e"_s, u"sh"_s, u"-c"_s, script}));
     auto injector = std::make_shared<platform::XTestKeyInjector>();
-    ASSERT_TRUE(waitUntil([&] { return injector->activeWindowClass().contains(QStringLiteral("XTerm")); }));
+    ASSERT_TRUE(waitUntil([&] { return injector->activeWindowClass().contains(GetParam().windowClass); }));
 
     ClipboardInserter clipboard(std::make_shared<platform::QtPasteboard>(), injector, nullptr);
     EXPECT_NO_THROW(runBlocking(clipboard.insert(text)));
@@ -216,54 +291,36 @@ TEST_F(TerminalDesktopTest, XtermReceivesThePasteThroughItsChord)
     xterm.waitForFinished(3000);
 }
 
-TEST_F(TerminalDesktopTest, TerminalWindowClassGetsControlShiftV)
-{
-    TextTarget terminalLike(TextTarget::qtProgram(),
-                            {QStringLiteral("line"), QStringLiteral("-name"), QStringLiteral("gnome-terminal-server")});
-    ASSERT_TRUE(terminalLike.isReady());
-    ASSERT_TRUE(terminalLike.activate());
-    auto injector = std::make_shared<platform::XTestKeyInjector>();
-    ASSERT_TRUE(waitUntil(
-        [&] { return injector->activeWindowClass().contains(QStringLiteral("gnome-terminal-server")); }));
-    ClipboardInserter clipboard(std::make_shared<platform::QtPasteboard>(), injector, nullptr);
-    EXPECT_NO_THROW(runBlocking(clipboard.insert(QStringLiteral("ls"))));
-    const QString controlShiftV = QString::number(Qt::Key_V) + QLatin1Char(':')
-        + QString::number((Qt::ControlModifier | Qt::ShiftModifier).toInt());
-    EXPECT_TRUE(waitUntil([&] { return terminalLike.keys().contains(controlShiftV); }, 3s))
-        << terminalLike.keys().join(QLatin1Char(' ')).toStdString();
-}
+INSTANTIATE_TEST_SUITE_P(
+    Chords, TerminalDesktopTest,
+    ::testing::Values(TerminalKind{"ShiftInsert", u"XTerm"_s, {}},
+                      TerminalKind{"ControlShiftV", u"Gnome-terminal"_s,
+                                   {u"-name"_s, u"gnome-terminal-server"_s, u"-class"_s, u"Gnome-terminal"_s,
+                                    u"-xrm"_s,
+                                    u"*VT100.translations: #override Shift<Key>Insert: bell()\\n"
+                                    " Ctrl Shift<Key>V: insert-selection(CLIPBOARD)"_s}}),
+    [](const ::testing::TestParamInfo<TerminalKind>& info) { return std::string(info.param.name); });
 
-class LayeredDesktopTest : public DesktopTest {
-};
+using LayeredDesktopTest = DesktopTest;
 
 TEST_F(LayeredDesktopTest, AccessibleFieldIsWrittenThroughAccessibilityAndXtermHasNoTarget)
 {
     std::vector<bool> guard;
     const LayeredInserter inserter = SystemLayeredInserter::make(
         [] { return true; }, [&guard](bool ignoring) { guard.push_back(ignoring); });
-    TextTarget target(TextTarget::qtProgram(), {QStringLiteral("line")});
+    TextTarget target(qtTarget, {u"QtLineEdit"_s});
     ASSERT_TRUE(target.isReady());
-    ASSERT_TRUE(target.activate());
     EXPECT_EQ(runBlocking(inserter.insertLayered(dictated)), InsertStrategy::ax);
     EXPECT_EQ(target.waitForText(dictated), dictated);
     EXPECT_TRUE(guard.empty());
 
-    // xterm offers no accessibility: the previous field must not count as
-    // focused any more, and the text waits on the clipboard.
+    // The previous field must not count as focused any more, and the text
+    // waits on the clipboard.
     QProcess xterm;
-    xterm.start(QStringLiteral("xterm"), {QStringLiteral("-e"), QStringLiteral("sleep 30")});
-    ASSERT_TRUE(xterm.waitForStarted(10000));
-    const auto window = outputOf(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--sync"),
-                                                             QStringLiteral("--pid"),
-                                                             QString::number(xterm.processId())});
-    ASSERT_TRUE(window);
-    ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"),
-                         QString::fromLatin1(window->trimmed().split('\n').last())}));
-    ASSERT_TRUE(waitUntil([&] { return target.state() && !target.state()->active; }));
-    EXPECT_EQ(runBlocking(inserter.insertLayered(QStringLiteral("for later"))), InsertStrategy::noTarget);
-    EXPECT_EQ(outputOf(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
-                                                 QStringLiteral("clipboard")}),
-              QByteArrayLiteral("for later"));
+    ASSERT_TRUE(startXterm(xterm, {u"-e"_s, u"sleep 30"_s}));
+    ASSERT_TRUE(waitUntil([&] { return !target.isFocused(); }));
+    EXPECT_EQ(runBlocking(inserter.insertLayered(u"for later"_s)), InsertStrategy::noTarget);
+    EXPECT_EQ(clipboardContent("clipboard", "UTF8_STRING"), QByteArrayLiteral("for later"));
     xterm.kill();
     xterm.waitForFinished(3000);
 }
@@ -278,32 +335,25 @@ TEST_F(LayeredDesktopTest, OwnWindowIsNeverWrittenThroughTheBus)
     window.resize(300, 80);
     window.show();
     ASSERT_TRUE(waitUntil([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }));
-    ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window.winId())}));
+    ASSERT_TRUE(xdotool({u"windowactivate"_s, u"--sync"_s, QString::number(window.winId())}));
     ASSERT_TRUE(waitUntil([&] { return window.isActiveWindow() && field->hasFocus(); }));
 
-    auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
     AccessibilityInserter ax(
-        bus, [] { return true; }, [] { return false; }, ownPid);
+        std::make_shared<platform::AtspiAccessibilityBus>(ownPid), [] { return true; }, [] { return false; }, ownPid);
     QElapsedTimer elapsed;
     elapsed.start();
     try {
-        runBlocking(ax.insert(QStringLiteral("x")));
+        runBlocking(ax.insert(u"x"_s));
         ADD_FAILURE() << "inserted into its own window";
     } catch (const AccessibilityInserterError& error) {
         EXPECT_EQ(error.kind(), AccessibilityInserterError::Kind::selfReflective);
     }
     EXPECT_LT(elapsed.elapsed(), 500);
-    DefaultAccessibilityProbe probe(
-        bus, [] { return true; }, [] { return false; }, ownPid);
-    EXPECT_FALSE(probe.isTrustedAndHasFocus());
-    EXPECT_TRUE(field->text().isEmpty());
 
     const LayeredInserter inserter = SystemLayeredInserter::make([] { return true; }, nullptr);
-    EXPECT_EQ(runBlocking(inserter.insertLayered(QStringLiteral("mine"))), InsertStrategy::noTarget);
+    EXPECT_EQ(runBlocking(inserter.insertLayered(u"mine"_s)), InsertStrategy::noTarget);
     EXPECT_TRUE(field->text().isEmpty());
 }
 
 } // namespace
 } // namespace vellamor::test
-
-

@@ -49,6 +49,9 @@ public:
     // The whole text; none when it cannot be read.
     virtual std::optional<QString> text(const AccessibleElement& element) = 0;
 
+    // The length of the text in the element's own offsets; none when unknown.
+    virtual std::optional<int> characterCount(const AccessibleElement& element) = 0;
+
     // None when unknown or unreadable.
     virtual std::optional<int> caretOffset(const AccessibleElement& element) = 0;
 

@@ -332,6 +332,18 @@ std::optional<QString> AtspiAccessibilityBus::text(const AccessibleElement& elem
     return result;
 }
 
+std::optional<int> AtspiAccessibilityBus::characterCount(const AccessibleElement& element)
+{
+    const GObjectRef<AtspiText> text = textOf(element);
+    if (!text)
+        return std::nullopt;
+    GErrorSlot error;
+    const gint count = atspi_text_get_character_count(text.get(), error.out());
+    if (error.failed() || count < 0)
+        return std::nullopt;
+    return count;
+}
+
 std::optional<int> AtspiAccessibilityBus::caretOffset(const AccessibleElement& element)
 {
     const GObjectRef<AtspiText> text = textOf(element);

@@ -30,6 +30,7 @@ public:
     QString toolkitName(const AccessibleElement& element) override;
     bool isEditableText(const AccessibleElement& element) override;
     std::optional<QString> text(const AccessibleElement& element) override;
+    std::optional<int> characterCount(const AccessibleElement& element) override;
     std::optional<int> caretOffset(const AccessibleElement& element) override;
     std::optional<AccessibleRange> selection(const AccessibleElement& element) override;
     int insertText(const AccessibleElement& element, int offset, const QString& text, int length) override;

@@ -18,6 +18,16 @@ struct InjectedKey {
 
 enum class SpecialKey { enter, tab, insert };
 
+// A key code given characters for a while: `plain` typed alone, `shifted`
+// with Shift; 0 for nothing.
+struct KeyMapping {
+    int keyCode = 0;
+    char32_t plain = 0;
+    char32_t shifted = 0;
+
+    friend bool operator==(const KeyMapping&, const KeyMapping&) = default;
+};
+
 // Synthetic key events for the whole session, as if typed on the keyboard.
 // Key codes can be given other characters for a while; every application
 // reloads its keymap when that happens, asynchronously, so callers wait
@@ -38,9 +48,9 @@ public:
     // Up to `count` key codes that type nothing in the current keymap.
     virtual std::vector<int> spareKeyCodes(int count) = 0;
 
-    // Gives each key code one character on every level, or (character 0)
-    // nothing again. False when the window system refused.
-    virtual bool mapKeyCodes(const std::vector<std::pair<int, char32_t>>& mapping) = 0;
+    // Gives each key code its characters, or (both 0) nothing again. False
+    // when the window system refused.
+    virtual bool mapKeyCodes(const std::vector<KeyMapping>& mapping) = 0;
 
     // Presses and releases `key` (holding Shift when it says so), with
     // Control held around it when `withControl`.

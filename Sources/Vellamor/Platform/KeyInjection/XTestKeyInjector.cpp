@@ -262,13 +262,13 @@ std::vector<int> XTestKeyInjector::spareKeyCodes(int count)
     return spare;
 }
 
-bool XTestKeyInjector::mapKeyCodes(const std::vector<std::pair<int, char32_t>>& mapping)
+bool XTestKeyInjector::mapKeyCodes(const std::vector<KeyMapping>& mapping)
 {
     Connection* c = connection();
     if (!c)
         return false;
     for (const auto& entry : mapping) {
-        if (entry.first < c->minKeyCode || entry.first > c->maxKeyCode)
+        if (entry.keyCode < c->minKeyCode || entry.keyCode > c->maxKeyCode)
             return false;
     }
     if (mapping.empty())
@@ -282,29 +282,34 @@ bool XTestKeyInjector::mapKeyCodes(const std::vector<std::pair<int, char32_t>>& 
         return false;
     XkbMapChangesRec changes{};
     bool ok = true;
-    for (const auto& [keyCode, character] : mapping) {
-        int types[XkbNumKbdGroups] = {XkbOneLevelIndex};
-        if (character == 0) {
-            ok = XkbChangeTypesOfKey(xkb, keyCode, 0, XkbGroup1Mask, types, &changes) == Success && ok;
+    for (const auto& [keyCode, plain, shifted] : mapping) {
+        const int levels = shifted != 0 ? 2 : 1;
+        int types[XkbNumKbdGroups] = {levels == 2 ? XkbTwoLevelIndex : XkbOneLevelIndex};
+        // Emptied first: changing the width of a key that has symbols makes
+        // Xlib look at its actions, which this map (without the server part)
+        // does not hold.
+        ok = XkbChangeTypesOfKey(xkb, keyCode, 0, XkbGroup1Mask, types, &changes) == Success && ok;
+        if (plain == 0 && shifted == 0)
             continue;
-        }
         if (XkbChangeTypesOfKey(xkb, keyCode, 1, XkbGroup1Mask, types, &changes) != Success) {
             ok = false;
             continue;
         }
-        KeySym* syms = XkbResizeKeySyms(xkb, keyCode, 1);
+        KeySym* syms = XkbResizeKeySyms(xkb, keyCode, levels);
         if (!syms) {
             ok = false;
             continue;
         }
-        syms[0] = keysymFor(character);
+        syms[0] = plain != 0 ? keysymFor(plain) : NoSymbol;
+        if (levels == 2)
+            syms[1] = keysymFor(shifted);
     }
     // XkbChangeTypesOfKey does not note its changes; the range is ours to give.
     const auto [lowest, highest] = std::minmax_element(
-        mapping.begin(), mapping.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        mapping.begin(), mapping.end(), [](const auto& a, const auto& b) { return a.keyCode < b.keyCode; });
     changes.changed = XkbKeySymsMask;
-    changes.first_key_sym = static_cast<unsigned char>(lowest->first);
-    changes.num_key_syms = static_cast<unsigned char>(highest->first - lowest->first + 1);
+    changes.first_key_sym = static_cast<unsigned char>(lowest->keyCode);
+    changes.num_key_syms = static_cast<unsigned char>(highest->keyCode - lowest->keyCode + 1);
     if (ok) {
         X11ErrorTrap trap(c->display);
         ok = XkbChangeMap(c->display, xkb, &changes) && !trap.anyFailed();

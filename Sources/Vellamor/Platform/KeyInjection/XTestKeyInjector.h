@@ -28,7 +28,7 @@ public:
     std::optional<InjectedKey> keyForCharacter(char32_t character) override;
     std::optional<InjectedKey> keyForSpecial(SpecialKey key) override;
     std::vector<int> spareKeyCodes(int count) override;
-    bool mapKeyCodes(const std::vector<std::pair<int, char32_t>>& mapping) override;
+    bool mapKeyCodes(const std::vector<KeyMapping>& mapping) override;
     bool tap(const InjectedKey& key, bool withControl) override;
     bool modifiersHeld() override;
     void releaseModifiers() override;

@@ -39,6 +39,12 @@ public:
     // Replaces the contents with `entries` in one item; empty entries leave
     // the selection empty.
     virtual bool setEntries(PasteboardSelection selection, const std::vector<PasteboardEntry>& entries) = 0;
+
+    // How often the application of the active window has fetched the text of
+    // `selection` since this process last set it; none when this cannot be
+    // told. Other applications (a clipboard manager copying every change)
+    // do not count.
+    virtual std::optional<int> textFetches(PasteboardSelection selection) = 0;
 };
 
 } // namespace vellamor::platform

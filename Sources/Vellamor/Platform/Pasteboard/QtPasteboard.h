@@ -2,17 +2,33 @@
 
 #include "Platform/Pasteboard/Pasteboard.h"
 
+#include <memory>
+
 namespace vellamor::platform {
 
 // The clipboards through QClipboard. Reading another owner's data makes Qt
 // wait for it (briefly, with its own timeout); writing makes this process
-// the owner, which then serves the data from the event loop. Main thread.
+// the owner, which then serves the data from the event loop. Fetches are
+// seen in the selection requests reaching Qt's X11 connection (none counted
+// on other platforms). Main thread; build it after the application object.
 class QtPasteboard final : public Pasteboard {
 public:
+    QtPasteboard();
+    ~QtPasteboard() override;
+
+    QtPasteboard(const QtPasteboard&) = delete;
+    QtPasteboard& operator=(const QtPasteboard&) = delete;
+
     QStringList formats(PasteboardSelection selection) override;
     std::optional<QByteArray> data(PasteboardSelection selection, const QString& format) override;
     bool setText(PasteboardSelection selection, const QString& text) override;
     bool setEntries(PasteboardSelection selection, const std::vector<PasteboardEntry>& entries) override;
+    std::optional<int> textFetches(PasteboardSelection selection) override;
+
+private:
+    class RequestWatcher;
+
+    std::shared_ptr<RequestWatcher> watcher_;
 };
 
 } // namespace vellamor::platform

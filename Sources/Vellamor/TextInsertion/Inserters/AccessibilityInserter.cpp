@@ -95,14 +95,16 @@ void AccessibilityInserter::insertNow(const QString& text)
         throw AccessibilityInserterError::noFocus();
     if (const auto pid = bus_->processId(*element); pid && *pid == ownProcessId_)
         throw AccessibilityInserterError::selfReflective();
-    if (!(preferKeyboardOverAX_ && preferKeyboardOverAX_())) {
-        const auto units = ToolkitTextUnits::forToolkit(bus_->toolkitName(*element));
+    if (!(preferKeyboardOverAX_ && preferKeyboardOverAX_()) && bus_->isEditableText(*element)) {
+        const auto before = bus_->text(*element);
+        const auto units =
+            ToolkitTextUnits::forField(bus_->toolkitName(*element), before, bus_->characterCount(*element));
         if (canWriteAtCaret(*element)) {
-            writeAtCaret(*element, units, text);
+            writeAtCaret(*element, units, before, text);
             return;
         }
-        if (canWriteValue(*element)) {
-            writeValue(*element, units, text);
+        if (before) {
+            writeValue(*element, units, *before, text);
             return;
         }
     }
@@ -110,46 +112,64 @@ void AccessibilityInserter::insertNow(const QString& text)
 }
 
 void AccessibilityInserter::writeAtCaret(const AccessibleElement& element, const ToolkitTextUnits& units,
-                                         const QString& text)
+                                         const std::optional<QString>& before, const QString& text)
 {
-    const auto before = bus_->text(element);
     const auto range = replacedRange(bus_->selection(element), bus_->caretOffset(element).value_or(0));
-    if (range.start != range.end) {
-        if (const int status = bus_->deleteText(element, range.start, range.end); status != 0)
-            throw AccessibilityInserterError::failed(status);
-    }
-    if (const int status = bus_->insertText(element, range.start, text, units.lengthForInsert(text)); status != 0)
-        throw AccessibilityInserterError::failed(status);
+    int status = 0;
+    if (range.start != range.end)
+        status = bus_->deleteText(element, range.start, range.end);
+    if (status == 0)
+        status = bus_->insertText(element, range.start, text, units.lengthForInsert(text));
 
-    // The toolkit accepted the text: a field that cannot be read back is
-    // taken at its word, since the next layer would type the text twice.
+    // A field that cannot be read back is taken at the toolkit's word: the
+    // next layer might type the text a second time.
     const auto after = bus_->text(element);
-    if (!after)
+    if (!after) {
+        if (status != 0)
+            throw AccessibilityInserterError::failed(status);
         return;
+    }
     std::optional<QString> expected;
     if (before)
         expected = spliced(*before, units, range, text);
-    if (!arrived(*after, before, expected, units, range.start, text))
-        throw AccessibilityInserterError::notWritten();
-}
-
-void AccessibilityInserter::writeValue(const AccessibleElement& element, const ToolkitTextUnits& units,
-                                       const QString& text)
-{
-    // Only reached with a readable value: rebuilding it around the new text
-    // keeps what the user had typed.
-    const QString before = bus_->text(element).value_or(QString());
-    const auto range = replacedRange(bus_->selection(element), units.offsetOf(before, before.size()));
-    const QString expected = spliced(before, units, range, text);
-    if (const int status = bus_->setTextContents(element, expected); status != 0)
-        throw AccessibilityInserterError::failed(status);
-
-    const auto after = bus_->text(element);
-    if (!after)
-        return;
     if (arrived(*after, before, expected, units, range.start, text))
         return;
-    bus_->setTextContents(element, before);
+    // Typing starts where the selection was; a field that changed in any
+    // other way cannot be put back without rewriting all of it (and its
+    // formatting), so the text is left for the user to paste.
+    const bool untouched = before ? (*after == *before || *after == spliced(*before, units, range, QString()))
+                                  : !after->contains(text);
+    if (!untouched)
+        throw AccessibilityInserterError::changedUnexpectedly();
+    if (status != 0)
+        throw AccessibilityInserterError::failed(status);
+    throw AccessibilityInserterError::notWritten();
+}
+
+// Only reached with a readable value: rebuilding it around the new text keeps
+// what the user had typed.
+void AccessibilityInserter::writeValue(const AccessibleElement& element, const ToolkitTextUnits& units,
+                                       const QString& before, const QString& text)
+{
+    const auto range = replacedRange(bus_->selection(element), units.offsetOf(before, before.size()));
+    const QString expected = spliced(before, units, range, text);
+    const int status = bus_->setTextContents(element, expected);
+
+    const auto after = bus_->text(element);
+    if (!after) {
+        if (status != 0)
+            throw AccessibilityInserterError::failed(status);
+        return;
+    }
+    if (arrived(*after, before, expected, units, range.start, text))
+        return;
+    if (*after != before) {
+        bus_->setTextContents(element, before);
+        if (bus_->text(element) != before)
+            throw AccessibilityInserterError::changedUnexpectedly();
+    }
+    if (status != 0)
+        throw AccessibilityInserterError::failed(status);
     throw AccessibilityInserterError::notWritten();
 }
 

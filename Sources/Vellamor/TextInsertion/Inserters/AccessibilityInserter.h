@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace vellamor {
 
@@ -41,8 +42,13 @@ public:
 private:
     bool canWriteAtCaret(const platform::AccessibleElement& element) const;
     bool canWriteValue(const platform::AccessibleElement& element) const;
-    void writeAtCaret(const platform::AccessibleElement& element, const ToolkitTextUnits& units, const QString& text);
-    void writeValue(const platform::AccessibleElement& element, const ToolkitTextUnits& units, const QString& text);
+    // Both throw notWritten or failed only when none of the text arrived and
+    // the field is as before (at most without its selection), and
+    // changedUnexpectedly when it changed otherwise.
+    void writeAtCaret(const platform::AccessibleElement& element, const ToolkitTextUnits& units,
+                      const std::optional<QString>& before, const QString& text);
+    void writeValue(const platform::AccessibleElement& element, const ToolkitTextUnits& units,
+                    const QString& before, const QString& text);
 
     std::shared_ptr<platform::AccessibilityBus> bus_;
     std::function<bool()> isTrusted_;

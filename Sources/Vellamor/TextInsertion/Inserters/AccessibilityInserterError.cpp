@@ -23,6 +23,8 @@ QString AccessibilityInserterError::debugDescription() const
         return QStringLiteral("notWritten");
     case Kind::selfReflective:
         return QStringLiteral("selfReflective");
+    case Kind::changedUnexpectedly:
+        return QStringLiteral("changedUnexpectedly");
     }
     return {};
 }

@@ -8,14 +8,23 @@ namespace vellamor {
 // its own: the layered inserter decides what happens next.
 class AccessibilityInserterError final : public Error {
 public:
-    enum class Kind { failed, notTrusted, noFocus, notSupported, notWritten, selfReflective };
+    enum class Kind { failed, notTrusted, noFocus, notSupported, notWritten, selfReflective, changedUnexpectedly };
 
-    // A bus call that should have changed the text reported this code.
+    // A bus call that should have changed the text reported this code; as
+    // with notWritten, none of the text arrived.
     static AccessibilityInserterError failed(int code) { return AccessibilityInserterError(Kind::failed, code); }
     static AccessibilityInserterError notTrusted() { return AccessibilityInserterError(Kind::notTrusted); }
     static AccessibilityInserterError noFocus() { return AccessibilityInserterError(Kind::noFocus); }
     static AccessibilityInserterError notSupported() { return AccessibilityInserterError(Kind::notSupported); }
+    // None of the text arrived (the field is as before, at most without its
+    // selection): typing the text cannot show it twice.
     static AccessibilityInserterError notWritten() { return AccessibilityInserterError(Kind::notWritten); }
+    // The field changed, but not into what was asked, and could not be put
+    // back: typing the text now might show it twice.
+    static AccessibilityInserterError changedUnexpectedly()
+    {
+        return AccessibilityInserterError(Kind::changedUnexpectedly);
+    }
     // The focused element belongs to this application.
     static AccessibilityInserterError selfReflective() { return AccessibilityInserterError(Kind::selfReflective); }
 

@@ -18,9 +18,9 @@ struct Chord {
     bool control = false;
 };
 
-std::optional<Chord> chordFor(platform::KeyInjector& injector)
+std::optional<Chord> chordFor(platform::KeyInjector& injector, PasteChord::Kind kind)
 {
-    switch (PasteChord::forWindowClass(injector.activeWindowClass())) {
+    switch (kind) {
     case PasteChord::Kind::controlV:
         if (const auto v = injector.keyForCharacter(U'v'))
             return Chord{{v->keyCode, false}, true};
@@ -35,6 +35,25 @@ std::optional<Chord> chordFor(platform::KeyInjector& injector)
         return std::nullopt;
     }
     return std::nullopt;
+}
+
+// Until the target has fetched the text, or `limit` for a target that never
+// says (or where fetches cannot be seen).
+QCoro::Task<void> waitForFetch(std::shared_ptr<platform::Pasteboard> pasteboard, PasteboardSelection selection,
+                               InsertionSleep sleep, std::chrono::milliseconds poll, std::chrono::milliseconds limit)
+{
+    std::chrono::milliseconds waited{0};
+    while (waited < limit) {
+        const auto fetches = pasteboard->textFetches(selection);
+        if (!fetches) {
+            co_await sleep(limit - waited);
+            co_return;
+        }
+        if (*fetches > 0)
+            co_return;
+        co_await sleep(poll);
+        waited += poll;
+    }
 }
 
 } // namespace
@@ -69,15 +88,24 @@ QCoro::Task<void> ClipboardInserter::insert(QString text)
     const auto ignoreSynthetic = ignoreSynthetic_;
     const Pacing pacing = pacing_;
 
+    // GTK text views drop their own selection when another client takes
+    // PRIMARY, and Ctrl+V then pastes beside the selected text instead of
+    // over it: PRIMARY is borrowed only for the chord that pastes it.
+    const PasteChord::Kind kind = PasteChord::forWindowClass(injector->activeWindowClass());
+    const bool borrowPrimary = kind == PasteChord::Kind::shiftInsert;
+    const auto pasted = borrowPrimary ? PasteboardSelection::primary : PasteboardSelection::clipboard;
     const auto clipboard = ClipboardSnapshot::take(*pasteboard, PasteboardSelection::clipboard);
-    const auto primary = ClipboardSnapshot::take(*pasteboard, PasteboardSelection::primary);
+    const auto primary = borrowPrimary ? ClipboardSnapshot::take(*pasteboard, PasteboardSelection::primary)
+                                       : ClipboardSnapshot();
     const auto restore = [&] {
         clipboard.restore(*pasteboard, PasteboardSelection::clipboard);
-        primary.restore(*pasteboard, PasteboardSelection::primary);
+        if (borrowPrimary)
+            primary.restore(*pasteboard, PasteboardSelection::primary);
     };
 
     const bool wroteClipboard = pasteboard->setText(PasteboardSelection::clipboard, text);
-    const bool wrotePrimary = wroteClipboard && pasteboard->setText(PasteboardSelection::primary, text);
+    const bool wrotePrimary =
+        wroteClipboard && (!borrowPrimary || pasteboard->setText(PasteboardSelection::primary, text));
     if (!wroteClipboard || !wrotePrimary) {
         restore();
         throw ClipboardInserterError::pasteboardWriteFailed();
@@ -88,7 +116,7 @@ QCoro::Task<void> ClipboardInserter::insert(QString text)
     }
 
     co_await ModifierRelease::wait(injector, sleep, pacing.modifierPoll, pacing.modifierTimeout);
-    const auto chord = chordFor(*injector);
+    const auto chord = chordFor(*injector, kind);
     if (!chord) {
         restore();
         throw ClipboardInserterError::eventBuildFailed();
@@ -99,7 +127,7 @@ QCoro::Task<void> ClipboardInserter::insert(QString text)
     const bool sent = injector->tap(chord->key, chord->control);
     injector->flush();
     if (sent)
-        co_await sleep(pacing.pasteWait);
+        co_await waitForFetch(pasteboard, pasted, sleep, pacing.fetchPoll, pacing.pasteWait);
     restore();
     co_await sleep(pacing.releaseSettle);
     guard.end();

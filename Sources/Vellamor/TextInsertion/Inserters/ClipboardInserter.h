@@ -11,15 +11,18 @@
 
 namespace vellamor {
 
-// Pastes a text: saves both clipboards, puts the text on both, sends the
-// active window's paste chord (see PasteChord), waits while the target
-// fetches the text, and puts the saved contents back. This process owns the
-// clipboard meanwhile and serves it from the event loop, so every wait
+// Pastes a text: saves the clipboard, puts the text on it, sends the active
+// window's paste chord (see PasteChord), waits until the target has fetched
+// the text, and puts the saved contents back. The primary selection is
+// borrowed the same way, only for the chord that pastes it. This process owns
+// the clipboard meanwhile and serves it from the event loop, so every wait
 // leaves the loop running. Main thread.
 class ClipboardInserter final : public AnyInserter {
 public:
     struct Pacing {
+        // The longest wait for the fetch, for targets that never ask.
         std::chrono::milliseconds pasteWait{120};
+        std::chrono::milliseconds fetchPoll{2};
         std::chrono::milliseconds modifierPoll{20};
         std::chrono::milliseconds modifierTimeout{2000};
         std::chrono::milliseconds releaseSettle{20};

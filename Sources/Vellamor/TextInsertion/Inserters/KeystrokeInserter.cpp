@@ -3,6 +3,7 @@
 #include "TextInsertion/Inserters/KeystrokeInserterError.h"
 #include "TextInsertion/ModifierRelease.h"
 
+#include <algorithm>
 #include <set>
 
 namespace vellamor {
@@ -27,7 +28,8 @@ std::optional<KeystrokePlan> KeystrokeInserter::plan(platform::KeyInjector& inje
     KeystrokePlan::Layout layout;
     layout.keyForCharacter = [&injector](char32_t c) { return injector.keyForCharacter(c); };
     layout.keyForSpecial = [&injector](platform::SpecialKey k) { return injector.keyForSpecial(k); };
-    layout.spareKeyCodes = injector.spareKeyCodes(KeystrokePlan::maximumBatch);
+    // X11 numbers keys below 256: this asks for every spare one.
+    layout.spareKeyCodes = injector.spareKeyCodes(256);
     return KeystrokePlan::make(text, layout);
 }
 
@@ -72,6 +74,13 @@ QCoro::Task<void> KeystrokeInserter::insert(QString text)
     bool typedMappedKey = false;
     bool refused = false;
     std::set<int> mapped;
+    // Since the last mapping change: keys typed, time spent.
+    int keysSinceMapping = 0;
+    std::chrono::milliseconds sinceMapping{0};
+    const auto settleBeforeChange = [&] {
+        const auto reading = keysSinceMapping * pacing.readPerKey - sinceMapping;
+        return std::max(pacing.unmappingSettle, reading);
+    };
     for (const auto& step : keystrokes->steps()) {
         if (step.kind == KeystrokePlan::Step::Kind::press) {
             if (!injector->tap(step.key)) {
@@ -79,37 +88,41 @@ QCoro::Task<void> KeystrokeInserter::insert(QString text)
                 break;
             }
             ++posted;
+            ++keysSinceMapping;
             typedMappedKey = typedMappedKey || mapped.contains(step.key.keyCode);
             co_await sleep(pacing.perCharacter);
+            sinceMapping += pacing.perCharacter;
             continue;
         }
-        if (typedMappedKey) {
-            co_await sleep(pacing.mappingSettle);
-            typedMappedKey = false;
-        }
+        const bool clearing = std::all_of(step.mapping.begin(), step.mapping.end(),
+                                          [](const auto& m) { return m.plain == 0 && m.shifted == 0; });
+        // The last change only takes characters away from keys already read
+        // with them; a remapping needs the application to have caught up.
+        if (typedMappedKey)
+            co_await sleep(clearing ? pacing.unmappingSettle : settleBeforeChange());
+        typedMappedKey = false;
         if (!injector->mapKeyCodes(step.mapping)) {
             refused = true;
             break;
         }
-        bool clearing = true;
-        for (const auto& [keyCode, character] : step.mapping) {
-            if (character == 0) {
-                mapped.erase(keyCode);
-            } else {
-                mapped.insert(keyCode);
-                clearing = false;
-            }
+        for (const auto& mapping : step.mapping) {
+            if (mapping.plain == 0 && mapping.shifted == 0)
+                mapped.erase(mapping.keyCode);
+            else
+                mapped.insert(mapping.keyCode);
         }
+        keysSinceMapping = 0;
+        sinceMapping = clearing ? std::chrono::milliseconds(0) : pacing.mappingSettle;
         if (!clearing)
             co_await sleep(pacing.mappingSettle);
     }
 
     if (!mapped.empty()) {
         if (typedMappedKey)
-            co_await sleep(pacing.mappingSettle);
-        std::vector<std::pair<int, char32_t>> clear;
+            co_await sleep(settleBeforeChange());
+        std::vector<platform::KeyMapping> clear;
         for (int keyCode : mapped)
-            clear.emplace_back(keyCode, char32_t(0));
+            clear.push_back({keyCode, 0, 0});
         injector->mapKeyCodes(clear);
     }
     if (capsLock)

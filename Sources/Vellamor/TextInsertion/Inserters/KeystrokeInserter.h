@@ -12,15 +12,24 @@
 namespace vellamor {
 
 // Types a text as synthetic key events (see KeystrokePlan), one character
-// every 2 ms. Applications reload their keymap asynchronously after each
-// mapping change, so the typing pauses on both sides of every change; with
-// shorter pauses characters get lost or doubled. Caps Lock is switched off
-// while typing. Runs on the main thread's event loop, suspended in its waits.
+// every 2 ms. Applications load a changed keymap when they read the first
+// key after the change, from the server as it is then: a keymap changed
+// again before a busy application has read that far makes it read keys with
+// the wrong characters. So the typing pauses after every mapping change, and
+// before a change that takes characters away it waits as long as a slow
+// application (one that works `readPerKey` on every key) needs to read the
+// keys typed since the previous change. Caps Lock is switched off while
+// typing. Runs on the main thread's event loop, suspended in its waits.
 class KeystrokeInserter final : public AnyInserter {
 public:
     struct Pacing {
+        // Measured against a view that works 8 ms on every key (13-14 ms in
+        // all): 20 ms settles lost nothing; a remapping lost the keys of the
+        // next batch at up to 12 ms read time per key and none from 14 ms on.
         std::chrono::milliseconds perCharacter{2};
-        std::chrono::milliseconds mappingSettle{50};
+        std::chrono::milliseconds mappingSettle{20};
+        std::chrono::milliseconds unmappingSettle{20};
+        std::chrono::milliseconds readPerKey{16};
         std::chrono::milliseconds modifierPoll{20};
         std::chrono::milliseconds modifierTimeout{2000};
         // Lets the hotkey monitor read the last injected keys while it still ignores them.

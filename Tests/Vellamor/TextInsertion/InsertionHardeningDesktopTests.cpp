@@ -1,0 +1,80 @@
+#include "DesktopTest.h"
+#include "QtPrinters.h"
+#include "WaitUntil.h"
+
+#include "Platform/KeyInjection/XTestKeyInjector.h"
+#include "Platform/Pasteboard/QtPasteboard.h"
+#include "Support/Async/RunBlocking.h"
+#include "TextInsertion/Inserters/ClipboardInserter.h"
+#include "TextInsertion/Inserters/KeystrokeInserter.h"
+
+#include <QProcess>
+
+namespace vellamor::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+// Starts a target program (see Targets/TargetProtocol.h) and activates its window.
+void startFocused(QProcess& target, const QString& program, const QStringList& arguments)
+{
+    target.start(program, arguments);
+    ASSERT_TRUE(target.waitForReadyRead(15000));
+    QProcess search;
+    search.start(u"xdotool"_s, {u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--pid"_s,
+                                QString::number(target.processId())});
+    ASSERT_TRUE(search.waitForFinished(10000));
+    const QString window = QString::fromLatin1(search.readAllStandardOutput().trimmed().split('\n').last());
+    ASSERT_TRUE(xdotool({u"windowactivate"_s, u"--sync"_s, window}));
+}
+
+// The field's text once it is `expected`, or the last one reported within 5 s.
+QString waitForText(QProcess& target, const QString& expected)
+{
+    QString text;
+    waitUntil([&] {
+        while (target.canReadLine())
+            text = QString::fromUtf8(target.readLine()).chopped(1).mid(2);
+        return text == expected;
+    });
+    return text;
+}
+
+using InsertionHardeningDesktopTest = DesktopTest;
+
+TEST_F(InsertionHardeningDesktopTest, PasteReplacesAGtkSelectionAndGivesTheClipboardBack)
+{
+    QProcess owner;
+    owner.start(QStringLiteral(VELLAMOR_QT_TEXT_TARGET), {u"owner"_s, u"earlier 文本"_s, u"<b>earlier</b>"_s});
+    ASSERT_TRUE(owner.waitForReadyRead(15000));
+    QProcess target;
+    startFocused(target, QStringLiteral(VELLAMOR_GTK_TEXT_TARGET), {u"GtkTextView"_s, u"ab选中ef"_s, u"ab"_s, u"选中"_s});
+    ClipboardInserter clipboard(std::make_shared<platform::QtPasteboard>(),
+                                std::make_shared<platform::XTestKeyInjector>(), nullptr);
+
+    EXPECT_NO_THROW(runBlocking(clipboard.insert(u"文🎉"_s)));
+    EXPECT_EQ(waitForText(target, u"ab文🎉ef"_s), u"ab文🎉ef"_s);
+    QProcess xclip;
+    xclip.start(u"xclip"_s, {u"-o"_s, u"-selection"_s, u"clipboard"_s});
+    ASSERT_TRUE(waitUntil([&] { return xclip.state() == QProcess::NotRunning; }, 10s));
+    EXPECT_EQ(QString::fromUtf8(xclip.readAllStandardOutput()), u"earlier 文本"_s);
+}
+
+// The view reads its keys long after they were typed, and the text needs
+// more characters than the spare keys hold at once: mapping them again before
+// the view has caught up would turn the keys it has not read into others.
+TEST_F(InsertionHardeningDesktopTest, MixedTextArrivesInOrderInASlowWindow)
+{
+    const QString text = u"文🎉 mixed ✓ 今天我们在会议室里讨论了新版本的发布计划，大家都觉得这个功能非常重要，"
+                         "需要尽快完成测试并且修复所有已知的问题，然后再通知用户更新😀 OK"_s;
+    QProcess target;
+    startFocused(target, QStringLiteral(VELLAMOR_SLOW_TEXT_TARGET), {});
+    KeystrokeInserter keyboard(std::make_shared<platform::XTestKeyInjector>(), nullptr);
+
+    EXPECT_NO_THROW(runBlocking(keyboard.insert(text), 30s));
+    EXPECT_EQ(waitForText(target, text), text);
+}
+
+} // namespace
+} // namespace vellamor::test

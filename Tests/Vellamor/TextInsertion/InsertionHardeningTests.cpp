@@ -1,0 +1,119 @@
+#include "FakeAccessibilityBus.h"
+#include "FakeKeyInjector.h"
+#include "FakePasteboard.h"
+#include "QtPrinters.h"
+#include "RecordingInsertionSleep.h"
+#include "RecordingSystemLog.h"
+
+#include "Support/Async/RunBlocking.h"
+#include "TextInsertion/DefaultAccessibilityProbe.h"
+#include "TextInsertion/Inserters/AccessibilityInserter.h"
+#include "TextInsertion/Inserters/ClipboardInserter.h"
+#include "TextInsertion/LayeredInserter.h"
+
+#include <gmock/gmock.h>
+
+namespace vellamor::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+using Field = FakeAccessibilityBus::Field;
+using platform::PasteboardSelection;
+
+// Keys typed or pasted into the focused field land at its end, whatever the
+// field does with accessibility edits.
+class TypingLayer final : public AnyInserter {
+public:
+    explicit TypingLayer(std::shared_ptr<FakeAccessibilityBus> bus) : bus_(std::move(bus)) {}
+
+    QCoro::Task<void> insert(QString text) override
+    {
+        bus_->field().text += text;
+        co_return;
+    }
+
+private:
+    std::shared_ptr<FakeAccessibilityBus> bus_;
+};
+
+// Fields seen in real applications. Whatever the field does, the text never
+// arrives twice, and a failed layer says why in the log.
+TEST(InsertionHardeningTest, FieldsThatMisreportTheirEditsNeverGetTheTextTwice)
+{
+    struct Case {
+        const char* name;
+        Field field;
+        InsertStrategy strategy;
+        QString textAfter;
+        QString clipboard;
+        QStringList log;
+    };
+    const Case cases[] = {
+        {"countsUtf16WhileReportingGtk", {.toolkit = u"gtk"_s, .text = u"a🎉b"_s, .caret = 3, .utf16Offsets = true},
+         InsertStrategy::ax, u"a🎉文🎉b"_s, u"earlier"_s, {}},
+        {"acceptsEveryEditAndChangesNothing",
+         {.toolkit = u"GTK"_s, .text = u"ab"_s, .caret = 1, .reformat = [](const QString&) { return u"ab"_s; }},
+         InsertStrategy::keyboard, u"ab文🎉"_s, u"earlier"_s, {u"layer ax failed: notWritten"_s}},
+        {"changesTheTextOtherwise",
+         {.text = u"ab"_s, .caret = 1, .reformat = [](QString t) { return t.remove(u"🎉"_s); }},
+         InsertStrategy::allFailed, u"a文b"_s, u"文🎉"_s, {u"layer ax failed: changedUnexpectedly"_s}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto bus = std::make_shared<FakeAccessibilityBus>();
+        bus->focus(c.field);
+        auto pasteboard = std::make_shared<FakePasteboard>();
+        pasteboard->hold(PasteboardSelection::clipboard, {{u"text/plain"_s, QByteArrayLiteral("earlier")}});
+        auto systemLog = std::make_shared<RecordingSystemLog>();
+        const auto trusted = [] { return true; };
+        const auto preferKeyboard = [] { return false; };
+        const LayeredInserter inserter(
+            std::make_shared<AccessibilityInserter>(bus, trusted, preferKeyboard, 1000),
+            std::make_shared<TypingLayer>(bus), std::make_shared<TypingLayer>(bus),
+            std::make_shared<DefaultAccessibilityProbe>(bus, trusted, preferKeyboard, 1000), pasteboard,
+            std::make_shared<InsertionQueue>(), VellamorLog(u"s"_s, u"insertion"_s, systemLog, nullptr));
+
+        EXPECT_EQ(runBlocking(inserter.insertLayered(u"文🎉"_s)), c.strategy);
+        EXPECT_EQ(bus->field().text, c.textAfter);
+        EXPECT_EQ(pasteboard->text(PasteboardSelection::clipboard), c.clipboard);
+        QStringList logged;
+        for (const auto& entry : systemLog->entries())
+            logged << entry.publicPart;
+        EXPECT_EQ(logged, c.log);
+    }
+}
+
+// The earlier contents go back as soon as the target has fetched the text.
+// PRIMARY, which GTK views answer by dropping their selection, is borrowed
+// only for the chord that pastes it.
+TEST(InsertionHardeningTest, PasteGivesTheClipboardBackOnceTheTargetFetchedIt)
+{
+    const std::pair<QStringList, QString> cases[] = {{{}, u"selected"_s}, {{u"xterm"_s}, u"pasted"_s}};
+    for (const auto& [windowClass, primaryAtTap] : cases) {
+        SCOPED_TRACE(windowClass.join(u' ').toStdString());
+        RecordingInsertionSleep sleep;
+        auto pasteboard = std::make_shared<FakePasteboard>();
+        pasteboard->hold(PasteboardSelection::clipboard, {{u"text/plain"_s, QByteArrayLiteral("earlier")}});
+        pasteboard->hold(PasteboardSelection::primary, {{u"text/plain"_s, QByteArrayLiteral("selected")}});
+        auto injector = std::make_shared<FakeKeyInjector>(sleep.clock());
+        injector->windowClass = windowClass;
+        const auto pasted = windowClass.isEmpty() ? PasteboardSelection::clipboard : PasteboardSelection::primary;
+        std::optional<QString> primary;
+        injector->onTap = [&](const FakeKeyInjector::Tap&) {
+            primary = pasteboard->text(PasteboardSelection::primary);
+            pasteboard->fetch(pasted);
+        };
+        ClipboardInserter clipboard(pasteboard, injector, nullptr, sleep.sleep());
+
+        runBlocking(clipboard.insert(u"pasted"_s));
+        EXPECT_EQ(primary, primaryAtTap);
+        // Only the hotkey monitor's settle time is left after the paste.
+        EXPECT_EQ(sleep.clock()->now - injector->taps().at(0).at, 20ms);
+        EXPECT_EQ(pasteboard->text(PasteboardSelection::clipboard), u"earlier"_s);
+        EXPECT_EQ(pasteboard->text(PasteboardSelection::primary), u"selected"_s);
+    }
+}
+
+} // namespace
+} // namespace vellamor::test
