@@ -64,6 +64,8 @@ public:
     void setStartError(std::optional<AudioCaptureError> error) { startError_ = std::move(error); }
     // start() waits this long before it begins the run (or fails).
     void setStartDelay(std::chrono::milliseconds delay) { startDelay_ = delay; }
+    // stop() ends the stream at once but returns only after this long.
+    void setStopDelay(std::chrono::milliseconds delay) { stopDelay_ = delay; }
     void setCallLog(std::shared_ptr<CallLog> log) { callLog_ = std::move(log); }
 
     int startCount() const { return startCount_; }
@@ -97,7 +99,8 @@ public:
             stream_->finish();
             stream_.reset();
         }
-        co_return;
+        if (stopDelay_.count() > 0)
+            co_await sleepFor(stopDelay_);
     }
 
 private:
@@ -122,6 +125,7 @@ private:
     std::chrono::milliseconds interval_;
     std::optional<AudioCaptureError> startError_;
     std::chrono::milliseconds startDelay_{0};
+    std::chrono::milliseconds stopDelay_{0};
     std::shared_ptr<CallLog> callLog_;
 
     int startCount_ = 0;

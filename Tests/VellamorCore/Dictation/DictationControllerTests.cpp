@@ -453,9 +453,21 @@ TEST_F(DictationControllerTest, CancelWhileTheRecogniserOpensReleasesItsSession)
 
 // A start that runs while cancel() waits for the recogniser begins a session
 // the cancel was not meant for; it must keep running.
-TEST_F(DictationControllerTest, StartDuringASlowCancelIsNotCancelled)
+// A cancel suspends twice (the recogniser, then the capture); a start that
+// runs in either pause begins a session the cancel was not meant for.
+struct SlowCancel {
+    const char* name;
+    std::chrono::milliseconds recogniserCancel;
+    std::chrono::milliseconds captureStop;
+    int stopsOfTheOldCapture;
+};
+
+class StartDuringASlowCancel : public ControllerTestFixture, public ::testing::WithParamInterface<SlowCancel> {};
+
+TEST_P(StartDuringASlowCancel, IsNotCancelled)
 {
-    asr->setCancelDelay(30ms);
+    asr->setCancelDelay(GetParam().recogniserCancel);
+    capture->setStopDelay(GetParam().captureStop);
     auto cancelling = controller->cancel();
     start();
     const QUuid id = *snapshot().sessionID;
@@ -465,5 +477,10 @@ TEST_F(DictationControllerTest, StartDuringASlowCancelIsNotCancelled)
     EXPECT_EQ(snapshot().sessionID, id);
     EXPECT_EQ(recorder.states(), (States{kIdle, kRecording}));
     EXPECT_TRUE(capture->isRunning());
-    EXPECT_EQ(capture->stopCount(), 0);
+    EXPECT_EQ(capture->stopCount(), GetParam().stopsOfTheOldCapture);
 }
+
+INSTANTIATE_TEST_SUITE_P(Pauses, StartDuringASlowCancel,
+                         ::testing::Values(SlowCancel{"SlowRecogniserCancel", 30ms, 0ms, 0},
+                                           SlowCancel{"SlowCaptureStop", 0ms, 30ms, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
