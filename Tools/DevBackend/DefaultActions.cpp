@@ -4,6 +4,7 @@
 #include "DevAccountServices.h"
 #include "AsrSessionEndpoint.h"
 #include "DevAdminLog.h"
+#include "DevDataSync.h"
 #include "DevInputSources.h"
 #include "DevServer.h"
 #include "DevTextServices.h"
@@ -21,6 +22,7 @@ void installDefaultActions(DevServer& server)
     AccountActions::install(server);
     DevAccountServices::install(server);
     DevInputSources::install(server);
+    DevDataSync::install(server);
 }
 
 void installEchoAction(DevServer& server)

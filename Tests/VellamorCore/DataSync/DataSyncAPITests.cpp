@@ -1,0 +1,365 @@
+#include "DataSync/LocalDataStore.h"
+#include "Networking/NetworkError.h"
+
+#include "DataSyncTestSupport.h"
+#include "ScriptedHTTPSession.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+using namespace vellamor;
+using namespace Qt::StringLiterals;
+using test::errorOf;
+
+namespace {
+
+const QUrl kBase(u"https://api.example.test/prefix"_s);
+const Date kWhole = *Date::fromIso8601(u"2026-03-01T08:15:42Z");
+const QString kOffline = u"Connection refused"_s;
+// Stands for an answer that has no HTTP status at all.
+constexpr int kNotHTTP = 0;
+
+QByteArray ok(const QByteArray& data)
+{
+    return R"({"code":0,"msg":"ok","data":)" + data + "}";
+}
+
+QByteArray backendDict(qint64 id)
+{
+    return R"({"id":)" + QByteArray::number(id) + R"(,"term":"t)" + QByteArray::number(id)
+           + R"(","phonetic":null,"created_at":"2026-03-01T08:15:42Z","updated_at":"2026-03-01T08:15:42Z"})";
+}
+
+QByteArray backendHistory(qint64 id)
+{
+    return R"({"id":)" + QByteArray::number(id) + R"(,"raw_text":"r)" + QByteArray::number(id)
+           + R"(","created_at":"2026-03-01T08:15:42Z"})";
+}
+
+HistoryItem historyItem(qint64 id, const QString& raw)
+{
+    return HistoryItem{id, raw, {}, {}, {}, 0, {}, kWhole};
+}
+
+DictEntry dictEntry(qint64 id, const QString& term)
+{
+    return DictEntry{id, term, {}, {}, kWhole, kWhole};
+}
+
+template<typename Entry>
+QList<qint64> ids(const QList<Entry>& entries)
+{
+    QList<qint64> result;
+    for (const Entry& entry : entries)
+        result.append(entry.id);
+    return result;
+}
+
+class DataSyncAPITest : public test::DataSyncClientTest<::testing::Test> {
+protected:
+    DataSyncAPI client() const { return clientOn(kBase, session, systemLog); }
+
+    void reply(int status, const QByteArray& body) const
+    {
+        if (status == kNotHTTP)
+            session->respondNonHTTP(body);
+        else
+            session->respond(status, body);
+    }
+
+    void offline(int times = 1) const
+    {
+        for (int i = 0; i < times; ++i)
+            session->fail(NetworkError(NetworkError::Kind::cannotConnect, kOffline));
+    }
+
+    QStringList warnings() const
+    {
+        QStringList lines;
+        for (const auto& entry : systemLog->entries())
+            lines.append(entry.publicPart);
+        return lines;
+    }
+
+    LocalDataStore cache{folder.path()};
+    std::shared_ptr<test::ScriptedHTTPSession> session = std::make_shared<test::ScriptedHTTPSession>();
+    std::shared_ptr<test::RecordingSystemLog> systemLog = std::make_shared<test::RecordingSystemLog>();
+};
+
+// Each failure as the sync engine sees it (thrown unchanged), then as the
+// dictionary window sees it (a fallback with its reason and one warning).
+TEST_F(DataSyncAPITest, RemoteCallFailuresReachTheCallerOrBecomeTheFallbacksReason)
+{
+    using Error = DataSyncError;
+    struct Case {
+        std::optional<int> status; // none: signed out with an empty token, nothing may be sent
+        QByteArray body;
+        DataSyncError expected;
+        QString reason;
+        std::optional<AuthAPIError> reported;
+    };
+    const QString expired = u"登录已过期"_s;
+    const QString undecodable = u"响应解析失败"_s;
+    // clang-format off
+    const std::array cases{
+        Case{std::nullopt, {}, Error::missingToken(), u"未登录账号"_s, std::nullopt},
+        Case{kNotHTTP, ok("{}"), Error::transport(u"invalid response"_s), u"invalid response"_s, std::nullopt},
+        Case{401, ok("{}"), Error::unauthorized(), expired, AuthAPIError::tokenInvalid()},
+        Case{404, {}, Error::transport(u"HTTP 404"_s), u"HTTP 404"_s, std::nullopt},
+        Case{500, R"({"code":40100,"msg":"no"})", Error::transport(u"HTTP 500"_s), u"HTTP 500"_s, std::nullopt},
+        Case{200, "<html>", Error::decodingFailed(u"invalid JSON: illegal value at offset 1"_s), undecodable,
+             std::nullopt},
+        Case{200, R"({"code":0,"data":{}})", Error::decodingFailed(u"expected string at \"msg\", key absent"_s),
+             undecodable, std::nullopt},
+        Case{200, R"({"code":40100,"msg":"x"})", Error::unauthorized(), expired, AuthAPIError::unauthorized()},
+        Case{200, R"({"code":40101,"msg":"x"})", Error::unauthorized(), expired, AuthAPIError::tokenExpired()},
+        Case{200, R"({"code":40102,"msg":"x"})", Error::unauthorized(), expired, AuthAPIError::tokenRevoked()},
+        Case{200, R"({"code":40103,"msg":"x"})", Error::unauthorized(), expired, AuthAPIError::tokenInvalid()},
+        Case{200, R"({"code":42902,"msg":"额度不足"})", Error::business(42902, u"额度不足"_s), u"额度不足"_s,
+             std::nullopt},
+        Case{200, ok("null"), Error::decodingFailed(u"empty data for non-empty response type"_s), undecodable,
+             std::nullopt},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected.debugDescription().toStdString() + " from " + c.body.toStdString());
+        session = std::make_shared<test::ScriptedHTTPSession>();
+        handler = std::make_shared<test::RecordingUnauthorizedHandler>();
+        systemLog = std::make_shared<test::RecordingSystemLog>();
+        *token = c.status ? u"tok"_s : QString();
+        if (c.status) {
+            reply(*c.status, c.body);
+            reply(*c.status, c.body);
+        }
+        DataSyncAPI api = client();
+        EXPECT_EQ(errorOf<DataSyncError>(api.syncHistorySince(5, std::nullopt)), c.expected);
+        EXPECT_EQ(handler->reasons, c.reported ? QList{*c.reported} : QList<AuthAPIError>());
+        EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(u"尚未同步"_s));
+        EXPECT_TRUE(warnings().isEmpty());
+
+        EXPECT_TRUE(runBlocking(api.listDictionary()).isEmpty());
+        EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(c.reason));
+        EXPECT_EQ(warnings(), QStringList(u"listDictionary remote failed, falling back to local: "_s
+                                          + c.expected.debugDescription()));
+        EXPECT_EQ(session->requests().size(), c.status ? 2 : 0);
+    }
+}
+
+TEST_F(DataSyncAPITest, EachOperationSendsExactlyItsRequest)
+{
+    DataSyncAPI api = client();
+    reply(200, ok(R"({"entries":null})"));
+    runBlocking(api.listHistory(0));
+    reply(200, ok("{}"));
+    runBlocking(api.listHistory(500));
+    reply(200, ok("null"));
+    runBlocking(api.deleteHistory(7));
+    reply(200, R"({"code":0,"msg":""})");
+    runBlocking(api.deleteHistoryRemotely(8));
+    reply(200, ok(R"({"entries":[],"next_version":43,"has_more":true})"));
+    EXPECT_EQ(runBlocking(api.syncHistory(42, std::nullopt)), (HistorySyncResponse{{}, 43, true}));
+    reply(200, ok(R"({"id":11,"updated_at":1772352943000001})"));
+    EXPECT_EQ(
+        runBlocking(api.appendHistory(u"C-1"_s, u"t"_s, u"r"_s, std::nullopt, std::nullopt, Date(1772352942.9999))),
+        (AppendHistoryResult{11, u"C-1"_s, 1772352943000001}));
+    reply(200, ok(R"({"id":12,"client_id":"S-2","updated_at":1})"));
+    EXPECT_EQ(runBlocking(api.appendHistory(u"C-2"_s, u"p"_s, u"r"_s, u"p"_s, u"org.app"_s, Date(-0.0015))),
+              (AppendHistoryResult{12, u"S-2"_s, 1}));
+    reply(200, ok("{}"));
+    EXPECT_EQ(runBlocking(api.syncHistorySince(5, std::nullopt)), (HistorySyncSinceResponse{{}, 5, false}));
+    reply(200, ok(R"({"items":[],"next_since_updated_at":9,"has_more":true})"));
+    EXPECT_EQ(runBlocking(api.syncHistorySince(5, 200)), (HistorySyncSinceResponse{{}, 9, true}));
+    reply(200, ok(R"({"entries":[]})"));
+    runBlocking(api.listDictionary());
+    reply(200, ok(backendDict(3)));
+    EXPECT_EQ(runBlocking(api.upsertDictEntry(0, u" 术语\n"_s, u" r "_s, u" n\n"_s)), dictEntry(3, u"t3"_s));
+    reply(200, ok(backendDict(3)));
+    runBlocking(api.upsertDictEntry(3, u"t"_s, {}, {}));
+    reply(200, ok(backendDict(4)));
+    runBlocking(api.upsertDictEntry(-3, u"t"_s, {}, {}));
+    reply(200, ok("5"));
+    runBlocking(api.deleteDictEntry(-2));
+    reply(200, ok(R"({"entries":[],"next_version":10,"has_more":false})"));
+    EXPECT_EQ(runBlocking(api.syncDictionary(9, 5)), (DictionarySyncResponse{{}, 10, false}));
+
+    const std::array<std::pair<QString, QByteArray>, 15> sent{{
+        {u"history.list"_s, R"({"limit":1})"},
+        {u"history.list"_s, R"({"limit":200})"},
+        {u"history.delete"_s, R"({"id":7})"},
+        {u"history.delete"_s, R"({"id":8})"},
+        {u"history.sync"_s, R"({"since_version":42,"limit":100})"},
+        {u"history.append"_s, R"({"client_id":"C-1","text":"t","recognized_text":"r","polished_text":"",)"
+                              R"("source_app":"","created_at":1772352942999})"},
+        {u"history.append"_s, R"({"client_id":"C-2","text":"p","recognized_text":"r","polished_text":"p",)"
+                              R"("source_app":"org.app","created_at":-1})"},
+        {u"history.sync"_s, R"({"since_updated_at":5})"},
+        {u"history.sync"_s, R"({"since_updated_at":5,"limit":200})"},
+        {u"dictionary.list"_s, "{}"},
+        {u"dictionary.upsert"_s, R"({"term":"术语","phonetic":" r ","note":" n\n"})"},
+        {u"dictionary.upsert"_s, R"({"term":"t","phonetic":"","note":"","id":3})"},
+        {u"dictionary.upsert"_s, R"({"term":"t","phonetic":"","note":""})"},
+        {u"dictionary.delete"_s, R"({"id":-2})"},
+        {u"dictionary.sync"_s, R"({"since_version":9,"limit":5})"},
+    }};
+    ASSERT_EQ(session->requests().size(), qsizetype(sent.size()));
+    for (qsizetype i = 0; i < session->requests().size(); ++i) {
+        const auto& [action, data] = sent[std::size_t(i)];
+        SCOPED_TRACE(data.toStdString());
+        const HTTPRequest& request = session->requests()[i];
+        EXPECT_EQ(request.url, QUrl(u"https://api.example.test/prefix/v1/api.json"_s));
+        EXPECT_EQ(request.method, u"POST"_s);
+        EXPECT_EQ(request.timeout, std::chrono::milliseconds(10000));
+        EXPECT_EQ(request.headers,
+                  (HTTPHeaders{{u"Content-Type"_s, u"application/json"_s}, {u"Authorization"_s, u"Bearer tok"_s}}));
+        EXPECT_EQ(QJsonDocument::fromJson(request.body).object(),
+                  (QJsonObject{{u"action"_s, action}, {u"data"_s, QJsonDocument::fromJson(data).object()}}));
+    }
+    EXPECT_EQ(api.currentConnection(), DataSyncConnection::remote());
+    EXPECT_TRUE(warnings().isEmpty());
+}
+
+TEST_F(DataSyncAPITest, SuccessesMergeTheServersAnswerIntoTheCaches)
+{
+    cache.saveHistory({historyItem(-1, u"local"_s), historyItem(7, u"old"_s)});
+    cache.saveDictionary({dictEntry(-2, u"neu"_s), dictEntry(4, u"old"_s), dictEntry(-3, u"other"_s)});
+    DataSyncAPI api = client();
+
+    reply(200, ok(R"({"entries":[)" + backendHistory(7) + "," + backendHistory(9) + "]}"));
+    EXPECT_EQ(ids(runBlocking(api.listHistory(50))), (QList<qint64>{-1, 7, 9}));
+    reply(200, ok(R"({"entries":[{"id":9,"rawText":"new","polishedText":"","lang":"","scene":"","durationMs":0,)"
+                  R"("appBundleId":"","createdAt":"2026-03-01T08:15:42Z"}],"next_version":2,"has_more":false})"));
+    runBlocking(api.syncHistory(1, std::nullopt));
+    EXPECT_EQ(cache.loadHistory(),
+              (QList<HistoryItem>{historyItem(-1, u"local"_s), historyItem(7, u"r7"_s), historyItem(9, u"new"_s)}));
+
+    reply(200, ok(R"({"entries":[)" + backendDict(4) + "," + backendDict(5) + "]}"));
+    EXPECT_EQ(ids(runBlocking(api.listDictionary())), (QList<qint64>{4, 5, -2, -3}));
+    reply(200, ok(backendDict(6)));
+    runBlocking(api.upsertDictEntry(-2, u"neu"_s, {}, {}));
+    reply(200, ok("{}"));
+    runBlocking(api.deleteDictEntry(4));
+    EXPECT_EQ(ids(cache.loadDictionary()), (QList<qint64>{5, -3, 6}));
+}
+
+TEST_F(DataSyncAPITest, OfflineOperationsAnswerFromTheCaches)
+{
+    cache.saveHistory({historyItem(-1, u"a"_s), historyItem(7, u"b"_s)});
+    cache.saveDictionary({dictEntry(-2, u"neu"_s), dictEntry(4, u"server"_s)});
+    DataSyncAPI api = client();
+    offline(10);
+
+    EXPECT_EQ(ids(runBlocking(api.listHistory(1))), (QList<qint64>{-1, 7}));
+    runBlocking(api.deleteHistory(7));
+    EXPECT_EQ(errorOf<DataSyncError>(api.deleteHistory(99)), DataSyncError::notFound());
+    EXPECT_EQ(ids(cache.loadHistory()), QList<qint64>{-1});
+    EXPECT_EQ(runBlocking(api.syncHistory(42, std::nullopt)), (HistorySyncResponse{{}, 42, false}));
+    EXPECT_EQ(runBlocking(api.syncDictionary(9, 1)), (DictionarySyncResponse{{}, 9, false}));
+    EXPECT_EQ(ids(runBlocking(api.listDictionary())), (QList<qint64>{-2, 4}));
+    EXPECT_EQ(runBlocking(api.upsertDictEntry(std::nullopt, u"neu"_s, u"x"_s, {})).id, -2);
+    EXPECT_EQ(runBlocking(api.upsertDictEntry(std::nullopt, u"fresh"_s, {}, {})).id, -3);
+    runBlocking(api.deleteDictEntry(-3));
+    EXPECT_EQ(errorOf<DataSyncError>(api.deleteDictEntry(-9)), DataSyncError::notFound());
+    EXPECT_EQ(cache.loadDictionary().first().replacement, u"x"_s);
+    EXPECT_EQ(ids(cache.loadDictionary()), (QList<qint64>{-2, 4}));
+    EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(kOffline));
+
+    const QString error = NetworkError(NetworkError::Kind::cannotConnect, kOffline).debugDescription();
+    const QStringList expected{
+        u"listHistory remote failed, falling back to local: "_s,
+        u"deleteHistory remote failed, deleting locally: "_s,
+        u"deleteHistory remote failed, deleting locally: "_s,
+        u"syncHistory remote failed, returning empty: "_s,
+        u"syncDictionary remote failed, returning empty: "_s,
+        u"listDictionary remote failed, falling back to local: "_s,
+        u"upsertDictEntry remote failed, writing locally: "_s,
+        u"upsertDictEntry remote failed, writing locally: "_s,
+        u"deleteDictEntry remote failed, deleting locally: "_s,
+        u"deleteDictEntry remote failed, deleting locally: "_s,
+    };
+    ASSERT_EQ(warnings().size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(warnings()[i], expected[i] + error);
+}
+
+// The sync engine must see every failure, and an offline change to a record
+// the server holds must not look saved.
+TEST_F(DataSyncAPITest, OfflineChangesToServerRecordsAreRefusedNotFaked)
+{
+    cache.saveHistory({historyItem(7, u"b"_s)});
+    cache.saveDictionary({dictEntry(4, u"server"_s)});
+    DataSyncAPI api = client();
+    offline(8);
+
+    EXPECT_THROW(runBlocking(api.deleteHistoryRemotely(7)), NetworkError);
+    EXPECT_THROW(runBlocking(api.appendHistory(u"C"_s, {}, {}, std::nullopt, std::nullopt, kWhole)), NetworkError);
+    EXPECT_THROW(runBlocking(api.syncHistorySince(0, 200)), NetworkError);
+    EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(u"尚未同步"_s));
+    EXPECT_TRUE(warnings().isEmpty());
+
+    EXPECT_THROW(runBlocking(api.upsertDictEntry(4, u"renamed"_s, {}, {})), NetworkError);
+    EXPECT_THROW(runBlocking(api.upsertDictEntry(std::nullopt, u"server"_s, u"x"_s, {})), NetworkError);
+    EXPECT_THROW(runBlocking(api.upsertDictEntry(-5, u"server"_s, u"x"_s, {})), NetworkError);
+    EXPECT_THROW(runBlocking(api.deleteDictEntry(4)), NetworkError);
+    EXPECT_EQ(cache.loadHistory(), QList<HistoryItem>{historyItem(7, u"b"_s)});
+    EXPECT_EQ(cache.loadDictionary(), QList<DictEntry>{dictEntry(4, u"server"_s)});
+    EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(kOffline));
+    EXPECT_EQ(warnings().size(), 4);
+    EXPECT_TRUE(warnings().last().startsWith(u"deleteDictEntry remote failed, not deleted: "_s));
+}
+
+TEST_F(DataSyncAPITest, TermsAreTrimmedAndCountedInUserPerceivedCharacters)
+{
+    struct Case {
+        const char* name;
+        QString term;
+        std::optional<QString> refusal;
+    };
+    const std::array cases{
+        Case{"blanks and a line break", u" \n\t"_s, u"术语不能为空"_s},
+        Case{"128 ideographs and a line break", QString(128, u'字') + u"\n"_s, std::nullopt},
+        Case{"129 ideographs", QString(129, u'字'), u"术语过长（≤128）"_s},
+        Case{"128 emoji with skin tones", u"👍🏽"_s.repeated(128), std::nullopt},
+        Case{"129 decomposed letters", u"e\u0301"_s.repeated(129), u"术语过长（≤128）"_s},
+    };
+    DataSyncAPI api = client();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.refusal) {
+            const DataSyncConnection before = api.currentConnection();
+            EXPECT_EQ(errorOf<DataSyncError>(api.upsertDictEntry(std::nullopt, c.term, {}, {})),
+                      DataSyncError::invalidInput(*c.refusal));
+            EXPECT_EQ(api.currentConnection(), before);
+        } else {
+            reply(200, ok(backendDict(1)));
+            runBlocking(api.upsertDictEntry(std::nullopt, c.term, {}, {}));
+            EXPECT_EQ(QJsonDocument::fromJson(session->requests().last().body)[u"data"_s][u"term"_s], c.term.trimmed());
+        }
+    }
+    EXPECT_EQ(session->requests().size(), 2);
+}
+
+TEST_F(DataSyncAPITest, TheOperationThatEndsLastSetsTheStateAndCallsOutliveTheirClient)
+{
+    auto api = std::make_unique<DataSyncAPI>(client());
+    offline();
+    reply(200, ok(R"({"entries":[]})"));
+    session->after(std::chrono::milliseconds(30));
+    QCoro::Task<QList<HistoryItem>> first = api->listHistory(5);
+    QCoro::Task<QList<DictEntry>> second = api->listDictionary();
+    runBlocking(std::move(first));
+    EXPECT_EQ(api->currentConnection(), DataSyncConnection::local(kOffline));
+    runBlocking(std::move(second));
+    EXPECT_EQ(api->currentConnection(), DataSyncConnection::remote());
+
+    reply(200, ok(R"({"entries":[]})"));
+    session->after(std::chrono::milliseconds(10));
+    QCoro::Task<QList<DictEntry>> orphan = api->listDictionary();
+    api.reset();
+    EXPECT_TRUE(runBlocking(std::move(orphan)).isEmpty());
+}
+
+} // namespace

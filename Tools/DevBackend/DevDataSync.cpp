@@ -1,0 +1,388 @@
+#include "DevDataSync.h"
+
+#include "DevServer.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QStringList>
+
+#include <algorithm>
+#include <chrono>
+
+namespace vellamor::devbackend {
+
+namespace {
+
+const QString stateObjectName = QStringLiteral("DevDataSync");
+
+const QStringList actions{
+    QStringLiteral("history.append"),    QStringLiteral("history.list"),    QStringLiteral("history.delete"),
+    QStringLiteral("history.sync"),      QStringLiteral("dictionary.list"), QStringLiteral("dictionary.upsert"),
+    QStringLiteral("dictionary.delete"), QStringLiteral("dictionary.sync"),
+};
+
+// Milliseconds of 9999-12-31T23:59:59.999Z: later creation times are refused.
+constexpr qint64 latestMillis = 253402300799999;
+
+ApiReply badRequest(const QString& detail)
+{
+    return ApiReply::failure(40001, detail);
+}
+
+ApiReply unknownID()
+{
+    return ApiReply::failure(40402, QStringLiteral("record not found"));
+}
+
+ApiReply done()
+{
+    return ApiReply{0, QStringLiteral("ok"), std::nullopt, 200, {}};
+}
+
+std::optional<qint64> integerMember(const QJsonObject& data, const QString& key)
+{
+    const QJsonValue value = data.value(key);
+    if (!value.isDouble() || value.toInteger(0) != value.toInteger(1))
+        return std::nullopt;
+    return value.toInteger();
+}
+
+// "limit" when absent gives the default; present it must be an integer ≥ 1.
+std::optional<qint64> limitOf(const QJsonObject& data)
+{
+    if (!data.contains(QStringLiteral("limit")))
+        return DevDataSync::defaultLimit;
+    const auto limit = integerMember(data, QStringLiteral("limit"));
+    if (!limit || *limit < 1)
+        return std::nullopt;
+    return limit;
+}
+
+bool allStrings(const QJsonObject& data, const QStringList& keys)
+{
+    return std::all_of(keys.begin(), keys.end(), [&](const QString& key) { return data.value(key).isString(); });
+}
+
+QString isoMicros(qint64 micros)
+{
+    const qint64 seconds = micros / 1000000 - (micros % 1000000 < 0 ? 1 : 0);
+    const qint64 fraction = micros - seconds * 1000000;
+    return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + u'.'
+           + QStringLiteral("%1").arg(fraction, 6, 10, QLatin1Char('0')) + u'Z';
+}
+
+qint64 nowMicros()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+QJsonObject historyListJson(const DevDataSync::HistoryRecord& record)
+{
+    return QJsonObject{
+        {QStringLiteral("id"), record.id},
+        {QStringLiteral("raw_text"), record.recognizedText},
+        {QStringLiteral("polished_text"), record.polishedText},
+        {QStringLiteral("app_bundle_id"), record.sourceApp},
+        {QStringLiteral("created_at"), isoMicros(record.createdAtMicros)},
+    };
+}
+
+QJsonObject historyChangeJson(const DevDataSync::HistoryRecord& record)
+{
+    QJsonObject object = historyListJson(record);
+    object.insert(QStringLiteral("client_id"), record.clientID);
+    object.insert(QStringLiteral("updated_at"), isoMicros(record.updatedAtMicros));
+    if (record.deletedAtMicros)
+        object.insert(QStringLiteral("deleted_at"), isoMicros(*record.deletedAtMicros));
+    return object;
+}
+
+QJsonObject historyItemJson(const DevDataSync::HistoryRecord& record)
+{
+    return QJsonObject{
+        {QStringLiteral("id"), record.id},
+        {QStringLiteral("rawText"), record.recognizedText},
+        {QStringLiteral("polishedText"), record.polishedText},
+        {QStringLiteral("lang"), QString()},
+        {QStringLiteral("scene"), QString()},
+        {QStringLiteral("durationMs"), 0},
+        {QStringLiteral("appBundleId"), record.sourceApp},
+        {QStringLiteral("createdAt"), isoMicros(record.createdAtMicros)},
+    };
+}
+
+QJsonObject dictBackendJson(const DevDataSync::DictRecord& record)
+{
+    return QJsonObject{
+        {QStringLiteral("id"), record.id},
+        {QStringLiteral("term"), record.term},
+        {QStringLiteral("phonetic"), record.phonetic},
+        {QStringLiteral("note"), record.note},
+        {QStringLiteral("created_at"), isoMicros(record.createdAtMicros)},
+        {QStringLiteral("updated_at"), isoMicros(record.updatedAtMicros)},
+    };
+}
+
+QJsonObject dictEntryJson(const DevDataSync::DictRecord& record)
+{
+    return QJsonObject{
+        {QStringLiteral("id"), record.id},
+        {QStringLiteral("term"), record.term},
+        {QStringLiteral("replacement"), record.phonetic},
+        {QStringLiteral("note"), record.note},
+        {QStringLiteral("createdAt"), isoMicros(record.createdAtMicros)},
+        {QStringLiteral("updatedAt"), isoMicros(record.updatedAtMicros)},
+    };
+}
+
+// The records changed after `since` in version order, `limit` at a time;
+// records that are no longer live move the cursor without being listed.
+template<typename Record, typename Live, typename Json>
+ApiReply pageByVersion(const QList<Record>& records, const QJsonObject& data, Live isLive, Json toJson)
+{
+    const auto since = integerMember(data, QStringLiteral("since_version"));
+    const auto limit = limitOf(data);
+    if (!since || !limit)
+        return badRequest(QStringLiteral("since_version and limit must be integers"));
+    QList<const Record*> changed;
+    for (const Record& record : records) {
+        if (record.version > *since)
+            changed.append(&record);
+    }
+    std::sort(changed.begin(), changed.end(), [](const Record* a, const Record* b) { return a->version < b->version; });
+    const qsizetype taken = std::min<qint64>(*limit, changed.size());
+    QJsonArray entries;
+    qint64 next = *since;
+    for (qsizetype i = 0; i < taken; ++i) {
+        next = changed[i]->version;
+        if (isLive(*changed[i]))
+            entries.append(toJson(*changed[i]));
+    }
+    return ApiReply::success(QJsonObject{{QStringLiteral("entries"), entries},
+                                         {QStringLiteral("next_version"), next},
+                                         {QStringLiteral("has_more"), changed.size() > taken}});
+}
+
+} // namespace
+
+DevDataSync::DevDataSync(QObject* parent) : QObject(parent)
+{
+    setObjectName(stateObjectName);
+}
+
+DevDataSync* DevDataSync::install(DevServer& server)
+{
+    auto* state = new DevDataSync(&server);
+    for (const QString& name : actions)
+        server.registerAction(name, [state](const ApiCall& call) { return state->handle(call); });
+    connect(&server, &DevServer::recordsReset, state, &DevDataSync::reset);
+    return state;
+}
+
+DevDataSync* DevDataSync::of(DevServer& server)
+{
+    return server.findChild<DevDataSync*>(stateObjectName, Qt::FindDirectChildrenOnly);
+}
+
+const DevDataSync::Account* DevDataSync::account(const QString& token) const
+{
+    const auto found = accounts_.constFind(token);
+    return found == accounts_.constEnd() ? nullptr : &*found;
+}
+
+void DevDataSync::reset()
+{
+    accounts_.clear();
+    nextID_ = 1;
+}
+
+ApiReply DevDataSync::handle(const ApiCall& call)
+{
+    const std::optional<QString> token = call.bearerToken();
+    if (!token || token->isEmpty())
+        return ApiReply::failure(40100, QStringLiteral("unauthorized"), 401);
+    if (!call.data.isObject())
+        return badRequest(QStringLiteral("data must be an object"));
+    const QJsonObject data = call.data.toObject();
+    Account& account = accounts_[*token];
+    if (call.action == u"history.append")
+        return appendHistory(account, data);
+    if (call.action == u"history.list")
+        return listHistory(account, data);
+    if (call.action == u"history.delete")
+        return deleteHistory(account, data);
+    if (call.action == u"history.sync")
+        return syncHistory(account, data);
+    if (call.action == u"dictionary.list") {
+        QJsonArray entries;
+        for (const DictRecord& record : account.dictionary)
+            entries.append(dictBackendJson(record));
+        return ApiReply::success(QJsonObject{{QStringLiteral("entries"), entries}});
+    }
+    if (call.action == u"dictionary.upsert")
+        return upsertDictionary(account, data);
+    if (call.action == u"dictionary.delete")
+        return deleteDictionary(account, data);
+    return syncDictionary(account, data);
+}
+
+template<typename Record>
+void DevDataSync::touch(Account& account, Record& record) const
+{
+    record.version = ++account.version;
+    account.lastUpdateMicros = std::max(nowMicros(), account.lastUpdateMicros + 1);
+    record.updatedAtMicros = account.lastUpdateMicros;
+}
+
+qsizetype DevDataSync::totalHistory() const
+{
+    qsizetype total = 0;
+    for (const Account& account : accounts_)
+        total += account.history.size();
+    return total;
+}
+
+qsizetype DevDataSync::totalDictionary() const
+{
+    qsizetype total = 0;
+    for (const Account& account : accounts_)
+        total += account.dictionary.size();
+    return total;
+}
+
+ApiReply DevDataSync::appendHistory(Account& account, const QJsonObject& data)
+{
+    const auto createdAt = integerMember(data, QStringLiteral("created_at"));
+    if (!allStrings(data, {QStringLiteral("client_id"), QStringLiteral("text"), QStringLiteral("recognized_text"),
+                           QStringLiteral("polished_text"), QStringLiteral("source_app")})
+        || !createdAt || *createdAt < 0 || *createdAt > latestMillis)
+        return badRequest(QStringLiteral("history.append needs five strings and created_at in milliseconds"));
+
+    const QString clientID = data.value(QStringLiteral("client_id")).toString();
+    auto record = std::find_if(account.history.begin(), account.history.end(),
+                               [&](const HistoryRecord& r) { return r.clientID == clientID; });
+    if (record == account.history.end()) {
+        if (totalHistory() >= maxRecords)
+            return ApiReply::failure(42900, QStringLiteral("record limit reached"));
+        HistoryRecord created;
+        created.id = nextID_++;
+        created.clientID = clientID;
+        created.text = data.value(QStringLiteral("text")).toString();
+        created.recognizedText = data.value(QStringLiteral("recognized_text")).toString();
+        created.polishedText = data.value(QStringLiteral("polished_text")).toString();
+        created.sourceApp = data.value(QStringLiteral("source_app")).toString();
+        created.createdAtMicros = *createdAt * 1000;
+        touch(account, created);
+        account.history.append(created);
+        record = account.history.end() - 1;
+    }
+    return ApiReply::success(QJsonObject{{QStringLiteral("id"), record->id},
+                                         {QStringLiteral("client_id"), record->clientID},
+                                         {QStringLiteral("updated_at"), record->updatedAtMicros}});
+}
+
+ApiReply DevDataSync::listHistory(const Account& account, const QJsonObject& data) const
+{
+    const auto limit = integerMember(data, QStringLiteral("limit"));
+    if (!limit || *limit < 1)
+        return badRequest(QStringLiteral("limit must be an integer of at least 1"));
+    QJsonArray entries;
+    for (auto record = account.history.crbegin(); record != account.history.crend() && entries.size() < *limit;
+         ++record) {
+        if (!record->deletedAtMicros)
+            entries.append(historyListJson(*record));
+    }
+    return ApiReply::success(QJsonObject{{QStringLiteral("entries"), entries}});
+}
+
+ApiReply DevDataSync::deleteHistory(Account& account, const QJsonObject& data)
+{
+    const auto id = integerMember(data, QStringLiteral("id"));
+    if (!id)
+        return badRequest(QStringLiteral("id must be an integer"));
+    for (HistoryRecord& record : account.history) {
+        if (record.id == *id && !record.deletedAtMicros) {
+            touch(account, record);
+            record.deletedAtMicros = record.updatedAtMicros;
+            return done();
+        }
+    }
+    return unknownID();
+}
+
+ApiReply DevDataSync::syncHistory(const Account& account, const QJsonObject& data) const
+{
+    if (!data.contains(QStringLiteral("since_updated_at"))) {
+        return pageByVersion(
+            account.history, data, [](const HistoryRecord& record) { return !record.deletedAtMicros; },
+            historyItemJson);
+    }
+    const auto since = integerMember(data, QStringLiteral("since_updated_at"));
+    const auto limit = limitOf(data);
+    if (!since || !limit)
+        return badRequest(QStringLiteral("since_updated_at and limit must be integers"));
+    QList<const HistoryRecord*> changed;
+    for (const HistoryRecord& record : account.history) {
+        if (record.updatedAtMicros > *since)
+            changed.append(&record);
+    }
+    std::sort(changed.begin(), changed.end(),
+              [](const HistoryRecord* a, const HistoryRecord* b) { return a->updatedAtMicros < b->updatedAtMicros; });
+    const qsizetype taken = std::min<qint64>(*limit, changed.size());
+    QJsonArray items;
+    for (qsizetype i = 0; i < taken; ++i)
+        items.append(historyChangeJson(*changed[i]));
+    return ApiReply::success(
+        QJsonObject{{QStringLiteral("items"), items},
+                    {QStringLiteral("next_since_updated_at"), taken > 0 ? changed[taken - 1]->updatedAtMicros : *since},
+                    {QStringLiteral("has_more"), changed.size() > taken}});
+}
+
+ApiReply DevDataSync::upsertDictionary(Account& account, const QJsonObject& data)
+{
+    const bool hasID = data.contains(QStringLiteral("id"));
+    const auto id = integerMember(data, QStringLiteral("id"));
+    if (!allStrings(data, {QStringLiteral("term"), QStringLiteral("phonetic"), QStringLiteral("note")})
+        || (hasID && !id) || data.value(QStringLiteral("term")).toString().trimmed().isEmpty())
+        return badRequest(QStringLiteral("dictionary.upsert needs a term, phonetic and note, and an integer id"));
+
+    const QString term = data.value(QStringLiteral("term")).toString();
+    auto record = std::find_if(account.dictionary.begin(), account.dictionary.end(),
+                               [&](const DictRecord& r) { return hasID ? r.id == *id : r.term == term; });
+    if (record == account.dictionary.end()) {
+        if (hasID)
+            return unknownID();
+        if (totalDictionary() >= maxRecords)
+            return ApiReply::failure(42900, QStringLiteral("record limit reached"));
+        DictRecord created;
+        created.id = nextID_++;
+        created.createdAtMicros = nowMicros();
+        account.dictionary.append(created);
+        record = account.dictionary.end() - 1;
+    }
+    record->term = term;
+    record->phonetic = data.value(QStringLiteral("phonetic")).toString();
+    record->note = data.value(QStringLiteral("note")).toString();
+    touch(account, *record);
+    return ApiReply::success(dictBackendJson(*record));
+}
+
+ApiReply DevDataSync::deleteDictionary(Account& account, const QJsonObject& data)
+{
+    const auto id = integerMember(data, QStringLiteral("id"));
+    if (!id)
+        return badRequest(QStringLiteral("id must be an integer"));
+    if (account.dictionary.removeIf([&](const DictRecord& record) { return record.id == *id; }) == 0)
+        return unknownID();
+    ++account.version;
+    return done();
+}
+
+ApiReply DevDataSync::syncDictionary(const Account& account, const QJsonObject& data) const
+{
+    return pageByVersion(
+        account.dictionary, data, [](const DictRecord&) { return true; }, dictEntryJson);
+}
+
+} // namespace vellamor::devbackend
