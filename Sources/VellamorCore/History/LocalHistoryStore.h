@@ -1,22 +1,149 @@
 #pragma once
 
+#include "History/HistoryChangeBroadcaster.h"
 #include "History/HistoryRecord.h"
+#include "Logging/VellamorLog.h"
+#include "Storage/SQLiteAccountStore.h"
+#include "Support/Date.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QUuid>
 
 #include <QCoro/QCoroTask>
 
+#include <memory>
+#include <optional>
+
 namespace vellamor {
 
-// The history of one account as the dictation engine sees it. The encrypted
-// store implements it; callers hold the current store and are handed a new
-// one when the account changes.
+class DBKeyStore;
+struct RemoteHistoryItem;
+
+// The history of one account, or of the signed-out user, as the rest of the
+// system sees it: records kept in the account's SQLite file with their texts
+// sealed under the account's key, at most the 500 newest live ones. Local
+// deletions of records the cloud knows become tombstones until the cloud
+// confirms them; records pulled from the cloud are merged in. Every change
+// is announced through the shared broadcaster.
+//
+// Storage failures never reach the callers: an operation that fails logs one
+// warning (its prefix and the error's log form) and returns its empty
+// result. A store whose file or key could not be opened stays that way for
+// its life and answers as an empty history; of its operations only append()
+// says so in the log.
+//
+// Lives on the main thread. No operation suspends, so they run one at a time
+// and each event is published from inside its operation; subscribers run on
+// a later turn of the event loop.
 class LocalHistoryStore {
 public:
-    virtual ~LocalHistoryStore() = default;
+    // Live records kept; older ones are evicted by creation time.
+    static constexpr qint64 maxRecords = 500;
 
-    // Inserts the record, or replaces the one with the same id, and returns
-    // it unchanged. Never fails: a store that cannot write logs a warning and
-    // still returns the record. The caller may ignore the result.
-    virtual QCoro::Task<HistoryRecord> append(HistoryRecord record) = 0;
+    // A synced tombstone waiting for the cloud to delete its record.
+    struct PendingDelete {
+        qint64 serverID;
+        Date deletedAt;
+
+        friend bool operator==(const PendingDelete&, const PendingDelete&) = default;
+    };
+
+    // Opens (or creates) the account's database and loads (or creates) its
+    // key, synchronously on the calling thread. A failure of either is
+    // logged; the key is loaded even when the database did not open.
+    // `keyStore` none: the default service under `baseDirectory`.
+    LocalHistoryStore(QString account, std::shared_ptr<HistoryChangeBroadcaster> broadcaster,
+                      std::optional<QString> baseDirectory = std::nullopt,
+                      std::shared_ptr<DBKeyStore> keyStore = nullptr, VellamorLog log = defaultLog());
+    virtual ~LocalHistoryStore();
+    LocalHistoryStore(const LocalHistoryStore&) = delete;
+    LocalHistoryStore& operator=(const LocalHistoryStore&) = delete;
+
+    // Each call opens a new connection to the file.
+    // An empty user id is the signed-out user.
+    static std::shared_ptr<LocalHistoryStore> forUser(const QString& userID,
+                                                      std::shared_ptr<HistoryChangeBroadcaster> broadcaster,
+                                                      std::optional<QString> baseDirectory = std::nullopt);
+    static std::shared_ptr<LocalHistoryStore> anonymous(std::shared_ptr<HistoryChangeBroadcaster> broadcaster,
+                                                        std::optional<QString> baseDirectory = std::nullopt);
+    static std::shared_ptr<LocalHistoryStore> defaultStore(std::shared_ptr<HistoryChangeBroadcaster> broadcaster);
+
+    // Subsystem "com.vellamor.app", category "local-history-store".
+    static VellamorLog defaultLog();
+
+    // "anonymous" or the hash of the user id.
+    const QString& account() const { return account_; }
+
+    // Imports the legacy JSON history into a signed-in account, once per
+    // machine. It looks in the default base folder whatever this store's
+    // folder is. Imported records keep their synced flag and are neither
+    // announced nor evicted.
+    QCoro::Task<void> migrateLegacyJSONIfNeeded();
+    // Closes the connection; later operations fail with "no db" warnings.
+    QCoro::Task<void> close();
+
+    // Live records, newest first. Rows that cannot be opened or decoded
+    // (another key, damaged bytes) are left out silently and stay in the file.
+    QCoro::Task<QList<HistoryRecord>> all();
+    QCoro::Task<QList<HistoryRecord>> list(qint64 limit, qint64 offset);
+    // Live records not yet synced, oldest first.
+    QCoro::Task<QList<HistoryRecord>> unsynced();
+
+    // Writes the record (replacing one with its id, its synced flag and
+    // server id as given), then evicts beyond maxRecords, the record itself
+    // included when it is among the oldest. Announced exactly as given when
+    // both succeeded. Returns the record in every case. Virtual so that the
+    // engine's tests can stand in for the whole store.
+    virtual QCoro::Task<HistoryRecord> append(HistoryRecord record);
+    // Removes the row, live or tombstone.
+    QCoro::Task<void> deleteRecord(QUuid id);
+    QCoro::Task<void> clear();
+    // Server id none: the column is cleared.
+    QCoro::Task<void> markSynced(QUuid id, std::optional<qint64> serverId);
+    QCoro::Task<void> markSynced(QUuid localID, qint64 serverID, Date updatedAt);
+    // A synced record becomes a tombstone at the current time, an unsynced
+    // one is removed at once. False when there was no such record or it failed.
+    QCoro::Task<bool> softDelete(QUuid id);
+    QCoro::Task<void> removeByServerID(qint64 serverID);
+    // The same records as unsynced().
+    QCoro::Task<QList<HistoryRecord>> pendingUploads();
+    // Synced tombstones that carry a server id, oldest deletion first.
+    QCoro::Task<QList<PendingDelete>> pendingDeletes();
+    // Over every row, tombstones included.
+    QCoro::Task<std::optional<Date>> latestUpdatedAt();
+    // Each item on its own, in order, without eviction afterwards: a deleted
+    // item removes the rows of its server id unannounced; a live one replaces
+    // whatever the local row holds, as synced, and is announced.
+    QCoro::Task<void> mergeFromRemote(QList<RemoteHistoryItem> items);
+    // Nothing is buffered: every operation has reached the file when it ends.
+    QCoro::Task<void> flush();
+
+protected:
+    // For doubles that stand in for the operations they need: opens nothing,
+    // so every other operation answers as an empty history.
+    LocalHistoryStore();
+
+private:
+    SQLiteAccountStore::RawRow encodeRow(const HistoryRecord& record) const;
+    // None for a row that cannot be read back; never throws.
+    std::optional<HistoryRecord> decodeRow(const SQLiteAccountStore::RawRow& row) const;
+    // Runs `operation` when there is a database; a failure is logged after
+    // `failurePrefix`. True when it ran to its end.
+    template<typename Operation>
+    bool attempt(const QString& failurePrefix, Operation operation) const;
+    // The records of the rows `query` gives that can be read back.
+    template<typename Query>
+    QList<HistoryRecord> records(const QString& failurePrefix, Query query) const;
+    void publish(const HistoryChangeEvent& event) const;
+    static QUuid resolveLocalID(const RemoteHistoryItem& item);
+
+    QString account_;
+    std::unique_ptr<SQLiteAccountStore> store_;
+    std::optional<QByteArray> key_;
+    std::shared_ptr<HistoryChangeBroadcaster> broadcaster_;
+    VellamorLog log_;
 };
 
 } // namespace vellamor

@@ -1,0 +1,293 @@
+#include "History/LocalHistoryStore.h"
+
+#include "DataSync/RemoteHistoryItem.h"
+#include "History/HistoryPayload.h"
+#include "History/LegacyJSONMigrator.h"
+#include "Storage/DBKeyStore.h"
+#include "Storage/EncryptedPayload.h"
+#include "Storage/UserIDHash.h"
+#include "Support/Error.h"
+#include "Support/UuidText.h"
+
+#include <exception>
+#include <utility>
+
+namespace vellamor {
+
+LocalHistoryStore::LocalHistoryStore()
+    : account_(UserIDHash::anonymous())
+    , log_(defaultLog())
+{
+}
+
+LocalHistoryStore::LocalHistoryStore(QString account, std::shared_ptr<HistoryChangeBroadcaster> broadcaster,
+                                     std::optional<QString> baseDirectory, std::shared_ptr<DBKeyStore> keyStore,
+                                     VellamorLog log)
+    : account_(std::move(account))
+    , broadcaster_(std::move(broadcaster))
+    , log_(std::move(log))
+{
+    try {
+        store_ = std::make_unique<SQLiteAccountStore>(account_, baseDirectory);
+    } catch (...) {
+        log_.warn(QStringLiteral("db open failed: ") + describeException(std::current_exception())
+                  + QStringLiteral("; account=") + account_);
+    }
+    if (!keyStore)
+        keyStore = std::make_shared<DBKeyStore>(DBKeyStore::service(), baseDirectory);
+    try {
+        key_ = keyStore->loadOrCreateKey(account_);
+    } catch (...) {
+        log_.warn(QStringLiteral("db key load failed: ") + describeException(std::current_exception())
+                  + QStringLiteral("; account=") + account_);
+    }
+}
+
+LocalHistoryStore::~LocalHistoryStore() = default;
+
+std::shared_ptr<LocalHistoryStore> LocalHistoryStore::forUser(const QString& userID,
+                                                              std::shared_ptr<HistoryChangeBroadcaster> broadcaster,
+                                                              std::optional<QString> baseDirectory)
+{
+    const QString account = userID.isEmpty() ? UserIDHash::anonymous() : UserIDHash::hash8(userID);
+    return std::make_shared<LocalHistoryStore>(account, std::move(broadcaster), std::move(baseDirectory));
+}
+
+std::shared_ptr<LocalHistoryStore> LocalHistoryStore::anonymous(std::shared_ptr<HistoryChangeBroadcaster> broadcaster,
+                                                                std::optional<QString> baseDirectory)
+{
+    return std::make_shared<LocalHistoryStore>(UserIDHash::anonymous(), std::move(broadcaster),
+                                               std::move(baseDirectory));
+}
+
+std::shared_ptr<LocalHistoryStore>
+LocalHistoryStore::defaultStore(std::shared_ptr<HistoryChangeBroadcaster> broadcaster)
+{
+    return anonymous(std::move(broadcaster));
+}
+
+VellamorLog LocalHistoryStore::defaultLog()
+{
+    return VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("local-history-store"));
+}
+
+QCoro::Task<void> LocalHistoryStore::migrateLegacyJSONIfNeeded()
+{
+    if (account_ == UserIDHash::anonymous() || !store_ || !key_)
+        co_return;
+    LegacyJSONMigrator::runIfNeeded(std::nullopt, [this](const HistoryRecord& record) {
+        attempt(QStringLiteral("migrate row failed: "), [&] { store_->upsert(encodeRow(record)); });
+    });
+}
+
+QCoro::Task<void> LocalHistoryStore::close()
+{
+    if (store_)
+        store_->close();
+    co_return;
+}
+
+QCoro::Task<QList<HistoryRecord>> LocalHistoryStore::all()
+{
+    co_return records(QStringLiteral("all() failed: "), [this] { return store_->all(); });
+}
+
+QCoro::Task<QList<HistoryRecord>> LocalHistoryStore::list(qint64 limit, qint64 offset)
+{
+    co_return records(QStringLiteral("list() failed: "), [&] { return store_->list(limit, offset); });
+}
+
+QCoro::Task<QList<HistoryRecord>> LocalHistoryStore::unsynced()
+{
+    co_return records(QStringLiteral("unsynced() failed: "), [this] { return store_->unsynced(); });
+}
+
+QCoro::Task<HistoryRecord> LocalHistoryStore::append(HistoryRecord record)
+{
+    if (!store_ || !key_) {
+        log_.warn(QStringLiteral("append ignored: no store/key"));
+        co_return record;
+    }
+    const bool written = attempt(QStringLiteral("append failed: "), [&] {
+        store_->upsert(encodeRow(record));
+        store_->evictOldest(maxRecords);
+    });
+    if (written)
+        publish(HistoryChangeEvent::appended(record));
+    co_return record;
+}
+
+QCoro::Task<void> LocalHistoryStore::deleteRecord(QUuid id)
+{
+    if (attempt(QStringLiteral("delete failed: "), [&] { store_->deleteRow(uuidString(id)); }))
+        publish(HistoryChangeEvent::deleted(id));
+    co_return;
+}
+
+QCoro::Task<void> LocalHistoryStore::clear()
+{
+    if (attempt(QStringLiteral("clear failed: "), [this] { store_->clear(); }))
+        publish(HistoryChangeEvent::cleared());
+    co_return;
+}
+
+QCoro::Task<void> LocalHistoryStore::markSynced(QUuid id, std::optional<qint64> serverId)
+{
+    attempt(QStringLiteral("markSynced failed: "), [&] { store_->markSynced(uuidString(id), serverId); });
+    co_return;
+}
+
+QCoro::Task<void> LocalHistoryStore::markSynced(QUuid localID, qint64 serverID, Date updatedAt)
+{
+    attempt(QStringLiteral("markSynced(updatedAt) failed: "),
+            [&] { store_->markSyncedWithUpdatedAt(uuidString(localID), serverID, updatedAt); });
+    co_return;
+}
+
+QCoro::Task<bool> LocalHistoryStore::softDelete(QUuid id)
+{
+    const QString rowID = uuidString(id);
+    std::optional<SQLiteAccountStore::RawRow> row;
+    if (!attempt(QStringLiteral("softDelete find failed: "), [&] { row = store_->find(rowID); }) || !row)
+        co_return false;
+    const bool done = attempt(QStringLiteral("softDelete failed: "), [&] {
+        // Only a record the cloud holds needs a tombstone for the sync to find.
+        if (row->synced)
+            store_->softDelete(rowID, Date::now());
+        else
+            store_->deleteRow(rowID);
+    });
+    if (done)
+        publish(HistoryChangeEvent::deleted(id));
+    co_return done;
+}
+
+QCoro::Task<void> LocalHistoryStore::removeByServerID(qint64 serverID)
+{
+    attempt(QStringLiteral("removeByServerID failed: "), [&] { store_->deleteByServerID(serverID); });
+    co_return;
+}
+
+QCoro::Task<QList<HistoryRecord>> LocalHistoryStore::pendingUploads()
+{
+    co_return records(QStringLiteral("pendingUploads failed: "), [this] { return store_->unsynced(); });
+}
+
+QCoro::Task<QList<LocalHistoryStore::PendingDelete>> LocalHistoryStore::pendingDeletes()
+{
+    QList<SQLiteAccountStore::RawRow> rows;
+    attempt(QStringLiteral("pendingDeletes failed: "), [&] { rows = store_->pendingDeletes(); });
+    QList<PendingDelete> pending;
+    // Without a server id the cloud cannot be asked to delete anything.
+    for (const auto& row : rows) {
+        if (row.serverId && row.deletedAt)
+            pending.push_back({*row.serverId, *row.deletedAt});
+    }
+    co_return pending;
+}
+
+QCoro::Task<std::optional<Date>> LocalHistoryStore::latestUpdatedAt()
+{
+    std::optional<Date> latest;
+    attempt(QStringLiteral("latestUpdatedAt failed: "), [&] { latest = store_->latestUpdatedAt(); });
+    co_return latest;
+}
+
+QCoro::Task<void> LocalHistoryStore::mergeFromRemote(QList<RemoteHistoryItem> items)
+{
+    if (!store_ || !key_)
+        co_return;
+    for (const RemoteHistoryItem& item : items) {
+        if (item.deletedAt) {
+            attempt(QStringLiteral("merge tombstone failed: "), [&] { store_->deleteByServerID(item.id); });
+            continue;
+        }
+        const HistoryRecord record(resolveLocalID(item), item.text, item.recognizedText, item.polishedText,
+                                   item.sourceApp, item.createdAt, item.updatedAt, std::nullopt, true, item.id);
+        if (attempt(QStringLiteral("merge upsert failed: "), [&] { store_->upsert(encodeRow(record)); }))
+            publish(HistoryChangeEvent::appended(record));
+    }
+}
+
+QCoro::Task<void> LocalHistoryStore::flush()
+{
+    co_return;
+}
+
+SQLiteAccountStore::RawRow LocalHistoryStore::encodeRow(const HistoryRecord& record) const
+{
+    return SQLiteAccountStore::RawRow(record.clientID(), record.createdAt, record.updatedAt, record.deletedAt,
+                                      record.synced, record.serverId,
+                                      EncryptedPayload::seal(HistoryPayload::of(record).toJson(), *key_));
+}
+
+std::optional<HistoryRecord> LocalHistoryStore::decodeRow(const SQLiteAccountStore::RawRow& row) const
+{
+    const auto id = parseUuid(row.id);
+    if (!id)
+        return std::nullopt;
+    try {
+        HistoryPayload payload = HistoryPayload::fromJson(EncryptedPayload::open(row.payload, *key_));
+        return HistoryRecord(*id, std::move(payload.text), std::move(payload.recognizedText),
+                             std::move(payload.polishedText), std::move(payload.sourceApp), row.createdAt,
+                             row.updatedAt, row.deletedAt, row.synced, row.serverId);
+    } catch (const Error&) {
+        return std::nullopt;
+    }
+}
+
+template<typename Operation>
+bool LocalHistoryStore::attempt(const QString& failurePrefix, Operation operation) const
+{
+    if (!store_)
+        return false;
+    try {
+        operation();
+        return true;
+    } catch (...) {
+        log_.warn(failurePrefix + describeException(std::current_exception()));
+        return false;
+    }
+}
+
+template<typename Query>
+QList<HistoryRecord> LocalHistoryStore::records(const QString& failurePrefix, Query query) const
+{
+    QList<SQLiteAccountStore::RawRow> rows;
+    if (!key_ || !attempt(failurePrefix, [&] { rows = query(); }))
+        return {};
+    QList<HistoryRecord> decoded;
+    decoded.reserve(rows.size());
+    for (const auto& row : rows) {
+        if (auto record = decodeRow(row))
+            decoded.push_back(std::move(*record));
+    }
+    return decoded;
+}
+
+void LocalHistoryStore::publish(const HistoryChangeEvent& event) const
+{
+    if (broadcaster_)
+        broadcaster_->publish(event);
+}
+
+QUuid LocalHistoryStore::resolveLocalID(const RemoteHistoryItem& item)
+{
+    // A record this device uploaded comes back under its own id.
+    if (item.clientID) {
+        if (const auto parsed = parseUuid(*item.clientID))
+            return *parsed;
+    }
+    // The same server id always gives the same id, so pulling it again
+    // writes the same row. The server id's two top bits give way to the
+    // version and variant bits.
+    QByteArray bytes(16, '\0');
+    const auto serverID = static_cast<quint64>(item.id);
+    for (int index = 0; index < 8; ++index)
+        bytes[8 + index] = static_cast<char>((serverID >> (56 - 8 * index)) & 0xFF);
+    bytes[6] = 0x40;
+    bytes[8] = static_cast<char>((static_cast<quint8>(bytes[8]) & 0x3F) | 0x80);
+    return QUuid::fromRfc4122(bytes);
+}
+
+} // namespace vellamor
