@@ -92,6 +92,18 @@ TEST_F(DevServerTest, ScriptValuesThatDoNotFitTheirFieldAreRefused)
     }
 }
 
+TEST_F(DevServerTest, ScriptsAnswerInOrderEachAsOftenAsItWasScripted)
+{
+    auto session = makeSession();
+    HTTPRequest scripts = echoRequest(local(devbackend::DevServer::testScriptPath));
+    scripts.body = R"([{"action":"echo","status":503,"times":2},{"action":"echo","status":502}])";
+    runBlocking(session->data(scripts));
+    QList<int> statuses;
+    for (int i = 0; i < 4; ++i)
+        statuses.append(*runBlocking(session->data(echoRequest(local(QStringLiteral("/v1/api.json"))))).response.statusCode);
+    EXPECT_EQ(statuses, (QList<int>{503, 503, 502, 200}));
+}
+
 // A user may leave the server running all day: what it keeps for tests is
 // bounded and a reset lets go of it.
 TEST_F(DevServerTest, KeepsTheNewestRequestsAndForgetsThemOnReset)
