@@ -37,6 +37,7 @@ TEST(RedirectPolicy, FollowsOnlyTheSameOrigin)
         Case{"https://h", "https://g", false},
         // a downgrade is a different origin: bodies would travel in clear text
         Case{"https://h:8443", "http://h:8080", false},
+        Case{"https://h:8443/a", "http://h:8443/a", false},
         Case{"https://h/a", "http://h/a", false},
         Case{"http://h", "https://h", false},
         Case{"http://h:8080", "http://h", false},
