@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QRectF>
 #include <QSizeF>
 
@@ -22,6 +23,16 @@ public:
     // Pinned slot `slot` (from 0) below the island's frame: same size, one
     // island height plus the gap further down per slot.
     static QRectF pinnedSlot(const QRectF& islandFrame, int slot);
+
+    // Where a new pinned panel goes: the lowest slot that no open panel
+    // overlaps and that lies inside `available`; with none left, the first
+    // slot moved inside. A null `available` (no screen) bounds nothing.
+    static QRectF freePinnedSlot(const QRectF& islandFrame, const QList<QRectF>& openPanels,
+                                 const QRectF& available);
+
+    // `frame` moved inside `area`; one larger than the area keeps its top
+    // left corner inside.
+    static QRectF keptInside(const QRectF& frame, const QRectF& area);
 };
 
 } // namespace vellamor

@@ -40,5 +40,31 @@ TEST(OverlayPlacementTest, IslandHangsBelowTheTopAndPinnedResultsStackDownwards)
     EXPECT_EQ(OverlayPlacement::topCentre(secondScreen, {380, 126}), QRectF(2210, 14, 380, 126));
 }
 
+// Slots below a 32 high island are 40 apart; two fit above the bottom of
+// the area at 175.
+TEST(OverlayPlacementTest, NewPinnedPanelTakesTheLowestFreeSlotInsideTheScreen)
+{
+    const QRectF island(557, 39, 326, 32);
+    const QRectF available(0, 25, 1440, 150);
+    struct Case {
+        const char* name;
+        QList<QRectF> open;
+        QRectF area;
+        QRectF frame;
+    };
+    const std::array cases{
+        Case{"nothing open", {}, available, {557, 79, 326, 32}},
+        Case{"first slot taken", {{557, 79, 326, 32}}, available, {557, 119, 326, 32}},
+        Case{"only the second slot still open", {{557, 119, 326, 32}}, available, {557, 79, 326, 32}},
+        Case{"every slot taken", {{557, 79, 326, 32}, {557, 119, 326, 32}}, available, {557, 79, 326, 32}},
+        Case{"no slot fits", {}, {0, 25, 1440, 80}, {557, 73, 326, 32}},
+        Case{"no screen", {{557, 79, 326, 32}, {557, 119, 326, 32}}, {}, {557, 159, 326, 32}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(OverlayPlacement::freePinnedSlot(island, c.open, c.area), c.frame);
+    }
+}
+
 } // namespace
 } // namespace vellamor::test
