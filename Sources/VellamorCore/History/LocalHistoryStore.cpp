@@ -193,6 +193,26 @@ QCoro::Task<std::optional<Date>> LocalHistoryStore::latestUpdatedAt()
     co_return latest;
 }
 
+QCoro::Task<bool> LocalHistoryStore::awaitsUpload(QUuid id)
+{
+    std::optional<SQLiteAccountStore::RawRow> row;
+    attempt(QStringLiteral("awaitsUpload failed: "), [&] { row = store_->find(uuidString(id)); });
+    co_return row && !row->synced && !row->deletedAt;
+}
+
+QCoro::Task<qint64> LocalHistoryStore::pullCursor()
+{
+    std::optional<qint64> cursor;
+    attempt(QStringLiteral("pullCursor failed: "), [&] { cursor = store_->pullCursor(); });
+    co_return cursor.value_or(0);
+}
+
+QCoro::Task<void> LocalHistoryStore::setPullCursor(qint64 micros)
+{
+    attempt(QStringLiteral("setPullCursor failed: "), [&] { store_->setPullCursor(micros); });
+    co_return;
+}
+
 QCoro::Task<void> LocalHistoryStore::mergeFromRemote(QList<RemoteHistoryItem> items)
 {
     if (!store_ || !key_)

@@ -113,6 +113,13 @@ public:
     QCoro::Task<QList<PendingDelete>> pendingDeletes();
     // Over every row, tombstones included.
     QCoro::Task<std::optional<Date>> latestUpdatedAt();
+    // Whether the record is here, live and not yet synced: only such a
+    // record is this account's to upload.
+    QCoro::Task<bool> awaitsUpload(QUuid id);
+    // Where the next pull of the cloud history starts, in microseconds: what
+    // the last complete pull reached, 0 before any or when it cannot be read.
+    QCoro::Task<qint64> pullCursor();
+    QCoro::Task<void> setPullCursor(qint64 micros);
     // Each item on its own, in order, without eviction afterwards: a deleted
     // item removes the rows of its server id unannounced; a live one replaces
     // whatever the local row holds, as synced, and is announced.

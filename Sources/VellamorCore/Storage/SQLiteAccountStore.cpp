@@ -57,6 +57,12 @@ const QString& upsertStatement()
     return statement;
 }
 
+const QString& pullCursorName()
+{
+    static const QString name = QStringLiteral("history_pull_cursor");
+    return name;
+}
+
 QString messageOf(sqlite3* db)
 {
     return QString::fromUtf8(sqlite3_errmsg(db));
@@ -254,6 +260,12 @@ void SQLiteAccountStore::migrate()
     execute(db_.get(),
             QStringLiteral("CREATE INDEX IF NOT EXISTS idx_history_updated_at ON history(updated_at);\n"
                            "CREATE INDEX IF NOT EXISTS idx_history_deleted_at ON history(deleted_at);"));
+    // Additive, so that earlier versions still open the file. Without it the
+    // cursor reads fail and every pull starts from the beginning.
+    execute(db_.get(), QStringLiteral("CREATE TABLE IF NOT EXISTS sync_state (\n"
+                                      "    name TEXT PRIMARY KEY,\n"
+                                      "    value INTEGER NOT NULL\n"
+                                      ");"));
 }
 
 bool SQLiteAccountStore::hasColumn(const QString& table, const QString& column)
@@ -408,6 +420,27 @@ std::optional<qint64> SQLiteAccountStore::findServerID(const QString& clientID)
     if (statement.step() != SQLITE_ROW)
         return std::nullopt;
     return statement.optionalInt64(0);
+}
+
+std::optional<qint64> SQLiteAccountStore::pullCursor()
+{
+    Statement statement(db_.get(), QStringLiteral("SELECT value FROM sync_state WHERE name = ?1"));
+    statement.bind(1, pullCursorName());
+    const int result = statement.step();
+    if (result == SQLITE_DONE)
+        return std::nullopt;
+    if (result != SQLITE_ROW)
+        throw SQLiteAccountStoreError::stepFailed(messageOf(db_.get()));
+    return statement.int64(0);
+}
+
+void SQLiteAccountStore::setPullCursor(qint64 micros)
+{
+    Statement(db_.get(), QStringLiteral("INSERT INTO sync_state (name, value) VALUES (?1, ?2)\n"
+                                        "ON CONFLICT(name) DO UPDATE SET value = excluded.value;"))
+        .bind(1, pullCursorName())
+        .bind(2, micros)
+        .run();
 }
 
 } // namespace vellamor

@@ -13,11 +13,11 @@ struct sqlite3;
 
 namespace vellamor {
 
-// One account's SQLite database, `<base>/accounts/<account>.db`, and its one
-// table `history`. It knows rows, not records: each row is a record's id, its
-// times and sync state in clear, and an opaque payload. Every failure is
-// thrown (SQLiteAccountStoreError, FileSystemError for the folder); nothing
-// is logged here.
+// One account's SQLite database, `<base>/accounts/<account>.db`: the table
+// `history` and the sync bookkeeping in `sync_state`. It knows rows, not
+// records: each row is a record's id, its times and sync state in clear, and
+// an opaque payload. Every failure is thrown (SQLiteAccountStoreError,
+// FileSystemError for the folder); nothing is logged here.
 //
 // No lock of its own: the connection is opened in SQLite's serialised mode,
 // and the owning history store makes one call at a time.
@@ -85,6 +85,12 @@ public:
     qint64 count();
     // None when there is no such row, it has no server id or the query fails.
     std::optional<qint64> findServerID(const QString& clientID);
+
+    // Where the next pull of the cloud history starts, in microseconds; none
+    // until a pull stored one. Kept in the table `sync_state`, beside the
+    // history, so that it belongs to the account's file.
+    std::optional<qint64> pullCursor();
+    void setPullCursor(qint64 micros);
 
 private:
     struct Closer {

@@ -127,6 +127,12 @@ TEST_F(SQLiteAccountStoreTest, VersionOneFileIsMigratedOnOpenAndReopeningChanges
     EXPECT_EQ(file.strings("SELECT COUNT(*) FROM history WHERE updated_at IS NULL"), Texts({"1"}));
     EXPECT_EQ(reopened.find(QStringLiteral("x")),
               RawRow(QStringLiteral("x"), Date(10.5), std::nullopt, std::nullopt, true, 7, QByteArray("\x01")));
+
+    // An older file has no pull cursor until the first pull stores one.
+    EXPECT_EQ(reopened.pullCursor(), std::nullopt);
+    reopened.setPullCursor(42);
+    reopened.setPullCursor(1772352000000001);
+    EXPECT_EQ(SQLiteAccountStore(QStringLiteral("old"), base.path()).pullCursor(), 1772352000000001);
 }
 
 TEST_F(SQLiteAccountStoreTest, RowsReadBackAsWrittenAndAnUpsertReplacesEveryColumn)
