@@ -7,6 +7,7 @@
 // The default source must produce sound; inside scripts/desktop-session
 // (VELLAMOR_DESKTOP_SESSION set) a tone is played into vsink, whose monitor
 // is the virtual microphone. Usage: vellamor-bench-capture [seconds]
+#include "BenchmarkSupport.h"
 #include "Audio/AudioCapture.h"
 #include "Audio/AudioFormatSpec.h"
 #include "Logging/VellamorLog.h"
@@ -42,7 +43,7 @@ class TimedSoundServer final : public platform::SoundServer {
 public:
     explicit TimedSoundServer(std::shared_ptr<platform::SoundServer> inner) : inner_(std::move(inner)) {}
 
-    platform::SoundServerSnapshot snapshot() override { return inner_->snapshot(); }
+    QCoro::Task<platform::SoundServerSnapshot> snapshot() override { return inner_->snapshot(); }
 
     QCoro::Task<platform::RecordStreamOpening> openRecordStream(platform::AudioChunkHandler onChunk,
                                                                 platform::StreamFailureHandler onFailure) override
@@ -97,14 +98,7 @@ double mainThreadCpuSeconds()
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
-}
+using benchmark::percentile;
 
 struct Result {
     qint64 frames = 0;
@@ -148,7 +142,8 @@ int main(int argc, char** argv)
         player.waitForStarted();
     }
 
-    auto server = std::make_shared<TimedSoundServer>(platform::systemSoundServer());
+    auto pulse = std::make_shared<platform::PulseSoundServer>();
+    auto server = std::make_shared<TimedSoundServer>(pulse);
     AudioCapture capture(server, VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("audio"), nullptr, nullptr));
     auto result = std::make_shared<Result>();
     try {

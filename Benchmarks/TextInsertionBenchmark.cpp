@@ -8,6 +8,7 @@
 // deliberately slow target instead, once per assumed read time per key, and
 // counts the runs that did not arrive exactly: the shortest read time
 // without a miss is the one the keystroke layer should assume.
+#include "BenchmarkSupport.h"
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
 #include "Platform/KeyInjection/XTestKeyInjector.h"
 #include "Platform/Pasteboard/QtPasteboard.h"
@@ -34,25 +35,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-void pause(std::chrono::milliseconds duration)
-{
-    QEventLoop loop;
-    QTimer::singleShot(duration, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-// The event loop keeps running: this process may own the clipboard.
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
-{
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (!condition()) {
-        if (elapsed.elapsed() > timeout.count())
-            return false;
-        pause(2ms);
-    }
-    return true;
-}
+using benchmark::pause;
+using benchmark::waitFor;
 
 // One of the target programs of the text-insertion tests (see
 // Tests/Vellamor/TextInsertion/Targets/TargetProtocol.h). Notes when its

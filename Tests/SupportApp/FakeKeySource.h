@@ -39,7 +39,7 @@ public:
 
     // Delivers one event to the sink and returns its answer (whether the
     // event would be swallowed). Fails the test when not started.
-    bool send(const KeyEvent& event)
+    bool send(const platform::KeyEvent& event)
     {
         EXPECT_TRUE(started_) << "event sent to a stopped key source";
         if (!started_ || !sink_)

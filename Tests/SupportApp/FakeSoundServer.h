@@ -16,7 +16,11 @@ namespace vellamor::test {
 // capture thread. Counts the opens.
 class FakeSoundServer final : public platform::SoundServer {
 public:
-    platform::SoundServerSnapshot snapshot() override { return answer; }
+    // A copy: QCoro moves from a non-const lvalue given to co_return.
+    QCoro::Task<platform::SoundServerSnapshot> snapshot() override
+    {
+        co_return platform::SoundServerSnapshot(answer);
+    }
 
     QCoro::Task<platform::RecordStreamOpening> openRecordStream(platform::AudioChunkHandler onChunk,
                                                                 platform::StreamFailureHandler onFailure) override

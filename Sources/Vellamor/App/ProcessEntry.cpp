@@ -1,15 +1,73 @@
 #include "App/ProcessEntry.h"
 
+#include "App/AppContainer.h"
+#include "App/AppDelegate.h"
+#include "App/SingleInstance.h"
+#include "I18n/LocaleResolver.h"
 #include "Logging/VellamorLog.h"
+#include "Platform/LinuxPlatformFactory.h"
 #include "Settings/AppConfig.h"
+#include "Support/AppPaths.h"
+#include "Support/Async/Spawn.h"
 #include "VellamorCore.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTextStream>
+#include <QTimer>
 
+#include <csignal>
 #include <cstring>
 
+#include <unistd.h>
+
 namespace vellamor {
+
+namespace {
+
+std::unique_ptr<AppContainer> makeDesktopContainer(const AppConfig& config)
+{
+    AppContainerDependencies dependencies;
+    dependencies.platform = platform::LinuxPlatformFactory::make();
+    dependencies.defaults = UserDefaults::standard();
+    dependencies.auth = AuthSession::forApplication(config, dependencies.platform.keyringItems);
+    dependencies.locale = &LocaleResolver::shared();
+    dependencies.environment = QProcessEnvironment::systemEnvironment();
+    return std::make_unique<AppContainer>(config, std::move(dependencies));
+}
+
+int quitPipe[2] = {-1, -1};
+
+void requestQuit(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(quitPipe[1], &byte, 1);
+}
+
+// A session that ends (SIGTERM) or Ctrl+C in a terminal quits like the
+// menu does, so the container stops and the history reaches its file.
+void quitOnTerminationSignals(QObject* context)
+{
+    if (::pipe(quitPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [] { QCoreApplication::quit(); });
+    std::signal(SIGTERM, requestQuit);
+    std::signal(SIGINT, requestQuit);
+}
+
+// The desktop starts "vellamor %u": the link is the first argument that Qt
+// left, taken as the raw bytes it came as.
+QByteArray launchLink(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] != '-')
+            return QByteArray(argv[i]);
+    }
+    return {};
+}
+
+} // namespace
 
 int runProcess(int argc, char** argv)
 {
@@ -26,12 +84,24 @@ int runProcess(int argc, char** argv)
     config.assertSchemesValidForCurrentBuild();
     const VellamorLog bootLog(QStringLiteral("com.vellamor.app"), QStringLiteral("boot"));
     bootLog.info(QStringLiteral("backend endpoints loaded"));
+    const VellamorLog taskLog(QStringLiteral("com.vellamor.app"), QStringLiteral("async"));
+    setEscapedErrorReporter([taskLog](const QString& what, const QString& description) {
+        taskLog.error(QStringLiteral("task failed: ") + what + QStringLiteral(": ") + description);
+    });
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vellamor"));
     QApplication::setOrganizationDomain(QStringLiteral("vellamor.com"));
-    QApplication::setQuitOnLastWindowClosed(false);
-    bootLog.info(QStringLiteral("Vellamor launched core=") + VellamorCore::version());
+    QApplication::setDesktopFileName(QStringLiteral("com.vellamor.app"));
+    QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
+
+    const QByteArray link = launchLink(argc, argv);
+    AppDelegate delegate(config, &makeDesktopContainer,
+                         std::make_unique<SingleInstance>(AppPaths::singleInstanceSocket()),
+                         [] { QCoreApplication::quit(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
+    quitOnTerminationSignals(&delegate);
+    QTimer::singleShot(0, &delegate, [&delegate, link] { delegate.applicationDidFinishLaunching(link); });
     return QApplication::exec();
 }
 

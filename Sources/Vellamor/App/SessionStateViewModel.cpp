@@ -44,26 +44,33 @@ SessionStateViewModel::~SessionStateViewModel()
 void SessionStateViewModel::armTimeoutWatchdog()
 {
     disarmTimeoutWatchdog();
-    // The tasks hold the model weakly and re-check both the model and their
+    timeoutWarnTask_ = startLimit(QStringLiteral("session soft limit"), softTimeout_,
+                                  &SessionStateViewModel::softLimitReached);
+    timeoutForceTask_ = startLimit(QStringLiteral("session hard limit"), hardTimeout_,
+                                   &SessionStateViewModel::hardLimitReached);
+}
+
+void SessionStateViewModel::armStopWatchdog(std::chrono::nanoseconds limit)
+{
+    disarmTimeoutWatchdog();
+    timeoutForceTask_ = startLimit(QStringLiteral("session stop limit"), limit,
+                                   &SessionStateViewModel::stopLimitReached);
+}
+
+TaskHandle SessionStateViewModel::startLimit(const QString& what, std::chrono::nanoseconds limit,
+                                             void (SessionStateViewModel::*reached)())
+{
+    // The task holds the model weakly and re-checks both the model and its
     // cancellation after the sleep: a disarm may land between the timer
     // firing and the task's next turn.
     QPointer<SessionStateViewModel> weak(this);
-    const auto soft = sleepDuration(softTimeout_);
-    const auto hard = sleepDuration(hardTimeout_);
-    timeoutWarnTask_ = spawn(this, log_, QStringLiteral("session soft limit"),
-                             [weak, soft](std::stop_token token) -> QCoro::Task<void> {
-                                 co_await sleepFor(soft, token);
-                                 if (token.stop_requested() || !weak)
-                                     co_return;
-                                 weak->softLimitReached();
-                             });
-    timeoutForceTask_ = spawn(this, log_, QStringLiteral("session hard limit"),
-                              [weak, hard](std::stop_token token) -> QCoro::Task<void> {
-                                  co_await sleepFor(hard, token);
-                                  if (token.stop_requested() || !weak)
-                                      co_return;
-                                  weak->hardLimitReached();
-                              });
+    const auto wait = sleepDuration(limit);
+    return spawn(this, what, [weak, wait, reached](std::stop_token token) -> QCoro::Task<void> {
+        co_await sleepFor(wait, token);
+        if (token.stop_requested() || !weak)
+            co_return;
+        (weak.data()->*reached)();
+    });
 }
 
 void SessionStateViewModel::disarmTimeoutWatchdog()
@@ -91,6 +98,13 @@ void SessionStateViewModel::finishSession()
 void SessionStateViewModel::softLimitReached()
 {
     if (auto callback = onSoftTimeout)
+        callback();
+}
+
+void SessionStateViewModel::stopLimitReached()
+{
+    log_.warn(QStringLiteral("stopped session did not finish, giving up"));
+    if (auto callback = onStopTimeout)
         callback();
 }
 

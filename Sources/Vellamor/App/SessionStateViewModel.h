@@ -26,6 +26,8 @@ public:
 
     static constexpr std::chrono::seconds defaultSoftTimeout{300};
     static constexpr std::chrono::seconds defaultHardTimeout{360};
+    // How long a stopped session may take to finish.
+    static constexpr std::chrono::seconds defaultStopTimeout{60};
 
     // Logs to "com.vellamor.app"/"session-vm".
     SessionStateViewModel(ToggleResetter hotkeyToggleResetter, std::chrono::nanoseconds softTimeout,
@@ -46,12 +48,16 @@ public:
     // Run on the main thread when a limit passes, if set at that moment.
     std::function<void()> onSoftTimeout;
     std::function<void()> onHardTimeout;
+    std::function<void()> onStopTimeout;
 
     std::uint64_t softTimeoutNanos() const { return static_cast<std::uint64_t>(softTimeout_.count()); }
     std::uint64_t hardTimeoutNanos() const { return static_cast<std::uint64_t>(hardTimeout_.count()); }
 
     // Disarms, then starts the two limits afresh.
     void armTimeoutWatchdog();
+    // Disarms, then starts the one limit of a stopped session: after `limit`
+    // the owner is told to give the session up.
+    void armStopWatchdog(std::chrono::nanoseconds limit);
     // Cancels both limits; a limit whose time has come but whose step has not
     // yet run does nothing. Leaves sessionBusy as it is.
     void disarmTimeoutWatchdog();
@@ -62,8 +68,12 @@ public:
     void finishSession();
 
 private:
+    // Runs `reached` once `limit` has passed, unless disarmed first.
+    TaskHandle startLimit(const QString& what, std::chrono::nanoseconds limit,
+                          void (SessionStateViewModel::*reached)());
     void softLimitReached();
     void hardLimitReached();
+    void stopLimitReached();
 
     ToggleResetter hotkeyToggleResetter_;
     std::chrono::nanoseconds softTimeout_;

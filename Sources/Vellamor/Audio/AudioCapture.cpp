@@ -3,7 +3,6 @@
 #include "Audio/AudioCaptureError.h"
 #include "Audio/AudioFormatSpec.h"
 #include "Permissions/PermissionChecker.h"
-#include "Platform/SoundServer/PulseSoundServer.h"
 #include "Support/Async/MainThread.h"
 #include "Support/Error.h"
 
@@ -27,9 +26,8 @@ QString floatingPoint(double value)
 
 } // namespace
 
-AudioCapture::AudioCapture(QObject* parent)
-    : AudioCapture(platform::systemSoundServer(), VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("audio")),
-                   parent)
+AudioCapture::AudioCapture(std::shared_ptr<platform::SoundServer> server, QObject* parent)
+    : AudioCapture(std::move(server), VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("audio")), parent)
 {
 }
 
@@ -73,17 +71,23 @@ QCoro::Task<AudioFrameStream> AudioCapture::start()
 {
     if (isRunning_ || isStarting_)
         throw AudioCaptureError::alreadyRunning();
-    if (PermissionChecker::microphoneState(server_->snapshot()).status != VellamorPermissionStatus::granted)
-        throw AudioCaptureError::permissionDenied();
-
     isStarting_ = true;
+    QPointer<AudioCapture> self(this);
+    const std::shared_ptr<platform::SoundServer> server = server_;
+    const platform::SoundServerSnapshot devices = co_await server->snapshot();
+    if (!self)
+        throw CancellationError();
+    if (PermissionChecker::microphoneState(devices).status != VellamorPermissionStatus::granted) {
+        isStarting_ = false;
+        throw AudioCaptureError::permissionDenied();
+    }
+
     const quint64 run = ++lastRun_;
     acceptedRun_ = run;
     continuation_ = AudioFrameStream::keepingNewest(frameStreamCapacity);
     framer_.reset();
     toldFramesDropped_ = false;
 
-    QPointer<AudioCapture> self(this);
     // The server hands over a few milliseconds at a time. Gathering bytes
     // on the capture thread until they complete a frame spares the main
     // thread most wake-ups and delays no frame.
@@ -105,7 +109,7 @@ QCoro::Task<AudioFrameStream> AudioCapture::start()
     };
     platform::RecordStreamOpening opening;
     try {
-        opening = co_await server_->openRecordStream(onChunk, onFailure);
+        opening = co_await server->openRecordStream(onChunk, onFailure);
     } catch (...) {
         if (self) {
             isStarting_ = false;

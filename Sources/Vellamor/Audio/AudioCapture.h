@@ -29,8 +29,8 @@ public:
     // Undelivered levels kept; the waveform only needs the latest.
     static constexpr std::size_t levelStreamCapacity = 8;
 
-    // Logs to "com.vellamor.app"/"audio"; records from the session's server.
-    explicit AudioCapture(QObject* parent = nullptr);
+    // Logs to "com.vellamor.app"/"audio" unless told otherwise.
+    explicit AudioCapture(std::shared_ptr<platform::SoundServer> server, QObject* parent = nullptr);
     AudioCapture(std::shared_ptr<platform::SoundServer> server, VellamorLog log, QObject* parent = nullptr);
     ~AudioCapture() override;
 

@@ -1,21 +1,14 @@
 #include "Audio/AudioInputDeviceManager.h"
 
-#include "Platform/SoundServer/PulseSoundServer.h"
-
 #include <QCollator>
 
 #include <algorithm>
 
 namespace vellamor {
 
-QList<AudioInputDevice> AudioInputDeviceManager::availableInputDevices()
+QCoro::Task<QList<AudioInputDevice>> AudioInputDeviceManager::availableInputDevices(platform::SoundServer& server)
 {
-    return availableInputDevices(*platform::systemSoundServer());
-}
-
-QList<AudioInputDevice> AudioInputDeviceManager::availableInputDevices(platform::SoundServer& server)
-{
-    return devicesFrom(server.snapshot());
+    co_return devicesFrom(co_await server.snapshot());
 }
 
 QList<AudioInputDevice> AudioInputDeviceManager::devicesFrom(const platform::SoundServerSnapshot& snapshot)

@@ -3,6 +3,7 @@
 #include "Audio/AudioInputDevice.h"
 #include "Platform/SoundServer/SoundServer.h"
 
+#include <QCoro/QCoroTask>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -14,9 +15,8 @@ class AudioInputDeviceManager {
 public:
     AudioInputDeviceManager() = delete;
 
-    // The sources of the session's sound server. Blocks briefly; any thread.
-    static QList<AudioInputDevice> availableInputDevices();
-    static QList<AudioInputDevice> availableInputDevices(platform::SoundServer& server);
+    // The sources of `server`, which must outlive the wait. Main thread.
+    static QCoro::Task<QList<AudioInputDevice>> availableInputDevices(platform::SoundServer& server);
 
     // The rule on one answer of the server: nothing without a default source;
     // monitors of outputs, sources without channels and sources without a

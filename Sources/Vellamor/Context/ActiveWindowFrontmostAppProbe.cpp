@@ -1,15 +1,8 @@
 #include "Context/ActiveWindowFrontmostAppProbe.h"
 
 #include "Context/FrontmostAppResolver.h"
-#include "Platform/ActiveWindow/X11ActiveWindowReader.h"
 
 namespace vellamor {
-
-ActiveWindowFrontmostAppProbe::ActiveWindowFrontmostAppProbe()
-    : ActiveWindowFrontmostAppProbe(std::make_shared<platform::X11ActiveWindowReader>(),
-                                    std::make_shared<DesktopEntryIndex>())
-{
-}
 
 ActiveWindowFrontmostAppProbe::ActiveWindowFrontmostAppProbe(std::shared_ptr<platform::ActiveWindowReader> reader,
                                                              std::shared_ptr<DesktopEntryIndex> applications)

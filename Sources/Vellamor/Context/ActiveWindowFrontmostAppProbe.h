@@ -12,8 +12,6 @@ namespace vellamor {
 // identifier comes from FrontmostAppResolver.
 class ActiveWindowFrontmostAppProbe final : public FrontmostAppProbe {
 public:
-    // The session's display and the installed applications.
-    ActiveWindowFrontmostAppProbe();
     ActiveWindowFrontmostAppProbe(std::shared_ptr<platform::ActiveWindowReader> reader,
                                   std::shared_ptr<DesktopEntryIndex> applications);
 

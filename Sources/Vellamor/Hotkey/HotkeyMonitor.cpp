@@ -1,11 +1,15 @@
 #include "Hotkey/HotkeyMonitor.h"
 
 #include "Hotkey/HotkeyError.h"
-#include "Hotkey/KeyCodeMapping.h"
 #include "Hotkey/MainThreadHotkeyScheduler.h"
+#include "Platform/KeySource/KeyCodeMapping.h"
 #include "Platform/KeySource/KeySourceError.h"
 
 namespace vellamor {
+
+using platform::KeyCodeMapping;
+using platform::KeyEvent;
+namespace modifierFlag = platform::modifierFlag;
 
 HotkeyMonitor::HotkeyMonitor(std::unique_ptr<platform::KeySource> keySource)
     : HotkeyMonitor(std::move(keySource), std::make_unique<MainThreadHotkeyScheduler>(),

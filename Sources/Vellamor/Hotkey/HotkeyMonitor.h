@@ -57,7 +57,7 @@ public:
     const HotkeyStateMachine& stateMachine() const { return *machine_; }
 
 private:
-    bool deliver(const KeyEvent& event);
+    bool deliver(const platform::KeyEvent& event);
 
     VellamorLog log_;
     std::unique_ptr<HotkeyScheduler> scheduler_;

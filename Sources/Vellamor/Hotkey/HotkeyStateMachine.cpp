@@ -1,8 +1,14 @@
 #include "Hotkey/HotkeyStateMachine.h"
 
-#include "Hotkey/KeyCodeMapping.h"
+#include "Platform/KeySource/KeyCodeMapping.h"
 
 namespace vellamor {
+
+using platform::KeyCodeMapping;
+using platform::KeyEvent;
+using platform::KeyEventType;
+using platform::ModifierFlags;
+namespace modifierFlag = platform::modifierFlag;
 
 HotkeyStateMachine::HotkeyStateMachine(HotkeyScheduler& scheduler)
     : scheduler_(scheduler)

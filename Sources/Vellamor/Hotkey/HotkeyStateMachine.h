@@ -3,8 +3,8 @@
 #include "Hotkey/HotkeyEvent.h"
 #include "Hotkey/HotkeyMode.h"
 #include "Hotkey/HotkeyScheduler.h"
-#include "Hotkey/KeyEvent.h"
 #include "Hotkey/ParsedCombo.h"
+#include "Platform/KeySource/KeyEvent.h"
 
 #include <chrono>
 #include <cstdint>
@@ -52,13 +52,13 @@ public:
 
     // Whether the event should be kept from every other application. Decide
     // before handle() sees the event: the answer depends on the state before it.
-    bool shouldSuppress(const KeyEvent& event) const;
+    bool shouldSuppress(const platform::KeyEvent& event) const;
 
-    void handle(const KeyEvent& event);
+    void handle(const platform::KeyEvent& event);
 
     // Every required modifier of `combo` is in `flags` (the held key's flag
     // only when the combination asks for it); extra modifiers do not matter.
-    static bool matchesModifiers(ModifierFlags flags, const ParsedCombo& combo);
+    static bool matchesModifiers(platform::ModifierFlags flags, const ParsedCombo& combo);
 
     HotkeyMode mode() const { return mode_; }
     bool toggleState() const { return toggleState_; }
@@ -72,8 +72,8 @@ public:
     bool isComboDown() const { return isComboDown_; }
 
 private:
-    void handleHeldKeyEvent(const KeyEvent& event);
-    void handleComboEvent(const KeyEvent& event);
+    void handleHeldKeyEvent(const platform::KeyEvent& event);
+    void handleComboEvent(const platform::KeyEvent& event);
     void releaseCombo();
     void scheduleLongPressCheck();
     void runLongPressCheck(std::uint64_t pressId);

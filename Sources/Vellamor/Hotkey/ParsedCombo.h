@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Hotkey/ModifierFlags.h"
-#include "Hotkey/VirtualKeyCode.h"
+#include "Platform/KeySource/ModifierFlags.h"
+#include "Platform/KeySource/VirtualKeyCode.h"
 
 #include <QString>
 
@@ -12,9 +12,9 @@ namespace vellamor {
 // A custom hotkey combination as read from the preferences' hotkey text.
 struct ParsedCombo {
     // None only for the held key alone ("fn").
-    std::optional<VirtualKeyCode> keyCode;
+    std::optional<platform::VirtualKeyCode> keyCode;
     // Of these only shift, control, option and command count.
-    ModifierFlags modifiers = 0;
+    platform::ModifierFlags modifiers = 0;
     // The held key (Right Ctrl) must be down too.
     bool fn = false;
     // The main key's name as written ("space"); not used for matching.

@@ -127,7 +127,7 @@ void OverlayViewModel::startTicking()
     // cancellation then comes too late to cut the sleep short.
     QPointer<OverlayViewModel> weak(this);
     auto clock = clock_;
-    tickerTask_ = spawn(this, log_, QStringLiteral("overlay ticker"),
+    tickerTask_ = spawn(this, QStringLiteral("overlay ticker"),
                         [weak, clock](std::stop_token token) -> QCoro::Task<void> {
                             while (!token.stop_requested()) {
                                 co_await clock->sleep(tickInterval, token);

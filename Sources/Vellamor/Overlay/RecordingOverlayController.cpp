@@ -148,7 +148,7 @@ void RecordingOverlayController::hideAfter(std::chrono::milliseconds delay)
     const auto wait = std::max(delay, std::chrono::milliseconds(0));
     QPointer<RecordingOverlayController> weak(this);
     auto clock = clock_;
-    hideTask_ = spawn(this, log_, QStringLiteral("overlay hide"),
+    hideTask_ = spawn(this, QStringLiteral("overlay hide"),
                       [weak, clock, wait](std::stop_token token) -> QCoro::Task<void> {
                           co_await clock->sleep(wait, token);
                           if (token.stop_requested() || !weak)
@@ -318,7 +318,7 @@ void RecordingOverlayController::scheduleFirstApply()
 {
     QPointer<RecordingOverlayController> weak(this);
     auto clock = clock_;
-    spawn(this, log_, QStringLiteral("overlay first apply"), [weak, clock](std::stop_token token) -> QCoro::Task<void> {
+    spawn(this, QStringLiteral("overlay first apply"), [weak, clock](std::stop_token token) -> QCoro::Task<void> {
         co_await clock->sleep(firstApplyDelay, token);
         if (token.stop_requested() || !weak)
             co_return;

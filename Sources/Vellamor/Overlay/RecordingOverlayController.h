@@ -71,6 +71,8 @@ public:
     // itself; run it also before resetting the model for a hint, which would
     // otherwise drop the result.
     void materializePinnedDoneIfNeeded();
+    // Drops a pending hideAfter(); the island stays as it is.
+    void cancelHideTask();
 
     // The island's window, from the first show() on.
     QWidget* panel() const;
@@ -85,7 +87,6 @@ private:
     void registerScreenChangeObserverIfNeeded();
     void removeScreenChangeObserver();
     void scheduleFirstApply();
-    void cancelHideTask();
     QCoro::Task<void> hideDoneWhenNotHovered(std::stop_token token);
     QCoro::Task<bool> fadeOutDoneUnlessHovered(std::stop_token token);
     void finishHideAfterFade();

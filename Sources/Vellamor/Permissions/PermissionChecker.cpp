@@ -1,9 +1,5 @@
 #include "Permissions/PermissionChecker.h"
 
-#include "Platform/AccessibilityStatus/DBusAccessibilityStatus.h"
-#include "Platform/InputMonitoring/X11InputMonitoringProbe.h"
-#include "Platform/SoundServer/PulseSoundServer.h"
-#include "Platform/SystemSettings/ProcessCommandLauncher.h"
 #include "Platform/SystemSettings/SystemSettingsCommands.h"
 
 #include <algorithm>
@@ -17,49 +13,28 @@ VellamorLog permissionLog()
     return VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("permission"));
 }
 
-PermissionChecker::Facilities completed(PermissionChecker::Facilities facilities)
-{
-    if (!facilities.inputMonitoring)
-        facilities.inputMonitoring = std::make_shared<platform::X11InputMonitoringProbe>();
-    if (!facilities.soundServer)
-        facilities.soundServer = platform::systemSoundServer();
-    if (!facilities.accessibility)
-        facilities.accessibility = std::make_shared<platform::DBusAccessibilityStatus>();
-    if (!facilities.launcher)
-        facilities.launcher = std::make_shared<platform::ProcessCommandLauncher>();
-    return facilities;
-}
-
 } // namespace
 
-PermissionChecker::PermissionChecker()
-    : PermissionChecker(Facilities {}, permissionLog())
-{
-}
-
-PermissionChecker::PermissionChecker(std::shared_ptr<platform::InputMonitoringProbe> inputMonitoring)
-    : PermissionChecker(std::move(inputMonitoring), permissionLog())
-{
-}
-
-PermissionChecker::PermissionChecker(std::shared_ptr<platform::InputMonitoringProbe> inputMonitoring, VellamorLog log)
-    : PermissionChecker(Facilities {std::move(inputMonitoring), nullptr, nullptr, nullptr}, std::move(log))
+PermissionChecker::PermissionChecker(Facilities facilities)
+    : PermissionChecker(std::move(facilities), permissionLog())
 {
 }
 
 PermissionChecker::PermissionChecker(Facilities facilities, VellamorLog log)
-    : facilities_(completed(std::move(facilities)))
+    : facilities_(std::move(facilities))
     , log_(std::move(log))
 {
 }
 
-QMap<VellamorPermission, VellamorPermissionStatus> PermissionChecker::snapshot() const
+QCoro::Task<QMap<VellamorPermission, VellamorPermissionStatus>> PermissionChecker::snapshot() const
 {
-    return {
-        {VellamorPermission::microphone, microphone().status},
+    QMap<VellamorPermission, VellamorPermissionStatus> statuses {
         {VellamorPermission::accessibility, accessibility().status},
         {VellamorPermission::inputMonitoring, inputMonitoring().status},
     };
+    const PermissionState microphoneNow = co_await microphone();
+    statuses.insert(VellamorPermission::microphone, microphoneNow.status);
+    co_return statuses;
 }
 
 PermissionState PermissionChecker::microphoneState(const platform::SoundServerSnapshot& snapshot)
@@ -75,14 +50,15 @@ PermissionState PermissionChecker::microphoneState(const platform::SoundServerSn
     return {VellamorPermissionStatus::granted, QString()};
 }
 
-PermissionState PermissionChecker::microphone() const
+QCoro::Task<PermissionState> PermissionChecker::microphone() const
 {
-    return microphoneState(facilities_.soundServer->snapshot());
+    const std::shared_ptr<platform::SoundServer> server = facilities_.soundServer;
+    co_return microphoneState(co_await server->snapshot());
 }
 
 QCoro::Task<PermissionState> PermissionChecker::requestMicrophone() const
 {
-    co_return microphone();
+    co_return co_await microphone();
 }
 
 PermissionState PermissionChecker::accessibility() const

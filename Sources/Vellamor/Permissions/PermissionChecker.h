@@ -25,11 +25,12 @@ struct PermissionState {
 };
 
 // Reads the system permissions dictation needs. Keeps no state: every call
-// asks the system again. Main thread. Nothing here throws.
+// asks the system again (the sound server may answer from its last answer
+// while nothing changed). Main thread; the checker must outlive the calls
+// it awaits. Nothing here throws.
 class PermissionChecker {
 public:
-    // The system facilities behind the permissions; a missing one is the
-    // session's own.
+    // The system facilities behind the permissions.
     struct Facilities {
         std::shared_ptr<platform::InputMonitoringProbe> inputMonitoring;
         std::shared_ptr<platform::SoundServer> soundServer;
@@ -37,21 +38,19 @@ public:
         std::shared_ptr<platform::CommandLauncher> launcher;
     };
 
-    // Logs to "com.vellamor.app"/"permission".
-    PermissionChecker();
-    explicit PermissionChecker(std::shared_ptr<platform::InputMonitoringProbe> inputMonitoring);
-    PermissionChecker(std::shared_ptr<platform::InputMonitoringProbe> inputMonitoring, VellamorLog log);
+    // Logs to "com.vellamor.app"/"permission" unless told otherwise.
+    explicit PermissionChecker(Facilities facilities);
     PermissionChecker(Facilities facilities, VellamorLog log);
 
     // The three statuses, as the rest of the application sees them.
-    QMap<VellamorPermission, VellamorPermissionStatus> snapshot() const;
+    QCoro::Task<QMap<VellamorPermission, VellamorPermissionStatus>> snapshot() const;
 
     // Recording: granted when the sound server answers and offers at least
     // one source that is not a monitor of an output; denied otherwise, with
     // the reason. Never undetermined: no desktop asks the user.
-    PermissionState microphone() const;
+    QCoro::Task<PermissionState> microphone() const;
 
-    // Nothing to ask the user on this system: answers microphone() at once.
+    // Nothing to ask the user on this system: answers microphone().
     QCoro::Task<PermissionState> requestMicrophone() const;
 
     // Writing into other applications: granted when AT-SPI is switched on,

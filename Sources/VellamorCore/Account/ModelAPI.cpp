@@ -1,6 +1,5 @@
 #include "Account/ModelAPI.h"
 
-#include "Auth/AuthSession.h"
 #include "Models/VellamorAction.h"
 #include "Support/Json/JsonReader.h"
 #include "Support/Json/JsonValue.h"
@@ -30,11 +29,6 @@ struct ListResponse {
 };
 
 } // namespace
-
-ModelAPI::ModelAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session)
-    : ModelAPI(std::move(baseURL), std::move(session), AuthSession::sharedAccessTokens())
-{
-}
 
 ModelAPI::ModelAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session, AccessTokenProvider tokenProvider,
                    QObject* parent)

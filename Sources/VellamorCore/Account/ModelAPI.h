@@ -22,8 +22,6 @@ namespace vellamor {
 // fails the whole list. Main thread only.
 class ModelAPI final : public QObject, public ModelAPIProtocol {
 public:
-    // AuthSession::shared() gives the tokens.
-    ModelAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session);
     ModelAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session, AccessTokenProvider tokenProvider,
              QObject* parent = nullptr);
 

@@ -1,6 +1,5 @@
 #include "Account/PreferencesAPI.h"
 
-#include "Auth/AuthSession.h"
 #include "Models/VellamorAction.h"
 
 #include <QJsonObject>
@@ -8,11 +7,6 @@
 #include <utility>
 
 namespace vellamor {
-
-PreferencesAPI::PreferencesAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session)
-    : PreferencesAPI(std::move(baseURL), std::move(session), AuthSession::sharedAccessTokens(), AuthSession::shared())
-{
-}
 
 PreferencesAPI::PreferencesAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session,
                                AccessTokenProvider tokenProvider,

@@ -24,8 +24,6 @@ class PreferencesAPI final : public QObject, public PreferencesAPIProtocol {
 public:
     static constexpr std::chrono::seconds requestTimeout{10};
 
-    // AuthSession::shared() gives the tokens and hears the refusals.
-    PreferencesAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session);
     PreferencesAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session, AccessTokenProvider tokenProvider,
                    std::shared_ptr<UnauthorizedHandler> unauthorizedHandler, QObject* parent = nullptr);
 

@@ -1,6 +1,5 @@
 #include "Account/UsageAPI.h"
 
-#include "Auth/AuthSession.h"
 #include "Models/VellamorAction.h"
 #include "Support/Json/JsonWriter.h"
 
@@ -9,11 +8,6 @@
 #include <utility>
 
 namespace vellamor {
-
-UsageAPI::UsageAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session)
-    : UsageAPI(std::move(baseURL), std::move(session), AuthSession::sharedAccessTokens(), AuthSession::shared())
-{
-}
 
 UsageAPI::UsageAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session, AccessTokenProvider tokenProvider,
                    std::shared_ptr<UnauthorizedHandler> unauthorizedHandler, VellamorLog log, QObject* parent)

@@ -22,8 +22,6 @@ class UsageAPI final : public QObject, public UsageAPIProtocol {
 public:
     static constexpr std::chrono::seconds requestTimeout{10};
 
-    // AuthSession::shared() gives the tokens and hears the refusals.
-    UsageAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session);
     UsageAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session, AccessTokenProvider tokenProvider,
              std::shared_ptr<UnauthorizedHandler> unauthorizedHandler, VellamorLog log = defaultLog(),
              QObject* parent = nullptr);

@@ -1,6 +1,6 @@
 #include "Account/UsageActionCall.h"
 
-#include "Auth/AuthUnauthorizedReason.h"
+#include "Networking/AuthUnauthorizedReason.h"
 
 namespace vellamor {
 

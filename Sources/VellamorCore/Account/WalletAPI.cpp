@@ -1,6 +1,5 @@
 #include "Account/WalletAPI.h"
 
-#include "Auth/AuthSession.h"
 #include "Models/VellamorAction.h"
 
 #include <QJsonObject>
@@ -8,11 +7,6 @@
 #include <utility>
 
 namespace vellamor {
-
-WalletAPI::WalletAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session)
-    : WalletAPI(std::move(baseURL), std::move(session), AuthSession::sharedAccessTokens(), AuthSession::shared())
-{
-}
 
 WalletAPI::WalletAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session, AccessTokenProvider tokenProvider,
                      std::shared_ptr<UnauthorizedHandler> unauthorizedHandler, VellamorLog log, QObject* parent)

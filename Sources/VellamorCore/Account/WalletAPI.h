@@ -22,8 +22,6 @@ class WalletAPI final : public QObject, public WalletAPIProtocol {
 public:
     static constexpr std::chrono::seconds requestTimeout{10};
 
-    // AuthSession::shared() gives the tokens and hears the refusals.
-    WalletAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session);
     WalletAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session, AccessTokenProvider tokenProvider,
               std::shared_ptr<UnauthorizedHandler> unauthorizedHandler, VellamorLog log = defaultLog(),
               QObject* parent = nullptr);

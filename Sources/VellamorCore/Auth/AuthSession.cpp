@@ -1,7 +1,6 @@
 #include "Auth/AuthSession.h"
 
 #include "Auth/KeychainFailure.h"
-#include "Auth/QtKeychainItemStore.h"
 #include "Networking/AuthAPI.h"
 #include "Networking/AuthedSession.h"
 #include "Settings/AppConfig.h"
@@ -59,22 +58,23 @@ AuthSession::~AuthSession()
     cancelRefresh();
 }
 
-std::shared_ptr<AuthSession> AuthSession::shared()
+std::shared_ptr<AuthSession> AuthSession::forApplication(const AppConfig& config,
+                                                         std::shared_ptr<SecureItemStore> keyring)
 {
-    // Leaked on purpose: it outlives the application object and its clients.
-    static const auto* const instance = new std::shared_ptr<AuthSession>([] {
-        const AppConfig config = AppConfig::loadFromProcessEnvironment();
-        auto api = std::make_shared<AuthAPI>(config.apiBaseURL, AuthedSession::shared());
-        auto keychain = std::make_shared<KeychainStore>(std::make_shared<QtKeychainItemStore>(),
-                                                        KeychainStore::defaultService(), QStringLiteral("session"));
-        return std::make_shared<AuthSession>(std::move(api), std::move(keychain));
-    }());
-    return *instance;
+    auto api = std::make_shared<AuthAPI>(config.apiBaseURL, AuthedSession::shared());
+    auto keychain = std::make_shared<KeychainStore>(std::move(keyring), KeychainStore::defaultService(),
+                                                    QStringLiteral("session"));
+    return std::make_shared<AuthSession>(std::move(api), std::move(keychain));
 }
 
-AccessTokenProvider AuthSession::sharedAccessTokens()
+AccessTokenProvider AuthSession::accessTokens()
 {
-    return []() -> QCoro::Task<std::optional<QString>> { co_return co_await shared()->currentAccessToken(); };
+    return [weak = weak_from_this()]() -> QCoro::Task<std::optional<QString>> {
+        const std::shared_ptr<AuthSession> session = weak.lock();
+        if (!session)
+            co_return std::nullopt;
+        co_return co_await session->currentAccessToken();
+    };
 }
 
 VellamorLog AuthSession::defaultLog()

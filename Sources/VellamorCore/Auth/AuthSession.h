@@ -25,6 +25,7 @@
 namespace vellamor {
 
 class UserDefaults;
+struct AppConfig;
 
 // The one owner of the process's signed-in state: it restores the session
 // from the keyring at start and checks it with the server, signs in by the
@@ -68,13 +69,13 @@ public:
     AuthSession(const AuthSession&) = delete;
     AuthSession& operator=(const AuthSession&) = delete;
 
-    // The process-wide session, built on first use (on the main thread): the
-    // API base URL from the environment, AuthedSession::shared(), the
-    // desktop keyring under KeychainStore::defaultService() and account
-    // "session". Never destroyed.
-    static std::shared_ptr<AuthSession> shared();
-    // The backend clients' default token provider: shared()'s currentAccessToken().
-    static AccessTokenProvider sharedAccessTokens();
+    // The application's session: the API at `config`'s base URL over
+    // AuthedSession::shared(), the tokens in `keyring` under
+    // KeychainStore::defaultService() and account "session".
+    static std::shared_ptr<AuthSession> forApplication(const AppConfig& config,
+                                                       std::shared_ptr<SecureItemStore> keyring);
+    // currentAccessToken() of this session while it exists, none after.
+    AccessTokenProvider accessTokens();
     // Subsystem "com.vellamor.app", category "auth-session".
     static VellamorLog defaultLog();
 

@@ -1,12 +1,11 @@
 #include "DataSync/DataSyncAPI.h"
 
-#include "Auth/AuthSession.h"
-#include "Auth/AuthUnauthorizedReason.h"
 #include "DataSync/BackendDictEntry.h"
 #include "DataSync/BackendHistoryEntry.h"
 #include "DataSync/LocalDataStore.h"
 #include "Networking/APIResponseEnvelope.h"
 #include "Networking/AnyEncodable.h"
+#include "Networking/AuthUnauthorizedReason.h"
 #include "Networking/BearerActionCall.h"
 #include "Networking/EmptyData.h"
 #include "Networking/JsonCoding.h"
@@ -309,12 +308,6 @@ struct DataSyncAPI::State {
         self->deleteFromCache<HistoryItem>(id);
     }
 };
-
-DataSyncAPI::DataSyncAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session, std::optional<QString> storeURL)
-    : DataSyncAPI(std::move(baseURL), std::move(session), AuthSession::sharedAccessTokens(), AuthSession::shared(),
-                  std::move(storeURL))
-{
-}
 
 DataSyncAPI::DataSyncAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session, AccessTokenProvider tokenProvider,
                          std::shared_ptr<UnauthorizedHandler> unauthorizedHandler, std::optional<QString> storeURL,

@@ -40,9 +40,7 @@ class DataSyncAPI final : public DataSyncAPIProtocol {
 public:
     static constexpr std::chrono::seconds requestTimeout{10};
 
-    // Tokens from AuthSession::shared(), which also hears of refusals. The
-    // caches live in `storeURL`, by default LocalDataStore::defaultRoot().
-    DataSyncAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session, std::optional<QString> storeURL = std::nullopt);
+    // The caches live in `storeURL`, by default LocalDataStore::defaultRoot().
     DataSyncAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session, AccessTokenProvider tokenProvider,
                 std::shared_ptr<UnauthorizedHandler> unauthorizedHandler, std::optional<QString> storeURL,
                 VellamorLog log = defaultLog());

@@ -150,7 +150,7 @@ QCoro::Task<void> DictationController::start(ASRSessionConfig config)
         s.errorMessage.reset();
     });
 
-    runTask_ = spawn(this, log_, QStringLiteral("dictation session"),
+    runTask_ = spawn(this, QStringLiteral("dictation session"),
                      [this, session, config = std::move(config)](std::stop_token token) {
                          return runSession(session, config, std::move(token));
                      });
@@ -223,7 +223,7 @@ QCoro::Task<void> DictationController::runSession(std::shared_ptr<Session> sessi
         // dropped by the recogniser; without a repeat the session would wait
         // in `transcribing` with the microphone on.
         if (session->stopRequested) {
-            spawn(this, log_, QStringLiteral("repeated recogniser stop"),
+            spawn(this, QStringLiteral("repeated recogniser stop"),
                   [asr](std::stop_token) { return asr->stop(); });
         }
         co_await consumeEvents(session, std::move(events), token);

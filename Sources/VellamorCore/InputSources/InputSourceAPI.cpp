@@ -1,10 +1,9 @@
 #include "InputSources/InputSourceAPI.h"
 
-#include "Auth/AuthSession.h"
-#include "Auth/AuthUnauthorizedReason.h"
 #include "Networking/APIResponseEnvelope.h"
 #include "Networking/ActionRequest.h"
 #include "Networking/AnyEncodable.h"
+#include "Networking/AuthUnauthorizedReason.h"
 #include "Networking/EmptyData.h"
 #include "Networking/FlexibleDate.h"
 #include "Settings/AppConfig.h"
@@ -92,13 +91,6 @@ struct InputSourceAPI::Call {
         return error;
     }
 };
-
-InputSourceAPI::InputSourceAPI(QUrl baseURL, QUrl pairingBaseURL, std::shared_ptr<HTTPSession> session,
-                               AccessTokenProvider tokenProvider)
-    : InputSourceAPI(std::move(baseURL), std::move(pairingBaseURL), std::move(session), std::move(tokenProvider),
-                     AuthSession::shared())
-{
-}
 
 InputSourceAPI::InputSourceAPI(QUrl baseURL, QUrl pairingBaseURL, std::shared_ptr<HTTPSession> session,
                                AccessTokenProvider tokenProvider,

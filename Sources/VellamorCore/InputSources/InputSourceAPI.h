@@ -42,9 +42,6 @@ class InputSourceAPI final : public InputSourceAPIProtocol {
 public:
     static constexpr std::chrono::seconds requestTimeout{10};
 
-    // Refusals are reported to AuthSession::shared().
-    InputSourceAPI(QUrl baseURL, QUrl pairingBaseURL, std::shared_ptr<HTTPSession> session,
-                   AccessTokenProvider tokenProvider);
     InputSourceAPI(QUrl baseURL, QUrl pairingBaseURL, std::shared_ptr<HTTPSession> session,
                    AccessTokenProvider tokenProvider, std::shared_ptr<UnauthorizedHandler> unauthorizedHandler,
                    VellamorLog log = defaultLog());

@@ -1,10 +1,10 @@
 #include "Networking/AuthAPI.h"
 
-#include "Auth/AuthUnauthorizedReason.h"
 #include "Models/VellamorAction.h"
 #include "Networking/ActionRequest.h"
 #include "Networking/APIResponseEnvelope.h"
 #include "Networking/AnyEncodable.h"
+#include "Networking/AuthUnauthorizedReason.h"
 #include "Networking/FlexibleDate.h"
 #include "Networking/TokenPairResp.h"
 #include "Networking/UserResp.h"

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "Auth/AuthUnauthorizedReason.h"
 #include "Networking/APIResponseEnvelope.h"
 #include "Networking/ActionRequest.h"
 #include "Networking/AccessTokenProvider.h"
 #include "Networking/AnyEncodable.h"
+#include "Networking/AuthUnauthorizedReason.h"
 #include "Networking/HTTPSession.h"
 #include "Networking/KeyCasing.h"
 #include "Networking/UnauthorizedHandler.h"

@@ -1,16 +1,9 @@
 #include "Networking/SessionFeedbackAPI.h"
 
-#include "Auth/AuthSession.h"
 
 #include <utility>
 
 namespace vellamor {
-
-SessionFeedbackAPI::SessionFeedbackAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session,
-                                       AccessTokenProvider tokenProvider)
-    : SessionFeedbackAPI(std::move(baseURL), std::move(session), std::move(tokenProvider), AuthSession::shared())
-{
-}
 
 SessionFeedbackAPI::SessionFeedbackAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session,
                                        AccessTokenProvider tokenProvider,

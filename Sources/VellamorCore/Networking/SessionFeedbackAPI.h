@@ -32,8 +32,6 @@ class SessionFeedbackAPI final : public QObject, public SessionFeedbackAPIProtoc
 public:
     static constexpr std::chrono::seconds requestTimeout{10};
 
-    // Reports unauthorised replies to AuthSession::shared().
-    SessionFeedbackAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session, AccessTokenProvider tokenProvider);
     SessionFeedbackAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session, AccessTokenProvider tokenProvider,
                        std::shared_ptr<UnauthorizedHandler> unauthorizedHandler, QObject* parent = nullptr);
 

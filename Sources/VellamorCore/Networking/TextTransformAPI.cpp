@@ -1,6 +1,5 @@
 #include "Networking/TextTransformAPI.h"
 
-#include "Auth/AuthSession.h"
 #include "Networking/APIResponseEnvelope.h"
 #include "Networking/CodeOnlyEnvelope.h"
 
@@ -26,12 +25,6 @@ TextTransformAPIError quotaRefusal(const QByteArray& body, const QString& msg)
 }
 
 } // namespace
-
-TextTransformAPI::TextTransformAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session,
-                                   AccessTokenProvider tokenProvider)
-    : TextTransformAPI(std::move(baseURL), std::move(session), std::move(tokenProvider), AuthSession::shared())
-{
-}
 
 TextTransformAPI::TextTransformAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session,
                                    AccessTokenProvider tokenProvider,

@@ -32,8 +32,6 @@ class TextTransformAPI final : public QObject, public TextTransformAPIProtocol {
 public:
     static constexpr std::chrono::seconds requestTimeout{30};
 
-    // Reports unauthorised replies to AuthSession::shared().
-    TextTransformAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session, AccessTokenProvider tokenProvider);
     TextTransformAPI(QUrl baseURL, std::shared_ptr<HTTPSession> session, AccessTokenProvider tokenProvider,
                      std::shared_ptr<UnauthorizedHandler> unauthorizedHandler, QObject* parent = nullptr);
 

@@ -2,6 +2,8 @@
 
 #include <QDir>
 
+#include <unistd.h>
+
 namespace vellamor {
 
 namespace {
@@ -66,6 +68,14 @@ std::optional<QString> AppPaths::applicationSupportDirectory()
 std::optional<QString> AppPaths::configDirectory()
 {
     return inApplicationFolder(baseDirectory("XDG_CONFIG_HOME", QStringLiteral(".config")));
+}
+
+QString AppPaths::singleInstanceSocket()
+{
+    static const QString name = QStringLiteral("com.vellamor.app.sock");
+    if (auto runtime = absoluteFromEnvironment("XDG_RUNTIME_DIR"))
+        return *runtime + QLatin1Char('/') + name;
+    return QDir::tempPath() + QStringLiteral("/com.vellamor.app-%1.sock").arg(::getuid());
 }
 
 } // namespace vellamor

@@ -22,6 +22,11 @@ public:
     // $XDG_CONFIG_HOME/vellamor, default ~/.config/vellamor.
     static std::optional<QString> configDirectory();
 
+    // Where the running instance listens for the others:
+    // $XDG_RUNTIME_DIR/com.vellamor.app.sock; without a usable runtime folder,
+    // a per-user name in the temporary folder.
+    static QString singleInstanceSocket();
+
     // The user's home folder from HOME; none when unset, empty or relative.
     static std::optional<QString> homeDirectory();
 

@@ -7,6 +7,7 @@
 #include "Audio/AudioConversion.h"
 #include "Audio/AudioInputDeviceManager.h"
 #include "Permissions/PermissionChecker.h"
+#include "Platform/SoundServer/PulseSoundServer.h"
 #include "Support/Async/RunBlocking.h"
 
 #include <QFile>
@@ -76,7 +77,7 @@ TEST_F(AudioDesktopTest, CaptureRecordsWhatThePlayerPlaysFrameForFrameRunAfterRu
     const QList<float> played = *levels;
     const auto spoken = voiced(played);
     ASSERT_TRUE(spoken);
-    AudioCapture capture;
+    AudioCapture capture(std::make_shared<platform::PulseSoundServer>());
 
     // A short run while sound plays; the next run starts from nothing.
     QProcess player;
@@ -141,11 +142,18 @@ QStringList uids(const QList<AudioInputDevice>& devices)
     return result;
 }
 
-TEST_F(AudioDesktopTest, MicrophonesOfTheServerComeDefaultFirstWithoutMonitorsAndAreGranted)
+// One server object throughout: its answers follow the server's changes.
+TEST_F(AudioDesktopTest, MicrophonesOfTheServerComeDefaultFirstWithoutMonitorsAndFollowItsChanges)
 {
+    auto server = std::make_shared<platform::PulseSoundServer>();
+    const auto devices = [&server] {
+        return uids(runBlocking(AudioInputDeviceManager::availableInputDevices(*server)));
+    };
+    ASSERT_TRUE(waitUntil([&server] { return server->isWatchingChanges(); }, 5s));
     // vsink.monitor, a monitor of an output, is no microphone.
-    EXPECT_EQ(uids(AudioInputDeviceManager::availableInputDevices()), QStringList{arg("vmic (default)")});
-    EXPECT_EQ(PermissionChecker().microphone(), (PermissionState{VellamorPermissionStatus::granted, QString()}));
+    EXPECT_EQ(devices(), QStringList{arg("vmic (default)")});
+    const PermissionChecker checker({nullptr, server, nullptr, nullptr});
+    EXPECT_EQ(runBlocking(checker.microphone()), (PermissionState{VellamorPermissionStatus::granted, QString()}));
 
     // A second microphone, which makes no sound, becomes the default.
     QProcess pactl;
@@ -157,12 +165,14 @@ TEST_F(AudioDesktopTest, MicrophonesOfTheServerComeDefaultFirstWithoutMonitorsAn
         const QString module = QString::fromUtf8(pactl.readAllStandardOutput()).trimmed();
         QProcess::execute(arg("pactl"), {arg("unload-module"), module});
     });
-    EXPECT_EQ(uids(AudioInputDeviceManager::availableInputDevices()),
-              (QStringList{arg("vmic (default)"), arg("amic")}));
+    // The change reaches the listener a moment after pactl returns.
+    const QStringList added{arg("vmic (default)"), arg("amic")};
+    EXPECT_TRUE(waitUntil([&] { return devices() == added; }, 3s)) << devices().join(u' ').toStdString();
     ASSERT_TRUE(runTool(arg("pactl"), {arg("set-default-source"), arg("amic")}));
-    const QList<AudioInputDevice> switched = AudioInputDeviceManager::availableInputDevices();
-    EXPECT_EQ(uids(switched), (QStringList{arg("amic (default)"), arg("vmic")}));
-    EXPECT_EQ(switched.value(0).name, arg("Another_Microphone"));
+    const QStringList switched{arg("amic (default)"), arg("vmic")};
+    EXPECT_TRUE(waitUntil([&] { return devices() == switched; }, 3s)) << devices().join(u' ').toStdString();
+    EXPECT_EQ(runBlocking(AudioInputDeviceManager::availableInputDevices(*server)).value(0).name,
+              arg("Another_Microphone"));
 }
 
 } // namespace

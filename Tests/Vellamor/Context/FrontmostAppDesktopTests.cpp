@@ -2,6 +2,7 @@
 #include "QtPrinters.h"
 
 #include "Context/ActiveWindowFrontmostAppProbe.h"
+#include "Platform/ActiveWindow/X11ActiveWindowReader.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,7 +50,8 @@ protected:
 
     // Killed on destruction.
     std::vector<std::unique_ptr<QProcess>> windows_;
-    ActiveWindowFrontmostAppProbe probe_;
+    ActiveWindowFrontmostAppProbe probe_{std::make_shared<platform::X11ActiveWindowReader>(),
+                                         std::make_shared<DesktopEntryIndex>()};
 };
 
 TEST_F(FrontmostAppDesktopTest, NamesTheApplicationOfTheActivatedWindow)

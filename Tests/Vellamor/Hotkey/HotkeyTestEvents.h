@@ -1,9 +1,9 @@
 #pragma once
 
 #include "Hotkey/HotkeyEvent.h"
-#include "Hotkey/KeyCodeMapping.h"
-#include "Hotkey/KeyEvent.h"
 #include "Hotkey/ParsedCombo.h"
+#include "Platform/KeySource/KeyCodeMapping.h"
+#include "Platform/KeySource/KeyEvent.h"
 
 #include <chrono>
 #include <ostream>
@@ -11,6 +11,14 @@
 // Builders for the key events the hotkey tests feed, and readable failure
 // output for hotkey events.
 namespace vellamor::test {
+
+using platform::KeyCodeMapping;
+using platform::KeyEvent;
+using platform::KeyEventType;
+using platform::ModifierFlags;
+using platform::VirtualKeyCode;
+namespace modifierFlag = platform::modifierFlag;
+namespace virtualKey = platform::virtualKey;
 
 inline constexpr ModifierFlags rightCtrlFlags = modifierFlag::control | modifierFlag::fn;
 inline constexpr ModifierFlags cmdShift = modifierFlag::command | modifierFlag::shift;

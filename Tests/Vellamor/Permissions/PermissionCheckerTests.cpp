@@ -6,6 +6,7 @@
 
 #include "Permissions/PermissionChecker.h"
 #include "Platform/InputMonitoring/X11InputMonitoringProbe.h"
+#include "Support/Async/RunBlocking.h"
 #include "TextInsertion/SystemLayeredInserter.h"
 
 #include <gmock/gmock.h>
@@ -44,14 +45,15 @@ TEST_F(PermissionCheckerTest, EachAnswerOfTheSystemMapsToAStatusAndItsReason)
     silentMicrophone.sources.last().channels = 0;
     platform::SoundServerSnapshot monitorAsDefault = FakeSoundServer::oneMicrophone();
     monitorAsDefault.defaultSourceName = u"out.monitor"_s;
-    const auto microphone = &PermissionChecker::microphone;
-    const auto ax = &PermissionChecker::accessibility;
-    const auto keys = &PermissionChecker::inputMonitoring;
+    using Read = std::function<PermissionState(const PermissionChecker&)>;
+    const Read microphone = [](const PermissionChecker& c) { return runBlocking(c.microphone()); };
+    const Read ax = &PermissionChecker::accessibility;
+    const Read keys = &PermissionChecker::inputMonitoring;
     const QString noMicrophone = u"声音服务器上没有可用的麦克风。"_s;
     struct Case {
         const char* name;
         std::function<void()> arrange;
-        PermissionState (PermissionChecker::*read)() const;
+        Read read;
         PermissionState expected;
     };
     const Case cases[] = {
@@ -80,7 +82,7 @@ TEST_F(PermissionCheckerTest, EachAnswerOfTheSystemMapsToAStatusAndItsReason)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         c.arrange();
-        EXPECT_EQ((checker().*c.read)(), c.expected);
+        EXPECT_EQ(c.read(checker()), c.expected);
     }
     EXPECT_EQ(accessibility->enables, 0);
 }
@@ -108,13 +110,13 @@ TEST_F(PermissionCheckerTest, SnapshotAsksEverySystemEachTime)
     const PermissionChecker checker = this->checker();
     soundServer->answer = {};
     accessibility->enabled = false;
-    EXPECT_EQ(checker.snapshot(), (Snapshot{{VellamorPermission::microphone, Status::denied},
+    EXPECT_EQ(runBlocking(checker.snapshot()), (Snapshot{{VellamorPermission::microphone, Status::denied},
                                             {VellamorPermission::accessibility, Status::notDetermined},
                                             {VellamorPermission::inputMonitoring, Status::granted}}));
     soundServer->answer = FakeSoundServer::oneMicrophone();
     accessibility->enabled = true;
     inputMonitoring->answer = Support::waylandSession;
-    EXPECT_EQ(checker.snapshot(), (Snapshot{{VellamorPermission::microphone, Status::granted},
+    EXPECT_EQ(runBlocking(checker.snapshot()), (Snapshot{{VellamorPermission::microphone, Status::granted},
                                             {VellamorPermission::accessibility, Status::granted},
                                             {VellamorPermission::inputMonitoring, Status::denied}}));
 }

@@ -3,6 +3,8 @@
 #include "Permissions/PermissionChecker.h"
 #include "Platform/AccessibilityStatus/DBusAccessibilityStatus.h"
 #include "Platform/InputMonitoring/X11InputMonitoringProbe.h"
+#include "Platform/SoundServer/PulseSoundServer.h"
+#include "Platform/SystemSettings/ProcessCommandLauncher.h"
 
 #include <gmock/gmock.h>
 
@@ -11,11 +13,19 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
+PermissionChecker sessionChecker()
+{
+    return PermissionChecker({std::make_shared<platform::X11InputMonitoringProbe>(),
+                              std::make_shared<platform::PulseSoundServer>(),
+                              std::make_shared<platform::DBusAccessibilityStatus>(),
+                              std::make_shared<platform::ProcessCommandLauncher>()});
+}
+
 using InputMonitoringDesktopTest = DesktopTest;
 
 TEST_F(InputMonitoringDesktopTest, XServerWithXInput2IsGranted)
 {
-    const PermissionChecker checker(std::make_shared<platform::X11InputMonitoringProbe>());
+    const PermissionChecker checker = sessionChecker();
     EXPECT_EQ(checker.inputMonitoring(), (PermissionState{VellamorPermissionStatus::granted, QString()}));
 }
 
@@ -31,7 +41,7 @@ protected:
 
 TEST_F(AccessibilityDesktopTest, SwitchedOnSessionIsGrantedAndARequestSwitchesItBackOn)
 {
-    const PermissionChecker checker;
+    const PermissionChecker checker = sessionChecker();
     EXPECT_EQ(checker.accessibility(), (PermissionState{VellamorPermissionStatus::granted, QString()}));
 
     ASSERT_TRUE(runTool(u"gdbus"_s, {u"call"_s, u"--session"_s, u"--dest"_s, u"org.a11y.Bus"_s, u"--object-path"_s,

@@ -1,5 +1,6 @@
 #include "DesktopTest.h"
 #include "QtPrinters.h"
+#include "TextTarget.h"
 #include "WaitUntil.h"
 
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
@@ -36,39 +37,11 @@ const QString gtkTarget = QStringLiteral(VELLAMOR_GTK_TEXT_TARGET);
 const qint64 ownPid = QCoreApplication::applicationPid();
 const QString dictated = u"hello 世界🎉"_s;
 
-// Runs a program to its end with the event loop running (so this process can
-// serve the clipboard meanwhile) and gives its standard output; none when it
-// fails or takes longer than 10 s.
-std::optional<QByteArray> outputOf(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(program, arguments);
-    if (!waitUntil([&] { return process.state() == QProcess::NotRunning; }, 10s)) {
-        process.kill();
-        process.waitForFinished();
-        return std::nullopt;
-    }
-    if (process.error() != QProcess::UnknownError || process.exitCode() != 0)
-        return std::nullopt;
-    return process.readAllStandardOutput();
-}
-
 QByteArray clipboardContent(const char* selection, const char* format)
 {
     return outputOf(u"xclip"_s, {u"-o"_s, u"-selection"_s, QString::fromLatin1(selection), u"-t"_s,
                                  QString::fromLatin1(format)})
         .value_or(QByteArrayLiteral("<unreadable>"));
-}
-
-// The visible window of a process, once it shows one.
-std::optional<QString> windowOf(qint64 processId)
-{
-    const auto found =
-        outputOf(u"xdotool"_s, {u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--pid"_s, QString::number(processId)});
-    if (!found)
-        return std::nullopt;
-    return QString::fromLatin1(found->trimmed().split('\n').last());
 }
 
 // An xterm (which offers no accessibility) whose window has the focus once this returns true.
@@ -81,82 +54,6 @@ bool startXterm(QProcess& xterm, const QStringList& arguments)
     const auto window = xterm.waitForStarted(10000) ? windowOf(xterm.processId()) : std::nullopt;
     return window && xdotool({u"windowactivate"_s, u"--sync"_s, *window});
 }
-
-// One of the target programs (see Targets/TargetProtocol.h), ready once its
-// window is active with the field focused, or once it holds the clipboards.
-// It ends with the object.
-class TextTarget {
-public:
-    TextTarget(const QString& program, const QStringList& arguments)
-    {
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        auto environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(u"QT_ACCESSIBILITY"_s);
-        process_.setProcessEnvironment(environment);
-        process_.start(program, arguments);
-        waitUntil(
-            [&] {
-                update();
-                return windowId_.has_value();
-            },
-            15s);
-        if (windowId_ == u"0"_s)
-            windowId_ = windowOf(process_.processId());
-        if (windowId_ && windowId_->isEmpty())
-            ready_ = true;
-        else if (windowId_ && xdotool({u"windowactivate"_s, u"--sync"_s, *windowId_}))
-            ready_ = waitUntil([&] { return isFocused(); }, 5s);
-        EXPECT_TRUE(ready_) << program.toStdString() << " did not become ready";
-    }
-
-    ~TextTarget()
-    {
-        process_.kill();
-        process_.waitForFinished(3000);
-    }
-
-    bool isReady() const { return ready_; }
-
-    bool isFocused()
-    {
-        update();
-        return focused_;
-    }
-
-    // Waits until the field holds `expected`; the last text seen otherwise.
-    QString waitForText(const QString& expected)
-    {
-        waitUntil(
-            [&] {
-                update();
-                return text_ == expected;
-            },
-            5s);
-        return text_;
-    }
-
-private:
-    // Takes in what the program reported so far.
-    void update()
-    {
-        while (process_.canReadLine()) {
-            const QString line = QString::fromUtf8(process_.readLine()).chopped(1);
-            if (line.startsWith(u"ready "_s)) {
-                windowId_ = line == u"ready none"_s ? QString() : line.mid(6);
-            } else {
-                focused_ = line.startsWith(u'1');
-                text_ = line.mid(2);
-            }
-        }
-    }
-
-    QProcess process_;
-    // Empty for a program without a window.
-    std::optional<QString> windowId_;
-    bool ready_ = false;
-    bool focused_ = false;
-    QString text_;
-};
 
 // Each insertion layer on its own, into a field of another process.
 // The parameter is the widget, which also names the toolkit.
@@ -303,11 +200,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 using LayeredDesktopTest = DesktopTest;
 
+LayeredInserter desktopInserter(SyntheticInputGuard::Notify ignoreSynthetic)
+{
+    return SystemLayeredInserter::make(std::make_shared<platform::AtspiAccessibilityBus>(ownPid),
+                                       std::make_shared<platform::XTestKeyInjector>(),
+                                       std::make_shared<platform::QtPasteboard>(), [] { return true; },
+                                       std::move(ignoreSynthetic), UserDefaults::standard());
+}
+
 TEST_F(LayeredDesktopTest, AccessibleFieldIsWrittenThroughAccessibilityAndXtermHasNoTarget)
 {
     std::vector<bool> guard;
-    const LayeredInserter inserter = SystemLayeredInserter::make(
-        [] { return true; }, [&guard](bool ignoring) { guard.push_back(ignoring); });
+    const LayeredInserter inserter = desktopInserter([&guard](bool ignoring) { guard.push_back(ignoring); });
     TextTarget target(qtTarget, {u"QtLineEdit"_s});
     ASSERT_TRUE(target.isReady());
     EXPECT_EQ(runBlocking(inserter.insertLayered(dictated)), InsertStrategy::ax);
@@ -350,7 +254,7 @@ TEST_F(LayeredDesktopTest, OwnWindowIsNeverWrittenThroughTheBus)
     }
     EXPECT_LT(elapsed.elapsed(), 500);
 
-    const LayeredInserter inserter = SystemLayeredInserter::make([] { return true; }, nullptr);
+    const LayeredInserter inserter = desktopInserter(nullptr);
     EXPECT_EQ(runBlocking(inserter.insertLayered(u"mine"_s)), InsertStrategy::noTarget);
     EXPECT_TRUE(field->text().isEmpty());
 }

@@ -1,5 +1,5 @@
-#include "Auth/AuthUnauthorizedReason.h"
 #include "Networking/AuthAPI.h"
+#include "Networking/AuthUnauthorizedReason.h"
 #include "Networking/NetworkError.h"
 #include "Support/Async/RunBlocking.h"
 

@@ -1,7 +1,6 @@
 #include "Networking/SessionFeedbackAPI.h"
 #include "Networking/TextTransformAPI.h"
 
-#include "Auth/AuthSession.h"
 #include "Networking/NetworkError.h"
 #include "Support/Async/RunBlocking.h"
 
@@ -264,26 +263,6 @@ TEST_F(TextServicesTest, CallOutlivesItsClient)
         return client->submitFeedback(sampleFeedback());
     }();
     EXPECT_TRUE(runBlocking(std::move(pending)).ok);
-}
-
-TEST_F(TextServicesTest, WithoutAHandlerTheSharedAuthSessionHearsTheReason)
-{
-    tokens->tokens = {QStringLiteral("t"), QStringLiteral("t")};
-    session->respond(200, R"({"code":40101,"msg":"expired"})").respond(401, "");
-    TextTransformAPI transform(kBase, session, providerFor(tokens));
-    SessionFeedbackAPI feedback(kBase, session, providerFor(tokens));
-    const auto& observer = AuthSession::shared()->publisher();
-
-    EXPECT_EQ(errorOf<TextTransformAPIError>(transform.transform(sampleTransform())),
-              TextTransformAPIError::network(kExpired));
-    EXPECT_FALSE(observer->state().isAuthenticated());
-    EXPECT_EQ(observer->lastBootstrapError(), AuthAPIError::tokenExpired());
-
-    // A reason already showing would be kept; clear it so the next one shows.
-    runBlocking(AuthSession::shared()->clearBootstrapError());
-    EXPECT_EQ(errorOf<SessionFeedbackAPIError>(feedback.submitFeedback(sampleFeedback())),
-              SessionFeedbackAPIError::network(kExpired));
-    EXPECT_EQ(observer->lastBootstrapError(), AuthAPIError::tokenInvalid());
 }
 
 TEST(TextServiceErrors, UserTextsAndLogForms)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Hotkey/ModifierFlags.h"
-#include "Hotkey/VirtualKeyCode.h"
+#include "Platform/KeySource/ModifierFlags.h"
+#include "Platform/KeySource/VirtualKeyCode.h"
 
 namespace vellamor::platform {
 

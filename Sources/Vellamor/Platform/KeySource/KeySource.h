@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Hotkey/KeyEvent.h"
+#include "Platform/KeySource/KeyEvent.h"
 #include "Platform/KeySource/KeyGrab.h"
 
 #include <functional>

@@ -1,6 +1,6 @@
 #include "Platform/KeySource/X11KeySource.h"
 
-#include "Hotkey/KeyCodeMapping.h"
+#include "Platform/KeySource/KeyCodeMapping.h"
 #include "Platform/KeySource/KeySourceError.h"
 
 #include <QSocketNotifier>

@@ -4,6 +4,7 @@
 #include "Support/Async/Channel.h"
 
 #include <QByteArray>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <pulse/pulseaudio.h>
@@ -290,17 +291,10 @@ private:
     pa_operation* sourceQuery_ = nullptr;
 };
 
-} // namespace
-
-PulseSoundServer::PulseSoundServer(std::chrono::milliseconds timeout)
-    : timeout_(timeout)
-{
-}
-
-SoundServerSnapshot PulseSoundServer::snapshot()
+SoundServerSnapshot querySnapshot(std::chrono::milliseconds timeout)
 {
     SoundServerSnapshot snapshot;
-    BlockingQuery query(timeout_);
+    BlockingQuery query(timeout);
     snapshot.failure = query.connect();
     if (!snapshot.failure.isEmpty())
         return snapshot;
@@ -314,6 +308,131 @@ SoundServerSnapshot PulseSoundServer::snapshot()
         return SoundServerSnapshot {false, QStringLiteral("timed out asking the sound server"), {}, {}};
     snapshot.reachable = true;
     return snapshot;
+}
+
+} // namespace
+
+// Counts the server's changes of sources and of the default source on a
+// loop thread of its own. The count also moves when the connection is made
+// or lost, so an answer taken across either is never reused.
+class PulseSoundServer::ChangeWatch {
+public:
+    ChangeWatch()
+    {
+        loop_ = pa_threaded_mainloop_new();
+        if (!loop_)
+            return;
+        pa_threaded_mainloop_set_name(loop_, "vellamor-sound-changes");
+        context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), clientName);
+        if (!context_)
+            return;
+        pa_context_set_state_callback(context_, &ChangeWatch::contextChanged, this);
+        pa_context_set_subscribe_callback(context_, &ChangeWatch::changed, this);
+        if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOFAIL, nullptr) < 0)
+            return;
+        alive_ = pa_threaded_mainloop_start(loop_) >= 0;
+    }
+
+    ~ChangeWatch()
+    {
+        if (loop_ && alive_) {
+            pa_threaded_mainloop_lock(loop_);
+            pa_context_set_state_callback(context_, nullptr, nullptr);
+            pa_context_set_subscribe_callback(context_, nullptr, nullptr);
+            pa_context_disconnect(context_);
+            pa_threaded_mainloop_unlock(loop_);
+            pa_threaded_mainloop_stop(loop_);
+        }
+        if (context_)
+            pa_context_unref(context_);
+        if (loop_)
+            pa_threaded_mainloop_free(loop_);
+    }
+
+    ChangeWatch(const ChangeWatch&) = delete;
+    ChangeWatch& operator=(const ChangeWatch&) = delete;
+
+    bool isWatching() const { return watching_.load(); }
+    // False once the connection is gone for good: a new watch is needed.
+    bool isAlive() const { return alive_ && !ended_.load(); }
+    quint64 generation() const { return generation_.load(); }
+
+private:
+    // The callbacks run on the loop thread.
+    static void contextChanged(pa_context* context, void* userdata)
+    {
+        auto* self = static_cast<ChangeWatch*>(userdata);
+        const pa_context_state_t state = pa_context_get_state(context);
+        if (state == PA_CONTEXT_READY) {
+            const auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SOURCE
+                                                                  | PA_SUBSCRIPTION_MASK_SERVER);
+            if (pa_operation* operation = pa_context_subscribe(context, mask, &ChangeWatch::subscribed, self))
+                pa_operation_unref(operation);
+        } else if (!PA_CONTEXT_IS_GOOD(state)) {
+            self->watching_.store(false);
+            self->ended_.store(true);
+            ++self->generation_;
+        }
+    }
+
+    static void subscribed(pa_context*, int success, void* userdata)
+    {
+        auto* self = static_cast<ChangeWatch*>(userdata);
+        ++self->generation_;
+        self->watching_.store(success != 0);
+    }
+
+    static void changed(pa_context*, pa_subscription_event_type_t, uint32_t, void* userdata)
+    {
+        ++static_cast<ChangeWatch*>(userdata)->generation_;
+    }
+
+    pa_threaded_mainloop* loop_ = nullptr;
+    pa_context* context_ = nullptr;
+    bool alive_ = false;
+    std::atomic<bool> watching_ {false};
+    std::atomic<bool> ended_ {false};
+    std::atomic<quint64> generation_ {0};
+};
+
+PulseSoundServer::PulseSoundServer(std::chrono::milliseconds timeout)
+    : timeout_(timeout)
+    , state_(std::make_shared<State>())
+{
+    // Listening from the start gives the first question an answer to keep.
+    state_->watch = std::make_shared<ChangeWatch>();
+}
+
+PulseSoundServer::~PulseSoundServer() = default;
+
+bool PulseSoundServer::isWatchingChanges() const
+{
+    return state_->watch && state_->watch->isWatching();
+}
+
+QCoro::Task<SoundServerSnapshot> PulseSoundServer::snapshot()
+{
+    const std::shared_ptr<State> state = state_;
+    if (!state->watch || !state->watch->isAlive())
+        state->watch = std::make_shared<ChangeWatch>();
+    const std::shared_ptr<ChangeWatch> watch = state->watch;
+    const bool watching = watch->isWatching();
+    const quint64 generation = watch->generation();
+    if (watching && state->lastAnswer && state->lastAnswer->generation == generation) {
+        // A copy: QCoro moves from a non-const lvalue given to co_return.
+        const SoundServerSnapshot kept = state->lastAnswer->snapshot;
+        co_return kept;
+    }
+
+    Channel<SoundServerSnapshot> answer;
+    QThreadPool::globalInstance()->start([answer, timeout = timeout_] { answer.push(querySnapshot(timeout)); });
+    const std::optional<SoundServerSnapshot> snapshot = co_await answer.next();
+    if (!snapshot)
+        co_return SoundServerSnapshot {false, QStringLiteral("the sound server question was dropped"), {}, {}};
+    // Kept only when nothing can have changed between the question and now.
+    if (watching && watch == state->watch && watch->isWatching() && watch->generation() == generation)
+        state->lastAnswer = Answer {*snapshot, generation};
+    co_return *snapshot;
 }
 
 QCoro::Task<RecordStreamOpening> PulseSoundServer::openRecordStream(AudioChunkHandler onChunk,
@@ -335,11 +454,6 @@ QCoro::Task<RecordStreamOpening> PulseSoundServer::openRecordStream(AudioChunkHa
     if (!answer->isEmpty())
         co_return RecordStreamOpening {nullptr, *answer};
     co_return RecordStreamOpening {std::move(stream), QString()};
-}
-
-std::shared_ptr<SoundServer> systemSoundServer()
-{
-    return std::make_shared<PulseSoundServer>();
 }
 
 } // namespace vellamor::platform

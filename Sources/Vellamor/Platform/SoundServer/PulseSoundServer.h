@@ -4,25 +4,41 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 namespace vellamor::platform {
 
 // The sound server through libpulse (PulseAudio, or PipeWire's pulse
-// service). Every call opens a connection of its own, so an instance keeps
-// no state and may be used from any thread.
+// service). Each question and each record stream gets a connection of its
+// own; questions run on a worker thread. One more connection, kept open on a
+// thread of its own, listens to the server's changes of sources and of the
+// default source: as long as it heard none, the last answer stands.
 class PulseSoundServer final : public SoundServer {
 public:
     explicit PulseSoundServer(std::chrono::milliseconds timeout = std::chrono::seconds(3));
+    ~PulseSoundServer() override;
 
-    SoundServerSnapshot snapshot() override;
+    QCoro::Task<SoundServerSnapshot> snapshot() override;
     QCoro::Task<RecordStreamOpening> openRecordStream(AudioChunkHandler onChunk,
                                                        StreamFailureHandler onFailure) override;
 
-private:
-    std::chrono::milliseconds timeout_;
-};
+    // Whether the change listener is connected (answers may then be reused).
+    bool isWatchingChanges() const;
 
-// The sound server of this session.
-std::shared_ptr<SoundServer> systemSoundServer();
+private:
+    class ChangeWatch;
+    struct Answer {
+        SoundServerSnapshot snapshot;
+        quint64 generation = 0;
+    };
+    // Shared with questions in flight, which may outlast the server object.
+    struct State {
+        std::shared_ptr<ChangeWatch> watch;
+        std::optional<Answer> lastAnswer;
+    };
+
+    std::chrono::milliseconds timeout_;
+    std::shared_ptr<State> state_;
+};
 
 } // namespace vellamor::platform

@@ -58,10 +58,12 @@ class SoundServer {
 public:
     virtual ~SoundServer() = default;
 
-    // Asks the server for its sources and default source. Blocks the caller
-    // for at most a couple of seconds; never fails (an unreachable server is
-    // an answer).
-    virtual SoundServerSnapshot snapshot() = 0;
+    // The server's sources and default source. Asked off the caller's
+    // thread, within a couple of seconds; while the server's own change
+    // events say nothing changed since the last answer, that answer comes
+    // back at once without asking. Never fails (an unreachable server is an
+    // answer). Main thread.
+    virtual QCoro::Task<SoundServerSnapshot> snapshot() = 0;
 
     // Starts recording from the default source in 16 kHz mono 16-bit. Both
     // handlers may be called from another thread, from the moment the stream

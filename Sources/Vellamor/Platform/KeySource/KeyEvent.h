@@ -1,11 +1,11 @@
 #pragma once
 
-#include "Hotkey/ModifierFlags.h"
-#include "Hotkey/VirtualKeyCode.h"
+#include "Platform/KeySource/ModifierFlags.h"
+#include "Platform/KeySource/VirtualKeyCode.h"
 
 #include <chrono>
 
-namespace vellamor {
+namespace vellamor::platform {
 
 // A modifier key going down or up is a `flagsChanged` event; every other key
 // gives `keyDown` (repeated while held, if the platform repeats) and `keyUp`.
@@ -25,4 +25,4 @@ struct KeyEvent {
     friend bool operator==(const KeyEvent&, const KeyEvent&) = default;
 };
 
-} // namespace vellamor
+} // namespace vellamor::platform

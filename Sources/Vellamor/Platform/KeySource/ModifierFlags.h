@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace vellamor {
+namespace vellamor::platform {
 
 // A set of modifier keys as bit flags. The values are those of a combination
 // stored in the preferences (`ParsedCombo::modifiers`), so stored hotkeys
@@ -23,4 +23,4 @@ inline constexpr ModifierFlags fn = 0x800000;
 inline constexpr ModifierFlags combinationModifiers = shift | control | option | command;
 } // namespace modifierFlag
 
-} // namespace vellamor
+} // namespace vellamor::platform

@@ -4,7 +4,7 @@
 
 namespace vellamor {
 
-// What a backend client passes to AuthSession::handleUnauthorized when a
+// What a backend client passes to its UnauthorizedHandler when a
 // reply says it is not authorised.
 struct AuthUnauthorizedReason {
     AuthUnauthorizedReason() = delete;

@@ -1,4 +1,4 @@
-#include "Auth/AuthUnauthorizedReason.h"
+#include "Networking/AuthUnauthorizedReason.h"
 
 namespace vellamor {
 

@@ -1,9 +1,9 @@
-#include "Hotkey/KeyCodeMapping.h"
+#include "Platform/KeySource/KeyCodeMapping.h"
 
 #include <array>
 #include <utility>
 
-namespace vellamor {
+namespace vellamor::platform {
 
 namespace {
 
@@ -75,4 +75,4 @@ QString KeyCodeMapping::heldKeyName()
     return QStringLiteral("Right Ctrl");
 }
 
-} // namespace vellamor
+} // namespace vellamor::platform

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace vellamor {
+namespace vellamor::platform {
 
 // A layout-independent key position, numbered as the stored hotkey format
 // numbers them (US key positions: "a" is 0, "space" 49, "f1" 122).
@@ -27,4 +27,4 @@ inline constexpr VirtualKeyCode rightControl = 62;
 inline constexpr VirtualKeyCode unknown = 0xFFFF;
 } // namespace virtualKey
 
-} // namespace vellamor
+} // namespace vellamor::platform

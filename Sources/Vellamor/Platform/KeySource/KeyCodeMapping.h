@@ -1,14 +1,14 @@
 #pragma once
 
-#include "Hotkey/ModifierFlags.h"
-#include "Hotkey/VirtualKeyCode.h"
+#include "Platform/KeySource/ModifierFlags.h"
+#include "Platform/KeySource/VirtualKeyCode.h"
 
 #include <QString>
 
 #include <cstdint>
 #include <optional>
 
-namespace vellamor {
+namespace vellamor::platform {
 
 // Translates between virtual key codes and Linux input event codes (the
 // kernel's KEY_* numbers, which the evdev and libinput drivers pass on: an
@@ -34,4 +34,4 @@ public:
     static QString heldKeyName();
 };
 
-} // namespace vellamor
+} // namespace vellamor::platform

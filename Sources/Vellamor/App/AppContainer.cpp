@@ -1,0 +1,938 @@
+#include "App/AppContainer.h"
+
+#include "Audio/AudioInputDeviceManager.h"
+#include "Context/ActiveWindowFrontmostAppProbe.h"
+#include "Context/AutoSceneResolver.h"
+#include "Context/DesktopEntryIndex.h"
+#include "Dictation/MockASRProvider.h"
+#include "Hotkey/HotkeyCombo.h"
+#include "Hotkey/HotkeyError.h"
+#include "I18n/LocaleResolver.h"
+#include "Networking/CloudASRProvider.h"
+#include "Networking/WebSocketSession.h"
+#include "Overlay/QtScreenLayout.h"
+#include "Support/Async/MainThread.h"
+#include "Support/Async/Spawn.h"
+#include "Support/UrlPath.h"
+#include "TextInsertion/SystemLayeredInserter.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QPalette>
+#include <QStyle>
+#include <QThreadPool>
+
+#include <algorithm>
+
+namespace vellamor {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr qint64 maxDurationMs = 360000;
+constexpr auto unauthenticatedHintDuration = 2000ms;
+constexpr auto microphoneHintDuration = 2200ms;
+constexpr auto doneHideDelay = 1500ms;
+constexpr auto failedHideDelay = 6000ms;
+constexpr auto cancelledHideDelay = 900ms;
+constexpr auto stopFadeDuration = 300ms;
+
+QString orNil(const std::optional<QString>& text)
+{
+    return text ? *text : QStringLiteral("<nil>");
+}
+
+// Fusion's own palette is the light one.
+QPalette darkPalette(QPalette palette)
+{
+    const QColor window(0x2b, 0x2b, 0x2b);
+    const QColor base(0x1e, 0x1e, 0x1e);
+    const QColor text(0xe6, 0xe6, 0xe6);
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, window);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, window);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::ToolTipBase, window);
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::Highlight, QColor(0x3d, 0x7a, 0xd6));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    return palette;
+}
+
+} // namespace
+
+AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependencies, QObject* parent)
+    : AppContainer(std::move(config), std::move(dependencies),
+                   VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("container")), parent)
+{
+}
+
+AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependencies, VellamorLog log, QObject* parent)
+    : QObject(parent)
+    , log_(std::move(log))
+    , config_(std::move(config))
+    , limits_(dependencies.limits)
+    , auth_(std::move(dependencies.auth))
+    , defaults_(std::move(dependencies.defaults))
+    , helpURL_(std::move(dependencies.helpURL))
+    , soundServer_(dependencies.platform.soundServer)
+    , historyBaseDirectory_(std::move(dependencies.historyBaseDirectory))
+    , theme_(defaults_)
+    , authTransitionTask_(TaskHandle::start([](std::stop_token) -> QCoro::Task<void> { co_return; }))
+{
+    platform::PlatformAdapters& adapters = dependencies.platform;
+    QPointer<AppContainer> weak(this);
+
+    settingsStore_ = std::make_shared<SettingsStore>(defaults_, SettingsStore::standardKey());
+    const Preferences prefs = settingsStore_->current();
+    dependencies.locale->setLanguage(prefs.language);
+
+    permissionChecker_ = std::make_shared<PermissionChecker>(PermissionChecker::Facilities{
+        adapters.inputMonitoring, adapters.soundServer, adapters.accessibilityStatus, adapters.commandLauncher});
+    auto terminate = dependencies.terminate ? dependencies.terminate : [] { QCoreApplication::quit(); };
+    menuBar_ = std::make_unique<MenuBarController>(
+        VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("menubar")), std::move(terminate));
+    if (dependencies.hotkeyScheduler) {
+        hotkey_ = std::make_unique<HotkeyMonitor>(
+            std::move(adapters.keySource), std::move(dependencies.hotkeyScheduler),
+            VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("hotkey")));
+    } else {
+        hotkey_ = std::make_unique<HotkeyMonitor>(std::move(adapters.keySource));
+    }
+    overlay_ = std::make_unique<RecordingOverlayController>(
+        adapters.pasteboard, dependencies.screens ? dependencies.screens : std::make_shared<QtScreenLayout>(),
+        dependencies.overlayClock ? dependencies.overlayClock : OverlayTickerClock::system());
+    HotkeyMonitor* monitor = hotkey_.get();
+    textInserter_ = SystemLayeredInserter::make(
+        adapters.accessibilityBus, adapters.keyInjector, adapters.pasteboard,
+        SystemLayeredInserter::accessibilityTrust(permissionChecker_),
+        [monitor](bool ignoring) { monitor->setIgnoringSyntheticInput(ignoring); }, defaults_);
+    audio_ = std::make_shared<AudioCapture>(adapters.soundServer);
+    ws_ = dependencies.asrTransport ? dependencies.asrTransport : std::make_shared<WebSocketSession>();
+    mockRecogniser_ = MockASRProvider::isSelected(dependencies.environment);
+    if (mockRecogniser_)
+        asr_ = MockASRProvider::makeForApplication();
+    else
+        asr_ = std::make_shared<CloudASRProvider>(ws_);
+    output_ = std::make_shared<LayeredInserterOutput>(*textInserter_);
+    historyBroadcaster_ = std::make_shared<HistoryChangeBroadcaster>();
+    historyStore_ = LocalHistoryStore::anonymous(historyBroadcaster_, historyBaseDirectory_);
+    dictation_ = std::make_unique<DictationController>(audio_, asr_, output_, maxDurationMs, historyStore_);
+    settingsWindow_ = std::make_unique<SettingsWindowController>(settingsStore_);
+    historyWindow_ = std::make_unique<HistoryWindowController>();
+    dictionaryWindow_ = std::make_unique<DictionaryWindowController>();
+    desktopEntries_ = std::make_shared<DesktopEntryIndex>();
+    frontmostProbe_ = std::make_shared<ActiveWindowFrontmostAppProbe>(adapters.activeWindowReader, desktopEntries_);
+    // The monitor outlives the model: it is declared first.
+    session_ = std::make_unique<SessionStateViewModel>([monitor](bool on) { monitor->setToggleState(on); },
+                                                       limits_.soft, limits_.hard);
+    menuStatus_ = std::make_unique<MenuStatusViewModel>(overlay_->viewModel(), settingsStore_, auth_->publisher());
+    activeMicrophoneUID_ = prefs.selectedMicrophoneUID;
+
+    OverlayViewModel& viewModel = overlay_->viewModel();
+    viewModel.onCancel = [weak] {
+        if (weak)
+            weak->cancelDictationFromOverlay();
+    };
+    viewModel.onRetry = [weak] {
+        if (weak)
+            weak->retryDictationFromOverlay();
+    };
+    overlay_->onInsertText = [weak](const QString& text) {
+        if (text.isEmpty() || !weak)
+            return;
+        const LayeredInserter inserter = *weak->textInserter_;
+        spawn(weak.data(), QStringLiteral("pinned text insertion"),
+              [inserter, text](std::stop_token) -> QCoro::Task<void> { co_await inserter.insertLayered(text); });
+    };
+    QPointer<OverlayViewModel> weakViewModel(&viewModel);
+    session_->onSoftTimeout = [weakViewModel] {
+        if (weakViewModel)
+            weakViewModel->warning = softTimeoutWarning();
+    };
+    session_->onHardTimeout = [weak] {
+        if (weak)
+            weak->endDictation();
+    };
+    session_->onStopTimeout = [weak] {
+        if (weak)
+            weak->giveUpStalledSession();
+    };
+}
+
+AppContainer::~AppContainer()
+{
+    lastQueuedStep_.cancel();
+    authTransitionTask_.cancel();
+    if (microphoneAlert_)
+        delete microphoneAlert_.data();
+}
+
+TaskHandle AppContainer::spawnTask(const QString& what, TaskHandle::Body body)
+{
+    return spawn(this, what, std::move(body));
+}
+
+void AppContainer::enqueue(std::function<QCoro::Task<void>(AppContainer&)> step)
+{
+    const TaskHandle previous = lastQueuedStep_;
+    QPointer<AppContainer> weak(this);
+    lastQueuedStep_ = spawnTask(QStringLiteral("queued dictation step"),
+                                [previous, weak, step = std::move(step)](std::stop_token token) -> QCoro::Task<void> {
+                                    try {
+                                        co_await previous.join();
+                                    } catch (...) {
+                                    }
+                                    if (token.stop_requested() || !weak)
+                                        co_return;
+                                    co_await step(*weak);
+                                });
+}
+
+void AppContainer::enqueueBegin(BeginOrigin origin)
+{
+    enqueue([origin](AppContainer& container) { return container.beginDictation(origin); });
+}
+
+// MARK: Start and stop
+
+void AppContainer::start()
+{
+    log_.info(QStringLiteral("container starting asr=")
+              + (mockRecogniser_ ? QStringLiteral("mock") : QStringLiteral("cloud")));
+    applyTheme();
+    // The first read of the installed applications scans them all; the first
+    // dictation must not wait for it.
+    QThreadPool::globalInstance()->start([entries = desktopEntries_] { entries->entries(); });
+    historyWindow_->configure(historyStore_, historyBroadcaster_);
+    menuBar_->install();
+    wireMenuBarCallbacks();
+    refreshMicrophones();
+    spawnTask(QStringLiteral("onboarding or hotkey"),
+              [this](std::stop_token) -> QCoro::Task<void> { co_await bootstrapOnboardingOrHotkey(); });
+
+    QPointer<AppContainer> weak(this);
+    dictation_->addObserver([weak](const SessionSnapshot& snapshot) {
+        postTo(weak.data(), [weak, snapshot] {
+            if (weak)
+                weak->applySnapshot(snapshot);
+        });
+    });
+    preferencesObserverToken_ = settingsStore_->addObserver([weak](const Preferences& prefs) {
+        postTo(weak.data(), [weak, prefs] {
+            if (weak)
+                weak->handlePreferencesChanged(prefs);
+        });
+    });
+    menuStatus_->bind();
+    menuStatusSubscription_ = menuStatus_->status.subscribeQueued(this, [weak](const MenuBarStatus& status) {
+        if (weak)
+            weak->menuBar_->updateStatus(status);
+    });
+    authStateSubscription_ = auth_->publisher()->subscribeStateQueued(this, [weak](const AuthState& state) {
+        if (weak)
+            weak->handleAuthStateChange(state);
+    });
+    // Last: the restored sign-in arrives after everything above exists.
+    const std::shared_ptr<AuthSession> auth = auth_;
+    spawnTask(QStringLiteral("authentication bootstrap"),
+              [auth](std::stop_token) -> QCoro::Task<void> { co_await auth->bootstrap(); });
+}
+
+void AppContainer::stop()
+{
+    log_.info(QStringLiteral("container stopping"));
+    hotkey_->stop();
+    menuStatus_->unbind();
+    menuStatusSubscription_.cancel();
+    if (preferencesObserverToken_) {
+        preferencesObserverToken_->cancel();
+        preferencesObserverToken_.reset();
+    }
+    cancelStartTask();
+    authStateSubscription_.cancel();
+    lastQueuedStep_.cancel();
+    stopAudioRMSPump();
+    const std::shared_ptr<WebSocketTransport> ws = ws_;
+    spawnTask(QStringLiteral("recogniser socket close"),
+              [ws](std::stop_token) -> QCoro::Task<void> { co_await ws->close(); });
+    const std::shared_ptr<LocalHistoryStore> store = historyStore_;
+    spawnTask(QStringLiteral("history flush"),
+              [store](std::stop_token) -> QCoro::Task<void> { co_await store->flush(); });
+    overlay_->hide(stopFadeDuration);
+}
+
+void AppContainer::applyTheme()
+{
+    const ThemeManager::Mode mode = theme_.mode();
+    if (mode == ThemeManager::Mode::system)
+        return;
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    const QPalette light = QApplication::style()->standardPalette();
+    QApplication::setPalette(mode == ThemeManager::Mode::dark ? darkPalette(light) : light);
+}
+
+QCoro::Task<void> AppContainer::bootstrapOnboardingOrHotkey()
+{
+    QPointer<AppContainer> self(this);
+    const std::shared_ptr<PermissionChecker> checker = permissionChecker_;
+    const auto statuses = co_await checker->snapshot();
+    if (!self)
+        co_return;
+    const bool allGranted = std::all_of(statuses.begin(), statuses.end(), [](VellamorPermissionStatus status) {
+        return status == VellamorPermissionStatus::granted;
+    });
+    if (!allGranted || !settingsStore_->hasCompletedOnboarding()) {
+        menuBar_->updateIcon(MenuBarIconState::needsSetup);
+        openOnboarding();
+        co_return;
+    }
+    startHotkey();
+}
+
+void AppContainer::openOnboarding()
+{
+    onboarding_ = std::make_shared<OnboardingWindowController>(permissionChecker_);
+    QPointer<AppContainer> weak(this);
+    onboarding_->show(
+        [weak] {
+            if (weak)
+                weak->finishOnboarding();
+        },
+        [weak] {
+            if (weak)
+                weak->startHotkey();
+        });
+}
+
+void AppContainer::finishOnboarding()
+{
+    settingsStore_->markOnboardingComplete();
+    // Called from the guide's own button: it goes on the next turn.
+    postTo(this, [finished = std::move(onboarding_)] {});
+    menuBar_->updateIcon(MenuBarIconState::idle);
+    menuStatus_->refresh();
+    startHotkey();
+}
+
+// MARK: Hotkey and preferences
+
+std::optional<ParsedCombo> AppContainer::resolveCustomCombo()
+{
+    const std::optional<QString> raw = settingsStore_->current().customHotkey;
+    if (!raw || raw->isEmpty())
+        return std::nullopt;
+    std::optional<ParsedCombo> combo = HotkeyCombo::parse(*raw);
+    if (!combo)
+        log_.warn(QStringLiteral("invalid customHotkey ignored"), *raw);
+    return combo;
+}
+
+void AppContainer::startHotkey()
+{
+    const Preferences prefs = settingsStore_->current();
+    const std::optional<ParsedCombo> combo = resolveCustomCombo();
+    session_->activeCustomHotkey = prefs.customHotkey;
+    // The mode the user chose, which the overlay's hint also shows.
+    const HotkeyMode mode = hotkeyModeFromRawValue(prefs.hotkeyMode).value_or(HotkeyMode::hold);
+    activeHotkeyMode_ = mode;
+    QPointer<AppContainer> weak(this);
+    try {
+        hotkey_->start(mode, combo, [weak](const HotkeyEvent& event) {
+            postTo(weak.data(), [weak, event] {
+                if (weak)
+                    weak->enqueue([event](AppContainer& container) { return container.handleHotkey(event); });
+            });
+        });
+    } catch (const HotkeyError& error) {
+        log_.error(QStringLiteral("hotkey start failed: ") + error.debugDescription());
+        menuBar_->updateIcon(MenuBarIconState::error);
+    }
+}
+
+void AppContainer::handlePreferencesChanged(const Preferences& prefs)
+{
+    const std::optional<QString> activeCombo = session_->activeCustomHotkey.value();
+    const std::optional<HotkeyMode> mode = hotkeyModeFromRawValue(prefs.hotkeyMode).value_or(HotkeyMode::hold);
+    const bool comboChanged = prefs.customHotkey != activeCombo;
+    const bool modeChanged = activeHotkeyMode_ && mode != activeHotkeyMode_;
+    if (comboChanged)
+        log_.info(QStringLiteral("customHotkey changed"),
+                  orNil(activeCombo) + QStringLiteral(" → ") + orNil(prefs.customHotkey));
+    if (modeChanged)
+        log_.info(QStringLiteral("hotkeyMode changed: ") + rawValue(*activeHotkeyMode_) + QStringLiteral(" → ")
+                  + rawValue(*mode));
+    if (comboChanged || modeChanged) {
+        hotkey_->stop();
+        startHotkey();
+    }
+    if (prefs.selectedMicrophoneUID != activeMicrophoneUID_) {
+        activeMicrophoneUID_ = prefs.selectedMicrophoneUID;
+        audio_->setSelectedInputDeviceUID(activeMicrophoneUID_);
+    }
+    refreshMicrophones();
+    menuStatus_->refresh();
+}
+
+void AppContainer::refreshMicrophones()
+{
+    QPointer<AppContainer> weak(this);
+    const std::shared_ptr<platform::SoundServer> server = soundServer_;
+    spawnTask(QStringLiteral("microphone list"), [weak, server](std::stop_token) -> QCoro::Task<void> {
+        const QList<AudioInputDevice> devices = co_await AudioInputDeviceManager::availableInputDevices(*server);
+        if (weak)
+            weak->menuBar_->updateMicrophones(devices, weak->settingsStore_->current().selectedMicrophoneUID);
+    });
+}
+
+void AppContainer::wireMenuBarCallbacks()
+{
+    QPointer<AppContainer> weak(this);
+    menuBar_->onToggleEnabled = [weak](bool enabled) {
+        if (!weak)
+            return;
+        weak->session_->enabled = enabled;
+        weak->log_.info(QStringLiteral("hotkey enabled=")
+                        + (enabled ? QStringLiteral("true") : QStringLiteral("false")));
+    };
+    menuBar_->onToggleRecord = [weak] {
+        if (weak)
+            weak->toggleRecordFromStatus();
+    };
+    menuBar_->onOpenSettings = [weak](const std::optional<QString>& section) {
+        if (weak && weak->settingsWindow_)
+            weak->settingsWindow_->show(section ? settingsSectionFromRawValue(*section) : std::nullopt);
+    };
+    menuBar_->onShowHistory = [weak] {
+        if (weak)
+            weak->historyWindow_->show();
+    };
+    menuBar_->onShowDictionary = [weak] {
+        if (weak)
+            weak->dictionaryWindow_->show();
+    };
+    menuBar_->onShowHelp = [weak] {
+        if (weak)
+            QDesktopServices::openUrl(weak->helpURL_);
+    };
+    menuBar_->onQuit = [weak] {
+        if (weak)
+            weak->stop();
+    };
+    menuBar_->onSelectMicrophoneUID = [weak](const std::optional<QString>& uid) {
+        if (weak)
+            weak->selectMicrophone(uid);
+    };
+}
+
+void AppContainer::toggleRecordFromStatus()
+{
+    if (!session_->enabled.value())
+        return;
+    if (session_->isRecordingFromStatus.value()) {
+        session_->isRecordingFromStatus = false;
+        endDictation();
+        return;
+    }
+    if (session_->sessionBusy.value()) {
+        log_.info(QStringLiteral("status toggle on ignored: busy"));
+        return;
+    }
+    session_->isRecordingFromStatus = true;
+    enqueueBegin(BeginOrigin::statusItem);
+}
+
+void AppContainer::selectMicrophone(const std::optional<QString>& uid)
+{
+    Preferences prefs = settingsStore_->current();
+    if (prefs.selectedMicrophoneUID == uid) {
+        refreshMicrophones();
+        return;
+    }
+    prefs.selectedMicrophoneUID = uid;
+    settingsStore_->update(prefs);
+}
+
+// MARK: Dictation road
+
+QCoro::Task<void> AppContainer::handleHotkey(HotkeyEvent event)
+{
+    if (!session_->enabled.value())
+        co_return;
+    switch (event.kind()) {
+    case HotkeyEvent::Kind::pressed:
+        if (session_->sessionBusy.value()) {
+            log_.info(QStringLiteral("hotkey pressed ignored: busy"));
+            co_return;
+        }
+        co_await beginDictation(BeginOrigin::hotkey);
+        co_return;
+    case HotkeyEvent::Kind::released:
+        endDictation();
+        co_return;
+    case HotkeyEvent::Kind::toggled:
+        if (!event.isOn()) {
+            endDictation();
+            co_return;
+        }
+        if (session_->sessionBusy.value()) {
+            log_.info(QStringLiteral("hotkey toggled on ignored: busy"));
+            setToggleState(false);
+            co_return;
+        }
+        co_await beginDictation(BeginOrigin::hotkey);
+        co_return;
+    }
+}
+
+QCoro::Task<void> AppContainer::beginDictation(BeginOrigin origin)
+{
+    QPointer<AppContainer> self(this);
+    const bool microphoneGranted = co_await ensureMicrophonePermissionBeforeDictation();
+    if (!self || !microphoneGranted)
+        co_return;
+    if (!auth_->publisher()->state().isAuthenticated()) {
+        log_.info(QStringLiteral("beginDictation blocked: unauthenticated"));
+        showUnauthenticatedHint();
+        co_return;
+    }
+    if (session_->sessionBusy.value()) {
+        log_.info(QStringLiteral("beginDictation ignored: busy"));
+        co_return;
+    }
+
+    session_->sessionBusy = true;
+    session_->armTimeoutWatchdog();
+    log_.info(QStringLiteral("beginDictation: session opened"));
+    // The island must not show the last session until the new one reports.
+    OverlayViewModel& viewModel = overlay_->viewModel();
+    overlay_->materializePinnedDoneIfNeeded();
+    viewModel.state = DictationState::idle();
+    viewModel.partialText = QString();
+    viewModel.finalText = QString();
+    viewModel.polishedText = QString();
+    overlay_->show();
+    startAudioRMSPump();
+    menuBar_->updateIcon(MenuBarIconState::recording);
+    // Without a press the toggle is off, and the next tap would be refused.
+    if (origin != BeginOrigin::hotkey && activeHotkeyMode_ == HotkeyMode::toggle)
+        setToggleState(true);
+
+    const Preferences prefs = settingsStore_->current();
+    const std::optional<QString> bundleID = frontmostProbe_->current().bundleIdentifier;
+    const QString scene = resolveScene(prefs, bundleID);
+    viewModel.scene = scene;
+    viewModel.hotkeyMode = prefs.hotkeyMode;
+    const QUrl endpoint = appendingPath(config_.wsBaseURL, QStringLiteral("v1/session"));
+    std::optional<QString> llmProvider;
+    if (prefs.enableLLMPolish && prefs.selectedLLMProviderName) {
+        const QString trimmed = prefs.selectedLLMProviderName->trimmed();
+        if (!trimmed.isEmpty())
+            llmProvider = trimmed;
+    }
+
+    cancelStartTask();
+    startTaskReachedController_ = false;
+    dictationStartTask_ = spawnTask(
+        QStringLiteral("dictation start"),
+        [self, prefs, scene, bundleID, endpoint, llmProvider](std::stop_token token) -> QCoro::Task<void> {
+            const std::shared_ptr<AuthSession> auth = self->auth_;
+            const std::optional<QString> accessToken = co_await auth->currentAccessToken();
+            if (token.stop_requested() || !self)
+                co_return;
+            ASRSessionConfig config(endpoint, prefs.language, scene, prefs.style, prefs.enableLLMPolish, llmProvider,
+                                    accessToken);
+            DictationController& dictation = *self->dictation_;
+            dictation.setInsertRawOnly(prefs.insertRawOnly);
+            dictation.setSourceApp(bundleID);
+            self->startTaskReachedController_ = true;
+            co_await dictation.start(std::move(config));
+        });
+}
+
+QCoro::Task<bool> AppContainer::ensureMicrophonePermissionBeforeDictation()
+{
+    QPointer<AppContainer> self(this);
+    const std::shared_ptr<PermissionChecker> checker = permissionChecker_;
+    const PermissionState microphone = co_await checker->microphone();
+    if (!self)
+        co_return false;
+    switch (microphone.status) {
+    case VellamorPermissionStatus::granted:
+        co_return true;
+    case VellamorPermissionStatus::denied:
+        log_.warn(QStringLiteral("beginDictation blocked: microphone denied"));
+        session_->isRecordingFromStatus = false;
+        setToggleState(false);
+        showMicrophonePermissionHint(true, microphone.explanation);
+        co_return false;
+    case VellamorPermissionStatus::notDetermined:
+        break;
+    }
+    session_->isRecordingFromStatus = false;
+    setToggleState(false);
+    if (microphonePermissionRequestInFlight_) {
+        log_.info(QStringLiteral("beginDictation skipped: microphone permission request already in flight"));
+        co_return false;
+    }
+    log_.info(QStringLiteral("beginDictation requesting microphone permission"));
+    microphonePermissionRequestInFlight_ = true;
+    spawnTask(QStringLiteral("microphone permission request"),
+              [self, checker](std::stop_token) -> QCoro::Task<void> {
+                  const PermissionState answer = co_await checker->requestMicrophone();
+                  if (!self)
+                      co_return;
+                  self->microphonePermissionRequestInFlight_ = false;
+                  static const QString names[] = {QStringLiteral("notDetermined"), QStringLiteral("denied"),
+                                                  QStringLiteral("granted")};
+                  self->log_.info(QStringLiteral("microphone permission request result=")
+                                  + names[static_cast<int>(answer.status)]);
+                  if (answer.status != VellamorPermissionStatus::granted) {
+                      self->showMicrophonePermissionHint(true, answer.explanation);
+                      co_return;
+                  }
+                  self->enqueueBegin(BeginOrigin::microphoneGrant);
+              });
+    co_return false;
+}
+
+void AppContainer::showHint(const QString& reason, std::chrono::milliseconds visibleFor)
+{
+    // A pinned result would be lost with the reset.
+    overlay_->materializePinnedDoneIfNeeded();
+    overlay_->viewModel().reset();
+    overlay_->viewModel().state = DictationState::failed(reason);
+    overlay_->show();
+    menuBar_->updateIcon(MenuBarIconState::error);
+    overlay_->hideAfter(visibleFor);
+}
+
+void AppContainer::showUnauthenticatedHint()
+{
+    showHint(unauthenticatedHint(), unauthenticatedHintDuration);
+    setToggleState(false);
+}
+
+void AppContainer::showMicrophonePermissionHint(bool openSettings, const QString& reason)
+{
+    showHint(microphoneHint(), microphoneHintDuration);
+    session_->isRecordingFromStatus = false;
+    setToggleState(false);
+    showMicrophonePermissionAlert(openSettings, reason);
+}
+
+void AppContainer::showMicrophonePermissionAlert(bool openSettings, const QString& reason)
+{
+    if (microphonePermissionAlertVisible_)
+        return;
+    microphonePermissionAlertVisible_ = true;
+    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Vellamor"), microphoneAlertTitle());
+    alert->setInformativeText(reason
+                              + QStringLiteral("请确认声音服务器正在运行，并在系统设置的声音页面里检查输入设备。"));
+    QPointer<QAbstractButton> openButton = alert->addButton(QStringLiteral("打开系统设置"), QMessageBox::AcceptRole);
+    alert->addButton(QStringLiteral("稍后"), QMessageBox::RejectRole);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    // Modal without a nested event loop: the answer arrives as a signal.
+    alert->setWindowModality(Qt::ApplicationModal);
+    QPointer<AppContainer> weak(this);
+    connect(alert, &QMessageBox::finished, this, [weak, alert, openButton, openSettings] {
+        if (!weak)
+            return;
+        weak->microphonePermissionAlertVisible_ = false;
+        if (openSettings && openButton && alert->clickedButton() == openButton)
+            weak->permissionChecker_->openSystemSettings(VellamorPermission::microphone);
+    });
+    microphoneAlert_ = alert;
+    alert->show();
+    alert->raise();
+    alert->activateWindow();
+}
+
+void AppContainer::startAudioRMSPump()
+{
+    stopAudioRMSPump();
+    Channel<float> levels = audio_->rmsStream();
+    QPointer<AppContainer> weak(this);
+    audioRMSPumpTask_ = spawnTask(QStringLiteral("level pump"),
+                                  [weak, levels](std::stop_token token) -> QCoro::Task<void> {
+                                      for (;;) {
+                                          const std::optional<float> level = co_await levels.next(token);
+                                          if (!level || !weak)
+                                              co_return;
+                                          weak->overlay_->viewModel().rms = *level;
+                                      }
+                                  });
+}
+
+void AppContainer::stopAudioRMSPump()
+{
+    if (audioRMSPumpTask_) {
+        audioRMSPumpTask_->cancel();
+        audioRMSPumpTask_.reset();
+    }
+}
+
+QString AppContainer::resolveScene(const Preferences& prefs, const std::optional<QString>& bundleID)
+{
+    if (prefs.sceneAutoDetect) {
+        if (const std::optional<QString> scene = AutoSceneResolver::resolve(bundleID)) {
+            log_.info(QStringLiteral("auto scene matched bundle=") + bundleID.value_or(QStringLiteral("nil"))
+                      + QStringLiteral(" → ") + *scene);
+            return *scene;
+        }
+    }
+    return prefs.scene;
+}
+
+void AppContainer::cancelStartTask()
+{
+    if (dictationStartTask_) {
+        dictationStartTask_->cancel();
+        dictationStartTask_.reset();
+    }
+}
+
+void AppContainer::endDictation()
+{
+    // A release after a refused press has no session to end.
+    if (!session_->sessionBusy.value()) {
+        log_.info(QStringLiteral("endDictation ignored: no session"));
+        return;
+    }
+    if (dictationStartTask_ && !startTaskReachedController_) {
+        closeSessionBeforeStart();
+        return;
+    }
+    menuBar_->updateIcon(MenuBarIconState::processing);
+    session_->disarmTimeoutWatchdog();
+    session_->armStopWatchdog(limits_.afterStop);
+    cancelStartTask();
+    QPointer<AppContainer> weak(this);
+    spawnTask(QStringLiteral("dictation stop"), [weak](std::stop_token) -> QCoro::Task<void> {
+        if (weak)
+            co_await weak->dictation_->stop();
+    });
+}
+
+void AppContainer::closeSessionBeforeStart()
+{
+    // The controller never saw this session, so no snapshot will close it.
+    log_.info(QStringLiteral("dictation stopped before it started: cancelled"));
+    cancelStartTask();
+    session_->disarmTimeoutWatchdog();
+    menuBar_->updateIcon(MenuBarIconState::idle);
+    stopAudioRMSPump();
+    overlay_->viewModel().state = DictationState::cancelled();
+    overlay_->viewModel().stopTicking();
+    overlay_->hideAfter(cancelledHideDelay);
+    session_->finishSession();
+    menuStatus_->refresh();
+}
+
+void AppContainer::giveUpStalledSession()
+{
+    if (!session_->sessionBusy.value())
+        return;
+    // Its own late end must not close the session a second time.
+    ignoredTerminalSessionIDAfterRetry_ = activeDictationSessionID_;
+    cancelStartTask();
+    overlay_->viewModel().state = DictationState::failed(stalledSessionReason());
+    menuBar_->updateIcon(MenuBarIconState::error);
+    closeTerminalSession(failedHideDelay);
+    QPointer<AppContainer> weak(this);
+    spawnTask(QStringLiteral("stalled session cancel"), [weak](std::stop_token) -> QCoro::Task<void> {
+        if (weak)
+            co_await weak->dictation_->cancel();
+    });
+}
+
+void AppContainer::closeTerminalSession(std::chrono::milliseconds hideDelay)
+{
+    stopAudioRMSPump();
+    overlay_->viewModel().stopTicking();
+    overlay_->hideAfter(hideDelay);
+    closeASRConnection();
+    session_->finishSession();
+    menuStatus_->refresh();
+}
+
+void AppContainer::closeASRConnection()
+{
+    const std::shared_ptr<WebSocketTransport> ws = ws_;
+    spawnTask(QStringLiteral("recogniser socket close"),
+              [ws](std::stop_token) -> QCoro::Task<void> { co_await ws->close(); });
+}
+
+bool AppContainer::shouldApplySnapshot(const SessionSnapshot& snapshot)
+{
+    const DictationState& state = snapshot.state;
+    if (state.kind() == DictationState::Kind::idle) {
+        activeDictationSessionID_.reset();
+        ignoredTerminalSessionIDAfterRetry_.reset();
+        return true;
+    }
+    if (!snapshot.sessionID)
+        return true;
+    if (state.isActive()) {
+        activeDictationSessionID_ = snapshot.sessionID;
+        if (ignoredTerminalSessionIDAfterRetry_ != snapshot.sessionID)
+            ignoredTerminalSessionIDAfterRetry_.reset();
+        return true;
+    }
+    if (ignoredTerminalSessionIDAfterRetry_ == snapshot.sessionID) {
+        log_.info(QStringLiteral("ignored stale terminal snapshot from retried session"));
+        return false;
+    }
+    if (activeDictationSessionID_ && activeDictationSessionID_ != snapshot.sessionID) {
+        log_.info(QStringLiteral("ignored stale terminal snapshot from previous session"));
+        return false;
+    }
+    return true;
+}
+
+void AppContainer::applySnapshot(const SessionSnapshot& snapshot)
+{
+    if (!shouldApplySnapshot(snapshot))
+        return;
+    OverlayViewModel& viewModel = overlay_->viewModel();
+    viewModel.state = snapshot.state;
+    viewModel.partialText = snapshot.partialText;
+    viewModel.finalText = snapshot.finalText;
+    viewModel.polishedText = snapshot.polishedText;
+    switch (snapshot.state.kind()) {
+    case DictationState::Kind::recording:
+        menuBar_->updateIcon(MenuBarIconState::recording);
+        menuStatus_->refresh();
+        return;
+    case DictationState::Kind::transcribing:
+    case DictationState::Kind::polishing:
+    case DictationState::Kind::inserting:
+        menuBar_->updateIcon(MenuBarIconState::processing);
+        menuStatus_->refresh();
+        return;
+    case DictationState::Kind::done:
+        dictationStartTask_.reset();
+        menuBar_->updateIcon(MenuBarIconState::idle);
+        if (onboarding_)
+            onboarding_->markRecordingSuccess();
+        closeTerminalSession(doneHideDelay);
+        return;
+    case DictationState::Kind::failed:
+        dictationStartTask_.reset();
+        menuBar_->updateIcon(MenuBarIconState::error);
+        closeTerminalSession(failedHideDelay);
+        return;
+    case DictationState::Kind::cancelled:
+        menuBar_->updateIcon(MenuBarIconState::idle);
+        cancelStartTask();
+        closeTerminalSession(cancelledHideDelay);
+        return;
+    case DictationState::Kind::idle:
+        menuBar_->updateIcon(MenuBarIconState::idle);
+        stopAudioRMSPump();
+        viewModel.stopTicking();
+        menuStatus_->refresh();
+        return;
+    }
+}
+
+void AppContainer::cancelDictationFromOverlay()
+{
+    log_.info(QStringLiteral("dictation cancel requested from overlay"));
+    cancelStartTask();
+    session_->disarmTimeoutWatchdog();
+    session_->isRecordingFromStatus = false;
+    setToggleState(false);
+    menuBar_->updateIcon(MenuBarIconState::idle);
+    stopAudioRMSPump();
+    QPointer<AppContainer> weak(this);
+    const std::shared_ptr<WebSocketTransport> ws = ws_;
+    spawnTask(QStringLiteral("dictation cancel"), [weak, ws](std::stop_token) -> QCoro::Task<void> {
+        if (!weak)
+            co_return;
+        co_await weak->dictation_->cancel();
+        co_await ws->close();
+    });
+}
+
+void AppContainer::retryDictationFromOverlay()
+{
+    log_.info(QStringLiteral("dictation retry requested from overlay"));
+    ignoredTerminalSessionIDAfterRetry_ = activeDictationSessionID_;
+    overlay_->cancelHideTask();
+    overlay_->viewModel().reset();
+    stopAudioRMSPump();
+    cancelStartTask();
+    session_->finishSession();
+    setToggleState(false);
+    enqueueBegin(BeginOrigin::retry);
+}
+
+void AppContainer::setToggleState(bool on)
+{
+    hotkey_->setToggleState(on);
+}
+
+// MARK: Account
+
+void AppContainer::handleAuthStateChange(const AuthState& state)
+{
+    const TaskHandle previous = authTransitionTask_;
+    QPointer<AppContainer> weak(this);
+    authTransitionTask_ = spawnTask(QStringLiteral("auth transition"),
+                                    [previous, weak, state](std::stop_token token) -> QCoro::Task<void> {
+                                        try {
+                                            co_await previous.join();
+                                        } catch (...) {
+                                        }
+                                        if (token.stop_requested() || !weak)
+                                            co_return;
+                                        co_await weak->applyAuthTransition(state);
+                                    });
+}
+
+QCoro::Task<void> AppContainer::applyAuthTransition(AuthState state)
+{
+    if (!state.isAuthenticated()) {
+        signOutSteps();
+        co_return;
+    }
+    const qint64 userID = state.me()->userId;
+    // Another account: the one signed in is signed out first.
+    if (signedInUserID_ && *signedInUserID_ != userID)
+        signOutSteps();
+    signedInUserID_ = userID;
+    switchHistoryStore(QString::number(userID));
+}
+
+void AppContainer::signOutSteps()
+{
+    signedInUserID_.reset();
+    switchHistoryStore(std::nullopt);
+}
+
+void AppContainer::switchHistoryStore(const std::optional<QString>& userID)
+{
+    const std::shared_ptr<LocalHistoryStore> old = historyStore_;
+    std::shared_ptr<LocalHistoryStore> store;
+    if (!userID || userID->isEmpty()) {
+        store = LocalHistoryStore::anonymous(historyBroadcaster_, historyBaseDirectory_);
+    } else {
+        store = LocalHistoryStore::forUser(*userID, historyBroadcaster_, historyBaseDirectory_);
+        spawnTask(QStringLiteral("legacy history import"),
+                  [store](std::stop_token) -> QCoro::Task<void> { co_await store->migrateLegacyJSONIfNeeded(); });
+    }
+    historyStore_ = store;
+    historyWindow_->configure(store, historyBroadcaster_);
+    dictation_->setHistoryStore(store);
+    spawnTask(QStringLiteral("history store close"),
+              [old](std::stop_token) -> QCoro::Task<void> { co_await old->close(); });
+    log_.info(QStringLiteral("history store switched: account=") + store->account());
+}
+
+} // namespace vellamor

@@ -1,0 +1,197 @@
+#pragma once
+
+#include "App/AppContainerDependencies.h"
+#include "App/SessionStateViewModel.h"
+#include "Audio/AudioCapture.h"
+#include "Audio/AudioInputDevice.h"
+#include "Auth/AuthSession.h"
+#include "Context/DesktopEntryIndex.h"
+#include "Context/FrontmostAppProbe.h"
+#include "Dictation/ASRProvider.h"
+#include "Dictation/DictationController.h"
+#include "Dictation/SessionSnapshot.h"
+#include "History/HistoryChangeBroadcaster.h"
+#include "History/LocalHistoryStore.h"
+#include "HistoryWindows/DictionaryWindowController.h"
+#include "HistoryWindows/HistoryWindowController.h"
+#include "Hotkey/HotkeyEvent.h"
+#include "Hotkey/HotkeyMode.h"
+#include "Hotkey/HotkeyMonitor.h"
+#include "Hotkey/ParsedCombo.h"
+#include "Logging/VellamorLog.h"
+#include "Menu/MenuBarController.h"
+#include "Menu/MenuStatusViewModel.h"
+#include "Networking/WebSocketTransport.h"
+#include "Onboarding/OnboardingWindowController.h"
+#include "Overlay/RecordingOverlayController.h"
+#include "Permissions/PermissionChecker.h"
+#include "Settings/AppConfig.h"
+#include "Settings/Preferences.h"
+#include "Settings/SettingsStore.h"
+#include "SettingsWindow/SettingsWindowController.h"
+#include "SettingsWindow/ThemeManager.h"
+#include "Support/Async/Published.h"
+#include "Support/Async/TaskHandle.h"
+#include "TextInsertion/LayeredInserter.h"
+#include "TextInsertion/LayeredInserterOutput.h"
+
+#include <QCoro/QCoroTask>
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUuid>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace vellamor {
+
+// The composition root: builds every long-lived service of the application
+// in a fixed order, wires them, starts and stops them, and owns the roads
+// between them at run time: hotkey and status item to dictation sessions,
+// session snapshots to the overlay, the status item and the session limits,
+// preference changes and menu commands, and the switch of the history store
+// when the signed-in account changes.
+//
+// Everything runs on the main thread. Hotkey events and record commands are
+// handled one at a time, each after the previous one has finished, also
+// when one waits for the sound server. Every callback and task it hands out
+// holds it weakly. start() and stop() are not guarded: a second stop() (quit
+// from the menu, then termination) finds nothing left and is harmless.
+class AppContainer : public QObject {
+    Q_OBJECT
+
+public:
+    // The session texts the container shows itself.
+    static QString unauthenticatedHint() { return QStringLiteral("请先登录后再使用语音输入"); }
+    static QString microphoneHint() { return QStringLiteral("请先允许 Vellamor 使用麦克风"); }
+    static QString microphoneAlertTitle() { return QStringLiteral("Vellamor 还不能使用麦克风"); }
+    static QString softTimeoutWarning() { return QStringLiteral("即将超时，1 分钟后自动结束"); }
+    static QString stalledSessionReason() { return QStringLiteral("识别超时，请重试"); }
+
+    // Builds everything; starts nothing. Logs to "com.vellamor.app"/"container"
+    // unless told otherwise.
+    AppContainer(AppConfig config, AppContainerDependencies dependencies, QObject* parent = nullptr);
+    AppContainer(AppConfig config, AppContainerDependencies dependencies, VellamorLog log, QObject* parent = nullptr);
+    ~AppContainer() override;
+
+    void start();
+    void stop();
+
+    // The roads, as the hotkey, the status item and the overlay drive them.
+    QCoro::Task<void> handleHotkey(HotkeyEvent event);
+    void endDictation();
+    void cancelDictationFromOverlay();
+    void retryDictationFromOverlay();
+    void toggleRecordFromStatus();
+    void selectMicrophone(const std::optional<QString>& uid);
+    void handlePreferencesChanged(const Preferences& prefs);
+    void handleAuthStateChange(const AuthState& state);
+    // Every session snapshot, in publication order; a stale terminal one of
+    // an abandoned session is dropped.
+    void applySnapshot(const SessionSnapshot& snapshot);
+
+    SettingsStore& settingsStore() { return *settingsStore_; }
+    MenuBarController& menuBar() { return *menuBar_; }
+    HotkeyMonitor& hotkey() { return *hotkey_; }
+    RecordingOverlayController& overlay() { return *overlay_; }
+    SessionStateViewModel& session() { return *session_; }
+    MenuStatusViewModel& menuStatus() { return *menuStatus_; }
+    DictationController& dictation() { return *dictation_; }
+    // Present while the first-run guide is open.
+    OnboardingWindowController* onboarding() const { return onboarding_.get(); }
+    const std::shared_ptr<LocalHistoryStore>& historyStore() const { return historyStore_; }
+
+private:
+    // What opened a session: only a hotkey press leaves the toggle as it is.
+    enum class BeginOrigin { hotkey, statusItem, retry, microphoneGrant };
+
+    // Runs `step` after every step queued before it has finished.
+    void enqueue(std::function<QCoro::Task<void>(AppContainer&)> step);
+    void enqueueBegin(BeginOrigin origin);
+    TaskHandle spawnTask(const QString& what, TaskHandle::Body body);
+
+    void applyTheme();
+    QCoro::Task<void> bootstrapOnboardingOrHotkey();
+    void openOnboarding();
+    void finishOnboarding();
+    void startHotkey();
+    std::optional<ParsedCombo> resolveCustomCombo();
+    void wireMenuBarCallbacks();
+    void refreshMicrophones();
+
+    QCoro::Task<void> beginDictation(BeginOrigin origin);
+    QCoro::Task<bool> ensureMicrophonePermissionBeforeDictation();
+    void showUnauthenticatedHint();
+    void showMicrophonePermissionHint(bool openSettings, const QString& reason);
+    void showMicrophonePermissionAlert(bool openSettings, const QString& reason);
+    void showHint(const QString& reason, std::chrono::milliseconds visibleFor);
+    void startAudioRMSPump();
+    void stopAudioRMSPump();
+    QString resolveScene(const Preferences& prefs, const std::optional<QString>& bundleID);
+    void cancelStartTask();
+    void closeSessionBeforeStart();
+    void giveUpStalledSession();
+    bool shouldApplySnapshot(const SessionSnapshot& snapshot);
+    void closeTerminalSession(std::chrono::milliseconds hideDelay);
+    void closeASRConnection();
+    void setToggleState(bool on);
+
+    QCoro::Task<void> applyAuthTransition(AuthState state);
+    void signOutSteps();
+    void switchHistoryStore(const std::optional<QString>& userID);
+
+    VellamorLog log_;
+    AppConfig config_;
+    AppContainerDependencies::SessionLimits limits_;
+    std::shared_ptr<AuthSession> auth_;
+    std::shared_ptr<UserDefaults> defaults_;
+    QUrl helpURL_;
+    std::shared_ptr<platform::SoundServer> soundServer_;
+    std::shared_ptr<SettingsStore> settingsStore_;
+    std::shared_ptr<PermissionChecker> permissionChecker_;
+    std::unique_ptr<MenuBarController> menuBar_;
+    std::unique_ptr<HotkeyMonitor> hotkey_;
+    std::unique_ptr<RecordingOverlayController> overlay_;
+    std::optional<LayeredInserter> textInserter_;
+    std::shared_ptr<AudioCapture> audio_;
+    std::shared_ptr<WebSocketTransport> ws_;
+    std::shared_ptr<ASRProvider> asr_;
+    bool mockRecogniser_ = false;
+    std::shared_ptr<LayeredInserterOutput> output_;
+    std::shared_ptr<HistoryChangeBroadcaster> historyBroadcaster_;
+    std::shared_ptr<LocalHistoryStore> historyStore_;
+    std::optional<QString> historyBaseDirectory_;
+    std::unique_ptr<DictationController> dictation_;
+    std::unique_ptr<SettingsWindowController> settingsWindow_;
+    std::unique_ptr<HistoryWindowController> historyWindow_;
+    std::unique_ptr<DictionaryWindowController> dictionaryWindow_;
+    ThemeManager theme_;
+    std::shared_ptr<DesktopEntryIndex> desktopEntries_;
+    std::shared_ptr<FrontmostAppProbe> frontmostProbe_;
+    std::unique_ptr<SessionStateViewModel> session_;
+    std::unique_ptr<MenuStatusViewModel> menuStatus_;
+    std::shared_ptr<OnboardingWindowController> onboarding_;
+    Subscription menuStatusSubscription_;
+    std::shared_ptr<SettingsStore::ObserverToken> preferencesObserverToken_;
+    Subscription authStateSubscription_;
+    std::optional<TaskHandle> audioRMSPumpTask_;
+    std::optional<TaskHandle> dictationStartTask_;
+    // The running start task has handed its configuration to the controller.
+    bool startTaskReachedController_ = false;
+    std::optional<QUuid> activeDictationSessionID_;
+    std::optional<QUuid> ignoredTerminalSessionIDAfterRetry_;
+    TaskHandle authTransitionTask_;
+    TaskHandle lastQueuedStep_;
+    bool microphonePermissionAlertVisible_ = false;
+    bool microphonePermissionRequestInFlight_ = false;
+    std::optional<QString> activeMicrophoneUID_;
+    // The mode the running hotkey was started in; none before the first start.
+    std::optional<HotkeyMode> activeHotkeyMode_;
+    std::optional<qint64> signedInUserID_;
+    QPointer<QMessageBox> microphoneAlert_;
+};
+
+} // namespace vellamor

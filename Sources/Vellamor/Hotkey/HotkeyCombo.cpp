@@ -1,0 +1,90 @@
+#include "Hotkey/HotkeyCombo.h"
+
+#include <QStringList>
+
+#include <array>
+#include <utility>
+
+namespace vellamor {
+
+namespace {
+
+namespace modifierFlag = platform::modifierFlag;
+
+// The keys a combination can name, by the position numbering of the stored format.
+constexpr std::array<std::pair<const char*, platform::VirtualKeyCode>, 68> keyNames{{
+    {"a", 0},       {"b", 11},     {"c", 8},      {"d", 2},     {"e", 14},   {"f", 3},    {"g", 5},
+    {"h", 4},       {"i", 34},     {"j", 38},     {"k", 40},    {"l", 37},   {"m", 46},   {"n", 45},
+    {"o", 31},      {"p", 35},     {"q", 12},     {"r", 15},    {"s", 1},    {"t", 17},   {"u", 32},
+    {"v", 9},       {"w", 13},     {"x", 7},      {"y", 16},    {"z", 6},    {"0", 29},   {"1", 18},
+    {"2", 19},      {"3", 20},     {"4", 21},     {"5", 23},    {"6", 22},   {"7", 26},   {"8", 28},
+    {"9", 25},      {"space", 49}, {"return", 36}, {"tab", 48}, {"escape", 53}, {"delete", 51}, {"left", 123},
+    {"right", 124}, {"up", 126},   {"down", 125}, {"f1", 122},  {"f2", 120}, {"f3", 99},  {"f4", 118},
+    {"f5", 96},     {"f6", 97},    {"f7", 98},    {"f8", 100},  {"f9", 101}, {"f10", 109}, {"f11", 103},
+    {"f12", 111},   {"-", 27},     {"=", 24},     {"[", 33},    {"]", 30},   {";", 41},   {"'", 39},
+    {",", 43},      {".", 47},     {"/", 44},     {"\\", 42},   {"`", 50},
+}};
+
+// Spaces and tabs only: a line break is part of the text.
+QString trimmedBlanks(const QString& text)
+{
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && (text[start] == u' ' || text[start] == u'\t'))
+        ++start;
+    while (end > start && (text[end - 1] == u' ' || text[end - 1] == u'\t'))
+        --end;
+    return text.mid(start, end - start);
+}
+
+} // namespace
+
+std::optional<platform::VirtualKeyCode> HotkeyCombo::keyCode(const QString& name)
+{
+    for (const auto& [keyName, code] : keyNames) {
+        if (name == QLatin1String(keyName))
+            return code;
+    }
+    return std::nullopt;
+}
+
+std::optional<ParsedCombo> HotkeyCombo::parse(const QString& raw)
+{
+    const QString text = trimmedBlanks(raw.toLower());
+    if (text.isEmpty())
+        return std::nullopt;
+    const QStringList tokens = text.split(u'+', Qt::SkipEmptyParts);
+    if (tokens.isEmpty())
+        return std::nullopt;
+
+    platform::ModifierFlags modifiers = 0;
+    bool fn = false;
+    std::optional<QString> mainKey;
+    for (const QString& token : tokens) {
+        if (token == u"cmd" || token == u"command")
+            modifiers |= modifierFlag::command;
+        else if (token == u"option" || token == u"alt")
+            modifiers |= modifierFlag::option;
+        else if (token == u"shift")
+            modifiers |= modifierFlag::shift;
+        else if (token == u"control" || token == u"ctrl")
+            modifiers |= modifierFlag::control;
+        else if (token == u"fn")
+            fn = true;
+        else if (mainKey)
+            return std::nullopt;
+        else
+            mainKey = token;
+    }
+    if (!mainKey) {
+        if (fn && modifiers == 0)
+            return ParsedCombo{std::nullopt, 0, true, std::nullopt};
+        return std::nullopt;
+    }
+    const std::optional<platform::VirtualKeyCode> code = keyCode(*mainKey);
+    if (!code)
+        return std::nullopt;
+    return ParsedCombo{code, modifiers, fn, mainKey};
+}
+
+} // namespace vellamor

@@ -1,0 +1,34 @@
+#include "Platform/LinuxPlatformFactory.h"
+
+#include "Auth/QtKeychainItemStore.h"
+#include "Platform/Accessibility/AtspiAccessibilityBus.h"
+#include "Platform/AccessibilityStatus/DBusAccessibilityStatus.h"
+#include "Platform/ActiveWindow/X11ActiveWindowReader.h"
+#include "Platform/InputMonitoring/X11InputMonitoringProbe.h"
+#include "Platform/KeyInjection/XTestKeyInjector.h"
+#include "Platform/KeySource/X11KeySource.h"
+#include "Platform/Pasteboard/QtPasteboard.h"
+#include "Platform/SoundServer/PulseSoundServer.h"
+#include "Platform/SystemSettings/ProcessCommandLauncher.h"
+
+#include <QCoreApplication>
+
+namespace vellamor::platform {
+
+PlatformAdapters LinuxPlatformFactory::make()
+{
+    PlatformAdapters adapters;
+    adapters.keySource = std::make_unique<X11KeySource>();
+    adapters.soundServer = std::make_shared<PulseSoundServer>();
+    adapters.accessibilityBus = std::make_shared<AtspiAccessibilityBus>(QCoreApplication::applicationPid());
+    adapters.keyInjector = std::make_shared<XTestKeyInjector>();
+    adapters.pasteboard = std::make_shared<QtPasteboard>();
+    adapters.activeWindowReader = std::make_shared<X11ActiveWindowReader>();
+    adapters.accessibilityStatus = std::make_shared<DBusAccessibilityStatus>();
+    adapters.inputMonitoring = std::make_shared<X11InputMonitoringProbe>();
+    adapters.commandLauncher = std::make_shared<ProcessCommandLauncher>();
+    adapters.keyringItems = std::make_shared<QtKeychainItemStore>();
+    return adapters;
+}
+
+} // namespace vellamor::platform

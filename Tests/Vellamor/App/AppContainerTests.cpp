@@ -1,0 +1,359 @@
+#include "AppContainerFixture.h"
+#include "QtPrinters.h"
+
+#include "Storage/UserIDHash.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <gmock/gmock.h>
+
+namespace vellamor::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+TEST_F(AppContainerTest, BuildingStartsNothingAndTheStartLineNamesTheRecogniser)
+{
+    Preferences english = Preferences::defaultPreferences();
+    english.language = u"en"_s;
+    SettingsStore(defaults, SettingsStore::standardKey()).update(english);
+    for (const auto& [value, recogniser] : {std::pair{"1", "mock"}, std::pair{"true", "cloud"}}) {
+        SCOPED_TRACE(value);
+        container.reset();
+        QProcessEnvironment environment;
+        environment.insert(u"VELLAMOR_MOCK_ASR"_s, QString::fromUtf8(value));
+        build(environment);
+        EXPECT_EQ(locale.languageCode(), u"en"_s);
+        EXPECT_EQ(keySource_->startCount(), 0);
+        EXPECT_EQ(container->menuBar().item(), nullptr);
+        EXPECT_EQ(sound->openCount(), 0);
+        container->start();
+        EXPECT_EQ(logLines().filter(u"container starting"_s).last(),
+                  u"container starting asr="_s + QString::fromUtf8(recogniser));
+    }
+}
+
+TEST_F(AppContainerTest, TheGuideOpensUnlessEveryPermissionIsGrantedAndItWasFinished)
+{
+    const struct {
+        const char* name;
+        bool microphone;
+        bool onboarded;
+        bool guide;
+    } cases[] = {
+        {"microphoneMissingAfterTheGuide", false, true, true},
+        {"grantedButNeverGuided", true, false, true},
+        {"grantedAndGuided", true, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        container.reset();
+        defaults->remove(SettingsStore::standardKey() + u".onboarded"_s);
+        if (c.onboarded)
+            markOnboarded();
+        sound->answer = c.microphone ? FakeSoundServer::oneMicrophone() : platform::SoundServerSnapshot{};
+        build();
+        container->start();
+        EXPECT_EQ(container->onboarding() != nullptr, c.guide);
+        EXPECT_EQ(icon(), c.guide ? MenuBarIconState::needsSetup : MenuBarIconState::idle);
+        // The guide starts the hotkey itself when it reaches its first dictation.
+        EXPECT_EQ(keySource_->isStarted(), !c.guide);
+        settle();
+        EXPECT_TRUE(keySource_->isStarted());
+        if (!c.guide)
+            continue;
+        container->onboarding()->finishButton().click();
+        settle();
+        EXPECT_EQ(container->onboarding(), nullptr);
+        EXPECT_TRUE(container->settingsStore().hasCompletedOnboarding());
+        EXPECT_EQ(icon(), MenuBarIconState::idle);
+    }
+}
+
+TEST_F(AppContainerTest, ARefusedStartShowsItsHintForItsTimeAndOpensNoSession)
+{
+    const struct {
+        const char* name;
+        bool signedIn;
+        bool microphone;
+        QString reason;
+        std::chrono::milliseconds shownFor;
+    } cases[] = {
+        {"signedOut", false, true, AppContainer::unauthenticatedHint(), 2000ms},
+        {"microphoneDenied", true, false, AppContainer::microphoneHint(), 2200ms},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        container.reset();
+        if (c.signedIn)
+            signIn();
+        else
+            runBlocking(auth->logout());
+        sound->answer = c.microphone ? FakeSoundServer::oneMicrophone() : platform::SoundServerSnapshot{};
+        markOnboarded();
+        build();
+        container->start();
+        settle();
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            holdHotkey(1000 * attempt, 1000 * attempt + 300);
+            EXPECT_EQ(overlayState(), DictationState::failed(c.reason));
+            EXPECT_EQ(icon(), MenuBarIconState::error);
+            EXPECT_FALSE(container->session().sessionBusy.value());
+            EXPECT_FALSE(container->hotkey().toggleState());
+        }
+        EXPECT_EQ(sound->openCount(), 0);
+        EXPECT_TRUE(socket->calls().isEmpty());
+        QList<QMessageBox*> alerts;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (auto* alert = qobject_cast<QMessageBox*>(window); alert && alert->isVisible())
+                alerts.append(alert);
+        }
+        if (c.microphone) {
+            EXPECT_TRUE(alerts.isEmpty());
+        } else {
+            ASSERT_EQ(alerts.size(), 1);
+            EXPECT_EQ(alerts[0]->text(), AppContainer::microphoneAlertTitle());
+            EXPECT_FALSE(alerts[0]->informativeText().contains(u"macOS"_s));
+            for (QAbstractButton* button : alerts[0]->buttons()) {
+                if (button->text() == u"打开系统设置"_s)
+                    button->click();
+            }
+            settle();
+            EXPECT_EQ(launcher->launches, (QList<QStringList>{{u"gnome-control-center"_s, u"sound"_s}}));
+        }
+        advanceOverlay(c.shownFor - 10ms);
+        EXPECT_TRUE(islandVisible());
+        advanceOverlay(10ms);
+        EXPECT_FALSE(islandVisible());
+    }
+}
+
+TEST_F(AppContainerTest, ADictationShowsRecordingThenProcessingThenIdleAndLeavesItsTextAndRecord)
+{
+    startReady();
+    beginRecording();
+    EXPECT_EQ(icon(), MenuBarIconState::recording);
+    EXPECT_TRUE(container->session().sessionBusy.value());
+    EXPECT_TRUE(islandVisible());
+    EXPECT_EQ(socket->lastBearerToken(), u"at-7"_s);
+
+    releaseHotkey(400);
+    EXPECT_EQ(icon(), MenuBarIconState::processing);
+    EXPECT_TRUE(socket->sentTexts().last().contains(u"stop"_s));
+    serverSays(frame("final", u"你好"_s));
+    serverSays(frame("done"));
+    ASSERT_TRUE(waitUntil([this] { return overlayState() == DictationState::done(); }));
+    EXPECT_EQ(icon(), MenuBarIconState::idle);
+    EXPECT_FALSE(container->session().sessionBusy.value());
+    EXPECT_EQ(bus->field().text, u"你好"_s);
+    const QList<HistoryRecord> records = runBlocking(container->historyStore()->all());
+    ASSERT_EQ(records.size(), 1);
+    EXPECT_EQ(records[0].text, u"你好"_s);
+}
+
+TEST_F(AppContainerTest, ALateEndOfAnAbandonedSessionIsDropped)
+{
+    startReady();
+    beginRecording();
+    serverSays(QJsonObject{{u"type"_s, u"error"_s}, {u"code"_s, 50021}, {u"msg"_s, u"busy"_s}});
+    ASSERT_EQ(overlayState().kind(), DictationState::Kind::failed);
+    EXPECT_EQ(icon(), MenuBarIconState::error);
+    const QUuid abandoned = *container->dictation().currentSnapshot().sessionID;
+
+    const auto lateEnd = [](QUuid id) {
+        return SessionSnapshot(id, DictationState::cancelled(), {}, {}, {}, 0, 0, std::nullopt);
+    };
+    // Before the new session reports, and after: dropped either way.
+    container->overlay().viewModel().onRetry();
+    container->applySnapshot(lateEnd(abandoned));
+    EXPECT_TRUE(logLines().contains(u"ignored stale terminal snapshot from retried session"_s));
+    settle();
+    ASSERT_EQ(overlayState(), DictationState::recording());
+    container->applySnapshot(lateEnd(abandoned));
+    EXPECT_TRUE(logLines().contains(u"ignored stale terminal snapshot from previous session"_s));
+    EXPECT_EQ(overlayState(), DictationState::recording());
+    EXPECT_TRUE(container->session().sessionBusy.value());
+    EXPECT_EQ(icon(), MenuBarIconState::recording);
+}
+
+TEST_F(AppContainerTest, OnlyAChangedHotkeyOrModeRestartsTheMonitor)
+{
+    startReady();
+    const struct {
+        const char* name;
+        std::function<void(Preferences&)> change;
+        bool restarts;
+        std::optional<platform::KeyGrab> grab;
+    } cases[] = {
+        {"polishing", [](Preferences& p) { p.enableLLMPolish = false; }, false, std::nullopt},
+        {"language", [](Preferences& p) { p.language = u"zh"_s; }, false, std::nullopt},
+        {"combination", [](Preferences& p) { p.customHotkey = u"ctrl+shift+k"_s; }, true,
+         platform::KeyGrab{platform::virtualKey::k, platform::modifierFlag::control | platform::modifierFlag::shift}},
+        {"sameCombination", [](Preferences& p) { p.customHotkey = u"ctrl+shift+k"_s; }, false, std::nullopt},
+        {"unparsable", [](Preferences& p) { p.customHotkey = u"ctrl+nokey"_s; }, true, std::nullopt},
+        {"cleared", [](Preferences& p) { p.customHotkey = u""_s; }, true, std::nullopt},
+        {"toggleMode", [](Preferences& p) { p.hotkeyMode = u"toggle"_s; }, true, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int starts = keySource_->startCount();
+        Preferences prefs = container->settingsStore().current();
+        c.change(prefs);
+        container->settingsStore().update(prefs);
+        settle();
+        EXPECT_EQ(keySource_->startCount() - starts, c.restarts ? 1 : 0);
+        EXPECT_TRUE(keySource_->isStarted());
+        if (c.restarts) {
+            EXPECT_EQ(keySource_->grabs().back(), c.grab);
+        }
+    }
+    EXPECT_EQ(container->hotkey().mode(), HotkeyMode::toggle);
+    EXPECT_TRUE(logLines().contains(u"invalid customHotkey ignored"_s));
+}
+
+TEST_F(AppContainerTest, TheStatusItemRecordsAndStopsUnlessBusyOrDisabled)
+{
+    startReady();
+    MenuBarController& menu = container->menuBar();
+    menu.onToggleRecord();
+    settle();
+    ASSERT_TRUE(waitUntil([this] { return socket->isOpen(); }));
+    EXPECT_TRUE(container->session().isRecordingFromStatus.value());
+    menu.onToggleRecord();
+    settle();
+    EXPECT_FALSE(container->session().isRecordingFromStatus.value());
+    EXPECT_TRUE(socket->sentTexts().last().contains(u"stop"_s));
+    serverSays(frame("done"));
+    ASSERT_TRUE(waitUntil([this] { return !container->session().sessionBusy.value(); }));
+
+    pressHotkey(1000);
+    ASSERT_TRUE(container->session().sessionBusy.value());
+    menu.onToggleRecord();
+    settle();
+    EXPECT_TRUE(logLines().contains(u"status toggle on ignored: busy"_s));
+    EXPECT_FALSE(container->session().isRecordingFromStatus.value());
+    releaseHotkey(1400);
+    serverSays(frame("done"));
+    ASSERT_TRUE(waitUntil([this] { return !container->session().sessionBusy.value(); }));
+
+    menu.onToggleEnabled(false);
+    const int connects = static_cast<int>(socket->calls().filter(u"connect"_s).size());
+    pressHotkey(2000);
+    menu.onToggleRecord();
+    settle();
+    EXPECT_FALSE(container->session().sessionBusy.value());
+    EXPECT_EQ(socket->calls().filter(u"connect"_s).size(), connects);
+}
+
+TEST_F(AppContainerTest, StoppingTwiceAtQuitIsHarmless)
+{
+    startReady();
+    container->menuBar().onQuit();
+    container->stop();
+    settle();
+    EXPECT_FALSE(keySource_->isStarted());
+    EXPECT_EQ(logLines().count(u"container stopping"_s), 2);
+    EXPECT_FALSE(container->menuStatus().isTicking());
+    EXPECT_EQ(socket->closeCount(), 2);
+}
+
+// The hotkey works in the mode the user chose: held by default, tapped in toggle mode.
+TEST_F(AppContainerTest, HoldModeRecordsWhileHeldAndToggleModeBetweenTaps)
+{
+    startReady();
+    pressHotkey(0);
+    EXPECT_TRUE(container->session().sessionBusy.value());
+    releaseHotkey(300);
+    EXPECT_EQ(socket->sentTexts().filter(u"stop"_s).size(), 1);
+    serverSays(frame("done"));
+
+    Preferences prefs = container->settingsStore().current();
+    prefs.hotkeyMode = u"toggle"_s;
+    container->settingsStore().update(prefs);
+    settle();
+    holdHotkey(1000, 1050);
+    EXPECT_TRUE(container->session().sessionBusy.value());
+    holdHotkey(2000, 2050);
+    EXPECT_EQ(socket->sentTexts().filter(u"stop"_s).size(), 2);
+}
+
+// A session opened without a press must still stop at the next tap.
+TEST_F(AppContainerTest, ASessionOpenedWithoutAPressStopsAtTheNextTap)
+{
+    Preferences prefs = Preferences::defaultPreferences();
+    prefs.hotkeyMode = u"toggle"_s;
+    SettingsStore(defaults, SettingsStore::standardKey()).update(prefs);
+    startReady();
+    container->menuBar().onToggleRecord();
+    settle();
+    ASSERT_TRUE(container->session().sessionBusy.value());
+    EXPECT_TRUE(container->hotkey().toggleState());
+    holdHotkey(0, 50);
+    EXPECT_EQ(socket->sentTexts().filter(u"stop"_s).size(), 1);
+}
+
+// While the start waits for a fresh token the island shows no old session,
+// and a stop then closes the session instead of leaving it busy.
+TEST_F(AppContainerTest, AStopBeforeTheTokenArrivedClosesTheSessionOnAClearIsland)
+{
+    startReady();
+    beginRecording();
+    releaseHotkey(300);
+    serverSays(frame("final", u"上一次"_s));
+    serverSays(frame("done"));
+    ASSERT_EQ(container->overlay().viewModel().finalText.value(), u"上一次"_s);
+
+    const AuthTokens expiring{u"at-7"_s, u"rt-7"_s, Date::fromUnixSeconds(QDateTime::currentSecsSinceEpoch())};
+    const AuthMe me{7, u"u7@x.io"_s, u"zh-CN"_s, Date::fromUnixSeconds(1'700'000'000), std::nullopt};
+    api->succeed(FakeAuthAPI::Op::login, AuthAPIProtocol::SignIn{expiring, me});
+    runBlocking(auth->loginWithPassword(me.email, u"password"_s));
+    api->succeed(FakeAuthAPI::Op::refresh, AuthTokens{u"at-8"_s, u"rt-8"_s, Date::fromUnixSeconds(4'000'000'000)},
+                 300ms);
+    settle();
+    const int connects = static_cast<int>(socket->calls().filter(u"connect"_s).size());
+    pressHotkey(1000);
+    ASSERT_TRUE(container->session().sessionBusy.value());
+    EXPECT_EQ(overlayState(), DictationState::idle());
+    EXPECT_TRUE(container->overlay().viewModel().finalText.value().isEmpty());
+
+    releaseHotkey(1300);
+    EXPECT_FALSE(container->session().sessionBusy.value());
+    EXPECT_EQ(overlayState(), DictationState::cancelled());
+    runEventLoopFor(400ms);
+    EXPECT_EQ(socket->calls().filter(u"connect"_s).size(), connects);
+    EXPECT_FALSE(container->session().sessionBusy.value());
+}
+
+TEST_F(AppContainerTest, AStoppedSessionThatNeverEndsFailsAfterItsLimit)
+{
+    limits.afterStop = 100ms;
+    startReady();
+    beginRecording();
+    releaseHotkey(300);
+    EXPECT_TRUE(container->session().sessionBusy.value());
+    ASSERT_TRUE(waitUntil([this] { return !container->session().sessionBusy.value(); }, 1s));
+    EXPECT_EQ(overlayState(), DictationState::failed(AppContainer::stalledSessionReason()));
+    EXPECT_EQ(icon(), MenuBarIconState::error);
+    settle();
+    // The give-up's own cancel does not replace the reason.
+    EXPECT_EQ(overlayState(), DictationState::failed(AppContainer::stalledSessionReason()));
+    EXPECT_TRUE(logLines().contains(u"ignored stale terminal snapshot from retried session"_s));
+}
+
+TEST_F(AppContainerTest, SigningInAsAnotherAccountPassesThroughSignedOut)
+{
+    startReady();
+    signIn(8);
+    settle();
+    QStringList accounts;
+    for (const QString& line : logLines().filter(u"history store switched: account="_s))
+        accounts.append(line.section(u'=', 1));
+    EXPECT_EQ(accounts, (QStringList{UserIDHash::hash8(u"7"_s), u"anonymous"_s, UserIDHash::hash8(u"8"_s)}));
+    EXPECT_EQ(container->historyStore()->account(), UserIDHash::hash8(u"8"_s));
+}
+
+} // namespace
+} // namespace vellamor::test

@@ -1,0 +1,195 @@
+#include "DesktopTest.h"
+#include "TextTarget.h"
+#include "WaitUntil.h"
+
+#include "AsrSessionEndpoint.h"
+#include "DefaultActions.h"
+#include "DevServer.h"
+#include "History/HistoryChangeBroadcaster.h"
+#include "History/LocalHistoryStore.h"
+#include "Settings/AppConfig.h"
+#include "Settings/SettingsStore.h"
+#include "Support/AppPaths.h"
+#include "Support/Async/RunBlocking.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gmock/gmock.h>
+
+#include <memory>
+
+namespace vellamor::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+const QString appProgram = QStringLiteral(VELLAMOR_APP);
+const QString signInProgram = QStringLiteral(VELLAMOR_DEV_SIGNIN);
+const QString qtTarget = QStringLiteral(VELLAMOR_QT_TEXT_TARGET);
+
+QStringList logLines()
+{
+    QFile file(AppPaths::logFile().value_or(QString()));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+// The log lines from the `from`-th on.
+QStringList logLinesFrom(qsizetype from)
+{
+    return logLines().mid(from);
+}
+
+// The real application against a development backend in this process, on
+// the desktop of scripts/desktop-session.
+class EndToEndTest : public DesktopTest {
+protected:
+    void SetUp() override
+    {
+        DesktopTest::SetUp();
+        devbackend::installDefaultActions(server_);
+        ASSERT_TRUE(server_.listen(0));
+        qputenv("VELLAMOR_API_URL", server_.baseURL().toString().toUtf8());
+        qputenv("VELLAMOR_WS_URL", AppConfig::toWebSocketURL(server_.baseURL()).toString().toUtf8());
+        // The guide would open a window of its own over the target.
+        UserDefaults::standard()->setBool(SettingsStore::standardKey() + u".onboarded"_s, true);
+    }
+
+    void TearDown() override
+    {
+        if (app_.state() != QProcess::NotRunning) {
+            app_.terminate();
+            waitUntil([this] { return app_.state() == QProcess::NotRunning; }, 10s);
+            app_.kill();
+        }
+        DesktopTest::TearDown();
+    }
+
+    void startApp(const QStringList& arguments = {}, bool mockRecogniser = false)
+    {
+        logStart_ = logLines().size();
+        auto environment = QProcessEnvironment::systemEnvironment();
+        if (mockRecogniser)
+            environment.insert(u"VELLAMOR_MOCK_ASR"_s, u"1"_s);
+        app_.setProcessEnvironment(environment);
+        app_.setProcessChannelMode(QProcess::ForwardedChannels);
+        app_.start(appProgram, arguments);
+    }
+
+    bool logged(const QString& message) const { return !logLinesFrom(logStart_).filter(message).isEmpty(); }
+
+    // The app's visible windows: the island while it shows.
+    bool appShowsAWindow()
+    {
+        const auto found = outputOf(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--pid"_s,
+                                                    QString::number(app_.processId())});
+        return found && !found->trimmed().isEmpty();
+    }
+
+    devbackend::DevServer server_;
+    QProcess app_;
+    qsizetype logStart_ = 0;
+};
+
+class DictationEndToEndTest : public EndToEndTest, public ::testing::WithParamInterface<bool> {};
+
+// Right Ctrl held while the virtual microphone plays a phrase, then let go:
+// the text reaches another application's field and the history.
+TEST_P(DictationEndToEndTest, HeldHotkeyAndSpeechPutTheTextAtTheCursorAndInTheHistory)
+{
+    const bool mock = GetParam();
+    ASSERT_TRUE(runTool(signInProgram, {}));
+    startApp({}, mock);
+    ASSERT_TRUE(waitUntil([this] { return logged(u"hotkey tap started"_s); }, 20s));
+    QString account;
+    ASSERT_TRUE(waitUntil(
+        [this, &account] {
+            const QStringList switched = logLinesFrom(logStart_).filter(u"history store switched: account="_s);
+            account = switched.isEmpty() ? QString() : switched.last().section(u'=', 1);
+            return !account.isEmpty() && account != u"anonymous"_s;
+        },
+        20s));
+
+    QTemporaryDir folder;
+    const QString phrase = folder.filePath(u"phrase.wav"_s);
+    ASSERT_EQ(QProcess::execute(u"espeak-ng"_s, {u"-w"_s, phrase, u"hello world, this is a dictation"_s}), 0);
+    TextTarget target(qtTarget, {u"QtLineEdit"_s, QString(), QString(), QString()});
+    ASSERT_TRUE(target.isReady());
+    ASSERT_TRUE(xdotool({u"mousemove"_s, u"10"_s, u"700"_s}));
+
+    ASSERT_TRUE(xdotool({u"keydown"_s, u"Control_R"_s}));
+    runEventLoopFor(400ms);
+    EXPECT_TRUE(waitUntil([this] { return appShowsAWindow(); }, 5s));
+    ASSERT_TRUE(runTool(u"paplay"_s, {u"-d"_s, u"vsink"_s, phrase}));
+    ASSERT_TRUE(xdotool({u"keyup"_s, u"Control_R"_s}));
+
+    QString expected = u"hello world"_s;
+    if (!mock) {
+        auto* endpoint = devbackend::AsrSessionEndpoint::of(server_);
+        const auto polishFrames = [endpoint] {
+            return endpoint->sessions().empty() ? QStringList() : endpoint->sessions().back()->sent.filter(u"polish"_s);
+        };
+        ASSERT_TRUE(waitUntil([&] { return !polishFrames().isEmpty(); }, 15s));
+        const QJsonObject polish = QJsonDocument::fromJson(polishFrames().first().toUtf8()).object();
+        expected = polish.value(u"data"_s).toObject().value(u"text"_s).toString();
+        EXPECT_GT(endpoint->sessions().back()->audioFrames, 50);
+    }
+    EXPECT_EQ(target.waitForText(expected), expected);
+
+    LocalHistoryStore history(account, std::make_shared<HistoryChangeBroadcaster>());
+    QList<HistoryRecord> records;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            records = runBlocking(history.all());
+            return !records.isEmpty();
+        },
+        5s));
+    ASSERT_FALSE(records.isEmpty());
+    EXPECT_EQ(records.first().text, expected);
+    EXPECT_TRUE(waitUntil([this] { return !appShowsAWindow(); }, 10s));
+}
+
+INSTANTIATE_TEST_SUITE_P(Recognisers, DictationEndToEndTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "Mock" : "Devserver");
+                         });
+
+// The installed desktop entry makes the app the handler of the scheme: the
+// link starts a second process, which hands it to the first and quits.
+TEST_F(EndToEndTest, ALinkOpenedOnTheDesktopReachesTheRunningAppThroughASecondProcess)
+{
+    QTemporaryDir prefix;
+    ASSERT_TRUE(runTool(QStringLiteral(VELLAMOR_CMAKE), {u"--install"_s, QStringLiteral(VELLAMOR_BUILD_DIR),
+                                                          u"--prefix"_s, prefix.path()}));
+    ASSERT_TRUE(runTool(u"update-desktop-database"_s, {prefix.filePath(u"share/applications"_s)}));
+    startApp();
+    ASSERT_TRUE(waitUntil([this] { return logged(u"container starting"_s); }, 20s));
+
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"PATH"_s, prefix.filePath(u"bin"_s) + u':' + environment.value(u"PATH"_s));
+    environment.insert(u"XDG_DATA_DIRS"_s, prefix.filePath(u"share"_s) + u":/usr/local/share:/usr/share"_s);
+    QProcess opener;
+    opener.setProcessEnvironment(environment);
+    opener.setProcessChannelMode(QProcess::ForwardedChannels);
+    opener.start(u"gio"_s, {u"open"_s, u"vellamor://auth?state=s3cret&code=c0de"_s});
+    ASSERT_TRUE(waitUntil([&opener] { return opener.state() == QProcess::NotRunning; }, 20s));
+    EXPECT_EQ(opener.exitCode(), 0);
+    EXPECT_TRUE(waitUntil(
+        [this] { return logged(u"deeplink received: vellamor://auth [query:2 keys, fragment: 0]"_s); }, 20s));
+    EXPECT_TRUE(waitUntil([this] { return logged(u"another Vellamor instance is running, quitting"_s); }, 20s));
+    const QStringList lines = logLinesFrom(logStart_);
+    EXPECT_EQ(lines.filter(u"Vellamor launched"_s).size(), 1);
+    EXPECT_EQ(lines.filter(u"container starting"_s).size(), 1);
+    EXPECT_TRUE(lines.filter(u"deeplink rejected"_s).isEmpty());
+    EXPECT_TRUE(lines.filter(u"s3cret"_s).isEmpty());
+    EXPECT_EQ(app_.state(), QProcess::Running);
+}
+
+} // namespace
+} // namespace vellamor::test
