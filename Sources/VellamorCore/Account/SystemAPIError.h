@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Account/NetworkOrServerError.h"
+#include "Networking/NetworkOrServerError.h"
 
 namespace vellamor {
 

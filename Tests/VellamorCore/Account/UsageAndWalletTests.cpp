@@ -191,6 +191,8 @@ TEST_F(UsageAndWalletTest, EveryFailureIsLoggedAndMapped)
     }
 }
 
+// The cases shared with the input-source and data-sync errors are checked
+// here only: the three types word them in one place.
 TEST_F(UsageAndWalletTest, ErrorTexts)
 {
     using E = UsageAPIError;

@@ -282,19 +282,4 @@ TEST_F(InputSourceAPITest, PairingAddressReplacesPathAndQueryAndEncodesTheCode)
     }
 }
 
-TEST(InputSourceAPIError, UserTexts)
-{
-    const std::array<std::pair<InputSourceAPIError, QString>, 7> cases{{
-        {InputSourceAPIError::business(40400, QStringLiteral("没有")), QStringLiteral("业务错误 40400：没有")},
-        {InputSourceAPIError::business(1, QString()), QStringLiteral("业务错误 1：")},
-        {InputSourceAPIError::transport(QStringLiteral("HTTP 502")), QStringLiteral("网络错误：HTTP 502")},
-        {InputSourceAPIError::decodingFailed(QStringLiteral("no data")), QStringLiteral("响应解析失败：no data")},
-        {InputSourceAPIError::missingToken(), QStringLiteral("未登录账号")},
-        {InputSourceAPIError::unauthorized(), QStringLiteral("登录已过期，请重新登录")},
-        {InputSourceAPIError::encodingFailed(), QStringLiteral("请求编码失败")},
-    }};
-    for (const auto& [error, text] : cases)
-        EXPECT_EQ(error.errorDescription(), text);
-}
-
 } // namespace
