@@ -4,23 +4,27 @@
 #include "Support/Async/Channel.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
 namespace vellamor::test {
 
-// Virtual time for SourceCommandSession: now() stands still, and a sleep
-// ends only when the test moves the clock to its end (or at once on a stop
-// request, returning false).
-class ManualSessionClock {
+// Virtual time: now() stands still, and a sleep ends only when the test
+// moves the clock to its end (or at once on a stop request, returning false).
+class ManualSteadyClock {
 public:
+    using Sleep = std::function<QCoro::Task<bool>(std::chrono::milliseconds, std::stop_token)>;
+
     SourceCommandSession::Clock clock() const
     {
-        return SourceCommandSession::Clock{
-            [state = state_] { return state->now; },
-            [state = state_](std::chrono::milliseconds duration, std::stop_token token) {
-                return sleep(state, duration, std::move(token));
-            }};
+        return SourceCommandSession::Clock{[state = state_] { return state->now; }, sleeper()};
+    }
+    Sleep sleeper() const
+    {
+        return [state = state_](std::chrono::milliseconds duration, std::stop_token token) {
+            return sleep(state, duration, std::move(token));
+        };
     }
 
     void advance(std::chrono::milliseconds by)

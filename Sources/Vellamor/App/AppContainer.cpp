@@ -4,15 +4,22 @@
 #include "Context/ActiveWindowFrontmostAppProbe.h"
 #include "Context/AutoSceneResolver.h"
 #include "Context/DesktopEntryIndex.h"
+#include "DataSync/DataSyncAPI.h"
 #include "Dictation/MockASRProvider.h"
 #include "Hotkey/HotkeyCombo.h"
 #include "Hotkey/HotkeyError.h"
 #include "I18n/LocaleResolver.h"
+#include "InputSources/InputSourceAPI.h"
+#include "InputSources/PairingConfirmController.h"
+#include "InputSources/SourceCommandSession.h"
+#include "Networking/AuthedSession.h"
 #include "Networking/CloudASRProvider.h"
 #include "Networking/WebSocketSession.h"
 #include "Overlay/QtScreenLayout.h"
 #include "Support/Async/MainThread.h"
+#include "Support/Async/Sleep.h"
 #include "Support/Async/Spawn.h"
+#include "Support/TextGraphemes.h"
 #include "Support/UrlPath.h"
 #include "TextInsertion/SystemLayeredInserter.h"
 
@@ -38,6 +45,7 @@ constexpr auto doneHideDelay = 1500ms;
 constexpr auto failedHideDelay = 6000ms;
 constexpr auto cancelledHideDelay = 900ms;
 constexpr auto stopFadeDuration = 300ms;
+constexpr auto connectedBadgeDuration = 45s;
 
 QString orNil(const std::optional<QString>& text)
 {
@@ -82,6 +90,8 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     , helpURL_(std::move(dependencies.helpURL))
     , soundServer_(dependencies.platform.soundServer)
     , historyBaseDirectory_(std::move(dependencies.historyBaseDirectory))
+    , environment_(dependencies.environment)
+    , sleep_(dependencies.sleep ? std::move(dependencies.sleep) : &sleepFor)
     , theme_(defaults_)
     , authTransitionTask_(TaskHandle::start([](std::stop_token) -> QCoro::Task<void> { co_return; }))
 {
@@ -122,6 +132,16 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     output_ = std::make_shared<LayeredInserterOutput>(*textInserter_);
     historyBroadcaster_ = std::make_shared<HistoryChangeBroadcaster>();
     historyStore_ = LocalHistoryStore::anonymous(historyBroadcaster_, historyBaseDirectory_);
+    std::shared_ptr<DataSyncAPIProtocol> dataSync = dependencies.dataSync;
+    if (!dataSync)
+        dataSync = std::make_shared<DataSyncAPI>(config_.apiBaseURL, AuthedSession::shared(), auth_->accessTokens(),
+                                                 auth_, std::nullopt);
+    // One engine for the application's life; it runs only while signed in.
+    historySyncEngine_ = std::make_unique<HistorySyncEngine>(std::move(dataSync), historyStore_,
+                                                             std::make_shared<HistorySyncObserver>());
+    sourceCommands_ = dependencies.sourceCommands;
+    if (!sourceCommands_)
+        sourceCommands_ = std::make_shared<SourceCommandSession>(config_.wsBaseURL, auth_->accessTokens());
     dictation_ = std::make_unique<DictationController>(audio_, asr_, output_, maxDurationMs, historyStore_);
     settingsWindow_ = std::make_unique<SettingsWindowController>(settingsStore_);
     historyWindow_ = std::make_unique<HistoryWindowController>();
@@ -169,6 +189,11 @@ AppContainer::~AppContainer()
 {
     lastQueuedStep_.cancel();
     authTransitionTask_.cancel();
+    // The command session finishes its stream as it goes: the pumps must
+    // not wake into a container half taken apart.
+    for (std::optional<TaskHandle>* task : {&historyChangePumpTask_, &sourceCommandsPumpTask_, &sourceConnectedClearTask_})
+        if (*task)
+            (*task)->cancel();
     if (microphoneAlert_)
         delete microphoneAlert_.data();
 }
@@ -210,6 +235,8 @@ void AppContainer::start()
     // dictation must not wait for it.
     QThreadPool::globalInstance()->start([entries = desktopEntries_] { entries->entries(); });
     historyWindow_->configure(historyStore_, historyBroadcaster_);
+    startHistoryChangePump();
+    startSourceCommandsPump();
     menuBar_->install();
     wireMenuBarCallbacks();
     refreshMicrophones();
@@ -258,9 +285,18 @@ void AppContainer::stop()
     authStateSubscription_.cancel();
     lastQueuedStep_.cancel();
     stopAudioRMSPump();
+    for (std::optional<TaskHandle>* task : {&historyChangePumpTask_, &sourceCommandsPumpTask_, &sourceConnectedClearTask_}) {
+        if (*task)
+            (*task)->cancel();
+        task->reset();
+    }
+    historySyncEngine_->stop();
     const std::shared_ptr<WebSocketTransport> ws = ws_;
     spawnTask(QStringLiteral("recogniser socket close"),
               [ws](std::stop_token) -> QCoro::Task<void> { co_await ws->close(); });
+    const std::shared_ptr<SourceCommandSessionProtocol> commands = sourceCommands_;
+    spawnTask(QStringLiteral("source command session stop"),
+              [commands](std::stop_token) -> QCoro::Task<void> { co_await commands->stop(); });
     const std::shared_ptr<LocalHistoryStore> store = historyStore_;
     spawnTask(QStringLiteral("history flush"),
               [store](std::stop_token) -> QCoro::Task<void> { co_await store->flush(); });
@@ -898,21 +934,38 @@ void AppContainer::handleAuthStateChange(const AuthState& state)
 
 QCoro::Task<void> AppContainer::applyAuthTransition(AuthState state)
 {
+    QPointer<AppContainer> self(this);
     if (!state.isAuthenticated()) {
-        signOutSteps();
+        co_await signOutSteps();
         co_return;
     }
     const qint64 userID = state.me()->userId;
-    // Another account: the one signed in is signed out first.
-    if (signedInUserID_ && *signedInUserID_ != userID)
-        signOutSteps();
+    // Another account: the first one's uploads and commands end before the
+    // next one's begin.
+    if (signedInUserID_ && *signedInUserID_ != userID) {
+        co_await signOutSteps();
+        if (!self)
+            co_return;
+    }
     signedInUserID_ = userID;
+    const std::shared_ptr<SourceCommandSessionProtocol> commands = sourceCommands_;
+    co_await commands->start();
+    if (!self)
+        co_return;
     switchHistoryStore(QString::number(userID));
+    historySyncEngine_->start(historyStore_);
 }
 
-void AppContainer::signOutSteps()
+QCoro::Task<void> AppContainer::signOutSteps()
 {
+    QPointer<AppContainer> self(this);
     signedInUserID_.reset();
+    const std::shared_ptr<SourceCommandSessionProtocol> commands = sourceCommands_;
+    co_await commands->stop();
+    if (!self)
+        co_return;
+    clearConnectedBadge();
+    historySyncEngine_->stop();
     switchHistoryStore(std::nullopt);
 }
 
@@ -929,10 +982,139 @@ void AppContainer::switchHistoryStore(const std::optional<QString>& userID)
     }
     historyStore_ = store;
     historyWindow_->configure(store, historyBroadcaster_);
+    // The controller holds the new store before the old one closes, so a
+    // dictation that ends in between is not lost.
     dictation_->setHistoryStore(store);
     spawnTask(QStringLiteral("history store close"),
               [old](std::stop_token) -> QCoro::Task<void> { co_await old->close(); });
     log_.info(QStringLiteral("history store switched: account=") + store->account());
+}
+
+// MARK: Pumps
+
+void AppContainer::startHistoryChangePump()
+{
+    if (historyChangePumpTask_)
+        return;
+    // Subscribed now: an event published before the task first waits is kept.
+    auto events = std::make_shared<HistoryChangeStream>(historyBroadcaster_->subscribe());
+    QPointer<HistorySyncEngine> engine(historySyncEngine_.get());
+    historyChangePumpTask_ = spawnTask(
+        QStringLiteral("history change pump"), [events, engine](std::stop_token token) -> QCoro::Task<void> {
+            for (;;) {
+                const std::optional<HistoryChangeEvent> event = co_await events->next(token);
+                if (!event)
+                    co_return;
+                // The engine decides which store's records it uploads.
+                if (event->kind() == HistoryChangeEvent::Kind::appended && !event->record()->synced && engine)
+                    engine->enqueueAppend(*event->record());
+            }
+        });
+}
+
+void AppContainer::startSourceCommandsPump()
+{
+    if (sourceCommandsPumpTask_)
+        return;
+    const SourceCommandStream commands = sourceCommands_->commands();
+    QPointer<AppContainer> weak(this);
+    sourceCommandsPumpTask_ =
+        spawnTask(QStringLiteral("source command pump"),
+                  [commands, weak, log = log_, inserter = *textInserter_](std::stop_token token) -> QCoro::Task<void> {
+                      for (;;) {
+                          const std::optional<SourceCommand> command = co_await commands.next(token);
+                          if (!command || token.stop_requested())
+                              co_return;
+                          co_await handleSourceCommand(weak, log, inserter, *command);
+                      }
+                  });
+}
+
+QCoro::Task<void> AppContainer::handleSourceCommand(QPointer<AppContainer> weak, const VellamorLog& log,
+                                                    const LayeredInserter& inserter, SourceCommand command)
+{
+    const QString sid = QString::number(command.sourceID());
+    switch (command.kind()) {
+    case SourceCommand::Kind::insert: {
+        const QString text = command.text();
+        log.info(QStringLiteral("source cmd insert len=") + QString::number(graphemeCount(text))
+                 + QStringLiteral(" sid=") + sid + QStringLiteral(" seq=") + QString::number(command.seq()));
+        if (weak) {
+            const std::shared_ptr<LocalHistoryStore> store = weak->historyStore_;
+            HistoryRecord record(QUuid::createUuid(), text, text, std::nullopt, QStringLiteral("mobile-input-source"),
+                                 Date::now(), std::nullopt, std::nullopt, false, std::nullopt);
+            // The store logs its own failure; the text is typed regardless.
+            try {
+                co_await store->append(std::move(record));
+            } catch (...) {
+            }
+        }
+        // Not awaited: the next command may arrive while this one is typed.
+        spawn(nullptr, QStringLiteral("phone text insertion"),
+              [inserter, text](std::stop_token) -> QCoro::Task<void> { co_await inserter.insertLayered(text); });
+        co_return;
+    }
+    case SourceCommand::Kind::pairingRequest: {
+        const PairingRequestPayload& payload = *command.payload();
+        log.info(QStringLiteral("pairing request sid=") + sid + QStringLiteral(" friendly=") + payload.friendlyName);
+        if (!weak)
+            co_return;
+        auto api = std::make_shared<InputSourceAPI>(
+            weak->config_.apiBaseURL, AppConfig::loadFromEnvironment(weak->environment_).pairingBaseURL,
+            AuthedSession::shared(), weak->auth_->accessTokens(), weak->auth_);
+        spawn(weak.data(), QStringLiteral("pairing confirmation"),
+              [payload, api](std::stop_token) -> QCoro::Task<void> {
+                  co_await PairingConfirmController::show(payload, api);
+              });
+        co_return;
+    }
+    case SourceCommand::Kind::sourceRevoked:
+    case SourceCommand::Kind::sourceUpdated:
+        log.info((command.kind() == SourceCommand::Kind::sourceRevoked ? QStringLiteral("source revoked sid=")
+                                                                         : QStringLiteral("source updated sid="))
+                 + sid);
+        if (weak)
+            Q_EMIT weak->inputSourceListChanged();
+        co_return;
+    case SourceCommand::Kind::sourceConnected:
+        log.info(QStringLiteral("source connected sid=") + sid);
+        if (weak)
+            weak->markInputSourceConnected();
+        co_return;
+    }
+}
+
+// MARK: Connected badge
+
+void AppContainer::markInputSourceConnected()
+{
+    setConnectedBadge(true);
+    if (sourceConnectedClearTask_)
+        sourceConnectedClearTask_->cancel();
+    QPointer<AppContainer> weak(this);
+    sourceConnectedClearTask_ = spawnTask(
+        QStringLiteral("connected badge clear"), [weak, sleep = sleep_](std::stop_token token) -> QCoro::Task<void> {
+            const bool elapsed = co_await sleep(connectedBadgeDuration, token);
+            if (elapsed && !token.stop_requested() && weak)
+                weak->setConnectedBadge(false);
+        });
+}
+
+void AppContainer::clearConnectedBadge()
+{
+    if (sourceConnectedClearTask_) {
+        sourceConnectedClearTask_->cancel();
+        sourceConnectedClearTask_.reset();
+    }
+    setConnectedBadge(false);
+}
+
+void AppContainer::setConnectedBadge(bool on)
+{
+    if (menuBar_->hasConnectedInputSource() == on)
+        return;
+    menuBar_->setHasConnectedInputSource(on);
+    menuBar_->updateIcon(menuBar_->currentIconState());
 }
 
 } // namespace vellamor

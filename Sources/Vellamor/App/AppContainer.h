@@ -11,6 +11,7 @@
 #include "Dictation/DictationController.h"
 #include "Dictation/SessionSnapshot.h"
 #include "History/HistoryChangeBroadcaster.h"
+#include "History/HistorySyncEngine.h"
 #include "History/LocalHistoryStore.h"
 #include "HistoryWindows/DictionaryWindowController.h"
 #include "HistoryWindows/HistoryWindowController.h"
@@ -18,6 +19,8 @@
 #include "Hotkey/HotkeyMode.h"
 #include "Hotkey/HotkeyMonitor.h"
 #include "Hotkey/ParsedCombo.h"
+#include "InputSources/SourceCommand.h"
+#include "InputSources/SourceCommandSessionProtocol.h"
 #include "Logging/VellamorLog.h"
 #include "Menu/MenuBarController.h"
 #include "Menu/MenuStatusViewModel.h"
@@ -52,8 +55,10 @@ namespace vellamor {
 // in a fixed order, wires them, starts and stops them, and owns the roads
 // between them at run time: hotkey and status item to dictation sessions,
 // session snapshots to the overlay, the status item and the session limits,
-// preference changes and menu commands, and the switch of the history store
-// when the signed-in account changes.
+// preference changes and menu commands, the account switch (the history
+// store, its cloud sync and the phone commands' connection follow the
+// signed-in user), the hand-over of new history records to the sync engine,
+// and the commands paired phones send.
 //
 // Everything runs on the main thread. Hotkey events and record commands are
 // handled one at a time, each after the previous one has finished, also
@@ -88,7 +93,10 @@ public:
     void toggleRecordFromStatus();
     void selectMicrophone(const std::optional<QString>& uid);
     void handlePreferencesChanged(const Preferences& prefs);
+    // Applied one after another in publication order.
     void handleAuthStateChange(const AuthState& state);
+    // Turns the status item's phone badge on for 45 s from now.
+    void markInputSourceConnected();
     // Every session snapshot, in publication order; a stale terminal one of
     // an abandoned session is dropped.
     void applySnapshot(const SessionSnapshot& snapshot);
@@ -103,6 +111,11 @@ public:
     // Present while the first-run guide is open.
     OnboardingWindowController* onboarding() const { return onboarding_.get(); }
     const std::shared_ptr<LocalHistoryStore>& historyStore() const { return historyStore_; }
+    HistorySyncEngine& historySyncEngine() { return *historySyncEngine_; }
+
+Q_SIGNALS:
+    // A paired phone was revoked or changed: lists of input sources reload.
+    void inputSourceListChanged();
 
 private:
     // What opened a session: only a hotkey press leaves the toggle as it is.
@@ -140,8 +153,15 @@ private:
     void setToggleState(bool on);
 
     QCoro::Task<void> applyAuthTransition(AuthState state);
-    void signOutSteps();
+    QCoro::Task<void> signOutSteps();
     void switchHistoryStore(const std::optional<QString>& userID);
+    void clearConnectedBadge();
+    void setConnectedBadge(bool on);
+    void startHistoryChangePump();
+    void startSourceCommandsPump();
+    // One command of the phone pump; `weak` may be gone by then.
+    static QCoro::Task<void> handleSourceCommand(QPointer<AppContainer> weak, const VellamorLog& log,
+                                                 const LayeredInserter& inserter, SourceCommand command);
 
     VellamorLog log_;
     AppConfig config_;
@@ -164,6 +184,10 @@ private:
     std::shared_ptr<HistoryChangeBroadcaster> historyBroadcaster_;
     std::shared_ptr<LocalHistoryStore> historyStore_;
     std::optional<QString> historyBaseDirectory_;
+    std::unique_ptr<HistorySyncEngine> historySyncEngine_;
+    std::shared_ptr<SourceCommandSessionProtocol> sourceCommands_;
+    QProcessEnvironment environment_;
+    std::function<QCoro::Task<bool>(std::chrono::milliseconds, std::stop_token)> sleep_;
     std::unique_ptr<DictationController> dictation_;
     std::unique_ptr<SettingsWindowController> settingsWindow_;
     std::unique_ptr<HistoryWindowController> historyWindow_;
@@ -178,6 +202,9 @@ private:
     std::shared_ptr<SettingsStore::ObserverToken> preferencesObserverToken_;
     Subscription authStateSubscription_;
     std::optional<TaskHandle> audioRMSPumpTask_;
+    std::optional<TaskHandle> historyChangePumpTask_;
+    std::optional<TaskHandle> sourceCommandsPumpTask_;
+    std::optional<TaskHandle> sourceConnectedClearTask_;
     std::optional<TaskHandle> dictationStartTask_;
     // The running start task has handed its configuration to the controller.
     bool startTaskReachedController_ = false;

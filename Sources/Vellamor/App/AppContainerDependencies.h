@@ -1,8 +1,10 @@
 #pragma once
 
 #include "Auth/AuthSession.h"
+#include "DataSync/DataSyncAPIProtocol.h"
 #include "Hotkey/HotkeyScheduler.h"
 #include "I18n/LocaleResolver.h"
+#include "InputSources/SourceCommandSessionProtocol.h"
 #include "Networking/WebSocketTransport.h"
 #include "Overlay/OverlayTickerClock.h"
 #include "Overlay/ScreenLayout.h"
@@ -13,10 +15,13 @@
 #include <QString>
 #include <QUrl>
 
+#include <QCoro/QCoroTask>
+
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 
 namespace vellamor {
 
@@ -50,6 +55,13 @@ struct AppContainerDependencies {
     std::unique_ptr<HotkeyScheduler> hotkeyScheduler;
     // None: the application support folder.
     std::optional<QString> historyBaseDirectory;
+    // None: the client of the API base URL over the shared HTTP session.
+    std::shared_ptr<DataSyncAPIProtocol> dataSync;
+    // None: the phone commands' socket at the WebSocket base URL.
+    std::shared_ptr<SourceCommandSessionProtocol> sourceCommands;
+    // None: a timer. How the connected-phone badge waits to go out; false
+    // when cut short.
+    std::function<QCoro::Task<bool>(std::chrono::milliseconds, std::stop_token)> sleep;
     SessionLimits limits;
     QUrl helpURL = QUrl(QStringLiteral("https://vellamor.com/help"));
 };

@@ -62,6 +62,7 @@ public:
     MenuBarIconState currentIconState() const { return currentIconState_; }
     // Takes effect at the next updateIcon().
     void setHasConnectedInputSource(bool connected) { hasConnectedInputSource_ = connected; }
+    bool hasConnectedInputSource() const { return hasConnectedInputSource_; }
     bool isEnabled() const { return enabled_; }
 
     QMenu& menu() { return menu_; }

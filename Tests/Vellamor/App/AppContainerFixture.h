@@ -4,6 +4,7 @@
 #include "FakeAccessibilityStatus.h"
 #include "FakeAuthAPI.h"
 #include "FakeCommandLauncher.h"
+#include "FakeDataSyncAPI.h"
 #include "FakeInputMonitoringProbe.h"
 #include "FakeKeyInjector.h"
 #include "FakeKeySource.h"
@@ -12,6 +13,7 @@
 #include "FakeSoundServer.h"
 #include "InMemorySecureItemStore.h"
 #include "ManualHotkeyScheduler.h"
+#include "ManualSteadyClock.h"
 #include "ManualTickerClock.h"
 #include "RecordingSystemLog.h"
 #include "RecordingWebSocketTransport.h"
@@ -40,9 +42,39 @@ public:
     std::optional<platform::WindowIdentity> window;
 };
 
+// The phone commands' session as the container drives it: start and stop
+// are logged, stop waits while held, and the test pushes the commands.
+class FakeSourceCommandSession final : public SourceCommandSessionProtocol {
+public:
+    QCoro::Task<void> start() override
+    {
+        calls.append(QStringLiteral("start"));
+        co_return;
+    }
+    QCoro::Task<void> stop() override
+    {
+        calls.append(QStringLiteral("stop"));
+        if (holdStop)
+            co_await stopGate.next();
+    }
+    SourceCommandStream commands() override { return stream; }
+
+    void releaseStop()
+    {
+        holdStop = false;
+        stopGate.push(true);
+    }
+
+    QStringList calls;
+    bool holdStop = false;
+    Channel<bool> stopGate;
+    SourceCommandStream stream;
+};
+
 // A composition root over fakes of every platform facility, a scripted
-// authentication client, a recogniser socket the test answers, hand-moved
-// hotkey and overlay clocks, and a recording of the container's log.
+// authentication client, a recogniser socket the test answers, fakes of the
+// cloud history and the phone commands, hand-moved hotkey, overlay and badge
+// clocks, and a recording of the container's log.
 class AppContainerTest : public ::testing::Test {
 protected:
     AppContainerTest()
@@ -93,6 +125,9 @@ protected:
         scheduler_ = scheduler.get();
         dependencies.hotkeyScheduler = std::move(scheduler);
         dependencies.historyBaseDirectory = folder.path();
+        dependencies.dataSync = dataSync;
+        dependencies.sourceCommands = commands;
+        dependencies.sleep = badgeClock.sleeper();
         dependencies.limits = limits;
         container = std::make_unique<AppContainer>(
             AppConfig::defaultConfig(), std::move(dependencies),
@@ -212,6 +247,9 @@ protected:
     }();
     std::shared_ptr<RecordingWebSocketTransport> socket = std::make_shared<RecordingWebSocketTransport>();
     std::shared_ptr<ManualTickerClock> clock = std::make_shared<ManualTickerClock>();
+    std::shared_ptr<FakeDataSyncAPI> dataSync = std::make_shared<FakeDataSyncAPI>();
+    std::shared_ptr<FakeSourceCommandSession> commands = std::make_shared<FakeSourceCommandSession>();
+    ManualSteadyClock badgeClock;
     std::shared_ptr<RecordingSystemLog> log = std::make_shared<RecordingSystemLog>();
     LocaleResolver locale;
     AppContainerDependencies::SessionLimits limits;

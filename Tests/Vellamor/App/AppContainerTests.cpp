@@ -343,17 +343,112 @@ TEST_F(AppContainerTest, AStoppedSessionThatNeverEndsFailsAfterItsLimit)
     EXPECT_TRUE(logLines().contains(u"ignored stale terminal snapshot from retried session"_s));
 }
 
-TEST_F(AppContainerTest, SigningInAsAnotherAccountPassesThroughSignedOut)
+// The launch's signed-out transition is held in the command session's stop
+// while the sign-in is published: the sign-in waits for it.
+TEST_F(AppContainerTest, AccountChangesApplyInOrderAndMoveTheStoreTheEngineAndThePhoneSession)
 {
-    startReady();
-    signIn(8);
+    markOnboarded();
+    commands->holdStop = true;
+    build();
+    container->start();
     settle();
+    signIn(7);
+    settle();
+    EXPECT_EQ(commands->calls, QStringList{u"stop"_s});
+    EXPECT_FALSE(container->historySyncEngine().isStarted());
+
+    commands->releaseStop();
+    ASSERT_TRUE(waitUntil([this] { return container->historySyncEngine().isStarted(); }));
+    EXPECT_EQ(container->historyStore()->account(), UserIDHash::hash8(u"7"_s));
+    EXPECT_TRUE(waitUntil([this] { return dataSync->calls.contains(u"sync 0"_s); }));
+
+    signIn(8);
+    ASSERT_TRUE(waitUntil([this] { return container->historyStore()->account() == UserIDHash::hash8(u"8"_s); }));
+    EXPECT_TRUE(container->historySyncEngine().isStarted());
+
+    api->succeed(FakeAuthAPI::Op::logout);
+    runBlocking(auth->logout());
+    ASSERT_TRUE(waitUntil([this] { return !container->historySyncEngine().isStarted(); }));
+    settle();
+    // Signed out twice at launch: the state at subscription, then the
+    // bootstrap's answer.
+    EXPECT_EQ(commands->calls,
+              (QStringList{u"stop"_s, u"stop"_s, u"start"_s, u"stop"_s, u"start"_s, u"stop"_s}));
     QStringList accounts;
     for (const QString& line : logLines().filter(u"history store switched: account="_s))
         accounts.append(line.section(u'=', 1));
-    EXPECT_EQ(accounts, (QStringList{UserIDHash::hash8(u"7"_s), u"anonymous"_s, UserIDHash::hash8(u"8"_s)}));
-    EXPECT_EQ(container->historyStore()->account(), UserIDHash::hash8(u"8"_s));
+    EXPECT_EQ(accounts, (QStringList{u"anonymous"_s, u"anonymous"_s, UserIDHash::hash8(u"7"_s), u"anonymous"_s,
+                                     UserIDHash::hash8(u"8"_s), u"anonymous"_s}));
 }
 
+TEST_F(AppContainerTest, OnlyNewUnsyncedRecordsReachTheSyncEngine)
+{
+    startReady();
+    ASSERT_TRUE(waitUntil([this] { return dataSync->calls.contains(u"sync 0"_s); }));
+    const std::shared_ptr<LocalHistoryStore> store = container->historyStore();
+    const HistoryRecord fresh(QUuid::createUuid(), u"新的"_s, std::nullopt, std::nullopt, std::nullopt, Date::now(),
+                              std::nullopt, std::nullopt, false, std::nullopt);
+    const HistoryRecord pulled(QUuid::createUuid(), u"云端的"_s, std::nullopt, std::nullopt, std::nullopt,
+                               Date::now(), std::nullopt, std::nullopt, true, 5);
+    runBlocking(store->append(pulled));
+    runBlocking(store->append(fresh));
+    ASSERT_TRUE(waitUntil([&] { return dataSync->calls.contains(u"append "_s + fresh.clientID()); }));
+    runBlocking(store->deleteRecord(fresh.id));
+    runBlocking(store->clear());
+    settle();
+    EXPECT_EQ(dataSync->calls, (QStringList{u"sync 0"_s, u"append "_s + fresh.clientID()}));
+}
+
+TEST_F(AppContainerTest, APhoneTextIsRecordedBeforeItIsTypedAndSourceChangesAreAnnounced)
+{
+    startReady();
+    qsizetype recordsWhenTyped = -1;
+    bus->field().reformat = [this, &recordsWhenTyped](const QString& text) {
+        recordsWhenTyped = runBlocking(container->historyStore()->all()).size();
+        return text;
+    };
+    int listChanges = 0;
+    QObject::connect(container.get(), &AppContainer::inputSourceListChanged, [&listChanges] { ++listChanges; });
+    commands->stream.push(SourceCommand::insert(u"手机上说的话"_s, 3, 9));
+    commands->stream.push(SourceCommand::sourceRevoked(3));
+    commands->stream.push(SourceCommand::sourceUpdated(4));
+
+    ASSERT_TRUE(waitUntil([this] { return bus->field().text == u"手机上说的话"_s; }));
+    EXPECT_EQ(recordsWhenTyped, 1);
+    const QList<HistoryRecord> records = runBlocking(container->historyStore()->all());
+    ASSERT_EQ(records.size(), 1);
+    EXPECT_EQ(records.first().recognizedText, u"手机上说的话"_s);
+    EXPECT_EQ(records.first().sourceApp, u"mobile-input-source"_s);
+    EXPECT_TRUE(waitUntil([&] { return dataSync->calls.contains(u"append "_s + records.first().clientID()); }));
+    EXPECT_EQ(listChanges, 2);
+}
+
+TEST_F(AppContainerTest, TheConnectedBadgeLastsFortyFiveSecondsAfterTheLastConnectAndEndsAtSignOut)
+{
+    startReady();
+    const auto connect = [this] {
+        commands->stream.push(SourceCommand::sourceConnected(4));
+        settle();
+    };
+    const auto advance = [this](std::chrono::milliseconds by) {
+        badgeClock.advance(by);
+        settle();
+    };
+    const auto badge = [this] { return container->menuBar().hasConnectedInputSource(); };
+    connect();
+    EXPECT_TRUE(badge());
+    advance(30s);
+    connect();
+    advance(30s);
+    EXPECT_TRUE(badge()) << "the first connect's 45 s are over, the second's are not";
+    advance(15s);
+    EXPECT_FALSE(badge());
+
+    connect();
+    api->succeed(FakeAuthAPI::Op::logout);
+    runBlocking(auth->logout());
+    ASSERT_TRUE(waitUntil([this] { return !container->historySyncEngine().isStarted(); }));
+    EXPECT_FALSE(badge());
+}
 } // namespace
 } // namespace vellamor::test

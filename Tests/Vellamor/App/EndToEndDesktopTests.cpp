@@ -12,7 +12,9 @@
 #include "Support/AppPaths.h"
 #include "Support/Async/RunBlocking.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -20,6 +22,7 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace vellamor::test {
@@ -63,23 +66,53 @@ protected:
 
     void TearDown() override
     {
-        if (app_.state() != QProcess::NotRunning) {
-            app_.terminate();
-            waitUntil([this] { return app_.state() == QProcess::NotRunning; }, 10s);
-            app_.kill();
-        }
+        stopApp();
         DesktopTest::TearDown();
     }
 
-    void startApp(const QStringList& arguments = {}, bool mockRecogniser = false)
+    // `home`: the instance keeps its history and settings there, starting
+    // from this process's settings; none: this process's own folders.
+    void startApp(const QStringList& arguments = {}, bool mockRecogniser = false, const QString& home = {})
     {
         logStart_ = logLines().size();
         auto environment = QProcessEnvironment::systemEnvironment();
         if (mockRecogniser)
             environment.insert(u"VELLAMOR_MOCK_ASR"_s, u"1"_s);
+        if (!home.isEmpty()) {
+            const QString settings = UserDefaults::standardFilePath();
+            const QString copy = home + u"/config/"_s + QDir(qEnvironmentVariable("XDG_CONFIG_HOME")).relativeFilePath(settings);
+            QDir().mkpath(QFileInfo(copy).path());
+            QFile::copy(settings, copy);
+            environment.insert(u"XDG_CONFIG_HOME"_s, home + u"/config"_s);
+            environment.insert(u"XDG_DATA_HOME"_s, home + u"/data"_s);
+        }
         app_.setProcessEnvironment(environment);
         app_.setProcessChannelMode(QProcess::ForwardedChannels);
         app_.start(appProgram, arguments);
+    }
+
+    void stopApp()
+    {
+        if (app_.state() == QProcess::NotRunning)
+            return;
+        app_.terminate();
+        waitUntil([this] { return app_.state() == QProcess::NotRunning; }, 10s);
+        app_.kill();
+        app_.waitForFinished();
+    }
+
+    // The account the running instance switched its history to once signed in.
+    QString signedInAccount()
+    {
+        QString account;
+        waitUntil(
+            [this, &account] {
+                const QStringList switched = logLinesFrom(logStart_).filter(u"history store switched: account="_s);
+                account = switched.isEmpty() ? QString() : switched.last().section(u'=', 1);
+                return !account.isEmpty() && account != u"anonymous"_s;
+            },
+            20s);
+        return account;
     }
 
     bool logged(const QString& message) const { return !logLinesFrom(logStart_).filter(message).isEmpty(); }
@@ -107,14 +140,8 @@ TEST_P(DictationEndToEndTest, HeldHotkeyAndSpeechPutTheTextAtTheCursorAndInTheHi
     ASSERT_TRUE(runTool(signInProgram, {}));
     startApp({}, mock);
     ASSERT_TRUE(waitUntil([this] { return logged(u"hotkey tap started"_s); }, 20s));
-    QString account;
-    ASSERT_TRUE(waitUntil(
-        [this, &account] {
-            const QStringList switched = logLinesFrom(logStart_).filter(u"history store switched: account="_s);
-            account = switched.isEmpty() ? QString() : switched.last().section(u'=', 1);
-            return !account.isEmpty() && account != u"anonymous"_s;
-        },
-        20s));
+    const QString account = signedInAccount();
+    ASSERT_FALSE(account.isEmpty());
 
     QTemporaryDir folder;
     const QString phrase = folder.filePath(u"phrase.wav"_s);
@@ -159,6 +186,62 @@ INSTANTIATE_TEST_SUITE_P(Recognisers, DictationEndToEndTest, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return std::string(info.param ? "Mock" : "Devserver");
                          });
+
+// Two computers of one account, one after the other: each dictates once,
+// and after the next sync each history holds both dictations.
+TEST_F(EndToEndTest, TwoInstancesOfOneAccountEachHoldBothDictationsAfterASync)
+{
+    ASSERT_TRUE(runTool(signInProgram, {}));
+    TextTarget target(qtTarget, {u"QtLineEdit"_s, QString(), QString(), QString()});
+    ASSERT_TRUE(target.isReady());
+    ASSERT_TRUE(xdotool({u"mousemove"_s, u"10"_s, u"700"_s}));
+    const QTemporaryDir first;
+    const QTemporaryDir second;
+    const QString historyFolder =
+        QDir(qEnvironmentVariable("XDG_DATA_HOME")).relativeFilePath(*AppPaths::applicationSupportDirectory());
+    // The records of the instance at `home`, once `count` are there and synced.
+    const auto syncedHistory = [&](const QDir& home, const QString& account, qsizetype count) {
+        LocalHistoryStore history(account, std::make_shared<HistoryChangeBroadcaster>(),
+                                  home.filePath(u"data/"_s + historyFolder));
+        QList<HistoryRecord> records;
+        waitUntil(
+            [&] {
+                records = runBlocking(history.all());
+                return records.size() == count
+                    && std::all_of(records.begin(), records.end(), [](const auto& record) { return record.synced; });
+            },
+            15s);
+        return records;
+    };
+    const auto dictateOn = [&](const QTemporaryDir& home) {
+        startApp({}, true, home.path());
+        EXPECT_TRUE(waitUntil([this] { return logged(u"hotkey tap started"_s); }, 20s));
+        const QString account = signedInAccount();
+        EXPECT_TRUE(xdotool({u"keydown"_s, u"Control_R"_s}));
+        runEventLoopFor(600ms);
+        EXPECT_TRUE(xdotool({u"keyup"_s, u"Control_R"_s}));
+        return account;
+    };
+
+    const QString account = dictateOn(first);
+    ASSERT_FALSE(account.isEmpty());
+    EXPECT_EQ(syncedHistory(first.path(), account, 1).size(), 1);
+    stopApp();
+    EXPECT_EQ(dictateOn(second), account);
+    EXPECT_EQ(syncedHistory(second.path(), account, 2).size(), 2);
+    stopApp();
+    startApp({}, true, first.path());
+    const auto clientIDs = [](const QList<HistoryRecord>& records) {
+        QStringList ids;
+        for (const HistoryRecord& record : records)
+            ids.append(record.clientID());
+        ids.sort();
+        return ids;
+    };
+    const QStringList firstIDs = clientIDs(syncedHistory(first.path(), account, 2));
+    EXPECT_EQ(firstIDs.size(), 2);
+    EXPECT_EQ(firstIDs, clientIDs(syncedHistory(second.path(), account, 2)));
+}
 
 // The installed desktop entry makes the app the handler of the scheme: the
 // link starts a second process, which hands it to the first and quits.

@@ -6,7 +6,7 @@
 
 #include "DevInputSources.h"
 #include "LiveServerFixture.h"
-#include "ManualSessionClock.h"
+#include "ManualSteadyClock.h"
 #include "QtPrinters.h"
 #include "RecordingUnauthorizedHandler.h"
 #include "SourceCommandEndpoint.h"
@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 using devbackend::DevInputSources;
 using devbackend::SourceCommandEndpoint;
 using vellamor::test::LiveServerTest;
-using vellamor::test::ManualSessionClock;
+using vellamor::test::ManualSteadyClock;
 using vellamor::test::runEventLoopFor;
 using vellamor::test::waitUntil;
 
@@ -102,7 +102,7 @@ protected:
     // Lets the tasks of sessions that are gone see their cancellation and end.
     void TearDown() override { runEventLoopFor(50ms); }
 
-    ManualSessionClock clock;
+    ManualSteadyClock clock;
     std::shared_ptr<std::optional<QString>> token = std::make_shared<std::optional<QString>>(kAccount);
     AccessTokenProvider provider = [token = token]() -> QCoro::Task<std::optional<QString>> {
         co_return std::optional<QString>(*token);
@@ -242,7 +242,7 @@ TEST_F(SourceCommandLive, APongTimeoutNeedsSilenceLongerThanTheLimit)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        clock = ManualSessionClock();
+        clock = ManualSteadyClock();
         systemLog = std::make_shared<test::RecordingSystemLog>();
         const std::size_t before = endpoint->connections().size();
         SourceCommandSession::Timing timing;
@@ -316,7 +316,7 @@ TEST_F(SourceCommandLive, LateNewsOfAReplacedSocketLeavesTheCurrentOneAlone)
     for (const Case& c : {Case{"an unanswered ping of the old socket", true},
                           Case{"a reconnect pending for the old socket", false}}) {
         SCOPED_TRACE(c.name);
-        clock = ManualSessionClock();
+        clock = ManualSteadyClock();
         const std::size_t before = endpoint->connections().size();
         auto session = makeCommandSession();
         runBlocking(session->start());
