@@ -31,12 +31,6 @@ public:
     using RmsWindow = std::array<float, rmsWindowSize>;
     static constexpr std::chrono::milliseconds tickInterval{100};
 
-    // A DictationState that starts as idle: Published holds only values
-    // that have a default. Converts from and compares with DictationState.
-    struct StateValue : DictationState {
-        StateValue(DictationState state = DictationState::idle()) : DictationState(std::move(state)) {}
-    };
-
     explicit OverlayViewModel(QObject* parent = nullptr);
     explicit OverlayViewModel(std::shared_ptr<OverlayTickerClock> clock, QObject* parent = nullptr);
     ~OverlayViewModel() override;
@@ -44,7 +38,7 @@ public:
     // Written by the composition root from the session's snapshots. A state
     // that differs from the current one (a failed reason included) restarts
     // the phase clock, whether or not the ticker runs.
-    Published<StateValue> state;
+    Published<DictationState> state{DictationState::idle()};
     Published<QString> partialText;
     Published<QString> finalText;
     Published<QString> polishedText;

@@ -51,7 +51,7 @@ class Published {
 public:
     using Callback = std::function<void(const T&)>;
 
-    explicit Published(T initial = T{}) : state_(std::make_shared<State>()) { state_->value = std::move(initial); }
+    explicit Published(T initial = T{}) : state_(std::make_shared<State>(std::move(initial))) { }
 
     Published(const Published&) = delete;
     Published& operator=(const Published&) = delete;
@@ -114,6 +114,8 @@ public:
 
 private:
     struct State {
+        explicit State(T initial) : value(std::move(initial)) { }
+
         T value;
         std::uint64_t nextId = 0;
         std::map<std::uint64_t, std::shared_ptr<Callback>> subscribers;
