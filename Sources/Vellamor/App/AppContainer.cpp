@@ -47,6 +47,13 @@ constexpr auto cancelledHideDelay = 900ms;
 constexpr auto stopFadeDuration = 300ms;
 constexpr auto connectedBadgeDuration = 45s;
 
+void cancelAndDrop(std::optional<TaskHandle>& task)
+{
+    if (task)
+        task->cancel();
+    task.reset();
+}
+
 QString orNil(const std::optional<QString>& text)
 {
     return text ? *text : QStringLiteral("<nil>");
@@ -191,9 +198,9 @@ AppContainer::~AppContainer()
     authTransitionTask_.cancel();
     // The command session finishes its stream as it goes: the pumps must
     // not wake into a container half taken apart.
-    for (std::optional<TaskHandle>* task : {&historyChangePumpTask_, &sourceCommandsPumpTask_, &sourceConnectedClearTask_})
-        if (*task)
-            (*task)->cancel();
+    cancelAndDrop(sourceCommandsPumpTask_);
+    cancelAndDrop(sourceConnectedClearTask_);
+    cancelAndDrop(historyChangePumpTask_);
     if (microphoneAlert_)
         delete microphoneAlert_.data();
 }
@@ -235,8 +242,6 @@ void AppContainer::start()
     // dictation must not wait for it.
     QThreadPool::globalInstance()->start([entries = desktopEntries_] { entries->entries(); });
     historyWindow_->configure(historyStore_, historyBroadcaster_);
-    startHistoryChangePump();
-    startSourceCommandsPump();
     menuBar_->install();
     wireMenuBarCallbacks();
     refreshMicrophones();
@@ -265,6 +270,8 @@ void AppContainer::start()
         if (weak)
             weak->handleAuthStateChange(state);
     });
+    startSourceCommandsPump();
+    startHistoryChangePump();
     // Last: the restored sign-in arrives after everything above exists.
     const std::shared_ptr<AuthSession> auth = auth_;
     spawnTask(QStringLiteral("authentication bootstrap"),
@@ -284,12 +291,10 @@ void AppContainer::stop()
     cancelStartTask();
     authStateSubscription_.cancel();
     lastQueuedStep_.cancel();
-    stopAudioRMSPump();
-    for (std::optional<TaskHandle>* task : {&historyChangePumpTask_, &sourceCommandsPumpTask_, &sourceConnectedClearTask_}) {
-        if (*task)
-            (*task)->cancel();
-        task->reset();
-    }
+    cancelAndDrop(sourceCommandsPumpTask_);
+    cancelAndDrop(sourceConnectedClearTask_);
+    cancelAndDrop(audioRMSPumpTask_);
+    cancelAndDrop(historyChangePumpTask_);
     historySyncEngine_->stop();
     const std::shared_ptr<WebSocketTransport> ws = ws_;
     spawnTask(QStringLiteral("recogniser socket close"),
@@ -707,10 +712,7 @@ void AppContainer::startAudioRMSPump()
 
 void AppContainer::stopAudioRMSPump()
 {
-    if (audioRMSPumpTask_) {
-        audioRMSPumpTask_->cancel();
-        audioRMSPumpTask_.reset();
-    }
+    cancelAndDrop(audioRMSPumpTask_);
 }
 
 QString AppContainer::resolveScene(const Preferences& prefs, const std::optional<QString>& bundleID)
@@ -727,10 +729,7 @@ QString AppContainer::resolveScene(const Preferences& prefs, const std::optional
 
 void AppContainer::cancelStartTask()
 {
-    if (dictationStartTask_) {
-        dictationStartTask_->cancel();
-        dictationStartTask_.reset();
-    }
+    cancelAndDrop(dictationStartTask_);
 }
 
 void AppContainer::endDictation()
@@ -1102,10 +1101,7 @@ void AppContainer::markInputSourceConnected()
 
 void AppContainer::clearConnectedBadge()
 {
-    if (sourceConnectedClearTask_) {
-        sourceConnectedClearTask_->cancel();
-        sourceConnectedClearTask_.reset();
-    }
+    cancelAndDrop(sourceConnectedClearTask_);
     setConnectedBadge(false);
 }
 
