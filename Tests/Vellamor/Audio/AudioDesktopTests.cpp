@@ -24,20 +24,16 @@
 namespace vellamor::test {
 namespace {
 
+using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
-
-QString arg(const char* text)
-{
-    return QString::fromUtf8(text);
-}
 
 // The level of each whole 20 ms stretch of the file, as frames would report
 // it; none when the file cannot be read.
 std::optional<QList<float>> frameLevels(const QString& wavFile, const QString& rawFile)
 {
     // The server's own conversion to 16 kHz, done by sox.
-    if (QProcess::execute(arg("sox"), {wavFile, arg("-t"), arg("raw"), arg("-r"), arg("16000"), arg("-e"),
-                                       arg("signed-integer"), arg("-b"), arg("16"), arg("-c"), arg("1"), rawFile})
+    if (QProcess::execute(u"sox"_s, {wavFile, u"-t"_s, u"raw"_s, u"-r"_s, u"16000"_s, u"-e"_s,
+                                       u"signed-integer"_s, u"-b"_s, u"16"_s, u"-c"_s, u"1"_s, rawFile})
         != 0) {
         return std::nullopt;
     }
@@ -69,10 +65,10 @@ class AudioDesktopTest : public DesktopTest {};
 TEST_F(AudioDesktopTest, CaptureRecordsWhatThePlayerPlaysFrameForFrameRunAfterRun)
 {
     QTemporaryDir folder;
-    const QString phrase = folder.filePath(arg("phrase.wav"));
-    const QString text = arg("Vellamor turns what you say into text, twenty milliseconds at a time.");
-    QProcess::execute(arg("espeak-ng"), {arg("-w"), phrase, text});
-    const std::optional<QList<float>> levels = frameLevels(phrase, folder.filePath(arg("phrase.raw")));
+    const QString phrase = folder.filePath(u"phrase.wav"_s);
+    const QString text = u"Vellamor turns what you say into text, twenty milliseconds at a time."_s;
+    QProcess::execute(u"espeak-ng"_s, {u"-w"_s, phrase, text});
+    const std::optional<QList<float>> levels = frameLevels(phrase, folder.filePath(u"phrase.raw"_s));
     ASSERT_TRUE(levels) << "espeak-ng or sox made no usable file";
     const QList<float> played = *levels;
     const auto spoken = voiced(played);
@@ -81,7 +77,7 @@ TEST_F(AudioDesktopTest, CaptureRecordsWhatThePlayerPlaysFrameForFrameRunAfterRu
 
     // A short run while sound plays; the next run starts from nothing.
     QProcess player;
-    player.start(arg("paplay"), {arg("-d"), arg("vsink"), phrase});
+    player.start(u"paplay"_s, {u"-d"_s, u"vsink"_s, phrase});
     ASSERT_TRUE(player.waitForStarted(5000));
     auto earlier = std::make_shared<QList<AudioFrame>>();
     QCoro::Task<void> earlierCollector = collect(runBlocking(capture.start()), earlier);
@@ -94,7 +90,7 @@ TEST_F(AudioDesktopTest, CaptureRecordsWhatThePlayerPlaysFrameForFrameRunAfterRu
     auto frames = std::make_shared<QList<AudioFrame>>();
     QCoro::Task<void> collector = collect(runBlocking(capture.start()), frames);
     runEventLoopFor(300ms);
-    ASSERT_TRUE(runTool(arg("paplay"), {arg("-d"), arg("vsink"), phrase}));
+    ASSERT_TRUE(runTool(u"paplay"_s, {u"-d"_s, u"vsink"_s, phrase}));
     runEventLoopFor(300ms);
     runBlocking(capture.stop());
     runBlocking(std::move(collector));
@@ -138,7 +134,7 @@ QStringList uids(const QList<AudioInputDevice>& devices)
 {
     QStringList result;
     for (const AudioInputDevice& device : devices)
-        result << device.uid + (device.isDefault ? arg(" (default)") : QString());
+        result << device.uid + (device.isDefault ? u" (default)"_s : QString());
     return result;
 }
 
@@ -151,28 +147,28 @@ TEST_F(AudioDesktopTest, MicrophonesOfTheServerComeDefaultFirstWithoutMonitorsAn
     };
     ASSERT_TRUE(waitUntil([&server] { return server->isWatchingChanges(); }, 5s));
     // vsink.monitor, a monitor of an output, is no microphone.
-    EXPECT_EQ(devices(), QStringList{arg("vmic (default)")});
+    EXPECT_EQ(devices(), QStringList{u"vmic (default)"_s});
     const PermissionChecker checker({nullptr, server, nullptr, nullptr});
     EXPECT_EQ(runBlocking(checker.microphone()), (PermissionState{VellamorPermissionStatus::granted, QString()}));
 
     // A second microphone, which makes no sound, becomes the default.
     QProcess pactl;
-    pactl.start(arg("pactl"), {arg("load-module"), arg("module-null-source"), arg("source_name=amic"),
-                               arg("description=Another_Microphone")});
+    pactl.start(u"pactl"_s, {u"load-module"_s, u"module-null-source"_s, u"source_name=amic"_s,
+                               u"description=Another_Microphone"_s});
     ASSERT_TRUE(pactl.waitForFinished(10000) && pactl.exitCode() == 0);
     const auto restore = qScopeGuard([&pactl] {
-        QProcess::execute(arg("pactl"), {arg("set-default-source"), arg("vmic")});
+        QProcess::execute(u"pactl"_s, {u"set-default-source"_s, u"vmic"_s});
         const QString module = QString::fromUtf8(pactl.readAllStandardOutput()).trimmed();
-        QProcess::execute(arg("pactl"), {arg("unload-module"), module});
+        QProcess::execute(u"pactl"_s, {u"unload-module"_s, module});
     });
     // The change reaches the listener a moment after pactl returns.
-    const QStringList added{arg("vmic (default)"), arg("amic")};
+    const QStringList added{u"vmic (default)"_s, u"amic"_s};
     EXPECT_TRUE(waitUntil([&] { return devices() == added; }, 3s)) << devices().join(u' ').toStdString();
-    ASSERT_TRUE(runTool(arg("pactl"), {arg("set-default-source"), arg("amic")}));
-    const QStringList switched{arg("amic (default)"), arg("vmic")};
+    ASSERT_TRUE(runTool(u"pactl"_s, {u"set-default-source"_s, u"amic"_s}));
+    const QStringList switched{u"amic (default)"_s, u"vmic"_s};
     EXPECT_TRUE(waitUntil([&] { return devices() == switched; }, 3s)) << devices().join(u' ').toStdString();
     EXPECT_EQ(runBlocking(AudioInputDeviceManager::availableInputDevices(*server)).value(0).name,
-              arg("Another_Microphone"));
+              u"Another_Microphone"_s);
 }
 
 } // namespace

@@ -19,14 +19,10 @@ namespace vellamor::test {
 namespace {
 
 using ::testing::ElementsAre;
+using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 const ModifierFlags ctrlShift = modifierFlag::control | modifierFlag::shift;
-
-QString arg(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 const ParsedCombo ctrlShiftK{virtualKey::k, ctrlShift, false, QStringLiteral("k")};
 
@@ -66,8 +62,8 @@ protected:
     // Right Ctrl down for `ms` milliseconds, as a user would press it.
     static bool tapRightCtrl(int ms)
     {
-        return xdotool({arg("keydown"), arg("Control_R"), arg("sleep"), QString::number(ms / 1000.0),
-                        arg("keyup"), arg("Control_R")});
+        return xdotool({u"keydown"_s, u"Control_R"_s, u"sleep"_s, QString::number(ms / 1000.0),
+                        u"keyup"_s, u"Control_R"_s});
     }
 
     std::vector<HotkeyEvent> events_;
@@ -77,7 +73,7 @@ protected:
 TEST_F(X11HotkeyTest, RightCtrlTapTogglesUnlessUsedAsModifierAndStopEndsObservation)
 {
     start(HotkeyMode::toggle);
-    ASSERT_TRUE(xdotool({arg("keydown"), arg("Control_R"), arg("key"), arg("c"), arg("keyup"), arg("Control_R")}));
+    ASSERT_TRUE(xdotool({u"keydown"_s, u"Control_R"_s, u"key"_s, u"c"_s, u"keyup"_s, u"Control_R"_s}));
     ASSERT_TRUE(tapRightCtrl(80));
     ASSERT_TRUE(waitForEvents(1));
 
@@ -96,8 +92,8 @@ TEST_F(X11HotkeyTest, CombinationHeldPastAutoRepeatReleasesOnce)
     start(HotkeyMode::hold, ctrlShiftK);
     // Xvfb auto-repeats a held K after 660 ms; the repeats must not read as
     // releases and presses.
-    ASSERT_TRUE(xdotool({arg("keydown"), arg("ctrl+shift+k"), arg("sleep"), arg("1.2"), arg("keyup"), arg("k"),
-                         arg("keyup"), arg("ctrl+shift")}));
+    ASSERT_TRUE(xdotool({u"keydown"_s, u"ctrl+shift+k"_s, u"sleep"_s, u"1.2"_s, u"keyup"_s, u"k"_s,
+                         u"keyup"_s, u"ctrl+shift"_s}));
     ASSERT_TRUE(waitForEvents(2));
     runEventLoopFor(100ms);
     EXPECT_THAT(events_, ElementsAre(HotkeyEvent::pressed(), HotkeyEvent::released()));
@@ -125,7 +121,7 @@ TEST_F(X11HotkeyTest, CombinationIsGrabbedOnceNoOtherClientHoldsItAndNeverReache
     QObject::connect(&shortcut, &QShortcut::activated, [&] { ++shortcutsSeen; });
     field.show();
     ASSERT_TRUE(waitUntil([&] { return field.windowHandle() && field.windowHandle()->isExposed(); }));
-    ASSERT_TRUE(xdotool({arg("windowactivate"), arg("--sync"), QString::number(field.winId())}));
+    ASSERT_TRUE(xdotool({u"windowactivate"_s, u"--sync"_s, QString::number(field.winId())}));
     ASSERT_TRUE(waitUntil([&] { return field.isActiveWindow() && field.hasFocus(); }));
 
     // X refuses a grab another client holds (BadAccess).
@@ -136,15 +132,15 @@ TEST_F(X11HotkeyTest, CombinationIsGrabbedOnceNoOtherClientHoldsItAndNeverReache
     otherClient.stop();
 
     start(HotkeyMode::toggle, ctrlShiftK);
-    ASSERT_TRUE(xdotool({arg("key"), arg("ctrl+shift+k"), arg("k")}));
+    ASSERT_TRUE(xdotool({u"key"_s, u"ctrl+shift+k"_s, u"k"_s}));
     ASSERT_TRUE(waitForEvents(1));
     // The plain K arrives, so the window was listening all along.
-    ASSERT_TRUE(waitUntil([&] { return field.text() == arg("k"); }));
+    ASSERT_TRUE(waitUntil([&] { return field.text() == u"k"_s; }));
     EXPECT_EQ(shortcutsSeen, 0);
 
     // Without the grab the same combination reaches the window.
     monitor_.stop();
-    ASSERT_TRUE(xdotool({arg("key"), arg("ctrl+shift+k")}));
+    ASSERT_TRUE(xdotool({u"key"_s, u"ctrl+shift+k"_s}));
     ASSERT_TRUE(waitUntil([&] { return shortcutsSeen == 1; }));
     EXPECT_THAT(events_, ElementsAre(HotkeyEvent::toggled(true)));
 }
@@ -176,10 +172,10 @@ protected:
 TEST_F(X11KeySourceTest, EveryNamedKeyArrivesWithItsVirtualCode)
 {
     startRecording();
-    QStringList arguments{arg("key"), arg("--delay"), arg("0")};
+    QStringList arguments{u"key"_s, u"--delay"_s, u"0"_s};
     std::vector<VirtualKeyCode> expected;
     for (const NamedKey& key : namedKeys) {
-        arguments << arg(key.keysym);
+        arguments << QString::fromLatin1(key.keysym);
         expected.push_back(key.code);
     }
     ASSERT_TRUE(xdotool(arguments));
@@ -196,10 +192,10 @@ TEST_F(X11KeySourceTest, ModifierKeysAreFlagsChanges)
     // Shift_R 62, Control_L 37; k 45.
     QStringList arguments;
     for (const char* code : {"133", "64", "50", "105", "134", "108", "62", "37"})
-        arguments << arg("keydown") << arg(code);
-    arguments << arg("key") << arg("45");
+        arguments << u"keydown"_s << QString::fromLatin1(code);
+    arguments << u"key"_s << u"45"_s;
     for (const char* code : {"50", "105", "64", "133", "37", "62", "108", "134"})
-        arguments << arg("keyup") << arg(code);
+        arguments << u"keyup"_s << QString::fromLatin1(code);
     ASSERT_TRUE(xdotool(arguments));
     ASSERT_TRUE(waitUntil([&] { return events_.size() >= 18; }));
     runEventLoopFor(100ms);

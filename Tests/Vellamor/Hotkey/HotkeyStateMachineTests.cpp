@@ -180,16 +180,6 @@ TEST(HotkeyStateMachine, CombinationSuppressionDecidesOnTheStateBeforeTheEvent)
     }
 }
 
-TEST(HotkeyStateMachine, WithoutHandlerStateStillChanges)
-{
-    ManualHotkeyScheduler scheduler;
-    HotkeyStateMachine machine(scheduler);
-    machine.configure(HotkeyMode::toggle, std::nullopt, nullptr);
-    machine.handle(heldKeyDown(0));
-    machine.handle(heldKeyUp(100));
-    EXPECT_TRUE(machine.toggleState());
-}
-
 TEST(HotkeyStateMachine, ResetDuringComboLetsTheNextPressThrough)
 {
     Harness harness;

