@@ -16,6 +16,8 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <memory>
+
 #include <csignal>
 #include <cstring>
 
@@ -96,13 +98,19 @@ int runProcess(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
 
     const QByteArray link = launchLink(argc, argv);
-    AppDelegate delegate(config, &makeDesktopContainer,
-                         std::make_unique<SingleInstance>(AppPaths::singleInstanceSocket()),
-                         [] { QCoreApplication::quit(); });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
-    quitOnTerminationSignals(&delegate);
-    QTimer::singleShot(0, &delegate, [&delegate, link] { delegate.applicationDidFinishLaunching(link); });
-    return QApplication::exec();
+    auto delegate = std::make_unique<AppDelegate>(
+        config, &makeDesktopContainer, std::make_unique<SingleInstance>(AppPaths::singleInstanceSocket()),
+        [] { QCoreApplication::quit(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, delegate.get(), &AppDelegate::applicationWillTerminate);
+    quitOnTerminationSignals(delegate.get());
+    AppDelegate* launching = delegate.get();
+    QTimer::singleShot(0, launching, [launching, link] { launching->applicationDidFinishLaunching(link); });
+    const int status = QApplication::exec();
+    // Tasks cancelled by the stop and by the container's end finish on later
+    // turns of the loop, which exec() no longer runs.
+    delegate.reset();
+    QCoreApplication::sendPostedEvents();
+    return status;
 }
 
 } // namespace vellamor
