@@ -8,9 +8,9 @@
 #include <QHash>
 #include <QStringList>
 
-#include <algorithm>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace vellamor::test {
@@ -36,11 +36,6 @@ public:
     {
         for (const Channel<bool>& gate : std::exchange(gates_, {}))
             gate.push(true);
-    }
-    // Not counting those ended by their stop request.
-    qsizetype heldCalls() const
-    {
-        return std::count_if(gates_.begin(), gates_.end(), [](const auto& gate) { return !gate.isTerminated(); });
     }
 
     QCoro::Task<AppendHistoryResult> appendHistory(QString clientID, QString, QString, std::optional<QString>,
@@ -84,9 +79,7 @@ private:
         if (holdCalls == kind) {
             const Channel<bool> gate;
             gates_.push_back(gate);
-            const bool released = (co_await gate.next(stop)).has_value();
-            gate.finish();
-            if (!released)
+            if (!co_await gate.next(stop))
                 throw CancellationError();
         }
         if (failures.value(kind) > 0) {

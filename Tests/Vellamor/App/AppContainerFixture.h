@@ -43,7 +43,8 @@ public:
 };
 
 // The phone commands' session as the container drives it: start and stop
-// are logged, stop waits while held, and the test pushes the commands.
+// are logged, a stop waits for `stopGate` while `holdStop`, and the test
+// pushes the commands.
 class FakeSourceCommandSession final : public SourceCommandSessionProtocol {
 public:
     QCoro::Task<void> start() override
@@ -58,12 +59,6 @@ public:
             co_await stopGate.next();
     }
     SourceCommandStream commands() override { return stream; }
-
-    void releaseStop()
-    {
-        holdStop = false;
-        stopGate.push(true);
-    }
 
     QStringList calls;
     bool holdStop = false;

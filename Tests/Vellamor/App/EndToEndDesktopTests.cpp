@@ -22,7 +22,6 @@
 
 #include <gmock/gmock.h>
 
-#include <algorithm>
 #include <memory>
 
 namespace vellamor::test {
@@ -80,7 +79,8 @@ protected:
             environment.insert(u"VELLAMOR_MOCK_ASR"_s, u"1"_s);
         if (!home.isEmpty()) {
             const QString settings = UserDefaults::standardFilePath();
-            const QString copy = home + u"/config/"_s + QDir(qEnvironmentVariable("XDG_CONFIG_HOME")).relativeFilePath(settings);
+            const QString copy
+                = home + u"/config/"_s + QDir(qEnvironmentVariable("XDG_CONFIG_HOME")).relativeFilePath(settings);
             QDir().mkpath(QFileInfo(copy).path());
             QFile::copy(settings, copy);
             environment.insert(u"XDG_CONFIG_HOME"_s, home + u"/config"_s);
@@ -199,19 +199,22 @@ TEST_F(EndToEndTest, TwoInstancesOfOneAccountEachHoldBothDictationsAfterASync)
     const QTemporaryDir second;
     const QString historyFolder =
         QDir(qEnvironmentVariable("XDG_DATA_HOME")).relativeFilePath(*AppPaths::applicationSupportDirectory());
-    // The records of the instance at `home`, once `count` are there and synced.
-    const auto syncedHistory = [&](const QDir& home, const QString& account, qsizetype count) {
+    // The client ids of the instance's history at `home`, sorted, once `count` records there are synced.
+    const auto syncedIDs = [&](const QTemporaryDir& home, const QString& account, qsizetype count) {
         LocalHistoryStore history(account, std::make_shared<HistoryChangeBroadcaster>(),
                                   home.filePath(u"data/"_s + historyFolder));
-        QList<HistoryRecord> records;
+        QStringList ids;
         waitUntil(
             [&] {
-                records = runBlocking(history.all());
-                return records.size() == count
-                    && std::all_of(records.begin(), records.end(), [](const auto& record) { return record.synced; });
+                ids.clear();
+                for (const HistoryRecord& record : runBlocking(history.all()))
+                    if (record.synced)
+                        ids.append(record.clientID());
+                return ids.size() == count;
             },
             15s);
-        return records;
+        ids.sort();
+        return ids;
     };
     const auto dictateOn = [&](const QTemporaryDir& home) {
         startApp({}, true, home.path());
@@ -225,22 +228,14 @@ TEST_F(EndToEndTest, TwoInstancesOfOneAccountEachHoldBothDictationsAfterASync)
 
     const QString account = dictateOn(first);
     ASSERT_FALSE(account.isEmpty());
-    EXPECT_EQ(syncedHistory(first.path(), account, 1).size(), 1);
+    EXPECT_EQ(syncedIDs(first, account, 1).size(), 1);
     stopApp();
     EXPECT_EQ(dictateOn(second), account);
-    EXPECT_EQ(syncedHistory(second.path(), account, 2).size(), 2);
+    const QStringList both = syncedIDs(second, account, 2);
+    EXPECT_EQ(both.size(), 2);
     stopApp();
     startApp({}, true, first.path());
-    const auto clientIDs = [](const QList<HistoryRecord>& records) {
-        QStringList ids;
-        for (const HistoryRecord& record : records)
-            ids.append(record.clientID());
-        ids.sort();
-        return ids;
-    };
-    const QStringList firstIDs = clientIDs(syncedHistory(first.path(), account, 2));
-    EXPECT_EQ(firstIDs.size(), 2);
-    EXPECT_EQ(firstIDs, clientIDs(syncedHistory(second.path(), account, 2)));
+    EXPECT_EQ(syncedIDs(first, account, 2), both);
 }
 
 // The installed desktop entry makes the app the handler of the scheme: the
