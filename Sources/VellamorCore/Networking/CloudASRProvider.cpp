@@ -183,18 +183,18 @@ QCoro::Task<void> CloudASRProvider::pump(VellamorLog log, WSIncomingStream incom
         }
         if (message->isBinary())
             continue;
-        const std::optional<WSServerEvent> event = WSServerEvent::decode(message->text());
+        const std::optional<ASRStreamEvent> event = WSServerEvent::decode(message->text());
         if (!event) {
             log.warn(QStringLiteral("unknown ws text frame"), message->text());
             continue;
         }
-        events.push(event->toStreamEvent());
-        if (event->kind() == WSServerEvent::Kind::error) {
+        events.push(*event);
+        if (event->kind() == ASRStreamEvent::Kind::error) {
             log.warn(QStringLiteral("pump got error code=") + QString::number(event->code()), event->message());
             events.finish();
             co_return;
         }
-        if (event->kind() == WSServerEvent::Kind::done) {
+        if (event->kind() == ASRStreamEvent::Kind::done) {
             log.info(QStringLiteral("pump got done, finishing"));
             events.finish();
             co_return;

@@ -6,8 +6,6 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 
-#include <utility>
-
 namespace vellamor {
 
 namespace {
@@ -18,7 +16,7 @@ QString textField(const QJsonObject& payload)
     return text.isString() ? text.toString() : QString();
 }
 
-WSServerEvent decodeError(const QJsonObject& payload)
+ASRStreamEvent decodeError(const QJsonObject& payload)
 {
     const qint64 code = json::exactInt64(payload.value(QStringLiteral("code"))).value_or(-1);
 
@@ -39,52 +37,12 @@ WSServerEvent decodeError(const QJsonObject& payload)
         if (it.value().isString())
             data.insert(key, it.value().toString());
     }
-    return WSServerEvent::error(code, message, data.isEmpty() ? std::nullopt : std::optional(data));
+    return ASRStreamEvent::error(code, message, data.isEmpty() ? std::nullopt : std::optional(data));
 }
 
 } // namespace
 
-WSServerEvent WSServerEvent::partial(QString text)
-{
-    WSServerEvent event(Kind::partial);
-    event.text_ = std::move(text);
-    return event;
-}
-
-WSServerEvent WSServerEvent::final(QString text)
-{
-    WSServerEvent event(Kind::final);
-    event.text_ = std::move(text);
-    return event;
-}
-
-WSServerEvent WSServerEvent::polish(QString text)
-{
-    WSServerEvent event(Kind::polish);
-    event.text_ = std::move(text);
-    return event;
-}
-
-WSServerEvent WSServerEvent::error(qint64 code, QString message, std::optional<QMap<QString, QString>> data)
-{
-    WSServerEvent event(Kind::error);
-    event.code_ = code;
-    event.message_ = std::move(message);
-    event.data_ = std::move(data);
-    return event;
-}
-
-WSServerEvent WSServerEvent::ready()
-{
-    return WSServerEvent(Kind::ready);
-}
-
-WSServerEvent WSServerEvent::done()
-{
-    return WSServerEvent(Kind::done);
-}
-
-std::optional<WSServerEvent> WSServerEvent::decode(const QString& text)
+std::optional<ASRStreamEvent> WSServerEvent::decode(const QString& text)
 {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &parseError);
@@ -100,37 +58,18 @@ std::optional<WSServerEvent> WSServerEvent::decode(const QString& text)
 
     const QString name = type.toString();
     if (name == u"ready")
-        return ready();
+        return ASRStreamEvent::ready();
     if (name == u"partial")
-        return partial(textField(payload));
+        return ASRStreamEvent::partial(textField(payload));
     if (name == u"final")
-        return final(textField(payload));
+        return ASRStreamEvent::final(textField(payload));
     if (name == u"polish")
-        return polish(textField(payload));
+        return ASRStreamEvent::polish(textField(payload));
     if (name == u"done")
-        return done();
+        return ASRStreamEvent::done();
     if (name == u"error")
         return decodeError(payload);
     return std::nullopt;
-}
-
-ASRStreamEvent WSServerEvent::toStreamEvent() const
-{
-    switch (kind_) {
-    case Kind::partial:
-        return ASRStreamEvent::partial(text_);
-    case Kind::final:
-        return ASRStreamEvent::final(text_);
-    case Kind::polish:
-        return ASRStreamEvent::polish(text_);
-    case Kind::error:
-        return ASRStreamEvent::error(code_, message_, data_);
-    case Kind::ready:
-        return ASRStreamEvent::ready();
-    case Kind::done:
-        return ASRStreamEvent::done();
-    }
-    return ASRStreamEvent::done();
 }
 
 } // namespace vellamor
