@@ -69,6 +69,22 @@ protected:
             session->respond(status, body);
     }
 
+    // One table row: a fresh token "t", nobody signed out yet, the answer.
+    void replyToRow(int status, const QByteArray& body)
+    {
+        tokens->tokens = {QStringLiteral("t")};
+        tokens->asked = 0;
+        handler->reasons.clear();
+        handler->refusedTokens.clear();
+        reply(status, body);
+    }
+
+    void expectSignedOutFor(const std::optional<AuthAPIError>& reason) const
+    {
+        EXPECT_EQ(handler->reasons, reason ? QList<AuthAPIError>{*reason} : QList<AuthAPIError>());
+        EXPECT_EQ(handler->refusedTokens, reason ? QStringList{QStringLiteral("t")} : QStringList());
+    }
+
     std::shared_ptr<ScriptedHTTPSession> session = std::make_shared<ScriptedHTTPSession>();
     std::shared_ptr<TokenScript> tokens = std::make_shared<TokenScript>();
     std::shared_ptr<RecordingUnauthorizedHandler> handler = std::make_shared<RecordingUnauthorizedHandler>();
@@ -189,15 +205,10 @@ TEST_F(TextServicesTest, TransformMapsEveryFailureAndSignsOutFirst)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.status << " " << c.body);
-        tokens->tokens = {QStringLiteral("t")};
-        tokens->asked = 0;
-        handler->reasons.clear();
-        handler->refusedTokens.clear();
-        reply(c.status, c.body);
+        replyToRow(c.status, c.body);
         auto client = transformClient();
         EXPECT_EQ(errorOf<TextTransformAPIError>(client.transform(sampleTransform())), c.expected);
-        EXPECT_EQ(handler->reasons, c.signOut ? QList<AuthAPIError>{*c.signOut} : QList<AuthAPIError>());
-        EXPECT_EQ(handler->refusedTokens, c.signOut ? QStringList{QStringLiteral("t")} : QStringList());
+        expectSignedOutFor(c.signOut);
     }
 }
 
@@ -230,15 +241,10 @@ TEST_F(TextServicesTest, FeedbackMapsEveryFailureAndSignsOutFirst)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.status << " " << c.body);
-        tokens->tokens = {QStringLiteral("t")};
-        tokens->asked = 0;
-        handler->reasons.clear();
-        handler->refusedTokens.clear();
-        reply(c.status, c.body);
+        replyToRow(c.status, c.body);
         auto client = feedbackClient();
         EXPECT_EQ(errorOf<SessionFeedbackAPIError>(client.submitFeedback(sampleFeedback())), c.expected);
-        EXPECT_EQ(handler->reasons, c.signOut ? QList<AuthAPIError>{*c.signOut} : QList<AuthAPIError>());
-        EXPECT_EQ(handler->refusedTokens, c.signOut ? QStringList{QStringLiteral("t")} : QStringList());
+        expectSignedOutFor(c.signOut);
     }
 }
 
