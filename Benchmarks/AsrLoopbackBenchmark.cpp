@@ -3,6 +3,8 @@
 // 1. a frame pushed by the capture → that frame read by the devserver;
 // 2. the devserver's "done" written → the controller's deliver().
 // Prints p50 and p95 of each in microseconds.
+#include "BenchmarkSupport.h"
+
 #include "AsrSessionEndpoint.h"
 #include "DefaultActions.h"
 #include "DevServer.h"
@@ -31,6 +33,7 @@
 
 using namespace vellamor;
 using namespace std::chrono_literals;
+using vellamor::benchmark::waitFor;
 
 namespace {
 
@@ -44,21 +47,6 @@ qint64 nowNs()
 VellamorLog silentLog(const QString& category)
 {
     return VellamorLog(QStringLiteral("com.vellamor.app"), category, nullptr, nullptr);
-}
-
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s)
-{
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (condition())
-            loop.quit();
-    });
-    QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
-    poll.start(1ms);
-    if (!condition())
-        loop.exec();
-    return condition();
 }
 
 // Plays silent frames at a fixed pace and notes when each one was pushed.
@@ -175,12 +163,12 @@ int main(int argc, char** argv)
         arrivedAt.clear();
         output->deliveredAt.clear();
         runBlocking(controller.start(config));
-        if (!waitFor([&] { return static_cast<int>(arrivedAt.size()) >= framesPerSession; })) {
+        if (!waitFor([&] { return static_cast<int>(arrivedAt.size()) >= framesPerSession; }, 10s)) {
             std::fprintf(stderr, "session %d: frames did not arrive\n", s);
             return 1;
         }
         runBlocking(controller.stop());
-        if (!waitFor([&] { return controller.currentSnapshot().state.isTerminal(); }) || output->deliveredAt.empty()) {
+        if (!waitFor([&] { return controller.currentSnapshot().state.isTerminal(); }, 10s) || output->deliveredAt.empty()) {
             std::fprintf(stderr, "session %d did not deliver\n", s);
             return 1;
         }

@@ -6,6 +6,8 @@
 //
 // Prints the server's VmRSS in kB at start, after the dictations, and after a
 // POST /test/reset.
+#include "BenchmarkSupport.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -24,23 +26,9 @@
 #include <functional>
 
 using namespace std::chrono_literals;
+using vellamor::benchmark::waitFor;
 
 namespace {
-
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 30s)
-{
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (condition())
-            loop.quit();
-    });
-    QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
-    poll.start(1ms);
-    if (!condition())
-        loop.exec();
-    return condition();
-}
 
 long residentKilobytes(qint64 pid)
 {
@@ -61,7 +49,7 @@ bool dictate(const QUrl& url, int frames)
             done = true;
     });
     socket.open(url);
-    if (!waitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; }))
+    if (!waitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; }, 30s))
         return false;
     socket.sendTextMessage(QStringLiteral(
         R"({"type":"start","lang":"zh","scene":"general","style":"default","polish":true})"));
@@ -69,7 +57,7 @@ bool dictate(const QUrl& url, int frames)
     for (int i = 0; i < frames; ++i)
         socket.sendBinaryMessage(frame);
     socket.sendTextMessage(QStringLiteral(R"({"type":"stop"})"));
-    const bool ok = waitFor([&] { return done; });
+    const bool ok = waitFor([&] { return done; }, 30s);
     socket.close();
     waitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, 2s);
     return ok;
