@@ -4,13 +4,20 @@
 
 #include "AsrSessionEndpoint.h"
 #include "DefaultActions.h"
+#include "DevInputSources.h"
 #include "DevServer.h"
+#include "Auth/KeychainStore.h"
+#include "Auth/QtKeychainItemStore.h"
 #include "History/HistoryChangeBroadcaster.h"
 #include "History/LocalHistoryStore.h"
+#include "InputSources/InputSourceAPI.h"
+#include "Networking/AuthedSession.h"
 #include "Settings/AppConfig.h"
 #include "Settings/SettingsStore.h"
 #include "Support/AppPaths.h"
 #include "Support/Async/RunBlocking.h"
+
+#include "RecordingUnauthorizedHandler.h"
 
 #include <QDir>
 #include <QFile>
@@ -236,6 +243,54 @@ TEST_F(EndToEndTest, TwoInstancesOfOneAccountEachHoldBothDictationsAfterASync)
     stopApp();
     startApp({}, true, first.path());
     EXPECT_EQ(syncedIDs(first, account, 2), both);
+}
+
+// A phone asks to be bound through the pairing code the account created:
+// the app asks, Return accepts, and what the phone sends then arrives at the
+// cursor and in the history.
+TEST_F(EndToEndTest, APairedPhonesTextArrivesAtTheCursorAndInTheHistory)
+{
+    ASSERT_TRUE(runTool(signInProgram, {}));
+    TextTarget target(qtTarget, {u"QtLineEdit"_s, QString(), QString(), QString()});
+    ASSERT_TRUE(target.isReady());
+    startApp();
+    const QString account = signedInAccount();
+    ASSERT_FALSE(account.isEmpty());
+    ASSERT_TRUE(waitUntil([this] { return logged(u"connect resumed"_s); }, 20s));
+
+    // The code the account page would show, asked for with the app's own session.
+    const KeychainStore keychain(std::make_shared<QtKeychainItemStore>(), KeychainStore::defaultService(),
+                                 u"session"_s);
+    const std::optional<AuthTokens> tokens = runBlocking(keychain.loadTokens());
+    ASSERT_TRUE(tokens);
+    InputSourceAPI accountClient(server_.baseURL(), server_.baseURL(), AuthedSession::shared(),
+                            [token = tokens->accessToken]() -> QCoro::Task<std::optional<QString>> { co_return token; },
+                            std::make_shared<RecordingUnauthorizedHandler>());
+    const PairingInfo pairing = runBlocking(accountClient.createPairing());
+    auto* phones = devbackend::DevInputSources::of(server_);
+    const auto phone = phones->claim(pairing.code, u"Pixel"_s);
+    ASSERT_TRUE(phone);
+    // The dialog is the app's only window; it takes the keyboard once mapped.
+    ASSERT_TRUE(waitUntil([this] { return appShowsAWindow(); }, 10s));
+    runEventLoopFor(200ms);
+    ASSERT_TRUE(xdotool({u"key"_s, u"Return"_s}));
+    ASSERT_TRUE(waitUntil([this] { return logged(u"pairing decision"_s) && logged(u"accept=true"_s); }, 10s));
+    ASSERT_TRUE(waitUntil([&] { return target.isFocused(); }, 10s)) << "the field did not get the keyboard back";
+
+    // Sent once, as soon as the source is active.
+    bool sent = false;
+    ASSERT_TRUE(waitUntil([&] { return sent || (sent = phones->sendText(phone->sourceToken, u"来自手机"_s)); }, 10s));
+    EXPECT_EQ(target.waitForText(u"来自手机"_s), u"来自手机"_s);
+    LocalHistoryStore history(account, std::make_shared<HistoryChangeBroadcaster>());
+    QList<HistoryRecord> records;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            records = runBlocking(history.all());
+            return !records.isEmpty();
+        },
+        5s));
+    ASSERT_EQ(records.size(), 1);
+    EXPECT_EQ(records.first().sourceApp, u"mobile-input-source"_s);
 }
 
 // The installed desktop entry makes the app the handler of the scheme: the
