@@ -122,6 +122,20 @@ protected:
         return account;
     }
 
+    // The account's history in this process's folders, once it holds a record.
+    static QList<HistoryRecord> recordedHistory(const QString& account)
+    {
+        LocalHistoryStore history(account, std::make_shared<HistoryChangeBroadcaster>());
+        QList<HistoryRecord> records;
+        waitUntil(
+            [&] {
+                records = runBlocking(history.all());
+                return !records.isEmpty();
+            },
+            5s);
+        return records;
+    }
+
     bool logged(const QString& message) const { return !logLinesFrom(logStart_).filter(message).isEmpty(); }
 
     // The app's visible windows: the island while it shows.
@@ -176,14 +190,7 @@ TEST_P(DictationEndToEndTest, HeldHotkeyAndSpeechPutTheTextAtTheCursorAndInTheHi
     }
     EXPECT_EQ(target.waitForText(expected), expected);
 
-    LocalHistoryStore history(account, std::make_shared<HistoryChangeBroadcaster>());
-    QList<HistoryRecord> records;
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            records = runBlocking(history.all());
-            return !records.isEmpty();
-        },
-        5s));
+    const QList<HistoryRecord> records = recordedHistory(account);
     ASSERT_FALSE(records.isEmpty());
     EXPECT_EQ(records.first().text, expected);
     EXPECT_TRUE(waitUntil([this] { return !appShowsAWindow(); }, 10s));
@@ -281,14 +288,7 @@ TEST_F(EndToEndTest, APairedPhonesTextArrivesAtTheCursorAndInTheHistory)
     bool sent = false;
     ASSERT_TRUE(waitUntil([&] { return sent || (sent = phones->sendText(phone->sourceToken, u"来自手机"_s)); }, 10s));
     EXPECT_EQ(target.waitForText(u"来自手机"_s), u"来自手机"_s);
-    LocalHistoryStore history(account, std::make_shared<HistoryChangeBroadcaster>());
-    QList<HistoryRecord> records;
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            records = runBlocking(history.all());
-            return !records.isEmpty();
-        },
-        5s));
+    const QList<HistoryRecord> records = recordedHistory(account);
     ASSERT_EQ(records.size(), 1);
     EXPECT_EQ(records.first().sourceApp, u"mobile-input-source"_s);
 }
