@@ -78,15 +78,15 @@ QCoro::Task<PairingConfirmAction> PairingConfirmController::waitForAction(Pairin
     deadline.setSingleShot(true);
     std::vector<QMetaObject::Connection> links;
     co_await detail::Resumption::make()->suspend({}, [&](auto waker) {
-        const auto refuse = [waker] { waker->fire(detail::Resumption::Reason::Signalled); };
+        const auto endAsTimeout = [waker] { waker->fire(detail::Resumption::Reason::Signalled); };
         QMessageBox* dialog = box.data();
         links.push_back(QObject::connect(dialog, &QDialog::finished, dialog, [waker, action, dialog, confirmButton] {
             if (waker->fire(detail::Resumption::Reason::Signalled))
                 *action = dialog->clickedButton() == confirmButton ? PairingConfirmAction::accept
                                                                    : PairingConfirmAction::reject;
         }));
-        links.push_back(QObject::connect(dialog, &QObject::destroyed, refuse));
-        links.push_back(QObject::connect(&deadline, &QTimer::timeout, refuse));
+        links.push_back(QObject::connect(dialog, &QObject::destroyed, endAsTimeout));
+        links.push_back(QObject::connect(&deadline, &QTimer::timeout, endAsTimeout));
         deadline.start(timeout);
         dialog->show();
         dialog->raise();
