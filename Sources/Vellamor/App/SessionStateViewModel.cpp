@@ -21,18 +21,21 @@ SessionStateViewModel::SessionStateViewModel(ToggleResetter hotkeyToggleResetter
                                              std::chrono::nanoseconds softTimeout,
                                              std::chrono::nanoseconds hardTimeout, QObject* parent)
     : SessionStateViewModel(std::move(hotkeyToggleResetter), softTimeout, hardTimeout,
-                            VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("session-vm")), parent)
+                            VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("session-vm")), &sleepFor,
+                            parent)
 {
 }
 
 SessionStateViewModel::SessionStateViewModel(ToggleResetter hotkeyToggleResetter,
                                              std::chrono::nanoseconds softTimeout,
-                                             std::chrono::nanoseconds hardTimeout, VellamorLog log, QObject* parent)
+                                             std::chrono::nanoseconds hardTimeout, VellamorLog log, Sleep sleep,
+                                             QObject* parent)
     : QObject(parent)
     , hotkeyToggleResetter_(std::move(hotkeyToggleResetter))
     , softTimeout_(softTimeout)
     , hardTimeout_(hardTimeout)
     , log_(std::move(log))
+    , sleep_(std::move(sleep))
 {
 }
 
@@ -65,8 +68,8 @@ TaskHandle SessionStateViewModel::startLimit(const QString& what, std::chrono::n
     // firing and the task's next turn.
     QPointer<SessionStateViewModel> weak(this);
     const auto wait = sleepDuration(limit);
-    return spawn(this, what, [weak, wait, reached](std::stop_token token) -> QCoro::Task<void> {
-        co_await sleepFor(wait, token);
+    return spawn(this, what, [weak, wait, reached, sleep = sleep_](std::stop_token token) -> QCoro::Task<void> {
+        co_await sleep(wait, token);
         if (token.stop_requested() || !weak)
             co_return;
         (weak.data()->*reached)();

@@ -4,13 +4,14 @@
 #include "Support/Async/Published.h"
 #include "Support/Async/TaskHandle.h"
 
+#include <QCoro/QCoroTask>
 #include <QObject>
 #include <QString>
 
 #include <chrono>
-#include <cstdint>
 #include <functional>
 #include <optional>
+#include <stop_token>
 
 namespace vellamor {
 
@@ -23,17 +24,15 @@ class SessionStateViewModel : public QObject {
 
 public:
     using ToggleResetter = std::function<void(bool)>;
+    // Waits out a limit; false when cut short by a stop request.
+    using Sleep = std::function<QCoro::Task<bool>(std::chrono::milliseconds, std::stop_token)>;
 
-    static constexpr std::chrono::seconds defaultSoftTimeout{300};
-    static constexpr std::chrono::seconds defaultHardTimeout{360};
-    // How long a stopped session may take to finish.
-    static constexpr std::chrono::seconds defaultStopTimeout{60};
-
-    // Logs to "com.vellamor.app"/"session-vm".
+    // Logs to "com.vellamor.app"/"session-vm"; the limits run on timers.
     SessionStateViewModel(ToggleResetter hotkeyToggleResetter, std::chrono::nanoseconds softTimeout,
                           std::chrono::nanoseconds hardTimeout, QObject* parent = nullptr);
     SessionStateViewModel(ToggleResetter hotkeyToggleResetter, std::chrono::nanoseconds softTimeout,
-                          std::chrono::nanoseconds hardTimeout, VellamorLog log, QObject* parent = nullptr);
+                          std::chrono::nanoseconds hardTimeout, VellamorLog log, Sleep sleep,
+                          QObject* parent = nullptr);
     ~SessionStateViewModel() override;
 
     // Dictation by hotkey and from the menu is switched on.
@@ -49,9 +48,6 @@ public:
     std::function<void()> onSoftTimeout;
     std::function<void()> onHardTimeout;
     std::function<void()> onStopTimeout;
-
-    std::uint64_t softTimeoutNanos() const { return static_cast<std::uint64_t>(softTimeout_.count()); }
-    std::uint64_t hardTimeoutNanos() const { return static_cast<std::uint64_t>(hardTimeout_.count()); }
 
     // Disarms, then starts the two limits afresh.
     void armTimeoutWatchdog();
@@ -79,6 +75,7 @@ private:
     std::chrono::nanoseconds softTimeout_;
     std::chrono::nanoseconds hardTimeout_;
     VellamorLog log_;
+    Sleep sleep_;
     std::optional<TaskHandle> timeoutWarnTask_;
     std::optional<TaskHandle> timeoutForceTask_;
 };

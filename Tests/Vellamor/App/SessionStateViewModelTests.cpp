@@ -1,14 +1,13 @@
+#include "ManualSteadyClock.h"
 #include "QtPrinters.h"
 #include "WaitUntil.h"
 
+#include "App/AppContainerDependencies.h"
 #include "App/SessionStateViewModel.h"
-
-#include <QElapsedTimer>
 
 #include <gmock/gmock.h>
 
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace vellamor::test {
@@ -18,7 +17,7 @@ using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 
-// The limits run on the event loop's timers, scaled down to milliseconds.
+// The limits wait on a clock the test moves.
 class SessionStateViewModelTest : public ::testing::Test {
 protected:
     // A cancelled limit ends on the loop's next turn; let it, so its
@@ -29,28 +28,29 @@ protected:
     {
         auto model = std::make_unique<SessionStateViewModel>(
             [this](bool on) { resets_.push_back(on); }, soft, hard,
-            VellamorLog(u"com.vellamor.app"_s, u"session-vm"_s, nullptr, nullptr));
-        model->onSoftTimeout = [this] { softAt_.push_back(clock_.elapsed()); };
-        model->onHardTimeout = [this] { hardAt_.push_back(clock_.elapsed()); };
+            VellamorLog(u"com.vellamor.app"_s, u"session-vm"_s, nullptr, nullptr), clock_.sleeper());
+        model->onSoftTimeout = [this] { ++softTimeouts_; };
+        model->onHardTimeout = [this] { ++hardTimeouts_; };
         return model;
     }
 
+    // Moves the clock and lets the limits it woke run.
+    void advance(std::chrono::milliseconds by)
+    {
+        clock_.advance(by);
+        runEventLoopFor(2ms);
+    }
+
+    ManualSteadyClock clock_;
     std::vector<bool> resets_;
-    QElapsedTimer clock_;
-    std::vector<qint64> softAt_;
-    std::vector<qint64> hardAt_;
+    int softTimeouts_ = 0;
+    int hardTimeouts_ = 0;
 };
 
-TEST_F(SessionStateViewModelTest, DefaultLimitsWarnAtFiveMinutesAndStopAtSix)
+TEST_F(SessionStateViewModelTest, TheApplicationsLimitsWarnAtFiveMinutesAndStopAtSixBothFromArming)
 {
-    auto model = makeModel(SessionStateViewModel::defaultSoftTimeout, SessionStateViewModel::defaultHardTimeout);
-    EXPECT_EQ(model->softTimeoutNanos(), 300'000'000'000u);
-    EXPECT_EQ(model->hardTimeoutNanos(), 360'000'000'000u);
-}
-
-TEST_F(SessionStateViewModelTest, WarningThenForcedStopBothCountedFromArming)
-{
-    auto model = makeModel(200ms, 250ms);
+    const AppContainerDependencies::SessionLimits limits;
+    auto model = makeModel(limits.soft, limits.hard);
     model->sessionBusy = true;
     model->isRecordingFromStatus = true;
     int notices = 0;
@@ -58,23 +58,21 @@ TEST_F(SessionStateViewModelTest, WarningThenForcedStopBothCountedFromArming)
     Subscription status = model->isRecordingFromStatus.subscribe([&](bool) { ++notices; });
     notices = 0;
     std::vector<bool> statusAtStop;
-    model->onSoftTimeout = [&] {
-        softAt_.push_back(clock_.elapsed());
-        EXPECT_EQ(notices, 0);
-    };
     model->onHardTimeout = [&] {
-        hardAt_.push_back(clock_.elapsed());
+        ++hardTimeouts_;
         statusAtStop.push_back(model->isRecordingFromStatus.value());
     };
-    clock_.start();
     model->armTimeoutWatchdog();
-    ASSERT_TRUE(waitUntil([&] { return !hardAt_.empty(); }, 2s));
 
-    ASSERT_EQ(softAt_.size(), 1u);
-    EXPECT_GE(softAt_[0], 200);
-    EXPECT_GE(hardAt_[0], 250);
-    // Chained limits would end at 450 ms.
-    EXPECT_LT(hardAt_[0], 420);
+    advance(299'999ms);
+    EXPECT_EQ(softTimeouts_, 0);
+    advance(1ms);
+    EXPECT_EQ(softTimeouts_, 1);
+    EXPECT_EQ(notices, 0);
+    advance(59'999ms);
+    EXPECT_EQ(hardTimeouts_, 0) << "the hard limit counts from arming, not from the warning";
+    advance(1ms);
+    EXPECT_EQ(hardTimeouts_, 1);
     // The forced stop clears the menu's recording mark first and leaves
     // closing the session to finishSession().
     EXPECT_THAT(statusAtStop, ElementsAre(false));
@@ -85,16 +83,18 @@ TEST_F(SessionStateViewModelTest, WarningThenForcedStopBothCountedFromArming)
 TEST_F(SessionStateViewModelTest, ArmingTwiceLeavesOnePairFromTheSecondArming)
 {
     auto model = makeModel(100ms, 150ms);
-    clock_.start();
     model->armTimeoutWatchdog();
-    runEventLoopFor(60ms);
+    advance(60ms);
     model->armTimeoutWatchdog();
-    ASSERT_TRUE(waitUntil([&] { return !hardAt_.empty(); }, 2s));
-    runEventLoopFor(200ms);
-    ASSERT_EQ(softAt_.size(), 1u);
-    ASSERT_EQ(hardAt_.size(), 1u);
-    EXPECT_GE(softAt_[0], 160);
-    EXPECT_GE(hardAt_[0], 210);
+    advance(99ms);
+    EXPECT_EQ(softTimeouts_, 0);
+    advance(1ms);
+    EXPECT_EQ(softTimeouts_, 1);
+    advance(50ms);
+    EXPECT_EQ(hardTimeouts_, 1);
+    advance(1s);
+    EXPECT_EQ(softTimeouts_, 1);
+    EXPECT_EQ(hardTimeouts_, 1);
 }
 
 TEST_F(SessionStateViewModelTest, DisarmWinsOverLimitWhoseTimeHasComeButHasNotRun)
@@ -102,16 +102,15 @@ TEST_F(SessionStateViewModelTest, DisarmWinsOverLimitWhoseTimeHasComeButHasNotRu
     auto model = makeModel(10ms, 10ms);
     model->sessionBusy = true;
     model->onSoftTimeout = [&] {
-        softAt_.push_back(0);
+        ++softTimeouts_;
         model->disarmTimeoutWatchdog();
     };
     model->armTimeoutWatchdog();
-    // Both timers expire while the loop is blocked, so both wake-ups are
-    // queued before the soft limit's step disarms.
-    std::this_thread::sleep_for(40ms);
-    runEventLoopFor(100ms);
-    EXPECT_EQ(softAt_.size(), 1u);
-    EXPECT_TRUE(hardAt_.empty());
+    // Both limits wake together, so the hard one's step is queued before
+    // the soft one's step disarms.
+    advance(10ms);
+    EXPECT_EQ(softTimeouts_, 1);
+    EXPECT_EQ(hardTimeouts_, 0);
     EXPECT_FALSE(model->isWatchdogArmed());
     EXPECT_TRUE(model->sessionBusy.value());
 }
@@ -134,9 +133,9 @@ TEST_F(SessionStateViewModelTest, FinishSessionClosesAndResetsTheHotkeyToggleAls
     model->finishSession();
     EXPECT_THAT(resets_, ElementsAre(false, false));
 
-    runEventLoopFor(120ms);
-    EXPECT_TRUE(softAt_.empty());
-    EXPECT_TRUE(hardAt_.empty());
+    advance(120ms);
+    EXPECT_EQ(softTimeouts_, 0);
+    EXPECT_EQ(hardTimeouts_, 0);
 }
 
 TEST_F(SessionStateViewModelTest, LimitsOfADestroyedModelPassSilently)
@@ -144,9 +143,9 @@ TEST_F(SessionStateViewModelTest, LimitsOfADestroyedModelPassSilently)
     auto model = makeModel(5ms, 10ms);
     model->armTimeoutWatchdog();
     model.reset();
-    runEventLoopFor(60ms);
-    EXPECT_TRUE(softAt_.empty());
-    EXPECT_TRUE(hardAt_.empty());
+    advance(60ms);
+    EXPECT_EQ(softTimeouts_, 0);
+    EXPECT_EQ(hardTimeouts_, 0);
 }
 
 } // namespace
