@@ -156,8 +156,9 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     desktopEntries_ = std::make_shared<DesktopEntryIndex>();
     frontmostProbe_ = std::make_shared<ActiveWindowFrontmostAppProbe>(adapters.activeWindowReader, desktopEntries_);
     // The monitor outlives the model: it is declared first.
-    session_ = std::make_unique<SessionStateViewModel>([monitor](bool on) { monitor->setToggleState(on); },
-                                                       limits_.soft, limits_.hard);
+    session_ = std::make_unique<SessionStateViewModel>(
+        [monitor](bool on) { monitor->setToggleState(on); }, limits_.soft, limits_.hard,
+        VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("session-vm")), sleep_);
     menuStatus_ = std::make_unique<MenuStatusViewModel>(overlay_->viewModel(), settingsStore_, auth_->publisher());
     activeMicrophoneUID_ = prefs.selectedMicrophoneUID;
 

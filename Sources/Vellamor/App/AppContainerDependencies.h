@@ -59,8 +59,8 @@ struct AppContainerDependencies {
     std::shared_ptr<DataSyncAPIProtocol> dataSync;
     // None: the phone commands' socket at the WebSocket base URL.
     std::shared_ptr<SourceCommandSessionProtocol> sourceCommands;
-    // None: a timer. How the connected-phone badge waits to go out; false
-    // when cut short.
+    // None: timers. How the session limits and the connected-phone badge
+    // wait; false when cut short.
     std::function<QCoro::Task<bool>(std::chrono::milliseconds, std::stop_token)> sleep;
     SessionLimits limits;
     QUrl helpURL = QUrl(QStringLiteral("https://vellamor.com/help"));

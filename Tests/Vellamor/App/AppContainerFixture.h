@@ -68,8 +68,8 @@ public:
 
 // A composition root over fakes of every platform facility, a scripted
 // authentication client, a recogniser socket the test answers, fakes of the
-// cloud history and the phone commands, hand-moved hotkey, overlay and badge
-// clocks, and a recording of the container's log.
+// cloud history and the phone commands, hand-moved clocks for the hotkey,
+// the overlay and the container's own timers, and a recording of its log.
 class AppContainerTest : public ::testing::Test {
 protected:
     AppContainerTest()
@@ -122,8 +122,7 @@ protected:
         dependencies.historyBaseDirectory = folder.path();
         dependencies.dataSync = dataSync;
         dependencies.sourceCommands = commands;
-        dependencies.sleep = badgeClock.sleeper();
-        dependencies.limits = limits;
+        dependencies.sleep = timers.sleeper();
         container = std::make_unique<AppContainer>(
             AppConfig::defaultConfig(), std::move(dependencies),
             VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("container"), log, nullptr));
@@ -244,10 +243,10 @@ protected:
     std::shared_ptr<ManualTickerClock> clock = std::make_shared<ManualTickerClock>();
     std::shared_ptr<FakeDataSyncAPI> dataSync = std::make_shared<FakeDataSyncAPI>();
     std::shared_ptr<FakeSourceCommandSession> commands = std::make_shared<FakeSourceCommandSession>();
-    ManualSteadyClock badgeClock;
+    // The session limits' and the badge's.
+    ManualSteadyClock timers;
     std::shared_ptr<RecordingSystemLog> log = std::make_shared<RecordingSystemLog>();
     LocaleResolver locale;
-    AppContainerDependencies::SessionLimits limits;
     int terminations = 0;
     std::unique_ptr<AppContainer> container;
     // Owned by the container.
