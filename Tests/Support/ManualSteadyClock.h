@@ -14,13 +14,11 @@ namespace vellamor::test {
 // moves the clock to its end (or at once on a stop request, returning false).
 class ManualSteadyClock {
 public:
-    using Sleep = std::function<QCoro::Task<bool>(std::chrono::milliseconds, std::stop_token)>;
-
     SourceCommandSession::Clock clock() const
     {
         return SourceCommandSession::Clock{[state = state_] { return state->now; }, sleeper()};
     }
-    Sleep sleeper() const
+    SleepFunction sleeper() const
     {
         return [state = state_](std::chrono::milliseconds duration, std::stop_token token) {
             return sleep(state, duration, std::move(token));

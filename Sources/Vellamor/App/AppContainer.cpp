@@ -132,11 +132,12 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     audio_ = std::make_shared<AudioCapture>(adapters.soundServer);
     ws_ = dependencies.asrTransport ? dependencies.asrTransport : std::make_shared<WebSocketSession>();
     mockRecogniser_ = MockASRProvider::isSelected(dependencies.environment);
+    std::shared_ptr<ASRProvider> asr;
     if (mockRecogniser_)
-        asr_ = MockASRProvider::makeForApplication();
+        asr = MockASRProvider::makeForApplication();
     else
-        asr_ = std::make_shared<CloudASRProvider>(ws_);
-    output_ = std::make_shared<LayeredInserterOutput>(*textInserter_);
+        asr = std::make_shared<CloudASRProvider>(ws_);
+    auto output = std::make_shared<LayeredInserterOutput>(*textInserter_);
     historyBroadcaster_ = std::make_shared<HistoryChangeBroadcaster>();
     historyStore_ = LocalHistoryStore::anonymous(historyBroadcaster_, historyBaseDirectory_);
     std::shared_ptr<DataSyncAPIProtocol> dataSync = dependencies.dataSync;
@@ -149,7 +150,8 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     sourceCommands_ = dependencies.sourceCommands;
     if (!sourceCommands_)
         sourceCommands_ = std::make_shared<SourceCommandSession>(config_.wsBaseURL, auth_->accessTokens());
-    dictation_ = std::make_unique<DictationController>(audio_, asr_, output_, maxDurationMs, historyStore_);
+    dictation_ = std::make_unique<DictationController>(audio_, std::move(asr), std::move(output), maxDurationMs,
+                                                       historyStore_);
     settingsWindow_ = std::make_unique<SettingsWindowController>(settingsStore_);
     historyWindow_ = std::make_unique<HistoryWindowController>();
     dictionaryWindow_ = std::make_unique<DictionaryWindowController>();
@@ -211,20 +213,24 @@ TaskHandle AppContainer::spawnTask(const QString& what, TaskHandle::Body body)
     return spawn(this, what, std::move(body));
 }
 
+TaskHandle AppContainer::runAfter(const TaskHandle& previous, const QString& what,
+                                  std::function<QCoro::Task<void>(AppContainer&)> step)
+{
+    QPointer<AppContainer> weak(this);
+    return spawnTask(what, [previous, weak, step = std::move(step)](std::stop_token token) -> QCoro::Task<void> {
+        try {
+            co_await previous.join();
+        } catch (...) {
+        }
+        if (token.stop_requested() || !weak)
+            co_return;
+        co_await step(*weak);
+    });
+}
+
 void AppContainer::enqueue(std::function<QCoro::Task<void>(AppContainer&)> step)
 {
-    const TaskHandle previous = lastQueuedStep_;
-    QPointer<AppContainer> weak(this);
-    lastQueuedStep_ = spawnTask(QStringLiteral("queued dictation step"),
-                                [previous, weak, step = std::move(step)](std::stop_token token) -> QCoro::Task<void> {
-                                    try {
-                                        co_await previous.join();
-                                    } catch (...) {
-                                    }
-                                    if (token.stop_requested() || !weak)
-                                        co_return;
-                                    co_await step(*weak);
-                                });
+    lastQueuedStep_ = runAfter(lastQueuedStep_, QStringLiteral("queued dictation step"), std::move(step));
 }
 
 void AppContainer::enqueueBegin(BeginOrigin origin)
@@ -297,9 +303,7 @@ void AppContainer::stop()
     cancelAndDrop(audioRMSPumpTask_);
     cancelAndDrop(historyChangePumpTask_);
     historySyncEngine_->stop();
-    const std::shared_ptr<WebSocketTransport> ws = ws_;
-    spawnTask(QStringLiteral("recogniser socket close"),
-              [ws](std::stop_token) -> QCoro::Task<void> { co_await ws->close(); });
+    closeASRConnection();
     const std::shared_ptr<SourceCommandSessionProtocol> commands = sourceCommands_;
     spawnTask(QStringLiteral("source command session stop"),
               [commands](std::stop_token) -> QCoro::Task<void> { co_await commands->stop(); });
@@ -918,18 +922,8 @@ void AppContainer::setToggleState(bool on)
 
 void AppContainer::handleAuthStateChange(const AuthState& state)
 {
-    const TaskHandle previous = authTransitionTask_;
-    QPointer<AppContainer> weak(this);
-    authTransitionTask_ = spawnTask(QStringLiteral("auth transition"),
-                                    [previous, weak, state](std::stop_token token) -> QCoro::Task<void> {
-                                        try {
-                                            co_await previous.join();
-                                        } catch (...) {
-                                        }
-                                        if (token.stop_requested() || !weak)
-                                            co_return;
-                                        co_await weak->applyAuthTransition(state);
-                                    });
+    authTransitionTask_ = runAfter(authTransitionTask_, QStringLiteral("auth transition"),
+                                   [state](AppContainer& container) { return container.applyAuthTransition(state); });
 }
 
 QCoro::Task<void> AppContainer::applyAuthTransition(AuthState state)

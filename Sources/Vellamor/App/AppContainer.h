@@ -34,6 +34,7 @@
 #include "SettingsWindow/SettingsWindowController.h"
 #include "SettingsWindow/ThemeManager.h"
 #include "Support/Async/Published.h"
+#include "Support/Async/Sleep.h"
 #include "Support/Async/TaskHandle.h"
 #include "TextInsertion/LayeredInserter.h"
 #include "TextInsertion/LayeredInserterOutput.h"
@@ -121,6 +122,10 @@ private:
     // What opened a session: only a hotkey press leaves the toggle as it is.
     enum class BeginOrigin { hotkey, statusItem, retry, microphoneGrant };
 
+    // A task that runs `step` once `previous` has ended, however it ended,
+    // unless cancelled first or the container is gone.
+    TaskHandle runAfter(const TaskHandle& previous, const QString& what,
+                        std::function<QCoro::Task<void>(AppContainer&)> step);
     // Runs `step` after every step queued before it has finished.
     void enqueue(std::function<QCoro::Task<void>(AppContainer&)> step);
     void enqueueBegin(BeginOrigin origin);
@@ -178,16 +183,14 @@ private:
     std::optional<LayeredInserter> textInserter_;
     std::shared_ptr<AudioCapture> audio_;
     std::shared_ptr<WebSocketTransport> ws_;
-    std::shared_ptr<ASRProvider> asr_;
     bool mockRecogniser_ = false;
-    std::shared_ptr<LayeredInserterOutput> output_;
     std::shared_ptr<HistoryChangeBroadcaster> historyBroadcaster_;
     std::shared_ptr<LocalHistoryStore> historyStore_;
     std::optional<QString> historyBaseDirectory_;
     std::unique_ptr<HistorySyncEngine> historySyncEngine_;
     std::shared_ptr<SourceCommandSessionProtocol> sourceCommands_;
     QProcessEnvironment environment_;
-    std::function<QCoro::Task<bool>(std::chrono::milliseconds, std::stop_token)> sleep_;
+    SleepFunction sleep_;
     std::unique_ptr<DictationController> dictation_;
     std::unique_ptr<SettingsWindowController> settingsWindow_;
     std::unique_ptr<HistoryWindowController> historyWindow_;

@@ -10,6 +10,7 @@
 #include "Overlay/ScreenLayout.h"
 #include "Platform/PlatformAdapters.h"
 #include "Settings/UserDefaults.h"
+#include "Support/Async/Sleep.h"
 
 #include <QProcessEnvironment>
 #include <QString>
@@ -61,7 +62,7 @@ struct AppContainerDependencies {
     std::shared_ptr<SourceCommandSessionProtocol> sourceCommands;
     // None: timers. How the session limits and the connected-phone badge
     // wait; false when cut short.
-    std::function<QCoro::Task<bool>(std::chrono::milliseconds, std::stop_token)> sleep;
+    SleepFunction sleep;
     SessionLimits limits;
     QUrl helpURL = QUrl(QStringLiteral("https://vellamor.com/help"));
 };

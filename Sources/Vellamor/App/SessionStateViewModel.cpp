@@ -28,7 +28,7 @@ SessionStateViewModel::SessionStateViewModel(ToggleResetter hotkeyToggleResetter
 
 SessionStateViewModel::SessionStateViewModel(ToggleResetter hotkeyToggleResetter,
                                              std::chrono::nanoseconds softTimeout,
-                                             std::chrono::nanoseconds hardTimeout, VellamorLog log, Sleep sleep,
+                                             std::chrono::nanoseconds hardTimeout, VellamorLog log, SleepFunction sleep,
                                              QObject* parent)
     : QObject(parent)
     , hotkeyToggleResetter_(std::move(hotkeyToggleResetter))

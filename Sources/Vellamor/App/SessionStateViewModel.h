@@ -2,6 +2,7 @@
 
 #include "Logging/VellamorLog.h"
 #include "Support/Async/Published.h"
+#include "Support/Async/Sleep.h"
 #include "Support/Async/TaskHandle.h"
 
 #include <QCoro/QCoroTask>
@@ -24,14 +25,12 @@ class SessionStateViewModel : public QObject {
 
 public:
     using ToggleResetter = std::function<void(bool)>;
-    // Waits out a limit; false when cut short by a stop request.
-    using Sleep = std::function<QCoro::Task<bool>(std::chrono::milliseconds, std::stop_token)>;
 
     // Logs to "com.vellamor.app"/"session-vm"; the limits run on timers.
     SessionStateViewModel(ToggleResetter hotkeyToggleResetter, std::chrono::nanoseconds softTimeout,
                           std::chrono::nanoseconds hardTimeout, QObject* parent = nullptr);
     SessionStateViewModel(ToggleResetter hotkeyToggleResetter, std::chrono::nanoseconds softTimeout,
-                          std::chrono::nanoseconds hardTimeout, VellamorLog log, Sleep sleep,
+                          std::chrono::nanoseconds hardTimeout, VellamorLog log, SleepFunction sleep,
                           QObject* parent = nullptr);
     ~SessionStateViewModel() override;
 
@@ -75,7 +74,7 @@ private:
     std::chrono::nanoseconds softTimeout_;
     std::chrono::nanoseconds hardTimeout_;
     VellamorLog log_;
-    Sleep sleep_;
+    SleepFunction sleep_;
     std::optional<TaskHandle> timeoutWarnTask_;
     std::optional<TaskHandle> timeoutForceTask_;
 };

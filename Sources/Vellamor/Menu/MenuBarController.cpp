@@ -108,6 +108,12 @@ void MenuBarController::updateIcon(MenuBarIconState state)
     currentIconState_ = state;
     if (!item_)
         return;
+    // Every snapshot of a session asks again; drawing the icon and handing it
+    // to the tray host is done only when it looks different.
+    const DrawnIcon wanted{state, hasConnectedInputSource_};
+    if (drawnIcon_ == wanted)
+        return;
+    drawnIcon_ = wanted;
     item_->setIcon(MenuBarIcon::icon(state, hasConnectedInputSource_));
     item_->setToolTip(MenuBarIcon::toolTip(state));
 }

@@ -98,6 +98,12 @@ private:
     QPointer<QAction> accountInfoItem_;
     MenuBarIconState currentIconState_ = MenuBarIconState::idle;
     bool hasConnectedInputSource_ = false;
+    struct DrawnIcon {
+        MenuBarIconState state;
+        bool badged;
+        friend bool operator==(const DrawnIcon&, const DrawnIcon&) = default;
+    };
+    std::optional<DrawnIcon> drawnIcon_;
     bool enabled_ = true;
 };
 

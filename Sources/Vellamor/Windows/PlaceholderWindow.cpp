@@ -21,11 +21,6 @@ void PlaceholderWindow::setText(const QString& text)
     label_->setText(text);
 }
 
-QString PlaceholderWindow::text() const
-{
-    return label_->text();
-}
-
 void PlaceholderWindow::present()
 {
     show();

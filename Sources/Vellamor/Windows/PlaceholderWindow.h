@@ -16,7 +16,6 @@ public:
     PlaceholderWindow(const QString& title, const QString& text, QWidget* parent = nullptr);
 
     void setText(const QString& text);
-    QString text() const;
     // Shows the window in front.
     void present();
 

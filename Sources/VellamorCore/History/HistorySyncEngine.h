@@ -4,6 +4,7 @@
 #include "History/HistoryRecord.h"
 #include "History/HistorySyncObserver.h"
 #include "Logging/VellamorLog.h"
+#include "Support/Async/Sleep.h"
 #include "Support/Async/TaskHandle.h"
 #include "Support/Date.h"
 
@@ -50,7 +51,7 @@ public:
     // that return false when cut short by a stop request.
     struct Clock {
         std::function<Date()> now;
-        std::function<QCoro::Task<bool>(std::chrono::milliseconds, std::stop_token)> sleep;
+        SleepFunction sleep;
 
         static Clock system();
     };

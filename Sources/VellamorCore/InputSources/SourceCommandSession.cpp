@@ -349,11 +349,12 @@ void SourceCommandSession::handleReceiveFailure(const std::shared_ptr<Socket>& s
 void SourceCommandSession::decodeAndYield(const QString& text)
 {
     const QByteArray json = text.toUtf8();
-    const std::optional<QString> type = probeType(json);
     std::optional<SourceCommand> command;
     try {
         command = SourceCommand::decode(json);
     } catch (const Error&) {
+        // Only a frame that fails is parsed a second time, for its type.
+        const std::optional<QString> type = probeType(json);
         const QString length = QStringLiteral(" length=") + QString::number(graphemeCount(text));
         if (decodeFailureLevel(type) == DecodeFailureLevel::error)
             log_.error(QStringLiteral("known type decode failed type=") + *type + length);

@@ -4,6 +4,7 @@
 #include "Logging/VellamorLog.h"
 #include "Networking/AccessTokenProvider.h"
 #include "Networking/WSMessage.h"
+#include "Support/Async/Sleep.h"
 #include "Support/Async/TaskHandle.h"
 
 #include <QObject>
@@ -57,7 +58,7 @@ public:
     // return false when cut short by a stop request.
     struct Clock {
         std::function<std::chrono::steady_clock::time_point()> now;
-        std::function<QCoro::Task<bool>(std::chrono::milliseconds, std::stop_token)> sleep;
+        SleepFunction sleep;
 
         static Clock system();
     };
