@@ -83,7 +83,12 @@ IslandOverlayView::IslandOverlayView(OverlayViewModel& model, QWidget* parent)
     progressMotion_.setEasingCurve(OverlayTheme::easeOut());
     progressMotion_.setStartValue(model.progressFraction());
     progressMotion_.setEndValue(model.progressFraction());
-    connect(&progressMotion_, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
+    // The progress is drawn only while transcribing; in the other states its
+    // ease must not redraw the whole island at animation rate.
+    connect(&progressMotion_, &QVariantAnimation::valueChanged, this, [this] {
+        if (model_.state.value().kind() == DictationState::Kind::transcribing)
+            update();
+    });
 
     contentOpacity_->setOpacity(opacityFrom_);
     contentOpacity_->setEnabled(opacityFrom_ < 1.0);

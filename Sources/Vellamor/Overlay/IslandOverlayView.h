@@ -61,7 +61,6 @@ private:
     double opacityFrom_ = 1;
     // The progress eases toward the model's.
     QVariantAnimation progressMotion_;
-    double progressTarget_ = 0;
     Subscription changes_;
 };
 

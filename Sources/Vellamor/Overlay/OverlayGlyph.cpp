@@ -20,25 +20,32 @@ double strokeWidth(double size, QFont::Weight weight)
     return size * 0.095;
 }
 
-// Head, body and flange of a pushpin, in a unit square.
-QPainterPath pinOutline()
+// Head, body and flange of a pushpin, in a unit square. Both outlines are
+// built once: uniting and simplifying them is too costly for every paint.
+const QPainterPath& pinOutline()
 {
-    QPainterPath head;
-    head.addRoundedRect(QRectF(0.28, 0.02, 0.44, 0.14), 0.05, 0.05);
-    QPainterPath body;
-    body.addPolygon(QPolygonF({QPointF(0.36, 0.14), QPointF(0.64, 0.14), QPointF(0.62, 0.5), QPointF(0.38, 0.5)}));
-    QPainterPath flange;
-    flange.addRoundedRect(QRectF(0.18, 0.48, 0.64, 0.13), 0.05, 0.05);
-    return head.united(body).united(flange).simplified();
+    static const QPainterPath outline = [] {
+        QPainterPath head;
+        head.addRoundedRect(QRectF(0.28, 0.02, 0.44, 0.14), 0.05, 0.05);
+        QPainterPath body;
+        body.addPolygon(QPolygonF({QPointF(0.36, 0.14), QPointF(0.64, 0.14), QPointF(0.62, 0.5), QPointF(0.38, 0.5)}));
+        QPainterPath flange;
+        flange.addRoundedRect(QRectF(0.18, 0.48, 0.64, 0.13), 0.05, 0.05);
+        return head.united(body).united(flange).simplified();
+    }();
+    return outline;
 }
 
-QPainterPath handOutline()
+const QPainterPath& handOutline()
 {
-    QPainterPath finger;
-    finger.addRoundedRect(QRectF(0.40, 0.30, 0.20, 0.45), 0.10, 0.10);
-    QPainterPath palm;
-    palm.addRoundedRect(QRectF(0.26, 0.56, 0.52, 0.42), 0.14, 0.14);
-    return finger.united(palm).simplified();
+    static const QPainterPath outline = [] {
+        QPainterPath finger;
+        finger.addRoundedRect(QRectF(0.40, 0.30, 0.20, 0.45), 0.10, 0.10);
+        QPainterPath palm;
+        palm.addRoundedRect(QRectF(0.26, 0.56, 0.52, 0.42), 0.14, 0.14);
+        return finger.united(palm).simplified();
+    }();
+    return outline;
 }
 
 } // namespace

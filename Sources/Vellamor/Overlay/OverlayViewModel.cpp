@@ -29,7 +29,6 @@ OverlayViewModel::OverlayViewModel(QObject* parent) : OverlayViewModel(OverlayTi
 OverlayViewModel::OverlayViewModel(std::shared_ptr<OverlayTickerClock> clock, QObject* parent)
     : QObject(parent)
     , clock_(std::move(clock))
-    , log_(QStringLiteral("com.vellamor.app"), QStringLiteral("overlay"))
 {
     // Subscribed first, so every other observer of a state change already
     // sees the restarted phase clock.
@@ -216,7 +215,6 @@ Subscription OverlayViewModel::observeChanges(QObject* context, std::function<vo
     inner->push_back(polishedText.subscribe(changed));
     inner->push_back(elapsedMillis.subscribe(changed));
     inner->push_back(phaseElapsedMillis.subscribe(changed));
-    inner->push_back(rms.subscribe(changed));
     inner->push_back(rmsSamples.subscribe(changed));
     inner->push_back(warning.subscribe(changed));
     inner->push_back(isHovering.subscribe(changed));

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "Dictation/DictationState.h"
-#include "Logging/VellamorLog.h"
 #include "Overlay/IslandShape.h"
 #include "Overlay/OverlayTickerClock.h"
 #include "Support/Async/Published.h"
@@ -87,8 +86,10 @@ public:
     void reset();
 
     // Runs `refresh` on a later turn of `context`'s event loop once any
-    // published field was assigned, once for everything assigned in between
-    // (a tick's three changes redraw once), and once right after subscribing.
+    // published field but `rms` was assigned, once for everything assigned in
+    // between (a tick's three changes redraw once), and once right after
+    // subscribing. No view draws `rms`, which the level pump writes every
+    // 20 ms; it reaches them through the tick's rmsSamples.
     // Nothing runs after `context` is destroyed or the subscription ends.
     [[nodiscard]] Subscription observeChanges(QObject* context, std::function<void()> refresh);
 
@@ -97,7 +98,6 @@ private:
     bool tick();
 
     std::shared_ptr<OverlayTickerClock> clock_;
-    VellamorLog log_;
     std::optional<TaskHandle> tickerTask_;
     std::optional<OverlayTickerClock::TimePoint> tickStartAt_;
     std::optional<OverlayTickerClock::TimePoint> phaseStartAt_;

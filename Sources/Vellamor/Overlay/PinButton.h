@@ -13,7 +13,6 @@ public:
     explicit PinButton(QWidget* parent = nullptr);
 
     void setPinned(bool pinned);
-    bool isPinned() const { return pinned_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

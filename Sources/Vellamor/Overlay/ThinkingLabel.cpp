@@ -28,7 +28,9 @@ double dotLevel(double seconds, int index)
 
 } // namespace
 
-ThinkingLabel::ThinkingLabel(QWidget* parent) : QWidget(parent)
+ThinkingLabel::ThinkingLabel(QWidget* parent)
+    : QWidget(parent)
+    , font_(OverlayTheme::font(textFontSize, QFont::Medium))
 {
     setAttribute(Qt::WA_TranslucentBackground);
     timeline_.setInterval(OverlayTheme::timelineInterval);
@@ -55,7 +57,7 @@ void ThinkingLabel::setColor(const QColor& color)
 
 QSize ThinkingLabel::sizeHint() const
 {
-    const QFontMetricsF metrics(OverlayTheme::font(textFontSize, QFont::Medium));
+    const QFontMetricsF metrics(font_);
     return {static_cast<int>(std::ceil(metrics.horizontalAdvance(text_) + textToDots + dotsWidth)),
             static_cast<int>(std::ceil(metrics.height()))};
 }
@@ -79,8 +81,7 @@ void ThinkingLabel::hideEvent(QHideEvent* event)
 
 void ThinkingLabel::paintEvent(QPaintEvent*)
 {
-    const QFont font = OverlayTheme::font(textFontSize, QFont::Medium);
-    const QFontMetricsF metrics(font);
+    const QFontMetricsF metrics(font_);
     const QString shownText
         = metrics.elidedText(text_, Qt::ElideRight, std::max(0.0, width() - textToDots - dotsWidth));
     const double textWidth = metrics.horizontalAdvance(shownText);
@@ -88,7 +89,7 @@ void ThinkingLabel::paintEvent(QPaintEvent*)
 
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setFont(font);
+    painter.setFont(font_);
     painter.setPen(Qt::white);
     painter.drawText(QPointF(0, centreY - metrics.height() / 2 + metrics.ascent()), shownText);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -30,6 +31,7 @@ protected:
 
 private:
     QString text_;
+    QFont font_;
     QColor color_;
     QTimer timeline_;
 };
