@@ -33,11 +33,6 @@ bool isEmailShaped(const QString& email)
     return shape.match(email).hasMatch();
 }
 
-ApiReply badRequest(const QString& detail)
-{
-    return ApiReply::failure(40001, detail);
-}
-
 ApiReply ok()
 {
     return ApiReply::success(QJsonObject{{QStringLiteral("ok"), true}});
@@ -136,7 +131,7 @@ ApiReply AccountActions::dispatch(const ApiCall& call)
     if (call.action == u"user.me")
         return me(call);
     if (!call.data.isObject())
-        return badRequest(QStringLiteral("bad request: data must be an object"));
+        return ApiReply::badRequest(QStringLiteral("bad request: data must be an object"));
     const QJsonObject data = call.data.toObject();
     QString missing;
     const auto field = [&data, &missing](const QString& key) {
@@ -146,7 +141,7 @@ ApiReply AccountActions::dispatch(const ApiCall& call)
         return value.toString();
     };
     const auto refuseMissing = [&missing] {
-        return badRequest(QStringLiteral("bad request: ") + missing + QStringLiteral(" is required"));
+        return ApiReply::badRequest(QStringLiteral("bad request: ") + missing + QStringLiteral(" is required"));
     };
 
     const QString& action = call.action;
@@ -286,9 +281,9 @@ QJsonObject AccountActions::issuePair(User& user, bool signIn)
 ApiReply AccountActions::requestRegistration(const QString& email, const QString& password)
 {
     if (!isEmailShaped(email))
-        return badRequest(QStringLiteral("invalid email format"));
+        return ApiReply::badRequest(QStringLiteral("invalid email format"));
     if (password.size() < 8 || password.size() > 128)
-        return badRequest(QStringLiteral("password must be 8-128 characters"));
+        return ApiReply::badRequest(QStringLiteral("password must be 8-128 characters"));
     if (users_.contains(email))
         return ApiReply::failure(40901, QStringLiteral("email already registered"));
     mailCode(email, QStringLiteral("register"), password);
@@ -311,14 +306,14 @@ ApiReply AccountActions::login(const QString& email, const QString& password)
         return *refusal;
     const auto it = users_.find(email);
     if (it == users_.end() || it->password.isEmpty() || it->password != password)
-        return badRequest(QStringLiteral("incorrect email or password"));
+        return ApiReply::badRequest(QStringLiteral("incorrect email or password"));
     return ApiReply::success(issuePair(*it, true));
 }
 
 ApiReply AccountActions::requestLoginCode(const QString& email)
 {
     if (!isEmailShaped(email))
-        return badRequest(QStringLiteral("invalid email format"));
+        return ApiReply::badRequest(QStringLiteral("invalid email format"));
     if (!users_.contains(email))
         return ApiReply::failure(40402, QStringLiteral("user not found"));
     if (auto refusal = refuseBanned(email))
@@ -342,7 +337,7 @@ ApiReply AccountActions::loginWithCode(const QString& email, const QString& code
 ApiReply AccountActions::requestUnifiedCode(const QString& email)
 {
     if (!isEmailShaped(email))
-        return badRequest(QStringLiteral("invalid email format"));
+        return ApiReply::badRequest(QStringLiteral("invalid email format"));
     if (auto refusal = refuseBanned(email))
         return *refusal;
     const QString purpose = users_.contains(email) ? QStringLiteral("login") : QStringLiteral("register");
@@ -383,8 +378,8 @@ ApiReply AccountActions::refresh(const QString& refreshToken)
 ApiReply AccountActions::me(const ApiCall& call)
 {
     const auto bearer = call.bearerToken();
-    if (!bearer || bearer->isEmpty())
-        return ApiReply::failure(40100, QStringLiteral("unauthorized"), 401);
+    if (!bearer)
+        return ApiReply::unauthorized();
     const auto it = accessTokens_.constFind(*bearer);
     if (it == accessTokens_.constEnd())
         return ApiReply::failure(40103, QStringLiteral("invalid token"), 401);

@@ -32,11 +32,6 @@ bool isStringMap(const QJsonValue& value)
         && std::all_of(object.begin(), object.end(), [](const QJsonValueConstRef member) { return member.isString(); });
 }
 
-ApiReply badRequest()
-{
-    return ApiReply::failure(40001, QStringLiteral("bad request"));
-}
-
 } // namespace
 
 DevAccountServices::DevAccountServices(QObject* parent) : QObject(parent)
@@ -107,12 +102,11 @@ void DevAccountServices::reset()
 
 ApiReply DevAccountServices::handle(const ApiCall& call)
 {
-    const std::optional<QString> token = call.bearerToken();
-    const bool signedIn = token && !token->isEmpty();
+    const bool signedIn = call.bearerToken().has_value();
     if (!signedIn && bearerActions.contains(call.action))
-        return ApiReply::failure(40100, QStringLiteral("unauthorized"), 401);
+        return ApiReply::unauthorized();
     if (!call.data.isObject())
-        return badRequest();
+        return ApiReply::badRequest();
     const QJsonObject data = call.data.toObject();
 
     if (call.action == u"usage.me")
@@ -129,7 +123,7 @@ ApiReply DevAccountServices::handle(const ApiCall& call)
         if (!signedIn)
             return ApiReply::failure(40100, QStringLiteral("unauthorized"));
         if (!data.value(QStringLiteral("kind")).isString())
-            return badRequest();
+            return ApiReply::badRequest();
         const bool llm = data.value(QStringLiteral("kind")) == QStringLiteral("llm");
         return ApiReply::success(QJsonObject{{QStringLiteral("models"), llm ? models : QJsonArray()}});
     }
@@ -145,7 +139,7 @@ ApiReply DevAccountServices::answerUsage(const QJsonObject& data) const
 {
     const QJsonValue period = data.value(QStringLiteral("period"));
     if (!period.isString())
-        return badRequest();
+        return ApiReply::badRequest();
     const QDateTime now = QDateTime::currentDateTimeUtc();
     QJsonObject answer = usage;
     answer.insert(QStringLiteral("period"), period);
@@ -168,7 +162,7 @@ ApiReply DevAccountServices::updatePreferences(const QJsonObject& data)
         const bool fits = (texts.contains(it.key()) && it.value().isString())
             || (maps.contains(it.key()) && isStringMap(it.value())) || (it.key() == historySync && it.value().isBool());
         if (!fits)
-            return badRequest();
+            return ApiReply::badRequest();
         changed.insert(it.key(), it.value());
     }
     preferences = changed;

@@ -24,27 +24,9 @@ const QStringList actions{
 // Milliseconds of 9999-12-31T23:59:59.999Z: later creation times are refused.
 constexpr qint64 latestMillis = 253402300799999;
 
-ApiReply badRequest(const QString& detail)
-{
-    return ApiReply::failure(40001, detail);
-}
-
 ApiReply unknownID()
 {
     return ApiReply::failure(40402, QStringLiteral("record not found"));
-}
-
-ApiReply done()
-{
-    return ApiReply{0, QStringLiteral("ok"), std::nullopt, 200, {}};
-}
-
-std::optional<qint64> integerMember(const QJsonObject& data, const QString& key)
-{
-    const QJsonValue value = data.value(key);
-    if (!value.isDouble() || value.toInteger(0) != value.toInteger(1))
-        return std::nullopt;
-    return value.toInteger();
 }
 
 // "limit" when absent gives the default; present it must be an integer ≥ 1.
@@ -52,7 +34,7 @@ std::optional<qint64> limitOf(const QJsonObject& data)
 {
     if (!data.contains(QStringLiteral("limit")))
         return DevDataSync::defaultLimit;
-    const auto limit = integerMember(data, QStringLiteral("limit"));
+    const auto limit = exactInteger(data.value(QStringLiteral("limit")));
     if (!limit || *limit < 1)
         return std::nullopt;
     return limit;
@@ -141,10 +123,10 @@ QJsonObject dictEntryJson(const DevDataSync::DictRecord& record)
 template<typename Record, typename Live, typename Json>
 ApiReply pageByVersion(const QList<Record>& records, const QJsonObject& data, Live isLive, Json toJson)
 {
-    const auto since = integerMember(data, QStringLiteral("since_version"));
+    const auto since = exactInteger(data.value(QStringLiteral("since_version")));
     const auto limit = limitOf(data);
     if (!since || !limit)
-        return badRequest(QStringLiteral("since_version and limit must be integers"));
+        return ApiReply::badRequest(QStringLiteral("since_version and limit must be integers"));
     QList<const Record*> changed;
     for (const Record& record : records) {
         if (record.version > *since)
@@ -200,10 +182,10 @@ void DevDataSync::reset()
 ApiReply DevDataSync::handle(const ApiCall& call)
 {
     const std::optional<QString> token = call.bearerToken();
-    if (!token || token->isEmpty())
-        return ApiReply::failure(40100, QStringLiteral("unauthorized"), 401);
+    if (!token)
+        return ApiReply::unauthorized();
     if (!call.data.isObject())
-        return badRequest(QStringLiteral("data must be an object"));
+        return ApiReply::badRequest(QStringLiteral("data must be an object"));
     const QJsonObject data = call.data.toObject();
     Account& account = accounts_[*token];
     if (call.action == u"history.append")
@@ -235,35 +217,28 @@ void DevDataSync::touch(Account& account, Record& record) const
     record.updatedAtMicros = account.lastUpdateMicros;
 }
 
-qsizetype DevDataSync::totalHistory() const
+template<typename Records>
+qsizetype DevDataSync::total(Records Account::*records) const
 {
-    qsizetype total = 0;
+    qsizetype sum = 0;
     for (const Account& account : accounts_)
-        total += account.history.size();
-    return total;
-}
-
-qsizetype DevDataSync::totalDictionary() const
-{
-    qsizetype total = 0;
-    for (const Account& account : accounts_)
-        total += account.dictionary.size();
-    return total;
+        sum += (account.*records).size();
+    return sum;
 }
 
 ApiReply DevDataSync::appendHistory(Account& account, const QJsonObject& data)
 {
-    const auto createdAt = integerMember(data, QStringLiteral("created_at"));
+    const auto createdAt = exactInteger(data.value(QStringLiteral("created_at")));
     if (!allStrings(data, {QStringLiteral("client_id"), QStringLiteral("text"), QStringLiteral("recognized_text"),
                            QStringLiteral("polished_text"), QStringLiteral("source_app")})
         || !createdAt || *createdAt < 0 || *createdAt > latestMillis)
-        return badRequest(QStringLiteral("history.append needs five strings and created_at in milliseconds"));
+        return ApiReply::badRequest(QStringLiteral("history.append needs five strings and created_at in milliseconds"));
 
     const QString clientID = data.value(QStringLiteral("client_id")).toString();
     auto record = std::find_if(account.history.begin(), account.history.end(),
                                [&](const HistoryRecord& r) { return r.clientID == clientID; });
     if (record == account.history.end()) {
-        if (totalHistory() >= maxRecords)
+        if (total(&Account::history) >= maxRecords)
             return ApiReply::failure(42900, QStringLiteral("record limit reached"));
         HistoryRecord created;
         created.id = nextID_++;
@@ -284,9 +259,9 @@ ApiReply DevDataSync::appendHistory(Account& account, const QJsonObject& data)
 
 ApiReply DevDataSync::listHistory(const Account& account, const QJsonObject& data) const
 {
-    const auto limit = integerMember(data, QStringLiteral("limit"));
+    const auto limit = exactInteger(data.value(QStringLiteral("limit")));
     if (!limit || *limit < 1)
-        return badRequest(QStringLiteral("limit must be an integer of at least 1"));
+        return ApiReply::badRequest(QStringLiteral("limit must be an integer of at least 1"));
     QJsonArray entries;
     for (auto record = account.history.crbegin(); record != account.history.crend() && entries.size() < *limit;
          ++record) {
@@ -298,14 +273,14 @@ ApiReply DevDataSync::listHistory(const Account& account, const QJsonObject& dat
 
 ApiReply DevDataSync::deleteHistory(Account& account, const QJsonObject& data)
 {
-    const auto id = integerMember(data, QStringLiteral("id"));
+    const auto id = exactInteger(data.value(QStringLiteral("id")));
     if (!id)
-        return badRequest(QStringLiteral("id must be an integer"));
+        return ApiReply::badRequest(QStringLiteral("id must be an integer"));
     for (HistoryRecord& record : account.history) {
         if (record.id == *id && !record.deletedAtMicros) {
             touch(account, record);
             record.deletedAtMicros = record.updatedAtMicros;
-            return done();
+            return ApiReply::done();
         }
     }
     return unknownID();
@@ -318,10 +293,10 @@ ApiReply DevDataSync::syncHistory(const Account& account, const QJsonObject& dat
             account.history, data, [](const HistoryRecord& record) { return !record.deletedAtMicros; },
             historyItemJson);
     }
-    const auto since = integerMember(data, QStringLiteral("since_updated_at"));
+    const auto since = exactInteger(data.value(QStringLiteral("since_updated_at")));
     const auto limit = limitOf(data);
     if (!since || !limit)
-        return badRequest(QStringLiteral("since_updated_at and limit must be integers"));
+        return ApiReply::badRequest(QStringLiteral("since_updated_at and limit must be integers"));
     QList<const HistoryRecord*> changed;
     for (const HistoryRecord& record : account.history) {
         if (record.updatedAtMicros > *since)
@@ -342,10 +317,11 @@ ApiReply DevDataSync::syncHistory(const Account& account, const QJsonObject& dat
 ApiReply DevDataSync::upsertDictionary(Account& account, const QJsonObject& data)
 {
     const bool hasID = data.contains(QStringLiteral("id"));
-    const auto id = integerMember(data, QStringLiteral("id"));
+    const auto id = exactInteger(data.value(QStringLiteral("id")));
     if (!allStrings(data, {QStringLiteral("term"), QStringLiteral("phonetic"), QStringLiteral("note")})
         || (hasID && !id) || data.value(QStringLiteral("term")).toString().trimmed().isEmpty())
-        return badRequest(QStringLiteral("dictionary.upsert needs a term, phonetic and note, and an integer id"));
+        return ApiReply::badRequest(
+            QStringLiteral("dictionary.upsert needs a term, phonetic and note, and an integer id"));
 
     const QString term = data.value(QStringLiteral("term")).toString();
     auto record = std::find_if(account.dictionary.begin(), account.dictionary.end(),
@@ -353,7 +329,7 @@ ApiReply DevDataSync::upsertDictionary(Account& account, const QJsonObject& data
     if (record == account.dictionary.end()) {
         if (hasID)
             return unknownID();
-        if (totalDictionary() >= maxRecords)
+        if (total(&Account::dictionary) >= maxRecords)
             return ApiReply::failure(42900, QStringLiteral("record limit reached"));
         DictRecord created;
         created.id = nextID_++;
@@ -370,13 +346,13 @@ ApiReply DevDataSync::upsertDictionary(Account& account, const QJsonObject& data
 
 ApiReply DevDataSync::deleteDictionary(Account& account, const QJsonObject& data)
 {
-    const auto id = integerMember(data, QStringLiteral("id"));
+    const auto id = exactInteger(data.value(QStringLiteral("id")));
     if (!id)
-        return badRequest(QStringLiteral("id must be an integer"));
+        return ApiReply::badRequest(QStringLiteral("id must be an integer"));
     if (account.dictionary.removeIf([&](const DictRecord& record) { return record.id == *id; }) == 0)
         return unknownID();
     ++account.version;
-    return done();
+    return ApiReply::done();
 }
 
 ApiReply DevDataSync::syncDictionary(const Account& account, const QJsonObject& data) const

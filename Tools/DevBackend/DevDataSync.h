@@ -100,8 +100,9 @@ private:
     // Gives a changed record its version and update time.
     template<typename Record>
     void touch(Account& account, Record& record) const;
-    qsizetype totalHistory() const;
-    qsizetype totalDictionary() const;
+    // Records of one kind over all accounts, for the server-wide limit.
+    template<typename Records>
+    qsizetype total(Records Account::*records) const;
 
     QHash<QString, Account> accounts_;
     qint64 nextID_ = 1;

@@ -27,14 +27,6 @@ const QStringList phoneActions = {
     QStringLiteral("dev.phone.connect"),
 };
 
-// A JSON integer exactly; a fraction, a string or a Boolean is none.
-std::optional<qint64> integer(const QJsonValue& value)
-{
-    if (!value.isDouble() || value.toInteger(0) != value.toInteger(1))
-        return std::nullopt;
-    return value.toInteger();
-}
-
 QString timestamp(const QDateTime& time)
 {
     return time.toUTC().toString(Qt::ISODateWithMs);
@@ -58,16 +50,6 @@ QJsonObject sourceJson(const DevInputSources::Source& source)
 QJsonObject notice(const QString& type, qint64 sourceID)
 {
     return QJsonObject{{QStringLiteral("type"), type}, {QStringLiteral("source_id"), sourceID}};
-}
-
-ApiReply done()
-{
-    return ApiReply{0, QStringLiteral("ok"), std::nullopt, 200, {}};
-}
-
-ApiReply badRequest(const QString& detail)
-{
-    return ApiReply::failure(40001, detail);
 }
 
 ApiReply unknownSource()
@@ -109,8 +91,8 @@ ApiReply DevInputSources::handle(const ApiCall& call)
         return status(data);
 
     const std::optional<QString> token = call.bearerToken();
-    if (!token || token->isEmpty())
-        return ApiReply::failure(40100, QStringLiteral("unauthorized"), 401);
+    if (!token)
+        return ApiReply::unauthorized();
     if (call.action == u"inputSource.createPairing")
         return createPairing(*token);
     if (call.action == u"inputSource.list")
@@ -146,7 +128,7 @@ ApiReply DevInputSources::list(const QString& account) const
 
 DevInputSources::Source* DevInputSources::sourceOf(const QString& account, const QJsonValue& id)
 {
-    const std::optional<qint64> sourceID = integer(id);
+    const std::optional<qint64> sourceID = exactInteger(id);
     for (Source& source : sources_) {
         if (sourceID && source.id == *sourceID && source.account == account)
             return &source;
@@ -156,21 +138,21 @@ DevInputSources::Source* DevInputSources::sourceOf(const QString& account, const
 
 ApiReply DevInputSources::revoke(const QString& account, const QJsonObject& data)
 {
-    if (!integer(data.value(QStringLiteral("source_id"))))
-        return badRequest(QStringLiteral("source_id must be an integer"));
+    if (!exactInteger(data.value(QStringLiteral("source_id"))))
+        return ApiReply::badRequest(QStringLiteral("source_id must be an integer"));
     Source* source = sourceOf(account, data.value(QStringLiteral("source_id")));
     if (!source)
         return unknownSource();
     source->status = QStringLiteral("revoked");
     endpoint_->push(account, notice(QStringLiteral("source_revoked"), source->id));
-    return done();
+    return ApiReply::done();
 }
 
 ApiReply DevInputSources::confirmPairing(const QString& account, const QJsonObject& data)
 {
     const QJsonValue accept = data.value(QStringLiteral("accept"));
-    if (!integer(data.value(QStringLiteral("source_id"))) || !accept.isBool())
-        return badRequest(QStringLiteral("source_id must be an integer and accept a boolean"));
+    if (!exactInteger(data.value(QStringLiteral("source_id"))) || !accept.isBool())
+        return ApiReply::badRequest(QStringLiteral("source_id must be an integer and accept a boolean"));
     Source* source = sourceOf(account, data.value(QStringLiteral("source_id")));
     if (!source)
         return unknownSource();
@@ -178,14 +160,14 @@ ApiReply DevInputSources::confirmPairing(const QString& account, const QJsonObje
         return ApiReply::failure(40901, QStringLiteral("source is not pending"));
     source->status = accept.toBool() ? QStringLiteral("active") : QStringLiteral("revoked");
     endpoint_->push(account, notice(QStringLiteral("source_updated"), source->id));
-    return done();
+    return ApiReply::done();
 }
 
 ApiReply DevInputSources::status(const QJsonObject& data) const
 {
     const QJsonValue token = data.value(QStringLiteral("source_token"));
     if (!token.isString())
-        return badRequest(QStringLiteral("source_token must be a string"));
+        return ApiReply::badRequest(QStringLiteral("source_token must be a string"));
     for (const Source& source : sources_) {
         if (source.token == token.toString())
             return ApiReply::success(QJsonObject{{QStringLiteral("status"), source.status}});
@@ -261,7 +243,7 @@ ApiReply DevInputSources::handlePhone(const ApiCall& call)
     if (call.action == u"dev.phone.claim") {
         const QJsonValue code = data.value(QStringLiteral("code"));
         if (!code.isString())
-            return badRequest(QStringLiteral("code must be a string"));
+            return ApiReply::badRequest(QStringLiteral("code must be a string"));
         const auto claimed = claim(code.toString(), data.value(QStringLiteral("friendly_name")).toString(),
                                    data.value(QStringLiteral("ip")).toString(QStringLiteral("127.0.0.1")));
         if (!claimed)
@@ -273,7 +255,7 @@ ApiReply DevInputSources::handlePhone(const ApiCall& call)
     const bool sent = call.action == u"dev.phone.send"
         ? sendText(token, data.value(QStringLiteral("text")).toString())
         : announce(token);
-    return sent ? done() : ApiReply::failure(40402, QStringLiteral("no active source with this token"));
+    return sent ? ApiReply::done() : ApiReply::failure(40402, QStringLiteral("no active source with this token"));
 }
 
 } // namespace vellamor::devbackend

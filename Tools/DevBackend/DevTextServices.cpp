@@ -46,12 +46,6 @@ bool isFeedbackPayload(const QJsonValue& data)
     return std::all_of(array.begin(), array.end(), [](const QJsonValue& issue) { return issue.isString(); });
 }
 
-bool hasBearerToken(const ApiCall& call)
-{
-    const auto token = call.bearerToken();
-    return token && !token->isEmpty();
-}
-
 ApiReply replyFor(const DevTextServices::Fault& fault)
 {
     ApiReply reply = ApiReply::failure(fault.code, fault.msg, fault.httpStatus);
@@ -101,12 +95,12 @@ std::shared_ptr<DevTextServices> DevTextServices::install(DevServer& server)
     auto state = std::make_shared<DevTextServices>();
 
     server.registerAction(transformAction, [state](const ApiCall& call) {
-        if (!hasBearerToken(call))
+        if (!call.bearerToken())
             return replyFor(Fault::http401());
         if (const auto fault = state->faults_.constFind(transformAction); fault != state->faults_.constEnd())
             return replyFor(*fault);
         if (!isTransformPayload(call.data))
-            return ApiReply::failure(40001, QStringLiteral("bad request"));
+            return ApiReply::badRequest();
         const QJsonObject data = call.data.toObject();
         const QString source = data.value(QStringLiteral("source_text")).toString();
         const QString mode = data.value(QStringLiteral("mode")).toString();
@@ -122,12 +116,12 @@ std::shared_ptr<DevTextServices> DevTextServices::install(DevServer& server)
     });
 
     server.registerAction(feedbackAction, [state](const ApiCall& call) {
-        if (!hasBearerToken(call))
+        if (!call.bearerToken())
             return replyFor(Fault::http401());
         if (const auto fault = state->faults_.constFind(feedbackAction); fault != state->faults_.constEnd())
             return replyFor(*fault);
         if (!isFeedbackPayload(call.data))
-            return ApiReply::failure(40001, QStringLiteral("bad request"));
+            return ApiReply::badRequest();
         state->feedbacks_.append(call.data.toObject());
         return ApiReply::success(QJsonObject{{QStringLiteral("ok"), true}});
     });
