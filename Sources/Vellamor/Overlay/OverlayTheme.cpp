@@ -1,10 +1,7 @@
 #include "Overlay/OverlayTheme.h"
 
-#include <QFontDatabase>
-#include <QGuiApplication>
-#include <QScreen>
+#include "Windows/PaintKit.h"
 
-#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -15,15 +12,6 @@ namespace {
 constexpr double springResponse = 0.45;
 constexpr double springDamping = 0.72;
 
-// Point sizes are converted to pixels with the screen's logical DPI; the
-// overlay's sizes are pixels.
-double pointSizeFor(double pixels)
-{
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const double dpi = screen ? screen->logicalDotsPerInchY() : 96.0;
-    return pixels * 72.0 / dpi;
-}
-
 qreal springProgress(qreal progress)
 {
     if (progress >= 1)
@@ -33,13 +21,6 @@ qreal springProgress(qreal progress)
     const double decay = springDamping * omega;
     const double omegaDamped = omega * std::sqrt(1 - springDamping * springDamping);
     return 1 - std::exp(-decay * t) * (std::cos(omegaDamped * t) + decay / omegaDamped * std::sin(omegaDamped * t));
-}
-
-QEasingCurve bezier(QPointF first, QPointF second)
-{
-    QEasingCurve curve(QEasingCurve::BezierSpline);
-    curve.addCubicBezierSegment(first, second, QPointF(1, 1));
-    return curve;
 }
 
 } // namespace
@@ -91,61 +72,32 @@ QColor OverlayTheme::black(double opacity)
 
 QColor OverlayTheme::withOpacity(QColor color, double opacity)
 {
-    color.setAlphaF(static_cast<float>(color.alphaF() * opacity));
-    return color;
+    return PaintKit::withOpacity(color, opacity);
 }
 
 QPainterPath OverlayTheme::continuousRoundedRect(const QRectF& rect, double radius)
 {
-    // Each corner is one cubic that starts 1.28 radii from the corner and
-    // reaches about as deep as a circular arc would.
-    const double reach = std::min({radius * 1.28, rect.width() / 2, rect.height() / 2});
-    const double handle = reach * 0.276;
-    const double l = rect.left();
-    const double t = rect.top();
-    const double r = rect.right();
-    const double b = rect.bottom();
-    QPainterPath path;
-    if (reach <= 0) {
-        path.addRect(rect);
-        return path;
-    }
-    path.moveTo(l + reach, t);
-    path.lineTo(r - reach, t);
-    path.cubicTo(r - handle, t, r, t + handle, r, t + reach);
-    path.lineTo(r, b - reach);
-    path.cubicTo(r, b - handle, r - handle, b, r - reach, b);
-    path.lineTo(l + reach, b);
-    path.cubicTo(l + handle, b, l, b - handle, l, b - reach);
-    path.lineTo(l, t + reach);
-    path.cubicTo(l, t + handle, l + handle, t, l + reach, t);
-    path.closeSubpath();
-    return path;
+    return PaintKit::continuousRoundedRect(rect, radius);
 }
 
 QFont OverlayTheme::font(double size, QFont::Weight weight)
 {
-    QFont font = QGuiApplication::font();
-    font.setPointSizeF(pointSizeFor(size));
-    font.setWeight(weight);
-    return font;
+    return PaintKit::font(size, weight);
 }
 
 QFont OverlayTheme::monospacedFont(double size)
 {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPointSizeF(pointSizeFor(size));
-    return font;
+    return PaintKit::monospacedFont(size);
 }
 
 QEasingCurve OverlayTheme::easeOut()
 {
-    return bezier(QPointF(0, 0), QPointF(0.58, 1));
+    return PaintKit::easeOut();
 }
 
 QEasingCurve OverlayTheme::easeInOut()
 {
-    return bezier(QPointF(0.42, 0), QPointF(0.58, 1));
+    return PaintKit::easeInOut();
 }
 
 QEasingCurve OverlayTheme::spring()
