@@ -3,6 +3,7 @@
 #include "Auth/QtKeychainItemStore.h"
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
 #include "Platform/AccessibilityStatus/DBusAccessibilityStatus.h"
+#include "Platform/Appearance/PortalColorSchemeSource.h"
 #include "Platform/ActiveWindow/X11ActiveWindowReader.h"
 #include "Platform/InputMonitoring/X11InputMonitoringProbe.h"
 #include "Platform/KeyInjection/XTestKeyInjector.h"
@@ -28,6 +29,7 @@ PlatformAdapters LinuxPlatformFactory::make()
     adapters.inputMonitoring = std::make_shared<X11InputMonitoringProbe>();
     adapters.commandLauncher = std::make_shared<ProcessCommandLauncher>();
     adapters.keyringItems = std::make_shared<QtKeychainItemStore>();
+    adapters.colorScheme = std::make_shared<PortalColorSchemeSource>();
     return adapters;
 }
 

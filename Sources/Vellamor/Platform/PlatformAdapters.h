@@ -3,6 +3,7 @@
 #include "Auth/SecureItemStore.h"
 #include "Platform/Accessibility/AccessibilityBus.h"
 #include "Platform/AccessibilityStatus/AccessibilityStatus.h"
+#include "Platform/Appearance/ColorSchemeSource.h"
 #include "Platform/ActiveWindow/ActiveWindowReader.h"
 #include "Platform/InputMonitoring/InputMonitoringProbe.h"
 #include "Platform/KeyInjection/KeyInjector.h"
@@ -29,6 +30,8 @@ struct PlatformAdapters {
     std::shared_ptr<InputMonitoringProbe> inputMonitoring;
     std::shared_ptr<CommandLauncher> commandLauncher;
     std::shared_ptr<SecureItemStore> keyringItems;
+    // None: the desktop states no light or dark preference.
+    std::shared_ptr<ColorSchemeSource> colorScheme;
 };
 
 } // namespace vellamor::platform

@@ -1,0 +1,23 @@
+#include "Windows/RowDivider.h"
+
+#include "Windows/PaintKit.h"
+#include "Windows/WindowTheme.h"
+
+#include <QPainter>
+
+namespace vellamor {
+
+RowDivider::RowDivider(QWidget* parent)
+    : QWidget(parent)
+{
+    setFixedHeight(5);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void RowDivider::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(QRectF(0, 2, width(), 1), PaintKit::withOpacity(WindowTheme::secondary(), 0.12));
+}
+
+} // namespace vellamor

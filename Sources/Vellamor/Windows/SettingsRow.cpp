@@ -1,0 +1,33 @@
+#include "Windows/SettingsRow.h"
+
+#include "Windows/ThemedLabel.h"
+#include "Windows/WindowTheme.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace vellamor {
+
+SettingsRow::SettingsRow(const QString& title, const std::optional<QString>& subtitle, QWidget* control,
+                         QWidget* parent)
+    : QWidget(parent)
+{
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 6, 0, 6);
+    layout->setSpacing(14);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(3);
+    texts->addWidget(new ThemedLabel(title, WindowTheme::font(13), &WindowTheme::primary, this));
+    if (subtitle) {
+        auto* explanation = new ThemedLabel(*subtitle, WindowTheme::font(11), &WindowTheme::secondary, this);
+        explanation->setWordWrap(true);
+        texts->addWidget(explanation);
+    }
+    // The control stands level with the title line.
+    layout->addLayout(texts, 1);
+    layout->addSpacing(16);
+    if (control)
+        layout->addWidget(control, 0, Qt::AlignTop);
+}
+
+} // namespace vellamor

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <optional>
+
+namespace vellamor {
+
+// One setting: its title and explanation on the left, its control on the right.
+class SettingsRow : public QWidget {
+    Q_OBJECT
+
+public:
+    // Takes over `control`; none for a row without one.
+    SettingsRow(const QString& title, const std::optional<QString>& subtitle, QWidget* control,
+                QWidget* parent = nullptr);
+};
+
+} // namespace vellamor

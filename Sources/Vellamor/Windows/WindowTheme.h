@@ -1,0 +1,41 @@
+#pragma once
+
+#include "Windows/PillTone.h"
+
+#include <QColor>
+#include <QFont>
+
+namespace vellamor {
+
+// The look every window shares (the island keeps its own): colours that
+// follow the application's palette, light or dark, and the design's font
+// sizes. Read them when painting or on a palette change, never cache them.
+class WindowTheme {
+public:
+    WindowTheme() = delete;
+
+    // The application's palette is a dark one.
+    static bool isDark();
+
+    static QColor primary();
+    // Explanations, captions, outlines.
+    static QColor secondary();
+    static QColor accent();
+    static QColor windowBackground();
+
+    static QColor blue();
+    static QColor green();
+    static QColor orange();
+    static QColor red();
+    // Neutral is the secondary colour.
+    static QColor tone(PillTone tone);
+
+    // `size` is in the design's points (logical pixels).
+    static QFont font(double size, QFont::Weight weight = QFont::Normal);
+    static QFont monospacedFont(double size, QFont::Weight weight = QFont::Normal);
+    // 12 and 10.
+    static QFont calloutFont();
+    static QFont captionFont();
+};
+
+} // namespace vellamor
