@@ -26,8 +26,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
-#include <QPalette>
-#include <QStyle>
 #include <QThreadPool>
 
 #include <algorithm>
@@ -59,26 +57,6 @@ QString orNil(const std::optional<QString>& text)
     return text ? *text : QStringLiteral("<nil>");
 }
 
-// Fusion's own palette is the light one.
-QPalette darkPalette(QPalette palette)
-{
-    const QColor window(0x2b, 0x2b, 0x2b);
-    const QColor base(0x1e, 0x1e, 0x1e);
-    const QColor text(0xe6, 0xe6, 0xe6);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, base);
-    palette.setColor(QPalette::AlternateBase, window);
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, window);
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::ToolTipBase, window);
-    palette.setColor(QPalette::ToolTipText, text);
-    palette.setColor(QPalette::Highlight, QColor(0x3d, 0x7a, 0xd6));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    return palette;
-}
-
 } // namespace
 
 AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependencies, QObject* parent)
@@ -99,7 +77,9 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     , historyBaseDirectory_(std::move(dependencies.historyBaseDirectory))
     , environment_(dependencies.environment)
     , sleep_(dependencies.sleep ? std::move(dependencies.sleep) : &sleepFor)
-    , theme_(defaults_)
+    , locale_(dependencies.locale)
+    , windowServices_(dependencies.windowServices.withDefaults(config_, auth_))
+    , theme_(defaults_, dependencies.platform.colorScheme)
     , authTransitionTask_(TaskHandle::start([](std::stop_token) -> QCoro::Task<void> { co_return; }))
 {
     platform::PlatformAdapters& adapters = dependencies.platform;
@@ -107,7 +87,7 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
 
     settingsStore_ = std::make_shared<SettingsStore>(defaults_, SettingsStore::standardKey());
     const Preferences prefs = settingsStore_->current();
-    dependencies.locale->setLanguage(prefs.language);
+    locale_->setLanguage(prefs.language);
 
     permissionChecker_ = std::make_shared<PermissionChecker>(PermissionChecker::Facilities{
         adapters.inputMonitoring, adapters.soundServer, adapters.accessibilityStatus, adapters.commandLauncher});
@@ -152,7 +132,8 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
         sourceCommands_ = std::make_shared<SourceCommandSession>(config_.wsBaseURL, auth_->accessTokens());
     dictation_ = std::make_unique<DictationController>(audio_, std::move(asr), std::move(output), maxDurationMs,
                                                        historyStore_);
-    settingsWindow_ = std::make_unique<SettingsWindowController>(settingsStore_);
+    settingsWindow_ = std::make_unique<SettingsWindowController>(SettingsWindowController::Dependencies{
+        settingsStore_, theme_, *locale_, windowServices_, defaults_, sleep_});
     historyWindow_ = std::make_unique<HistoryWindowController>();
     dictionaryWindow_ = std::make_unique<DictionaryWindowController>();
     desktopEntries_ = std::make_shared<DesktopEntryIndex>();
@@ -244,7 +225,7 @@ void AppContainer::start()
 {
     log_.info(QStringLiteral("container starting asr=")
               + (mockRecogniser_ ? QStringLiteral("mock") : QStringLiteral("cloud")));
-    applyTheme();
+    theme_.apply();
     // The first read of the installed applications scans them all; the first
     // dictation must not wait for it.
     QThreadPool::globalInstance()->start([entries = desktopEntries_] { entries->entries(); });
@@ -313,16 +294,6 @@ void AppContainer::stop()
     overlay_->hide(stopFadeDuration);
 }
 
-void AppContainer::applyTheme()
-{
-    const ThemeManager::Mode mode = theme_.mode();
-    if (mode == ThemeManager::Mode::system)
-        return;
-    QApplication::setStyle(QStringLiteral("Fusion"));
-    const QPalette light = QApplication::style()->standardPalette();
-    QApplication::setPalette(mode == ThemeManager::Mode::dark ? darkPalette(light) : light);
-}
-
 QCoro::Task<void> AppContainer::bootstrapOnboardingOrHotkey()
 {
     QPointer<AppContainer> self(this);
@@ -374,8 +345,10 @@ std::optional<ParsedCombo> AppContainer::resolveCustomCombo()
     if (!raw || raw->isEmpty())
         return std::nullopt;
     std::optional<ParsedCombo> combo = HotkeyCombo::parse(*raw);
-    if (!combo)
+    if (!combo || HotkeyCombo::swallowsTyping(*combo)) {
         log_.warn(QStringLiteral("invalid customHotkey ignored"), *raw);
+        return std::nullopt;
+    }
     return combo;
 }
 

@@ -38,6 +38,7 @@
 #include "Support/Async/TaskHandle.h"
 #include "TextInsertion/LayeredInserter.h"
 #include "TextInsertion/LayeredInserterOutput.h"
+#include "Windows/WindowServices.h"
 
 #include <QCoro/QCoroTask>
 #include <QMessageBox>
@@ -103,6 +104,7 @@ public:
     void applySnapshot(const SessionSnapshot& snapshot);
 
     SettingsStore& settingsStore() { return *settingsStore_; }
+    SettingsWindowController& settingsWindow() { return *settingsWindow_; }
     MenuBarController& menuBar() { return *menuBar_; }
     HotkeyMonitor& hotkey() { return *hotkey_; }
     RecordingOverlayController& overlay() { return *overlay_; }
@@ -131,7 +133,6 @@ private:
     void enqueueBegin(BeginOrigin origin);
     TaskHandle spawnTask(const QString& what, TaskHandle::Body body);
 
-    void applyTheme();
     QCoro::Task<void> bootstrapOnboardingOrHotkey();
     void openOnboarding();
     void finishOnboarding();
@@ -192,10 +193,13 @@ private:
     QProcessEnvironment environment_;
     SleepFunction sleep_;
     std::unique_ptr<DictationController> dictation_;
+    LocaleResolver* locale_;
+    // What the windows build their backend clients with.
+    WindowServices windowServices_;
+    ThemeManager theme_;
     std::unique_ptr<SettingsWindowController> settingsWindow_;
     std::unique_ptr<HistoryWindowController> historyWindow_;
     std::unique_ptr<DictionaryWindowController> dictionaryWindow_;
-    ThemeManager theme_;
     std::shared_ptr<DesktopEntryIndex> desktopEntries_;
     std::shared_ptr<FrontmostAppProbe> frontmostProbe_;
     std::unique_ptr<SessionStateViewModel> session_;

@@ -11,6 +11,7 @@
 #include "Platform/PlatformAdapters.h"
 #include "Settings/UserDefaults.h"
 #include "Support/Async/Sleep.h"
+#include "Windows/WindowServices.h"
 
 #include <QProcessEnvironment>
 #include <QString>
@@ -64,6 +65,8 @@ struct AppContainerDependencies {
     // wait; false when cut short.
     SleepFunction sleep;
     SessionLimits limits;
+    // Factories left empty build the real clients over the shared session.
+    WindowServices windowServices;
     QUrl helpURL = QUrl(QStringLiteral("https://vellamor.com/help"));
 };
 

@@ -37,7 +37,92 @@ QString trimmedBlanks(const QString& text)
     return text.mid(start, end - start);
 }
 
+// In the canonical order of a written combination.
+constexpr std::array<std::pair<platform::ModifierFlags, const char*>, 4> modifierTokens{{
+    {modifierFlag::command, "cmd"},
+    {modifierFlag::option, "option"},
+    {modifierFlag::shift, "shift"},
+    {modifierFlag::control, "control"},
+}};
+
 } // namespace
+
+std::optional<QString> HotkeyCombo::keyName(platform::VirtualKeyCode code)
+{
+    for (const auto& [keyName, keyCode] : keyNames) {
+        if (keyCode == code)
+            return QString::fromLatin1(keyName);
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> HotkeyCombo::encode(platform::ModifierFlags modifiers, bool fn,
+                                           std::optional<platform::VirtualKeyCode> code)
+{
+    QStringList tokens;
+    for (const auto& [flag, token] : modifierTokens) {
+        if (modifiers & flag)
+            tokens.append(QLatin1String(token));
+    }
+    if (fn)
+        tokens.append(QStringLiteral("fn"));
+    if (code) {
+        const std::optional<QString> name = keyName(*code);
+        if (!name)
+            return std::nullopt;
+        tokens.append(*name);
+    }
+    if (tokens.isEmpty())
+        return std::nullopt;
+    return tokens.join(u'+');
+}
+
+QStringList HotkeyCombo::displayKeycaps(const QString& raw)
+{
+    QStringList caps;
+    for (const QString& token : raw.toLower().split(u'+', Qt::SkipEmptyParts)) {
+        if (token == u"cmd" || token == u"command")
+            caps.append(QStringLiteral("⌘"));
+        else if (token == u"option" || token == u"alt")
+            caps.append(QStringLiteral("⌥"));
+        else if (token == u"shift")
+            caps.append(QStringLiteral("⇧"));
+        else if (token == u"control" || token == u"ctrl")
+            caps.append(QStringLiteral("⌃"));
+        else if (token == u"fn")
+            caps.append(QStringLiteral("Fn"));
+        else
+            caps.append(prettyKeyLabel(token));
+    }
+    return caps;
+}
+
+QString HotkeyCombo::prettyKeyLabel(const QString& name)
+{
+    static const std::array<std::pair<const char*, const char*>, 9> labels{{
+        {"space", "Space"},
+        {"return", "Return"},
+        {"tab", "Tab"},
+        {"escape", "Esc"},
+        {"delete", "Delete"},
+        {"left", "←"},
+        {"right", "→"},
+        {"up", "↑"},
+        {"down", "↓"},
+    }};
+    for (const auto& [key, label] : labels) {
+        if (name == QLatin1String(key))
+            return QString::fromUtf8(label);
+    }
+    return name.toUpper();
+}
+
+bool HotkeyCombo::swallowsTyping(const ParsedCombo& combo)
+{
+    if (combo.modifiers != 0 || combo.fn || !combo.mainName)
+        return false;
+    return combo.mainName->size() == 1 || *combo.mainName == u"space";
+}
 
 std::optional<platform::VirtualKeyCode> HotkeyCombo::keyCode(const QString& name)
 {

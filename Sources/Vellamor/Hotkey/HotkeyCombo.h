@@ -3,6 +3,7 @@
 #include "Hotkey/ParsedCombo.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -21,8 +22,29 @@ public:
     // names an unknown key, or has modifiers without a key.
     static std::optional<ParsedCombo> parse(const QString& raw);
 
+    // The canonical text: the modifiers among shift, control, option and
+    // command (other bits are ignored), then "fn" when `fn`, then the key's
+    // name. None for a key code outside the table, or for nothing at all.
+    // Without a key code the modifiers are still written ("shift"), which
+    // parse() refuses.
+    static std::optional<QString> encode(platform::ModifierFlags modifiers, bool fn,
+                                         std::optional<platform::VirtualKeyCode> keyCode);
+
+    // One key-cap label per token, in the text's order ("⌘", "⌥", "⇧", "⌃",
+    // "Fn", then the key's label); nothing is checked, reordered or merged.
+    static QStringList displayKeycaps(const QString& raw);
+
+    // The label of one key name: "Space", "Esc", "←", …, else upper case.
+    static QString prettyKeyLabel(const QString& name);
+
+    // A character key (a letter, digit, sign or the space bar) without any
+    // modifier or fn: grabbing it would take that key from every typist.
+    static bool swallowsTyping(const ParsedCombo& combo);
+
     // The virtual key code of a key name; none for names outside the table.
     static std::optional<platform::VirtualKeyCode> keyCode(const QString& name);
+    // The name of a virtual key code; none for keys outside the table.
+    static std::optional<QString> keyName(platform::VirtualKeyCode code);
 };
 
 } // namespace vellamor

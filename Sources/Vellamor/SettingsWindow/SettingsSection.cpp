@@ -1,41 +1,59 @@
 #include "SettingsWindow/SettingsSection.h"
 
-#include <array>
-#include <utility>
+#include <algorithm>
 
 namespace vellamor {
 
 namespace {
 
-constexpr std::array<std::pair<SettingsSection, const char*>, 8> names{{
-    {SettingsSection::general, "general"},
-    {SettingsSection::backend, "backend"},
-    {SettingsSection::recording, "recording"},
-    {SettingsSection::recognition, "recognition"},
-    {SettingsSection::appearance, "appearance"},
-    {SettingsSection::historyDict, "historyDict"},
-    {SettingsSection::diagnostics, "diagnostics"},
-    {SettingsSection::about, "about"},
+struct SectionInfo {
+    SettingsSection section;
+    const char* raw;
+    const char* label;
+    const char* icon;
+};
+
+constexpr std::array<SectionInfo, 8> sections{{
+    {SettingsSection::general, "general", "常规", "gearshape"},
+    {SettingsSection::backend, "backend", "账户", "person.crop.circle"},
+    {SettingsSection::recording, "recording", "录音与热键", "mic"},
+    {SettingsSection::recognition, "recognition", "识别与输出", "textformat"},
+    {SettingsSection::appearance, "appearance", "外观", "paintbrush"},
+    {SettingsSection::historyDict, "historyDict", "历史与词典", "book"},
+    {SettingsSection::diagnostics, "diagnostics", "诊断与日志", "doc.text.magnifyingglass"},
+    {SettingsSection::about, "about", "关于", "info.circle"},
 }};
+
+const SectionInfo& info(SettingsSection section)
+{
+    return *std::find_if(sections.begin(), sections.end(),
+                         [section](const SectionInfo& entry) { return entry.section == section; });
+}
 
 } // namespace
 
 QString rawValue(SettingsSection section)
 {
-    for (const auto& [value, name] : names) {
-        if (value == section)
-            return QLatin1String(name);
-    }
-    return {};
+    return QLatin1String(info(section).raw);
 }
 
 std::optional<SettingsSection> settingsSectionFromRawValue(const QString& raw)
 {
-    for (const auto& [value, name] : names) {
-        if (raw == QLatin1String(name))
-            return value;
+    for (const SectionInfo& entry : sections) {
+        if (raw == QLatin1String(entry.raw))
+            return entry.section;
     }
     return std::nullopt;
+}
+
+QString sidebarLabel(SettingsSection section)
+{
+    return QString::fromUtf8(info(section).label);
+}
+
+QString sidebarIcon(SettingsSection section)
+{
+    return QLatin1String(info(section).icon);
 }
 
 } // namespace vellamor

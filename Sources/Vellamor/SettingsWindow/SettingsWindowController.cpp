@@ -2,18 +2,22 @@
 
 namespace vellamor {
 
-SettingsWindowController::SettingsWindowController(std::shared_ptr<SettingsStore> store)
-    : store_(std::move(store))
-    , window_(QStringLiteral("Vellamor 设置"), QString())
+SettingsWindowController::SettingsWindowController(Dependencies dependencies)
+    : dependencies_(std::move(dependencies))
 {
 }
+
+SettingsWindowController::~SettingsWindowController() = default;
 
 void SettingsWindowController::show(std::optional<SettingsSection> section)
 {
     if (section)
         selection = *section;
-    window_.setText(QStringLiteral("设置页面尚未完成：") + rawValue(selection.value()));
-    window_.present();
+    if (!window_)
+        window_ = std::make_unique<SettingsWindow>(dependencies_, selection);
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
 }
 
 } // namespace vellamor

@@ -1,32 +1,35 @@
 #pragma once
 
-#include "Settings/SettingsStore.h"
 #include "SettingsWindow/SettingsSection.h"
+#include "SettingsWindow/SettingsWindow.h"
 #include "Support/Async/Published.h"
-#include "Windows/PlaceholderWindow.h"
 
 #include <memory>
 #include <optional>
 
 namespace vellamor {
 
-// The settings window. Until its pages exist it is a placeholder that
-// names the page asked for. Main thread only.
+// Owns the settings window: built on the first show(), then kept and reused
+// for the life of the process. Main thread only.
 class SettingsWindowController {
 public:
-    explicit SettingsWindowController(std::shared_ptr<SettingsStore> store);
+    using Dependencies = SettingsWindow::Dependencies;
 
-    // The page on show; starts at the first.
+    explicit SettingsWindowController(Dependencies dependencies);
+    ~SettingsWindowController();
+
+    // The section on show; starts at the first.
     Published<SettingsSection> selection{SettingsSection::general};
 
-    // Opens the window on `section`, or on the page last shown.
+    // Selects `section` when given and brings the window to the front.
     void show(std::optional<SettingsSection> section);
 
-    PlaceholderWindow& window() { return window_; }
+    // None until the first show().
+    SettingsWindow* window() const { return window_.get(); }
 
 private:
-    std::shared_ptr<SettingsStore> store_;
-    PlaceholderWindow window_;
+    Dependencies dependencies_;
+    std::unique_ptr<SettingsWindow> window_;
 };
 
 } // namespace vellamor

@@ -194,6 +194,9 @@ TEST_F(AppContainerTest, OnlyAChangedHotkeyOrModeRestartsTheMonitor)
          platform::KeyGrab{platform::virtualKey::k, platform::modifierFlag::control | platform::modifierFlag::shift}},
         {"sameCombination", [](Preferences& p) { p.customHotkey = u"ctrl+shift+k"_s; }, false, std::nullopt},
         {"unparsable", [](Preferences& p) { p.customHotkey = u"ctrl+nokey"_s; }, true, std::nullopt},
+        {"bareCharacterKey", [](Preferences& p) { p.customHotkey = u"k"_s; }, true, std::nullopt},
+        {"bareFunctionKey", [](Preferences& p) { p.customHotkey = u"f5"_s; }, true,
+         platform::KeyGrab{96, 0}},
         {"cleared", [](Preferences& p) { p.customHotkey = u""_s; }, true, std::nullopt},
         {"toggleMode", [](Preferences& p) { p.hotkeyMode = u"toggle"_s; }, true, std::nullopt},
     };

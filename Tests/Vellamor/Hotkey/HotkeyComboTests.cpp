@@ -36,5 +36,80 @@ TEST(HotkeyComboTest, ReadsTheStoredTextLenientlyAndRefusesWhatNamesNoSingleKnow
     }
 }
 
+TEST(HotkeyComboTest, WritesTheCanonicalTextThatReadsBackToTheSameCombination)
+{
+    const ModifierFlags all = modifierFlag::command | modifierFlag::option | modifierFlag::shift | modifierFlag::control;
+    const struct {
+        ModifierFlags modifiers;
+        bool fn;
+        std::optional<VirtualKeyCode> key;
+        std::optional<QString> expected;
+    } cases[] = {
+        {modifierFlag::command | modifierFlag::control | modifierFlag::fn, true, 49, u"cmd+control+fn+space"_s},
+        {all | 0x10000 | 0x800000, false, 111, u"cmd+option+shift+control+f12"_s},
+        {modifierFlag::command, false, 200, std::nullopt},
+        {0, false, std::nullopt, std::nullopt},
+        {0, true, std::nullopt, u"fn"_s},
+        {modifierFlag::shift, false, std::nullopt, u"shift"_s},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HotkeyCombo::encode(c.modifiers, c.fn, c.key), c.expected);
+    EXPECT_EQ(HotkeyCombo::parse(u"shift"_s), std::nullopt);
+
+    // Every key under every set of the five tokens survives the round trip.
+    int keys = 0;
+    for (VirtualKeyCode code = 0; code < 256; ++code) {
+        if (!HotkeyCombo::keyName(code))
+            continue;
+        ++keys;
+        for (ModifierFlags bits = 0; bits < 32; ++bits) {
+            const ModifierFlags modifiers = (bits & 1 ? modifierFlag::command : 0) | (bits & 2 ? modifierFlag::option : 0)
+                | (bits & 4 ? modifierFlag::shift : 0) | (bits & 8 ? modifierFlag::control : 0);
+            const std::optional<QString> text = HotkeyCombo::encode(modifiers, bits & 16, code);
+            ASSERT_TRUE(text);
+            const std::optional<ParsedCombo> parsed = HotkeyCombo::parse(*text);
+            ASSERT_TRUE(parsed) << text->toStdString();
+            EXPECT_EQ(parsed->keyCode, code);
+            EXPECT_EQ(parsed->modifiers, modifiers);
+            EXPECT_EQ(parsed->fn, (bits & 16) != 0);
+        }
+    }
+    EXPECT_EQ(keys, 68);
+}
+
+TEST(HotkeyComboTest, ShowsOneKeycapPerTokenAsWritten)
+{
+    const struct {
+        QString text;
+        QStringList caps;
+    } cases[] = {
+        {u"cmd+shift+left"_s, {u"⌘"_s, u"⇧"_s, u"←"_s}},
+        {u"ctrl+fn+escape"_s, {u"⌃"_s, u"Fn"_s, u"Esc"_s}},
+        {u"shift+cmd+a"_s, {u"⇧"_s, u"⌘"_s, u"A"_s}},
+        {u"Alt+command++space+tab+return+delete+up+down+right"_s,
+         {u"⌥"_s, u"⌘"_s, u"Space"_s, u"Tab"_s, u"Return"_s, u"Delete"_s, u"↑"_s, u"↓"_s, u"→"_s}},
+        {u" f12+[+foo"_s, {u" F12"_s, u"["_s, u"FOO"_s}},
+        {QString(), {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HotkeyCombo::displayKeycaps(c.text), c.caps) << c.text.toStdString();
+}
+
+TEST(HotkeyComboTest, OnlyABareCharacterKeyWouldSwallowTyping)
+{
+    const struct {
+        const char* text;
+        bool swallows;
+    } cases[] = {
+        {"a", true}, {"5", true}, {"space", true}, {"\\", true}, {"f5", false}, {"escape", false},
+        {"left", false}, {"shift+a", false}, {"fn+a", false}, {"fn", false},
+    };
+    for (const auto& c : cases) {
+        const std::optional<ParsedCombo> combo = HotkeyCombo::parse(QString::fromUtf8(c.text));
+        ASSERT_TRUE(combo) << c.text;
+        EXPECT_EQ(HotkeyCombo::swallowsTyping(*combo), c.swallows) << c.text;
+    }
+}
+
 } // namespace
 } // namespace vellamor::test

@@ -1,0 +1,42 @@
+#include "SettingsWindow/SettingsPages.h"
+
+#include "SettingsWindow/AppearancePage.h"
+#include "Windows/SectionHeader.h"
+
+#include <QVBoxLayout>
+
+namespace vellamor {
+
+namespace {
+
+// A section whose page is still being built: its title and a word on it.
+QWidget* comingPage(SettingsSection section, QWidget* parent)
+{
+    auto* page = new QWidget(parent);
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new SectionHeader(sidebarLabel(section), QStringLiteral("即将推出"), page));
+    layout->addStretch();
+    return page;
+}
+
+} // namespace
+
+QWidget* makeSettingsPage(SettingsSection section, const SettingsPageContext& context, QWidget* parent)
+{
+    switch (section) {
+    case SettingsSection::appearance:
+        return new AppearancePage(context.theme, parent);
+    case SettingsSection::general:
+    case SettingsSection::backend:
+    case SettingsSection::recording:
+    case SettingsSection::recognition:
+    case SettingsSection::historyDict:
+    case SettingsSection::diagnostics:
+    case SettingsSection::about:
+        break;
+    }
+    return comingPage(section, parent);
+}
+
+} // namespace vellamor
