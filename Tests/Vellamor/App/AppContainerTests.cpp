@@ -217,6 +217,33 @@ TEST_F(AppContainerTest, OnlyAChangedHotkeyOrModeRestartsTheMonitor)
     EXPECT_TRUE(logLines().contains(u"invalid customHotkey ignored"_s));
 }
 
+TEST_F(AppContainerTest, TheTrayOpensTheSettingsWindowOnTheSectionItNames)
+{
+    startReady();
+    MenuBarController& menu = container->menuBar();
+    menu.onOpenSettings(std::nullopt);
+    SettingsWindow* window = container->settingsWindow().window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->shownSection(), SettingsSection::general);
+    const struct {
+        std::optional<QString> name;
+        SettingsSection shown;
+    } cases[] = {
+        {u"diagnostics"_s, SettingsSection::diagnostics},
+        {u"Diagnostics"_s, SettingsSection::diagnostics},
+        {u"backend"_s, SettingsSection::backend},
+        {std::nullopt, SettingsSection::backend},
+    };
+    for (const auto& c : cases) {
+        window->close();
+        menu.onOpenSettings(c.name);
+        EXPECT_EQ(container->settingsWindow().window(), window);
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_EQ(window->shownSection(), c.shown);
+    }
+}
+
 TEST_F(AppContainerTest, TheStatusItemRecordsAndStopsUnlessBusyOrDisabled)
 {
     startReady();

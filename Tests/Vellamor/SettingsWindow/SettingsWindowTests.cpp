@@ -1,0 +1,291 @@
+#include "ManualSteadyClock.h"
+#include "WidgetRendering.h"
+
+#include "Platform/Appearance/PortalColorSchemeSource.h"
+#include "SettingsWindow/AppearancePage.h"
+#include "SettingsWindow/SettingsWindowController.h"
+#include "SettingsWindow/SidebarRow.h"
+#include "SettingsWindow/ThemeManager.h"
+#include "Windows/WindowTheme.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDBusVariant>
+#include <QLineEdit>
+#include <QScreen>
+#include <QShortcut>
+#include <QStyle>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace vellamor::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+using enum SettingsSection;
+
+// Counts the writes of the theme's key.
+class CountingDefaults final : public UserDefaults {
+public:
+    using UserDefaults::UserDefaults;
+    bool setString(const QString& key, const QString& value) override
+    {
+        if (key == ThemeManager::modeKey())
+            ++themeWrites;
+        return UserDefaults::setString(key, value);
+    }
+    int themeWrites = 0;
+};
+
+class FakeColorScheme final : public platform::ColorSchemeSource {
+public:
+    platform::ColorScheme current() const override { return scheme; }
+    void setOnChange(std::function<void(platform::ColorScheme)> onChange) override { this->onChange = onChange; }
+    void change(platform::ColorScheme next)
+    {
+        scheme = next;
+        if (onChange)
+            onChange(next);
+    }
+    platform::ColorScheme scheme = platform::ColorScheme::noPreference;
+    std::function<void(platform::ColorScheme)> onChange;
+};
+
+class SettingsWindowTest : public ::testing::Test {
+protected:
+    ~SettingsWindowTest() override
+    {
+        controller.reset();
+        // Lets the cancelled toast waits end.
+        settleWidgets();
+        theme->setMode(ThemeMode::system);
+        theme->apply();
+    }
+
+    SettingsWindowController::Dependencies dependencies()
+    {
+        return {store, *theme, locale, WindowServices{}, defaults, clock.sleeper()};
+    }
+
+    SettingsWindow& window() { return *controller->window(); }
+
+    QStringList pageTexts() { return shownTexts(*window().page(), standardText); }
+
+    QList<SettingsSection> dottedSections()
+    {
+        QList<SettingsSection> dotted;
+        for (SidebarRow* row : window().sidebarRows()) {
+            if (row->isHit())
+                dotted.append(row->section());
+        }
+        return dotted;
+    }
+
+    QTemporaryDir folder;
+    std::shared_ptr<CountingDefaults> defaults = std::make_shared<CountingDefaults>(folder.filePath(u"d.ini"_s));
+    std::shared_ptr<SettingsStore> store = std::make_shared<SettingsStore>(defaults, SettingsStore::standardKey());
+    LocaleResolver locale;
+    std::shared_ptr<FakeColorScheme> colorScheme = std::make_shared<FakeColorScheme>();
+    std::unique_ptr<ThemeManager> theme = std::make_unique<ThemeManager>(defaults, colorScheme);
+    ManualSteadyClock clock;
+    std::unique_ptr<SettingsWindowController> controller = std::make_unique<SettingsWindowController>(dependencies());
+};
+
+TEST_F(SettingsWindowTest, OpensOnTheRequestedSectionAndKeepsItsStateWhenClosed)
+{
+    EXPECT_EQ(controller->window(), nullptr);
+    controller->show(std::nullopt);
+    settleWidgets();
+    SettingsWindow* built = controller->window();
+    ASSERT_NE(built, nullptr);
+    EXPECT_TRUE(built->isVisible());
+    EXPECT_EQ(built->windowTitle(), u"Vellamor 设置"_s);
+    EXPECT_EQ(built->size(), QSize(820, 560));
+    EXPECT_EQ(built->minimumSize(), QSize(680, 460));
+    const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    EXPECT_LE((built->geometry().center() - screenCentre).manhattanLength(), 10);
+    EXPECT_EQ(window().shownSection(), general);
+    EXPECT_EQ(pageTexts(), (QStringList{u"常规"_s, u"即将推出"_s}));
+
+    controller->show(diagnostics);
+    EXPECT_EQ(window().shownSection(), diagnostics);
+    EXPECT_EQ(pageTexts().first(), u"诊断与日志"_s);
+
+    window().sidebarRows()[3]->click();
+    EXPECT_EQ(controller->selection.value(), recognition);
+    EXPECT_EQ(window().shownSection(), recognition);
+    for (SidebarRow* row : window().sidebarRows())
+        EXPECT_EQ(row->isSelectedRow(), row->section() == recognition);
+    window().searchField().setText(u"zzz"_s);
+
+    // Showing the open window again rebuilds nothing.
+    QWidget* page = window().page();
+    controller->show(std::nullopt);
+    EXPECT_EQ(window().page(), page);
+
+    window().close();
+    settleWidgets();
+    EXPECT_FALSE(built->isVisible());
+    controller->show(std::nullopt);
+    EXPECT_EQ(controller->window(), built);
+    EXPECT_TRUE(built->isVisible());
+    EXPECT_EQ(window().shownSection(), recognition);
+    EXPECT_EQ(window().searchField().text(), u"zzz"_s);
+    EXPECT_NE(window().page(), page) << "a page coming back on screen is built anew";
+}
+
+TEST_F(SettingsWindowTest, SearchDotsTheSectionsItFindsAndLeavesTheShownOneWhileItIsAHit)
+{
+    controller->show(about);
+    QLineEdit& field = window().searchField();
+    EXPECT_EQ(field.placeholderText(), u"搜索设置"_s);
+
+    field.setText(u"润色"_s);
+    EXPECT_EQ(window().shownSection(), general);
+    EXPECT_EQ(dottedSections(), (QList<SettingsSection>{general, recognition}));
+
+    window().sidebarRows()[3]->click();
+    field.setText(u"润色 "_s);
+    EXPECT_EQ(window().shownSection(), recognition);
+
+    field.setText(u"   "_s);
+    EXPECT_TRUE(dottedSections().isEmpty());
+    field.setText(u"no such thing"_s);
+    EXPECT_TRUE(dottedSections().isEmpty());
+    field.clear();
+    EXPECT_EQ(window().shownSection(), recognition);
+
+    // Ctrl+F puts the cursor in the field with its text selected.
+    field.setText(u"Dark"_s);
+    EXPECT_EQ(window().shownSection(), appearance);
+    window().sidebarRows()[0]->setFocus();
+    auto* find = window().findChild<QShortcut*>();
+    ASSERT_NE(find, nullptr);
+    EXPECT_EQ(find->key(), QKeySequence(QKeySequence::Find));
+    Q_EMIT find->activated();
+    EXPECT_EQ(field.selectedText(), u"Dark"_s);
+}
+
+TEST_F(SettingsWindowTest, TheToastStaysUntil800msAfterTheLastSavedChange)
+{
+    controller->show(std::nullopt);
+    SettingsStoreObservable& obs = window().binding();
+    obs.enableLLMPolish.set(false);
+    EXPECT_TRUE(window().savedToastVisible());
+    clock.advance(500ms);
+    obs.language.set(u"en"_s);
+    obs.scene.set(u"email"_s);
+    settleWidgets();
+    clock.advance(799ms);
+    settleWidgets();
+    EXPECT_TRUE(window().savedToastVisible());
+    clock.advance(1ms);
+    settleWidgets();
+    EXPECT_FALSE(window().savedToastVisible());
+
+    // An equal value shows nothing.
+    const int sleeps = clock.sleepsBegun();
+    obs.scene.set(u"email"_s);
+    EXPECT_FALSE(window().savedToastVisible());
+    EXPECT_EQ(clock.sleepsBegun(), sleeps);
+}
+
+TEST_F(SettingsWindowTest, TheLanguageChoiceReachesTheProcessAndTheWindowAtOnce)
+{
+    controller->show(std::nullopt);
+    window().binding().language.set(u"en"_s);
+    EXPECT_EQ(locale.languageCode(), u"en"_s);
+    EXPECT_EQ(window().locale().language(), QLocale::English);
+    window().binding().language.set(u"zh"_s);
+    EXPECT_EQ(window().locale().language(), QLocale::Chinese);
+    window().binding().language.set(u"auto"_s);
+    EXPECT_EQ(locale.languageCode(), u"auto"_s);
+    EXPECT_EQ(window().locale(), QLocale::system());
+}
+
+TEST_F(SettingsWindowTest, TheFrameComesBackInTheNextRun)
+{
+    controller->show(std::nullopt);
+    window().resize(900, 640);
+    window().close();
+    controller = std::make_unique<SettingsWindowController>(dependencies());
+    controller->show(std::nullopt);
+    EXPECT_EQ(window().size(), QSize(900, 640));
+}
+
+TEST_F(SettingsWindowTest, ThePickerSwitchesLightAndDarkAndSystemGivesBackTheStartingLook)
+{
+    const QPalette startPalette = QApplication::palette();
+    const QString startStyle = QApplication::style()->name();
+    ASSERT_FALSE(WindowTheme::isDark());
+
+    controller->show(appearance);
+    auto* page = qobject_cast<AppearancePage*>(window().page());
+    ASSERT_NE(page, nullptr);
+    QComboBox& picker = page->themePicker();
+    EXPECT_EQ(picker.currentText(), u"跟随系统"_s);
+    EXPECT_EQ(picker.width(), 130);
+    EXPECT_EQ(pageTexts(), (QStringList{u"外观"_s, u"主题与灵动岛位置"_s, u"主题"_s, u"外观主题"_s,
+                                        u"灵动岛始终使用深色背景，与系统菜单栏一致"_s, u"灵动岛位置"_s,
+                                        u"灵动岛始终出现在主屏顶部居中，距屏幕顶部 14pt"_s}));
+    renderView(window(), u"settings-light"_s);
+
+    Q_EMIT picker.activated(2);
+    EXPECT_EQ(defaults->string(ThemeManager::modeKey()), u"dark"_s);
+    EXPECT_TRUE(WindowTheme::isDark());
+    settleWidgets();
+    renderView(window(), u"settings-dark"_s);
+
+    // Only the user's pick writes; moving the picker from code does not.
+    picker.setCurrentIndex(1);
+    EXPECT_EQ(theme->mode(), ThemeMode::dark);
+    Q_EMIT picker.activated(1);
+    EXPECT_FALSE(WindowTheme::isDark());
+    Q_EMIT picker.activated(0);
+    Q_EMIT picker.activated(0);
+    EXPECT_EQ(defaults->themeWrites, 3);
+    EXPECT_EQ(defaults->string(ThemeManager::modeKey()), u"system"_s);
+    EXPECT_EQ(QApplication::style()->name(), startStyle);
+    EXPECT_EQ(QApplication::palette(), startPalette);
+
+    // Following the system, the desktop's stated preference wins.
+    colorScheme->change(platform::ColorScheme::dark);
+    EXPECT_TRUE(WindowTheme::isDark());
+    colorScheme->change(platform::ColorScheme::noPreference);
+    EXPECT_EQ(QApplication::palette(), startPalette);
+}
+
+TEST_F(SettingsWindowTest, AStoredModeIsReadExactlyAndNeitherWrittenNorAppliedAtStart)
+{
+    const QPalette startPalette = QApplication::palette();
+    for (const auto& [stored, mode] : {std::pair{u"dark"_s, ThemeMode::dark}, std::pair{u"Dark"_s, ThemeMode::system},
+                                       std::pair{u"light"_s, ThemeMode::light}}) {
+        defaults->setString(ThemeManager::modeKey(), stored);
+        const int writes = defaults->themeWrites;
+        ThemeManager read(defaults, nullptr);
+        EXPECT_EQ(read.mode(), mode);
+        EXPECT_EQ(defaults->themeWrites, writes);
+        EXPECT_EQ(QApplication::palette(), startPalette);
+    }
+    // The page applies the stored choice when it comes on screen.
+    defaults->setString(ThemeManager::modeKey(), u"dark"_s);
+    theme = std::make_unique<ThemeManager>(defaults, colorScheme);
+    controller = std::make_unique<SettingsWindowController>(dependencies());
+    controller->show(appearance);
+    EXPECT_TRUE(WindowTheme::isDark());
+}
+
+TEST(PortalColorSchemeTest, ReadsThePortalValueInsideItsVariants)
+{
+    using platform::ColorScheme;
+    const QVariant nested = QVariant::fromValue(QDBusVariant(QVariant::fromValue(QDBusVariant(1u))));
+    EXPECT_EQ(platform::PortalColorSchemeSource::fromPortalValue(nested), ColorScheme::dark);
+    EXPECT_EQ(platform::PortalColorSchemeSource::fromPortalValue(QVariant(2u)), ColorScheme::light);
+    EXPECT_EQ(platform::PortalColorSchemeSource::fromPortalValue(QVariant(0u)), ColorScheme::noPreference);
+    EXPECT_EQ(platform::PortalColorSchemeSource::fromPortalValue(QVariant(u"dark"_s)), ColorScheme::noPreference);
+}
+
+} // namespace
+} // namespace vellamor::test
