@@ -1,0 +1,44 @@
+#pragma once
+
+#include "Account/PreferencesAPIProtocol.h"
+
+#include <QList>
+
+#include <exception>
+
+namespace vellamor::test {
+
+// The account's server-side preferences held in `stored`: a read answers
+// them, an update applies the fields it sets and answers the result. Both
+// throw `failure` when one is set; `updates` records every request.
+class FakePreferencesAPI final : public PreferencesAPIProtocol {
+public:
+    PreferencesView stored;
+    std::exception_ptr failure;
+    int reads = 0;
+    QList<PreferencesUpdateRequest> updates;
+
+    QCoro::Task<PreferencesView> getPreferences() override
+    {
+        ++reads;
+        if (failure)
+            std::rethrow_exception(failure);
+        co_return stored;
+    }
+
+    QCoro::Task<PreferencesView> updatePreferences(PreferencesUpdateRequest request) override
+    {
+        updates.append(request);
+        if (failure)
+            std::rethrow_exception(failure);
+        stored.defaultScene = request.defaultScene.value_or(stored.defaultScene);
+        stored.defaultStyle = request.defaultStyle.value_or(stored.defaultStyle);
+        stored.defaultLang = request.defaultLang.value_or(stored.defaultLang);
+        stored.sceneOverrides = request.sceneOverrides.value_or(stored.sceneOverrides);
+        stored.transformDefaults = request.transformDefaults.value_or(stored.transformDefaults);
+        stored.historySync = request.historySync.value_or(stored.historySync);
+        co_return stored;
+    }
+};
+
+} // namespace vellamor::test
