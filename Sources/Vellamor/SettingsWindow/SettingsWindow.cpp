@@ -106,6 +106,9 @@ SettingsWindow::SettingsWindow(const Dependencies& dependencies, Published<Setti
 
 SettingsWindow::~SettingsWindow()
 {
+    // Quitting with the window open keeps its frame too.
+    if (isVisible())
+        saveFrame();
     if (toastHideTask_)
         toastHideTask_->cancel();
 }
@@ -123,7 +126,6 @@ QWidget* SettingsWindow::buildSidebar(Published<SettingsSection>& selection)
     searchField_->setFont(WindowTheme::font(12));
     searchField_->setClearButtonEnabled(true);
     searchField_->setFixedHeight(28);
-    searchField_->setAttribute(Qt::WA_MacShowFocusRect, false);
     connect(searchField_, &QLineEdit::textChanged, this, &SettingsWindow::searchChanged);
     auto* searchRow = new QVBoxLayout;
     searchRow->setContentsMargins(10, 8, 10, 8);

@@ -127,16 +127,16 @@ TEST(ViewKitTest, EverySectionHasASymbolAndUnknownNamesDrawNothing)
     EXPECT_TRUE(Symbols::pixmap(u"no.such.symbol"_s, 16, Qt::black).isNull());
 }
 
-// Each piece of the kit, light, for a reviewer.
+// Each component of the kit, light, for a reviewer.
 TEST(ViewKitTest, Screenshots)
 {
-    std::vector<std::pair<QString, std::unique_ptr<QWidget>>> pieces;
-    pieces.emplace_back(u"kit-section-header"_s, std::make_unique<SectionHeader>(u"外观"_s, u"主题与灵动岛位置"_s));
+    std::vector<std::pair<QString, std::unique_ptr<QWidget>>> components;
+    components.emplace_back(u"kit-section-header"_s, std::make_unique<SectionHeader>(u"外观"_s, u"主题与灵动岛位置"_s));
     auto card = std::make_unique<CardGroup>(u"主题"_s);
     card->addWidget(new SettingsRow(u"外观主题"_s, u"灵动岛始终使用深色背景，与系统菜单栏一致"_s, new QCheckBox));
     card->addWidget(new RowDivider);
     card->addWidget(new SettingsRow(u"说话转写后自动润色"_s, std::nullopt, new QCheckBox));
-    pieces.emplace_back(u"kit-card-group"_s, std::move(card));
+    components.emplace_back(u"kit-card-group"_s, std::move(card));
     auto pills = std::make_unique<QWidget>();
     auto* pillRow = new QHBoxLayout(pills.get());
     pillRow->addWidget(new StatusPill(u"未知"_s, PillTone::neutral));
@@ -144,19 +144,19 @@ TEST(ViewKitTest, Screenshots)
     pillRow->addWidget(new StatusPill(u"已授权"_s, PillTone::success, u"checkmark.circle.fill"_s));
     pillRow->addWidget(new StatusPill(u"待授权"_s, PillTone::warning));
     pillRow->addWidget(new StatusPill(u"被拒绝"_s, PillTone::danger));
-    pieces.emplace_back(u"kit-status-pills"_s, std::move(pills));
-    pieces.emplace_back(u"kit-info-card"_s,
+    components.emplace_back(u"kit-status-pills"_s, std::move(pills));
+    components.emplace_back(u"kit-info-card"_s,
                         std::make_unique<InfoCard>(u"info.circle"_s, u"提示"_s, u"说满 5 分钟时灵动岛会变黄提醒。"_s));
-    pieces.emplace_back(u"kit-info-grid"_s,
+    components.emplace_back(u"kit-info-grid"_s,
                         std::make_unique<InfoGrid>(QList<QPair<QString, QString>>{{u"Vellamor 版本"_s, u"1.4.0 (57)"_s},
                                                                                    {u"系统"_s, u"Debian 12"_s}}));
     auto keys = std::make_unique<QWidget>();
     auto* keyRow = new QHBoxLayout(keys.get());
     for (const QString& cap : {u"⌃"_s, u"⇧"_s, u"Space"_s})
         keyRow->addWidget(new Keycap(cap));
-    pieces.emplace_back(u"kit-keycaps"_s, std::move(keys));
-    pieces.emplace_back(u"kit-island-preview"_s, std::make_unique<IslandPreview>());
-    for (auto& [name, widget] : pieces) {
+    components.emplace_back(u"kit-keycaps"_s, std::move(keys));
+    components.emplace_back(u"kit-island-preview"_s, std::make_unique<IslandPreview>());
+    for (auto& [name, widget] : components) {
         widget->resize(std::max(widget->sizeHint().width(), 420), widget->sizeHint().height());
         widget->setAutoFillBackground(true);
         EXPECT_TRUE(hasInk(renderView(*widget, name))) << name.toStdString();
