@@ -11,8 +11,9 @@ namespace vellamor {
 
 // The stored text of a custom hotkey: lower-case tokens joined by "+", the
 // modifiers ("cmd", "option", "shift", "control", "fn") and one key name
-// ("space", "k", "f5", …), for example "control+shift+space". The single
-// token "fn" stands for the held key alone.
+// ("space", "k", "f5", …), for example "control+shift+space". "cmd" is
+// Super, "option" Alt, and "fn" the held dictation key (Right Ctrl); the
+// single token "fn" stands for the held key alone.
 class HotkeyCombo {
 public:
     HotkeyCombo() = delete;
