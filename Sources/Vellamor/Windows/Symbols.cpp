@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QSvgRenderer>
 
 #include <algorithm>
@@ -18,9 +19,14 @@ QString resourcePath(const QString& name)
     return QStringLiteral(":/symbols/") + name + QStringLiteral(".svg");
 }
 
-// The symbol in its own colour on a transparent ground, `pixels` square.
-QImage tinted(const QString& name, int pixels, const QColor& color)
+// The symbol in `color` on a transparent ground, `pixels` square; drawn
+// once per name, size and colour (sidebars repaint often).
+QPixmap tinted(const QString& name, int pixels, const QColor& color)
 {
+    const QString key = QStringLiteral("vellamor-symbol:%1:%2:%3").arg(name).arg(pixels).arg(color.rgba(), 0, 16);
+    QPixmap cached;
+    if (QPixmapCache::find(key, &cached))
+        return cached;
     QSvgRenderer renderer(resourcePath(name));
     if (!renderer.isValid() || pixels <= 0)
         return {};
@@ -31,7 +37,10 @@ QImage tinted(const QString& name, int pixels, const QColor& color)
     renderer.render(&painter, QRectF(0, 0, pixels, pixels));
     painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
     painter.fillRect(image.rect(), color);
-    return image;
+    painter.end();
+    const QPixmap pixmap = QPixmap::fromImage(image);
+    QPixmapCache::insert(key, pixmap);
+    return pixmap;
 }
 
 } // namespace
@@ -45,25 +54,23 @@ void Symbols::paint(QPainter& painter, const QRectF& rect, const QString& name, 
 {
     const double scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const int pixels = static_cast<int>(std::ceil(std::min(rect.width(), rect.height()) * scale));
-    const QImage image = tinted(name, pixels, color);
-    if (image.isNull())
+    const QPixmap symbol = tinted(name, pixels, color);
+    if (symbol.isNull())
         return;
     const double side = std::min(rect.width(), rect.height());
     const QRectF square(rect.center().x() - side / 2, rect.center().y() - side / 2, side, side);
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(square, image);
+    painter.drawPixmap(square, symbol, QRectF(symbol.rect()));
     painter.restore();
 }
 
 QPixmap Symbols::pixmap(const QString& name, double size, const QColor& color)
 {
     const double scale = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
-    QImage image = tinted(name, static_cast<int>(std::ceil(size * scale)), color);
-    if (image.isNull())
-        return {};
-    image.setDevicePixelRatio(scale);
-    return QPixmap::fromImage(image);
+    QPixmap pixmap = tinted(name, static_cast<int>(std::ceil(size * scale)), color);
+    pixmap.setDevicePixelRatio(scale);
+    return pixmap;
 }
 
 } // namespace vellamor
