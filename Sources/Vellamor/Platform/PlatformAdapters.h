@@ -4,6 +4,7 @@
 #include "Platform/Accessibility/AccessibilityBus.h"
 #include "Platform/AccessibilityStatus/AccessibilityStatus.h"
 #include "Platform/ActiveWindow/ActiveWindowReader.h"
+#include "Platform/GlobalInput/GlobalInputMonitor.h"
 #include "Platform/InputMonitoring/InputMonitoringProbe.h"
 #include "Platform/KeyInjection/KeyInjector.h"
 #include "Platform/KeySource/KeySource.h"
@@ -28,6 +29,7 @@ struct PlatformAdapters {
     std::shared_ptr<AccessibilityStatus> accessibilityStatus;
     std::shared_ptr<InputMonitoringProbe> inputMonitoring;
     std::shared_ptr<CommandLauncher> commandLauncher;
+    std::shared_ptr<GlobalInputMonitor> globalInput;
     std::shared_ptr<SecureItemStore> keyringItems;
 };
 
