@@ -1,5 +1,6 @@
 #include "HistoryWindows/HistoryViewModel.h"
 
+#include "Support/Async/MainThread.h"
 #include "Support/Async/Spawn.h"
 
 #include <QDateTime>
@@ -78,9 +79,14 @@ void HistoryViewModel::refresh()
         return;
     }
     loadRunning_ = true;
+    // The store reads without suspending: starting on the next turn lets
+    // the rest of a burst of events fold into this load.
     QPointer<HistoryViewModel> weak(this);
-    spawn(this, QStringLiteral("history panel load"),
-          [weak](std::stop_token) -> QCoro::Task<void> { co_await load(weak); });
+    postTo(this, [weak] {
+        if (weak)
+            spawn(weak.data(), QStringLiteral("history panel load"),
+                  [weak](std::stop_token) -> QCoro::Task<void> { co_await load(weak); });
+    });
 }
 
 QCoro::Task<void> HistoryViewModel::load(QPointer<HistoryViewModel> weak)

@@ -29,10 +29,11 @@ namespace vellamor {
 // where the history lives, and the re-insertion of a record into the
 // application in front with the short-lived feedback the list shows for it.
 //
-// Reloads never overlap: while one runs, further requests fold into one
-// more that starts when it ends, so a burst of change events (a cloud merge
-// publishes one per record) costs two loads, and the last state shown is
-// the one after the last request. Main thread only.
+// Reloads never overlap: a load starts on the turn after it was asked for,
+// and requests made until it ends fold into one more, so a burst of change
+// events (a cloud merge publishes one per record) costs one or two loads,
+// and the last state shown is the one after the last request. Main thread
+// only.
 class HistoryViewModel final : public QObject {
     Q_OBJECT
 
