@@ -203,10 +203,6 @@ HistoryRowList::HistoryRowList(HistoryViewModel& model, QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     viewport()->setAutoFillBackground(false);
-    connect(this, &QListView::clicked, this, [this](const QModelIndex& index) {
-        if (index.isValid() && onRowClicked)
-            onRowClicked(rows_->records.at(index.row()));
-    });
 }
 
 HistoryRowList::~HistoryRowList() = default;
@@ -225,11 +221,32 @@ const QList<HistoryRecord>& HistoryRowList::records() const
     return rows_->records;
 }
 
+void HistoryRowList::mousePressEvent(QMouseEvent* event)
+{
+    pressed_ = event->button() == Qt::LeftButton ? indexAt(event->position().toPoint()) : QModelIndex();
+    event->accept();
+}
+
+void HistoryRowList::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    mousePressEvent(event);
+}
+
+void HistoryRowList::mouseReleaseEvent(QMouseEvent* event)
+{
+    const QModelIndex index = indexAt(event->position().toPoint());
+    const bool clicked = event->button() == Qt::LeftButton && index.isValid() && index == pressed_;
+    pressed_ = QModelIndex();
+    event->accept();
+    if (clicked && onRowClicked)
+        onRowClicked(rows_->records.at(index.row()));
+}
+
 void HistoryRowList::mouseMoveEvent(QMouseEvent* event)
 {
     const QModelIndex index = indexAt(event->position().toPoint());
     hover(index.isValid() ? std::optional<QUuid>(rows_->records.at(index.row()).id) : std::nullopt);
-    QListView::mouseMoveEvent(event);
+    event->accept();
 }
 
 bool HistoryRowList::viewportEvent(QEvent* event)

@@ -4,6 +4,7 @@
 
 #include <QListView>
 #include <QList>
+#include <QPersistentModelIndex>
 
 #include <functional>
 #include <optional>
@@ -31,6 +32,12 @@ public:
     std::function<void(const HistoryRecord&)> onRowClicked;
 
 protected:
+    // A click is handled here: the view's own handling would make the row
+    // current, which the accessibility bus reports as this application
+    // taking the focus, and the insertion would find no target.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     bool viewportEvent(QEvent* event) override;
 
@@ -44,6 +51,7 @@ private:
     Rows* rows_;
     RowPainter* painter_;
     std::optional<QUuid> hovered_;
+    QPersistentModelIndex pressed_;
 };
 
 } // namespace vellamor
