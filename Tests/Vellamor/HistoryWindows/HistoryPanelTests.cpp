@@ -128,7 +128,6 @@ TEST_F(HistoryPanelViewTest, ContentShowsErrorThenLoadingOnlyWhileEmptyThenListO
     EXPECT_TRUE(waitUntil([&] { return page() == u"historyError"_s; })) << "the error wins over the records";
     if (const QString folder = qEnvironmentVariable("VELLAMOR_SCREENSHOT_DIR"); !folder.isEmpty()) {
         model().errorText = std::optional<QString>();
-        model().hoveredItemId = model().items.value().first().id;
         model().degradeBannerText = HistoryViewModel::clipboardBanner();
         runEventLoopFor(300ms);
         QDir().mkpath(folder);
@@ -152,7 +151,6 @@ TEST_F(HistoryPanelViewTest, ClickingARowInsertsItsTextOrLeavesItOnTheClipboard)
     click(0);
     ASSERT_TRUE(waitUntil([&] { return pillShown(); }));
     EXPECT_EQ(pasteboard->text(platform::PasteboardSelection::clipboard), u"\nnewest"_s);
-    EXPECT_EQ(label("historyFooterRight"), u"esc 完成"_s);
 }
 
 TEST_F(HistoryPanelViewTest, LeavingARowClearsTheHoveredRowWhicheverItNames)
@@ -178,7 +176,6 @@ TEST_F(HistoryPanelViewTest, EscapeOutsideClicksAndTheCloseButtonCloseOnlyWhileO
     open();
     const HistoryPanel* first = controller->panel();
     EXPECT_TRUE(first->isVisible());
-    EXPECT_TRUE(first->testAttribute(Qt::WA_ShowWithoutActivating));
     controller->show();
     EXPECT_EQ(input->pointerMonitors() + input->keyMonitors(), 2u) << "no second pair of monitors";
 
