@@ -81,6 +81,9 @@ TEST_F(HistoryPanelDesktopTest, ClickedRowLandsInTheFocusedFieldAndEscapeClosesT
     // window, so the row's click is handed to it directly.)
     ASSERT_TRUE(clickAt(panel.frameGeometry().topLeft() + QPoint(40, 10)));
     const QPoint row = list.visualRect(list.model()->index(0, 0)).center();
+    ASSERT_TRUE(xdotool({u"mousemove"_s, u"--sync"_s, QString::number(list.viewport()->mapToGlobal(row).x()),
+                         QString::number(list.viewport()->mapToGlobal(row).y())}));
+    EXPECT_TRUE(waitUntil([&] { return controller_->viewModel()->hoveredItemId.value().has_value(); }));
     for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
         QMouseEvent event(type, row, list.viewport()->mapToGlobal(row), Qt::LeftButton, Qt::LeftButton,
                           Qt::NoModifier);
