@@ -21,8 +21,8 @@ QString HistoryRowText::sourceLabel(const HistoryRecord& record)
 {
     if (!record.sourceApp || record.sourceApp->isEmpty())
         return QStringLiteral("未知 App");
-    const QStringList pieces = record.sourceApp->split(QLatin1Char('.'), Qt::SkipEmptyParts);
-    return pieces.isEmpty() ? *record.sourceApp : pieces.last();
+    const QStringList segments = record.sourceApp->split(QLatin1Char('.'), Qt::SkipEmptyParts);
+    return segments.isEmpty() ? *record.sourceApp : segments.last();
 }
 
 QString HistoryRowText::badgeLetter(const QString& sourceLabel)

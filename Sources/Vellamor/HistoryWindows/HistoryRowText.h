@@ -12,7 +12,7 @@ public:
     // The polished text when present and not empty, else the recognised text
     // when not empty, else the inserted text. Not trimmed.
     static QString displayText(const HistoryRecord& record);
-    // The last non-empty piece of the source application's dotted id ("Xcode"
+    // The last non-empty segment of the source application's dotted id ("Xcode"
     // of "com.apple.dt.Xcode"), the id itself when it is only dots, "未知 App"
     // when there is none.
     static QString sourceLabel(const HistoryRecord& record);

@@ -198,7 +198,6 @@ TEST_F(HistoryPanelViewTest, EscapeOutsideClicksAndTheCloseButtonCloseOnlyWhileO
     controller->show();
     panel().findChild<QToolButton*>(u"historyClose"_s)->click();
     EXPECT_FALSE(first->isVisible());
-    EXPECT_EQ(input->pointerMonitors() + input->keyMonitors(), 0u);
 
     controller->show();
     controller->configure(store, broadcaster, nullptr);
