@@ -5,6 +5,7 @@
 #include "Platform/AccessibilityStatus/AccessibilityStatus.h"
 #include "Platform/Appearance/ColorSchemeSource.h"
 #include "Platform/ActiveWindow/ActiveWindowReader.h"
+#include "Platform/GlobalInput/GlobalInputMonitor.h"
 #include "Platform/InputMonitoring/InputMonitoringProbe.h"
 #include "Platform/KeyInjection/KeyInjector.h"
 #include "Platform/KeySource/KeySource.h"
@@ -29,6 +30,7 @@ struct PlatformAdapters {
     std::shared_ptr<AccessibilityStatus> accessibilityStatus;
     std::shared_ptr<InputMonitoringProbe> inputMonitoring;
     std::shared_ptr<CommandLauncher> commandLauncher;
+    std::shared_ptr<GlobalInputMonitor> globalInput;
     std::shared_ptr<SecureItemStore> keyringItems;
     // None: the desktop states no light or dark preference.
     std::shared_ptr<ColorSchemeSource> colorScheme;
