@@ -10,6 +10,7 @@
 #include "Platform/Pasteboard/QtPasteboard.h"
 #include "Platform/SoundServer/PulseSoundServer.h"
 #include "Platform/SystemSettings/ProcessCommandLauncher.h"
+#include "Platform/Workspace/DesktopWorkspace.h"
 
 #include <QCoreApplication>
 
@@ -28,6 +29,7 @@ PlatformAdapters LinuxPlatformFactory::make()
     adapters.inputMonitoring = std::make_shared<X11InputMonitoringProbe>();
     adapters.commandLauncher = std::make_shared<ProcessCommandLauncher>();
     adapters.keyringItems = std::make_shared<QtKeychainItemStore>();
+    adapters.workspace = std::make_shared<DesktopWorkspace>();
     return adapters;
 }
 

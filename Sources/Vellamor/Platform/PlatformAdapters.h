@@ -10,6 +10,7 @@
 #include "Platform/Pasteboard/Pasteboard.h"
 #include "Platform/SoundServer/SoundServer.h"
 #include "Platform/SystemSettings/CommandLauncher.h"
+#include "Platform/Workspace/Workspace.h"
 
 #include <memory>
 
@@ -29,6 +30,7 @@ struct PlatformAdapters {
     std::shared_ptr<InputMonitoringProbe> inputMonitoring;
     std::shared_ptr<CommandLauncher> commandLauncher;
     std::shared_ptr<SecureItemStore> keyringItems;
+    std::shared_ptr<Workspace> workspace;
 };
 
 } // namespace vellamor::platform
