@@ -171,21 +171,31 @@ QImage transparentImage(QSizeF logicalSize, qreal scale)
     return image;
 }
 
-// A layer drawn on its own, blurred, then laid onto the stack.
+// A layer drawn on its own within `reach` of `centre`, blurred, then laid
+// onto the stack. Only that square is rasterised, with room for the blur.
 template<typename Draw>
-void paintBlurredLayer(QPainter& stack, QSizeF size, qreal scale, qreal blurRadius, qreal opacity, Draw draw)
+void paintBlurredLayer(QPainter& stack, QPointF centre, qreal reach, qreal scale, qreal blurRadius, qreal opacity,
+                       Draw draw)
 {
-    QImage layer = transparentImage(size, scale);
+    const qreal sigma = sigmaFor(blurRadius, scale);
+    // Three box passes spread a pixel by three half-widths.
+    const qreal padding = 3 * std::lround(sigma) / scale + 1 / scale;
+    const qreal half = reach + padding;
+    // On whole device pixels, so the layer lands where it was drawn.
+    const QPointF corner(std::floor((centre.x() - half) * scale) / scale, std::floor((centre.y() - half) * scale) / scale);
+    const QRectF area(corner, QSizeF(2 * half + 1 / scale, 2 * half + 1 / scale));
+    QImage layer = transparentImage(area.size(), scale);
     {
         QPainter painter(&layer);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.scale(scale, scale);
+        painter.translate(-area.topLeft());
         draw(painter);
     }
-    blur(layer, sigmaFor(blurRadius, scale));
+    blur(layer, sigma);
     stack.save();
     stack.setOpacity(opacity);
-    stack.drawImage(QRectF(QPointF(0, 0), size), layer);
+    stack.drawImage(QRectF(area.topLeft(), QSizeF(layer.size()) / scale), layer);
     stack.restore();
 }
 
@@ -206,15 +216,16 @@ QImage paintStack(QSizeF size, qreal scale)
     spread(background, {deepViolet.at(), nightBlue.at(), nearBlack.at()});
     painter.fillPath(square, background);
 
-    paintBlurredLayer(painter, size, scale, 0.02 * side, 1.0, [&](QPainter& layer) {
+    paintBlurredLayer(painter, centre, 0.45 * side, scale, 0.02 * side, 1.0, [&](QPainter& layer) {
         QRadialGradient glow(centre, 0.45 * side);
         spread(glow, {warmWhite.at(0.55), pink.at(0.40), violet.at(0.22), skyBlue.at(0)});
         fillCircle(layer, centre, 0.45 * side, glow);
     });
-    paintBlurredLayer(painter, size, scale, 0.012 * side, 1.0,
+    paintBlurredLayer(painter, centre, mainRays.halfLength * side, scale, 0.012 * side, 1.0,
                       [&](QPainter& layer) { paintRays(layer, centre, side, mainRays); });
     // Turned to sit between the main rays.
-    paintBlurredLayer(painter, size, scale, 0.012 * side, 0.55, [&](QPainter& layer) {
+    paintBlurredLayer(painter, centre, secondaryRays.halfLength * side, scale, 0.012 * side, 0.55,
+                      [&](QPainter& layer) {
         layer.translate(centre);
         layer.rotate(30);
         layer.translate(-centre);
