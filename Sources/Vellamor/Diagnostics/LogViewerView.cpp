@@ -3,7 +3,6 @@
 #include "Diagnostics/DiagnosticsStyle.h"
 
 #include <QEvent>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -47,11 +46,8 @@ LogViewerView::LogViewerView(std::unique_ptr<LogViewerModel> model, QWidget* par
     toolbar->addWidget(copyButton_);
     toolbar->addWidget(revealButton_);
 
-    auto* divider = new QFrame(this);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Sunken);
-
     statusLabel_->setFont(DiagnosticsStyle::captionFont());
+    statusLabel_->setForegroundRole(QPalette::PlaceholderText);
     statusLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     spinner_->setRange(0, 0);
     spinner_->setTextVisible(false);
@@ -72,7 +68,7 @@ LogViewerView::LogViewerView(std::unique_ptr<LogViewerModel> model, QWidget* par
     column->setSpacing(10);
     column->setContentsMargins(12, 12, 12, 12);
     column->addLayout(toolbar);
-    column->addWidget(divider);
+    column->addWidget(DiagnosticsStyle::rowDivider(this));
     column->addLayout(meta);
     column->addWidget(textArea_, 1);
     applyStyle();
@@ -106,9 +102,6 @@ void LogViewerView::changeEvent(QEvent* event)
 
 void LogViewerView::applyStyle()
 {
-    QPalette secondary = statusLabel_->palette();
-    secondary.setColor(QPalette::WindowText, DiagnosticsStyle::secondaryText(palette()));
-    statusLabel_->setPalette(secondary);
     textArea_->setStyleSheet(DiagnosticsStyle::logAreaStyleSheet(palette()));
 }
 

@@ -19,6 +19,10 @@ inline QPalette darkPalette()
     palette.setColor(QPalette::AlternateBase, window);
     for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
         palette.setColor(role, text);
+    palette.setColor(QPalette::PlaceholderText, QColor(0x98, 0x98, 0x9d));
+    palette.setColor(QPalette::Link, QColor(0x40, 0x9c, 0xff));
+    palette.setColor(QPalette::Mid, QColor(0x48, 0x48, 0x4a));
+    palette.setColor(QPalette::Midlight, QColor(0x3a, 0x3a, 0x3c));
     palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
     return palette;
 }
