@@ -12,11 +12,11 @@
 #include "Diagnostics/AboutPage.h"
 #include "Diagnostics/DiagnosticsPage.h"
 #include "Diagnostics/LogViewerView.h"
-#include "I18n/L10n.h"
 #include "Permissions/PermissionChecker.h"
 
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QUrlQuery>
 
 #include <gmock/gmock.h>
@@ -46,32 +46,22 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return !page.model().statuses.value().isEmpty(); }));
     }
 
-    static QStringList shown(DiagnosticsPage& page, const std::function<bool(QWidget*)>& wanted)
+    // The widgets of a kind that the page shows with a text matching `pattern`.
+    template<typename Widget>
+    static QList<Widget*> shown(QWidget& page, const QString& pattern)
+    {
+        QList<Widget*> found = page.findChildren<Widget*>();
+        found.removeIf([&](Widget* w) { return !w->isVisibleTo(&page) || !w->text().contains(QRegularExpression(pattern)); });
+        return found;
+    }
+    static QStringList pills(QWidget& page)
     {
         QStringList texts;
-        for (QWidget* widget : page.findChildren<QWidget*>()) {
-            if (widget->isVisibleTo(&page) && wanted(widget)) {
-                if (auto* label = qobject_cast<QLabel*>(widget))
-                    texts << label->text();
-                else if (auto* button = qobject_cast<QPushButton*>(widget))
-                    texts << button->text();
-            }
-        }
+        for (QLabel* pill : shown<QLabel>(page, u"^(已授权|已拒绝|未授权)$"_s))
+            texts << pill->text();
         return texts;
     }
-    static QStringList pills(DiagnosticsPage& page)
-    {
-        return shown(page, [](QWidget* w) { return w->styleSheet().contains(u"border-radius: 9px"_s); });
-    }
-    static QList<QPushButton*> grantButtons(DiagnosticsPage& page)
-    {
-        QList<QPushButton*> buttons;
-        for (QPushButton* button : page.findChildren<QPushButton*>()) {
-            if (button->isVisibleTo(&page) && button->text() == u"去授权"_s)
-                buttons << button;
-        }
-        return buttons;
-    }
+    static QList<QPushButton*> grantButtons(QWidget& page) { return shown<QPushButton>(page, u"^去授权$"_s); }
 
     std::shared_ptr<FakeInputMonitoringProbe> inputMonitoring =
         std::make_shared<FakeInputMonitoringProbe>(platform::InputMonitoringSupport::available);
@@ -96,16 +86,12 @@ TEST_F(DiagnosticsPageTest, PermissionRowsShowTheSnapshotTakenWhenThePageAppears
     EXPECT_EQ(pills(*diagnostics), (QStringList{u"已授权"_s, u"已授权"_s, u"已授权"_s})) << "no refresh while shown";
     diagnostics->hide();
     showAndSettle(*diagnostics);
-    ASSERT_TRUE(waitUntil([&] { return pills(*diagnostics).first() == u"已拒绝"_s; }));
-    EXPECT_EQ(pills(*diagnostics), (QStringList{u"已拒绝"_s, u"未授权"_s, u"已拒绝"_s}));
+    EXPECT_TRUE(waitUntil([&] { return pills(*diagnostics) == QStringList{u"已拒绝"_s, u"未授权"_s, u"已拒绝"_s}; }));
     EXPECT_EQ(grantButtons(*diagnostics).size(), 3);
     renderForReview(*diagnostics, u"diagnostics-page-missing"_s);
 
     // Without a settings program the page says where to look instead.
-    const auto explanation = [&] {
-        return shown(*diagnostics, [](QWidget* w) { return qobject_cast<QLabel*>(w) != nullptr; })
-            .filter(u"没有找到可打开的系统设置程序"_s);
-    };
+    const auto explanation = [&] { return shown<QLabel>(*diagnostics, u"没有找到可打开的系统设置程序"_s); };
     grantButtons(*diagnostics)[0]->click();
     EXPECT_EQ(explanation().size(), 1);
     launcher->installed = {u"gnome-control-center"_s};
@@ -133,7 +119,9 @@ TEST_F(DiagnosticsPageTest, CopyPutsTheReportOfTheLastSnapshotAndTheFirstWaitToE
     EXPECT_EQ(diagnostics->copyButton()->text(), u"已复制"_s);
     clock.advance(std::chrono::milliseconds(1));
     EXPECT_TRUE(waitUntil([&] { return diagnostics->copyButton()->text() == u"复制诊断信息"_s; }));
-    EXPECT_EQ(clock.sleepsBegun(), 2);
+    clock.advance(std::chrono::milliseconds(1000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(diagnostics->copyButton()->text(), u"复制诊断信息"_s) << "the second wait ends without a change";
 }
 
 TEST_F(DiagnosticsPageTest, OpeningTheLogHidesTheCardsAndClosingShowsThemAgain)
@@ -159,22 +147,18 @@ TEST(AboutPage, ShowsTheVersionItWasGivenAndOpensItsLinks)
     AboutPage about(ApplicationVersion{u"1.2.3"_s, u"45"_s}, workspace);
     about.resize(560, 420);
     about.show();
-    EXPECT_EQ(about.versionLabel()->text(), L10n::About::versionFormat(u"1.2.3"_s, u"45"_s));
     EXPECT_THAT(about.versionLabel()->text().toStdString(), ::testing::ContainsRegex("1\\.2\\.3.*45"));
-    EXPECT_TRUE(about.versionLabel()->textInteractionFlags() & Qt::TextSelectableByMouse);
     renderForReview(about, u"about-page"_s);
 
     for (QPushButton* link : about.links()) {
         EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
         link->click();
     }
-    ASSERT_EQ(workspace->openedUrls.size(), 3);
-    EXPECT_EQ(workspace->openedUrls[0], QUrl(u"https://vellamor.com"_s));
-    EXPECT_EQ(workspace->openedUrls[1].toString(QUrl::FullyEncoded),
-              u"mailto:feedback@vellamor.com?subject=Vellamor%20Feedback"_s);
+    ASSERT_EQ(workspace->openedUrls,
+              (QList<QUrl>{QUrl(u"https://vellamor.com"_s), QUrl(u"mailto:feedback@vellamor.com?subject=Vellamor%20Feedback"_s),
+                           QUrl(u"https://vellamor.com/legal"_s)}));
     EXPECT_EQ(QUrlQuery(workspace->openedUrls[1]).queryItemValue(u"subject"_s, QUrl::FullyDecoded),
               u"Vellamor Feedback"_s);
-    EXPECT_EQ(workspace->openedUrls[2], QUrl(u"https://vellamor.com/legal"_s));
 
     AboutPage::openUrl(*workspace, u"https://exa mple.com"_s);
     EXPECT_EQ(workspace->openedUrls.size(), 3) << "an invalid address opens nothing";

@@ -12,18 +12,14 @@ namespace vellamor::test {
 inline QPalette darkPalette()
 {
     QPalette palette;
-    const QColor window(0x1e, 0x1e, 0x1e), base(0x2a, 0x2a, 0x2a), text(0xf2, 0xf2, 0xf2);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::Button, window);
-    palette.setColor(QPalette::Base, base);
-    palette.setColor(QPalette::AlternateBase, window);
-    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        palette.setColor(role, text);
-    palette.setColor(QPalette::PlaceholderText, QColor(0x98, 0x98, 0x9d));
-    palette.setColor(QPalette::Link, QColor(0x40, 0x9c, 0xff));
-    palette.setColor(QPalette::Mid, QColor(0x48, 0x48, 0x4a));
-    palette.setColor(QPalette::Midlight, QColor(0x3a, 0x3a, 0x3c));
-    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
+    const std::pair<QPalette::ColorRole, QRgb> roles[] = {
+        {QPalette::Window, 0x1e1e1e},      {QPalette::Button, 0x1e1e1e},     {QPalette::Base, 0x2a2a2a},
+        {QPalette::WindowText, 0xf2f2f2},  {QPalette::Text, 0xf2f2f2},       {QPalette::ButtonText, 0xf2f2f2},
+        {QPalette::PlaceholderText, 0x98989d}, {QPalette::Link, 0x409cff},   {QPalette::Mid, 0x48484a},
+        {QPalette::Midlight, 0x3a3a3c},
+    };
+    for (const auto& [role, colour] : roles)
+        palette.setColor(role, QColor(colour));
     return palette;
 }
 

@@ -1,5 +1,4 @@
 #include "DesktopTest.h"
-#include "QtPrinters.h"
 
 #include "Platform/Workspace/DesktopWorkspace.h"
 
