@@ -78,8 +78,7 @@ DiagnosticsPage::DiagnosticsPage(Dependencies dependencies, QWidget* parent)
     subscriptions_.push_back(model_.copied.subscribe([this](bool copied) {
         copyButton_->setText(copied ? QStringLiteral("已复制") : QStringLiteral("复制诊断信息"));
         copyButton_->setIcon(DiagnosticsStyle::clipboardIcon(copied));
-        copyButton_->setStyleSheet(DiagnosticsStyle::prominentButtonStyleSheet(
-            copied ? DiagnosticsStyle::Tone::success : DiagnosticsStyle::Tone::neutral));
+        copyButton_->setStyleSheet(DiagnosticsStyle::copyButtonStyleSheet(copied));
     }));
     subscriptions_.push_back(model_.statuses.subscribe([this](const PermissionStatuses& s) { showStatuses(s); }));
     subscriptions_.push_back(model_.showLogs.subscribe([this](bool open) { showLogs(open); }));

@@ -103,9 +103,9 @@ QString DiagnosticsStyle::pillStyleSheet(Tone tone)
         .arg(cssColour(toneColour(tone)), cssColour(fill));
 }
 
-QString DiagnosticsStyle::prominentButtonStyleSheet(Tone tone)
+QString DiagnosticsStyle::copyButtonStyleSheet(bool copied)
 {
-    const QColor fill = tone == Tone::success ? toneColour(tone) : QColor(0x0a, 0x84, 0xff);
+    const QColor fill = copied ? toneColour(Tone::success) : QColor(0x0a, 0x84, 0xff);
     return QStringLiteral("QPushButton { color: white; background: %1; border: none; border-radius: 6px; "
                           "padding: 6px 14px; }")
         .arg(cssColour(fill));

@@ -34,8 +34,8 @@ public:
 
     // A pill's text on its tone, tinted lightly.
     static QString pillStyleSheet(Tone tone);
-    // A filled button in the tone's colour.
-    static QString prominentButtonStyleSheet(Tone tone);
+    // The filled copy button: blue, or green once copied.
+    static QString copyButtonStyleSheet(bool copied);
     // Links in the palette's link colour, without a bezel.
     static QString linkStyleSheet(const QPalette& palette);
 
