@@ -101,9 +101,7 @@ QWidget* DiagnosticsPage::makeCards()
     int line = 0;
     for (const auto& [label, value] : DiagnosticsPageModel::systemInfoRows()) {
         grid->addWidget(DiagnosticsStyle::label(label, 12, true, cards), line, 0);
-        QLabel* valueLabel = DiagnosticsStyle::label(value, 12, false, cards);
-        valueLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        grid->addWidget(valueLabel, line++, 1);
+        grid->addWidget(DiagnosticsStyle::label(value, 12, false, cards), line++, 1);
     }
     grid->setColumnStretch(1, 1);
     systemBody->addLayout(grid);

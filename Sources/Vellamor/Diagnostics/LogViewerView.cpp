@@ -48,7 +48,6 @@ LogViewerView::LogViewerView(std::unique_ptr<LogViewerModel> model, QWidget* par
 
     statusLabel_->setFont(DiagnosticsStyle::captionFont());
     statusLabel_->setForegroundRole(QPalette::PlaceholderText);
-    statusLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     spinner_->setRange(0, 0);
     spinner_->setTextVisible(false);
     spinner_->setFixedSize(48, 8);
