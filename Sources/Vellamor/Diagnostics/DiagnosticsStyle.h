@@ -13,7 +13,7 @@ class QWidget;
 
 namespace vellamor {
 
-// The colours, fonts, icons and the few framing pieces (page header, card)
+// The colours, fonts, icons and the few framing widgets (page header, card)
 // of the diagnostics, log and about views, in one place. Colours follow the
 // widget's palette, so light and dark themes both read well.
 class DiagnosticsStyle {

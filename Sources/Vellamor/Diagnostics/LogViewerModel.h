@@ -48,7 +48,7 @@ public:
     // no file manager takes the request.
     void reveal();
 
-    // 0 for no text, otherwise the pieces between line feeds, empty ones too.
+    // 0 for no text, otherwise the stretches of text that line feeds separate, empty ones too.
     static int lineCount(const QString& text);
 
 private:

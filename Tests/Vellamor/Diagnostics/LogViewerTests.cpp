@@ -102,7 +102,7 @@ TEST_F(LogViewerTest, LinesAreCountedBetweenLineFeedsAndRefreshUsesTheStepperCou
     LogViewerView view(model(path));
     view.show();
     EXPECT_EQ(view.statusLabel()->text(), path + u" · 1 行"_s);
-    // A final line feed still counts the empty piece after it.
+    // A final line feed still counts the empty line after it.
     EXPECT_EQ(LogViewerModel::lineCount(u"a\n"_s), 2);
     EXPECT_EQ(LogViewerModel::lineCount(u"\n\n"_s), 3);
 
