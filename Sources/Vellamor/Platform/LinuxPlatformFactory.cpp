@@ -12,6 +12,7 @@
 #include "Platform/Pasteboard/QtPasteboard.h"
 #include "Platform/SoundServer/PulseSoundServer.h"
 #include "Platform/SystemSettings/ProcessCommandLauncher.h"
+#include "Platform/Workspace/DesktopWorkspace.h"
 
 #include <QCoreApplication>
 
@@ -32,6 +33,7 @@ PlatformAdapters LinuxPlatformFactory::make()
     adapters.globalInput = std::make_shared<X11GlobalInputMonitor>();
     adapters.keyringItems = std::make_shared<QtKeychainItemStore>();
     adapters.colorScheme = std::make_shared<PortalColorSchemeSource>();
+    adapters.workspace = std::make_shared<DesktopWorkspace>();
     return adapters;
 }
 

@@ -12,6 +12,7 @@
 #include "Platform/Pasteboard/Pasteboard.h"
 #include "Platform/SoundServer/SoundServer.h"
 #include "Platform/SystemSettings/CommandLauncher.h"
+#include "Platform/Workspace/Workspace.h"
 
 #include <memory>
 
@@ -34,6 +35,7 @@ struct PlatformAdapters {
     std::shared_ptr<SecureItemStore> keyringItems;
     // None: the desktop states no light or dark preference.
     std::shared_ptr<ColorSchemeSource> colorScheme;
+    std::shared_ptr<Workspace> workspace;
 };
 
 } // namespace vellamor::platform
