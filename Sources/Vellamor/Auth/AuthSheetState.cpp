@@ -21,7 +21,7 @@ QString AuthSheetState::subtitleText() const
         return u"已设置密码的老用户可直接登录"_s;
     if (step == Step::enterEmail)
         return u"输入邮箱获取验证码即可登录，首次使用将自动注册"_s;
-    return u"验证码已发送至 "_s + email + u"，若未收到请检查垃圾箱"_s;
+    return u"验证码已发送至 "_s + emailToSend() + u"，若未收到请检查垃圾箱"_s;
 }
 
 QString AuthSheetState::primaryButtonTitle() const
