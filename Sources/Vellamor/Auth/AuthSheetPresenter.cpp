@@ -19,6 +19,11 @@ AuthSheetPresenter::~AuthSheetPresenter()
         delete sheet_.data();
 }
 
+AuthSheet* AuthSheetPresenter::openSheet() const
+{
+    return sheet_.data();
+}
+
 AuthSheet* AuthSheetPresenter::present(QWidget* over)
 {
     if (sheet_) {

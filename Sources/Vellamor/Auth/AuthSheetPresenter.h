@@ -30,7 +30,7 @@ public:
     // when `over` is none. It deletes itself once closed.
     AuthSheet* present(QWidget* over = nullptr);
     // The sheet on show, if any.
-    AuthSheet* openSheet() const { return sheet_.data(); }
+    AuthSheet* openSheet() const;
 
 private:
     std::shared_ptr<AuthAPIProtocol> codes_;
