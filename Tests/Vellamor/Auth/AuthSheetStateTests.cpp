@@ -20,10 +20,6 @@ TEST(AuthSheetState, AddressCheckTrimsAndLooksAtTheFirstAt)
     };
     for (const auto& c : cases)
         EXPECT_EQ(AuthSheetState::isValidEmail(c.email), c.valid) << c.email.toStdString();
-
-    AuthSheetState state;
-    state.email = u"  a@b.cd "_s;
-    EXPECT_EQ(state.emailToSend(), u"a@b.cd"_s);
 }
 
 TEST(AuthSheetState, CodeFilterKeepsDecimalDigitsAsAscii)
@@ -36,8 +32,7 @@ TEST(AuthSheetState, CodeFilterKeepsDecimalDigitsAsAscii)
         {u"1a2b3c"_s, u"123"_s},
         {u"１２３４５６"_s, u"123456"_s},
         {u"٤٥٦"_s, u"456"_s},
-        // Numeric, but no decimal digit.
-        {u"½²Ⅷ七3"_s, u"3"_s},
+        {u"½²Ⅷ七3"_s, u"3"_s}, // numeric, but no decimal digit
         {u"\U0001D7CF\U0001D7D0"_s, u"12"_s},
     };
     for (const auto& c : cases)
@@ -60,10 +55,8 @@ TEST(AuthSheetState, PrimaryButtonFollowsTheRoadAndItsInput)
         {Tab::password, Step::enterEmail, u"a@b.cd"_s, QString(128, u'x'), {}, true},
         {Tab::password, Step::enterEmail, u"a@b.cd"_s, QString(129, u'x'), {}, false},
         {Tab::password, Step::enterEmail, u"a@b.cd"_s, emoji.repeated(8), {}, true},
-        {Tab::password, Step::enterEmail, u"a@b.cd"_s, emoji.repeated(40), {}, true},
         {Tab::password, Step::enterEmail, u"ab.cd"_s, QString(8, u'x'), {}, false},
         {Tab::emailCode, Step::enterEmail, u"a@b.cd"_s, {}, {}, true},
-        {Tab::emailCode, Step::enterEmail, u"a@b"_s, {}, {}, false},
         {Tab::emailCode, Step::enterCode, u"not an address"_s, {}, u"12345"_s, false},
         {Tab::emailCode, Step::enterCode, u"not an address"_s, {}, u"123456"_s, true},
     };
@@ -93,7 +86,6 @@ TEST(AuthSheetState, TextsFollowTabStepPurposeAndBusy)
         {Tab::emailCode, Step::enterCode, u"login"_s, false, u"欢迎回来"_s, u"登录"_s},
         {Tab::emailCode, Step::enterCode, u"Register"_s, true, u"欢迎回来"_s, u"处理中…"_s},
         {Tab::password, Step::enterEmail, {}, false, u"用密码登录"_s, u"登录"_s},
-        {Tab::password, Step::enterEmail, {}, true, u"用密码登录"_s, u"处理中…"_s},
     };
     for (const auto& c : cases) {
         AuthSheetState state;

