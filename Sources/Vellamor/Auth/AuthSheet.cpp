@@ -201,8 +201,12 @@ void AuthSheet::render(const AuthSheetState& state)
 
     title_->setText(state.titleText());
     subtitle_->setText(state.subtitleText());
-    emailCodeTab_->setStyleSheet(AuthStyle::tabStyleSheet(palette(), !onPassword));
-    passwordTab_->setStyleSheet(AuthStyle::tabStyleSheet(palette(), onPassword));
+    // Restyling is not free, and most changes are keystrokes.
+    if (styledTab_ != state.tab) {
+        styledTab_ = state.tab;
+        emailCodeTab_->setStyleSheet(AuthStyle::tabStyleSheet(palette(), !onPassword));
+        passwordTab_->setStyleSheet(AuthStyle::tabStyleSheet(palette(), onPassword));
+    }
 
     showText(*email_, state.email);
     email_->setEnabled(!enteringCode);

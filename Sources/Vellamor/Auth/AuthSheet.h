@@ -6,6 +6,7 @@
 #include <QDialog>
 
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -57,6 +58,7 @@ private:
     QLabel* error_;
     QPushButton* cancel_;
     QPushButton* primary_;
+    std::optional<AuthSheetState::Tab> styledTab_;
     Subscription subscription_;
 };
 
