@@ -73,12 +73,11 @@ QWidget* faceWidget(QLayout* content, QWidget* parent)
 } // namespace
 
 AccountCard::AccountCard(std::shared_ptr<AuthSession> session, AuthSheetPresenter& signIn,
-                         std::shared_ptr<UserDefaults> defaults, Clock now, QWidget* parent)
+                         std::shared_ptr<UserDefaults> defaults, QWidget* parent)
     : QWidget(parent)
     , session_(std::move(session))
     , signIn_(signIn)
     , defaults_(std::move(defaults))
-    , now_(std::move(now))
 {
     faces_ = new QStackedLayout(this);
     faces_->setContentsMargins(0, 0, 0, 0);
@@ -168,7 +167,7 @@ void AccountCard::render()
         }
         const AuthMe& me = *state_.me();
         email_->setText(me.email);
-        lastLogin_->setText(lastLoginText(me, now_()));
+        lastLogin_->setText(lastLoginText(me, Date::now()));
         faces_->setCurrentWidget(signedInFace_);
     } else if (face_ == Face::startupFailure) {
         failureMessage_->setText(bootstrapErrorMessage(*bootstrapError_));

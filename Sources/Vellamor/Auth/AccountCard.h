@@ -7,7 +7,6 @@
 
 #include <QWidget>
 
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -33,12 +32,11 @@ class AccountCard : public QWidget {
     Q_OBJECT
 
 public:
-    using Clock = std::function<Date()>;
     enum class Face { signedOut, startupFailure, signedIn };
 
     // `defaults` holds the session's mark of a new registration.
     AccountCard(std::shared_ptr<AuthSession> session, AuthSheetPresenter& signIn,
-                std::shared_ptr<UserDefaults> defaults, Clock now = &Date::now, QWidget* parent = nullptr);
+                std::shared_ptr<UserDefaults> defaults, QWidget* parent = nullptr);
     ~AccountCard() override;
 
     Face face() const { return face_; }
@@ -59,7 +57,6 @@ private:
     std::shared_ptr<AuthSession> session_;
     AuthSheetPresenter& signIn_;
     std::shared_ptr<UserDefaults> defaults_;
-    Clock now_;
     AuthState state_;
     std::optional<AuthAPIError> bootstrapError_;
     Face face_ = Face::signedOut;

@@ -212,7 +212,10 @@ void AuthSheet::render(const AuthSheetState& state)
     email_->setEnabled(!enteringCode);
     email_->setPlaceholderText(enteringCode ? QString() : u"name@example.com"_s);
     emailCaption_->setVisible(!onPassword && !enteringCode);
+    const bool codeWasShown = codeRow_->isVisibleTo(this);
     codeRow_->setVisible(enteringCode);
+    if (enteringCode && !codeWasShown)
+        code_->setFocus();
     resendRow_->setVisible(enteringCode);
     showText(*code_, state.code);
     resend_->setText(state.resendTitle());
