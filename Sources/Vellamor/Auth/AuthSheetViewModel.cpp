@@ -14,24 +14,6 @@ namespace vellamor {
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// The user-facing text of a failed request; our errors carry their own.
-QString failureText(const std::exception_ptr& error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const Error& e) {
-        return e.errorDescription();
-    } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
-    } catch (...) {
-        return u"未知错误"_s;
-    }
-}
-
-} // namespace
-
 AuthSheetViewModel::AuthSheetViewModel(std::shared_ptr<AuthAPIProtocol> codes, std::shared_ptr<AuthSession> session,
                                        SleepFunction sleep, QObject* parent)
     : QObject(parent)
@@ -147,7 +129,7 @@ QCoro::Task<void> AuthSheetViewModel::performResend(std::stop_token token)
 void AuthSheetViewModel::fail(const std::exception_ptr& error)
 {
     update([&](AuthSheetState& s) {
-        s.errorText = failureText(error);
+        s.errorText = userFacingDescription(error);
         s.isBusy = false;
     });
 }
