@@ -171,6 +171,7 @@ AuthSheet::AuthSheet(std::shared_ptr<AuthAPIProtocol> codes, std::shared_ptr<Aut
     connect(primary_, &QPushButton::clicked, this, [model] { model->primaryAction(); });
     viewModel_->onDismiss = [this] { accept(); };
     subscription_ = viewModel_->state.subscribe([this](const AuthSheetState& state) { render(state); });
+    email_->setFocus();
 }
 
 AuthSheet::~AuthSheet()

@@ -119,6 +119,7 @@ protected:
 TEST_F(AuthSheetLive, RegistersWithTheMailedCodeAndClosesItself)
 {
     screenshot(u"1-email"_s);
+    EXPECT_EQ(sheet->focusWidget(), find<QLineEdit>(u"email"_s));
     requestCode(u"  new@x.io "_s);
     // The server saw the trimmed address.
     const QString code = mailedCode(u"new@x.io"_s);
@@ -128,6 +129,7 @@ TEST_F(AuthSheetLive, RegistersWithTheMailedCodeAndClosesItself)
     EXPECT_EQ(find<QPushButton>(u"resend"_s)->text(), u"重新发送（60s）"_s);
     EXPECT_FALSE(find<QPushButton>(u"resend"_s)->isEnabled());
     EXPECT_FALSE(find<QLineEdit>(u"email"_s)->isEnabled());
+    EXPECT_EQ(sheet->focusWidget(), find<QLineEdit>(u"code"_s));
 
     // Full-width digits, as an input method may give them, reach the server as ASCII.
     QString wide;
