@@ -13,6 +13,7 @@
 #include "InputSources/InputSourceAPI.h"
 #include "InputSources/PairingConfirmController.h"
 #include "InputSources/SourceCommandSession.h"
+#include "Networking/AuthAPI.h"
 #include "Networking/AuthedSession.h"
 #include "Networking/CloudASRProvider.h"
 #include "Networking/WebSocketSession.h"
@@ -145,6 +146,8 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
         .sleep = sleep_,
     });
     dictionaryWindow_ = std::make_unique<DictionaryWindowController>();
+    signInSheet_ = std::make_unique<AuthSheetPresenter>(
+        std::make_shared<AuthAPI>(config_.apiBaseURL, AuthedSession::shared()), auth_, sleep_);
     desktopEntries_ = std::make_shared<DesktopEntryIndex>();
     frontmostProbe_ = std::make_shared<ActiveWindowFrontmostAppProbe>(adapters.activeWindowReader, desktopEntries_);
     // The monitor outlives the model: it is declared first.
@@ -433,8 +436,8 @@ void AppContainer::wireMenuBarCallbacks()
             weak->toggleRecordFromStatus();
     };
     menuBar_->onOpenSettings = [weak](const std::optional<QString>& section) {
-        if (weak && weak->settingsWindow_)
-            weak->settingsWindow_->show(section ? settingsSectionFromRawValue(*section) : std::nullopt);
+        if (weak)
+            weak->openSettings(section ? settingsSectionFromRawValue(*section) : std::nullopt);
     };
     menuBar_->onShowHistory = [weak] {
         if (weak)
@@ -456,6 +459,14 @@ void AppContainer::wireMenuBarCallbacks()
         if (weak)
             weak->selectMicrophone(uid);
     };
+}
+
+void AppContainer::openSettings(std::optional<SettingsSection> section)
+{
+    settingsWindow_->show(section);
+    // The account section's sign-in, while the settings window has no account page to offer it.
+    if (section == SettingsSection::backend && !auth_->currentState().isAuthenticated())
+        signInSheet_->present(&settingsWindow_->window());
 }
 
 void AppContainer::toggleRecordFromStatus()
