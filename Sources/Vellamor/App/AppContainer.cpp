@@ -466,7 +466,7 @@ void AppContainer::openSettings(std::optional<SettingsSection> section)
     settingsWindow_->show(section);
     // The account section's sign-in, while the settings window has no account page to offer it.
     if (section == SettingsSection::backend && !auth_->currentState().isAuthenticated())
-        signInSheet_->present(&settingsWindow_->window());
+        signInSheet_->present(settingsWindow_->window());
 }
 
 void AppContainer::toggleRecordFromStatus()
