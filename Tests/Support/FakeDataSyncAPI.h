@@ -3,11 +3,16 @@
 #include "DataSync/DataSyncAPIProtocol.h"
 #include "DataSync/DataSyncError.h"
 #include "Support/Async/Channel.h"
+#include "Support/Async/Sleep.h"
 #include "Support/Error.h"
 
 #include <QHash>
 #include <QStringList>
 
+#include <algorithm>
+#include <chrono>
+#include <deque>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <utility>
@@ -19,8 +24,37 @@ namespace vellamor::test {
 // the next server id and a rising update time, a pull the page `pages`
 // gives, a delete nothing. Each call is logged as "append <client id>",
 // "sync <cursor>" or "delete <server id>".
+//
+// The dictionary calls serve `dictionary` as a server would (an upsert
+// without an id gets the next id from 101), unless the test scripted an
+// answer for the kind ("dict.list", "dict.upsert", "dict.delete"): each call
+// takes the next one. They are logged as "dict.list", "dict.upsert <id|nil>
+// <term>|<replacement>|<note>" and "dict.delete <id>".
 class FakeDataSyncAPI final : public DataSyncAPIProtocol {
 public:
+    struct DictAnswer {
+        // Waited through `sleep` before the call ends.
+        std::chrono::milliseconds delay{0};
+        // Thrown when set.
+        std::exception_ptr error;
+        // A list's answer in place of `dictionary`.
+        std::optional<QList<DictEntry>> entries;
+        // The connection from the call's end on; without one a success makes
+        // it remote and a failure leaves it.
+        std::optional<DataSyncConnection> connection;
+    };
+
+    QList<DictEntry> dictionary;
+    QHash<QString, std::deque<DictAnswer>> dictAnswers;
+    DataSyncConnection connection = DataSyncConnection::local(QStringLiteral("尚未同步"));
+    SleepFunction sleep = sleepFor;
+
+    template<typename E>
+    void failNext(const QString& kind, E error, std::optional<DataSyncConnection> after = std::nullopt)
+    {
+        dictAnswers[kind].push_back(DictAnswer {{}, std::make_exception_ptr(std::move(error)), std::nullopt, after});
+    }
+
     QStringList calls;
     QList<AppendHistoryResult> appended;
     // Failures still to come per kind ("append", "sync", "delete"), each transport("HTTP 503").
@@ -61,14 +95,38 @@ public:
     QCoro::Task<QList<HistoryItem>> listHistory(int) override { throw unused(); }
     QCoro::Task<void> deleteHistory(qint64) override { throw unused(); }
     QCoro::Task<HistorySyncResponse> syncHistory(qint64, std::optional<int>) override { throw unused(); }
-    QCoro::Task<QList<DictEntry>> listDictionary() override { throw unused(); }
-    QCoro::Task<DictEntry> upsertDictEntry(std::optional<qint64>, QString, QString, QString) override
+    QCoro::Task<QList<DictEntry>> listDictionary() override
     {
-        throw unused();
+        calls.append(QStringLiteral("dict.list"));
+        const DictAnswer answer = co_await answerFor(QStringLiteral("dict.list"));
+        co_return answer.entries.value_or(dictionary);
     }
-    QCoro::Task<void> deleteDictEntry(qint64) override { throw unused(); }
+
+    QCoro::Task<DictEntry> upsertDictEntry(std::optional<qint64> id, QString term, QString replacement,
+                                           QString note) override
+    {
+        calls.append(QStringLiteral("dict.upsert %1 %2|%3|%4")
+                         .arg(id ? QString::number(*id) : QStringLiteral("nil"), term, replacement, note));
+        co_await answerFor(QStringLiteral("dict.upsert"));
+        DictEntry saved {id.value_or(nextDictID_++), term, replacement, note, Date(), Date()};
+        const auto found
+            = std::find_if(dictionary.begin(), dictionary.end(), [&](const DictEntry& e) { return e.id == saved.id; });
+        if (found != dictionary.end())
+            *found = saved;
+        else
+            dictionary.append(saved);
+        co_return saved;
+    }
+
+    QCoro::Task<void> deleteDictEntry(qint64 id) override
+    {
+        calls.append(QStringLiteral("dict.delete %1").arg(id));
+        co_await answerFor(QStringLiteral("dict.delete"));
+        dictionary.removeIf([id](const DictEntry& e) { return e.id == id; });
+    }
+
     QCoro::Task<DictionarySyncResponse> syncDictionary(qint64, std::optional<int>) override { throw unused(); }
-    DataSyncConnection currentConnection() const override { return DataSyncConnection::remote(); }
+    DataSyncConnection currentConnection() const override { return connection; }
 
 private:
     static DataSyncError unused() { return DataSyncError::transport(QStringLiteral("not served by the fake")); }
@@ -88,7 +146,28 @@ private:
         }
     }
 
+    // Waits out the next scripted answer of `kind` (none: an immediate
+    // success) and applies its connection; throws its error.
+    QCoro::Task<DictAnswer> answerFor(QString kind)
+    {
+        DictAnswer answer;
+        if (std::deque<DictAnswer>& queue = dictAnswers[kind]; !queue.empty()) {
+            answer = queue.front();
+            queue.pop_front();
+        }
+        if (answer.delay.count() > 0)
+            co_await sleep(answer.delay, {});
+        if (answer.connection)
+            connection = *answer.connection;
+        else if (!answer.error)
+            connection = DataSyncConnection::remote();
+        if (answer.error)
+            std::rethrow_exception(answer.error);
+        co_return answer;
+    }
+
     std::vector<Channel<bool>> gates_;
+    qint64 nextDictID_ = 101;
     qint64 nextID_ = 1;
     qint64 updatedMicros_ = 1772352000000000;
 };

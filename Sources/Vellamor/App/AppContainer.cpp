@@ -135,7 +135,9 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     settingsWindow_ = std::make_unique<SettingsWindowController>(SettingsWindowController::Dependencies{
         settingsStore_, theme_, *locale_, windowServices_, defaults_, sleep_});
     historyWindow_ = std::make_unique<HistoryWindowController>();
-    dictionaryWindow_ = std::make_unique<DictionaryWindowController>();
+    // Without a sign-in sheet to present, the pill's request only reloads.
+    dictionaryWindow_ = std::make_unique<DictionaryWindowController>(
+        DictionaryWindowController::Dependencies{windowServices_, auth_->publisher(), sleep_, {}});
     desktopEntries_ = std::make_shared<DesktopEntryIndex>();
     frontmostProbe_ = std::make_shared<ActiveWindowFrontmostAppProbe>(adapters.activeWindowReader, desktopEntries_);
     // The monitor outlives the model: it is declared first.
