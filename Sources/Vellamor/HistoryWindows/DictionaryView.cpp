@@ -397,7 +397,7 @@ void DictionaryView::editorFinished(DictEditorSheet* sheet)
         viewModel_.showAddSheet = false;
     } else if (sheet == editSheet_) {
         editSheet_ = nullptr;
-        viewModel_.editing = std::nullopt;
+        viewModel_.stopEditing();
     }
     sheet->deleteLater();
 }

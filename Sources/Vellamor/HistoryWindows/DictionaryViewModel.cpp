@@ -29,6 +29,15 @@ QString userDescription(const std::exception_ptr& error)
     }
 }
 
+template<typename T>
+void clear(Published<std::optional<T>>& field)
+{
+    // Through a named empty value: a std::nullopt temporary trips GCC 12's
+    // maybe-uninitialized warning.
+    const std::optional<T> none;
+    field = none;
+}
+
 } // namespace
 
 DictionaryViewModel::DictionaryViewModel(Dependencies dependencies, QObject* parent)
@@ -57,7 +66,7 @@ DictionaryViewModel::~DictionaryViewModel() = default;
 void DictionaryViewModel::refresh()
 {
     isLoading = true;
-    errorText = std::nullopt;
+    clear(errorText);
     const quint64 generation = ++startedRefreshes_;
     QPointer<DictionaryViewModel> self(this);
     spawn(this, QStringLiteral("dictionary reload"),
@@ -117,7 +126,7 @@ void DictionaryViewModel::upsert(std::optional<qint64> id, QString term, QString
               // By what was asked, not by what the list held.
               self->flash(id ? QStringLiteral("已更新") : QStringLiteral("已添加"));
               self->showAddSheet = false;
-              self->editing = std::nullopt;
+              self->stopEditing();
           });
 }
 
@@ -145,6 +154,11 @@ void DictionaryViewModel::remove(const DictEntry& entry)
           });
 }
 
+void DictionaryViewModel::stopEditing()
+{
+    clear(editing);
+}
+
 void DictionaryViewModel::flash(const QString& text)
 {
     toast = text;
@@ -158,7 +172,7 @@ void DictionaryViewModel::flash(const QString& text)
               } catch (...) {
               }
               if (self)
-                  self->toast = std::nullopt;
+                  clear(self->toast);
           });
 }
 

@@ -62,6 +62,8 @@ public:
     // the client as given. Success closes the editor sheets.
     void upsert(std::optional<qint64> id, QString term, QString replacement, QString note);
     void remove(const DictEntry& entry);
+    // Closes the edit sheet.
+    void stopEditing();
 
     // The entries whose term, replacement or note holds the trimmed query,
     // ignoring case; all of them for a blank query.
