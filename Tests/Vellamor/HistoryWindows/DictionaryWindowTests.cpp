@@ -171,6 +171,7 @@ TEST_F(DictionaryWindowTest, RowsEditAndDeleteTheirEntry)
     EXPECT_EQ(api->calls.last(), u"dict.upsert 1 Vellamor 2|wei la mo|品牌"_s);
     EXPECT_EQ(view().editSheet(), nullptr) << "closed once saved";
     EXPECT_TRUE(view().toast().isPresented());
+    view().toast().setReveal(1);
     renderView(view(), u"dictionary-toast"_s);
 
     view().rows()[1]->deleteButton().click();
