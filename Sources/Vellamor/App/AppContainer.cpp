@@ -134,7 +134,13 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
                                                        historyStore_);
     settingsWindow_ = std::make_unique<SettingsWindowController>(SettingsWindowController::Dependencies{
         settingsStore_, theme_, *locale_, windowServices_, defaults_, sleep_});
-    historyWindow_ = std::make_unique<HistoryWindowController>();
+    historyWindow_ = std::make_unique<HistoryWindowController>(HistoryWindowController::Services{
+        .layered = *textInserter_,
+        .isAccessibilityTrusted = SystemLayeredInserter::accessibilityTrust(permissionChecker_),
+        .auth = auth_->publisher(),
+        .globalInput = adapters.globalInput,
+        .sleep = sleep_,
+    });
     // Without a sign-in sheet to present, the pill's request only reloads.
     dictionaryWindow_ = std::make_unique<DictionaryWindowController>(
         DictionaryWindowController::Dependencies{windowServices_, auth_->publisher(), sleep_, {}});
@@ -231,7 +237,7 @@ void AppContainer::start()
     // The first read of the installed applications scans them all; the first
     // dictation must not wait for it.
     QThreadPool::globalInstance()->start([entries = desktopEntries_] { entries->entries(); });
-    historyWindow_->configure(historyStore_, historyBroadcaster_);
+    historyWindow_->configure(historyStore_, historyBroadcaster_, historySyncEngine_.get());
     menuBar_->install();
     wireMenuBarCallbacks();
     refreshMicrophones();
@@ -950,7 +956,7 @@ void AppContainer::switchHistoryStore(const std::optional<QString>& userID)
                   [store](std::stop_token) -> QCoro::Task<void> { co_await store->migrateLegacyJSONIfNeeded(); });
     }
     historyStore_ = store;
-    historyWindow_->configure(store, historyBroadcaster_);
+    historyWindow_->configure(store, historyBroadcaster_, historySyncEngine_.get());
     // The controller holds the new store before the old one closes, so a
     // dictation that ends in between is not lost.
     dictation_->setHistoryStore(store);

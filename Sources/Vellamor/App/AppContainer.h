@@ -115,6 +115,7 @@ public:
     OnboardingWindowController* onboarding() const { return onboarding_.get(); }
     const std::shared_ptr<LocalHistoryStore>& historyStore() const { return historyStore_; }
     HistorySyncEngine& historySyncEngine() { return *historySyncEngine_; }
+    HistoryWindowController& historyWindow() { return *historyWindow_; }
 
 Q_SIGNALS:
     // A paired phone was revoked or changed: lists of input sources reload.

@@ -1,6 +1,7 @@
 #include "AppContainerFixture.h"
 #include "QtPrinters.h"
 
+#include "HistoryWindows/HistoryViewModel.h"
 #include "Storage/UserIDHash.h"
 
 #include <QApplication>
@@ -405,6 +406,30 @@ TEST_F(AppContainerTest, AccountChangesApplyInOrderAndMoveTheStoreTheEngineAndTh
         accounts.append(line.section(u'=', 1));
     EXPECT_EQ(accounts, (QStringList{u"anonymous"_s, u"anonymous"_s, UserIDHash::hash8(u"7"_s), u"anonymous"_s,
                                      UserIDHash::hash8(u"8"_s), u"anonymous"_s}));
+}
+
+TEST_F(AppContainerTest, SigningInDropsTheOpenHistoryPanelAndTheNextOneFollowsTheNewStore)
+{
+    markOnboarded();
+    build();
+    container->start();
+    HistoryWindowController& history = container->historyWindow();
+    history.show();
+    ASSERT_NE(history.panel(), nullptr);
+    signIn(7);
+    ASSERT_TRUE(waitUntil([this] { return container->historyStore()->account() == UserIDHash::hash8(u"7"_s); }));
+    EXPECT_EQ(history.panel(), nullptr);
+    EXPECT_EQ(history.store(), container->historyStore());
+    EXPECT_EQ(history.syncEngine(), &container->historySyncEngine());
+
+    history.show();
+    runBlocking(container->historyStore()->append(HistoryRecord(QUuid::createUuid(), u"after the switch"_s,
+                                                                std::nullopt, std::nullopt, std::nullopt, Date::now(),
+                                                                std::nullopt, std::nullopt, false, std::nullopt)));
+    EXPECT_TRUE(waitUntil([&] {
+        const QList<HistoryRecord>& items = history.viewModel()->items.value();
+        return items.size() == 1 && items.first().text == u"after the switch"_s;
+    }));
 }
 
 // A record pulled from the cloud, a deletion and a clearing are no uploads.
