@@ -9,7 +9,6 @@
 #include <QHash>
 #include <QStringList>
 
-#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <exception>
@@ -25,22 +24,18 @@ namespace vellamor::test {
 // gives, a delete nothing. Each call is logged as "append <client id>",
 // "sync <cursor>" or "delete <server id>".
 //
-// The dictionary calls serve `dictionary` as a server would (an upsert
-// without an id gets the next id from 101), unless the test scripted an
-// answer for the kind ("dict.list", "dict.upsert", "dict.delete"): each call
-// takes the next one. They are logged as "dict.list", "dict.upsert <id|nil>
-// <term>|<replacement>|<note>" and "dict.delete <id>".
+// The dictionary calls ("dict.list", "dict.upsert <id|nil> <term>|<replacement>|<note>",
+// "dict.delete <id>") list `dictionary` and save with new ids from 101,
+// each after the next answer scripted for its kind, if any.
 class FakeDataSyncAPI final : public DataSyncAPIProtocol {
 public:
+    // Waited through `sleep`, then `error` thrown or `entries` listed in place
+    // of `dictionary`. The connection from then on: `connection`, else remote
+    // after a success.
     struct DictAnswer {
-        // Waited through `sleep` before the call ends.
         std::chrono::milliseconds delay{0};
-        // Thrown when set.
         std::exception_ptr error;
-        // A list's answer in place of `dictionary`.
         std::optional<QList<DictEntry>> entries;
-        // The connection from the call's end on; without one a success makes
-        // it remote and a failure leaves it.
         std::optional<DataSyncConnection> connection;
     };
 
@@ -48,12 +43,6 @@ public:
     QHash<QString, std::deque<DictAnswer>> dictAnswers;
     DataSyncConnection connection = DataSyncConnection::local(QStringLiteral("尚未同步"));
     SleepFunction sleep = sleepFor;
-
-    template<typename E>
-    void failNext(const QString& kind, E error, std::optional<DataSyncConnection> after = std::nullopt)
-    {
-        dictAnswers[kind].push_back(DictAnswer {{}, std::make_exception_ptr(std::move(error)), std::nullopt, after});
-    }
 
     QStringList calls;
     QList<AppendHistoryResult> appended;
@@ -108,21 +97,13 @@ public:
         calls.append(QStringLiteral("dict.upsert %1 %2|%3|%4")
                          .arg(id ? QString::number(*id) : QStringLiteral("nil"), term, replacement, note));
         co_await answerFor(QStringLiteral("dict.upsert"));
-        DictEntry saved {id.value_or(nextDictID_++), term, replacement, note, Date(), Date()};
-        const auto found
-            = std::find_if(dictionary.begin(), dictionary.end(), [&](const DictEntry& e) { return e.id == saved.id; });
-        if (found != dictionary.end())
-            *found = saved;
-        else
-            dictionary.append(saved);
-        co_return saved;
+        co_return DictEntry {id.value_or(nextDictID_++), term, replacement, note, Date(), Date()};
     }
 
     QCoro::Task<void> deleteDictEntry(qint64 id) override
     {
         calls.append(QStringLiteral("dict.delete %1").arg(id));
         co_await answerFor(QStringLiteral("dict.delete"));
-        dictionary.removeIf([id](const DictEntry& e) { return e.id == id; });
     }
 
     QCoro::Task<DictionarySyncResponse> syncDictionary(qint64, std::optional<int>) override { throw unused(); }
@@ -146,21 +127,17 @@ private:
         }
     }
 
-    // Waits out the next scripted answer of `kind` (none: an immediate
-    // success) and applies its connection; throws its error.
+    // Waits out the next answer scripted for `kind` (none: an immediate
+    // success), applies its connection and throws its error.
     QCoro::Task<DictAnswer> answerFor(QString kind)
     {
-        DictAnswer answer;
-        if (std::deque<DictAnswer>& queue = dictAnswers[kind]; !queue.empty()) {
-            answer = queue.front();
+        std::deque<DictAnswer>& queue = dictAnswers[kind];
+        const DictAnswer answer = queue.empty() ? DictAnswer() : queue.front();
+        if (!queue.empty())
             queue.pop_front();
-        }
         if (answer.delay.count() > 0)
             co_await sleep(answer.delay, {});
-        if (answer.connection)
-            connection = *answer.connection;
-        else if (!answer.error)
-            connection = DataSyncConnection::remote();
+        connection = answer.connection.value_or(answer.error ? connection : DataSyncConnection::remote());
         if (answer.error)
             std::rethrow_exception(answer.error);
         co_return answer;

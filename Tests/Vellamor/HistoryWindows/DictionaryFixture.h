@@ -12,6 +12,11 @@
 #include "Settings/UserDefaults.h"
 #include "Support/Async/RunBlocking.h"
 
+#include "WidgetRendering.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -31,37 +36,46 @@ inline QStringList termsOf(const QList<DictEntry>& entries)
     return terms;
 }
 
+// Sends `key` as the user types it into `target`, and lets the views follow.
+inline void press(QWidget& target, int key)
+{
+    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(&target, &event);
+    settleWidgets();
+}
+
+// Runs the event loop, the views following, until `condition` holds.
+inline bool settledUntil(const std::function<bool()>& condition)
+{
+    return waitUntil([&] {
+        settleWidgets();
+        return condition();
+    });
+}
+
 // A real authentication session over a scripted client, the data-sync fake
 // and the toast's clock, as the dictionary window is handed them.
 class DictionaryTest : public ::testing::Test {
 protected:
-    DictionaryTest() { api->sleep = clock.sleeper(); }
+    DictionaryTest() {api->sleep = clock.sleeper(); }
 
     void signIn()
     {
         const AuthTokens tokens {QStringLiteral("at"), QStringLiteral("rt"), Date::fromUnixSeconds(4'000'000'000)};
         const AuthMe me {7, QStringLiteral("u@x.io"), QStringLiteral("zh-CN"), Date::fromUnixSeconds(1'700'000'000),
-                         std::nullopt};
+            std::nullopt};
         authAPI->succeed(FakeAuthAPI::Op::login, AuthAPIProtocol::SignIn {tokens, me});
         runBlocking(auth->loginWithPassword(me.email, QStringLiteral("pw")));
     }
-    void signOut()
-    {
-        authAPI->succeed(FakeAuthAPI::Op::logout);
-        runBlocking(auth->logout());
-    }
     // Lets posted deliveries and finished calls run.
-    static void settle() { runEventLoopFor(std::chrono::milliseconds(10)); }
+    static void settle() {runEventLoopFor(std::chrono::milliseconds(10)); }
     int lists() const { return static_cast<int>(api->calls.count(QStringLiteral("dict.list"))); }
-
-    DictionaryViewModel::Dependencies dependencies() { return {api, auth->publisher(), clock.sleeper()}; }
 
     QTemporaryDir folder;
     std::shared_ptr<FakeAuthAPI> authAPI = std::make_shared<FakeAuthAPI>();
-    std::shared_ptr<InMemorySecureItemStore> keyring = std::make_shared<InMemorySecureItemStore>();
-    std::shared_ptr<AuthSession> auth = std::make_shared<AuthSession>(
-        authAPI,
-        std::make_shared<KeychainStore>(keyring, QStringLiteral("com.vellamor.app.auth"), QStringLiteral("session")),
+    std::shared_ptr<AuthSession> auth = std::make_shared<AuthSession>(authAPI,
+        std::make_shared<KeychainStore>(std::make_shared<InMemorySecureItemStore>(),
+            QStringLiteral("com.vellamor.app.auth"), QStringLiteral("session")),
         VellamorLog(QStringLiteral("t"), QStringLiteral("auth"), nullptr, nullptr), &Date::now,
         std::make_shared<UserDefaults>(folder.filePath(QStringLiteral("d.ini"))));
     std::shared_ptr<FakeDataSyncAPI> api = std::make_shared<FakeDataSyncAPI>();
