@@ -5,9 +5,12 @@
 #include "Windows/WindowTheme.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace vellamor {
 
@@ -20,6 +23,7 @@ DictEditorSheet::DictEditorSheet(std::optional<DictEntry> initial, Submit onSubm
     , note_(new QLineEdit(this))
     , cancel_(new QPushButton(L10n::Dictionary::cancel(), this))
     , confirm_(new QPushButton(initial_ ? L10n::Dictionary::save() : L10n::Dictionary::add(), this))
+    , refusal_(new ThemedLabel(QString(), WindowTheme::font(11), &WindowTheme::red, this))
 {
     const QString title = initial_ ? L10n::Dictionary::editEntry() : L10n::Dictionary::addEntry();
     setWindowTitle(title);
@@ -54,6 +58,9 @@ DictEditorSheet::DictEditorSheet(std::optional<DictEntry> initial, Submit onSubm
     auto* help = new ThemedLabel(L10n::Dictionary::editorHelp(), WindowTheme::font(11), &WindowTheme::secondary, this);
     help->setWordWrap(true);
     layout->addWidget(help);
+    refusal_->setWordWrap(true);
+    refusal_->hide();
+    layout->addWidget(refusal_);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -78,7 +85,17 @@ void DictEditorSheet::confirm()
     const QString term = term_->text().trimmed();
     if (term.isEmpty())
         return;
+    refusal_->hide();
+    awaitingAnswer_ = true;
     onSubmit_(term, replacement_->text(), note_->text());
+}
+
+void DictEditorSheet::showRefusal(const QString& reason)
+{
+    if (!std::exchange(awaitingAnswer_, false))
+        return;
+    refusal_->setText(reason);
+    refusal_->show();
 }
 
 } // namespace vellamor

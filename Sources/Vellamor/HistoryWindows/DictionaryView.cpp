@@ -103,7 +103,14 @@ DictionaryView::DictionaryView(DictionaryViewModel& viewModel, SignInPresenter p
     subscriptions_.push_back(viewModel_.entries.subscribe(changed));
     subscriptions_.push_back(viewModel_.query.subscribe(changed));
     subscriptions_.push_back(viewModel_.isLoading.subscribe(changed));
-    subscriptions_.push_back(viewModel_.errorText.subscribe(changed));
+    subscriptions_.push_back(viewModel_.errorText.subscribe([this](const std::optional<QString>& error) {
+        // A change the data-sync client refused: the open sheet says why.
+        for (DictEditorSheet* sheet : {addSheet_.data(), editSheet_.data()}) {
+            if (sheet && error)
+                sheet->showRefusal(*error);
+        }
+        scheduleRender();
+    }));
     subscriptions_.push_back(viewModel_.connection.subscribe(changed));
     subscriptions_.push_back(viewModel_.toast.subscribe(changed));
     subscriptions_.push_back(viewModel_.showAddSheet.subscribe(changed));
@@ -169,7 +176,8 @@ QWidget* DictionaryView::buildErrorPage()
 {
     errorPage_ = new QWidget(this);
     QVBoxLayout* column = centredColumn(errorPage_, 10);
-    addCentred(column, new SymbolView(QStringLiteral("exclamationmark.triangle"), 28, &WindowTheme::orange, errorPage_));
+    addCentred(column,
+               new SymbolView(QStringLiteral("exclamationmark.triangle"), 28, &WindowTheme::orange, errorPage_));
     errorLabel_ = centredText(QString(), WindowTheme::font(12), &WindowTheme::secondary, errorPage_);
     column->addWidget(errorLabel_);
     retry_ = new QPushButton(L10n::Dictionary::retry(), errorPage_);

@@ -162,8 +162,11 @@ TEST_F(DictionaryWindowTest, TheAddSheetSubmitsTheTrimmedTermAndStaysOpenOnAFail
     settle();
     EXPECT_EQ(api->calls.last(), u"dict.upsert nil 词条| ci tiao |"_s);
     EXPECT_EQ(view().addSheet(), sheet) << "a refused change keeps the sheet";
+    renderView(*sheet, u"dictionary-refused"_s);
     EXPECT_EQ(view().content(), Content::error);
     EXPECT_EQ(view().errorLabel().text(), u"网络错误：HTTP 503"_s);
+    EXPECT_TRUE(sheet->refusalLabel().isVisibleTo(sheet));
+    EXPECT_EQ(sheet->refusalLabel().text(), u"网络错误：HTTP 503"_s);
     EXPECT_EQ(view().pill().text, u"已同步云端"_s);
     press(sheet->termField(), Qt::Key_Escape);
     EXPECT_EQ(view().addSheet(), nullptr);
