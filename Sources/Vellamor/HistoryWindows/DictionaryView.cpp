@@ -145,7 +145,6 @@ QWidget* DictionaryView::buildToolbar()
     search_ = new QLineEdit(searchBox);
     search_->setFrame(false);
     search_->setPlaceholderText(L10n::Dictionary::searchPlaceholder());
-    search_->setAttribute(Qt::WA_MacShowFocusRect, false);
     QPalette clear = search_->palette();
     clear.setColor(QPalette::Base, Qt::transparent);
     search_->setPalette(clear);
@@ -290,10 +289,9 @@ void DictionaryView::render()
 
 void DictionaryView::renderPill(const Pill& pill)
 {
-    if (pillShown_ && pill == pill_)
+    if (pill_ == pill)
         return;
     pill_ = pill;
-    pillShown_ = true;
     delete pillWidget_;
     signInPill_ = nullptr;
     auto* capsule = new StatusPill(pill.text, pill.tone);
@@ -320,7 +318,7 @@ void DictionaryView::renderPill(const Pill& pill)
 
 void DictionaryView::renderRows(const QList<DictEntry>& entries)
 {
-    if (entries == shownEntries_ && rows_.size() == static_cast<size_t>(entries.size()))
+    if (entries == shownEntries_)
         return;
     shownEntries_ = entries;
     rows_.clear();

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QLabel;
@@ -63,7 +64,7 @@ public:
     QPushButton& retryButton() { return *retry_; }
     QPushButton& addFirstButton() { return *addFirst_; }
     QLabel& errorLabel() { return *errorLabel_; }
-    const Pill& pill() const { return pill_; }
+    const Pill& pill() const { return *pill_; }
     // The button around the pill while it offers sign-in.
     QPushButton* signInPill() const { return signInPill_; }
     const std::vector<DictRow*>& rows() const { return rows_; }
@@ -100,8 +101,7 @@ private:
     QHBoxLayout* pillSlot_ = nullptr;
     QWidget* pillWidget_ = nullptr;
     QPushButton* signInPill_ = nullptr;
-    Pill pill_ {};
-    bool pillShown_ = false;
+    std::optional<Pill> pill_;
     QPushButton* refresh_ = nullptr;
     QPushButton* add_ = nullptr;
     QStackedWidget* content_ = nullptr;
