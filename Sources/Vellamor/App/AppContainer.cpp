@@ -1,5 +1,6 @@
 #include "App/AppContainer.h"
 
+#include "App/ApplicationVersion.h"
 #include "Audio/AudioInputDeviceManager.h"
 #include "Context/ActiveWindowFrontmostAppProbe.h"
 #include "Context/AutoSceneResolver.h"
@@ -133,7 +134,9 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     dictation_ = std::make_unique<DictationController>(audio_, std::move(asr), std::move(output), maxDurationMs,
                                                        historyStore_);
     settingsWindow_ = std::make_unique<SettingsWindowController>(SettingsWindowController::Dependencies{
-        settingsStore_, theme_, *locale_, windowServices_, defaults_, sleep_});
+        settingsStore_, theme_, *locale_, windowServices_, defaults_, sleep_,
+        DiagnosticsServices{permissionChecker_, adapters.pasteboard, adapters.workspace, VellamorLog::fileURL(),
+                            ApplicationVersion::current()}});
     historyWindow_ = std::make_unique<HistoryWindowController>(HistoryWindowController::Services{
         .layered = *textInserter_,
         .isAccessibilityTrusted = SystemLayeredInserter::accessibilityTrust(permissionChecker_),

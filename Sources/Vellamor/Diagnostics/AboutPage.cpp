@@ -1,84 +1,120 @@
 #include "Diagnostics/AboutPage.h"
 
 #include "Diagnostics/BrandLogo.h"
-#include "Diagnostics/DiagnosticsStyle.h"
 #include "I18n/L10n.h"
 #include "Platform/Workspace/Workspace.h"
+#include "Windows/CardGroup.h"
+#include "Windows/RowDivider.h"
+#include "Windows/SectionHeader.h"
+#include "Windows/SettingsRow.h"
+#include "Windows/ThemedLabel.h"
+#include "Windows/WindowTheme.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace vellamor {
 
-AboutPage::AboutPage(ApplicationVersion version, std::shared_ptr<platform::Workspace> workspace, QWidget* parent)
+namespace {
+
+constexpr int longestFactLine = 300;
+
+} // namespace
+
+AboutPage::AboutPage(const ApplicationVersion& version, std::shared_ptr<platform::Workspace> workspace,
+                     QWidget* parent)
     : QWidget(parent)
-    , version_(std::move(version))
     , workspace_(std::move(workspace))
-    , title_(DiagnosticsStyle::label(QString(), 20, false, this, QFont::Bold))
-    , tagline_(DiagnosticsStyle::label(QString(), 12, true, this))
-    , versionLabel_(DiagnosticsStyle::label(QString(), 11, true, this))
 {
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(20, 20, 20, 20);
+    column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(20);
-    column->addWidget(title_);
+    column->addWidget(new SectionHeader(L10n::About::title(), std::nullopt, this));
+    column->addWidget(makeHero(version));
+    column->addWidget(makeFacts());
+    column->addLayout(makeLinks());
+    column->addStretch();
+    showLinkColour();
+}
 
-    auto* hero = new QHBoxLayout;
-    hero->setSpacing(20);
-    hero->setContentsMargins(0, 8, 0, 8);
-    hero->addWidget(new BrandLogoView(72, this), 0, Qt::AlignVCenter);
-    auto* heroText = new QVBoxLayout;
-    heroText->setSpacing(4);
-    heroText->addWidget(DiagnosticsStyle::label(QStringLiteral("Vellamor"), 24, false, this, QFont::DemiBold));
-    heroText->addWidget(tagline_);
+QWidget* AboutPage::makeHero(const ApplicationVersion& version)
+{
+    auto* hero = new QWidget(this);
+    auto* line = new QHBoxLayout(hero);
+    line->setSpacing(20);
+    line->setContentsMargins(0, 8, 0, 8);
+    line->addWidget(new BrandLogoView(72, hero), 0, Qt::AlignVCenter);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(4);
+    texts->addWidget(new ThemedLabel(QStringLiteral("Vellamor"), WindowTheme::font(24, QFont::DemiBold),
+                                     &WindowTheme::primary, hero));
+    texts->addWidget(new ThemedLabel(L10n::About::tagline(), WindowTheme::calloutFont(), &WindowTheme::secondary, hero));
+    const QString versionLine = L10n::About::versionFormat(version.shortVersion, version.build);
+    versionLabel_ = new ThemedLabel(versionLine, WindowTheme::font(11), &WindowTheme::secondary, hero);
     versionLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     versionLabel_->setContentsMargins(0, 4, 0, 0);
-    heroText->addWidget(versionLabel_);
-    hero->addLayout(heroText);
-    hero->addStretch();
-    column->addLayout(hero);
+    versionLabel_->setAccessibleName(versionLine);
+    texts->addWidget(versionLabel_);
+    line->addLayout(texts);
+    line->addStretch();
+    return hero;
+}
 
-    QVBoxLayout* factsBody = nullptr;
-    column->addWidget(DiagnosticsStyle::card(QString(), factsBody, this));
-    for (int fact = 0; fact < 2; ++fact) {
-        if (fact > 0)
-            factsBody->addWidget(DiagnosticsStyle::rowDivider(this));
-        auto* row = new QHBoxLayout;
-        row->setContentsMargins(0, 6, 0, 6);
-        QLabel* key = DiagnosticsStyle::label(QString(), 13, false, this);
-        QLabel* value = DiagnosticsStyle::label(QString(), 11, true, this);
-        value->setWordWrap(true);
-        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        row->addWidget(key);
-        row->addSpacing(16);
-        row->addWidget(value, 1);
-        factsBody->addLayout(row);
-        facts_.append(std::pair(key, value));
+QWidget* AboutPage::makeFacts()
+{
+    auto* facts = new CardGroup(std::nullopt, this);
+    const std::pair<QString, QString> rows[] = {
+        {L10n::About::feedbackChannel(), L10n::About::feedbackChannelValue()},
+        {L10n::About::license(), L10n::About::licenseValue()},
+    };
+    for (const auto& [key, value] : rows) {
+        if (key != rows[0].first)
+            facts->addWidget(new RowDivider);
+        auto* shown = new ThemedLabel(value, WindowTheme::font(11), &WindowTheme::secondary);
+        // A wrapping label asks for a narrow block; it wraps only past a
+        // width a value of a few words fits in.
+        shown->setWordWrap(true);
+        shown->setMinimumWidth(std::min(shown->fontMetrics().horizontalAdvance(value) + 1, longestFactLine));
+        shown->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        facts->addWidget(new SettingsRow(key, std::nullopt, shown));
     }
+    return facts;
+}
 
-    auto* linkRow = new QHBoxLayout;
-    linkRow->setSpacing(20);
-    linkRow->setContentsMargins(0, 4, 0, 0);
-    for (const char* target : {websiteUrl, feedbackUrl, legalUrl}) {
-        auto* link = new QPushButton(this);
-        link->setFont(DiagnosticsStyle::font(12));
+QLayout* AboutPage::makeLinks()
+{
+    auto* line = new QHBoxLayout;
+    line->setSpacing(20);
+    line->setContentsMargins(0, 4, 0, 0);
+    const std::pair<QString, const char*> links[] = {
+        {L10n::About::visitWebsite(), websiteUrl},
+        {L10n::About::sendFeedback(), feedbackUrl},
+        {L10n::About::licensesCredits(), legalUrl},
+    };
+    for (const auto& [title, target] : links) {
+        auto* link = new QPushButton(title, this);
+        link->setFont(WindowTheme::calloutFont());
         link->setFlat(true);
         link->setCursor(Qt::PointingHandCursor);
         connect(link, &QPushButton::clicked, this,
                 [this, target] { openUrl(*workspace_, QString::fromLatin1(target)); });
-        linkRow->addWidget(link);
+        line->addWidget(link);
         links_.append(link);
     }
-    linkRow->addStretch();
-    column->addLayout(linkRow);
-    column->addStretch();
-    showTexts();
-    showLinkColour();
+    line->addStretch();
+    return line;
+}
+
+void AboutPage::openUrl(platform::Workspace& workspace, const QString& url)
+{
+    const QUrl parsed(url, QUrl::StrictMode);
+    if (parsed.isValid())
+        workspace.openUrl(parsed);
 }
 
 void AboutPage::changeEvent(QEvent* event)
@@ -90,42 +126,10 @@ void AboutPage::changeEvent(QEvent* event)
 
 void AboutPage::showLinkColour()
 {
+    const QString look = QStringLiteral("QPushButton { color: %1; background: transparent; border: none; padding: 0; }")
+                             .arg(WindowTheme::accent().name());
     for (QPushButton* link : std::as_const(links_))
-        link->setStyleSheet(DiagnosticsStyle::linkStyleSheet(palette()));
-}
-
-void AboutPage::openUrl(platform::Workspace& workspace, const QString& url)
-{
-    const QUrl parsed(url, QUrl::StrictMode);
-    if (parsed.isValid())
-        workspace.openUrl(parsed);
-}
-
-void AboutPage::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    showTexts();
-}
-
-void AboutPage::showTexts()
-{
-    title_->setText(L10n::About::title());
-    tagline_->setText(L10n::About::tagline());
-    const QString versionLine = L10n::About::versionFormat(version_.shortVersion, version_.build);
-    versionLabel_->setText(versionLine);
-    versionLabel_->setAccessibleName(versionLine);
-    const std::pair<QString, QString> facts[] = {
-        {L10n::About::feedbackChannel(), L10n::About::feedbackChannelValue()},
-        {L10n::About::license(), L10n::About::licenseValue()},
-    };
-    for (int fact = 0; fact < 2; ++fact) {
-        facts_[fact].first->setText(facts[fact].first);
-        facts_[fact].second->setText(facts[fact].second);
-    }
-    const QString linkTitles[] = {L10n::About::visitWebsite(), L10n::About::sendFeedback(),
-                                  L10n::About::licensesCredits()};
-    for (int link = 0; link < 3; ++link)
-        links_[link]->setText(linkTitles[link]);
+        link->setStyleSheet(look);
 }
 
 } // namespace vellamor

@@ -18,15 +18,15 @@ class Workspace;
 
 // The settings page "关于": the logo, name, tagline and version, the
 // feedback channel and the licence, and links to the site, a feedback mail
-// and the legal page. Texts follow the interface language each time the
-// page comes on screen.
+// and the legal page, in the interface language of when it was built.
 class AboutPage : public QWidget {
 public:
     static constexpr const char* websiteUrl = "https://vellamor.com";
     static constexpr const char* feedbackUrl = "mailto:feedback@vellamor.com?subject=Vellamor%20Feedback";
     static constexpr const char* legalUrl = "https://vellamor.com/legal";
 
-    AboutPage(ApplicationVersion version, std::shared_ptr<platform::Workspace> workspace, QWidget* parent = nullptr);
+    AboutPage(const ApplicationVersion& version, std::shared_ptr<platform::Workspace> workspace,
+              QWidget* parent = nullptr);
 
     QLabel* versionLabel() const { return versionLabel_; }
     const QList<QPushButton*>& links() const { return links_; }
@@ -36,20 +36,17 @@ public:
     static void openUrl(platform::Workspace& workspace, const QString& url);
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
-    void showTexts();
-    // Links take the palette's link colour, also after a theme change.
+    QWidget* makeHero(const ApplicationVersion& version);
+    QWidget* makeFacts();
+    QLayout* makeLinks();
+    // Links take the theme's accent, also after a theme change.
     void showLinkColour();
 
-    ApplicationVersion version_;
     std::shared_ptr<platform::Workspace> workspace_;
-    QLabel* title_;
-    QLabel* tagline_;
-    QLabel* versionLabel_;
-    QList<std::pair<QLabel*, QLabel*>> facts_;
+    QLabel* versionLabel_ = nullptr;
     QList<QPushButton*> links_;
 };
 

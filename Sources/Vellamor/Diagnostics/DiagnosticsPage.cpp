@@ -1,12 +1,23 @@
 #include "Diagnostics/DiagnosticsPage.h"
 
-#include "Diagnostics/DiagnosticsStyle.h"
 #include "Diagnostics/LogViewerView.h"
 #include "Permissions/PermissionChecker.h"
+#include "Windows/CardGroup.h"
+#include "Windows/InfoGrid.h"
+#include "Windows/PaintKit.h"
+#include "Windows/RowDivider.h"
+#include "Windows/SectionHeader.h"
+#include "Windows/StatusPill.h"
+#include "Windows/SymbolView.h"
+#include "Windows/Symbols.h"
+#include "Windows/ThemedLabel.h"
+#include "Windows/WindowTheme.h"
 
-#include <QGridLayout>
+#include <QEvent>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
-#include <QLabel>
+#include <QPointer>
+#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
@@ -17,57 +28,64 @@ namespace {
 
 struct StatusLook {
     QString text;
-    DiagnosticsStyle::Tone tone;
+    PillTone tone;
+    QString icon;
 };
 
 StatusLook lookOf(VellamorPermissionStatus status)
 {
     switch (status) {
     case VellamorPermissionStatus::notDetermined:
-        return {QStringLiteral("未授权"), DiagnosticsStyle::Tone::neutral};
+        return {QStringLiteral("未授权"), PillTone::neutral, QStringLiteral("circle.dashed")};
     case VellamorPermissionStatus::denied:
-        return {QStringLiteral("已拒绝"), DiagnosticsStyle::Tone::danger};
+        return {QStringLiteral("已拒绝"), PillTone::danger, QStringLiteral("xmark.circle.fill")};
     case VellamorPermissionStatus::granted:
-        return {QStringLiteral("已授权"), DiagnosticsStyle::Tone::success};
+        return {QStringLiteral("已授权"), PillTone::success, QStringLiteral("checkmark.circle.fill")};
     }
     Q_UNREACHABLE();
 }
 
-QString permissionIconName(VellamorPermission permission)
+QString permissionIcon(VellamorPermission permission)
 {
     switch (permission) {
     case VellamorPermission::microphone:
-        return QStringLiteral("audio-input-microphone");
+        return QStringLiteral("mic.fill");
     case VellamorPermission::accessibility:
-        return QStringLiteral("preferences-desktop-accessibility");
+        return QStringLiteral("accessibility");
     case VellamorPermission::inputMonitoring:
-        return QStringLiteral("input-keyboard");
+        return QStringLiteral("keyboard");
     }
     Q_UNREACHABLE();
+}
+
+StatusPill* pillFor(VellamorPermissionStatus status, QWidget* parent)
+{
+    const StatusLook look = lookOf(status);
+    return new StatusPill(look.text, look.tone, look.icon, parent);
 }
 
 } // namespace
 
-DiagnosticsPage::DiagnosticsPage(Dependencies dependencies, QWidget* parent)
+DiagnosticsPage::DiagnosticsPage(const DiagnosticsServices& services, QWidget* parent, SleepFunction sleep)
     : QWidget(parent)
-    , model_(dependencies.checker, dependencies.pasteboard, dependencies.logFile, std::move(dependencies.sleep))
+    , model_(services.permissions, services.pasteboard, services.logFile, std::move(sleep))
     , column_(new QVBoxLayout(this))
     , copyButton_(new QPushButton(this))
     , cards_(makeCards())
     , logToggle_(makeLogToggle())
-    , logViewer_(new LogViewerView(std::make_unique<LogViewerModel>(dependencies.logFile, dependencies.pasteboard,
-                                                                    dependencies.workspace),
-                                   this))
+    , logViewer_(new LogViewerView(
+          std::make_unique<LogViewerModel>(services.logFile, services.pasteboard, services.workspace), this))
 {
+    copyButton_->setFont(WindowTheme::font(13, QFont::Medium));
+    copyButton_->setCursor(Qt::PointingHandCursor);
     connect(copyButton_, &QPushButton::clicked, this, [this] { model_.copyReport(); });
     auto* headerRow = new QHBoxLayout;
-    headerRow->addWidget(DiagnosticsStyle::sectionHeader(
-                             QStringLiteral("诊断与日志"),
-                             QStringLiteral("遇到问题时，点这里的「复制诊断信息」把背景资料发给我们"), this),
+    headerRow->addWidget(new SectionHeader(QStringLiteral("诊断与日志"),
+                                           QStringLiteral("遇到问题时，点这里的「复制诊断信息」把背景资料发给我们"), this),
                          1, Qt::AlignTop);
     headerRow->addWidget(copyButton_, 0, Qt::AlignTop);
 
-    column_->setContentsMargins(20, 20, 20, 20);
+    column_->setContentsMargins(0, 0, 0, 0);
     column_->setSpacing(16);
     column_->addLayout(headerRow);
     column_->addWidget(cards_);
@@ -75,11 +93,7 @@ DiagnosticsPage::DiagnosticsPage(Dependencies dependencies, QWidget* parent)
     column_->addWidget(logViewer_, 1);
     column_->addStretch(1);
 
-    subscriptions_.push_back(model_.copied.subscribe([this](bool copied) {
-        copyButton_->setText(copied ? QStringLiteral("已复制") : QStringLiteral("复制诊断信息"));
-        copyButton_->setIcon(DiagnosticsStyle::clipboardIcon(copied));
-        copyButton_->setStyleSheet(DiagnosticsStyle::copyButtonStyleSheet(copied));
-    }));
+    subscriptions_.push_back(model_.copied.subscribe([this](bool copied) { showCopied(copied); }));
     subscriptions_.push_back(model_.statuses.subscribe([this](const PermissionStatuses& s) { showStatuses(s); }));
     subscriptions_.push_back(model_.showLogs.subscribe([this](bool open) { showLogs(open); }));
 }
@@ -93,51 +107,53 @@ QWidget* DiagnosticsPage::makeCards()
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(16);
 
-    QVBoxLayout* systemBody = nullptr;
-    column->addWidget(DiagnosticsStyle::card(QStringLiteral("系统信息"), systemBody, cards));
-    auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(16);
-    grid->setVerticalSpacing(6);
-    int line = 0;
-    for (const auto& [label, value] : DiagnosticsPageModel::systemInfoRows()) {
-        grid->addWidget(DiagnosticsStyle::label(label, 12, true, cards), line, 0);
-        grid->addWidget(DiagnosticsStyle::label(value, 12, false, cards), line++, 1);
-    }
-    grid->setColumnStretch(1, 1);
-    systemBody->addLayout(grid);
+    auto* system = new CardGroup(QStringLiteral("系统信息"), cards);
+    system->addWidget(new InfoGrid(DiagnosticsPageModel::systemInfoRows()));
+    column->addWidget(system);
 
-    QVBoxLayout* permissionBody = nullptr;
-    column->addWidget(DiagnosticsStyle::card(QStringLiteral("权限状态"), permissionBody, cards));
+    auto* permissions = new CardGroup(QStringLiteral("权限状态"), cards);
+    auto* rows = new QWidget;
+    auto* rowColumn = new QVBoxLayout(rows);
+    rowColumn->setContentsMargins(0, 0, 0, 0);
+    rowColumn->setSpacing(8);
     for (const VellamorPermission permission : allPermissions()) {
         if (!rows_.empty())
-            permissionBody->addWidget(DiagnosticsStyle::rowDivider(cards));
-        auto* row = new QHBoxLayout;
-        row->setSpacing(10);
-        auto* icon = new QLabel(cards);
-        icon->setPixmap(QIcon::fromTheme(permissionIconName(permission)).pixmap(16, 16));
-        icon->setFixedWidth(20);
-        row->addWidget(icon);
-        row->addWidget(DiagnosticsStyle::label(title(permission), 13, false, cards));
-        row->addStretch();
-        QLabel* pill = DiagnosticsStyle::label(QString(), 11, false, cards, QFont::Medium);
-        row->addWidget(pill);
-        auto* grant = new QPushButton(QStringLiteral("去授权"), cards);
-        grant->setFont(DiagnosticsStyle::font(11));
-        connect(grant, &QPushButton::clicked, this, [this, permission] {
-            // Without a settings program the user is told where to look.
-            settingsMissing_->setText(
-                QStringLiteral("没有找到可打开的系统设置程序，请在桌面的设置中为 Vellamor 开启「%1」。").arg(title(permission)));
-            settingsMissing_->setVisible(!model_.openSystemSettings(permission));
-        });
-        row->addWidget(grant);
-        permissionBody->addLayout(row);
-        rows_.emplace(permission, PermissionRow{pill, grant});
+            rowColumn->addWidget(new RowDivider(rows));
+        rowColumn->addWidget(makePermissionRow(permission, rows));
     }
-    settingsMissing_ = DiagnosticsStyle::label(QString(), 11, true, cards);
+    settingsMissing_ = new ThemedLabel(QString(), WindowTheme::font(11), &WindowTheme::secondary, rows);
     settingsMissing_->setWordWrap(true);
     settingsMissing_->hide();
-    permissionBody->addWidget(settingsMissing_);
+    rowColumn->addWidget(settingsMissing_);
+    permissions->addWidget(rows);
+    column->addWidget(permissions);
     return cards;
+}
+
+QWidget* DiagnosticsPage::makePermissionRow(VellamorPermission permission, QWidget* parent)
+{
+    auto* row = new QWidget(parent);
+    auto* line = new QHBoxLayout(row);
+    line->setContentsMargins(0, 0, 0, 0);
+    line->setSpacing(10);
+    auto* icon = new SymbolView(permissionIcon(permission), 14, &WindowTheme::secondary, row);
+    icon->setFixedWidth(20);
+    line->addWidget(icon);
+    line->addWidget(new ThemedLabel(title(permission), WindowTheme::font(13), &WindowTheme::primary, row));
+    line->addStretch();
+    StatusPill* pill = pillFor(VellamorPermissionStatus::notDetermined, row);
+    line->addWidget(pill);
+    auto* grant = new QPushButton(QStringLiteral("去授权"), row);
+    grant->setFont(WindowTheme::font(11));
+    connect(grant, &QPushButton::clicked, this, [this, permission] {
+        // Without a settings program the user is told where to look.
+        settingsMissing_->setText(
+            QStringLiteral("没有找到可打开的系统设置程序，请在桌面的设置中为 Vellamor 开启「%1」。").arg(title(permission)));
+        settingsMissing_->setVisible(!model_.openSystemSettings(permission));
+    });
+    line->addWidget(grant);
+    rows_.emplace(permission, PermissionRow{line, pill, grant});
+    return row;
 }
 
 QPushButton* DiagnosticsPage::makeLogToggle()
@@ -147,25 +163,47 @@ QPushButton* DiagnosticsPage::makeLogToggle()
     toggle->setCursor(Qt::PointingHandCursor);
     auto* line = new QHBoxLayout(toggle);
     line->setContentsMargins(0, 8, 0, 8);
-    QLabel* label = DiagnosticsStyle::label(QStringLiteral("最近日志"), 13, false, toggle, QFont::Medium);
-    chevron_ = DiagnosticsStyle::label(QString(), 12, true, toggle, QFont::Medium);
-    for (QLabel* part : {label, chevron_})
+    auto* label = new ThemedLabel(QStringLiteral("最近日志"), WindowTheme::font(13, QFont::Medium),
+                                  &WindowTheme::primary, toggle);
+    chevronDown_ = new SymbolView(QStringLiteral("chevron.down"), 12, &WindowTheme::secondary, toggle);
+    chevronUp_ = new SymbolView(QStringLiteral("chevron.up"), 12, &WindowTheme::secondary, toggle);
+    for (QWidget* part : std::initializer_list<QWidget*>{label, chevronDown_, chevronUp_})
         part->setAttribute(Qt::WA_TransparentForMouseEvents);
     line->addWidget(label);
     line->addStretch();
-    line->addWidget(chevron_);
+    line->addWidget(chevronDown_);
+    line->addWidget(chevronUp_);
     toggle->setMinimumHeight(label->sizeHint().height() + 16);
-    connect(toggle, &QPushButton::clicked, this, [this] { model_.toggleLogs(); });
+    connect(toggle, &QPushButton::clicked, this, [this] {
+        model_.toggleLogs();
+        fadeIn(model_.showLogs.value() ? static_cast<QWidget*>(logViewer_) : cards_);
+    });
     return toggle;
+}
+
+void DiagnosticsPage::showCopied(bool copied)
+{
+    copyButton_->setText(copied ? QStringLiteral("已复制") : QStringLiteral("复制诊断信息"));
+    const QColor tint = copied ? WindowTheme::green() : WindowTheme::blue();
+    copyButton_->setIcon(QIcon(Symbols::pixmap(copied ? QStringLiteral("checkmark.circle.fill")
+                                                      : QStringLiteral("doc.on.clipboard"),
+                                               14, Qt::white)));
+    copyButton_->setStyleSheet(QStringLiteral("QPushButton { color: white; background: %1; border: none; "
+                                              "border-radius: 6px; padding: 6px 14px; }"
+                                              "QPushButton:pressed { background: %2; }")
+                                   .arg(tint.name(), tint.darker(115).name()));
 }
 
 void DiagnosticsPage::showStatuses(const PermissionStatuses& statuses)
 {
-    for (const auto& [permission, row] : rows_) {
+    for (auto& [permission, row] : rows_) {
         const VellamorPermissionStatus status = statuses.value(permission, VellamorPermissionStatus::notDetermined);
-        const StatusLook look = lookOf(status);
-        row.pill->setText(look.text);
-        row.pill->setStyleSheet(DiagnosticsStyle::pillStyleSheet(look.tone));
+        StatusPill* pill = pillFor(status, row.pill->parentWidget());
+        delete row.line->replaceWidget(row.pill, pill);
+        delete row.pill;
+        // Not a turn of the loop later, as the layout would show it.
+        pill->show();
+        row.pill = pill;
         row.grant->setVisible(status != VellamorPermissionStatus::granted);
     }
 }
@@ -174,9 +212,39 @@ void DiagnosticsPage::showLogs(bool open)
 {
     cards_->setVisible(!open);
     logViewer_->setVisible(open);
-    chevron_->setText(open ? QStringLiteral("▴") : QStringLiteral("▾"));
+    chevronDown_->setVisible(!open);
+    chevronUp_->setVisible(open);
     // The open log takes the room the closing space had.
     column_->setStretch(column_->count() - 1, open ? 0 : 1);
+}
+
+void DiagnosticsPage::fadeIn(QWidget* part)
+{
+    auto* opacity = new QGraphicsOpacityEffect(part);
+    opacity->setOpacity(0);
+    part->setGraphicsEffect(opacity);
+    auto* fade = new QPropertyAnimation(opacity, "opacity", opacity);
+    fade->setDuration(logToggleFade);
+    fade->setStartValue(0.0);
+    fade->setEndValue(1.0);
+    fade->setEasingCurve(PaintKit::easeInOut());
+    // Painting through the effect costs an offscreen copy each time, so it
+    // goes once the part is fully there.
+    connect(
+        fade, &QPropertyAnimation::finished, part,
+        [part, effect = QPointer<QGraphicsEffect>(opacity)] {
+            if (effect && part->graphicsEffect() == effect)
+                part->setGraphicsEffect(nullptr);
+        },
+        Qt::QueuedConnection);
+    fade->start();
+}
+
+void DiagnosticsPage::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        showCopied(model_.copied.value());
 }
 
 void DiagnosticsPage::showEvent(QShowEvent* event)

@@ -1,15 +1,15 @@
 #pragma once
 
 #include "Diagnostics/DiagnosticsPageModel.h"
+#include "Diagnostics/DiagnosticsServices.h"
 #include "Support/Async/Published.h"
 
 #include <QWidget>
 
 #include <map>
-#include <memory>
-#include <optional>
 #include <vector>
 
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QVBoxLayout;
@@ -17,10 +17,8 @@ class QVBoxLayout;
 namespace vellamor {
 
 class LogViewerView;
-
-namespace platform {
-class Workspace;
-} // namespace platform
+class StatusPill;
+class SymbolView;
 
 // The settings page "诊断与日志": the application and system versions, the
 // three permissions with a way into the desktop's settings for each one
@@ -28,15 +26,11 @@ class Workspace;
 // permission snapshot each time it comes on screen.
 class DiagnosticsPage : public QWidget {
 public:
-    struct Dependencies {
-        std::shared_ptr<const PermissionChecker> checker;
-        std::shared_ptr<platform::Pasteboard> pasteboard;
-        std::shared_ptr<platform::Workspace> workspace;
-        std::optional<QString> logFile;
-        SleepFunction sleep = sleepFor;
-    };
+    // How long opening or closing the log takes to fade the new part in.
+    static constexpr int logToggleFade = 200;
 
-    explicit DiagnosticsPage(Dependencies dependencies, QWidget* parent = nullptr);
+    explicit DiagnosticsPage(const DiagnosticsServices& services, QWidget* parent = nullptr,
+                             SleepFunction sleep = sleepFor);
     ~DiagnosticsPage() override;
 
     DiagnosticsPageModel& model() { return model_; }
@@ -47,23 +41,30 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     struct PermissionRow {
-        QLabel* pill;
+        QHBoxLayout* line;
+        StatusPill* pill;
         QPushButton* grant;
     };
 
     QWidget* makeCards();
+    QWidget* makePermissionRow(VellamorPermission permission, QWidget* parent);
     QPushButton* makeLogToggle();
+    void showCopied(bool copied);
     void showStatuses(const PermissionStatuses& statuses);
     void showLogs(bool open);
+    // Fades `part` in, as it takes the place of the part it replaces.
+    static void fadeIn(QWidget* part);
 
     DiagnosticsPageModel model_;
     // Filled while the cards and the toggle are made, so declared before them.
     std::map<VellamorPermission, PermissionRow> rows_;
-    QLabel* settingsMissing_;
-    QLabel* chevron_;
+    QLabel* settingsMissing_ = nullptr;
+    SymbolView* chevronDown_ = nullptr;
+    SymbolView* chevronUp_ = nullptr;
     QVBoxLayout* column_;
     QPushButton* copyButton_;
     QWidget* cards_;

@@ -1,8 +1,13 @@
 #include "Diagnostics/LogViewerView.h"
 
-#include "Diagnostics/DiagnosticsStyle.h"
+#include "Windows/PaintKit.h"
+#include "Windows/RowDivider.h"
+#include "Windows/Symbols.h"
+#include "Windows/ThemedLabel.h"
+#include "Windows/WindowTheme.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -18,10 +23,10 @@ LogViewerView::LogViewerView(std::unique_ptr<LogViewerModel> model, QWidget* par
     : QWidget(parent)
     , model_(std::move(model))
     , linesBox_(new QSpinBox(this))
-    , refreshButton_(new QPushButton(DiagnosticsStyle::refreshIcon(), QStringLiteral("刷新"), this))
-    , copyButton_(new QPushButton(DiagnosticsStyle::copyIcon(), QStringLiteral("复制"), this))
-    , revealButton_(new QPushButton(DiagnosticsStyle::folderIcon(), QStringLiteral("在文件管理器中显示"), this))
-    , statusLabel_(new QLabel(this))
+    , refreshButton_(new QPushButton(QStringLiteral("刷新"), this))
+    , copyButton_(new QPushButton(QStringLiteral("复制"), this))
+    , revealButton_(new QPushButton(QStringLiteral("在文件管理器中显示"), this))
+    , statusLabel_(new ThemedLabel(QString(), WindowTheme::captionFont(), &WindowTheme::secondary, this))
     , spinner_(new QProgressBar(this))
     , textArea_(new QPlainTextEdit(this))
 {
@@ -30,7 +35,7 @@ LogViewerView::LogViewerView(std::unique_ptr<LogViewerModel> model, QWidget* par
     linesBox_->setPrefix(QStringLiteral("行数 "));
     linesBox_->setValue(model_->lines());
     linesBox_->setFixedWidth(160);
-    linesBox_->setFont(DiagnosticsStyle::captionFont());
+    linesBox_->setFont(WindowTheme::captionFont());
     connect(linesBox_, &QSpinBox::valueChanged, this, [this](int lines) { model_->setLines(lines); });
 
     connect(refreshButton_, &QPushButton::clicked, this, [this] { model_->reload(); });
@@ -46,8 +51,6 @@ LogViewerView::LogViewerView(std::unique_ptr<LogViewerModel> model, QWidget* par
     toolbar->addWidget(copyButton_);
     toolbar->addWidget(revealButton_);
 
-    statusLabel_->setFont(DiagnosticsStyle::captionFont());
-    statusLabel_->setForegroundRole(QPalette::PlaceholderText);
     spinner_->setRange(0, 0);
     spinner_->setTextVisible(false);
     spinner_->setFixedSize(48, 8);
@@ -59,7 +62,7 @@ LogViewerView::LogViewerView(std::unique_ptr<LogViewerModel> model, QWidget* par
 
     textArea_->setReadOnly(true);
     textArea_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    textArea_->setFont(DiagnosticsStyle::logFont());
+    textArea_->setFont(WindowTheme::monospacedFont(11));
     textArea_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     textArea_->document()->setDocumentMargin(8);
 
@@ -67,7 +70,7 @@ LogViewerView::LogViewerView(std::unique_ptr<LogViewerModel> model, QWidget* par
     column->setSpacing(10);
     column->setContentsMargins(12, 12, 12, 12);
     column->addLayout(toolbar);
-    column->addWidget(DiagnosticsStyle::rowDivider(this));
+    column->addWidget(new RowDivider(this));
     column->addLayout(meta);
     column->addWidget(textArea_, 1);
     applyStyle();
@@ -101,7 +104,20 @@ void LogViewerView::changeEvent(QEvent* event)
 
 void LogViewerView::applyStyle()
 {
-    textArea_->setStyleSheet(DiagnosticsStyle::logAreaStyleSheet(palette()));
+    const std::pair<QPushButton*, QString> symbols[] = {
+        {refreshButton_, QStringLiteral("arrow.clockwise")},
+        {copyButton_, QStringLiteral("doc.on.doc")},
+        {revealButton_, QStringLiteral("folder")},
+    };
+    for (const auto& [button, symbol] : symbols)
+        button->setIcon(QIcon(Symbols::pixmap(symbol, 14, WindowTheme::primary())));
+    // On the text background, with a faint rounded border; half a point of
+    // border rounds up to the one pixel a style sheet draws.
+    const QPalette palette = QGuiApplication::palette();
+    textArea_->setStyleSheet(
+        QStringLiteral("QPlainTextEdit { background: %1; color: %2; border: 1px solid %3; border-radius: 4px; }")
+            .arg(palette.color(QPalette::Base).name(), palette.color(QPalette::Text).name(),
+                 PaintKit::withOpacity(WindowTheme::secondary(), 0.3).name(QColor::HexArgb)));
 }
 
 } // namespace vellamor

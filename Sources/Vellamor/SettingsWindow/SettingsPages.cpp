@@ -1,5 +1,7 @@
 #include "SettingsWindow/SettingsPages.h"
 
+#include "Diagnostics/AboutPage.h"
+#include "Diagnostics/DiagnosticsPage.h"
 #include "SettingsWindow/AppearancePage.h"
 #include "Windows/SectionHeader.h"
 
@@ -32,9 +34,11 @@ QWidget* makeSettingsPage(SettingsSection section, const SettingsPageContext& co
     case SettingsSection::recording:
     case SettingsSection::recognition:
     case SettingsSection::historyDict:
-    case SettingsSection::diagnostics:
-    case SettingsSection::about:
         break;
+    case SettingsSection::diagnostics:
+        return new DiagnosticsPage(context.diagnostics, parent);
+    case SettingsSection::about:
+        return new AboutPage(context.diagnostics.version, context.diagnostics.workspace, parent);
     }
     return comingPage(section, parent);
 }

@@ -8,6 +8,7 @@ namespace vellamor {
 
 class SettingsStoreObservable;
 class ThemeManager;
+struct DiagnosticsServices;
 struct WindowServices;
 
 // What the pages of the settings window are built from.
@@ -15,6 +16,7 @@ struct SettingsPageContext {
     SettingsStoreObservable& obs;
     ThemeManager& theme;
     const WindowServices& services;
+    const DiagnosticsServices& diagnostics;
 };
 
 // A new page for `section`; it fetches what it shows as it is built.

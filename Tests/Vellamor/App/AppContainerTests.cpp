@@ -1,6 +1,9 @@
 #include "AppContainerFixture.h"
 #include "QtPrinters.h"
 
+#include "Diagnostics/AboutPage.h"
+#include "Diagnostics/DiagnosticsPage.h"
+#include "Diagnostics/LogViewerView.h"
 #include "HistoryWindows/HistoryViewModel.h"
 #include "Storage/UserIDHash.h"
 
@@ -243,6 +246,26 @@ TEST_F(AppContainerTest, TheTrayOpensTheSettingsWindowOnTheSectionItNames)
         EXPECT_TRUE(window->isVisible());
         EXPECT_EQ(window->shownSection(), c.shown);
     }
+}
+
+TEST_F(AppContainerTest, TheDiagnosticsAndAboutSectionsShowTheRealPagesOverTheContainersServices)
+{
+    startReady();
+    container->menuBar().onOpenSettings(u"diagnostics"_s);
+    SettingsWindow* window = container->settingsWindow().window();
+    auto* diagnostics = dynamic_cast<DiagnosticsPage*>(window->page());
+    ASSERT_NE(diagnostics, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return !diagnostics->model().statuses.value().isEmpty(); }));
+    EXPECT_EQ(diagnostics->model().statuses.value().value(VellamorPermission::accessibility),
+              VellamorPermissionStatus::granted);
+    diagnostics->logToggle()->click();
+    EXPECT_TRUE(diagnostics->logViewer()->model().status.value().startsWith(VellamorLog::fileURL().value() + u" · "_s));
+
+    container->settingsWindow().show(SettingsSection::about);
+    auto* about = dynamic_cast<AboutPage*>(window->page());
+    ASSERT_NE(about, nullptr);
+    about->links().first()->click();
+    EXPECT_EQ(workspace->openedUrls, QList<QUrl>{QUrl(QString::fromLatin1(AboutPage::websiteUrl))});
 }
 
 TEST_F(AppContainerTest, TheStatusItemRecordsAndStopsUnlessBusyOrDisabled)

@@ -104,6 +104,9 @@ TEST(DiagnosticsFacts, GathersTheLast120LinesOfTheLogAndThisSystem)
     EXPECT_TRUE(facts.system.endsWith(u", kernel "_s + QSysInfo::kernelVersion()));
 
     EXPECT_EQ(DiagnosticsFacts::gather(testHome() + u"/missing.log"_s).logTail, std::nullopt);
+    const QString empty = testHome() + u"/empty.log"_s;
+    ASSERT_TRUE(QFile(empty).open(QIODevice::WriteOnly));
+    EXPECT_EQ(DiagnosticsFacts::gather(empty).logTail, QString()) << "an empty log is read, not unreadable";
 }
 
 TEST(ApplicationVersion, UnsetReadsDevAndZeroAndInstalledReadsTheCompiledOne)

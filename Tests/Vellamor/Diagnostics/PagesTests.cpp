@@ -13,8 +13,13 @@
 #include "Diagnostics/DiagnosticsPage.h"
 #include "Diagnostics/LogViewerView.h"
 #include "Permissions/PermissionChecker.h"
+#include "Windows/PaintKit.h"
+#include "Windows/StatusPill.h"
+#include "Windows/SymbolView.h"
 
+#include <QGraphicsEffect>
 #include <QLabel>
+#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QUrlQuery>
@@ -34,8 +39,9 @@ protected:
         auto checker = std::make_shared<PermissionChecker>(
             PermissionChecker::Facilities{inputMonitoring, soundServer, accessibility, launcher},
             VellamorLog(u"com.vellamor.app"_s, u"permission"_s, nullptr, nullptr));
-        auto page = std::make_unique<DiagnosticsPage>(DiagnosticsPage::Dependencies{
-            checker, pasteboard, std::make_shared<FakeWorkspace>(), std::nullopt, clock.sleeper()});
+        auto page = std::make_unique<DiagnosticsPage>(
+            DiagnosticsServices{checker, pasteboard, std::make_shared<FakeWorkspace>(), std::nullopt, {}}, nullptr,
+            clock.sleeper());
         page->resize(640, 560);
         return page;
     }
@@ -54,12 +60,13 @@ protected:
         found.removeIf([&](Widget* w) { return !w->isVisibleTo(&page) || !w->text().contains(QRegularExpression(pattern)); });
         return found;
     }
+    // Each shown pill's text and symbol.
     static QStringList pills(QWidget& page)
     {
-        QStringList texts;
-        for (QLabel* pill : shown<QLabel>(page, u"^(已授权|已拒绝|未授权)$"_s))
-            texts << pill->text();
-        return texts;
+        QStringList pills;
+        for (StatusPill* pill : shownInReadingOrder<StatusPill>(page))
+            pills << pill->accessibleName() + u' ' + pill->findChild<SymbolView*>()->name();
+        return pills;
     }
     static QList<QPushButton*> grantButtons(QWidget& page) { return shown<QPushButton>(page, u"^去授权$"_s); }
 
@@ -76,17 +83,19 @@ TEST_F(DiagnosticsPageTest, PermissionRowsShowTheSnapshotTakenWhenThePageAppears
 {
     auto diagnostics = page();
     showAndSettle(*diagnostics);
-    EXPECT_EQ(pills(*diagnostics), (QStringList{u"已授权"_s, u"已授权"_s, u"已授权"_s}));
+    const QString granted = u"已授权 checkmark.circle.fill"_s;
+    EXPECT_EQ(pills(*diagnostics), (QStringList{granted, granted, granted}));
     EXPECT_TRUE(grantButtons(*diagnostics).isEmpty());
     renderForReview(*diagnostics, u"diagnostics-page-granted"_s);
 
     soundServer->answer.reachable = false;
     accessibility->enabled = false;
     inputMonitoring->answer = platform::InputMonitoringSupport::waylandSession;
-    EXPECT_EQ(pills(*diagnostics), (QStringList{u"已授权"_s, u"已授权"_s, u"已授权"_s})) << "no refresh while shown";
+    EXPECT_EQ(pills(*diagnostics), (QStringList{granted, granted, granted})) << "no refresh while shown";
     diagnostics->hide();
     showAndSettle(*diagnostics);
-    EXPECT_TRUE(waitUntil([&] { return pills(*diagnostics) == QStringList{u"已拒绝"_s, u"未授权"_s, u"已拒绝"_s}; }));
+    const QStringList missing{u"已拒绝 xmark.circle.fill"_s, u"未授权 circle.dashed"_s, u"已拒绝 xmark.circle.fill"_s};
+    EXPECT_TRUE(waitUntil([&] { return pills(*diagnostics) == missing; })) << pills(*diagnostics).join(u", ").toStdString();
     EXPECT_EQ(grantButtons(*diagnostics).size(), 3);
     renderForReview(*diagnostics, u"diagnostics-page-missing"_s);
 
@@ -133,6 +142,13 @@ TEST_F(DiagnosticsPageTest, OpeningTheLogHidesTheCardsAndClosingShowsThemAgain)
     diagnostics->logToggle()->click();
     EXPECT_FALSE(diagnostics->cards()->isVisible());
     EXPECT_TRUE(diagnostics->logViewer()->isVisible());
+    // The log fades in over the toggle's time, and paints directly once there.
+    auto* fade = diagnostics->logViewer()->findChild<QPropertyAnimation*>();
+    ASSERT_NE(fade, nullptr);
+    EXPECT_EQ(fade->state(), QAbstractAnimation::Running);
+    EXPECT_EQ(fade->duration(), 200);
+    EXPECT_EQ(fade->easingCurve(), PaintKit::easeInOut());
+    EXPECT_TRUE(waitUntil([&] { return diagnostics->logViewer()->graphicsEffect() == nullptr; }));
     EXPECT_EQ(diagnostics->logViewer()->model().status.value(), u"(未知) · 0 行"_s) << "loaded when it opened";
     renderForReview(*diagnostics, u"diagnostics-page-log"_s);
 

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "WidgetRendering.h"
+
+#include <QApplication>
 #include <QColor>
-#include <QCoreApplication>
-#include <QDir>
-#include <QImage>
 #include <QPalette>
-#include <QWidget>
 
 namespace vellamor::test {
 
@@ -15,7 +14,7 @@ inline QPalette darkPalette()
     const std::pair<QPalette::ColorRole, QRgb> roles[] = {
         {QPalette::Window, 0x1e1e1e},      {QPalette::Button, 0x1e1e1e},     {QPalette::Base, 0x2a2a2a},
         {QPalette::WindowText, 0xf2f2f2},  {QPalette::Text, 0xf2f2f2},       {QPalette::ButtonText, 0xf2f2f2},
-        {QPalette::PlaceholderText, 0x98989d}, {QPalette::Link, 0x409cff},   {QPalette::Mid, 0x48484a},
+        {QPalette::PlaceholderText, 0x98989d}, {QPalette::Highlight, 0x409cff}, {QPalette::Mid, 0x48484a},
         {QPalette::Midlight, 0x3a3a3c},
     };
     for (const auto& [role, colour] : roles)
@@ -23,24 +22,21 @@ inline QPalette darkPalette()
     return palette;
 }
 
-// Draws `view` in a light and a dark palette into $VELLAMOR_SCREENSHOT_DIR
-// as `<name>-light.png` and `<name>-dark.png`, for a reviewer to look at;
-// returns the dark image. The view keeps its light palette afterwards.
+// Draws `view` under a light and a dark application palette as
+// `<name>-light.png` and `<name>-dark.png` (see renderView) and returns the
+// dark image. The application gets its palette back afterwards.
 inline QImage renderForReview(QWidget& view, const QString& name)
 {
     // Layouts follow text changes on a later turn.
-    QCoreApplication::processEvents();
-    const QString folder = qEnvironmentVariable("VELLAMOR_SCREENSHOT_DIR");
-    const bool save = !folder.isEmpty() && QDir().mkpath(folder);
-    if (save)
-        view.grab().toImage().save(folder + QLatin1Char('/') + name + QStringLiteral("-light.png"));
-    const QPalette light = view.palette();
-    view.setPalette(darkPalette());
-    QCoreApplication::processEvents();
-    const QImage dark = view.grab().toImage();
-    if (save)
-        dark.save(folder + QLatin1Char('/') + name + QStringLiteral("-dark.png"));
-    view.setPalette(light);
+    settleWidgets();
+    view.setAutoFillBackground(true);
+    renderView(view, name + QStringLiteral("-light"));
+    const QPalette light = QApplication::palette();
+    QApplication::setPalette(darkPalette());
+    settleWidgets();
+    QImage dark = renderView(view, name + QStringLiteral("-dark"));
+    QApplication::setPalette(light);
+    settleWidgets();
     return dark;
 }
 
