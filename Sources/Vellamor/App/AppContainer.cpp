@@ -2,6 +2,7 @@
 
 #include "App/ApplicationVersion.h"
 #include "Audio/AudioInputDeviceManager.h"
+#include "Auth/AuthSheet.h"
 #include "Context/ActiveWindowFrontmostAppProbe.h"
 #include "Context/AutoSceneResolver.h"
 #include "Context/DesktopEntryIndex.h"
@@ -145,9 +146,13 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
         .globalInput = adapters.globalInput,
         .sleep = sleep_,
     });
-    dictionaryWindow_ = std::make_unique<DictionaryWindowController>();
-    signInSheet_ = std::make_unique<AuthSheetPresenter>(
-        std::make_shared<AuthAPI>(config_.apiBaseURL, AuthedSession::shared()), auth_, sleep_);
+    signInSheet_ = std::make_unique<AuthSheetPresenter>(windowServices_.authAPI(), auth_, sleep_);
+    dictionaryWindow_ = std::make_unique<DictionaryWindowController>(DictionaryWindowController::Dependencies{
+        windowServices_, auth_->publisher(), sleep_,
+        [this](QWidget* parent, std::function<void()> closed) { presentSignIn(parent, std::move(closed)); }});
+    historyWindow_->presentSignIn = [this](std::function<void()> dismissed) {
+        presentSignIn(nullptr, std::move(dismissed));
+    };
     desktopEntries_ = std::make_shared<DesktopEntryIndex>();
     frontmostProbe_ = std::make_shared<ActiveWindowFrontmostAppProbe>(adapters.activeWindowReader, desktopEntries_);
     // The monitor outlives the model: it is declared first.
@@ -467,6 +472,15 @@ void AppContainer::openSettings(std::optional<SettingsSection> section)
     // The account section's sign-in, while the settings window has no account page to offer it.
     if (section == SettingsSection::backend && !auth_->currentState().isAuthenticated())
         signInSheet_->present(settingsWindow_->window());
+}
+
+void AppContainer::presentSignIn(QWidget* over, std::function<void()> closed)
+{
+    AuthSheet* sheet = signInSheet_->present(over);
+    QObject::connect(sheet, &QDialog::finished, sheet, [closed = std::move(closed)] {
+        if (closed)
+            closed();
+    });
 }
 
 void AppContainer::toggleRecordFromStatus()

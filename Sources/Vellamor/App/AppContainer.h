@@ -141,6 +141,8 @@ private:
     void finishOnboarding();
     void startHotkey();
     void openSettings(std::optional<SettingsSection> section);
+    // Closed runs when the sheet goes, signed in or not.
+    void presentSignIn(QWidget* over, std::function<void()> closed);
     std::optional<ParsedCombo> resolveCustomCombo();
     void wireMenuBarCallbacks();
     void refreshMicrophones();
