@@ -1,8 +1,10 @@
 #include "QtPrinters.h"
 #include "RecordingSystemLog.h"
+#include "WaitUntil.h"
 
 #include "App/AppDelegate.h"
 #include "App/DeeplinkRouter.h"
+#include "App/SingleInstance.h"
 
 #include <QTemporaryDir>
 
@@ -135,6 +137,27 @@ TEST(DeeplinkRouterTest, EachLinkIsLoggedRedactedAndARejectionByItsLogName)
             lines.append(entry.publicPart);
         EXPECT_EQ(lines, c.lines);
     }
+}
+
+// A message over the bound is dropped whole by the sending process: a cut
+// link could still parse as one the user never opened.
+TEST(SingleInstanceTest, PassesOnMessagesWithinTheBoundAndDropsLongerOnesWhole)
+{
+    QTemporaryDir folder;
+    const QString socket = folder.filePath(u"s.sock"_s);
+    SingleInstance first(socket);
+    ASSERT_FALSE(first.isAnotherInstanceRunning(QByteArray()));
+    QList<QByteArray> received;
+    QObject::connect(&first, &SingleInstance::messageReceived, [&](const QByteArray& m) { received.append(m); });
+
+    const QByteArray withinBound = linkOfLength(u"vellamor"_s, SingleInstance::maxMessageBytes).toUtf8();
+    const QByteArray overBound = withinBound + "&code=forged";
+    for (const QByteArray& message : {overBound, withinBound})
+        EXPECT_TRUE(SingleInstance(socket).isAnotherInstanceRunning(message));
+
+    ASSERT_TRUE(waitUntil([&] { return !received.isEmpty(); }));
+    runEventLoopFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(received, QList<QByteArray>{withinBound});
 }
 
 } // namespace

@@ -216,3 +216,62 @@ TEST(HotkeyStateMachine, CheckOutlivingMachineDoesNothing)
 
 } // namespace
 } // namespace vellamor::test
+
+namespace vellamor::test {
+namespace {
+
+struct PressScript {
+    const char* name;
+    HotkeyMode mode;
+    std::vector<KeyEvent> events;
+    // "began@ms" / "abandoned@ms", in order.
+    std::vector<std::string> told;
+};
+
+// The press is told before any rule decides: every press that begins ends
+// either in an event that starts or ends a session, or as abandoned, once.
+TEST(HotkeyStateMachine, TellsEachHeldKeyPressAsItBeginsAndWhenItComesToNothing)
+{
+    const PressScript scripts[] = {
+        {"hold: long press", hold, {heldKeyDown(0), heldKeyUp(400)}, {"began@0"}},
+        {"hold: tap", hold, {heldKeyDown(0), heldKeyUp(150)}, {"began@0", "abandoned@150"}},
+        {"hold: another key before the threshold", hold, {heldKeyDown(0), keyDown(50, c), heldKeyUp(300)},
+         {"began@0", "abandoned@50"}},
+        {"hold: another key after the threshold", hold, {heldKeyDown(0), keyDown(250, c), heldKeyUp(300)},
+         {"began@0"}},
+        {"toggle: tap", toggle, {heldKeyDown(0), heldKeyUp(150)}, {"began@0"}},
+        {"toggle: long press", toggle, {heldKeyDown(0), heldKeyUp(400)}, {"began@0", "abandoned@400"}},
+        {"toggle: tap with another key", toggle, {heldKeyDown(0), keyDown(50, c), heldKeyUp(100)},
+         {"began@0", "abandoned@50"}},
+    };
+    for (const PressScript& script : scripts) {
+        SCOPED_TRACE(script.name);
+        Harness harness;
+        harness.configure(script.mode);
+        std::vector<std::string> told;
+        harness.machine().setPressObserver([&](HotkeyStateMachine::PressPhase phase) {
+            told.push_back((phase == HotkeyStateMachine::PressPhase::began ? "began@" : "abandoned@")
+                           + std::to_string(harness.scheduler().now().count()));
+        });
+        harness.play(script.events, 1000);
+        EXPECT_EQ(told, script.told);
+    }
+}
+
+TEST(HotkeyStateMachine, ACombinationOrAResetMidPressTellsNoBeginningWithoutItsEnd)
+{
+    Harness harness;
+    std::vector<HotkeyStateMachine::PressPhase> told;
+    harness.machine().setPressObserver([&](HotkeyStateMachine::PressPhase phase) { told.push_back(phase); });
+    harness.configure(hold, cmdShiftK);
+    harness.play({keyDown(0, k, cmdShift), keyUp(300, k, cmdShift)}, 400);
+    EXPECT_TRUE(told.empty());
+
+    harness.configure(hold);
+    harness.play({heldKeyDown(500)}, 550);
+    harness.machine().reset();
+    EXPECT_EQ(told, (std::vector{HotkeyStateMachine::PressPhase::began, HotkeyStateMachine::PressPhase::abandoned}));
+}
+
+} // namespace
+} // namespace vellamor::test

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -255,6 +256,45 @@ TEST_F(SQLiteAccountStoreTest, AWriteWaitsForAnotherConnectionsLockInsteadOfFail
     EXPECT_NO_THROW(store.upsert(live("mine", 2)));
     committer.join();
     EXPECT_EQ(store.count(), 2);
+}
+
+} // namespace
+
+namespace {
+
+// A damaged file would otherwise fail every later start; it is kept aside,
+// with its WAL and shared-memory files, for whoever wants to look at it.
+TEST_F(SQLiteAccountStoreTest, ADamagedFileIsMovedAsideAndAFreshOneBegins)
+{
+    {
+        auto store = seeded("7");
+        EXPECT_FALSE(store->setAsidePath().has_value());
+    }
+    const QString path = databasePath("7");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QByteArray original = file.readAll();
+    file.seek(0);
+    file.write(QByteArray(100, 'X')); // the header
+    file.close();
+    QFile wal(path + QStringLiteral("-wal"));
+    ASSERT_TRUE(wal.open(QIODevice::WriteOnly));
+    wal.write("stale");
+    wal.close();
+
+    SQLiteAccountStore reopened(QStringLiteral("7"), base.path());
+
+    ASSERT_TRUE(reopened.setAsidePath().has_value());
+    const QString aside = *reopened.setAsidePath();
+    EXPECT_TRUE(aside.startsWith(path + QStringLiteral(".damaged-")));
+    EXPECT_TRUE(QFile::exists(aside));
+    EXPECT_TRUE(QFile::exists(aside + QStringLiteral("-wal")));
+    EXPECT_EQ(QFileInfo(aside).size(), original.size());
+    EXPECT_TRUE(reopened.all().isEmpty());
+    reopened.upsert(live("n", 10));
+    EXPECT_EQ(idsOf(reopened.all()), Texts{"n"});
+    reopened.close();
+    EXPECT_FALSE(SQLiteAccountStore(QStringLiteral("7"), base.path()).setAsidePath().has_value());
 }
 
 } // namespace
