@@ -217,6 +217,10 @@ SQLiteAccountStore::SQLiteAccountStore(QString account, std::optional<QString> b
     storage_files::createFolder(accounts);
     dbURL_ = accounts + QLatin1Char('/') + account_ + QStringLiteral(".db");
 
+    // Checked before SQLite opens the file: it deletes a WAL file beside a
+    // header it cannot read.
+    if (hasForeignHeader())
+        setDamagedFileAside();
     openFile();
     if (isDamaged()) {
         db_.reset();
@@ -242,6 +246,15 @@ void SQLiteAccountStore::openFile()
     db_.reset(handle); // SQLite hands out a handle even when the open fails; it must be closed too
     if (opened != SQLITE_OK)
         throw SQLiteAccountStoreError::openFailed(messageOf(handle));
+}
+
+bool SQLiteAccountStore::hasForeignHeader() const
+{
+    QFile file(dbURL_);
+    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+        return false;
+    static const QByteArray magic("SQLite format 3\0", 16);
+    return file.read(magic.size()) != magic;
 }
 
 bool SQLiteAccountStore::isDamaged()

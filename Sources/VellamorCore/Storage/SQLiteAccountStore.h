@@ -103,6 +103,7 @@ private:
     };
 
     void openFile();
+    bool hasForeignHeader() const;
     bool isDamaged();
     void setDamagedFileAside();
     void applySchema();

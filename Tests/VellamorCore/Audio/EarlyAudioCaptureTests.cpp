@@ -13,6 +13,9 @@ using namespace std::chrono_literals;
 
 class EarlyAudioCaptureTest : public ::testing::Test {
 protected:
+    // Lets the cancelled players end.
+    void TearDown() override { runEventLoopFor(10ms); }
+
     std::shared_ptr<TimedAudioCapture> inner = std::make_shared<TimedAudioCapture>(TimedAudioCapture::silentFrames(50), 2ms);
     EarlyAudioCapture capture{inner, VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("audio"), nullptr, nullptr)};
 

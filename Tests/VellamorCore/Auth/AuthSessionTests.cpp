@@ -47,8 +47,12 @@ protected:
         return std::make_shared<AuthSession>(
             api, keychain,
             VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("auth-session"), systemLog, nullptr),
-            [] { return Date::fromUnixSeconds(1'800'000'000); }, defaults);
+            [] { return Date::fromUnixSeconds(1'800'000'000); }, defaults,
+            // Restores are not retried unless a test says so.
+            [](std::chrono::milliseconds, std::stop_token) -> QCoro::Task<bool> { co_return false; });
     }
+
+    void TearDown() override { test::runEventLoopFor(std::chrono::milliseconds(10)); }
 
     // A fresh client, keyring and session, for each case of a table.
     void startOver()
