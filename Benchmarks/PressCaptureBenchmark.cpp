@@ -128,12 +128,15 @@ int main(int argc, char** argv)
         int frames = 0;
         bool ended = false;
         qint64 firstSequence = -1;
+        std::optional<AudioFrameStream> stream;
     };
     auto claimed = std::make_shared<Claimed>();
     std::optional<TaskHandle> reader;
     monitor.start(HotkeyMode::hold, std::nullopt, [&](const HotkeyEvent& event) {
         if (event.kind() == HotkeyEvent::Kind::released) {
-            early.seal();
+            // What the recogniser's stop does: take nothing captured later.
+            if (claimed->stream)
+                claimed->stream->finish();
             return;
         }
         if (event.kind() != HotkeyEvent::Kind::pressed)
@@ -141,6 +144,7 @@ int main(int argc, char** argv)
         *claimed = Claimed();
         reader = spawn(&app, QStringLiteral("reader"), [&early, claimed](std::stop_token) -> QCoro::Task<void> {
             AudioFrameStream frames = co_await early.start();
+            claimed->stream = frames;
             while (const std::optional<AudioFrame> frame = co_await frames.next()) {
                 if (claimed->firstSequence < 0)
                     claimed->firstSequence = frame->sequence;
@@ -161,7 +165,8 @@ int main(int argc, char** argv)
     constexpr int holdMs = 600;
     std::vector<double> toFirstChunk;
     std::vector<double> byFrameCount;
-    for (int run = 0; run < holds; ++run) {
+    // The first hold connects to the sound server cold; it is not counted.
+    for (int run = -1; run < holds; ++run) {
         sound->forget();
         const Clock::time_point down = key(true);
         pause(std::chrono::milliseconds(holdMs));
@@ -171,6 +176,8 @@ int main(int argc, char** argv)
             continue;
         }
         runBlocking(early.stop());
+        if (run < 0)
+            continue;
         if (const auto start = sound->audioStart())
             toFirstChunk.push_back(msBetween(down, *start));
         if (claimed->firstSequence != 0)
