@@ -43,8 +43,6 @@ public:
     QCoro::Task<AudioFrameStream> start() override;
     QCoro::Task<void> stop() override;
 
-    bool hasUnclaimedRun() const { return phase_ == Phase::opened; }
-
 private:
     enum class Phase { closed, opened, claimed };
 
