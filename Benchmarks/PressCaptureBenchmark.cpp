@@ -111,7 +111,7 @@ int main(int argc, char** argv)
 
     auto sound = std::make_shared<FirstChunkSoundServer>(std::make_shared<platform::PulseSoundServer>());
     auto capture = std::make_shared<AudioCapture>(sound, quiet);
-    EarlyAudioCapture early(capture, quiet);
+    EarlyAudioCapture early(capture);
     HotkeyMonitor monitor(std::make_unique<platform::X11KeySource>());
 
     Clock::duration discardCost{};

@@ -1,22 +1,14 @@
 #include "Audio/EarlyAudioCapture.h"
 
 #include "Support/Async/Spawn.h"
-#include "Support/Error.h"
 
 #include <utility>
 
 namespace vellamor {
 
 EarlyAudioCapture::EarlyAudioCapture(std::shared_ptr<AudioCapturing> inner, QObject* parent)
-    : EarlyAudioCapture(std::move(inner), VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("audio")),
-                        parent)
-{
-}
-
-EarlyAudioCapture::EarlyAudioCapture(std::shared_ptr<AudioCapturing> inner, VellamorLog log, QObject* parent)
     : QObject(parent)
     , inner_(std::move(inner))
-    , log_(std::move(log))
 {
 }
 
@@ -46,12 +38,11 @@ void EarlyAudioCapture::open()
     phase_ = Phase::opened;
     auto run = std::make_shared<Run>();
     run_ = run;
-    chain(QStringLiteral("early capture open"), [inner = inner_, log = log_, run]() -> QCoro::Task<void> {
+    chain(QStringLiteral("early capture open"), [inner = inner_, run]() -> QCoro::Task<void> {
         try {
             run->stream = co_await inner->start();
         } catch (...) {
             run->error = std::current_exception();
-            log.warn(QStringLiteral("early capture failed: ") + describeException(run->error));
         }
     });
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "Audio/AudioCapturing.h"
-#include "Logging/VellamorLog.h"
 #include "Support/Async/TaskHandle.h"
 
 #include <QObject>
@@ -26,11 +25,11 @@ namespace vellamor {
 class EarlyAudioCapture final : public QObject, public AudioCapturing {
 public:
     explicit EarlyAudioCapture(std::shared_ptr<AudioCapturing> inner, QObject* parent = nullptr);
-    EarlyAudioCapture(std::shared_ptr<AudioCapturing> inner, VellamorLog log, QObject* parent = nullptr);
     ~EarlyAudioCapture() override;
 
     // Opens the inner capture unless a run is already open or claimed. A
-    // failure is only logged here: the claiming start() throws it.
+    // failure is kept for the claiming start() to throw; a press that comes
+    // to nothing (Right Ctrl used as Ctrl) leaves no trace of it.
     void open();
     // Closes a run that open() began and no start() has claimed; its frames
     // are never heard.
@@ -56,7 +55,6 @@ private:
     void chainInnerStop(const QString& what);
 
     std::shared_ptr<AudioCapturing> inner_;
-    VellamorLog log_;
     Phase phase_ = Phase::closed;
     std::shared_ptr<Run> run_;
     TaskHandle last_;
