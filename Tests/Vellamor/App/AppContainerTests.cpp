@@ -295,9 +295,8 @@ TEST_F(AppContainerTest, ASessionOpenedWithoutAPressStopsAtTheNextTap)
     EXPECT_EQ(socket->sentTexts().filter(u"stop"_s).size(), 1);
 }
 
-// The microphone opens at key-down: a tap throws away what it heard; a press
-// that becomes long keeps it, also while the start waits for a fresh token,
-// and a release in that wait ends the session once started, losing nothing.
+// The microphone opens at key-down: a tap throws its audio away; a long press
+// keeps it through a slow token, and a release meanwhile ends it once started.
 TEST_F(AppContainerTest, CaptureStartsAtThePressAndAReleaseDuringStartUpLosesNothing)
 {
     startReady();

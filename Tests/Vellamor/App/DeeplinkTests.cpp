@@ -139,8 +139,7 @@ TEST(DeeplinkRouterTest, EachLinkIsLoggedRedactedAndARejectionByItsLogName)
     }
 }
 
-// A message over the bound is dropped whole by the sending process: a cut
-// link could still parse as one the user never opened.
+// Over the bound a message is dropped whole: a cut link could still parse.
 TEST(SingleInstanceTest, PassesOnMessagesWithinTheBoundAndDropsLongerOnesWhole)
 {
     QTemporaryDir folder;

@@ -220,8 +220,7 @@ TEST(HotkeyStateMachine, CheckOutlivingMachineDoesNothing)
 namespace vellamor::test {
 namespace {
 
-// Every press of the held key is told as it begins; one that comes to nothing
-// is told once more as it ends, so the microphone it opened is closed.
+// Each held-key press is told as it begins, and again if it comes to nothing.
 TEST(HotkeyStateMachine, TellsEachHeldKeyPressAsItBeginsAndWhenItComesToNothing)
 {
     const struct { const char* name; HotkeyMode mode; std::vector<KeyEvent> events; std::vector<int> abandonedAt; }

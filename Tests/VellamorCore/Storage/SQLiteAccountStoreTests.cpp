@@ -262,8 +262,7 @@ TEST_F(SQLiteAccountStoreTest, AWriteWaitsForAnotherConnectionsLockInsteadOfFail
 
 namespace {
 
-// A damaged file would fail every later start; it is moved aside with its
-// WAL file, untouched, and a fresh one begins.
+// A damaged file is moved aside with its WAL file, untouched; a fresh one begins.
 TEST_F(SQLiteAccountStoreTest, ADamagedFileIsMovedAsideAndAFreshOneBegins)
 {
     seeded("7").reset();
