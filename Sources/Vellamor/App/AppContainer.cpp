@@ -32,6 +32,7 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <utility>
 
 namespace vellamor {
 
@@ -133,7 +134,8 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     sourceCommands_ = dependencies.sourceCommands;
     if (!sourceCommands_)
         sourceCommands_ = std::make_shared<SourceCommandSession>(config_.wsBaseURL, auth_->accessTokens());
-    dictation_ = std::make_unique<DictationController>(audio_, std::move(asr), std::move(output), maxDurationMs,
+    earlyAudio_ = std::make_shared<EarlyAudioCapture>(audio_);
+    dictation_ = std::make_unique<DictationController>(earlyAudio_, std::move(asr), std::move(output), maxDurationMs,
                                                        historyStore_);
     settingsWindow_ = std::make_unique<SettingsWindowController>(SettingsWindowController::Dependencies{
         settingsStore_, theme_, *locale_, windowServices_, defaults_, sleep_,
@@ -191,6 +193,10 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
         if (weak)
             weak->giveUpStalledSession();
     };
+    hotkey_->setPressObserver([weak](HotkeyStateMachine::PressPhase phase) {
+        if (weak)
+            weak->handleHeldKeyPress(phase);
+    });
 }
 
 AppContainer::~AppContainer()
@@ -543,14 +549,30 @@ QCoro::Task<void> AppContainer::handleHotkey(HotkeyEvent event)
     }
 }
 
+void AppContainer::handleHeldKeyPress(HotkeyStateMachine::PressPhase phase)
+{
+    // A running session owns the capture.
+    if (session_->sessionBusy.value())
+        return;
+    if (phase == HotkeyStateMachine::PressPhase::abandoned)
+        earlyAudio_->discard();
+    else if (session_->enabled.value() && auth_->publisher()->state().isAuthenticated())
+        earlyAudio_->open();
+}
+
 QCoro::Task<void> AppContainer::beginDictation(BeginOrigin origin)
 {
     QPointer<AppContainer> self(this);
     const bool microphoneGranted = co_await ensureMicrophonePermissionBeforeDictation();
-    if (!self || !microphoneGranted)
+    if (!self)
         co_return;
+    if (!microphoneGranted) {
+        earlyAudio_->discard();
+        co_return;
+    }
     if (!auth_->publisher()->state().isAuthenticated()) {
         log_.info(QStringLiteral("beginDictation blocked: unauthenticated"));
+        earlyAudio_->discard();
         showUnauthenticatedHint();
         co_return;
     }
@@ -562,6 +584,8 @@ QCoro::Task<void> AppContainer::beginDictation(BeginOrigin origin)
     session_->sessionBusy = true;
     session_->armTimeoutWatchdog();
     log_.info(QStringLiteral("beginDictation: session opened"));
+    // Gathers while the sign-in and the recogniser are awaited.
+    earlyAudio_->open();
     // The island must not show the last session until the new one reports.
     OverlayViewModel& viewModel = overlay_->viewModel();
     overlay_->materializePinnedDoneIfNeeded();
@@ -591,6 +615,7 @@ QCoro::Task<void> AppContainer::beginDictation(BeginOrigin origin)
 
     cancelStartTask();
     startTaskReachedController_ = false;
+    stopWhenStarted_ = false;
     dictationStartTask_ = spawnTask(
         QStringLiteral("dictation start"),
         [self, prefs, scene, bundleID, endpoint, llmProvider](std::stop_token token) -> QCoro::Task<void> {
@@ -605,6 +630,8 @@ QCoro::Task<void> AppContainer::beginDictation(BeginOrigin origin)
             dictation.setSourceApp(bundleID);
             self->startTaskReachedController_ = true;
             co_await dictation.start(std::move(config));
+            if (self && std::exchange(self->stopWhenStarted_, false))
+                co_await self->dictation_->stop();
         });
 }
 
@@ -751,34 +778,23 @@ void AppContainer::endDictation()
         log_.info(QStringLiteral("endDictation ignored: no session"));
         return;
     }
-    if (dictationStartTask_ && !startTaskReachedController_) {
-        closeSessionBeforeStart();
-        return;
-    }
     menuBar_->updateIcon(MenuBarIconState::processing);
     session_->disarmTimeoutWatchdog();
     session_->armStopWatchdog(limits_.afterStop);
+    if (dictationStartTask_ && !startTaskReachedController_) {
+        // Still waiting for the sign-in: what was said so far is kept and
+        // recognised once the session has started.
+        log_.info(QStringLiteral("dictation stop deferred until the session has started"));
+        earlyAudio_->seal();
+        stopWhenStarted_ = true;
+        return;
+    }
     cancelStartTask();
     QPointer<AppContainer> weak(this);
     spawnTask(QStringLiteral("dictation stop"), [weak](std::stop_token) -> QCoro::Task<void> {
         if (weak)
             co_await weak->dictation_->stop();
     });
-}
-
-void AppContainer::closeSessionBeforeStart()
-{
-    // The controller never saw this session, so no snapshot will close it.
-    log_.info(QStringLiteral("dictation stopped before it started: cancelled"));
-    cancelStartTask();
-    session_->disarmTimeoutWatchdog();
-    menuBar_->updateIcon(MenuBarIconState::idle);
-    stopAudioRMSPump();
-    overlay_->viewModel().state = DictationState::cancelled();
-    overlay_->viewModel().stopTicking();
-    overlay_->hideAfter(cancelledHideDelay);
-    session_->finishSession();
-    menuStatus_->refresh();
 }
 
 void AppContainer::giveUpStalledSession()
@@ -941,6 +957,9 @@ QCoro::Task<void> AppContainer::applyAuthTransition(AuthState state)
         co_return;
     }
     const qint64 userID = state.me()->userId;
+    // The same user again: the server confirmed a session restored offline.
+    if (signedInUserID_ == userID)
+        co_return;
     // Another account: the first one's uploads and commands end before the
     // next one's begin.
     if (signedInUserID_ && *signedInUserID_ != userID) {

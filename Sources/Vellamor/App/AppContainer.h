@@ -4,6 +4,7 @@
 #include "App/SessionStateViewModel.h"
 #include "Audio/AudioCapture.h"
 #include "Audio/AudioInputDevice.h"
+#include "Audio/EarlyAudioCapture.h"
 #include "Auth/AuthSheetPresenter.h"
 #include "Auth/AuthSession.h"
 #include "Context/DesktopEntryIndex.h"
@@ -147,6 +148,10 @@ private:
     void wireMenuBarCallbacks();
     void refreshMicrophones();
 
+    // The held key went down or its press came to nothing: the microphone
+    // opens at once, so the words spoken while the press is told from a tap
+    // are kept, and a tap throws them away.
+    void handleHeldKeyPress(HotkeyStateMachine::PressPhase phase);
     QCoro::Task<void> beginDictation(BeginOrigin origin);
     QCoro::Task<bool> ensureMicrophonePermissionBeforeDictation();
     void showUnauthenticatedHint();
@@ -157,7 +162,6 @@ private:
     void stopAudioRMSPump();
     QString resolveScene(const Preferences& prefs, const std::optional<QString>& bundleID);
     void cancelStartTask();
-    void closeSessionBeforeStart();
     void giveUpStalledSession();
     bool shouldApplySnapshot(const SessionSnapshot& snapshot);
     void closeTerminalSession(std::chrono::milliseconds hideDelay);
@@ -189,6 +193,8 @@ private:
     std::unique_ptr<RecordingOverlayController> overlay_;
     std::optional<LayeredInserter> textInserter_;
     std::shared_ptr<AudioCapture> audio_;
+    // The dictation's capture: `audio_`, opened from the press on.
+    std::shared_ptr<EarlyAudioCapture> earlyAudio_;
     std::shared_ptr<WebSocketTransport> ws_;
     bool mockRecogniser_ = false;
     std::shared_ptr<HistoryChangeBroadcaster> historyBroadcaster_;
@@ -222,6 +228,9 @@ private:
     std::optional<TaskHandle> dictationStartTask_;
     // The running start task has handed its configuration to the controller.
     bool startTaskReachedController_ = false;
+    // The key was let go while the session was starting: it ends as soon as
+    // the controller has it.
+    bool stopWhenStarted_ = false;
     std::optional<QUuid> activeDictationSessionID_;
     std::optional<QUuid> ignoredTerminalSessionIDAfterRetry_;
     TaskHandle authTransitionTask_;
