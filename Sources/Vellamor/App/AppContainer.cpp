@@ -138,6 +138,12 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     else
         asr = std::make_shared<CloudASRProvider>(ws_);
     auto output = std::make_shared<LayeredInserterOutput>(*textInserter_);
+    // The finished island says whether the text went in or only onto the clipboard.
+    output->onDelivered = [overlayModel = QPointer<OverlayViewModel>(&overlay_->viewModel())](InsertStrategy strategy) {
+        if (overlayModel)
+            overlayModel->leftOnClipboard
+                = strategy == InsertStrategy::noTarget || strategy == InsertStrategy::allFailed;
+    };
     historyBroadcaster_ = std::make_shared<HistoryChangeBroadcaster>();
     historyStore_ = LocalHistoryStore::anonymous(historyBroadcaster_, historyBaseDirectory_);
     std::shared_ptr<DataSyncAPIProtocol> dataSync = dependencies.dataSync;
@@ -287,6 +293,10 @@ void AppContainer::start()
 
 void AppContainer::stop()
 {
+    // Quitting from the menu stops, then termination stops again.
+    if (stopped_)
+        return;
+    stopped_ = true;
     log_.info(QStringLiteral("container stopping"));
     hotkey_->stop();
     menuStatus_->unbind();

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace vellamor {
 
@@ -108,6 +109,15 @@ double IslandOverlayView::cornerRadius(const IslandShape& shape)
     }
 }
 
+QSizeF IslandOverlayView::panelSize(const IslandShape& shape)
+{
+    const QSizeF size = shape.panelSize();
+    if (shape.kind() != IslandShape::Kind::warn && shape.kind() != IslandShape::Kind::failed)
+        return size;
+    const double fitting = std::ceil(pill_->fittingWidth(shape));
+    return {std::clamp(fitting, size.width(), IslandShape::expandedWidth), size.height()};
+}
+
 void IslandOverlayView::refresh(bool entrances)
 {
     const IslandShape shape = model_.islandShape();
@@ -117,6 +127,9 @@ void IslandOverlayView::refresh(bool entrances)
     const bool expanded = shape.kind() == IslandShape::Kind::expanded;
     const bool enteringExpanded = entrances && expanded && expanded_->isHidden();
     pill_->setVisible(!done);
+    // The expanded rows below would otherwise squeeze the status line into
+    // the rounded corners; only the lower hidden island is less than a row.
+    pill_->setMinimumHeight(std::min(PillRow::rowHeight, static_cast<int>(shape.panelSize().height())));
     expanded_->setVisible(expanded);
     done_->setVisible(done);
     pill_->apply(shape);

@@ -32,6 +32,10 @@ public:
     // 22 expanded, 13 hidden, 16 otherwise.
     static double cornerRadius(const IslandShape& shape);
 
+    // The panel's size for `shape` of the model as it is now: the warn and
+    // failed shapes grow, up to the expanded width, until their text fits.
+    QSizeF panelSize(const IslandShape& shape);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -106,6 +106,7 @@ void PillRow::apply(const IslandShape& shape)
     const bool recording = state.kind() == Kind::recording;
     const bool compact = isCompactThinking();
     const QColor led = ledColor(shape);
+    const bool clipboardOnly = state.kind() == Kind::done && model_.leftOnClipboard.value();
     compact_->setVisible(compact);
     standard_->setVisible(!compact);
     thinking_->setColor(led);
@@ -116,6 +117,7 @@ void PillRow::apply(const IslandShape& shape)
     waveform_->setColor(led);
     waveform_->setSamples(model_.rmsSamples.value());
     status_->setText(statusText(shape));
+    status_->setColor(clipboardOnly ? OverlayTheme::warn() : QColor(Qt::white));
     elapsed_->setVisible(recording);
     elapsed_->setText(elapsedText(model_.elapsedMillis.value()));
 
@@ -127,6 +129,12 @@ void PillRow::apply(const IslandShape& shape)
     cancel_->setVisible(!failed && !pinnable && state.isActive());
     modeHint_->setVisible(recording);
     modeHint_->setMode(model_.hotkeyMode.value());
+}
+
+double PillRow::fittingWidth(const IslandShape& shape)
+{
+    apply(shape);
+    return standard_->layout()->sizeHint().width();
 }
 
 bool PillRow::isCompactThinking() const
@@ -152,13 +160,18 @@ QString PillRow::statusText(const IslandShape& shape) const
     case Kind::inserting:
         return QStringLiteral("写入");
     case Kind::done:
-        return QStringLiteral("已插入");
+        return model_.leftOnClipboard.value() ? copiedText() : QStringLiteral("已插入");
     case Kind::cancelled:
         return QStringLiteral("已取消");
     case Kind::failed:
         return state.reason().isEmpty() ? QStringLiteral("出错") : state.reason();
     }
     return {};
+}
+
+QString PillRow::copiedText()
+{
+    return QStringLiteral("已复制到剪贴板");
 }
 
 QString PillRow::elapsedText(qint64 millis)
@@ -188,7 +201,7 @@ QColor PillRow::ledColor(const IslandShape& shape) const
     case Kind::inserting:
         return OverlayTheme::polish();
     case Kind::done:
-        return OverlayTheme::success();
+        return model_.leftOnClipboard.value() ? OverlayTheme::warn() : OverlayTheme::success();
     case Kind::recording:
         return sceneLEDColor(model_.scene.value());
     default:

@@ -112,6 +112,7 @@ void RecordingOverlayController::show()
     viewModel_.isHovering = false;
     viewModel_.isPinned = false;
     viewModel_.warning = QString();
+    viewModel_.leftOnClipboard = false;
     viewModel_.startTicking();
 
     ++showGeneration_;
@@ -127,6 +128,7 @@ void RecordingOverlayController::show()
         panel_->resize(IslandShape::hidden().panelSize().toSize());
     }
     lastAppliedShape_ = IslandShape::hidden();
+    lastAppliedSize_ = IslandShape::hidden().panelSize();
     setOpacity(0);
     // With no screen at all the island keeps its last frame.
     if (const auto screen = activeScreen()) {
@@ -173,6 +175,7 @@ void RecordingOverlayController::hide(std::chrono::milliseconds fadeDuration)
     viewModel_.stopTicking();
     dropSubscriptions();
     lastAppliedShape_ = IslandShape::hidden();
+    lastAppliedSize_ = IslandShape::hidden().panelSize();
     removeScreenChangeObserver();
     if (!panel_)
         return;
@@ -213,7 +216,7 @@ void RecordingOverlayController::materializePinnedDoneIfNeeded()
     QPointer<RecordingOverlayController> weak(this);
     auto self = std::make_shared<QPointer<PinnedResultOverlay>>();
     auto* pinned = new PinnedResultOverlay(
-        viewModel_.finalText.value(), viewModel_.polishedText.value(), pasteboard_,
+        viewModel_.finalText.value(), viewModel_.polishedText.value(), viewModel_.leftOnClipboard.value(), pasteboard_,
         [weak](const QString& text) {
             if (!weak)
                 return;
@@ -264,12 +267,15 @@ void RecordingOverlayController::applyShape()
 {
     if (!panel_)
         return;
-    // The ticker changes the model ten times a second; only a new shape moves the window.
+    // The ticker changes the model ten times a second; only a new shape or
+    // a new failure text moves the window.
     const IslandShape shape = viewModel_.islandShape();
-    if (shape == lastAppliedShape_)
+    const QSizeF size = panel_->panelSize(shape);
+    if (shape == lastAppliedShape_ && size == lastAppliedSize_)
         return;
     lastAppliedShape_ = shape;
-    placeAtTopCentre(*panel_, shape.panelSize(), true);
+    lastAppliedSize_ = size;
+    placeAtTopCentre(*panel_, size, true);
 }
 
 void RecordingOverlayController::subscribeShape()
@@ -303,7 +309,7 @@ void RecordingOverlayController::registerScreenChangeObserverIfNeeded()
     screenChangeObserver_ = connect(screens_.get(), &ScreenLayout::changed, this, [this] {
         postTo(this, [this] {
             if (panel_)
-                placeAtTopCentre(*panel_, lastAppliedShape_.panelSize(), false);
+                placeAtTopCentre(*panel_, lastAppliedSize_, false);
         });
     });
 }
@@ -399,6 +405,7 @@ void RecordingOverlayController::finishHideAfterFade()
     viewModel_.stopTicking();
     dropSubscriptions();
     lastAppliedShape_ = IslandShape::hidden();
+    lastAppliedSize_ = IslandShape::hidden().panelSize();
     removeScreenChangeObserver();
     if (panel_) {
         geometryAnimation_->stop();

@@ -1,3 +1,4 @@
+#include "ManualAnimationDriver.h"
 #include "ManualTickerClock.h"
 #include "OverlayRendering.h"
 #include "OverlayTestPrinters.h"
@@ -17,6 +18,7 @@
 #include "WaitUntil.h"
 
 #include <QEnterEvent>
+#include <QScreen>
 
 #include <gmock/gmock.h>
 
@@ -216,6 +218,9 @@ TEST_F(IslandOverlayViewTest, EachStateDrawsItsShapeTextsAndControls)
         const QImage image = renderView(view, QStringLiteral("island-") + QLatin1String(c.name));
 
         EXPECT_EQ(image.size(), c.size);
+        if (auto* pill = view.findChild<PillRow*>(); pill->isVisible()) {
+            EXPECT_EQ(pill->height(), std::min(PillRow::rowHeight, c.size.height()));
+        }
         EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << "the corner is outside the island";
         EXPECT_EQ(shownTexts(view), c.texts);
         EXPECT_EQ(shownControlTips(view), c.controls);
@@ -342,6 +347,45 @@ TEST_F(IslandOverlayViewTest, RecognisedTextStopsAtThreeLinesWhileThePolishedTex
     EXPECT_FALSE(polishedLabel->linesForWidth(polishedLabel->width()).last().endsWith(u"…"_s));
     EXPECT_GT(polishedLabel->mapTo(&view, QPoint(0, polishedLabel->height())).y(), view.height())
         << "the polished text runs on below the island, to be scrolled to";
+}
+
+// The window system shows what the island painted last, so each frame of
+// the rows' entrance must repaint everything it moved away from.
+TEST_F(IslandOverlayViewTest, RowsEnterWithoutLeavingTraces)
+{
+    ManualAnimationDriver animations;
+    model.state = DictationState::transcribing();
+    model.partialText = u"今天天气不错"_s;
+    IslandOverlayView view(model);
+    view.resize(380, 126);
+    view.show();
+    settleWidgets();
+    model.state = DictationState::done();
+    model.finalText = u"今天天气不错，我们出去走走吧"_s;
+    model.polishedText = u"今天天气不错，我们出去走走吧。"_s;
+    settleWidgets();
+    for (int frame = 1; frame <= 60; ++frame) {
+        animations.step(16ms);
+        settleWidgets();
+        // What the window system would ask for at its next frame: the
+        // regions marked dirty are painted, nothing else.
+        QEvent nextFrame(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(&view, &nextFrame);
+        if (frame % 10 != 0)
+            continue;
+        SCOPED_TRACE(frame);
+        const QImage shown = view.screen()->grabWindow(view.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage clean = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(shown.size(), clean.size());
+        int differing = 0;
+        for (int y = 0; y < clean.height(); ++y) {
+            for (int x = 0; x < clean.width(); ++x)
+                differing += view.mask().contains(QPoint(x, y)) && shown.pixel(x, y) != clean.pixel(x, y);
+        }
+        EXPECT_EQ(differing, 0);
+        if (frame == 60)
+            renderView(view, QStringLiteral("island-done-after-entrance"));
+    }
 }
 
 // The mark in a 100 x 100 frame at (10, 20) runs from (26, 72) down to
