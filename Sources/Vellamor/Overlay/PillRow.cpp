@@ -12,13 +12,19 @@
 #include "Overlay/Waveform.h"
 
 #include <QHBoxLayout>
+#include <QSpacerItem>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace vellamor {
 
 namespace {
 
 using Kind = DictationState::Kind;
+
+constexpr int waveformWidth = 88;
+constexpr int gapWidth = 8;
 
 // A copy runs, so a callback that replaces itself stays alive while it runs.
 void runIfSet(const std::function<void()>& callback)
@@ -69,7 +75,7 @@ PillRow::PillRow(OverlayViewModel& model, QWidget* parent)
     compactLayout->addStretch();
 
     led_->setFixedSize(7, 7);
-    waveform_->setFixedSize(88, 22);
+    waveform_->setFixedSize(waveformWidth, 22);
     status_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     elapsed_->setFixedWidth(38);
     elapsed_->setHorizontalAlignment(Qt::AlignRight);
@@ -81,7 +87,8 @@ PillRow::PillRow(OverlayViewModel& model, QWidget* parent)
     standardLayout->addWidget(status_);
     // A spacer takes no spacing of its own in a box layout; this keeps the
     // gap on both of its sides.
-    standardLayout->addSpacing(8);
+    gap_ = new QSpacerItem(gapWidth, 0, QSizePolicy::Fixed, QSizePolicy::Minimum);
+    standardLayout->addSpacerItem(gap_);
     standardLayout->addStretch();
     standardLayout->addWidget(elapsed_);
     standardLayout->addWidget(retry_);
@@ -114,6 +121,16 @@ void PillRow::apply(const IslandShape& shape)
     led_->setColor(led);
     led_->setCancelled(shape.kind() == IslandShape::Kind::cancelled);
     waveform_->setVisible(recording);
+    // The warning needs the room: the waveform keeps only its bars' width and
+    // the gap before the clock goes.
+    const bool warn = shape.kind() == IslandShape::Kind::warn;
+    const auto bars = static_cast<double>(OverlayViewModel::rmsWindowSize);
+    const double barsWidth = bars * Waveform::barWidth + (bars - 1) * Waveform::barSpacing;
+    waveform_->setFixedWidth(warn ? static_cast<int>(std::ceil(barsWidth)) : waveformWidth);
+    if (gap_->sizeHint().width() != (warn ? 0 : gapWidth)) {
+        gap_->changeSize(warn ? 0 : gapWidth, 0, QSizePolicy::Fixed, QSizePolicy::Minimum);
+        standard_->layout()->invalidate();
+    }
     waveform_->setColor(led);
     waveform_->setSamples(model_.rmsSamples.value());
     status_->setText(statusText(shape));

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QWidget>
 
+class QSpacerItem;
+
 namespace vellamor {
 
 class ActionPill;
@@ -55,6 +57,7 @@ private:
     StatusLED* led_;
     Waveform* waveform_;
     OverlayLabel* status_;
+    QSpacerItem* gap_;
     OverlayLabel* elapsed_;
     ActionPill* retry_;
     PinButton* pin_;

@@ -149,9 +149,22 @@ TEST_F(AppContainerTest, ADictationShowsRecordingThenProcessingThenIdleAndLeaves
     EXPECT_EQ(icon(), MenuBarIconState::idle);
     EXPECT_FALSE(container->session().sessionBusy.value());
     EXPECT_EQ(bus->field().text, u"你好"_s);
+    EXPECT_FALSE(container->overlay().viewModel().leftOnClipboard.value());
     const QList<HistoryRecord> records = runBlocking(container->historyStore()->all());
     ASSERT_EQ(records.size(), 1);
     EXPECT_EQ(records[0].text, u"你好"_s);
+
+    // With no field in front the island says where the text went, and the record stays.
+    bus->clearFocus();
+    pressHotkey(5000);
+    ASSERT_TRUE(waitUntil([this] { return socket->isOpen(); }));
+    serverSays(frame("ready"));
+    releaseHotkey(5400);
+    serverSays(frame("final", u"再见"_s));
+    serverSays(frame("done"));
+    ASSERT_TRUE(waitUntil([this] { return overlayState() == DictationState::done(); }));
+    EXPECT_TRUE(container->overlay().viewModel().leftOnClipboard.value());
+    EXPECT_EQ(runBlocking(container->historyStore()->all()).size(), 2);
 }
 
 TEST_F(AppContainerTest, ALateEndOfAnAbandonedSessionIsDropped)

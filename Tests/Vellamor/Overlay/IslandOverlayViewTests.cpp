@@ -76,6 +76,7 @@ TEST_F(IslandOverlayViewTest, EachStateDrawsItsShapeTextsAndControls)
         QString finalText = {};
         QString polished = {};
         QString warning = {};
+        bool leftOnClipboard = false;
         QString scene = u"general"_s;
         QString mode = u"hold"_s;
         qint64 elapsed = 0;
@@ -171,6 +172,14 @@ TEST_F(IslandOverlayViewTest, EachStateDrawsItsShapeTextsAndControls)
              .texts = {u"已插入"_s, u"润色"_s, polished},
              .controls = {u"固定"_s},
              .led = OverlayTheme::success()},
+        Case{.name = "done-left-on-clipboard",
+             .state = DictationState::done(),
+             .polished = polished,
+             .leftOnClipboard = true,
+             .size = {380, 126},
+             .texts = {u"已复制到剪贴板"_s, u"润色"_s, polished},
+             .controls = {u"固定"_s},
+             .led = OverlayTheme::warn()},
         Case{.name = "done-without-text",
              .state = DictationState::done(),
              .size = {164, 32},
@@ -204,6 +213,7 @@ TEST_F(IslandOverlayViewTest, EachStateDrawsItsShapeTextsAndControls)
         model.finalText = c.finalText;
         model.polishedText = c.polished;
         model.warning = c.warning;
+        model.leftOnClipboard = c.leftOnClipboard;
         model.scene = c.scene;
         model.hotkeyMode = c.mode;
         model.elapsedMillis = c.elapsed;
@@ -241,6 +251,51 @@ TEST_F(IslandOverlayViewTest, EachStateDrawsItsShapeTextsAndControls)
             = c.progress ? overBlack(OverlayTheme::withOpacity(OverlayTheme::record(), 0.24)) : QColor(Qt::black);
         const QRgb bottomLeft = image.pixel(image.width() / 5, image.height() - 3);
         EXPECT_TRUE(closeTo(bottomLeft, behindRow)) << QColor(bottomLeft).name().toStdString();
+    }
+}
+
+TEST_F(IslandOverlayViewTest, WarnAndFailedIslandsWidenUntilTheirTextShows)
+{
+    struct Case {
+        const char* name;
+        DictationState state;
+        QString warning;
+        double width;
+        // The status line as drawn; the whole text unless it outgrows the widest island.
+        bool whole = true;
+    };
+    const QString longReason = u"服务暂时不可用，请稍后重试。如果问题持续出现，请在设置中查看诊断信息并联系我们"_s;
+    const std::array cases{
+        Case{"warn", DictationState::recording(), u"即将超时，1 分钟后自动结束"_s, 0},
+        Case{"failed-short", DictationState::failed(u"出错"_s), {}, 260},
+        Case{"failed-quota", DictationState::failed(u"积分余额不足，请升级或购买积分包"_s), {}, 0},
+        Case{"failed-long-reason", DictationState::failed(longReason), {}, IslandShape::expandedWidth, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        model.state = c.state;
+        model.warning = c.warning;
+        IslandOverlayView view(model);
+        const QSizeF size = view.panelSize(model.islandShape());
+        view.resize(size.toSize());
+        view.show();
+        settleWidgets();
+        renderView(view, QStringLiteral("island-") + QLatin1String(c.name));
+
+        const QString text = c.warning.isEmpty() ? c.state.reason() : c.warning;
+        OverlayLabel* status = nullptr;
+        for (OverlayLabel* label : shownInReadingOrder<OverlayLabel>(view)) {
+            if (label->text() == text)
+                status = label;
+        }
+        ASSERT_NE(status, nullptr);
+        const QStringList drawn = status->linesForWidth(status->contentsRect().width());
+        EXPECT_EQ(drawn == QStringList{text}, c.whole) << drawn.join(u'|').toStdString();
+        EXPECT_LE(size.width(), IslandShape::expandedWidth);
+        EXPECT_GE(size.width(), model.islandShape().panelSize().width());
+        if (c.width > 0) {
+            EXPECT_EQ(size.width(), c.width);
+        }
     }
 }
 
