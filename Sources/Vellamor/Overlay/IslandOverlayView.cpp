@@ -84,10 +84,9 @@ IslandOverlayView::IslandOverlayView(OverlayViewModel& model, QWidget* parent)
     progressMotion_.setEasingCurve(OverlayTheme::easeOut());
     progressMotion_.setStartValue(model.progressFraction());
     progressMotion_.setEndValue(model.progressFraction());
-    // The progress is drawn only while transcribing; in the other states its
-    // ease must not redraw the whole island at animation rate.
+    // Setting its ends reports a value too: only a drawn progress repaints.
     connect(&progressMotion_, &QVariantAnimation::valueChanged, this, [this] {
-        if (model_.state.value().kind() == DictationState::Kind::transcribing)
+        if (drawsProgress_)
             update();
     });
 
@@ -138,15 +137,23 @@ void IslandOverlayView::refresh(bool entrances)
     if (enteringExpanded)
         expanded_->playEntrance();
 
+    // The rows repaint what changes in them; the ground only changes with
+    // the shape, which springs and repaints by itself, and with the
+    // progress, which shows only while transcribing.
+    const bool drawsProgress = model_.state.value().kind() == DictationState::Kind::transcribing;
+    if (drawsProgress != drawsProgress_) {
+        drawsProgress_ = drawsProgress;
+        update();
+    }
     const double progress = model_.progressFraction();
     if (progress != progressMotion_.endValue().toDouble()) {
-        const double from = shownProgress();
+        const double from = drawsProgress ? shownProgress() : progress;
         progressMotion_.stop();
         progressMotion_.setStartValue(from);
         progressMotion_.setEndValue(progress);
-        progressMotion_.start();
+        if (drawsProgress)
+            progressMotion_.start();
     }
-    update();
 }
 
 void IslandOverlayView::moveTo(const IslandShape& shape)

@@ -63,8 +63,9 @@ private:
     QVariantAnimation shapeMotion_;
     double radiusFrom_;
     double opacityFrom_ = 1;
-    // The progress eases toward the model's.
+    // The progress eases toward the model's while it is drawn.
     QVariantAnimation progressMotion_;
+    bool drawsProgress_ = false;
     Subscription changes_;
 };
 

@@ -77,7 +77,8 @@ PillRow::PillRow(OverlayViewModel& model, QWidget* parent)
     led_->setFixedSize(7, 7);
     waveform_->setFixedSize(waveformWidth, 22);
     status_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    elapsed_->setFixedWidth(38);
+    // Fixed in both directions, a new text asks for no new layout.
+    elapsed_->setFixedSize(38, elapsed_->sizeHint().height());
     elapsed_->setHorizontalAlignment(Qt::AlignRight);
     auto* standardLayout = new QHBoxLayout(standard_);
     standardLayout->setContentsMargins(12, 0, 8, 0);

@@ -18,6 +18,8 @@
 #include "WaitUntil.h"
 
 #include <QEnterEvent>
+#include <QWindow>
+#include <QSet>
 #include <QScreen>
 
 #include <gmock/gmock.h>
@@ -60,6 +62,36 @@ void click(QAbstractButton* button)
     ASSERT_NE(button, nullptr);
     button->click();
 }
+
+// What the window system would ask for at its next frame: the regions
+// marked dirty are painted, nothing else.
+void paintNextFrame(QWidget& window)
+{
+    settleWidgets();
+    QEvent nextFrame(QEvent::UpdateRequest);
+    QCoreApplication::sendEvent(&window, &nextFrame);
+}
+
+// The widgets painted while it exists.
+class PaintRecorder final : public QObject {
+public:
+    PaintRecorder() { QCoreApplication::instance()->installEventFilter(this); }
+    ~PaintRecorder() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+    QSet<QObject*> takePainted() { return std::exchange(painted_, {}); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted_.insert(watched);
+
+        return false;
+    }
+
+private:
+    QSet<QObject*> painted_;
+};
 
 class IslandOverlayViewTest : public ::testing::Test {
 protected:
@@ -299,6 +331,46 @@ TEST_F(IslandOverlayViewTest, WarnAndFailedIslandsWidenUntilTheirTextShows)
     }
 }
 
+// The ticker changes the model ten times a second while the user speaks.
+TEST_F(IslandOverlayViewTest, ATickRepaintsOnlyTheWaveformAndAChangedClock)
+{
+    model.state = DictationState::recording();
+    IslandOverlayView view(model);
+    view.resize(326, 32);
+    view.show();
+    ASSERT_TRUE(waitUntil([&] { return view.windowHandle()->isExposed(); }, 2s));
+    paintNextFrame(view);
+    auto* waveform = view.findChild<Waveform*>();
+    OverlayLabel* clock = nullptr;
+    for (OverlayLabel* label : shownInReadingOrder<OverlayLabel>(view)) {
+        if (label->text() == u"0:00"_s)
+            clock = label;
+    }
+    ASSERT_NE(clock, nullptr);
+    PaintRecorder paints;
+    const auto tick = [&](qint64 millis, float level) {
+        model.elapsedMillis = millis;
+        model.phaseElapsedMillis = millis;
+        model.pushRMS(level);
+        paintNextFrame(view);
+        // The waveform's ease has run out.
+        EXPECT_TRUE(waitUntil([&] { return !waveform->isEasing(); }, 1s));
+        paintNextFrame(view);
+        return paints.takePainted();
+    };
+    EXPECT_EQ(tick(100, 0.05f), QSet<QObject*>{waveform});
+    // The clock repaints with the ground below it, nothing beside it.
+    const QSet<QObject*> painted = tick(1000, 0.05f);
+    EXPECT_TRUE(painted.contains(clock));
+    for (QWidget* other : shownInReadingOrder(view, [&](QWidget* w) { return w->children().isEmpty() && w != clock && w != waveform; }))
+        EXPECT_FALSE(painted.contains(other)) << other->metaObject()->className();
+    // Silence after silence moves nothing.
+    tick(1100, 0);
+    for (int i = 0; i < 14; ++i)
+        tick(1100, 0);
+    EXPECT_EQ(tick(1200, 0), QSet<QObject*>{});
+}
+
 TEST_F(IslandOverlayViewTest, ElapsedTimeIsWholeMinutesAndSeconds)
 {
     struct Case {
@@ -421,11 +493,7 @@ TEST_F(IslandOverlayViewTest, RowsEnterWithoutLeavingTraces)
     settleWidgets();
     for (int frame = 1; frame <= 60; ++frame) {
         animations.step(16ms);
-        settleWidgets();
-        // What the window system would ask for at its next frame: the
-        // regions marked dirty are painted, nothing else.
-        QEvent nextFrame(QEvent::UpdateRequest);
-        QCoreApplication::sendEvent(&view, &nextFrame);
+        paintNextFrame(view);
         if (frame % 10 != 0)
             continue;
         SCOPED_TRACE(frame);
