@@ -503,6 +503,11 @@ void AppContainer::toggleRecordFromStatus()
     enqueueBegin(BeginOrigin::statusItem);
 }
 
+void AppContainer::showSettings()
+{
+    settingsWindow_->show(std::nullopt);
+}
+
 void AppContainer::selectMicrophone(const std::optional<QString>& uid)
 {
     Preferences prefs = settingsStore_->current();

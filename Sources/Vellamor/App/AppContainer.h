@@ -96,6 +96,8 @@ public:
     void handlePreferencesChanged(const Preferences& prefs);
     // Applied one after another in publication order.
     void handleAuthStateChange(const AuthState& state);
+    // The way in without a tray host: a second start of the application.
+    void showSettings();
     // Turns the status item's phone badge on for 45 s from now.
     void markInputSourceConnected();
     // Every session snapshot, in publication order; a stale terminal one of
@@ -104,6 +106,7 @@ public:
 
     SettingsStore& settingsStore() { return *settingsStore_; }
     MenuBarController& menuBar() { return *menuBar_; }
+    SettingsWindowController& settingsWindow() { return *settingsWindow_; }
     HotkeyMonitor& hotkey() { return *hotkey_; }
     RecordingOverlayController& overlay() { return *overlay_; }
     SessionStateViewModel& session() { return *session_; }

@@ -1,11 +1,14 @@
 #include "AppContainerFixture.h"
 #include "QtPrinters.h"
 
+#include "App/AppDelegate.h"
+#include "App/SingleInstance.h"
 #include "Storage/UserIDHash.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 #include <gmock/gmock.h>
 
@@ -259,6 +262,24 @@ TEST_F(AppContainerTest, TheStatusItemRecordsAndStopsUnlessBusyOrDisabled)
     settle();
     EXPECT_FALSE(container->session().sessionBusy.value());
     EXPECT_EQ(socket->calls().filter(u"connect"_s).size(), connects);
+}
+
+TEST_F(AppContainerTest, ASecondStartWithoutALinkBringsUpTheSettings)
+{
+    build();
+    QTemporaryDir folder;
+    const QString socket = folder.filePath(u"s.sock"_s);
+    AppDelegate running(
+        AppConfig::defaultConfig(), [this](const AppConfig&) { return std::move(container); },
+        std::make_unique<SingleInstance>(socket), [] {});
+    running.applicationDidFinishLaunching({});
+    ASSERT_NE(running.container(), nullptr);
+    EXPECT_FALSE(running.container()->settingsWindow().window().isVisible());
+
+    SingleInstance second(socket);
+    ASSERT_TRUE(second.isAnotherInstanceRunning({}));
+    EXPECT_TRUE(waitUntil([&] { return running.container()->settingsWindow().window().isVisible(); }));
+    running.applicationWillTerminate();
 }
 
 TEST_F(AppContainerTest, QuittingFromTheMenuStopsOnce)
