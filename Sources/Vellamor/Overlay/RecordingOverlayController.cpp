@@ -4,6 +4,7 @@
 #include "Overlay/OverlayPlacement.h"
 #include "Overlay/PinnedResultOverlay.h"
 #include "Overlay/QtScreenLayout.h"
+#include "Platform/X11/OverlayWindowHints.h"
 #include "Support/Async/MainThread.h"
 #include "Support/Async/Spawn.h"
 
@@ -135,6 +136,7 @@ void RecordingOverlayController::show()
         geometryAnimation_->stop();
         panel_->setGeometry(topCentreFrame(*screen, IslandShape::hidden().panelSize()));
     }
+    platform::keepOutOfWindowLists(*panel_);
     panel_->show();
     panel_->raise();
     subscribeShape();
@@ -230,6 +232,7 @@ void RecordingOverlayController::materializePinnedDoneIfNeeded()
     *self = pinned;
     applyPanelStyle(*pinned);
     pinned->setGeometry(frame);
+    platform::keepOutOfWindowLists(*pinned);
     pinned->show();
     pinned->raise();
     pinnedPanels_.emplace_back(pinned);
