@@ -2,14 +2,20 @@
 #include "RecordingSystemLog.h"
 
 #include "Menu/MenuBarController.h"
+#include "Menu/MenuBarIcon.h"
 
 #include <QAction>
+#include <QDir>
+#include <QPainter>
 #include <QKeySequence>
 
 #include <gmock/gmock.h>
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <utility>
+#include <vector>
 #include <memory>
 
 namespace vellamor::test {
@@ -190,17 +196,16 @@ TEST_F(MenuBarControllerTest, IconShowsTheStateAndTheBadgeOfAConnectedSource)
     struct Case {
         MenuBarIconState state;
         QString toolTip;
-        bool tintable;
     };
     const std::array cases{
-        Case{MenuBarIconState::idle, u"Vellamor · 待机（左键开始录音）"_s, true},
-        Case{MenuBarIconState::recording, u"Vellamor · 录音中（左键结束）"_s, true},
-        Case{MenuBarIconState::processing, u"Vellamor · 处理中"_s, true},
-        Case{MenuBarIconState::needsSetup, u"Vellamor · 请完成初始设置"_s, false},
-        Case{MenuBarIconState::error, u"Vellamor · 出错"_s, false},
+        Case{MenuBarIconState::idle, u"Vellamor · 待机（左键开始录音）"_s},
+        Case{MenuBarIconState::recording, u"Vellamor · 录音中（左键结束）"_s},
+        Case{MenuBarIconState::processing, u"Vellamor · 处理中"_s},
+        Case{MenuBarIconState::needsSetup, u"Vellamor · 请完成初始设置"_s},
+        Case{MenuBarIconState::error, u"Vellamor · 出错"_s},
     };
     const auto badged = [this] {
-        const QImage image = menuBar_.item()->icon().pixmap(QSize(22, 18), 1.0).toImage();
+        const QImage image = menuBar_.item()->icon().pixmap(QSize(22, 22), 1.0).toImage();
         return image.width() == 22 && image.pixelColor(17, 5) == QColor(52, 199, 89);
     };
     for (const Case& c : cases) {
@@ -209,13 +214,75 @@ TEST_F(MenuBarControllerTest, IconShowsTheStateAndTheBadgeOfAConnectedSource)
         menuBar_.updateIcon(c.state);
         EXPECT_EQ(menuBar_.item()->toolTip(), c.toolTip);
         EXPECT_FALSE(menuBar_.item()->icon().isNull());
-        EXPECT_EQ(menuBar_.item()->icon().isMask(), c.tintable);
         EXPECT_FALSE(badged());
 
         menuBar_.setHasConnectedInputSource(true);
         menuBar_.updateIcon(menuBar_.currentIconState());
-        EXPECT_FALSE(menuBar_.item()->icon().isMask());
         EXPECT_TRUE(badged());
+        // The badge and its ring stay off the icon's edges.
+        const QImage image = menuBar_.item()->icon().pixmap(QSize(22, 22), 1.0).toImage();
+        for (int i = 12; i < 22; ++i) {
+            EXPECT_EQ(image.pixelColor(i, 0).alpha(), 0) << i;
+            EXPECT_EQ(image.pixelColor(21, i - 12).alpha(), 0) << i;
+        }
+    }
+}
+
+double luminance(const QColor& color)
+{
+    const auto linear = [](double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) + 0.0722 * linear(color.blueF());
+}
+
+double contrast(const QColor& a, const QColor& b)
+{
+    const double first = luminance(a);
+    const double second = luminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
+// Each state at 22 px on a light and a dark panel: every pair differs in
+// many pixels, and each has enough pixels that stand out from the panel.
+TEST_F(MenuBarControllerTest, TheFiveIconsAreToldApartOnLightAndDarkPanels)
+{
+    const std::array states{MenuBarIconState::idle, MenuBarIconState::recording, MenuBarIconState::processing,
+                            MenuBarIconState::needsSetup, MenuBarIconState::error};
+    const std::array names{"idle", "recording", "processing", "needs-setup", "error"};
+    const QString folder = qEnvironmentVariable("VELLAMOR_SCREENSHOT_DIR");
+    const std::array panels{std::pair{"light", QColor(242, 242, 242)}, std::pair{"dark", QColor(36, 36, 36)}};
+    for (const auto& [panelName, panel] : panels) {
+        SCOPED_TRACE(panelName);
+        std::vector<QImage> shown;
+        for (std::size_t i = 0; i < states.size(); ++i) {
+            QImage image(22, 22, QImage::Format_RGB32);
+            image.fill(panel);
+            QPainter(&image).drawPixmap(0, 0, MenuBarIcon::icon(states[i], false).pixmap(QSize(22, 22), 1.0));
+            if (!folder.isEmpty() && QDir().mkpath(folder))
+                image.scaled(88, 88).save(folder + u"/tray-"_s + QLatin1String(names[i]) + u"-"_s
+                                          + QLatin1String(panelName) + u".png"_s);
+            int standingOut = 0;
+            for (int y = 0; y < 22; ++y) {
+                for (int x = 0; x < 22; ++x)
+                    standingOut += contrast(image.pixelColor(x, y), panel) >= 3.0;
+            }
+            EXPECT_GE(standingOut, 40) << names[i];
+            shown.push_back(image);
+        }
+        for (std::size_t a = 0; a < shown.size(); ++a) {
+            for (std::size_t b = a + 1; b < shown.size(); ++b) {
+                int differing = 0;
+                for (int y = 0; y < 22; ++y) {
+                    for (int x = 0; x < 22; ++x) {
+                        const QColor p = shown[a].pixelColor(x, y);
+                        const QColor q = shown[b].pixelColor(x, y);
+                        differing += std::max({std::abs(p.red() - q.red()), std::abs(p.green() - q.green()),
+                                               std::abs(p.blue() - q.blue())})
+                                     > 64;
+                    }
+                }
+                EXPECT_GE(differing, 40) << names[a] << " / " << names[b];
+            }
+        }
     }
 }
 
