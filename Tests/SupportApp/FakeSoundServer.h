@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 
+#include <functional>
+
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -41,6 +43,16 @@ public:
             shared_->open = true;
         }
         co_return platform::RecordStreamOpening {std::make_unique<Stream>(shared_), QString()};
+    }
+
+    void watchSources(std::function<void()> onChange) override { onSourcesChanged_ = std::move(onChange); }
+
+    // The server's sources change to `next`, as a device plugged in or out.
+    void changeSources(platform::SoundServerSnapshot next)
+    {
+        answer = std::move(next);
+        if (onSourcesChanged_)
+            onSourcesChanged_();
     }
 
     // A reachable server whose default source is one microphone.
@@ -123,6 +135,7 @@ private:
 
     std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
     std::optional<Channel<bool>> held_;
+    std::function<void()> onSourcesChanged_;
     int openCount_ = 0;
 };
 

@@ -258,6 +258,10 @@ void AppContainer::start()
     menuBar_->install();
     wireMenuBarCallbacks();
     refreshMicrophones();
+    soundServer_->watchSources([weak = QPointer<AppContainer>(this)] {
+        if (weak)
+            weak->refreshMicrophones();
+    });
     spawnTask(QStringLiteral("onboarding or hotkey"),
               [this](std::stop_token) -> QCoro::Task<void> { co_await bootstrapOnboardingOrHotkey(); });
 

@@ -282,6 +282,28 @@ TEST_F(AppContainerTest, ASecondStartWithoutALinkBringsUpTheSettings)
     running.applicationWillTerminate();
 }
 
+TEST_F(AppContainerTest, TheMicrophoneSubmenuFollowsTheSoundServer)
+{
+    startReady();
+    const auto listed = [this] {
+        QStringList titles;
+        for (const QAction* action : container->menuBar().menu().actions()) {
+            if (action->menu() && action->text() == u"麦克风"_s) {
+                for (const QAction* device : action->menu()->actions())
+                    titles.append(device->text());
+            }
+        }
+        return titles;
+    };
+    ASSERT_TRUE(waitUntil([&] { return listed().contains(u"Microphone（当前默认）"_s); }));
+
+    platform::SoundServerSnapshot unplugged = FakeSoundServer::oneMicrophone();
+    unplugged.sources.removeLast();
+    unplugged.defaultSourceName = u"out.monitor"_s;
+    sound->changeSources(unplugged);
+    EXPECT_TRUE(waitUntil([&] { return listed().contains(u"未找到输入设备"_s); })) << listed().join(u'|').toStdString();
+}
+
 TEST_F(AppContainerTest, QuittingFromTheMenuStopsOnce)
 {
     startReady();
