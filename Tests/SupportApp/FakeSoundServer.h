@@ -47,13 +47,8 @@ public:
 
     void watchSources(std::function<void()> onChange) override { onSourcesChanged_ = std::move(onChange); }
 
-    // The server's sources change to `next`, as a device plugged in or out.
-    void changeSources(platform::SoundServerSnapshot next)
-    {
-        answer = std::move(next);
-        if (onSourcesChanged_)
-            onSourcesChanged_();
-    }
+    // The sources change to `next`, as when a device is plugged in or out.
+    void changeSources(platform::SoundServerSnapshot next) { answer = std::move(next), onSourcesChanged_(); }
 
     // A reachable server whose default source is one microphone.
     static platform::SoundServerSnapshot oneMicrophone()

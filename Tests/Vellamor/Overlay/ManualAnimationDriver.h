@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QAbstractAnimation>
-#include <QVariantAnimation>
+#include <QPauseAnimation>
 
 #include <chrono>
 
@@ -16,9 +16,6 @@ public:
     ManualAnimationDriver()
     {
         install();
-        keepAlive_.setDuration(1000);
-        keepAlive_.setStartValue(0);
-        keepAlive_.setEndValue(1);
         keepAlive_.setLoopCount(-1);
         keepAlive_.start();
     }
@@ -43,7 +40,7 @@ protected:
 
 private:
     qint64 elapsed_ = 0;
-    QVariantAnimation keepAlive_;
+    QPauseAnimation keepAlive_{1000};
 };
 
 } // namespace vellamor::test

@@ -36,39 +36,26 @@ bool shownOnScreen(QWidget* window)
     return window && window->isVisible() && window->windowHandle() && window->windowHandle()->isExposed();
 }
 
-// The states the window manager keeps for `window` (_NET_WM_STATE).
-QString windowStates(QWidget* window)
+// Kept out of task bars and pagers, and on top (_NET_WM_STATE).
+bool keptOutOfWindowLists(QWidget* window)
 {
     QProcess query;
     query.start(u"xprop"_s, {u"-id"_s, QString::number(window->winId()), u"_NET_WM_STATE"_s});
     query.waitForFinished(5000);
-    return QString::fromUtf8(query.readAllStandardOutput());
+    const QString states = QString::fromUtf8(query.readAllStandardOutput());
+    return states.contains(u"SKIP_TASKBAR"_s) && states.contains(u"SKIP_PAGER"_s) && states.contains(u"ABOVE"_s);
 }
 
-bool keptOutOfWindowLists(QWidget* window)
+// Clicks the shown button of `window` with this tooltip or title.
+bool click(QWidget* window, const QString& name)
 {
-    const QString states = windowStates(window);
-    return states.contains(u"_NET_WM_STATE_SKIP_TASKBAR"_s) && states.contains(u"_NET_WM_STATE_SKIP_PAGER"_s)
-           && states.contains(u"_NET_WM_STATE_ABOVE"_s);
-}
-
-bool click(QWidget* widget)
-{
-    if (!widget)
-        return false;
-    const QPoint centre = widget->mapToGlobal(widget->rect().center());
-    return xdotool({u"mousemove"_s, u"--sync"_s, QString::number(centre.x()), QString::number(centre.y())})
-           && xdotool({u"click"_s, u"1"_s});
-}
-
-// The shown button of `window` with this tooltip or text.
-QAbstractButton* button(QWidget* window, const QString& name, int index = 0)
-{
-    for (auto* candidate : window->findChildren<QAbstractButton*>()) {
-        if (candidate->isVisible() && (candidate->toolTip() == name || candidate->text() == name) && index-- == 0)
-            return candidate;
+    for (auto* button : window->findChildren<QAbstractButton*>()) {
+        const QPoint at = button->mapToGlobal(button->rect().center());
+        if (button->isVisible() && (button->toolTip() == name || button->text() == name))
+            return xdotool({u"mousemove"_s, u"--sync"_s, QString::number(at.x()), QString::number(at.y())})
+                   && xdotool({u"click"_s, u"1"_s});
     }
-    return nullptr;
+    return false;
 }
 
 bool type(const QString& text)
@@ -109,21 +96,20 @@ TEST_F(OverlayDesktopTest, IslandAndPinnedPanelLeaveTheFocusWithTheTargetWindow)
     ASSERT_TRUE(waitUntil([&] { return shownOnScreen(controller.panel()); }));
     runEventLoopFor(600ms);
     EXPECT_EQ(activeWindow(), targetWindow);
-    EXPECT_TRUE(keptOutOfWindowLists(controller.panel())) << windowStates(controller.panel()).toStdString();
+    EXPECT_TRUE(keptOutOfWindowLists(controller.panel()));
     ASSERT_TRUE(type(u"abc"_s));
     EXPECT_TRUE(waitUntil([&] { return field->text() == u"abc"_s; })) << field->text().toStdString();
 
     // A click on the island's cancel button reaches it and leaves the focus.
     int cancels = 0;
     model.onCancel = [&] { ++cancels; };
-    ASSERT_TRUE(click(button(controller.panel(), u"取消本次输入"_s)));
+    ASSERT_TRUE(click(controller.panel(), u"取消本次输入"_s));
     EXPECT_TRUE(waitUntil([&] { return cancels == 1; }));
     EXPECT_EQ(activeWindow(), targetWindow);
     controller.hide(0ms);
     ASSERT_TRUE(waitUntil([&] { return !controller.panel()->isVisible(); }));
 
-    // The pinned result's buttons work by click, and the window manager
-    // activates its panel no more than the island.
+    // The pinned card's buttons work by click, and its panel is no more activated.
     QStringList inserted;
     controller.onInsertText = [&](const QString& text) { inserted.append(text); };
     model.finalText = u"明天见"_s;
@@ -136,11 +122,11 @@ TEST_F(OverlayDesktopTest, IslandAndPinnedPanelLeaveTheFocusWithTheTargetWindow)
     ASSERT_EQ(controller.pinnedPanels().size(), 1);
     QWidget* pinned = controller.pinnedPanels().front();
     ASSERT_TRUE(waitUntil([&] { return shownOnScreen(pinned); }));
-    EXPECT_TRUE(keptOutOfWindowLists(pinned)) << windowStates(pinned).toStdString();
+    EXPECT_TRUE(keptOutOfWindowLists(pinned));
     EXPECT_TRUE(keptOutOfWindowLists(controller.panel())) << "again after the island was hidden";
-    ASSERT_TRUE(click(button(pinned, u"插入"_s)));
+    ASSERT_TRUE(click(pinned, u"插入"_s));
     EXPECT_TRUE(waitUntil([&] { return inserted == QStringList{u"明天见"_s}; }));
-    ASSERT_TRUE(click(button(pinned, u"复制"_s)));
+    ASSERT_TRUE(click(pinned, u"复制"_s));
     EXPECT_TRUE(waitUntil([] { return QGuiApplication::clipboard()->text() == u"明天见"_s; }));
     EXPECT_EQ(activeWindow(), targetWindow);
     ASSERT_TRUE(type(u"d"_s));

@@ -74,12 +74,7 @@ TEST_F(PinnedResultOverlayTest, ShowsARowPerTextWithOnlyThePolishedInsertPromine
              {u"复制"_s, u"插入"_s, u"复制"_s, u"插入*"_s}},
         Case{"polished-only", {}, polished, {u"已插入"_s, u"润色"_s, polished}, {u"复制"_s, u"插入*"_s}},
         Case{"empty", {}, {}, {u"已插入"_s}, {}},
-        Case{"left-on-clipboard",
-             {},
-             polished,
-             {u"已复制到剪贴板"_s, u"润色"_s, polished},
-             {u"复制"_s, u"插入*"_s},
-             true},
+        Case{"left-on-clipboard", {}, polished, {u"已复制到剪贴板"_s, u"润色"_s, polished}, {u"复制"_s, u"插入*"_s}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

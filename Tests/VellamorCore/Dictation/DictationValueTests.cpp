@@ -53,12 +53,8 @@ TEST(DictationControllerMessages, UserFacingTextForEachKindOfError)
         {capture(AudioCaptureError::deviceUnavailable()), "没有找到可用的麦克风"},
         {capture(AudioCaptureError::alreadyRunning()), "录音已经在进行中"},
         {std::make_exception_ptr(VellamorTransportError::connectionClosed()), "网络连接已断开，请检查网络后重试"},
-        {std::make_exception_ptr(VellamorTransportError::timeout()), "网络超时，请检查网络后重试"},
-        {std::make_exception_ptr(VellamorTransportError::unexpectedStatus(502)), "服务暂时不可用，请稍后重试"},
-        {std::make_exception_ptr(NetworkError(NetworkError::Kind::connectionLost, QStringLiteral("The remote host closed"))),
-         "网络连接已断开，请检查网络后重试"},
+        {std::make_exception_ptr(NetworkError(NetworkError::Kind::connectionLost)), "网络连接已断开，请检查网络后重试"},
         {std::make_exception_ptr(NetworkError(NetworkError::Kind::hostNotFound)), "无法连接服务器，请检查网络后重试"},
-        {std::make_exception_ptr(NetworkError(NetworkError::Kind::badURL)), "网络异常，请稍后重试"},
         {std::make_exception_ptr(std::runtime_error("socket reset")), "识别出错，请重试"},
     };
     for (const auto& c : cases) {
