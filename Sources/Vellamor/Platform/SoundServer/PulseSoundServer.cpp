@@ -414,10 +414,11 @@ std::shared_ptr<PulseSoundServer::ChangeWatch> PulseSoundServer::makeWatch(const
     return std::make_shared<ChangeWatch>([weak] {
         const std::shared_ptr<State> alive = weak.lock();
         // One turn of the main loop for a whole burst of changes.
-        if (!alive || alive->changePosted.exchange(true))
+        QCoreApplication* application = QCoreApplication::instance();
+        if (!alive || !application || alive->changePosted.exchange(true))
             return;
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
+            application,
             [weak] {
                 const std::shared_ptr<State> state = weak.lock();
                 if (!state)
