@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 
+#include <functional>
+
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -42,6 +44,11 @@ public:
         }
         co_return platform::RecordStreamOpening {std::make_unique<Stream>(shared_), QString()};
     }
+
+    void watchSources(std::function<void()> onChange) override { onSourcesChanged_ = std::move(onChange); }
+
+    // The sources change to `next`, as when a device is plugged in or out.
+    void changeSources(platform::SoundServerSnapshot next) { answer = std::move(next), onSourcesChanged_(); }
 
     // A reachable server whose default source is one microphone.
     static platform::SoundServerSnapshot oneMicrophone()
@@ -123,6 +130,7 @@ private:
 
     std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
     std::optional<Channel<bool>> held_;
+    std::function<void()> onSourcesChanged_;
     int openCount_ = 0;
 };
 

@@ -122,6 +122,12 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     else
         asr = std::make_shared<CloudASRProvider>(ws_);
     auto output = std::make_shared<LayeredInserterOutput>(*textInserter_);
+    // The finished island says whether the text went in or only onto the clipboard.
+    output->onDelivered = [overlayModel = QPointer<OverlayViewModel>(&overlay_->viewModel())](InsertStrategy strategy) {
+        if (overlayModel)
+            overlayModel->leftOnClipboard
+                = strategy == InsertStrategy::noTarget || strategy == InsertStrategy::allFailed;
+    };
     historyBroadcaster_ = std::make_shared<HistoryChangeBroadcaster>();
     historyStore_ = LocalHistoryStore::anonymous(historyBroadcaster_, historyBaseDirectory_);
     std::shared_ptr<DataSyncAPIProtocol> dataSync = dependencies.dataSync;
@@ -256,6 +262,10 @@ void AppContainer::start()
     menuBar_->install();
     wireMenuBarCallbacks();
     refreshMicrophones();
+    soundServer_->watchSources([weak = QPointer<AppContainer>(this)] {
+        if (weak)
+            weak->refreshMicrophones();
+    });
     spawnTask(QStringLiteral("onboarding or hotkey"),
               [this](std::stop_token) -> QCoro::Task<void> { co_await bootstrapOnboardingOrHotkey(); });
 
@@ -291,6 +301,10 @@ void AppContainer::start()
 
 void AppContainer::stop()
 {
+    // Quitting from the menu stops, then termination stops again.
+    if (stopped_)
+        return;
+    stopped_ = true;
     log_.info(QStringLiteral("container stopping"));
     hotkey_->stop();
     menuStatus_->unbind();
@@ -504,6 +518,11 @@ void AppContainer::toggleRecordFromStatus()
     }
     session_->isRecordingFromStatus = true;
     enqueueBegin(BeginOrigin::statusItem);
+}
+
+void AppContainer::showSettings()
+{
+    settingsWindow_->show(std::nullopt);
 }
 
 void AppContainer::selectMicrophone(const std::optional<QString>& uid)

@@ -67,15 +67,15 @@ namespace vellamor {
 // Everything runs on the main thread. Hotkey events and record commands are
 // handled one at a time, each after the previous one has finished, also
 // when one waits for the sound server. Every callback and task it hands out
-// holds it weakly. start() and stop() are not guarded: a second stop() (quit
-// from the menu, then termination) finds nothing left and is harmless.
+// holds it weakly. stop() runs once: quitting from the menu stops, and
+// termination asks again.
 class AppContainer : public QObject {
     Q_OBJECT
 
 public:
     // The session texts the container shows itself.
     static QString unauthenticatedHint() { return QStringLiteral("请先登录后再使用语音输入"); }
-    static QString microphoneHint() { return QStringLiteral("请先允许 Vellamor 使用麦克风"); }
+    static QString microphoneHint() { return QStringLiteral("未检测到麦克风"); }
     static QString microphoneAlertTitle() { return QStringLiteral("Vellamor 还不能使用麦克风"); }
     static QString softTimeoutWarning() { return QStringLiteral("即将超时，1 分钟后自动结束"); }
     static QString stalledSessionReason() { return QStringLiteral("识别超时，请重试"); }
@@ -99,6 +99,8 @@ public:
     void handlePreferencesChanged(const Preferences& prefs);
     // Applied one after another in publication order.
     void handleAuthStateChange(const AuthState& state);
+    // The way in without a tray host: a second start of the application.
+    void showSettings();
     // Turns the status item's phone badge on for 45 s from now.
     void markInputSourceConnected();
     // Every session snapshot, in publication order; a stale terminal one of
@@ -235,6 +237,7 @@ private:
     std::optional<QUuid> ignoredTerminalSessionIDAfterRetry_;
     TaskHandle authTransitionTask_;
     TaskHandle lastQueuedStep_;
+    bool stopped_ = false;
     bool microphonePermissionAlertVisible_ = false;
     bool microphonePermissionRequestInFlight_ = false;
     std::optional<QString> activeMicrophoneUID_;

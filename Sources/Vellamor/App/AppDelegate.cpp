@@ -70,8 +70,13 @@ void AppDelegate::applicationWillTerminate()
 void AppDelegate::handleGetURL(const QByteArray& link)
 {
     requireMainThread();
-    if (link.isEmpty())
+    // Started again without a link (from the application menu or a
+    // terminal): the user is looking for the running instance.
+    if (link.isEmpty()) {
+        if (container_)
+            container_->showSettings();
         return;
+    }
     const std::optional<QString> text = decodeUtf8Strictly(link);
     log_.info(QStringLiteral("deeplink received: ") + redactDeeplink(text.value_or(QString::fromUtf8(link))));
     const QUrl url(text.value_or(QString()), QUrl::StrictMode);

@@ -45,7 +45,8 @@ void MenuBarController::install()
     item_->setContextMenu(&menu_);
     connect(item_, &QSystemTrayIcon::activated, this, &MenuBarController::statusItemClicked);
     if (!QSystemTrayIcon::isSystemTrayAvailable())
-        log_.warn(QStringLiteral("menubar has no tray host: dictation works by hotkey only"));
+        log_.warn(QStringLiteral(
+            "menubar has no tray host: dictation works by hotkey only; start Vellamor again to open its settings"));
     item_->show();
     log_.info(QStringLiteral("menubar installed"));
 }

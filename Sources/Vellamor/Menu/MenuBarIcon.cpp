@@ -10,14 +10,49 @@ namespace vellamor {
 
 namespace {
 
-// In logical pixels, origin at the top left.
-constexpr QSizeF plainSize{17, 17};
-constexpr QSizeF badgedSize{22, 18};
-constexpr QRectF badgedSymbol{0, 0, 17, 17};
+// In logical pixels, origin at the top left: a square tray icon.
+constexpr QSizeF iconSize{22, 22};
+constexpr QRectF plainSymbol{2, 2, 18, 18};
+// Room at the top right for the badge, which stays inside the icon.
+constexpr QRectF badgedSymbol{0, 3, 17, 17};
 // A ring in the panel's background colour keeps the dot apart from the symbol.
-constexpr QRectF badgeRing{11.5, -0.5, 11, 11};
+constexpr QRectF badgeRing{13, 1, 8, 8};
 constexpr QRectF badgeDot{14, 2, 6, 6};
 const QColor badgeGreen{52, 199, 89};
+// Every symbol is outlined in this: the colours stand out on a dark panel,
+// the outline on a light one.
+const QColor halo{0, 0, 0, 150};
+
+QColor symbolColor(MenuBarIconState state)
+{
+    switch (state) {
+    case MenuBarIconState::idle:
+        return {176, 180, 188};
+    case MenuBarIconState::recording:
+        return {239, 68, 68};
+    case MenuBarIconState::processing:
+        return {59, 130, 246};
+    case MenuBarIconState::needsSetup:
+        return {249, 115, 22};
+    case MenuBarIconState::error:
+        return {234, 179, 8};
+    }
+    return Qt::black;
+}
+
+// `symbol` drawn into `area` of a `size` image in `color` alone.
+QImage tinted(QSvgRenderer& symbol, const QRectF& area, QSize size, int scale, const QColor& color)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    symbol.render(&painter, area);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(QRectF(QPointF(0, 0), QSizeF(size) / scale), color);
+    return image;
+}
 
 } // namespace
 
@@ -26,14 +61,11 @@ QIcon MenuBarIcon::icon(MenuBarIconState state, bool badged)
     const QString resource = symbolResource(state);
     QIcon icon;
     for (const int scale : {1, 2}) {
-        const QImage image = draw(resource, badged, scale);
+        const QImage image = draw(resource, state, badged, scale);
         if (image.isNull())
             return QIcon();
         icon.addPixmap(QPixmap::fromImage(image));
     }
-    const bool tintable = !badged && (state == MenuBarIconState::idle || state == MenuBarIconState::recording ||
-                                      state == MenuBarIconState::processing);
-    icon.setIsMask(tintable);
     return icon;
 }
 
@@ -71,18 +103,22 @@ QString MenuBarIcon::symbolResource(MenuBarIconState state)
     return {};
 }
 
-QImage MenuBarIcon::draw(const QString& resource, bool badged, int scale)
+QImage MenuBarIcon::draw(const QString& resource, MenuBarIconState state, bool badged, int scale)
 {
     QSvgRenderer symbol(resource);
     if (!symbol.isValid())
         return {};
-    const QSizeF size = badged ? badgedSize : plainSize;
-    QImage image((size * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+    const QSize size = (iconSize * scale).toSize();
+    const QRectF area = badged ? badgedSymbol : plainSymbol;
+    const QImage outline = tinted(symbol, area, size, scale, halo);
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(scale);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    symbol.render(&painter, badged ? badgedSymbol : QRectF(QPointF(0, 0), plainSize));
+    for (const QPointF offset : {QPointF(-1, 0), QPointF(1, 0), QPointF(0, -1), QPointF(0, 1)})
+        painter.drawImage(offset, outline);
+    painter.drawImage(QPointF(0, 0), tinted(symbol, area, size, scale, symbolColor(state)));
     if (badged) {
         painter.setPen(Qt::NoPen);
         QColor ring = QGuiApplication::palette().color(QPalette::Base);

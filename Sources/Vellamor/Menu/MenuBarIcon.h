@@ -14,16 +14,16 @@ class MenuBarIcon {
 public:
     MenuBarIcon() = delete;
 
-    // The symbol alone, for idle, recording and processing, is a mask the
-    // desktop may tint like its own symbols; the warning symbols and every
-    // badged picture keep their colours. Null when the symbol cannot be drawn.
+    // A symbol per state in a colour of its own, outlined so it reads on
+    // light and dark panels alike, 22 px square; the badge sits inside its
+    // top right corner. Null when the symbol cannot be drawn.
     static QIcon icon(MenuBarIconState state, bool badged);
     static QString toolTip(MenuBarIconState state);
 
 private:
     static QString symbolResource(MenuBarIconState state);
     // Null when the symbol cannot be drawn.
-    static QImage draw(const QString& resource, bool badged, int scale);
+    static QImage draw(const QString& resource, MenuBarIconState state, bool badged, int scale);
 };
 
 } // namespace vellamor

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace vellamor {
 
@@ -83,10 +84,9 @@ IslandOverlayView::IslandOverlayView(OverlayViewModel& model, QWidget* parent)
     progressMotion_.setEasingCurve(OverlayTheme::easeOut());
     progressMotion_.setStartValue(model.progressFraction());
     progressMotion_.setEndValue(model.progressFraction());
-    // The progress is drawn only while transcribing; in the other states its
-    // ease must not redraw the whole island at animation rate.
+    // Setting its ends reports a value too: only a drawn progress repaints.
     connect(&progressMotion_, &QVariantAnimation::valueChanged, this, [this] {
-        if (model_.state.value().kind() == DictationState::Kind::transcribing)
+        if (drawsProgress_)
             update();
     });
 
@@ -108,6 +108,15 @@ double IslandOverlayView::cornerRadius(const IslandShape& shape)
     }
 }
 
+QSizeF IslandOverlayView::panelSize(const IslandShape& shape)
+{
+    const QSizeF size = shape.panelSize();
+    if (shape.kind() != IslandShape::Kind::warn && shape.kind() != IslandShape::Kind::failed)
+        return size;
+    const double fitting = std::ceil(pill_->fittingWidth(shape));
+    return {std::clamp(fitting, size.width(), IslandShape::expandedWidth), size.height()};
+}
+
 void IslandOverlayView::refresh(bool entrances)
 {
     const IslandShape shape = model_.islandShape();
@@ -117,6 +126,9 @@ void IslandOverlayView::refresh(bool entrances)
     const bool expanded = shape.kind() == IslandShape::Kind::expanded;
     const bool enteringExpanded = entrances && expanded && expanded_->isHidden();
     pill_->setVisible(!done);
+    // The expanded rows below would otherwise squeeze the status line into
+    // the rounded corners; only the lower hidden island is less than a row.
+    pill_->setMinimumHeight(std::min(PillRow::rowHeight, static_cast<int>(shape.panelSize().height())));
     expanded_->setVisible(expanded);
     done_->setVisible(done);
     pill_->apply(shape);
@@ -125,15 +137,23 @@ void IslandOverlayView::refresh(bool entrances)
     if (enteringExpanded)
         expanded_->playEntrance();
 
+    // The rows repaint what changes in them; the ground only changes with
+    // the shape, which springs and repaints by itself, and with the
+    // progress, which shows only while transcribing.
+    const bool drawsProgress = model_.state.value().kind() == DictationState::Kind::transcribing;
+    if (drawsProgress != drawsProgress_) {
+        drawsProgress_ = drawsProgress;
+        update();
+    }
     const double progress = model_.progressFraction();
     if (progress != progressMotion_.endValue().toDouble()) {
-        const double from = shownProgress();
+        const double from = drawsProgress ? shownProgress() : progress;
         progressMotion_.stop();
         progressMotion_.setStartValue(from);
         progressMotion_.setEndValue(progress);
-        progressMotion_.start();
+        if (drawsProgress)
+            progressMotion_.start();
     }
-    update();
 }
 
 void IslandOverlayView::moveTo(const IslandShape& shape)

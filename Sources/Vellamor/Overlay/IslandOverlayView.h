@@ -32,6 +32,10 @@ public:
     // 22 expanded, 13 hidden, 16 otherwise.
     static double cornerRadius(const IslandShape& shape);
 
+    // The panel's size for `shape` of the model as it is now: the warn and
+    // failed shapes grow, up to the expanded width, until their text fits.
+    QSizeF panelSize(const IslandShape& shape);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -59,8 +63,9 @@ private:
     QVariantAnimation shapeMotion_;
     double radiusFrom_;
     double opacityFrom_ = 1;
-    // The progress eases toward the model's.
+    // The progress eases toward the model's while it is drawn.
     QVariantAnimation progressMotion_;
+    bool drawsProgress_ = false;
     Subscription changes_;
 };
 

@@ -10,6 +10,9 @@ class IslandShape {
 public:
     enum class Kind { pill, expanded, hidden, done, cancelled, warn, failed };
 
+    // The widest the island gets.
+    static constexpr double expandedWidth = 380;
+
     static IslandShape pill(double width) { return IslandShape(Kind::pill, width, 0); }
     static IslandShape expanded(double width, double height) { return IslandShape(Kind::expanded, width, height); }
     static IslandShape hidden() { return IslandShape(Kind::hidden); }

@@ -8,6 +8,35 @@
 
 namespace vellamor {
 
+namespace {
+
+// What any line of the overlay can hold, with room to spare: its narrowest
+// glyphs are a few pixels wide.
+constexpr qsizetype unitsPerLine = 256;
+// Unlimited texts scroll; a couple of thousand characters is more than a
+// dictation session can produce.
+constexpr qsizetype unlimitedUnits = 2048;
+
+QString shownPart(const QString& text, int lineLimit)
+{
+    const qsizetype limit = lineLimit == OverlayLabel::unlimited ? unlimitedUnits : unitsPerLine * lineLimit;
+    QString shown = text;
+    if (text.size() > limit) {
+        // Never half a surrogate pair.
+        const qsizetype cut = text.at(limit - 1).isHighSurrogate() ? limit - 1 : limit;
+        shown = text.left(cut);
+        if (lineLimit == OverlayLabel::unlimited)
+            shown.append(QChar(0x2026));
+    }
+    if (lineLimit == 1)
+        shown.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    else
+        shown.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    return shown;
+}
+
+} // namespace
+
 OverlayLabel::OverlayLabel(QFont font, QColor color, int lineLimit, QWidget* parent)
     : QWidget(parent)
     , font_(std::move(font))
@@ -25,7 +54,17 @@ void OverlayLabel::setText(const QString& text)
     if (text == text_)
         return;
     text_ = text;
+    shown_ = shownPart(text_, lineLimit_);
+    laidOutWidth_ = -1;
     updateGeometry();
+    update();
+}
+
+void OverlayLabel::setColor(const QColor& color)
+{
+    if (color == color_)
+        return;
+    color_ = color;
     update();
 }
 
@@ -37,13 +76,20 @@ void OverlayLabel::setHorizontalAlignment(Qt::Alignment alignment)
 
 QStringList OverlayLabel::linesForWidth(double width) const
 {
-    const QFontMetricsF metrics(font_);
-    QString flat = text_;
-    if (lineLimit_ == 1) {
-        flat.replace(QLatin1Char('\n'), QLatin1Char(' '));
-        return {metrics.elidedText(flat, Qt::ElideRight, width)};
+    // Layouts ask for the height and then paint at the same width.
+    if (width != laidOutWidth_) {
+        laidOutLines_ = layOut(width);
+        laidOutWidth_ = width;
     }
-    flat.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    return laidOutLines_;
+}
+
+QStringList OverlayLabel::layOut(double width) const
+{
+    const QFontMetricsF metrics(font_);
+    const QString& flat = shown_;
+    if (lineLimit_ == 1)
+        return {metrics.elidedText(flat, Qt::ElideRight, width)};
 
     QTextLayout layout(flat, font_);
     QTextOption option;
@@ -83,7 +129,7 @@ int OverlayLabel::heightForWidth(int width) const
 QSize OverlayLabel::sizeHint() const
 {
     const QMargins margins = contentsMargins();
-    const double natural = QFontMetricsF(font_).horizontalAdvance(text_);
+    const double natural = QFontMetricsF(font_).horizontalAdvance(shown_);
     return {static_cast<int>(std::ceil(natural)) + margins.left() + margins.right(), heightForLines(1)};
 }
 

@@ -11,6 +11,8 @@ namespace vellamor {
 // A text of the overlay: wrapped at word boundaries up to a line limit, the
 // last line truncated at its tail when the text is longer. A limit of one
 // line never wraps. Takes the height its text needs at the width it gets.
+// Only a bounded beginning of the text is laid out, so a huge text costs no
+// more than a long one; a cut unlimited text ends in "…".
 class OverlayLabel : public QWidget {
     Q_OBJECT
 
@@ -21,6 +23,8 @@ public:
 
     void setText(const QString& text);
     const QString& text() const { return text_; }
+    void setColor(const QColor& color);
+    const QColor& color() const { return color_; }
     // Leading by default; Qt::AlignRight for trailing text.
     void setHorizontalAlignment(Qt::Alignment alignment);
 
@@ -37,8 +41,13 @@ protected:
 
 private:
     int heightForLines(qsizetype lines) const;
+    QStringList layOut(double width) const;
 
     QString text_;
+    // The beginning of the text that can be shown, with newlines as the layout wants them.
+    QString shown_;
+    mutable double laidOutWidth_ = -1;
+    mutable QStringList laidOutLines_;
     QFont font_;
     QColor color_;
     int lineLimit_;

@@ -13,6 +13,10 @@ OverlayScrollArea::OverlayScrollArea(QWidget* content, QWidget* parent) : QScrol
     setFocusPolicy(Qt::NoFocus);
     content->setAttribute(Qt::WA_TranslucentBackground);
     setWidget(content);
+    // setWidget() fills the content's background, which makes it count as
+    // opaque: the island would no longer paint the ground below it, and the
+    // translucent content would leave every moved frame behind.
+    content->setAutoFillBackground(false);
 }
 
 } // namespace vellamor

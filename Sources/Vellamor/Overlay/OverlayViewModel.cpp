@@ -15,7 +15,9 @@ namespace vellamor {
 
 namespace {
 
-constexpr double expandedWidth = 380;
+// Room for 111 characters of up to 18 code units each (long emoji sequences).
+constexpr qsizetype heightCountUnits = 2000;
+
 
 qint64 millisSince(OverlayTickerClock::TimePoint start, OverlayTickerClock::TimePoint now)
 {
@@ -60,9 +62,9 @@ IslandShape OverlayViewModel::islandShape() const
         return IslandShape::pill(partialText.value().isEmpty() ? 126 : 292);
     case Kind::polishing:
     case Kind::inserting:
-        return IslandShape::expanded(expandedWidth, expandHeightForText());
+        return IslandShape::expanded(IslandShape::expandedWidth, expandHeightForText());
     case Kind::done:
-        return hasResultText() ? IslandShape::expanded(expandedWidth, expandHeightForText()) : IslandShape::done();
+        return hasResultText() ? IslandShape::expanded(IslandShape::expandedWidth, expandHeightForText()) : IslandShape::done();
     case Kind::cancelled:
         return IslandShape::cancelled();
     case Kind::failed:
@@ -104,7 +106,10 @@ bool OverlayViewModel::hasResultText() const
 
 double OverlayViewModel::expandHeightForText() const
 {
-    const qsizetype n = std::max(graphemeCount(polishedText.value()), graphemeCount(finalText.value()));
+    // Only whether a text passes 110 characters matters, which its
+    // beginning tells: a huge text is not counted to its end.
+    const auto counted = [](const QString& text) { return graphemeCount(text.left(heightCountUnits)); };
+    const qsizetype n = std::max(counted(polishedText.value()), counted(finalText.value()));
     if (n <= 40)
         return 126;
     if (n <= 110)
@@ -186,6 +191,7 @@ void OverlayViewModel::reset()
     isHovering = false;
     isPinned = false;
     scene = QStringLiteral("general");
+    leftOnClipboard = false;
 }
 
 Subscription OverlayViewModel::observeChanges(QObject* context, std::function<void()> refresh)
@@ -219,6 +225,7 @@ Subscription OverlayViewModel::observeChanges(QObject* context, std::function<vo
     inner->push_back(warning.subscribe(changed));
     inner->push_back(isHovering.subscribe(changed));
     inner->push_back(isPinned.subscribe(changed));
+    inner->push_back(leftOnClipboard.subscribe(changed));
     inner->push_back(scene.subscribe(changed));
     inner->push_back(hotkeyMode.subscribe(changed));
     return Subscription([batch, inner] {

@@ -56,6 +56,8 @@ public:
     Published<bool> isHovering{false};
     Published<bool> isPinned{false};
     Published<QString> scene{QStringLiteral("general")};
+    // The finished text reached no field and waits on the clipboard.
+    Published<bool> leftOnClipboard{false};
     // "toggle", or anything else for holding the key.
     Published<QString> hotkeyMode{QStringLiteral("hold")};
 

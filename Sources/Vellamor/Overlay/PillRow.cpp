@@ -12,13 +12,19 @@
 #include "Overlay/Waveform.h"
 
 #include <QHBoxLayout>
+#include <QSpacerItem>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace vellamor {
 
 namespace {
 
 using Kind = DictationState::Kind;
+
+constexpr int waveformWidth = 88;
+constexpr int gapWidth = 8;
 
 // A copy runs, so a callback that replaces itself stays alive while it runs.
 void runIfSet(const std::function<void()>& callback)
@@ -69,9 +75,10 @@ PillRow::PillRow(OverlayViewModel& model, QWidget* parent)
     compactLayout->addStretch();
 
     led_->setFixedSize(7, 7);
-    waveform_->setFixedSize(88, 22);
+    waveform_->setFixedSize(waveformWidth, 22);
     status_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    elapsed_->setFixedWidth(38);
+    // Fixed in both directions, a new text asks for no new layout.
+    elapsed_->setFixedSize(38, elapsed_->sizeHint().height());
     elapsed_->setHorizontalAlignment(Qt::AlignRight);
     auto* standardLayout = new QHBoxLayout(standard_);
     standardLayout->setContentsMargins(12, 0, 8, 0);
@@ -81,7 +88,8 @@ PillRow::PillRow(OverlayViewModel& model, QWidget* parent)
     standardLayout->addWidget(status_);
     // A spacer takes no spacing of its own in a box layout; this keeps the
     // gap on both of its sides.
-    standardLayout->addSpacing(8);
+    gap_ = new QSpacerItem(gapWidth, 0, QSizePolicy::Fixed, QSizePolicy::Minimum);
+    standardLayout->addSpacerItem(gap_);
     standardLayout->addStretch();
     standardLayout->addWidget(elapsed_);
     standardLayout->addWidget(retry_);
@@ -106,6 +114,7 @@ void PillRow::apply(const IslandShape& shape)
     const bool recording = state.kind() == Kind::recording;
     const bool compact = isCompactThinking();
     const QColor led = ledColor(shape);
+    const bool clipboardOnly = state.kind() == Kind::done && model_.leftOnClipboard.value();
     compact_->setVisible(compact);
     standard_->setVisible(!compact);
     thinking_->setColor(led);
@@ -113,9 +122,20 @@ void PillRow::apply(const IslandShape& shape)
     led_->setColor(led);
     led_->setCancelled(shape.kind() == IslandShape::Kind::cancelled);
     waveform_->setVisible(recording);
+    // The warning needs the room: the waveform keeps only its bars' width and
+    // the gap before the clock goes.
+    const bool warn = shape.kind() == IslandShape::Kind::warn;
+    const auto bars = static_cast<double>(OverlayViewModel::rmsWindowSize);
+    const double barsWidth = bars * Waveform::barWidth + (bars - 1) * Waveform::barSpacing;
+    waveform_->setFixedWidth(warn ? static_cast<int>(std::ceil(barsWidth)) : waveformWidth);
+    if (gap_->sizeHint().width() != (warn ? 0 : gapWidth)) {
+        gap_->changeSize(warn ? 0 : gapWidth, 0, QSizePolicy::Fixed, QSizePolicy::Minimum);
+        standard_->layout()->invalidate();
+    }
     waveform_->setColor(led);
     waveform_->setSamples(model_.rmsSamples.value());
     status_->setText(statusText(shape));
+    status_->setColor(clipboardOnly ? OverlayTheme::warn() : QColor(Qt::white));
     elapsed_->setVisible(recording);
     elapsed_->setText(elapsedText(model_.elapsedMillis.value()));
 
@@ -127,6 +147,12 @@ void PillRow::apply(const IslandShape& shape)
     cancel_->setVisible(!failed && !pinnable && state.isActive());
     modeHint_->setVisible(recording);
     modeHint_->setMode(model_.hotkeyMode.value());
+}
+
+double PillRow::fittingWidth(const IslandShape& shape)
+{
+    apply(shape);
+    return standard_->layout()->sizeHint().width();
 }
 
 bool PillRow::isCompactThinking() const
@@ -152,13 +178,18 @@ QString PillRow::statusText(const IslandShape& shape) const
     case Kind::inserting:
         return QStringLiteral("写入");
     case Kind::done:
-        return QStringLiteral("已插入");
+        return model_.leftOnClipboard.value() ? copiedText() : QStringLiteral("已插入");
     case Kind::cancelled:
         return QStringLiteral("已取消");
     case Kind::failed:
         return state.reason().isEmpty() ? QStringLiteral("出错") : state.reason();
     }
     return {};
+}
+
+QString PillRow::copiedText()
+{
+    return QStringLiteral("已复制到剪贴板");
 }
 
 QString PillRow::elapsedText(qint64 millis)
@@ -188,7 +219,7 @@ QColor PillRow::ledColor(const IslandShape& shape) const
     case Kind::inserting:
         return OverlayTheme::polish();
     case Kind::done:
-        return OverlayTheme::success();
+        return model_.leftOnClipboard.value() ? OverlayTheme::warn() : OverlayTheme::success();
     case Kind::recording:
         return sceneLEDColor(model_.scene.value());
     default:

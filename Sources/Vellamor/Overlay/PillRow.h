@@ -6,6 +6,8 @@
 #include <QString>
 #include <QWidget>
 
+class QSpacerItem;
+
 namespace vellamor {
 
 class ActionPill;
@@ -34,6 +36,12 @@ public:
     // Shows the model as the island draws it for `shape`.
     void apply(const IslandShape& shape);
 
+    // The width the row needs to show `shape` with its whole status text.
+    double fittingWidth(const IslandShape& shape);
+
+    // Said instead of "已插入" when the text only reached the clipboard.
+    static QString copiedText();
+
     // "%d:%02d" of whole minutes and seconds; an hour reads 60:00.
     static QString elapsedText(qint64 millis);
 
@@ -49,6 +57,7 @@ private:
     StatusLED* led_;
     Waveform* waveform_;
     OverlayLabel* status_;
+    QSpacerItem* gap_;
     OverlayLabel* elapsed_;
     ActionPill* retry_;
     PinButton* pin_;

@@ -5,6 +5,7 @@
 #include "Overlay/OverlayLabel.h"
 #include "Overlay/OverlayScrollArea.h"
 #include "Overlay/OverlayTheme.h"
+#include "Overlay/PillRow.h"
 #include "Overlay/PinnedTextActionButton.h"
 
 #include <QHBoxLayout>
@@ -34,18 +35,19 @@ protected:
     }
 };
 
-QWidget* header(QWidget* parent, QAbstractButton* close)
+QWidget* header(QWidget* parent, QAbstractButton* close, bool leftOnClipboard)
 {
     auto* bar = new QWidget(parent);
     bar->setFixedHeight(32);
-    auto* title = new OverlayLabel(OverlayTheme::font(12, QFont::DemiBold), OverlayTheme::success(), 1, bar);
-    title->setText(QStringLiteral("已插入"));
+    const QColor tint = leftOnClipboard ? OverlayTheme::warn() : OverlayTheme::success();
+    auto* title = new OverlayLabel(OverlayTheme::font(12, QFont::DemiBold), tint, 1, bar);
+    title->setText(leftOnClipboard ? PillRow::copiedText() : QStringLiteral("已插入"));
     title->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     auto* layout = new QHBoxLayout(bar);
     layout->setContentsMargins(14, 0, 14, 0);
     layout->setSpacing(8);
     layout->addWidget(
-        new OverlayGlyphView(OverlayGlyph::Symbol::checkmark, 12, QFont::Bold, OverlayTheme::success(), bar));
+        new OverlayGlyphView(OverlayGlyph::Symbol::checkmark, 12, QFont::Bold, tint, bar));
     layout->addWidget(title);
     layout->addWidget(
         new OverlayGlyphView(OverlayGlyph::Symbol::pinFill, 10.5, QFont::DemiBold, OverlayTheme::success(), bar));
@@ -56,7 +58,7 @@ QWidget* header(QWidget* parent, QAbstractButton* close)
 
 } // namespace
 
-PinnedResultOverlay::PinnedResultOverlay(QString finalText, QString polishedText,
+PinnedResultOverlay::PinnedResultOverlay(QString finalText, QString polishedText, bool leftOnClipboard,
                                          std::shared_ptr<platform::Pasteboard> pasteboard, InsertAction onInsert,
                                          CloseAction onClose, QWidget* parent)
     : QWidget(parent)
@@ -87,7 +89,7 @@ PinnedResultOverlay::PinnedResultOverlay(QString finalText, QString polishedText
     auto* card = new QVBoxLayout(this);
     card->setContentsMargins(0, 0, 0, 0);
     card->setSpacing(0);
-    card->addWidget(header(this, close));
+    card->addWidget(header(this, close, leftOnClipboard));
     card->addWidget(scroll, 1);
 }
 

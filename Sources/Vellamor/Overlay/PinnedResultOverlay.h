@@ -11,7 +11,7 @@
 
 namespace vellamor {
 
-// The card of a pinned result: "已插入" with a pin in the header, a close
+// The card of a pinned result: "已插入" (or "已复制到剪贴板") with a pin in the header, a close
 // button, and a row per non-empty text ("原文" and "润色"), each with copy and
 // insert. The texts are the ones it was made with. Copy and insert leave the
 // card open and work any number of times; only the close button ends it. It
@@ -23,8 +23,10 @@ public:
     using InsertAction = std::function<void(const QString&)>;
     using CloseAction = std::function<void()>;
 
-    PinnedResultOverlay(QString finalText, QString polishedText, std::shared_ptr<platform::Pasteboard> pasteboard,
-                        InsertAction onInsert, CloseAction onClose, QWidget* parent = nullptr);
+    // `leftOnClipboard`: the text reached no field, which the header says.
+    PinnedResultOverlay(QString finalText, QString polishedText, bool leftOnClipboard,
+                        std::shared_ptr<platform::Pasteboard> pasteboard, InsertAction onInsert, CloseAction onClose,
+                        QWidget* parent = nullptr);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -4,6 +4,7 @@
 #include "Overlay/OverlayPlacement.h"
 #include "Overlay/PinnedResultOverlay.h"
 #include "Overlay/QtScreenLayout.h"
+#include "Platform/X11/OverlayWindowHints.h"
 #include "Support/Async/MainThread.h"
 #include "Support/Async/Spawn.h"
 
@@ -112,6 +113,7 @@ void RecordingOverlayController::show()
     viewModel_.isHovering = false;
     viewModel_.isPinned = false;
     viewModel_.warning = QString();
+    viewModel_.leftOnClipboard = false;
     viewModel_.startTicking();
 
     ++showGeneration_;
@@ -127,12 +129,14 @@ void RecordingOverlayController::show()
         panel_->resize(IslandShape::hidden().panelSize().toSize());
     }
     lastAppliedShape_ = IslandShape::hidden();
+    lastAppliedSize_ = IslandShape::hidden().panelSize();
     setOpacity(0);
     // With no screen at all the island keeps its last frame.
     if (const auto screen = activeScreen()) {
         geometryAnimation_->stop();
         panel_->setGeometry(topCentreFrame(*screen, IslandShape::hidden().panelSize()));
     }
+    platform::keepOutOfWindowLists(*panel_);
     panel_->show();
     panel_->raise();
     subscribeShape();
@@ -173,6 +177,7 @@ void RecordingOverlayController::hide(std::chrono::milliseconds fadeDuration)
     viewModel_.stopTicking();
     dropSubscriptions();
     lastAppliedShape_ = IslandShape::hidden();
+    lastAppliedSize_ = IslandShape::hidden().panelSize();
     removeScreenChangeObserver();
     if (!panel_)
         return;
@@ -213,7 +218,7 @@ void RecordingOverlayController::materializePinnedDoneIfNeeded()
     QPointer<RecordingOverlayController> weak(this);
     auto self = std::make_shared<QPointer<PinnedResultOverlay>>();
     auto* pinned = new PinnedResultOverlay(
-        viewModel_.finalText.value(), viewModel_.polishedText.value(), pasteboard_,
+        viewModel_.finalText.value(), viewModel_.polishedText.value(), viewModel_.leftOnClipboard.value(), pasteboard_,
         [weak](const QString& text) {
             if (!weak)
                 return;
@@ -227,6 +232,7 @@ void RecordingOverlayController::materializePinnedDoneIfNeeded()
     *self = pinned;
     applyPanelStyle(*pinned);
     pinned->setGeometry(frame);
+    platform::keepOutOfWindowLists(*pinned);
     pinned->show();
     pinned->raise();
     pinnedPanels_.emplace_back(pinned);
@@ -264,12 +270,15 @@ void RecordingOverlayController::applyShape()
 {
     if (!panel_)
         return;
-    // The ticker changes the model ten times a second; only a new shape moves the window.
+    // The ticker changes the model ten times a second; only a new shape or
+    // a new failure text moves the window.
     const IslandShape shape = viewModel_.islandShape();
-    if (shape == lastAppliedShape_)
+    const QSizeF size = panel_->panelSize(shape);
+    if (shape == lastAppliedShape_ && size == lastAppliedSize_)
         return;
     lastAppliedShape_ = shape;
-    placeAtTopCentre(*panel_, shape.panelSize(), true);
+    lastAppliedSize_ = size;
+    placeAtTopCentre(*panel_, size, true);
 }
 
 void RecordingOverlayController::subscribeShape()
@@ -303,7 +312,7 @@ void RecordingOverlayController::registerScreenChangeObserverIfNeeded()
     screenChangeObserver_ = connect(screens_.get(), &ScreenLayout::changed, this, [this] {
         postTo(this, [this] {
             if (panel_)
-                placeAtTopCentre(*panel_, lastAppliedShape_.panelSize(), false);
+                placeAtTopCentre(*panel_, lastAppliedSize_, false);
         });
     });
 }
@@ -399,6 +408,7 @@ void RecordingOverlayController::finishHideAfterFade()
     viewModel_.stopTicking();
     dropSubscriptions();
     lastAppliedShape_ = IslandShape::hidden();
+    lastAppliedSize_ = IslandShape::hidden().panelSize();
     removeScreenChangeObserver();
     if (panel_) {
         geometryAnimation_->stop();

@@ -111,6 +111,7 @@ private:
     std::vector<Subscription> subscriptions_;
     bool lastPinned_ = false;
     IslandShape lastAppliedShape_ = IslandShape::hidden();
+    QSizeF lastAppliedSize_ = IslandShape::hidden().panelSize();
     std::optional<TaskHandle> hideTask_;
     QMetaObject::Connection screenChangeObserver_;
     QMetaObject::Connection fadeOutEnd_;

@@ -8,21 +8,35 @@
 
 namespace vellamor {
 
+namespace {
+
+constexpr std::chrono::milliseconds easeDuration{110};
+
+} // namespace
+
 Waveform::Waveform(QWidget* parent) : QWidget(parent)
 {
-    setAttribute(Qt::WA_TranslucentBackground);
-    easing_.setStartValue(0.0);
-    easing_.setEndValue(1.0);
-    easing_.setDuration(110);
-    easing_.setEasingCurve(OverlayTheme::easeOut());
-    connect(&easing_, &QVariantAnimation::valueChanged, this, [this] { update(); });
+    // It sits on the island's black ground and paints it itself: its many
+    // frames then repaint nothing below it.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    curve_ = OverlayTheme::easeOut();
+    frames_.setInterval(OverlayTheme::timelineInterval);
+    connect(&frames_, &QTimer::timeout, this, [this] {
+        if (easeStart_.elapsed() >= easeDuration.count())
+            frames_.stop();
+        update();
+    });
 }
 
 std::vector<double> Waveform::shown() const
 {
     if (from_.size() != to_.size())
         return to_;
-    const double f = easing_.state() == QAbstractAnimation::Running ? easing_.currentValue().toDouble() : 1.0;
+    double f = 1.0;
+    if (frames_.isActive()) {
+        const double t = static_cast<double>(easeStart_.elapsed()) / static_cast<double>(easeDuration.count());
+        f = curve_.valueForProgress(std::min(t, 1.0));
+    }
     std::vector<double> levels(to_.size());
     for (std::size_t i = 0; i < to_.size(); ++i)
         levels[i] = from_[i] + (to_[i] - from_[i]) * f;
@@ -38,8 +52,8 @@ void Waveform::setSamples(std::span<const float> samples)
     from_ = shown();
     to_ = std::move(next);
     if (from_.size() == to_.size() && isVisible()) {
-        easing_.stop();
-        easing_.start();
+        easeStart_.start();
+        frames_.start();
     }
     update();
 }
@@ -63,6 +77,7 @@ QRectF Waveform::barRect(int index, int count, double level) const
 void Waveform::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     const std::vector<double> levels = shown();

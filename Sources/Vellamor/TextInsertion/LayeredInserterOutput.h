@@ -4,6 +4,8 @@
 #include "Logging/VellamorLog.h"
 #include "TextInsertion/LayeredInserter.h"
 
+#include <functional>
+
 namespace vellamor {
 
 // The application's dictation output: inserts each finished text with the
@@ -14,6 +16,9 @@ public:
     LayeredInserterOutput(LayeredInserter inserter, VellamorLog log);
 
     QCoro::Task<void> deliver(QString text) override;
+
+    // Told how each finished text was delivered, before deliver() returns.
+    std::function<void(InsertStrategy)> onDelivered;
 
     const LayeredInserter& inserter() const { return inserter_; }
 

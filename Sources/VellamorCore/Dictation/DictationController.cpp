@@ -3,6 +3,8 @@
 #include "Audio/AudioCaptureError.h"
 #include "Models/VellamorErrorCode.h"
 #include "Models/VellamorServiceError.h"
+#include "Models/VellamorTransportError.h"
+#include "Networking/NetworkError.h"
 #include "Support/Async/Spawn.h"
 #include "Support/Date.h"
 #include "Support/Error.h"
@@ -49,6 +51,8 @@ QString captureErrorMessage(const AudioCaptureError& error)
     return error.debugDescription();
 }
 
+const QString unavailableMessage = QStringLiteral("服务暂时不可用，请稍后重试");
+
 QString serviceErrorMessage(const VellamorServiceError& error)
 {
     switch (error.known().value_or(VellamorErrorCode::success)) {
@@ -61,7 +65,39 @@ QString serviceErrorMessage(const VellamorServiceError& error)
     case VellamorErrorCode::llmUpstream:
         return QStringLiteral("润色服务暂时繁忙，请稍后重试");
     default:
-        return error.description();
+        // The code and the server's message are in the log.
+        return unavailableMessage;
+    }
+}
+
+const QString lostConnectionMessage = QStringLiteral("网络连接已断开，请检查网络后重试");
+const QString timedOutMessage = QStringLiteral("网络超时，请检查网络后重试");
+
+QString networkErrorMessage(const NetworkError& error)
+{
+    switch (error.kind()) {
+    case NetworkError::Kind::connectionLost:
+        return lostConnectionMessage;
+    case NetworkError::Kind::timedOut:
+        return timedOutMessage;
+    case NetworkError::Kind::cannotConnect:
+    case NetworkError::Kind::hostNotFound:
+    case NetworkError::Kind::secureConnectionFailed:
+        return QStringLiteral("无法连接服务器，请检查网络后重试");
+    default:
+        return QStringLiteral("网络异常，请稍后重试");
+    }
+}
+
+QString transportErrorMessage(const VellamorTransportError& error)
+{
+    switch (error.kind()) {
+    case VellamorTransportError::Kind::connectionClosed:
+        return lostConnectionMessage;
+    case VellamorTransportError::Kind::timeout:
+        return timedOutMessage;
+    default:
+        return unavailableMessage;
     }
 }
 
@@ -379,10 +415,15 @@ QString DictationController::userFacingMessage(std::exception_ptr error)
             return serviceErrorMessage(e);
         } catch (const AudioCaptureError& e) {
             return captureErrorMessage(e);
+        } catch (const NetworkError& e) {
+            return networkErrorMessage(e);
+        } catch (const VellamorTransportError& e) {
+            return transportErrorMessage(e);
         } catch (...) {
         }
     }
-    return describeException(error);
+    // The details of anything else are for the log, which has them already.
+    return QStringLiteral("识别出错，请重试");
 }
 
 } // namespace vellamor

@@ -1,16 +1,19 @@
 #include "AppContainerFixture.h"
 #include "QtPrinters.h"
 
+#include "App/AppDelegate.h"
+#include "App/SingleInstance.h"
+#include "Auth/AuthSheet.h"
 #include "Diagnostics/AboutPage.h"
 #include "Diagnostics/DiagnosticsPage.h"
 #include "Diagnostics/LogViewerView.h"
 #include "HistoryWindows/HistoryViewModel.h"
-#include "Auth/AuthSheet.h"
 #include "Storage/UserIDHash.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 #include <gmock/gmock.h>
 
@@ -88,7 +91,7 @@ TEST_F(AppContainerTest, ARefusedStartShowsItsHintForItsTimeAndOpensNoSession)
         std::chrono::milliseconds shownFor;
     } cases[] = {
         {"signedOut", false, true, AppContainer::unauthenticatedHint(), 2000ms},
-        {"microphoneDenied", true, false, AppContainer::microphoneHint(), 2200ms},
+        {"microphoneDenied", true, false, u"未检测到麦克风"_s, 2200ms},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -154,9 +157,22 @@ TEST_F(AppContainerTest, ADictationShowsRecordingThenProcessingThenIdleAndLeaves
     EXPECT_EQ(icon(), MenuBarIconState::idle);
     EXPECT_FALSE(container->session().sessionBusy.value());
     EXPECT_EQ(bus->field().text, u"你好"_s);
+    EXPECT_FALSE(container->overlay().viewModel().leftOnClipboard.value());
     const QList<HistoryRecord> records = runBlocking(container->historyStore()->all());
     ASSERT_EQ(records.size(), 1);
     EXPECT_EQ(records[0].text, u"你好"_s);
+
+    // With no field in front the island says where the text went, and the record stays.
+    bus->clearFocus();
+    pressHotkey(5000);
+    ASSERT_TRUE(waitUntil([this] { return socket->isOpen(); }));
+    serverSays(frame("ready"));
+    releaseHotkey(5400);
+    serverSays(frame("final", u"再见"_s));
+    serverSays(frame("done"));
+    ASSERT_TRUE(waitUntil([this] { return overlayState() == DictationState::done(); }));
+    EXPECT_TRUE(container->overlay().viewModel().leftOnClipboard.value());
+    EXPECT_EQ(runBlocking(container->historyStore()->all()).size(), 2);
 }
 
 TEST_F(AppContainerTest, ALateEndOfAnAbandonedSessionIsDropped)
@@ -324,16 +340,48 @@ TEST_F(AppContainerTest, TheAccountSectionOffersTheSignInSheetOnlyWhileSignedOut
     EXPECT_EQ(container->signInSheet().openSheet(), nullptr);
 }
 
-TEST_F(AppContainerTest, StoppingTwiceAtQuitIsHarmless)
+TEST_F(AppContainerTest, ASecondStartWithoutALinkBringsUpTheSettings)
+{
+    build();
+    QTemporaryDir folder;
+    AppDelegate running(AppConfig::defaultConfig(), [this](const AppConfig&) { return std::move(container); },
+                        std::make_unique<SingleInstance>(folder.filePath(u"s"_s)), [] {});
+    running.applicationDidFinishLaunching({});
+    const auto shown = [&] {
+        const QWidget* settings = running.container()->settingsWindow().window();
+        return settings && settings->isVisible();
+    };
+    EXPECT_FALSE(shown());
+    ASSERT_TRUE(SingleInstance(folder.filePath(u"s"_s)).isAnotherInstanceRunning({}));
+    EXPECT_TRUE(waitUntil(shown));
+    running.applicationWillTerminate();
+}
+
+TEST_F(AppContainerTest, TheMicrophoneSubmenuFollowsTheSoundServer)
+{
+    startReady();
+    const auto entries = container->menuBar().menu().actions();
+    QMenu* microphones = (*std::find_if(entries.begin(), entries.end(), [](QAction* a) { return a->menu(); }))->menu();
+    const auto listed = [&](const QString& last) {
+        return waitUntil([&] { return microphones->actions().last()->text() == last; });
+    };
+    ASSERT_TRUE(listed(u"Microphone（当前默认）"_s));
+    platform::SoundServerSnapshot unplugged = FakeSoundServer::oneMicrophone();
+    unplugged.sources.removeLast();
+    sound->changeSources(unplugged);
+    EXPECT_TRUE(listed(u"未找到输入设备"_s));
+}
+
+TEST_F(AppContainerTest, QuittingFromTheMenuStopsOnce)
 {
     startReady();
     container->menuBar().onQuit();
     container->stop();
     settle();
     EXPECT_FALSE(keySource_->isStarted());
-    EXPECT_EQ(logLines().count(u"container stopping"_s), 2);
+    EXPECT_EQ(logLines().count(u"container stopping"_s), 1);
     EXPECT_FALSE(container->menuStatus().isTicking());
-    EXPECT_EQ(socket->closeCount(), 2);
+    EXPECT_EQ(socket->closeCount(), 1);
 }
 
 // The hotkey works in the mode the user chose: held by default, tapped in toggle mode.

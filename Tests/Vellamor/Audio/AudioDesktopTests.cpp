@@ -146,6 +146,8 @@ TEST_F(AudioDesktopTest, MicrophonesOfTheServerComeDefaultFirstWithoutMonitorsAn
         return uids(runBlocking(AudioInputDeviceManager::availableInputDevices(*server)));
     };
     ASSERT_TRUE(waitUntil([&server] { return server->isWatchingChanges(); }, 5s));
+    int changes = 0;
+    server->watchSources([&changes] { ++changes; });
     // vsink.monitor, a monitor of an output, is no microphone.
     EXPECT_EQ(devices(), QStringList{u"vmic (default)"_s});
     const PermissionChecker checker({nullptr, server, nullptr, nullptr});
@@ -164,6 +166,7 @@ TEST_F(AudioDesktopTest, MicrophonesOfTheServerComeDefaultFirstWithoutMonitorsAn
     // The change reaches the listener a moment after pactl returns.
     const QStringList added{u"vmic (default)"_s, u"amic"_s};
     EXPECT_TRUE(waitUntil([&] { return devices() == added; }, 3s)) << devices().join(u' ').toStdString();
+    EXPECT_TRUE(waitUntil([&] { return changes > 0; }, 3s)) << "the change is told as it happens";
     ASSERT_TRUE(runTool(u"pactl"_s, {u"set-default-source"_s, u"amic"_s}));
     const QStringList switched{u"amic (default)"_s, u"vmic"_s};
     EXPECT_TRUE(waitUntil([&] { return devices() == switched; }, 3s)) << devices().join(u' ').toStdString();

@@ -2,14 +2,20 @@
 #include "RecordingSystemLog.h"
 
 #include "Menu/MenuBarController.h"
+#include "Menu/MenuBarIcon.h"
 
 #include <QAction>
+#include <QDir>
+#include <QPainter>
 #include <QKeySequence>
 
 #include <gmock/gmock.h>
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <utility>
+#include <vector>
 #include <memory>
 
 namespace vellamor::test {
@@ -191,17 +197,16 @@ TEST_F(MenuBarControllerTest, IconShowsTheStateAndTheBadgeOfAConnectedSource)
     struct Case {
         MenuBarIconState state;
         QString toolTip;
-        bool tintable;
     };
     const std::array cases{
-        Case{MenuBarIconState::idle, u"Vellamor · 待机（左键开始录音）"_s, true},
-        Case{MenuBarIconState::recording, u"Vellamor · 录音中（左键结束）"_s, true},
-        Case{MenuBarIconState::processing, u"Vellamor · 处理中"_s, true},
-        Case{MenuBarIconState::needsSetup, u"Vellamor · 请完成初始设置"_s, false},
-        Case{MenuBarIconState::error, u"Vellamor · 出错"_s, false},
+        Case{MenuBarIconState::idle, u"Vellamor · 待机（左键开始录音）"_s},
+        Case{MenuBarIconState::recording, u"Vellamor · 录音中（左键结束）"_s},
+        Case{MenuBarIconState::processing, u"Vellamor · 处理中"_s},
+        Case{MenuBarIconState::needsSetup, u"Vellamor · 请完成初始设置"_s},
+        Case{MenuBarIconState::error, u"Vellamor · 出错"_s},
     };
     const auto badged = [this] {
-        const QImage image = menuBar_.item()->icon().pixmap(QSize(22, 18), 1.0).toImage();
+        const QImage image = menuBar_.item()->icon().pixmap(QSize(22, 22), 1.0).toImage();
         return image.width() == 22 && image.pixelColor(17, 5) == QColor(52, 199, 89);
     };
     for (const Case& c : cases) {
@@ -210,13 +215,50 @@ TEST_F(MenuBarControllerTest, IconShowsTheStateAndTheBadgeOfAConnectedSource)
         menuBar_.updateIcon(c.state);
         EXPECT_EQ(menuBar_.item()->toolTip(), c.toolTip);
         EXPECT_FALSE(menuBar_.item()->icon().isNull());
-        EXPECT_EQ(menuBar_.item()->icon().isMask(), c.tintable);
         EXPECT_FALSE(badged());
 
         menuBar_.setHasConnectedInputSource(true);
         menuBar_.updateIcon(menuBar_.currentIconState());
-        EXPECT_FALSE(menuBar_.item()->icon().isMask());
         EXPECT_TRUE(badged());
+        const QImage image = menuBar_.item()->icon().pixmap(QSize(22, 22), 1.0).toImage();
+        for (int i = 12; i < 22; ++i)
+            EXPECT_EQ(image.pixelColor(i, 0).alpha() + image.pixelColor(21, i - 12).alpha(), 0) << "badge at the edge";
+    }
+}
+
+double contrast(const QColor& a, const QColor& b)
+{
+    const auto luminance = [](const QColor& c) {
+        const auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF()) + 0.05;
+    };
+    return std::max(luminance(a), luminance(b)) / std::min(luminance(a), luminance(b));
+}
+
+// At 22 px on a light and a dark panel every state stands out from the
+// panel (contrast 3:1 or more) and from every other state in many pixels.
+TEST_F(MenuBarControllerTest, TheFiveIconsAreToldApartOnLightAndDarkPanels)
+{
+    for (const QColor& panel : {QColor(242, 242, 242), QColor(36, 36, 36)}) {
+        std::vector<QImage> shown;
+        for (int state = 0; state <= static_cast<int>(MenuBarIconState::error); ++state) {
+            QImage image(22, 22, QImage::Format_RGB32);
+            image.fill(panel);
+            QPainter(&image).drawPixmap(0, 0, MenuBarIcon::icon(MenuBarIconState(state), false).pixmap(22, 22));
+            if (const QString folder = qEnvironmentVariable("VELLAMOR_SCREENSHOT_DIR"); QDir().mkpath(folder))
+                image.scaled(88, 88).save(folder + u"/tray-%1-%2.png"_s.arg(state).arg(panel.lightness() > 128 ? u"light"_s : u"dark"_s));
+            const auto count = [&](const auto& counts) {
+                int n = 0;
+                for (int i = 0; i < 22 * 22; ++i)
+                    n += counts(image.pixelColor(i % 22, i / 22), i);
+                return n;
+            };
+            EXPECT_GE(count([&](const QColor& c, int) { return contrast(c, panel) >= 3.0; }), 40) << state;
+            for (std::size_t other = 0; other < shown.size(); ++other)
+                EXPECT_GE(count([&](const QColor& c, int i) { return contrast(c, shown[other].pixelColor(i % 22, i / 22)) >= 1.5; }), 40)
+                    << state << " / " << other;
+            shown.push_back(image);
+        }
     }
 }
 

@@ -1,3 +1,4 @@
+#include "ManualAnimationDriver.h"
 #include "ManualTickerClock.h"
 #include "OverlayRendering.h"
 #include "OverlayTestPrinters.h"
@@ -17,11 +18,16 @@
 #include "WaitUntil.h"
 
 #include <QEnterEvent>
+#include <QWindow>
+#include <QSet>
+#include <QScreen>
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <tuple>
 #include <memory>
 
 namespace vellamor::test {
@@ -59,6 +65,26 @@ void click(QAbstractButton* button)
     button->click();
 }
 
+// Paints what is marked dirty, as the window system's next frame would.
+void paintNextFrame(QWidget& window)
+{
+    settleWidgets();
+    QEvent nextFrame(QEvent::UpdateRequest);
+    QCoreApplication::sendEvent(&window, &nextFrame);
+}
+
+// Collects the widgets painted while it exists.
+struct PaintRecorder final : QObject {
+    PaintRecorder() { QCoreApplication::instance()->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted.insert(watched);
+        return false;
+    }
+    QSet<QObject*> painted;
+};
+
 class IslandOverlayViewTest : public ::testing::Test {
 protected:
     std::shared_ptr<ManualTickerClock> clock_ = std::make_shared<ManualTickerClock>();
@@ -74,6 +100,7 @@ TEST_F(IslandOverlayViewTest, EachStateDrawsItsShapeTextsAndControls)
         QString finalText = {};
         QString polished = {};
         QString warning = {};
+        bool leftOnClipboard = false;
         QString scene = u"general"_s;
         QString mode = u"hold"_s;
         qint64 elapsed = 0;
@@ -169,6 +196,14 @@ TEST_F(IslandOverlayViewTest, EachStateDrawsItsShapeTextsAndControls)
              .texts = {u"已插入"_s, u"润色"_s, polished},
              .controls = {u"固定"_s},
              .led = OverlayTheme::success()},
+        Case{.name = "done-left-on-clipboard",
+             .state = DictationState::done(),
+             .polished = polished,
+             .leftOnClipboard = true,
+             .size = {380, 126},
+             .texts = {u"已复制到剪贴板"_s, u"润色"_s, polished},
+             .controls = {u"固定"_s},
+             .led = OverlayTheme::warn()},
         Case{.name = "done-without-text",
              .state = DictationState::done(),
              .size = {164, 32},
@@ -202,6 +237,7 @@ TEST_F(IslandOverlayViewTest, EachStateDrawsItsShapeTextsAndControls)
         model.finalText = c.finalText;
         model.polishedText = c.polished;
         model.warning = c.warning;
+        model.leftOnClipboard = c.leftOnClipboard;
         model.scene = c.scene;
         model.hotkeyMode = c.mode;
         model.elapsedMillis = c.elapsed;
@@ -216,6 +252,9 @@ TEST_F(IslandOverlayViewTest, EachStateDrawsItsShapeTextsAndControls)
         const QImage image = renderView(view, QStringLiteral("island-") + QLatin1String(c.name));
 
         EXPECT_EQ(image.size(), c.size);
+        if (auto* pill = view.findChild<PillRow*>(); pill->isVisible()) {
+            EXPECT_EQ(pill->height(), std::min(PillRow::rowHeight, c.size.height()));
+        }
         EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << "the corner is outside the island";
         EXPECT_EQ(shownTexts(view), c.texts);
         EXPECT_EQ(shownControlTips(view), c.controls);
@@ -237,6 +276,65 @@ TEST_F(IslandOverlayViewTest, EachStateDrawsItsShapeTextsAndControls)
         const QRgb bottomLeft = image.pixel(image.width() / 5, image.height() - 3);
         EXPECT_TRUE(closeTo(bottomLeft, behindRow)) << QColor(bottomLeft).name().toStdString();
     }
+}
+
+TEST_F(IslandOverlayViewTest, WarnAndFailedIslandsWidenUntilTheirTextShows)
+{
+    const QString tooLong = u"服务暂时不可用，请稍后重试。如果问题持续出现，请在设置中查看诊断信息并联系我们"_s;
+    const std::array cases{std::tuple{"warn", DictationState::recording(), u"即将超时，1 分钟后自动结束"_s},
+                           std::tuple{"failed-quota", DictationState::failed(u"积分余额不足，请升级或购买积分包"_s), QString()},
+                           std::tuple{"failed-long-reason", DictationState::failed(tooLong), QString()}};
+    for (const auto& [name, state, warning] : cases) {
+        SCOPED_TRACE(name);
+        model.state = state;
+        model.warning = warning;
+        IslandOverlayView view(model);
+        const QSizeF size = view.panelSize(model.islandShape());
+        view.resize(size.toSize());
+        view.show();
+        settleWidgets();
+        renderView(view, u"island-"_s + QLatin1String(name));
+        const QString text = warning.isEmpty() ? state.reason() : warning;
+        const auto labels = shownInReadingOrder<OverlayLabel>(view);
+        const auto status = std::find_if(labels.begin(), labels.end(), [&](auto* l) { return l->text() == text; });
+        ASSERT_NE(status, labels.end());
+        // Drawn whole, unless it outgrows the widest island.
+        const QStringList drawn = (*status)->linesForWidth((*status)->contentsRect().width());
+        EXPECT_EQ(drawn == QStringList{text}, text != tooLong) << drawn.join(u'|').toStdString();
+        EXPECT_GT(size.width(), model.islandShape().panelSize().width());
+        EXPECT_LE(size.width(), IslandShape::expandedWidth);
+    }
+}
+
+// The ticker changes the model ten times a second while the user speaks.
+TEST_F(IslandOverlayViewTest, ATickRepaintsOnlyTheWaveformAndAChangedClock)
+{
+    model.state = DictationState::recording();
+    IslandOverlayView view(model);
+    view.resize(326, 32);
+    view.show();
+    ASSERT_TRUE(waitUntil([&] { return view.windowHandle()->isExposed(); }, 2s));
+    paintNextFrame(view);
+    auto* waveform = view.findChild<Waveform*>();
+    PaintRecorder paints;
+    const auto tick = [&](qint64 millis, float level) {
+        model.elapsedMillis = millis;
+        model.pushRMS(level);
+        paintNextFrame(view);
+        EXPECT_TRUE(waitUntil([&] { return !waveform->isEasing(); }, 1s));
+        paintNextFrame(view);
+        return std::exchange(paints.painted, {});
+    };
+    EXPECT_EQ(tick(100, 0.05f), QSet<QObject*>{waveform});
+    // A new clock text repaints the clock, with the ground below it, and nothing beside it.
+    const QSet<QObject*> painted = tick(1000, 0.05f);
+    for (QWidget* leaf : shownInReadingOrder(view, [](QWidget* w) { return w->children().isEmpty(); })) {
+        const auto* label = qobject_cast<OverlayLabel*>(leaf);
+        EXPECT_EQ(painted.contains(leaf), leaf == waveform || (label && label->text() == u"0:01"_s));
+    }
+    for (int i = 0; i < 15; ++i)
+        tick(1100, 0);
+    EXPECT_EQ(tick(1200, 0), QSet<QObject*>{}) << "silence after silence moves nothing";
 }
 
 TEST_F(IslandOverlayViewTest, ElapsedTimeIsWholeMinutesAndSeconds)
@@ -342,6 +440,32 @@ TEST_F(IslandOverlayViewTest, RecognisedTextStopsAtThreeLinesWhileThePolishedTex
     EXPECT_FALSE(polishedLabel->linesForWidth(polishedLabel->width()).last().endsWith(u"…"_s));
     EXPECT_GT(polishedLabel->mapTo(&view, QPoint(0, polishedLabel->height())).y(), view.height())
         << "the polished text runs on below the island, to be scrolled to";
+}
+
+// The window system shows what the island painted last: every frame of
+// the rows' entrance must repaint what it moved away from.
+TEST_F(IslandOverlayViewTest, RowsEnterWithoutLeavingTraces)
+{
+    ManualAnimationDriver animations;
+    model.state = DictationState::transcribing();
+    IslandOverlayView view(model);
+    view.resize(380, 126);
+    view.show();
+    model.state = DictationState::done();
+    model.finalText = u"今天天气不错，我们出去走走吧"_s;
+    model.polishedText = u"今天天气不错，我们出去走走吧。"_s;
+    for (int frame = 1; frame <= 60; ++frame) {
+        animations.step(16ms);
+        paintNextFrame(view);
+        const QImage shown = view.screen()->grabWindow(view.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage clean = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        int differing = 0;
+        for (int y = 0; y < clean.height(); ++y) {
+            for (int x = 0; x < clean.width(); ++x)
+                differing += view.mask().contains(QPoint(x, y)) && shown.pixel(x, y) != clean.pixel(x, y);
+        }
+        ASSERT_EQ(differing, 0) << "frame " << frame;
+    }
 }
 
 // The mark in a 100 x 100 frame at (10, 20) runs from (26, 72) down to

@@ -1,6 +1,7 @@
 #include "OverlayRendering.h"
 #include "QtPrinters.h"
 
+#include "Overlay/OverlayTheme.h"
 #include "Overlay/PinnedResultOverlay.h"
 #include "Overlay/PinnedTextActionButton.h"
 #include "Platform/Pasteboard/QtPasteboard.h"
@@ -36,10 +37,11 @@ PinnedTextActionButton* shownButton(QWidget& card, int index)
 
 class PinnedResultOverlayTest : public ::testing::Test {
 protected:
-    std::unique_ptr<PinnedResultOverlay> makeCard(const QString& finalText, const QString& polishedText)
+    std::unique_ptr<PinnedResultOverlay> makeCard(const QString& finalText, const QString& polishedText,
+                                                  bool leftOnClipboard = false)
     {
         auto card = std::make_unique<PinnedResultOverlay>(
-            finalText, polishedText, std::make_shared<platform::QtPasteboard>(),
+            finalText, polishedText, leftOnClipboard, std::make_shared<platform::QtPasteboard>(),
             [this](const QString& text) { inserted_.append(text); }, [this] { ++closes_; });
         card->resize(380, 180);
         card->show();
@@ -59,6 +61,7 @@ TEST_F(PinnedResultOverlayTest, ShowsARowPerTextWithOnlyThePolishedInsertPromine
         QString polished;
         QStringList texts;
         QStringList buttons;
+        bool leftOnClipboard = false;
     };
     const QString heard = u"明天下午三点开会"_s;
     const QString polished = u"明天下午三点开会。"_s;
@@ -71,12 +74,15 @@ TEST_F(PinnedResultOverlayTest, ShowsARowPerTextWithOnlyThePolishedInsertPromine
              {u"复制"_s, u"插入"_s, u"复制"_s, u"插入*"_s}},
         Case{"polished-only", {}, polished, {u"已插入"_s, u"润色"_s, polished}, {u"复制"_s, u"插入*"_s}},
         Case{"empty", {}, {}, {u"已插入"_s}, {}},
+        Case{"left-on-clipboard", {}, polished, {u"已复制到剪贴板"_s, u"润色"_s, polished}, {u"复制"_s, u"插入*"_s}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        auto card = makeCard(c.finalText, c.polished);
+        auto card = makeCard(c.finalText, c.polished, c.leftOnClipboard);
         renderView(*card, QStringLiteral("pinned-") + QLatin1String(c.name));
         EXPECT_EQ(shownTexts(*card), c.texts);
+        EXPECT_EQ(shownInReadingOrder<OverlayLabel>(*card).front()->color(),
+                  c.leftOnClipboard ? OverlayTheme::warn() : OverlayTheme::success());
         EXPECT_EQ(shownButtons(*card), c.buttons);
         EXPECT_EQ(shownControlTips(*card).first(), u"关闭固定提示"_s);
     }

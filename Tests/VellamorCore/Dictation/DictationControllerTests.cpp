@@ -202,7 +202,7 @@ TEST_F(DictationControllerTest, ACaptureOrRecogniserThatCannotStartFailsTheSessi
     asr->setStreamError(std::make_exception_ptr(VellamorTransportError::connectionClosed()));
     start();
     ASSERT_TRUE(waitForTerminal());
-    EXPECT_EQ(state(), DictationState::failed(q("connectionClosed")));
+    EXPECT_EQ(state(), DictationState::failed(q("网络连接已断开，请检查网络后重试")));
     EXPECT_FALSE(capture->isRunning());
     EXPECT_TRUE(history->records().empty());
     EXPECT_TRUE(output->texts().isEmpty());
@@ -224,7 +224,7 @@ TEST_F(DictationControllerTest, FailureAfterTheFinalTextKeepsItInHistoryWithoutD
             asr->push(ASRStreamEvent::error(50022, q("llm")));
         ASSERT_TRUE(waitForTerminal());
 
-        EXPECT_EQ(state(), DictationState::failed(connectionLost ? q("timeout") : q("润色服务暂时繁忙，请稍后重试")));
+        EXPECT_EQ(state(), DictationState::failed(connectionLost ? q("网络超时，请检查网络后重试") : q("润色服务暂时繁忙，请稍后重试")));
         EXPECT_TRUE(output->texts().isEmpty());
         ASSERT_EQ(history->records().size(), records + 1);
         const HistoryRecord& record = history->records().back();

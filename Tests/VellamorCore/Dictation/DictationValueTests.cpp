@@ -2,6 +2,7 @@
 #include "Dictation/DictationController.h"
 #include "Models/VellamorServiceError.h"
 #include "Models/VellamorTransportError.h"
+#include "Networking/NetworkError.h"
 #include "QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -44,15 +45,17 @@ TEST(DictationControllerMessages, UserFacingTextForEachKindOfError)
         {service(42902, "q"), "当前积分不足，请升级或购买积分包"},
         {service(50021, "asr down"), "识别服务暂时繁忙，请稍后重试"},
         {service(50022, "llm down"), "润色服务暂时繁忙，请稍后重试"},
-        {service(40100, "unauthorized"), "VellamorServiceError(code=40100, msg=unauthorized)"},
-        {service(-1, ""), "VellamorServiceError(code=-1, msg=)"},
+        {service(40100, "unauthorized"), "服务暂时不可用，请稍后重试"},
+        {service(-1, ""), "服务暂时不可用，请稍后重试"},
         {capture(AudioCaptureError::formatUnsupported(QStringLiteral("48 kHz float"))), "当前麦克风格式暂不支持"},
         {capture(AudioCaptureError::engineFailed(QStringLiteral("busy"))), "麦克风启动失败，请检查系统权限或输入设备"},
         {capture(AudioCaptureError::permissionDenied()), "请先允许 Vellamor 使用麦克风"},
         {capture(AudioCaptureError::deviceUnavailable()), "没有找到可用的麦克风"},
         {capture(AudioCaptureError::alreadyRunning()), "录音已经在进行中"},
-        {std::make_exception_ptr(VellamorTransportError::connectionClosed()), "connectionClosed"},
-        {std::make_exception_ptr(std::runtime_error("socket reset")), "socket reset"},
+        {std::make_exception_ptr(VellamorTransportError::connectionClosed()), "网络连接已断开，请检查网络后重试"},
+        {std::make_exception_ptr(NetworkError(NetworkError::Kind::connectionLost)), "网络连接已断开，请检查网络后重试"},
+        {std::make_exception_ptr(NetworkError(NetworkError::Kind::hostNotFound)), "无法连接服务器，请检查网络后重试"},
+        {std::make_exception_ptr(std::runtime_error("socket reset")), "识别出错，请重试"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);

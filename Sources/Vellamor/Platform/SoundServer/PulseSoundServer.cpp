@@ -4,6 +4,7 @@
 #include "Support/Async/Channel.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -317,7 +318,8 @@ SoundServerSnapshot querySnapshot(std::chrono::milliseconds timeout)
 // or lost, so an answer taken across either is never reused.
 class PulseSoundServer::ChangeWatch {
 public:
-    ChangeWatch()
+    // `changed` runs on the watch's own thread.
+    explicit ChangeWatch(std::function<void()> changed) : notify_(std::move(changed))
     {
         loop_ = pa_threaded_mainloop_new();
         if (!loop_)
@@ -384,9 +386,12 @@ private:
 
     static void changed(pa_context*, pa_subscription_event_type_t, uint32_t, void* userdata)
     {
-        ++static_cast<ChangeWatch*>(userdata)->generation_;
+        auto* self = static_cast<ChangeWatch*>(userdata);
+        ++self->generation_;
+        self->notify_();
     }
 
+    std::function<void()> notify_;
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     bool alive_ = false;
@@ -400,7 +405,35 @@ PulseSoundServer::PulseSoundServer(std::chrono::milliseconds timeout)
     , state_(std::make_shared<State>())
 {
     // Listening from the start gives the first question an answer to keep.
-    state_->watch = std::make_shared<ChangeWatch>();
+    state_->watch = makeWatch(state_);
+}
+
+std::shared_ptr<PulseSoundServer::ChangeWatch> PulseSoundServer::makeWatch(const std::shared_ptr<State>& state)
+{
+    std::weak_ptr<State> weak = state;
+    return std::make_shared<ChangeWatch>([weak] {
+        const std::shared_ptr<State> alive = weak.lock();
+        // One turn of the main loop for a whole burst of changes.
+        QCoreApplication* application = QCoreApplication::instance();
+        if (!alive || !application || alive->changePosted.exchange(true))
+            return;
+        QMetaObject::invokeMethod(
+            application,
+            [weak] {
+                const std::shared_ptr<State> state = weak.lock();
+                if (!state)
+                    return;
+                state->changePosted = false;
+                if (const auto onChange = state->onChange)
+                    onChange();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void PulseSoundServer::watchSources(std::function<void()> onChange)
+{
+    state_->onChange = std::move(onChange);
 }
 
 PulseSoundServer::~PulseSoundServer() = default;
@@ -414,7 +447,7 @@ QCoro::Task<SoundServerSnapshot> PulseSoundServer::snapshot()
 {
     const std::shared_ptr<State> state = state_;
     if (!state->watch || !state->watch->isAlive())
-        state->watch = std::make_shared<ChangeWatch>();
+        state->watch = makeWatch(state);
     const std::shared_ptr<ChangeWatch> watch = state->watch;
     const bool watching = watch->isWatching();
     const quint64 generation = watch->generation();

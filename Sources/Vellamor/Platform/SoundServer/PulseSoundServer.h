@@ -2,7 +2,9 @@
 
 #include "Platform/SoundServer/SoundServer.h"
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -21,6 +23,7 @@ public:
     QCoro::Task<SoundServerSnapshot> snapshot() override;
     QCoro::Task<RecordStreamOpening> openRecordStream(AudioChunkHandler onChunk,
                                                        StreamFailureHandler onFailure) override;
+    void watchSources(std::function<void()> onChange) override;
 
     // Whether the change listener is connected (answers may then be reused).
     bool isWatchingChanges() const;
@@ -35,7 +38,11 @@ private:
     struct State {
         std::shared_ptr<ChangeWatch> watch;
         std::optional<Answer> lastAnswer;
+        // Main thread; the watch's thread only posts to it.
+        std::function<void()> onChange;
+        std::atomic<bool> changePosted {false};
     };
+    static std::shared_ptr<ChangeWatch> makeWatch(const std::shared_ptr<State>& state);
 
     std::chrono::milliseconds timeout_;
     std::shared_ptr<State> state_;

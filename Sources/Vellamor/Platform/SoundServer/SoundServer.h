@@ -70,6 +70,12 @@ public:
     // runs (possibly before this task has completed).
     virtual QCoro::Task<RecordStreamOpening> openRecordStream(AudioChunkHandler onChunk,
                                                                StreamFailureHandler onFailure) = 0;
+
+    // From now on `onChange` runs on the main thread, on a later turn, after
+    // the server's sources or its default source changed; a burst of changes
+    // may run it once. A later call replaces it. Servers that cannot tell
+    // never run it.
+    virtual void watchSources(std::function<void()> onChange) { (void)onChange; }
 };
 
 } // namespace vellamor::platform
