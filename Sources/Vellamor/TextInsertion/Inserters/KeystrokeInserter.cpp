@@ -2,6 +2,7 @@
 
 #include "TextInsertion/Inserters/KeystrokeInserterError.h"
 #include "TextInsertion/ModifierRelease.h"
+#include "TextInsertion/TypingPace.h"
 
 #include <algorithm>
 #include <set>
@@ -70,15 +71,18 @@ QCoro::Task<void> KeystrokeInserter::insert(QString text)
 
     // Only keys whose mapping changes need the pauses; the layout's own keys
     // read the same before and after.
+    const auto perCharacter =
+        TypingPace::needsSlowPace(injector->activeWindowClass()) ? pacing.slowPerCharacter : pacing.perCharacter;
     int posted = 0;
-    bool typedMappedKey = false;
     bool refused = false;
     std::set<int> mapped;
-    // Since the last mapping change: keys typed, time spent.
+    // Since the last mapping change: keys typed up to the last one that
+    // relies on it (0: none does), time spent typing.
+    int keysToLastMapped = 0;
     int keysSinceMapping = 0;
     std::chrono::milliseconds sinceMapping{0};
     const auto settleBeforeChange = [&] {
-        const auto reading = keysSinceMapping * pacing.readPerKey - sinceMapping;
+        const auto reading = keysToLastMapped * pacing.readPerKey - sinceMapping;
         return std::max(pacing.unmappingSettle, reading);
     };
     for (const auto& step : keystrokes->steps()) {
@@ -89,18 +93,17 @@ QCoro::Task<void> KeystrokeInserter::insert(QString text)
             }
             ++posted;
             ++keysSinceMapping;
-            typedMappedKey = typedMappedKey || mapped.contains(step.key.keyCode);
-            co_await sleep(pacing.perCharacter);
-            sinceMapping += pacing.perCharacter;
+            if (mapped.contains(step.key.keyCode))
+                keysToLastMapped = keysSinceMapping;
+            co_await sleep(perCharacter);
+            sinceMapping += perCharacter;
             continue;
         }
         const bool clearing = std::all_of(step.mapping.begin(), step.mapping.end(),
                                           [](const auto& m) { return m.plain == 0 && m.shifted == 0; });
-        // The last change only takes characters away from keys already read
-        // with them; a remapping needs the application to have caught up.
-        if (typedMappedKey)
-            co_await sleep(clearing ? pacing.unmappingSettle : settleBeforeChange());
-        typedMappedKey = false;
+        if (keysToLastMapped > 0)
+            co_await sleep(settleBeforeChange());
+        keysToLastMapped = 0;
         if (!injector->mapKeyCodes(step.mapping)) {
             refused = true;
             break;
@@ -111,14 +114,15 @@ QCoro::Task<void> KeystrokeInserter::insert(QString text)
             else
                 mapped.insert(mapping.keyCode);
         }
+        // A reader may take its time from the first key on.
         keysSinceMapping = 0;
-        sinceMapping = clearing ? std::chrono::milliseconds(0) : pacing.mappingSettle;
+        sinceMapping = std::chrono::milliseconds(0);
         if (!clearing)
             co_await sleep(pacing.mappingSettle);
     }
 
     if (!mapped.empty()) {
-        if (typedMappedKey)
+        if (keysToLastMapped > 0)
             co_await sleep(settleBeforeChange());
         std::vector<platform::KeyMapping> clear;
         for (int keyCode : mapped)

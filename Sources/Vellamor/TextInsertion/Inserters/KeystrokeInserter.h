@@ -12,14 +12,16 @@
 namespace vellamor {
 
 // Types a text as synthetic key events (see KeystrokePlan), one character
-// every 2 ms. Applications load a changed keymap when they read the first
-// key after the change, from the server as it is then: a keymap changed
-// again before a busy application has read that far makes it read keys with
-// the wrong characters. So the typing pauses after every mapping change, and
-// before a change that takes characters away it waits as long as a slow
-// application (one that works `readPerKey` on every key) needs to read the
-// keys typed since the previous change. Caps Lock is switched off while
-// typing. Runs on the main thread's event loop, suspended in its waits.
+// every 2 ms (20 ms for the applications TypingPace names). Applications load
+// a changed keymap when they read the first key after the change, from the
+// server as it is then: a keymap changed again, or cleared, before a busy
+// application has read that far makes it read keys with the wrong characters
+// or none (browsers lose the ends of texts that way). So the typing pauses
+// after every mapping change, and before a change that takes characters away
+// (the final clearing too) it waits as long as a slow application (one that
+// works `readPerKey` on every key) needs to read up to the last key that
+// relies on the mapping. Caps Lock is switched off while typing. Runs on the
+// main thread's event loop, suspended in its waits.
 class KeystrokeInserter final : public AnyInserter {
 public:
     struct Pacing {
@@ -27,6 +29,7 @@ public:
         // all): 20 ms settles lost nothing; a remapping lost the keys of the
         // next batch at up to 12 ms read time per key and none from 14 ms on.
         std::chrono::milliseconds perCharacter{2};
+        std::chrono::milliseconds slowPerCharacter{20};
         std::chrono::milliseconds mappingSettle{20};
         std::chrono::milliseconds unmappingSettle{20};
         std::chrono::milliseconds readPerKey{16};
