@@ -90,8 +90,6 @@ TEST_F(ClipboardInserterTest, PastesFromTheClipboardThenPutsItsContentsBack)
     EXPECT_GE(tap.at, 300ms);
     EXPECT_EQ(injector_->releaseCount(), 0);
 
-    // The contents go back as soon as the target has the text.
-    EXPECT_LT(sleep_.clock()->now - tap.at, 120ms);
     expectRestored();
     const auto& writes = pasteboard_->writes();
     ASSERT_EQ(writes.size(), 2u);

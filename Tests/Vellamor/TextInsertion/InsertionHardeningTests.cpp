@@ -88,7 +88,8 @@ TEST(InsertionHardeningTest, FieldsThatMisreportTheirEditsNeverGetTheTextTwice)
     }
 }
 
-// The earlier contents go back as soon as the target has asked for the text.
+// The earlier contents go back once the target has asked for the text and
+// had the time to finish its paste.
 // PRIMARY, which GTK views answer by dropping their selection, is borrowed
 // only for the chord that pastes it.
 TEST(InsertionHardeningTest, PasteGivesTheClipboardBackOnceTheTargetFetchedIt)
@@ -97,11 +98,13 @@ TEST(InsertionHardeningTest, PasteGivesTheClipboardBackOnceTheTargetFetchedIt)
         QStringList windowClass;
         bool targetFetches;
         QString primaryAtTap;
-        std::chrono::milliseconds heldAfterTap; // the hotkey monitor's 20 ms settle included
+        // The hotkey monitor's 20 ms settle included; a target that asked
+        // keeps the text 100 ms more to finish its paste.
+        std::chrono::milliseconds heldAfterTap;
     };
     const Case cases[] = {
-        {{}, true, u"selected"_s, 20ms},
-        {{u"xterm"_s}, true, u"pasted"_s, 20ms},
+        {{}, true, u"selected"_s, 120ms},
+        {{u"xterm"_s}, true, u"pasted"_s, 120ms},
         {{}, false, u"selected"_s, 140ms},
     };
     for (const Case& c : cases) {

@@ -37,25 +37,27 @@ std::optional<Chord> chordFor(platform::KeyInjector& injector, PasteChord::Kind 
     return std::nullopt;
 }
 
-// Until the target has asked for the text, or `limit` for a target that
-// never does (or where requests cannot be seen). False when it was seen not
-// to ask.
+// Until the target has asked for the text and then had the time to finish
+// the paste, or the longest wait for a target that never asks (or where
+// requests cannot be seen). False when it was seen not to ask.
 QCoro::Task<bool> waitForFetch(std::shared_ptr<platform::Pasteboard> pasteboard, PasteboardSelection selection,
-                               InsertionSleep sleep, std::chrono::milliseconds poll, std::chrono::milliseconds limit)
+                               InsertionSleep sleep, ClipboardInserter::Pacing pacing)
 {
     std::chrono::milliseconds waited{0};
     while (true) {
         const auto fetches = pasteboard->textFetches(selection);
         if (!fetches) {
-            co_await sleep(limit - waited);
+            co_await sleep(pacing.pasteWait - waited);
             co_return true;
         }
-        if (*fetches > 0)
+        if (*fetches > 0) {
+            co_await sleep(pacing.holdAfterFetch);
             co_return true;
-        if (waited >= limit)
+        }
+        if (waited >= pacing.pasteWait)
             co_return false;
-        co_await sleep(poll);
-        waited += poll;
+        co_await sleep(pacing.fetchPoll);
+        waited += pacing.fetchPoll;
     }
 }
 
@@ -129,7 +131,7 @@ QCoro::Task<void> ClipboardInserter::insert(QString text)
     guard.begin();
     const bool sent = injector->tap(chord->key, chord->control);
     injector->flush();
-    const bool fetched = sent && co_await waitForFetch(pasteboard, pasted, sleep, pacing.fetchPoll, pacing.pasteWait);
+    const bool fetched = sent && co_await waitForFetch(pasteboard, pasted, sleep, pacing);
     restore();
     co_await sleep(pacing.releaseSettle);
     guard.end();
