@@ -76,5 +76,19 @@ TEST_F(InsertionHardeningDesktopTest, MixedTextArrivesInOrderInASlowWindow)
     EXPECT_EQ(waitForText(target, text), text);
 }
 
+// Emoji reach this window later than Enter and other keys, as in
+// LibreOffice Writer: typed at the usual pace they would change places.
+TEST_F(InsertionHardeningDesktopTest, EmojiAndLineBreaksKeepTheirOrderInAWriterLikeWindow)
+{
+    const QString text = u"第一行🎉\n第二行😀 end\n🎉🎉x"_s;
+    QProcess target;
+    startFocused(target, QStringLiteral(VELLAMOR_SLOW_TEXT_TARGET), {u"writer"_s});
+    KeystrokeInserter keyboard(std::make_shared<platform::XTestKeyInjector>(), nullptr);
+
+    EXPECT_NO_THROW(runBlocking(keyboard.insert(text), 30s));
+    const QString reported = QString(text).replace(u'\n', u'⏎');
+    EXPECT_EQ(waitForText(target, reported), reported);
+}
+
 } // namespace
 } // namespace vellamor::test

@@ -245,6 +245,17 @@ TEST_F(LayeredDesktopTest, AccessibleFieldIsWrittenThroughAccessibilityAndXtermT
     xterm.waitForFinished(3000);
 }
 
+// Keys into a read-only field vanish without a trace; the bus shows it.
+TEST_F(LayeredDesktopTest, ReadOnlyFieldLeavesTheTextOnTheClipboard)
+{
+    const LayeredInserter inserter = desktopInserter(nullptr);
+    TextTarget target(qtTarget, {u"QtReadOnlyTextEdit"_s, u"fixed"_s});
+    ASSERT_TRUE(target.isReady());
+    EXPECT_EQ(runBlocking(inserter.insertLayered(dictated)), InsertStrategy::allFailed);
+    EXPECT_EQ(target.waitForText(u"fixed"_s), u"fixed"_s);
+    EXPECT_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")), dictated);
+}
+
 TEST_F(LayeredDesktopTest, OwnWindowIsNeverWrittenThroughTheBus)
 {
     // The bus must not be asked about this process's own field: the call
