@@ -80,7 +80,7 @@ public:
     BrowserPage& operator=(const BrowserPage&) = delete;
 
     bool isStarted() const { return !window_.isEmpty(); }
-    qint64 processId() const { return process_.processId(); }
+    const QString& windowId() const { return window_; }
 
     // Activates the window and focuses `field`, emptied; false when that
     // did not happen within 10 s.

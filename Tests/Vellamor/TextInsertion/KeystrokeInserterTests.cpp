@@ -196,9 +196,16 @@ TEST_F(KeystrokeInserterTest, SlowReaderReadsTheLastMappedCharactersBeforeTheMap
         SCOPED_TRACE(c.name);
         injector_ = std::make_shared<FakeKeyInjector>(sleep_.clock());
         injector_->readPerKey = c.readPerKey;
-        type(c.text);
-        EXPECT_EQ(injector_->typed(), c.text);
+        auto keyboard = inserter();
+        const auto start = sleep_.clock()->now;
+        EXPECT_NO_THROW(runBlocking(keyboard.insert(c.text)));
+        // The caller does not wait for the reader: the next insertion does.
+        EXPECT_FALSE(injector_->currentMapping().empty());
+        EXPECT_LT(sleep_.clock()->now - start, c.text.size() * c.readPerKey);
+        EXPECT_NO_THROW(runBlocking(keyboard.insert(u"."_s)));
+        EXPECT_EQ(injector_->typed(), c.text + u'.');
         EXPECT_TRUE(injector_->races().isEmpty()) << injector_->races().join(u'\n').toStdString();
+        EXPECT_TRUE(injector_->currentMapping().empty());
     }
 }
 
@@ -247,9 +254,11 @@ TEST_F(KeystrokeInserterTest, FailuresLeaveKeymapCapsLockAndGuardAsFound)
         injector_->capsLock = true;
         guard_.clear();
         c.arrange(*injector_);
-        auto keyboard = inserter();
-        EXPECT_EQ(errorOf<KeystrokeInserterError>(keyboard.insert(c.text)), c.expected);
-        EXPECT_EQ(injector_->typed(), c.typed);
+        {
+            auto keyboard = inserter();
+            EXPECT_EQ(errorOf<KeystrokeInserterError>(keyboard.insert(c.text)), c.expected);
+            EXPECT_EQ(injector_->typed(), c.typed);
+        }
         EXPECT_TRUE(injector_->currentMapping().empty());
         EXPECT_TRUE(injector_->races().isEmpty());
         EXPECT_TRUE(injector_->capsLock);

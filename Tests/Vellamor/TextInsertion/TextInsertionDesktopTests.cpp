@@ -127,14 +127,17 @@ TEST_P(TextInsertionDesktopTest, KeystrokesTypeLatinChineseAndEmojiIntact)
     // More distinct characters outside the layout than one batch holds.
     const QString text = u"Mixed 中文 text, Ünïcödé ✓ 🎉 and 二十个不同的汉字在这里一起出现! OK"_s;
     ASSERT_TRUE(start(u"["_s, u"["_s));
-    KeystrokeInserter keyboard(injector_, nullptr);
     ASSERT_TRUE(injector_->isAvailable());
     const auto insertKey = injector_->keyForSpecial(platform::SpecialKey::insert);
-    EXPECT_NO_THROW(runBlocking(keyboard.insert(text), 30s));
-    EXPECT_EQ(target_->waitForText(u"["_s + text), u"["_s + text);
+    {
+        KeystrokeInserter keyboard(injector_, nullptr);
+        EXPECT_NO_THROW(runBlocking(keyboard.insert(text), 30s));
+        EXPECT_EQ(target_->waitForText(u"["_s + text), u"["_s + text);
+    }
 
-    // The keymap is as it was: the spare keys type nothing again, and a key
-    // that lies between them (they are scattered) is untouched.
+    // Once the inserter is gone the keymap is as it was: the spare keys type
+    // nothing again, and a key that lies between them (they are scattered)
+    // is untouched.
     EXPECT_EQ(injector_->spareKeyCodes(16).size(), 16u);
     ASSERT_TRUE(injector_->isAvailable());
     EXPECT_EQ(injector_->keyForSpecial(platform::SpecialKey::insert), insertKey);

@@ -21,7 +21,36 @@ KeystrokeInserter::KeystrokeInserter(std::shared_ptr<platform::KeyInjector> inje
     , ignoreSynthetic_(std::move(ignoreSynthetic))
     , sleep_(std::move(sleep))
     , pacing_(pacing)
+    , leftMapped_(std::make_shared<LeftMapping>())
 {
+}
+
+KeystrokeInserter::~KeystrokeInserter()
+{
+    // Nothing reads keys for long any more: the keymap goes back at once.
+    if (leftMapped_->mapping.empty())
+        return;
+    injector_->mapKeyCodes(leftMapped_->mapping);
+    injector_->flush();
+}
+
+void KeystrokeInserter::LeftMapping::leave(std::vector<platform::KeyMapping> clear, std::chrono::milliseconds readTime)
+{
+    mapping = std::move(clear);
+    readingTime = readTime;
+    since.start();
+}
+
+QCoro::Task<void> KeystrokeInserter::restoreKeymap(std::shared_ptr<platform::KeyInjector> injector, InsertionSleep sleep,
+                                                   std::shared_ptr<LeftMapping> left)
+{
+    if (left->mapping.empty())
+        co_return;
+    const auto remaining = left->readingTime - std::chrono::milliseconds(left->since.elapsed());
+    if (remaining > std::chrono::milliseconds(0))
+        co_await sleep(remaining);
+    injector->mapKeyCodes(left->mapping);
+    left->mapping.clear();
 }
 
 std::optional<KeystrokePlan> KeystrokeInserter::plan(platform::KeyInjector& injector, const QString& text)
@@ -55,10 +84,12 @@ QCoro::Task<void> KeystrokeInserter::insert(QString text)
     const auto sleep = sleep_;
     const auto ignoreSynthetic = ignoreSynthetic_;
     const Pacing pacing = pacing_;
+    const auto leftMapped = leftMapped_;
     if (!injector->isAvailable())
         throw KeystrokeInserterError::sourceUnavailable();
 
     co_await ModifierRelease::wait(injector, sleep, pacing.modifierPoll, pacing.modifierTimeout);
+    co_await restoreKeymap(injector, sleep, leftMapped);
     const auto keystrokes = plan(*injector, text);
     if (!keystrokes)
         throw KeystrokeInserterError::buildFailed(0);
@@ -101,6 +132,11 @@ QCoro::Task<void> KeystrokeInserter::insert(QString text)
         }
         const bool clearing = std::all_of(step.mapping.begin(), step.mapping.end(),
                                           [](const auto& m) { return m.plain == 0 && m.shifted == 0; });
+        if (clearing) {
+            leftMapped->leave(step.mapping, keysToLastMapped > 0 ? settleBeforeChange() : std::chrono::milliseconds(0));
+            mapped.clear();
+            continue;
+        }
         if (keysToLastMapped > 0)
             co_await sleep(settleBeforeChange());
         keysToLastMapped = 0;
@@ -108,26 +144,20 @@ QCoro::Task<void> KeystrokeInserter::insert(QString text)
             refused = true;
             break;
         }
-        for (const auto& mapping : step.mapping) {
-            if (mapping.plain == 0 && mapping.shifted == 0)
-                mapped.erase(mapping.keyCode);
-            else
-                mapped.insert(mapping.keyCode);
-        }
+        for (const auto& mapping : step.mapping)
+            mapped.insert(mapping.keyCode);
         // A reader may take its time from the first key on.
         keysSinceMapping = 0;
         sinceMapping = std::chrono::milliseconds(0);
-        if (!clearing)
-            co_await sleep(pacing.mappingSettle);
+        co_await sleep(pacing.mappingSettle);
     }
 
+    // Typing stopped early: the keys mapped so far go back the same way.
     if (!mapped.empty()) {
-        if (keysToLastMapped > 0)
-            co_await sleep(settleBeforeChange());
         std::vector<platform::KeyMapping> clear;
         for (int keyCode : mapped)
             clear.push_back({keyCode, 0, 0});
-        injector->mapKeyCodes(clear);
+        leftMapped->leave(clear, keysToLastMapped > 0 ? settleBeforeChange() : std::chrono::milliseconds(0));
     }
     if (capsLock)
         injector->setCapsLock(true);

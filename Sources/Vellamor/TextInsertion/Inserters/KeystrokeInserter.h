@@ -6,8 +6,11 @@
 #include "TextInsertion/KeystrokePlan.h"
 #include "TextInsertion/SyntheticInputGuard.h"
 
+#include <QElapsedTimer>
+
 #include <chrono>
 #include <memory>
+#include <vector>
 
 namespace vellamor {
 
@@ -18,10 +21,14 @@ namespace vellamor {
 // application has read that far makes it read keys with the wrong characters
 // or none (browsers lose the ends of texts that way). So the typing pauses
 // after every mapping change, and before a change that takes characters away
-// (the final clearing too) it waits as long as a slow application (one that
-// works `readPerKey` on every key) needs to read up to the last key that
-// relies on the mapping. Caps Lock is switched off while typing. Runs on the
-// main thread's event loop, suspended in its waits.
+// it waits as long as a slow application (one that works `readPerKey` on
+// every key) needs to read up to the last key that relies on the mapping.
+// The last change, which gives the spare keys back their emptiness, waits
+// the same, but not at the caller's expense: the keys stay mapped until the
+// next insertion (which first waits for what is left of that time) or the
+// inserter's end. No real key types them meanwhile. Caps Lock is switched
+// off while typing. Runs on the main thread's event loop, suspended in its
+// waits.
 class KeystrokeInserter final : public AnyInserter {
 public:
     struct Pacing {
@@ -43,6 +50,10 @@ public:
                       InsertionSleep sleep = eventLoopSleep());
     KeystrokeInserter(std::shared_ptr<platform::KeyInjector> injector, SyntheticInputGuard::Notify ignoreSynthetic,
                       InsertionSleep sleep, Pacing pacing);
+    ~KeystrokeInserter() override;
+
+    KeystrokeInserter(const KeystrokeInserter&) = delete;
+    KeystrokeInserter& operator=(const KeystrokeInserter&) = delete;
 
     // Empty text: nothing. Throws KeystrokeInserterError: sourceUnavailable
     // when there is no synthetic input, buildFailed (with the number of
@@ -55,12 +66,25 @@ public:
     int buildEvents(const QString& text);
 
 private:
+    // The clearing of the last insertion's mapping, due once a slow reader
+    // has had `readingTime` since `since`.
+    struct LeftMapping {
+        std::vector<platform::KeyMapping> mapping;
+        std::chrono::milliseconds readingTime{0};
+        QElapsedTimer since;
+
+        void leave(std::vector<platform::KeyMapping> clear, std::chrono::milliseconds readTime);
+    };
+
     static std::optional<KeystrokePlan> plan(platform::KeyInjector& injector, const QString& text);
+    static QCoro::Task<void> restoreKeymap(std::shared_ptr<platform::KeyInjector> injector, InsertionSleep sleep,
+                                           std::shared_ptr<LeftMapping> left);
 
     std::shared_ptr<platform::KeyInjector> injector_;
     SyntheticInputGuard::Notify ignoreSynthetic_;
     InsertionSleep sleep_;
     Pacing pacing_;
+    std::shared_ptr<LeftMapping> leftMapped_;
 };
 
 } // namespace vellamor
