@@ -26,22 +26,14 @@ endfunction()
 # For suites that need the headless desktop of scripts/desktop-session. Its
 # cases are labelled `desktop` (plus LABELS), named "<name>.<Suite>.<Case>" so
 # scripts/test can give each suite a desktop session of its own, and never
-# run in parallel: they share one keyboard and one screen. With ONE_PROCESS
-# the whole suite is one CTest case ("<name>.all"), for suites that start an
-# expensive program (a browser) once for all their cases.
+# run in parallel: they share one keyboard and one screen.
 function(vellamor_add_desktop_test_suite name)
-  cmake_parse_arguments(ARG "ONE_PROCESS" "" "SOURCES;LIBRARIES;LABELS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES;LABELS;ENVIRONMENT" ${ARGN})
   _vellamor_joined_label(label desktop ${ARG_LABELS})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE vellamor_common ${ARG_LIBRARIES} GTest::gmock)
-  if(ARG_ONE_PROCESS)
-    add_test(NAME ${name}.all COMMAND ${name})
-    set_tests_properties(${name}.all PROPERTIES
-      LABELS "${label}" TIMEOUT 300 RUN_SERIAL TRUE ENVIRONMENT "${ARG_ENVIRONMENT}")
-  else()
-    gtest_discover_tests(${name}
-      TEST_PREFIX "${name}."
-      DISCOVERY_TIMEOUT 60
-      PROPERTIES LABELS "${label}" TIMEOUT 120 RUN_SERIAL TRUE ENVIRONMENT "${ARG_ENVIRONMENT}")
-  endif()
+  gtest_discover_tests(${name}
+    TEST_PREFIX "${name}."
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${label}" TIMEOUT 120 RUN_SERIAL TRUE ENVIRONMENT "${ARG_ENVIRONMENT}")
 endfunction()

@@ -120,31 +120,6 @@ TEST_F(AccessibilityInserterTest, ChecksAccessFocusAndOwnerBeforeTouchingTheFiel
     }
 }
 
-// With nothing focused on the bus, the window that has the input focus is
-// the target, unless it is this process's own.
-TEST_F(AccessibilityInserterTest, ProbeFallsBackToTheFocusedWindowOfAnotherProcess)
-{
-    struct Case {
-        const char* name;
-        std::optional<platform::FocusedWindow> window;
-        FocusTarget expected;
-    };
-    const Case cases[] = {
-        {"otherProcess", platform::FocusedWindow{otherPid}, FocusTarget::window},
-        {"ownerUnknown", platform::FocusedWindow{std::nullopt}, FocusTarget::window},
-        {"ownWindow", platform::FocusedWindow{ownPid}, FocusTarget::none},
-        {"noWindow", std::nullopt, FocusTarget::none},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto injector = std::make_shared<FakeKeyInjector>();
-        injector->focused = c.window;
-        DefaultAccessibilityProbe probe(bus_, injector, [] { return true; }, [] { return false; }, ownPid);
-        EXPECT_EQ(probe.focusTarget(), c.expected);
-        EXPECT_EQ(probe.focusedText(), std::nullopt);
-    }
-}
-
 // Offsets and insertion lengths are in the toolkit's units (Qt: UTF-16; the
 // others: code points and UTF-8 bytes). Every write is read back.
 TEST_F(AccessibilityInserterTest, WritesAtTheCaretOrThroughTheValueAndChecksWhatArrived)

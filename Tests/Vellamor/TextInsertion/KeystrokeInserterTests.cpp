@@ -155,27 +155,12 @@ TEST_F(KeystrokeInserterTest, MixedTextArrivesIntactAndKeymapAndCapsLockAreLeftA
     EXPECT_GE(injector_->flushCount(), 1);
 }
 
-// LibreOffice swaps emoji and line breaks at the usual pace.
-TEST_F(KeystrokeInserterTest, PacesEveryCharacterIncludingTheLastSlowerForApplicationsThatNeedIt)
+TEST_F(KeystrokeInserterTest, PacesTwoMillisecondsAfterEveryCharacterIncludingTheLast)
 {
-    struct Case {
-        QStringList windowClass;
-        std::chrono::milliseconds pace;
-    };
-    const Case cases[] = {
-        {{}, 2ms},
-        {{u"mousepad"_s, u"Mousepad"_s}, 2ms},
-        {{u"libreoffice"_s, u"libreoffice-writer"_s}, 20ms},
-        {{u"VCLSalFrame"_s, u"Soffice"_s}, 20ms},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.windowClass.join(u'/').toStdString());
-        sleep_ = RecordingInsertionSleep();
-        injector_ = std::make_shared<FakeKeyInjector>(sleep_.clock());
-        injector_->windowClass = c.windowClass;
-        type(u"abc"_s);
-        EXPECT_EQ(sleep_.waits(), (std::vector<std::chrono::milliseconds>{c.pace, c.pace, c.pace, 20ms}));
-    }
+    type(u"abc"_s);
+    EXPECT_EQ(sleep_.waits(), (std::vector<std::chrono::milliseconds>{2ms, 2ms, 2ms, 20ms}));
+    ASSERT_EQ(injector_->taps().size(), 3u);
+    EXPECT_EQ(injector_->taps()[1].at - injector_->taps()[0].at, 2ms);
 }
 
 // A browser reads keys long after they were typed: the mapping of the last
@@ -188,8 +173,7 @@ TEST_F(KeystrokeInserterTest, SlowReaderReadsTheLastMappedCharactersBeforeTheMap
         std::chrono::milliseconds readPerKey;
     };
     const Case cases[] = {
-        {"chineseOnly", u"今天天气很好我们去公园散步吧"_s, 16ms},
-        {"emojiThenLatin", u"ok 🎉👍 done and more latin text"_s, 16ms},
+        {"emojiThenLatin", u"今天 ok 🎉👍 done and more latin text"_s, 16ms},
         {"twoBatches", distinctCharacters(40) + u" end"_s, 16ms},
     };
     for (const Case& c : cases) {

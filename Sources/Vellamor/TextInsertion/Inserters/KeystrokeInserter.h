@@ -26,8 +26,9 @@ namespace vellamor {
 // The last change, which gives the spare keys back their emptiness, waits
 // the same, but not at the caller's expense: the keys stay mapped until the
 // next insertion (which first waits for what is left of that time) or the
-// inserter's end. No real key types them meanwhile. Caps Lock is switched
-// off while typing. Runs on the main thread's event loop, suspended in its
+// inserter's end. No real key types them meanwhile, and they are no spare
+// keys for another inserter on the same display (the application has one).
+// Caps Lock is switched off while typing. Runs on the main thread's event loop, suspended in its
 // waits.
 class KeystrokeInserter final : public AnyInserter {
 public:
