@@ -9,11 +9,11 @@
 // counts the runs that did not arrive exactly: the shortest read time
 // without a miss is the one the keystroke layer should assume.
 #include "BenchmarkSupport.h"
+#include "InsertionTexts.h"
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
 #include "Platform/KeyInjection/XTestKeyInjector.h"
 #include "Platform/Pasteboard/QtPasteboard.h"
 #include "Support/Async/RunBlocking.h"
-#include "Support/TextGraphemes.h"
 #include "TextInsertion/Inserters/AccessibilityInserter.h"
 #include "TextInsertion/Inserters/ClipboardInserter.h"
 #include "TextInsertion/Inserters/KeystrokeInserter.h"
@@ -35,6 +35,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
+using benchmark::mixedText;
 using benchmark::pause;
 using benchmark::waitFor;
 
@@ -118,16 +119,6 @@ private:
     QElapsedTimer clock_;
     std::optional<double> shownAfter_;
 };
-
-QString mixedText(qsizetype characters)
-{
-    const QString sentence = QStringLiteral("我们明天上午十点在会议室讨论新版本的发布计划，"
-                                            "please bring the slides 📊 and your notes. 谢谢大家🙏 ");
-    QString text;
-    while (graphemeCount(text) < characters)
-        text += sentence;
-    return graphemePrefix(text, characters);
-}
 
 double median(std::vector<double> values)
 {

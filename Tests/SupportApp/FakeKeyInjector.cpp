@@ -113,8 +113,15 @@ std::map<int, platform::KeyMapping> FakeKeyInjector::mappingAt(std::chrono::mill
     return mapping;
 }
 
-std::map<int, platform::KeyMapping> FakeKeyInjector::keymapFor(const Tap& tap) const
+std::map<int, platform::KeyMapping> FakeKeyInjector::keymapFor(std::size_t index) const
 {
+    const Tap& tap = taps_[index];
+    if (readPerKey > std::chrono::milliseconds(0)) {
+        std::chrono::milliseconds readAt{0};
+        for (std::size_t i = 0; i <= index; ++i)
+            readAt = i == 0 ? taps_[i].at : std::max(taps_[i].at, readAt + readPerKey);
+        return mappingAt(readAt);
+    }
     // Rule 1: a change made less than `keymapDelay` before the tap is not
     // loaded yet.
     const MappingChange* last = nullptr;
@@ -159,8 +166,8 @@ QString FakeKeyInjector::characterFor(const Tap& tap, const std::map<int, platfo
 QString FakeKeyInjector::typed() const
 {
     QString result;
-    for (const auto& tap : taps_)
-        result += characterFor(tap, keymapFor(tap));
+    for (std::size_t i = 0; i < taps_.size(); ++i)
+        result += characterFor(taps_[i], keymapFor(i));
     return result;
 }
 
@@ -168,7 +175,7 @@ QStringList FakeKeyInjector::races() const
 {
     QStringList result;
     for (std::size_t i = 0; i < taps_.size(); ++i) {
-        const QString read = characterFor(taps_[i], keymapFor(taps_[i]));
+        const QString read = characterFor(taps_[i], keymapFor(i));
         const QString sent = characterFor(taps_[i], mappingAt(taps_[i].at));
         if (read != sent)
             result << QStringLiteral("tap %1 at %2 ms: sent \"%3\", read \"%4\"")

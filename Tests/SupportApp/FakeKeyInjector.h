@@ -24,7 +24,9 @@ namespace vellamor::test {
 // mapping change (`keymapDelay`, on the shared virtual clock): a key whose
 // mapping changed more recently than that is read with the old mapping, and
 // a key still unread when its mapping changes again is read with the new one.
-// Such readings are also listed in races().
+// A slow reader (`readPerKey` set, as a browser) reads each key that long
+// after the one before, with the mapping of that moment. Such readings are
+// also listed in races().
 class FakeKeyInjector final : public platform::KeyInjector {
 public:
     struct Tap {
@@ -46,11 +48,13 @@ public:
     bool available = true;
     int spareCount = 16;
     std::chrono::milliseconds keymapDelay{20};
+    std::chrono::milliseconds readPerKey{0};
     // tap() answers false from this (0-based) tap on.
     std::optional<int> refuseTapsFrom;
     // This (0-based) mapKeyCodes() call answers false and changes nothing.
     std::optional<int> refuseMappingCall;
     QStringList windowClass;
+    std::optional<platform::FocusedWindow> focused = platform::FocusedWindow{4242};
     bool capsLock = false;
     // Modifiers stay held until the clock reaches this time (none: released).
     std::optional<std::chrono::milliseconds> modifiersHeldUntil;
@@ -82,6 +86,7 @@ public:
     void setCapsLock(bool on) override;
     void flush() override { ++flushes_; }
     QStringList activeWindowClass() override { return windowClass; }
+    std::optional<platform::FocusedWindow> focusedWindow() override { return focused; }
 
 private:
     struct MappingChange {
@@ -90,8 +95,8 @@ private:
         std::map<int, platform::KeyMapping> after;
     };
 
-    // The keymap the application reads `tap` with (see the class comment).
-    std::map<int, platform::KeyMapping> keymapFor(const Tap& tap) const;
+    // The keymap the application reads tap `index` with (see the class comment).
+    std::map<int, platform::KeyMapping> keymapFor(std::size_t index) const;
     std::map<int, platform::KeyMapping> mappingAt(std::chrono::milliseconds time) const;
     QString characterFor(const Tap& tap, const std::map<int, platform::KeyMapping>& mapping) const;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Accessibility/AccessibilityBus.h"
+#include "Platform/KeyInjection/KeyInjector.h"
 #include "TextInsertion/AccessibilityProbing.h"
 
 #include <functional>
@@ -8,19 +9,23 @@
 
 namespace vellamor {
 
-// Decides before any layer runs whether there is a target at all. False when
-// access is not granted, when the user prefers keystrokes, when nothing has
-// the focus, or when the focus is in this process; true when the owner of the
-// focused element cannot be told. Main thread.
+// Decides before any layer runs whether there is a target at all: none when
+// access is not granted or the user prefers keystrokes; the focused element
+// of another process (or of an owner the bus cannot tell); else the window
+// with the input focus, unless it is this process's own or there is none.
+// Main thread.
 class DefaultAccessibilityProbe final : public AccessibilityProbing {
 public:
-    DefaultAccessibilityProbe(std::shared_ptr<platform::AccessibilityBus> bus, std::function<bool()> isTrusted,
+    DefaultAccessibilityProbe(std::shared_ptr<platform::AccessibilityBus> bus,
+                              std::shared_ptr<platform::KeyInjector> injector, std::function<bool()> isTrusted,
                               std::function<bool()> preferKeyboardOverAX, qint64 ownProcessId);
 
-    bool isTrustedAndHasFocus() override;
+    FocusTarget focusTarget() override;
+    std::optional<QString> focusedText() override;
 
 private:
     std::shared_ptr<platform::AccessibilityBus> bus_;
+    std::shared_ptr<platform::KeyInjector> injector_;
     std::function<bool()> isTrusted_;
     std::function<bool()> preferKeyboardOverAX_;
     qint64 ownProcessId_;

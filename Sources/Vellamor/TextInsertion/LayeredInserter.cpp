@@ -7,6 +7,11 @@ namespace vellamor {
 
 namespace {
 
+// Keys typed are read by the target a little later, a slow one up to 16 ms
+// per key after the last: the first change shows well within this.
+constexpr std::chrono::milliseconds readbackLimit{250};
+constexpr std::chrono::milliseconds readbackPoll{10};
+
 enum class Outcome { succeeded, failed, fieldChanged, selfReflective };
 
 Outcome outcomeOf(const std::exception_ptr& error)
@@ -59,7 +64,7 @@ QCoro::Task<Outcome> attempt(AnyInserter& layer, QString text, VellamorLog log, 
 LayeredInserter::LayeredInserter(std::shared_ptr<AnyInserter> ax, std::shared_ptr<AnyInserter> keyboard,
                                  std::shared_ptr<AnyInserter> clipboard, std::shared_ptr<AccessibilityProbing> probe,
                                  std::shared_ptr<platform::Pasteboard> pasteboard,
-                                 std::shared_ptr<InsertionQueue> queue, VellamorLog log)
+                                 std::shared_ptr<InsertionQueue> queue, VellamorLog log, InsertionSleep sleep)
     : ax_(std::move(ax))
     , keyboard_(std::move(keyboard))
     , clipboard_(std::move(clipboard))
@@ -67,6 +72,7 @@ LayeredInserter::LayeredInserter(std::shared_ptr<AnyInserter> ax, std::shared_pt
     , pasteboard_(std::move(pasteboard))
     , queue_(std::move(queue))
     , log_(std::move(log))
+    , sleep_(std::move(sleep))
 {
 }
 
@@ -81,23 +87,34 @@ QCoro::Task<InsertStrategy> LayeredInserter::run(LayeredInserter self, QString t
         co_return InsertStrategy::ax;
     auto ticket = co_await InsertionQueue::enter(self.queue_);
 
-    if (!self.probe_->isTrustedAndHasFocus()) {
+    const FocusTarget target = self.probe_->focusTarget();
+    if (target == FocusTarget::none) {
         self.leaveOnClipboard(text);
         co_return InsertStrategy::noTarget;
     }
     // A layer that left part of the text, or something else, in the field
     // ends the attempt: the next one would add the whole text again.
-    const Outcome ax = co_await attempt(*self.ax_, text, self.log_, QStringLiteral("ax"));
-    if (ax == Outcome::succeeded)
-        co_return InsertStrategy::ax;
-    if (ax == Outcome::fieldChanged) {
-        self.leaveOnClipboard(text);
-        co_return InsertStrategy::allFailed;
+    bool tryKeystrokes = true;
+    if (target == FocusTarget::element) {
+        const Outcome ax = co_await attempt(*self.ax_, text, self.log_, QStringLiteral("ax"));
+        if (ax == Outcome::succeeded)
+            co_return InsertStrategy::ax;
+        if (ax == Outcome::fieldChanged) {
+            self.leaveOnClipboard(text);
+            co_return InsertStrategy::allFailed;
+        }
+        tryKeystrokes = ax != Outcome::selfReflective;
     }
-    if (ax != Outcome::selfReflective) {
+    if (tryKeystrokes) {
+        const auto before = target == FocusTarget::element ? self.probe_->focusedText() : std::nullopt;
         const Outcome keyboard = co_await attempt(*self.keyboard_, text, self.log_, QStringLiteral("keyboard"));
-        if (keyboard == Outcome::succeeded)
-            co_return InsertStrategy::keyboard;
+        if (keyboard == Outcome::succeeded) {
+            if (!before || co_await fieldChanged(self, *before))
+                co_return InsertStrategy::keyboard;
+            self.log_.info(QStringLiteral("layer keyboard failed: field unchanged"));
+            self.leaveOnClipboard(text);
+            co_return InsertStrategy::allFailed;
+        }
         if (keyboard == Outcome::fieldChanged) {
             self.leaveOnClipboard(text);
             co_return InsertStrategy::allFailed;
@@ -108,6 +125,21 @@ QCoro::Task<InsertStrategy> LayeredInserter::run(LayeredInserter self, QString t
         co_return InsertStrategy::clipboard;
     self.leaveOnClipboard(text);
     co_return InsertStrategy::allFailed;
+}
+
+QCoro::Task<bool> LayeredInserter::fieldChanged(LayeredInserter self, QString before)
+{
+    std::chrono::milliseconds waited{0};
+    while (true) {
+        // A field that can no longer be read (the focus moved) is given the benefit of the doubt.
+        const auto now = self.probe_->focusedText();
+        if (!now || *now != before)
+            co_return true;
+        if (waited >= readbackLimit)
+            co_return false;
+        co_await self.sleep_(readbackPoll);
+        waited += readbackPoll;
+    }
 }
 
 void LayeredInserter::leaveOnClipboard(const QString& text) const

@@ -5,6 +5,7 @@
 #include "TextInsertion/AccessibilityProbing.h"
 #include "TextInsertion/AnyInserter.h"
 #include "TextInsertion/InsertStrategy.h"
+#include "TextInsertion/InsertionSleep.h"
 #include "TextInsertion/InsertionQueue.h"
 
 #include <QCoro/QCoroTask>
@@ -27,15 +28,19 @@ public:
                     std::shared_ptr<AnyInserter> clipboard, std::shared_ptr<AccessibilityProbing> probe,
                     std::shared_ptr<platform::Pasteboard> pasteboard,
                     std::shared_ptr<InsertionQueue> queue = InsertionQueue::shared(),
-                    VellamorLog log = VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("insertion")));
+                    VellamorLog log = VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("insertion")),
+                    InsertionSleep sleep = eventLoopSleep());
 
-    // Empty text: `ax` at once, nothing touched. No target (the probe says
-    // no): the text goes to the clipboard, `noTarget`. Otherwise accessibility;
-    // after its failure keystrokes (skipped when the focus is in this
-    // application); after theirs a paste. A layer that may have changed the
-    // field (accessibility changed it otherwise than asked, keystrokes typed
-    // part of the text) is followed by none: the text goes to the clipboard,
-    // `allFailed`, so that it never appears twice. Each failed layer is logged.
+    // Empty text: `ax` at once, nothing touched. No target (see
+    // FocusTarget): the text goes to the clipboard, `noTarget`. A focused
+    // element: accessibility; after its failure keystrokes (skipped when the
+    // focus is in this application); after theirs a paste. A focused window
+    // with nothing on the bus: keystrokes, then a paste. A layer that may have
+    // changed the field (accessibility changed it otherwise than asked,
+    // keystrokes typed part of the text) is followed by none: the text goes
+    // to the clipboard, `allFailed`, so that it never appears twice. So do
+    // keystrokes that left a field the bus can read unchanged (a read-only
+    // field swallows them). Each failed layer is logged.
     QCoro::Task<InsertStrategy> insertLayered(QString text) const;
 
     const std::shared_ptr<AnyInserter>& ax() const { return ax_; }
@@ -45,6 +50,8 @@ public:
 
 private:
     static QCoro::Task<InsertStrategy> run(LayeredInserter self, QString text);
+    // Whether the focused field changed from `before` by `readbackLimit`.
+    static QCoro::Task<bool> fieldChanged(LayeredInserter self, QString before);
     void leaveOnClipboard(const QString& text) const;
 
     std::shared_ptr<AnyInserter> ax_;
@@ -54,6 +61,7 @@ private:
     std::shared_ptr<platform::Pasteboard> pasteboard_;
     std::shared_ptr<InsertionQueue> queue_;
     VellamorLog log_;
+    InsertionSleep sleep_;
 };
 
 } // namespace vellamor

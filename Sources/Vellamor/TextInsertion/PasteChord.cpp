@@ -1,6 +1,6 @@
 #include "TextInsertion/PasteChord.h"
 
-#include <array>
+#include "TextInsertion/WindowClassNames.h"
 
 namespace vellamor {
 
@@ -17,25 +17,13 @@ constexpr std::array controlShiftVTerminals{
     "com.raggesilver.blackbox", "contour", "eterm", "roxterm", "lilyterm", "termite", "io.elementary.terminal",
     "pantheon-terminal"};
 
-template<std::size_t N>
-bool anyNamed(const QStringList& names, const std::array<const char*, N>& known)
-{
-    for (const QString& name : names) {
-        for (const char* candidate : known) {
-            if (name.compare(QLatin1String(candidate), Qt::CaseInsensitive) == 0)
-                return true;
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 PasteChord::Kind PasteChord::forWindowClass(const QStringList& names)
 {
-    if (anyNamed(names, shiftInsertTerminals))
+    if (isNamedAnyOf(names, shiftInsertTerminals))
         return Kind::shiftInsert;
-    if (anyNamed(names, controlShiftVTerminals))
+    if (isNamedAnyOf(names, controlShiftVTerminals))
         return Kind::controlShiftV;
     return Kind::controlV;
 }

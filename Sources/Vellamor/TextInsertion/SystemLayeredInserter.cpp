@@ -22,7 +22,7 @@ LayeredInserter SystemLayeredInserter::make(std::shared_ptr<platform::Accessibil
     return LayeredInserter(std::make_shared<AccessibilityInserter>(bus, isTrusted, preferKeyboard, ownPid),
                            std::make_shared<KeystrokeInserter>(injector, ignoreSynthetic),
                            std::make_shared<ClipboardInserter>(pasteboard, injector, ignoreSynthetic),
-                           std::make_shared<DefaultAccessibilityProbe>(bus, isTrusted, preferKeyboard, ownPid),
+                           std::make_shared<DefaultAccessibilityProbe>(bus, injector, isTrusted, preferKeyboard, ownPid),
                            pasteboard);
 }
 

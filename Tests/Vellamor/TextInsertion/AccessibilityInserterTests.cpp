@@ -1,4 +1,5 @@
 #include "FakeAccessibilityBus.h"
+#include "FakeKeyInjector.h"
 #include "QtPrinters.h"
 #include "TestEnvironment.h"
 
@@ -76,18 +77,20 @@ TEST_F(AccessibilityInserterTest, ChecksAccessFocusAndOwnerBeforeTouchingTheFiel
         std::optional<qint64> pid;
         bool preferKeyboard;
         bool editable;
-        bool probeAnswer;
+        FocusTarget probeAnswer;
         Kind expected;
     };
     const Case cases[] = {
-        {"untrusted", false, true, otherPid, false, true, false, Kind::notTrusted},
-        {"untrustedWithoutFocus", false, false, otherPid, false, true, false, Kind::notTrusted},
-        {"noFocus", true, false, otherPid, false, true, false, Kind::noFocus},
-        {"ownWindow", true, true, ownPid, false, true, false, Kind::selfReflective},
-        {"ownWindowPreferringKeys", true, true, ownPid, true, true, false, Kind::selfReflective},
-        {"preferKeyboard", true, true, otherPid, true, true, false, Kind::notSupported},
-        {"notEditable", true, true, otherPid, false, false, true, Kind::notSupported},
-        {"notEditableUnknownOwner", true, true, std::nullopt, false, false, true, Kind::notSupported},
+        {"untrusted", false, true, otherPid, false, true, FocusTarget::none, Kind::notTrusted},
+        {"untrustedWithoutFocus", false, false, otherPid, false, true, FocusTarget::none, Kind::notTrusted},
+        // Another application's window has the input focus.
+        {"noFocus", true, false, otherPid, false, true, FocusTarget::window, Kind::noFocus},
+        {"ownWindow", true, true, ownPid, false, true, FocusTarget::none, Kind::selfReflective},
+        {"ownWindowPreferringKeys", true, true, ownPid, true, true, FocusTarget::none, Kind::selfReflective},
+        {"preferKeyboard", true, true, otherPid, true, true, FocusTarget::none, Kind::notSupported},
+        {"notEditable", true, true, otherPid, false, false, FocusTarget::element, Kind::notSupported},
+        {"notEditableUnknownOwner", true, true, std::nullopt, false, false, FocusTarget::element,
+         Kind::notSupported},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -101,8 +104,9 @@ TEST_F(AccessibilityInserterTest, ChecksAccessFocusAndOwnerBeforeTouchingTheFiel
             bus_->focus(focused);
         }
         DefaultAccessibilityProbe probe(
-            bus_, [&] { return c.trusted; }, [&] { return c.preferKeyboard; }, ownPid);
-        EXPECT_EQ(probe.isTrustedAndHasFocus(), c.probeAnswer);
+            bus_, std::make_shared<FakeKeyInjector>(), [&] { return c.trusted; }, [&] { return c.preferKeyboard; },
+            ownPid);
+        EXPECT_EQ(probe.focusTarget(), c.probeAnswer);
         if (!c.trusted || c.preferKeyboard) {
             EXPECT_TRUE(bus_->calls().isEmpty());
         }

@@ -62,18 +62,34 @@ TEST_F(InsertionHardeningDesktopTest, PasteReplacesAGtkSelectionAndGivesTheClipb
 }
 
 // The view reads its keys long after they were typed, and the text needs
-// more characters than the spare keys hold at once: mapping them again before
-// the view has caught up would turn the keys it has not read into others.
+// three times the characters the spare keys hold at once: mapping them again
+// before the view has caught up would turn the keys it has not read into
+// others.
 TEST_F(InsertionHardeningDesktopTest, MixedTextArrivesInOrderInASlowWindow)
 {
     const QString text = u"文🎉 mixed ✓ 今天我们在会议室里讨论了新版本的发布计划，大家都觉得这个功能非常重要，"
-                         "需要尽快完成测试并且修复所有已知的问题，然后再通知用户更新😀 OK"_s;
+                         "需要尽快完成测试并且修复所有已知的问题，然后再通知用户更新😀 OK "
+                         "春夏秋冬东南西北左右金木水火土日月星辰山川河流风雨雷电花草树鸟兽虫鱼"_s;
     QProcess target;
     startFocused(target, QStringLiteral(VELLAMOR_SLOW_TEXT_TARGET), {});
     KeystrokeInserter keyboard(std::make_shared<platform::XTestKeyInjector>(), nullptr);
 
     EXPECT_NO_THROW(runBlocking(keyboard.insert(text), 30s));
     EXPECT_EQ(waitForText(target, text), text);
+}
+
+// Emoji reach this window later than Enter and other keys, as in
+// LibreOffice Writer: typed at the usual pace they would change places.
+TEST_F(InsertionHardeningDesktopTest, EmojiAndLineBreaksKeepTheirOrderInAWriterLikeWindow)
+{
+    const QString text = u"第一行🎉\n第二行😀 end\n🎉🎉x"_s;
+    QProcess target;
+    startFocused(target, QStringLiteral(VELLAMOR_SLOW_TEXT_TARGET), {u"writer"_s});
+    KeystrokeInserter keyboard(std::make_shared<platform::XTestKeyInjector>(), nullptr);
+
+    EXPECT_NO_THROW(runBlocking(keyboard.insert(text), 30s));
+    const QString reported = QString(text).replace(u'\n', u'⏎');
+    EXPECT_EQ(waitForText(target, reported), reported);
 }
 
 } // namespace

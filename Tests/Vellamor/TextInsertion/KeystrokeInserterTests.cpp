@@ -163,6 +163,36 @@ TEST_F(KeystrokeInserterTest, PacesTwoMillisecondsAfterEveryCharacterIncludingTh
     EXPECT_EQ(injector_->taps()[1].at - injector_->taps()[0].at, 2ms);
 }
 
+// A browser reads keys long after they were typed: the mapping of the last
+// characters must outlive its reading, also when Latin text follows them.
+TEST_F(KeystrokeInserterTest, SlowReaderReadsTheLastMappedCharactersBeforeTheMappingGoes)
+{
+    struct Case {
+        const char* name;
+        QString text;
+        std::chrono::milliseconds readPerKey;
+    };
+    const Case cases[] = {
+        {"emojiThenLatin", u"今天 ok 🎉👍 done and more latin text"_s, 16ms},
+        {"twoBatches", distinctCharacters(40) + u" end"_s, 16ms},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        injector_ = std::make_shared<FakeKeyInjector>(sleep_.clock());
+        injector_->readPerKey = c.readPerKey;
+        auto keyboard = inserter();
+        const auto start = sleep_.clock()->now;
+        EXPECT_NO_THROW(runBlocking(keyboard.insert(c.text)));
+        // The caller does not wait for the reader: the next insertion does.
+        EXPECT_FALSE(injector_->currentMapping().empty());
+        EXPECT_LT(sleep_.clock()->now - start, c.text.size() * c.readPerKey);
+        EXPECT_NO_THROW(runBlocking(keyboard.insert(u"."_s)));
+        EXPECT_EQ(injector_->typed(), c.text + u'.');
+        EXPECT_TRUE(injector_->races().isEmpty()) << injector_->races().join(u'\n').toStdString();
+        EXPECT_TRUE(injector_->currentMapping().empty());
+    }
+}
+
 TEST_F(KeystrokeInserterTest, WaitsForTheUsersModifiersThenReleasesThemAfterTwoSeconds)
 {
     injector_->modifiersHeldUntil = 100ms;
@@ -208,9 +238,11 @@ TEST_F(KeystrokeInserterTest, FailuresLeaveKeymapCapsLockAndGuardAsFound)
         injector_->capsLock = true;
         guard_.clear();
         c.arrange(*injector_);
-        auto keyboard = inserter();
-        EXPECT_EQ(errorOf<KeystrokeInserterError>(keyboard.insert(c.text)), c.expected);
-        EXPECT_EQ(injector_->typed(), c.typed);
+        {
+            auto keyboard = inserter();
+            EXPECT_EQ(errorOf<KeystrokeInserterError>(keyboard.insert(c.text)), c.expected);
+            EXPECT_EQ(injector_->typed(), c.typed);
+        }
         EXPECT_TRUE(injector_->currentMapping().empty());
         EXPECT_TRUE(injector_->races().isEmpty());
         EXPECT_TRUE(injector_->capsLock);

@@ -1,6 +1,7 @@
 #include "CallLog.h"
 #include "FakePasteboard.h"
 #include "QtPrinters.h"
+#include "RecordingInsertionSleep.h"
 
 #include "Support/Async/RunBlocking.h"
 #include "Support/Async/Sleep.h"
@@ -54,13 +55,27 @@ class RecordingProbe final : public AccessibilityProbing {
 public:
     explicit RecordingProbe(std::shared_ptr<CallLog> log) : log_(std::move(log)) {}
 
-    bool isTrustedAndHasFocus() override
+    FocusTarget focusTarget() override
     {
         log_->record(u"probe"_s);
         return answer;
     }
 
-    bool answer = true;
+    // Each read takes the next of `texts`, the last one repeating.
+    std::optional<QString> focusedText() override
+    {
+        ++reads;
+        if (texts.empty())
+            return std::nullopt;
+        const auto text = texts.front();
+        if (texts.size() > 1)
+            texts.erase(texts.begin());
+        return text;
+    }
+
+    FocusTarget answer = FocusTarget::element;
+    std::vector<std::optional<QString>> texts;
+    int reads = 0;
 
 private:
     std::shared_ptr<CallLog> log_;
@@ -79,9 +94,10 @@ class LayeredInserterTest : public ::testing::Test {
 protected:
     LayeredInserterTest() { pasteboard_->hold(PasteboardSelection::clipboard, earlierClipboard); }
 
-    LayeredInserter inserter() const
+    LayeredInserter inserter()
     {
-        return LayeredInserter(ax_, keyboard_, clipboard_, probe_, pasteboard_, std::make_shared<InsertionQueue>());
+        return LayeredInserter(ax_, keyboard_, clipboard_, probe_, pasteboard_, std::make_shared<InsertionQueue>(),
+                               VellamorLog(u"com.vellamor.app"_s, u"test"_s, nullptr, nullptr), sleep_.sleep());
     }
 
     InsertStrategy insert(const QString& text) { return runBlocking(inserter().insertLayered(text)); }
@@ -92,6 +108,7 @@ protected:
     std::shared_ptr<RecordingLayer> clipboard_ = std::make_shared<RecordingLayer>(u"clipboard"_s, log_);
     std::shared_ptr<RecordingProbe> probe_ = std::make_shared<RecordingProbe>(log_);
     std::shared_ptr<FakePasteboard> pasteboard_ = std::make_shared<FakePasteboard>();
+    RecordingInsertionSleep sleep_;
 };
 
 TEST_F(LayeredInserterTest, EmptyTextIsAnAccessibilitySuccessThatTouchesNothing)
@@ -103,7 +120,7 @@ TEST_F(LayeredInserterTest, EmptyTextIsAnAccessibilitySuccessThatTouchesNothing)
 
 TEST_F(LayeredInserterTest, NoTargetLeavesExactlyTheTextOnTheClipboardWithoutCallingALayer)
 {
-    probe_->answer = false;
+    probe_->answer = FocusTarget::none;
     EXPECT_EQ(insert(u"你好 world"_s), InsertStrategy::noTarget);
     EXPECT_EQ(log_->calls(), QStringList{u"probe"_s});
     const std::vector<platform::PasteboardEntry> expected{{u"text/plain"_s, u"你好 world"_s.toUtf8()}};
@@ -172,6 +189,51 @@ TEST_F(LayeredInserterTest, TriesTheLayersInOrderAndReportsTheOneThatWorked)
         EXPECT_EQ(log_->calls(), QStringList{u"probe"_s} + c.layersCalled);
         if (c.textLeftOnClipboard) {
             EXPECT_EQ(pasteboard_->text(PasteboardSelection::clipboard), u"abc"_s);
+        } else {
+            EXPECT_EQ(pasteboard_->contents(PasteboardSelection::clipboard), earlierClipboard);
+        }
+    }
+}
+
+// A window without anything focused on the bus (a terminal, a browser)
+// still takes keys and pastes; accessibility is not asked.
+TEST_F(LayeredInserterTest, FocusedWindowWithoutElementGetsKeystrokesThenAPaste)
+{
+    probe_->answer = FocusTarget::window;
+    keyboard_->behaviour = throwing(KeysError::sourceUnavailable());
+    EXPECT_EQ(insert(u"ls"_s), InsertStrategy::clipboard);
+    EXPECT_EQ(log_->calls(), (QStringList{u"probe"_s, u"keyboard(ls)"_s, u"clipboard(ls)"_s}));
+    EXPECT_EQ(probe_->reads, 0);
+}
+
+// Keys typed into a field the bus can read must change it: a read-only
+// field takes them without a trace, and the text must not be lost.
+TEST_F(LayeredInserterTest, KeystrokesThatLeaveAReadableFieldUnchangedLeaveTheTextOnTheClipboard)
+{
+    ax_->behaviour = throwing(AxError::notSupported());
+    struct Case {
+        const char* name;
+        std::vector<std::optional<QString>> texts;
+        InsertStrategy expected;
+        std::chrono::milliseconds waited;
+    };
+    const Case cases[] = {
+        {"readOnly", {u"fixed"_s}, InsertStrategy::allFailed, 250ms},
+        {"slowReader", {u"ab"_s, u"ab"_s, u"ab"_s, u"abx"_s}, InsertStrategy::keyboard, 20ms},
+        {"focusGoneAfterTyping", {u"ab"_s, std::nullopt}, InsertStrategy::keyboard, 0ms},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        log_->clear();
+        pasteboard_->hold(PasteboardSelection::clipboard, earlierClipboard);
+        probe_->texts = c.texts;
+        const auto start = sleep_.clock()->now;
+
+        EXPECT_EQ(insert(u"xy"_s), c.expected);
+        EXPECT_EQ(log_->calls(), (QStringList{u"probe"_s, u"ax(xy)"_s, u"keyboard(xy)"_s}));
+        EXPECT_EQ(sleep_.clock()->now - start, c.waited);
+        if (c.expected == InsertStrategy::allFailed) {
+            EXPECT_EQ(pasteboard_->text(PasteboardSelection::clipboard), u"xy"_s);
         } else {
             EXPECT_EQ(pasteboard_->contents(PasteboardSelection::clipboard), earlierClipboard);
         }

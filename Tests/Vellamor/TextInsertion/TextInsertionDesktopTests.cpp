@@ -55,6 +55,22 @@ bool startXterm(QProcess& xterm, const QStringList& arguments)
     return window && xdotool({u"windowactivate"_s, u"--sync"_s, *window});
 }
 
+// A shell command for a terminal: writes the first bytes of `text`'s length
+// it receives, raw, to the file `received`.
+QString receiveScript(const QString& text, const QString& received)
+{
+    return u"stty raw -echo; head -c %1 > '%2.part' && mv '%2.part' '%2'"_s.arg(text.toUtf8().size()).arg(received);
+}
+
+// What receiveScript() wrote, once it has; empty after 5 s.
+QString receivedText(const QString& received)
+{
+    if (!waitUntil([&] { return QFile::exists(received); }, 5s))
+        return {};
+    QFile file(received);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
 // Each insertion layer on its own, into a field of another process.
 // The parameter is the widget, which also names the toolkit.
 class TextInsertionDesktopTest : public DesktopTest, public ::testing::WithParamInterface<const char*> {
@@ -81,8 +97,8 @@ protected:
     {
         const auto trusted = [] { return true; };
         const auto preferKeyboard = [] { return false; };
-        DefaultAccessibilityProbe probe(bus_, trusted, preferKeyboard, ownPid);
-        ASSERT_TRUE(waitUntil([&] { return probe.isTrustedAndHasFocus(); }, 5s));
+        DefaultAccessibilityProbe probe(bus_, injector_, trusted, preferKeyboard, ownPid);
+        ASSERT_TRUE(waitUntil([&] { return probe.focusTarget() == FocusTarget::element; }, 5s));
         AccessibilityInserter ax(bus_, trusted, preferKeyboard, ownPid);
         EXPECT_NO_THROW(runBlocking(ax.insert(dictated)));
     }
@@ -111,14 +127,17 @@ TEST_P(TextInsertionDesktopTest, KeystrokesTypeLatinChineseAndEmojiIntact)
     // More distinct characters outside the layout than one batch holds.
     const QString text = u"Mixed 中文 text, Ünïcödé ✓ 🎉 and 二十个不同的汉字在这里一起出现! OK"_s;
     ASSERT_TRUE(start(u"["_s, u"["_s));
-    KeystrokeInserter keyboard(injector_, nullptr);
     ASSERT_TRUE(injector_->isAvailable());
     const auto insertKey = injector_->keyForSpecial(platform::SpecialKey::insert);
-    EXPECT_NO_THROW(runBlocking(keyboard.insert(text), 30s));
-    EXPECT_EQ(target_->waitForText(u"["_s + text), u"["_s + text);
+    {
+        KeystrokeInserter keyboard(injector_, nullptr);
+        EXPECT_NO_THROW(runBlocking(keyboard.insert(text), 30s));
+        EXPECT_EQ(target_->waitForText(u"["_s + text), u"["_s + text);
+    }
 
-    // The keymap is as it was: the spare keys type nothing again, and a key
-    // that lies between them (they are scattered) is untouched.
+    // Once the inserter is gone the keymap is as it was: the spare keys type
+    // nothing again, and a key that lies between them (they are scattered)
+    // is untouched.
     EXPECT_EQ(injector_->spareKeyCodes(16).size(), 16u);
     ASSERT_TRUE(injector_->isAvailable());
     EXPECT_EQ(injector_->keyForSpecial(platform::SpecialKey::insert), insertKey);
@@ -171,19 +190,15 @@ TEST_P(TerminalDesktopTest, TerminalReceivesThePasteThroughItsChord)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString received = dir.filePath(u"received"_s);
-    const QString script =
-        u"stty raw -echo; head -c %1 > '%2.part' && mv '%2.part' '%2'"_s.arg(text.toUtf8().size()).arg(received);
     QProcess xterm;
-    ASSERT_TRUE(startXterm(xterm, GetParam().arguments + QStringList{u"-e"_s, u"sh"_s, u"-c"_s, script}));
+    ASSERT_TRUE(startXterm(xterm, GetParam().arguments
+                                      + QStringList{u"-e"_s, u"sh"_s, u"-c"_s, receiveScript(text, received)}));
     auto injector = std::make_shared<platform::XTestKeyInjector>();
     ASSERT_TRUE(waitUntil([&] { return injector->activeWindowClass().contains(GetParam().windowClass); }));
 
     ClipboardInserter clipboard(std::make_shared<platform::QtPasteboard>(), injector, nullptr);
     EXPECT_NO_THROW(runBlocking(clipboard.insert(text)));
-    ASSERT_TRUE(waitUntil([&] { return QFile::exists(received); }, 5s));
-    QFile file(received);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(file.readAll()), text);
+    EXPECT_EQ(receivedText(received), text);
     xterm.kill();
     xterm.waitForFinished(3000);
 }
@@ -208,7 +223,8 @@ LayeredInserter desktopInserter(SyntheticInputGuard::Notify ignoreSynthetic)
                                        std::move(ignoreSynthetic), UserDefaults::standard());
 }
 
-TEST_F(LayeredDesktopTest, AccessibleFieldIsWrittenThroughAccessibilityAndXtermHasNoTarget)
+// xterm shows nothing on the accessibility bus, yet takes keys.
+TEST_F(LayeredDesktopTest, AccessibleFieldIsWrittenThroughAccessibilityAndXtermTakesKeystrokes)
 {
     std::vector<bool> guard;
     const LayeredInserter inserter = desktopInserter([&guard](bool ignoring) { guard.push_back(ignoring); });
@@ -218,15 +234,29 @@ TEST_F(LayeredDesktopTest, AccessibleFieldIsWrittenThroughAccessibilityAndXtermH
     EXPECT_EQ(target.waitForText(dictated), dictated);
     EXPECT_TRUE(guard.empty());
 
-    // The previous field must not count as focused any more, and the text
-    // waits on the clipboard.
+    // The previous field must not count as focused any more.
+    const QString text = u"echo 世界🎉 ok"_s;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString received = dir.filePath(u"received"_s);
     QProcess xterm;
-    ASSERT_TRUE(startXterm(xterm, {u"-e"_s, u"sleep 30"_s}));
+    ASSERT_TRUE(startXterm(xterm, {u"-e"_s, u"sh"_s, u"-c"_s, receiveScript(text, received)}));
     ASSERT_TRUE(waitUntil([&] { return !target.isFocused(); }));
-    EXPECT_EQ(runBlocking(inserter.insertLayered(u"for later"_s)), InsertStrategy::noTarget);
-    EXPECT_EQ(clipboardContent("clipboard", "UTF8_STRING"), QByteArrayLiteral("for later"));
+    EXPECT_EQ(runBlocking(inserter.insertLayered(text)), InsertStrategy::keyboard);
+    EXPECT_EQ(receivedText(received), text);
     xterm.kill();
     xterm.waitForFinished(3000);
+}
+
+// Keys into a read-only field vanish without a trace; the bus shows it.
+TEST_F(LayeredDesktopTest, ReadOnlyFieldLeavesTheTextOnTheClipboard)
+{
+    const LayeredInserter inserter = desktopInserter(nullptr);
+    TextTarget target(qtTarget, {u"QtReadOnlyTextEdit"_s, u"fixed"_s});
+    ASSERT_TRUE(target.isReady());
+    EXPECT_EQ(runBlocking(inserter.insertLayered(dictated)), InsertStrategy::allFailed);
+    EXPECT_EQ(target.waitForText(u"fixed"_s), u"fixed"_s);
+    EXPECT_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")), dictated);
 }
 
 TEST_F(LayeredDesktopTest, OwnWindowIsNeverWrittenThroughTheBus)

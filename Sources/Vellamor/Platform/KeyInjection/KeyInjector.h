@@ -28,6 +28,14 @@ struct KeyMapping {
     friend bool operator==(const KeyMapping&, const KeyMapping&) = default;
 };
 
+// The window that has the input focus.
+struct FocusedWindow {
+    // None when the window does not say which process shows it.
+    std::optional<qint64> processId;
+
+    friend bool operator==(const FocusedWindow&, const FocusedWindow&) = default;
+};
+
 // Synthetic key events for the whole session, as if typed on the keyboard.
 // Key codes can be given other characters for a while; every application
 // reloads its keymap when that happens, asynchronously, so callers wait
@@ -69,6 +77,8 @@ public:
 
     // The active window's instance and class names; empty when unknown.
     virtual QStringList activeWindowClass() = 0;
+    // None when no window has the input focus (or there is no display).
+    virtual std::optional<FocusedWindow> focusedWindow() = 0;
 };
 
 } // namespace vellamor::platform

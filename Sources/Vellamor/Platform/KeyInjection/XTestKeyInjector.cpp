@@ -1,6 +1,7 @@
 #include "Platform/KeyInjection/XTestKeyInjector.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -167,6 +168,29 @@ struct XTestKeyInjector::Connection {
         }
         trap.sync();
         return window;
+    }
+
+    // The focus may sit in a child of the managed window: climbs from
+    // `window` to the first window `read` finds something on, stopping below
+    // the root.
+    template<typename T>
+    std::optional<T> climb(Window window, const std::function<std::optional<T>(Window)>& read)
+    {
+        while (window != 0) {
+            if (auto found = read(window))
+                return found;
+            Window root = 0, parent = 0;
+            Window* children = nullptr;
+            unsigned int count = 0;
+            if (!XQueryTree(display, window, &root, &parent, &children, &count))
+                break;
+            if (children)
+                XFree(children);
+            if (parent == root)
+                break;
+            window = parent;
+        }
+        return std::nullopt;
     }
 };
 
@@ -401,35 +425,56 @@ QStringList XTestKeyInjector::activeWindowClass()
     Connection* c = connection();
     if (!c)
         return {};
-    Window window = c->activeWindow();
+    const Window window = c->activeWindow();
     X11ErrorTrap trap(c->display);
-    // The focus may sit in a child of the managed window: climb to the
-    // first window that names its class.
-    QStringList names;
-    while (window != 0) {
+    const auto names = c->climb<QStringList>(window, [c](Window w) -> std::optional<QStringList> {
         XClassHint hint{};
-        if (XGetClassHint(c->display, window, &hint)) {
-            if (hint.res_name)
-                names << QString::fromLocal8Bit(hint.res_name);
-            if (hint.res_class)
-                names << QString::fromLocal8Bit(hint.res_class);
-            XFree(hint.res_name);
-            XFree(hint.res_class);
-            break;
-        }
-        Window root = 0, parent = 0;
-        Window* children = nullptr;
-        unsigned int count = 0;
-        if (!XQueryTree(c->display, window, &root, &parent, &children, &count))
-            break;
-        if (children)
-            XFree(children);
-        if (parent == root)
-            break;
-        window = parent;
-    }
+        if (!XGetClassHint(c->display, w, &hint))
+            return std::nullopt;
+        QStringList found;
+        if (hint.res_name)
+            found << QString::fromLocal8Bit(hint.res_name);
+        if (hint.res_class)
+            found << QString::fromLocal8Bit(hint.res_class);
+        XFree(hint.res_name);
+        XFree(hint.res_class);
+        return found;
+    });
     trap.sync();
-    return names;
+    return names.value_or(QStringList());
+}
+
+std::optional<FocusedWindow> XTestKeyInjector::focusedWindow()
+{
+    Connection* c = connection();
+    if (!c)
+        return std::nullopt;
+    const Window window = c->activeWindow();
+    if (window == 0)
+        return std::nullopt;
+    X11ErrorTrap trap(c->display);
+    const Atom pidProperty = XInternAtom(c->display, "_NET_WM_PID", False);
+    const auto pid = c->climb<qint64>(window, [c, pidProperty](Window w) -> std::optional<qint64> {
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long remaining = 0;
+        unsigned char* data = nullptr;
+        std::optional<qint64> found;
+        if (XGetWindowProperty(c->display, w, pidProperty, 0, 1, False, XA_CARDINAL, &type, &format, &count,
+                               &remaining, &data)
+                == Success
+            && data) {
+            if (type == XA_CARDINAL && format == 32 && count == 1)
+                found = static_cast<qint64>(*reinterpret_cast<unsigned long*>(data));
+            XFree(data);
+        }
+        return found;
+    });
+    // A window destroyed meanwhile has no focus either.
+    if (trap.anyFailed())
+        return std::nullopt;
+    return FocusedWindow{pid};
 }
 
 } // namespace vellamor::platform

@@ -36,6 +36,7 @@ public:
     void setCapsLock(bool on) override;
     void flush() override;
     QStringList activeWindowClass() override;
+    std::optional<FocusedWindow> focusedWindow() override;
 
 private:
     struct Connection;

@@ -40,10 +40,11 @@ public:
     // the selection empty.
     virtual bool setEntries(PasteboardSelection selection, const std::vector<PasteboardEntry>& entries) = 0;
 
-    // How often the application of the active window has fetched the text of
-    // `selection` since this process last set it; none when this cannot be
-    // told. Other applications (a clipboard manager copying every change)
-    // do not count.
+    // How often the application of the active window has asked for the text
+    // of `selection` since this process last set it; none when this cannot
+    // be told. Questions for the offered formats and other probes do not
+    // count, nor do other applications (a clipboard manager copying every
+    // change).
     virtual std::optional<int> textFetches(PasteboardSelection selection) = 0;
 };
 

@@ -5,8 +5,8 @@
 #include <QGuiApplication>
 #include <QMimeData>
 
-#include <functional>
 #include <map>
+#include <optional>
 
 #include <xcb/xcb.h>
 
@@ -45,10 +45,12 @@ bool owns(QClipboard* board, PasteboardSelection selection)
 
 } // namespace
 
-// Counts the times the text of a selection was served to the active window's
-// application. Qt serves a request right after this filter has seen it,
-// within the same turn of the event loop; a request it refuses (a target it
-// does not offer) asks for no data and does not count.
+// Counts the requests for the text of a selection this process set, from the
+// active window's application. Only a request for the text itself counts:
+// owners are also asked for their TARGETS, TIMESTAMP and the like (browsers
+// ask for TARGETS whenever the owner changes, long before a paste), and such
+// a probe is no paste. Qt serves a request right after this filter has seen
+// it, within the same turn of the event loop.
 class QtPasteboard::RequestWatcher final : public QAbstractNativeEventFilter {
 public:
     explicit RequestWatcher(xcb_connection_t* connection)
@@ -56,6 +58,7 @@ public:
         , root_(xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root)
         , clientMask_(xcb_get_setup(connection)->resource_id_mask)
         , activeWindow_(atomNamed(connection, "_NET_ACTIVE_WINDOW"))
+        , clipboard_(atomNamed(connection, "CLIPBOARD"))
     {
     }
 
@@ -64,22 +67,51 @@ public:
         if (eventType != "xcb_generic_event_t")
             return false;
         const auto* event = static_cast<const xcb_generic_event_t*>(message);
-        if ((event->response_type & 0x7f) == XCB_SELECTION_REQUEST) {
-            const auto* request = reinterpret_cast<const xcb_selection_request_event_t*>(event);
-            requestFromActive_ = fromActiveApplication(request->requestor);
-        }
+        if ((event->response_type & 0x7f) != XCB_SELECTION_REQUEST)
+            return false;
+        const auto* request = reinterpret_cast<const xcb_selection_request_event_t*>(event);
+        std::optional<PasteboardSelection> selection;
+        if (request->selection == clipboard_)
+            selection = PasteboardSelection::clipboard;
+        else if (request->selection == XCB_ATOM_PRIMARY)
+            selection = PasteboardSelection::primary;
+        if (selection && armed_[*selection] && isTextTarget(request->target)
+            && fromActiveApplication(request->requestor))
+            ++fetches_[*selection];
         return false;
     }
 
-    void served(PasteboardSelection selection)
+    // From now on requests for `selection` count, from zero.
+    void arm(PasteboardSelection selection)
     {
-        if (requestFromActive_)
-            ++fetches_[selection];
+        armed_[selection] = true;
+        fetches_[selection] = 0;
     }
-    void reset(PasteboardSelection selection) { fetches_[selection] = 0; }
+    void disarm(PasteboardSelection selection)
+    {
+        armed_[selection] = false;
+        fetches_[selection] = 0;
+    }
     int fetches(PasteboardSelection selection) { return fetches_[selection]; }
 
 private:
+    bool isTextTarget(xcb_atom_t target)
+    {
+        const auto known = textTargets_.find(target);
+        if (known != textTargets_.end())
+            return known->second;
+        const auto cookie = xcb_get_atom_name(connection_, target);
+        xcb_get_atom_name_reply_t* reply = xcb_get_atom_name_reply(connection_, cookie, nullptr);
+        QByteArray name;
+        if (reply)
+            name = QByteArray(xcb_get_atom_name_name(reply), xcb_get_atom_name_name_length(reply));
+        free(reply);
+        const bool text = name == "UTF8_STRING" || name == "STRING" || name == "TEXT" || name == "COMPOUND_TEXT"
+            || name.startsWith("text/plain");
+        textTargets_[target] = text;
+        return text;
+    }
+
     // Windows of one X11 client share the bits outside the resource mask.
     // Without a window manager naming the active window every request counts.
     bool fromActiveApplication(xcb_window_t requestor)
@@ -97,30 +129,11 @@ private:
     xcb_window_t root_;
     uint32_t clientMask_;
     xcb_atom_t activeWindow_;
-    bool requestFromActive_ = false;
+    xcb_atom_t clipboard_;
+    std::map<xcb_atom_t, bool> textTargets_;
+    std::map<PasteboardSelection, bool> armed_;
     std::map<PasteboardSelection, int> fetches_;
 };
-
-namespace {
-
-// A text that tells when it is handed out.
-class ServedText final : public QMimeData {
-public:
-    explicit ServedText(std::function<void()> onServed) : onServed_(std::move(onServed)) {}
-
-protected:
-    QVariant retrieveData(const QString& mimeType, QMetaType type) const override
-    {
-        if (onServed_ && mimeType == QLatin1String("text/plain"))
-            onServed_();
-        return QMimeData::retrieveData(mimeType, type);
-    }
-
-private:
-    std::function<void()> onServed_;
-};
-
-} // namespace
 
 QtPasteboard::QtPasteboard()
 {
@@ -169,18 +182,11 @@ bool QtPasteboard::setText(PasteboardSelection selection, const QString& text)
     QClipboard* board = clipboard(selection);
     if (!board)
         return false;
-    // The text may stay on the clipboard after this object is gone.
-    std::function<void()> onServed;
-    if (watcher_) {
-        watcher_->reset(selection);
-        onServed = [watcher = std::weak_ptr<RequestWatcher>(watcher_), selection] {
-            if (const auto alive = watcher.lock())
-                alive->served(selection);
-        };
-    }
-    auto* data = new ServedText(std::move(onServed));
+    auto* data = new QMimeData;
     data->setText(text);
     board->setMimeData(data, modeOf(selection));
+    if (watcher_)
+        watcher_->arm(selection);
     return owns(board, selection);
 }
 
@@ -189,6 +195,8 @@ bool QtPasteboard::setEntries(PasteboardSelection selection, const std::vector<P
     QClipboard* board = clipboard(selection);
     if (!board)
         return false;
+    if (watcher_)
+        watcher_->disarm(selection);
     if (entries.empty()) {
         board->clear(modeOf(selection));
         return true;
@@ -197,8 +205,6 @@ bool QtPasteboard::setEntries(PasteboardSelection selection, const std::vector<P
     for (const auto& entry : entries)
         data->setData(entry.format, entry.data);
     board->setMimeData(data, modeOf(selection));
-    if (watcher_)
-        watcher_->reset(selection);
     return owns(board, selection);
 }
 

@@ -9,8 +9,8 @@ namespace vellamor::platform {
 // The clipboards through QClipboard. Reading another owner's data makes Qt
 // wait for it (briefly, with its own timeout); writing makes this process
 // the owner, which then serves the data from the event loop. Fetches are
-// seen in the selection requests reaching Qt's X11 connection (none counted
-// on other platforms). Main thread; build it after the application object.
+// seen in the selection requests for a text target reaching Qt's X11
+// connection (none counted on other platforms). Main thread; build it after the application object.
 class QtPasteboard final : public Pasteboard {
 public:
     QtPasteboard();

@@ -37,22 +37,27 @@ std::optional<Chord> chordFor(platform::KeyInjector& injector, PasteChord::Kind 
     return std::nullopt;
 }
 
-// Until the target has fetched the text, or `limit` for a target that never
-// says (or where fetches cannot be seen).
-QCoro::Task<void> waitForFetch(std::shared_ptr<platform::Pasteboard> pasteboard, PasteboardSelection selection,
-                               InsertionSleep sleep, std::chrono::milliseconds poll, std::chrono::milliseconds limit)
+// Until the target has asked for the text and then had the time to finish
+// the paste, or the longest wait for a target that never asks (or where
+// requests cannot be seen). False when it was seen not to ask.
+QCoro::Task<bool> waitForFetch(std::shared_ptr<platform::Pasteboard> pasteboard, PasteboardSelection selection,
+                               InsertionSleep sleep, ClipboardInserter::Pacing pacing)
 {
     std::chrono::milliseconds waited{0};
-    while (waited < limit) {
+    while (true) {
         const auto fetches = pasteboard->textFetches(selection);
         if (!fetches) {
-            co_await sleep(limit - waited);
-            co_return;
+            co_await sleep(pacing.pasteWait - waited);
+            co_return true;
         }
-        if (*fetches > 0)
-            co_return;
-        co_await sleep(poll);
-        waited += poll;
+        if (*fetches > 0) {
+            co_await sleep(pacing.holdAfterFetch);
+            co_return true;
+        }
+        if (waited >= pacing.pasteWait)
+            co_return false;
+        co_await sleep(pacing.fetchPoll);
+        waited += pacing.fetchPoll;
     }
 }
 
@@ -126,13 +131,14 @@ QCoro::Task<void> ClipboardInserter::insert(QString text)
     guard.begin();
     const bool sent = injector->tap(chord->key, chord->control);
     injector->flush();
-    if (sent)
-        co_await waitForFetch(pasteboard, pasted, sleep, pacing.fetchPoll, pacing.pasteWait);
+    const bool fetched = sent && co_await waitForFetch(pasteboard, pasted, sleep, pacing);
     restore();
     co_await sleep(pacing.releaseSettle);
     guard.end();
     if (!sent)
         throw ClipboardInserterError::eventBuildFailed();
+    if (!fetched)
+        throw ClipboardInserterError::notFetched();
 }
 
 } // namespace vellamor

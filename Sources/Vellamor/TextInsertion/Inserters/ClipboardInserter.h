@@ -12,8 +12,8 @@
 namespace vellamor {
 
 // Pastes a text: saves the clipboard, puts the text on it, sends the active
-// window's paste chord (see PasteChord), waits until the target has fetched
-// the text, and puts the saved contents back. The primary selection is
+// window's paste chord (see PasteChord), waits until the target has asked
+// for the text, and puts the saved contents back. The primary selection is
 // borrowed the same way, only for the chord that pastes it. This process owns
 // the clipboard meanwhile and serves it from the event loop, so every wait
 // leaves the loop running. Main thread.
@@ -22,6 +22,10 @@ public:
     struct Pacing {
         // The longest wait for the fetch, for targets that never ask.
         std::chrono::milliseconds pasteWait{120};
+        // A browser drops a paste when the clipboard changes before it has
+        // finished with it: measured in Chromium, 10 ms after the request
+        // lost 8 of 9 pastes, 30 ms 1 of 9, 40 ms none.
+        std::chrono::milliseconds holdAfterFetch{100};
         std::chrono::milliseconds fetchPoll{2};
         std::chrono::milliseconds modifierPoll{20};
         std::chrono::milliseconds modifierTimeout{2000};
@@ -38,7 +42,9 @@ public:
     // Empty text: nothing. Throws ClipboardInserterError after putting the
     // saved contents back: pasteboardWriteFailed when the text could not be
     // put on the clipboards, eventSourceFailed without synthetic input,
-    // eventBuildFailed when the chord's keys are missing or refused.
+    // eventBuildFailed when the chord's keys are missing or refused,
+    // notFetched when the target was seen not to ask for the text in time
+    // (nothing was pasted, or it would paste what was put back).
     QCoro::Task<void> insert(QString text) override;
 
 private:

@@ -17,6 +17,8 @@ QString ClipboardInserterError::debugDescription() const
         return QStringLiteral("eventSourceFailed");
     case Kind::eventBuildFailed:
         return QStringLiteral("eventBuildFailed");
+    case Kind::notFetched:
+        return QStringLiteral("notFetched");
     }
     return {};
 }

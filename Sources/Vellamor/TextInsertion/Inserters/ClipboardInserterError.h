@@ -8,17 +8,19 @@ namespace vellamor {
 // been put back whenever one of these is thrown.
 class ClipboardInserterError final : public Error {
 public:
-    enum class Kind { pasteboardWriteFailed, eventSourceFailed, eventBuildFailed };
+    enum class Kind { pasteboardWriteFailed, eventSourceFailed, eventBuildFailed, notFetched };
 
     static ClipboardInserterError pasteboardWriteFailed() { return ClipboardInserterError(Kind::pasteboardWriteFailed); }
     static ClipboardInserterError eventSourceFailed() { return ClipboardInserterError(Kind::eventSourceFailed); }
     static ClipboardInserterError eventBuildFailed() { return ClipboardInserterError(Kind::eventBuildFailed); }
+    static ClipboardInserterError notFetched() { return ClipboardInserterError(Kind::notFetched); }
 
     Kind kind() const { return kind_; }
 
     // "未能完成操作。（ClipboardInserterError 错误 N。）", N the kind's number.
     QString errorDescription() const override;
-    // "pasteboardWriteFailed", "eventSourceFailed", "eventBuildFailed".
+    // "pasteboardWriteFailed", "eventSourceFailed", "eventBuildFailed",
+    // "notFetched".
     QString debugDescription() const override;
 
     friend bool operator==(const ClipboardInserterError& a, const ClipboardInserterError& b)

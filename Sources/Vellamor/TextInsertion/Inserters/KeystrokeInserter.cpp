@@ -2,6 +2,7 @@
 
 #include "TextInsertion/Inserters/KeystrokeInserterError.h"
 #include "TextInsertion/ModifierRelease.h"
+#include "TextInsertion/TypingPace.h"
 
 #include <algorithm>
 #include <set>
@@ -20,7 +21,36 @@ KeystrokeInserter::KeystrokeInserter(std::shared_ptr<platform::KeyInjector> inje
     , ignoreSynthetic_(std::move(ignoreSynthetic))
     , sleep_(std::move(sleep))
     , pacing_(pacing)
+    , leftMapped_(std::make_shared<LeftMapping>())
 {
+}
+
+KeystrokeInserter::~KeystrokeInserter()
+{
+    // Nothing reads keys for long any more: the keymap goes back at once.
+    if (leftMapped_->mapping.empty())
+        return;
+    injector_->mapKeyCodes(leftMapped_->mapping);
+    injector_->flush();
+}
+
+void KeystrokeInserter::LeftMapping::leave(std::vector<platform::KeyMapping> clear, std::chrono::milliseconds readTime)
+{
+    mapping = std::move(clear);
+    readingTime = readTime;
+    since.start();
+}
+
+QCoro::Task<void> KeystrokeInserter::restoreKeymap(std::shared_ptr<platform::KeyInjector> injector, InsertionSleep sleep,
+                                                   std::shared_ptr<LeftMapping> left)
+{
+    if (left->mapping.empty())
+        co_return;
+    const auto remaining = left->readingTime - std::chrono::milliseconds(left->since.elapsed());
+    if (remaining > std::chrono::milliseconds(0))
+        co_await sleep(remaining);
+    injector->mapKeyCodes(left->mapping);
+    left->mapping.clear();
 }
 
 std::optional<KeystrokePlan> KeystrokeInserter::plan(platform::KeyInjector& injector, const QString& text)
@@ -54,10 +84,12 @@ QCoro::Task<void> KeystrokeInserter::insert(QString text)
     const auto sleep = sleep_;
     const auto ignoreSynthetic = ignoreSynthetic_;
     const Pacing pacing = pacing_;
+    const auto leftMapped = leftMapped_;
     if (!injector->isAvailable())
         throw KeystrokeInserterError::sourceUnavailable();
 
     co_await ModifierRelease::wait(injector, sleep, pacing.modifierPoll, pacing.modifierTimeout);
+    co_await restoreKeymap(injector, sleep, leftMapped);
     const auto keystrokes = plan(*injector, text);
     if (!keystrokes)
         throw KeystrokeInserterError::buildFailed(0);
@@ -70,15 +102,18 @@ QCoro::Task<void> KeystrokeInserter::insert(QString text)
 
     // Only keys whose mapping changes need the pauses; the layout's own keys
     // read the same before and after.
+    const auto perCharacter =
+        TypingPace::needsSlowPace(injector->activeWindowClass()) ? pacing.slowPerCharacter : pacing.perCharacter;
     int posted = 0;
-    bool typedMappedKey = false;
     bool refused = false;
     std::set<int> mapped;
-    // Since the last mapping change: keys typed, time spent.
+    // Since the last mapping change: keys typed up to the last one that
+    // relies on it (0: none does), time spent typing.
+    int keysToLastMapped = 0;
     int keysSinceMapping = 0;
     std::chrono::milliseconds sinceMapping{0};
     const auto settleBeforeChange = [&] {
-        const auto reading = keysSinceMapping * pacing.readPerKey - sinceMapping;
+        const auto reading = keysToLastMapped * pacing.readPerKey - sinceMapping;
         return std::max(pacing.unmappingSettle, reading);
     };
     for (const auto& step : keystrokes->steps()) {
@@ -89,41 +124,40 @@ QCoro::Task<void> KeystrokeInserter::insert(QString text)
             }
             ++posted;
             ++keysSinceMapping;
-            typedMappedKey = typedMappedKey || mapped.contains(step.key.keyCode);
-            co_await sleep(pacing.perCharacter);
-            sinceMapping += pacing.perCharacter;
+            if (mapped.contains(step.key.keyCode))
+                keysToLastMapped = keysSinceMapping;
+            co_await sleep(perCharacter);
+            sinceMapping += perCharacter;
             continue;
         }
         const bool clearing = std::all_of(step.mapping.begin(), step.mapping.end(),
                                           [](const auto& m) { return m.plain == 0 && m.shifted == 0; });
-        // The last change only takes characters away from keys already read
-        // with them; a remapping needs the application to have caught up.
-        if (typedMappedKey)
-            co_await sleep(clearing ? pacing.unmappingSettle : settleBeforeChange());
-        typedMappedKey = false;
+        if (clearing) {
+            leftMapped->leave(step.mapping, keysToLastMapped > 0 ? settleBeforeChange() : std::chrono::milliseconds(0));
+            mapped.clear();
+            continue;
+        }
+        if (keysToLastMapped > 0)
+            co_await sleep(settleBeforeChange());
+        keysToLastMapped = 0;
         if (!injector->mapKeyCodes(step.mapping)) {
             refused = true;
             break;
         }
-        for (const auto& mapping : step.mapping) {
-            if (mapping.plain == 0 && mapping.shifted == 0)
-                mapped.erase(mapping.keyCode);
-            else
-                mapped.insert(mapping.keyCode);
-        }
+        for (const auto& mapping : step.mapping)
+            mapped.insert(mapping.keyCode);
+        // A reader may take its time from the first key on.
         keysSinceMapping = 0;
-        sinceMapping = clearing ? std::chrono::milliseconds(0) : pacing.mappingSettle;
-        if (!clearing)
-            co_await sleep(pacing.mappingSettle);
+        sinceMapping = std::chrono::milliseconds(0);
+        co_await sleep(pacing.mappingSettle);
     }
 
+    // Typing stopped early: the keys mapped so far go back the same way.
     if (!mapped.empty()) {
-        if (typedMappedKey)
-            co_await sleep(settleBeforeChange());
         std::vector<platform::KeyMapping> clear;
         for (int keyCode : mapped)
             clear.push_back({keyCode, 0, 0});
-        injector->mapKeyCodes(clear);
+        leftMapped->leave(clear, keysToLastMapped > 0 ? settleBeforeChange() : std::chrono::milliseconds(0));
     }
     if (capsLock)
         injector->setCapsLock(true);

@@ -1,6 +1,6 @@
 // The Qt target of the text-insertion desktop tests (see TargetProtocol.h),
-// "QtLineEdit" or "QtTextEdit": positions count UTF-16 units, as both widgets
-// do. Started as "owner <text> <html>" it shows no window, answers "ready
+// "QtLineEdit", "QtTextEdit" or "QtReadOnlyTextEdit": positions count UTF-16
+// units, as both widgets do. Started as "owner <text> <html>" it shows no window, answers "ready
 // none" and holds both clipboards with that text, that HTML and a small PNG
 // image until it ends.
 
@@ -56,8 +56,9 @@ int main(int argc, char** argv)
     QWidget window;
     QLineEdit* line = nullptr;
     QTextEdit* edit = nullptr;
-    if (arguments.value(1) == QLatin1String("QtTextEdit")) {
+    if (arguments.value(1).endsWith(QLatin1String("TextEdit"))) {
         edit = new QTextEdit(&window);
+        edit->setReadOnly(arguments.value(1) == QLatin1String("QtReadOnlyTextEdit"));
         edit->setPlainText(text);
         QTextCursor cursor = edit->textCursor();
         cursor.setPosition(start);

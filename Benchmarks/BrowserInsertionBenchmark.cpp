@@ -1,0 +1,152 @@
+// Keystrokes and pastes into a textarea of Chromium (Debian's), for 20
+// Chinese characters and for 500 characters of Chinese, Latin and emoji: the
+// median time until the page shows the text and until the call returns, and
+// how many runs did not leave exactly the text. Needs the headless desktop:
+//   scripts/desktop-session build/Benchmarks/vellamor-bench-browser-insertion [RUNS]
+// The page reports its field through the window's name, read here straight
+// from the X server every 2 ms while the insertion runs.
+#include "BenchmarkSupport.h"
+#include "BrowserPage.h"
+#include "InsertionTexts.h"
+#include "Platform/KeyInjection/XTestKeyInjector.h"
+#include "Platform/Pasteboard/QtPasteboard.h"
+#include "Support/Async/RunBlocking.h"
+#include "TextInsertion/Inserters/ClipboardInserter.h"
+#include "TextInsertion/Inserters/KeystrokeInserter.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// Xlib's macros clash with Qt's names: X11 headers come last.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+using namespace vellamor;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The text the page last put in the name of `window`.
+class PageName {
+public:
+    PageName() : display_(XOpenDisplay(nullptr)) {}
+    ~PageName()
+    {
+        if (display_)
+            XCloseDisplay(display_);
+    }
+    PageName(const PageName&) = delete;
+    PageName& operator=(const PageName&) = delete;
+
+    std::optional<QString> text(Window window)
+    {
+        if (!display_)
+            return std::nullopt;
+        const Atom name = XInternAtom(display_, "_NET_WM_NAME", False);
+        const Atom utf8 = XInternAtom(display_, "UTF8_STRING", False);
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, remaining = 0;
+        unsigned char* data = nullptr;
+        std::optional<QString> result;
+        if (XGetWindowProperty(display_, window, name, 0, 1 << 16, False, utf8, &type, &format, &count, &remaining,
+                               &data)
+                == Success
+            && data) {
+            const auto bytes = QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(count));
+            result = QJsonDocument::fromJson(bytes).object().value(QStringLiteral("v")).toString();
+            XFree(data);
+        }
+        return result;
+    }
+
+private:
+    Display* display_;
+};
+
+struct Measured {
+    std::vector<double> shown;
+    std::vector<double> returned;
+    int wrong = 0;
+};
+
+// A fresh inserter for every run: the keystrokes leave their keymap change
+// to the next insertion, which would otherwise wait here for the reader of
+// the previous run (seen through the page, it has read everything by then).
+using MakeInserter = std::function<std::unique_ptr<AnyInserter>()>;
+
+Measured measure(const MakeInserter& make, test::BrowserPage& page, Window window, const QString& text, int runs)
+{
+    PageName name;
+    Measured result;
+    for (int run = 0; run < runs; ++run) {
+        if (!page.focus(test::BrowserPage::Field::textarea)) {
+            ++result.wrong;
+            continue;
+        }
+        QElapsedTimer elapsed;
+        std::optional<double> shownAfter;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (!shownAfter && name.text(window) == text)
+                shownAfter = static_cast<double>(elapsed.nsecsElapsed()) / 1e6;
+        });
+        const auto inserter = make();
+        poll.start(2ms);
+        elapsed.start();
+        try {
+            runBlocking(inserter->insert(text), 120s);
+            result.returned.push_back(static_cast<double>(elapsed.nsecsElapsed()) / 1e6);
+        } catch (...) {
+            ++result.wrong;
+            continue;
+        }
+        if (benchmark::waitFor([&] { return shownAfter.has_value(); }, 10s))
+            result.shown.push_back(*shownAfter);
+        else
+            ++result.wrong;
+    }
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const int runs = std::max(1, app.arguments().value(1, QStringLiteral("5")).toInt());
+    test::BrowserPage page(QStringLiteral(VELLAMOR_BROWSER_PAGE));
+    if (!page.isStarted()) {
+        std::fprintf(stderr, "chromium did not show the page\n");
+        return 1;
+    }
+    const Window window = page.windowId().toULong();
+    auto injector = std::make_shared<platform::XTestKeyInjector>();
+    auto pasteboard = std::make_shared<platform::QtPasteboard>();
+    const std::pair<const char*, MakeInserter> layers[] = {
+        {"keystrokes", [&] { return std::make_unique<KeystrokeInserter>(injector, nullptr); }},
+        {"clipboard", [&] { return std::make_unique<ClipboardInserter>(pasteboard, injector, nullptr); }},
+    };
+    const std::pair<const char*, QString> texts[] = {{"20 Chinese", benchmark::mixedText(20)},
+                                                     {"500 mixed", benchmark::mixedText(500)}};
+
+    std::printf("%-11s %-11s %5s %10s %12s %6s\n", "layer", "text", "runs", "shown ms", "returned ms", "wrong");
+    for (const auto& [layerName, layer] : layers) {
+        for (const auto& [textName, text] : texts) {
+            const Measured m = measure(layer, page, window, text, runs);
+            std::printf("%-11s %-11s %5d %10.1f %12.1f %6d\n", layerName, textName, runs,
+                        benchmark::percentile(m.shown, 0.5), benchmark::percentile(m.returned, 0.5), m.wrong);
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
