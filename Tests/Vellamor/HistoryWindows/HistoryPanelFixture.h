@@ -41,7 +41,8 @@ public:
 
 class ScriptedProbe final : public AccessibilityProbing {
 public:
-    bool isTrustedAndHasFocus() override { return hasTarget; }
+    FocusTarget focusTarget() override { return hasTarget ? FocusTarget::element : FocusTarget::none; }
+    std::optional<QString> focusedText() override { return std::nullopt; }
     bool hasTarget = true;
 };
 
