@@ -98,7 +98,7 @@ protected:
         dependencies.platform.keySource.reset(keySource_);
         dependencies.platform.soundServer = sound;
         dependencies.platform.accessibilityBus = bus;
-        dependencies.platform.keyInjector = std::make_shared<FakeKeyInjector>();
+        dependencies.platform.keyInjector = keys;
         dependencies.platform.pasteboard = std::make_shared<FakePasteboard>();
         dependencies.platform.activeWindowReader = std::make_shared<FakeActiveWindowReader>();
         dependencies.platform.accessibilityStatus = accessibility;
@@ -233,6 +233,7 @@ protected:
     std::shared_ptr<AuthSession> auth;
     std::shared_ptr<FakeSoundServer> sound = std::make_shared<FakeSoundServer>();
     std::shared_ptr<FakeAccessibilityBus> bus = std::make_shared<FakeAccessibilityBus>();
+    std::shared_ptr<FakeKeyInjector> keys = std::make_shared<FakeKeyInjector>();
     std::shared_ptr<FakeAccessibilityStatus> accessibility = std::make_shared<FakeAccessibilityStatus>(true);
     std::shared_ptr<FakeInputMonitoringProbe> inputMonitoring =
         std::make_shared<FakeInputMonitoringProbe>(platform::InputMonitoringSupport::available);
