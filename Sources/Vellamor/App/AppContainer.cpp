@@ -1,5 +1,7 @@
 #include "App/AppContainer.h"
 
+#include "SettingsWindow/LaunchAtLogin.h"
+
 #include "Audio/AudioInputDeviceManager.h"
 #include "Context/ActiveWindowFrontmostAppProbe.h"
 #include "Context/AutoSceneResolver.h"
@@ -133,7 +135,7 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     dictation_ = std::make_unique<DictationController>(audio_, std::move(asr), std::move(output), maxDurationMs,
                                                        historyStore_);
     settingsWindow_ = std::make_unique<SettingsWindowController>(SettingsWindowController::Dependencies{
-        settingsStore_, theme_, *locale_, windowServices_, defaults_, sleep_});
+        settingsStore_, theme_, *locale_, windowServices_, defaults_, sleep_, settingsPageHooks()});
     historyWindow_ = std::make_unique<HistoryWindowController>();
     dictionaryWindow_ = std::make_unique<DictionaryWindowController>();
     desktopEntries_ = std::make_shared<DesktopEntryIndex>();
@@ -178,6 +180,9 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
 
 AppContainer::~AppContainer()
 {
+    // A page that is recording a hotkey gives the hotkey back as it goes,
+    // while everything it reaches is still here.
+    settingsWindow_.reset();
     lastQueuedStep_.cancel();
     authTransitionTask_.cancel();
     // The command session finishes its stream as it goes: the pumps must
@@ -386,7 +391,8 @@ void AppContainer::handlePreferencesChanged(const Preferences& prefs)
     if (modeChanged)
         log_.info(QStringLiteral("hotkeyMode changed: ") + rawValue(*activeHotkeyMode_) + QStringLiteral(" → ")
                   + rawValue(*mode));
-    if (comboChanged || modeChanged) {
+    // A hotkey recording restarts the monitor with the stored values when it ends.
+    if ((comboChanged || modeChanged) && !hotkeyHeldForRecorder_) {
         hotkey_->stop();
         startHotkey();
     }
@@ -396,6 +402,42 @@ void AppContainer::handlePreferencesChanged(const Preferences& prefs)
     }
     refreshMicrophones();
     menuStatus_->refresh();
+}
+
+void AppContainer::holdHotkeyForRecorder(bool recording)
+{
+    if (recording) {
+        // Keys go to the recorder: Right Ctrl must not start a dictation, and
+        // a grabbed combination must reach it.
+        hotkeyHeldForRecorder_ = hotkeyHeldForRecorder_ || hotkey_->isStarted();
+        hotkey_->stop();
+    } else if (std::exchange(hotkeyHeldForRecorder_, false)) {
+        startHotkey();
+    }
+}
+
+SettingsPageHooks AppContainer::settingsPageHooks()
+{
+    QPointer<AppContainer> weak(this);
+    SettingsPageHooks hooks;
+    hooks.auth = auth_->publisher();
+    hooks.soundServer = soundServer_;
+    hooks.launchAtLogin = std::make_shared<LaunchAtLogin>(LaunchAtLogin::standard(environment_));
+    hooks.hotkeyRecording = [weak](bool recording) {
+        if (weak)
+            weak->holdHotkeyForRecorder(recording);
+    };
+    hooks.showHistory = [weak] {
+        if (weak)
+            weak->historyWindow_->show();
+    };
+    hooks.showDictionary = [weak] {
+        if (weak)
+            weak->dictionaryWindow_->show();
+    };
+    hooks.historyStore = [weak] { return weak ? weak->historyWindow_->store() : nullptr; };
+    hooks.historySyncEngine = [weak] { return weak ? weak->historySyncEngine_.get() : nullptr; };
+    return hooks;
 }
 
 void AppContainer::refreshMicrophones()

@@ -140,6 +140,10 @@ private:
     std::optional<ParsedCombo> resolveCustomCombo();
     void wireMenuBarCallbacks();
     void refreshMicrophones();
+    // Stops the hotkey while a settings page records a new one and restarts
+    // it, with the stored preferences, when that ends.
+    void holdHotkeyForRecorder(bool recording);
+    SettingsPageHooks settingsPageHooks();
 
     QCoro::Task<void> beginDictation(BeginOrigin origin);
     QCoro::Task<bool> ensureMicrophonePermissionBeforeDictation();
@@ -222,6 +226,8 @@ private:
     bool microphonePermissionAlertVisible_ = false;
     bool microphonePermissionRequestInFlight_ = false;
     std::optional<QString> activeMicrophoneUID_;
+    // The hotkey ran when a hotkey recording stopped it.
+    bool hotkeyHeldForRecorder_ = false;
     // The mode the running hotkey was started in; none before the first start.
     std::optional<HotkeyMode> activeHotkeyMode_;
     std::optional<qint64> signedInUserID_;

@@ -1,6 +1,10 @@
 #include "SettingsWindow/SettingsPages.h"
 
 #include "SettingsWindow/AppearancePage.h"
+#include "SettingsWindow/GeneralPage.h"
+#include "SettingsWindow/HistoryDictionaryPage.h"
+#include "SettingsWindow/RecognitionPage.h"
+#include "SettingsWindow/RecordingPage.h"
 #include "Windows/SectionHeader.h"
 
 #include <QVBoxLayout>
@@ -28,10 +32,14 @@ QWidget* makeSettingsPage(SettingsSection section, const SettingsPageContext& co
     case SettingsSection::appearance:
         return new AppearancePage(context.theme, parent);
     case SettingsSection::general:
-    case SettingsSection::backend:
+        return new GeneralPage(context, parent);
     case SettingsSection::recording:
+        return new RecordingPage(context, parent);
     case SettingsSection::recognition:
+        return new RecognitionPage(context, parent);
     case SettingsSection::historyDict:
+        return new HistoryDictionaryPage(context, parent);
+    case SettingsSection::backend:
     case SettingsSection::diagnostics:
     case SettingsSection::about:
         break;

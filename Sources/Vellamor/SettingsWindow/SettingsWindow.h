@@ -3,6 +3,7 @@
 #include "I18n/LocaleResolver.h"
 #include "Settings/SettingsStore.h"
 #include "Settings/UserDefaults.h"
+#include "SettingsWindow/SettingsPages.h"
 #include "SettingsWindow/SettingsSection.h"
 #include "SettingsWindow/SettingsStoreObservable.h"
 #include "Support/Async/Published.h"
@@ -46,6 +47,7 @@ public:
         std::shared_ptr<UserDefaults> defaults;
         // How the saved toast waits; false when cut short.
         SleepFunction sleep;
+        SettingsPageHooks pages;
     };
 
     // The user defaults key of the window's frame.

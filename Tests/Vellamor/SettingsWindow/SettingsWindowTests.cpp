@@ -66,7 +66,7 @@ protected:
 
     SettingsWindowController::Dependencies dependencies()
     {
-        return {store, *theme, locale, WindowServices{}, defaults, clock.sleeper()};
+        return {store, *theme, locale, WindowServices{}, defaults, clock.sleeper(), {}};
     }
 
     SettingsWindow& window() { return *controller->window(); }
