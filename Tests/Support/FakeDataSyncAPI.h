@@ -25,6 +25,8 @@ public:
     QList<AppendHistoryResult> appended;
     // Failures still to come per kind ("append", "sync", "delete"), each transport("HTTP 503").
     QHash<QString, int> failures;
+    // What the dictionary list answers.
+    QList<DictEntry> dictionary;
     std::function<HistorySyncSinceResponse(qint64 cursor)> pages = [](qint64 cursor) {
         return HistorySyncSinceResponse {{}, cursor, false};
     };
@@ -61,7 +63,11 @@ public:
     QCoro::Task<QList<HistoryItem>> listHistory(int) override { throw unused(); }
     QCoro::Task<void> deleteHistory(qint64) override { throw unused(); }
     QCoro::Task<HistorySyncResponse> syncHistory(qint64, std::optional<int>) override { throw unused(); }
-    QCoro::Task<QList<DictEntry>> listDictionary() override { throw unused(); }
+    QCoro::Task<QList<DictEntry>> listDictionary() override
+    {
+        calls.append(QStringLiteral("dictionary"));
+        co_return QList<DictEntry>(dictionary);
+    }
     QCoro::Task<DictEntry> upsertDictEntry(std::optional<qint64>, QString, QString, QString) override
     {
         throw unused();

@@ -23,7 +23,7 @@ public:
         ++reads;
         if (failure)
             std::rethrow_exception(failure);
-        co_return stored;
+        co_return PreferencesView(stored);
     }
 
     QCoro::Task<PreferencesView> updatePreferences(PreferencesUpdateRequest request) override
@@ -37,7 +37,7 @@ public:
         stored.sceneOverrides = request.sceneOverrides.value_or(stored.sceneOverrides);
         stored.transformDefaults = request.transformDefaults.value_or(stored.transformDefaults);
         stored.historySync = request.historySync.value_or(stored.historySync);
-        co_return stored;
+        co_return PreferencesView(stored);
     }
 };
 

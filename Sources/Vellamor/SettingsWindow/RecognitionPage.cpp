@@ -230,9 +230,9 @@ void RecognitionPage::followAuthState(bool signedIn)
     if (!previous || *previous == signedIn)
         return;
     // Signing out keeps the saved model: it is checked again at the next
-    // successful fetch.
+    // successful fetch. The observer stores the state after telling us.
     if (signedIn)
-        reloadModels();
+        QMetaObject::invokeMethod(this, &RecognitionPage::reloadModels, Qt::QueuedConnection);
     else
         store_->reset();
 }

@@ -72,6 +72,8 @@ private:
     void showModels();
     void showOutput(bool polish);
 
+    // First: the pickers subscribe as they are built.
+    std::vector<Subscription> subscriptions_;
     SettingsStoreObservable& obs_;
     std::shared_ptr<AuthSessionObserver> auth_;
     std::shared_ptr<LLMModelListStore> store_;
@@ -85,7 +87,6 @@ private:
     QWidget* insertPill_;
     QWidget* polishPill_;
     bool redrawPending_ = false;
-    std::vector<Subscription> subscriptions_;
 };
 
 } // namespace vellamor

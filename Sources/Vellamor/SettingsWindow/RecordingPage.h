@@ -9,6 +9,7 @@
 
 #include <array>
 
+class QAbstractButton;
 class QComboBox;
 
 namespace vellamor {
