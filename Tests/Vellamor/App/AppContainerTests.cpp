@@ -1,13 +1,18 @@
 #include "AppContainerFixture.h"
 #include "QtPrinters.h"
 
+#include "Hotkey/HotkeyCombo.h"
+#include "SettingsWindow/HotkeyRecorder.h"
+#include "SettingsWindow/RecordingPage.h"
 #include "Storage/UserIDHash.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 
 #include <gmock/gmock.h>
+#include <linux/input-event-codes.h>
 
 namespace vellamor::test {
 namespace {
@@ -215,6 +220,46 @@ TEST_F(AppContainerTest, OnlyAChangedHotkeyOrModeRestartsTheMonitor)
     }
     EXPECT_EQ(container->hotkey().mode(), HotkeyMode::toggle);
     EXPECT_TRUE(logLines().contains(u"invalid customHotkey ignored"_s));
+}
+
+// While the settings record a new hotkey, the monitor is off: Right Ctrl
+// records "fn" instead of starting a dictation, and a grabbed combination
+// reaches the recorder. It comes back with what is stored, however the
+// recording ends.
+TEST_F(AppContainerTest, RecordingAHotkeyInSettingsHoldsTheMonitorUntilItEnds)
+{
+    startReady();
+    container->settingsWindow().show(SettingsSection::recording);
+    auto* page = qobject_cast<RecordingPage*>(container->settingsWindow().window()->page());
+    ASSERT_NE(page, nullptr);
+    HotkeyRecorder& recorder = page->recorder();
+    const int starts = keySource_->startCount();
+    recorder.recordButton().click();
+    EXPECT_FALSE(keySource_->isStarted());
+    // A preference written meanwhile does not bring it back early.
+    Preferences prefs = container->settingsStore().current();
+    prefs.hotkeyMode = u"toggle"_s;
+    container->settingsStore().update(prefs);
+    settle();
+    EXPECT_FALSE(keySource_->isStarted());
+    for (const int code : {KEY_LEFTCTRL, KEY_LEFTALT, KEY_D}) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, static_cast<quint32>(code + 8), 0, 0);
+        QApplication::sendEvent(&recorder, &press);
+    }
+    settle();
+    EXPECT_EQ(container->settingsStore().current().customHotkey, u"option+control+d"_s);
+    EXPECT_TRUE(keySource_->isStarted());
+    EXPECT_EQ(keySource_->startCount() - starts, 1);
+    EXPECT_EQ(keySource_->grabs().back(),
+              (platform::KeyGrab{*HotkeyCombo::keyCode(u"d"_s),
+                                 platform::modifierFlag::control | platform::modifierFlag::option}));
+    EXPECT_EQ(container->hotkey().mode(), HotkeyMode::toggle);
+
+    recorder.recordButton().click();
+    EXPECT_FALSE(keySource_->isStarted());
+    container->settingsWindow().show(SettingsSection::general);
+    settle();
+    EXPECT_TRUE(keySource_->isStarted());
 }
 
 TEST_F(AppContainerTest, TheTrayOpensTheSettingsWindowOnTheSectionItNames)
