@@ -146,6 +146,7 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
         VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("session-vm")), sleep_);
     menuStatus_ = std::make_unique<MenuStatusViewModel>(overlay_->viewModel(), settingsStore_, auth_->publisher());
     activeMicrophoneUID_ = prefs.selectedMicrophoneUID;
+    audio_->setSelectedInputDeviceUID(activeMicrophoneUID_);
 
     OverlayViewModel& viewModel = overlay_->viewModel();
     viewModel.onCancel = [weak] {

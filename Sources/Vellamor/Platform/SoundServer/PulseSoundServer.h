@@ -19,7 +19,7 @@ public:
     ~PulseSoundServer() override;
 
     QCoro::Task<SoundServerSnapshot> snapshot() override;
-    QCoro::Task<RecordStreamOpening> openRecordStream(AudioChunkHandler onChunk,
+    QCoro::Task<RecordStreamOpening> openRecordStream(std::optional<QString> source, AudioChunkHandler onChunk,
                                                        StreamFailureHandler onFailure) override;
 
     // Whether the change listener is connected (answers may then be reused).
