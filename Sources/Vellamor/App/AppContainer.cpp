@@ -963,7 +963,31 @@ QCoro::Task<void> AppContainer::applyAuthTransition(AuthState state)
     if (!self)
         co_return;
     switchHistoryStore(QString::number(userID));
+    // Nothing leaves the device until the account says it keeps its history.
+    historySyncEngine_->setCloudSyncEnabled(false);
     historySyncEngine_->start(historyStore_);
+    followCloudHistorySetting(userID);
+}
+
+void AppContainer::followCloudHistorySetting(qint64 userID)
+{
+    QPointer<AppContainer> weak(this);
+    std::shared_ptr<PreferencesAPIProtocol> preferences = windowServices_.serverPreferences();
+    spawnTask(QStringLiteral("cloud history setting"),
+              [weak, userID, preferences](std::stop_token) -> QCoro::Task<void> {
+                  bool enabled = false;
+                  try {
+                      enabled = (co_await preferences->getPreferences()).historySync;
+                  } catch (const std::exception& error) {
+                      if (weak)
+                          weak->log_.warn(QStringLiteral("cloud history setting unread, history stays local: ")
+                                          + QString::fromUtf8(error.what()));
+                  }
+                  if (!weak || weak->signedInUserID_ != userID)
+                      co_return;
+                  weak->historySyncEngine_->setCloudSyncEnabled(enabled);
+                  weak->historySyncEngine_->syncNow();
+              });
 }
 
 QCoro::Task<void> AppContainer::signOutSteps()

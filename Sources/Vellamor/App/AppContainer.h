@@ -165,6 +165,9 @@ private:
     QCoro::Task<void> applyAuthTransition(AuthState state);
     QCoro::Task<void> signOutSteps();
     void switchHistoryStore(const std::optional<QString>& userID);
+    // Reads whether the account keeps its history in the cloud and lets the
+    // sync engine run when it does.
+    void followCloudHistorySetting(qint64 userID);
     void clearConnectedBadge();
     void setConnectedBadge(bool on);
     void startHistoryChangePump();

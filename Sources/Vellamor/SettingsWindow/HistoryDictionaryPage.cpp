@@ -183,6 +183,9 @@ QCoro::Task<void> HistoryDictionaryStats::sending(std::weak_ptr<HistoryDictionar
         co_return;
     }
     self->updating = false;
+    HistorySyncEngine* engine = self->hooks_.historySyncEngine ? self->hooks_.historySyncEngine() : nullptr;
+    if (engine)
+        engine->setCloudSyncEnabled(enabled);
     if (enabled)
         self->triggerSyncNow();
 }

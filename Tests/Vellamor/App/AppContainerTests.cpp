@@ -485,6 +485,32 @@ TEST_F(AppContainerTest, APhoneTextIsRecordedBeforeItIsTypedAndItsRecordAloneIsU
     EXPECT_EQ(dataSync->calls, (QStringList{u"sync 0"_s, u"append "_s + phone.clientID()}));
 }
 
+// An account that keeps its history on the device: nothing is pulled or
+// uploaded, also when the setting cannot be read, until it is switched on.
+TEST_F(AppContainerTest, HistoryStaysLocalWhileTheAccountsCloudSyncIsOff)
+{
+    for (const bool unreadable : {false, true}) {
+        SCOPED_TRACE(unreadable ? "unreadable" : "off");
+        serverPreferences->stored.historySync = false;
+        serverPreferences->failure =
+            unreadable ? std::make_exception_ptr(std::runtime_error("offline")) : std::exception_ptr();
+        dataSync->calls.clear();
+        container.reset();
+        startReady();
+        ASSERT_TRUE(waitUntil([this] { return serverPreferences->reads > 0; }));
+        commands->stream.push(SourceCommand::insert(u"只在本机"_s, 3, 9));
+        ASSERT_TRUE(waitUntil([this] { return bus->field().text.endsWith(u"只在本机"_s); }));
+        settle();
+        EXPECT_EQ(dataSync->calls, QStringList());
+        EXPECT_FALSE(container->historySyncEngine().isCloudSyncEnabled());
+    }
+    container->historySyncEngine().setCloudSyncEnabled(true);
+    container->historySyncEngine().syncNow();
+    ASSERT_TRUE(waitUntil([this] { return dataSync->calls.size() >= 2; }));
+    EXPECT_EQ(dataSync->calls.first(), u"sync 0"_s);
+    EXPECT_TRUE(dataSync->calls.last().startsWith(u"append "_s));
+}
+
 TEST_F(AppContainerTest, TheConnectedBadgeLastsFortyFiveSecondsAfterTheLastConnectAndEndsAtSignOut)
 {
     startReady();
