@@ -447,7 +447,9 @@ TEST_F(SettingsPagesTest, HistoryPageCountsAndSwitchesTheCloudSettingOneRequestA
     EXPECT_EQ(shown.stats().syncDescription(), u"历史仅保存在本设备，不会上传"_s);
     EXPECT_EQ(shown.stats().lastSyncDescription(), u"尚未同步"_s);
 
-    // On: sent alone, the switch waits for the answer, then a sync runs.
+    // On: sent alone, the switch waits for the answer, then the engine may
+    // sync and a sync runs.
+    engine->setCloudSyncEnabled(false);
     engine->start();
     settle();
     dataSync->calls.clear();
@@ -458,6 +460,7 @@ TEST_F(SettingsPagesTest, HistoryPageCountsAndSwitchesTheCloudSettingOneRequestA
     EXPECT_EQ(serverPreferences->updates[0].historySync, true);
     EXPECT_EQ(serverPreferences->updates[0].defaultScene, std::nullopt);
     EXPECT_TRUE(shown.syncSwitch().isEnabled());
+    EXPECT_TRUE(engine->isCloudSyncEnabled());
     EXPECT_TRUE(dataSync->calls.contains(u"sync 0"_s));
     EXPECT_EQ(shown.stats().syncDescription(), u"新录音会在完成后同步到你的账号"_s);
 
@@ -467,6 +470,7 @@ TEST_F(SettingsPagesTest, HistoryPageCountsAndSwitchesTheCloudSettingOneRequestA
     settle();
     EXPECT_TRUE(shown.syncSwitch().isChecked());
     EXPECT_TRUE(shown.stats().toggleError.value().value_or(QString()).startsWith(u"同步设置失败："_s));
+    EXPECT_TRUE(engine->isCloudSyncEnabled());
     serverPreferences->failure = nullptr;
     shown.hide();
     shown.show();
