@@ -82,7 +82,8 @@ GeneralPage::GeneralPage(const SettingsPageContext& context, QWidget* parent)
                                       QStringLiteral("开机自动驻留在菜单栏，无需手动启动"), launchSwitch_, this));
     launch->addWidget(launchError_);
     layout->addWidget(launch);
-    layout->addStretch();
+    // The cards keep their height; the page's foot takes what is left.
+    layout->addStretch(1);
 }
 
 QString GeneralPage::notAdoptedMessage()

@@ -256,7 +256,8 @@ HistoryDictionaryPage::HistoryDictionaryPage(const SettingsPageContext& context,
                                    descriptionLabel(QStringLiteral("把人名、品牌、缩写告诉 Vellamor，识别更准。"), this),
                                    openDictionary_, this));
     layout->addWidget(dictionary);
-    layout->addStretch();
+    // The cards keep their height; the page's foot takes what is left.
+    layout->addStretch(1);
 
     connect(syncSwitch_, &ToggleSwitch::clicked, this, [this](bool on) { stats_->setHistorySync(on); });
     connect(syncNowButton_, &QPushButton::clicked, this, [this] { stats_->triggerSyncNow(); });

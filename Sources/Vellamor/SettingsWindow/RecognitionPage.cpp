@@ -174,7 +174,8 @@ RecognitionPage::RecognitionPage(const SettingsPageContext& context, QWidget* pa
     output->addWidget(new SettingsRow(QStringLiteral("自动润色状态"),
                                       QStringLiteral("在「常规」→「说话转写后自动润色」切换"), polishPill_, this));
     layout->addWidget(output);
-    layout->addStretch();
+    // The cards keep their height; the page's foot takes what is left.
+    layout->addStretch(1);
 
     // Subscribers hear of a value before it is stored: draw on the next turn.
     auto redraw = [this](const auto&) { scheduleRedraw(); };

@@ -127,7 +127,8 @@ RecordingPage::RecordingPage(const SettingsPageContext& context, QWidget* parent
     autoStop->addWidget(new InfoCard(QStringLiteral("timer"), QStringLiteral("录太久会自动停下"),
                                      QStringLiteral("说满 5 分钟时灵动岛会变黄提醒，6 分钟会自动保存并停止。"), this));
     layout->addWidget(autoStop);
-    layout->addStretch();
+    // The cards keep their height; the page's foot takes what is left.
+    layout->addStretch(1);
     showDevices({});
 }
 
