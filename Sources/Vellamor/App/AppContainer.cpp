@@ -1,7 +1,5 @@
 #include "App/AppContainer.h"
 
-#include "SettingsWindow/LaunchAtLogin.h"
-
 #include "Audio/AudioInputDeviceManager.h"
 #include "Context/ActiveWindowFrontmostAppProbe.h"
 #include "Context/AutoSceneResolver.h"
@@ -18,6 +16,7 @@
 #include "Networking/CloudASRProvider.h"
 #include "Networking/WebSocketSession.h"
 #include "Overlay/QtScreenLayout.h"
+#include "SettingsWindow/LaunchAtLogin.h"
 #include "Support/Async/MainThread.h"
 #include "Support/Async/Sleep.h"
 #include "Support/Async/Spawn.h"

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <array>
+#include <chrono>
 
 class QAbstractButton;
 class QComboBox;
