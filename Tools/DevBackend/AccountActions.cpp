@@ -93,6 +93,13 @@ QStringList AccountActions::liveRefreshTokens() const
     return live;
 }
 
+void AccountActions::expireCodes()
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (auto& pending : codes_)
+        pending.expiresAt = now;
+}
+
 std::optional<AccountActions::Failure> AccountActions::takeFailure(const QString& action)
 {
     for (qsizetype i = 0; i < failures_.size(); ++i) {
@@ -181,6 +188,8 @@ ApiReply AccountActions::configure(const ApiCall& call)
         refreshDelay_ = std::chrono::milliseconds(data.value(QStringLiteral("refresh_delay_ms")).toInteger());
     if (data.value(QStringLiteral("clear_failures")).toBool())
         clearFailures();
+    if (data.value(QStringLiteral("expire_codes")).toBool())
+        expireCodes();
     if (data.value(QStringLiteral("fail")).isObject()) {
         const QJsonObject wanted = data.value(QStringLiteral("fail")).toObject();
         Failure failure;

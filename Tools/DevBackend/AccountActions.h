@@ -47,7 +47,8 @@ class DevServer;
 //
 // Switches for tests, in-process or through the action "dev.auth.configure"
 // {access_lifetime_s, refresh_delay_ms, fail: {action, code, msg,
-// http_status, times}, clear_failures: true, ban: {email, reason}}; the
+// http_status, times}, clear_failures: true, ban: {email, reason},
+// expire_codes: true}; the
 // action "dev.auth.lastCode" {email} answers {code} (null when none).
 class AccountActions {
 public:
@@ -80,6 +81,8 @@ public:
     std::optional<QString> lastCode(const QString& email) const;
     // Lets every access token issued so far run out now.
     void expireAccessTokens();
+    // Lets every code mailed so far run out now.
+    void expireCodes();
 
     // Calls answered per action (injected failures included).
     int callCount(const QString& action) const { return calls_.value(action); }

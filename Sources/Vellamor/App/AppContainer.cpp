@@ -1,5 +1,6 @@
 #include "App/AppContainer.h"
 
+#include "App/ApplicationVersion.h"
 #include "Audio/AudioInputDeviceManager.h"
 #include "Context/ActiveWindowFrontmostAppProbe.h"
 #include "Context/AutoSceneResolver.h"
@@ -12,6 +13,7 @@
 #include "InputSources/InputSourceAPI.h"
 #include "InputSources/PairingConfirmController.h"
 #include "InputSources/SourceCommandSession.h"
+#include "Networking/AuthAPI.h"
 #include "Networking/AuthedSession.h"
 #include "Networking/CloudASRProvider.h"
 #include "Networking/WebSocketSession.h"
@@ -134,9 +136,20 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     dictation_ = std::make_unique<DictationController>(audio_, std::move(asr), std::move(output), maxDurationMs,
                                                        historyStore_);
     settingsWindow_ = std::make_unique<SettingsWindowController>(SettingsWindowController::Dependencies{
-        settingsStore_, theme_, *locale_, windowServices_, defaults_, sleep_, settingsPageHooks()});
-    historyWindow_ = std::make_unique<HistoryWindowController>();
+        settingsStore_, theme_, *locale_, windowServices_, defaults_, sleep_,
+        DiagnosticsServices{permissionChecker_, adapters.pasteboard, adapters.workspace, VellamorLog::fileURL(),
+                            ApplicationVersion::current()},
+        settingsPageHooks()});
+    historyWindow_ = std::make_unique<HistoryWindowController>(HistoryWindowController::Services{
+        .layered = *textInserter_,
+        .isAccessibilityTrusted = SystemLayeredInserter::accessibilityTrust(permissionChecker_),
+        .auth = auth_->publisher(),
+        .globalInput = adapters.globalInput,
+        .sleep = sleep_,
+    });
     dictionaryWindow_ = std::make_unique<DictionaryWindowController>();
+    signInSheet_ = std::make_unique<AuthSheetPresenter>(
+        std::make_shared<AuthAPI>(config_.apiBaseURL, AuthedSession::shared()), auth_, sleep_);
     desktopEntries_ = std::make_shared<DesktopEntryIndex>();
     frontmostProbe_ = std::make_shared<ActiveWindowFrontmostAppProbe>(adapters.activeWindowReader, desktopEntries_);
     // The monitor outlives the model: it is declared first.
@@ -234,7 +247,7 @@ void AppContainer::start()
     // The first read of the installed applications scans them all; the first
     // dictation must not wait for it.
     QThreadPool::globalInstance()->start([entries = desktopEntries_] { entries->entries(); });
-    historyWindow_->configure(historyStore_, historyBroadcaster_);
+    historyWindow_->configure(historyStore_, historyBroadcaster_, historySyncEngine_.get());
     menuBar_->install();
     wireMenuBarCallbacks();
     refreshMicrophones();
@@ -436,7 +449,7 @@ SettingsPageHooks AppContainer::settingsPageHooks()
             weak->dictionaryWindow_->show();
     };
     hooks.historyStore = [weak] { return weak ? weak->historyWindow_->store() : nullptr; };
-    hooks.historySyncEngine = [weak] { return weak ? weak->historySyncEngine_.get() : nullptr; };
+    hooks.historySyncEngine = [weak] { return weak ? weak->historyWindow_->syncEngine() : nullptr; };
     return hooks;
 }
 
@@ -466,8 +479,8 @@ void AppContainer::wireMenuBarCallbacks()
             weak->toggleRecordFromStatus();
     };
     menuBar_->onOpenSettings = [weak](const std::optional<QString>& section) {
-        if (weak && weak->settingsWindow_)
-            weak->settingsWindow_->show(section ? settingsSectionFromRawValue(*section) : std::nullopt);
+        if (weak)
+            weak->openSettings(section ? settingsSectionFromRawValue(*section) : std::nullopt);
     };
     menuBar_->onShowHistory = [weak] {
         if (weak)
@@ -489,6 +502,14 @@ void AppContainer::wireMenuBarCallbacks()
         if (weak)
             weak->selectMicrophone(uid);
     };
+}
+
+void AppContainer::openSettings(std::optional<SettingsSection> section)
+{
+    settingsWindow_->show(section);
+    // The account section's sign-in, while the settings window has no account page to offer it.
+    if (section == SettingsSection::backend && !auth_->currentState().isAuthenticated())
+        signInSheet_->present(settingsWindow_->window());
 }
 
 void AppContainer::toggleRecordFromStatus()
@@ -1014,7 +1035,7 @@ void AppContainer::switchHistoryStore(const std::optional<QString>& userID)
                   [store](std::stop_token) -> QCoro::Task<void> { co_await store->migrateLegacyJSONIfNeeded(); });
     }
     historyStore_ = store;
-    historyWindow_->configure(store, historyBroadcaster_);
+    historyWindow_->configure(store, historyBroadcaster_, historySyncEngine_.get());
     // The controller holds the new store before the old one closes, so a
     // dictation that ends in between is not lost.
     dictation_->setHistoryStore(store);

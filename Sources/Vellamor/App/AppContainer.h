@@ -4,6 +4,7 @@
 #include "App/SessionStateViewModel.h"
 #include "Audio/AudioCapture.h"
 #include "Audio/AudioInputDevice.h"
+#include "Auth/AuthSheetPresenter.h"
 #include "Auth/AuthSession.h"
 #include "Context/DesktopEntryIndex.h"
 #include "Context/FrontmostAppProbe.h"
@@ -115,6 +116,8 @@ public:
     OnboardingWindowController* onboarding() const { return onboarding_.get(); }
     const std::shared_ptr<LocalHistoryStore>& historyStore() const { return historyStore_; }
     HistorySyncEngine& historySyncEngine() { return *historySyncEngine_; }
+    HistoryWindowController& historyWindow() { return *historyWindow_; }
+    AuthSheetPresenter& signInSheet() { return *signInSheet_; }
 
 Q_SIGNALS:
     // A paired phone was revoked or changed: lists of input sources reload.
@@ -137,6 +140,7 @@ private:
     void openOnboarding();
     void finishOnboarding();
     void startHotkey();
+    void openSettings(std::optional<SettingsSection> section);
     std::optional<ParsedCombo> resolveCustomCombo();
     void wireMenuBarCallbacks();
     void refreshMicrophones();
@@ -207,6 +211,7 @@ private:
     std::unique_ptr<SettingsWindowController> settingsWindow_;
     std::unique_ptr<HistoryWindowController> historyWindow_;
     std::unique_ptr<DictionaryWindowController> dictionaryWindow_;
+    std::unique_ptr<AuthSheetPresenter> signInSheet_;
     std::shared_ptr<DesktopEntryIndex> desktopEntries_;
     std::shared_ptr<FrontmostAppProbe> frontmostProbe_;
     std::unique_ptr<SessionStateViewModel> session_;

@@ -2,6 +2,7 @@
 
 #include "App/AppContainer.h"
 #include "App/AppDelegate.h"
+#include "App/ApplicationVersion.h"
 #include "App/SingleInstance.h"
 #include "I18n/LocaleResolver.h"
 #include "Logging/VellamorLog.h"
@@ -9,7 +10,6 @@
 #include "Settings/AppConfig.h"
 #include "Support/AppPaths.h"
 #include "Support/Async/Spawn.h"
-#include "VellamorCore.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -76,7 +76,7 @@ int runProcess(int argc, char** argv)
     // Answered before any window-system connection so it works headless.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
-            QTextStream(stdout) << "vellamor " << VellamorCore::version() << '\n';
+            QTextStream(stdout) << "vellamor " << ApplicationVersion::compiled().text() << '\n';
             return 0;
         }
     }
@@ -95,6 +95,7 @@ int runProcess(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("vellamor"));
     QApplication::setOrganizationDomain(QStringLiteral("vellamor.com"));
     QApplication::setDesktopFileName(QStringLiteral("com.vellamor.app"));
+    ApplicationVersion::install();
     QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
 
     const QByteArray link = launchLink(argc, argv);

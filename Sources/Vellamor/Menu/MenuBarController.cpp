@@ -59,8 +59,9 @@ void MenuBarController::buildMenu()
     connectionInfoItem_->setEnabled(false);
     outputModeInfoItem_ = menu_.addAction(QStringLiteral("输出模式：—"));
     outputModeInfoItem_->setEnabled(false);
-    accountInfoItem_ = menu_.addAction(QStringLiteral("账户：—"));
-    accountInfoItem_->setEnabled(false);
+    // The account row leads to the account page, where the user signs in or out.
+    accountInfoItem_ = menu_.addAction(QStringLiteral("账户：—"), this,
+                                       [this] { openSettings(QStringLiteral("backend")); });
     accountInfoItem_->setVisible(false);
     menu_.addSeparator();
 

@@ -5,12 +5,14 @@
 #include "Platform/AccessibilityStatus/DBusAccessibilityStatus.h"
 #include "Platform/Appearance/PortalColorSchemeSource.h"
 #include "Platform/ActiveWindow/X11ActiveWindowReader.h"
+#include "Platform/GlobalInput/X11GlobalInputMonitor.h"
 #include "Platform/InputMonitoring/X11InputMonitoringProbe.h"
 #include "Platform/KeyInjection/XTestKeyInjector.h"
 #include "Platform/KeySource/X11KeySource.h"
 #include "Platform/Pasteboard/QtPasteboard.h"
 #include "Platform/SoundServer/PulseSoundServer.h"
 #include "Platform/SystemSettings/ProcessCommandLauncher.h"
+#include "Platform/Workspace/DesktopWorkspace.h"
 
 #include <QCoreApplication>
 
@@ -28,8 +30,10 @@ PlatformAdapters LinuxPlatformFactory::make()
     adapters.accessibilityStatus = std::make_shared<DBusAccessibilityStatus>();
     adapters.inputMonitoring = std::make_shared<X11InputMonitoringProbe>();
     adapters.commandLauncher = std::make_shared<ProcessCommandLauncher>();
+    adapters.globalInput = std::make_shared<X11GlobalInputMonitor>();
     adapters.keyringItems = std::make_shared<QtKeychainItemStore>();
     adapters.colorScheme = std::make_shared<PortalColorSchemeSource>();
+    adapters.workspace = std::make_shared<DesktopWorkspace>();
     return adapters;
 }
 

@@ -5,12 +5,14 @@
 #include "Platform/AccessibilityStatus/AccessibilityStatus.h"
 #include "Platform/Appearance/ColorSchemeSource.h"
 #include "Platform/ActiveWindow/ActiveWindowReader.h"
+#include "Platform/GlobalInput/GlobalInputMonitor.h"
 #include "Platform/InputMonitoring/InputMonitoringProbe.h"
 #include "Platform/KeyInjection/KeyInjector.h"
 #include "Platform/KeySource/KeySource.h"
 #include "Platform/Pasteboard/Pasteboard.h"
 #include "Platform/SoundServer/SoundServer.h"
 #include "Platform/SystemSettings/CommandLauncher.h"
+#include "Platform/Workspace/Workspace.h"
 
 #include <memory>
 
@@ -29,9 +31,11 @@ struct PlatformAdapters {
     std::shared_ptr<AccessibilityStatus> accessibilityStatus;
     std::shared_ptr<InputMonitoringProbe> inputMonitoring;
     std::shared_ptr<CommandLauncher> commandLauncher;
+    std::shared_ptr<GlobalInputMonitor> globalInput;
     std::shared_ptr<SecureItemStore> keyringItems;
     // None: the desktop states no light or dark preference.
     std::shared_ptr<ColorSchemeSource> colorScheme;
+    std::shared_ptr<Workspace> workspace;
 };
 
 } // namespace vellamor::platform

@@ -1,5 +1,7 @@
 #include "SettingsWindow/SettingsPages.h"
 
+#include "Diagnostics/AboutPage.h"
+#include "Diagnostics/DiagnosticsPage.h"
 #include "SettingsWindow/AppearancePage.h"
 #include "SettingsWindow/GeneralPage.h"
 #include "SettingsWindow/HistoryDictionaryPage.h"
@@ -40,9 +42,11 @@ QWidget* makeSettingsPage(SettingsSection section, const SettingsPageContext& co
     case SettingsSection::historyDict:
         return new HistoryDictionaryPage(context, parent);
     case SettingsSection::backend:
-    case SettingsSection::diagnostics:
-    case SettingsSection::about:
         break;
+    case SettingsSection::diagnostics:
+        return new DiagnosticsPage(context.diagnostics, parent);
+    case SettingsSection::about:
+        return new AboutPage(context.diagnostics.version, context.diagnostics.workspace, parent);
     }
     return comingPage(section, parent);
 }

@@ -15,6 +15,7 @@ class LaunchAtLogin;
 class LocalHistoryStore;
 class SettingsStoreObservable;
 class ThemeManager;
+struct DiagnosticsServices;
 struct WindowServices;
 
 namespace platform {
@@ -44,6 +45,7 @@ struct SettingsPageContext {
     SettingsStoreObservable& obs;
     ThemeManager& theme;
     const WindowServices& services;
+    const DiagnosticsServices& diagnostics;
     const SettingsPageHooks& hooks;
 };
 

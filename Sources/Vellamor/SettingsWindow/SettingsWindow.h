@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Diagnostics/DiagnosticsServices.h"
 #include "I18n/LocaleResolver.h"
 #include "Settings/SettingsStore.h"
 #include "Settings/UserDefaults.h"
@@ -47,6 +48,7 @@ public:
         std::shared_ptr<UserDefaults> defaults;
         // How the saved toast waits; false when cut short.
         SleepFunction sleep;
+        DiagnosticsServices diagnostics;
         SettingsPageHooks pages;
     };
 

@@ -54,8 +54,9 @@ std::optional<QString> LogReader::readLocal(const std::optional<QString>& path, 
     const qint64 start = file.isSequential() || size < maxTailBytes ? 0 : size - maxTailBytes;
     if (start > 0)
         file.seek(start);
+    // An empty file is read fine: it gives the empty text, not none.
     QByteArray window = file.readAll();
-    if (window.isEmpty() || file.error() != QFileDevice::NoError)
+    if (file.error() != QFileDevice::NoError)
         return std::nullopt;
     file.close();
 

@@ -37,9 +37,10 @@ public:
     };
 
     // The last `lines` lines (clamped to 1…maxTailLines) of the file at
-    // `path`, joined with "\n" and without a trailing newline. None when
-    // there is no path, the file cannot be opened or read, or it is empty.
-    // Bytes that are not valid UTF-8 give the empty string. When the window
+    // `path`, joined with "\n" and without a trailing newline. None only
+    // when there is no path or the file cannot be opened or read, so callers
+    // can tell a failure from an empty log, which gives the empty string;
+    // so do bytes that are not valid UTF-8. When the window
     // starts inside the file, its partial first line is dropped as bytes,
     // before decoding, so a window that begins inside a multi-byte character
     // still decodes.

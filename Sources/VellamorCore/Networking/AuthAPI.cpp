@@ -86,19 +86,6 @@ AuthAPIProtocol::SignIn signInFrom(const TokenPairResp& pair)
     return {pair.toTokens(), pair.user->toAuthMe()};
 }
 
-QString userFacingText(const std::exception_ptr& error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const Error& e) {
-        return e.errorDescription();
-    } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
-    } catch (...) {
-        return QStringLiteral("未知错误");
-    }
-}
-
 bool isHorizontalSpace(QChar c)
 {
     return c == u'\t' || c.category() == QChar::Separator_Space;
@@ -166,7 +153,7 @@ QCoro::Task<QByteArray> AuthAPI::send(std::shared_ptr<HTTPSession> session, HTTP
         failure = std::current_exception();
     }
     if (failure)
-        throw AuthAPIError::network(userFacingText(failure));
+        throw AuthAPIError::network(userFacingDescription(failure));
     if (!result.response.isHTTP())
         throw AuthAPIError::network(QStringLiteral("无效响应"));
     const int status = *result.response.statusCode;

@@ -38,4 +38,17 @@ QString describeException(std::exception_ptr error)
     }
 }
 
+QString userFacingDescription(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const Error& e) {
+        return e.errorDescription();
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        return QStringLiteral("未知错误");
+    }
+}
+
 } // namespace vellamor

@@ -30,5 +30,8 @@ public:
 
 // The log form of any exception: debugDescription() for ours, what() for others.
 QString describeException(std::exception_ptr error);
+// What the user is told of any exception: errorDescription() for ours,
+// what() for others.
+QString userFacingDescription(std::exception_ptr error);
 
 } // namespace vellamor

@@ -12,6 +12,7 @@
 #include "FakePasteboard.h"
 #include "FakeScreenLayout.h"
 #include "FakeSoundServer.h"
+#include "FakeWorkspace.h"
 #include "InMemorySecureItemStore.h"
 #include "ManualHotkeyScheduler.h"
 #include "ManualSteadyClock.h"
@@ -105,6 +106,7 @@ protected:
         dependencies.platform.inputMonitoring = inputMonitoring;
         dependencies.platform.commandLauncher = launcher;
         dependencies.platform.keyringItems = keyring;
+        dependencies.platform.workspace = workspace;
         dependencies.defaults = defaults;
         dependencies.auth = auth;
         dependencies.locale = &locale;
@@ -241,6 +243,7 @@ protected:
         installed->installed.insert(QStringLiteral("gnome-control-center"));
         return installed;
     }();
+    std::shared_ptr<FakeWorkspace> workspace = std::make_shared<FakeWorkspace>();
     std::shared_ptr<RecordingWebSocketTransport> socket = std::make_shared<RecordingWebSocketTransport>();
     std::shared_ptr<ManualTickerClock> clock = std::make_shared<ManualTickerClock>();
     std::shared_ptr<FakeDataSyncAPI> dataSync = std::make_shared<FakeDataSyncAPI>();

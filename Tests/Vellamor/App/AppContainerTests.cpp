@@ -1,6 +1,11 @@
 #include "AppContainerFixture.h"
 #include "QtPrinters.h"
 
+#include "Auth/AuthSheet.h"
+#include "Diagnostics/AboutPage.h"
+#include "Diagnostics/DiagnosticsPage.h"
+#include "Diagnostics/LogViewerView.h"
+#include "HistoryWindows/HistoryViewModel.h"
 #include "Hotkey/HotkeyCombo.h"
 #include "SettingsWindow/HotkeyRecorder.h"
 #include "SettingsWindow/RecordingPage.h"
@@ -289,6 +294,26 @@ TEST_F(AppContainerTest, TheTrayOpensTheSettingsWindowOnTheSectionItNames)
     }
 }
 
+TEST_F(AppContainerTest, TheDiagnosticsAndAboutSectionsShowTheRealPagesOverTheContainersServices)
+{
+    startReady();
+    container->menuBar().onOpenSettings(u"diagnostics"_s);
+    SettingsWindow* window = container->settingsWindow().window();
+    auto* diagnostics = dynamic_cast<DiagnosticsPage*>(window->page());
+    ASSERT_NE(diagnostics, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return !diagnostics->model().statuses.value().isEmpty(); }));
+    EXPECT_EQ(diagnostics->model().statuses.value().value(VellamorPermission::accessibility),
+              VellamorPermissionStatus::granted);
+    diagnostics->logToggle()->click();
+    EXPECT_TRUE(diagnostics->logViewer()->model().status.value().startsWith(VellamorLog::fileURL().value() + u" · "_s));
+
+    container->settingsWindow().show(SettingsSection::about);
+    auto* about = dynamic_cast<AboutPage*>(window->page());
+    ASSERT_NE(about, nullptr);
+    about->links().first()->click();
+    EXPECT_EQ(workspace->openedUrls, QList<QUrl>{QUrl(QString::fromLatin1(AboutPage::websiteUrl))});
+}
+
 TEST_F(AppContainerTest, TheStatusItemRecordsAndStopsUnlessBusyOrDisabled)
 {
     startReady();
@@ -321,6 +346,27 @@ TEST_F(AppContainerTest, TheStatusItemRecordsAndStopsUnlessBusyOrDisabled)
     settle();
     EXPECT_FALSE(container->session().sessionBusy.value());
     EXPECT_EQ(socket->calls().filter(u"connect"_s).size(), connects);
+}
+
+TEST_F(AppContainerTest, TheAccountSectionOffersTheSignInSheetOnlyWhileSignedOut)
+{
+    build();
+    container->start();
+    settle();
+    container->menuBar().onOpenSettings(u"general"_s);
+    EXPECT_EQ(container->signInSheet().openSheet(), nullptr);
+    container->menuBar().onOpenSettings(u"backend"_s);
+    AuthSheet* sheet = container->signInSheet().openSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    sheet->reject();
+    EXPECT_FALSE(sheet->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(container->signInSheet().openSheet(), nullptr);
+
+    signIn();
+    container->menuBar().onOpenSettings(u"backend"_s);
+    EXPECT_EQ(container->signInSheet().openSheet(), nullptr);
 }
 
 TEST_F(AppContainerTest, StoppingTwiceAtQuitIsHarmless)
@@ -450,6 +496,30 @@ TEST_F(AppContainerTest, AccountChangesApplyInOrderAndMoveTheStoreTheEngineAndTh
         accounts.append(line.section(u'=', 1));
     EXPECT_EQ(accounts, (QStringList{u"anonymous"_s, u"anonymous"_s, UserIDHash::hash8(u"7"_s), u"anonymous"_s,
                                      UserIDHash::hash8(u"8"_s), u"anonymous"_s}));
+}
+
+TEST_F(AppContainerTest, SigningInDropsTheOpenHistoryPanelAndTheNextOneFollowsTheNewStore)
+{
+    markOnboarded();
+    build();
+    container->start();
+    HistoryWindowController& history = container->historyWindow();
+    history.show();
+    ASSERT_NE(history.panel(), nullptr);
+    signIn(7);
+    ASSERT_TRUE(waitUntil([this] { return container->historyStore()->account() == UserIDHash::hash8(u"7"_s); }));
+    EXPECT_EQ(history.panel(), nullptr);
+    EXPECT_EQ(history.store(), container->historyStore());
+    EXPECT_EQ(history.syncEngine(), &container->historySyncEngine());
+
+    history.show();
+    runBlocking(container->historyStore()->append(HistoryRecord(QUuid::createUuid(), u"after the switch"_s,
+                                                                std::nullopt, std::nullopt, std::nullopt, Date::now(),
+                                                                std::nullopt, std::nullopt, false, std::nullopt)));
+    EXPECT_TRUE(waitUntil([&] {
+        const QList<HistoryRecord>& items = history.viewModel()->items.value();
+        return items.size() == 1 && items.first().text == u"after the switch"_s;
+    }));
 }
 
 // A record pulled from the cloud, a deletion and a clearing are no uploads.

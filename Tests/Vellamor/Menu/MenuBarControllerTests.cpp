@@ -88,7 +88,7 @@ TEST_F(MenuBarControllerTest, MenuHoldsEveryEntryAndTheStatusRows)
     menuBar_.updateStatus({u"录音中 1:05"_s, u"插入润色后"_s, u"a@x.io"_s});
     EXPECT_EQ(describe(menuBar_.menu()).mid(0, 3),
               QStringList({u"当前状态：录音中 1:05 (disabled)"_s, u"输出模式：插入润色后 (disabled)"_s,
-                           u"账户：a@x.io (disabled)"_s}));
+                           u"账户：a@x.io"_s}));
     menuBar_.updateStatus({u"待机"_s, u"仅插入原文"_s, std::nullopt});
     EXPECT_EQ(describe(menuBar_.menu())[2], u"账户：a@x.io (disabled) (hidden)"_s);
 
@@ -110,6 +110,7 @@ TEST_F(MenuBarControllerTest, EntriesAndClicksCallTheirCallbacks)
         Case{u"开始录音"_s, {u"record"_s}},              Case{u"打开设置…"_s, {u"settings <none>"_s}},
         Case{u"历史记录"_s, {u"history"_s}},             Case{u"词典"_s, {u"dictionary"_s}},
         Case{u"诊断与日志"_s, {u"settings diagnostics"_s}}, Case{u"帮助"_s, {u"help"_s}},
+        Case{u"账户：—"_s, {u"settings backend"_s}},
         Case{u"退出 Vellamor"_s, {u"quit"_s, u"terminate"_s}},
     };
     for (const Case& c : cases) {

@@ -9,6 +9,7 @@
 
 #include "Auth/AuthSession.h"
 #include "Auth/KeychainStore.h"
+#include "Diagnostics/DiagnosticsServices.h"
 #include "History/HistorySyncEngine.h"
 #include "History/LocalHistoryStore.h"
 #include "Models/VellamorServiceError.h"
@@ -72,7 +73,7 @@ protected:
     Page& show()
     {
         page.reset();
-        auto built = std::make_unique<Page>(SettingsPageContext{*obs, theme, services, hooks});
+        auto built = std::make_unique<Page>(SettingsPageContext{*obs, theme, services, diagnostics, hooks});
         built->resize(620, 760);
         built->show();
         Page& shown = *built;
@@ -123,6 +124,7 @@ protected:
     std::unique_ptr<HistorySyncEngine> engine = std::make_unique<HistorySyncEngine>(
         dataSync, historyStore, std::make_shared<HistorySyncObserver>());
     WindowServices services;
+    DiagnosticsServices diagnostics;
     SettingsPageHooks hooks;
     QList<bool> recordingCalls;
     QStringList opened;

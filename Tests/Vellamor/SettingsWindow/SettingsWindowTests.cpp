@@ -1,6 +1,13 @@
+#include "FakeAccessibilityStatus.h"
+#include "FakeCommandLauncher.h"
+#include "FakeInputMonitoringProbe.h"
+#include "FakePasteboard.h"
+#include "FakeSoundServer.h"
+#include "FakeWorkspace.h"
 #include "ManualSteadyClock.h"
 #include "WidgetRendering.h"
 
+#include "Permissions/PermissionChecker.h"
 #include "Platform/Appearance/PortalColorSchemeSource.h"
 #include "SettingsWindow/AppearancePage.h"
 #include "SettingsWindow/SettingsWindowController.h"
@@ -66,7 +73,17 @@ protected:
 
     SettingsWindowController::Dependencies dependencies()
     {
-        return {store, *theme, locale, WindowServices{}, defaults, clock.sleeper(), {}};
+        return {store, *theme, locale, WindowServices{}, defaults, clock.sleeper(), diagnosticsServices(), {}};
+    }
+
+    // A desktop where nothing is granted.
+    static DiagnosticsServices diagnosticsServices()
+    {
+        auto checker = std::make_shared<PermissionChecker>(PermissionChecker::Facilities{
+            std::make_shared<FakeInputMonitoringProbe>(platform::InputMonitoringSupport::available),
+            std::make_shared<FakeSoundServer>(), std::make_shared<FakeAccessibilityStatus>(false),
+            std::make_shared<FakeCommandLauncher>()});
+        return {checker, std::make_shared<FakePasteboard>(), std::make_shared<FakeWorkspace>(), std::nullopt, {}};
     }
 
     SettingsWindow& window() { return *controller->window(); }
@@ -111,6 +128,7 @@ TEST_F(SettingsWindowTest, OpensOnTheRequestedSectionAndKeepsItsStateWhenClosed)
 
     controller->show(diagnostics);
     EXPECT_EQ(window().shownSection(), diagnostics);
+    settleWidgets();
     EXPECT_EQ(pageTexts().first(), u"诊断与日志"_s);
 
     window().sidebarRows()[3]->click();

@@ -59,7 +59,7 @@ TEST_F(LogReaderLocal, LineRulesForFilesInsideTheWindow)
         {"Chinese text", "第一行\n第二行\n", 1, QStringLiteral("第二行")},
         {"invalid UTF-8 is empty text", "good\nbad \xff\xfe\n", 10, QString()},
         {"ending inside a character is empty text", "ends inside \xe4\xb8", 10, QString()},
-        {"an empty file is none", QByteArray(), 10, std::nullopt},
+        {"an empty file is read as empty text", QByteArray(), 10, QString()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,0 +1,239 @@
+#include "Auth/AccountCard.h"
+
+#include "Auth/AuthSession.h"
+#include "Auth/AuthSheetPresenter.h"
+#include "Auth/AuthStyle.h"
+#include "Auth/RelativeTimeText.h"
+#include "Settings/UserDefaults.h"
+#include "Support/Async/MainThread.h"
+#include "Support/Async/Spawn.h"
+
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QStackedLayout>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace vellamor {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The desktop theme's icon; without one, `fallback` or an empty square.
+QLabel* symbol(const QString& themeName, std::optional<QStyle::StandardPixmap> fallback, int size, QWidget* parent)
+{
+    auto* label = new QLabel(parent);
+    label->setFixedSize(size, size);
+    const QIcon icon = QIcon::fromTheme(themeName, fallback ? parent->style()->standardIcon(*fallback) : QIcon());
+    label->setPixmap(icon.pixmap(size, size));
+    return label;
+}
+
+QLabel* text(const QString& content, int size, QFont::Weight weight, QWidget* parent)
+{
+    auto* label = new QLabel(content, parent);
+    label->setFont(AuthStyle::font(size, weight));
+    return label;
+}
+
+QLabel* caption(const QString& content, QWidget* parent)
+{
+    QLabel* label = text(content, AuthStyle::captionSize, QFont::Normal, parent);
+    AuthStyle::setTextColor(*label, AuthStyle::secondary(parent->palette()));
+    return label;
+}
+
+// The row every face shares: symbol, heading over a caption, space, button.
+QHBoxLayout* faceRow(QLabel* icon, QLabel* heading, QLabel* detail, QPushButton* button)
+{
+    auto* words = new QVBoxLayout();
+    words->setSpacing(3);
+    words->addWidget(heading);
+    words->addWidget(detail);
+    auto* row = new QHBoxLayout();
+    row->setSpacing(14);
+    row->addWidget(icon);
+    row->addLayout(words, 1);
+    row->addWidget(button);
+    return row;
+}
+
+QWidget* faceWidget(QLayout* content, QWidget* parent)
+{
+    auto* widget = new QWidget(parent);
+    widget->setLayout(content);
+    content->setContentsMargins(0, 0, 0, 0);
+    return widget;
+}
+
+} // namespace
+
+AccountCard::AccountCard(std::shared_ptr<AuthSession> session, AuthSheetPresenter& signIn,
+                         std::shared_ptr<UserDefaults> defaults, QWidget* parent)
+    : QWidget(parent)
+    , session_(std::move(session))
+    , signIn_(signIn)
+    , defaults_(std::move(defaults))
+{
+    faces_ = new QStackedLayout(this);
+    faces_->setContentsMargins(0, 0, 0, 0);
+
+    auto* signInButton = new QPushButton(u"登录 / 注册"_s, this);
+    signInButton->setObjectName(u"signIn"_s);
+    signedOutFace_ = faceWidget(faceRow(symbol(u"avatar-default"_s, std::nullopt, 38, this),
+                                  text(u"未登录"_s, AuthStyle::bodySize, QFont::DemiBold, this),
+                                  caption(u"登录后同步历史记录与个人词典，跨设备无缝继续"_s, this), signInButton),
+                          this);
+
+    auto* again = new QPushButton(u"重新登录"_s, this);
+    again->setObjectName(u"signInAgain"_s);
+    failureMessage_ = caption(QString(), this);
+    failureMessage_->setObjectName(u"failureMessage"_s);
+    failureMessage_->setWordWrap(true);
+    QLabel* warning = symbol(u"dialog-warning"_s, QStyle::SP_MessageBoxWarning, 32, this);
+    AuthStyle::setTextColor(*warning, AuthStyle::warning());
+    failureFace_ = faceWidget(faceRow(warning, text(u"上次登录已失效"_s, AuthStyle::bodySize, QFont::DemiBold, this),
+                                failureMessage_, again),
+                        this);
+
+    welcome_ = text(u"欢迎加入 Vellamor，你的账号已创建"_s, AuthStyle::captionSize, QFont::Normal, this);
+    welcome_->setObjectName(u"welcome"_s);
+    AuthStyle::setTextColor(*welcome_, AuthStyle::success());
+    email_ = text(QString(), AuthStyle::bodySize, QFont::DemiBold, this);
+    email_->setObjectName(u"email"_s);
+    lastLogin_ = caption(QString(), this);
+    lastLogin_->setObjectName(u"lastLogin"_s);
+    signOut_ = new QPushButton(this);
+    signOut_->setObjectName(u"signOut"_s);
+    auto* signedIn = new QVBoxLayout();
+    signedIn->setSpacing(6);
+    signedIn->addWidget(welcome_);
+    signedIn->addLayout(faceRow(symbol(u"avatar-default"_s, std::nullopt, 38, this), email_, lastLogin_,
+                                signOut_));
+    signedInFace_ = faceWidget(signedIn, this);
+
+    faces_->addWidget(signedOutFace_);
+    faces_->addWidget(failureFace_);
+    faces_->addWidget(signedInFace_);
+
+    connect(signInButton, &QPushButton::clicked, this, [this] { signIn_.present(this); });
+    connect(again, &QPushButton::clicked, this, &AccountCard::signInAgain);
+    connect(signOut_, &QPushButton::clicked, this, &AccountCard::signOut);
+
+    // The session publishes the state first and the error second; each
+    // arrives before its field holds it, so the card keeps its own copies.
+    const std::shared_ptr<AuthSessionObserver>& observer = session_->publisher();
+    bootstrapError_ = observer->lastBootstrapError();
+    stateSubscription_ = observer->subscribeState([this](const AuthState& state) {
+        state_ = state;
+        render();
+    });
+    errorSubscription_ = observer->subscribeLastBootstrapError([this](const std::optional<AuthAPIError>& error) {
+        bootstrapError_ = error;
+        render();
+    });
+}
+
+AccountCard::~AccountCard()
+{
+    stateSubscription_.cancel();
+    errorSubscription_.cancel();
+}
+
+void AccountCard::render()
+{
+    const Face previous = face_;
+    if (state_.isAuthenticated())
+        face_ = Face::signedIn;
+    else
+        face_ = bootstrapError_ ? Face::startupFailure : Face::signedOut;
+
+    signOut_->setText(loggingOut_ ? u"正在退出…"_s : u"退出登录"_s);
+    signOut_->setEnabled(!loggingOut_);
+    welcome_->setVisible(justRegistered_);
+    if (face_ == Face::signedIn) {
+        // Once the face is up: the session marks a registration only after
+        // it has published the signed-in state.
+        if (previous != Face::signedIn) {
+            QPointer<AccountCard> self(this);
+            postTo(this, [self] {
+                if (self && self->face_ == Face::signedIn)
+                    self->readJustRegistered();
+            });
+        }
+        const AuthMe& me = *state_.me();
+        email_->setText(me.email);
+        lastLogin_->setText(lastLoginText(me, Date::now()));
+        faces_->setCurrentWidget(signedInFace_);
+    } else if (face_ == Face::startupFailure) {
+        failureMessage_->setText(bootstrapErrorMessage(*bootstrapError_));
+        faces_->setCurrentWidget(failureFace_);
+    } else {
+        faces_->setCurrentWidget(signedOutFace_);
+    }
+}
+
+void AccountCard::readJustRegistered()
+{
+    if (!defaults_->boolValue(AuthSession::justRegisteredKey()))
+        return;
+    justRegistered_ = true;
+    defaults_->remove(AuthSession::justRegisteredKey());
+    welcome_->setVisible(true);
+}
+
+void AccountCard::signOut()
+{
+    loggingOut_ = true;
+    render();
+    QPointer<AccountCard> self(this);
+    const std::shared_ptr<AuthSession> session = session_;
+    spawn(this, u"account card sign-out"_s, [self, session](std::stop_token) -> QCoro::Task<void> {
+        co_await session->logout();
+        if (!self)
+            co_return;
+        self->loggingOut_ = false;
+        self->render();
+    });
+}
+
+void AccountCard::signInAgain()
+{
+    const std::shared_ptr<AuthSession> session = session_;
+    spawn(this, u"account card clears the start-up failure"_s,
+          [session](std::stop_token) -> QCoro::Task<void> { co_await session->clearBootstrapError(); });
+    signIn_.present(this);
+}
+
+QString AccountCard::lastLoginText(const AuthMe& me, Date now)
+{
+    if (!me.lastLoginAt)
+        return u"首次登录"_s;
+    return u"上次登录 "_s + relativeTimeText(*me.lastLoginAt, now);
+}
+
+QString AccountCard::bootstrapErrorMessage(const AuthAPIError& error)
+{
+    using Kind = AuthAPIError::Kind;
+    switch (error.kind()) {
+    case Kind::userBanned:
+        return error.text().isEmpty() ? u"该账号已被封禁，如有疑问请联系支持"_s : u"该账号已被封禁："_s + error.text();
+    case Kind::network:
+        return u"无法连接到 Vellamor 服务（"_s + error.text() + u"），请检查网络后重试"_s;
+    case Kind::tokenInvalid:
+    case Kind::unauthorized:
+        return u"登录凭据已被撤销或失效，请重新登录"_s;
+    case Kind::tokenExpired:
+        return u"登录凭据已过期，请重新登录以继续同步"_s;
+    default:
+        break;
+    }
+    const QString description = error.errorDescription();
+    return description.isEmpty() ? u"登录会话已失效，请重新登录"_s : description;
+}
+
+} // namespace vellamor

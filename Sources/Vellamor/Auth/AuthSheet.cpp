@@ -1,0 +1,235 @@
+#include "Auth/AuthSheet.h"
+
+#include "Auth/AuthStyle.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace vellamor {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int sheetWidth = 380;
+constexpr int sheetHeight = 360;
+
+QLabel* label(const QString& text, int size, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setFont(AuthStyle::font(size));
+    AuthStyle::setTextColor(*label, AuthStyle::secondary(parent->palette()));
+    return label;
+}
+
+// A caption above its control.
+QWidget* labelledField(const QString& caption, QWidget* control, QWidget* parent)
+{
+    auto* field = new QWidget(parent);
+    auto* column = new QVBoxLayout(field);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(4);
+    column->addWidget(label(caption, AuthStyle::captionSize, parent));
+    column->addWidget(control);
+    return field;
+}
+
+QLineEdit* lineEdit(const QString& objectName, const QString& placeholder, QWidget* parent)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(objectName);
+    edit->setPlaceholderText(placeholder);
+    return edit;
+}
+
+QPushButton* linkButton(const QString& objectName, QWidget* parent)
+{
+    auto* button = new QPushButton(parent);
+    button->setObjectName(objectName);
+    button->setFlat(true);
+    button->setAutoDefault(false);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setFont(AuthStyle::font(AuthStyle::captionSize));
+    button->setStyleSheet(AuthStyle::linkStyleSheet(parent->palette()));
+    return button;
+}
+
+QPushButton* tabButton(const QString& text, const QString& objectName, QWidget* parent)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(objectName);
+    button->setAutoDefault(false);
+    button->setFont(AuthStyle::font(AuthStyle::calloutSize));
+    return button;
+}
+
+// Writes `text` into `edit` unless it already holds it, so typing keeps its cursor.
+void showText(QLineEdit& edit, const QString& text)
+{
+    if (edit.text() != text)
+        edit.setText(text);
+}
+
+} // namespace
+
+AuthSheet::AuthSheet(std::shared_ptr<AuthAPIProtocol> codes, std::shared_ptr<AuthSession> session,
+                     SleepFunction sleep, QWidget* parent)
+    : QDialog(parent)
+    , viewModel_(new AuthSheetViewModel(std::move(codes), std::move(session), std::move(sleep), this))
+{
+    setWindowTitle(u"登录 Vellamor"_s);
+    setFixedSize(sheetWidth, sheetHeight);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(20, 20, 20, 20);
+    column->setSpacing(16);
+
+    auto* header = new QVBoxLayout();
+    header->setSpacing(4);
+    title_ = new QLabel(this);
+    title_->setObjectName(u"title"_s);
+    title_->setFont(AuthStyle::font(AuthStyle::titleSize, QFont::DemiBold));
+    subtitle_ = label(QString(), AuthStyle::calloutSize, this);
+    subtitle_->setObjectName(u"subtitle"_s);
+    subtitle_->setWordWrap(true);
+    header->addWidget(title_);
+    header->addWidget(subtitle_);
+    column->addLayout(header);
+
+    auto* tabs = new QHBoxLayout();
+    tabs->setSpacing(8);
+    emailCodeTab_ = tabButton(u"邮箱登录 / 注册"_s, u"emailCodeTab"_s, this);
+    passwordTab_ = tabButton(u"密码登录"_s, u"passwordTab"_s, this);
+    tabs->addWidget(emailCodeTab_);
+    tabs->addWidget(passwordTab_);
+    tabs->addStretch();
+    column->addLayout(tabs);
+
+    auto* divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    column->addWidget(divider);
+
+    auto* form = new QVBoxLayout();
+    form->setSpacing(12);
+    email_ = lineEdit(u"email"_s, QString(), this);
+    emailRow_ = labelledField(u"邮箱"_s, email_, this);
+    emailCaption_ = label(u"首次使用的邮箱将自动注册新账号"_s, AuthStyle::captionSize, this);
+    code_ = lineEdit(u"code"_s, u"6 位数字"_s, this);
+    codeRow_ = labelledField(u"验证码"_s, code_, this);
+    resendRow_ = new QWidget(this);
+    auto* resendLine = new QHBoxLayout(resendRow_);
+    resendLine->setContentsMargins(0, 0, 0, 0);
+    resendLine->setSpacing(8);
+    resend_ = linkButton(u"resend"_s, this);
+    changeEmail_ = linkButton(u"changeEmail"_s, this);
+    changeEmail_->setText(u"修改邮箱"_s);
+    resendLine->addWidget(resend_);
+    resendLine->addStretch();
+    resendLine->addWidget(changeEmail_);
+    password_ = lineEdit(u"password"_s, u"8-128 位"_s, this);
+    password_->setEchoMode(QLineEdit::Password);
+    passwordRow_ = labelledField(u"密码"_s, password_, this);
+    for (QWidget* row : {emailRow_, static_cast<QWidget*>(emailCaption_), codeRow_, resendRow_, passwordRow_})
+        form->addWidget(row);
+    column->addLayout(form);
+
+    error_ = new QLabel(this);
+    error_->setObjectName(u"error"_s);
+    error_->setWordWrap(true);
+    error_->setFont(AuthStyle::font(AuthStyle::calloutSize));
+    AuthStyle::setTextColor(*error_, AuthStyle::failure());
+    column->addWidget(error_);
+    column->addStretch();
+
+    auto* footer = new QHBoxLayout();
+    cancel_ = new QPushButton(u"取消"_s, this);
+    cancel_->setObjectName(u"cancel"_s);
+    cancel_->setAutoDefault(false);
+    primary_ = new QPushButton(this);
+    primary_->setObjectName(u"primary"_s);
+    // Return anywhere in the sheet presses it (when enabled).
+    primary_->setDefault(true);
+    footer->addWidget(cancel_);
+    footer->addStretch();
+    footer->addWidget(primary_);
+    column->addLayout(footer);
+
+    AuthSheetViewModel* model = viewModel_;
+    connect(emailCodeTab_, &QPushButton::clicked, this, [model] { model->switchTab(AuthSheetState::Tab::emailCode); });
+    connect(passwordTab_, &QPushButton::clicked, this, [model] { model->switchTab(AuthSheetState::Tab::password); });
+    connect(email_, &QLineEdit::textEdited, this, [model](const QString& text) { model->setEmail(text); });
+    connect(code_, &QLineEdit::textEdited, this, [model](const QString& text) { model->setCode(text); });
+    connect(password_, &QLineEdit::textEdited, this, [model](const QString& text) { model->setPassword(text); });
+    connect(resend_, &QPushButton::clicked, this, [model] { model->resend(); });
+    connect(changeEmail_, &QPushButton::clicked, this, [model] { model->changeEmail(); });
+    connect(cancel_, &QPushButton::clicked, this, &AuthSheet::reject);
+    connect(primary_, &QPushButton::clicked, this, [model] { model->primaryAction(); });
+    viewModel_->onDismiss = [this] { accept(); };
+    subscription_ = viewModel_->state.subscribe([this](const AuthSheetState& state) { render(state); });
+    email_->setFocus();
+}
+
+AuthSheet::~AuthSheet()
+{
+    subscription_.cancel();
+}
+
+void AuthSheet::reject()
+{
+    // Escape and the window's close button follow "取消", which a running request disables.
+    if (viewModel_->state.value().isBusy)
+        return;
+    QDialog::reject();
+}
+
+void AuthSheet::hideEvent(QHideEvent* event)
+{
+    viewModel_->disappear();
+    QDialog::hideEvent(event);
+}
+
+void AuthSheet::render(const AuthSheetState& state)
+{
+    using Tab = AuthSheetState::Tab;
+    using Step = AuthSheetState::Step;
+    const bool onPassword = state.tab == Tab::password;
+    const bool enteringCode = !onPassword && state.step == Step::enterCode;
+
+    title_->setText(state.titleText());
+    subtitle_->setText(state.subtitleText());
+    // Restyling is not free, and most changes are keystrokes.
+    if (styledTab_ != state.tab) {
+        styledTab_ = state.tab;
+        emailCodeTab_->setStyleSheet(AuthStyle::tabStyleSheet(palette(), !onPassword));
+        passwordTab_->setStyleSheet(AuthStyle::tabStyleSheet(palette(), onPassword));
+    }
+
+    showText(*email_, state.email);
+    email_->setEnabled(!enteringCode);
+    email_->setPlaceholderText(enteringCode ? QString() : u"name@example.com"_s);
+    emailCaption_->setVisible(!onPassword && !enteringCode);
+    const bool codeWasShown = codeRow_->isVisibleTo(this);
+    codeRow_->setVisible(enteringCode);
+    if (enteringCode && !codeWasShown)
+        code_->setFocus();
+    resendRow_->setVisible(enteringCode);
+    showText(*code_, state.code);
+    resend_->setText(state.resendTitle());
+    resend_->setEnabled(state.resendEnabled());
+    changeEmail_->setEnabled(!state.isBusy);
+    passwordRow_->setVisible(onPassword);
+    showText(*password_, state.password);
+
+    error_->setVisible(state.errorText.has_value());
+    error_->setText(state.errorText.value_or(QString()));
+    cancel_->setEnabled(!state.isBusy);
+    primary_->setText(state.primaryButtonTitle());
+    primary_->setEnabled(!state.isBusy && state.primaryEnabled());
+}
+
+} // namespace vellamor

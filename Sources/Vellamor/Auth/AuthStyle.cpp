@@ -1,0 +1,67 @@
+#include "Auth/AuthStyle.h"
+
+#include <QPalette>
+#include <QWidget>
+
+namespace vellamor::AuthStyle {
+
+using namespace Qt::StringLiterals;
+
+QFont font(int pixelSize, QFont::Weight weight)
+{
+    QFont font;
+    font.setPixelSize(pixelSize);
+    font.setWeight(weight);
+    return font;
+}
+
+QColor accent(const QPalette& palette)
+{
+    return palette.color(QPalette::Highlight);
+}
+
+QColor secondary(const QPalette& palette)
+{
+    return palette.color(QPalette::PlaceholderText);
+}
+
+QColor failure()
+{
+    return QColor(0xe0, 0x3a, 0x3e);
+}
+
+QColor warning()
+{
+    return QColor(0xf0, 0x8c, 0x00);
+}
+
+QColor success()
+{
+    return QColor(0x2e, 0xa0, 0x43);
+}
+
+void setTextColor(QWidget& widget, const QColor& color)
+{
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::ButtonText, color);
+    palette.setColor(QPalette::Text, color);
+    widget.setPalette(palette);
+}
+
+QString tabStyleSheet(const QPalette& palette, bool selected)
+{
+    QColor fill = accent(palette);
+    fill.setAlphaF(selected ? 0.15f : 0.0f);
+    const QColor text = selected ? accent(palette) : secondary(palette);
+    return u"QPushButton { border: none; border-radius: 6px; padding: 4px 10px; background: %1; color: %2; }"_s.arg(
+        fill.name(QColor::HexArgb), text.name(QColor::HexArgb));
+}
+
+QString linkStyleSheet(const QPalette& palette)
+{
+    return u"QPushButton { border: none; padding: 0; color: %1; } QPushButton:disabled { color: %2; }"_s.arg(
+        accent(palette).name(QColor::HexArgb), secondary(palette).name(QColor::HexArgb));
+}
+
+} // namespace vellamor::AuthStyle

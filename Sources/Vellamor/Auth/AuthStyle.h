@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+class QPalette;
+class QWidget;
+
+namespace vellamor {
+
+// The colours and fonts of the sign-in sheet and the account card, in one
+// place. Colours that have a palette role follow the palette (light and
+// dark alike); sizes are logical pixels, which the display scales.
+namespace AuthStyle {
+
+// Text sizes.
+constexpr int titleSize = 17;
+constexpr int bodySize = 13;
+constexpr int calloutSize = 12;
+constexpr int captionSize = 10;
+
+QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
+
+QColor accent(const QPalette& palette);
+QColor secondary(const QPalette& palette);
+QColor failure();
+QColor warning();
+QColor success();
+
+// The text colour of `widget` set to `color`.
+void setTextColor(QWidget& widget, const QColor& color);
+// A tab of the sheet's tab bar, selected or not.
+QString tabStyleSheet(const QPalette& palette, bool selected);
+// A button drawn as a link.
+QString linkStyleSheet(const QPalette& palette);
+
+} // namespace AuthStyle
+
+} // namespace vellamor

@@ -1,0 +1,40 @@
+#include "HistoryWindows/HistoryPanel.h"
+
+#include "HistoryWindows/HistoryView.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace vellamor {
+
+HistoryPanel::HistoryPanel(HistoryViewModel& model)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus)
+    , view_(new HistoryView(model, this))
+{
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowTitle(title());
+    setAccessibleName(title());
+    setFixedSize(320, 300);
+    setFocusPolicy(Qt::NoFocus);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view_);
+    centreOnScreen();
+}
+
+HistoryPanel::~HistoryPanel() = default;
+
+void HistoryPanel::orderFront()
+{
+    show();
+    raise();
+}
+
+void HistoryPanel::centreOnScreen()
+{
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+} // namespace vellamor

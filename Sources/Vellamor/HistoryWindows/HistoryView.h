@@ -1,0 +1,66 @@
+#pragma once
+
+#include "Support/Async/Published.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QLabel;
+class QPropertyAnimation;
+class QStackedWidget;
+
+namespace vellamor {
+
+class HistoryRowList;
+class HistoryViewModel;
+
+// The whole content of the history panel: header, the hint strip, the list
+// (or its error, loading or empty state), the warning strip and the footer.
+// Keeps no state of its own: every change of a published field of the view
+// model redraws it once on the next turn of the event loop. A click on a
+// row inserts that record.
+class HistoryView final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit HistoryView(HistoryViewModel& model, QWidget* parent = nullptr);
+    ~HistoryView() override;
+
+    // The header's close button.
+    std::function<void()> onClose;
+    // Shows the sign-in sheet while the view model asks for it and calls
+    // `dismissed` when it goes. Unset: no sheet is offered.
+    std::function<void(std::function<void()> dismissed)> presentSignIn;
+
+private:
+    void scheduleRender();
+    void render();
+    void renderBanner(const std::optional<QString>& text);
+    void renderFooter();
+
+    HistoryViewModel& model_;
+    std::vector<Subscription> subscriptions_;
+    bool renderPending_ = false;
+    bool signInShown_ = false;
+
+    QWidget* hintStrip_;
+    QLabel* hintText_;
+    QStackedWidget* content_;
+    QLabel* errorText_;
+    QWidget* errorPage_;
+    QWidget* loadingPage_;
+    QWidget* emptyPage_;
+    HistoryRowList* list_;
+    QWidget* bannerStrip_;
+    QLabel* bannerText_;
+    QPropertyAnimation* bannerAnimation_;
+    std::optional<QString> shownBanner_;
+    QWidget* copiedPill_;
+    QLabel* footerLeft_;
+    QLabel* footerRight_;
+};
+
+} // namespace vellamor

@@ -1,0 +1,255 @@
+#include "Auth/AuthSession.h"
+#include "Auth/AuthSheet.h"
+#include "Auth/AuthSheetPresenter.h"
+#include "Auth/KeychainStatus.h"
+#include "Networking/AuthAPI.h"
+#include "Settings/UserDefaults.h"
+
+#include "AccountActions.h"
+#include "InMemorySecureItemStore.h"
+#include "LiveServerFixture.h"
+#include "ManualSteadyClock.h"
+#include "WaitUntil.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace vellamor;
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+using devbackend::AccountActions;
+using vellamor::test::InMemorySecureItemStore;
+using vellamor::test::LiveServerTest;
+using vellamor::test::ManualSteadyClock;
+using vellamor::test::waitUntil;
+using Step = AuthSheetState::Step;
+
+namespace {
+
+// The sheet as a user drives it, with the real client and session against
+// the development backend; the keyring is in memory, the countdown on
+// manual time.
+class AuthSheetLive : public LiveServerTest {
+protected:
+    void SetUp() override
+    {
+        LiveServerTest::SetUp();
+        accounts = AccountActions::install(server);
+        api = std::make_shared<AuthAPI>(server.baseURL(), makeSession());
+        auto keychain = std::make_shared<KeychainStore>(keyring, u"com.vellamor.app.auth"_s, u"session"_s);
+        session = std::make_shared<AuthSession>(api, keychain, VellamorLog(u"t"_s, u"auth"_s, nullptr, nullptr),
+                                                &Date::now, defaults);
+        presenter = std::make_unique<AuthSheetPresenter>(api, session, clock.sleeper());
+        sheet = presenter->present();
+        ASSERT_TRUE(waitUntil([this] { return sheet->isVisible(); }));
+    }
+
+    // A countdown cut short ends on a later turn of the loop.
+    void TearDown() override
+    {
+        presenter.reset();
+        vellamor::test::runEventLoopFor(20ms);
+    }
+
+    const AuthSheetState& state() const { return sheet->viewModel().state.value(); }
+    template<typename W>
+    W* find(const QString& name) const
+    {
+        return sheet->findChild<W*>(name);
+    }
+
+    // Replaces the field's text as typing or pasting would.
+    void type(const QString& field, const QString& text) const
+    {
+        auto* edit = find<QLineEdit>(field);
+        edit->selectAll();
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
+        QApplication::sendEvent(edit, &key);
+    }
+    void pressReturn(const QString& field) const
+    {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(find<QLineEdit>(field), &key);
+    }
+    void click(const QString& button) const { find<QPushButton>(button)->click(); }
+    bool settled() const { return !state().isBusy; }
+    QString primaryText() const { return find<QPushButton>(u"primary"_s)->text(); }
+    QString shownError() const
+    {
+        auto* label = find<QLabel>(u"error"_s);
+        return label->isVisible() ? label->text() : QString();
+    }
+
+    // Up to the code step for `email`, through the primary button.
+    void requestCode(const QString& email)
+    {
+        type(u"email"_s, email);
+        pressReturn(u"email"_s);
+        ASSERT_TRUE(waitUntil([this] { return settled(); }));
+        ASSERT_EQ(state().step, Step::enterCode) << shownError().toStdString();
+    }
+    QString mailedCode(const QString& email) const { return accounts->lastCode(email).value_or(QString()); }
+
+    // Saved as `<name>.png` in $VELLAMOR_SCREENSHOT_DIR for a reviewer.
+    void screenshot(const QString& name) const
+    {
+        const QString folder = qEnvironmentVariable("VELLAMOR_SCREENSHOT_DIR");
+        if (!folder.isEmpty() && QDir().mkpath(folder))
+            sheet->grab().save(folder + u"/auth-sheet-"_s + name + u".png"_s);
+    }
+
+    QTemporaryDir folder;
+    std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(folder.filePath(u"d.ini"_s));
+    std::shared_ptr<InMemorySecureItemStore> keyring = std::make_shared<InMemorySecureItemStore>();
+    std::shared_ptr<AccountActions> accounts;
+    std::shared_ptr<AuthAPI> api;
+    std::shared_ptr<AuthSession> session;
+    ManualSteadyClock clock;
+    std::unique_ptr<AuthSheetPresenter> presenter;
+    QPointer<AuthSheet> sheet;
+};
+
+TEST_F(AuthSheetLive, RegistersWithTheMailedCodeAndClosesItself)
+{
+    screenshot(u"1-email"_s);
+    EXPECT_EQ(sheet->focusWidget(), find<QLineEdit>(u"email"_s));
+    requestCode(u"  new@x.io "_s);
+    // The server saw the trimmed address.
+    const QString code = mailedCode(u"new@x.io"_s);
+    ASSERT_EQ(code.size(), 6);
+    EXPECT_EQ(find<QLabel>(u"title"_s)->text(), u"欢迎使用 Vellamor"_s);
+    EXPECT_EQ(primaryText(), u"注册并登录"_s);
+    EXPECT_EQ(find<QPushButton>(u"resend"_s)->text(), u"重新发送（60s）"_s);
+    EXPECT_FALSE(find<QPushButton>(u"resend"_s)->isEnabled());
+    EXPECT_FALSE(find<QLineEdit>(u"email"_s)->isEnabled());
+    EXPECT_EQ(sheet->focusWidget(), find<QLineEdit>(u"code"_s));
+
+    // Full-width digits, as an input method may give them, reach the server as ASCII.
+    QString wide;
+    for (QChar digit : code)
+        wide.append(QChar(char16_t(0xFF10 + digit.digitValue())));
+    type(u"code"_s, wide);
+    EXPECT_EQ(find<QLineEdit>(u"code"_s)->text(), code);
+    screenshot(u"2-code"_s);
+    pressReturn(u"code"_s);
+    ASSERT_TRUE(waitUntil([this] { return !sheet; }));
+    ASSERT_TRUE(session->currentState().isAuthenticated());
+    EXPECT_EQ(session->currentState().me()->email, u"new@x.io"_s);
+    EXPECT_TRUE(defaults->boolValue(AuthSession::justRegisteredKey()));
+}
+
+TEST_F(AuthSheetLive, FailuresShowTheirTextAndKeepTheInput)
+{
+    const auto refuseWrites = [this] {
+        for (auto variant : {SecureItemStore::Variant::dataProtection, SecureItemStore::Variant::file})
+            keyring->setWriteStatus(variant, KeychainStatus::interactionNotAllowed);
+    };
+    const struct {
+        const char* name;
+        bool wrongCode;
+        std::function<void()> arrange;
+        QString error;
+    } cases[] = {
+        {"wrong code", true, [] {}, u"验证码错误，请重新输入"_s},
+        {"expired code", false, [this] { accounts->expireCodes(); }, u"验证码已过期，请重新发送"_s},
+        {"keyring refuses", false, refuseWrites,
+         AuthAPIError::keychainWriteFailed(KeychainStatus::interactionNotAllowed).errorDescription()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString email = QString::fromUtf8(c.name).remove(u' ') + u"@x.io"_s;
+        click(u"changeEmail"_s);
+        requestCode(email);
+        c.arrange();
+        const QString code = mailedCode(email);
+        const QString typed = c.wrongCode ? QString::number((code.toInt() + 1) % 1000000).rightJustified(6, u'0') : code;
+        type(u"code"_s, typed);
+        click(u"primary"_s);
+        ASSERT_TRUE(waitUntil([this] { return settled(); }));
+        EXPECT_EQ(shownError(), c.error);
+        EXPECT_TRUE(sheet->isVisible());
+        EXPECT_EQ(state().step, Step::enterCode);
+        EXPECT_EQ(state().code, typed);
+        EXPECT_FALSE(session->currentState().isAuthenticated());
+        // Editing keeps the error line.
+        type(u"code"_s, u"1"_s);
+        EXPECT_EQ(shownError(), c.error);
+        screenshot(u"3-error"_s);
+    }
+
+}
+
+TEST_F(AuthSheetLive, CountdownTicksOnTheSleepAndResendKeepsTheTypedCode)
+{
+    requestCode(u"a@x.io"_s);
+    type(u"code"_s, u"12"_s);
+    for (int left = 59; left >= 0; --left) {
+        clock.advance(1s);
+        ASSERT_TRUE(waitUntil([&] { return state().resendCountdown == left; })) << left;
+    }
+    auto* resend = find<QPushButton>(u"resend"_s);
+    EXPECT_EQ(resend->text(), u"重新发送验证码"_s);
+    ASSERT_TRUE(resend->isEnabled());
+
+    accounts->fail({u"auth.requestCode"_s, 42901, u"slow down"_s, 200, 1});
+    resend->click();
+    ASSERT_TRUE(waitUntil([this] { return settled(); }));
+    EXPECT_EQ(shownError(), u"请求过于频繁，请稍后再试"_s);
+    EXPECT_EQ(state().resendCountdown, 0);
+    EXPECT_TRUE(resend->isEnabled());
+
+    resend->click();
+    ASSERT_TRUE(waitUntil([this] { return settled(); }));
+    EXPECT_EQ(state().resendCountdown, 60);
+    EXPECT_EQ(state().step, Step::enterCode);
+    EXPECT_EQ(state().code, u"12"_s);
+
+    // Changing the address leaves purpose and countdown running.
+    click(u"changeEmail"_s);
+    clock.advance(1s);
+    ASSERT_TRUE(waitUntil([this] { return state().resendCountdown == 59; }));
+    EXPECT_EQ(state().pendingPurpose, u"register"_s);
+    EXPECT_EQ(state().code, QString());
+}
+
+TEST_F(AuthSheetLive, TabsKeepAddressAndPasswordAndThePasswordRoadSignsIn)
+{
+    accounts->addUser(u"old@x.io"_s, u"password1"_s);
+    requestCode(u"old@x.io"_s);
+    type(u"code"_s, u"123"_s);
+
+    click(u"passwordTab"_s);
+    EXPECT_EQ(state().step, Step::enterEmail);
+    EXPECT_EQ(state().code, QString());
+    EXPECT_EQ(state().pendingPurpose, QString());
+    EXPECT_EQ(state().resendCountdown, 0);
+    const int sleeps = clock.sleepsBegun();
+    clock.advance(1s);
+    EXPECT_EQ(state().resendCountdown, 0);
+    EXPECT_EQ(clock.sleepsBegun(), sleeps);
+    EXPECT_EQ(find<QLineEdit>(u"email"_s)->text(), u"old@x.io"_s);
+    type(u"password"_s, u"password1"_s);
+    click(u"emailCodeTab"_s);
+    click(u"passwordTab"_s);
+    EXPECT_EQ(find<QLineEdit>(u"password"_s)->text(), u"password1"_s);
+    screenshot(u"4-password"_s);
+
+    // While the session is stored the sheet can be neither used nor cancelled.
+    keyring->setLatency(100ms);
+    click(u"primary"_s);
+    EXPECT_EQ(primaryText(), u"处理中…"_s);
+    EXPECT_FALSE(find<QPushButton>(u"cancel"_s)->isEnabled());
+    sheet->reject();
+    EXPECT_TRUE(sheet->isVisible());
+    ASSERT_TRUE(waitUntil([this] { return !sheet; }));
+    EXPECT_EQ(session->currentState().me()->email, u"old@x.io"_s);
+}
+
+} // namespace

@@ -1,0 +1,141 @@
+#include "FakePasteboard.h"
+#include "FakeWorkspace.h"
+#include "QtPrinters.h"
+#include "TestEnvironment.h"
+
+#include "Diagnostics/LogViewerView.h"
+#include "RenderForReview.h"
+#include "Logging/LogReader.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+
+#include <gmock/gmock.h>
+
+namespace vellamor::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+QString writeLog(const QString& name, const QByteArray& bytes)
+{
+    const QString path = testHome() + u'/' + name;
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+    return path;
+}
+
+class LogViewerTest : public ::testing::Test {
+protected:
+    std::unique_ptr<LogViewerModel> model(std::optional<QString> logFile)
+    {
+        return std::make_unique<LogViewerModel>(std::move(logFile), pasteboard, workspace);
+    }
+
+    std::shared_ptr<FakePasteboard> pasteboard = std::make_shared<FakePasteboard>();
+    std::shared_ptr<FakeWorkspace> workspace = std::make_shared<FakeWorkspace>();
+};
+
+// Over 512 KiB of three-byte characters: the read window starts inside a
+// character, and the view still shows whole lines.
+TEST_F(LogViewerTest, LargeChineseLogShowsTheChosenNumberOfWholeLines)
+{
+    QByteArray bytes;
+    for (int line = 0; line < 6000; ++line)
+        bytes += u"2026-03-01T08:15:30.000Z INFO  [dictation] 识别完成：第 %1 行，内容为中文文本\n"_s.arg(line).toUtf8();
+    ASSERT_GT(bytes.size(), LogReader::maxTailBytes);
+    const QString path = writeLog(u"large.log"_s, bytes);
+
+    LogViewerView view(model(path));
+    LogViewerModel& logs = view.model();
+    QStringList statuses;
+    const Subscription statusWatch = logs.status.subscribe([&](const QString& s) { statuses << s; });
+
+    view.resize(640, 420);
+    view.linesBox()->setValue(2000);
+    EXPECT_EQ(statuses, QStringList{u"未加载"_s}) << "changing the count does not reload";
+    view.show();
+
+    EXPECT_EQ(statuses, (QStringList{u"未加载"_s, u"加载中..."_s, path + u" · 2000 行"_s}));
+    const QStringList lines = logs.content.value().split(u'\n');
+    ASSERT_EQ(lines.size(), 2000);
+    EXPECT_TRUE(lines.first().startsWith(u"2026-03-01T08:15:30.000Z INFO  [dictation] 识别完成：第 4000 行"_s));
+    EXPECT_TRUE(lines.last().startsWith(u"2026-03-01T08:15:30.000Z INFO  [dictation] 识别完成：第 5999 行"_s));
+    EXPECT_EQ(view.textArea()->toPlainText(), logs.content.value());
+    renderForReview(view, u"log-viewer-large"_s);
+
+    view.copyButton()->click();
+    EXPECT_EQ(pasteboard->text(platform::PasteboardSelection::clipboard), logs.content.value());
+}
+
+TEST_F(LogViewerTest, NothingToShowReadsEmptyAndCopiesNothing)
+{
+    const struct {
+        const char* name;
+        std::optional<QString> logFile;
+        QString status;
+        bool revealable;
+    } cases[] = {
+        {"deleted file", testHome() + u"/deleted.log"_s, testHome() + u"/deleted.log · 0 行"_s, true},
+        {"unknown location", std::nullopt, u"(未知) · 0 行"_s, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LogViewerView view(model(c.logFile));
+        view.show();
+        EXPECT_EQ(view.statusLabel()->text(), c.status);
+        EXPECT_EQ(view.textArea()->toPlainText(), u"（空）"_s);
+        EXPECT_FALSE(view.copyButton()->isEnabled());
+        EXPECT_EQ(view.revealButton()->isEnabled(), c.revealable);
+        view.model().copy();
+        EXPECT_TRUE(pasteboard->writes().empty());
+    }
+}
+
+TEST_F(LogViewerTest, LinesAreCountedBetweenLineFeedsAndRefreshUsesTheStepperCount)
+{
+    const QString path = writeLog(u"one.log"_s, "only line");
+    LogViewerView view(model(path));
+    view.show();
+    EXPECT_EQ(view.statusLabel()->text(), path + u" · 1 行"_s);
+    // A final line feed still counts the empty line after it.
+    EXPECT_EQ(LogViewerModel::lineCount(u"a\n"_s), 2);
+    EXPECT_EQ(LogViewerModel::lineCount(u"\n\n"_s), 3);
+
+    writeLog(u"one.log"_s, QByteArray("x\n").repeated(700));
+    view.refreshButton()->click();
+    EXPECT_EQ(view.statusLabel()->text(), path + u" · 500 行"_s);
+    view.linesBox()->stepUp();
+    view.refreshButton()->click();
+    EXPECT_EQ(view.statusLabel()->text(), path + u" · 600 行"_s);
+
+    // By a hundred, never beyond 50…2000.
+    const std::pair<int, int> moves[] = {{-2, 400}, {100, 2000}, {-100, 50}, {1, 150}};
+    for (const auto& [steps, lines] : moves) {
+        view.linesBox()->stepBy(steps);
+        EXPECT_EQ(view.model().lines(), lines);
+    }
+    EXPECT_EQ(view.linesBox()->text(), u"行数 150"_s);
+}
+
+TEST_F(LogViewerTest, RevealShowsTheFileOrFallsBackToItsFolder)
+{
+    const QString path = testHome() + u"/state/vellamor/vellamor.log"_s;
+    for (const bool fileManagerTakesIt : {true, false}) {
+        SCOPED_TRACE(fileManagerTakesIt);
+        workspace = std::make_shared<FakeWorkspace>();
+        workspace->fileManagerTakesRequests = fileManagerTakesIt;
+        LogViewerView view(model(path));
+        view.revealButton()->click();
+        EXPECT_EQ(workspace->shownFiles, QStringList{path});
+        EXPECT_EQ(workspace->openedUrls,
+                  fileManagerTakesIt ? QList<QUrl>{} : QList<QUrl>{QUrl::fromLocalFile(testHome() + u"/state/vellamor"_s)});
+    }
+}
+
+} // namespace
+} // namespace vellamor::test

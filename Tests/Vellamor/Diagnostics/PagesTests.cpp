@@ -1,0 +1,184 @@
+#include "FakeAccessibilityStatus.h"
+#include "FakeCommandLauncher.h"
+#include "FakeInputMonitoringProbe.h"
+#include "FakePasteboard.h"
+#include "FakeSoundServer.h"
+#include "FakeWorkspace.h"
+#include "ManualSteadyClock.h"
+#include "QtPrinters.h"
+#include "RenderForReview.h"
+#include "WaitUntil.h"
+
+#include "Diagnostics/AboutPage.h"
+#include "Diagnostics/DiagnosticsPage.h"
+#include "Diagnostics/LogViewerView.h"
+#include "Permissions/PermissionChecker.h"
+#include "Windows/PaintKit.h"
+#include "Windows/StatusPill.h"
+#include "Windows/SymbolView.h"
+
+#include <QGraphicsEffect>
+#include <QLabel>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QUrlQuery>
+
+#include <gmock/gmock.h>
+
+namespace vellamor::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+using platform::PasteboardSelection;
+
+class DiagnosticsPageTest : public ::testing::Test {
+protected:
+    std::unique_ptr<DiagnosticsPage> page()
+    {
+        auto checker = std::make_shared<PermissionChecker>(
+            PermissionChecker::Facilities{inputMonitoring, soundServer, accessibility, launcher},
+            VellamorLog(u"com.vellamor.app"_s, u"permission"_s, nullptr, nullptr));
+        auto page = std::make_unique<DiagnosticsPage>(
+            DiagnosticsServices{checker, pasteboard, std::make_shared<FakeWorkspace>(), std::nullopt, {}}, nullptr,
+            clock.sleeper());
+        page->resize(640, 560);
+        return page;
+    }
+
+    void showAndSettle(DiagnosticsPage& page)
+    {
+        page.show();
+        ASSERT_TRUE(waitUntil([&] { return !page.model().statuses.value().isEmpty(); }));
+    }
+
+    // The widgets of a kind that the page shows with a text matching `pattern`.
+    template<typename Widget>
+    static QList<Widget*> shown(QWidget& page, const QString& pattern)
+    {
+        QList<Widget*> found = page.findChildren<Widget*>();
+        found.removeIf([&](Widget* w) { return !w->isVisibleTo(&page) || !w->text().contains(QRegularExpression(pattern)); });
+        return found;
+    }
+    // Each shown pill's text and symbol.
+    static QStringList pills(QWidget& page)
+    {
+        QStringList pills;
+        for (StatusPill* pill : shownInReadingOrder<StatusPill>(page))
+            pills << pill->accessibleName() + u' ' + pill->findChild<SymbolView*>()->name();
+        return pills;
+    }
+    static QList<QPushButton*> grantButtons(QWidget& page) { return shown<QPushButton>(page, u"^去授权$"_s); }
+
+    std::shared_ptr<FakeInputMonitoringProbe> inputMonitoring =
+        std::make_shared<FakeInputMonitoringProbe>(platform::InputMonitoringSupport::available);
+    std::shared_ptr<FakeSoundServer> soundServer = std::make_shared<FakeSoundServer>();
+    std::shared_ptr<FakeAccessibilityStatus> accessibility = std::make_shared<FakeAccessibilityStatus>(true);
+    std::shared_ptr<FakeCommandLauncher> launcher = std::make_shared<FakeCommandLauncher>();
+    std::shared_ptr<FakePasteboard> pasteboard = std::make_shared<FakePasteboard>();
+    ManualSteadyClock clock;
+};
+
+TEST_F(DiagnosticsPageTest, PermissionRowsShowTheSnapshotTakenWhenThePageAppears)
+{
+    auto diagnostics = page();
+    showAndSettle(*diagnostics);
+    const QString granted = u"已授权 checkmark.circle.fill"_s;
+    EXPECT_EQ(pills(*diagnostics), (QStringList{granted, granted, granted}));
+    EXPECT_TRUE(grantButtons(*diagnostics).isEmpty());
+    renderForReview(*diagnostics, u"diagnostics-page-granted"_s);
+
+    soundServer->answer.reachable = false;
+    accessibility->enabled = false;
+    inputMonitoring->answer = platform::InputMonitoringSupport::waylandSession;
+    EXPECT_EQ(pills(*diagnostics), (QStringList{granted, granted, granted})) << "no refresh while shown";
+    diagnostics->hide();
+    showAndSettle(*diagnostics);
+    const QStringList missing{u"已拒绝 xmark.circle.fill"_s, u"未授权 circle.dashed"_s, u"已拒绝 xmark.circle.fill"_s};
+    EXPECT_TRUE(waitUntil([&] { return pills(*diagnostics) == missing; })) << pills(*diagnostics).join(u", ").toStdString();
+    EXPECT_EQ(grantButtons(*diagnostics).size(), 3);
+    renderForReview(*diagnostics, u"diagnostics-page-missing"_s);
+
+    // Without a settings program the page says where to look instead.
+    const auto explanation = [&] { return shown<QLabel>(*diagnostics, u"没有找到可打开的系统设置程序"_s); };
+    grantButtons(*diagnostics)[0]->click();
+    EXPECT_EQ(explanation().size(), 1);
+    launcher->installed = {u"gnome-control-center"_s};
+    grantButtons(*diagnostics)[0]->click();
+    EXPECT_EQ(launcher->launches, (QList<QStringList>{{u"gnome-control-center"_s, u"sound"_s}}));
+    EXPECT_TRUE(explanation().isEmpty());
+}
+
+TEST_F(DiagnosticsPageTest, CopyPutsTheReportOfTheLastSnapshotAndTheFirstWaitToEndClearsCopied)
+{
+    auto diagnostics = page();
+    showAndSettle(*diagnostics);
+    accessibility->enabled = false; // read only at the next appearance
+
+    diagnostics->copyButton()->click();
+    const QString report = pasteboard->text(PasteboardSelection::clipboard).value_or(QString());
+    EXPECT_TRUE(report.startsWith(u"=== Vellamor Diagnostics ===\n"_s));
+    EXPECT_TRUE(report.contains(u"\n- accessibility: granted\n"_s));
+    EXPECT_TRUE(report.endsWith(u"(未能读取)\nredacted=0"_s));
+    EXPECT_EQ(diagnostics->copyButton()->text(), u"已复制"_s);
+
+    clock.advance(std::chrono::milliseconds(1000));
+    diagnostics->copyButton()->click();
+    clock.advance(std::chrono::milliseconds(799));
+    EXPECT_EQ(diagnostics->copyButton()->text(), u"已复制"_s);
+    clock.advance(std::chrono::milliseconds(1));
+    EXPECT_TRUE(waitUntil([&] { return diagnostics->copyButton()->text() == u"复制诊断信息"_s; }));
+    clock.advance(std::chrono::milliseconds(1000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(diagnostics->copyButton()->text(), u"复制诊断信息"_s) << "the second wait ends without a change";
+}
+
+TEST_F(DiagnosticsPageTest, OpeningTheLogHidesTheCardsAndClosingShowsThemAgain)
+{
+    auto diagnostics = page();
+    showAndSettle(*diagnostics);
+    EXPECT_FALSE(diagnostics->logViewer()->isVisible());
+
+    diagnostics->logToggle()->click();
+    EXPECT_FALSE(diagnostics->cards()->isVisible());
+    EXPECT_TRUE(diagnostics->logViewer()->isVisible());
+    // The log fades in over the toggle's time, and paints directly once there.
+    auto* fade = diagnostics->logViewer()->findChild<QPropertyAnimation*>();
+    ASSERT_NE(fade, nullptr);
+    EXPECT_EQ(fade->state(), QAbstractAnimation::Running);
+    EXPECT_EQ(fade->duration(), 200);
+    EXPECT_EQ(fade->easingCurve(), PaintKit::easeInOut());
+    EXPECT_TRUE(waitUntil([&] { return diagnostics->logViewer()->graphicsEffect() == nullptr; }));
+    EXPECT_EQ(diagnostics->logViewer()->model().status.value(), u"(未知) · 0 行"_s) << "loaded when it opened";
+    renderForReview(*diagnostics, u"diagnostics-page-log"_s);
+
+    diagnostics->logToggle()->click();
+    EXPECT_TRUE(diagnostics->cards()->isVisible());
+    EXPECT_FALSE(diagnostics->logViewer()->isVisible());
+}
+
+TEST(AboutPage, ShowsTheVersionItWasGivenAndOpensItsLinks)
+{
+    auto workspace = std::make_shared<FakeWorkspace>();
+    AboutPage about(ApplicationVersion{u"1.2.3"_s, u"45"_s}, workspace);
+    about.resize(560, 420);
+    about.show();
+    EXPECT_THAT(about.versionLabel()->text().toStdString(), ::testing::ContainsRegex("1\\.2\\.3.*45"));
+    renderForReview(about, u"about-page"_s);
+
+    for (QPushButton* link : about.links()) {
+        EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+        link->click();
+    }
+    ASSERT_EQ(workspace->openedUrls,
+              (QList<QUrl>{QUrl(u"https://vellamor.com"_s), QUrl(u"mailto:feedback@vellamor.com?subject=Vellamor%20Feedback"_s),
+                           QUrl(u"https://vellamor.com/legal"_s)}));
+    EXPECT_EQ(QUrlQuery(workspace->openedUrls[1]).queryItemValue(u"subject"_s, QUrl::FullyDecoded),
+              u"Vellamor Feedback"_s);
+
+    AboutPage::openUrl(*workspace, u"https://exa mple.com"_s);
+    EXPECT_EQ(workspace->openedUrls.size(), 3) << "an invalid address opens nothing";
+}
+
+} // namespace
+} // namespace vellamor::test
