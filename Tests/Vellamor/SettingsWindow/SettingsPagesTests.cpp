@@ -455,8 +455,14 @@ TEST_F(SettingsPagesTest, HistoryPageCountsAndSwitchesTheCloudSettingOneRequestA
     engine->start();
     settle();
     dataSync->calls.clear();
+    serverPreferences->holdUpdates = Channel<bool>();
     shown.syncSwitch().click();
-    EXPECT_FALSE(shown.syncSwitch().isEnabled() && shown.stats().updating.value());
+    settle();
+    EXPECT_TRUE(shown.syncSwitch().isChecked());
+    EXPECT_FALSE(shown.syncSwitch().isEnabled());
+    shown.syncSwitch().click();
+    serverPreferences->holdUpdates->push(true);
+    serverPreferences->holdUpdates.reset();
     settle();
     ASSERT_EQ(serverPreferences->updates.size(), 1);
     EXPECT_EQ(serverPreferences->updates[0].historySync, true);
