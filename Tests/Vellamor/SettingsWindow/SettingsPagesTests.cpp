@@ -193,6 +193,7 @@ TEST_F(SettingsPagesTest, RecorderClaimsShortcutsAndHandsTheHotkeyBackHoweverItE
     recorder.recordButton().click();
     recorder.startRecording();
     EXPECT_EQ(recordingCalls, QList<bool>{true});
+    renderView(shown, u"settings-recording-hotkey"_s);
     // Ctrl+F goes to the recorder, not to a shortcut.
     key(QEvent::KeyPress, KEY_LEFTCTRL, recorder);
     QKeyEvent override(QEvent::ShortcutOverride, Qt::Key_F, Qt::ControlModifier, KEY_F + 8, 0, 0);
@@ -332,6 +333,7 @@ TEST_F(SettingsPagesTest, GeneralPageWritesTheAutostartEntryAndSaysWhyItCouldNot
     ASSERT_TRUE(shown.launchErrorMessage());
     EXPECT_TRUE(shown.launchErrorMessage()->startsWith(u"未能更新登录项："_s)) << shown.launchErrorMessage()->toStdString();
     EXPECT_GT(shown.launchErrorMessage()->size(), 8);
+    renderView(shown, u"settings-general-error"_s);
     QDir(entry).removeRecursively();
 
     hooks.launchAtLogin = std::make_shared<UnadoptedLaunchAtLogin>(entry, u":/desktop/com.vellamor.app.desktop"_s);
