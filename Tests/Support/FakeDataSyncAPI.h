@@ -3,11 +3,15 @@
 #include "DataSync/DataSyncAPIProtocol.h"
 #include "DataSync/DataSyncError.h"
 #include "Support/Async/Channel.h"
+#include "Support/Async/Sleep.h"
 #include "Support/Error.h"
 
 #include <QHash>
 #include <QStringList>
 
+#include <chrono>
+#include <deque>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <utility>
@@ -19,14 +23,31 @@ namespace vellamor::test {
 // the next server id and a rising update time, a pull the page `pages`
 // gives, a delete nothing. Each call is logged as "append <client id>",
 // "sync <cursor>" or "delete <server id>".
+//
+// The dictionary calls ("dict.list", "dict.upsert <id|nil> <term>|<replacement>|<note>",
+// "dict.delete <id>") list `dictionary` and save with new ids from 101,
+// each after the next answer scripted for its kind, if any.
 class FakeDataSyncAPI final : public DataSyncAPIProtocol {
 public:
+    // Waited through `sleep`, then `error` thrown or `entries` listed in place
+    // of `dictionary`. The connection from then on: `connection`, else remote
+    // after a success.
+    struct DictAnswer {
+        std::chrono::milliseconds delay{0};
+        std::exception_ptr error;
+        std::optional<QList<DictEntry>> entries;
+        std::optional<DataSyncConnection> connection;
+    };
+
+    QList<DictEntry> dictionary;
+    QHash<QString, std::deque<DictAnswer>> dictAnswers;
+    DataSyncConnection connection = DataSyncConnection::local(QStringLiteral("尚未同步"));
+    SleepFunction sleep = sleepFor;
+
     QStringList calls;
     QList<AppendHistoryResult> appended;
     // Failures still to come per kind ("append", "sync", "delete"), each transport("HTTP 503").
     QHash<QString, int> failures;
-    // What the dictionary list answers.
-    QList<DictEntry> dictionary;
     std::function<HistorySyncSinceResponse(qint64 cursor)> pages = [](qint64 cursor) {
         return HistorySyncSinceResponse {{}, cursor, false};
     };
@@ -65,16 +86,28 @@ public:
     QCoro::Task<HistorySyncResponse> syncHistory(qint64, std::optional<int>) override { throw unused(); }
     QCoro::Task<QList<DictEntry>> listDictionary() override
     {
-        calls.append(QStringLiteral("dictionary"));
-        co_return QList<DictEntry>(dictionary);
+        calls.append(QStringLiteral("dict.list"));
+        const DictAnswer answer = co_await answerFor(QStringLiteral("dict.list"));
+        co_return answer.entries.value_or(dictionary);
     }
-    QCoro::Task<DictEntry> upsertDictEntry(std::optional<qint64>, QString, QString, QString) override
+
+    QCoro::Task<DictEntry> upsertDictEntry(std::optional<qint64> id, QString term, QString replacement,
+                                           QString note) override
     {
-        throw unused();
+        calls.append(QStringLiteral("dict.upsert %1 %2|%3|%4")
+                         .arg(id ? QString::number(*id) : QStringLiteral("nil"), term, replacement, note));
+        co_await answerFor(QStringLiteral("dict.upsert"));
+        co_return DictEntry {id.value_or(nextDictID_++), term, replacement, note, Date(), Date()};
     }
-    QCoro::Task<void> deleteDictEntry(qint64) override { throw unused(); }
+
+    QCoro::Task<void> deleteDictEntry(qint64 id) override
+    {
+        calls.append(QStringLiteral("dict.delete %1").arg(id));
+        co_await answerFor(QStringLiteral("dict.delete"));
+    }
+
     QCoro::Task<DictionarySyncResponse> syncDictionary(qint64, std::optional<int>) override { throw unused(); }
-    DataSyncConnection currentConnection() const override { return DataSyncConnection::remote(); }
+    DataSyncConnection currentConnection() const override { return connection; }
 
 private:
     static DataSyncError unused() { return DataSyncError::transport(QStringLiteral("not served by the fake")); }
@@ -94,7 +127,24 @@ private:
         }
     }
 
+    // Waits out the next answer scripted for `kind` (none: an immediate
+    // success), applies its connection and throws its error.
+    QCoro::Task<DictAnswer> answerFor(QString kind)
+    {
+        std::deque<DictAnswer>& queue = dictAnswers[kind];
+        const DictAnswer answer = queue.empty() ? DictAnswer() : queue.front();
+        if (!queue.empty())
+            queue.pop_front();
+        if (answer.delay.count() > 0)
+            co_await sleep(answer.delay, {});
+        connection = answer.connection.value_or(answer.error ? connection : DataSyncConnection::remote());
+        if (answer.error)
+            std::rethrow_exception(answer.error);
+        co_return answer;
+    }
+
     std::vector<Channel<bool>> gates_;
+    qint64 nextDictID_ = 101;
     qint64 nextID_ = 1;
     qint64 updatedMicros_ = 1772352000000000;
 };

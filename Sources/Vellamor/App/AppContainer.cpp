@@ -2,6 +2,7 @@
 
 #include "App/ApplicationVersion.h"
 #include "Audio/AudioInputDeviceManager.h"
+#include "Auth/AuthSheet.h"
 #include "Context/ActiveWindowFrontmostAppProbe.h"
 #include "Context/AutoSceneResolver.h"
 #include "Context/DesktopEntryIndex.h"
@@ -32,6 +33,7 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <utility>
 
 namespace vellamor {
 
@@ -133,7 +135,8 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     sourceCommands_ = dependencies.sourceCommands;
     if (!sourceCommands_)
         sourceCommands_ = std::make_shared<SourceCommandSession>(config_.wsBaseURL, auth_->accessTokens());
-    dictation_ = std::make_unique<DictationController>(audio_, std::move(asr), std::move(output), maxDurationMs,
+    earlyAudio_ = std::make_shared<EarlyAudioCapture>(audio_);
+    dictation_ = std::make_unique<DictationController>(earlyAudio_, std::move(asr), std::move(output), maxDurationMs,
                                                        historyStore_);
     settingsWindow_ = std::make_unique<SettingsWindowController>(SettingsWindowController::Dependencies{
         settingsStore_, theme_, *locale_, windowServices_, defaults_, sleep_,
@@ -147,9 +150,13 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
         .globalInput = adapters.globalInput,
         .sleep = sleep_,
     });
-    dictionaryWindow_ = std::make_unique<DictionaryWindowController>();
-    signInSheet_ = std::make_unique<AuthSheetPresenter>(
-        std::make_shared<AuthAPI>(config_.apiBaseURL, AuthedSession::shared()), auth_, sleep_);
+    signInSheet_ = std::make_unique<AuthSheetPresenter>(windowServices_.authAPI(), auth_, sleep_);
+    dictionaryWindow_ = std::make_unique<DictionaryWindowController>(DictionaryWindowController::Dependencies{
+        windowServices_, auth_->publisher(), sleep_,
+        [this](QWidget* parent, std::function<void()> closed) { presentSignIn(parent, std::move(closed)); }});
+    historyWindow_->presentSignIn = [this](std::function<void()> dismissed) {
+        presentSignIn(nullptr, std::move(dismissed));
+    };
     desktopEntries_ = std::make_shared<DesktopEntryIndex>();
     frontmostProbe_ = std::make_shared<ActiveWindowFrontmostAppProbe>(adapters.activeWindowReader, desktopEntries_);
     // The monitor outlives the model: it is declared first.
@@ -189,6 +196,10 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
         if (weak)
             weak->giveUpStalledSession();
     };
+    hotkey_->setPressObserver([weak](HotkeyStateMachine::PressPhase phase) {
+        if (weak)
+            weak->handleHeldKeyPress(phase);
+    });
 }
 
 AppContainer::~AppContainer()
@@ -512,6 +523,15 @@ void AppContainer::openSettings(std::optional<SettingsSection> section)
         signInSheet_->present(settingsWindow_->window());
 }
 
+void AppContainer::presentSignIn(QWidget* over, std::function<void()> closed)
+{
+    AuthSheet* sheet = signInSheet_->present(over);
+    QObject::connect(sheet, &QDialog::finished, sheet, [closed = std::move(closed)] {
+        if (closed)
+            closed();
+    });
+}
+
 void AppContainer::toggleRecordFromStatus()
 {
     if (!session_->enabled.value())
@@ -572,14 +592,30 @@ QCoro::Task<void> AppContainer::handleHotkey(HotkeyEvent event)
     }
 }
 
+void AppContainer::handleHeldKeyPress(HotkeyStateMachine::PressPhase phase)
+{
+    // A running session owns the capture.
+    if (session_->sessionBusy.value())
+        return;
+    if (phase == HotkeyStateMachine::PressPhase::abandoned)
+        earlyAudio_->discard();
+    else if (session_->enabled.value() && auth_->publisher()->state().isAuthenticated())
+        earlyAudio_->open();
+}
+
 QCoro::Task<void> AppContainer::beginDictation(BeginOrigin origin)
 {
     QPointer<AppContainer> self(this);
     const bool microphoneGranted = co_await ensureMicrophonePermissionBeforeDictation();
-    if (!self || !microphoneGranted)
+    if (!self)
         co_return;
+    if (!microphoneGranted) {
+        earlyAudio_->discard();
+        co_return;
+    }
     if (!auth_->publisher()->state().isAuthenticated()) {
         log_.info(QStringLiteral("beginDictation blocked: unauthenticated"));
+        earlyAudio_->discard();
         showUnauthenticatedHint();
         co_return;
     }
@@ -591,6 +627,8 @@ QCoro::Task<void> AppContainer::beginDictation(BeginOrigin origin)
     session_->sessionBusy = true;
     session_->armTimeoutWatchdog();
     log_.info(QStringLiteral("beginDictation: session opened"));
+    // Gathers while the sign-in and the recogniser are awaited.
+    earlyAudio_->open();
     // The island must not show the last session until the new one reports.
     OverlayViewModel& viewModel = overlay_->viewModel();
     overlay_->materializePinnedDoneIfNeeded();
@@ -620,6 +658,7 @@ QCoro::Task<void> AppContainer::beginDictation(BeginOrigin origin)
 
     cancelStartTask();
     startTaskReachedController_ = false;
+    stopWhenStarted_ = false;
     dictationStartTask_ = spawnTask(
         QStringLiteral("dictation start"),
         [self, prefs, scene, bundleID, endpoint, llmProvider](std::stop_token token) -> QCoro::Task<void> {
@@ -634,6 +673,8 @@ QCoro::Task<void> AppContainer::beginDictation(BeginOrigin origin)
             dictation.setSourceApp(bundleID);
             self->startTaskReachedController_ = true;
             co_await dictation.start(std::move(config));
+            if (self && std::exchange(self->stopWhenStarted_, false))
+                co_await self->dictation_->stop();
         });
 }
 
@@ -780,34 +821,23 @@ void AppContainer::endDictation()
         log_.info(QStringLiteral("endDictation ignored: no session"));
         return;
     }
-    if (dictationStartTask_ && !startTaskReachedController_) {
-        closeSessionBeforeStart();
-        return;
-    }
     menuBar_->updateIcon(MenuBarIconState::processing);
     session_->disarmTimeoutWatchdog();
     session_->armStopWatchdog(limits_.afterStop);
+    if (dictationStartTask_ && !startTaskReachedController_) {
+        // Still waiting for the sign-in: what was said so far is kept and
+        // recognised once the session has started.
+        log_.info(QStringLiteral("dictation stop deferred until the session has started"));
+        earlyAudio_->seal();
+        stopWhenStarted_ = true;
+        return;
+    }
     cancelStartTask();
     QPointer<AppContainer> weak(this);
     spawnTask(QStringLiteral("dictation stop"), [weak](std::stop_token) -> QCoro::Task<void> {
         if (weak)
             co_await weak->dictation_->stop();
     });
-}
-
-void AppContainer::closeSessionBeforeStart()
-{
-    // The controller never saw this session, so no snapshot will close it.
-    log_.info(QStringLiteral("dictation stopped before it started: cancelled"));
-    cancelStartTask();
-    session_->disarmTimeoutWatchdog();
-    menuBar_->updateIcon(MenuBarIconState::idle);
-    stopAudioRMSPump();
-    overlay_->viewModel().state = DictationState::cancelled();
-    overlay_->viewModel().stopTicking();
-    overlay_->hideAfter(cancelledHideDelay);
-    session_->finishSession();
-    menuStatus_->refresh();
 }
 
 void AppContainer::giveUpStalledSession()
@@ -970,6 +1000,9 @@ QCoro::Task<void> AppContainer::applyAuthTransition(AuthState state)
         co_return;
     }
     const qint64 userID = state.me()->userId;
+    // The same user again: the server confirmed a session restored offline.
+    if (signedInUserID_ == userID)
+        co_return;
     // Another account: the first one's uploads and commands end before the
     // next one's begin.
     if (signedInUserID_ && *signedInUserID_ != userID) {

@@ -4,6 +4,7 @@
 #include "App/SessionStateViewModel.h"
 #include "Audio/AudioCapture.h"
 #include "Audio/AudioInputDevice.h"
+#include "Audio/EarlyAudioCapture.h"
 #include "Auth/AuthSheetPresenter.h"
 #include "Auth/AuthSession.h"
 #include "Context/DesktopEntryIndex.h"
@@ -141,6 +142,8 @@ private:
     void finishOnboarding();
     void startHotkey();
     void openSettings(std::optional<SettingsSection> section);
+    // Closed runs when the sheet goes, signed in or not.
+    void presentSignIn(QWidget* over, std::function<void()> closed);
     std::optional<ParsedCombo> resolveCustomCombo();
     void wireMenuBarCallbacks();
     void refreshMicrophones();
@@ -149,6 +152,10 @@ private:
     void holdHotkeyForRecorder(bool recording);
     SettingsPageHooks settingsPageHooks();
 
+    // The held key went down or its press came to nothing: the microphone
+    // opens at once, so the words spoken while the press is told from a tap
+    // are kept, and a tap throws them away.
+    void handleHeldKeyPress(HotkeyStateMachine::PressPhase phase);
     QCoro::Task<void> beginDictation(BeginOrigin origin);
     QCoro::Task<bool> ensureMicrophonePermissionBeforeDictation();
     void showUnauthenticatedHint();
@@ -159,7 +166,6 @@ private:
     void stopAudioRMSPump();
     QString resolveScene(const Preferences& prefs, const std::optional<QString>& bundleID);
     void cancelStartTask();
-    void closeSessionBeforeStart();
     void giveUpStalledSession();
     bool shouldApplySnapshot(const SessionSnapshot& snapshot);
     void closeTerminalSession(std::chrono::milliseconds hideDelay);
@@ -194,6 +200,8 @@ private:
     std::unique_ptr<RecordingOverlayController> overlay_;
     std::optional<LayeredInserter> textInserter_;
     std::shared_ptr<AudioCapture> audio_;
+    // The dictation's capture: `audio_`, opened from the press on.
+    std::shared_ptr<EarlyAudioCapture> earlyAudio_;
     std::shared_ptr<WebSocketTransport> ws_;
     bool mockRecogniser_ = false;
     std::shared_ptr<HistoryChangeBroadcaster> historyBroadcaster_;
@@ -227,6 +235,9 @@ private:
     std::optional<TaskHandle> dictationStartTask_;
     // The running start task has handed its configuration to the controller.
     bool startTaskReachedController_ = false;
+    // The key was let go while the session was starting: it ends as soon as
+    // the controller has it.
+    bool stopWhenStarted_ = false;
     std::optional<QUuid> activeDictationSessionID_;
     std::optional<QUuid> ignoredTerminalSessionIDAfterRetry_;
     TaskHandle authTransitionTask_;

@@ -39,6 +39,9 @@ bool SingleInstance::isAnotherInstanceRunning(const QByteArray& message, std::ch
 
 bool SingleInstance::forward(const QByteArray& message, std::chrono::milliseconds wait)
 {
+    // A cut message could still parse as something the sender never meant.
+    if (message.size() > maxMessageBytes)
+        return false;
     // The first process takes the lock before it listens: give it the time.
     const QDeadlineTimer deadline(wait);
     QLocalSocket socket;
@@ -50,7 +53,7 @@ bool SingleInstance::forward(const QByteArray& message, std::chrono::millisecond
             return false;
         QThread::msleep(20);
     }
-    socket.write(message.left(maxMessageBytes));
+    socket.write(message);
     while (socket.bytesToWrite() > 0 && !deadline.hasExpired())
         socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()));
     const bool sent = socket.bytesToWrite() == 0;

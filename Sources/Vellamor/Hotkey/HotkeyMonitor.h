@@ -50,6 +50,13 @@ public:
     bool toggleState() const { return machine_->toggleState(); }
     void setToggleState(bool on) { machine_->setToggleState(on); }
 
+    // Told of the held key's presses as they happen, before the hold and
+    // tap rules decide; survives stop() and start().
+    void setPressObserver(HotkeyStateMachine::PressObserver observer)
+    {
+        machine_->setPressObserver(std::move(observer));
+    }
+
     // Set by the text inserter around its own synthetic keystrokes, so they
     // are not taken for the user's keys. Safe from any thread.
     void setIgnoringSyntheticInput(bool ignoring);

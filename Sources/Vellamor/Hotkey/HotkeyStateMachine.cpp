@@ -30,6 +30,7 @@ void HotkeyStateMachine::configure(HotkeyMode mode, const std::optional<ParsedCo
 
 void HotkeyStateMachine::reset()
 {
+    abandonPress();
     onEvent_ = nullptr;
     isFnDown_ = false;
     didFirePressed_ = false;
@@ -78,8 +79,11 @@ void HotkeyStateMachine::handleHeldKeyEvent(const KeyEvent& event)
     const bool otherKeyWentDown = event.type == KeyEventType::keyDown
         || (event.type == KeyEventType::flagsChanged && event.modifierDown
             && event.keyCode != KeyCodeMapping::heldKey);
-    if (isFnDown_ && otherKeyWentDown)
+    if (isFnDown_ && otherKeyWentDown) {
         pressCancelled_ = true;
+        if (!didFirePressed_)
+            abandonPress();
+    }
 
     if (event.type != KeyEventType::flagsChanged)
         return;
@@ -93,6 +97,10 @@ void HotkeyStateMachine::handleHeldKeyEvent(const KeyEvent& event)
         pressCancelled_ = false;
         ++pressId_;
         scheduleLongPressCheck();
+        if (!customCombo_) {
+            pressOpen_ = true;
+            tellPress(PressPhase::began);
+        }
         return;
     }
 
@@ -108,12 +116,15 @@ void HotkeyStateMachine::handleHeldKeyEvent(const KeyEvent& event)
 
     if (mode_ == HotkeyMode::toggle) {
         if (!cancelled && elapsed < std::chrono::milliseconds(longPressThresholdMs)) {
+            pressOpen_ = false;
             toggleState_ = !toggleState_;
             deliver(HotkeyEvent::toggled(toggleState_));
         }
     } else if (wasLong) {
+        pressOpen_ = false;
         deliver(HotkeyEvent::released());
     }
+    abandonPress();
 }
 
 void HotkeyStateMachine::scheduleLongPressCheck()
@@ -131,8 +142,10 @@ void HotkeyStateMachine::runLongPressCheck(std::uint64_t pressId)
     if (!isFnDown_ || pressId != pressId_ || didFirePressed_ || pressCancelled_)
         return;
     didFirePressed_ = true;
-    if (mode_ == HotkeyMode::hold)
+    if (mode_ == HotkeyMode::hold) {
+        pressOpen_ = false;
         deliver(HotkeyEvent::pressed());
+    }
 }
 
 void HotkeyStateMachine::handleComboEvent(const KeyEvent& event)
@@ -167,6 +180,20 @@ void HotkeyStateMachine::releaseCombo()
         toggleState_ = !toggleState_;
         deliver(HotkeyEvent::toggled(toggleState_));
     }
+}
+
+void HotkeyStateMachine::tellPress(PressPhase phase)
+{
+    if (PressObserver observer = onPress_)
+        observer(phase);
+}
+
+void HotkeyStateMachine::abandonPress()
+{
+    if (!pressOpen_)
+        return;
+    pressOpen_ = false;
+    tellPress(PressPhase::abandoned);
 }
 
 void HotkeyStateMachine::deliver(const HotkeyEvent& event)

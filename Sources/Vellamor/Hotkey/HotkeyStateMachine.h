@@ -33,6 +33,16 @@ namespace vellamor {
 class HotkeyStateMachine {
 public:
     using EventHandler = std::function<void(const HotkeyEvent&)>;
+    // The held key's press as it happens, before the hold and tap rules
+    // have decided anything: the moments to open the microphone early and
+    // to throw away what it gathered.
+    enum class PressPhase {
+        began,
+        // Ended as a tap or a hold that emits nothing, or another key joined
+        // it before it became long.
+        abandoned,
+    };
+    using PressObserver = std::function<void(PressPhase)>;
 
     static constexpr int longPressThresholdMs = 200;
 
@@ -49,6 +59,9 @@ public:
     // Forgets the handler, the combination and any press in progress; keeps
     // the mode and the toggle state.
     void reset();
+
+    // Kept across configure() and reset().
+    void setPressObserver(PressObserver observer) { onPress_ = std::move(observer); }
 
     // Whether the event should be kept from every other application. Decide
     // before handle() sees the event: the answer depends on the state before it.
@@ -78,6 +91,9 @@ private:
     void scheduleLongPressCheck();
     void runLongPressCheck(std::uint64_t pressId);
     void deliver(const HotkeyEvent& event);
+    void tellPress(PressPhase phase);
+    // A press whose outcome leaves nothing to record.
+    void abandonPress();
 
     HotkeyScheduler& scheduler_;
     // Pending long-press checks hold this weakly.
@@ -95,6 +111,9 @@ private:
     std::optional<ParsedCombo> customCombo_;
     bool isComboDown_ = false;
     EventHandler onEvent_;
+    PressObserver onPress_;
+    // The observer heard `began` for the current press and nothing since.
+    bool pressOpen_ = false;
 };
 
 } // namespace vellamor

@@ -1,6 +1,7 @@
 #include "Windows/PaintKit.h"
 
 #include <QFontDatabase>
+#include <QPainter>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -75,6 +76,17 @@ QPainterPath PaintKit::continuousRoundedRect(const QRectF& rect, double radius)
     path.cubicTo(l, t + handle, l + handle, t, l + reach, t);
     path.closeSubpath();
     return path;
+}
+
+void PaintKit::paintSoftShadow(QPainter& painter, const QRectF& rect, double radius, double opacity, int spread,
+                               QPointF offset)
+{
+    const double share = opacity / spread / ((spread + 1) / 2.0);
+    for (int ring = spread; ring >= 1; --ring) {
+        const QRectF ringRect = rect.translated(offset).adjusted(-ring, -ring, ring, ring);
+        painter.fillPath(continuousRoundedRect(ringRect, radius + ring),
+                         QColor::fromRgbF(0, 0, 0, static_cast<float>(share * (spread + 1 - ring))));
+    }
 }
 
 QEasingCurve PaintKit::easeIn()

@@ -6,6 +6,8 @@
 #include <QPainterPath>
 #include <QRectF>
 
+class QPainter;
+
 namespace vellamor {
 
 // Drawing helpers every window shares. Sizes are logical pixels, font sizes
@@ -25,6 +27,12 @@ public:
     // A rounded rectangle whose corners start curving earlier and end
     // flatter than circular ones, as continuous corners do.
     static QPainterPath continuousRoundedRect(const QRectF& rect, double radius);
+
+    // A soft shadow under the continuous rounded rectangle `rect`: `spread`
+    // widening rings of black, fading outwards, whose strengths add up to
+    // `opacity`, moved by `offset`.
+    static void paintSoftShadow(QPainter& painter, const QRectF& rect, double radius, double opacity, int spread,
+                                QPointF offset);
 
     // The standard motion curves: cubic Béziers (0.42, 0, 1, 1), (0, 0,
     // 0.58, 1) and (0.42, 0, 0.58, 1).

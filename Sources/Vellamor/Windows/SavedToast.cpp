@@ -67,12 +67,7 @@ void SavedToast::paintEvent(QPaintEvent*)
     const QSizeF size = capsuleSize();
     const QRectF capsule(SavedToast::shadowMargin, SavedToast::shadowMargin, size.width(), size.height());
     const double radius = capsule.height() / 2;
-    // A soft shadow from a few widening, fading rings.
-    for (int ring = 6; ring >= 1; --ring) {
-        const QRectF spread = capsule.translated(0, 2).adjusted(-ring, -ring, ring, ring);
-        painter.fillPath(PaintKit::continuousRoundedRect(spread, radius + ring),
-                         QColor::fromRgbF(0, 0, 0, static_cast<float>(0.08 / 6 * (7 - ring) / 3.5)));
-    }
+    PaintKit::paintSoftShadow(painter, capsule, radius, 0.08, 6, QPointF(0, 2));
     const QPainterPath shape = PaintKit::continuousRoundedRect(capsule, radius);
     painter.fillPath(shape, PaintKit::withOpacity(WindowTheme::windowBackground(), 0.92));
     painter.strokePath(shape, QPen(PaintKit::withOpacity(WindowTheme::secondary(), 0.15), 0.5));

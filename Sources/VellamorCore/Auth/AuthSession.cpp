@@ -6,6 +6,7 @@
 #include "Settings/AppConfig.h"
 #include "Settings/UserDefaults.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace vellamor {
@@ -43,19 +44,22 @@ bool isRefusal(const std::exception_ptr& error)
 } // namespace
 
 AuthSession::AuthSession(std::shared_ptr<AuthAPIProtocol> api, std::shared_ptr<KeychainStore> keychain,
-                         VellamorLog log, Clock clock, std::shared_ptr<UserDefaults> defaults)
+                         VellamorLog log, Clock clock, std::shared_ptr<UserDefaults> defaults,
+                         SleepFunction sleep)
     : api_(std::move(api))
     , keychain_(std::move(keychain))
     , log_(std::move(log))
     , observer_(std::make_shared<AuthSessionObserver>())
     , clock_(std::move(clock))
     , defaults_(defaults ? std::move(defaults) : UserDefaults::standard())
+    , sleep_(std::move(sleep))
 {
 }
 
 AuthSession::~AuthSession()
 {
     cancelRefresh();
+    restoreRetry_.cancel();
 }
 
 std::shared_ptr<AuthSession> AuthSession::forApplication(const AppConfig& config,
@@ -104,15 +108,24 @@ QCoro::Task<void> AuthSession::bootstrap()
         tokens_ = *stored;
     }
 
+    co_await confirmRestoredSession();
+}
+
+QCoro::Task<void> AuthSession::confirmRestoredSession()
+{
+    const auto self = shared_from_this();
+    confirming_ = true;
     std::exception_ptr failure;
     try {
         const QString accessToken = co_await ensureFreshAccessToken();
         const AuthMe me = co_await api_->me(accessToken);
         auto section = co_await keyringSection_.lock();
+        confirming_ = false;
         // Signed out, or signed in as someone, while the server was asked.
-        if (!tokens_ || me_)
+        if (!tokens_ || (me_ && !unconfirmed_))
             co_return;
         me_ = me;
+        stopRestoreRetry();
         log_.info(QStringLiteral("bootstrap: restored session"), me.email);
         broadcast(AuthState::authenticated(me), std::nullopt);
         co_return;
@@ -121,14 +134,66 @@ QCoro::Task<void> AuthSession::bootstrap()
     }
 
     auto section = co_await keyringSection_.lock();
-    if (me_)
+    confirming_ = false;
+    if (me_ && !unconfirmed_)
         co_return; // a sign-in replaced the session being restored
-    log_.warn(QStringLiteral("bootstrap: token validation failed, clearing: ") + describeException(failure));
     const AuthAPIError error = asAuthAPIError(failure);
-    clearSession();
-    if (isRefusal(failure))
+    if (isRefusal(failure)) {
+        log_.warn(QStringLiteral("bootstrap: token validation failed, clearing: ") + describeException(failure));
+        clearSession();
         co_await keychain_->deleteTokens();
-    broadcast(AuthState::unauthenticated(), error);
+        broadcast(AuthState::unauthenticated(), error);
+        co_return;
+    }
+    if (!tokens_)
+        co_return; // signed out meanwhile
+    log_.warn(QStringLiteral("bootstrap: no answer from the server, keeping the stored session: ")
+              + describeException(failure));
+    if (!unconfirmed_) {
+        unconfirmed_ = true;
+        if (!me_)
+            me_ = co_await keychain_->loadMe();
+        if (!tokens_ || !unconfirmed_)
+            co_return; // signed out or in while the keyring was read
+        if (me_)
+            broadcast(AuthState::authenticated(*me_), std::nullopt);
+        else
+            broadcast(AuthState::unauthenticated(), error);
+    }
+    scheduleRestoreRetry();
+}
+
+void AuthSession::scheduleRestoreRetry()
+{
+    using namespace std::chrono_literals;
+    const auto delay = std::min<std::chrono::milliseconds>(1s * (1LL << std::min(restoreRetries_, 6)), 60s);
+    ++restoreRetries_;
+    restoreRetry_.cancel();
+    restoreRetry_ = TaskHandle::start([weak = weak_from_this(), sleep = sleep_, delay](std::stop_token token)
+                                          -> QCoro::Task<void> {
+        if (!co_await sleep(delay, token))
+            co_return;
+        if (const auto self = weak.lock(); self && !self->confirming_)
+            co_await self->confirmRestoredSession();
+    });
+}
+
+void AuthSession::retryRestoreNow()
+{
+    if (!unconfirmed_ || confirming_)
+        return;
+    restoreRetry_.cancel();
+    restoreRetry_ = TaskHandle::start([weak = weak_from_this()](std::stop_token) -> QCoro::Task<void> {
+        if (const auto self = weak.lock())
+            co_await self->confirmRestoredSession();
+    });
+}
+
+void AuthSession::stopRestoreRetry()
+{
+    unconfirmed_ = false;
+    restoreRetries_ = 0;
+    restoreRetry_.cancel();
 }
 
 QCoro::Task<void> AuthSession::clearBootstrapError()
@@ -219,6 +284,8 @@ QCoro::Task<void> AuthSession::handleUnauthorized(AuthAPIError reason, QString r
 QCoro::Task<std::optional<QString>> AuthSession::currentAccessToken()
 {
     const auto self = shared_from_this();
+    // Someone is about to use the server: a good moment to try it again.
+    retryRestoreNow();
     std::exception_ptr failure;
     try {
         co_return co_await ensureFreshAccessToken();
@@ -309,6 +376,7 @@ QCoro::Task<void> AuthSession::persist(AuthTokens tokens, AuthMe me)
 {
     auto section = co_await keyringSection_.lock();
     cancelRefresh();
+    stopRestoreRetry();
     tokens_ = tokens;
     me_ = me;
     warnOfClampedDates(tokens, me);
@@ -350,6 +418,7 @@ void AuthSession::clearSession()
     tokens_.reset();
     me_.reset();
     cancelRefresh();
+    stopRestoreRetry();
 }
 
 void AuthSession::cancelRefresh()

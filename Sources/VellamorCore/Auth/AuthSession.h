@@ -12,6 +12,8 @@
 #include "Networking/AuthAPIProtocol.h"
 #include "Networking/UnauthorizedHandler.h"
 #include "Support/Async/SharedTask.h"
+#include "Support/Async/Sleep.h"
+#include "Support/Async/TaskHandle.h"
 #include "Support/Date.h"
 
 #include <QCoro/QCoroTask>
@@ -46,8 +48,10 @@ struct AppConfig;
 //   refresh of the pair it replaces.
 // - A failure without an answer from the server (AuthAPIError::network, or
 //   any error that is not an AuthAPIError) is no refusal: a failed refresh
-//   then leaves the session as it is, and a failed restore signs out in
-//   memory but keeps the keyring item for the next launch.
+//   then leaves the session as it is, and a failed restore keeps the stored
+//   session, signed in as the stored user but unconfirmed, and tries again
+//   after 1, 2, 4 … 60 s and whenever an access token is asked for. Only a
+//   refusal by the server signs out.
 //
 // Lives on the main thread and must be owned by a std::shared_ptr (each
 // operation keeps the session alive until it ends).
@@ -63,7 +67,7 @@ public:
     // `defaults` none means UserDefaults::standard().
     AuthSession(std::shared_ptr<AuthAPIProtocol> api, std::shared_ptr<KeychainStore> keychain,
                 VellamorLog log = defaultLog(), Clock clock = &Date::now,
-                std::shared_ptr<UserDefaults> defaults = nullptr);
+                std::shared_ptr<UserDefaults> defaults = nullptr, SleepFunction sleep = &sleepFor);
     ~AuthSession() override;
 
     AuthSession(const AuthSession&) = delete;
@@ -87,6 +91,9 @@ public:
 
     // Restores the session from the keyring; never throws.
     virtual QCoro::Task<void> bootstrap();
+    // Restored from the keyring while the server could not be reached, and
+    // not checked with it since.
+    bool isUnconfirmed() const { return unconfirmed_; }
     virtual QCoro::Task<void> clearBootstrapError();
     // Sign-in with a registration code, a password, a sign-in code; each
     // throws the client's AuthAPIError, or keychainWriteFailed(status) when
@@ -114,6 +121,12 @@ private:
     };
 
     QCoro::Task<QString> ensureFreshAccessToken();
+    // Checks the held tokens with the server once; see the rules above.
+    QCoro::Task<void> confirmRestoredSession();
+    void scheduleRestoreRetry();
+    // Now rather than after the back-off's wait.
+    void retryRestoreNow();
+    void stopRestoreRetry();
     // The sign-in roads but the unified one: the client's answer, then persist.
     QCoro::Task<void> signIn(QCoro::Task<AuthAPIProtocol::SignIn> reply);
     QCoro::Task<void> persist(AuthTokens tokens, AuthMe me);
@@ -138,7 +151,12 @@ private:
     std::optional<Refresh> refresh_;
     Clock clock_;
     std::shared_ptr<UserDefaults> defaults_;
+    SleepFunction sleep_;
     AsyncMutex keyringSection_;
+    bool unconfirmed_ = false;
+    bool confirming_ = false;
+    int restoreRetries_ = 0;
+    TaskHandle restoreRetry_;
 };
 
 } // namespace vellamor

@@ -29,6 +29,9 @@ LocalHistoryStore::LocalHistoryStore(QString account, std::shared_ptr<HistoryCha
 {
     try {
         store_ = std::make_unique<SQLiteAccountStore>(account_, baseDirectory);
+        if (const std::optional<QString>& aside = store_->setAsidePath())
+            log_.error(QStringLiteral("db damaged, moved aside and started afresh: ") + *aside
+                       + QStringLiteral("; account=") + account_);
     } catch (...) {
         log_.warn(QStringLiteral("db open failed: ") + describeException(std::current_exception())
                   + QStringLiteral("; account=") + account_);

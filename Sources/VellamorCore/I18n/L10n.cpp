@@ -41,6 +41,32 @@ QString L10n::Errors::recognitionFailed() { return localized(QStringLiteral("err
 QString L10n::Errors::insertFailed() { return localized(QStringLiteral("errors.insertFailed")); }
 QString L10n::Errors::unknown() { return localized(QStringLiteral("errors.unknown")); }
 
+QString L10n::Dictionary::searchPlaceholder() { return localized(QStringLiteral("搜索词条")); }
+QString L10n::Dictionary::refresh() { return localized(QStringLiteral("刷新")); }
+QString L10n::Dictionary::addEntry() { return localized(QStringLiteral("添加词条")); }
+QString L10n::Dictionary::signInHelp() { return localized(QStringLiteral("点击登录账号以开启云端同步")); }
+QString L10n::Dictionary::loading() { return localized(QStringLiteral("加载中…")); }
+QString L10n::Dictionary::retry() { return localized(QStringLiteral("重试")); }
+QString L10n::Dictionary::emptyTitle() { return localized(QStringLiteral("还没有词条")); }
+QString L10n::Dictionary::emptyHint()
+{
+    return localized(QStringLiteral("把人名、品牌、缩写告诉 Vellamor，识别更准。"));
+}
+QString L10n::Dictionary::addFirstEntry() { return localized(QStringLiteral("添加第一个词条")); }
+QString L10n::Dictionary::editEntry() { return localized(QStringLiteral("编辑词条")); }
+QString L10n::Dictionary::termPlaceholder() { return localized(QStringLiteral("术语")); }
+QString L10n::Dictionary::replacementPlaceholder() { return localized(QStringLiteral("替换 / 拼音（可空）")); }
+QString L10n::Dictionary::notePlaceholder() { return localized(QStringLiteral("备注（可空）")); }
+QString L10n::Dictionary::editorHelp()
+{
+    return localized(QStringLiteral("术语示例：人名、品牌、缩写。\n替换会用于辅助识别更准确的写法。"));
+}
+QString L10n::Dictionary::cancel() { return localized(QStringLiteral("取消")); }
+QString L10n::Dictionary::add() { return localized(QStringLiteral("添加")); }
+QString L10n::Dictionary::save() { return localized(QStringLiteral("保存")); }
+QString L10n::Dictionary::editHelp() { return localized(QStringLiteral("编辑")); }
+QString L10n::Dictionary::deleteHelp() { return localized(QStringLiteral("删除")); }
+
 const QStringList& L10n::keys()
 {
     static const QStringList all{
@@ -63,6 +89,25 @@ const QStringList& L10n::keys()
         QStringLiteral("errors.recognitionFailed"),
         QStringLiteral("errors.insertFailed"),
         QStringLiteral("errors.unknown"),
+        QStringLiteral("搜索词条"),
+        QStringLiteral("刷新"),
+        QStringLiteral("添加词条"),
+        QStringLiteral("点击登录账号以开启云端同步"),
+        QStringLiteral("加载中…"),
+        QStringLiteral("重试"),
+        QStringLiteral("还没有词条"),
+        QStringLiteral("把人名、品牌、缩写告诉 Vellamor，识别更准。"),
+        QStringLiteral("添加第一个词条"),
+        QStringLiteral("编辑词条"),
+        QStringLiteral("术语"),
+        QStringLiteral("替换 / 拼音（可空）"),
+        QStringLiteral("备注（可空）"),
+        QStringLiteral("术语示例：人名、品牌、缩写。\n替换会用于辅助识别更准确的写法。"),
+        QStringLiteral("取消"),
+        QStringLiteral("添加"),
+        QStringLiteral("保存"),
+        QStringLiteral("编辑"),
+        QStringLiteral("删除"),
     };
     return all;
 }

@@ -46,6 +46,29 @@ public:
         static QString unknown();
     };
 
+    // The dictionary window's fixed texts, keyed by their Chinese wording.
+    struct Dictionary {
+        static QString searchPlaceholder();
+        static QString refresh();
+        static QString addEntry();
+        static QString signInHelp();
+        static QString loading();
+        static QString retry();
+        static QString emptyTitle();
+        static QString emptyHint();
+        static QString addFirstEntry();
+        static QString editEntry();
+        static QString termPlaceholder();
+        static QString replacementPlaceholder();
+        static QString notePlaceholder();
+        static QString editorHelp();
+        static QString cancel();
+        static QString add();
+        static QString save();
+        static QString editHelp();
+        static QString deleteHelp();
+    };
+
     // Every key the accessors above look up, so the shipped catalogue can be
     // checked against them.
     static const QStringList& keys();

@@ -2,6 +2,7 @@
 
 #include "Logging/FileLogSink.h"
 #include "Logging/JournalSystemLog.h"
+#include "Logging/LogPartText.h"
 #include "Logging/LogRedactor.h"
 
 namespace vellamor {
@@ -75,20 +76,21 @@ std::optional<QString> VellamorLog::fileURL()
 void VellamorLog::log(SystemLogLevel level, const QString& tag, const QString& message) const
 {
     if (systemLog_ && systemLog_->isEnabled(level))
-        systemLog_->write(level, subsystem_, category_, message, std::nullopt);
+        systemLog_->write(level, subsystem_, category_, LogPartText::clean(message), std::nullopt);
+    // Redacted before the cut, so a secret is never left half in the file.
     if (sink_)
-        sink_->write(tag, category_, LogRedactor::redact(message));
+        sink_->write(tag, category_, LogPartText::clean(LogRedactor::redact(message)));
 }
 
 void VellamorLog::log(SystemLogLevel level, const QString& tag, const QString& pub, const QString& priv) const
 {
     if (systemLog_ && systemLog_->isEnabled(level))
-        systemLog_->write(level, subsystem_, category_, pub, priv);
+        systemLog_->write(level, subsystem_, category_, LogPartText::clean(pub), LogPartText::clean(priv));
     if (sink_) {
         // Redacting the joined text again catches a secret that spans the
         // joint and anything secret in the public part.
         const QString joined = pub + QLatin1Char(' ') + LogRedactor::redact(priv);
-        sink_->write(tag, category_, LogRedactor::redact(joined));
+        sink_->write(tag, category_, LogPartText::clean(LogRedactor::redact(joined)));
     }
 }
 

@@ -5,6 +5,7 @@
 #include "Networking/WSServerEvent.h"
 #include "Support/Error.h"
 
+#include <optional>
 #include <utility>
 
 namespace vellamor {
@@ -26,6 +27,7 @@ struct CloudASRProvider::Session {
     bool started = false;
     // A stop() came before the start frame was out.
     bool stopHeld = false;
+    std::optional<AudioFrameStream> audio;
 };
 
 CloudASRProvider::CloudASRProvider(std::shared_ptr<WebSocketTransport> transport, QObject* parent)
@@ -50,6 +52,7 @@ QCoro::Task<ASREventStream> CloudASRProvider::stream(ASRSessionConfig config, Au
 {
     const auto transport = transport_;
     const auto session = std::make_shared<Session>();
+    session->audio = audio;
     session_ = session;
     config_ = config;
     // An earlier session's audio must never reach the new socket, where it
@@ -92,15 +95,14 @@ QCoro::Task<ASREventStream> CloudASRProvider::stream(ASRSessionConfig config, Au
         return pump(log, incoming, events, std::move(token));
     });
 
-    if (session->stopHeld) {
-        // The user stopped while the session was opening: nothing more is
-        // taken from the capture, and the stop frame follows the start frame.
-        co_await sendStopFrame();
-        co_return events;
-    }
     audioTask_ = TaskHandle::start([audio = std::move(audio), transport, log = log_](std::stop_token token) {
         return sendAudio(audio, transport, log, std::move(token));
     });
+    if (session->stopHeld) {
+        // The user stopped while the session was opening: what was captured
+        // until then is sent, then the stop frame.
+        co_await sendCapturedThenStop(session);
+    }
     co_return events;
 }
 
@@ -123,11 +125,23 @@ QCoro::Task<void> CloudASRProvider::stop()
     if (!session || session->stopped)
         co_return;
     session->stopped = true;
+    // Finishing the stream keeps the frames it holds: what was captured
+    // until now is still sent, nothing after.
+    if (session->audio)
+        session->audio->finish();
     if (!session->started) {
         session->stopHeld = true;
         co_return;
     }
-    audioTask_.cancel();
+    co_await sendCapturedThenStop(session);
+}
+
+QCoro::Task<void> CloudASRProvider::sendCapturedThenStop(std::shared_ptr<Session> session)
+{
+    const TaskHandle audioTask = audioTask_;
+    co_await audioTask.join();
+    if (session->cancelled || session_ != session)
+        co_return;
     co_await sendStopFrame();
 }
 

@@ -22,8 +22,10 @@ namespace vellamor {
 //
 // Calls that arrive while stream() is still connecting or sending the start
 // frame:
-// - stop() is held and the stop frame goes out right after the start frame;
-//   no audio is sent in that session.
+// - stop() is held: the frames captured before it go out after the start
+//   frame, then the stop frame.
+// A stop() takes nothing more from the capture, but what the capture had
+// gathered before it is still sent ahead of the stop frame.
 // - cancel() makes stream() close the transport once its wait ends and throw
 //   CancellationError, so no session is left running on a new socket.
 class CloudASRProvider final : public QObject, public ASRProvider {
@@ -38,7 +40,8 @@ public:
     // fails (the socket is then left for the next connect or cancel()), and
     // VellamorTransportError::encodingFailed when the start frame is not UTF-8.
     QCoro::Task<ASREventStream> stream(ASRSessionConfig config, AudioFrameStream audio) override;
-    // Once per session: stops the audio and sends {"type":"stop"}; a failed
+    // Once per session: sends the frames already captured, stops the audio
+    // and sends {"type":"stop"}; a failed
     // send is logged. Neither ends the event stream nor closes the transport.
     QCoro::Task<void> stop() override;
     // Ends the event stream normally at once, stops both tasks and closes the
@@ -52,6 +55,7 @@ private:
 
     QCoro::Task<void> abandonIfCancelled(std::shared_ptr<Session> session);
     QCoro::Task<void> sendStopFrame();
+    QCoro::Task<void> sendCapturedThenStop(std::shared_ptr<Session> session);
 
     static QCoro::Task<void> pump(VellamorLog log, WSIncomingStream incoming, ASREventStream events,
                                   std::stop_token token);

@@ -4,6 +4,7 @@
 #include "Storage/StorageFiles.h"
 #include "Support/AppPaths.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 
@@ -216,12 +217,16 @@ SQLiteAccountStore::SQLiteAccountStore(QString account, std::optional<QString> b
     storage_files::createFolder(accounts);
     dbURL_ = accounts + QLatin1Char('/') + account_ + QStringLiteral(".db");
 
-    sqlite3* handle = nullptr;
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
-    const int opened = sqlite3_open_v2(QFile::encodeName(dbURL_).constData(), &handle, flags, nullptr);
-    db_.reset(handle); // SQLite hands out a handle even when the open fails; it must be closed too
-    if (opened != SQLITE_OK)
-        throw SQLiteAccountStoreError::openFailed(messageOf(handle));
+    // Checked before SQLite opens the file: it deletes a WAL file beside a
+    // header it cannot read.
+    if (hasForeignHeader())
+        setDamagedFileAside();
+    openFile();
+    if (isDamaged()) {
+        db_.reset();
+        setDamagedFileAside();
+        openFile();
+    }
 
     sqlite3_busy_timeout(db_.get(), busyTimeoutMs);
     // Without them the store still works, in SQLite's default journal mode.
@@ -232,6 +237,48 @@ SQLiteAccountStore::SQLiteAccountStore(QString account, std::optional<QString> b
 }
 
 SQLiteAccountStore::~SQLiteAccountStore() = default;
+
+void SQLiteAccountStore::openFile()
+{
+    sqlite3* handle = nullptr;
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
+    const int opened = sqlite3_open_v2(QFile::encodeName(dbURL_).constData(), &handle, flags, nullptr);
+    db_.reset(handle); // SQLite hands out a handle even when the open fails; it must be closed too
+    if (opened != SQLITE_OK)
+        throw SQLiteAccountStoreError::openFailed(messageOf(handle));
+}
+
+bool SQLiteAccountStore::hasForeignHeader() const
+{
+    QFile file(dbURL_);
+    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+        return false;
+    static const QByteArray magic("SQLite format 3\0", 16);
+    return file.read(magic.size()) != magic;
+}
+
+bool SQLiteAccountStore::isDamaged()
+{
+    // Opening reads nothing; the first read of the schema meets a bad header.
+    sqlite3_stmt* statement = nullptr;
+    int result = sqlite3_prepare_v2(db_.get(), "SELECT count(*) FROM sqlite_schema", -1, &statement, nullptr);
+    if (result == SQLITE_OK)
+        result = sqlite3_step(statement);
+    sqlite3_finalize(statement);
+    return result == SQLITE_NOTADB || result == SQLITE_CORRUPT;
+}
+
+void SQLiteAccountStore::setDamagedFileAside()
+{
+    const QString aside = dbURL_ + QStringLiteral(".damaged-")
+        + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        const QString path = dbURL_ + suffix;
+        if (QFile::exists(path) && !QFile::rename(path, aside + suffix))
+            throw SQLiteAccountStoreError::openFailed(QStringLiteral("damaged file could not be moved aside: ") + path);
+    }
+    setAsidePath_ = aside;
+}
 
 QString SQLiteAccountStore::defaultBaseDirectory()
 {

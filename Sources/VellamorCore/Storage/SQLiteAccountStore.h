@@ -40,7 +40,10 @@ public:
     };
 
     // Opens or creates the file, applies the schema and brings an older file
-    // up to date. `baseDirectory` none: defaultBaseDirectory().
+    // up to date. `baseDirectory` none: defaultBaseDirectory(). A file that
+    // is not a database or is damaged, with its WAL and shared-memory files,
+    // is moved aside under a dated name (setAsidePath()) and a fresh one
+    // begins; the cloud holds what sync brings back.
     explicit SQLiteAccountStore(QString account, std::optional<QString> baseDirectory = std::nullopt);
     ~SQLiteAccountStore();
     SQLiteAccountStore(const SQLiteAccountStore&) = delete;
@@ -53,6 +56,8 @@ public:
 
     const QString& account() const { return account_; }
     const QString& dbURL() const { return dbURL_; }
+    // Where a damaged file found on opening was moved.
+    const std::optional<QString>& setAsidePath() const { return setAsidePath_; }
 
     // Inserts the row, or replaces every other column of the row with its id
     // (a tombstone written back without `deletedAt` is live again).
@@ -97,6 +102,10 @@ private:
         void operator()(sqlite3* db) const;
     };
 
+    void openFile();
+    bool hasForeignHeader() const;
+    bool isDamaged();
+    void setDamagedFileAside();
     void applySchema();
     void migrate();
     bool hasColumn(const QString& table, const QString& column);
@@ -104,6 +113,7 @@ private:
 
     QString account_;
     QString dbURL_;
+    std::optional<QString> setAsidePath_;
     std::unique_ptr<sqlite3, Closer> db_;
 };
 

@@ -1,8 +1,10 @@
 #include "QtPrinters.h"
 #include "RecordingSystemLog.h"
+#include "WaitUntil.h"
 
 #include "App/AppDelegate.h"
 #include "App/DeeplinkRouter.h"
+#include "App/SingleInstance.h"
 
 #include <QTemporaryDir>
 
@@ -135,6 +137,21 @@ TEST(DeeplinkRouterTest, EachLinkIsLoggedRedactedAndARejectionByItsLogName)
             lines.append(entry.publicPart);
         EXPECT_EQ(lines, c.lines);
     }
+}
+
+// Over the bound a message is dropped whole: a cut link could still parse.
+TEST(SingleInstanceTest, PassesOnMessagesWithinTheBoundAndDropsLongerOnesWhole)
+{
+    QTemporaryDir folder;
+    SingleInstance first(folder.filePath(u"s.sock"_s));
+    ASSERT_FALSE(first.isAnotherInstanceRunning(QByteArray()));
+    QList<QByteArray> received;
+    QObject::connect(&first, &SingleInstance::messageReceived, [&](const QByteArray& m) { received.append(m); });
+    const QByteArray withinBound = linkOfLength(u"vellamor"_s, SingleInstance::maxMessageBytes).toUtf8();
+    for (const QByteArray& message : {QByteArray(withinBound + "&code=forged"), withinBound})
+        EXPECT_TRUE(SingleInstance(first.socketPath()).isAnotherInstanceRunning(message));
+    runEventLoopFor(std::chrono::milliseconds(200));
+    EXPECT_EQ(received, QList<QByteArray>{withinBound});
 }
 
 } // namespace

@@ -197,6 +197,36 @@ TEST_P(DictationEndToEndTest, HeldHotkeyAndSpeechPutTheTextAtTheCursorAndInTheHi
     EXPECT_TRUE(waitUntil([this] { return !appShowsAWindow(); }, 10s));
 }
 
+// Started while the backend drops every call: the stored session is kept,
+// and once the backend is back a dictation works without a restart.
+TEST_F(EndToEndTest, AnOfflineStartKeepsTheSessionAndDictatesOnceTheBackendIsBack)
+{
+    ASSERT_TRUE(runTool(signInProgram, {}));
+    devbackend::ScriptedAnswer down;
+    down.times = devbackend::ScriptedAnswer::unlimited;
+    down.drop = true;
+    server_.script(down);
+    startApp();
+    ASSERT_TRUE(waitUntil([this] { return logged(u"bootstrap: no answer from the server"_s); }, 20s));
+    ASSERT_TRUE(waitUntil([this] { return logged(u"hotkey tap started"_s); }, 20s));
+    server_.clearScripts();
+    TextTarget target(qtTarget, {u"QtLineEdit"_s, QString(), QString(), QString()});
+    ASSERT_TRUE(target.isReady());
+    QTemporaryDir folder;
+    const QString phrase = folder.filePath(u"phrase.wav"_s);
+    ASSERT_EQ(QProcess::execute(u"espeak-ng"_s, {u"-w"_s, phrase, u"hello world"_s}), 0);
+    ASSERT_TRUE(xdotool({u"keydown"_s, u"Control_R"_s}));
+    runEventLoopFor(400ms);
+    ASSERT_TRUE(runTool(u"paplay"_s, {u"-d"_s, u"vsink"_s, phrase}));
+    ASSERT_TRUE(xdotool({u"keyup"_s, u"Control_R"_s}));
+
+    auto* endpoint = devbackend::AsrSessionEndpoint::of(server_);
+    ASSERT_TRUE(waitUntil([endpoint] { return !endpoint->sessions().empty() && endpoint->sessions().back()->stopFrames; }, 15s));
+    const QString expected = devbackend::AsrSessionEndpoint::polishedFor(endpoint->sessions().back()->audioFrames);
+    EXPECT_EQ(target.waitForText(expected), expected);
+    EXPECT_FALSE(logged(u"beginDictation blocked: unauthenticated"_s));
+}
+
 INSTANTIATE_TEST_SUITE_P(Recognisers, DictationEndToEndTest, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return std::string(info.param ? "Mock" : "Devserver");

@@ -216,3 +216,35 @@ TEST(HotkeyStateMachine, CheckOutlivingMachineDoesNothing)
 
 } // namespace
 } // namespace vellamor::test
+
+namespace vellamor::test {
+namespace {
+
+// Each held-key press is told as it begins, and again if it comes to nothing.
+TEST(HotkeyStateMachine, TellsEachHeldKeyPressAsItBeginsAndWhenItComesToNothing)
+{
+    const struct { const char* name; HotkeyMode mode; std::vector<KeyEvent> events; std::vector<int> abandonedAt; }
+        scripts[] = {
+        {"hold: long press", hold, {heldKeyDown(0), heldKeyUp(400)}, {}},
+        {"hold: tap", hold, {heldKeyDown(0), heldKeyUp(150)}, {150}},
+        {"hold: another key before the threshold", hold, {heldKeyDown(0), keyDown(50, c), heldKeyUp(300)}, {50}},
+        {"toggle: tap", toggle, {heldKeyDown(0), heldKeyUp(150)}, {}},
+        {"toggle: long press", toggle, {heldKeyDown(0), heldKeyUp(400)}, {400}},
+    };
+    for (const auto& script : scripts) {
+        SCOPED_TRACE(script.name);
+        Harness harness;
+        harness.configure(script.mode);
+        std::vector<int> began, abandoned; // every press begins at 0
+        harness.machine().setPressObserver([&](HotkeyStateMachine::PressPhase phase) {
+            const int now = static_cast<int>(harness.scheduler().now().count());
+            (phase == HotkeyStateMachine::PressPhase::began ? began : abandoned).push_back(now);
+        });
+        harness.play(script.events, 1000);
+        EXPECT_EQ(began, std::vector<int>{0});
+        EXPECT_EQ(abandoned, script.abandonedAt);
+    }
+}
+
+} // namespace
+} // namespace vellamor::test

@@ -238,13 +238,17 @@ TEST_F(CloudProviderTest, CancelWhileOpeningEndsTheSessionBeforeItBegins)
     }
 }
 
-TEST_F(CloudProviderTest, AStopWhileTheStartFrameIsOnItsWayFollowsTheStartFrame)
+// What was captured before the stop still goes out, between the start frame
+// and the stop frame; nothing captured after it does.
+TEST_F(CloudProviderTest, AStopWhileTheStartFrameIsOnItsWayFollowsTheStartFrameAndTheAudioBeforeIt)
 {
     audio.push(markedFrame(0));
     transport->holdNextSend();
     auto streaming = provider->stream(config(), audio);
     ASSERT_TRUE(waitUntil([&] { return transport->isSendHeld(); }));
+    audio.push(markedFrame(1));
     runBlocking(provider->stop());
+    audio.push(markedFrame(2));
     EXPECT_EQ(transport->sentTexts().size(), 1);
 
     transport->releaseSend();
@@ -252,9 +256,10 @@ TEST_F(CloudProviderTest, AStopWhileTheStartFrameIsOnItsWayFollowsTheStartFrame)
     runBlocking(provider->stop());
     runEventLoopFor(10ms);
 
-    EXPECT_EQ(transport->sentTexts().size(), 2);
-    EXPECT_EQ(transport->sentTexts().last(), stopFrame);
-    EXPECT_TRUE(transport->sentBinary().isEmpty());
+    ASSERT_EQ(transport->sent().size(), 4);
+    EXPECT_EQ(transport->sent().at(1).data(), markedFrame(0).pcm);
+    EXPECT_EQ(transport->sent().at(2).data(), markedFrame(1).pcm);
+    EXPECT_EQ(transport->sent().last(), WSMessage::text(stopFrame));
     receive(R"({"type":"final","text":""})");
     receive(R"({"type":"done"})");
     EXPECT_EQ(drainEvents(events).events.size(), 2);

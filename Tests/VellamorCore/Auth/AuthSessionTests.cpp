@@ -47,8 +47,10 @@ protected:
         return std::make_shared<AuthSession>(
             api, keychain,
             VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("auth-session"), systemLog, nullptr),
-            [] { return Date::fromUnixSeconds(1'800'000'000); }, defaults);
+            [] { return Date::fromUnixSeconds(1'800'000'000); }, defaults, sleep);
     }
+
+    void TearDown() override { test::runEventLoopFor(std::chrono::milliseconds(10)); }
 
     // A fresh client, keyring and session, for each case of a table.
     void startOver()
@@ -112,6 +114,8 @@ protected:
     std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(
         test::testHome() + QStringLiteral("/defaults-") + QUuid::createUuid().toString(QUuid::WithoutBraces)
         + QStringLiteral(".ini"));
+    // Restores are not retried unless a test says so.
+    SleepFunction sleep = [](std::chrono::milliseconds, std::stop_token) -> QCoro::Task<bool> { co_return false; };
     std::shared_ptr<AuthSession> session;
 };
 
@@ -120,54 +124,86 @@ struct BootstrapCase {
     std::optional<double> secondsLeft; // of the stored token (none: nothing stored); below 30 a refresh comes first
     std::function<void(test::FakeAuthAPI&)> script;
     QStringList calls;
-    bool restored;
+    std::optional<AuthMe> signedInAs; // the stored user: not confirmed by the server
     std::optional<AuthAPIError> published;
     bool itemKept;
+    std::optional<QString> token;
 };
 
 // A refusal signs out and deletes the stored session; a failure without an
-// answer signs out in memory only and keeps the item for the next launch.
+// answer keeps the stored session, signed in as the stored user until the
+// server can be asked again.
 TEST_F(AuthSessionTest, BootstrapRestoresOrSignsOutAndDeletesOnlyWhatTheServerRefused)
 {
     AuthMe current = user(7, userAEmail);
     current.locale = QStringLiteral("en"); // the server's user wins over the stored one
+    const AuthMe stored = user(7, userAEmail);
     const QStringList me{u"me at-a"_s};
     const QStringList refresh{u"refresh rt-a"_s};
     const BootstrapCase cases[] = {
-        {"nothing stored", std::nullopt, [](auto&) {}, {}, false, std::nullopt, false},
-        {"valid", 3600, [&](auto& a) { a.succeed(Op::me, current); }, me, true, std::nullopt, true},
+        {"nothing stored", std::nullopt, [](auto&) {}, {}, std::nullopt, std::nullopt, false, std::nullopt},
+        {"valid", 3600, [&](auto& a) { a.succeed(Op::me, current); }, me, current, std::nullopt, true, u"at-a"_s},
         {"expiring", 10, [&](auto& a) { a.succeed(Op::refresh, tokens(u"b"_s, 3600)).succeed(Op::me, current); },
-         {u"refresh rt-a"_s, u"me at-b"_s}, true, std::nullopt, true},
-        {"user.me refused", 3600, [](auto& a) { a.fail(Op::me, AuthAPIError::tokenExpired()); }, me, false,
-         AuthAPIError::tokenExpired(), false},
-        {"refresh refused", 5, [](auto& a) { a.fail(Op::refresh, AuthAPIError::tokenInvalid()); }, refresh, false,
-         AuthAPIError::tokenInvalid(), false},
-        {"user.me unanswered", 3600,
-         [](auto& a) { a.fail(Op::me, AuthAPIError::network(QStringLiteral("HTTP 502"))); }, me, false,
-         AuthAPIError::network(QStringLiteral("HTTP 502")), true},
+         {u"refresh rt-a"_s, u"me at-b"_s}, current, std::nullopt, true, u"at-b"_s},
+        {"user.me refused", 3600, [](auto& a) { a.fail(Op::me, AuthAPIError::tokenExpired()); }, me, std::nullopt,
+         AuthAPIError::tokenExpired(), false, std::nullopt},
+        {"refresh refused", 5, [](auto& a) { a.fail(Op::refresh, AuthAPIError::tokenInvalid()); }, refresh,
+         std::nullopt, AuthAPIError::tokenInvalid(), false, std::nullopt},
+        {"user.me unanswered", 3600, [](auto& a) { a.fail(Op::me, AuthAPIError::network(u"HTTP 502"_s)); }, me,
+         stored, std::nullopt, true, u"at-a"_s},
         {"refresh unanswered", 5,
-         [](auto& a) { a.fail(Op::refresh, AuthAPIError::network(QStringLiteral("no answer in time"))); }, refresh,
-         false, AuthAPIError::network(QStringLiteral("no answer in time")), true},
-        {"foreign error", 3600, [](auto& a) { a.fail(Op::me, std::runtime_error("boom")); }, me, false,
-         AuthAPIError::network(QStringLiteral("boom")), true},
+         [](auto& a) { a.fail(Op::refresh, AuthAPIError::network(u"x"_s)).fail(Op::refresh, std::runtime_error("x")); },
+         refresh, stored, std::nullopt, true, std::nullopt},
+        {"foreign error", 3600, [](auto& a) { a.fail(Op::me, std::runtime_error("boom")); }, me, stored,
+         std::nullopt, true, u"at-a"_s},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         startOver();
         if (c.secondsLeft)
-            storeInKeyring(tokens(u"a"_s, *c.secondsLeft), user(7, userAEmail));
+            storeInKeyring(tokens(u"a"_s, *c.secondsLeft), stored);
         c.script(*api);
 
         runBlocking(session->bootstrap());
 
         EXPECT_EQ(api->calls(), c.calls);
-        const AuthState expected = c.restored ? AuthState::authenticated(current) : AuthState::unauthenticated();
+        const AuthState expected = c.signedInAs ? AuthState::authenticated(*c.signedInAs) : AuthState::unauthenticated();
         EXPECT_EQ(observer().state(), expected);
         EXPECT_EQ(session->currentState(), expected);
+        EXPECT_EQ(session->isUnconfirmed(), c.signedInAs == stored);
         EXPECT_EQ(observer().lastBootstrapError(), c.published);
         EXPECT_EQ(keyring().has_value(), c.itemKept);
-        // Signed out in memory even where the item is kept: no token is handed out.
-        EXPECT_EQ(runBlocking(session->currentAccessToken()).has_value(), c.restored);
+        EXPECT_EQ(runBlocking(session->currentAccessToken()), c.token);
+    }
+}
+
+// Without an answer the restore is tried again after 1, 2, 4 … 60 s; the
+// first answer decides: the user confirmed, or signed out by a refusal.
+TEST_F(AuthSessionTest, AnUnansweredRestoreIsRetriedWithBackOffUntilTheServerAnswers)
+{
+    auto waits = std::make_shared<QList<qint64>>();
+    sleep = [waits](std::chrono::milliseconds wait, std::stop_token) -> QCoro::Task<bool> {
+        waits->append(wait.count());
+        co_return true;
+    };
+    for (const bool refused : {false, true}) {
+        startOver();
+        waits->clear();
+        storeInKeyring(tokens(u"a"_s, 3600), user(7, userAEmail));
+        for (int i = 0; i < 8; ++i)
+            api->fail(Op::me, AuthAPIError::network(u"HTTP 502"_s));
+        refused ? api->fail(Op::me, AuthAPIError::tokenRevoked()) : api->succeed(Op::me, user(7, userBEmail));
+        const auto states = record();
+
+        runBlocking(session->bootstrap());
+        ASSERT_TRUE(test::waitUntil([&] { return states->states.size() == 3; }));
+        EXPECT_FALSE(session->isUnconfirmed());
+
+        EXPECT_EQ(*waits, (QList<qint64>{1000, 2000, 4000, 8000, 16000, 32000, 60000, 60000}));
+        const AuthState last = refused ? AuthState::unauthenticated() : AuthState::authenticated(user(7, userBEmail));
+        EXPECT_EQ(states->states,
+                  (QList<AuthState>{AuthState::unauthenticated(), AuthState::authenticated(user(7, userAEmail)), last}));
+        EXPECT_EQ(keyring().has_value(), !refused);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 using namespace vellamor;
+using namespace Qt::StringLiterals;
 using vellamor::test::RecordingSystemLog;
 using Entry = RecordingSystemLog::Entry;
 
@@ -120,6 +121,26 @@ TEST_F(VellamorLogTest, DisabledSystemLevelStillReachesTheFile)
     ASSERT_EQ(entries.size(), 2);
     EXPECT_EQ(entries[0].level, SystemLogLevel::Error);
     EXPECT_EQ(entries[1].level, SystemLogLevel::Error);
+}
+
+// Outside text never makes a line of its own (file, journal) nor floods either.
+TEST_F(VellamorLogTest, ControlCharactersAreEscapedAndAHugePartIsCut)
+{
+    const QString ascii(5000, u'a');
+    const QString wide(2000, u'字'); // three bytes each in UTF-8
+    const std::pair<QString, QString> cases[] = {
+        {u"Pixel\n2026-01-01T00:00:00.000Z INFO  [auth] forged"_s, u"Pixel\\n2026-01-01T00:00:00.000Z INFO  [auth] forged"_s},
+        {u"a\r\tb"_s + QChar(0x1b) + QChar(0x2028), u"a\\r\\tb\\u001b\\u2028"_s},
+        {ascii, ascii.left(4096) + u"…[904 bytes left out]"_s},
+        {wide, wide.left(1365) + u"…[1905 bytes left out]"_s}, // cut between characters
+    };
+    for (const auto& [part, written] : cases) {
+        sink->lines.clear();
+        log.warn(part);
+        log.info(u"paired"_s, part);
+        EXPECT_EQ(sink->lines[0].message, written);
+        EXPECT_EQ(systemLog->entries().last().privatePart, written);
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -255,6 +256,32 @@ TEST_F(SQLiteAccountStoreTest, AWriteWaitsForAnotherConnectionsLockInsteadOfFail
     EXPECT_NO_THROW(store.upsert(live("mine", 2)));
     committer.join();
     EXPECT_EQ(store.count(), 2);
+}
+
+} // namespace
+
+namespace {
+
+// A damaged file is moved aside with its WAL file, untouched; a fresh one begins.
+TEST_F(SQLiteAccountStoreTest, ADamagedFileIsMovedAsideAndAFreshOneBegins)
+{
+    seeded("7").reset();
+    const QString path = databasePath("7");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.write(QByteArray(100, 'X')) == 100); // the header
+    file.close();
+    QFile wal(path + QStringLiteral("-wal"));
+    ASSERT_TRUE(wal.open(QIODevice::WriteOnly) && wal.write("stale") == 5);
+    wal.close();
+
+    const qint64 size = QFileInfo(path).size();
+    SQLiteAccountStore reopened(QStringLiteral("7"), base.path());
+    const QString aside = reopened.setAsidePath().value_or(QString());
+    EXPECT_TRUE(aside.startsWith(path + QStringLiteral(".damaged-")));
+    EXPECT_EQ(QFileInfo(aside).size(), size);
+    EXPECT_EQ(QFileInfo(aside + QStringLiteral("-wal")).size(), 5);
+    reopened.upsert(live("n", 10));
+    EXPECT_EQ(idsOf(reopened.all()), Texts{"n"});
 }
 
 } // namespace

@@ -1,0 +1,201 @@
+#include "HistoryWindows/DictionaryViewModel.h"
+
+#include "Auth/AuthSessionObserver.h"
+#include "I18n/L10n.h"
+#include "Support/Async/Spawn.h"
+#include "Support/Error.h"
+
+#include <QCollator>
+#include <QLocale>
+#include <QPointer>
+
+#include <algorithm>
+
+namespace vellamor {
+
+namespace {
+
+// The text the window shows for a failure.
+QString userDescription(const std::exception_ptr& error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const Error& e) {
+        return e.errorDescription();
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        return L10n::Errors::unknown();
+    }
+}
+
+template<typename T>
+void clear(Published<std::optional<T>>& field)
+{
+    // Through a named empty value: a std::nullopt temporary trips GCC 12's
+    // maybe-uninitialized warning.
+    const std::optional<T> none;
+    field = none;
+}
+
+} // namespace
+
+DictionaryViewModel::DictionaryViewModel(Dependencies dependencies, QObject* parent)
+    : QObject(parent)
+    , api_(std::move(dependencies.api))
+    , sleep_(dependencies.sleep ? std::move(dependencies.sleep) : &sleepFor)
+{
+    // The state is read before subscribing, so the value the subscription
+    // delivers first reloads nothing: only a real change does.
+    const std::shared_ptr<AuthSessionObserver>& auth = dependencies.auth;
+    lastAuthIsAuthenticated_ = auth->state().isAuthenticated();
+    QPointer<DictionaryViewModel> self(this);
+    authSubscription_ = auth->subscribeStateQueued(this, [self](const AuthState& state) {
+        if (!self)
+            return;
+        const bool signedIn = state.isAuthenticated();
+        if (self->lastAuthIsAuthenticated_ == signedIn)
+            return;
+        self->lastAuthIsAuthenticated_ = signedIn;
+        self->refresh();
+    });
+}
+
+DictionaryViewModel::~DictionaryViewModel() = default;
+
+void DictionaryViewModel::refresh()
+{
+    isLoading = true;
+    clear(errorText);
+    const quint64 generation = ++startedRefreshes_;
+    QPointer<DictionaryViewModel> self(this);
+    spawn(this, QStringLiteral("dictionary reload"),
+          [self, api = api_, generation](std::stop_token) -> QCoro::Task<void> {
+              QList<DictEntry> loaded;
+              std::exception_ptr failure;
+              try {
+                  loaded = co_await api->listDictionary();
+              } catch (...) {
+                  failure = std::current_exception();
+              }
+              if (!self)
+                  co_return;
+              const bool newest = generation > self->appliedRefresh_;
+              if (newest) {
+                  self->appliedRefresh_ = generation;
+                  if (failure) {
+                      self->errorText = userDescription(failure);
+                  } else {
+                      sortByTerm(loaded);
+                      self->entries = std::move(loaded);
+                      self->connection = api->currentConnection();
+                  }
+              }
+              self->isLoading = false;
+          });
+}
+
+void DictionaryViewModel::upsert(std::optional<qint64> id, QString term, QString replacement, QString note)
+{
+    QPointer<DictionaryViewModel> self(this);
+    spawn(this, QStringLiteral("dictionary change"),
+          [self, api = api_, id, term = std::move(term), replacement = std::move(replacement),
+           note = std::move(note)](std::stop_token) -> QCoro::Task<void> {
+              std::optional<DictEntry> saved;
+              std::exception_ptr failure;
+              try {
+                  saved = co_await api->upsertDictEntry(id, term, replacement, note);
+              } catch (...) {
+                  failure = std::current_exception();
+              }
+              if (!self)
+                  co_return;
+              if (failure) {
+                  self->errorText = userDescription(failure);
+                  co_return;
+              }
+              QList<DictEntry> list = self->entries.value();
+              const auto same = std::find_if(list.begin(), list.end(),
+                                             [&](const DictEntry& entry) { return entry.id == saved->id; });
+              if (same != list.end())
+                  *same = *saved;
+              else
+                  list.append(*saved);
+              sortByTerm(list);
+              self->entries = std::move(list);
+              // By what was asked, not by what the list held.
+              self->flash(id ? QStringLiteral("已更新") : QStringLiteral("已添加"));
+              self->showAddSheet = false;
+              self->stopEditing();
+          });
+}
+
+void DictionaryViewModel::remove(const DictEntry& entry)
+{
+    QPointer<DictionaryViewModel> self(this);
+    spawn(this, QStringLiteral("dictionary deletion"),
+          [self, api = api_, id = entry.id](std::stop_token) -> QCoro::Task<void> {
+              std::exception_ptr failure;
+              try {
+                  co_await api->deleteDictEntry(id);
+              } catch (...) {
+                  failure = std::current_exception();
+              }
+              if (!self)
+                  co_return;
+              if (failure) {
+                  self->errorText = userDescription(failure);
+                  co_return;
+              }
+              QList<DictEntry> list = self->entries.value();
+              list.removeIf([id](const DictEntry& e) { return e.id == id; });
+              self->entries = std::move(list);
+              self->flash(QStringLiteral("已删除"));
+          });
+}
+
+void DictionaryViewModel::stopEditing()
+{
+    clear(editing);
+}
+
+void DictionaryViewModel::flash(const QString& text)
+{
+    toast = text;
+    // Each toast's wait clears whatever shows when it ends; a later toast
+    // does not cut an earlier wait short.
+    QPointer<DictionaryViewModel> self(this);
+    spawn(this, QStringLiteral("dictionary toast"),
+          [self, sleep = sleep_](std::stop_token token) -> QCoro::Task<void> {
+              try {
+                  co_await sleep(toastDuration, token);
+              } catch (...) {
+              }
+              if (self)
+                  clear(self->toast);
+          });
+}
+
+QList<DictEntry> DictionaryViewModel::filter(const QList<DictEntry>& entries, const QString& query)
+{
+    const QString needle = query.trimmed().toLower();
+    if (needle.isEmpty())
+        return entries;
+    QList<DictEntry> hits;
+    for (const DictEntry& entry : entries) {
+        if (entry.term.toLower().contains(needle) || entry.replacement.toLower().contains(needle)
+            || entry.note.toLower().contains(needle))
+            hits.append(entry);
+    }
+    return hits;
+}
+
+void DictionaryViewModel::sortByTerm(QList<DictEntry>& entries)
+{
+    const QCollator collator{QLocale()};
+    std::stable_sort(entries.begin(), entries.end(), [&collator](const DictEntry& a, const DictEntry& b) {
+        return collator.compare(a.term, b.term) < 0;
+    });
+}
+
+} // namespace vellamor

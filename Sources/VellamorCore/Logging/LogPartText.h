@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace vellamor {
+
+// One logged part as the log file and the journal get it: on one line, so
+// text from outside (a device name, a server message) can never pass for a
+// line of its own, and of bounded size.
+class LogPartText {
+public:
+    // UTF-8 bytes one part keeps; the rest is left out with its count.
+    static constexpr qsizetype maxBytes = 4096;
+
+    // Line breaks, tabs and every other control character become escapes
+    // ("\n", "\r", "\t", "\u001b"); then a part longer than maxBytes is cut
+    // at a character boundary and ends with "…[N bytes left out]".
+    static QString clean(const QString& part);
+};
+
+} // namespace vellamor

@@ -1,0 +1,181 @@
+#include "DictionaryFixture.h"
+
+#include "DataSync/DataSyncError.h"
+#include "HistoryWindows/DictRow.h"
+#include "HistoryWindows/DictToast.h"
+#include "HistoryWindows/DictionaryWindowController.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+namespace vellamor::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+using Content = DictionaryView::Content;
+
+class DictionaryWindowTest : public DictionaryTest {
+protected:
+    DictionaryWindowTest()
+    {
+        WindowServices services;
+        services.dataSync = [fake = api] { return fake; };
+        controller = std::make_unique<DictionaryWindowController>(
+            DictionaryWindowController::Dependencies {services, auth->publisher(), clock.sleeper(),
+                [this](QWidget*, std::function<void()> closed) {signInClosed = std::move(closed); }});
+    }
+    ~DictionaryWindowTest() override
+    {
+        controller.reset();
+        settleWidgets();
+    }
+
+    void open()
+    {
+        controller->show();
+        settle();
+    }
+    DictionaryView& view() { return *controller->window(); }
+    DictionaryViewModel& model() { return *controller->viewModel(); }
+
+    std::function<void()> signInClosed;
+    std::unique_ptr<DictionaryWindowController> controller;
+};
+
+TEST_F(DictionaryWindowTest, ContentShowsErrorThenLoadingThenEmptyThenTheList)
+{
+    open();
+    struct Case {
+        const char* name;
+        QList<DictEntry> entries;
+        bool loading;
+        std::optional<QString> error;
+        QString query;
+        Content shown;
+    };
+    const QList<DictEntry> one = {entry(1, u"Vellamor"_s, u"wei la mo"_s, u"品牌"_s)};
+    const Case cases[] = {
+        {"error", one, true, u"记录不存在"_s, {}, Content::error},
+        {"loading", {}, true, std::nullopt, {}, Content::loading},
+        {"reloading", one, true, std::nullopt, {}, Content::list},
+        {"empty", {}, false, std::nullopt, {}, Content::empty},
+        {"no-match", one, false, std::nullopt, u"zzz"_s, Content::empty},
+        {"list", one, false, std::nullopt, u" VELL"_s, Content::list},
+    };
+    for (const Case& c : cases) {
+        model().entries = c.entries;
+        model().isLoading = c.loading;
+        model().errorText = c.error;
+        model().query = c.query;
+        settleWidgets();
+        EXPECT_EQ(view().content(), c.shown) << c.name;
+        EXPECT_EQ(view().searchField().text(), c.query) << c.name;
+        EXPECT_EQ(view().refreshButton().isEnabled(), !c.loading) << c.name;
+        renderView(view(), u"dictionary-"_s + QString::fromUtf8(c.name));
+    }
+    view().searchField().setText(u"wei"_s);
+    EXPECT_EQ(model().query.value(), u"wei"_s);
+}
+
+TEST_F(DictionaryWindowTest, ThePillSaysWhereTheEntriesLiveAndOffersSignIn)
+{
+    open();
+    const std::pair<DataSyncConnection, DictionaryView::Pill> cases[] = {
+        {DataSyncConnection::remote(), {u"已同步云端"_s, PillTone::success, false}},
+        {DataSyncConnection::local(u"HTTP 503"_s), {u"本地暂存 · HTTP 503"_s, PillTone::warning, false}},
+        {DataSyncConnection::local(u"未登录账号"_s), {u"登录后云端同步"_s, PillTone::warning, true}},
+        {DataSyncConnection::local(u"登录已过期"_s), {u"登录后云端同步"_s, PillTone::warning, true}},
+    };
+    for (const auto& [connection, pill] : cases) {
+        model().connection = connection;
+        settleWidgets();
+        EXPECT_EQ(view().pill(), pill) << pill.text.toStdString();
+        EXPECT_EQ(view().signInPill() != nullptr, pill.signIn);
+    }
+    ASSERT_NE(view().signInPill(), nullptr);
+    EXPECT_EQ(view().signInPill()->toolTip(), u"点击登录账号以开启云端同步"_s);
+    view().signInPill()->click();
+    settleWidgets();
+    ASSERT_TRUE(signInClosed);
+    EXPECT_TRUE(model().showAuthSheet.value());
+    const int before = lists();
+    signInClosed();
+    settle();
+    EXPECT_FALSE(model().showAuthSheet.value());
+    EXPECT_EQ(lists(), before + 1) << "closing the sign-in sheet, however, reloads";
+}
+
+TEST_F(DictionaryWindowTest, RowsEditAndDeleteTheirEntry)
+{
+    api->dictionary = {entry(1, u"Vellamor"_s, u"wei la mo"_s, u"品牌"_s), entry(2, u"bare"_s)};
+    open();
+    ASSERT_EQ(view().rows().size(), 2u);
+    EXPECT_EQ(shownTexts(*view().rows()[0], standardText), (QStringList {u"Vellamor"_s, u"wei la mo"_s, u"品牌"_s}));
+    EXPECT_EQ(shownTexts(*view().rows()[1], standardText), QStringList {u"bare"_s});
+    renderView(view(), u"dictionary-rows"_s);
+    view().rows()[0]->editButton().click();
+    settleWidgets();
+    DictEditorSheet* sheet = view().editSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(shownTexts(*sheet, standardText).first(), u"编辑词条"_s);
+    EXPECT_EQ((QStringList {sheet->termField().text(), sheet->replacementField().text(), sheet->noteField().text()}),
+        (QStringList {u"Vellamor"_s, u"wei la mo"_s, u"品牌"_s}));
+    EXPECT_EQ(sheet->confirmButton().text(), u"保存"_s);
+    renderView(*sheet, u"dictionary-edit-sheet"_s);
+    sheet->termField().setText(u"Vellamor 2"_s);
+    press(sheet->termField(), Qt::Key_Return);
+    settle();
+    EXPECT_EQ(api->calls.last(), u"dict.upsert 1 Vellamor 2|wei la mo|品牌"_s);
+    EXPECT_EQ(view().editSheet(), nullptr) << "closed once saved";
+    EXPECT_TRUE(view().toast().isPresented());
+    view().toast().setReveal(1);
+    renderView(view(), u"dictionary-toast"_s);
+    view().rows()[1]->deleteButton().click();
+    settle();
+    EXPECT_EQ(api->calls.last(), u"dict.delete 2"_s) << "at once, without a question";
+    EXPECT_EQ(view().rows().size(), 1u);
+}
+
+TEST_F(DictionaryWindowTest, TheAddSheetSubmitsTheTrimmedTermAndStaysOpenOnAFailure)
+{
+    open();
+    EXPECT_EQ(view().content(), Content::empty);
+    EXPECT_EQ(view().addButton().shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
+    view().addFirstButton().click();
+    settleWidgets();
+    DictEditorSheet* sheet = view().addSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(shownTexts(*sheet, standardText),
+        (QStringList {u"添加词条"_s, u"术语示例：人名、品牌、缩写。\n替换会用于辅助识别更准确的写法。"_s, u"取消"_s,
+            u"添加"_s}));
+    sheet->termField().setText(u"  \t "_s);
+    EXPECT_FALSE(sheet->confirmButton().isEnabled());
+    press(sheet->termField(), Qt::Key_Return);
+    EXPECT_TRUE(api->calls.filter(u"dict.upsert"_s).isEmpty());
+    renderView(*sheet, u"dictionary-add-sheet"_s);
+    // Offline, the client refuses a change it cannot save with the remote error.
+    api->dictAnswers[u"dict.upsert"_s].push_back({{}, std::make_exception_ptr(DataSyncError::transport(u"HTTP 503"_s)),
+        std::nullopt, DataSyncConnection::local(u"HTTP 503"_s)});
+    sheet->termField().setText(u"  词条 "_s);
+    sheet->replacementField().setText(u" ci tiao "_s);
+    press(sheet->noteField(), Qt::Key_Return);
+    settle();
+    EXPECT_EQ(api->calls.last(), u"dict.upsert nil 词条| ci tiao |"_s);
+    EXPECT_EQ(view().addSheet(), sheet) << "a refused change keeps the sheet";
+    renderView(*sheet, u"dictionary-refused"_s);
+    EXPECT_EQ(view().content(), Content::error);
+    EXPECT_EQ(view().errorLabel().text(), u"网络错误：HTTP 503"_s);
+    EXPECT_TRUE(sheet->refusalLabel().isVisibleTo(sheet));
+    EXPECT_EQ(sheet->refusalLabel().text(), u"网络错误：HTTP 503"_s);
+    EXPECT_EQ(view().pill().text, u"已同步云端"_s);
+    press(sheet->termField(), Qt::Key_Escape);
+    EXPECT_EQ(view().addSheet(), nullptr);
+    EXPECT_FALSE(model().showAddSheet.value());
+    EXPECT_EQ(view().content(), Content::error) << "until a reload";
+    view().retryButton().click();
+    settle();
+    EXPECT_EQ(view().content(), Content::empty);
+}
+
+} // namespace
+} // namespace vellamor::test
