@@ -45,7 +45,8 @@ public:
 
     QCoro::Task<platform::SoundServerSnapshot> snapshot() override { return inner_->snapshot(); }
 
-    QCoro::Task<platform::RecordStreamOpening> openRecordStream(platform::AudioChunkHandler onChunk,
+    QCoro::Task<platform::RecordStreamOpening> openRecordStream(std::optional<QString> source,
+                                                                platform::AudioChunkHandler onChunk,
                                                                 platform::StreamFailureHandler onFailure) override
     {
         auto log = log_;
@@ -57,7 +58,7 @@ public:
             }
             onChunk(data, size);
         };
-        return inner_->openRecordStream(std::move(timed), std::move(onFailure));
+        return inner_->openRecordStream(std::move(source), std::move(timed), std::move(onFailure));
     }
 
     Clock::time_point deliveredAt(qint64 byte) const

@@ -55,7 +55,8 @@ public:
 
     QCoro::Task<platform::SoundServerSnapshot> snapshot() override { return inner_->snapshot(); }
 
-    QCoro::Task<platform::RecordStreamOpening> openRecordStream(platform::AudioChunkHandler onChunk,
+    QCoro::Task<platform::RecordStreamOpening> openRecordStream(std::optional<QString> source,
+                                                                platform::AudioChunkHandler onChunk,
                                                                 platform::StreamFailureHandler onFailure) override
     {
         auto first = std::make_shared<std::atomic<bool>>(true);
@@ -66,7 +67,7 @@ public:
             }
             onChunk(data, size);
         };
-        return inner_->openRecordStream(std::move(timed), std::move(onFailure));
+        return inner_->openRecordStream(std::move(source), std::move(timed), std::move(onFailure));
     }
 
     // When the first chunk's first sample was captured.

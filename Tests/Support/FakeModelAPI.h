@@ -21,7 +21,8 @@ public:
         ++calls;
         if (failure)
             std::rethrow_exception(failure);
-        co_return models;
+        // A copy: QCoro moves from a non-const lvalue given to co_return.
+        co_return QList<LLMModelOption>(models);
     }
 };
 

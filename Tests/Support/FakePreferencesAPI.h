@@ -1,10 +1,12 @@
 #pragma once
 
 #include "Account/PreferencesAPIProtocol.h"
+#include "Support/Async/Channel.h"
 
 #include <QList>
 
 #include <exception>
+#include <optional>
 
 namespace vellamor::test {
 
@@ -17,18 +19,24 @@ public:
     std::exception_ptr failure;
     int reads = 0;
     QList<PreferencesUpdateRequest> updates;
+    // When set, an update waits, once recorded, for a value pushed here.
+    std::optional<Channel<bool>> holdUpdates;
 
     QCoro::Task<PreferencesView> getPreferences() override
     {
         ++reads;
         if (failure)
             std::rethrow_exception(failure);
-        co_return stored;
+        co_return PreferencesView(stored);
     }
 
     QCoro::Task<PreferencesView> updatePreferences(PreferencesUpdateRequest request) override
     {
         updates.append(request);
+        if (holdUpdates) {
+            const Channel<bool> gate = *holdUpdates;
+            co_await gate.next();
+        }
         if (failure)
             std::rethrow_exception(failure);
         stored.defaultScene = request.defaultScene.value_or(stored.defaultScene);
@@ -37,7 +45,7 @@ public:
         stored.sceneOverrides = request.sceneOverrides.value_or(stored.sceneOverrides);
         stored.transformDefaults = request.transformDefaults.value_or(stored.transformDefaults);
         stored.historySync = request.historySync.value_or(stored.historySync);
-        co_return stored;
+        co_return PreferencesView(stored);
     }
 };
 

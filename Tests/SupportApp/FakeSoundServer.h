@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace vellamor::test {
 
@@ -24,10 +25,12 @@ public:
         co_return platform::SoundServerSnapshot(answer);
     }
 
-    QCoro::Task<platform::RecordStreamOpening> openRecordStream(platform::AudioChunkHandler onChunk,
+    QCoro::Task<platform::RecordStreamOpening> openRecordStream(std::optional<QString> source,
+                                                                platform::AudioChunkHandler onChunk,
                                                                 platform::StreamFailureHandler onFailure) override
     {
         ++openCount_;
+        openedSources.push_back(std::move(source));
         if (held_) {
             const Channel<bool> gate = *held_;
             co_await gate.next();
@@ -97,6 +100,8 @@ public:
     std::optional<QString> refusal;
 
     int openCount() const { return openCount_; }
+    // The source each open asked for, none for the default.
+    std::vector<std::optional<QString>> openedSources;
     bool isStreamOpen() const
     {
         std::lock_guard lock(shared_->mutex);

@@ -88,7 +88,7 @@ void DevAccountServices::reset()
                               {QStringLiteral("default_lang"), QStringLiteral("zh-CN")},
                               {QStringLiteral("scene_overrides"), QJsonObject()},
                               {QStringLiteral("transform_defaults"), QJsonObject()},
-                              {QStringLiteral("history_sync"), false},
+                              {QStringLiteral("history_sync"), true},
                               {QStringLiteral("personalization_enabled"), true},
                               {QStringLiteral("dict_version"), 0},
                               {QStringLiteral("history_version"), 0}};

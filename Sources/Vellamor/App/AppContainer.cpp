@@ -19,6 +19,7 @@
 #include "Networking/CloudASRProvider.h"
 #include "Networking/WebSocketSession.h"
 #include "Overlay/QtScreenLayout.h"
+#include "SettingsWindow/LaunchAtLogin.h"
 #include "Support/Async/MainThread.h"
 #include "Support/Async/Sleep.h"
 #include "Support/Async/Spawn.h"
@@ -146,7 +147,8 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     settingsWindow_ = std::make_unique<SettingsWindowController>(SettingsWindowController::Dependencies{
         settingsStore_, theme_, *locale_, windowServices_, defaults_, sleep_,
         DiagnosticsServices{permissionChecker_, adapters.pasteboard, adapters.workspace, VellamorLog::fileURL(),
-                            ApplicationVersion::current()}});
+                            ApplicationVersion::current()},
+        settingsPageHooks()});
     historyWindow_ = std::make_unique<HistoryWindowController>(HistoryWindowController::Services{
         .layered = *textInserter_,
         .isAccessibilityTrusted = SystemLayeredInserter::accessibilityTrust(permissionChecker_),
@@ -169,6 +171,7 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
         VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("session-vm")), sleep_);
     menuStatus_ = std::make_unique<MenuStatusViewModel>(overlay_->viewModel(), settingsStore_, auth_->publisher());
     activeMicrophoneUID_ = prefs.selectedMicrophoneUID;
+    audio_->setSelectedInputDeviceUID(activeMicrophoneUID_);
 
     OverlayViewModel& viewModel = overlay_->viewModel();
     viewModel.onCancel = [weak] {
@@ -207,6 +210,9 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
 
 AppContainer::~AppContainer()
 {
+    // A page that is recording a hotkey gives the hotkey back as it goes,
+    // while everything it reaches is still here.
+    settingsWindow_.reset();
     lastQueuedStep_.cancel();
     authTransitionTask_.cancel();
     // The command session finishes its stream as it goes: the pumps must
@@ -423,7 +429,8 @@ void AppContainer::handlePreferencesChanged(const Preferences& prefs)
     if (modeChanged)
         log_.info(QStringLiteral("hotkeyMode changed: ") + rawValue(*activeHotkeyMode_) + QStringLiteral(" → ")
                   + rawValue(*mode));
-    if (comboChanged || modeChanged) {
+    // A hotkey recording restarts the monitor with the stored values when it ends.
+    if ((comboChanged || modeChanged) && !hotkeyHeldForRecorder_) {
         hotkey_->stop();
         startHotkey();
     }
@@ -433,6 +440,42 @@ void AppContainer::handlePreferencesChanged(const Preferences& prefs)
     }
     refreshMicrophones();
     menuStatus_->refresh();
+}
+
+void AppContainer::holdHotkeyForRecorder(bool recording)
+{
+    if (recording) {
+        // Keys go to the recorder: Right Ctrl must not start a dictation, and
+        // a grabbed combination must reach it.
+        hotkeyHeldForRecorder_ = hotkeyHeldForRecorder_ || hotkey_->isStarted();
+        hotkey_->stop();
+    } else if (std::exchange(hotkeyHeldForRecorder_, false)) {
+        startHotkey();
+    }
+}
+
+SettingsPageHooks AppContainer::settingsPageHooks()
+{
+    QPointer<AppContainer> weak(this);
+    SettingsPageHooks hooks;
+    hooks.auth = auth_->publisher();
+    hooks.soundServer = soundServer_;
+    hooks.launchAtLogin = std::make_shared<LaunchAtLogin>(LaunchAtLogin::standard(environment_));
+    hooks.hotkeyRecording = [weak](bool recording) {
+        if (weak)
+            weak->holdHotkeyForRecorder(recording);
+    };
+    hooks.showHistory = [weak] {
+        if (weak)
+            weak->historyWindow_->show();
+    };
+    hooks.showDictionary = [weak] {
+        if (weak)
+            weak->dictionaryWindow_->show();
+    };
+    hooks.historyStore = [weak] { return weak ? weak->historyWindow_->store() : nullptr; };
+    hooks.historySyncEngine = [weak] { return weak ? weak->historyWindow_->syncEngine() : nullptr; };
+    return hooks;
 }
 
 void AppContainer::refreshMicrophones()
@@ -992,7 +1035,31 @@ QCoro::Task<void> AppContainer::applyAuthTransition(AuthState state)
     if (!self)
         co_return;
     switchHistoryStore(QString::number(userID));
+    // Nothing leaves the device until the account says it keeps its history.
+    historySyncEngine_->setCloudSyncEnabled(false);
     historySyncEngine_->start(historyStore_);
+    followCloudHistorySetting(userID);
+}
+
+void AppContainer::followCloudHistorySetting(qint64 userID)
+{
+    QPointer<AppContainer> weak(this);
+    std::shared_ptr<PreferencesAPIProtocol> preferences = windowServices_.serverPreferences();
+    spawnTask(QStringLiteral("cloud history setting"),
+              [weak, userID, preferences](std::stop_token) -> QCoro::Task<void> {
+                  bool enabled = false;
+                  try {
+                      enabled = (co_await preferences->getPreferences()).historySync;
+                  } catch (const std::exception& error) {
+                      if (weak)
+                          weak->log_.warn(QStringLiteral("cloud history setting unread, history stays local: ")
+                                          + QString::fromUtf8(error.what()));
+                  }
+                  if (!weak || weak->signedInUserID_ != userID)
+                      co_return;
+                  weak->historySyncEngine_->setCloudSyncEnabled(enabled);
+                  weak->historySyncEngine_->syncNow();
+              });
 }
 
 QCoro::Task<void> AppContainer::signOutSteps()

@@ -149,6 +149,10 @@ private:
     std::optional<ParsedCombo> resolveCustomCombo();
     void wireMenuBarCallbacks();
     void refreshMicrophones();
+    // Stops the hotkey while a settings page records a new one and restarts
+    // it, with the stored preferences, when that ends.
+    void holdHotkeyForRecorder(bool recording);
+    SettingsPageHooks settingsPageHooks();
 
     // The held key went down or its press came to nothing: the microphone
     // opens at once, so the words spoken while the press is told from a tap
@@ -173,6 +177,9 @@ private:
     QCoro::Task<void> applyAuthTransition(AuthState state);
     QCoro::Task<void> signOutSteps();
     void switchHistoryStore(const std::optional<QString>& userID);
+    // Reads whether the account keeps its history in the cloud and lets the
+    // sync engine run when it does.
+    void followCloudHistorySetting(qint64 userID);
     void clearConnectedBadge();
     void setConnectedBadge(bool on);
     void startHistoryChangePump();
@@ -241,6 +248,8 @@ private:
     bool microphonePermissionAlertVisible_ = false;
     bool microphonePermissionRequestInFlight_ = false;
     std::optional<QString> activeMicrophoneUID_;
+    // The hotkey ran when a hotkey recording stopped it.
+    bool hotkeyHeldForRecorder_ = false;
     // The mode the running hotkey was started in; none before the first start.
     std::optional<HotkeyMode> activeHotkeyMode_;
     std::optional<qint64> signedInUserID_;

@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QPointer>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -55,8 +56,7 @@ AudioCapture::~AudioCapture()
 
 void AudioCapture::setSelectedInputDeviceUID(const std::optional<QString>& uid)
 {
-    if (uid && !uid->isEmpty())
-        log_.warn(QStringLiteral("custom input device selection is disabled; using system default input device"));
+    selectedSource_ = uid && !uid->isEmpty() ? uid : std::nullopt;
 }
 
 Channel<float> AudioCapture::rmsStream()
@@ -80,6 +80,17 @@ QCoro::Task<AudioFrameStream> AudioCapture::start()
     if (PermissionChecker::microphoneState(devices).status != VellamorPermissionStatus::granted) {
         isStarting_ = false;
         throw AudioCaptureError::permissionDenied();
+    }
+
+    std::optional<QString> source;
+    if (selectedSource_) {
+        const bool present = std::any_of(devices.sources.begin(), devices.sources.end(), [&](const auto& candidate) {
+            return candidate.name == *selectedSource_ && !candidate.isMonitor;
+        });
+        if (present)
+            source = selectedSource_;
+        else
+            log_.info(QStringLiteral("chosen microphone absent, recording from the default: ") + *selectedSource_);
     }
 
     const quint64 run = ++lastRun_;
@@ -109,7 +120,7 @@ QCoro::Task<AudioFrameStream> AudioCapture::start()
     };
     platform::RecordStreamOpening opening;
     try {
-        opening = co_await server->openRecordStream(onChunk, onFailure);
+        opening = co_await server->openRecordStream(source, onChunk, onFailure);
     } catch (...) {
         if (self) {
             isStarting_ = false;

@@ -16,7 +16,8 @@
 
 namespace vellamor {
 
-// The microphone: records the sound server's default source as 16 kHz mono
+// The microphone: records the chosen source of the sound server while it is
+// there, else the default one, as 16 kHz mono
 // 16-bit audio and hands it out in 20 ms frames, each followed by its level
 // on the level stream. An actor on the main thread; the server delivers on
 // a thread of its own, whose chunks reach the main thread through one
@@ -34,8 +35,8 @@ public:
     AudioCapture(std::shared_ptr<platform::SoundServer> server, VellamorLog log, QObject* parent = nullptr);
     ~AudioCapture() override;
 
-    // Choosing a device is switched off: capture always uses the system's
-    // default input. A non-empty identifier only earns a warning.
+    // The source the next run records from, by its persistent name; none or
+    // empty means the default source, as does a name the server lacks then.
     void setSelectedInputDeviceUID(const std::optional<QString>& uid);
 
     // A new level stream, replacing the previous one, which is finished and
@@ -58,6 +59,7 @@ private:
 
     std::shared_ptr<platform::SoundServer> server_;
     VellamorLog log_;
+    std::optional<QString> selectedSource_;
     std::shared_ptr<AudioChunkQueue> queue_;
     std::unique_ptr<platform::RecordStream> stream_;
     std::optional<AudioFrameStream> continuation_;

@@ -3,6 +3,10 @@
 #include "Diagnostics/AboutPage.h"
 #include "Diagnostics/DiagnosticsPage.h"
 #include "SettingsWindow/AppearancePage.h"
+#include "SettingsWindow/GeneralPage.h"
+#include "SettingsWindow/HistoryDictionaryPage.h"
+#include "SettingsWindow/RecognitionPage.h"
+#include "SettingsWindow/RecordingPage.h"
 #include "Windows/SectionHeader.h"
 
 #include <QVBoxLayout>
@@ -30,10 +34,14 @@ QWidget* makeSettingsPage(SettingsSection section, const SettingsPageContext& co
     case SettingsSection::appearance:
         return new AppearancePage(context.theme, parent);
     case SettingsSection::general:
-    case SettingsSection::backend:
+        return new GeneralPage(context, parent);
     case SettingsSection::recording:
+        return new RecordingPage(context, parent);
     case SettingsSection::recognition:
+        return new RecognitionPage(context, parent);
     case SettingsSection::historyDict:
+        return new HistoryDictionaryPage(context, parent);
+    case SettingsSection::backend:
         break;
     case SettingsSection::diagnostics:
         return new DiagnosticsPage(context.diagnostics, parent);

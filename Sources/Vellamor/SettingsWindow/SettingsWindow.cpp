@@ -162,10 +162,10 @@ void SettingsWindow::showSection(SettingsSection section)
     followLanguage(obs_.language.value());
     if (page_)
         delete page_.data();
-    page_ = makeSettingsPage(
-        section,
-        SettingsPageContext{obs_, dependencies_.theme, dependencies_.services, dependencies_.diagnostics},
-        detail_->parentWidget());
+    page_ = makeSettingsPage(section,
+                             SettingsPageContext{obs_, dependencies_.theme, dependencies_.services,
+                                                 dependencies_.diagnostics, dependencies_.pages},
+                             detail_->parentWidget());
     detail_->addWidget(page_);
     hiddenSinceBuilt_ = false;
 }

@@ -4,6 +4,7 @@
 #include "I18n/LocaleResolver.h"
 #include "Settings/SettingsStore.h"
 #include "Settings/UserDefaults.h"
+#include "SettingsWindow/SettingsPages.h"
 #include "SettingsWindow/SettingsSection.h"
 #include "SettingsWindow/SettingsStoreObservable.h"
 #include "Support/Async/Published.h"
@@ -48,6 +49,7 @@ public:
         // How the saved toast waits; false when cut short.
         SleepFunction sleep;
         DiagnosticsServices diagnostics;
+        SettingsPageHooks pages;
     };
 
     // The user defaults key of the window's frame.

@@ -19,15 +19,26 @@ SettingsRow::SettingsRow(const QString& title, const std::optional<QString>& sub
     texts->setSpacing(3);
     texts->addWidget(new ThemedLabel(title, WindowTheme::font(13), &WindowTheme::primary, this));
     if (subtitle) {
-        auto* explanation = new ThemedLabel(*subtitle, WindowTheme::font(11), &WindowTheme::secondary, this);
-        explanation->setWordWrap(true);
-        texts->addWidget(explanation);
+        explanation_ = new ThemedLabel(*subtitle, WindowTheme::font(11), &WindowTheme::secondary, this);
+        explanation_->setWordWrap(true);
+        texts->addWidget(explanation_);
     }
     // The control stands level with the title line.
     layout->addLayout(texts, 1);
     layout->addSpacing(16);
     if (control)
         layout->addWidget(control, 0, Qt::AlignTop);
+}
+
+void SettingsRow::setSubtitle(const QString& subtitle)
+{
+    if (explanation_)
+        explanation_->setText(subtitle);
+}
+
+QString SettingsRow::subtitle() const
+{
+    return explanation_ ? explanation_->text() : QString();
 }
 
 } // namespace vellamor

@@ -112,9 +112,22 @@ void HistorySyncEngine::stop()
     log_.info(QStringLiteral("engine stopped"));
 }
 
+void HistorySyncEngine::setCloudSyncEnabled(bool enabled)
+{
+    if (cloudSyncEnabled_ == enabled)
+        return;
+    cloudSyncEnabled_ = enabled;
+    log_.info(enabled ? QStringLiteral("cloud sync on") : QStringLiteral("cloud sync off"));
+    if (!enabled && started_) {
+        ++generation_;
+        cancelAll();
+        observer_->inProgress_.set(false);
+    }
+}
+
 void HistorySyncEngine::syncNow()
 {
-    if (!started_ || syncTask_)
+    if (!started_ || !cloudSyncEnabled_ || syncTask_)
         return;
     const std::uint64_t generation = generation_;
     TaskHandle task = TaskHandle::start([self = Self(this), generation](std::stop_token token) {
@@ -144,7 +157,7 @@ template<typename Key>
 void HistorySyncEngine::startLoop(Registrations<Key> HistorySyncEngine::*registrations, const Key& key,
                                   const QString& label, Attempt attempt)
 {
-    if (!started_ || store_.expired() || (this->*registrations).count(key))
+    if (!started_ || !cloudSyncEnabled_ || store_.expired() || (this->*registrations).count(key))
         return;
     TaskHandle task = TaskHandle::start(
         [self = Self(this), registrations, key, label, generation = generation_, attempt](std::stop_token token) {

@@ -27,7 +27,8 @@ namespace vellamor {
 
 class LocalHistoryStore;
 
-// Keeps a signed-in account's local history and the cloud history in step.
+// Keeps a signed-in account's local history and the cloud history in step,
+// while the account has cloud sync on.
 // Records dictated here are uploaded, local deletions of records the cloud
 // knows are sent, and what changed in the cloud since the account's pull
 // cursor is merged in. Uploads and deletions are background tasks, one per
@@ -81,8 +82,14 @@ public:
     // When started: cancels every task, clears the observer's inProgress and
     // logs "engine stopped". The store stays held.
     void stop();
-    // A full sync, unless stopped or one is already running. Returns at once.
+    // A full sync, unless stopped, cloud sync is off or one is already
+    // running. Returns at once.
     void syncNow();
+    // Whether the account keeps its history in the cloud (on until told).
+    // While off nothing is uploaded, deleted remotely or pulled; turning it
+    // off ends what runs. Turning it on starts nothing by itself.
+    void setCloudSyncEnabled(bool enabled);
+    bool isCloudSyncEnabled() const { return cloudSyncEnabled_; }
     // Uploads the record, when started, while the store is there and no
     // upload of it runs. A record this store does not hold as pending (one
     // of another account's store, or one synced meanwhile) is not sent.
@@ -132,6 +139,7 @@ private:
     Registrations<qint64> inflightDeletes_;
     std::optional<Registration> syncTask_;
     bool started_ = false;
+    bool cloudSyncEnabled_ = true;
     std::uint64_t generation_ = 0;
 };
 

@@ -8,6 +8,7 @@
 #include "FakeInputMonitoringProbe.h"
 #include "FakeKeyInjector.h"
 #include "FakeKeySource.h"
+#include "FakePreferencesAPI.h"
 #include "FakePasteboard.h"
 #include "FakeScreenLayout.h"
 #include "FakeSoundServer.h"
@@ -123,6 +124,7 @@ protected:
         dependencies.hotkeyScheduler = std::move(scheduler);
         dependencies.historyBaseDirectory = folder.path();
         dependencies.dataSync = dataSync;
+        dependencies.windowServices.serverPreferences = [this] { return serverPreferences; };
         dependencies.sourceCommands = commands;
         dependencies.sleep = timers.sleeper();
         container = std::make_unique<AppContainer>(
@@ -246,6 +248,12 @@ protected:
     std::shared_ptr<RecordingWebSocketTransport> socket = std::make_shared<RecordingWebSocketTransport>();
     std::shared_ptr<ManualTickerClock> clock = std::make_shared<ManualTickerClock>();
     std::shared_ptr<FakeDataSyncAPI> dataSync = std::make_shared<FakeDataSyncAPI>();
+    // The account keeps its history in the cloud.
+    std::shared_ptr<FakePreferencesAPI> serverPreferences = [] {
+        auto api = std::make_shared<FakePreferencesAPI>();
+        api->stored.historySync = true;
+        return api;
+    }();
     std::shared_ptr<FakeSourceCommandSession> commands = std::make_shared<FakeSourceCommandSession>();
     // The session limits' and the badge's.
     ManualSteadyClock timers;

@@ -8,14 +8,19 @@
 #include "Diagnostics/DiagnosticsPage.h"
 #include "Diagnostics/LogViewerView.h"
 #include "HistoryWindows/HistoryViewModel.h"
+#include "Hotkey/HotkeyCombo.h"
+#include "SettingsWindow/HotkeyRecorder.h"
+#include "SettingsWindow/RecordingPage.h"
 #include "Storage/UserIDHash.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 
 #include <gmock/gmock.h>
+#include <linux/input-event-codes.h>
 
 namespace vellamor::test {
 namespace {
@@ -237,6 +242,46 @@ TEST_F(AppContainerTest, OnlyAChangedHotkeyOrModeRestartsTheMonitor)
     }
     EXPECT_EQ(container->hotkey().mode(), HotkeyMode::toggle);
     EXPECT_TRUE(logLines().contains(u"invalid customHotkey ignored"_s));
+}
+
+// While the settings record a new hotkey, the monitor is off: Right Ctrl
+// records "fn" instead of starting a dictation, and a grabbed combination
+// reaches the recorder. It comes back with what is stored, however the
+// recording ends.
+TEST_F(AppContainerTest, RecordingAHotkeyInSettingsHoldsTheMonitorUntilItEnds)
+{
+    startReady();
+    container->settingsWindow().show(SettingsSection::recording);
+    auto* page = qobject_cast<RecordingPage*>(container->settingsWindow().window()->page());
+    ASSERT_NE(page, nullptr);
+    HotkeyRecorder& recorder = page->recorder();
+    const int starts = keySource_->startCount();
+    recorder.recordButton().click();
+    EXPECT_FALSE(keySource_->isStarted());
+    // A preference written meanwhile does not bring it back early.
+    Preferences prefs = container->settingsStore().current();
+    prefs.hotkeyMode = u"toggle"_s;
+    container->settingsStore().update(prefs);
+    settle();
+    EXPECT_FALSE(keySource_->isStarted());
+    for (const int code : {KEY_LEFTCTRL, KEY_LEFTALT, KEY_D}) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, static_cast<quint32>(code + 8), 0, 0);
+        QApplication::sendEvent(&recorder, &press);
+    }
+    settle();
+    EXPECT_EQ(container->settingsStore().current().customHotkey, u"option+control+d"_s);
+    EXPECT_TRUE(keySource_->isStarted());
+    EXPECT_EQ(keySource_->startCount() - starts, 1);
+    EXPECT_EQ(keySource_->grabs().back(),
+              (platform::KeyGrab{*HotkeyCombo::keyCode(u"d"_s),
+                                 platform::modifierFlag::control | platform::modifierFlag::option}));
+    EXPECT_EQ(container->hotkey().mode(), HotkeyMode::toggle);
+
+    recorder.recordButton().click();
+    EXPECT_FALSE(keySource_->isStarted());
+    container->settingsWindow().show(SettingsSection::general);
+    settle();
+    EXPECT_TRUE(keySource_->isStarted());
 }
 
 TEST_F(AppContainerTest, TheTrayOpensTheSettingsWindowOnTheSectionItNames)
@@ -561,6 +606,32 @@ TEST_F(AppContainerTest, APhoneTextIsRecordedBeforeItIsTypedAndItsRecordAloneIsU
     runBlocking(store->clear());
     settle();
     EXPECT_EQ(dataSync->calls, (QStringList{u"sync 0"_s, u"append "_s + phone.clientID()}));
+}
+
+// An account that keeps its history on the device: nothing is pulled or
+// uploaded, also when the setting cannot be read, until it is switched on.
+TEST_F(AppContainerTest, HistoryStaysLocalWhileTheAccountsCloudSyncIsOff)
+{
+    for (const bool unreadable : {false, true}) {
+        SCOPED_TRACE(unreadable ? "unreadable" : "off");
+        serverPreferences->stored.historySync = false;
+        serverPreferences->failure =
+            unreadable ? std::make_exception_ptr(std::runtime_error("offline")) : std::exception_ptr();
+        dataSync->calls.clear();
+        container.reset();
+        startReady();
+        ASSERT_TRUE(waitUntil([this] { return serverPreferences->reads > 0; }));
+        commands->stream.push(SourceCommand::insert(u"只在本机"_s, 3, 9));
+        ASSERT_TRUE(waitUntil([this] { return bus->field().text.endsWith(u"只在本机"_s); }));
+        settle();
+        EXPECT_EQ(dataSync->calls, QStringList());
+        EXPECT_FALSE(container->historySyncEngine().isCloudSyncEnabled());
+    }
+    container->historySyncEngine().setCloudSyncEnabled(true);
+    container->historySyncEngine().syncNow();
+    ASSERT_TRUE(waitUntil([this] { return dataSync->calls.size() >= 2; }));
+    EXPECT_EQ(dataSync->calls.first(), u"sync 0"_s);
+    EXPECT_TRUE(dataSync->calls.last().startsWith(u"append "_s));
 }
 
 TEST_F(AppContainerTest, TheConnectedBadgeLastsFortyFiveSecondsAfterTheLastConnectAndEndsAtSignOut)

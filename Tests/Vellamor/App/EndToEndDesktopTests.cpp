@@ -25,6 +25,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gmock/gmock.h>
@@ -230,6 +231,41 @@ INSTANTIATE_TEST_SUITE_P(Recognisers, DictationEndToEndTest, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return std::string(info.param ? "Mock" : "Devserver");
                          });
+
+// The combination the settings recorded (Ctrl+Alt+D) is the hotkey: it
+// starts and stops a dictation, Right Ctrl alone no longer does.
+TEST_F(EndToEndTest, ARecordedCombinationStartsAndStopsADictationInsteadOfRightCtrl)
+{
+    SettingsStore settings(UserDefaults::standard(), SettingsStore::standardKey());
+    Preferences prefs = settings.current();
+    prefs.customHotkey = u"option+control+d"_s;
+    settings.update(prefs);
+    const auto restore = qScopeGuard([&settings, prefs]() mutable {
+        prefs.customHotkey.reset();
+        settings.update(prefs);
+    });
+    ASSERT_TRUE(runTool(signInProgram, {}));
+    startApp({}, true);
+    ASSERT_TRUE(waitUntil([this] { return logged(u"hotkey tap started"_s); }, 20s));
+    ASSERT_FALSE(signedInAccount().isEmpty());
+    QTemporaryDir folder;
+    const QString phrase = folder.filePath(u"phrase.wav"_s);
+    ASSERT_EQ(QProcess::execute(u"espeak-ng"_s, {u"-w"_s, phrase, u"hello world"_s}), 0);
+    TextTarget target(qtTarget, {u"QtLineEdit"_s, QString(), QString(), QString()});
+    ASSERT_TRUE(target.isReady());
+    ASSERT_TRUE(xdotool({u"mousemove"_s, u"10"_s, u"700"_s}));
+
+    ASSERT_TRUE(xdotool({u"keydown"_s, u"Control_R"_s}));
+    runEventLoopFor(600ms);
+    EXPECT_FALSE(appShowsAWindow());
+    ASSERT_TRUE(xdotool({u"keyup"_s, u"Control_R"_s}));
+
+    ASSERT_TRUE(xdotool({u"keydown"_s, u"ctrl+alt+d"_s}));
+    EXPECT_TRUE(waitUntil([this] { return appShowsAWindow(); }, 5s));
+    ASSERT_TRUE(runTool(u"paplay"_s, {u"-d"_s, u"vsink"_s, phrase}));
+    ASSERT_TRUE(xdotool({u"keyup"_s, u"ctrl+alt+d"_s}));
+    EXPECT_EQ(target.waitForText(u"hello world"_s), u"hello world"_s);
+}
 
 // Two computers of one account, one after the other: each dictates once,
 // and after the next sync each history holds both dictations.

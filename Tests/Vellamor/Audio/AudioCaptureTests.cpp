@@ -143,6 +143,32 @@ TEST_F(AudioCaptureTest, FailedStartLeavesNoRunAndTheNextStartWorks)
     EXPECT_EQ(got[0].sequence, 0);
 }
 
+TEST_F(AudioCaptureTest, RecordsTheChosenMicrophoneWhileTheServerHasIt)
+{
+    platform::SoundServerSnapshot two = FakeSoundServer::oneMicrophone();
+    two.sources.append(platform::SoundSource{3, QStringLiteral("usb"), QStringLiteral("USB"), false, 1, 48000});
+    const struct {
+        const char* name;
+        std::optional<QString> chosen;
+        platform::SoundServerSnapshot answer;
+        std::optional<QString> opened;
+    } cases[] = {
+        {"none chosen", std::nullopt, two, std::nullopt},
+        {"empty", QString(), two, std::nullopt},
+        {"present", QStringLiteral("usb"), two, QStringLiteral("usb")},
+        {"unplugged", QStringLiteral("usb"), FakeSoundServer::oneMicrophone(), std::nullopt},
+        {"a monitor", QStringLiteral("out.monitor"), two, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        server->answer = c.answer;
+        capture.setSelectedInputDeviceUID(c.chosen);
+        startCapture();
+        EXPECT_EQ(server->openedSources.back(), c.opened);
+        runBlocking(capture.stop());
+    }
+}
+
 TEST_F(AudioCaptureTest, StopEndsBothStreamsAndARestartKeepsNothingOfTheEarlierRun)
 {
     struct Case {

@@ -130,6 +130,46 @@ TEST_F(AudioDesktopTest, CaptureRecordsWhatThePlayerPlaysFrameForFrameRunAfterRu
         EXPECT_LT(heard[i], 0.001f) << "frame " << i;
 }
 
+// A second microphone that hears only its own player: the chosen one is
+// recorded, the default one is not, and an unplugged choice falls back.
+TEST_F(AudioDesktopTest, CaptureRecordsTheChosenMicrophone)
+{
+    QTemporaryDir folder;
+    const QString phrase = folder.filePath(u"other.wav"_s);
+    QProcess::execute(u"espeak-ng"_s, {u"-w"_s, phrase, u"Second."_s});
+    QStringList modules;
+    const auto unload = qScopeGuard([&modules] {
+        for (const QString& module : modules)
+            QProcess::execute(u"pactl"_s, {u"unload-module"_s, module});
+    });
+    for (const QStringList& arguments : {QStringList{u"module-null-sink"_s, u"sink_name=vsink2"_s},
+                                         QStringList{u"module-remap-source"_s, u"source_name=vmic2"_s,
+                                                     u"master=vsink2.monitor"_s, u"channels=1"_s}}) {
+        QProcess pactl;
+        pactl.start(u"pactl"_s, QStringList{u"load-module"_s} + arguments);
+        ASSERT_TRUE(pactl.waitForFinished(10000) && pactl.exitCode() == 0);
+        modules.prepend(QString::fromUtf8(pactl.readAllStandardOutput()).trimmed());
+    }
+    AudioCapture capture(std::make_shared<platform::PulseSoundServer>());
+    const auto loudestWhilePlaying = [&]() -> float {
+        auto frames = std::make_shared<QList<AudioFrame>>();
+        QCoro::Task<void> collector = collect(runBlocking(capture.start()), frames);
+        runTool(u"paplay"_s, {u"-d"_s, u"vsink2"_s, phrase});
+        runBlocking(capture.stop());
+        runBlocking(std::move(collector));
+        float loudest = 0;
+        for (const AudioFrame& frame : *frames)
+            loudest = std::max(loudest, frame.rms);
+        return loudest;
+    };
+    capture.setSelectedInputDeviceUID(u"vmic2"_s);
+    EXPECT_GT(loudestWhilePlaying(), 0.01f);
+    capture.setSelectedInputDeviceUID(std::nullopt);
+    EXPECT_LT(loudestWhilePlaying(), 0.001f);
+    capture.setSelectedInputDeviceUID(u"unplugged"_s);
+    EXPECT_LT(loudestWhilePlaying(), 0.001f);
+}
+
 QStringList uids(const QList<AudioInputDevice>& devices)
 {
     QStringList result;

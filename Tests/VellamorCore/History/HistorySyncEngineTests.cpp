@@ -179,6 +179,29 @@ TEST_F(HistorySyncEngineTest, StopCancelsEveryUploadAndLateOnesLeaveTheNextStart
     EXPECT_EQ(api->appended.size(), 1);
 }
 
+// Cloud sync switched off ends the upload that waits and starts nothing
+// more; switched on again, the next sync uploads what is still pending.
+TEST_F(HistorySyncEngineTest, WhileCloudSyncIsOffNothingIsPulledOrUploaded)
+{
+    const HistoryRecord pending = dictate(store, u"pending"_s);
+    api->holdCalls = u"append"_s;
+    engine->start();
+    engine->setCloudSyncEnabled(false);
+    api->release();
+    test::runEventLoopFor(10ms);
+    engine->syncNow();
+    engine->enqueueAppend(pending);
+    test::runEventLoopFor(10ms);
+    EXPECT_EQ(api->calls, (QStringList {u"sync 0"_s, u"append "_s + pending.clientID()}));
+    EXPECT_TRUE(api->appended.isEmpty());
+
+    api->holdCalls.reset();
+    engine->setCloudSyncEnabled(true);
+    engine->syncNow();
+    test::runEventLoopFor(10ms);
+    EXPECT_EQ(api->appended.size(), 1);
+}
+
 // A sync that a stop overtook must neither write the observer nor start
 // deletions: its store may be another account's by then.
 TEST_F(HistorySyncEngineTest, OneFullSyncAtATimeAndOneAStopOvertookLeavesTheNextAlone)

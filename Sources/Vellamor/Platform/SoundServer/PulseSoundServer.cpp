@@ -131,9 +131,11 @@ void collectSource(pa_context*, const pa_source_info* info, int eol, void* userd
 // A record stream served by a loop thread of its own.
 class PulseRecordStream final : public RecordStream {
 public:
-    PulseRecordStream(AudioChunkHandler onChunk, StreamFailureHandler onFailure, Channel<QString> outcome)
+    PulseRecordStream(std::optional<QString> source, AudioChunkHandler onChunk, StreamFailureHandler onFailure,
+                      Channel<QString> outcome)
         : onChunk_(std::move(onChunk))
         , onFailure_(std::move(onFailure))
+        , source_(source ? std::optional<QByteArray>(source->toUtf8()) : std::nullopt)
         , outcome_(std::move(outcome))
     {
     }
@@ -218,7 +220,9 @@ private:
         attributes.prebuf = static_cast<uint32_t>(-1);
         attributes.minreq = static_cast<uint32_t>(-1);
         attributes.fragsize = static_cast<uint32_t>(AudioFormatSpec::bytesPerFrame);
-        if (pa_stream_connect_record(stream_, nullptr, &attributes, PA_STREAM_ADJUST_LATENCY) < 0)
+        if (pa_stream_connect_record(stream_, source_ ? source_->constData() : nullptr, &attributes,
+                                     PA_STREAM_ADJUST_LATENCY)
+            < 0)
             fail(pulseError(context_));
     }
 
@@ -282,6 +286,7 @@ private:
 
     AudioChunkHandler onChunk_;
     StreamFailureHandler onFailure_;
+    const std::optional<QByteArray> source_;
     Channel<QString> outcome_;
     std::atomic<bool> reported_ {false};
     std::atomic<bool> failureTold_ {false};
@@ -468,11 +473,13 @@ QCoro::Task<SoundServerSnapshot> PulseSoundServer::snapshot()
     co_return *snapshot;
 }
 
-QCoro::Task<RecordStreamOpening> PulseSoundServer::openRecordStream(AudioChunkHandler onChunk,
+QCoro::Task<RecordStreamOpening> PulseSoundServer::openRecordStream(std::optional<QString> source,
+                                                                    AudioChunkHandler onChunk,
                                                                     StreamFailureHandler onFailure)
 {
     Channel<QString> outcome;
-    auto stream = std::make_unique<PulseRecordStream>(std::move(onChunk), std::move(onFailure), outcome);
+    auto stream =
+        std::make_unique<PulseRecordStream>(std::move(source), std::move(onChunk), std::move(onFailure), outcome);
     if (QString failure = stream->begin(); !failure.isEmpty())
         co_return RecordStreamOpening {nullptr, failure};
 

@@ -21,7 +21,7 @@ public:
     ~PulseSoundServer() override;
 
     QCoro::Task<SoundServerSnapshot> snapshot() override;
-    QCoro::Task<RecordStreamOpening> openRecordStream(AudioChunkHandler onChunk,
+    QCoro::Task<RecordStreamOpening> openRecordStream(std::optional<QString> source, AudioChunkHandler onChunk,
                                                        StreamFailureHandler onFailure) override;
     void watchSources(std::function<void()> onChange) override;
 

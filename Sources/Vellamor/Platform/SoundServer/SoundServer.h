@@ -53,7 +53,7 @@ struct RecordStreamOpening {
 };
 
 // The system's sound server: its recording sources and a record stream from
-// its default source.
+// one of them.
 class SoundServer {
 public:
     virtual ~SoundServer() = default;
@@ -65,10 +65,12 @@ public:
     // answer). Main thread.
     virtual QCoro::Task<SoundServerSnapshot> snapshot() = 0;
 
-    // Starts recording from the default source in 16 kHz mono 16-bit. Both
-    // handlers may be called from another thread, from the moment the stream
-    // runs (possibly before this task has completed).
-    virtual QCoro::Task<RecordStreamOpening> openRecordStream(AudioChunkHandler onChunk,
+    // Starts recording from the source named `source` (the default one when
+    // none) in 16 kHz mono 16-bit. Both handlers may be called from another
+    // thread, from the moment the stream runs (possibly before this task has
+    // completed).
+    virtual QCoro::Task<RecordStreamOpening> openRecordStream(std::optional<QString> source,
+                                                               AudioChunkHandler onChunk,
                                                                StreamFailureHandler onFailure) = 0;
 
     // From now on `onChange` runs on the main thread, on a later turn, after

@@ -1,0 +1,302 @@
+#include "SettingsWindow/HistoryDictionaryPage.h"
+
+#include "Auth/AuthSessionObserver.h"
+#include "History/HistorySyncEngine.h"
+#include "History/LocalHistoryStore.h"
+#include "SettingsWindow/ErrorText.h"
+#include "Support/Async/Spawn.h"
+#include "Windows/CardGroup.h"
+#include "Windows/RowDivider.h"
+#include "Windows/SectionHeader.h"
+#include "Windows/SymbolView.h"
+#include "Windows/ThemedLabel.h"
+#include "Windows/ToggleSwitch.h"
+#include "Windows/WindowServices.h"
+#include "Windows/WindowTheme.h"
+
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QLocale>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace vellamor {
+
+namespace {
+
+template<typename Client>
+std::shared_ptr<Client> build(const WindowServices::Factory<Client>& factory)
+{
+    return factory ? factory() : nullptr;
+}
+
+// A symbol, a title over its explanation, and the row's control.
+QWidget* statsRow(const QString& symbol, QLabel* title, QWidget* texts, QWidget* control, QWidget* parent)
+{
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 4, 0, 4);
+    layout->setSpacing(12);
+    auto* icon = new SymbolView(symbol, 18, &WindowTheme::secondary, row);
+    icon->setFixedSize(22, 22);
+    auto* iconColumn = new QVBoxLayout;
+    iconColumn->setContentsMargins(0, 2, 0, 0);
+    iconColumn->addWidget(icon);
+    iconColumn->addStretch();
+    layout->addLayout(iconColumn);
+    auto* column = new QVBoxLayout;
+    column->setSpacing(3);
+    title->setFont(WindowTheme::font(13, QFont::Medium));
+    column->addWidget(title);
+    column->addWidget(texts);
+    column->addStretch();
+    layout->addLayout(column, 1);
+    layout->addWidget(control, 0, Qt::AlignTop);
+    return row;
+}
+
+ThemedLabel* descriptionLabel(const QString& text, QWidget* parent)
+{
+    auto* label = new ThemedLabel(text, WindowTheme::font(11), &WindowTheme::secondary, parent);
+    label->setWordWrap(true);
+    return label;
+}
+
+QWidget* divider(QWidget* parent)
+{
+    auto* holder = new QWidget(parent);
+    auto* layout = new QVBoxLayout(holder);
+    layout->setContentsMargins(0, 6, 0, 6);
+    layout->addWidget(new RowDivider(holder));
+    return holder;
+}
+
+} // namespace
+
+HistoryDictionaryStats::HistoryDictionaryStats(const SettingsPageHooks& hooks, const WindowServices& services)
+    : hooks_(hooks)
+    , syncAPI_(build(services.dataSync))
+    , preferencesAPI_(build(services.serverPreferences))
+{
+}
+
+QString HistoryDictionaryStats::historyCountLabel() const
+{
+    return QString::number(historyCount.value()) + QStringLiteral(" 条");
+}
+
+QString HistoryDictionaryStats::dictCountLabel() const
+{
+    return QString::number(dictCount.value()) + QStringLiteral(" 个词条");
+}
+
+QString HistoryDictionaryStats::syncDescription() const
+{
+    if (!canToggle.value())
+        return QStringLiteral("登录账号后可开启云端同步");
+    if (historySyncEnabled.value())
+        return QStringLiteral("新录音会在完成后同步到你的账号");
+    return QStringLiteral("历史仅保存在本设备，不会上传");
+}
+
+QString HistoryDictionaryStats::lastSyncDescription() const
+{
+    if (!canToggle.value())
+        return QStringLiteral("登录后可同步");
+    HistorySyncEngine* engine = hooks_.historySyncEngine ? hooks_.historySyncEngine() : nullptr;
+    if (!engine)
+        return QStringLiteral("等待同步引擎就绪");
+    const std::optional<Date>& last = engine->publisher()->lastSyncAt();
+    if (!last)
+        return QStringLiteral("尚未同步");
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(last->toUnixMilliseconds());
+    return QStringLiteral("上次同步：") + QLocale().toString(local, QStringLiteral("MM-dd HH:mm"));
+}
+
+bool HistoryDictionaryStats::signedIn() const
+{
+    return hooks_.auth && hooks_.auth->state().isAuthenticated();
+}
+
+void HistoryDictionaryStats::refresh()
+{
+    spawn(nullptr, QStringLiteral("settings history statistics"),
+          [weak = weak_from_this()](std::stop_token) { return refreshing(weak); });
+}
+
+QCoro::Task<void> HistoryDictionaryStats::refreshing(std::weak_ptr<HistoryDictionaryStats> weak)
+{
+    const std::shared_ptr<HistoryDictionaryStats> self = weak.lock();
+    if (!self)
+        co_return;
+    qsizetype entries = 0;
+    try {
+        if (self->syncAPI_)
+            entries = (co_await self->syncAPI_->listDictionary()).size();
+    } catch (...) {
+    }
+    qsizetype records = 0;
+    if (const std::shared_ptr<LocalHistoryStore> store = self->hooks_.historyStore ? self->hooks_.historyStore() : nullptr)
+        records = (co_await store->all()).size();
+    std::optional<PreferencesView> preference;
+    if (self->signedIn() && self->preferencesAPI_) {
+        try {
+            preference = co_await self->preferencesAPI_->getPreferences();
+        } catch (...) {
+        }
+    }
+    self->historyCount = static_cast<int>(records);
+    self->dictCount = static_cast<int>(entries);
+    self->canToggle = preference.has_value();
+    self->historySyncEnabled = preference && preference->historySync;
+    self->toggleError = noText();
+}
+
+void HistoryDictionaryStats::setHistorySync(bool enabled)
+{
+    const bool previous = historySyncEnabled.value();
+    historySyncEnabled = enabled;
+    toggleError = noText();
+    // The switch waits for the answer: a second change could otherwise end
+    // showing the opposite of what the server keeps.
+    updating = true;
+    spawn(nullptr, QStringLiteral("settings history sync setting"),
+          [weak = weak_from_this(), enabled, previous](std::stop_token) { return sending(weak, enabled, previous); });
+}
+
+QCoro::Task<void> HistoryDictionaryStats::sending(std::weak_ptr<HistoryDictionaryStats> weak, bool enabled,
+                                                  bool previous)
+{
+    const std::shared_ptr<HistoryDictionaryStats> self = weak.lock();
+    if (!self)
+        co_return;
+    PreferencesUpdateRequest request;
+    request.historySync = enabled;
+    try {
+        if (!self->preferencesAPI_)
+            throw std::runtime_error("no preferences client");
+        co_await self->preferencesAPI_->updatePreferences(request);
+    } catch (...) {
+        self->historySyncEnabled = previous;
+        self->toggleError = QStringLiteral("同步设置失败：") + errorText(std::current_exception());
+        self->updating = false;
+        co_return;
+    }
+    self->updating = false;
+    HistorySyncEngine* engine = self->hooks_.historySyncEngine ? self->hooks_.historySyncEngine() : nullptr;
+    if (engine)
+        engine->setCloudSyncEnabled(enabled);
+    if (enabled)
+        self->triggerSyncNow();
+}
+
+void HistoryDictionaryStats::triggerSyncNow()
+{
+    if (HistorySyncEngine* engine = hooks_.historySyncEngine ? hooks_.historySyncEngine() : nullptr)
+        engine->syncNow();
+}
+
+HistoryDictionaryPage::HistoryDictionaryPage(const SettingsPageContext& context, QWidget* parent)
+    : QWidget(parent)
+    , stats_(std::make_shared<HistoryDictionaryStats>(context.hooks, context.services))
+    , syncSwitch_(new ToggleSwitch(this))
+    , syncNowButton_(new QPushButton(QStringLiteral("立即同步"), this))
+{
+    const SettingsPageHooks& hooks = context.hooks;
+    auto primaryLabel = [this] { return new ThemedLabel(QString(), WindowTheme::font(13), &WindowTheme::primary, this); };
+    auto actionButton = [this](const QString& title, const std::function<void()>& action) {
+        auto* button = new QPushButton(title, this);
+        button->setDefault(true);
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, [action] {
+            if (action)
+                action();
+        });
+        return button;
+    };
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(20);
+    layout->addWidget(new SectionHeader(QStringLiteral("历史与词典"),
+                                        QStringLiteral("查看过去的录音稿件，教 Vellamor 认识专有名词"), this));
+
+    auto* history = new CardGroup(QStringLiteral("历史"), this);
+    historyTitle_ = primaryLabel();
+    openHistory_ = actionButton(QStringLiteral("打开历史记录"), hooks.showHistory);
+    history->addWidget(statsRow(QStringLiteral("clock.arrow.circlepath"), historyTitle_,
+                                descriptionLabel(QStringLiteral("支持搜索、复制、重新插入到当前光标处。"), this),
+                                openHistory_, this));
+    history->addWidget(divider(this));
+    auto* syncTexts = new QWidget(this);
+    auto* syncTextsLayout = new QVBoxLayout(syncTexts);
+    syncTextsLayout->setContentsMargins(0, 0, 0, 0);
+    syncTextsLayout->setSpacing(3);
+    syncDescription_ = descriptionLabel(QString(), syncTexts);
+    toggleError_ = new ThemedLabel(QString(), WindowTheme::font(11), &WindowTheme::red, syncTexts);
+    toggleError_->setWordWrap(true);
+    syncTextsLayout->addWidget(syncDescription_);
+    syncTextsLayout->addWidget(toggleError_);
+    auto* syncTitle = primaryLabel();
+    syncTitle->setText(QStringLiteral("同步历史到云端"));
+    history->addWidget(statsRow(QStringLiteral("icloud"), syncTitle, syncTexts, syncSwitch_, this));
+    history->addWidget(divider(this));
+    auto* syncNowTitle = primaryLabel();
+    syncNowTitle->setText(QStringLiteral("立即同步"));
+    lastSync_ = descriptionLabel(QString(), this);
+    syncNowButton_->setAutoDefault(false);
+    history->addWidget(
+        statsRow(QStringLiteral("arrow.triangle.2.circlepath"), syncNowTitle, lastSync_, syncNowButton_, this));
+    layout->addWidget(history);
+
+    auto* dictionary = new CardGroup(QStringLiteral("个人词典"), this);
+    dictTitle_ = primaryLabel();
+    openDictionary_ = actionButton(QStringLiteral("打开词典"), hooks.showDictionary);
+    dictionary->addWidget(statsRow(QStringLiteral("character.book.closed"), dictTitle_,
+                                   descriptionLabel(QStringLiteral("把人名、品牌、缩写告诉 Vellamor，识别更准。"), this),
+                                   openDictionary_, this));
+    layout->addWidget(dictionary);
+    // The cards keep their height; the page's foot takes what is left.
+    layout->addStretch(1);
+
+    connect(syncSwitch_, &ToggleSwitch::clicked, this, [this](bool on) { stats_->setHistorySync(on); });
+    connect(syncNowButton_, &QPushButton::clicked, this, [this] { stats_->triggerSyncNow(); });
+    HistoryDictionaryStats& stats = *stats_;
+    // Subscribers hear of a value before it is stored: draw on the next turn.
+    auto redraw = [this](const auto&) { scheduleRedraw(); };
+    subscriptions_.push_back(stats.historyCount.subscribe(redraw));
+    subscriptions_.push_back(stats.dictCount.subscribe(redraw));
+    subscriptions_.push_back(stats.historySyncEnabled.subscribe(redraw));
+    subscriptions_.push_back(stats.canToggle.subscribe(redraw));
+    subscriptions_.push_back(stats.toggleError.subscribe(redraw));
+    subscriptions_.push_back(stats.updating.subscribe(redraw));
+}
+
+void HistoryDictionaryPage::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    stats_->refresh();
+}
+
+void HistoryDictionaryPage::scheduleRedraw()
+{
+    if (!std::exchange(redrawPending_, true))
+        QMetaObject::invokeMethod(this, &HistoryDictionaryPage::showStats, Qt::QueuedConnection);
+}
+
+void HistoryDictionaryPage::showStats()
+{
+    redrawPending_ = false;
+    const HistoryDictionaryStats& stats = *stats_;
+    historyTitle_->setText(QStringLiteral("已保存 ") + stats.historyCountLabel());
+    dictTitle_->setText(QStringLiteral("已收录 ") + stats.dictCountLabel());
+    syncDescription_->setText(stats.syncDescription());
+    toggleError_->setText(stats.toggleError.value().value_or(QString()));
+    toggleError_->setVisible(stats.toggleError.value().has_value());
+    lastSync_->setText(stats.lastSyncDescription());
+    syncSwitch_->setChecked(stats.historySyncEnabled.value());
+    syncSwitch_->setEnabled(stats.canToggle.value() && !stats.updating.value());
+    syncNowButton_->setEnabled(stats.canToggle.value());
+}
+
+} // namespace vellamor

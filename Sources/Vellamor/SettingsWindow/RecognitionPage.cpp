@@ -1,0 +1,315 @@
+#include "SettingsWindow/RecognitionPage.h"
+
+#include "Auth/AuthSessionObserver.h"
+#include "Models/VellamorServiceError.h"
+#include "SettingsWindow/ErrorText.h"
+#include "SettingsWindow/RefreshButton.h"
+#include "SettingsWindow/SettingsStoreObservable.h"
+#include "Support/Async/Spawn.h"
+#include "Windows/CardGroup.h"
+#include "Windows/RowDivider.h"
+#include "Windows/SectionHeader.h"
+#include "Windows/SettingsRow.h"
+#include "Windows/StatusPill.h"
+#include "Windows/ToggleSwitch.h"
+#include "Windows/WindowServices.h"
+#include "Windows/WindowTheme.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QHBoxLayout>
+#include <QPointer>
+#include <QVBoxLayout>
+
+#include <array>
+
+namespace vellamor {
+
+namespace {
+
+using Choices = std::array<std::pair<QString, QString>, 4>;
+
+const Choices scenes{{
+    {QStringLiteral("通用"), QStringLiteral("general")},
+    {QStringLiteral("邮件"), QStringLiteral("email")},
+    {QStringLiteral("聊天"), QStringLiteral("chat")},
+    {QStringLiteral("代码"), QStringLiteral("code")},
+}};
+const std::array<std::pair<QString, QString>, 3> styles{{
+    {QStringLiteral("保留原样"), QStringLiteral("original")},
+    {QStringLiteral("正式"), QStringLiteral("formal")},
+    {QStringLiteral("随意"), QStringLiteral("casual")},
+}};
+
+constexpr qint64 unauthorizedCode = 40100;
+
+QString signInForModels()
+{
+    return QStringLiteral("登录后可选择后端已配置模型");
+}
+
+// A picker of fixed choices bound to a text preference.
+template<typename List>
+QComboBox* choicePicker(const List& choices, BoundField<QString>& field, std::vector<Subscription>& subscriptions,
+                        QWidget* parent)
+{
+    auto* picker = new QComboBox(parent);
+    for (const auto& [label, value] : choices)
+        picker->addItem(label, value);
+    picker->setFixedWidth(130);
+    picker->setFont(WindowTheme::font(13));
+    QObject::connect(picker, &QComboBox::activated, parent,
+                     [picker, &field](int index) { field.set(picker->itemData(index).toString()); });
+    subscriptions.push_back(
+        field.subscribe([picker](const QString& value) { picker->setCurrentIndex(picker->findData(value)); }));
+    return picker;
+}
+
+// A slot for a control that is replaced as a whole.
+QWidget* controlSlot(QWidget* parent)
+{
+    auto* slot = new QWidget(parent);
+    auto* layout = new QHBoxLayout(slot);
+    layout->setContentsMargins(0, 0, 0, 0);
+    return slot;
+}
+
+void showPill(QWidget* slot, const QString& text, PillTone tone)
+{
+    while (QLayoutItem* item = slot->layout()->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    slot->layout()->addWidget(new StatusPill(text, tone, std::nullopt, slot));
+}
+
+} // namespace
+
+LLMModelListStore::LLMModelListStore(std::shared_ptr<ModelAPIProtocol> api)
+    : api_(std::move(api))
+{
+}
+
+QCoro::Task<bool> LLMModelListStore::reload(std::shared_ptr<LLMModelListStore> store)
+{
+    store->loading = true;
+    std::optional<QString> failure;
+    QList<LLMModelOption> fetched;
+    try {
+        if (!store->api_)
+            throw std::runtime_error("no model client");
+        fetched = co_await store->api_->listLLMModels();
+    } catch (const VellamorServiceError& refusal) {
+        failure = refusal.code() == unauthorizedCode ? signInForModels() : QStringLiteral("模型列表加载失败");
+    } catch (...) {
+        failure = QStringLiteral("模型列表加载失败");
+    }
+    store->errorText = std::move(failure);
+    store->models = std::move(fetched);
+    store->loading = false;
+    co_return !failure;
+}
+
+void LLMModelListStore::reset()
+{
+    loading = false;
+    models = QList<LLMModelOption>();
+    errorText = noText();
+}
+
+RecognitionPage::RecognitionPage(const SettingsPageContext& context, QWidget* parent)
+    : QWidget(parent)
+    , obs_(context.obs)
+    , auth_(context.hooks.auth)
+    , store_(std::make_shared<LLMModelListStore>(context.services.models ? context.services.models() : nullptr))
+    , sceneAutoDetect_(new ToggleSwitch(this))
+    , scenePicker_(choicePicker(scenes, obs_.scene, subscriptions_, this))
+    , stylePicker_(choicePicker(styles, obs_.style, subscriptions_, this))
+    , modelPicker_(new QComboBox(this))
+    , refreshButton_(new RefreshButton(QStringLiteral("刷新模型"), this))
+    , insertPill_(controlSlot(this))
+    , polishPill_(controlSlot(this))
+{
+    connect(sceneAutoDetect_, &ToggleSwitch::clicked, this, [this](bool on) { obs_.sceneAutoDetect.set(on); });
+    subscriptions_.push_back(obs_.sceneAutoDetect.subscribe([this](bool on) { sceneAutoDetect_->setChecked(on); }));
+
+    auto* modelControl = new QWidget(this);
+    auto* modelLayout = new QHBoxLayout(modelControl);
+    modelLayout->setContentsMargins(0, 0, 0, 0);
+    modelLayout->setSpacing(8);
+    modelPicker_->setFixedWidth(180);
+    modelPicker_->setFont(WindowTheme::font(13));
+    modelLayout->addWidget(modelPicker_);
+    modelLayout->addWidget(refreshButton_);
+    connect(modelPicker_, &QComboBox::activated, this, [this](int index) {
+        const QString name = modelPicker_->itemData(index).toString();
+        obs_.selectedLLMProviderName.set(name.isEmpty() ? noText() : std::optional<QString>(name));
+    });
+    connect(refreshButton_, &QToolButton::clicked, this, &RecognitionPage::reloadModels);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(20);
+    layout->addWidget(
+        new SectionHeader(QStringLiteral("识别与输出"), QStringLiteral("针对不同使用场景调整识别与润色策略"), this));
+    auto* scene = new CardGroup(QStringLiteral("场景"), this);
+    scene->addWidget(new SettingsRow(QStringLiteral("根据当前 App 自动选择场景"),
+                                     QStringLiteral("邮件 App 用邮件风格、编辑器用代码风格、聊天 App 用聊天风格"),
+                                     sceneAutoDetect_, this));
+    scene->addWidget(new RowDivider(this));
+    scene->addWidget(new SettingsRow(QStringLiteral("默认场景"), QStringLiteral("当自动识别找不到匹配 App 时使用这个"),
+                                     scenePicker_, this));
+    layout->addWidget(scene);
+    auto* style = new CardGroup(QStringLiteral("风格"), this);
+    style->addWidget(new SettingsRow(QStringLiteral("润色风格"), QStringLiteral("润色开关在「常规」分区统一管理"),
+                                     stylePicker_, this));
+    style->addWidget(new RowDivider(this));
+    modelRow_ = new SettingsRow(QStringLiteral("润色模型"), QString(), modelControl, this);
+    style->addWidget(modelRow_);
+    layout->addWidget(style);
+    auto* output = new CardGroup(QStringLiteral("输出"), this);
+    output->addWidget(new SettingsRow(QStringLiteral("插入内容"),
+                                      QStringLiteral("有润色结果时插入润色文本；缺失时自动回退原文"), insertPill_, this));
+    output->addWidget(new RowDivider(this));
+    output->addWidget(new SettingsRow(QStringLiteral("自动润色状态"),
+                                      QStringLiteral("在「常规」→「说话转写后自动润色」切换"), polishPill_, this));
+    layout->addWidget(output);
+    // The cards keep their height; the page's foot takes what is left.
+    layout->addStretch(1);
+
+    // Subscribers hear of a value before it is stored: draw on the next turn.
+    auto redraw = [this](const auto&) { scheduleRedraw(); };
+    subscriptions_.push_back(store_->loading.subscribe(redraw));
+    subscriptions_.push_back(store_->models.subscribe(redraw));
+    subscriptions_.push_back(store_->errorText.subscribe(redraw));
+    subscriptions_.push_back(obs_.selectedLLMProviderName.subscribe(redraw));
+    subscriptions_.push_back(obs_.enableLLMPolish.subscribe([this](bool polish) {
+        showOutput(polish);
+        scheduleRedraw();
+    }));
+    if (auth_)
+        subscriptions_.push_back(auth_->subscribeState([this](const AuthState& state) {
+            followAuthState(state.isAuthenticated());
+        }));
+    showModels();
+}
+
+QString RecognitionPage::modelLabel(const LLMModelOption& option)
+{
+    const bool hasModel = option.model && !option.model->isEmpty();
+    if (hasModel)
+        return option.name + (option.active ? QStringLiteral(" · 默认 · ") : QStringLiteral(" · ")) + *option.model;
+    return option.active ? option.name + QStringLiteral(" · 默认") : option.name;
+}
+
+QStringList RecognitionPage::outputPills() const
+{
+    QStringList texts;
+    for (QWidget* slot : {insertPill_, polishPill_}) {
+        if (auto* pill = slot->findChild<StatusPill*>())
+            texts.append(pill->findChild<QLabel*>() ? pill->findChild<QLabel*>()->text() : QString());
+    }
+    return texts;
+}
+
+void RecognitionPage::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (signedIn() && store_->models.value().isEmpty())
+        reloadModels();
+}
+
+bool RecognitionPage::signedIn() const
+{
+    return auth_ && auth_->state().isAuthenticated();
+}
+
+void RecognitionPage::followAuthState(bool signedIn)
+{
+    const std::optional<bool> previous = std::exchange(lastSignedIn_, signedIn);
+    scheduleRedraw();
+    if (!previous || *previous == signedIn)
+        return;
+    // Signing out keeps the saved model: it is checked again at the next
+    // successful fetch. The observer stores the state after telling us.
+    if (signedIn)
+        QMetaObject::invokeMethod(this, &RecognitionPage::reloadModels, Qt::QueuedConnection);
+    else
+        store_->reset();
+}
+
+void RecognitionPage::reloadModels()
+{
+    if (!signedIn())
+        return;
+    QPointer<RecognitionPage> self(this);
+    spawn(this, QStringLiteral("settings model list"), [self, store = store_](std::stop_token) -> QCoro::Task<void> {
+        const bool fetched = co_await LLMModelListStore::reload(store);
+        // A failed fetch says nothing about whether the saved model exists.
+        if (self && fetched)
+            self->reconcileSelectedModel();
+    });
+}
+
+void RecognitionPage::reconcileSelectedModel()
+{
+    const std::optional<QString>& chosen = obs_.selectedLLMProviderName.value();
+    if (!chosen || chosen->isEmpty())
+        return;
+    for (const LLMModelOption& option : store_->models.value()) {
+        if (option.name == *chosen)
+            return;
+    }
+    obs_.selectedLLMProviderName.set(noText());
+}
+
+QString RecognitionPage::modelSubtitle() const
+{
+    const std::optional<QString>& chosen = obs_.selectedLLMProviderName.value();
+    if (!obs_.enableLLMPolish.value())
+        return QStringLiteral("自动润色关闭时不使用模型选择");
+    if (!signedIn())
+        return signInForModels();
+    if (store_->loading.value())
+        return QStringLiteral("正在加载可选模型");
+    if (store_->errorText.value())
+        return *store_->errorText.value();
+    if (store_->models.value().isEmpty())
+        return QStringLiteral("暂无可选模型，使用后端默认");
+    if (chosen && !chosen->isEmpty())
+        return QStringLiteral("当前选择 ") + *chosen;
+    return QStringLiteral("使用后端默认选择");
+}
+
+void RecognitionPage::scheduleRedraw()
+{
+    if (!std::exchange(redrawPending_, true))
+        QMetaObject::invokeMethod(this, &RecognitionPage::showModels, Qt::QueuedConnection);
+}
+
+void RecognitionPage::showModels()
+{
+    redrawPending_ = false;
+    const QList<LLMModelOption>& models = store_->models.value();
+    modelPicker_->clear();
+    modelPicker_->addItem(QStringLiteral("后端默认"), QString());
+    for (const LLMModelOption& option : models)
+        modelPicker_->addItem(modelLabel(option), option.name);
+    const QString chosen = obs_.selectedLLMProviderName.value().value_or(QString());
+    modelPicker_->setCurrentIndex(modelPicker_->findData(chosen));
+    const bool loading = store_->loading.value();
+    modelPicker_->setEnabled(signedIn() && obs_.enableLLMPolish.value() && !loading && !models.isEmpty());
+    refreshButton_->setEnabled(signedIn());
+    refreshButton_->setBusy(loading);
+    modelRow_->setSubtitle(modelSubtitle());
+}
+
+void RecognitionPage::showOutput(bool polish)
+{
+    showPill(insertPill_, polish ? QStringLiteral("优先润色") : QStringLiteral("原文"),
+             polish ? PillTone::success : PillTone::neutral);
+    showPill(polishPill_, polish ? QStringLiteral("已启用") : QStringLiteral("已关闭"),
+             polish ? PillTone::success : PillTone::neutral);
+}
+
+} // namespace vellamor

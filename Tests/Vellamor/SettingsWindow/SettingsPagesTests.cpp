@@ -1,0 +1,500 @@
+#include "FakeAuthAPI.h"
+#include "FakeDataSyncAPI.h"
+#include "FakeModelAPI.h"
+#include "FakePreferencesAPI.h"
+#include "FakeSoundServer.h"
+#include "InMemorySecureItemStore.h"
+#include "WaitUntil.h"
+#include "WidgetRendering.h"
+
+#include "Auth/AuthSession.h"
+#include "Auth/KeychainStore.h"
+#include "Diagnostics/DiagnosticsServices.h"
+#include "History/HistorySyncEngine.h"
+#include "History/LocalHistoryStore.h"
+#include "Models/VellamorServiceError.h"
+#include "SettingsWindow/ErrorText.h"
+#include "SettingsWindow/GeneralPage.h"
+#include "SettingsWindow/HistoryDictionaryPage.h"
+#include "SettingsWindow/HotkeyRecorder.h"
+#include "SettingsWindow/LaunchAtLogin.h"
+#include "SettingsWindow/RecognitionPage.h"
+#include "SettingsWindow/RecordingPage.h"
+#include "SettingsWindow/RefreshButton.h"
+#include "SettingsWindow/SettingsStoreObservable.h"
+#include "SettingsWindow/ThemeManager.h"
+#include "Support/Async/RunBlocking.h"
+#include "Windows/SettingsRow.h"
+#include "Windows/ToggleSwitch.h"
+#include "Windows/WindowServices.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <linux/input-event-codes.h>
+
+namespace vellamor::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+class SettingsPagesTest : public ::testing::Test {
+protected:
+    SettingsPagesTest()
+    {
+        services.models = [this] { return models; };
+        services.serverPreferences = [this] { return serverPreferences; };
+        services.dataSync = [this] { return dataSync; };
+        hooks.auth = auth->publisher();
+        hooks.soundServer = sound;
+        hooks.launchAtLogin = launchAtLogin;
+        hooks.hotkeyRecording = [this](bool recording) { recordingCalls.append(recording); };
+        hooks.showHistory = [this] { opened.append(u"history"_s); };
+        hooks.showDictionary = [this] { opened.append(u"dictionary"_s); };
+        hooks.historyStore = [this] { return historyStore; };
+        hooks.historySyncEngine = [this] { return engine.get(); };
+    }
+
+    ~SettingsPagesTest() override
+    {
+        page.reset();
+        runEventLoopFor(20ms);
+    }
+
+    template<typename Page>
+    Page& show()
+    {
+        page.reset();
+        auto built = std::make_unique<Page>(SettingsPageContext{*obs, theme, services, diagnostics, hooks});
+        built->resize(620, 760);
+        built->show();
+        Page& shown = *built;
+        page = std::move(built);
+        settle();
+        return shown;
+    }
+
+    static void settle() { runEventLoopFor(20ms); }
+
+    void signIn()
+    {
+        const AuthMe me{7, u"u7@x.io"_s, u"zh-CN"_s, Date::fromUnixSeconds(1'700'000'000), std::nullopt};
+        authAPI->succeed(FakeAuthAPI::Op::login,
+                         AuthAPIProtocol::SignIn{{u"at"_s, u"rt"_s, Date::fromUnixSeconds(4'000'000'000)}, me});
+        runBlocking(auth->loginWithPassword(me.email, u"password"_s));
+        settle();
+    }
+
+    void signOut()
+    {
+        authAPI->succeed(FakeAuthAPI::Op::logout);
+        runBlocking(auth->logout());
+        settle();
+    }
+
+    Preferences stored() const { return store->current(); }
+
+    QTemporaryDir folder;
+    std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(folder.filePath(u"d.ini"_s));
+    std::shared_ptr<SettingsStore> store = std::make_shared<SettingsStore>(defaults, SettingsStore::standardKey());
+    std::unique_ptr<SettingsStoreObservable> obs = std::make_unique<SettingsStoreObservable>(store);
+    ThemeManager theme{defaults, nullptr};
+    std::shared_ptr<FakeAuthAPI> authAPI = std::make_shared<FakeAuthAPI>();
+    std::shared_ptr<InMemorySecureItemStore> keyring = std::make_shared<InMemorySecureItemStore>();
+    std::shared_ptr<AuthSession> auth = std::make_shared<AuthSession>(
+        authAPI, std::make_shared<KeychainStore>(keyring, u"com.vellamor.app.auth"_s, u"session"_s),
+        VellamorLog(u"t"_s, u"auth"_s, nullptr, nullptr), &Date::now, defaults);
+    std::shared_ptr<FakeModelAPI> models = std::make_shared<FakeModelAPI>();
+    std::shared_ptr<FakePreferencesAPI> serverPreferences = std::make_shared<FakePreferencesAPI>();
+    std::shared_ptr<FakeDataSyncAPI> dataSync = std::make_shared<FakeDataSyncAPI>();
+    std::shared_ptr<FakeSoundServer> sound = std::make_shared<FakeSoundServer>();
+    std::shared_ptr<LaunchAtLogin> launchAtLogin =
+        std::make_shared<LaunchAtLogin>(folder.filePath(u"config/autostart/com.vellamor.app.desktop"_s),
+                                        u":/desktop/com.vellamor.app.desktop"_s);
+    std::shared_ptr<LocalHistoryStore> historyStore =
+        LocalHistoryStore::anonymous(std::make_shared<HistoryChangeBroadcaster>(), folder.filePath(u"h"_s));
+    std::unique_ptr<HistorySyncEngine> engine = std::make_unique<HistorySyncEngine>(
+        dataSync, historyStore, std::make_shared<HistorySyncObserver>());
+    WindowServices services;
+    DiagnosticsServices diagnostics;
+    SettingsPageHooks hooks;
+    QList<bool> recordingCalls;
+    QStringList opened;
+    std::unique_ptr<QWidget> page;
+};
+
+// MARK: Hotkey recorder
+
+// One key as the window system delivers it: X11 key codes are 8 above the kernel's.
+bool key(QEvent::Type type, int linuxCode, QWidget& target)
+{
+    QKeyEvent event(type, Qt::Key_unknown, Qt::NoModifier, static_cast<quint32>(linuxCode + 8), 0, 0);
+    return QApplication::sendEvent(&target, &event);
+}
+
+struct Stroke {
+    bool down;
+    int code;
+};
+
+TEST_F(SettingsPagesTest, RecorderTurnsKeysByPositionIntoTheStoredCombination)
+{
+    struct Case {
+        const char* name;
+        std::vector<Stroke> strokes;
+        std::optional<QString> stored;
+        bool stillRecording;
+        std::optional<QString> hint;
+    };
+    const QString fnHint = HotkeyRecorder::fnHint();
+    const std::vector<Case> cases{
+        {"a key alone asks for a modifier", {{true, KEY_A}}, std::nullopt, true, HotkeyRecorder::modifierHint()},
+        {"super shift a", {{true, KEY_LEFTMETA}, {true, KEY_LEFTSHIFT}, {true, KEY_A}}, u"cmd+shift+a"_s, false, {}},
+        {"a key outside the table", {{true, KEY_LEFTMETA}, {true, KEY_F13}}, {}, true, HotkeyRecorder::unsupportedHint()},
+        {"escape alone cancels", {{true, KEY_ESC}}, std::nullopt, false, {}},
+        {"super escape is a combination", {{true, KEY_LEFTMETA}, {true, KEY_ESC}}, u"cmd+escape"_s, false, {}},
+        {"right ctrl alone", {{true, KEY_RIGHTCTRL}, {false, KEY_RIGHTCTRL}}, u"fn"_s, false, {}},
+        {"right ctrl with a key", {{true, KEY_RIGHTCTRL}, {true, KEY_F5}}, u"fn+f5"_s, false, {}},
+        {"right ctrl then super, released",
+         {{true, KEY_RIGHTCTRL}, {true, KEY_LEFTMETA}, {false, KEY_RIGHTCTRL}, {false, KEY_LEFTMETA}},
+         std::nullopt, true, fnHint},
+        {"alt ctrl space in any order",
+         {{true, KEY_LEFTALT}, {true, KEY_LEFTCTRL}, {true, KEY_SPACE}}, u"option+control+space"_s, false, {}},
+        {"left ctrl is not fn", {{true, KEY_LEFTCTRL}, {false, KEY_LEFTCTRL}}, std::nullopt, true, HotkeyRecorder::startHint()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        obs->customHotkey.set(noText());
+        RecordingPage& shown = show<RecordingPage>();
+        HotkeyRecorder& recorder = shown.recorder();
+        recorder.recordButton().click();
+        ASSERT_TRUE(recorder.isRecording());
+        for (const Stroke& stroke : c.strokes)
+            EXPECT_TRUE(key(stroke.down ? QEvent::KeyPress : QEvent::KeyRelease, stroke.code, recorder.cancelButton()));
+        EXPECT_EQ(stored().customHotkey, c.stored);
+        EXPECT_EQ(recorder.isRecording(), c.stillRecording);
+        EXPECT_EQ(recorder.hint(), c.stillRecording ? c.hint : std::nullopt);
+        recorder.stopRecording();
+    }
+}
+
+TEST_F(SettingsPagesTest, RecorderClaimsShortcutsAndHandsTheHotkeyBackHoweverItEnds)
+{
+    RecordingPage& shown = show<RecordingPage>();
+    HotkeyRecorder& recorder = shown.recorder();
+    recorder.recordButton().click();
+    recorder.startRecording();
+    EXPECT_EQ(recordingCalls, QList<bool>{true});
+    renderView(shown, u"settings-recording-hotkey"_s);
+    // Ctrl+F goes to the recorder, not to a shortcut.
+    key(QEvent::KeyPress, KEY_LEFTCTRL, recorder);
+    QKeyEvent override(QEvent::ShortcutOverride, Qt::Key_F, Qt::ControlModifier, KEY_F + 8, 0, 0);
+    override.ignore();
+    EXPECT_TRUE(QApplication::sendEvent(&recorder, &override));
+    EXPECT_TRUE(override.isAccepted());
+    key(QEvent::KeyPress, KEY_F, recorder);
+    EXPECT_EQ(stored().customHotkey, u"control+f"_s);
+    EXPECT_EQ(recordingCalls, (QList<bool>{true, false}));
+    EXPECT_EQ(shownTexts(recorder, standardText), (QStringList{u"⌃"_s, u"F"_s, u"录制"_s, u"恢复默认"_s}));
+
+    // The time-out, leaving the screen and the cancel button end it too.
+    HotkeyRecorder timed(obs->customHotkey, 30ms, hooks.hotkeyRecording);
+    timed.show();
+    timed.startRecording();
+    EXPECT_TRUE(waitUntil([&] { return !timed.isRecording(); }));
+    timed.startRecording();
+    timed.hide();
+    EXPECT_FALSE(timed.isRecording());
+    timed.show();
+    timed.startRecording();
+    timed.cancelButton().click();
+    EXPECT_FALSE(timed.isRecording());
+    EXPECT_EQ(recordingCalls, (QList<bool>{true, false, true, false, true, false, true, false}));
+    EXPECT_EQ(stored().customHotkey, u"control+f"_s);
+    // Nothing is read once it stopped.
+    key(QEvent::KeyPress, KEY_LEFTALT, timed);
+    key(QEvent::KeyPress, KEY_A, timed);
+    EXPECT_EQ(stored().customHotkey, u"control+f"_s);
+
+    timed.resetButton().click();
+    EXPECT_EQ(stored().customHotkey, std::nullopt);
+    settle();
+    EXPECT_EQ(shownTexts(timed, standardText), (QStringList{u"Fn"_s, u"录制"_s}));
+    obs->customHotkey.set(QString());
+    settle();
+    EXPECT_EQ(shownTexts(timed, standardText), (QStringList{u"Fn"_s, u"录制"_s, u"恢复默认"_s}));
+}
+
+// MARK: Recording page
+
+platform::SoundServerSnapshot twoMicrophones()
+{
+    platform::SoundServerSnapshot snapshot = FakeSoundServer::oneMicrophone();
+    snapshot.sources.append(platform::SoundSource{3, u"usb"_s, u"USB Mic"_s, false, 1, 48000});
+    return snapshot;
+}
+
+TEST_F(SettingsPagesTest, RecordingPageWritesTheModeAndTheMicrophoneItShows)
+{
+    sound->answer = twoMicrophones();
+    obs->hotkeyMode.set(u"sometimes"_s);
+    RecordingPage& shown = show<RecordingPage>();
+    renderView(shown, u"settings-recording"_s);
+    EXPECT_FALSE(shown.modeDots()[0]->isChecked());
+    EXPECT_FALSE(shown.modeDots()[1]->isChecked());
+    shown.modeDots()[1]->click();
+    EXPECT_EQ(stored().hotkeyMode, u"toggle"_s);
+    EXPECT_TRUE(shown.modeDots()[1]->isChecked());
+    EXPECT_FALSE(shown.modeDots()[0]->isChecked());
+
+    QComboBox& picker = shown.microphonePicker();
+    QStringList labels;
+    for (int i = 0; i < picker.count(); ++i)
+        labels.append(picker.itemText(i));
+    EXPECT_EQ(labels, (QStringList{u"系统默认"_s, u"Microphone（当前默认）"_s, u"USB Mic"_s}));
+    EXPECT_EQ(picker.currentIndex(), 0);
+    EXPECT_EQ(shown.microphoneRow().subtitle(), u"跟随系统当前默认输入设备；不会改系统音量"_s);
+
+    picker.activated(2);
+    EXPECT_EQ(stored().selectedMicrophoneUID, u"usb"_s);
+    EXPECT_EQ(shown.microphoneRow().subtitle(), u"已保存选择；不会改系统音量"_s);
+    picker.activated(0);
+    EXPECT_EQ(stored().selectedMicrophoneUID, std::nullopt);
+
+    // Unplugged: kept, no entry; back after a refresh.
+    obs->selectedMicrophoneUID.set(u"usb"_s);
+    sound->answer = FakeSoundServer::oneMicrophone();
+    shown.refreshButton().click();
+    settle();
+    EXPECT_EQ(picker.currentIndex(), -1);
+    EXPECT_EQ(shown.microphoneRow().subtitle(), u"已保存的麦克风当前不可用，会暂时跟随系统默认输入"_s);
+    EXPECT_EQ(stored().selectedMicrophoneUID, u"usb"_s);
+    sound->answer = twoMicrophones();
+    shown.refreshButton().click();
+    settle();
+    EXPECT_EQ(picker.currentText(), u"USB Mic"_s);
+
+    // An empty saved id is the system default, in the picker too.
+    obs->selectedMicrophoneUID.set(QString());
+    EXPECT_EQ(picker.currentIndex(), 0);
+    EXPECT_EQ(shown.microphoneRow().subtitle(), u"跟随系统当前默认输入设备；不会改系统音量"_s);
+}
+
+// MARK: General page
+
+class UnadoptedLaunchAtLogin final : public LaunchAtLogin {
+public:
+    using LaunchAtLogin::LaunchAtLogin;
+    void setEnabled(bool) override {}
+};
+
+TEST_F(SettingsPagesTest, GeneralPageWritesTheAutostartEntryAndSaysWhyItCouldNot)
+{
+    GeneralPage& shown = show<GeneralPage>();
+    renderView(shown, u"settings-general"_s);
+    shown.languagePicker().activated(2);
+    EXPECT_EQ(stored().language, u"en"_s);
+    shown.polishSwitch().click();
+    EXPECT_EQ(stored().enableLLMPolish, !Preferences().enableLLMPolish);
+
+    const QString entry = launchAtLogin->autostartEntry();
+    EXPECT_FALSE(shown.launchSwitch().isChecked());
+    shown.launchSwitch().click();
+    EXPECT_TRUE(shown.launchSwitch().isChecked());
+    ASSERT_TRUE(QFile::exists(entry));
+    EXPECT_EQ(QProcess::execute(u"desktop-file-validate"_s, {entry}), 0);
+    EXPECT_EQ(shown.launchErrorMessage(), std::nullopt);
+    shown.launchSwitch().click();
+    EXPECT_FALSE(QFile::exists(entry));
+
+    // Hidden by the desktop counts as off, and the page follows it on show.
+    shown.launchSwitch().click();
+    QFile file(entry);
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write("Hidden=true\n");
+    file.close();
+    shown.hide();
+    shown.show();
+    EXPECT_FALSE(shown.launchSwitch().isChecked());
+
+    // A folder where the entry goes: the file's own error.
+    QFile::remove(entry);
+    ASSERT_TRUE(QDir().mkpath(entry));
+    shown.launchSwitch().click();
+    EXPECT_FALSE(shown.launchSwitch().isChecked());
+    ASSERT_TRUE(shown.launchErrorMessage());
+    EXPECT_TRUE(shown.launchErrorMessage()->startsWith(u"未能更新登录项："_s)) << shown.launchErrorMessage()->toStdString();
+    EXPECT_GT(shown.launchErrorMessage()->size(), 8);
+    renderView(shown, u"settings-general-error"_s);
+    QDir(entry).removeRecursively();
+
+    hooks.launchAtLogin = std::make_shared<UnadoptedLaunchAtLogin>(entry, u":/desktop/com.vellamor.app.desktop"_s);
+    GeneralPage& unadopted = show<GeneralPage>();
+    unadopted.launchSwitch().click();
+    EXPECT_FALSE(unadopted.launchSwitch().isChecked());
+    EXPECT_EQ(unadopted.launchErrorMessage(), GeneralPage::notAdoptedMessage());
+    // Turned on outside meanwhile: the page follows and drops the message.
+    launchAtLogin->setEnabled(true);
+    unadopted.hide();
+    unadopted.show();
+    EXPECT_TRUE(unadopted.launchSwitch().isChecked());
+    EXPECT_EQ(unadopted.launchErrorMessage(), std::nullopt);
+}
+
+// MARK: Recognition page
+
+TEST_F(SettingsPagesTest, RecognitionPageKeepsTheSavedModelUnlessAFetchSaysItIsGone)
+{
+    models->models = {{u"alpha"_s, u"gpt-x"_s, true}, {u"beta"_s, u""_s, false}, {u"gamma"_s, std::nullopt, true}};
+    obs->selectedLLMProviderName.set(u"beta"_s);
+
+    RecognitionPage& signedOut = show<RecognitionPage>();
+    EXPECT_EQ(models->calls, 0);
+    EXPECT_FALSE(signedOut.modelPicker().isEnabled());
+    EXPECT_FALSE(signedOut.refreshButton().isEnabled());
+    EXPECT_EQ(signedOut.modelRow().subtitle(), u"登录后可选择后端已配置模型"_s);
+
+    signIn();
+    EXPECT_EQ(models->calls, 1);
+    RecognitionPage& shown = show<RecognitionPage>();
+    renderView(shown, u"settings-recognition"_s);
+    EXPECT_EQ(models->calls, 2);
+    QStringList labels;
+    for (int i = 0; i < shown.modelPicker().count(); ++i)
+        labels.append(shown.modelPicker().itemText(i));
+    EXPECT_EQ(labels, (QStringList{u"后端默认"_s, u"alpha · 默认 · gpt-x"_s, u"beta"_s, u"gamma · 默认"_s}));
+    EXPECT_EQ(shown.modelRow().subtitle(), u"当前选择 beta"_s);
+    EXPECT_TRUE(shown.modelPicker().isEnabled());
+    EXPECT_EQ(shown.outputPills(), (QStringList{u"优先润色"_s, u"已启用"_s}));
+
+    shown.modelPicker().activated(0);
+    EXPECT_EQ(stored().selectedLLMProviderName, std::nullopt);
+    settle();
+    EXPECT_EQ(shown.modelRow().subtitle(), u"使用后端默认选择"_s);
+    shown.scenePicker().activated(3);
+    shown.stylePicker().activated(1);
+    shown.sceneAutoDetectSwitch().click();
+    EXPECT_EQ(stored().scene, u"code"_s);
+    EXPECT_EQ(stored().style, u"formal"_s);
+    EXPECT_EQ(stored().sceneAutoDetect, !Preferences().sceneAutoDetect);
+
+    // Failures empty the list but keep the choice; so does signing out.
+    obs->selectedLLMProviderName.set(u"beta"_s);
+    struct Failure {
+        std::exception_ptr error;
+        QString text;
+    };
+    for (const Failure& failure : {Failure{std::make_exception_ptr(VellamorServiceError(40100, u"x"_s)),
+                                           u"登录后可选择后端已配置模型"_s},
+                                   Failure{std::make_exception_ptr(VellamorServiceError(40101, u"x"_s)),
+                                           u"模型列表加载失败"_s},
+                                   Failure{std::make_exception_ptr(std::runtime_error("offline")),
+                                           u"模型列表加载失败"_s}}) {
+        models->failure = failure.error;
+        shown.refreshButton().click();
+        settle();
+        EXPECT_EQ(shown.modelRow().subtitle(), failure.text);
+        EXPECT_FALSE(shown.modelPicker().isEnabled());
+        EXPECT_EQ(stored().selectedLLMProviderName, u"beta"_s);
+    }
+    signOut();
+    EXPECT_EQ(shown.modelStore().models.value().size(), 0);
+    EXPECT_EQ(stored().selectedLLMProviderName, u"beta"_s);
+
+    // A successful fetch without it drops it.
+    models->failure = nullptr;
+    models->models = {{u"alpha"_s, std::nullopt, false}};
+    signIn();
+    EXPECT_EQ(stored().selectedLLMProviderName, std::nullopt);
+
+    obs->enableLLMPolish.set(false);
+    settle();
+    EXPECT_EQ(shown.modelRow().subtitle(), u"自动润色关闭时不使用模型选择"_s);
+    EXPECT_FALSE(shown.modelPicker().isEnabled());
+    EXPECT_EQ(shown.outputPills(), (QStringList{u"原文"_s, u"已关闭"_s}));
+}
+
+// MARK: History and dictionary page
+
+TEST_F(SettingsPagesTest, HistoryPageCountsAndSwitchesTheCloudSettingOneRequestAtATime)
+{
+    dataSync->dictionary = {DictEntry{}, DictEntry{}};
+    runBlocking(historyStore->append(HistoryRecord(QUuid::createUuid(), u"hi"_s, std::nullopt, std::nullopt,
+                                                   std::nullopt, Date::now(), std::nullopt, std::nullopt, false,
+                                                   std::nullopt)));
+    HistoryDictionaryPage& signedOut = show<HistoryDictionaryPage>();
+    EXPECT_EQ(serverPreferences->reads, 0);
+    EXPECT_FALSE(signedOut.syncSwitch().isEnabled());
+    EXPECT_FALSE(signedOut.syncNowButton().isEnabled());
+    EXPECT_EQ(shownTexts(signedOut, standardText),
+              (QStringList{u"历史与词典"_s, u"查看过去的录音稿件，教 Vellamor 认识专有名词"_s, u"历史"_s,
+                           u"已保存 1 条"_s, u"打开历史记录"_s, u"支持搜索、复制、重新插入到当前光标处。"_s,
+                           u"同步历史到云端"_s, u"登录账号后可开启云端同步"_s, u"立即同步"_s, u"立即同步"_s,
+                           u"登录后可同步"_s, u"个人词典"_s, u"已收录 2 个词条"_s, u"打开词典"_s,
+                           u"把人名、品牌、缩写告诉 Vellamor，识别更准。"_s}));
+    signedOut.openHistoryButton().click();
+    signedOut.openDictionaryButton().click();
+    EXPECT_EQ(opened, (QStringList{u"history"_s, u"dictionary"_s}));
+
+    signIn();
+    HistoryDictionaryPage& shown = show<HistoryDictionaryPage>();
+    renderView(shown, u"settings-history"_s);
+    EXPECT_TRUE(shown.syncSwitch().isEnabled());
+    EXPECT_EQ(shown.stats().syncDescription(), u"历史仅保存在本设备，不会上传"_s);
+    EXPECT_EQ(shown.stats().lastSyncDescription(), u"尚未同步"_s);
+
+    // On: sent alone, the switch waits for the answer, then the engine may
+    // sync and a sync runs.
+    engine->setCloudSyncEnabled(false);
+    engine->start();
+    settle();
+    dataSync->calls.clear();
+    serverPreferences->holdUpdates = Channel<bool>();
+    shown.syncSwitch().click();
+    settle();
+    EXPECT_TRUE(shown.syncSwitch().isChecked());
+    EXPECT_FALSE(shown.syncSwitch().isEnabled());
+    shown.syncSwitch().click();
+    serverPreferences->holdUpdates->push(true);
+    serverPreferences->holdUpdates.reset();
+    settle();
+    ASSERT_EQ(serverPreferences->updates.size(), 1);
+    EXPECT_EQ(serverPreferences->updates[0].historySync, true);
+    EXPECT_EQ(serverPreferences->updates[0].defaultScene, std::nullopt);
+    EXPECT_TRUE(shown.syncSwitch().isEnabled());
+    EXPECT_TRUE(engine->isCloudSyncEnabled());
+    EXPECT_TRUE(dataSync->calls.contains(u"sync 0"_s));
+    EXPECT_EQ(shown.stats().syncDescription(), u"新录音会在完成后同步到你的账号"_s);
+
+    // A refusal puts the switch back and says why until the next showing.
+    serverPreferences->failure = std::make_exception_ptr(VellamorServiceError(50000, u"busy"_s));
+    shown.syncSwitch().click();
+    settle();
+    EXPECT_TRUE(shown.syncSwitch().isChecked());
+    EXPECT_TRUE(shown.stats().toggleError.value().value_or(QString()).startsWith(u"同步设置失败："_s));
+    EXPECT_TRUE(engine->isCloudSyncEnabled());
+    serverPreferences->failure = nullptr;
+    shown.hide();
+    shown.show();
+    settle();
+    EXPECT_EQ(shown.stats().toggleError.value(), std::nullopt);
+    EXPECT_TRUE(shown.stats().lastSyncDescription().startsWith(u"上次同步："_s));
+    engine->stop();
+}
+
+TEST(LastSyncTimeFormat, IsMonthDayHourMinuteTwoDigitsEach)
+{
+    const QDateTime time(QDate(2026, 3, 5), QTime(9, 7));
+    EXPECT_EQ(QLocale(u"zh_CN"_s).toString(time, u"MM-dd HH:mm"_s), u"03-05 09:07"_s);
+}
+
+} // namespace
+} // namespace vellamor::test
