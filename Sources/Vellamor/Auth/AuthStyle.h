@@ -24,9 +24,6 @@ QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
 
 QColor accent(const QPalette& palette);
 QColor secondary(const QPalette& palette);
-QColor failure();
-QColor warning();
-QColor success();
 
 // The text colour of `widget` set to `color`.
 void setTextColor(QWidget& widget, const QColor& color);

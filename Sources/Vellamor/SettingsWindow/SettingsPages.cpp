@@ -1,5 +1,6 @@
 #include "SettingsWindow/SettingsPages.h"
 
+#include "Auth/BackendPage.h"
 #include "Diagnostics/AboutPage.h"
 #include "Diagnostics/DiagnosticsPage.h"
 #include "SettingsWindow/AppearancePage.h"
@@ -29,8 +30,9 @@ QWidget* makeSettingsPage(SettingsSection section, const SettingsPageContext& co
     switch (section) {
     case SettingsSection::appearance:
         return new AppearancePage(context.theme, parent);
-    case SettingsSection::general:
     case SettingsSection::backend:
+        return new BackendPage(context.account, context.services, parent);
+    case SettingsSection::general:
     case SettingsSection::recording:
     case SettingsSection::recognition:
     case SettingsSection::historyDict:

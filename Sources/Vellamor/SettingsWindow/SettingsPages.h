@@ -8,6 +8,7 @@ namespace vellamor {
 
 class SettingsStoreObservable;
 class ThemeManager;
+struct AccountServices;
 struct DiagnosticsServices;
 struct WindowServices;
 
@@ -17,6 +18,7 @@ struct SettingsPageContext {
     ThemeManager& theme;
     const WindowServices& services;
     const DiagnosticsServices& diagnostics;
+    const AccountServices& account;
 };
 
 // A new page for `section`; it fetches what it shows as it is built.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Auth/AccountServices.h"
 #include "Diagnostics/DiagnosticsServices.h"
 #include "I18n/LocaleResolver.h"
 #include "Settings/SettingsStore.h"
@@ -48,6 +49,7 @@ public:
         // How the saved toast waits; false when cut short.
         SleepFunction sleep;
         DiagnosticsServices diagnostics;
+        AccountServices account;
     };
 
     // The user defaults key of the window's frame.

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "Account/UsageAPIError.h"
+#include "Account/UsageAPIProtocol.h"
+#include "Account/WalletAPIProtocol.h"
+#include "Support/Async/Channel.h"
+
+#include <QList>
+
+#include <exception>
+#include <optional>
+#include <variant>
+
+namespace vellamor::test {
+
+// Calls that wait until the test answers them, one by one and in any order:
+// `calls[i]` is the i-th call's answer channel.
+template<typename T>
+class AnsweredCalls {
+public:
+    using Answer = std::variant<T, std::exception_ptr>;
+
+    QList<Channel<Answer>> calls;
+
+    void answer(qsizetype call, T value) { calls.at(call).push(std::move(value)); }
+    void fail(qsizetype call, const UsageAPIError& error) { calls.at(call).push(std::make_exception_ptr(error)); }
+
+    QCoro::Task<T> wait()
+    {
+        Channel<Answer> channel;
+        calls.append(channel);
+        std::optional<Answer> answer = co_await channel.next();
+        if (!answer)
+            throw UsageAPIError::transport(QStringLiteral("never answered"));
+        if (auto* error = std::get_if<std::exception_ptr>(&*answer))
+            std::rethrow_exception(*error);
+        co_return std::get<T>(std::move(*answer));
+    }
+};
+
+class FakeUsageAPI final : public UsageAPIProtocol {
+public:
+    AnsweredCalls<PlanInfo> plans;
+
+    QCoro::Task<UsageAggregate> fetchUsage(QString) override { throw UsageAPIError::unauthorized(); }
+    QCoro::Task<PlanInfo> fetchPlan() override { return plans.wait(); }
+};
+
+class FakeWalletAPI final : public WalletAPIProtocol {
+public:
+    AnsweredCalls<WalletInfo> wallets;
+
+    QCoro::Task<WalletInfo> fetchWallet() override { return wallets.wait(); }
+};
+
+} // namespace vellamor::test
