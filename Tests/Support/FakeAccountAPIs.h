@@ -7,31 +7,25 @@
 
 #include <QList>
 
-#include <exception>
-#include <optional>
 #include <variant>
 
 namespace vellamor::test {
 
-// Calls that wait until the test answers them, one by one and in any order:
-// `calls[i]` is the i-th call's answer channel.
+// Calls that wait until the test answers them, in any order: `calls[i]`
+// carries the i-th call's answer.
 template<typename T>
 class AnsweredCalls {
 public:
-    using Answer = std::variant<T, std::exception_ptr>;
-
-    QList<Channel<Answer>> calls;
+    QList<Channel<std::variant<T, std::exception_ptr>>> calls;
 
     void answer(qsizetype call, T value) { calls.at(call).push(std::move(value)); }
     void fail(qsizetype call, const UsageAPIError& error) { calls.at(call).push(std::make_exception_ptr(error)); }
 
     QCoro::Task<T> wait()
     {
-        Channel<Answer> channel;
+        Channel<std::variant<T, std::exception_ptr>> channel;
         calls.append(channel);
-        std::optional<Answer> answer = co_await channel.next();
-        if (!answer)
-            throw UsageAPIError::transport(QStringLiteral("never answered"));
+        auto answer = co_await channel.next();
         if (auto* error = std::get_if<std::exception_ptr>(&*answer))
             std::rethrow_exception(*error);
         co_return std::get<T>(std::move(*answer));
