@@ -5,8 +5,6 @@
 #include "Account/WalletAPIProtocol.h"
 #include "Support/Async/Channel.h"
 
-#include <QList>
-
 #include <variant>
 
 namespace vellamor::test {
@@ -32,18 +30,14 @@ public:
     }
 };
 
-class FakeUsageAPI final : public UsageAPIProtocol {
+// The account's plan and points, each answered when the test says.
+class FakeAccountAPIs final : public UsageAPIProtocol, public WalletAPIProtocol {
 public:
     AnsweredCalls<PlanInfo> plans;
+    AnsweredCalls<WalletInfo> wallets;
 
     QCoro::Task<UsageAggregate> fetchUsage(QString) override { throw UsageAPIError::unauthorized(); }
     QCoro::Task<PlanInfo> fetchPlan() override { return plans.wait(); }
-};
-
-class FakeWalletAPI final : public WalletAPIProtocol {
-public:
-    AnsweredCalls<WalletInfo> wallets;
-
     QCoro::Task<WalletInfo> fetchWallet() override { return wallets.wait(); }
 };
 

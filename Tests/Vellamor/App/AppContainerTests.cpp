@@ -4,7 +4,6 @@
 #include "App/AppDelegate.h"
 #include "App/SingleInstance.h"
 #include "Auth/AuthSheet.h"
-#include "Auth/BackendPage.h"
 #include "Diagnostics/AboutPage.h"
 #include "Diagnostics/DiagnosticsPage.h"
 #include "Diagnostics/LogViewerView.h"
@@ -318,23 +317,6 @@ TEST_F(AppContainerTest, TheStatusItemRecordsAndStopsUnlessBusyOrDisabled)
     settle();
     EXPECT_FALSE(container->session().sessionBusy.value());
     EXPECT_EQ(socket->calls().filter(u"connect"_s).size(), connects);
-}
-
-TEST_F(AppContainerTest, TheAccountPageOffersTheSignInSheetOverTheSettingsWindow)
-{
-    build();
-    container->start();
-    settle();
-    container->menuBar().onOpenSettings(u"backend"_s);
-    SettingsWindow* window = container->settingsWindow().window();
-    ASSERT_NE(dynamic_cast<BackendPage*>(window->page()), nullptr);
-    EXPECT_EQ(container->signInSheet().openSheet(), nullptr);
-    window->page()->findChild<QPushButton*>(u"signIn"_s)->click();
-    AuthSheet* sheet = container->signInSheet().openSheet();
-    ASSERT_NE(sheet, nullptr);
-    EXPECT_EQ(sheet->parentWidget(), window);
-    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
-    sheet->reject();
 }
 
 TEST_F(AppContainerTest, ASecondStartWithoutALinkBringsUpTheSettings)
