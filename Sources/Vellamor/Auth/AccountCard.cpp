@@ -2,7 +2,6 @@
 
 #include "Auth/AuthSession.h"
 #include "Auth/AuthSheetPresenter.h"
-#include "Auth/AuthStyle.h"
 #include "Auth/RelativeTimeText.h"
 #include "Settings/UserDefaults.h"
 #include "Windows/SymbolView.h"
@@ -24,18 +23,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QLabel* text(const QString& content, int size, QFont::Weight weight, QWidget* parent)
+QLabel* heading(const QString& content, QWidget* parent)
 {
-    auto* label = new QLabel(content, parent);
-    label->setFont(AuthStyle::font(size, weight));
-    return label;
+    return new ThemedLabel(content, WindowTheme::font(13, QFont::DemiBold), &WindowTheme::primary, parent);
 }
 
 QLabel* caption(const QString& content, QWidget* parent)
 {
-    QLabel* label = text(content, AuthStyle::captionSize, QFont::Normal, parent);
-    AuthStyle::setTextColor(*label, AuthStyle::secondary(parent->palette()));
-    return label;
+    return new ThemedLabel(content, WindowTheme::captionFont(), &WindowTheme::secondary, parent);
 }
 
 // The row every face shares: symbol, heading over a caption, space, button.
@@ -76,7 +71,7 @@ AccountCard::AccountCard(std::shared_ptr<AuthSession> session, AuthSheetPresente
     auto* signInButton = new QPushButton(u"登录 / 注册"_s, this);
     signInButton->setObjectName(u"signIn"_s);
     signedOutFace_ = faceWidget(faceRow(new SymbolView(u"person.crop.circle"_s, 38, &WindowTheme::secondary, this),
-                                  text(u"未登录"_s, AuthStyle::bodySize, QFont::DemiBold, this),
+                                  heading(u"未登录"_s, this),
                                   caption(u"登录后同步历史记录与个人词典，跨设备无缝继续"_s, this), signInButton),
                           this);
 
@@ -86,13 +81,13 @@ AccountCard::AccountCard(std::shared_ptr<AuthSession> session, AuthSheetPresente
     failureMessage_->setObjectName(u"failureMessage"_s);
     failureMessage_->setWordWrap(true);
     auto* warning = new SymbolView(u"exclamationmark.triangle.fill"_s, 32, &WindowTheme::orange, this);
-    failureFace_ = faceWidget(faceRow(warning, text(u"上次登录已失效"_s, AuthStyle::bodySize, QFont::DemiBold, this),
+    failureFace_ = faceWidget(faceRow(warning, heading(u"上次登录已失效"_s, this),
                                 failureMessage_, again),
                         this);
 
     welcome_ = new ThemedLabel(u"欢迎加入 Vellamor，你的账号已创建"_s, WindowTheme::captionFont(), &WindowTheme::green, this);
     welcome_->setObjectName(u"welcome"_s);
-    email_ = text(QString(), AuthStyle::bodySize, QFont::DemiBold, this);
+    email_ = heading(QString(), this);
     email_->setObjectName(u"email"_s);
     lastLogin_ = caption(QString(), this);
     lastLogin_->setObjectName(u"lastLogin"_s);

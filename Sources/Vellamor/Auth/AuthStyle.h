@@ -16,7 +16,6 @@ namespace AuthStyle {
 
 // Text sizes.
 constexpr int titleSize = 17;
-constexpr int bodySize = 13;
 constexpr int calloutSize = 12;
 constexpr int captionSize = 10;
 
