@@ -203,7 +203,8 @@ BackendPage::BackendPage(const AccountServices& account, const WindowServices& s
     layout_->setSpacing(20);
     auto* card = new CardGroup(std::nullopt, this);
     card->addWidget(new AccountCard(account.session, *account.signIn, account.defaults));
-    layout_->addWidget(card);
+    // The card's faces would share out the room the signed-in cards leave.
+    layout_->addWidget(card, 0, Qt::AlignTop);
     wallet_ = new CardGroup(u"积分余额"_s, this);
     wallet_->addWidget(new WalletCard(*dataStore_, this));
     layout_->addWidget(wallet_);
