@@ -144,11 +144,13 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     earlyAudio_ = std::make_shared<EarlyAudioCapture>(audio_);
     dictation_ = std::make_unique<DictationController>(earlyAudio_, std::move(asr), std::move(output), maxDurationMs,
                                                        historyStore_);
+    signInSheet_ = std::make_unique<AuthSheetPresenter>(windowServices_.authAPI(), auth_, sleep_);
     settingsWindow_ = std::make_unique<SettingsWindowController>(SettingsWindowController::Dependencies{
         settingsStore_, theme_, *locale_, windowServices_, defaults_, sleep_,
         DiagnosticsServices{permissionChecker_, adapters.pasteboard, adapters.workspace, VellamorLog::fileURL(),
                             ApplicationVersion::current()},
-        settingsPageHooks()});
+        settingsPageHooks(),
+        AccountServices{auth_, signInSheet_.get(), defaults_}});
     historyWindow_ = std::make_unique<HistoryWindowController>(HistoryWindowController::Services{
         .layered = *textInserter_,
         .isAccessibilityTrusted = SystemLayeredInserter::accessibilityTrust(permissionChecker_),
@@ -156,7 +158,6 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
         .globalInput = adapters.globalInput,
         .sleep = sleep_,
     });
-    signInSheet_ = std::make_unique<AuthSheetPresenter>(windowServices_.authAPI(), auth_, sleep_);
     dictionaryWindow_ = std::make_unique<DictionaryWindowController>(DictionaryWindowController::Dependencies{
         windowServices_, auth_->publisher(), sleep_,
         [this](QWidget* parent, std::function<void()> closed) { presentSignIn(parent, std::move(closed)); }});
@@ -532,9 +533,6 @@ void AppContainer::wireMenuBarCallbacks()
 void AppContainer::openSettings(std::optional<SettingsSection> section)
 {
     settingsWindow_->show(section);
-    // The account section's sign-in, while the settings window has no account page to offer it.
-    if (section == SettingsSection::backend && !auth_->currentState().isAuthenticated())
-        signInSheet_->present(settingsWindow_->window());
 }
 
 void AppContainer::presentSignIn(QWidget* over, std::function<void()> closed)

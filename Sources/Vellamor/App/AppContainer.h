@@ -218,10 +218,11 @@ private:
     // What the windows build their backend clients with.
     WindowServices windowServices_;
     ThemeManager theme_;
+    // Outlives the windows that open it.
+    std::unique_ptr<AuthSheetPresenter> signInSheet_;
     std::unique_ptr<SettingsWindowController> settingsWindow_;
     std::unique_ptr<HistoryWindowController> historyWindow_;
     std::unique_ptr<DictionaryWindowController> dictionaryWindow_;
-    std::unique_ptr<AuthSheetPresenter> signInSheet_;
     std::shared_ptr<DesktopEntryIndex> desktopEntries_;
     std::shared_ptr<FrontmostAppProbe> frontmostProbe_;
     std::unique_ptr<SessionStateViewModel> session_;

@@ -2,19 +2,19 @@
 
 #include "Auth/AuthSession.h"
 #include "Auth/AuthSheetPresenter.h"
-#include "Auth/AuthStyle.h"
 #include "Auth/RelativeTimeText.h"
 #include "Settings/UserDefaults.h"
+#include "Windows/SymbolView.h"
+#include "Windows/ThemedLabel.h"
+#include "Windows/WindowTheme.h"
 #include "Support/Async/MainThread.h"
 #include "Support/Async/Spawn.h"
 
 #include <QHBoxLayout>
-#include <QIcon>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QStackedLayout>
-#include <QStyle>
 #include <QVBoxLayout>
 
 namespace vellamor {
@@ -23,32 +23,18 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The desktop theme's icon; without one, `fallback` or an empty square.
-QLabel* symbol(const QString& themeName, std::optional<QStyle::StandardPixmap> fallback, int size, QWidget* parent)
+QLabel* heading(const QString& content, QWidget* parent)
 {
-    auto* label = new QLabel(parent);
-    label->setFixedSize(size, size);
-    const QIcon icon = QIcon::fromTheme(themeName, fallback ? parent->style()->standardIcon(*fallback) : QIcon());
-    label->setPixmap(icon.pixmap(size, size));
-    return label;
-}
-
-QLabel* text(const QString& content, int size, QFont::Weight weight, QWidget* parent)
-{
-    auto* label = new QLabel(content, parent);
-    label->setFont(AuthStyle::font(size, weight));
-    return label;
+    return new ThemedLabel(content, WindowTheme::font(13, QFont::DemiBold), &WindowTheme::primary, parent);
 }
 
 QLabel* caption(const QString& content, QWidget* parent)
 {
-    QLabel* label = text(content, AuthStyle::captionSize, QFont::Normal, parent);
-    AuthStyle::setTextColor(*label, AuthStyle::secondary(parent->palette()));
-    return label;
+    return new ThemedLabel(content, WindowTheme::captionFont(), &WindowTheme::secondary, parent);
 }
 
 // The row every face shares: symbol, heading over a caption, space, button.
-QHBoxLayout* faceRow(QLabel* icon, QLabel* heading, QLabel* detail, QPushButton* button)
+QHBoxLayout* faceRow(QWidget* icon, QLabel* heading, QLabel* detail, QPushButton* button)
 {
     auto* words = new QVBoxLayout();
     words->setSpacing(3);
@@ -84,8 +70,8 @@ AccountCard::AccountCard(std::shared_ptr<AuthSession> session, AuthSheetPresente
 
     auto* signInButton = new QPushButton(u"登录 / 注册"_s, this);
     signInButton->setObjectName(u"signIn"_s);
-    signedOutFace_ = faceWidget(faceRow(symbol(u"avatar-default"_s, std::nullopt, 38, this),
-                                  text(u"未登录"_s, AuthStyle::bodySize, QFont::DemiBold, this),
+    signedOutFace_ = faceWidget(faceRow(new SymbolView(u"person.crop.circle"_s, 38, &WindowTheme::secondary, this),
+                                  heading(u"未登录"_s, this),
                                   caption(u"登录后同步历史记录与个人词典，跨设备无缝继续"_s, this), signInButton),
                           this);
 
@@ -94,16 +80,14 @@ AccountCard::AccountCard(std::shared_ptr<AuthSession> session, AuthSheetPresente
     failureMessage_ = caption(QString(), this);
     failureMessage_->setObjectName(u"failureMessage"_s);
     failureMessage_->setWordWrap(true);
-    QLabel* warning = symbol(u"dialog-warning"_s, QStyle::SP_MessageBoxWarning, 32, this);
-    AuthStyle::setTextColor(*warning, AuthStyle::warning());
-    failureFace_ = faceWidget(faceRow(warning, text(u"上次登录已失效"_s, AuthStyle::bodySize, QFont::DemiBold, this),
+    auto* warning = new SymbolView(u"exclamationmark.triangle.fill"_s, 32, &WindowTheme::orange, this);
+    failureFace_ = faceWidget(faceRow(warning, heading(u"上次登录已失效"_s, this),
                                 failureMessage_, again),
                         this);
 
-    welcome_ = text(u"欢迎加入 Vellamor，你的账号已创建"_s, AuthStyle::captionSize, QFont::Normal, this);
+    welcome_ = new ThemedLabel(u"欢迎加入 Vellamor，你的账号已创建"_s, WindowTheme::captionFont(), &WindowTheme::green, this);
     welcome_->setObjectName(u"welcome"_s);
-    AuthStyle::setTextColor(*welcome_, AuthStyle::success());
-    email_ = text(QString(), AuthStyle::bodySize, QFont::DemiBold, this);
+    email_ = heading(QString(), this);
     email_->setObjectName(u"email"_s);
     lastLogin_ = caption(QString(), this);
     lastLogin_->setObjectName(u"lastLogin"_s);
@@ -112,7 +96,7 @@ AccountCard::AccountCard(std::shared_ptr<AuthSession> session, AuthSheetPresente
     auto* signedIn = new QVBoxLayout();
     signedIn->setSpacing(6);
     signedIn->addWidget(welcome_);
-    signedIn->addLayout(faceRow(symbol(u"avatar-default"_s, std::nullopt, 38, this), email_, lastLogin_,
+    signedIn->addLayout(faceRow(new SymbolView(u"person.crop.circle.fill"_s, 38, &WindowTheme::accent, this), email_, lastLogin_,
                                 signOut_));
     signedInFace_ = faceWidget(signedIn, this);
 

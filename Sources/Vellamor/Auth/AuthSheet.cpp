@@ -1,6 +1,7 @@
 #include "Auth/AuthSheet.h"
 
 #include "Auth/AuthStyle.h"
+#include "Windows/WindowTheme.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -142,7 +143,7 @@ AuthSheet::AuthSheet(std::shared_ptr<AuthAPIProtocol> codes, std::shared_ptr<Aut
     error_->setObjectName(u"error"_s);
     error_->setWordWrap(true);
     error_->setFont(AuthStyle::font(AuthStyle::calloutSize));
-    AuthStyle::setTextColor(*error_, AuthStyle::failure());
+    AuthStyle::setTextColor(*error_, WindowTheme::red());
     column->addWidget(error_);
     column->addStretch();
 

@@ -25,21 +25,6 @@ QColor secondary(const QPalette& palette)
     return palette.color(QPalette::PlaceholderText);
 }
 
-QColor failure()
-{
-    return QColor(0xe0, 0x3a, 0x3e);
-}
-
-QColor warning()
-{
-    return QColor(0xf0, 0x8c, 0x00);
-}
-
-QColor success()
-{
-    return QColor(0x2e, 0xa0, 0x43);
-}
-
 void setTextColor(QWidget& widget, const QColor& color)
 {
     QPalette palette = widget.palette();

@@ -16,7 +16,6 @@ namespace AuthStyle {
 
 // Text sizes.
 constexpr int titleSize = 17;
-constexpr int bodySize = 13;
 constexpr int calloutSize = 12;
 constexpr int captionSize = 10;
 
@@ -24,9 +23,6 @@ QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
 
 QColor accent(const QPalette& palette);
 QColor secondary(const QPalette& palette);
-QColor failure();
-QColor warning();
-QColor success();
 
 // The text colour of `widget` set to `color`.
 void setTextColor(QWidget& widget, const QColor& color);

@@ -15,6 +15,7 @@ class LaunchAtLogin;
 class LocalHistoryStore;
 class SettingsStoreObservable;
 class ThemeManager;
+struct AccountServices;
 struct DiagnosticsServices;
 struct WindowServices;
 
@@ -47,6 +48,7 @@ struct SettingsPageContext {
     const WindowServices& services;
     const DiagnosticsServices& diagnostics;
     const SettingsPageHooks& hooks;
+    const AccountServices& account;
 };
 
 // A new page for `section`; it fetches what it shows as it is built.

@@ -22,7 +22,7 @@ QList<SettingsSearchEntry> buildEntries()
         entry(general, "说话转写后自动润色", "帮你去掉口癖和重复，让文字更干净", {"llm", "polish", "润色", "口癖"}),
         entry(general, "登录时打开 Vellamor", "开机自动驻留在菜单栏，无需手动启动",
               {"launch", "startup", "登录项", "开机", "启动项"}),
-        entry(backend, "账户", "登录后可在多台电脑间同步你的词典与历史",
+        entry(backend, "账户", "登录后可在多台设备间同步你的词典与历史",
               {"account", "login", "登录", "同步", "sync", "多端"}),
         entry(recording, "按住说话", "按住录音、松手结束；适合零散短句", {"hold", "press", "按住", "短句"}),
         entry(recording, "点按切换", "按一次开始、再按一次结束；适合长篇口述", {"toggle", "切换", "长篇", "口述"}),

@@ -164,7 +164,7 @@ void SettingsWindow::showSection(SettingsSection section)
         delete page_.data();
     page_ = makeSettingsPage(section,
                              SettingsPageContext{obs_, dependencies_.theme, dependencies_.services,
-                                                 dependencies_.diagnostics, dependencies_.pages},
+                                                 dependencies_.diagnostics, dependencies_.pages, dependencies_.account},
                              detail_->parentWidget());
     detail_->addWidget(page_);
     hiddenSinceBuilt_ = false;

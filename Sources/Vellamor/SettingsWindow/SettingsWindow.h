@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Auth/AccountServices.h"
 #include "Diagnostics/DiagnosticsServices.h"
 #include "I18n/LocaleResolver.h"
 #include "Settings/SettingsStore.h"
@@ -50,6 +51,7 @@ public:
         SleepFunction sleep;
         DiagnosticsServices diagnostics;
         SettingsPageHooks pages;
+        AccountServices account;
     };
 
     // The user defaults key of the window's frame.

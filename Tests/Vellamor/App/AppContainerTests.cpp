@@ -365,27 +365,6 @@ TEST_F(AppContainerTest, TheStatusItemRecordsAndStopsUnlessBusyOrDisabled)
     EXPECT_EQ(socket->calls().filter(u"connect"_s).size(), connects);
 }
 
-TEST_F(AppContainerTest, TheAccountSectionOffersTheSignInSheetOnlyWhileSignedOut)
-{
-    build();
-    container->start();
-    settle();
-    container->menuBar().onOpenSettings(u"general"_s);
-    EXPECT_EQ(container->signInSheet().openSheet(), nullptr);
-    container->menuBar().onOpenSettings(u"backend"_s);
-    AuthSheet* sheet = container->signInSheet().openSheet();
-    ASSERT_NE(sheet, nullptr);
-    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
-    sheet->reject();
-    EXPECT_FALSE(sheet->isVisible());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(container->signInSheet().openSheet(), nullptr);
-
-    signIn();
-    container->menuBar().onOpenSettings(u"backend"_s);
-    EXPECT_EQ(container->signInSheet().openSheet(), nullptr);
-}
-
 TEST_F(AppContainerTest, ASecondStartWithoutALinkBringsUpTheSettings)
 {
     build();

@@ -7,6 +7,7 @@
 #include "WaitUntil.h"
 #include "WidgetRendering.h"
 
+#include "Auth/AccountServices.h"
 #include "Auth/AuthSession.h"
 #include "Auth/KeychainStore.h"
 #include "Diagnostics/DiagnosticsServices.h"
@@ -73,7 +74,7 @@ protected:
     Page& show()
     {
         page.reset();
-        auto built = std::make_unique<Page>(SettingsPageContext{*obs, theme, services, diagnostics, hooks});
+        auto built = std::make_unique<Page>(SettingsPageContext{*obs, theme, services, diagnostics, hooks, account});
         built->resize(620, 760);
         built->show();
         Page& shown = *built;
@@ -126,6 +127,7 @@ protected:
     WindowServices services;
     DiagnosticsServices diagnostics;
     SettingsPageHooks hooks;
+    AccountServices account;
     QList<bool> recordingCalls;
     QStringList opened;
     std::unique_ptr<QWidget> page;

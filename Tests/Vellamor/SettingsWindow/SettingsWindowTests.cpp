@@ -73,7 +73,7 @@ protected:
 
     SettingsWindowController::Dependencies dependencies()
     {
-        return {store, *theme, locale, WindowServices{}, defaults, clock.sleeper(), diagnosticsServices(), {}};
+        return {store, *theme, locale, WindowServices{}, defaults, clock.sleeper(), diagnosticsServices(), {}, {}};
     }
 
     // A desktop where nothing is granted.
