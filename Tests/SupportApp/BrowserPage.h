@@ -3,8 +3,6 @@
 #include "WaitUntil.h"
 
 #include <QCoreApplication>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -13,10 +11,9 @@
 
 namespace vellamor::test {
 
-// Debian's Chromium showing Tests/Vellamor/TextInsertion/Targets/
-// browser-fields.html in an app window of a fresh profile, until the object
-// ends. The page tells its focused field and text through the window's name.
-// Needs the headless desktop; the tests and the timing programs use it.
+// Debian's Chromium showing Targets/browser-fields.html in an app window of a
+// fresh profile, until the object ends. The page names its window "[<focused
+// field's id>]<its text>". Needs the headless desktop.
 class BrowserPage {
 public:
     enum class Field { textarea, input, editable };
@@ -25,27 +22,21 @@ public:
     {
         const QString windowClass = QStringLiteral("VellamorBrowser%1").arg(QCoreApplication::applicationPid());
         process_.setStandardErrorFile(profile_.filePath(QStringLiteral("chromium.log")));
-        process_.start(QStringLiteral("chromium"),
-                       {QStringLiteral("--no-sandbox"), // the tests may run as root
-                        QStringLiteral("--user-data-dir=") + profile_.path(), QStringLiteral("--ozone-platform=x11"),
-                        QStringLiteral("--disable-gpu"), QStringLiteral("--no-first-run"),
-                        QStringLiteral("--disable-extensions"), QStringLiteral("--disable-background-networking"),
-                        QStringLiteral("--disable-component-update"), QStringLiteral("--password-store=basic"),
-                        QStringLiteral("--class=") + windowClass,
-                        QStringLiteral("--app=") + QUrl::fromLocalFile(page).toString()});
-        // Windows come and go while it starts: the page's is the one named by the page.
+        process_.start(QStringLiteral("chromium"), // --no-sandbox: the tests may run as root
+                       QStringLiteral("--no-sandbox --ozone-platform=x11 --disable-gpu --no-first-run "
+                                      "--disable-extensions --disable-background-networking "
+                                      "--disable-component-update --password-store=basic")
+                               .split(u' ')
+                           << QStringLiteral("--user-data-dir=") + profile_.path()
+                           << QStringLiteral("--class=") + windowClass
+                           << QStringLiteral("--app=") + QUrl::fromLocalFile(page).toString());
+        // Windows come and go while it starts: the page's is the one the page names.
         waitUntil(
             [&] {
-                const QByteArray found = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                  QStringLiteral("--class"), windowClass})
-                                             .value_or(QByteArray());
-                for (const QByteArray& id : found.trimmed().split('\n')) {
-                    window_ = QString::fromLatin1(id);
-                    if (field())
-                        return true;
-                }
-                window_.clear();
-                return false;
+                window_ = xdotool(QStringLiteral("search --onlyvisible --all --name ^\\[ --class ").split(u' ')
+                                  << windowClass)
+                              .value_or(QString());
+                return !window_.isEmpty();
             },
             std::chrono::seconds(30));
     }
@@ -64,48 +55,39 @@ public:
     bool focus(Field which)
     {
         const auto index = static_cast<int>(which);
+        field_ = QStringLiteral("[%1]").arg(QStringLiteral("tic")[index]);
         return xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window_})
-            && xdotool({QStringLiteral("key"), QStringLiteral("F%1").arg(index + 1)})
-            && waitForText(QString(), QStringLiteral("tic").mid(index, 1)) == QString();
+            && xdotool({QStringLiteral("key"), QStringLiteral("F%1").arg(index + 1)}) && waitForText({}).isEmpty();
     }
 
-    // Once the focused field (`fieldId` when given) holds `expected`; the
-    // last text seen otherwise.
-    QString waitForText(const QString& expected, const QString& fieldId = {})
+    // Once the field focus() chose holds `expected`; what the page shows otherwise.
+    QString waitForText(const QString& expected)
     {
-        QString seen = QStringLiteral("<none>");
+        QString seen;
         waitUntil(
             [&] {
-                const auto now = field();
-                if (now && (fieldId.isEmpty() || now->value(QStringLiteral("f")) == fieldId))
-                    seen = now->value(QStringLiteral("v")).toString();
-                return seen == expected;
+                seen = xdotool({QStringLiteral("getwindowname"), window_}).value_or(QString());
+                return seen == field_ + expected;
             },
             std::chrono::seconds(10));
-        return seen;
+        return seen.startsWith(field_) ? seen.mid(field_.size()) : seen;
     }
 
 private:
-    std::optional<QJsonObject> field()
-    {
-        const auto name = xdotool({QStringLiteral("getwindowname"), window_});
-        const QJsonObject page = QJsonDocument::fromJson(name.value_or(QByteArray())).object();
-        return page.isEmpty() ? std::nullopt : std::optional(page);
-    }
-
-    // Blocks: callers poll with it inside waitUntil(), whose loop must not run meanwhile.
-    static std::optional<QByteArray> xdotool(const QStringList& arguments)
+    // Its output's first line. Blocks: it polls inside waitUntil(), whose loop must not run meanwhile.
+    static std::optional<QString> xdotool(const QStringList& arguments)
     {
         QProcess tool;
         tool.start(QStringLiteral("xdotool"), arguments);
         if (!tool.waitForFinished(10000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
             return std::nullopt;
-        return tool.readAllStandardOutput();
+        return QString::fromUtf8(tool.readAllStandardOutput()).section(u'\n', 0, 0);
     }
 
     QTemporaryDir profile_;
     QProcess process_;
     QString window_;
+    QString field_;
 };
 
 } // namespace vellamor::test

@@ -32,12 +32,6 @@ const QString samples[] = {
     u"Mixed 中文 text, Ünïcödé ✓ 🎉 and 二十个不同的汉字在这里一起出现! OK"_s,
 };
 
-QString clipboardText()
-{
-    return QString::fromUtf8(
-        outputOf(u"xclip"_s, {u"-o"_s, u"-selection"_s, u"clipboard"_s, u"-t"_s, u"UTF8_STRING"_s}).value_or("?"));
-}
-
 using BrowserInsertionDesktopTest = DesktopTest;
 
 // One case, so the browser starts once. Every sample into every field through
@@ -48,44 +42,29 @@ TEST_F(BrowserInsertionDesktopTest, ChineseEmojiAndMixedTextArriveWholeInEveryFi
     ASSERT_TRUE(owner.isReady());
     BrowserPage page(QStringLiteral(VELLAMOR_BROWSER_PAGE));
     ASSERT_TRUE(page.isStarted()) << "chromium did not show the page";
-    const qint64 ownPid = QCoreApplication::applicationPid();
     const auto injector = std::make_shared<platform::XTestKeyInjector>();
     const auto pasteboard = std::make_shared<platform::QtPasteboard>();
-    using Insert = std::function<void(const QString&)>;
-    // Each layer's inserters end with its round: keys a keystroke layer left
-    // mapped are no spare keys for the next one.
-    const std::pair<const char*, std::function<Insert()>> layers[] = {
-        {"keystrokes",
-         [&]() -> Insert {
-             auto keyboard = std::make_shared<KeystrokeInserter>(injector, nullptr);
-             return [keyboard](const QString& text) { EXPECT_NO_THROW(runBlocking(keyboard->insert(text), 30s)); };
-         }},
-        {"paste",
-         [&]() -> Insert {
-             auto clipboard = std::make_shared<ClipboardInserter>(pasteboard, injector, nullptr);
-             return [clipboard](const QString& text) { EXPECT_NO_THROW(runBlocking(clipboard->insert(text))); };
-         }},
-        // The browser shows its fields on the accessibility bus only for
-        // assistive technology it recognises: the chain gets the window alone.
-        {"chain",
-         [&]() -> Insert {
-             const LayeredInserter chain = SystemLayeredInserter::make(
-                 std::make_shared<platform::AtspiAccessibilityBus>(ownPid), injector, pasteboard,
-                 [] { return true; }, nullptr, UserDefaults::standard());
-             return [chain](const QString& text) {
-                 EXPECT_EQ(runBlocking(chain.insertLayered(text), 30s), InsertStrategy::keyboard);
-             };
-         }},
-    };
-    for (const auto& [layer, makeInsert] : layers) {
-        const Insert insert = makeInsert();
+    for (const std::string layer : {"keystrokes", "paste", "chain"}) {
+        // Fresh for each layer: keys a keystroke layer left mapped are no spare keys for the next one.
+        KeystrokeInserter keyboard(injector, nullptr);
+        ClipboardInserter clipboard(pasteboard, injector, nullptr);
+        const LayeredInserter chain = SystemLayeredInserter::make(
+            std::make_shared<platform::AtspiAccessibilityBus>(QCoreApplication::applicationPid()), injector,
+            pasteboard, [] { return true; }, nullptr, UserDefaults::standard());
         for (const Field field : {Field::textarea, Field::input, Field::editable}) {
             for (const QString& sample : samples) {
-                SCOPED_TRACE(std::string(layer) + ' ' + std::to_string(static_cast<int>(field)));
+                SCOPED_TRACE(layer + ' ' + std::to_string(static_cast<int>(field)));
                 ASSERT_TRUE(page.focus(field));
-                insert(sample);
+                if (layer == "keystrokes") {
+                    EXPECT_NO_THROW(runBlocking(keyboard.insert(sample), 30s));
+                } else if (layer == "paste") {
+                    EXPECT_NO_THROW(runBlocking(clipboard.insert(sample)));
+                } else { // Chromium shows its fields on the bus only to assistive technology it knows.
+                    EXPECT_EQ(runBlocking(chain.insertLayered(sample), 30s), InsertStrategy::keyboard);
+                }
                 EXPECT_EQ(page.waitForText(sample), sample);
-                EXPECT_EQ(clipboardText(), earlierText);
+                EXPECT_EQ(outputOf(u"xclip"_s, u"-o -selection clipboard -t UTF8_STRING"_s.split(u' ')),
+                          earlierText.toUtf8());
             }
         }
     }

@@ -88,7 +88,7 @@ TEST_F(InsertionHardeningDesktopTest, EmojiAndLineBreaksKeepTheirOrderInAWriterL
     KeystrokeInserter keyboard(std::make_shared<platform::XTestKeyInjector>(), nullptr);
 
     EXPECT_NO_THROW(runBlocking(keyboard.insert(text), 30s));
-    const QString reported = QString(text).replace(u'\n', u'⏎');
+    const QString reported = QString(text).replace(u'\n', u'|');
     EXPECT_EQ(waitForText(target, reported), reported);
 }
 
