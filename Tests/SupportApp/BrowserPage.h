@@ -2,7 +2,6 @@
 
 #include "WaitUntil.h"
 
-#include <QCoreApplication>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -20,7 +19,6 @@ public:
 
     explicit BrowserPage(const QString& page)
     {
-        const QString windowClass = QStringLiteral("VellamorBrowser%1").arg(QCoreApplication::applicationPid());
         process_.setStandardErrorFile(profile_.filePath(QStringLiteral("chromium.log")));
         process_.start(QStringLiteral("chromium"), // --no-sandbox: the tests may run as root
                        QStringLiteral("--no-sandbox --ozone-platform=x11 --disable-gpu --no-first-run "
@@ -28,17 +26,11 @@ public:
                                       "--disable-component-update --password-store=basic")
                                .split(u' ')
                            << QStringLiteral("--user-data-dir=") + profile_.path()
-                           << QStringLiteral("--class=") + windowClass
                            << QStringLiteral("--app=") + QUrl::fromLocalFile(page).toString());
         // Windows come and go while it starts: the page's is the one the page names.
-        waitUntil(
-            [&] {
-                window_ = xdotool(QStringLiteral("search --onlyvisible --all --name ^\\[ --class ").split(u' ')
-                                  << windowClass)
-                              .value_or(QString());
-                return !window_.isEmpty();
-            },
-            std::chrono::seconds(30));
+        const QStringList search{QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                 QStringLiteral("^\\[")};
+        waitUntil([&] { return !(window_ = xdotool(search).value_or(QString())).isEmpty(); }, std::chrono::seconds(30));
     }
 
     ~BrowserPage()

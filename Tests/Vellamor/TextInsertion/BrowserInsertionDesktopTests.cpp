@@ -1,5 +1,4 @@
 #include "BrowserPage.h"
-#include "DesktopTest.h"
 #include "QtPrinters.h"
 #include "TextTarget.h"
 

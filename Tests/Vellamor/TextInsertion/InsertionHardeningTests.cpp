@@ -88,8 +88,7 @@ TEST(InsertionHardeningTest, FieldsThatMisreportTheirEditsNeverGetTheTextTwice)
     }
 }
 
-// The earlier contents go back once the target has asked for the text and
-// had the time to finish its paste.
+// The earlier contents go back once the target has asked for the text and had time to paste it.
 // PRIMARY, which GTK views answer by dropping their selection, is borrowed
 // only for the chord that pastes it.
 TEST(InsertionHardeningTest, PasteGivesTheClipboardBackOnceTheTargetFetchedIt)
@@ -98,9 +97,7 @@ TEST(InsertionHardeningTest, PasteGivesTheClipboardBackOnceTheTargetFetchedIt)
         QStringList windowClass;
         bool targetFetches;
         QString primaryAtTap;
-        // The hotkey monitor's 20 ms settle included; a target that asked
-        // keeps the text 100 ms more to finish its paste.
-        std::chrono::milliseconds heldAfterTap;
+        std::chrono::milliseconds heldAfterTap; // the hotkey monitor's 20 ms settle included
     };
     const Case cases[] = {
         {{}, true, u"selected"_s, 120ms},

@@ -65,9 +65,8 @@ QString receiveScript(const QString& text, const QString& received)
 // What receiveScript() wrote, once it has; empty after 5 s.
 QString receivedText(const QString& received)
 {
-    if (!waitUntil([&] { return QFile::exists(received); }, 5s))
-        return {};
     QFile file(received);
+    waitUntil([&] { return file.exists(); }, 5s);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
