@@ -6,8 +6,6 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#include <optional>
-
 namespace vellamor::test {
 
 // Debian's Chromium showing Targets/browser-fields.html in an app window of a
@@ -28,9 +26,8 @@ public:
                            << QStringLiteral("--user-data-dir=") + profile_.path()
                            << QStringLiteral("--app=") + QUrl::fromLocalFile(page).toString());
         // Windows come and go while it starts: the page's is the one the page names.
-        const QStringList search{QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                 QStringLiteral("^\\[")};
-        waitUntil([&] { return !(window_ = xdotool(search).value_or(QString())).isEmpty(); }, std::chrono::seconds(30));
+        waitUntil([&] { return !(window_ = xdotool(QStringLiteral("search --onlyvisible --name ^\\["))).isEmpty(); },
+                  std::chrono::seconds(30));
     }
 
     ~BrowserPage()
@@ -48,32 +45,29 @@ public:
     {
         const auto index = static_cast<int>(which);
         field_ = QStringLiteral("[%1]").arg(QStringLiteral("tic")[index]);
-        return xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window_})
-            && xdotool({QStringLiteral("key"), QStringLiteral("F%1").arg(index + 1)}) && waitForText({}).isEmpty();
+        xdotool(QStringLiteral("windowactivate --sync ") + window_);
+        xdotool(QStringLiteral("key F%1").arg(index + 1));
+        return waitUntil([&] { return xdotool(QStringLiteral("getwindowname ") + window_) == field_; });
     }
 
     // Once the field focus() chose holds `expected`; what the page shows otherwise.
     QString waitForText(const QString& expected)
     {
         QString seen;
-        waitUntil(
-            [&] {
-                seen = xdotool({QStringLiteral("getwindowname"), window_}).value_or(QString());
-                return seen == field_ + expected;
-            },
-            std::chrono::seconds(10));
+        waitUntil([&] { return (seen = xdotool(QStringLiteral("getwindowname ") + window_)) == field_ + expected; },
+                  std::chrono::seconds(10));
         return seen.startsWith(field_) ? seen.mid(field_.size()) : seen;
     }
 
 private:
-    // Its output's first line. Blocks: it polls inside waitUntil(), whose loop must not run meanwhile.
-    static std::optional<QString> xdotool(const QStringList& arguments)
+    // The first line of its output; empty when it failed. Blocks: it polls
+    // inside waitUntil(), whose loop must not run meanwhile.
+    static QString xdotool(const QString& command)
     {
         QProcess tool;
-        tool.start(QStringLiteral("xdotool"), arguments);
-        if (!tool.waitForFinished(10000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
-            return std::nullopt;
-        return QString::fromUtf8(tool.readAllStandardOutput()).section(u'\n', 0, 0);
+        tool.start(QStringLiteral("xdotool"), command.split(u' '));
+        const bool ran = tool.waitForFinished(10000) && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+        return ran ? QString::fromUtf8(tool.readAllStandardOutput()).section(u'\n', 0, 0) : QString();
     }
 
     QTemporaryDir profile_;
