@@ -47,7 +47,8 @@ public:
         field_ = QStringLiteral("[%1]").arg(QStringLiteral("tic")[index]);
         xdotool(QStringLiteral("windowactivate --sync ") + window_);
         xdotool(QStringLiteral("key F%1").arg(index + 1));
-        return waitUntil([&] { return xdotool(QStringLiteral("getwindowname ") + window_) == field_; });
+        return waitUntil([&] { return xdotool(QStringLiteral("getwindowname ") + window_) == field_; },
+                         std::chrono::seconds(10));
     }
 
     // Once the field focus() chose holds `expected`; what the page shows otherwise.

@@ -21,15 +21,10 @@ using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using Field = BrowserPage::Field;
 
-const QString earlierText = u"earlier 文本"_s;
-
 // Texts that need keys mapped for a while: Chinese, emoji (beyond 16 bits,
 // with a skin tone), and more distinct characters than one keymap batch holds.
-const QString samples[] = {
-    u"今天下午三点我们在会议室讨论新版本发布"_s,
-    u"好的👍🏽 明天见🎉😀"_s,
-    u"Mixed 中文 text, Ünïcödé ✓ 🎉 and 二十个不同的汉字在这里一起出现! OK"_s,
-};
+const QString samples[] = {u"今天下午三点我们在会议室讨论新版本发布"_s, u"好的👍🏽 明天见🎉😀"_s,
+                           u"Mixed 中文 text, Ünïcödé ✓ 🎉 and 二十个不同的汉字在这里一起出现! OK"_s};
 
 using BrowserInsertionDesktopTest = DesktopTest;
 
@@ -37,6 +32,7 @@ using BrowserInsertionDesktopTest = DesktopTest;
 // each layer: exactly the text, the clipboard as it was.
 TEST_F(BrowserInsertionDesktopTest, ChineseEmojiAndMixedTextArriveWholeInEveryField)
 {
+    const QString earlierText = u"earlier 文本"_s;
     TextTarget owner(QStringLiteral(VELLAMOR_QT_TEXT_TARGET), {u"owner"_s, earlierText, u"<b>x</b>"_s});
     ASSERT_TRUE(owner.isReady());
     BrowserPage page(QStringLiteral(VELLAMOR_BROWSER_PAGE));
