@@ -75,8 +75,7 @@ TEST(InsertionHardeningTest, FieldsThatMisreportTheirEditsNeverGetTheTextTwice)
             std::make_shared<TypingLayer>(bus), std::make_shared<TypingLayer>(bus),
             std::make_shared<DefaultAccessibilityProbe>(bus, std::make_shared<FakeKeyInjector>(), trusted, preferKeyboard,
                                                         1000),
-            pasteboard,
-            std::make_shared<InsertionQueue>(), VellamorLog(u"s"_s, u"insertion"_s, systemLog, nullptr));
+            pasteboard, std::make_shared<InsertionQueue>(), VellamorLog(u"s"_s, u"insertion"_s, systemLog, nullptr));
 
         EXPECT_EQ(runBlocking(inserter.insertLayered(u"文🎉"_s)), c.strategy);
         EXPECT_EQ(bus->field().text, c.textAfter);
