@@ -30,11 +30,11 @@ public:
                   std::chrono::seconds(30));
     }
 
+    // Chromium gets 5 s to end its other processes; QProcess kills it after that.
     ~BrowserPage()
     {
         process_.terminate();
-        if (!process_.waitForFinished(5000))
-            process_.kill();
+        process_.waitForFinished(5000);
     }
 
     bool isStarted() const { return !window_.isEmpty(); }
