@@ -16,8 +16,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTimer>
 
 #include <cstdio>
@@ -63,7 +61,7 @@ public:
                 == Success
             && data) {
             const auto bytes = QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(count));
-            result = QJsonDocument::fromJson(bytes).object().value(QStringLiteral("v")).toString();
+            result = QString::fromUtf8(bytes).section(u']', 1); // past "[<field>]"
             XFree(data);
         }
         return result;

@@ -89,8 +89,7 @@ TEST_F(AccessibilityInserterTest, ChecksAccessFocusAndOwnerBeforeTouchingTheFiel
         {"ownWindowPreferringKeys", true, true, ownPid, true, true, FocusTarget::none, Kind::selfReflective},
         {"preferKeyboard", true, true, otherPid, true, true, FocusTarget::none, Kind::notSupported},
         {"notEditable", true, true, otherPid, false, false, FocusTarget::element, Kind::notSupported},
-        {"notEditableUnknownOwner", true, true, std::nullopt, false, false, FocusTarget::element,
-         Kind::notSupported},
+        {"notEditableUnknownOwner", true, true, std::nullopt, false, false, FocusTarget::element, Kind::notSupported},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -75,8 +75,7 @@ TEST(InsertionHardeningTest, FieldsThatMisreportTheirEditsNeverGetTheTextTwice)
             std::make_shared<TypingLayer>(bus), std::make_shared<TypingLayer>(bus),
             std::make_shared<DefaultAccessibilityProbe>(bus, std::make_shared<FakeKeyInjector>(), trusted, preferKeyboard,
                                                         1000),
-            pasteboard,
-            std::make_shared<InsertionQueue>(), VellamorLog(u"s"_s, u"insertion"_s, systemLog, nullptr));
+            pasteboard, std::make_shared<InsertionQueue>(), VellamorLog(u"s"_s, u"insertion"_s, systemLog, nullptr));
 
         EXPECT_EQ(runBlocking(inserter.insertLayered(u"文🎉"_s)), c.strategy);
         EXPECT_EQ(bus->field().text, c.textAfter);
@@ -88,8 +87,7 @@ TEST(InsertionHardeningTest, FieldsThatMisreportTheirEditsNeverGetTheTextTwice)
     }
 }
 
-// The earlier contents go back once the target has asked for the text and
-// had the time to finish its paste.
+// The earlier contents go back once the target has asked for the text and had time to paste it.
 // PRIMARY, which GTK views answer by dropping their selection, is borrowed
 // only for the chord that pastes it.
 TEST(InsertionHardeningTest, PasteGivesTheClipboardBackOnceTheTargetFetchedIt)
@@ -98,9 +96,7 @@ TEST(InsertionHardeningTest, PasteGivesTheClipboardBackOnceTheTargetFetchedIt)
         QStringList windowClass;
         bool targetFetches;
         QString primaryAtTap;
-        // The hotkey monitor's 20 ms settle included; a target that asked
-        // keeps the text 100 ms more to finish its paste.
-        std::chrono::milliseconds heldAfterTap;
+        std::chrono::milliseconds heldAfterTap; // the hotkey monitor's 20 ms settle included
     };
     const Case cases[] = {
         {{}, true, u"selected"_s, 120ms},

@@ -1,6 +1,6 @@
 // The Qt target of the text-insertion desktop tests (see TargetProtocol.h),
-// "QtLineEdit", "QtTextEdit" or "QtReadOnlyTextEdit": positions count UTF-16
-// units, as both widgets do. Started as "owner <text> <html>" it shows no window, answers "ready
+// "QtLineEdit", "QtTextEdit" or "QtReadOnlyTextEdit": positions count UTF-16 units, as both widgets
+// do. Started as "owner <text> <html>" it shows no window, answers "ready
 // none" and holds both clipboards with that text, that HTML and a small PNG
 // image until it ends.
 
