@@ -4,19 +4,19 @@
 #include "Menu/MenuBarController.h"
 #include "Menu/MenuBarIcon.h"
 
+#include "WidgetRendering.h"
+
 #include <QAction>
-#include <QDir>
-#include <QPainter>
 #include <QKeySequence>
+#include <QPainter>
 
 #include <gmock/gmock.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <utility>
-#include <vector>
 #include <memory>
+#include <vector>
 
 namespace vellamor::test {
 namespace {
@@ -226,13 +226,21 @@ TEST_F(MenuBarControllerTest, IconShowsTheStateAndTheBadgeOfAConnectedSource)
     }
 }
 
-double contrast(const QColor& a, const QColor& b)
+double luminance(const QColor& c)
 {
-    const auto luminance = [](const QColor& c) {
-        const auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF()) + 0.05;
-    };
-    return std::max(luminance(a), luminance(b)) / std::min(luminance(a), luminance(b));
+    const auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF()) + 0.05;
+}
+
+// How many pixels of two 22 px images differ by at least `ratio` in contrast.
+int pixelsApart(const QImage& a, const QImage& b, double ratio)
+{
+    int n = 0;
+    for (int i = 0; i < 22 * 22; ++i) {
+        const double la = luminance(a.pixelColor(i % 22, i / 22)), lb = luminance(b.pixelColor(i % 22, i / 22));
+        n += std::max(la, lb) / std::min(la, lb) >= ratio;
+    }
+    return n;
 }
 
 // At 22 px on a light and a dark panel every state stands out from the
@@ -240,23 +248,16 @@ double contrast(const QColor& a, const QColor& b)
 TEST_F(MenuBarControllerTest, TheFiveIconsAreToldApartOnLightAndDarkPanels)
 {
     for (const QColor& panel : {QColor(242, 242, 242), QColor(36, 36, 36)}) {
+        QImage ground(22, 22, QImage::Format_RGB32);
+        ground.fill(panel);
         std::vector<QImage> shown;
         for (int state = 0; state <= static_cast<int>(MenuBarIconState::error); ++state) {
-            QImage image(22, 22, QImage::Format_RGB32);
-            image.fill(panel);
+            QImage image = ground;
             QPainter(&image).drawPixmap(0, 0, MenuBarIcon::icon(MenuBarIconState(state), false).pixmap(22, 22));
-            if (const QString folder = qEnvironmentVariable("VELLAMOR_SCREENSHOT_DIR"); QDir().mkpath(folder))
-                image.scaled(88, 88).save(folder + u"/tray-%1-%2.png"_s.arg(state).arg(panel.lightness() > 128 ? u"light"_s : u"dark"_s));
-            const auto count = [&](const auto& counts) {
-                int n = 0;
-                for (int i = 0; i < 22 * 22; ++i)
-                    n += counts(image.pixelColor(i % 22, i / 22), i);
-                return n;
-            };
-            EXPECT_GE(count([&](const QColor& c, int) { return contrast(c, panel) >= 3.0; }), 40) << state;
+            saveScreenshot(image.scaled(88, 88), u"tray-%1-%2"_s.arg(state).arg(QLatin1String(panel.lightness() > 128 ? "light" : "dark")));
+            EXPECT_GE(pixelsApart(image, ground, 3.0), 40) << state;
             for (std::size_t other = 0; other < shown.size(); ++other)
-                EXPECT_GE(count([&](const QColor& c, int i) { return contrast(c, shown[other].pixelColor(i % 22, i / 22)) >= 1.5; }), 40)
-                    << state << " / " << other;
+                EXPECT_GE(pixelsApart(image, shown[other], 1.5), 40) << state << " / " << other;
             shown.push_back(image);
         }
     }
