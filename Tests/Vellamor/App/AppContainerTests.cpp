@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTemporaryDir>
 
 #include <gmock/gmock.h>
 
