@@ -52,8 +52,8 @@ bool click(QWidget* window, const QString& name)
     for (auto* button : window->findChildren<QAbstractButton*>()) {
         const QPoint at = button->mapToGlobal(button->rect().center());
         if (button->isVisible() && (button->toolTip() == name || button->text() == name))
-            return xdotool({u"mousemove"_s, u"--sync"_s, QString::number(at.x()), QString::number(at.y())})
-                   && xdotool({u"click"_s, u"1"_s});
+            return xdotool({u"mousemove"_s, u"--sync"_s, QString::number(at.x()), QString::number(at.y()),
+                            u"click"_s, u"1"_s});
     }
     return false;
 }
