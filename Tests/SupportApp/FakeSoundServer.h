@@ -6,7 +6,6 @@
 #include <QByteArray>
 
 #include <functional>
-
 #include <memory>
 #include <mutex>
 #include <optional>

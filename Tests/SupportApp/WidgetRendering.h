@@ -23,9 +23,17 @@ inline void settleWidgets()
         QCoreApplication::processEvents();
 }
 
-// Draws `view` as the window system shows it: clipped to its mask, clear
-// outside. Also saved as `<name>.png` in $VELLAMOR_SCREENSHOT_DIR when that
-// is set, for a reviewer to look at.
+// Saves `image` as `<name>.png` in $VELLAMOR_SCREENSHOT_DIR when that is
+// set, for a reviewer to look at.
+inline void saveScreenshot(const QImage& image, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("VELLAMOR_SCREENSHOT_DIR");
+    if (!folder.isEmpty() && QDir().mkpath(folder))
+        image.save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+// Draws `view` as the window system shows it (clipped to its mask, clear
+// outside) and saves it as a screenshot.
 inline QImage renderView(QWidget& view, const QString& name)
 {
     QImage image = view.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -35,9 +43,7 @@ inline QImage renderView(QWidget& view, const QString& name)
         painter.setCompositionMode(QPainter::CompositionMode_Clear);
         painter.fillRect(view.rect(), Qt::transparent);
     }
-    const QString folder = qEnvironmentVariable("VELLAMOR_SCREENSHOT_DIR");
-    if (!folder.isEmpty() && QDir().mkpath(folder))
-        image.save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+    saveScreenshot(image, name);
     return image;
 }
 

@@ -199,9 +199,9 @@ protected:
     }
 
     // A session that reached recording with the recogniser's session open.
-    void beginRecording()
+    void beginRecording(int at = 0)
     {
-        pressHotkey(0);
+        pressHotkey(at);
         ASSERT_TRUE(waitUntil([this] { return socket->isOpen(); }));
         serverSays(frame("ready"));
     }

@@ -17,7 +17,6 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTemporaryDir>
 
 #include <gmock/gmock.h>
 #include <linux/input-event-codes.h>
@@ -170,9 +169,7 @@ TEST_F(AppContainerTest, ADictationShowsRecordingThenProcessingThenIdleAndLeaves
     // With no field and no window in front the island says where the text went, and the record stays.
     bus->clearFocus();
     keys->focused.reset();
-    pressHotkey(5000);
-    ASSERT_TRUE(waitUntil([this] { return socket->isOpen(); }));
-    serverSays(frame("ready"));
+    beginRecording(5000);
     releaseHotkey(5400);
     serverSays(frame("final", u"再见"_s));
     serverSays(frame("done"));
@@ -387,14 +384,10 @@ TEST_F(AppContainerTest, TheMicrophoneSubmenuFollowsTheSoundServer)
     startReady();
     const auto entries = container->menuBar().menu().actions();
     QMenu* microphones = (*std::find_if(entries.begin(), entries.end(), [](QAction* a) { return a->menu(); }))->menu();
-    const auto listed = [&](const QString& last) {
-        return waitUntil([&] { return microphones->actions().last()->text() == last; });
-    };
-    ASSERT_TRUE(listed(u"Microphone（当前默认）"_s));
-    platform::SoundServerSnapshot unplugged = FakeSoundServer::oneMicrophone();
-    unplugged.sources.removeLast();
-    sound->changeSources(unplugged);
-    EXPECT_TRUE(listed(u"未找到输入设备"_s));
+    const auto lastListed = [&] { return microphones->actions().last()->text(); };
+    ASSERT_TRUE(waitUntil([&] { return lastListed() == u"Microphone（当前默认）"_s; }));
+    sound->changeSources({.reachable = true, .failure = {}, .defaultSourceName = {}, .sources = {}});
+    EXPECT_TRUE(waitUntil([&] { return lastListed() == u"未找到输入设备"_s; }));
 }
 
 TEST_F(AppContainerTest, QuittingFromTheMenuStopsOnce)

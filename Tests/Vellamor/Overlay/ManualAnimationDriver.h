@@ -13,12 +13,7 @@ namespace vellamor::test {
 // into the animations that start next.
 class ManualAnimationDriver final : public QAnimationDriver {
 public:
-    ManualAnimationDriver()
-    {
-        install();
-        keepAlive_.setLoopCount(-1);
-        keepAlive_.start();
-    }
+    ManualAnimationDriver() { install(); keepAlive_.setLoopCount(-1); keepAlive_.start(); }
     ~ManualAnimationDriver() override { uninstall(); }
 
     qint64 elapsed() const override { return elapsed_; }
