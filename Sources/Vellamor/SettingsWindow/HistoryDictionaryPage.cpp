@@ -5,6 +5,7 @@
 #include "History/LocalHistoryStore.h"
 #include "SettingsWindow/ErrorText.h"
 #include "Support/Async/Spawn.h"
+#include "Support/Error.h"
 #include "Windows/CardGroup.h"
 #include "Windows/RowDivider.h"
 #include "Windows/SectionHeader.h"
@@ -178,7 +179,7 @@ QCoro::Task<void> HistoryDictionaryStats::sending(std::weak_ptr<HistoryDictionar
         co_await self->preferencesAPI_->updatePreferences(request);
     } catch (...) {
         self->historySyncEnabled = previous;
-        self->toggleError = QStringLiteral("同步设置失败：") + errorText(std::current_exception());
+        self->toggleError = QStringLiteral("同步设置失败：") + userFacingDescription(std::current_exception());
         self->updating = false;
         co_return;
     }
