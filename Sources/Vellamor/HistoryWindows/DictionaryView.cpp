@@ -5,19 +5,18 @@
 #include "HistoryWindows/DictToast.h"
 #include "HistoryWindows/DictionaryViewModel.h"
 #include "I18n/L10n.h"
-#include "Windows/PaintKit.h"
 #include "Windows/RowDivider.h"
 #include "Windows/StatusPill.h"
 #include "Windows/SymbolButton.h"
 #include "Windows/SymbolView.h"
 #include "Windows/ThemedLabel.h"
+#include "Windows/TintedGround.h"
 #include "Windows/WindowTheme.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
@@ -29,21 +28,6 @@ namespace vellamor {
 namespace {
 
 constexpr int toastTop = 12;
-
-// The search field's ground: a faint rounded rectangle.
-class SearchBackground final : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.fillPath(PaintKit::continuousRoundedRect(rect(), 6),
-                         PaintKit::withOpacity(WindowTheme::secondary(), 0.12));
-    }
-};
 
 QVBoxLayout* centredColumn(QWidget* page, int spacing)
 {
@@ -136,7 +120,7 @@ QWidget* DictionaryView::buildToolbar()
     row->setContentsMargins(14, 10, 14, 10);
     row->setSpacing(10);
 
-    auto* searchBox = new SearchBackground(toolbar);
+    auto* searchBox = new TintedGround(6, 0.12, toolbar);
     searchBox->setMaximumWidth(280);
     auto* searchRow = new QHBoxLayout(searchBox);
     searchRow->setContentsMargins(10, 6, 10, 6);

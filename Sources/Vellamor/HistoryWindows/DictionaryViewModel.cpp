@@ -15,20 +15,6 @@ namespace vellamor {
 
 namespace {
 
-// The text the window shows for a failure.
-QString userDescription(const std::exception_ptr& error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const Error& e) {
-        return e.errorDescription();
-    } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
-    } catch (...) {
-        return L10n::Errors::unknown();
-    }
-}
-
 template<typename T>
 void clear(Published<std::optional<T>>& field)
 {
@@ -84,7 +70,7 @@ void DictionaryViewModel::refresh()
               if (newest) {
                   self->appliedRefresh_ = generation;
                   if (failure) {
-                      self->errorText = userDescription(failure);
+                      self->errorText = userFacingDescription(failure, L10n::Errors::unknown());
                   } else {
                       sortByTerm(loaded);
                       self->entries = std::move(loaded);
@@ -111,7 +97,7 @@ void DictionaryViewModel::upsert(std::optional<qint64> id, QString term, QString
               if (!self)
                   co_return;
               if (failure) {
-                  self->errorText = userDescription(failure);
+                  self->errorText = userFacingDescription(failure, L10n::Errors::unknown());
                   co_return;
               }
               QList<DictEntry> list = self->entries.value();
@@ -144,7 +130,7 @@ void DictionaryViewModel::remove(const DictEntry& entry)
               if (!self)
                   co_return;
               if (failure) {
-                  self->errorText = userDescription(failure);
+                  self->errorText = userFacingDescription(failure, L10n::Errors::unknown());
                   co_return;
               }
               QList<DictEntry> list = self->entries.value();

@@ -3,6 +3,7 @@
 #include "SettingsWindow/ErrorText.h"
 #include "SettingsWindow/LaunchAtLogin.h"
 #include "SettingsWindow/SettingsStoreObservable.h"
+#include "Support/Error.h"
 #include "Windows/CardGroup.h"
 #include "Windows/RowDivider.h"
 #include "Windows/SectionHeader.h"
@@ -93,7 +94,7 @@ QString GeneralPage::notAdoptedMessage()
 
 QString GeneralPage::describe(std::exception_ptr error)
 {
-    return QStringLiteral("未能更新登录项：") + errorText(std::move(error));
+    return QStringLiteral("未能更新登录项：") + userFacingDescription(std::move(error));
 }
 
 std::optional<QString> GeneralPage::launchErrorMessage() const

@@ -5,10 +5,11 @@
 #include "History/LocalHistoryStore.h"
 #include "SettingsWindow/ErrorText.h"
 #include "Support/Async/Spawn.h"
+#include "Support/Error.h"
 #include "Windows/CardGroup.h"
+#include "Windows/InfoCard.h"
 #include "Windows/RowDivider.h"
 #include "Windows/SectionHeader.h"
-#include "Windows/SymbolView.h"
 #include "Windows/ThemedLabel.h"
 #include "Windows/ToggleSwitch.h"
 #include "Windows/WindowServices.h"
@@ -34,16 +35,7 @@ std::shared_ptr<Client> build(const WindowServices::Factory<Client>& factory)
 QWidget* statsRow(const QString& symbol, QLabel* title, QWidget* texts, QWidget* control, QWidget* parent)
 {
     auto* row = new QWidget(parent);
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 4, 0, 4);
-    layout->setSpacing(12);
-    auto* icon = new SymbolView(symbol, 18, &WindowTheme::secondary, row);
-    icon->setFixedSize(22, 22);
-    auto* iconColumn = new QVBoxLayout;
-    iconColumn->setContentsMargins(0, 2, 0, 0);
-    iconColumn->addWidget(icon);
-    iconColumn->addStretch();
-    layout->addLayout(iconColumn);
+    auto* layout = InfoCard::symbolRowLayout(row, symbol);
     auto* column = new QVBoxLayout;
     column->setSpacing(3);
     title->setFont(WindowTheme::font(13, QFont::Medium));
@@ -178,7 +170,7 @@ QCoro::Task<void> HistoryDictionaryStats::sending(std::weak_ptr<HistoryDictionar
         co_await self->preferencesAPI_->updatePreferences(request);
     } catch (...) {
         self->historySyncEnabled = previous;
-        self->toggleError = QStringLiteral("同步设置失败：") + errorText(std::current_exception());
+        self->toggleError = QStringLiteral("同步设置失败：") + userFacingDescription(std::current_exception());
         self->updating = false;
         co_return;
     }

@@ -1,35 +1,16 @@
 #include "Windows/CardGroup.h"
 
-#include "Windows/PaintKit.h"
 #include "Windows/ThemedLabel.h"
+#include "Windows/TintedGround.h"
 #include "Windows/WindowTheme.h"
 
-#include <QPainter>
 #include <QVBoxLayout>
 
 namespace vellamor {
 
-namespace {
-
-class CardBackground final : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.fillPath(PaintKit::continuousRoundedRect(rect(), 10),
-                         PaintKit::withOpacity(WindowTheme::secondary(), 0.08));
-    }
-};
-
-} // namespace
-
 CardGroup::CardGroup(const std::optional<QString>& title, QWidget* parent)
     : QWidget(parent)
-    , card_(new CardBackground(this))
+    , card_(new TintedGround(10, 0.08, this))
     , contents_(new QVBoxLayout(card_))
 {
     auto* layout = new QVBoxLayout(this);

@@ -38,7 +38,7 @@ QString describeException(std::exception_ptr error)
     }
 }
 
-QString userFacingDescription(std::exception_ptr error)
+QString userFacingDescription(std::exception_ptr error, const QString& unknown)
 {
     try {
         std::rethrow_exception(error);
@@ -47,7 +47,7 @@ QString userFacingDescription(std::exception_ptr error)
     } catch (const std::exception& e) {
         return QString::fromUtf8(e.what());
     } catch (...) {
-        return QStringLiteral("未知错误");
+        return unknown;
     }
 }
 

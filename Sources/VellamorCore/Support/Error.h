@@ -31,7 +31,7 @@ public:
 // The log form of any exception: debugDescription() for ours, what() for others.
 QString describeException(std::exception_ptr error);
 // What the user is told of any exception: errorDescription() for ours,
-// what() for others.
-QString userFacingDescription(std::exception_ptr error);
+// what() for others, `unknown` for anything that is no std::exception.
+QString userFacingDescription(std::exception_ptr error, const QString& unknown = QStringLiteral("未知错误"));
 
 } // namespace vellamor
