@@ -48,11 +48,16 @@ void AuthSheetViewModel::primaryAction()
     const AuthSheetState& s = state.value();
     if (s.isBusy || !s.primaryEnabled())
         return;
+    beginRequest();
+    spawn(this, u"sign-in sheet request"_s, [this](std::stop_token token) { return performPrimary(token); });
+}
+
+void AuthSheetViewModel::beginRequest()
+{
     update([](AuthSheetState& s) {
         s.errorText.reset();
         s.isBusy = true;
     });
-    spawn(this, u"sign-in sheet request"_s, [this](std::stop_token token) { return performPrimary(token); });
 }
 
 QCoro::Task<void> AuthSheetViewModel::performPrimary(std::stop_token token)
@@ -98,10 +103,7 @@ void AuthSheetViewModel::resend()
     const AuthSheetState& s = state.value();
     if (s.resendCountdown >= 1 || s.isBusy)
         return;
-    update([](AuthSheetState& s) {
-        s.errorText.reset();
-        s.isBusy = true;
-    });
+    beginRequest();
     spawn(this, u"sign-in code resend"_s, [this](std::stop_token token) { return performResend(token); });
 }
 

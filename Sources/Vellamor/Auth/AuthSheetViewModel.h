@@ -80,6 +80,8 @@ private:
     QCoro::Task<void> performPrimary(std::stop_token token);
     QCoro::Task<void> performResend(std::stop_token token);
     // Shows the failure that `error` carries and clears the busy flag.
+    // A new request clears the last error and makes the sheet busy.
+    void beginRequest();
     void fail(const std::exception_ptr& error);
     void startCountdown();
     void stopCountdown();
