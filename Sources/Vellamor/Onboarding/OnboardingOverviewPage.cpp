@@ -15,19 +15,6 @@ namespace vellamor {
 
 namespace {
 
-QString symbolOf(VellamorPermission permission)
-{
-    switch (permission) {
-    case VellamorPermission::microphone:
-        return QStringLiteral("mic.fill");
-    case VellamorPermission::accessibility:
-        return QStringLiteral("accessibility");
-    case VellamorPermission::inputMonitoring:
-        return QStringLiteral("keyboard");
-    }
-    return {};
-}
-
 QString detailOf(VellamorPermission permission, const QString& hotkeyName)
 {
     switch (permission) {
@@ -48,7 +35,7 @@ QWidget* permissionCard(VellamorPermission permission, VellamorPermissionStatus 
     auto* row = new QHBoxLayout(card);
     row->setContentsMargins(12, 12, 12, 12);
     row->setSpacing(14);
-    auto* icon = new SymbolView(symbolOf(permission), 18, &WindowTheme::blue, card);
+    auto* icon = new SymbolView(symbolName(permission), 18, &WindowTheme::blue, card);
     icon->setFixedSize(28, 28);
     row->addWidget(icon, 0, Qt::AlignVCenter);
     auto* texts = new QVBoxLayout;

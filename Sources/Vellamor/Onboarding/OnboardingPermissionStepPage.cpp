@@ -18,7 +18,6 @@ namespace vellamor {
 namespace {
 
 struct PermissionTexts {
-    QString icon;
     QString gained;
     QString lost;
 };
@@ -27,14 +26,13 @@ PermissionTexts textsOf(VellamorPermission permission, const QString& hotkeyName
 {
     switch (permission) {
     case VellamorPermission::microphone:
-        return {QStringLiteral("mic.fill"), QStringLiteral("在邮件、备忘录、聊天框里按一下，说出来就能写进去"),
+        return {QStringLiteral("在邮件、备忘录、聊天框里按一下，说出来就能写进去"),
                 QStringLiteral("麦克风是核心，不开 Vellamor 完全用不了")};
     case VellamorPermission::accessibility:
-        return {QStringLiteral("accessibility"), QStringLiteral("说完直接出现在光标位置，不用再手动复制粘贴"),
+        return {QStringLiteral("说完直接出现在光标位置，不用再手动复制粘贴"),
                 QStringLiteral("只能把文字复制到剪贴板，要你自己再 Ctrl+V 粘进去")};
     case VellamorPermission::inputMonitoring:
-        return {QStringLiteral("keyboard"),
-                QStringLiteral("不用切回 Vellamor，按 %1 就能开始说，松开就停").arg(hotkeyName),
+        return {QStringLiteral("不用切回 Vellamor，按 %1 就能开始说，松开就停").arg(hotkeyName),
                 QStringLiteral("只能点菜单栏图标手动开始录音，按 %1 不会有反应").arg(hotkeyName)};
     }
     return {};
@@ -174,7 +172,7 @@ void OnboardingPermissionStepPage::showStatus(VellamorPermissionStatus status)
         delete item->widget();
         delete item;
     }
-    statusLayout_->addWidget(new StatusBadge(textsOf(permission_, QString()).icon, status, statusColumn_), 0,
+    statusLayout_->addWidget(new StatusBadge(symbolName(permission_), status, statusColumn_), 0,
                              Qt::AlignHCenter);
     statusLayout_->addWidget(new OnboardingStatusTag(status, statusColumn_), 0, Qt::AlignHCenter);
     action_->setText(actionTitle(status));

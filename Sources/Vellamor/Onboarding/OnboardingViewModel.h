@@ -5,14 +5,11 @@
 #include "Permissions/PermissionChecker.h"
 #include "Support/Async/Published.h"
 
-#include <QMap>
 #include <QObject>
 
 #include <memory>
 
 namespace vellamor {
-
-using PermissionStatuses = QMap<VellamorPermission, VellamorPermissionStatus>;
 
 // The state of the first-run guide: the step, the permissions as last read
 // and whether a dictation has completed; decides which step comes next and

@@ -99,7 +99,7 @@ OnboardingWindow::OnboardingWindow(OnboardingViewModel& vm, const QString& hotke
 
     showStep(vm.step.value());
     step_ = vm.step.subscribeQueued(this, [this](OnboardingStep step) {
-        if (!page_ || page_->property("step").toInt() != rawValue(step))
+        if (step != shownStep_)
             showStep(step);
     });
     statuses_ = vm.statuses.subscribeQueued(this, [this](const PermissionStatuses&) { refreshFooter(); });
@@ -127,8 +127,8 @@ void OnboardingWindow::showStep(OnboardingStep step)
         pageArea_->removeWidget(page_);
         page_->deleteLater();
     }
+    shownStep_ = step;
     page_ = makePage(step);
-    page_->setProperty("step", rawValue(step));
     pageArea_->addWidget(page_);
     dots_->setCurrent(rawValue(step));
     progress_->setText(progressLabel(step));

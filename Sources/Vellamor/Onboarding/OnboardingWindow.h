@@ -64,6 +64,7 @@ private:
     ThemedLabel* progress_;
     QVBoxLayout* pageArea_;
     QWidget* page_ = nullptr;
+    OnboardingStep shownStep_ = OnboardingStep::welcome;
     QPushButton* left_;
     QPushButton* primary_;
     QTimer* poll_;
