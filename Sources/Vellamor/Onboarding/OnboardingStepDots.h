@@ -13,7 +13,6 @@ public:
     OnboardingStepDots(int current, int total, QWidget* parent = nullptr);
 
     void setCurrent(int current);
-    int current() const { return current_; }
 
     QSize sizeHint() const override;
 

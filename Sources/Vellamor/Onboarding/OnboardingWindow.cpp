@@ -8,13 +8,16 @@
 #include "Onboarding/OnboardingStyle.h"
 #include "Onboarding/OnboardingSuccessPage.h"
 #include "Onboarding/OnboardingWelcomePage.h"
+#include "Windows/PaintKit.h"
 #include "Windows/RowDivider.h"
 #include "Windows/SymbolView.h"
 #include "Windows/WindowTheme.h"
 
 #include <QCloseEvent>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -25,6 +28,7 @@ namespace {
 
 constexpr QSize windowSize{680, 540};
 constexpr int pollIntervalMs = 1000;
+constexpr int stepAnimationMs = 220;
 
 } // namespace
 
@@ -123,6 +127,7 @@ void OnboardingWindow::present()
 
 void OnboardingWindow::showStep(OnboardingStep step)
 {
+    const bool change = page_ != nullptr;
     if (page_) {
         pageArea_->removeWidget(page_);
         page_->deleteLater();
@@ -130,6 +135,8 @@ void OnboardingWindow::showStep(OnboardingStep step)
     shownStep_ = step;
     page_ = makePage(step);
     pageArea_->addWidget(page_);
+    if (change)
+        fadeIn(*page_);
     dots_->setCurrent(rawValue(step));
     progress_->setText(progressLabel(step));
     refreshFooter();
@@ -140,6 +147,20 @@ void OnboardingWindow::showStep(OnboardingStep step)
         accountPage->signInButton().setFocus();
     else
         primary_->setFocus();
+}
+
+void OnboardingWindow::fadeIn(QWidget& page)
+{
+    auto* fade = new QGraphicsOpacityEffect(&page);
+    fade->setOpacity(0);
+    page.setGraphicsEffect(fade);
+    auto* animation = new QPropertyAnimation(fade, "opacity", &page);
+    animation->setDuration(stepAnimationMs);
+    animation->setEndValue(1.0);
+    animation->setEasingCurve(PaintKit::easeInOut());
+    // The effect draws the page through an image: it goes once visible.
+    connect(animation, &QPropertyAnimation::finished, &page, [&page] { page.setGraphicsEffect(nullptr); });
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 QWidget* OnboardingWindow::makePage(OnboardingStep step)

@@ -56,6 +56,7 @@ private:
     // The footer's buttons in the palette's colours, light or dark.
     void applyButtonInk();
     QWidget* makePage(OnboardingStep step);
+    static void fadeIn(QWidget& page);
 
     OnboardingViewModel& vm_;
     QString hotkeyName_;
