@@ -19,6 +19,7 @@
 #include "Networking/CloudASRProvider.h"
 #include "Networking/WebSocketSession.h"
 #include "Overlay/QtScreenLayout.h"
+#include "Platform/KeySource/KeyCodeMapping.h"
 #include "SettingsWindow/LaunchAtLogin.h"
 #include "Support/Async/MainThread.h"
 #include "Support/Async/Sleep.h"
@@ -28,6 +29,7 @@
 #include "TextInsertion/SystemLayeredInserter.h"
 
 #include <QAbstractButton>
+#include <QPushButton>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QThreadPool>
@@ -358,7 +360,12 @@ QCoro::Task<void> AppContainer::bootstrapOnboardingOrHotkey()
 
 void AppContainer::openOnboarding()
 {
-    onboarding_ = std::make_shared<OnboardingWindowController>(permissionChecker_);
+    const std::optional<QString> customHotkey = settingsStore_->current().customHotkey;
+    // The texts name the hotkey the guide's first dictation will use.
+    const QString hotkeyName = resolveCustomCombo() ? HotkeyCombo::displayKeycaps(*customHotkey).join(u'+')
+                                                    : platform::KeyCodeMapping::heldKeyName();
+    onboarding_ = std::make_unique<OnboardingWindowController>(OnboardingWindowController::Dependencies{
+        permissionChecker_, auth_->publisher(), signInSheet_.get(), hotkeyName});
     QPointer<AppContainer> weak(this);
     onboarding_->show(
         [weak] {
@@ -375,7 +382,8 @@ void AppContainer::finishOnboarding()
 {
     settingsStore_->markOnboardingComplete();
     // Called from the guide's own button: it goes on the next turn.
-    postTo(this, [finished = std::move(onboarding_)] {});
+    if (onboarding_)
+        std::exchange(onboarding_, nullptr).release()->deleteLater();
     menuBar_->updateIcon(MenuBarIconState::idle);
     menuStatus_->refresh();
     startHotkey();

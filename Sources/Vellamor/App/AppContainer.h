@@ -227,7 +227,7 @@ private:
     std::shared_ptr<FrontmostAppProbe> frontmostProbe_;
     std::unique_ptr<SessionStateViewModel> session_;
     std::unique_ptr<MenuStatusViewModel> menuStatus_;
-    std::shared_ptr<OnboardingWindowController> onboarding_;
+    std::unique_ptr<OnboardingWindowController> onboarding_;
     Subscription menuStatusSubscription_;
     std::shared_ptr<SettingsStore::ObserverToken> preferencesObserverToken_;
     Subscription authStateSubscription_;

@@ -45,19 +45,6 @@ StatusLook lookOf(VellamorPermissionStatus status)
     Q_UNREACHABLE();
 }
 
-QString permissionIcon(VellamorPermission permission)
-{
-    switch (permission) {
-    case VellamorPermission::microphone:
-        return QStringLiteral("mic.fill");
-    case VellamorPermission::accessibility:
-        return QStringLiteral("accessibility");
-    case VellamorPermission::inputMonitoring:
-        return QStringLiteral("keyboard");
-    }
-    Q_UNREACHABLE();
-}
-
 StatusPill* pillFor(VellamorPermissionStatus status, QWidget* parent)
 {
     const StatusLook look = lookOf(status);
@@ -136,7 +123,7 @@ QWidget* DiagnosticsPage::makePermissionRow(VellamorPermission permission, QWidg
     auto* line = new QHBoxLayout(row);
     line->setContentsMargins(0, 0, 0, 0);
     line->setSpacing(10);
-    auto* icon = new SymbolView(permissionIcon(permission), 14, &WindowTheme::secondary, row);
+    auto* icon = new SymbolView(symbolName(permission), 14, &WindowTheme::secondary, row);
     icon->setFixedWidth(20);
     line->addWidget(icon);
     line->addWidget(new ThemedLabel(title(permission), WindowTheme::font(13), &WindowTheme::primary, row));

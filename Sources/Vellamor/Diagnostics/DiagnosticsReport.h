@@ -11,8 +11,6 @@
 
 namespace vellamor {
 
-using PermissionStatuses = QMap<VellamorPermission, VellamorPermissionStatus>;
-
 // What a diagnostics report says about the machine and the application at
 // the moment it is made.
 struct DiagnosticsFacts {

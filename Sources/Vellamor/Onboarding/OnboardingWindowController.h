@@ -1,36 +1,61 @@
 #pragma once
 
+#include "Auth/AuthSessionObserver.h"
+#include "Logging/VellamorLog.h"
+#include "Onboarding/OnboardingViewModel.h"
+#include "Onboarding/OnboardingWindow.h"
 #include "Permissions/PermissionChecker.h"
-#include "Windows/PlaceholderWindow.h"
+#include "Support/Async/Published.h"
 
-#include <QPushButton>
+#include <QObject>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
 
 namespace vellamor {
 
-// The first-run guide. Until its steps exist it is one window at the
-// first-dictation step: shown, it reports that step on the next turn, and
-// its button finishes the guide. Main thread only.
-class OnboardingWindowController {
+class AuthSheetPresenter;
+
+// Opens, focuses and closes the first-run guide and reports back: every
+// arrival at the first-dictation step, and the end of the guide however it
+// is closed (at most once per show). Main thread only.
+class OnboardingWindowController : public QObject {
+    Q_OBJECT
+
 public:
-    explicit OnboardingWindowController(std::shared_ptr<const PermissionChecker> permissions);
+    struct Dependencies {
+        std::shared_ptr<const PermissionChecker> checker;
+        std::shared_ptr<AuthSessionObserver> auth;
+        // Outlives the controller.
+        AuthSheetPresenter* signInSheet = nullptr;
+        // How the texts name the dictation hotkey.
+        QString hotkeyName;
+    };
 
+    explicit OnboardingWindowController(Dependencies dependencies, QObject* parent = nullptr);
+    ~OnboardingWindowController() override;
+
+    // Opens the window at the welcome step, or brings the open one forward;
+    // the given callbacks replace the stored ones either way.
     void show(std::function<void()> onFinish, std::function<void()> onReachedFirstRun);
-    // A dictation completed while the guide was open.
+    // A dictation has just completed.
     void markRecordingSuccess();
+    // Closes the window, forgets it, then runs onFinish once.
+    void close();
 
-    int recordingSuccessCount() const { return recordingSuccesses_; }
-    PlaceholderWindow& window() { return window_; }
-    QPushButton& finishButton() { return *finishButton_; }
+    // Present while the window is open.
+    OnboardingWindow* window() const { return window_; }
+    OnboardingViewModel* viewModel() const { return viewModel_; }
 
 private:
-    std::shared_ptr<const PermissionChecker> permissions_;
-    PlaceholderWindow window_;
-    QPushButton* finishButton_;
+    Dependencies dependencies_;
+    VellamorLog log_;
+    QPointer<OnboardingWindow> window_;
+    QPointer<OnboardingViewModel> viewModel_;
+    Subscription stepObservation_;
     std::function<void()> onFinish_;
-    int recordingSuccesses_ = 0;
+    std::function<void()> onReachedFirstRun_;
 };
 
 } // namespace vellamor

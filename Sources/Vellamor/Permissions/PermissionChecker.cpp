@@ -26,9 +26,9 @@ PermissionChecker::PermissionChecker(Facilities facilities, VellamorLog log)
 {
 }
 
-QCoro::Task<QMap<VellamorPermission, VellamorPermissionStatus>> PermissionChecker::snapshot() const
+QCoro::Task<PermissionStatuses> PermissionChecker::snapshot() const
 {
-    QMap<VellamorPermission, VellamorPermissionStatus> statuses {
+    PermissionStatuses statuses {
         {VellamorPermission::accessibility, accessibility().status},
         {VellamorPermission::inputMonitoring, inputMonitoring().status},
     };

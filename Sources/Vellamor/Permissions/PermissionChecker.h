@@ -43,7 +43,7 @@ public:
     PermissionChecker(Facilities facilities, VellamorLog log);
 
     // The three statuses, as the rest of the application sees them.
-    QCoro::Task<QMap<VellamorPermission, VellamorPermissionStatus>> snapshot() const;
+    QCoro::Task<PermissionStatuses> snapshot() const;
 
     // Recording: granted when the sound server answers and offers at least
     // one source that is not a monitor of an output; denied otherwise, with

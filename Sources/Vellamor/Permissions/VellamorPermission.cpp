@@ -55,6 +55,19 @@ QString rationale(VellamorPermission permission)
     return {};
 }
 
+QString symbolName(VellamorPermission permission)
+{
+    switch (permission) {
+    case VellamorPermission::microphone:
+        return QStringLiteral("mic.fill");
+    case VellamorPermission::accessibility:
+        return QStringLiteral("accessibility");
+    case VellamorPermission::inputMonitoring:
+        return QStringLiteral("keyboard");
+    }
+    return {};
+}
+
 QString systemSettingsAnchor(VellamorPermission permission)
 {
     switch (permission) {

@@ -1,7 +1,9 @@
+#include "AccessibleButtons.h"
 #include "DesktopTest.h"
 #include "TextTarget.h"
 #include "WaitUntil.h"
 
+#include "AccountActions.h"
 #include "AsrSessionEndpoint.h"
 #include "DefaultActions.h"
 #include "DevInputSources.h"
@@ -388,6 +390,173 @@ TEST_F(EndToEndTest, ALinkOpenedOnTheDesktopReachesTheRunningAppThroughASecondPr
     EXPECT_TRUE(lines.filter(u"deeplink rejected"_s).isEmpty());
     EXPECT_TRUE(lines.filter(u"s3cret"_s).isEmpty());
     EXPECT_EQ(app_.state(), QProcess::Running);
+}
+
+// A new user: signed out, with the keyring empty, on a fresh home, who signs
+// in through the sheet with the code the backend mails.
+class SignInEndToEndTest : public EndToEndTest {
+protected:
+    void SetUp() override
+    {
+        EndToEndTest::SetUp();
+        accounts_ = devbackend::AccountActions::install(server_);
+        runBlocking(keychain_.deleteTokens());
+        UserDefaults::standard()->remove(SettingsStore::standardKey() + u".onboarded"_s);
+    }
+
+    void TearDown() override
+    {
+        EndToEndTest::TearDown();
+        setAccessibility(true);
+    }
+
+    static bool setAccessibility(bool on)
+    {
+        return runTool(u"gdbus"_s, {u"call"_s, u"--session"_s, u"--dest"_s, u"org.a11y.Bus"_s, u"--object-path"_s,
+                                    u"/org/a11y/bus"_s, u"--method"_s, u"org.freedesktop.DBus.Properties.Set"_s,
+                                    u"org.a11y.Status"_s, u"IsEnabled"_s, on ? u"<true>"_s : u"<false>"_s});
+    }
+    static bool accessibilityIsOn()
+    {
+        const auto answer = outputOf(u"gdbus"_s, {u"call"_s, u"--session"_s, u"--dest"_s, u"org.a11y.Bus"_s,
+                                                   u"--object-path"_s, u"/org/a11y/bus"_s, u"--method"_s,
+                                                   u"org.freedesktop.DBus.Properties.Get"_s, u"org.a11y.Status"_s,
+                                                   u"IsEnabled"_s});
+        return answer && answer->contains("true");
+    }
+
+    static QString activeWindowName()
+    {
+        const auto name = outputOf(u"xdotool"_s, {u"getactivewindow"_s, u"getwindowname"_s});
+        return name ? QString::fromUtf8(name->trimmed()) : QString();
+    }
+    // Gives the keyboard to the app's window called `title`.
+    static bool activate(const QString& title)
+    {
+        const auto found = outputOf(u"xdotool"_s, {u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--name"_s, title});
+        if (!found || found->trimmed().isEmpty())
+            return false;
+        return xdotool({u"windowactivate"_s, u"--sync"_s, QString::fromLatin1(found->trimmed().split('\n').last())})
+               && waitUntil([&] { return activeWindowName() == title; }, 5s);
+    }
+
+    // The sheet has the keyboard: the address, the mailed code, each sent with Return.
+    bool signInThroughTheSheet(const QString& email)
+    {
+        if (!waitUntil([] { return activeWindowName() == u"登录 Vellamor"_s; }, 10s))
+            return false;
+        runEventLoopFor(200ms);
+        if (!xdotool({u"type"_s, u"--delay"_s, u"20"_s, email}) || !xdotool({u"key"_s, u"Return"_s}))
+            return false;
+        if (!waitUntil([&] { return accounts_->lastCode(email).has_value(); }, 10s))
+            return false;
+        runEventLoopFor(300ms);
+        return xdotool({u"type"_s, u"--delay"_s, u"20"_s, *accounts_->lastCode(email)})
+               && xdotool({u"key"_s, u"Return"_s});
+    }
+
+    // Right Ctrl held over a field of another application while the virtual
+    // microphone plays a phrase; the text the backend polished it into.
+    QString dictateIntoANewField()
+    {
+        QTemporaryDir folder;
+        const QString phrase = folder.filePath(u"phrase.wav"_s);
+        EXPECT_EQ(QProcess::execute(u"espeak-ng"_s, {u"-w"_s, phrase, u"hello world, this is my first dictation"_s}), 0);
+        TextTarget target(qtTarget, {u"QtLineEdit"_s, QString(), QString(), QString()});
+        EXPECT_TRUE(target.isReady());
+        EXPECT_TRUE(xdotool({u"mousemove"_s, u"10"_s, u"700"_s}));
+        EXPECT_TRUE(xdotool({u"keydown"_s, u"Control_R"_s}));
+        runEventLoopFor(400ms);
+        EXPECT_TRUE(runTool(u"paplay"_s, {u"-d"_s, u"vsink"_s, phrase}));
+        EXPECT_TRUE(xdotool({u"keyup"_s, u"Control_R"_s}));
+        auto* endpoint = devbackend::AsrSessionEndpoint::of(server_);
+        if (!waitUntil([endpoint] { return !endpoint->sessions().empty() && endpoint->sessions().back()->stopFrames; },
+                       15s))
+            return {};
+        const QString expected = devbackend::AsrSessionEndpoint::polishedFor(endpoint->sessions().back()->audioFrames);
+        EXPECT_EQ(target.waitForText(expected), expected);
+        return expected;
+    }
+
+    std::shared_ptr<devbackend::AccountActions> accounts_;
+    KeychainStore keychain_{std::make_shared<QtKeychainItemStore>(), KeychainStore::defaultService(), u"session"_s};
+};
+
+// The whole first start: the guide opens, switches accessibility on, signs
+// the user in, waits for a first dictation and closes with the tips; the
+// dictation is in the new account's history.
+TEST_F(SignInEndToEndTest, TheGuideTakesANewUserFromAccessibilityToAFirstDictation)
+{
+    ASSERT_TRUE(setAccessibility(false));
+    const QTemporaryDir home;
+    startApp({}, false, home.path());
+    const auto reached = [this](const char* step) {
+        return waitUntil([&] { return logged(u"onboarding step="_s + QLatin1String(step)); }, 15s);
+    };
+    ASSERT_TRUE(reached("welcome"));
+    ASSERT_TRUE(activate(u"欢迎使用 Vellamor"_s));
+    ASSERT_TRUE(xdotool({u"key"_s, u"Return"_s}));
+    ASSERT_TRUE(reached("overview"));
+    ASSERT_TRUE(xdotool({u"key"_s, u"Return"_s}));
+    // The microphone is there: its step is passed over.
+    ASSERT_TRUE(reached("accessibility"));
+    EXPECT_FALSE(logged(u"onboarding step=microphone"_s));
+    ASSERT_TRUE(xdotool({u"key"_s, u"space"_s}));
+    ASSERT_TRUE(waitUntil([] { return accessibilityIsOn(); }, 5s));
+    // Return goes on once the page has read the permission again; on the
+    // account step it does nothing while signed out.
+    ASSERT_TRUE(waitUntil(
+        [&] { return xdotool({u"key"_s, u"Return"_s}) && logged(u"onboarding step=account"_s); }, 10s));
+    EXPECT_FALSE(logged(u"onboarding step=inputMonitoring"_s));
+
+    ASSERT_TRUE(xdotool({u"key"_s, u"space"_s}));
+    ASSERT_TRUE(signInThroughTheSheet(u"guide-user@example.com"_s));
+    const QString account = signedInAccount();
+    ASSERT_FALSE(account.isEmpty());
+    ASSERT_TRUE(activate(u"欢迎使用 Vellamor"_s));
+    ASSERT_TRUE(xdotool({u"key"_s, u"Return"_s}));
+    ASSERT_TRUE(reached("firstRun"));
+    ASSERT_TRUE(waitUntil([this] { return logged(u"hotkey tap started"_s); }, 10s));
+
+    const QString expected = dictateIntoANewField();
+    ASSERT_FALSE(expected.isEmpty());
+    EXPECT_TRUE(reached("success"));
+    const QString historyFolder =
+        QDir(qEnvironmentVariable("XDG_DATA_HOME")).relativeFilePath(*AppPaths::applicationSupportDirectory());
+    LocalHistoryStore history(account, std::make_shared<HistoryChangeBroadcaster>(),
+                              home.filePath(u"data/"_s + historyFolder));
+    QList<HistoryRecord> records;
+    EXPECT_TRUE(waitUntil([&] { return !(records = runBlocking(history.all())).isEmpty(); }, 5s));
+    ASSERT_EQ(records.size(), 1);
+    EXPECT_EQ(records.first().text, expected);
+}
+
+// Outside the guide: a second start opens the running app's settings, the
+// account page signs the user in through the same sheet, and the next
+// dictation is kept in the new account's history.
+TEST_F(SignInEndToEndTest, ASecondStartLeadsToTheAccountPageWhoseSheetSignsIn)
+{
+    UserDefaults::standard()->setBool(SettingsStore::standardKey() + u".onboarded"_s, true);
+    startApp();
+    ASSERT_TRUE(waitUntil([this] { return logged(u"hotkey tap started"_s); }, 20s));
+    QProcess second;
+    second.setProcessChannelMode(QProcess::ForwardedChannels);
+    second.start(appProgram, {});
+    ASSERT_TRUE(waitUntil([&second] { return second.state() == QProcess::NotRunning; }, 20s));
+    ASSERT_TRUE(waitUntil([] { return activeWindowName() == u"Vellamor 设置"_s; }, 10s));
+
+    const qint64 app = app_.processId();
+    ASSERT_TRUE(waitUntil([app] { return pressAccessibleButton(app, u"账户"_s); }, 10s));
+    ASSERT_TRUE(waitUntil([app] { return pressAccessibleButton(app, u"登录 / 注册"_s); }, 10s));
+    ASSERT_TRUE(signInThroughTheSheet(u"settings-user@example.com"_s));
+    const QString account = signedInAccount();
+    ASSERT_FALSE(account.isEmpty());
+
+    const QString expected = dictateIntoANewField();
+    ASSERT_FALSE(expected.isEmpty());
+    const QList<HistoryRecord> records = recordedHistory(account);
+    ASSERT_EQ(records.size(), 1);
+    EXPECT_EQ(records.first().text, expected);
 }
 
 } // namespace

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "Windows/ThemedLabel.h"
+
+class QPushButton;
+
+namespace vellamor {
+
+// The kinds of text and button the guide's pages show.
+class OnboardingStyle {
+public:
+    OnboardingStyle() = delete;
+
+    // Semibold, `size` points.
+    static ThemedLabel* heading(const QString& text, double size, QWidget* parent);
+    // Callout size in the secondary colour, wrapping.
+    static ThemedLabel* subtitle(const QString& text, QWidget* parent);
+    // Caption size in the secondary colour, wrapping.
+    static ThemedLabel* footnote(const QString& text, QWidget* parent);
+    // Callout size in the primary colour, wrapping.
+    static ThemedLabel* body(const QString& text, QWidget* parent);
+    // White on the accent colour, large.
+    static void makeProminent(QPushButton& button);
+};
+
+} // namespace vellamor

@@ -1,0 +1,153 @@
+#include "OnboardingFixture.h"
+#include "WidgetRendering.h"
+#include "../Diagnostics/RenderForReview.h"
+
+#include "Auth/AuthSheet.h"
+#include "Onboarding/OnboardingAccountPage.h"
+#include "Onboarding/OnboardingFirstRunPage.h"
+#include "Onboarding/OnboardingPermissionStepPage.h"
+#include "Onboarding/OnboardingStatusTag.h"
+#include "Onboarding/OnboardingWindow.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+
+namespace vellamor::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+using Step = OnboardingStep;
+using P = VellamorPermission;
+using S = VellamorPermissionStatus;
+
+class OnboardingPagesTest : public OnboardingTest {
+protected:
+    std::unique_ptr<OnboardingWindow> makeWindow(OnboardingViewModel& vm)
+    {
+        OnboardingWindow::Callbacks callbacks;
+        callbacks.signIn = [this](QWidget* over) { sheets.present(over); };
+        auto window = std::make_unique<OnboardingWindow>(vm, u"右 Ctrl"_s, std::move(callbacks));
+        window->show();
+        settle();
+        return window;
+    }
+};
+
+// Every page, drawn light and dark: its texts name the app's hotkey, never
+// Fn, and the paste chord is Ctrl+V.
+TEST_F(OnboardingPagesTest, EachPageShowsItsTextsWithTheHotkeyTheAppUses)
+{
+    const struct {
+        Step step;
+        PermissionStatuses statuses;
+        bool signedIn;
+        QStringList shown;
+    } cases[] = {
+        {Step::welcome, {}, false, {u"用说的，比打字快"_s, u"按下 右 Ctrl 就开始录，松开就出文字"_s, u"稍后再说"_s}},
+        {Step::overview,
+         {{P::microphone, S::granted}, {P::inputMonitoring, S::denied}},
+         false,
+         {u"已开启"_s, u"待开启"_s, u"被拒绝"_s, u"在任何 App 里按下 右 Ctrl 都能立刻开始录"_s, u"开始逐项授权"_s}},
+        {Step::microphone, {{P::microphone, S::denied}}, false, {u"去系统设置打开"_s, u"被拒绝"_s}},
+        {Step::accessibility, {}, false,
+         {u"只能把文字复制到剪贴板，要你自己再 Ctrl+V 粘进去"_s, u"去开启"_s,
+          u"开启后，已经打开的应用需要重新启动，Vellamor 才能把文字写进去。"_s}},
+        {Step::inputMonitoring, {{P::inputMonitoring, S::granted}}, false,
+         {u"不用切回 Vellamor，按 右 Ctrl 就能开始说，松开就停"_s, u"已开启，下一项"_s}},
+        {Step::account, {}, false, {u"登录或注册 Vellamor"_s, u"语音识别需要登录后使用。输入邮箱即可登录或注册。"_s, u"登录 / 注册"_s}},
+        {Step::account, {}, true, {u"账户已准备好"_s, u"已登录为 u7@x.io"_s, u"已登录，开始试录"_s}},
+        {Step::firstRun, {}, true, {u"按住 右 Ctrl 说一句“你好，这是我的第一条语音输入”，松手"_s, u"正在等你按 右 Ctrl 说一句话"_s}},
+        {Step::success, {}, true, {u"按住 右 Ctrl = 开始录音，松开 = 停止"_s, u"开始使用"_s}},
+    };
+    for (const auto& c : cases) {
+        const QString name = u"onboarding-"_s + debugName(c.step) + (c.signedIn ? u"-signed-in"_s : QString());
+        SCOPED_TRACE(name.toStdString());
+        if (c.signedIn && !session->publisher()->state().isAuthenticated())
+            signIn();
+        const auto vm = makeViewModel();
+        vm->statuses = c.statuses;
+        vm->step = c.step;
+        const auto window = makeWindow(*vm);
+        renderForReview(*window, name);
+        const QStringList texts = shownTexts(*window, standardText);
+        for (const QString& text : c.shown)
+            EXPECT_TRUE(texts.contains(text)) << text.toStdString() << " not in " << texts.join(u" | "_s).toStdString();
+        EXPECT_TRUE(texts.filter(u"Fn"_s).isEmpty()) << texts.filter(u"Fn"_s).join(u" | "_s).toStdString();
+        EXPECT_EQ(window->leftButton().isVisible(), c.step != Step::success);
+    }
+}
+
+TEST_F(OnboardingPagesTest, APermissionPageFollowsItsStatusLiveAndReturnGoesOnOnceGranted)
+{
+    const auto vm = makeViewModel();
+    vm->step = Step::accessibility;
+    const auto window = makeWindow(*vm);
+    auto* page = qobject_cast<OnboardingPermissionStepPage*>(window->page());
+    ASSERT_NE(page, nullptr);
+    const struct {
+        std::optional<S> status;
+        QString action;
+        bool actionEnabled;
+        QString tag;
+    } cases[] = {
+        {std::nullopt, u"去开启"_s, true, u"待开启"_s},
+        {S::denied, u"去系统设置打开"_s, true, u"被拒绝"_s},
+        {S::granted, u"已开启"_s, false, u"已开启"_s},
+    };
+    for (const auto& c : cases) {
+        vm->statuses = c.status ? PermissionStatuses{{P::accessibility, *c.status}} : PermissionStatuses{};
+        settle();
+        EXPECT_EQ(page->actionButton().text(), c.action);
+        EXPECT_EQ(page->actionButton().isEnabled(), c.actionEnabled);
+        const auto tags = page->findChildren<OnboardingStatusTag*>();
+        ASSERT_EQ(tags.size(), 1);
+        EXPECT_EQ(tags.first()->QLabel::text(), c.tag);
+        EXPECT_EQ(window->primaryButton().isEnabled(), c.status == S::granted);
+    }
+    EXPECT_EQ(vm->step.value(), Step::accessibility) << "a grant alone never moves on";
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    EXPECT_EQ(vm->step.value(), Step::inputMonitoring);
+}
+
+TEST_F(OnboardingPagesTest, TheAccountPageOpensTheOneSheetOverTheGuideAndFollowsTheSignIn)
+{
+    const auto vm = makeViewModel();
+    vm->step = Step::account;
+    const auto window = makeWindow(*vm);
+    auto* page = qobject_cast<OnboardingAccountPage*>(window->page());
+    ASSERT_NE(page, nullptr);
+    page->signInButton().click();
+    ASSERT_NE(sheets.openSheet(), nullptr);
+    EXPECT_EQ(sheets.openSheet()->parentWidget(), window.get());
+    signIn();
+    settle();
+    EXPECT_FALSE(page->signInButton().isVisibleTo(page));
+    EXPECT_TRUE(window->primaryButton().isEnabled());
+    EXPECT_EQ(vm->step.value(), Step::account) << "signing in does not leave the step";
+}
+
+TEST_F(OnboardingPagesTest, TheFirstDictationPageTurnsGreenWhenADictationCompletes)
+{
+    for (const bool triedBefore : {false, true}) {
+        SCOPED_TRACE(triedBefore);
+        const auto vm = makeViewModel();
+        vm->hasTriedRecording = triedBefore;
+        vm->step = Step::firstRun;
+        const auto window = makeWindow(*vm);
+        auto* page = qobject_cast<OnboardingFirstRunPage*>(window->page());
+        ASSERT_NE(page, nullptr);
+        EXPECT_EQ(page->phase(), triedBefore ? OnboardingFirstRunPage::Phase::detected
+                                             : OnboardingFirstRunPage::Phase::waiting);
+        vm->hasTriedRecording = true;
+        settle();
+        EXPECT_EQ(page->phase(), OnboardingFirstRunPage::Phase::detected);
+        EXPECT_TRUE(shownTexts(*window, standardText).contains(u"听到了，正在带你进入下一步"_s));
+        if (!triedBefore)
+            renderForReview(*window, u"onboarding-firstRun-detected"_s);
+    }
+}
+
+} // namespace
+} // namespace vellamor::test
