@@ -9,6 +9,9 @@
 #include <QStyle>
 #include <QTime>
 #include <QVBoxLayout>
+#include <QWindow>
+
+#include <utility>
 
 namespace vellamor {
 
@@ -32,7 +35,7 @@ bool pressesAButton(const QKeyEvent& event)
 } // namespace
 
 PairingConfirmDialog::PairingConfirmDialog(const PairingRequestPayload& payload, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint)
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus)
 {
     setWindowTitle(u"Vellamor"_s);
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -84,7 +87,11 @@ bool PairingConfirmDialog::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
     case QEvent::MouseButtonPress:
-        armed_ = true;
+        // The user came to the dialog: from now on the window manager may
+        // give it the keyboard. Activating it from here would leave Qt
+        // believing the app holds the focus after it closes.
+        if (!std::exchange(armed_, true) && windowHandle())
+            windowHandle()->setFlag(Qt::WindowDoesNotAcceptFocus, false);
         break;
     case QEvent::KeyPress:
     case QEvent::KeyRelease:

@@ -9,12 +9,13 @@ class QPushButton;
 
 namespace vellamor {
 
-// Asks whether a device may be bound to the account. It comes up without
-// taking the keyboard from the application in front, and keys that would
-// press a button (Return, Enter, Space) do nothing until the user has
-// clicked into it or moved its focus with Tab: text typed elsewhere, or by
-// the app's own keystroke insertion, cannot bind a phone. What the device
-// says of itself is shown as plain text.
+// Asks whether a device may be bound to the account. It comes up on top
+// without taking the keyboard from the application in front; it can take
+// the keyboard once the user has clicked into it, and keys that would press
+// a button (Return, Enter, Space) do nothing until then or until the user
+// moves its focus with Tab: text typed elsewhere, or by the app's own
+// keystroke insertion, cannot bind a phone. What the device says of itself is shown
+// as plain text.
 class PairingConfirmDialog : public QDialog {
     Q_OBJECT
 

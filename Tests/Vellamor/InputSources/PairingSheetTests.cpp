@@ -1,5 +1,6 @@
 #include "FakeInputSourceAPI.h"
 #include "ManualSteadyClock.h"
+#include "QRCodeScan.h"
 #include "QtPrinters.h"
 #include "WaitUntil.h"
 #include "WidgetRendering.h"
@@ -9,9 +10,7 @@
 #include "Windows/WindowTheme.h"
 
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
-#include <QTemporaryDir>
 
 #include <gmock/gmock.h>
 
@@ -67,17 +66,8 @@ protected:
         }
         return nullptr;
     }
-    // What zbarimg reads from the code as the sheet draws it.
-    QString scanned()
-    {
-        QTemporaryDir folder;
-        const QString file = folder.filePath(u"code.png"_s);
-        renderView(*sheet->findChild<QWidget*>(u"qrCode"_s), u"pairing-qr"_s).save(file);
-        QProcess zbar;
-        zbar.start(u"zbarimg"_s, {u"--raw"_s, u"-q"_s, file});
-        zbar.waitForFinished(10000);
-        return QString::fromUtf8(zbar.readAllStandardOutput()).chopped(1);
-    }
+    // What a scanner reads from the code as the sheet draws it.
+    QString scanned() { return scannedQRCode(renderView(*sheet->findChild<QWidget*>(u"qrCode"_s), u"pairing-qr"_s)); }
 
     Date now = Date::fromUnixSeconds(1'800'000'000);
     ManualSteadyClock clock;
