@@ -111,13 +111,14 @@ InputSourceCard::InputSourceCard(WindowServices::Factory<InputSourceAPIProtocol>
     subscriptions_.push_back(viewModel_->revokingID.subscribeQueued(this, rerender));
     subscriptions_.push_back(viewModel_->errorText.subscribeQueued(this, rerender));
     // The first delivery is the state the card came up in, which showing it
-    // loads; later ones that differ are changes.
+    // loads; later ones that differ are changes. A hidden card loads when it
+    // is shown, but forgets a signed-out account's sources at once.
     subscriptions_.push_back(
         auth_->subscribeStateQueued(this, [this, last = std::optional<AuthState>()](const AuthState& state) mutable {
             add_->setEnabled(state.isAuthenticated());
             const bool changed = last && *last != state;
             last = state;
-            if (changed)
+            if (changed && (isVisible() || !state.isAuthenticated()))
                 reload();
         }));
     if (listChanged)

@@ -21,9 +21,9 @@ class ThemedLabel;
 
 // The account page's list of bound input sources, with revoking and the
 // pairing sheet. It reloads when it comes on screen, when the signed-in
-// state changes, when `listChanged` fires, and when the pairing sheet
-// closes; each reload reads the signed-in state as it starts. Main thread
-// only.
+// state changes while it shows (signing out empties it even hidden), when
+// `listChanged` fires, and when the pairing sheet closes; each reload reads
+// the signed-in state as it starts. Main thread only.
 class InputSourceCard : public QWidget {
     Q_OBJECT
 

@@ -126,6 +126,7 @@ TEST_F(BackendPageTest, OnlyTheNewestReloadPublishes)
     store().reload();
     signIn(u"other@x.io"_s, u"ja_JP"_s);
     EXPECT_TRUE(shownTexts(*page, standardText).contains(u"ja_JP"_s));
+    EXPECT_EQ(sources->lists.calls.size(), 2) << "the input sources load once on opening and once on the change";
     ASSERT_EQ(account->plans.calls.size(), 3);
     account->plans.answer(2, PlanInfo{});
     ASSERT_TRUE(waitUntil([&] { return account->wallets.calls.size() == 1; }));
