@@ -10,7 +10,8 @@
 #include <QPointer>
 #include <QWidget>
 
-class QLabel;
+#include <vector>
+
 class QPushButton;
 class QVBoxLayout;
 

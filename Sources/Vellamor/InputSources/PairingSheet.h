@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include <vector>
+
 class QLabel;
 class QPushButton;
 class QStackedWidget;

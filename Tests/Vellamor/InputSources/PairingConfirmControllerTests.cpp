@@ -3,6 +3,7 @@
 #include "QtPrinters.h"
 #include "RecordingSystemLog.h"
 #include "WaitUntil.h"
+#include "WidgetRendering.h"
 
 #include "InputSources/PairingConfirmController.h"
 
@@ -191,6 +192,7 @@ TEST_F(PairingConfirmTest, TheDeviceIsShownAsPlainTextWithUnknownsNamed)
         EXPECT_EQ(box->confirmButton()->text(), u"确认绑定"_s);
         EXPECT_TRUE(box->confirmButton()->isDefault());
         EXPECT_EQ(box->rejectButton()->text(), u"拒绝"_s);
+        renderView(*box, u"pairing-dialog-"_s + QString::number(c.payload.sourceID));
         click(*box->rejectButton());
         ASSERT_TRUE(waitUntil([&] { return controller_.dialog() == nullptr; }));
     }
