@@ -11,7 +11,6 @@
 #include "Hotkey/HotkeyCombo.h"
 #include "Hotkey/HotkeyError.h"
 #include "I18n/LocaleResolver.h"
-#include "InputSources/InputSourceAPI.h"
 #include "InputSources/PairingConfirmController.h"
 #include "InputSources/SourceCommandSession.h"
 #include "Networking/AuthAPI.h"
@@ -152,7 +151,10 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
         DiagnosticsServices{permissionChecker_, adapters.pasteboard, adapters.workspace, VellamorLog::fileURL(),
                             ApplicationVersion::current()},
         settingsPageHooks(),
-        AccountServices{auth_, signInSheet_.get(), defaults_}});
+        AccountServices{auth_, signInSheet_.get(), defaults_, [this](QObject* receiver, std::function<void()> slot) {
+                            connect(this, &AppContainer::inputSourceListChanged, receiver, std::move(slot));
+                        }}});
+    pairingConfirm_ = std::make_unique<PairingConfirmController>(windowServices_.inputSources, sleep_);
     historyWindow_ = std::make_unique<HistoryWindowController>(HistoryWindowController::Services{
         .layered = *textInserter_,
         .isAccessibilityTrusted = SystemLayeredInserter::accessibilityTrust(permissionChecker_),
@@ -1169,15 +1171,8 @@ QCoro::Task<void> AppContainer::handleSourceCommand(QPointer<AppContainer> weak,
     case SourceCommand::Kind::pairingRequest: {
         const PairingRequestPayload& payload = *command.payload();
         log.info(QStringLiteral("pairing request sid=") + sid + QStringLiteral(" friendly=") + payload.friendlyName);
-        if (!weak)
-            co_return;
-        auto api = std::make_shared<InputSourceAPI>(
-            weak->config_.apiBaseURL, AppConfig::loadFromEnvironment(weak->environment_).pairingBaseURL,
-            AuthedSession::shared(), weak->auth_->accessTokens(), weak->auth_);
-        spawn(weak.data(), QStringLiteral("pairing confirmation"),
-              [payload, api](std::stop_token) -> QCoro::Task<void> {
-                  co_await PairingConfirmController::show(payload, api);
-              });
+        if (weak)
+            weak->pairingConfirm_->enqueue(payload);
         co_return;
     }
     case SourceCommand::Kind::sourceRevoked:

@@ -21,6 +21,7 @@
 #include "Hotkey/HotkeyMode.h"
 #include "Hotkey/HotkeyMonitor.h"
 #include "Hotkey/ParsedCombo.h"
+#include "InputSources/PairingConfirmController.h"
 #include "InputSources/SourceCommand.h"
 #include "InputSources/SourceCommandSessionProtocol.h"
 #include "Logging/VellamorLog.h"
@@ -221,6 +222,7 @@ private:
     // Outlives the windows that open it.
     std::unique_ptr<AuthSheetPresenter> signInSheet_;
     std::unique_ptr<SettingsWindowController> settingsWindow_;
+    std::unique_ptr<PairingConfirmController> pairingConfirm_;
     std::unique_ptr<HistoryWindowController> historyWindow_;
     std::unique_ptr<DictionaryWindowController> dictionaryWindow_;
     std::shared_ptr<DesktopEntryIndex> desktopEntries_;

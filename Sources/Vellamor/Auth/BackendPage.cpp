@@ -3,6 +3,7 @@
 #include "Auth/AccountCard.h"
 #include "Auth/AuthSession.h"
 #include "Auth/BackendDataStore.h"
+#include "InputSources/InputSourceCard.h"
 #include "Windows/CardGroup.h"
 #include "Windows/RowDivider.h"
 #include "Windows/SectionHeader.h"
@@ -201,6 +202,7 @@ BackendPage::BackendPage(const AccountServices& account, const WindowServices& s
     layout_ = new QVBoxLayout(this);
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(20);
+    const std::shared_ptr<AuthSessionObserver>& observer = account.session->publisher();
     auto* card = new CardGroup(std::nullopt, this);
     card->addWidget(new AccountCard(account.session, *account.signIn, account.defaults));
     // The card's faces would share out the room the signed-in cards leave.
@@ -214,13 +216,12 @@ BackendPage::BackendPage(const AccountServices& account, const WindowServices& s
     layout_->addWidget(details_);
     inputSources_ = new CardGroup(u"输入源"_s, this);
     inputSources_->setObjectName(u"inputSources"_s);
-    inputSources_->hide();
+    inputSources_->addWidget(new InputSourceCard(services.inputSources, observer, account.inputSourceListChanged, this));
     layout_->addWidget(inputSources_);
     layout_->addStretch();
 
     // Delivered once the session holds the state; the first delivery is the
     // page coming up, later ones are changes.
-    const std::shared_ptr<AuthSessionObserver>& observer = account.session->publisher();
     render(observer->state());
     stateSubscription_ = observer->subscribeStateQueued(this, [this, first = true](const AuthState& state) mutable {
         if (!first && state == shown_)
@@ -249,6 +250,7 @@ void BackendPage::render(const AuthState& state)
     layout_->insertWidget(0, header_);
     wallet_->setVisible(me.has_value());
     details_->setVisible(me.has_value());
+    inputSources_->setVisible(me.has_value());
     if (me)
         info_->setMe(*me);
 }

@@ -44,8 +44,6 @@ private:
     CardGroup* wallet_;
     CardGroup* details_;
     AccountInfoSection* info_;
-    // Holds the bound input sources' card once that card exists; until then
-    // it stays hidden.
     CardGroup* inputSources_;
     Subscription stateSubscription_;
 };

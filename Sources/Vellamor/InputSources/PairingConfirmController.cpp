@@ -1,17 +1,10 @@
 #include "InputSources/PairingConfirmController.h"
 
-#include "Support/Async/Resumption.h"
+#include "Support/Async/Channel.h"
+#include "Support/Async/Spawn.h"
 #include "Support/Error.h"
 
-#include <QLocale>
-#include <QMessageBox>
-#include <QPointer>
-#include <QPushButton>
-#include <QTime>
-#include <QTimer>
-
-#include <exception>
-#include <vector>
+#include <algorithm>
 
 namespace vellamor {
 
@@ -40,74 +33,96 @@ VellamorLog PairingConfirmController::defaultLog()
     return VellamorLog(u"com.vellamor.app"_s, u"pairing-confirm"_s);
 }
 
-QCoro::Task<void> PairingConfirmController::show(PairingRequestPayload payload,
-                                                 std::shared_ptr<InputSourceAPIProtocol> api,
-                                                 std::chrono::milliseconds timeout, VellamorLog log)
+PairingConfirmController::PairingConfirmController(ClientFactory client, SleepFunction sleep,
+                                                   std::chrono::milliseconds timeout, VellamorLog log,
+                                                   QObject* parent)
+    : QObject(parent)
+    , client_(std::move(client))
+    , sleep_(std::move(sleep))
+    , timeout_(timeout)
+    , log_(std::move(log))
+{
+}
+
+PairingConfirmController::~PairingConfirmController()
+{
+    runner_.cancel();
+    delete dialog_.data();
+}
+
+void PairingConfirmController::enqueue(PairingRequestPayload payload)
+{
+    const qint64 sid = payload.sourceID;
+    const bool waiting = std::any_of(waiting_.begin(), waiting_.end(),
+                                     [sid](const PairingRequestPayload& queued) { return queued.sourceID == sid; });
+    if (waiting || shownID_ == sid) {
+        log_.info(u"pairing request already pending sid="_s + QString::number(sid));
+        return;
+    }
+    waiting_.push_back(std::move(payload));
+    if (!runner_.isValid() || runner_.isFinished())
+        runner_ = TaskHandle::start([this](std::stop_token token) { return run(std::move(token)); });
+}
+
+QCoro::Task<void> PairingConfirmController::run(std::stop_token token)
+{
+    // Cancelled before this object goes away; nothing touches it after that.
+    while (!token.stop_requested() && !waiting_.empty()) {
+        const PairingRequestPayload payload = waiting_.front();
+        waiting_.pop_front();
+        shownID_ = payload.sourceID;
+        const PairingConfirmAction action = co_await ask(payload, token);
+        if (token.stop_requested())
+            co_return;
+        shownID_.reset();
+        answer(payload, action);
+    }
+}
+
+QCoro::Task<PairingConfirmAction> PairingConfirmController::ask(PairingRequestPayload payload, std::stop_token token)
+{
+    log_.info(u"show pairing dialog sid="_s + QString::number(payload.sourceID));
+    // Only the first of answer, time-out and destruction counts.
+    const Channel<PairingConfirmAction> ended;
+    auto* dialog = new PairingConfirmDialog(payload);
+    dialog_ = dialog;
+    connect(dialog, &QDialog::finished, dialog, [ended, dialog] {
+        ended.push(dialog->confirmed() ? PairingConfirmAction::accept : PairingConfirmAction::reject);
+    });
+    connect(dialog, &QObject::destroyed, [ended] { ended.push(PairingConfirmAction::timeout); });
+    const TaskHandle deadline
+        = TaskHandle::start([ended, sleep = sleep_, timeout = timeout_](std::stop_token token) -> QCoro::Task<void> {
+              if (co_await sleep(timeout, token))
+                  ended.push(PairingConfirmAction::timeout);
+          });
+    dialog->show();
+    const std::optional<PairingConfirmAction> action = co_await ended.next(token);
+    deadline.cancel();
+    if (token.stop_requested())
+        co_return PairingConfirmAction::timeout;
+    if (dialog_) {
+        dialog_->hide();
+        dialog_->deleteLater();
+    }
+    co_return action.value_or(PairingConfirmAction::timeout);
+}
+
+void PairingConfirmController::answer(const PairingRequestPayload& payload, PairingConfirmAction action)
 {
     const QString sid = QString::number(payload.sourceID);
-    log.info(u"show pairing dialog sid="_s + sid);
-    const PairingConfirmAction action = co_await waitForAction(payload, timeout);
     const bool accept = pairingConfirmDecision(action);
-    log.info(u"pairing decision sid="_s + sid + u" action="_s + pairingConfirmActionName(action) + u" accept="_s
-             + (accept ? u"true"_s : u"false"_s));
-    try {
-        co_await api->confirmPairing(payload.sourceID, accept);
-    } catch (...) {
-        log.warn(u"confirmPairing failed sid="_s + sid + u" error="_s + describeException(std::current_exception()));
-    }
-}
-
-QCoro::Task<PairingConfirmAction> PairingConfirmController::waitForAction(PairingRequestPayload payload,
-                                                                          std::chrono::milliseconds timeout)
-{
-    // No parent: the dialog belongs to this wait alone. The application may
-    // still destroy it while quitting, which the QPointer notices.
-    QPointer<QMessageBox> box = new QMessageBox(QMessageBox::Information, u"Vellamor"_s, u"新设备请求绑定"_s);
-    box->setInformativeText(buildInformativeText(payload));
-    QPushButton* confirmButton = box->addButton(u"确认绑定"_s, QMessageBox::AcceptRole);
-    box->setEscapeButton(box->addButton(u"拒绝"_s, QMessageBox::RejectRole));
-    box->setDefaultButton(confirmButton);
-    // Modal without a nested event loop, so a time-out can close this
-    // dialog and no other one that happens to be open on top of it.
-    box->setWindowModality(Qt::ApplicationModal);
-
-    // Only the first of answer, time-out and destruction counts: an answer
-    // that slips in after the time-out fired is not taken.
-    auto action = std::make_shared<PairingConfirmAction>(PairingConfirmAction::timeout);
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    std::vector<QMetaObject::Connection> links;
-    co_await detail::Resumption::make()->suspend({}, [&](auto waker) {
-        const auto endAsTimeout = [waker] { waker->fire(detail::Resumption::Reason::Signalled); };
-        QMessageBox* dialog = box.data();
-        links.push_back(QObject::connect(dialog, &QDialog::finished, dialog, [waker, action, dialog, confirmButton] {
-            if (waker->fire(detail::Resumption::Reason::Signalled))
-                *action = dialog->clickedButton() == confirmButton ? PairingConfirmAction::accept
-                                                                   : PairingConfirmAction::reject;
-        }));
-        links.push_back(QObject::connect(dialog, &QObject::destroyed, endAsTimeout));
-        links.push_back(QObject::connect(&deadline, &QTimer::timeout, endAsTimeout));
-        deadline.start(timeout);
-        dialog->show();
-        dialog->raise();
-        dialog->activateWindow();
-    });
-    for (const auto& link : links)
-        QObject::disconnect(link);
-    if (box) {
-        box->hide();
-        box->deleteLater();
-    }
-    co_return *action;
-}
-
-QString PairingConfirmController::buildInformativeText(const PairingRequestPayload& payload)
-{
-    const QString time = QLocale(u"zh_CN"_s).toString(QTime::currentTime(), u"HH:mm:ss"_s);
-    const QString name = payload.friendlyName.isEmpty() ? u"未知设备"_s : payload.friendlyName;
-    const QString address = payload.ip.isEmpty() ? u"未知网络"_s : payload.ip;
-    return u"设备："_s + name + u"\n来源："_s + address + u"\n请求时间："_s + time
-           + u"\n\n确认后该设备可将语音转写直接插入到本机当前光标位置。"_s;
+    log_.info(u"pairing decision sid="_s + sid + u" action="_s + pairingConfirmActionName(action) + u" accept="_s
+              + (accept ? u"true"_s : u"false"_s));
+    // Sent beside the queue: a slow answer does not hold back the next dialog.
+    spawn(nullptr, u"pairing answer"_s,
+          [api = client_(), log = log_, sourceID = payload.sourceID, sid, accept](std::stop_token) -> QCoro::Task<void> {
+              try {
+                  co_await api->confirmPairing(sourceID, accept);
+              } catch (...) {
+                  log.warn(u"confirmPairing failed sid="_s + sid + u" error="_s
+                           + describeException(std::current_exception()));
+              }
+          });
 }
 
 } // namespace vellamor

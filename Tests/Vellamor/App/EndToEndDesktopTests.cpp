@@ -1,5 +1,7 @@
+#include "AccessibleApp.h"
 #include "AccessibleButtons.h"
 #include "DesktopTest.h"
+#include "QRCodeScan.h"
 #include "TextTarget.h"
 #include "WaitUntil.h"
 
@@ -24,11 +26,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPixmap>
 #include <QProcess>
+#include <QScreen>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QUrlQuery>
 
 #include <gmock/gmock.h>
 
@@ -345,10 +351,15 @@ TEST_F(EndToEndTest, APairedPhonesTextArrivesAtTheCursorAndInTheHistory)
     auto* phones = devbackend::DevInputSources::of(server_);
     const auto phone = phones->claim(pairing.code, u"Pixel"_s);
     ASSERT_TRUE(phone);
-    // The dialog is the app's only window; it takes the keyboard once mapped.
+    // The dialog is the app's only window. It leaves the keyboard with the
+    // field, so a Return typed there confirms nothing; a click does.
     ASSERT_TRUE(waitUntil([this] { return appShowsAWindow(); }, 10s));
     runEventLoopFor(200ms);
+    EXPECT_TRUE(target.isFocused());
     ASSERT_TRUE(xdotool({u"key"_s, u"Return"_s}));
+    runEventLoopFor(300ms);
+    EXPECT_FALSE(logged(u"pairing decision"_s));
+    ASSERT_TRUE(AccessibleApp(app_.processId()).click(u"确认绑定"_s));
     ASSERT_TRUE(waitUntil([this] { return logged(u"pairing decision"_s) && logged(u"accept=true"_s); }, 10s));
     ASSERT_TRUE(waitUntil([&] { return target.isFocused(); }, 10s)) << "the field did not get the keyboard back";
 
@@ -359,6 +370,56 @@ TEST_F(EndToEndTest, APairedPhonesTextArrivesAtTheCursorAndInTheHistory)
     const QList<HistoryRecord> records = recordedHistory(account);
     ASSERT_EQ(records.size(), 1);
     EXPECT_EQ(records.first().sourceApp, u"mobile-input-source"_s);
+}
+
+// The whole pairing as a user goes through it: on the account page "添加输入源"
+// shows a QR code, the phone claims the code read from it, the user confirms
+// with a click, the card lists the phone, and what the phone sends arrives
+// at the cursor.
+TEST_F(EndToEndTest, TheAccountPagePairsAPhoneThroughItsQRCode)
+{
+    ASSERT_TRUE(runTool(signInProgram, {}));
+    startApp();
+    ASSERT_FALSE(signedInAccount().isEmpty());
+    ASSERT_TRUE(waitUntil([this] { return logged(u"connect resumed"_s); }, 20s));
+    // Started again, the app brings up its settings.
+    ASSERT_TRUE(runTool(appProgram, {}));
+    const AccessibleApp app(app_.processId());
+    ASSERT_TRUE(app.click(u"账户"_s));
+    ASSERT_TRUE(app.click(u"添加输入源"_s));
+
+    QString address;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const std::optional<QRect> sheet = app.find(AccessibleApp::Role::window, u"添加输入源"_s);
+            if (sheet)
+                address = scannedQRCode(QGuiApplication::primaryScreen()->grabWindow(0, sheet->x(), sheet->y(),
+                                                                                       sheet->width(), sheet->height())
+                                            .toImage());
+            return !address.isEmpty();
+        },
+        10s));
+    auto* phones = devbackend::DevInputSources::of(server_);
+    const auto phone = phones->claim(QUrlQuery(QUrl(address)).queryItemValue(u"code"_s, QUrl::FullyDecoded),
+                                     u"Pixel 8"_s);
+    ASSERT_TRUE(phone) << address.toStdString();
+    EXPECT_TRUE(waitUntil([&] { return !app.find(AccessibleApp::Role::window, u"添加输入源"_s); }, 10s))
+        << "the sheet did not close on the claim";
+    ASSERT_TRUE(app.click(u"确认绑定"_s));
+    ASSERT_TRUE(waitUntil([this] { return logged(u"accept=true"_s); }, 10s));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return app.find(AccessibleApp::Role::label, u"Pixel 8"_s)
+                   && !app.find(AccessibleApp::Role::label, u"待确认"_s);
+        },
+        10s))
+        << "the card does not list the bound phone";
+
+    TextTarget target(qtTarget, {u"QtLineEdit"_s, QString(), QString(), QString()});
+    ASSERT_TRUE(target.isReady());
+    bool sent = false;
+    ASSERT_TRUE(waitUntil([&] { return sent || (sent = phones->sendText(phone->sourceToken, u"来自手机"_s)); }, 10s));
+    EXPECT_EQ(target.waitForText(u"来自手机"_s), u"来自手机"_s);
 }
 
 // The installed desktop entry makes the app the handler of the scheme: the

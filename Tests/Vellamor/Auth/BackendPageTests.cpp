@@ -10,6 +10,7 @@
 
 #include "FakeAccountAPIs.h"
 #include "FakeAuthAPI.h"
+#include "FakeInputSourceAPI.h"
 #include "InMemorySecureItemStore.h"
 #include "WaitUntil.h"
 #include "WidgetRendering.h"
@@ -29,7 +30,12 @@ namespace {
 // and points wait until the test answers each call.
 class BackendPageTest : public ::testing::Test {
 protected:
-    void TearDown() override { runEventLoopFor(20ms); }
+    void TearDown() override
+    {
+        page.reset();
+        sources->failWaiting();
+        runEventLoopFor(20ms);
+    }
 
     void signIn(const QString& email, const QString& locale)
     {
@@ -44,7 +50,8 @@ protected:
         WindowServices services;
         services.usage = [this] { return account; };
         services.wallet = [this] { return account; };
-        page = std::make_unique<BackendPage>(AccountServices{session, &presenter, defaults}, services);
+        services.inputSources = [this] { return sources; };
+        page = std::make_unique<BackendPage>(AccountServices{session, &presenter, defaults, {}}, services);
         page->show();
         settleWidgets();
     }
@@ -65,6 +72,7 @@ protected:
         VellamorLog(u"t"_s, u"auth"_s, nullptr, nullptr), &Date::now, defaults);
     AuthSheetPresenter presenter{api, session};
     std::shared_ptr<FakeAccountAPIs> account = std::make_shared<FakeAccountAPIs>();
+    std::shared_ptr<FakeInputSourceAPI> sources = std::make_shared<FakeInputSourceAPI>();
     std::unique_ptr<BackendPage> page;
 };
 
@@ -118,6 +126,7 @@ TEST_F(BackendPageTest, OnlyTheNewestReloadPublishes)
     store().reload();
     signIn(u"other@x.io"_s, u"ja_JP"_s);
     EXPECT_TRUE(shownTexts(*page, standardText).contains(u"ja_JP"_s));
+    EXPECT_EQ(sources->lists.calls.size(), 2) << "the input sources load once on opening and once on the change";
     ASSERT_EQ(account->plans.calls.size(), 3);
     account->plans.answer(2, PlanInfo{});
     ASSERT_TRUE(waitUntil([&] { return account->wallets.calls.size() == 1; }));

@@ -1,0 +1,246 @@
+#include "InputSources/InputSourceCard.h"
+
+#include "Auth/AuthSessionObserver.h"
+#include "Auth/RelativeTimeText.h"
+#include "Windows/PaintKit.h"
+#include "Windows/RowDivider.h"
+#include "Windows/SymbolButton.h"
+#include "Windows/SymbolView.h"
+#include "Windows/ThemedLabel.h"
+#include "Windows/WindowTheme.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+namespace vellamor {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// "待确认": orange on an orange capsule.
+class PendingPill final : public ThemedLabel {
+public:
+    explicit PendingPill(QWidget* parent)
+        : ThemedLabel(u"待确认"_s, WindowTheme::font(10, QFont::DemiBold), &WindowTheme::orange, parent)
+    {
+        setContentsMargins(6, 1, 6, 1);
+        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF capsule = rect();
+        painter.fillPath(PaintKit::continuousRoundedRect(capsule, capsule.height() / 2),
+                         PaintKit::withOpacity(WindowTheme::orange(), 0.18));
+        painter.end();
+        ThemedLabel::paintEvent(event);
+    }
+};
+
+QString symbolFor(const QString& kind)
+{
+    if (kind == u"web"_s)
+        return u"safari"_s;
+    if (kind == u"ime"_s)
+        return u"keyboard"_s;
+    return u"microphone"_s;
+}
+
+ThemedLabel* caption(const QString& text, QWidget* parent)
+{
+    return new ThemedLabel(text, WindowTheme::captionFont(), &WindowTheme::secondary, parent);
+}
+
+} // namespace
+
+InputSourceCard::InputSourceCard(WindowServices::Factory<InputSourceAPIProtocol> clients,
+                                 std::shared_ptr<AuthSessionObserver> auth,
+                                 const AccountServices::ChangeSubscriber& listChanged, QWidget* parent)
+    : QWidget(parent)
+    , clients_(std::move(clients))
+    , auth_(std::move(auth))
+    , viewModel_(new InputSourceCardViewModel(clients_(), this))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(10);
+
+    auto* header = new QHBoxLayout();
+    auto* titles = new QVBoxLayout();
+    titles->setSpacing(2);
+    titles->addWidget(new ThemedLabel(u"输入源"_s, WindowTheme::font(13, QFont::DemiBold), &WindowTheme::primary, this));
+    titles->addWidget(caption(u"手机浏览器扫码后可将语音直接插入到当前光标位置"_s, this));
+    header->addLayout(titles);
+    header->addStretch();
+    add_ = new SymbolButton(u"plus"_s, u"添加输入源"_s, 10, [] { return QColor(Qt::white); }, this);
+    add_->setFont(WindowTheme::captionFont());
+    QPalette prominent = add_->palette();
+    prominent.setColor(QPalette::Button, WindowTheme::accent());
+    prominent.setColor(QPalette::ButtonText, Qt::white);
+    add_->setPalette(prominent);
+    add_->setAutoDefault(false);
+    header->addWidget(add_, 0, Qt::AlignTop);
+    layout->addLayout(header);
+    connect(add_, &QPushButton::clicked, this, &InputSourceCard::presentSheet);
+
+    placeholder_ = caption(QString(), this);
+    placeholder_->setObjectName(u"placeholder"_s);
+    layout->addWidget(placeholder_);
+    rows_ = new QWidget(this);
+    rowLayout_ = new QVBoxLayout(rows_);
+    rowLayout_->setContentsMargins(0, 0, 0, 0);
+    rowLayout_->setSpacing(0);
+    layout->addWidget(rows_);
+    error_ = new ThemedLabel(QString(), WindowTheme::captionFont(), &WindowTheme::orange, this);
+    error_->setObjectName(u"error"_s);
+    error_->setTextFormat(Qt::PlainText);
+    error_->setWordWrap(true);
+    layout->addWidget(error_);
+
+    const auto rerender = [this](const auto&) { renderList(); };
+    subscriptions_.push_back(viewModel_->items.subscribeQueued(this, rerender));
+    subscriptions_.push_back(viewModel_->loading.subscribeQueued(this, rerender));
+    subscriptions_.push_back(viewModel_->revokingID.subscribeQueued(this, rerender));
+    subscriptions_.push_back(viewModel_->errorText.subscribeQueued(this, rerender));
+    // The first delivery is the state the card came up in, which showing it
+    // loads; later ones that differ are changes. A hidden card loads when it
+    // is shown, but forgets a signed-out account's sources at once.
+    subscriptions_.push_back(
+        auth_->subscribeStateQueued(this, [this, last = std::optional<AuthState>()](const AuthState& state) mutable {
+            add_->setEnabled(state.isAuthenticated());
+            const bool changed = last && *last != state;
+            last = state;
+            if (changed && (isVisible() || !state.isAuthenticated()))
+                reload();
+        }));
+    if (listChanged)
+        listChanged(this, [this] { reload(); });
+    add_->setEnabled(auth_->state().isAuthenticated());
+    renderList();
+}
+
+InputSourceCard::~InputSourceCard()
+{
+    // The sheet is a window of its own and would outlive the card's client.
+    delete sheet_.data();
+}
+
+void InputSourceCard::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        reload();
+}
+
+void InputSourceCard::reload()
+{
+    viewModel_->reload(auth_->state().isAuthenticated());
+}
+
+void InputSourceCard::presentSheet()
+{
+    if (sheet_)
+        return;
+    sheet_ = new PairingSheet(clients_(), &sleepFor, &Date::now, window());
+    sheet_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(sheet_, &QDialog::finished, this, &InputSourceCard::reload);
+    sheet_->open();
+}
+
+void InputSourceCard::renderList()
+{
+    const QList<InputSource>& items = viewModel_->items.value();
+    while (QLayoutItem* item = rowLayout_->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    for (const InputSource& source : items) {
+        if (rowLayout_->count() > 0)
+            rowLayout_->addWidget(new RowDivider(rows_));
+        rowLayout_->addWidget(row(source));
+    }
+    rows_->setVisible(!items.isEmpty());
+    placeholder_->setVisible(items.isEmpty());
+    placeholder_->setText(viewModel_->loading.value() ? u"正在加载…"_s : u"尚未绑定输入源，点击右上角添加"_s);
+    const std::optional<QString>& error = viewModel_->errorText.value();
+    error_->setVisible(error.has_value());
+    error_->setText(error.value_or(QString()));
+}
+
+QWidget* InputSourceCard::row(const InputSource& source)
+{
+    auto* line = new QWidget(rows_);
+    auto* layout = new QHBoxLayout(line);
+    layout->setContentsMargins(0, 6, 0, 6);
+    layout->setSpacing(12);
+    auto* icon = new SymbolView(symbolFor(source.kind), 18, &WindowTheme::secondary, line);
+    icon->setFixedWidth(22);
+    layout->addWidget(icon, 0, Qt::AlignTop);
+
+    auto* words = new QVBoxLayout();
+    words->setSpacing(2);
+    auto* title = new QHBoxLayout();
+    title->setSpacing(6);
+    auto* name = new ThemedLabel(displayName(source), WindowTheme::font(13, QFont::Medium), &WindowTheme::primary, line);
+    name->setObjectName(u"sourceName"_s);
+    name->setTextFormat(Qt::PlainText);
+    title->addWidget(name);
+    if (source.status == u"pending"_s)
+        title->addWidget(new PendingPill(line), 0, Qt::AlignVCenter);
+    title->addStretch();
+    words->addLayout(title);
+    auto* detail = caption(secondaryLine(source, Date::now()), line);
+    detail->setTextFormat(Qt::PlainText);
+    words->addWidget(detail);
+    layout->addLayout(words, 1);
+    layout->addSpacing(12);
+
+    if (viewModel_->revokingID.value() == source.id) {
+        auto* busy = new QProgressBar(line);
+        busy->setRange(0, 0);
+        busy->setTextVisible(false);
+        busy->setFixedSize(40, 8);
+        layout->addWidget(busy, 0, Qt::AlignVCenter);
+    } else {
+        auto* revoke = new QPushButton(u"撤销"_s, line);
+        revoke->setFlat(true);
+        revoke->setAutoDefault(false);
+        QPalette red = revoke->palette();
+        red.setColor(QPalette::ButtonText, WindowTheme::red());
+        revoke->setPalette(red);
+        connect(revoke, &QPushButton::clicked, this, [this, source] { viewModel_->revoke(source); });
+        layout->addWidget(revoke, 0, Qt::AlignVCenter);
+    }
+    return line;
+}
+
+QString InputSourceCard::displayName(const InputSource& source)
+{
+    if (!source.friendlyName.isEmpty())
+        return source.friendlyName;
+    if (!source.name.isEmpty())
+        return source.name;
+    if (source.kind == u"web"_s)
+        return u"手机浏览器"_s;
+    if (source.kind == u"ime"_s)
+        return u"输入法"_s;
+    return u"输入源"_s;
+}
+
+QString InputSourceCard::secondaryLine(const InputSource& source, Date now)
+{
+    QString line = u"绑定于 "_s + relativeTimeText(source.createdAt, now, RelativeTimeStyle::abbreviated);
+    if (source.lastUsedAt)
+        line += u" · 最后使用 "_s + relativeTimeText(*source.lastUsedAt, now, RelativeTimeStyle::abbreviated);
+    return line;
+}
+
+} // namespace vellamor

@@ -1,0 +1,205 @@
+#include "InputSources/PairingSheet.h"
+
+#include "Windows/PaintKit.h"
+#include "Windows/RowDivider.h"
+#include "Windows/SymbolView.h"
+#include "Windows/ThemedLabel.h"
+#include "Windows/WindowTheme.h"
+
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace vellamor {
+
+using namespace Qt::StringLiterals;
+
+// The code's image fitted into 220 × 220 on white with a 10 pt margin, its
+// modules kept sharp; a grey placeholder when there is no image.
+class QRCodeView : public QWidget {
+public:
+    explicit QRCodeView(QWidget* parent)
+        : QWidget(parent)
+    {
+        setFixedSize(240, 240);
+        setObjectName(u"qrCode"_s);
+    }
+
+    void setImage(QImage image)
+    {
+        image_ = std::move(image);
+        update();
+    }
+    const QImage& image() const { return image_; }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QPainterPath outline = PaintKit::continuousRoundedRect(QRectF(rect()), 8);
+        if (image_.isNull()) {
+            painter.fillPath(outline, PaintKit::withOpacity(WindowTheme::secondary(), 0.12));
+            return;
+        }
+        painter.fillRect(rect(), Qt::white);
+        const QSize fitted = image_.size().scaled(220, 220, Qt::KeepAspectRatio);
+        const QRect target(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.drawImage(target, image_);
+        const QRectF inside = QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25);
+        painter.setPen(QPen(PaintKit::withOpacity(WindowTheme::secondary(), 0.2), 0.5));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(PaintKit::continuousRoundedRect(inside, 8));
+    }
+
+private:
+    QImage image_;
+};
+
+namespace {
+
+QVBoxLayout* centredColumn(QWidget* page, int spacing)
+{
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(spacing);
+    column->setAlignment(Qt::AlignHCenter);
+    return column;
+}
+
+} // namespace
+
+PairingSheet::PairingSheet(std::shared_ptr<InputSourceAPIProtocol> api, SleepFunction sleep,
+                           PairingSheetViewModel::Clock now, QWidget* parent)
+    : QDialog(parent)
+    , viewModel_(new PairingSheetViewModel(std::move(api), std::move(sleep), std::move(now), this))
+{
+    setWindowTitle(u"添加输入源"_s);
+    setFixedSize(380, 440);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 20, 20, 20);
+    layout->setSpacing(16);
+
+    auto* header = new QVBoxLayout();
+    header->setSpacing(4);
+    header->addWidget(new ThemedLabel(u"添加输入源"_s, WindowTheme::font(17, QFont::DemiBold), &WindowTheme::primary));
+    header->addWidget(
+        new ThemedLabel(u"用手机浏览器扫描下方二维码完成绑定"_s, WindowTheme::calloutFont(), &WindowTheme::secondary));
+    layout->addLayout(header);
+    layout->addWidget(new RowDivider(this));
+
+    content_ = new QStackedWidget(this);
+    loading_ = new QWidget(content_);
+    QVBoxLayout* loading = centredColumn(loading_, 6);
+    loading->addSpacing(40);
+    auto* spinner = new QProgressBar(loading_);
+    spinner->setRange(0, 0);
+    spinner->setTextVisible(false);
+    spinner->setFixedWidth(120);
+    loading->addWidget(spinner, 0, Qt::AlignHCenter);
+    loading->addWidget(new ThemedLabel(u"正在生成二维码…"_s, WindowTheme::font(13), &WindowTheme::secondary, loading_),
+                       0, Qt::AlignHCenter);
+    loading->addSpacing(40);
+    loading->addStretch();
+
+    ready_ = new QWidget(content_);
+    QVBoxLayout* ready = centredColumn(ready_, 12);
+    qrCode_ = new QRCodeView(ready_);
+    ready->addWidget(qrCode_, 0, Qt::AlignHCenter);
+    code_ = new ThemedLabel(QString(), WindowTheme::monospacedFont(13), &WindowTheme::secondary, ready_);
+    code_->setObjectName(u"pairingCode"_s);
+    code_->setTextFormat(Qt::PlainText);
+    ready->addWidget(code_, 0, Qt::AlignHCenter);
+    expiry_ = new ThemedLabel(QString(), WindowTheme::captionFont(), &WindowTheme::secondary, ready_);
+    expiry_->setObjectName(u"expiry"_s);
+    ready->addWidget(expiry_, 0, Qt::AlignHCenter);
+    ready->addStretch();
+
+    failed_ = new QWidget(content_);
+    QVBoxLayout* failed = centredColumn(failed_, 12);
+    failed->addSpacing(24);
+    auto* warning = new SymbolView(u"exclamationmark.triangle.fill"_s, 28, &WindowTheme::orange, failed_);
+    failed->addWidget(warning, 0, Qt::AlignHCenter);
+    failure_ = new ThemedLabel(QString(), WindowTheme::calloutFont(), &WindowTheme::primary, failed_);
+    failure_->setObjectName(u"failure"_s);
+    failure_->setTextFormat(Qt::PlainText);
+    failure_->setWordWrap(true);
+    failure_->setAlignment(Qt::AlignHCenter);
+    failed->addWidget(failure_);
+    auto* retry = new QPushButton(u"重试"_s, failed_);
+    retry->setAutoDefault(false);
+    failed->addWidget(retry, 0, Qt::AlignHCenter);
+    failed->addStretch();
+    connect(retry, &QPushButton::clicked, this, [this] { viewModel_->load(); });
+
+    content_->addWidget(loading_);
+    content_->addWidget(ready_);
+    content_->addWidget(failed_);
+    layout->addWidget(content_, 1);
+
+    auto* footer = new QHBoxLayout();
+    auto* cancel = new QPushButton(u"取消"_s, this);
+    cancel->setAutoDefault(false);
+    done_ = new QPushButton(u"我已扫码完成"_s, this);
+    done_->setAutoDefault(false);
+    done_->setDefault(true);
+    footer->addWidget(cancel);
+    footer->addStretch();
+    footer->addWidget(done_);
+    layout->addLayout(footer);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(done_, &QPushButton::clicked, this, &QDialog::accept);
+
+    const auto rerender = [this](const auto&) { render(); };
+    subscriptions_.push_back(viewModel_->phase.subscribeQueued(this, rerender));
+    subscriptions_.push_back(viewModel_->qrImage.subscribeQueued(this, rerender));
+    subscriptions_.push_back(viewModel_->remainingSeconds.subscribeQueued(this, rerender));
+    render();
+}
+
+PairingSheet::~PairingSheet() = default;
+
+void PairingSheet::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    viewModel_->load();
+    QPointer<PairingSheet> self(this);
+    viewModel_->startClaimPolling([self] {
+        if (self)
+            self->accept();
+    });
+}
+
+void PairingSheet::hideEvent(QHideEvent* event)
+{
+    QDialog::hideEvent(event);
+    if (!event->spontaneous())
+        viewModel_->stop();
+}
+
+void PairingSheet::render()
+{
+    const PairingSheetPhase& phase = viewModel_->phase.value();
+    done_->setEnabled(std::holds_alternative<PairingSheetReady>(phase));
+    if (const auto* ready = std::get_if<PairingSheetReady>(&phase)) {
+        content_->setCurrentWidget(ready_);
+        qrCode_->setImage(viewModel_->qrImage.value());
+        code_->setText(u"配对码 "_s + PairingSheetViewModel::formattedCode(ready->code));
+        const int seconds = viewModel_->remainingSeconds.value();
+        expiry_->setText(PairingSheetViewModel::expireText(seconds));
+        expiry_->setInk(seconds == 0 ? &WindowTheme::red : &WindowTheme::secondary);
+    } else if (const auto* failed = std::get_if<PairingSheetFailed>(&phase)) {
+        content_->setCurrentWidget(failed_);
+        failure_->setText(failed->message);
+    } else {
+        content_->setCurrentWidget(loading_);
+    }
+}
+
+} // namespace vellamor

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "InputSources/InputSourceAPIProtocol.h"
+#include "Support/Async/Published.h"
+#include "Support/Async/Sleep.h"
+#include "Support/Async/TaskHandle.h"
+#include "Support/Date.h"
+
+#include <QImage>
+#include <QObject>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <variant>
+
+namespace vellamor {
+
+// What the pairing sheet's content area shows.
+struct PairingSheetReady {
+    QString code;
+    Date expiresAt;
+    friend bool operator==(const PairingSheetReady&, const PairingSheetReady&) = default;
+};
+struct PairingSheetFailed {
+    QString message;
+    friend bool operator==(const PairingSheetFailed&, const PairingSheetFailed&) = default;
+};
+struct PairingSheetLoading {
+    friend bool operator==(const PairingSheetLoading&, const PairingSheetLoading&) = default;
+};
+using PairingSheetPhase = std::variant<PairingSheetReady, PairingSheetFailed, PairingSheetLoading>;
+
+// Creates a pairing code, counts its validity down and watches the account's
+// sources for the phone that claims it. Main thread only.
+class PairingSheetViewModel : public QObject {
+    Q_OBJECT
+
+public:
+    using Clock = std::function<Date()>;
+
+    static constexpr std::chrono::seconds tickInterval{1};
+    static constexpr std::chrono::seconds pollInterval{2};
+    static constexpr int qrScale = 8;
+
+    PairingSheetViewModel(std::shared_ptr<InputSourceAPIProtocol> api, SleepFunction sleep = &sleepFor,
+                          Clock now = &Date::now, QObject* parent = nullptr);
+    ~PairingSheetViewModel() override;
+
+    Published<PairingSheetPhase> phase{PairingSheetLoading{}};
+    // Null while loading, after a failure, or when the code could not be drawn.
+    Published<QImage> qrImage;
+    // Whole seconds until the code expires, never negative.
+    Published<int> remainingSeconds{0};
+
+    // Asks for a new code (back to loading first) and starts its countdown.
+    // A failure shows its text; the polling is not touched.
+    void load();
+    // Lists the account's sources at once and then every 2 s, through
+    // failures and past the code's expiry. The sources of the first list that
+    // succeeds are the baseline; `onClaimed` is called once a source that is
+    // not revoked and not in the baseline appears, and the polling ends.
+    // Starting again replaces the running polling.
+    void startClaimPolling(std::function<void()> onClaimed);
+    // Ends the countdown and the polling.
+    void stop();
+
+    // A code of exactly six characters as "123 456"; any other as it is.
+    static QString formattedCode(const QString& code);
+    static QString expireText(int remainingSeconds);
+
+private:
+    void startTicking(Date expiresAt);
+    static int secondsLeft(Date now, Date expiresAt);
+
+    std::shared_ptr<InputSourceAPIProtocol> api_;
+    SleepFunction sleep_;
+    Clock now_;
+    TaskHandle ticker_;
+    TaskHandle claimPoll_;
+};
+
+} // namespace vellamor

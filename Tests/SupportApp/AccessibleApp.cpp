@@ -1,0 +1,113 @@
+// GLib's headers come before Qt's (Qt's keyword macros would rewrite GLib names).
+#include <atspi/atspi.h>
+
+#include "AccessibleApp.h"
+
+#include "DesktopTest.h"
+#include "WaitUntil.h"
+
+#include <memory>
+#include <vector>
+
+namespace vellamor::test {
+
+namespace {
+
+// Whole windows of a test app hold a few hundred objects.
+constexpr int searchLimit = 5000;
+
+struct Unref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+template<typename T>
+using Ref = std::unique_ptr<T, Unref>;
+
+bool hasState(AtspiAccessible* object, AtspiStateType state)
+{
+    const Ref<AtspiStateSet> states(atspi_accessible_get_state_set(object));
+    return states && atspi_state_set_contains(states.get(), state);
+}
+
+bool matches(AccessibleApp::Role role, AtspiRole actual)
+{
+    switch (role) {
+    case AccessibleApp::Role::button:
+        return actual == ATSPI_ROLE_PUSH_BUTTON || actual == ATSPI_ROLE_TOGGLE_BUTTON;
+    case AccessibleApp::Role::label:
+        return actual == ATSPI_ROLE_LABEL;
+    case AccessibleApp::Role::window:
+        return actual == ATSPI_ROLE_DIALOG || actual == ATSPI_ROLE_FRAME || actual == ATSPI_ROLE_WINDOW;
+    }
+    return false;
+}
+
+QString nameOf(AtspiAccessible* object)
+{
+    gchar* name = atspi_accessible_get_name(object, nullptr);
+    const QString text = QString::fromUtf8(name ? name : "");
+    g_free(name);
+    return text;
+}
+
+std::optional<QRect> extentsOf(AtspiAccessible* object)
+{
+    const Ref<AtspiComponent> component(atspi_accessible_get_component_iface(object));
+    if (!component)
+        return std::nullopt;
+    AtspiRect* rect = atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, nullptr);
+    if (!rect)
+        return std::nullopt;
+    const QRect found(rect->x, rect->y, rect->width, rect->height);
+    g_free(rect);
+    return found;
+}
+
+} // namespace
+
+AccessibleApp::AccessibleApp(qint64 processId)
+    : processId_(processId)
+{
+    atspi_init();
+}
+
+std::optional<QRect> AccessibleApp::find(Role role, const QString& name) const
+{
+    const Ref<AtspiAccessible> desktop(atspi_get_desktop(0));
+    std::vector<Ref<AtspiAccessible>> pending;
+    const gint apps = atspi_accessible_get_child_count(desktop.get(), nullptr);
+    for (gint i = 0; i < apps; ++i) {
+        Ref<AtspiAccessible> app(atspi_accessible_get_child_at_index(desktop.get(), i, nullptr));
+        if (app && qint64(atspi_accessible_get_process_id(app.get(), nullptr)) == processId_)
+            pending.push_back(std::move(app));
+    }
+    for (int visited = 0; !pending.empty() && visited < searchLimit; ++visited) {
+        const Ref<AtspiAccessible> object = std::move(pending.back());
+        pending.pop_back();
+        const AtspiRole actual = atspi_accessible_get_role(object.get(), nullptr);
+        const bool application = actual == ATSPI_ROLE_APPLICATION;
+        if (!application && !hasState(object.get(), ATSPI_STATE_SHOWING))
+            continue;
+        if (matches(role, actual) && nameOf(object.get()) == name
+            && (role != Role::button || hasState(object.get(), ATSPI_STATE_ENABLED)))
+            return extentsOf(object.get());
+        const gint children = atspi_accessible_get_child_count(object.get(), nullptr);
+        for (gint i = children - 1; i >= 0; --i) {
+            if (Ref<AtspiAccessible> child{atspi_accessible_get_child_at_index(object.get(), i, nullptr)})
+                pending.push_back(std::move(child));
+        }
+    }
+    return std::nullopt;
+}
+
+bool AccessibleApp::click(const QString& button) const
+{
+    std::optional<QRect> where;
+    waitUntil([&] { return (where = find(Role::button, button)).has_value(); }, std::chrono::seconds(10));
+    if (!where)
+        return false;
+    const QPoint middle = where->center();
+    return xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(middle.x()),
+                    QString::number(middle.y()), QStringLiteral("click"), QStringLiteral("1")});
+}
+
+} // namespace vellamor::test
