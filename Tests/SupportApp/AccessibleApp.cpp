@@ -70,33 +70,57 @@ AccessibleApp::AccessibleApp(qint64 processId)
     atspi_init();
 }
 
-std::optional<QRect> AccessibleApp::find(Role role, const QString& name) const
+// The first showing object of the process, in reading order, that `accept`
+// takes; none when there is none (yet).
+template<typename Accept>
+static Ref<AtspiAccessible> firstShowing(qint64 processId, Accept accept)
 {
     const Ref<AtspiAccessible> desktop(atspi_get_desktop(0));
     std::vector<Ref<AtspiAccessible>> pending;
     const gint apps = atspi_accessible_get_child_count(desktop.get(), nullptr);
     for (gint i = 0; i < apps; ++i) {
         Ref<AtspiAccessible> app(atspi_accessible_get_child_at_index(desktop.get(), i, nullptr));
-        if (app && qint64(atspi_accessible_get_process_id(app.get(), nullptr)) == processId_)
+        if (app && qint64(atspi_accessible_get_process_id(app.get(), nullptr)) == processId)
             pending.push_back(std::move(app));
     }
     for (int visited = 0; !pending.empty() && visited < searchLimit; ++visited) {
-        const Ref<AtspiAccessible> object = std::move(pending.back());
+        Ref<AtspiAccessible> object = std::move(pending.back());
         pending.pop_back();
         const AtspiRole actual = atspi_accessible_get_role(object.get(), nullptr);
-        const bool application = actual == ATSPI_ROLE_APPLICATION;
-        if (!application && !hasState(object.get(), ATSPI_STATE_SHOWING))
+        if (actual != ATSPI_ROLE_APPLICATION && !hasState(object.get(), ATSPI_STATE_SHOWING))
             continue;
-        if (matches(role, actual) && nameOf(object.get()) == name
-            && (role != Role::button || hasState(object.get(), ATSPI_STATE_ENABLED)))
-            return extentsOf(object.get());
+        if (accept(object.get(), actual))
+            return object;
         const gint children = atspi_accessible_get_child_count(object.get(), nullptr);
         for (gint i = children - 1; i >= 0; --i) {
             if (Ref<AtspiAccessible> child{atspi_accessible_get_child_at_index(object.get(), i, nullptr)})
                 pending.push_back(std::move(child));
         }
     }
-    return std::nullopt;
+    return nullptr;
+}
+
+std::optional<QRect> AccessibleApp::find(Role role, const QString& name) const
+{
+    const Ref<AtspiAccessible> found = firstShowing(processId_, [&](AtspiAccessible* object, AtspiRole actual) {
+        return matches(role, actual) && nameOf(object) == name
+            && (role != Role::button || hasState(object, ATSPI_STATE_ENABLED));
+    });
+    return found ? extentsOf(found.get()) : std::nullopt;
+}
+
+bool AccessibleApp::press(const QString& name) const
+{
+    const Ref<AtspiAccessible> found = firstShowing(processId_, [&](AtspiAccessible* object, AtspiRole) {
+        if (nameOf(object) != name)
+            return false;
+        const Ref<AtspiAction> action(atspi_accessible_get_action_iface(object));
+        return action != nullptr;
+    });
+    if (!found)
+        return false;
+    const Ref<AtspiAction> action(atspi_accessible_get_action_iface(found.get()));
+    return atspi_action_do_action(action.get(), 0, nullptr);
 }
 
 bool AccessibleApp::click(const QString& button) const

@@ -22,6 +22,9 @@ public:
     // Waits up to 10 s for the button, then clicks its middle with the
     // mouse, as a user does; false when it never showed.
     bool click(const QString& button) const;
+    // Runs the default action of the first showing object named `name` (a
+    // button, a sidebar row), as a screen reader would; false when none shows.
+    bool press(const QString& name) const;
 
 private:
     qint64 processId_;

@@ -1,5 +1,4 @@
 #include "AccessibleApp.h"
-#include "AccessibleButtons.h"
 #include "DesktopTest.h"
 #include "QRCodeScan.h"
 #include "TextTarget.h"
@@ -607,8 +606,8 @@ TEST_F(SignInEndToEndTest, ASecondStartLeadsToTheAccountPageWhoseSheetSignsIn)
     ASSERT_TRUE(waitUntil([] { return activeWindowName() == u"Vellamor 设置"_s; }, 10s));
 
     const qint64 app = app_.processId();
-    ASSERT_TRUE(waitUntil([app] { return pressAccessibleButton(app, u"账户"_s); }, 10s));
-    ASSERT_TRUE(waitUntil([app] { return pressAccessibleButton(app, u"登录 / 注册"_s); }, 10s));
+    ASSERT_TRUE(waitUntil([app] { return AccessibleApp(app).press(u"账户"_s); }, 10s));
+    ASSERT_TRUE(waitUntil([app] { return AccessibleApp(app).press(u"登录 / 注册"_s); }, 10s));
     ASSERT_TRUE(signInThroughTheSheet(u"settings-user@example.com"_s));
     const QString account = signedInAccount();
     ASSERT_FALSE(account.isEmpty());
