@@ -12,7 +12,9 @@
 //   - a few seconds after they were all closed.
 // The floors run the same way: a bare tray app, and the same tray app with a
 // settings-like window, a history list and a dictionary list opened and
-// closed. Medians over the runs, in MB.
+// closed. Medians over the runs, in MB. With VELLAMOR_MEMORY_SMAPS set to a
+// folder, the app's /proc/PID/smaps at each point is copied there, to see
+// which mappings hold the memory.
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -70,6 +72,18 @@ bool command(QProcess& process, const char* line)
     return waitFor([&] { return process.canReadLine() && process.readLine().trimmed() == "ok"; }, 30s);
 }
 
+void keepSmaps(qint64 pid, const std::string& point, int run)
+{
+    const QString folder = qEnvironmentVariable("VELLAMOR_MEMORY_SMAPS");
+    if (folder.isEmpty())
+        return;
+    // Read, not copied: proc files report no size.
+    QFile smaps(QStringLiteral("/proc/%1/smaps").arg(pid));
+    QFile kept(QStringLiteral("%1/%2-%3.smaps").arg(folder, QString::fromStdString(point)).arg(run));
+    if (smaps.open(QIODevice::ReadOnly) && kept.open(QIODevice::WriteOnly))
+        kept.write(smaps.readAll());
+}
+
 class Figures {
 public:
     void add(const std::string& name, Memory memory) { values_[name].push_back(memory); }
@@ -119,7 +133,7 @@ void runFloors(Figures& figures)
 }
 
 // `typed` counts the changes of the target window's text.
-bool runApp(Figures& figures, Display* display, const int& typed)
+bool runApp(Figures& figures, Display* display, const int& typed, int run)
 {
     const qsizetype logSize = QFile(AppPaths::logFile().value_or(QString())).size();
     const auto loggedSinceStart = [logSize](const QString& message) {
@@ -137,6 +151,7 @@ bool runApp(Figures& figures, Display* display, const int& typed)
     pause(5s);
     const Memory idle = memoryOf(application.processId());
     figures.add("idle, signed in", idle);
+    keepSmaps(application.processId(), "idle", run);
 
     const int typedBefore = typed;
     benchmark::tapRightCtrl(display);
@@ -147,15 +162,18 @@ bool runApp(Figures& figures, Display* display, const int& typed)
     // The island's hide: its delay, two quiet seconds and the fade.
     pause(9s);
     figures.add("after the first dictation", memoryOf(application.processId()));
+    keepSmaps(application.processId(), "dictated", run);
 
     command(application, "open");
     pause(1s);
     const Memory open = memoryOf(application.processId());
     figures.add("windows open - idle", {open.rss - idle.rss, open.pss - idle.pss});
+    keepSmaps(application.processId(), "open", run);
     command(application, "close");
     pause(afterClose);
     const Memory closed = memoryOf(application.processId());
     figures.add("windows closed - idle", {closed.rss - idle.rss, closed.pss - idle.pss});
+    keepSmaps(application.processId(), "closed", run);
 
     application.terminate();
     application.waitForFinished(10000);
@@ -199,7 +217,7 @@ int main(int argc, char** argv)
     for (int run = 0; run < runs; ++run) {
         runFloors(figures);
         QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
-        if (!runApp(figures, display, typed))
+        if (!runApp(figures, display, typed, run))
             return 1;
     }
     XCloseDisplay(display);

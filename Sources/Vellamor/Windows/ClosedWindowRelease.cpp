@@ -1,13 +1,11 @@
 #include "Windows/ClosedWindowRelease.h"
 
 #include "Support/Async/Spawn.h"
+#include "Windows/FreedMemory.h"
 
 #include <QEvent>
-#include <QPixmapCache>
 #include <QPointer>
 #include <QWidget>
-
-#include <malloc.h>
 
 namespace vellamor {
 
@@ -54,12 +52,6 @@ void ClosedWindowRelease::cancel()
     if (pending_)
         pending_->cancel();
     pending_.reset();
-}
-
-void returnFreedMemory()
-{
-    QPixmapCache::clear();
-    malloc_trim(0);
 }
 
 } // namespace vellamor

@@ -53,7 +53,4 @@ private:
     std::optional<TaskHandle> pending_;
 };
 
-// Hands the heap's free pages and Qt's pixmap cache back to the system.
-void returnFreedMemory();
-
 } // namespace vellamor
