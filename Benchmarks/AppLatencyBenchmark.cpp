@@ -80,11 +80,9 @@ double msBetween(Clock::time_point from, Clock::time_point to)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (!qEnvironmentVariableIsSet("VELLAMOR_DESKTOP_SESSION")) {
-        std::fprintf(stderr, "run it inside scripts/desktop-session\n");
+    if (!benchmark::inDesktopSession())
         return 2;
-    }
-    const int dictations = argc > 1 ? std::max(1, QString::fromLatin1(argv[1]).toInt()) : 20;
+    const int dictations = benchmark::countArgument(argc, argv, 20);
 
     devbackend::DevServer server;
     benchmark::prepareSignedInApp(server, VELLAMOR_DEV_SIGNIN);

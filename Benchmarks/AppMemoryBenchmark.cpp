@@ -185,11 +185,9 @@ bool runApp(Figures& figures, Display* display, const int& typed, int run)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (!qEnvironmentVariableIsSet("VELLAMOR_DESKTOP_SESSION")) {
-        std::fprintf(stderr, "run it inside scripts/desktop-session\n");
+    if (!benchmark::inDesktopSession())
         return 2;
-    }
-    const int runs = argc > 1 ? std::max(1, QString::fromLatin1(argv[1]).toInt()) : 5;
+    const int runs = benchmark::countArgument(argc, argv, 5);
 
     devbackend::DevServer server;
     benchmark::prepareSignedInApp(server, VELLAMOR_DEV_SIGNIN);

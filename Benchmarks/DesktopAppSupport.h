@@ -20,10 +20,27 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <optional>
 
 namespace vellamor::benchmark {
+
+// False, with a word to the user, outside scripts/desktop-session.
+inline bool inDesktopSession()
+{
+    if (qEnvironmentVariableIsSet("VELLAMOR_DESKTOP_SESSION"))
+        return true;
+    std::fprintf(stderr, "run it inside scripts/desktop-session\n");
+    return false;
+}
+
+// The count the first argument asks for, at least 1; `otherwise` without one.
+inline int countArgument(int argc, char** argv, int otherwise)
+{
+    return argc > 1 ? std::max(1, QString::fromLatin1(argv[1]).toInt()) : otherwise;
+}
 
 // The wall-clock time, in ms since 1970, of the newest log line holding `message`.
 inline std::optional<qint64> loggedAt(const QString& message)
