@@ -2,7 +2,9 @@
 #include "WidgetRendering.h"
 
 #include "Windows/ClosedWindowRelease.h"
+#include "Windows/FreedMemory.h"
 
+#include <QLabel>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -43,6 +45,16 @@ TEST(ClosedWindowReleaseTest, ReleasesOnlyAWindowThatStayedClosedForTheWholeDela
         }
         EXPECT_EQ(released, c.released);
     }
+}
+
+// With nothing on screen the font engines go; text drawn later must not suffer.
+TEST(FreedMemoryTest, TextDrawnAfterTheFontEnginesWentLooksTheSame)
+{
+    QLabel label(QStringLiteral("今天下午三点开会 Vellamor 123"));
+    label.resize(label.sizeHint());
+    const QImage before = label.grab().toImage();
+    returnFreedMemory();
+    EXPECT_EQ(label.grab().toImage(), before);
 }
 
 } // namespace
