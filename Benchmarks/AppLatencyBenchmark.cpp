@@ -13,23 +13,13 @@
 // buffer, so the player asks for a short one.
 
 #include "AsrSessionEndpoint.h"
-#include "BenchmarkSupport.h"
-#include "DefaultActions.h"
-#include "DevServer.h"
-#include "Settings/AppConfig.h"
-#include "Settings/SettingsStore.h"
-#include "Support/AppPaths.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
+// Last: it brings Xlib, whose macros clash with Qt's headers.
+#include "DesktopAppSupport.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -44,23 +34,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+using benchmark::loggedAt;
 using benchmark::pause;
 using benchmark::percentile;
+using benchmark::tapRightCtrl;
 using benchmark::waitFor;
-
-// The wall-clock time, in ms since 1970, of the newest log line holding `message`.
-std::optional<qint64> loggedAt(const QString& message)
-{
-    QFile file(AppPaths::logFile().value_or(QString()));
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
-    for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
-        if (it->contains(message))
-            return QDateTime::fromString(it->section(u' ', 0, 0), Qt::ISODateWithMs).toMSecsSinceEpoch();
-    }
-    return std::nullopt;
-}
 
 struct ProcessTimes {
     double cpuSeconds = 0;
@@ -92,18 +70,6 @@ void report(const char* name, const std::vector<double>& values)
                 percentile(values, 0.95), values.size());
 }
 
-// Right Ctrl down and up through XTest; returns when the release was sent.
-Clock::time_point tapRightCtrl(Display* display)
-{
-    const KeyCode key = XKeysymToKeycode(display, XK_Control_R);
-    XTestFakeKeyEvent(display, key, True, CurrentTime);
-    XFlush(display);
-    QThread::msleep(40);
-    XTestFakeKeyEvent(display, key, False, CurrentTime);
-    XFlush(display);
-    return Clock::now();
-}
-
 double msBetween(Clock::time_point from, Clock::time_point to)
 {
     return std::chrono::duration<double, std::milli>(to - from).count();
@@ -114,26 +80,12 @@ double msBetween(Clock::time_point from, Clock::time_point to)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (!qEnvironmentVariableIsSet("VELLAMOR_DESKTOP_SESSION")) {
-        std::fprintf(stderr, "run it inside scripts/desktop-session\n");
+    if (!benchmark::inDesktopSession())
         return 2;
-    }
-    const int dictations = argc > 1 ? std::max(1, QString::fromLatin1(argv[1]).toInt()) : 20;
+    const int dictations = benchmark::countArgument(argc, argv, 20);
 
     devbackend::DevServer server;
-    devbackend::installDefaultActions(server);
-    server.listen(0);
-    qputenv("VELLAMOR_API_URL", server.baseURL().toString().toUtf8());
-    qputenv("VELLAMOR_WS_URL", AppConfig::toWebSocketURL(server.baseURL()).toString().toUtf8());
-    SettingsStore settings(UserDefaults::standard(), SettingsStore::standardKey());
-    Preferences prefs = settings.current();
-    prefs.hotkeyMode = QStringLiteral("toggle");
-    settings.update(prefs);
-    settings.markOnboardingComplete();
-
-    QProcess signIn;
-    signIn.start(QStringLiteral(VELLAMOR_DEV_SIGNIN), {});
-    waitFor([&] { return signIn.state() == QProcess::NotRunning; }, std::chrono::seconds(30));
+    benchmark::prepareSignedInApp(server, VELLAMOR_DEV_SIGNIN);
 
     QProcess application;
     application.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -158,16 +110,8 @@ int main(int argc, char** argv)
                 (after.cpuSeconds - before.cpuSeconds) / 60.0 * 100.0);
 
     QTemporaryDir folder;
-    const QString tone = folder.filePath(QStringLiteral("tone.wav"));
-    QProcess::execute(QStringLiteral("sox"), {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("16000"),
-                                              tone, QStringLiteral("synth"), QString::number(dictations * 4 + 20),
-                                              QStringLiteral("sine"), QStringLiteral("440"), QStringLiteral("vol"),
-                                              QStringLiteral("0.3")});
     QProcess player;
-    // A short buffer: the virtual sink renders, and so feeds the microphone,
-    // in blocks as long as the player's latency.
-    player.start(QStringLiteral("paplay"),
-                 {QStringLiteral("--latency-msec=10"), QStringLiteral("-d"), QStringLiteral("vsink"), tone});
+    benchmark::playTone(player, folder.filePath(QStringLiteral("tone.wav")), dictations * 4 + 20);
 
     QProcess target;
     target.start(QStringLiteral(VELLAMOR_QT_TEXT_TARGET),

@@ -121,6 +121,7 @@ public:
     const std::shared_ptr<LocalHistoryStore>& historyStore() const { return historyStore_; }
     HistorySyncEngine& historySyncEngine() { return *historySyncEngine_; }
     HistoryWindowController& historyWindow() { return *historyWindow_; }
+    DictionaryWindowController& dictionaryWindow() { return *dictionaryWindow_; }
     AuthSheetPresenter& signInSheet() { return *signInSheet_; }
 
 Q_SIGNALS:

@@ -71,7 +71,7 @@ QByteArray launchLink(int argc, char** argv)
 
 } // namespace
 
-int runProcess(int argc, char** argv)
+int runProcess(int argc, char** argv, const std::function<void(AppDelegate&)>& launched)
 {
     // Answered before any window-system connection so it works headless.
     for (int i = 1; i < argc; ++i) {
@@ -105,7 +105,11 @@ int runProcess(int argc, char** argv)
     QObject::connect(&app, &QCoreApplication::aboutToQuit, delegate.get(), &AppDelegate::applicationWillTerminate);
     quitOnTerminationSignals(delegate.get());
     AppDelegate* launching = delegate.get();
-    QTimer::singleShot(0, launching, [launching, link] { launching->applicationDidFinishLaunching(link); });
+    QTimer::singleShot(0, launching, [launching, link, launched] {
+        launching->applicationDidFinishLaunching(link);
+        if (launched)
+            launched(*launching);
+    });
     const int status = QApplication::exec();
     // Tasks cancelled by the stop and by the container's end finish on later
     // turns of the loop, which exec() no longer runs.

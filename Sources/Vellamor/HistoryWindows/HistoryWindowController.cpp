@@ -9,6 +9,7 @@ namespace vellamor {
 HistoryWindowController::HistoryWindowController(Services services, QObject* parent)
     : QObject(parent)
     , services_(std::move(services))
+    , release_(services_.sleep, [this] { drop(); })
 {
 }
 
@@ -68,6 +69,7 @@ void HistoryWindowController::show()
         return;
     }
     panel_ = std::make_unique<HistoryPanel>(model);
+    release_.watch(panel_.get());
     QPointer<HistoryWindowController> weak(this);
     panel_->view().onClose = [weak] {
         if (weak)

@@ -7,6 +7,7 @@
 #include "Platform/GlobalInput/GlobalInputMonitor.h"
 #include "Support/Async/Sleep.h"
 #include "TextInsertion/LayeredInserter.h"
+#include "Windows/ClosedWindowRelease.h"
 
 #include <QObject>
 #include <QPointer>
@@ -24,8 +25,8 @@ class HistoryViewModel;
 // focus, so it closes on Escape or a press outside it through global
 // monitors, installed only while it is open. Every close hides the panel,
 // removes the monitors and ends the insertion session; a switch to another
-// store drops panel and view model, and the next show builds them afresh.
-// Main thread only.
+// store, or the panel staying closed for a while, drops panel and view
+// model, and the next show builds them afresh. Main thread only.
 class HistoryWindowController final : public QObject {
     Q_OBJECT
 
@@ -58,7 +59,8 @@ public:
 
     const std::shared_ptr<LocalHistoryStore>& store() const { return store_; }
     HistorySyncEngine* syncEngine() const { return syncEngine_.data(); }
-    // Present from the first show after a configure() with another store.
+    // Present from the first show after a configure() with another store,
+    // until the closed panel is released.
     HistoryPanel* panel() const { return panel_.get(); }
     HistoryViewModel* viewModel() const { return viewModel_.get(); }
 
@@ -82,6 +84,7 @@ private:
     std::unique_ptr<HistoryPanel> panel_;
     std::optional<platform::GlobalInputMonitor::Token> outsideClickMonitor_;
     std::optional<platform::GlobalInputMonitor::Token> escapeMonitor_;
+    ClosedWindowRelease release_;
 };
 
 } // namespace vellamor

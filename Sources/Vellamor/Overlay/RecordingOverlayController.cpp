@@ -7,6 +7,7 @@
 #include "Platform/X11/OverlayWindowHints.h"
 #include "Support/Async/MainThread.h"
 #include "Support/Async/Spawn.h"
+#include "Windows/FreedMemory.h"
 
 #include <QPropertyAnimation>
 
@@ -194,8 +195,10 @@ void RecordingOverlayController::hide(std::chrono::milliseconds fadeDuration)
     fadeOutEnd_ = connect(opacityAnimation_, &QAbstractAnimation::finished, this, [this, generation] {
         QObject::disconnect(fadeOutEnd_);
         postTo(this, [this, generation] {
-            if (panel_ && generation == showGeneration_)
+            if (panel_ && generation == showGeneration_) {
                 panel_->hide();
+                returnFreedMemory();
+            }
         });
     });
     opacityAnimation_->start();
@@ -414,6 +417,7 @@ void RecordingOverlayController::finishHideAfterFade()
         geometryAnimation_->stop();
         panel_->hide();
         setOpacity(1);
+        returnFreedMemory();
     }
     hideTask_.reset();
 }

@@ -77,6 +77,25 @@ TEST_F(DictionaryWindowTest, ContentShowsErrorThenLoadingThenEmptyThenTheList)
     EXPECT_EQ(model().query.value(), u"wei"_s);
 }
 
+TEST_F(DictionaryWindowTest, AWindowLeftClosedIsReleasedAndComesBackWithItsQueryAndFrame)
+{
+    open();
+    view().searchField().setText(u"vell"_s);
+    view().setGeometry(QRect(QPoint(70, 60), QSize(700, 500)));
+    const QRect frame = view().geometry();
+    view().close();
+    settle();
+    clock.advance(ClosedWindowRelease::delay);
+    settle();
+    ASSERT_EQ(controller->window(), nullptr);
+    EXPECT_EQ(controller->viewModel(), nullptr);
+
+    open();
+    EXPECT_EQ(model().query.value(), u"vell"_s);
+    EXPECT_EQ(view().searchField().text(), u"vell"_s);
+    EXPECT_EQ(view().geometry(), frame);
+}
+
 TEST_F(DictionaryWindowTest, ThePillSaysWhereTheEntriesLiveAndOffersSignIn)
 {
     open();

@@ -208,5 +208,20 @@ TEST_F(HistoryPanelViewTest, EscapeOutsideClicksAndTheCloseButtonCloseOnlyWhileO
     EXPECT_EQ(input->pointerMonitors() + input->keyMonitors(), 0u);
 }
 
+TEST_F(HistoryPanelViewTest, APanelLeftClosedIsReleasedAndTheNextShowBuildsItAfresh)
+{
+    append(u"a"_s);
+    open();
+    input->pressKey(platform::virtualKey::escape);
+    timers.advance(ClosedWindowRelease::delay);
+    ASSERT_TRUE(waitUntil([&] { return controller->panel() == nullptr; }));
+    EXPECT_EQ(controller->viewModel(), nullptr);
+
+    open();
+    EXPECT_TRUE(panel().isVisible());
+    EXPECT_TRUE(waitUntil([&] { return list().model()->rowCount() == 1; }));
+    EXPECT_EQ(input->pointerMonitors() + input->keyMonitors(), 2u);
+}
+
 } // namespace
 } // namespace vellamor::test

@@ -210,6 +210,27 @@ TEST_F(SettingsWindowTest, TheToastStaysUntil800msAfterTheLastSavedChange)
     EXPECT_EQ(clock.sleepsBegun(), sleeps);
 }
 
+TEST_F(SettingsWindowTest, AWindowLeftClosedIsReleasedAndComesBackWithItsSelectionQueryAndFrame)
+{
+    controller->show(recognition);
+    settleWidgets();
+    window().searchField().setText(u"麦克风"_s);
+    window().sidebarRows()[4]->click();
+    window().move(window().pos() + QPoint(40, 30));
+    const QRect frame = window().geometry();
+    window().close();
+    settleWidgets();
+    clock.advance(ClosedWindowRelease::delay);
+    settleWidgets();
+    ASSERT_EQ(controller->window(), nullptr);
+
+    controller->show(std::nullopt);
+    settleWidgets();
+    EXPECT_EQ(window().shownSection(), appearance);
+    EXPECT_EQ(window().searchField().text(), u"麦克风"_s);
+    EXPECT_EQ(window().geometry(), frame);
+}
+
 TEST_F(SettingsWindowTest, TheLanguageChoiceReachesTheProcessAndTheWindowAtOnce)
 {
     controller->show(std::nullopt);

@@ -52,8 +52,8 @@ private:
 };
 
 const Texts kVersionTwoColumns {"id", "created_at", "synced", "server_id", "payload", "updated_at", "deleted_at"};
-const Texts kVersionTwoIndexes {"idx_history_created_at", "idx_history_deleted_at", "idx_history_synced",
-                                "idx_history_updated_at"};
+const Texts kVersionTwoIndexes {"idx_history_created_at", "idx_history_deleted_at", "idx_history_live_created_at",
+                                "idx_history_synced", "idx_history_updated_at"};
 
 RawRow live(const char* id, double created, bool synced = false, std::optional<qint64> serverId = std::nullopt)
 {
@@ -134,6 +134,35 @@ TEST_F(SQLiteAccountStoreTest, VersionOneFileIsMigratedOnOpenAndReopeningChanges
     reopened.setPullCursor(42);
     reopened.setPullCursor(1772352000000001);
     EXPECT_EQ(SQLiteAccountStore(QStringLiteral("old"), base.path()).pullCursor(), 1772352000000001);
+}
+
+// Without statistics, as on every user's machine: the live rows' lists walk
+// one index in order and sort nothing, on a new file and on a migrated one.
+TEST_F(SQLiteAccountStoreTest, LiveRowListsReadOneIndexInOrderWithoutStatistics)
+{
+    ASSERT_TRUE(QDir().mkpath(base.path() + QStringLiteral("/accounts")));
+    RawDatabase(databasePath("old"))
+        .exec("CREATE TABLE history (id TEXT PRIMARY KEY, created_at REAL NOT NULL, synced INTEGER NOT NULL DEFAULT 0, "
+              "server_id INTEGER, payload BLOB NOT NULL, updated_at REAL, deleted_at REAL);"
+              "CREATE INDEX idx_history_created_at ON history(created_at DESC);"
+              "CREATE INDEX idx_history_synced ON history(synced);"
+              "CREATE INDEX idx_history_updated_at ON history(updated_at);"
+              "CREATE INDEX idx_history_deleted_at ON history(deleted_at);");
+    const char* const queries[] {
+        "SELECT id FROM history WHERE deleted_at IS NULL ORDER BY created_at DESC LIMIT 500 OFFSET 0",
+        "SELECT id FROM history WHERE synced = 0 AND deleted_at IS NULL ORDER BY created_at ASC",
+        "SELECT id FROM history WHERE deleted_at IS NULL ORDER BY created_at ASC LIMIT 2",
+    };
+    for (const char* account : {"old", "new"}) {
+        SQLiteAccountStore(QString::fromLatin1(account), base.path()).close();
+        RawDatabase file(databasePath(account));
+        for (const char* query : queries) {
+            SCOPED_TRACE(std::string(account) + ": " + query);
+            const Texts plan = file.strings((std::string("EXPLAIN QUERY PLAN ") + query).c_str(), 3);
+            ASSERT_EQ(plan.size(), 1u);
+            EXPECT_EQ(plan[0], "SEARCH history USING INDEX idx_history_live_created_at (deleted_at=?)");
+        }
+    }
 }
 
 TEST_F(SQLiteAccountStoreTest, RowsReadBackAsWrittenAndAnUpsertReplacesEveryColumn)

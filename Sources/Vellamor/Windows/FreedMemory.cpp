@@ -1,0 +1,26 @@
+#include "Windows/FreedMemory.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QPixmapCache>
+#include <QWidget>
+
+#include <malloc.h>
+
+#include <algorithm>
+
+namespace vellamor {
+
+void returnFreedMemory()
+{
+    // With nothing on screen, the font engines go too: they keep their font
+    // files mapped and their glyphs cached, and the next text drawn loads
+    // again what it needs (widgets re-resolve their fonts on their own).
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    if (std::none_of(windows.cbegin(), windows.cend(), [](const QWidget* window) { return window->isVisible(); }))
+        QFont::cleanup();
+    QPixmapCache::clear();
+    malloc_trim(0);
+}
+
+} // namespace vellamor
