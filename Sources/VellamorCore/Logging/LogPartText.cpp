@@ -1,27 +1,24 @@
 #include "Logging/LogPartText.h"
 
+#include "Support/TextEscaping.h"
+
 #include <QByteArray>
 
 namespace vellamor {
 
 namespace {
 
-bool needsEscape(QChar c)
-{
-    return c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
-}
-
 QString escaped(const QString& part)
 {
     qsizetype first = 0;
-    while (first < part.size() && !needsEscape(part[first]))
+    while (first < part.size() && !unsafeInLogLine(part[first]))
         ++first;
     if (first == part.size())
         return part;
     QString out = part.left(first);
     for (qsizetype i = first; i < part.size(); ++i) {
         const QChar c = part[i];
-        if (!needsEscape(c)) {
+        if (!unsafeInLogLine(c)) {
             out += c;
             continue;
         }

@@ -12,8 +12,9 @@ public:
     // UTF-8 bytes one part keeps; the rest is left out with its count.
     static constexpr qsizetype maxBytes = 4096;
 
-    // Line breaks, tabs and every other control character become escapes
-    // ("\n", "\r", "\t", "\u001b"); then a part longer than maxBytes is cut
+    // Line breaks, tabs, every other control character and the
+    // bidirectional controls become escapes ("\n", "\r", "\t", "\u001b",
+    // "\u202e"); then a part longer than maxBytes is cut
     // at a character boundary and ends with "…[N bytes left out]".
     static QString clean(const QString& part);
 };
