@@ -43,14 +43,18 @@ QString escaped(const QString& part)
 
 QString LogPartText::clean(const QString& part)
 {
-    const QString text = escaped(part);
+    return cut(escaped(part), maxBytes);
+}
+
+QString LogPartText::cut(const QString& text, qsizetype limit)
+{
     // Every UTF-16 unit takes at least one byte, so a short text needs no count.
-    if (text.size() <= maxBytes / 3)
+    if (text.size() <= limit / 3)
         return text;
     const QByteArray utf8 = text.toUtf8();
-    if (utf8.size() <= maxBytes)
+    if (utf8.size() <= limit)
         return text;
-    qsizetype cut = maxBytes;
+    qsizetype cut = limit;
     // Back to the first byte of a character.
     while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80)
         --cut;

@@ -17,6 +17,10 @@ public:
     // "\u202e"); then a part longer than maxBytes is cut
     // at a character boundary and ends with "…[N bytes left out]".
     static QString clean(const QString& part);
+
+    // The text as it is when its UTF-8 form fits `limit` bytes; otherwise
+    // cut at a character boundary, followed by "…[N bytes left out]".
+    static QString cut(const QString& text, qsizetype limit);
 };
 
 } // namespace vellamor
