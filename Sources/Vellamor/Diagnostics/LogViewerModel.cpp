@@ -4,7 +4,6 @@
 #include "Logging/LogReader.h"
 #include "Platform/Pasteboard/Pasteboard.h"
 #include "Platform/Workspace/Workspace.h"
-
 #include "Support/Async/MainThread.h"
 
 #include <QFileInfo>

@@ -3,7 +3,6 @@
 #include "Support/Json/JsonReader.h"
 #include "Support/Json/JsonValue.h"
 #include "Support/Json/JsonWriter.h"
-
 #include "Support/TextEscaping.h"
 
 #include <QJsonDocument>
@@ -16,22 +15,19 @@ namespace vellamor {
 
 namespace {
 
-bool matchesWhole(const QString& text, const QRegularExpression& pattern)
-{
-    return pattern.match(text).hasMatch();
-}
-
 bool isLanguageTag(const QString& text)
 {
     // A primary language subtag and up to a few subtags of up to eight letters or digits.
-    static const QRegularExpression tag(QStringLiteral(R"(^[A-Za-z]{2,8}(-[A-Za-z0-9]{1,8}){0,4}$)"));
-    return text == u"auto" || matchesWhole(text, tag);
+    static const QRegularExpression tag(
+        QRegularExpression::anchoredPattern(QStringLiteral(R"([A-Za-z]{2,8}(-[A-Za-z0-9]{1,8}){0,4})")));
+    return text == u"auto" || tag.match(text).hasMatch();
 }
 
 bool isIdentifier(const QString& text)
 {
-    static const QRegularExpression identifier(QStringLiteral(R"(^[A-Za-z0-9_.-]{1,64}$)"));
-    return matchesWhole(text, identifier);
+    static const QRegularExpression identifier(
+        QRegularExpression::anchoredPattern(QStringLiteral(R"([A-Za-z0-9_.-]{1,64})")));
+    return identifier.match(text).hasMatch();
 }
 
 bool isWebURL(const QString& text)

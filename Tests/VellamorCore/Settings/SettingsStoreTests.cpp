@@ -275,9 +275,9 @@ TEST_F(SettingsStoreTest, ValuesOutOfRangeOrFormFallBackToTheirDefaultsWithOneWa
     } cases[] = {
         {uR"({"language":"zh-Hans-CN","scene":"email","style":"casual","hotkeyMode":"toggle","customHotkey":"cmd+shift+k"})"_s,
          [](const Preferences& p) { return p.language == u"zh-Hans-CN" && p.customHotkey == u"cmd+shift+k"; }, {}},
-        {uR"({"language":")"_s + rtl50k + uR"(","scene":"a b","hotkeyMode":"press"})"_s,
+        {uR"({"language":")"_s + rtl50k + uR"(","scene":"a b","hotkeyMode":"press","style":"formal\n"})"_s,
          [](const Preferences& p) { return p.language == u"auto" && p.scene == u"general" && p.hotkeyMode == u"hold"; },
-         u"WARN preferences out of range, using defaults for: language, scene, hotkeyMode"_s},
+         u"WARN preferences out of range, using defaults for: language, scene, style, hotkeyMode"_s},
         {uR"({"backendURL":"ftp://x","style":"","selectedMicrophoneUID":"mic\n2","selectedLLMProviderName":""})"_s,
          [](const Preferences& p) {
              return p.backendURL == Preferences::defaultPreferences().backendURL && p.style == u"original"
