@@ -54,7 +54,7 @@ DictionaryList::DictionaryList(QWidget* parent)
     setFocusPolicy(Qt::NoFocus);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setViewportMargins(0, 8, 0, 8);
     viewport()->setMouseTracking(true);
