@@ -4,6 +4,7 @@
 
 #include <unicode/ureldatefmt.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -15,6 +16,17 @@ struct Amount {
     double value;
     URelativeDateTimeUnit unit;
 };
+
+// A date as milliseconds since 1970 that QDateTime can hold: the double is
+// clamped before it becomes an integer, which is undefined behaviour for NaN
+// and for values out of range. The bound is ±100,000,000 days (about
+// ±273,790 years), the range of ECMAScript dates.
+qint64 clampedMSecs(Date date)
+{
+    constexpr double limit = 8.64e15;
+    const double msecs = date.secondsSince1970() * 1000;
+    return static_cast<qint64>(std::clamp(msecs, -limit, limit));
+}
 
 // Whole calendar months from `earlier` to `later`.
 int monthsBetween(const QDateTime& earlier, const QDateTime& later)
@@ -41,8 +53,8 @@ Amount amountBetween(Date date, Date now)
         return whole(span / 3600, UDAT_REL_UNIT_HOUR);
     if (span < 7 * 86400)
         return whole(span / 86400, UDAT_REL_UNIT_DAY);
-    const QDateTime a = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::min(date, now).secondsSince1970() * 1000));
-    const QDateTime b = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::max(date, now).secondsSince1970() * 1000));
+    const QDateTime a = QDateTime::fromMSecsSinceEpoch(clampedMSecs(std::min(date, now)));
+    const QDateTime b = QDateTime::fromMSecsSinceEpoch(clampedMSecs(std::max(date, now)));
     const int months = monthsBetween(a, b);
     if (months < 1)
         return whole(span / (7 * 86400), UDAT_REL_UNIT_WEEK);
@@ -55,6 +67,9 @@ Amount amountBetween(Date date, Date now)
 
 QString relativeTimeText(Date date, Date now, RelativeTimeStyle style)
 {
+    // No distance to tell (a NaN date, or two infinite ones).
+    if (std::isnan(date.secondsSince(now)))
+        return QString();
     UErrorCode status = U_ZERO_ERROR;
     const UDateRelativeDateTimeFormatterStyle width =
         style == RelativeTimeStyle::full ? UDAT_STYLE_LONG : UDAT_STYLE_SHORT;

@@ -55,7 +55,7 @@ QString DiagnosticsReport::build(const PermissionStatuses& statuses, const Diagn
             << facts.logTail.value_or(QStringLiteral("(未能读取)"));
 
     LogRedactor::BulkResult redacted = LogRedactor::redactBulk(entries);
-    redacted.out << QStringLiteral("redacted=") + QString::number(redacted.changed);
+    redacted.out << QStringLiteral("redacted=") + QString::number(redacted.replaced);
     return redacted.out.join(QLatin1Char('\n'));
 }
 

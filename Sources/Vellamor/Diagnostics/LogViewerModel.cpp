@@ -1,10 +1,14 @@
 #include "Diagnostics/LogViewerModel.h"
 
+#include "Logging/LogPartText.h"
 #include "Logging/LogReader.h"
 #include "Platform/Pasteboard/Pasteboard.h"
 #include "Platform/Workspace/Workspace.h"
+#include "Support/Async/MainThread.h"
 
 #include <QFileInfo>
+#include <QStringList>
+#include <QThreadPool>
 #include <QUrl>
 
 #include <algorithm>
@@ -29,15 +33,34 @@ int LogViewerModel::lineCount(const QString& text)
     return text.isEmpty() ? 0 : int(text.count(QLatin1Char('\n'))) + 1;
 }
 
+QString LogViewerModel::boundedLines(const QString& text)
+{
+    if (text.size() <= maxLineBytes / 3)
+        return text;
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines)
+        line = LogPartText::cut(line, maxLineBytes);
+    return lines.join(QLatin1Char('\n'));
+}
+
 void LogViewerModel::reload()
 {
     status = QStringLiteral("加载中...");
     isLoading = true;
-    const std::optional<QString> text = LogReader::readLocal(logFile_, lines_);
-    const QString path = logFile_.value_or(QStringLiteral("(未知)"));
-    content = text.value_or(QString());
-    status = path + QStringLiteral(" · ") + QString::number(lineCount(content.value())) + QStringLiteral(" 行");
-    isLoading = false;
+    const quint64 ticket = ++startedReloads_;
+    QThreadPool::globalInstance()->start(
+        [file = logFile_, lines = lines_, alive = std::weak_ptr<int>(alive_), this, ticket] {
+            QString text = boundedLines(LogReader::readLocal(file, lines).value_or(QString()));
+            postToMainThread([alive, this, ticket, text = std::move(text)] {
+                // The model lives and dies on the main thread, where this runs.
+                if (alive.expired() || ticket != startedReloads_)
+                    return;
+                content = text;
+                status = logFile_.value_or(QStringLiteral("(未知)")) + QStringLiteral(" · ")
+                    + QString::number(lineCount(text)) + QStringLiteral(" 行");
+                isLoading = false;
+            });
+        });
 }
 
 void LogViewerModel::copy()

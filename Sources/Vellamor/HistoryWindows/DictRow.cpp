@@ -1,95 +1,206 @@
 #include "HistoryWindows/DictRow.h"
 
-#include "HistoryWindows/DictionaryViewModel.h"
 #include "I18n/L10n.h"
 #include "Windows/PaintKit.h"
-#include "Windows/SymbolButton.h"
-#include "Windows/SymbolView.h"
-#include "Windows/ThemedLabel.h"
+#include "Windows/Symbols.h"
 #include "Windows/WindowTheme.h"
 
-#include <QHBoxLayout>
+#include <QFontMetricsF>
 #include <QPainter>
-#include <QPointer>
-#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace vellamor {
 
 namespace {
 
-// The replacement, led by an arrow, on a faint rounded ground.
-class ReplacementTag final : public QWidget {
-public:
-    ReplacementTag(const QString& replacement, QWidget* parent)
-        : QWidget(parent)
-    {
-        auto* layout = new QHBoxLayout(this);
-        layout->setContentsMargins(6, 2, 6, 2);
-        layout->setSpacing(4);
-        layout->addWidget(new SymbolView(QStringLiteral("arrow.right"), 10, &WindowTheme::secondary, this), 0,
-                          Qt::AlignVCenter);
-        layout->addWidget(new ThemedLabel(replacement, WindowTheme::monospacedFont(12), &WindowTheme::primary, this));
-        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    }
+constexpr qreal paddingY = 8;
+constexpr qreal gap = 12;
+constexpr qreal noteSpacing = 3;
+constexpr qreal buttonSide = 22;
+constexpr qreal buttonSpacing = 6;
+constexpr qreal buttonIcon = 13;
+constexpr qreal tagPaddingX = 6;
+constexpr qreal tagPaddingY = 2;
+constexpr qreal arrowSide = 10;
+constexpr qreal arrowSpacing = 4;
 
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.fillPath(PaintKit::continuousRoundedRect(rect(), 4),
-                         PaintKit::withOpacity(WindowTheme::secondary(), 0.1));
-    }
-};
+QFont termFont() { return WindowTheme::font(13, QFont::Medium); }
+QFont noteFont() { return WindowTheme::font(11); }
+QFont replacementFont() { return WindowTheme::monospacedFont(12); }
 
-QPushButton* iconButton(const QString& symbol, const QString& help, QWidget* parent)
+// Entries typed elsewhere may hold line breaks; a row shows one line.
+QString oneLine(const QString& text)
 {
-    auto* button = new SymbolButton(symbol, QString(), 13, &WindowTheme::secondary, parent);
-    button->setFlat(true);
-    button->setToolTip(help);
-    button->setAccessibleName(help);
-    button->setCursor(Qt::PointingHandCursor);
-    button->setFixedSize(22, 22);
-    return button;
+    QString line = text;
+    for (QChar& c : line) {
+        if (c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = u' ';
+    }
+    return line;
+}
+
+QString elided(const QString& text, const QFont& font, qreal width)
+{
+    return QFontMetricsF(font).elidedText(oneLine(text), Qt::ElideRight, std::max<qreal>(0, width));
+}
+
+void paintButton(QPainter& painter, const QRectF& box, const QString& symbol, bool hot, bool pressed)
+{
+    if (hot) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(PaintKit::withOpacity(WindowTheme::secondary(), pressed ? 0.22 : 0.12));
+        painter.drawRoundedRect(box, 4, 4);
+    }
+    const QRectF icon(box.center() - QPointF(buttonIcon / 2, buttonIcon / 2), QSizeF(buttonIcon, buttonIcon));
+    painter.drawPixmap(icon, Symbols::pixmap(symbol, buttonIcon, hot ? WindowTheme::primary() : WindowTheme::secondary()),
+                       QRectF());
 }
 
 } // namespace
 
-DictRow::DictRow(const DictEntry& entry, DictionaryViewModel& viewModel, QWidget* parent)
-    : QWidget(parent)
-    , entry_(entry)
-    , edit_(iconButton(QStringLiteral("pencil"), L10n::Dictionary::editHelp(), this))
-    , delete_(iconButton(QStringLiteral("trash"), L10n::Dictionary::deleteHelp(), this))
+DictRow::DictRow(EntryAt entryAt, QObject* parent)
+    : QStyledItemDelegate(parent)
+    , entryAt_(std::move(entryAt))
 {
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 8, 0, 8);
-    layout->setSpacing(12);
+}
 
-    auto* texts = new QVBoxLayout;
-    texts->setSpacing(3);
-    texts->addWidget(new ThemedLabel(entry_.term, WindowTheme::font(13, QFont::Medium), &WindowTheme::primary, this));
-    if (!entry_.note.isEmpty())
-        texts->addWidget(new ThemedLabel(entry_.note, WindowTheme::font(11), &WindowTheme::secondary, this));
-    layout->addLayout(texts, 1);
-    if (!entry_.replacement.isEmpty())
-        layout->addWidget(new ReplacementTag(entry_.replacement, this), 0, Qt::AlignTop);
+DictRow::Layout DictRow::layout(const QRect& row, const DictEntry& entry)
+{
+    const QFont term = termFont();
+    const QFont note = noteFont();
+    const QFont replacement = replacementFont();
+    const qreal termLine = QFontMetricsF(term).height();
+    const qreal left = row.left() + inset;
+    const qreal right = row.left() + row.width() - inset;
+    const qreal top = row.top() + paddingY;
 
-    auto* buttons = new QHBoxLayout;
-    buttons->setSpacing(6);
-    buttons->addWidget(edit_);
-    buttons->addWidget(delete_);
-    layout->addLayout(buttons);
-    layout->setAlignment(buttons, Qt::AlignTop);
+    Layout result;
+    const qreal buttonTop = top + (termLine - buttonSide) / 2;
+    result.remove = QRectF(right - buttonSide, buttonTop, buttonSide, buttonSide);
+    result.edit = QRectF(result.remove.left() - buttonSpacing - buttonSide, buttonTop, buttonSide, buttonSide);
+    const qreal textsLimit = result.edit.left() - gap;
+    const qreal available = std::max<qreal>(0, textsLimit - left);
 
-    QPointer<DictionaryViewModel> model(&viewModel);
-    connect(edit_, &QPushButton::clicked, this, [model, entry] {
-        if (model)
-            model->editing = entry;
-    });
-    connect(delete_, &QPushButton::clicked, this, [model, entry] {
-        if (model)
-            model->remove(entry);
-    });
+    qreal textsWidth = available;
+    if (!entry.replacement.isEmpty()) {
+        const qreal chrome = tagPaddingX + arrowSide + arrowSpacing + tagPaddingX;
+        const qreal natural = chrome + QFontMetricsF(replacement).horizontalAdvance(oneLine(entry.replacement));
+        const qreal textsNatural = std::max(QFontMetricsF(term).horizontalAdvance(oneLine(entry.term)),
+                                            entry.note.isEmpty()
+                                                ? 0
+                                                : QFontMetricsF(note).horizontalAdvance(oneLine(entry.note)));
+        // Each side keeps at least half of a crowded row, and more when the other needs less.
+        const qreal width = std::clamp(std::max(available - gap - textsNatural, (available - gap) / 2), qreal(0),
+                                       natural);
+        result.tag = QRectF(textsLimit - width, top, width, QFontMetricsF(replacement).height() + 2 * tagPaddingY);
+        result.replacementText = elided(entry.replacement, replacement, width - chrome);
+        textsWidth = std::max<qreal>(0, result.tag.left() - gap - left);
+    }
+    result.term = QRectF(left, top, textsWidth, termLine);
+    result.termText = elided(entry.term, term, textsWidth);
+    if (!entry.note.isEmpty()) {
+        result.note = QRectF(left, result.term.bottom() + noteSpacing, textsWidth, QFontMetricsF(note).height());
+        result.noteText = elided(entry.note, note, textsWidth);
+    }
+    return result;
+}
+
+int DictRow::height(const DictEntry& entry)
+{
+    qreal content = QFontMetricsF(termFont()).height();
+    if (!entry.note.isEmpty())
+        content += noteSpacing + QFontMetricsF(noteFont()).height();
+    if (!entry.replacement.isEmpty())
+        content = std::max(content, QFontMetricsF(replacementFont()).height() + 2 * tagPaddingY);
+    // The buttons are centred on the term's line and may reach into the padding.
+    return qCeil(paddingY + content + paddingY) + 1;
+}
+
+DictRow::Button DictRow::buttonAt(const QRect& row, const DictEntry& entry, const QPoint& point)
+{
+    const Layout parts = layout(row, entry);
+    if (parts.edit.contains(point))
+        return Button::edit;
+    if (parts.remove.contains(point))
+        return Button::remove;
+    return Button::none;
+}
+
+QString DictRow::helpText(Button button)
+{
+    switch (button) {
+    case Button::edit:
+        return L10n::Dictionary::editHelp();
+    case Button::remove:
+        return L10n::Dictionary::deleteHelp();
+    case Button::none:
+        break;
+    }
+    return QString();
+}
+
+void DictRow::setHot(int row, Button button, bool pressed)
+{
+    hotRow_ = button == Button::none ? -1 : row;
+    hotButton_ = button;
+    pressed_ = pressed;
+}
+
+QSize DictRow::sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const
+{
+    // A row's height depends only on whether it has a note and a
+    // replacement; the view asks for every row at each layout.
+    const DictEntry& entry = entryAt_(index.row());
+    int& cached = heights_[(entry.note.isEmpty() ? 0 : 1) + (entry.replacement.isEmpty() ? 0 : 2)];
+    if (cached == 0)
+        cached = height(entry);
+    return QSize(1, cached);
+}
+
+void DictRow::forgetHeights()
+{
+    heights_.fill(0);
+}
+
+void DictRow::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const DictEntry& entry = entryAt_(index.row());
+    const Layout parts = layout(option.rect, entry);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+
+    painter->setPen(WindowTheme::primary());
+    painter->setFont(termFont());
+    painter->drawText(parts.term, Qt::AlignLeft | Qt::AlignVCenter, parts.termText);
+    if (!parts.noteText.isEmpty()) {
+        painter->setPen(WindowTheme::secondary());
+        painter->setFont(noteFont());
+        painter->drawText(parts.note, Qt::AlignLeft | Qt::AlignVCenter, parts.noteText);
+    }
+    if (!parts.tag.isEmpty()) {
+        painter->fillPath(PaintKit::continuousRoundedRect(parts.tag, 4),
+                          PaintKit::withOpacity(WindowTheme::secondary(), 0.1));
+        const QRectF arrow(parts.tag.left() + tagPaddingX, parts.tag.center().y() - arrowSide / 2, arrowSide,
+                           arrowSide);
+        painter->drawPixmap(arrow, Symbols::pixmap(QStringLiteral("arrow.right"), arrowSide, WindowTheme::secondary()),
+                            QRectF());
+        const qreal textLeft = arrow.right() + arrowSpacing;
+        painter->setPen(WindowTheme::primary());
+        painter->setFont(replacementFont());
+        painter->drawText(QRectF(textLeft, parts.tag.top(), parts.tag.right() - tagPaddingX - textLeft,
+                                 parts.tag.height()),
+                          Qt::AlignLeft | Qt::AlignVCenter, parts.replacementText);
+    }
+
+    const bool hotRow = index.row() == hotRow_;
+    paintButton(*painter, parts.edit, QStringLiteral("pencil"), hotRow && hotButton_ == Button::edit, pressed_);
+    paintButton(*painter, parts.remove, QStringLiteral("trash"), hotRow && hotButton_ == Button::remove, pressed_);
+
+    const QRect row = option.rect;
+    painter->fillRect(QRectF(row.left() + inset, row.top() + row.height() - 1, row.width() - 2 * inset, 1),
+                      PaintKit::withOpacity(WindowTheme::secondary(), 0.12));
+    painter->restore();
 }
 
 } // namespace vellamor

@@ -1,11 +1,10 @@
 #include "HistoryWindows/DictionaryView.h"
 
 #include "HistoryWindows/DictEditorSheet.h"
-#include "HistoryWindows/DictRow.h"
 #include "HistoryWindows/DictToast.h"
+#include "HistoryWindows/DictionaryList.h"
 #include "HistoryWindows/DictionaryViewModel.h"
 #include "I18n/L10n.h"
-#include "Windows/RowDivider.h"
 #include "Windows/StatusPill.h"
 #include "Windows/SymbolButton.h"
 #include "Windows/SymbolView.h"
@@ -19,7 +18,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -211,19 +209,17 @@ QWidget* DictionaryView::buildEmptyPage()
 
 QWidget* DictionaryView::buildListPage()
 {
-    auto* scroll = new QScrollArea(this);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    auto* body = new QWidget(scroll);
-    listLayout_ = new QVBoxLayout(body);
-    listLayout_->setContentsMargins(14, 8, 14, 8);
-    listLayout_->setSpacing(0);
-    listLayout_->addStretch();
-    scroll->setWidget(body);
-    listPage_ = scroll;
-    return listPage_;
+    list_ = new DictionaryList(this);
+    QPointer<DictionaryViewModel> model(&viewModel_);
+    list_->onEdit = [model](const DictEntry& entry) {
+        if (model)
+            model->editing = entry;
+    };
+    list_->onRemove = [model](const DictEntry& entry) {
+        if (model)
+            model->remove(entry);
+    };
+    return list_;
 }
 
 DictionaryView::Content DictionaryView::content() const
@@ -256,7 +252,7 @@ void DictionaryView::render()
     refresh_->setEnabled(!model.isLoading.value());
 
     const QList<DictEntry> shown = model.filtered();
-    renderRows(shown);
+    list_->setEntries(shown);
     if (const std::optional<QString>& error = model.errorText.value()) {
         errorLabel_->setText(*error);
         content_->setCurrentWidget(errorPage_);
@@ -265,7 +261,7 @@ void DictionaryView::render()
     } else if (shown.isEmpty()) {
         content_->setCurrentWidget(emptyPage_);
     } else {
-        content_->setCurrentWidget(listPage_);
+        content_->setCurrentWidget(list_);
     }
     renderToast();
     presentSheets();
@@ -298,28 +294,6 @@ void DictionaryView::renderPill(const Pill& pill)
         pillWidget_ = capsule;
     }
     pillSlot_->addWidget(pillWidget_, 0, Qt::AlignVCenter);
-}
-
-void DictionaryView::renderRows(const QList<DictEntry>& entries)
-{
-    if (entries == shownEntries_)
-        return;
-    shownEntries_ = entries;
-    rows_.clear();
-    // Everything but the closing stretch goes.
-    while (listLayout_->count() > 1) {
-        QLayoutItem* item = listLayout_->takeAt(0);
-        delete item->widget();
-        delete item;
-    }
-    QWidget* body = listLayout_->parentWidget();
-    int at = 0;
-    for (const DictEntry& entry : entries) {
-        auto* row = new DictRow(entry, viewModel_, body);
-        rows_.push_back(row);
-        listLayout_->insertWidget(at++, row);
-        listLayout_->insertWidget(at++, new RowDivider(body));
-    }
 }
 
 void DictionaryView::renderToast()

@@ -24,8 +24,8 @@ class QVBoxLayout;
 
 namespace vellamor {
 
-class DictRow;
 class DictToast;
+class DictionaryList;
 class DictionaryViewModel;
 
 // The content of the dictionary window: a toolbar with the search field,
@@ -67,7 +67,8 @@ public:
     const Pill& pill() const { return *pill_; }
     // The button around the pill while it offers sign-in.
     QPushButton* signInPill() const { return signInPill_; }
-    const std::vector<DictRow*>& rows() const { return rows_; }
+    // The entries' list; its rows are painted, not widgets.
+    DictionaryList& list() { return *list_; }
     // The editor sheets on screen.
     DictEditorSheet* addSheet() const { return addSheet_; }
     DictEditorSheet* editSheet() const { return editSheet_; }
@@ -85,7 +86,6 @@ private:
     void scheduleRender();
     void render();
     void renderPill(const Pill& pill);
-    void renderRows(const QList<DictEntry>& entries);
     void renderToast();
     void presentSheets();
     DictEditorSheet* openEditor(const std::optional<DictEntry>& initial);
@@ -111,10 +111,7 @@ private:
     QWidget* loadingPage_ = nullptr;
     QWidget* emptyPage_ = nullptr;
     QPushButton* addFirst_ = nullptr;
-    QWidget* listPage_ = nullptr;
-    QVBoxLayout* listLayout_ = nullptr;
-    QList<DictEntry> shownEntries_;
-    std::vector<DictRow*> rows_;
+    DictionaryList* list_ = nullptr;
     DictToast* toast_ = nullptr;
     QPointer<DictEditorSheet> addSheet_;
     QPointer<DictEditorSheet> editSheet_;

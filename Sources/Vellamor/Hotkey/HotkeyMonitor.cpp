@@ -55,7 +55,7 @@ void HotkeyMonitor::start(HotkeyMode mode, const std::optional<ParsedCombo>& cus
     }
     started_ = true;
     const QString key = machine_->customCombo() ? QStringLiteral("custom") : KeyCodeMapping::heldKeyName();
-    log_.info(QStringLiteral("hotkey tap started mode=") + rawValue(mode) + QStringLiteral(" key=") + key);
+    log_.info(QStringLiteral("hotkey tap started mode=") + rawValue(mode) + QStringLiteral(" hotkey=") + key);
 }
 
 void HotkeyMonitor::stop()

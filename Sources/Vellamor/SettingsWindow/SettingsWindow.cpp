@@ -1,5 +1,6 @@
 #include "SettingsWindow/SettingsWindow.h"
 
+#include "Logging/VellamorLog.h"
 #include "SettingsWindow/SettingsPages.h"
 #include "SettingsWindow/SettingsSearchIndex.h"
 #include "SettingsWindow/SidebarRow.h"
@@ -8,6 +9,7 @@
 #include "Windows/SavedToast.h"
 #include "Windows/WindowTheme.h"
 
+#include <QDataStream>
 #include <QEvent>
 #include <QFrame>
 #include <QHideEvent>
@@ -20,6 +22,8 @@
 #include <QScrollArea>
 #include <QShortcut>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace vellamor {
 
@@ -252,15 +256,46 @@ void SettingsWindow::resizeEvent(QResizeEvent* event)
 
 void SettingsWindow::restoreFrame()
 {
+    // A saved frame counts only when it lies wholly on one screen's
+    // available area: a damaged or foreign value would otherwise open the
+    // window off screen, or at a size whose backing store alone takes gigabytes.
     const std::optional<QByteArray> saved = dependencies_.defaults->data(frameKey());
-    if (saved && restoreGeometry(*saved))
-        return;
+    if (saved) {
+        const std::optional<QRect> frame = savedFrame(*saved);
+        if (frame && fitsAvailableScreen(*frame) && restoreGeometry(*saved))
+            return;
+        VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("settings"))
+            .info(QStringLiteral("settings window frame does not fit the screens, centring at default size"));
+    }
     resize(contentSize);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame(QPoint(0, 0), contentSize);
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
+}
+
+std::optional<QRect> SettingsWindow::savedFrame(const QByteArray& saved)
+{
+    // The head of QWidget::saveGeometry()'s format: a magic number, a
+    // version, then the frame.
+    QDataStream stream(saved);
+    stream.setVersion(QDataStream::Qt_4_0);
+    quint32 magic = 0;
+    quint16 major = 0;
+    quint16 minor = 0;
+    QRect frame;
+    stream >> magic >> major >> minor >> frame;
+    if (stream.status() != QDataStream::Ok || magic != 0x1D9D0CB || major != 3 || !frame.isValid())
+        return std::nullopt;
+    return frame;
+}
+
+bool SettingsWindow::fitsAvailableScreen(const QRect& frame)
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    return std::any_of(screens.begin(), screens.end(),
+                       [&frame](const QScreen* screen) { return screen->availableGeometry().contains(frame); });
 }
 
 void SettingsWindow::saveFrame()

@@ -15,6 +15,7 @@
 
 #include <QList>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
@@ -56,6 +57,10 @@ public:
 
     // The user defaults key of the window's frame.
     static QString frameKey() { return QStringLiteral("com.quorvex.vellamor.settings.window"); }
+    // The frame a saveGeometry() blob holds; none when it holds none.
+    static std::optional<QRect> savedFrame(const QByteArray& saved);
+    // Whether `frame` lies wholly inside the available area of one screen.
+    static bool fitsAvailableScreen(const QRect& frame);
 
     SettingsWindow(const Dependencies& dependencies, Published<SettingsSection>& selection);
     ~SettingsWindow() override;

@@ -1,27 +1,24 @@
 #include "Logging/LogPartText.h"
 
+#include "Support/TextEscaping.h"
+
 #include <QByteArray>
 
 namespace vellamor {
 
 namespace {
 
-bool needsEscape(QChar c)
-{
-    return c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
-}
-
 QString escaped(const QString& part)
 {
     qsizetype first = 0;
-    while (first < part.size() && !needsEscape(part[first]))
+    while (first < part.size() && !unsafeInLogLine(part[first]))
         ++first;
     if (first == part.size())
         return part;
     QString out = part.left(first);
     for (qsizetype i = first; i < part.size(); ++i) {
         const QChar c = part[i];
-        if (!needsEscape(c)) {
+        if (!unsafeInLogLine(c)) {
             out += c;
             continue;
         }
@@ -46,14 +43,18 @@ QString escaped(const QString& part)
 
 QString LogPartText::clean(const QString& part)
 {
-    const QString text = escaped(part);
+    return cut(escaped(part), maxBytes);
+}
+
+QString LogPartText::cut(const QString& text, qsizetype limit)
+{
     // Every UTF-16 unit takes at least one byte, so a short text needs no count.
-    if (text.size() <= maxBytes / 3)
+    if (text.size() <= limit / 3)
         return text;
     const QByteArray utf8 = text.toUtf8();
-    if (utf8.size() <= maxBytes)
+    if (utf8.size() <= limit)
         return text;
-    qsizetype cut = maxBytes;
+    qsizetype cut = limit;
     // Back to the first byte of a character.
     while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80)
         --cut;

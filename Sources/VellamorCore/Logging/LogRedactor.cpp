@@ -29,20 +29,23 @@ const std::vector<Rule>& rules()
             const char16_t* replacement;
             const char* requiredText;
         };
+        // A name merely ending in a listed one counts, except the hotkey's
+        // own "hotkey=". A value ends at a blank or a line break (\s); blanks after a
+        // header's colon are horizontal only (\h), and an authorization
+        // value, whatever its scheme, runs to the end of its line (\v ends it).
         const Source table[] = {
             {uR"(eyJ[A-Za-z0-9_\-]+\.[A-Za-z0-9_\-]+\.[A-Za-z0-9_\-]+)", u"<redacted-jwt>", "eyj"},
             {uR"(AIza[0-9A-Za-z_\-]{20,})", u"<redacted-key>", "aiza"},
-            {uR"(vellamor://([^ ?]+)\?[^\s,)\]]*)", uR"(vellamor://\1?<redacted>)", "vellamor://"},
-            {uR"((key|api_key|apikey|token|code)=[^& ]+)", uR"(\1=<redacted>)", "="},
-            {uR"((password|passwd|secret|client_secret|refresh_token)=[^& ]+)", uR"(\1=<redacted>)", "="},
-            {uR"((password|passwd|secret|client_secret|refresh_token|token|code|api_key|apikey|key)%3D[^& ]+)",
+            {uR"(vellamor://([^\s?]+)\?[^\s,)\]]*)", uR"(vellamor://\1?<redacted>)", "vellamor://"},
+            {uR"(((?<!hot)key|api_key|apikey|token|code)=[^&\s]+)", uR"(\1=<redacted>)", "="},
+            {uR"((password|passwd|secret|client_secret|refresh_token)=[^&\s]+)", uR"(\1=<redacted>)", "="},
+            {uR"((password|passwd|secret|client_secret|refresh_token|token|code|api_key|apikey|(?<!hot)key)%3D[^&\s]+)",
              uR"(\1%3D<redacted>)", "%3d"},
-            // The scheme word is consumed with its credential so that neither
-            // an opaque bearer token nor a Basic credential survives.
-            {uR"(authorization:\s*(?:(?:bearer|basic|token)\s+)?\S+)", u"authorization: <redacted>", "authorization:"},
-            {uR"(x-(admin-token|api-key|vellamor-[a-z0-9\-]+):\s*\S+)", uR"(x-\1: <redacted>)", "x-"},
-            {uR"(preview="[^"]*")", u"preview=<redacted>", "preview=\""},
-            {uR"(preview=[^ ,]+)", u"preview=<redacted>", "preview="},
+            {uR"(authorization:\h*\S[^\v]*)", u"authorization: <redacted>", "authorization:"},
+            {uR"(x-(admin-token|api-key|vellamor-[a-z0-9\-]+):\h*\S+)", uR"(x-\1: <redacted>)", "x-"},
+            // Up to the closing quote, or the end of the line without one.
+            {uR"(preview="[^"\v]*"?)", u"preview=<redacted>", "preview=\""},
+            {uR"(preview=[^\s,]+)", u"preview=<redacted>", "preview="},
         };
         std::vector<Rule> result;
         result.reserve(std::size(table));
@@ -86,17 +89,68 @@ QString asciiLowered(const QString& text)
     return lowered;
 }
 
+// Lone surrogates become U+FFFD; a well-formed text comes back as it is.
+QString wellFormed(const QString& text)
+{
+    if (text.isValidUtf16())
+        return text;
+    QString out = text;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        if (out[i].isHighSurrogate() && i + 1 < out.size() && out[i + 1].isLowSurrogate())
+            ++i;
+        else if (out[i].isSurrogate())
+            out[i] = QChar::ReplacementCharacter;
+    }
+    return out;
+}
+
+// Replaces every match of `rule` in `text`; returns how many replacements
+// changed what they matched (letter case aside).
+int replaceAll(QString& text, const Rule& rule)
+{
+    QRegularExpressionMatchIterator matches = rule.regex.globalMatch(text);
+    if (!matches.hasNext())
+        return 0;
+    static const QString captureMark = QStringLiteral("\\1");
+    const bool expands = rule.replacement.contains(captureMark);
+    QString out;
+    out.reserve(text.size());
+    qsizetype copied = 0;
+    int replaced = 0;
+    while (matches.hasNext()) {
+        const QRegularExpressionMatch match = matches.next();
+        QString replacement = rule.replacement;
+        if (expands)
+            replacement.replace(captureMark, match.captured(1));
+        if (QStringView(replacement).compare(match.capturedView(), Qt::CaseInsensitive) != 0)
+            ++replaced;
+        out += QStringView(text).mid(copied, match.capturedStart() - copied);
+        out += replacement;
+        copied = match.capturedEnd();
+    }
+    out += QStringView(text).mid(copied);
+    text = std::move(out);
+    return replaced;
+}
+
 } // namespace
 
 QString LogRedactor::redact(const QString& text)
 {
-    QString result = text;
-    QString lowered = asciiLowered(result);
+    return redactCounting(text).text;
+}
+
+LogRedactor::Redaction LogRedactor::redactCounting(const QString& text)
+{
+    Redaction result{wellFormed(text), 0};
+    QString lowered = asciiLowered(result.text);
     for (const Rule& rule : rules()) {
         if (!lowered.contains(rule.requiredText))
             continue;
-        result.replace(rule.regex, rule.replacement);
-        lowered = asciiLowered(result);
+        if (const int replaced = replaceAll(result.text, rule)) {
+            result.replaced += replaced;
+            lowered = asciiLowered(result.text);
+        }
     }
     return result;
 }
@@ -106,10 +160,11 @@ LogRedactor::BulkResult LogRedactor::redactBulk(const QStringList& lines)
     BulkResult result;
     result.out.reserve(lines.size());
     for (const QString& line : lines) {
-        QString redacted = redact(line);
-        if (redacted != line)
+        Redaction redacted = redactCounting(line);
+        if (redacted.text != line)
             ++result.changed;
-        result.out.push_back(std::move(redacted));
+        result.replaced += redacted.replaced;
+        result.out.push_back(std::move(redacted.text));
     }
     return result;
 }

@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -39,6 +40,14 @@ struct Preferences {
     // The eight required fields always; an optional only when it has a value
     // (never null).
     QJsonObject toJson() const;
+
+    // Puts every field whose value is outside its range or form back to its
+    // default and returns the names of those fields, in field order. The
+    // URL must be http or https with a host; the language "auto" or a
+    // language tag ("zh", "en", "zh-Hans-CN"); scene and style short
+    // identifiers; the hotkey mode "hold" or "toggle"; the optional texts
+    // short and free of control and bidirectional control characters.
+    QStringList fallBackOutOfRange();
     QByteArray toJsonData() const;
 
     friend bool operator==(const Preferences&, const Preferences&) = default;

@@ -1,5 +1,7 @@
 #include "Settings/SettingsStore.h"
 
+#include "Logging/VellamorLog.h"
+
 #include <QByteArray>
 
 #include <utility>
@@ -62,6 +64,12 @@ QString SettingsStore::standardKey()
 }
 
 SettingsStore::SettingsStore(std::shared_ptr<UserDefaults> defaults, QString key)
+    : SettingsStore(std::move(defaults), std::move(key),
+                    VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("settings")))
+{
+}
+
+SettingsStore::SettingsStore(std::shared_ptr<UserDefaults> defaults, QString key, const VellamorLog& log)
     : defaults_(std::move(defaults))
     , key_(std::move(key))
     , shared_(std::make_shared<ObserverToken::Shared>())
@@ -74,6 +82,8 @@ SettingsStore::SettingsStore(std::shared_ptr<UserDefaults> defaults, QString key
             // Unreadable settings fall back to the defaults; the blob stays until the next update.
         }
     }
+    if (const QStringList reset = initial.fallBackOutOfRange(); !reset.isEmpty())
+        log.warn(QStringLiteral("preferences out of range, using defaults for: ") + reset.join(QStringLiteral(", ")));
     shared_->cached = std::move(initial);
 }
 

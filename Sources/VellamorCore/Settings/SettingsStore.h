@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Logging/VellamorLog.h"
 #include "Settings/Preferences.h"
 #include "Settings/UserDefaults.h"
 
@@ -66,7 +67,10 @@ public:
 
     // Reads and decodes the blob; undecodable or missing data gives the
     // defaults silently and is left in place until the next update. Writes nothing.
+    // Values out of their range or form fall back to their defaults
+    // (Preferences::fallBackOutOfRange), with one warning naming the fields.
     SettingsStore(std::shared_ptr<UserDefaults> defaults, QString key);
+    SettingsStore(std::shared_ptr<UserDefaults> defaults, QString key, const VellamorLog& log);
     ~SettingsStore();
 
     SettingsStore(const SettingsStore&) = delete;

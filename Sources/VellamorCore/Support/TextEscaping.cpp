@@ -4,11 +4,6 @@ namespace vellamor {
 
 namespace {
 
-bool breaksLogLine(QChar c)
-{
-    return c.category() == QChar::Other_Control || c.unicode() == 0x2028 || c.unicode() == 0x2029;
-}
-
 void appendEscaped(QString& out, QChar c)
 {
     switch (c.unicode()) {
@@ -30,6 +25,21 @@ void appendEscaped(QString& out, QChar c)
 }
 
 } // namespace
+
+bool unsafeInLogLine(QChar c)
+{
+    switch (c.unicode()) {
+    case 0x2028: // line separator
+    case 0x2029: // paragraph separator
+    case 0x061C: // Arabic letter mark
+    case 0x200E: // left-to-right mark
+    case 0x200F: // right-to-left mark
+        return true;
+    default:
+        return c.category() == QChar::Other_Control || (c.unicode() >= 0x202A && c.unicode() <= 0x202E)
+            || (c.unicode() >= 0x2066 && c.unicode() <= 0x2069);
+    }
+}
 
 QString debugQuoted(const QString& text)
 {
@@ -53,7 +63,7 @@ QString escapedForLogLine(const QString& text)
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {
-        if (c == u'\\' || breaksLogLine(c))
+        if (c == u'\\' || unsafeInLogLine(c))
             appendEscaped(out, c);
         else
             out += c;

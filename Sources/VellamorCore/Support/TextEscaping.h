@@ -8,8 +8,13 @@ namespace vellamor {
 // escaped, as a debug description shows a string payload: decodingFailed("…").
 QString debugQuoted(const QString& text);
 
+// Characters that could break or disguise a log line: controls, line and
+// paragraph separators, and the bidirectional controls that reorder the text
+// after them on screen.
+bool unsafeInLogLine(QChar c);
+
 // The text with backslashes and every character that could break a log line
-// (controls, line and paragraph separators) escaped as in debugQuoted(), so
+// (see unsafeInLogLine) escaped as in debugQuoted(), so
 // text from outside cannot forge lines of its own.
 QString escapedForLogLine(const QString& text);
 

@@ -334,6 +334,7 @@ TEST_F(AppContainerTest, TheDiagnosticsAndAboutSectionsShowTheRealPagesOverTheCo
     EXPECT_EQ(diagnostics->model().statuses.value().value(VellamorPermission::accessibility),
               VellamorPermissionStatus::granted);
     diagnostics->logToggle()->click();
+    EXPECT_TRUE(waitUntil([&] { return !diagnostics->logViewer()->model().isLoading.value(); }));
     EXPECT_TRUE(diagnostics->logViewer()->model().status.value().startsWith(VellamorLog::fileURL().value() + u" · "_s));
 
     container->settingsWindow().show(SettingsSection::about);

@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include <limits>
+
 #include <gtest/gtest.h>
 
 using namespace vellamor;
@@ -70,6 +72,14 @@ TEST(AccountCardTexts, LastSignInIsToldRelativeToNow)
         EXPECT_EQ(AccountCard::lastLoginText(me, now), c.text);
     }
     EXPECT_EQ(relativeTimeText(now.addingSeconds(-5), now, RelativeTimeStyle::abbreviated), u"5秒前"_s);
+
+    // Far beyond what a 64-bit count of milliseconds holds: clamped, never undefined.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const double seconds : {1e300, -1e300, inf, -inf, 1e17})
+        EXPECT_TRUE(relativeTimeText(Date(seconds), now).contains(u"年"_s)) << seconds;
+    EXPECT_EQ(relativeTimeText(Date(nan), now), QString());
+    EXPECT_EQ(relativeTimeText(now, Date(nan)), QString());
 }
 
 // The card over a real session whose client is scripted; the keyring is in memory.

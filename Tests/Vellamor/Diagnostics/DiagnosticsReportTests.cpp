@@ -49,7 +49,7 @@ TEST(DiagnosticsReport, SectionsInOrderWithMissingPermissionsUndeterminedAndNoFi
               "redacted=0"_s);
 }
 
-TEST(DiagnosticsReport, RedactsEveryEntryAndCountsChangedEntriesNotSecrets)
+TEST(DiagnosticsReport, RedactsEveryEntryAndCountsTheSecretsReplaced)
 {
     const struct {
         const char* name;
@@ -62,7 +62,7 @@ TEST(DiagnosticsReport, RedactsEveryEntryAndCountsChangedEntriesNotSecrets)
          factsWithTail(u"authorization: Bearer opaque123\nGET /auth/verify?email=a@b.c&code=481516"_s),
          {u"opaque123"_s, u"481516"_s},
          {u"authorization: <redacted>"_s, u"code=<redacted>"_s},
-         1},
+         2},
         {"deep link query",
          factsWithTail(u"deeplink received: vellamor://auth?state=s1&code=c2"_s),
          {u"state=s1"_s},
@@ -72,6 +72,12 @@ TEST(DiagnosticsReport, RedactsEveryEntryAndCountsChangedEntriesNotSecrets)
          factsWithTail(u"refresh_token=r-secret"_s, u"Linux token=t-secret"_s),
          {u"r-secret"_s, u"t-secret"_s},
          {},
+         2},
+        {"a lone surrogate, empty values before secrets on the next lines, the hotkey",
+         factsWithTail(u"name=\xD800 code=\nAuthorization: Bearer sekret-1\nAuthorization:\nX-Admin-Token: sekret-2\n"
+                       "hotkey tap started mode=hold hotkey=Right Ctrl\ntoken=<redacted>"_s),
+         {u"sekret"_s},
+         {u"name=\uFFFD code=\n"_s, u"hotkey=Right Ctrl"_s},
          2},
         {"unreadable log", factsWithTail(std::nullopt), {}, {u"[recent client log (tail 120)]\n(未能读取)\nredacted=0"_s}, 0},
     };

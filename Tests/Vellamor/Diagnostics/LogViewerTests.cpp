@@ -2,6 +2,7 @@
 #include "FakeWorkspace.h"
 #include "QtPrinters.h"
 #include "TestEnvironment.h"
+#include "WaitUntil.h"
 
 #include "Diagnostics/LogViewerView.h"
 #include "RenderForReview.h"
@@ -12,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QThreadPool>
 
 #include <gmock/gmock.h>
 
@@ -34,6 +36,12 @@ protected:
     std::unique_ptr<LogViewerModel> model(std::optional<QString> logFile)
     {
         return std::make_unique<LogViewerModel>(std::move(logFile), pasteboard, workspace);
+    }
+
+    // The read runs on a worker; its result comes back on a later turn.
+    static void loaded(LogViewerView& view)
+    {
+        EXPECT_TRUE(waitUntil([&] { return !view.model().isLoading.value(); }));
     }
 
     std::shared_ptr<FakePasteboard> pasteboard = std::make_shared<FakePasteboard>();
@@ -59,6 +67,7 @@ TEST_F(LogViewerTest, LargeChineseLogShowsTheChosenNumberOfWholeLines)
     view.linesBox()->setValue(2000);
     EXPECT_EQ(statuses, QStringList{u"未加载"_s}) << "changing the count does not reload";
     view.show();
+    loaded(view);
 
     EXPECT_EQ(statuses, (QStringList{u"未加载"_s, u"加载中..."_s, path + u" · 2000 行"_s}));
     const QStringList lines = logs.content.value().split(u'\n');
@@ -87,6 +96,7 @@ TEST_F(LogViewerTest, NothingToShowReadsEmptyAndCopiesNothing)
         SCOPED_TRACE(c.name);
         LogViewerView view(model(c.logFile));
         view.show();
+        loaded(view);
         EXPECT_EQ(view.statusLabel()->text(), c.status);
         EXPECT_EQ(view.textArea()->toPlainText(), u"（空）"_s);
         EXPECT_FALSE(view.copyButton()->isEnabled());
@@ -101,6 +111,7 @@ TEST_F(LogViewerTest, LinesAreCountedBetweenLineFeedsAndRefreshUsesTheStepperCou
     const QString path = writeLog(u"one.log"_s, "only line");
     LogViewerView view(model(path));
     view.show();
+    loaded(view);
     EXPECT_EQ(view.statusLabel()->text(), path + u" · 1 行"_s);
     // A final line feed still counts the empty line after it.
     EXPECT_EQ(LogViewerModel::lineCount(u"a\n"_s), 2);
@@ -108,9 +119,11 @@ TEST_F(LogViewerTest, LinesAreCountedBetweenLineFeedsAndRefreshUsesTheStepperCou
 
     writeLog(u"one.log"_s, QByteArray("x\n").repeated(700));
     view.refreshButton()->click();
+    loaded(view);
     EXPECT_EQ(view.statusLabel()->text(), path + u" · 500 行"_s);
     view.linesBox()->stepUp();
     view.refreshButton()->click();
+    loaded(view);
     EXPECT_EQ(view.statusLabel()->text(), path + u" · 600 行"_s);
 
     // By a hundred, never beyond 50…2000.
@@ -120,6 +133,30 @@ TEST_F(LogViewerTest, LinesAreCountedBetweenLineFeedsAndRefreshUsesTheStepperCou
         EXPECT_EQ(view.model().lines(), lines);
     }
     EXPECT_EQ(view.linesBox()->text(), u"行数 150"_s);
+}
+
+// A line written before parts were capped: read off the main thread, shown
+// cut with the count of what was left out; a read that ends after its view
+// is gone touches nothing.
+TEST_F(LogViewerTest, AHugeLineIsCutAndReadingLeavesTheWindowAnswering)
+{
+    const QByteArray ascii(400'000, 'x');
+    const QByteArray wide = u"字"_s.repeated(2000).toUtf8(); // 6000 bytes; 4096 falls inside a character
+    const QString path = writeLog(u"huge.log"_s, "first\n" + ascii + "\n" + wide + "\nlast\n");
+    LogViewerView view(model(path));
+    view.show();
+    EXPECT_TRUE(view.model().isLoading.value()) << "shown before the file is read";
+    loaded(view);
+    const QStringList lines = view.model().content.value().split(u'\n');
+    EXPECT_EQ(lines, (QStringList{u"first"_s, QString(4096, u'x') + u"…[395904 bytes left out]"_s,
+                                  u"字"_s.repeated(1365) + u"…[1905 bytes left out]"_s, u"last"_s}));
+
+
+    auto closing = std::make_unique<LogViewerView>(model(path));
+    closing->show();
+    closing.reset();
+    QThreadPool::globalInstance()->waitForDone();
+    runEventLoopFor(std::chrono::milliseconds(10));
 }
 
 TEST_F(LogViewerTest, RevealShowsTheFileOrFallsBackToItsFolder)

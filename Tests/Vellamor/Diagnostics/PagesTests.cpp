@@ -149,6 +149,7 @@ TEST_F(DiagnosticsPageTest, OpeningTheLogHidesTheCardsAndClosingShowsThemAgain)
     EXPECT_EQ(fade->duration(), 200);
     EXPECT_EQ(fade->easingCurve(), PaintKit::easeInOut());
     EXPECT_TRUE(waitUntil([&] { return diagnostics->logViewer()->graphicsEffect() == nullptr; }));
+    EXPECT_TRUE(waitUntil([&] { return !diagnostics->logViewer()->model().isLoading.value(); }));
     EXPECT_EQ(diagnostics->logViewer()->model().status.value(), u"(未知) · 0 行"_s) << "loaded when it opened";
     renderForReview(*diagnostics, u"diagnostics-page-log"_s);
 

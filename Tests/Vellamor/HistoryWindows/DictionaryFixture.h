@@ -8,6 +8,7 @@
 
 #include "Auth/AuthSession.h"
 #include "Auth/KeychainStore.h"
+#include "HistoryWindows/DictionaryList.h"
 #include "HistoryWindows/DictionaryViewModel.h"
 #include "Settings/UserDefaults.h"
 #include "Support/Async/RunBlocking.h"
@@ -16,6 +17,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -42,6 +44,28 @@ inline void press(QWidget& target, int key)
     QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
     QApplication::sendEvent(&target, &event);
     settleWidgets();
+}
+
+// Clicks a row's edit or delete button as the pointer does.
+inline void clickRow(DictionaryList& list, int row, DictRow::Button button)
+{
+    const DictRow::Layout parts = list.rowLayout(row);
+    const QPoint at = (button == DictRow::Button::edit ? parts.edit : parts.remove).center().toPoint();
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, at, list.viewport()->mapToGlobal(at), Qt::LeftButton,
+            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(list.viewport(), &event);
+    }
+    settleWidgets();
+}
+
+// A row's term, replacement and note as painted, the absent ones left out.
+inline QStringList rowTexts(DictionaryList& list, int row)
+{
+    const DictRow::Layout parts = list.rowLayout(row);
+    QStringList texts {parts.termText, parts.replacementText, parts.noteText};
+    texts.removeAll(QString());
+    return texts;
 }
 
 // Runs the event loop, the views following, until `condition` holds.

@@ -4,7 +4,6 @@
 
 #include "Auth/AuthSessionObserver.h"
 #include "DataSync/DataSyncAPI.h"
-#include "HistoryWindows/DictRow.h"
 #include "HistoryWindows/DictionaryWindowController.h"
 
 #include <QLineEdit>
@@ -55,11 +54,10 @@ TEST_F(DictionaryLiveTest, EntriesMadeInTheWindowComeBackFromTheServer)
     ASSERT_NE(view.addSheet(), nullptr);
     submit(*view.addSheet(), u" 薇拉摩 "_s, u"wei la mo"_s);
     ASSERT_TRUE(settledUntil([&] { return view.addSheet() == nullptr; }));
-    ASSERT_EQ(view.rows().size(), 1u);
-    EXPECT_EQ(view.rows()[0]->entry().term, u"薇拉摩"_s);
+    ASSERT_EQ(view.list().entries().size(), 1);
+    EXPECT_EQ(view.list().entries()[0].term, u"薇拉摩"_s);
 
-    view.rows()[0]->editButton().click();
-    settleWidgets();
+    clickRow(view.list(), 0, DictRow::Button::edit);
     ASSERT_NE(view.editSheet(), nullptr);
     submit(*view.editSheet(), u"Vellamor"_s, u"wei la mo"_s);
     ASSERT_TRUE(settledUntil([&] { return view.editSheet() == nullptr; }));
@@ -74,9 +72,9 @@ TEST_F(DictionaryLiveTest, EntriesMadeInTheWindowComeBackFromTheServer)
     }
     view.retryButton().click();
     ASSERT_TRUE(settledUntil([&] { return view.content() == DictionaryView::Content::list; }));
-    ASSERT_EQ(view.rows().size(), 2u);
-    view.rows()[1]->deleteButton().click();
-    ASSERT_TRUE(settledUntil([&] { return view.rows().size() == 1; }));
+    ASSERT_EQ(view.list().entries().size(), 2);
+    clickRow(view.list(), 1, DictRow::Button::remove);
+    ASSERT_TRUE(settledUntil([&] { return view.list().entries().size() == 1; }));
     renderView(view, u"dictionary-live"_s);
 
     // Closing only hides the window: it comes back where the user left it.
@@ -89,9 +87,9 @@ TEST_F(DictionaryLiveTest, EntriesMadeInTheWindowComeBackFromTheServer)
     // Another window with no cache of its own sees what the server holds.
     controller.reset();
     std::unique_ptr<DictionaryWindowController> reopened = openWindow(freshCache.path());
-    ASSERT_EQ(reopened->window()->rows().size(), 1u);
-    EXPECT_EQ(reopened->window()->rows()[0]->entry().term, u"Vellamor"_s);
-    EXPECT_EQ(reopened->window()->rows()[0]->entry().replacement, u"wei la mo"_s);
+    ASSERT_EQ(reopened->window()->list().entries().size(), 1);
+    EXPECT_EQ(reopened->window()->list().entries()[0].term, u"Vellamor"_s);
+    EXPECT_EQ(reopened->window()->list().entries()[0].replacement, u"wei la mo"_s);
     EXPECT_EQ(reopened->window()->pill().text, u"已同步云端"_s);
 }
 

@@ -1,12 +1,12 @@
 #include "DictionaryFixture.h"
 
 #include "DataSync/DataSyncError.h"
-#include "HistoryWindows/DictRow.h"
 #include "HistoryWindows/DictToast.h"
 #include "HistoryWindows/DictionaryWindowController.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 
 namespace vellamor::test {
 namespace {
@@ -128,12 +128,11 @@ TEST_F(DictionaryWindowTest, RowsEditAndDeleteTheirEntry)
 {
     api->dictionary = {entry(1, u"Vellamor"_s, u"wei la mo"_s, u"品牌"_s), entry(2, u"bare"_s)};
     open();
-    ASSERT_EQ(view().rows().size(), 2u);
-    EXPECT_EQ(shownTexts(*view().rows()[0], standardText), (QStringList {u"Vellamor"_s, u"wei la mo"_s, u"品牌"_s}));
-    EXPECT_EQ(shownTexts(*view().rows()[1], standardText), QStringList {u"bare"_s});
+    ASSERT_EQ(view().list().entries().size(), 2);
+    EXPECT_EQ(rowTexts(view().list(), 0), (QStringList {u"Vellamor"_s, u"wei la mo"_s, u"品牌"_s}));
+    EXPECT_EQ(rowTexts(view().list(), 1), QStringList {u"bare"_s});
     renderView(view(), u"dictionary-rows"_s);
-    view().rows()[0]->editButton().click();
-    settleWidgets();
+    clickRow(view().list(), 0, DictRow::Button::edit);
     DictEditorSheet* sheet = view().editSheet();
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(shownTexts(*sheet, standardText).first(), u"编辑词条"_s);
@@ -149,10 +148,59 @@ TEST_F(DictionaryWindowTest, RowsEditAndDeleteTheirEntry)
     EXPECT_TRUE(view().toast().isPresented());
     view().toast().setReveal(1);
     renderView(view(), u"dictionary-toast"_s);
-    view().rows()[1]->deleteButton().click();
+    clickRow(view().list(), 1, DictRow::Button::remove);
     settle();
     EXPECT_EQ(api->calls.last(), u"dict.delete 2"_s) << "at once, without a question";
-    EXPECT_EQ(view().rows().size(), 1u);
+    EXPECT_EQ(view().list().entries().size(), 1);
+}
+
+TEST_F(DictionaryWindowTest, LongTextsElideInsideTheRowWhoseButtonsStayInView)
+{
+    const QString longTerm = u"术"_s.repeated(128);
+    api->dictionary = {entry(1, longTerm, u"wei la mo"_s.repeated(20), u"备注"_s.repeated(100)), entry(2, u"short"_s),
+        entry(3, u"Vellamor"_s, u"replacement that is rather long"_s.repeated(8)), entry(4, longTerm)};
+    open();
+    for (const int width : {520, 620, 1000}) {
+        view().window()->resize(width, 480);
+        settleWidgets();
+        DictionaryList& list = view().list();
+        const QRectF inside = list.viewport()->rect();
+        for (int row = 0; row < list.entries().size(); ++row) {
+            SCOPED_TRACE(width * 10 + row);
+            const DictEntry& shown = list.entries()[row];
+            const DictRow::Layout parts = list.rowLayout(row);
+            EXPECT_TRUE(inside.contains(parts.edit) && inside.contains(parts.remove));
+            EXPECT_LE(parts.term.right(), parts.edit.left());
+            EXPECT_LE(std::max(parts.term.right(), parts.note.right()), parts.tag.isEmpty() ? parts.edit.left() : parts.tag.left());
+            EXPECT_LE(parts.tag.right(), parts.edit.left());
+            EXPECT_EQ(parts.termText == shown.term, shown.term.size() < 20) << "elided only when too long";
+            if (parts.termText != shown.term && parts.replacementText != shown.replacement) {
+                EXPECT_NEAR(parts.tag.width(), parts.term.width(), 1) << "a crowded row is shared in halves";
+            }
+        }
+        EXPECT_EQ(list.horizontalScrollBar()->maximum(), 0);
+        renderView(*view().window(), u"dictionary-long-texts-%1"_s.arg(width));
+    }
+}
+
+TEST_F(DictionaryWindowTest, TheListHasNoWidgetPerEntry)
+{
+    QList<DictEntry> many;
+    for (int id = 1; id <= 5000; ++id)
+        many.append(entry(id, u"词条 %1"_s.arg(id, 4, 10, QChar(u'0')), id % 2 ? u"ci tiao"_s : QString(), id % 3 ? QString() : u"备注"_s));
+    api->dictionary = many.mid(0, 1);
+    open();
+    const qsizetype withOne = view().findChildren<QWidget*>().size();
+    api->dictionary = many;
+    view().refreshButton().click();
+    settle();
+    ASSERT_EQ(view().list().entries().size(), 5000);
+    EXPECT_EQ(view().findChildren<QWidget*>().size(), withOne);
+    model().query = u"4999"_s;
+    settleWidgets();
+    ASSERT_EQ(view().list().entries().size(), 1);
+    EXPECT_EQ(rowTexts(view().list(), 0).first(), u"词条 4999"_s);
+    EXPECT_EQ(view().findChildren<QWidget*>().size(), withOne);
 }
 
 TEST_F(DictionaryWindowTest, TheAddSheetSubmitsTheTrimmedTermAndStaysOpenOnAFailure)

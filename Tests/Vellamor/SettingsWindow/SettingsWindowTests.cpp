@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDBusVariant>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
 #include <QShortcut>
@@ -247,11 +248,46 @@ TEST_F(SettingsWindowTest, TheLanguageChoiceReachesTheProcessAndTheWindowAtOnce)
 TEST_F(SettingsWindowTest, TheFrameComesBackInTheNextRun)
 {
     controller->show(std::nullopt);
-    window().resize(900, 640);
+    // A frame that fits the test screen (800 × 600 on the offscreen platform).
+    window().setGeometry(10, 20, 760, 500);
     window().close();
     controller = std::make_unique<SettingsWindowController>(dependencies());
     controller->show(std::nullopt);
-    EXPECT_EQ(window().size(), QSize(900, 640));
+    EXPECT_EQ(window().geometry(), QRect(10, 20, 760, 500));
+}
+
+TEST_F(SettingsWindowTest, ASavedFrameThatDoesNotFitAScreenGivesWayToTheDefaultSizeCentred)
+{
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect fits(available.topLeft() + QPoint(10, 10), QSize(700, 480));
+    const struct {
+        const char* name;
+        QRect saved;
+        bool kept;
+    } cases[] = {
+        {"absurd", QRect(-1994, -2439, 32767, 32767), false},
+        {"off the screen", QRect(available.right() + 100, 40, 700, 480), false},
+        {"partly off", QRect(available.right() - 100, 40, 700, 480), false},
+        {"fits", fits, true},
+        {"not a frame", QRect(), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QWidget earlier;
+        earlier.setGeometry(c.saved);
+        defaults->setData(SettingsWindow::frameKey(), c.saved.isValid() ? earlier.saveGeometry() : "garbage"_ba);
+        controller = std::make_unique<SettingsWindowController>(dependencies());
+        controller->show(std::nullopt);
+        const QRect shown = window().geometry();
+        if (c.kept) {
+            EXPECT_EQ(shown.size(), c.saved.size());
+            EXPECT_TRUE(available.contains(shown));
+        } else {
+            EXPECT_EQ(shown.size(), QSize(820, 560));
+            EXPECT_LE((shown.center() - available.center()).manhattanLength(), 6);
+        }
+        controller.reset();
+    }
 }
 
 TEST_F(SettingsWindowTest, ThePickerSwitchesLightAndDarkAndSystemGivesBackTheStartingLook)

@@ -131,6 +131,9 @@ TEST_F(VellamorLogTest, ControlCharactersAreEscapedAndAHugePartIsCut)
     const std::pair<QString, QString> cases[] = {
         {u"Pixel\n2026-01-01T00:00:00.000Z INFO  [auth] forged"_s, u"Pixel\\n2026-01-01T00:00:00.000Z INFO  [auth] forged"_s},
         {u"a\r\tb"_s + QChar(0x1b) + QChar(0x2028), u"a\\r\\tb\\u001b\\u2028"_s},
+        // bidirectional controls that would reorder the rest of the line on screen
+        {u"x"_s + QChar(0x202E) + u"gpj"_s + QChar(0x2066) + QChar(0x200F) + QChar(0x061C) + u"|"_s,
+         u"x\\u202egpj\\u2066\\u200f\\u061c|"_s},
         {ascii, ascii.left(4096) + u"…[904 bytes left out]"_s},
         {wide, wide.left(1365) + u"…[1905 bytes left out]"_s}, // cut between characters
     };

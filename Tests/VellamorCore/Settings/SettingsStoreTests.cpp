@@ -1,5 +1,6 @@
 #include "QtPrinters.h"
 
+#include "Logging/LogSink.h"
 #include "Settings/SettingsStore.h"
 
 #include <QTemporaryDir>
@@ -8,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <latch>
 #include <mutex>
 #include <thread>
@@ -249,4 +251,46 @@ TEST_F(SettingsStoreTest, OnboardingFlagPersistsBesideTheBlob)
     EXPECT_TRUE(store.hasCompletedOnboarding()) << "an update does not reset the flag";
     EXPECT_TRUE(defaults->boolValue(QStringLiteral("com.vellamor.preferences.onboarded")));
     EXPECT_FALSE(SettingsStore(defaults, QStringLiteral("other.key")).hasCompletedOnboarding());
+}
+
+namespace {
+
+using namespace Qt::StringLiterals;
+
+class LinesSink final : public LogSink {
+public:
+    void write(const QString& level, const QString&, const QString& message) override { lines.push_back(level + message); }
+    std::vector<QString> lines;
+};
+
+} // namespace
+
+TEST_F(SettingsStoreTest, ValuesOutOfRangeOrFormFallBackToTheirDefaultsWithOneWarning)
+{
+    const QString rtl50k(50'000, QChar(0x202E));
+    const struct {
+        QString blob;
+        std::function<bool(const Preferences&)> kept;
+        QString warning; // empty: none
+    } cases[] = {
+        {uR"({"language":"zh-Hans-CN","scene":"email","style":"casual","hotkeyMode":"toggle","customHotkey":"cmd+shift+k"})"_s,
+         [](const Preferences& p) { return p.language == u"zh-Hans-CN" && p.customHotkey == u"cmd+shift+k"; }, {}},
+        {uR"({"language":")"_s + rtl50k + uR"(","scene":"a b","hotkeyMode":"press","style":"formal\n"})"_s,
+         [](const Preferences& p) { return p.language == u"auto" && p.scene == u"general" && p.hotkeyMode == u"hold"; },
+         u"WARN preferences out of range, using defaults for: language, scene, style, hotkeyMode"_s},
+        {uR"({"backendURL":"ftp://x","style":"","selectedMicrophoneUID":"mic\n2","selectedLLMProviderName":""})"_s,
+         [](const Preferences& p) {
+             return p.backendURL == Preferences::defaultPreferences().backendURL && p.style == u"original"
+                 && !p.selectedMicrophoneUID && !p.selectedLLMProviderName;
+         },
+         u"WARN preferences out of range, using defaults for: backendURL, style, selectedMicrophoneUID, selectedLLMProviderName"_s},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.blob.left(80).toStdString());
+        defaults->setData(key, c.blob.toUtf8());
+        const auto sink = std::make_shared<LinesSink>();
+        SettingsStore store(defaults, key, VellamorLog(QStringLiteral("s"), QStringLiteral("settings"), nullptr, sink));
+        EXPECT_TRUE(c.kept(store.current()));
+        EXPECT_EQ(sink->lines, c.warning.isEmpty() ? std::vector<QString>{} : std::vector<QString>{c.warning});
+    }
 }

@@ -1,0 +1,197 @@
+// The windows under real amounts of data, timed in this process with a probe
+// that measures how long the main thread goes without answering:
+//   - the dictionary window listing 5,000 entries, then search keystrokes
+//     and clearing the search;
+//   - the log viewer refreshing a log whose tail holds a 400,000-character line;
+//   - the settings window opened from a saved frame at (-1994, -2439), 32767 × 32767.
+// Run it inside scripts/desktop-session (the X server paints, as for a user).
+// Usage: vellamor-bench-windows [entries]
+#include "BenchmarkSupport.h"
+#include "FakeDataSyncAPI.h"
+
+#include "Auth/AuthSessionObserver.h"
+#include "Diagnostics/LogViewerView.h"
+#include "HistoryWindows/DictionaryWindowController.h"
+#include "I18n/LocaleResolver.h"
+#include "SettingsWindow/SettingsWindowController.h"
+#include "SettingsWindow/ThemeManager.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace vellamor;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The longest gap between turns of the main thread's event loop while it runs.
+class StallProbe {
+public:
+    StallProbe()
+    {
+        timer_.setInterval(1);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.nsecsElapsed();
+            longest_ = std::max(longest_, now - last_);
+            last_ = now;
+        });
+    }
+    void start()
+    {
+        clock_.start();
+        last_ = 0;
+        longest_ = 0;
+        timer_.start();
+    }
+    double longestMillis()
+    {
+        timer_.stop();
+        return static_cast<double>(std::max(longest_, clock_.nsecsElapsed() - last_)) / 1e6;
+    }
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    qint64 longest_ = 0;
+};
+
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return 0;
+}
+
+void dictionary(int count)
+{
+    auto api = std::make_shared<test::FakeDataSyncAPI>();
+    for (int id = 1; id <= count; ++id) {
+        api->dictionary.append(DictEntry{id, QStringLiteral("词条%1 term").arg(id), id % 2 ? QStringLiteral("ci tiao") : QString(),
+                                         id % 3 ? QString() : QStringLiteral("备注 %1").arg(id), Date(), Date()});
+    }
+    WindowServices services;
+    services.dataSync = [api] { return api; };
+    DictionaryWindowController controller({services, std::make_shared<AuthSessionObserver>(), sleepFor, {}});
+    StallProbe probe;
+    const long before = residentKiB();
+    probe.start();
+    QElapsedTimer timer;
+    timer.start();
+    controller.show();
+    benchmark::waitFor([&] {
+        return controller.window()->content() == DictionaryView::Content::list
+            && controller.viewModel()->filtered().size() == count;
+    }, 600s);
+    controller.window()->repaint();
+    const double listed = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    const double stall = probe.longestMillis();
+    std::printf("dictionary %d entries: listed and painted in %.0f ms, longest stall %.0f ms, memory +%ld KiB\n",
+                count, listed, stall, residentKiB() - before);
+
+    QLineEdit& search = controller.window()->searchField();
+    const auto keystroke = [&](const char* label, const std::function<void()>& type, int expected) {
+        probe.start();
+        QElapsedTimer timer;
+        timer.start();
+        type();
+        benchmark::waitFor([&] { return controller.window()->content() != DictionaryView::Content::list
+                                     || controller.viewModel()->filtered().size() == expected; }, 600s);
+        QCoreApplication::processEvents();
+        controller.window()->repaint();
+        const double answered = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+        std::printf("dictionary %s: answered in %.1f ms, longest stall %.1f ms\n", label, answered,
+                    probe.longestMillis());
+    };
+    keystroke("search keystroke \"7\"", [&] { search.insert(QStringLiteral("7")); },
+              static_cast<int>(DictionaryViewModel::filter(api->dictionary, QStringLiteral("7")).size()));
+    keystroke("second keystroke \"77\"", [&] { search.insert(QStringLiteral("7")); },
+              static_cast<int>(DictionaryViewModel::filter(api->dictionary, QStringLiteral("77")).size()));
+    keystroke("clearing the search", [&] { search.clear(); }, count);
+}
+
+void logViewer(const QString& folder)
+{
+    const QString path = folder + QStringLiteral("/vellamor.log");
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    for (int line = 0; line < 200; ++line)
+        file.write("2026-03-01T08:15:30.000Z INFO  [dictation] dictation finished in 812 ms\n");
+    file.write("2026-03-01T08:15:31.000Z INFO  [asr] final text: " + QByteArray(400'000, 'x') + "\n");
+    file.write("2026-03-01T08:15:32.000Z INFO  [boot] ok\n");
+    file.close();
+
+    LogViewerView view(std::make_unique<LogViewerModel>(path, nullptr, nullptr));
+    view.resize(640, 420);
+    view.show();
+    benchmark::waitFor([&] { return !view.model().isLoading.value(); }, 600s);
+    QCoreApplication::processEvents();
+    for (int run = 0; run < 3; ++run) {
+        StallProbe probe;
+        probe.start();
+        QElapsedTimer timer;
+        timer.start();
+        view.refreshButton()->click();
+        benchmark::waitFor([&] { return !view.model().isLoading.value(); }, 600s);
+        QCoreApplication::processEvents();
+        view.repaint();
+        const double refreshed = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+        std::printf("log viewer, 400,000-character line at the tail: refreshed in %.0f ms, longest stall %.0f ms\n",
+                    refreshed, probe.longestMillis());
+    }
+}
+
+void settingsWindow(const QString& folder)
+{
+    auto defaults = std::make_shared<UserDefaults>(folder + QStringLiteral("/vellamor.ini"));
+    QWidget earlier;
+    earlier.setGeometry(-1994, -2439, 32767, 32767);
+    defaults->setData(SettingsWindow::frameKey(), earlier.saveGeometry());
+    auto store = std::make_shared<SettingsStore>(defaults, SettingsStore::standardKey());
+    ThemeManager theme(defaults, nullptr);
+    LocaleResolver locale;
+    SettingsWindowController controller({store, theme, locale, WindowServices{}, defaults, sleepFor, {}, {}, {}});
+    StallProbe probe;
+    const long before = residentKiB();
+    probe.start();
+    QElapsedTimer timer;
+    timer.start();
+    controller.show(std::nullopt);
+    benchmark::waitFor([&] { return controller.window()->isVisible(); }, 60s);
+    benchmark::pause(200ms);
+    controller.window()->repaint();
+    const double shown = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    const QRect frame = controller.window()->frameGeometry();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    std::printf("settings window from an absurd saved frame: shown in %.0f ms, longest stall %.0f ms, memory +%ld KiB, "
+                "frame %d,%d %dx%d (%s the screen)\n",
+                shown, probe.longestMillis(), residentKiB() - before, frame.x(), frame.y(), frame.width(),
+                frame.height(), screen.contains(frame) ? "on" : "off");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    QApplication app(argc, argv);
+    const int entries = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 5000;
+    QTemporaryDir folder;
+    dictionary(entries);
+    logViewer(folder.path());
+    settingsWindow(folder.path());
+    return 0;
+}
