@@ -221,7 +221,7 @@ private:
 
     void run()
     {
-        pthread_setname_np(pthread_self(), "vellamor-capture");
+        pthread_setname_np(pthread_self(), "vellamor-mic");
         while (!quitting_.load()) {
             if (pa_mainloop_iterate(loop_, 1, nullptr) < 0)
                 break;
