@@ -224,7 +224,10 @@ private:
         pthread_setname_np(pthread_self(), "vellamor-mic");
         while (!quitting_.load()) {
             if (pa_mainloop_iterate(loop_, 1, nullptr) < 0)
-                break;
+                return;
+        }
+        // What already reached this end of the connection is still handed on.
+        for (int round = 0; round < 64 && pa_mainloop_iterate(loop_, 0, nullptr) > 0; ++round) {
         }
     }
 
