@@ -14,10 +14,7 @@
 
 #include "AsrSessionEndpoint.h"
 #include "BenchmarkSupport.h"
-#include "DefaultActions.h"
-#include "DevServer.h"
-#include "Settings/AppConfig.h"
-#include "Settings/SettingsStore.h"
+#include "DevelopmentAccount.h"
 #include "Support/AppPaths.h"
 
 #include <QCoreApplication>
@@ -121,19 +118,7 @@ int main(int argc, char** argv)
     const int dictations = argc > 1 ? std::max(1, QString::fromLatin1(argv[1]).toInt()) : 20;
 
     devbackend::DevServer server;
-    devbackend::installDefaultActions(server);
-    server.listen(0);
-    qputenv("VELLAMOR_API_URL", server.baseURL().toString().toUtf8());
-    qputenv("VELLAMOR_WS_URL", AppConfig::toWebSocketURL(server.baseURL()).toString().toUtf8());
-    SettingsStore settings(UserDefaults::standard(), SettingsStore::standardKey());
-    Preferences prefs = settings.current();
-    prefs.hotkeyMode = QStringLiteral("toggle");
-    settings.update(prefs);
-    settings.markOnboardingComplete();
-
-    QProcess signIn;
-    signIn.start(QStringLiteral(VELLAMOR_DEV_SIGNIN), {});
-    waitFor([&] { return signIn.state() == QProcess::NotRunning; }, std::chrono::seconds(30));
+    benchmark::signInToDevelopmentBackend(server, QStringLiteral(VELLAMOR_DEV_SIGNIN));
 
     QProcess application;
     application.setProcessChannelMode(QProcess::ForwardedErrorChannel);

@@ -14,10 +14,7 @@
 
 #include "AsrSessionEndpoint.h"
 #include "BenchmarkSupport.h"
-#include "DefaultActions.h"
-#include "DevServer.h"
-#include "Settings/AppConfig.h"
-#include "Settings/SettingsStore.h"
+#include "DevelopmentAccount.h"
 #include "Support/AppPaths.h"
 
 #include <QCoreApplication>
@@ -26,11 +23,6 @@
 #include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
-
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
 
 #include <cstdio>
 #include <vector>
@@ -72,14 +64,10 @@ double total(const QMap<QString, double>& times)
     return sum;
 }
 
-void tapRightCtrl(Display* display)
+// Right Ctrl down and up, as a user taps it.
+void tapRightCtrl()
 {
-    const KeyCode key = XKeysymToKeycode(display, XK_Control_R);
-    XTestFakeKeyEvent(display, key, True, CurrentTime);
-    XFlush(display);
-    QThread::msleep(40);
-    XTestFakeKeyEvent(display, key, False, CurrentTime);
-    XFlush(display);
+    QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Control_R")});
 }
 
 } // namespace
@@ -95,19 +83,7 @@ int main(int argc, char** argv)
     const int runs = argc > 2 ? std::max(1, QString::fromLatin1(argv[2]).toInt()) : 3;
 
     devbackend::DevServer server;
-    devbackend::installDefaultActions(server);
-    server.listen(0);
-    qputenv("VELLAMOR_API_URL", server.baseURL().toString().toUtf8());
-    qputenv("VELLAMOR_WS_URL", AppConfig::toWebSocketURL(server.baseURL()).toString().toUtf8());
-    SettingsStore settings(UserDefaults::standard(), SettingsStore::standardKey());
-    Preferences prefs = settings.current();
-    prefs.hotkeyMode = QStringLiteral("toggle");
-    settings.update(prefs);
-    settings.markOnboardingComplete();
-    // The backend answers from this process's event loop.
-    QProcess signIn;
-    signIn.start(QStringLiteral(VELLAMOR_DEV_SIGNIN), {});
-    waitFor([&] { return signIn.state() == QProcess::NotRunning; }, std::chrono::seconds(30));
+    benchmark::signInToDevelopmentBackend(server, QStringLiteral(VELLAMOR_DEV_SIGNIN));
 
     QProcess application;
     application.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -138,13 +114,12 @@ int main(int argc, char** argv)
         if (index == 0)
             streaming = true;
     });
-    Display* display = XOpenDisplay(nullptr);
     std::vector<double> appMs;
     std::vector<double> parecordMs;
     QMap<QString, std::vector<double>> threadMs;
     for (int run = 0; run < runs; ++run) {
         streaming = false;
-        tapRightCtrl(display);
+        tapRightCtrl();
         if (!waitFor([&] { return streaming; }, std::chrono::seconds(5))) {
             std::fprintf(stderr, "run %d: no audio reached the backend\n", run);
             return 1;
@@ -153,7 +128,7 @@ int main(int argc, char** argv)
         const QMap<QString, double> before = runTimes(application.processId());
         pause(std::chrono::seconds(seconds));
         const QMap<QString, double> after = runTimes(application.processId());
-        tapRightCtrl(display);
+        tapRightCtrl();
         appMs.push_back((total(after) - total(before)) / seconds);
         for (auto it = after.cbegin(); it != after.cend(); ++it)
             threadMs[it.key()].push_back((it.value() - before.value(it.key())) / seconds);
@@ -170,7 +145,6 @@ int main(int argc, char** argv)
         parecord.terminate();
         parecord.waitForFinished();
     }
-    XCloseDisplay(display);
 
     const double appMedian = percentile(appMs, 0.5);
     const double parecordMedian = percentile(parecordMs, 0.5);

@@ -143,8 +143,8 @@ void collectSource(pa_context*, const pa_source_info* info, int eol, void* userd
 // A record stream served by a loop on a thread of its own. The server
 // forwards whatever the source delivers at once, in pieces as small as a
 // couple of milliseconds however large a fragment is asked for; the loop
-// therefore reads at most once per frame time, taking everything that
-// gathered meanwhile in one wake-up.
+// therefore reads at most once per two frame times, taking everything that
+// gathered meanwhile in one wake-up (and what is left when it stops).
 class PulseRecordStream final : public RecordStream {
 public:
     PulseRecordStream(std::optional<QString> source, AudioChunkHandler onChunk, StreamFailureHandler onFailure,
@@ -217,7 +217,7 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    static constexpr std::chrono::milliseconds readInterval {AudioFormatSpec::frameDurationMs};
+    static constexpr std::chrono::milliseconds readInterval {2 * AudioFormatSpec::frameDurationMs};
 
     void run()
     {
@@ -232,8 +232,8 @@ private:
     }
 
     // Work that is already waiting (a backlog, the connection's own
-    // traffic) is done at once; once caught up, the loop rests until a frame
-    // time has passed since it last woke, unless it is told to stop.
+    // traffic) is done at once; once caught up, the loop rests until the
+    // read interval has passed since it last woke, unless it is told to stop.
     static int pacedPoll(pollfd* descriptors, unsigned long count, int timeout, void* userdata)
     {
         auto* self = static_cast<PulseRecordStream*>(userdata);
