@@ -5,12 +5,12 @@
 // A tone plays into the virtual microphone through a player asking for a
 // short buffer, so the microphone delivers in small pieces as a sound card
 // does. Each run taps Right Ctrl (toggle mode) to start a dictation with the
-// island shown, against a development backend in this process, takes the
-// app's CPU time over `seconds` of recording, and taps again; then
-// `parecord` records the same microphone (16 kHz mono, its default buffer)
-// for as long. CPU time is the scheduler's run time of every thread, so a
-// busy machine does not inflate it. Reported: medians per second of audio,
-// the ratio, and the app's threads by name.
+// island shown, against a development backend in this process, while
+// `parecord` records the same microphone (16 kHz mono, its default buffer),
+// takes the CPU time of both over the same `seconds`, and taps again. CPU
+// time is the scheduler's run time of every thread, so a busy machine does
+// not inflate it. Reported: medians per second of audio, the ratio, and the
+// app's threads by name.
 
 #include "AsrSessionEndpoint.h"
 #include "BenchmarkSupport.h"
@@ -118,6 +118,11 @@ int main(int argc, char** argv)
     std::vector<double> parecordMs;
     QMap<QString, std::vector<double>> threadMs;
     for (int run = 0; run < runs; ++run) {
+        // Side by side over the same seconds, so both meet the same load.
+        QProcess parecord;
+        parecord.start(QStringLiteral("parecord"),
+                       {QStringLiteral("--rate=16000"), QStringLiteral("--channels=1"), QStringLiteral("--format=s16le"),
+                        folder.filePath(QStringLiteral("parecord.wav"))});
         streaming = false;
         tapRightCtrl();
         if (!waitFor([&] { return streaming; }, std::chrono::seconds(5))) {
@@ -126,26 +131,18 @@ int main(int argc, char** argv)
         }
         pause(std::chrono::milliseconds(500));
         const QMap<QString, double> before = runTimes(application.processId());
+        const double parecordBefore = total(runTimes(parecord.processId()));
         pause(std::chrono::seconds(seconds));
         const QMap<QString, double> after = runTimes(application.processId());
+        parecordMs.push_back((total(runTimes(parecord.processId())) - parecordBefore) / seconds);
         tapRightCtrl();
+        parecord.terminate();
+        parecord.waitForFinished();
         appMs.push_back((total(after) - total(before)) / seconds);
         for (auto it = after.cbegin(); it != after.cend(); ++it)
             threadMs[it.key()].push_back((it.value() - before.value(it.key())) / seconds);
         pause(std::chrono::seconds(3));
-
-        QProcess parecord;
-        parecord.start(QStringLiteral("parecord"),
-                       {QStringLiteral("--rate=16000"), QStringLiteral("--channels=1"), QStringLiteral("--format=s16le"),
-                        folder.filePath(QStringLiteral("parecord.wav"))});
-        pause(std::chrono::milliseconds(500));
-        const double parecordBefore = total(runTimes(parecord.processId()));
-        pause(std::chrono::seconds(seconds));
-        parecordMs.push_back((total(runTimes(parecord.processId())) - parecordBefore) / seconds);
-        parecord.terminate();
-        parecord.waitForFinished();
     }
-
     const double appMedian = percentile(appMs, 0.5);
     const double parecordMedian = percentile(parecordMs, 0.5);
     std::printf("CPU per second of audio, median of %d runs of %d s:\n", runs, seconds);
