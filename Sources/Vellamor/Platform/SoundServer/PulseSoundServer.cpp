@@ -4,8 +4,8 @@
 #include "Support/Async/Channel.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QCoreApplication>
+#include <QHash>
 #include <QThreadPool>
 #include <QTimer>
 
