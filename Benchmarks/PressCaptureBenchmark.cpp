@@ -1,11 +1,13 @@
 // Capture from the press, in hold mode, with the real key source and sound
 // server. Run it inside scripts/desktop-session:
-//   scripts/desktop-session build-rel/Benchmarks/vellamor-bench-press-capture [holds]
+//   scripts/desktop-session build-rel/Benchmarks/vellamor-bench-press-capture [holds] [--hog]
 // Right Ctrl is pressed through XTest while a tone plays into the virtual
 // microphone; the capture opens at key-down and the stream a session claims
-// at the long press is read to its end (the release seals it). Reports:
+// at the long press is read to its end (the release seals it). With --hog a
+// busy loop runs on every core during the counted holds. Reports:
 //   - key-down -> start of the first frame of that stream (the first audio
-//     the recogniser would send), from the sound server's first chunk;
+//     the recogniser would send), from the sound server's first chunk, and
+//     how many holds lost more than 30 ms of it or got no audio at all;
 //   - the same bound from the frame count: hold time - frames x 20 ms;
 //   - a tap: the time the discard takes on the main thread, and that no
 //     frame of it is ever handed out.
@@ -23,6 +25,7 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -96,7 +99,11 @@ private:
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const int holds = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 20;
+    const QStringList arguments = app.arguments().mid(1);
+    const bool hog = arguments.contains(QStringLiteral("--hog"));
+    const int holds = !arguments.isEmpty() && arguments.first() != u"--hog"
+        ? std::max(1, arguments.first().toInt())
+        : 40;
     const VellamorLog quiet(QStringLiteral("com.vellamor.app"), QStringLiteral("bench"), nullptr, nullptr);
 
     QTemporaryDir folder;
@@ -164,9 +171,15 @@ int main(int argc, char** argv)
     };
 
     constexpr int holdMs = 600;
+    constexpr double lateMs = 30;
     std::vector<double> toFirstChunk;
     std::vector<double> byFrameCount;
-    // The first hold connects to the sound server cold; it is not counted.
+    int late = 0;
+    int silent = 0;
+    std::vector<QProcess*> hogs;
+    int warmUps = 0;
+    // Uncounted holds until the tone reaches the microphone: the player and
+    // the first connection to the sound server start cold.
     for (int run = -1; run < holds; ++run) {
         sound->forget();
         const Clock::time_point down = key(true);
@@ -177,15 +190,31 @@ int main(int argc, char** argv)
             continue;
         }
         runBlocking(early.stop());
-        if (run < 0)
+        if (run < 0) {
+            if (claimed->frames == 0 && ++warmUps < 20)
+                --run;
+            else if (hog)
+                for (int core = 0; core < QThread::idealThreadCount(); ++core) {
+                    hogs.push_back(new QProcess(&app));
+                    hogs.back()->start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
+                }
+            pause(std::chrono::milliseconds(150));
             continue;
-        if (const auto start = sound->audioStart())
+        }
+        const auto start = sound->audioStart();
+        if (!start || claimed->frames == 0 || claimed->firstSequence != 0) {
+            ++silent;
+            std::fprintf(stderr, "run %d: no audio from the start of the stream\n", run);
+        } else {
             toFirstChunk.push_back(msBetween(down, *start));
-        if (claimed->firstSequence != 0)
-            std::fprintf(stderr, "run %d: the first frame handed out was %lld\n", run,
-                         static_cast<long long>(claimed->firstSequence));
+            late += toFirstChunk.back() > lateMs ? 1 : 0;
+        }
         byFrameCount.push_back(msBetween(down, up) - claimed->frames * AudioFormatSpec::frameDurationMs);
         pause(std::chrono::milliseconds(150));
+    }
+    for (QProcess* busy : hogs) {
+        busy->kill();
+        busy->waitForFinished();
     }
 
     std::vector<double> discardUs;
@@ -203,9 +232,12 @@ int main(int argc, char** argv)
     player.kill();
     player.waitForFinished();
 
-    std::printf("hold mode, %d holds of %d ms:\n", holds, holdMs);
+    std::printf("hold mode, %d holds of %d ms%s:\n", holds, holdMs,
+                hog ? qPrintable(QStringLiteral(", a busy loop on each of %1 cores").arg(hogs.size())) : "");
     std::printf("  key-down -> first captured sample sent   p50 %6.1f ms  p95 %6.1f ms  max %6.1f ms\n",
                 percentile(toFirstChunk, 0.5), percentile(toFirstChunk, 0.95), percentile(toFirstChunk, 1.0));
+    std::printf("  holds starting over %.0f ms late %d, holds without audio from the stream's start %d\n", lateMs,
+                late, silent);
     std::printf("  hold - frames x 20 ms (upper bound)      p50 %6.1f ms  p95 %6.1f ms  max %6.1f ms\n",
                 percentile(byFrameCount, 0.5), percentile(byFrameCount, 0.95), percentile(byFrameCount, 1.0));
     std::printf("tap, %d taps of 100 ms: discard on the main thread p50 %.1f us, max %.1f us; frames handed out %d\n",

@@ -10,6 +10,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <utility>
 
@@ -72,6 +73,7 @@ QCoro::Task<AudioFrameStream> AudioCapture::start()
     if (isRunning_ || isStarting_)
         throw AudioCaptureError::alreadyRunning();
     isStarting_ = true;
+    const auto askedAt = std::chrono::steady_clock::now();
     QPointer<AudioCapture> self(this);
     const std::shared_ptr<platform::SoundServer> server = server_;
     const platform::SoundServerSnapshot devices = co_await server->snapshot();
@@ -98,6 +100,9 @@ QCoro::Task<AudioFrameStream> AudioCapture::start()
     continuation_ = AudioFrameStream::keepingNewest(frameStreamCapacity);
     framer_.reset();
     toldFramesDropped_ = false;
+    runAskedAt_ = askedAt;
+    auto firstSampleAt = std::make_shared<std::atomic<std::chrono::steady_clock::time_point>>();
+    firstSampleAt_ = firstSampleAt;
 
     // The server hands over a few milliseconds at a time. Gathering bytes
     // on the capture thread until they complete a frame spares the main
@@ -107,8 +112,14 @@ QCoro::Task<AudioFrameStream> AudioCapture::start()
         qint64 total = 0;
     };
     auto gathered = std::make_shared<Gathered>();
-    auto onChunk = [queue = queue_, run, gathered](const char* data, std::size_t size) {
+    auto onChunk = [queue = queue_, run, gathered, firstSampleAt](const char* data, std::size_t size) {
         constexpr qint64 frameBytes = AudioFormatSpec::bytesPerFrame;
+        if (gathered->total == 0) {
+            // The first chunk ends now: its first sample was taken its length ago.
+            const auto length = std::chrono::microseconds(static_cast<qint64>(size) * 1'000'000
+                                                          / (AudioFormatSpec::bytesPerSample * AudioFormatSpec::sampleRate));
+            firstSampleAt->store(std::chrono::steady_clock::now() - length);
+        }
         gathered->bytes.append(data, static_cast<qsizetype>(size));
         gathered->total += static_cast<qint64>(size);
         const qint64 firstGathered = gathered->total - gathered->bytes.size();
@@ -147,6 +158,8 @@ QCoro::Task<void> AudioCapture::stop()
     if (!isRunning_)
         co_return;
     stream_.reset();
+    // What the server delivered before the stream closed is part of the run.
+    drain();
     acceptedRun_ = 0;
     if (continuation_)
         continuation_->finish();
@@ -164,9 +177,19 @@ void AudioCapture::drain()
     for (const AudioChunkQueue::Chunk& chunk : queue_->takeAll()) {
         if (acceptedRun_ == 0 || chunk.run != acceptedRun_)
             continue;
+        if (framer_.nextSequence() == 0 && firstSampleAt_)
+            reportLateStart(firstSampleAt_->load());
         for (AudioFrame& frame : framer_.append(chunk.bytes))
             deliver(std::move(frame));
     }
+}
+
+void AudioCapture::reportLateStart(std::chrono::steady_clock::time_point firstSampleAt)
+{
+    const auto late = std::chrono::duration_cast<std::chrono::milliseconds>(firstSampleAt - runAskedAt_);
+    if (late > lateStart)
+        log_.warn(QStringLiteral("audio started late: first sample %1 ms after the capture was asked for")
+                      .arg(late.count()));
 }
 
 void AudioCapture::deliver(AudioFrame frame)

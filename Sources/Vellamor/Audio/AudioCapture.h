@@ -10,6 +10,8 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -29,6 +31,10 @@ public:
     static constexpr std::size_t frameStreamCapacity = 3000;
     // Undelivered levels kept; the waveform only needs the latest.
     static constexpr std::size_t levelStreamCapacity = 8;
+    // A run whose first sample was taken later than this after start() was
+    // called (at the key-down, for an early capture) is logged with the
+    // delay: the words said meanwhile are not in it.
+    static constexpr std::chrono::milliseconds lateStart{30};
 
     // Logs to "com.vellamor.app"/"audio" unless told otherwise.
     explicit AudioCapture(std::shared_ptr<platform::SoundServer> server, QObject* parent = nullptr);
@@ -56,6 +62,7 @@ public:
 private:
     void drain();
     void deliver(AudioFrame frame);
+    void reportLateStart(std::chrono::steady_clock::time_point firstSampleAt);
 
     std::shared_ptr<platform::SoundServer> server_;
     VellamorLog log_;
@@ -65,6 +72,9 @@ private:
     std::optional<AudioFrameStream> continuation_;
     std::optional<Channel<float>> rmsContinuation_;
     AudioFramer framer_;
+    std::chrono::steady_clock::time_point runAskedAt_;
+    // Written once by the capture thread before the run's first chunk is queued.
+    std::shared_ptr<std::atomic<std::chrono::steady_clock::time_point>> firstSampleAt_;
     quint64 lastRun_ = 0;
     // The run whose chunks are framed; 0 while none is.
     quint64 acceptedRun_ = 0;

@@ -54,6 +54,8 @@ void Waveform::setSamples(std::span<const float> samples)
     if (from_.size() == to_.size() && isVisible()) {
         easeStart_.start();
         frames_.start();
+        // Its first frame is what the screen shows already.
+        return;
     }
     update();
 }

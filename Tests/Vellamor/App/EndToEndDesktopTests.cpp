@@ -19,6 +19,7 @@
 #include "Settings/SettingsStore.h"
 #include "Support/AppPaths.h"
 #include "Support/Async/RunBlocking.h"
+#include "Support/UrlPath.h"
 
 #include "RecordingUnauthorizedHandler.h"
 
@@ -28,6 +29,8 @@
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPixmap>
 #include <QProcess>
 #include <QScreen>
@@ -146,6 +149,18 @@ protected:
 
     bool logged(const QString& message) const { return !logLinesFrom(logStart_).filter(message).isEmpty(); }
 
+    // Sets the backend's account switches over loopback, as another process would.
+    bool configureAccounts(const QByteArray& switches)
+    {
+        QNetworkRequest request(appendingPath(server_.baseURL(), u"v1/api.json"_s));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, u"application/json"_s);
+        QNetworkReply* reply = network_.post(request, R"({"action":"dev.auth.configure","data":)" + switches + '}');
+        const bool answered = waitUntil([reply] { return reply->isFinished(); }, 5s);
+        const bool ok = answered && reply->error() == QNetworkReply::NoError;
+        reply->deleteLater();
+        return ok;
+    }
+
     // The app's visible windows: the island while it shows.
     bool appShowsAWindow()
     {
@@ -155,6 +170,7 @@ protected:
     }
 
     devbackend::DevServer server_;
+    QNetworkAccessManager network_;
     QProcess app_;
     qsizetype logStart_ = 0;
 };
@@ -232,6 +248,46 @@ TEST_F(EndToEndTest, AnOfflineStartKeepsTheSessionAndDictatesOnceTheBackendIsBac
     const QString expected = devbackend::AsrSessionEndpoint::polishedFor(endpoint->sessions().back()->audioFrames);
     EXPECT_EQ(target.waitForText(expected), expected);
     EXPECT_FALSE(logged(u"beginDictation blocked: unauthenticated"_s));
+}
+
+// The token refresh at the press takes 8 s, longer than the 4 s the key is
+// held: the session starts after the release, and everything said from the
+// press on is recognised, inserted and kept.
+TEST_F(EndToEndTest, ASignInRefreshSlowerThanTheHoldLosesNothingSaid)
+{
+    // Every token is due for a refresh as soon as it is used.
+    ASSERT_TRUE(configureAccounts(R"({"access_lifetime_s":20})"));
+    ASSERT_TRUE(runTool(signInProgram, {}));
+    startApp();
+    ASSERT_TRUE(waitUntil([this] { return logged(u"hotkey tap started"_s); }, 20s));
+    const QString account = signedInAccount();
+    ASSERT_FALSE(account.isEmpty());
+    QTemporaryDir folder;
+    const QString spoken = folder.filePath(u"spoken.wav"_s);
+    const QString phrase = folder.filePath(u"phrase.wav"_s);
+    ASSERT_EQ(QProcess::execute(u"espeak-ng"_s, {u"-w"_s, spoken, u"hello world, this is a dictation"_s}), 0);
+    // Four seconds: the phrase, then silence.
+    ASSERT_EQ(QProcess::execute(u"sox"_s, {spoken, phrase, u"pad"_s, u"0"_s, u"4"_s, u"trim"_s, u"0"_s, u"4"_s}), 0);
+    TextTarget target(qtTarget, {u"QtLineEdit"_s, QString(), QString(), QString()});
+    ASSERT_TRUE(target.isReady());
+    ASSERT_TRUE(configureAccounts(R"({"refresh_delay_ms":8000})"));
+
+    auto* endpoint = devbackend::AsrSessionEndpoint::of(server_);
+    ASSERT_TRUE(xdotool({u"keydown"_s, u"Control_R"_s}));
+    ASSERT_TRUE(runTool(u"paplay"_s, {u"-d"_s, u"vsink"_s, phrase}));
+    ASSERT_TRUE(xdotool({u"keyup"_s, u"Control_R"_s}));
+    ASSERT_TRUE(endpoint->sessions().empty()) << "the refresh ended before the release";
+
+    ASSERT_TRUE(waitUntil([endpoint] { return !endpoint->sessions().empty() && endpoint->sessions().back()->stopFrames; }, 20s));
+    // The microphone hears only while the file plays: all of its 200 frames,
+    // but for the last moment still on its way at the release.
+    const int frames = endpoint->sessions().back()->audioFrames;
+    EXPECT_GE(frames, 195);
+    const QString expected = devbackend::AsrSessionEndpoint::polishedFor(frames);
+    EXPECT_EQ(target.waitForText(expected), expected);
+    const QList<HistoryRecord> records = recordedHistory(account);
+    ASSERT_FALSE(records.isEmpty());
+    EXPECT_EQ(records.first().text, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Recognisers, DictationEndToEndTest, ::testing::Bool(),

@@ -173,10 +173,10 @@ TEST_F(AudioCaptureTest, StopEndsBothStreamsAndARestartKeepsNothingOfTheEarlierR
 {
     struct Case {
         const char* name;
-        bool handedOverBeforeStop; // else the chunk is still on its way when the run ends
+        bool handedOverBeforeStop; // else the chunk is still on its way to the main thread when the run ends
         qsizetype framesOfTheRun;
     };
-    for (const Case& c : {Case{"partial frame waiting", true, 1}, Case{"late chunk", false, 0}}) {
+    for (const Case& c : {Case{"partial frame waiting", true, 1}, Case{"chunk on its way", false, 1}}) {
         SCOPED_TRACE(c.name);
         AudioFrameStream earlier = startCapture();
         Channel<float> levels = capture.rmsStream();
@@ -284,6 +284,26 @@ TEST_F(AudioCaptureTest, LevelStreamKeepsTheNewestEightAndAReplacedOneEnds)
     for (float level : take(second))
         late << qRound(level * 32768.0f);
     EXPECT_THAT(late, ElementsAre(1500, 1600, 1700, 1800, 1900, 2000, 2100, 2200));
+}
+
+TEST_F(AudioCaptureTest, ARunWhoseFirstSampleCameLateIsLoggedWithTheDelay)
+{
+    for (const auto wait : {0ms, 80ms}) {
+        const qsizetype before = warnings().size();
+        startCapture();
+        runEventLoopFor(wait);
+        ASSERT_TRUE(server->deliver(constantSamples(320, 1)));
+        settle();
+        const QStringList late = warnings().mid(before).filter(QStringLiteral("audio started late"));
+        if (wait < AudioCapture::lateStart) {
+            EXPECT_TRUE(late.isEmpty()) << late.join(u' ').toStdString();
+        } else {
+            ASSERT_EQ(late.size(), 1);
+            // The chunk's 20 ms were spoken before it arrived.
+            EXPECT_GE(late.first().section(u' ', 5, 5).toInt(), wait.count() - 20) << late.first().toStdString();
+        }
+        runBlocking(capture.stop());
+    }
 }
 
 TEST_F(AudioCaptureTest, ABrokenStreamIsLogged)

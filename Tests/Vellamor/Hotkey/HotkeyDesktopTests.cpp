@@ -1,5 +1,6 @@
 #include "DesktopTest.h"
 #include "HotkeyTestEvents.h"
+#include "RecordingSystemLog.h"
 #include "WaitUntil.h"
 
 #include "Hotkey/HotkeyError.h"
@@ -13,6 +14,7 @@
 #include <gmock/gmock.h>
 
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace vellamor::test {
@@ -181,6 +183,31 @@ TEST_F(X11KeySourceTest, EveryNamedKeyArrivesWithItsVirtualCode)
     ASSERT_TRUE(xdotool(arguments));
     ASSERT_TRUE(waitUntil([&] { return keyDowns().size() >= expected.size(); }));
     EXPECT_EQ(keyDowns(), expected);
+}
+
+// Keys pressed while the main thread is busy are read late: the first says
+// by how much, the rest of the stall adds nothing, a key read in time none.
+TEST_F(X11KeySourceTest, AKeyDownReadLateIsLoggedWithItsDelayOncePerStall)
+{
+    auto systemLog = std::make_shared<RecordingSystemLog>();
+    platform::X11KeySource source({}, VellamorLog(u"com.vellamor.app"_s, u"hotkey"_s, systemLog, nullptr));
+    int keyDowns = 0;
+    source.start(std::nullopt, [&keyDowns](const KeyEvent& event) {
+        keyDowns += event.type == KeyEventType::keyDown ? 1 : 0;
+        return false;
+    });
+    std::thread user([] { std::system("xdotool key --delay 0 a b"); });
+    std::this_thread::sleep_for(400ms);
+    user.join();
+    ASSERT_TRUE(waitUntil([&] { return keyDowns == 2; }));
+    ASSERT_TRUE(xdotool({u"key"_s, u"c"_s}));
+    ASSERT_TRUE(waitUntil([&] { return keyDowns == 3; }));
+
+    QStringList late;
+    for (const auto& entry : systemLog->entries())
+        late << entry.publicPart;
+    ASSERT_EQ(late.size(), 1) << late.join(u'\n').toStdString();
+    EXPECT_GE(late.first().section(u' ', 3, 3).toInt(), 100) << late.first().toStdString();
 }
 
 TEST_F(X11KeySourceTest, ModifierKeysAreFlagsChanges)

@@ -10,6 +10,8 @@
 #include <array>
 #include <bitset>
 #include <cstring>
+#include <ctime>
+#include <utility>
 #include <vector>
 
 // Xlib's macros (None, Bool, KeyPress, ...) clash with Qt's names: X11
@@ -120,6 +122,8 @@ struct X11KeySource::Connection {
     std::shared_ptr<std::atomic<bool>> ignoringSynthetic;
     std::unique_ptr<QSocketNotifier> eventNotifier;
     std::unique_ptr<QSocketNotifier> grabNotifier;
+    VellamorLog log{QStringLiteral("com.vellamor.app"), QStringLiteral("hotkey")};
+    bool toldLate = false;
     bool closed = false;
 
     ~Connection()
@@ -174,6 +178,8 @@ struct X11KeySource::Connection {
         // injects and a user releases (or the reverse) is never left stuck.
         if (ignoringSynthetic->load() && isSynthetic(raw.sourceId))
             return;
+        if (raw.press)
+            noteDelay(raw.time);
 
         KeyEvent event;
         event.type = isModifier ? KeyEventType::flagsChanged
@@ -185,6 +191,24 @@ struct X11KeySource::Connection {
         // A copy: the sink may stop the source, which drops `sink`.
         if (Sink deliver = sink)
             deliver(event);
+    }
+
+    // Xorg and Xvfb stamp events with this machine's monotonic clock in
+    // milliseconds: the gap to now is how long the event waited to be read.
+    // Another server's clock gives gaps of no meaning, which are ignored.
+    void noteDelay(unsigned long serverTime)
+    {
+        timespec now {};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const auto nowMs = static_cast<std::uint32_t>(now.tv_sec * 1000 + now.tv_nsec / 1'000'000);
+        const std::uint32_t waited = nowMs - static_cast<std::uint32_t>(serverTime);
+        if (waited > 60'000)
+            return;
+        if (waited <= lateKeyDown.count()) {
+            toldLate = false;
+        } else if (!std::exchange(toldLate, true)) {
+            log.warn(QStringLiteral("key-down read late: %1 ms after the key went down").arg(waited));
+        }
     }
 
     static void drainEvents(const std::shared_ptr<Connection>& self)
@@ -222,7 +246,13 @@ struct X11KeySource::Connection {
 };
 
 X11KeySource::X11KeySource(QString displayName)
+    : X11KeySource(std::move(displayName), VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("hotkey")))
+{
+}
+
+X11KeySource::X11KeySource(QString displayName, VellamorLog log)
     : displayName_(std::move(displayName))
+    , log_(std::move(log))
     , ignoringSynthetic_(std::make_shared<std::atomic<bool>>(false))
 {
 }
@@ -247,6 +277,7 @@ void X11KeySource::start(const std::optional<KeyGrab>& grab, Sink sink)
     const QString shownName = displayName_.isEmpty() ? qEnvironmentVariable("DISPLAY") : displayName_;
 
     auto connection = std::make_shared<Connection>();
+    connection->log = log_;
     connection->ignoringSynthetic = ignoringSynthetic_;
     connection->sink = std::move(sink);
     connection->events = XOpenDisplay(displayName);

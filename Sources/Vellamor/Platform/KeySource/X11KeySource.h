@@ -1,10 +1,12 @@
 #pragma once
 
+#include "Logging/VellamorLog.h"
 #include "Platform/KeySource/KeySource.h"
 
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 
 namespace vellamor::platform {
@@ -21,8 +23,14 @@ namespace vellamor::platform {
 // code + 8, as with the evdev rules every current X server uses).
 class X11KeySource final : public KeySource {
 public:
-    // An empty name means the DISPLAY of the environment.
+    // An empty name means the DISPLAY of the environment. A key-down read
+    // more than `lateKeyDown` after the key went down (the main thread was
+    // busy) is logged with the delay, once per stall, to "hotkey" unless
+    // told otherwise.
     explicit X11KeySource(QString displayName = {});
+    X11KeySource(QString displayName, VellamorLog log);
+
+    static constexpr std::chrono::milliseconds lateKeyDown{30};
     ~X11KeySource() override;
 
     X11KeySource(const X11KeySource&) = delete;
@@ -37,6 +45,7 @@ private:
     struct Connection;
 
     QString displayName_;
+    VellamorLog log_;
     std::shared_ptr<std::atomic<bool>> ignoringSynthetic_;
     std::shared_ptr<Connection> connection_;
 };

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QHash>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -13,6 +14,13 @@
 #include <atomic>
 #include <mutex>
 #include <stop_token>
+#include <system_error>
+#include <thread>
+
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace vellamor::platform {
 
@@ -112,23 +120,34 @@ void collectServerInfo(pa_context*, const pa_server_info* info, void* userdata)
         snapshot->defaultSourceName = QString::fromUtf8(info->default_source_name);
 }
 
+SoundSource soundSource(const pa_source_info& info)
+{
+    SoundSource source;
+    source.index = info.index;
+    source.name = info.name ? QString::fromUtf8(info.name) : QString();
+    if (info.description)
+        source.description = QString::fromUtf8(info.description);
+    source.isMonitor = info.monitor_of_sink != PA_INVALID_INDEX;
+    source.channels = info.sample_spec.channels;
+    source.sampleRate = info.sample_spec.rate;
+    return source;
+}
+
 void collectSource(pa_context*, const pa_source_info* info, int eol, void* userdata)
 {
     if (eol != 0 || !info)
         return;
-    auto* snapshot = static_cast<SoundServerSnapshot*>(userdata);
-    SoundSource source;
-    source.index = info->index;
-    source.name = info->name ? QString::fromUtf8(info->name) : QString();
-    if (info->description)
-        source.description = QString::fromUtf8(info->description);
-    source.isMonitor = info->monitor_of_sink != PA_INVALID_INDEX;
-    source.channels = info->sample_spec.channels;
-    source.sampleRate = info->sample_spec.rate;
-    snapshot->sources.append(std::move(source));
+    static_cast<SoundServerSnapshot*>(userdata)->sources.append(soundSource(*info));
 }
 
-// A record stream served by a loop thread of its own.
+// A record stream served by a loop on a thread of its own. The server
+// forwards whatever the source delivers at once, in pieces as small as a
+// couple of milliseconds however large a fragment is asked for; the loop
+// therefore reads at most once per frame time, taking everything that
+// gathered meanwhile in one wake-up (and what is left when it stops). A
+// longer interval would save more wake-ups but lose more of the last words:
+// the recogniser takes nothing captured after the release that is not yet
+// handed over.
 class PulseRecordStream final : public RecordStream {
 public:
     PulseRecordStream(std::optional<QString> source, AudioChunkHandler onChunk, StreamFailureHandler onFailure,
@@ -142,9 +161,13 @@ public:
 
     ~PulseRecordStream() override
     {
-        if (!loop_)
-            return;
-        pa_threaded_mainloop_lock(loop_);
+        if (thread_.joinable()) {
+            quitting_.store(true);
+            const quint64 one = 1;
+            [[maybe_unused]] const ssize_t written = ::write(stopSignal_, &one, sizeof one);
+            pa_mainloop_wakeup(loop_);
+            thread_.join();
+        }
         if (sourceQuery_) {
             pa_operation_cancel(sourceQuery_);
             pa_operation_unref(sourceQuery_);
@@ -160,9 +183,10 @@ public:
             pa_context_disconnect(context_);
             pa_context_unref(context_);
         }
-        pa_threaded_mainloop_unlock(loop_);
-        pa_threaded_mainloop_stop(loop_);
-        pa_threaded_mainloop_free(loop_);
+        if (loop_)
+            pa_mainloop_free(loop_);
+        if (stopSignal_ >= 0)
+            ::close(stopSignal_);
     }
 
     PulseRecordStream(const PulseRecordStream&) = delete;
@@ -175,22 +199,66 @@ public:
     // returned instead.
     QString begin()
     {
-        loop_ = pa_threaded_mainloop_new();
-        if (!loop_)
+        stopSignal_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        loop_ = pa_mainloop_new();
+        if (stopSignal_ < 0 || !loop_)
             return QStringLiteral("cannot create the sound server loop");
-        pa_threaded_mainloop_set_name(loop_, "vellamor-capture");
-        context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), clientName);
+        pa_mainloop_set_poll_func(loop_, &PulseRecordStream::pacedPoll, this);
+        context_ = pa_context_new(pa_mainloop_get_api(loop_), clientName);
         if (!context_)
             return QStringLiteral("cannot create a sound server context");
         pa_context_set_state_callback(context_, &PulseRecordStream::contextChanged, this);
         if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0)
             return pulseError(context_);
-        if (pa_threaded_mainloop_start(loop_) < 0)
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
             return QStringLiteral("cannot start the sound server loop");
+        }
         return {};
     }
 
 private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds readInterval {AudioFormatSpec::frameDurationMs};
+
+    void run()
+    {
+        pthread_setname_np(pthread_self(), "vellamor-mic");
+        while (!quitting_.load()) {
+            if (pa_mainloop_iterate(loop_, 1, nullptr) < 0)
+                return;
+        }
+        // What already reached this end of the connection is still handed on.
+        for (int round = 0; round < 64 && pa_mainloop_iterate(loop_, 0, nullptr) > 0; ++round) {
+        }
+    }
+
+    // Work that is already waiting (a backlog, the connection's own
+    // traffic) is done at once; once caught up, the loop rests until the
+    // read interval has passed since it last woke, unless it is told to stop.
+    static int pacedPoll(pollfd* descriptors, unsigned long count, int timeout, void* userdata)
+    {
+        auto* self = static_cast<PulseRecordStream*>(userdata);
+        const int ready = ::poll(descriptors, count, 0);
+        if (ready != 0 || timeout == 0 || self->quitting_.load())
+            return ready;
+        if (self->pacing_) {
+            const auto rest = std::chrono::ceil<std::chrono::milliseconds>(self->lastWake_ + readInterval - Clock::now());
+            if (rest.count() > 0 && (timeout < 0 || rest.count() < timeout)) {
+                pollfd stop {self->stopSignal_, POLLIN, 0};
+                ::poll(&stop, 1, static_cast<int>(rest.count()));
+                if (self->quitting_.load())
+                    return 0;
+                if (timeout > 0)
+                    timeout -= static_cast<int>(rest.count());
+            }
+        }
+        const int woken = ::poll(descriptors, count, timeout);
+        self->lastWake_ = Clock::now();
+        return woken;
+    }
+
     // All callbacks below run on the loop thread.
     static void contextChanged(pa_context* context, void* userdata)
     {
@@ -213,7 +281,7 @@ private:
         }
         pa_stream_set_state_callback(stream_, &PulseRecordStream::streamChanged, this);
         pa_stream_set_read_callback(stream_, &PulseRecordStream::readable, this);
-        // One 20 ms frame per fragment keeps the hand-over latency low.
+        // The source's latency: one frame.
         pa_buffer_attr attributes;
         attributes.maxlength = static_cast<uint32_t>(-1);
         attributes.tlength = static_cast<uint32_t>(-1);
@@ -253,6 +321,8 @@ private:
     static void readable(pa_stream* stream, size_t, void* userdata)
     {
         auto* self = static_cast<PulseRecordStream*>(userdata);
+        // From the first audio on, not while the connection is being set up.
+        self->pacing_ = true;
         for (;;) {
             const void* data = nullptr;
             size_t size = 0;
@@ -290,11 +360,17 @@ private:
     Channel<QString> outcome_;
     std::atomic<bool> reported_ {false};
     std::atomic<bool> failureTold_ {false};
+    std::atomic<bool> quitting_ {false};
     std::atomic<double> sourceRate_ {0};
-    pa_threaded_mainloop* loop_ = nullptr;
+    // Loop thread only.
+    bool pacing_ = false;
+    Clock::time_point lastWake_;
+    int stopSignal_ = -1;
+    pa_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;
     pa_operation* sourceQuery_ = nullptr;
+    std::thread thread_;
 };
 
 SoundServerSnapshot querySnapshot(std::chrono::milliseconds timeout)
@@ -319,8 +395,9 @@ SoundServerSnapshot querySnapshot(std::chrono::milliseconds timeout)
 } // namespace
 
 // Counts the server's changes of sources and of the default source on a
-// loop thread of its own. The count also moves when the connection is made
-// or lost, so an answer taken across either is never reused.
+// loop thread of its own: sources coming and going, and changes of what an
+// answer holds of them. The count also moves when the connection is made or
+// lost, so an answer taken across either is never reused.
 class PulseSoundServer::ChangeWatch {
 public:
     // `changed` runs on the watch's own thread.
@@ -382,18 +459,57 @@ private:
         }
     }
 
-    static void subscribed(pa_context*, int success, void* userdata)
+    static void subscribed(pa_context* context, int success, void* userdata)
     {
         auto* self = static_cast<ChangeWatch*>(userdata);
         ++self->generation_;
         self->watching_.store(success != 0);
+        if (pa_operation* operation = pa_context_get_source_info_list(context, &ChangeWatch::known, self))
+            pa_operation_unref(operation);
     }
 
-    static void changed(pa_context*, pa_subscription_event_type_t, uint32_t, void* userdata)
+    static void changed(pa_context* context, pa_subscription_event_type_t event, uint32_t index, void* userdata)
     {
         auto* self = static_cast<ChangeWatch*>(userdata);
-        ++self->generation_;
-        self->notify_();
+        const int facility = event & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+        const int kind = event & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+        if (facility == PA_SUBSCRIPTION_EVENT_SOURCE && kind == PA_SUBSCRIPTION_EVENT_CHANGE) {
+            // A source also "changes" whenever a stream starts or stops
+            // recording from it; only a change of what an answer holds counts.
+            if (pa_operation* operation
+                = pa_context_get_source_info_by_index(context, index, &ChangeWatch::sourceChanged, self)) {
+                pa_operation_unref(operation);
+                return;
+            }
+        }
+        if (facility == PA_SUBSCRIPTION_EVENT_SOURCE && kind == PA_SUBSCRIPTION_EVENT_REMOVE)
+            self->sources_.remove(index);
+        self->count();
+    }
+
+    static void known(pa_context*, const pa_source_info* info, int eol, void* userdata)
+    {
+        if (eol == 0 && info)
+            static_cast<ChangeWatch*>(userdata)->sources_.insert(info->index, soundSource(*info));
+    }
+
+    static void sourceChanged(pa_context*, const pa_source_info* info, int eol, void* userdata)
+    {
+        if (eol != 0 || !info)
+            return;
+        auto* self = static_cast<ChangeWatch*>(userdata);
+        SoundSource source = soundSource(*info);
+        const auto kept = self->sources_.constFind(info->index);
+        if (kept != self->sources_.constEnd() && *kept == source)
+            return;
+        self->sources_.insert(info->index, std::move(source));
+        self->count();
+    }
+
+    void count()
+    {
+        ++generation_;
+        notify_();
     }
 
     std::function<void()> notify_;
@@ -403,6 +519,8 @@ private:
     std::atomic<bool> watching_ {false};
     std::atomic<bool> ended_ {false};
     std::atomic<quint64> generation_ {0};
+    // The sources as last heard of; loop thread only.
+    QHash<quint32, SoundSource> sources_;
 };
 
 PulseSoundServer::PulseSoundServer(std::chrono::milliseconds timeout)
