@@ -206,6 +206,54 @@ TEST_F(LayeredInserterTest, TriesTheLayersInOrderAndReportsTheOneThatWorked)
     }
 }
 
+// Keystrokes would take minutes over a long text, and a second layer after an
+// unanswered accessibility write could show the text twice.
+TEST_F(LayeredInserterTest, LongTextsArePastedAndAnUnansweredWriteIsOnlyReadBack)
+{
+    const QString longText(LayeredInserter::keystrokeLimit + 1, u'x');
+    const QString shortText(LayeredInserter::keystrokeLimit, u'x');
+    const Behaviour works;
+    struct Case {
+        const char* name;
+        QString text;
+        FocusTarget focus;
+        Behaviour ax;
+        std::vector<std::optional<QString>> fieldTexts;
+        InsertStrategy expected;
+        QStringList layersCalled;
+    };
+    const auto called = [](const char* layer, const QString& text) -> QString {
+        return QString::fromLatin1(layer) + u'(' + text + u')';
+    };
+    const Case cases[] = {
+        {"longIntoAnElement", longText, FocusTarget::element, works, {}, InsertStrategy::ax, {called("ax", longText)}},
+        {"longWhereAccessibilityFails", longText, FocusTarget::element, throwing(AxError::notSupported()), {},
+         InsertStrategy::clipboard, {called("ax", longText), called("clipboard", longText)}},
+        {"longIntoAWindow", longText, FocusTarget::window, works, {}, InsertStrategy::clipboard,
+         {called("clipboard", longText)}},
+        {"atTheLimitIsTyped", shortText, FocusTarget::window, works, {}, InsertStrategy::keyboard,
+         {called("keyboard", shortText)}},
+        {"unansweredShowsUpLate", u"abc"_s, FocusTarget::element, throwing(AxError::unanswered()),
+         {u"x"_s, u"x"_s, u"xabc"_s}, InsertStrategy::ax, {u"ax(abc)"_s}},
+        {"unansweredNeverShowsUp", u"abc"_s, FocusTarget::element, throwing(AxError::unanswered()), {u"x"_s},
+         InsertStrategy::allFailed, {u"ax(abc)"_s}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        log_->clear();
+        pasteboard_->hold(PasteboardSelection::clipboard, earlierClipboard);
+        ax_->behaviour = c.ax;
+        probe_->answer = c.focus;
+        probe_->texts = c.fieldTexts;
+
+        EXPECT_EQ(insert(c.text), c.expected);
+        EXPECT_EQ(log_->calls(), QStringList{u"probe"_s} + c.layersCalled);
+        if (c.expected == InsertStrategy::allFailed) {
+            EXPECT_EQ(pasteboard_->text(PasteboardSelection::clipboard), c.text);
+        }
+    }
+}
+
 TEST_F(LayeredInserterTest, ConcurrentInsertionsRunOneAfterAnother)
 {
     // The first text's keyboard layer takes a while; the second insertion

@@ -30,8 +30,6 @@ public:
         return &error_;
     }
     bool failed() const { return error_ != nullptr; }
-    // The error's code, never 0 (0 means success to our callers).
-    int code() const { return error_ && error_->code != 0 ? error_->code : -1; }
 
 private:
     void clear()
@@ -386,7 +384,7 @@ int AtspiAccessibilityBus::insertText(const AccessibleElement& element, int offs
     GErrorSlot error;
     const gboolean ok = atspi_editable_text_insert_text(editable.get(), offset, utf8.constData(), length, error.out());
     if (error.failed())
-        return error.code();
+        return unanswered;
     return ok ? 0 : -1;
 }
 
@@ -398,7 +396,7 @@ int AtspiAccessibilityBus::deleteText(const AccessibleElement& element, int star
     GErrorSlot error;
     const gboolean ok = atspi_editable_text_delete_text(editable.get(), start, end, error.out());
     if (error.failed())
-        return error.code();
+        return unanswered;
     return ok ? 0 : -1;
 }
 
@@ -411,7 +409,7 @@ int AtspiAccessibilityBus::setTextContents(const AccessibleElement& element, con
     GErrorSlot error;
     const gboolean ok = atspi_editable_text_set_text_contents(editable.get(), utf8.constData(), error.out());
     if (error.failed())
-        return error.code();
+        return unanswered;
     return ok ? 0 : -1;
 }
 

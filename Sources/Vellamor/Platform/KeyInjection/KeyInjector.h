@@ -77,7 +77,9 @@ public:
 
     // The active window's instance and class names; empty when unknown.
     virtual QStringList activeWindowClass() = 0;
-    // None when no window has the input focus (or there is no display).
+    // The application window that has the input focus; none when no window
+    // has it, the focus is on a window of no application (the root, the
+    // window manager's own), or there is no display.
     virtual std::optional<FocusedWindow> focusedWindow() = 0;
 };
 

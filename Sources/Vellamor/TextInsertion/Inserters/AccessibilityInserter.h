@@ -42,8 +42,9 @@ public:
 private:
     bool canWriteAtCaret(const platform::AccessibleElement& element) const;
     bool canWriteValue(const platform::AccessibleElement& element) const;
-    // Both throw notWritten or failed only when none of the text arrived and
-    // the field is as before (at most without its selection), and
+    // Both throw unanswered when a write got no answer and the text is not
+    // in the field yet; else notWritten or failed only when none of the text
+    // arrived and the field is as before (at most without its selection), and
     // changedUnexpectedly when it changed otherwise.
     void writeAtCaret(const platform::AccessibleElement& element, const ToolkitTextUnits& units,
                       const std::optional<QString>& before, const QString& text);
