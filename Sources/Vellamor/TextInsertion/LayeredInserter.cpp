@@ -101,7 +101,7 @@ QCoro::Task<InsertStrategy> LayeredInserter::run(LayeredInserter self, QString t
     // A layer that left part of the text, or something else, in the field
     // ends the attempt: the next one would add the whole text again.
     bool tryKeystrokes = text.size() <= keystrokeLimit;
-    if (target == FocusTarget::element) {
+    if (target == FocusTarget::element && text.size() <= accessibilityLimit) {
         const Outcome ax = co_await attempt(*self.ax_, text, self.log_, QStringLiteral("ax"));
         if (ax == Outcome::succeeded)
             co_return InsertStrategy::ax;

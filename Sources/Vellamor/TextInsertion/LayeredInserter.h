@@ -34,12 +34,16 @@ public:
     // Keystrokes deliver about this many characters in a second; a longer
     // text is pasted instead (typing 50 kB would take minutes).
     static constexpr qsizetype keystrokeLimit = 400;
+    // A bus write blocks this thread until the target has laid the text out:
+    // measured in a GTK view, 10,000 characters took under 10 ms, 100,000
+    // took 5 to 9 s. A longer text goes straight to the paste.
+    static constexpr qsizetype accessibilityLimit = 10'000;
 
     // Empty text: `ax` at once, nothing touched. No target (see
     // FocusTarget): the text goes to the clipboard, `noTarget`. A focused
-    // element: accessibility; after its failure keystrokes (skipped when the
-    // focus is in this application, or for a text over `keystrokeLimit`);
-    // after theirs a paste. An accessibility write that got no answer is
+    // element: accessibility (skipped for a text over `accessibilityLimit`);
+    // after its failure keystrokes (skipped when the focus is in this
+    // application, or for a text over `keystrokeLimit`); after theirs a paste. An accessibility write that got no answer is
     // read back for a while: when the text shows up it is `ax`, otherwise
     // no other layer runs (the target may still take it) and the text is
     // left on the clipboard, `allFailed`. A focused window

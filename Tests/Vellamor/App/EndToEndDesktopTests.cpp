@@ -19,18 +19,24 @@
 
 #include "RecordingUnauthorizedHandler.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace vellamor::test {
 namespace {
@@ -227,6 +233,49 @@ TEST_F(EndToEndTest, AnOfflineStartKeepsTheSessionAndDictatesOnceTheBackendIsBac
     EXPECT_FALSE(logged(u"beginDictation blocked: unauthenticated"_s));
 }
 
+// Hands a link to the running instance through its single-instance socket
+// every 50 ms, as a second process does, and tells how long the instance
+// took to log each one (the longest time its main thread kept them waiting).
+class InstanceProbe {
+public:
+    InstanceProbe()
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { send(); });
+        timer_.start(50);
+    }
+
+    // The longest delay between a link's sending and its log line; a link
+    // never logged counts as `ceiling`.
+    std::chrono::milliseconds longestDelay(const QStringList& log, std::chrono::milliseconds ceiling) const
+    {
+        std::chrono::milliseconds longest{0};
+        for (std::size_t i = 0; i < sent_.size(); ++i) {
+            const QStringList lines = log.filter(u"deeplink received: vellamor://probe/%1 "_s.arg(i));
+            if (lines.isEmpty())
+                return ceiling;
+            const QDateTime logged = QDateTime::fromString(lines.first().section(u' ', 0, 0), Qt::ISODateWithMs);
+            longest = std::max(longest, std::chrono::milliseconds(sent_[i].msecsTo(logged)));
+        }
+        return longest;
+    }
+
+private:
+    void send()
+    {
+        QLocalSocket socket;
+        socket.connectToServer(AppPaths::singleInstanceSocket());
+        if (!socket.waitForConnected(1000))
+            return;
+        socket.write(u"vellamor://probe/%1"_s.arg(sent_.size()).toUtf8());
+        socket.waitForBytesWritten(1000);
+        sent_.push_back(QDateTime::currentDateTimeUtc());
+        socket.disconnectFromServer();
+    }
+
+    QTimer timer_;
+    std::vector<QDateTime> sent_;
+};
+
 INSTANTIATE_TEST_SUITE_P(Recognisers, DictationEndToEndTest, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return std::string(info.param ? "Mock" : "Devserver");
@@ -388,6 +437,46 @@ TEST_F(EndToEndTest, ALinkOpenedOnTheDesktopReachesTheRunningAppThroughASecondPr
     EXPECT_TRUE(lines.filter(u"deeplink rejected"_s).isEmpty());
     EXPECT_TRUE(lines.filter(u"s3cret"_s).isEmpty());
     EXPECT_EQ(app_.state(), QProcess::Running);
+}
+
+// A recogniser that answers with 2 MB of text: the app keeps answering, the
+// text reaches the field and the history, and the next dictation is not held up.
+TEST_F(EndToEndTest, ATwoMegabyteTextArrivesAndTheNextDictationFollowsAtOnce)
+{
+    ASSERT_TRUE(runTool(signInProgram, {}));
+    auto* endpoint = devbackend::AsrSessionEndpoint::of(server_);
+    auto options = endpoint->options();
+    options.finalText = u"长文本 long text "_s.repeated(2'000'000 / 21);
+    endpoint->setOptions(options);
+    startApp();
+    ASSERT_TRUE(waitUntil([this] { return logged(u"hotkey tap started"_s); }, 20s));
+    const QString account = signedInAccount();
+    ASSERT_FALSE(account.isEmpty());
+    TextTarget target(qtTarget, {u"QtTextEdit"_s, QString(), QString(), QString()});
+    ASSERT_TRUE(target.isReady());
+    ASSERT_TRUE(xdotool({u"mousemove"_s, u"10"_s, u"700"_s}));
+    const auto dictate = [] {
+        xdotool({u"keydown"_s, u"Control_R"_s});
+        runEventLoopFor(400ms);
+        xdotool({u"keyup"_s, u"Control_R"_s});
+    };
+
+    InstanceProbe probe;
+    dictate();
+    const QString longText = *options.finalText;
+    EXPECT_TRUE(target.waitForText(longText, 20s) == longText);
+    options.finalText = u"第二段"_s;
+    endpoint->setOptions(options);
+    dictate();
+    QElapsedTimer sinceRelease;
+    sinceRelease.start();
+    EXPECT_TRUE(target.waitForText(longText + u"第二段"_s, 5s) == longText + u"第二段"_s);
+    EXPECT_LT(sinceRelease.elapsed(), 2000);
+    runEventLoopFor(200ms);
+    EXPECT_LE(probe.longestDelay(logLinesFrom(logStart_), 10s), 100ms);
+
+    const QList<HistoryRecord> records = recordedHistory(account);
+    EXPECT_TRUE(std::any_of(records.begin(), records.end(), [&](const auto& r) { return r.text == longText; }));
 }
 
 } // namespace

@@ -212,6 +212,7 @@ TEST_F(LayeredInserterTest, LongTextsArePastedAndAnUnansweredWriteIsOnlyReadBack
 {
     const QString longText(LayeredInserter::keystrokeLimit + 1, u'x');
     const QString shortText(LayeredInserter::keystrokeLimit, u'x');
+    const QString hugeText(LayeredInserter::accessibilityLimit + 1, u'x');
     const Behaviour works;
     struct Case {
         const char* name;
@@ -231,6 +232,9 @@ TEST_F(LayeredInserterTest, LongTextsArePastedAndAnUnansweredWriteIsOnlyReadBack
          InsertStrategy::clipboard, {called("ax", longText), called("clipboard", longText)}},
         {"longIntoAWindow", longText, FocusTarget::window, works, {}, InsertStrategy::clipboard,
          {called("clipboard", longText)}},
+        // The bus call would hold the application for seconds.
+        {"hugeIntoAnElement", hugeText, FocusTarget::element, works, {}, InsertStrategy::clipboard,
+         {called("clipboard", hugeText)}},
         {"atTheLimitIsTyped", shortText, FocusTarget::window, works, {}, InsertStrategy::keyboard,
          {called("keyboard", shortText)}},
         {"unansweredShowsUpLate", u"abc"_s, FocusTarget::element, throwing(AxError::unanswered()),

@@ -234,7 +234,7 @@ struct AtspiAccessibilityBus::State {
     }
 };
 
-AtspiAccessibilityBus::AtspiAccessibilityBus(qint64 ownProcessId)
+AtspiAccessibilityBus::AtspiAccessibilityBus(qint64 ownProcessId, std::chrono::milliseconds callTimeout)
     : state_(std::make_unique<State>())
 {
     state_->ownProcessId = ownProcessId;
@@ -243,7 +243,8 @@ AtspiAccessibilityBus::AtspiAccessibilityBus(qint64 ownProcessId)
     if (!state_->connected)
         return;
     // A hung application must not hold the main thread for long.
-    atspi_set_timeout(1000, 3000);
+    const auto timeout = static_cast<gint>(callTimeout.count());
+    atspi_set_timeout(timeout, 3 * timeout);
     state_->listener = atspi_event_listener_new(&State::onEvent, state_.get(), nullptr);
     GErrorSlot error;
     atspi_event_listener_register(state_->listener, "object:state-changed:focused", error.out());
