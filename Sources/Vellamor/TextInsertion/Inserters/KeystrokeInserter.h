@@ -50,8 +50,9 @@ public:
         std::chrono::milliseconds unmappingSettle{20};
         std::chrono::milliseconds readPerKey{16};
         // Beyond this a reader is taken to have caught up: a long text must
-        // not hold the next keymap change (or the next insertion) for minutes.
-        std::chrono::milliseconds readingCeiling{1000};
+        // not hold the next keymap change (or the next insertion) for minutes,
+        // and a short text after it is typed within a second.
+        std::chrono::milliseconds readingCeiling{800};
         std::chrono::milliseconds modifierPoll{20};
         std::chrono::milliseconds modifierTimeout{2000};
         std::chrono::milliseconds heldModifierLimit{60000};
