@@ -153,6 +153,9 @@ void AsrSessionEndpoint::accept(QTcpSocket* socket)
 void AsrSessionEndpoint::adopt(QWebSocket* socket)
 {
     socket->setParent(this);
+    // One frame per message, as recognisers send them: Qt's client refuses a
+    // text message whose frames split a UTF-8 sequence (close code 1007).
+    socket->setOutgoingFrameSize(QWebSocket::maxOutgoingFrameSize());
     auto live = std::make_shared<Live>();
     live->socket = socket;
     live->record = std::make_shared<Record>();

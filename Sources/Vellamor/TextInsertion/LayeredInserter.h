@@ -34,10 +34,8 @@ public:
     // Keystrokes deliver about this many characters in a second; a longer
     // text is pasted instead (typing 50 kB would take minutes).
     static constexpr qsizetype keystrokeLimit = 400;
-    // A bus write blocks this thread until the target has laid the text out:
-    // measured in a GTK view, 10,000 characters took under 10 ms, 100,000
-    // took 5 to 9 s. A longer text goes straight to the paste.
-    static constexpr qsizetype accessibilityLimit = 10'000;
+    // A longer text goes straight to the paste (see accessibleTextLimit).
+    static constexpr qsizetype accessibilityLimit = accessibleTextLimit;
 
     // Empty text: `ax` at once, nothing touched. No target (see
     // FocusTarget): the text goes to the clipboard, `noTarget`. A focused

@@ -181,6 +181,9 @@ TEST_F(AccessibilityInserterTest, WritesAtTheCaretOrThroughTheValueAndChecksWhat
          Error::failed(7), {u"deleteText(1,2)"_s}, u"abc"_s},
         {"valueRefused", with(field("Qt", u"abc"_s, noCaret), &Field::setStatus, 3), u"X"_s, Error::failed(3),
          {uR"(setTextContents("abcX"))"_s}, u"abc"_s},
+        // Reading it back would hold the application for seconds.
+        {"fieldTooLongToRead", field("Qt", QString(accessibleTextLimit, u'a'), 0), u"X"_s, Error::notSupported(), {},
+         QString(accessibleTextLimit, u'a')},
         // A write past the call's time-out: only what the field shows counts.
         {"lateButArrived", with(field("GAIL", u"ab"_s, 1), &Field::answersLate, true), u"X"_s, std::nullopt,
          {uR"(insertText(1,"X",1))"_s}, u"aXb"_s},

@@ -95,10 +95,13 @@ void AccessibilityInserter::insertNow(const QString& text)
         throw AccessibilityInserterError::noFocus();
     if (const auto pid = bus_->processId(*element); pid && *pid == ownProcessId_)
         throw AccessibilityInserterError::selfReflective();
+    const auto count = bus_->characterCount(*element);
+    // Reading a huge field back would hold this thread for seconds.
+    if (count.value_or(0) + text.size() > accessibleTextLimit)
+        throw AccessibilityInserterError::notSupported();
     if (!(preferKeyboardOverAX_ && preferKeyboardOverAX_()) && bus_->isEditableText(*element)) {
         const auto before = bus_->text(*element);
-        const auto units =
-            ToolkitTextUnits::forField(bus_->toolkitName(*element), before, bus_->characterCount(*element));
+        const auto units = ToolkitTextUnits::forField(bus_->toolkitName(*element), before, count);
         if (canWriteAtCaret(*element)) {
             writeAtCaret(*element, units, before, text);
             return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Accessibility/AccessibilityBus.h"
+#include "TextInsertion/AccessibilityProbing.h"
 #include "TextInsertion/AnyInserter.h"
 #include "TextInsertion/ToolkitTextUnits.h"
 
@@ -29,8 +30,9 @@ public:
 
     // Throws AccessibilityInserterError, checking in this order: access not
     // granted, no focused element, the element is this process's
-    // (selfReflective), then writes through the caret and selection, or else
-    // through the whole value, or throws notSupported.
+    // (selfReflective), the field and the text together longer than
+    // `accessibleTextLimit` (notSupported), then writes through the caret and
+    // selection, or else through the whole value, or throws notSupported.
     void insertNow(const QString& text);
 
     // None without access; otherwise the bus's focused element.
