@@ -98,6 +98,19 @@ protected:
 
     InsertStrategy insert(const QString& text) { return runBlocking(inserter().insertLayered(text)); }
 
+    // A fresh log and clipboard, layers that behave so, and the focus.
+    void arrange(Behaviour ax, Behaviour keyboard, Behaviour clipboard, FocusTarget focus,
+                 std::vector<std::optional<QString>> fieldTexts)
+    {
+        log_->clear();
+        pasteboard_->hold(PasteboardSelection::clipboard, earlierClipboard);
+        ax_->behaviour = std::move(ax);
+        keyboard_->behaviour = std::move(keyboard);
+        clipboard_->behaviour = std::move(clipboard);
+        probe_->answer = focus;
+        probe_->texts = std::move(fieldTexts);
+    }
+
     std::shared_ptr<CallLog> log_ = std::make_shared<CallLog>();
     std::shared_ptr<RecordingLayer> ax_ = std::make_shared<RecordingLayer>(u"ax"_s, log_);
     std::shared_ptr<RecordingLayer> keyboard_ = std::make_shared<RecordingLayer>(u"keyboard"_s, log_);
@@ -188,13 +201,7 @@ TEST_F(LayeredInserterTest, TriesTheLayersInOrderAndReportsTheOneThatWorked)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        log_->clear();
-        pasteboard_->hold(PasteboardSelection::clipboard, earlierClipboard);
-        ax_->behaviour = c.ax;
-        keyboard_->behaviour = c.keyboard;
-        clipboard_->behaviour = c.clipboard;
-        probe_->answer = c.focus;
-        probe_->texts = c.fieldTexts;
+        arrange(c.ax, c.keyboard, c.clipboard, c.focus, c.fieldTexts);
 
         EXPECT_EQ(insert(u"abc"_s), c.expected);
         EXPECT_EQ(log_->calls(), QStringList{u"probe"_s} + c.layersCalled);
@@ -244,11 +251,7 @@ TEST_F(LayeredInserterTest, LongTextsArePastedAndAnUnansweredWriteIsOnlyReadBack
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        log_->clear();
-        pasteboard_->hold(PasteboardSelection::clipboard, earlierClipboard);
-        ax_->behaviour = c.ax;
-        probe_->answer = c.focus;
-        probe_->texts = c.fieldTexts;
+        arrange(c.ax, works, works, c.focus, c.fieldTexts);
 
         EXPECT_EQ(insert(c.text), c.expected);
         EXPECT_EQ(log_->calls(), QStringList{u"probe"_s} + c.layersCalled);
