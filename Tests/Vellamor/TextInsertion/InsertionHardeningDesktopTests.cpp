@@ -151,5 +151,19 @@ TEST_F(InsertionHardeningDesktopTest, AnAccessibilityWriteAnsweredTooLateIsNotIn
     EXPECT_EQ(waitForText(target, u"文本"_s), u"文本"_s);
 }
 
+// With no application window open the focus rests on the window manager's
+// own window or the root: nothing to type into, so the text goes to the clipboard.
+TEST_F(InsertionHardeningDesktopTest, OnlyAnApplicationsWindowIsAFocusedTarget)
+{
+    platform::XTestKeyInjector injector;
+    EXPECT_EQ(injector.focusedWindow(), std::nullopt);
+
+    QProcess target;
+    startFocused(target, QStringLiteral(VELLAMOR_QT_TEXT_TARGET), {u"QtLineEdit"_s});
+    const auto focused = injector.focusedWindow();
+    ASSERT_TRUE(focused.has_value());
+    EXPECT_EQ(focused->processId, target.processId());
+}
+
 } // namespace
 } // namespace vellamor::test

@@ -64,6 +64,11 @@ public:
     // Control held around it when `withControl`.
     virtual bool tap(const InjectedKey& key, bool withControl = false) = 0;
 
+    enum class TapOutcome { tapped, modifiersHeld, refused };
+    // tap() unless a modifier is down, both in one step: no key pressed in
+    // between can combine with it.
+    virtual TapOutcome tapUnlessModifiersHeld(const InjectedKey& key) = 0;
+
     // Shift, Control, Alt, Super and the like that are down right now.
     virtual bool modifiersHeld() = 0;
     // Releases every modifier that is down, as seen by applications.

@@ -419,6 +419,21 @@ bool XTestKeyInjector::tap(const InjectedKey& key, bool withControl)
     return ok;
 }
 
+KeyInjector::TapOutcome XTestKeyInjector::tapUnlessModifiersHeld(const InjectedKey& key)
+{
+    Connection* c = connection();
+    if (!c)
+        return TapOutcome::refused;
+    XGrabServer(c->display);
+    const bool held = !c->pressedModifiers().empty();
+    const bool tapped = !held && tap(key, false);
+    XUngrabServer(c->display);
+    XFlush(c->display);
+    if (held)
+        return TapOutcome::modifiersHeld;
+    return tapped ? TapOutcome::tapped : TapOutcome::refused;
+}
+
 bool XTestKeyInjector::modifiersHeld()
 {
     Connection* c = connection();

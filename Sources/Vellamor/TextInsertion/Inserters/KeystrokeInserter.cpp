@@ -179,9 +179,12 @@ QCoro::Task<void> KeystrokeInserter::insert(QString text)
     };
     for (const auto& step : keystrokes->steps()) {
         if (step.kind == KeystrokePlan::Step::Kind::press) {
-            if (injector->modifiersHeld())
+            auto outcome = injector->tapUnlessModifiersHeld(step.key);
+            while (outcome == platform::KeyInjector::TapOutcome::modifiersHeld) {
                 now += co_await ModifierRelease::wait(injector, sleep, pacing.modifierPoll, pacing.heldModifierLimit);
-            if (!injector->tap(step.key)) {
+                outcome = injector->tapUnlessModifiersHeld(step.key);
+            }
+            if (outcome != platform::KeyInjector::TapOutcome::tapped) {
                 refused = true;
                 break;
             }
