@@ -7,7 +7,10 @@
 // With "--order RUNS" it types a text that needs two keymap batches into the
 // deliberately slow target instead, once per assumed read time per key, and
 // counts the runs that did not arrive exactly: the shortest read time
-// without a miss is the one the keystroke layer should assume.
+// without a miss is the one the keystroke layer should assume. With "--long"
+// it inserts 2 kB to 2 MB through the application's layered inserter into
+// a GTK text view and reports, besides the times, the longest stretch the
+// main thread went without running its event loop (goal: 50 ms).
 #include "BenchmarkSupport.h"
 #include "InsertionTexts.h"
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
@@ -17,6 +20,7 @@
 #include "TextInsertion/Inserters/AccessibilityInserter.h"
 #include "TextInsertion/Inserters/ClipboardInserter.h"
 #include "TextInsertion/Inserters/KeystrokeInserter.h"
+#include "TextInsertion/SystemLayeredInserter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -242,6 +246,60 @@ int order(const qint64 ownPid, int runs)
     return 0;
 }
 
+// The longest gap between two turns of the event loop while it runs.
+class StallProbe {
+public:
+    StallProbe()
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            longest_ = std::max(longest_, static_cast<double>(sinceLast_.nsecsElapsed()) / 1e6);
+            sinceLast_.start();
+        });
+        timer_.start(1);
+        sinceLast_.start();
+    }
+    double longest() const { return std::max(longest_, static_cast<double>(sinceLast_.nsecsElapsed()) / 1e6); }
+
+private:
+    QTimer timer_;
+    QElapsedTimer sinceLast_;
+    double longest_ = 0;
+};
+
+int longTexts(const qint64 ownPid)
+{
+    auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
+    const LayeredInserter chain = SystemLayeredInserter::make(
+        bus, std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::QtPasteboard>(),
+        [] { return true; }, nullptr, nullptr);
+    Target target(QStringLiteral(VELLAMOR_GTK_TEXT_TARGET), {QStringLiteral("GtkTextView")});
+    if (!target.activate()) {
+        std::fprintf(stderr, "the GTK target did not get the focus\n");
+        return 1;
+    }
+    std::printf("%-7s %-10s %12s %10s %10s\n", "text", "strategy", "returned ms", "shown ms", "stall ms");
+    for (const auto& [name, bytes] : {std::pair{"2 kB", 2'000}, std::pair{"20 kB", 20'000}, std::pair{"200 kB", 200'000},
+                                      std::pair{"2 MB", 2'000'000}}) {
+        for (int run = 0; run < 3; ++run) {
+            // Two-byte characters in UTF-8 and no line breaks, as the target reports lines.
+            const QString text = QString(bytes / 2, QChar(u'é'));
+            if (!clear(*bus, target))
+                pause(200ms);
+            target.await(text);
+            QElapsedTimer elapsed;
+            elapsed.start();
+            StallProbe probe;
+            const InsertStrategy strategy = runBlocking(chain.insertLayered(text), 60s);
+            const double returned = static_cast<double>(elapsed.nsecsElapsed()) / 1e6;
+            waitFor([&] { return target.shownAfter().has_value(); }, 20s);
+            std::printf("%-7s %-10s %12.1f %10.1f %10.1f\n", name, qPrintable(rawValue(strategy)), returned,
+                        target.shownAfter().value_or(-1), probe.longest());
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -249,6 +307,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const qint64 ownPid = QCoreApplication::applicationPid();
     const QStringList arguments = app.arguments();
+    if (arguments.value(1) == QLatin1String("--long"))
+        return longTexts(ownPid);
     if (arguments.value(1) == QLatin1String("--order"))
         return order(ownPid, std::max(1, arguments.value(2).toInt()));
     return timings(ownPid);

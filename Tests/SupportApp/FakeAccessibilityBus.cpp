@@ -159,7 +159,7 @@ int FakeAccessibilityBus::insertText(const platform::AccessibleElement&, int off
     field_->selection.reset();
     accepted(updated);
     field_->caret = offsetOf(std::min<qsizetype>(at + inserted.size(), field_->text.size()));
-    return 0;
+    return answer();
 }
 
 int FakeAccessibilityBus::deleteText(const platform::AccessibleElement&, int start, int end)
@@ -176,7 +176,7 @@ int FakeAccessibilityBus::deleteText(const platform::AccessibleElement&, int sta
     field_->selection.reset();
     accepted(updated);
     field_->caret = start;
-    return 0;
+    return answer();
 }
 
 int FakeAccessibilityBus::setTextContents(const platform::AccessibleElement&, const QString& text)
@@ -189,7 +189,12 @@ int FakeAccessibilityBus::setTextContents(const platform::AccessibleElement&, co
     field_->selection.reset();
     accepted(text);
     field_->caret = offsetOf(field_->text.size());
-    return 0;
+    return answer();
+}
+
+int FakeAccessibilityBus::answer() const
+{
+    return field_->answersLate ? unanswered : 0;
 }
 
 } // namespace vellamor::test

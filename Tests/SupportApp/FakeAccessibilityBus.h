@@ -34,6 +34,9 @@ public:
         int insertStatus = 0;
         int deleteStatus = 0;
         int setStatus = 0;
+        // Every write is applied but answers `unanswered`, as from a target
+        // that took longer than the call's time-out.
+        bool answersLate = false;
         // Applied to the field's text after every accepted write (a length
         // limit, an input mask); none: kept as written.
         std::function<QString(const QString&)> reformat{};
@@ -72,6 +75,7 @@ private:
     qsizetype indexOf(int offset) const;
     int offsetOf(qsizetype index) const;
     void accepted(const QString& text);
+    int answer() const;
 
     std::optional<Field> field_;
     bool written_ = false;

@@ -86,6 +86,13 @@ bool FakeKeyInjector::tap(const platform::InjectedKey& key, bool withControl)
     return true;
 }
 
+platform::KeyInjector::TapOutcome FakeKeyInjector::tapUnlessModifiersHeld(const platform::InjectedKey& key)
+{
+    if (modifiersHeld())
+        return TapOutcome::modifiersHeld;
+    return tap(key, false) ? TapOutcome::tapped : TapOutcome::refused;
+}
+
 bool FakeKeyInjector::modifiersHeld()
 {
     return modifiersHeldUntil && clock_->now < *modifiersHeldUntil;

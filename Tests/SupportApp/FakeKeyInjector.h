@@ -80,6 +80,7 @@ public:
     std::vector<int> spareKeyCodes(int count) override;
     bool mapKeyCodes(const std::vector<platform::KeyMapping>& mapping) override;
     bool tap(const platform::InjectedKey& key, bool withControl) override;
+    TapOutcome tapUnlessModifiersHeld(const platform::InjectedKey& key) override;
     bool modifiersHeld() override;
     void releaseModifiers() override;
     bool capsLockOn() override { return capsLock; }

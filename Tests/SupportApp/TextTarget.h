@@ -85,14 +85,14 @@ public:
     }
 
     // Waits until the field holds `expected`; the last text seen otherwise.
-    QString waitForText(const QString& expected)
+    QString waitForText(const QString& expected, std::chrono::milliseconds timeout = std::chrono::seconds(5))
     {
         waitUntil(
             [&] {
                 update();
                 return text_ == expected;
             },
-            std::chrono::seconds(5));
+            timeout);
         return text_;
     }
 

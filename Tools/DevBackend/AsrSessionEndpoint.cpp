@@ -3,6 +3,7 @@
 #include "DevServer.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QPointer>
@@ -152,6 +153,9 @@ void AsrSessionEndpoint::accept(QTcpSocket* socket)
 void AsrSessionEndpoint::adopt(QWebSocket* socket)
 {
     socket->setParent(this);
+    // One frame per message, as recognisers send them: Qt's client refuses a
+    // text message whose frames split a UTF-8 sequence (close code 1007).
+    socket->setOutgoingFrameSize(QWebSocket::maxOutgoingFrameSize());
     auto live = std::make_shared<Live>();
     live->socket = socket;
     live->record = std::make_shared<Record>();
@@ -227,11 +231,11 @@ void AsrSessionEndpoint::onText(Live& live, const QString& text)
     if (++record.stopFrames > 1)
         return;
     sendText(live, QJsonObject{{QStringLiteral("type"), QStringLiteral("final")},
-                               {QStringLiteral("text"), transcriptFor(record.audioFrames)}});
+                               {QStringLiteral("text"), options_.finalText.value_or(transcriptFor(record.audioFrames))}});
     if (live.polish) {
+        const QString polished = options_.finalText.value_or(polishedFor(record.audioFrames));
         sendText(live, QJsonObject{{QStringLiteral("type"), QStringLiteral("polish")},
-                                   {QStringLiteral("data"),
-                                    QJsonObject{{QStringLiteral("text"), polishedFor(record.audioFrames)}}}});
+                                   {QStringLiteral("data"), QJsonObject{{QStringLiteral("text"), polished}}}});
     }
     sendText(live, QJsonObject{{QStringLiteral("type"), QStringLiteral("done")}});
     live.finished = true;
@@ -292,6 +296,9 @@ void AsrSessionEndpoint::addCommandLineOptions(QCommandLineParser& parser)
                       QStringLiteral("ms"), QStringLiteral("0")});
     parser.addOption({QStringLiteral("asr-unknown-frame"),
                       QStringLiteral("ASR: after ready, send a frame of an unknown type and a binary frame.")});
+    parser.addOption({QStringLiteral("asr-final-text-file"),
+                      QStringLiteral("ASR: send the UTF-8 text of this file as every final and polished text."),
+                      QStringLiteral("path")});
 }
 
 std::optional<AsrSessionEndpoint::Options> AsrSessionEndpoint::optionsFromCommandLine(const QCommandLineParser& parser,
@@ -333,6 +340,15 @@ std::optional<AsrSessionEndpoint::Options> AsrSessionEndpoint::optionsFromComman
         options.dropAfterFrames = static_cast<int>(*drop);
     }
     options.unknownFrame = parser.isSet(QStringLiteral("asr-unknown-frame"));
+    if (parser.isSet(QStringLiteral("asr-final-text-file"))) {
+        QFile file(parser.value(QStringLiteral("asr-final-text-file")));
+        if (!file.open(QIODevice::ReadOnly)) {
+            if (error)
+                *error = QStringLiteral("cannot read --asr-final-text-file: ") + file.fileName();
+            return std::nullopt;
+        }
+        options.finalText = QString::fromUtf8(file.readAll());
+    }
     return options;
 }
 

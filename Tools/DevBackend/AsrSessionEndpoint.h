@@ -52,6 +52,9 @@ public:
         std::chrono::milliseconds handshakeDelay{0};
         // After "ready", send a frame of an unknown type and a binary frame.
         bool unknownFrame = false;
+        // The text of every final and polish frame instead of the frame
+        // count (a long one tests what the client does with it).
+        std::optional<QString> finalText;
     };
 
     struct Frame {

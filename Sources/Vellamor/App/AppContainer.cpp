@@ -124,11 +124,17 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     else
         asr = std::make_shared<CloudASRProvider>(ws_);
     auto output = std::make_shared<LayeredInserterOutput>(*textInserter_);
-    // The finished island says whether the text went in or only onto the clipboard.
-    output->onDelivered = [overlayModel = QPointer<OverlayViewModel>(&overlay_->viewModel())](InsertStrategy strategy) {
-        if (overlayModel)
-            overlayModel->leftOnClipboard
+    // The finished island says whether the text went in or only onto the
+    // clipboard, unless a newer dictation has taken the island meanwhile.
+    output->onDeliveryStarted = [weak]() -> LayeredInserterOutput::Delivered {
+        if (!weak)
+            return {};
+        return [weak, session = weak->activeDictationSessionID_](InsertStrategy strategy) {
+            if (!weak || weak->activeDictationSessionID_ != session)
+                return;
+            weak->overlay_->viewModel().leftOnClipboard
                 = strategy == InsertStrategy::noTarget || strategy == InsertStrategy::allFailed;
+        };
     };
     historyBroadcaster_ = std::make_shared<HistoryChangeBroadcaster>();
     historyStore_ = LocalHistoryStore::anonymous(historyBroadcaster_, historyBaseDirectory_);

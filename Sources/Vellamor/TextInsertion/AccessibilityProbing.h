@@ -6,6 +6,13 @@
 
 namespace vellamor {
 
+// The longest text (in UTF-16 units) read from or written to a field through
+// the bus. Each call blocks this thread until the target has handled it:
+// measured, writing 10,000 characters into a GTK view took under 10 ms,
+// 100,000 took 5 to 9 s, and reading back a Qt text edit holding 2 MB over a
+// second.
+inline constexpr qsizetype accessibleTextLimit = 10'000;
+
 // What a text can be written into, asked before any layer runs.
 enum class FocusTarget {
     // Nothing: no access, the user prefers keystrokes, no window has the
@@ -25,7 +32,7 @@ public:
     virtual FocusTarget focusTarget() = 0;
 
     // The whole text of the element that has the focus; none when there is
-    // none or the bus cannot read it.
+    // none, the bus cannot read it, or it is longer than `accessibleTextLimit`.
     virtual std::optional<QString> focusedText() = 0;
 };
 

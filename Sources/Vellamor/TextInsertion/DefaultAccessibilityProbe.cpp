@@ -38,6 +38,8 @@ std::optional<QString> DefaultAccessibilityProbe::focusedText()
     const auto element = bus_->focusedElement();
     if (!element)
         return std::nullopt;
+    if (bus_->characterCount(*element).value_or(0) > accessibleTextLimit)
+        return std::nullopt;
     return bus_->text(*element);
 }
 

@@ -11,8 +11,12 @@ namespace {
 // per key after the last: the first change shows well within this.
 constexpr std::chrono::milliseconds readbackLimit{250};
 constexpr std::chrono::milliseconds readbackPoll{10};
+// A target that did not answer an accessibility write in time is given this
+// long to show the text before it is left on the clipboard.
+constexpr std::chrono::milliseconds lateWriteLimit{2000};
+constexpr std::chrono::milliseconds lateWritePoll{50};
 
-enum class Outcome { succeeded, failed, fieldChanged, selfReflective };
+enum class Outcome { succeeded, failed, fieldChanged, selfReflective, unanswered };
 
 Outcome outcomeOf(const std::exception_ptr& error)
 {
@@ -23,6 +27,8 @@ Outcome outcomeOf(const std::exception_ptr& error)
             return Outcome::selfReflective;
         if (e.kind() == AccessibilityInserterError::Kind::changedUnexpectedly)
             return Outcome::fieldChanged;
+        if (e.kind() == AccessibilityInserterError::Kind::unanswered)
+            return Outcome::unanswered;
     } catch (const KeystrokeInserterError& e) {
         if (e.charactersPosted() > 0)
             return Outcome::fieldChanged;
@@ -94,16 +100,18 @@ QCoro::Task<InsertStrategy> LayeredInserter::run(LayeredInserter self, QString t
     }
     // A layer that left part of the text, or something else, in the field
     // ends the attempt: the next one would add the whole text again.
-    bool tryKeystrokes = true;
-    if (target == FocusTarget::element) {
+    bool tryKeystrokes = text.size() <= keystrokeLimit;
+    if (target == FocusTarget::element && text.size() <= accessibilityLimit) {
         const Outcome ax = co_await attempt(*self.ax_, text, self.log_, QStringLiteral("ax"));
         if (ax == Outcome::succeeded)
             co_return InsertStrategy::ax;
-        if (ax == Outcome::fieldChanged) {
+        if (ax == Outcome::unanswered && co_await arrivedLate(self, text))
+            co_return InsertStrategy::ax;
+        if (ax == Outcome::fieldChanged || ax == Outcome::unanswered) {
             self.leaveOnClipboard(text);
             co_return InsertStrategy::allFailed;
         }
-        tryKeystrokes = ax != Outcome::selfReflective;
+        tryKeystrokes = tryKeystrokes && ax != Outcome::selfReflective;
     }
     if (tryKeystrokes) {
         const auto before = target == FocusTarget::element ? self.probe_->focusedText() : std::nullopt;
@@ -140,6 +148,16 @@ QCoro::Task<bool> LayeredInserter::fieldChanged(LayeredInserter self, QString be
         co_await self.sleep_(readbackPoll);
         waited += readbackPoll;
     }
+}
+
+QCoro::Task<bool> LayeredInserter::arrivedLate(LayeredInserter self, QString text)
+{
+    for (std::chrono::milliseconds waited{0}; waited < lateWriteLimit; waited += lateWritePoll) {
+        if (const auto now = self.probe_->focusedText(); now && now->contains(text))
+            co_return true;
+        co_await self.sleep_(lateWritePoll);
+    }
+    co_return false;
 }
 
 void LayeredInserter::leaveOnClipboard(const QString& text) const

@@ -31,10 +31,20 @@ public:
                     VellamorLog log = VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("insertion")),
                     InsertionSleep sleep = eventLoopSleep());
 
+    // Keystrokes deliver about this many characters in a second; a longer
+    // text is pasted instead (typing 50 kB would take minutes).
+    static constexpr qsizetype keystrokeLimit = 400;
+    // A longer text goes straight to the paste (see accessibleTextLimit).
+    static constexpr qsizetype accessibilityLimit = accessibleTextLimit;
+
     // Empty text: `ax` at once, nothing touched. No target (see
     // FocusTarget): the text goes to the clipboard, `noTarget`. A focused
-    // element: accessibility; after its failure keystrokes (skipped when the
-    // focus is in this application); after theirs a paste. A focused window
+    // element: accessibility (skipped for a text over `accessibilityLimit`);
+    // after its failure keystrokes (skipped when the focus is in this
+    // application, or for a text over `keystrokeLimit`); after theirs a paste. An accessibility write that got no answer is
+    // read back for a while: when the text shows up it is `ax`, otherwise
+    // no other layer runs (the target may still take it) and the text is
+    // left on the clipboard, `allFailed`. A focused window
     // with nothing on the bus: keystrokes, then a paste. A layer that may have
     // changed the field (accessibility changed it otherwise than asked,
     // keystrokes typed part of the text) is followed by none: the text goes
@@ -52,6 +62,8 @@ private:
     static QCoro::Task<InsertStrategy> run(LayeredInserter self, QString text);
     // Whether the focused field changed from `before` by `readbackLimit`.
     static QCoro::Task<bool> fieldChanged(LayeredInserter self, QString before);
+    // Whether the focused field shows `text` within `lateWriteLimit`.
+    static QCoro::Task<bool> arrivedLate(LayeredInserter self, QString text);
     void leaveOnClipboard(const QString& text) const;
 
     std::shared_ptr<AnyInserter> ax_;

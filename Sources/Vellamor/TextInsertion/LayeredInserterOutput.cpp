@@ -1,7 +1,5 @@
 #include "TextInsertion/LayeredInserterOutput.h"
 
-#include "Support/TextGraphemes.h"
-
 namespace vellamor {
 
 LayeredInserterOutput::LayeredInserterOutput(LayeredInserter inserter)
@@ -18,15 +16,24 @@ LayeredInserterOutput::LayeredInserterOutput(LayeredInserter inserter, VellamorL
 
 QCoro::Task<void> LayeredInserterOutput::deliver(QString text)
 {
+    // UTF-16 units: counting the characters of a long text costs the main
+    // thread as much as a paste.
+    log_.info(QStringLiteral("deliver called: length=") + QString::number(text.size()));
+    Delivered delivered = onDeliveryStarted ? onDeliveryStarted() : Delivered();
     // Copies: the output may be destroyed while the insertion runs.
-    const VellamorLog log = log_;
-    const LayeredInserter inserter = inserter_;
-    const auto onDelivered = this->onDelivered;
-    log.info(QStringLiteral("deliver called: length=") + QString::number(graphemeCount(text)));
-    const InsertStrategy strategy = co_await inserter.insertLayered(text);
-    log.info(QStringLiteral("deliver finished: strategy=") + rawValue(strategy));
-    if (onDelivered)
-        onDelivered(strategy);
+    last_ = TaskHandle::start([log = log_, inserter = inserter_, text = std::move(text),
+                               delivered = std::move(delivered)](std::stop_token) -> QCoro::Task<void> {
+        const InsertStrategy strategy = co_await inserter.insertLayered(text);
+        log.info(QStringLiteral("deliver finished: strategy=") + rawValue(strategy));
+        if (delivered)
+            delivered(strategy);
+    });
+    co_return;
+}
+
+QCoro::Task<void> LayeredInserterOutput::delivered() const
+{
+    return last_.join();
 }
 
 } // namespace vellamor

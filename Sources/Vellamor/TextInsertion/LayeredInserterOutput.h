@@ -2,6 +2,7 @@
 
 #include "Dictation/DictationOutput.h"
 #include "Logging/VellamorLog.h"
+#include "Support/Async/TaskHandle.h"
 #include "TextInsertion/LayeredInserter.h"
 
 #include <functional>
@@ -10,21 +11,33 @@ namespace vellamor {
 
 // The application's dictation output: inserts each finished text with the
 // layered inserter and logs the outcome to "com.vellamor.app"/"text-inserter-output".
+//
+// A delivery returns once its insertion has started, not when it ends: the
+// session closes and keeps its text in the history at once, and the next
+// dictation may begin while the text is still typed or pasted. Insertions
+// run one after another, in the order their texts came.
 class LayeredInserterOutput final : public DictationOutput {
 public:
+    // Told how one text was delivered.
+    using Delivered = std::function<void(InsertStrategy)>;
+
     explicit LayeredInserterOutput(LayeredInserter inserter);
     LayeredInserterOutput(LayeredInserter inserter, VellamorLog log);
 
     QCoro::Task<void> deliver(QString text) override;
 
-    // Told how each finished text was delivered, before deliver() returns.
-    std::function<void(InsertStrategy)> onDelivered;
+    // Asked as each delivery starts; what it answers is told the outcome.
+    std::function<Delivered()> onDeliveryStarted;
+
+    // Finishes once every delivery started so far has ended.
+    QCoro::Task<void> delivered() const;
 
     const LayeredInserter& inserter() const { return inserter_; }
 
 private:
     LayeredInserter inserter_;
     VellamorLog log_;
+    TaskHandle last_;
 };
 
 } // namespace vellamor

@@ -16,9 +16,11 @@ namespace vellamor {
 // applications.
 class ModifierRelease {
 public:
-    static QCoro::Task<void> wait(std::shared_ptr<platform::KeyInjector> injector, InsertionSleep sleep,
-                                  std::chrono::milliseconds poll = std::chrono::milliseconds(20),
-                                  std::chrono::milliseconds timeout = std::chrono::seconds(2));
+    // How long it waited.
+    static QCoro::Task<std::chrono::milliseconds> wait(std::shared_ptr<platform::KeyInjector> injector,
+                                                       InsertionSleep sleep,
+                                                       std::chrono::milliseconds poll = std::chrono::milliseconds(20),
+                                                       std::chrono::milliseconds timeout = std::chrono::seconds(2));
 };
 
 } // namespace vellamor

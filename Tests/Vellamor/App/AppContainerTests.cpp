@@ -193,6 +193,31 @@ TEST_F(AppContainerTest, ADictationShowsRecordingThenProcessingThenIdleAndLeaves
     EXPECT_EQ(runBlocking(container->historyStore()->all()).size(), 2);
 }
 
+// The session ends and keeps its record while its text is still being typed;
+// a dictation begun meanwhile is not refused, and the earlier text's outcome
+// (left on the clipboard) does not mark the new dictation's island.
+TEST_F(AppContainerTest, ATextStillBeingTypedHoldsUpNoDictationAndKeepsItsOutcomeToItself)
+{
+    startReady();
+    bus->clearFocus();
+    keys->refuseTapsFrom = 200;
+    beginRecording();
+    releaseHotkey(400);
+    serverSays(frame("final", QString(300, u'a')));
+    serverSays(frame("done"));
+    ASSERT_TRUE(waitUntil([this] { return overlayState() == DictationState::done(); }));
+    EXPECT_LT(keys->taps().size(), 200u);
+    EXPECT_EQ(runBlocking(container->historyStore()->all()).size(), 1);
+
+    beginRecording(5000);
+    EXPECT_EQ(overlayState(), DictationState::recording());
+    // The refused key ends the typing; the text goes to the clipboard.
+    ASSERT_TRUE(waitUntil([this] { return keys->taps().size() == 200u; }));
+    runEventLoopFor(100ms);
+    EXPECT_FALSE(container->overlay().viewModel().leftOnClipboard.value());
+    EXPECT_EQ(overlayState(), DictationState::recording());
+}
+
 TEST_F(AppContainerTest, ALateEndOfAnAbandonedSessionIsDropped)
 {
     startReady();

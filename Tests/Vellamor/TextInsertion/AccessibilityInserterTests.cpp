@@ -23,6 +23,7 @@ using Error = AccessibilityInserterError;
 using Kind = AccessibilityInserterError::Kind;
 using Field = FakeAccessibilityBus::Field;
 using platform::AccessibleRange;
+using Bus = platform::AccessibilityBus;
 
 constexpr qint64 ownPid = 1000;
 constexpr qint64 otherPid = 4242;
@@ -180,6 +181,17 @@ TEST_F(AccessibilityInserterTest, WritesAtTheCaretOrThroughTheValueAndChecksWhat
          Error::failed(7), {u"deleteText(1,2)"_s}, u"abc"_s},
         {"valueRefused", with(field("Qt", u"abc"_s, noCaret), &Field::setStatus, 3), u"X"_s, Error::failed(3),
          {uR"(setTextContents("abcX"))"_s}, u"abc"_s},
+        // Reading it back would hold the application for seconds.
+        {"fieldTooLongToRead", field("Qt", QString(accessibleTextLimit, u'a'), 0), u"X"_s, Error::notSupported(), {},
+         QString(accessibleTextLimit, u'a')},
+        // A write past the call's time-out: only what the field shows counts.
+        {"lateButArrived", with(field("GAIL", u"ab"_s, 1), &Field::answersLate, true), u"X"_s, std::nullopt,
+         {uR"(insertText(1,"X",1))"_s}, u"aXb"_s},
+        {"lateAndNotThereYet", with(field("Qt", u"ab"_s, 1), &Field::insertStatus, Bus::unanswered), u"X"_s,
+         Error::unanswered(), {uR"(insertText(1,"X",1))"_s}, u"ab"_s},
+        {"lateValueIsNotPutBack",
+         with(with(field("Qt", u"abc"_s, noCaret), &Field::answersLate, true), &Field::reformat, keepFirst(4)),
+         u"XYZ"_s, Error::unanswered(), {uR"(setTextContents("abcXYZ"))"_s}, u"abcX"_s},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -11,6 +11,7 @@
 #include "TextInsertion/SystemLayeredInserter.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 #include <gmock/gmock.h>
 
@@ -63,6 +64,18 @@ TEST_F(BrowserInsertionDesktopTest, ChineseEmojiAndMixedTextArriveWholeInEveryFi
             }
         }
     }
+
+    // Typed, 50 kB would take minutes and lose characters: it is pasted, once.
+    const QString longText = QString(samples[2]).repeated(50'000 / samples[2].size());
+    const LayeredInserter chain = SystemLayeredInserter::make(
+        std::make_shared<platform::AtspiAccessibilityBus>(QCoreApplication::applicationPid()), injector, pasteboard,
+        [] { return true; }, nullptr, UserDefaults::standard());
+    ASSERT_TRUE(page.focus(Field::textarea));
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_EQ(runBlocking(chain.insertLayered(longText), 30s), InsertStrategy::clipboard);
+    EXPECT_EQ(page.waitForText(longText), longText);
+    EXPECT_LT(elapsed.elapsed(), 2000);
 }
 
 } // namespace

@@ -2,13 +2,23 @@
 #include "QtPrinters.h"
 #include "WaitUntil.h"
 
+#include "Platform/Accessibility/AtspiAccessibilityBus.h"
 #include "Platform/KeyInjection/XTestKeyInjector.h"
 #include "Platform/Pasteboard/QtPasteboard.h"
+#include "Settings/UserDefaults.h"
 #include "Support/Async/RunBlocking.h"
 #include "TextInsertion/Inserters/ClipboardInserter.h"
 #include "TextInsertion/Inserters/KeystrokeInserter.h"
+#include "TextInsertion/SystemLayeredInserter.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QTimer>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
 
 namespace vellamor::test {
 namespace {
@@ -89,6 +99,80 @@ TEST_F(InsertionHardeningDesktopTest, EmojiAndLineBreaksKeepTheirOrderInAWriterL
     EXPECT_NO_THROW(runBlocking(keyboard.insert(text), 30s));
     const QString reported = QString(text).replace(u'\n', u'|');
     EXPECT_EQ(waitForText(target, reported), reported);
+}
+
+// Control held with the typed letters would select, paste and undo in the
+// field; the typing waits for its release instead.
+TEST_F(InsertionHardeningDesktopTest, TypingPausesWhileTheUserHoldsTheHotkey)
+{
+    const QString text = QStringLiteral("abcdefghijklmnopqrstuvwxyz").repeated(12);
+    QProcess target;
+    startFocused(target, QStringLiteral(VELLAMOR_QT_TEXT_TARGET), {u"QtLineEdit"_s});
+    KeystrokeInserter keyboard(std::make_shared<platform::XTestKeyInjector>(), nullptr);
+    QTimer::singleShot(100ms, [] { xdotool({u"keydown"_s, u"Control_R"_s}); });
+    QTimer::singleShot(600ms, [] { xdotool({u"keyup"_s, u"Control_R"_s}); });
+
+    EXPECT_NO_THROW(runBlocking(keyboard.insert(text), 30s));
+    EXPECT_EQ(waitForText(target, text), text);
+}
+
+// The keys a long text left mapped are reused or cleared at once: the next
+// short text does not wait for the long one to be read.
+TEST_F(InsertionHardeningDesktopTest, AShortTextAfterALongTypedOneIsTypedWithinASecond)
+{
+    QString chinese;
+    for (char32_t c = U'一'; c < U'一' + 60; ++c)
+        chinese += QString::fromUcs4(&c, 1);
+    const QString longText = QString(chinese + u" and some latin text between them, "_s).repeated(4);
+    QProcess target;
+    startFocused(target, QStringLiteral(VELLAMOR_GTK_TEXT_TARGET), {u"GtkEntry"_s});
+    KeystrokeInserter keyboard(std::make_shared<platform::XTestKeyInjector>(), nullptr);
+    EXPECT_NO_THROW(runBlocking(keyboard.insert(longText), 30s));
+    EXPECT_EQ(waitForText(target, longText), longText);
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_NO_THROW(runBlocking(keyboard.insert(u"好的"_s), 30s));
+    EXPECT_LT(elapsed.elapsed(), 1000);
+    EXPECT_EQ(waitForText(target, longText + u"好的"_s), longText + u"好的"_s);
+}
+
+// The field takes the text but answers the write after the call gave up, and
+// does not answer the read-back either: no other layer may add it again.
+TEST_F(InsertionHardeningDesktopTest, AnAccessibilityWriteAnsweredTooLateIsNotInsertedAgain)
+{
+    QProcess target;
+    startFocused(target, QStringLiteral(VELLAMOR_SLOW_TEXT_TARGET), {u"late"_s, u"1500"_s});
+    // Past the bus's grace time for a starting application.
+    runEventLoopFor(700ms);
+    const auto injector = std::make_shared<platform::XTestKeyInjector>();
+    const LayeredInserter chain = SystemLayeredInserter::make(
+        std::make_shared<platform::AtspiAccessibilityBus>(QCoreApplication::applicationPid(), 200ms), injector,
+        std::make_shared<platform::QtPasteboard>(), [] { return true; }, nullptr, UserDefaults::standard());
+
+    {
+#if defined(__SANITIZE_ADDRESS__)
+        // libatspi never frees the pending D-Bus call of a call that timed out.
+        __lsan::ScopedDisabler timedOutCallsLeak;
+#endif
+        EXPECT_EQ(runBlocking(chain.insertLayered(u"文本"_s), 30s), InsertStrategy::ax);
+    }
+    runEventLoopFor(300ms);
+    EXPECT_EQ(waitForText(target, u"文本"_s), u"文本"_s);
+}
+
+// With no application window open the focus rests on the window manager's
+// own window or the root: nothing to type into, so the text goes to the clipboard.
+TEST_F(InsertionHardeningDesktopTest, OnlyAnApplicationsWindowIsAFocusedTarget)
+{
+    platform::XTestKeyInjector injector;
+    EXPECT_EQ(injector.focusedWindow(), std::nullopt);
+
+    QProcess target;
+    startFocused(target, QStringLiteral(VELLAMOR_QT_TEXT_TARGET), {u"QtLineEdit"_s});
+    const auto focused = injector.focusedWindow();
+    ASSERT_TRUE(focused.has_value());
+    EXPECT_EQ(focused->processId, target.processId());
 }
 
 } // namespace

@@ -181,6 +181,67 @@ TEST_F(KeystrokeInserterTest, SlowReaderReadsTheLastMappedCharactersBeforeTheMap
     }
 }
 
+// A slow reader (a browser) has the keys the last text left mapped: the next
+// text types their characters on them and its others on free keys, waiting
+// for nothing; only when too few keys are free does it wait, under a second.
+TEST_F(KeystrokeInserterTest, NextTextReusesTheKeysLeftMappedAndWaitsUnderASecond)
+{
+    const QString many = distinctCharacters(32);
+    struct Case {
+        const char* name;
+        QString first;
+        QString second;
+        // From the second insertion's start to its first key.
+        std::chrono::milliseconds firstKeyBefore;
+        int secondMappings;
+        bool exact = true;
+    };
+    const Case cases[] = {
+        {"sameCharacters", u"今天好"_s, u"好，今天"_s, 20ms, 1},
+        {"sameCharactersOnly", u"今天好"_s, u"好今天"_s, 0ms, 0},
+        {"othersOnFreeKeys", u"今天"_s, u"明白"_s, 20ms, 1},
+        // Every spare key holds a character of the first text.
+        {"tooFewFreeKeys", many, u"明白"_s, 500ms, 2},
+        // The reader would need 48 s for the latin text before the last key.
+        {"longTextBacklog", QString(3000, u'a') + many, u"明白"_s, 900ms, 2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        injector_ = std::make_shared<FakeKeyInjector>(sleep_.clock());
+        injector_->readPerKey = 16ms;
+        auto keyboard = inserter();
+        EXPECT_NO_THROW(runBlocking(keyboard.insert(c.first)));
+        const std::size_t firstTaps = injector_->taps().size();
+        const std::size_t firstMappings = injector_->mappings().size();
+        const auto start = sleep_.clock()->now;
+        EXPECT_NO_THROW(runBlocking(keyboard.insert(c.second)));
+
+        ASSERT_GT(injector_->taps().size(), firstTaps);
+        EXPECT_LE(injector_->taps()[firstTaps].at - start, c.firstKeyBefore);
+        EXPECT_EQ(injector_->mappings().size() - firstMappings, static_cast<std::size_t>(c.secondMappings));
+        if (c.exact) {
+            EXPECT_EQ(injector_->typed(), c.first + c.second);
+            EXPECT_TRUE(injector_->races().isEmpty()) << injector_->races().join(u'\n').toStdString();
+        }
+    }
+}
+
+// Typing would turn into shortcuts in the target (Ctrl+S, Ctrl+V) while the
+// user holds a modifier, the hotkey among them.
+TEST_F(KeystrokeInserterTest, PausesWhileTheUserHoldsAModifierMidText)
+{
+    const QString text = u"ab中文cd"_s;
+    injector_->onTap = [this](const FakeKeyInjector::Tap&) {
+        if (injector_->taps().size() == 2)
+            injector_->modifiersHeldUntil = sleep_.clock()->now + 3s;
+    };
+    type(text);
+    EXPECT_EQ(injector_->typed(), text);
+    EXPECT_EQ(injector_->releaseCount(), 0);
+    ASSERT_EQ(injector_->taps().size(), 6u);
+    EXPECT_GE(injector_->taps()[2].at - injector_->taps()[1].at, 3s);
+}
+
 TEST_F(KeystrokeInserterTest, WaitsForTheUsersModifiersThenReleasesThemAfterTwoSeconds)
 {
     injector_->modifiersHeldUntil = 100ms;

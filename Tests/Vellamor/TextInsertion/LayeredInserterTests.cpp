@@ -98,6 +98,19 @@ protected:
 
     InsertStrategy insert(const QString& text) { return runBlocking(inserter().insertLayered(text)); }
 
+    // A fresh log and clipboard, layers that behave so, and the focus.
+    void arrange(Behaviour ax, Behaviour keyboard, Behaviour clipboard, FocusTarget focus,
+                 std::vector<std::optional<QString>> fieldTexts)
+    {
+        log_->clear();
+        pasteboard_->hold(PasteboardSelection::clipboard, earlierClipboard);
+        ax_->behaviour = std::move(ax);
+        keyboard_->behaviour = std::move(keyboard);
+        clipboard_->behaviour = std::move(clipboard);
+        probe_->answer = focus;
+        probe_->texts = std::move(fieldTexts);
+    }
+
     std::shared_ptr<CallLog> log_ = std::make_shared<CallLog>();
     std::shared_ptr<RecordingLayer> ax_ = std::make_shared<RecordingLayer>(u"ax"_s, log_);
     std::shared_ptr<RecordingLayer> keyboard_ = std::make_shared<RecordingLayer>(u"keyboard"_s, log_);
@@ -188,13 +201,7 @@ TEST_F(LayeredInserterTest, TriesTheLayersInOrderAndReportsTheOneThatWorked)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        log_->clear();
-        pasteboard_->hold(PasteboardSelection::clipboard, earlierClipboard);
-        ax_->behaviour = c.ax;
-        keyboard_->behaviour = c.keyboard;
-        clipboard_->behaviour = c.clipboard;
-        probe_->answer = c.focus;
-        probe_->texts = c.fieldTexts;
+        arrange(c.ax, c.keyboard, c.clipboard, c.focus, c.fieldTexts);
 
         EXPECT_EQ(insert(u"abc"_s), c.expected);
         EXPECT_EQ(log_->calls(), QStringList{u"probe"_s} + c.layersCalled);
@@ -202,6 +209,54 @@ TEST_F(LayeredInserterTest, TriesTheLayersInOrderAndReportsTheOneThatWorked)
             EXPECT_EQ(pasteboard_->text(PasteboardSelection::clipboard), u"abc"_s);
         } else {
             EXPECT_EQ(pasteboard_->contents(PasteboardSelection::clipboard), earlierClipboard);
+        }
+    }
+}
+
+// Keystrokes would take minutes over a long text, and a second layer after an
+// unanswered accessibility write could show the text twice.
+TEST_F(LayeredInserterTest, LongTextsArePastedAndAnUnansweredWriteIsOnlyReadBack)
+{
+    const QString longText(LayeredInserter::keystrokeLimit + 1, u'x');
+    const QString shortText(LayeredInserter::keystrokeLimit, u'x');
+    const QString hugeText(LayeredInserter::accessibilityLimit + 1, u'x');
+    const Behaviour works;
+    struct Case {
+        const char* name;
+        QString text;
+        FocusTarget focus;
+        Behaviour ax;
+        std::vector<std::optional<QString>> fieldTexts;
+        InsertStrategy expected;
+        QStringList layersCalled;
+    };
+    const auto called = [](const char* layer, const QString& text) -> QString {
+        return QString::fromLatin1(layer) + u'(' + text + u')';
+    };
+    const Case cases[] = {
+        {"longIntoAnElement", longText, FocusTarget::element, works, {}, InsertStrategy::ax, {called("ax", longText)}},
+        {"longWhereAccessibilityFails", longText, FocusTarget::element, throwing(AxError::notSupported()), {},
+         InsertStrategy::clipboard, {called("ax", longText), called("clipboard", longText)}},
+        {"longIntoAWindow", longText, FocusTarget::window, works, {}, InsertStrategy::clipboard,
+         {called("clipboard", longText)}},
+        // The bus call would hold the application for seconds.
+        {"hugeIntoAnElement", hugeText, FocusTarget::element, works, {}, InsertStrategy::clipboard,
+         {called("clipboard", hugeText)}},
+        {"atTheLimitIsTyped", shortText, FocusTarget::window, works, {}, InsertStrategy::keyboard,
+         {called("keyboard", shortText)}},
+        {"unansweredShowsUpLate", u"abc"_s, FocusTarget::element, throwing(AxError::unanswered()),
+         {u"x"_s, u"x"_s, u"xabc"_s}, InsertStrategy::ax, {u"ax(abc)"_s}},
+        {"unansweredNeverShowsUp", u"abc"_s, FocusTarget::element, throwing(AxError::unanswered()), {u"x"_s},
+         InsertStrategy::allFailed, {u"ax(abc)"_s}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        arrange(c.ax, works, works, c.focus, c.fieldTexts);
+
+        EXPECT_EQ(insert(c.text), c.expected);
+        EXPECT_EQ(log_->calls(), QStringList{u"probe"_s} + c.layersCalled);
+        if (c.expected == InsertStrategy::allFailed) {
+            EXPECT_EQ(pasteboard_->text(PasteboardSelection::clipboard), c.text);
         }
     }
 }

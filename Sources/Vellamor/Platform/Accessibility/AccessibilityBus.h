@@ -58,8 +58,12 @@ public:
     // The first selected run; none when nothing is selected or it cannot be read.
     virtual std::optional<AccessibleRange> selection(const AccessibleElement& element) = 0;
 
-    // These answer 0 on success, otherwise a non-zero code of the failure.
-    // `length` is in the unit the toolkit expects for insertions.
+    // The answer of a write that got no answer in time (or whose call failed
+    // on the way): the target may still apply it.
+    static constexpr int unanswered = -2;
+
+    // These answer 0 on success, `unanswered`, or another non-zero code when
+    // the target refused. `length` is in the unit the toolkit expects for insertions.
     virtual int insertText(const AccessibleElement& element, int offset, const QString& text, int length) = 0;
     virtual int deleteText(const AccessibleElement& element, int start, int end) = 0;
     virtual int setTextContents(const AccessibleElement& element, const QString& text) = 0;

@@ -30,8 +30,6 @@ public:
         return &error_;
     }
     bool failed() const { return error_ != nullptr; }
-    // The error's code, never 0 (0 means success to our callers).
-    int code() const { return error_ && error_->code != 0 ? error_->code : -1; }
 
 private:
     void clear()
@@ -236,7 +234,7 @@ struct AtspiAccessibilityBus::State {
     }
 };
 
-AtspiAccessibilityBus::AtspiAccessibilityBus(qint64 ownProcessId)
+AtspiAccessibilityBus::AtspiAccessibilityBus(qint64 ownProcessId, std::chrono::milliseconds callTimeout)
     : state_(std::make_unique<State>())
 {
     state_->ownProcessId = ownProcessId;
@@ -245,7 +243,8 @@ AtspiAccessibilityBus::AtspiAccessibilityBus(qint64 ownProcessId)
     if (!state_->connected)
         return;
     // A hung application must not hold the main thread for long.
-    atspi_set_timeout(1000, 3000);
+    const auto timeout = static_cast<gint>(callTimeout.count());
+    atspi_set_timeout(timeout, 3 * timeout);
     state_->listener = atspi_event_listener_new(&State::onEvent, state_.get(), nullptr);
     GErrorSlot error;
     atspi_event_listener_register(state_->listener, "object:state-changed:focused", error.out());
@@ -386,7 +385,7 @@ int AtspiAccessibilityBus::insertText(const AccessibleElement& element, int offs
     GErrorSlot error;
     const gboolean ok = atspi_editable_text_insert_text(editable.get(), offset, utf8.constData(), length, error.out());
     if (error.failed())
-        return error.code();
+        return unanswered;
     return ok ? 0 : -1;
 }
 
@@ -398,7 +397,7 @@ int AtspiAccessibilityBus::deleteText(const AccessibleElement& element, int star
     GErrorSlot error;
     const gboolean ok = atspi_editable_text_delete_text(editable.get(), start, end, error.out());
     if (error.failed())
-        return error.code();
+        return unanswered;
     return ok ? 0 : -1;
 }
 
@@ -411,7 +410,7 @@ int AtspiAccessibilityBus::setTextContents(const AccessibleElement& element, con
     GErrorSlot error;
     const gboolean ok = atspi_editable_text_set_text_contents(editable.get(), utf8.constData(), error.out());
     if (error.failed())
-        return error.code();
+        return unanswered;
     return ok ? 0 : -1;
 }
 

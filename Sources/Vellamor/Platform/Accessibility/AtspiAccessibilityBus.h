@@ -2,6 +2,7 @@
 
 #include "Platform/Accessibility/AccessibilityBus.h"
 
+#include <chrono>
 #include <memory>
 
 namespace vellamor::platform {
@@ -16,7 +17,11 @@ namespace vellamor::platform {
 // ourselves and waiting for an answer that this thread cannot give.
 class AtspiAccessibilityBus final : public AccessibilityBus {
 public:
-    explicit AtspiAccessibilityBus(qint64 ownProcessId);
+    // A call another application leaves unanswered for `callTimeout` fails
+    // (after it has run three times that long: it may block while it starts).
+    // libatspi has one time-out for the whole process.
+    explicit AtspiAccessibilityBus(qint64 ownProcessId,
+                                   std::chrono::milliseconds callTimeout = std::chrono::seconds(1));
     ~AtspiAccessibilityBus() override;
 
     AtspiAccessibilityBus(const AtspiAccessibilityBus&) = delete;

@@ -64,6 +64,11 @@ public:
     // Control held around it when `withControl`.
     virtual bool tap(const InjectedKey& key, bool withControl = false) = 0;
 
+    enum class TapOutcome { tapped, modifiersHeld, refused };
+    // tap() unless a modifier is down, both in one step: no key pressed in
+    // between can combine with it.
+    virtual TapOutcome tapUnlessModifiersHeld(const InjectedKey& key) = 0;
+
     // Shift, Control, Alt, Super and the like that are down right now.
     virtual bool modifiersHeld() = 0;
     // Releases every modifier that is down, as seen by applications.
@@ -77,7 +82,9 @@ public:
 
     // The active window's instance and class names; empty when unknown.
     virtual QStringList activeWindowClass() = 0;
-    // None when no window has the input focus (or there is no display).
+    // The application window that has the input focus; none when no window
+    // has it, the focus is on a window of no application (the root, the
+    // window manager's own), or there is no display.
     virtual std::optional<FocusedWindow> focusedWindow() = 0;
 };
 

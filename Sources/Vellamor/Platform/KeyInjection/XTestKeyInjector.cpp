@@ -40,8 +40,9 @@ struct XTestKeyInjector::Connection {
     Display* display = nullptr;
     int minKeyCode = 8;
     int maxKeyCode = 255;
-    // Characters of the active group, read on demand.
+    // Characters of the active group and the modifiers' key codes, read on demand.
     std::optional<std::map<char32_t, InjectedKey>> layout;
+    std::optional<std::vector<int>> modifiers;
 
     ~Connection()
     {
@@ -110,7 +111,14 @@ struct XTestKeyInjector::Connection {
         return code;
     }
 
-    std::vector<int> modifierKeyCodes()
+    const std::vector<int>& modifierKeyCodes()
+    {
+        if (!modifiers)
+            modifiers = readModifierKeyCodes();
+        return *modifiers;
+    }
+
+    std::vector<int> readModifierKeyCodes()
     {
         std::vector<int> codes;
         XModifierKeymap* map = XGetModifierMapping(display);
@@ -168,6 +176,38 @@ struct XTestKeyInjector::Connection {
         }
         trap.sync();
         return window;
+    }
+
+    bool hasProperty(Window window, const char* name)
+    {
+        const Atom property = XInternAtom(display, name, False);
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long remaining = 0;
+        unsigned char* data = nullptr;
+        const bool read = XGetWindowProperty(display, window, property, 0, 1, False, AnyPropertyType, &type, &format,
+                                             &count, &remaining, &data)
+                          == Success;
+        if (data)
+            XFree(data);
+        return read && type != 0;
+    }
+
+    // The application window that holds `window`: the first one from it up
+    // that the window manager manages (it sets WM_STATE on those). The window
+    // manager's own windows and the root belong to no application; without a
+    // window manager any window below the root counts.
+    std::optional<Window> clientWindow(Window window)
+    {
+        const Window root = DefaultRootWindow(display);
+        if (window == 0 || window == root)
+            return std::nullopt;
+        if (!hasProperty(root, "_NET_SUPPORTING_WM_CHECK"))
+            return window;
+        return climb<Window>(window, [this](Window w) -> std::optional<Window> {
+            return hasProperty(w, "WM_STATE") ? std::optional(w) : std::nullopt;
+        });
     }
 
     // The focus may sit in a child of the managed window: climbs from
@@ -231,6 +271,7 @@ bool XTestKeyInjector::isAvailable()
     if (!c)
         return false;
     c->layout.reset();
+    c->modifiers.reset();
     return true;
 }
 
@@ -378,6 +419,21 @@ bool XTestKeyInjector::tap(const InjectedKey& key, bool withControl)
     return ok;
 }
 
+KeyInjector::TapOutcome XTestKeyInjector::tapUnlessModifiersHeld(const InjectedKey& key)
+{
+    Connection* c = connection();
+    if (!c)
+        return TapOutcome::refused;
+    XGrabServer(c->display);
+    const bool held = !c->pressedModifiers().empty();
+    const bool tapped = !held && tap(key, false);
+    XUngrabServer(c->display);
+    XFlush(c->display);
+    if (held)
+        return TapOutcome::modifiersHeld;
+    return tapped ? TapOutcome::tapped : TapOutcome::refused;
+}
+
 bool XTestKeyInjector::modifiersHeld()
 {
     Connection* c = connection();
@@ -449,12 +505,12 @@ std::optional<FocusedWindow> XTestKeyInjector::focusedWindow()
     Connection* c = connection();
     if (!c)
         return std::nullopt;
-    const Window window = c->activeWindow();
-    if (window == 0)
-        return std::nullopt;
     X11ErrorTrap trap(c->display);
+    const auto window = c->clientWindow(c->activeWindow());
+    if (!window)
+        return std::nullopt;
     const Atom pidProperty = XInternAtom(c->display, "_NET_WM_PID", False);
-    const auto pid = c->climb<qint64>(window, [c, pidProperty](Window w) -> std::optional<qint64> {
+    const auto pid = c->climb<qint64>(*window, [c, pidProperty](Window w) -> std::optional<qint64> {
         Atom type = 0;
         int format = 0;
         unsigned long count = 0;

@@ -30,6 +30,9 @@ public:
     std::vector<int> spareKeyCodes(int count) override;
     bool mapKeyCodes(const std::vector<KeyMapping>& mapping) override;
     bool tap(const InjectedKey& key, bool withControl) override;
+    // Holds the server meanwhile, so that no other client's key (xdotool's,
+    // a remote desktop's) comes between the look and the tap.
+    TapOutcome tapUnlessModifiersHeld(const InjectedKey& key) override;
     bool modifiersHeld() override;
     void releaseModifiers() override;
     bool capsLockOn() override;

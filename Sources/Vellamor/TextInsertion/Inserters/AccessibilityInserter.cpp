@@ -95,10 +95,13 @@ void AccessibilityInserter::insertNow(const QString& text)
         throw AccessibilityInserterError::noFocus();
     if (const auto pid = bus_->processId(*element); pid && *pid == ownProcessId_)
         throw AccessibilityInserterError::selfReflective();
+    const auto count = bus_->characterCount(*element);
+    // Reading a huge field back would hold this thread for seconds.
+    if (count.value_or(0) + text.size() > accessibleTextLimit)
+        throw AccessibilityInserterError::notSupported();
     if (!(preferKeyboardOverAX_ && preferKeyboardOverAX_()) && bus_->isEditableText(*element)) {
         const auto before = bus_->text(*element);
-        const auto units =
-            ToolkitTextUnits::forField(bus_->toolkitName(*element), before, bus_->characterCount(*element));
+        const auto units = ToolkitTextUnits::forField(bus_->toolkitName(*element), before, count);
         if (canWriteAtCaret(*element)) {
             writeAtCaret(*element, units, before, text);
             return;
@@ -125,6 +128,8 @@ void AccessibilityInserter::writeAtCaret(const AccessibleElement& element, const
     // next layer might type the text a second time.
     const auto after = bus_->text(element);
     if (!after) {
+        if (status == platform::AccessibilityBus::unanswered)
+            throw AccessibilityInserterError::unanswered();
         if (status != 0)
             throw AccessibilityInserterError::failed(status);
         return;
@@ -134,6 +139,9 @@ void AccessibilityInserter::writeAtCaret(const AccessibleElement& element, const
         expected = spliced(*before, units, range, text);
     if (arrived(*after, before, expected, units, range.start, text))
         return;
+    // A busy target may take the text after this read.
+    if (status == platform::AccessibilityBus::unanswered)
+        throw AccessibilityInserterError::unanswered();
     // Typing starts where the selection was; a field that changed in any
     // other way cannot be put back without rewriting all of it (and its
     // formatting), so the text is left for the user to paste.
@@ -157,12 +165,17 @@ void AccessibilityInserter::writeValue(const AccessibleElement& element, const T
 
     const auto after = bus_->text(element);
     if (!after) {
+        if (status == platform::AccessibilityBus::unanswered)
+            throw AccessibilityInserterError::unanswered();
         if (status != 0)
             throw AccessibilityInserterError::failed(status);
         return;
     }
     if (arrived(*after, before, expected, units, range.start, text))
         return;
+    // Writing the old value back could land before the late new one.
+    if (status == platform::AccessibilityBus::unanswered)
+        throw AccessibilityInserterError::unanswered();
     if (*after != before) {
         bus_->setTextContents(element, before);
         if (bus_->text(element) != before)

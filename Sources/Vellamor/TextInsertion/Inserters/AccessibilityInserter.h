@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Accessibility/AccessibilityBus.h"
+#include "TextInsertion/AccessibilityProbing.h"
 #include "TextInsertion/AnyInserter.h"
 #include "TextInsertion/ToolkitTextUnits.h"
 
@@ -29,8 +30,9 @@ public:
 
     // Throws AccessibilityInserterError, checking in this order: access not
     // granted, no focused element, the element is this process's
-    // (selfReflective), then writes through the caret and selection, or else
-    // through the whole value, or throws notSupported.
+    // (selfReflective), the field and the text together longer than
+    // `accessibleTextLimit` (notSupported), then writes through the caret and
+    // selection, or else through the whole value, or throws notSupported.
     void insertNow(const QString& text);
 
     // None without access; otherwise the bus's focused element.
@@ -42,8 +44,9 @@ public:
 private:
     bool canWriteAtCaret(const platform::AccessibleElement& element) const;
     bool canWriteValue(const platform::AccessibleElement& element) const;
-    // Both throw notWritten or failed only when none of the text arrived and
-    // the field is as before (at most without its selection), and
+    // Both throw unanswered when a write got no answer and the text is not
+    // in the field yet; else notWritten or failed only when none of the text
+    // arrived and the field is as before (at most without its selection), and
     // changedUnexpectedly when it changed otherwise.
     void writeAtCaret(const platform::AccessibleElement& element, const ToolkitTextUnits& units,
                       const std::optional<QString>& before, const QString& text);

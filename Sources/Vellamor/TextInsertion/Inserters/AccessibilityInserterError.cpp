@@ -25,6 +25,8 @@ QString AccessibilityInserterError::debugDescription() const
         return QStringLiteral("selfReflective");
     case Kind::changedUnexpectedly:
         return QStringLiteral("changedUnexpectedly");
+    case Kind::unanswered:
+        return QStringLiteral("unanswered");
     }
     return {};
 }

@@ -8,7 +8,16 @@ namespace vellamor {
 // its own: the layered inserter decides what happens next.
 class AccessibilityInserterError final : public Error {
 public:
-    enum class Kind { failed, notTrusted, noFocus, notSupported, notWritten, selfReflective, changedUnexpectedly };
+    enum class Kind {
+        failed,
+        notTrusted,
+        noFocus,
+        notSupported,
+        notWritten,
+        selfReflective,
+        changedUnexpectedly,
+        unanswered,
+    };
 
     // A bus call that should have changed the text reported this code; as
     // with notWritten, none of the text arrived.
@@ -25,6 +34,9 @@ public:
     {
         return AccessibilityInserterError(Kind::changedUnexpectedly);
     }
+    // A write got no answer in time and the text was not (yet) seen in the
+    // field: the target may still be taking it.
+    static AccessibilityInserterError unanswered() { return AccessibilityInserterError(Kind::unanswered); }
     // The focused element belongs to this application.
     static AccessibilityInserterError selfReflective() { return AccessibilityInserterError(Kind::selfReflective); }
 

@@ -5,9 +5,27 @@
 #include "TextInsertion/TypingPace.h"
 
 #include <algorithm>
-#include <set>
 
 namespace vellamor {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+bool clears(const KeystrokePlan::Step& step)
+{
+    return std::all_of(step.mapping.begin(), step.mapping.end(),
+                       [](const auto& m) { return m.plain == 0 && m.shifted == 0; });
+}
+
+int remappings(const KeystrokePlan& plan)
+{
+    return static_cast<int>(std::count_if(plan.steps().begin(), plan.steps().end(), [](const auto& step) {
+        return step.kind == KeystrokePlan::Step::Kind::map && !clears(step);
+    }));
+}
+
+} // namespace
 
 KeystrokeInserter::KeystrokeInserter(std::shared_ptr<platform::KeyInjector> injector,
                                      SyntheticInputGuard::Notify ignoreSynthetic, InsertionSleep sleep)
@@ -28,38 +46,62 @@ KeystrokeInserter::KeystrokeInserter(std::shared_ptr<platform::KeyInjector> inje
 KeystrokeInserter::~KeystrokeInserter()
 {
     // Nothing reads keys for long any more: the keymap goes back at once.
-    if (leftMapped_->mapping.empty())
+    if (leftMapped_->keys.empty())
         return;
-    injector_->mapKeyCodes(leftMapped_->mapping);
+    injector_->mapKeyCodes(leftMapped_->clearing());
     injector_->flush();
 }
 
-void KeystrokeInserter::LeftMapping::leave(std::vector<platform::KeyMapping> clear, std::chrono::milliseconds readTime)
+void KeystrokeInserter::LeftMapping::leave(std::map<int, platform::KeyMapping> mapped, milliseconds readTime)
 {
-    mapping = std::move(clear);
+    keys = std::move(mapped);
     readingTime = readTime;
     since.start();
+}
+
+milliseconds KeystrokeInserter::LeftMapping::remaining() const
+{
+    if (keys.empty())
+        return milliseconds(0);
+    return std::max(milliseconds(0), readingTime - milliseconds(since.elapsed()));
+}
+
+std::vector<platform::KeyMapping> KeystrokeInserter::LeftMapping::clearing() const
+{
+    std::vector<platform::KeyMapping> clear;
+    for (const auto& [keyCode, mapping] : keys)
+        clear.push_back({keyCode, 0, 0});
+    return clear;
 }
 
 QCoro::Task<void> KeystrokeInserter::restoreKeymap(std::shared_ptr<platform::KeyInjector> injector, InsertionSleep sleep,
                                                    std::shared_ptr<LeftMapping> left)
 {
-    if (left->mapping.empty())
+    if (left->keys.empty())
         co_return;
-    const auto remaining = left->readingTime - std::chrono::milliseconds(left->since.elapsed());
-    if (remaining > std::chrono::milliseconds(0))
+    if (const auto remaining = left->remaining(); remaining > milliseconds(0))
         co_await sleep(remaining);
-    injector->mapKeyCodes(left->mapping);
-    left->mapping.clear();
+    injector->mapKeyCodes(left->clearing());
+    left->keys.clear();
 }
 
-std::optional<KeystrokePlan> KeystrokeInserter::plan(platform::KeyInjector& injector, const QString& text)
+std::optional<KeystrokePlan> KeystrokeInserter::plan(platform::KeyInjector& injector, const QString& text,
+                                                     const std::map<int, platform::KeyMapping>& left)
 {
     KeystrokePlan::Layout layout;
-    layout.keyForCharacter = [&injector](char32_t c) { return injector.keyForCharacter(c); };
+    layout.keyForCharacter = [&injector, &left](char32_t c) -> std::optional<platform::InjectedKey> {
+        if (const auto key = injector.keyForCharacter(c))
+            return key;
+        for (const auto& [keyCode, mapping] : left) {
+            if (mapping.plain == c || mapping.shifted == c)
+                return platform::InjectedKey{keyCode, mapping.plain != c};
+        }
+        return std::nullopt;
+    };
     layout.keyForSpecial = [&injector](platform::SpecialKey k) { return injector.keyForSpecial(k); };
     // X11 numbers keys below 256: this asks for every spare one.
     layout.spareKeyCodes = injector.spareKeyCodes(256);
+    std::erase_if(layout.spareKeyCodes, [&left](int keyCode) { return left.contains(keyCode); });
     return KeystrokePlan::make(text, layout);
 }
 
@@ -69,7 +111,7 @@ int KeystrokeInserter::buildEvents(const QString& text)
         return 0;
     if (!injector_->isAvailable())
         throw KeystrokeInserterError::sourceUnavailable();
-    const auto keystrokes = plan(*injector_, text);
+    const auto keystrokes = plan(*injector_, text, leftMapped_->keys);
     if (!keystrokes)
         throw KeystrokeInserterError::buildFailed(0);
     return 2 * keystrokes->characterCount();
@@ -89,8 +131,13 @@ QCoro::Task<void> KeystrokeInserter::insert(QString text)
         throw KeystrokeInserterError::sourceUnavailable();
 
     co_await ModifierRelease::wait(injector, sleep, pacing.modifierPoll, pacing.modifierTimeout);
-    co_await restoreKeymap(injector, sleep, leftMapped);
-    const auto keystrokes = plan(*injector, text);
+    auto keystrokes = plan(*injector, text, leftMapped->keys);
+    // Batch after batch on the few key codes left over would wait for the
+    // reader each time: better once, for the keys the last text left mapped.
+    if (!leftMapped->keys.empty() && (!keystrokes || remappings(*keystrokes) > 1)) {
+        co_await restoreKeymap(injector, sleep, leftMapped);
+        keystrokes = plan(*injector, text, {});
+    }
     if (!keystrokes)
         throw KeystrokeInserterError::buildFailed(0);
 
@@ -106,59 +153,70 @@ QCoro::Task<void> KeystrokeInserter::insert(QString text)
         TypingPace::needsSlowPace(injector->activeWindowClass()) ? pacing.slowPerCharacter : pacing.perCharacter;
     int posted = 0;
     bool refused = false;
-    std::set<int> mapped;
-    // Since the last mapping change: keys typed up to the last one that
-    // relies on it (0: none does), time spent typing.
-    int keysToLastMapped = 0;
-    int keysSinceMapping = 0;
-    std::chrono::milliseconds sinceMapping{0};
-    const auto settleBeforeChange = [&] {
-        const auto reading = keysToLastMapped * pacing.readPerKey - sinceMapping;
-        return std::max(pacing.unmappingSettle, reading);
+    // Times from the start of typing: `now`, when a slow reader will have
+    // read every key typed so far, and the last key typed on each mapped key
+    // code. The keys the last text left mapped may still be unread.
+    milliseconds now{0};
+    milliseconds readerDone = leftMapped->remaining();
+    std::map<int, platform::KeyMapping> mapped = leftMapped->keys;
+    std::map<int, milliseconds> readBy;
+    for (const auto& [keyCode, mapping] : mapped)
+        readBy[keyCode] = readerDone;
+    const auto pendingReading = [&](const std::vector<platform::KeyMapping>& codes) {
+        milliseconds due{-1};
+        for (const auto& mapping : codes) {
+            if (const auto found = readBy.find(mapping.keyCode); found != readBy.end())
+                due = std::max(due, found->second);
+        }
+        return due < milliseconds(0) ? std::optional<milliseconds>()
+                                     : std::optional(std::clamp(due - now, milliseconds(0), pacing.readingCeiling));
+    };
+    const auto leave = [&] {
+        milliseconds due{0};
+        for (const auto& [keyCode, when] : readBy)
+            due = std::max(due, when);
+        leftMapped->leave(mapped, std::clamp(due - now, milliseconds(0), pacing.readingCeiling));
     };
     for (const auto& step : keystrokes->steps()) {
         if (step.kind == KeystrokePlan::Step::Kind::press) {
-            if (!injector->tap(step.key)) {
+            auto outcome = injector->tapUnlessModifiersHeld(step.key);
+            while (outcome == platform::KeyInjector::TapOutcome::modifiersHeld) {
+                now += co_await ModifierRelease::wait(injector, sleep, pacing.modifierPoll, pacing.heldModifierLimit);
+                outcome = injector->tapUnlessModifiersHeld(step.key);
+            }
+            if (outcome != platform::KeyInjector::TapOutcome::tapped) {
                 refused = true;
                 break;
             }
             ++posted;
-            ++keysSinceMapping;
+            readerDone = std::max(readerDone, now) + pacing.readPerKey;
             if (mapped.contains(step.key.keyCode))
-                keysToLastMapped = keysSinceMapping;
+                readBy[step.key.keyCode] = readerDone;
             co_await sleep(perCharacter);
-            sinceMapping += perCharacter;
+            now += perCharacter;
             continue;
         }
-        const bool clearing = std::all_of(step.mapping.begin(), step.mapping.end(),
-                                          [](const auto& m) { return m.plain == 0 && m.shifted == 0; });
-        if (clearing) {
-            leftMapped->leave(step.mapping, keysToLastMapped > 0 ? settleBeforeChange() : std::chrono::milliseconds(0));
-            mapped.clear();
+        if (clears(step))
             continue;
+        if (const auto reading = pendingReading(step.mapping)) {
+            const auto wait = std::max(pacing.unmappingSettle, *reading);
+            co_await sleep(wait);
+            now += wait;
         }
-        if (keysToLastMapped > 0)
-            co_await sleep(settleBeforeChange());
-        keysToLastMapped = 0;
         if (!injector->mapKeyCodes(step.mapping)) {
             refused = true;
             break;
         }
-        for (const auto& mapping : step.mapping)
-            mapped.insert(mapping.keyCode);
-        // A reader may take its time from the first key on.
-        keysSinceMapping = 0;
-        sinceMapping = std::chrono::milliseconds(0);
+        for (const auto& mapping : step.mapping) {
+            mapped[mapping.keyCode] = mapping;
+            readBy.erase(mapping.keyCode);
+        }
         co_await sleep(pacing.mappingSettle);
+        now += pacing.mappingSettle;
     }
+    // The keys mapped so far (also when typing stopped early) go back later.
+    leave();
 
-    // Typing stopped early: the keys mapped so far go back the same way.
-    if (!mapped.empty()) {
-        std::vector<platform::KeyMapping> clear;
-        for (int keyCode : mapped)
-            clear.push_back({keyCode, 0, 0});
-        leftMapped->leave(clear, keysToLastMapped > 0 ? settleBeforeChange() : std::chrono::milliseconds(0));
-    }
     if (capsLock)
         injector->setCapsLock(true);
     injector->flush();

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -17,19 +18,26 @@ namespace vellamor {
 // Types a text as synthetic key events (see KeystrokePlan), one character
 // every 2 ms (20 ms for the applications TypingPace names). Applications load
 // a changed keymap when they read the first key after the change, from the
-// server as it is then: a keymap changed again, or cleared, before a busy
-// application has read that far makes it read keys with the wrong characters
-// or none (browsers lose the ends of texts that way). So the typing pauses
-// after every mapping change, and before a change that takes characters away
-// it waits as long as a slow application (one that works `readPerKey` on
-// every key) needs to read up to the last key that relies on the mapping.
-// The last change, which gives the spare keys back their emptiness, waits
-// the same, but not at the caller's expense: the keys stay mapped until the
-// next insertion (which first waits for what is left of that time) or the
-// inserter's end. No real key types them meanwhile, and they are no spare
-// keys for another inserter on the same display (the application has one).
-// Caps Lock is switched off while typing. Runs on the main thread's event loop, suspended in its
-// waits.
+// server as it is then: a key code mapped again, or cleared, before a busy
+// application has read the keys typed on it makes it read them as other
+// characters or none (browsers lose the ends of texts that way). So before a
+// change of key codes that keys were typed on, the typing waits until a slow
+// application (one that works `readPerKey` on every key) would have read the
+// last of those keys, never longer than `readingCeiling`; key codes nothing
+// was typed on are mapped at once. The last change, which gives the spare
+// keys back their emptiness, is left to the next insertion: the keys stay
+// mapped, and the next text types the characters they hold on them and maps
+// its others onto the remaining spare keys, so it usually waits for nothing.
+// Only when those are too few does it first clear them, after what is left of
+// that reading time. The inserter's end clears them at once. No real key
+// types them meanwhile, and they are no spare keys for another inserter on
+// the same display (the application has one).
+//
+// Typing never combines with a modifier the user holds: before every key it
+// looks at the keyboard and pauses while one is down (up to
+// `heldModifierLimit`, then releases it for the applications as before the
+// first key). Caps Lock is switched off while typing. Runs on the main
+// thread's event loop, suspended in its waits.
 class KeystrokeInserter final : public AnyInserter {
 public:
     struct Pacing {
@@ -41,8 +49,13 @@ public:
         std::chrono::milliseconds mappingSettle{20};
         std::chrono::milliseconds unmappingSettle{20};
         std::chrono::milliseconds readPerKey{16};
+        // Beyond this a reader is taken to have caught up: a long text must
+        // not hold the next keymap change (or the next insertion) for minutes,
+        // and a short text after it is typed within a second.
+        std::chrono::milliseconds readingCeiling{800};
         std::chrono::milliseconds modifierPoll{20};
         std::chrono::milliseconds modifierTimeout{2000};
+        std::chrono::milliseconds heldModifierLimit{60000};
         // Lets the hotkey monitor read the last injected keys while it still ignores them.
         std::chrono::milliseconds releaseSettle{20};
     };
@@ -67,17 +80,22 @@ public:
     int buildEvents(const QString& text);
 
 private:
-    // The clearing of the last insertion's mapping, due once a slow reader
-    // has had `readingTime` since `since`.
+    // The key codes the last insertion left mapped, with their characters;
+    // a slow reader has read every key typed on them `readingTime` after `since`.
     struct LeftMapping {
-        std::vector<platform::KeyMapping> mapping;
+        std::map<int, platform::KeyMapping> keys;
         std::chrono::milliseconds readingTime{0};
         QElapsedTimer since;
 
-        void leave(std::vector<platform::KeyMapping> clear, std::chrono::milliseconds readTime);
+        void leave(std::map<int, platform::KeyMapping> mapped, std::chrono::milliseconds readTime);
+        std::chrono::milliseconds remaining() const;
+        std::vector<platform::KeyMapping> clearing() const;
     };
 
-    static std::optional<KeystrokePlan> plan(platform::KeyInjector& injector, const QString& text);
+    // Characters held by `left` are typed on their key codes, which are no
+    // spare ones.
+    static std::optional<KeystrokePlan> plan(platform::KeyInjector& injector, const QString& text,
+                                             const std::map<int, platform::KeyMapping>& left);
     static QCoro::Task<void> restoreKeymap(std::shared_ptr<platform::KeyInjector> injector, InsertionSleep sleep,
                                            std::shared_ptr<LeftMapping> left);
 

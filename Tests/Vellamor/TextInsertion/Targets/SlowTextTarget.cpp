@@ -2,7 +2,10 @@
 // word processor laying out its page, for the ordering test of typed text
 // (see TargetProtocol.h). Keys pile up unread meanwhile. Started as "writer"
 // it is named like LibreOffice Writer and, like it, takes emoji 12 ms after
-// their key, later than Enter and other keys that may overtake them.
+// their key, later than Enter and other keys that may overtake them. Started
+// as "late MS" it takes keys at once but works MS ms after the first change
+// of its text, before it answers anything else, as a word processor given a
+// long text.
 
 #include "TargetProtocol.h"
 
@@ -50,6 +53,8 @@ int main(int argc, char** argv)
 {
     gdk_set_allowed_backends("x11");
     const bool writer = argc > 1 && std::string(argv[1]) == "writer";
+    const bool late = argc > 2 && std::string(argv[1]) == "late";
+    static gint64 lateWork = late ? std::stoll(argv[2]) * 1000 : 0;
     if (writer) {
         g_set_prgname("libreoffice");
         gdk_set_program_class("libreoffice-writer");
@@ -72,6 +77,11 @@ int main(int argc, char** argv)
         return FALSE;
     };
     const auto changed = +[](GtkTextBuffer* b) {
+        if (lateWork > 0) {
+            const gint64 until = g_get_monotonic_time() + std::exchange(lateWork, 0);
+            while (g_get_monotonic_time() < until) {
+            }
+        }
         std::string text = textOf(b);
         std::replace(text.begin(), text.end(), '\n', '|'); // a report is one line
         vellamor::target::report(true, text);
@@ -80,7 +90,8 @@ int main(int argc, char** argv)
         vellamor::target::say("ready 0");
         return FALSE;
     };
-    g_signal_connect(view, "key-press-event", writer ? G_CALLBACK(takeLate) : G_CALLBACK(work), buffer);
+    if (!late)
+        g_signal_connect(view, "key-press-event", writer ? G_CALLBACK(takeLate) : G_CALLBACK(work), buffer);
     g_signal_connect(buffer, "changed", G_CALLBACK(changed), nullptr);
     g_signal_connect(window, "map-event", G_CALLBACK(mapped), nullptr);
     gtk_main();
