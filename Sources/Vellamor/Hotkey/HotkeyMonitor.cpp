@@ -54,7 +54,7 @@ void HotkeyMonitor::start(HotkeyMode mode, const std::optional<ParsedCombo>& cus
         throw HotkeyError::tapCreationFailed();
     }
     started_ = true;
-    const QString key = machine_->customCombo() ? QStringLiteral("custom") : KeyCodeMapping::heldKeyName();
+    const QString key = machine_->customCombo() ? QStringLiteral("custom") : QStringLiteral("right-ctrl");
     log_.info(QStringLiteral("hotkey tap started mode=") + rawValue(mode) + QStringLiteral(" key=") + key);
 }
 

@@ -79,9 +79,19 @@ SettingsWindow::SettingsWindow(const Dependencies& dependencies, Published<Setti
     divider->setFrameShadow(QFrame::Plain);
     divider->setForegroundRole(QPalette::Mid);
     root->addWidget(divider);
-    auto* detail = new QWidget(this);
-    detail_ = new QVBoxLayout(detail);
+    // The page keeps its natural height and scrolls when the window is
+    // shorter; it never scrolls sideways.
+    auto* detail = new QScrollArea(this);
+    detail->setFrameShape(QFrame::NoFrame);
+    detail->setWidgetResizable(true);
+    detail->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    detail->viewport()->setAutoFillBackground(false);
+    auto* pageArea = new QWidget(detail);
+    pageArea->setAutoFillBackground(false);
+    pageArea->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+    detail_ = new QVBoxLayout(pageArea);
     detail_->setContentsMargins(28, 28, 28, 28);
+    detail->setWidget(pageArea);
     root->addWidget(detail, 1);
 
     toast_->resize(toast_->sizeHint());
