@@ -5,6 +5,7 @@
 #include "HistoryWindows/HistoryViewModel.h"
 #include "I18n/L10n.h"
 #include "Support/Async/MainThread.h"
+#include "Windows/LabelText.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -167,7 +168,7 @@ HistoryView::HistoryView(HistoryViewModel& model, QWidget* parent)
     errorText_->setAlignment(Qt::AlignHCenter);
     errorText_->setWordWrap(true);
     errorColumn->addWidget(errorText_);
-    auto* retry = new QPushButton(text(u"重试"), errorPage_);
+    auto* retry = new QPushButton(literalLabel(text(u"重试")), errorPage_);
     retry->setObjectName(QStringLiteral("historyRetry"));
     retry->setFocusPolicy(Qt::NoFocus);
     connect(retry, &QPushButton::clicked, this, [this] { model_.refresh(); });

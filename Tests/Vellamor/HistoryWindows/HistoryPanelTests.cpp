@@ -1,10 +1,12 @@
 #include "FakeGlobalInputMonitor.h"
 #include "HistoryPanelFixture.h"
+#include "LayoutSweep.h"
 
 #include "HistoryWindows/HistoryPanel.h"
 #include "HistoryWindows/HistoryRowList.h"
 #include "HistoryWindows/HistoryRowText.h"
 #include "HistoryWindows/HistoryWindowController.h"
+#include "SettingsWindow/ThemeManager.h"
 
 #include <QApplication>
 #include <QDir>
@@ -206,6 +208,42 @@ TEST_F(HistoryPanelViewTest, EscapeOutsideClicksAndTheCloseButtonCloseOnlyWhileO
                          nullptr);
     EXPECT_EQ(controller->panel(), nullptr);
     EXPECT_EQ(input->pointerMonitors() + input->keyMonitors(), 0u);
+}
+
+// Switched while it shows, the panel takes the new appearance's colours at
+// once, and fits in both.
+TEST_F(HistoryPanelViewTest, FollowsAnAppearanceChangeWhileShown)
+{
+    ThemeManager theme(defaults, nullptr);
+    theme.setMode(ThemeMode::light);
+    append(u"第一条"_s, u"com.vendor.editor"_s);
+    open();
+    ASSERT_TRUE(waitUntil([&] { return list().model()->rowCount() == 1; }));
+    QLabel* header = nullptr;
+    for (QLabel* label : panel().findChildren<QLabel*>()) {
+        if (label->text().startsWith(u"历史记录"_s))
+            header = label;
+    }
+    ASSERT_NE(header, nullptr);
+    const auto lightness = [&] {
+        return std::pair(header->palette().color(QPalette::WindowText).lightnessF(),
+                         header->parentWidget()->parentWidget()->palette().color(QPalette::Window).lightnessF());
+    };
+    struct Step {
+        ThemeMode mode;
+        bool darkGround;
+    };
+    for (const Step step : {Step{ThemeMode::dark, true}, Step{ThemeMode::light, false}, Step{ThemeMode::dark, true}}) {
+        theme.setMode(step.mode);
+        settleWidgets();
+        const auto [text, ground] = lightness();
+        EXPECT_EQ(ground < 0.5, step.darkGround) << rawValue(step.mode).toStdString();
+        EXPECT_EQ(text > 0.5, step.darkGround) << rawValue(step.mode).toStdString();
+        const QStringList faults = layoutFaults(panel());
+        EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
+        renderView(panel(), u"history-panel-"_s + rawValue(step.mode));
+    }
+    theme.setMode(ThemeMode::system);
 }
 
 } // namespace
