@@ -1,6 +1,7 @@
 #include "HistoryWindows/DictEditorSheet.h"
 
 #include "I18n/L10n.h"
+#include "Windows/FixedDialog.h"
 #include "Windows/LabelText.h"
 #include "Windows/ThemedLabel.h"
 #include "Windows/WindowTheme.h"
@@ -28,6 +29,7 @@ DictEditorSheet::DictEditorSheet(std::optional<DictEntry> initial, Submit onSubm
 {
     const QString title = initial_ ? L10n::Dictionary::editEntry() : L10n::Dictionary::addEntry();
     setWindowTitle(title);
+    setFixedDialogFrame(*this);
     setWindowModality(Qt::WindowModal);
     setFixedWidth(380);
 

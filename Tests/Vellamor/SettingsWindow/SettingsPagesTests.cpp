@@ -11,6 +11,7 @@
 #include "Auth/AuthSession.h"
 #include "Auth/KeychainStore.h"
 #include "Diagnostics/DiagnosticsServices.h"
+#include "Hotkey/HotkeyCombo.h"
 #include "History/HistorySyncEngine.h"
 #include "History/LocalHistoryStore.h"
 #include "Models/VellamorServiceError.h"
@@ -22,6 +23,7 @@
 #include "SettingsWindow/RecognitionPage.h"
 #include "SettingsWindow/RecordingPage.h"
 #include "SettingsWindow/RefreshButton.h"
+#include "SettingsWindow/SettingsSearchIndex.h"
 #include "SettingsWindow/SettingsStoreObservable.h"
 #include "SettingsWindow/ThemeManager.h"
 #include "Support/Async/RunBlocking.h"
@@ -243,6 +245,27 @@ TEST_F(SettingsPagesTest, RecorderClaimsShortcutsAndHandsTheHotkeyBackHoweverItE
     obs->customHotkey.set(QString());
     settle();
     EXPECT_EQ(shownTexts(timed, standardText), (QStringList{u"右 Ctrl"_s, u"录制"_s, u"恢复默认"_s}));
+}
+
+// Every text that names the held key names it as the keyboard labels it.
+TEST_F(SettingsPagesTest, EveryTextNamesTheHeldKeyOfThisDesktop)
+{
+    QString searchSubtitle;
+    for (const SettingsSearchEntry& entry : SettingsSearchIndex::entries()) {
+        if (entry.title == u"录音快捷键"_s)
+            searchSubtitle = entry.subtitle.value_or(QString());
+    }
+    RecordingPage& shown = show<RecordingPage>();
+    const std::pair<QString, QString> places[] = {
+        {HotkeyRecorder::modifierHint(), u"至少需要一个修饰键（Ctrl/Alt/Shift/Super/右 Ctrl）"_s},
+        {HotkeyRecorder::fnHint(), u"右 Ctrl — 松开以确认 / 继续按主键组合"_s},
+        {RecordingPage::hotkeySubtitle(), u"点击「录制」按下新组合键，单按 右 Ctrl 也可作为热键"_s},
+        {searchSubtitle, u"点击「录制」按下新组合键，单按 右 Ctrl 也可作为热键"_s},
+        {HotkeyCombo::displayKeycaps(u"fn"_s).join(u' '), u"右 Ctrl"_s},
+        {shownTexts(shown.recorder(), standardText).join(u' '), u"右 Ctrl 录制"_s},
+    };
+    for (const auto& [text, expected] : places)
+        EXPECT_EQ(text, expected);
 }
 
 // MARK: Recording page

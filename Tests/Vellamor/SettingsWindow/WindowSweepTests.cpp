@@ -164,6 +164,9 @@ TEST_F(WindowSweepTest, EveryStepOfTheSignInSheetFits)
     api->succeed(FakeAuthAPI::Op::requestUnifiedCode, RequestCodeResponse{u"login"_s, 300});
     AuthSheet* sheet = presenter.present();
     ASSERT_NE(sheet, nullptr);
+    // Fixed in size: the frame offers no minimise or maximise.
+    const Qt::WindowFlags frame = Qt::CustomizeWindowHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint;
+    EXPECT_EQ(sheet->windowFlags() & frame, Qt::CustomizeWindowHint);
     AuthSheetViewModel& model = sheet->viewModel();
     const std::vector<std::pair<QString, std::function<void()>>> steps{
         {u"email"_s, [&] { model.setEmail(u"me@example.com"_s); }},

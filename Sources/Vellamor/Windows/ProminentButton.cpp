@@ -1,0 +1,48 @@
+#include "Windows/ProminentButton.h"
+
+#include "Windows/PaintKit.h"
+#include "Windows/WindowTheme.h"
+
+#include <QEvent>
+
+namespace vellamor {
+
+ProminentButton::ProminentButton(const QString& text, QWidget* parent)
+    : QPushButton(text, parent)
+    , tint_(&WindowTheme::blue)
+{
+    setFont(WindowTheme::font(13, QFont::Medium));
+    setCursor(Qt::PointingHandCursor);
+    setAutoDefault(false);
+    applyLook();
+}
+
+void ProminentButton::setTint(Tint tint)
+{
+    tint_ = std::move(tint);
+    applyLook();
+}
+
+void ProminentButton::changeEvent(QEvent* event)
+{
+    QPushButton::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        applyLook();
+}
+
+void ProminentButton::applyLook()
+{
+    const QColor tint = tint_();
+    const QString look = QStringLiteral("QPushButton { color: white; background: %1; border: none; border-radius: 6px;"
+                                        " padding: 6px 14px; }"
+                                        "QPushButton:pressed { background: %2; }"
+                                        "QPushButton:disabled { color: %3; background: %4; }")
+                             .arg(tint.name(), tint.darker(115).name(),
+                                  PaintKit::withOpacity(Qt::white, 0.55).name(QColor::HexArgb),
+                                  PaintKit::withOpacity(tint, 0.4).name(QColor::HexArgb));
+    // Setting a style sheet changes the palette too: only a new look is set.
+    if (styleSheet() != look)
+        setStyleSheet(look);
+}
+
+} // namespace vellamor
