@@ -62,6 +62,30 @@ TEST(HistoryRowTextTest, RowsDeriveTheirTextsFromTheRecord)
     }
 }
 
+// A narrow row cuts the other parts of its meta line first: the inserted
+// mark stays whole while there is room for it.
+TEST(HistoryRowTextTest, ANarrowMetaLineKeepsTheInsertedMark)
+{
+    const QFontMetricsF metrics(QFont(u"WenQuanYi Micro Hei"_s, 10));
+    const HistoryRecord long_ = record(u"t"_s, u"heard"_s, u"polished"_s, u"com.vendor.AVeryLongEditorName"_s);
+    const QString whole = HistoryRowText::metaText(long_, true);
+    const struct {
+        qreal width;
+        bool inserted;
+        QString ending;
+    } cases[] = {
+        {metrics.horizontalAdvance(whole) + 1, true, u"已插入 ✓"_s},
+        {metrics.horizontalAdvance(whole) * 0.6, true, u"… · 已插入 ✓"_s},
+        {metrics.horizontalAdvance(whole) * 0.6, false, u"…"_s},
+        {metrics.horizontalAdvance(u"已插入 ✓"_s) + 2, true, u"已插入 ✓"_s},
+    };
+    for (const auto& c : cases) {
+        const QString fitted = HistoryRowText::fittedMetaText(long_, c.inserted, metrics, c.width);
+        EXPECT_TRUE(fitted.endsWith(c.ending)) << fitted.toStdString();
+        EXPECT_LE(metrics.horizontalAdvance(fitted), c.width) << fitted.toStdString();
+    }
+}
+
 class HistoryPanelViewTest : public HistoryPanelTest {
 protected:
     void open()
