@@ -47,6 +47,17 @@ protected:
     }
 };
 
+// Scrolls up and down only, on the ground of what holds it.
+QScrollArea* verticalScrollArea(QWidget* parent)
+{
+    auto* area = new QScrollArea(parent);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->viewport()->setAutoFillBackground(false);
+    return area;
+}
+
 QLocale localeFor(const QString& language)
 {
     if (language == u"zh")
@@ -81,11 +92,7 @@ SettingsWindow::SettingsWindow(const Dependencies& dependencies, Published<Setti
     root->addWidget(divider);
     // The page keeps its natural height and scrolls when the window is
     // shorter; it never scrolls sideways.
-    auto* detail = new QScrollArea(this);
-    detail->setFrameShape(QFrame::NoFrame);
-    detail->setWidgetResizable(true);
-    detail->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    detail->viewport()->setAutoFillBackground(false);
+    auto* detail = verticalScrollArea(this);
     auto* pageArea = new QWidget(detail);
     pageArea->setAutoFillBackground(false);
     pageArea->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
@@ -142,11 +149,7 @@ QWidget* SettingsWindow::buildSidebar(Published<SettingsSection>& selection)
     searchRow->addWidget(searchField_);
     layout->addLayout(searchRow);
 
-    auto* scroll = new QScrollArea(sidebar);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->viewport()->setAutoFillBackground(false);
+    auto* scroll = verticalScrollArea(sidebar);
     auto* list = new QWidget(scroll);
     list->setAutoFillBackground(false);
     auto* rows = new QVBoxLayout(list);
