@@ -140,11 +140,22 @@ protected:
     bool logged(const QString& message) const { return !logLinesFrom(logStart_).filter(message).isEmpty(); }
 
     // The app's visible windows: the island while it shows.
+    // A window besides its icon in the tray.
     bool appShowsAWindow()
     {
         const auto found = outputOf(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--pid"_s,
                                                     QString::number(app_.processId())});
-        return found && !found->trimmed().isEmpty();
+        if (!found)
+            return false;
+        const QByteArray tray =
+            outputOf(u"sh"_s, {u"-c"_s, u"xwininfo -tree -id \"$(xdotool search --name '^panel$' | head -n 1)\""_s})
+                .value_or(QByteArray());
+        for (const QByteArray& id : found->split('\n')) {
+            const QByteArray inTree = QByteArray("0x") + QByteArray::number(id.trimmed().toULongLong(), 16) + ' ';
+            if (!id.trimmed().isEmpty() && !tray.contains(inTree))
+                return true;
+        }
+        return false;
     }
 
     devbackend::DevServer server_;
