@@ -43,9 +43,14 @@ inline std::pair<QRect, bool> boundsOf(QWidget* widget, QWidget& window)
     return {window.rect(), false};
 }
 
-// The text's colour in a picture of a control: the pixel farthest from the
-// colour most of the picture has.
-inline QRgb inkOf(const QImage& image)
+// The text's colour in a picture of a control, the pixel farthest from the
+// colour most of the picture has, and how far it is from it.
+struct Ink {
+    QRgb colour;
+    int contrast;
+};
+
+inline Ink inkOf(const QImage& image)
 {
     QHash<QRgb, int> counts;
     for (int y = 0; y < image.height(); ++y)
@@ -63,10 +68,10 @@ inline QRgb inkOf(const QImage& image)
         return std::abs(qRed(colour) - qRed(ground)) + std::abs(qGreen(colour) - qGreen(ground))
             + std::abs(qBlue(colour) - qBlue(ground));
     };
-    QRgb ink = ground;
+    Ink ink{ground, 0};
     for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-        if (distance(it.key()) > distance(ink))
-            ink = it.key();
+        if (distance(it.key()) > ink.contrast)
+            ink = {it.key(), distance(it.key())};
     }
     return ink;
 }
@@ -117,9 +122,9 @@ inline QStringList layoutFaults(QWidget& window)
 
         // Compared with itself enabled, so only its own look counts.
         if (showsText(widget) && widget->testAttribute(Qt::WA_Disabled) && widget->parentWidget()->isEnabled()) {
-            const QRgb disabled = inkOf(widget->grab().toImage());
+            const QRgb disabled = inkOf(widget->grab().toImage()).colour;
             widget->setEnabled(true);
-            const QRgb enabled = inkOf(widget->grab().toImage());
+            const QRgb enabled = inkOf(widget->grab().toImage()).colour;
             widget->setEnabled(false);
             if (disabled == enabled)
                 faults.append(QStringLiteral("disabled looks enabled: ") + describe(widget));

@@ -20,13 +20,17 @@
 #include "Auth/AuthSheetViewModel.h"
 #include "Auth/KeychainStore.h"
 #include "I18n/LocaleResolver.h"
+#include "Menu/MenuBarController.h"
 #include "Permissions/PermissionChecker.h"
 #include "SettingsWindow/SettingsStoreObservable.h"
 #include "SettingsWindow/SettingsWindowController.h"
 #include "SettingsWindow/ThemeManager.h"
 #include "Support/Async/RunBlocking.h"
 
+#include <QMenu>
 #include <QTemporaryDir>
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -189,6 +193,30 @@ TEST_F(WindowSweepTest, EveryStepOfTheSignInSheetFits)
         }
     }
     EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
+}
+
+// The status rows of the tray menu are disabled: drawn dimmer than the
+// entries, never etched brighter, in both appearances.
+TEST_F(WindowSweepTest, TheTrayMenusDisabledRowsAreDimmerThanItsEntries)
+{
+    MenuBarController menuBar;
+    menuBar.install();
+    QMenu& menu = menuBar.menu();
+    const QList<QAction*> actions = menu.actions();
+    ASSERT_FALSE(actions.first()->isEnabled());
+    QAction* entry = *std::find_if(actions.begin(), actions.end(), [](QAction* action) {
+        return action->text() == u"打开设置…"_s;
+    });
+    for (const ThemeMode mode : {ThemeMode::light, ThemeMode::dark}) {
+        theme.setMode(mode);
+        settleWidgets();
+        menu.adjustSize();
+        const QImage image = renderView(menu, u"sweep-tray-menu-"_s + rawValue(mode));
+        const auto contrast = [&](QAction* action) {
+            return layoutSweep::inkOf(image.copy(menu.actionGeometry(action))).contrast;
+        };
+        EXPECT_LT(contrast(actions.first()), contrast(entry)) << rawValue(mode).toStdString();
+    }
 }
 
 } // namespace
