@@ -147,9 +147,7 @@ protected:
                                                     QString::number(app_.processId())});
         if (!found)
             return false;
-        const QByteArray tray =
-            outputOf(u"sh"_s, {u"-c"_s, u"xwininfo -tree -id \"$(xdotool search --name '^panel$' | head -n 1)\""_s})
-                .value_or(QByteArray());
+        const QByteArray tray = trayTree();
         for (const QByteArray& id : found->split('\n')) {
             const QByteArray inTree = QByteArray("0x") + QByteArray::number(id.trimmed().toULongLong(), 16) + ' ';
             if (!id.trimmed().isEmpty() && !tray.contains(inTree))
@@ -158,9 +156,24 @@ protected:
         return false;
     }
 
+    // The windows inside the desktop's tray (its icons), as xwininfo lists
+    // them; empty without a tray.
+    QByteArray trayTree()
+    {
+        if (trayWindow_.isEmpty()) {
+            const QByteArray panels =
+                outputOf(u"xdotool"_s, {u"search"_s, u"--name"_s, u"^panel$"_s}).value_or(QByteArray());
+            trayWindow_ = panels.split('\n').value(0).trimmed();
+        }
+        if (trayWindow_.isEmpty())
+            return {};
+        return outputOf(u"xwininfo"_s, {u"-tree"_s, u"-id"_s, QString::fromLatin1(trayWindow_)}).value_or(QByteArray());
+    }
+
     devbackend::DevServer server_;
     QProcess app_;
     qsizetype logStart_ = 0;
+    QByteArray trayWindow_;
 };
 
 class DictationEndToEndTest : public EndToEndTest, public ::testing::WithParamInterface<bool> {};
