@@ -2,12 +2,10 @@
 
 #include "Hotkey/HotkeyError.h"
 #include "Hotkey/MainThreadHotkeyScheduler.h"
-#include "Platform/KeySource/KeyCodeMapping.h"
 #include "Platform/KeySource/KeySourceError.h"
 
 namespace vellamor {
 
-using platform::KeyCodeMapping;
 using platform::KeyEvent;
 namespace modifierFlag = platform::modifierFlag;
 
