@@ -43,9 +43,10 @@ inline std::pair<QRect, bool> boundsOf(QWidget* widget, QWidget& window)
     return {window.rect(), false};
 }
 
-// The text's colour in a picture of a control, the pixel farthest from the
-// colour most of the picture has, and how far it is from it.
+// The colour most of a picture of a control has, its text's colour (the
+// pixel farthest from it) and how far apart the two are.
 struct Ink {
+    QRgb ground;
     QRgb colour;
     int contrast;
 };
@@ -68,10 +69,10 @@ inline Ink inkOf(const QImage& image)
         return std::abs(qRed(colour) - qRed(ground)) + std::abs(qGreen(colour) - qGreen(ground))
             + std::abs(qBlue(colour) - qBlue(ground));
     };
-    Ink ink{ground, 0};
+    Ink ink{ground, ground, 0};
     for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
         if (distance(it.key()) > ink.contrast)
-            ink = {it.key(), distance(it.key())};
+            ink = {ground, it.key(), distance(it.key())};
     }
     return ink;
 }

@@ -8,7 +8,8 @@
 namespace vellamor {
 
 // The windows' bordered prominent button: white text on a rounded ground of
-// its tint, dimmed while disabled. The tint is read again whenever the
+// its tint (darkened where white would not read on it), dimmed while
+// disabled. The tint is read again whenever the
 // palette changes, so it follows light and dark.
 class ProminentButton : public QPushButton {
     Q_OBJECT
