@@ -774,6 +774,17 @@ void AppContainer::showUnauthenticatedHint()
     setToggleState(false);
 }
 
+void AppContainer::clearSignedOutHint()
+{
+    // The island shows it no longer; the status item still would.
+    const DictationState& shown = overlay_->viewModel().state.value();
+    if (shown.kind() != DictationState::Kind::failed || shown.reason() != unauthenticatedHint())
+        return;
+    overlay_->viewModel().state = DictationState::idle();
+    menuBar_->updateIcon(MenuBarIconState::idle);
+    menuStatus_->refresh();
+}
+
 void AppContainer::showMicrophonePermissionHint(bool openSettings, const QString& reason)
 {
     showHint(microphoneHint(), microphoneHintDuration);
@@ -1044,6 +1055,7 @@ QCoro::Task<void> AppContainer::applyAuthTransition(AuthState state)
             co_return;
     }
     signedInUserID_ = userID;
+    clearSignedOutHint();
     const std::shared_ptr<SourceCommandSessionProtocol> commands = sourceCommands_;
     co_await commands->start();
     if (!self)

@@ -163,6 +163,8 @@ private:
     QCoro::Task<void> beginDictation(BeginOrigin origin);
     QCoro::Task<bool> ensureMicrophonePermissionBeforeDictation();
     void showUnauthenticatedHint();
+    // Signed in: an error that only said the user was signed out ends.
+    void clearSignedOutHint();
     void showMicrophonePermissionHint(bool openSettings, const QString& reason);
     void showMicrophonePermissionAlert(bool openSettings, const QString& reason);
     void showHint(const QString& reason, std::chrono::milliseconds visibleFor);

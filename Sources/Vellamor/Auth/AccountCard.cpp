@@ -4,6 +4,7 @@
 #include "Auth/AuthSheetPresenter.h"
 #include "Auth/RelativeTimeText.h"
 #include "Settings/UserDefaults.h"
+#include "Windows/ProminentButton.h"
 #include "Windows/SymbolView.h"
 #include "Windows/ThemedLabel.h"
 #include "Windows/WindowTheme.h"
@@ -68,7 +69,7 @@ AccountCard::AccountCard(std::shared_ptr<AuthSession> session, AuthSheetPresente
     faces_ = new QStackedLayout(this);
     faces_->setContentsMargins(0, 0, 0, 0);
 
-    auto* signInButton = new QPushButton(u"登录 / 注册"_s, this);
+    auto* signInButton = new ProminentButton(u"登录 / 注册"_s, this);
     signInButton->setObjectName(u"signIn"_s);
     signedOutFace_ = faceWidget(faceRow(new SymbolView(u"person.crop.circle"_s, 38, &WindowTheme::secondary, this),
                                   heading(u"未登录"_s, this),

@@ -1,8 +1,12 @@
 #include "Auth/AuthSheet.h"
 
 #include "Auth/AuthStyle.h"
+#include "Windows/FixedDialog.h"
+#include "Windows/ThemedLabel.h"
 #include "Windows/WindowTheme.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -21,10 +25,8 @@ constexpr int sheetHeight = 360;
 
 QLabel* label(const QString& text, int size, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
-    label->setFont(AuthStyle::font(size));
-    AuthStyle::setTextColor(*label, AuthStyle::secondary(parent->palette()));
-    return label;
+    return new ThemedLabel(text, AuthStyle::font(size), [] { return AuthStyle::secondary(QApplication::palette()); },
+                           parent);
 }
 
 // A caption above its control.
@@ -83,6 +85,7 @@ AuthSheet::AuthSheet(std::shared_ptr<AuthAPIProtocol> codes, std::shared_ptr<Aut
     , viewModel_(new AuthSheetViewModel(std::move(codes), std::move(session), std::move(sleep), this))
 {
     setWindowTitle(u"登录 Vellamor"_s);
+    setFixedDialogFrame(*this);
     setFixedSize(sheetWidth, sheetHeight);
 
     auto* column = new QVBoxLayout(this);
@@ -139,11 +142,9 @@ AuthSheet::AuthSheet(std::shared_ptr<AuthAPIProtocol> codes, std::shared_ptr<Aut
         form->addWidget(row);
     column->addLayout(form);
 
-    error_ = new QLabel(this);
+    error_ = new ThemedLabel(QString(), AuthStyle::font(AuthStyle::calloutSize), &WindowTheme::red, this);
     error_->setObjectName(u"error"_s);
     error_->setWordWrap(true);
-    error_->setFont(AuthStyle::font(AuthStyle::calloutSize));
-    AuthStyle::setTextColor(*error_, WindowTheme::red());
     column->addWidget(error_);
     column->addStretch();
 
@@ -192,6 +193,18 @@ void AuthSheet::hideEvent(QHideEvent* event)
 {
     viewModel_->disappear();
     QDialog::hideEvent(event);
+}
+
+void AuthSheet::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() != QEvent::PaletteChange || !primary_)
+        return;
+    // The links and tabs are drawn by style sheets made of the palette's colours.
+    for (QPushButton* link : {resend_, changeEmail_})
+        link->setStyleSheet(AuthStyle::linkStyleSheet(palette()));
+    styledTab_.reset();
+    render(viewModel_->state.value());
 }
 
 void AuthSheet::render(const AuthSheetState& state)

@@ -35,6 +35,7 @@ public Q_SLOTS:
     void reject() override;
 
 protected:
+    void changeEvent(QEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
@@ -57,7 +58,8 @@ private:
     QLineEdit* password_;
     QLabel* error_;
     QPushButton* cancel_;
-    QPushButton* primary_;
+    // Built last: none while the sheet is being built.
+    QPushButton* primary_ = nullptr;
     std::optional<AuthSheetState::Tab> styledTab_;
     Subscription subscription_;
 };

@@ -1,7 +1,6 @@
 #include "Auth/AuthStyle.h"
 
 #include <QPalette>
-#include <QWidget>
 
 namespace vellamor::AuthStyle {
 
@@ -23,15 +22,6 @@ QColor accent(const QPalette& palette)
 QColor secondary(const QPalette& palette)
 {
     return palette.color(QPalette::PlaceholderText);
-}
-
-void setTextColor(QWidget& widget, const QColor& color)
-{
-    QPalette palette = widget.palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::ButtonText, color);
-    palette.setColor(QPalette::Text, color);
-    widget.setPalette(palette);
 }
 
 QString tabStyleSheet(const QPalette& palette, bool selected)

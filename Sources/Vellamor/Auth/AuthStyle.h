@@ -5,7 +5,6 @@
 #include <QString>
 
 class QPalette;
-class QWidget;
 
 namespace vellamor {
 
@@ -24,8 +23,6 @@ QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
 QColor accent(const QPalette& palette);
 QColor secondary(const QPalette& palette);
 
-// The text colour of `widget` set to `color`.
-void setTextColor(QWidget& widget, const QColor& color);
 // A tab of the sheet's tab bar, selected or not.
 QString tabStyleSheet(const QPalette& palette, bool selected);
 // A button drawn as a link.

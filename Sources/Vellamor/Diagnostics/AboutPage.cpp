@@ -2,6 +2,7 @@
 
 #include "Diagnostics/BrandLogo.h"
 #include "I18n/L10n.h"
+#include "Windows/LabelText.h"
 #include "Platform/Workspace/Workspace.h"
 #include "Windows/CardGroup.h"
 #include "Windows/RowDivider.h"
@@ -53,15 +54,17 @@ QWidget* AboutPage::makeHero(const ApplicationVersion& version)
     texts->setSpacing(4);
     texts->addWidget(new ThemedLabel(QStringLiteral("Vellamor"), WindowTheme::font(24, QFont::DemiBold),
                                      &WindowTheme::primary, hero));
-    texts->addWidget(new ThemedLabel(L10n::About::tagline(), WindowTheme::calloutFont(), &WindowTheme::secondary, hero));
+    auto* tagline = new ThemedLabel(L10n::About::tagline(), WindowTheme::calloutFont(), &WindowTheme::secondary, hero);
+    // Wraps rather than widen the page beyond a narrow window.
+    tagline->setWordWrap(true);
+    texts->addWidget(tagline);
     const QString versionLine = L10n::About::versionFormat(version.shortVersion, version.build);
     versionLabel_ = new ThemedLabel(versionLine, WindowTheme::font(11), &WindowTheme::secondary, hero);
     versionLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     versionLabel_->setContentsMargins(0, 4, 0, 0);
     versionLabel_->setAccessibleName(versionLine);
     texts->addWidget(versionLabel_);
-    line->addLayout(texts);
-    line->addStretch();
+    line->addLayout(texts, 1);
     return hero;
 }
 
@@ -97,7 +100,7 @@ QLayout* AboutPage::makeLinks()
         {L10n::About::licensesCredits(), legalUrl},
     };
     for (const auto& [title, target] : links) {
-        auto* link = new QPushButton(title, this);
+        auto* link = new QPushButton(literalLabel(title), this);
         link->setFont(WindowTheme::calloutFont());
         link->setFlat(true);
         link->setCursor(Qt::PointingHandCursor);

@@ -57,14 +57,12 @@ DiagnosticsPage::DiagnosticsPage(const DiagnosticsServices& services, QWidget* p
     : QWidget(parent)
     , model_(services.permissions, services.pasteboard, services.logFile, std::move(sleep))
     , column_(new QVBoxLayout(this))
-    , copyButton_(new QPushButton(this))
+    , copyButton_(new ProminentButton(QString(), this))
     , cards_(makeCards())
     , logToggle_(makeLogToggle())
     , logViewer_(new LogViewerView(
           std::make_unique<LogViewerModel>(services.logFile, services.pasteboard, services.workspace), this))
 {
-    copyButton_->setFont(WindowTheme::font(13, QFont::Medium));
-    copyButton_->setCursor(Qt::PointingHandCursor);
     connect(copyButton_, &QPushButton::clicked, this, [this] { model_.copyReport(); });
     auto* headerRow = new QHBoxLayout;
     headerRow->addWidget(new SectionHeader(QStringLiteral("诊断与日志"),
@@ -171,14 +169,10 @@ QPushButton* DiagnosticsPage::makeLogToggle()
 void DiagnosticsPage::showCopied(bool copied)
 {
     copyButton_->setText(copied ? QStringLiteral("已复制") : QStringLiteral("复制诊断信息"));
-    const QColor tint = copied ? WindowTheme::green() : WindowTheme::blue();
     copyButton_->setIcon(QIcon(Symbols::pixmap(copied ? QStringLiteral("checkmark.circle.fill")
                                                       : QStringLiteral("doc.on.clipboard"),
                                                14, Qt::white)));
-    copyButton_->setStyleSheet(QStringLiteral("QPushButton { color: white; background: %1; border: none; "
-                                              "border-radius: 6px; padding: 6px 14px; }"
-                                              "QPushButton:pressed { background: %2; }")
-                                   .arg(tint.name(), tint.darker(115).name()));
+    copyButton_->setTint(copied ? &WindowTheme::green : &WindowTheme::blue);
 }
 
 void DiagnosticsPage::showStatuses(const PermissionStatuses& statuses)

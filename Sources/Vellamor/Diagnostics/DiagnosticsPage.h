@@ -3,6 +3,7 @@
 #include "Diagnostics/DiagnosticsPageModel.h"
 #include "Diagnostics/DiagnosticsServices.h"
 #include "Support/Async/Published.h"
+#include "Windows/ProminentButton.h"
 
 #include <QWidget>
 
@@ -11,7 +12,6 @@
 
 class QHBoxLayout;
 class QLabel;
-class QPushButton;
 class QVBoxLayout;
 
 namespace vellamor {
@@ -66,7 +66,7 @@ private:
     SymbolView* chevronDown_ = nullptr;
     SymbolView* chevronUp_ = nullptr;
     QVBoxLayout* column_;
-    QPushButton* copyButton_;
+    ProminentButton* copyButton_;
     QWidget* cards_;
     QPushButton* logToggle_;
     LogViewerView* logViewer_;

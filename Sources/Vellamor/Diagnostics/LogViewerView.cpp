@@ -25,7 +25,7 @@ LogViewerView::LogViewerView(std::unique_ptr<LogViewerModel> model, QWidget* par
     , linesBox_(new QSpinBox(this))
     , refreshButton_(new QPushButton(QStringLiteral("刷新"), this))
     , copyButton_(new QPushButton(QStringLiteral("复制"), this))
-    , revealButton_(new QPushButton(QStringLiteral("在文件管理器中显示"), this))
+    , revealButton_(new QPushButton(QStringLiteral("在文件管理器显示"), this))
     , statusLabel_(new ThemedLabel(QString(), WindowTheme::captionFont(), &WindowTheme::secondary, this))
     , spinner_(new QProgressBar(this))
     , textArea_(new QPlainTextEdit(this))

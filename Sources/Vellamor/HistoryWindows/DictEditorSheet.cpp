@@ -1,6 +1,8 @@
 #include "HistoryWindows/DictEditorSheet.h"
 
 #include "I18n/L10n.h"
+#include "Windows/FixedDialog.h"
+#include "Windows/LabelText.h"
 #include "Windows/ThemedLabel.h"
 #include "Windows/WindowTheme.h"
 
@@ -21,12 +23,13 @@ DictEditorSheet::DictEditorSheet(std::optional<DictEntry> initial, Submit onSubm
     , term_(new QLineEdit(this))
     , replacement_(new QLineEdit(this))
     , note_(new QLineEdit(this))
-    , cancel_(new QPushButton(L10n::Dictionary::cancel(), this))
-    , confirm_(new QPushButton(initial_ ? L10n::Dictionary::save() : L10n::Dictionary::add(), this))
+    , cancel_(new QPushButton(literalLabel(L10n::Dictionary::cancel()), this))
+    , confirm_(new QPushButton(literalLabel(initial_ ? L10n::Dictionary::save() : L10n::Dictionary::add()), this))
     , refusal_(new ThemedLabel(QString(), WindowTheme::font(11), &WindowTheme::red, this))
 {
     const QString title = initial_ ? L10n::Dictionary::editEntry() : L10n::Dictionary::addEntry();
     setWindowTitle(title);
+    setFixedDialogFrame(*this);
     setWindowModality(Qt::WindowModal);
     setFixedWidth(380);
 

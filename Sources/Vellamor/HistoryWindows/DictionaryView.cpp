@@ -5,7 +5,9 @@
 #include "HistoryWindows/DictionaryList.h"
 #include "HistoryWindows/DictionaryViewModel.h"
 #include "I18n/L10n.h"
+#include "Windows/ProminentButton.h"
 #include "Windows/StatusPill.h"
+#include "Windows/Symbols.h"
 #include "Windows/SymbolButton.h"
 #include "Windows/SymbolView.h"
 #include "Windows/ThemedLabel.h"
@@ -194,13 +196,10 @@ QWidget* DictionaryView::buildEmptyPage()
     column->addWidget(
         centredText(L10n::Dictionary::emptyHint(), WindowTheme::font(12), &WindowTheme::secondary, emptyPage_));
     column->addSpacing(4);
-    // The prominent style: white on the accent colour.
-    addFirst_ = new SymbolButton(QStringLiteral("plus"), L10n::Dictionary::addFirstEntry(), 13,
-                                 [] { return QColor(Qt::white); }, emptyPage_);
-    QPalette prominent = addFirst_->palette();
-    prominent.setColor(QPalette::Button, WindowTheme::accent());
-    prominent.setColor(QPalette::ButtonText, Qt::white);
-    addFirst_->setPalette(prominent);
+    auto* addFirst = new ProminentButton(L10n::Dictionary::addFirstEntry(), emptyPage_);
+    addFirst->setTint(&WindowTheme::accent);
+    addFirst->setIcon(QIcon(Symbols::pixmap(QStringLiteral("plus"), 13, Qt::white)));
+    addFirst_ = addFirst;
     connect(addFirst_, &QPushButton::clicked, this, [this] { viewModel_.showAddSheet = true; });
     addCentred(column, addFirst_);
     column->addStretch();

@@ -133,8 +133,7 @@ public:
         painter->setFont(metaFont());
         painter->setPen(style.secondary());
         painter->drawText(metaBox, Qt::AlignLeft | Qt::AlignVCenter,
-                          QFontMetricsF(metaFont())
-                              .elidedText(HistoryRowText::metaText(record, inserted), Qt::ElideRight, metaBox.width()));
+                          HistoryRowText::fittedMetaText(record, inserted, QFontMetricsF(metaFont()), metaBox.width()));
         painter->restore();
     }
 

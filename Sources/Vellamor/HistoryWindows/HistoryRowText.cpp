@@ -43,4 +43,16 @@ QString HistoryRowText::metaText(const HistoryRecord& record, bool inserted)
     return parts.join(QStringLiteral(" · "));
 }
 
+QString HistoryRowText::fittedMetaText(const HistoryRecord& record, bool inserted, const QFontMetricsF& metrics,
+                                       qreal width)
+{
+    const QString whole = metaText(record, inserted);
+    if (!inserted || metrics.horizontalAdvance(whole) <= width)
+        return metrics.elidedText(whole, Qt::ElideRight, width);
+    const QString mark = QStringLiteral(" · 已插入 ✓");
+    const qreal left = width - metrics.horizontalAdvance(mark);
+    const QString head = metrics.elidedText(metaText(record, false), Qt::ElideRight, qMax<qreal>(0, left));
+    return head.isEmpty() ? metrics.elidedText(mark.mid(3), Qt::ElideRight, width) : head + mark;
+}
+
 } // namespace vellamor

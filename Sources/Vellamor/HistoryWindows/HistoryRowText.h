@@ -2,6 +2,7 @@
 
 #include "History/HistoryRecord.h"
 
+#include <QFontMetricsF>
 #include <QString>
 
 namespace vellamor {
@@ -22,6 +23,10 @@ public:
     // "MM-dd HH:mm · label", then "含识别/润色" when a polished text is
     // present and "已插入 ✓" when inserted, joined by " · ".
     static QString metaText(const HistoryRecord& record, bool inserted);
+    // metaText() cut to `width` in `metrics`: the parts before "已插入 ✓"
+    // are elided first, so the mark stays whole.
+    static QString fittedMetaText(const HistoryRecord& record, bool inserted, const QFontMetricsF& metrics,
+                                  qreal width);
 };
 
 } // namespace vellamor

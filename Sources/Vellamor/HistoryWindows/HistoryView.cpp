@@ -5,7 +5,9 @@
 #include "HistoryWindows/HistoryViewModel.h"
 #include "I18n/L10n.h"
 #include "Support/Async/MainThread.h"
+#include "Windows/LabelText.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
@@ -25,50 +27,70 @@ QString text(const char16_t* key)
     return L10n::localized(QString::fromUtf16(key));
 }
 
-QLabel* label(const QString& content, const QFont& font, const QColor& color, QWidget* parent)
+// A colour of the panel's style, looked up again whenever the palette changes.
+using Colour = std::function<QColor(const HistoryPanelStyle&)>;
+
+Colour faded(Colour colour, qreal opacity)
+{
+    return [colour = std::move(colour), opacity](const HistoryPanelStyle& style) {
+        return HistoryPanelStyle::withOpacity(colour(style), opacity);
+    };
+}
+
+void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(role, color);
+    widget->setPalette(palette);
+}
+
+QLabel* label(HistoryView::Tints& tints, const QString& content, const QFont& font, Colour colour, QWidget* parent)
 {
     auto* label = new QLabel(content, parent);
     label->setTextFormat(Qt::PlainText);
     label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
+    tints.push_back([label, colour = std::move(colour)](const HistoryPanelStyle& style) {
+        setColour(label, QPalette::WindowText, colour(style));
+    });
     return label;
 }
 
-QLabel* symbolLabel(HistoryPanelStyle::Symbol symbol, qreal points, const QColor& color, QWidget* parent)
+QLabel* symbolLabel(HistoryView::Tints& tints, HistoryPanelStyle::Symbol symbol, qreal points, Colour colour,
+                    QWidget* parent)
 {
     auto* label = new QLabel(parent);
-    label->setPixmap(HistoryPanelStyle::symbol(symbol, points, color));
+    tints.push_back([label, symbol, points, colour = std::move(colour)](const HistoryPanelStyle& style) {
+        label->setPixmap(HistoryPanelStyle::symbol(symbol, points, colour(style)));
+    });
     return label;
 }
 
-void fill(QWidget* widget, const QColor& color)
+void fill(HistoryView::Tints& tints, QWidget* widget, Colour colour)
 {
     widget->setAutoFillBackground(true);
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, color);
-    widget->setPalette(palette);
+    tints.push_back([widget, colour = std::move(colour)](const HistoryPanelStyle& style) {
+        setColour(widget, QPalette::Window, colour(style));
+    });
 }
 
-QWidget* divider(const HistoryPanelStyle& style, QWidget* parent)
+QWidget* divider(HistoryView::Tints& tints, QWidget* parent)
 {
     auto* line = new QWidget(parent);
     line->setFixedHeight(1);
-    fill(line, style.divider());
+    fill(tints, line, &HistoryPanelStyle::divider);
     return line;
 }
 
 // The hint and warning strips share their geometry.
-QWidget* strip(HistoryPanelStyle::Symbol symbol, const QColor& symbolColor, QLabel* content, const QColor& background,
-               QWidget* parent)
+QWidget* strip(HistoryView::Tints& tints, HistoryPanelStyle::Symbol symbol, Colour symbolColour, QLabel* content,
+               Colour background, QWidget* parent)
 {
     auto* strip = new QWidget(parent);
-    fill(strip, background);
+    fill(tints, strip, std::move(background));
     auto* row = new QHBoxLayout(strip);
     row->setContentsMargins(14, 6, 14, 6);
     row->setSpacing(6);
-    row->addWidget(symbolLabel(symbol, 11, symbolColor, strip));
+    row->addWidget(symbolLabel(tints, symbol, 11, std::move(symbolColour), strip));
     content->setWordWrap(true);
     row->addWidget(content, 1);
     return strip;
@@ -89,8 +111,10 @@ HistoryView::HistoryView(HistoryViewModel& model, QWidget* parent)
     : QWidget(parent)
     , model_(model)
 {
-    const HistoryPanelStyle style(palette());
-    const QColor secondary = style.secondary();
+    const Colour secondary = &HistoryPanelStyle::secondary;
+    const Colour primary = &HistoryPanelStyle::primary;
+    const Colour orange = &HistoryPanelStyle::orange;
+    const Colour green = &HistoryPanelStyle::green;
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
@@ -99,8 +123,8 @@ HistoryView::HistoryView(HistoryViewModel& model, QWidget* parent)
     auto* headerRow = new QHBoxLayout(header);
     headerRow->setContentsMargins(14, 8, 14, 8);
     headerRow->setSpacing(8);
-    headerRow->addWidget(label(text(u"历史记录 · 点击任意条即插入"), HistoryPanelStyle::font(12, QFont::Medium),
-                               secondary, header));
+    headerRow->addWidget(label(tints_, text(u"历史记录 · 点击任意条即插入"),
+                               HistoryPanelStyle::font(12, QFont::Medium), secondary, header));
     headerRow->addStretch();
     auto* close = new QToolButton(header);
     close->setObjectName(QStringLiteral("historyClose"));
@@ -108,27 +132,29 @@ HistoryView::HistoryView(HistoryViewModel& model, QWidget* parent)
     close->setFocusPolicy(Qt::NoFocus);
     close->setToolTip(text(u"关闭"));
     close->setAccessibleName(text(u"关闭"));
-    close->setIcon(HistoryPanelStyle::symbol(HistoryPanelStyle::Symbol::xmark, 10, secondary));
     close->setIconSize(QSize(10, 10));
-    close->setStyleSheet(QStringLiteral("QToolButton { border: none; border-radius: 9px; background-color: %1; }")
-                             .arg(HistoryPanelStyle::withOpacity(secondary, 0.14).name(QColor::HexArgb)));
+    tints_.push_back([close](const HistoryPanelStyle& style) {
+        close->setIcon(HistoryPanelStyle::symbol(HistoryPanelStyle::Symbol::xmark, 10, style.secondary()));
+        close->setStyleSheet(QStringLiteral("QToolButton { border: none; border-radius: 9px; background-color: %1; }")
+                                 .arg(HistoryPanelStyle::withOpacity(style.secondary(), 0.14).name(QColor::HexArgb)));
+    });
     connect(close, &QToolButton::clicked, this, [this] {
         if (onClose)
             onClose();
     });
     headerRow->addWidget(close);
     stack->addWidget(header);
-    stack->addWidget(divider(style, this));
+    stack->addWidget(divider(tints_, this));
 
     hintStrip_ = new QWidget(this);
     auto* hintColumn = new QVBoxLayout(hintStrip_);
     hintColumn->setContentsMargins(0, 0, 0, 0);
     hintColumn->setSpacing(0);
-    hintText_ = label({}, HistoryPanelStyle::font(11), secondary, hintStrip_);
+    hintText_ = label(tints_, {}, HistoryPanelStyle::font(11), secondary, hintStrip_);
     hintText_->setObjectName(QStringLiteral("historyHint"));
-    hintColumn->addWidget(strip(HistoryPanelStyle::Symbol::infoCircle, secondary, hintText_,
-                                HistoryPanelStyle::withOpacity(secondary, 0.08), hintStrip_));
-    hintColumn->addWidget(divider(style, hintStrip_));
+    hintColumn->addWidget(strip(tints_, HistoryPanelStyle::Symbol::infoCircle, secondary, hintText_,
+                                faded(secondary, 0.08), hintStrip_));
+    hintColumn->addWidget(divider(tints_, hintStrip_));
     hintStrip_->hide();
     stack->addWidget(hintStrip_);
 
@@ -136,14 +162,13 @@ HistoryView::HistoryView(HistoryViewModel& model, QWidget* parent)
     errorPage_ = new QWidget(content_);
     errorPage_->setObjectName(QStringLiteral("historyError"));
     QVBoxLayout* errorColumn = centredColumn(errorPage_, 10);
-    errorColumn->addWidget(
-        symbolLabel(HistoryPanelStyle::Symbol::exclamationTriangle, 28, style.orange(), errorPage_), 0,
-        Qt::AlignHCenter);
-    errorText_ = label({}, HistoryPanelStyle::font(12), secondary, errorPage_);
+    errorColumn->addWidget(symbolLabel(tints_, HistoryPanelStyle::Symbol::exclamationTriangle, 28, orange, errorPage_),
+                           0, Qt::AlignHCenter);
+    errorText_ = label(tints_, {}, HistoryPanelStyle::font(12), secondary, errorPage_);
     errorText_->setAlignment(Qt::AlignHCenter);
     errorText_->setWordWrap(true);
     errorColumn->addWidget(errorText_);
-    auto* retry = new QPushButton(text(u"重试"), errorPage_);
+    auto* retry = new QPushButton(literalLabel(text(u"重试")), errorPage_);
     retry->setObjectName(QStringLiteral("historyRetry"));
     retry->setFocusPolicy(Qt::NoFocus);
     connect(retry, &QPushButton::clicked, this, [this] { model_.refresh(); });
@@ -158,19 +183,19 @@ HistoryView::HistoryView(HistoryViewModel& model, QWidget* parent)
     spinner->setTextVisible(false);
     spinner->setFixedWidth(120);
     loadingColumn->addWidget(spinner, 0, Qt::AlignHCenter);
-    loadingColumn->addWidget(label(text(u"加载中…"), HistoryPanelStyle::font(12), secondary, loadingPage_), 0,
-                             Qt::AlignHCenter);
+    loadingColumn->addWidget(label(tints_, text(u"加载中…"), HistoryPanelStyle::font(12), secondary, loadingPage_),
+                             0, Qt::AlignHCenter);
     loadingColumn->addStretch();
 
     emptyPage_ = new QWidget(content_);
     emptyPage_->setObjectName(QStringLiteral("historyEmpty"));
     QVBoxLayout* emptyColumn = centredColumn(emptyPage_, 12);
-    emptyColumn->addWidget(symbolLabel(HistoryPanelStyle::Symbol::clockArrow, 28, secondary, emptyPage_), 0,
+    emptyColumn->addWidget(symbolLabel(tints_, HistoryPanelStyle::Symbol::clockArrow, 28, secondary, emptyPage_), 0,
                            Qt::AlignHCenter);
-    emptyColumn->addWidget(label(text(u"暂无历史记录"), HistoryPanelStyle::font(14, QFont::Medium), style.primary(),
-                                 emptyPage_),
-                           0, Qt::AlignHCenter);
-    QLabel* emptyHint = label(text(u"按下热键说一句话，第一条历史会出现在这里。"), HistoryPanelStyle::font(11),
+    emptyColumn->addWidget(
+        label(tints_, text(u"暂无历史记录"), HistoryPanelStyle::font(14, QFont::Medium), primary, emptyPage_), 0,
+        Qt::AlignHCenter);
+    QLabel* emptyHint = label(tints_, text(u"按下热键说一句话，第一条历史会出现在这里。"), HistoryPanelStyle::font(11),
                               secondary, emptyPage_);
     emptyHint->setAlignment(Qt::AlignHCenter);
     emptyHint->setWordWrap(true);
@@ -188,11 +213,11 @@ HistoryView::HistoryView(HistoryViewModel& model, QWidget* parent)
     auto* bannerColumn = new QVBoxLayout(bannerStrip_);
     bannerColumn->setContentsMargins(0, 0, 0, 0);
     bannerColumn->setSpacing(0);
-    bannerColumn->addWidget(divider(style, bannerStrip_));
-    bannerText_ = label({}, HistoryPanelStyle::font(11), style.primary(), bannerStrip_);
+    bannerColumn->addWidget(divider(tints_, bannerStrip_));
+    bannerText_ = label(tints_, {}, HistoryPanelStyle::font(11), primary, bannerStrip_);
     bannerText_->setObjectName(QStringLiteral("historyBanner"));
-    bannerColumn->addWidget(strip(HistoryPanelStyle::Symbol::exclamationBubble, style.orange(), bannerText_,
-                                  HistoryPanelStyle::withOpacity(style.orange(), 0.12), bannerStrip_));
+    bannerColumn->addWidget(strip(tints_, HistoryPanelStyle::Symbol::exclamationBubble, orange, bannerText_,
+                                  faded(orange, 0.12), bannerStrip_));
     bannerStrip_->hide();
     bannerAnimation_ = new QPropertyAnimation(bannerStrip_, "maximumHeight", this);
     bannerAnimation_->setDuration(180);
@@ -204,10 +229,10 @@ HistoryView::HistoryView(HistoryViewModel& model, QWidget* parent)
             bannerStrip_->hide();
     });
     stack->addWidget(bannerStrip_);
-    stack->addWidget(divider(style, this));
+    stack->addWidget(divider(tints_, this));
 
     auto* footer = new QWidget(this);
-    fill(footer, HistoryPanelStyle::withOpacity(secondary, 0.05));
+    fill(tints_, footer, faded(secondary, 0.05));
     auto* footerRow = new QHBoxLayout(footer);
     footerRow->setContentsMargins(14, 7, 14, 7);
     footerRow->setSpacing(8);
@@ -218,20 +243,23 @@ HistoryView::HistoryView(HistoryViewModel& model, QWidget* parent)
     pillRow->setSpacing(5);
     auto* dot = new QWidget(copiedPill_);
     dot->setFixedSize(6, 6);
-    dot->setStyleSheet(QStringLiteral("background-color: %1; border-radius: 3px;").arg(style.green().name()));
+    tints_.push_back([dot](const HistoryPanelStyle& style) {
+        dot->setStyleSheet(QStringLiteral("background-color: %1; border-radius: 3px;").arg(style.green().name()));
+    });
     pillRow->addWidget(dot);
-    pillRow->addWidget(label(text(u"已复制到剪贴板"), HistoryPanelStyle::font(10.5), style.green(), copiedPill_));
+    pillRow->addWidget(label(tints_, text(u"已复制到剪贴板"), HistoryPanelStyle::font(10.5), green, copiedPill_));
     footerRow->addWidget(copiedPill_);
-    footerLeft_ = label({}, HistoryPanelStyle::font(10.5), secondary, footer);
+    footerLeft_ = label(tints_, {}, HistoryPanelStyle::font(10.5), secondary, footer);
     footerLeft_->setObjectName(QStringLiteral("historyFooterLeft"));
     footerRow->addWidget(footerLeft_);
     footerRow->addStretch();
-    footerRight_ = label({}, HistoryPanelStyle::font(10.5), secondary, footer);
+    footerRight_ = label(tints_, {}, HistoryPanelStyle::font(10.5), secondary, footer);
     footerRight_->setObjectName(QStringLiteral("historyFooterRight"));
     footerRow->addWidget(footerRight_);
     stack->addWidget(footer);
 
-    fill(this, style.windowBackground());
+    fill(tints_, this, &HistoryPanelStyle::windowBackground);
+    restyle();
     const auto changed = [this](const auto&) { scheduleRender(); };
     subscriptions_.push_back(model_.items.subscribe(changed));
     subscriptions_.push_back(model_.query.subscribe(changed));
@@ -248,6 +276,26 @@ HistoryView::HistoryView(HistoryViewModel& model, QWidget* parent)
 }
 
 HistoryView::~HistoryView() = default;
+
+void HistoryView::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // Setting the tints changes palettes too: only a new application palette
+    // asks for new colours.
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+        restyle();
+}
+
+void HistoryView::restyle()
+{
+    const QPalette palette = QApplication::palette();
+    if (tintedWith_ == palette)
+        return;
+    tintedWith_ = palette;
+    const HistoryPanelStyle style(palette);
+    for (const auto& tint : tints_)
+        tint(style);
+}
 
 void HistoryView::scheduleRender()
 {

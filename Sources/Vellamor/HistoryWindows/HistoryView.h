@@ -2,6 +2,7 @@
 
 #include "Support/Async/Published.h"
 
+#include <QPalette>
 #include <QWidget>
 
 #include <functional>
@@ -14,6 +15,7 @@ class QStackedWidget;
 
 namespace vellamor {
 
+class HistoryPanelStyle;
 class HistoryRowList;
 class HistoryViewModel;
 
@@ -21,11 +23,14 @@ class HistoryViewModel;
 // (or its error, loading or empty state), the warning strip and the footer.
 // Keeps no state of its own: every change of a published field of the view
 // model redraws it once on the next turn of the event loop. A click on a
-// row inserts that record.
+// row inserts that record. Its colours follow the application's palette.
 class HistoryView final : public QWidget {
     Q_OBJECT
 
 public:
+    // Sets one colour of the panel's style on one part of the view.
+    using Tints = std::vector<std::function<void(const HistoryPanelStyle&)>>;
+
     explicit HistoryView(HistoryViewModel& model, QWidget* parent = nullptr);
     ~HistoryView() override;
 
@@ -35,7 +40,12 @@ public:
     // `dismissed` when it goes. Unset: no sheet is offered.
     std::function<void(std::function<void()> dismissed)> presentSignIn;
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    // Colours everything in the application palette's light or dark.
+    void restyle();
     void scheduleRender();
     void render();
     void renderBanner(const std::optional<QString>& text);
@@ -45,6 +55,8 @@ private:
     std::vector<Subscription> subscriptions_;
     bool renderPending_ = false;
     bool signInShown_ = false;
+    Tints tints_;
+    std::optional<QPalette> tintedWith_;
 
     QWidget* hintStrip_;
     QLabel* hintText_;

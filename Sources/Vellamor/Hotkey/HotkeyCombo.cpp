@@ -1,5 +1,7 @@
 #include "Hotkey/HotkeyCombo.h"
 
+#include "Platform/KeySource/KeyCodeMapping.h"
+
 #include <QStringList>
 
 #include <array>
@@ -82,15 +84,15 @@ QStringList HotkeyCombo::displayKeycaps(const QString& raw)
     QStringList caps;
     for (const QString& token : raw.toLower().split(u'+', Qt::SkipEmptyParts)) {
         if (token == u"cmd" || token == u"command")
-            caps.append(QStringLiteral("⌘"));
+            caps.append(QStringLiteral("Super"));
         else if (token == u"option" || token == u"alt")
-            caps.append(QStringLiteral("⌥"));
+            caps.append(QStringLiteral("Alt"));
         else if (token == u"shift")
-            caps.append(QStringLiteral("⇧"));
+            caps.append(QStringLiteral("Shift"));
         else if (token == u"control" || token == u"ctrl")
-            caps.append(QStringLiteral("⌃"));
+            caps.append(QStringLiteral("Ctrl"));
         else if (token == u"fn")
-            caps.append(QStringLiteral("Fn"));
+            caps.append(platform::KeyCodeMapping::heldKeyName());
         else
             caps.append(prettyKeyLabel(token));
     }

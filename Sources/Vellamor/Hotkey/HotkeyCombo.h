@@ -31,8 +31,10 @@ public:
     static std::optional<QString> encode(platform::ModifierFlags modifiers, bool fn,
                                          std::optional<platform::VirtualKeyCode> keyCode);
 
-    // One key-cap label per token, in the text's order ("⌘", "⌥", "⇧", "⌃",
-    // "Fn", then the key's label); nothing is checked, reordered or merged.
+    // One key-cap label per token, in the text's order, named as this
+    // desktop's keyboards label them ("Super", "Alt", "Shift", "Ctrl", the
+    // held key's name, then the key's label); nothing is checked, reordered
+    // or merged.
     static QStringList displayKeycaps(const QString& raw);
 
     // The label of one key name: "Space", "Esc", "←", …, else upper case.

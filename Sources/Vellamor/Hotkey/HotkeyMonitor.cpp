@@ -2,12 +2,10 @@
 
 #include "Hotkey/HotkeyError.h"
 #include "Hotkey/MainThreadHotkeyScheduler.h"
-#include "Platform/KeySource/KeyCodeMapping.h"
 #include "Platform/KeySource/KeySourceError.h"
 
 namespace vellamor {
 
-using platform::KeyCodeMapping;
 using platform::KeyEvent;
 namespace modifierFlag = platform::modifierFlag;
 
@@ -54,7 +52,7 @@ void HotkeyMonitor::start(HotkeyMode mode, const std::optional<ParsedCombo>& cus
         throw HotkeyError::tapCreationFailed();
     }
     started_ = true;
-    const QString key = machine_->customCombo() ? QStringLiteral("custom") : KeyCodeMapping::heldKeyName();
+    const QString key = machine_->customCombo() ? QStringLiteral("custom") : QStringLiteral("right-ctrl");
     log_.info(QStringLiteral("hotkey tap started mode=") + rawValue(mode) + QStringLiteral(" hotkey=") + key);
 }
 

@@ -169,8 +169,9 @@ void MenuBarController::statusItemClicked(QSystemTrayIcon::ActivationReason reas
 
 void MenuBarController::openMenu()
 {
-    const QRect icon = item_ ? item_->geometry() : QRect();
-    menu_.popup(icon.isValid() ? icon.bottomLeft() : QCursor::pos());
+    // At the click that asked for it: an icon embedded in a tray reports the
+    // place inside the tray, not on the screen.
+    menu_.popup(QCursor::pos());
 }
 
 void MenuBarController::didToggleEnabled()

@@ -33,7 +33,7 @@ AppearancePage::AppearancePage(ThemeManager& theme, QWidget* parent)
     layout->addWidget(new SectionHeader(QStringLiteral("外观"), QStringLiteral("主题与灵动岛位置"), this));
     auto* themeCard = new CardGroup(QStringLiteral("主题"), this);
     themeCard->addWidget(new SettingsRow(QStringLiteral("外观主题"),
-                                         QStringLiteral("灵动岛始终使用深色背景，与系统菜单栏一致"), picker_, this));
+                                         QStringLiteral("灵动岛始终使用深色背景，与系统托盘一致"), picker_, this));
     layout->addWidget(themeCard);
     auto* islandCard = new CardGroup(QStringLiteral("灵动岛位置"), this);
     islandCard->addWidget(new IslandPreview(this));

@@ -3,6 +3,7 @@
 #include "SettingsWindow/ErrorText.h"
 #include "SettingsWindow/LaunchAtLogin.h"
 #include "SettingsWindow/SettingsStoreObservable.h"
+#include "Logging/VellamorLog.h"
 #include "Support/Error.h"
 #include "Windows/CardGroup.h"
 #include "Windows/RowDivider.h"
@@ -80,7 +81,7 @@ GeneralPage::GeneralPage(const SettingsPageContext& context, QWidget* parent)
     layout->addWidget(language);
     auto* launch = new CardGroup(QStringLiteral("启动行为"), this);
     launch->addWidget(new SettingsRow(QStringLiteral("登录时打开 Vellamor"),
-                                      QStringLiteral("开机自动驻留在菜单栏，无需手动启动"), launchSwitch_, this));
+                                      QStringLiteral("开机自动驻留在托盘，无需手动启动"), launchSwitch_, this));
     launch->addWidget(launchError_);
     layout->addWidget(launch);
     // The cards keep their height; the page's foot takes what is left.
@@ -126,6 +127,8 @@ void GeneralPage::applyLaunchAtLogin(bool enabled)
     }
     const bool actual = launchItemEnabled();
     if (failure) {
+        VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("settings"))
+            .warn(QStringLiteral("launch at login not changed: ") + describeException(failure));
         launchSwitch_->setChecked(actual);
         showLaunchError(describe(failure));
     } else if (actual != enabled) {

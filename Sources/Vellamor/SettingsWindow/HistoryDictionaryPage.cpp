@@ -8,6 +8,7 @@
 #include "Support/Error.h"
 #include "Windows/CardGroup.h"
 #include "Windows/InfoCard.h"
+#include "Windows/ProminentButton.h"
 #include "Windows/RowDivider.h"
 #include "Windows/SectionHeader.h"
 #include "Windows/ThemedLabel.h"
@@ -197,9 +198,7 @@ HistoryDictionaryPage::HistoryDictionaryPage(const SettingsPageContext& context,
     const SettingsPageHooks& hooks = context.hooks;
     auto primaryLabel = [this] { return new ThemedLabel(QString(), WindowTheme::font(13), &WindowTheme::primary, this); };
     auto actionButton = [this](const QString& title, const std::function<void()>& action) {
-        auto* button = new QPushButton(title, this);
-        button->setDefault(true);
-        button->setAutoDefault(false);
+        auto* button = new ProminentButton(title, this);
         connect(button, &QPushButton::clicked, this, [action] {
             if (action)
                 action();

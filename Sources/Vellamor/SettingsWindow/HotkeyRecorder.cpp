@@ -115,7 +115,21 @@ HotkeyRecorder::HotkeyRecorder(Field& customHotkey, std::chrono::milliseconds ti
         showKeycaps(combination);
         resetButton_->setVisible(combination.has_value());
     });
+    // The row keeps its height whether it shows the key caps or a hint.
+    hintLabel_->setText(startHint());
+    setMinimumHeight(std::max(rest_->sizeHint().height(), recordingView_->sizeHint().height()));
     showState();
+}
+
+QString HotkeyRecorder::modifierHint()
+{
+    return QStringLiteral("至少需要一个修饰键（Ctrl/Alt/Shift/Super/") + KeyCodeMapping::heldKeyName()
+        + QStringLiteral("）");
+}
+
+QString HotkeyRecorder::fnHint()
+{
+    return KeyCodeMapping::heldKeyName() + QStringLiteral(" — 松开以确认 / 继续按主键组合");
 }
 
 HotkeyRecorder::~HotkeyRecorder()
@@ -162,10 +176,13 @@ bool HotkeyRecorder::eventFilter(QObject* watched, QEvent* event)
     const QEvent::Type type = event->type();
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::ShortcutOverride)
         return QWidget::eventFilter(watched, event);
-    const VirtualKeyCode key = keyAt(*static_cast<QKeyEvent*>(event));
+    const auto& keyEvent = *static_cast<QKeyEvent*>(event);
+    const VirtualKeyCode key = keyAt(keyEvent);
     if (KeyCodeMapping::isModifier(key)) {
-        // A modifier that changes is never passed on, nor acted on by a shortcut.
-        if (type == QEvent::ShortcutOverride) {
+        // A modifier that changes is never passed on, nor acted on by a
+        // shortcut. A held modifier that repeats has not changed: its
+        // repeated release must not read as letting go.
+        if (type == QEvent::ShortcutOverride || keyEvent.isAutoRepeat()) {
             event->accept();
             return true;
         }
@@ -173,7 +190,7 @@ bool HotkeyRecorder::eventFilter(QObject* watched, QEvent* event)
             heldModifierKeys_.insert(key);
         else
             heldModifierKeys_.erase(key);
-        handleModifiersChanged();
+        handleModifiersChanged(key, type == QEvent::KeyPress);
         return true;
     }
     if (type == QEvent::KeyRelease)
@@ -209,15 +226,18 @@ bool HotkeyRecorder::handleKeyDown(VirtualKeyCode key)
     return true;
 }
 
-void HotkeyRecorder::handleModifiersChanged()
+void HotkeyRecorder::handleModifiersChanged(VirtualKeyCode key, bool down)
 {
     const bool fn = fnHeld();
     if (fn && heldModifiers() == 0) {
         setHint(fnHint());
-        awaitingFnRelease_ = true;
+        // Only the held key going down alone starts the reading of it alone;
+        // another modifier let go before it does not.
+        if (down && key == KeyCodeMapping::heldKey)
+            awaitingFnRelease_ = true;
     } else if (heldModifiers() != 0) {
         awaitingFnRelease_ = false;
-    } else if (!fn && awaitingFnRelease_) {
+    } else if (!fn && std::exchange(awaitingFnRelease_, false)) {
         write(HotkeyCombo::encode(0, true, std::nullopt).value_or(QStringLiteral("fn")));
     }
 }
@@ -261,7 +281,7 @@ void HotkeyRecorder::showKeycaps(const std::optional<QString>& combination)
         delete item->widget();
         delete item;
     }
-    const QStringList caps = !combination || combination->isEmpty() ? QStringList{QStringLiteral("Fn")}
+    const QStringList caps = !combination || combination->isEmpty() ? QStringList{KeyCodeMapping::heldKeyName()}
                                                                      : HotkeyCombo::displayKeycaps(*combination);
     for (const QString& cap : caps)
         keycaps_->addWidget(new Keycap(cap, rest_));

@@ -22,7 +22,8 @@ namespace vellamor {
 // Shows the custom hotkey as key caps and records a new one: while it
 // records, it reads every key of the application's windows by position
 // and writes the first acceptable combination to the binding. Right Ctrl
-// is the "fn" key; pressed and released alone it records "fn".
+// is the "fn" key; pressed and released alone, with no other modifier
+// pressed meanwhile, it records "fn".
 class HotkeyRecorder : public QWidget {
     Q_OBJECT
 
@@ -30,9 +31,9 @@ public:
     using Field = BoundField<std::optional<QString>>;
 
     static QString startHint() { return QStringLiteral("按下任意组合"); }
-    static QString modifierHint() { return QStringLiteral("至少需要一个修饰键（⌘/⌥/⇧/⌃/Fn）"); }
+    static QString modifierHint();
     static QString unsupportedHint() { return QStringLiteral("不支持的按键，换一个试试"); }
-    static QString fnHint() { return QStringLiteral("Fn — 松开以确认 / 继续按主键组合"); }
+    static QString fnHint();
 
     // `onRecording` hears true when a recording starts and false when it
     // ends, however it ends.
@@ -59,7 +60,7 @@ protected:
 private:
     // True to swallow the event.
     bool handleKeyDown(platform::VirtualKeyCode key);
-    void handleModifiersChanged();
+    void handleModifiersChanged(platform::VirtualKeyCode key, bool down);
     // The combination modifiers held, Right Ctrl's `control` left out.
     platform::ModifierFlags heldModifiers() const;
     bool fnHeld() const;
@@ -79,6 +80,7 @@ private:
     QLabel* hintLabel_;
     QPushButton* cancelButton_;
     bool recording_ = false;
+    // The held key went down alone and nothing else was pressed since.
     bool awaitingFnRelease_ = false;
     std::optional<QString> hint_;
     std::set<platform::VirtualKeyCode> heldModifierKeys_;

@@ -1,5 +1,7 @@
 #include "SettingsWindow/LaunchAtLogin.h"
 
+#include "Storage/FileSystemError.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,16 +27,6 @@ bool isHidden(const QByteArray& entry)
 }
 
 } // namespace
-
-LaunchAtLoginError::LaunchAtLoginError(QString fileError)
-    : fileError_(std::move(fileError))
-{
-}
-
-QString LaunchAtLoginError::debugDescription() const
-{
-    return QStringLiteral("LaunchAtLoginError(") + fileError_ + QLatin1Char(')');
-}
 
 LaunchAtLogin::LaunchAtLogin(QString autostartEntry, QString installedEntry)
     : autostartEntry_(std::move(autostartEntry))
@@ -69,20 +61,20 @@ void LaunchAtLogin::setEnabled(bool enabled)
     if (!enabled) {
         QFile entry(autostartEntry_);
         if (!entry.remove())
-            throw LaunchAtLoginError(entry.errorString());
+            throw FileSystemError(FileSystemError::Kind::removeFailed, autostartEntry_, entry.errorString());
         return;
     }
     QFile source(installedEntry_);
     if (!source.open(QIODevice::ReadOnly))
-        throw LaunchAtLoginError(installedEntry_ + QStringLiteral(": ") + source.errorString());
+        throw FileSystemError(FileSystemError::Kind::readFailed, installedEntry_, source.errorString());
     const QByteArray contents = source.readAll();
     const QString folder = QFileInfo(autostartEntry_).absolutePath();
     if (!QDir().mkpath(folder))
-        throw LaunchAtLoginError(QStringLiteral("cannot create ") + folder);
+        throw FileSystemError(FileSystemError::Kind::createFolderFailed, folder, QStringLiteral("cannot create"));
     // A hidden entry left by the desktop is replaced whole.
     QSaveFile copy(autostartEntry_);
     if (!copy.open(QIODevice::WriteOnly) || copy.write(contents) != contents.size() || !copy.commit())
-        throw LaunchAtLoginError(autostartEntry_ + QStringLiteral(": ") + copy.errorString());
+        throw FileSystemError(FileSystemError::Kind::writeFailed, autostartEntry_, copy.errorString());
 }
 
 } // namespace vellamor

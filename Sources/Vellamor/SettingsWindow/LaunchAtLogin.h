@@ -1,23 +1,9 @@
 #pragma once
 
-#include "Support/Error.h"
-
 #include <QProcessEnvironment>
 #include <QString>
 
 namespace vellamor {
-
-// A change of the login item that the file system refused.
-class LaunchAtLoginError final : public Error {
-public:
-    explicit LaunchAtLoginError(QString fileError);
-
-    QString errorDescription() const override { return fileError_; }
-    QString debugDescription() const override;
-
-private:
-    QString fileError_;
-};
 
 // Whether the desktop session opens the application at login: the XDG
 // autostart entry, a copy of the installed desktop entry. It is on while
@@ -36,7 +22,7 @@ public:
 
     virtual bool isEnabled() const;
     // Writes or removes the entry when it differs from `enabled`. Throws
-    // LaunchAtLoginError with the file's error.
+    // FileSystemError naming the file or folder refused.
     virtual void setEnabled(bool enabled);
 
     const QString& autostartEntry() const { return autostartEntry_; }

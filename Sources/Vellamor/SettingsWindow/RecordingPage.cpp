@@ -2,6 +2,7 @@
 
 #include "Audio/AudioInputDeviceManager.h"
 #include "Menu/MenuBarController.h"
+#include "Platform/KeySource/KeyCodeMapping.h"
 #include "SettingsWindow/ErrorText.h"
 #include "SettingsWindow/HotkeyRecorder.h"
 #include "SettingsWindow/RefreshButton.h"
@@ -120,7 +121,7 @@ RecordingPage::RecordingPage(const SettingsPageContext& context, QWidget* parent
     auto* hotkey = new CardGroup(QStringLiteral("快捷键"), this);
     recorder_ = new HotkeyRecorder(obs_.customHotkey, recordingTimeout, context.hooks.hotkeyRecording, this);
     hotkey->addWidget(new SettingsRow(QStringLiteral("录音快捷键"),
-                                      QStringLiteral("点击「录制」按下新组合键，单按 Fn 也可作为热键"), recorder_, this));
+                                      hotkeySubtitle(), recorder_, this));
     layout->addWidget(hotkey);
 
     auto* autoStop = new CardGroup(QStringLiteral("自动停止"), this);
@@ -130,6 +131,12 @@ RecordingPage::RecordingPage(const SettingsPageContext& context, QWidget* parent
     // The cards keep their height; the page's foot takes what is left.
     layout->addStretch(1);
     showDevices({});
+}
+
+QString RecordingPage::hotkeySubtitle()
+{
+    return QStringLiteral("点击「录制」按下新组合键，单按 ") + platform::KeyCodeMapping::heldKeyName()
+        + QStringLiteral(" 也可作为热键");
 }
 
 QString RecordingPage::microphoneSubtitle(const std::optional<QString>& uid, const QList<AudioInputDevice>& devices)

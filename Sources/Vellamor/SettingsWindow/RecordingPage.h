@@ -31,6 +31,8 @@ public:
     RecordingPage(const SettingsPageContext& context, QWidget* parent = nullptr);
 
     // The subtitle of the microphone row for `uid` among `devices`.
+    // The hotkey row's explanation, naming the held key.
+    static QString hotkeySubtitle();
     static QString microphoneSubtitle(const std::optional<QString>& uid, const QList<AudioInputDevice>& devices);
 
     // The "hold" and "toggle" dots.

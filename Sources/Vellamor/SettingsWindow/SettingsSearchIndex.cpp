@@ -1,5 +1,7 @@
 #include "SettingsWindow/SettingsSearchIndex.h"
 
+#include "SettingsWindow/RecordingPage.h"
+
 namespace vellamor {
 
 namespace {
@@ -20,14 +22,16 @@ QList<SettingsSearchEntry> buildEntries()
         entry(general, "语言", "选择“自动识别”时，Vellamor 会根据你说的内容自动判断",
               {"language", "中文", "english", "auto", "自动识别"}),
         entry(general, "说话转写后自动润色", "帮你去掉口癖和重复，让文字更干净", {"llm", "polish", "润色", "口癖"}),
-        entry(general, "登录时打开 Vellamor", "开机自动驻留在菜单栏，无需手动启动",
+        entry(general, "登录时打开 Vellamor", "开机自动驻留在托盘，无需手动启动",
               {"launch", "startup", "登录项", "开机", "启动项"}),
         entry(backend, "账户", "登录后可在多台设备间同步你的词典与历史",
               {"account", "login", "登录", "同步", "sync", "多端"}),
         entry(recording, "按住说话", "按住录音、松手结束；适合零散短句", {"hold", "press", "按住", "短句"}),
         entry(recording, "点按切换", "按一次开始、再按一次结束；适合长篇口述", {"toggle", "切换", "长篇", "口述"}),
-        entry(recording, "录音快捷键", "点击「录制」按下新组合键，单按 Fn 也可作为热键",
-              {"shortcut", "hotkey", "fn", "快捷键", "热键", "键盘", "录制", "自定义"}),
+        {recording, QStringLiteral("录音快捷键"), RecordingPage::hotkeySubtitle(),
+         {QStringLiteral("shortcut"), QStringLiteral("hotkey"), QStringLiteral("fn"), QStringLiteral("ctrl"),
+          QStringLiteral("快捷键"), QStringLiteral("热键"), QStringLiteral("键盘"), QStringLiteral("录制"),
+          QStringLiteral("自定义")}},
         entry(recording, "录太久会自动停下", "说满 5 分钟时灵动岛会变黄提醒，6 分钟会自动保存并停止。",
               {"timeout", "超时", "5 分钟", "6 分钟", "自动停止"}),
         entry(recognition, "根据当前 App 自动选择场景", "邮件 App 用邮件风格、编辑器用代码风格、聊天 App 用聊天风格",
@@ -39,7 +43,7 @@ QList<SettingsSearchEntry> buildEntries()
         entry(recognition, "只插入原文，不插入润色版本", "润色结果仍会在灵动岛下方预览，方便你对比",
               {"raw", "原文", "插入", "润色"}),
         entry(recognition, "自动润色状态", "在「常规」→「说话转写后自动润色」切换", {"status", "状态", "润色"}),
-        entry(appearance, "外观主题", "灵动岛始终使用深色背景，与系统菜单栏一致",
+        entry(appearance, "外观主题", "灵动岛始终使用深色背景，与系统托盘一致",
               {"theme", "主题", "appearance", "暗色", "亮色", "dark", "light"}),
         entry(appearance, "灵动岛位置", "灵动岛始终出现在主屏顶部居中，距屏幕顶部 14pt",
               {"island", "灵动岛", "位置", "顶部"}),

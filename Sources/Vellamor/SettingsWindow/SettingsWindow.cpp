@@ -51,6 +51,17 @@ protected:
     }
 };
 
+// Scrolls up and down only, on the ground of what holds it.
+QScrollArea* verticalScrollArea(QWidget* parent)
+{
+    auto* area = new QScrollArea(parent);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->viewport()->setAutoFillBackground(false);
+    return area;
+}
+
 QLocale localeFor(const QString& language)
 {
     if (language == u"zh")
@@ -83,9 +94,15 @@ SettingsWindow::SettingsWindow(const Dependencies& dependencies, Published<Setti
     divider->setFrameShadow(QFrame::Plain);
     divider->setForegroundRole(QPalette::Mid);
     root->addWidget(divider);
-    auto* detail = new QWidget(this);
-    detail_ = new QVBoxLayout(detail);
+    // The page keeps its natural height and scrolls when the window is
+    // shorter; it never scrolls sideways.
+    auto* detail = verticalScrollArea(this);
+    auto* pageArea = new QWidget(detail);
+    pageArea->setAutoFillBackground(false);
+    pageArea->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+    detail_ = new QVBoxLayout(pageArea);
     detail_->setContentsMargins(28, 28, 28, 28);
+    detail->setWidget(pageArea);
     root->addWidget(detail, 1);
 
     toast_->resize(toast_->sizeHint());
@@ -136,11 +153,7 @@ QWidget* SettingsWindow::buildSidebar(Published<SettingsSection>& selection)
     searchRow->addWidget(searchField_);
     layout->addLayout(searchRow);
 
-    auto* scroll = new QScrollArea(sidebar);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->viewport()->setAutoFillBackground(false);
+    auto* scroll = verticalScrollArea(sidebar);
     auto* list = new QWidget(scroll);
     list->setAutoFillBackground(false);
     auto* rows = new QVBoxLayout(list);

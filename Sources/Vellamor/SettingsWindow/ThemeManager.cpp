@@ -29,6 +29,22 @@ QPalette darkPalette(QPalette palette)
     palette.setColor(QPalette::PlaceholderText, QColor(0x8c, 0x8c, 0x8c));
     palette.setColor(QPalette::Highlight, QColor(0x3d, 0x7a, 0xd6));
     palette.setColor(QPalette::HighlightedText, Qt::white);
+    // The bevels and the etching of disabled text: the light palette's
+    // white would stand out of a dark window.
+    palette.setColor(QPalette::Light, QColor(0x4a, 0x4a, 0x4a));
+    palette.setColor(QPalette::Midlight, QColor(0x3a, 0x3a, 0x3a));
+    palette.setColor(QPalette::Mid, QColor(0x55, 0x55, 0x55));
+    palette.setColor(QPalette::Dark, QColor(0x1a, 0x1a, 0x1a));
+    palette.setColor(QPalette::Shadow, QColor(0x10, 0x10, 0x10));
+    // Each colour above was set for every group; a disabled control gets
+    // dimmed ones of its own, and no etching to smear its text.
+    const QColor dimmed(0x80, 0x80, 0x80);
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, dimmed);
+    palette.setColor(QPalette::Disabled, QPalette::Base, window);
+    palette.setColor(QPalette::Disabled, QPalette::Button, QColor(0x33, 0x33, 0x33));
+    palette.setColor(QPalette::Disabled, QPalette::Light, Qt::transparent);
+    palette.setColor(QPalette::Disabled, QPalette::Highlight, QColor(0x50, 0x50, 0x50));
     return palette;
 }
 

@@ -28,8 +28,9 @@ InfoGrid::InfoGrid(const QList<QPair<QString, QString>>& rows, QWidget* parent)
         auto* valueLabel = new ThemedLabel(value, WindowTheme::font(12), &WindowTheme::primary, this);
         valueLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         valueLabel->setAccessibleName(value);
-        line->addWidget(valueLabel, 0, Qt::AlignTop);
-        line->addStretch();
+        // A long value (a system's full name) wraps rather than widen the page.
+        valueLabel->setWordWrap(true);
+        line->addWidget(valueLabel, 1, Qt::AlignTop);
         layout->addLayout(line);
     }
 }

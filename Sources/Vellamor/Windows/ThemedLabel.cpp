@@ -9,6 +9,9 @@ ThemedLabel::ThemedLabel(const QString& text, const QFont& font, Ink ink, QWidge
     , ink_(std::move(ink))
 {
     setFont(font);
+    // Inside a button a label would otherwise draw in the button's text
+    // colour, not its ink.
+    setForegroundRole(QPalette::WindowText);
     applyInk();
 }
 

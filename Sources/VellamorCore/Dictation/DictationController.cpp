@@ -70,32 +70,13 @@ QString serviceErrorMessage(const VellamorServiceError& error)
     }
 }
 
-const QString lostConnectionMessage = QStringLiteral("网络连接已断开，请检查网络后重试");
-const QString timedOutMessage = QStringLiteral("网络超时，请检查网络后重试");
-
-QString networkErrorMessage(const NetworkError& error)
-{
-    switch (error.kind()) {
-    case NetworkError::Kind::connectionLost:
-        return lostConnectionMessage;
-    case NetworkError::Kind::timedOut:
-        return timedOutMessage;
-    case NetworkError::Kind::cannotConnect:
-    case NetworkError::Kind::hostNotFound:
-    case NetworkError::Kind::secureConnectionFailed:
-        return QStringLiteral("无法连接服务器，请检查网络后重试");
-    default:
-        return QStringLiteral("网络异常，请稍后重试");
-    }
-}
-
 QString transportErrorMessage(const VellamorTransportError& error)
 {
     switch (error.kind()) {
     case VellamorTransportError::Kind::connectionClosed:
-        return lostConnectionMessage;
+        return NetworkError(NetworkError::Kind::connectionLost).errorDescription();
     case VellamorTransportError::Kind::timeout:
-        return timedOutMessage;
+        return NetworkError(NetworkError::Kind::timedOut).errorDescription();
     default:
         return unavailableMessage;
     }
@@ -416,7 +397,7 @@ QString DictationController::userFacingMessage(std::exception_ptr error)
         } catch (const AudioCaptureError& e) {
             return captureErrorMessage(e);
         } catch (const NetworkError& e) {
-            return networkErrorMessage(e);
+            return e.errorDescription();
         } catch (const VellamorTransportError& e) {
             return transportErrorMessage(e);
         } catch (...) {

@@ -41,6 +41,8 @@ QString L10n::Errors::recognitionFailed() { return localized(QStringLiteral("err
 QString L10n::Errors::insertFailed() { return localized(QStringLiteral("errors.insertFailed")); }
 QString L10n::Errors::unknown() { return localized(QStringLiteral("errors.unknown")); }
 
+QString L10n::Hotkey::heldKey() { return localized(QStringLiteral("右 Ctrl")); }
+
 QString L10n::Dictionary::searchPlaceholder() { return localized(QStringLiteral("搜索词条")); }
 QString L10n::Dictionary::refresh() { return localized(QStringLiteral("刷新")); }
 QString L10n::Dictionary::addEntry() { return localized(QStringLiteral("添加词条")); }
@@ -89,6 +91,7 @@ const QStringList& L10n::keys()
         QStringLiteral("errors.recognitionFailed"),
         QStringLiteral("errors.insertFailed"),
         QStringLiteral("errors.unknown"),
+        QStringLiteral("右 Ctrl"),
         QStringLiteral("搜索词条"),
         QStringLiteral("刷新"),
         QStringLiteral("添加词条"),

@@ -46,6 +46,11 @@ public:
         static QString unknown();
     };
 
+    struct Hotkey {
+        // The key held to dictate, as the keyboard labels it ("右 Ctrl").
+        static QString heldKey();
+    };
+
     // The dictionary window's fixed texts, keyed by their Chinese wording.
     struct Dictionary {
         static QString searchPlaceholder();

@@ -29,27 +29,25 @@ QString NetworkError::kindName(Kind kind)
     return {};
 }
 
+// The user's language; what went wrong in English stays in the log
+// (debugDescription).
 QString NetworkError::errorDescription() const
 {
     switch (kind_) {
-    case Kind::timedOut:
-        return QStringLiteral("no answer in time");
-    case Kind::cannotConnect:
-        return QStringLiteral("cannot connect to the server");
-    case Kind::hostNotFound:
-        return QStringLiteral("server name not found");
     case Kind::connectionLost:
-        return QStringLiteral("connection lost before the answer was complete");
+        return QStringLiteral("网络连接已断开，请检查网络后重试");
+    case Kind::timedOut:
+        return QStringLiteral("网络超时，请检查网络后重试");
+    case Kind::cannotConnect:
+    case Kind::hostNotFound:
     case Kind::secureConnectionFailed:
-        return QStringLiteral("secure connection failed");
+        return QStringLiteral("无法连接服务器，请检查网络后重试");
     case Kind::tooManyRedirects:
-        return QStringLiteral("too many redirects");
     case Kind::badURL:
-        return QStringLiteral("this address cannot be requested");
     case Kind::other:
-        return detail_.isEmpty() ? QStringLiteral("network failure") : detail_;
+        break;
     }
-    return {};
+    return QStringLiteral("网络异常，请稍后重试");
 }
 
 QString NetworkError::debugDescription() const

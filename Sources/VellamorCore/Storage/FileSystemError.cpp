@@ -23,13 +23,22 @@ FileSystemError FileSystemError::fromErrno(Kind kind, QString path)
 
 QString FileSystemError::errorDescription() const
 {
-    return QStringLiteral("未能完成操作。（FileSystemError 错误 ") + QString::number(static_cast<int>(kind_))
-        + QStringLiteral("。）");
+    switch (kind_) {
+    case Kind::createFolderFailed:
+        return QStringLiteral("无法创建文件夹 ") + path_;
+    case Kind::readFailed:
+        return QStringLiteral("无法读取文件 ") + path_;
+    case Kind::writeFailed:
+        return QStringLiteral("无法写入文件 ") + path_;
+    case Kind::removeFailed:
+        return QStringLiteral("无法删除文件 ") + path_;
+    }
+    return path_;
 }
 
 QString FileSystemError::debugDescription() const
 {
-    static constexpr std::array names {"createFolderFailed", "readFailed", "writeFailed"};
+    static constexpr std::array names {"createFolderFailed", "readFailed", "writeFailed", "removeFailed"};
     return QLatin1StringView(names.at(static_cast<std::size_t>(kind_))) + QLatin1Char('(')
         + debugQuoted(path_ + QStringLiteral(": ") + reason_) + QLatin1Char(')');
 }

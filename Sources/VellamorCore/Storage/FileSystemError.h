@@ -6,13 +6,14 @@
 
 namespace vellamor {
 
-// A folder or file of the account storage could not be created, read or
-// written. Carries the path and the system's reason (errno's text).
+// A folder or file could not be created, read, written or removed. Carries
+// the path and the system's reason (errno's or Qt's text, English), which
+// only the log shows.
 class FileSystemError final : public Error {
 public:
-    // Declaration order is the case index shown in errorDescription().
-    enum class Kind { createFolderFailed, readFailed, writeFailed };
+    enum class Kind { createFolderFailed, readFailed, writeFailed, removeFailed };
 
+    FileSystemError(Kind kind, QString path, QString reason);
     // The reason is taken from the current errno.
     static FileSystemError fromErrno(Kind kind, QString path);
 
@@ -20,14 +21,13 @@ public:
     const QString& path() const { return path_; }
     const QString& reason() const { return reason_; }
 
-    // "未能完成操作。（FileSystemError 错误 N。）".
+    // What failed and on which path, in the user's language:
+    // "无法写入文件 /home/u/.config/autostart/x.desktop".
     QString errorDescription() const override;
     // `writeFailed("/home/u/.local/share/vellamor/keys: Permission denied")`.
     QString debugDescription() const override;
 
 private:
-    FileSystemError(Kind kind, QString path, QString reason);
-
     Kind kind_;
     QString path_;
     QString reason_;

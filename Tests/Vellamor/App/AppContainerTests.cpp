@@ -155,6 +155,13 @@ TEST_F(AppContainerTest, ARefusedStartShowsItsHintForItsTimeAndOpensNoSession)
         EXPECT_TRUE(islandVisible());
         advanceOverlay(10ms);
         EXPECT_FALSE(islandVisible());
+        if (c.signedIn)
+            continue;
+        // Signing in ends an error that only said the user was signed out.
+        signIn();
+        settle();
+        EXPECT_EQ(overlayState(), DictationState::idle());
+        EXPECT_EQ(icon(), MenuBarIconState::idle);
     }
 }
 

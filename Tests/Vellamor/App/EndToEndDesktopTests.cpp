@@ -169,17 +169,41 @@ protected:
     }
 
     // The app's visible windows: the island while it shows.
+    // A window besides its icon in the tray.
     bool appShowsAWindow()
     {
         const auto found = outputOf(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--pid"_s,
                                                     QString::number(app_.processId())});
-        return found && !found->trimmed().isEmpty();
+        if (!found)
+            return false;
+        const QByteArray tray = trayTree();
+        for (const QByteArray& id : found->split('\n')) {
+            const QByteArray inTree = QByteArray("0x") + QByteArray::number(id.trimmed().toULongLong(), 16) + ' ';
+            if (!id.trimmed().isEmpty() && !tray.contains(inTree))
+                return true;
+        }
+        return false;
+    }
+
+    // The windows inside the desktop's tray (its icons), as xwininfo lists
+    // them; empty without a tray.
+    QByteArray trayTree()
+    {
+        if (trayWindow_.isEmpty()) {
+            const QByteArray panels =
+                outputOf(u"xdotool"_s, {u"search"_s, u"--name"_s, u"^panel$"_s}).value_or(QByteArray());
+            trayWindow_ = panels.split('\n').value(0).trimmed();
+        }
+        if (trayWindow_.isEmpty())
+            return {};
+        return outputOf(u"xwininfo"_s, {u"-tree"_s, u"-id"_s, QString::fromLatin1(trayWindow_)}).value_or(QByteArray());
     }
 
     devbackend::DevServer server_;
     QNetworkAccessManager network_;
     QProcess app_;
     qsizetype logStart_ = 0;
+    QByteArray trayWindow_;
 };
 
 class DictationEndToEndTest : public EndToEndTest, public ::testing::WithParamInterface<bool> {};

@@ -10,6 +10,7 @@
 #include "WaitUntil.h"
 
 #include "Diagnostics/AboutPage.h"
+#include "I18n/LocaleResolver.h"
 #include "Diagnostics/DiagnosticsPage.h"
 #include "Diagnostics/LogViewerView.h"
 #include "Permissions/PermissionChecker.h"
@@ -22,6 +23,7 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QKeySequence>
 #include <QUrlQuery>
 
 #include <gmock/gmock.h>
@@ -179,6 +181,18 @@ TEST(AboutPage, ShowsTheVersionItWasGivenAndOpensItsLinks)
 
     AboutPage::openUrl(*workspace, u"https://exa mple.com"_s);
     EXPECT_EQ(workspace->openedUrls.size(), 3) << "an invalid address opens nothing";
+}
+
+// "Licenses & Credits" shows its "&" instead of taking it for a shortcut mark.
+TEST(AboutPage, ShowsItsLinksAsWrittenInEveryLanguage)
+{
+    for (const QString& language : {u"zh"_s, u"en"_s}) {
+        LocaleResolver::shared().setLanguage(language);
+        AboutPage about(ApplicationVersion{u"1.2.3"_s, u"45"_s}, std::make_shared<FakeWorkspace>());
+        for (QPushButton* link : about.links())
+            EXPECT_TRUE(QKeySequence::mnemonic(link->text()).isEmpty()) << link->text().toStdString();
+    }
+    LocaleResolver::shared().setLanguage(u"auto"_s);
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 #include "FakeGlobalInputMonitor.h"
 #include "HistoryPanelFixture.h"
+#include "LayoutSweep.h"
 
 #include "HistoryWindows/HistoryPanel.h"
 #include "HistoryWindows/HistoryRowList.h"
 #include "HistoryWindows/HistoryRowText.h"
 #include "HistoryWindows/HistoryWindowController.h"
+#include "SettingsWindow/ThemeManager.h"
 
 #include <QApplication>
 #include <QDir>
@@ -57,6 +59,30 @@ TEST(HistoryRowTextTest, RowsDeriveTheirTextsFromTheRecord)
         EXPECT_EQ(HistoryRowText::displayText(c.record), c.display);
         EXPECT_EQ(HistoryRowText::badgeLetter(HistoryRowText::sourceLabel(c.record)), c.badge);
         EXPECT_EQ(HistoryRowText::metaText(c.record, c.inserted), c.meta);
+    }
+}
+
+// A narrow row cuts the other parts of its meta line first: the inserted
+// mark stays whole while there is room for it.
+TEST(HistoryRowTextTest, ANarrowMetaLineKeepsTheInsertedMark)
+{
+    const QFontMetricsF metrics(QFont(u"WenQuanYi Micro Hei"_s, 10));
+    const HistoryRecord long_ = record(u"t"_s, u"heard"_s, u"polished"_s, u"com.vendor.AVeryLongEditorName"_s);
+    const QString whole = HistoryRowText::metaText(long_, true);
+    const struct {
+        qreal width;
+        bool inserted;
+        QString ending;
+    } cases[] = {
+        {metrics.horizontalAdvance(whole) + 1, true, u"已插入 ✓"_s},
+        {metrics.horizontalAdvance(whole) * 0.6, true, u"… · 已插入 ✓"_s},
+        {metrics.horizontalAdvance(whole) * 0.6, false, u"…"_s},
+        {metrics.horizontalAdvance(u"已插入 ✓"_s) + 2, true, u"已插入 ✓"_s},
+    };
+    for (const auto& c : cases) {
+        const QString fitted = HistoryRowText::fittedMetaText(long_, c.inserted, metrics, c.width);
+        EXPECT_TRUE(fitted.endsWith(c.ending)) << fitted.toStdString();
+        EXPECT_LE(metrics.horizontalAdvance(fitted), c.width) << fitted.toStdString();
     }
 }
 
@@ -221,6 +247,42 @@ TEST_F(HistoryPanelViewTest, APanelLeftClosedIsReleasedAndTheNextShowBuildsItAfr
     EXPECT_TRUE(panel().isVisible());
     EXPECT_TRUE(waitUntil([&] { return list().model()->rowCount() == 1; }));
     EXPECT_EQ(input->pointerMonitors() + input->keyMonitors(), 2u);
+}
+
+// Switched while it shows, the panel takes the new appearance's colours at
+// once, and fits in both.
+TEST_F(HistoryPanelViewTest, FollowsAnAppearanceChangeWhileShown)
+{
+    ThemeManager theme(defaults, nullptr);
+    theme.setMode(ThemeMode::light);
+    append(u"第一条"_s, u"com.vendor.editor"_s);
+    open();
+    ASSERT_TRUE(waitUntil([&] { return list().model()->rowCount() == 1; }));
+    QLabel* header = nullptr;
+    for (QLabel* label : panel().findChildren<QLabel*>()) {
+        if (label->text().startsWith(u"历史记录"_s))
+            header = label;
+    }
+    ASSERT_NE(header, nullptr);
+    const auto lightness = [&] {
+        return std::pair(header->palette().color(QPalette::WindowText).lightnessF(),
+                         header->parentWidget()->parentWidget()->palette().color(QPalette::Window).lightnessF());
+    };
+    struct Step {
+        ThemeMode mode;
+        bool darkGround;
+    };
+    for (const Step step : {Step{ThemeMode::dark, true}, Step{ThemeMode::light, false}, Step{ThemeMode::dark, true}}) {
+        theme.setMode(step.mode);
+        settleWidgets();
+        const auto [text, ground] = lightness();
+        EXPECT_EQ(ground < 0.5, step.darkGround) << rawValue(step.mode).toStdString();
+        EXPECT_EQ(text > 0.5, step.darkGround) << rawValue(step.mode).toStdString();
+        const QStringList faults = layoutFaults(panel());
+        EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
+        renderView(panel(), u"history-panel-"_s + rawValue(step.mode));
+    }
+    theme.setMode(ThemeMode::system);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "HotkeyTestEvents.h"
 
 #include "Hotkey/HotkeyCombo.h"
+#include "I18n/LocaleResolver.h"
 
 #include <gtest/gtest.h>
 
@@ -77,22 +78,30 @@ TEST(HotkeyComboTest, WritesTheCanonicalTextThatReadsBackToTheSameCombination)
     EXPECT_EQ(keys, 68);
 }
 
+// The keys as this desktop's keyboards label them; the held key in the
+// interface language.
 TEST(HotkeyComboTest, ShowsOneKeycapPerTokenAsWritten)
 {
     const struct {
+        const char* language;
         QString text;
         QStringList caps;
     } cases[] = {
-        {u"cmd+shift+left"_s, {u"⌘"_s, u"⇧"_s, u"←"_s}},
-        {u"ctrl+fn+escape"_s, {u"⌃"_s, u"Fn"_s, u"Esc"_s}},
-        {u"shift+cmd+a"_s, {u"⇧"_s, u"⌘"_s, u"A"_s}},
-        {u"Alt+command++space+tab+return+delete+up+down+right"_s,
-         {u"⌥"_s, u"⌘"_s, u"Space"_s, u"Tab"_s, u"Return"_s, u"Delete"_s, u"↑"_s, u"↓"_s, u"→"_s}},
-        {u" f12+[+foo"_s, {u" F12"_s, u"["_s, u"FOO"_s}},
-        {QString(), {}},
+        {"zh", u"cmd+shift+left"_s, {u"Super"_s, u"Shift"_s, u"←"_s}},
+        {"zh", u"ctrl+fn+escape"_s, {u"Ctrl"_s, u"右 Ctrl"_s, u"Esc"_s}},
+        {"en", u"ctrl+fn+escape"_s, {u"Ctrl"_s, u"Right Ctrl"_s, u"Esc"_s}},
+        {"zh", u"shift+cmd+a"_s, {u"Shift"_s, u"Super"_s, u"A"_s}},
+        {"zh", u"Alt+command++space+tab+return+delete+up+down+right"_s,
+         {u"Alt"_s, u"Super"_s, u"Space"_s, u"Tab"_s, u"Return"_s, u"Delete"_s, u"↑"_s, u"↓"_s, u"→"_s}},
+        {"zh", u"option+control+fn"_s, {u"Alt"_s, u"Ctrl"_s, u"右 Ctrl"_s}},
+        {"zh", u" f12+[+foo"_s, {u" F12"_s, u"["_s, u"FOO"_s}},
+        {"zh", QString(), {}},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
+        LocaleResolver::shared().setLanguage(QString::fromUtf8(c.language));
         EXPECT_EQ(HotkeyCombo::displayKeycaps(c.text), c.caps) << c.text.toStdString();
+    }
+    LocaleResolver::shared().setLanguage(u"auto"_s);
 }
 
 TEST(HotkeyComboTest, OnlyABareCharacterKeyWouldSwallowTyping)

@@ -22,7 +22,7 @@ TEST(SettingsSearchIndexTest, EntriesAreUniqueAndCoverEverySection)
     }
     EXPECT_EQ(ids.size(), 24);
     EXPECT_EQ(sections.size(), 8);
-    EXPECT_EQ(entries[13].id(), u"appearance::外观主题::灵动岛始终使用深色背景，与系统菜单栏一致"_s);
+    EXPECT_EQ(entries[13].id(), u"appearance::外观主题::灵动岛始终使用深色背景，与系统托盘一致"_s);
 }
 
 TEST(SettingsSearchIndexTest, FindsSectionsByTitleSubtitleKeywordOrLabelAndJumpsOnlyWhenNeeded)

@@ -306,7 +306,7 @@ TEST_F(SettingsWindowTest, ThePickerSwitchesLightAndDarkAndSystemGivesBackTheSta
     EXPECT_EQ(picker.currentText(), u"跟随系统"_s);
     EXPECT_EQ(picker.width(), 130);
     EXPECT_EQ(pageTexts(), (QStringList{u"外观"_s, u"主题与灵动岛位置"_s, u"主题"_s, u"外观主题"_s,
-                                        u"灵动岛始终使用深色背景，与系统菜单栏一致"_s, u"灵动岛位置"_s,
+                                        u"灵动岛始终使用深色背景，与系统托盘一致"_s, u"灵动岛位置"_s,
                                         u"灵动岛始终出现在主屏顶部居中，距屏幕顶部 14pt"_s}));
     settleWidgets();
     renderView(window(), u"settings-light"_s);

@@ -1,3 +1,4 @@
+#include "LayoutSweep.h"
 #include "WidgetRendering.h"
 
 #include "SettingsWindow/IslandPreview.h"
@@ -5,6 +6,7 @@
 #include "Windows/CardGroup.h"
 #include "Windows/InfoCard.h"
 #include "Windows/InfoGrid.h"
+#include "Windows/ProminentButton.h"
 #include "Windows/Keycap.h"
 #include "Windows/RowDivider.h"
 #include "Windows/SavedToast.h"
@@ -13,6 +15,7 @@
 #include "Windows/StatusPill.h"
 #include "Windows/SymbolView.h"
 #include "Windows/Symbols.h"
+#include "Windows/WindowTheme.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 
 namespace vellamor::test {
@@ -160,6 +164,29 @@ TEST(ViewKitTest, Screenshots)
         widget->resize(std::max(widget->sizeHint().width(), 420), widget->sizeHint().height());
         widget->setAutoFillBackground(true);
         EXPECT_TRUE(hasInk(renderView(*widget, name))) << name.toStdString();
+    }
+}
+
+// White on a prominent button reads at 4.5:1 or better whatever its tint.
+TEST(ProminentButton, ItsWhiteTextReadsOnEveryTint)
+{
+    const auto luminance = [](QRgb rgb) {
+        const auto channel = [](int c) {
+            const double v = c / 255.0;
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) + 0.0722 * channel(qBlue(rgb));
+    };
+    const std::pair<const char*, ProminentButton::Tint> tints[] = {
+        {"blue", &WindowTheme::blue}, {"green", &WindowTheme::green}, {"accent", &WindowTheme::accent},
+        {"light blue", [] { return QColor(0x8f, 0xc5, 0xff); }},
+    };
+    for (const auto& [name, tint] : tints) {
+        ProminentButton button(u"添加第一个词条"_s);
+        button.setTint(tint);
+        button.resize(button.sizeHint());
+        const QRgb ground = layoutSweep::inkOf(button.grab().toImage()).ground;
+        EXPECT_GE(1.05 / (luminance(ground) + 0.05), 4.5) << name;
     }
 }
 

@@ -122,6 +122,7 @@ TEST_F(ShippedCatalogue, AccessorsLookUpTheirOwnKeysInTheInterfaceLanguage)
         {&L10n::Errors::recognitionFailed, "errors.recognitionFailed"},
         {&L10n::Errors::insertFailed, "errors.insertFailed"},
         {&L10n::Errors::unknown, "errors.unknown"},
+        {&L10n::Hotkey::heldKey, "右 Ctrl"},
         {&L10n::Dictionary::searchPlaceholder, "搜索词条"},
         {&L10n::Dictionary::refresh, "刷新"},
         {&L10n::Dictionary::addEntry, "添加词条"},

@@ -1,5 +1,7 @@
 #include "Platform/KeySource/KeyCodeMapping.h"
 
+#include "I18n/L10n.h"
+
 #include <array>
 #include <utility>
 
@@ -72,7 +74,7 @@ ModifierFlags KeyCodeMapping::modifierFlags(VirtualKeyCode key)
 
 QString KeyCodeMapping::heldKeyName()
 {
-    return QStringLiteral("Right Ctrl");
+    return L10n::Hotkey::heldKey();
 }
 
 } // namespace vellamor::platform

@@ -30,7 +30,8 @@ public:
     static ModifierFlags modifierFlags(VirtualKeyCode key);
     static bool isModifier(VirtualKeyCode key) { return modifierFlags(key) != 0; }
 
-    // The name of the held key for logs and hints: "Right Ctrl".
+    // The held key as the user's keyboard labels it, in the interface
+    // language: "右 Ctrl", "Right Ctrl".
     static QString heldKeyName();
 };
 

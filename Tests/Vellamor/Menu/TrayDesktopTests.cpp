@@ -1,0 +1,81 @@
+#include "DesktopTest.h"
+#include "ManualSteadyClock.h"
+
+#include "I18n/LocaleResolver.h"
+#include "Menu/MenuBarController.h"
+#include "SettingsWindow/SettingsWindowController.h"
+#include "SettingsWindow/ThemeManager.h"
+
+#include <QMenu>
+#include <QTemporaryDir>
+
+namespace vellamor::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+bool clickAt(QPoint global, int button)
+{
+    return xdotool({u"mousemove"_s, QString::number(global.x()), QString::number(global.y()), u"click"_s,
+                    QString::number(button)});
+}
+
+// The tray holds this process's icon.
+bool iconInTray()
+{
+    QProcess tree;
+    tree.start(u"sh"_s, {u"-c"_s, u"xwininfo -root -tree | grep -A8 '\"panel\" \"trayer\"' | grep -q '\""_s
+                                      + QCoreApplication::applicationName() + u"\"'"_s});
+    tree.waitForFinished();
+    return tree.exitStatus() == QProcess::NormalExit && tree.exitCode() == 0;
+}
+
+// The middle of the tray's only icon, with `button` (Qt reports an embedded
+// icon's place inside the tray, so the tray's own window is asked).
+bool clickTrayIcon(int button)
+{
+    return runTool(u"sh"_s, {u"-c"_s, u"xdotool mousemove --window \"$(xdotool search --name '^panel$' "
+                                      u"| head -n 1)\" 12 12 click "_s
+                                      + QString::number(button)});
+}
+
+// The tray icon in the desktop's system tray, as a user meets it: its
+// menu opens on a right click, and its entries open their windows.
+TEST_F(DesktopTest, TheTrayIconsMenuOpensTheSettingsAndTheHistory)
+{
+    QTemporaryDir folder;
+    auto defaults = std::make_shared<UserDefaults>(folder.filePath(u"d.ini"_s));
+    LocaleResolver locale;
+    ThemeManager theme(defaults, nullptr);
+    ManualSteadyClock clock;
+    SettingsWindowController settings(
+        {std::make_shared<SettingsStore>(defaults, SettingsStore::standardKey()), theme, locale, WindowServices{},
+         defaults, clock.sleeper(), DiagnosticsServices{}, {}, {}});
+    int historyShown = 0;
+    MenuBarController menuBar;
+    menuBar.onOpenSettings = [&](const std::optional<QString>&) { settings.show(std::nullopt); };
+    menuBar.onShowHistory = [&] { ++historyShown; };
+    ASSERT_TRUE(waitUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }));
+    menuBar.install();
+    ASSERT_TRUE(waitUntil(iconInTray));
+
+    const auto choose = [&](const QString& entry) {
+        ASSERT_TRUE(clickTrayIcon(3));
+        ASSERT_TRUE(waitUntil([&] { return menuBar.menu().isVisible(); }));
+        QAction* action = nullptr;
+        for (QAction* candidate : menuBar.menu().actions()) {
+            if (candidate->text() == entry)
+                action = candidate;
+        }
+        ASSERT_NE(action, nullptr) << entry.toStdString();
+        ASSERT_TRUE(clickAt(menuBar.menu().mapToGlobal(menuBar.menu().actionGeometry(action).center()), 1));
+        ASSERT_TRUE(waitUntil([&] { return !menuBar.menu().isVisible(); }));
+    };
+    choose(u"打开设置…"_s);
+    EXPECT_TRUE(waitUntil([&] { return settings.window() && settings.window()->isVisible(); }));
+    choose(u"历史记录"_s);
+    EXPECT_TRUE(waitUntil([&] { return historyShown == 1; }));
+}
+
+} // namespace
+} // namespace vellamor::test
