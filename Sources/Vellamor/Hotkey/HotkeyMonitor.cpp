@@ -38,7 +38,7 @@ void HotkeyMonitor::start(HotkeyMode mode, const std::optional<ParsedCombo>& cus
     machine_->configure(mode, customCombo, std::move(onEvent));
     std::optional<platform::KeyGrab> grab;
     if (const auto& combo = machine_->customCombo()) {
-        log_.info(QStringLiteral("custom hotkey enabled: keyCode=") + QString::number(*combo->keyCode)
+        log_.info(QStringLiteral("custom hotkey enabled: hotkey=") + QString::number(*combo->keyCode)
                   + QStringLiteral(" modifiers=") + QString::number(combo->modifiers) + QStringLiteral(" fn=")
                   + (combo->fn ? QStringLiteral("true") : QStringLiteral("false")));
         grab = platform::KeyGrab{*combo->keyCode, (combo->modifiers & modifierFlag::combinationModifiers)

@@ -1,5 +1,7 @@
 #include "InputSources/PairingConfirmDialog.h"
 
+#include "Windows/FixedDialog.h"
+
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -35,8 +37,10 @@ bool pressesAButton(const QKeyEvent& event)
 } // namespace
 
 PairingConfirmDialog::PairingConfirmDialog(const PairingRequestPayload& payload, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus)
+    : QDialog(parent)
 {
+    setFixedDialogFrame(*this);
+    setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
     setWindowTitle(u"Vellamor"_s);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowModality(Qt::ApplicationModal);

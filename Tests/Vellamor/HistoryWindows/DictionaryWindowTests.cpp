@@ -1,4 +1,5 @@
 #include "DictionaryFixture.h"
+#include "LayoutSweep.h"
 
 #include "DataSync/DataSyncError.h"
 #include "HistoryWindows/DictToast.h"
@@ -179,6 +180,8 @@ TEST_F(DictionaryWindowTest, LongTextsElideInsideTheRowWhoseButtonsStayInView)
             }
         }
         EXPECT_EQ(list.horizontalScrollBar()->maximum(), 0);
+        const QStringList faults = layoutFaults(*view().window());
+        EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
         renderView(*view().window(), u"dictionary-long-texts-%1"_s.arg(width));
     }
 }

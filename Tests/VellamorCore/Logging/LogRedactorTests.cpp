@@ -76,6 +76,8 @@ const std::pair<const char16_t*, const char16_t*> kCases[] = {
     {u"x-api-key: S \xDC00\xD83D\xDE00", u"x-api-key: <redacted> \uFFFD\U0001F600"},
     // the hotkey's own line names no secret
     {u"hotkey tap started mode=hold hotkey=Right Ctrl", u"hotkey tap started mode=hold hotkey=Right Ctrl"},
+    {u"custom hotkey enabled: hotkey=38 modifiers=262144 fn=false",
+     u"custom hotkey enabled: hotkey=38 modifiers=262144 fn=false"},
     {u"u=x%3Fhotkey%3DF5", u"u=x%3Fhotkey%3DF5"},
     // nothing to hide
     {u"", u""},
