@@ -1,10 +1,10 @@
 #include "Dictation/DictationController.h"
 
 #include "Audio/AudioCaptureError.h"
+#include "Models/NetworkError.h"
 #include "Models/VellamorErrorCode.h"
 #include "Models/VellamorServiceError.h"
 #include "Models/VellamorTransportError.h"
-#include "Networking/NetworkError.h"
 #include "Support/Async/Spawn.h"
 #include "Support/Date.h"
 #include "Support/Error.h"
