@@ -3,6 +3,7 @@
 #include "Support/Utf8Text.h"
 
 #include <QFile>
+#include <QStringList>
 
 #include <algorithm>
 
