@@ -1,7 +1,7 @@
 #pragma once
 
 #include "CallLog.h"
-#include "History/LocalHistoryStore.h"
+#include "History/HistorySink.h"
 
 #include <memory>
 #include <vector>
@@ -10,7 +10,7 @@ namespace vellamor::test {
 
 // A history store that keeps every appended record in append order and
 // returns it unchanged. Records "history.append".
-class InMemoryHistoryStore final : public LocalHistoryStore {
+class InMemoryHistoryStore final : public HistorySink {
 public:
     void setCallLog(std::shared_ptr<CallLog> log) { callLog_ = std::move(log); }
 

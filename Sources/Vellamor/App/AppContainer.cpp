@@ -1,6 +1,5 @@
 #include "App/AppContainer.h"
 
-#include "App/ApplicationVersion.h"
 #include "Audio/AudioInputDeviceManager.h"
 #include "Auth/AuthSheet.h"
 #include "Context/ActiveWindowFrontmostAppProbe.h"
@@ -26,6 +25,7 @@
 #include "Support/TextGraphemes.h"
 #include "Support/UrlPath.h"
 #include "TextInsertion/SystemLayeredInserter.h"
+#include "Version/ApplicationVersion.h"
 
 #include <QAbstractButton>
 #include <QPushButton>

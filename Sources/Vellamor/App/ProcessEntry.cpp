@@ -2,7 +2,6 @@
 
 #include "App/AppContainer.h"
 #include "App/AppDelegate.h"
-#include "App/ApplicationVersion.h"
 #include "App/SingleInstance.h"
 #include "I18n/LocaleResolver.h"
 #include "Logging/VellamorLog.h"
@@ -10,6 +9,7 @@
 #include "Settings/AppConfig.h"
 #include "Support/AppPaths.h"
 #include "Support/Async/Spawn.h"
+#include "Version/ApplicationVersion.h"
 
 #include <QApplication>
 #include <QSocketNotifier>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "App/ApplicationVersion.h"
+#include "Version/ApplicationVersion.h"
 
 #include <QList>
 #include <QWidget>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "App/ApplicationVersion.h"
 #include "Permissions/VellamorPermission.h"
+#include "Version/ApplicationVersion.h"
 
 #include <QDateTime>
 #include <QMap>

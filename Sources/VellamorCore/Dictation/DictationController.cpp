@@ -1,10 +1,10 @@
 #include "Dictation/DictationController.h"
 
 #include "Audio/AudioCaptureError.h"
+#include "Models/NetworkError.h"
 #include "Models/VellamorErrorCode.h"
 #include "Models/VellamorServiceError.h"
 #include "Models/VellamorTransportError.h"
-#include "Networking/NetworkError.h"
 #include "Support/Async/Spawn.h"
 #include "Support/Date.h"
 #include "Support/Error.h"
@@ -86,7 +86,7 @@ QString transportErrorMessage(const VellamorTransportError& error)
 
 DictationController::DictationController(std::shared_ptr<AudioCapturing> audio, std::shared_ptr<ASRProvider> asr,
                                          std::shared_ptr<DictationOutput> output, qint64 maxDurationMs,
-                                         std::shared_ptr<LocalHistoryStore> historyStore, QObject* parent)
+                                         std::shared_ptr<HistorySink> historyStore, QObject* parent)
     : DictationController(std::move(audio), std::move(asr), std::move(output), maxDurationMs,
                           std::move(historyStore), dictationLog(), parent)
 {
@@ -94,7 +94,7 @@ DictationController::DictationController(std::shared_ptr<AudioCapturing> audio, 
 
 DictationController::DictationController(std::shared_ptr<AudioCapturing> audio, std::shared_ptr<ASRProvider> asr,
                                          std::shared_ptr<DictationOutput> output, qint64 maxDurationMs,
-                                         std::shared_ptr<LocalHistoryStore> historyStore, VellamorLog log,
+                                         std::shared_ptr<HistorySink> historyStore, VellamorLog log,
                                          QObject* parent)
     : QObject(parent)
     , audio_(std::move(audio))
@@ -121,7 +121,7 @@ void DictationController::setSourceApp(std::optional<QString> sourceApp)
     currentSourceApp_ = std::move(sourceApp);
 }
 
-void DictationController::setHistoryStore(std::shared_ptr<LocalHistoryStore> historyStore)
+void DictationController::setHistoryStore(std::shared_ptr<HistorySink> historyStore)
 {
     historyStore_ = std::move(historyStore);
 }

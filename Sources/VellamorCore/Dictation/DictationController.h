@@ -5,7 +5,7 @@
 #include "Dictation/ASRSessionConfig.h"
 #include "Dictation/DictationOutput.h"
 #include "Dictation/SessionSnapshot.h"
-#include "History/LocalHistoryStore.h"
+#include "History/HistorySink.h"
 #include "Logging/VellamorLog.h"
 #include "Support/Async/TaskHandle.h"
 
@@ -42,10 +42,10 @@ public:
 
     DictationController(std::shared_ptr<AudioCapturing> audio, std::shared_ptr<ASRProvider> asr,
                         std::shared_ptr<DictationOutput> output, qint64 maxDurationMs,
-                        std::shared_ptr<LocalHistoryStore> historyStore, QObject* parent = nullptr);
+                        std::shared_ptr<HistorySink> historyStore, QObject* parent = nullptr);
     DictationController(std::shared_ptr<AudioCapturing> audio, std::shared_ptr<ASRProvider> asr,
                         std::shared_ptr<DictationOutput> output, qint64 maxDurationMs,
-                        std::shared_ptr<LocalHistoryStore> historyStore, VellamorLog log,
+                        std::shared_ptr<HistorySink> historyStore, VellamorLog log,
                         QObject* parent = nullptr);
     ~DictationController() override;
 
@@ -61,7 +61,7 @@ public:
 
     // None means later sessions write no history. A record already being
     // written goes to the store it was built for.
-    void setHistoryStore(std::shared_ptr<LocalHistoryStore> historyStore);
+    void setHistoryStore(std::shared_ptr<HistorySink> historyStore);
 
     SessionSnapshot currentSnapshot() const { return snapshot_; }
     // The configuration of the last accepted start.
@@ -112,7 +112,7 @@ private:
     std::shared_ptr<ASRProvider> asr_;
     std::shared_ptr<DictationOutput> output_;
     qint64 maxDurationMs_;
-    std::shared_ptr<LocalHistoryStore> historyStore_;
+    std::shared_ptr<HistorySink> historyStore_;
     VellamorLog log_;
     SessionSnapshot snapshot_ = SessionSnapshot::idle();
     std::vector<Observer> observers_;

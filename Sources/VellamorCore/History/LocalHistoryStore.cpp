@@ -14,12 +14,6 @@
 
 namespace vellamor {
 
-LocalHistoryStore::LocalHistoryStore()
-    : account_(UserIDHash::anonymous())
-    , log_(defaultLog())
-{
-}
-
 LocalHistoryStore::LocalHistoryStore(QString account, std::shared_ptr<HistoryChangeBroadcaster> broadcaster,
                                      std::optional<QString> baseDirectory, std::shared_ptr<DBKeyStore> keyStore,
                                      VellamorLog log)

@@ -2,6 +2,7 @@
 
 #include "History/HistoryChangeBroadcaster.h"
 #include "History/HistoryRecord.h"
+#include "History/HistorySink.h"
 #include "Logging/VellamorLog.h"
 #include "Storage/SQLiteAccountStore.h"
 #include "Support/Date.h"
@@ -37,7 +38,7 @@ struct RemoteHistoryItem;
 // Lives on the main thread. No operation suspends, so they run one at a time
 // and each event is published from inside its operation; subscribers run on
 // a later turn of the event loop.
-class LocalHistoryStore {
+class LocalHistoryStore : public HistorySink {
 public:
     // Live records kept; older ones are evicted by creation time.
     static constexpr qint64 maxRecords = 500;
@@ -57,7 +58,7 @@ public:
     LocalHistoryStore(QString account, std::shared_ptr<HistoryChangeBroadcaster> broadcaster,
                       std::optional<QString> baseDirectory = std::nullopt,
                       std::shared_ptr<DBKeyStore> keyStore = nullptr, VellamorLog log = defaultLog());
-    virtual ~LocalHistoryStore();
+    ~LocalHistoryStore() override;
     LocalHistoryStore(const LocalHistoryStore&) = delete;
     LocalHistoryStore& operator=(const LocalHistoryStore&) = delete;
 
@@ -94,9 +95,8 @@ public:
     // Writes the record (replacing one with its id, its synced flag and
     // server id as given), then evicts beyond maxRecords, the record itself
     // included when it is among the oldest. Announced exactly as given when
-    // both succeeded. Returns the record in every case. Virtual so that the
-    // engine's tests can stand in for the whole store.
-    virtual QCoro::Task<HistoryRecord> append(HistoryRecord record);
+    // both succeeded. Returns the record in every case.
+    QCoro::Task<HistoryRecord> append(HistoryRecord record) override;
     // Removes the row, live or tombstone.
     QCoro::Task<void> deleteRecord(QUuid id);
     QCoro::Task<void> clear();
@@ -126,11 +126,6 @@ public:
     QCoro::Task<void> mergeFromRemote(QList<RemoteHistoryItem> items);
     // Nothing is buffered: every operation has reached the file when it ends.
     QCoro::Task<void> flush();
-
-protected:
-    // For doubles that stand in for the operations they need: opens nothing,
-    // so every other operation answers as an empty history.
-    LocalHistoryStore();
 
 private:
     SQLiteAccountStore::RawRow encodeRow(const HistoryRecord& record) const;

@@ -1,7 +1,7 @@
 #include "InputSources/SourceCommandSession.h"
 
+#include "Models/NetworkError.h"
 #include "Models/VellamorTransportError.h"
-#include "Networking/NetworkError.h"
 #include "Networking/WebSocketClosing.h"
 #include "Networking/WebSocketSession.h"
 #include "Support/Async/MainThread.h"

@@ -8,7 +8,7 @@
 
 namespace vellamor {
 
-// The operator's administrator token for LogReader::readRemote, kept in
+// The operator's administrator token for RemoteLogReader::read, kept in
 // "~/.vellamor/admin-token". A file that group or others may access is
 // refused. Refusals are reported to the system log only (category
 // "admin-token"), never to the log file, so nothing about the token's file

@@ -1,6 +1,6 @@
 #include "Networking/AuthedSession.h"
 
-#include "Networking/NetworkError.h"
+#include "Models/NetworkError.h"
 #include "Support/Async/Resumption.h"
 #include "Support/Error.h"
 
@@ -68,6 +68,27 @@ bool isTransportFailure(QNetworkReply::NetworkError code)
 {
     const int value = static_cast<int>(code);
     return value >= 1 && value < 200;
+}
+
+// The answer of a finished reply; throws NetworkError when it is incomplete.
+HTTPResult resultOf(QNetworkReply& reply)
+{
+    const QNetworkReply::NetworkError error = reply.error();
+    if (isTransportFailure(error))
+        throw networkError(error, reply.errorString());
+
+    HTTPResult result;
+    result.response.url = reply.url();
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid()) {
+        result.response.statusCode = status.toInt();
+    } else if (error != QNetworkReply::NoError) {
+        throw networkError(error, reply.errorString());
+    }
+    for (const auto& [name, value] : reply.rawHeaderPairs())
+        result.response.headers.set(QString::fromLatin1(name), QString::fromLatin1(value));
+    result.data = reply.readAll();
+    return result;
 }
 
 QNetworkRequest makeNetworkRequest(const HTTPRequest& request)
@@ -161,22 +182,7 @@ QCoro::Task<HTTPResult> AuthedSession::runHop(std::shared_ptr<Impl> impl, HTTPRe
         throw NetworkError(NetworkError::Kind::other, QStringLiteral("reply ended early"));
     }
 
-    const QNetworkReply::NetworkError error = reply->error();
-    if (isTransportFailure(error))
-        throw networkError(error, reply->errorString());
-
-    HTTPResult result;
-    result.response.url = reply->url();
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid()) {
-        result.response.statusCode = status.toInt();
-    } else if (error != QNetworkReply::NoError) {
-        throw networkError(error, reply->errorString());
-    }
-    for (const auto& [name, value] : reply->rawHeaderPairs())
-        result.response.headers.set(QString::fromLatin1(name), QString::fromLatin1(value));
-    result.data = reply->readAll();
-    co_return result;
+    co_return resultOf(*reply);
 }
 
 AuthedSession::AuthedSession() : AuthedSession(Limits()) {}

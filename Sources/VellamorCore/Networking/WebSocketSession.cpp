@@ -1,7 +1,7 @@
 #include "Networking/WebSocketSession.h"
 
+#include "Models/NetworkError.h"
 #include "Models/VellamorTransportError.h"
-#include "Networking/NetworkError.h"
 #include "Networking/WSClientStop.h"
 #include "Networking/WebSocketClosing.h"
 #include "Support/Async/MainThread.h"

@@ -1,8 +1,8 @@
 #include "QtPrinters.h"
 #include "TestEnvironment.h"
 
-#include "App/ApplicationVersion.h"
 #include "Diagnostics/DiagnosticsReport.h"
+#include "Version/ApplicationVersion.h"
 
 #include <QFile>
 #include <QSysInfo>

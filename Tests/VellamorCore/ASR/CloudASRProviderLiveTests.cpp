@@ -1,6 +1,6 @@
 #include "ASRLiveFixture.h"
+#include "Models/NetworkError.h"
 #include "Networking/CloudASRProvider.h"
-#include "Networking/NetworkError.h"
 #include "Networking/WebSocketSession.h"
 
 #include <QProcess>

@@ -1,7 +1,7 @@
 #include "ASRTestSupport.h"
+#include "Models/NetworkError.h"
 #include "Models/VellamorTransportError.h"
 #include "Networking/CloudASRProvider.h"
-#include "Networking/NetworkError.h"
 #include "RecordingWebSocketTransport.h"
 #include "WaitUntil.h"
 

@@ -1,6 +1,6 @@
 #include "ASRLiveFixture.h"
+#include "Models/NetworkError.h"
 #include "Models/VellamorTransportError.h"
-#include "Networking/NetworkError.h"
 #include "Networking/WSClientStart.h"
 #include "Networking/WebSocketSession.h"
 

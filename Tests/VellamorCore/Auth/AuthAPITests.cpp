@@ -1,6 +1,6 @@
+#include "Models/NetworkError.h"
 #include "Networking/AuthAPI.h"
 #include "Networking/AuthUnauthorizedReason.h"
-#include "Networking/NetworkError.h"
 #include "Support/Async/RunBlocking.h"
 
 #include "AuthTestPrinters.h"

@@ -1,5 +1,5 @@
 #include "DataSync/LocalDataStore.h"
-#include "Networking/NetworkError.h"
+#include "Models/NetworkError.h"
 
 #include "DataSyncTestSupport.h"
 #include "ScriptedHTTPSession.h"

@@ -1,8 +1,8 @@
 #include "Audio/AudioCaptureError.h"
 #include "Dictation/DictationController.h"
+#include "Models/NetworkError.h"
 #include "Models/VellamorServiceError.h"
 #include "Models/VellamorTransportError.h"
-#include "Networking/NetworkError.h"
 #include "QtPrinters.h"
 
 #include <gtest/gtest.h>

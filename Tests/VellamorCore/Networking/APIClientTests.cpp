@@ -1,8 +1,8 @@
 #include "Networking/APIClient.h"
 
+#include "Models/NetworkError.h"
 #include "Networking/JsonCoding.h"
 #include "Networking/JsonEncodingError.h"
-#include "Networking/NetworkError.h"
 #include "Support/Async/RunBlocking.h"
 #include "Support/Error.h"
 

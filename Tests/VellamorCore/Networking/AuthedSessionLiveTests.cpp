@@ -1,6 +1,6 @@
 #include "Networking/AuthedSession.h"
 
-#include "Networking/NetworkError.h"
+#include "Models/NetworkError.h"
 #include "Support/Async/RunBlocking.h"
 #include "Support/Error.h"
 

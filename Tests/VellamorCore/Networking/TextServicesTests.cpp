@@ -1,7 +1,7 @@
 #include "Networking/SessionFeedbackAPI.h"
 #include "Networking/TextTransformAPI.h"
 
-#include "Networking/NetworkError.h"
+#include "Models/NetworkError.h"
 #include "Support/Async/RunBlocking.h"
 
 #include "ErrorOf.h"

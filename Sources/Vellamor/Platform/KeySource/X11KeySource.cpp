@@ -243,6 +243,105 @@ struct X11KeySource::Connection {
             XNextEvent(self->grabs, &event);
         }
     }
+
+    // Asks for the raw key events of every keyboard, so the hotkey is seen
+    // whichever window has the focus, and learns which keys are already down.
+    void selectRawKeys()
+    {
+        Display* display = events;
+        X11ErrorTrap trap(display);
+        int firstEvent = 0;
+        int firstError = 0;
+        if (!XQueryExtension(display, "XInputExtension", &xiOpcode, &firstEvent, &firstError))
+            throw KeySourceError(KeySourceError::Kind::observationUnavailable, QStringLiteral("no XInputExtension"));
+        int major = 2;
+        int minor = 2;
+        if (XIQueryVersion(display, &major, &minor) != Success || major < 2 || (major == 2 && minor < 1)) {
+            throw KeySourceError(KeySourceError::Kind::observationUnavailable,
+                                 QStringLiteral("XInput %1.%2").arg(major).arg(minor));
+        }
+
+        int deviceCount = 0;
+        if (XIDeviceInfo* devices = XIQueryDevice(display, XIAllDevices, &deviceCount)) {
+            for (int i = 0; i < deviceCount; ++i) {
+                if (devices[i].use == XISlaveKeyboard && devices[i].name && std::strstr(devices[i].name, "XTEST"))
+                    syntheticDevices.push_back(devices[i].deviceid);
+            }
+            XIFreeDeviceInfo(devices);
+        }
+
+        std::array<unsigned char, XIMaskLen(XI_LASTEVENT)> mask{};
+        XISetMask(mask.data(), XI_RawKeyPress);
+        XISetMask(mask.data(), XI_RawKeyRelease);
+        XIEventMask eventMask{XIAllMasterDevices, static_cast<int>(mask.size()), mask.data()};
+        XISelectEvents(display, DefaultRootWindow(display), &eventMask, 1);
+
+        Bool detectable = False;
+        XkbSetDetectableAutoRepeat(display, True, &detectable);
+
+        // Modifiers held while we start count as held.
+        std::array<char, 32> keys{};
+        XQueryKeymap(display, keys.data());
+        for (std::size_t code = 0; code < 256; ++code)
+            down.set(code, (static_cast<unsigned char>(keys[code / 8]) >> (code % 8)) & 1u);
+
+        if (!trap.sync().empty())
+            throw KeySourceError(KeySourceError::Kind::observationUnavailable,
+                                 QStringLiteral("raw key events refused"));
+    }
+
+    // Takes the combination on a connection of its own, with and without
+    // the lock keys, so that it reaches no other application.
+    static void grabKey(const std::shared_ptr<Connection>& self, const KeyGrab& grab, const char* displayName,
+                        const QString& shownName)
+    {
+        const auto linuxCode = KeyCodeMapping::linuxKeyCode(grab.keyCode);
+        if (!linuxCode)
+            throw KeySourceError(KeySourceError::Kind::keyUnavailable,
+                                 QStringLiteral("keyCode=") + QString::number(grab.keyCode));
+        self->grabs = XOpenDisplay(displayName);
+        if (!self->grabs)
+            throw KeySourceError(KeySourceError::Kind::displayUnavailable, QStringLiteral("display=") + shownName);
+        Display* display = self->grabs;
+        const int keyCode = *linuxCode + linuxToX11KeyCode;
+        int minKeyCode = 0;
+        int maxKeyCode = 0;
+        XDisplayKeycodes(display, &minKeyCode, &maxKeyCode);
+        if (keyCode < minKeyCode || keyCode > maxKeyCode
+            || XkbKeycodeToKeysym(display, static_cast<KeyCode>(keyCode), 0, 0) == NoSymbol) {
+            throw KeySourceError(KeySourceError::Kind::keyUnavailable,
+                                 QStringLiteral("keycode=") + QString::number(keyCode));
+        }
+
+        const unsigned int modifiers = x11Modifiers(grab.modifiers);
+        const unsigned int numLock = numLockMask(display);
+        std::vector<unsigned int> variants{modifiers, modifiers | LockMask};
+        if (numLock != 0) {
+            variants.push_back(modifiers | numLock);
+            variants.push_back(modifiers | LockMask | numLock);
+        }
+        X11ErrorTrap trap(display);
+        for (unsigned int variant : variants) {
+            XGrabKey(display, keyCode, variant, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync);
+        }
+        const auto failures = trap.sync();
+        if (!failures.empty()) {
+            const bool taken = std::any_of(failures.begin(), failures.end(),
+                                           [](const auto& failure) { return failure.errorCode == BadAccess; });
+            throw KeySourceError(KeySourceError::Kind::grabRefused,
+                                 QStringLiteral("keycode=") + QString::number(keyCode) + QStringLiteral(" modifiers=")
+                                     + hex(modifiers)
+                                     + (taken ? QStringLiteral(" held by another client")
+                                              : QStringLiteral(" error=")
+                                                  + QString::number(failures.front().errorCode)));
+        }
+        self->grabNotifier = std::make_unique<QSocketNotifier>(ConnectionNumber(display), QSocketNotifier::Read);
+        std::weak_ptr<Connection> weak = self;
+        QObject::connect(self->grabNotifier.get(), &QSocketNotifier::activated, [weak] {
+            if (auto connection = weak.lock())
+                Connection::drainGrabs(connection);
+        });
+    }
 };
 
 X11KeySource::X11KeySource(QString displayName)
@@ -284,97 +383,9 @@ void X11KeySource::start(const std::optional<KeyGrab>& grab, Sink sink)
     if (!connection->events)
         throw KeySourceError(KeySourceError::Kind::displayUnavailable, QStringLiteral("display=") + shownName);
 
-    {
-        Display* display = connection->events;
-        X11ErrorTrap trap(display);
-        int firstEvent = 0;
-        int firstError = 0;
-        if (!XQueryExtension(display, "XInputExtension", &connection->xiOpcode, &firstEvent, &firstError))
-            throw KeySourceError(KeySourceError::Kind::observationUnavailable, QStringLiteral("no XInputExtension"));
-        int major = 2;
-        int minor = 2;
-        if (XIQueryVersion(display, &major, &minor) != Success || major < 2 || (major == 2 && minor < 1)) {
-            throw KeySourceError(KeySourceError::Kind::observationUnavailable,
-                                 QStringLiteral("XInput %1.%2").arg(major).arg(minor));
-        }
-
-        int deviceCount = 0;
-        if (XIDeviceInfo* devices = XIQueryDevice(display, XIAllDevices, &deviceCount)) {
-            for (int i = 0; i < deviceCount; ++i) {
-                if (devices[i].use == XISlaveKeyboard && devices[i].name && std::strstr(devices[i].name, "XTEST"))
-                    connection->syntheticDevices.push_back(devices[i].deviceid);
-            }
-            XIFreeDeviceInfo(devices);
-        }
-
-        std::array<unsigned char, XIMaskLen(XI_LASTEVENT)> mask{};
-        XISetMask(mask.data(), XI_RawKeyPress);
-        XISetMask(mask.data(), XI_RawKeyRelease);
-        XIEventMask eventMask{XIAllMasterDevices, static_cast<int>(mask.size()), mask.data()};
-        XISelectEvents(display, DefaultRootWindow(display), &eventMask, 1);
-
-        Bool detectable = False;
-        XkbSetDetectableAutoRepeat(display, True, &detectable);
-
-        // Modifiers held while we start count as held.
-        std::array<char, 32> keys{};
-        XQueryKeymap(display, keys.data());
-        for (std::size_t code = 0; code < 256; ++code)
-            connection->down.set(code, (static_cast<unsigned char>(keys[code / 8]) >> (code % 8)) & 1u);
-
-        if (!trap.sync().empty())
-            throw KeySourceError(KeySourceError::Kind::observationUnavailable,
-                                 QStringLiteral("raw key events refused"));
-    }
-
-    if (grab) {
-        const auto linuxCode = KeyCodeMapping::linuxKeyCode(grab->keyCode);
-        if (!linuxCode)
-            throw KeySourceError(KeySourceError::Kind::keyUnavailable,
-                                 QStringLiteral("keyCode=") + QString::number(grab->keyCode));
-        connection->grabs = XOpenDisplay(displayName);
-        if (!connection->grabs)
-            throw KeySourceError(KeySourceError::Kind::displayUnavailable, QStringLiteral("display=") + shownName);
-        Display* display = connection->grabs;
-        const int keyCode = *linuxCode + linuxToX11KeyCode;
-        int minKeyCode = 0;
-        int maxKeyCode = 0;
-        XDisplayKeycodes(display, &minKeyCode, &maxKeyCode);
-        if (keyCode < minKeyCode || keyCode > maxKeyCode
-            || XkbKeycodeToKeysym(display, static_cast<KeyCode>(keyCode), 0, 0) == NoSymbol) {
-            throw KeySourceError(KeySourceError::Kind::keyUnavailable,
-                                 QStringLiteral("keycode=") + QString::number(keyCode));
-        }
-
-        const unsigned int modifiers = x11Modifiers(grab->modifiers);
-        const unsigned int numLock = numLockMask(display);
-        std::vector<unsigned int> variants{modifiers, modifiers | LockMask};
-        if (numLock != 0) {
-            variants.push_back(modifiers | numLock);
-            variants.push_back(modifiers | LockMask | numLock);
-        }
-        X11ErrorTrap trap(display);
-        for (unsigned int variant : variants) {
-            XGrabKey(display, keyCode, variant, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync);
-        }
-        const auto failures = trap.sync();
-        if (!failures.empty()) {
-            const bool taken = std::any_of(failures.begin(), failures.end(),
-                                           [](const auto& failure) { return failure.errorCode == BadAccess; });
-            throw KeySourceError(KeySourceError::Kind::grabRefused,
-                                 QStringLiteral("keycode=") + QString::number(keyCode) + QStringLiteral(" modifiers=")
-                                     + hex(modifiers)
-                                     + (taken ? QStringLiteral(" held by another client")
-                                              : QStringLiteral(" error=")
-                                                  + QString::number(failures.front().errorCode)));
-        }
-        connection->grabNotifier = std::make_unique<QSocketNotifier>(ConnectionNumber(display), QSocketNotifier::Read);
-        std::weak_ptr<Connection> weak = connection;
-        QObject::connect(connection->grabNotifier.get(), &QSocketNotifier::activated, [weak] {
-            if (auto self = weak.lock())
-                Connection::drainGrabs(self);
-        });
-    }
+    connection->selectRawKeys();
+    if (grab)
+        Connection::grabKey(connection, *grab, displayName, shownName);
 
     connection->eventNotifier
         = std::make_unique<QSocketNotifier>(ConnectionNumber(connection->events), QSocketNotifier::Read);

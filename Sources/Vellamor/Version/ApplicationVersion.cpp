@@ -1,6 +1,6 @@
-#include "App/ApplicationVersion.h"
+#include "Version/ApplicationVersion.h"
 
-#include "App/BuildVersion.h"
+#include "Version/BuildVersion.h"
 
 #include <QCoreApplication>
 #include <QVariant>

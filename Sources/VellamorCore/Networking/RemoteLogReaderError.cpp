@@ -1,40 +1,40 @@
-#include "Logging/LogReaderError.h"
+#include "Networking/RemoteLogReaderError.h"
 
 #include <utility>
 
 namespace vellamor {
 
-LogReaderError::LogReaderError(Kind kind, qint64 code, QString message)
+RemoteLogReaderError::RemoteLogReaderError(Kind kind, qint64 code, QString message)
     : kind_(kind), code_(code), message_(std::move(message))
 {
 }
 
-LogReaderError LogReaderError::httpStatus(int status)
+RemoteLogReaderError RemoteLogReaderError::httpStatus(int status)
 {
-    return LogReaderError(Kind::httpStatus, status, {});
+    return RemoteLogReaderError(Kind::httpStatus, status, {});
 }
 
-LogReaderError LogReaderError::businessError(qint64 code, QString message)
+RemoteLogReaderError RemoteLogReaderError::businessError(qint64 code, QString message)
 {
-    return LogReaderError(Kind::businessError, code, std::move(message));
+    return RemoteLogReaderError(Kind::businessError, code, std::move(message));
 }
 
-LogReaderError LogReaderError::missingToken()
+RemoteLogReaderError RemoteLogReaderError::missingToken()
 {
-    return LogReaderError(Kind::missingToken, 0, {});
+    return RemoteLogReaderError(Kind::missingToken, 0, {});
 }
 
-LogReaderError LogReaderError::unauthorized()
+RemoteLogReaderError RemoteLogReaderError::unauthorized()
 {
-    return LogReaderError(Kind::unauthorized, 0, {});
+    return RemoteLogReaderError(Kind::unauthorized, 0, {});
 }
 
-LogReaderError LogReaderError::invalidResponse()
+RemoteLogReaderError RemoteLogReaderError::invalidResponse()
 {
-    return LogReaderError(Kind::invalidResponse, 0, {});
+    return RemoteLogReaderError(Kind::invalidResponse, 0, {});
 }
 
-QString LogReaderError::errorDescription() const
+QString RemoteLogReaderError::errorDescription() const
 {
     switch (kind_) {
     case Kind::httpStatus:
@@ -51,7 +51,7 @@ QString LogReaderError::errorDescription() const
     return {};
 }
 
-QString LogReaderError::debugDescription() const
+QString RemoteLogReaderError::debugDescription() const
 {
     switch (kind_) {
     case Kind::httpStatus:

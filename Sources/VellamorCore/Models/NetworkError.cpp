@@ -1,4 +1,4 @@
-#include "Networking/NetworkError.h"
+#include "Models/NetworkError.h"
 
 #include <utility>
 

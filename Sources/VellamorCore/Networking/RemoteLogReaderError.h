@@ -6,17 +6,17 @@
 
 namespace vellamor {
 
-// A refusal by LogReader::readRemote itself; transport, serialisation and
+// A refusal by RemoteLogReader::read itself; transport, serialisation and
 // decoding failures pass through as their own errors instead.
-class LogReaderError final : public Error {
+class RemoteLogReaderError final : public Error {
 public:
     enum class Kind { httpStatus, businessError, missingToken, unauthorized, invalidResponse };
 
-    static LogReaderError httpStatus(int status);
-    static LogReaderError businessError(qint64 code, QString message);
-    static LogReaderError missingToken();
-    static LogReaderError unauthorized();
-    static LogReaderError invalidResponse();
+    static RemoteLogReaderError httpStatus(int status);
+    static RemoteLogReaderError businessError(qint64 code, QString message);
+    static RemoteLogReaderError missingToken();
+    static RemoteLogReaderError unauthorized();
+    static RemoteLogReaderError invalidResponse();
 
     Kind kind() const { return kind_; }
     // The HTTP status of httpStatus or the result code of businessError.
@@ -26,13 +26,13 @@ public:
     QString errorDescription() const override;
     QString debugDescription() const override;
 
-    friend bool operator==(const LogReaderError& a, const LogReaderError& b)
+    friend bool operator==(const RemoteLogReaderError& a, const RemoteLogReaderError& b)
     {
         return a.kind_ == b.kind_ && a.code_ == b.code_ && a.message_ == b.message_;
     }
 
 private:
-    LogReaderError(Kind kind, qint64 code, QString message);
+    RemoteLogReaderError(Kind kind, qint64 code, QString message);
 
     Kind kind_;
     qint64 code_;

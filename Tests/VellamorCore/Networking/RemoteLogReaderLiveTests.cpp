@@ -1,6 +1,6 @@
-#include "Logging/LogReader.h"
+#include "Networking/RemoteLogReader.h"
 
-#include "Logging/LogReaderError.h"
+#include "Networking/RemoteLogReaderError.h"
 #include "Support/Async/RunBlocking.h"
 
 #include "DevAdminLog.h"
@@ -28,9 +28,9 @@ protected:
         DevAdminLog::install(server, options);
     }
 
-    LogReader::RemoteTailResult read(std::optional<QString> token, int lines)
+    RemoteLogReader::TailResult read(std::optional<QString> token, int lines)
     {
-        return runBlocking(LogReader::readRemote(endpoint(), std::move(token), lines, session));
+        return runBlocking(RemoteLogReader::read(endpoint(), std::move(token), lines, session));
     }
 
     std::shared_ptr<AuthedSession> session = makeSession();
@@ -61,18 +61,18 @@ TEST_F(LogReaderLive, TheServerRefusesOtherTokensAndAllWhenSwitchedOff)
     struct Case {
         QString configured;
         QString sent;
-        LogReaderError expected;
+        RemoteLogReaderError expected;
     };
     const Case cases[] = {
-        {QStringLiteral("ops-secret"), QStringLiteral("ops-secre"), LogReaderError::unauthorized()},
-        {QStringLiteral("ops-secret"), QStringLiteral("ops-secret "), LogReaderError::unauthorized()},
-        {QStringLiteral("ops-secret"), QStringLiteral("OPS-SECRET"), LogReaderError::unauthorized()},
-        {QString(), QStringLiteral("anything"), LogReaderError::businessError(40300, QStringLiteral("admin access disabled"))},
+        {QStringLiteral("ops-secret"), QStringLiteral("ops-secre"), RemoteLogReaderError::unauthorized()},
+        {QStringLiteral("ops-secret"), QStringLiteral("ops-secret "), RemoteLogReaderError::unauthorized()},
+        {QStringLiteral("ops-secret"), QStringLiteral("OPS-SECRET"), RemoteLogReaderError::unauthorized()},
+        {QString(), QStringLiteral("anything"), RemoteLogReaderError::businessError(40300, QStringLiteral("admin access disabled"))},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sent.toStdString());
         serve({QStringLiteral("x")}, c.configured);
-        EXPECT_EQ(test::errorOf<LogReaderError>(LogReader::readRemote(endpoint(), c.sent, 10, session)), c.expected);
+        EXPECT_EQ(test::errorOf<RemoteLogReaderError>(RemoteLogReader::read(endpoint(), c.sent, 10, session)), c.expected);
     }
 }
 
