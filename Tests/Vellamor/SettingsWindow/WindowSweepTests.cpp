@@ -4,6 +4,7 @@
 #include "FakeCommandLauncher.h"
 #include "FakeDataSyncAPI.h"
 #include "FakeInputMonitoringProbe.h"
+#include "FakeInputSourceAPI.h"
 #include "FakeModelAPI.h"
 #include "FakePasteboard.h"
 #include "FakePreferencesAPI.h"
@@ -56,15 +57,17 @@ protected:
         services.dataSync = [this] { return std::make_shared<FakeDataSyncAPI>(); };
         services.usage = [this] { return account; };
         services.wallet = [this] { return account; };
+        services.inputSources = [this] { return inputSources; };
         hooks.auth = session->publisher();
         hooks.soundServer = std::make_shared<FakeSoundServer>();
         controller = std::make_unique<SettingsWindowController>(SettingsWindowController::Dependencies{
             store, theme, LocaleResolver::shared(), services, defaults, clock.sleeper(), diagnostics(), hooks,
-            AccountServices{session, &presenter, defaults}});
+            AccountServices{session, &presenter, defaults, {}}});
     }
 
     ~WindowSweepTest() override
     {
+        inputSources->failWaiting();
         controller.reset();
         theme.setMode(ThemeMode::system);
         runEventLoopFor(20ms);
@@ -138,6 +141,7 @@ protected:
     AuthSheetPresenter presenter{api, session};
     std::shared_ptr<FakeAccountAPIs> account = std::make_shared<FakeAccountAPIs>();
     std::shared_ptr<FakeModelAPI> models = std::make_shared<FakeModelAPI>();
+    std::shared_ptr<FakeInputSourceAPI> inputSources = std::make_shared<FakeInputSourceAPI>();
     qsizetype answeredPlans = 0;
     qsizetype answeredWallets = 0;
     WindowServices services;
