@@ -32,16 +32,15 @@ const std::array<std::pair<QString, QString>, 3> languages{{
 
 } // namespace
 
-GeneralPage::GeneralPage(const SettingsPageContext& context, QWidget* parent)
+GeneralPage::GeneralPage(SettingsStoreObservable& obs, std::shared_ptr<LaunchAtLogin> launchAtLogin, QWidget* parent)
     : QWidget(parent)
-    , launchAtLogin_(context.hooks.launchAtLogin)
+    , launchAtLogin_(std::move(launchAtLogin))
     , languagePicker_(new QComboBox(this))
     , polishSwitch_(new ToggleSwitch(this))
     , launchSwitch_(new ToggleSwitch(this))
     , launchError_(new QWidget(this))
     , launchErrorText_(new ThemedLabel(QString(), WindowTheme::captionFont(), &WindowTheme::secondary, launchError_))
 {
-    SettingsStoreObservable& obs = context.obs;
     for (const auto& [label, value] : languages)
         languagePicker_->addItem(label, value);
     languagePicker_->setFixedWidth(150);

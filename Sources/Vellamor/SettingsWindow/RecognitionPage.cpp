@@ -1,7 +1,6 @@
 #include "SettingsWindow/RecognitionPage.h"
 
 #include "Auth/AuthSessionObserver.h"
-#include "Models/VellamorServiceError.h"
 #include "SettingsWindow/ErrorText.h"
 #include "SettingsWindow/RefreshButton.h"
 #include "SettingsWindow/SettingsStoreObservable.h"
@@ -12,7 +11,6 @@
 #include "Windows/SettingsRow.h"
 #include "Windows/StatusPill.h"
 #include "Windows/ToggleSwitch.h"
-#include "Windows/WindowServices.h"
 #include "Windows/WindowTheme.h"
 
 #include <QComboBox>
@@ -41,12 +39,6 @@ const std::array<std::pair<QString, QString>, 3> styles{{
     {QStringLiteral("随意"), QStringLiteral("casual")},
 }};
 
-constexpr qint64 unauthorizedCode = 40100;
-
-QString signInForModels()
-{
-    return QStringLiteral("登录后可选择后端已配置模型");
-}
 
 // A picker of fixed choices bound to a text preference.
 template<typename List>
@@ -85,43 +77,13 @@ void showPill(QWidget* slot, const QString& text, PillTone tone)
 
 } // namespace
 
-LLMModelListStore::LLMModelListStore(std::shared_ptr<ModelAPIProtocol> api)
-    : api_(std::move(api))
-{
-}
 
-QCoro::Task<bool> LLMModelListStore::reload(std::shared_ptr<LLMModelListStore> store)
-{
-    store->loading = true;
-    std::optional<QString> failure;
-    QList<LLMModelOption> fetched;
-    try {
-        if (!store->api_)
-            throw std::runtime_error("no model client");
-        fetched = co_await store->api_->listLLMModels();
-    } catch (const VellamorServiceError& refusal) {
-        failure = refusal.code() == unauthorizedCode ? signInForModels() : QStringLiteral("模型列表加载失败");
-    } catch (...) {
-        failure = QStringLiteral("模型列表加载失败");
-    }
-    store->errorText = std::move(failure);
-    store->models = std::move(fetched);
-    store->loading = false;
-    co_return !failure;
-}
-
-void LLMModelListStore::reset()
-{
-    loading = false;
-    models = QList<LLMModelOption>();
-    errorText = noText();
-}
-
-RecognitionPage::RecognitionPage(const SettingsPageContext& context, QWidget* parent)
+RecognitionPage::RecognitionPage(SettingsStoreObservable& obs, std::shared_ptr<AuthSessionObserver> auth,
+                                 std::shared_ptr<ModelAPIProtocol> models, QWidget* parent)
     : QWidget(parent)
-    , obs_(context.obs)
-    , auth_(context.hooks.auth)
-    , store_(std::make_shared<LLMModelListStore>(context.services.models ? context.services.models() : nullptr))
+    , obs_(obs)
+    , auth_(std::move(auth))
+    , store_(std::make_shared<LLMModelListStore>(std::move(models)))
     , sceneAutoDetect_(new ToggleSwitch(this))
     , scenePicker_(choicePicker(scenes, obs_.scene, subscriptions_, this))
     , stylePicker_(choicePicker(styles, obs_.style, subscriptions_, this))
@@ -269,7 +231,7 @@ QString RecognitionPage::modelSubtitle() const
     if (!obs_.enableLLMPolish.value())
         return QStringLiteral("自动润色关闭时不使用模型选择");
     if (!signedIn())
-        return signInForModels();
+        return LLMModelListStore::signInMessage();
     if (store_->loading.value())
         return QStringLiteral("正在加载可选模型");
     if (store_->errorText.value())

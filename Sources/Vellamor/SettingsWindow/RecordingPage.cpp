@@ -65,10 +65,11 @@ protected:
 
 } // namespace
 
-RecordingPage::RecordingPage(const SettingsPageContext& context, QWidget* parent)
+RecordingPage::RecordingPage(SettingsStoreObservable& obs, std::shared_ptr<platform::SoundServer> soundServer,
+                             std::function<void(bool recording)> hotkeyRecording, QWidget* parent)
     : QWidget(parent)
-    , obs_(context.obs)
-    , soundServer_(context.hooks.soundServer)
+    , obs_(obs)
+    , soundServer_(std::move(soundServer))
     , microphonePicker_(new QComboBox(this))
     , refreshButton_(new RefreshButton(QStringLiteral("刷新麦克风列表"), this))
 {
@@ -119,7 +120,7 @@ RecordingPage::RecordingPage(const SettingsPageContext& context, QWidget* parent
         obs_.selectedMicrophoneUID.subscribe([this](const std::optional<QString>& uid) { showMicrophoneChoice(uid); });
 
     auto* hotkey = new CardGroup(QStringLiteral("快捷键"), this);
-    recorder_ = new HotkeyRecorder(obs_.customHotkey, recordingTimeout, context.hooks.hotkeyRecording, this);
+    recorder_ = new HotkeyRecorder(obs_.customHotkey, recordingTimeout, std::move(hotkeyRecording), this);
     hotkey->addWidget(new SettingsRow(QStringLiteral("录音快捷键"),
                                       hotkeySubtitle(), recorder_, this));
     layout->addWidget(hotkey);

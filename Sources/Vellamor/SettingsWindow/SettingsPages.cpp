@@ -9,7 +9,19 @@
 #include "SettingsWindow/RecognitionPage.h"
 #include "SettingsWindow/RecordingPage.h"
 
+#include "Windows/WindowServices.h"
+
 namespace vellamor {
+
+namespace {
+
+template<typename Client>
+std::shared_ptr<Client> build(const WindowServices::Factory<Client>& factory)
+{
+    return factory ? factory() : nullptr;
+}
+
+} // namespace
 
 QWidget* makeSettingsPage(SettingsSection section, const SettingsPageContext& context, QWidget* parent)
 {
@@ -19,13 +31,15 @@ QWidget* makeSettingsPage(SettingsSection section, const SettingsPageContext& co
     case SettingsSection::backend:
         return new BackendPage(context.account, context.services, parent);
     case SettingsSection::general:
-        return new GeneralPage(context, parent);
+        return new GeneralPage(context.obs, context.hooks.launchAtLogin, parent);
     case SettingsSection::recording:
-        return new RecordingPage(context, parent);
+        return new RecordingPage(context.obs, context.hooks.soundServer, context.hooks.hotkeyRecording, parent);
     case SettingsSection::recognition:
-        return new RecognitionPage(context, parent);
+        return new RecognitionPage(context.obs, context.hooks.auth, build(context.services.models), parent);
     case SettingsSection::historyDict:
-        return new HistoryDictionaryPage(context, parent);
+        return new HistoryDictionaryPage({context.hooks.auth, context.hooks.historyStore, context.hooks.historySyncEngine,
+                                          build(context.services.dataSync), build(context.services.serverPreferences)},
+                                         context.hooks.showHistory, context.hooks.showDictionary, parent);
     case SettingsSection::diagnostics:
         return new DiagnosticsPage(context.diagnostics, parent);
     case SettingsSection::about:
