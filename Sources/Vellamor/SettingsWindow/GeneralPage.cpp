@@ -3,6 +3,7 @@
 #include "SettingsWindow/ErrorText.h"
 #include "SettingsWindow/LaunchAtLogin.h"
 #include "SettingsWindow/SettingsStoreObservable.h"
+#include "SettingsWindow/SettingsTexts.h"
 #include "Logging/VellamorLog.h"
 #include "Support/Error.h"
 #include "Windows/CardGroup.h"
@@ -71,16 +72,13 @@ GeneralPage::GeneralPage(SettingsStoreObservable& obs, std::shared_ptr<LaunchAtL
     layout->setSpacing(20);
     layout->addWidget(new SectionHeader(QStringLiteral("常规"), QStringLiteral("语言、润色偏好与启动行为"), this));
     auto* language = new CardGroup(QStringLiteral("语言与润色"), this);
-    language->addWidget(new SettingsRow(QStringLiteral("语言"),
-                                        QStringLiteral("选择“自动识别”时，Vellamor 会根据你说的内容自动判断"),
-                                        languagePicker_, this));
+    language->addWidget(new SettingsRow(SettingsTexts::language.title, SettingsTexts::language.subtitle, languagePicker_, this));
     language->addWidget(new RowDivider(this));
-    language->addWidget(new SettingsRow(QStringLiteral("说话转写后自动润色"),
-                                        QStringLiteral("帮你去掉口癖和重复，让文字更干净"), polishSwitch_, this));
+    language->addWidget(new SettingsRow(SettingsTexts::polish.title, SettingsTexts::polish.subtitle, polishSwitch_, this));
     layout->addWidget(language);
     auto* launch = new CardGroup(QStringLiteral("启动行为"), this);
-    launch->addWidget(new SettingsRow(QStringLiteral("登录时打开 Vellamor"),
-                                      QStringLiteral("开机自动驻留在托盘，无需手动启动"), launchSwitch_, this));
+    launch->addWidget(new SettingsRow(SettingsTexts::launchAtLogin.title, SettingsTexts::launchAtLogin.subtitle,
+                                      launchSwitch_, this));
     launch->addWidget(launchError_);
     layout->addWidget(launch);
     // The cards keep their height; the page's foot takes what is left.

@@ -1,5 +1,6 @@
 #include "SettingsWindow/HistoryDictionaryPage.h"
 
+#include "SettingsWindow/SettingsTexts.h"
 #include "Windows/CardGroup.h"
 #include "Windows/InfoCard.h"
 #include "Windows/ProminentButton.h"
@@ -75,11 +76,11 @@ HistoryDictionaryPage::HistoryDictionaryPage(HistoryDictionaryStats::Sources sou
     layout->addWidget(new SectionHeader(QStringLiteral("历史与词典"),
                                         QStringLiteral("查看过去的录音稿件，教 Vellamor 认识专有名词"), this));
 
-    auto* history = new CardGroup(QStringLiteral("历史"), this);
+    auto* history = new CardGroup(SettingsTexts::history.title, this);
     historyTitle_ = primaryLabel();
     openHistory_ = actionButton(QStringLiteral("打开历史记录"), showHistory);
     history->addWidget(statsRow(QStringLiteral("clock.arrow.circlepath"), historyTitle_,
-                                descriptionLabel(QStringLiteral("支持搜索、复制、重新插入到当前光标处。"), this),
+                                descriptionLabel(SettingsTexts::history.subtitle, this),
                                 openHistory_, this));
     history->addWidget(divider(this));
     auto* syncTexts = new QWidget(this);
@@ -103,7 +104,7 @@ HistoryDictionaryPage::HistoryDictionaryPage(HistoryDictionaryStats::Sources sou
         statsRow(QStringLiteral("arrow.triangle.2.circlepath"), syncNowTitle, lastSync_, syncNowButton_, this));
     layout->addWidget(history);
 
-    auto* dictionary = new CardGroup(QStringLiteral("个人词典"), this);
+    auto* dictionary = new CardGroup(SettingsTexts::dictionary, this);
     dictTitle_ = primaryLabel();
     openDictionary_ = actionButton(QStringLiteral("打开词典"), showDictionary);
     dictionary->addWidget(statsRow(QStringLiteral("character.book.closed"), dictTitle_,

@@ -4,6 +4,7 @@
 #include "SettingsWindow/ErrorText.h"
 #include "SettingsWindow/RefreshButton.h"
 #include "SettingsWindow/SettingsStoreObservable.h"
+#include "SettingsWindow/SettingsTexts.h"
 #include "Support/Async/Spawn.h"
 #include "Windows/CardGroup.h"
 #include "Windows/RowDivider.h"
@@ -115,26 +116,25 @@ RecognitionPage::RecognitionPage(SettingsStoreObservable& obs, std::shared_ptr<A
     layout->addWidget(
         new SectionHeader(QStringLiteral("识别与输出"), QStringLiteral("针对不同使用场景调整识别与润色策略"), this));
     auto* scene = new CardGroup(QStringLiteral("场景"), this);
-    scene->addWidget(new SettingsRow(QStringLiteral("根据当前 App 自动选择场景"),
-                                     QStringLiteral("邮件 App 用邮件风格、编辑器用代码风格、聊天 App 用聊天风格"),
+    scene->addWidget(new SettingsRow(SettingsTexts::sceneAutoDetect.title, SettingsTexts::sceneAutoDetect.subtitle,
                                      sceneAutoDetect_, this));
     scene->addWidget(new RowDivider(this));
-    scene->addWidget(new SettingsRow(QStringLiteral("默认场景"), QStringLiteral("当自动识别找不到匹配 App 时使用这个"),
+    scene->addWidget(new SettingsRow(SettingsTexts::defaultScene.title, SettingsTexts::defaultScene.subtitle,
                                      scenePicker_, this));
     layout->addWidget(scene);
     auto* style = new CardGroup(QStringLiteral("风格"), this);
-    style->addWidget(new SettingsRow(QStringLiteral("润色风格"), QStringLiteral("润色开关在「常规」分区统一管理"),
+    style->addWidget(new SettingsRow(SettingsTexts::polishStyle.title, SettingsTexts::polishStyle.subtitle,
                                      stylePicker_, this));
     style->addWidget(new RowDivider(this));
     modelRow_ = new SettingsRow(QStringLiteral("润色模型"), QString(), modelControl, this);
     style->addWidget(modelRow_);
     layout->addWidget(style);
     auto* output = new CardGroup(QStringLiteral("输出"), this);
-    output->addWidget(new SettingsRow(QStringLiteral("插入内容"),
-                                      QStringLiteral("有润色结果时插入润色文本；缺失时自动回退原文"), insertPill_, this));
+    output->addWidget(new SettingsRow(SettingsTexts::insertedText.title, SettingsTexts::insertedText.subtitle,
+                                      insertPill_, this));
     output->addWidget(new RowDivider(this));
-    output->addWidget(new SettingsRow(QStringLiteral("自动润色状态"),
-                                      QStringLiteral("在「常规」→「说话转写后自动润色」切换"), polishPill_, this));
+    output->addWidget(new SettingsRow(SettingsTexts::polishStatus.title, SettingsTexts::polishStatus.subtitle,
+                                      polishPill_, this));
     layout->addWidget(output);
     // The cards keep their height; the page's foot takes what is left.
     layout->addStretch(1);
