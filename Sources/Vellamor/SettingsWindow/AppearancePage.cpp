@@ -31,7 +31,7 @@ AppearancePage::AppearancePage(ThemeManager& theme, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(20);
-    layout->addWidget(new SectionHeader(QStringLiteral("外观"), QStringLiteral("主题与灵动岛位置"), this));
+    layout->addWidget(new SectionHeader(SettingsTexts::appearanceTitle, QStringLiteral("主题与灵动岛位置"), this));
     auto* themeCard = new CardGroup(QStringLiteral("主题"), this);
     themeCard->addWidget(new SettingsRow(SettingsTexts::theme.title, SettingsTexts::theme.subtitle, picker_, this));
     layout->addWidget(themeCard);

@@ -70,11 +70,13 @@ GeneralPage::GeneralPage(SettingsStoreObservable& obs, std::shared_ptr<LaunchAtL
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(20);
-    layout->addWidget(new SectionHeader(QStringLiteral("常规"), QStringLiteral("语言、润色偏好与启动行为"), this));
+    layout->addWidget(new SectionHeader(SettingsTexts::generalTitle, QStringLiteral("语言、润色偏好与启动行为"), this));
     auto* language = new CardGroup(QStringLiteral("语言与润色"), this);
-    language->addWidget(new SettingsRow(SettingsTexts::language.title, SettingsTexts::language.subtitle, languagePicker_, this));
+    language->addWidget(
+        new SettingsRow(SettingsTexts::language.title, SettingsTexts::language.subtitle, languagePicker_, this));
     language->addWidget(new RowDivider(this));
-    language->addWidget(new SettingsRow(SettingsTexts::polish.title, SettingsTexts::polish.subtitle, polishSwitch_, this));
+    language->addWidget(
+        new SettingsRow(SettingsTexts::polish.title, SettingsTexts::polish.subtitle, polishSwitch_, this));
     layout->addWidget(language);
     auto* launch = new CardGroup(QStringLiteral("启动行为"), this);
     launch->addWidget(new SettingsRow(SettingsTexts::launchAtLogin.title, SettingsTexts::launchAtLogin.subtitle,

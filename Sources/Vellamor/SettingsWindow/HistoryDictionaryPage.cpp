@@ -73,7 +73,7 @@ HistoryDictionaryPage::HistoryDictionaryPage(HistoryDictionaryStats::Sources sou
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(20);
-    layout->addWidget(new SectionHeader(QStringLiteral("历史与词典"),
+    layout->addWidget(new SectionHeader(SettingsTexts::historyDictTitle,
                                         QStringLiteral("查看过去的录音稿件，教 Vellamor 认识专有名词"), this));
 
     auto* history = new CardGroup(SettingsTexts::history.title, this);

@@ -73,7 +73,8 @@ QCoro::Task<void> HistoryDictionaryStats::refreshing(std::weak_ptr<HistoryDictio
     } catch (...) {
     }
     qsizetype records = 0;
-    if (const std::shared_ptr<LocalHistoryStore> store = self->sources_.historyStore ? self->sources_.historyStore() : nullptr)
+    const auto& historyStore = self->sources_.historyStore;
+    if (const std::shared_ptr<LocalHistoryStore> store = historyStore ? historyStore() : nullptr)
         records = (co_await store->all()).size();
     std::optional<PreferencesView> preference;
     if (self->signedIn() && self->sources_.preferencesAPI) {

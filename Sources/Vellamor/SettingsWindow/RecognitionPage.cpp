@@ -114,7 +114,7 @@ RecognitionPage::RecognitionPage(SettingsStoreObservable& obs, std::shared_ptr<A
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(20);
     layout->addWidget(
-        new SectionHeader(QStringLiteral("识别与输出"), QStringLiteral("针对不同使用场景调整识别与润色策略"), this));
+        new SectionHeader(SettingsTexts::recognitionTitle, QStringLiteral("针对不同使用场景调整识别与润色策略"), this));
     auto* scene = new CardGroup(QStringLiteral("场景"), this);
     scene->addWidget(new SettingsRow(SettingsTexts::sceneAutoDetect.title, SettingsTexts::sceneAutoDetect.subtitle,
                                      sceneAutoDetect_, this));

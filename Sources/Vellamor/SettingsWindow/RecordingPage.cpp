@@ -77,7 +77,7 @@ RecordingPage::RecordingPage(SettingsStoreObservable& obs, std::shared_ptr<platf
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(20);
-    layout->addWidget(new SectionHeader(QStringLiteral("录音与热键"), QStringLiteral("设置触发方式与自动停止策略"), this));
+    layout->addWidget(new SectionHeader(SettingsTexts::recordingTitle, QStringLiteral("设置触发方式与自动停止策略"), this));
 
     auto* trigger = new CardGroup(QStringLiteral("触发方式"), this);
     const std::array<const SettingsRowText*, 2> modeRows{&SettingsTexts::holdMode, &SettingsTexts::toggleMode};

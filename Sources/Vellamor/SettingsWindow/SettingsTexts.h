@@ -6,6 +6,13 @@
 // the pages show them, the search index is built from them.
 namespace vellamor::SettingsTexts {
 
+// The pages' titles, also their sidebar labels.
+inline const QString generalTitle = QStringLiteral("常规");
+inline const QString recordingTitle = QStringLiteral("录音与热键");
+inline const QString recognitionTitle = QStringLiteral("识别与输出");
+inline const QString appearanceTitle = QStringLiteral("外观");
+inline const QString historyDictTitle = QStringLiteral("历史与词典");
+
 inline const SettingsRowText language{QStringLiteral("语言"),
                                       QStringLiteral("选择“自动识别”时，Vellamor 会根据你说的内容自动判断")};
 inline const SettingsRowText polish{QStringLiteral("说话转写后自动润色"), QStringLiteral("帮你去掉口癖和重复，让文字更干净")};

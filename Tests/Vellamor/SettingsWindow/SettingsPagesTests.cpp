@@ -26,6 +26,7 @@
 #include "SettingsWindow/SettingsPages.h"
 #include "SettingsWindow/SettingsSearchIndex.h"
 #include "SettingsWindow/SettingsStoreObservable.h"
+#include "SettingsWindow/SettingsTexts.h"
 #include "SettingsWindow/ThemeManager.h"
 #include "Support/Async/RunBlocking.h"
 #include "Windows/SettingsRow.h"
@@ -267,7 +268,7 @@ TEST_F(SettingsPagesTest, EveryTextNamesTheHeldKeyOfThisDesktop)
 {
     QString searchSubtitle;
     for (const SettingsSearchEntry& entry : SettingsSearchIndex::entries()) {
-        if (entry.title == u"录音快捷键"_s)
+        if (entry.title == SettingsTexts::hotkey)
             searchSubtitle = entry.subtitle.value_or(QString());
     }
     RecordingPage& shown = show<RecordingPage>();
