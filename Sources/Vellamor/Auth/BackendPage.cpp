@@ -1,6 +1,7 @@
 #include "Auth/BackendPage.h"
 
 #include "Auth/AccountCard.h"
+#include "Auth/AccountTexts.h"
 #include "Auth/AuthSession.h"
 #include "Auth/BackendDataStore.h"
 #include "InputSources/InputSourceCard.h"
@@ -245,8 +246,8 @@ void BackendPage::render(const AuthState& state)
     shown_ = state;
     const std::optional<AuthMe>& me = state.me();
     delete header_;
-    header_ = new SectionHeader(u"账户"_s,
-                                me ? u"已登录为 "_s + me->email : u"登录后可在多台设备间同步你的词典与历史"_s, this);
+    header_ = new SectionHeader(AccountTexts::header.title,
+                                me ? u"已登录为 "_s + me->email : AccountTexts::header.subtitle, this);
     layout_->insertWidget(0, header_);
     wallet_->setVisible(me.has_value());
     details_->setVisible(me.has_value());

@@ -1,6 +1,7 @@
 #include "Diagnostics/AboutPage.h"
 
 #include "Diagnostics/BrandLogo.h"
+#include "Diagnostics/DiagnosticsTexts.h"
 #include "I18n/L10n.h"
 #include "Windows/LabelText.h"
 #include "Platform/Workspace/Workspace.h"
@@ -52,7 +53,7 @@ QWidget* AboutPage::makeHero(const ApplicationVersion& version)
     line->addWidget(new BrandLogoView(72, hero), 0, Qt::AlignVCenter);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(4);
-    texts->addWidget(new ThemedLabel(QStringLiteral("Vellamor"), WindowTheme::font(24, QFont::DemiBold),
+    texts->addWidget(new ThemedLabel(DiagnosticsTexts::productName, WindowTheme::font(24, QFont::DemiBold),
                                      &WindowTheme::primary, hero));
     auto* tagline = new ThemedLabel(L10n::About::tagline(), WindowTheme::calloutFont(), &WindowTheme::secondary, hero);
     // Wraps rather than widen the page beyond a narrow window.

@@ -1,5 +1,6 @@
 #include "Diagnostics/DiagnosticsPage.h"
 
+#include "Diagnostics/DiagnosticsTexts.h"
 #include "Diagnostics/LogViewerView.h"
 #include "Permissions/PermissionChecker.h"
 #include "Windows/CardGroup.h"
@@ -65,7 +66,7 @@ DiagnosticsPage::DiagnosticsPage(const DiagnosticsServices& services, QWidget* p
 {
     connect(copyButton_, &QPushButton::clicked, this, [this] { model_.copyReport(); });
     auto* headerRow = new QHBoxLayout;
-    headerRow->addWidget(new SectionHeader(QStringLiteral("诊断与日志"),
+    headerRow->addWidget(new SectionHeader(DiagnosticsTexts::diagnosticsTitle,
                                            QStringLiteral("遇到问题时，点这里的「复制诊断信息」把背景资料发给我们"), this),
                          1, Qt::AlignTop);
     headerRow->addWidget(copyButton_, 0, Qt::AlignTop);
@@ -92,11 +93,11 @@ QWidget* DiagnosticsPage::makeCards()
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(16);
 
-    auto* system = new CardGroup(QStringLiteral("系统信息"), cards);
+    auto* system = new CardGroup(DiagnosticsTexts::systemInfo.title, cards);
     system->addWidget(new InfoGrid(DiagnosticsPageModel::systemInfoRows()));
     column->addWidget(system);
 
-    auto* permissions = new CardGroup(QStringLiteral("权限状态"), cards);
+    auto* permissions = new CardGroup(DiagnosticsTexts::permissions.title, cards);
     auto* rows = new QWidget;
     auto* rowColumn = new QVBoxLayout(rows);
     rowColumn->setContentsMargins(0, 0, 0, 0);
@@ -148,7 +149,7 @@ QPushButton* DiagnosticsPage::makeLogToggle()
     toggle->setCursor(Qt::PointingHandCursor);
     auto* line = new QHBoxLayout(toggle);
     line->setContentsMargins(0, 8, 0, 8);
-    auto* label = new ThemedLabel(QStringLiteral("最近日志"), WindowTheme::font(13, QFont::Medium),
+    auto* label = new ThemedLabel(DiagnosticsTexts::recentLog.title, WindowTheme::font(13, QFont::Medium),
                                   &WindowTheme::primary, toggle);
     chevronDown_ = new SymbolView(QStringLiteral("chevron.down"), 12, &WindowTheme::secondary, toggle);
     chevronUp_ = new SymbolView(QStringLiteral("chevron.up"), 12, &WindowTheme::secondary, toggle);
@@ -168,7 +169,7 @@ QPushButton* DiagnosticsPage::makeLogToggle()
 
 void DiagnosticsPage::showCopied(bool copied)
 {
-    copyButton_->setText(copied ? QStringLiteral("已复制") : QStringLiteral("复制诊断信息"));
+    copyButton_->setText(copied ? QStringLiteral("已复制") : DiagnosticsTexts::copyReport.title);
     copyButton_->setIcon(QIcon(Symbols::pixmap(copied ? QStringLiteral("checkmark.circle.fill")
                                                       : QStringLiteral("doc.on.clipboard"),
                                                14, Qt::white)));

@@ -1,6 +1,7 @@
 #include "SettingsWindow/AppearancePage.h"
 
 #include "SettingsWindow/IslandPreview.h"
+#include "SettingsWindow/SettingsTexts.h"
 #include "SettingsWindow/ThemeManager.h"
 #include "Windows/CardGroup.h"
 #include "Windows/SectionHeader.h"
@@ -30,12 +31,11 @@ AppearancePage::AppearancePage(ThemeManager& theme, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(20);
-    layout->addWidget(new SectionHeader(QStringLiteral("外观"), QStringLiteral("主题与灵动岛位置"), this));
+    layout->addWidget(new SectionHeader(SettingsTexts::appearanceTitle, QStringLiteral("主题与灵动岛位置"), this));
     auto* themeCard = new CardGroup(QStringLiteral("主题"), this);
-    themeCard->addWidget(new SettingsRow(QStringLiteral("外观主题"),
-                                         QStringLiteral("灵动岛始终使用深色背景，与系统托盘一致"), picker_, this));
+    themeCard->addWidget(new SettingsRow(SettingsTexts::theme.title, SettingsTexts::theme.subtitle, picker_, this));
     layout->addWidget(themeCard);
-    auto* islandCard = new CardGroup(QStringLiteral("灵动岛位置"), this);
+    auto* islandCard = new CardGroup(SettingsTexts::islandPosition.title, this);
     islandCard->addWidget(new IslandPreview(this));
     layout->addWidget(islandCard);
     layout->addStretch();

@@ -3,6 +3,7 @@
 #include "SettingsWindow/ErrorText.h"
 #include "SettingsWindow/LaunchAtLogin.h"
 #include "SettingsWindow/SettingsStoreObservable.h"
+#include "SettingsWindow/SettingsTexts.h"
 #include "Logging/VellamorLog.h"
 #include "Support/Error.h"
 #include "Windows/CardGroup.h"
@@ -32,16 +33,15 @@ const std::array<std::pair<QString, QString>, 3> languages{{
 
 } // namespace
 
-GeneralPage::GeneralPage(const SettingsPageContext& context, QWidget* parent)
+GeneralPage::GeneralPage(SettingsStoreObservable& obs, std::shared_ptr<LaunchAtLogin> launchAtLogin, QWidget* parent)
     : QWidget(parent)
-    , launchAtLogin_(context.hooks.launchAtLogin)
+    , launchAtLogin_(std::move(launchAtLogin))
     , languagePicker_(new QComboBox(this))
     , polishSwitch_(new ToggleSwitch(this))
     , launchSwitch_(new ToggleSwitch(this))
     , launchError_(new QWidget(this))
     , launchErrorText_(new ThemedLabel(QString(), WindowTheme::captionFont(), &WindowTheme::secondary, launchError_))
 {
-    SettingsStoreObservable& obs = context.obs;
     for (const auto& [label, value] : languages)
         languagePicker_->addItem(label, value);
     languagePicker_->setFixedWidth(150);
@@ -70,18 +70,17 @@ GeneralPage::GeneralPage(const SettingsPageContext& context, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(20);
-    layout->addWidget(new SectionHeader(QStringLiteral("常规"), QStringLiteral("语言、润色偏好与启动行为"), this));
+    layout->addWidget(new SectionHeader(SettingsTexts::generalTitle, QStringLiteral("语言、润色偏好与启动行为"), this));
     auto* language = new CardGroup(QStringLiteral("语言与润色"), this);
-    language->addWidget(new SettingsRow(QStringLiteral("语言"),
-                                        QStringLiteral("选择“自动识别”时，Vellamor 会根据你说的内容自动判断"),
-                                        languagePicker_, this));
+    language->addWidget(
+        new SettingsRow(SettingsTexts::language.title, SettingsTexts::language.subtitle, languagePicker_, this));
     language->addWidget(new RowDivider(this));
-    language->addWidget(new SettingsRow(QStringLiteral("说话转写后自动润色"),
-                                        QStringLiteral("帮你去掉口癖和重复，让文字更干净"), polishSwitch_, this));
+    language->addWidget(
+        new SettingsRow(SettingsTexts::polish.title, SettingsTexts::polish.subtitle, polishSwitch_, this));
     layout->addWidget(language);
     auto* launch = new CardGroup(QStringLiteral("启动行为"), this);
-    launch->addWidget(new SettingsRow(QStringLiteral("登录时打开 Vellamor"),
-                                      QStringLiteral("开机自动驻留在托盘，无需手动启动"), launchSwitch_, this));
+    launch->addWidget(new SettingsRow(SettingsTexts::launchAtLogin.title, SettingsTexts::launchAtLogin.subtitle,
+                                      launchSwitch_, this));
     launch->addWidget(launchError_);
     layout->addWidget(launch);
     // The cards keep their height; the page's foot takes what is left.

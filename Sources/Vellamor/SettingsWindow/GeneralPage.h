@@ -1,11 +1,11 @@
 #pragma once
 
-#include "SettingsWindow/SettingsPages.h"
 #include "Support/Async/Published.h"
 
 #include <QWidget>
 
 #include <exception>
+#include <memory>
 #include <optional>
 
 class QComboBox;
@@ -13,6 +13,8 @@ class QLabel;
 
 namespace vellamor {
 
+class LaunchAtLogin;
+class SettingsStoreObservable;
 class ToggleSwitch;
 
 // The general section: the language, automatic polishing, and opening the
@@ -22,7 +24,7 @@ class GeneralPage : public QWidget {
     Q_OBJECT
 
 public:
-    GeneralPage(const SettingsPageContext& context, QWidget* parent = nullptr);
+    GeneralPage(SettingsStoreObservable& obs, std::shared_ptr<LaunchAtLogin> launchAtLogin, QWidget* parent = nullptr);
 
     static QString notAdoptedMessage();
     // The message shown for a failed change of the login item.

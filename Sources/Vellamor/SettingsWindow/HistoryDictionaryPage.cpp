@@ -1,11 +1,6 @@
 #include "SettingsWindow/HistoryDictionaryPage.h"
 
-#include "Auth/AuthSessionObserver.h"
-#include "History/HistorySyncEngine.h"
-#include "History/LocalHistoryStore.h"
-#include "SettingsWindow/ErrorText.h"
-#include "Support/Async/Spawn.h"
-#include "Support/Error.h"
+#include "SettingsWindow/SettingsTexts.h"
 #include "Windows/CardGroup.h"
 #include "Windows/InfoCard.h"
 #include "Windows/ProminentButton.h"
@@ -13,24 +8,15 @@
 #include "Windows/SectionHeader.h"
 #include "Windows/ThemedLabel.h"
 #include "Windows/ToggleSwitch.h"
-#include "Windows/WindowServices.h"
 #include "Windows/WindowTheme.h"
 
-#include <QDateTime>
 #include <QHBoxLayout>
-#include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace vellamor {
 
 namespace {
-
-template<typename Client>
-std::shared_ptr<Client> build(const WindowServices::Factory<Client>& factory)
-{
-    return factory ? factory() : nullptr;
-}
 
 // A symbol, a title over its explanation, and the row's control.
 QWidget* statsRow(const QString& symbol, QLabel* title, QWidget* texts, QWidget* control, QWidget* parent)
@@ -66,136 +52,14 @@ QWidget* divider(QWidget* parent)
 
 } // namespace
 
-HistoryDictionaryStats::HistoryDictionaryStats(const SettingsPageHooks& hooks, const WindowServices& services)
-    : hooks_(hooks)
-    , syncAPI_(build(services.dataSync))
-    , preferencesAPI_(build(services.serverPreferences))
-{
-}
 
-QString HistoryDictionaryStats::historyCountLabel() const
-{
-    return QString::number(historyCount.value()) + QStringLiteral(" 条");
-}
-
-QString HistoryDictionaryStats::dictCountLabel() const
-{
-    return QString::number(dictCount.value()) + QStringLiteral(" 个词条");
-}
-
-QString HistoryDictionaryStats::syncDescription() const
-{
-    if (!canToggle.value())
-        return QStringLiteral("登录账号后可开启云端同步");
-    if (historySyncEnabled.value())
-        return QStringLiteral("新录音会在完成后同步到你的账号");
-    return QStringLiteral("历史仅保存在本设备，不会上传");
-}
-
-QString HistoryDictionaryStats::lastSyncDescription() const
-{
-    if (!canToggle.value())
-        return QStringLiteral("登录后可同步");
-    HistorySyncEngine* engine = hooks_.historySyncEngine ? hooks_.historySyncEngine() : nullptr;
-    if (!engine)
-        return QStringLiteral("等待同步引擎就绪");
-    const std::optional<Date>& last = engine->publisher()->lastSyncAt();
-    if (!last)
-        return QStringLiteral("尚未同步");
-    const QDateTime local = QDateTime::fromMSecsSinceEpoch(last->toUnixMilliseconds());
-    return QStringLiteral("上次同步：") + QLocale().toString(local, QStringLiteral("MM-dd HH:mm"));
-}
-
-bool HistoryDictionaryStats::signedIn() const
-{
-    return hooks_.auth && hooks_.auth->state().isAuthenticated();
-}
-
-void HistoryDictionaryStats::refresh()
-{
-    spawn(nullptr, QStringLiteral("settings history statistics"),
-          [weak = weak_from_this()](std::stop_token) { return refreshing(weak); });
-}
-
-QCoro::Task<void> HistoryDictionaryStats::refreshing(std::weak_ptr<HistoryDictionaryStats> weak)
-{
-    const std::shared_ptr<HistoryDictionaryStats> self = weak.lock();
-    if (!self)
-        co_return;
-    qsizetype entries = 0;
-    try {
-        if (self->syncAPI_)
-            entries = (co_await self->syncAPI_->listDictionary()).size();
-    } catch (...) {
-    }
-    qsizetype records = 0;
-    if (const std::shared_ptr<LocalHistoryStore> store = self->hooks_.historyStore ? self->hooks_.historyStore() : nullptr)
-        records = (co_await store->all()).size();
-    std::optional<PreferencesView> preference;
-    if (self->signedIn() && self->preferencesAPI_) {
-        try {
-            preference = co_await self->preferencesAPI_->getPreferences();
-        } catch (...) {
-        }
-    }
-    self->historyCount = static_cast<int>(records);
-    self->dictCount = static_cast<int>(entries);
-    self->canToggle = preference.has_value();
-    self->historySyncEnabled = preference && preference->historySync;
-    self->toggleError = noText();
-}
-
-void HistoryDictionaryStats::setHistorySync(bool enabled)
-{
-    const bool previous = historySyncEnabled.value();
-    historySyncEnabled = enabled;
-    toggleError = noText();
-    // The switch waits for the answer: a second change could otherwise end
-    // showing the opposite of what the server keeps.
-    updating = true;
-    spawn(nullptr, QStringLiteral("settings history sync setting"),
-          [weak = weak_from_this(), enabled, previous](std::stop_token) { return sending(weak, enabled, previous); });
-}
-
-QCoro::Task<void> HistoryDictionaryStats::sending(std::weak_ptr<HistoryDictionaryStats> weak, bool enabled,
-                                                  bool previous)
-{
-    const std::shared_ptr<HistoryDictionaryStats> self = weak.lock();
-    if (!self)
-        co_return;
-    PreferencesUpdateRequest request;
-    request.historySync = enabled;
-    try {
-        if (!self->preferencesAPI_)
-            throw std::runtime_error("no preferences client");
-        co_await self->preferencesAPI_->updatePreferences(request);
-    } catch (...) {
-        self->historySyncEnabled = previous;
-        self->toggleError = QStringLiteral("同步设置失败：") + userFacingDescription(std::current_exception());
-        self->updating = false;
-        co_return;
-    }
-    self->updating = false;
-    HistorySyncEngine* engine = self->hooks_.historySyncEngine ? self->hooks_.historySyncEngine() : nullptr;
-    if (engine)
-        engine->setCloudSyncEnabled(enabled);
-    if (enabled)
-        self->triggerSyncNow();
-}
-
-void HistoryDictionaryStats::triggerSyncNow()
-{
-    if (HistorySyncEngine* engine = hooks_.historySyncEngine ? hooks_.historySyncEngine() : nullptr)
-        engine->syncNow();
-}
-
-HistoryDictionaryPage::HistoryDictionaryPage(const SettingsPageContext& context, QWidget* parent)
+HistoryDictionaryPage::HistoryDictionaryPage(HistoryDictionaryStats::Sources sources, std::function<void()> showHistory,
+                                             std::function<void()> showDictionary, QWidget* parent)
     : QWidget(parent)
-    , stats_(std::make_shared<HistoryDictionaryStats>(context.hooks, context.services))
+    , stats_(std::make_shared<HistoryDictionaryStats>(std::move(sources)))
     , syncSwitch_(new ToggleSwitch(this))
     , syncNowButton_(new QPushButton(QStringLiteral("立即同步"), this))
 {
-    const SettingsPageHooks& hooks = context.hooks;
     auto primaryLabel = [this] { return new ThemedLabel(QString(), WindowTheme::font(13), &WindowTheme::primary, this); };
     auto actionButton = [this](const QString& title, const std::function<void()>& action) {
         auto* button = new ProminentButton(title, this);
@@ -209,14 +73,14 @@ HistoryDictionaryPage::HistoryDictionaryPage(const SettingsPageContext& context,
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(20);
-    layout->addWidget(new SectionHeader(QStringLiteral("历史与词典"),
+    layout->addWidget(new SectionHeader(SettingsTexts::historyDictTitle,
                                         QStringLiteral("查看过去的录音稿件，教 Vellamor 认识专有名词"), this));
 
-    auto* history = new CardGroup(QStringLiteral("历史"), this);
+    auto* history = new CardGroup(SettingsTexts::history.title, this);
     historyTitle_ = primaryLabel();
-    openHistory_ = actionButton(QStringLiteral("打开历史记录"), hooks.showHistory);
+    openHistory_ = actionButton(QStringLiteral("打开历史记录"), showHistory);
     history->addWidget(statsRow(QStringLiteral("clock.arrow.circlepath"), historyTitle_,
-                                descriptionLabel(QStringLiteral("支持搜索、复制、重新插入到当前光标处。"), this),
+                                descriptionLabel(SettingsTexts::history.subtitle, this),
                                 openHistory_, this));
     history->addWidget(divider(this));
     auto* syncTexts = new QWidget(this);
@@ -240,9 +104,9 @@ HistoryDictionaryPage::HistoryDictionaryPage(const SettingsPageContext& context,
         statsRow(QStringLiteral("arrow.triangle.2.circlepath"), syncNowTitle, lastSync_, syncNowButton_, this));
     layout->addWidget(history);
 
-    auto* dictionary = new CardGroup(QStringLiteral("个人词典"), this);
+    auto* dictionary = new CardGroup(SettingsTexts::dictionary, this);
     dictTitle_ = primaryLabel();
-    openDictionary_ = actionButton(QStringLiteral("打开词典"), hooks.showDictionary);
+    openDictionary_ = actionButton(QStringLiteral("打开词典"), showDictionary);
     dictionary->addWidget(statsRow(QStringLiteral("character.book.closed"), dictTitle_,
                                    descriptionLabel(QStringLiteral("把人名、品牌、缩写告诉 Vellamor，识别更准。"), this),
                                    openDictionary_, this));

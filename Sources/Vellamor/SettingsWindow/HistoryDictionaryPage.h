@@ -1,12 +1,11 @@
 #pragma once
 
-#include "Account/PreferencesAPIProtocol.h"
-#include "DataSync/DataSyncAPIProtocol.h"
-#include "SettingsWindow/SettingsPages.h"
+#include "SettingsWindow/HistoryDictionaryStats.h"
 #include "Support/Async/Published.h"
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -18,40 +17,6 @@ namespace vellamor {
 class SettingsRow;
 class ToggleSwitch;
 
-// What the history-and-dictionary section shows, as of its last refresh.
-class HistoryDictionaryStats : public std::enable_shared_from_this<HistoryDictionaryStats> {
-public:
-    HistoryDictionaryStats(const SettingsPageHooks& hooks, const WindowServices& services);
-
-    Published<int> historyCount{0};
-    Published<int> dictCount{0};
-    Published<bool> historySyncEnabled{false};
-    // The server's setting was read at the last refresh.
-    Published<bool> canToggle{false};
-    Published<std::optional<QString>> toggleError;
-    // A change of the setting is on its way to the server.
-    Published<bool> updating{false};
-
-    QString historyCountLabel() const;
-    QString dictCountLabel() const;
-    QString syncDescription() const;
-    QString lastSyncDescription() const;
-
-    // Each starts a task that keeps the statistics until it ends.
-    void refresh();
-    void setHistorySync(bool enabled);
-    void triggerSyncNow();
-
-private:
-    static QCoro::Task<void> refreshing(std::weak_ptr<HistoryDictionaryStats> weak);
-    static QCoro::Task<void> sending(std::weak_ptr<HistoryDictionaryStats> weak, bool enabled, bool previous);
-    bool signedIn() const;
-
-    SettingsPageHooks hooks_;
-    std::shared_ptr<DataSyncAPIProtocol> syncAPI_;
-    std::shared_ptr<PreferencesAPIProtocol> preferencesAPI_;
-};
-
 // The history-and-dictionary section: the counts, the windows that edit
 // them, and the account's cloud history setting. Refreshed each time it
 // comes on screen.
@@ -59,7 +24,8 @@ class HistoryDictionaryPage : public QWidget {
     Q_OBJECT
 
 public:
-    HistoryDictionaryPage(const SettingsPageContext& context, QWidget* parent = nullptr);
+    HistoryDictionaryPage(HistoryDictionaryStats::Sources sources, std::function<void()> showHistory,
+                          std::function<void()> showDictionary, QWidget* parent = nullptr);
 
     HistoryDictionaryStats& stats() { return *stats_; }
     ToggleSwitch& syncSwitch() { return *syncSwitch_; }

@@ -1,10 +1,10 @@
 #include "SettingsWindow/RecognitionPage.h"
 
 #include "Auth/AuthSessionObserver.h"
-#include "Models/VellamorServiceError.h"
 #include "SettingsWindow/ErrorText.h"
 #include "SettingsWindow/RefreshButton.h"
 #include "SettingsWindow/SettingsStoreObservable.h"
+#include "SettingsWindow/SettingsTexts.h"
 #include "Support/Async/Spawn.h"
 #include "Windows/CardGroup.h"
 #include "Windows/RowDivider.h"
@@ -12,7 +12,6 @@
 #include "Windows/SettingsRow.h"
 #include "Windows/StatusPill.h"
 #include "Windows/ToggleSwitch.h"
-#include "Windows/WindowServices.h"
 #include "Windows/WindowTheme.h"
 
 #include <QComboBox>
@@ -41,12 +40,6 @@ const std::array<std::pair<QString, QString>, 3> styles{{
     {QStringLiteral("随意"), QStringLiteral("casual")},
 }};
 
-constexpr qint64 unauthorizedCode = 40100;
-
-QString signInForModels()
-{
-    return QStringLiteral("登录后可选择后端已配置模型");
-}
 
 // A picker of fixed choices bound to a text preference.
 template<typename List>
@@ -85,43 +78,13 @@ void showPill(QWidget* slot, const QString& text, PillTone tone)
 
 } // namespace
 
-LLMModelListStore::LLMModelListStore(std::shared_ptr<ModelAPIProtocol> api)
-    : api_(std::move(api))
-{
-}
 
-QCoro::Task<bool> LLMModelListStore::reload(std::shared_ptr<LLMModelListStore> store)
-{
-    store->loading = true;
-    std::optional<QString> failure;
-    QList<LLMModelOption> fetched;
-    try {
-        if (!store->api_)
-            throw std::runtime_error("no model client");
-        fetched = co_await store->api_->listLLMModels();
-    } catch (const VellamorServiceError& refusal) {
-        failure = refusal.code() == unauthorizedCode ? signInForModels() : QStringLiteral("模型列表加载失败");
-    } catch (...) {
-        failure = QStringLiteral("模型列表加载失败");
-    }
-    store->errorText = std::move(failure);
-    store->models = std::move(fetched);
-    store->loading = false;
-    co_return !failure;
-}
-
-void LLMModelListStore::reset()
-{
-    loading = false;
-    models = QList<LLMModelOption>();
-    errorText = noText();
-}
-
-RecognitionPage::RecognitionPage(const SettingsPageContext& context, QWidget* parent)
+RecognitionPage::RecognitionPage(SettingsStoreObservable& obs, std::shared_ptr<AuthSessionObserver> auth,
+                                 std::shared_ptr<ModelAPIProtocol> models, QWidget* parent)
     : QWidget(parent)
-    , obs_(context.obs)
-    , auth_(context.hooks.auth)
-    , store_(std::make_shared<LLMModelListStore>(context.services.models ? context.services.models() : nullptr))
+    , obs_(obs)
+    , auth_(std::move(auth))
+    , store_(std::make_shared<LLMModelListStore>(std::move(models)))
     , sceneAutoDetect_(new ToggleSwitch(this))
     , scenePicker_(choicePicker(scenes, obs_.scene, subscriptions_, this))
     , stylePicker_(choicePicker(styles, obs_.style, subscriptions_, this))
@@ -151,28 +114,27 @@ RecognitionPage::RecognitionPage(const SettingsPageContext& context, QWidget* pa
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(20);
     layout->addWidget(
-        new SectionHeader(QStringLiteral("识别与输出"), QStringLiteral("针对不同使用场景调整识别与润色策略"), this));
+        new SectionHeader(SettingsTexts::recognitionTitle, QStringLiteral("针对不同使用场景调整识别与润色策略"), this));
     auto* scene = new CardGroup(QStringLiteral("场景"), this);
-    scene->addWidget(new SettingsRow(QStringLiteral("根据当前 App 自动选择场景"),
-                                     QStringLiteral("邮件 App 用邮件风格、编辑器用代码风格、聊天 App 用聊天风格"),
+    scene->addWidget(new SettingsRow(SettingsTexts::sceneAutoDetect.title, SettingsTexts::sceneAutoDetect.subtitle,
                                      sceneAutoDetect_, this));
     scene->addWidget(new RowDivider(this));
-    scene->addWidget(new SettingsRow(QStringLiteral("默认场景"), QStringLiteral("当自动识别找不到匹配 App 时使用这个"),
+    scene->addWidget(new SettingsRow(SettingsTexts::defaultScene.title, SettingsTexts::defaultScene.subtitle,
                                      scenePicker_, this));
     layout->addWidget(scene);
     auto* style = new CardGroup(QStringLiteral("风格"), this);
-    style->addWidget(new SettingsRow(QStringLiteral("润色风格"), QStringLiteral("润色开关在「常规」分区统一管理"),
+    style->addWidget(new SettingsRow(SettingsTexts::polishStyle.title, SettingsTexts::polishStyle.subtitle,
                                      stylePicker_, this));
     style->addWidget(new RowDivider(this));
     modelRow_ = new SettingsRow(QStringLiteral("润色模型"), QString(), modelControl, this);
     style->addWidget(modelRow_);
     layout->addWidget(style);
     auto* output = new CardGroup(QStringLiteral("输出"), this);
-    output->addWidget(new SettingsRow(QStringLiteral("插入内容"),
-                                      QStringLiteral("有润色结果时插入润色文本；缺失时自动回退原文"), insertPill_, this));
+    output->addWidget(new SettingsRow(SettingsTexts::insertedText.title, SettingsTexts::insertedText.subtitle,
+                                      insertPill_, this));
     output->addWidget(new RowDivider(this));
-    output->addWidget(new SettingsRow(QStringLiteral("自动润色状态"),
-                                      QStringLiteral("在「常规」→「说话转写后自动润色」切换"), polishPill_, this));
+    output->addWidget(new SettingsRow(SettingsTexts::polishStatus.title, SettingsTexts::polishStatus.subtitle,
+                                      polishPill_, this));
     layout->addWidget(output);
     // The cards keep their height; the page's foot takes what is left.
     layout->addStretch(1);
@@ -269,7 +231,7 @@ QString RecognitionPage::modelSubtitle() const
     if (!obs_.enableLLMPolish.value())
         return QStringLiteral("自动润色关闭时不使用模型选择");
     if (!signedIn())
-        return signInForModels();
+        return LLMModelListStore::signInMessage();
     if (store_->loading.value())
         return QStringLiteral("正在加载可选模型");
     if (store_->errorText.value())

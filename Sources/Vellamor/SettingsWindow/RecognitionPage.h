@@ -1,8 +1,6 @@
 #pragma once
 
-#include "Account/LLMModelOption.h"
-#include "Account/ModelAPIProtocol.h"
-#include "SettingsWindow/SettingsPages.h"
+#include "SettingsWindow/LLMModelListStore.h"
 #include "Support/Async/Published.h"
 
 #include <QCoro/QCoroTask>
@@ -16,27 +14,11 @@ class QComboBox;
 
 namespace vellamor {
 
+class AuthSessionObserver;
 class RefreshButton;
+class SettingsStoreObservable;
 class SettingsRow;
 class ToggleSwitch;
-
-// The backend's polishing models a user may choose from, as last fetched.
-class LLMModelListStore {
-public:
-    explicit LLMModelListStore(std::shared_ptr<ModelAPIProtocol> api);
-
-    Published<bool> loading{false};
-    Published<QList<LLMModelOption>> models;
-    Published<std::optional<QString>> errorText;
-
-    // Fetches the list; a failure empties it and says why. Of overlapping
-    // fetches, the one that ends last stays. True when the fetch succeeded.
-    static QCoro::Task<bool> reload(std::shared_ptr<LLMModelListStore> store);
-    void reset();
-
-private:
-    std::shared_ptr<ModelAPIProtocol> api_;
-};
 
 // The recognition section: scene, polishing style and model, and what a
 // dictation inserts. The model list belongs to the page: each showing of
@@ -45,7 +27,9 @@ class RecognitionPage : public QWidget {
     Q_OBJECT
 
 public:
-    RecognitionPage(const SettingsPageContext& context, QWidget* parent = nullptr);
+    // `models` lists the polishing models; none reads as a failed fetch.
+    RecognitionPage(SettingsStoreObservable& obs, std::shared_ptr<AuthSessionObserver> auth,
+                    std::shared_ptr<ModelAPIProtocol> models, QWidget* parent = nullptr);
 
     static QString modelLabel(const LLMModelOption& option);
 

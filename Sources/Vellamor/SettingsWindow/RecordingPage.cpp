@@ -7,6 +7,7 @@
 #include "SettingsWindow/HotkeyRecorder.h"
 #include "SettingsWindow/RefreshButton.h"
 #include "SettingsWindow/SettingsStoreObservable.h"
+#include "SettingsWindow/SettingsTexts.h"
 #include "Support/Async/Spawn.h"
 #include "Windows/CardGroup.h"
 #include "Windows/InfoCard.h"
@@ -65,30 +66,28 @@ protected:
 
 } // namespace
 
-RecordingPage::RecordingPage(const SettingsPageContext& context, QWidget* parent)
+RecordingPage::RecordingPage(SettingsStoreObservable& obs, std::shared_ptr<platform::SoundServer> soundServer,
+                             std::function<void(bool recording)> hotkeyRecording, QWidget* parent)
     : QWidget(parent)
-    , obs_(context.obs)
-    , soundServer_(context.hooks.soundServer)
+    , obs_(obs)
+    , soundServer_(std::move(soundServer))
     , microphonePicker_(new QComboBox(this))
     , refreshButton_(new RefreshButton(QStringLiteral("刷新麦克风列表"), this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(20);
-    layout->addWidget(new SectionHeader(QStringLiteral("录音与热键"), QStringLiteral("设置触发方式与自动停止策略"), this));
+    layout->addWidget(new SectionHeader(SettingsTexts::recordingTitle, QStringLiteral("设置触发方式与自动停止策略"), this));
 
     auto* trigger = new CardGroup(QStringLiteral("触发方式"), this);
-    const std::array<std::pair<QString, QString>, 2> modeRows{{
-        {QStringLiteral("按住说话"), QStringLiteral("按住录音、松手结束；适合零散短句")},
-        {QStringLiteral("点按切换"), QStringLiteral("按一次开始、再按一次结束；适合长篇口述")},
-    }};
+    const std::array<const SettingsRowText*, 2> modeRows{&SettingsTexts::holdMode, &SettingsTexts::toggleMode};
     for (std::size_t i = 0; i < modes.size(); ++i) {
         if (i > 0)
             trigger->addWidget(new RowDivider(this));
         auto* dot = new RadioDot(this);
         connect(dot, &QAbstractButton::clicked, this, [this, mode = modes[i]] { obs_.hotkeyMode.set(mode); });
         modeDots_[i] = dot;
-        trigger->addWidget(new SettingsRow(modeRows[i].first, modeRows[i].second, dot, this));
+        trigger->addWidget(new SettingsRow(modeRows[i]->title, modeRows[i]->subtitle, dot, this));
     }
     layout->addWidget(trigger);
     modeSubscription_ = obs_.hotkeyMode.subscribe([this](const QString& mode) {
@@ -119,14 +118,13 @@ RecordingPage::RecordingPage(const SettingsPageContext& context, QWidget* parent
         obs_.selectedMicrophoneUID.subscribe([this](const std::optional<QString>& uid) { showMicrophoneChoice(uid); });
 
     auto* hotkey = new CardGroup(QStringLiteral("快捷键"), this);
-    recorder_ = new HotkeyRecorder(obs_.customHotkey, recordingTimeout, context.hooks.hotkeyRecording, this);
-    hotkey->addWidget(new SettingsRow(QStringLiteral("录音快捷键"),
-                                      hotkeySubtitle(), recorder_, this));
+    recorder_ = new HotkeyRecorder(obs_.customHotkey, recordingTimeout, std::move(hotkeyRecording), this);
+    hotkey->addWidget(new SettingsRow(SettingsTexts::hotkey, hotkeySubtitle(), recorder_, this));
     layout->addWidget(hotkey);
 
     auto* autoStop = new CardGroup(QStringLiteral("自动停止"), this);
-    autoStop->addWidget(new InfoCard(QStringLiteral("timer"), QStringLiteral("录太久会自动停下"),
-                                     QStringLiteral("说满 5 分钟时灵动岛会变黄提醒，6 分钟会自动保存并停止。"), this));
+    autoStop->addWidget(new InfoCard(QStringLiteral("timer"), SettingsTexts::autoStop.title,
+                                     SettingsTexts::autoStop.subtitle, this));
     layout->addWidget(autoStop);
     // The cards keep their height; the page's foot takes what is left.
     layout->addStretch(1);

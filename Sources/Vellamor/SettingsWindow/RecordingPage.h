@@ -1,7 +1,6 @@
 #pragma once
 
 #include "Audio/AudioInputDevice.h"
-#include "SettingsWindow/SettingsPages.h"
 #include "Support/Async/Published.h"
 
 #include <QList>
@@ -9,6 +8,8 @@
 
 #include <array>
 #include <chrono>
+#include <functional>
+#include <memory>
 
 class QAbstractButton;
 class QComboBox;
@@ -18,6 +19,11 @@ namespace vellamor {
 class HotkeyRecorder;
 class RefreshButton;
 class SettingsRow;
+class SettingsStoreObservable;
+
+namespace platform {
+class SoundServer;
+}
 
 // The recording section: hold or toggle, the microphone, the custom
 // hotkey and the automatic stop. The microphone list is read again each
@@ -28,7 +34,10 @@ class RecordingPage : public QWidget {
 public:
     static constexpr std::chrono::seconds recordingTimeout{30};
 
-    RecordingPage(const SettingsPageContext& context, QWidget* parent = nullptr);
+    // `hotkeyRecording` hears true when a hotkey recording starts, false
+    // when it ends, however it ends.
+    RecordingPage(SettingsStoreObservable& obs, std::shared_ptr<platform::SoundServer> soundServer,
+                  std::function<void(bool recording)> hotkeyRecording, QWidget* parent = nullptr);
 
     // The subtitle of the microphone row for `uid` among `devices`.
     // The hotkey row's explanation, naming the held key.

@@ -41,7 +41,8 @@ struct SettingsPageHooks {
     std::function<HistorySyncEngine*()> historySyncEngine;
 };
 
-// What the pages of the settings window are built from.
+// Everything the pages of the settings window are built from; each
+// section's descriptor hands its page only the part that page uses.
 struct SettingsPageContext {
     SettingsStoreObservable& obs;
     ThemeManager& theme;
@@ -51,7 +52,8 @@ struct SettingsPageContext {
     const AccountServices& account;
 };
 
-// A new page for `section`; it fetches what it shows as it is built.
+// A new page for `section`, made by its descriptor; it fetches what it
+// shows as it is built.
 QWidget* makeSettingsPage(SettingsSection section, const SettingsPageContext& context, QWidget* parent);
 
 } // namespace vellamor

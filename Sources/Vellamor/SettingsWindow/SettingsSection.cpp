@@ -1,59 +1,62 @@
 #include "SettingsWindow/SettingsSection.h"
 
+#include "Auth/AccountSettingsSection.h"
+#include "Diagnostics/DiagnosticsSettingsSections.h"
+#include "SettingsWindow/SettingsSectionDescriptor.h"
+#include "SettingsWindow/SettingsWindowSections.h"
+
 #include <algorithm>
 
 namespace vellamor {
 
 namespace {
 
-struct SectionInfo {
-    SettingsSection section;
-    const char* raw;
-    const char* label;
-    const char* icon;
-};
-
-constexpr std::array<SectionInfo, 8> sections{{
-    {SettingsSection::general, "general", "常规", "gearshape"},
-    {SettingsSection::backend, "backend", "账户", "person.crop.circle"},
-    {SettingsSection::recording, "recording", "录音与热键", "mic"},
-    {SettingsSection::recognition, "recognition", "识别与输出", "textformat"},
-    {SettingsSection::appearance, "appearance", "外观", "paintbrush"},
-    {SettingsSection::historyDict, "historyDict", "历史与词典", "book"},
-    {SettingsSection::diagnostics, "diagnostics", "诊断与日志", "doc.text.magnifyingglass"},
-    {SettingsSection::about, "about", "关于", "info.circle"},
-}};
-
-const SectionInfo& info(SettingsSection section)
+QList<SettingsSectionDescriptor> collectSections()
 {
-    return *std::find_if(sections.begin(), sections.end(),
-                         [section](const SectionInfo& entry) { return entry.section == section; });
+    QList<SettingsSectionDescriptor> all = settingsWindowSections();
+    all.append(accountSettingsSection());
+    all.append(diagnosticsSettingsSections());
+    std::ranges::sort(all, {}, [](const SettingsSectionDescriptor& descriptor) {
+        return std::ranges::find(allSettingsSections, descriptor.section) - allSettingsSections.begin();
+    });
+    return all;
 }
 
 } // namespace
 
+const QList<SettingsSectionDescriptor>& settingsSections()
+{
+    static const QList<SettingsSectionDescriptor> all = collectSections();
+    return all;
+}
+
+const SettingsSectionDescriptor& settingsSection(SettingsSection section)
+{
+    return *std::ranges::find(settingsSections(), section, &SettingsSectionDescriptor::section);
+}
+
 QString rawValue(SettingsSection section)
 {
-    return QLatin1String(info(section).raw);
+    return settingsSection(section).rawValue;
 }
 
 std::optional<SettingsSection> settingsSectionFromRawValue(const QString& raw)
 {
-    for (const SectionInfo& entry : sections) {
-        if (raw == QLatin1String(entry.raw))
-            return entry.section;
+    for (const SettingsSectionDescriptor& descriptor : settingsSections()) {
+        if (raw == descriptor.rawValue)
+            return descriptor.section;
     }
     return std::nullopt;
 }
 
 QString sidebarLabel(SettingsSection section)
 {
-    return QString::fromUtf8(info(section).label);
+    return settingsSection(section).label;
 }
 
 QString sidebarIcon(SettingsSection section)
 {
-    return QLatin1String(info(section).icon);
+    return settingsSection(section).symbol;
 }
 
 } // namespace vellamor

@@ -7,7 +7,8 @@
 
 namespace vellamor {
 
-// The pages of the settings window, in sidebar order.
+// The pages of the settings window, in sidebar order. What each one is
+// lives in its descriptor (SettingsSectionDescriptor.h).
 enum class SettingsSection { general, backend, recording, recognition, appearance, historyDict, diagnostics, about };
 
 inline constexpr std::array<SettingsSection, 8> allSettingsSections{

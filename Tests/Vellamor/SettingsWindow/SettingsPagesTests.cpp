@@ -23,8 +23,10 @@
 #include "SettingsWindow/RecognitionPage.h"
 #include "SettingsWindow/RecordingPage.h"
 #include "SettingsWindow/RefreshButton.h"
+#include "SettingsWindow/SettingsPages.h"
 #include "SettingsWindow/SettingsSearchIndex.h"
 #include "SettingsWindow/SettingsStoreObservable.h"
+#include "SettingsWindow/SettingsTexts.h"
 #include "SettingsWindow/ThemeManager.h"
 #include "Support/Async/RunBlocking.h"
 #include "Windows/SettingsRow.h"
@@ -73,14 +75,28 @@ protected:
     }
 
     template<typename Page>
+    static constexpr SettingsSection sectionOf()
+    {
+        if constexpr (std::is_same_v<Page, GeneralPage>)
+            return SettingsSection::general;
+        else if constexpr (std::is_same_v<Page, RecordingPage>)
+            return SettingsSection::recording;
+        else if constexpr (std::is_same_v<Page, RecognitionPage>)
+            return SettingsSection::recognition;
+        else
+            return SettingsSection::historyDict;
+    }
+
+    // Built as the window builds it, from its section.
+    template<typename Page>
     Page& show()
     {
         page.reset();
-        auto built = std::make_unique<Page>(SettingsPageContext{*obs, theme, services, diagnostics, hooks, account});
-        built->resize(620, 760);
-        built->show();
-        Page& shown = *built;
-        page = std::move(built);
+        page.reset(makeSettingsPage(sectionOf<Page>(),
+                                    SettingsPageContext{*obs, theme, services, diagnostics, hooks, account}, nullptr));
+        Page& shown = dynamic_cast<Page&>(*page);
+        page->resize(620, 760);
+        page->show();
         settle();
         return shown;
     }
@@ -252,7 +268,7 @@ TEST_F(SettingsPagesTest, EveryTextNamesTheHeldKeyOfThisDesktop)
 {
     QString searchSubtitle;
     for (const SettingsSearchEntry& entry : SettingsSearchIndex::entries()) {
-        if (entry.title == u"录音快捷键"_s)
+        if (entry.title == SettingsTexts::hotkey)
             searchSubtitle = entry.subtitle.value_or(QString());
     }
     RecordingPage& shown = show<RecordingPage>();

@@ -23,11 +23,15 @@
 #include "I18n/LocaleResolver.h"
 #include "Menu/MenuBarController.h"
 #include "Permissions/PermissionChecker.h"
+#include "SettingsWindow/SettingsPages.h"
+#include "SettingsWindow/SettingsSectionDescriptor.h"
 #include "SettingsWindow/SettingsStoreObservable.h"
 #include "SettingsWindow/SettingsWindowController.h"
 #include "SettingsWindow/ThemeManager.h"
 #include "Support/Async/RunBlocking.h"
 
+#include <QAbstractButton>
+#include <QLabel>
 #include <QMenu>
 #include <QTemporaryDir>
 
@@ -57,7 +61,7 @@ protected:
         services.dataSync = [this] { return std::make_shared<FakeDataSyncAPI>(); };
         services.usage = [this] { return account; };
         services.wallet = [this] { return account; };
-        services.inputSources = [this] { return sources; };
+        services.inputSources = [this] { return inputSources; };
         hooks.auth = session->publisher();
         hooks.soundServer = std::make_shared<FakeSoundServer>();
         controller = std::make_unique<SettingsWindowController>(SettingsWindowController::Dependencies{
@@ -67,7 +71,7 @@ protected:
 
     ~WindowSweepTest() override
     {
-        sources->failWaiting();
+        inputSources->failWaiting();
         controller.reset();
         theme.setMode(ThemeMode::system);
         runEventLoopFor(20ms);
@@ -141,7 +145,7 @@ protected:
     AuthSheetPresenter presenter{api, session};
     std::shared_ptr<FakeAccountAPIs> account = std::make_shared<FakeAccountAPIs>();
     std::shared_ptr<FakeModelAPI> models = std::make_shared<FakeModelAPI>();
-    std::shared_ptr<FakeInputSourceAPI> sources = std::make_shared<FakeInputSourceAPI>();
+    std::shared_ptr<FakeInputSourceAPI> inputSources = std::make_shared<FakeInputSourceAPI>();
     qsizetype answeredPlans = 0;
     qsizetype answeredWallets = 0;
     WindowServices services;
@@ -157,6 +161,37 @@ TEST_F(WindowSweepTest, EverySettingsSectionFitsItsWindowSignedOutAndIn)
     signIn();
     faults += sweepSettings(u"signed-in"_s, sections);
     EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
+}
+
+// Every label and button text of `page`.
+QStringList shownTexts(const QWidget& page)
+{
+    QStringList texts;
+    for (const QLabel* label : page.findChildren<QLabel*>())
+        texts.append(label->text());
+    for (const QAbstractButton* button : page.findChildren<QAbstractButton*>())
+        texts.append(button->text());
+    return texts;
+}
+
+TEST_F(WindowSweepTest, EverySectionBuildsAndShowsWhatItsSearchRowsFind)
+{
+    SettingsStoreObservable obs(store);
+    const DiagnosticsServices diagnosed = diagnostics();
+    const AccountServices accountServices{session, &presenter, defaults, {}};
+    const SettingsPageContext context{obs, theme, services, diagnosed, hooks, accountServices};
+    QList<SettingsSection> order;
+    for (const SettingsSectionDescriptor& descriptor : settingsSections()) {
+        SCOPED_TRACE(descriptor.rawValue.toStdString());
+        order.append(descriptor.section);
+        const std::unique_ptr<QWidget> page(descriptor.makePage(context, nullptr));
+        ASSERT_NE(page, nullptr);
+        answerAccountCalls();
+        const QStringList shown = shownTexts(*page);
+        for (const SettingsSearchRow& row : descriptor.searchRows)
+            EXPECT_TRUE(shown.contains(row.shown)) << row.shown.toStdString();
+    }
+    EXPECT_EQ(order, QList<SettingsSection>(allSettingsSections.begin(), allSettingsSections.end()));
 }
 
 TEST_F(WindowSweepTest, TheAboutPageFitsInEnglish)
