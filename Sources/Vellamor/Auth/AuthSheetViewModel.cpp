@@ -2,6 +2,7 @@
 
 #include "Auth/AuthSession.h"
 #include "Networking/AuthAPIProtocol.h"
+#include "Support/Async/Outcome.h"
 #include "Support/Async/Spawn.h"
 #include "Support/Error.h"
 
@@ -110,20 +111,15 @@ void AuthSheetViewModel::resend()
 QCoro::Task<void> AuthSheetViewModel::performResend(std::stop_token token)
 {
     QPointer<AuthSheetViewModel> self(this);
-    std::exception_ptr failure;
-    RequestCodeResponse reply;
-    try {
-        reply = co_await codes_->requestUnifiedCode(state.value().emailToSend());
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    const Outcome<RequestCodeResponse> reply =
+        co_await outcomeOf(codes_->requestUnifiedCode(state.value().emailToSend()));
     if (token.stop_requested() || !self)
         co_return;
-    if (failure) {
-        fail(failure);
+    if (reply.failure) {
+        fail(reply.failure);
         co_return;
     }
-    update([&](AuthSheetState& s) { s.pendingPurpose = reply.purpose; });
+    update([&](AuthSheetState& s) { s.pendingPurpose = reply.value->purpose; });
     startCountdown();
     update([](AuthSheetState& s) { s.isBusy = false; });
 }

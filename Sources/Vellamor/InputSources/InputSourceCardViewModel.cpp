@@ -1,5 +1,6 @@
 #include "InputSources/InputSourceCardViewModel.h"
 
+#include "Support/Async/Outcome.h"
 #include "Support/Async/Spawn.h"
 #include "SettingsWindow/ErrorText.h"
 #include "Support/Error.h"
@@ -26,20 +27,15 @@ void InputSourceCardViewModel::reload(bool authenticated)
     loading = true;
     QPointer<InputSourceCardViewModel> self(this);
     spawn(this, u"input source reload"_s, [self, api = api_](std::stop_token) -> QCoro::Task<void> {
-        QList<InputSource> listed;
-        std::exception_ptr failure;
-        try {
-            listed = co_await api->list();
-        } catch (...) {
-            failure = std::current_exception();
-        }
+        Outcome<QList<InputSource>> listed = co_await outcomeOf(api->list());
         if (!self)
             co_return;
-        if (failure) {
-            self->errorText = userFacingDescription(failure);
+        if (listed.failure) {
+            self->errorText = userFacingDescription(listed.failure);
         } else {
-            listed.removeIf([](const InputSource& source) { return source.status == u"revoked"_s; });
-            self->items = std::move(listed);
+            QList<InputSource>& shown = *listed.value;
+            shown.removeIf([](const InputSource& source) { return source.status == u"revoked"_s; });
+            self->items = std::move(shown);
             self->errorText = noText();
             self->reloadTick = self->reloadTick.value() + 1;
         }
@@ -53,16 +49,11 @@ void InputSourceCardViewModel::revoke(const InputSource& source)
     revokingID = id;
     QPointer<InputSourceCardViewModel> self(this);
     spawn(this, u"input source revocation"_s, [self, api = api_, id](std::stop_token) -> QCoro::Task<void> {
-        std::exception_ptr failure;
-        try {
-            co_await api->revoke(id);
-        } catch (...) {
-            failure = std::current_exception();
-        }
+        const Outcome<void> revoked = co_await outcomeOf(api->revoke(id));
         if (!self)
             co_return;
-        if (failure) {
-            self->errorText = userFacingDescription(failure);
+        if (revoked.failure) {
+            self->errorText = userFacingDescription(revoked.failure);
         } else {
             QList<InputSource> kept = self->items.value();
             kept.removeIf([id](const InputSource& item) { return item.id == id; });

@@ -1,6 +1,7 @@
 #include "InputSources/PairingSheetViewModel.h"
 
 #include "InputSources/QRCodeRenderer.h"
+#include "Support/Async/Outcome.h"
 #include "Support/Async/Spawn.h"
 #include "Support/Error.h"
 #include "Support/TextGraphemes.h"
@@ -57,19 +58,14 @@ void PairingSheetViewModel::load()
     qrImage = QImage();
     QPointer<PairingSheetViewModel> self(this);
     spawn(this, u"pairing code"_s, [self, api = api_](std::stop_token) -> QCoro::Task<void> {
-        std::optional<PairingInfo> pairing;
-        std::exception_ptr failure;
-        try {
-            pairing = co_await api->createPairing();
-        } catch (...) {
-            failure = std::current_exception();
-        }
+        const Outcome<PairingInfo> created = co_await outcomeOf(api->createPairing());
         if (!self)
             co_return;
-        if (failure) {
-            self->phase = PairingSheetFailed{userFacingDescription(failure)};
+        if (created.failure) {
+            self->phase = PairingSheetFailed{userFacingDescription(created.failure)};
             co_return;
         }
+        const std::optional<PairingInfo>& pairing = created.value;
         const QImage image = QRCodeRenderer::render(pairing->qrURL, qrScale);
         self->phase = PairingSheetReady{pairing->code, pairing->expiresAt};
         self->qrImage = image;

@@ -1,6 +1,7 @@
 #include "QtPrinters.h"
 #include "Support/Async/Channel.h"
 #include "Support/Async/MainThread.h"
+#include "Support/Async/Outcome.h"
 #include "Support/Async/Published.h"
 #include "Support/Async/RunBlocking.h"
 #include "Support/Async/SharedTask.h"
@@ -339,6 +340,30 @@ TEST(Channel, WakesAWaitingConsumerOnPushAndOnFinishThoughTheCopyItWaitsOnIsGone
     EXPECT_EQ(runBlocking(nextOnATemporaryCopy(), 2s), std::optional<int>(7));
     QTimer::singleShot(5ms, [&] { channel.finish(); });
     EXPECT_EQ(runBlocking(nextOnATemporaryCopy(), 2s), std::nullopt);
+}
+
+TEST(Outcome, HoldsTheValueOrWhatWasThrownAfterTheWait)
+{
+    const auto value = [](bool fails) -> QCoro::Task<int> {
+        co_await sleepFor(1ms);
+        if (fails)
+            throw Boom();
+        co_return 7;
+    };
+    const Outcome<int> kept = runBlocking(outcomeOf(value(false)));
+    EXPECT_EQ(kept.value, 7);
+    EXPECT_FALSE(kept.failure);
+    const Outcome<int> failed = runBlocking(outcomeOf(value(true)));
+    EXPECT_FALSE(failed.value);
+    EXPECT_THROW(std::rethrow_exception(failed.failure), Boom);
+
+    const auto done = [](bool fails) -> QCoro::Task<void> {
+        co_await sleepFor(1ms);
+        if (fails)
+            throw Boom();
+    };
+    EXPECT_FALSE(runBlocking(outcomeOf(done(false))).failure);
+    EXPECT_TRUE(runBlocking(outcomeOf(done(true))).failure);
 }
 
 TEST(Published, DeliversTheCurrentValueAtOnceThenEveryAssignmentBeforeTheFieldHoldsIt)
