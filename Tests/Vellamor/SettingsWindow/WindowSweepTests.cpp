@@ -4,6 +4,7 @@
 #include "FakeCommandLauncher.h"
 #include "FakeDataSyncAPI.h"
 #include "FakeInputMonitoringProbe.h"
+#include "FakeInputSourceAPI.h"
 #include "FakeModelAPI.h"
 #include "FakePasteboard.h"
 #include "FakePreferencesAPI.h"
@@ -56,16 +57,18 @@ protected:
         services.dataSync = [this] { return std::make_shared<FakeDataSyncAPI>(); };
         services.usage = [this] { return account; };
         services.wallet = [this] { return account; };
+        services.inputSources = [this] { return sources; };
         hooks.auth = session->publisher();
         hooks.soundServer = std::make_shared<FakeSoundServer>();
         controller = std::make_unique<SettingsWindowController>(SettingsWindowController::Dependencies{
             store, theme, LocaleResolver::shared(), services, defaults, clock.sleeper(), diagnostics(), hooks,
-            AccountServices{session, &presenter, defaults}});
+            AccountServices{session, &presenter, defaults, [](QObject*, std::function<void()>) {}}});
     }
 
     ~WindowSweepTest() override
     {
         controller.reset();
+        sources->failWaiting();
         theme.setMode(ThemeMode::system);
         runEventLoopFor(20ms);
         LocaleResolver::shared().setLanguage(u"auto"_s);
@@ -137,6 +140,7 @@ protected:
         VellamorLog(u"t"_s, u"auth"_s, nullptr, nullptr), &Date::now, defaults);
     AuthSheetPresenter presenter{api, session};
     std::shared_ptr<FakeAccountAPIs> account = std::make_shared<FakeAccountAPIs>();
+    std::shared_ptr<FakeInputSourceAPI> sources = std::make_shared<FakeInputSourceAPI>();
     std::shared_ptr<FakeModelAPI> models = std::make_shared<FakeModelAPI>();
     qsizetype answeredPlans = 0;
     qsizetype answeredWallets = 0;
