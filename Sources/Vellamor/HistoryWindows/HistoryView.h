@@ -15,7 +15,6 @@ class QStackedWidget;
 
 namespace vellamor {
 
-class HistoryPanelStyle;
 class HistoryRowList;
 class HistoryViewModel;
 
@@ -28,8 +27,8 @@ class HistoryView final : public QWidget {
     Q_OBJECT
 
 public:
-    // Sets one colour of the panel's style on one part of the view.
-    using Tints = std::vector<std::function<void(const HistoryPanelStyle&)>>;
+    // Sets one colour of the window theme on one part of the view.
+    using Tints = std::vector<std::function<void()>>;
 
     explicit HistoryView(HistoryViewModel& model, QWidget* parent = nullptr);
     ~HistoryView() override;
@@ -44,6 +43,15 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    QWidget* buildHeader();
+    QWidget* buildHintStrip();
+    QWidget* buildErrorPage();
+    QWidget* buildLoadingPage();
+    QWidget* buildEmptyPage();
+    QWidget* buildList();
+    QWidget* buildBanner();
+    QWidget* buildFooter();
+    void subscribeToModel();
     // Colours everything in the application palette's light or dark.
     void restyle();
     void scheduleRender();

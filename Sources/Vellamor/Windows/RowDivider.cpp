@@ -1,6 +1,5 @@
 #include "Windows/RowDivider.h"
 
-#include "Windows/PaintKit.h"
 #include "Windows/WindowTheme.h"
 
 #include <QPainter>
@@ -17,7 +16,7 @@ RowDivider::RowDivider(QWidget* parent)
 void RowDivider::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.fillRect(QRectF(0, 2, width(), 1), PaintKit::withOpacity(WindowTheme::secondary(), 0.12));
+    painter.fillRect(QRectF(0, 2, width(), 1), WindowTheme::divider());
 }
 
 } // namespace vellamor
