@@ -65,6 +65,7 @@ DictionaryView::DictionaryView(DictionaryViewModel& viewModel, SignInPresenter p
     : QWidget(parent)
     , viewModel_(viewModel)
     , presentSignIn_(std::move(presentSignIn))
+    , redraw_(this, [this] { render(); })
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -83,29 +84,23 @@ DictionaryView::DictionaryView(DictionaryViewModel& viewModel, SignInPresenter p
     layout->addWidget(content_, 1);
     toast_ = new DictToast(this);
 
-    const auto changed = [this](const auto&) { scheduleRender(); };
-    subscriptions_.push_back(viewModel_.entries.subscribe(changed));
-    subscriptions_.push_back(viewModel_.query.subscribe(changed));
-    subscriptions_.push_back(viewModel_.isLoading.subscribe(changed));
-    subscriptions_.push_back(viewModel_.errorText.subscribe([this](const std::optional<QString>& error) {
+    redraw_.follow(viewModel_.entries, viewModel_.query, viewModel_.isLoading, viewModel_.connection, viewModel_.toast,
+                   viewModel_.showAddSheet, viewModel_.editing, viewModel_.showAuthSheet);
+    refusal_ = viewModel_.errorText.subscribe([this](const std::optional<QString>& error) {
         // A change the data-sync client refused: the open sheet says why.
         for (DictEditorSheet* sheet : {addSheet_.data(), editSheet_.data()}) {
             if (sheet && error)
                 sheet->showRefusal(*error);
         }
-        scheduleRender();
-    }));
-    subscriptions_.push_back(viewModel_.connection.subscribe(changed));
-    subscriptions_.push_back(viewModel_.toast.subscribe(changed));
-    subscriptions_.push_back(viewModel_.showAddSheet.subscribe(changed));
-    subscriptions_.push_back(viewModel_.editing.subscribe(changed));
-    subscriptions_.push_back(viewModel_.showAuthSheet.subscribe(changed));
+        redraw_.request();
+    });
     render();
 }
 
 DictionaryView::~DictionaryView()
 {
-    subscriptions_.clear();
+    redraw_.cancel();
+    refusal_.cancel();
     // Sheets closing now must not write back into the model.
     for (DictEditorSheet* sheet : {addSheet_.data(), editSheet_.data()}) {
         if (sheet)
@@ -233,17 +228,8 @@ DictionaryView::Content DictionaryView::content() const
     return Content::list;
 }
 
-void DictionaryView::scheduleRender()
-{
-    if (renderPending_)
-        return;
-    renderPending_ = true;
-    QMetaObject::invokeMethod(this, &DictionaryView::render, Qt::QueuedConnection);
-}
-
 void DictionaryView::render()
 {
-    renderPending_ = false;
     const DictionaryViewModel& model = viewModel_;
     if (search_->text() != model.query.value())
         search_->setText(model.query.value());

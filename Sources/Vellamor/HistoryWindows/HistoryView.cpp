@@ -3,9 +3,9 @@
 #include "HistoryWindows/HistoryRowList.h"
 #include "HistoryWindows/HistoryViewModel.h"
 #include "I18n/L10n.h"
-#include "Support/Async/MainThread.h"
 #include "Windows/LabelText.h"
 #include "Windows/PaintKit.h"
+#include "Windows/RedrawBatch.h"
 #include "Windows/SymbolView.h"
 #include "Windows/Symbols.h"
 #include "Windows/ThemedLabel.h"
@@ -111,6 +111,7 @@ QWidget* stateSymbol(const QString& name, Colour colour, QWidget* parent)
 HistoryView::HistoryView(HistoryViewModel& model, QWidget* parent)
     : QWidget(parent)
     , model_(model)
+    , redraw_(this, [this] { render(); })
 {
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
@@ -127,7 +128,7 @@ HistoryView::HistoryView(HistoryViewModel& model, QWidget* parent)
     stack->addWidget(buildFooter());
     fill(tints_, this, &WindowTheme::windowBackground);
     restyle();
-    subscribeToModel();
+    followModel();
 }
 
 QWidget* HistoryView::buildHeader()
@@ -292,21 +293,11 @@ QWidget* HistoryView::buildFooter()
     return footer;
 }
 
-void HistoryView::subscribeToModel()
+void HistoryView::followModel()
 {
-    const auto changed = [this](const auto&) { scheduleRender(); };
-    subscriptions_.push_back(model_.items.subscribe(changed));
-    subscriptions_.push_back(model_.query.subscribe(changed));
-    subscriptions_.push_back(model_.isLoading.subscribe(changed));
-    subscriptions_.push_back(model_.errorText.subscribe(changed));
-    subscriptions_.push_back(model_.showAuthSheet.subscribe(changed));
-    subscriptions_.push_back(model_.topHintText.subscribe(changed));
-    subscriptions_.push_back(model_.degradeBannerText.subscribe(changed));
-    subscriptions_.push_back(model_.pulsingItemId.subscribe(changed));
-    subscriptions_.push_back(model_.typingHintItemId.subscribe(changed));
-    subscriptions_.push_back(model_.insertedItemIds.subscribe(changed));
-    subscriptions_.push_back(model_.hoveredItemId.subscribe(changed));
-    subscriptions_.push_back(model_.copiedItemId.subscribe(changed));
+    redraw_.follow(model_.items, model_.query, model_.isLoading, model_.errorText, model_.showAuthSheet,
+                   model_.topHintText, model_.degradeBannerText, model_.pulsingItemId, model_.typingHintItemId,
+                   model_.insertedItemIds, model_.hoveredItemId, model_.copiedItemId);
 }
 
 HistoryView::~HistoryView() = default;
@@ -328,19 +319,6 @@ void HistoryView::restyle()
     tintedWith_ = palette;
     for (const auto& tint : tints_)
         tint();
-}
-
-void HistoryView::scheduleRender()
-{
-    // Published fields deliver before they hold the new value, and a reload
-    // assigns several: draw once, when they all hold.
-    if (renderPending_)
-        return;
-    renderPending_ = true;
-    postTo(this, [this] {
-        renderPending_ = false;
-        render();
-    });
 }
 
 void HistoryView::render()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Support/Async/Published.h"
+#include "Windows/RedrawBatch.h"
 
 #include <QPalette>
 #include <QWidget>
@@ -51,17 +51,15 @@ private:
     QWidget* buildList();
     QWidget* buildBanner();
     QWidget* buildFooter();
-    void subscribeToModel();
+    void followModel();
     // Colours everything in the application palette's light or dark.
     void restyle();
-    void scheduleRender();
     void render();
     void renderBanner(const std::optional<QString>& text);
     void renderFooter();
 
     HistoryViewModel& model_;
-    std::vector<Subscription> subscriptions_;
-    bool renderPending_ = false;
+    RedrawBatch redraw_;
     bool signInShown_ = false;
     Tints tints_;
     std::optional<QPalette> tintedWith_;
