@@ -2,6 +2,7 @@
 
 #include "Windows/FixedDialog.h"
 #include "Windows/ThemedLabel.h"
+#include "Windows/ViewKit.h"
 #include "Windows/WindowTheme.h"
 
 #include <QEvent>
@@ -21,11 +22,6 @@ namespace {
 constexpr int sheetWidth = 380;
 constexpr int sheetHeight = 360;
 
-QLabel* label(const QString& text, const QFont& font, QWidget* parent)
-{
-    return new ThemedLabel(text, font, &WindowTheme::secondary, parent);
-}
-
 // A caption above its control.
 QWidget* labelledField(const QString& caption, QWidget* control, QWidget* parent)
 {
@@ -33,7 +29,7 @@ QWidget* labelledField(const QString& caption, QWidget* control, QWidget* parent
     auto* column = new QVBoxLayout(field);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(4);
-    column->addWidget(label(caption, WindowTheme::captionFont(), parent));
+    column->addWidget(captionLabel(caption, parent));
     column->addWidget(control);
     return field;
 }
@@ -113,7 +109,7 @@ QLayout* AuthSheet::buildHeader()
     title_ = new QLabel(this);
     title_->setObjectName(u"title"_s);
     title_->setFont(WindowTheme::titleFont());
-    subtitle_ = label(QString(), WindowTheme::calloutFont(), this);
+    subtitle_ = new ThemedLabel(QString(), WindowTheme::calloutFont(), &WindowTheme::secondary, this);
     subtitle_->setObjectName(u"subtitle"_s);
     subtitle_->setWordWrap(true);
     header->addWidget(title_);
@@ -139,7 +135,7 @@ QLayout* AuthSheet::buildForm()
     form->setSpacing(12);
     email_ = lineEdit(u"email"_s, QString(), this);
     emailRow_ = labelledField(u"邮箱"_s, email_, this);
-    emailCaption_ = label(u"首次使用的邮箱将自动注册新账号"_s, WindowTheme::captionFont(), this);
+    emailCaption_ = captionLabel(u"首次使用的邮箱将自动注册新账号"_s, this);
     code_ = lineEdit(u"code"_s, u"6 位数字"_s, this);
     codeRow_ = labelledField(u"验证码"_s, code_, this);
     resendRow_ = new QWidget(this);

@@ -12,6 +12,7 @@
 #include "Windows/SymbolView.h"
 #include "Windows/ThemedLabel.h"
 #include "Windows/TintedGround.h"
+#include "Windows/ViewKit.h"
 #include "Windows/WindowTheme.h"
 
 #include <QFrame>
@@ -28,27 +29,6 @@ namespace vellamor {
 namespace {
 
 constexpr int toastTop = 12;
-
-QVBoxLayout* centredColumn(QWidget* page, int spacing)
-{
-    auto* column = new QVBoxLayout(page);
-    column->setSpacing(spacing);
-    column->addStretch();
-    return column;
-}
-
-void addCentred(QVBoxLayout* column, QWidget* widget)
-{
-    column->addWidget(widget, 0, Qt::AlignHCenter);
-}
-
-ThemedLabel* centredText(const QString& text, const QFont& font, ThemedLabel::Ink ink, QWidget* parent)
-{
-    auto* label = new ThemedLabel(text, font, std::move(ink), parent);
-    label->setAlignment(Qt::AlignHCenter);
-    label->setWordWrap(true);
-    return label;
-}
 
 } // namespace
 

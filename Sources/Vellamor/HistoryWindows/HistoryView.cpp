@@ -3,12 +3,14 @@
 #include "HistoryWindows/HistoryRowList.h"
 #include "HistoryWindows/HistoryViewModel.h"
 #include "I18n/L10n.h"
+#include "Windows/Hairline.h"
 #include "Windows/LabelText.h"
 #include "Windows/PaintKit.h"
 #include "Windows/RedrawBatch.h"
 #include "Windows/SymbolView.h"
 #include "Windows/Symbols.h"
 #include "Windows/ThemedLabel.h"
+#include "Windows/ViewKit.h"
 #include "Windows/WindowTheme.h"
 
 #include <QApplication>
@@ -64,14 +66,6 @@ void fill(HistoryView::Tints& tints, QWidget* widget, Colour colour)
     tints.push_back([widget, colour = std::move(colour)] { setColour(widget, QPalette::Window, colour()); });
 }
 
-QWidget* divider(HistoryView::Tints& tints, QWidget* parent)
-{
-    auto* line = new QWidget(parent);
-    line->setFixedHeight(1);
-    fill(tints, line, &WindowTheme::divider);
-    return line;
-}
-
 // The hint and warning strips share their geometry.
 QWidget* strip(HistoryView::Tints& tints, const QString& symbol, Colour symbolColour, QLabel* content,
                Colour background, QWidget* parent)
@@ -89,12 +83,10 @@ QWidget* strip(HistoryView::Tints& tints, const QString& symbol, Colour symbolCo
     return strip;
 }
 
-QVBoxLayout* centredColumn(QWidget* page, int spacing)
+QVBoxLayout* statePageColumn(QWidget* page, int spacing)
 {
-    auto* column = new QVBoxLayout(page);
+    QVBoxLayout* column = centredColumn(page, spacing);
     column->setContentsMargins(16, 16, 16, 16);
-    column->setSpacing(spacing);
-    column->addStretch();
     return column;
 }
 
@@ -117,14 +109,14 @@ HistoryView::HistoryView(HistoryViewModel& model, QWidget* parent)
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
     stack->addWidget(buildHeader());
-    stack->addWidget(divider(tints_, this));
+    stack->addWidget(new Hairline(this));
     stack->addWidget(buildHintStrip());
     content_ = new QStackedWidget(this);
     for (QWidget* page : {buildErrorPage(), buildLoadingPage(), buildEmptyPage(), buildList()})
         content_->addWidget(page);
     stack->addWidget(content_, 1);
     stack->addWidget(buildBanner());
-    stack->addWidget(divider(tints_, this));
+    stack->addWidget(new Hairline(this));
     stack->addWidget(buildFooter());
     fill(tints_, this, &WindowTheme::windowBackground);
     restyle();
@@ -170,7 +162,7 @@ QWidget* HistoryView::buildHintStrip()
     hintText_->setObjectName(QStringLiteral("historyHint"));
     hintColumn->addWidget(strip(tints_, QStringLiteral("info.circle"), &WindowTheme::secondary, hintText_,
                                 faded(&WindowTheme::secondary, 0.08), hintStrip_));
-    hintColumn->addWidget(divider(tints_, hintStrip_));
+    hintColumn->addWidget(new Hairline(hintStrip_));
     hintStrip_->hide();
     return hintStrip_;
 }
@@ -179,18 +171,16 @@ QWidget* HistoryView::buildErrorPage()
 {
     errorPage_ = new QWidget(content_);
     errorPage_->setObjectName(QStringLiteral("historyError"));
-    QVBoxLayout* errorColumn = centredColumn(errorPage_, 10);
-    errorColumn->addWidget(stateSymbol(QStringLiteral("exclamationmark.triangle"), &WindowTheme::orange, errorPage_), 0,
-                           Qt::AlignHCenter);
-    errorText_ = label({}, WindowTheme::font(12), &WindowTheme::secondary, errorPage_);
-    errorText_->setAlignment(Qt::AlignHCenter);
-    errorText_->setWordWrap(true);
+    QVBoxLayout* errorColumn = statePageColumn(errorPage_, 10);
+    addCentred(errorColumn, stateSymbol(QStringLiteral("exclamationmark.triangle"), &WindowTheme::orange, errorPage_));
+    errorText_ = centredText({}, WindowTheme::font(12), &WindowTheme::secondary, errorPage_);
+    errorText_->setTextFormat(Qt::PlainText);
     errorColumn->addWidget(errorText_);
     auto* retry = new QPushButton(literalLabel(text(u"重试")), errorPage_);
     retry->setObjectName(QStringLiteral("historyRetry"));
     retry->setFocusPolicy(Qt::NoFocus);
     connect(retry, &QPushButton::clicked, this, [this] { model_.refresh(); });
-    errorColumn->addWidget(retry, 0, Qt::AlignHCenter);
+    addCentred(errorColumn, retry);
     errorColumn->addStretch();
     return errorPage_;
 }
@@ -199,14 +189,13 @@ QWidget* HistoryView::buildLoadingPage()
 {
     loadingPage_ = new QWidget(content_);
     loadingPage_->setObjectName(QStringLiteral("historyLoading"));
-    QVBoxLayout* loadingColumn = centredColumn(loadingPage_, 8);
+    QVBoxLayout* loadingColumn = statePageColumn(loadingPage_, 8);
     auto* spinner = new QProgressBar(loadingPage_);
     spinner->setRange(0, 0);
     spinner->setTextVisible(false);
     spinner->setFixedWidth(120);
-    loadingColumn->addWidget(spinner, 0, Qt::AlignHCenter);
-    loadingColumn->addWidget(label(text(u"加载中…"), WindowTheme::font(12), &WindowTheme::secondary, loadingPage_), 0,
-                             Qt::AlignHCenter);
+    addCentred(loadingColumn, spinner);
+    addCentred(loadingColumn, label(text(u"加载中…"), WindowTheme::font(12), &WindowTheme::secondary, loadingPage_));
     loadingColumn->addStretch();
     return loadingPage_;
 }
@@ -215,17 +204,12 @@ QWidget* HistoryView::buildEmptyPage()
 {
     emptyPage_ = new QWidget(content_);
     emptyPage_->setObjectName(QStringLiteral("historyEmpty"));
-    QVBoxLayout* emptyColumn = centredColumn(emptyPage_, 12);
-    emptyColumn->addWidget(stateSymbol(QStringLiteral("clock.arrow.circlepath"), &WindowTheme::secondary, emptyPage_),
-                           0, Qt::AlignHCenter);
-    emptyColumn->addWidget(
-        label(text(u"暂无历史记录"), WindowTheme::font(14, QFont::Medium), &WindowTheme::primary, emptyPage_), 0,
-        Qt::AlignHCenter);
-    QLabel* emptyHint = label(text(u"按下热键说一句话，第一条历史会出现在这里。"), WindowTheme::font(11),
-                              &WindowTheme::secondary, emptyPage_);
-    emptyHint->setAlignment(Qt::AlignHCenter);
-    emptyHint->setWordWrap(true);
-    emptyColumn->addWidget(emptyHint);
+    QVBoxLayout* emptyColumn = statePageColumn(emptyPage_, 12);
+    addCentred(emptyColumn, stateSymbol(QStringLiteral("clock.arrow.circlepath"), &WindowTheme::secondary, emptyPage_));
+    addCentred(emptyColumn,
+               label(text(u"暂无历史记录"), WindowTheme::font(14, QFont::Medium), &WindowTheme::primary, emptyPage_));
+    emptyColumn->addWidget(centredText(text(u"按下热键说一句话，第一条历史会出现在这里。"), WindowTheme::font(11),
+                                       &WindowTheme::secondary, emptyPage_));
     emptyColumn->addStretch();
     return emptyPage_;
 }
@@ -244,7 +228,7 @@ QWidget* HistoryView::buildBanner()
     auto* bannerColumn = new QVBoxLayout(bannerStrip_);
     bannerColumn->setContentsMargins(0, 0, 0, 0);
     bannerColumn->setSpacing(0);
-    bannerColumn->addWidget(divider(tints_, bannerStrip_));
+    bannerColumn->addWidget(new Hairline(bannerStrip_));
     bannerText_ = label({}, WindowTheme::font(11), &WindowTheme::primary, bannerStrip_);
     bannerText_->setObjectName(QStringLiteral("historyBanner"));
     bannerColumn->addWidget(strip(tints_, QStringLiteral("exclamationmark.bubble"), &WindowTheme::orange, bannerText_,
