@@ -36,7 +36,7 @@ DictionaryView::Pill DictionaryView::pillFor(const DataSyncConnection& connectio
 {
     if (!connection.isLocal())
         return {QStringLiteral("已同步云端"), PillTone::success, false};
-    if (connection.reason().contains(QStringLiteral("登录")))
+    if (connection.needsSignIn())
         return {QStringLiteral("登录后云端同步"), PillTone::warning, true};
     return {QStringLiteral("本地暂存 · ") + connection.reason(), PillTone::warning, false};
 }
