@@ -110,7 +110,8 @@ QFont WindowTheme::captionFont()
 
 QString WindowTheme::linkStyleSheet()
 {
-    return QStringLiteral("QPushButton { border: none; padding: 0; color: %1; } QPushButton:disabled { color: %2; }")
+    return QStringLiteral("QPushButton { background: transparent; border: none; padding: 0; color: %1; }"
+                          " QPushButton:disabled { color: %2; }")
         .arg(accent().name(QColor::HexArgb), secondary().name(QColor::HexArgb));
 }
 
