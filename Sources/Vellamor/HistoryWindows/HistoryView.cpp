@@ -3,10 +3,10 @@
 #include "HistoryWindows/HistoryRowList.h"
 #include "HistoryWindows/HistoryViewModel.h"
 #include "I18n/L10n.h"
-#include "Windows/Hairline.h"
 #include "Windows/LabelText.h"
 #include "Windows/PaintKit.h"
 #include "Windows/RedrawBatch.h"
+#include "Windows/RowDivider.h"
 #include "Windows/SymbolView.h"
 #include "Windows/Symbols.h"
 #include "Windows/ThemedLabel.h"
@@ -109,14 +109,14 @@ HistoryView::HistoryView(HistoryViewModel& model, QWidget* parent)
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
     stack->addWidget(buildHeader());
-    stack->addWidget(new Hairline(this));
+    stack->addWidget(new RowDivider(this, 0));
     stack->addWidget(buildHintStrip());
     content_ = new QStackedWidget(this);
     for (QWidget* page : {buildErrorPage(), buildLoadingPage(), buildEmptyPage(), buildList()})
         content_->addWidget(page);
     stack->addWidget(content_, 1);
     stack->addWidget(buildBanner());
-    stack->addWidget(new Hairline(this));
+    stack->addWidget(new RowDivider(this, 0));
     stack->addWidget(buildFooter());
     fill(tints_, this, &WindowTheme::windowBackground);
     restyle();
@@ -162,7 +162,7 @@ QWidget* HistoryView::buildHintStrip()
     hintText_->setObjectName(QStringLiteral("historyHint"));
     hintColumn->addWidget(strip(tints_, QStringLiteral("info.circle"), &WindowTheme::secondary, hintText_,
                                 faded(&WindowTheme::secondary, 0.08), hintStrip_));
-    hintColumn->addWidget(new Hairline(hintStrip_));
+    hintColumn->addWidget(new RowDivider(hintStrip_, 0));
     hintStrip_->hide();
     return hintStrip_;
 }
@@ -228,7 +228,7 @@ QWidget* HistoryView::buildBanner()
     auto* bannerColumn = new QVBoxLayout(bannerStrip_);
     bannerColumn->setContentsMargins(0, 0, 0, 0);
     bannerColumn->setSpacing(0);
-    bannerColumn->addWidget(new Hairline(bannerStrip_));
+    bannerColumn->addWidget(new RowDivider(bannerStrip_, 0));
     bannerText_ = label({}, WindowTheme::font(11), &WindowTheme::primary, bannerStrip_);
     bannerText_->setObjectName(QStringLiteral("historyBanner"));
     bannerColumn->addWidget(strip(tints_, QStringLiteral("exclamationmark.bubble"), &WindowTheme::orange, bannerText_,

@@ -6,17 +6,18 @@
 
 namespace vellamor {
 
-RowDivider::RowDivider(QWidget* parent)
+RowDivider::RowDivider(QWidget* parent, int margin)
     : QWidget(parent)
+    , margin_(margin)
 {
-    setFixedHeight(5);
+    setFixedHeight(1 + 2 * margin);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
 void RowDivider::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.fillRect(QRectF(0, 2, width(), 1), WindowTheme::divider());
+    painter.fillRect(QRectF(0, margin_, width(), 1), WindowTheme::divider());
 }
 
 } // namespace vellamor
