@@ -7,6 +7,7 @@
 #include "Windows/ProminentButton.h"
 #include "Windows/SymbolView.h"
 #include "Windows/ThemedLabel.h"
+#include "Windows/ViewKit.h"
 #include "Windows/WindowTheme.h"
 #include "Support/Async/MainThread.h"
 #include "Support/Async/Spawn.h"
@@ -24,14 +25,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// The card's faces lead with a heading this size.
+constexpr double headingSize = 13;
+
 QLabel* heading(const QString& content, QWidget* parent)
 {
-    return new ThemedLabel(content, WindowTheme::font(13, QFont::DemiBold), &WindowTheme::primary, parent);
-}
-
-QLabel* caption(const QString& content, QWidget* parent)
-{
-    return new ThemedLabel(content, WindowTheme::captionFont(), &WindowTheme::secondary, parent);
+    return headingLabel(content, headingSize, parent);
 }
 
 // The row every face shares: symbol, heading over a caption, space, button.
@@ -73,12 +72,13 @@ AccountCard::AccountCard(std::shared_ptr<AuthSession> session, AuthSheetPresente
     signInButton->setObjectName(u"signIn"_s);
     signedOutFace_ = faceWidget(faceRow(new SymbolView(u"person.crop.circle"_s, 38, &WindowTheme::secondary, this),
                                   heading(u"未登录"_s, this),
-                                  caption(u"登录后同步历史记录与个人词典，跨设备无缝继续"_s, this), signInButton),
+                                  captionLabel(u"登录后同步历史记录与个人词典，跨设备无缝继续"_s, this),
+                                  signInButton),
                           this);
 
     auto* again = new QPushButton(u"重新登录"_s, this);
     again->setObjectName(u"signInAgain"_s);
-    failureMessage_ = caption(QString(), this);
+    failureMessage_ = captionLabel(QString(), this);
     failureMessage_->setObjectName(u"failureMessage"_s);
     failureMessage_->setWordWrap(true);
     auto* warning = new SymbolView(u"exclamationmark.triangle.fill"_s, 32, &WindowTheme::orange, this);
@@ -90,7 +90,7 @@ AccountCard::AccountCard(std::shared_ptr<AuthSession> session, AuthSheetPresente
     welcome_->setObjectName(u"welcome"_s);
     email_ = heading(QString(), this);
     email_->setObjectName(u"email"_s);
-    lastLogin_ = caption(QString(), this);
+    lastLogin_ = captionLabel(QString(), this);
     lastLogin_->setObjectName(u"lastLogin"_s);
     signOut_ = new QPushButton(this);
     signOut_->setObjectName(u"signOut"_s);

@@ -1,11 +1,10 @@
 #include "Auth/AuthSheet.h"
 
-#include "Auth/AuthStyle.h"
 #include "Windows/FixedDialog.h"
 #include "Windows/ThemedLabel.h"
+#include "Windows/ViewKit.h"
 #include "Windows/WindowTheme.h"
 
-#include <QApplication>
 #include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -23,12 +22,6 @@ namespace {
 constexpr int sheetWidth = 380;
 constexpr int sheetHeight = 360;
 
-QLabel* label(const QString& text, int size, QWidget* parent)
-{
-    return new ThemedLabel(text, AuthStyle::font(size), [] { return AuthStyle::secondary(QApplication::palette()); },
-                           parent);
-}
-
 // A caption above its control.
 QWidget* labelledField(const QString& caption, QWidget* control, QWidget* parent)
 {
@@ -36,7 +29,7 @@ QWidget* labelledField(const QString& caption, QWidget* control, QWidget* parent
     auto* column = new QVBoxLayout(field);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(4);
-    column->addWidget(label(caption, AuthStyle::captionSize, parent));
+    column->addWidget(captionLabel(caption, parent));
     column->addWidget(control);
     return field;
 }
@@ -56,8 +49,8 @@ QPushButton* linkButton(const QString& objectName, QWidget* parent)
     button->setFlat(true);
     button->setAutoDefault(false);
     button->setCursor(Qt::PointingHandCursor);
-    button->setFont(AuthStyle::font(AuthStyle::captionSize));
-    button->setStyleSheet(AuthStyle::linkStyleSheet(parent->palette()));
+    button->setFont(WindowTheme::captionFont());
+    button->setStyleSheet(WindowTheme::linkStyleSheet());
     return button;
 }
 
@@ -66,7 +59,7 @@ QPushButton* tabButton(const QString& text, const QString& objectName, QWidget* 
     auto* button = new QPushButton(text, parent);
     button->setObjectName(objectName);
     button->setAutoDefault(false);
-    button->setFont(AuthStyle::font(AuthStyle::calloutSize));
+    button->setFont(WindowTheme::calloutFont());
     return button;
 }
 
@@ -91,19 +84,41 @@ AuthSheet::AuthSheet(std::shared_ptr<AuthAPIProtocol> codes, std::shared_ptr<Aut
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(20, 20, 20, 20);
     column->setSpacing(16);
+    column->addLayout(buildHeader());
+    column->addLayout(buildTabs());
+    auto* divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    column->addWidget(divider);
+    column->addLayout(buildForm());
+    error_ = new ThemedLabel(QString(), WindowTheme::calloutFont(), &WindowTheme::red, this);
+    error_->setObjectName(u"error"_s);
+    error_->setWordWrap(true);
+    column->addWidget(error_);
+    column->addStretch();
+    column->addLayout(buildFooter());
 
+    connectToModel();
+    email_->setFocus();
+}
+
+QLayout* AuthSheet::buildHeader()
+{
     auto* header = new QVBoxLayout();
     header->setSpacing(4);
     title_ = new QLabel(this);
     title_->setObjectName(u"title"_s);
-    title_->setFont(AuthStyle::font(AuthStyle::titleSize, QFont::DemiBold));
-    subtitle_ = label(QString(), AuthStyle::calloutSize, this);
+    title_->setFont(WindowTheme::titleFont());
+    subtitle_ = new ThemedLabel(QString(), WindowTheme::calloutFont(), &WindowTheme::secondary, this);
     subtitle_->setObjectName(u"subtitle"_s);
     subtitle_->setWordWrap(true);
     header->addWidget(title_);
     header->addWidget(subtitle_);
-    column->addLayout(header);
+    return header;
+}
 
+QLayout* AuthSheet::buildTabs()
+{
     auto* tabs = new QHBoxLayout();
     tabs->setSpacing(8);
     emailCodeTab_ = tabButton(u"邮箱登录 / 注册"_s, u"emailCodeTab"_s, this);
@@ -111,18 +126,16 @@ AuthSheet::AuthSheet(std::shared_ptr<AuthAPIProtocol> codes, std::shared_ptr<Aut
     tabs->addWidget(emailCodeTab_);
     tabs->addWidget(passwordTab_);
     tabs->addStretch();
-    column->addLayout(tabs);
+    return tabs;
+}
 
-    auto* divider = new QFrame(this);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Sunken);
-    column->addWidget(divider);
-
+QLayout* AuthSheet::buildForm()
+{
     auto* form = new QVBoxLayout();
     form->setSpacing(12);
     email_ = lineEdit(u"email"_s, QString(), this);
     emailRow_ = labelledField(u"邮箱"_s, email_, this);
-    emailCaption_ = label(u"首次使用的邮箱将自动注册新账号"_s, AuthStyle::captionSize, this);
+    emailCaption_ = captionLabel(u"首次使用的邮箱将自动注册新账号"_s, this);
     code_ = lineEdit(u"code"_s, u"6 位数字"_s, this);
     codeRow_ = labelledField(u"验证码"_s, code_, this);
     resendRow_ = new QWidget(this);
@@ -140,14 +153,11 @@ AuthSheet::AuthSheet(std::shared_ptr<AuthAPIProtocol> codes, std::shared_ptr<Aut
     passwordRow_ = labelledField(u"密码"_s, password_, this);
     for (QWidget* row : {emailRow_, static_cast<QWidget*>(emailCaption_), codeRow_, resendRow_, passwordRow_})
         form->addWidget(row);
-    column->addLayout(form);
+    return form;
+}
 
-    error_ = new ThemedLabel(QString(), AuthStyle::font(AuthStyle::calloutSize), &WindowTheme::red, this);
-    error_->setObjectName(u"error"_s);
-    error_->setWordWrap(true);
-    column->addWidget(error_);
-    column->addStretch();
-
+QLayout* AuthSheet::buildFooter()
+{
     auto* footer = new QHBoxLayout();
     cancel_ = new QPushButton(u"取消"_s, this);
     cancel_->setObjectName(u"cancel"_s);
@@ -159,8 +169,11 @@ AuthSheet::AuthSheet(std::shared_ptr<AuthAPIProtocol> codes, std::shared_ptr<Aut
     footer->addWidget(cancel_);
     footer->addStretch();
     footer->addWidget(primary_);
-    column->addLayout(footer);
+    return footer;
+}
 
+void AuthSheet::connectToModel()
+{
     AuthSheetViewModel* model = viewModel_;
     connect(emailCodeTab_, &QPushButton::clicked, this, [model] { model->switchTab(AuthSheetState::Tab::emailCode); });
     connect(passwordTab_, &QPushButton::clicked, this, [model] { model->switchTab(AuthSheetState::Tab::password); });
@@ -173,7 +186,6 @@ AuthSheet::AuthSheet(std::shared_ptr<AuthAPIProtocol> codes, std::shared_ptr<Aut
     connect(primary_, &QPushButton::clicked, this, [model] { model->primaryAction(); });
     viewModel_->onDismiss = [this] { accept(); };
     subscription_ = viewModel_->state.subscribe([this](const AuthSheetState& state) { render(state); });
-    email_->setFocus();
 }
 
 AuthSheet::~AuthSheet()
@@ -202,7 +214,7 @@ void AuthSheet::changeEvent(QEvent* event)
         return;
     // The links and tabs are drawn by style sheets made of the palette's colours.
     for (QPushButton* link : {resend_, changeEmail_})
-        link->setStyleSheet(AuthStyle::linkStyleSheet(palette()));
+        link->setStyleSheet(WindowTheme::linkStyleSheet());
     styledTab_.reset();
     render(viewModel_->state.value());
 }
@@ -219,8 +231,8 @@ void AuthSheet::render(const AuthSheetState& state)
     // Restyling is not free, and most changes are keystrokes.
     if (styledTab_ != state.tab) {
         styledTab_ = state.tab;
-        emailCodeTab_->setStyleSheet(AuthStyle::tabStyleSheet(palette(), !onPassword));
-        passwordTab_->setStyleSheet(AuthStyle::tabStyleSheet(palette(), onPassword));
+        emailCodeTab_->setStyleSheet(WindowTheme::tabStyleSheet(!onPassword));
+        passwordTab_->setStyleSheet(WindowTheme::tabStyleSheet(onPassword));
     }
 
     showText(*email_, state.email);

@@ -9,6 +9,7 @@
 #include <optional>
 
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QWidget;
@@ -39,6 +40,11 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    QLayout* buildHeader();
+    QLayout* buildTabs();
+    QLayout* buildForm();
+    QLayout* buildFooter();
+    void connectToModel();
     void render(const AuthSheetState& state);
 
     AuthSheetViewModel* viewModel_;

@@ -130,8 +130,7 @@ void AboutPage::changeEvent(QEvent* event)
 
 void AboutPage::showLinkColour()
 {
-    const QString look = QStringLiteral("QPushButton { color: %1; background: transparent; border: none; padding: 0; }")
-                             .arg(WindowTheme::accent().name());
+    const QString look = WindowTheme::linkStyleSheet();
     for (QPushButton* link : std::as_const(links_))
         link->setStyleSheet(look);
 }

@@ -4,6 +4,7 @@
 #include "Windows/RowDivider.h"
 #include "Windows/Symbols.h"
 #include "Windows/ThemedLabel.h"
+#include "Windows/ViewKit.h"
 #include "Windows/WindowTheme.h"
 
 #include <QEvent>
@@ -26,7 +27,7 @@ LogViewerView::LogViewerView(std::unique_ptr<LogViewerModel> model, QWidget* par
     , refreshButton_(new QPushButton(QStringLiteral("刷新"), this))
     , copyButton_(new QPushButton(QStringLiteral("复制"), this))
     , revealButton_(new QPushButton(QStringLiteral("在文件管理器显示"), this))
-    , statusLabel_(new ThemedLabel(QString(), WindowTheme::captionFont(), &WindowTheme::secondary, this))
+    , statusLabel_(captionLabel(QString(), this))
     , spinner_(new QProgressBar(this))
     , textArea_(new QPlainTextEdit(this))
 {

@@ -199,7 +199,7 @@ void DictRow::paint(QPainter* painter, const QStyleOptionViewItem& option, const
 
     const QRect row = option.rect;
     painter->fillRect(QRectF(row.left() + inset, row.top() + row.height() - 1, row.width() - 2 * inset, 1),
-                      PaintKit::withOpacity(WindowTheme::secondary(), 0.12));
+                      WindowTheme::divider());
     painter->restore();
 }
 

@@ -12,6 +12,7 @@
 #include "Windows/SymbolView.h"
 #include "Windows/ThemedLabel.h"
 #include "Windows/TintedGround.h"
+#include "Windows/ViewKit.h"
 #include "Windows/WindowTheme.h"
 
 #include <QFrame>
@@ -29,34 +30,13 @@ namespace {
 
 constexpr int toastTop = 12;
 
-QVBoxLayout* centredColumn(QWidget* page, int spacing)
-{
-    auto* column = new QVBoxLayout(page);
-    column->setSpacing(spacing);
-    column->addStretch();
-    return column;
-}
-
-void addCentred(QVBoxLayout* column, QWidget* widget)
-{
-    column->addWidget(widget, 0, Qt::AlignHCenter);
-}
-
-ThemedLabel* centredText(const QString& text, const QFont& font, ThemedLabel::Ink ink, QWidget* parent)
-{
-    auto* label = new ThemedLabel(text, font, std::move(ink), parent);
-    label->setAlignment(Qt::AlignHCenter);
-    label->setWordWrap(true);
-    return label;
-}
-
 } // namespace
 
 DictionaryView::Pill DictionaryView::pillFor(const DataSyncConnection& connection)
 {
     if (!connection.isLocal())
         return {QStringLiteral("已同步云端"), PillTone::success, false};
-    if (connection.reason().contains(QStringLiteral("登录")))
+    if (connection.needsSignIn())
         return {QStringLiteral("登录后云端同步"), PillTone::warning, true};
     return {QStringLiteral("本地暂存 · ") + connection.reason(), PillTone::warning, false};
 }
@@ -65,6 +45,7 @@ DictionaryView::DictionaryView(DictionaryViewModel& viewModel, SignInPresenter p
     : QWidget(parent)
     , viewModel_(viewModel)
     , presentSignIn_(std::move(presentSignIn))
+    , redraw_(this, [this] { render(); })
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -83,29 +64,23 @@ DictionaryView::DictionaryView(DictionaryViewModel& viewModel, SignInPresenter p
     layout->addWidget(content_, 1);
     toast_ = new DictToast(this);
 
-    const auto changed = [this](const auto&) { scheduleRender(); };
-    subscriptions_.push_back(viewModel_.entries.subscribe(changed));
-    subscriptions_.push_back(viewModel_.query.subscribe(changed));
-    subscriptions_.push_back(viewModel_.isLoading.subscribe(changed));
-    subscriptions_.push_back(viewModel_.errorText.subscribe([this](const std::optional<QString>& error) {
+    redraw_.follow(viewModel_.entries, viewModel_.query, viewModel_.isLoading, viewModel_.connection, viewModel_.toast,
+                   viewModel_.showAddSheet, viewModel_.editing, viewModel_.showAuthSheet);
+    refusal_ = viewModel_.errorText.subscribe([this](const std::optional<QString>& error) {
         // A change the data-sync client refused: the open sheet says why.
         for (DictEditorSheet* sheet : {addSheet_.data(), editSheet_.data()}) {
             if (sheet && error)
                 sheet->showRefusal(*error);
         }
-        scheduleRender();
-    }));
-    subscriptions_.push_back(viewModel_.connection.subscribe(changed));
-    subscriptions_.push_back(viewModel_.toast.subscribe(changed));
-    subscriptions_.push_back(viewModel_.showAddSheet.subscribe(changed));
-    subscriptions_.push_back(viewModel_.editing.subscribe(changed));
-    subscriptions_.push_back(viewModel_.showAuthSheet.subscribe(changed));
+        redraw_.request();
+    });
     render();
 }
 
 DictionaryView::~DictionaryView()
 {
-    subscriptions_.clear();
+    redraw_.cancel();
+    refusal_.cancel();
     // Sheets closing now must not write back into the model.
     for (DictEditorSheet* sheet : {addSheet_.data(), editSheet_.data()}) {
         if (sheet)
@@ -233,17 +208,8 @@ DictionaryView::Content DictionaryView::content() const
     return Content::list;
 }
 
-void DictionaryView::scheduleRender()
-{
-    if (renderPending_)
-        return;
-    renderPending_ = true;
-    QMetaObject::invokeMethod(this, &DictionaryView::render, Qt::QueuedConnection);
-}
-
 void DictionaryView::render()
 {
-    renderPending_ = false;
     const DictionaryViewModel& model = viewModel_;
     if (search_->text() != model.query.value())
         search_->setText(model.query.value());

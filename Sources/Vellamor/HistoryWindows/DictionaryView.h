@@ -5,6 +5,7 @@
 #include "HistoryWindows/DictEditorSheet.h"
 #include "Support/Async/Published.h"
 #include "Windows/PillTone.h"
+#include "Windows/RedrawBatch.h"
 
 #include <QList>
 #include <QPointer>
@@ -83,7 +84,6 @@ private:
     QWidget* buildLoadingPage();
     QWidget* buildEmptyPage();
     QWidget* buildListPage();
-    void scheduleRender();
     void render();
     void renderPill(const Pill& pill);
     void renderToast();
@@ -94,8 +94,8 @@ private:
 
     DictionaryViewModel& viewModel_;
     SignInPresenter presentSignIn_;
-    std::vector<Subscription> subscriptions_;
-    bool renderPending_ = false;
+    RedrawBatch redraw_;
+    Subscription refusal_;
 
     QLineEdit* search_ = nullptr;
     QHBoxLayout* pillSlot_ = nullptr;

@@ -1,8 +1,9 @@
 #include "HistoryWindows/HistoryRowList.h"
 
-#include "HistoryWindows/HistoryPanelStyle.h"
 #include "HistoryWindows/HistoryRowText.h"
 #include "HistoryWindows/HistoryViewModel.h"
+#include "Windows/PaintKit.h"
+#include "Windows/WindowTheme.h"
 
 #include <QAbstractListModel>
 #include <QFontMetricsF>
@@ -81,7 +82,6 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         const HistoryRecord& record = rows_.records.at(index.row());
-        const HistoryPanelStyle style(option.palette);
         const bool inserted = model_.insertedItemIds.value().contains(record.id);
         const bool hovered = model_.hoveredItemId.value() == record.id;
         const bool typing = model_.typingHintItemId.value() == record.id;
@@ -91,39 +91,39 @@ public:
         painter->setRenderHint(QPainter::Antialiasing);
         const QRectF row = QRectF(option.rect).adjusted(0, 0, 0, -1);
         if (inserted)
-            painter->fillRect(row, HistoryPanelStyle::withOpacity(style.green(), 0.08));
+            painter->fillRect(row, PaintKit::withOpacity(WindowTheme::green(), 0.08));
         else if (hovered)
-            painter->fillRect(row, HistoryPanelStyle::withOpacity(style.secondary(), 0.08));
+            painter->fillRect(row, PaintKit::withOpacity(WindowTheme::secondary(), 0.08));
         painter->fillRect(QRectF(row.left(), row.bottom(), row.width(), 1),
-                          HistoryPanelStyle::withOpacity(style.divider(), 0.4));
+                          PaintKit::withOpacity(WindowTheme::divider(), 0.4));
 
         const qreal top = row.top() + paddingY;
         qreal x = row.left() + paddingX;
         if (pulsing) {
             painter->setPen(Qt::NoPen);
-            painter->setBrush(style.green());
+            painter->setBrush(WindowTheme::green());
             painter->drawEllipse(QRectF(x + pulseColumn / 2 - pulseDot / 2, top + 7, pulseDot, pulseDot));
         }
         x += pulseColumn + gap;
 
         const QRectF badge(x, top + 1, badgeSide, badgeSide);
         painter->setPen(Qt::NoPen);
-        painter->setBrush(HistoryPanelStyle::withOpacity(style.secondary(), 0.12));
+        painter->setBrush(PaintKit::withOpacity(WindowTheme::secondary(), 0.12));
         painter->drawRoundedRect(badge, 4, 4);
-        painter->setFont(HistoryPanelStyle::font(9, QFont::DemiBold));
-        painter->setPen(style.secondary());
+        painter->setFont(WindowTheme::font(9, QFont::DemiBold));
+        painter->setPen(WindowTheme::secondary());
         const QString label = HistoryRowText::sourceLabel(record);
         painter->drawText(badge, Qt::AlignCenter, HistoryRowText::badgeLetter(label));
         x += badgeSide + gap;
 
         const qreal right = row.right() - paddingX;
         const qreal textHeight = QFontMetricsF(textFont()).height();
-        const qreal hintWidth = typing ? paintTypingHint(painter, style, right, top, textHeight)
-                                       : (hovered ? paintHoverHint(painter, style, right, top, textHeight) : 0);
+        const qreal hintWidth = typing ? paintTypingHint(painter, right, top, textHeight)
+                                       : (hovered ? paintHoverHint(painter, right, top, textHeight) : 0);
         const qreal textRight = hintWidth > 0 ? right - hintWidth - gap : right;
         const QRectF textBox(x, top, qMax<qreal>(0, textRight - x - 4), textHeight);
         painter->setFont(textFont());
-        painter->setPen(style.primary());
+        painter->setPen(WindowTheme::primary());
         painter->drawText(textBox, Qt::AlignLeft | Qt::AlignVCenter,
                           QFontMetricsF(textFont())
                               .elidedText(firstLine(HistoryRowText::displayText(record)), Qt::ElideRight,
@@ -131,35 +131,35 @@ public:
 
         const QRectF metaBox(x, top + textHeight + lineSpacing, right - x, QFontMetricsF(metaFont()).height());
         painter->setFont(metaFont());
-        painter->setPen(style.secondary());
+        painter->setPen(WindowTheme::secondary());
         painter->drawText(metaBox, Qt::AlignLeft | Qt::AlignVCenter,
                           HistoryRowText::fittedMetaText(record, inserted, QFontMetricsF(metaFont()), metaBox.width()));
         painter->restore();
     }
 
 private:
-    static QFont textFont() { return HistoryPanelStyle::font(12.5); }
-    static QFont metaFont() { return HistoryPanelStyle::font(10.5); }
+    static QFont textFont() { return WindowTheme::font(12.5); }
+    static QFont metaFont() { return WindowTheme::font(10.5); }
 
     // Right-aligned at `right` on the first line; each returns its width.
-    static qreal paintTypingHint(QPainter* painter, const HistoryPanelStyle& style, qreal right, qreal top,
+    static qreal paintTypingHint(QPainter* painter, qreal right, qreal top,
                                  qreal lineHeight)
     {
-        QFont font = HistoryPanelStyle::font(10);
+        QFont font = WindowTheme::font(10);
         font.setItalic(true);
         const qreal width = QFontMetricsF(font).horizontalAdvance(typingHint);
         painter->setFont(font);
-        painter->setPen(style.secondary());
+        painter->setPen(WindowTheme::secondary());
         painter->drawText(QRectF(right - width, top, width, lineHeight), Qt::AlignRight | Qt::AlignVCenter,
                           typingHint);
         return width;
     }
 
-    static qreal paintHoverHint(QPainter* painter, const HistoryPanelStyle& style, qreal right, qreal top,
+    static qreal paintHoverHint(QPainter* painter, qreal right, qreal top,
                                 qreal lineHeight)
     {
-        const QFont labelFont = HistoryPanelStyle::font(10);
-        QFont capFont = HistoryPanelStyle::font(10, QFont::DemiBold);
+        const QFont labelFont = WindowTheme::font(10);
+        QFont capFont = WindowTheme::font(10, QFont::DemiBold);
         capFont.setStyleHint(QFont::Monospace);
         capFont.setFamily(QStringLiteral("monospace"));
         const qreal labelWidth = QFontMetricsF(labelFont).horizontalAdvance(insertHint);
@@ -169,9 +169,9 @@ private:
         const QRectF capBox(right - width, top + (lineHeight - capSize.height()) / 2, capSize.width(),
                             capSize.height());
         painter->setPen(Qt::NoPen);
-        painter->setBrush(HistoryPanelStyle::withOpacity(style.secondary(), 0.12));
+        painter->setBrush(PaintKit::withOpacity(WindowTheme::secondary(), 0.12));
         painter->drawRoundedRect(capBox, 3, 3);
-        painter->setPen(style.secondary());
+        painter->setPen(WindowTheme::secondary());
         painter->setFont(capFont);
         painter->drawText(capBox, Qt::AlignCenter, keyCap);
         painter->setFont(labelFont);

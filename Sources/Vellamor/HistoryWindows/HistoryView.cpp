@@ -1,11 +1,17 @@
 #include "HistoryWindows/HistoryView.h"
 
-#include "HistoryWindows/HistoryPanelStyle.h"
 #include "HistoryWindows/HistoryRowList.h"
 #include "HistoryWindows/HistoryViewModel.h"
 #include "I18n/L10n.h"
-#include "Support/Async/MainThread.h"
 #include "Windows/LabelText.h"
+#include "Windows/PaintKit.h"
+#include "Windows/RedrawBatch.h"
+#include "Windows/RowDivider.h"
+#include "Windows/SymbolView.h"
+#include "Windows/Symbols.h"
+#include "Windows/ThemedLabel.h"
+#include "Windows/ViewKit.h"
+#include "Windows/WindowTheme.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -22,19 +28,22 @@ namespace vellamor {
 
 namespace {
 
+// The side of a strip's symbol and of the symbol over an empty or failed
+// list, in logical pixels.
+constexpr double stripSymbolSize = 13;
+constexpr double stateSymbolSize = 34;
+
 QString text(const char16_t* key)
 {
     return L10n::localized(QString::fromUtf16(key));
 }
 
-// A colour of the panel's style, looked up again whenever the palette changes.
-using Colour = std::function<QColor(const HistoryPanelStyle&)>;
+// A colour of the window theme, looked up again whenever the palette changes.
+using Colour = std::function<QColor()>;
 
 Colour faded(Colour colour, qreal opacity)
 {
-    return [colour = std::move(colour), opacity](const HistoryPanelStyle& style) {
-        return HistoryPanelStyle::withOpacity(colour(style), opacity);
-    };
+    return [colour = std::move(colour), opacity] { return PaintKit::withOpacity(colour(), opacity); };
 }
 
 void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& color)
@@ -44,45 +53,21 @@ void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& color)
     widget->setPalette(palette);
 }
 
-QLabel* label(HistoryView::Tints& tints, const QString& content, const QFont& font, Colour colour, QWidget* parent)
+QLabel* label(const QString& content, const QFont& font, Colour colour, QWidget* parent)
 {
-    auto* label = new QLabel(content, parent);
+    auto* label = new ThemedLabel(content, font, std::move(colour), parent);
     label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
-    tints.push_back([label, colour = std::move(colour)](const HistoryPanelStyle& style) {
-        setColour(label, QPalette::WindowText, colour(style));
-    });
-    return label;
-}
-
-QLabel* symbolLabel(HistoryView::Tints& tints, HistoryPanelStyle::Symbol symbol, qreal points, Colour colour,
-                    QWidget* parent)
-{
-    auto* label = new QLabel(parent);
-    tints.push_back([label, symbol, points, colour = std::move(colour)](const HistoryPanelStyle& style) {
-        label->setPixmap(HistoryPanelStyle::symbol(symbol, points, colour(style)));
-    });
     return label;
 }
 
 void fill(HistoryView::Tints& tints, QWidget* widget, Colour colour)
 {
     widget->setAutoFillBackground(true);
-    tints.push_back([widget, colour = std::move(colour)](const HistoryPanelStyle& style) {
-        setColour(widget, QPalette::Window, colour(style));
-    });
-}
-
-QWidget* divider(HistoryView::Tints& tints, QWidget* parent)
-{
-    auto* line = new QWidget(parent);
-    line->setFixedHeight(1);
-    fill(tints, line, &HistoryPanelStyle::divider);
-    return line;
+    tints.push_back([widget, colour = std::move(colour)] { setColour(widget, QPalette::Window, colour()); });
 }
 
 // The hint and warning strips share their geometry.
-QWidget* strip(HistoryView::Tints& tints, HistoryPanelStyle::Symbol symbol, Colour symbolColour, QLabel* content,
+QWidget* strip(HistoryView::Tints& tints, const QString& symbol, Colour symbolColour, QLabel* content,
                Colour background, QWidget* parent)
 {
     auto* strip = new QWidget(parent);
@@ -90,19 +75,27 @@ QWidget* strip(HistoryView::Tints& tints, HistoryPanelStyle::Symbol symbol, Colo
     auto* row = new QHBoxLayout(strip);
     row->setContentsMargins(14, 6, 14, 6);
     row->setSpacing(6);
-    row->addWidget(symbolLabel(tints, symbol, 11, std::move(symbolColour), strip));
+    auto* mark = new SymbolView(symbol, stripSymbolSize, std::move(symbolColour), strip);
+    mark->setFixedSize(mark->sizeHint());
+    row->addWidget(mark);
     content->setWordWrap(true);
     row->addWidget(content, 1);
     return strip;
 }
 
-QVBoxLayout* centredColumn(QWidget* page, int spacing)
+QVBoxLayout* statePageColumn(QWidget* page, int spacing)
 {
-    auto* column = new QVBoxLayout(page);
+    QVBoxLayout* column = centredColumn(page, spacing);
     column->setContentsMargins(16, 16, 16, 16);
-    column->setSpacing(spacing);
-    column->addStretch();
     return column;
+}
+
+// The large symbol over an empty or failed list.
+QWidget* stateSymbol(const QString& name, Colour colour, QWidget* parent)
+{
+    auto* mark = new SymbolView(name, stateSymbolSize, std::move(colour), parent);
+    mark->setFixedSize(mark->sizeHint());
+    return mark;
 }
 
 } // namespace
@@ -110,21 +103,34 @@ QVBoxLayout* centredColumn(QWidget* page, int spacing)
 HistoryView::HistoryView(HistoryViewModel& model, QWidget* parent)
     : QWidget(parent)
     , model_(model)
+    , redraw_(this, [this] { render(); })
 {
-    const Colour secondary = &HistoryPanelStyle::secondary;
-    const Colour primary = &HistoryPanelStyle::primary;
-    const Colour orange = &HistoryPanelStyle::orange;
-    const Colour green = &HistoryPanelStyle::green;
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
+    stack->addWidget(buildHeader());
+    stack->addWidget(new RowDivider(this, 0));
+    stack->addWidget(buildHintStrip());
+    content_ = new QStackedWidget(this);
+    for (QWidget* page : {buildErrorPage(), buildLoadingPage(), buildEmptyPage(), buildList()})
+        content_->addWidget(page);
+    stack->addWidget(content_, 1);
+    stack->addWidget(buildBanner());
+    stack->addWidget(new RowDivider(this, 0));
+    stack->addWidget(buildFooter());
+    fill(tints_, this, &WindowTheme::windowBackground);
+    restyle();
+    followModel();
+}
 
+QWidget* HistoryView::buildHeader()
+{
     auto* header = new QWidget(this);
     auto* headerRow = new QHBoxLayout(header);
     headerRow->setContentsMargins(14, 8, 14, 8);
     headerRow->setSpacing(8);
-    headerRow->addWidget(label(tints_, text(u"历史记录 · 点击任意条即插入"),
-                               HistoryPanelStyle::font(12, QFont::Medium), secondary, header));
+    headerRow->addWidget(label(text(u"历史记录 · 点击任意条即插入"), WindowTheme::font(12, QFont::Medium),
+                               &WindowTheme::secondary, header));
     headerRow->addStretch();
     auto* close = new QToolButton(header);
     close->setObjectName(QStringLiteral("historyClose"));
@@ -133,91 +139,100 @@ HistoryView::HistoryView(HistoryViewModel& model, QWidget* parent)
     close->setToolTip(text(u"关闭"));
     close->setAccessibleName(text(u"关闭"));
     close->setIconSize(QSize(10, 10));
-    tints_.push_back([close](const HistoryPanelStyle& style) {
-        close->setIcon(HistoryPanelStyle::symbol(HistoryPanelStyle::Symbol::xmark, 10, style.secondary()));
+    tints_.push_back([close] {
+        close->setIcon(Symbols::pixmap(QStringLiteral("xmark"), 10, WindowTheme::secondary()));
         close->setStyleSheet(QStringLiteral("QToolButton { border: none; border-radius: 9px; background-color: %1; }")
-                                 .arg(HistoryPanelStyle::withOpacity(style.secondary(), 0.14).name(QColor::HexArgb)));
+                                 .arg(PaintKit::withOpacity(WindowTheme::secondary(), 0.14).name(QColor::HexArgb)));
     });
     connect(close, &QToolButton::clicked, this, [this] {
         if (onClose)
             onClose();
     });
     headerRow->addWidget(close);
-    stack->addWidget(header);
-    stack->addWidget(divider(tints_, this));
+    return header;
+}
 
+QWidget* HistoryView::buildHintStrip()
+{
     hintStrip_ = new QWidget(this);
     auto* hintColumn = new QVBoxLayout(hintStrip_);
     hintColumn->setContentsMargins(0, 0, 0, 0);
     hintColumn->setSpacing(0);
-    hintText_ = label(tints_, {}, HistoryPanelStyle::font(11), secondary, hintStrip_);
+    hintText_ = label({}, WindowTheme::font(11), &WindowTheme::secondary, hintStrip_);
     hintText_->setObjectName(QStringLiteral("historyHint"));
-    hintColumn->addWidget(strip(tints_, HistoryPanelStyle::Symbol::infoCircle, secondary, hintText_,
-                                faded(secondary, 0.08), hintStrip_));
-    hintColumn->addWidget(divider(tints_, hintStrip_));
+    hintColumn->addWidget(strip(tints_, QStringLiteral("info.circle"), &WindowTheme::secondary, hintText_,
+                                faded(&WindowTheme::secondary, 0.08), hintStrip_));
+    hintColumn->addWidget(new RowDivider(hintStrip_, 0));
     hintStrip_->hide();
-    stack->addWidget(hintStrip_);
+    return hintStrip_;
+}
 
-    content_ = new QStackedWidget(this);
+QWidget* HistoryView::buildErrorPage()
+{
     errorPage_ = new QWidget(content_);
     errorPage_->setObjectName(QStringLiteral("historyError"));
-    QVBoxLayout* errorColumn = centredColumn(errorPage_, 10);
-    errorColumn->addWidget(symbolLabel(tints_, HistoryPanelStyle::Symbol::exclamationTriangle, 28, orange, errorPage_),
-                           0, Qt::AlignHCenter);
-    errorText_ = label(tints_, {}, HistoryPanelStyle::font(12), secondary, errorPage_);
-    errorText_->setAlignment(Qt::AlignHCenter);
-    errorText_->setWordWrap(true);
+    QVBoxLayout* errorColumn = statePageColumn(errorPage_, 10);
+    addCentred(errorColumn, stateSymbol(QStringLiteral("exclamationmark.triangle"), &WindowTheme::orange, errorPage_));
+    errorText_ = centredText({}, WindowTheme::font(12), &WindowTheme::secondary, errorPage_);
+    errorText_->setTextFormat(Qt::PlainText);
     errorColumn->addWidget(errorText_);
     auto* retry = new QPushButton(literalLabel(text(u"重试")), errorPage_);
     retry->setObjectName(QStringLiteral("historyRetry"));
     retry->setFocusPolicy(Qt::NoFocus);
     connect(retry, &QPushButton::clicked, this, [this] { model_.refresh(); });
-    errorColumn->addWidget(retry, 0, Qt::AlignHCenter);
+    addCentred(errorColumn, retry);
     errorColumn->addStretch();
+    return errorPage_;
+}
 
+QWidget* HistoryView::buildLoadingPage()
+{
     loadingPage_ = new QWidget(content_);
     loadingPage_->setObjectName(QStringLiteral("historyLoading"));
-    QVBoxLayout* loadingColumn = centredColumn(loadingPage_, 8);
+    QVBoxLayout* loadingColumn = statePageColumn(loadingPage_, 8);
     auto* spinner = new QProgressBar(loadingPage_);
     spinner->setRange(0, 0);
     spinner->setTextVisible(false);
     spinner->setFixedWidth(120);
-    loadingColumn->addWidget(spinner, 0, Qt::AlignHCenter);
-    loadingColumn->addWidget(label(tints_, text(u"加载中…"), HistoryPanelStyle::font(12), secondary, loadingPage_),
-                             0, Qt::AlignHCenter);
+    addCentred(loadingColumn, spinner);
+    addCentred(loadingColumn, label(text(u"加载中…"), WindowTheme::font(12), &WindowTheme::secondary, loadingPage_));
     loadingColumn->addStretch();
+    return loadingPage_;
+}
 
+QWidget* HistoryView::buildEmptyPage()
+{
     emptyPage_ = new QWidget(content_);
     emptyPage_->setObjectName(QStringLiteral("historyEmpty"));
-    QVBoxLayout* emptyColumn = centredColumn(emptyPage_, 12);
-    emptyColumn->addWidget(symbolLabel(tints_, HistoryPanelStyle::Symbol::clockArrow, 28, secondary, emptyPage_), 0,
-                           Qt::AlignHCenter);
-    emptyColumn->addWidget(
-        label(tints_, text(u"暂无历史记录"), HistoryPanelStyle::font(14, QFont::Medium), primary, emptyPage_), 0,
-        Qt::AlignHCenter);
-    QLabel* emptyHint = label(tints_, text(u"按下热键说一句话，第一条历史会出现在这里。"), HistoryPanelStyle::font(11),
-                              secondary, emptyPage_);
-    emptyHint->setAlignment(Qt::AlignHCenter);
-    emptyHint->setWordWrap(true);
-    emptyColumn->addWidget(emptyHint);
+    QVBoxLayout* emptyColumn = statePageColumn(emptyPage_, 12);
+    addCentred(emptyColumn, stateSymbol(QStringLiteral("clock.arrow.circlepath"), &WindowTheme::secondary, emptyPage_));
+    addCentred(emptyColumn,
+               label(text(u"暂无历史记录"), WindowTheme::font(14, QFont::Medium), &WindowTheme::primary, emptyPage_));
+    emptyColumn->addWidget(centredText(text(u"按下热键说一句话，第一条历史会出现在这里。"), WindowTheme::font(11),
+                                       &WindowTheme::secondary, emptyPage_));
     emptyColumn->addStretch();
+    return emptyPage_;
+}
 
+QWidget* HistoryView::buildList()
+{
     list_ = new HistoryRowList(model_, content_);
     list_->setObjectName(QStringLiteral("historyList"));
     list_->onRowClicked = [this](const HistoryRecord& record) { model_.insert(record); };
-    for (QWidget* page : {errorPage_, loadingPage_, emptyPage_, static_cast<QWidget*>(list_)})
-        content_->addWidget(page);
-    stack->addWidget(content_, 1);
+    return list_;
+}
 
+QWidget* HistoryView::buildBanner()
+{
     bannerStrip_ = new QWidget(this);
     auto* bannerColumn = new QVBoxLayout(bannerStrip_);
     bannerColumn->setContentsMargins(0, 0, 0, 0);
     bannerColumn->setSpacing(0);
-    bannerColumn->addWidget(divider(tints_, bannerStrip_));
-    bannerText_ = label(tints_, {}, HistoryPanelStyle::font(11), primary, bannerStrip_);
+    bannerColumn->addWidget(new RowDivider(bannerStrip_, 0));
+    bannerText_ = label({}, WindowTheme::font(11), &WindowTheme::primary, bannerStrip_);
     bannerText_->setObjectName(QStringLiteral("historyBanner"));
-    bannerColumn->addWidget(strip(tints_, HistoryPanelStyle::Symbol::exclamationBubble, orange, bannerText_,
-                                  faded(orange, 0.12), bannerStrip_));
+    bannerColumn->addWidget(strip(tints_, QStringLiteral("exclamationmark.bubble"), &WindowTheme::orange, bannerText_,
+                                  faded(&WindowTheme::orange, 0.12), bannerStrip_));
     bannerStrip_->hide();
     bannerAnimation_ = new QPropertyAnimation(bannerStrip_, "maximumHeight", this);
     bannerAnimation_->setDuration(180);
@@ -228,11 +243,13 @@ HistoryView::HistoryView(HistoryViewModel& model, QWidget* parent)
         else
             bannerStrip_->hide();
     });
-    stack->addWidget(bannerStrip_);
-    stack->addWidget(divider(tints_, this));
+    return bannerStrip_;
+}
 
+QWidget* HistoryView::buildFooter()
+{
     auto* footer = new QWidget(this);
-    fill(tints_, footer, faded(secondary, 0.05));
+    fill(tints_, footer, faded(&WindowTheme::secondary, 0.05));
     auto* footerRow = new QHBoxLayout(footer);
     footerRow->setContentsMargins(14, 7, 14, 7);
     footerRow->setSpacing(8);
@@ -243,36 +260,28 @@ HistoryView::HistoryView(HistoryViewModel& model, QWidget* parent)
     pillRow->setSpacing(5);
     auto* dot = new QWidget(copiedPill_);
     dot->setFixedSize(6, 6);
-    tints_.push_back([dot](const HistoryPanelStyle& style) {
-        dot->setStyleSheet(QStringLiteral("background-color: %1; border-radius: 3px;").arg(style.green().name()));
+    tints_.push_back([dot] {
+        dot->setStyleSheet(
+            QStringLiteral("background-color: %1; border-radius: 3px;").arg(WindowTheme::green().name()));
     });
     pillRow->addWidget(dot);
-    pillRow->addWidget(label(tints_, text(u"已复制到剪贴板"), HistoryPanelStyle::font(10.5), green, copiedPill_));
+    pillRow->addWidget(label(text(u"已复制到剪贴板"), WindowTheme::font(10.5), &WindowTheme::green, copiedPill_));
     footerRow->addWidget(copiedPill_);
-    footerLeft_ = label(tints_, {}, HistoryPanelStyle::font(10.5), secondary, footer);
+    footerLeft_ = label({}, WindowTheme::font(10.5), &WindowTheme::secondary, footer);
     footerLeft_->setObjectName(QStringLiteral("historyFooterLeft"));
     footerRow->addWidget(footerLeft_);
     footerRow->addStretch();
-    footerRight_ = label(tints_, {}, HistoryPanelStyle::font(10.5), secondary, footer);
+    footerRight_ = label({}, WindowTheme::font(10.5), &WindowTheme::secondary, footer);
     footerRight_->setObjectName(QStringLiteral("historyFooterRight"));
     footerRow->addWidget(footerRight_);
-    stack->addWidget(footer);
+    return footer;
+}
 
-    fill(tints_, this, &HistoryPanelStyle::windowBackground);
-    restyle();
-    const auto changed = [this](const auto&) { scheduleRender(); };
-    subscriptions_.push_back(model_.items.subscribe(changed));
-    subscriptions_.push_back(model_.query.subscribe(changed));
-    subscriptions_.push_back(model_.isLoading.subscribe(changed));
-    subscriptions_.push_back(model_.errorText.subscribe(changed));
-    subscriptions_.push_back(model_.showAuthSheet.subscribe(changed));
-    subscriptions_.push_back(model_.topHintText.subscribe(changed));
-    subscriptions_.push_back(model_.degradeBannerText.subscribe(changed));
-    subscriptions_.push_back(model_.pulsingItemId.subscribe(changed));
-    subscriptions_.push_back(model_.typingHintItemId.subscribe(changed));
-    subscriptions_.push_back(model_.insertedItemIds.subscribe(changed));
-    subscriptions_.push_back(model_.hoveredItemId.subscribe(changed));
-    subscriptions_.push_back(model_.copiedItemId.subscribe(changed));
+void HistoryView::followModel()
+{
+    redraw_.follow(model_.items, model_.query, model_.isLoading, model_.errorText, model_.showAuthSheet,
+                   model_.topHintText, model_.degradeBannerText, model_.pulsingItemId, model_.typingHintItemId,
+                   model_.insertedItemIds, model_.hoveredItemId, model_.copiedItemId);
 }
 
 HistoryView::~HistoryView() = default;
@@ -292,22 +301,8 @@ void HistoryView::restyle()
     if (tintedWith_ == palette)
         return;
     tintedWith_ = palette;
-    const HistoryPanelStyle style(palette);
     for (const auto& tint : tints_)
-        tint(style);
-}
-
-void HistoryView::scheduleRender()
-{
-    // Published fields deliver before they hold the new value, and a reload
-    // assigns several: draw once, when they all hold.
-    if (renderPending_)
-        return;
-    renderPending_ = true;
-    postTo(this, [this] {
-        renderPending_ = false;
-        render();
-    });
+        tint();
 }
 
 void HistoryView::render()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Support/Async/Published.h"
+#include "Windows/RedrawBatch.h"
 
 #include <QPalette>
 #include <QWidget>
@@ -15,7 +15,6 @@ class QStackedWidget;
 
 namespace vellamor {
 
-class HistoryPanelStyle;
 class HistoryRowList;
 class HistoryViewModel;
 
@@ -28,8 +27,8 @@ class HistoryView final : public QWidget {
     Q_OBJECT
 
 public:
-    // Sets one colour of the panel's style on one part of the view.
-    using Tints = std::vector<std::function<void(const HistoryPanelStyle&)>>;
+    // Sets one colour of the window theme on one part of the view.
+    using Tints = std::vector<std::function<void()>>;
 
     explicit HistoryView(HistoryViewModel& model, QWidget* parent = nullptr);
     ~HistoryView() override;
@@ -44,16 +43,23 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    QWidget* buildHeader();
+    QWidget* buildHintStrip();
+    QWidget* buildErrorPage();
+    QWidget* buildLoadingPage();
+    QWidget* buildEmptyPage();
+    QWidget* buildList();
+    QWidget* buildBanner();
+    QWidget* buildFooter();
+    void followModel();
     // Colours everything in the application palette's light or dark.
     void restyle();
-    void scheduleRender();
     void render();
     void renderBanner(const std::optional<QString>& text);
     void renderFooter();
 
     HistoryViewModel& model_;
-    std::vector<Subscription> subscriptions_;
-    bool renderPending_ = false;
+    RedrawBatch redraw_;
     bool signInShown_ = false;
     Tints tints_;
     std::optional<QPalette> tintedWith_;

@@ -7,6 +7,7 @@
 #include "Windows/SymbolButton.h"
 #include "Windows/SymbolView.h"
 #include "Windows/ThemedLabel.h"
+#include "Windows/ViewKit.h"
 #include "Windows/WindowTheme.h"
 
 #include <QHBoxLayout>
@@ -54,11 +55,6 @@ QString symbolFor(const QString& kind)
     return u"microphone"_s;
 }
 
-ThemedLabel* caption(const QString& text, QWidget* parent)
-{
-    return new ThemedLabel(text, WindowTheme::captionFont(), &WindowTheme::secondary, parent);
-}
-
 } // namespace
 
 InputSourceCard::InputSourceCard(WindowServices::Factory<InputSourceAPIProtocol> clients,
@@ -77,7 +73,7 @@ InputSourceCard::InputSourceCard(WindowServices::Factory<InputSourceAPIProtocol>
     auto* titles = new QVBoxLayout();
     titles->setSpacing(2);
     titles->addWidget(new ThemedLabel(u"输入源"_s, WindowTheme::font(13, QFont::DemiBold), &WindowTheme::primary, this));
-    titles->addWidget(caption(u"手机浏览器扫码后可将语音直接插入到当前光标位置"_s, this));
+    titles->addWidget(captionLabel(u"手机浏览器扫码后可将语音直接插入到当前光标位置"_s, this));
     header->addLayout(titles);
     header->addStretch();
     add_ = new SymbolButton(u"plus"_s, u"添加输入源"_s, 10, [] { return QColor(Qt::white); }, this);
@@ -91,7 +87,7 @@ InputSourceCard::InputSourceCard(WindowServices::Factory<InputSourceAPIProtocol>
     layout->addLayout(header);
     connect(add_, &QPushButton::clicked, this, &InputSourceCard::presentSheet);
 
-    placeholder_ = caption(QString(), this);
+    placeholder_ = captionLabel(QString(), this);
     placeholder_->setObjectName(u"placeholder"_s);
     layout->addWidget(placeholder_);
     rows_ = new QWidget(this);
@@ -197,7 +193,7 @@ QWidget* InputSourceCard::row(const InputSource& source)
         title->addWidget(new PendingPill(line), 0, Qt::AlignVCenter);
     title->addStretch();
     words->addLayout(title);
-    auto* detail = caption(secondaryLine(source, Date::now()), line);
+    auto* detail = captionLabel(secondaryLine(source, Date::now()), line);
     detail->setTextFormat(Qt::PlainText);
     words->addWidget(detail);
     layout->addLayout(words, 1);

@@ -4,6 +4,7 @@
 #include "Windows/RowDivider.h"
 #include "Windows/SymbolView.h"
 #include "Windows/ThemedLabel.h"
+#include "Windows/ViewKit.h"
 #include "Windows/WindowTheme.h"
 
 #include <QPainter>
@@ -62,7 +63,8 @@ private:
 
 namespace {
 
-QVBoxLayout* centredColumn(QWidget* page, int spacing)
+// A state of the sheet: its content centred horizontally, from the top.
+QVBoxLayout* stateColumn(QWidget* page, int spacing)
 {
     auto* column = new QVBoxLayout(page);
     column->setContentsMargins(0, 0, 0, 0);
@@ -86,7 +88,7 @@ PairingSheet::PairingSheet(std::shared_ptr<InputSourceAPIProtocol> api, SleepFun
 
     auto* header = new QVBoxLayout();
     header->setSpacing(4);
-    header->addWidget(new ThemedLabel(u"添加输入源"_s, WindowTheme::font(17, QFont::DemiBold), &WindowTheme::primary));
+    header->addWidget(headingLabel(u"添加输入源"_s, 17, nullptr));
     header->addWidget(
         new ThemedLabel(u"用手机浏览器扫描下方二维码完成绑定"_s, WindowTheme::calloutFont(), &WindowTheme::secondary));
     layout->addLayout(header);
@@ -94,7 +96,7 @@ PairingSheet::PairingSheet(std::shared_ptr<InputSourceAPIProtocol> api, SleepFun
 
     content_ = new QStackedWidget(this);
     loading_ = new QWidget(content_);
-    QVBoxLayout* loading = centredColumn(loading_, 6);
+    QVBoxLayout* loading = stateColumn(loading_, 6);
     loading->addSpacing(40);
     auto* spinner = new QProgressBar(loading_);
     spinner->setRange(0, 0);
@@ -107,20 +109,20 @@ PairingSheet::PairingSheet(std::shared_ptr<InputSourceAPIProtocol> api, SleepFun
     loading->addStretch();
 
     ready_ = new QWidget(content_);
-    QVBoxLayout* ready = centredColumn(ready_, 12);
+    QVBoxLayout* ready = stateColumn(ready_, 12);
     qrCode_ = new QRCodeView(ready_);
     ready->addWidget(qrCode_, 0, Qt::AlignHCenter);
     code_ = new ThemedLabel(QString(), WindowTheme::monospacedFont(13), &WindowTheme::secondary, ready_);
     code_->setObjectName(u"pairingCode"_s);
     code_->setTextFormat(Qt::PlainText);
     ready->addWidget(code_, 0, Qt::AlignHCenter);
-    expiry_ = new ThemedLabel(QString(), WindowTheme::captionFont(), &WindowTheme::secondary, ready_);
+    expiry_ = captionLabel(QString(), ready_);
     expiry_->setObjectName(u"expiry"_s);
     ready->addWidget(expiry_, 0, Qt::AlignHCenter);
     ready->addStretch();
 
     failed_ = new QWidget(content_);
-    QVBoxLayout* failed = centredColumn(failed_, 12);
+    QVBoxLayout* failed = stateColumn(failed_, 12);
     failed->addSpacing(24);
     auto* warning = new SymbolView(u"exclamationmark.triangle.fill"_s, 28, &WindowTheme::orange, failed_);
     failed->addWidget(warning, 0, Qt::AlignHCenter);

@@ -7,6 +7,7 @@
 #include "Windows/SymbolButton.h"
 #include "Windows/SymbolView.h"
 #include "Windows/TintedGround.h"
+#include "Windows/ViewKit.h"
 #include "Windows/WindowTheme.h"
 
 #include <QHBoxLayout>
@@ -40,7 +41,7 @@ OnboardingAccountPage::OnboardingAccountPage(AuthSessionObserver& auth, std::fun
                                              QWidget* parent)
     : QWidget(parent)
     , icon_(new SymbolView(QStringLiteral("person.crop.circle.badge.checkmark"), 40, &WindowTheme::blue, this))
-    , heading_(OnboardingStyle::heading(QString(), 22, this))
+    , heading_(headingLabel(QString(), 22, this))
     , subtitle_(OnboardingStyle::subtitle(QString(), this))
     , signIn_(new SymbolButton(QStringLiteral("person.crop.circle.badge.plus"), QStringLiteral("登录 / 注册"), 15,
                                [] { return QColor(Qt::white); }, this))

@@ -4,6 +4,7 @@
 #include "Windows/PaintKit.h"
 #include "Windows/SymbolView.h"
 #include "Windows/TintedGround.h"
+#include "Windows/ViewKit.h"
 #include "Windows/WindowTheme.h"
 
 #include <QHBoxLayout>
@@ -110,7 +111,7 @@ OnboardingFirstRunPage::OnboardingFirstRunPage(Published<bool>& hasTriedRecordin
     auto* icon = new SymbolView(QStringLiteral("waveform.and.mic"), 40, &WindowTheme::blue, this);
     icon->setFixedSize(40, 40);
     column->addWidget(icon, 0, Qt::AlignLeft);
-    column->addWidget(OnboardingStyle::heading(QStringLiteral("说出你的第一句话"), 22, this));
+    column->addWidget(headingLabel(QStringLiteral("说出你的第一句话"), 22, this));
     column->addWidget(OnboardingStyle::subtitle(
         QStringLiteral("跟着下面三步操作，Vellamor 检测到成功后会自动带你进入下一步。"), this));
     auto* box = new TintedGround(10, 0.08, this);

@@ -1,11 +1,12 @@
 #include "Onboarding/OnboardingOverviewPage.h"
 
-#include "Onboarding/OnboardingStyle.h"
 #include "Onboarding/OnboardingStatusTag.h"
+#include "Onboarding/OnboardingStyle.h"
 #include "Onboarding/OnboardingViewModel.h"
 #include "Windows/SymbolView.h"
 #include "Windows/ThemedLabel.h"
 #include "Windows/TintedGround.h"
+#include "Windows/ViewKit.h"
 #include "Windows/WindowTheme.h"
 
 #include <QHBoxLayout>
@@ -62,7 +63,7 @@ OnboardingOverviewPage::OnboardingOverviewPage(OnboardingViewModel& vm, const QS
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(16);
-    column->addWidget(OnboardingStyle::heading(QStringLiteral("先开 3 个系统权限"), 22, this));
+    column->addWidget(headingLabel(QStringLiteral("先开 3 个系统权限"), 22, this));
     column->addWidget(OnboardingStyle::subtitle(
         QStringLiteral("Vellamor 不上传你的声音到第三方服务，权限只用于完成「按 %1 说话 → 文字落在光标位置」这一件事。")
             .arg(hotkeyName),

@@ -1,11 +1,12 @@
 #include "Onboarding/OnboardingPermissionStepPage.h"
 
 #include "Onboarding/OnboardingBenefitRow.h"
-#include "Onboarding/OnboardingStyle.h"
 #include "Onboarding/OnboardingStatusTag.h"
+#include "Onboarding/OnboardingStyle.h"
 #include "Windows/PaintKit.h"
 #include "Windows/Symbols.h"
 #include "Windows/TintedGround.h"
+#include "Windows/ViewKit.h"
 #include "Windows/WindowTheme.h"
 
 #include <QHBoxLayout>
@@ -129,7 +130,7 @@ OnboardingPermissionStepPage::OnboardingPermissionStepPage(VellamorPermission pe
 
     auto* column = new QVBoxLayout;
     column->setSpacing(14);
-    column->addWidget(OnboardingStyle::heading(title(permission), 22, this));
+    column->addWidget(headingLabel(title(permission), 22, this));
     column->addWidget(OnboardingStyle::subtitle(rationale(permission), this));
     auto* box = new TintedGround(10, 0.08, this);
     auto* rows = new QVBoxLayout(box);

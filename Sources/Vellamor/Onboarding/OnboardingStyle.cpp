@@ -17,11 +17,6 @@ ThemedLabel* wrapping(const QString& text, const QFont& font, ThemedLabel::Ink i
 
 } // namespace
 
-ThemedLabel* OnboardingStyle::heading(const QString& text, double size, QWidget* parent)
-{
-    return new ThemedLabel(text, WindowTheme::font(size, QFont::DemiBold), &WindowTheme::primary, parent);
-}
-
 ThemedLabel* OnboardingStyle::subtitle(const QString& text, QWidget* parent)
 {
     return wrapping(text, WindowTheme::calloutFont(), &WindowTheme::secondary, parent);

@@ -6,13 +6,12 @@ class QPushButton;
 
 namespace vellamor {
 
-// The kinds of text and button the guide's pages show.
+// The kinds of text and button the guide's pages show (headings come
+// from the view kit).
 class OnboardingStyle {
 public:
     OnboardingStyle() = delete;
 
-    // Semibold, `size` points.
-    static ThemedLabel* heading(const QString& text, double size, QWidget* parent);
     // Callout size in the secondary colour, wrapping.
     static ThemedLabel* subtitle(const QString& text, QWidget* parent);
     // Caption size in the secondary colour, wrapping.

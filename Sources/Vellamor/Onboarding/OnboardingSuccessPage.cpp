@@ -2,8 +2,9 @@
 
 #include "Onboarding/OnboardingStyle.h"
 #include "Windows/PaintKit.h"
-#include "Windows/Symbols.h"
 #include "Windows/SymbolView.h"
+#include "Windows/Symbols.h"
+#include "Windows/ViewKit.h"
 #include "Windows/WindowTheme.h"
 
 #include <QHBoxLayout>
@@ -65,7 +66,7 @@ OnboardingSuccessPage::OnboardingSuccessPage(const QString& hotkeyName, QWidget*
     auto* icon = new SymbolView(QStringLiteral("checkmark.circle.fill"), 52, &WindowTheme::green, this);
     icon->setFixedSize(52, 52);
     column->addWidget(icon, 0, Qt::AlignLeft);
-    column->addWidget(OnboardingStyle::heading(QStringLiteral("可以开始日常使用了"), 26, this));
+    column->addWidget(headingLabel(QStringLiteral("可以开始日常使用了"), 26, this));
     column->addWidget(OnboardingStyle::subtitle(
         QStringLiteral("Vellamor 已经在菜单栏待命。日常使用记住这几件事就够了："), this));
     auto* tips = new QVBoxLayout;

@@ -3,6 +3,7 @@
 #include "Onboarding/OnboardingBulletLine.h"
 #include "Onboarding/OnboardingStyle.h"
 #include "Windows/SymbolView.h"
+#include "Windows/ViewKit.h"
 #include "Windows/WindowTheme.h"
 
 #include <QVBoxLayout>
@@ -21,7 +22,7 @@ OnboardingWelcomePage::OnboardingWelcomePage(const QString& hotkeyName, QWidget*
 
     auto* titles = new QVBoxLayout;
     titles->setSpacing(6);
-    titles->addWidget(OnboardingStyle::heading(QStringLiteral("用说的，比打字快"), 26, this));
+    titles->addWidget(headingLabel(QStringLiteral("用说的，比打字快"), 26, this));
     titles->addWidget(OnboardingStyle::subtitle(
         QStringLiteral("接下来 3 分钟会带你开好 3 个系统权限，结束时你能在任意应用里："), this));
     column->addLayout(titles);

@@ -1,15 +1,14 @@
 #include "Overlay/OverlayViewModel.h"
 
-#include "Support/Async/MainThread.h"
 #include "Support/Async/Spawn.h"
 #include "Support/TextGraphemes.h"
+#include "Windows/RedrawBatch.h"
 
 #include <QPointer>
 
 #include <algorithm>
 #include <cmath>
 #include <utility>
-#include <vector>
 
 namespace vellamor {
 
@@ -196,42 +195,10 @@ void OverlayViewModel::reset()
 
 Subscription OverlayViewModel::observeChanges(QObject* context, std::function<void()> refresh)
 {
-    struct Batch {
-        std::function<void()> refresh;
-        bool pending = false;
-        bool alive = true;
-    };
-    auto batch = std::make_shared<Batch>();
-    batch->refresh = std::move(refresh);
-    QPointer<QObject> guard(context);
-    auto changed = [batch, guard](const auto&) {
-        if (batch->pending)
-            return;
-        batch->pending = true;
-        postTo(guard.data(), [batch] {
-            batch->pending = false;
-            if (batch->alive)
-                batch->refresh();
-        });
-    };
-    auto inner = std::make_shared<std::vector<Subscription>>();
-    inner->push_back(state.subscribe(changed));
-    inner->push_back(partialText.subscribe(changed));
-    inner->push_back(finalText.subscribe(changed));
-    inner->push_back(polishedText.subscribe(changed));
-    inner->push_back(elapsedMillis.subscribe(changed));
-    inner->push_back(phaseElapsedMillis.subscribe(changed));
-    inner->push_back(rmsSamples.subscribe(changed));
-    inner->push_back(warning.subscribe(changed));
-    inner->push_back(isHovering.subscribe(changed));
-    inner->push_back(isPinned.subscribe(changed));
-    inner->push_back(leftOnClipboard.subscribe(changed));
-    inner->push_back(scene.subscribe(changed));
-    inner->push_back(hotkeyMode.subscribe(changed));
-    return Subscription([batch, inner] {
-        batch->alive = false;
-        inner->clear();
-    });
+    auto batch = std::make_shared<RedrawBatch>(context, std::move(refresh));
+    batch->follow(state, partialText, finalText, polishedText, elapsedMillis, phaseElapsedMillis, rmsSamples, warning,
+                  isHovering, isPinned, leftOnClipboard, scene, hotkeyMode);
+    return Subscription([batch] { batch->cancel(); });
 }
 
 } // namespace vellamor

@@ -41,6 +41,11 @@ QColor WindowTheme::windowBackground()
     return QGuiApplication::palette().color(QPalette::Window);
 }
 
+QColor WindowTheme::divider()
+{
+    return PaintKit::withOpacity(secondary(), 0.12);
+}
+
 QColor WindowTheme::blue()
 {
     return pick(QColor(0, 122, 255), QColor(10, 132, 255));
@@ -88,6 +93,11 @@ QFont WindowTheme::monospacedFont(double size, QFont::Weight weight)
     return PaintKit::monospacedFont(size, weight);
 }
 
+QFont WindowTheme::titleFont()
+{
+    return font(17, QFont::DemiBold);
+}
+
 QFont WindowTheme::calloutFont()
 {
     return font(12);
@@ -96,6 +106,21 @@ QFont WindowTheme::calloutFont()
 QFont WindowTheme::captionFont()
 {
     return font(10);
+}
+
+QString WindowTheme::linkStyleSheet()
+{
+    return QStringLiteral("QPushButton { background: transparent; border: none; padding: 0; color: %1; }"
+                          " QPushButton:disabled { color: %2; }")
+        .arg(accent().name(QColor::HexArgb), secondary().name(QColor::HexArgb));
+}
+
+QString WindowTheme::tabStyleSheet(bool selected)
+{
+    const QColor fill = PaintKit::withOpacity(accent(), selected ? 0.15 : 0.0);
+    const QColor text = selected ? accent() : secondary();
+    return QStringLiteral("QPushButton { border: none; border-radius: 6px; padding: 4px 10px; background: %1; color: %2; }")
+        .arg(fill.name(QColor::HexArgb), text.name(QColor::HexArgb));
 }
 
 } // namespace vellamor

@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QString>
 
 namespace vellamor {
 
@@ -22,6 +23,8 @@ public:
     static QColor secondary();
     static QColor accent();
     static QColor windowBackground();
+    // The hairline between rows and between a window's parts.
+    static QColor divider();
 
     static QColor blue();
     static QColor green();
@@ -33,9 +36,15 @@ public:
     // `size` is in the design's points (logical pixels).
     static QFont font(double size, QFont::Weight weight = QFont::Normal);
     static QFont monospacedFont(double size, QFont::Weight weight = QFont::Normal);
-    // 12 and 10.
+    // 17 semibold, 12 and 10.
+    static QFont titleFont();
     static QFont calloutFont();
     static QFont captionFont();
+
+    // A button drawn as a link in the accent colour.
+    static QString linkStyleSheet();
+    // A tab of a small tab bar, tinted while selected.
+    static QString tabStyleSheet(bool selected);
 };
 
 } // namespace vellamor

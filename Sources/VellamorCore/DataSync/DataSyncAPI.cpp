@@ -131,9 +131,9 @@ QCoro::Task<Outcome<T>> attempt(QCoro::Task<T> task)
     co_return outcome;
 }
 
-// The text stored with local(…): the errors' own words, shorter than their
-// descriptions for the user.
-QString connectionReason(const std::exception_ptr& failure)
+// Where a failed call left the caller: the errors' own words, shorter than
+// their descriptions for the user, and whether signing in would help.
+DataSyncConnection fallbackConnection(const std::exception_ptr& failure)
 {
     try {
         std::rethrow_exception(failure);
@@ -142,26 +142,27 @@ QString connectionReason(const std::exception_ptr& failure)
         case DataSyncError::Kind::invalidInput:
         case DataSyncError::Kind::business:
         case DataSyncError::Kind::transport:
-            return error.message();
+            return DataSyncConnection::local(error.message());
         case DataSyncError::Kind::decodingFailed:
-            return QStringLiteral("响应解析失败");
+            return DataSyncConnection::local(QStringLiteral("响应解析失败"));
         case DataSyncError::Kind::unauthorized:
-            return QStringLiteral("登录已过期");
+            return DataSyncConnection::signInNeeded(QStringLiteral("登录已过期"));
         case DataSyncError::Kind::missingToken:
+            return DataSyncConnection::signInNeeded(error.errorDescription());
         case DataSyncError::Kind::notFound:
         case DataSyncError::Kind::encodingFailed:
-            return error.errorDescription();
+            return DataSyncConnection::local(error.errorDescription());
         }
     } catch (const NetworkError& error) {
         // The network stack's own words where it gave some.
-        return error.detail().isEmpty() ? error.errorDescription() : error.detail();
+        return DataSyncConnection::local(error.detail().isEmpty() ? error.errorDescription() : error.detail());
     } catch (const Error& error) {
-        return error.errorDescription();
+        return DataSyncConnection::local(error.errorDescription());
     } catch (const std::exception& error) {
-        return QString::fromUtf8(error.what());
+        return DataSyncConnection::local(QString::fromUtf8(error.what()));
     } catch (...) {
     }
-    return QStringLiteral("unknown error");
+    return DataSyncConnection::local(QStringLiteral("unknown error"));
 }
 
 // What differs between the two caches.
@@ -232,7 +233,7 @@ struct DataSyncAPI::State {
 
     void fellBack(const QString& message, const std::exception_ptr& failure)
     {
-        lastConnection = DataSyncConnection::local(connectionReason(failure));
+        lastConnection = fallbackConnection(failure);
         log.warn(message + describeException(failure));
     }
 

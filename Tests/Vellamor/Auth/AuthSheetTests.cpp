@@ -4,6 +4,7 @@
 #include "Auth/KeychainStatus.h"
 #include "Networking/AuthAPI.h"
 #include "Settings/UserDefaults.h"
+#include "SettingsWindow/ThemeManager.h"
 
 #include "AccountActions.h"
 #include "InMemorySecureItemStore.h"
@@ -97,12 +98,21 @@ protected:
     }
     QString mailedCode(const QString& email) const { return accounts->lastCode(email).value_or(QString()); }
 
-    // Saved as `<name>.png` in $VELLAMOR_SCREENSHOT_DIR for a reviewer.
+    // Saved as `<name>-light.png` and `<name>-dark.png` in
+    // $VELLAMOR_SCREENSHOT_DIR for a reviewer.
     void screenshot(const QString& name) const
     {
         const QString folder = qEnvironmentVariable("VELLAMOR_SCREENSHOT_DIR");
-        if (!folder.isEmpty() && QDir().mkpath(folder))
-            sheet->grab().save(folder + u"/auth-sheet-"_s + name + u".png"_s);
+        if (folder.isEmpty() || !QDir().mkpath(folder))
+            return;
+        ThemeManager theme(defaults, nullptr);
+        for (const ThemeMode mode : {ThemeMode::light, ThemeMode::dark}) {
+            theme.setMode(mode);
+            QCoreApplication::processEvents();
+            sheet->grab().save(folder + u"/auth-sheet-"_s + name + u'-' + rawValue(mode) + u".png"_s);
+        }
+        theme.setMode(ThemeMode::system);
+        QCoreApplication::processEvents();
     }
 
     QTemporaryDir folder;

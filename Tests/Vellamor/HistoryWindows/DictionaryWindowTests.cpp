@@ -103,8 +103,9 @@ TEST_F(DictionaryWindowTest, ThePillSaysWhereTheEntriesLiveAndOffersSignIn)
     const std::pair<DataSyncConnection, DictionaryView::Pill> cases[] = {
         {DataSyncConnection::remote(), {u"已同步云端"_s, PillTone::success, false}},
         {DataSyncConnection::local(u"HTTP 503"_s), {u"本地暂存 · HTTP 503"_s, PillTone::warning, false}},
-        {DataSyncConnection::local(u"未登录账号"_s), {u"登录后云端同步"_s, PillTone::warning, true}},
-        {DataSyncConnection::local(u"登录已过期"_s), {u"登录后云端同步"_s, PillTone::warning, true}},
+        {DataSyncConnection::local(u"登录服务繁忙"_s), {u"本地暂存 · 登录服务繁忙"_s, PillTone::warning, false}},
+        {DataSyncConnection::signInNeeded(u"未登录账号"_s), {u"登录后云端同步"_s, PillTone::warning, true}},
+        {DataSyncConnection::signInNeeded(u"登录已过期"_s), {u"登录后云端同步"_s, PillTone::warning, true}},
     };
     for (const auto& [connection, pill] : cases) {
         model().connection = connection;

@@ -7,6 +7,7 @@
 #include "Windows/InfoCard.h"
 #include "Windows/InfoGrid.h"
 #include "Windows/ProminentButton.h"
+#include "Windows/RedrawBatch.h"
 #include "Windows/Keycap.h"
 #include "Windows/RowDivider.h"
 #include "Windows/SavedToast.h"
@@ -19,6 +20,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 
 #include <gtest/gtest.h>
@@ -132,6 +134,38 @@ TEST(ViewKitTest, EverySectionHasASymbolAndUnknownNamesDrawNothing)
 }
 
 // Each component of the kit, light, for a reviewer.
+// Fields deliver before they hold the new value: the redraw must come once,
+// on the next turn, and see them all; a cancelled batch or a gone context
+// draws nothing.
+TEST(RedrawBatch, RedrawsOnceOnTheNextTurnWithEveryFieldHeld)
+{
+    enum class Stop { none, cancel, destroyContext };
+    for (const Stop stop : {Stop::none, Stop::cancel, Stop::destroyContext}) {
+        Published<int> first(0);
+        Published<QString> second;
+        auto context = std::make_unique<QObject>();
+        std::vector<std::pair<int, QString>> seen;
+        RedrawBatch batch(context.get(), [&] { seen.emplace_back(first.value(), second.value()); });
+        batch.follow(first, second);
+        QCoreApplication::processEvents();
+        seen.clear();
+
+        first = 1;
+        second = u"b"_s;
+        first = 2;
+        EXPECT_TRUE(seen.empty()) << "nothing is drawn before the turn ends";
+        if (stop == Stop::cancel)
+            batch.cancel();
+        if (stop == Stop::destroyContext)
+            context.reset();
+        QCoreApplication::processEvents();
+        if (stop == Stop::none)
+            EXPECT_EQ(seen, (std::vector<std::pair<int, QString>>{{2, u"b"_s}}));
+        else
+            EXPECT_TRUE(seen.empty()) << static_cast<int>(stop);
+    }
+}
+
 TEST(ViewKitTest, Screenshots)
 {
     std::vector<std::pair<QString, std::unique_ptr<QWidget>>> components;

@@ -142,7 +142,9 @@ TEST_F(DataSyncAPITest, RemoteCallFailuresReachTheCallerOrBecomeTheFallbacksReas
         EXPECT_TRUE(warnings().isEmpty());
 
         EXPECT_TRUE(runBlocking(api.listDictionary()).isEmpty());
-        EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(c.reason));
+        const bool signIn = c.expected == Error::missingToken() || c.expected == Error::unauthorized();
+        EXPECT_EQ(api.currentConnection(),
+                  signIn ? DataSyncConnection::signInNeeded(c.reason) : DataSyncConnection::local(c.reason));
         EXPECT_EQ(warnings(), QStringList(u"listDictionary remote failed, falling back to local: "_s
                                           + c.expected.debugDescription()));
         EXPECT_EQ(session->requests().size(), c.status ? 2 : 0);

@@ -83,7 +83,7 @@ TEST_F(DataSyncLive, TransportFaultsAndRefusals)
     EXPECT_TRUE(runBlocking(api.listHistory(5)).isEmpty());
     EXPECT_EQ(handler->reasons, QList<AuthAPIError>{AuthAPIError::tokenInvalid()});
     EXPECT_EQ(handler->refusedTokens, QStringList{u"tok"_s});
-    EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(u"登录已过期"_s));
+    EXPECT_EQ(api.currentConnection(), DataSyncConnection::signInNeeded(u"登录已过期"_s));
 
     // An unknown server entry is refused by the server, and not deleted locally either.
     EXPECT_EQ(errorOf<DataSyncError>(api.deleteDictEntry(999)), DataSyncError::business(40402, u"record not found"_s));

@@ -19,7 +19,8 @@ namespace vellamor {
 
 inline void PrintTo(const DataSyncConnection& connection, std::ostream* os)
 {
-    *os << (connection.isLocal() ? "local(\"" + connection.reason().toStdString() + "\")" : "remote");
+    const char* kind = connection.needsSignIn() ? "signInNeeded" : "local";
+    *os << (connection.isLocal() ? kind + ("(\"" + connection.reason().toStdString() + "\")") : "remote");
 }
 
 namespace test {
