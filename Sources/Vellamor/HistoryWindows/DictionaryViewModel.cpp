@@ -2,6 +2,7 @@
 
 #include "Auth/AuthSessionObserver.h"
 #include "I18n/L10n.h"
+#include "Support/Async/Outcome.h"
 #include "Support/Async/Spawn.h"
 #include "Support/Error.h"
 
@@ -59,23 +60,17 @@ void DictionaryViewModel::refresh()
     QPointer<DictionaryViewModel> self(this);
     spawn(this, QStringLiteral("dictionary reload"),
           [self, api = api_, generation](std::stop_token) -> QCoro::Task<void> {
-              QList<DictEntry> loaded;
-              std::exception_ptr failure;
-              try {
-                  loaded = co_await api->listDictionary();
-              } catch (...) {
-                  failure = std::current_exception();
-              }
+              Outcome<QList<DictEntry>> loaded = co_await outcomeOf(api->listDictionary());
               if (!self)
                   co_return;
               const bool newest = generation > self->appliedRefresh_;
               if (newest) {
                   self->appliedRefresh_ = generation;
-                  if (failure) {
-                      self->errorText = userFacingDescription(failure, L10n::Errors::unknown());
+                  if (loaded.failure) {
+                      self->errorText = userFacingDescription(loaded.failure, L10n::Errors::unknown());
                   } else {
-                      sortByTerm(loaded);
-                      self->entries = std::move(loaded);
+                      sortByTerm(*loaded.value);
+                      self->entries = std::move(*loaded.value);
                       self->connection = api->currentConnection();
                   }
               }
@@ -89,19 +84,14 @@ void DictionaryViewModel::upsert(std::optional<qint64> id, QString term, QString
     spawn(this, QStringLiteral("dictionary change"),
           [self, api = api_, id, term = std::move(term), replacement = std::move(replacement),
            note = std::move(note)](std::stop_token) -> QCoro::Task<void> {
-              std::optional<DictEntry> saved;
-              std::exception_ptr failure;
-              try {
-                  saved = co_await api->upsertDictEntry(id, term, replacement, note);
-              } catch (...) {
-                  failure = std::current_exception();
-              }
+              const Outcome<DictEntry> change = co_await outcomeOf(api->upsertDictEntry(id, term, replacement, note));
               if (!self)
                   co_return;
-              if (failure) {
-                  self->errorText = userFacingDescription(failure, L10n::Errors::unknown());
+              if (change.failure) {
+                  self->errorText = userFacingDescription(change.failure, L10n::Errors::unknown());
                   co_return;
               }
+              const std::optional<DictEntry>& saved = change.value;
               QList<DictEntry> list = self->entries.value();
               const auto same = std::find_if(list.begin(), list.end(),
                                              [&](const DictEntry& entry) { return entry.id == saved->id; });
@@ -123,16 +113,11 @@ void DictionaryViewModel::remove(const DictEntry& entry)
     QPointer<DictionaryViewModel> self(this);
     spawn(this, QStringLiteral("dictionary deletion"),
           [self, api = api_, id = entry.id](std::stop_token) -> QCoro::Task<void> {
-              std::exception_ptr failure;
-              try {
-                  co_await api->deleteDictEntry(id);
-              } catch (...) {
-                  failure = std::current_exception();
-              }
+              const Outcome<void> deleted = co_await outcomeOf(api->deleteDictEntry(id));
               if (!self)
                   co_return;
-              if (failure) {
-                  self->errorText = userFacingDescription(failure, L10n::Errors::unknown());
+              if (deleted.failure) {
+                  self->errorText = userFacingDescription(deleted.failure, L10n::Errors::unknown());
                   co_return;
               }
               QList<DictEntry> list = self->entries.value();
