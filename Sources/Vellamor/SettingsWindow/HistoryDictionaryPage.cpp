@@ -117,14 +117,8 @@ HistoryDictionaryPage::HistoryDictionaryPage(HistoryDictionaryStats::Sources sou
     connect(syncSwitch_, &ToggleSwitch::clicked, this, [this](bool on) { stats_->setHistorySync(on); });
     connect(syncNowButton_, &QPushButton::clicked, this, [this] { stats_->triggerSyncNow(); });
     HistoryDictionaryStats& stats = *stats_;
-    // Subscribers hear of a value before it is stored: draw on the next turn.
-    auto redraw = [this](const auto&) { scheduleRedraw(); };
-    subscriptions_.push_back(stats.historyCount.subscribe(redraw));
-    subscriptions_.push_back(stats.dictCount.subscribe(redraw));
-    subscriptions_.push_back(stats.historySyncEnabled.subscribe(redraw));
-    subscriptions_.push_back(stats.canToggle.subscribe(redraw));
-    subscriptions_.push_back(stats.toggleError.subscribe(redraw));
-    subscriptions_.push_back(stats.updating.subscribe(redraw));
+    redraw_.follow(stats.historyCount, stats.dictCount, stats.historySyncEnabled, stats.canToggle, stats.toggleError,
+                   stats.updating);
 }
 
 void HistoryDictionaryPage::showEvent(QShowEvent* event)
@@ -133,15 +127,8 @@ void HistoryDictionaryPage::showEvent(QShowEvent* event)
     stats_->refresh();
 }
 
-void HistoryDictionaryPage::scheduleRedraw()
-{
-    if (!std::exchange(redrawPending_, true))
-        QMetaObject::invokeMethod(this, &HistoryDictionaryPage::showStats, Qt::QueuedConnection);
-}
-
 void HistoryDictionaryPage::showStats()
 {
-    redrawPending_ = false;
     const HistoryDictionaryStats& stats = *stats_;
     historyTitle_->setText(QStringLiteral("已保存 ") + stats.historyCountLabel());
     dictTitle_->setText(QStringLiteral("已收录 ") + stats.dictCountLabel());

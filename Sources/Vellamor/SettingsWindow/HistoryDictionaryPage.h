@@ -1,7 +1,7 @@
 #pragma once
 
 #include "SettingsWindow/HistoryDictionaryStats.h"
-#include "Support/Async/Published.h"
+#include "Windows/RedrawBatch.h"
 
 #include <QWidget>
 
@@ -37,7 +37,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void scheduleRedraw();
     void showStats();
 
     std::shared_ptr<HistoryDictionaryStats> stats_;
@@ -50,8 +49,7 @@ private:
     QPushButton* syncNowButton_;
     QPushButton* openHistory_ = nullptr;
     QPushButton* openDictionary_ = nullptr;
-    bool redrawPending_ = false;
-    std::vector<Subscription> subscriptions_;
+    RedrawBatch redraw_{this, [this] { showStats(); }};
 };
 
 } // namespace vellamor

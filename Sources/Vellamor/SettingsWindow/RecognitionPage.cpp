@@ -139,15 +139,10 @@ RecognitionPage::RecognitionPage(SettingsStoreObservable& obs, std::shared_ptr<A
     // The cards keep their height; the page's foot takes what is left.
     layout->addStretch(1);
 
-    // Subscribers hear of a value before it is stored: draw on the next turn.
-    auto redraw = [this](const auto&) { scheduleRedraw(); };
-    subscriptions_.push_back(store_->loading.subscribe(redraw));
-    subscriptions_.push_back(store_->models.subscribe(redraw));
-    subscriptions_.push_back(store_->errorText.subscribe(redraw));
-    subscriptions_.push_back(obs_.selectedLLMProviderName.subscribe(redraw));
+    redraw_.follow(store_->loading, store_->models, store_->errorText, obs_.selectedLLMProviderName);
     subscriptions_.push_back(obs_.enableLLMPolish.subscribe([this](bool polish) {
         showOutput(polish);
-        scheduleRedraw();
+        redraw_.request();
     }));
     if (auth_)
         subscriptions_.push_back(auth_->subscribeState([this](const AuthState& state) {
@@ -189,7 +184,7 @@ bool RecognitionPage::signedIn() const
 void RecognitionPage::followAuthState(bool signedIn)
 {
     const std::optional<bool> previous = std::exchange(lastSignedIn_, signedIn);
-    scheduleRedraw();
+    redraw_.request();
     if (!previous || *previous == signedIn)
         return;
     // Signing out keeps the saved model: it is checked again at the next
@@ -243,15 +238,8 @@ QString RecognitionPage::modelSubtitle() const
     return QStringLiteral("使用后端默认选择");
 }
 
-void RecognitionPage::scheduleRedraw()
-{
-    if (!std::exchange(redrawPending_, true))
-        QMetaObject::invokeMethod(this, &RecognitionPage::showModels, Qt::QueuedConnection);
-}
-
 void RecognitionPage::showModels()
 {
-    redrawPending_ = false;
     const QList<LLMModelOption>& models = store_->models.value();
     modelPicker_->clear();
     modelPicker_->addItem(QStringLiteral("后端默认"), QString());

@@ -2,6 +2,7 @@
 
 #include "SettingsWindow/LLMModelListStore.h"
 #include "Support/Async/Published.h"
+#include "Windows/RedrawBatch.h"
 
 #include <QCoro/QCoroTask>
 #include <QList>
@@ -52,7 +53,6 @@ private:
     void followAuthState(bool signedIn);
     void reloadModels();
     void reconcileSelectedModel();
-    void scheduleRedraw();
     void showModels();
     void showOutput(bool polish);
 
@@ -70,7 +70,7 @@ private:
     SettingsRow* modelRow_ = nullptr;
     QWidget* insertPill_;
     QWidget* polishPill_;
-    bool redrawPending_ = false;
+    RedrawBatch redraw_{this, [this] { showModels(); }};
 };
 
 } // namespace vellamor

@@ -29,12 +29,13 @@ public:
     RedrawBatch(const RedrawBatch&) = delete;
     RedrawBatch& operator=(const RedrawBatch&) = delete;
 
-    // Each assignment to any of `fields` asks for a redraw (subscribing
-    // delivers the current value, so following asks for one too).
-    template<typename... T>
-    void follow(Published<T>&... fields)
+    // Each assignment to any of `fields` (published fields, or anything
+    // subscribed to like one) asks for a redraw; subscribing delivers the
+    // current value, so following asks for one too.
+    template<typename... Field>
+    void follow(Field&... fields)
     {
-        (subscriptions_.push_back(fields.subscribe([this](const T&) { request(); })), ...);
+        (subscriptions_.push_back(fields.subscribe([this](const auto&) { request(); })), ...);
     }
 
     void request()
