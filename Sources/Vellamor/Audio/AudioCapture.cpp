@@ -68,6 +68,47 @@ Channel<float> AudioCapture::rmsStream()
     return *rmsContinuation_;
 }
 
+std::optional<QString> AudioCapture::recordedSource(const platform::SoundServerSnapshot& devices) const
+{
+    if (selectedSource_) {
+        const bool present = std::any_of(devices.sources.begin(), devices.sources.end(), [&](const auto& candidate) {
+            return candidate.name == *selectedSource_ && !candidate.isMonitor;
+        });
+        if (present)
+            return selectedSource_;
+        log_.info(QStringLiteral("chosen microphone absent, recording from the default: ") + *selectedSource_);
+    }
+    return std::nullopt;
+}
+
+platform::AudioChunkHandler
+AudioCapture::gatheringFrames(std::shared_ptr<AudioChunkQueue> queue, quint64 run,
+                              std::shared_ptr<std::atomic<std::chrono::steady_clock::time_point>> firstSampleAt)
+{
+    // The server hands over a few milliseconds at a time. Gathering bytes
+    // on the capture thread until they complete a frame spares the main
+    // thread most wake-ups and delays no frame.
+    struct Gathered {
+        QByteArray bytes;
+        qint64 total = 0;
+    };
+    auto gathered = std::make_shared<Gathered>();
+    return [queue, run, gathered, firstSampleAt](const char* data, std::size_t size) {
+        constexpr qint64 frameBytes = AudioFormatSpec::bytesPerFrame;
+        if (gathered->total == 0) {
+            // The first chunk ends now: its first sample was taken its length ago.
+            const auto length = std::chrono::microseconds(static_cast<qint64>(size) * 1'000'000
+                                                          / (AudioFormatSpec::bytesPerSample * AudioFormatSpec::sampleRate));
+            firstSampleAt->store(std::chrono::steady_clock::now() - length);
+        }
+        gathered->bytes.append(data, static_cast<qsizetype>(size));
+        gathered->total += static_cast<qint64>(size);
+        const qint64 firstGathered = gathered->total - gathered->bytes.size();
+        if (gathered->total / frameBytes > firstGathered / frameBytes)
+            queue->push(run, std::exchange(gathered->bytes, QByteArray()));
+    };
+}
+
 QCoro::Task<AudioFrameStream> AudioCapture::start()
 {
     if (isRunning_ || isStarting_)
@@ -84,16 +125,7 @@ QCoro::Task<AudioFrameStream> AudioCapture::start()
         throw AudioCaptureError::permissionDenied();
     }
 
-    std::optional<QString> source;
-    if (selectedSource_) {
-        const bool present = std::any_of(devices.sources.begin(), devices.sources.end(), [&](const auto& candidate) {
-            return candidate.name == *selectedSource_ && !candidate.isMonitor;
-        });
-        if (present)
-            source = selectedSource_;
-        else
-            log_.info(QStringLiteral("chosen microphone absent, recording from the default: ") + *selectedSource_);
-    }
+    const std::optional<QString> source = recordedSource(devices);
 
     const quint64 run = ++lastRun_;
     acceptedRun_ = run;
@@ -104,28 +136,7 @@ QCoro::Task<AudioFrameStream> AudioCapture::start()
     auto firstSampleAt = std::make_shared<std::atomic<std::chrono::steady_clock::time_point>>();
     firstSampleAt_ = firstSampleAt;
 
-    // The server hands over a few milliseconds at a time. Gathering bytes
-    // on the capture thread until they complete a frame spares the main
-    // thread most wake-ups and delays no frame.
-    struct Gathered {
-        QByteArray bytes;
-        qint64 total = 0;
-    };
-    auto gathered = std::make_shared<Gathered>();
-    auto onChunk = [queue = queue_, run, gathered, firstSampleAt](const char* data, std::size_t size) {
-        constexpr qint64 frameBytes = AudioFormatSpec::bytesPerFrame;
-        if (gathered->total == 0) {
-            // The first chunk ends now: its first sample was taken its length ago.
-            const auto length = std::chrono::microseconds(static_cast<qint64>(size) * 1'000'000
-                                                          / (AudioFormatSpec::bytesPerSample * AudioFormatSpec::sampleRate));
-            firstSampleAt->store(std::chrono::steady_clock::now() - length);
-        }
-        gathered->bytes.append(data, static_cast<qsizetype>(size));
-        gathered->total += static_cast<qint64>(size);
-        const qint64 firstGathered = gathered->total - gathered->bytes.size();
-        if (gathered->total / frameBytes > firstGathered / frameBytes)
-            queue->push(run, std::exchange(gathered->bytes, QByteArray()));
-    };
+    auto onChunk = gatheringFrames(queue_, run, firstSampleAt);
     auto onFailure = [self, log = log_](const QString& reason) {
         postTo(self.data(), [log, reason] { log.warn(QStringLiteral("audio stream failed"), reason); });
     };

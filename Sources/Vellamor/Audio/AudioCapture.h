@@ -60,6 +60,13 @@ public:
     bool isRunning() const { return isRunning_; }
 
 private:
+    // The chosen source while the server has it, else none (the default).
+    std::optional<QString> recordedSource(const platform::SoundServerSnapshot& devices) const;
+    // Runs on the capture thread: queues the run's bytes as each frame completes,
+    // and notes when the run's first sample was taken.
+    static platform::AudioChunkHandler
+    gatheringFrames(std::shared_ptr<AudioChunkQueue> queue, quint64 run,
+                    std::shared_ptr<std::atomic<std::chrono::steady_clock::time_point>> firstSampleAt);
     void drain();
     void deliver(AudioFrame frame);
     void reportLateStart(std::chrono::steady_clock::time_point firstSampleAt);

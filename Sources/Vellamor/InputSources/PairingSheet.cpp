@@ -95,49 +95,9 @@ PairingSheet::PairingSheet(std::shared_ptr<InputSourceAPIProtocol> api, SleepFun
     layout->addWidget(new RowDivider(this));
 
     content_ = new QStackedWidget(this);
-    loading_ = new QWidget(content_);
-    QVBoxLayout* loading = stateColumn(loading_, 6);
-    loading->addSpacing(40);
-    auto* spinner = new QProgressBar(loading_);
-    spinner->setRange(0, 0);
-    spinner->setTextVisible(false);
-    spinner->setFixedWidth(120);
-    loading->addWidget(spinner, 0, Qt::AlignHCenter);
-    loading->addWidget(new ThemedLabel(u"正在生成二维码…"_s, WindowTheme::font(13), &WindowTheme::secondary, loading_),
-                       0, Qt::AlignHCenter);
-    loading->addSpacing(40);
-    loading->addStretch();
-
-    ready_ = new QWidget(content_);
-    QVBoxLayout* ready = stateColumn(ready_, 12);
-    qrCode_ = new QRCodeView(ready_);
-    ready->addWidget(qrCode_, 0, Qt::AlignHCenter);
-    code_ = new ThemedLabel(QString(), WindowTheme::monospacedFont(13), &WindowTheme::secondary, ready_);
-    code_->setObjectName(u"pairingCode"_s);
-    code_->setTextFormat(Qt::PlainText);
-    ready->addWidget(code_, 0, Qt::AlignHCenter);
-    expiry_ = captionLabel(QString(), ready_);
-    expiry_->setObjectName(u"expiry"_s);
-    ready->addWidget(expiry_, 0, Qt::AlignHCenter);
-    ready->addStretch();
-
-    failed_ = new QWidget(content_);
-    QVBoxLayout* failed = stateColumn(failed_, 12);
-    failed->addSpacing(24);
-    auto* warning = new SymbolView(u"exclamationmark.triangle.fill"_s, 28, &WindowTheme::orange, failed_);
-    failed->addWidget(warning, 0, Qt::AlignHCenter);
-    failure_ = new ThemedLabel(QString(), WindowTheme::calloutFont(), &WindowTheme::primary, failed_);
-    failure_->setObjectName(u"failure"_s);
-    failure_->setTextFormat(Qt::PlainText);
-    failure_->setWordWrap(true);
-    failure_->setAlignment(Qt::AlignHCenter);
-    failed->addWidget(failure_);
-    auto* retry = new QPushButton(u"重试"_s, failed_);
-    retry->setAutoDefault(false);
-    failed->addWidget(retry, 0, Qt::AlignHCenter);
-    failed->addStretch();
-    connect(retry, &QPushButton::clicked, this, [this] { viewModel_->load(); });
-
+    buildLoadingPage();
+    buildReadyPage();
+    buildFailedPage();
     content_->addWidget(loading_);
     content_->addWidget(ready_);
     content_->addWidget(failed_);
@@ -164,6 +124,58 @@ PairingSheet::PairingSheet(std::shared_ptr<InputSourceAPIProtocol> api, SleepFun
 }
 
 PairingSheet::~PairingSheet() = default;
+
+void PairingSheet::buildLoadingPage()
+{
+    loading_ = new QWidget(content_);
+    QVBoxLayout* loading = stateColumn(loading_, 6);
+    loading->addSpacing(40);
+    auto* spinner = new QProgressBar(loading_);
+    spinner->setRange(0, 0);
+    spinner->setTextVisible(false);
+    spinner->setFixedWidth(120);
+    loading->addWidget(spinner, 0, Qt::AlignHCenter);
+    loading->addWidget(new ThemedLabel(u"正在生成二维码…"_s, WindowTheme::font(13), &WindowTheme::secondary, loading_),
+                       0, Qt::AlignHCenter);
+    loading->addSpacing(40);
+    loading->addStretch();
+}
+
+void PairingSheet::buildReadyPage()
+{
+    ready_ = new QWidget(content_);
+    QVBoxLayout* ready = stateColumn(ready_, 12);
+    qrCode_ = new QRCodeView(ready_);
+    ready->addWidget(qrCode_, 0, Qt::AlignHCenter);
+    code_ = new ThemedLabel(QString(), WindowTheme::monospacedFont(13), &WindowTheme::secondary, ready_);
+    code_->setObjectName(u"pairingCode"_s);
+    code_->setTextFormat(Qt::PlainText);
+    ready->addWidget(code_, 0, Qt::AlignHCenter);
+    expiry_ = captionLabel(QString(), ready_);
+    expiry_->setObjectName(u"expiry"_s);
+    ready->addWidget(expiry_, 0, Qt::AlignHCenter);
+    ready->addStretch();
+}
+
+void PairingSheet::buildFailedPage()
+{
+    failed_ = new QWidget(content_);
+    QVBoxLayout* failed = stateColumn(failed_, 12);
+    failed->addSpacing(24);
+    auto* warning = new SymbolView(u"exclamationmark.triangle.fill"_s, 28, &WindowTheme::orange, failed_);
+    failed->addWidget(warning, 0, Qt::AlignHCenter);
+    failure_ = new ThemedLabel(QString(), WindowTheme::calloutFont(), &WindowTheme::primary, failed_);
+    failure_->setObjectName(u"failure"_s);
+    failure_->setTextFormat(Qt::PlainText);
+    failure_->setWordWrap(true);
+    failure_->setAlignment(Qt::AlignHCenter);
+    failed->addWidget(failure_);
+    auto* retry = new QPushButton(u"重试"_s, failed_);
+    retry->setAutoDefault(false);
+    failed->addWidget(retry, 0, Qt::AlignHCenter);
+    failed->addStretch();
+    connect(retry, &QPushButton::clicked, this, [this] { viewModel_->load(); });
+}
 
 void PairingSheet::showEvent(QShowEvent* event)
 {

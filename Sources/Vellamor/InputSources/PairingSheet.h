@@ -33,6 +33,10 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    // Children of content_, one for each phase.
+    void buildLoadingPage();
+    void buildReadyPage();
+    void buildFailedPage();
     void render();
 
     PairingSheetViewModel* viewModel_;

@@ -53,6 +53,32 @@ OnboardingWindow::OnboardingWindow(OnboardingViewModel& vm, const QString& hotke
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
+    column->addLayout(makeHeader());
+    column->addWidget(new RowDivider(this));
+
+    pageArea_->setContentsMargins(36, 28, 36, 28);
+    column->addLayout(pageArea_, 1);
+    column->addWidget(new RowDivider(this));
+
+    column->addLayout(makeFooter());
+
+    showStep(vm.step.value());
+    step_ = vm.step.subscribeQueued(this, [this](OnboardingStep step) {
+        if (step != shownStep_)
+            showStep(step);
+    });
+    statuses_ = vm.statuses.subscribeQueued(this, [this](const PermissionStatuses&) { refreshFooter(); });
+    tried_ = vm.hasTriedRecording.subscribeQueued(this, [this](bool) { refreshFooter(); });
+    auth_ = vm.auth().subscribeStateQueued(this, [this](const AuthState&) { refreshFooter(); });
+
+    poll_->setInterval(pollIntervalMs);
+    poll_->setTimerType(Qt::PreciseTimer);
+    connect(poll_, &QTimer::timeout, &vm_, &OnboardingViewModel::refreshStatuses);
+    poll_->start();
+}
+
+QHBoxLayout* OnboardingWindow::makeHeader()
+{
     auto* header = new QHBoxLayout;
     header->setContentsMargins(20, 12, 20, 12);
     header->setSpacing(8);
@@ -68,13 +94,11 @@ OnboardingWindow::OnboardingWindow(OnboardingViewModel& vm, const QString& hotke
     tracked.setLetterSpacing(QFont::AbsoluteSpacing, 0.6);
     progress_->setFont(tracked);
     header->addWidget(progress_);
-    column->addLayout(header);
-    column->addWidget(new RowDivider(this));
+    return header;
+}
 
-    pageArea_->setContentsMargins(36, 28, 36, 28);
-    column->addLayout(pageArea_, 1);
-    column->addWidget(new RowDivider(this));
-
+QHBoxLayout* OnboardingWindow::makeFooter()
+{
     auto* footer = new QHBoxLayout;
     footer->setContentsMargins(20, 14, 20, 14);
     left_->setFlat(true);
@@ -84,7 +108,6 @@ OnboardingWindow::OnboardingWindow(OnboardingViewModel& vm, const QString& hotke
     applyButtonInk();
     primary_->setMinimumWidth(120);
     footer->addWidget(primary_);
-    column->addLayout(footer);
 
     connect(left_, &QPushButton::clicked, this, [this] {
         if (vm_.canGoBack())
@@ -100,20 +123,7 @@ OnboardingWindow::OnboardingWindow(OnboardingViewModel& vm, const QString& hotke
             vm_.next();
         }
     });
-
-    showStep(vm.step.value());
-    step_ = vm.step.subscribeQueued(this, [this](OnboardingStep step) {
-        if (step != shownStep_)
-            showStep(step);
-    });
-    statuses_ = vm.statuses.subscribeQueued(this, [this](const PermissionStatuses&) { refreshFooter(); });
-    tried_ = vm.hasTriedRecording.subscribeQueued(this, [this](bool) { refreshFooter(); });
-    auth_ = vm.auth().subscribeStateQueued(this, [this](const AuthState&) { refreshFooter(); });
-
-    poll_->setInterval(pollIntervalMs);
-    poll_->setTimerType(Qt::PreciseTimer);
-    connect(poll_, &QTimer::timeout, &vm_, &OnboardingViewModel::refreshStatuses);
-    poll_->start();
+    return footer;
 }
 
 OnboardingWindow::~OnboardingWindow() = default;

@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QHBoxLayout;
 class QPushButton;
 class QTimer;
 class QVBoxLayout;
@@ -51,6 +52,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    QHBoxLayout* makeHeader();
+    // The buttons wired to the steps.
+    QHBoxLayout* makeFooter();
     void showStep(OnboardingStep step);
     void refreshFooter();
     // The footer's buttons in the palette's colours, light or dark.

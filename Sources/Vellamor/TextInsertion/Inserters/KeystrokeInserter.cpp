@@ -117,40 +117,11 @@ int KeystrokeInserter::buildEvents(const QString& text)
     return 2 * keystrokes->characterCount();
 }
 
-QCoro::Task<void> KeystrokeInserter::insert(QString text)
+QCoro::Task<KeystrokeInserter::Typed> KeystrokeInserter::type(std::shared_ptr<platform::KeyInjector> injector,
+                                                               InsertionSleep sleep, Pacing pacing,
+                                                               milliseconds perCharacter, KeystrokePlan keystrokes,
+                                                               std::shared_ptr<LeftMapping> leftMapped)
 {
-    if (text.isEmpty())
-        co_return;
-    // The coroutine may outlive a caller's reference to this inserter.
-    const auto injector = injector_;
-    const auto sleep = sleep_;
-    const auto ignoreSynthetic = ignoreSynthetic_;
-    const Pacing pacing = pacing_;
-    const auto leftMapped = leftMapped_;
-    if (!injector->isAvailable())
-        throw KeystrokeInserterError::sourceUnavailable();
-
-    co_await ModifierRelease::wait(injector, sleep, pacing.modifierPoll, pacing.modifierTimeout);
-    auto keystrokes = plan(*injector, text, leftMapped->keys);
-    // Batch after batch on the few key codes left over would wait for the
-    // reader each time: better once, for the keys the last text left mapped.
-    if (!leftMapped->keys.empty() && (!keystrokes || remappings(*keystrokes) > 1)) {
-        co_await restoreKeymap(injector, sleep, leftMapped);
-        keystrokes = plan(*injector, text, {});
-    }
-    if (!keystrokes)
-        throw KeystrokeInserterError::buildFailed(0);
-
-    SyntheticInputGuard guard(ignoreSynthetic);
-    guard.begin();
-    const bool capsLock = injector->capsLockOn();
-    if (capsLock)
-        injector->setCapsLock(false);
-
-    // Only keys whose mapping changes need the pauses; the layout's own keys
-    // read the same before and after.
-    const auto perCharacter =
-        TypingPace::needsSlowPace(injector->activeWindowClass()) ? pacing.slowPerCharacter : pacing.perCharacter;
     int posted = 0;
     bool refused = false;
     // Times from the start of typing: `now`, when a slow reader will have
@@ -177,7 +148,7 @@ QCoro::Task<void> KeystrokeInserter::insert(QString text)
             due = std::max(due, when);
         leftMapped->leave(mapped, std::clamp(due - now, milliseconds(0), pacing.readingCeiling));
     };
-    for (const auto& step : keystrokes->steps()) {
+    for (const auto& step : keystrokes.steps()) {
         if (step.kind == KeystrokePlan::Step::Kind::press) {
             auto outcome = injector->tapUnlessModifiersHeld(step.key);
             while (outcome == platform::KeyInjector::TapOutcome::modifiersHeld) {
@@ -216,14 +187,52 @@ QCoro::Task<void> KeystrokeInserter::insert(QString text)
     }
     // The keys mapped so far (also when typing stopped early) go back later.
     leave();
+    co_return Typed{posted, refused};
+}
+
+QCoro::Task<void> KeystrokeInserter::insert(QString text)
+{
+    if (text.isEmpty())
+        co_return;
+    // The coroutine may outlive a caller's reference to this inserter.
+    const auto injector = injector_;
+    const auto sleep = sleep_;
+    const auto ignoreSynthetic = ignoreSynthetic_;
+    const Pacing pacing = pacing_;
+    const auto leftMapped = leftMapped_;
+    if (!injector->isAvailable())
+        throw KeystrokeInserterError::sourceUnavailable();
+
+    co_await ModifierRelease::wait(injector, sleep, pacing.modifierPoll, pacing.modifierTimeout);
+    auto keystrokes = plan(*injector, text, leftMapped->keys);
+    // Batch after batch on the few key codes left over would wait for the
+    // reader each time: better once, for the keys the last text left mapped.
+    if (!leftMapped->keys.empty() && (!keystrokes || remappings(*keystrokes) > 1)) {
+        co_await restoreKeymap(injector, sleep, leftMapped);
+        keystrokes = plan(*injector, text, {});
+    }
+    if (!keystrokes)
+        throw KeystrokeInserterError::buildFailed(0);
+
+    SyntheticInputGuard guard(ignoreSynthetic);
+    guard.begin();
+    const bool capsLock = injector->capsLockOn();
+    if (capsLock)
+        injector->setCapsLock(false);
+
+    // Only keys whose mapping changes need the pauses; the layout's own keys
+    // read the same before and after.
+    const auto perCharacter =
+        TypingPace::needsSlowPace(injector->activeWindowClass()) ? pacing.slowPerCharacter : pacing.perCharacter;
+    const Typed typed = co_await type(injector, sleep, pacing, perCharacter, std::move(*keystrokes), leftMapped);
 
     if (capsLock)
         injector->setCapsLock(true);
     injector->flush();
     co_await sleep(pacing.releaseSettle);
     guard.end();
-    if (refused)
-        throw KeystrokeInserterError::buildFailed(posted);
+    if (typed.refused)
+        throw KeystrokeInserterError::buildFailed(typed.posted);
 }
 
 } // namespace vellamor

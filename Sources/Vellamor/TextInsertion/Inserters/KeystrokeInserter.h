@@ -96,6 +96,16 @@ private:
     // spare ones.
     static std::optional<KeystrokePlan> plan(platform::KeyInjector& injector, const QString& text,
                                              const std::map<int, platform::KeyMapping>& left);
+    struct Typed {
+        int posted = 0;
+        // A key event or a mapping change was refused: typing stopped there.
+        bool refused = false;
+    };
+
+    // Types the plan's steps, leaving its last mapping to `leftMapped`.
+    static QCoro::Task<Typed> type(std::shared_ptr<platform::KeyInjector> injector, InsertionSleep sleep,
+                                   Pacing pacing, std::chrono::milliseconds perCharacter, KeystrokePlan keystrokes,
+                                   std::shared_ptr<LeftMapping> leftMapped);
     static QCoro::Task<void> restoreKeymap(std::shared_ptr<platform::KeyInjector> injector, InsertionSleep sleep,
                                            std::shared_ptr<LeftMapping> left);
 
