@@ -23,7 +23,6 @@
 #include "Support/Async/MainThread.h"
 #include "Support/Async/Sleep.h"
 #include "Support/Async/Spawn.h"
-#include "Support/TextGraphemes.h"
 #include "Support/UrlPath.h"
 #include "TextInsertion/SystemLayeredInserter.h"
 
@@ -49,7 +48,6 @@ constexpr auto doneHideDelay = 1500ms;
 constexpr auto failedHideDelay = 6000ms;
 constexpr auto cancelledHideDelay = 900ms;
 constexpr auto stopFadeDuration = 300ms;
-constexpr auto connectedBadgeDuration = 45s;
 
 void cancelAndDrop(std::optional<TaskHandle>& task)
 {
@@ -161,6 +159,14 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
                             connect(this, &AppContainer::inputSourceListChanged, receiver, std::move(slot));
                         }}});
     pairingConfirm_ = std::make_unique<PairingConfirmController>(windowServices_.inputSources, sleep_);
+    phoneCommands_ = std::make_unique<PhoneCommandRouter>(
+        sourceCommands_, *textInserter_, sleep_, log_,
+        PhoneCommandRouter::Hooks{
+            .currentStore = [this] { return historyStore_; },
+            .confirmPairing = [this](const PairingRequestPayload& payload) { pairingConfirm_->enqueue(payload); },
+            .showConnected = [this](bool on) { setConnectedBadge(on); },
+        });
+    connect(phoneCommands_.get(), &PhoneCommandRouter::listChanged, this, &AppContainer::inputSourceListChanged);
     historyWindow_ = std::make_unique<HistoryWindowController>(HistoryWindowController::Services{
         .layered = *textInserter_,
         .isAccessibilityTrusted = SystemLayeredInserter::accessibilityTrust(permissionChecker_),
@@ -228,8 +234,7 @@ AppContainer::~AppContainer()
     authTransitionTask_.cancel();
     // The command session finishes its stream as it goes: the pumps must
     // not wake into a container half taken apart.
-    cancelAndDrop(sourceCommandsPumpTask_);
-    cancelAndDrop(sourceConnectedClearTask_);
+    phoneCommands_->stop();
     cancelAndDrop(historyChangePumpTask_);
     if (microphoneAlert_)
         delete microphoneAlert_.data();
@@ -308,7 +313,7 @@ void AppContainer::start()
         if (weak)
             weak->handleAuthStateChange(state);
     });
-    startSourceCommandsPump();
+    phoneCommands_->start();
     startHistoryChangePump();
     // Last: the restored sign-in arrives after everything above exists.
     const std::shared_ptr<AuthSession> auth = auth_;
@@ -333,8 +338,7 @@ void AppContainer::stop()
     cancelStartTask();
     authStateSubscription_.cancel();
     lastQueuedStep_.cancel();
-    cancelAndDrop(sourceCommandsPumpTask_);
-    cancelAndDrop(sourceConnectedClearTask_);
+    phoneCommands_->stop();
     cancelAndDrop(audioRMSPumpTask_);
     cancelAndDrop(historyChangePumpTask_);
     historySyncEngine_->stop();
@@ -1096,7 +1100,7 @@ QCoro::Task<void> AppContainer::signOutSteps()
     co_await commands->stop();
     if (!self)
         co_return;
-    clearConnectedBadge();
+    phoneCommands_->clearConnected();
     historySyncEngine_->stop();
     switchHistoryStore(std::nullopt);
 }
@@ -1144,91 +1148,9 @@ void AppContainer::startHistoryChangePump()
         });
 }
 
-void AppContainer::startSourceCommandsPump()
-{
-    if (sourceCommandsPumpTask_)
-        return;
-    const SourceCommandStream commands = sourceCommands_->commands();
-    QPointer<AppContainer> weak(this);
-    sourceCommandsPumpTask_ =
-        spawnTask(QStringLiteral("source command pump"),
-                  [commands, weak, log = log_, inserter = *textInserter_](std::stop_token token) -> QCoro::Task<void> {
-                      for (;;) {
-                          const std::optional<SourceCommand> command = co_await commands.next(token);
-                          if (!command || token.stop_requested())
-                              co_return;
-                          co_await handleSourceCommand(weak, log, inserter, *command);
-                      }
-                  });
-}
-
-QCoro::Task<void> AppContainer::handleSourceCommand(QPointer<AppContainer> weak, const VellamorLog& log,
-                                                    const LayeredInserter& inserter, SourceCommand command)
-{
-    const QString sid = QString::number(command.sourceID());
-    switch (command.kind()) {
-    case SourceCommand::Kind::insert: {
-        const QString text = command.text();
-        log.info(QStringLiteral("source cmd insert len=") + QString::number(graphemeCount(text))
-                 + QStringLiteral(" sid=") + sid + QStringLiteral(" seq=") + QString::number(command.seq()));
-        if (weak) {
-            const std::shared_ptr<LocalHistoryStore> store = weak->historyStore_;
-            HistoryRecord record(QUuid::createUuid(), text, text, std::nullopt, QStringLiteral("mobile-input-source"),
-                                 Date::now(), std::nullopt, std::nullopt, false, std::nullopt);
-            // The store logs its own failure; the text is typed regardless.
-            try {
-                co_await store->append(std::move(record));
-            } catch (...) {
-            }
-        }
-        // Not awaited: the next command may arrive while this one is typed.
-        spawn(nullptr, QStringLiteral("phone text insertion"),
-              [inserter, text](std::stop_token) -> QCoro::Task<void> { co_await inserter.insertLayered(text); });
-        co_return;
-    }
-    case SourceCommand::Kind::pairingRequest: {
-        const PairingRequestPayload& payload = *command.payload();
-        log.info(QStringLiteral("pairing request sid=") + sid + QStringLiteral(" friendly=") + payload.friendlyName);
-        if (weak)
-            weak->pairingConfirm_->enqueue(payload);
-        co_return;
-    }
-    case SourceCommand::Kind::sourceRevoked:
-    case SourceCommand::Kind::sourceUpdated:
-        log.info((command.kind() == SourceCommand::Kind::sourceRevoked ? QStringLiteral("source revoked sid=")
-                                                                         : QStringLiteral("source updated sid="))
-                 + sid);
-        if (weak)
-            Q_EMIT weak->inputSourceListChanged();
-        co_return;
-    case SourceCommand::Kind::sourceConnected:
-        log.info(QStringLiteral("source connected sid=") + sid);
-        if (weak)
-            weak->markInputSourceConnected();
-        co_return;
-    }
-}
-
-// MARK: Connected badge
-
 void AppContainer::markInputSourceConnected()
 {
-    setConnectedBadge(true);
-    if (sourceConnectedClearTask_)
-        sourceConnectedClearTask_->cancel();
-    QPointer<AppContainer> weak(this);
-    sourceConnectedClearTask_ = spawnTask(
-        QStringLiteral("connected badge clear"), [weak, sleep = sleep_](std::stop_token token) -> QCoro::Task<void> {
-            const bool elapsed = co_await sleep(connectedBadgeDuration, token);
-            if (elapsed && !token.stop_requested() && weak)
-                weak->setConnectedBadge(false);
-        });
-}
-
-void AppContainer::clearConnectedBadge()
-{
-    cancelAndDrop(sourceConnectedClearTask_);
-    setConnectedBadge(false);
+    phoneCommands_->markConnected();
 }
 
 void AppContainer::setConnectedBadge(bool on)

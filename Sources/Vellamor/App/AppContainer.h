@@ -1,6 +1,7 @@
 #pragma once
 
 #include "App/AppContainerDependencies.h"
+#include "App/PhoneCommandRouter.h"
 #include "App/SessionStateViewModel.h"
 #include "Audio/AudioCapture.h"
 #include "Audio/AudioInputDevice.h"
@@ -22,7 +23,6 @@
 #include "Hotkey/HotkeyMonitor.h"
 #include "Hotkey/ParsedCombo.h"
 #include "InputSources/PairingConfirmController.h"
-#include "InputSources/SourceCommand.h"
 #include "InputSources/SourceCommandSessionProtocol.h"
 #include "Logging/VellamorLog.h"
 #include "Menu/MenuBarController.h"
@@ -184,13 +184,8 @@ private:
     // Reads whether the account keeps its history in the cloud and lets the
     // sync engine run when it does.
     void followCloudHistorySetting(qint64 userID);
-    void clearConnectedBadge();
     void setConnectedBadge(bool on);
     void startHistoryChangePump();
-    void startSourceCommandsPump();
-    // One command of the phone pump; `weak` may be gone by then.
-    static QCoro::Task<void> handleSourceCommand(QPointer<AppContainer> weak, const VellamorLog& log,
-                                                 const LayeredInserter& inserter, SourceCommand command);
 
     VellamorLog log_;
     AppConfig config_;
@@ -226,6 +221,7 @@ private:
     std::unique_ptr<AuthSheetPresenter> signInSheet_;
     std::unique_ptr<SettingsWindowController> settingsWindow_;
     std::unique_ptr<PairingConfirmController> pairingConfirm_;
+    std::unique_ptr<PhoneCommandRouter> phoneCommands_;
     std::unique_ptr<HistoryWindowController> historyWindow_;
     std::unique_ptr<DictionaryWindowController> dictionaryWindow_;
     std::shared_ptr<DesktopEntryIndex> desktopEntries_;
@@ -238,8 +234,6 @@ private:
     Subscription authStateSubscription_;
     std::optional<TaskHandle> audioRMSPumpTask_;
     std::optional<TaskHandle> historyChangePumpTask_;
-    std::optional<TaskHandle> sourceCommandsPumpTask_;
-    std::optional<TaskHandle> sourceConnectedClearTask_;
     std::optional<TaskHandle> dictationStartTask_;
     // The running start task has handed its configuration to the controller.
     bool startTaskReachedController_ = false;
