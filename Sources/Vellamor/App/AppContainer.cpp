@@ -78,13 +78,11 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     , defaults_(std::move(dependencies.defaults))
     , helpURL_(std::move(dependencies.helpURL))
     , soundServer_(dependencies.platform.soundServer)
-    , historyBaseDirectory_(std::move(dependencies.historyBaseDirectory))
     , environment_(dependencies.environment)
     , sleep_(dependencies.sleep ? std::move(dependencies.sleep) : &sleepFor)
     , locale_(dependencies.locale)
     , windowServices_(dependencies.windowServices.withDefaults(config_, auth_))
     , theme_(defaults_, dependencies.platform.colorScheme)
-    , authTransitionTask_(TaskHandle::start([](std::stop_token) -> QCoro::Task<void> { co_return; }))
 {
     platform::PlatformAdapters& adapters = dependencies.platform;
     QPointer<AppContainer> weak(this);
@@ -135,20 +133,34 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
         };
     };
     historyBroadcaster_ = std::make_shared<HistoryChangeBroadcaster>();
-    historyStore_ = LocalHistoryStore::anonymous(historyBroadcaster_, historyBaseDirectory_);
+    const std::shared_ptr<LocalHistoryStore> anonymousStore =
+        LocalHistoryStore::anonymous(historyBroadcaster_, dependencies.historyBaseDirectory);
     std::shared_ptr<DataSyncAPIProtocol> dataSync = dependencies.dataSync;
     if (!dataSync)
         dataSync = std::make_shared<DataSyncAPI>(config_.apiBaseURL, AuthedSession::shared(), auth_->accessTokens(),
                                                  auth_, std::nullopt);
     // One engine for the application's life; it runs only while signed in.
-    historySyncEngine_ = std::make_unique<HistorySyncEngine>(std::move(dataSync), historyStore_,
+    historySyncEngine_ = std::make_unique<HistorySyncEngine>(std::move(dataSync), anonymousStore,
                                                              std::make_shared<HistorySyncObserver>());
     sourceCommands_ = dependencies.sourceCommands;
     if (!sourceCommands_)
         sourceCommands_ = std::make_shared<SourceCommandSession>(config_.wsBaseURL, auth_->accessTokens());
+    account_ = std::make_unique<AccountSwitcher>(
+        AccountSwitcher::Collaborators{anonymousStore, historyBroadcaster_, dependencies.historyBaseDirectory,
+                                       historySyncEngine_.get(), sourceCommands_, windowServices_.serverPreferences},
+        AccountSwitcher::Hooks{
+            .signedIn = [this] { clearSignedOutHint(); },
+            .signedOut = [this] { phoneCommands_->clearConnected(); },
+            .storeChanged =
+                [this](const std::shared_ptr<LocalHistoryStore>& store) {
+                    historyWindow_->configure(store, historyBroadcaster_, historySyncEngine_.get());
+                    dictation_->setHistoryStore(store);
+                },
+        },
+        log_);
     earlyAudio_ = std::make_shared<EarlyAudioCapture>(audio_);
     dictation_ = std::make_unique<DictationController>(earlyAudio_, std::move(asr), std::move(output), maxDurationMs,
-                                                       historyStore_);
+                                                       anonymousStore);
     signInSheet_ = std::make_unique<AuthSheetPresenter>(windowServices_.authAPI(), auth_, sleep_);
     settingsWindow_ = std::make_unique<SettingsWindowController>(SettingsWindowController::Dependencies{
         settingsStore_, theme_, *locale_, windowServices_, defaults_, sleep_,
@@ -162,7 +174,7 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     phoneCommands_ = std::make_unique<PhoneCommandRouter>(
         sourceCommands_, *textInserter_, sleep_, log_,
         PhoneCommandRouter::Hooks{
-            .currentStore = [this] { return historyStore_; },
+            .currentStore = [this] { return account_->store(); },
             .confirmPairing = [this](const PairingRequestPayload& payload) { pairingConfirm_->enqueue(payload); },
             .showConnected = [this](bool on) { setConnectedBadge(on); },
         });
@@ -231,11 +243,10 @@ AppContainer::~AppContainer()
     // while everything it reaches is still here.
     settingsWindow_.reset();
     lastQueuedStep_.cancel();
-    authTransitionTask_.cancel();
-    // The command session finishes its stream as it goes: the pumps must
-    // not wake into a container half taken apart.
+    // The command session and the broadcaster finish their streams as they
+    // go: the pumps must not wake into a container half taken apart.
     phoneCommands_->stop();
-    cancelAndDrop(historyChangePumpTask_);
+    account_.reset();
     if (microphoneAlert_)
         delete microphoneAlert_.data();
 }
@@ -280,7 +291,7 @@ void AppContainer::start()
     // The first read of the installed applications scans them all; the first
     // dictation must not wait for it.
     QThreadPool::globalInstance()->start([entries = desktopEntries_] { entries->entries(); });
-    historyWindow_->configure(historyStore_, historyBroadcaster_, historySyncEngine_.get());
+    historyWindow_->configure(account_->store(), historyBroadcaster_, historySyncEngine_.get());
     menuBar_->install();
     wireMenuBarCallbacks();
     refreshMicrophones();
@@ -311,10 +322,10 @@ void AppContainer::start()
     });
     authStateSubscription_ = auth_->publisher()->subscribeStateQueued(this, [weak](const AuthState& state) {
         if (weak)
-            weak->handleAuthStateChange(state);
+            weak->account_->apply(state);
     });
     phoneCommands_->start();
-    startHistoryChangePump();
+    account_->startUploads();
     // Last: the restored sign-in arrives after everything above exists.
     const std::shared_ptr<AuthSession> auth = auth_;
     spawnTask(QStringLiteral("authentication bootstrap"),
@@ -340,15 +351,8 @@ void AppContainer::stop()
     lastQueuedStep_.cancel();
     phoneCommands_->stop();
     cancelAndDrop(audioRMSPumpTask_);
-    cancelAndDrop(historyChangePumpTask_);
-    historySyncEngine_->stop();
+    account_->stop();
     closeASRConnection();
-    const std::shared_ptr<SourceCommandSessionProtocol> commands = sourceCommands_;
-    spawnTask(QStringLiteral("source command session stop"),
-              [commands](std::stop_token) -> QCoro::Task<void> { co_await commands->stop(); });
-    const std::shared_ptr<LocalHistoryStore> store = historyStore_;
-    spawnTask(QStringLiteral("history flush"),
-              [store](std::stop_token) -> QCoro::Task<void> { co_await store->flush(); });
     overlay_->hide(stopFadeDuration);
 }
 
@@ -1030,122 +1034,6 @@ void AppContainer::retryDictationFromOverlay()
 void AppContainer::setToggleState(bool on)
 {
     hotkey_->setToggleState(on);
-}
-
-// MARK: Account
-
-void AppContainer::handleAuthStateChange(const AuthState& state)
-{
-    authTransitionTask_ = runAfter(authTransitionTask_, QStringLiteral("auth transition"),
-                                   [state](AppContainer& container) { return container.applyAuthTransition(state); });
-}
-
-QCoro::Task<void> AppContainer::applyAuthTransition(AuthState state)
-{
-    QPointer<AppContainer> self(this);
-    if (!state.isAuthenticated()) {
-        co_await signOutSteps();
-        co_return;
-    }
-    const qint64 userID = state.me()->userId;
-    // The same user again: the server confirmed a session restored offline.
-    if (signedInUserID_ == userID)
-        co_return;
-    // Another account: the first one's uploads and commands end before the
-    // next one's begin.
-    if (signedInUserID_ && *signedInUserID_ != userID) {
-        co_await signOutSteps();
-        if (!self)
-            co_return;
-    }
-    signedInUserID_ = userID;
-    clearSignedOutHint();
-    const std::shared_ptr<SourceCommandSessionProtocol> commands = sourceCommands_;
-    co_await commands->start();
-    if (!self)
-        co_return;
-    switchHistoryStore(QString::number(userID));
-    // Nothing leaves the device until the account says it keeps its history.
-    historySyncEngine_->setCloudSyncEnabled(false);
-    historySyncEngine_->start(historyStore_);
-    followCloudHistorySetting(userID);
-}
-
-void AppContainer::followCloudHistorySetting(qint64 userID)
-{
-    QPointer<AppContainer> weak(this);
-    std::shared_ptr<PreferencesAPIProtocol> preferences = windowServices_.serverPreferences();
-    spawnTask(QStringLiteral("cloud history setting"),
-              [weak, userID, preferences](std::stop_token) -> QCoro::Task<void> {
-                  bool enabled = false;
-                  try {
-                      enabled = (co_await preferences->getPreferences()).historySync;
-                  } catch (const std::exception& error) {
-                      if (weak)
-                          weak->log_.warn(QStringLiteral("cloud history setting unread, history stays local: ")
-                                          + QString::fromUtf8(error.what()));
-                  }
-                  if (!weak || weak->signedInUserID_ != userID)
-                      co_return;
-                  weak->historySyncEngine_->setCloudSyncEnabled(enabled);
-                  weak->historySyncEngine_->syncNow();
-              });
-}
-
-QCoro::Task<void> AppContainer::signOutSteps()
-{
-    QPointer<AppContainer> self(this);
-    signedInUserID_.reset();
-    const std::shared_ptr<SourceCommandSessionProtocol> commands = sourceCommands_;
-    co_await commands->stop();
-    if (!self)
-        co_return;
-    phoneCommands_->clearConnected();
-    historySyncEngine_->stop();
-    switchHistoryStore(std::nullopt);
-}
-
-void AppContainer::switchHistoryStore(const std::optional<QString>& userID)
-{
-    const std::shared_ptr<LocalHistoryStore> old = historyStore_;
-    std::shared_ptr<LocalHistoryStore> store;
-    if (!userID || userID->isEmpty()) {
-        store = LocalHistoryStore::anonymous(historyBroadcaster_, historyBaseDirectory_);
-    } else {
-        store = LocalHistoryStore::forUser(*userID, historyBroadcaster_, historyBaseDirectory_);
-        spawnTask(QStringLiteral("legacy history import"),
-                  [store](std::stop_token) -> QCoro::Task<void> { co_await store->migrateLegacyJSONIfNeeded(); });
-    }
-    historyStore_ = store;
-    historyWindow_->configure(store, historyBroadcaster_, historySyncEngine_.get());
-    // The controller holds the new store before the old one closes, so a
-    // dictation that ends in between is not lost.
-    dictation_->setHistoryStore(store);
-    spawnTask(QStringLiteral("history store close"),
-              [old](std::stop_token) -> QCoro::Task<void> { co_await old->close(); });
-    log_.info(QStringLiteral("history store switched: account=") + store->account());
-}
-
-// MARK: Pumps
-
-void AppContainer::startHistoryChangePump()
-{
-    if (historyChangePumpTask_)
-        return;
-    // Subscribed now: an event published before the task first waits is kept.
-    auto events = std::make_shared<HistoryChangeStream>(historyBroadcaster_->subscribe());
-    QPointer<HistorySyncEngine> engine(historySyncEngine_.get());
-    historyChangePumpTask_ = spawnTask(
-        QStringLiteral("history change pump"), [events, engine](std::stop_token token) -> QCoro::Task<void> {
-            for (;;) {
-                const std::optional<HistoryChangeEvent> event = co_await events->next(token);
-                if (!event)
-                    co_return;
-                // The engine decides which store's records it uploads.
-                if (event->kind() == HistoryChangeEvent::Kind::appended && !event->record()->synced && engine)
-                    engine->enqueueAppend(*event->record());
-            }
-        });
 }
 
 void AppContainer::markInputSourceConnected()

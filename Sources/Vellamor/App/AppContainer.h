@@ -1,5 +1,6 @@
 #pragma once
 
+#include "App/AccountSwitcher.h"
 #include "App/AppContainerDependencies.h"
 #include "App/PhoneCommandRouter.h"
 #include "App/SessionStateViewModel.h"
@@ -98,8 +99,6 @@ public:
     void toggleRecordFromStatus();
     void selectMicrophone(const std::optional<QString>& uid);
     void handlePreferencesChanged(const Preferences& prefs);
-    // Applied one after another in publication order.
-    void handleAuthStateChange(const AuthState& state);
     // The way in without a tray host: a second start of the application.
     void showSettings();
     // Turns the status item's phone badge on for 45 s from now.
@@ -118,7 +117,7 @@ public:
     DictationController& dictation() { return *dictation_; }
     // Present while the first-run guide is open.
     OnboardingWindowController* onboarding() const { return onboarding_.get(); }
-    const std::shared_ptr<LocalHistoryStore>& historyStore() const { return historyStore_; }
+    const std::shared_ptr<LocalHistoryStore>& historyStore() const { return account_->store(); }
     HistorySyncEngine& historySyncEngine() { return *historySyncEngine_; }
     HistoryWindowController& historyWindow() { return *historyWindow_; }
     DictionaryWindowController& dictionaryWindow() { return *dictionaryWindow_; }
@@ -178,14 +177,7 @@ private:
     void closeASRConnection();
     void setToggleState(bool on);
 
-    QCoro::Task<void> applyAuthTransition(AuthState state);
-    QCoro::Task<void> signOutSteps();
-    void switchHistoryStore(const std::optional<QString>& userID);
-    // Reads whether the account keeps its history in the cloud and lets the
-    // sync engine run when it does.
-    void followCloudHistorySetting(qint64 userID);
     void setConnectedBadge(bool on);
-    void startHistoryChangePump();
 
     VellamorLog log_;
     AppConfig config_;
@@ -206,10 +198,9 @@ private:
     std::shared_ptr<WebSocketTransport> ws_;
     bool mockRecogniser_ = false;
     std::shared_ptr<HistoryChangeBroadcaster> historyBroadcaster_;
-    std::shared_ptr<LocalHistoryStore> historyStore_;
-    std::optional<QString> historyBaseDirectory_;
     std::unique_ptr<HistorySyncEngine> historySyncEngine_;
     std::shared_ptr<SourceCommandSessionProtocol> sourceCommands_;
+    std::unique_ptr<AccountSwitcher> account_;
     QProcessEnvironment environment_;
     SleepFunction sleep_;
     std::unique_ptr<DictationController> dictation_;
@@ -233,7 +224,6 @@ private:
     std::shared_ptr<SettingsStore::ObserverToken> preferencesObserverToken_;
     Subscription authStateSubscription_;
     std::optional<TaskHandle> audioRMSPumpTask_;
-    std::optional<TaskHandle> historyChangePumpTask_;
     std::optional<TaskHandle> dictationStartTask_;
     // The running start task has handed its configuration to the controller.
     bool startTaskReachedController_ = false;
@@ -242,7 +232,6 @@ private:
     bool stopWhenStarted_ = false;
     std::optional<QUuid> activeDictationSessionID_;
     std::optional<QUuid> ignoredTerminalSessionIDAfterRetry_;
-    TaskHandle authTransitionTask_;
     TaskHandle lastQueuedStep_;
     bool stopped_ = false;
     bool microphonePermissionAlertVisible_ = false;
@@ -252,7 +241,6 @@ private:
     bool hotkeyHeldForRecorder_ = false;
     // The mode the running hotkey was started in; none before the first start.
     std::optional<HotkeyMode> activeHotkeyMode_;
-    std::optional<qint64> signedInUserID_;
     QPointer<QMessageBox> microphoneAlert_;
 };
 
