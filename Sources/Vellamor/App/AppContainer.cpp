@@ -1,7 +1,6 @@
 #include "App/AppContainer.h"
 
 #include "App/ApplicationVersion.h"
-#include "Audio/AudioInputDeviceManager.h"
 #include "Auth/AuthSheet.h"
 #include "Context/ActiveWindowFrontmostAppProbe.h"
 #include "Context/AutoSceneResolver.h"
@@ -29,7 +28,6 @@
 #include <QAbstractButton>
 #include <QPushButton>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QThreadPool>
 
 #include <algorithm>
@@ -76,7 +74,6 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     , limits_(dependencies.limits)
     , auth_(std::move(dependencies.auth))
     , defaults_(std::move(dependencies.defaults))
-    , helpURL_(std::move(dependencies.helpURL))
     , soundServer_(dependencies.platform.soundServer)
     , environment_(dependencies.environment)
     , sleep_(dependencies.sleep ? std::move(dependencies.sleep) : &sleepFor)
@@ -176,7 +173,7 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
         PhoneCommandRouter::Hooks{
             .currentStore = [this] { return account_->store(); },
             .confirmPairing = [this](const PairingRequestPayload& payload) { pairingConfirm_->enqueue(payload); },
-            .showConnected = [this](bool on) { setConnectedBadge(on); },
+            .showConnected = [this](bool on) { tray_->setConnectedBadge(on); },
         });
     connect(phoneCommands_.get(), &PhoneCommandRouter::listChanged, this, &AppContainer::inputSourceListChanged);
     historyWindow_ = std::make_unique<HistoryWindowController>(HistoryWindowController::Services{
@@ -199,6 +196,21 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
         [monitor](bool on) { monitor->setToggleState(on); }, limits_.soft, limits_.hard,
         VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("session-vm")), sleep_);
     menuStatus_ = std::make_unique<MenuStatusViewModel>(overlay_->viewModel(), settingsStore_, auth_->publisher());
+    tray_ = std::make_unique<TrayBinder>(
+        *menuBar_, *menuStatus_, settingsStore_, soundServer_, std::move(dependencies.helpURL),
+        TrayBinder::Commands{
+            .setEnabled =
+                [this](bool enabled) {
+                    session_->enabled = enabled;
+                    log_.info(QStringLiteral("hotkey enabled=")
+                              + (enabled ? QStringLiteral("true") : QStringLiteral("false")));
+                },
+            .toggleRecord = [this] { toggleRecordFromStatus(); },
+            .openSettings = [this](std::optional<SettingsSection> section) { settingsWindow_->show(section); },
+            .showHistory = [this] { historyWindow_->show(); },
+            .showDictionary = [this] { dictionaryWindow_->show(); },
+            .quit = [this] { stop(); },
+        });
     activeMicrophoneUID_ = prefs.selectedMicrophoneUID;
     audio_->setSelectedInputDeviceUID(activeMicrophoneUID_);
 
@@ -292,13 +304,7 @@ void AppContainer::start()
     // dictation must not wait for it.
     QThreadPool::globalInstance()->start([entries = desktopEntries_] { entries->entries(); });
     historyWindow_->configure(account_->store(), historyBroadcaster_, historySyncEngine_.get());
-    menuBar_->install();
-    wireMenuBarCallbacks();
-    refreshMicrophones();
-    soundServer_->watchSources([weak = QPointer<AppContainer>(this)] {
-        if (weak)
-            weak->refreshMicrophones();
-    });
+    tray_->install();
     spawnTask(QStringLiteral("onboarding or hotkey"),
               [this](std::stop_token) -> QCoro::Task<void> { co_await bootstrapOnboardingOrHotkey(); });
 
@@ -315,11 +321,7 @@ void AppContainer::start()
                 weak->handlePreferencesChanged(prefs);
         });
     });
-    menuStatus_->bind();
-    menuStatusSubscription_ = menuStatus_->status.subscribeQueued(this, [weak](const MenuBarStatus& status) {
-        if (weak)
-            weak->menuBar_->updateStatus(status);
-    });
+    tray_->followStatus();
     authStateSubscription_ = auth_->publisher()->subscribeStateQueued(this, [weak](const AuthState& state) {
         if (weak)
             weak->account_->apply(state);
@@ -340,8 +342,7 @@ void AppContainer::stop()
     stopped_ = true;
     log_.info(QStringLiteral("container stopping"));
     hotkey_->stop();
-    menuStatus_->unbind();
-    menuStatusSubscription_.cancel();
+    tray_->unfollowStatus();
     if (preferencesObserverToken_) {
         preferencesObserverToken_->cancel();
         preferencesObserverToken_.reset();
@@ -463,7 +464,7 @@ void AppContainer::handlePreferencesChanged(const Preferences& prefs)
         activeMicrophoneUID_ = prefs.selectedMicrophoneUID;
         audio_->setSelectedInputDeviceUID(activeMicrophoneUID_);
     }
-    refreshMicrophones();
+    tray_->refreshMicrophones();
     menuStatus_->refresh();
 }
 
@@ -503,62 +504,6 @@ SettingsPageHooks AppContainer::settingsPageHooks()
     return hooks;
 }
 
-void AppContainer::refreshMicrophones()
-{
-    QPointer<AppContainer> weak(this);
-    const std::shared_ptr<platform::SoundServer> server = soundServer_;
-    spawnTask(QStringLiteral("microphone list"), [weak, server](std::stop_token) -> QCoro::Task<void> {
-        const QList<AudioInputDevice> devices = co_await AudioInputDeviceManager::availableInputDevices(*server);
-        if (weak)
-            weak->menuBar_->updateMicrophones(devices, weak->settingsStore_->current().selectedMicrophoneUID);
-    });
-}
-
-void AppContainer::wireMenuBarCallbacks()
-{
-    QPointer<AppContainer> weak(this);
-    menuBar_->onToggleEnabled = [weak](bool enabled) {
-        if (!weak)
-            return;
-        weak->session_->enabled = enabled;
-        weak->log_.info(QStringLiteral("hotkey enabled=")
-                        + (enabled ? QStringLiteral("true") : QStringLiteral("false")));
-    };
-    menuBar_->onToggleRecord = [weak] {
-        if (weak)
-            weak->toggleRecordFromStatus();
-    };
-    menuBar_->onOpenSettings = [weak](const std::optional<QString>& section) {
-        if (weak)
-            weak->openSettings(section ? settingsSectionFromRawValue(*section) : std::nullopt);
-    };
-    menuBar_->onShowHistory = [weak] {
-        if (weak)
-            weak->historyWindow_->show();
-    };
-    menuBar_->onShowDictionary = [weak] {
-        if (weak)
-            weak->dictionaryWindow_->show();
-    };
-    menuBar_->onShowHelp = [weak] {
-        if (weak)
-            QDesktopServices::openUrl(weak->helpURL_);
-    };
-    menuBar_->onQuit = [weak] {
-        if (weak)
-            weak->stop();
-    };
-    menuBar_->onSelectMicrophoneUID = [weak](const std::optional<QString>& uid) {
-        if (weak)
-            weak->selectMicrophone(uid);
-    };
-}
-
-void AppContainer::openSettings(std::optional<SettingsSection> section)
-{
-    settingsWindow_->show(section);
-}
-
 void AppContainer::presentSignIn(QWidget* over, std::function<void()> closed)
 {
     AuthSheet* sheet = signInSheet_->present(over);
@@ -588,17 +533,6 @@ void AppContainer::toggleRecordFromStatus()
 void AppContainer::showSettings()
 {
     settingsWindow_->show(std::nullopt);
-}
-
-void AppContainer::selectMicrophone(const std::optional<QString>& uid)
-{
-    Preferences prefs = settingsStore_->current();
-    if (prefs.selectedMicrophoneUID == uid) {
-        refreshMicrophones();
-        return;
-    }
-    prefs.selectedMicrophoneUID = uid;
-    settingsStore_->update(prefs);
 }
 
 // MARK: Dictation road
@@ -1039,14 +973,6 @@ void AppContainer::setToggleState(bool on)
 void AppContainer::markInputSourceConnected()
 {
     phoneCommands_->markConnected();
-}
-
-void AppContainer::setConnectedBadge(bool on)
-{
-    if (menuBar_->hasConnectedInputSource() == on)
-        return;
-    menuBar_->setHasConnectedInputSource(on);
-    menuBar_->updateIcon(menuBar_->currentIconState());
 }
 
 } // namespace vellamor

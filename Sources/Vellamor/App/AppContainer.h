@@ -4,6 +4,7 @@
 #include "App/AppContainerDependencies.h"
 #include "App/PhoneCommandRouter.h"
 #include "App/SessionStateViewModel.h"
+#include "App/TrayBinder.h"
 #include "Audio/AudioCapture.h"
 #include "Audio/AudioInputDevice.h"
 #include "Audio/EarlyAudioCapture.h"
@@ -97,7 +98,6 @@ public:
     void cancelDictationFromOverlay();
     void retryDictationFromOverlay();
     void toggleRecordFromStatus();
-    void selectMicrophone(const std::optional<QString>& uid);
     void handlePreferencesChanged(const Preferences& prefs);
     // The way in without a tray host: a second start of the application.
     void showSettings();
@@ -144,12 +144,9 @@ private:
     void openOnboarding();
     void finishOnboarding();
     void startHotkey();
-    void openSettings(std::optional<SettingsSection> section);
     // Closed runs when the sheet goes, signed in or not.
     void presentSignIn(QWidget* over, std::function<void()> closed);
     std::optional<ParsedCombo> resolveCustomCombo();
-    void wireMenuBarCallbacks();
-    void refreshMicrophones();
     // Stops the hotkey while a settings page records a new one and restarts
     // it, with the stored preferences, when that ends.
     void holdHotkeyForRecorder(bool recording);
@@ -177,14 +174,12 @@ private:
     void closeASRConnection();
     void setToggleState(bool on);
 
-    void setConnectedBadge(bool on);
 
     VellamorLog log_;
     AppConfig config_;
     AppContainerDependencies::SessionLimits limits_;
     std::shared_ptr<AuthSession> auth_;
     std::shared_ptr<UserDefaults> defaults_;
-    QUrl helpURL_;
     std::shared_ptr<platform::SoundServer> soundServer_;
     std::shared_ptr<SettingsStore> settingsStore_;
     std::shared_ptr<PermissionChecker> permissionChecker_;
@@ -219,8 +214,8 @@ private:
     std::shared_ptr<FrontmostAppProbe> frontmostProbe_;
     std::unique_ptr<SessionStateViewModel> session_;
     std::unique_ptr<MenuStatusViewModel> menuStatus_;
+    std::unique_ptr<TrayBinder> tray_;
     std::unique_ptr<OnboardingWindowController> onboarding_;
-    Subscription menuStatusSubscription_;
     std::shared_ptr<SettingsStore::ObserverToken> preferencesObserverToken_;
     Subscription authStateSubscription_;
     std::optional<TaskHandle> audioRMSPumpTask_;
