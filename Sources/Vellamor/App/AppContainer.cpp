@@ -25,7 +25,6 @@
 #include "Support/UrlPath.h"
 #include "TextInsertion/SystemLayeredInserter.h"
 
-#include <QAbstractButton>
 #include <QPushButton>
 #include <QApplication>
 #include <QThreadPool>
@@ -196,6 +195,17 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
         [monitor](bool on) { monitor->setToggleState(on); }, limits_.soft, limits_.hard,
         VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("session-vm")), sleep_);
     menuStatus_ = std::make_unique<MenuStatusViewModel>(overlay_->viewModel(), settingsStore_, auth_->publisher());
+    microphoneGate_ = std::make_unique<MicrophoneGate>(
+        permissionChecker_, log_,
+        MicrophoneGate::Hooks{
+            .standDown =
+                [this] {
+                    session_->isRecordingFromStatus = false;
+                    setToggleState(false);
+                },
+            .showHint = [this] { showHint(MicrophoneGate::hint(), microphoneHintDuration); },
+            .grantedLater = [this] { enqueueBegin(BeginOrigin::microphoneGrant); },
+        });
     tray_ = std::make_unique<TrayBinder>(
         *menuBar_, *menuStatus_, settingsStore_, soundServer_, std::move(dependencies.helpURL),
         TrayBinder::Commands{
@@ -259,8 +269,6 @@ AppContainer::~AppContainer()
     // go: the pumps must not wake into a container half taken apart.
     phoneCommands_->stop();
     account_.reset();
-    if (microphoneAlert_)
-        delete microphoneAlert_.data();
 }
 
 TaskHandle AppContainer::spawnTask(const QString& what, TaskHandle::Body body)
@@ -581,7 +589,7 @@ void AppContainer::handleHeldKeyPress(HotkeyStateMachine::PressPhase phase)
 QCoro::Task<void> AppContainer::beginDictation(BeginOrigin origin)
 {
     QPointer<AppContainer> self(this);
-    const bool microphoneGranted = co_await ensureMicrophonePermissionBeforeDictation();
+    const bool microphoneGranted = co_await microphoneGate_->admit();
     if (!self)
         co_return;
     if (!microphoneGranted) {
@@ -653,52 +661,6 @@ QCoro::Task<void> AppContainer::beginDictation(BeginOrigin origin)
         });
 }
 
-QCoro::Task<bool> AppContainer::ensureMicrophonePermissionBeforeDictation()
-{
-    QPointer<AppContainer> self(this);
-    const std::shared_ptr<PermissionChecker> checker = permissionChecker_;
-    const PermissionState microphone = co_await checker->microphone();
-    if (!self)
-        co_return false;
-    switch (microphone.status) {
-    case VellamorPermissionStatus::granted:
-        co_return true;
-    case VellamorPermissionStatus::denied:
-        log_.warn(QStringLiteral("beginDictation blocked: microphone denied"));
-        session_->isRecordingFromStatus = false;
-        setToggleState(false);
-        showMicrophonePermissionHint(true, microphone.explanation);
-        co_return false;
-    case VellamorPermissionStatus::notDetermined:
-        break;
-    }
-    session_->isRecordingFromStatus = false;
-    setToggleState(false);
-    if (microphonePermissionRequestInFlight_) {
-        log_.info(QStringLiteral("beginDictation skipped: microphone permission request already in flight"));
-        co_return false;
-    }
-    log_.info(QStringLiteral("beginDictation requesting microphone permission"));
-    microphonePermissionRequestInFlight_ = true;
-    spawnTask(QStringLiteral("microphone permission request"),
-              [self, checker](std::stop_token) -> QCoro::Task<void> {
-                  const PermissionState answer = co_await checker->requestMicrophone();
-                  if (!self)
-                      co_return;
-                  self->microphonePermissionRequestInFlight_ = false;
-                  static const QString names[] = {QStringLiteral("notDetermined"), QStringLiteral("denied"),
-                                                  QStringLiteral("granted")};
-                  self->log_.info(QStringLiteral("microphone permission request result=")
-                                  + names[static_cast<int>(answer.status)]);
-                  if (answer.status != VellamorPermissionStatus::granted) {
-                      self->showMicrophonePermissionHint(true, answer.explanation);
-                      co_return;
-                  }
-                  self->enqueueBegin(BeginOrigin::microphoneGrant);
-              });
-    co_return false;
-}
-
 void AppContainer::showHint(const QString& reason, std::chrono::milliseconds visibleFor)
 {
     // A pinned result would be lost with the reset.
@@ -725,41 +687,6 @@ void AppContainer::clearSignedOutHint()
     overlay_->viewModel().state = DictationState::idle();
     menuBar_->updateIcon(MenuBarIconState::idle);
     menuStatus_->refresh();
-}
-
-void AppContainer::showMicrophonePermissionHint(bool openSettings, const QString& reason)
-{
-    showHint(microphoneHint(), microphoneHintDuration);
-    session_->isRecordingFromStatus = false;
-    setToggleState(false);
-    showMicrophonePermissionAlert(openSettings, reason);
-}
-
-void AppContainer::showMicrophonePermissionAlert(bool openSettings, const QString& reason)
-{
-    if (microphonePermissionAlertVisible_)
-        return;
-    microphonePermissionAlertVisible_ = true;
-    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Vellamor"), microphoneAlertTitle());
-    alert->setInformativeText(reason
-                              + QStringLiteral("请确认声音服务器正在运行，并在系统设置的声音页面里检查输入设备。"));
-    QPointer<QAbstractButton> openButton = alert->addButton(QStringLiteral("打开系统设置"), QMessageBox::AcceptRole);
-    alert->addButton(QStringLiteral("稍后"), QMessageBox::RejectRole);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    // Modal without a nested event loop: the answer arrives as a signal.
-    alert->setWindowModality(Qt::ApplicationModal);
-    QPointer<AppContainer> weak(this);
-    connect(alert, &QMessageBox::finished, this, [weak, alert, openButton, openSettings] {
-        if (!weak)
-            return;
-        weak->microphonePermissionAlertVisible_ = false;
-        if (openSettings && openButton && alert->clickedButton() == openButton)
-            weak->permissionChecker_->openSystemSettings(VellamorPermission::microphone);
-    });
-    microphoneAlert_ = alert;
-    alert->show();
-    alert->raise();
-    alert->activateWindow();
 }
 
 void AppContainer::startAudioRMSPump()

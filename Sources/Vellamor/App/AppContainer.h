@@ -2,6 +2,7 @@
 
 #include "App/AccountSwitcher.h"
 #include "App/AppContainerDependencies.h"
+#include "App/MicrophoneGate.h"
 #include "App/PhoneCommandRouter.h"
 #include "App/SessionStateViewModel.h"
 #include "App/TrayBinder.h"
@@ -46,7 +47,6 @@
 #include "Windows/WindowServices.h"
 
 #include <QCoro/QCoroTask>
-#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -78,8 +78,6 @@ class AppContainer : public QObject {
 public:
     // The session texts the container shows itself.
     static QString unauthenticatedHint() { return QStringLiteral("请先登录后再使用语音输入"); }
-    static QString microphoneHint() { return QStringLiteral("未检测到麦克风"); }
-    static QString microphoneAlertTitle() { return QStringLiteral("Vellamor 还不能使用麦克风"); }
     static QString softTimeoutWarning() { return QStringLiteral("即将超时，1 分钟后自动结束"); }
     static QString stalledSessionReason() { return QStringLiteral("识别超时，请重试"); }
 
@@ -157,12 +155,9 @@ private:
     // are kept, and a tap throws them away.
     void handleHeldKeyPress(HotkeyStateMachine::PressPhase phase);
     QCoro::Task<void> beginDictation(BeginOrigin origin);
-    QCoro::Task<bool> ensureMicrophonePermissionBeforeDictation();
     void showUnauthenticatedHint();
     // Signed in: an error that only said the user was signed out ends.
     void clearSignedOutHint();
-    void showMicrophonePermissionHint(bool openSettings, const QString& reason);
-    void showMicrophonePermissionAlert(bool openSettings, const QString& reason);
     void showHint(const QString& reason, std::chrono::milliseconds visibleFor);
     void startAudioRMSPump();
     void stopAudioRMSPump();
@@ -215,6 +210,7 @@ private:
     std::unique_ptr<SessionStateViewModel> session_;
     std::unique_ptr<MenuStatusViewModel> menuStatus_;
     std::unique_ptr<TrayBinder> tray_;
+    std::unique_ptr<MicrophoneGate> microphoneGate_;
     std::unique_ptr<OnboardingWindowController> onboarding_;
     std::shared_ptr<SettingsStore::ObserverToken> preferencesObserverToken_;
     Subscription authStateSubscription_;
@@ -229,14 +225,11 @@ private:
     std::optional<QUuid> ignoredTerminalSessionIDAfterRetry_;
     TaskHandle lastQueuedStep_;
     bool stopped_ = false;
-    bool microphonePermissionAlertVisible_ = false;
-    bool microphonePermissionRequestInFlight_ = false;
     std::optional<QString> activeMicrophoneUID_;
     // The hotkey ran when a hotkey recording stopped it.
     bool hotkeyHeldForRecorder_ = false;
     // The mode the running hotkey was started in; none before the first start.
     std::optional<HotkeyMode> activeHotkeyMode_;
-    QPointer<QMessageBox> microphoneAlert_;
 };
 
 } // namespace vellamor

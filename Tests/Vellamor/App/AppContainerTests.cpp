@@ -142,7 +142,7 @@ TEST_F(AppContainerTest, ARefusedStartShowsItsHintForItsTimeAndOpensNoSession)
             EXPECT_TRUE(alerts.isEmpty());
         } else {
             ASSERT_EQ(alerts.size(), 1);
-            EXPECT_EQ(alerts[0]->text(), AppContainer::microphoneAlertTitle());
+            EXPECT_EQ(alerts[0]->text(), MicrophoneGate::alertTitle());
             EXPECT_FALSE(alerts[0]->informativeText().contains(u"macOS"_s));
             for (QAbstractButton* button : alerts[0]->buttons()) {
                 if (button->text() == u"打开系统设置"_s)
