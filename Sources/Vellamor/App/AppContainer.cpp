@@ -7,8 +7,6 @@
 #include "Context/DesktopEntryIndex.h"
 #include "DataSync/DataSyncAPI.h"
 #include "Dictation/MockASRProvider.h"
-#include "Hotkey/HotkeyCombo.h"
-#include "Hotkey/HotkeyError.h"
 #include "I18n/LocaleResolver.h"
 #include "InputSources/PairingConfirmController.h"
 #include "InputSources/SourceCommandSession.h"
@@ -17,7 +15,6 @@
 #include "Networking/CloudASRProvider.h"
 #include "Networking/WebSocketSession.h"
 #include "Overlay/QtScreenLayout.h"
-#include "Platform/KeySource/KeyCodeMapping.h"
 #include "SettingsWindow/LaunchAtLogin.h"
 #include "Support/Async/MainThread.h"
 #include "Support/Async/Sleep.h"
@@ -25,7 +22,6 @@
 #include "Support/UrlPath.h"
 #include "TextInsertion/SystemLayeredInserter.h"
 
-#include <QPushButton>
 #include <QApplication>
 #include <QThreadPool>
 
@@ -51,11 +47,6 @@ void cancelAndDrop(std::optional<TaskHandle>& task)
     if (task)
         task->cancel();
     task.reset();
-}
-
-QString orNil(const std::optional<QString>& text)
-{
-    return text ? *text : QStringLiteral("<nil>");
 }
 
 } // namespace
@@ -195,6 +186,18 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
         [monitor](bool on) { monitor->setToggleState(on); }, limits_.soft, limits_.hard,
         VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("session-vm")), sleep_);
     menuStatus_ = std::make_unique<MenuStatusViewModel>(overlay_->viewModel(), settingsStore_, auth_->publisher());
+    hotkeyFollower_ = std::make_unique<HotkeyFollower>(
+        *hotkey_, settingsStore_, *session_, log_,
+        HotkeyFollower::Hooks{
+            .event =
+                [weak](const HotkeyEvent& event) {
+                    postTo(weak.data(), [weak, event] {
+                        if (weak)
+                            weak->enqueue([event](AppContainer& container) { return container.handleHotkey(event); });
+                    });
+                },
+            .failed = [this] { menuBar_->updateIcon(MenuBarIconState::error); },
+        });
     microphoneGate_ = std::make_unique<MicrophoneGate>(
         permissionChecker_, log_,
         MicrophoneGate::Hooks{
@@ -380,17 +383,13 @@ QCoro::Task<void> AppContainer::bootstrapOnboardingOrHotkey()
         openOnboarding();
         co_return;
     }
-    startHotkey();
+    hotkeyFollower_->start();
 }
 
 void AppContainer::openOnboarding()
 {
-    const std::optional<QString> customHotkey = settingsStore_->current().customHotkey;
-    // The texts name the hotkey the guide's first dictation will use.
-    const QString hotkeyName = resolveCustomCombo() ? HotkeyCombo::displayKeycaps(*customHotkey).join(u'+')
-                                                    : platform::KeyCodeMapping::heldKeyName();
     onboarding_ = std::make_unique<OnboardingWindowController>(OnboardingWindowController::Dependencies{
-        permissionChecker_, auth_->publisher(), signInSheet_.get(), hotkeyName});
+        permissionChecker_, auth_->publisher(), signInSheet_.get(), hotkeyFollower_->displayName()});
     QPointer<AppContainer> weak(this);
     onboarding_->show(
         [weak] {
@@ -399,7 +398,7 @@ void AppContainer::openOnboarding()
         },
         [weak] {
             if (weak)
-                weak->startHotkey();
+                weak->hotkeyFollower_->start();
         });
 }
 
@@ -411,81 +410,20 @@ void AppContainer::finishOnboarding()
         std::exchange(onboarding_, nullptr).release()->deleteLater();
     menuBar_->updateIcon(MenuBarIconState::idle);
     menuStatus_->refresh();
-    startHotkey();
+    hotkeyFollower_->start();
 }
 
 // MARK: Hotkey and preferences
 
-std::optional<ParsedCombo> AppContainer::resolveCustomCombo()
-{
-    const std::optional<QString> raw = settingsStore_->current().customHotkey;
-    if (!raw || raw->isEmpty())
-        return std::nullopt;
-    std::optional<ParsedCombo> combo = HotkeyCombo::parse(*raw);
-    if (!combo || HotkeyCombo::swallowsTyping(*combo)) {
-        log_.warn(QStringLiteral("invalid customHotkey ignored"), *raw);
-        return std::nullopt;
-    }
-    return combo;
-}
-
-void AppContainer::startHotkey()
-{
-    const Preferences prefs = settingsStore_->current();
-    const std::optional<ParsedCombo> combo = resolveCustomCombo();
-    session_->activeCustomHotkey = prefs.customHotkey;
-    // The mode the user chose, which the overlay's hint also shows.
-    const HotkeyMode mode = hotkeyModeFromRawValue(prefs.hotkeyMode).value_or(HotkeyMode::hold);
-    activeHotkeyMode_ = mode;
-    QPointer<AppContainer> weak(this);
-    try {
-        hotkey_->start(mode, combo, [weak](const HotkeyEvent& event) {
-            postTo(weak.data(), [weak, event] {
-                if (weak)
-                    weak->enqueue([event](AppContainer& container) { return container.handleHotkey(event); });
-            });
-        });
-    } catch (const HotkeyError& error) {
-        log_.error(QStringLiteral("hotkey start failed: ") + error.debugDescription());
-        menuBar_->updateIcon(MenuBarIconState::error);
-    }
-}
-
 void AppContainer::handlePreferencesChanged(const Preferences& prefs)
 {
-    const std::optional<QString> activeCombo = session_->activeCustomHotkey.value();
-    const std::optional<HotkeyMode> mode = hotkeyModeFromRawValue(prefs.hotkeyMode).value_or(HotkeyMode::hold);
-    const bool comboChanged = prefs.customHotkey != activeCombo;
-    const bool modeChanged = activeHotkeyMode_ && mode != activeHotkeyMode_;
-    if (comboChanged)
-        log_.info(QStringLiteral("customHotkey changed"),
-                  orNil(activeCombo) + QStringLiteral(" → ") + orNil(prefs.customHotkey));
-    if (modeChanged)
-        log_.info(QStringLiteral("hotkeyMode changed: ") + rawValue(*activeHotkeyMode_) + QStringLiteral(" → ")
-                  + rawValue(*mode));
-    // A hotkey recording restarts the monitor with the stored values when it ends.
-    if ((comboChanged || modeChanged) && !hotkeyHeldForRecorder_) {
-        hotkey_->stop();
-        startHotkey();
-    }
+    hotkeyFollower_->follow(prefs);
     if (prefs.selectedMicrophoneUID != activeMicrophoneUID_) {
         activeMicrophoneUID_ = prefs.selectedMicrophoneUID;
         audio_->setSelectedInputDeviceUID(activeMicrophoneUID_);
     }
     tray_->refreshMicrophones();
     menuStatus_->refresh();
-}
-
-void AppContainer::holdHotkeyForRecorder(bool recording)
-{
-    if (recording) {
-        // Keys go to the recorder: Right Ctrl must not start a dictation, and
-        // a grabbed combination must reach it.
-        hotkeyHeldForRecorder_ = hotkeyHeldForRecorder_ || hotkey_->isStarted();
-        hotkey_->stop();
-    } else if (std::exchange(hotkeyHeldForRecorder_, false)) {
-        startHotkey();
-    }
 }
 
 SettingsPageHooks AppContainer::settingsPageHooks()
@@ -497,7 +435,7 @@ SettingsPageHooks AppContainer::settingsPageHooks()
     hooks.launchAtLogin = std::make_shared<LaunchAtLogin>(LaunchAtLogin::standard(environment_));
     hooks.hotkeyRecording = [weak](bool recording) {
         if (weak)
-            weak->holdHotkeyForRecorder(recording);
+            weak->hotkeyFollower_->holdForRecorder(recording);
     };
     hooks.showHistory = [weak] {
         if (weak)
@@ -623,7 +561,7 @@ QCoro::Task<void> AppContainer::beginDictation(BeginOrigin origin)
     startAudioRMSPump();
     menuBar_->updateIcon(MenuBarIconState::recording);
     // Without a press the toggle is off, and the next tap would be refused.
-    if (origin != BeginOrigin::hotkey && activeHotkeyMode_ == HotkeyMode::toggle)
+    if (origin != BeginOrigin::hotkey && hotkeyFollower_->mode() == HotkeyMode::toggle)
         setToggleState(true);
 
     const Preferences prefs = settingsStore_->current();

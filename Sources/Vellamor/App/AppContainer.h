@@ -2,6 +2,7 @@
 
 #include "App/AccountSwitcher.h"
 #include "App/AppContainerDependencies.h"
+#include "App/HotkeyFollower.h"
 #include "App/MicrophoneGate.h"
 #include "App/PhoneCommandRouter.h"
 #include "App/SessionStateViewModel.h"
@@ -141,13 +142,8 @@ private:
     QCoro::Task<void> bootstrapOnboardingOrHotkey();
     void openOnboarding();
     void finishOnboarding();
-    void startHotkey();
     // Closed runs when the sheet goes, signed in or not.
     void presentSignIn(QWidget* over, std::function<void()> closed);
-    std::optional<ParsedCombo> resolveCustomCombo();
-    // Stops the hotkey while a settings page records a new one and restarts
-    // it, with the stored preferences, when that ends.
-    void holdHotkeyForRecorder(bool recording);
     SettingsPageHooks settingsPageHooks();
 
     // The held key went down or its press came to nothing: the microphone
@@ -211,6 +207,7 @@ private:
     std::unique_ptr<MenuStatusViewModel> menuStatus_;
     std::unique_ptr<TrayBinder> tray_;
     std::unique_ptr<MicrophoneGate> microphoneGate_;
+    std::unique_ptr<HotkeyFollower> hotkeyFollower_;
     std::unique_ptr<OnboardingWindowController> onboarding_;
     std::shared_ptr<SettingsStore::ObserverToken> preferencesObserverToken_;
     Subscription authStateSubscription_;
@@ -226,10 +223,6 @@ private:
     TaskHandle lastQueuedStep_;
     bool stopped_ = false;
     std::optional<QString> activeMicrophoneUID_;
-    // The hotkey ran when a hotkey recording stopped it.
-    bool hotkeyHeldForRecorder_ = false;
-    // The mode the running hotkey was started in; none before the first start.
-    std::optional<HotkeyMode> activeHotkeyMode_;
 };
 
 } // namespace vellamor
