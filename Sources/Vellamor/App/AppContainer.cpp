@@ -112,8 +112,8 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     output->onDeliveryStarted = [weak]() -> LayeredInserterOutput::Delivered {
         if (!weak)
             return {};
-        return [weak, session = weak->activeDictationSessionID_](InsertStrategy strategy) {
-            if (!weak || weak->activeDictationSessionID_ != session)
+        return [weak, session = weak->snapshotFilter_.activeSession()](InsertStrategy strategy) {
+            if (!weak || weak->snapshotFilter_.activeSession() != session)
                 return;
             weak->overlay_->viewModel().leftOnClipboard
                 = strategy == InsertStrategy::noTarget || strategy == InsertStrategy::allFailed;
@@ -696,7 +696,7 @@ void AppContainer::giveUpStalledSession()
     if (!session_->sessionBusy.value())
         return;
     // Its own late end must not close the session a second time.
-    ignoredTerminalSessionIDAfterRetry_ = activeDictationSessionID_;
+    snapshotFilter_.abandonActive();
     cancelStartTask();
     overlay_->viewModel().state = DictationState::failed(stalledSessionReason());
     menuBar_->updateIcon(MenuBarIconState::error);
@@ -725,37 +725,18 @@ void AppContainer::closeASRConnection()
               [ws](std::stop_token) -> QCoro::Task<void> { co_await ws->close(); });
 }
 
-bool AppContainer::shouldApplySnapshot(const SessionSnapshot& snapshot)
-{
-    const DictationState& state = snapshot.state;
-    if (state.kind() == DictationState::Kind::idle) {
-        activeDictationSessionID_.reset();
-        ignoredTerminalSessionIDAfterRetry_.reset();
-        return true;
-    }
-    if (!snapshot.sessionID)
-        return true;
-    if (state.isActive()) {
-        activeDictationSessionID_ = snapshot.sessionID;
-        if (ignoredTerminalSessionIDAfterRetry_ != snapshot.sessionID)
-            ignoredTerminalSessionIDAfterRetry_.reset();
-        return true;
-    }
-    if (ignoredTerminalSessionIDAfterRetry_ == snapshot.sessionID) {
-        log_.info(QStringLiteral("ignored stale terminal snapshot from retried session"));
-        return false;
-    }
-    if (activeDictationSessionID_ && activeDictationSessionID_ != snapshot.sessionID) {
-        log_.info(QStringLiteral("ignored stale terminal snapshot from previous session"));
-        return false;
-    }
-    return true;
-}
-
 void AppContainer::applySnapshot(const SessionSnapshot& snapshot)
 {
-    if (!shouldApplySnapshot(snapshot))
+    switch (snapshotFilter_.admit(snapshot)) {
+    case SnapshotFilter::Verdict::apply:
+        break;
+    case SnapshotFilter::Verdict::staleAfterRetry:
+        log_.info(QStringLiteral("ignored stale terminal snapshot from retried session"));
         return;
+    case SnapshotFilter::Verdict::staleFromPrevious:
+        log_.info(QStringLiteral("ignored stale terminal snapshot from previous session"));
+        return;
+    }
     OverlayViewModel& viewModel = overlay_->viewModel();
     viewModel.state = snapshot.state;
     viewModel.partialText = snapshot.partialText;
@@ -820,7 +801,7 @@ void AppContainer::cancelDictationFromOverlay()
 void AppContainer::retryDictationFromOverlay()
 {
     log_.info(QStringLiteral("dictation retry requested from overlay"));
-    ignoredTerminalSessionIDAfterRetry_ = activeDictationSessionID_;
+    snapshotFilter_.abandonActive();
     overlay_->cancelHideTask();
     overlay_->viewModel().reset();
     stopAudioRMSPump();

@@ -6,6 +6,7 @@
 #include "App/MicrophoneGate.h"
 #include "App/PhoneCommandRouter.h"
 #include "App/SessionStateViewModel.h"
+#include "App/SnapshotFilter.h"
 #include "App/TrayBinder.h"
 #include "Audio/AudioCapture.h"
 #include "Audio/AudioInputDevice.h"
@@ -160,7 +161,6 @@ private:
     QString resolveScene(const Preferences& prefs, const std::optional<QString>& bundleID);
     void cancelStartTask();
     void giveUpStalledSession();
-    bool shouldApplySnapshot(const SessionSnapshot& snapshot);
     void closeTerminalSession(std::chrono::milliseconds hideDelay);
     void closeASRConnection();
     void setToggleState(bool on);
@@ -218,8 +218,7 @@ private:
     // The key was let go while the session was starting: it ends as soon as
     // the controller has it.
     bool stopWhenStarted_ = false;
-    std::optional<QUuid> activeDictationSessionID_;
-    std::optional<QUuid> ignoredTerminalSessionIDAfterRetry_;
+    SnapshotFilter snapshotFilter_;
     TaskHandle lastQueuedStep_;
     bool stopped_ = false;
     std::optional<QString> activeMicrophoneUID_;
