@@ -2,11 +2,11 @@
 
 #include "App/AccountSwitcher.h"
 #include "App/AppContainerDependencies.h"
+#include "App/DictationRoad.h"
 #include "App/HotkeyFollower.h"
 #include "App/MicrophoneGate.h"
 #include "App/PhoneCommandRouter.h"
 #include "App/SessionStateViewModel.h"
-#include "App/SnapshotFilter.h"
 #include "App/TrayBinder.h"
 #include "Audio/AudioCapture.h"
 #include "Audio/AudioInputDevice.h"
@@ -78,11 +78,6 @@ class AppContainer : public QObject {
     Q_OBJECT
 
 public:
-    // The session texts the container shows itself.
-    static QString unauthenticatedHint() { return QStringLiteral("请先登录后再使用语音输入"); }
-    static QString softTimeoutWarning() { return QStringLiteral("即将超时，1 分钟后自动结束"); }
-    static QString stalledSessionReason() { return QStringLiteral("识别超时，请重试"); }
-
     // Builds everything; starts nothing. Logs to "com.vellamor.app"/"container"
     // unless told otherwise.
     AppContainer(AppConfig config, AppContainerDependencies dependencies, QObject* parent = nullptr);
@@ -92,20 +87,11 @@ public:
     void start();
     void stop();
 
-    // The roads, as the hotkey, the status item and the overlay drive them.
-    QCoro::Task<void> handleHotkey(HotkeyEvent event);
-    void endDictation();
-    void cancelDictationFromOverlay();
-    void retryDictationFromOverlay();
-    void toggleRecordFromStatus();
-    void handlePreferencesChanged(const Preferences& prefs);
     // The way in without a tray host: a second start of the application.
     void showSettings();
-    // Turns the status item's phone badge on for 45 s from now.
-    void markInputSourceConnected();
     // Every session snapshot, in publication order; a stale terminal one of
     // an abandoned session is dropped.
-    void applySnapshot(const SessionSnapshot& snapshot);
+    void applySnapshot(const SessionSnapshot& snapshot) { road_->applySnapshot(snapshot); }
 
     SettingsStore& settingsStore() { return *settingsStore_; }
     SettingsWindowController& settingsWindow() { return *settingsWindow_; }
@@ -128,43 +114,13 @@ Q_SIGNALS:
     void inputSourceListChanged();
 
 private:
-    // What opened a session: only a hotkey press leaves the toggle as it is.
-    enum class BeginOrigin { hotkey, statusItem, retry, microphoneGrant };
-
-    // A task that runs `step` once `previous` has ended, however it ended,
-    // unless cancelled first or the container is gone.
-    TaskHandle runAfter(const TaskHandle& previous, const QString& what,
-                        std::function<QCoro::Task<void>(AppContainer&)> step);
-    // Runs `step` after every step queued before it has finished.
-    void enqueue(std::function<QCoro::Task<void>(AppContainer&)> step);
-    void enqueueBegin(BeginOrigin origin);
-    TaskHandle spawnTask(const QString& what, TaskHandle::Body body);
-
     QCoro::Task<void> bootstrapOnboardingOrHotkey();
     void openOnboarding();
     void finishOnboarding();
+    void handlePreferencesChanged(const Preferences& prefs);
     // Closed runs when the sheet goes, signed in or not.
     void presentSignIn(QWidget* over, std::function<void()> closed);
     SettingsPageHooks settingsPageHooks();
-
-    // The held key went down or its press came to nothing: the microphone
-    // opens at once, so the words spoken while the press is told from a tap
-    // are kept, and a tap throws them away.
-    void handleHeldKeyPress(HotkeyStateMachine::PressPhase phase);
-    QCoro::Task<void> beginDictation(BeginOrigin origin);
-    void showUnauthenticatedHint();
-    // Signed in: an error that only said the user was signed out ends.
-    void clearSignedOutHint();
-    void showHint(const QString& reason, std::chrono::milliseconds visibleFor);
-    void startAudioRMSPump();
-    void stopAudioRMSPump();
-    QString resolveScene(const Preferences& prefs, const std::optional<QString>& bundleID);
-    void cancelStartTask();
-    void giveUpStalledSession();
-    void closeTerminalSession(std::chrono::milliseconds hideDelay);
-    void closeASRConnection();
-    void setToggleState(bool on);
-
 
     VellamorLog log_;
     AppConfig config_;
@@ -208,18 +164,10 @@ private:
     std::unique_ptr<TrayBinder> tray_;
     std::unique_ptr<MicrophoneGate> microphoneGate_;
     std::unique_ptr<HotkeyFollower> hotkeyFollower_;
+    std::unique_ptr<DictationRoad> road_;
     std::unique_ptr<OnboardingWindowController> onboarding_;
     std::shared_ptr<SettingsStore::ObserverToken> preferencesObserverToken_;
     Subscription authStateSubscription_;
-    std::optional<TaskHandle> audioRMSPumpTask_;
-    std::optional<TaskHandle> dictationStartTask_;
-    // The running start task has handed its configuration to the controller.
-    bool startTaskReachedController_ = false;
-    // The key was let go while the session was starting: it ends as soon as
-    // the controller has it.
-    bool stopWhenStarted_ = false;
-    SnapshotFilter snapshotFilter_;
-    TaskHandle lastQueuedStep_;
     bool stopped_ = false;
     std::optional<QString> activeMicrophoneUID_;
 };
