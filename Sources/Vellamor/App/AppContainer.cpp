@@ -1,20 +1,16 @@
 #include "App/AppContainer.h"
 
 #include "App/ApplicationVersion.h"
-#include "Auth/AuthSheet.h"
 #include "Context/ActiveWindowFrontmostAppProbe.h"
 #include "Context/DesktopEntryIndex.h"
 #include "DataSync/DataSyncAPI.h"
 #include "Dictation/MockASRProvider.h"
 #include "I18n/LocaleResolver.h"
-#include "InputSources/PairingConfirmController.h"
 #include "InputSources/SourceCommandSession.h"
-#include "Networking/AuthAPI.h"
 #include "Networking/AuthedSession.h"
 #include "Networking/CloudASRProvider.h"
 #include "Networking/WebSocketSession.h"
 #include "Overlay/QtScreenLayout.h"
-#include "SettingsWindow/LaunchAtLogin.h"
 #include "Support/Async/MainThread.h"
 #include "Support/Async/Sleep.h"
 #include "Support/Async/Spawn.h"
@@ -59,13 +55,17 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     , windowServices_(dependencies.windowServices.withDefaults(config_, auth_))
     , theme_(defaults_, dependencies.platform.colorScheme)
 {
-    platform::PlatformAdapters& adapters = dependencies.platform;
-    QPointer<AppContainer> weak(this);
-
     settingsStore_ = std::make_shared<SettingsStore>(defaults_, SettingsStore::standardKey());
-    const Preferences prefs = settingsStore_->current();
-    locale_->setLanguage(prefs.language);
+    locale_->setLanguage(settingsStore_->current().language);
+    buildDesktop(dependencies);
+    buildHistory(dependencies);
+    buildWindows(dependencies.platform);
+    buildRoads(std::move(dependencies.helpURL));
+}
 
+void AppContainer::buildDesktop(AppContainerDependencies& dependencies)
+{
+    platform::PlatformAdapters& adapters = dependencies.platform;
     permissionChecker_ = std::make_shared<PermissionChecker>(PermissionChecker::Facilities{
         adapters.inputMonitoring, adapters.soundServer, adapters.accessibilityStatus, adapters.commandLauncher});
     auto terminate = dependencies.terminate ? dependencies.terminate : [] { QCoreApplication::quit(); };
@@ -87,26 +87,22 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
         SystemLayeredInserter::accessibilityTrust(permissionChecker_),
         [monitor](bool ignoring) { monitor->setIgnoringSyntheticInput(ignoring); }, defaults_);
     audio_ = std::make_shared<AudioCapture>(adapters.soundServer);
+    activeMicrophoneUID_ = settingsStore_->current().selectedMicrophoneUID;
+    audio_->setSelectedInputDeviceUID(activeMicrophoneUID_);
+    earlyAudio_ = std::make_shared<EarlyAudioCapture>(audio_);
     ws_ = dependencies.asrTransport ? dependencies.asrTransport : std::make_shared<WebSocketSession>();
     mockRecogniser_ = MockASRProvider::isSelected(dependencies.environment);
-    std::shared_ptr<ASRProvider> asr;
-    if (mockRecogniser_)
-        asr = MockASRProvider::makeForApplication();
-    else
-        asr = std::make_shared<CloudASRProvider>(ws_);
-    auto output = std::make_shared<LayeredInserterOutput>(*textInserter_);
-    // The finished island says whether the text went in or only onto the
-    // clipboard, unless a newer dictation has taken the island meanwhile.
-    output->onDeliveryStarted = [weak]() -> LayeredInserterOutput::Delivered {
-        if (!weak)
-            return {};
-        return [weak, session = weak->road_->activeSession()](InsertStrategy strategy) {
-            if (!weak || weak->road_->activeSession() != session)
-                return;
-            weak->overlay_->viewModel().leftOnClipboard
-                = strategy == InsertStrategy::noTarget || strategy == InsertStrategy::allFailed;
-        };
-    };
+    desktopEntries_ = std::make_shared<DesktopEntryIndex>();
+    frontmostProbe_ = std::make_shared<ActiveWindowFrontmostAppProbe>(adapters.activeWindowReader, desktopEntries_);
+    // The monitor outlives the model: it is declared first.
+    session_ = std::make_unique<SessionStateViewModel>(
+        [monitor](bool on) { monitor->setToggleState(on); }, limits_.soft, limits_.hard,
+        VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("session-vm")), sleep_);
+    menuStatus_ = std::make_unique<MenuStatusViewModel>(overlay_->viewModel(), settingsStore_, auth_->publisher());
+}
+
+void AppContainer::buildHistory(AppContainerDependencies& dependencies)
+{
     historyBroadcaster_ = std::make_shared<HistoryChangeBroadcaster>();
     const std::shared_ptr<LocalHistoryStore> anonymousStore =
         LocalHistoryStore::anonymous(historyBroadcaster_, dependencies.historyBaseDirectory);
@@ -128,52 +124,75 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
             .signedOut = [this] { phoneCommands_->clearConnected(); },
             .storeChanged =
                 [this](const std::shared_ptr<LocalHistoryStore>& store) {
-                    historyWindow_->configure(store, historyBroadcaster_, historySyncEngine_.get());
+                    windows_->history().configure(store, historyBroadcaster_, historySyncEngine_.get());
                     dictation_->setHistoryStore(store);
                 },
         },
         log_);
-    earlyAudio_ = std::make_shared<EarlyAudioCapture>(audio_);
-    dictation_ = std::make_unique<DictationController>(earlyAudio_, std::move(asr), std::move(output), maxDurationMs,
+    std::shared_ptr<ASRProvider> asr;
+    if (mockRecogniser_)
+        asr = MockASRProvider::makeForApplication();
+    else
+        asr = std::make_shared<CloudASRProvider>(ws_);
+    dictation_ = std::make_unique<DictationController>(earlyAudio_, std::move(asr), dictationOutput(), maxDurationMs,
                                                        anonymousStore);
-    signInSheet_ = std::make_unique<AuthSheetPresenter>(windowServices_.authAPI(), auth_, sleep_);
-    settingsWindow_ = std::make_unique<SettingsWindowController>(SettingsWindowController::Dependencies{
-        settingsStore_, theme_, *locale_, windowServices_, defaults_, sleep_,
-        DiagnosticsServices{permissionChecker_, adapters.pasteboard, adapters.workspace, VellamorLog::fileURL(),
-                            ApplicationVersion::current()},
-        settingsPageHooks(),
-        AccountServices{auth_, signInSheet_.get(), defaults_, [this](QObject* receiver, std::function<void()> slot) {
-                            connect(this, &AppContainer::inputSourceListChanged, receiver, std::move(slot));
-                        }}});
-    pairingConfirm_ = std::make_unique<PairingConfirmController>(windowServices_.inputSources, sleep_);
+}
+
+std::shared_ptr<LayeredInserterOutput> AppContainer::dictationOutput()
+{
+    auto output = std::make_shared<LayeredInserterOutput>(*textInserter_);
+    // The finished island says whether the text went in or only onto the
+    // clipboard, unless a newer dictation has taken the island meanwhile.
+    QPointer<AppContainer> weak(this);
+    output->onDeliveryStarted = [weak]() -> LayeredInserterOutput::Delivered {
+        if (!weak)
+            return {};
+        return [weak, session = weak->road_->activeSession()](InsertStrategy strategy) {
+            if (!weak || weak->road_->activeSession() != session)
+                return;
+            weak->overlay_->viewModel().leftOnClipboard
+                = strategy == InsertStrategy::noTarget || strategy == InsertStrategy::allFailed;
+        };
+    };
+    return output;
+}
+
+void AppContainer::buildWindows(platform::PlatformAdapters& adapters)
+{
+    windows_ = std::make_unique<WindowsHub>(WindowsHub::Dependencies{
+        .services = windowServices_,
+        .auth = auth_,
+        .settings = settingsStore_,
+        .theme = theme_,
+        .locale = *locale_,
+        .defaults = defaults_,
+        .sleep = sleep_,
+        .diagnostics = DiagnosticsServices{permissionChecker_, adapters.pasteboard, adapters.workspace,
+                                           VellamorLog::fileURL(), ApplicationVersion::current()},
+        .soundServer = soundServer_,
+        .globalInput = adapters.globalInput,
+        .environment = environment_,
+        .inserter = *textInserter_,
+        .isAccessibilityTrusted = SystemLayeredInserter::accessibilityTrust(permissionChecker_),
+        .hotkeyRecording = [this](bool recording) { hotkeyFollower_->holdForRecorder(recording); },
+        .inputSourcesChanged =
+            [this](QObject* receiver, std::function<void()> slot) {
+                connect(this, &AppContainer::inputSourceListChanged, receiver, std::move(slot));
+            },
+    });
+}
+
+void AppContainer::buildRoads(QUrl helpURL)
+{
+    QPointer<AppContainer> weak(this);
     phoneCommands_ = std::make_unique<PhoneCommandRouter>(
         sourceCommands_, *textInserter_, sleep_, log_,
         PhoneCommandRouter::Hooks{
             .currentStore = [this] { return account_->store(); },
-            .confirmPairing = [this](const PairingRequestPayload& payload) { pairingConfirm_->enqueue(payload); },
+            .confirmPairing = [this](const PairingRequestPayload& payload) { windows_->pairing().enqueue(payload); },
             .showConnected = [this](bool on) { tray_->setConnectedBadge(on); },
         });
     connect(phoneCommands_.get(), &PhoneCommandRouter::listChanged, this, &AppContainer::inputSourceListChanged);
-    historyWindow_ = std::make_unique<HistoryWindowController>(HistoryWindowController::Services{
-        .layered = *textInserter_,
-        .isAccessibilityTrusted = SystemLayeredInserter::accessibilityTrust(permissionChecker_),
-        .auth = auth_->publisher(),
-        .globalInput = adapters.globalInput,
-        .sleep = sleep_,
-    });
-    dictionaryWindow_ = std::make_unique<DictionaryWindowController>(DictionaryWindowController::Dependencies{
-        windowServices_, auth_->publisher(), sleep_,
-        [this](QWidget* parent, std::function<void()> closed) { presentSignIn(parent, std::move(closed)); }});
-    historyWindow_->presentSignIn = [this](std::function<void()> dismissed) {
-        presentSignIn(nullptr, std::move(dismissed));
-    };
-    desktopEntries_ = std::make_shared<DesktopEntryIndex>();
-    frontmostProbe_ = std::make_shared<ActiveWindowFrontmostAppProbe>(adapters.activeWindowReader, desktopEntries_);
-    // The monitor outlives the model: it is declared first.
-    session_ = std::make_unique<SessionStateViewModel>(
-        [monitor](bool on) { monitor->setToggleState(on); }, limits_.soft, limits_.hard,
-        VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("session-vm")), sleep_);
-    menuStatus_ = std::make_unique<MenuStatusViewModel>(overlay_->viewModel(), settingsStore_, auth_->publisher());
     hotkeyFollower_ = std::make_unique<HotkeyFollower>(
         *hotkey_, settingsStore_, *session_, log_,
         HotkeyFollower::Hooks{
@@ -189,32 +208,20 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     microphoneGate_ = std::make_unique<MicrophoneGate>(
         permissionChecker_, log_,
         MicrophoneGate::Hooks{
-            .standDown =
-                [this] {
-                    session_->isRecordingFromStatus = false;
-                    hotkey_->setToggleState(false);
-                },
+            .standDown = [this] { road_->standDown(); },
             .showHint = [this] { road_->showHint(MicrophoneGate::hint(), microphoneHintDuration); },
             .grantedLater = [this] { road_->enqueueBegin(DictationRoad::BeginOrigin::microphoneGrant); },
         });
     tray_ = std::make_unique<TrayBinder>(
-        *menuBar_, *menuStatus_, settingsStore_, soundServer_, std::move(dependencies.helpURL),
+        *menuBar_, *menuStatus_, settingsStore_, soundServer_, std::move(helpURL),
         TrayBinder::Commands{
-            .setEnabled =
-                [this](bool enabled) {
-                    session_->enabled = enabled;
-                    log_.info(QStringLiteral("hotkey enabled=")
-                              + (enabled ? QStringLiteral("true") : QStringLiteral("false")));
-                },
+            .setEnabled = [this](bool enabled) { road_->setEnabled(enabled); },
             .toggleRecord = [this] { road_->toggleFromStatus(); },
-            .openSettings = [this](std::optional<SettingsSection> section) { settingsWindow_->show(section); },
-            .showHistory = [this] { historyWindow_->show(); },
-            .showDictionary = [this] { dictionaryWindow_->show(); },
+            .openSettings = [this](std::optional<SettingsSection> section) { windows_->settings().show(section); },
+            .showHistory = [this] { windows_->history().show(); },
+            .showDictionary = [this] { windows_->dictionary().show(); },
             .quit = [this] { stop(); },
         });
-    activeMicrophoneUID_ = prefs.selectedMicrophoneUID;
-    audio_->setSelectedInputDeviceUID(activeMicrophoneUID_);
-
     road_ = std::make_unique<DictationRoad>(
         DictationRoad::Parts{
             .session = *session_,
@@ -225,6 +232,7 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
             .hotkeyFollower = *hotkeyFollower_,
             .microphone = *microphoneGate_,
             .dictation = *dictation_,
+            .inserter = *textInserter_,
             .earlyAudio = earlyAudio_,
             .audio = audio_,
             .ws = ws_,
@@ -240,20 +248,13 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
                                          onboarding_->markRecordingSuccess();
                                  }},
         log_);
-    overlay_->onInsertText = [weak](const QString& text) {
-        if (text.isEmpty() || !weak)
-            return;
-        const LayeredInserter inserter = *weak->textInserter_;
-        spawn(weak.data(), QStringLiteral("pinned text insertion"),
-              [inserter, text](std::stop_token) -> QCoro::Task<void> { co_await inserter.insertLayered(text); });
-    };
 }
 
 AppContainer::~AppContainer()
 {
     // A page that is recording a hotkey gives the hotkey back as it goes,
     // while everything it reaches is still here.
-    settingsWindow_.reset();
+    windows_.reset();
     // The command session and the broadcaster finish their streams as they
     // go: the pumps must not wake into a container half taken apart.
     phoneCommands_->stop();
@@ -271,7 +272,7 @@ void AppContainer::start()
     // The first read of the installed applications scans them all; the first
     // dictation must not wait for it.
     QThreadPool::globalInstance()->start([entries = desktopEntries_] { entries->entries(); });
-    historyWindow_->configure(account_->store(), historyBroadcaster_, historySyncEngine_.get());
+    windows_->history().configure(account_->store(), historyBroadcaster_, historySyncEngine_.get());
     tray_->install();
     spawn(this, QStringLiteral("onboarding or hotkey"),
               [this](std::stop_token) -> QCoro::Task<void> { co_await bootstrapOnboardingOrHotkey(); });
@@ -343,7 +344,7 @@ QCoro::Task<void> AppContainer::bootstrapOnboardingOrHotkey()
 void AppContainer::openOnboarding()
 {
     onboarding_ = std::make_unique<OnboardingWindowController>(OnboardingWindowController::Dependencies{
-        permissionChecker_, auth_->publisher(), signInSheet_.get(), hotkeyFollower_->displayName()});
+        permissionChecker_, auth_->publisher(), &windows_->signInSheet(), hotkeyFollower_->displayName()});
     QPointer<AppContainer> weak(this);
     onboarding_->show(
         [weak] {
@@ -380,42 +381,9 @@ void AppContainer::handlePreferencesChanged(const Preferences& prefs)
     menuStatus_->refresh();
 }
 
-SettingsPageHooks AppContainer::settingsPageHooks()
-{
-    QPointer<AppContainer> weak(this);
-    SettingsPageHooks hooks;
-    hooks.auth = auth_->publisher();
-    hooks.soundServer = soundServer_;
-    hooks.launchAtLogin = std::make_shared<LaunchAtLogin>(LaunchAtLogin::standard(environment_));
-    hooks.hotkeyRecording = [weak](bool recording) {
-        if (weak)
-            weak->hotkeyFollower_->holdForRecorder(recording);
-    };
-    hooks.showHistory = [weak] {
-        if (weak)
-            weak->historyWindow_->show();
-    };
-    hooks.showDictionary = [weak] {
-        if (weak)
-            weak->dictionaryWindow_->show();
-    };
-    hooks.historyStore = [weak] { return weak ? weak->historyWindow_->store() : nullptr; };
-    hooks.historySyncEngine = [weak] { return weak ? weak->historyWindow_->syncEngine() : nullptr; };
-    return hooks;
-}
-
-void AppContainer::presentSignIn(QWidget* over, std::function<void()> closed)
-{
-    AuthSheet* sheet = signInSheet_->present(over);
-    QObject::connect(sheet, &QDialog::finished, sheet, [closed = std::move(closed)] {
-        if (closed)
-            closed();
-    });
-}
-
 void AppContainer::showSettings()
 {
-    settingsWindow_->show(std::nullopt);
+    windows_->settings().show(std::nullopt);
 }
 
 } // namespace vellamor

@@ -8,10 +8,9 @@
 #include "App/PhoneCommandRouter.h"
 #include "App/SessionStateViewModel.h"
 #include "App/TrayBinder.h"
+#include "App/WindowsHub.h"
 #include "Audio/AudioCapture.h"
-#include "Audio/AudioInputDevice.h"
 #include "Audio/EarlyAudioCapture.h"
-#include "Auth/AuthSheetPresenter.h"
 #include "Auth/AuthSession.h"
 #include "Context/DesktopEntryIndex.h"
 #include "Context/FrontmostAppProbe.h"
@@ -21,13 +20,7 @@
 #include "History/HistoryChangeBroadcaster.h"
 #include "History/HistorySyncEngine.h"
 #include "History/LocalHistoryStore.h"
-#include "HistoryWindows/DictionaryWindowController.h"
-#include "HistoryWindows/HistoryWindowController.h"
-#include "Hotkey/HotkeyEvent.h"
-#include "Hotkey/HotkeyMode.h"
 #include "Hotkey/HotkeyMonitor.h"
-#include "Hotkey/ParsedCombo.h"
-#include "InputSources/PairingConfirmController.h"
 #include "InputSources/SourceCommandSessionProtocol.h"
 #include "Logging/VellamorLog.h"
 #include "Menu/MenuBarController.h"
@@ -39,7 +32,6 @@
 #include "Settings/AppConfig.h"
 #include "Settings/Preferences.h"
 #include "Settings/SettingsStore.h"
-#include "SettingsWindow/SettingsWindowController.h"
 #include "SettingsWindow/ThemeManager.h"
 #include "Support/Async/Published.h"
 #include "Support/Async/Sleep.h"
@@ -52,7 +44,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QUuid>
 
 #include <functional>
 #include <memory>
@@ -94,7 +85,7 @@ public:
     void applySnapshot(const SessionSnapshot& snapshot) { road_->applySnapshot(snapshot); }
 
     SettingsStore& settingsStore() { return *settingsStore_; }
-    SettingsWindowController& settingsWindow() { return *settingsWindow_; }
+    SettingsWindowController& settingsWindow() { return windows_->settings(); }
     MenuBarController& menuBar() { return *menuBar_; }
     HotkeyMonitor& hotkey() { return *hotkey_; }
     RecordingOverlayController& overlay() { return *overlay_; }
@@ -105,22 +96,24 @@ public:
     OnboardingWindowController* onboarding() const { return onboarding_.get(); }
     const std::shared_ptr<LocalHistoryStore>& historyStore() const { return account_->store(); }
     HistorySyncEngine& historySyncEngine() { return *historySyncEngine_; }
-    HistoryWindowController& historyWindow() { return *historyWindow_; }
-    DictionaryWindowController& dictionaryWindow() { return *dictionaryWindow_; }
-    AuthSheetPresenter& signInSheet() { return *signInSheet_; }
+    HistoryWindowController& historyWindow() { return windows_->history(); }
+    DictionaryWindowController& dictionaryWindow() { return windows_->dictionary(); }
+    AuthSheetPresenter& signInSheet() { return windows_->signInSheet(); }
 
 Q_SIGNALS:
     // A paired phone was revoked or changed: lists of input sources reload.
     void inputSourceListChanged();
 
 private:
+    void buildDesktop(AppContainerDependencies& dependencies);
+    void buildHistory(AppContainerDependencies& dependencies);
+    std::shared_ptr<LayeredInserterOutput> dictationOutput();
+    void buildWindows(platform::PlatformAdapters& adapters);
+    void buildRoads(QUrl helpURL);
     QCoro::Task<void> bootstrapOnboardingOrHotkey();
     void openOnboarding();
     void finishOnboarding();
     void handlePreferencesChanged(const Preferences& prefs);
-    // Closed runs when the sheet goes, signed in or not.
-    void presentSignIn(QWidget* over, std::function<void()> closed);
-    SettingsPageHooks settingsPageHooks();
 
     VellamorLog log_;
     AppConfig config_;
@@ -150,13 +143,8 @@ private:
     // What the windows build their backend clients with.
     WindowServices windowServices_;
     ThemeManager theme_;
-    // Outlives the windows that open it.
-    std::unique_ptr<AuthSheetPresenter> signInSheet_;
-    std::unique_ptr<SettingsWindowController> settingsWindow_;
-    std::unique_ptr<PairingConfirmController> pairingConfirm_;
+    std::unique_ptr<WindowsHub> windows_;
     std::unique_ptr<PhoneCommandRouter> phoneCommands_;
-    std::unique_ptr<HistoryWindowController> historyWindow_;
-    std::unique_ptr<DictionaryWindowController> dictionaryWindow_;
     std::shared_ptr<DesktopEntryIndex> desktopEntries_;
     std::shared_ptr<FrontmostAppProbe> frontmostProbe_;
     std::unique_ptr<SessionStateViewModel> session_;

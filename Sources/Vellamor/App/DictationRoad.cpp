@@ -42,6 +42,14 @@ DictationRoad::DictationRoad(Parts parts, Hooks hooks, VellamorLog log, QObject*
         if (weak)
             weak->retryFromOverlay();
     };
+    p_.overlay.onInsertText = [weak](const QString& text) {
+        if (text.isEmpty() || !weak)
+            return;
+        spawn(weak.data(), QStringLiteral("pinned text insertion"),
+              [inserter = weak->p_.inserter, text](std::stop_token) -> QCoro::Task<void> {
+                  co_await inserter.insertLayered(text);
+              });
+    };
     QPointer<OverlayViewModel> weakViewModel(&viewModel);
     p_.session.onSoftTimeout = [weakViewModel] {
         if (weakViewModel)
@@ -82,6 +90,18 @@ void DictationRoad::enqueueBegin(BeginOrigin origin)
         if (weak)
             co_await weak->begin(origin);
     });
+}
+
+void DictationRoad::setEnabled(bool enabled)
+{
+    p_.session.enabled = enabled;
+    log_.info(QStringLiteral("hotkey enabled=") + (enabled ? QStringLiteral("true") : QStringLiteral("false")));
+}
+
+void DictationRoad::standDown()
+{
+    p_.session.isRecordingFromStatus = false;
+    setToggleState(false);
 }
 
 void DictationRoad::stop()

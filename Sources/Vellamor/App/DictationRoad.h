@@ -20,6 +20,7 @@
 #include "Overlay/RecordingOverlayController.h"
 #include "Settings/SettingsStore.h"
 #include "Support/Async/TaskHandle.h"
+#include "TextInsertion/LayeredInserter.h"
 
 #include <QCoro/QCoroTask>
 #include <QObject>
@@ -62,6 +63,8 @@ public:
         const HotkeyFollower& hotkeyFollower;
         MicrophoneGate& microphone;
         DictationController& dictation;
+        // Types what the island's pinned result hands back.
+        LayeredInserter inserter;
         std::shared_ptr<EarlyAudioCapture> earlyAudio;
         std::shared_ptr<AudioCapture> audio;
         std::shared_ptr<WebSocketTransport> ws;
@@ -83,6 +86,10 @@ public:
     void enqueueHotkey(const HotkeyEvent& event);
     void enqueueBegin(BeginOrigin origin);
     void toggleFromStatus();
+    // Off: the hotkey and the record entry are ignored.
+    void setEnabled(bool enabled);
+    // A session that was asked for does not open: nothing stays armed for it.
+    void standDown();
     void end();
     // Every session snapshot, in publication order; a stale terminal one of
     // an abandoned session is dropped.
