@@ -203,7 +203,7 @@ void AppContainer::buildRoads(QUrl helpURL)
                             weak->road_->enqueueHotkey(event);
                     });
                 },
-            .failed = [this] { menuBar_->updateIcon(MenuBarIconState::error); },
+            .failed = [this] { session_->icon = MenuBarIconState::error; },
         });
     microphoneGate_ = std::make_unique<MicrophoneGate>(
         permissionChecker_, log_,
@@ -213,7 +213,7 @@ void AppContainer::buildRoads(QUrl helpURL)
             .grantedLater = [this] { road_->enqueueBegin(DictationRoad::BeginOrigin::microphoneGrant); },
         });
     tray_ = std::make_unique<TrayBinder>(
-        *menuBar_, *menuStatus_, settingsStore_, soundServer_, std::move(helpURL),
+        *menuBar_, *menuStatus_, session_->icon, settingsStore_, soundServer_, std::move(helpURL),
         TrayBinder::Commands{
             .setEnabled = [this](bool enabled) { road_->setEnabled(enabled); },
             .toggleRecord = [this] { road_->toggleFromStatus(); },
@@ -226,7 +226,6 @@ void AppContainer::buildRoads(QUrl helpURL)
         DictationRoad::Parts{
             .session = *session_,
             .overlay = *overlay_,
-            .menuBar = *menuBar_,
             .menuStatus = *menuStatus_,
             .hotkey = *hotkey_,
             .hotkeyFollower = *hotkeyFollower_,
@@ -275,7 +274,7 @@ void AppContainer::start()
     windows_->history().configure(account_->store(), historyBroadcaster_, historySyncEngine_.get());
     tray_->install();
     spawn(this, QStringLiteral("onboarding or hotkey"),
-              [this](std::stop_token) -> QCoro::Task<void> { co_await bootstrapOnboardingOrHotkey(); });
+          [this](std::stop_token) -> QCoro::Task<void> { co_await bootstrapOnboardingOrHotkey(); });
 
     QPointer<AppContainer> weak(this);
     dictation_->addObserver([weak](const SessionSnapshot& snapshot) {
@@ -300,7 +299,7 @@ void AppContainer::start()
     // Last: the restored sign-in arrives after everything above exists.
     const std::shared_ptr<AuthSession> auth = auth_;
     spawn(this, QStringLiteral("authentication bootstrap"),
-              [auth](std::stop_token) -> QCoro::Task<void> { co_await auth->bootstrap(); });
+          [auth](std::stop_token) -> QCoro::Task<void> { co_await auth->bootstrap(); });
 }
 
 void AppContainer::stop()
@@ -334,7 +333,7 @@ QCoro::Task<void> AppContainer::bootstrapOnboardingOrHotkey()
         return status == VellamorPermissionStatus::granted;
     });
     if (!allGranted || !settingsStore_->hasCompletedOnboarding()) {
-        menuBar_->updateIcon(MenuBarIconState::needsSetup);
+        session_->icon = MenuBarIconState::needsSetup;
         openOnboarding();
         co_return;
     }
@@ -363,7 +362,7 @@ void AppContainer::finishOnboarding()
     // Called from the guide's own button: it goes on the next turn.
     if (onboarding_)
         std::exchange(onboarding_, nullptr).release()->deleteLater();
-    menuBar_->updateIcon(MenuBarIconState::idle);
+    session_->icon = MenuBarIconState::idle;
     menuStatus_->refresh();
     hotkeyFollower_->start();
 }

@@ -52,17 +52,14 @@
 namespace vellamor {
 
 // The composition root: builds every long-lived service of the application
-// in a fixed order, wires them, starts and stops them, and owns the roads
-// between them at run time: hotkey and status item to dictation sessions,
-// session snapshots to the overlay, the status item and the session limits,
-// preference changes and menu commands, the account switch (the history
-// store, its cloud sync and the phone commands' connection follow the
-// signed-in user), the hand-over of new history records to the sync engine,
-// and the commands paired phones send.
+// in a fixed order, wires them, starts and stops them. The work at run time
+// belongs to the collaborators it owns, each told of the others only through
+// callbacks: the dictation road, the account switcher, the phone command
+// router, the hotkey follower, the microphone gate, the tray binder and the
+// windows hub. The session's state, the tray icon's included, lives in the
+// session model.
 //
-// Everything runs on the main thread. Hotkey events and record commands are
-// handled one at a time, each after the previous one has finished, also
-// when one waits for the sound server. Every callback and task it hands out
+// Everything runs on the main thread. Every callback and task it hands out
 // holds it weakly. stop() runs once: quitting from the menu stops, and
 // termination asks again.
 class AppContainer : public QObject {

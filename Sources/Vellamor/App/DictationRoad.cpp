@@ -112,11 +112,6 @@ void DictationRoad::stop()
     closeASRConnection();
 }
 
-void DictationRoad::showIcon(MenuBarIconState state)
-{
-    p_.menuBar.updateIcon(state);
-}
-
 void DictationRoad::toggleFromStatus()
 {
     if (!p_.session.enabled.value())
@@ -210,7 +205,7 @@ QCoro::Task<void> DictationRoad::begin(BeginOrigin origin)
     viewModel.polishedText = QString();
     p_.overlay.show();
     startAudioRMSPump();
-    showIcon(MenuBarIconState::recording);
+    p_.session.icon = MenuBarIconState::recording;
     // Without a press the toggle is off, and the next tap would be refused.
     if (origin != BeginOrigin::hotkey && p_.hotkeyFollower.mode() == HotkeyMode::toggle)
         setToggleState(true);
@@ -231,8 +226,8 @@ QCoro::Task<void> DictationRoad::begin(BeginOrigin origin)
     cancelStartTask();
     startTaskReachedController_ = false;
     stopWhenStarted_ = false;
-    dictationStartTask_ = spawn(this, 
-        QStringLiteral("dictation start"),
+    dictationStartTask_ = spawn(
+        this, QStringLiteral("dictation start"),
         [self, prefs, scene, bundleID, endpoint, llmProvider](std::stop_token token) -> QCoro::Task<void> {
             const std::shared_ptr<AuthSession> auth = self->p_.auth;
             const std::optional<QString> accessToken = co_await auth->currentAccessToken();
@@ -240,13 +235,13 @@ QCoro::Task<void> DictationRoad::begin(BeginOrigin origin)
                 co_return;
             ASRSessionConfig config(endpoint, prefs.language, scene, prefs.style, prefs.enableLLMPolish, llmProvider,
                                     accessToken);
-            DictationController& dictation = *(&self->p_.dictation);
+            DictationController& dictation = self->p_.dictation;
             dictation.setInsertRawOnly(prefs.insertRawOnly);
             dictation.setSourceApp(bundleID);
             self->startTaskReachedController_ = true;
             co_await dictation.start(std::move(config));
             if (self && std::exchange(self->stopWhenStarted_, false))
-                co_await (&self->p_.dictation)->stop();
+                co_await self->p_.dictation.stop();
         });
 }
 
@@ -257,7 +252,7 @@ void DictationRoad::showHint(const QString& reason, std::chrono::milliseconds vi
     p_.overlay.viewModel().reset();
     p_.overlay.viewModel().state = DictationState::failed(reason);
     p_.overlay.show();
-    showIcon(MenuBarIconState::error);
+    p_.session.icon = MenuBarIconState::error;
     p_.overlay.hideAfter(visibleFor);
 }
 
@@ -274,7 +269,7 @@ void DictationRoad::clearSignedOutHint()
     if (shown.kind() != DictationState::Kind::failed || shown.reason() != unauthenticatedHint())
         return;
     p_.overlay.viewModel().state = DictationState::idle();
-    showIcon(MenuBarIconState::idle);
+    p_.session.icon = MenuBarIconState::idle;
     p_.menuStatus.refresh();
 }
 
@@ -283,15 +278,15 @@ void DictationRoad::startAudioRMSPump()
     stopAudioRMSPump();
     Channel<float> levels = p_.audio->rmsStream();
     QPointer<DictationRoad> weak(this);
-    audioRMSPumpTask_ = spawn(this, QStringLiteral("level pump"),
-                                  [weak, levels](std::stop_token token) -> QCoro::Task<void> {
-                                      for (;;) {
-                                          const std::optional<float> level = co_await levels.next(token);
-                                          if (!level || !weak)
-                                              co_return;
-                                          weak->p_.overlay.viewModel().rms = *level;
-                                      }
-                                  });
+    audioRMSPumpTask_
+        = spawn(this, QStringLiteral("level pump"), [weak, levels](std::stop_token token) -> QCoro::Task<void> {
+              for (;;) {
+                  const std::optional<float> level = co_await levels.next(token);
+                  if (!level || !weak)
+                      co_return;
+                  weak->p_.overlay.viewModel().rms = *level;
+              }
+          });
 }
 
 void DictationRoad::stopAudioRMSPump()
@@ -323,7 +318,7 @@ void DictationRoad::end()
         log_.info(QStringLiteral("endDictation ignored: no session"));
         return;
     }
-    showIcon(MenuBarIconState::processing);
+    p_.session.icon = MenuBarIconState::processing;
     p_.session.disarmTimeoutWatchdog();
     p_.session.armStopWatchdog(p_.afterStop);
     if (dictationStartTask_ && !startTaskReachedController_) {
@@ -338,7 +333,7 @@ void DictationRoad::end()
     QPointer<DictationRoad> weak(this);
     spawn(this, QStringLiteral("dictation stop"), [weak](std::stop_token) -> QCoro::Task<void> {
         if (weak)
-            co_await (&weak->p_.dictation)->stop();
+            co_await weak->p_.dictation.stop();
     });
 }
 
@@ -350,12 +345,12 @@ void DictationRoad::giveUpStalledSession()
     snapshotFilter_.abandonActive();
     cancelStartTask();
     p_.overlay.viewModel().state = DictationState::failed(stalledSessionReason());
-    showIcon(MenuBarIconState::error);
+    p_.session.icon = MenuBarIconState::error;
     closeTerminalSession(failedHideDelay);
     QPointer<DictationRoad> weak(this);
     spawn(this, QStringLiteral("stalled session cancel"), [weak](std::stop_token) -> QCoro::Task<void> {
         if (weak)
-            co_await (&weak->p_.dictation)->cancel();
+            co_await weak->p_.dictation.cancel();
     });
 }
 
@@ -395,33 +390,33 @@ void DictationRoad::applySnapshot(const SessionSnapshot& snapshot)
     viewModel.polishedText = snapshot.polishedText;
     switch (snapshot.state.kind()) {
     case DictationState::Kind::recording:
-        showIcon(MenuBarIconState::recording);
+        p_.session.icon = MenuBarIconState::recording;
         p_.menuStatus.refresh();
         return;
     case DictationState::Kind::transcribing:
     case DictationState::Kind::polishing:
     case DictationState::Kind::inserting:
-        showIcon(MenuBarIconState::processing);
+        p_.session.icon = MenuBarIconState::processing;
         p_.menuStatus.refresh();
         return;
     case DictationState::Kind::done:
         dictationStartTask_.reset();
-        showIcon(MenuBarIconState::idle);
+        p_.session.icon = MenuBarIconState::idle;
         hooks_.succeeded();
         closeTerminalSession(doneHideDelay);
         return;
     case DictationState::Kind::failed:
         dictationStartTask_.reset();
-        showIcon(MenuBarIconState::error);
+        p_.session.icon = MenuBarIconState::error;
         closeTerminalSession(failedHideDelay);
         return;
     case DictationState::Kind::cancelled:
-        showIcon(MenuBarIconState::idle);
+        p_.session.icon = MenuBarIconState::idle;
         cancelStartTask();
         closeTerminalSession(cancelledHideDelay);
         return;
     case DictationState::Kind::idle:
-        showIcon(MenuBarIconState::idle);
+        p_.session.icon = MenuBarIconState::idle;
         stopAudioRMSPump();
         viewModel.stopTicking();
         p_.menuStatus.refresh();
@@ -436,14 +431,14 @@ void DictationRoad::cancelFromOverlay()
     p_.session.disarmTimeoutWatchdog();
     p_.session.isRecordingFromStatus = false;
     setToggleState(false);
-    showIcon(MenuBarIconState::idle);
+    p_.session.icon = MenuBarIconState::idle;
     stopAudioRMSPump();
     QPointer<DictationRoad> weak(this);
     const std::shared_ptr<WebSocketTransport> ws = p_.ws;
     spawn(this, QStringLiteral("dictation cancel"), [weak, ws](std::stop_token) -> QCoro::Task<void> {
         if (!weak)
             co_return;
-        co_await (&weak->p_.dictation)->cancel();
+        co_await weak->p_.dictation.cancel();
         co_await ws->close();
     });
 }

@@ -14,7 +14,6 @@
 #include "Hotkey/HotkeyEvent.h"
 #include "Hotkey/HotkeyMonitor.h"
 #include "Logging/VellamorLog.h"
-#include "Menu/MenuBarController.h"
 #include "Menu/MenuStatusViewModel.h"
 #include "Networking/WebSocketTransport.h"
 #include "Overlay/RecordingOverlayController.h"
@@ -57,7 +56,6 @@ public:
     struct Parts {
         SessionStateViewModel& session;
         RecordingOverlayController& overlay;
-        MenuBarController& menuBar;
         MenuStatusViewModel& menuStatus;
         HotkeyMonitor& hotkey;
         const HotkeyFollower& hotkeyFollower;
@@ -108,7 +106,6 @@ private:
     void handlePressPhase(HotkeyStateMachine::PressPhase phase);
     QCoro::Task<void> begin(BeginOrigin origin);
     void showUnauthenticatedHint();
-    void showIcon(MenuBarIconState state);
     void startAudioRMSPump();
     void stopAudioRMSPump();
     QString resolveScene(const Preferences& prefs, const std::optional<QString>& bundleID);

@@ -10,12 +10,14 @@
 
 namespace vellamor {
 
-TrayBinder::TrayBinder(MenuBarController& menu, MenuStatusViewModel& status, std::shared_ptr<SettingsStore> settings,
+TrayBinder::TrayBinder(MenuBarController& menu, MenuStatusViewModel& status, Published<MenuBarIconState>& icon,
+                       std::shared_ptr<SettingsStore> settings,
                        std::shared_ptr<platform::SoundServer> soundServer, QUrl helpURL, Commands commands,
                        QObject* parent)
     : QObject(parent)
     , menu_(menu)
     , status_(status)
+    , icon_(icon)
     , settings_(std::move(settings))
     , soundServer_(std::move(soundServer))
     , helpURL_(std::move(helpURL))
@@ -26,6 +28,7 @@ TrayBinder::TrayBinder(MenuBarController& menu, MenuStatusViewModel& status, std
 void TrayBinder::install()
 {
     menu_.install();
+    iconSubscription_ = icon_.subscribe([this](MenuBarIconState state) { menu_.updateIcon(state); });
     menu_.onToggleEnabled = commands_.setEnabled;
     menu_.onToggleRecord = commands_.toggleRecord;
     menu_.onOpenSettings = [this](const std::optional<QString>& section) {
@@ -86,7 +89,7 @@ void TrayBinder::setConnectedBadge(bool on)
     if (menu_.hasConnectedInputSource() == on)
         return;
     menu_.setHasConnectedInputSource(on);
-    menu_.updateIcon(menu_.currentIconState());
+    menu_.updateIcon(icon_.value());
 }
 
 } // namespace vellamor

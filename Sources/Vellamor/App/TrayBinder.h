@@ -17,8 +17,8 @@
 namespace vellamor {
 
 // Binds the status item to the rest: its menu's commands, its microphone
-// list (kept current as sources come and go), its status lines and its
-// phone badge.
+// list (kept current as sources come and go), its status lines, its icon
+// (the session's, drawn from here only) and its phone badge.
 class TrayBinder : public QObject {
     Q_OBJECT
 
@@ -32,11 +32,13 @@ public:
         std::function<void()> quit;
     };
 
-    TrayBinder(MenuBarController& menu, MenuStatusViewModel& status, std::shared_ptr<SettingsStore> settings,
+    TrayBinder(MenuBarController& menu, MenuStatusViewModel& status, Published<MenuBarIconState>& icon,
+               std::shared_ptr<SettingsStore> settings,
                std::shared_ptr<platform::SoundServer> soundServer, QUrl helpURL, Commands commands,
                QObject* parent = nullptr);
 
-    // Shows the item with its menu and microphones.
+    // Shows the item with its menu and microphones; from now on its icon
+    // follows `icon`.
     void install();
     // The status lines follow the session, the account and the preferences.
     void followStatus();
@@ -50,11 +52,13 @@ public:
 private:
     MenuBarController& menu_;
     MenuStatusViewModel& status_;
+    Published<MenuBarIconState>& icon_;
     std::shared_ptr<SettingsStore> settings_;
     std::shared_ptr<platform::SoundServer> soundServer_;
     QUrl helpURL_;
     Commands commands_;
     Subscription statusSubscription_;
+    Subscription iconSubscription_;
 };
 
 } // namespace vellamor
