@@ -1,36 +1,23 @@
 #include "App/AppContainer.h"
 
-#include "Audio/AudioInputDeviceManager.h"
-#include "Auth/AuthSheet.h"
 #include "Context/ActiveWindowFrontmostAppProbe.h"
-#include "Context/AutoSceneResolver.h"
 #include "Context/DesktopEntryIndex.h"
 #include "DataSync/DataSyncAPI.h"
 #include "Dictation/MockASRProvider.h"
-#include "Hotkey/HotkeyCombo.h"
-#include "Hotkey/HotkeyError.h"
 #include "I18n/LocaleResolver.h"
-#include "InputSources/PairingConfirmController.h"
 #include "InputSources/SourceCommandSession.h"
-#include "Networking/AuthAPI.h"
 #include "Networking/AuthedSession.h"
 #include "Networking/CloudASRProvider.h"
 #include "Networking/WebSocketSession.h"
 #include "Overlay/QtScreenLayout.h"
-#include "Platform/KeySource/KeyCodeMapping.h"
-#include "SettingsWindow/LaunchAtLogin.h"
 #include "Support/Async/MainThread.h"
 #include "Support/Async/Sleep.h"
 #include "Support/Async/Spawn.h"
-#include "Support/TextGraphemes.h"
 #include "Support/UrlPath.h"
 #include "TextInsertion/SystemLayeredInserter.h"
 #include "Version/ApplicationVersion.h"
 
-#include <QAbstractButton>
-#include <QPushButton>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QThreadPool>
 
 #include <algorithm>
@@ -43,25 +30,8 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr qint64 maxDurationMs = 360000;
-constexpr auto unauthenticatedHintDuration = 2000ms;
 constexpr auto microphoneHintDuration = 2200ms;
-constexpr auto doneHideDelay = 1500ms;
-constexpr auto failedHideDelay = 6000ms;
-constexpr auto cancelledHideDelay = 900ms;
 constexpr auto stopFadeDuration = 300ms;
-constexpr auto connectedBadgeDuration = 45s;
-
-void cancelAndDrop(std::optional<TaskHandle>& task)
-{
-    if (task)
-        task->cancel();
-    task.reset();
-}
-
-QString orNil(const std::optional<QString>& text)
-{
-    return text ? *text : QStringLiteral("<nil>");
-}
 
 } // namespace
 
@@ -78,23 +48,24 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     , limits_(dependencies.limits)
     , auth_(std::move(dependencies.auth))
     , defaults_(std::move(dependencies.defaults))
-    , helpURL_(std::move(dependencies.helpURL))
     , soundServer_(dependencies.platform.soundServer)
-    , historyBaseDirectory_(std::move(dependencies.historyBaseDirectory))
     , environment_(dependencies.environment)
     , sleep_(dependencies.sleep ? std::move(dependencies.sleep) : &sleepFor)
     , locale_(dependencies.locale)
     , windowServices_(dependencies.windowServices.withDefaults(config_, auth_))
     , theme_(defaults_, dependencies.platform.colorScheme)
-    , authTransitionTask_(TaskHandle::start([](std::stop_token) -> QCoro::Task<void> { co_return; }))
+{
+    settingsStore_ = std::make_shared<SettingsStore>(defaults_, SettingsStore::standardKey());
+    locale_->setLanguage(settingsStore_->current().language);
+    buildDesktop(dependencies);
+    buildHistory(dependencies);
+    buildWindows(dependencies.platform);
+    buildRoads(std::move(dependencies.helpURL));
+}
+
+void AppContainer::buildDesktop(AppContainerDependencies& dependencies)
 {
     platform::PlatformAdapters& adapters = dependencies.platform;
-    QPointer<AppContainer> weak(this);
-
-    settingsStore_ = std::make_shared<SettingsStore>(defaults_, SettingsStore::standardKey());
-    const Preferences prefs = settingsStore_->current();
-    locale_->setLanguage(prefs.language);
-
     permissionChecker_ = std::make_shared<PermissionChecker>(PermissionChecker::Facilities{
         adapters.inputMonitoring, adapters.soundServer, adapters.accessibilityStatus, adapters.commandLauncher});
     auto terminate = dependencies.terminate ? dependencies.terminate : [] { QCoreApplication::quit(); };
@@ -116,64 +87,11 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
         SystemLayeredInserter::accessibilityTrust(permissionChecker_),
         [monitor](bool ignoring) { monitor->setIgnoringSyntheticInput(ignoring); }, defaults_);
     audio_ = std::make_shared<AudioCapture>(adapters.soundServer);
+    activeMicrophoneUID_ = settingsStore_->current().selectedMicrophoneUID;
+    audio_->setSelectedInputDeviceUID(activeMicrophoneUID_);
+    earlyAudio_ = std::make_shared<EarlyAudioCapture>(audio_);
     ws_ = dependencies.asrTransport ? dependencies.asrTransport : std::make_shared<WebSocketSession>();
     mockRecogniser_ = MockASRProvider::isSelected(dependencies.environment);
-    std::shared_ptr<ASRProvider> asr;
-    if (mockRecogniser_)
-        asr = MockASRProvider::makeForApplication();
-    else
-        asr = std::make_shared<CloudASRProvider>(ws_);
-    auto output = std::make_shared<LayeredInserterOutput>(*textInserter_);
-    // The finished island says whether the text went in or only onto the
-    // clipboard, unless a newer dictation has taken the island meanwhile.
-    output->onDeliveryStarted = [weak]() -> LayeredInserterOutput::Delivered {
-        if (!weak)
-            return {};
-        return [weak, session = weak->activeDictationSessionID_](InsertStrategy strategy) {
-            if (!weak || weak->activeDictationSessionID_ != session)
-                return;
-            weak->overlay_->viewModel().leftOnClipboard
-                = strategy == InsertStrategy::noTarget || strategy == InsertStrategy::allFailed;
-        };
-    };
-    historyBroadcaster_ = std::make_shared<HistoryChangeBroadcaster>();
-    historyStore_ = LocalHistoryStore::anonymous(historyBroadcaster_, historyBaseDirectory_);
-    std::shared_ptr<DataSyncAPIProtocol> dataSync = dependencies.dataSync;
-    if (!dataSync)
-        dataSync = std::make_shared<DataSyncAPI>(config_.apiBaseURL, AuthedSession::shared(), auth_->accessTokens(),
-                                                 auth_, std::nullopt);
-    // One engine for the application's life; it runs only while signed in.
-    historySyncEngine_ = std::make_unique<HistorySyncEngine>(std::move(dataSync), historyStore_,
-                                                             std::make_shared<HistorySyncObserver>());
-    sourceCommands_ = dependencies.sourceCommands;
-    if (!sourceCommands_)
-        sourceCommands_ = std::make_shared<SourceCommandSession>(config_.wsBaseURL, auth_->accessTokens());
-    earlyAudio_ = std::make_shared<EarlyAudioCapture>(audio_);
-    dictation_ = std::make_unique<DictationController>(earlyAudio_, std::move(asr), std::move(output), maxDurationMs,
-                                                       historyStore_);
-    signInSheet_ = std::make_unique<AuthSheetPresenter>(windowServices_.authAPI(), auth_, sleep_);
-    settingsWindow_ = std::make_unique<SettingsWindowController>(SettingsWindowController::Dependencies{
-        settingsStore_, theme_, *locale_, windowServices_, defaults_, sleep_,
-        DiagnosticsServices{permissionChecker_, adapters.pasteboard, adapters.workspace, VellamorLog::fileURL(),
-                            ApplicationVersion::current()},
-        settingsPageHooks(),
-        AccountServices{auth_, signInSheet_.get(), defaults_, [this](QObject* receiver, std::function<void()> slot) {
-                            connect(this, &AppContainer::inputSourceListChanged, receiver, std::move(slot));
-                        }}});
-    pairingConfirm_ = std::make_unique<PairingConfirmController>(windowServices_.inputSources, sleep_);
-    historyWindow_ = std::make_unique<HistoryWindowController>(HistoryWindowController::Services{
-        .layered = *textInserter_,
-        .isAccessibilityTrusted = SystemLayeredInserter::accessibilityTrust(permissionChecker_),
-        .auth = auth_->publisher(),
-        .globalInput = adapters.globalInput,
-        .sleep = sleep_,
-    });
-    dictionaryWindow_ = std::make_unique<DictionaryWindowController>(DictionaryWindowController::Dependencies{
-        windowServices_, auth_->publisher(), sleep_,
-        [this](QWidget* parent, std::function<void()> closed) { presentSignIn(parent, std::move(closed)); }});
-    historyWindow_->presentSignIn = [this](std::function<void()> dismissed) {
-        presentSignIn(nullptr, std::move(dismissed));
-    };
     desktopEntries_ = std::make_shared<DesktopEntryIndex>();
     frontmostProbe_ = std::make_shared<ActiveWindowFrontmostAppProbe>(adapters.activeWindowReader, desktopEntries_);
     // The monitor outlives the model: it is declared first.
@@ -181,88 +99,166 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
         [monitor](bool on) { monitor->setToggleState(on); }, limits_.soft, limits_.hard,
         VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("session-vm")), sleep_);
     menuStatus_ = std::make_unique<MenuStatusViewModel>(overlay_->viewModel(), settingsStore_, auth_->publisher());
-    activeMicrophoneUID_ = prefs.selectedMicrophoneUID;
-    audio_->setSelectedInputDeviceUID(activeMicrophoneUID_);
+}
 
-    OverlayViewModel& viewModel = overlay_->viewModel();
-    viewModel.onCancel = [weak] {
-        if (weak)
-            weak->cancelDictationFromOverlay();
+void AppContainer::buildHistory(AppContainerDependencies& dependencies)
+{
+    historyBroadcaster_ = std::make_shared<HistoryChangeBroadcaster>();
+    const std::shared_ptr<LocalHistoryStore> anonymousStore =
+        LocalHistoryStore::anonymous(historyBroadcaster_, dependencies.historyBaseDirectory);
+    std::shared_ptr<DataSyncAPIProtocol> dataSync = dependencies.dataSync;
+    if (!dataSync)
+        dataSync = std::make_shared<DataSyncAPI>(config_.apiBaseURL, AuthedSession::shared(), auth_->accessTokens(),
+                                                 auth_, std::nullopt);
+    // One engine for the application's life; it runs only while signed in.
+    historySyncEngine_ = std::make_unique<HistorySyncEngine>(std::move(dataSync), anonymousStore,
+                                                             std::make_shared<HistorySyncObserver>());
+    sourceCommands_ = dependencies.sourceCommands;
+    if (!sourceCommands_)
+        sourceCommands_ = std::make_shared<SourceCommandSession>(config_.wsBaseURL, auth_->accessTokens());
+    account_ = std::make_unique<AccountSwitcher>(
+        AccountSwitcher::Collaborators{anonymousStore, historyBroadcaster_, dependencies.historyBaseDirectory,
+                                       historySyncEngine_.get(), sourceCommands_, windowServices_.serverPreferences},
+        AccountSwitcher::Hooks{
+            .signedIn = [this] { road_->clearSignedOutHint(); },
+            .signedOut = [this] { phoneCommands_->clearConnected(); },
+            .storeChanged =
+                [this](const std::shared_ptr<LocalHistoryStore>& store) {
+                    windows_->history().configure(store, historyBroadcaster_, historySyncEngine_.get());
+                    dictation_->setHistoryStore(store);
+                },
+        },
+        log_);
+    std::shared_ptr<ASRProvider> asr;
+    if (mockRecogniser_)
+        asr = MockASRProvider::makeForApplication();
+    else
+        asr = std::make_shared<CloudASRProvider>(ws_);
+    dictation_ = std::make_unique<DictationController>(earlyAudio_, std::move(asr), dictationOutput(), maxDurationMs,
+                                                       anonymousStore);
+}
+
+std::shared_ptr<LayeredInserterOutput> AppContainer::dictationOutput()
+{
+    auto output = std::make_shared<LayeredInserterOutput>(*textInserter_);
+    // The finished island says whether the text went in or only onto the
+    // clipboard, unless a newer dictation has taken the island meanwhile.
+    QPointer<AppContainer> weak(this);
+    output->onDeliveryStarted = [weak]() -> LayeredInserterOutput::Delivered {
+        if (!weak)
+            return {};
+        return [weak, session = weak->road_->activeSession()](InsertStrategy strategy) {
+            if (!weak || weak->road_->activeSession() != session)
+                return;
+            weak->overlay_->viewModel().leftOnClipboard
+                = strategy == InsertStrategy::noTarget || strategy == InsertStrategy::allFailed;
+        };
     };
-    viewModel.onRetry = [weak] {
-        if (weak)
-            weak->retryDictationFromOverlay();
-    };
-    overlay_->onInsertText = [weak](const QString& text) {
-        if (text.isEmpty() || !weak)
-            return;
-        const LayeredInserter inserter = *weak->textInserter_;
-        spawn(weak.data(), QStringLiteral("pinned text insertion"),
-              [inserter, text](std::stop_token) -> QCoro::Task<void> { co_await inserter.insertLayered(text); });
-    };
-    QPointer<OverlayViewModel> weakViewModel(&viewModel);
-    session_->onSoftTimeout = [weakViewModel] {
-        if (weakViewModel)
-            weakViewModel->warning = softTimeoutWarning();
-    };
-    session_->onHardTimeout = [weak] {
-        if (weak)
-            weak->endDictation();
-    };
-    session_->onStopTimeout = [weak] {
-        if (weak)
-            weak->giveUpStalledSession();
-    };
-    hotkey_->setPressObserver([weak](HotkeyStateMachine::PressPhase phase) {
-        if (weak)
-            weak->handleHeldKeyPress(phase);
+    return output;
+}
+
+void AppContainer::buildWindows(platform::PlatformAdapters& adapters)
+{
+    windows_ = std::make_unique<WindowsHub>(WindowsHub::Dependencies{
+        .services = windowServices_,
+        .auth = auth_,
+        .settings = settingsStore_,
+        .theme = theme_,
+        .locale = *locale_,
+        .defaults = defaults_,
+        .sleep = sleep_,
+        .diagnostics = DiagnosticsServices{permissionChecker_, adapters.pasteboard, adapters.workspace,
+                                           VellamorLog::fileURL(), ApplicationVersion::current()},
+        .soundServer = soundServer_,
+        .globalInput = adapters.globalInput,
+        .environment = environment_,
+        .inserter = *textInserter_,
+        .isAccessibilityTrusted = SystemLayeredInserter::accessibilityTrust(permissionChecker_),
+        .hotkeyRecording = [this](bool recording) { hotkeyFollower_->holdForRecorder(recording); },
+        .inputSourcesChanged =
+            [this](QObject* receiver, std::function<void()> slot) {
+                connect(this, &AppContainer::inputSourceListChanged, receiver, std::move(slot));
+            },
     });
+}
+
+void AppContainer::buildRoads(QUrl helpURL)
+{
+    QPointer<AppContainer> weak(this);
+    phoneCommands_ = std::make_unique<PhoneCommandRouter>(
+        sourceCommands_, *textInserter_, sleep_, log_,
+        PhoneCommandRouter::Hooks{
+            .currentStore = [this] { return account_->store(); },
+            .confirmPairing = [this](const PairingRequestPayload& payload) { windows_->pairing().enqueue(payload); },
+            .showConnected = [this](bool on) { tray_->setConnectedBadge(on); },
+        });
+    connect(phoneCommands_.get(), &PhoneCommandRouter::listChanged, this, &AppContainer::inputSourceListChanged);
+    hotkeyFollower_ = std::make_unique<HotkeyFollower>(
+        *hotkey_, settingsStore_, *session_, log_,
+        HotkeyFollower::Hooks{
+            .event =
+                [weak](const HotkeyEvent& event) {
+                    postTo(weak.data(), [weak, event] {
+                        if (weak)
+                            weak->road_->enqueueHotkey(event);
+                    });
+                },
+            .failed = [this] { session_->icon = MenuBarIconState::error; },
+        });
+    microphoneGate_ = std::make_unique<MicrophoneGate>(
+        permissionChecker_, log_,
+        MicrophoneGate::Hooks{
+            .standDown = [this] { road_->standDown(); },
+            .showHint = [this] { road_->showHint(MicrophoneGate::hint(), microphoneHintDuration); },
+            .grantedLater = [this] { road_->enqueueBegin(DictationRoad::BeginOrigin::microphoneGrant); },
+        });
+    tray_ = std::make_unique<TrayBinder>(
+        *menuBar_, *menuStatus_, session_->icon, settingsStore_, soundServer_, std::move(helpURL),
+        TrayBinder::Commands{
+            .setEnabled = [this](bool enabled) { road_->setEnabled(enabled); },
+            .toggleRecord = [this] { road_->toggleFromStatus(); },
+            .openSettings = [this](std::optional<SettingsSection> section) { windows_->settings().show(section); },
+            .showHistory = [this] { windows_->history().show(); },
+            .showDictionary = [this] { windows_->dictionary().show(); },
+            .quit = [this] { stop(); },
+        });
+    road_ = std::make_unique<DictationRoad>(
+        DictationRoad::Parts{
+            .session = *session_,
+            .overlay = *overlay_,
+            .menuStatus = *menuStatus_,
+            .hotkey = *hotkey_,
+            .hotkeyFollower = *hotkeyFollower_,
+            .microphone = *microphoneGate_,
+            .dictation = *dictation_,
+            .inserter = *textInserter_,
+            .earlyAudio = earlyAudio_,
+            .audio = audio_,
+            .ws = ws_,
+            .auth = auth_,
+            .settings = settingsStore_,
+            .frontmost = frontmostProbe_,
+            .sessionEndpoint = appendingPath(config_.wsBaseURL, QStringLiteral("v1/session")),
+            .afterStop = limits_.afterStop,
+        },
+        DictationRoad::Hooks{.succeeded =
+                                 [this] {
+                                     if (onboarding_)
+                                         onboarding_->markRecordingSuccess();
+                                 }},
+        log_);
 }
 
 AppContainer::~AppContainer()
 {
     // A page that is recording a hotkey gives the hotkey back as it goes,
     // while everything it reaches is still here.
-    settingsWindow_.reset();
-    lastQueuedStep_.cancel();
-    authTransitionTask_.cancel();
-    // The command session finishes its stream as it goes: the pumps must
-    // not wake into a container half taken apart.
-    cancelAndDrop(sourceCommandsPumpTask_);
-    cancelAndDrop(sourceConnectedClearTask_);
-    cancelAndDrop(historyChangePumpTask_);
-    if (microphoneAlert_)
-        delete microphoneAlert_.data();
-}
-
-TaskHandle AppContainer::spawnTask(const QString& what, TaskHandle::Body body)
-{
-    return spawn(this, what, std::move(body));
-}
-
-TaskHandle AppContainer::runAfter(const TaskHandle& previous, const QString& what,
-                                  std::function<QCoro::Task<void>(AppContainer&)> step)
-{
-    QPointer<AppContainer> weak(this);
-    return spawnTask(what, [previous, weak, step = std::move(step)](std::stop_token token) -> QCoro::Task<void> {
-        try {
-            co_await previous.join();
-        } catch (...) {
-        }
-        if (token.stop_requested() || !weak)
-            co_return;
-        co_await step(*weak);
-    });
-}
-
-void AppContainer::enqueue(std::function<QCoro::Task<void>(AppContainer&)> step)
-{
-    lastQueuedStep_ = runAfter(lastQueuedStep_, QStringLiteral("queued dictation step"), std::move(step));
-}
-
-void AppContainer::enqueueBegin(BeginOrigin origin)
-{
-    enqueue([origin](AppContainer& container) { return container.beginDictation(origin); });
+    windows_.reset();
+    // The command session and the broadcaster finish their streams as they
+    // go: the pumps must not wake into a container half taken apart.
+    phoneCommands_->stop();
+    account_.reset();
+    road_.reset();
 }
 
 // MARK: Start and stop
@@ -275,22 +271,16 @@ void AppContainer::start()
     // The first read of the installed applications scans them all; the first
     // dictation must not wait for it.
     QThreadPool::globalInstance()->start([entries = desktopEntries_] { entries->entries(); });
-    historyWindow_->configure(historyStore_, historyBroadcaster_, historySyncEngine_.get());
-    menuBar_->install();
-    wireMenuBarCallbacks();
-    refreshMicrophones();
-    soundServer_->watchSources([weak = QPointer<AppContainer>(this)] {
-        if (weak)
-            weak->refreshMicrophones();
-    });
-    spawnTask(QStringLiteral("onboarding or hotkey"),
-              [this](std::stop_token) -> QCoro::Task<void> { co_await bootstrapOnboardingOrHotkey(); });
+    windows_->history().configure(account_->store(), historyBroadcaster_, historySyncEngine_.get());
+    tray_->install();
+    spawn(this, QStringLiteral("onboarding or hotkey"),
+          [this](std::stop_token) -> QCoro::Task<void> { co_await bootstrapOnboardingOrHotkey(); });
 
     QPointer<AppContainer> weak(this);
     dictation_->addObserver([weak](const SessionSnapshot& snapshot) {
         postTo(weak.data(), [weak, snapshot] {
             if (weak)
-                weak->applySnapshot(snapshot);
+                weak->road_->applySnapshot(snapshot);
         });
     });
     preferencesObserverToken_ = settingsStore_->addObserver([weak](const Preferences& prefs) {
@@ -299,21 +289,17 @@ void AppContainer::start()
                 weak->handlePreferencesChanged(prefs);
         });
     });
-    menuStatus_->bind();
-    menuStatusSubscription_ = menuStatus_->status.subscribeQueued(this, [weak](const MenuBarStatus& status) {
-        if (weak)
-            weak->menuBar_->updateStatus(status);
-    });
+    tray_->followStatus();
     authStateSubscription_ = auth_->publisher()->subscribeStateQueued(this, [weak](const AuthState& state) {
         if (weak)
-            weak->handleAuthStateChange(state);
+            weak->account_->apply(state);
     });
-    startSourceCommandsPump();
-    startHistoryChangePump();
+    phoneCommands_->start();
+    account_->startUploads();
     // Last: the restored sign-in arrives after everything above exists.
     const std::shared_ptr<AuthSession> auth = auth_;
-    spawnTask(QStringLiteral("authentication bootstrap"),
-              [auth](std::stop_token) -> QCoro::Task<void> { co_await auth->bootstrap(); });
+    spawn(this, QStringLiteral("authentication bootstrap"),
+          [auth](std::stop_token) -> QCoro::Task<void> { co_await auth->bootstrap(); });
 }
 
 void AppContainer::stop()
@@ -324,27 +310,15 @@ void AppContainer::stop()
     stopped_ = true;
     log_.info(QStringLiteral("container stopping"));
     hotkey_->stop();
-    menuStatus_->unbind();
-    menuStatusSubscription_.cancel();
+    tray_->unfollowStatus();
     if (preferencesObserverToken_) {
         preferencesObserverToken_->cancel();
         preferencesObserverToken_.reset();
     }
-    cancelStartTask();
     authStateSubscription_.cancel();
-    lastQueuedStep_.cancel();
-    cancelAndDrop(sourceCommandsPumpTask_);
-    cancelAndDrop(sourceConnectedClearTask_);
-    cancelAndDrop(audioRMSPumpTask_);
-    cancelAndDrop(historyChangePumpTask_);
-    historySyncEngine_->stop();
-    closeASRConnection();
-    const std::shared_ptr<SourceCommandSessionProtocol> commands = sourceCommands_;
-    spawnTask(QStringLiteral("source command session stop"),
-              [commands](std::stop_token) -> QCoro::Task<void> { co_await commands->stop(); });
-    const std::shared_ptr<LocalHistoryStore> store = historyStore_;
-    spawnTask(QStringLiteral("history flush"),
-              [store](std::stop_token) -> QCoro::Task<void> { co_await store->flush(); });
+    road_->stop();
+    phoneCommands_->stop();
+    account_->stop();
     overlay_->hide(stopFadeDuration);
 }
 
@@ -359,21 +333,17 @@ QCoro::Task<void> AppContainer::bootstrapOnboardingOrHotkey()
         return status == VellamorPermissionStatus::granted;
     });
     if (!allGranted || !settingsStore_->hasCompletedOnboarding()) {
-        menuBar_->updateIcon(MenuBarIconState::needsSetup);
+        session_->icon = MenuBarIconState::needsSetup;
         openOnboarding();
         co_return;
     }
-    startHotkey();
+    hotkeyFollower_->start();
 }
 
 void AppContainer::openOnboarding()
 {
-    const std::optional<QString> customHotkey = settingsStore_->current().customHotkey;
-    // The texts name the hotkey the guide's first dictation will use.
-    const QString hotkeyName = resolveCustomCombo() ? HotkeyCombo::displayKeycaps(*customHotkey).join(u'+')
-                                                    : platform::KeyCodeMapping::heldKeyName();
     onboarding_ = std::make_unique<OnboardingWindowController>(OnboardingWindowController::Dependencies{
-        permissionChecker_, auth_->publisher(), signInSheet_.get(), hotkeyName});
+        permissionChecker_, auth_->publisher(), &windows_->signInSheet(), hotkeyFollower_->displayName()});
     QPointer<AppContainer> weak(this);
     onboarding_->show(
         [weak] {
@@ -382,7 +352,7 @@ void AppContainer::openOnboarding()
         },
         [weak] {
             if (weak)
-                weak->startHotkey();
+                weak->hotkeyFollower_->start();
         });
 }
 
@@ -392,851 +362,27 @@ void AppContainer::finishOnboarding()
     // Called from the guide's own button: it goes on the next turn.
     if (onboarding_)
         std::exchange(onboarding_, nullptr).release()->deleteLater();
-    menuBar_->updateIcon(MenuBarIconState::idle);
+    session_->icon = MenuBarIconState::idle;
     menuStatus_->refresh();
-    startHotkey();
+    hotkeyFollower_->start();
 }
 
 // MARK: Hotkey and preferences
 
-std::optional<ParsedCombo> AppContainer::resolveCustomCombo()
-{
-    const std::optional<QString> raw = settingsStore_->current().customHotkey;
-    if (!raw || raw->isEmpty())
-        return std::nullopt;
-    std::optional<ParsedCombo> combo = HotkeyCombo::parse(*raw);
-    if (!combo || HotkeyCombo::swallowsTyping(*combo)) {
-        log_.warn(QStringLiteral("invalid customHotkey ignored"), *raw);
-        return std::nullopt;
-    }
-    return combo;
-}
-
-void AppContainer::startHotkey()
-{
-    const Preferences prefs = settingsStore_->current();
-    const std::optional<ParsedCombo> combo = resolveCustomCombo();
-    session_->activeCustomHotkey = prefs.customHotkey;
-    // The mode the user chose, which the overlay's hint also shows.
-    const HotkeyMode mode = hotkeyModeFromRawValue(prefs.hotkeyMode).value_or(HotkeyMode::hold);
-    activeHotkeyMode_ = mode;
-    QPointer<AppContainer> weak(this);
-    try {
-        hotkey_->start(mode, combo, [weak](const HotkeyEvent& event) {
-            postTo(weak.data(), [weak, event] {
-                if (weak)
-                    weak->enqueue([event](AppContainer& container) { return container.handleHotkey(event); });
-            });
-        });
-    } catch (const HotkeyError& error) {
-        log_.error(QStringLiteral("hotkey start failed: ") + error.debugDescription());
-        menuBar_->updateIcon(MenuBarIconState::error);
-    }
-}
-
 void AppContainer::handlePreferencesChanged(const Preferences& prefs)
 {
-    const std::optional<QString> activeCombo = session_->activeCustomHotkey.value();
-    const std::optional<HotkeyMode> mode = hotkeyModeFromRawValue(prefs.hotkeyMode).value_or(HotkeyMode::hold);
-    const bool comboChanged = prefs.customHotkey != activeCombo;
-    const bool modeChanged = activeHotkeyMode_ && mode != activeHotkeyMode_;
-    if (comboChanged)
-        log_.info(QStringLiteral("customHotkey changed"),
-                  orNil(activeCombo) + QStringLiteral(" → ") + orNil(prefs.customHotkey));
-    if (modeChanged)
-        log_.info(QStringLiteral("hotkeyMode changed: ") + rawValue(*activeHotkeyMode_) + QStringLiteral(" → ")
-                  + rawValue(*mode));
-    // A hotkey recording restarts the monitor with the stored values when it ends.
-    if ((comboChanged || modeChanged) && !hotkeyHeldForRecorder_) {
-        hotkey_->stop();
-        startHotkey();
-    }
+    hotkeyFollower_->follow(prefs);
     if (prefs.selectedMicrophoneUID != activeMicrophoneUID_) {
         activeMicrophoneUID_ = prefs.selectedMicrophoneUID;
         audio_->setSelectedInputDeviceUID(activeMicrophoneUID_);
     }
-    refreshMicrophones();
+    tray_->refreshMicrophones();
     menuStatus_->refresh();
-}
-
-void AppContainer::holdHotkeyForRecorder(bool recording)
-{
-    if (recording) {
-        // Keys go to the recorder: Right Ctrl must not start a dictation, and
-        // a grabbed combination must reach it.
-        hotkeyHeldForRecorder_ = hotkeyHeldForRecorder_ || hotkey_->isStarted();
-        hotkey_->stop();
-    } else if (std::exchange(hotkeyHeldForRecorder_, false)) {
-        startHotkey();
-    }
-}
-
-SettingsPageHooks AppContainer::settingsPageHooks()
-{
-    QPointer<AppContainer> weak(this);
-    SettingsPageHooks hooks;
-    hooks.auth = auth_->publisher();
-    hooks.soundServer = soundServer_;
-    hooks.launchAtLogin = std::make_shared<LaunchAtLogin>(LaunchAtLogin::standard(environment_));
-    hooks.hotkeyRecording = [weak](bool recording) {
-        if (weak)
-            weak->holdHotkeyForRecorder(recording);
-    };
-    hooks.showHistory = [weak] {
-        if (weak)
-            weak->historyWindow_->show();
-    };
-    hooks.showDictionary = [weak] {
-        if (weak)
-            weak->dictionaryWindow_->show();
-    };
-    hooks.historyStore = [weak] { return weak ? weak->historyWindow_->store() : nullptr; };
-    hooks.historySyncEngine = [weak] { return weak ? weak->historyWindow_->syncEngine() : nullptr; };
-    return hooks;
-}
-
-void AppContainer::refreshMicrophones()
-{
-    QPointer<AppContainer> weak(this);
-    const std::shared_ptr<platform::SoundServer> server = soundServer_;
-    spawnTask(QStringLiteral("microphone list"), [weak, server](std::stop_token) -> QCoro::Task<void> {
-        const QList<AudioInputDevice> devices = co_await AudioInputDeviceManager::availableInputDevices(*server);
-        if (weak)
-            weak->menuBar_->updateMicrophones(devices, weak->settingsStore_->current().selectedMicrophoneUID);
-    });
-}
-
-void AppContainer::wireMenuBarCallbacks()
-{
-    QPointer<AppContainer> weak(this);
-    menuBar_->onToggleEnabled = [weak](bool enabled) {
-        if (!weak)
-            return;
-        weak->session_->enabled = enabled;
-        weak->log_.info(QStringLiteral("hotkey enabled=")
-                        + (enabled ? QStringLiteral("true") : QStringLiteral("false")));
-    };
-    menuBar_->onToggleRecord = [weak] {
-        if (weak)
-            weak->toggleRecordFromStatus();
-    };
-    menuBar_->onOpenSettings = [weak](const std::optional<QString>& section) {
-        if (weak)
-            weak->openSettings(section ? settingsSectionFromRawValue(*section) : std::nullopt);
-    };
-    menuBar_->onShowHistory = [weak] {
-        if (weak)
-            weak->historyWindow_->show();
-    };
-    menuBar_->onShowDictionary = [weak] {
-        if (weak)
-            weak->dictionaryWindow_->show();
-    };
-    menuBar_->onShowHelp = [weak] {
-        if (weak)
-            QDesktopServices::openUrl(weak->helpURL_);
-    };
-    menuBar_->onQuit = [weak] {
-        if (weak)
-            weak->stop();
-    };
-    menuBar_->onSelectMicrophoneUID = [weak](const std::optional<QString>& uid) {
-        if (weak)
-            weak->selectMicrophone(uid);
-    };
-}
-
-void AppContainer::openSettings(std::optional<SettingsSection> section)
-{
-    settingsWindow_->show(section);
-}
-
-void AppContainer::presentSignIn(QWidget* over, std::function<void()> closed)
-{
-    AuthSheet* sheet = signInSheet_->present(over);
-    QObject::connect(sheet, &QDialog::finished, sheet, [closed = std::move(closed)] {
-        if (closed)
-            closed();
-    });
-}
-
-void AppContainer::toggleRecordFromStatus()
-{
-    if (!session_->enabled.value())
-        return;
-    if (session_->isRecordingFromStatus.value()) {
-        session_->isRecordingFromStatus = false;
-        endDictation();
-        return;
-    }
-    if (session_->sessionBusy.value()) {
-        log_.info(QStringLiteral("status toggle on ignored: busy"));
-        return;
-    }
-    session_->isRecordingFromStatus = true;
-    enqueueBegin(BeginOrigin::statusItem);
 }
 
 void AppContainer::showSettings()
 {
-    settingsWindow_->show(std::nullopt);
-}
-
-void AppContainer::selectMicrophone(const std::optional<QString>& uid)
-{
-    Preferences prefs = settingsStore_->current();
-    if (prefs.selectedMicrophoneUID == uid) {
-        refreshMicrophones();
-        return;
-    }
-    prefs.selectedMicrophoneUID = uid;
-    settingsStore_->update(prefs);
-}
-
-// MARK: Dictation road
-
-QCoro::Task<void> AppContainer::handleHotkey(HotkeyEvent event)
-{
-    if (!session_->enabled.value())
-        co_return;
-    switch (event.kind()) {
-    case HotkeyEvent::Kind::pressed:
-        if (session_->sessionBusy.value()) {
-            log_.info(QStringLiteral("hotkey pressed ignored: busy"));
-            co_return;
-        }
-        co_await beginDictation(BeginOrigin::hotkey);
-        co_return;
-    case HotkeyEvent::Kind::released:
-        endDictation();
-        co_return;
-    case HotkeyEvent::Kind::toggled:
-        if (!event.isOn()) {
-            endDictation();
-            co_return;
-        }
-        if (session_->sessionBusy.value()) {
-            log_.info(QStringLiteral("hotkey toggled on ignored: busy"));
-            setToggleState(false);
-            co_return;
-        }
-        co_await beginDictation(BeginOrigin::hotkey);
-        co_return;
-    }
-}
-
-void AppContainer::handleHeldKeyPress(HotkeyStateMachine::PressPhase phase)
-{
-    // A running session owns the capture.
-    if (session_->sessionBusy.value())
-        return;
-    if (phase == HotkeyStateMachine::PressPhase::abandoned)
-        earlyAudio_->discard();
-    else if (session_->enabled.value() && auth_->publisher()->state().isAuthenticated())
-        earlyAudio_->open();
-}
-
-QCoro::Task<void> AppContainer::beginDictation(BeginOrigin origin)
-{
-    QPointer<AppContainer> self(this);
-    const bool microphoneGranted = co_await ensureMicrophonePermissionBeforeDictation();
-    if (!self)
-        co_return;
-    if (!microphoneGranted) {
-        earlyAudio_->discard();
-        co_return;
-    }
-    if (!auth_->publisher()->state().isAuthenticated()) {
-        log_.info(QStringLiteral("beginDictation blocked: unauthenticated"));
-        earlyAudio_->discard();
-        showUnauthenticatedHint();
-        co_return;
-    }
-    if (session_->sessionBusy.value()) {
-        log_.info(QStringLiteral("beginDictation ignored: busy"));
-        co_return;
-    }
-
-    session_->sessionBusy = true;
-    session_->armTimeoutWatchdog();
-    log_.info(QStringLiteral("beginDictation: session opened"));
-    // Gathers while the sign-in and the recogniser are awaited.
-    earlyAudio_->open();
-    // The island must not show the last session until the new one reports.
-    OverlayViewModel& viewModel = overlay_->viewModel();
-    overlay_->materializePinnedDoneIfNeeded();
-    viewModel.state = DictationState::idle();
-    viewModel.partialText = QString();
-    viewModel.finalText = QString();
-    viewModel.polishedText = QString();
-    overlay_->show();
-    startAudioRMSPump();
-    menuBar_->updateIcon(MenuBarIconState::recording);
-    // Without a press the toggle is off, and the next tap would be refused.
-    if (origin != BeginOrigin::hotkey && activeHotkeyMode_ == HotkeyMode::toggle)
-        setToggleState(true);
-
-    const Preferences prefs = settingsStore_->current();
-    const std::optional<QString> bundleID = frontmostProbe_->current().bundleIdentifier;
-    const QString scene = resolveScene(prefs, bundleID);
-    viewModel.scene = scene;
-    viewModel.hotkeyMode = prefs.hotkeyMode;
-    const QUrl endpoint = appendingPath(config_.wsBaseURL, QStringLiteral("v1/session"));
-    std::optional<QString> llmProvider;
-    if (prefs.enableLLMPolish && prefs.selectedLLMProviderName) {
-        const QString trimmed = prefs.selectedLLMProviderName->trimmed();
-        if (!trimmed.isEmpty())
-            llmProvider = trimmed;
-    }
-
-    cancelStartTask();
-    startTaskReachedController_ = false;
-    stopWhenStarted_ = false;
-    dictationStartTask_ = spawnTask(
-        QStringLiteral("dictation start"),
-        [self, prefs, scene, bundleID, endpoint, llmProvider](std::stop_token token) -> QCoro::Task<void> {
-            const std::shared_ptr<AuthSession> auth = self->auth_;
-            const std::optional<QString> accessToken = co_await auth->currentAccessToken();
-            if (token.stop_requested() || !self)
-                co_return;
-            ASRSessionConfig config(endpoint, prefs.language, scene, prefs.style, prefs.enableLLMPolish, llmProvider,
-                                    accessToken);
-            DictationController& dictation = *self->dictation_;
-            dictation.setInsertRawOnly(prefs.insertRawOnly);
-            dictation.setSourceApp(bundleID);
-            self->startTaskReachedController_ = true;
-            co_await dictation.start(std::move(config));
-            if (self && std::exchange(self->stopWhenStarted_, false))
-                co_await self->dictation_->stop();
-        });
-}
-
-QCoro::Task<bool> AppContainer::ensureMicrophonePermissionBeforeDictation()
-{
-    QPointer<AppContainer> self(this);
-    const std::shared_ptr<PermissionChecker> checker = permissionChecker_;
-    const PermissionState microphone = co_await checker->microphone();
-    if (!self)
-        co_return false;
-    switch (microphone.status) {
-    case VellamorPermissionStatus::granted:
-        co_return true;
-    case VellamorPermissionStatus::denied:
-        log_.warn(QStringLiteral("beginDictation blocked: microphone denied"));
-        session_->isRecordingFromStatus = false;
-        setToggleState(false);
-        showMicrophonePermissionHint(true, microphone.explanation);
-        co_return false;
-    case VellamorPermissionStatus::notDetermined:
-        break;
-    }
-    session_->isRecordingFromStatus = false;
-    setToggleState(false);
-    if (microphonePermissionRequestInFlight_) {
-        log_.info(QStringLiteral("beginDictation skipped: microphone permission request already in flight"));
-        co_return false;
-    }
-    log_.info(QStringLiteral("beginDictation requesting microphone permission"));
-    microphonePermissionRequestInFlight_ = true;
-    spawnTask(QStringLiteral("microphone permission request"),
-              [self, checker](std::stop_token) -> QCoro::Task<void> {
-                  const PermissionState answer = co_await checker->requestMicrophone();
-                  if (!self)
-                      co_return;
-                  self->microphonePermissionRequestInFlight_ = false;
-                  static const QString names[] = {QStringLiteral("notDetermined"), QStringLiteral("denied"),
-                                                  QStringLiteral("granted")};
-                  self->log_.info(QStringLiteral("microphone permission request result=")
-                                  + names[static_cast<int>(answer.status)]);
-                  if (answer.status != VellamorPermissionStatus::granted) {
-                      self->showMicrophonePermissionHint(true, answer.explanation);
-                      co_return;
-                  }
-                  self->enqueueBegin(BeginOrigin::microphoneGrant);
-              });
-    co_return false;
-}
-
-void AppContainer::showHint(const QString& reason, std::chrono::milliseconds visibleFor)
-{
-    // A pinned result would be lost with the reset.
-    overlay_->materializePinnedDoneIfNeeded();
-    overlay_->viewModel().reset();
-    overlay_->viewModel().state = DictationState::failed(reason);
-    overlay_->show();
-    menuBar_->updateIcon(MenuBarIconState::error);
-    overlay_->hideAfter(visibleFor);
-}
-
-void AppContainer::showUnauthenticatedHint()
-{
-    showHint(unauthenticatedHint(), unauthenticatedHintDuration);
-    setToggleState(false);
-}
-
-void AppContainer::clearSignedOutHint()
-{
-    // The island shows it no longer; the status item still would.
-    const DictationState& shown = overlay_->viewModel().state.value();
-    if (shown.kind() != DictationState::Kind::failed || shown.reason() != unauthenticatedHint())
-        return;
-    overlay_->viewModel().state = DictationState::idle();
-    menuBar_->updateIcon(MenuBarIconState::idle);
-    menuStatus_->refresh();
-}
-
-void AppContainer::showMicrophonePermissionHint(bool openSettings, const QString& reason)
-{
-    showHint(microphoneHint(), microphoneHintDuration);
-    session_->isRecordingFromStatus = false;
-    setToggleState(false);
-    showMicrophonePermissionAlert(openSettings, reason);
-}
-
-void AppContainer::showMicrophonePermissionAlert(bool openSettings, const QString& reason)
-{
-    if (microphonePermissionAlertVisible_)
-        return;
-    microphonePermissionAlertVisible_ = true;
-    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Vellamor"), microphoneAlertTitle());
-    alert->setInformativeText(reason
-                              + QStringLiteral("请确认声音服务器正在运行，并在系统设置的声音页面里检查输入设备。"));
-    QPointer<QAbstractButton> openButton = alert->addButton(QStringLiteral("打开系统设置"), QMessageBox::AcceptRole);
-    alert->addButton(QStringLiteral("稍后"), QMessageBox::RejectRole);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    // Modal without a nested event loop: the answer arrives as a signal.
-    alert->setWindowModality(Qt::ApplicationModal);
-    QPointer<AppContainer> weak(this);
-    connect(alert, &QMessageBox::finished, this, [weak, alert, openButton, openSettings] {
-        if (!weak)
-            return;
-        weak->microphonePermissionAlertVisible_ = false;
-        if (openSettings && openButton && alert->clickedButton() == openButton)
-            weak->permissionChecker_->openSystemSettings(VellamorPermission::microphone);
-    });
-    microphoneAlert_ = alert;
-    alert->show();
-    alert->raise();
-    alert->activateWindow();
-}
-
-void AppContainer::startAudioRMSPump()
-{
-    stopAudioRMSPump();
-    Channel<float> levels = audio_->rmsStream();
-    QPointer<AppContainer> weak(this);
-    audioRMSPumpTask_ = spawnTask(QStringLiteral("level pump"),
-                                  [weak, levels](std::stop_token token) -> QCoro::Task<void> {
-                                      for (;;) {
-                                          const std::optional<float> level = co_await levels.next(token);
-                                          if (!level || !weak)
-                                              co_return;
-                                          weak->overlay_->viewModel().rms = *level;
-                                      }
-                                  });
-}
-
-void AppContainer::stopAudioRMSPump()
-{
-    cancelAndDrop(audioRMSPumpTask_);
-}
-
-QString AppContainer::resolveScene(const Preferences& prefs, const std::optional<QString>& bundleID)
-{
-    if (prefs.sceneAutoDetect) {
-        if (const std::optional<QString> scene = AutoSceneResolver::resolve(bundleID)) {
-            log_.info(QStringLiteral("auto scene matched bundle=") + bundleID.value_or(QStringLiteral("nil"))
-                      + QStringLiteral(" → ") + *scene);
-            return *scene;
-        }
-    }
-    return prefs.scene;
-}
-
-void AppContainer::cancelStartTask()
-{
-    cancelAndDrop(dictationStartTask_);
-}
-
-void AppContainer::endDictation()
-{
-    // A release after a refused press has no session to end.
-    if (!session_->sessionBusy.value()) {
-        log_.info(QStringLiteral("endDictation ignored: no session"));
-        return;
-    }
-    menuBar_->updateIcon(MenuBarIconState::processing);
-    session_->disarmTimeoutWatchdog();
-    session_->armStopWatchdog(limits_.afterStop);
-    if (dictationStartTask_ && !startTaskReachedController_) {
-        // Still waiting for the sign-in: what was said so far is kept and
-        // recognised once the session has started.
-        log_.info(QStringLiteral("dictation stop deferred until the session has started"));
-        earlyAudio_->seal();
-        stopWhenStarted_ = true;
-        return;
-    }
-    cancelStartTask();
-    QPointer<AppContainer> weak(this);
-    spawnTask(QStringLiteral("dictation stop"), [weak](std::stop_token) -> QCoro::Task<void> {
-        if (weak)
-            co_await weak->dictation_->stop();
-    });
-}
-
-void AppContainer::giveUpStalledSession()
-{
-    if (!session_->sessionBusy.value())
-        return;
-    // Its own late end must not close the session a second time.
-    ignoredTerminalSessionIDAfterRetry_ = activeDictationSessionID_;
-    cancelStartTask();
-    overlay_->viewModel().state = DictationState::failed(stalledSessionReason());
-    menuBar_->updateIcon(MenuBarIconState::error);
-    closeTerminalSession(failedHideDelay);
-    QPointer<AppContainer> weak(this);
-    spawnTask(QStringLiteral("stalled session cancel"), [weak](std::stop_token) -> QCoro::Task<void> {
-        if (weak)
-            co_await weak->dictation_->cancel();
-    });
-}
-
-void AppContainer::closeTerminalSession(std::chrono::milliseconds hideDelay)
-{
-    stopAudioRMSPump();
-    overlay_->viewModel().stopTicking();
-    overlay_->hideAfter(hideDelay);
-    closeASRConnection();
-    session_->finishSession();
-    menuStatus_->refresh();
-}
-
-void AppContainer::closeASRConnection()
-{
-    const std::shared_ptr<WebSocketTransport> ws = ws_;
-    spawnTask(QStringLiteral("recogniser socket close"),
-              [ws](std::stop_token) -> QCoro::Task<void> { co_await ws->close(); });
-}
-
-bool AppContainer::shouldApplySnapshot(const SessionSnapshot& snapshot)
-{
-    const DictationState& state = snapshot.state;
-    if (state.kind() == DictationState::Kind::idle) {
-        activeDictationSessionID_.reset();
-        ignoredTerminalSessionIDAfterRetry_.reset();
-        return true;
-    }
-    if (!snapshot.sessionID)
-        return true;
-    if (state.isActive()) {
-        activeDictationSessionID_ = snapshot.sessionID;
-        if (ignoredTerminalSessionIDAfterRetry_ != snapshot.sessionID)
-            ignoredTerminalSessionIDAfterRetry_.reset();
-        return true;
-    }
-    if (ignoredTerminalSessionIDAfterRetry_ == snapshot.sessionID) {
-        log_.info(QStringLiteral("ignored stale terminal snapshot from retried session"));
-        return false;
-    }
-    if (activeDictationSessionID_ && activeDictationSessionID_ != snapshot.sessionID) {
-        log_.info(QStringLiteral("ignored stale terminal snapshot from previous session"));
-        return false;
-    }
-    return true;
-}
-
-void AppContainer::applySnapshot(const SessionSnapshot& snapshot)
-{
-    if (!shouldApplySnapshot(snapshot))
-        return;
-    OverlayViewModel& viewModel = overlay_->viewModel();
-    viewModel.state = snapshot.state;
-    viewModel.partialText = snapshot.partialText;
-    viewModel.finalText = snapshot.finalText;
-    viewModel.polishedText = snapshot.polishedText;
-    switch (snapshot.state.kind()) {
-    case DictationState::Kind::recording:
-        menuBar_->updateIcon(MenuBarIconState::recording);
-        menuStatus_->refresh();
-        return;
-    case DictationState::Kind::transcribing:
-    case DictationState::Kind::polishing:
-    case DictationState::Kind::inserting:
-        menuBar_->updateIcon(MenuBarIconState::processing);
-        menuStatus_->refresh();
-        return;
-    case DictationState::Kind::done:
-        dictationStartTask_.reset();
-        menuBar_->updateIcon(MenuBarIconState::idle);
-        if (onboarding_)
-            onboarding_->markRecordingSuccess();
-        closeTerminalSession(doneHideDelay);
-        return;
-    case DictationState::Kind::failed:
-        dictationStartTask_.reset();
-        menuBar_->updateIcon(MenuBarIconState::error);
-        closeTerminalSession(failedHideDelay);
-        return;
-    case DictationState::Kind::cancelled:
-        menuBar_->updateIcon(MenuBarIconState::idle);
-        cancelStartTask();
-        closeTerminalSession(cancelledHideDelay);
-        return;
-    case DictationState::Kind::idle:
-        menuBar_->updateIcon(MenuBarIconState::idle);
-        stopAudioRMSPump();
-        viewModel.stopTicking();
-        menuStatus_->refresh();
-        return;
-    }
-}
-
-void AppContainer::cancelDictationFromOverlay()
-{
-    log_.info(QStringLiteral("dictation cancel requested from overlay"));
-    cancelStartTask();
-    session_->disarmTimeoutWatchdog();
-    session_->isRecordingFromStatus = false;
-    setToggleState(false);
-    menuBar_->updateIcon(MenuBarIconState::idle);
-    stopAudioRMSPump();
-    QPointer<AppContainer> weak(this);
-    const std::shared_ptr<WebSocketTransport> ws = ws_;
-    spawnTask(QStringLiteral("dictation cancel"), [weak, ws](std::stop_token) -> QCoro::Task<void> {
-        if (!weak)
-            co_return;
-        co_await weak->dictation_->cancel();
-        co_await ws->close();
-    });
-}
-
-void AppContainer::retryDictationFromOverlay()
-{
-    log_.info(QStringLiteral("dictation retry requested from overlay"));
-    ignoredTerminalSessionIDAfterRetry_ = activeDictationSessionID_;
-    overlay_->cancelHideTask();
-    overlay_->viewModel().reset();
-    stopAudioRMSPump();
-    cancelStartTask();
-    session_->finishSession();
-    setToggleState(false);
-    enqueueBegin(BeginOrigin::retry);
-}
-
-void AppContainer::setToggleState(bool on)
-{
-    hotkey_->setToggleState(on);
-}
-
-// MARK: Account
-
-void AppContainer::handleAuthStateChange(const AuthState& state)
-{
-    authTransitionTask_ = runAfter(authTransitionTask_, QStringLiteral("auth transition"),
-                                   [state](AppContainer& container) { return container.applyAuthTransition(state); });
-}
-
-QCoro::Task<void> AppContainer::applyAuthTransition(AuthState state)
-{
-    QPointer<AppContainer> self(this);
-    if (!state.isAuthenticated()) {
-        co_await signOutSteps();
-        co_return;
-    }
-    const qint64 userID = state.me()->userId;
-    // The same user again: the server confirmed a session restored offline.
-    if (signedInUserID_ == userID)
-        co_return;
-    // Another account: the first one's uploads and commands end before the
-    // next one's begin.
-    if (signedInUserID_ && *signedInUserID_ != userID) {
-        co_await signOutSteps();
-        if (!self)
-            co_return;
-    }
-    signedInUserID_ = userID;
-    clearSignedOutHint();
-    const std::shared_ptr<SourceCommandSessionProtocol> commands = sourceCommands_;
-    co_await commands->start();
-    if (!self)
-        co_return;
-    switchHistoryStore(QString::number(userID));
-    // Nothing leaves the device until the account says it keeps its history.
-    historySyncEngine_->setCloudSyncEnabled(false);
-    historySyncEngine_->start(historyStore_);
-    followCloudHistorySetting(userID);
-}
-
-void AppContainer::followCloudHistorySetting(qint64 userID)
-{
-    QPointer<AppContainer> weak(this);
-    std::shared_ptr<PreferencesAPIProtocol> preferences = windowServices_.serverPreferences();
-    spawnTask(QStringLiteral("cloud history setting"),
-              [weak, userID, preferences](std::stop_token) -> QCoro::Task<void> {
-                  bool enabled = false;
-                  try {
-                      enabled = (co_await preferences->getPreferences()).historySync;
-                  } catch (const std::exception& error) {
-                      if (weak)
-                          weak->log_.warn(QStringLiteral("cloud history setting unread, history stays local: ")
-                                          + QString::fromUtf8(error.what()));
-                  }
-                  if (!weak || weak->signedInUserID_ != userID)
-                      co_return;
-                  weak->historySyncEngine_->setCloudSyncEnabled(enabled);
-                  weak->historySyncEngine_->syncNow();
-              });
-}
-
-QCoro::Task<void> AppContainer::signOutSteps()
-{
-    QPointer<AppContainer> self(this);
-    signedInUserID_.reset();
-    const std::shared_ptr<SourceCommandSessionProtocol> commands = sourceCommands_;
-    co_await commands->stop();
-    if (!self)
-        co_return;
-    clearConnectedBadge();
-    historySyncEngine_->stop();
-    switchHistoryStore(std::nullopt);
-}
-
-void AppContainer::switchHistoryStore(const std::optional<QString>& userID)
-{
-    const std::shared_ptr<LocalHistoryStore> old = historyStore_;
-    std::shared_ptr<LocalHistoryStore> store;
-    if (!userID || userID->isEmpty()) {
-        store = LocalHistoryStore::anonymous(historyBroadcaster_, historyBaseDirectory_);
-    } else {
-        store = LocalHistoryStore::forUser(*userID, historyBroadcaster_, historyBaseDirectory_);
-        spawnTask(QStringLiteral("legacy history import"),
-                  [store](std::stop_token) -> QCoro::Task<void> { co_await store->migrateLegacyJSONIfNeeded(); });
-    }
-    historyStore_ = store;
-    historyWindow_->configure(store, historyBroadcaster_, historySyncEngine_.get());
-    // The controller holds the new store before the old one closes, so a
-    // dictation that ends in between is not lost.
-    dictation_->setHistoryStore(store);
-    spawnTask(QStringLiteral("history store close"),
-              [old](std::stop_token) -> QCoro::Task<void> { co_await old->close(); });
-    log_.info(QStringLiteral("history store switched: account=") + store->account());
-}
-
-// MARK: Pumps
-
-void AppContainer::startHistoryChangePump()
-{
-    if (historyChangePumpTask_)
-        return;
-    // Subscribed now: an event published before the task first waits is kept.
-    auto events = std::make_shared<HistoryChangeStream>(historyBroadcaster_->subscribe());
-    QPointer<HistorySyncEngine> engine(historySyncEngine_.get());
-    historyChangePumpTask_ = spawnTask(
-        QStringLiteral("history change pump"), [events, engine](std::stop_token token) -> QCoro::Task<void> {
-            for (;;) {
-                const std::optional<HistoryChangeEvent> event = co_await events->next(token);
-                if (!event)
-                    co_return;
-                // The engine decides which store's records it uploads.
-                if (event->kind() == HistoryChangeEvent::Kind::appended && !event->record()->synced && engine)
-                    engine->enqueueAppend(*event->record());
-            }
-        });
-}
-
-void AppContainer::startSourceCommandsPump()
-{
-    if (sourceCommandsPumpTask_)
-        return;
-    const SourceCommandStream commands = sourceCommands_->commands();
-    QPointer<AppContainer> weak(this);
-    sourceCommandsPumpTask_ =
-        spawnTask(QStringLiteral("source command pump"),
-                  [commands, weak, log = log_, inserter = *textInserter_](std::stop_token token) -> QCoro::Task<void> {
-                      for (;;) {
-                          const std::optional<SourceCommand> command = co_await commands.next(token);
-                          if (!command || token.stop_requested())
-                              co_return;
-                          co_await handleSourceCommand(weak, log, inserter, *command);
-                      }
-                  });
-}
-
-QCoro::Task<void> AppContainer::handleSourceCommand(QPointer<AppContainer> weak, const VellamorLog& log,
-                                                    const LayeredInserter& inserter, SourceCommand command)
-{
-    const QString sid = QString::number(command.sourceID());
-    switch (command.kind()) {
-    case SourceCommand::Kind::insert: {
-        const QString text = command.text();
-        log.info(QStringLiteral("source cmd insert len=") + QString::number(graphemeCount(text))
-                 + QStringLiteral(" sid=") + sid + QStringLiteral(" seq=") + QString::number(command.seq()));
-        if (weak) {
-            const std::shared_ptr<LocalHistoryStore> store = weak->historyStore_;
-            HistoryRecord record(QUuid::createUuid(), text, text, std::nullopt, QStringLiteral("mobile-input-source"),
-                                 Date::now(), std::nullopt, std::nullopt, false, std::nullopt);
-            // The store logs its own failure; the text is typed regardless.
-            try {
-                co_await store->append(std::move(record));
-            } catch (...) {
-            }
-        }
-        // Not awaited: the next command may arrive while this one is typed.
-        spawn(nullptr, QStringLiteral("phone text insertion"),
-              [inserter, text](std::stop_token) -> QCoro::Task<void> { co_await inserter.insertLayered(text); });
-        co_return;
-    }
-    case SourceCommand::Kind::pairingRequest: {
-        const PairingRequestPayload& payload = *command.payload();
-        log.info(QStringLiteral("pairing request sid=") + sid + QStringLiteral(" friendly=") + payload.friendlyName);
-        if (weak)
-            weak->pairingConfirm_->enqueue(payload);
-        co_return;
-    }
-    case SourceCommand::Kind::sourceRevoked:
-    case SourceCommand::Kind::sourceUpdated:
-        log.info((command.kind() == SourceCommand::Kind::sourceRevoked ? QStringLiteral("source revoked sid=")
-                                                                         : QStringLiteral("source updated sid="))
-                 + sid);
-        if (weak)
-            Q_EMIT weak->inputSourceListChanged();
-        co_return;
-    case SourceCommand::Kind::sourceConnected:
-        log.info(QStringLiteral("source connected sid=") + sid);
-        if (weak)
-            weak->markInputSourceConnected();
-        co_return;
-    }
-}
-
-// MARK: Connected badge
-
-void AppContainer::markInputSourceConnected()
-{
-    setConnectedBadge(true);
-    if (sourceConnectedClearTask_)
-        sourceConnectedClearTask_->cancel();
-    QPointer<AppContainer> weak(this);
-    sourceConnectedClearTask_ = spawnTask(
-        QStringLiteral("connected badge clear"), [weak, sleep = sleep_](std::stop_token token) -> QCoro::Task<void> {
-            const bool elapsed = co_await sleep(connectedBadgeDuration, token);
-            if (elapsed && !token.stop_requested() && weak)
-                weak->setConnectedBadge(false);
-        });
-}
-
-void AppContainer::clearConnectedBadge()
-{
-    cancelAndDrop(sourceConnectedClearTask_);
-    setConnectedBadge(false);
-}
-
-void AppContainer::setConnectedBadge(bool on)
-{
-    if (menuBar_->hasConnectedInputSource() == on)
-        return;
-    menuBar_->setHasConnectedInputSource(on);
-    menuBar_->updateIcon(menuBar_->currentIconState());
+    windows_->settings().show(std::nullopt);
 }
 
 } // namespace vellamor

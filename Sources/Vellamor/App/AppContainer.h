@@ -1,11 +1,16 @@
 #pragma once
 
+#include "App/AccountSwitcher.h"
 #include "App/AppContainerDependencies.h"
+#include "App/DictationRoad.h"
+#include "App/HotkeyFollower.h"
+#include "App/MicrophoneGate.h"
+#include "App/PhoneCommandRouter.h"
 #include "App/SessionStateViewModel.h"
+#include "App/TrayBinder.h"
+#include "App/WindowsHub.h"
 #include "Audio/AudioCapture.h"
-#include "Audio/AudioInputDevice.h"
 #include "Audio/EarlyAudioCapture.h"
-#include "Auth/AuthSheetPresenter.h"
 #include "Auth/AuthSession.h"
 #include "Context/DesktopEntryIndex.h"
 #include "Context/FrontmostAppProbe.h"
@@ -15,14 +20,7 @@
 #include "History/HistoryChangeBroadcaster.h"
 #include "History/HistorySyncEngine.h"
 #include "History/LocalHistoryStore.h"
-#include "HistoryWindows/DictionaryWindowController.h"
-#include "HistoryWindows/HistoryWindowController.h"
-#include "Hotkey/HotkeyEvent.h"
-#include "Hotkey/HotkeyMode.h"
 #include "Hotkey/HotkeyMonitor.h"
-#include "Hotkey/ParsedCombo.h"
-#include "InputSources/PairingConfirmController.h"
-#include "InputSources/SourceCommand.h"
 #include "InputSources/SourceCommandSessionProtocol.h"
 #include "Logging/VellamorLog.h"
 #include "Menu/MenuBarController.h"
@@ -34,7 +32,6 @@
 #include "Settings/AppConfig.h"
 #include "Settings/Preferences.h"
 #include "Settings/SettingsStore.h"
-#include "SettingsWindow/SettingsWindowController.h"
 #include "SettingsWindow/ThemeManager.h"
 #include "Support/Async/Published.h"
 #include "Support/Async/Sleep.h"
@@ -44,11 +41,9 @@
 #include "Windows/WindowServices.h"
 
 #include <QCoro/QCoroTask>
-#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QUuid>
 
 #include <functional>
 #include <memory>
@@ -57,30 +52,20 @@
 namespace vellamor {
 
 // The composition root: builds every long-lived service of the application
-// in a fixed order, wires them, starts and stops them, and owns the roads
-// between them at run time: hotkey and status item to dictation sessions,
-// session snapshots to the overlay, the status item and the session limits,
-// preference changes and menu commands, the account switch (the history
-// store, its cloud sync and the phone commands' connection follow the
-// signed-in user), the hand-over of new history records to the sync engine,
-// and the commands paired phones send.
+// in a fixed order, wires them, starts and stops them. The work at run time
+// belongs to the collaborators it owns, each told of the others only through
+// callbacks: the dictation road, the account switcher, the phone command
+// router, the hotkey follower, the microphone gate, the tray binder and the
+// windows hub. The session's state, the tray icon's included, lives in the
+// session model.
 //
-// Everything runs on the main thread. Hotkey events and record commands are
-// handled one at a time, each after the previous one has finished, also
-// when one waits for the sound server. Every callback and task it hands out
+// Everything runs on the main thread. Every callback and task it hands out
 // holds it weakly. stop() runs once: quitting from the menu stops, and
 // termination asks again.
 class AppContainer : public QObject {
     Q_OBJECT
 
 public:
-    // The session texts the container shows itself.
-    static QString unauthenticatedHint() { return QStringLiteral("请先登录后再使用语音输入"); }
-    static QString microphoneHint() { return QStringLiteral("未检测到麦克风"); }
-    static QString microphoneAlertTitle() { return QStringLiteral("Vellamor 还不能使用麦克风"); }
-    static QString softTimeoutWarning() { return QStringLiteral("即将超时，1 分钟后自动结束"); }
-    static QString stalledSessionReason() { return QStringLiteral("识别超时，请重试"); }
-
     // Builds everything; starts nothing. Logs to "com.vellamor.app"/"container"
     // unless told otherwise.
     AppContainer(AppConfig config, AppContainerDependencies dependencies, QObject* parent = nullptr);
@@ -90,26 +75,14 @@ public:
     void start();
     void stop();
 
-    // The roads, as the hotkey, the status item and the overlay drive them.
-    QCoro::Task<void> handleHotkey(HotkeyEvent event);
-    void endDictation();
-    void cancelDictationFromOverlay();
-    void retryDictationFromOverlay();
-    void toggleRecordFromStatus();
-    void selectMicrophone(const std::optional<QString>& uid);
-    void handlePreferencesChanged(const Preferences& prefs);
-    // Applied one after another in publication order.
-    void handleAuthStateChange(const AuthState& state);
     // The way in without a tray host: a second start of the application.
     void showSettings();
-    // Turns the status item's phone badge on for 45 s from now.
-    void markInputSourceConnected();
     // Every session snapshot, in publication order; a stale terminal one of
     // an abandoned session is dropped.
-    void applySnapshot(const SessionSnapshot& snapshot);
+    void applySnapshot(const SessionSnapshot& snapshot) { road_->applySnapshot(snapshot); }
 
     SettingsStore& settingsStore() { return *settingsStore_; }
-    SettingsWindowController& settingsWindow() { return *settingsWindow_; }
+    SettingsWindowController& settingsWindow() { return windows_->settings(); }
     MenuBarController& menuBar() { return *menuBar_; }
     HotkeyMonitor& hotkey() { return *hotkey_; }
     RecordingOverlayController& overlay() { return *overlay_; }
@@ -118,86 +91,32 @@ public:
     DictationController& dictation() { return *dictation_; }
     // Present while the first-run guide is open.
     OnboardingWindowController* onboarding() const { return onboarding_.get(); }
-    const std::shared_ptr<LocalHistoryStore>& historyStore() const { return historyStore_; }
+    const std::shared_ptr<LocalHistoryStore>& historyStore() const { return account_->store(); }
     HistorySyncEngine& historySyncEngine() { return *historySyncEngine_; }
-    HistoryWindowController& historyWindow() { return *historyWindow_; }
-    DictionaryWindowController& dictionaryWindow() { return *dictionaryWindow_; }
-    AuthSheetPresenter& signInSheet() { return *signInSheet_; }
+    HistoryWindowController& historyWindow() { return windows_->history(); }
+    DictionaryWindowController& dictionaryWindow() { return windows_->dictionary(); }
+    AuthSheetPresenter& signInSheet() { return windows_->signInSheet(); }
 
 Q_SIGNALS:
     // A paired phone was revoked or changed: lists of input sources reload.
     void inputSourceListChanged();
 
 private:
-    // What opened a session: only a hotkey press leaves the toggle as it is.
-    enum class BeginOrigin { hotkey, statusItem, retry, microphoneGrant };
-
-    // A task that runs `step` once `previous` has ended, however it ended,
-    // unless cancelled first or the container is gone.
-    TaskHandle runAfter(const TaskHandle& previous, const QString& what,
-                        std::function<QCoro::Task<void>(AppContainer&)> step);
-    // Runs `step` after every step queued before it has finished.
-    void enqueue(std::function<QCoro::Task<void>(AppContainer&)> step);
-    void enqueueBegin(BeginOrigin origin);
-    TaskHandle spawnTask(const QString& what, TaskHandle::Body body);
-
+    void buildDesktop(AppContainerDependencies& dependencies);
+    void buildHistory(AppContainerDependencies& dependencies);
+    std::shared_ptr<LayeredInserterOutput> dictationOutput();
+    void buildWindows(platform::PlatformAdapters& adapters);
+    void buildRoads(QUrl helpURL);
     QCoro::Task<void> bootstrapOnboardingOrHotkey();
     void openOnboarding();
     void finishOnboarding();
-    void startHotkey();
-    void openSettings(std::optional<SettingsSection> section);
-    // Closed runs when the sheet goes, signed in or not.
-    void presentSignIn(QWidget* over, std::function<void()> closed);
-    std::optional<ParsedCombo> resolveCustomCombo();
-    void wireMenuBarCallbacks();
-    void refreshMicrophones();
-    // Stops the hotkey while a settings page records a new one and restarts
-    // it, with the stored preferences, when that ends.
-    void holdHotkeyForRecorder(bool recording);
-    SettingsPageHooks settingsPageHooks();
-
-    // The held key went down or its press came to nothing: the microphone
-    // opens at once, so the words spoken while the press is told from a tap
-    // are kept, and a tap throws them away.
-    void handleHeldKeyPress(HotkeyStateMachine::PressPhase phase);
-    QCoro::Task<void> beginDictation(BeginOrigin origin);
-    QCoro::Task<bool> ensureMicrophonePermissionBeforeDictation();
-    void showUnauthenticatedHint();
-    // Signed in: an error that only said the user was signed out ends.
-    void clearSignedOutHint();
-    void showMicrophonePermissionHint(bool openSettings, const QString& reason);
-    void showMicrophonePermissionAlert(bool openSettings, const QString& reason);
-    void showHint(const QString& reason, std::chrono::milliseconds visibleFor);
-    void startAudioRMSPump();
-    void stopAudioRMSPump();
-    QString resolveScene(const Preferences& prefs, const std::optional<QString>& bundleID);
-    void cancelStartTask();
-    void giveUpStalledSession();
-    bool shouldApplySnapshot(const SessionSnapshot& snapshot);
-    void closeTerminalSession(std::chrono::milliseconds hideDelay);
-    void closeASRConnection();
-    void setToggleState(bool on);
-
-    QCoro::Task<void> applyAuthTransition(AuthState state);
-    QCoro::Task<void> signOutSteps();
-    void switchHistoryStore(const std::optional<QString>& userID);
-    // Reads whether the account keeps its history in the cloud and lets the
-    // sync engine run when it does.
-    void followCloudHistorySetting(qint64 userID);
-    void clearConnectedBadge();
-    void setConnectedBadge(bool on);
-    void startHistoryChangePump();
-    void startSourceCommandsPump();
-    // One command of the phone pump; `weak` may be gone by then.
-    static QCoro::Task<void> handleSourceCommand(QPointer<AppContainer> weak, const VellamorLog& log,
-                                                 const LayeredInserter& inserter, SourceCommand command);
+    void handlePreferencesChanged(const Preferences& prefs);
 
     VellamorLog log_;
     AppConfig config_;
     AppContainerDependencies::SessionLimits limits_;
     std::shared_ptr<AuthSession> auth_;
     std::shared_ptr<UserDefaults> defaults_;
-    QUrl helpURL_;
     std::shared_ptr<platform::SoundServer> soundServer_;
     std::shared_ptr<SettingsStore> settingsStore_;
     std::shared_ptr<PermissionChecker> permissionChecker_;
@@ -211,10 +130,9 @@ private:
     std::shared_ptr<WebSocketTransport> ws_;
     bool mockRecogniser_ = false;
     std::shared_ptr<HistoryChangeBroadcaster> historyBroadcaster_;
-    std::shared_ptr<LocalHistoryStore> historyStore_;
-    std::optional<QString> historyBaseDirectory_;
     std::unique_ptr<HistorySyncEngine> historySyncEngine_;
     std::shared_ptr<SourceCommandSessionProtocol> sourceCommands_;
+    std::unique_ptr<AccountSwitcher> account_;
     QProcessEnvironment environment_;
     SleepFunction sleep_;
     std::unique_ptr<DictationController> dictation_;
@@ -222,44 +140,21 @@ private:
     // What the windows build their backend clients with.
     WindowServices windowServices_;
     ThemeManager theme_;
-    // Outlives the windows that open it.
-    std::unique_ptr<AuthSheetPresenter> signInSheet_;
-    std::unique_ptr<SettingsWindowController> settingsWindow_;
-    std::unique_ptr<PairingConfirmController> pairingConfirm_;
-    std::unique_ptr<HistoryWindowController> historyWindow_;
-    std::unique_ptr<DictionaryWindowController> dictionaryWindow_;
+    std::unique_ptr<WindowsHub> windows_;
+    std::unique_ptr<PhoneCommandRouter> phoneCommands_;
     std::shared_ptr<DesktopEntryIndex> desktopEntries_;
     std::shared_ptr<FrontmostAppProbe> frontmostProbe_;
     std::unique_ptr<SessionStateViewModel> session_;
     std::unique_ptr<MenuStatusViewModel> menuStatus_;
+    std::unique_ptr<TrayBinder> tray_;
+    std::unique_ptr<MicrophoneGate> microphoneGate_;
+    std::unique_ptr<HotkeyFollower> hotkeyFollower_;
+    std::unique_ptr<DictationRoad> road_;
     std::unique_ptr<OnboardingWindowController> onboarding_;
-    Subscription menuStatusSubscription_;
     std::shared_ptr<SettingsStore::ObserverToken> preferencesObserverToken_;
     Subscription authStateSubscription_;
-    std::optional<TaskHandle> audioRMSPumpTask_;
-    std::optional<TaskHandle> historyChangePumpTask_;
-    std::optional<TaskHandle> sourceCommandsPumpTask_;
-    std::optional<TaskHandle> sourceConnectedClearTask_;
-    std::optional<TaskHandle> dictationStartTask_;
-    // The running start task has handed its configuration to the controller.
-    bool startTaskReachedController_ = false;
-    // The key was let go while the session was starting: it ends as soon as
-    // the controller has it.
-    bool stopWhenStarted_ = false;
-    std::optional<QUuid> activeDictationSessionID_;
-    std::optional<QUuid> ignoredTerminalSessionIDAfterRetry_;
-    TaskHandle authTransitionTask_;
-    TaskHandle lastQueuedStep_;
     bool stopped_ = false;
-    bool microphonePermissionAlertVisible_ = false;
-    bool microphonePermissionRequestInFlight_ = false;
     std::optional<QString> activeMicrophoneUID_;
-    // The hotkey ran when a hotkey recording stopped it.
-    bool hotkeyHeldForRecorder_ = false;
-    // The mode the running hotkey was started in; none before the first start.
-    std::optional<HotkeyMode> activeHotkeyMode_;
-    std::optional<qint64> signedInUserID_;
-    QPointer<QMessageBox> microphoneAlert_;
 };
 
 } // namespace vellamor

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Logging/VellamorLog.h"
+#include "Menu/MenuBarIconState.h"
 #include "Support/Async/Published.h"
 #include "Support/Async/Sleep.h"
 #include "Support/Async/TaskHandle.h"
@@ -42,6 +43,8 @@ public:
     Published<bool> isRecordingFromStatus{false};
     // The custom hotkey in force; none while the held key is the hotkey.
     Published<std::optional<QString>> activeCustomHotkey{std::nullopt};
+    // What the status item shows: the tray binder draws every value.
+    Published<MenuBarIconState> icon{MenuBarIconState::idle};
 
     // Run on the main thread when a limit passes, if set at that moment.
     std::function<void()> onSoftTimeout;

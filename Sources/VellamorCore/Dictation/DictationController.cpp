@@ -1,6 +1,7 @@
 #include "Dictation/DictationController.h"
 
 #include "Audio/AudioCaptureError.h"
+#include "History/HistoryRecordFactory.h"
 #include "Models/NetworkError.h"
 #include "Models/VellamorErrorCode.h"
 #include "Models/VellamorServiceError.h"
@@ -357,14 +358,8 @@ QCoro::Task<void> DictationController::persistHistoryIfNeeded(std::shared_ptr<Se
     const auto store = historyStore_;
     if (!store || recognizedText.isEmpty())
         co_return;
-    QString text = recognizedText;
-    if (!insertedText.isEmpty())
-        text = insertedText;
-    else if (!polishedText.isEmpty())
-        text = polishedText;
-    const Date now = Date::now();
-    HistoryRecord record(QUuid::createUuid(), text, recognizedText, polishedText, currentSourceApp_, now, now,
-                         std::nullopt, false, std::nullopt);
+    HistoryRecord record =
+        HistoryRecordFactory::dictation(insertedText, recognizedText, polishedText, currentSourceApp_);
     ensureCurrent(this, *session, token);
     co_await store->append(std::move(record));
 }

@@ -104,7 +104,7 @@ TEST_F(AppContainerTest, ARefusedStartShowsItsHintForItsTimeAndOpensNoSession)
         QString reason;
         std::chrono::milliseconds shownFor;
     } cases[] = {
-        {"signedOut", false, true, AppContainer::unauthenticatedHint(), 2000ms},
+        {"signedOut", false, true, DictationRoad::unauthenticatedHint(), 2000ms},
         {"microphoneDenied", true, false, u"未检测到麦克风"_s, 2200ms},
     };
     for (const auto& c : cases) {
@@ -142,7 +142,7 @@ TEST_F(AppContainerTest, ARefusedStartShowsItsHintForItsTimeAndOpensNoSession)
             EXPECT_TRUE(alerts.isEmpty());
         } else {
             ASSERT_EQ(alerts.size(), 1);
-            EXPECT_EQ(alerts[0]->text(), AppContainer::microphoneAlertTitle());
+            EXPECT_EQ(alerts[0]->text(), MicrophoneGate::alertTitle());
             EXPECT_FALSE(alerts[0]->informativeText().contains(u"macOS"_s));
             for (QAbstractButton* button : alerts[0]->buttons()) {
                 if (button->text() == u"打开系统设置"_s)
@@ -531,11 +531,11 @@ TEST_F(AppContainerTest, AStoppedSessionThatNeverEndsFailsAfterItsLimit)
     EXPECT_TRUE(container->session().sessionBusy.value());
     timers.advance(1ms);
     ASSERT_TRUE(waitUntil([this] { return !container->session().sessionBusy.value(); }, 1s));
-    EXPECT_EQ(overlayState(), DictationState::failed(AppContainer::stalledSessionReason()));
+    EXPECT_EQ(overlayState(), DictationState::failed(DictationRoad::stalledSessionReason()));
     EXPECT_EQ(icon(), MenuBarIconState::error);
     settle();
     // The give-up's own cancel does not replace the reason.
-    EXPECT_EQ(overlayState(), DictationState::failed(AppContainer::stalledSessionReason()));
+    EXPECT_EQ(overlayState(), DictationState::failed(DictationRoad::stalledSessionReason()));
     EXPECT_TRUE(logLines().contains(u"ignored stale terminal snapshot from retried session"_s));
 }
 

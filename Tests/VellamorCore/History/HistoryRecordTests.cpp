@@ -1,5 +1,6 @@
 #include "History/HistoryPayload.h"
 #include "History/HistoryRecord.h"
+#include "History/HistoryRecordFactory.h"
 #include "QtPrinters.h"
 #include "Support/Json/JsonError.h"
 #include "Support/Json/JsonValue.h"
@@ -127,4 +128,32 @@ TEST(HistoryPayload, CarriesTheFourTextsAndNeedsOnlyText)
     EXPECT_EQ(HistoryPayload::of(make(std::nullopt, std::nullopt)).toJson(), R"({"recognizedText":"text","text":"text"})");
     EXPECT_EQ(HistoryPayload::fromJson(HistoryPayload::of(full()).toJson()), HistoryPayload::of(full()));
     EXPECT_THROW(HistoryPayload::fromJson(R"({"recognizedText":"a"})"), JsonError);
+}
+
+// Dictation and phone records differ only where they must; each gets its own id.
+TEST(HistoryRecordFactory, KeepsTheTextThatWentInElseThePolishedElseTheRecognised)
+{
+    namespace factory = vellamor::HistoryRecordFactory;
+    struct Case {
+        const char* inserted;
+        const char* polished;
+        const char* expected;
+    };
+    for (const Case& c : {Case{"typed", "polished", "typed"}, Case{"", "polished", "polished"},
+                          Case{"", "", "heard"}}) {
+        const HistoryRecord record = factory::dictation(QString::fromUtf8(c.inserted), QStringLiteral("heard"),
+                                                        QString::fromUtf8(c.polished), QStringLiteral("app"), kCreated);
+        EXPECT_EQ(record.text, QString::fromUtf8(c.expected)) << c.inserted << "/" << c.polished;
+        EXPECT_EQ(record.recognizedText, QStringLiteral("heard"));
+        EXPECT_EQ(record.sourceApp, QStringLiteral("app"));
+        EXPECT_EQ(record.updatedAt, kCreated);
+        EXPECT_FALSE(record.synced);
+    }
+    const HistoryRecord phone = factory::phoneText(QStringLiteral("手机"), kCreated);
+    EXPECT_EQ(phone.text, QStringLiteral("手机"));
+    EXPECT_EQ(phone.recognizedText, QStringLiteral("手机"));
+    EXPECT_EQ(phone.polishedText, std::nullopt);
+    EXPECT_EQ(phone.sourceApp, QStringLiteral("mobile-input-source"));
+    EXPECT_FALSE(phone.synced);
+    EXPECT_NE(phone.id, factory::phoneText(QStringLiteral("手机"), kCreated).id);
 }
