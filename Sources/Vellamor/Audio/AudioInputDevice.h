@@ -14,6 +14,10 @@ struct AudioInputDevice {
     bool isDefault = false;
 
     friend bool operator==(const AudioInputDevice&, const AudioInputDevice&) = default;
+
+    // What a microphone menu or picker holds for "the system's default"
+    // instead of a device's `uid`; never a sound server's name.
+    static QString systemDefaultSentinel() { return QStringLiteral("__vellamor_system_default_input__"); }
 };
 
 } // namespace vellamor

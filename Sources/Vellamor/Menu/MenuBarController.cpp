@@ -28,11 +28,6 @@ MenuBarController::~MenuBarController()
     delete item_;
 }
 
-QString MenuBarController::systemDefaultInputSentinel()
-{
-    return QStringLiteral("__vellamor_system_default_input__");
-}
-
 void MenuBarController::install()
 {
     if (item_)
@@ -127,7 +122,7 @@ void MenuBarController::updateMicrophones(const QList<AudioInputDevice>& devices
         return;
     microphoneMenu_->clear();
     QAction* systemDefault = microphoneMenu_->addAction(QStringLiteral("系统默认"));
-    systemDefault->setData(systemDefaultInputSentinel());
+    systemDefault->setData(AudioInputDevice::systemDefaultSentinel());
     systemDefault->setCheckable(true);
     systemDefault->setChecked(!selectedUID.has_value());
     if (devices.isEmpty()) {
@@ -236,7 +231,7 @@ void MenuBarController::didSelectMicrophone(QAction* entry)
         return;
     const QString uid = data.toString();
     if (auto callback = onSelectMicrophoneUID)
-        callback(uid == systemDefaultInputSentinel() ? std::nullopt : std::optional<QString>(uid));
+        callback(uid == AudioInputDevice::systemDefaultSentinel() ? std::nullopt : std::optional<QString>(uid));
 }
 
 void MenuBarController::openSettings(const std::optional<QString>& section)

@@ -29,9 +29,6 @@ class MenuBarController : public QObject {
     Q_OBJECT
 
 public:
-    // What the "系统默认" entry carries; choosing it reports no identifier.
-    static QString systemDefaultInputSentinel();
-
     // Logs to "com.vellamor.app"/"menubar"; quitting ends the application's event loop.
     explicit MenuBarController(QObject* parent = nullptr);
     MenuBarController(VellamorLog log, std::function<void()> terminate, QObject* parent = nullptr);

@@ -1,7 +1,7 @@
 #include "SettingsWindow/RecordingPage.h"
 
+#include "Audio/AudioInputDevice.h"
 #include "Audio/AudioInputDeviceManager.h"
-#include "Menu/MenuBarController.h"
 #include "Platform/KeySource/KeyCodeMapping.h"
 #include "SettingsWindow/ErrorText.h"
 #include "SettingsWindow/HotkeyRecorder.h"
@@ -106,7 +106,7 @@ RecordingPage::RecordingPage(SettingsStoreObservable& obs, std::shared_ptr<platf
     pickerLayout->addWidget(refreshButton_);
     connect(microphonePicker_, &QComboBox::activated, this, [this](int index) {
         const QString tag = microphonePicker_->itemData(index).toString();
-        obs_.selectedMicrophoneUID.set(tag == MenuBarController::systemDefaultInputSentinel()
+        obs_.selectedMicrophoneUID.set(tag == AudioInputDevice::systemDefaultSentinel()
                                            ? noText()
                                            : std::optional<QString>(tag));
     });
@@ -171,7 +171,7 @@ void RecordingPage::showDevices(QList<AudioInputDevice> devices)
 {
     devices_ = std::move(devices);
     microphonePicker_->clear();
-    microphonePicker_->addItem(QStringLiteral("系统默认"), MenuBarController::systemDefaultInputSentinel());
+    microphonePicker_->addItem(QStringLiteral("系统默认"), AudioInputDevice::systemDefaultSentinel());
     for (const AudioInputDevice& device : devices_)
         microphonePicker_->addItem(device.isDefault ? device.name + QStringLiteral("（当前默认）") : device.name,
                                    device.uid);
@@ -183,7 +183,7 @@ void RecordingPage::showMicrophoneChoice(const std::optional<QString>& uid)
     // A saved microphone that is not plugged in has no entry to show.
     const bool followsDefault = !uid || uid->isEmpty();
     microphonePicker_->setCurrentIndex(
-        microphonePicker_->findData(followsDefault ? MenuBarController::systemDefaultInputSentinel() : *uid));
+        microphonePicker_->findData(followsDefault ? AudioInputDevice::systemDefaultSentinel() : *uid));
     microphoneRow_->setSubtitle(microphoneSubtitle(uid, devices_));
 }
 
