@@ -298,7 +298,7 @@ struct X11KeySource::Connection {
         const auto linuxCode = KeyCodeMapping::linuxKeyCode(grab.keyCode);
         if (!linuxCode)
             throw KeySourceError(KeySourceError::Kind::keyUnavailable,
-                                 QStringLiteral("keyCode=") + QString::number(grab.keyCode));
+                                 QStringLiteral("hotkey=") + QString::number(grab.keyCode));
         self->grabs = XOpenDisplay(displayName);
         if (!self->grabs)
             throw KeySourceError(KeySourceError::Kind::displayUnavailable, QStringLiteral("display=") + shownName);
