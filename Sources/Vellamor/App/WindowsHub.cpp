@@ -1,7 +1,7 @@
 #include "App/WindowsHub.h"
 
 #include "Auth/AuthSheet.h"
-#include "SettingsWindow/LaunchAtLogin.h"
+#include "Platform/LoginItem/LaunchAtLogin.h"
 
 #include <utility>
 

@@ -1,10 +1,10 @@
 #include "SettingsWindow/GeneralPage.h"
 
+#include "Logging/VellamorLog.h"
+#include "Platform/LoginItem/LaunchAtLogin.h"
 #include "SettingsWindow/ErrorText.h"
-#include "SettingsWindow/LaunchAtLogin.h"
 #include "SettingsWindow/SettingsStoreObservable.h"
 #include "SettingsWindow/SettingsTexts.h"
-#include "Logging/VellamorLog.h"
 #include "Support/Error.h"
 #include "Windows/CardGroup.h"
 #include "Windows/RowDivider.h"

@@ -1,4 +1,4 @@
-#include "SettingsWindow/LaunchAtLogin.h"
+#include "Platform/LoginItem/LaunchAtLogin.h"
 
 #include "Storage/FileSystemError.h"
 
