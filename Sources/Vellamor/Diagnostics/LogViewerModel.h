@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Logging/LogPartText.h"
 #include "Support/Async/Published.h"
 
 #include <QString>
@@ -26,7 +27,7 @@ public:
     static constexpr int maximumLines = 2000;
     static constexpr int lineStep = 100;
     // UTF-8 bytes a shown line keeps; the rest is left out with its count.
-    static constexpr qsizetype maxLineBytes = 4096;
+    static constexpr qsizetype maxLineBytes = LogPartText::maxBytes;
 
     // `logFile` is the log's location; none when it is unknown.
     LogViewerModel(std::optional<QString> logFile, std::shared_ptr<platform::Pasteboard> pasteboard,

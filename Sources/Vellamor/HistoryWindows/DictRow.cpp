@@ -57,6 +57,22 @@ void paintButton(QPainter& painter, const QRectF& box, const QString& symbol, bo
                        QRectF());
 }
 
+// Where the edit and remove buttons lie: centred on the term's line at the
+// row's right end, whatever the entry holds.
+struct ButtonRects {
+    QRectF edit;
+    QRectF remove;
+};
+
+ButtonRects buttonRects(const QRect& row)
+{
+    const qreal termLine = QFontMetricsF(termFont()).height();
+    const qreal right = row.left() + row.width() - DictRow::inset;
+    const qreal buttonTop = row.top() + paddingY + (termLine - buttonSide) / 2;
+    const QRectF remove(right - buttonSide, buttonTop, buttonSide, buttonSide);
+    return {QRectF(remove.left() - buttonSpacing - buttonSide, buttonTop, buttonSide, buttonSide), remove};
+}
+
 } // namespace
 
 DictRow::DictRow(EntryAt entryAt, QObject* parent)
@@ -72,13 +88,12 @@ DictRow::Layout DictRow::layout(const QRect& row, const DictEntry& entry)
     const QFont replacement = replacementFont();
     const qreal termLine = QFontMetricsF(term).height();
     const qreal left = row.left() + inset;
-    const qreal right = row.left() + row.width() - inset;
     const qreal top = row.top() + paddingY;
 
     Layout result;
-    const qreal buttonTop = top + (termLine - buttonSide) / 2;
-    result.remove = QRectF(right - buttonSide, buttonTop, buttonSide, buttonSide);
-    result.edit = QRectF(result.remove.left() - buttonSpacing - buttonSide, buttonTop, buttonSide, buttonSide);
+    const ButtonRects buttons = buttonRects(row);
+    result.edit = buttons.edit;
+    result.remove = buttons.remove;
     const qreal textsLimit = result.edit.left() - gap;
     const qreal available = std::max<qreal>(0, textsLimit - left);
 
@@ -117,12 +132,13 @@ int DictRow::height(const DictEntry& entry)
     return qCeil(paddingY + content + paddingY) + 1;
 }
 
-DictRow::Button DictRow::buttonAt(const QRect& row, const DictEntry& entry, const QPoint& point)
+DictRow::Button DictRow::buttonAt(const QRect& row, const QPoint& point)
 {
-    const Layout parts = layout(row, entry);
-    if (parts.edit.contains(point))
+    // Only the buttons' places: this runs on every move of the pointer.
+    const ButtonRects buttons = buttonRects(row);
+    if (buttons.edit.contains(point))
         return Button::edit;
-    if (parts.remove.contains(point))
+    if (buttons.remove.contains(point))
         return Button::remove;
     return Button::none;
 }

@@ -43,7 +43,7 @@ public:
 
     static Layout layout(const QRect& row, const DictEntry& entry);
     static int height(const DictEntry& entry);
-    static Button buttonAt(const QRect& row, const DictEntry& entry, const QPoint& point);
+    static Button buttonAt(const QRect& row, const QPoint& point);
     static QString helpText(Button button);
 
     // After a font change.

@@ -90,7 +90,7 @@ DictionaryList::Hit DictionaryList::hitAt(const QPoint& point) const
     const QModelIndex index = indexAt(point);
     if (!index.isValid())
         return {};
-    const DictRow::Button button = DictRow::buttonAt(visualRect(index), rows_->entries.at(index.row()), point);
+    const DictRow::Button button = DictRow::buttonAt(visualRect(index), point);
     return button == DictRow::Button::none ? Hit() : Hit{index.row(), button};
 }
 

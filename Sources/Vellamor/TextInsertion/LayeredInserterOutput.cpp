@@ -1,5 +1,7 @@
 #include "TextInsertion/LayeredInserterOutput.h"
 
+#include "Support/Async/TaskHandle.h"
+
 namespace vellamor {
 
 LayeredInserterOutput::LayeredInserterOutput(LayeredInserter inserter)
@@ -20,8 +22,9 @@ QCoro::Task<void> LayeredInserterOutput::deliver(QString text)
     // thread as much as a paste.
     log_.info(QStringLiteral("deliver called: length=") + QString::number(text.size()));
     Delivered delivered = onDeliveryStarted ? onDeliveryStarted() : Delivered();
-    // Copies: the output may be destroyed while the insertion runs.
-    last_ = TaskHandle::start([log = log_, inserter = inserter_, text = std::move(text),
+    // Copies: the output may be destroyed while the insertion runs, which
+    // goes on without a handle.
+    TaskHandle::start([log = log_, inserter = inserter_, text = std::move(text),
                                delivered = std::move(delivered)](std::stop_token) -> QCoro::Task<void> {
         const InsertStrategy strategy = co_await inserter.insertLayered(text);
         log.info(QStringLiteral("deliver finished: strategy=") + rawValue(strategy));
@@ -29,11 +32,6 @@ QCoro::Task<void> LayeredInserterOutput::deliver(QString text)
             delivered(strategy);
     });
     co_return;
-}
-
-QCoro::Task<void> LayeredInserterOutput::delivered() const
-{
-    return last_.join();
 }
 
 } // namespace vellamor

@@ -2,7 +2,6 @@
 
 #include "Dictation/DictationOutput.h"
 #include "Logging/VellamorLog.h"
-#include "Support/Async/TaskHandle.h"
 #include "TextInsertion/LayeredInserter.h"
 
 #include <functional>
@@ -29,15 +28,11 @@ public:
     // Asked as each delivery starts; what it answers is told the outcome.
     std::function<Delivered()> onDeliveryStarted;
 
-    // Finishes once every delivery started so far has ended.
-    QCoro::Task<void> delivered() const;
-
     const LayeredInserter& inserter() const { return inserter_; }
 
 private:
     LayeredInserter inserter_;
     VellamorLog log_;
-    TaskHandle last_;
 };
 
 } // namespace vellamor

@@ -10,6 +10,7 @@
 #include "Networking/BearerActionCall.h"
 #include "Networking/EmptyData.h"
 #include "Networking/JsonCoding.h"
+#include "Support/Async/Outcome.h"
 #include "Support/Json/JsonReader.h"
 #include "Support/Json/JsonWriter.h"
 #include "Support/TextGraphemes.h"
@@ -110,25 +111,6 @@ QCoro::Task<T> remoteCall(BearerActionCall call, QString action, QJsonObject pay
             throw DataSyncError::decodingFailed(QStringLiteral("empty data for non-empty response type"));
         co_return std::move(*envelope.data);
     }
-}
-
-// The value of a task, or the error it ended with.
-template<typename T>
-struct Outcome {
-    std::optional<T> value;
-    std::exception_ptr failure;
-};
-
-template<typename T>
-QCoro::Task<Outcome<T>> attempt(QCoro::Task<T> task)
-{
-    Outcome<T> outcome;
-    try {
-        outcome.value.emplace(co_await std::move(task));
-    } catch (...) {
-        outcome.failure = std::current_exception();
-    }
-    co_return outcome;
 }
 
 // Where a failed call left the caller: the errors' own words, shorter than
@@ -264,7 +246,7 @@ struct DataSyncAPI::State {
                                         .insert(u"since_version", sinceVersion)
                                         .insert(u"limit", limit.value_or(defaultSyncLimit))
                                         .object();
-        auto outcome = co_await attempt(self->call<SyncByVersionResponse<Entry>>(std::move(action), payload));
+        auto outcome = co_await outcomeOf(self->call<SyncByVersionResponse<Entry>>(std::move(action), payload));
         if (outcome.failure) {
             self->fellBack(fallbackMessage, outcome.failure);
             co_return SyncByVersionResponse<Entry>{{}, sinceVersion, false};
@@ -284,7 +266,7 @@ struct DataSyncAPI::State {
                                          bool offlineKeepsServerEntries)
     {
         auto outcome
-            = co_await attempt(self->call<EmptyData>(std::move(action), JsonWriter().insert(u"id", id).object()));
+            = co_await outcomeOf(self->call<EmptyData>(std::move(action), JsonWriter().insert(u"id", id).object()));
         if (!outcome.failure) {
             self->lastConnection = DataSyncConnection::remote();
             self->deleteFromCache<Entry>(id);
@@ -340,7 +322,7 @@ QCoro::Task<QList<HistoryItem>> DataSyncAPI::listHistory(int limit)
     const std::shared_ptr<State> self = state_;
     const QJsonObject payload = JsonWriter().insert(u"limit", std::clamp(limit, 1, maxListLimit)).object();
     auto outcome
-        = co_await attempt(self->call<ListAnswer<BackendHistoryEntry>>(QStringLiteral("history.list"), payload));
+        = co_await outcomeOf(self->call<ListAnswer<BackendHistoryEntry>>(QStringLiteral("history.list"), payload));
     if (outcome.failure) {
         self->fellBack(QStringLiteral("listHistory remote failed, falling back to local: "), outcome.failure);
         co_return self->store.loadHistory();
@@ -415,7 +397,7 @@ QCoro::Task<HistorySyncSinceResponse> DataSyncAPI::syncHistorySince(qint64 since
 QCoro::Task<QList<DictEntry>> DataSyncAPI::listDictionary()
 {
     const std::shared_ptr<State> self = state_;
-    auto outcome = co_await attempt(self->call<ListAnswer<BackendDictEntry>>(QStringLiteral("dictionary.list"), {}));
+    auto outcome = co_await outcomeOf(self->call<ListAnswer<BackendDictEntry>>(QStringLiteral("dictionary.list"), {}));
     if (outcome.failure) {
         self->fellBack(QStringLiteral("listDictionary remote failed, falling back to local: "), outcome.failure);
         co_return self->store.loadDictionary();
@@ -445,7 +427,7 @@ QCoro::Task<DictEntry> DataSyncAPI::upsertDictEntry(std::optional<qint64> id, QS
     if (id && *id >= 1)
         payload.insert(u"id", *id);
     auto outcome
-        = co_await attempt(self->call<BackendDictEntry>(QStringLiteral("dictionary.upsert"), payload.object()));
+        = co_await outcomeOf(self->call<BackendDictEntry>(QStringLiteral("dictionary.upsert"), payload.object()));
     if (outcome.failure) {
         if (self->touchesServerEntry(id, trimmed)) {
             self->fellBack(QStringLiteral("upsertDictEntry remote failed, not saved: "), outcome.failure);
