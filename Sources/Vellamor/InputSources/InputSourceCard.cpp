@@ -101,11 +101,7 @@ InputSourceCard::InputSourceCard(WindowServices::Factory<InputSourceAPIProtocol>
     error_->setWordWrap(true);
     layout->addWidget(error_);
 
-    const auto rerender = [this](const auto&) { renderList(); };
-    subscriptions_.push_back(viewModel_->items.subscribeQueued(this, rerender));
-    subscriptions_.push_back(viewModel_->loading.subscribeQueued(this, rerender));
-    subscriptions_.push_back(viewModel_->revokingID.subscribeQueued(this, rerender));
-    subscriptions_.push_back(viewModel_->errorText.subscribeQueued(this, rerender));
+    redraw_.follow(viewModel_->items, viewModel_->loading, viewModel_->revokingID, viewModel_->errorText);
     // The first delivery is the state the card came up in, which showing it
     // loads; later ones that differ are changes. A hidden card loads when it
     // is shown, but forgets a signed-out account's sources at once.
@@ -154,10 +150,7 @@ void InputSourceCard::presentSheet()
 void InputSourceCard::renderList()
 {
     const QList<InputSource>& items = viewModel_->items.value();
-    while (QLayoutItem* item = rowLayout_->takeAt(0)) {
-        delete item->widget();
-        delete item;
-    }
+    clearLayout(rowLayout_);
     for (const InputSource& source : items) {
         if (rowLayout_->count() > 0)
             rowLayout_->addWidget(new RowDivider(rows_));

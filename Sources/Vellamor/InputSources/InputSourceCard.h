@@ -5,6 +5,7 @@
 #include "InputSources/PairingSheet.h"
 #include "Support/Async/Published.h"
 #include "Support/Date.h"
+#include "Windows/RedrawBatch.h"
 #include "Windows/WindowServices.h"
 
 #include <QPointer>
@@ -60,6 +61,8 @@ private:
     ThemedLabel* error_;
     QPointer<PairingSheet> sheet_;
     std::vector<Subscription> subscriptions_;
+    // One rebuild of the rows per turn, however many fields a reload sets.
+    RedrawBatch redraw_{this, [this] { renderList(); }};
 };
 
 } // namespace vellamor

@@ -85,10 +85,7 @@ void OnboardingOverviewPage::showCards(const PermissionStatuses& statuses)
 {
     shown_ = statuses;
     QLayout* list = cards_->layout();
-    while (QLayoutItem* item = list->takeAt(0)) {
-        delete item->widget();
-        delete item;
-    }
+    clearLayout(list);
     for (VellamorPermission permission : allPermissions()) {
         list->addWidget(permissionCard(
             permission, statuses.value(permission, VellamorPermissionStatus::notDetermined), hotkeyName_,

@@ -169,10 +169,7 @@ OnboardingPermissionStepPage::OnboardingPermissionStepPage(VellamorPermission pe
 void OnboardingPermissionStepPage::showStatus(VellamorPermissionStatus status)
 {
     shown_ = status;
-    while (QLayoutItem* item = statusLayout_->takeAt(0)) {
-        delete item->widget();
-        delete item;
-    }
+    clearLayout(statusLayout_);
     statusLayout_->addWidget(new StatusBadge(symbolName(permission_), status, statusColumn_), 0,
                              Qt::AlignHCenter);
     statusLayout_->addWidget(new OnboardingStatusTag(status, statusColumn_), 0, Qt::AlignHCenter);

@@ -5,6 +5,7 @@
 #include "SettingsWindow/ErrorText.h"
 #include "Windows/Keycap.h"
 #include "Windows/PaintKit.h"
+#include "Windows/ViewKit.h"
 #include "Windows/WindowTheme.h"
 
 #include <QApplication>
@@ -277,10 +278,7 @@ void HotkeyRecorder::showState()
 
 void HotkeyRecorder::showKeycaps(const std::optional<QString>& combination)
 {
-    while (QLayoutItem* item = keycaps_->takeAt(0)) {
-        delete item->widget();
-        delete item;
-    }
+    clearLayout(keycaps_);
     const QStringList caps = !combination || combination->isEmpty() ? QStringList{KeyCodeMapping::heldKeyName()}
                                                                      : HotkeyCombo::displayKeycaps(*combination);
     for (const QString& cap : caps)

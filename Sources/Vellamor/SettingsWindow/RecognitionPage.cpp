@@ -12,6 +12,7 @@
 #include "Windows/SettingsRow.h"
 #include "Windows/StatusPill.h"
 #include "Windows/ToggleSwitch.h"
+#include "Windows/ViewKit.h"
 #include "Windows/WindowTheme.h"
 
 #include <QComboBox>
@@ -69,10 +70,7 @@ QWidget* controlSlot(QWidget* parent)
 
 void showPill(QWidget* slot, const QString& text, PillTone tone)
 {
-    while (QLayoutItem* item = slot->layout()->takeAt(0)) {
-        delete item->widget();
-        delete item;
-    }
+    clearLayout(slot->layout());
     slot->layout()->addWidget(new StatusPill(text, tone, std::nullopt, slot));
 }
 

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <utility>
+
 namespace vellamor {
 
 ClosedWindowRelease::ClosedWindowRelease(SleepFunction sleep, std::function<void()> release, QObject* parent)
@@ -31,7 +33,7 @@ bool ClosedWindowRelease::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Show) {
         cancel();
-    } else if (event->type() == QEvent::Hide && !event->spontaneous() && !pending_) {
+    } else if (event->type() == QEvent::Hide && !event->spontaneous() && !pending_.isValid()) {
         QPointer<ClosedWindowRelease> self(this);
         const SleepFunction sleep = sleep_;
         pending_ = spawn(this, QStringLiteral("closed window release"),
@@ -39,7 +41,7 @@ bool ClosedWindowRelease::eventFilter(QObject* watched, QEvent* event)
                              const bool slept = co_await sleep(delay, token);
                              if (!slept || token.stop_requested() || !self)
                                  co_return;
-                             self->pending_.reset();
+                             self->pending_ = {};
                              self->release_();
                              returnFreedMemory();
                          });
@@ -49,9 +51,7 @@ bool ClosedWindowRelease::eventFilter(QObject* watched, QEvent* event)
 
 void ClosedWindowRelease::cancel()
 {
-    if (pending_)
-        pending_->cancel();
-    pending_.reset();
+    std::exchange(pending_, {}).cancel();
 }
 
 } // namespace vellamor

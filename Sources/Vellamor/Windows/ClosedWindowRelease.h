@@ -50,7 +50,7 @@ private:
 
     SleepFunction sleep_;
     std::function<void()> release_;
-    std::optional<TaskHandle> pending_;
+    TaskHandle pending_;
 };
 
 } // namespace vellamor

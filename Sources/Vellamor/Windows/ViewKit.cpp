@@ -2,6 +2,7 @@
 
 #include "Windows/WindowTheme.h"
 
+#include <QLayout>
 #include <QVBoxLayout>
 
 namespace vellamor {
@@ -35,6 +36,14 @@ QVBoxLayout* centredColumn(QWidget* page, int spacing)
 void addCentred(QVBoxLayout* column, QWidget* widget)
 {
     column->addWidget(widget, 0, Qt::AlignHCenter);
+}
+
+void clearLayout(QLayout* layout)
+{
+    while (QLayoutItem* item = layout->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
 }
 
 } // namespace vellamor

@@ -5,6 +5,7 @@
 #include <QString>
 
 class QFont;
+class QLayout;
 class QVBoxLayout;
 class QWidget;
 
@@ -28,5 +29,8 @@ QVBoxLayout* centredColumn(QWidget* page, int spacing);
 
 // Adds `widget` to `column`, centred horizontally.
 void addCentred(QVBoxLayout* column, QWidget* widget);
+
+// Empties `layout`, deleting the widgets it held, so a view can refill it.
+void clearLayout(QLayout* layout);
 
 } // namespace vellamor
