@@ -93,7 +93,7 @@ private:
     {
         while (process_.canReadLine()) {
             const QString line = QString::fromUtf8(process_.readLine()).chopped(1);
-            if (line.startsWith(QLatin1String("ready "))) {
+            if (line.startsWith(QStringLiteral("ready "))) {
                 windowId_ = line.mid(6);
                 continue;
             }
@@ -307,9 +307,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const qint64 ownPid = QCoreApplication::applicationPid();
     const QStringList arguments = app.arguments();
-    if (arguments.value(1) == QLatin1String("--long"))
+    if (arguments.value(1) == QStringLiteral("--long"))
         return longTexts(ownPid);
-    if (arguments.value(1) == QLatin1String("--order"))
+    if (arguments.value(1) == QStringLiteral("--order"))
         return order(ownPid, std::max(1, arguments.value(2).toInt()));
     return timings(ownPid);
 }

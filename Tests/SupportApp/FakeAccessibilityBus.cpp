@@ -41,8 +41,8 @@ QStringList FakeAccessibilityBus::writes() const
 {
     QStringList result;
     for (const QString& call : calls_) {
-        if (call.startsWith(QLatin1String("insertText")) || call.startsWith(QLatin1String("deleteText"))
-            || call.startsWith(QLatin1String("setTextContents")))
+        if (call.startsWith(QStringLiteral("insertText")) || call.startsWith(QStringLiteral("deleteText"))
+            || call.startsWith(QStringLiteral("setTextContents")))
             result << call;
     }
     return result;
@@ -50,7 +50,7 @@ QStringList FakeAccessibilityBus::writes() const
 
 bool FakeAccessibilityBus::isQt() const
 {
-    return field_ && field_->toolkit == QLatin1String("Qt");
+    return field_ && field_->toolkit == QStringLiteral("Qt");
 }
 
 bool FakeAccessibilityBus::countsUtf16() const

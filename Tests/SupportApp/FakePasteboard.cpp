@@ -20,7 +20,7 @@ const std::vector<platform::PasteboardEntry>& FakePasteboard::contents(platform:
 std::optional<QString> FakePasteboard::text(platform::PasteboardSelection selection) const
 {
     for (const auto& entry : contents(selection)) {
-        if (entry.format == QLatin1String("text/plain"))
+        if (entry.format == QStringLiteral("text/plain"))
             return QString::fromUtf8(entry.data);
     }
     return std::nullopt;

@@ -21,8 +21,6 @@
 
 namespace vellamor {
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
 // The card's faces lead with a heading this size.
@@ -68,37 +66,38 @@ AccountCard::AccountCard(std::shared_ptr<AuthSession> session, AuthSheetPresente
     faces_ = new QStackedLayout(this);
     faces_->setContentsMargins(0, 0, 0, 0);
 
-    auto* signInButton = new ProminentButton(u"登录 / 注册"_s, this);
-    signInButton->setObjectName(u"signIn"_s);
-    signedOutFace_ = faceWidget(faceRow(new SymbolView(u"person.crop.circle"_s, 38, &WindowTheme::secondary, this),
-                                  heading(u"未登录"_s, this),
-                                  captionLabel(u"登录后同步历史记录与个人词典，跨设备无缝继续"_s, this),
-                                  signInButton),
-                          this);
+    auto* signInButton = new ProminentButton(QStringLiteral("登录 / 注册"), this);
+    signInButton->setObjectName(QStringLiteral("signIn"));
+    signedOutFace_ = faceWidget(
+        faceRow(new SymbolView(QStringLiteral("person.crop.circle"), 38, &WindowTheme::secondary, this),
+            heading(QStringLiteral("未登录"), this),
+            captionLabel(QStringLiteral("登录后同步历史记录与个人词典，跨设备无缝继续"), this), signInButton),
+        this);
 
-    auto* again = new QPushButton(u"重新登录"_s, this);
-    again->setObjectName(u"signInAgain"_s);
+    auto* again = new QPushButton(QStringLiteral("重新登录"), this);
+    again->setObjectName(QStringLiteral("signInAgain"));
     failureMessage_ = captionLabel(QString(), this);
-    failureMessage_->setObjectName(u"failureMessage"_s);
+    failureMessage_->setObjectName(QStringLiteral("failureMessage"));
     failureMessage_->setWordWrap(true);
-    auto* warning = new SymbolView(u"exclamationmark.triangle.fill"_s, 32, &WindowTheme::orange, this);
-    failureFace_ = faceWidget(faceRow(warning, heading(u"上次登录已失效"_s, this),
-                                failureMessage_, again),
-                        this);
+    auto* warning = new SymbolView(QStringLiteral("exclamationmark.triangle.fill"), 32, &WindowTheme::orange, this);
+    failureFace_
+        = faceWidget(faceRow(warning, heading(QStringLiteral("上次登录已失效"), this), failureMessage_, again), this);
 
-    welcome_ = new ThemedLabel(u"欢迎加入 Vellamor，你的账号已创建"_s, WindowTheme::captionFont(), &WindowTheme::green, this);
-    welcome_->setObjectName(u"welcome"_s);
+    welcome_ = new ThemedLabel(
+        QStringLiteral("欢迎加入 Vellamor，你的账号已创建"), WindowTheme::captionFont(), &WindowTheme::green, this);
+    welcome_->setObjectName(QStringLiteral("welcome"));
     email_ = heading(QString(), this);
-    email_->setObjectName(u"email"_s);
+    email_->setObjectName(QStringLiteral("email"));
     lastLogin_ = captionLabel(QString(), this);
-    lastLogin_->setObjectName(u"lastLogin"_s);
+    lastLogin_->setObjectName(QStringLiteral("lastLogin"));
     signOut_ = new QPushButton(this);
-    signOut_->setObjectName(u"signOut"_s);
+    signOut_->setObjectName(QStringLiteral("signOut"));
     auto* signedIn = new QVBoxLayout();
     signedIn->setSpacing(6);
     signedIn->addWidget(welcome_);
-    signedIn->addLayout(faceRow(new SymbolView(u"person.crop.circle.fill"_s, 38, &WindowTheme::accent, this), email_, lastLogin_,
-                                signOut_));
+    signedIn->addLayout(
+        faceRow(new SymbolView(QStringLiteral("person.crop.circle.fill"), 38, &WindowTheme::accent, this), email_,
+            lastLogin_, signOut_));
     signedInFace_ = faceWidget(signedIn, this);
 
     faces_->addWidget(signedOutFace_);
@@ -137,7 +136,7 @@ void AccountCard::render()
     else
         face_ = bootstrapError_ ? Face::startupFailure : Face::signedOut;
 
-    signOut_->setText(loggingOut_ ? u"正在退出…"_s : u"退出登录"_s);
+    signOut_->setText(loggingOut_ ? QStringLiteral("正在退出…") : QStringLiteral("退出登录"));
     signOut_->setEnabled(!loggingOut_);
     welcome_->setVisible(justRegistered_);
     if (face_ == Face::signedIn) {
@@ -177,7 +176,7 @@ void AccountCard::signOut()
     render();
     QPointer<AccountCard> self(this);
     const std::shared_ptr<AuthSession> session = session_;
-    spawn(this, u"account card sign-out"_s, [self, session](std::stop_token) -> QCoro::Task<void> {
+    spawn(this, QStringLiteral("account card sign-out"), [self, session](std::stop_token) -> QCoro::Task<void> {
         co_await session->logout();
         if (!self)
             co_return;
@@ -189,16 +188,16 @@ void AccountCard::signOut()
 void AccountCard::signInAgain()
 {
     const std::shared_ptr<AuthSession> session = session_;
-    spawn(this, u"account card clears the start-up failure"_s,
-          [session](std::stop_token) -> QCoro::Task<void> { co_await session->clearBootstrapError(); });
+    spawn(this, QStringLiteral("account card clears the start-up failure"),
+        [session](std::stop_token) -> QCoro::Task<void> { co_await session->clearBootstrapError(); });
     signIn_.present(this);
 }
 
 QString AccountCard::lastLoginText(const AuthMe& me, Date now)
 {
     if (!me.lastLoginAt)
-        return u"首次登录"_s;
-    return u"上次登录 "_s + relativeTimeText(*me.lastLoginAt, now);
+        return QStringLiteral("首次登录");
+    return QStringLiteral("上次登录 ") + relativeTimeText(*me.lastLoginAt, now);
 }
 
 QString AccountCard::bootstrapErrorMessage(const AuthAPIError& error)
@@ -206,19 +205,20 @@ QString AccountCard::bootstrapErrorMessage(const AuthAPIError& error)
     using Kind = AuthAPIError::Kind;
     switch (error.kind()) {
     case Kind::userBanned:
-        return error.text().isEmpty() ? u"该账号已被封禁，如有疑问请联系支持"_s : u"该账号已被封禁："_s + error.text();
+        return error.text().isEmpty() ? QStringLiteral("该账号已被封禁，如有疑问请联系支持")
+                                      : QStringLiteral("该账号已被封禁：") + error.text();
     case Kind::network:
-        return u"无法连接到 Vellamor 服务（"_s + error.text() + u"），请检查网络后重试"_s;
+        return QStringLiteral("无法连接到 Vellamor 服务（") + error.text() + QStringLiteral("），请检查网络后重试");
     case Kind::tokenInvalid:
     case Kind::unauthorized:
-        return u"登录凭据已被撤销或失效，请重新登录"_s;
+        return QStringLiteral("登录凭据已被撤销或失效，请重新登录");
     case Kind::tokenExpired:
-        return u"登录凭据已过期，请重新登录以继续同步"_s;
+        return QStringLiteral("登录凭据已过期，请重新登录以继续同步");
     default:
         break;
     }
     const QString description = error.errorDescription();
-    return description.isEmpty() ? u"登录会话已失效，请重新登录"_s : description;
+    return description.isEmpty() ? QStringLiteral("登录会话已失效，请重新登录") : description;
 }
 
 } // namespace vellamor

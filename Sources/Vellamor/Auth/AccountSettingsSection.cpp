@@ -6,19 +6,16 @@
 
 namespace vellamor {
 
-using namespace Qt::StringLiterals;
-
 SettingsSectionDescriptor accountSettingsSection()
 {
-    return {SettingsSection::backend,
-            u"backend"_s,
-            AccountTexts::header.title,
-            u"person.crop.circle"_s,
-            {shownSearchRow(AccountTexts::header,
-                            {u"account"_s, u"login"_s, u"登录"_s, u"同步"_s, u"sync"_s, u"多端"_s})},
-            [](const SettingsPageContext& context, QWidget* parent) -> QWidget* {
-                return new BackendPage(context.account, context.services, parent);
-            }};
+    return { SettingsSection::backend, QStringLiteral("backend"), AccountTexts::header.title,
+        QStringLiteral("person.crop.circle"),
+        { shownSearchRow(AccountTexts::header,
+            { QStringLiteral("account"), QStringLiteral("login"), QStringLiteral("登录"), QStringLiteral("同步"),
+                QStringLiteral("sync"), QStringLiteral("多端") }) },
+        [](const SettingsPageContext& context, QWidget* parent) -> QWidget* {
+            return new BackendPage(context.account, context.services, parent);
+        } };
 }
 
 } // namespace vellamor

@@ -15,8 +15,6 @@
 
 namespace vellamor {
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
 constexpr int sheetWidth = 380;
@@ -77,7 +75,7 @@ AuthSheet::AuthSheet(std::shared_ptr<AuthAPIProtocol> codes, std::shared_ptr<Aut
     : QDialog(parent)
     , viewModel_(new AuthSheetViewModel(std::move(codes), std::move(session), std::move(sleep), this))
 {
-    setWindowTitle(u"登录 Vellamor"_s);
+    setWindowTitle(QStringLiteral("登录 Vellamor"));
     setFixedDialogFrame(*this);
     setFixedSize(sheetWidth, sheetHeight);
 
@@ -92,7 +90,7 @@ AuthSheet::AuthSheet(std::shared_ptr<AuthAPIProtocol> codes, std::shared_ptr<Aut
     column->addWidget(divider);
     column->addLayout(buildForm());
     error_ = new ThemedLabel(QString(), WindowTheme::calloutFont(), &WindowTheme::red, this);
-    error_->setObjectName(u"error"_s);
+    error_->setObjectName(QStringLiteral("error"));
     error_->setWordWrap(true);
     column->addWidget(error_);
     column->addStretch();
@@ -107,10 +105,10 @@ QLayout* AuthSheet::buildHeader()
     auto* header = new QVBoxLayout();
     header->setSpacing(4);
     title_ = new QLabel(this);
-    title_->setObjectName(u"title"_s);
+    title_->setObjectName(QStringLiteral("title"));
     title_->setFont(WindowTheme::titleFont());
     subtitle_ = new ThemedLabel(QString(), WindowTheme::calloutFont(), &WindowTheme::secondary, this);
-    subtitle_->setObjectName(u"subtitle"_s);
+    subtitle_->setObjectName(QStringLiteral("subtitle"));
     subtitle_->setWordWrap(true);
     header->addWidget(title_);
     header->addWidget(subtitle_);
@@ -121,8 +119,8 @@ QLayout* AuthSheet::buildTabs()
 {
     auto* tabs = new QHBoxLayout();
     tabs->setSpacing(8);
-    emailCodeTab_ = tabButton(u"邮箱登录 / 注册"_s, u"emailCodeTab"_s, this);
-    passwordTab_ = tabButton(u"密码登录"_s, u"passwordTab"_s, this);
+    emailCodeTab_ = tabButton(QStringLiteral("邮箱登录 / 注册"), QStringLiteral("emailCodeTab"), this);
+    passwordTab_ = tabButton(QStringLiteral("密码登录"), QStringLiteral("passwordTab"), this);
     tabs->addWidget(emailCodeTab_);
     tabs->addWidget(passwordTab_);
     tabs->addStretch();
@@ -133,24 +131,24 @@ QLayout* AuthSheet::buildForm()
 {
     auto* form = new QVBoxLayout();
     form->setSpacing(12);
-    email_ = lineEdit(u"email"_s, QString(), this);
-    emailRow_ = labelledField(u"邮箱"_s, email_, this);
-    emailCaption_ = captionLabel(u"首次使用的邮箱将自动注册新账号"_s, this);
-    code_ = lineEdit(u"code"_s, u"6 位数字"_s, this);
-    codeRow_ = labelledField(u"验证码"_s, code_, this);
+    email_ = lineEdit(QStringLiteral("email"), QString(), this);
+    emailRow_ = labelledField(QStringLiteral("邮箱"), email_, this);
+    emailCaption_ = captionLabel(QStringLiteral("首次使用的邮箱将自动注册新账号"), this);
+    code_ = lineEdit(QStringLiteral("code"), QStringLiteral("6 位数字"), this);
+    codeRow_ = labelledField(QStringLiteral("验证码"), code_, this);
     resendRow_ = new QWidget(this);
     auto* resendLine = new QHBoxLayout(resendRow_);
     resendLine->setContentsMargins(0, 0, 0, 0);
     resendLine->setSpacing(8);
-    resend_ = linkButton(u"resend"_s, this);
-    changeEmail_ = linkButton(u"changeEmail"_s, this);
-    changeEmail_->setText(u"修改邮箱"_s);
+    resend_ = linkButton(QStringLiteral("resend"), this);
+    changeEmail_ = linkButton(QStringLiteral("changeEmail"), this);
+    changeEmail_->setText(QStringLiteral("修改邮箱"));
     resendLine->addWidget(resend_);
     resendLine->addStretch();
     resendLine->addWidget(changeEmail_);
-    password_ = lineEdit(u"password"_s, u"8-128 位"_s, this);
+    password_ = lineEdit(QStringLiteral("password"), QStringLiteral("8-128 位"), this);
     password_->setEchoMode(QLineEdit::Password);
-    passwordRow_ = labelledField(u"密码"_s, password_, this);
+    passwordRow_ = labelledField(QStringLiteral("密码"), password_, this);
     for (QWidget* row : {emailRow_, static_cast<QWidget*>(emailCaption_), codeRow_, resendRow_, passwordRow_})
         form->addWidget(row);
     return form;
@@ -159,11 +157,11 @@ QLayout* AuthSheet::buildForm()
 QLayout* AuthSheet::buildFooter()
 {
     auto* footer = new QHBoxLayout();
-    cancel_ = new QPushButton(u"取消"_s, this);
-    cancel_->setObjectName(u"cancel"_s);
+    cancel_ = new QPushButton(QStringLiteral("取消"), this);
+    cancel_->setObjectName(QStringLiteral("cancel"));
     cancel_->setAutoDefault(false);
     primary_ = new QPushButton(this);
-    primary_->setObjectName(u"primary"_s);
+    primary_->setObjectName(QStringLiteral("primary"));
     // Return anywhere in the sheet presses it (when enabled).
     primary_->setDefault(true);
     footer->addWidget(cancel_);
@@ -237,7 +235,7 @@ void AuthSheet::render(const AuthSheetState& state)
 
     showText(*email_, state.email);
     email_->setEnabled(!enteringCode);
-    email_->setPlaceholderText(enteringCode ? QString() : u"name@example.com"_s);
+    email_->setPlaceholderText(enteringCode ? QString() : QStringLiteral("name@example.com"));
     emailCaption_->setVisible(!onPassword && !enteringCode);
     const bool codeWasShown = codeRow_->isVisibleTo(this);
     codeRow_->setVisible(enteringCode);

@@ -4,35 +4,33 @@
 
 namespace vellamor {
 
-using namespace Qt::StringLiterals;
-
 QString AuthSheetState::titleText() const
 {
     if (tab == Tab::password)
-        return u"用密码登录"_s;
+        return QStringLiteral("用密码登录");
     if (step == Step::enterEmail)
-        return u"登录 Vellamor"_s;
-    return isRegistering() ? u"欢迎使用 Vellamor"_s : u"欢迎回来"_s;
+        return QStringLiteral("登录 Vellamor");
+    return isRegistering() ? QStringLiteral("欢迎使用 Vellamor") : QStringLiteral("欢迎回来");
 }
 
 QString AuthSheetState::subtitleText() const
 {
     if (tab == Tab::password)
-        return u"已设置密码的老用户可直接登录"_s;
+        return QStringLiteral("已设置密码的老用户可直接登录");
     if (step == Step::enterEmail)
-        return u"输入邮箱获取验证码即可登录，首次使用将自动注册"_s;
-    return u"验证码已发送至 "_s + emailToSend() + u"，若未收到请检查垃圾箱"_s;
+        return QStringLiteral("输入邮箱获取验证码即可登录，首次使用将自动注册");
+    return QStringLiteral("验证码已发送至 ") + emailToSend() + QStringLiteral("，若未收到请检查垃圾箱");
 }
 
 QString AuthSheetState::primaryButtonTitle() const
 {
     if (isBusy)
-        return u"处理中…"_s;
+        return QStringLiteral("处理中…");
     if (tab == Tab::password)
-        return u"登录"_s;
+        return QStringLiteral("登录");
     if (step == Step::enterEmail)
-        return u"发送验证码"_s;
-    return isRegistering() ? u"注册并登录"_s : u"登录"_s;
+        return QStringLiteral("发送验证码");
+    return isRegistering() ? QStringLiteral("注册并登录") : QStringLiteral("登录");
 }
 
 bool AuthSheetState::primaryEnabled() const
@@ -49,8 +47,8 @@ bool AuthSheetState::primaryEnabled() const
 QString AuthSheetState::resendTitle() const
 {
     if (resendCountdown < 1)
-        return u"重新发送验证码"_s;
-    return u"重新发送（"_s + QString::number(resendCountdown) + u"s）"_s;
+        return QStringLiteral("重新发送验证码");
+    return QStringLiteral("重新发送（") + QString::number(resendCountdown) + QStringLiteral("s）");
 }
 
 bool AuthSheetState::isValidEmail(const QString& email)

@@ -13,8 +13,6 @@
 
 namespace vellamor {
 
-using namespace Qt::StringLiterals;
-
 AuthSheetViewModel::AuthSheetViewModel(std::shared_ptr<AuthAPIProtocol> codes, std::shared_ptr<AuthSession> session,
                                        SleepFunction sleep, QObject* parent)
     : QObject(parent)
@@ -50,7 +48,8 @@ void AuthSheetViewModel::primaryAction()
     if (s.isBusy || !s.primaryEnabled())
         return;
     beginRequest();
-    spawn(this, u"sign-in sheet request"_s, [this](std::stop_token token) { return performPrimary(token); });
+    spawn(
+        this, QStringLiteral("sign-in sheet request"), [this](std::stop_token token) { return performPrimary(token); });
 }
 
 void AuthSheetViewModel::beginRequest()
@@ -105,7 +104,7 @@ void AuthSheetViewModel::resend()
     if (s.resendCountdown >= 1 || s.isBusy)
         return;
     beginRequest();
-    spawn(this, u"sign-in code resend"_s, [this](std::stop_token token) { return performResend(token); });
+    spawn(this, QStringLiteral("sign-in code resend"), [this](std::stop_token token) { return performResend(token); });
 }
 
 QCoro::Task<void> AuthSheetViewModel::performResend(std::stop_token token)
@@ -165,8 +164,8 @@ void AuthSheetViewModel::startCountdown()
 {
     stopCountdown();
     update([](AuthSheetState& s) { s.resendCountdown = countdownSeconds; });
-    countdownTask_ = spawn(this, u"sign-in code countdown"_s,
-                           [this](std::stop_token token) { return countDown(token); });
+    countdownTask_ = spawn(
+        this, QStringLiteral("sign-in code countdown"), [this](std::stop_token token) { return countDown(token); });
 }
 
 void AuthSheetViewModel::stopCountdown()

@@ -19,8 +19,6 @@
 
 namespace vellamor {
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
 ThemedLabel* secondaryText(const QString& text, const QFont& font, QWidget* parent)
@@ -45,13 +43,13 @@ QHBoxLayout* titledRow(QLabel* title, QLabel* hint, QLabel* value)
 
 QString formatDate(const Date& date, const QString& format)
 {
-    return QLocale(u"zh_CN"_s).toString(date.toDateTime().toTimeZone(QTimeZone::systemTimeZone()), format);
+    return QLocale(QStringLiteral("zh_CN")).toString(date.toDateTime().toTimeZone(QTimeZone::systemTimeZone()), format);
 }
 
 // Line breaks count as text where the user's locale is trimmed.
 bool isBlankNotLineBreak(QChar c)
 {
-    static const QString lineBreaks = u"\n\r\v\f\u0085\u2028\u2029"_s;
+    static const QString lineBreaks = QStringLiteral("\n\r\v\f\u0085\u2028\u2029");
     return c.isSpace() && !lineBreaks.contains(c);
 }
 
@@ -72,22 +70,21 @@ public:
         rows->setContentsMargins(0, 0, 0, 0);
         rows->setSpacing(12);
         total_ = new ThemedLabel(QString(), WindowTheme::font(20, QFont::DemiBold), &WindowTheme::accent, balance_);
-        total_->setObjectName(u"total"_s);
-        rows->addLayout(titledRow(new ThemedLabel(u"可用积分"_s, WindowTheme::font(13, QFont::DemiBold),
-                                                  &WindowTheme::primary, balance_),
-                                  secondaryText(u"听写与润色统一从积分扣减"_s, WindowTheme::captionFont(), balance_),
-                                  total_));
+        total_->setObjectName(QStringLiteral("total"));
+        rows->addLayout(titledRow(new ThemedLabel(QStringLiteral("可用积分"), WindowTheme::font(13, QFont::DemiBold),
+                                      &WindowTheme::primary, balance_),
+            secondaryText(QStringLiteral("听写与润色统一从积分扣减"), WindowTheme::captionFont(), balance_), total_));
         rows->addWidget(new RowDivider(balance_));
-        monthly_ = bucket(u"月费积分"_s, u"本月剩余，每月重置"_s, *rows);
-        monthly_->setObjectName(u"monthly"_s);
-        permanent_ = bucket(u"永久积分"_s, u"额外包充值，永久有效"_s, *rows);
-        permanent_->setObjectName(u"permanent"_s);
+        monthly_ = bucket(QStringLiteral("月费积分"), QStringLiteral("本月剩余，每月重置"), *rows);
+        monthly_->setObjectName(QStringLiteral("monthly"));
+        permanent_ = bucket(QStringLiteral("永久积分"), QStringLiteral("额外包充值，永久有效"), *rows);
+        permanent_->setObjectName(QStringLiteral("permanent"));
         hint_ = secondaryText(QString(), WindowTheme::captionFont(), balance_);
-        hint_->setObjectName(u"conversion"_s);
+        hint_->setObjectName(QStringLiteral("conversion"));
         hint_->setWordWrap(true);
         rows->addWidget(hint_);
         message_ = secondaryText(QString(), WindowTheme::captionFont(), this);
-        message_->setObjectName(u"walletMessage"_s);
+        message_->setObjectName(QStringLiteral("walletMessage"));
         message_->setWordWrap(true);
         layout->addWidget(balance_);
         layout->addWidget(message_);
@@ -107,7 +104,7 @@ private:
 
     static void showPoints(ThemedLabel& label, qint64 points)
     {
-        label.setText(QString::number(points) + u" 积分"_s);
+        label.setText(QString::number(points) + QStringLiteral(" 积分"));
         label.setInk(points < 0 ? &WindowTheme::orange : &WindowTheme::secondary);
     }
 
@@ -122,16 +119,17 @@ private:
             total_->setInk(total > 0 ? &WindowTheme::accent : &WindowTheme::secondary);
             showPoints(*monthly_, wallet->monthlyPoints);
             showPoints(*permanent_, wallet->permanentPoints);
-            hint_->setText(u"听写每秒约 "_s + QString::number(wallet->asrPointsPerSecond) + u" 积分，润色每次约 "_s +
-                           QString::number(wallet->polishPoints) + u" 积分"_s);
+            hint_->setText(QStringLiteral("听写每秒约 ") + QString::number(wallet->asrPointsPerSecond)
+                + QStringLiteral(" 积分，润色每次约 ") + QString::number(wallet->polishPoints)
+                + QStringLiteral(" 积分"));
         } else if (store_.loading()) {
-            message_->setText(u"正在加载积分余额…"_s);
+            message_->setText(QStringLiteral("正在加载积分余额…"));
             message_->setInk(&WindowTheme::secondary);
         } else if (store_.errorText()) {
             message_->setText(*store_.errorText());
             message_->setInk(&WindowTheme::orange);
         } else {
-            message_->setText(u"暂无积分数据"_s);
+            message_->setText(QStringLiteral("暂无积分数据"));
             message_->setInk(&WindowTheme::secondary);
         }
     }
@@ -154,7 +152,8 @@ public:
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(0);
-        const QString labels[] = {u"邮箱"_s, u"用户 ID"_s, u"注册时间"_s, u"上次登录"_s, u"界面语言"_s};
+        const QString labels[] = { QStringLiteral("邮箱"), QStringLiteral("用户 ID"), QStringLiteral("注册时间"),
+            QStringLiteral("上次登录"), QStringLiteral("界面语言") };
         for (const QString& label : labels) {
             if (!values_.isEmpty())
                 layout->addWidget(new RowDivider(this));
@@ -166,9 +165,10 @@ public:
     {
         const QString values[] = {
             me.email,
-            u"#"_s + QString::number(me.userId),
-            formatDate(me.createdAt, u"yyyy-MM-dd"_s),
-            me.lastLoginAt ? formatDate(*me.lastLoginAt, u"yyyy-MM-dd HH:mm"_s) : u"首次登录"_s,
+            QStringLiteral("#") + QString::number(me.userId),
+            formatDate(me.createdAt, QStringLiteral("yyyy-MM-dd")),
+            me.lastLoginAt ? formatDate(*me.lastLoginAt, QStringLiteral("yyyy-MM-dd HH:mm"))
+                           : QStringLiteral("首次登录"),
             BackendPage::formatLocale(me.locale),
         };
         for (qsizetype i = 0; i < values_.size(); ++i) {
@@ -208,15 +208,15 @@ BackendPage::BackendPage(const AccountServices& account, const WindowServices& s
     card->addWidget(new AccountCard(account.session, *account.signIn, account.defaults));
     // The card's faces would share out the room the signed-in cards leave.
     layout_->addWidget(card, 0, Qt::AlignTop);
-    wallet_ = new CardGroup(u"积分余额"_s, this);
+    wallet_ = new CardGroup(QStringLiteral("积分余额"), this);
     wallet_->addWidget(new WalletCard(*dataStore_, this));
     layout_->addWidget(wallet_);
-    details_ = new CardGroup(u"账户信息"_s, this);
+    details_ = new CardGroup(QStringLiteral("账户信息"), this);
     info_ = new AccountInfoSection(this);
     details_->addWidget(info_);
     layout_->addWidget(details_);
-    inputSources_ = new CardGroup(u"输入源"_s, this);
-    inputSources_->setObjectName(u"inputSources"_s);
+    inputSources_ = new CardGroup(QStringLiteral("输入源"), this);
+    inputSources_->setObjectName(QStringLiteral("inputSources"));
     inputSources_->addWidget(new InputSourceCard(services.inputSources, observer, account.inputSourceListChanged, this));
     layout_->addWidget(inputSources_);
     layout_->addStretch();
@@ -246,8 +246,8 @@ void BackendPage::render(const AuthState& state)
     shown_ = state;
     const std::optional<AuthMe>& me = state.me();
     delete header_;
-    header_ = new SectionHeader(AccountTexts::header.title,
-                                me ? u"已登录为 "_s + me->email : AccountTexts::header.subtitle, this);
+    header_ = new SectionHeader(
+        AccountTexts::header.title, me ? QStringLiteral("已登录为 ") + me->email : AccountTexts::header.subtitle, this);
     layout_->insertWidget(0, header_);
     wallet_->setVisible(me.has_value());
     details_->setVisible(me.has_value());
@@ -266,16 +266,17 @@ QString BackendPage::formatLocale(const QString& locale)
         --end;
     const QString text = locale.mid(start, end - start);
     if (text.isEmpty())
-        return u"未设置"_s;
+        return QStringLiteral("未设置");
     const QString code = text.toLower();
     const struct {
         QStringList codes;
         QString name;
     } names[] = {
-        {{u"zh"_s, u"zh-cn"_s, u"zh_cn"_s, u"zh-hans"_s}, u"中文"_s},
-        {{u"zh-tw"_s, u"zh_tw"_s, u"zh-hant"_s}, u"繁體中文"_s},
-        {{u"en"_s, u"en-us"_s, u"en_us"_s}, u"English"_s},
-        {{u"ja"_s, u"ja-jp"_s}, u"日本語"_s},
+        { { QStringLiteral("zh"), QStringLiteral("zh-cn"), QStringLiteral("zh_cn"), QStringLiteral("zh-hans") },
+            QStringLiteral("中文") },
+        { { QStringLiteral("zh-tw"), QStringLiteral("zh_tw"), QStringLiteral("zh-hant") }, QStringLiteral("繁體中文") },
+        { { QStringLiteral("en"), QStringLiteral("en-us"), QStringLiteral("en_us") }, QStringLiteral("English") },
+        { { QStringLiteral("ja"), QStringLiteral("ja-jp") }, QStringLiteral("日本語") },
     };
     for (const auto& entry : names) {
         if (entry.codes.contains(code))

@@ -111,7 +111,7 @@ std::optional<DesktopEntry> DesktopEntryIndex::read(const QString& path, const Q
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
         if (line.startsWith(QLatin1Char('['))) {
-            inMainGroup = line == QLatin1String("[Desktop Entry]");
+            inMainGroup = line == QStringLiteral("[Desktop Entry]");
             continue;
         }
         if (!inMainGroup)
@@ -121,16 +121,16 @@ std::optional<DesktopEntry> DesktopEntryIndex::read(const QString& path, const Q
             continue;
         const QString key = line.left(equals).trimmed();
         const QString value = line.mid(equals + 1).trimmed();
-        if (key == QLatin1String("StartupWMClass"))
+        if (key == QStringLiteral("StartupWMClass"))
             entry.startupWMClass = value;
-        else if (key == QLatin1String("NoDisplay"))
-            entry.noDisplay = value == QLatin1String("true");
-        else if (key == QLatin1String("Hidden"))
-            hidden = value == QLatin1String("true");
-        else if (key == QLatin1String("Type"))
+        else if (key == QStringLiteral("NoDisplay"))
+            entry.noDisplay = value == QStringLiteral("true");
+        else if (key == QStringLiteral("Hidden"))
+            hidden = value == QStringLiteral("true");
+        else if (key == QStringLiteral("Type"))
             type = value;
     }
-    if (hidden || type != QLatin1String("Application"))
+    if (hidden || type != QStringLiteral("Application"))
         return std::nullopt;
     return entry;
 }

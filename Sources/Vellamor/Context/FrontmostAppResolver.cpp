@@ -12,7 +12,7 @@ QString desktopFileId(QString value)
     if (slash < 0)
         return value;
     value = value.mid(slash + 1);
-    if (value.endsWith(QLatin1String(".desktop")))
+    if (value.endsWith(QStringLiteral(".desktop")))
         value.chop(8);
     return value;
 }

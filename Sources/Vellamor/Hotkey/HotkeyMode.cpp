@@ -9,9 +9,9 @@ QString rawValue(HotkeyMode mode)
 
 std::optional<HotkeyMode> hotkeyModeFromRawValue(const QString& raw)
 {
-    if (raw == QLatin1String("hold"))
+    if (raw == QStringLiteral("hold"))
         return HotkeyMode::hold;
-    if (raw == QLatin1String("toggle"))
+    if (raw == QStringLiteral("toggle"))
         return HotkeyMode::toggle;
     return std::nullopt;
 }

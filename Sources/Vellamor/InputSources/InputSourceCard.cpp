@@ -19,15 +19,13 @@
 
 namespace vellamor {
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
 // "待确认": orange on an orange capsule.
 class PendingPill final : public ThemedLabel {
 public:
     explicit PendingPill(QWidget* parent)
-        : ThemedLabel(u"待确认"_s, WindowTheme::font(10, QFont::DemiBold), &WindowTheme::orange, parent)
+        : ThemedLabel(QStringLiteral("待确认"), WindowTheme::font(10, QFont::DemiBold), &WindowTheme::orange, parent)
     {
         setContentsMargins(6, 1, 6, 1);
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -48,11 +46,11 @@ protected:
 
 QString symbolFor(const QString& kind)
 {
-    if (kind == u"web"_s)
-        return u"safari"_s;
-    if (kind == u"ime"_s)
-        return u"keyboard"_s;
-    return u"microphone"_s;
+    if (kind == QStringLiteral("web"))
+        return QStringLiteral("safari");
+    if (kind == QStringLiteral("ime"))
+        return QStringLiteral("keyboard");
+    return QStringLiteral("microphone");
 }
 
 } // namespace
@@ -72,11 +70,13 @@ InputSourceCard::InputSourceCard(WindowServices::Factory<InputSourceAPIProtocol>
     auto* header = new QHBoxLayout();
     auto* titles = new QVBoxLayout();
     titles->setSpacing(2);
-    titles->addWidget(new ThemedLabel(u"输入源"_s, WindowTheme::font(13, QFont::DemiBold), &WindowTheme::primary, this));
-    titles->addWidget(captionLabel(u"手机浏览器扫码后可将语音直接插入到当前光标位置"_s, this));
+    titles->addWidget(
+        new ThemedLabel(QStringLiteral("输入源"), WindowTheme::font(13, QFont::DemiBold), &WindowTheme::primary, this));
+    titles->addWidget(captionLabel(QStringLiteral("手机浏览器扫码后可将语音直接插入到当前光标位置"), this));
     header->addLayout(titles);
     header->addStretch();
-    add_ = new SymbolButton(u"plus"_s, u"添加输入源"_s, 10, [] { return QColor(Qt::white); }, this);
+    add_ = new SymbolButton(
+        QStringLiteral("plus"), QStringLiteral("添加输入源"), 10, [] { return QColor(Qt::white); }, this);
     add_->setFont(WindowTheme::captionFont());
     QPalette prominent = add_->palette();
     prominent.setColor(QPalette::Button, WindowTheme::accent());
@@ -88,7 +88,7 @@ InputSourceCard::InputSourceCard(WindowServices::Factory<InputSourceAPIProtocol>
     connect(add_, &QPushButton::clicked, this, &InputSourceCard::presentSheet);
 
     placeholder_ = captionLabel(QString(), this);
-    placeholder_->setObjectName(u"placeholder"_s);
+    placeholder_->setObjectName(QStringLiteral("placeholder"));
     layout->addWidget(placeholder_);
     rows_ = new QWidget(this);
     rowLayout_ = new QVBoxLayout(rows_);
@@ -96,7 +96,7 @@ InputSourceCard::InputSourceCard(WindowServices::Factory<InputSourceAPIProtocol>
     rowLayout_->setSpacing(0);
     layout->addWidget(rows_);
     error_ = new ThemedLabel(QString(), WindowTheme::captionFont(), &WindowTheme::orange, this);
-    error_->setObjectName(u"error"_s);
+    error_->setObjectName(QStringLiteral("error"));
     error_->setTextFormat(Qt::PlainText);
     error_->setWordWrap(true);
     layout->addWidget(error_);
@@ -158,7 +158,8 @@ void InputSourceCard::renderList()
     }
     rows_->setVisible(!items.isEmpty());
     placeholder_->setVisible(items.isEmpty());
-    placeholder_->setText(viewModel_->loading.value() ? u"正在加载…"_s : u"尚未绑定输入源，点击右上角添加"_s);
+    placeholder_->setText(
+        viewModel_->loading.value() ? QStringLiteral("正在加载…") : QStringLiteral("尚未绑定输入源，点击右上角添加"));
     const std::optional<QString>& error = viewModel_->errorText.value();
     error_->setVisible(error.has_value());
     error_->setText(error.value_or(QString()));
@@ -179,10 +180,10 @@ QWidget* InputSourceCard::row(const InputSource& source)
     auto* title = new QHBoxLayout();
     title->setSpacing(6);
     auto* name = new ThemedLabel(displayName(source), WindowTheme::font(13, QFont::Medium), &WindowTheme::primary, line);
-    name->setObjectName(u"sourceName"_s);
+    name->setObjectName(QStringLiteral("sourceName"));
     name->setTextFormat(Qt::PlainText);
     title->addWidget(name);
-    if (source.status == u"pending"_s)
+    if (source.status == QStringLiteral("pending"))
         title->addWidget(new PendingPill(line), 0, Qt::AlignVCenter);
     title->addStretch();
     words->addLayout(title);
@@ -199,7 +200,7 @@ QWidget* InputSourceCard::row(const InputSource& source)
         busy->setFixedSize(40, 8);
         layout->addWidget(busy, 0, Qt::AlignVCenter);
     } else {
-        auto* revoke = new QPushButton(u"撤销"_s, line);
+        auto* revoke = new QPushButton(QStringLiteral("撤销"), line);
         revoke->setFlat(true);
         revoke->setAutoDefault(false);
         QPalette red = revoke->palette();
@@ -217,18 +218,19 @@ QString InputSourceCard::displayName(const InputSource& source)
         return source.friendlyName;
     if (!source.name.isEmpty())
         return source.name;
-    if (source.kind == u"web"_s)
-        return u"手机浏览器"_s;
-    if (source.kind == u"ime"_s)
-        return u"输入法"_s;
-    return u"输入源"_s;
+    if (source.kind == QStringLiteral("web"))
+        return QStringLiteral("手机浏览器");
+    if (source.kind == QStringLiteral("ime"))
+        return QStringLiteral("输入法");
+    return QStringLiteral("输入源");
 }
 
 QString InputSourceCard::secondaryLine(const InputSource& source, Date now)
 {
-    QString line = u"绑定于 "_s + relativeTimeText(source.createdAt, now, RelativeTimeStyle::abbreviated);
+    QString line = QStringLiteral("绑定于 ") + relativeTimeText(source.createdAt, now, RelativeTimeStyle::abbreviated);
     if (source.lastUsedAt)
-        line += u" · 最后使用 "_s + relativeTimeText(*source.lastUsedAt, now, RelativeTimeStyle::abbreviated);
+        line += QStringLiteral(" · 最后使用 ")
+            + relativeTimeText(*source.lastUsedAt, now, RelativeTimeStyle::abbreviated);
     return line;
 }
 

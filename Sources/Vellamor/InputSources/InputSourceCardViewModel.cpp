@@ -9,8 +9,6 @@
 
 namespace vellamor {
 
-using namespace Qt::StringLiterals;
-
 InputSourceCardViewModel::InputSourceCardViewModel(std::shared_ptr<InputSourceAPIProtocol> api, QObject* parent)
     : QObject(parent)
     , api_(std::move(api))
@@ -26,7 +24,7 @@ void InputSourceCardViewModel::reload(bool authenticated)
     }
     loading = true;
     QPointer<InputSourceCardViewModel> self(this);
-    spawn(this, u"input source reload"_s, [self, api = api_](std::stop_token) -> QCoro::Task<void> {
+    spawn(this, QStringLiteral("input source reload"), [self, api = api_](std::stop_token) -> QCoro::Task<void> {
         Outcome<QList<InputSource>> listed = co_await outcomeOf(api->list());
         if (!self)
             co_return;
@@ -34,7 +32,7 @@ void InputSourceCardViewModel::reload(bool authenticated)
             self->errorText = userFacingDescription(listed.failure);
         } else {
             QList<InputSource>& shown = *listed.value;
-            shown.removeIf([](const InputSource& source) { return source.status == u"revoked"_s; });
+            shown.removeIf([](const InputSource& source) { return source.status == QStringLiteral("revoked"); });
             self->items = std::move(shown);
             self->errorText = noText();
             self->reloadTick = self->reloadTick.value() + 1;
@@ -48,20 +46,21 @@ void InputSourceCardViewModel::revoke(const InputSource& source)
     const qint64 id = source.id;
     revokingID = id;
     QPointer<InputSourceCardViewModel> self(this);
-    spawn(this, u"input source revocation"_s, [self, api = api_, id](std::stop_token) -> QCoro::Task<void> {
-        const Outcome<void> revoked = co_await outcomeOf(api->revoke(id));
-        if (!self)
-            co_return;
-        if (revoked.failure) {
-            self->errorText = userFacingDescription(revoked.failure);
-        } else {
-            QList<InputSource> kept = self->items.value();
-            kept.removeIf([id](const InputSource& item) { return item.id == id; });
-            self->items = std::move(kept);
-            self->errorText = noText();
-        }
-        self->revokingID = std::nullopt;
-    });
+    spawn(
+        this, QStringLiteral("input source revocation"), [self, api = api_, id](std::stop_token) -> QCoro::Task<void> {
+            const Outcome<void> revoked = co_await outcomeOf(api->revoke(id));
+            if (!self)
+                co_return;
+            if (revoked.failure) {
+                self->errorText = userFacingDescription(revoked.failure);
+            } else {
+                QList<InputSource> kept = self->items.value();
+                kept.removeIf([id](const InputSource& item) { return item.id == id; });
+                self->items = std::move(kept);
+                self->errorText = noText();
+            }
+            self->revokingID = std::nullopt;
+        });
 }
 
 } // namespace vellamor

@@ -8,17 +8,15 @@
 
 namespace vellamor {
 
-using namespace Qt::StringLiterals;
-
 QString pairingConfirmActionName(PairingConfirmAction action)
 {
     switch (action) {
     case PairingConfirmAction::accept:
-        return u"accept"_s;
+        return QStringLiteral("accept");
     case PairingConfirmAction::reject:
-        return u"reject"_s;
+        return QStringLiteral("reject");
     case PairingConfirmAction::timeout:
-        return u"timeout"_s;
+        return QStringLiteral("timeout");
     }
     return {};
 }
@@ -30,7 +28,7 @@ bool pairingConfirmDecision(PairingConfirmAction action)
 
 VellamorLog PairingConfirmController::defaultLog()
 {
-    return VellamorLog(u"com.vellamor.app"_s, u"pairing-confirm"_s);
+    return VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("pairing-confirm"));
 }
 
 PairingConfirmController::PairingConfirmController(ClientFactory client, SleepFunction sleep,
@@ -56,7 +54,7 @@ void PairingConfirmController::enqueue(PairingRequestPayload payload)
     const bool waiting = std::any_of(waiting_.begin(), waiting_.end(),
                                      [sid](const PairingRequestPayload& queued) { return queued.sourceID == sid; });
     if (waiting || shownID_ == sid) {
-        log_.info(u"pairing request already pending sid="_s + QString::number(sid));
+        log_.info(QStringLiteral("pairing request already pending sid=") + QString::number(sid));
         return;
     }
     waiting_.push_back(std::move(payload));
@@ -81,7 +79,7 @@ QCoro::Task<void> PairingConfirmController::run(std::stop_token token)
 
 QCoro::Task<PairingConfirmAction> PairingConfirmController::ask(PairingRequestPayload payload, std::stop_token token)
 {
-    log_.info(u"show pairing dialog sid="_s + QString::number(payload.sourceID));
+    log_.info(QStringLiteral("show pairing dialog sid=") + QString::number(payload.sourceID));
     // Only the first of answer, time-out and destruction counts.
     const Channel<PairingConfirmAction> ended;
     auto* dialog = new PairingConfirmDialog(payload);
@@ -111,18 +109,19 @@ void PairingConfirmController::answer(const PairingRequestPayload& payload, Pair
 {
     const QString sid = QString::number(payload.sourceID);
     const bool accept = pairingConfirmDecision(action);
-    log_.info(u"pairing decision sid="_s + sid + u" action="_s + pairingConfirmActionName(action) + u" accept="_s
-              + (accept ? u"true"_s : u"false"_s));
+    log_.info(QStringLiteral("pairing decision sid=") + sid + QStringLiteral(" action=")
+        + pairingConfirmActionName(action) + QStringLiteral(" accept=")
+        + (accept ? QStringLiteral("true") : QStringLiteral("false")));
     // Sent beside the queue: a slow answer does not hold back the next dialog.
-    spawn(nullptr, u"pairing answer"_s,
-          [api = client_(), log = log_, sourceID = payload.sourceID, sid, accept](std::stop_token) -> QCoro::Task<void> {
-              try {
-                  co_await api->confirmPairing(sourceID, accept);
-              } catch (...) {
-                  log.warn(u"confirmPairing failed sid="_s + sid + u" error="_s
-                           + describeException(std::current_exception()));
-              }
-          });
+    spawn(nullptr, QStringLiteral("pairing answer"),
+        [api = client_(), log = log_, sourceID = payload.sourceID, sid, accept](std::stop_token) -> QCoro::Task<void> {
+            try {
+                co_await api->confirmPairing(sourceID, accept);
+            } catch (...) {
+                log.warn(QStringLiteral("confirmPairing failed sid=") + sid + QStringLiteral(" error=")
+                    + describeException(std::current_exception()));
+            }
+        });
 }
 
 } // namespace vellamor

@@ -17,8 +17,6 @@
 
 namespace vellamor {
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
 bool pressesAButton(const QKeyEvent& event)
@@ -41,14 +39,14 @@ PairingConfirmDialog::PairingConfirmDialog(const PairingRequestPayload& payload,
 {
     setFixedDialogFrame(*this);
     setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
-    setWindowTitle(u"Vellamor"_s);
+    setWindowTitle(QStringLiteral("Vellamor"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowModality(Qt::ApplicationModal);
 
     auto* icon = new QLabel(this);
     const int side = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation, nullptr, this).pixmap(side, side));
-    auto* title = new QLabel(u"新设备请求绑定"_s, this);
+    auto* title = new QLabel(QStringLiteral("新设备请求绑定"), this);
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);
@@ -57,8 +55,8 @@ PairingConfirmDialog::PairingConfirmDialog(const PairingRequestPayload& payload,
     informative_->setTextInteractionFlags(Qt::NoTextInteraction);
     informative_->setWordWrap(true);
 
-    confirm_ = new QPushButton(u"确认绑定"_s, this);
-    reject_ = new QPushButton(u"拒绝"_s, this);
+    confirm_ = new QPushButton(QStringLiteral("确认绑定"), this);
+    reject_ = new QPushButton(QStringLiteral("拒绝"), this);
     confirm_->setDefault(true);
     auto* buttons = new QHBoxLayout();
     buttons->addStretch();
@@ -115,11 +113,11 @@ bool PairingConfirmDialog::eventFilter(QObject* watched, QEvent* event)
 
 QString PairingConfirmDialog::buildInformativeText(const PairingRequestPayload& payload)
 {
-    const QString time = QLocale(u"zh_CN"_s).toString(QTime::currentTime(), u"HH:mm:ss"_s);
-    const QString name = payload.friendlyName.isEmpty() ? u"未知设备"_s : payload.friendlyName;
-    const QString address = payload.ip.isEmpty() ? u"未知网络"_s : payload.ip;
-    return u"设备："_s + name + u"\n来源："_s + address + u"\n请求时间："_s + time
-           + u"\n\n确认后该设备可将语音转写直接插入到本机当前光标位置。"_s;
+    const QString time = QLocale(QStringLiteral("zh_CN")).toString(QTime::currentTime(), QStringLiteral("HH:mm:ss"));
+    const QString name = payload.friendlyName.isEmpty() ? QStringLiteral("未知设备") : payload.friendlyName;
+    const QString address = payload.ip.isEmpty() ? QStringLiteral("未知网络") : payload.ip;
+    return QStringLiteral("设备：") + name + QStringLiteral("\n来源：") + address + QStringLiteral("\n请求时间：")
+        + time + QStringLiteral("\n\n确认后该设备可将语音转写直接插入到本机当前光标位置。");
 }
 
 } // namespace vellamor

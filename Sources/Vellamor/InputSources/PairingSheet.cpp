@@ -16,8 +16,6 @@
 
 namespace vellamor {
 
-using namespace Qt::StringLiterals;
-
 // The code's image fitted into 220 × 220 on white with a 10 pt margin, its
 // modules kept sharp; a grey placeholder when there is no image.
 class QRCodeView : public QWidget {
@@ -26,7 +24,7 @@ public:
         : QWidget(parent)
     {
         setFixedSize(240, 240);
-        setObjectName(u"qrCode"_s);
+        setObjectName(QStringLiteral("qrCode"));
     }
 
     void setImage(QImage image)
@@ -80,7 +78,7 @@ PairingSheet::PairingSheet(std::shared_ptr<InputSourceAPIProtocol> api, SleepFun
     : QDialog(parent)
     , viewModel_(new PairingSheetViewModel(std::move(api), std::move(sleep), std::move(now), this))
 {
-    setWindowTitle(u"添加输入源"_s);
+    setWindowTitle(QStringLiteral("添加输入源"));
     setFixedSize(380, 440);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
@@ -88,9 +86,9 @@ PairingSheet::PairingSheet(std::shared_ptr<InputSourceAPIProtocol> api, SleepFun
 
     auto* header = new QVBoxLayout();
     header->setSpacing(4);
-    header->addWidget(headingLabel(u"添加输入源"_s, 17, nullptr));
-    header->addWidget(
-        new ThemedLabel(u"用手机浏览器扫描下方二维码完成绑定"_s, WindowTheme::calloutFont(), &WindowTheme::secondary));
+    header->addWidget(headingLabel(QStringLiteral("添加输入源"), 17, nullptr));
+    header->addWidget(new ThemedLabel(
+        QStringLiteral("用手机浏览器扫描下方二维码完成绑定"), WindowTheme::calloutFont(), &WindowTheme::secondary));
     layout->addLayout(header);
     layout->addWidget(new RowDivider(this));
 
@@ -104,9 +102,9 @@ PairingSheet::PairingSheet(std::shared_ptr<InputSourceAPIProtocol> api, SleepFun
     layout->addWidget(content_, 1);
 
     auto* footer = new QHBoxLayout();
-    auto* cancel = new QPushButton(u"取消"_s, this);
+    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
     cancel->setAutoDefault(false);
-    done_ = new QPushButton(u"我已扫码完成"_s, this);
+    done_ = new QPushButton(QStringLiteral("我已扫码完成"), this);
     done_->setAutoDefault(false);
     done_->setDefault(true);
     footer->addWidget(cancel);
@@ -135,8 +133,9 @@ void PairingSheet::buildLoadingPage()
     spinner->setTextVisible(false);
     spinner->setFixedWidth(120);
     loading->addWidget(spinner, 0, Qt::AlignHCenter);
-    loading->addWidget(new ThemedLabel(u"正在生成二维码…"_s, WindowTheme::font(13), &WindowTheme::secondary, loading_),
-                       0, Qt::AlignHCenter);
+    loading->addWidget(
+        new ThemedLabel(QStringLiteral("正在生成二维码…"), WindowTheme::font(13), &WindowTheme::secondary, loading_), 0,
+        Qt::AlignHCenter);
     loading->addSpacing(40);
     loading->addStretch();
 }
@@ -148,11 +147,11 @@ void PairingSheet::buildReadyPage()
     qrCode_ = new QRCodeView(ready_);
     ready->addWidget(qrCode_, 0, Qt::AlignHCenter);
     code_ = new ThemedLabel(QString(), WindowTheme::monospacedFont(13), &WindowTheme::secondary, ready_);
-    code_->setObjectName(u"pairingCode"_s);
+    code_->setObjectName(QStringLiteral("pairingCode"));
     code_->setTextFormat(Qt::PlainText);
     ready->addWidget(code_, 0, Qt::AlignHCenter);
     expiry_ = captionLabel(QString(), ready_);
-    expiry_->setObjectName(u"expiry"_s);
+    expiry_->setObjectName(QStringLiteral("expiry"));
     ready->addWidget(expiry_, 0, Qt::AlignHCenter);
     ready->addStretch();
 }
@@ -162,15 +161,15 @@ void PairingSheet::buildFailedPage()
     failed_ = new QWidget(content_);
     QVBoxLayout* failed = stateColumn(failed_, 12);
     failed->addSpacing(24);
-    auto* warning = new SymbolView(u"exclamationmark.triangle.fill"_s, 28, &WindowTheme::orange, failed_);
+    auto* warning = new SymbolView(QStringLiteral("exclamationmark.triangle.fill"), 28, &WindowTheme::orange, failed_);
     failed->addWidget(warning, 0, Qt::AlignHCenter);
     failure_ = new ThemedLabel(QString(), WindowTheme::calloutFont(), &WindowTheme::primary, failed_);
-    failure_->setObjectName(u"failure"_s);
+    failure_->setObjectName(QStringLiteral("failure"));
     failure_->setTextFormat(Qt::PlainText);
     failure_->setWordWrap(true);
     failure_->setAlignment(Qt::AlignHCenter);
     failed->addWidget(failure_);
-    auto* retry = new QPushButton(u"重试"_s, failed_);
+    auto* retry = new QPushButton(QStringLiteral("重试"), failed_);
     retry->setAutoDefault(false);
     failed->addWidget(retry, 0, Qt::AlignHCenter);
     failed->addStretch();
@@ -204,7 +203,7 @@ void PairingSheet::render()
     if (const auto* ready = std::get_if<PairingSheetReady>(&phase)) {
         content_->setCurrentWidget(ready_);
         qrCode_->setImage(viewModel_->qrImage.value());
-        code_->setText(u"配对码 "_s + PairingSheetViewModel::formattedCode(ready->code));
+        code_->setText(QStringLiteral("配对码 ") + PairingSheetViewModel::formattedCode(ready->code));
         const int seconds = viewModel_->remainingSeconds.value();
         expiry_->setText(PairingSheetViewModel::expireText(seconds));
         expiry_->setInk(seconds == 0 ? &WindowTheme::red : &WindowTheme::secondary);

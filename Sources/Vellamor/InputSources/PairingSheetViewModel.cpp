@@ -14,8 +14,6 @@
 
 namespace vellamor {
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
 // GCC -O1 takes a fresh variant holding no text for uninitialised; a copy
@@ -30,7 +28,7 @@ QSet<qint64> unrevokedIDs(const QList<InputSource>& sources)
 {
     QSet<qint64> ids;
     for (const InputSource& source : sources) {
-        if (source.status != u"revoked"_s)
+        if (source.status != QStringLiteral("revoked"))
             ids.insert(source.id);
     }
     return ids;
@@ -57,7 +55,7 @@ void PairingSheetViewModel::load()
     phase = loadingPhase();
     qrImage = QImage();
     QPointer<PairingSheetViewModel> self(this);
-    spawn(this, u"pairing code"_s, [self, api = api_](std::stop_token) -> QCoro::Task<void> {
+    spawn(this, QStringLiteral("pairing code"), [self, api = api_](std::stop_token) -> QCoro::Task<void> {
         const Outcome<PairingInfo> created = co_await outcomeOf(api->createPairing());
         if (!self)
             co_return;
@@ -143,11 +141,11 @@ QString PairingSheetViewModel::formattedCode(const QString& code)
 QString PairingSheetViewModel::expireText(int remainingSeconds)
 {
     if (remainingSeconds <= 0)
-        return u"二维码已过期，请点击取消后重新添加"_s;
+        return QStringLiteral("二维码已过期，请点击取消后重新添加");
     if (remainingSeconds < 60)
-        return u"二维码有效期 "_s + QString::number(remainingSeconds) + u" 秒"_s;
-    return u"二维码有效期 "_s + QString::number(remainingSeconds / 60) + u" 分 "_s
-           + QString::number(remainingSeconds % 60) + u" 秒"_s;
+        return QStringLiteral("二维码有效期 ") + QString::number(remainingSeconds) + QStringLiteral(" 秒");
+    return QStringLiteral("二维码有效期 ") + QString::number(remainingSeconds / 60) + QStringLiteral(" 分 ")
+        + QString::number(remainingSeconds % 60) + QStringLiteral(" 秒");
 }
 
 } // namespace vellamor

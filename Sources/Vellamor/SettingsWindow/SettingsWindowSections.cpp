@@ -13,7 +13,6 @@ namespace vellamor {
 
 namespace {
 
-using namespace Qt::StringLiterals;
 using enum SettingsSection;
 namespace texts = SettingsTexts;
 
@@ -28,58 +27,84 @@ std::shared_ptr<Client> build(const WindowServices::Factory<Client>& factory)
 QList<SettingsSectionDescriptor> settingsWindowSections()
 {
     return {
-        {general, u"general"_s, texts::generalTitle, u"gearshape"_s,
-         {shownSearchRow(texts::language, {u"language"_s, u"中文"_s, u"english"_s, u"auto"_s, u"自动识别"_s}),
-          shownSearchRow(texts::polish, {u"llm"_s, u"polish"_s, u"润色"_s, u"口癖"_s}),
-          shownSearchRow(texts::launchAtLogin, {u"launch"_s, u"startup"_s, u"登录项"_s, u"开机"_s, u"启动项"_s})},
-         [](const SettingsPageContext& context, QWidget* parent) -> QWidget* {
-             return new GeneralPage(context.obs, context.hooks.launchAtLogin, parent);
-         }},
-        {recording, u"recording"_s, texts::recordingTitle, u"mic"_s,
-         {shownSearchRow(texts::holdMode, {u"hold"_s, u"press"_s, u"按住"_s, u"短句"_s}),
-          shownSearchRow(texts::toggleMode, {u"toggle"_s, u"切换"_s, u"长篇"_s, u"口述"_s}),
-          shownSearchRow({texts::hotkey, RecordingPage::hotkeySubtitle()},
-                         {u"shortcut"_s, u"hotkey"_s, u"fn"_s, u"ctrl"_s, u"快捷键"_s, u"热键"_s, u"键盘"_s, u"录制"_s,
-                          u"自定义"_s}),
-          shownSearchRow(texts::autoStop, {u"timeout"_s, u"超时"_s, u"5 分钟"_s, u"6 分钟"_s, u"自动停止"_s})},
-         [](const SettingsPageContext& context, QWidget* parent) -> QWidget* {
-             return new RecordingPage(context.obs, context.hooks.soundServer, context.hooks.hotkeyRecording, parent);
-         }},
-        {recognition, u"recognition"_s, texts::recognitionTitle, u"textformat"_s,
-         {shownSearchRow(texts::sceneAutoDetect,
-                         {u"scene"_s, u"场景"_s, u"auto"_s, u"自动"_s, u"邮件"_s, u"聊天"_s, u"代码"_s}),
-          shownSearchRow(texts::defaultScene,
-                         {u"default"_s, u"scene"_s, u"默认"_s, u"场景"_s, u"通用"_s, u"邮件"_s, u"聊天"_s, u"代码"_s}),
-          shownSearchRow(texts::polishStyle, {u"style"_s, u"风格"_s, u"润色"_s, u"正式"_s, u"随意"_s, u"原样"_s}),
-          // Found by the words of the choice it answers; the row shows which text goes in.
-          {{u"只插入原文，不插入润色版本"_s, u"润色结果仍会在灵动岛下方预览，方便你对比"_s},
-           {u"raw"_s, u"原文"_s, u"插入"_s, u"润色"_s},
-           texts::insertedText.title},
-          shownSearchRow(texts::polishStatus, {u"status"_s, u"状态"_s, u"润色"_s})},
-         [](const SettingsPageContext& context, QWidget* parent) -> QWidget* {
-             return new RecognitionPage(context.obs, context.hooks.auth, build(context.services.models), parent);
-         }},
-        {appearance, u"appearance"_s, texts::appearanceTitle, u"paintbrush"_s,
-         {shownSearchRow(texts::theme,
-                         {u"theme"_s, u"主题"_s, u"appearance"_s, u"暗色"_s, u"亮色"_s, u"dark"_s, u"light"_s}),
-          shownSearchRow(texts::islandPosition, {u"island"_s, u"灵动岛"_s, u"位置"_s, u"顶部"_s})},
-         [](const SettingsPageContext& context, QWidget* parent) -> QWidget* {
-             return new AppearancePage(context.theme, parent);
-         }},
+        { general, QStringLiteral("general"), texts::generalTitle, QStringLiteral("gearshape"),
+            { shownSearchRow(texts::language,
+                  { QStringLiteral("language"), QStringLiteral("中文"), QStringLiteral("english"),
+                      QStringLiteral("auto"), QStringLiteral("自动识别") }),
+                shownSearchRow(texts::polish,
+                    { QStringLiteral("llm"), QStringLiteral("polish"), QStringLiteral("润色"),
+                        QStringLiteral("口癖") }),
+                shownSearchRow(texts::launchAtLogin,
+                    { QStringLiteral("launch"), QStringLiteral("startup"), QStringLiteral("登录项"),
+                        QStringLiteral("开机"), QStringLiteral("启动项") }) },
+            [](const SettingsPageContext& context, QWidget* parent) -> QWidget* {
+                return new GeneralPage(context.obs, context.hooks.launchAtLogin, parent);
+            } },
+        { recording, QStringLiteral("recording"), texts::recordingTitle, QStringLiteral("mic"),
+            { shownSearchRow(texts::holdMode,
+                  { QStringLiteral("hold"), QStringLiteral("press"), QStringLiteral("按住"), QStringLiteral("短句") }),
+                shownSearchRow(texts::toggleMode,
+                    { QStringLiteral("toggle"), QStringLiteral("切换"), QStringLiteral("长篇"),
+                        QStringLiteral("口述") }),
+                shownSearchRow({ texts::hotkey, RecordingPage::hotkeySubtitle() },
+                    { QStringLiteral("shortcut"), QStringLiteral("hotkey"), QStringLiteral("fn"),
+                        QStringLiteral("ctrl"), QStringLiteral("快捷键"), QStringLiteral("热键"),
+                        QStringLiteral("键盘"), QStringLiteral("录制"), QStringLiteral("自定义") }),
+                shownSearchRow(texts::autoStop,
+                    { QStringLiteral("timeout"), QStringLiteral("超时"), QStringLiteral("5 分钟"),
+                        QStringLiteral("6 分钟"), QStringLiteral("自动停止") }) },
+            [](const SettingsPageContext& context, QWidget* parent) -> QWidget* {
+                return new RecordingPage(context.obs, context.hooks.soundServer, context.hooks.hotkeyRecording, parent);
+            } },
+        { recognition, QStringLiteral("recognition"), texts::recognitionTitle, QStringLiteral("textformat"),
+            { shownSearchRow(texts::sceneAutoDetect,
+                  { QStringLiteral("scene"), QStringLiteral("场景"), QStringLiteral("auto"), QStringLiteral("自动"),
+                      QStringLiteral("邮件"), QStringLiteral("聊天"), QStringLiteral("代码") }),
+                shownSearchRow(texts::defaultScene,
+                    { QStringLiteral("default"), QStringLiteral("scene"), QStringLiteral("默认"),
+                        QStringLiteral("场景"), QStringLiteral("通用"), QStringLiteral("邮件"), QStringLiteral("聊天"),
+                        QStringLiteral("代码") }),
+                shownSearchRow(texts::polishStyle,
+                    { QStringLiteral("style"), QStringLiteral("风格"), QStringLiteral("润色"), QStringLiteral("正式"),
+                        QStringLiteral("随意"), QStringLiteral("原样") }),
+                // Found by the words of the choice it answers; the row shows which text goes in.
+                { { QStringLiteral("只插入原文，不插入润色版本"),
+                      QStringLiteral("润色结果仍会在灵动岛下方预览，方便你对比") },
+                    { QStringLiteral("raw"), QStringLiteral("原文"), QStringLiteral("插入"), QStringLiteral("润色") },
+                    texts::insertedText.title },
+                shownSearchRow(texts::polishStatus,
+                    { QStringLiteral("status"), QStringLiteral("状态"), QStringLiteral("润色") }) },
+            [](const SettingsPageContext& context, QWidget* parent) -> QWidget* {
+                return new RecognitionPage(context.obs, context.hooks.auth, build(context.services.models), parent);
+            } },
+        { appearance, QStringLiteral("appearance"), texts::appearanceTitle, QStringLiteral("paintbrush"),
+            { shownSearchRow(texts::theme,
+                  { QStringLiteral("theme"), QStringLiteral("主题"), QStringLiteral("appearance"),
+                      QStringLiteral("暗色"), QStringLiteral("亮色"), QStringLiteral("dark"),
+                      QStringLiteral("light") }),
+                shownSearchRow(texts::islandPosition,
+                    { QStringLiteral("island"), QStringLiteral("灵动岛"), QStringLiteral("位置"),
+                        QStringLiteral("顶部") }) },
+            [](const SettingsPageContext& context, QWidget* parent) -> QWidget* {
+                return new AppearancePage(context.theme, parent);
+            } },
         // The page offers the panel's search and re-insertion, no export
         // and no time limit.
-        {historyDict, u"historyDict"_s, texts::historyDictTitle, u"book"_s,
-         {shownSearchRow(texts::history, {u"history"_s, u"历史"_s, u"稿件"_s}),
-          {{u"把专有名词告诉 Vellamor"_s, u"人名、品牌、缩写都可以加入词典，识别准确率显著提升。"_s},
-           {u"dictionary"_s, u"词典"_s, u"专有名词"_s, u"人名"_s, u"品牌"_s, u"缩写"_s},
-           texts::dictionary}},
-         [](const SettingsPageContext& context, QWidget* parent) -> QWidget* {
-             const SettingsPageHooks& hooks = context.hooks;
-             return new HistoryDictionaryPage({hooks.auth, hooks.historyStore, hooks.historySyncEngine,
-                                               build(context.services.dataSync),
-                                               build(context.services.serverPreferences)},
-                                              hooks.showHistory, hooks.showDictionary, parent);
-         }},
+        { historyDict, QStringLiteral("historyDict"), texts::historyDictTitle, QStringLiteral("book"),
+            { shownSearchRow(
+                  texts::history, { QStringLiteral("history"), QStringLiteral("历史"), QStringLiteral("稿件") }),
+                { { QStringLiteral("把专有名词告诉 Vellamor"),
+                      QStringLiteral("人名、品牌、缩写都可以加入词典，识别准确率显著提升。") },
+                    { QStringLiteral("dictionary"), QStringLiteral("词典"), QStringLiteral("专有名词"),
+                        QStringLiteral("人名"), QStringLiteral("品牌"), QStringLiteral("缩写") },
+                    texts::dictionary } },
+            [](const SettingsPageContext& context, QWidget* parent) -> QWidget* {
+                const SettingsPageHooks& hooks = context.hooks;
+                return new HistoryDictionaryPage(
+                    { hooks.auth, hooks.historyStore, hooks.historySyncEngine, build(context.services.dataSync),
+                        build(context.services.serverPreferences) },
+                    hooks.showHistory, hooks.showDictionary, parent);
+            } },
     };
 }
 

@@ -6,7 +6,7 @@ namespace vellamor {
 
 bool ClipboardSnapshot::keepsFormat(const QString& format)
 {
-    if (format.isEmpty() || format == QLatin1String("application/x-qt-image"))
+    if (format.isEmpty() || format == QStringLiteral("application/x-qt-image"))
         return false;
     if (format.contains(QLatin1Char('/')))
         return true;

@@ -8,7 +8,7 @@ namespace vellamor {
 
 ToolkitTextUnits ToolkitTextUnits::forToolkit(const QString& toolkitName)
 {
-    if (toolkitName.trimmed().compare(QLatin1String("Qt"), Qt::CaseInsensitive) == 0)
+    if (toolkitName.trimmed().compare(QStringLiteral("Qt"), Qt::CaseInsensitive) == 0)
         return {Offsets::utf16, InsertLength::utf16};
     return {Offsets::codePoints, InsertLength::utf8Bytes};
 }

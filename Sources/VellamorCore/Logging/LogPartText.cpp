@@ -24,13 +24,13 @@ QString escaped(const QString& part)
         }
         switch (c.unicode()) {
         case u'\n':
-            out += QLatin1String("\\n");
+            out += QStringLiteral("\\n");
             break;
         case u'\r':
-            out += QLatin1String("\\r");
+            out += QStringLiteral("\\r");
             break;
         case u'\t':
-            out += QLatin1String("\\t");
+            out += QStringLiteral("\\t");
             break;
         default:
             out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));

@@ -25,7 +25,7 @@ std::optional<QUuid> parseUuid(QStringView text)
     }
     const QUuid uuid = QUuid::fromString(text);
     // The all-zero UUID is a valid text; anything else that comes back null did not parse.
-    if (uuid.isNull() && text != QLatin1StringView("00000000-0000-0000-0000-000000000000"))
+    if (uuid.isNull() && text != QStringLiteral("00000000-0000-0000-0000-000000000000"))
         return std::nullopt;
     return uuid;
 }

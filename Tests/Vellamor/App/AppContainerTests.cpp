@@ -25,27 +25,26 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 TEST_F(AppContainerTest, BuildingStartsNothingAndTheStartLineNamesTheRecogniser)
 {
     Preferences english = Preferences::defaultPreferences();
-    english.language = u"en"_s;
+    english.language = QStringLiteral("en");
     SettingsStore(defaults, SettingsStore::standardKey()).update(english);
     for (const auto& [value, recogniser] : {std::pair{"1", "mock"}, std::pair{"true", "cloud"}}) {
         SCOPED_TRACE(value);
         container.reset();
         QProcessEnvironment environment;
-        environment.insert(u"VELLAMOR_MOCK_ASR"_s, QString::fromUtf8(value));
+        environment.insert(QStringLiteral("VELLAMOR_MOCK_ASR"), QString::fromUtf8(value));
         build(environment);
-        EXPECT_EQ(locale.languageCode(), u"en"_s);
+        EXPECT_EQ(locale.languageCode(), QStringLiteral("en"));
         EXPECT_EQ(keySource_->startCount(), 0);
         EXPECT_EQ(container->menuBar().item(), nullptr);
         EXPECT_EQ(sound->openCount(), 0);
         container->start();
-        EXPECT_EQ(logLines().filter(u"container starting"_s).last(),
-                  u"container starting asr="_s + QString::fromUtf8(recogniser));
+        EXPECT_EQ(logLines().filter(QStringLiteral("container starting")).last(),
+            QStringLiteral("container starting asr=") + QString::fromUtf8(recogniser));
     }
 }
 
@@ -64,7 +63,7 @@ TEST_F(AppContainerTest, TheGuideOpensUnlessEveryPermissionIsGrantedAndItWasFini
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         container.reset();
-        defaults->remove(SettingsStore::standardKey() + u".onboarded"_s);
+        defaults->remove(SettingsStore::standardKey() + QStringLiteral(".onboarded"));
         if (c.onboarded)
             markOnboarded();
         sound->answer = c.microphone ? FakeSoundServer::oneMicrophone() : platform::SoundServerSnapshot{};
@@ -104,8 +103,8 @@ TEST_F(AppContainerTest, ARefusedStartShowsItsHintForItsTimeAndOpensNoSession)
         QString reason;
         std::chrono::milliseconds shownFor;
     } cases[] = {
-        {"signedOut", false, true, DictationRoad::unauthenticatedHint(), 2000ms},
-        {"microphoneDenied", true, false, u"未检测到麦克风"_s, 2200ms},
+        { "signedOut", false, true, DictationRoad::unauthenticatedHint(), 2000ms },
+        { "microphoneDenied", true, false, QStringLiteral("未检测到麦克风"), 2200ms },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -143,13 +142,14 @@ TEST_F(AppContainerTest, ARefusedStartShowsItsHintForItsTimeAndOpensNoSession)
         } else {
             ASSERT_EQ(alerts.size(), 1);
             EXPECT_EQ(alerts[0]->text(), MicrophoneGate::alertTitle());
-            EXPECT_FALSE(alerts[0]->informativeText().contains(u"macOS"_s));
+            EXPECT_FALSE(alerts[0]->informativeText().contains(QStringLiteral("macOS")));
             for (QAbstractButton* button : alerts[0]->buttons()) {
-                if (button->text() == u"打开系统设置"_s)
+                if (button->text() == QStringLiteral("打开系统设置"))
                     button->click();
             }
             settle();
-            EXPECT_EQ(launcher->launches, (QList<QStringList>{{u"gnome-control-center"_s, u"sound"_s}}));
+            EXPECT_EQ(launcher->launches,
+                (QList<QStringList> { { QStringLiteral("gnome-control-center"), QStringLiteral("sound") } }));
         }
         advanceOverlay(c.shownFor - 10ms);
         EXPECT_TRUE(islandVisible());
@@ -172,28 +172,28 @@ TEST_F(AppContainerTest, ADictationShowsRecordingThenProcessingThenIdleAndLeaves
     EXPECT_EQ(icon(), MenuBarIconState::recording);
     EXPECT_TRUE(container->session().sessionBusy.value());
     EXPECT_TRUE(islandVisible());
-    EXPECT_EQ(socket->lastBearerToken(), u"at-7"_s);
+    EXPECT_EQ(socket->lastBearerToken(), QStringLiteral("at-7"));
 
     releaseHotkey(400);
     EXPECT_EQ(icon(), MenuBarIconState::processing);
-    EXPECT_TRUE(socket->sentTexts().last().contains(u"stop"_s));
-    serverSays(frame("final", u"你好"_s));
+    EXPECT_TRUE(socket->sentTexts().last().contains(QStringLiteral("stop")));
+    serverSays(frame("final", QStringLiteral("你好")));
     serverSays(frame("done"));
     ASSERT_TRUE(waitUntil([this] { return overlayState() == DictationState::done(); }));
     EXPECT_EQ(icon(), MenuBarIconState::idle);
     EXPECT_FALSE(container->session().sessionBusy.value());
-    EXPECT_EQ(bus->field().text, u"你好"_s);
+    EXPECT_EQ(bus->field().text, QStringLiteral("你好"));
     EXPECT_FALSE(container->overlay().viewModel().leftOnClipboard.value());
     const QList<HistoryRecord> records = runBlocking(container->historyStore()->all());
     ASSERT_EQ(records.size(), 1);
-    EXPECT_EQ(records[0].text, u"你好"_s);
+    EXPECT_EQ(records[0].text, QStringLiteral("你好"));
 
     // With no field and no window in front the island says where the text went, and the record stays.
     bus->clearFocus();
     keys->focused.reset();
     beginRecording(5000);
     releaseHotkey(5400);
-    serverSays(frame("final", u"再见"_s));
+    serverSays(frame("final", QStringLiteral("再见")));
     serverSays(frame("done"));
     ASSERT_TRUE(waitUntil([this] { return overlayState() == DictationState::done(); }));
     EXPECT_TRUE(container->overlay().viewModel().leftOnClipboard.value());
@@ -229,7 +229,8 @@ TEST_F(AppContainerTest, ALateEndOfAnAbandonedSessionIsDropped)
 {
     startReady();
     beginRecording();
-    serverSays(QJsonObject{{u"type"_s, u"error"_s}, {u"code"_s, 50021}, {u"msg"_s, u"busy"_s}});
+    serverSays(QJsonObject { { QStringLiteral("type"), QStringLiteral("error") }, { QStringLiteral("code"), 50021 },
+        { QStringLiteral("msg"), QStringLiteral("busy") } });
     ASSERT_EQ(overlayState().kind(), DictationState::Kind::failed);
     EXPECT_EQ(icon(), MenuBarIconState::error);
     const QUuid abandoned = *container->dictation().currentSnapshot().sessionID;
@@ -240,11 +241,11 @@ TEST_F(AppContainerTest, ALateEndOfAnAbandonedSessionIsDropped)
     // Before the new session reports, and after: dropped either way.
     container->overlay().viewModel().onRetry();
     container->applySnapshot(lateEnd(abandoned));
-    EXPECT_TRUE(logLines().contains(u"ignored stale terminal snapshot from retried session"_s));
+    EXPECT_TRUE(logLines().contains(QStringLiteral("ignored stale terminal snapshot from retried session")));
     settle();
     ASSERT_EQ(overlayState(), DictationState::recording());
     container->applySnapshot(lateEnd(abandoned));
-    EXPECT_TRUE(logLines().contains(u"ignored stale terminal snapshot from previous session"_s));
+    EXPECT_TRUE(logLines().contains(QStringLiteral("ignored stale terminal snapshot from previous session")));
     EXPECT_EQ(overlayState(), DictationState::recording());
     EXPECT_TRUE(container->session().sessionBusy.value());
     EXPECT_EQ(icon(), MenuBarIconState::recording);
@@ -259,17 +260,19 @@ TEST_F(AppContainerTest, OnlyAChangedHotkeyOrModeRestartsTheMonitor)
         bool restarts;
         std::optional<platform::KeyGrab> grab;
     } cases[] = {
-        {"polishing", [](Preferences& p) { p.enableLLMPolish = false; }, false, std::nullopt},
-        {"language", [](Preferences& p) { p.language = u"zh"_s; }, false, std::nullopt},
-        {"combination", [](Preferences& p) { p.customHotkey = u"ctrl+shift+k"_s; }, true,
-         platform::KeyGrab{platform::virtualKey::k, platform::modifierFlag::control | platform::modifierFlag::shift}},
-        {"sameCombination", [](Preferences& p) { p.customHotkey = u"ctrl+shift+k"_s; }, false, std::nullopt},
-        {"unparsable", [](Preferences& p) { p.customHotkey = u"ctrl+nokey"_s; }, true, std::nullopt},
-        {"bareCharacterKey", [](Preferences& p) { p.customHotkey = u"k"_s; }, true, std::nullopt},
-        {"bareFunctionKey", [](Preferences& p) { p.customHotkey = u"f5"_s; }, true,
-         platform::KeyGrab{96, 0}},
-        {"cleared", [](Preferences& p) { p.customHotkey = u""_s; }, true, std::nullopt},
-        {"toggleMode", [](Preferences& p) { p.hotkeyMode = u"toggle"_s; }, true, std::nullopt},
+        { "polishing", [](Preferences& p) { p.enableLLMPolish = false; }, false, std::nullopt },
+        { "language", [](Preferences& p) { p.language = QStringLiteral("zh"); }, false, std::nullopt },
+        { "combination", [](Preferences& p) { p.customHotkey = QStringLiteral("ctrl+shift+k"); }, true,
+            platform::KeyGrab {
+                platform::virtualKey::k, platform::modifierFlag::control | platform::modifierFlag::shift } },
+        { "sameCombination", [](Preferences& p) { p.customHotkey = QStringLiteral("ctrl+shift+k"); }, false,
+            std::nullopt },
+        { "unparsable", [](Preferences& p) { p.customHotkey = QStringLiteral("ctrl+nokey"); }, true, std::nullopt },
+        { "bareCharacterKey", [](Preferences& p) { p.customHotkey = QStringLiteral("k"); }, true, std::nullopt },
+        { "bareFunctionKey", [](Preferences& p) { p.customHotkey = QStringLiteral("f5"); }, true,
+            platform::KeyGrab { 96, 0 } },
+        { "cleared", [](Preferences& p) { p.customHotkey = QStringLiteral(""); }, true, std::nullopt },
+        { "toggleMode", [](Preferences& p) { p.hotkeyMode = QStringLiteral("toggle"); }, true, std::nullopt },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -285,7 +288,7 @@ TEST_F(AppContainerTest, OnlyAChangedHotkeyOrModeRestartsTheMonitor)
         }
     }
     EXPECT_EQ(container->hotkey().mode(), HotkeyMode::toggle);
-    EXPECT_TRUE(logLines().contains(u"invalid customHotkey ignored"_s));
+    EXPECT_TRUE(logLines().contains(QStringLiteral("invalid customHotkey ignored")));
 }
 
 // While the settings record a new hotkey, the monitor is off: Right Ctrl
@@ -304,7 +307,7 @@ TEST_F(AppContainerTest, RecordingAHotkeyInSettingsHoldsTheMonitorUntilItEnds)
     EXPECT_FALSE(keySource_->isStarted());
     // A preference written meanwhile does not bring it back early.
     Preferences prefs = container->settingsStore().current();
-    prefs.hotkeyMode = u"toggle"_s;
+    prefs.hotkeyMode = QStringLiteral("toggle");
     container->settingsStore().update(prefs);
     settle();
     EXPECT_FALSE(keySource_->isStarted());
@@ -313,12 +316,12 @@ TEST_F(AppContainerTest, RecordingAHotkeyInSettingsHoldsTheMonitorUntilItEnds)
         QApplication::sendEvent(&recorder, &press);
     }
     settle();
-    EXPECT_EQ(container->settingsStore().current().customHotkey, u"option+control+d"_s);
+    EXPECT_EQ(container->settingsStore().current().customHotkey, QStringLiteral("option+control+d"));
     EXPECT_TRUE(keySource_->isStarted());
     EXPECT_EQ(keySource_->startCount() - starts, 1);
     EXPECT_EQ(keySource_->grabs().back(),
-              (platform::KeyGrab{*HotkeyCombo::keyCode(u"d"_s),
-                                 platform::modifierFlag::control | platform::modifierFlag::option}));
+        (platform::KeyGrab { *HotkeyCombo::keyCode(QStringLiteral("d")),
+            platform::modifierFlag::control | platform::modifierFlag::option }));
     EXPECT_EQ(container->hotkey().mode(), HotkeyMode::toggle);
 
     recorder.recordButton().click();
@@ -341,10 +344,10 @@ TEST_F(AppContainerTest, TheTrayOpensTheSettingsWindowOnTheSectionItNames)
         std::optional<QString> name;
         SettingsSection shown;
     } cases[] = {
-        {u"diagnostics"_s, SettingsSection::diagnostics},
-        {u"Diagnostics"_s, SettingsSection::diagnostics},
-        {u"backend"_s, SettingsSection::backend},
-        {std::nullopt, SettingsSection::backend},
+        { QStringLiteral("diagnostics"), SettingsSection::diagnostics },
+        { QStringLiteral("Diagnostics"), SettingsSection::diagnostics },
+        { QStringLiteral("backend"), SettingsSection::backend },
+        { std::nullopt, SettingsSection::backend },
     };
     for (const auto& c : cases) {
         window->close();
@@ -358,7 +361,7 @@ TEST_F(AppContainerTest, TheTrayOpensTheSettingsWindowOnTheSectionItNames)
 TEST_F(AppContainerTest, TheDiagnosticsAndAboutSectionsShowTheRealPagesOverTheContainersServices)
 {
     startReady();
-    container->menuBar().onOpenSettings(u"diagnostics"_s);
+    container->menuBar().onOpenSettings(QStringLiteral("diagnostics"));
     SettingsWindow* window = container->settingsWindow().window();
     auto* diagnostics = dynamic_cast<DiagnosticsPage*>(window->page());
     ASSERT_NE(diagnostics, nullptr);
@@ -367,7 +370,8 @@ TEST_F(AppContainerTest, TheDiagnosticsAndAboutSectionsShowTheRealPagesOverTheCo
               VellamorPermissionStatus::granted);
     diagnostics->logToggle()->click();
     EXPECT_TRUE(waitUntil([&] { return !diagnostics->logViewer()->model().isLoading.value(); }));
-    EXPECT_TRUE(diagnostics->logViewer()->model().status.value().startsWith(VellamorLog::fileURL().value() + u" · "_s));
+    EXPECT_TRUE(diagnostics->logViewer()->model().status.value().startsWith(
+        VellamorLog::fileURL().value() + QStringLiteral(" · ")));
 
     container->settingsWindow().show(SettingsSection::about);
     auto* about = dynamic_cast<AboutPage*>(window->page());
@@ -387,7 +391,7 @@ TEST_F(AppContainerTest, TheStatusItemRecordsAndStopsUnlessBusyOrDisabled)
     menu.onToggleRecord();
     settle();
     EXPECT_FALSE(container->session().isRecordingFromStatus.value());
-    EXPECT_TRUE(socket->sentTexts().last().contains(u"stop"_s));
+    EXPECT_TRUE(socket->sentTexts().last().contains(QStringLiteral("stop")));
     serverSays(frame("done"));
     ASSERT_TRUE(waitUntil([this] { return !container->session().sessionBusy.value(); }));
 
@@ -395,34 +399,35 @@ TEST_F(AppContainerTest, TheStatusItemRecordsAndStopsUnlessBusyOrDisabled)
     ASSERT_TRUE(container->session().sessionBusy.value());
     menu.onToggleRecord();
     settle();
-    EXPECT_TRUE(logLines().contains(u"status toggle on ignored: busy"_s));
+    EXPECT_TRUE(logLines().contains(QStringLiteral("status toggle on ignored: busy")));
     EXPECT_FALSE(container->session().isRecordingFromStatus.value());
     releaseHotkey(1400);
     serverSays(frame("done"));
     ASSERT_TRUE(waitUntil([this] { return !container->session().sessionBusy.value(); }));
 
     menu.onToggleEnabled(false);
-    const int connects = static_cast<int>(socket->calls().filter(u"connect"_s).size());
+    const int connects = static_cast<int>(socket->calls().filter(QStringLiteral("connect")).size());
     pressHotkey(2000);
     menu.onToggleRecord();
     settle();
     EXPECT_FALSE(container->session().sessionBusy.value());
-    EXPECT_EQ(socket->calls().filter(u"connect"_s).size(), connects);
+    EXPECT_EQ(socket->calls().filter(QStringLiteral("connect")).size(), connects);
 }
 
 TEST_F(AppContainerTest, ASecondStartWithoutALinkBringsUpTheSettings)
 {
     build();
     QTemporaryDir folder;
-    AppDelegate running(AppConfig::defaultConfig(), [this](const AppConfig&) { return std::move(container); },
-                        std::make_unique<SingleInstance>(folder.filePath(u"s"_s)), [] {});
+    AppDelegate running(
+        AppConfig::defaultConfig(), [this](const AppConfig&) { return std::move(container); },
+        std::make_unique<SingleInstance>(folder.filePath(QStringLiteral("s"))), [] {});
     running.applicationDidFinishLaunching({});
     const auto shown = [&] {
         const QWidget* settings = running.container()->settingsWindow().window();
         return settings && settings->isVisible();
     };
     EXPECT_FALSE(shown());
-    ASSERT_TRUE(SingleInstance(folder.filePath(u"s"_s)).isAnotherInstanceRunning({}));
+    ASSERT_TRUE(SingleInstance(folder.filePath(QStringLiteral("s"))).isAnotherInstanceRunning({}));
     EXPECT_TRUE(waitUntil(shown));
     running.applicationWillTerminate();
 }
@@ -433,9 +438,9 @@ TEST_F(AppContainerTest, TheMicrophoneSubmenuFollowsTheSoundServer)
     const auto entries = container->menuBar().menu().actions();
     QMenu* microphones = (*std::find_if(entries.begin(), entries.end(), [](QAction* a) { return a->menu(); }))->menu();
     const auto lastListed = [&] { return microphones->actions().last()->text(); };
-    ASSERT_TRUE(waitUntil([&] { return lastListed() == u"Microphone（当前默认）"_s; }));
+    ASSERT_TRUE(waitUntil([&] { return lastListed() == QStringLiteral("Microphone（当前默认）"); }));
     sound->changeSources({.reachable = true, .failure = {}, .defaultSourceName = {}, .sources = {}});
-    EXPECT_TRUE(waitUntil([&] { return lastListed() == u"未找到输入设备"_s; }));
+    EXPECT_TRUE(waitUntil([&] { return lastListed() == QStringLiteral("未找到输入设备"); }));
 }
 
 TEST_F(AppContainerTest, QuittingFromTheMenuStopsOnce)
@@ -445,7 +450,7 @@ TEST_F(AppContainerTest, QuittingFromTheMenuStopsOnce)
     container->stop();
     settle();
     EXPECT_FALSE(keySource_->isStarted());
-    EXPECT_EQ(logLines().count(u"container stopping"_s), 1);
+    EXPECT_EQ(logLines().count(QStringLiteral("container stopping")), 1);
     EXPECT_FALSE(container->menuStatus().isTicking());
     EXPECT_EQ(socket->closeCount(), 1);
 }
@@ -457,24 +462,24 @@ TEST_F(AppContainerTest, HoldModeRecordsWhileHeldAndToggleModeBetweenTaps)
     pressHotkey(0);
     EXPECT_TRUE(container->session().sessionBusy.value());
     releaseHotkey(300);
-    EXPECT_TRUE(waitUntil([&] { return socket->sentTexts().filter(u"stop"_s).size() == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return socket->sentTexts().filter(QStringLiteral("stop")).size() == 1; }));
     serverSays(frame("done"));
 
     Preferences prefs = container->settingsStore().current();
-    prefs.hotkeyMode = u"toggle"_s;
+    prefs.hotkeyMode = QStringLiteral("toggle");
     container->settingsStore().update(prefs);
     settle();
     holdHotkey(1000, 1050);
     EXPECT_TRUE(container->session().sessionBusy.value());
     holdHotkey(2000, 2050);
-    EXPECT_TRUE(waitUntil([&] { return socket->sentTexts().filter(u"stop"_s).size() == 2; }));
+    EXPECT_TRUE(waitUntil([&] { return socket->sentTexts().filter(QStringLiteral("stop")).size() == 2; }));
 }
 
 // A session opened without a press must still stop at the next tap.
 TEST_F(AppContainerTest, ASessionOpenedWithoutAPressStopsAtTheNextTap)
 {
     Preferences prefs = Preferences::defaultPreferences();
-    prefs.hotkeyMode = u"toggle"_s;
+    prefs.hotkeyMode = QStringLiteral("toggle");
     SettingsStore(defaults, SettingsStore::standardKey()).update(prefs);
     startReady();
     container->menuBar().onToggleRecord();
@@ -482,7 +487,7 @@ TEST_F(AppContainerTest, ASessionOpenedWithoutAPressStopsAtTheNextTap)
     ASSERT_TRUE(container->session().sessionBusy.value());
     EXPECT_TRUE(container->hotkey().toggleState());
     holdHotkey(0, 50);
-    EXPECT_EQ(socket->sentTexts().filter(u"stop"_s).size(), 1);
+    EXPECT_EQ(socket->sentTexts().filter(QStringLiteral("stop")).size(), 1);
 }
 
 // The microphone opens at key-down: a tap throws its audio away; a long press
@@ -500,11 +505,13 @@ TEST_F(AppContainerTest, CaptureStartsAtThePressAndAReleaseDuringStartUpLosesNot
     releaseHotkey(600);
     EXPECT_FALSE(sound->isStreamOpen()) << "a tap discards its audio";
 
-    const AuthMe me{7, u"u7@x.io"_s, u"zh-CN"_s, Date::fromUnixSeconds(1'700'000'000), std::nullopt};
-    api->succeed(FakeAuthAPI::Op::login, AuthAPIProtocol::SignIn{{u"at-7"_s, u"rt-7"_s, Date::now()}, me});
-    runBlocking(auth->loginWithPassword(me.email, u"password"_s));
-    api->succeed(FakeAuthAPI::Op::refresh, AuthTokens{u"at-8"_s, u"rt-8"_s, Date::fromUnixSeconds(4'000'000'000)},
-                 300ms);
+    const AuthMe me { 7, QStringLiteral("u7@x.io"), QStringLiteral("zh-CN"), Date::fromUnixSeconds(1'700'000'000),
+        std::nullopt };
+    api->succeed(FakeAuthAPI::Op::login,
+        AuthAPIProtocol::SignIn { { QStringLiteral("at-7"), QStringLiteral("rt-7"), Date::now() }, me });
+    runBlocking(auth->loginWithPassword(me.email, QStringLiteral("password")));
+    api->succeed(FakeAuthAPI::Op::refresh,
+        AuthTokens { QStringLiteral("at-8"), QStringLiteral("rt-8"), Date::fromUnixSeconds(4'000'000'000) }, 300ms);
     keyDown(1000);
     ASSERT_TRUE(sound->deliver(fiveFrames)); // said before the press became long
     pressHotkey(1000);
@@ -513,10 +520,10 @@ TEST_F(AppContainerTest, CaptureStartsAtThePressAndAReleaseDuringStartUpLosesNot
     sound->deliver(fiveFrames); // after the release
     EXPECT_TRUE(container->session().sessionBusy.value());
 
-    ASSERT_TRUE(waitUntil([&] { return socket->sentTexts().filter(u"stop"_s).size() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return socket->sentTexts().filter(QStringLiteral("stop")).size() == 1; }));
     EXPECT_EQ(socket->sentBinary(), QList<WSMessage>(10, WSMessage::binary(QByteArray(640, '\x01'))));
-    EXPECT_TRUE(socket->sent().last().text().contains(u"stop"_s));
-    serverSays(frame("final", u"这一次"_s));
+    EXPECT_TRUE(socket->sent().last().text().contains(QStringLiteral("stop")));
+    serverSays(frame("final", QStringLiteral("这一次")));
     serverSays(frame("done"));
     EXPECT_FALSE(container->session().sessionBusy.value());
 }
@@ -536,7 +543,7 @@ TEST_F(AppContainerTest, AStoppedSessionThatNeverEndsFailsAfterItsLimit)
     settle();
     // The give-up's own cancel does not replace the reason.
     EXPECT_EQ(overlayState(), DictationState::failed(DictationRoad::stalledSessionReason()));
-    EXPECT_TRUE(logLines().contains(u"ignored stale terminal snapshot from retried session"_s));
+    EXPECT_TRUE(logLines().contains(QStringLiteral("ignored stale terminal snapshot from retried session")));
 }
 
 // The launch's signed-out transition is held in the phone session's stop
@@ -555,7 +562,8 @@ TEST_F(AppContainerTest, AccountChangesApplyInOrderAndMoveTheStoreTheEngineAndTh
     ASSERT_TRUE(waitUntil([this] { return container->historySyncEngine().isStarted(); }));
 
     signIn(8);
-    ASSERT_TRUE(waitUntil([this] { return container->historyStore()->account() == UserIDHash::hash8(u"8"_s); }));
+    ASSERT_TRUE(
+        waitUntil([this] { return container->historyStore()->account() == UserIDHash::hash8(QStringLiteral("8")); }));
     api->succeed(FakeAuthAPI::Op::logout);
     runBlocking(auth->logout());
     ASSERT_TRUE(waitUntil([this] { return !container->historySyncEngine().isStarted(); }));
@@ -563,12 +571,14 @@ TEST_F(AppContainerTest, AccountChangesApplyInOrderAndMoveTheStoreTheEngineAndTh
     // Signed out twice at launch: the state at subscription, then the
     // bootstrap's answer.
     EXPECT_EQ(commands->calls,
-              (QStringList{u"stop"_s, u"stop"_s, u"start"_s, u"stop"_s, u"start"_s, u"stop"_s}));
+        (QStringList { QStringLiteral("stop"), QStringLiteral("stop"), QStringLiteral("start"), QStringLiteral("stop"),
+            QStringLiteral("start"), QStringLiteral("stop") }));
     QStringList accounts;
-    for (const QString& line : logLines().filter(u"history store switched: account="_s))
+    for (const QString& line : logLines().filter(QStringLiteral("history store switched: account=")))
         accounts.append(line.section(u'=', 1));
-    EXPECT_EQ(accounts, (QStringList{u"anonymous"_s, u"anonymous"_s, UserIDHash::hash8(u"7"_s), u"anonymous"_s,
-                                     UserIDHash::hash8(u"8"_s), u"anonymous"_s}));
+    EXPECT_EQ(accounts,
+        (QStringList { QStringLiteral("anonymous"), QStringLiteral("anonymous"), UserIDHash::hash8(QStringLiteral("7")),
+            QStringLiteral("anonymous"), UserIDHash::hash8(QStringLiteral("8")), QStringLiteral("anonymous") }));
 }
 
 TEST_F(AppContainerTest, SigningInDropsTheOpenHistoryPanelAndTheNextOneFollowsTheNewStore)
@@ -580,18 +590,18 @@ TEST_F(AppContainerTest, SigningInDropsTheOpenHistoryPanelAndTheNextOneFollowsTh
     history.show();
     ASSERT_NE(history.panel(), nullptr);
     signIn(7);
-    ASSERT_TRUE(waitUntil([this] { return container->historyStore()->account() == UserIDHash::hash8(u"7"_s); }));
+    ASSERT_TRUE(
+        waitUntil([this] { return container->historyStore()->account() == UserIDHash::hash8(QStringLiteral("7")); }));
     EXPECT_EQ(history.panel(), nullptr);
     EXPECT_EQ(history.store(), container->historyStore());
     EXPECT_EQ(history.syncEngine(), &container->historySyncEngine());
 
     history.show();
-    runBlocking(container->historyStore()->append(HistoryRecord(QUuid::createUuid(), u"after the switch"_s,
-                                                                std::nullopt, std::nullopt, std::nullopt, Date::now(),
-                                                                std::nullopt, std::nullopt, false, std::nullopt)));
+    runBlocking(container->historyStore()->append(HistoryRecord(QUuid::createUuid(), QStringLiteral("after the switch"),
+        std::nullopt, std::nullopt, std::nullopt, Date::now(), std::nullopt, std::nullopt, false, std::nullopt)));
     EXPECT_TRUE(waitUntil([&] {
         const QList<HistoryRecord>& items = history.viewModel()->items.value();
-        return items.size() == 1 && items.first().text == u"after the switch"_s;
+        return items.size() == 1 && items.first().text == QStringLiteral("after the switch");
     }));
 }
 
@@ -606,26 +616,27 @@ TEST_F(AppContainerTest, APhoneTextIsRecordedBeforeItIsTypedAndItsRecordAloneIsU
     };
     int listChanges = 0;
     QObject::connect(container.get(), &AppContainer::inputSourceListChanged, [&listChanges] { ++listChanges; });
-    commands->stream.push(SourceCommand::insert(u"手机上说的话"_s, 3, 9));
+    commands->stream.push(SourceCommand::insert(QStringLiteral("手机上说的话"), 3, 9));
     commands->stream.push(SourceCommand::sourceRevoked(3));
     commands->stream.push(SourceCommand::sourceUpdated(4));
-    ASSERT_TRUE(waitUntil([this] { return bus->field().text == u"手机上说的话"_s; }));
+    ASSERT_TRUE(waitUntil([this] { return bus->field().text == QStringLiteral("手机上说的话"); }));
     EXPECT_EQ(recordsWhenTyped, 1);
     EXPECT_EQ(listChanges, 2);
     const std::shared_ptr<LocalHistoryStore> store = container->historyStore();
     const QList<HistoryRecord> records = runBlocking(store->all());
     ASSERT_EQ(records.size(), 1);
     const HistoryRecord& phone = records.first();
-    EXPECT_EQ(phone.recognizedText, u"手机上说的话"_s);
-    EXPECT_EQ(phone.sourceApp, u"mobile-input-source"_s);
-    ASSERT_TRUE(waitUntil([&] { return dataSync->calls.contains(u"append "_s + phone.clientID()); }));
+    EXPECT_EQ(phone.recognizedText, QStringLiteral("手机上说的话"));
+    EXPECT_EQ(phone.sourceApp, QStringLiteral("mobile-input-source"));
+    ASSERT_TRUE(waitUntil([&] { return dataSync->calls.contains(QStringLiteral("append ") + phone.clientID()); }));
 
-    runBlocking(store->append(HistoryRecord(QUuid::createUuid(), u"云端的"_s, std::nullopt, std::nullopt,
-                                            std::nullopt, Date::now(), std::nullopt, std::nullopt, true, 5)));
+    runBlocking(store->append(HistoryRecord(QUuid::createUuid(), QStringLiteral("云端的"), std::nullopt, std::nullopt,
+        std::nullopt, Date::now(), std::nullopt, std::nullopt, true, 5)));
     runBlocking(store->deleteRecord(phone.id));
     runBlocking(store->clear());
     settle();
-    EXPECT_EQ(dataSync->calls, (QStringList{u"sync 0"_s, u"append "_s + phone.clientID()}));
+    EXPECT_EQ(
+        dataSync->calls, (QStringList { QStringLiteral("sync 0"), QStringLiteral("append ") + phone.clientID() }));
 }
 
 // An account that keeps its history on the device: nothing is pulled or
@@ -641,8 +652,8 @@ TEST_F(AppContainerTest, HistoryStaysLocalWhileTheAccountsCloudSyncIsOff)
         container.reset();
         startReady();
         ASSERT_TRUE(waitUntil([this] { return serverPreferences->reads > 0; }));
-        commands->stream.push(SourceCommand::insert(u"只在本机"_s, 3, 9));
-        ASSERT_TRUE(waitUntil([this] { return bus->field().text.endsWith(u"只在本机"_s); }));
+        commands->stream.push(SourceCommand::insert(QStringLiteral("只在本机"), 3, 9));
+        ASSERT_TRUE(waitUntil([this] { return bus->field().text.endsWith(QStringLiteral("只在本机")); }));
         settle();
         EXPECT_EQ(dataSync->calls, QStringList());
         EXPECT_FALSE(container->historySyncEngine().isCloudSyncEnabled());
@@ -650,8 +661,8 @@ TEST_F(AppContainerTest, HistoryStaysLocalWhileTheAccountsCloudSyncIsOff)
     container->historySyncEngine().setCloudSyncEnabled(true);
     container->historySyncEngine().syncNow();
     ASSERT_TRUE(waitUntil([this] { return dataSync->calls.size() >= 2; }));
-    EXPECT_EQ(dataSync->calls.first(), u"sync 0"_s);
-    EXPECT_TRUE(dataSync->calls.last().startsWith(u"append "_s));
+    EXPECT_EQ(dataSync->calls.first(), QStringLiteral("sync 0"));
+    EXPECT_TRUE(dataSync->calls.last().startsWith(QStringLiteral("append ")));
 }
 
 TEST_F(AppContainerTest, TheConnectedBadgeLastsFortyFiveSecondsAfterTheLastConnectAndEndsAtSignOut)

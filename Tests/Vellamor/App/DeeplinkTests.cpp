@@ -15,8 +15,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
-
 QString repeated(const QString& unit, qsizetype count)
 {
     return unit.repeated(count);
@@ -25,9 +23,9 @@ QString repeated(const QString& unit, qsizetype count)
 // "vellamor://auth/<padding>?state=s&code=c", `bytes` long.
 QString linkOfLength(const QString& scheme, qsizetype bytes)
 {
-    const QString head = scheme + u"://auth/"_s;
-    const QString tail = u"?state=s&code=c"_s;
-    return head + repeated(u"p"_s, bytes - head.size() - tail.size()) + tail;
+    const QString head = scheme + QStringLiteral("://auth/");
+    const QString tail = QStringLiteral("?state=s&code=c");
+    return head + repeated(QStringLiteral("p"), bytes - head.size() - tail.size()) + tail;
 }
 
 std::string describe(const DeeplinkRouter::Result& result)
@@ -39,10 +37,10 @@ std::string describe(const DeeplinkRouter::Result& result)
 
 TEST(DeeplinkRouterTest, AcceptsOnlyTheSignInLinkWithinItsBounds)
 {
-    const QString state16 = repeated(u"s"_s, 16);
-    const QString code40 = repeated(u"c"_s, 40);
+    const QString state16 = repeated(QStringLiteral("s"), 16);
+    const QString code40 = repeated(QStringLiteral("c"), 40);
     // Characters, not bytes: each ideograph is three bytes, nine escaped.
-    const QString ideographs128 = repeated(u"%E4%BD%A0"_s, 128);
+    const QString ideographs128 = repeated(QStringLiteral("%E4%BD%A0"), 128);
     const auto ok = [](QString state, QString code) {
         return DeeplinkRouter::Result(DeeplinkIntent::auth(state, code));
     };
@@ -52,30 +50,36 @@ TEST(DeeplinkRouterTest, AcceptsOnlyTheSignInLinkWithinItsBounds)
         DeeplinkRouter::Result expected;
     };
     const Case cases[] = {
-        {u"vellamor://auth?state="_s + state16 + u"&code="_s + code40, ok(state16, code40)},
-        {u"VELLAMOR://AUTH?code=c&state=s"_s, ok(u"s"_s, u"c"_s)},
-        {u"vellamor://user@auth:99/any/path?state=s&code=c#frag"_s, ok(u"s"_s, u"c"_s)},
-        {u"vellamor://auth?state=a%20b+c%26&code=%E4%BD%A0"_s, ok(u"a b+c&"_s, u"你"_s)},
-        {u"https://auth?state=s&code=c"_s, no(RejectReason::wrongScheme)},
-        {u"auth?state=s&code=c"_s, no(RejectReason::wrongScheme)},
-        {u"vellamor://login?state=s&code=c"_s, no(RejectReason::unknownHost)},
-        {u"vellamor:/auth?state=s&code=c"_s, no(RejectReason::unknownHost)},
-        {u"vellamor://auth?state=s&code=c&next=x"_s, no(RejectReason::unexpectedQuery)},
-        {u"vellamor://auth?State=s&code=c"_s, no(RejectReason::unexpectedQuery)},
-        {u"vellamor://auth?state=s&&code=c"_s, no(RejectReason::unexpectedQuery)},
-        {u"vellamor://auth?=x"_s, no(RejectReason::unexpectedQuery)},
-        {u"vellamor://auth?state=s&state=t&code=c"_s, no(RejectReason::duplicateQuery)},
-        {u"vellamor://auth?state=&code=c"_s, no(RejectReason::missingRequiredQuery)},
-        {u"vellamor://auth?state&code=c"_s, no(RejectReason::missingRequiredQuery)},
-        {u"vellamor://auth?state=s"_s, no(RejectReason::missingRequiredQuery)},
-        {u"vellamor://auth"_s, no(RejectReason::missingRequiredQuery)},
-        {u"vellamor://auth?code=c&state="_s + ideographs128, ok(repeated(u"你"_s, 128), u"c"_s)},
-        {u"vellamor://auth?code=c&state="_s + ideographs128 + u"x"_s, no(RejectReason::payloadTooLong)},
-        {u"vellamor://auth?state=s&code="_s + repeated(u"c"_s, 512), ok(u"s"_s, repeated(u"c"_s, 512))},
-        {u"vellamor://auth?state=s&code="_s + repeated(u"c"_s, 513), no(RejectReason::payloadTooLong)},
-        {linkOfLength(u"vellamor"_s, 2048), ok(u"s"_s, u"c"_s)},
-        {linkOfLength(u"vellamor"_s, 2049), no(RejectReason::payloadTooLong)},
-        {linkOfLength(u"https"_s, 2049), no(RejectReason::payloadTooLong)},
+        { QStringLiteral("vellamor://auth?state=") + state16 + QStringLiteral("&code=") + code40, ok(state16, code40) },
+        { QStringLiteral("VELLAMOR://AUTH?code=c&state=s"), ok(QStringLiteral("s"), QStringLiteral("c")) },
+        { QStringLiteral("vellamor://user@auth:99/any/path?state=s&code=c#frag"),
+            ok(QStringLiteral("s"), QStringLiteral("c")) },
+        { QStringLiteral("vellamor://auth?state=a%20b+c%26&code=%E4%BD%A0"),
+            ok(QStringLiteral("a b+c&"), QStringLiteral("你")) },
+        { QStringLiteral("https://auth?state=s&code=c"), no(RejectReason::wrongScheme) },
+        { QStringLiteral("auth?state=s&code=c"), no(RejectReason::wrongScheme) },
+        { QStringLiteral("vellamor://login?state=s&code=c"), no(RejectReason::unknownHost) },
+        { QStringLiteral("vellamor:/auth?state=s&code=c"), no(RejectReason::unknownHost) },
+        { QStringLiteral("vellamor://auth?state=s&code=c&next=x"), no(RejectReason::unexpectedQuery) },
+        { QStringLiteral("vellamor://auth?State=s&code=c"), no(RejectReason::unexpectedQuery) },
+        { QStringLiteral("vellamor://auth?state=s&&code=c"), no(RejectReason::unexpectedQuery) },
+        { QStringLiteral("vellamor://auth?=x"), no(RejectReason::unexpectedQuery) },
+        { QStringLiteral("vellamor://auth?state=s&state=t&code=c"), no(RejectReason::duplicateQuery) },
+        { QStringLiteral("vellamor://auth?state=&code=c"), no(RejectReason::missingRequiredQuery) },
+        { QStringLiteral("vellamor://auth?state&code=c"), no(RejectReason::missingRequiredQuery) },
+        { QStringLiteral("vellamor://auth?state=s"), no(RejectReason::missingRequiredQuery) },
+        { QStringLiteral("vellamor://auth"), no(RejectReason::missingRequiredQuery) },
+        { QStringLiteral("vellamor://auth?code=c&state=") + ideographs128,
+            ok(repeated(QStringLiteral("你"), 128), QStringLiteral("c")) },
+        { QStringLiteral("vellamor://auth?code=c&state=") + ideographs128 + QStringLiteral("x"),
+            no(RejectReason::payloadTooLong) },
+        { QStringLiteral("vellamor://auth?state=s&code=") + repeated(QStringLiteral("c"), 512),
+            ok(QStringLiteral("s"), repeated(QStringLiteral("c"), 512)) },
+        { QStringLiteral("vellamor://auth?state=s&code=") + repeated(QStringLiteral("c"), 513),
+            no(RejectReason::payloadTooLong) },
+        { linkOfLength(QStringLiteral("vellamor"), 2048), ok(QStringLiteral("s"), QStringLiteral("c")) },
+        { linkOfLength(QStringLiteral("vellamor"), 2049), no(RejectReason::payloadTooLong) },
+        { linkOfLength(QStringLiteral("https"), 2049), no(RejectReason::payloadTooLong) },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.link.left(80).toStdString());
@@ -89,12 +93,16 @@ TEST(DeeplinkRouterTest, TheLoggedFormKeepsNoQueryAndCannotForgeALine)
         QString link;
         QString logged;
     } cases[] = {
-        {u"vellamor://auth?state=secret&code=secret"_s, u"vellamor://auth [query:2 keys, fragment: 0]"_s},
-        {u"vellamor://auth/a/b?x&&y=1#secret"_s, u"vellamor://auth/a/b [query:3 keys, fragment: 1]"_s},
-        {u"vellamor://auth/%0Afake%20line%5C"_s, u"vellamor://auth/\\nfake line\\\\ [query:0 keys, fragment: 0]"_s},
-        {u"vellamor://auth/"_s + repeated(u"p"_s, 300), u"vellamor://auth/"_s + repeated(u"p"_s, 127)
-                                                           + u" [query:0 keys, fragment: 0]"_s},
-        {u"vellamor://auth/%zz"_s, u"<invalid-url>"_s},
+        { QStringLiteral("vellamor://auth?state=secret&code=secret"),
+            QStringLiteral("vellamor://auth [query:2 keys, fragment: 0]") },
+        { QStringLiteral("vellamor://auth/a/b?x&&y=1#secret"),
+            QStringLiteral("vellamor://auth/a/b [query:3 keys, fragment: 1]") },
+        { QStringLiteral("vellamor://auth/%0Afake%20line%5C"),
+            QStringLiteral("vellamor://auth/\\nfake line\\\\ [query:0 keys, fragment: 0]") },
+        { QStringLiteral("vellamor://auth/") + repeated(QStringLiteral("p"), 300),
+            QStringLiteral("vellamor://auth/") + repeated(QStringLiteral("p"), 127)
+                + QStringLiteral(" [query:0 keys, fragment: 0]") },
+        { QStringLiteral("vellamor://auth/%zz"), QStringLiteral("<invalid-url>") },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.link.left(60).toStdString());
@@ -107,26 +115,29 @@ TEST(DeeplinkRouterTest, EachLinkIsLoggedRedactedAndARejectionByItsLogName)
 {
     QTemporaryDir folder;
     auto systemLog = std::make_shared<RecordingSystemLog>();
-    AppDelegate delegate(AppConfig::defaultConfig(), nullptr,
-                         std::make_unique<SingleInstance>(folder.filePath(u"s.sock"_s)), [] {},
-                         VellamorLog(u"com.vellamor.app"_s, u"app"_s, systemLog, nullptr));
+    AppDelegate delegate(
+        AppConfig::defaultConfig(), nullptr,
+        std::make_unique<SingleInstance>(folder.filePath(QStringLiteral("s.sock"))), [] {},
+        VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("app"), systemLog, nullptr));
     const struct {
         QByteArray link;
         QStringList lines;
     } cases[] = {
-        {"vellamor://auth?state=s1&code=c1",
-         {u"deeplink received: vellamor://auth [query:2 keys, fragment: 0]"_s}},
-        {"vellamor://auth?state=s1&state=s2&code=c1",
-         {u"deeplink received: vellamor://auth [query:3 keys, fragment: 0]"_s,
-          u"deeplink rejected reason=duplicate_query"_s}},
-        {"vellamor://auth?state=s1&code=c1&x=1",
-         {u"deeplink received: vellamor://auth [query:3 keys, fragment: 0]"_s,
-          u"deeplink rejected reason=unexpected_query"_s}},
-        {"vellamor://auth?state=\xff&code=c1",
-         {u"deeplink received: vellamor://auth [query:2 keys, fragment: 0]"_s,
-          u"deeplink rejected reason=invalidEncoding"_s}},
-        {"vellamor://auth/%zz", {u"deeplink received: <invalid-url>"_s, u"deeplink rejected reason=invalidEncoding"_s}},
-        {"", {}},
+        { "vellamor://auth?state=s1&code=c1",
+            { QStringLiteral("deeplink received: vellamor://auth [query:2 keys, fragment: 0]") } },
+        { "vellamor://auth?state=s1&state=s2&code=c1",
+            { QStringLiteral("deeplink received: vellamor://auth [query:3 keys, fragment: 0]"),
+                QStringLiteral("deeplink rejected reason=duplicate_query") } },
+        { "vellamor://auth?state=s1&code=c1&x=1",
+            { QStringLiteral("deeplink received: vellamor://auth [query:3 keys, fragment: 0]"),
+                QStringLiteral("deeplink rejected reason=unexpected_query") } },
+        { "vellamor://auth?state=\xff&code=c1",
+            { QStringLiteral("deeplink received: vellamor://auth [query:2 keys, fragment: 0]"),
+                QStringLiteral("deeplink rejected reason=invalidEncoding") } },
+        { "vellamor://auth/%zz",
+            { QStringLiteral("deeplink received: <invalid-url>"),
+                QStringLiteral("deeplink rejected reason=invalidEncoding") } },
+        { "", {} },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.link.toStdString());
@@ -143,11 +154,11 @@ TEST(DeeplinkRouterTest, EachLinkIsLoggedRedactedAndARejectionByItsLogName)
 TEST(SingleInstanceTest, PassesOnMessagesWithinTheBoundAndDropsLongerOnesWhole)
 {
     QTemporaryDir folder;
-    SingleInstance first(folder.filePath(u"s.sock"_s));
+    SingleInstance first(folder.filePath(QStringLiteral("s.sock")));
     ASSERT_FALSE(first.isAnotherInstanceRunning(QByteArray()));
     QList<QByteArray> received;
     QObject::connect(&first, &SingleInstance::messageReceived, [&](const QByteArray& m) { received.append(m); });
-    const QByteArray withinBound = linkOfLength(u"vellamor"_s, SingleInstance::maxMessageBytes).toUtf8();
+    const QByteArray withinBound = linkOfLength(QStringLiteral("vellamor"), SingleInstance::maxMessageBytes).toUtf8();
     for (const QByteArray& message : {QByteArray(withinBound + "&code=forged"), withinBound})
         EXPECT_TRUE(SingleInstance(first.socketPath()).isAnotherInstanceRunning(message));
     runEventLoopFor(std::chrono::milliseconds(200));

@@ -52,7 +52,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 const QString appProgram = QStringLiteral(VELLAMOR_APP);
@@ -85,7 +84,7 @@ protected:
         qputenv("VELLAMOR_API_URL", server_.baseURL().toString().toUtf8());
         qputenv("VELLAMOR_WS_URL", AppConfig::toWebSocketURL(server_.baseURL()).toString().toUtf8());
         // The guide would open a window of its own over the target.
-        UserDefaults::standard()->setBool(SettingsStore::standardKey() + u".onboarded"_s, true);
+        UserDefaults::standard()->setBool(SettingsStore::standardKey() + QStringLiteral(".onboarded"), true);
     }
 
     void TearDown() override
@@ -101,15 +100,15 @@ protected:
         logStart_ = logLines().size();
         auto environment = QProcessEnvironment::systemEnvironment();
         if (mockRecogniser)
-            environment.insert(u"VELLAMOR_MOCK_ASR"_s, u"1"_s);
+            environment.insert(QStringLiteral("VELLAMOR_MOCK_ASR"), QStringLiteral("1"));
         if (!home.isEmpty()) {
             const QString settings = UserDefaults::standardFilePath();
-            const QString copy
-                = home + u"/config/"_s + QDir(qEnvironmentVariable("XDG_CONFIG_HOME")).relativeFilePath(settings);
+            const QString copy = home + QStringLiteral("/config/")
+                + QDir(qEnvironmentVariable("XDG_CONFIG_HOME")).relativeFilePath(settings);
             QDir().mkpath(QFileInfo(copy).path());
             QFile::copy(settings, copy);
-            environment.insert(u"XDG_CONFIG_HOME"_s, home + u"/config"_s);
-            environment.insert(u"XDG_DATA_HOME"_s, home + u"/data"_s);
+            environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+            environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
         }
         app_.setProcessEnvironment(environment);
         app_.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -132,9 +131,10 @@ protected:
         QString account;
         waitUntil(
             [this, &account] {
-                const QStringList switched = logLinesFrom(logStart_).filter(u"history store switched: account="_s);
+                const QStringList switched
+                    = logLinesFrom(logStart_).filter(QStringLiteral("history store switched: account="));
                 account = switched.isEmpty() ? QString() : switched.last().section(u'=', 1);
-                return !account.isEmpty() && account != u"anonymous"_s;
+                return !account.isEmpty() && account != QStringLiteral("anonymous");
             },
             20s);
         return account;
@@ -159,8 +159,8 @@ protected:
     // Sets the backend's account switches over loopback, as another process would.
     bool configureAccounts(const QByteArray& switches)
     {
-        QNetworkRequest request(appendingPath(server_.baseURL(), u"v1/api.json"_s));
-        request.setHeader(QNetworkRequest::ContentTypeHeader, u"application/json"_s);
+        QNetworkRequest request(appendingPath(server_.baseURL(), QStringLiteral("v1/api.json")));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
         QNetworkReply* reply = network_.post(request, R"({"action":"dev.auth.configure","data":)" + switches + '}');
         const bool answered = waitUntil([reply] { return reply->isFinished(); }, 5s);
         const bool ok = answered && reply->error() == QNetworkReply::NoError;
@@ -172,8 +172,9 @@ protected:
     // A window besides its icon in the tray.
     bool appShowsAWindow()
     {
-        const auto found = outputOf(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--pid"_s,
-                                                    QString::number(app_.processId())});
+        const auto found = outputOf(QStringLiteral("xdotool"),
+            { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                QString::number(app_.processId()) });
         if (!found)
             return false;
         const QByteArray tray = trayTree();
@@ -190,13 +191,16 @@ protected:
     QByteArray trayTree()
     {
         if (trayWindow_.isEmpty()) {
-            const QByteArray panels =
-                outputOf(u"xdotool"_s, {u"search"_s, u"--name"_s, u"^panel$"_s}).value_or(QByteArray());
+            const QByteArray panels = outputOf(QStringLiteral("xdotool"),
+                { QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("^panel$") })
+                                          .value_or(QByteArray());
             trayWindow_ = panels.split('\n').value(0).trimmed();
         }
         if (trayWindow_.isEmpty())
             return {};
-        return outputOf(u"xwininfo"_s, {u"-tree"_s, u"-id"_s, QString::fromLatin1(trayWindow_)}).value_or(QByteArray());
+        return outputOf(QStringLiteral("xwininfo"),
+            { QStringLiteral("-tree"), QStringLiteral("-id"), QString::fromLatin1(trayWindow_) })
+            .value_or(QByteArray());
     }
 
     devbackend::DevServer server_;
@@ -215,32 +219,35 @@ TEST_P(DictationEndToEndTest, HeldHotkeyAndSpeechPutTheTextAtTheCursorAndInTheHi
     const bool mock = GetParam();
     ASSERT_TRUE(runTool(signInProgram, {}));
     startApp({}, mock);
-    ASSERT_TRUE(waitUntil([this] { return logged(u"hotkey tap started"_s); }, 20s));
+    ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("hotkey tap started")); }, 20s));
     const QString account = signedInAccount();
     ASSERT_FALSE(account.isEmpty());
 
     QTemporaryDir folder;
-    const QString phrase = folder.filePath(u"phrase.wav"_s);
-    ASSERT_EQ(QProcess::execute(u"espeak-ng"_s, {u"-w"_s, phrase, u"hello world, this is a dictation"_s}), 0);
-    TextTarget target(qtTarget, {u"QtLineEdit"_s, QString(), QString(), QString()});
+    const QString phrase = folder.filePath(QStringLiteral("phrase.wav"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("espeak-ng"),
+                  { QStringLiteral("-w"), phrase, QStringLiteral("hello world, this is a dictation") }),
+        0);
+    TextTarget target(qtTarget, { QStringLiteral("QtLineEdit"), QString(), QString(), QString() });
     ASSERT_TRUE(target.isReady());
-    ASSERT_TRUE(xdotool({u"mousemove"_s, u"10"_s, u"700"_s}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("mousemove"), QStringLiteral("10"), QStringLiteral("700") }));
 
-    ASSERT_TRUE(xdotool({u"keydown"_s, u"Control_R"_s}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("keydown"), QStringLiteral("Control_R") }));
     runEventLoopFor(400ms);
     EXPECT_TRUE(waitUntil([this] { return appShowsAWindow(); }, 5s));
-    ASSERT_TRUE(runTool(u"paplay"_s, {u"-d"_s, u"vsink"_s, phrase}));
-    ASSERT_TRUE(xdotool({u"keyup"_s, u"Control_R"_s}));
+    ASSERT_TRUE(runTool(QStringLiteral("paplay"), { QStringLiteral("-d"), QStringLiteral("vsink"), phrase }));
+    ASSERT_TRUE(xdotool({ QStringLiteral("keyup"), QStringLiteral("Control_R") }));
 
-    QString expected = u"hello world"_s;
+    QString expected = QStringLiteral("hello world");
     if (!mock) {
         auto* endpoint = devbackend::AsrSessionEndpoint::of(server_);
         const auto polishFrames = [endpoint] {
-            return endpoint->sessions().empty() ? QStringList() : endpoint->sessions().back()->sent.filter(u"polish"_s);
+            return endpoint->sessions().empty() ? QStringList()
+                                                : endpoint->sessions().back()->sent.filter(QStringLiteral("polish"));
         };
         ASSERT_TRUE(waitUntil([&] { return !polishFrames().isEmpty(); }, 15s));
         const QJsonObject polish = QJsonDocument::fromJson(polishFrames().first().toUtf8()).object();
-        expected = polish.value(u"data"_s).toObject().value(u"text"_s).toString();
+        expected = polish.value(QStringLiteral("data")).toObject().value(QStringLiteral("text")).toString();
         EXPECT_GT(endpoint->sessions().back()->audioFrames, 50);
     }
     EXPECT_EQ(target.waitForText(expected), expected);
@@ -261,24 +268,26 @@ TEST_F(EndToEndTest, AnOfflineStartKeepsTheSessionAndDictatesOnceTheBackendIsBac
     down.drop = true;
     server_.script(down);
     startApp();
-    ASSERT_TRUE(waitUntil([this] { return logged(u"bootstrap: no answer from the server"_s); }, 20s));
-    ASSERT_TRUE(waitUntil([this] { return logged(u"hotkey tap started"_s); }, 20s));
+    ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("bootstrap: no answer from the server")); }, 20s));
+    ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("hotkey tap started")); }, 20s));
     server_.clearScripts();
-    TextTarget target(qtTarget, {u"QtLineEdit"_s, QString(), QString(), QString()});
+    TextTarget target(qtTarget, { QStringLiteral("QtLineEdit"), QString(), QString(), QString() });
     ASSERT_TRUE(target.isReady());
     QTemporaryDir folder;
-    const QString phrase = folder.filePath(u"phrase.wav"_s);
-    ASSERT_EQ(QProcess::execute(u"espeak-ng"_s, {u"-w"_s, phrase, u"hello world"_s}), 0);
-    ASSERT_TRUE(xdotool({u"keydown"_s, u"Control_R"_s}));
+    const QString phrase = folder.filePath(QStringLiteral("phrase.wav"));
+    ASSERT_EQ(
+        QProcess::execute(QStringLiteral("espeak-ng"), { QStringLiteral("-w"), phrase, QStringLiteral("hello world") }),
+        0);
+    ASSERT_TRUE(xdotool({ QStringLiteral("keydown"), QStringLiteral("Control_R") }));
     runEventLoopFor(400ms);
-    ASSERT_TRUE(runTool(u"paplay"_s, {u"-d"_s, u"vsink"_s, phrase}));
-    ASSERT_TRUE(xdotool({u"keyup"_s, u"Control_R"_s}));
+    ASSERT_TRUE(runTool(QStringLiteral("paplay"), { QStringLiteral("-d"), QStringLiteral("vsink"), phrase }));
+    ASSERT_TRUE(xdotool({ QStringLiteral("keyup"), QStringLiteral("Control_R") }));
 
     auto* endpoint = devbackend::AsrSessionEndpoint::of(server_);
     ASSERT_TRUE(waitUntil([endpoint] { return !endpoint->sessions().empty() && endpoint->sessions().back()->stopFrames; }, 15s));
     const QString expected = devbackend::AsrSessionEndpoint::polishedFor(endpoint->sessions().back()->audioFrames);
     EXPECT_EQ(target.waitForText(expected), expected);
-    EXPECT_FALSE(logged(u"beginDictation blocked: unauthenticated"_s));
+    EXPECT_FALSE(logged(QStringLiteral("beginDictation blocked: unauthenticated")));
 }
 
 // The token refresh at the press takes 8 s, longer than the 4 s the key is
@@ -290,23 +299,28 @@ TEST_F(EndToEndTest, ASignInRefreshSlowerThanTheHoldLosesNothingSaid)
     ASSERT_TRUE(configureAccounts(R"({"access_lifetime_s":20})"));
     ASSERT_TRUE(runTool(signInProgram, {}));
     startApp();
-    ASSERT_TRUE(waitUntil([this] { return logged(u"hotkey tap started"_s); }, 20s));
+    ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("hotkey tap started")); }, 20s));
     const QString account = signedInAccount();
     ASSERT_FALSE(account.isEmpty());
     QTemporaryDir folder;
-    const QString spoken = folder.filePath(u"spoken.wav"_s);
-    const QString phrase = folder.filePath(u"phrase.wav"_s);
-    ASSERT_EQ(QProcess::execute(u"espeak-ng"_s, {u"-w"_s, spoken, u"hello world, this is a dictation"_s}), 0);
+    const QString spoken = folder.filePath(QStringLiteral("spoken.wav"));
+    const QString phrase = folder.filePath(QStringLiteral("phrase.wav"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("espeak-ng"),
+                  { QStringLiteral("-w"), spoken, QStringLiteral("hello world, this is a dictation") }),
+        0);
     // Four seconds: the phrase, then silence.
-    ASSERT_EQ(QProcess::execute(u"sox"_s, {spoken, phrase, u"pad"_s, u"0"_s, u"4"_s, u"trim"_s, u"0"_s, u"4"_s}), 0);
-    TextTarget target(qtTarget, {u"QtLineEdit"_s, QString(), QString(), QString()});
+    ASSERT_EQ(QProcess::execute(QStringLiteral("sox"),
+                  { spoken, phrase, QStringLiteral("pad"), QStringLiteral("0"), QStringLiteral("4"),
+                      QStringLiteral("trim"), QStringLiteral("0"), QStringLiteral("4") }),
+        0);
+    TextTarget target(qtTarget, { QStringLiteral("QtLineEdit"), QString(), QString(), QString() });
     ASSERT_TRUE(target.isReady());
     ASSERT_TRUE(configureAccounts(R"({"refresh_delay_ms":8000})"));
 
     auto* endpoint = devbackend::AsrSessionEndpoint::of(server_);
-    ASSERT_TRUE(xdotool({u"keydown"_s, u"Control_R"_s}));
-    ASSERT_TRUE(runTool(u"paplay"_s, {u"-d"_s, u"vsink"_s, phrase}));
-    ASSERT_TRUE(xdotool({u"keyup"_s, u"Control_R"_s}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("keydown"), QStringLiteral("Control_R") }));
+    ASSERT_TRUE(runTool(QStringLiteral("paplay"), { QStringLiteral("-d"), QStringLiteral("vsink"), phrase }));
+    ASSERT_TRUE(xdotool({ QStringLiteral("keyup"), QStringLiteral("Control_R") }));
     ASSERT_TRUE(endpoint->sessions().empty()) << "the refresh ended before the release";
 
     ASSERT_TRUE(waitUntil([endpoint] { return !endpoint->sessions().empty() && endpoint->sessions().back()->stopFrames; }, 20s));
@@ -340,7 +354,7 @@ public:
     {
         std::chrono::milliseconds longest{0};
         for (std::size_t i = 0; i < sent_.size(); ++i) {
-            const QStringList lines = log.filter(u"deeplink received: vellamor://probe/%1 "_s.arg(i));
+            const QStringList lines = log.filter(QStringLiteral("deeplink received: vellamor://probe/%1 ").arg(i));
             if (lines.isEmpty())
                 return ceiling;
             const QDateTime logged = QDateTime::fromString(lines.first().section(u' ', 0, 0), Qt::ISODateWithMs);
@@ -356,7 +370,7 @@ private:
         socket.connectToServer(AppPaths::singleInstanceSocket());
         if (!socket.waitForConnected(1000))
             return;
-        socket.write(u"vellamor://probe/%1"_s.arg(sent_.size()).toUtf8());
+        socket.write(QStringLiteral("vellamor://probe/%1").arg(sent_.size()).toUtf8());
         socket.waitForBytesWritten(1000);
         sent_.push_back(QDateTime::currentDateTimeUtc());
         socket.disconnectFromServer();
@@ -377,7 +391,7 @@ TEST_F(EndToEndTest, ARecordedCombinationStartsAndStopsADictationInsteadOfRightC
 {
     SettingsStore settings(UserDefaults::standard(), SettingsStore::standardKey());
     Preferences prefs = settings.current();
-    prefs.customHotkey = u"option+control+d"_s;
+    prefs.customHotkey = QStringLiteral("option+control+d");
     settings.update(prefs);
     const auto restore = qScopeGuard([&settings, prefs]() mutable {
         prefs.customHotkey.reset();
@@ -385,25 +399,27 @@ TEST_F(EndToEndTest, ARecordedCombinationStartsAndStopsADictationInsteadOfRightC
     });
     ASSERT_TRUE(runTool(signInProgram, {}));
     startApp({}, true);
-    ASSERT_TRUE(waitUntil([this] { return logged(u"hotkey tap started"_s); }, 20s));
+    ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("hotkey tap started")); }, 20s));
     ASSERT_FALSE(signedInAccount().isEmpty());
     QTemporaryDir folder;
-    const QString phrase = folder.filePath(u"phrase.wav"_s);
-    ASSERT_EQ(QProcess::execute(u"espeak-ng"_s, {u"-w"_s, phrase, u"hello world"_s}), 0);
-    TextTarget target(qtTarget, {u"QtLineEdit"_s, QString(), QString(), QString()});
+    const QString phrase = folder.filePath(QStringLiteral("phrase.wav"));
+    ASSERT_EQ(
+        QProcess::execute(QStringLiteral("espeak-ng"), { QStringLiteral("-w"), phrase, QStringLiteral("hello world") }),
+        0);
+    TextTarget target(qtTarget, { QStringLiteral("QtLineEdit"), QString(), QString(), QString() });
     ASSERT_TRUE(target.isReady());
-    ASSERT_TRUE(xdotool({u"mousemove"_s, u"10"_s, u"700"_s}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("mousemove"), QStringLiteral("10"), QStringLiteral("700") }));
 
-    ASSERT_TRUE(xdotool({u"keydown"_s, u"Control_R"_s}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("keydown"), QStringLiteral("Control_R") }));
     runEventLoopFor(600ms);
     EXPECT_FALSE(appShowsAWindow());
-    ASSERT_TRUE(xdotool({u"keyup"_s, u"Control_R"_s}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("keyup"), QStringLiteral("Control_R") }));
 
-    ASSERT_TRUE(xdotool({u"keydown"_s, u"ctrl+alt+d"_s}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("keydown"), QStringLiteral("ctrl+alt+d") }));
     EXPECT_TRUE(waitUntil([this] { return appShowsAWindow(); }, 5s));
-    ASSERT_TRUE(runTool(u"paplay"_s, {u"-d"_s, u"vsink"_s, phrase}));
-    ASSERT_TRUE(xdotool({u"keyup"_s, u"ctrl+alt+d"_s}));
-    EXPECT_EQ(target.waitForText(u"hello world"_s), u"hello world"_s);
+    ASSERT_TRUE(runTool(QStringLiteral("paplay"), { QStringLiteral("-d"), QStringLiteral("vsink"), phrase }));
+    ASSERT_TRUE(xdotool({ QStringLiteral("keyup"), QStringLiteral("ctrl+alt+d") }));
+    EXPECT_EQ(target.waitForText(QStringLiteral("hello world")), QStringLiteral("hello world"));
 }
 
 // Two computers of one account, one after the other: each dictates once,
@@ -411,9 +427,9 @@ TEST_F(EndToEndTest, ARecordedCombinationStartsAndStopsADictationInsteadOfRightC
 TEST_F(EndToEndTest, TwoInstancesOfOneAccountEachHoldBothDictationsAfterASync)
 {
     ASSERT_TRUE(runTool(signInProgram, {}));
-    TextTarget target(qtTarget, {u"QtLineEdit"_s, QString(), QString(), QString()});
+    TextTarget target(qtTarget, { QStringLiteral("QtLineEdit"), QString(), QString(), QString() });
     ASSERT_TRUE(target.isReady());
-    ASSERT_TRUE(xdotool({u"mousemove"_s, u"10"_s, u"700"_s}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("mousemove"), QStringLiteral("10"), QStringLiteral("700") }));
     const QTemporaryDir first;
     const QTemporaryDir second;
     const QString historyFolder =
@@ -421,7 +437,7 @@ TEST_F(EndToEndTest, TwoInstancesOfOneAccountEachHoldBothDictationsAfterASync)
     // The client ids of the instance's history at `home`, sorted, once `count` records there are synced.
     const auto syncedIDs = [&](const QTemporaryDir& home, const QString& account, qsizetype count) {
         LocalHistoryStore history(account, std::make_shared<HistoryChangeBroadcaster>(),
-                                  home.filePath(u"data/"_s + historyFolder));
+            home.filePath(QStringLiteral("data/") + historyFolder));
         QStringList ids;
         waitUntil(
             [&] {
@@ -437,11 +453,11 @@ TEST_F(EndToEndTest, TwoInstancesOfOneAccountEachHoldBothDictationsAfterASync)
     };
     const auto dictateOn = [&](const QTemporaryDir& home) {
         startApp({}, true, home.path());
-        EXPECT_TRUE(waitUntil([this] { return logged(u"hotkey tap started"_s); }, 20s));
+        EXPECT_TRUE(waitUntil([this] { return logged(QStringLiteral("hotkey tap started")); }, 20s));
         const QString account = signedInAccount();
-        EXPECT_TRUE(xdotool({u"keydown"_s, u"Control_R"_s}));
+        EXPECT_TRUE(xdotool({ QStringLiteral("keydown"), QStringLiteral("Control_R") }));
         runEventLoopFor(600ms);
-        EXPECT_TRUE(xdotool({u"keyup"_s, u"Control_R"_s}));
+        EXPECT_TRUE(xdotool({ QStringLiteral("keyup"), QStringLiteral("Control_R") }));
         return account;
     };
 
@@ -463,16 +479,16 @@ TEST_F(EndToEndTest, TwoInstancesOfOneAccountEachHoldBothDictationsAfterASync)
 TEST_F(EndToEndTest, APairedPhonesTextArrivesAtTheCursorAndInTheHistory)
 {
     ASSERT_TRUE(runTool(signInProgram, {}));
-    TextTarget target(qtTarget, {u"QtLineEdit"_s, QString(), QString(), QString()});
+    TextTarget target(qtTarget, { QStringLiteral("QtLineEdit"), QString(), QString(), QString() });
     ASSERT_TRUE(target.isReady());
     startApp();
     const QString account = signedInAccount();
     ASSERT_FALSE(account.isEmpty());
-    ASSERT_TRUE(waitUntil([this] { return logged(u"connect resumed"_s); }, 20s));
+    ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("connect resumed")); }, 20s));
 
     // The code the account page would show, asked for with the app's own session.
-    const KeychainStore keychain(std::make_shared<QtKeychainItemStore>(), KeychainStore::defaultService(),
-                                 u"session"_s);
+    const KeychainStore keychain(
+        std::make_shared<QtKeychainItemStore>(), KeychainStore::defaultService(), QStringLiteral("session"));
     const std::optional<AuthTokens> tokens = runBlocking(keychain.loadTokens());
     ASSERT_TRUE(tokens);
     InputSourceAPI accountClient(server_.baseURL(), server_.baseURL(), AuthedSession::shared(),
@@ -480,27 +496,29 @@ TEST_F(EndToEndTest, APairedPhonesTextArrivesAtTheCursorAndInTheHistory)
                             std::make_shared<RecordingUnauthorizedHandler>());
     const PairingInfo pairing = runBlocking(accountClient.createPairing());
     auto* phones = devbackend::DevInputSources::of(server_);
-    const auto phone = phones->claim(pairing.code, u"Pixel"_s);
+    const auto phone = phones->claim(pairing.code, QStringLiteral("Pixel"));
     ASSERT_TRUE(phone);
     // The dialog is the app's only window. It leaves the keyboard with the
     // field, so a Return typed there confirms nothing; a click does.
     ASSERT_TRUE(waitUntil([this] { return appShowsAWindow(); }, 10s));
     runEventLoopFor(200ms);
     EXPECT_TRUE(target.isFocused());
-    ASSERT_TRUE(xdotool({u"key"_s, u"Return"_s}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Return") }));
     runEventLoopFor(300ms);
-    EXPECT_FALSE(logged(u"pairing decision"_s));
-    ASSERT_TRUE(AccessibleApp(app_.processId()).click(u"确认绑定"_s));
-    ASSERT_TRUE(waitUntil([this] { return logged(u"pairing decision"_s) && logged(u"accept=true"_s); }, 10s));
+    EXPECT_FALSE(logged(QStringLiteral("pairing decision")));
+    ASSERT_TRUE(AccessibleApp(app_.processId()).click(QStringLiteral("确认绑定")));
+    ASSERT_TRUE(waitUntil(
+        [this] { return logged(QStringLiteral("pairing decision")) && logged(QStringLiteral("accept=true")); }, 10s));
     ASSERT_TRUE(waitUntil([&] { return target.isFocused(); }, 10s)) << "the field did not get the keyboard back";
 
     // Sent once, as soon as the source is active.
     bool sent = false;
-    ASSERT_TRUE(waitUntil([&] { return sent || (sent = phones->sendText(phone->sourceToken, u"来自手机"_s)); }, 10s));
-    EXPECT_EQ(target.waitForText(u"来自手机"_s), u"来自手机"_s);
+    ASSERT_TRUE(waitUntil(
+        [&] { return sent || (sent = phones->sendText(phone->sourceToken, QStringLiteral("来自手机"))); }, 10s));
+    EXPECT_EQ(target.waitForText(QStringLiteral("来自手机")), QStringLiteral("来自手机"));
     const QList<HistoryRecord> records = recordedHistory(account);
     ASSERT_EQ(records.size(), 1);
-    EXPECT_EQ(records.first().sourceApp, u"mobile-input-source"_s);
+    EXPECT_EQ(records.first().sourceApp, QStringLiteral("mobile-input-source"));
 }
 
 // The whole pairing as a user goes through it: on the account page "添加输入源"
@@ -512,19 +530,19 @@ TEST_F(EndToEndTest, TheAccountPagePairsAPhoneThroughItsQRCode)
     ASSERT_TRUE(runTool(signInProgram, {}));
     startApp();
     ASSERT_FALSE(signedInAccount().isEmpty());
-    ASSERT_TRUE(waitUntil([this] { return logged(u"connect resumed"_s); }, 20s));
+    ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("connect resumed")); }, 20s));
     // Started again, the app brings up its settings.
     ASSERT_TRUE(runTool(appProgram, {}));
     const AccessibleApp app(app_.processId());
-    ASSERT_TRUE(app.click(u"账户"_s));
+    ASSERT_TRUE(app.click(QStringLiteral("账户")));
     // The card sits below the fold of the scrolling page at the window's
     // default size: pressed as a screen reader does, wherever it is.
-    ASSERT_TRUE(waitUntil([&app] { return app.press(u"添加输入源"_s); }, 10s));
+    ASSERT_TRUE(waitUntil([&app] { return app.press(QStringLiteral("添加输入源")); }, 10s));
 
     QString address;
     ASSERT_TRUE(waitUntil(
         [&] {
-            const std::optional<QRect> sheet = app.find(AccessibleApp::Role::window, u"添加输入源"_s);
+            const std::optional<QRect> sheet = app.find(AccessibleApp::Role::window, QStringLiteral("添加输入源"));
             if (sheet)
                 address = scannedQRCode(QGuiApplication::primaryScreen()->grabWindow(0, sheet->x(), sheet->y(),
                                                                                        sheet->width(), sheet->height())
@@ -533,26 +551,27 @@ TEST_F(EndToEndTest, TheAccountPagePairsAPhoneThroughItsQRCode)
         },
         10s));
     auto* phones = devbackend::DevInputSources::of(server_);
-    const auto phone = phones->claim(QUrlQuery(QUrl(address)).queryItemValue(u"code"_s, QUrl::FullyDecoded),
-                                     u"Pixel 8"_s);
+    const auto phone = phones->claim(
+        QUrlQuery(QUrl(address)).queryItemValue(QStringLiteral("code"), QUrl::FullyDecoded), QStringLiteral("Pixel 8"));
     ASSERT_TRUE(phone) << address.toStdString();
-    EXPECT_TRUE(waitUntil([&] { return !app.find(AccessibleApp::Role::window, u"添加输入源"_s); }, 10s))
+    EXPECT_TRUE(waitUntil([&] { return !app.find(AccessibleApp::Role::window, QStringLiteral("添加输入源")); }, 10s))
         << "the sheet did not close on the claim";
-    ASSERT_TRUE(app.click(u"确认绑定"_s));
-    ASSERT_TRUE(waitUntil([this] { return logged(u"accept=true"_s); }, 10s));
+    ASSERT_TRUE(app.click(QStringLiteral("确认绑定")));
+    ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("accept=true")); }, 10s));
     EXPECT_TRUE(waitUntil(
         [&] {
-            return app.find(AccessibleApp::Role::label, u"Pixel 8"_s)
-                   && !app.find(AccessibleApp::Role::label, u"待确认"_s);
+            return app.find(AccessibleApp::Role::label, QStringLiteral("Pixel 8"))
+                && !app.find(AccessibleApp::Role::label, QStringLiteral("待确认"));
         },
         10s))
         << "the card does not list the bound phone";
 
-    TextTarget target(qtTarget, {u"QtLineEdit"_s, QString(), QString(), QString()});
+    TextTarget target(qtTarget, { QStringLiteral("QtLineEdit"), QString(), QString(), QString() });
     ASSERT_TRUE(target.isReady());
     bool sent = false;
-    ASSERT_TRUE(waitUntil([&] { return sent || (sent = phones->sendText(phone->sourceToken, u"来自手机"_s)); }, 10s));
-    EXPECT_EQ(target.waitForText(u"来自手机"_s), u"来自手机"_s);
+    ASSERT_TRUE(waitUntil(
+        [&] { return sent || (sent = phones->sendText(phone->sourceToken, QStringLiteral("来自手机"))); }, 10s));
+    EXPECT_EQ(target.waitForText(QStringLiteral("来自手机")), QStringLiteral("来自手机"));
 }
 
 // The installed desktop entry makes the app the handler of the scheme: the
@@ -560,29 +579,36 @@ TEST_F(EndToEndTest, TheAccountPagePairsAPhoneThroughItsQRCode)
 TEST_F(EndToEndTest, ALinkOpenedOnTheDesktopReachesTheRunningAppThroughASecondProcess)
 {
     QTemporaryDir prefix;
-    ASSERT_TRUE(runTool(QStringLiteral(VELLAMOR_CMAKE), {u"--install"_s, QStringLiteral(VELLAMOR_BUILD_DIR),
-                                                          u"--prefix"_s, prefix.path()}));
-    ASSERT_TRUE(runTool(u"update-desktop-database"_s, {prefix.filePath(u"share/applications"_s)}));
+    ASSERT_TRUE(runTool(QStringLiteral(VELLAMOR_CMAKE),
+        { QStringLiteral("--install"), QStringLiteral(VELLAMOR_BUILD_DIR), QStringLiteral("--prefix"),
+            prefix.path() }));
+    ASSERT_TRUE(
+        runTool(QStringLiteral("update-desktop-database"), { prefix.filePath(QStringLiteral("share/applications")) }));
     startApp();
-    ASSERT_TRUE(waitUntil([this] { return logged(u"container starting"_s); }, 20s));
+    ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("container starting")); }, 20s));
 
     auto environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"PATH"_s, prefix.filePath(u"bin"_s) + u':' + environment.value(u"PATH"_s));
-    environment.insert(u"XDG_DATA_DIRS"_s, prefix.filePath(u"share"_s) + u":/usr/local/share:/usr/share"_s);
+    environment.insert(QStringLiteral("PATH"),
+        prefix.filePath(QStringLiteral("bin")) + u':' + environment.value(QStringLiteral("PATH")));
+    environment.insert(QStringLiteral("XDG_DATA_DIRS"),
+        prefix.filePath(QStringLiteral("share")) + QStringLiteral(":/usr/local/share:/usr/share"));
     QProcess opener;
     opener.setProcessEnvironment(environment);
     opener.setProcessChannelMode(QProcess::ForwardedChannels);
-    opener.start(u"gio"_s, {u"open"_s, u"vellamor://auth?state=s3cret&code=c0de"_s});
+    opener.start(
+        QStringLiteral("gio"), { QStringLiteral("open"), QStringLiteral("vellamor://auth?state=s3cret&code=c0de") });
     ASSERT_TRUE(waitUntil([&opener] { return opener.state() == QProcess::NotRunning; }, 20s));
     EXPECT_EQ(opener.exitCode(), 0);
     EXPECT_TRUE(waitUntil(
-        [this] { return logged(u"deeplink received: vellamor://auth [query:2 keys, fragment: 0]"_s); }, 20s));
-    EXPECT_TRUE(waitUntil([this] { return logged(u"another Vellamor instance is running, quitting"_s); }, 20s));
+        [this] { return logged(QStringLiteral("deeplink received: vellamor://auth [query:2 keys, fragment: 0]")); },
+        20s));
+    EXPECT_TRUE(
+        waitUntil([this] { return logged(QStringLiteral("another Vellamor instance is running, quitting")); }, 20s));
     const QStringList lines = logLinesFrom(logStart_);
-    EXPECT_EQ(lines.filter(u"Vellamor launched"_s).size(), 1);
-    EXPECT_EQ(lines.filter(u"container starting"_s).size(), 1);
-    EXPECT_TRUE(lines.filter(u"deeplink rejected"_s).isEmpty());
-    EXPECT_TRUE(lines.filter(u"s3cret"_s).isEmpty());
+    EXPECT_EQ(lines.filter(QStringLiteral("Vellamor launched")).size(), 1);
+    EXPECT_EQ(lines.filter(QStringLiteral("container starting")).size(), 1);
+    EXPECT_TRUE(lines.filter(QStringLiteral("deeplink rejected")).isEmpty());
+    EXPECT_TRUE(lines.filter(QStringLiteral("s3cret")).isEmpty());
     EXPECT_EQ(app_.state(), QProcess::Running);
 }
 
@@ -595,7 +621,7 @@ protected:
         EndToEndTest::SetUp();
         accounts_ = devbackend::AccountActions::install(server_);
         runBlocking(keychain_.deleteTokens());
-        UserDefaults::standard()->remove(SettingsStore::standardKey() + u".onboarded"_s);
+        UserDefaults::standard()->remove(SettingsStore::standardKey() + QStringLiteral(".onboarded"));
     }
 
     void TearDown() override
@@ -606,47 +632,57 @@ protected:
 
     static bool setAccessibility(bool on)
     {
-        return runTool(u"gdbus"_s, {u"call"_s, u"--session"_s, u"--dest"_s, u"org.a11y.Bus"_s, u"--object-path"_s,
-                                    u"/org/a11y/bus"_s, u"--method"_s, u"org.freedesktop.DBus.Properties.Set"_s,
-                                    u"org.a11y.Status"_s, u"IsEnabled"_s, on ? u"<true>"_s : u"<false>"_s});
+        return runTool(QStringLiteral("gdbus"),
+            { QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+                QStringLiteral("org.a11y.Bus"), QStringLiteral("--object-path"), QStringLiteral("/org/a11y/bus"),
+                QStringLiteral("--method"), QStringLiteral("org.freedesktop.DBus.Properties.Set"),
+                QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled"),
+                on ? QStringLiteral("<true>") : QStringLiteral("<false>") });
     }
     static bool accessibilityIsOn()
     {
-        const auto answer = outputOf(u"gdbus"_s, {u"call"_s, u"--session"_s, u"--dest"_s, u"org.a11y.Bus"_s,
-                                                   u"--object-path"_s, u"/org/a11y/bus"_s, u"--method"_s,
-                                                   u"org.freedesktop.DBus.Properties.Get"_s, u"org.a11y.Status"_s,
-                                                   u"IsEnabled"_s});
+        const auto answer = outputOf(QStringLiteral("gdbus"),
+            { QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+                QStringLiteral("org.a11y.Bus"), QStringLiteral("--object-path"), QStringLiteral("/org/a11y/bus"),
+                QStringLiteral("--method"), QStringLiteral("org.freedesktop.DBus.Properties.Get"),
+                QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled") });
         return answer && answer->contains("true");
     }
 
     static QString activeWindowName()
     {
-        const auto name = outputOf(u"xdotool"_s, {u"getactivewindow"_s, u"getwindowname"_s});
+        const auto name = outputOf(
+            QStringLiteral("xdotool"), { QStringLiteral("getactivewindow"), QStringLiteral("getwindowname") });
         return name ? QString::fromUtf8(name->trimmed()) : QString();
     }
     // Gives the keyboard to the app's window called `title`.
     static bool activate(const QString& title)
     {
-        const auto found = outputOf(u"xdotool"_s, {u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--name"_s, title});
+        const auto found = outputOf(QStringLiteral("xdotool"),
+            { QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                QStringLiteral("--name"), title });
         if (!found || found->trimmed().isEmpty())
             return false;
-        return xdotool({u"windowactivate"_s, u"--sync"_s, QString::fromLatin1(found->trimmed().split('\n').last())})
-               && waitUntil([&] { return activeWindowName() == title; }, 5s);
+        return xdotool({ QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+                   QString::fromLatin1(found->trimmed().split('\n').last()) })
+            && waitUntil([&] { return activeWindowName() == title; }, 5s);
     }
 
     // The sheet has the keyboard: the address, the mailed code, each sent with Return.
     bool signInThroughTheSheet(const QString& email)
     {
-        if (!waitUntil([] { return activeWindowName() == u"登录 Vellamor"_s; }, 10s))
+        if (!waitUntil([] { return activeWindowName() == QStringLiteral("登录 Vellamor"); }, 10s))
             return false;
         runEventLoopFor(200ms);
-        if (!xdotool({u"type"_s, u"--delay"_s, u"20"_s, email}) || !xdotool({u"key"_s, u"Return"_s}))
+        if (!xdotool({ QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), email })
+            || !xdotool({ QStringLiteral("key"), QStringLiteral("Return") }))
             return false;
         if (!waitUntil([&] { return accounts_->lastCode(email).has_value(); }, 10s))
             return false;
         runEventLoopFor(300ms);
-        return xdotool({u"type"_s, u"--delay"_s, u"20"_s, *accounts_->lastCode(email)})
-               && xdotool({u"key"_s, u"Return"_s});
+        return xdotool({ QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"),
+                   *accounts_->lastCode(email) })
+            && xdotool({ QStringLiteral("key"), QStringLiteral("Return") });
     }
 
     // Right Ctrl held over a field of another application while the virtual
@@ -654,15 +690,17 @@ protected:
     QString dictateIntoANewField()
     {
         QTemporaryDir folder;
-        const QString phrase = folder.filePath(u"phrase.wav"_s);
-        EXPECT_EQ(QProcess::execute(u"espeak-ng"_s, {u"-w"_s, phrase, u"hello world, this is my first dictation"_s}), 0);
-        TextTarget target(qtTarget, {u"QtLineEdit"_s, QString(), QString(), QString()});
+        const QString phrase = folder.filePath(QStringLiteral("phrase.wav"));
+        EXPECT_EQ(QProcess::execute(QStringLiteral("espeak-ng"),
+                      { QStringLiteral("-w"), phrase, QStringLiteral("hello world, this is my first dictation") }),
+            0);
+        TextTarget target(qtTarget, { QStringLiteral("QtLineEdit"), QString(), QString(), QString() });
         EXPECT_TRUE(target.isReady());
-        EXPECT_TRUE(xdotool({u"mousemove"_s, u"10"_s, u"700"_s}));
-        EXPECT_TRUE(xdotool({u"keydown"_s, u"Control_R"_s}));
+        EXPECT_TRUE(xdotool({ QStringLiteral("mousemove"), QStringLiteral("10"), QStringLiteral("700") }));
+        EXPECT_TRUE(xdotool({ QStringLiteral("keydown"), QStringLiteral("Control_R") }));
         runEventLoopFor(400ms);
-        EXPECT_TRUE(runTool(u"paplay"_s, {u"-d"_s, u"vsink"_s, phrase}));
-        EXPECT_TRUE(xdotool({u"keyup"_s, u"Control_R"_s}));
+        EXPECT_TRUE(runTool(QStringLiteral("paplay"), { QStringLiteral("-d"), QStringLiteral("vsink"), phrase }));
+        EXPECT_TRUE(xdotool({ QStringLiteral("keyup"), QStringLiteral("Control_R") }));
         auto* endpoint = devbackend::AsrSessionEndpoint::of(server_);
         if (!waitUntil([endpoint] { return !endpoint->sessions().empty() && endpoint->sessions().back()->stopFrames; },
                        15s))
@@ -673,7 +711,8 @@ protected:
     }
 
     std::shared_ptr<devbackend::AccountActions> accounts_;
-    KeychainStore keychain_{std::make_shared<QtKeychainItemStore>(), KeychainStore::defaultService(), u"session"_s};
+    KeychainStore keychain_ { std::make_shared<QtKeychainItemStore>(), KeychainStore::defaultService(),
+        QStringLiteral("session") };
 };
 
 // The whole first start: the guide opens, switches accessibility on, signs
@@ -685,40 +724,44 @@ TEST_F(SignInEndToEndTest, TheGuideTakesANewUserFromAccessibilityToAFirstDictati
     const QTemporaryDir home;
     startApp({}, false, home.path());
     const auto reached = [this](const char* step) {
-        return waitUntil([&] { return logged(u"onboarding step="_s + QLatin1String(step)); }, 15s);
+        return waitUntil([&] { return logged(QStringLiteral("onboarding step=") + QLatin1String(step)); }, 15s);
     };
     ASSERT_TRUE(reached("welcome"));
-    ASSERT_TRUE(activate(u"欢迎使用 Vellamor"_s));
-    ASSERT_TRUE(xdotool({u"key"_s, u"Return"_s}));
+    ASSERT_TRUE(activate(QStringLiteral("欢迎使用 Vellamor")));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Return") }));
     ASSERT_TRUE(reached("overview"));
-    ASSERT_TRUE(xdotool({u"key"_s, u"Return"_s}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Return") }));
     // The microphone is there: its step is passed over.
     ASSERT_TRUE(reached("accessibility"));
-    EXPECT_FALSE(logged(u"onboarding step=microphone"_s));
-    ASSERT_TRUE(xdotool({u"key"_s, u"space"_s}));
+    EXPECT_FALSE(logged(QStringLiteral("onboarding step=microphone")));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("space") }));
     ASSERT_TRUE(waitUntil([] { return accessibilityIsOn(); }, 5s));
     // Return goes on once the page has read the permission again; on the
     // account step it does nothing while signed out.
     ASSERT_TRUE(waitUntil(
-        [&] { return xdotool({u"key"_s, u"Return"_s}) && logged(u"onboarding step=account"_s); }, 10s));
-    EXPECT_FALSE(logged(u"onboarding step=inputMonitoring"_s));
+        [&] {
+            return xdotool({ QStringLiteral("key"), QStringLiteral("Return") })
+                && logged(QStringLiteral("onboarding step=account"));
+        },
+        10s));
+    EXPECT_FALSE(logged(QStringLiteral("onboarding step=inputMonitoring")));
 
-    ASSERT_TRUE(xdotool({u"key"_s, u"space"_s}));
-    ASSERT_TRUE(signInThroughTheSheet(u"guide-user@example.com"_s));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("space") }));
+    ASSERT_TRUE(signInThroughTheSheet(QStringLiteral("guide-user@example.com")));
     const QString account = signedInAccount();
     ASSERT_FALSE(account.isEmpty());
-    ASSERT_TRUE(activate(u"欢迎使用 Vellamor"_s));
-    ASSERT_TRUE(xdotool({u"key"_s, u"Return"_s}));
+    ASSERT_TRUE(activate(QStringLiteral("欢迎使用 Vellamor")));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Return") }));
     ASSERT_TRUE(reached("firstRun"));
-    ASSERT_TRUE(waitUntil([this] { return logged(u"hotkey tap started"_s); }, 10s));
+    ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("hotkey tap started")); }, 10s));
 
     const QString expected = dictateIntoANewField();
     ASSERT_FALSE(expected.isEmpty());
     EXPECT_TRUE(reached("success"));
     const QString historyFolder =
         QDir(qEnvironmentVariable("XDG_DATA_HOME")).relativeFilePath(*AppPaths::applicationSupportDirectory());
-    LocalHistoryStore history(account, std::make_shared<HistoryChangeBroadcaster>(),
-                              home.filePath(u"data/"_s + historyFolder));
+    LocalHistoryStore history(
+        account, std::make_shared<HistoryChangeBroadcaster>(), home.filePath(QStringLiteral("data/") + historyFolder));
     QList<HistoryRecord> records;
     EXPECT_TRUE(waitUntil([&] { return !(records = runBlocking(history.all())).isEmpty(); }, 5s));
     ASSERT_EQ(records.size(), 1);
@@ -730,19 +773,19 @@ TEST_F(SignInEndToEndTest, TheGuideTakesANewUserFromAccessibilityToAFirstDictati
 // dictation is kept in the new account's history.
 TEST_F(SignInEndToEndTest, ASecondStartLeadsToTheAccountPageWhoseSheetSignsIn)
 {
-    UserDefaults::standard()->setBool(SettingsStore::standardKey() + u".onboarded"_s, true);
+    UserDefaults::standard()->setBool(SettingsStore::standardKey() + QStringLiteral(".onboarded"), true);
     startApp();
-    ASSERT_TRUE(waitUntil([this] { return logged(u"hotkey tap started"_s); }, 20s));
+    ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("hotkey tap started")); }, 20s));
     QProcess second;
     second.setProcessChannelMode(QProcess::ForwardedChannels);
     second.start(appProgram, {});
     ASSERT_TRUE(waitUntil([&second] { return second.state() == QProcess::NotRunning; }, 20s));
-    ASSERT_TRUE(waitUntil([] { return activeWindowName() == u"Vellamor 设置"_s; }, 10s));
+    ASSERT_TRUE(waitUntil([] { return activeWindowName() == QStringLiteral("Vellamor 设置"); }, 10s));
 
     const qint64 app = app_.processId();
-    ASSERT_TRUE(waitUntil([app] { return AccessibleApp(app).press(u"账户"_s); }, 10s));
-    ASSERT_TRUE(waitUntil([app] { return AccessibleApp(app).press(u"登录 / 注册"_s); }, 10s));
-    ASSERT_TRUE(signInThroughTheSheet(u"settings-user@example.com"_s));
+    ASSERT_TRUE(waitUntil([app] { return AccessibleApp(app).press(QStringLiteral("账户")); }, 10s));
+    ASSERT_TRUE(waitUntil([app] { return AccessibleApp(app).press(QStringLiteral("登录 / 注册")); }, 10s));
+    ASSERT_TRUE(signInThroughTheSheet(QStringLiteral("settings-user@example.com")));
     const QString account = signedInAccount();
     ASSERT_FALSE(account.isEmpty());
 
@@ -761,33 +804,33 @@ TEST_F(EndToEndTest, ATwoMegabyteTextArrivesAndTheNextDictationFollowsAtOnce)
     ASSERT_TRUE(runTool(signInProgram, {}));
     auto* endpoint = devbackend::AsrSessionEndpoint::of(server_);
     auto options = endpoint->options();
-    const QString longText = u"长文本 long text "_s.repeated(2'000'000 / 21);
+    const QString longText = QStringLiteral("长文本 long text ").repeated(2'000'000 / 21);
     options.finalText = longText;
     endpoint->setOptions(options);
     startApp();
-    ASSERT_TRUE(waitUntil([this] { return logged(u"hotkey tap started"_s); }, 20s));
+    ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("hotkey tap started")); }, 20s));
     const QString account = signedInAccount();
     ASSERT_FALSE(account.isEmpty());
-    TextTarget first(qtTarget, {u"QtTextEdit"_s, QString(), QString(), QString()});
+    TextTarget first(qtTarget, { QStringLiteral("QtTextEdit"), QString(), QString(), QString() });
     ASSERT_TRUE(first.isReady());
-    ASSERT_TRUE(xdotool({u"mousemove"_s, u"10"_s, u"700"_s}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("mousemove"), QStringLiteral("10"), QStringLiteral("700") }));
     const auto dictate = [] {
-        xdotool({u"keydown"_s, u"Control_R"_s});
+        xdotool({ QStringLiteral("keydown"), QStringLiteral("Control_R") });
         runEventLoopFor(400ms);
-        xdotool({u"keyup"_s, u"Control_R"_s});
+        xdotool({ QStringLiteral("keyup"), QStringLiteral("Control_R") });
     };
 
     InstanceProbe probe;
     dictate();
     EXPECT_TRUE(first.waitForText(longText, 20s) == longText);
-    options.finalText = u"第二段"_s;
+    options.finalText = QStringLiteral("第二段");
     endpoint->setOptions(options);
-    TextTarget second(qtTarget, {u"QtLineEdit"_s, QString(), QString(), QString()});
+    TextTarget second(qtTarget, { QStringLiteral("QtLineEdit"), QString(), QString(), QString() });
     ASSERT_TRUE(second.isReady());
     dictate();
     QElapsedTimer sinceRelease;
     sinceRelease.start();
-    EXPECT_EQ(second.waitForText(u"第二段"_s), u"第二段"_s);
+    EXPECT_EQ(second.waitForText(QStringLiteral("第二段")), QStringLiteral("第二段"));
     EXPECT_LT(sinceRelease.elapsed(), 2000);
     probe.stop();
     runEventLoopFor(300ms);

@@ -13,7 +13,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 
@@ -26,9 +25,9 @@ protected:
 
     std::unique_ptr<SessionStateViewModel> makeModel(std::chrono::nanoseconds soft, std::chrono::nanoseconds hard)
     {
-        auto model = std::make_unique<SessionStateViewModel>(
-            [this](bool on) { resets_.push_back(on); }, soft, hard,
-            VellamorLog(u"com.vellamor.app"_s, u"session-vm"_s, nullptr, nullptr), clock_.sleeper());
+        auto model = std::make_unique<SessionStateViewModel>([this](bool on) { resets_.push_back(on); }, soft, hard,
+            VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("session-vm"), nullptr, nullptr),
+            clock_.sleeper());
         model->onSoftTimeout = [this] { ++softTimeouts_; };
         model->onHardTimeout = [this] { ++hardTimeouts_; };
         return model;

@@ -24,7 +24,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 // The level of each whole 20 ms stretch of the file, as frames would report
@@ -32,8 +31,10 @@ using namespace std::chrono_literals;
 std::optional<QList<float>> frameLevels(const QString& wavFile, const QString& rawFile)
 {
     // The server's own conversion to 16 kHz, done by sox.
-    if (QProcess::execute(u"sox"_s, {wavFile, u"-t"_s, u"raw"_s, u"-r"_s, u"16000"_s, u"-e"_s,
-                                       u"signed-integer"_s, u"-b"_s, u"16"_s, u"-c"_s, u"1"_s, rawFile})
+    if (QProcess::execute(QStringLiteral("sox"),
+            { wavFile, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-r"), QStringLiteral("16000"),
+                QStringLiteral("-e"), QStringLiteral("signed-integer"), QStringLiteral("-b"), QStringLiteral("16"),
+                QStringLiteral("-c"), QStringLiteral("1"), rawFile })
         != 0) {
         return std::nullopt;
     }
@@ -65,10 +66,10 @@ class AudioDesktopTest : public DesktopTest {};
 TEST_F(AudioDesktopTest, CaptureRecordsWhatThePlayerPlaysFrameForFrameRunAfterRun)
 {
     QTemporaryDir folder;
-    const QString phrase = folder.filePath(u"phrase.wav"_s);
-    const QString text = u"Vellamor turns what you say into text, twenty milliseconds at a time."_s;
-    QProcess::execute(u"espeak-ng"_s, {u"-w"_s, phrase, text});
-    const std::optional<QList<float>> levels = frameLevels(phrase, folder.filePath(u"phrase.raw"_s));
+    const QString phrase = folder.filePath(QStringLiteral("phrase.wav"));
+    const QString text = QStringLiteral("Vellamor turns what you say into text, twenty milliseconds at a time.");
+    QProcess::execute(QStringLiteral("espeak-ng"), { QStringLiteral("-w"), phrase, text });
+    const std::optional<QList<float>> levels = frameLevels(phrase, folder.filePath(QStringLiteral("phrase.raw")));
     ASSERT_TRUE(levels) << "espeak-ng or sox made no usable file";
     const QList<float> played = *levels;
     const auto spoken = voiced(played);
@@ -77,7 +78,7 @@ TEST_F(AudioDesktopTest, CaptureRecordsWhatThePlayerPlaysFrameForFrameRunAfterRu
 
     // A short run while sound plays; the next run starts from nothing.
     QProcess player;
-    player.start(u"paplay"_s, {u"-d"_s, u"vsink"_s, phrase});
+    player.start(QStringLiteral("paplay"), { QStringLiteral("-d"), QStringLiteral("vsink"), phrase });
     ASSERT_TRUE(player.waitForStarted(5000));
     auto earlier = std::make_shared<QList<AudioFrame>>();
     QCoro::Task<void> earlierCollector = collect(runBlocking(capture.start()), earlier);
@@ -90,7 +91,7 @@ TEST_F(AudioDesktopTest, CaptureRecordsWhatThePlayerPlaysFrameForFrameRunAfterRu
     auto frames = std::make_shared<QList<AudioFrame>>();
     QCoro::Task<void> collector = collect(runBlocking(capture.start()), frames);
     runEventLoopFor(300ms);
-    ASSERT_TRUE(runTool(u"paplay"_s, {u"-d"_s, u"vsink"_s, phrase}));
+    ASSERT_TRUE(runTool(QStringLiteral("paplay"), { QStringLiteral("-d"), QStringLiteral("vsink"), phrase }));
     runEventLoopFor(300ms);
     runBlocking(capture.stop());
     runBlocking(std::move(collector));
@@ -135,18 +136,19 @@ TEST_F(AudioDesktopTest, CaptureRecordsWhatThePlayerPlaysFrameForFrameRunAfterRu
 TEST_F(AudioDesktopTest, CaptureRecordsTheChosenMicrophone)
 {
     QTemporaryDir folder;
-    const QString phrase = folder.filePath(u"other.wav"_s);
-    QProcess::execute(u"espeak-ng"_s, {u"-w"_s, phrase, u"Second."_s});
+    const QString phrase = folder.filePath(QStringLiteral("other.wav"));
+    QProcess::execute(QStringLiteral("espeak-ng"), { QStringLiteral("-w"), phrase, QStringLiteral("Second.") });
     QStringList modules;
     const auto unload = qScopeGuard([&modules] {
         for (const QString& module : modules)
-            QProcess::execute(u"pactl"_s, {u"unload-module"_s, module});
+            QProcess::execute(QStringLiteral("pactl"), { QStringLiteral("unload-module"), module });
     });
-    for (const QStringList& arguments : {QStringList{u"module-null-sink"_s, u"sink_name=vsink2"_s},
-                                         QStringList{u"module-remap-source"_s, u"source_name=vmic2"_s,
-                                                     u"master=vsink2.monitor"_s, u"channels=1"_s}}) {
+    for (const QStringList& arguments :
+        { QStringList { QStringLiteral("module-null-sink"), QStringLiteral("sink_name=vsink2") },
+            QStringList { QStringLiteral("module-remap-source"), QStringLiteral("source_name=vmic2"),
+                QStringLiteral("master=vsink2.monitor"), QStringLiteral("channels=1") } }) {
         QProcess pactl;
-        pactl.start(u"pactl"_s, QStringList{u"load-module"_s} + arguments);
+        pactl.start(QStringLiteral("pactl"), QStringList { QStringLiteral("load-module") } + arguments);
         ASSERT_TRUE(pactl.waitForFinished(10000) && pactl.exitCode() == 0);
         modules.prepend(QString::fromUtf8(pactl.readAllStandardOutput()).trimmed());
     }
@@ -154,7 +156,7 @@ TEST_F(AudioDesktopTest, CaptureRecordsTheChosenMicrophone)
     const auto loudestWhilePlaying = [&]() -> float {
         auto frames = std::make_shared<QList<AudioFrame>>();
         QCoro::Task<void> collector = collect(runBlocking(capture.start()), frames);
-        runTool(u"paplay"_s, {u"-d"_s, u"vsink2"_s, phrase});
+        runTool(QStringLiteral("paplay"), { QStringLiteral("-d"), QStringLiteral("vsink2"), phrase });
         runBlocking(capture.stop());
         runBlocking(std::move(collector));
         float loudest = 0;
@@ -162,11 +164,11 @@ TEST_F(AudioDesktopTest, CaptureRecordsTheChosenMicrophone)
             loudest = std::max(loudest, frame.rms);
         return loudest;
     };
-    capture.setSelectedInputDeviceUID(u"vmic2"_s);
+    capture.setSelectedInputDeviceUID(QStringLiteral("vmic2"));
     EXPECT_GT(loudestWhilePlaying(), 0.01f);
     capture.setSelectedInputDeviceUID(std::nullopt);
     EXPECT_LT(loudestWhilePlaying(), 0.001f);
-    capture.setSelectedInputDeviceUID(u"unplugged"_s);
+    capture.setSelectedInputDeviceUID(QStringLiteral("unplugged"));
     EXPECT_LT(loudestWhilePlaying(), 0.001f);
 }
 
@@ -174,7 +176,7 @@ QStringList uids(const QList<AudioInputDevice>& devices)
 {
     QStringList result;
     for (const AudioInputDevice& device : devices)
-        result << device.uid + (device.isDefault ? u" (default)"_s : QString());
+        result << device.uid + (device.isDefault ? QStringLiteral(" (default)") : QString());
     return result;
 }
 
@@ -189,7 +191,7 @@ TEST_F(AudioDesktopTest, MicrophonesOfTheServerComeDefaultFirstWithoutMonitorsAn
     int changes = 0;
     server->watchSources([&changes] { ++changes; });
     // vsink.monitor, a monitor of an output, is no microphone.
-    EXPECT_EQ(devices(), QStringList{u"vmic (default)"_s});
+    EXPECT_EQ(devices(), QStringList { QStringLiteral("vmic (default)") });
     const PermissionChecker checker({nullptr, server, nullptr, nullptr});
     EXPECT_EQ(runBlocking(checker.microphone()), (PermissionState{VellamorPermissionStatus::granted, QString()}));
     // Recording starts and stops the source, which changes nothing an answer holds.
@@ -199,23 +201,24 @@ TEST_F(AudioDesktopTest, MicrophonesOfTheServerComeDefaultFirstWithoutMonitorsAn
 
     // A second microphone, which makes no sound, becomes the default.
     QProcess pactl;
-    pactl.start(u"pactl"_s, {u"load-module"_s, u"module-null-source"_s, u"source_name=amic"_s,
-                               u"description=Another_Microphone"_s});
+    pactl.start(QStringLiteral("pactl"),
+        { QStringLiteral("load-module"), QStringLiteral("module-null-source"), QStringLiteral("source_name=amic"),
+            QStringLiteral("description=Another_Microphone") });
     ASSERT_TRUE(pactl.waitForFinished(10000) && pactl.exitCode() == 0);
     const auto restore = qScopeGuard([&pactl] {
-        QProcess::execute(u"pactl"_s, {u"set-default-source"_s, u"vmic"_s});
+        QProcess::execute(QStringLiteral("pactl"), { QStringLiteral("set-default-source"), QStringLiteral("vmic") });
         const QString module = QString::fromUtf8(pactl.readAllStandardOutput()).trimmed();
-        QProcess::execute(u"pactl"_s, {u"unload-module"_s, module});
+        QProcess::execute(QStringLiteral("pactl"), { QStringLiteral("unload-module"), module });
     });
     // The change reaches the listener a moment after pactl returns.
-    const QStringList added{u"vmic (default)"_s, u"amic"_s};
+    const QStringList added { QStringLiteral("vmic (default)"), QStringLiteral("amic") };
     EXPECT_TRUE(waitUntil([&] { return devices() == added; }, 3s)) << devices().join(u' ').toStdString();
     EXPECT_TRUE(waitUntil([&] { return changes > 0; }, 3s)) << "the change is told as it happens";
-    ASSERT_TRUE(runTool(u"pactl"_s, {u"set-default-source"_s, u"amic"_s}));
-    const QStringList switched{u"amic (default)"_s, u"vmic"_s};
+    ASSERT_TRUE(runTool(QStringLiteral("pactl"), { QStringLiteral("set-default-source"), QStringLiteral("amic") }));
+    const QStringList switched { QStringLiteral("amic (default)"), QStringLiteral("vmic") };
     EXPECT_TRUE(waitUntil([&] { return devices() == switched; }, 3s)) << devices().join(u' ').toStdString();
     EXPECT_EQ(runBlocking(AudioInputDeviceManager::availableInputDevices(*server)).value(0).name,
-              u"Another_Microphone"_s);
+        QStringLiteral("Another_Microphone"));
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 using namespace vellamor;
-using namespace Qt::StringLiterals;
 using Tab = AuthSheetState::Tab;
 using Step = AuthSheetState::Step;
 
@@ -15,8 +14,14 @@ TEST(AuthSheetState, AddressCheckTrimsAndLooksAtTheFirstAt)
         QString email;
         bool valid;
     } cases[] = {
-        {u"  a@b.cd \n"_s, true}, {u"ab.cd"_s, false},   {u"@b.cd"_s, false},  {u"a@b.c"_s, false},
-        {u"a@bb.c"_s, true},      {u"a@b@c.d"_s, true},  {u"a@bcde"_s, false}, {u"a@\U0001F1E8\U0001F1F3.c"_s, false},
+        { QStringLiteral("  a@b.cd \n"), true },
+        { QStringLiteral("ab.cd"), false },
+        { QStringLiteral("@b.cd"), false },
+        { QStringLiteral("a@b.c"), false },
+        { QStringLiteral("a@bb.c"), true },
+        { QStringLiteral("a@b@c.d"), true },
+        { QStringLiteral("a@bcde"), false },
+        { QStringLiteral("a@\U0001F1E8\U0001F1F3.c"), false },
     };
     for (const auto& c : cases)
         EXPECT_EQ(AuthSheetState::isValidEmail(c.email), c.valid) << c.email.toStdString();
@@ -28,12 +33,12 @@ TEST(AuthSheetState, CodeFilterKeepsDecimalDigitsAsAscii)
         QString typed;
         QString kept;
     } cases[] = {
-        {u"12 34 56 78"_s, u"123456"_s},
-        {u"1a2b3c"_s, u"123"_s},
-        {u"１２３４５６"_s, u"123456"_s},
-        {u"٤٥٦"_s, u"456"_s},
-        {u"½²Ⅷ七3"_s, u"3"_s}, // numeric, but no decimal digit
-        {u"\U0001D7CF\U0001D7D0"_s, u"12"_s},
+        { QStringLiteral("12 34 56 78"), QStringLiteral("123456") },
+        { QStringLiteral("1a2b3c"), QStringLiteral("123") },
+        { QStringLiteral("１２３４５６"), QStringLiteral("123456") },
+        { QStringLiteral("٤٥٦"), QStringLiteral("456") },
+        { QStringLiteral("½²Ⅷ七3"), QStringLiteral("3") }, // numeric, but no decimal digit
+        { QStringLiteral("\U0001D7CF\U0001D7D0"), QStringLiteral("12") },
     };
     for (const auto& c : cases)
         EXPECT_EQ(AuthSheetState::filterCode(c.typed), c.kept) << c.typed.toStdString();
@@ -41,7 +46,7 @@ TEST(AuthSheetState, CodeFilterKeepsDecimalDigitsAsAscii)
 
 TEST(AuthSheetState, PrimaryButtonFollowsTheRoadAndItsInput)
 {
-    const QString emoji = u"\U0001F44D\U0001F3FD"_s; // one character, four UTF-16 units
+    const QString emoji = QStringLiteral("\U0001F44D\U0001F3FD"); // one character, four UTF-16 units
     const struct {
         Tab tab;
         Step step;
@@ -50,15 +55,15 @@ TEST(AuthSheetState, PrimaryButtonFollowsTheRoadAndItsInput)
         QString code;
         bool enabled;
     } cases[] = {
-        {Tab::password, Step::enterEmail, u"a@b.cd"_s, QString(7, u'x'), {}, false},
-        {Tab::password, Step::enterEmail, u"a@b.cd"_s, QString(8, u'x'), {}, true},
-        {Tab::password, Step::enterEmail, u"a@b.cd"_s, QString(128, u'x'), {}, true},
-        {Tab::password, Step::enterEmail, u"a@b.cd"_s, QString(129, u'x'), {}, false},
-        {Tab::password, Step::enterEmail, u"a@b.cd"_s, emoji.repeated(8), {}, true},
-        {Tab::password, Step::enterEmail, u"ab.cd"_s, QString(8, u'x'), {}, false},
-        {Tab::emailCode, Step::enterEmail, u"a@b.cd"_s, {}, {}, true},
-        {Tab::emailCode, Step::enterCode, u"not an address"_s, {}, u"12345"_s, false},
-        {Tab::emailCode, Step::enterCode, u"not an address"_s, {}, u"123456"_s, true},
+        { Tab::password, Step::enterEmail, QStringLiteral("a@b.cd"), QString(7, u'x'), {}, false },
+        { Tab::password, Step::enterEmail, QStringLiteral("a@b.cd"), QString(8, u'x'), {}, true },
+        { Tab::password, Step::enterEmail, QStringLiteral("a@b.cd"), QString(128, u'x'), {}, true },
+        { Tab::password, Step::enterEmail, QStringLiteral("a@b.cd"), QString(129, u'x'), {}, false },
+        { Tab::password, Step::enterEmail, QStringLiteral("a@b.cd"), emoji.repeated(8), {}, true },
+        { Tab::password, Step::enterEmail, QStringLiteral("ab.cd"), QString(8, u'x'), {}, false },
+        { Tab::emailCode, Step::enterEmail, QStringLiteral("a@b.cd"), {}, {}, true },
+        { Tab::emailCode, Step::enterCode, QStringLiteral("not an address"), {}, QStringLiteral("12345"), false },
+        { Tab::emailCode, Step::enterCode, QStringLiteral("not an address"), {}, QStringLiteral("123456"), true },
     };
     for (const auto& c : cases) {
         AuthSheetState state;
@@ -81,11 +86,14 @@ TEST(AuthSheetState, TextsFollowTabStepPurposeAndBusy)
         QString title;
         QString primary;
     } cases[] = {
-        {Tab::emailCode, Step::enterEmail, {}, false, u"登录 Vellamor"_s, u"发送验证码"_s},
-        {Tab::emailCode, Step::enterCode, u"register"_s, false, u"欢迎使用 Vellamor"_s, u"注册并登录"_s},
-        {Tab::emailCode, Step::enterCode, u"login"_s, false, u"欢迎回来"_s, u"登录"_s},
-        {Tab::emailCode, Step::enterCode, u"Register"_s, true, u"欢迎回来"_s, u"处理中…"_s},
-        {Tab::password, Step::enterEmail, {}, false, u"用密码登录"_s, u"登录"_s},
+        { Tab::emailCode, Step::enterEmail, {}, false, QStringLiteral("登录 Vellamor"), QStringLiteral("发送验证码") },
+        { Tab::emailCode, Step::enterCode, QStringLiteral("register"), false, QStringLiteral("欢迎使用 Vellamor"),
+            QStringLiteral("注册并登录") },
+        { Tab::emailCode, Step::enterCode, QStringLiteral("login"), false, QStringLiteral("欢迎回来"),
+            QStringLiteral("登录") },
+        { Tab::emailCode, Step::enterCode, QStringLiteral("Register"), true, QStringLiteral("欢迎回来"),
+            QStringLiteral("处理中…") },
+        { Tab::password, Step::enterEmail, {}, false, QStringLiteral("用密码登录"), QStringLiteral("登录") },
     };
     for (const auto& c : cases) {
         AuthSheetState state;

@@ -23,7 +23,6 @@
 #include <gtest/gtest.h>
 
 using namespace vellamor;
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using devbackend::AccountActions;
 using vellamor::test::InMemorySecureItemStore;
@@ -44,9 +43,10 @@ protected:
         LiveServerTest::SetUp();
         accounts = AccountActions::install(server);
         api = std::make_shared<AuthAPI>(server.baseURL(), makeSession());
-        auto keychain = std::make_shared<KeychainStore>(keyring, u"com.vellamor.app.auth"_s, u"session"_s);
-        session = std::make_shared<AuthSession>(api, keychain, VellamorLog(u"t"_s, u"auth"_s, nullptr, nullptr),
-                                                &Date::now, defaults);
+        auto keychain = std::make_shared<KeychainStore>(
+            keyring, QStringLiteral("com.vellamor.app.auth"), QStringLiteral("session"));
+        session = std::make_shared<AuthSession>(api, keychain,
+            VellamorLog(QStringLiteral("t"), QStringLiteral("auth"), nullptr, nullptr), &Date::now, defaults);
         presenter = std::make_unique<AuthSheetPresenter>(api, session, clock.sleeper());
         sheet = presenter->present();
         ASSERT_TRUE(waitUntil([this] { return sheet->isVisible(); }));
@@ -81,18 +81,18 @@ protected:
     }
     void click(const QString& button) const { find<QPushButton>(button)->click(); }
     bool settled() const { return !state().isBusy; }
-    QString primaryText() const { return find<QPushButton>(u"primary"_s)->text(); }
+    QString primaryText() const { return find<QPushButton>(QStringLiteral("primary"))->text(); }
     QString shownError() const
     {
-        auto* label = find<QLabel>(u"error"_s);
+        auto* label = find<QLabel>(QStringLiteral("error"));
         return label->isVisible() ? label->text() : QString();
     }
 
     // Up to the code step for `email`, through the primary button.
     void requestCode(const QString& email)
     {
-        type(u"email"_s, email);
-        pressReturn(u"email"_s);
+        type(QStringLiteral("email"), email);
+        pressReturn(QStringLiteral("email"));
         ASSERT_TRUE(waitUntil([this] { return settled(); }));
         ASSERT_EQ(state().step, Step::enterCode) << shownError().toStdString();
     }
@@ -109,14 +109,15 @@ protected:
         for (const ThemeMode mode : {ThemeMode::light, ThemeMode::dark}) {
             theme.setMode(mode);
             QCoreApplication::processEvents();
-            sheet->grab().save(folder + u"/auth-sheet-"_s + name + u'-' + rawValue(mode) + u".png"_s);
+            sheet->grab().save(
+                folder + QStringLiteral("/auth-sheet-") + name + u'-' + rawValue(mode) + QStringLiteral(".png"));
         }
         theme.setMode(ThemeMode::system);
         QCoreApplication::processEvents();
     }
 
     QTemporaryDir folder;
-    std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(folder.filePath(u"d.ini"_s));
+    std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(folder.filePath(QStringLiteral("d.ini")));
     std::shared_ptr<InMemorySecureItemStore> keyring = std::make_shared<InMemorySecureItemStore>();
     std::shared_ptr<AccountActions> accounts;
     std::shared_ptr<AuthAPI> api;
@@ -128,30 +129,30 @@ protected:
 
 TEST_F(AuthSheetLive, RegistersWithTheMailedCodeAndClosesItself)
 {
-    screenshot(u"1-email"_s);
-    EXPECT_EQ(sheet->focusWidget(), find<QLineEdit>(u"email"_s));
-    requestCode(u"  new@x.io "_s);
+    screenshot(QStringLiteral("1-email"));
+    EXPECT_EQ(sheet->focusWidget(), find<QLineEdit>(QStringLiteral("email")));
+    requestCode(QStringLiteral("  new@x.io "));
     // The server saw the trimmed address.
-    const QString code = mailedCode(u"new@x.io"_s);
+    const QString code = mailedCode(QStringLiteral("new@x.io"));
     ASSERT_EQ(code.size(), 6);
-    EXPECT_EQ(find<QLabel>(u"title"_s)->text(), u"欢迎使用 Vellamor"_s);
-    EXPECT_EQ(primaryText(), u"注册并登录"_s);
-    EXPECT_EQ(find<QPushButton>(u"resend"_s)->text(), u"重新发送（60s）"_s);
-    EXPECT_FALSE(find<QPushButton>(u"resend"_s)->isEnabled());
-    EXPECT_FALSE(find<QLineEdit>(u"email"_s)->isEnabled());
-    EXPECT_EQ(sheet->focusWidget(), find<QLineEdit>(u"code"_s));
+    EXPECT_EQ(find<QLabel>(QStringLiteral("title"))->text(), QStringLiteral("欢迎使用 Vellamor"));
+    EXPECT_EQ(primaryText(), QStringLiteral("注册并登录"));
+    EXPECT_EQ(find<QPushButton>(QStringLiteral("resend"))->text(), QStringLiteral("重新发送（60s）"));
+    EXPECT_FALSE(find<QPushButton>(QStringLiteral("resend"))->isEnabled());
+    EXPECT_FALSE(find<QLineEdit>(QStringLiteral("email"))->isEnabled());
+    EXPECT_EQ(sheet->focusWidget(), find<QLineEdit>(QStringLiteral("code")));
 
     // Full-width digits, as an input method may give them, reach the server as ASCII.
     QString wide;
     for (QChar digit : code)
         wide.append(QChar(char16_t(0xFF10 + digit.digitValue())));
-    type(u"code"_s, wide);
-    EXPECT_EQ(find<QLineEdit>(u"code"_s)->text(), code);
-    screenshot(u"2-code"_s);
-    pressReturn(u"code"_s);
+    type(QStringLiteral("code"), wide);
+    EXPECT_EQ(find<QLineEdit>(QStringLiteral("code"))->text(), code);
+    screenshot(QStringLiteral("2-code"));
+    pressReturn(QStringLiteral("code"));
     ASSERT_TRUE(waitUntil([this] { return !sheet; }));
     ASSERT_TRUE(session->currentState().isAuthenticated());
-    EXPECT_EQ(session->currentState().me()->email, u"new@x.io"_s);
+    EXPECT_EQ(session->currentState().me()->email, QStringLiteral("new@x.io"));
     EXPECT_TRUE(defaults->boolValue(AuthSession::justRegisteredKey()));
 }
 
@@ -167,21 +168,21 @@ TEST_F(AuthSheetLive, FailuresShowTheirTextAndKeepTheInput)
         std::function<void()> arrange;
         QString error;
     } cases[] = {
-        {"wrong code", true, [] {}, u"验证码错误，请重新输入"_s},
-        {"expired code", false, [this] { accounts->expireCodes(); }, u"验证码已过期，请重新发送"_s},
-        {"keyring refuses", false, refuseWrites,
-         AuthAPIError::keychainWriteFailed(KeychainStatus::interactionNotAllowed).errorDescription()},
+        { "wrong code", true, [] {}, QStringLiteral("验证码错误，请重新输入") },
+        { "expired code", false, [this] { accounts->expireCodes(); }, QStringLiteral("验证码已过期，请重新发送") },
+        { "keyring refuses", false, refuseWrites,
+            AuthAPIError::keychainWriteFailed(KeychainStatus::interactionNotAllowed).errorDescription() },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const QString email = QString::fromUtf8(c.name).remove(u' ') + u"@x.io"_s;
-        click(u"changeEmail"_s);
+        const QString email = QString::fromUtf8(c.name).remove(u' ') + QStringLiteral("@x.io");
+        click(QStringLiteral("changeEmail"));
         requestCode(email);
         c.arrange();
         const QString code = mailedCode(email);
         const QString typed = c.wrongCode ? QString::number((code.toInt() + 1) % 1000000).rightJustified(6, u'0') : code;
-        type(u"code"_s, typed);
-        click(u"primary"_s);
+        type(QStringLiteral("code"), typed);
+        click(QStringLiteral("primary"));
         ASSERT_TRUE(waitUntil([this] { return settled(); }));
         EXPECT_EQ(shownError(), c.error);
         EXPECT_TRUE(sheet->isVisible());
@@ -189,29 +190,29 @@ TEST_F(AuthSheetLive, FailuresShowTheirTextAndKeepTheInput)
         EXPECT_EQ(state().code, typed);
         EXPECT_FALSE(session->currentState().isAuthenticated());
         // Editing keeps the error line.
-        type(u"code"_s, u"1"_s);
+        type(QStringLiteral("code"), QStringLiteral("1"));
         EXPECT_EQ(shownError(), c.error);
-        screenshot(u"3-error"_s);
+        screenshot(QStringLiteral("3-error"));
     }
 
 }
 
 TEST_F(AuthSheetLive, CountdownTicksOnTheSleepAndResendKeepsTheTypedCode)
 {
-    requestCode(u"a@x.io"_s);
-    type(u"code"_s, u"12"_s);
+    requestCode(QStringLiteral("a@x.io"));
+    type(QStringLiteral("code"), QStringLiteral("12"));
     for (int left = 59; left >= 0; --left) {
         clock.advance(1s);
         ASSERT_TRUE(waitUntil([&] { return state().resendCountdown == left; })) << left;
     }
-    auto* resend = find<QPushButton>(u"resend"_s);
-    EXPECT_EQ(resend->text(), u"重新发送验证码"_s);
+    auto* resend = find<QPushButton>(QStringLiteral("resend"));
+    EXPECT_EQ(resend->text(), QStringLiteral("重新发送验证码"));
     ASSERT_TRUE(resend->isEnabled());
 
-    accounts->fail({u"auth.requestCode"_s, 42901, u"slow down"_s, 200, 1});
+    accounts->fail({ QStringLiteral("auth.requestCode"), 42901, QStringLiteral("slow down"), 200, 1 });
     resend->click();
     ASSERT_TRUE(waitUntil([this] { return settled(); }));
-    EXPECT_EQ(shownError(), u"请求过于频繁，请稍后再试"_s);
+    EXPECT_EQ(shownError(), QStringLiteral("请求过于频繁，请稍后再试"));
     EXPECT_EQ(state().resendCountdown, 0);
     EXPECT_TRUE(resend->isEnabled());
 
@@ -219,23 +220,23 @@ TEST_F(AuthSheetLive, CountdownTicksOnTheSleepAndResendKeepsTheTypedCode)
     ASSERT_TRUE(waitUntil([this] { return settled(); }));
     EXPECT_EQ(state().resendCountdown, 60);
     EXPECT_EQ(state().step, Step::enterCode);
-    EXPECT_EQ(state().code, u"12"_s);
+    EXPECT_EQ(state().code, QStringLiteral("12"));
 
     // Changing the address leaves purpose and countdown running.
-    click(u"changeEmail"_s);
+    click(QStringLiteral("changeEmail"));
     clock.advance(1s);
     ASSERT_TRUE(waitUntil([this] { return state().resendCountdown == 59; }));
-    EXPECT_EQ(state().pendingPurpose, u"register"_s);
+    EXPECT_EQ(state().pendingPurpose, QStringLiteral("register"));
     EXPECT_EQ(state().code, QString());
 }
 
 TEST_F(AuthSheetLive, TabsKeepAddressAndPasswordAndThePasswordRoadSignsIn)
 {
-    accounts->addUser(u"old@x.io"_s, u"password1"_s);
-    requestCode(u"old@x.io"_s);
-    type(u"code"_s, u"123"_s);
+    accounts->addUser(QStringLiteral("old@x.io"), QStringLiteral("password1"));
+    requestCode(QStringLiteral("old@x.io"));
+    type(QStringLiteral("code"), QStringLiteral("123"));
 
-    click(u"passwordTab"_s);
+    click(QStringLiteral("passwordTab"));
     EXPECT_EQ(state().step, Step::enterEmail);
     EXPECT_EQ(state().code, QString());
     EXPECT_EQ(state().pendingPurpose, QString());
@@ -244,22 +245,22 @@ TEST_F(AuthSheetLive, TabsKeepAddressAndPasswordAndThePasswordRoadSignsIn)
     clock.advance(1s);
     EXPECT_EQ(state().resendCountdown, 0);
     EXPECT_EQ(clock.sleepsBegun(), sleeps);
-    EXPECT_EQ(find<QLineEdit>(u"email"_s)->text(), u"old@x.io"_s);
-    type(u"password"_s, u"password1"_s);
-    click(u"emailCodeTab"_s);
-    click(u"passwordTab"_s);
-    EXPECT_EQ(find<QLineEdit>(u"password"_s)->text(), u"password1"_s);
-    screenshot(u"4-password"_s);
+    EXPECT_EQ(find<QLineEdit>(QStringLiteral("email"))->text(), QStringLiteral("old@x.io"));
+    type(QStringLiteral("password"), QStringLiteral("password1"));
+    click(QStringLiteral("emailCodeTab"));
+    click(QStringLiteral("passwordTab"));
+    EXPECT_EQ(find<QLineEdit>(QStringLiteral("password"))->text(), QStringLiteral("password1"));
+    screenshot(QStringLiteral("4-password"));
 
     // While the session is stored the sheet can be neither used nor cancelled.
     keyring->setLatency(100ms);
-    click(u"primary"_s);
-    EXPECT_EQ(primaryText(), u"处理中…"_s);
-    EXPECT_FALSE(find<QPushButton>(u"cancel"_s)->isEnabled());
+    click(QStringLiteral("primary"));
+    EXPECT_EQ(primaryText(), QStringLiteral("处理中…"));
+    EXPECT_FALSE(find<QPushButton>(QStringLiteral("cancel"))->isEnabled());
     sheet->reject();
     EXPECT_TRUE(sheet->isVisible());
     ASSERT_TRUE(waitUntil([this] { return !sheet; }));
-    EXPECT_EQ(session->currentState().me()->email, u"old@x.io"_s);
+    EXPECT_EQ(session->currentState().me()->email, QStringLiteral("old@x.io"));
 }
 
 } // namespace

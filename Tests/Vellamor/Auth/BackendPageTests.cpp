@@ -21,7 +21,6 @@
 
 using namespace vellamor;
 using namespace vellamor::test;
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 namespace {
@@ -41,8 +40,9 @@ protected:
     {
         const AuthMe me{42, email, locale, Date::fromUnixSeconds(1'700'000'000), std::nullopt};
         api->succeed(FakeAuthAPI::Op::verifyUnifiedCode,
-                     VerifyCodeResponse{{u"at"_s, u"rt"_s, Date::fromUnixSeconds(4'000'000'000)}, me, false});
-        runBlocking(session->loginWithUnifiedCode(me.email, u"123456"_s));
+            VerifyCodeResponse {
+                { QStringLiteral("at"), QStringLiteral("rt"), Date::fromUnixSeconds(4'000'000'000) }, me, false });
+        runBlocking(session->loginWithUnifiedCode(me.email, QStringLiteral("123456")));
         settleWidgets();
     }
     void openPage()
@@ -65,11 +65,12 @@ protected:
     QColor ink(const QString& name) { return page->findChild<ThemedLabel*>(name)->palette().color(QPalette::WindowText); }
 
     QTemporaryDir folder;
-    std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(folder.filePath(u"d.ini"_s));
+    std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(folder.filePath(QStringLiteral("d.ini")));
     std::shared_ptr<FakeAuthAPI> api = std::make_shared<FakeAuthAPI>();
-    std::shared_ptr<AuthSession> session = std::make_shared<AuthSession>(
-        api, std::make_shared<KeychainStore>(std::make_shared<InMemorySecureItemStore>(), u"a"_s, u"s"_s),
-        VellamorLog(u"t"_s, u"auth"_s, nullptr, nullptr), &Date::now, defaults);
+    std::shared_ptr<AuthSession> session = std::make_shared<AuthSession>(api,
+        std::make_shared<KeychainStore>(
+            std::make_shared<InMemorySecureItemStore>(), QStringLiteral("a"), QStringLiteral("s")),
+        VellamorLog(QStringLiteral("t"), QStringLiteral("auth"), nullptr, nullptr), &Date::now, defaults);
     AuthSheetPresenter presenter{api, session};
     std::shared_ptr<FakeAccountAPIs> account = std::make_shared<FakeAccountAPIs>();
     std::shared_ptr<FakeInputSourceAPI> sources = std::make_shared<FakeInputSourceAPI>();
@@ -78,54 +79,57 @@ protected:
 
 TEST_F(BackendPageTest, SignedInTheBalanceAndDetailsShowSignedOutOnlyTheAccountCard)
 {
-    signIn(u"me@x.io"_s, u" EN-us "_s);
+    signIn(QStringLiteral("me@x.io"), QStringLiteral(" EN-us "));
     openPage();
-    EXPECT_EQ(label(u"walletMessage"_s), u"正在加载积分余额…"_s);
+    EXPECT_EQ(label(QStringLiteral("walletMessage")), QStringLiteral("正在加载积分余额…"));
     account->plans.answer(0, PlanInfo{});
     ASSERT_TRUE(waitUntil([&] { return account->wallets.calls.size() == 1; }));
     account->wallets.answer(0, WalletInfo{-3, 0, -5, std::nullopt, 2, 10});
     ASSERT_TRUE(settled());
     const QStringList texts = shownTexts(*page, standardText);
-    for (const QString& text : {u"已登录为 me@x.io"_s, u"#42"_s, u"首次登录"_s, u"English"_s, u"0 积分"_s,
-                                u"听写每秒约 2 积分，润色每次约 10 积分"_s})
+    for (const QString& text : { QStringLiteral("已登录为 me@x.io"), QStringLiteral("#42"), QStringLiteral("首次登录"),
+             QStringLiteral("English"), QStringLiteral("0 积分"),
+             QStringLiteral("听写每秒约 2 积分，润色每次约 10 积分") })
         EXPECT_TRUE(texts.contains(text)) << text.toStdString();
-    EXPECT_EQ(label(u"total"_s), u"0"_s);
-    EXPECT_EQ(ink(u"total"_s), WindowTheme::secondary());
-    EXPECT_EQ(label(u"monthly"_s), u"-3 积分"_s);
-    EXPECT_EQ(ink(u"monthly"_s), WindowTheme::orange());
-    renderView(*page, u"account-page-signed-in"_s);
+    EXPECT_EQ(label(QStringLiteral("total")), QStringLiteral("0"));
+    EXPECT_EQ(ink(QStringLiteral("total")), WindowTheme::secondary());
+    EXPECT_EQ(label(QStringLiteral("monthly")), QStringLiteral("-3 积分"));
+    EXPECT_EQ(ink(QStringLiteral("monthly")), WindowTheme::orange());
+    renderView(*page, QStringLiteral("account-page-signed-in"));
 
     api->succeed(FakeAuthAPI::Op::logout);
     runBlocking(session->logout());
     settleWidgets();
     QStringList signedOut = shownTexts(*page, standardText);
     signedOut.sort();
-    EXPECT_EQ(signedOut, (QStringList{u"未登录"_s, u"登录 / 注册"_s, u"登录后可在多台设备间同步你的词典与历史"_s,
-                                      u"登录后同步历史记录与个人词典，跨设备无缝继续"_s, u"账户"_s}));
+    EXPECT_EQ(signedOut,
+        (QStringList { QStringLiteral("未登录"), QStringLiteral("登录 / 注册"),
+            QStringLiteral("登录后可在多台设备间同步你的词典与历史"),
+            QStringLiteral("登录后同步历史记录与个人词典，跨设备无缝继续"), QStringLiteral("账户") }));
     EXPECT_EQ(store().wallet(), std::nullopt);
-    renderView(*page, u"account-page-signed-out"_s);
+    renderView(*page, QStringLiteral("account-page-signed-out"));
 }
 
 // Overlapping reloads and resets, their calls answered out of order: what
 // stays on the page belongs to the newest reload, and loading follows it.
 TEST_F(BackendPageTest, OnlyTheNewestReloadPublishes)
 {
-    signIn(u"me@x.io"_s, u"   "_s);
+    signIn(QStringLiteral("me@x.io"), QStringLiteral("   "));
     openPage();
-    EXPECT_TRUE(shownTexts(*page, standardText).contains(u"未设置"_s));
+    EXPECT_TRUE(shownTexts(*page, standardText).contains(QStringLiteral("未设置")));
     // A failed plan: the points are never asked for.
     account->plans.fail(0, UsageAPIError::missingToken());
     ASSERT_TRUE(settled());
     EXPECT_TRUE(account->wallets.calls.isEmpty());
     const QString missingToken = UsageAPIError::missingToken().errorDescription();
-    EXPECT_EQ(label(u"walletMessage"_s), missingToken);
-    EXPECT_EQ(ink(u"walletMessage"_s), WindowTheme::orange());
+    EXPECT_EQ(label(QStringLiteral("walletMessage")), missingToken);
+    EXPECT_EQ(ink(QStringLiteral("walletMessage")), WindowTheme::orange());
 
     // Another account signs in while a reload waits; the older one answers
     // last and is dropped; the error stays until the newest succeeds.
     store().reload();
-    signIn(u"other@x.io"_s, u"ja_JP"_s);
-    EXPECT_TRUE(shownTexts(*page, standardText).contains(u"ja_JP"_s));
+    signIn(QStringLiteral("other@x.io"), QStringLiteral("ja_JP"));
+    EXPECT_TRUE(shownTexts(*page, standardText).contains(QStringLiteral("ja_JP")));
     EXPECT_EQ(sources->lists.calls.size(), 2) << "the input sources load once on opening and once on the change";
     ASSERT_EQ(account->plans.calls.size(), 3);
     account->plans.answer(2, PlanInfo{});
@@ -138,17 +142,17 @@ TEST_F(BackendPageTest, OnlyTheNewestReloadPublishes)
     account->wallets.answer(0, WalletInfo{0, 0, 7, std::nullopt, 2, 10});
     ASSERT_TRUE(settled());
     EXPECT_EQ(store().errorText(), std::nullopt);
-    EXPECT_EQ(label(u"total"_s), u"7"_s);
-    EXPECT_EQ(ink(u"total"_s), WindowTheme::accent());
+    EXPECT_EQ(label(QStringLiteral("total")), QStringLiteral("7"));
+    EXPECT_EQ(ink(QStringLiteral("total")), WindowTheme::accent());
 
     // A later failure keeps the balance on screen and hides its error.
     store().reload();
     account->plans.answer(3, PlanInfo{});
     ASSERT_TRUE(waitUntil([&] { return account->wallets.calls.size() == 2; }));
-    account->wallets.fail(1, UsageAPIError::transport(u"offline"_s));
+    account->wallets.fail(1, UsageAPIError::transport(QStringLiteral("offline")));
     ASSERT_TRUE(settled());
-    EXPECT_EQ(label(u"total"_s), u"7"_s);
-    EXPECT_EQ(label(u"walletMessage"_s), QString());
+    EXPECT_EQ(label(QStringLiteral("total")), QStringLiteral("7"));
+    EXPECT_EQ(label(QStringLiteral("walletMessage")), QString());
 
     // Signed out while a reload waits: its answers never reach the page.
     store().reload();

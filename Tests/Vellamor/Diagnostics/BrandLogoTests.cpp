@@ -12,8 +12,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
-
 // The logo in `frame`-sized logical units with room for its shadow; pixels
 // are read at positions relative to the frame.
 class Rendered {
@@ -28,7 +26,7 @@ public:
         BrandLogo::paint(painter, QRectF(QPointF(margins_.left(), margins_.top()), frame));
         const QString folder = qEnvironmentVariable("VELLAMOR_SCREENSHOT_DIR");
         if (!folder.isEmpty() && QDir().mkpath(folder))
-            image_.save(folder + u"/brand-logo-"_s + name + u".png"_s);
+            image_.save(folder + QStringLiteral("/brand-logo-") + name + QStringLiteral(".png"));
     }
 
     // Premultiplied red, green, blue and alpha, 0 to 1.
@@ -56,7 +54,7 @@ const QVector3D skyBlue{0.31f, 0.76f, 0.97f}, violet{0.65f, 0.55f, 0.98f}, pink{
 
 TEST(BrandLogo, LayersShowWhereTheDrawingPutsThem)
 {
-    const Rendered logo(QSizeF(512, 512), u"512"_s);
+    const Rendered logo(QSizeF(512, 512), QStringLiteral("512"));
 
     const QVector4D centre = logo.atFraction(0.5, 0.5);
     EXPECT_GT(std::min({centre.x(), centre.y(), centre.z()}), 0.93f) << "the white core";
@@ -97,7 +95,7 @@ TEST(BrandLogo, LayersShowWhereTheDrawingPutsThem)
 // at 0.85 over what lies beneath.
 TEST(BrandLogo, DotsFollowTheFullFrameInTheirPaletteColours)
 {
-    const Rendered logo(QSizeF(1536, 768), u"wide"_s);
+    const Rendered logo(QSizeF(1536, 768), QStringLiteral("wide"));
     const struct {
         qreal x, y, r;
         QVector3D colour;
@@ -120,7 +118,7 @@ TEST(BrandLogo, RimKeepsItsWidthAtEverySize)
 {
     for (const qreal side : {64.0, 512.0}) {
         SCOPED_TRACE(side);
-        const Rendered logo(QSizeF(side, side), u"rim-%1"_s.arg(side));
+        const Rendered logo(QSizeF(side, side), QStringLiteral("rim-%1").arg(side));
         const qreal middle = side / 2;
         const QVector3D edge = logo.at(QPointF(0.5, middle)).toVector3D();
         const QVector3D next = logo.at(QPointF(1.5, middle)).toVector3D();

@@ -20,8 +20,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
-
 QString writeLog(const QString& name, const QByteArray& bytes)
 {
     const QString path = testHome() + u'/' + name;
@@ -54,9 +52,11 @@ TEST_F(LogViewerTest, LargeChineseLogShowsTheChosenNumberOfWholeLines)
 {
     QByteArray bytes;
     for (int line = 0; line < 6000; ++line)
-        bytes += u"2026-03-01T08:15:30.000Z INFO  [dictation] 识别完成：第 %1 行，内容为中文文本\n"_s.arg(line).toUtf8();
+        bytes += QStringLiteral("2026-03-01T08:15:30.000Z INFO  [dictation] 识别完成：第 %1 行，内容为中文文本\n")
+                     .arg(line)
+                     .toUtf8();
     ASSERT_GT(bytes.size(), LogReader::maxTailBytes);
-    const QString path = writeLog(u"large.log"_s, bytes);
+    const QString path = writeLog(QStringLiteral("large.log"), bytes);
 
     LogViewerView view(model(path));
     LogViewerModel& logs = view.model();
@@ -65,17 +65,20 @@ TEST_F(LogViewerTest, LargeChineseLogShowsTheChosenNumberOfWholeLines)
 
     view.resize(640, 420);
     view.linesBox()->setValue(2000);
-    EXPECT_EQ(statuses, QStringList{u"未加载"_s}) << "changing the count does not reload";
+    EXPECT_EQ(statuses, QStringList { QStringLiteral("未加载") }) << "changing the count does not reload";
     view.show();
     loaded(view);
 
-    EXPECT_EQ(statuses, (QStringList{u"未加载"_s, u"加载中..."_s, path + u" · 2000 行"_s}));
+    EXPECT_EQ(statuses,
+        (QStringList { QStringLiteral("未加载"), QStringLiteral("加载中..."), path + QStringLiteral(" · 2000 行") }));
     const QStringList lines = logs.content.value().split(u'\n');
     ASSERT_EQ(lines.size(), 2000);
-    EXPECT_TRUE(lines.first().startsWith(u"2026-03-01T08:15:30.000Z INFO  [dictation] 识别完成：第 4000 行"_s));
-    EXPECT_TRUE(lines.last().startsWith(u"2026-03-01T08:15:30.000Z INFO  [dictation] 识别完成：第 5999 行"_s));
+    EXPECT_TRUE(
+        lines.first().startsWith(QStringLiteral("2026-03-01T08:15:30.000Z INFO  [dictation] 识别完成：第 4000 行")));
+    EXPECT_TRUE(
+        lines.last().startsWith(QStringLiteral("2026-03-01T08:15:30.000Z INFO  [dictation] 识别完成：第 5999 行")));
     EXPECT_EQ(view.textArea()->toPlainText(), logs.content.value());
-    renderForReview(view, u"log-viewer-large"_s);
+    renderForReview(view, QStringLiteral("log-viewer-large"));
 
     view.copyButton()->click();
     EXPECT_EQ(pasteboard->text(platform::PasteboardSelection::clipboard), logs.content.value());
@@ -89,8 +92,9 @@ TEST_F(LogViewerTest, NothingToShowReadsEmptyAndCopiesNothing)
         QString status;
         bool revealable;
     } cases[] = {
-        {"deleted file", testHome() + u"/deleted.log"_s, testHome() + u"/deleted.log · 0 行"_s, true},
-        {"unknown location", std::nullopt, u"(未知) · 0 行"_s, false},
+        { "deleted file", testHome() + QStringLiteral("/deleted.log"),
+            testHome() + QStringLiteral("/deleted.log · 0 行"), true },
+        { "unknown location", std::nullopt, QStringLiteral("(未知) · 0 行"), false },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -98,7 +102,7 @@ TEST_F(LogViewerTest, NothingToShowReadsEmptyAndCopiesNothing)
         view.show();
         loaded(view);
         EXPECT_EQ(view.statusLabel()->text(), c.status);
-        EXPECT_EQ(view.textArea()->toPlainText(), u"（空）"_s);
+        EXPECT_EQ(view.textArea()->toPlainText(), QStringLiteral("（空）"));
         EXPECT_FALSE(view.copyButton()->isEnabled());
         EXPECT_EQ(view.revealButton()->isEnabled(), c.revealable);
         view.model().copy();
@@ -108,23 +112,23 @@ TEST_F(LogViewerTest, NothingToShowReadsEmptyAndCopiesNothing)
 
 TEST_F(LogViewerTest, LinesAreCountedBetweenLineFeedsAndRefreshUsesTheStepperCount)
 {
-    const QString path = writeLog(u"one.log"_s, "only line");
+    const QString path = writeLog(QStringLiteral("one.log"), "only line");
     LogViewerView view(model(path));
     view.show();
     loaded(view);
-    EXPECT_EQ(view.statusLabel()->text(), path + u" · 1 行"_s);
+    EXPECT_EQ(view.statusLabel()->text(), path + QStringLiteral(" · 1 行"));
     // A final line feed still counts the empty line after it.
-    EXPECT_EQ(LogViewerModel::lineCount(u"a\n"_s), 2);
-    EXPECT_EQ(LogViewerModel::lineCount(u"\n\n"_s), 3);
+    EXPECT_EQ(LogViewerModel::lineCount(QStringLiteral("a\n")), 2);
+    EXPECT_EQ(LogViewerModel::lineCount(QStringLiteral("\n\n")), 3);
 
-    writeLog(u"one.log"_s, QByteArray("x\n").repeated(700));
+    writeLog(QStringLiteral("one.log"), QByteArray("x\n").repeated(700));
     view.refreshButton()->click();
     loaded(view);
-    EXPECT_EQ(view.statusLabel()->text(), path + u" · 500 行"_s);
+    EXPECT_EQ(view.statusLabel()->text(), path + QStringLiteral(" · 500 行"));
     view.linesBox()->stepUp();
     view.refreshButton()->click();
     loaded(view);
-    EXPECT_EQ(view.statusLabel()->text(), path + u" · 600 行"_s);
+    EXPECT_EQ(view.statusLabel()->text(), path + QStringLiteral(" · 600 行"));
 
     // By a hundred, never beyond 50…2000.
     const std::pair<int, int> moves[] = {{-2, 400}, {100, 2000}, {-100, 50}, {1, 150}};
@@ -132,7 +136,7 @@ TEST_F(LogViewerTest, LinesAreCountedBetweenLineFeedsAndRefreshUsesTheStepperCou
         view.linesBox()->stepBy(steps);
         EXPECT_EQ(view.model().lines(), lines);
     }
-    EXPECT_EQ(view.linesBox()->text(), u"行数 150"_s);
+    EXPECT_EQ(view.linesBox()->text(), QStringLiteral("行数 150"));
 }
 
 // A line written before parts were capped: read off the main thread, shown
@@ -141,16 +145,16 @@ TEST_F(LogViewerTest, LinesAreCountedBetweenLineFeedsAndRefreshUsesTheStepperCou
 TEST_F(LogViewerTest, AHugeLineIsCutAndReadingLeavesTheWindowAnswering)
 {
     const QByteArray ascii(400'000, 'x');
-    const QByteArray wide = u"字"_s.repeated(2000).toUtf8(); // 6000 bytes; 4096 falls inside a character
-    const QString path = writeLog(u"huge.log"_s, "first\n" + ascii + "\n" + wide + "\nlast\n");
+    const QByteArray wide = QStringLiteral("字").repeated(2000).toUtf8(); // 6000 bytes; 4096 falls inside a character
+    const QString path = writeLog(QStringLiteral("huge.log"), "first\n" + ascii + "\n" + wide + "\nlast\n");
     LogViewerView view(model(path));
     view.show();
     EXPECT_TRUE(view.model().isLoading.value()) << "shown before the file is read";
     loaded(view);
     const QStringList lines = view.model().content.value().split(u'\n');
-    EXPECT_EQ(lines, (QStringList{u"first"_s, QString(4096, u'x') + u"…[395904 bytes left out]"_s,
-                                  u"字"_s.repeated(1365) + u"…[1905 bytes left out]"_s, u"last"_s}));
-
+    EXPECT_EQ(lines,
+        (QStringList { QStringLiteral("first"), QString(4096, u'x') + QStringLiteral("…[395904 bytes left out]"),
+            QStringLiteral("字").repeated(1365) + QStringLiteral("…[1905 bytes left out]"), QStringLiteral("last") }));
 
     auto closing = std::make_unique<LogViewerView>(model(path));
     closing->show();
@@ -161,7 +165,7 @@ TEST_F(LogViewerTest, AHugeLineIsCutAndReadingLeavesTheWindowAnswering)
 
 TEST_F(LogViewerTest, RevealShowsTheFileOrFallsBackToItsFolder)
 {
-    const QString path = testHome() + u"/state/vellamor/vellamor.log"_s;
+    const QString path = testHome() + QStringLiteral("/state/vellamor/vellamor.log");
     for (const bool fileManagerTakesIt : {true, false}) {
         SCOPED_TRACE(fileManagerTakesIt);
         workspace = std::make_shared<FakeWorkspace>();
@@ -170,7 +174,8 @@ TEST_F(LogViewerTest, RevealShowsTheFileOrFallsBackToItsFolder)
         view.revealButton()->click();
         EXPECT_EQ(workspace->shownFiles, QStringList{path});
         EXPECT_EQ(workspace->openedUrls,
-                  fileManagerTakesIt ? QList<QUrl>{} : QList<QUrl>{QUrl::fromLocalFile(testHome() + u"/state/vellamor"_s)});
+            fileManagerTakesIt ? QList<QUrl> {}
+                               : QList<QUrl> { QUrl::fromLocalFile(testHome() + QStringLiteral("/state/vellamor")) });
     }
 }
 

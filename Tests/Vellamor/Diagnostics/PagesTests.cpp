@@ -31,7 +31,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using platform::PasteboardSelection;
 
 class DiagnosticsPageTest : public ::testing::Test {
@@ -39,8 +38,8 @@ protected:
     std::unique_ptr<DiagnosticsPage> page()
     {
         auto checker = std::make_shared<PermissionChecker>(
-            PermissionChecker::Facilities{inputMonitoring, soundServer, accessibility, launcher},
-            VellamorLog(u"com.vellamor.app"_s, u"permission"_s, nullptr, nullptr));
+            PermissionChecker::Facilities { inputMonitoring, soundServer, accessibility, launcher },
+            VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("permission"), nullptr, nullptr));
         auto page = std::make_unique<DiagnosticsPage>(
             DiagnosticsServices{checker, pasteboard, std::make_shared<FakeWorkspace>(), std::nullopt, {}}, nullptr,
             clock.sleeper());
@@ -70,7 +69,10 @@ protected:
             pills << pill->accessibleName() + u' ' + pill->findChild<SymbolView*>()->name();
         return pills;
     }
-    static QList<QPushButton*> grantButtons(QWidget& page) { return shown<QPushButton>(page, u"^去授权$"_s); }
+    static QList<QPushButton*> grantButtons(QWidget& page)
+    {
+        return shown<QPushButton>(page, QStringLiteral("^去授权$"));
+    }
 
     std::shared_ptr<FakeInputMonitoringProbe> inputMonitoring =
         std::make_shared<FakeInputMonitoringProbe>(platform::InputMonitoringSupport::available);
@@ -85,10 +87,10 @@ TEST_F(DiagnosticsPageTest, PermissionRowsShowTheSnapshotTakenWhenThePageAppears
 {
     auto diagnostics = page();
     showAndSettle(*diagnostics);
-    const QString granted = u"已授权 checkmark.circle.fill"_s;
+    const QString granted = QStringLiteral("已授权 checkmark.circle.fill");
     EXPECT_EQ(pills(*diagnostics), (QStringList{granted, granted, granted}));
     EXPECT_TRUE(grantButtons(*diagnostics).isEmpty());
-    renderForReview(*diagnostics, u"diagnostics-page-granted"_s);
+    renderForReview(*diagnostics, QStringLiteral("diagnostics-page-granted"));
 
     soundServer->answer.reachable = false;
     accessibility->enabled = false;
@@ -96,18 +98,21 @@ TEST_F(DiagnosticsPageTest, PermissionRowsShowTheSnapshotTakenWhenThePageAppears
     EXPECT_EQ(pills(*diagnostics), (QStringList{granted, granted, granted})) << "no refresh while shown";
     diagnostics->hide();
     showAndSettle(*diagnostics);
-    const QStringList missing{u"已拒绝 xmark.circle.fill"_s, u"未授权 circle.dashed"_s, u"已拒绝 xmark.circle.fill"_s};
+    const QStringList missing { QStringLiteral("已拒绝 xmark.circle.fill"), QStringLiteral("未授权 circle.dashed"),
+        QStringLiteral("已拒绝 xmark.circle.fill") };
     EXPECT_TRUE(waitUntil([&] { return pills(*diagnostics) == missing; })) << pills(*diagnostics).join(u", ").toStdString();
     EXPECT_EQ(grantButtons(*diagnostics).size(), 3);
-    renderForReview(*diagnostics, u"diagnostics-page-missing"_s);
+    renderForReview(*diagnostics, QStringLiteral("diagnostics-page-missing"));
 
     // Without a settings program the page says where to look instead.
-    const auto explanation = [&] { return shown<QLabel>(*diagnostics, u"没有找到可打开的系统设置程序"_s); };
+    const auto explanation
+        = [&] { return shown<QLabel>(*diagnostics, QStringLiteral("没有找到可打开的系统设置程序")); };
     grantButtons(*diagnostics)[0]->click();
     EXPECT_EQ(explanation().size(), 1);
-    launcher->installed = {u"gnome-control-center"_s};
+    launcher->installed = { QStringLiteral("gnome-control-center") };
     grantButtons(*diagnostics)[0]->click();
-    EXPECT_EQ(launcher->launches, (QList<QStringList>{{u"gnome-control-center"_s, u"sound"_s}}));
+    EXPECT_EQ(launcher->launches,
+        (QList<QStringList> { { QStringLiteral("gnome-control-center"), QStringLiteral("sound") } }));
     EXPECT_TRUE(explanation().isEmpty());
 }
 
@@ -119,20 +124,21 @@ TEST_F(DiagnosticsPageTest, CopyPutsTheReportOfTheLastSnapshotAndTheFirstWaitToE
 
     diagnostics->copyButton()->click();
     const QString report = pasteboard->text(PasteboardSelection::clipboard).value_or(QString());
-    EXPECT_TRUE(report.startsWith(u"=== Vellamor Diagnostics ===\n"_s));
-    EXPECT_TRUE(report.contains(u"\n- accessibility: granted\n"_s));
-    EXPECT_TRUE(report.endsWith(u"(未能读取)\nredacted=0"_s));
-    EXPECT_EQ(diagnostics->copyButton()->text(), u"已复制"_s);
+    EXPECT_TRUE(report.startsWith(QStringLiteral("=== Vellamor Diagnostics ===\n")));
+    EXPECT_TRUE(report.contains(QStringLiteral("\n- accessibility: granted\n")));
+    EXPECT_TRUE(report.endsWith(QStringLiteral("(未能读取)\nredacted=0")));
+    EXPECT_EQ(diagnostics->copyButton()->text(), QStringLiteral("已复制"));
 
     clock.advance(std::chrono::milliseconds(1000));
     diagnostics->copyButton()->click();
     clock.advance(std::chrono::milliseconds(799));
-    EXPECT_EQ(diagnostics->copyButton()->text(), u"已复制"_s);
+    EXPECT_EQ(diagnostics->copyButton()->text(), QStringLiteral("已复制"));
     clock.advance(std::chrono::milliseconds(1));
-    EXPECT_TRUE(waitUntil([&] { return diagnostics->copyButton()->text() == u"复制诊断信息"_s; }));
+    EXPECT_TRUE(waitUntil([&] { return diagnostics->copyButton()->text() == QStringLiteral("复制诊断信息"); }));
     clock.advance(std::chrono::milliseconds(1000));
     QCoreApplication::processEvents();
-    EXPECT_EQ(diagnostics->copyButton()->text(), u"复制诊断信息"_s) << "the second wait ends without a change";
+    EXPECT_EQ(diagnostics->copyButton()->text(), QStringLiteral("复制诊断信息"))
+        << "the second wait ends without a change";
 }
 
 TEST_F(DiagnosticsPageTest, OpeningTheLogHidesTheCardsAndClosingShowsThemAgain)
@@ -152,8 +158,9 @@ TEST_F(DiagnosticsPageTest, OpeningTheLogHidesTheCardsAndClosingShowsThemAgain)
     EXPECT_EQ(fade->easingCurve(), PaintKit::easeInOut());
     EXPECT_TRUE(waitUntil([&] { return diagnostics->logViewer()->graphicsEffect() == nullptr; }));
     EXPECT_TRUE(waitUntil([&] { return !diagnostics->logViewer()->model().isLoading.value(); }));
-    EXPECT_EQ(diagnostics->logViewer()->model().status.value(), u"(未知) · 0 行"_s) << "loaded when it opened";
-    renderForReview(*diagnostics, u"diagnostics-page-log"_s);
+    EXPECT_EQ(diagnostics->logViewer()->model().status.value(), QStringLiteral("(未知) · 0 行"))
+        << "loaded when it opened";
+    renderForReview(*diagnostics, QStringLiteral("diagnostics-page-log"));
 
     diagnostics->logToggle()->click();
     EXPECT_TRUE(diagnostics->cards()->isVisible());
@@ -163,36 +170,38 @@ TEST_F(DiagnosticsPageTest, OpeningTheLogHidesTheCardsAndClosingShowsThemAgain)
 TEST(AboutPage, ShowsTheVersionItWasGivenAndOpensItsLinks)
 {
     auto workspace = std::make_shared<FakeWorkspace>();
-    AboutPage about(ApplicationVersion{u"1.2.3"_s, u"45"_s}, workspace);
+    AboutPage about(ApplicationVersion { QStringLiteral("1.2.3"), QStringLiteral("45") }, workspace);
     about.resize(560, 420);
     about.show();
     EXPECT_THAT(about.versionLabel()->text().toStdString(), ::testing::ContainsRegex("1\\.2\\.3.*45"));
-    renderForReview(about, u"about-page"_s);
+    renderForReview(about, QStringLiteral("about-page"));
 
     for (QPushButton* link : about.links()) {
         EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
         link->click();
     }
     ASSERT_EQ(workspace->openedUrls,
-              (QList<QUrl>{QUrl(u"https://vellamor.com"_s), QUrl(u"mailto:feedback@vellamor.com?subject=Vellamor%20Feedback"_s),
-                           QUrl(u"https://vellamor.com/legal"_s)}));
-    EXPECT_EQ(QUrlQuery(workspace->openedUrls[1]).queryItemValue(u"subject"_s, QUrl::FullyDecoded),
-              u"Vellamor Feedback"_s);
+        (QList<QUrl> { QUrl(QStringLiteral("https://vellamor.com")),
+            QUrl(QStringLiteral("mailto:feedback@vellamor.com?subject=Vellamor%20Feedback")),
+            QUrl(QStringLiteral("https://vellamor.com/legal")) }));
+    EXPECT_EQ(QUrlQuery(workspace->openedUrls[1]).queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded),
+        QStringLiteral("Vellamor Feedback"));
 
-    AboutPage::openUrl(*workspace, u"https://exa mple.com"_s);
+    AboutPage::openUrl(*workspace, QStringLiteral("https://exa mple.com"));
     EXPECT_EQ(workspace->openedUrls.size(), 3) << "an invalid address opens nothing";
 }
 
 // "Licenses & Credits" shows its "&" instead of taking it for a shortcut mark.
 TEST(AboutPage, ShowsItsLinksAsWrittenInEveryLanguage)
 {
-    for (const QString& language : {u"zh"_s, u"en"_s}) {
+    for (const QString& language : { QStringLiteral("zh"), QStringLiteral("en") }) {
         LocaleResolver::shared().setLanguage(language);
-        AboutPage about(ApplicationVersion{u"1.2.3"_s, u"45"_s}, std::make_shared<FakeWorkspace>());
+        AboutPage about(
+            ApplicationVersion { QStringLiteral("1.2.3"), QStringLiteral("45") }, std::make_shared<FakeWorkspace>());
         for (QPushButton* link : about.links())
             EXPECT_TRUE(QKeySequence::mnemonic(link->text()).isEmpty()) << link->text().toStdString();
     }
-    LocaleResolver::shared().setLanguage(u"auto"_s);
+    LocaleResolver::shared().setLanguage(QStringLiteral("auto"));
 }
 
 } // namespace

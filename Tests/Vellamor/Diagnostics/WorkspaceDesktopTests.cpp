@@ -11,8 +11,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
-
 // Stands in for the desktop's file manager on the session bus.
 class FileManagerStub : public QObject {
     Q_OBJECT
@@ -37,24 +35,26 @@ using WorkspaceDesktopTest = DesktopTest;
 
 TEST_F(WorkspaceDesktopTest, FileManagerGetsTheFileAsAnEncodedUriAndNoFileManagerIsReported)
 {
-    const QString path = u"/home/用户/日志 目录/vellamor.log"_s;
+    const QString path = QStringLiteral("/home/用户/日志 目录/vellamor.log");
     platform::DesktopWorkspace workspace;
     EXPECT_EQ(askToShow(workspace, path), false) << "no file manager on the bus";
 
     FileManagerStub fileManager;
-    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"file-manager-stub"_s);
-    ASSERT_TRUE(bus.registerObject(u"/org/freedesktop/FileManager1"_s, &fileManager, QDBusConnection::ExportAllSlots));
-    ASSERT_TRUE(bus.registerService(u"org.freedesktop.FileManager1"_s));
+    QDBusConnection bus
+        = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("file-manager-stub"));
+    ASSERT_TRUE(bus.registerObject(
+        QStringLiteral("/org/freedesktop/FileManager1"), &fileManager, QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(bus.registerService(QStringLiteral("org.freedesktop.FileManager1")));
 
     EXPECT_EQ(askToShow(workspace, path), true);
     ASSERT_EQ(fileManager.shownUris.size(), 1);
     const QString uri = fileManager.shownUris.first();
-    EXPECT_TRUE(uri.startsWith(u"file:///home/"_s)) << uri.toStdString();
+    EXPECT_TRUE(uri.startsWith(QStringLiteral("file:///home/"))) << uri.toStdString();
     EXPECT_FALSE(uri.contains(u' ')) << uri.toStdString();
     EXPECT_EQ(QUrl(uri).toLocalFile(), path);
 
-    bus.unregisterService(u"org.freedesktop.FileManager1"_s);
-    QDBusConnection::disconnectFromBus(u"file-manager-stub"_s);
+    bus.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("file-manager-stub"));
 }
 
 } // namespace

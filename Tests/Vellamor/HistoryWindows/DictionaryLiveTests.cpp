@@ -11,8 +11,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
-
 // The window with a real data-sync client against the development backend.
 class DictionaryLiveTest : public LiveServerTest {
 protected:
@@ -20,7 +18,7 @@ protected:
     {
         WindowServices services;
         services.dataSync = [this, cacheFolder]() -> std::shared_ptr<DataSyncAPIProtocol> {
-            auto token = []() -> QCoro::Task<std::optional<QString>> {co_return u"tok"_s; };
+            auto token = []() -> QCoro::Task<std::optional<QString>> { co_return QStringLiteral("tok"); };
             return std::make_shared<DataSyncAPI>(
                 server.baseURL(), makeSession(), token, std::make_shared<RecordingUnauthorizedHandler>(), cacheFolder);
         };
@@ -47,26 +45,26 @@ TEST_F(DictionaryLiveTest, EntriesMadeInTheWindowComeBackFromTheServer)
 {
     std::unique_ptr<DictionaryWindowController> controller = openWindow(cache.path());
     DictionaryView& view = *controller->window();
-    EXPECT_EQ(view.pill().text, u"已同步云端"_s);
+    EXPECT_EQ(view.pill().text, QStringLiteral("已同步云端"));
 
     view.addButton().click();
     settleWidgets();
     ASSERT_NE(view.addSheet(), nullptr);
-    submit(*view.addSheet(), u" 薇拉摩 "_s, u"wei la mo"_s);
+    submit(*view.addSheet(), QStringLiteral(" 薇拉摩 "), QStringLiteral("wei la mo"));
     ASSERT_TRUE(settledUntil([&] { return view.addSheet() == nullptr; }));
     ASSERT_EQ(view.list().entries().size(), 1);
-    EXPECT_EQ(view.list().entries()[0].term, u"薇拉摩"_s);
+    EXPECT_EQ(view.list().entries()[0].term, QStringLiteral("薇拉摩"));
 
     clickRow(view.list(), 0, DictRow::Button::edit);
     ASSERT_NE(view.editSheet(), nullptr);
-    submit(*view.editSheet(), u"Vellamor"_s, u"wei la mo"_s);
+    submit(*view.editSheet(), QStringLiteral("Vellamor"), QStringLiteral("wei la mo"));
     ASSERT_TRUE(settledUntil([&] { return view.editSheet() == nullptr; }));
 
     // The limit counts user-perceived characters: each of these is four UTF-16 units.
     DictionaryViewModel& model = *controller->viewModel();
-    for (const auto& [length, refusal] :
-        {std::pair(128, std::optional<QString>()), std::pair(129, std::optional(u"术语过长（≤128）"_s))}) {
-        model.upsert(std::nullopt, u"👍🏽"_s.repeated(length), {}, {});
+    for (const auto& [length, refusal] : { std::pair(128, std::optional<QString>()),
+             std::pair(129, std::optional(QStringLiteral("术语过长（≤128）"))) }) {
+        model.upsert(std::nullopt, QStringLiteral("👍🏽").repeated(length), {}, {});
         ASSERT_TRUE(settledUntil([&] { return model.errorText.value() || model.entries.value().size() == 2; }));
         EXPECT_EQ(model.errorText.value(), refusal) << length;
     }
@@ -75,7 +73,7 @@ TEST_F(DictionaryLiveTest, EntriesMadeInTheWindowComeBackFromTheServer)
     ASSERT_EQ(view.list().entries().size(), 2);
     clickRow(view.list(), 1, DictRow::Button::remove);
     ASSERT_TRUE(settledUntil([&] { return view.list().entries().size() == 1; }));
-    renderView(view, u"dictionary-live"_s);
+    renderView(view, QStringLiteral("dictionary-live"));
 
     // Closing only hides the window: it comes back where the user left it.
     view.close();
@@ -88,9 +86,9 @@ TEST_F(DictionaryLiveTest, EntriesMadeInTheWindowComeBackFromTheServer)
     controller.reset();
     std::unique_ptr<DictionaryWindowController> reopened = openWindow(freshCache.path());
     ASSERT_EQ(reopened->window()->list().entries().size(), 1);
-    EXPECT_EQ(reopened->window()->list().entries()[0].term, u"Vellamor"_s);
-    EXPECT_EQ(reopened->window()->list().entries()[0].replacement, u"wei la mo"_s);
-    EXPECT_EQ(reopened->window()->pill().text, u"已同步云端"_s);
+    EXPECT_EQ(reopened->window()->list().entries()[0].term, QStringLiteral("Vellamor"));
+    EXPECT_EQ(reopened->window()->list().entries()[0].replacement, QStringLiteral("wei la mo"));
+    EXPECT_EQ(reopened->window()->pill().text, QStringLiteral("已同步云端"));
 }
 
 } // namespace

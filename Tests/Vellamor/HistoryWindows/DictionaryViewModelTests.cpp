@@ -7,7 +7,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 class DictionaryViewModelTest : public DictionaryTest {
@@ -28,16 +27,17 @@ TEST_F(DictionaryViewModelTest, LoadsSortedByTheLocaleAfterAFailedLoad)
 {
     const QLocale before;
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
-    api->dictionary = {entry(3, u"上海"_s), entry(1, u"北京"_s), entry(5, u"同"_s, {}, u"first"_s),
-        entry(2, u"Apple"_s), entry(4, u"同"_s, {}, u"second"_s)};
-    auto& answers = api->dictAnswers[u"dict.list"_s];
-    answers.push_back({0ms, std::make_exception_ptr(DataSyncError::business(50000, u"忙"_s)), std::nullopt,
-        DataSyncConnection::local(u"忙"_s)});
+    api->dictionary = { entry(3, QStringLiteral("上海")), entry(1, QStringLiteral("北京")),
+        entry(5, QStringLiteral("同"), {}, QStringLiteral("first")), entry(2, QStringLiteral("Apple")),
+        entry(4, QStringLiteral("同"), {}, QStringLiteral("second")) };
+    auto& answers = api->dictAnswers[QStringLiteral("dict.list")];
+    answers.push_back({ 0ms, std::make_exception_ptr(DataSyncError::business(50000, QStringLiteral("忙"))),
+        std::nullopt, DataSyncConnection::local(QStringLiteral("忙")) });
     answers.push_back({100ms, nullptr, std::nullopt, std::nullopt});
     model.refresh();
     settle();
-    EXPECT_EQ(model.errorText.value(), u"业务错误 50000：忙"_s);
-    EXPECT_EQ(model.connection.value(), DataSyncConnection::local(u"尚未同步"_s)) << "kept on a failure";
+    EXPECT_EQ(model.errorText.value(), QStringLiteral("业务错误 50000：忙"));
+    EXPECT_EQ(model.connection.value(), DataSyncConnection::local(QStringLiteral("尚未同步"))) << "kept on a failure";
     model.refresh();
     EXPECT_EQ(model.errorText.value(), std::nullopt) << "cleared as the reload starts";
     EXPECT_TRUE(model.isLoading.value());
@@ -46,18 +46,27 @@ TEST_F(DictionaryViewModelTest, LoadsSortedByTheLocaleAfterAFailedLoad)
     QLocale::setDefault(before);
     EXPECT_FALSE(model.isLoading.value());
     // Pinyin order, not code points; the two equal terms keep their order.
-    EXPECT_EQ(termsOf(model.entries.value()), (QStringList {u"北京"_s, u"上海"_s, u"同"_s, u"同"_s, u"Apple"_s}));
-    EXPECT_EQ(model.entries.value()[2].note, u"first"_s);
+    EXPECT_EQ(termsOf(model.entries.value()),
+        (QStringList { QStringLiteral("北京"), QStringLiteral("上海"), QStringLiteral("同"), QStringLiteral("同"),
+            QStringLiteral("Apple") }));
+    EXPECT_EQ(model.entries.value()[2].note, QStringLiteral("first"));
     EXPECT_EQ(model.connection.value(), DataSyncConnection::remote());
 }
 
 TEST_F(DictionaryViewModelTest, SearchMatchesTermReplacementOrNoteIgnoringCaseAndBlanks)
 {
-    const QList<DictEntry> entries = {entry(1, u"Vellamor"_s, u"wei la mo"_s, u"品牌"_s), entry(2, u"ÉCOLE"_s),
-        entry(3, u"Москва"_s, {}, u"столица"_s), entry(4, u"ab"_s, {}, u"x y"_s)};
+    const QList<DictEntry> entries
+        = { entry(1, QStringLiteral("Vellamor"), QStringLiteral("wei la mo"), QStringLiteral("品牌")),
+              entry(2, QStringLiteral("ÉCOLE")), entry(3, QStringLiteral("Москва"), {}, QStringLiteral("столица")),
+              entry(4, QStringLiteral("ab"), {}, QStringLiteral("x y")) };
     const std::pair<QString, QList<qint64>> cases[] = {
-        {u"   "_s, {1, 2, 3, 4}}, {u"  VELLA \n"_s, {1}}, {u"école"_s, {2}}, {u"СТОЛИЦА"_s, {3}},
-        {u"LA MO"_s, {1}},      {u"X Y"_s, {4}},         {u"1"_s, {}},
+        { QStringLiteral("   "), { 1, 2, 3, 4 } },
+        { QStringLiteral("  VELLA \n"), { 1 } },
+        { QStringLiteral("école"), { 2 } },
+        { QStringLiteral("СТОЛИЦА"), { 3 } },
+        { QStringLiteral("LA MO"), { 1 } },
+        { QStringLiteral("X Y"), { 4 } },
+        { QStringLiteral("1"), {} },
     };
     for (const auto& [query, ids] : cases) {
         QList<qint64> found;
@@ -69,32 +78,41 @@ TEST_F(DictionaryViewModelTest, SearchMatchesTermReplacementOrNoteIgnoringCaseAn
 
 TEST_F(DictionaryViewModelTest, ChangesUpdateTheListInPlaceWithAToastByWhatWasAsked)
 {
-    api->dictionary = {entry(10, u"b"_s), entry(20, u"d"_s), entry(30, u"e"_s), entry(30, u"f"_s)};
+    api->dictionary = { entry(10, QStringLiteral("b")), entry(20, QStringLiteral("d")), entry(30, QStringLiteral("e")),
+        entry(30, QStringLiteral("f")) };
     model.refresh();
     settle();
     // The saved entry replaces the one with its id or is appended; the toast
     // follows the argument, whatever the list held.
     const std::tuple<std::optional<qint64>, QString, QStringList, QString> cases[] = {
-        {std::nullopt, u"c"_s, {u"b"_s, u"c"_s, u"d"_s, u"e"_s, u"f"_s}, u"已添加"_s},
-        {20, u"a"_s, {u"a"_s, u"b"_s, u"c"_s, u"e"_s, u"f"_s}, u"已更新"_s},
-        {99, u"z"_s, {u"a"_s, u"b"_s, u"c"_s, u"e"_s, u"f"_s, u"z"_s}, u"已更新"_s},
+        { std::nullopt, QStringLiteral("c"),
+            { QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d"), QStringLiteral("e"), QStringLiteral("f") },
+            QStringLiteral("已添加") },
+        { 20, QStringLiteral("a"),
+            { QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("e"), QStringLiteral("f") },
+            QStringLiteral("已更新") },
+        { 99, QStringLiteral("z"),
+            { QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("e"), QStringLiteral("f"),
+                QStringLiteral("z") },
+            QStringLiteral("已更新") },
     };
     for (const auto& [id, term, terms, toast] : cases) {
         model.showAddSheet = true;
-        model.editing = entry(20, u"d"_s);
-        model.upsert(id, term, u" r "_s, {});
+        model.editing = entry(20, QStringLiteral("d"));
+        model.upsert(id, term, QStringLiteral(" r "), {});
         settle();
-        EXPECT_EQ(api->calls.last().section(u' ', 2), term + u"| r |"_s) << "the values go as given";
+        EXPECT_EQ(api->calls.last().section(u' ', 2), term + QStringLiteral("| r |")) << "the values go as given";
         EXPECT_EQ(termsOf(model.entries.value()), terms);
         EXPECT_EQ(model.toast.value(), toast);
         EXPECT_FALSE(model.showAddSheet.value());
         EXPECT_EQ(model.editing.value(), std::nullopt);
     }
     clock.advance(1000ms);
-    model.remove(entry(30, u"e"_s));
+    model.remove(entry(30, QStringLiteral("e")));
     settle();
-    EXPECT_EQ(termsOf(model.entries.value()), (QStringList {u"a"_s, u"b"_s, u"c"_s, u"z"_s}));
-    EXPECT_EQ(model.toast.value(), u"已删除"_s);
+    EXPECT_EQ(termsOf(model.entries.value()),
+        (QStringList { QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("z") }));
+    EXPECT_EQ(model.toast.value(), QStringLiteral("已删除"));
     EXPECT_EQ(model.errorText.value(), std::nullopt);
     // Each toast's wait clears whatever shows when it ends: here the first's.
     clock.advance(400ms);
@@ -104,9 +122,10 @@ TEST_F(DictionaryViewModelTest, ChangesUpdateTheListInPlaceWithAToastByWhatWasAs
 
 TEST_F(DictionaryViewModelTest, AnOlderReloadEndingLastIsDropped)
 {
-    auto& answers = api->dictAnswers[u"dict.list"_s];
-    answers.push_back({300ms, nullptr, QList<DictEntry> {entry(1, u"old"_s)}, DataSyncConnection::local(u"旧"_s)});
-    answers.push_back({100ms, nullptr, QList<DictEntry> {entry(2, u"new"_s)}, std::nullopt});
+    auto& answers = api->dictAnswers[QStringLiteral("dict.list")];
+    answers.push_back({ 300ms, nullptr, QList<DictEntry> { entry(1, QStringLiteral("old")) },
+        DataSyncConnection::local(QStringLiteral("旧")) });
+    answers.push_back({ 100ms, nullptr, QList<DictEntry> { entry(2, QStringLiteral("new")) }, std::nullopt });
     model.refresh();
     model.refresh();
     clock.advance(100ms);
@@ -114,7 +133,7 @@ TEST_F(DictionaryViewModelTest, AnOlderReloadEndingLastIsDropped)
     EXPECT_FALSE(model.isLoading.value()) << "the first reload to end clears it";
     clock.advance(200ms);
     settle();
-    EXPECT_EQ(termsOf(model.entries.value()), QStringList {u"new"_s});
+    EXPECT_EQ(termsOf(model.entries.value()), QStringList { QStringLiteral("new") });
     EXPECT_EQ(model.connection.value(), DataSyncConnection::remote());
 }
 

@@ -12,7 +12,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using Content = DictionaryView::Content;
 
 class DictionaryWindowTest : public DictionaryTest {
@@ -54,14 +53,15 @@ TEST_F(DictionaryWindowTest, ContentShowsErrorThenLoadingThenEmptyThenTheList)
         QString query;
         Content shown;
     };
-    const QList<DictEntry> one = {entry(1, u"Vellamor"_s, u"wei la mo"_s, u"品牌"_s)};
+    const QList<DictEntry> one
+        = { entry(1, QStringLiteral("Vellamor"), QStringLiteral("wei la mo"), QStringLiteral("品牌")) };
     const Case cases[] = {
-        {"error", one, true, u"记录不存在"_s, {}, Content::error},
-        {"loading", {}, true, std::nullopt, {}, Content::loading},
-        {"reloading", one, true, std::nullopt, {}, Content::list},
-        {"empty", {}, false, std::nullopt, {}, Content::empty},
-        {"no-match", one, false, std::nullopt, u"zzz"_s, Content::empty},
-        {"list", one, false, std::nullopt, u" VELL"_s, Content::list},
+        { "error", one, true, QStringLiteral("记录不存在"), {}, Content::error },
+        { "loading", {}, true, std::nullopt, {}, Content::loading },
+        { "reloading", one, true, std::nullopt, {}, Content::list },
+        { "empty", {}, false, std::nullopt, {}, Content::empty },
+        { "no-match", one, false, std::nullopt, QStringLiteral("zzz"), Content::empty },
+        { "list", one, false, std::nullopt, QStringLiteral(" VELL"), Content::list },
     };
     for (const Case& c : cases) {
         model().entries = c.entries;
@@ -72,16 +72,16 @@ TEST_F(DictionaryWindowTest, ContentShowsErrorThenLoadingThenEmptyThenTheList)
         EXPECT_EQ(view().content(), c.shown) << c.name;
         EXPECT_EQ(view().searchField().text(), c.query) << c.name;
         EXPECT_EQ(view().refreshButton().isEnabled(), !c.loading) << c.name;
-        renderView(view(), u"dictionary-"_s + QString::fromUtf8(c.name));
+        renderView(view(), QStringLiteral("dictionary-") + QString::fromUtf8(c.name));
     }
-    view().searchField().setText(u"wei"_s);
-    EXPECT_EQ(model().query.value(), u"wei"_s);
+    view().searchField().setText(QStringLiteral("wei"));
+    EXPECT_EQ(model().query.value(), QStringLiteral("wei"));
 }
 
 TEST_F(DictionaryWindowTest, AWindowLeftClosedIsReleasedAndComesBackWithItsQueryAndFrame)
 {
     open();
-    view().searchField().setText(u"vell"_s);
+    view().searchField().setText(QStringLiteral("vell"));
     view().setGeometry(QRect(QPoint(70, 60), QSize(700, 500)));
     const QRect frame = view().geometry();
     view().close();
@@ -92,8 +92,8 @@ TEST_F(DictionaryWindowTest, AWindowLeftClosedIsReleasedAndComesBackWithItsQuery
     EXPECT_EQ(controller->viewModel(), nullptr);
 
     open();
-    EXPECT_EQ(model().query.value(), u"vell"_s);
-    EXPECT_EQ(view().searchField().text(), u"vell"_s);
+    EXPECT_EQ(model().query.value(), QStringLiteral("vell"));
+    EXPECT_EQ(view().searchField().text(), QStringLiteral("vell"));
     EXPECT_EQ(view().geometry(), frame);
 }
 
@@ -101,11 +101,15 @@ TEST_F(DictionaryWindowTest, ThePillSaysWhereTheEntriesLiveAndOffersSignIn)
 {
     open();
     const std::pair<DataSyncConnection, DictionaryView::Pill> cases[] = {
-        {DataSyncConnection::remote(), {u"已同步云端"_s, PillTone::success, false}},
-        {DataSyncConnection::local(u"HTTP 503"_s), {u"本地暂存 · HTTP 503"_s, PillTone::warning, false}},
-        {DataSyncConnection::local(u"登录服务繁忙"_s), {u"本地暂存 · 登录服务繁忙"_s, PillTone::warning, false}},
-        {DataSyncConnection::signInNeeded(u"未登录账号"_s), {u"登录后云端同步"_s, PillTone::warning, true}},
-        {DataSyncConnection::signInNeeded(u"登录已过期"_s), {u"登录后云端同步"_s, PillTone::warning, true}},
+        { DataSyncConnection::remote(), { QStringLiteral("已同步云端"), PillTone::success, false } },
+        { DataSyncConnection::local(QStringLiteral("HTTP 503")),
+            { QStringLiteral("本地暂存 · HTTP 503"), PillTone::warning, false } },
+        { DataSyncConnection::local(QStringLiteral("登录服务繁忙")),
+            { QStringLiteral("本地暂存 · 登录服务繁忙"), PillTone::warning, false } },
+        { DataSyncConnection::signInNeeded(QStringLiteral("未登录账号")),
+            { QStringLiteral("登录后云端同步"), PillTone::warning, true } },
+        { DataSyncConnection::signInNeeded(QStringLiteral("登录已过期")),
+            { QStringLiteral("登录后云端同步"), PillTone::warning, true } },
     };
     for (const auto& [connection, pill] : cases) {
         model().connection = connection;
@@ -114,7 +118,7 @@ TEST_F(DictionaryWindowTest, ThePillSaysWhereTheEntriesLiveAndOffersSignIn)
         EXPECT_EQ(view().signInPill() != nullptr, pill.signIn);
     }
     ASSERT_NE(view().signInPill(), nullptr);
-    EXPECT_EQ(view().signInPill()->toolTip(), u"点击登录账号以开启云端同步"_s);
+    EXPECT_EQ(view().signInPill()->toolTip(), QStringLiteral("点击登录账号以开启云端同步"));
     view().signInPill()->click();
     settleWidgets();
     ASSERT_TRUE(signInClosed);
@@ -128,39 +132,44 @@ TEST_F(DictionaryWindowTest, ThePillSaysWhereTheEntriesLiveAndOffersSignIn)
 
 TEST_F(DictionaryWindowTest, RowsEditAndDeleteTheirEntry)
 {
-    api->dictionary = {entry(1, u"Vellamor"_s, u"wei la mo"_s, u"品牌"_s), entry(2, u"bare"_s)};
+    api->dictionary = { entry(1, QStringLiteral("Vellamor"), QStringLiteral("wei la mo"), QStringLiteral("品牌")),
+        entry(2, QStringLiteral("bare")) };
     open();
     ASSERT_EQ(view().list().entries().size(), 2);
-    EXPECT_EQ(rowTexts(view().list(), 0), (QStringList {u"Vellamor"_s, u"wei la mo"_s, u"品牌"_s}));
-    EXPECT_EQ(rowTexts(view().list(), 1), QStringList {u"bare"_s});
-    renderView(view(), u"dictionary-rows"_s);
+    EXPECT_EQ(rowTexts(view().list(), 0),
+        (QStringList { QStringLiteral("Vellamor"), QStringLiteral("wei la mo"), QStringLiteral("品牌") }));
+    EXPECT_EQ(rowTexts(view().list(), 1), QStringList { QStringLiteral("bare") });
+    renderView(view(), QStringLiteral("dictionary-rows"));
     clickRow(view().list(), 0, DictRow::Button::edit);
     DictEditorSheet* sheet = view().editSheet();
     ASSERT_NE(sheet, nullptr);
-    EXPECT_EQ(shownTexts(*sheet, standardText).first(), u"编辑词条"_s);
-    EXPECT_EQ((QStringList {sheet->termField().text(), sheet->replacementField().text(), sheet->noteField().text()}),
-        (QStringList {u"Vellamor"_s, u"wei la mo"_s, u"品牌"_s}));
-    EXPECT_EQ(sheet->confirmButton().text(), u"保存"_s);
-    renderView(*sheet, u"dictionary-edit-sheet"_s);
-    sheet->termField().setText(u"Vellamor 2"_s);
+    EXPECT_EQ(shownTexts(*sheet, standardText).first(), QStringLiteral("编辑词条"));
+    EXPECT_EQ((QStringList { sheet->termField().text(), sheet->replacementField().text(), sheet->noteField().text() }),
+        (QStringList { QStringLiteral("Vellamor"), QStringLiteral("wei la mo"), QStringLiteral("品牌") }));
+    EXPECT_EQ(sheet->confirmButton().text(), QStringLiteral("保存"));
+    renderView(*sheet, QStringLiteral("dictionary-edit-sheet"));
+    sheet->termField().setText(QStringLiteral("Vellamor 2"));
     press(sheet->termField(), Qt::Key_Return);
     settle();
-    EXPECT_EQ(api->calls.last(), u"dict.upsert 1 Vellamor 2|wei la mo|品牌"_s);
+    EXPECT_EQ(api->calls.last(), QStringLiteral("dict.upsert 1 Vellamor 2|wei la mo|品牌"));
     EXPECT_EQ(view().editSheet(), nullptr) << "closed once saved";
     EXPECT_TRUE(view().toast().isPresented());
     view().toast().setReveal(1);
-    renderView(view(), u"dictionary-toast"_s);
+    renderView(view(), QStringLiteral("dictionary-toast"));
     clickRow(view().list(), 1, DictRow::Button::remove);
     settle();
-    EXPECT_EQ(api->calls.last(), u"dict.delete 2"_s) << "at once, without a question";
+    EXPECT_EQ(api->calls.last(), QStringLiteral("dict.delete 2")) << "at once, without a question";
     EXPECT_EQ(view().list().entries().size(), 1);
 }
 
 TEST_F(DictionaryWindowTest, LongTextsElideInsideTheRowWhoseButtonsStayInView)
 {
-    const QString longTerm = u"术"_s.repeated(128);
-    api->dictionary = {entry(1, longTerm, u"wei la mo"_s.repeated(20), u"备注"_s.repeated(100)), entry(2, u"short"_s),
-        entry(3, u"Vellamor"_s, u"replacement that is rather long"_s.repeated(8)), entry(4, longTerm)};
+    const QString longTerm = QStringLiteral("术").repeated(128);
+    api->dictionary
+        = { entry(1, longTerm, QStringLiteral("wei la mo").repeated(20), QStringLiteral("备注").repeated(100)),
+              entry(2, QStringLiteral("short")),
+              entry(3, QStringLiteral("Vellamor"), QStringLiteral("replacement that is rather long").repeated(8)),
+              entry(4, longTerm) };
     open();
     for (const int width : {520, 620, 1000}) {
         view().window()->resize(width, 480);
@@ -183,7 +192,7 @@ TEST_F(DictionaryWindowTest, LongTextsElideInsideTheRowWhoseButtonsStayInView)
         EXPECT_EQ(list.horizontalScrollBar()->maximum(), 0);
         const QStringList faults = layoutFaults(*view().window());
         EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
-        renderView(*view().window(), u"dictionary-long-texts-%1"_s.arg(width));
+        renderView(*view().window(), QStringLiteral("dictionary-long-texts-%1").arg(width));
     }
 }
 
@@ -191,7 +200,8 @@ TEST_F(DictionaryWindowTest, TheListHasNoWidgetPerEntry)
 {
     QList<DictEntry> many;
     for (int id = 1; id <= 5000; ++id)
-        many.append(entry(id, u"词条 %1"_s.arg(id, 4, 10, QChar(u'0')), id % 2 ? u"ci tiao"_s : QString(), id % 3 ? QString() : u"备注"_s));
+        many.append(entry(id, QStringLiteral("词条 %1").arg(id, 4, 10, QChar(u'0')),
+            id % 2 ? QStringLiteral("ci tiao") : QString(), id % 3 ? QString() : QStringLiteral("备注")));
     api->dictionary = many.mid(0, 1);
     open();
     const qsizetype withOne = view().findChildren<QWidget*>().size();
@@ -200,10 +210,10 @@ TEST_F(DictionaryWindowTest, TheListHasNoWidgetPerEntry)
     settle();
     ASSERT_EQ(view().list().entries().size(), 5000);
     EXPECT_EQ(view().findChildren<QWidget*>().size(), withOne);
-    model().query = u"4999"_s;
+    model().query = QStringLiteral("4999");
     settleWidgets();
     ASSERT_EQ(view().list().entries().size(), 1);
-    EXPECT_EQ(rowTexts(view().list(), 0).first(), u"词条 4999"_s);
+    EXPECT_EQ(rowTexts(view().list(), 0).first(), QStringLiteral("词条 4999"));
     EXPECT_EQ(view().findChildren<QWidget*>().size(), withOne);
 }
 
@@ -217,28 +227,30 @@ TEST_F(DictionaryWindowTest, TheAddSheetSubmitsTheTrimmedTermAndStaysOpenOnAFail
     DictEditorSheet* sheet = view().addSheet();
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(shownTexts(*sheet, standardText),
-        (QStringList {u"添加词条"_s, u"术语示例：人名、品牌、缩写。\n替换会用于辅助识别更准确的写法。"_s, u"取消"_s,
-            u"添加"_s}));
-    sheet->termField().setText(u"  \t "_s);
+        (QStringList { QStringLiteral("添加词条"),
+            QStringLiteral("术语示例：人名、品牌、缩写。\n替换会用于辅助识别更准确的写法。"), QStringLiteral("取消"),
+            QStringLiteral("添加") }));
+    sheet->termField().setText(QStringLiteral("  \t "));
     EXPECT_FALSE(sheet->confirmButton().isEnabled());
     press(sheet->termField(), Qt::Key_Return);
-    EXPECT_TRUE(api->calls.filter(u"dict.upsert"_s).isEmpty());
-    renderView(*sheet, u"dictionary-add-sheet"_s);
+    EXPECT_TRUE(api->calls.filter(QStringLiteral("dict.upsert")).isEmpty());
+    renderView(*sheet, QStringLiteral("dictionary-add-sheet"));
     // Offline, the client refuses a change it cannot save with the remote error.
-    api->dictAnswers[u"dict.upsert"_s].push_back({{}, std::make_exception_ptr(DataSyncError::transport(u"HTTP 503"_s)),
-        std::nullopt, DataSyncConnection::local(u"HTTP 503"_s)});
-    sheet->termField().setText(u"  词条 "_s);
-    sheet->replacementField().setText(u" ci tiao "_s);
+    api->dictAnswers[QStringLiteral("dict.upsert")].push_back(
+        { {}, std::make_exception_ptr(DataSyncError::transport(QStringLiteral("HTTP 503"))), std::nullopt,
+            DataSyncConnection::local(QStringLiteral("HTTP 503")) });
+    sheet->termField().setText(QStringLiteral("  词条 "));
+    sheet->replacementField().setText(QStringLiteral(" ci tiao "));
     press(sheet->noteField(), Qt::Key_Return);
     settle();
-    EXPECT_EQ(api->calls.last(), u"dict.upsert nil 词条| ci tiao |"_s);
+    EXPECT_EQ(api->calls.last(), QStringLiteral("dict.upsert nil 词条| ci tiao |"));
     EXPECT_EQ(view().addSheet(), sheet) << "a refused change keeps the sheet";
-    renderView(*sheet, u"dictionary-refused"_s);
+    renderView(*sheet, QStringLiteral("dictionary-refused"));
     EXPECT_EQ(view().content(), Content::error);
-    EXPECT_EQ(view().errorLabel().text(), u"网络错误：HTTP 503"_s);
+    EXPECT_EQ(view().errorLabel().text(), QStringLiteral("网络错误：HTTP 503"));
     EXPECT_TRUE(sheet->refusalLabel().isVisibleTo(sheet));
-    EXPECT_EQ(sheet->refusalLabel().text(), u"网络错误：HTTP 503"_s);
-    EXPECT_EQ(view().pill().text, u"已同步云端"_s);
+    EXPECT_EQ(sheet->refusalLabel().text(), QStringLiteral("网络错误：HTTP 503"));
+    EXPECT_EQ(view().pill().text, QStringLiteral("已同步云端"));
     press(sheet->termField(), Qt::Key_Escape);
     EXPECT_EQ(view().addSheet(), nullptr);
     EXPECT_FALSE(model().showAddSheet.value());

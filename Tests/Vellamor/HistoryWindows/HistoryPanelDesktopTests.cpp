@@ -20,8 +20,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
-
 // The panel on a real display: its clicks reach the application in front
 // and the global monitors see Escape and presses elsewhere.
 class HistoryPanelDesktopTest : public DesktopTest {
@@ -43,8 +41,9 @@ protected:
 
     bool clickAt(QPoint global)
     {
-        return xdotool({u"mousemove"_s, u"--sync"_s, QString::number(global.x()), QString::number(global.y())})
-               && xdotool({u"click"_s, u"1"_s});
+        return xdotool({ QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(global.x()),
+                   QString::number(global.y()) })
+            && xdotool({ QStringLiteral("click"), QStringLiteral("1") });
     }
 
     QTemporaryDir folder_;
@@ -56,7 +55,7 @@ protected:
 
 TEST_F(HistoryPanelDesktopTest, ClickedRowLandsInTheFocusedFieldAndEscapeClosesThePanel)
 {
-    const QString dictated = u"再说一遍 again"_s;
+    const QString dictated = QStringLiteral("再说一遍 again");
     runBlocking(store_->append(HistoryRecord(QUuid::createUuid(), dictated, std::nullopt, std::nullopt, std::nullopt,
                                              Date::now(), std::nullopt, std::nullopt, false, std::nullopt)));
     controller_ = std::make_unique<HistoryWindowController>(HistoryWindowController::Services{
@@ -69,7 +68,7 @@ TEST_F(HistoryPanelDesktopTest, ClickedRowLandsInTheFocusedFieldAndEscapeClosesT
         .sleep = {},
     });
     controller_->configure(store_, broadcaster_, nullptr);
-    TextTarget target(QStringLiteral(VELLAMOR_QT_TEXT_TARGET), {u"QtLineEdit"_s});
+    TextTarget target(QStringLiteral(VELLAMOR_QT_TEXT_TARGET), { QStringLiteral("QtLineEdit") });
     ASSERT_TRUE(target.isReady());
 
     controller_->show();
@@ -81,8 +80,9 @@ TEST_F(HistoryPanelDesktopTest, ClickedRowLandsInTheFocusedFieldAndEscapeClosesT
     // window, so the row's click is handed to it directly.)
     ASSERT_TRUE(clickAt(panel.frameGeometry().topLeft() + QPoint(40, 10)));
     const QPoint row = list.visualRect(list.model()->index(0, 0)).center();
-    ASSERT_TRUE(xdotool({u"mousemove"_s, u"--sync"_s, QString::number(list.viewport()->mapToGlobal(row).x()),
-                         QString::number(list.viewport()->mapToGlobal(row).y())}));
+    ASSERT_TRUE(xdotool(
+        { QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(list.viewport()->mapToGlobal(row).x()),
+            QString::number(list.viewport()->mapToGlobal(row).y()) }));
     EXPECT_TRUE(waitUntil([&] { return controller_->viewModel()->hoveredItemId.value().has_value(); }));
     for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
         QMouseEvent event(type, row, list.viewport()->mapToGlobal(row), Qt::LeftButton, Qt::LeftButton,
@@ -93,7 +93,7 @@ TEST_F(HistoryPanelDesktopTest, ClickedRowLandsInTheFocusedFieldAndEscapeClosesT
     EXPECT_TRUE(target.isFocused()) << "the panel never takes the focus";
     EXPECT_TRUE(panel.isVisible());
 
-    ASSERT_TRUE(xdotool({u"key"_s, u"Escape"_s}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Escape") }));
     EXPECT_TRUE(waitUntil([&] { return !panel.isVisible(); }));
 
     controller_->show();

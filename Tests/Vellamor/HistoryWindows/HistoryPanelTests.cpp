@@ -20,7 +20,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 HistoryRecord record(const QString& text, const QString& recognized, std::optional<QString> polished,
@@ -41,18 +40,22 @@ TEST(HistoryRowTextTest, RowsDeriveTheirTextsFromTheRecord)
         QString badge;
         QString meta;
     };
-    HistoryRecord emptyPolish = record(u"typed"_s, u"heard"_s, std::nullopt, u"com.apple.dt.Xcode"_s);
+    HistoryRecord emptyPolish
+        = record(QStringLiteral("typed"), QStringLiteral("heard"), std::nullopt, QStringLiteral("com.apple.dt.Xcode"));
     emptyPolish.polishedText = QString();
     const Case cases[] = {
-        {record(u"t"_s, u"heard *[b]* 100%"_s, std::nullopt, std::nullopt), false, u"heard *[b]* 100%"_s, u"未"_s,
-         u"03-01 08:15 · 未知 App"_s},
-        {emptyPolish, true, u"heard"_s, u"X"_s, u"03-01 08:15 · Xcode · 含识别/润色 · 已插入 ✓"_s},
-        {record(u"typed"_s, {}, u"  "_s, u"com.vendor.ßeta "_s), false, u"  "_s, u"SS"_s,
-         u"03-01 08:15 · ßeta  · 含识别/润色"_s},
-        {record(u"typed"_s, {}, std::nullopt, u"..."_s), false, u"typed"_s, u"."_s, u"03-01 08:15 · ..."_s},
-        {record(u"typed"_s, {}, std::nullopt, u"mobile-input-source"_s), false, u"typed"_s, u"M"_s,
-         u"03-01 08:15 · mobile-input-source"_s},
-        {record(u"typed"_s, {}, std::nullopt, u"com.x. "_s), false, u"typed"_s, u"?"_s, u"03-01 08:15 ·  "_s},
+        { record(QStringLiteral("t"), QStringLiteral("heard *[b]* 100%"), std::nullopt, std::nullopt), false,
+            QStringLiteral("heard *[b]* 100%"), QStringLiteral("未"), QStringLiteral("03-01 08:15 · 未知 App") },
+        { emptyPolish, true, QStringLiteral("heard"), QStringLiteral("X"),
+            QStringLiteral("03-01 08:15 · Xcode · 含识别/润色 · 已插入 ✓") },
+        { record(QStringLiteral("typed"), {}, QStringLiteral("  "), QStringLiteral("com.vendor.ßeta ")), false,
+            QStringLiteral("  "), QStringLiteral("SS"), QStringLiteral("03-01 08:15 · ßeta  · 含识别/润色") },
+        { record(QStringLiteral("typed"), {}, std::nullopt, QStringLiteral("...")), false, QStringLiteral("typed"),
+            QStringLiteral("."), QStringLiteral("03-01 08:15 · ...") },
+        { record(QStringLiteral("typed"), {}, std::nullopt, QStringLiteral("mobile-input-source")), false,
+            QStringLiteral("typed"), QStringLiteral("M"), QStringLiteral("03-01 08:15 · mobile-input-source") },
+        { record(QStringLiteral("typed"), {}, std::nullopt, QStringLiteral("com.x. ")), false, QStringLiteral("typed"),
+            QStringLiteral("?"), QStringLiteral("03-01 08:15 ·  ") },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.meta.toStdString());
@@ -66,18 +69,19 @@ TEST(HistoryRowTextTest, RowsDeriveTheirTextsFromTheRecord)
 // mark stays whole while there is room for it.
 TEST(HistoryRowTextTest, ANarrowMetaLineKeepsTheInsertedMark)
 {
-    const QFontMetricsF metrics(QFont(u"WenQuanYi Micro Hei"_s, 10));
-    const HistoryRecord long_ = record(u"t"_s, u"heard"_s, u"polished"_s, u"com.vendor.AVeryLongEditorName"_s);
+    const QFontMetricsF metrics(QFont(QStringLiteral("WenQuanYi Micro Hei"), 10));
+    const HistoryRecord long_ = record(QStringLiteral("t"), QStringLiteral("heard"), QStringLiteral("polished"),
+        QStringLiteral("com.vendor.AVeryLongEditorName"));
     const QString whole = HistoryRowText::metaText(long_, true);
     const struct {
         qreal width;
         bool inserted;
         QString ending;
     } cases[] = {
-        {metrics.horizontalAdvance(whole) + 1, true, u"已插入 ✓"_s},
-        {metrics.horizontalAdvance(whole) * 0.6, true, u"… · 已插入 ✓"_s},
-        {metrics.horizontalAdvance(whole) * 0.6, false, u"…"_s},
-        {metrics.horizontalAdvance(u"已插入 ✓"_s) + 2, true, u"已插入 ✓"_s},
+        { metrics.horizontalAdvance(whole) + 1, true, QStringLiteral("已插入 ✓") },
+        { metrics.horizontalAdvance(whole) * 0.6, true, QStringLiteral("… · 已插入 ✓") },
+        { metrics.horizontalAdvance(whole) * 0.6, false, QStringLiteral("…") },
+        { metrics.horizontalAdvance(QStringLiteral("已插入 ✓")) + 2, true, QStringLiteral("已插入 ✓") },
     };
     for (const auto& c : cases) {
         const QString fitted = HistoryRowText::fittedMetaText(long_, c.inserted, metrics, c.width);
@@ -102,7 +106,7 @@ protected:
 
     QString page() { return panel().findChild<QStackedWidget*>()->currentWidget()->objectName(); }
     QString label(const char* name) { return panel().findChild<QLabel*>(QString::fromLatin1(name))->text(); }
-    bool pillShown() { return !panel().findChild<QWidget*>(u"historyCopiedPill"_s)->isHidden(); }
+    bool pillShown() { return !panel().findChild<QWidget*>(QStringLiteral("historyCopiedPill"))->isHidden(); }
 
     void mouse(QEvent::Type type, int row)
     {
@@ -139,50 +143,51 @@ protected:
 TEST_F(HistoryPanelViewTest, ContentShowsErrorThenLoadingOnlyWhileEmptyThenListOrEmpty)
 {
     open();
-    EXPECT_TRUE(waitUntil([&] { return page() == u"historyEmpty"_s; }));
-    EXPECT_EQ(label("historyFooterLeft"), u"esc 关闭"_s);
-    EXPECT_EQ(label("historyFooterRight"), u"点击外部亦可关闭"_s);
+    EXPECT_TRUE(waitUntil([&] { return page() == QStringLiteral("historyEmpty"); }));
+    EXPECT_EQ(label("historyFooterLeft"), QStringLiteral("esc 关闭"));
+    EXPECT_EQ(label("historyFooterRight"), QStringLiteral("点击外部亦可关闭"));
     model().isLoading = true;
-    EXPECT_TRUE(waitUntil([&] { return page() == u"historyLoading"_s; }));
+    EXPECT_TRUE(waitUntil([&] { return page() == QStringLiteral("historyLoading"); }));
 
-    append(u"kept"_s);
-    EXPECT_TRUE(waitUntil([&] { return page() == u"historyList"_s && list().model()->rowCount() == 1; }));
+    append(QStringLiteral("kept"));
+    EXPECT_TRUE(waitUntil([&] { return page() == QStringLiteral("historyList") && list().model()->rowCount() == 1; }));
     model().isLoading = true;
     runEventLoopFor(5ms);
-    EXPECT_EQ(page(), u"historyList"_s) << "a reload keeps the list, without a spinner";
-    model().errorText = u"读取失败"_s;
-    EXPECT_TRUE(waitUntil([&] { return page() == u"historyError"_s; })) << "the error wins over the records";
+    EXPECT_EQ(page(), QStringLiteral("historyList")) << "a reload keeps the list, without a spinner";
+    model().errorText = QStringLiteral("读取失败");
+    EXPECT_TRUE(waitUntil([&] { return page() == QStringLiteral("historyError"); }))
+        << "the error wins over the records";
     if (const QString folder = qEnvironmentVariable("VELLAMOR_SCREENSHOT_DIR"); !folder.isEmpty()) {
         model().errorText = std::optional<QString>();
         model().degradeBannerText = HistoryViewModel::clipboardBanner();
         runEventLoopFor(300ms);
         QDir().mkpath(folder);
-        panel().grab().save(folder + u"/history-panel.png"_s);
+        panel().grab().save(folder + QStringLiteral("/history-panel.png"));
     }
 }
 
 TEST_F(HistoryPanelViewTest, ClickingARowInsertsItsTextOrLeavesItOnTheClipboard)
 {
-    append(u"older"_s);
-    append(u"newest"_s);
+    append(QStringLiteral("older"));
+    append(QStringLiteral("newest"));
     open();
     ASSERT_TRUE(waitUntil([&] { return list().model()->rowCount() == 2; }));
     click(1);
     ASSERT_TRUE(waitUntil([&] { return model().sessionInsertedCount() == 1; }));
-    EXPECT_EQ(ax->texts, QStringList{u"older"_s});
-    EXPECT_TRUE(waitUntil([&] { return label("historyFooterLeft") == u"本次已插入 1 条"_s; }));
-    EXPECT_EQ(label("historyFooterRight"), u"esc 完成"_s);
+    EXPECT_EQ(ax->texts, QStringList { QStringLiteral("older") });
+    EXPECT_TRUE(waitUntil([&] { return label("historyFooterLeft") == QStringLiteral("本次已插入 1 条"); }));
+    EXPECT_EQ(label("historyFooterRight"), QStringLiteral("esc 完成"));
 
     probe->hasTarget = false;
     click(0);
     ASSERT_TRUE(waitUntil([&] { return pillShown(); }));
-    EXPECT_EQ(pasteboard->text(platform::PasteboardSelection::clipboard), u"\nnewest"_s);
+    EXPECT_EQ(pasteboard->text(platform::PasteboardSelection::clipboard), QStringLiteral("\nnewest"));
 }
 
 TEST_F(HistoryPanelViewTest, LeavingARowClearsTheHoveredRowWhicheverItNames)
 {
-    append(u"a"_s);
-    append(u"b"_s);
+    append(QStringLiteral("a"));
+    append(QStringLiteral("b"));
     open();
     ASSERT_TRUE(waitUntil([&] { return list().model()->rowCount() == 2; }));
     const QUuid first = list().records().at(0).id;
@@ -198,7 +203,7 @@ TEST_F(HistoryPanelViewTest, LeavingARowClearsTheHoveredRowWhicheverItNames)
 
 TEST_F(HistoryPanelViewTest, EscapeOutsideClicksAndTheCloseButtonCloseOnlyWhileOpen)
 {
-    append(u"a"_s);
+    append(QStringLiteral("a"));
     open();
     const HistoryPanel* first = controller->panel();
     EXPECT_TRUE(first->isVisible());
@@ -222,21 +227,21 @@ TEST_F(HistoryPanelViewTest, EscapeOutsideClicksAndTheCloseButtonCloseOnlyWhileO
     EXPECT_EQ(model().sessionInsertedCount(), 0) << "every close ends the insertion session";
 
     controller->show();
-    panel().findChild<QToolButton*>(u"historyClose"_s)->click();
+    panel().findChild<QToolButton*>(QStringLiteral("historyClose"))->click();
     EXPECT_FALSE(first->isVisible());
 
     controller->show();
     controller->configure(store, broadcaster, nullptr);
     EXPECT_EQ(controller->panel(), first) << "the same store keeps the panel";
-    controller->configure(LocalHistoryStore::anonymous(broadcaster, folder.filePath(u"other"_s)), broadcaster,
-                         nullptr);
+    controller->configure(
+        LocalHistoryStore::anonymous(broadcaster, folder.filePath(QStringLiteral("other"))), broadcaster, nullptr);
     EXPECT_EQ(controller->panel(), nullptr);
     EXPECT_EQ(input->pointerMonitors() + input->keyMonitors(), 0u);
 }
 
 TEST_F(HistoryPanelViewTest, APanelLeftClosedIsReleasedAndTheNextShowBuildsItAfresh)
 {
-    append(u"a"_s);
+    append(QStringLiteral("a"));
     open();
     input->pressKey(platform::virtualKey::escape);
     timers.advance(ClosedWindowRelease::delay);
@@ -255,12 +260,12 @@ TEST_F(HistoryPanelViewTest, FollowsAnAppearanceChangeWhileShown)
 {
     ThemeManager theme(defaults, nullptr);
     theme.setMode(ThemeMode::light);
-    append(u"第一条"_s, u"com.vendor.editor"_s);
+    append(QStringLiteral("第一条"), QStringLiteral("com.vendor.editor"));
     open();
     ASSERT_TRUE(waitUntil([&] { return list().model()->rowCount() == 1; }));
     QLabel* header = nullptr;
     for (QLabel* label : panel().findChildren<QLabel*>()) {
-        if (label->text().startsWith(u"历史记录"_s))
+        if (label->text().startsWith(QStringLiteral("历史记录")))
             header = label;
     }
     ASSERT_NE(header, nullptr);
@@ -280,7 +285,7 @@ TEST_F(HistoryPanelViewTest, FollowsAnAppearanceChangeWhileShown)
         EXPECT_EQ(text > 0.5, step.darkGround) << rawValue(step.mode).toStdString();
         const QStringList faults = layoutFaults(panel());
         EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
-        renderView(panel(), u"history-panel-"_s + rawValue(step.mode));
+        renderView(panel(), QStringLiteral("history-panel-") + rawValue(step.mode));
     }
     theme.setMode(ThemeMode::system);
 }

@@ -8,7 +8,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 
@@ -24,17 +23,17 @@ using HistoryViewModelTest = HistoryPanelTest;
 
 TEST_F(HistoryViewModelTest, EveryKindOfChangeEventReloadsTheList)
 {
-    const HistoryRecord first = append(u"first"_s);
+    const HistoryRecord first = append(QStringLiteral("first"));
     auto model = loadedModel();
-    EXPECT_THAT(textsOf(model->items.value()), ElementsAre(u"first"_s));
+    EXPECT_THAT(textsOf(model->items.value()), ElementsAre(QStringLiteral("first")));
 
     const auto shows = [&](const QStringList& texts) {
         return waitUntil([&] { return textsOf(model->items.value()) == texts && !model->isLoading.value(); });
     };
-    append(u"second"_s);
-    EXPECT_TRUE(shows({u"second"_s, u"first"_s}));
+    append(QStringLiteral("second"));
+    EXPECT_TRUE(shows({ QStringLiteral("second"), QStringLiteral("first") }));
     runBlocking(store->deleteRecord(first.id));
-    EXPECT_TRUE(shows({u"second"_s}));
+    EXPECT_TRUE(shows({ QStringLiteral("second") }));
     runBlocking(store->clear());
     EXPECT_TRUE(shows({}));
 }
@@ -42,7 +41,7 @@ TEST_F(HistoryViewModelTest, EveryKindOfChangeEventReloadsTheList)
 TEST_F(HistoryViewModelTest, BurstOfEventsFoldsIntoOneRunningAndOnePendingLoad)
 {
     auto model = loadedModel();
-    append(u"merged"_s);
+    append(QStringLiteral("merged"));
     ASSERT_TRUE(waitUntil([&] { return model->items.value().size() == 1 && !model->isLoading.value(); }));
     int loads = 0;
     const Subscription counter = model->items.subscribe([&](const QList<HistoryRecord>&) { ++loads; });
@@ -53,7 +52,7 @@ TEST_F(HistoryViewModelTest, BurstOfEventsFoldsIntoOneRunningAndOnePendingLoad)
     ASSERT_TRUE(waitUntil([&] { return loads >= 1 && !model->isLoading.value(); }));
     runEventLoopFor(20ms);
     EXPECT_LE(loads, 2);
-    EXPECT_THAT(textsOf(model->items.value()), ElementsAre(u"merged"_s));
+    EXPECT_THAT(textsOf(model->items.value()), ElementsAre(QStringLiteral("merged")));
 }
 
 TEST_F(HistoryViewModelTest, ConnectionTellsWhereTheHistoryLives)
@@ -69,15 +68,15 @@ TEST_F(HistoryViewModelTest, ConnectionTellsWhereTheHistoryLives)
     const auto connected = [&](const QString& reason) {
         return waitUntil([&] { return model->connection.value() == DataSyncConnection::local(reason); });
     };
-    EXPECT_TRUE(connected(u"登录后可云端同步"_s));
+    EXPECT_TRUE(connected(QStringLiteral("登录后可云端同步")));
     signIn();
-    EXPECT_TRUE(connected(u"本地存储"_s));
+    EXPECT_TRUE(connected(QStringLiteral("本地存储")));
     engine.start();
     ASSERT_TRUE(waitUntil([&] { return observer->lastSyncAt().has_value(); }));
     model->refresh();
-    EXPECT_TRUE(connected(u"本地存储 / 已同步 09:05"_s));
+    EXPECT_TRUE(connected(QStringLiteral("本地存储 / 已同步 09:05")));
     runBlocking(auth->logout());
-    EXPECT_TRUE(connected(u"登录后可云端同步"_s)) << "signed out, whatever was synchronised before";
+    EXPECT_TRUE(connected(QStringLiteral("登录后可云端同步"))) << "signed out, whatever was synchronised before";
 }
 
 TEST_F(HistoryViewModelTest, EachOutcomeShowsItsFeedbackForItsTime)
@@ -97,7 +96,7 @@ TEST_F(HistoryViewModelTest, EachOutcomeShowsItsFeedbackForItsTime)
         {"noTarget", false, 0, &HistoryViewModel::copiedItemId, 2500ms, true},
         {"allFailed", true, 3, &HistoryViewModel::copiedItemId, 2500ms, false},
     };
-    const HistoryRecord record = append(u"again"_s);
+    const HistoryRecord record = append(QStringLiteral("again"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         probe->hasTarget = c.target;
@@ -118,7 +117,7 @@ TEST_F(HistoryViewModelTest, EachOutcomeShowsItsFeedbackForItsTime)
         ASSERT_TRUE(waitUntil([&] { return !shown(); }));
         if (!c.marked) {
             EXPECT_EQ(model->topHintText.value(), HistoryViewModel::allFailedHint()) << "until the next refresh";
-            EXPECT_EQ(pasteboard->text(platform::PasteboardSelection::clipboard), u"again"_s);
+            EXPECT_EQ(pasteboard->text(platform::PasteboardSelection::clipboard), QStringLiteral("again"));
             model->refresh();
             EXPECT_EQ(model->topHintText.value(), std::nullopt);
         }
@@ -127,11 +126,11 @@ TEST_F(HistoryViewModelTest, EachOutcomeShowsItsFeedbackForItsTime)
 
 TEST_F(HistoryViewModelTest, OnlyTheLaterInsertionsOfASessionStartOnANewLine)
 {
-    const HistoryRecord one = append(u"one"_s);
-    const HistoryRecord two = append(u"two"_s);
+    const HistoryRecord one = append(QStringLiteral("one"));
+    const HistoryRecord two = append(QStringLiteral("two"));
     auto model = loadedModel();
-    model->insert(HistoryRecord(QUuid::createUuid(), {}, u"heard"_s, std::nullopt, std::nullopt, Date::now(),
-                                std::nullopt, std::nullopt, false, std::nullopt));
+    model->insert(HistoryRecord(QUuid::createUuid(), {}, QStringLiteral("heard"), std::nullopt, std::nullopt,
+        Date::now(), std::nullopt, std::nullopt, false, std::nullopt));
     // Two clicks before the first insertion ends both go as they are.
     ax->gate = Channel<bool>();
     model->insert(one);
@@ -146,13 +145,15 @@ TEST_F(HistoryViewModelTest, OnlyTheLaterInsertionsOfASessionStartOnANewLine)
     EXPECT_TRUE(model->insertedItemIds.value().isEmpty());
     model->insert(two);
     ASSERT_TRUE(waitUntil([&] { return model->sessionInsertedCount() == 1; }));
-    EXPECT_THAT(ax->texts, ElementsAre(u"one"_s, u"two"_s, u"\none"_s, u"two"_s)) << "the empty text is skipped";
+    EXPECT_THAT(ax->texts,
+        ElementsAre(QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("\none"), QStringLiteral("two")))
+        << "the empty text is skipped";
 }
 
 TEST_F(HistoryViewModelTest, AnEarlierTimerLeavesALaterRowsPulse)
 {
-    const HistoryRecord a = append(u"a"_s);
-    const HistoryRecord b = append(u"b"_s);
+    const HistoryRecord a = append(QStringLiteral("a"));
+    const HistoryRecord b = append(QStringLiteral("b"));
     auto model = loadedModel();
     model->insert(a);
     ASSERT_TRUE(waitUntil([&] { return model->pulsingItemId.value() == a.id; }));
@@ -169,14 +170,14 @@ TEST_F(HistoryViewModelTest, AnEarlierTimerLeavesALaterRowsPulse)
 TEST_F(HistoryViewModelTest, UntrustedAccessibilityShowsTheHintAndQueryFiltersAllFields)
 {
     trusted = false;
-    append(u"plain"_s, u"com.Example.Editor"_s);
-    append(u"other"_s);
+    append(QStringLiteral("plain"), QStringLiteral("com.Example.Editor"));
+    append(QStringLiteral("other"));
     auto model = loadedModel();
     EXPECT_EQ(model->topHintText.value(), HistoryViewModel::noTargetHint());
-    model->query = u"   "_s;
+    model->query = QStringLiteral("   ");
     EXPECT_EQ(model->filtered().size(), 2);
-    model->query = u" EXAMPLE "_s;
-    EXPECT_THAT(textsOf(model->filtered()), ElementsAre(u"plain"_s));
+    model->query = QStringLiteral(" EXAMPLE ");
+    EXPECT_THAT(textsOf(model->filtered()), ElementsAre(QStringLiteral("plain")));
     trusted = true;
     model->refresh();
     EXPECT_EQ(model->topHintText.value(), std::nullopt);

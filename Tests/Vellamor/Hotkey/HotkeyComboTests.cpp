@@ -8,8 +8,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
-
 TEST(HotkeyComboTest, ReadsTheStoredTextLenientlyAndRefusesWhatNamesNoSingleKnownKey)
 {
     const ModifierFlags ctrlShift = modifierFlag::control | modifierFlag::shift;
@@ -17,19 +15,20 @@ TEST(HotkeyComboTest, ReadsTheStoredTextLenientlyAndRefusesWhatNamesNoSingleKnow
         QString text;
         std::optional<ParsedCombo> expected;
     } cases[] = {
-        {u"cmd+shift+k"_s, ParsedCombo{virtualKey::k, cmdShift, false, u"k"_s}},
-        {u"  Shift+CTRL++space\t"_s, ParsedCombo{virtualKey::space, ctrlShift, false, u"space"_s}},
-        {u"alt+fn+f5"_s, ParsedCombo{96, modifierFlag::option, true, u"f5"_s}},
-        {u"command+\\"_s, ParsedCombo{42, modifierFlag::command, false, u"\\"_s}},
-        {u"fn"_s, ParsedCombo{std::nullopt, 0, true, std::nullopt}},
-        {u"a"_s, ParsedCombo{virtualKey::a, 0, false, u"a"_s}},
-        {u"cmd+fn"_s, std::nullopt},
-        {u"ctrl+shift"_s, std::nullopt},
-        {u"cmd+a+b"_s, std::nullopt},
-        {u"ctrl+f13"_s, std::nullopt},
-        {u"ctrl+k\n"_s, std::nullopt},
-        {u" + "_s, std::nullopt},
-        {QString(), std::nullopt},
+        { QStringLiteral("cmd+shift+k"), ParsedCombo { virtualKey::k, cmdShift, false, QStringLiteral("k") } },
+        { QStringLiteral("  Shift+CTRL++space\t"),
+            ParsedCombo { virtualKey::space, ctrlShift, false, QStringLiteral("space") } },
+        { QStringLiteral("alt+fn+f5"), ParsedCombo { 96, modifierFlag::option, true, QStringLiteral("f5") } },
+        { QStringLiteral("command+\\"), ParsedCombo { 42, modifierFlag::command, false, QStringLiteral("\\") } },
+        { QStringLiteral("fn"), ParsedCombo { std::nullopt, 0, true, std::nullopt } },
+        { QStringLiteral("a"), ParsedCombo { virtualKey::a, 0, false, QStringLiteral("a") } },
+        { QStringLiteral("cmd+fn"), std::nullopt },
+        { QStringLiteral("ctrl+shift"), std::nullopt },
+        { QStringLiteral("cmd+a+b"), std::nullopt },
+        { QStringLiteral("ctrl+f13"), std::nullopt },
+        { QStringLiteral("ctrl+k\n"), std::nullopt },
+        { QStringLiteral(" + "), std::nullopt },
+        { QString(), std::nullopt },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.toStdString());
@@ -46,16 +45,17 @@ TEST(HotkeyComboTest, WritesTheCanonicalTextThatReadsBackToTheSameCombination)
         std::optional<VirtualKeyCode> key;
         std::optional<QString> expected;
     } cases[] = {
-        {modifierFlag::command | modifierFlag::control | modifierFlag::fn, true, 49, u"cmd+control+fn+space"_s},
-        {all | 0x10000 | 0x800000, false, 111, u"cmd+option+shift+control+f12"_s},
-        {modifierFlag::command, false, 200, std::nullopt},
-        {0, false, std::nullopt, std::nullopt},
-        {0, true, std::nullopt, u"fn"_s},
-        {modifierFlag::shift, false, std::nullopt, u"shift"_s},
+        { modifierFlag::command | modifierFlag::control | modifierFlag::fn, true, 49,
+            QStringLiteral("cmd+control+fn+space") },
+        { all | 0x10000 | 0x800000, false, 111, QStringLiteral("cmd+option+shift+control+f12") },
+        { modifierFlag::command, false, 200, std::nullopt },
+        { 0, false, std::nullopt, std::nullopt },
+        { 0, true, std::nullopt, QStringLiteral("fn") },
+        { modifierFlag::shift, false, std::nullopt, QStringLiteral("shift") },
     };
     for (const auto& c : cases)
         EXPECT_EQ(HotkeyCombo::encode(c.modifiers, c.fn, c.key), c.expected);
-    EXPECT_EQ(HotkeyCombo::parse(u"shift"_s), std::nullopt);
+    EXPECT_EQ(HotkeyCombo::parse(QStringLiteral("shift")), std::nullopt);
 
     // Every key under every set of the five tokens survives the round trip.
     int keys = 0;
@@ -87,21 +87,28 @@ TEST(HotkeyComboTest, ShowsOneKeycapPerTokenAsWritten)
         QString text;
         QStringList caps;
     } cases[] = {
-        {"zh", u"cmd+shift+left"_s, {u"Super"_s, u"Shift"_s, u"←"_s}},
-        {"zh", u"ctrl+fn+escape"_s, {u"Ctrl"_s, u"右 Ctrl"_s, u"Esc"_s}},
-        {"en", u"ctrl+fn+escape"_s, {u"Ctrl"_s, u"Right Ctrl"_s, u"Esc"_s}},
-        {"zh", u"shift+cmd+a"_s, {u"Shift"_s, u"Super"_s, u"A"_s}},
-        {"zh", u"Alt+command++space+tab+return+delete+up+down+right"_s,
-         {u"Alt"_s, u"Super"_s, u"Space"_s, u"Tab"_s, u"Return"_s, u"Delete"_s, u"↑"_s, u"↓"_s, u"→"_s}},
-        {"zh", u"option+control+fn"_s, {u"Alt"_s, u"Ctrl"_s, u"右 Ctrl"_s}},
-        {"zh", u" f12+[+foo"_s, {u" F12"_s, u"["_s, u"FOO"_s}},
-        {"zh", QString(), {}},
+        { "zh", QStringLiteral("cmd+shift+left"),
+            { QStringLiteral("Super"), QStringLiteral("Shift"), QStringLiteral("←") } },
+        { "zh", QStringLiteral("ctrl+fn+escape"),
+            { QStringLiteral("Ctrl"), QStringLiteral("右 Ctrl"), QStringLiteral("Esc") } },
+        { "en", QStringLiteral("ctrl+fn+escape"),
+            { QStringLiteral("Ctrl"), QStringLiteral("Right Ctrl"), QStringLiteral("Esc") } },
+        { "zh", QStringLiteral("shift+cmd+a"),
+            { QStringLiteral("Shift"), QStringLiteral("Super"), QStringLiteral("A") } },
+        { "zh", QStringLiteral("Alt+command++space+tab+return+delete+up+down+right"),
+            { QStringLiteral("Alt"), QStringLiteral("Super"), QStringLiteral("Space"), QStringLiteral("Tab"),
+                QStringLiteral("Return"), QStringLiteral("Delete"), QStringLiteral("↑"), QStringLiteral("↓"),
+                QStringLiteral("→") } },
+        { "zh", QStringLiteral("option+control+fn"),
+            { QStringLiteral("Alt"), QStringLiteral("Ctrl"), QStringLiteral("右 Ctrl") } },
+        { "zh", QStringLiteral(" f12+[+foo"), { QStringLiteral(" F12"), QStringLiteral("["), QStringLiteral("FOO") } },
+        { "zh", QString(), {} },
     };
     for (const auto& c : cases) {
         LocaleResolver::shared().setLanguage(QString::fromUtf8(c.language));
         EXPECT_EQ(HotkeyCombo::displayKeycaps(c.text), c.caps) << c.text.toStdString();
     }
-    LocaleResolver::shared().setLanguage(u"auto"_s);
+    LocaleResolver::shared().setLanguage(QStringLiteral("auto"));
 }
 
 TEST(HotkeyComboTest, OnlyABareCharacterKeyWouldSwallowTyping)

@@ -21,7 +21,6 @@ namespace vellamor::test {
 namespace {
 
 using ::testing::ElementsAre;
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 const ModifierFlags ctrlShift = modifierFlag::control | modifierFlag::shift;
@@ -64,8 +63,8 @@ protected:
     // Right Ctrl down for `ms` milliseconds, as a user would press it.
     static bool tapRightCtrl(int ms)
     {
-        return xdotool({u"keydown"_s, u"Control_R"_s, u"sleep"_s, QString::number(ms / 1000.0),
-                        u"keyup"_s, u"Control_R"_s});
+        return xdotool({ QStringLiteral("keydown"), QStringLiteral("Control_R"), QStringLiteral("sleep"),
+            QString::number(ms / 1000.0), QStringLiteral("keyup"), QStringLiteral("Control_R") });
     }
 
     std::vector<HotkeyEvent> events_;
@@ -75,7 +74,8 @@ protected:
 TEST_F(X11HotkeyTest, RightCtrlTapTogglesUnlessUsedAsModifierAndStopEndsObservation)
 {
     start(HotkeyMode::toggle);
-    ASSERT_TRUE(xdotool({u"keydown"_s, u"Control_R"_s, u"key"_s, u"c"_s, u"keyup"_s, u"Control_R"_s}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("keydown"), QStringLiteral("Control_R"), QStringLiteral("key"),
+        QStringLiteral("c"), QStringLiteral("keyup"), QStringLiteral("Control_R") }));
     ASSERT_TRUE(tapRightCtrl(80));
     ASSERT_TRUE(waitForEvents(1));
 
@@ -94,8 +94,9 @@ TEST_F(X11HotkeyTest, CombinationHeldPastAutoRepeatReleasesOnce)
     start(HotkeyMode::hold, ctrlShiftK);
     // Xvfb auto-repeats a held K after 660 ms; the repeats must not read as
     // releases and presses.
-    ASSERT_TRUE(xdotool({u"keydown"_s, u"ctrl+shift+k"_s, u"sleep"_s, u"1.2"_s, u"keyup"_s, u"k"_s,
-                         u"keyup"_s, u"ctrl+shift"_s}));
+    ASSERT_TRUE(xdotool(
+        { QStringLiteral("keydown"), QStringLiteral("ctrl+shift+k"), QStringLiteral("sleep"), QStringLiteral("1.2"),
+            QStringLiteral("keyup"), QStringLiteral("k"), QStringLiteral("keyup"), QStringLiteral("ctrl+shift") }));
     ASSERT_TRUE(waitForEvents(2));
     runEventLoopFor(100ms);
     EXPECT_THAT(events_, ElementsAre(HotkeyEvent::pressed(), HotkeyEvent::released()));
@@ -123,7 +124,8 @@ TEST_F(X11HotkeyTest, CombinationIsGrabbedOnceNoOtherClientHoldsItAndNeverReache
     QObject::connect(&shortcut, &QShortcut::activated, [&] { ++shortcutsSeen; });
     field.show();
     ASSERT_TRUE(waitUntil([&] { return field.windowHandle() && field.windowHandle()->isExposed(); }));
-    ASSERT_TRUE(xdotool({u"windowactivate"_s, u"--sync"_s, QString::number(field.winId())}));
+    ASSERT_TRUE(
+        xdotool({ QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(field.winId()) }));
     ASSERT_TRUE(waitUntil([&] { return field.isActiveWindow() && field.hasFocus(); }));
 
     // X refuses a grab another client holds (BadAccess).
@@ -134,15 +136,15 @@ TEST_F(X11HotkeyTest, CombinationIsGrabbedOnceNoOtherClientHoldsItAndNeverReache
     otherClient.stop();
 
     start(HotkeyMode::toggle, ctrlShiftK);
-    ASSERT_TRUE(xdotool({u"key"_s, u"ctrl+shift+k"_s, u"k"_s}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+shift+k"), QStringLiteral("k") }));
     ASSERT_TRUE(waitForEvents(1));
     // The plain K arrives, so the window was listening all along.
-    ASSERT_TRUE(waitUntil([&] { return field.text() == u"k"_s; }));
+    ASSERT_TRUE(waitUntil([&] { return field.text() == QStringLiteral("k"); }));
     EXPECT_EQ(shortcutsSeen, 0);
 
     // Without the grab the same combination reaches the window.
     monitor_.stop();
-    ASSERT_TRUE(xdotool({u"key"_s, u"ctrl+shift+k"_s}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+shift+k") }));
     ASSERT_TRUE(waitUntil([&] { return shortcutsSeen == 1; }));
     EXPECT_THAT(events_, ElementsAre(HotkeyEvent::toggled(true)));
 }
@@ -174,7 +176,7 @@ protected:
 TEST_F(X11KeySourceTest, EveryNamedKeyArrivesWithItsVirtualCode)
 {
     startRecording();
-    QStringList arguments{u"key"_s, u"--delay"_s, u"0"_s};
+    QStringList arguments { QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("0") };
     std::vector<VirtualKeyCode> expected;
     for (const NamedKey& key : namedKeys) {
         arguments << QString::fromLatin1(key.keysym);
@@ -190,7 +192,8 @@ TEST_F(X11KeySourceTest, EveryNamedKeyArrivesWithItsVirtualCode)
 TEST_F(X11KeySourceTest, AKeyDownReadLateIsLoggedWithItsDelayOncePerStall)
 {
     auto systemLog = std::make_shared<RecordingSystemLog>();
-    platform::X11KeySource source({}, VellamorLog(u"com.vellamor.app"_s, u"hotkey"_s, systemLog, nullptr));
+    platform::X11KeySource source(
+        {}, VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("hotkey"), systemLog, nullptr));
     int keyDowns = 0;
     source.start(std::nullopt, [&keyDowns](const KeyEvent& event) {
         keyDowns += event.type == KeyEventType::keyDown ? 1 : 0;
@@ -200,7 +203,7 @@ TEST_F(X11KeySourceTest, AKeyDownReadLateIsLoggedWithItsDelayOncePerStall)
     std::this_thread::sleep_for(400ms);
     user.join();
     ASSERT_TRUE(waitUntil([&] { return keyDowns == 2; }));
-    ASSERT_TRUE(xdotool({u"key"_s, u"c"_s}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("c") }));
     ASSERT_TRUE(waitUntil([&] { return keyDowns == 3; }));
 
     QStringList late;
@@ -219,10 +222,10 @@ TEST_F(X11KeySourceTest, ModifierKeysAreFlagsChanges)
     // Shift_R 62, Control_L 37; k 45.
     QStringList arguments;
     for (const char* code : {"133", "64", "50", "105", "134", "108", "62", "37"})
-        arguments << u"keydown"_s << QString::fromLatin1(code);
-    arguments << u"key"_s << u"45"_s;
+        arguments << QStringLiteral("keydown") << QString::fromLatin1(code);
+    arguments << QStringLiteral("key") << QStringLiteral("45");
     for (const char* code : {"50", "105", "64", "133", "37", "62", "108", "134"})
-        arguments << u"keyup"_s << QString::fromLatin1(code);
+        arguments << QStringLiteral("keyup") << QString::fromLatin1(code);
     ASSERT_TRUE(xdotool(arguments));
     ASSERT_TRUE(waitUntil([&] { return events_.size() >= 18; }));
     runEventLoopFor(100ms);

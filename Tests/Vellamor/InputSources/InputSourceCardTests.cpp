@@ -22,7 +22,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 InputSource source(qint64 id, const QString& kind, const QString& friendlyName, const QString& name,
@@ -45,10 +44,12 @@ protected:
 
     void signIn()
     {
-        const AuthMe me{42, u"me@x.io"_s, u"zh-CN"_s, Date::fromUnixSeconds(1'700'000'000), std::nullopt};
+        const AuthMe me { 42, QStringLiteral("me@x.io"), QStringLiteral("zh-CN"), Date::fromUnixSeconds(1'700'000'000),
+            std::nullopt };
         auth->succeed(FakeAuthAPI::Op::verifyUnifiedCode,
-                      VerifyCodeResponse{{u"at"_s, u"rt"_s, Date::fromUnixSeconds(4'000'000'000)}, me, false});
-        runBlocking(session->loginWithUnifiedCode(me.email, u"123456"_s));
+            VerifyCodeResponse {
+                { QStringLiteral("at"), QStringLiteral("rt"), Date::fromUnixSeconds(4'000'000'000) }, me, false });
+        runBlocking(session->loginWithUnifiedCode(me.email, QStringLiteral("123456")));
         settleWidgets();
     }
     void openCard()
@@ -75,7 +76,7 @@ protected:
     {
         std::vector<QPushButton*> found;
         for (QPushButton* button : shownInReadingOrder<QPushButton>(*card)) {
-            if (button->text() == u"撤销"_s)
+            if (button->text() == QStringLiteral("撤销"))
                 found.push_back(button);
         }
         return found;
@@ -83,11 +84,12 @@ protected:
     qsizetype busyRows() { return qsizetype(shownInReadingOrder<QProgressBar>(*card).size()); }
 
     QTemporaryDir folder;
-    std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(folder.filePath(u"d.ini"_s));
+    std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(folder.filePath(QStringLiteral("d.ini")));
     std::shared_ptr<FakeAuthAPI> auth = std::make_shared<FakeAuthAPI>();
-    std::shared_ptr<AuthSession> session = std::make_shared<AuthSession>(
-        auth, std::make_shared<KeychainStore>(std::make_shared<InMemorySecureItemStore>(), u"a"_s, u"s"_s),
-        VellamorLog(u"t"_s, u"auth"_s, nullptr, nullptr), &Date::now, defaults);
+    std::shared_ptr<AuthSession> session = std::make_shared<AuthSession>(auth,
+        std::make_shared<KeychainStore>(
+            std::make_shared<InMemorySecureItemStore>(), QStringLiteral("a"), QStringLiteral("s")),
+        VellamorLog(QStringLiteral("t"), QStringLiteral("auth"), nullptr, nullptr), &Date::now, defaults);
     std::shared_ptr<FakeInputSourceAPI> api = std::make_shared<FakeInputSourceAPI>();
     std::shared_ptr<FakeInputSourceAPI> sheetAPI = std::make_shared<FakeInputSourceAPI>();
     int clients = 0;
@@ -103,33 +105,38 @@ TEST_F(InputSourceCardTest, EachSourceShowsItsNameIconAndState)
     signIn();
     openCard();
     answerList({
-        source(1, u"web"_s, QString(), QString(), u"active"_s),
-        source(2, u"ime"_s, QString(), QString(), u"pending"_s, Date(Date::now().secondsSince1970() - 60)),
-        source(3, u"watch"_s, QString(), QString(), u"active"_s),
-        source(4, u"web"_s, QString(), u"Chrome"_s, u"Revoked"_s),
-        source(5, u"web"_s, u"<b>Pixel</b><a href=\"https://x.io\">x</a>"_s, u"Chrome"_s, u"Pending"_s),
-        source(6, u"web"_s, u"Gone"_s, QString(), u"revoked"_s),
+        source(1, QStringLiteral("web"), QString(), QString(), QStringLiteral("active")),
+        source(2, QStringLiteral("ime"), QString(), QString(), QStringLiteral("pending"),
+            Date(Date::now().secondsSince1970() - 60)),
+        source(3, QStringLiteral("watch"), QString(), QString(), QStringLiteral("active")),
+        source(4, QStringLiteral("web"), QString(), QStringLiteral("Chrome"), QStringLiteral("Revoked")),
+        source(5, QStringLiteral("web"), QStringLiteral("<b>Pixel</b><a href=\"https://x.io\">x</a>"),
+            QStringLiteral("Chrome"), QStringLiteral("Pending")),
+        source(6, QStringLiteral("web"), QStringLiteral("Gone"), QString(), QStringLiteral("revoked")),
     });
     QStringList names;
     for (QLabel* name : shownInReadingOrder<QLabel>(*card)) {
-        if (name->objectName() == u"sourceName"_s) {
+        if (name->objectName() == QStringLiteral("sourceName")) {
             names.append(name->text());
             EXPECT_EQ(name->textFormat(), Qt::PlainText);
         }
     }
-    EXPECT_EQ(names, (QStringList{u"手机浏览器"_s, u"输入法"_s, u"输入源"_s, u"Chrome"_s,
-                                  u"<b>Pixel</b><a href=\"https://x.io\">x</a>"_s}));
+    EXPECT_EQ(names,
+        (QStringList { QStringLiteral("手机浏览器"), QStringLiteral("输入法"), QStringLiteral("输入源"),
+            QStringLiteral("Chrome"), QStringLiteral("<b>Pixel</b><a href=\"https://x.io\">x</a>") }));
     QStringList icons;
     for (SymbolView* icon : shownInReadingOrder<SymbolView>(*card))
         icons.append(icon->name());
-    EXPECT_EQ(icons, (QStringList{u"safari"_s, u"keyboard"_s, u"microphone"_s, u"safari"_s, u"safari"_s}));
+    EXPECT_EQ(icons,
+        (QStringList { QStringLiteral("safari"), QStringLiteral("keyboard"), QStringLiteral("microphone"),
+            QStringLiteral("safari"), QStringLiteral("safari") }));
     const QStringList shown = texts();
-    EXPECT_EQ(shown.count(u"待确认"_s), 1);
-    EXPECT_EQ(shown.indexOf(u"待确认"_s), shown.indexOf(u"输入法"_s) + 1);
-    EXPECT_EQ(shown.filter(u"绑定于 "_s).size(), 5);
-    EXPECT_EQ(shown.filter(u" · 最后使用 "_s).size(), 1);
+    EXPECT_EQ(shown.count(QStringLiteral("待确认")), 1);
+    EXPECT_EQ(shown.indexOf(QStringLiteral("待确认")), shown.indexOf(QStringLiteral("输入法")) + 1);
+    EXPECT_EQ(shown.filter(QStringLiteral("绑定于 ")).size(), 5);
+    EXPECT_EQ(shown.filter(QStringLiteral(" · 最后使用 ")).size(), 1);
     EXPECT_EQ(revokeButtons().size(), 5u);
-    renderView(*card, u"input-source-card"_s);
+    renderView(*card, QStringLiteral("input-source-card"));
 }
 
 // Loading shows only over an empty list; a failed reload or revocation
@@ -140,25 +147,26 @@ TEST_F(InputSourceCardTest, LoadingFailuresRevocationsAndSigningOut)
 {
     openCard();
     EXPECT_TRUE(api->lists.calls.isEmpty());
-    EXPECT_TRUE(texts().contains(u"尚未绑定输入源，点击右上角添加"_s));
+    EXPECT_TRUE(texts().contains(QStringLiteral("尚未绑定输入源，点击右上角添加")));
     EXPECT_FALSE(card->findChild<QPushButton*>()->isEnabled());
 
     signIn();
     ASSERT_EQ(api->lists.calls.size(), 1);
-    EXPECT_TRUE(texts().contains(u"正在加载…"_s));
+    EXPECT_TRUE(texts().contains(QStringLiteral("正在加载…")));
     EXPECT_TRUE(card->findChild<QPushButton*>()->isEnabled());
-    answerList({source(1, u"web"_s, u"A"_s, QString(), u"active"_s), source(2, u"web"_s, u"B"_s, QString(), u"active"_s)});
-    EXPECT_FALSE(texts().contains(u"正在加载…"_s));
+    answerList({ source(1, QStringLiteral("web"), QStringLiteral("A"), QString(), QStringLiteral("active")),
+        source(2, QStringLiteral("web"), QStringLiteral("B"), QString(), QStringLiteral("active")) });
+    EXPECT_FALSE(texts().contains(QStringLiteral("正在加载…")));
 
     listChanged.timeout({});
     ASSERT_EQ(api->lists.calls.size(), 2);
     settleWidgets();
-    EXPECT_FALSE(texts().contains(u"正在加载…"_s));
-    api->lists.fail(1, InputSourceAPIError::transport(u"offline"_s));
+    EXPECT_FALSE(texts().contains(QStringLiteral("正在加载…")));
+    api->lists.fail(1, InputSourceAPIError::transport(QStringLiteral("offline")));
     settleWidgets();
-    const QString offline = InputSourceAPIError::transport(u"offline"_s).errorDescription();
-    EXPECT_EQ(label(u"error"_s)->text(), offline);
-    EXPECT_EQ(label(u"error"_s)->palette().color(QPalette::WindowText), WindowTheme::orange());
+    const QString offline = InputSourceAPIError::transport(QStringLiteral("offline")).errorDescription();
+    EXPECT_EQ(label(QStringLiteral("error"))->text(), offline);
+    EXPECT_EQ(label(QStringLiteral("error"))->palette().color(QPalette::WindowText), WindowTheme::orange());
     EXPECT_EQ(revokeButtons().size(), 2u);
 
     revokeButtons()[0]->click();
@@ -171,20 +179,20 @@ TEST_F(InputSourceCardTest, LoadingFailuresRevocationsAndSigningOut)
     api->revocations.answer(0, true);
     settleWidgets();
     EXPECT_EQ(busyRows(), 0);
-    EXPECT_FALSE(label(u"error"_s)->isVisibleTo(card.get()));
-    EXPECT_FALSE(texts().contains(u"A"_s));
+    EXPECT_FALSE(label(QStringLiteral("error"))->isVisibleTo(card.get()));
+    EXPECT_FALSE(texts().contains(QStringLiteral("A")));
     api->revocations.fail(1, InputSourceAPIError::missingToken());
     settleWidgets();
-    EXPECT_TRUE(texts().contains(u"B"_s));
-    EXPECT_EQ(label(u"error"_s)->text(), InputSourceAPIError::missingToken().errorDescription());
+    EXPECT_TRUE(texts().contains(QStringLiteral("B")));
+    EXPECT_EQ(label(QStringLiteral("error"))->text(), InputSourceAPIError::missingToken().errorDescription());
     EXPECT_EQ(api->lists.calls.size(), 2) << "a revocation reloads nothing";
 
     auth->succeed(FakeAuthAPI::Op::logout);
     runBlocking(session->logout());
     settleWidgets();
     EXPECT_EQ(api->lists.calls.size(), 2);
-    EXPECT_TRUE(texts().contains(u"尚未绑定输入源，点击右上角添加"_s));
-    EXPECT_FALSE(label(u"error"_s)->isVisibleTo(card.get()));
+    EXPECT_TRUE(texts().contains(QStringLiteral("尚未绑定输入源，点击右上角添加")));
+    EXPECT_FALSE(label(QStringLiteral("error"))->isVisibleTo(card.get()));
     EXPECT_FALSE(card->findChild<QPushButton*>()->isEnabled());
 }
 

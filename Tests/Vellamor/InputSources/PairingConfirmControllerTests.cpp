@@ -22,7 +22,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 void press(QWidget& widget, Qt::Key key)
@@ -46,9 +45,11 @@ void click(QAbstractButton& button)
 }
 
 // Named "Pixel <sid>" unless told otherwise.
-PairingRequestPayload request(qint64 sid, std::optional<QString> name = std::nullopt, const QString& ip = u"10.0.0.2"_s)
+PairingRequestPayload request(
+    qint64 sid, std::optional<QString> name = std::nullopt, const QString& ip = QStringLiteral("10.0.0.2"))
 {
-    return PairingRequestPayload{sid, name.value_or(u"Pixel "_s + QString::number(sid)), ip, u"ua"_s, 0};
+    return PairingRequestPayload { sid, name.value_or(QStringLiteral("Pixel ") + QString::number(sid)), ip,
+        QStringLiteral("ua"), 0 };
 }
 
 class PairingConfirmTest : public ::testing::Test {
@@ -61,7 +62,8 @@ protected:
     }
     bool shown(qint64 sid) const
     {
-        return controller_.dialog()->informativeText().startsWith(u"设备：Pixel "_s + QString::number(sid) + u'\n');
+        return controller_.dialog()->informativeText().startsWith(
+            QStringLiteral("设备：Pixel ") + QString::number(sid) + u'\n');
     }
     bool answered(const QStringList& expected)
     {
@@ -79,8 +81,8 @@ protected:
     std::shared_ptr<FakeInputSourceAPI> api_ = std::make_shared<FakeInputSourceAPI>();
     std::shared_ptr<RecordingSystemLog> log_ = std::make_shared<RecordingSystemLog>();
     ManualSteadyClock clock_;
-    PairingConfirmController controller_{[this] { return api_; }, clock_.sleeper(), 300s,
-                                         VellamorLog(u"com.vellamor.app"_s, u"pairing-confirm"_s, log_, nullptr)};
+    PairingConfirmController controller_ { [this] { return api_; }, clock_.sleeper(), 300s,
+        VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("pairing-confirm"), log_, nullptr) };
 };
 
 // Each way a dialog ends sends one answer; keys that would press a button do
@@ -97,31 +99,30 @@ TEST_F(PairingConfirmTest, EveryEndOfTheDialogSendsItsDecision)
         press(box, Qt::Key_Tab);
         press(box, Qt::Key_Return);
     };
-    const std::array cases{
-        Case{"Tab, then Return", tabThenReturn, false, u"7 true"_s},
-        Case{"Tab, then Return; the answer fails", tabThenReturn, true, u"7 true"_s},
-        Case{"click confirm", [](PairingConfirmDialog& box, ManualSteadyClock&) {
-                 click(*box.confirmButton());
-             }, false, u"7 true"_s},
-        Case{"click refuse", [](PairingConfirmDialog& box, ManualSteadyClock&) {
-                 click(*box.rejectButton());
-             }, false, u"7 false"_s},
-        Case{"Return, Enter and Space before the user moved in, then no answer in time",
-             [](PairingConfirmDialog& box, ManualSteadyClock& clock) {
-                 const QPointer<PairingConfirmDialog> open(&box);
-                 for (QWidget* target : {static_cast<QWidget*>(&box), static_cast<QWidget*>(box.confirmButton())}) {
-                     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space})
-                         press(*target, key);
-                 }
-                 runEventLoopFor(20ms);
-                 ASSERT_TRUE(open && open->isVisible());
-                 clock.advance(299s);
-                 runEventLoopFor(20ms);
-                 ASSERT_TRUE(open && open->isVisible());
-                 clock.advance(1s);
-             }, false, u"7 false"_s},
-        Case{"dialog destroyed while quitting", [](PairingConfirmDialog& box, ManualSteadyClock&) { delete &box; },
-             false, u"7 false"_s},
+    const std::array cases {
+        Case { "Tab, then Return", tabThenReturn, false, QStringLiteral("7 true") },
+        Case { "Tab, then Return; the answer fails", tabThenReturn, true, QStringLiteral("7 true") },
+        Case { "click confirm", [](PairingConfirmDialog& box, ManualSteadyClock&) { click(*box.confirmButton()); },
+            false, QStringLiteral("7 true") },
+        Case { "click refuse", [](PairingConfirmDialog& box, ManualSteadyClock&) { click(*box.rejectButton()); }, false,
+            QStringLiteral("7 false") },
+        Case { "Return, Enter and Space before the user moved in, then no answer in time",
+            [](PairingConfirmDialog& box, ManualSteadyClock& clock) {
+                const QPointer<PairingConfirmDialog> open(&box);
+                for (QWidget* target : { static_cast<QWidget*>(&box), static_cast<QWidget*>(box.confirmButton()) }) {
+                    for (Qt::Key key : { Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space })
+                        press(*target, key);
+                }
+                runEventLoopFor(20ms);
+                ASSERT_TRUE(open && open->isVisible());
+                clock.advance(299s);
+                runEventLoopFor(20ms);
+                ASSERT_TRUE(open && open->isVisible());
+                clock.advance(1s);
+            },
+            false, QStringLiteral("7 false") },
+        Case { "dialog destroyed while quitting", [](PairingConfirmDialog& box, ManualSteadyClock&) { delete &box; },
+            false, QStringLiteral("7 false") },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -131,9 +132,9 @@ TEST_F(PairingConfirmTest, EveryEndOfTheDialogSendsItsDecision)
         PairingConfirmDialog* box = shownFor(7);
         ASSERT_NE(box, nullptr);
         c.answer(*box, clock_);
-        EXPECT_TRUE(answered({c.sent})) << api_->confirmed.join(u", "_s).toStdString();
+        EXPECT_TRUE(answered({ c.sent })) << api_->confirmed.join(QStringLiteral(", ")).toStdString();
     }
-    EXPECT_THAT(logged(), ::testing::Contains(u"confirmPairing failed sid=7 error=missingToken"_s));
+    EXPECT_THAT(logged(), ::testing::Contains(QStringLiteral("confirmPairing failed sid=7 error=missingToken")));
 }
 
 // A burst of requests, one of them repeated: one dialog at a time in arrival
@@ -144,7 +145,8 @@ TEST_F(PairingConfirmTest, RequestsWaitTheirTurnAndARepeatedOneShowsOnce)
     controller_.enqueue(request(8));
     controller_.enqueue(request(7));
     ASSERT_NE(shownFor(7), nullptr);
-    EXPECT_EQ(logged().filter(u"already pending"_s), QStringList{u"pairing request already pending sid=7"_s});
+    EXPECT_EQ(logged().filter(QStringLiteral("already pending")),
+        QStringList { QStringLiteral("pairing request already pending sid=7") });
 
     clock_.advance(200s);
     runEventLoopFor(10ms);
@@ -152,16 +154,16 @@ TEST_F(PairingConfirmTest, RequestsWaitTheirTurnAndARepeatedOneShowsOnce)
     clock_.advance(100s);
     PairingConfirmDialog* second = shownFor(8);
     ASSERT_NE(second, nullptr);
-    EXPECT_EQ(api_->confirmed, QStringList{u"7 false"_s});
+    EXPECT_EQ(api_->confirmed, QStringList { QStringLiteral("7 false") });
     clock_.advance(299s);
     runEventLoopFor(10ms);
     ASSERT_EQ(controller_.dialog(), second);
     click(*second->confirmButton());
-    EXPECT_TRUE(answered({u"7 false"_s, u"8 true"_s}));
+    EXPECT_TRUE(answered({ QStringLiteral("7 false"), QStringLiteral("8 true") }));
     clock_.advance(300s);
     runEventLoopFor(10ms);
     EXPECT_EQ(api_->confirmed.size(), 2);
-    EXPECT_EQ(logged().filter(u"show pairing dialog"_s).size(), 2);
+    EXPECT_EQ(logged().filter(QStringLiteral("show pairing dialog")).size(), 2);
 }
 
 // What the device says of itself is shown as it came, never as markup.
@@ -171,10 +173,10 @@ TEST_F(PairingConfirmTest, TheDeviceIsShownAsPlainTextWithUnknownsNamed)
         PairingRequestPayload payload;
         const char* shown;
     };
-    const std::array cases{
-        Case{request(7, QString(), QString()), "设备：未知设备\n来源：未知网络\n"},
-        Case{request(8, u"<a href=\"https://x.io\">Pixel</a><b>"_s, u"<i>10.0.0.2</i>"_s),
-             "设备：<a href=\"https://x.io\">Pixel</a><b>\n来源：<i>10.0.0.2</i>\n"},
+    const std::array cases {
+        Case { request(7, QString(), QString()), "设备：未知设备\n来源：未知网络\n" },
+        Case { request(8, QStringLiteral("<a href=\"https://x.io\">Pixel</a><b>"), QStringLiteral("<i>10.0.0.2</i>")),
+            "设备：<a href=\"https://x.io\">Pixel</a><b>\n来源：<i>10.0.0.2</i>\n" },
     };
     for (const Case& c : cases) {
         controller_.enqueue(c.payload);
@@ -189,10 +191,10 @@ TEST_F(PairingConfirmTest, TheDeviceIsShownAsPlainTextWithUnknownsNamed)
             }
         }
         EXPECT_EQ(box->findChildren<QPushButton*>().first(), box->confirmButton());
-        EXPECT_EQ(box->confirmButton()->text(), u"确认绑定"_s);
+        EXPECT_EQ(box->confirmButton()->text(), QStringLiteral("确认绑定"));
         EXPECT_TRUE(box->confirmButton()->isDefault());
-        EXPECT_EQ(box->rejectButton()->text(), u"拒绝"_s);
-        renderView(*box, u"pairing-dialog-"_s + QString::number(c.payload.sourceID));
+        EXPECT_EQ(box->rejectButton()->text(), QStringLiteral("拒绝"));
+        renderView(*box, QStringLiteral("pairing-dialog-") + QString::number(c.payload.sourceID));
         click(*box->rejectButton());
         ASSERT_TRUE(waitUntil([&] { return controller_.dialog() == nullptr; }));
     }

@@ -19,14 +19,13 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 InputSource source(qint64 id, const QString& status)
 {
     InputSource found;
     found.id = id;
-    found.kind = u"web"_s;
+    found.kind = QStringLiteral("web");
     found.status = status;
     return found;
 }
@@ -51,7 +50,7 @@ protected:
     void answerPairing(const QString& code, double expiresIn)
     {
         ASSERT_TRUE(waitUntil([&] { return !api->pairings.calls.isEmpty(); }));
-        const QUrl base(u"https://pair.example.com/app?x=1"_s);
+        const QUrl base(QStringLiteral("https://pair.example.com/app?x=1"));
         api->pairings.answer(api->pairings.calls.size() - 1,
                              PairingInfo{code, Date(now.secondsSince1970() + expiresIn),
                                          InputSourceAPI::buildQRURL(code, base)});
@@ -67,7 +66,11 @@ protected:
         return nullptr;
     }
     // What a scanner reads from the code as the sheet draws it.
-    QString scanned() { return scannedQRCode(renderView(*sheet->findChild<QWidget*>(u"qrCode"_s), u"pairing-qr"_s)); }
+    QString scanned()
+    {
+        return scannedQRCode(
+            renderView(*sheet->findChild<QWidget*>(QStringLiteral("qrCode")), QStringLiteral("pairing-qr")));
+    }
 
     Date now = Date::fromUnixSeconds(1'800'000'000);
     ManualSteadyClock clock;
@@ -87,28 +90,31 @@ TEST_F(PairingSheetTest, TheCodeItsCountdownAndItsQRCodeShowAsTheyShould)
         QString first;
         QString afterATick;
     };
-    const QString expired = u"二维码已过期，请点击取消后重新添加"_s;
-    const std::array cases{
-        Case{u"123456"_s, 61.5, u"配对码 123 456"_s, u"二维码有效期 1 分 1 秒"_s, u"二维码有效期 1 分 0 秒"_s},
-        Case{u"👍🏽12345"_s, 59.9, u"配对码 👍🏽12 345"_s, u"二维码有效期 59 秒"_s, u"二维码有效期 58 秒"_s},
-        Case{u"a b&c=d/é?#%+"_s, 0.9, u"配对码 a b&c=d/é?#%+"_s, expired, expired},
-        Case{u"12345"_s, -5, u"配对码 12345"_s, expired, expired},
+    const QString expired = QStringLiteral("二维码已过期，请点击取消后重新添加");
+    const std::array cases {
+        Case { QStringLiteral("123456"), 61.5, QStringLiteral("配对码 123 456"),
+            QStringLiteral("二维码有效期 1 分 1 秒"), QStringLiteral("二维码有效期 1 分 0 秒") },
+        Case { QStringLiteral("👍🏽12345"), 59.9, QStringLiteral("配对码 👍🏽12 345"),
+            QStringLiteral("二维码有效期 59 秒"), QStringLiteral("二维码有效期 58 秒") },
+        Case { QStringLiteral("a b&c=d/é?#%+"), 0.9, QStringLiteral("配对码 a b&c=d/é?#%+"), expired, expired },
+        Case { QStringLiteral("12345"), -5, QStringLiteral("配对码 12345"), expired, expired },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code.toStdString());
         answerPairing(c.code, c.expiresIn);
-        EXPECT_EQ(label(u"pairingCode"_s)->text(), c.shownCode);
-        EXPECT_EQ(label(u"expiry"_s)->text(), c.first);
-        EXPECT_EQ(scanned(), InputSourceAPI::buildQRURL(c.code, QUrl(u"https://pair.example.com/app?x=1"_s)));
+        EXPECT_EQ(label(QStringLiteral("pairingCode"))->text(), c.shownCode);
+        EXPECT_EQ(label(QStringLiteral("expiry"))->text(), c.first);
+        EXPECT_EQ(
+            scanned(), InputSourceAPI::buildQRURL(c.code, QUrl(QStringLiteral("https://pair.example.com/app?x=1"))));
         advance(1s);
-        EXPECT_EQ(label(u"expiry"_s)->text(), c.afterATick);
-        EXPECT_EQ(label(u"expiry"_s)->palette().color(QPalette::WindowText),
-                  c.afterATick == expired ? WindowTheme::red() : WindowTheme::secondary());
-        EXPECT_TRUE(button(u"我已扫码完成"_s)->isEnabled());
+        EXPECT_EQ(label(QStringLiteral("expiry"))->text(), c.afterATick);
+        EXPECT_EQ(label(QStringLiteral("expiry"))->palette().color(QPalette::WindowText),
+            c.afterATick == expired ? WindowTheme::red() : WindowTheme::secondary());
+        EXPECT_TRUE(button(QStringLiteral("我已扫码完成"))->isEnabled());
         // Another code: "重试" is only offered after a failure.
         sheet->viewModel().load();
         settleWidgets();
-        EXPECT_FALSE(button(u"我已扫码完成"_s)->isEnabled());
+        EXPECT_FALSE(button(QStringLiteral("我已扫码完成"))->isEnabled());
     }
 }
 
@@ -117,16 +123,16 @@ TEST_F(PairingSheetTest, AFailureOffersARetryAndDoneOnlyOnceACodeShows)
     ASSERT_TRUE(waitUntil([&] { return api->pairings.calls.size() == 1; }));
     api->pairings.fail(0, InputSourceAPIError::missingToken());
     settleWidgets();
-    EXPECT_EQ(label(u"failure"_s)->text(), InputSourceAPIError::missingToken().errorDescription());
-    EXPECT_FALSE(button(u"我已扫码完成"_s)->isEnabled());
-    renderView(*sheet, u"pairing-sheet-failed"_s);
-    button(u"重试"_s)->click();
+    EXPECT_EQ(label(QStringLiteral("failure"))->text(), InputSourceAPIError::missingToken().errorDescription());
+    EXPECT_FALSE(button(QStringLiteral("我已扫码完成"))->isEnabled());
+    renderView(*sheet, QStringLiteral("pairing-sheet-failed"));
+    button(QStringLiteral("重试"))->click();
     settleWidgets();
     ASSERT_EQ(api->pairings.calls.size(), 2);
-    EXPECT_FALSE(label(u"failure"_s)->isVisibleTo(sheet.get()));
-    answerPairing(u"654321"_s, 300);
-    EXPECT_TRUE(button(u"我已扫码完成"_s)->isEnabled());
-    renderView(*sheet, u"pairing-sheet-ready"_s);
+    EXPECT_FALSE(label(QStringLiteral("failure"))->isVisibleTo(sheet.get()));
+    answerPairing(QStringLiteral("654321"), 300);
+    EXPECT_TRUE(button(QStringLiteral("我已扫码完成"))->isEnabled());
+    renderView(*sheet, QStringLiteral("pairing-sheet-ready"));
 }
 
 // The sources of the first list are the baseline, whatever they count;
@@ -142,21 +148,22 @@ TEST_F(PairingSheetTest, OnlyASourceNotInTheFirstListClosesTheSheet)
         api->lists.answer(api->lists.calls.size() - 1, sources);
         settleWidgets();
     };
-    answerList({source(1, u"active"_s), source(2, u"pending"_s), source(3, u"revoked"_s)});
+    answerList({ source(1, QStringLiteral("active")), source(2, QStringLiteral("pending")),
+        source(3, QStringLiteral("revoked")) });
     EXPECT_EQ(api->lists.calls.size(), 1);
     advance(2s);
     ASSERT_EQ(api->lists.calls.size(), 2);
-    api->lists.fail(1, InputSourceAPIError::transport(u"offline"_s));
+    api->lists.fail(1, InputSourceAPIError::transport(QStringLiteral("offline")));
     settleWidgets();
     advance(2s);
-    answerList({source(1, u"active"_s), source(2, u"revoked"_s)});
+    answerList({ source(1, QStringLiteral("active")), source(2, QStringLiteral("revoked")) });
     EXPECT_TRUE(sheet->isVisible());
     advance(2s);
-    answerList({source(1, u"active"_s), source(4, u"revoked"_s)});
+    answerList({ source(1, QStringLiteral("active")), source(4, QStringLiteral("revoked")) });
     EXPECT_TRUE(sheet->isVisible());
     EXPECT_EQ(api->lists.calls.size(), 4);
     advance(2s);
-    answerList({source(1, u"active"_s), source(5, u"pending"_s)});
+    answerList({ source(1, QStringLiteral("active")), source(5, QStringLiteral("pending")) });
     EXPECT_FALSE(sheet->isVisible());
     EXPECT_EQ(finished, 1);
     advance(10s);

@@ -20,11 +20,9 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
-
 QString shown(const std::optional<QString>& value)
 {
-    return value.value_or(u"<none>"_s);
+    return value.value_or(QStringLiteral("<none>"));
 }
 
 // One line per entry: "-" for a separator, else the title, its shortcut,
@@ -33,15 +31,15 @@ QStringList describe(const QMenu& menu)
 {
     QStringList lines;
     for (const QAction* action : menu.actions()) {
-        QString line = action->isSeparator() ? u"-"_s : action->text();
+        QString line = action->isSeparator() ? QStringLiteral("-") : action->text();
         if (!action->shortcut().isEmpty())
-            line += u" "_s + action->shortcut().toString(QKeySequence::PortableText);
+            line += QStringLiteral(" ") + action->shortcut().toString(QKeySequence::PortableText);
         if (action->isChecked())
-            line += u" ✓"_s;
+            line += QStringLiteral(" ✓");
         if (!action->isEnabled())
-            line += u" (disabled)"_s;
+            line += QStringLiteral(" (disabled)");
         if (!action->isVisible())
-            line += u" (hidden)"_s;
+            line += QStringLiteral(" (hidden)");
         lines.append(line);
     }
     return lines;
@@ -61,41 +59,47 @@ class MenuBarControllerTest : public ::testing::Test {
 protected:
     MenuBarControllerTest()
     {
-        menuBar_.onToggleEnabled = [this](bool on) { calls_.append(on ? u"enabled true"_s : u"enabled false"_s); };
-        menuBar_.onToggleRecord = [this] { calls_.append(u"record"_s); };
-        menuBar_.onOpenSettings = [this](const auto& section) { calls_.append(u"settings "_s + shown(section)); };
-        menuBar_.onShowHistory = [this] { calls_.append(u"history"_s); };
-        menuBar_.onShowDictionary = [this] { calls_.append(u"dictionary"_s); };
-        menuBar_.onShowHelp = [this] { calls_.append(u"help"_s); };
-        menuBar_.onQuit = [this] { calls_.append(u"quit"_s); };
-        menuBar_.onSelectMicrophoneUID = [this](const auto& uid) { calls_.append(u"microphone "_s + shown(uid)); };
+        menuBar_.onToggleEnabled
+            = [this](bool on) { calls_.append(on ? QStringLiteral("enabled true") : QStringLiteral("enabled false")); };
+        menuBar_.onToggleRecord = [this] { calls_.append(QStringLiteral("record")); };
+        menuBar_.onOpenSettings
+            = [this](const auto& section) { calls_.append(QStringLiteral("settings ") + shown(section)); };
+        menuBar_.onShowHistory = [this] { calls_.append(QStringLiteral("history")); };
+        menuBar_.onShowDictionary = [this] { calls_.append(QStringLiteral("dictionary")); };
+        menuBar_.onShowHelp = [this] { calls_.append(QStringLiteral("help")); };
+        menuBar_.onQuit = [this] { calls_.append(QStringLiteral("quit")); };
+        menuBar_.onSelectMicrophoneUID
+            = [this](const auto& uid) { calls_.append(QStringLiteral("microphone ") + shown(uid)); };
         menuBar_.install();
     }
 
     QAction* entry(const QString& title) { return test::entry(menuBar_.menu(), title); }
-    QMenu& microphones() { return *entry(u"麦克风"_s)->menu(); }
+    QMenu& microphones() { return *entry(QStringLiteral("麦克风"))->menu(); }
 
     std::shared_ptr<RecordingSystemLog> systemLog_ = std::make_shared<RecordingSystemLog>();
     QStringList calls_;
-    MenuBarController menuBar_{VellamorLog(u"com.vellamor.app"_s, u"menubar"_s, systemLog_, nullptr),
-                               [this] { calls_.append(u"terminate"_s); }};
+    MenuBarController menuBar_ { VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("menubar"), systemLog_,
+                                     nullptr),
+        [this] { calls_.append(QStringLiteral("terminate")); } };
 };
 
 TEST_F(MenuBarControllerTest, MenuHoldsEveryEntryAndTheStatusRows)
 {
     EXPECT_EQ(describe(menuBar_.menu()),
-              QStringList({u"当前状态：— (disabled)"_s, u"输出模式：— (disabled)"_s, u"账户：— (disabled) (hidden)"_s,
-                           u"-"_s, u"启用 Vellamor ✓"_s, u"-"_s, u"麦克风"_s, u"开始录音 Ctrl+Alt+R"_s,
-                           u"打开设置… Ctrl+,"_s, u"-"_s, u"历史记录"_s, u"词典"_s, u"诊断与日志"_s, u"-"_s,
-                           u"帮助 Ctrl+?"_s, u"退出 Vellamor Ctrl+Q"_s}));
-    EXPECT_EQ(microphones().title(), u"麦克风"_s);
+        QStringList({ QStringLiteral("当前状态：— (disabled)"), QStringLiteral("输出模式：— (disabled)"),
+            QStringLiteral("账户：— (disabled) (hidden)"), QStringLiteral("-"), QStringLiteral("启用 Vellamor ✓"),
+            QStringLiteral("-"), QStringLiteral("麦克风"), QStringLiteral("开始录音 Ctrl+Alt+R"),
+            QStringLiteral("打开设置… Ctrl+,"), QStringLiteral("-"), QStringLiteral("历史记录"), QStringLiteral("词典"),
+            QStringLiteral("诊断与日志"), QStringLiteral("-"), QStringLiteral("帮助 Ctrl+?"),
+            QStringLiteral("退出 Vellamor Ctrl+Q") }));
+    EXPECT_EQ(microphones().title(), QStringLiteral("麦克风"));
 
-    menuBar_.updateStatus({u"录音中 1:05"_s, u"插入润色后"_s, u"a@x.io"_s});
+    menuBar_.updateStatus({ QStringLiteral("录音中 1:05"), QStringLiteral("插入润色后"), QStringLiteral("a@x.io") });
     EXPECT_EQ(describe(menuBar_.menu()).mid(0, 3),
-              QStringList({u"当前状态：录音中 1:05 (disabled)"_s, u"输出模式：插入润色后 (disabled)"_s,
-                           u"账户：a@x.io"_s}));
-    menuBar_.updateStatus({u"待机"_s, u"仅插入原文"_s, std::nullopt});
-    EXPECT_EQ(describe(menuBar_.menu())[2], u"账户：a@x.io (disabled) (hidden)"_s);
+        QStringList({ QStringLiteral("当前状态：录音中 1:05 (disabled)"),
+            QStringLiteral("输出模式：插入润色后 (disabled)"), QStringLiteral("账户：a@x.io") }));
+    menuBar_.updateStatus({ QStringLiteral("待机"), QStringLiteral("仅插入原文"), std::nullopt });
+    EXPECT_EQ(describe(menuBar_.menu())[2], QStringLiteral("账户：a@x.io (disabled) (hidden)"));
 
     // The offscreen platform has no tray host: said once, and the menu works on.
     const auto lines = systemLog_->entries();
@@ -110,20 +114,24 @@ TEST_F(MenuBarControllerTest, EntriesAndClicksCallTheirCallbacks)
         QString title;
         QStringList calls;
     };
-    const std::array cases{
-        Case{u"启用 Vellamor"_s, {u"enabled false"_s}},  Case{u"启用 Vellamor"_s, {u"enabled true"_s}},
-        Case{u"开始录音"_s, {u"record"_s}},              Case{u"打开设置…"_s, {u"settings <none>"_s}},
-        Case{u"历史记录"_s, {u"history"_s}},             Case{u"词典"_s, {u"dictionary"_s}},
-        Case{u"诊断与日志"_s, {u"settings diagnostics"_s}}, Case{u"帮助"_s, {u"help"_s}},
-        Case{u"账户：—"_s, {u"settings backend"_s}},
-        Case{u"退出 Vellamor"_s, {u"quit"_s, u"terminate"_s}},
+    const std::array cases {
+        Case { QStringLiteral("启用 Vellamor"), { QStringLiteral("enabled false") } },
+        Case { QStringLiteral("启用 Vellamor"), { QStringLiteral("enabled true") } },
+        Case { QStringLiteral("开始录音"), { QStringLiteral("record") } },
+        Case { QStringLiteral("打开设置…"), { QStringLiteral("settings <none>") } },
+        Case { QStringLiteral("历史记录"), { QStringLiteral("history") } },
+        Case { QStringLiteral("词典"), { QStringLiteral("dictionary") } },
+        Case { QStringLiteral("诊断与日志"), { QStringLiteral("settings diagnostics") } },
+        Case { QStringLiteral("帮助"), { QStringLiteral("help") } },
+        Case { QStringLiteral("账户：—"), { QStringLiteral("settings backend") } },
+        Case { QStringLiteral("退出 Vellamor"), { QStringLiteral("quit"), QStringLiteral("terminate") } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title.toStdString());
         calls_.clear();
         entry(c.title)->trigger();
         EXPECT_EQ(calls_, c.calls);
-        EXPECT_EQ(entry(u"启用 Vellamor"_s)->isChecked(), menuBar_.isEnabled());
+        EXPECT_EQ(entry(QStringLiteral("启用 Vellamor"))->isChecked(), menuBar_.isEnabled());
     }
 
     // Without windows of their own, history and dictionary open the settings page of both.
@@ -131,10 +139,10 @@ TEST_F(MenuBarControllerTest, EntriesAndClicksCallTheirCallbacks)
     menuBar_.onShowDictionary = nullptr;
     menuBar_.onShowHelp = nullptr;
     calls_.clear();
-    entry(u"历史记录"_s)->trigger();
-    entry(u"词典"_s)->trigger();
-    entry(u"帮助"_s)->trigger();
-    EXPECT_EQ(calls_, QStringList({u"settings historyDict"_s, u"settings historyDict"_s}));
+    entry(QStringLiteral("历史记录"))->trigger();
+    entry(QStringLiteral("词典"))->trigger();
+    entry(QStringLiteral("帮助"))->trigger();
+    EXPECT_EQ(calls_, QStringList({ QStringLiteral("settings historyDict"), QStringLiteral("settings historyDict") }));
 
     // A left click records while dictation is on; otherwise it opens the
     // menu. The desktop shows the attached menu on a right click itself.
@@ -144,17 +152,17 @@ TEST_F(MenuBarControllerTest, EntriesAndClicksCallTheirCallbacks)
         QStringList calls;
         bool menuOpen;
     };
-    const std::array clicks{
-        Click{true, QSystemTrayIcon::Trigger, {u"record"_s}, false},
-        Click{false, QSystemTrayIcon::Trigger, {}, true},
-        Click{true, QSystemTrayIcon::Context, {}, false},
-        Click{true, QSystemTrayIcon::Unknown, {}, true},
-        Click{true, QSystemTrayIcon::Trigger, {u"record"_s}, false},
+    const std::array clicks {
+        Click { true, QSystemTrayIcon::Trigger, { QStringLiteral("record") }, false },
+        Click { false, QSystemTrayIcon::Trigger, {}, true },
+        Click { true, QSystemTrayIcon::Context, {}, false },
+        Click { true, QSystemTrayIcon::Unknown, {}, true },
+        Click { true, QSystemTrayIcon::Trigger, { QStringLiteral("record") }, false },
     };
     for (const Click& c : clicks) {
         SCOPED_TRACE(c.reason);
         if (menuBar_.isEnabled() != c.enabled)
-            entry(u"启用 Vellamor"_s)->trigger();
+            entry(QStringLiteral("启用 Vellamor"))->trigger();
         calls_.clear();
         menuBar_.statusItemClicked(c.reason);
         EXPECT_EQ(calls_, c.calls);
@@ -165,19 +173,20 @@ TEST_F(MenuBarControllerTest, EntriesAndClicksCallTheirCallbacks)
 
 TEST_F(MenuBarControllerTest, MicrophoneSubmenuListsTheDevicesWithTheChoiceChecked)
 {
-    const AudioInputDevice builtIn{1, u"alsa_input.pci"_s, u"Built-in Audio"_s, true};
-    const AudioInputDevice usb{2, u"alsa_input.usb"_s, u"USB Mic"_s, false};
+    const AudioInputDevice builtIn { 1, QStringLiteral("alsa_input.pci"), QStringLiteral("Built-in Audio"), true };
+    const AudioInputDevice usb { 2, QStringLiteral("alsa_input.usb"), QStringLiteral("USB Mic"), false };
     struct Case {
         QList<AudioInputDevice> devices;
         std::optional<QString> selected;
         QStringList entries;
     };
-    const std::array cases{
-        Case{{}, std::nullopt, {u"系统默认 ✓"_s, u"未找到输入设备 (disabled)"_s}},
-        Case{{builtIn}, std::nullopt, {u"系统默认 ✓"_s, u"-"_s, u"Built-in Audio（当前默认）"_s}},
-        Case{{builtIn, usb},
-             u"alsa_input.usb"_s,
-             {u"系统默认"_s, u"-"_s, u"Built-in Audio（当前默认）"_s, u"USB Mic ✓"_s}},
+    const std::array cases {
+        Case { {}, std::nullopt, { QStringLiteral("系统默认 ✓"), QStringLiteral("未找到输入设备 (disabled)") } },
+        Case { { builtIn }, std::nullopt,
+            { QStringLiteral("系统默认 ✓"), QStringLiteral("-"), QStringLiteral("Built-in Audio（当前默认）") } },
+        Case { { builtIn, usb }, QStringLiteral("alsa_input.usb"),
+            { QStringLiteral("系统默认"), QStringLiteral("-"), QStringLiteral("Built-in Audio（当前默认）"),
+                QStringLiteral("USB Mic ✓") } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.devices.size());
@@ -186,9 +195,10 @@ TEST_F(MenuBarControllerTest, MicrophoneSubmenuListsTheDevicesWithTheChoiceCheck
     }
 
     calls_.clear();
-    test::entry(microphones(), u"系统默认"_s)->trigger();
-    test::entry(microphones(), u"Built-in Audio（当前默认）"_s)->trigger();
-    EXPECT_EQ(calls_, QStringList({u"microphone <none>"_s, u"microphone alsa_input.pci"_s}));
+    test::entry(microphones(), QStringLiteral("系统默认"))->trigger();
+    test::entry(microphones(), QStringLiteral("Built-in Audio（当前默认）"))->trigger();
+    EXPECT_EQ(
+        calls_, QStringList({ QStringLiteral("microphone <none>"), QStringLiteral("microphone alsa_input.pci") }));
 }
 
 double luminance(const QColor& c)
@@ -214,12 +224,12 @@ TEST_F(MenuBarControllerTest, IconShowsTheStateAndTheBadgeOfAConnectedSource)
         MenuBarIconState state;
         QString toolTip;
     };
-    const std::array cases{
-        Case{MenuBarIconState::idle, u"Vellamor · 待机（左键开始录音）"_s},
-        Case{MenuBarIconState::recording, u"Vellamor · 录音中（左键结束）"_s},
-        Case{MenuBarIconState::processing, u"Vellamor · 处理中"_s},
-        Case{MenuBarIconState::needsSetup, u"Vellamor · 请完成初始设置"_s},
-        Case{MenuBarIconState::error, u"Vellamor · 出错"_s},
+    const std::array cases {
+        Case { MenuBarIconState::idle, QStringLiteral("Vellamor · 待机（左键开始录音）") },
+        Case { MenuBarIconState::recording, QStringLiteral("Vellamor · 录音中（左键结束）") },
+        Case { MenuBarIconState::processing, QStringLiteral("Vellamor · 处理中") },
+        Case { MenuBarIconState::needsSetup, QStringLiteral("Vellamor · 请完成初始设置") },
+        Case { MenuBarIconState::error, QStringLiteral("Vellamor · 出错") },
     };
     const auto badged = [this] {
         const QImage image = menuBar_.item()->icon().pixmap(QSize(22, 22), 1.0).toImage();
@@ -241,7 +251,10 @@ TEST_F(MenuBarControllerTest, IconShowsTheStateAndTheBadgeOfAConnectedSource)
         for (std::size_t p = 0; p < panels.size(); ++p) {
             QImage image = panels[p];
             QPainter(&image).drawPixmap(0, 0, menuBar_.item()->icon().pixmap(22, 22));
-            saveScreenshot(image.scaled(88, 88), u"tray-%1-%2"_s.arg(int(c.state)).arg(p ? u"dark"_s : u"light"_s));
+            saveScreenshot(image.scaled(88, 88),
+                QStringLiteral("tray-%1-%2")
+                    .arg(int(c.state))
+                    .arg(p ? QStringLiteral("dark") : QStringLiteral("light")));
             EXPECT_GE(pixelsApart(image, panels[p], 3.0), 40);
             for (const QImage& other : shown[p])
                 EXPECT_GE(pixelsApart(image, other, 1.5), 40) << "like an earlier state on panel " << p;

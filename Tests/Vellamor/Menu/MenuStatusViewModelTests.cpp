@@ -26,7 +26,6 @@ inline void PrintTo(const MenuBarStatus& status, std::ostream* os)
 namespace test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 class MenuStatusViewModelTest : public ::testing::Test {
@@ -41,15 +40,16 @@ protected:
     QTemporaryDir folder_;
     OverlayViewModel overlay_;
     std::shared_ptr<SettingsStore> settings_ = std::make_shared<SettingsStore>(
-        std::make_shared<UserDefaults>(folder_.filePath(u"defaults.ini"_s)), SettingsStore::standardKey());
+        std::make_shared<UserDefaults>(folder_.filePath(QStringLiteral("defaults.ini"))), SettingsStore::standardKey());
     MenuStatusViewModel status_{overlay_, settings_, std::make_shared<AuthSessionObserver>(), 20ms};
 };
 
 TEST_F(MenuStatusViewModelTest, RowsFollowTheSessionTheWarningAndThePreferences)
 {
-    EXPECT_EQ(status_.status.value(), (MenuBarStatus{u"待机"_s, u"—"_s, std::nullopt}));
+    EXPECT_EQ(status_.status.value(), (MenuBarStatus { QStringLiteral("待机"), QStringLiteral("—"), std::nullopt }));
     status_.bind();
-    EXPECT_EQ(status_.status.value(), (MenuBarStatus{u"待机"_s, u"插入润色后"_s, u"未登录"_s}));
+    EXPECT_EQ(status_.status.value(),
+        (MenuBarStatus { QStringLiteral("待机"), QStringLiteral("插入润色后"), QStringLiteral("未登录") }));
 
     struct Case {
         const char* name;
@@ -58,19 +58,22 @@ TEST_F(MenuStatusViewModelTest, RowsFollowTheSessionTheWarningAndThePreferences)
         QString warning;
         QString connection;
     };
-    const QString warning = u"即将超时，1 分钟后自动结束"_s;
-    const std::array cases{
-        Case{"recording", DictationState::recording(), 65'000, {}, u"录音中 1:05"_s},
-        Case{"recording, clock not started", DictationState::recording(), -300, {}, u"录音中 0:00"_s},
-        Case{"past the soft limit", DictationState::recording(), 301'000, warning, u"录音中 5:01 · 即将超时"_s},
-        Case{"blank warning", DictationState::transcribing(), 0, u" \n "_s, u"转写中"_s},
-        Case{"polishing", DictationState::polishing(), 0, {}, u"润色中"_s},
-        Case{"inserting", DictationState::inserting(), 0, {}, u"写入中"_s},
-        Case{"done", DictationState::done(), 0, {}, u"完成"_s},
-        Case{"cancelled", DictationState::cancelled(), 0, {}, u"已取消"_s},
-        Case{"failed", DictationState::failed(u" 网络连接失败\n"_s), 0, {}, u"出错 · 网络连接失败"_s},
-        Case{"failed without a reason", DictationState::failed(u"  \n"_s), 0, {}, u"出错"_s},
-        Case{"idle", DictationState::idle(), 0, {}, u"待机"_s},
+    const QString warning = QStringLiteral("即将超时，1 分钟后自动结束");
+    const std::array cases {
+        Case { "recording", DictationState::recording(), 65'000, {}, QStringLiteral("录音中 1:05") },
+        Case { "recording, clock not started", DictationState::recording(), -300, {}, QStringLiteral("录音中 0:00") },
+        Case { "past the soft limit", DictationState::recording(), 301'000, warning,
+            QStringLiteral("录音中 5:01 · 即将超时") },
+        Case { "blank warning", DictationState::transcribing(), 0, QStringLiteral(" \n "), QStringLiteral("转写中") },
+        Case { "polishing", DictationState::polishing(), 0, {}, QStringLiteral("润色中") },
+        Case { "inserting", DictationState::inserting(), 0, {}, QStringLiteral("写入中") },
+        Case { "done", DictationState::done(), 0, {}, QStringLiteral("完成") },
+        Case { "cancelled", DictationState::cancelled(), 0, {}, QStringLiteral("已取消") },
+        Case { "failed", DictationState::failed(QStringLiteral(" 网络连接失败\n")), 0, {},
+            QStringLiteral("出错 · 网络连接失败") },
+        Case {
+            "failed without a reason", DictationState::failed(QStringLiteral("  \n")), 0, {}, QStringLiteral("出错") },
+        Case { "idle", DictationState::idle(), 0, {}, QStringLiteral("待机") },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -85,7 +88,7 @@ TEST_F(MenuStatusViewModelTest, RowsFollowTheSessionTheWarningAndThePreferences)
     preferences.enableLLMPolish = false;
     settings_->update(preferences);
     status_.refresh();
-    EXPECT_EQ(status_.status.value().outputMode, u"仅插入原文"_s);
+    EXPECT_EQ(status_.status.value().outputMode, QStringLiteral("仅插入原文"));
 }
 
 TEST_F(MenuStatusViewModelTest, ClockRunsExactlyWhileRecording)
@@ -96,7 +99,7 @@ TEST_F(MenuStatusViewModelTest, ClockRunsExactlyWhileRecording)
     settle();
     EXPECT_TRUE(status_.isTicking());
     overlay_.elapsedMillis = 66'000;
-    EXPECT_TRUE(waitUntil([&] { return status_.status.value().connection == u"录音中 1:06"_s; }));
+    EXPECT_TRUE(waitUntil([&] { return status_.status.value().connection == QStringLiteral("录音中 1:06"); }));
 
     overlay_.state = DictationState::transcribing();
     settle();

@@ -12,20 +12,20 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
-
 bool clickAt(QPoint global, int button)
 {
-    return xdotool({u"mousemove"_s, QString::number(global.x()), QString::number(global.y()), u"click"_s,
-                    QString::number(button)});
+    return xdotool({ QStringLiteral("mousemove"), QString::number(global.x()), QString::number(global.y()),
+        QStringLiteral("click"), QString::number(button) });
 }
 
 // The tray holds this process's icon.
 bool iconInTray()
 {
     QProcess tree;
-    tree.start(u"sh"_s, {u"-c"_s, u"xwininfo -root -tree | grep -A8 '\"panel\" \"trayer\"' | grep -q '\""_s
-                                      + QCoreApplication::applicationName() + u"\"'"_s});
+    tree.start(QStringLiteral("sh"),
+        { QStringLiteral("-c"),
+            QStringLiteral("xwininfo -root -tree | grep -A8 '\"panel\" \"trayer\"' | grep -q '\"")
+                + QCoreApplication::applicationName() + QStringLiteral("\"'") });
     tree.waitForFinished();
     return tree.exitStatus() == QProcess::NormalExit && tree.exitCode() == 0;
 }
@@ -34,9 +34,11 @@ bool iconInTray()
 // icon's place inside the tray, so the tray's own window is asked).
 bool clickTrayIcon(int button)
 {
-    return runTool(u"sh"_s, {u"-c"_s, u"xdotool mousemove --window \"$(xdotool search --name '^panel$' "
-                                      u"| head -n 1)\" 12 12 click "_s
-                                      + QString::number(button)});
+    return runTool(QStringLiteral("sh"),
+        { QStringLiteral("-c"),
+            QStringLiteral("xdotool mousemove --window \"$(xdotool search --name '^panel$' "
+                           "| head -n 1)\" 12 12 click ")
+                + QString::number(button) });
 }
 
 // The tray icon in the desktop's system tray, as a user meets it: its
@@ -44,7 +46,7 @@ bool clickTrayIcon(int button)
 TEST_F(DesktopTest, TheTrayIconsMenuOpensTheSettingsAndTheHistory)
 {
     QTemporaryDir folder;
-    auto defaults = std::make_shared<UserDefaults>(folder.filePath(u"d.ini"_s));
+    auto defaults = std::make_shared<UserDefaults>(folder.filePath(QStringLiteral("d.ini")));
     LocaleResolver locale;
     ThemeManager theme(defaults, nullptr);
     ManualSteadyClock clock;
@@ -71,9 +73,9 @@ TEST_F(DesktopTest, TheTrayIconsMenuOpensTheSettingsAndTheHistory)
         ASSERT_TRUE(clickAt(menuBar.menu().mapToGlobal(menuBar.menu().actionGeometry(action).center()), 1));
         ASSERT_TRUE(waitUntil([&] { return !menuBar.menu().isVisible(); }));
     };
-    choose(u"打开设置…"_s);
+    choose(QStringLiteral("打开设置…"));
     EXPECT_TRUE(waitUntil([&] { return settings.window() && settings.window()->isVisible(); }));
-    choose(u"历史记录"_s);
+    choose(QStringLiteral("历史记录"));
     EXPECT_TRUE(waitUntil([&] { return historyShown == 1; }));
 }
 

@@ -8,7 +8,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using Step = OnboardingStep;
 using P = VellamorPermission;
 
@@ -78,18 +77,21 @@ TEST_F(OnboardingTest, TheFooterOffersWhatTheStepAllows)
         bool canContinue;
         QString title;
     } cases[] = {
-        {Step::welcome, {}, false, false, false, true, u"开始设置（约 3 分钟）"_s},
-        {Step::overview, {}, false, false, true, true, u"开始逐项授权"_s},
-        {Step::overview, all, false, false, true, true, u"三项都开好了，继续"_s},
-        {Step::overview, grantedOnly({P::microphone, P::accessibility}), false, false, true, true, u"开始逐项授权"_s},
-        {Step::microphone, {}, false, false, true, false, u"等待你在系统设置里开启…"_s},
-        {Step::accessibility, grantedOnly({P::accessibility}), false, false, true, true, u"已开启，下一项"_s},
-        {Step::inputMonitoring, grantedOnly({P::accessibility}), false, false, true, false, u"等待你在系统设置里开启…"_s},
-        {Step::account, {}, false, false, true, false, u"登录后继续"_s},
-        {Step::account, {}, true, false, true, true, u"已登录，开始试录"_s},
-        {Step::firstRun, {}, true, false, true, false, u"完成"_s},
-        {Step::firstRun, {}, true, true, true, true, u"完成"_s},
-        {Step::success, {}, true, true, false, true, u"开始使用"_s},
+        { Step::welcome, {}, false, false, false, true, QStringLiteral("开始设置（约 3 分钟）") },
+        { Step::overview, {}, false, false, true, true, QStringLiteral("开始逐项授权") },
+        { Step::overview, all, false, false, true, true, QStringLiteral("三项都开好了，继续") },
+        { Step::overview, grantedOnly({ P::microphone, P::accessibility }), false, false, true, true,
+            QStringLiteral("开始逐项授权") },
+        { Step::microphone, {}, false, false, true, false, QStringLiteral("等待你在系统设置里开启…") },
+        { Step::accessibility, grantedOnly({ P::accessibility }), false, false, true, true,
+            QStringLiteral("已开启，下一项") },
+        { Step::inputMonitoring, grantedOnly({ P::accessibility }), false, false, true, false,
+            QStringLiteral("等待你在系统设置里开启…") },
+        { Step::account, {}, false, false, true, false, QStringLiteral("登录后继续") },
+        { Step::account, {}, true, false, true, true, QStringLiteral("已登录，开始试录") },
+        { Step::firstRun, {}, true, false, true, false, QStringLiteral("完成") },
+        { Step::firstRun, {}, true, true, true, true, QStringLiteral("完成") },
+        { Step::success, {}, true, true, false, true, QStringLiteral("开始使用") },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(debugName(c.step).toStdString() + (c.signedIn ? " signed in" : ""));
@@ -126,8 +128,8 @@ public:
 TEST_F(OnboardingTest, ThePollSkipsWhileAReadRunsAndAnOlderAnswerNeverReplacesANewerOne)
 {
     auto held = std::make_shared<HeldSoundServer>();
-    checker = std::make_shared<PermissionChecker>(PermissionChecker::Facilities{keys, held, accessibility, launcher},
-                                                  VellamorLog(u"t"_s, u"permission"_s, nullptr, nullptr));
+    checker = std::make_shared<PermissionChecker>(PermissionChecker::Facilities { keys, held, accessibility, launcher },
+        VellamorLog(QStringLiteral("t"), QStringLiteral("permission"), nullptr, nullptr));
     const auto vm = makeViewModel();
     ASSERT_EQ(held->pending.size(), 1u);
     vm->refreshStatuses();
@@ -151,8 +153,9 @@ TEST_F(OnboardingTest, ThePollSkipsWhileAReadRunsAndAnOlderAnswerNeverReplacesAN
 
 TEST_F(OnboardingTest, AskingForAPermissionOpensTheSettingsOnlyWhenStillMissingOrSaysWhereToLook)
 {
-    const QString restart = u"已开启辅助功能支持。请重新启动已经打开的应用，Vellamor 才能把文字写入其中。"_s;
-    const QString noMicrophone = u"声音服务器上没有可用的麦克风。"_s;
+    const QString restart
+        = QStringLiteral("已开启辅助功能支持。请重新启动已经打开的应用，Vellamor 才能把文字写入其中。");
+    const QString noMicrophone = QStringLiteral("声音服务器上没有可用的麦克风。");
     const struct {
         const char* name;
         P permission;
@@ -162,32 +165,33 @@ TEST_F(OnboardingTest, AskingForAPermissionOpensTheSettingsOnlyWhenStillMissingO
         bool saysWhere;
         VellamorPermissionStatus status;
     } cases[] = {
-        {"microphonePresent", P::microphone, [] {}, {}, QString(), false, VellamorPermissionStatus::granted},
-        {"microphoneMissing", P::microphone,
-         [&] {
-             sound->answer = {};
-             sound->answer.reachable = true;
-             launcher->installed = {u"gnome-control-center"_s};
-         },
-         {{u"gnome-control-center"_s, u"sound"_s}}, noMicrophone, false, VellamorPermissionStatus::denied},
-        {"microphoneMissingWithoutSettings", P::microphone,
-         [&] {
-             sound->answer = {};
-             sound->answer.reachable = true;
-         },
-         {}, noMicrophone, true, VellamorPermissionStatus::denied},
-        {"accessibilitySwitchedOnAtOnce", P::accessibility, [] {}, {}, restart, false,
-         VellamorPermissionStatus::granted},
-        {"accessibilityRefused", P::accessibility,
-         [&] {
-             accessibility->refuses = true;
-             launcher->installed = {u"systemsettings"_s};
-         },
-         {{u"systemsettings"_s, u"kcm_access"_s}}, u"辅助功能支持（AT-SPI）尚未开启"_s, false,
-         VellamorPermissionStatus::notDetermined},
-        {"waylandHasNoSettings", P::inputMonitoring,
-         [&] { keys->answer = platform::InputMonitoringSupport::waylandSession; }, {}, u"当前是 Wayland 会话"_s, true,
-         VellamorPermissionStatus::denied},
+        { "microphonePresent", P::microphone, [] {}, {}, QString(), false, VellamorPermissionStatus::granted },
+        { "microphoneMissing", P::microphone,
+            [&] {
+                sound->answer = {};
+                sound->answer.reachable = true;
+                launcher->installed = { QStringLiteral("gnome-control-center") };
+            },
+            { { QStringLiteral("gnome-control-center"), QStringLiteral("sound") } }, noMicrophone, false,
+            VellamorPermissionStatus::denied },
+        { "microphoneMissingWithoutSettings", P::microphone,
+            [&] {
+                sound->answer = {};
+                sound->answer.reachable = true;
+            },
+            {}, noMicrophone, true, VellamorPermissionStatus::denied },
+        { "accessibilitySwitchedOnAtOnce", P::accessibility, [] {}, {}, restart, false,
+            VellamorPermissionStatus::granted },
+        { "accessibilityRefused", P::accessibility,
+            [&] {
+                accessibility->refuses = true;
+                launcher->installed = { QStringLiteral("systemsettings") };
+            },
+            { { QStringLiteral("systemsettings"), QStringLiteral("kcm_access") } },
+            QStringLiteral("辅助功能支持（AT-SPI）尚未开启"), false, VellamorPermissionStatus::notDetermined },
+        { "waylandHasNoSettings", P::inputMonitoring,
+            [&] { keys->answer = platform::InputMonitoringSupport::waylandSession; }, {},
+            QStringLiteral("当前是 Wayland 会话"), true, VellamorPermissionStatus::denied },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -203,7 +207,9 @@ TEST_F(OnboardingTest, AskingForAPermissionOpensTheSettingsOnlyWhenStillMissingO
         settle();
         EXPECT_EQ(launcher->launches, c.launches);
         EXPECT_TRUE(vm->notice.value().startsWith(c.noticeStart)) << vm->notice.value().toStdString();
-        EXPECT_EQ(vm->notice.value().contains(u"没有"_s) && vm->notice.value().contains(u"设置"_s), c.saysWhere)
+        EXPECT_EQ(
+            vm->notice.value().contains(QStringLiteral("没有")) && vm->notice.value().contains(QStringLiteral("设置")),
+            c.saysWhere)
             << vm->notice.value().toStdString();
         EXPECT_EQ(vm->statuses.value().value(c.permission), c.status);
         vm->next();
@@ -213,8 +219,8 @@ TEST_F(OnboardingTest, AskingForAPermissionOpensTheSettingsOnlyWhenStillMissingO
 
 class OnboardingControllerTest : public OnboardingTest {
 protected:
-    OnboardingWindowController controller{
-        OnboardingWindowController::Dependencies{checker, session->publisher(), &sheets, u"右 Ctrl"_s}};
+    OnboardingWindowController controller { OnboardingWindowController::Dependencies {
+        checker, session->publisher(), &sheets, QStringLiteral("右 Ctrl") } };
     int finished = 0;
     int reachedFirstRun = 0;
 

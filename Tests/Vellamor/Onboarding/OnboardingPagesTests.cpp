@@ -16,7 +16,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using Step = OnboardingStep;
 using P = VellamorPermission;
 using S = VellamorPermissionStatus;
@@ -27,7 +26,7 @@ protected:
     {
         OnboardingWindow::Callbacks callbacks;
         callbacks.signIn = [this](QWidget* over) { sheets.present(over); };
-        auto window = std::make_unique<OnboardingWindow>(vm, u"右 Ctrl"_s, std::move(callbacks));
+        auto window = std::make_unique<OnboardingWindow>(vm, QStringLiteral("右 Ctrl"), std::move(callbacks));
         window->show();
         settle();
         return window;
@@ -44,24 +43,35 @@ TEST_F(OnboardingPagesTest, EachPageShowsItsTextsWithTheHotkeyTheAppUses)
         bool signedIn;
         QStringList shown;
     } cases[] = {
-        {Step::welcome, {}, false, {u"用说的，比打字快"_s, u"按下 右 Ctrl 就开始录，松开就出文字"_s, u"稍后再说"_s}},
-        {Step::overview,
-         {{P::microphone, S::granted}, {P::inputMonitoring, S::denied}},
-         false,
-         {u"已开启"_s, u"待开启"_s, u"被拒绝"_s, u"在任何 App 里按下 右 Ctrl 都能立刻开始录"_s, u"开始逐项授权"_s}},
-        {Step::microphone, {{P::microphone, S::denied}}, false, {u"去系统设置打开"_s, u"被拒绝"_s}},
-        {Step::accessibility, {}, false,
-         {u"只能把文字复制到剪贴板，要你自己再 Ctrl+V 粘进去"_s, u"去开启"_s,
-          u"开启后，已经打开的应用需要重新启动，Vellamor 才能把文字写进去。"_s}},
-        {Step::inputMonitoring, {{P::inputMonitoring, S::granted}}, false,
-         {u"不用切回 Vellamor，按 右 Ctrl 就能开始说，松开就停"_s, u"已开启，下一项"_s}},
-        {Step::account, {}, false, {u"登录或注册 Vellamor"_s, u"语音识别需要登录后使用。输入邮箱即可登录或注册。"_s, u"登录 / 注册"_s}},
-        {Step::account, {}, true, {u"账户已准备好"_s, u"已登录为 u7@x.io"_s, u"已登录，开始试录"_s}},
-        {Step::firstRun, {}, true, {u"按住 右 Ctrl 说一句“你好，这是我的第一条语音输入”，松手"_s, u"正在等你按 右 Ctrl 说一句话"_s}},
-        {Step::success, {}, true, {u"按住 右 Ctrl = 开始录音，松开 = 停止"_s, u"开始使用"_s}},
+        { Step::welcome, {}, false,
+            { QStringLiteral("用说的，比打字快"), QStringLiteral("按下 右 Ctrl 就开始录，松开就出文字"),
+                QStringLiteral("稍后再说") } },
+        { Step::overview, { { P::microphone, S::granted }, { P::inputMonitoring, S::denied } }, false,
+            { QStringLiteral("已开启"), QStringLiteral("待开启"), QStringLiteral("被拒绝"),
+                QStringLiteral("在任何 App 里按下 右 Ctrl 都能立刻开始录"), QStringLiteral("开始逐项授权") } },
+        { Step::microphone, { { P::microphone, S::denied } }, false,
+            { QStringLiteral("去系统设置打开"), QStringLiteral("被拒绝") } },
+        { Step::accessibility, {}, false,
+            { QStringLiteral("只能把文字复制到剪贴板，要你自己再 Ctrl+V 粘进去"), QStringLiteral("去开启"),
+                QStringLiteral("开启后，已经打开的应用需要重新启动，Vellamor 才能把文字写进去。") } },
+        { Step::inputMonitoring, { { P::inputMonitoring, S::granted } }, false,
+            { QStringLiteral("不用切回 Vellamor，按 右 Ctrl 就能开始说，松开就停"),
+                QStringLiteral("已开启，下一项") } },
+        { Step::account, {}, false,
+            { QStringLiteral("登录或注册 Vellamor"), QStringLiteral("语音识别需要登录后使用。输入邮箱即可登录或注册。"),
+                QStringLiteral("登录 / 注册") } },
+        { Step::account, {}, true,
+            { QStringLiteral("账户已准备好"), QStringLiteral("已登录为 u7@x.io"),
+                QStringLiteral("已登录，开始试录") } },
+        { Step::firstRun, {}, true,
+            { QStringLiteral("按住 右 Ctrl 说一句“你好，这是我的第一条语音输入”，松手"),
+                QStringLiteral("正在等你按 右 Ctrl 说一句话") } },
+        { Step::success, {}, true,
+            { QStringLiteral("按住 右 Ctrl = 开始录音，松开 = 停止"), QStringLiteral("开始使用") } },
     };
     for (const auto& c : cases) {
-        const QString name = u"onboarding-"_s + debugName(c.step) + (c.signedIn ? u"-signed-in"_s : QString());
+        const QString name = QStringLiteral("onboarding-") + debugName(c.step)
+            + (c.signedIn ? QStringLiteral("-signed-in") : QString());
         SCOPED_TRACE(name.toStdString());
         if (c.signedIn && !session->publisher()->state().isAuthenticated())
             signIn();
@@ -72,8 +82,10 @@ TEST_F(OnboardingPagesTest, EachPageShowsItsTextsWithTheHotkeyTheAppUses)
         renderForReview(*window, name);
         const QStringList texts = shownTexts(*window, standardText);
         for (const QString& text : c.shown)
-            EXPECT_TRUE(texts.contains(text)) << text.toStdString() << " not in " << texts.join(u" | "_s).toStdString();
-        EXPECT_TRUE(texts.filter(u"Fn"_s).isEmpty()) << texts.filter(u"Fn"_s).join(u" | "_s).toStdString();
+            EXPECT_TRUE(texts.contains(text))
+                << text.toStdString() << " not in " << texts.join(QStringLiteral(" | ")).toStdString();
+        EXPECT_TRUE(texts.filter(QStringLiteral("Fn")).isEmpty())
+            << texts.filter(QStringLiteral("Fn")).join(QStringLiteral(" | ")).toStdString();
         EXPECT_EQ(window->leftButton().isVisible(), c.step != Step::success);
     }
 }
@@ -91,9 +103,9 @@ TEST_F(OnboardingPagesTest, APermissionPageFollowsItsStatusLiveAndReturnGoesOnOn
         bool actionEnabled;
         QString tag;
     } cases[] = {
-        {std::nullopt, u"去开启"_s, true, u"待开启"_s},
-        {S::denied, u"去系统设置打开"_s, true, u"被拒绝"_s},
-        {S::granted, u"已开启"_s, false, u"已开启"_s},
+        { std::nullopt, QStringLiteral("去开启"), true, QStringLiteral("待开启") },
+        { S::denied, QStringLiteral("去系统设置打开"), true, QStringLiteral("被拒绝") },
+        { S::granted, QStringLiteral("已开启"), false, QStringLiteral("已开启") },
     };
     for (const auto& c : cases) {
         vm->statuses = c.status ? PermissionStatuses{{P::accessibility, *c.status}} : PermissionStatuses{};
@@ -143,9 +155,9 @@ TEST_F(OnboardingPagesTest, TheFirstDictationPageTurnsGreenWhenADictationComplet
         vm->hasTriedRecording = true;
         settle();
         EXPECT_EQ(page->phase(), OnboardingFirstRunPage::Phase::detected);
-        EXPECT_TRUE(shownTexts(*window, standardText).contains(u"听到了，正在带你进入下一步"_s));
+        EXPECT_TRUE(shownTexts(*window, standardText).contains(QStringLiteral("听到了，正在带你进入下一步")));
         if (!triedBefore)
-            renderForReview(*window, u"onboarding-firstRun-detected"_s);
+            renderForReview(*window, QStringLiteral("onboarding-firstRun-detected"));
     }
 }
 

@@ -32,7 +32,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 // `color`, at its own opacity, over the black island.
@@ -100,8 +99,8 @@ TEST_F(IslandOverlayViewTest, EachStateDrawsItsShapeTextsAndControls)
         QString polished = {};
         QString warning = {};
         bool leftOnClipboard = false;
-        QString scene = u"general"_s;
-        QString mode = u"hold"_s;
+        QString scene = QStringLiteral("general");
+        QString mode = QStringLiteral("hold");
         qint64 elapsed = 0;
         QSize size;
         QStringList texts;
@@ -113,121 +112,131 @@ TEST_F(IslandOverlayViewTest, EachStateDrawsItsShapeTextsAndControls)
         // Whether the segmented progress shows behind the row.
         bool progress = false;
     };
-    const QString heard = u"今天天气不错"_s;
-    const QString polished = u"今天天气不错。"_s;
-    const QString tooLong = u"服务暂时不可用，请稍后重试。如果问题持续出现，请在设置中查看诊断信息并联系我们"_s;
-    const std::array cases{
-        Case{.name = "idle",
-             .state = DictationState::idle(),
-             .size = {110, 26},
-             .texts = {u"准备"_s},
-             .led = OverlayTheme::white(0.4)},
-        Case{.name = "recording",
-             .state = DictationState::recording(),
-             .elapsed = 59'999,
-             .size = {326, 32},
-             .texts = {u"听你说"_s, u"0:59"_s},
-             .controls = {u"取消本次输入"_s, u"按住录音"_s},
-             .led = OverlayTheme::record(),
-             .waveform = true},
-        Case{.name = "recording-code-toggle",
-             .state = DictationState::recording(),
-             .partial = heard,
-             .scene = u"code"_s,
-             .mode = u"toggle"_s,
-             .elapsed = 60'000,
-             .size = {326, 32},
-             .texts = {heard, u"1:00"_s},
-             .controls = {u"取消本次输入"_s, u"停止录音"_s},
-             .led = OverlayTheme::codeAccent(),
-             .waveform = true},
-        Case{.name = "recording-capitalised-scene-and-mode",
-             .state = DictationState::recording(),
-             .scene = u"Email"_s,
-             .mode = u"Toggle"_s,
-             .size = {326, 32},
-             .texts = {u"听你说"_s, u"0:00"_s},
-             .controls = {u"取消本次输入"_s, u"按住录音"_s},
-             .led = OverlayTheme::record(),
-             .waveform = true},
-        Case{.name = "recording-warning",
-             .state = DictationState::recording(),
-             .warning = u"即将超时，1 分钟后自动结束"_s,
-             .elapsed = 300'000,
-             .size = {378, 32},
-             .texts = {u"即将超时，1 分钟后自动结束"_s, u"5:00"_s},
-             .controls = {u"取消本次输入"_s, u"按住录音"_s},
-             .led = OverlayTheme::warn(),
-             .waveform = true,
-             .border = OverlayTheme::withOpacity(OverlayTheme::warn(), 0.55)},
-        Case{.name = "transcribing-thinking",
-             .state = DictationState::transcribing(),
-             .size = {126, 32},
-             .texts = {u"思考中"_s},
-             .controls = {u"取消本次输入"_s},
-             .progress = true},
-        Case{.name = "transcribing-partial",
-             .state = DictationState::transcribing(),
-             .partial = heard,
-             .size = {292, 32},
-             .texts = {heard},
-             .controls = {u"取消本次输入"_s},
-             .led = OverlayTheme::polish(),
-             .progress = true},
-        Case{.name = "polishing",
-             .state = DictationState::polishing(),
-             .finalText = heard,
-             .size = {380, 126},
-             .texts = {u"润色中"_s, u"原文"_s, heard},
-             .controls = {u"取消本次输入"_s},
-             .led = OverlayTheme::polish()},
-        Case{.name = "inserting",
-             .state = DictationState::inserting(),
-             .finalText = heard,
-             .polished = polished,
-             .size = {380, 126},
-             .texts = {u"写入"_s, u"原文"_s, heard, u"润色"_s, polished},
-             .controls = {u"取消本次输入"_s},
-             .led = OverlayTheme::polish()},
-        Case{.name = "done-with-text",
-             .state = DictationState::done(),
-             .polished = polished,
-             .size = {380, 126},
-             .texts = {u"已插入"_s, u"润色"_s, polished},
-             .controls = {u"固定"_s},
-             .led = OverlayTheme::success()},
-        Case{.name = "done-left-on-clipboard", .state = DictationState::done(), .polished = polished,
-             .leftOnClipboard = true, .size = {380, 126}, .texts = {u"已复制到剪贴板"_s, u"润色"_s, polished},
-             .controls = {u"固定"_s}, .led = OverlayTheme::warn()},
-        Case{.name = "done-without-text",
-             .state = DictationState::done(),
-             .size = {164, 32},
-             .texts = {u"已插入"_s},
-             .controls = {u"固定"_s}},
-        Case{.name = "cancelled",
-             .state = DictationState::cancelled(),
-             .size = {160, 32},
-             .texts = {u"已取消"_s},
-             .led = OverlayTheme::white(0.35),
-             .border = OverlayTheme::white(0.12 * 0.6)},
-        Case{.name = "failed-without-reason",
-             .state = DictationState::failed(QString()),
-             .size = {260, 32},
-             .texts = {u"出错"_s},
-             .controls = {u"重试"_s},
-             .led = OverlayTheme::danger(),
-             .border = OverlayTheme::withOpacity(OverlayTheme::danger(), 0.55)},
-        Case{.name = "failed-with-reason",
-             .state = DictationState::failed(u"积分余额不足，请升级或购买积分包"_s),
-             .size = {283, 32},
-             .texts = {u"积分余额不足，请升级或购买积分包"_s},
-             .controls = {u"重试"_s},
-             .led = OverlayTheme::danger(),
-             .border = OverlayTheme::withOpacity(OverlayTheme::danger(), 0.55)},
+    const QString heard = QStringLiteral("今天天气不错");
+    const QString polished = QStringLiteral("今天天气不错。");
+    const QString tooLong
+        = QStringLiteral("服务暂时不可用，请稍后重试。如果问题持续出现，请在设置中查看诊断信息并联系我们");
+    const std::array cases {
+        Case { .name = "idle",
+            .state = DictationState::idle(),
+            .size = { 110, 26 },
+            .texts = { QStringLiteral("准备") },
+            .led = OverlayTheme::white(0.4) },
+        Case { .name = "recording",
+            .state = DictationState::recording(),
+            .elapsed = 59'999,
+            .size = { 326, 32 },
+            .texts = { QStringLiteral("听你说"), QStringLiteral("0:59") },
+            .controls = { QStringLiteral("取消本次输入"), QStringLiteral("按住录音") },
+            .led = OverlayTheme::record(),
+            .waveform = true },
+        Case { .name = "recording-code-toggle",
+            .state = DictationState::recording(),
+            .partial = heard,
+            .scene = QStringLiteral("code"),
+            .mode = QStringLiteral("toggle"),
+            .elapsed = 60'000,
+            .size = { 326, 32 },
+            .texts = { heard, QStringLiteral("1:00") },
+            .controls = { QStringLiteral("取消本次输入"), QStringLiteral("停止录音") },
+            .led = OverlayTheme::codeAccent(),
+            .waveform = true },
+        Case { .name = "recording-capitalised-scene-and-mode",
+            .state = DictationState::recording(),
+            .scene = QStringLiteral("Email"),
+            .mode = QStringLiteral("Toggle"),
+            .size = { 326, 32 },
+            .texts = { QStringLiteral("听你说"), QStringLiteral("0:00") },
+            .controls = { QStringLiteral("取消本次输入"), QStringLiteral("按住录音") },
+            .led = OverlayTheme::record(),
+            .waveform = true },
+        Case { .name = "recording-warning",
+            .state = DictationState::recording(),
+            .warning = QStringLiteral("即将超时，1 分钟后自动结束"),
+            .elapsed = 300'000,
+            .size = { 378, 32 },
+            .texts = { QStringLiteral("即将超时，1 分钟后自动结束"), QStringLiteral("5:00") },
+            .controls = { QStringLiteral("取消本次输入"), QStringLiteral("按住录音") },
+            .led = OverlayTheme::warn(),
+            .waveform = true,
+            .border = OverlayTheme::withOpacity(OverlayTheme::warn(), 0.55) },
+        Case { .name = "transcribing-thinking",
+            .state = DictationState::transcribing(),
+            .size = { 126, 32 },
+            .texts = { QStringLiteral("思考中") },
+            .controls = { QStringLiteral("取消本次输入") },
+            .progress = true },
+        Case { .name = "transcribing-partial",
+            .state = DictationState::transcribing(),
+            .partial = heard,
+            .size = { 292, 32 },
+            .texts = { heard },
+            .controls = { QStringLiteral("取消本次输入") },
+            .led = OverlayTheme::polish(),
+            .progress = true },
+        Case { .name = "polishing",
+            .state = DictationState::polishing(),
+            .finalText = heard,
+            .size = { 380, 126 },
+            .texts = { QStringLiteral("润色中"), QStringLiteral("原文"), heard },
+            .controls = { QStringLiteral("取消本次输入") },
+            .led = OverlayTheme::polish() },
+        Case { .name = "inserting",
+            .state = DictationState::inserting(),
+            .finalText = heard,
+            .polished = polished,
+            .size = { 380, 126 },
+            .texts = { QStringLiteral("写入"), QStringLiteral("原文"), heard, QStringLiteral("润色"), polished },
+            .controls = { QStringLiteral("取消本次输入") },
+            .led = OverlayTheme::polish() },
+        Case { .name = "done-with-text",
+            .state = DictationState::done(),
+            .polished = polished,
+            .size = { 380, 126 },
+            .texts = { QStringLiteral("已插入"), QStringLiteral("润色"), polished },
+            .controls = { QStringLiteral("固定") },
+            .led = OverlayTheme::success() },
+        Case { .name = "done-left-on-clipboard",
+            .state = DictationState::done(),
+            .polished = polished,
+            .leftOnClipboard = true,
+            .size = { 380, 126 },
+            .texts = { QStringLiteral("已复制到剪贴板"), QStringLiteral("润色"), polished },
+            .controls = { QStringLiteral("固定") },
+            .led = OverlayTheme::warn() },
+        Case { .name = "done-without-text",
+            .state = DictationState::done(),
+            .size = { 164, 32 },
+            .texts = { QStringLiteral("已插入") },
+            .controls = { QStringLiteral("固定") } },
+        Case { .name = "cancelled",
+            .state = DictationState::cancelled(),
+            .size = { 160, 32 },
+            .texts = { QStringLiteral("已取消") },
+            .led = OverlayTheme::white(0.35),
+            .border = OverlayTheme::white(0.12 * 0.6) },
+        Case { .name = "failed-without-reason",
+            .state = DictationState::failed(QString()),
+            .size = { 260, 32 },
+            .texts = { QStringLiteral("出错") },
+            .controls = { QStringLiteral("重试") },
+            .led = OverlayTheme::danger(),
+            .border = OverlayTheme::withOpacity(OverlayTheme::danger(), 0.55) },
+        Case { .name = "failed-with-reason",
+            .state = DictationState::failed(QStringLiteral("积分余额不足，请升级或购买积分包")),
+            .size = { 283, 32 },
+            .texts = { QStringLiteral("积分余额不足，请升级或购买积分包") },
+            .controls = { QStringLiteral("重试") },
+            .led = OverlayTheme::danger(),
+            .border = OverlayTheme::withOpacity(OverlayTheme::danger(), 0.55) },
         // Widens no further than the expanded island, and cuts the rest.
-        Case{.name = "failed-with-a-long-reason", .state = DictationState::failed(tooLong), .size = {380, 32},
-             .texts = {tooLong}, .controls = {u"重试"_s}, .led = OverlayTheme::danger(),
-             .border = OverlayTheme::withOpacity(OverlayTheme::danger(), 0.55)},
+        Case { .name = "failed-with-a-long-reason",
+            .state = DictationState::failed(tooLong),
+            .size = { 380, 32 },
+            .texts = { tooLong },
+            .controls = { QStringLiteral("重试") },
+            .led = OverlayTheme::danger(),
+            .border = OverlayTheme::withOpacity(OverlayTheme::danger(), 0.55) },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -305,7 +314,7 @@ TEST_F(IslandOverlayViewTest, ATickRepaintsOnlyTheWaveformAndAChangedClock)
     const QSet<QObject*> painted = tick(1000, 0.05f);
     for (QWidget* leaf : shownInReadingOrder(view, [](QWidget* w) { return w->children().isEmpty(); })) {
         const auto* label = qobject_cast<OverlayLabel*>(leaf);
-        EXPECT_EQ(painted.contains(leaf), leaf == waveform || (label && label->text() == u"0:01"_s));
+        EXPECT_EQ(painted.contains(leaf), leaf == waveform || (label && label->text() == QStringLiteral("0:01")));
     }
     for (int i = 0; i < 15; ++i)
         tick(1100, 0);
@@ -318,9 +327,14 @@ TEST_F(IslandOverlayViewTest, ElapsedTimeIsWholeMinutesAndSeconds)
         qint64 millis;
         QString text;
     };
-    const std::array cases{
-        Case{0, u"0:00"_s},          Case{59'999, u"0:59"_s},     Case{60'000, u"1:00"_s},      Case{75'400, u"1:15"_s},
-        Case{3'599'999, u"59:59"_s}, Case{3'600'000, u"60:00"_s}, Case{6'000'000, u"100:00"_s},
+    const std::array cases {
+        Case { 0, QStringLiteral("0:00") },
+        Case { 59'999, QStringLiteral("0:59") },
+        Case { 60'000, QStringLiteral("1:00") },
+        Case { 75'400, QStringLiteral("1:15") },
+        Case { 3'599'999, QStringLiteral("59:59") },
+        Case { 3'600'000, QStringLiteral("60:00") },
+        Case { 6'000'000, QStringLiteral("100:00") },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.millis);
@@ -350,13 +364,13 @@ TEST_F(IslandOverlayViewTest, ButtonsRunTheModelsCallbacksAndHoverIsWrittenBack)
     EXPECT_EQ(retries, 1);
 
     model.state = DictationState::done();
-    model.finalText = u"好的"_s;
+    model.finalText = QStringLiteral("好的");
     PinButton* pin = onlyShown<PinButton>(view);
     ASSERT_NE(pin, nullptr);
     click(pin);
     EXPECT_TRUE(model.isPinned.value());
     settleWidgets();
-    EXPECT_EQ(pin->toolTip(), u"取消固定"_s);
+    EXPECT_EQ(pin->toolTip(), QStringLiteral("取消固定"));
     click(pin);
     EXPECT_FALSE(model.isPinned.value());
 
@@ -390,8 +404,8 @@ TEST_F(IslandOverlayViewTest, CheckMarkRedrawsItselfEachTimeItAppears)
 TEST_F(IslandOverlayViewTest, RecognisedTextStopsAtThreeLinesWhileThePolishedTextScrolls)
 {
     model.state = DictationState::done();
-    model.finalText = u"这是一段很长的原文，"_s.repeated(12);
-    model.polishedText = u"这是一段很长的润色文字。"_s.repeated(30);
+    model.finalText = QStringLiteral("这是一段很长的原文，").repeated(12);
+    model.polishedText = QStringLiteral("这是一段很长的润色文字。").repeated(30);
     IslandOverlayView view(model);
     view.resize(model.islandShape().panelSize().toSize());
     view.show();
@@ -410,9 +424,9 @@ TEST_F(IslandOverlayViewTest, RecognisedTextStopsAtThreeLinesWhileThePolishedTex
     ASSERT_NE(polishedLabel, nullptr);
     const QStringList finalLines = finalLabel->linesForWidth(finalLabel->width());
     ASSERT_EQ(finalLines.size(), 3);
-    EXPECT_TRUE(finalLines.last().endsWith(u"…"_s)) << finalLines.last().toStdString();
+    EXPECT_TRUE(finalLines.last().endsWith(QStringLiteral("…"))) << finalLines.last().toStdString();
     EXPECT_GT(polishedLabel->linesForWidth(polishedLabel->width()).size(), 3);
-    EXPECT_FALSE(polishedLabel->linesForWidth(polishedLabel->width()).last().endsWith(u"…"_s));
+    EXPECT_FALSE(polishedLabel->linesForWidth(polishedLabel->width()).last().endsWith(QStringLiteral("…")));
     EXPECT_GT(polishedLabel->mapTo(&view, QPoint(0, polishedLabel->height())).y(), view.height())
         << "the polished text runs on below the island, to be scrolled to";
 }
@@ -426,8 +440,8 @@ TEST_F(IslandOverlayViewTest, RowsEnterWithoutLeavingTraces)
     IslandOverlayView view(model);
     view.resize(380, 126);
     view.show();
-    model.finalText = u"今天天气不错，我们出去走走吧"_s;
-    model.polishedText = u"今天天气不错，我们出去走走吧。"_s;
+    model.finalText = QStringLiteral("今天天气不错，我们出去走走吧");
+    model.polishedText = QStringLiteral("今天天气不错，我们出去走走吧。");
     model.state = DictationState::done();
     for (int frame = 1; frame <= 60; ++frame) {
         animations.step(16ms);

@@ -19,14 +19,13 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 // The window the window manager names as active (_NET_ACTIVE_WINDOW).
 QString activeWindow()
 {
     QProcess query;
-    query.start(u"xdotool"_s, {u"getactivewindow"_s});
+    query.start(QStringLiteral("xdotool"), { QStringLiteral("getactivewindow") });
     query.waitForFinished(5000);
     return QString::fromUtf8(query.readAllStandardOutput()).trimmed();
 }
@@ -40,10 +39,12 @@ bool shownOnScreen(QWidget* window)
 bool keptOutOfWindowLists(QWidget* window)
 {
     QProcess query;
-    query.start(u"xprop"_s, {u"-id"_s, QString::number(window->winId()), u"_NET_WM_STATE"_s});
+    query.start(QStringLiteral("xprop"),
+        { QStringLiteral("-id"), QString::number(window->winId()), QStringLiteral("_NET_WM_STATE") });
     query.waitForFinished(5000);
     const QString states = QString::fromUtf8(query.readAllStandardOutput());
-    return states.contains(u"SKIP_TASKBAR"_s) && states.contains(u"SKIP_PAGER"_s) && states.contains(u"ABOVE"_s);
+    return states.contains(QStringLiteral("SKIP_TASKBAR")) && states.contains(QStringLiteral("SKIP_PAGER"))
+        && states.contains(QStringLiteral("ABOVE"));
 }
 
 // Clicks the shown button of `window` with this tooltip or title.
@@ -52,15 +53,15 @@ bool click(QWidget* window, const QString& name)
     for (auto* button : window->findChildren<QAbstractButton*>()) {
         const QPoint at = button->mapToGlobal(button->rect().center());
         if (button->isVisible() && (button->toolTip() == name || button->text() == name))
-            return xdotool({u"mousemove"_s, u"--sync"_s, QString::number(at.x()), QString::number(at.y()),
-                            u"click"_s, u"1"_s});
+            return xdotool({ QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(at.x()),
+                QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1") });
     }
     return false;
 }
 
 bool type(const QString& text)
 {
-    return xdotool({u"type"_s, u"--delay"_s, u"20"_s, text});
+    return xdotool({ QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text });
 }
 
 class OverlayDesktopTest : public DesktopTest {
@@ -86,7 +87,7 @@ TEST_F(OverlayDesktopTest, IslandAndPinnedPanelLeaveTheFocusWithTheTargetWindow)
     target.show();
     ASSERT_TRUE(waitUntil([&] { return shownOnScreen(&target); }));
     const QString targetWindow = QString::number(target.winId());
-    ASSERT_TRUE(xdotool({u"windowactivate"_s, u"--sync"_s, targetWindow}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("windowactivate"), QStringLiteral("--sync"), targetWindow }));
     ASSERT_TRUE(waitUntil([&] { return activeWindow() == targetWindow && field->hasFocus(); }));
 
     RecordingOverlayController& controller = *controller_;
@@ -96,13 +97,13 @@ TEST_F(OverlayDesktopTest, IslandAndPinnedPanelLeaveTheFocusWithTheTargetWindow)
     ASSERT_TRUE(waitUntil([&] { return shownOnScreen(controller.panel()); }));
     runEventLoopFor(600ms);
     EXPECT_EQ(activeWindow(), targetWindow);
-    ASSERT_TRUE(type(u"abc"_s));
-    EXPECT_TRUE(waitUntil([&] { return field->text() == u"abc"_s; })) << field->text().toStdString();
+    ASSERT_TRUE(type(QStringLiteral("abc")));
+    EXPECT_TRUE(waitUntil([&] { return field->text() == QStringLiteral("abc"); })) << field->text().toStdString();
 
     // A click on the island's cancel button reaches it and leaves the focus.
     int cancels = 0;
     model.onCancel = [&] { ++cancels; };
-    ASSERT_TRUE(click(controller.panel(), u"取消本次输入"_s));
+    ASSERT_TRUE(click(controller.panel(), QStringLiteral("取消本次输入")));
     EXPECT_TRUE(waitUntil([&] { return cancels == 1; }));
     EXPECT_EQ(activeWindow(), targetWindow);
     controller.hide(0ms);
@@ -111,7 +112,7 @@ TEST_F(OverlayDesktopTest, IslandAndPinnedPanelLeaveTheFocusWithTheTargetWindow)
     // The pinned card's buttons work by click, and its panel is no more activated.
     QStringList inserted;
     controller.onInsertText = [&](const QString& text) { inserted.append(text); };
-    model.finalText = u"明天见"_s;
+    model.finalText = QStringLiteral("明天见");
     model.state = DictationState::done();
     controller.show();
     runEventLoopFor(600ms);
@@ -123,13 +124,13 @@ TEST_F(OverlayDesktopTest, IslandAndPinnedPanelLeaveTheFocusWithTheTargetWindow)
     ASSERT_TRUE(waitUntil([&] { return shownOnScreen(pinned); }));
     EXPECT_TRUE(keptOutOfWindowLists(pinned));
     EXPECT_TRUE(keptOutOfWindowLists(controller.panel())) << "after the island was hidden and shown again";
-    ASSERT_TRUE(click(pinned, u"插入"_s));
-    EXPECT_TRUE(waitUntil([&] { return inserted == QStringList{u"明天见"_s}; }));
-    ASSERT_TRUE(click(pinned, u"复制"_s));
-    EXPECT_TRUE(waitUntil([] { return QGuiApplication::clipboard()->text() == u"明天见"_s; }));
+    ASSERT_TRUE(click(pinned, QStringLiteral("插入")));
+    EXPECT_TRUE(waitUntil([&] { return inserted == QStringList { QStringLiteral("明天见") }; }));
+    ASSERT_TRUE(click(pinned, QStringLiteral("复制")));
+    EXPECT_TRUE(waitUntil([] { return QGuiApplication::clipboard()->text() == QStringLiteral("明天见"); }));
     EXPECT_EQ(activeWindow(), targetWindow);
-    ASSERT_TRUE(type(u"d"_s));
-    EXPECT_TRUE(waitUntil([&] { return field->text() == u"abcd"_s; })) << field->text().toStdString();
+    ASSERT_TRUE(type(QStringLiteral("d")));
+    EXPECT_TRUE(waitUntil([&] { return field->text() == QStringLiteral("abcd"); })) << field->text().toStdString();
 }
 
 } // namespace

@@ -17,7 +17,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 QString repeated(const QString& unit, int times)
@@ -64,75 +63,28 @@ TEST_F(OverlayViewModelTest, ShapeFollowsStateTextsAndWarning)
         IslandShape shape;
         QSizeF size;
     };
-    const std::array cases{
-        Case{"new model", DictationState::idle(), {}, {}, {}, {}, IslandShape::hidden(), {110, 26}},
-        Case{"recording", DictationState::recording(), {}, {}, {}, {}, IslandShape::pill(326), {326, 32}},
-        Case{"transcribing, nothing heard yet",
-             DictationState::transcribing(),
-             {},
-             {},
-             {},
-             {},
-             IslandShape::pill(126),
-             {126, 32}},
-        Case{"transcribing with partial text",
-             DictationState::transcribing(),
-             u"你好"_s,
-             {},
-             {},
-             {},
-             IslandShape::pill(292),
-             {292, 32}},
-        Case{"warning while recording",
-             DictationState::recording(),
-             {},
-             {},
-             {},
-             u"即将超时"_s,
-             IslandShape::warn(),
-             {280, 32}},
-        Case{"warning beats partial text",
-             DictationState::transcribing(),
-             u"你好"_s,
-             {},
-             {},
-             u"即将超时"_s,
-             IslandShape::warn(),
-             {280, 32}},
-        Case{"warning while polishing",
-             DictationState::polishing(),
-             {},
-             {},
-             {},
-             u"即将超时"_s,
-             IslandShape::expanded(380, 126),
-             {380, 126}},
-        Case{"inserting",
-             DictationState::inserting(),
-             {},
-             u"短句"_s,
-             {},
-             {},
-             IslandShape::expanded(380, 126),
-             {380, 126}},
-        Case{"done without text", DictationState::done(), {}, {}, {}, {}, IslandShape::done(), {164, 32}},
-        Case{"done with final text only",
-             DictationState::done(),
-             {},
-             u"短句"_s,
-             {},
-             {},
-             IslandShape::expanded(380, 126),
-             {380, 126}},
-        Case{"cancelled", DictationState::cancelled(), {}, {}, {}, u"即将超时"_s, IslandShape::cancelled(), {160, 32}},
-        Case{"failed",
-             DictationState::failed(u"网络错误"_s),
-             {},
-             {},
-             {},
-             u"即将超时"_s,
-             IslandShape::failed(),
-             {260, 32}},
+    const std::array cases {
+        Case { "new model", DictationState::idle(), {}, {}, {}, {}, IslandShape::hidden(), { 110, 26 } },
+        Case { "recording", DictationState::recording(), {}, {}, {}, {}, IslandShape::pill(326), { 326, 32 } },
+        Case { "transcribing, nothing heard yet", DictationState::transcribing(), {}, {}, {}, {},
+            IslandShape::pill(126), { 126, 32 } },
+        Case { "transcribing with partial text", DictationState::transcribing(), QStringLiteral("你好"), {}, {}, {},
+            IslandShape::pill(292), { 292, 32 } },
+        Case { "warning while recording", DictationState::recording(), {}, {}, {}, QStringLiteral("即将超时"),
+            IslandShape::warn(), { 280, 32 } },
+        Case { "warning beats partial text", DictationState::transcribing(), QStringLiteral("你好"), {}, {},
+            QStringLiteral("即将超时"), IslandShape::warn(), { 280, 32 } },
+        Case { "warning while polishing", DictationState::polishing(), {}, {}, {}, QStringLiteral("即将超时"),
+            IslandShape::expanded(380, 126), { 380, 126 } },
+        Case { "inserting", DictationState::inserting(), {}, QStringLiteral("短句"), {}, {},
+            IslandShape::expanded(380, 126), { 380, 126 } },
+        Case { "done without text", DictationState::done(), {}, {}, {}, {}, IslandShape::done(), { 164, 32 } },
+        Case { "done with final text only", DictationState::done(), {}, QStringLiteral("短句"), {}, {},
+            IslandShape::expanded(380, 126), { 380, 126 } },
+        Case { "cancelled", DictationState::cancelled(), {}, {}, {}, QStringLiteral("即将超时"),
+            IslandShape::cancelled(), { 160, 32 } },
+        Case { "failed", DictationState::failed(QStringLiteral("网络错误")), {}, {}, {}, QStringLiteral("即将超时"),
+            IslandShape::failed(), { 260, 32 } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -154,15 +106,16 @@ TEST_F(OverlayViewModelTest, ExpandedHeightFollowsTheLongerTextInUserPerceivedCh
         QString polished;
         double height;
     };
-    const std::array cases{
-        Case{"no text yet", {}, {}, 126},
-        Case{"40 ideographs", repeated(u"字"_s, 40), {}, 126},
-        Case{"41 ideographs", repeated(u"字"_s, 41), {}, 180},
-        Case{"110 ideographs", {}, repeated(u"字"_s, 110), 180},
-        Case{"111 ideographs", {}, repeated(u"字"_s, 111), 260},
-        Case{"40 emoji with skin tone, 160 code units", repeated(u"👍🏽"_s, 40), {}, 126},
-        Case{"41 family emoji", {}, repeated(u"👨‍👩‍👧"_s, 41), 180},
-        Case{"short polished, long final", repeated(u"a"_s, 120), repeated(u"字"_s, 30), 260},
+    const std::array cases {
+        Case { "no text yet", {}, {}, 126 },
+        Case { "40 ideographs", repeated(QStringLiteral("字"), 40), {}, 126 },
+        Case { "41 ideographs", repeated(QStringLiteral("字"), 41), {}, 180 },
+        Case { "110 ideographs", {}, repeated(QStringLiteral("字"), 110), 180 },
+        Case { "111 ideographs", {}, repeated(QStringLiteral("字"), 111), 260 },
+        Case { "40 emoji with skin tone, 160 code units", repeated(QStringLiteral("👍🏽"), 40), {}, 126 },
+        Case { "41 family emoji", {}, repeated(QStringLiteral("👨‍👩‍👧"), 41), 180 },
+        Case {
+            "short polished, long final", repeated(QStringLiteral("a"), 120), repeated(QStringLiteral("字"), 30), 260 },
     };
     model.state = DictationState::polishing();
     for (const Case& c : cases) {
@@ -182,24 +135,24 @@ TEST_F(OverlayViewModelTest, ProgressFillsEachPhaseBandAndStopsAtItsTop)
         qint64 phaseMillis;
         double progress;
     };
-    const std::array cases{
-        Case{DictationState::idle(), 90'000, 90'000, 0},
-        Case{DictationState::recording(), 0, 0, 0.06},
-        Case{DictationState::recording(), 120'000, 0, 0.2},
-        Case{DictationState::recording(), 240'000, 0, 0.34},
-        Case{DictationState::recording(), 600'000, 0, 0.34},
-        Case{DictationState::transcribing(), 60'000, 4'000, 0.5},
-        Case{DictationState::transcribing(), 60'000, 9'000, 0.64},
-        Case{DictationState::polishing(), 60'000, 5'000, 0.75},
-        Case{DictationState::polishing(), 60'000, 11'000, 0.84},
-        Case{DictationState::inserting(), 60'000, 1'000, 0.91},
-        Case{DictationState::inserting(), 60'000, 3'000, 0.96},
-        Case{DictationState::done(), 0, 0, 1},
-        Case{DictationState::cancelled(), 0, 0, 0.18},
-        Case{DictationState::cancelled(), 30'000, 0, 0.34},
-        Case{DictationState::cancelled(), 200'000, 0, 0.72},
-        Case{DictationState::failed(u"出错"_s), 0, 0, 0.22},
-        Case{DictationState::failed(u"出错"_s), 200'000, 0, 0.92},
+    const std::array cases {
+        Case { DictationState::idle(), 90'000, 90'000, 0 },
+        Case { DictationState::recording(), 0, 0, 0.06 },
+        Case { DictationState::recording(), 120'000, 0, 0.2 },
+        Case { DictationState::recording(), 240'000, 0, 0.34 },
+        Case { DictationState::recording(), 600'000, 0, 0.34 },
+        Case { DictationState::transcribing(), 60'000, 4'000, 0.5 },
+        Case { DictationState::transcribing(), 60'000, 9'000, 0.64 },
+        Case { DictationState::polishing(), 60'000, 5'000, 0.75 },
+        Case { DictationState::polishing(), 60'000, 11'000, 0.84 },
+        Case { DictationState::inserting(), 60'000, 1'000, 0.91 },
+        Case { DictationState::inserting(), 60'000, 3'000, 0.96 },
+        Case { DictationState::done(), 0, 0, 1 },
+        Case { DictationState::cancelled(), 0, 0, 0.18 },
+        Case { DictationState::cancelled(), 30'000, 0, 0.34 },
+        Case { DictationState::cancelled(), 200'000, 0, 0.72 },
+        Case { DictationState::failed(QStringLiteral("出错")), 0, 0, 0.22 },
+        Case { DictationState::failed(QStringLiteral("出错")), 200'000, 0, 0.92 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.state.debugDescription().toStdString() + " at " + std::to_string(c.sessionMillis) + "/"
@@ -260,12 +213,12 @@ TEST_F(OverlayViewModelTest, TickerMeasuresBothClocksFromTheirStartTimes)
     advance(100ms);
     EXPECT_EQ(model.phaseElapsedMillis.value(), 350);
 
-    model.state = DictationState::failed(u"网络错误"_s);
+    model.state = DictationState::failed(QStringLiteral("网络错误"));
     advance(100ms);
     EXPECT_EQ(model.phaseElapsedMillis.value(), 100);
-    model.state = DictationState::failed(u"网络错误"_s);
+    model.state = DictationState::failed(QStringLiteral("网络错误"));
     EXPECT_EQ(model.phaseElapsedMillis.value(), 100);
-    model.state = DictationState::failed(u"连接超时"_s);
+    model.state = DictationState::failed(QStringLiteral("连接超时"));
     EXPECT_EQ(model.phaseElapsedMillis.value(), 0);
     EXPECT_EQ(model.elapsedMillis.value(), 550);
 }
@@ -302,14 +255,14 @@ TEST_F(OverlayViewModelTest, ResetClearsTheSessionButKeepsModeCallbacksAndTheRun
 {
     int cancels = 0;
     model.onCancel = [&] { ++cancels; };
-    model.hotkeyMode = u"toggle"_s;
-    model.scene = u"code"_s;
+    model.hotkeyMode = QStringLiteral("toggle");
+    model.scene = QStringLiteral("code");
     model.startTicking();
     model.state = DictationState::done();
-    model.partialText = u"部分"_s;
-    model.finalText = u"原文"_s;
-    model.polishedText = u"润色"_s;
-    model.warning = u"即将超时"_s;
+    model.partialText = QStringLiteral("部分");
+    model.finalText = QStringLiteral("原文");
+    model.polishedText = QStringLiteral("润色");
+    model.warning = QStringLiteral("即将超时");
     model.isHovering = true;
     model.isPinned = true;
     model.pushRMS(1);
@@ -325,8 +278,8 @@ TEST_F(OverlayViewModelTest, ResetClearsTheSessionButKeepsModeCallbacksAndTheRun
     EXPECT_EQ(model.warning.value(), QString());
     EXPECT_FALSE(model.isHovering.value());
     EXPECT_FALSE(model.isPinned.value());
-    EXPECT_EQ(model.scene.value(), u"general"_s);
-    EXPECT_EQ(model.hotkeyMode.value(), u"toggle"_s);
+    EXPECT_EQ(model.scene.value(), QStringLiteral("general"));
+    EXPECT_EQ(model.hotkeyMode.value(), QStringLiteral("toggle"));
     ASSERT_TRUE(model.onCancel);
     model.onCancel();
     EXPECT_EQ(cancels, 1);

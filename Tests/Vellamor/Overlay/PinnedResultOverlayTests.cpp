@@ -18,14 +18,12 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
-
 // Each shown action button as its title, with "*" for the prominent one.
 QStringList shownButtons(QWidget& card)
 {
     QStringList titles;
     for (auto* button : shownInReadingOrder<PinnedTextActionButton>(card))
-        titles.append(button->text() + (button->isProminent() ? u"*"_s : QString()));
+        titles.append(button->text() + (button->isProminent() ? QStringLiteral("*") : QString()));
     return titles;
 }
 
@@ -63,18 +61,20 @@ TEST_F(PinnedResultOverlayTest, ShowsARowPerTextWithOnlyThePolishedInsertPromine
         QStringList buttons;
         bool leftOnClipboard = false;
     };
-    const QString heard = u"明天下午三点开会"_s;
-    const QString polished = u"明天下午三点开会。"_s;
-    const std::array cases{
-        Case{"final-only", heard, {}, {u"已插入"_s, u"原文"_s, heard}, {u"复制"_s, u"插入"_s}},
-        Case{"final-and-polished",
-             heard,
-             polished,
-             {u"已插入"_s, u"原文"_s, heard, u"润色"_s, polished},
-             {u"复制"_s, u"插入"_s, u"复制"_s, u"插入*"_s}},
-        Case{"polished-only", {}, polished, {u"已插入"_s, u"润色"_s, polished}, {u"复制"_s, u"插入*"_s}},
-        Case{"empty", {}, {}, {u"已插入"_s}, {}},
-        Case{"left-on-clipboard", {}, polished, {u"已复制到剪贴板"_s, u"润色"_s, polished}, {u"复制"_s, u"插入*"_s}, true},
+    const QString heard = QStringLiteral("明天下午三点开会");
+    const QString polished = QStringLiteral("明天下午三点开会。");
+    const std::array cases {
+        Case { "final-only", heard, {}, { QStringLiteral("已插入"), QStringLiteral("原文"), heard },
+            { QStringLiteral("复制"), QStringLiteral("插入") } },
+        Case { "final-and-polished", heard, polished,
+            { QStringLiteral("已插入"), QStringLiteral("原文"), heard, QStringLiteral("润色"), polished },
+            { QStringLiteral("复制"), QStringLiteral("插入"), QStringLiteral("复制"), QStringLiteral("插入*") } },
+        Case { "polished-only", {}, polished, { QStringLiteral("已插入"), QStringLiteral("润色"), polished },
+            { QStringLiteral("复制"), QStringLiteral("插入*") } },
+        Case { "empty", {}, {}, { QStringLiteral("已插入") }, {} },
+        Case { "left-on-clipboard", {}, polished,
+            { QStringLiteral("已复制到剪贴板"), QStringLiteral("润色"), polished },
+            { QStringLiteral("复制"), QStringLiteral("插入*") }, true },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -84,36 +84,37 @@ TEST_F(PinnedResultOverlayTest, ShowsARowPerTextWithOnlyThePolishedInsertPromine
         EXPECT_EQ(shownInReadingOrder<OverlayLabel>(*card).front()->color(),
                   c.leftOnClipboard ? OverlayTheme::warn() : OverlayTheme::success());
         EXPECT_EQ(shownButtons(*card), c.buttons);
-        EXPECT_EQ(shownControlTips(*card).first(), u"关闭固定提示"_s);
+        EXPECT_EQ(shownControlTips(*card).first(), QStringLiteral("关闭固定提示"));
     }
 }
 
 TEST_F(PinnedResultOverlayTest, CopyPutsPlainTextAloneOnTheClipboardAndNothingClosesTheCardButClose)
 {
-    auto card = makeCard(u"原来的话"_s, u"润色后的话"_s);
+    auto card = makeCard(QStringLiteral("原来的话"), QStringLiteral("润色后的话"));
     auto* held = new QMimeData;
-    held->setHtml(u"<b>旧内容</b>"_s);
-    held->setText(u"旧内容"_s);
+    held->setHtml(QStringLiteral("<b>旧内容</b>"));
+    held->setText(QStringLiteral("旧内容"));
     QGuiApplication::clipboard()->setMimeData(held);
 
     ASSERT_NE(shownButton(*card, 2), nullptr);
     shownButton(*card, 2)->click();
     const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
     ASSERT_NE(copied, nullptr);
-    EXPECT_EQ(copied->formats(), QStringList{u"text/plain"_s});
-    EXPECT_EQ(copied->text(), u"润色后的话"_s);
+    EXPECT_EQ(copied->formats(), QStringList { QStringLiteral("text/plain") });
+    EXPECT_EQ(copied->text(), QStringLiteral("润色后的话"));
 
     shownButton(*card, 1)->click();
     shownButton(*card, 1)->click();
     shownButton(*card, 3)->click();
-    EXPECT_EQ(inserted_, (QStringList{u"原来的话"_s, u"原来的话"_s, u"润色后的话"_s}));
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), u"润色后的话"_s);
+    EXPECT_EQ(inserted_,
+        (QStringList { QStringLiteral("原来的话"), QStringLiteral("原来的话"), QStringLiteral("润色后的话") }));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("润色后的话"));
     EXPECT_TRUE(card->isVisible());
     EXPECT_EQ(closes_, 0);
 
     auto buttons = card->findChildren<OverlayButton*>();
     for (OverlayButton* button : buttons) {
-        if (button->toolTip() == u"关闭固定提示"_s)
+        if (button->toolTip() == QStringLiteral("关闭固定提示"))
             button->click();
     }
     EXPECT_EQ(closes_, 1);

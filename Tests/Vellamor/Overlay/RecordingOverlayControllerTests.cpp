@@ -23,7 +23,6 @@ inline void PrintTo(const QRect& rect, std::ostream* os)
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 // A 1440 x 900 screen under a 25 high panel, and a second screen to its right.
@@ -63,7 +62,7 @@ protected:
     void finishDictation()
     {
         controller_->show();
-        model().finalText = u"明天下午三点开会"_s;
+        model().finalText = QStringLiteral("明天下午三点开会");
         model().state = DictationState::done();
         advance(500ms);
     }
@@ -85,7 +84,7 @@ protected:
 TEST_F(RecordingOverlayControllerTest, IslandFadesInAtTheTopCentreAndFollowsTheShape)
 {
     // A warning left from an earlier session must not shape the new one.
-    model().warning = u"即将超时，1 分钟后自动结束"_s;
+    model().warning = QStringLiteral("即将超时，1 分钟后自动结束");
     controller_->show();
     EXPECT_EQ(island().geometry(), QRect(665, 39, 110, 26));
     EXPECT_EQ(island().windowOpacity(), 0.0);
@@ -104,7 +103,7 @@ TEST_F(RecordingOverlayControllerTest, IslandFadesInAtTheTopCentreAndFollowsTheS
     // Text alone does not resize; the next change of a watched field does.
     model().state = DictationState::transcribing();
     advance(500ms);
-    model().partialText = u"明天下午"_s;
+    model().partialText = QStringLiteral("明天下午");
     advance(500ms);
     EXPECT_EQ(island().width(), 126);
     model().polishedText = QString();
@@ -188,10 +187,10 @@ TEST_F(RecordingOverlayControllerTest, DelayedHideActsOnTheStateItWakesTo)
         std::chrono::milliseconds stillShown;
         bool goneSoonAfter;
     };
-    const std::array cases{
-        Case{"cancelled", DictationState::cancelled(), 900ms, 1150ms, true},
-        Case{"negative delay", DictationState::failed(u"网络错误"_s), -5000ms, 250ms, true},
-        Case{"a newer session records", DictationState::recording(), 900ms, 2s, false},
+    const std::array cases {
+        Case { "cancelled", DictationState::cancelled(), 900ms, 1150ms, true },
+        Case { "negative delay", DictationState::failed(QStringLiteral("网络错误")), -5000ms, 250ms, true },
+        Case { "a newer session records", DictationState::recording(), 900ms, 2s, false },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -259,12 +258,13 @@ TEST_F(RecordingOverlayControllerTest, PinnedResultsStackInFreeSlotsBelowTheIsla
     ASSERT_EQ(controller_->pinnedPanels().size(), 1);
     QWidget& first = *controller_->pinnedPanels().front();
     EXPECT_EQ(first.geometry(), QRect(530, 173, 380, 126));
-    EXPECT_EQ(shownTexts(first), QStringList({u"已插入"_s, u"原文"_s, u"明天下午三点开会"_s}));
+    EXPECT_EQ(shownTexts(first),
+        QStringList({ QStringLiteral("已插入"), QStringLiteral("原文"), QStringLiteral("明天下午三点开会") }));
     EXPECT_EQ(island().geometry(), QRect(665, 39, 110, 26));
     EXPECT_EQ(island().windowOpacity(), 0.0);
     EXPECT_FALSE(model().isPinned.value());
     shownInReadingOrder<PinnedTextActionButton>(first).back()->click();
-    EXPECT_EQ(inserted_, QStringList{u"明天下午三点开会"_s});
+    EXPECT_EQ(inserted_, QStringList { QStringLiteral("明天下午三点开会") });
 
     // After closing the first of two, the next one takes the free slot
     // instead of covering the second.
@@ -272,7 +272,7 @@ TEST_F(RecordingOverlayControllerTest, PinnedResultsStackInFreeSlotsBelowTheIsla
     QWidget* second = controller_->pinnedPanels().back();
     EXPECT_EQ(second->geometry(), QRect(530, 307, 380, 126));
     for (auto* button : first.findChildren<QAbstractButton*>()) {
-        if (button->toolTip() == u"关闭固定提示"_s)
+        if (button->toolTip() == QStringLiteral("关闭固定提示"))
             button->click();
     }
     EXPECT_EQ(controller_->pinnedPanels(), QList<QWidget*>{second});
@@ -284,7 +284,7 @@ TEST_F(RecordingOverlayControllerTest, PinnedResultsStackInFreeSlotsBelowTheIsla
     model().isPinned = true;
     controller_->materializePinnedDoneIfNeeded();
     model().reset();
-    model().state = DictationState::failed(u"请先登录后再使用语音输入"_s);
+    model().state = DictationState::failed(QStringLiteral("请先登录后再使用语音输入"));
     controller_->show();
     EXPECT_EQ(controller_->pinnedPanels().size(), 3);
 }

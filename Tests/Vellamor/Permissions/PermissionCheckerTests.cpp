@@ -17,7 +17,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using Status = VellamorPermissionStatus;
 using Support = platform::InputMonitoringSupport;
 
@@ -26,8 +25,9 @@ class PermissionCheckerTest : public ::testing::Test {
 protected:
     PermissionChecker checker() const
     {
-        return PermissionChecker(PermissionChecker::Facilities{inputMonitoring, soundServer, accessibility, launcher},
-                                 VellamorLog(u"com.vellamor.app"_s, u"permission"_s, nullptr, nullptr));
+        return PermissionChecker(
+            PermissionChecker::Facilities { inputMonitoring, soundServer, accessibility, launcher },
+            VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("permission"), nullptr, nullptr));
     }
 
     std::shared_ptr<FakeInputMonitoringProbe> inputMonitoring =
@@ -44,12 +44,12 @@ TEST_F(PermissionCheckerTest, EachAnswerOfTheSystemMapsToAStatusAndItsReason)
     platform::SoundServerSnapshot silentMicrophone = FakeSoundServer::oneMicrophone();
     silentMicrophone.sources.last().channels = 0;
     platform::SoundServerSnapshot monitorAsDefault = FakeSoundServer::oneMicrophone();
-    monitorAsDefault.defaultSourceName = u"out.monitor"_s;
+    monitorAsDefault.defaultSourceName = QStringLiteral("out.monitor");
     using Read = std::function<PermissionState(const PermissionChecker&)>;
     const Read microphone = [](const PermissionChecker& c) { return runBlocking(c.microphone()); };
     const Read ax = &PermissionChecker::accessibility;
     const Read keys = &PermissionChecker::inputMonitoring;
-    const QString noMicrophone = u"声音服务器上没有可用的麦克风。"_s;
+    const QString noMicrophone = QStringLiteral("声音服务器上没有可用的麦克风。");
     struct Case {
         const char* name;
         std::function<void()> arrange;
@@ -57,27 +57,30 @@ TEST_F(PermissionCheckerTest, EachAnswerOfTheSystemMapsToAStatusAndItsReason)
         PermissionState expected;
     };
     const Case cases[] = {
-        {"microphone", [&] { soundServer->answer = FakeSoundServer::oneMicrophone(); }, microphone,
-         {Status::granted, {}}},
-        {"monitorAsDefaultBesideAMicrophone", [&] { soundServer->answer = monitorAsDefault; }, microphone,
-         {Status::granted, {}}},
-        {"noSoundServer", [&] { soundServer->answer = {}; }, microphone,
-         {Status::denied, u"未能连接到声音服务器（PulseAudio 或 PipeWire），Vellamor 无法录音。"_s}},
-        {"monitorsOnly", [&] { soundServer->answer = monitorsOnly; }, microphone, {Status::denied, noMicrophone}},
-        {"microphoneWithoutChannels", [&] { soundServer->answer = silentMicrophone; }, microphone,
-         {Status::denied, noMicrophone}},
-        {"atspiOn", [&] { accessibility->enabled = true; }, ax, {Status::granted, {}}},
-        {"atspiOff", [&] { accessibility->enabled = false; }, ax,
-         {Status::notDetermined, u"辅助功能支持（AT-SPI）尚未开启，Vellamor 无法把文字写入其他应用。"_s}},
-        {"noAccessibilityBus", [&] { accessibility->enabled = std::nullopt; }, ax,
-         {Status::notDetermined, u"无法查询辅助功能支持（AT-SPI）的状态：会话总线没有应答。"_s}},
-        {"x11WithKeyObservation", [&] { inputMonitoring->answer = Support::available; }, keys, {Status::granted, {}}},
-        {"wayland", [&] { inputMonitoring->answer = Support::waylandSession; }, keys,
-         {Status::denied, u"当前是 Wayland 会话，Vellamor 无法在其中监听全局热键。请注销后选择 X11 会话登录。"_s}},
-        {"noDisplay", [&] { inputMonitoring->answer = Support::noDisplay; }, keys,
-         {Status::denied, u"未能连接到 X11 显示服务器，Vellamor 无法监听全局热键。"_s}},
-        {"noXInput21", [&] { inputMonitoring->answer = Support::noKeyObservation; }, keys,
-         {Status::denied, u"X11 显示服务器不支持 XInput 2.1，Vellamor 无法监听全局热键。"_s}},
+        { "microphone", [&] { soundServer->answer = FakeSoundServer::oneMicrophone(); }, microphone,
+            { Status::granted, {} } },
+        { "monitorAsDefaultBesideAMicrophone", [&] { soundServer->answer = monitorAsDefault; }, microphone,
+            { Status::granted, {} } },
+        { "noSoundServer", [&] { soundServer->answer = {}; }, microphone,
+            { Status::denied, QStringLiteral("未能连接到声音服务器（PulseAudio 或 PipeWire），Vellamor 无法录音。") } },
+        { "monitorsOnly", [&] { soundServer->answer = monitorsOnly; }, microphone, { Status::denied, noMicrophone } },
+        { "microphoneWithoutChannels", [&] { soundServer->answer = silentMicrophone; }, microphone,
+            { Status::denied, noMicrophone } },
+        { "atspiOn", [&] { accessibility->enabled = true; }, ax, { Status::granted, {} } },
+        { "atspiOff", [&] { accessibility->enabled = false; }, ax,
+            { Status::notDetermined,
+                QStringLiteral("辅助功能支持（AT-SPI）尚未开启，Vellamor 无法把文字写入其他应用。") } },
+        { "noAccessibilityBus", [&] { accessibility->enabled = std::nullopt; }, ax,
+            { Status::notDetermined, QStringLiteral("无法查询辅助功能支持（AT-SPI）的状态：会话总线没有应答。") } },
+        { "x11WithKeyObservation", [&] { inputMonitoring->answer = Support::available; }, keys,
+            { Status::granted, {} } },
+        { "wayland", [&] { inputMonitoring->answer = Support::waylandSession; }, keys,
+            { Status::denied,
+                QStringLiteral("当前是 Wayland 会话，Vellamor 无法在其中监听全局热键。请注销后选择 X11 会话登录。") } },
+        { "noDisplay", [&] { inputMonitoring->answer = Support::noDisplay; }, keys,
+            { Status::denied, QStringLiteral("未能连接到 X11 显示服务器，Vellamor 无法监听全局热键。") } },
+        { "noXInput21", [&] { inputMonitoring->answer = Support::noKeyObservation; }, keys,
+            { Status::denied, QStringLiteral("X11 显示服务器不支持 XInput 2.1，Vellamor 无法监听全局热键。") } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -94,8 +97,8 @@ TEST_F(PermissionCheckerTest, RequestingAccessibilitySwitchesItOnOnlyWhenOff)
 
     accessibility->enabled = false;
     EXPECT_EQ(checker().requestAccessibility(),
-              (PermissionState{Status::granted,
-                               u"已开启辅助功能支持。请重新启动已经打开的应用，Vellamor 才能把文字写入其中。"_s}));
+        (PermissionState { Status::granted,
+            QStringLiteral("已开启辅助功能支持。请重新启动已经打开的应用，Vellamor 才能把文字写入其中。") }));
     EXPECT_EQ(accessibility->enables, 1);
     EXPECT_EQ(accessibility->enabled, true);
 
@@ -132,8 +135,8 @@ TEST_F(PermissionCheckerTest, InsertionTrustFollowsTheAccessibilityPermissionAtE
 
 TEST_F(PermissionCheckerTest, OpensTheFirstSettingsPageThatStarts)
 {
-    const QString gnome = u"gnome-control-center"_s;
-    const QString kde = u"systemsettings"_s;
+    const QString gnome = QStringLiteral("gnome-control-center");
+    const QString kde = QStringLiteral("systemsettings");
     struct Case {
         const char* name;
         VellamorPermission permission;
@@ -143,15 +146,18 @@ TEST_F(PermissionCheckerTest, OpensTheFirstSettingsPageThatStarts)
         bool opened;
     };
     const Case cases[] = {
-        {"GNOME sound", VellamorPermission::microphone, {gnome, kde}, {}, {{gnome, u"sound"_s}}, true},
-        {"KDE sound", VellamorPermission::microphone, {kde}, {}, {{kde, u"kcm_pulseaudio"_s}}, true},
-        {"GNOME accessibility", VellamorPermission::accessibility, {gnome}, {}, {{gnome, u"universal-access"_s}},
-         true},
-        {"KDE accessibility", VellamorPermission::accessibility, {kde}, {}, {{kde, u"kcm_access"_s}}, true},
-        {"GNOME broken, KDE next", VellamorPermission::accessibility, {gnome, kde}, {gnome},
-         {{gnome, u"universal-access"_s}, {kde, u"kcm_access"_s}}, true},
-        {"no settings program", VellamorPermission::microphone, {}, {}, {}, false},
-        {"input monitoring has no page", VellamorPermission::inputMonitoring, {gnome, kde}, {}, {}, false},
+        { "GNOME sound", VellamorPermission::microphone, { gnome, kde }, {}, { { gnome, QStringLiteral("sound") } },
+            true },
+        { "KDE sound", VellamorPermission::microphone, { kde }, {}, { { kde, QStringLiteral("kcm_pulseaudio") } },
+            true },
+        { "GNOME accessibility", VellamorPermission::accessibility, { gnome }, {},
+            { { gnome, QStringLiteral("universal-access") } }, true },
+        { "KDE accessibility", VellamorPermission::accessibility, { kde }, {},
+            { { kde, QStringLiteral("kcm_access") } }, true },
+        { "GNOME broken, KDE next", VellamorPermission::accessibility, { gnome, kde }, { gnome },
+            { { gnome, QStringLiteral("universal-access") }, { kde, QStringLiteral("kcm_access") } }, true },
+        { "no settings program", VellamorPermission::microphone, {}, {}, {}, false },
+        { "input monitoring has no page", VellamorPermission::inputMonitoring, { gnome, kde }, {}, {}, false },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -171,9 +177,12 @@ TEST(VellamorPermissionTest, TitlesAndRationales)
         QString rationale;
     };
     const Case cases[] = {
-        {VellamorPermission::microphone, u"麦克风"_s, u"Vellamor 需要访问麦克风以采集语音。"_s},
-        {VellamorPermission::accessibility, u"辅助功能"_s, u"Vellamor 需要辅助功能权限以模拟粘贴到光标位置。"_s},
-        {VellamorPermission::inputMonitoring, u"输入监控"_s, u"Vellamor 需要输入监控权限以监听全局热键。"_s},
+        { VellamorPermission::microphone, QStringLiteral("麦克风"),
+            QStringLiteral("Vellamor 需要访问麦克风以采集语音。") },
+        { VellamorPermission::accessibility, QStringLiteral("辅助功能"),
+            QStringLiteral("Vellamor 需要辅助功能权限以模拟粘贴到光标位置。") },
+        { VellamorPermission::inputMonitoring, QStringLiteral("输入监控"),
+            QStringLiteral("Vellamor 需要输入监控权限以监听全局热键。") },
     };
     for (const Case& c : cases) {
         EXPECT_EQ(title(c.permission), c.title);

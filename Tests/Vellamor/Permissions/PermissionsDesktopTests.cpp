@@ -11,8 +11,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
-
 PermissionChecker sessionChecker()
 {
     return PermissionChecker({std::make_shared<platform::X11InputMonitoringProbe>(),
@@ -44,9 +42,11 @@ TEST_F(AccessibilityDesktopTest, SwitchedOnSessionIsGrantedAndARequestSwitchesIt
     const PermissionChecker checker = sessionChecker();
     EXPECT_EQ(checker.accessibility(), (PermissionState{VellamorPermissionStatus::granted, QString()}));
 
-    ASSERT_TRUE(runTool(u"gdbus"_s, {u"call"_s, u"--session"_s, u"--dest"_s, u"org.a11y.Bus"_s, u"--object-path"_s,
-                                     u"/org/a11y/bus"_s, u"--method"_s, u"org.freedesktop.DBus.Properties.Set"_s,
-                                     u"org.a11y.Status"_s, u"IsEnabled"_s, u"<false>"_s}));
+    ASSERT_TRUE(runTool(QStringLiteral("gdbus"),
+        { QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"), QStringLiteral("org.a11y.Bus"),
+            QStringLiteral("--object-path"), QStringLiteral("/org/a11y/bus"), QStringLiteral("--method"),
+            QStringLiteral("org.freedesktop.DBus.Properties.Set"), QStringLiteral("org.a11y.Status"),
+            QStringLiteral("IsEnabled"), QStringLiteral("<false>") }));
     EXPECT_EQ(checker.accessibility().status, VellamorPermissionStatus::notDetermined);
 
     const PermissionState requested = checker.requestAccessibility();

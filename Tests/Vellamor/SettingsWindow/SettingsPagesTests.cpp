@@ -48,7 +48,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 class SettingsPagesTest : public ::testing::Test {
@@ -62,8 +61,8 @@ protected:
         hooks.soundServer = sound;
         hooks.launchAtLogin = launchAtLogin;
         hooks.hotkeyRecording = [this](bool recording) { recordingCalls.append(recording); };
-        hooks.showHistory = [this] { opened.append(u"history"_s); };
-        hooks.showDictionary = [this] { opened.append(u"dictionary"_s); };
+        hooks.showHistory = [this] { opened.append(QStringLiteral("history")); };
+        hooks.showDictionary = [this] { opened.append(QStringLiteral("dictionary")); };
         hooks.historyStore = [this] { return historyStore; };
         hooks.historySyncEngine = [this] { return engine.get(); };
     }
@@ -105,10 +104,12 @@ protected:
 
     void signIn()
     {
-        const AuthMe me{7, u"u7@x.io"_s, u"zh-CN"_s, Date::fromUnixSeconds(1'700'000'000), std::nullopt};
+        const AuthMe me { 7, QStringLiteral("u7@x.io"), QStringLiteral("zh-CN"), Date::fromUnixSeconds(1'700'000'000),
+            std::nullopt };
         authAPI->succeed(FakeAuthAPI::Op::login,
-                         AuthAPIProtocol::SignIn{{u"at"_s, u"rt"_s, Date::fromUnixSeconds(4'000'000'000)}, me});
-        runBlocking(auth->loginWithPassword(me.email, u"password"_s));
+            AuthAPIProtocol::SignIn {
+                { QStringLiteral("at"), QStringLiteral("rt"), Date::fromUnixSeconds(4'000'000'000) }, me });
+        runBlocking(auth->loginWithPassword(me.email, QStringLiteral("password")));
         settle();
     }
 
@@ -122,24 +123,24 @@ protected:
     Preferences stored() const { return store->current(); }
 
     QTemporaryDir folder;
-    std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(folder.filePath(u"d.ini"_s));
+    std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(folder.filePath(QStringLiteral("d.ini")));
     std::shared_ptr<SettingsStore> store = std::make_shared<SettingsStore>(defaults, SettingsStore::standardKey());
     std::unique_ptr<SettingsStoreObservable> obs = std::make_unique<SettingsStoreObservable>(store);
     ThemeManager theme{defaults, nullptr};
     std::shared_ptr<FakeAuthAPI> authAPI = std::make_shared<FakeAuthAPI>();
     std::shared_ptr<InMemorySecureItemStore> keyring = std::make_shared<InMemorySecureItemStore>();
-    std::shared_ptr<AuthSession> auth = std::make_shared<AuthSession>(
-        authAPI, std::make_shared<KeychainStore>(keyring, u"com.vellamor.app.auth"_s, u"session"_s),
-        VellamorLog(u"t"_s, u"auth"_s, nullptr, nullptr), &Date::now, defaults);
+    std::shared_ptr<AuthSession> auth = std::make_shared<AuthSession>(authAPI,
+        std::make_shared<KeychainStore>(keyring, QStringLiteral("com.vellamor.app.auth"), QStringLiteral("session")),
+        VellamorLog(QStringLiteral("t"), QStringLiteral("auth"), nullptr, nullptr), &Date::now, defaults);
     std::shared_ptr<FakeModelAPI> models = std::make_shared<FakeModelAPI>();
     std::shared_ptr<FakePreferencesAPI> serverPreferences = std::make_shared<FakePreferencesAPI>();
     std::shared_ptr<FakeDataSyncAPI> dataSync = std::make_shared<FakeDataSyncAPI>();
     std::shared_ptr<FakeSoundServer> sound = std::make_shared<FakeSoundServer>();
-    std::shared_ptr<LaunchAtLogin> launchAtLogin =
-        std::make_shared<LaunchAtLogin>(folder.filePath(u"config/autostart/com.vellamor.app.desktop"_s),
-                                        u":/desktop/com.vellamor.app.desktop"_s);
-    std::shared_ptr<LocalHistoryStore> historyStore =
-        LocalHistoryStore::anonymous(std::make_shared<HistoryChangeBroadcaster>(), folder.filePath(u"h"_s));
+    std::shared_ptr<LaunchAtLogin> launchAtLogin
+        = std::make_shared<LaunchAtLogin>(folder.filePath(QStringLiteral("config/autostart/com.vellamor.app.desktop")),
+            QStringLiteral(":/desktop/com.vellamor.app.desktop"));
+    std::shared_ptr<LocalHistoryStore> historyStore = LocalHistoryStore::anonymous(
+        std::make_shared<HistoryChangeBroadcaster>(), folder.filePath(QStringLiteral("h")));
     std::unique_ptr<HistorySyncEngine> engine = std::make_unique<HistorySyncEngine>(
         dataSync, historyStore, std::make_shared<HistorySyncObserver>());
     WindowServices services;
@@ -178,26 +179,31 @@ TEST_F(SettingsPagesTest, RecorderTurnsKeysByPositionIntoTheStoredCombination)
         std::optional<QString> hint;
     };
     const QString fnHint = HotkeyRecorder::fnHint();
-    const std::vector<Case> cases{
-        {"a key alone asks for a modifier", {{true, KEY_A}}, std::nullopt, true, HotkeyRecorder::modifierHint()},
-        {"super shift a", {{true, KEY_LEFTMETA}, {true, KEY_LEFTSHIFT}, {true, KEY_A}}, u"cmd+shift+a"_s, false, {}},
-        {"a key outside the table", {{true, KEY_LEFTMETA}, {true, KEY_F13}}, {}, true, HotkeyRecorder::unsupportedHint()},
-        {"escape alone cancels", {{true, KEY_ESC}}, std::nullopt, false, {}},
-        {"super escape is a combination", {{true, KEY_LEFTMETA}, {true, KEY_ESC}}, u"cmd+escape"_s, false, {}},
-        {"right ctrl alone", {{true, KEY_RIGHTCTRL}, {false, KEY_RIGHTCTRL}}, u"fn"_s, false, {}},
-        {"right ctrl with a key", {{true, KEY_RIGHTCTRL}, {true, KEY_F5}}, u"fn+f5"_s, false, {}},
-        {"right ctrl then super, released",
-         {{true, KEY_RIGHTCTRL}, {true, KEY_LEFTMETA}, {false, KEY_RIGHTCTRL}, {false, KEY_LEFTMETA}},
-         std::nullopt, true, fnHint},
-        {"right ctrl held alone", {{true, KEY_RIGHTCTRL}}, std::nullopt, true, fnHint},
-        {"right ctrl held while it repeats",
-         {{true, KEY_RIGHTCTRL}, {false, KEY_RIGHTCTRL, true}, {true, KEY_RIGHTCTRL, true}}, std::nullopt, true, fnHint},
-        {"right ctrl with shift let go first",
-         {{true, KEY_RIGHTCTRL}, {true, KEY_LEFTSHIFT}, {false, KEY_LEFTSHIFT}, {false, KEY_RIGHTCTRL}},
-         std::nullopt, true, fnHint},
-        {"alt ctrl space in any order",
-         {{true, KEY_LEFTALT}, {true, KEY_LEFTCTRL}, {true, KEY_SPACE}}, u"option+control+space"_s, false, {}},
-        {"left ctrl is not fn", {{true, KEY_LEFTCTRL}, {false, KEY_LEFTCTRL}}, std::nullopt, true, HotkeyRecorder::startHint()},
+    const std::vector<Case> cases {
+        { "a key alone asks for a modifier", { { true, KEY_A } }, std::nullopt, true, HotkeyRecorder::modifierHint() },
+        { "super shift a", { { true, KEY_LEFTMETA }, { true, KEY_LEFTSHIFT }, { true, KEY_A } },
+            QStringLiteral("cmd+shift+a"), false, {} },
+        { "a key outside the table", { { true, KEY_LEFTMETA }, { true, KEY_F13 } }, {}, true,
+            HotkeyRecorder::unsupportedHint() },
+        { "escape alone cancels", { { true, KEY_ESC } }, std::nullopt, false, {} },
+        { "super escape is a combination", { { true, KEY_LEFTMETA }, { true, KEY_ESC } }, QStringLiteral("cmd+escape"),
+            false, {} },
+        { "right ctrl alone", { { true, KEY_RIGHTCTRL }, { false, KEY_RIGHTCTRL } }, QStringLiteral("fn"), false, {} },
+        { "right ctrl with a key", { { true, KEY_RIGHTCTRL }, { true, KEY_F5 } }, QStringLiteral("fn+f5"), false, {} },
+        { "right ctrl then super, released",
+            { { true, KEY_RIGHTCTRL }, { true, KEY_LEFTMETA }, { false, KEY_RIGHTCTRL }, { false, KEY_LEFTMETA } },
+            std::nullopt, true, fnHint },
+        { "right ctrl held alone", { { true, KEY_RIGHTCTRL } }, std::nullopt, true, fnHint },
+        { "right ctrl held while it repeats",
+            { { true, KEY_RIGHTCTRL }, { false, KEY_RIGHTCTRL, true }, { true, KEY_RIGHTCTRL, true } }, std::nullopt,
+            true, fnHint },
+        { "right ctrl with shift let go first",
+            { { true, KEY_RIGHTCTRL }, { true, KEY_LEFTSHIFT }, { false, KEY_LEFTSHIFT }, { false, KEY_RIGHTCTRL } },
+            std::nullopt, true, fnHint },
+        { "alt ctrl space in any order", { { true, KEY_LEFTALT }, { true, KEY_LEFTCTRL }, { true, KEY_SPACE } },
+            QStringLiteral("option+control+space"), false, {} },
+        { "left ctrl is not fn", { { true, KEY_LEFTCTRL }, { false, KEY_LEFTCTRL } }, std::nullopt, true,
+            HotkeyRecorder::startHint() },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -223,7 +229,7 @@ TEST_F(SettingsPagesTest, RecorderClaimsShortcutsAndHandsTheHotkeyBackHoweverItE
     recorder.recordButton().click();
     recorder.startRecording();
     EXPECT_EQ(recordingCalls, QList<bool>{true});
-    renderView(shown, u"settings-recording-hotkey"_s);
+    renderView(shown, QStringLiteral("settings-recording-hotkey"));
     // Ctrl+F goes to the recorder, not to a shortcut.
     key(QEvent::KeyPress, KEY_LEFTCTRL, recorder);
     QKeyEvent override(QEvent::ShortcutOverride, Qt::Key_F, Qt::ControlModifier, KEY_F + 8, 0, 0);
@@ -231,9 +237,11 @@ TEST_F(SettingsPagesTest, RecorderClaimsShortcutsAndHandsTheHotkeyBackHoweverItE
     EXPECT_TRUE(QApplication::sendEvent(&recorder, &override));
     EXPECT_TRUE(override.isAccepted());
     key(QEvent::KeyPress, KEY_F, recorder);
-    EXPECT_EQ(stored().customHotkey, u"control+f"_s);
+    EXPECT_EQ(stored().customHotkey, QStringLiteral("control+f"));
     EXPECT_EQ(recordingCalls, (QList<bool>{true, false}));
-    EXPECT_EQ(shownTexts(recorder, standardText), (QStringList{u"Ctrl"_s, u"F"_s, u"录制"_s, u"恢复默认"_s}));
+    EXPECT_EQ(shownTexts(recorder, standardText),
+        (QStringList {
+            QStringLiteral("Ctrl"), QStringLiteral("F"), QStringLiteral("录制"), QStringLiteral("恢复默认") }));
 
     // The time-out, leaving the screen and the cancel button end it too.
     HotkeyRecorder timed(obs->customHotkey, 30ms, hooks.hotkeyRecording);
@@ -248,19 +256,20 @@ TEST_F(SettingsPagesTest, RecorderClaimsShortcutsAndHandsTheHotkeyBackHoweverItE
     timed.cancelButton().click();
     EXPECT_FALSE(timed.isRecording());
     EXPECT_EQ(recordingCalls, (QList<bool>{true, false, true, false, true, false, true, false}));
-    EXPECT_EQ(stored().customHotkey, u"control+f"_s);
+    EXPECT_EQ(stored().customHotkey, QStringLiteral("control+f"));
     // Nothing is read once it stopped.
     key(QEvent::KeyPress, KEY_LEFTALT, timed);
     key(QEvent::KeyPress, KEY_A, timed);
-    EXPECT_EQ(stored().customHotkey, u"control+f"_s);
+    EXPECT_EQ(stored().customHotkey, QStringLiteral("control+f"));
 
     timed.resetButton().click();
     EXPECT_EQ(stored().customHotkey, std::nullopt);
     settle();
-    EXPECT_EQ(shownTexts(timed, standardText), (QStringList{u"右 Ctrl"_s, u"录制"_s}));
+    EXPECT_EQ(shownTexts(timed, standardText), (QStringList { QStringLiteral("右 Ctrl"), QStringLiteral("录制") }));
     obs->customHotkey.set(QString());
     settle();
-    EXPECT_EQ(shownTexts(timed, standardText), (QStringList{u"右 Ctrl"_s, u"录制"_s, u"恢复默认"_s}));
+    EXPECT_EQ(shownTexts(timed, standardText),
+        (QStringList { QStringLiteral("右 Ctrl"), QStringLiteral("录制"), QStringLiteral("恢复默认") }));
 }
 
 // Every text that names the held key names it as the keyboard labels it.
@@ -273,12 +282,12 @@ TEST_F(SettingsPagesTest, EveryTextNamesTheHeldKeyOfThisDesktop)
     }
     RecordingPage& shown = show<RecordingPage>();
     const std::pair<QString, QString> places[] = {
-        {HotkeyRecorder::modifierHint(), u"至少需要一个修饰键（Ctrl/Alt/Shift/Super/右 Ctrl）"_s},
-        {HotkeyRecorder::fnHint(), u"右 Ctrl — 松开以确认 / 继续按主键组合"_s},
-        {RecordingPage::hotkeySubtitle(), u"点击「录制」按下新组合键，单按 右 Ctrl 也可作为热键"_s},
-        {searchSubtitle, u"点击「录制」按下新组合键，单按 右 Ctrl 也可作为热键"_s},
-        {HotkeyCombo::displayKeycaps(u"fn"_s).join(u' '), u"右 Ctrl"_s},
-        {shownTexts(shown.recorder(), standardText).join(u' '), u"右 Ctrl 录制"_s},
+        { HotkeyRecorder::modifierHint(), QStringLiteral("至少需要一个修饰键（Ctrl/Alt/Shift/Super/右 Ctrl）") },
+        { HotkeyRecorder::fnHint(), QStringLiteral("右 Ctrl — 松开以确认 / 继续按主键组合") },
+        { RecordingPage::hotkeySubtitle(), QStringLiteral("点击「录制」按下新组合键，单按 右 Ctrl 也可作为热键") },
+        { searchSubtitle, QStringLiteral("点击「录制」按下新组合键，单按 右 Ctrl 也可作为热键") },
+        { HotkeyCombo::displayKeycaps(QStringLiteral("fn")).join(u' '), QStringLiteral("右 Ctrl") },
+        { shownTexts(shown.recorder(), standardText).join(u' '), QStringLiteral("右 Ctrl 录制") },
     };
     for (const auto& [text, expected] : places)
         EXPECT_EQ(text, expected);
@@ -289,20 +298,21 @@ TEST_F(SettingsPagesTest, EveryTextNamesTheHeldKeyOfThisDesktop)
 platform::SoundServerSnapshot twoMicrophones()
 {
     platform::SoundServerSnapshot snapshot = FakeSoundServer::oneMicrophone();
-    snapshot.sources.append(platform::SoundSource{3, u"usb"_s, u"USB Mic"_s, false, 1, 48000});
+    snapshot.sources.append(
+        platform::SoundSource { 3, QStringLiteral("usb"), QStringLiteral("USB Mic"), false, 1, 48000 });
     return snapshot;
 }
 
 TEST_F(SettingsPagesTest, RecordingPageWritesTheModeAndTheMicrophoneItShows)
 {
     sound->answer = twoMicrophones();
-    obs->hotkeyMode.set(u"sometimes"_s);
+    obs->hotkeyMode.set(QStringLiteral("sometimes"));
     RecordingPage& shown = show<RecordingPage>();
-    renderView(shown, u"settings-recording"_s);
+    renderView(shown, QStringLiteral("settings-recording"));
     EXPECT_FALSE(shown.modeDots()[0]->isChecked());
     EXPECT_FALSE(shown.modeDots()[1]->isChecked());
     shown.modeDots()[1]->click();
-    EXPECT_EQ(stored().hotkeyMode, u"toggle"_s);
+    EXPECT_EQ(stored().hotkeyMode, QStringLiteral("toggle"));
     EXPECT_TRUE(shown.modeDots()[1]->isChecked());
     EXPECT_FALSE(shown.modeDots()[0]->isChecked());
 
@@ -310,33 +320,35 @@ TEST_F(SettingsPagesTest, RecordingPageWritesTheModeAndTheMicrophoneItShows)
     QStringList labels;
     for (int i = 0; i < picker.count(); ++i)
         labels.append(picker.itemText(i));
-    EXPECT_EQ(labels, (QStringList{u"系统默认"_s, u"Microphone（当前默认）"_s, u"USB Mic"_s}));
+    EXPECT_EQ(labels,
+        (QStringList {
+            QStringLiteral("系统默认"), QStringLiteral("Microphone（当前默认）"), QStringLiteral("USB Mic") }));
     EXPECT_EQ(picker.currentIndex(), 0);
-    EXPECT_EQ(shown.microphoneRow().subtitle(), u"跟随系统当前默认输入设备；不会改系统音量"_s);
+    EXPECT_EQ(shown.microphoneRow().subtitle(), QStringLiteral("跟随系统当前默认输入设备；不会改系统音量"));
 
     picker.activated(2);
-    EXPECT_EQ(stored().selectedMicrophoneUID, u"usb"_s);
-    EXPECT_EQ(shown.microphoneRow().subtitle(), u"已保存选择；不会改系统音量"_s);
+    EXPECT_EQ(stored().selectedMicrophoneUID, QStringLiteral("usb"));
+    EXPECT_EQ(shown.microphoneRow().subtitle(), QStringLiteral("已保存选择；不会改系统音量"));
     picker.activated(0);
     EXPECT_EQ(stored().selectedMicrophoneUID, std::nullopt);
 
     // Unplugged: kept, no entry; back after a refresh.
-    obs->selectedMicrophoneUID.set(u"usb"_s);
+    obs->selectedMicrophoneUID.set(QStringLiteral("usb"));
     sound->answer = FakeSoundServer::oneMicrophone();
     shown.refreshButton().click();
     settle();
     EXPECT_EQ(picker.currentIndex(), -1);
-    EXPECT_EQ(shown.microphoneRow().subtitle(), u"已保存的麦克风当前不可用，会暂时跟随系统默认输入"_s);
-    EXPECT_EQ(stored().selectedMicrophoneUID, u"usb"_s);
+    EXPECT_EQ(shown.microphoneRow().subtitle(), QStringLiteral("已保存的麦克风当前不可用，会暂时跟随系统默认输入"));
+    EXPECT_EQ(stored().selectedMicrophoneUID, QStringLiteral("usb"));
     sound->answer = twoMicrophones();
     shown.refreshButton().click();
     settle();
-    EXPECT_EQ(picker.currentText(), u"USB Mic"_s);
+    EXPECT_EQ(picker.currentText(), QStringLiteral("USB Mic"));
 
     // An empty saved id is the system default, in the picker too.
     obs->selectedMicrophoneUID.set(QString());
     EXPECT_EQ(picker.currentIndex(), 0);
-    EXPECT_EQ(shown.microphoneRow().subtitle(), u"跟随系统当前默认输入设备；不会改系统音量"_s);
+    EXPECT_EQ(shown.microphoneRow().subtitle(), QStringLiteral("跟随系统当前默认输入设备；不会改系统音量"));
 }
 
 // MARK: General page
@@ -350,9 +362,9 @@ public:
 TEST_F(SettingsPagesTest, GeneralPageWritesTheAutostartEntryAndSaysWhyItCouldNot)
 {
     GeneralPage& shown = show<GeneralPage>();
-    renderView(shown, u"settings-general"_s);
+    renderView(shown, QStringLiteral("settings-general"));
     shown.languagePicker().activated(2);
-    EXPECT_EQ(stored().language, u"en"_s);
+    EXPECT_EQ(stored().language, QStringLiteral("en"));
     shown.polishSwitch().click();
     EXPECT_EQ(stored().enableLLMPolish, !Preferences().enableLLMPolish);
 
@@ -361,7 +373,7 @@ TEST_F(SettingsPagesTest, GeneralPageWritesTheAutostartEntryAndSaysWhyItCouldNot
     shown.launchSwitch().click();
     EXPECT_TRUE(shown.launchSwitch().isChecked());
     ASSERT_TRUE(QFile::exists(entry));
-    EXPECT_EQ(QProcess::execute(u"desktop-file-validate"_s, {entry}), 0);
+    EXPECT_EQ(QProcess::execute(QStringLiteral("desktop-file-validate"), { entry }), 0);
     EXPECT_EQ(shown.launchErrorMessage(), std::nullopt);
     shown.launchSwitch().click();
     EXPECT_FALSE(QFile::exists(entry));
@@ -381,11 +393,12 @@ TEST_F(SettingsPagesTest, GeneralPageWritesTheAutostartEntryAndSaysWhyItCouldNot
     ASSERT_TRUE(QDir().mkpath(entry));
     shown.launchSwitch().click();
     EXPECT_FALSE(shown.launchSwitch().isChecked());
-    EXPECT_EQ(shown.launchErrorMessage(), u"未能更新登录项：无法写入文件 "_s + entry);
-    renderView(shown, u"settings-general-error"_s);
+    EXPECT_EQ(shown.launchErrorMessage(), QStringLiteral("未能更新登录项：无法写入文件 ") + entry);
+    renderView(shown, QStringLiteral("settings-general-error"));
     QDir(entry).removeRecursively();
 
-    hooks.launchAtLogin = std::make_shared<UnadoptedLaunchAtLogin>(entry, u":/desktop/com.vellamor.app.desktop"_s);
+    hooks.launchAtLogin
+        = std::make_shared<UnadoptedLaunchAtLogin>(entry, QStringLiteral(":/desktop/com.vellamor.app.desktop"));
     GeneralPage& unadopted = show<GeneralPage>();
     unadopted.launchSwitch().click();
     EXPECT_FALSE(unadopted.launchSwitch().isChecked());
@@ -402,73 +415,75 @@ TEST_F(SettingsPagesTest, GeneralPageWritesTheAutostartEntryAndSaysWhyItCouldNot
 
 TEST_F(SettingsPagesTest, RecognitionPageKeepsTheSavedModelUnlessAFetchSaysItIsGone)
 {
-    models->models = {{u"alpha"_s, u"gpt-x"_s, true}, {u"beta"_s, u""_s, false}, {u"gamma"_s, std::nullopt, true}};
-    obs->selectedLLMProviderName.set(u"beta"_s);
+    models->models = { { QStringLiteral("alpha"), QStringLiteral("gpt-x"), true },
+        { QStringLiteral("beta"), QStringLiteral(""), false }, { QStringLiteral("gamma"), std::nullopt, true } };
+    obs->selectedLLMProviderName.set(QStringLiteral("beta"));
 
     RecognitionPage& signedOut = show<RecognitionPage>();
     EXPECT_EQ(models->calls, 0);
     EXPECT_FALSE(signedOut.modelPicker().isEnabled());
     EXPECT_FALSE(signedOut.refreshButton().isEnabled());
-    EXPECT_EQ(signedOut.modelRow().subtitle(), u"登录后可选择后端已配置模型"_s);
+    EXPECT_EQ(signedOut.modelRow().subtitle(), QStringLiteral("登录后可选择后端已配置模型"));
 
     signIn();
     EXPECT_EQ(models->calls, 1);
     RecognitionPage& shown = show<RecognitionPage>();
-    renderView(shown, u"settings-recognition"_s);
+    renderView(shown, QStringLiteral("settings-recognition"));
     EXPECT_EQ(models->calls, 2);
     QStringList labels;
     for (int i = 0; i < shown.modelPicker().count(); ++i)
         labels.append(shown.modelPicker().itemText(i));
-    EXPECT_EQ(labels, (QStringList{u"后端默认"_s, u"alpha · 默认 · gpt-x"_s, u"beta"_s, u"gamma · 默认"_s}));
-    EXPECT_EQ(shown.modelRow().subtitle(), u"当前选择 beta"_s);
+    EXPECT_EQ(labels,
+        (QStringList { QStringLiteral("后端默认"), QStringLiteral("alpha · 默认 · gpt-x"), QStringLiteral("beta"),
+            QStringLiteral("gamma · 默认") }));
+    EXPECT_EQ(shown.modelRow().subtitle(), QStringLiteral("当前选择 beta"));
     EXPECT_TRUE(shown.modelPicker().isEnabled());
-    EXPECT_EQ(shown.outputPills(), (QStringList{u"优先润色"_s, u"已启用"_s}));
+    EXPECT_EQ(shown.outputPills(), (QStringList { QStringLiteral("优先润色"), QStringLiteral("已启用") }));
 
     shown.modelPicker().activated(0);
     EXPECT_EQ(stored().selectedLLMProviderName, std::nullopt);
     settle();
-    EXPECT_EQ(shown.modelRow().subtitle(), u"使用后端默认选择"_s);
+    EXPECT_EQ(shown.modelRow().subtitle(), QStringLiteral("使用后端默认选择"));
     shown.scenePicker().activated(3);
     shown.stylePicker().activated(1);
     shown.sceneAutoDetectSwitch().click();
-    EXPECT_EQ(stored().scene, u"code"_s);
-    EXPECT_EQ(stored().style, u"formal"_s);
+    EXPECT_EQ(stored().scene, QStringLiteral("code"));
+    EXPECT_EQ(stored().style, QStringLiteral("formal"));
     EXPECT_EQ(stored().sceneAutoDetect, !Preferences().sceneAutoDetect);
 
     // Failures empty the list but keep the choice; so does signing out.
-    obs->selectedLLMProviderName.set(u"beta"_s);
+    obs->selectedLLMProviderName.set(QStringLiteral("beta"));
     struct Failure {
         std::exception_ptr error;
         QString text;
     };
-    for (const Failure& failure : {Failure{std::make_exception_ptr(VellamorServiceError(40100, u"x"_s)),
-                                           u"登录后可选择后端已配置模型"_s},
-                                   Failure{std::make_exception_ptr(VellamorServiceError(40101, u"x"_s)),
-                                           u"模型列表加载失败"_s},
-                                   Failure{std::make_exception_ptr(std::runtime_error("offline")),
-                                           u"模型列表加载失败"_s}}) {
+    for (const Failure& failure : { Failure { std::make_exception_ptr(VellamorServiceError(40100, QStringLiteral("x"))),
+                                        QStringLiteral("登录后可选择后端已配置模型") },
+             Failure { std::make_exception_ptr(VellamorServiceError(40101, QStringLiteral("x"))),
+                 QStringLiteral("模型列表加载失败") },
+             Failure { std::make_exception_ptr(std::runtime_error("offline")), QStringLiteral("模型列表加载失败") } }) {
         models->failure = failure.error;
         shown.refreshButton().click();
         settle();
         EXPECT_EQ(shown.modelRow().subtitle(), failure.text);
         EXPECT_FALSE(shown.modelPicker().isEnabled());
-        EXPECT_EQ(stored().selectedLLMProviderName, u"beta"_s);
+        EXPECT_EQ(stored().selectedLLMProviderName, QStringLiteral("beta"));
     }
     signOut();
     EXPECT_EQ(shown.modelStore().models.value().size(), 0);
-    EXPECT_EQ(stored().selectedLLMProviderName, u"beta"_s);
+    EXPECT_EQ(stored().selectedLLMProviderName, QStringLiteral("beta"));
 
     // A successful fetch without it drops it.
     models->failure = nullptr;
-    models->models = {{u"alpha"_s, std::nullopt, false}};
+    models->models = { { QStringLiteral("alpha"), std::nullopt, false } };
     signIn();
     EXPECT_EQ(stored().selectedLLMProviderName, std::nullopt);
 
     obs->enableLLMPolish.set(false);
     settle();
-    EXPECT_EQ(shown.modelRow().subtitle(), u"自动润色关闭时不使用模型选择"_s);
+    EXPECT_EQ(shown.modelRow().subtitle(), QStringLiteral("自动润色关闭时不使用模型选择"));
     EXPECT_FALSE(shown.modelPicker().isEnabled());
-    EXPECT_EQ(shown.outputPills(), (QStringList{u"原文"_s, u"已关闭"_s}));
+    EXPECT_EQ(shown.outputPills(), (QStringList { QStringLiteral("原文"), QStringLiteral("已关闭") }));
 }
 
 // MARK: History and dictionary page
@@ -476,29 +491,29 @@ TEST_F(SettingsPagesTest, RecognitionPageKeepsTheSavedModelUnlessAFetchSaysItIsG
 TEST_F(SettingsPagesTest, HistoryPageCountsAndSwitchesTheCloudSettingOneRequestAtATime)
 {
     dataSync->dictionary = {DictEntry{}, DictEntry{}};
-    runBlocking(historyStore->append(HistoryRecord(QUuid::createUuid(), u"hi"_s, std::nullopt, std::nullopt,
-                                                   std::nullopt, Date::now(), std::nullopt, std::nullopt, false,
-                                                   std::nullopt)));
+    runBlocking(historyStore->append(HistoryRecord(QUuid::createUuid(), QStringLiteral("hi"), std::nullopt,
+        std::nullopt, std::nullopt, Date::now(), std::nullopt, std::nullopt, false, std::nullopt)));
     HistoryDictionaryPage& signedOut = show<HistoryDictionaryPage>();
     EXPECT_EQ(serverPreferences->reads, 0);
     EXPECT_FALSE(signedOut.syncSwitch().isEnabled());
     EXPECT_FALSE(signedOut.syncNowButton().isEnabled());
     EXPECT_EQ(shownTexts(signedOut, standardText),
-              (QStringList{u"历史与词典"_s, u"查看过去的录音稿件，教 Vellamor 认识专有名词"_s, u"历史"_s,
-                           u"已保存 1 条"_s, u"打开历史记录"_s, u"支持搜索、复制、重新插入到当前光标处。"_s,
-                           u"同步历史到云端"_s, u"登录账号后可开启云端同步"_s, u"立即同步"_s, u"立即同步"_s,
-                           u"登录后可同步"_s, u"个人词典"_s, u"已收录 2 个词条"_s, u"打开词典"_s,
-                           u"把人名、品牌、缩写告诉 Vellamor，识别更准。"_s}));
+        (QStringList { QStringLiteral("历史与词典"), QStringLiteral("查看过去的录音稿件，教 Vellamor 认识专有名词"),
+            QStringLiteral("历史"), QStringLiteral("已保存 1 条"), QStringLiteral("打开历史记录"),
+            QStringLiteral("支持搜索、复制、重新插入到当前光标处。"), QStringLiteral("同步历史到云端"),
+            QStringLiteral("登录账号后可开启云端同步"), QStringLiteral("立即同步"), QStringLiteral("立即同步"),
+            QStringLiteral("登录后可同步"), QStringLiteral("个人词典"), QStringLiteral("已收录 2 个词条"),
+            QStringLiteral("打开词典"), QStringLiteral("把人名、品牌、缩写告诉 Vellamor，识别更准。") }));
     signedOut.openHistoryButton().click();
     signedOut.openDictionaryButton().click();
-    EXPECT_EQ(opened, (QStringList{u"history"_s, u"dictionary"_s}));
+    EXPECT_EQ(opened, (QStringList { QStringLiteral("history"), QStringLiteral("dictionary") }));
 
     signIn();
     HistoryDictionaryPage& shown = show<HistoryDictionaryPage>();
-    renderView(shown, u"settings-history"_s);
+    renderView(shown, QStringLiteral("settings-history"));
     EXPECT_TRUE(shown.syncSwitch().isEnabled());
-    EXPECT_EQ(shown.stats().syncDescription(), u"历史仅保存在本设备，不会上传"_s);
-    EXPECT_EQ(shown.stats().lastSyncDescription(), u"尚未同步"_s);
+    EXPECT_EQ(shown.stats().syncDescription(), QStringLiteral("历史仅保存在本设备，不会上传"));
+    EXPECT_EQ(shown.stats().lastSyncDescription(), QStringLiteral("尚未同步"));
 
     // On: sent alone, the switch waits for the answer, then the engine may
     // sync and a sync runs.
@@ -520,29 +535,30 @@ TEST_F(SettingsPagesTest, HistoryPageCountsAndSwitchesTheCloudSettingOneRequestA
     EXPECT_EQ(serverPreferences->updates[0].defaultScene, std::nullopt);
     EXPECT_TRUE(shown.syncSwitch().isEnabled());
     EXPECT_TRUE(engine->isCloudSyncEnabled());
-    EXPECT_TRUE(dataSync->calls.contains(u"sync 0"_s));
-    EXPECT_EQ(shown.stats().syncDescription(), u"新录音会在完成后同步到你的账号"_s);
+    EXPECT_TRUE(dataSync->calls.contains(QStringLiteral("sync 0")));
+    EXPECT_EQ(shown.stats().syncDescription(), QStringLiteral("新录音会在完成后同步到你的账号"));
 
     // A refusal puts the switch back and says why until the next showing.
-    serverPreferences->failure = std::make_exception_ptr(VellamorServiceError(50000, u"busy"_s));
+    serverPreferences->failure = std::make_exception_ptr(VellamorServiceError(50000, QStringLiteral("busy")));
     shown.syncSwitch().click();
     settle();
     EXPECT_TRUE(shown.syncSwitch().isChecked());
-    EXPECT_TRUE(shown.stats().toggleError.value().value_or(QString()).startsWith(u"同步设置失败："_s));
+    EXPECT_TRUE(shown.stats().toggleError.value().value_or(QString()).startsWith(QStringLiteral("同步设置失败：")));
     EXPECT_TRUE(engine->isCloudSyncEnabled());
     serverPreferences->failure = nullptr;
     shown.hide();
     shown.show();
     settle();
     EXPECT_EQ(shown.stats().toggleError.value(), std::nullopt);
-    EXPECT_TRUE(shown.stats().lastSyncDescription().startsWith(u"上次同步："_s));
+    EXPECT_TRUE(shown.stats().lastSyncDescription().startsWith(QStringLiteral("上次同步：")));
     engine->stop();
 }
 
 TEST(LastSyncTimeFormat, IsMonthDayHourMinuteTwoDigitsEach)
 {
     const QDateTime time(QDate(2026, 3, 5), QTime(9, 7));
-    EXPECT_EQ(QLocale(u"zh_CN"_s).toString(time, u"MM-dd HH:mm"_s), u"03-05 09:07"_s);
+    EXPECT_EQ(
+        QLocale(QStringLiteral("zh_CN")).toString(time, QStringLiteral("MM-dd HH:mm")), QStringLiteral("03-05 09:07"));
 }
 
 } // namespace

@@ -7,7 +7,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using enum SettingsSection;
 
 TEST(SettingsSearchIndexTest, EntriesAreUniqueAndCoverEverySection)
@@ -22,7 +21,7 @@ TEST(SettingsSearchIndexTest, EntriesAreUniqueAndCoverEverySection)
     }
     EXPECT_EQ(ids.size(), 24);
     EXPECT_EQ(sections.size(), 8);
-    EXPECT_EQ(entries[13].id(), u"appearance::外观主题::灵动岛始终使用深色背景，与系统托盘一致"_s);
+    EXPECT_EQ(entries[13].id(), QStringLiteral("appearance::外观主题::灵动岛始终使用深色背景，与系统托盘一致"));
 }
 
 TEST(SettingsSearchIndexTest, FindsSectionsByTitleSubtitleKeywordOrLabelAndJumpsOnlyWhenNeeded)
@@ -33,18 +32,18 @@ TEST(SettingsSearchIndexTest, FindsSectionsByTitleSubtitleKeywordOrLabelAndJumps
         QList<SettingsSection> hits;
         std::optional<SettingsSection> shown;
     } cases[] = {
-        {u"Dark"_s, general, {appearance}, appearance},
-        {u"润色"_s, recognition, {general, recognition}, std::nullopt},
-        {u"润色"_s, about, {general, recognition}, general},
-        {u"关于"_s, general, {about}, about},
-        {u"  日志\n"_s, general, {diagnostics, about}, diagnostics},
-        {u"常规"_s, appearance, {general, recognition}, general},
-        {u"OPEN SOURCE"_s, general, {about}, about},
-        {u"导出"_s, general, {}, std::nullopt},
-        {u"后端地址"_s, general, {}, std::nullopt},
-        {u"no such setting"_s, recording, {}, std::nullopt},
-        {u"   "_s, recording, {}, std::nullopt},
-        {QString(), recording, {}, std::nullopt},
+        { QStringLiteral("Dark"), general, { appearance }, appearance },
+        { QStringLiteral("润色"), recognition, { general, recognition }, std::nullopt },
+        { QStringLiteral("润色"), about, { general, recognition }, general },
+        { QStringLiteral("关于"), general, { about }, about },
+        { QStringLiteral("  日志\n"), general, { diagnostics, about }, diagnostics },
+        { QStringLiteral("常规"), appearance, { general, recognition }, general },
+        { QStringLiteral("OPEN SOURCE"), general, { about }, about },
+        { QStringLiteral("导出"), general, {}, std::nullopt },
+        { QStringLiteral("后端地址"), general, {}, std::nullopt },
+        { QStringLiteral("no such setting"), recording, {}, std::nullopt },
+        { QStringLiteral("   "), recording, {}, std::nullopt },
+        { QString(), recording, {}, std::nullopt },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.query.toStdString());
@@ -53,10 +52,11 @@ TEST(SettingsSearchIndexTest, FindsSectionsByTitleSubtitleKeywordOrLabelAndJumps
     }
     // Each entry once, in index order, whichever of its texts matched.
     QStringList titles;
-    for (const SettingsSearchEntry& entry : SettingsSearchIndex::match(u"润色"_s))
+    for (const SettingsSearchEntry& entry : SettingsSearchIndex::match(QStringLiteral("润色")))
         titles.append(entry.title);
-    EXPECT_EQ(titles, (QStringList{u"说话转写后自动润色"_s, u"润色风格"_s, u"只插入原文，不插入润色版本"_s,
-                                   u"自动润色状态"_s}));
+    EXPECT_EQ(titles,
+        (QStringList { QStringLiteral("说话转写后自动润色"), QStringLiteral("润色风格"),
+            QStringLiteral("只插入原文，不插入润色版本"), QStringLiteral("自动润色状态") }));
 }
 
 } // namespace

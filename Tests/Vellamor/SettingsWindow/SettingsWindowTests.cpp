@@ -30,7 +30,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using enum SettingsSection;
 
@@ -102,7 +101,8 @@ protected:
     }
 
     QTemporaryDir folder;
-    std::shared_ptr<CountingDefaults> defaults = std::make_shared<CountingDefaults>(folder.filePath(u"d.ini"_s));
+    std::shared_ptr<CountingDefaults> defaults
+        = std::make_shared<CountingDefaults>(folder.filePath(QStringLiteral("d.ini")));
     std::shared_ptr<SettingsStore> store = std::make_shared<SettingsStore>(defaults, SettingsStore::standardKey());
     LocaleResolver locale;
     std::shared_ptr<FakeColorScheme> colorScheme = std::make_shared<FakeColorScheme>();
@@ -119,25 +119,25 @@ TEST_F(SettingsWindowTest, OpensOnTheRequestedSectionAndKeepsItsStateWhenClosed)
     SettingsWindow* built = controller->window();
     ASSERT_NE(built, nullptr);
     EXPECT_TRUE(built->isVisible());
-    EXPECT_EQ(built->windowTitle(), u"Vellamor 设置"_s);
+    EXPECT_EQ(built->windowTitle(), QStringLiteral("Vellamor 设置"));
     EXPECT_EQ(built->size(), QSize(820, 560));
     EXPECT_EQ(built->minimumSize(), QSize(680, 460));
     const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
     EXPECT_LE((built->geometry().center() - screenCentre).manhattanLength(), 10);
     EXPECT_EQ(window().shownSection(), general);
-    EXPECT_EQ(pageTexts().first(), u"常规"_s);
+    EXPECT_EQ(pageTexts().first(), QStringLiteral("常规"));
 
     controller->show(diagnostics);
     EXPECT_EQ(window().shownSection(), diagnostics);
     settleWidgets();
-    EXPECT_EQ(pageTexts().first(), u"诊断与日志"_s);
+    EXPECT_EQ(pageTexts().first(), QStringLiteral("诊断与日志"));
 
     window().sidebarRows()[3]->click();
     EXPECT_EQ(controller->selection.value(), recognition);
     EXPECT_EQ(window().shownSection(), recognition);
     for (SidebarRow* row : window().sidebarRows())
         EXPECT_EQ(row->isSelectedRow(), row->section() == recognition);
-    window().searchField().setText(u"zzz"_s);
+    window().searchField().setText(QStringLiteral("zzz"));
 
     // Showing the open window again rebuilds nothing.
     QWidget* page = window().page();
@@ -151,7 +151,7 @@ TEST_F(SettingsWindowTest, OpensOnTheRequestedSectionAndKeepsItsStateWhenClosed)
     EXPECT_EQ(controller->window(), built);
     EXPECT_TRUE(built->isVisible());
     EXPECT_EQ(window().shownSection(), recognition);
-    EXPECT_EQ(window().searchField().text(), u"zzz"_s);
+    EXPECT_EQ(window().searchField().text(), QStringLiteral("zzz"));
     EXPECT_NE(window().page(), page) << "a page coming back on screen is built anew";
 }
 
@@ -159,32 +159,32 @@ TEST_F(SettingsWindowTest, SearchDotsTheSectionsItFindsAndLeavesTheShownOneWhile
 {
     controller->show(about);
     QLineEdit& field = window().searchField();
-    EXPECT_EQ(field.placeholderText(), u"搜索设置"_s);
+    EXPECT_EQ(field.placeholderText(), QStringLiteral("搜索设置"));
 
-    field.setText(u"润色"_s);
+    field.setText(QStringLiteral("润色"));
     EXPECT_EQ(window().shownSection(), general);
     EXPECT_EQ(dottedSections(), (QList<SettingsSection>{general, recognition}));
 
     window().sidebarRows()[3]->click();
-    field.setText(u"润色 "_s);
+    field.setText(QStringLiteral("润色 "));
     EXPECT_EQ(window().shownSection(), recognition);
 
-    field.setText(u"   "_s);
+    field.setText(QStringLiteral("   "));
     EXPECT_TRUE(dottedSections().isEmpty());
-    field.setText(u"no such thing"_s);
+    field.setText(QStringLiteral("no such thing"));
     EXPECT_TRUE(dottedSections().isEmpty());
     field.clear();
     EXPECT_EQ(window().shownSection(), recognition);
 
     // Ctrl+F puts the cursor in the field with its text selected.
-    field.setText(u"Dark"_s);
+    field.setText(QStringLiteral("Dark"));
     EXPECT_EQ(window().shownSection(), appearance);
     window().sidebarRows()[0]->setFocus();
     auto* find = window().findChild<QShortcut*>();
     ASSERT_NE(find, nullptr);
     EXPECT_EQ(find->key(), QKeySequence(QKeySequence::Find));
     Q_EMIT find->activated();
-    EXPECT_EQ(field.selectedText(), u"Dark"_s);
+    EXPECT_EQ(field.selectedText(), QStringLiteral("Dark"));
 }
 
 TEST_F(SettingsWindowTest, TheToastStaysUntil800msAfterTheLastSavedChange)
@@ -194,8 +194,8 @@ TEST_F(SettingsWindowTest, TheToastStaysUntil800msAfterTheLastSavedChange)
     obs.enableLLMPolish.set(false);
     EXPECT_TRUE(window().savedToastVisible());
     clock.advance(500ms);
-    obs.language.set(u"en"_s);
-    obs.scene.set(u"email"_s);
+    obs.language.set(QStringLiteral("en"));
+    obs.scene.set(QStringLiteral("email"));
     settleWidgets();
     clock.advance(799ms);
     settleWidgets();
@@ -206,7 +206,7 @@ TEST_F(SettingsWindowTest, TheToastStaysUntil800msAfterTheLastSavedChange)
 
     // An equal value shows nothing.
     const int sleeps = clock.sleepsBegun();
-    obs.scene.set(u"email"_s);
+    obs.scene.set(QStringLiteral("email"));
     EXPECT_FALSE(window().savedToastVisible());
     EXPECT_EQ(clock.sleepsBegun(), sleeps);
 }
@@ -215,7 +215,7 @@ TEST_F(SettingsWindowTest, AWindowLeftClosedIsReleasedAndComesBackWithItsSelecti
 {
     controller->show(recognition);
     settleWidgets();
-    window().searchField().setText(u"麦克风"_s);
+    window().searchField().setText(QStringLiteral("麦克风"));
     window().sidebarRows()[4]->click();
     // Only a frame that fits the screen comes back; the offscreen screen is
     // 800 x 600, narrower than the default frame.
@@ -231,20 +231,20 @@ TEST_F(SettingsWindowTest, AWindowLeftClosedIsReleasedAndComesBackWithItsSelecti
     controller->show(std::nullopt);
     settleWidgets();
     EXPECT_EQ(window().shownSection(), appearance);
-    EXPECT_EQ(window().searchField().text(), u"麦克风"_s);
+    EXPECT_EQ(window().searchField().text(), QStringLiteral("麦克风"));
     EXPECT_EQ(window().geometry(), frame);
 }
 
 TEST_F(SettingsWindowTest, TheLanguageChoiceReachesTheProcessAndTheWindowAtOnce)
 {
     controller->show(std::nullopt);
-    window().binding().language.set(u"en"_s);
-    EXPECT_EQ(locale.languageCode(), u"en"_s);
+    window().binding().language.set(QStringLiteral("en"));
+    EXPECT_EQ(locale.languageCode(), QStringLiteral("en"));
     EXPECT_EQ(window().locale().language(), QLocale::English);
-    window().binding().language.set(u"zh"_s);
+    window().binding().language.set(QStringLiteral("zh"));
     EXPECT_EQ(window().locale().language(), QLocale::Chinese);
-    window().binding().language.set(u"auto"_s);
-    EXPECT_EQ(locale.languageCode(), u"auto"_s);
+    window().binding().language.set(QStringLiteral("auto"));
+    EXPECT_EQ(locale.languageCode(), QStringLiteral("auto"));
     EXPECT_EQ(window().locale(), QLocale::system());
 }
 
@@ -278,7 +278,8 @@ TEST_F(SettingsWindowTest, ASavedFrameThatDoesNotFitAScreenGivesWayToTheDefaultS
         SCOPED_TRACE(c.name);
         QWidget earlier;
         earlier.setGeometry(c.saved);
-        defaults->setData(SettingsWindow::frameKey(), c.saved.isValid() ? earlier.saveGeometry() : "garbage"_ba);
+        defaults->setData(
+            SettingsWindow::frameKey(), c.saved.isValid() ? earlier.saveGeometry() : QByteArrayLiteral("garbage"));
         controller = std::make_unique<SettingsWindowController>(dependencies());
         controller->show(std::nullopt);
         const QRect shown = window().geometry();
@@ -303,19 +304,20 @@ TEST_F(SettingsWindowTest, ThePickerSwitchesLightAndDarkAndSystemGivesBackTheSta
     auto* page = qobject_cast<AppearancePage*>(window().page());
     ASSERT_NE(page, nullptr);
     QComboBox& picker = page->themePicker();
-    EXPECT_EQ(picker.currentText(), u"跟随系统"_s);
+    EXPECT_EQ(picker.currentText(), QStringLiteral("跟随系统"));
     EXPECT_EQ(picker.width(), 130);
-    EXPECT_EQ(pageTexts(), (QStringList{u"外观"_s, u"主题与灵动岛位置"_s, u"主题"_s, u"外观主题"_s,
-                                        u"灵动岛始终使用深色背景，与系统托盘一致"_s, u"灵动岛位置"_s,
-                                        u"灵动岛始终出现在主屏顶部居中，距屏幕顶部 14pt"_s}));
+    EXPECT_EQ(pageTexts(),
+        (QStringList { QStringLiteral("外观"), QStringLiteral("主题与灵动岛位置"), QStringLiteral("主题"),
+            QStringLiteral("外观主题"), QStringLiteral("灵动岛始终使用深色背景，与系统托盘一致"),
+            QStringLiteral("灵动岛位置"), QStringLiteral("灵动岛始终出现在主屏顶部居中，距屏幕顶部 14pt") }));
     settleWidgets();
-    renderView(window(), u"settings-light"_s);
+    renderView(window(), QStringLiteral("settings-light"));
 
     Q_EMIT picker.activated(2);
-    EXPECT_EQ(defaults->string(ThemeManager::modeKey()), u"dark"_s);
+    EXPECT_EQ(defaults->string(ThemeManager::modeKey()), QStringLiteral("dark"));
     EXPECT_TRUE(WindowTheme::isDark());
     settleWidgets();
-    renderView(window(), u"settings-dark"_s);
+    renderView(window(), QStringLiteral("settings-dark"));
 
     // Only the user's pick writes; moving the picker from code does not.
     picker.setCurrentIndex(1);
@@ -325,7 +327,7 @@ TEST_F(SettingsWindowTest, ThePickerSwitchesLightAndDarkAndSystemGivesBackTheSta
     Q_EMIT picker.activated(0);
     Q_EMIT picker.activated(0);
     EXPECT_EQ(defaults->themeWrites, 3);
-    EXPECT_EQ(defaults->string(ThemeManager::modeKey()), u"system"_s);
+    EXPECT_EQ(defaults->string(ThemeManager::modeKey()), QStringLiteral("system"));
     EXPECT_EQ(QApplication::style()->name(), startStyle);
     EXPECT_EQ(QApplication::palette(), startPalette);
 
@@ -339,8 +341,9 @@ TEST_F(SettingsWindowTest, ThePickerSwitchesLightAndDarkAndSystemGivesBackTheSta
 TEST_F(SettingsWindowTest, AStoredModeIsReadExactlyAndNeitherWrittenNorAppliedAtStart)
 {
     const QPalette startPalette = QApplication::palette();
-    for (const auto& [stored, mode] : {std::pair{u"dark"_s, ThemeMode::dark}, std::pair{u"Dark"_s, ThemeMode::system},
-                                       std::pair{u"light"_s, ThemeMode::light}}) {
+    for (const auto& [stored, mode] : { std::pair { QStringLiteral("dark"), ThemeMode::dark },
+             std::pair { QStringLiteral("Dark"), ThemeMode::system },
+             std::pair { QStringLiteral("light"), ThemeMode::light } }) {
         defaults->setString(ThemeManager::modeKey(), stored);
         const int writes = defaults->themeWrites;
         ThemeManager read(defaults, nullptr);
@@ -349,7 +352,7 @@ TEST_F(SettingsWindowTest, AStoredModeIsReadExactlyAndNeitherWrittenNorAppliedAt
         EXPECT_EQ(QApplication::palette(), startPalette);
     }
     // The page applies the stored choice when it comes on screen.
-    defaults->setString(ThemeManager::modeKey(), u"dark"_s);
+    defaults->setString(ThemeManager::modeKey(), QStringLiteral("dark"));
     theme = std::make_unique<ThemeManager>(defaults, colorScheme);
     controller = std::make_unique<SettingsWindowController>(dependencies());
     controller->show(appearance);
@@ -363,7 +366,8 @@ TEST(PortalColorSchemeTest, ReadsThePortalValueInsideItsVariants)
     EXPECT_EQ(platform::PortalColorSchemeSource::fromPortalValue(nested), ColorScheme::dark);
     EXPECT_EQ(platform::PortalColorSchemeSource::fromPortalValue(QVariant(2u)), ColorScheme::light);
     EXPECT_EQ(platform::PortalColorSchemeSource::fromPortalValue(QVariant(0u)), ColorScheme::noPreference);
-    EXPECT_EQ(platform::PortalColorSchemeSource::fromPortalValue(QVariant(u"dark"_s)), ColorScheme::noPreference);
+    EXPECT_EQ(platform::PortalColorSchemeSource::fromPortalValue(QVariant(QStringLiteral("dark"))),
+        ColorScheme::noPreference);
 }
 
 } // namespace

@@ -42,7 +42,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 constexpr QSize minimumSize{680, 460};
@@ -55,7 +54,7 @@ class WindowSweepTest : public ::testing::Test {
 protected:
     WindowSweepTest()
     {
-        LocaleResolver::shared().setLanguage(u"zh"_s);
+        LocaleResolver::shared().setLanguage(QStringLiteral("zh"));
         services.models = [this] { return models; };
         services.serverPreferences = [this] { return std::make_shared<FakePreferencesAPI>(); };
         services.dataSync = [this] { return std::make_shared<FakeDataSyncAPI>(); };
@@ -75,7 +74,7 @@ protected:
         controller.reset();
         theme.setMode(ThemeMode::system);
         runEventLoopFor(20ms);
-        LocaleResolver::shared().setLanguage(u"auto"_s);
+        LocaleResolver::shared().setLanguage(QStringLiteral("auto"));
     }
 
     static DiagnosticsServices diagnostics()
@@ -84,17 +83,18 @@ protected:
             std::make_shared<FakeInputMonitoringProbe>(platform::InputMonitoringSupport::available),
             std::make_shared<FakeSoundServer>(), std::make_shared<FakeAccessibilityStatus>(false),
             std::make_shared<FakeCommandLauncher>()});
-        return {checker, std::make_shared<FakePasteboard>(), std::make_shared<FakeWorkspace>(), std::nullopt,
-                ApplicationVersion{u"1.4.0"_s, u"210"_s}};
+        return { checker, std::make_shared<FakePasteboard>(), std::make_shared<FakeWorkspace>(), std::nullopt,
+            ApplicationVersion { QStringLiteral("1.4.0"), QStringLiteral("210") } };
     }
 
     void signIn()
     {
-        const AuthMe me{42, u"a.rather.long.address@example.com"_s, u"zh-CN"_s, Date::fromUnixSeconds(1'700'000'000),
-                        Date::fromUnixSeconds(1'760'000'000)};
+        const AuthMe me { 42, QStringLiteral("a.rather.long.address@example.com"), QStringLiteral("zh-CN"),
+            Date::fromUnixSeconds(1'700'000'000), Date::fromUnixSeconds(1'760'000'000) };
         api->succeed(FakeAuthAPI::Op::verifyUnifiedCode,
-                     VerifyCodeResponse{{u"at"_s, u"rt"_s, Date::fromUnixSeconds(4'000'000'000)}, me, false});
-        runBlocking(session->loginWithUnifiedCode(me.email, u"123456"_s));
+            VerifyCodeResponse {
+                { QStringLiteral("at"), QStringLiteral("rt"), Date::fromUnixSeconds(4'000'000'000) }, me, false });
+        runBlocking(session->loginWithUnifiedCode(me.email, QStringLiteral("123456")));
         settleWidgets();
     }
 
@@ -125,9 +125,9 @@ protected:
                     const QString where = name + u'-' + rawValue(section) + u'-' + rawValue(mode) + u'-'
                         + QString::number(size.width());
                     for (const QString& fault : layoutFaults(window))
-                        faults.append(where + u": "_s + fault);
+                        faults.append(where + QStringLiteral(": ") + fault);
                     if (size == defaultSize)
-                        renderView(window, u"sweep-"_s + where);
+                        renderView(window, QStringLiteral("sweep-") + where);
                 }
             }
         }
@@ -135,13 +135,14 @@ protected:
     }
 
     QTemporaryDir folder;
-    std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(folder.filePath(u"d.ini"_s));
+    std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(folder.filePath(QStringLiteral("d.ini")));
     std::shared_ptr<SettingsStore> store = std::make_shared<SettingsStore>(defaults, SettingsStore::standardKey());
     ThemeManager theme{defaults, nullptr};
     std::shared_ptr<FakeAuthAPI> api = std::make_shared<FakeAuthAPI>();
-    std::shared_ptr<AuthSession> session = std::make_shared<AuthSession>(
-        api, std::make_shared<KeychainStore>(std::make_shared<InMemorySecureItemStore>(), u"a"_s, u"s"_s),
-        VellamorLog(u"t"_s, u"auth"_s, nullptr, nullptr), &Date::now, defaults);
+    std::shared_ptr<AuthSession> session = std::make_shared<AuthSession>(api,
+        std::make_shared<KeychainStore>(
+            std::make_shared<InMemorySecureItemStore>(), QStringLiteral("a"), QStringLiteral("s")),
+        VellamorLog(QStringLiteral("t"), QStringLiteral("auth"), nullptr, nullptr), &Date::now, defaults);
     AuthSheetPresenter presenter{api, session};
     std::shared_ptr<FakeAccountAPIs> account = std::make_shared<FakeAccountAPIs>();
     std::shared_ptr<FakeModelAPI> models = std::make_shared<FakeModelAPI>();
@@ -157,9 +158,9 @@ protected:
 TEST_F(WindowSweepTest, EverySettingsSectionFitsItsWindowSignedOutAndIn)
 {
     const QList<SettingsSection> sections(allSettingsSections.begin(), allSettingsSections.end());
-    QStringList faults = sweepSettings(u"signed-out"_s, sections);
+    QStringList faults = sweepSettings(QStringLiteral("signed-out"), sections);
     signIn();
-    faults += sweepSettings(u"signed-in"_s, sections);
+    faults += sweepSettings(QStringLiteral("signed-in"), sections);
     EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
 }
 
@@ -197,38 +198,38 @@ TEST_F(WindowSweepTest, EverySectionBuildsAndShowsWhatItsSearchRowsFind)
 TEST_F(WindowSweepTest, TheAboutPageFitsInEnglish)
 {
     controller->show(SettingsSection::general);
-    controller->window()->binding().language.set(u"en"_s);
-    const QStringList faults = sweepSettings(u"english"_s, {SettingsSection::about});
+    controller->window()->binding().language.set(QStringLiteral("en"));
+    const QStringList faults = sweepSettings(QStringLiteral("english"), { SettingsSection::about });
     EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
 }
 
 TEST_F(WindowSweepTest, EveryStepOfTheSignInSheetFits)
 {
-    api->succeed(FakeAuthAPI::Op::requestUnifiedCode, RequestCodeResponse{u"login"_s, 300});
+    api->succeed(FakeAuthAPI::Op::requestUnifiedCode, RequestCodeResponse { QStringLiteral("login"), 300 });
     AuthSheet* sheet = presenter.present();
     ASSERT_NE(sheet, nullptr);
     // Fixed in size: the frame offers no minimise or maximise.
     const Qt::WindowFlags frame = Qt::CustomizeWindowHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint;
     EXPECT_EQ(sheet->windowFlags() & frame, Qt::CustomizeWindowHint);
     AuthSheetViewModel& model = sheet->viewModel();
-    const std::vector<std::pair<QString, std::function<void()>>> steps{
-        {u"email"_s, [&] { model.setEmail(u"me@example.com"_s); }},
-        {u"code"_s,
-         [&] {
-             model.primaryAction();
-             ASSERT_TRUE(waitUntil([&] { return !model.state.value().isBusy; }));
-         }},
-        {u"password"_s, [&] { model.switchTab(AuthSheetViewModel::Tab::password); }},
+    const std::vector<std::pair<QString, std::function<void()>>> steps {
+        { QStringLiteral("email"), [&] { model.setEmail(QStringLiteral("me@example.com")); } },
+        { QStringLiteral("code"),
+            [&] {
+                model.primaryAction();
+                ASSERT_TRUE(waitUntil([&] { return !model.state.value().isBusy; }));
+            } },
+        { QStringLiteral("password"), [&] { model.switchTab(AuthSheetViewModel::Tab::password); } },
     };
     QStringList faults;
     for (const auto& [step, enter] : steps) {
         enter();
         for (const ThemeMode mode : {ThemeMode::light, ThemeMode::dark}) {
             theme.setMode(mode);
-            const QString where = u"sheet-"_s + step + u'-' + rawValue(mode);
+            const QString where = QStringLiteral("sheet-") + step + u'-' + rawValue(mode);
             for (const QString& fault : layoutFaults(*sheet))
-                faults.append(where + u": "_s + fault);
-            renderView(*sheet, u"sweep-"_s + where);
+                faults.append(where + QStringLiteral(": ") + fault);
+            renderView(*sheet, QStringLiteral("sweep-") + where);
         }
     }
     EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
@@ -243,14 +244,13 @@ TEST_F(WindowSweepTest, TheTrayMenusDisabledRowsAreDimmerThanItsEntries)
     QMenu& menu = menuBar.menu();
     const QList<QAction*> actions = menu.actions();
     ASSERT_FALSE(actions.first()->isEnabled());
-    QAction* entry = *std::find_if(actions.begin(), actions.end(), [](QAction* action) {
-        return action->text() == u"打开设置…"_s;
-    });
+    QAction* entry = *std::find_if(
+        actions.begin(), actions.end(), [](QAction* action) { return action->text() == QStringLiteral("打开设置…"); });
     for (const ThemeMode mode : {ThemeMode::light, ThemeMode::dark}) {
         theme.setMode(mode);
         settleWidgets();
         menu.adjustSize();
-        const QImage image = renderView(menu, u"sweep-tray-menu-"_s + rawValue(mode));
+        const QImage image = renderView(menu, QStringLiteral("sweep-tray-menu-") + rawValue(mode));
         const auto contrast = [&](QAction* action) {
             return layoutSweep::inkOf(image.copy(menu.actionGeometry(action))).contrast;
         };

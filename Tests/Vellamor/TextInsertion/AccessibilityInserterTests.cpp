@@ -18,7 +18,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using Error = AccessibilityInserterError;
 using Kind = AccessibilityInserterError::Kind;
 using Field = FakeAccessibilityBus::Field;
@@ -98,7 +97,7 @@ TEST_F(AccessibilityInserterTest, ChecksAccessFocusAndOwnerBeforeTouchingTheFiel
         trusted_ = c.trusted;
         preferKeyboard_ = c.preferKeyboard;
         if (c.focused) {
-            Field focused = field("Qt", u"abc"_s, 3);
+            Field focused = field("Qt", QStringLiteral("abc"), 3);
             focused.processId = c.pid;
             focused.editable = c.editable;
             bus_->focus(focused);
@@ -110,7 +109,7 @@ TEST_F(AccessibilityInserterTest, ChecksAccessFocusAndOwnerBeforeTouchingTheFiel
         if (!c.trusted || c.preferKeyboard) {
             EXPECT_TRUE(bus_->calls().isEmpty());
         }
-        const auto error = insert(u"x"_s);
+        const auto error = insert(QStringLiteral("x"));
         ASSERT_TRUE(error);
         EXPECT_EQ(error->kind(), c.expected);
         EXPECT_TRUE(bus_->writes().isEmpty());
@@ -136,62 +135,83 @@ TEST_F(AccessibilityInserterTest, WritesAtTheCaretOrThroughTheValueAndChecksWhat
     };
     const std::optional<int> noCaret;
     const Case cases[] = {
-        {"qtAtTheCaretAfterAnEmoji", field("Qt", u"a🎉b"_s, 3), u"世界🎉"_s, std::nullopt,
-         {uR"(insertText(3,"世界🎉",4))"_s}, u"a🎉世界🎉b"_s},
-        {"qtOverASelectedEmoji", field("Qt", u"a🎉b"_s, 3, AccessibleRange{1, 3}), u"世界🎉"_s, std::nullopt,
-         {u"deleteText(1,3)"_s, uR"(insertText(1,"世界🎉",4))"_s}, u"a世界🎉b"_s},
-        {"selectionReportedBackwards", field("Qt", u"hello"_s, 1, AccessibleRange{4, 1}), u"X"_s, std::nullopt,
-         {u"deleteText(1,4)"_s, uR"(insertText(1,"X",1))"_s}, u"hXo"_s},
-        {"gtkAtTheCaretAfterAnEmoji", field("GAIL", u"a🎉b"_s, 2), u"世界🎉"_s, std::nullopt,
-         {uR"(insertText(2,"世界🎉",10))"_s}, u"a🎉世界🎉b"_s},
-        {"gtkOverASelectedEmoji", field("GAIL", u"a🎉b"_s, 2, AccessibleRange{1, 2}), u"世界🎉"_s, std::nullopt,
-         {u"deleteText(1,2)"_s, uR"(insertText(1,"世界🎉",10))"_s}, u"a世界🎉b"_s},
-        {"gtk4AtTheEnd", field("GTK", u"a🎉b"_s, 3), u"世界🎉"_s, std::nullopt, {uR"(insertText(3,"世界🎉",10))"_s},
-         u"a🎉b世界🎉"_s},
+        { "qtAtTheCaretAfterAnEmoji", field("Qt", QStringLiteral("a🎉b"), 3), QStringLiteral("世界🎉"), std::nullopt,
+            { QStringLiteral(R"(insertText(3,"世界🎉",4))") }, QStringLiteral("a🎉世界🎉b") },
+        { "qtOverASelectedEmoji", field("Qt", QStringLiteral("a🎉b"), 3, AccessibleRange { 1, 3 }),
+            QStringLiteral("世界🎉"), std::nullopt,
+            { QStringLiteral("deleteText(1,3)"), QStringLiteral(R"(insertText(1,"世界🎉",4))") },
+            QStringLiteral("a世界🎉b") },
+        { "selectionReportedBackwards", field("Qt", QStringLiteral("hello"), 1, AccessibleRange { 4, 1 }),
+            QStringLiteral("X"), std::nullopt,
+            { QStringLiteral("deleteText(1,4)"), QStringLiteral(R"(insertText(1,"X",1))") }, QStringLiteral("hXo") },
+        { "gtkAtTheCaretAfterAnEmoji", field("GAIL", QStringLiteral("a🎉b"), 2), QStringLiteral("世界🎉"), std::nullopt,
+            { QStringLiteral(R"(insertText(2,"世界🎉",10))") }, QStringLiteral("a🎉世界🎉b") },
+        { "gtkOverASelectedEmoji", field("GAIL", QStringLiteral("a🎉b"), 2, AccessibleRange { 1, 2 }),
+            QStringLiteral("世界🎉"), std::nullopt,
+            { QStringLiteral("deleteText(1,2)"), QStringLiteral(R"(insertText(1,"世界🎉",10))") },
+            QStringLiteral("a世界🎉b") },
+        { "gtk4AtTheEnd", field("GTK", QStringLiteral("a🎉b"), 3), QStringLiteral("世界🎉"), std::nullopt,
+            { QStringLiteral(R"(insertText(3,"世界🎉",10))") }, QStringLiteral("a🎉b世界🎉") },
         // Without a caret the whole value is set: around what the user had typed.
-        {"unknownCaretKeepsTheUsersText", field("Qt", u"draft: "_s, noCaret), u"你好"_s, std::nullopt,
-         {uR"(setTextContents("draft: 你好"))"_s}, u"draft: 你好"_s},
-        {"unknownCaretReplacesTheSelection", field("GAIL", u"one 🎉 three"_s, noCaret, AccessibleRange{4, 5}), u"2"_s,
-         std::nullopt, {uR"(setTextContents("one 2 three"))"_s}, u"one 2 three"_s},
-        {"unknownCaretAndUnreadableValue", with(field("Qt", u"secret"_s, noCaret), &Field::unreadable, true), u"x"_s,
-         Error::notSupported(), {}, u"secret"_s},
+        { "unknownCaretKeepsTheUsersText", field("Qt", QStringLiteral("draft: "), noCaret), QStringLiteral("你好"),
+            std::nullopt, { QStringLiteral(R"(setTextContents("draft: 你好"))") }, QStringLiteral("draft: 你好") },
+        { "unknownCaretReplacesTheSelection",
+            field("GAIL", QStringLiteral("one 🎉 three"), noCaret, AccessibleRange { 4, 5 }), QStringLiteral("2"),
+            std::nullopt, { QStringLiteral(R"(setTextContents("one 2 three"))") }, QStringLiteral("one 2 three") },
+        { "unknownCaretAndUnreadableValue",
+            with(field("Qt", QStringLiteral("secret"), noCaret), &Field::unreadable, true), QStringLiteral("x"),
+            Error::notSupported(), {}, QStringLiteral("secret") },
         // Regression: reporting notWritten here made the keystroke layer type
         // the text a second time.
-        {"acceptedAtTheCaretThenUnreadable", with(field("Qt", u"ab"_s, 1), &Field::unreadableAfterWrite, true),
-         u"X"_s, std::nullopt, {uR"(insertText(1,"X",1))"_s}, u"aXb"_s},
-        {"acceptedValueThenUnreadable", with(field("Qt", u"ab"_s, noCaret), &Field::unreadableAfterWrite, true),
-         u"X"_s, std::nullopt, {uR"(setTextContents("abX"))"_s}, u"abX"_s},
-        {"unreadableBeforeTheWrite", with(field("Qt", u"ab"_s, 1), &Field::unreadableUntilWrite, true), u"Q"_s,
-         std::nullopt, {uR"(insertText(1,"Q",1))"_s}, u"aQb"_s},
-        {"arrivedAndTheFieldAddedASuffix",
-         with(field("Qt", u"ab"_s, 1), &Field::reformat, [](const QString& text) { return text + u"…"_s; }),
-         u"🎉x"_s, std::nullopt, {uR"(insertText(1,"🎉x",3))"_s}, u"a🎉xb…"_s},
+        { "acceptedAtTheCaretThenUnreadable",
+            with(field("Qt", QStringLiteral("ab"), 1), &Field::unreadableAfterWrite, true), QStringLiteral("X"),
+            std::nullopt, { QStringLiteral(R"(insertText(1,"X",1))") }, QStringLiteral("aXb") },
+        { "acceptedValueThenUnreadable",
+            with(field("Qt", QStringLiteral("ab"), noCaret), &Field::unreadableAfterWrite, true), QStringLiteral("X"),
+            std::nullopt, { QStringLiteral(R"(setTextContents("abX"))") }, QStringLiteral("abX") },
+        { "unreadableBeforeTheWrite", with(field("Qt", QStringLiteral("ab"), 1), &Field::unreadableUntilWrite, true),
+            QStringLiteral("Q"), std::nullopt, { QStringLiteral(R"(insertText(1,"Q",1))") }, QStringLiteral("aQb") },
+        { "arrivedAndTheFieldAddedASuffix",
+            with(field("Qt", QStringLiteral("ab"), 1), &Field::reformat,
+                [](const QString& text) { return text + QStringLiteral("…"); }),
+            QStringLiteral("🎉x"), std::nullopt, { QStringLiteral(R"(insertText(1,"🎉x",3))") },
+            QStringLiteral("a🎉xb…") },
         // Cut short at the caret: changed otherwise than asked, and not undone either.
-        {"cutShortAtTheCaret", with(field("Qt", u"abcd"_s, 4), &Field::reformat, keepFirst(5)), u"XYZ"_s,
-         Error::changedUnexpectedly(), {uR"(insertText(4,"XYZ",3))"_s}, u"abcdX"_s},
+        { "cutShortAtTheCaret", with(field("Qt", QStringLiteral("abcd"), 4), &Field::reformat, keepFirst(5)),
+            QStringLiteral("XYZ"), Error::changedUnexpectedly(), { QStringLiteral(R"(insertText(4,"XYZ",3))") },
+            QStringLiteral("abcdX") },
         // Unchanged is not arrived, though the text stands at the caret already.
-        {"acceptedAndIgnored",
-         with(field("Qt", u"aXb"_s, 1), &Field::reformat, [](const QString&) { return u"aXb"_s; }), u"X"_s,
-         Error::notWritten(), {uR"(insertText(1,"X",1))"_s}, u"aXb"_s},
-        {"valueCutShortIsPutBack", with(field("Qt", u"abc"_s, noCaret), &Field::reformat, keepFirst(4)), u"XYZ"_s,
-         Error::notWritten(), {uR"(setTextContents("abcXYZ"))"_s, uR"(setTextContents("abc"))"_s}, u"abc"_s},
-        {"insertRefused", with(field("Qt", u"ab"_s, 1), &Field::insertStatus, -25205), u"X"_s, Error::failed(-25205),
-         {uR"(insertText(1,"X",1))"_s}, u"ab"_s},
-        {"deleteRefused", with(field("Qt", u"abc"_s, 1, AccessibleRange{1, 2}), &Field::deleteStatus, 7), u"X"_s,
-         Error::failed(7), {u"deleteText(1,2)"_s}, u"abc"_s},
-        {"valueRefused", with(field("Qt", u"abc"_s, noCaret), &Field::setStatus, 3), u"X"_s, Error::failed(3),
-         {uR"(setTextContents("abcX"))"_s}, u"abc"_s},
+        { "acceptedAndIgnored",
+            with(field("Qt", QStringLiteral("aXb"), 1), &Field::reformat,
+                [](const QString&) { return QStringLiteral("aXb"); }),
+            QStringLiteral("X"), Error::notWritten(), { QStringLiteral(R"(insertText(1,"X",1))") },
+            QStringLiteral("aXb") },
+        { "valueCutShortIsPutBack", with(field("Qt", QStringLiteral("abc"), noCaret), &Field::reformat, keepFirst(4)),
+            QStringLiteral("XYZ"), Error::notWritten(),
+            { QStringLiteral(R"(setTextContents("abcXYZ"))"), QStringLiteral(R"(setTextContents("abc"))") },
+            QStringLiteral("abc") },
+        { "insertRefused", with(field("Qt", QStringLiteral("ab"), 1), &Field::insertStatus, -25205),
+            QStringLiteral("X"), Error::failed(-25205), { QStringLiteral(R"(insertText(1,"X",1))") },
+            QStringLiteral("ab") },
+        { "deleteRefused",
+            with(field("Qt", QStringLiteral("abc"), 1, AccessibleRange { 1, 2 }), &Field::deleteStatus, 7),
+            QStringLiteral("X"), Error::failed(7), { QStringLiteral("deleteText(1,2)") }, QStringLiteral("abc") },
+        { "valueRefused", with(field("Qt", QStringLiteral("abc"), noCaret), &Field::setStatus, 3), QStringLiteral("X"),
+            Error::failed(3), { QStringLiteral(R"(setTextContents("abcX"))") }, QStringLiteral("abc") },
         // Reading it back would hold the application for seconds.
-        {"fieldTooLongToRead", field("Qt", QString(accessibleTextLimit, u'a'), 0), u"X"_s, Error::notSupported(), {},
-         QString(accessibleTextLimit, u'a')},
+        { "fieldTooLongToRead", field("Qt", QString(accessibleTextLimit, u'a'), 0), QStringLiteral("X"),
+            Error::notSupported(), {}, QString(accessibleTextLimit, u'a') },
         // A write past the call's time-out: only what the field shows counts.
-        {"lateButArrived", with(field("GAIL", u"ab"_s, 1), &Field::answersLate, true), u"X"_s, std::nullopt,
-         {uR"(insertText(1,"X",1))"_s}, u"aXb"_s},
-        {"lateAndNotThereYet", with(field("Qt", u"ab"_s, 1), &Field::insertStatus, Bus::unanswered), u"X"_s,
-         Error::unanswered(), {uR"(insertText(1,"X",1))"_s}, u"ab"_s},
-        {"lateValueIsNotPutBack",
-         with(with(field("Qt", u"abc"_s, noCaret), &Field::answersLate, true), &Field::reformat, keepFirst(4)),
-         u"XYZ"_s, Error::unanswered(), {uR"(setTextContents("abcXYZ"))"_s}, u"abcX"_s},
+        { "lateButArrived", with(field("GAIL", QStringLiteral("ab"), 1), &Field::answersLate, true),
+            QStringLiteral("X"), std::nullopt, { QStringLiteral(R"(insertText(1,"X",1))") }, QStringLiteral("aXb") },
+        { "lateAndNotThereYet", with(field("Qt", QStringLiteral("ab"), 1), &Field::insertStatus, Bus::unanswered),
+            QStringLiteral("X"), Error::unanswered(), { QStringLiteral(R"(insertText(1,"X",1))") },
+            QStringLiteral("ab") },
+        { "lateValueIsNotPutBack",
+            with(with(field("Qt", QStringLiteral("abc"), noCaret), &Field::answersLate, true), &Field::reformat,
+                keepFirst(4)),
+            QStringLiteral("XYZ"), Error::unanswered(), { QStringLiteral(R"(setTextContents("abcXYZ"))") },
+            QStringLiteral("abcX") },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -204,9 +224,9 @@ TEST_F(AccessibilityInserterTest, WritesAtTheCaretOrThroughTheValueAndChecksWhat
 
 TEST(ToolkitTextUnitsTest, ConvertsOffsetsAroundSurrogatePairs)
 {
-    const ToolkitTextUnits qt = ToolkitTextUnits::forToolkit(u" QT "_s);
-    const ToolkitTextUnits gtk = ToolkitTextUnits::forToolkit(u"GAIL"_s);
-    const QString text = u"a🎉b世"_s;
+    const ToolkitTextUnits qt = ToolkitTextUnits::forToolkit(QStringLiteral(" QT "));
+    const ToolkitTextUnits gtk = ToolkitTextUnits::forToolkit(QStringLiteral("GAIL"));
+    const QString text = QStringLiteral("a🎉b世");
     struct Case {
         const ToolkitTextUnits& units;
         int offset;
@@ -227,10 +247,10 @@ TEST(ToolkitTextUnitsTest, ConvertsOffsetsAroundSurrogatePairs)
 
 TEST(InsertionPreferencesTest, ReadsPreferKeyboardOverAXAtEveryCall)
 {
-    auto defaults = std::make_shared<UserDefaults>(QDir(testHome()).filePath(u"prefs.ini"_s));
+    auto defaults = std::make_shared<UserDefaults>(QDir(testHome()).filePath(QStringLiteral("prefs.ini")));
     const auto prefer = InsertionPreferences::preferKeyboardOverAX(defaults);
     EXPECT_FALSE(prefer());
-    ASSERT_TRUE(defaults->setBool(u"preferKeyboardOverAX"_s, true));
+    ASSERT_TRUE(defaults->setBool(QStringLiteral("preferKeyboardOverAX"), true));
     EXPECT_TRUE(prefer());
     EXPECT_FALSE(InsertionPreferences::preferKeyboardOverAX(nullptr)());
 }

@@ -18,14 +18,14 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using Field = BrowserPage::Field;
 
 // Texts that need keys mapped for a while: Chinese, emoji (beyond 16 bits,
 // with a skin tone), and more distinct characters than one keymap batch holds.
-const QString samples[] = {u"今天下午三点我们在会议室讨论新版本发布"_s, u"好的👍🏽 明天见🎉😀"_s,
-                           u"Mixed 中文 text, Ünïcödé ✓ 🎉 and 二十个不同的汉字在这里一起出现! OK"_s};
+const QString samples[]
+    = { QStringLiteral("今天下午三点我们在会议室讨论新版本发布"), QStringLiteral("好的👍🏽 明天见🎉😀"),
+          QStringLiteral("Mixed 中文 text, Ünïcödé ✓ 🎉 and 二十个不同的汉字在这里一起出现! OK") };
 
 using BrowserInsertionDesktopTest = DesktopTest;
 
@@ -33,8 +33,9 @@ using BrowserInsertionDesktopTest = DesktopTest;
 // each layer: exactly the text, the clipboard as it was.
 TEST_F(BrowserInsertionDesktopTest, ChineseEmojiAndMixedTextArriveWholeInEveryField)
 {
-    const QString earlierText = u"earlier 文本"_s;
-    TextTarget owner(QStringLiteral(VELLAMOR_QT_TEXT_TARGET), {u"owner"_s, earlierText, u"<b>x</b>"_s});
+    const QString earlierText = QStringLiteral("earlier 文本");
+    TextTarget owner(
+        QStringLiteral(VELLAMOR_QT_TEXT_TARGET), { QStringLiteral("owner"), earlierText, QStringLiteral("<b>x</b>") });
     ASSERT_TRUE(owner.isReady());
     BrowserPage page(QStringLiteral(VELLAMOR_BROWSER_PAGE));
     ASSERT_TRUE(page.isStarted()) << "chromium did not show the page";
@@ -59,8 +60,9 @@ TEST_F(BrowserInsertionDesktopTest, ChineseEmojiAndMixedTextArriveWholeInEveryFi
                     EXPECT_EQ(runBlocking(chain.insertLayered(sample), 30s), InsertStrategy::keyboard);
                 }
                 EXPECT_EQ(page.waitForText(sample), sample);
-                EXPECT_EQ(outputOf(u"xclip"_s, u"-o -selection clipboard -t UTF8_STRING"_s.split(u' ')),
-                          earlierText.toUtf8());
+                EXPECT_EQ(outputOf(QStringLiteral("xclip"),
+                              QStringLiteral("-o -selection clipboard -t UTF8_STRING").split(u' ')),
+                    earlierText.toUtf8());
             }
         }
     }

@@ -13,22 +13,22 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using platform::PasteboardEntry;
 using platform::PasteboardSelection;
 
-const std::vector<PasteboardEntry> earlierClipboard{
-    {u"text/plain"_s, QByteArrayLiteral("earlier")},
-    {u"text/html"_s, QByteArrayLiteral("<i>earlier</i>")},
-    {u"image/png"_s, QByteArray("\x89PNG\r\n\x1a\n\0\0", 10)},
-    {u"Pixmap"_s, QByteArrayLiteral("pixmap")},
+const std::vector<PasteboardEntry> earlierClipboard {
+    { QStringLiteral("text/plain"), QByteArrayLiteral("earlier") },
+    { QStringLiteral("text/html"), QByteArrayLiteral("<i>earlier</i>") },
+    { QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\n\0\0", 10) },
+    { QStringLiteral("Pixmap"), QByteArrayLiteral("pixmap") },
 };
-const std::vector<PasteboardEntry> earlierPrimary{{u"text/plain"_s, QByteArrayLiteral("selected")}};
+const std::vector<PasteboardEntry> earlierPrimary { { QStringLiteral("text/plain"), QByteArrayLiteral("selected") } };
 // Listed by X11 owners beside the content (selection targets, Qt's image
 // alias): a snapshot must not read them.
-const QStringList x11Targets{u"TARGETS"_s, u"MULTIPLE"_s, u"TIMESTAMP"_s, u"SAVE_TARGETS"_s, u"UTF8_STRING"_s,
-                             u"COMPOUND_TEXT"_s, u"STRING"_s, u"application/x-qt-image"_s};
+const QStringList x11Targets { QStringLiteral("TARGETS"), QStringLiteral("MULTIPLE"), QStringLiteral("TIMESTAMP"),
+    QStringLiteral("SAVE_TARGETS"), QStringLiteral("UTF8_STRING"), QStringLiteral("COMPOUND_TEXT"),
+    QStringLiteral("STRING"), QStringLiteral("application/x-qt-image") };
 
 class ClipboardInserterTest : public ::testing::Test {
 protected:
@@ -80,10 +80,10 @@ protected:
 TEST_F(ClipboardInserterTest, PastesFromTheClipboardThenPutsItsContentsBack)
 {
     injector_->modifiersHeldUntil = 300ms;
-    EXPECT_NO_THROW(runBlocking(paste(u"hello 世界🎉"_s)));
+    EXPECT_NO_THROW(runBlocking(paste(QStringLiteral("hello 世界🎉"))));
     ASSERT_EQ(atTap_.size(), 1u);
-    EXPECT_EQ(atTap_[0].clipboard, u"hello 世界🎉"_s);
-    EXPECT_EQ(atTap_[0].primary, u"selected"_s);
+    EXPECT_EQ(atTap_[0].clipboard, QStringLiteral("hello 世界🎉"));
+    EXPECT_EQ(atTap_[0].primary, QStringLiteral("selected"));
     EXPECT_EQ(atTap_[0].guard, std::vector<bool>{true});
     const auto& tap = injector_->taps().at(0);
     // The user's modifiers would change the chord: it waits for their release.
@@ -101,8 +101,8 @@ TEST_F(ClipboardInserterTest, EmptyClipboardIsEmptyAgainAfterwards)
 {
     pasteboard_->hold(PasteboardSelection::clipboard, {});
     pasteboard_->hold(PasteboardSelection::primary, {});
-    EXPECT_NO_THROW(runBlocking(paste(u"x"_s)));
-    EXPECT_EQ(atTap_.at(0).clipboard, u"x"_s);
+    EXPECT_NO_THROW(runBlocking(paste(QStringLiteral("x"))));
+    EXPECT_EQ(atTap_.at(0).clipboard, QStringLiteral("x"));
     EXPECT_TRUE(pasteboard_->contents(PasteboardSelection::clipboard).empty());
     EXPECT_TRUE(pasteboard_->contents(PasteboardSelection::primary).empty());
 }
@@ -117,19 +117,20 @@ TEST_F(ClipboardInserterTest, TerminalsGetTheirOwnPasteChord)
         bool control;
     };
     const Case cases[] = {
-        {{u"kate"_s, u"kate"_s}, FakeKeyInjector::vKey, false, true},
-        {{}, FakeKeyInjector::vKey, false, true},
-        {{u"terminalish"_s}, FakeKeyInjector::vKey, false, true},
-        {{u"gnome-terminal-server"_s, u"Gnome-terminal"_s}, FakeKeyInjector::vKey, true, true},
-        {{u"x"_s, u"Alacritty"_s}, FakeKeyInjector::vKey, true, true},
-        {{u"xterm"_s, u"XTerm"_s}, FakeKeyInjector::insertKey, true, false},
-        {{u"URXVT"_s}, FakeKeyInjector::insertKey, true, false},
+        { { QStringLiteral("kate"), QStringLiteral("kate") }, FakeKeyInjector::vKey, false, true },
+        { {}, FakeKeyInjector::vKey, false, true },
+        { { QStringLiteral("terminalish") }, FakeKeyInjector::vKey, false, true },
+        { { QStringLiteral("gnome-terminal-server"), QStringLiteral("Gnome-terminal") }, FakeKeyInjector::vKey, true,
+            true },
+        { { QStringLiteral("x"), QStringLiteral("Alacritty") }, FakeKeyInjector::vKey, true, true },
+        { { QStringLiteral("xterm"), QStringLiteral("XTerm") }, FakeKeyInjector::insertKey, true, false },
+        { { QStringLiteral("URXVT") }, FakeKeyInjector::insertKey, true, false },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.windowClass.join(u'/').toStdString());
         reset();
         injector_->windowClass = c.windowClass;
-        EXPECT_NO_THROW(runBlocking(paste(u"ls"_s)));
+        EXPECT_NO_THROW(runBlocking(paste(QStringLiteral("ls"))));
         ASSERT_EQ(injector_->taps().size(), 1u);
         EXPECT_EQ(injector_->taps()[0].keyCode, c.keyCode);
         EXPECT_EQ(injector_->taps()[0].shift, c.shift);
@@ -145,23 +146,23 @@ TEST_F(ClipboardInserterTest, FailuresPutTheContentsBack)
         ClipboardInserterError expected;
     };
     const Case cases[] = {
-        {"clipboardRefused", [this] { pasteboard_->refuseText = true; },
-         ClipboardInserterError::pasteboardWriteFailed()},
-        {"primaryRefused",
-         [this] {
-             pasteboard_->refuseText = true;
-             pasteboard_->refuseTextOn = PasteboardSelection::primary;
-             injector_->windowClass = {u"xterm"_s};
-         },
-         ClipboardInserterError::pasteboardWriteFailed()},
-        {"noSyntheticInput", [this] { injector_->available = false; }, ClipboardInserterError::eventSourceFailed()},
-        {"keyRefused", [this] { injector_->refuseTapsFrom = 0; }, ClipboardInserterError::eventBuildFailed()},
+        { "clipboardRefused", [this] { pasteboard_->refuseText = true; },
+            ClipboardInserterError::pasteboardWriteFailed() },
+        { "primaryRefused",
+            [this] {
+                pasteboard_->refuseText = true;
+                pasteboard_->refuseTextOn = PasteboardSelection::primary;
+                injector_->windowClass = { QStringLiteral("xterm") };
+            },
+            ClipboardInserterError::pasteboardWriteFailed() },
+        { "noSyntheticInput", [this] { injector_->available = false; }, ClipboardInserterError::eventSourceFailed() },
+        { "keyRefused", [this] { injector_->refuseTapsFrom = 0; }, ClipboardInserterError::eventBuildFailed() },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         reset();
         c.arrange();
-        EXPECT_EQ(errorOf<ClipboardInserterError>(paste(u"text"_s)), c.expected);
+        EXPECT_EQ(errorOf<ClipboardInserterError>(paste(QStringLiteral("text"))), c.expected);
         expectRestored();
         EXPECT_TRUE(guard_.empty() || guard_ == (std::vector<bool>{true, false}));
     }
@@ -171,7 +172,8 @@ TEST(ClipboardSnapshotTest, KeepsTheLastDataOfARepeatedFormat)
 {
     FakePasteboard pasteboard;
     pasteboard.hold(PasteboardSelection::clipboard,
-                    {{u"text/plain"_s, QByteArrayLiteral("first")}, {u"text/plain"_s, QByteArrayLiteral("last")}});
+        { { QStringLiteral("text/plain"), QByteArrayLiteral("first") },
+            { QStringLiteral("text/plain"), QByteArrayLiteral("last") } });
     const auto snapshot = ClipboardSnapshot::take(pasteboard, PasteboardSelection::clipboard);
     ASSERT_EQ(snapshot.entries().size(), 1u);
     EXPECT_EQ(snapshot.entries()[0].data, QByteArrayLiteral("last"));

@@ -23,7 +23,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 // Starts a target program (see Targets/TargetProtocol.h) and activates its window.
@@ -32,11 +31,12 @@ void startFocused(QProcess& target, const QString& program, const QStringList& a
     target.start(program, arguments);
     ASSERT_TRUE(target.waitForReadyRead(15000));
     QProcess search;
-    search.start(u"xdotool"_s, {u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--pid"_s,
-                                QString::number(target.processId())});
+    search.start(QStringLiteral("xdotool"),
+        { QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+            QString::number(target.processId()) });
     ASSERT_TRUE(search.waitForFinished(10000));
     const QString window = QString::fromLatin1(search.readAllStandardOutput().trimmed().split('\n').last());
-    ASSERT_TRUE(xdotool({u"windowactivate"_s, u"--sync"_s, window}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("windowactivate"), QStringLiteral("--sync"), window }));
 }
 
 // The field's text once it is `expected`, or the last one reported within 5 s.
@@ -56,19 +56,22 @@ using InsertionHardeningDesktopTest = DesktopTest;
 TEST_F(InsertionHardeningDesktopTest, PasteReplacesAGtkSelectionAndGivesTheClipboardBack)
 {
     QProcess owner;
-    owner.start(QStringLiteral(VELLAMOR_QT_TEXT_TARGET), {u"owner"_s, u"earlier 文本"_s, u"<b>earlier</b>"_s});
+    owner.start(QStringLiteral(VELLAMOR_QT_TEXT_TARGET),
+        { QStringLiteral("owner"), QStringLiteral("earlier 文本"), QStringLiteral("<b>earlier</b>") });
     ASSERT_TRUE(owner.waitForReadyRead(15000));
     QProcess target;
-    startFocused(target, QStringLiteral(VELLAMOR_GTK_TEXT_TARGET), {u"GtkTextView"_s, u"ab选中ef"_s, u"ab"_s, u"选中"_s});
+    startFocused(target, QStringLiteral(VELLAMOR_GTK_TEXT_TARGET),
+        { QStringLiteral("GtkTextView"), QStringLiteral("ab选中ef"), QStringLiteral("ab"), QStringLiteral("选中") });
     ClipboardInserter clipboard(std::make_shared<platform::QtPasteboard>(),
                                 std::make_shared<platform::XTestKeyInjector>(), nullptr);
 
-    EXPECT_NO_THROW(runBlocking(clipboard.insert(u"文🎉"_s)));
-    EXPECT_EQ(waitForText(target, u"ab文🎉ef"_s), u"ab文🎉ef"_s);
+    EXPECT_NO_THROW(runBlocking(clipboard.insert(QStringLiteral("文🎉"))));
+    EXPECT_EQ(waitForText(target, QStringLiteral("ab文🎉ef")), QStringLiteral("ab文🎉ef"));
     QProcess xclip;
-    xclip.start(u"xclip"_s, {u"-o"_s, u"-selection"_s, u"clipboard"_s});
+    xclip.start(
+        QStringLiteral("xclip"), { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard") });
     ASSERT_TRUE(waitUntil([&] { return xclip.state() == QProcess::NotRunning; }, 10s));
-    EXPECT_EQ(QString::fromUtf8(xclip.readAllStandardOutput()), u"earlier 文本"_s);
+    EXPECT_EQ(QString::fromUtf8(xclip.readAllStandardOutput()), QStringLiteral("earlier 文本"));
 }
 
 // The view reads its keys long after they were typed, and the text needs
@@ -76,9 +79,10 @@ TEST_F(InsertionHardeningDesktopTest, PasteReplacesAGtkSelectionAndGivesTheClipb
 // before the view has caught up would turn the keys it has not read into others.
 TEST_F(InsertionHardeningDesktopTest, MixedTextArrivesInOrderInASlowWindow)
 {
-    const QString text = u"文🎉 mixed ✓ 今天我们在会议室里讨论了新版本的发布计划，大家都觉得这个功能非常重要，"
+    const QString text
+        = QStringLiteral("文🎉 mixed ✓ 今天我们在会议室里讨论了新版本的发布计划，大家都觉得这个功能非常重要，"
                          "需要尽快完成测试并且修复所有已知的问题，然后再通知用户更新😀 OK "
-                         "春夏秋冬东南西北左右金木水火土日月星辰山川河流风雨雷电花草树鸟兽虫鱼"_s;
+                         "春夏秋冬东南西北左右金木水火土日月星辰山川河流风雨雷电花草树鸟兽虫鱼");
     QProcess target;
     startFocused(target, QStringLiteral(VELLAMOR_SLOW_TEXT_TARGET), {});
     KeystrokeInserter keyboard(std::make_shared<platform::XTestKeyInjector>(), nullptr);
@@ -91,9 +95,9 @@ TEST_F(InsertionHardeningDesktopTest, MixedTextArrivesInOrderInASlowWindow)
 // LibreOffice Writer: typed at the usual pace they would change places.
 TEST_F(InsertionHardeningDesktopTest, EmojiAndLineBreaksKeepTheirOrderInAWriterLikeWindow)
 {
-    const QString text = u"第一行🎉\n第二行😀 end\n🎉🎉x"_s;
+    const QString text = QStringLiteral("第一行🎉\n第二行😀 end\n🎉🎉x");
     QProcess target;
-    startFocused(target, QStringLiteral(VELLAMOR_SLOW_TEXT_TARGET), {u"writer"_s});
+    startFocused(target, QStringLiteral(VELLAMOR_SLOW_TEXT_TARGET), { QStringLiteral("writer") });
     KeystrokeInserter keyboard(std::make_shared<platform::XTestKeyInjector>(), nullptr);
 
     EXPECT_NO_THROW(runBlocking(keyboard.insert(text), 30s));
@@ -107,10 +111,10 @@ TEST_F(InsertionHardeningDesktopTest, TypingPausesWhileTheUserHoldsTheHotkey)
 {
     const QString text = QStringLiteral("abcdefghijklmnopqrstuvwxyz").repeated(12);
     QProcess target;
-    startFocused(target, QStringLiteral(VELLAMOR_QT_TEXT_TARGET), {u"QtLineEdit"_s});
+    startFocused(target, QStringLiteral(VELLAMOR_QT_TEXT_TARGET), { QStringLiteral("QtLineEdit") });
     KeystrokeInserter keyboard(std::make_shared<platform::XTestKeyInjector>(), nullptr);
-    QTimer::singleShot(100ms, [] { xdotool({u"keydown"_s, u"Control_R"_s}); });
-    QTimer::singleShot(600ms, [] { xdotool({u"keyup"_s, u"Control_R"_s}); });
+    QTimer::singleShot(100ms, [] { xdotool({ QStringLiteral("keydown"), QStringLiteral("Control_R") }); });
+    QTimer::singleShot(600ms, [] { xdotool({ QStringLiteral("keyup"), QStringLiteral("Control_R") }); });
 
     EXPECT_NO_THROW(runBlocking(keyboard.insert(text), 30s));
     EXPECT_EQ(waitForText(target, text), text);
@@ -123,18 +127,18 @@ TEST_F(InsertionHardeningDesktopTest, AShortTextAfterALongTypedOneIsTypedWithinA
     QString chinese;
     for (char32_t c = U'一'; c < U'一' + 60; ++c)
         chinese += QString::fromUcs4(&c, 1);
-    const QString longText = QString(chinese + u" and some latin text between them, "_s).repeated(4);
+    const QString longText = QString(chinese + QStringLiteral(" and some latin text between them, ")).repeated(4);
     QProcess target;
-    startFocused(target, QStringLiteral(VELLAMOR_GTK_TEXT_TARGET), {u"GtkEntry"_s});
+    startFocused(target, QStringLiteral(VELLAMOR_GTK_TEXT_TARGET), { QStringLiteral("GtkEntry") });
     KeystrokeInserter keyboard(std::make_shared<platform::XTestKeyInjector>(), nullptr);
     EXPECT_NO_THROW(runBlocking(keyboard.insert(longText), 30s));
     EXPECT_EQ(waitForText(target, longText), longText);
 
     QElapsedTimer elapsed;
     elapsed.start();
-    EXPECT_NO_THROW(runBlocking(keyboard.insert(u"好的"_s), 30s));
+    EXPECT_NO_THROW(runBlocking(keyboard.insert(QStringLiteral("好的")), 30s));
     EXPECT_LT(elapsed.elapsed(), 1000);
-    EXPECT_EQ(waitForText(target, longText + u"好的"_s), longText + u"好的"_s);
+    EXPECT_EQ(waitForText(target, longText + QStringLiteral("好的")), longText + QStringLiteral("好的"));
 }
 
 // The field takes the text but answers the write after the call gave up, and
@@ -142,7 +146,7 @@ TEST_F(InsertionHardeningDesktopTest, AShortTextAfterALongTypedOneIsTypedWithinA
 TEST_F(InsertionHardeningDesktopTest, AnAccessibilityWriteAnsweredTooLateIsNotInsertedAgain)
 {
     QProcess target;
-    startFocused(target, QStringLiteral(VELLAMOR_SLOW_TEXT_TARGET), {u"late"_s, u"1500"_s});
+    startFocused(target, QStringLiteral(VELLAMOR_SLOW_TEXT_TARGET), { QStringLiteral("late"), QStringLiteral("1500") });
     // Past the bus's grace time for a starting application.
     runEventLoopFor(700ms);
     const auto injector = std::make_shared<platform::XTestKeyInjector>();
@@ -155,10 +159,10 @@ TEST_F(InsertionHardeningDesktopTest, AnAccessibilityWriteAnsweredTooLateIsNotIn
         // libatspi never frees the pending D-Bus call of a call that timed out.
         __lsan::ScopedDisabler timedOutCallsLeak;
 #endif
-        EXPECT_EQ(runBlocking(chain.insertLayered(u"文本"_s), 30s), InsertStrategy::ax);
+        EXPECT_EQ(runBlocking(chain.insertLayered(QStringLiteral("文本")), 30s), InsertStrategy::ax);
     }
     runEventLoopFor(300ms);
-    EXPECT_EQ(waitForText(target, u"文本"_s), u"文本"_s);
+    EXPECT_EQ(waitForText(target, QStringLiteral("文本")), QStringLiteral("文本"));
 }
 
 // With no application window open the focus rests on the window manager's
@@ -169,7 +173,7 @@ TEST_F(InsertionHardeningDesktopTest, OnlyAnApplicationsWindowIsAFocusedTarget)
     EXPECT_EQ(injector.focusedWindow(), std::nullopt);
 
     QProcess target;
-    startFocused(target, QStringLiteral(VELLAMOR_QT_TEXT_TARGET), {u"QtLineEdit"_s});
+    startFocused(target, QStringLiteral(VELLAMOR_QT_TEXT_TARGET), { QStringLiteral("QtLineEdit") });
     const auto focused = injector.focusedWindow();
     ASSERT_TRUE(focused.has_value());
     EXPECT_EQ(focused->processId, target.processId());

@@ -18,7 +18,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using Field = FakeAccessibilityBus::Field;
 using platform::PasteboardSelection;
@@ -52,32 +51,41 @@ TEST(InsertionHardeningTest, FieldsThatMisreportTheirEditsNeverGetTheTextTwice)
         QStringList log;
     };
     const Case cases[] = {
-        {"countsUtf16WhileReportingGtk", {.toolkit = u"gtk"_s, .text = u"a🎉b"_s, .caret = 3, .utf16Offsets = true},
-         InsertStrategy::ax, u"a🎉文🎉b"_s, u"earlier"_s, {}},
-        {"acceptsEveryEditAndChangesNothing",
-         {.toolkit = u"GTK"_s, .text = u"ab"_s, .caret = 1, .reformat = [](const QString&) { return u"ab"_s; }},
-         InsertStrategy::keyboard, u"ab文🎉"_s, u"earlier"_s, {u"layer ax failed: notWritten"_s}},
-        {"changesTheTextOtherwise",
-         {.text = u"ab"_s, .caret = 1, .reformat = [](QString t) { return t.remove(u"🎉"_s); }},
-         InsertStrategy::allFailed, u"a文b"_s, u"文🎉"_s, {u"layer ax failed: changedUnexpectedly"_s}},
+        { "countsUtf16WhileReportingGtk",
+            { .toolkit = QStringLiteral("gtk"), .text = QStringLiteral("a🎉b"), .caret = 3, .utf16Offsets = true },
+            InsertStrategy::ax, QStringLiteral("a🎉文🎉b"), QStringLiteral("earlier"), {} },
+        { "acceptsEveryEditAndChangesNothing",
+            { .toolkit = QStringLiteral("GTK"),
+                .text = QStringLiteral("ab"),
+                .caret = 1,
+                .reformat = [](const QString&) { return QStringLiteral("ab"); } },
+            InsertStrategy::keyboard, QStringLiteral("ab文🎉"), QStringLiteral("earlier"),
+            { QStringLiteral("layer ax failed: notWritten") } },
+        { "changesTheTextOtherwise",
+            { .text = QStringLiteral("ab"),
+                .caret = 1,
+                .reformat = [](QString t) { return t.remove(QStringLiteral("🎉")); } },
+            InsertStrategy::allFailed, QStringLiteral("a文b"), QStringLiteral("文🎉"),
+            { QStringLiteral("layer ax failed: changedUnexpectedly") } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         auto bus = std::make_shared<FakeAccessibilityBus>();
         bus->focus(c.field);
         auto pasteboard = std::make_shared<FakePasteboard>();
-        pasteboard->hold(PasteboardSelection::clipboard, {{u"text/plain"_s, QByteArrayLiteral("earlier")}});
+        pasteboard->hold(
+            PasteboardSelection::clipboard, { { QStringLiteral("text/plain"), QByteArrayLiteral("earlier") } });
         auto systemLog = std::make_shared<RecordingSystemLog>();
         const auto trusted = [] { return true; };
         const auto preferKeyboard = [] { return false; };
-        const LayeredInserter inserter(
-            std::make_shared<AccessibilityInserter>(bus, trusted, preferKeyboard, 1000),
+        const LayeredInserter inserter(std::make_shared<AccessibilityInserter>(bus, trusted, preferKeyboard, 1000),
             std::make_shared<TypingLayer>(bus), std::make_shared<TypingLayer>(bus),
-            std::make_shared<DefaultAccessibilityProbe>(bus, std::make_shared<FakeKeyInjector>(), trusted, preferKeyboard,
-                                                        1000),
-            pasteboard, std::make_shared<InsertionQueue>(), VellamorLog(u"s"_s, u"insertion"_s, systemLog, nullptr));
+            std::make_shared<DefaultAccessibilityProbe>(
+                bus, std::make_shared<FakeKeyInjector>(), trusted, preferKeyboard, 1000),
+            pasteboard, std::make_shared<InsertionQueue>(),
+            VellamorLog(QStringLiteral("s"), QStringLiteral("insertion"), systemLog, nullptr));
 
-        EXPECT_EQ(runBlocking(inserter.insertLayered(u"文🎉"_s)), c.strategy);
+        EXPECT_EQ(runBlocking(inserter.insertLayered(QStringLiteral("文🎉"))), c.strategy);
         EXPECT_EQ(bus->field().text, c.textAfter);
         EXPECT_EQ(pasteboard->text(PasteboardSelection::clipboard), c.clipboard);
         QStringList logged;
@@ -99,16 +107,18 @@ TEST(InsertionHardeningTest, PasteGivesTheClipboardBackOnceTheTargetFetchedIt)
         std::chrono::milliseconds heldAfterTap; // the hotkey monitor's 20 ms settle included
     };
     const Case cases[] = {
-        {{}, true, u"selected"_s, 120ms},
-        {{u"xterm"_s}, true, u"pasted"_s, 120ms},
-        {{}, false, u"selected"_s, 140ms},
+        { {}, true, QStringLiteral("selected"), 120ms },
+        { { QStringLiteral("xterm") }, true, QStringLiteral("pasted"), 120ms },
+        { {}, false, QStringLiteral("selected"), 140ms },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.windowClass.join(u' ').toStdString() + (c.targetFetches ? " fetching" : " silent"));
         RecordingInsertionSleep sleep;
         auto pasteboard = std::make_shared<FakePasteboard>();
-        pasteboard->hold(PasteboardSelection::clipboard, {{u"text/plain"_s, QByteArrayLiteral("earlier")}});
-        pasteboard->hold(PasteboardSelection::primary, {{u"text/plain"_s, QByteArrayLiteral("selected")}});
+        pasteboard->hold(
+            PasteboardSelection::clipboard, { { QStringLiteral("text/plain"), QByteArrayLiteral("earlier") } });
+        pasteboard->hold(
+            PasteboardSelection::primary, { { QStringLiteral("text/plain"), QByteArrayLiteral("selected") } });
         auto injector = std::make_shared<FakeKeyInjector>(sleep.clock());
         injector->windowClass = c.windowClass;
         const auto pasted = c.windowClass.isEmpty() ? PasteboardSelection::clipboard : PasteboardSelection::primary;
@@ -122,15 +132,15 @@ TEST(InsertionHardeningTest, PasteGivesTheClipboardBackOnceTheTargetFetchedIt)
 
         // A target that never asks has pasted nothing, or would paste what was put back.
         if (c.targetFetches) {
-            EXPECT_NO_THROW(runBlocking(clipboard.insert(u"pasted"_s)));
+            EXPECT_NO_THROW(runBlocking(clipboard.insert(QStringLiteral("pasted"))));
         } else {
-            EXPECT_EQ(errorOf<ClipboardInserterError>(clipboard.insert(u"pasted"_s)),
-                      ClipboardInserterError::notFetched());
+            EXPECT_EQ(errorOf<ClipboardInserterError>(clipboard.insert(QStringLiteral("pasted"))),
+                ClipboardInserterError::notFetched());
         }
         EXPECT_EQ(primary, c.primaryAtTap);
         EXPECT_EQ(sleep.clock()->now - injector->taps().at(0).at, c.heldAfterTap);
-        EXPECT_EQ(pasteboard->text(PasteboardSelection::clipboard), u"earlier"_s);
-        EXPECT_EQ(pasteboard->text(PasteboardSelection::primary), u"selected"_s);
+        EXPECT_EQ(pasteboard->text(PasteboardSelection::clipboard), QStringLiteral("earlier"));
+        EXPECT_EQ(pasteboard->text(PasteboardSelection::primary), QStringLiteral("selected"));
     }
 }
 

@@ -14,7 +14,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using Step = KeystrokePlan::Step;
 using platform::InjectedKey;
@@ -72,21 +71,22 @@ TEST(KeystrokePlanTest, TypesLayoutCharactersOnTheirKeysAndMapsTheRestInBatches)
         std::vector<Step> expected;
     };
     const Case cases[] = {
-        {"layoutOnly", u"aB"_s, 4, 16, {press(10), press(11, true)}},
-        {"repeatsReuseTheirKey", u"中文中"_s, 4, 16,
-         {map({{200, U'中'}, {201, U'文'}}), press(200), press(201), press(200), map({{200, 0}, {201, 0}})}},
-        {"layoutBetweenMapped", u"a中b文c"_s, 4, 16,
-         {map({{200, U'中'}, {201, U'文'}}), press(10), press(200), press(11), press(201), press(12),
-          map({{200, 0}, {201, 0}})}},
-        {"emojiIsOneKey", u"🎉"_s, 4, 16, {map({{200, U'🎉'}}), press(200), map({{200, 0}})}},
-        {"remapsOnlyWhenTheBatchRunsOut", u"中文字中"_s, 4, 2,
-         {map({{200, U'中'}, {201, U'文'}}), press(200), press(201), map({{200, U'字'}, {201, U'中'}}), press(200),
-          press(201), map({{200, 0}, {201, 0}})}},
-        {"fewerSpareKeysThanBatch", u"中文字"_s, 1, 16,
-         {map({{200, U'中', U'文'}}), press(200), press(200, true), map({{200, U'字'}}), press(200),
-          map({{200, 0}})}},
-        {"lineBreaksAndTabs", u"a\r\nb\nc\rd\te"_s, 0, 16,
-         {press(10), press(36), press(11), press(36), press(12), press(36), press(13), press(23), press(14)}},
+        { "layoutOnly", QStringLiteral("aB"), 4, 16, { press(10), press(11, true) } },
+        { "repeatsReuseTheirKey", QStringLiteral("中文中"), 4, 16,
+            { map({ { 200, U'中' }, { 201, U'文' } }), press(200), press(201), press(200),
+                map({ { 200, 0 }, { 201, 0 } }) } },
+        { "layoutBetweenMapped", QStringLiteral("a中b文c"), 4, 16,
+            { map({ { 200, U'中' }, { 201, U'文' } }), press(10), press(200), press(11), press(201), press(12),
+                map({ { 200, 0 }, { 201, 0 } }) } },
+        { "emojiIsOneKey", QStringLiteral("🎉"), 4, 16, { map({ { 200, U'🎉' } }), press(200), map({ { 200, 0 } }) } },
+        { "remapsOnlyWhenTheBatchRunsOut", QStringLiteral("中文字中"), 4, 2,
+            { map({ { 200, U'中' }, { 201, U'文' } }), press(200), press(201), map({ { 200, U'字' }, { 201, U'中' } }),
+                press(200), press(201), map({ { 200, 0 }, { 201, 0 } }) } },
+        { "fewerSpareKeysThanBatch", QStringLiteral("中文字"), 1, 16,
+            { map({ { 200, U'中', U'文' } }), press(200), press(200, true), map({ { 200, U'字' } }), press(200),
+                map({ { 200, 0 } }) } },
+        { "lineBreaksAndTabs", QStringLiteral("a\r\nb\nc\rd\te"), 0, 16,
+            { press(10), press(36), press(11), press(36), press(12), press(36), press(13), press(23), press(14) } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -139,7 +139,8 @@ TEST_F(KeystrokeInserterTest, MixedTextArrivesIntactAndKeymapAndCapsLockAreLeftA
     // Applications that take almost the whole settle time to reload their
     // keymap, and more distinct characters than the 16 spare keys hold.
     injector_->keymapDelay = 19ms;
-    const QString text = u"Hello, 世界! 🎉 ok\n第二行 done "_s + distinctCharacters(20) + u" x"_s;
+    const QString text
+        = QStringLiteral("Hello, 世界! 🎉 ok\n第二行 done ") + distinctCharacters(20) + QStringLiteral(" x");
     injector_->capsLock = true;
     bool guarded = true;
     injector_->onTap = [&](const FakeKeyInjector::Tap& tap) {
@@ -157,7 +158,7 @@ TEST_F(KeystrokeInserterTest, MixedTextArrivesIntactAndKeymapAndCapsLockAreLeftA
 
 TEST_F(KeystrokeInserterTest, PacesTwoMillisecondsAfterEveryCharacterIncludingTheLast)
 {
-    type(u"abc"_s);
+    type(QStringLiteral("abc"));
     EXPECT_EQ(sleep_.waits(), (std::vector<std::chrono::milliseconds>{2ms, 2ms, 2ms, 20ms}));
     ASSERT_EQ(injector_->taps().size(), 3u);
     EXPECT_EQ(injector_->taps()[1].at - injector_->taps()[0].at, 2ms);
@@ -168,14 +169,15 @@ TEST_F(KeystrokeInserterTest, PacesTwoMillisecondsAfterEveryCharacterIncludingTh
 // the caller does not wait for it: the next insertion does.
 TEST_F(KeystrokeInserterTest, SlowReaderReadsTheLastMappedCharactersBeforeTheMappingGoes)
 {
-    for (const QString& text : {u"今天 ok 🎉👍 done and more latin text"_s, QString(distinctCharacters(40) + u" end"_s)}) {
+    for (const QString& text : { QStringLiteral("今天 ok 🎉👍 done and more latin text"),
+             QString(distinctCharacters(40) + QStringLiteral(" end")) }) {
         injector_ = std::make_shared<FakeKeyInjector>(sleep_.clock());
         injector_->readPerKey = 16ms;
         auto keyboard = inserter();
         const auto start = sleep_.clock()->now;
         EXPECT_NO_THROW(runBlocking(keyboard.insert(text)));
         EXPECT_LT(sleep_.clock()->now - start, text.size() * 16ms);
-        EXPECT_NO_THROW(runBlocking(keyboard.insert(u"."_s)));
+        EXPECT_NO_THROW(runBlocking(keyboard.insert(QStringLiteral("."))));
         EXPECT_EQ(injector_->typed(), text + u'.');
         EXPECT_TRUE(injector_->races().isEmpty()) << injector_->races().join(u'\n').toStdString();
     }
@@ -197,13 +199,13 @@ TEST_F(KeystrokeInserterTest, NextTextReusesTheKeysLeftMappedAndWaitsUnderASecon
         bool exact = true;
     };
     const Case cases[] = {
-        {"sameCharacters", u"今天好"_s, u"好，今天"_s, 20ms, 1},
-        {"sameCharactersOnly", u"今天好"_s, u"好今天"_s, 0ms, 0},
-        {"othersOnFreeKeys", u"今天"_s, u"明白"_s, 20ms, 1},
+        { "sameCharacters", QStringLiteral("今天好"), QStringLiteral("好，今天"), 20ms, 1 },
+        { "sameCharactersOnly", QStringLiteral("今天好"), QStringLiteral("好今天"), 0ms, 0 },
+        { "othersOnFreeKeys", QStringLiteral("今天"), QStringLiteral("明白"), 20ms, 1 },
         // Every spare key holds a character of the first text.
-        {"tooFewFreeKeys", many, u"明白"_s, 500ms, 2},
+        { "tooFewFreeKeys", many, QStringLiteral("明白"), 500ms, 2 },
         // The reader would need 48 s for the latin text before the last key.
-        {"longTextBacklog", QString(3000, u'a') + many, u"明白"_s, 900ms, 2, false},
+        { "longTextBacklog", QString(3000, u'a') + many, QStringLiteral("明白"), 900ms, 2, false },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -230,7 +232,7 @@ TEST_F(KeystrokeInserterTest, NextTextReusesTheKeysLeftMappedAndWaitsUnderASecon
 // user holds a modifier, the hotkey among them.
 TEST_F(KeystrokeInserterTest, PausesWhileTheUserHoldsAModifierMidText)
 {
-    const QString text = u"ab中文cd"_s;
+    const QString text = QStringLiteral("ab中文cd");
     injector_->onTap = [this](const FakeKeyInjector::Tap&) {
         if (injector_->taps().size() == 2)
             injector_->modifiersHeldUntil = sleep_.clock()->now + 3s;
@@ -245,7 +247,7 @@ TEST_F(KeystrokeInserterTest, PausesWhileTheUserHoldsAModifierMidText)
 TEST_F(KeystrokeInserterTest, WaitsForTheUsersModifiersThenReleasesThemAfterTwoSeconds)
 {
     injector_->modifiersHeldUntil = 100ms;
-    type(u"a"_s);
+    type(QStringLiteral("a"));
     ASSERT_EQ(injector_->taps().size(), 1u);
     EXPECT_GE(injector_->taps()[0].at, 100ms);
     EXPECT_EQ(injector_->releaseCount(), 0);
@@ -253,7 +255,7 @@ TEST_F(KeystrokeInserterTest, WaitsForTheUsersModifiersThenReleasesThemAfterTwoS
     injector_ = std::make_shared<FakeKeyInjector>(sleep_.clock());
     const auto start = sleep_.clock()->now;
     injector_->modifiersHeldUntil = start + 60s;
-    type(u"a"_s);
+    type(QStringLiteral("a"));
     EXPECT_EQ(injector_->releaseCount(), 1);
     ASSERT_EQ(injector_->taps().size(), 1u);
     EXPECT_GE(injector_->taps()[0].at - start, 2s);
@@ -272,14 +274,14 @@ TEST_F(KeystrokeInserterTest, FailuresLeaveKeymapCapsLockAndGuardAsFound)
         std::vector<bool> guard;
     };
     const Case cases[] = {
-        {"noSyntheticInput", [](FakeKeyInjector& injector) { injector.available = false; }, u"abc"_s,
-         KeystrokeInserterError::sourceUnavailable(), QString(), {}},
-        {"untypableText", [](FakeKeyInjector& injector) { injector.spareCount = 0; }, u"abc 中"_s,
-         KeystrokeInserterError::buildFailed(0), QString(), {}},
-        {"keyRefused", [](FakeKeyInjector& injector) { injector.refuseTapsFrom = 3; }, u"中文abc"_s,
-         KeystrokeInserterError::buildFailed(3), u"中文a"_s, {true, false}},
-        {"mappingChangeRefused", [](FakeKeyInjector& injector) { injector.refuseMappingCall = 1; },
-         distinctCharacters(40), KeystrokeInserterError::buildFailed(32), distinctCharacters(32), {true, false}},
+        { "noSyntheticInput", [](FakeKeyInjector& injector) { injector.available = false; }, QStringLiteral("abc"),
+            KeystrokeInserterError::sourceUnavailable(), QString(), {} },
+        { "untypableText", [](FakeKeyInjector& injector) { injector.spareCount = 0; }, QStringLiteral("abc 中"),
+            KeystrokeInserterError::buildFailed(0), QString(), {} },
+        { "keyRefused", [](FakeKeyInjector& injector) { injector.refuseTapsFrom = 3; }, QStringLiteral("中文abc"),
+            KeystrokeInserterError::buildFailed(3), QStringLiteral("中文a"), { true, false } },
+        { "mappingChangeRefused", [](FakeKeyInjector& injector) { injector.refuseMappingCall = 1; },
+            distinctCharacters(40), KeystrokeInserterError::buildFailed(32), distinctCharacters(32), { true, false } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -19,16 +19,15 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using platform::PasteboardSelection;
 using Behaviour = std::function<QCoro::Task<void>()>;
 using AxError = AccessibilityInserterError;
 using KeysError = KeystrokeInserterError;
 
-const std::vector<platform::PasteboardEntry> earlierClipboard{
-    {u"text/plain"_s, QByteArrayLiteral("earlier")},
-    {u"text/html"_s, QByteArrayLiteral("<b>earlier</b>")},
+const std::vector<platform::PasteboardEntry> earlierClipboard {
+    { QStringLiteral("text/plain"), QByteArrayLiteral("earlier") },
+    { QStringLiteral("text/html"), QByteArrayLiteral("<b>earlier</b>") },
 };
 
 // A layer that records "<name>(<text>)" in a shared log, then runs its
@@ -57,7 +56,7 @@ public:
 
     FocusTarget focusTarget() override
     {
-        log_->record(u"probe"_s);
+        log_->record(QStringLiteral("probe"));
         return answer;
     }
 
@@ -93,7 +92,7 @@ protected:
     LayeredInserter inserter()
     {
         return LayeredInserter(ax_, keyboard_, clipboard_, probe_, pasteboard_, std::make_shared<InsertionQueue>(),
-                               VellamorLog(u"com.vellamor.app"_s, u"test"_s, nullptr, nullptr), sleep_.sleep());
+            VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("test"), nullptr, nullptr), sleep_.sleep());
     }
 
     InsertStrategy insert(const QString& text) { return runBlocking(inserter().insertLayered(text)); }
@@ -112,9 +111,9 @@ protected:
     }
 
     std::shared_ptr<CallLog> log_ = std::make_shared<CallLog>();
-    std::shared_ptr<RecordingLayer> ax_ = std::make_shared<RecordingLayer>(u"ax"_s, log_);
-    std::shared_ptr<RecordingLayer> keyboard_ = std::make_shared<RecordingLayer>(u"keyboard"_s, log_);
-    std::shared_ptr<RecordingLayer> clipboard_ = std::make_shared<RecordingLayer>(u"clipboard"_s, log_);
+    std::shared_ptr<RecordingLayer> ax_ = std::make_shared<RecordingLayer>(QStringLiteral("ax"), log_);
+    std::shared_ptr<RecordingLayer> keyboard_ = std::make_shared<RecordingLayer>(QStringLiteral("keyboard"), log_);
+    std::shared_ptr<RecordingLayer> clipboard_ = std::make_shared<RecordingLayer>(QStringLiteral("clipboard"), log_);
     std::shared_ptr<RecordingProbe> probe_ = std::make_shared<RecordingProbe>(log_);
     std::shared_ptr<FakePasteboard> pasteboard_ = std::make_shared<FakePasteboard>();
     RecordingInsertionSleep sleep_;
@@ -130,9 +129,10 @@ TEST_F(LayeredInserterTest, EmptyTextIsAnAccessibilitySuccessThatTouchesNothing)
 TEST_F(LayeredInserterTest, NoTargetLeavesExactlyTheTextOnTheClipboardWithoutCallingALayer)
 {
     probe_->answer = FocusTarget::none;
-    EXPECT_EQ(insert(u"你好 world"_s), InsertStrategy::noTarget);
-    EXPECT_EQ(log_->calls(), QStringList{u"probe"_s});
-    const std::vector<platform::PasteboardEntry> expected{{u"text/plain"_s, u"你好 world"_s.toUtf8()}};
+    EXPECT_EQ(insert(QStringLiteral("你好 world")), InsertStrategy::noTarget);
+    EXPECT_EQ(log_->calls(), QStringList { QStringLiteral("probe") });
+    const std::vector<platform::PasteboardEntry> expected { { QStringLiteral("text/plain"),
+        QStringLiteral("你好 world").toUtf8() } };
     EXPECT_EQ(pasteboard_->contents(PasteboardSelection::clipboard), expected);
     EXPECT_TRUE(pasteboard_->contents(PasteboardSelection::primary).empty());
 }
@@ -148,9 +148,9 @@ TEST_F(LayeredInserterTest, TriesTheLayersInOrderAndReportsTheOneThatWorked)
         throw ClipboardInserterError::eventBuildFailed();
         co_return;
     };
-    const QString ax = u"ax(abc)"_s;
-    const QString keyboard = u"keyboard(abc)"_s;
-    const QString clipboard = u"clipboard(abc)"_s;
+    const QString ax = QStringLiteral("ax(abc)");
+    const QString keyboard = QStringLiteral("keyboard(abc)");
+    const QString clipboard = QStringLiteral("clipboard(abc)");
     struct Case {
         const char* name;
         Behaviour ax;
@@ -164,49 +164,52 @@ TEST_F(LayeredInserterTest, TriesTheLayersInOrderAndReportsTheOneThatWorked)
         std::vector<std::optional<QString>> fieldTexts = {};
     };
     const Case cases[] = {
-        {"accessibilityWorks", works, works, works, InsertStrategy::ax, {ax}, false},
-        {"notWritten", throwing(AxError::notWritten()), works, works, InsertStrategy::keyboard, {ax, keyboard}, false},
-        {"notSupported", throwing(AxError::notSupported()), works, works, InsertStrategy::keyboard, {ax, keyboard},
-         false},
-        {"noFocus", throwing(AxError::noFocus()), works, works, InsertStrategy::keyboard, {ax, keyboard}, false},
-        {"notTrusted", throwing(AxError::notTrusted()), works, works, InsertStrategy::keyboard, {ax, keyboard}, false},
-        {"failedCall", throwing(AxError::failed(-25202)), works, works, InsertStrategy::keyboard, {ax, keyboard},
-         false},
-        {"foreignAccessibilityError", foreignError, works, works, InsertStrategy::keyboard, {ax, keyboard}, false},
-        {"selfReflectiveSkipsKeystrokes", throwing(AxError::selfReflective()), works, works,
-         InsertStrategy::clipboard, {ax, clipboard}, false},
-        {"selfReflectiveThenPasteFails", throwing(AxError::selfReflective()), works, pasteFails,
-         InsertStrategy::allFailed, {ax, clipboard}, true},
-        {"noKeyboard", throwing(AxError::notWritten()), throwing(KeysError::sourceUnavailable()), works,
-         InsertStrategy::clipboard, {ax, keyboard, clipboard}, false},
-        {"keystrokesFailBeforeTyping", throwing(AxError::notWritten()), throwing(KeysError::buildFailed(0)), works,
-         InsertStrategy::clipboard, {ax, keyboard, clipboard}, false},
+        { "accessibilityWorks", works, works, works, InsertStrategy::ax, { ax }, false },
+        { "notWritten", throwing(AxError::notWritten()), works, works, InsertStrategy::keyboard, { ax, keyboard },
+            false },
+        { "notSupported", throwing(AxError::notSupported()), works, works, InsertStrategy::keyboard, { ax, keyboard },
+            false },
+        { "noFocus", throwing(AxError::noFocus()), works, works, InsertStrategy::keyboard, { ax, keyboard }, false },
+        { "notTrusted", throwing(AxError::notTrusted()), works, works, InsertStrategy::keyboard, { ax, keyboard },
+            false },
+        { "failedCall", throwing(AxError::failed(-25202)), works, works, InsertStrategy::keyboard, { ax, keyboard },
+            false },
+        { "foreignAccessibilityError", foreignError, works, works, InsertStrategy::keyboard, { ax, keyboard }, false },
+        { "selfReflectiveSkipsKeystrokes", throwing(AxError::selfReflective()), works, works, InsertStrategy::clipboard,
+            { ax, clipboard }, false },
+        { "selfReflectiveThenPasteFails", throwing(AxError::selfReflective()), works, pasteFails,
+            InsertStrategy::allFailed, { ax, clipboard }, true },
+        { "noKeyboard", throwing(AxError::notWritten()), throwing(KeysError::sourceUnavailable()), works,
+            InsertStrategy::clipboard, { ax, keyboard, clipboard }, false },
+        { "keystrokesFailBeforeTyping", throwing(AxError::notWritten()), throwing(KeysError::buildFailed(0)), works,
+            InsertStrategy::clipboard, { ax, keyboard, clipboard }, false },
         // A paste would add the whole text after the part already typed.
-        {"keystrokesFailAfterTyping", throwing(AxError::notWritten()), throwing(KeysError::buildFailed(3)), works,
-         InsertStrategy::allFailed, {ax, keyboard}, true},
-        {"foreignKeystrokeError", throwing(AxError::notWritten()), foreignError, works, InsertStrategy::clipboard,
-         {ax, keyboard, clipboard}, false},
-        {"allFail", throwing(AxError::notWritten()), throwing(KeysError::sourceUnavailable()), pasteFails,
-         InsertStrategy::allFailed, {ax, keyboard, clipboard}, true},
+        { "keystrokesFailAfterTyping", throwing(AxError::notWritten()), throwing(KeysError::buildFailed(3)), works,
+            InsertStrategy::allFailed, { ax, keyboard }, true },
+        { "foreignKeystrokeError", throwing(AxError::notWritten()), foreignError, works, InsertStrategy::clipboard,
+            { ax, keyboard, clipboard }, false },
+        { "allFail", throwing(AxError::notWritten()), throwing(KeysError::sourceUnavailable()), pasteFails,
+            InsertStrategy::allFailed, { ax, keyboard, clipboard }, true },
         // A terminal or browser: a focused window with nothing focused on the bus.
-        {"windowWithoutElement", works, throwing(KeysError::sourceUnavailable()), works, InsertStrategy::clipboard,
-         {keyboard, clipboard}, false, FocusTarget::window},
+        { "windowWithoutElement", works, throwing(KeysError::sourceUnavailable()), works, InsertStrategy::clipboard,
+            { keyboard, clipboard }, false, FocusTarget::window },
         // Keys a readable field does not show are lost there, unless it shows them late.
-        {"readOnlyField", throwing(AxError::notSupported()), works, works, InsertStrategy::allFailed, {ax, keyboard},
-         true, FocusTarget::element, {u"fixed"_s}},
-        {"slowField", throwing(AxError::notSupported()), works, works, InsertStrategy::keyboard, {ax, keyboard}, false,
-         FocusTarget::element, {u"ab"_s, u"ab"_s, u"ab"_s, u"abc"_s}},
-        {"focusGoneAfterTyping", throwing(AxError::notSupported()), works, works, InsertStrategy::keyboard,
-         {ax, keyboard}, false, FocusTarget::element, {u"ab"_s, std::nullopt}},
+        { "readOnlyField", throwing(AxError::notSupported()), works, works, InsertStrategy::allFailed, { ax, keyboard },
+            true, FocusTarget::element, { QStringLiteral("fixed") } },
+        { "slowField", throwing(AxError::notSupported()), works, works, InsertStrategy::keyboard, { ax, keyboard },
+            false, FocusTarget::element,
+            { QStringLiteral("ab"), QStringLiteral("ab"), QStringLiteral("ab"), QStringLiteral("abc") } },
+        { "focusGoneAfterTyping", throwing(AxError::notSupported()), works, works, InsertStrategy::keyboard,
+            { ax, keyboard }, false, FocusTarget::element, { QStringLiteral("ab"), std::nullopt } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         arrange(c.ax, c.keyboard, c.clipboard, c.focus, c.fieldTexts);
 
-        EXPECT_EQ(insert(u"abc"_s), c.expected);
-        EXPECT_EQ(log_->calls(), QStringList{u"probe"_s} + c.layersCalled);
+        EXPECT_EQ(insert(QStringLiteral("abc")), c.expected);
+        EXPECT_EQ(log_->calls(), QStringList { QStringLiteral("probe") } + c.layersCalled);
         if (c.textLeftOnClipboard) {
-            EXPECT_EQ(pasteboard_->text(PasteboardSelection::clipboard), u"abc"_s);
+            EXPECT_EQ(pasteboard_->text(PasteboardSelection::clipboard), QStringLiteral("abc"));
         } else {
             EXPECT_EQ(pasteboard_->contents(PasteboardSelection::clipboard), earlierClipboard);
         }
@@ -234,27 +237,29 @@ TEST_F(LayeredInserterTest, LongTextsArePastedAndAnUnansweredWriteIsOnlyReadBack
         return QString::fromLatin1(layer) + u'(' + text + u')';
     };
     const Case cases[] = {
-        {"longIntoAnElement", longText, FocusTarget::element, works, {}, InsertStrategy::ax, {called("ax", longText)}},
-        {"longWhereAccessibilityFails", longText, FocusTarget::element, throwing(AxError::notSupported()), {},
-         InsertStrategy::clipboard, {called("ax", longText), called("clipboard", longText)}},
-        {"longIntoAWindow", longText, FocusTarget::window, works, {}, InsertStrategy::clipboard,
-         {called("clipboard", longText)}},
+        { "longIntoAnElement", longText, FocusTarget::element, works, {}, InsertStrategy::ax,
+            { called("ax", longText) } },
+        { "longWhereAccessibilityFails", longText, FocusTarget::element, throwing(AxError::notSupported()), {},
+            InsertStrategy::clipboard, { called("ax", longText), called("clipboard", longText) } },
+        { "longIntoAWindow", longText, FocusTarget::window, works, {}, InsertStrategy::clipboard,
+            { called("clipboard", longText) } },
         // The bus call would hold the application for seconds.
-        {"hugeIntoAnElement", hugeText, FocusTarget::element, works, {}, InsertStrategy::clipboard,
-         {called("clipboard", hugeText)}},
-        {"atTheLimitIsTyped", shortText, FocusTarget::window, works, {}, InsertStrategy::keyboard,
-         {called("keyboard", shortText)}},
-        {"unansweredShowsUpLate", u"abc"_s, FocusTarget::element, throwing(AxError::unanswered()),
-         {u"x"_s, u"x"_s, u"xabc"_s}, InsertStrategy::ax, {u"ax(abc)"_s}},
-        {"unansweredNeverShowsUp", u"abc"_s, FocusTarget::element, throwing(AxError::unanswered()), {u"x"_s},
-         InsertStrategy::allFailed, {u"ax(abc)"_s}},
+        { "hugeIntoAnElement", hugeText, FocusTarget::element, works, {}, InsertStrategy::clipboard,
+            { called("clipboard", hugeText) } },
+        { "atTheLimitIsTyped", shortText, FocusTarget::window, works, {}, InsertStrategy::keyboard,
+            { called("keyboard", shortText) } },
+        { "unansweredShowsUpLate", QStringLiteral("abc"), FocusTarget::element, throwing(AxError::unanswered()),
+            { QStringLiteral("x"), QStringLiteral("x"), QStringLiteral("xabc") }, InsertStrategy::ax,
+            { QStringLiteral("ax(abc)") } },
+        { "unansweredNeverShowsUp", QStringLiteral("abc"), FocusTarget::element, throwing(AxError::unanswered()),
+            { QStringLiteral("x") }, InsertStrategy::allFailed, { QStringLiteral("ax(abc)") } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         arrange(c.ax, works, works, c.focus, c.fieldTexts);
 
         EXPECT_EQ(insert(c.text), c.expected);
-        EXPECT_EQ(log_->calls(), QStringList{u"probe"_s} + c.layersCalled);
+        EXPECT_EQ(log_->calls(), QStringList { QStringLiteral("probe") } + c.layersCalled);
         if (c.expected == InsertStrategy::allFailed) {
             EXPECT_EQ(pasteboard_->text(PasteboardSelection::clipboard), c.text);
         }
@@ -268,15 +273,15 @@ TEST_F(LayeredInserterTest, ConcurrentInsertionsRunOneAfterAnother)
     ax_->behaviour = throwing(AxError::notWritten());
     keyboard_->behaviour = [this]() -> QCoro::Task<void> {
         co_await sleepFor(30ms);
-        log_->record(u"keyboard done"_s);
+        log_->record(QStringLiteral("keyboard done"));
     };
     const auto queue = std::make_shared<InsertionQueue>();
     const LayeredInserter first(ax_, keyboard_, clipboard_, probe_, pasteboard_, queue);
     const LayeredInserter second = first;
 
     auto both = [](LayeredInserter a, LayeredInserter b) -> QCoro::Task<std::pair<InsertStrategy, InsertStrategy>> {
-        auto taskA = a.insertLayered(u"one"_s);
-        auto taskB = b.insertLayered(u"two"_s);
+        auto taskA = a.insertLayered(QStringLiteral("one"));
+        auto taskB = b.insertLayered(QStringLiteral("two"));
         const InsertStrategy ra = co_await std::move(taskA);
         const InsertStrategy rb = co_await std::move(taskB);
         co_return std::make_pair(ra, rb);
@@ -284,16 +289,19 @@ TEST_F(LayeredInserterTest, ConcurrentInsertionsRunOneAfterAnother)
     const auto [one, two] = runBlocking(both(first, second));
     EXPECT_EQ(one, InsertStrategy::keyboard);
     EXPECT_EQ(two, InsertStrategy::keyboard);
-    EXPECT_EQ(log_->calls(), (QStringList{u"probe"_s, u"ax(one)"_s, u"keyboard(one)"_s, u"keyboard done"_s,
-                                          u"probe"_s, u"ax(two)"_s, u"keyboard(two)"_s, u"keyboard done"_s}));
+    EXPECT_EQ(log_->calls(),
+        (QStringList { QStringLiteral("probe"), QStringLiteral("ax(one)"), QStringLiteral("keyboard(one)"),
+            QStringLiteral("keyboard done"), QStringLiteral("probe"), QStringLiteral("ax(two)"),
+            QStringLiteral("keyboard(two)"), QStringLiteral("keyboard done") }));
     EXPECT_FALSE(queue->isBusy());
 }
 
 TEST_F(LayeredInserterTest, OutputDeliversTheWholeTextThroughTheLayers)
 {
-    LayeredInserterOutput output(inserter(), VellamorLog(u"com.vellamor.app"_s, u"test"_s, nullptr, nullptr));
-    runBlocking(output.deliver(u"👍🏽好a"_s));
-    EXPECT_EQ(log_->calls(), (QStringList{u"probe"_s, u"ax(👍🏽好a)"_s}));
+    LayeredInserterOutput output(
+        inserter(), VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("test"), nullptr, nullptr));
+    runBlocking(output.deliver(QStringLiteral("👍🏽好a")));
+    EXPECT_EQ(log_->calls(), (QStringList { QStringLiteral("probe"), QStringLiteral("ax(👍🏽好a)") }));
 }
 
 } // namespace

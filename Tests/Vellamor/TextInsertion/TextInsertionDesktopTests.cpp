@@ -29,18 +29,18 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 const QString qtTarget = QStringLiteral(VELLAMOR_QT_TEXT_TARGET);
 const QString gtkTarget = QStringLiteral(VELLAMOR_GTK_TEXT_TARGET);
 const qint64 ownPid = QCoreApplication::applicationPid();
-const QString dictated = u"hello 世界🎉"_s;
+const QString dictated = QStringLiteral("hello 世界🎉");
 
 QByteArray clipboardContent(const char* selection, const char* format)
 {
-    return outputOf(u"xclip"_s, {u"-o"_s, u"-selection"_s, QString::fromLatin1(selection), u"-t"_s,
-                                 QString::fromLatin1(format)})
+    return outputOf(QStringLiteral("xclip"),
+        { QStringLiteral("-o"), QStringLiteral("-selection"), QString::fromLatin1(selection), QStringLiteral("-t"),
+            QString::fromLatin1(format) })
         .value_or(QByteArrayLiteral("<unreadable>"));
 }
 
@@ -48,25 +48,26 @@ QByteArray clipboardContent(const char* selection, const char* format)
 bool startXterm(QProcess& xterm, const QStringList& arguments)
 {
     auto environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     xterm.setProcessEnvironment(environment);
-    xterm.start(u"xterm"_s, QStringList{u"-u8"_s} + arguments);
+    xterm.start(QStringLiteral("xterm"), QStringList { QStringLiteral("-u8") } + arguments);
     const auto window = xterm.waitForStarted(10000) ? windowOf(xterm.processId()) : std::nullopt;
-    return window && xdotool({u"windowactivate"_s, u"--sync"_s, *window});
+    return window && xdotool({ QStringLiteral("windowactivate"), QStringLiteral("--sync"), *window });
 }
 
 // A terminal's command: writes the first bytes of `text`'s length it receives, raw, to a file in `dir`.
 QStringList receiveScript(const QString& text, const QTemporaryDir& dir)
 {
-    return {u"-e"_s, u"sh"_s, u"-c"_s,
-            u"stty raw -echo; head -c %1 > '%2.part' && mv '%2.part' '%2'"_s.arg(text.toUtf8().size())
-                .arg(dir.filePath(u"received"_s))};
+    return { QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
+        QStringLiteral("stty raw -echo; head -c %1 > '%2.part' && mv '%2.part' '%2'")
+            .arg(text.toUtf8().size())
+            .arg(dir.filePath(QStringLiteral("received"))) };
 }
 
 // What receiveScript() wrote, once it has; empty after 5 s.
 QString receivedText(const QTemporaryDir& dir)
 {
-    QFile file(dir.filePath(u"received"_s));
+    QFile file(dir.filePath(QStringLiteral("received")));
     waitUntil([&] { return file.exists(); }, 5s);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
@@ -88,8 +89,8 @@ protected:
     bool start(const QString& text, const QString& prefix, const QString& chosen = {})
     {
         const QString widget = QString::fromLatin1(GetParam());
-        target_ = std::make_unique<TextTarget>(widget.startsWith(u"Gtk"_s) ? gtkTarget : qtTarget,
-                                               QStringList{widget, text, prefix, chosen});
+        target_ = std::make_unique<TextTarget>(widget.startsWith(QStringLiteral("Gtk")) ? gtkTarget : qtTarget,
+            QStringList { widget, text, prefix, chosen });
         return target_->isReady();
     }
 
@@ -110,29 +111,29 @@ protected:
 
 TEST_P(TextInsertionDesktopTest, AccessibilityInsertsAtTheCaret)
 {
-    ASSERT_TRUE(start(u"a🎉bcdef"_s, u"a🎉bc"_s));
+    ASSERT_TRUE(start(QStringLiteral("a🎉bcdef"), QStringLiteral("a🎉bc")));
     insertThroughAccessibility();
-    EXPECT_EQ(target_->waitForText(u"a🎉bchello 世界🎉def"_s), u"a🎉bchello 世界🎉def"_s);
+    EXPECT_EQ(target_->waitForText(QStringLiteral("a🎉bchello 世界🎉def")), QStringLiteral("a🎉bchello 世界🎉def"));
 }
 
 TEST_P(TextInsertionDesktopTest, AccessibilityReplacesTheSelection)
 {
-    ASSERT_TRUE(start(u"x🎉abcdefy"_s, u"x🎉a"_s, u"bcd"_s));
+    ASSERT_TRUE(start(QStringLiteral("x🎉abcdefy"), QStringLiteral("x🎉a"), QStringLiteral("bcd")));
     insertThroughAccessibility();
-    EXPECT_EQ(target_->waitForText(u"x🎉ahello 世界🎉efy"_s), u"x🎉ahello 世界🎉efy"_s);
+    EXPECT_EQ(target_->waitForText(QStringLiteral("x🎉ahello 世界🎉efy")), QStringLiteral("x🎉ahello 世界🎉efy"));
 }
 
 TEST_P(TextInsertionDesktopTest, KeystrokesTypeLatinChineseAndEmojiIntact)
 {
     // More distinct characters outside the layout than one batch holds.
-    const QString text = u"Mixed 中文 text, Ünïcödé ✓ 🎉 and 二十个不同的汉字在这里一起出现! OK"_s;
-    ASSERT_TRUE(start(u"["_s, u"["_s));
+    const QString text = QStringLiteral("Mixed 中文 text, Ünïcödé ✓ 🎉 and 二十个不同的汉字在这里一起出现! OK");
+    ASSERT_TRUE(start(QStringLiteral("["), QStringLiteral("[")));
     ASSERT_TRUE(injector_->isAvailable());
     const auto insertKey = injector_->keyForSpecial(platform::SpecialKey::insert);
     {
         KeystrokeInserter keyboard(injector_, nullptr);
         EXPECT_NO_THROW(runBlocking(keyboard.insert(text), 30s));
-        EXPECT_EQ(target_->waitForText(u"["_s + text), u"["_s + text);
+        EXPECT_EQ(target_->waitForText(QStringLiteral("[") + text), QStringLiteral("[") + text);
     }
 
     // Once the inserter is gone the keymap is as it was: the spare keys type nothing
@@ -144,17 +145,17 @@ TEST_P(TextInsertionDesktopTest, KeystrokesTypeLatinChineseAndEmojiIntact)
 
 TEST_P(TextInsertionDesktopTest, PasteInsertsAndPutsTheEarlierClipboardBack)
 {
-    const QString earlierText = u"earlier 文本"_s;
-    const QString earlierHtml = u"<b>earlier</b> 文本"_s;
-    TextTarget owner(qtTarget, {u"owner"_s, earlierText, earlierHtml});
+    const QString earlierText = QStringLiteral("earlier 文本");
+    const QString earlierHtml = QStringLiteral("<b>earlier</b> 文本");
+    TextTarget owner(qtTarget, { QStringLiteral("owner"), earlierText, earlierHtml });
     ASSERT_TRUE(owner.isReady());
     const QByteArray ownerPng = clipboardContent("clipboard", "image/png");
     ASSERT_EQ(QImage::fromData(ownerPng, "PNG").size(), QSize(4, 3));
 
-    ASSERT_TRUE(start(u"<>"_s, u"<"_s));
+    ASSERT_TRUE(start(QStringLiteral("<>"), QStringLiteral("<")));
     ClipboardInserter clipboard(std::make_shared<platform::QtPasteboard>(), injector_, nullptr);
     EXPECT_NO_THROW(runBlocking(clipboard.insert(dictated)));
-    EXPECT_EQ(target_->waitForText(u"<hello 世界🎉>"_s), u"<hello 世界🎉>"_s);
+    EXPECT_EQ(target_->waitForText(QStringLiteral("<hello 世界🎉>")), QStringLiteral("<hello 世界🎉>"));
 
     // Read back by another client, as any application would.
     EXPECT_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")), earlierText);
@@ -185,7 +186,7 @@ class TerminalDesktopTest : public DesktopTest, public ::testing::WithParamInter
 // terminal it pastes the clipboard on Ctrl+Shift+V and nothing on Shift+Insert.
 TEST_P(TerminalDesktopTest, TerminalReceivesThePasteThroughItsChord)
 {
-    const QString text = u"echo 世界 ok"_s;
+    const QString text = QStringLiteral("echo 世界 ok");
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     QProcess xterm;
@@ -200,14 +201,13 @@ TEST_P(TerminalDesktopTest, TerminalReceivesThePasteThroughItsChord)
     xterm.waitForFinished(3000);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Chords, TerminalDesktopTest,
-    ::testing::Values(TerminalKind{"ShiftInsert", u"XTerm"_s, {}},
-                      TerminalKind{"ControlShiftV", u"Gnome-terminal"_s,
-                                   {u"-name"_s, u"gnome-terminal-server"_s, u"-class"_s, u"Gnome-terminal"_s,
-                                    u"-xrm"_s,
-                                    u"*VT100.translations: #override Shift<Key>Insert: bell()\\n"
-                                    " Ctrl Shift<Key>V: insert-selection(CLIPBOARD)"_s}}),
+INSTANTIATE_TEST_SUITE_P(Chords, TerminalDesktopTest,
+    ::testing::Values(TerminalKind { "ShiftInsert", QStringLiteral("XTerm"), {} },
+        TerminalKind { "ControlShiftV", QStringLiteral("Gnome-terminal"),
+            { QStringLiteral("-name"), QStringLiteral("gnome-terminal-server"), QStringLiteral("-class"),
+                QStringLiteral("Gnome-terminal"), QStringLiteral("-xrm"),
+                QStringLiteral("*VT100.translations: #override Shift<Key>Insert: bell()\\n"
+                               " Ctrl Shift<Key>V: insert-selection(CLIPBOARD)") } }),
     [](const ::testing::TestParamInfo<TerminalKind>& info) { return std::string(info.param.name); });
 
 using LayeredDesktopTest = DesktopTest;
@@ -225,14 +225,14 @@ TEST_F(LayeredDesktopTest, AccessibleFieldIsWrittenThroughAccessibilityAndXtermT
 {
     std::vector<bool> guard;
     const LayeredInserter inserter = desktopInserter([&guard](bool ignoring) { guard.push_back(ignoring); });
-    TextTarget target(qtTarget, {u"QtLineEdit"_s});
+    TextTarget target(qtTarget, { QStringLiteral("QtLineEdit") });
     ASSERT_TRUE(target.isReady());
     EXPECT_EQ(runBlocking(inserter.insertLayered(dictated)), InsertStrategy::ax);
     EXPECT_EQ(target.waitForText(dictated), dictated);
     EXPECT_TRUE(guard.empty());
 
     // The previous field must not count as focused any more.
-    const QString text = u"echo 世界🎉 ok"_s;
+    const QString text = QStringLiteral("echo 世界🎉 ok");
     QTemporaryDir dir;
     QProcess xterm;
     ASSERT_TRUE(startXterm(xterm, receiveScript(text, dir)));
@@ -247,7 +247,7 @@ TEST_F(LayeredDesktopTest, AccessibleFieldIsWrittenThroughAccessibilityAndXtermT
 TEST_F(LayeredDesktopTest, ReadOnlyFieldLeavesTheTextOnTheClipboard)
 {
     const LayeredInserter inserter = desktopInserter(nullptr);
-    TextTarget target(qtTarget, {u"QtReadOnlyTextEdit"_s, u"fixed"_s});
+    TextTarget target(qtTarget, { QStringLiteral("QtReadOnlyTextEdit"), QStringLiteral("fixed") });
     ASSERT_TRUE(target.isReady());
     EXPECT_EQ(runBlocking(inserter.insertLayered(dictated)), InsertStrategy::allFailed);
     EXPECT_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")), dictated);
@@ -263,7 +263,8 @@ TEST_F(LayeredDesktopTest, OwnWindowIsNeverWrittenThroughTheBus)
     window.resize(300, 80);
     window.show();
     ASSERT_TRUE(waitUntil([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }));
-    ASSERT_TRUE(xdotool({u"windowactivate"_s, u"--sync"_s, QString::number(window.winId())}));
+    ASSERT_TRUE(
+        xdotool({ QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window.winId()) }));
     ASSERT_TRUE(waitUntil([&] { return window.isActiveWindow() && field->hasFocus(); }));
 
     AccessibilityInserter ax(
@@ -271,7 +272,7 @@ TEST_F(LayeredDesktopTest, OwnWindowIsNeverWrittenThroughTheBus)
     QElapsedTimer elapsed;
     elapsed.start();
     try {
-        runBlocking(ax.insert(u"x"_s));
+        runBlocking(ax.insert(QStringLiteral("x")));
         ADD_FAILURE() << "inserted into its own window";
     } catch (const AccessibilityInserterError& error) {
         EXPECT_EQ(error.kind(), AccessibilityInserterError::Kind::selfReflective);
@@ -279,7 +280,7 @@ TEST_F(LayeredDesktopTest, OwnWindowIsNeverWrittenThroughTheBus)
     EXPECT_LT(elapsed.elapsed(), 500);
 
     const LayeredInserter inserter = desktopInserter(nullptr);
-    EXPECT_EQ(runBlocking(inserter.insertLayered(u"mine"_s)), InsertStrategy::noTarget);
+    EXPECT_EQ(runBlocking(inserter.insertLayered(QStringLiteral("mine"))), InsertStrategy::noTarget);
     EXPECT_TRUE(field->text().isEmpty());
 }
 

@@ -31,8 +31,6 @@
 namespace vellamor::test {
 namespace {
 
-using namespace Qt::StringLiterals;
-
 QStringList texts(QWidget& widget)
 {
     widget.adjustSize();
@@ -52,24 +50,25 @@ bool hasInk(const QImage& image)
 
 TEST(ViewKitTest, OptionalLinesAppearOnlyWhenGivenAndCardTitlesAreUpperCase)
 {
-    SectionHeader bare(u"外观"_s);
-    EXPECT_EQ(texts(bare), QStringList{u"外观"_s});
-    SectionHeader full(u"外观"_s, u"主题与灵动岛位置"_s);
-    EXPECT_EQ(texts(full), (QStringList{u"外观"_s, u"主题与灵动岛位置"_s}));
+    SectionHeader bare(QStringLiteral("外观"));
+    EXPECT_EQ(texts(bare), QStringList { QStringLiteral("外观") });
+    SectionHeader full(QStringLiteral("外观"), QStringLiteral("主题与灵动岛位置"));
+    EXPECT_EQ(texts(full), (QStringList { QStringLiteral("外观"), QStringLiteral("主题与灵动岛位置") }));
 
     CardGroup untitled;
-    untitled.addWidget(new SettingsRow(u"语言"_s, std::nullopt, new QCheckBox));
-    EXPECT_EQ(texts(untitled), QStringList{u"语言"_s});
-    CardGroup titled(u"about this"_s);
-    titled.addWidget(new SettingsRow(u"语言"_s, u"一段说明"_s, nullptr));
+    untitled.addWidget(new SettingsRow(QStringLiteral("语言"), std::nullopt, new QCheckBox));
+    EXPECT_EQ(texts(untitled), QStringList { QStringLiteral("语言") });
+    CardGroup titled(QStringLiteral("about this"));
+    titled.addWidget(new SettingsRow(QStringLiteral("语言"), QStringLiteral("一段说明"), nullptr));
     titled.addWidget(new RowDivider);
-    EXPECT_EQ(texts(titled), (QStringList{u"ABOUT THIS"_s, u"语言"_s, u"一段说明"_s}));
+    EXPECT_EQ(texts(titled),
+        (QStringList { QStringLiteral("ABOUT THIS"), QStringLiteral("语言"), QStringLiteral("一段说明") }));
 }
 
 TEST(ViewKitTest, ALongRowExplanationWrapsInsteadOfBeingCut)
 {
-    const QString longText = QString(u"说明很长，"_s).repeated(30);
-    SettingsRow row(u"标题"_s, longText, new QCheckBox);
+    const QString longText = QString(QStringLiteral("说明很长，")).repeated(30);
+    SettingsRow row(QStringLiteral("标题"), longText, new QCheckBox);
     row.resize(400, row.heightForWidth(400));
     settleWidgets();
     const auto labels = shownInReadingOrder<QLabel>(row);
@@ -80,13 +79,13 @@ TEST(ViewKitTest, ALongRowExplanationWrapsInsteadOfBeingCut)
 
 TEST(ViewKitTest, APillShowsItsIconInsteadOfTheDot)
 {
-    StatusPill dotted(u"已连接"_s, PillTone::success);
+    StatusPill dotted(QStringLiteral("已连接"), PillTone::success);
     EXPECT_TRUE(dotted.findChildren<SymbolView*>().isEmpty());
-    EXPECT_EQ(dotted.accessibleName(), u"已连接"_s);
-    StatusPill withIcon(u"失败"_s, PillTone::danger, u"info.circle"_s);
+    EXPECT_EQ(dotted.accessibleName(), QStringLiteral("已连接"));
+    StatusPill withIcon(QStringLiteral("失败"), PillTone::danger, QStringLiteral("info.circle"));
     const auto symbols = withIcon.findChildren<SymbolView*>();
     ASSERT_EQ(symbols.size(), 1);
-    EXPECT_EQ(symbols.first()->name(), u"info.circle"_s);
+    EXPECT_EQ(symbols.first()->name(), QStringLiteral("info.circle"));
     // The dot is the pill's only other child besides the label.
     EXPECT_EQ(dotted.findChildren<QWidget*>().size(), withIcon.findChildren<QWidget*>().size());
 }
@@ -95,19 +94,22 @@ TEST(ViewKitTest, GridValuesCanBeSelectedAndKeysAppearOnce)
 {
     InfoGrid empty({});
     EXPECT_TRUE(texts(empty).isEmpty());
-    InfoGrid grid({{u"版本"_s, u"1.4.0 (57)"_s}, {u"系统"_s, u"Debian 12"_s}, {u"版本"_s, u"2.0"_s}});
-    EXPECT_EQ(texts(grid), (QStringList{u"版本"_s, u"1.4.0 (57)"_s, u"系统"_s, u"Debian 12"_s}));
+    InfoGrid grid({ { QStringLiteral("版本"), QStringLiteral("1.4.0 (57)") },
+        { QStringLiteral("系统"), QStringLiteral("Debian 12") }, { QStringLiteral("版本"), QStringLiteral("2.0") } });
+    EXPECT_EQ(texts(grid),
+        (QStringList { QStringLiteral("版本"), QStringLiteral("1.4.0 (57)"), QStringLiteral("系统"),
+            QStringLiteral("Debian 12") }));
     const auto labels = shownInReadingOrder<QLabel>(grid);
     EXPECT_FALSE(labels[0]->textInteractionFlags() & Qt::TextSelectableByMouse);
     EXPECT_TRUE(labels[1]->textInteractionFlags() & Qt::TextSelectableByMouse);
-    EXPECT_EQ(labels[1]->accessibleName(), u"1.4.0 (57)"_s);
+    EXPECT_EQ(labels[1]->accessibleName(), QStringLiteral("1.4.0 (57)"));
 }
 
 TEST(ViewKitTest, AHiddenToastKeepsItsPlaceButDrawsNothing)
 {
     SavedToast toast;
     toast.resize(toast.sizeHint());
-    EXPECT_EQ(toast.accessibleName(), u"已保存"_s);
+    EXPECT_EQ(toast.accessibleName(), QStringLiteral("已保存"));
     const auto drawn = [&toast] {
         QImage image(toast.size(), QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
@@ -118,7 +120,7 @@ TEST(ViewKitTest, AHiddenToastKeepsItsPlaceButDrawsNothing)
     toast.setShown(true);
     EXPECT_EQ(toast.sizeHint(), toast.size());
     EXPECT_TRUE(hasInk(drawn()));
-    renderView(toast, u"kit-saved-toast"_s);
+    renderView(toast, QStringLiteral("kit-saved-toast"));
 }
 
 TEST(ViewKitTest, EverySectionHasASymbolAndUnknownNamesDrawNothing)
@@ -128,9 +130,10 @@ TEST(ViewKitTest, EverySectionHasASymbolAndUnknownNamesDrawNothing)
         ASSERT_FALSE(symbol.isNull()) << sidebarIcon(section).toStdString();
         EXPECT_TRUE(hasInk(symbol.toImage()));
     }
-    EXPECT_TRUE(Symbols::pixmap(u"checkmark.circle.fill"_s, 12, Qt::green).toImage().pixelColor(6, 1).green() > 0);
-    EXPECT_FALSE(Symbols::exists(u"no.such.symbol"_s));
-    EXPECT_TRUE(Symbols::pixmap(u"no.such.symbol"_s, 16, Qt::black).isNull());
+    EXPECT_TRUE(
+        Symbols::pixmap(QStringLiteral("checkmark.circle.fill"), 12, Qt::green).toImage().pixelColor(6, 1).green() > 0);
+    EXPECT_FALSE(Symbols::exists(QStringLiteral("no.such.symbol")));
+    EXPECT_TRUE(Symbols::pixmap(QStringLiteral("no.such.symbol"), 16, Qt::black).isNull());
 }
 
 // Each component of the kit, light, for a reviewer.
@@ -151,7 +154,7 @@ TEST(RedrawBatch, RedrawsOnceOnTheNextTurnWithEveryFieldHeld)
         seen.clear();
 
         first = 1;
-        second = u"b"_s;
+        second = QStringLiteral("b");
         first = 2;
         EXPECT_TRUE(seen.empty()) << "nothing is drawn before the turn ends";
         if (stop == Stop::cancel)
@@ -160,7 +163,7 @@ TEST(RedrawBatch, RedrawsOnceOnTheNextTurnWithEveryFieldHeld)
             context.reset();
         QCoreApplication::processEvents();
         if (stop == Stop::none)
-            EXPECT_EQ(seen, (std::vector<std::pair<int, QString>>{{2, u"b"_s}}));
+            EXPECT_EQ(seen, (std::vector<std::pair<int, QString>> { { 2, QStringLiteral("b") } }));
         else
             EXPECT_TRUE(seen.empty()) << static_cast<int>(stop);
     }
@@ -169,31 +172,36 @@ TEST(RedrawBatch, RedrawsOnceOnTheNextTurnWithEveryFieldHeld)
 TEST(ViewKitTest, Screenshots)
 {
     std::vector<std::pair<QString, std::unique_ptr<QWidget>>> components;
-    components.emplace_back(u"kit-section-header"_s, std::make_unique<SectionHeader>(u"外观"_s, u"主题与灵动岛位置"_s));
-    auto card = std::make_unique<CardGroup>(u"主题"_s);
-    card->addWidget(new SettingsRow(u"外观主题"_s, u"灵动岛始终使用深色背景，与系统菜单栏一致"_s, new QCheckBox));
+    components.emplace_back(QStringLiteral("kit-section-header"),
+        std::make_unique<SectionHeader>(QStringLiteral("外观"), QStringLiteral("主题与灵动岛位置")));
+    auto card = std::make_unique<CardGroup>(QStringLiteral("主题"));
+    card->addWidget(new SettingsRow(
+        QStringLiteral("外观主题"), QStringLiteral("灵动岛始终使用深色背景，与系统菜单栏一致"), new QCheckBox));
     card->addWidget(new RowDivider);
-    card->addWidget(new SettingsRow(u"说话转写后自动润色"_s, std::nullopt, new QCheckBox));
-    components.emplace_back(u"kit-card-group"_s, std::move(card));
+    card->addWidget(new SettingsRow(QStringLiteral("说话转写后自动润色"), std::nullopt, new QCheckBox));
+    components.emplace_back(QStringLiteral("kit-card-group"), std::move(card));
     auto pills = std::make_unique<QWidget>();
     auto* pillRow = new QHBoxLayout(pills.get());
-    pillRow->addWidget(new StatusPill(u"未知"_s, PillTone::neutral));
-    pillRow->addWidget(new StatusPill(u"同步中"_s, PillTone::info));
-    pillRow->addWidget(new StatusPill(u"已授权"_s, PillTone::success, u"checkmark.circle.fill"_s));
-    pillRow->addWidget(new StatusPill(u"待授权"_s, PillTone::warning));
-    pillRow->addWidget(new StatusPill(u"被拒绝"_s, PillTone::danger));
-    components.emplace_back(u"kit-status-pills"_s, std::move(pills));
-    components.emplace_back(u"kit-info-card"_s,
-                        std::make_unique<InfoCard>(u"info.circle"_s, u"提示"_s, u"说满 5 分钟时灵动岛会变黄提醒。"_s));
-    components.emplace_back(u"kit-info-grid"_s,
-                        std::make_unique<InfoGrid>(QList<QPair<QString, QString>>{{u"Vellamor 版本"_s, u"1.4.0 (57)"_s},
-                                                                                   {u"系统"_s, u"Debian 12"_s}}));
+    pillRow->addWidget(new StatusPill(QStringLiteral("未知"), PillTone::neutral));
+    pillRow->addWidget(new StatusPill(QStringLiteral("同步中"), PillTone::info));
+    pillRow->addWidget(
+        new StatusPill(QStringLiteral("已授权"), PillTone::success, QStringLiteral("checkmark.circle.fill")));
+    pillRow->addWidget(new StatusPill(QStringLiteral("待授权"), PillTone::warning));
+    pillRow->addWidget(new StatusPill(QStringLiteral("被拒绝"), PillTone::danger));
+    components.emplace_back(QStringLiteral("kit-status-pills"), std::move(pills));
+    components.emplace_back(QStringLiteral("kit-info-card"),
+        std::make_unique<InfoCard>(
+            QStringLiteral("info.circle"), QStringLiteral("提示"), QStringLiteral("说满 5 分钟时灵动岛会变黄提醒。")));
+    components.emplace_back(QStringLiteral("kit-info-grid"),
+        std::make_unique<InfoGrid>(
+            QList<QPair<QString, QString>> { { QStringLiteral("Vellamor 版本"), QStringLiteral("1.4.0 (57)") },
+                { QStringLiteral("系统"), QStringLiteral("Debian 12") } }));
     auto keys = std::make_unique<QWidget>();
     auto* keyRow = new QHBoxLayout(keys.get());
-    for (const QString& cap : {u"⌃"_s, u"⇧"_s, u"Space"_s})
+    for (const QString& cap : { QStringLiteral("⌃"), QStringLiteral("⇧"), QStringLiteral("Space") })
         keyRow->addWidget(new Keycap(cap));
-    components.emplace_back(u"kit-keycaps"_s, std::move(keys));
-    components.emplace_back(u"kit-island-preview"_s, std::make_unique<IslandPreview>());
+    components.emplace_back(QStringLiteral("kit-keycaps"), std::move(keys));
+    components.emplace_back(QStringLiteral("kit-island-preview"), std::make_unique<IslandPreview>());
     for (auto& [name, widget] : components) {
         widget->resize(std::max(widget->sizeHint().width(), 420), widget->sizeHint().height());
         widget->setAutoFillBackground(true);
@@ -216,7 +224,7 @@ TEST(ProminentButton, ItsWhiteTextReadsOnEveryTint)
         {"light blue", [] { return QColor(0x8f, 0xc5, 0xff); }},
     };
     for (const auto& [name, tint] : tints) {
-        ProminentButton button(u"添加第一个词条"_s);
+        ProminentButton button(QStringLiteral("添加第一个词条"));
         button.setTint(tint);
         button.resize(button.sizeHint());
         const QRgb ground = layoutSweep::inkOf(button.grab().toImage()).ground;

@@ -18,7 +18,6 @@
 #include <limits>
 
 using namespace vellamor;
-using namespace Qt::StringLiterals;
 using devbackend::DevAccountServices;
 using vellamor::test::LiveServerTest;
 using vellamor::test::RecordingUnauthorizedHandler;
@@ -33,17 +32,17 @@ TEST_F(AccountServicesLive, EveryClientIsAnsweredByTheBackend)
 {
     DevAccountServices* services = DevAccountServices::of(server);
     ASSERT_NE(services, nullptr);
-    const auto token = std::make_shared<std::optional<QString>>(u"access-1"_s);
+    const auto token = std::make_shared<std::optional<QString>>(QStringLiteral("access-1"));
     const AccessTokenProvider tokens = test::tokensFrom(token);
     const std::shared_ptr<AuthedSession> session = makeSession();
     const auto handler = std::make_shared<RecordingUnauthorizedHandler>();
-    services->plan.insert(u"monthly_points_grant"_s, kMax);
-    services->wallet.remove(u"total"_s);
-    const VellamorLog quiet(u"com.vellamor.app"_s, u"account"_s, systemLog, nullptr);
+    services->plan.insert(QStringLiteral("monthly_points_grant"), kMax);
+    services->wallet.remove(QStringLiteral("total"));
+    const VellamorLog quiet(QStringLiteral("com.vellamor.app"), QStringLiteral("account"), systemLog, nullptr);
 
     UsageAPI usage(server.baseURL(), session, tokens, handler, quiet);
-    const UsageAggregate month = runBlocking(usage.fetchUsage(u"month"_s));
-    EXPECT_EQ(month.period, u"month"_s);
+    const UsageAggregate month = runBlocking(usage.fetchUsage(QStringLiteral("month")));
+    EXPECT_EQ(month.period, QStringLiteral("month"));
     EXPECT_EQ(month.audioSeconds, 1260);
     EXPECT_EQ(month.periodEnd.secondsSince1970() - month.periodStart.secondsSince1970(), 30 * 86400);
     const PlanInfo plan = runBlocking(usage.fetchPlan());
@@ -55,27 +54,28 @@ TEST_F(AccountServicesLive, EveryClientIsAnsweredByTheBackend)
 
     ModelAPI models(server.baseURL(), session, tokens);
     EXPECT_EQ(runBlocking(models.listLLMModels()),
-              (QList<LLMModelOption>{{u"standard"_s, u"dev-llm-1"_s, true}, {u"fast"_s, std::nullopt, false}}));
+        (QList<LLMModelOption> { { QStringLiteral("standard"), QStringLiteral("dev-llm-1"), true },
+            { QStringLiteral("fast"), std::nullopt, false } }));
 
     PreferencesAPI preferences(server.baseURL(), session, tokens, handler);
     PreferencesUpdateRequest change;
     change.historySync = true;
-    change.sceneOverrides = QMap<QString, QString>{{u"emailReply"_s, u"formal"_s}};
+    change.sceneOverrides = QMap<QString, QString> { { QStringLiteral("emailReply"), QStringLiteral("formal") } };
     EXPECT_TRUE(runBlocking(preferences.updatePreferences(change)).historySync);
     const PreferencesView stored = runBlocking(preferences.getPreferences());
     EXPECT_TRUE(stored.historySync);
     EXPECT_EQ(stored.sceneOverrides, change.sceneOverrides);
-    EXPECT_EQ(stored.defaultScene, u"chat"_s);
+    EXPECT_EQ(stored.defaultScene, QStringLiteral("chat"));
 
     SystemAPI system(server.baseURL(), session);
     EXPECT_TRUE(runBlocking(system.ping()).pong);
-    EXPECT_EQ(runBlocking(system.config()).region, u"dev"_s);
+    EXPECT_EQ(runBlocking(system.config()).region, QStringLiteral("dev"));
     EXPECT_TRUE(handler->reasons.isEmpty());
 
     // without a token the model list is refused in the body, and nobody is told
     *token = std::nullopt;
     EXPECT_EQ(test::errorOf<VellamorServiceError>(models.listLLMModels()),
-              VellamorServiceError(40100, u"unauthorized"_s));
+        VellamorServiceError(40100, QStringLiteral("unauthorized")));
 }
 
 } // namespace

@@ -18,7 +18,6 @@
 #include <limits>
 
 using namespace vellamor;
-using namespace Qt::StringLiterals;
 using vellamor::test::errorOf;
 using vellamor::test::RecordingUnauthorizedHandler;
 using vellamor::test::ScriptedHTTPSession;
@@ -29,9 +28,9 @@ const char* const kView = R"({"user_id":9223372036854775807,"default_scene":"cha
                           R"("default_lang":"zh-CN","scene_overrides":{"emailReply":"formal"},)"
                           R"("transform_defaults":{},"history_sync":true,"personalization_enabled":false,)"
                           R"("dict_version":-1,"history_version":12})";
-const PreferencesView kViewRecord{
-    std::numeric_limits<qint64>::max(), u"chat"_s, u"casual"_s, u"zh-CN"_s, {{u"emailReply"_s, u"formal"_s}}, {},
-    true, false, -1, 12};
+const PreferencesView kViewRecord { std::numeric_limits<qint64>::max(), QStringLiteral("chat"),
+    QStringLiteral("casual"), QStringLiteral("zh-CN"), { { QStringLiteral("emailReply"), QStringLiteral("formal") } },
+    {}, true, false, -1, 12 };
 
 QByteArray success(const QByteArray& data)
 {
@@ -53,22 +52,24 @@ TEST_F(AccountServicesTest, PreferencesRequestsOnTheWire)
     onlySync.historySync = false;
     runBlocking(client.updatePreferences(onlySync));
     PreferencesUpdateRequest overrides;
-    overrides.sceneOverrides = QMap<QString, QString>{{u"emailReply"_s, u"formal"_s}};
+    overrides.sceneOverrides = QMap<QString, QString> { { QStringLiteral("emailReply"), QStringLiteral("formal") } };
     runBlocking(client.updatePreferences(overrides));
 
     ASSERT_EQ(session->requests().size(), 3);
     const HTTPRequest& request = session->requests().first();
     EXPECT_EQ(request.url, endpoint);
-    EXPECT_EQ(request.method, u"POST"_s);
+    EXPECT_EQ(request.method, QStringLiteral("POST"));
     EXPECT_EQ(request.timeout, std::chrono::milliseconds(10000));
-    EXPECT_EQ(request.headers.names(), (QStringList{u"Content-Type"_s, u"Accept"_s, u"Authorization"_s}));
-    EXPECT_EQ(request.headers.value(u"Authorization"_s), u"Bearer tok"_s);
-    EXPECT_EQ(sentEnvelope(request), envelope(u"preferences.get"_s, {}));
+    EXPECT_EQ(request.headers.names(),
+        (QStringList { QStringLiteral("Content-Type"), QStringLiteral("Accept"), QStringLiteral("Authorization") }));
+    EXPECT_EQ(request.headers.value(QStringLiteral("Authorization")), QStringLiteral("Bearer tok"));
+    EXPECT_EQ(sentEnvelope(request), envelope(QStringLiteral("preferences.get"), {}));
     EXPECT_EQ(session->requests()[1].body, R"({"action":"preferences.update","data":{"history_sync":false}})");
     // a free-form map keeps its keys as the caller spelt them
     EXPECT_EQ(sentEnvelope(session->requests()[2]),
-              envelope(u"preferences.update"_s,
-                       QJsonObject{{u"scene_overrides"_s, QJsonObject{{u"emailReply"_s, u"formal"_s}}}}));
+        envelope(QStringLiteral("preferences.update"),
+            QJsonObject { { QStringLiteral("scene_overrides"),
+                QJsonObject { { QStringLiteral("emailReply"), QStringLiteral("formal") } } } }));
     EXPECT_TRUE(handler->reasons.isEmpty());
 }
 
@@ -83,19 +84,23 @@ TEST_F(AccountServicesTest, PreferencesMapEveryFailureAndSignOutFirst)
         std::optional<AuthAPIError> signOut;
     };
     QJsonObject withoutVersion = JsonReader::parse(kView).object();
-    withoutVersion.remove(u"dict_version"_s);
-    const std::array cases{
-        Case{std::nullopt, 200, success(kView), E::network(u"未登录"_s), std::nullopt},
-        Case{QString(), 200, success(kView), E::network(u"未登录"_s), std::nullopt},
-        Case{u"tok"_s, 401, success(kView), E::network(u"登录已过期"_s), AuthAPIError::tokenInvalid()},
-        Case{u"tok"_s, 403, success(kView), E::network(u"HTTP 403"_s), std::nullopt},
-        Case{u"tok"_s, notHTTP, success(kView), E::network(u"无效响应"_s), std::nullopt},
-        Case{u"tok"_s, 200, R"({"code":40102,"msg":"r"})", E::network(u"登录已过期"_s), AuthAPIError::tokenRevoked()},
-        Case{u"tok"_s, 200, R"({"code":40104,"msg":"m"})", E::server(40104, u"m"_s), std::nullopt},
-        Case{u"tok"_s, 200, R"({"code":0,"msg":"ok","data":null})", E::network(u"空响应"_s), std::nullopt},
-        Case{u"tok"_s, 200, success(QJsonDocument(withoutVersion).toJson()), E::network(u"响应解析失败"_s),
-             std::nullopt},
-        Case{u"tok"_s, 200, "not json", E::network(u"响应解析失败"_s), std::nullopt},
+    withoutVersion.remove(QStringLiteral("dict_version"));
+    const std::array cases {
+        Case { std::nullopt, 200, success(kView), E::network(QStringLiteral("未登录")), std::nullopt },
+        Case { QString(), 200, success(kView), E::network(QStringLiteral("未登录")), std::nullopt },
+        Case { QStringLiteral("tok"), 401, success(kView), E::network(QStringLiteral("登录已过期")),
+            AuthAPIError::tokenInvalid() },
+        Case { QStringLiteral("tok"), 403, success(kView), E::network(QStringLiteral("HTTP 403")), std::nullopt },
+        Case { QStringLiteral("tok"), notHTTP, success(kView), E::network(QStringLiteral("无效响应")), std::nullopt },
+        Case { QStringLiteral("tok"), 200, R"({"code":40102,"msg":"r"})", E::network(QStringLiteral("登录已过期")),
+            AuthAPIError::tokenRevoked() },
+        Case { QStringLiteral("tok"), 200, R"({"code":40104,"msg":"m"})", E::server(40104, QStringLiteral("m")),
+            std::nullopt },
+        Case { QStringLiteral("tok"), 200, R"({"code":0,"msg":"ok","data":null})", E::network(QStringLiteral("空响应")),
+            std::nullopt },
+        Case { QStringLiteral("tok"), 200, success(QJsonDocument(withoutVersion).toJson()),
+            E::network(QStringLiteral("响应解析失败")), std::nullopt },
+        Case { QStringLiteral("tok"), 200, "not json", E::network(QStringLiteral("响应解析失败")), std::nullopt },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.status << " " << c.body.data());
@@ -109,7 +114,7 @@ TEST_F(AccountServicesTest, PreferencesMapEveryFailureAndSignOutFirst)
 
         EXPECT_EQ(session->requests().size(), c.token && !c.token->isEmpty() ? 1 : 0);
         EXPECT_EQ(handler->reasons, c.signOut ? QList<AuthAPIError>{*c.signOut} : QList<AuthAPIError>());
-        EXPECT_EQ(handler->refusedTokens, c.signOut ? QStringList{u"tok"_s} : QStringList());
+        EXPECT_EQ(handler->refusedTokens, c.signOut ? QStringList { QStringLiteral("tok") } : QStringList());
     }
 }
 
@@ -125,15 +130,18 @@ TEST_F(AccountServicesTest, PreferenceRecordsAreStrict)
         EXPECT_THROW(PreferencesView::fromJson(without, {}), JsonError);
     }
     QJsonObject numberInMap = view;
-    numberInMap.insert(u"transform_defaults"_s, QJsonObject{{u"mode"_s, 1}});
+    numberInMap.insert(QStringLiteral("transform_defaults"), QJsonObject { { QStringLiteral("mode"), 1 } });
     EXPECT_THROW(PreferencesView::fromJson(numberInMap, {}), JsonError);
     EXPECT_EQ(PreferencesView::fromJson(kViewRecord.toJson(), {}), kViewRecord);
 
     const PreferencesUpdateRequest partial = PreferencesUpdateRequest::fromJson(
         JsonReader::parse(R"({"default_scene":null,"default_lang":"en","history_sync":true})").object(), {});
-    EXPECT_EQ(partial, (PreferencesUpdateRequest{std::nullopt, std::nullopt, u"en"_s, std::nullopt, std::nullopt,
-                                                 true}));
-    EXPECT_EQ(partial.toJson(), (QJsonObject{{u"default_lang"_s, u"en"_s}, {u"history_sync"_s, true}}));
+    EXPECT_EQ(partial,
+        (PreferencesUpdateRequest {
+            std::nullopt, std::nullopt, QStringLiteral("en"), std::nullopt, std::nullopt, true }));
+    EXPECT_EQ(partial.toJson(),
+        (QJsonObject {
+            { QStringLiteral("default_lang"), QStringLiteral("en") }, { QStringLiteral("history_sync"), true } }));
     EXPECT_EQ(PreferencesUpdateRequest().toJson(), QJsonObject());
 }
 
@@ -146,31 +154,31 @@ TEST_F(AccountServicesTest, ModelListThroughTheGenericClient)
         std::optional<QString> token;
         std::optional<QString> authorization;
     };
-    const std::array cases{
-        Case{u"tok"_s, u"Bearer tok"_s},
-        Case{std::nullopt, std::nullopt},
-        Case{QString(), std::nullopt},
+    const std::array cases {
+        Case { QStringLiteral("tok"), QStringLiteral("Bearer tok") },
+        Case { std::nullopt, std::nullopt },
+        Case { QString(), std::nullopt },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.token.value_or(u"(none)"_s).toStdString());
+        SCOPED_TRACE(c.token.value_or(QStringLiteral("(none)")).toStdString());
         *token = c.token;
         session = std::make_shared<ScriptedHTTPSession>();
         session->respond(200, models).respond(200, R"({"code":0,"msg":"","data":{"models":[]}})");
         ModelAPI client(base, session, tokens());
 
         EXPECT_EQ(runBlocking(client.listLLMModels()),
-                  (QList<LLMModelOption>{{u"standard"_s, u"m-1"_s, true},
-                                         {u"fast"_s, std::nullopt, false},
-                                         {u"slow"_s, std::nullopt, false}}));
+            (QList<LLMModelOption> { { QStringLiteral("standard"), QStringLiteral("m-1"), true },
+                { QStringLiteral("fast"), std::nullopt, false }, { QStringLiteral("slow"), std::nullopt, false } }));
         EXPECT_TRUE(runBlocking(client.listLLMModels()).isEmpty());
 
         ASSERT_EQ(session->requests().size(), 2);
         const HTTPRequest& request = session->requests().first();
         EXPECT_EQ(request.url, endpoint);
         EXPECT_EQ(request.timeout, std::chrono::milliseconds(60000));
-        EXPECT_EQ(request.headers.value(u"Accept"_s), u"application/json"_s);
-        EXPECT_EQ(request.headers.value(u"Authorization"_s), c.authorization);
-        EXPECT_EQ(sentEnvelope(request), envelope(u"model.list"_s, QJsonObject{{u"kind"_s, u"llm"_s}}));
+        EXPECT_EQ(request.headers.value(QStringLiteral("Accept")), QStringLiteral("application/json"));
+        EXPECT_EQ(request.headers.value(QStringLiteral("Authorization")), c.authorization);
+        EXPECT_EQ(sentEnvelope(request),
+            envelope(QStringLiteral("model.list"), QJsonObject { { QStringLiteral("kind"), QStringLiteral("llm") } }));
     }
 
     // one entry without "active" fails the whole list; a refusal of the
@@ -180,7 +188,7 @@ TEST_F(AccountServicesTest, ModelListThroughTheGenericClient)
     ModelAPI client(base, session, tokens());
     EXPECT_TRUE(errorOf<VellamorTransportError>(client.listLLMModels()).has_value());
     EXPECT_EQ(errorOf<VellamorServiceError>(client.listLLMModels()),
-              VellamorServiceError(40100, u"unauthorized"_s));
+        VellamorServiceError(40100, QStringLiteral("unauthorized")));
 }
 
 TEST_F(AccountServicesTest, SystemRequestsCarryNoToken)
@@ -191,17 +199,18 @@ TEST_F(AccountServicesTest, SystemRequestsCarryNoToken)
     SystemAPI client(base, session);
 
     EXPECT_EQ(runBlocking(client.ping()),
-              (SystemPingResponse{true, u"cn"_s, *Date::fromIso8601(u"2026-03-01T08:15:42.123456Z")}));
-    EXPECT_EQ(runBlocking(client.config()), (SystemConfigResponse{u"cn"_s, u"https://x.test"_s, u"a"_s, u"l"_s,
-                                                                  {u"r1"_s, u"r2"_s}, QString()}));
+        (SystemPingResponse { true, QStringLiteral("cn"), *Date::fromIso8601(u"2026-03-01T08:15:42.123456Z") }));
+    EXPECT_EQ(runBlocking(client.config()),
+        (SystemConfigResponse { QStringLiteral("cn"), QStringLiteral("https://x.test"), QStringLiteral("a"),
+            QStringLiteral("l"), { QStringLiteral("r1"), QStringLiteral("r2") }, QString() }));
     ASSERT_EQ(session->requests().size(), 2);
     for (const HTTPRequest& request : session->requests()) {
         EXPECT_EQ(request.url, endpoint);
         EXPECT_EQ(request.timeout, std::chrono::milliseconds(10000));
-        EXPECT_EQ(request.headers.names(), (QStringList{u"Content-Type"_s, u"Accept"_s}));
+        EXPECT_EQ(request.headers.names(), (QStringList { QStringLiteral("Content-Type"), QStringLiteral("Accept") }));
     }
-    EXPECT_EQ(sentEnvelope(session->requests()[0]), envelope(u"system.ping"_s, {}));
-    EXPECT_EQ(sentEnvelope(session->requests()[1]), envelope(u"system.config"_s, {}));
+    EXPECT_EQ(sentEnvelope(session->requests()[0]), envelope(QStringLiteral("system.ping"), {}));
+    EXPECT_EQ(sentEnvelope(session->requests()[1]), envelope(QStringLiteral("system.config"), {}));
 }
 
 TEST_F(AccountServicesTest, SystemFailuresTellNobody)
@@ -214,12 +223,12 @@ TEST_F(AccountServicesTest, SystemFailuresTellNobody)
         QByteArray body;
         SystemAPIError expected;
     };
-    const std::array cases{
-        Case{401, success(config), E::network(u"HTTP 401"_s)},
-        Case{notHTTP, success(config), E::network(u"无效响应"_s)},
-        Case{204, "", E::network(u"响应解析失败"_s)},
-        Case{200, success(config), E::network(u"响应解析失败"_s)}, // no "announcement"
-        Case{200, R"({"code":40100,"msg":"u"})", E::server(40100, u"u"_s)},
+    const std::array cases {
+        Case { 401, success(config), E::network(QStringLiteral("HTTP 401")) },
+        Case { notHTTP, success(config), E::network(QStringLiteral("无效响应")) },
+        Case { 204, "", E::network(QStringLiteral("响应解析失败")) },
+        Case { 200, success(config), E::network(QStringLiteral("响应解析失败")) }, // no "announcement"
+        Case { 200, R"({"code":40100,"msg":"u"})", E::server(40100, QStringLiteral("u")) },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.status << " " << c.body.data());
@@ -229,15 +238,18 @@ TEST_F(AccountServicesTest, SystemFailuresTellNobody)
     }
     reply(200, success(R"({"pong":true,"region":"cn","time":"2026-03-01"})"));
     SystemAPI client(base, session);
-    EXPECT_EQ(errorOf<SystemAPIError>(client.ping()), E::network(u"响应解析失败"_s));
+    EXPECT_EQ(errorOf<SystemAPIError>(client.ping()), E::network(QStringLiteral("响应解析失败")));
 }
 
 TEST_F(AccountServicesTest, NetworkAndServerTexts)
 {
-    EXPECT_EQ(PreferencesAPIError::network(u"未登录"_s).errorDescription(), u"网络异常：未登录"_s);
-    EXPECT_EQ(PreferencesAPIError::server(40104, u"坏了"_s).errorDescription(), u"服务异常 40104：坏了"_s);
-    EXPECT_EQ(SystemAPIError::network(u"HTTP 401"_s).errorDescription(), u"网络异常：HTTP 401"_s);
-    EXPECT_EQ(SystemAPIError::server(-1, QString()).errorDescription(), u"服务异常 -1："_s);
+    EXPECT_EQ(
+        PreferencesAPIError::network(QStringLiteral("未登录")).errorDescription(), QStringLiteral("网络异常：未登录"));
+    EXPECT_EQ(PreferencesAPIError::server(40104, QStringLiteral("坏了")).errorDescription(),
+        QStringLiteral("服务异常 40104：坏了"));
+    EXPECT_EQ(
+        SystemAPIError::network(QStringLiteral("HTTP 401")).errorDescription(), QStringLiteral("网络异常：HTTP 401"));
+    EXPECT_EQ(SystemAPIError::server(-1, QString()).errorDescription(), QStringLiteral("服务异常 -1："));
 }
 
 } // namespace

@@ -16,7 +16,6 @@
 #include <limits>
 
 using namespace vellamor;
-using namespace Qt::StringLiterals;
 using vellamor::test::errorOf;
 using vellamor::test::RecordingSystemLog;
 using vellamor::test::RecordingUnauthorizedHandler;
@@ -86,17 +85,19 @@ TEST_F(UsageAndWalletTest, RequestsOnTheWire)
         QString action;
         QJsonObject sent;
     };
-    const std::array cases{
-        Case{Op::usage, QString(), u"usage.me"_s, QJsonObject{{u"period"_s, u"week"_s}}},
-        Case{Op::usage, u" "_s, u"usage.me"_s, QJsonObject{{u"period"_s, u" "_s}}},
-        Case{Op::plan, QString(), u"plan.get"_s, QJsonObject()},
-        Case{Op::wallet, QString(), u"wallet.me"_s, QJsonObject()},
+    const std::array cases {
+        Case { Op::usage, QString(), QStringLiteral("usage.me"),
+            QJsonObject { { QStringLiteral("period"), QStringLiteral("week") } } },
+        Case { Op::usage, QStringLiteral(" "), QStringLiteral("usage.me"),
+            QJsonObject { { QStringLiteral("period"), QStringLiteral(" ") } } },
+        Case { Op::plan, QString(), QStringLiteral("plan.get"), QJsonObject() },
+        Case { Op::wallet, QString(), QStringLiteral("wallet.me"), QJsonObject() },
     };
     const QByteArray usage = R"({"audio_seconds":1,"output_chars":2,"sessions_count":3,"transform_count":4,)"
                              R"("period_start":"2026-03-02T00:00:00Z","period_end":"2026-03-09T00:00:00Z",)"
                              R"("period":"week"})";
     const QMap<Op, QByteArray> records{{Op::usage, usage}, {Op::plan, kPlan}, {Op::wallet, "{}"}};
-    *token = u" tok "_s;
+    *token = QStringLiteral(" tok ");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.action.toStdString());
         session = std::make_shared<ScriptedHTTPSession>();
@@ -109,13 +110,15 @@ TEST_F(UsageAndWalletTest, RequestsOnTheWire)
         ASSERT_EQ(session->requests().size(), 1);
         const HTTPRequest& request = session->requests().first();
         EXPECT_EQ(request.url, endpoint);
-        EXPECT_EQ(request.method, u"POST"_s);
+        EXPECT_EQ(request.method, QStringLiteral("POST"));
         EXPECT_EQ(request.timeout, std::chrono::milliseconds(10000));
-        EXPECT_EQ(request.headers.names(), (QStringList{u"Content-Type"_s, u"Authorization"_s}));
-        EXPECT_EQ(request.headers.value(u"Authorization"_s), u"Bearer  tok "_s);
+        EXPECT_EQ(
+            request.headers.names(), (QStringList { QStringLiteral("Content-Type"), QStringLiteral("Authorization") }));
+        EXPECT_EQ(request.headers.value(QStringLiteral("Authorization")), QStringLiteral("Bearer  tok "));
         EXPECT_EQ(sentEnvelope(request), envelope(c.action, c.sent));
-        EXPECT_EQ(lines(), (Lines{{SystemLogLevel::Info, u"fetching "_s + c.action},
-                                  {SystemLogLevel::Info, u"fetch "_s + c.action + u" success"_s}}));
+        EXPECT_EQ(lines(),
+            (Lines { { SystemLogLevel::Info, QStringLiteral("fetching ") + c.action },
+                { SystemLogLevel::Info, QStringLiteral("fetch ") + c.action + QStringLiteral(" success") } }));
     }
 }
 
@@ -126,8 +129,9 @@ TEST_F(UsageAndWalletTest, NoTokenFailsBeforeAnyRequest)
         EXPECT_EQ(errorOf<UsageAPIError>(perform(Op::wallet)), UsageAPIError::missingToken());
     }
     EXPECT_TRUE(session->requests().isEmpty());
-    EXPECT_EQ(lines(), (Lines{{SystemLogLevel::Info, u"fetching wallet.me"_s},
-                              {SystemLogLevel::Info, u"fetching wallet.me"_s}}));
+    EXPECT_EQ(lines(),
+        (Lines { { SystemLogLevel::Info, QStringLiteral("fetching wallet.me") },
+            { SystemLogLevel::Info, QStringLiteral("fetching wallet.me") } }));
 }
 
 // Each failure is logged once as a warning and, for a refusal of the
@@ -144,37 +148,39 @@ TEST_F(UsageAndWalletTest, EveryFailureIsLoggedAndMapped)
         QString warning; // after "fetch <action> failed: "
     };
     const QByteArray codeWithBadData = R"({"code":40101,"msg":"x","data":{"plan":5}})";
-    const std::array cases{
-        Case{Op::usage, 401, R"({"code":0,"msg":"ok","data":{}})", E::unauthorized(), AuthAPIError::tokenInvalid(),
-             u"HTTP 401 unauthorized"_s},
-        Case{Op::plan, 500, R"({"code":0,"msg":"ok"})", E::transport(u"HTTP 500"_s), std::nullopt, u"HTTP 500"_s},
-        Case{Op::wallet, 400, "", E::transport(u"HTTP 400"_s), std::nullopt, u"HTTP 400"_s},
-        Case{Op::wallet, notHTTP, R"({"code":0,"msg":"ok","data":{}})", E::transport(u"invalid response"_s),
-             std::nullopt, u"invalid response"_s},
-        Case{Op::usage, 200, R"({"code":40103,"msg":"bad"})", E::unauthorized(), AuthAPIError::tokenInvalid(),
-             u"auth failure code 40103"_s},
-        Case{Op::wallet, 200, R"({"code":40100,"msg":"no"})", E::unauthorized(), AuthAPIError::unauthorized(),
-             u"auth failure code 40100"_s},
-        Case{Op::plan, 200, R"({"code":42902,"msg":"用完了"})", E::quotaExhausted(u"用完了"_s), std::nullopt,
-             u"quota exhausted: 用完了"_s},
+    const std::array cases {
+        Case { Op::usage, 401, R"({"code":0,"msg":"ok","data":{}})", E::unauthorized(), AuthAPIError::tokenInvalid(),
+            QStringLiteral("HTTP 401 unauthorized") },
+        Case { Op::plan, 500, R"({"code":0,"msg":"ok"})", E::transport(QStringLiteral("HTTP 500")), std::nullopt,
+            QStringLiteral("HTTP 500") },
+        Case {
+            Op::wallet, 400, "", E::transport(QStringLiteral("HTTP 400")), std::nullopt, QStringLiteral("HTTP 400") },
+        Case { Op::wallet, notHTTP, R"({"code":0,"msg":"ok","data":{}})",
+            E::transport(QStringLiteral("invalid response")), std::nullopt, QStringLiteral("invalid response") },
+        Case { Op::usage, 200, R"({"code":40103,"msg":"bad"})", E::unauthorized(), AuthAPIError::tokenInvalid(),
+            QStringLiteral("auth failure code 40103") },
+        Case { Op::wallet, 200, R"({"code":40100,"msg":"no"})", E::unauthorized(), AuthAPIError::unauthorized(),
+            QStringLiteral("auth failure code 40100") },
+        Case { Op::plan, 200, R"({"code":42902,"msg":"用完了"})", E::quotaExhausted(QStringLiteral("用完了")),
+            std::nullopt, QStringLiteral("quota exhausted: 用完了") },
         // the wallet knows no quota refusal
-        Case{Op::wallet, 200, R"({"code":42902,"msg":"q"})", E::business(42902, u"q"_s), std::nullopt,
-             u"business error 42902: q"_s},
-        Case{Op::usage, 200, R"({"code":40104,"msg":"m"})", E::business(40104, u"m"_s), std::nullopt,
-             u"business error 40104: m"_s},
-        Case{Op::plan, 200, R"({"code":0,"msg":"ok"})", E::decodingFailed(u"empty data"_s), std::nullopt,
-             u"empty data"_s},
+        Case { Op::wallet, 200, R"({"code":42902,"msg":"q"})", E::business(42902, QStringLiteral("q")), std::nullopt,
+            QStringLiteral("business error 42902: q") },
+        Case { Op::usage, 200, R"({"code":40104,"msg":"m"})", E::business(40104, QStringLiteral("m")), std::nullopt,
+            QStringLiteral("business error 40104: m") },
+        Case { Op::plan, 200, R"({"code":0,"msg":"ok"})", E::decodingFailed(QStringLiteral("empty data")), std::nullopt,
+            QStringLiteral("empty data") },
         // decoding comes first: a bad record or a missing "msg" hides the code
-        Case{Op::plan, 200, codeWithBadData, E::decodingFailed(decoderSays<PlanInfo>(codeWithBadData)),
-             std::nullopt, u"decoding error "_s + decoderSays<PlanInfo>(codeWithBadData)},
-        Case{Op::wallet, 200, R"({"code":0,"data":{}})",
-             E::decodingFailed(decoderSays<WalletInfo>(R"({"code":0,"data":{}})")), std::nullopt,
-             u"decoding error "_s + decoderSays<WalletInfo>(R"({"code":0,"data":{}})")},
-        Case{Op::usage, 200, "<html/>", E::decodingFailed(decoderSays<UsageAggregate>("<html/>")), std::nullopt,
-             u"decoding error "_s + decoderSays<UsageAggregate>("<html/>")},
+        Case { Op::plan, 200, codeWithBadData, E::decodingFailed(decoderSays<PlanInfo>(codeWithBadData)), std::nullopt,
+            QStringLiteral("decoding error ") + decoderSays<PlanInfo>(codeWithBadData) },
+        Case { Op::wallet, 200, R"({"code":0,"data":{}})",
+            E::decodingFailed(decoderSays<WalletInfo>(R"({"code":0,"data":{}})")), std::nullopt,
+            QStringLiteral("decoding error ") + decoderSays<WalletInfo>(R"({"code":0,"data":{}})") },
+        Case { Op::usage, 200, "<html/>", E::decodingFailed(decoderSays<UsageAggregate>("<html/>")), std::nullopt,
+            QStringLiteral("decoding error ") + decoderSays<UsageAggregate>("<html/>") },
     };
-    const QMap<Op, QString> actions{{Op::usage, u"usage.me"_s}, {Op::plan, u"plan.get"_s},
-                                    {Op::wallet, u"wallet.me"_s}};
+    const QMap<Op, QString> actions { { Op::usage, QStringLiteral("usage.me") },
+        { Op::plan, QStringLiteral("plan.get") }, { Op::wallet, QStringLiteral("wallet.me") } };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << actions[c.op].toStdString() << " " << c.status << " " << c.body.data());
         systemLog = std::make_shared<RecordingSystemLog>();
@@ -184,10 +190,12 @@ TEST_F(UsageAndWalletTest, EveryFailureIsLoggedAndMapped)
         EXPECT_EQ(errorOf<UsageAPIError>(perform(c.op)), c.expected);
 
         EXPECT_EQ(handler->reasons, c.signOut ? QList<AuthAPIError>{*c.signOut} : QList<AuthAPIError>());
-        EXPECT_EQ(handler->refusedTokens, c.signOut ? QStringList{u"tok"_s} : QStringList());
+        EXPECT_EQ(handler->refusedTokens, c.signOut ? QStringList { QStringLiteral("tok") } : QStringList());
         const QString action = actions[c.op];
-        EXPECT_EQ(lines(), (Lines{{SystemLogLevel::Info, u"fetching "_s + action},
-                                  {SystemLogLevel::Default, u"fetch "_s + action + u" failed: "_s + c.warning}}));
+        EXPECT_EQ(lines(),
+            (Lines { { SystemLogLevel::Info, QStringLiteral("fetching ") + action },
+                { SystemLogLevel::Default,
+                    QStringLiteral("fetch ") + action + QStringLiteral(" failed: ") + c.warning } }));
     }
 }
 
@@ -196,15 +204,15 @@ TEST_F(UsageAndWalletTest, EveryFailureIsLoggedAndMapped)
 TEST_F(UsageAndWalletTest, ErrorTexts)
 {
     using E = UsageAPIError;
-    const std::array<std::pair<UsageAPIError, QString>, 7> cases{{
-        {E::business(kMin, u"满"_s), u"业务错误 -9223372036854775808：满"_s},
-        {E::quotaExhausted(u"本周"_s), u"当前额度已用完：本周"_s},
-        {E::transport(u"HTTP 503"_s), u"网络错误：HTTP 503"_s},
-        {E::decodingFailed(u"empty data"_s), u"响应解析失败：empty data"_s},
-        {E::missingToken(), u"未登录账号"_s},
-        {E::unauthorized(), u"登录已过期，请重新登录"_s},
-        {E::encodingFailed(), u"请求编码失败"_s},
-    }};
+    const std::array<std::pair<UsageAPIError, QString>, 7> cases { {
+        { E::business(kMin, QStringLiteral("满")), QStringLiteral("业务错误 -9223372036854775808：满") },
+        { E::quotaExhausted(QStringLiteral("本周")), QStringLiteral("当前额度已用完：本周") },
+        { E::transport(QStringLiteral("HTTP 503")), QStringLiteral("网络错误：HTTP 503") },
+        { E::decodingFailed(QStringLiteral("empty data")), QStringLiteral("响应解析失败：empty data") },
+        { E::missingToken(), QStringLiteral("未登录账号") },
+        { E::unauthorized(), QStringLiteral("登录已过期，请重新登录") },
+        { E::encodingFailed(), QStringLiteral("请求编码失败") },
+    } };
     for (const auto& [error, text] : cases)
         EXPECT_EQ(error.errorDescription(), text) << error.debugDescription().toStdString();
 }
@@ -217,13 +225,15 @@ PlanInfo planFrom(const QByteArray& json)
 TEST_F(UsageAndWalletTest, PlanDefaultsAndUsedAmounts)
 {
     const PlanInfo minimal = planFrom(kPlan);
-    EXPECT_EQ(minimal, (PlanInfo{u"pro"_s, 0, 3600, 100, 0, false, 600, 40, 0, std::nullopt}));
+    EXPECT_EQ(minimal, (PlanInfo { QStringLiteral("pro"), 0, 3600, 100, 0, false, 600, 40, 0, std::nullopt }));
     const PlanInfo full = planFrom(
         R"({"plan":"max","monthly_points_grant":9223372036854775807,"weekly_audio_sec_limit":1,)"
         R"("weekly_transform_limit":2,"weekly_polish_char_limit":3,"allow_slow_queue":true,"remaining_audio_sec":4,)"
         R"("remaining_transform":5,"remaining_polish_char":-9223372036854775808,"expires_at":"2026-12-31T23:59:59Z",)"
         R"("unknown":[1]})");
-    EXPECT_EQ(full, (PlanInfo{u"max"_s, kMax, 1, 2, 3, true, 4, 5, kMin, *Date::fromIso8601(u"2026-12-31T23:59:59Z")}));
+    EXPECT_EQ(full,
+        (PlanInfo {
+            QStringLiteral("max"), kMax, 1, 2, 3, true, 4, 5, kMin, *Date::fromIso8601(u"2026-12-31T23:59:59Z") }));
 
     struct Used {
         qint64 limit;
@@ -253,8 +263,8 @@ TEST_F(UsageAndWalletTest, RecordsRefuseAMissingRequiredKey)
                                                 R"("period_end":"2026-03-09T00:00:00.000+08:00","period":"week"})")
                                   .object();
     EXPECT_EQ(UsageAggregate::fromJson(usage, {}),
-              (UsageAggregate{1, 2, 3, 4, 0, 0, *Date::fromIso8601(u"2026-03-02T00:00:00Z"),
-                              *Date::fromIso8601(u"2026-03-08T16:00:00Z"), u"week"_s}));
+        (UsageAggregate { 1, 2, 3, 4, 0, 0, *Date::fromIso8601(u"2026-03-02T00:00:00Z"),
+            *Date::fromIso8601(u"2026-03-08T16:00:00Z"), QStringLiteral("week") }));
     for (const QString& key : usage.keys()) {
         SCOPED_TRACE(key.toStdString());
         QJsonObject without = usage;
@@ -263,9 +273,9 @@ TEST_F(UsageAndWalletTest, RecordsRefuseAMissingRequiredKey)
         without.insert(key, QJsonValue::Null);
         EXPECT_THROW(UsageAggregate::fromJson(without, {}), JsonError);
     }
-    for (const QJsonValue& date : {QJsonValue(1772409600), QJsonValue(u"2026/03/02"_s)}) {
+    for (const QJsonValue& date : { QJsonValue(1772409600), QJsonValue(QStringLiteral("2026/03/02")) }) {
         QJsonObject badDate = usage;
-        badDate.insert(u"period_start"_s, date);
+        badDate.insert(QStringLiteral("period_start"), date);
         EXPECT_THROW(UsageAggregate::fromJson(badDate, {}), JsonError);
     }
     const QJsonObject plan = JsonReader::parse(kPlan).object();

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 using namespace vellamor;
-using namespace Qt::StringLiterals;
 using devbackend::AccountActions;
 using vellamor::test::errorOf;
 using vellamor::test::LiveServerTest;
@@ -39,12 +38,13 @@ protected:
 
 TEST_F(AuthLive, UnifiedCodeRegistersAFirstTimerAndSignsInAReturningOne)
 {
-    const QString email = u"new@x.io"_s;
+    const QString email = QStringLiteral("new@x.io");
     const RequestCodeResponse first = runBlocking(api->requestUnifiedCode(email));
     EXPECT_TRUE(first.isRegister());
     EXPECT_EQ(first.expiresInSeconds, 600);
 
-    EXPECT_EQ(errorOf<AuthAPIError>(api->verifyUnifiedCode(email, u"not-it"_s)), AuthAPIError::invalidCode());
+    EXPECT_EQ(
+        errorOf<AuthAPIError>(api->verifyUnifiedCode(email, QStringLiteral("not-it"))), AuthAPIError::invalidCode());
     const VerifyCodeResponse created = runBlocking(api->verifyUnifiedCode(email, codeFor(email)));
     EXPECT_TRUE(created.isNew);
     EXPECT_EQ(created.me.email, email);
@@ -53,7 +53,7 @@ TEST_F(AuthLive, UnifiedCodeRegistersAFirstTimerAndSignsInAReturningOne)
     EXPECT_EQ(errorOf<AuthAPIError>(api->verifyUnifiedCode(email, codeFor(email))), AuthAPIError::codeExpired());
 
     const RequestCodeResponse again = runBlocking(api->requestUnifiedCode(email));
-    EXPECT_EQ(again.purpose, u"login"_s);
+    EXPECT_EQ(again.purpose, QStringLiteral("login"));
     const VerifyCodeResponse returning = runBlocking(api->verifyUnifiedCode(email, codeFor(email)));
     EXPECT_FALSE(returning.isNew);
     EXPECT_EQ(returning.me.userId, created.me.userId);
@@ -62,8 +62,8 @@ TEST_F(AuthLive, UnifiedCodeRegistersAFirstTimerAndSignsInAReturningOne)
 
 TEST_F(AuthLive, RefreshRotatesAndUserMeJudgesTheAccessToken)
 {
-    accounts->addUser(u"u@x.io"_s, u"password1"_s);
-    const auto [tokens, me] = runBlocking(api->login(u"u@x.io"_s, u"password1"_s));
+    accounts->addUser(QStringLiteral("u@x.io"), QStringLiteral("password1"));
+    const auto [tokens, me] = runBlocking(api->login(QStringLiteral("u@x.io"), QStringLiteral("password1")));
 
     EXPECT_EQ(runBlocking(api->me(tokens.accessToken)).userId, me.userId);
     EXPECT_EQ(server.requests().last().header("Authorization"), "Bearer " + tokens.accessToken.toUtf8());
@@ -74,32 +74,35 @@ TEST_F(AuthLive, RefreshRotatesAndUserMeJudgesTheAccessToken)
     EXPECT_EQ(runBlocking(api->me(rotated.accessToken)).userId, me.userId);
 
     EXPECT_EQ(errorOf<AuthAPIError>(api->me(QString())), AuthAPIError::unauthorized());
-    EXPECT_EQ(errorOf<AuthAPIError>(api->me(u"at_unknown"_s)), AuthAPIError::tokenInvalid());
+    EXPECT_EQ(errorOf<AuthAPIError>(api->me(QStringLiteral("at_unknown"))), AuthAPIError::tokenInvalid());
 
     runBlocking(api->logout(rotated.refreshToken));
     EXPECT_EQ(errorOf<AuthAPIError>(api->me(rotated.accessToken)), AuthAPIError::tokenRevoked());
     EXPECT_EQ(errorOf<AuthAPIError>(api->refresh(rotated.refreshToken)), AuthAPIError::tokenInvalid());
 
-    const auto [later, laterMe] = runBlocking(api->login(u"u@x.io"_s, u"password1"_s));
+    const auto [later, laterMe] = runBlocking(api->login(QStringLiteral("u@x.io"), QStringLiteral("password1")));
     accounts->expireAccessTokens();
     EXPECT_EQ(errorOf<AuthAPIError>(api->me(later.accessToken)), AuthAPIError::tokenExpired());
 }
 
 TEST_F(AuthLive, InjectedFailuresReachTheCallerMapped)
 {
-    accounts->addUser(u"u@x.io"_s, u"password1"_s);
-    const auto [tokens, me] = runBlocking(api->login(u"u@x.io"_s, u"password1"_s));
+    accounts->addUser(QStringLiteral("u@x.io"), QStringLiteral("password1"));
+    const auto [tokens, me] = runBlocking(api->login(QStringLiteral("u@x.io"), QStringLiteral("password1")));
 
     // A 401 whose envelope says 0 is a success.
-    accounts->fail({u"user.me"_s, 0, {}, 401, 1});
+    accounts->fail({ QStringLiteral("user.me"), 0, {}, 401, 1 });
     EXPECT_EQ(runBlocking(api->me(tokens.accessToken)).userId, me.userId);
 
-    accounts->fail({u"auth.refresh"_s, 50000, u"down"_s, 503, 1});
-    EXPECT_EQ(errorOf<AuthAPIError>(api->refresh(tokens.refreshToken)), AuthAPIError::network(u"HTTP 503"_s));
+    accounts->fail({ QStringLiteral("auth.refresh"), 50000, QStringLiteral("down"), 503, 1 });
+    EXPECT_EQ(
+        errorOf<AuthAPIError>(api->refresh(tokens.refreshToken)), AuthAPIError::network(QStringLiteral("HTTP 503")));
 
-    accounts->ban(u"u@x.io"_s, u"spam"_s);
-    EXPECT_EQ(errorOf<AuthAPIError>(api->login(u"u@x.io"_s, u"password1"_s)), AuthAPIError::userBanned(u"spam"_s));
-    EXPECT_EQ(errorOf<AuthAPIError>(api->refresh(tokens.refreshToken)), AuthAPIError::userBanned(u"spam"_s));
+    accounts->ban(QStringLiteral("u@x.io"), QStringLiteral("spam"));
+    EXPECT_EQ(errorOf<AuthAPIError>(api->login(QStringLiteral("u@x.io"), QStringLiteral("password1"))),
+        AuthAPIError::userBanned(QStringLiteral("spam")));
+    EXPECT_EQ(
+        errorOf<AuthAPIError>(api->refresh(tokens.refreshToken)), AuthAPIError::userBanned(QStringLiteral("spam")));
 }
 
 } // namespace

@@ -24,7 +24,6 @@
 #include <stdexcept>
 
 using namespace vellamor;
-using namespace Qt::StringLiterals;
 using vellamor::test::errorOf;
 
 namespace {
@@ -43,7 +42,8 @@ protected:
 
     std::shared_ptr<AuthSession> makeSession()
     {
-        auto keychain = std::make_shared<KeychainStore>(items, u"com.vellamor.app.auth"_s, u"session"_s);
+        auto keychain = std::make_shared<KeychainStore>(
+            items, QStringLiteral("com.vellamor.app.auth"), QStringLiteral("session"));
         return std::make_shared<AuthSession>(
             api, keychain,
             VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("auth-session"), systemLog, nullptr),
@@ -72,14 +72,15 @@ protected:
 
     void storeInKeyring(const AuthTokens& stored, const std::optional<AuthMe>& storedMe)
     {
-        items->put(u"com.vellamor.app.auth"_s, u"session"_s, KeychainStore::encodeDocument(stored, storedMe),
-                   Variant::dataProtection);
+        items->put(QStringLiteral("com.vellamor.app.auth"), QStringLiteral("session"),
+            KeychainStore::encodeDocument(stored, storedMe), Variant::dataProtection);
     }
     // What the keyring holds, none when nothing decodable is stored.
     using Stored = std::pair<AuthTokens, std::optional<AuthMe>>;
     std::optional<Stored> keyring() const
     {
-        const auto data = items->item(u"com.vellamor.app.auth"_s, u"session"_s, Variant::dataProtection);
+        const auto data
+            = items->item(QStringLiteral("com.vellamor.app.auth"), QStringLiteral("session"), Variant::dataProtection);
         const auto stored = data ? KeychainStore::decodeDocument(*data) : std::nullopt;
         return stored ? std::optional(Stored(stored->tokens, stored->me)) : std::nullopt;
     }
@@ -138,30 +139,37 @@ TEST_F(AuthSessionTest, BootstrapRestoresOrSignsOutAndDeletesOnlyWhatTheServerRe
     AuthMe current = user(7, userAEmail);
     current.locale = QStringLiteral("en"); // the server's user wins over the stored one
     const AuthMe stored = user(7, userAEmail);
-    const QStringList me{u"me at-a"_s};
-    const QStringList refresh{u"refresh rt-a"_s};
+    const QStringList me { QStringLiteral("me at-a") };
+    const QStringList refresh { QStringLiteral("refresh rt-a") };
     const BootstrapCase cases[] = {
-        {"nothing stored", std::nullopt, [](auto&) {}, {}, std::nullopt, std::nullopt, false, std::nullopt},
-        {"valid", 3600, [&](auto& a) { a.succeed(Op::me, current); }, me, current, std::nullopt, true, u"at-a"_s},
-        {"expiring", 10, [&](auto& a) { a.succeed(Op::refresh, tokens(u"b"_s, 3600)).succeed(Op::me, current); },
-         {u"refresh rt-a"_s, u"me at-b"_s}, current, std::nullopt, true, u"at-b"_s},
-        {"user.me refused", 3600, [](auto& a) { a.fail(Op::me, AuthAPIError::tokenExpired()); }, me, std::nullopt,
-         AuthAPIError::tokenExpired(), false, std::nullopt},
-        {"refresh refused", 5, [](auto& a) { a.fail(Op::refresh, AuthAPIError::tokenInvalid()); }, refresh,
-         std::nullopt, AuthAPIError::tokenInvalid(), false, std::nullopt},
-        {"user.me unanswered", 3600, [](auto& a) { a.fail(Op::me, AuthAPIError::network(u"HTTP 502"_s)); }, me,
-         stored, std::nullopt, true, u"at-a"_s},
-        {"refresh unanswered", 5,
-         [](auto& a) { a.fail(Op::refresh, AuthAPIError::network(u"x"_s)).fail(Op::refresh, std::runtime_error("x")); },
-         refresh, stored, std::nullopt, true, std::nullopt},
-        {"foreign error", 3600, [](auto& a) { a.fail(Op::me, std::runtime_error("boom")); }, me, stored,
-         std::nullopt, true, u"at-a"_s},
+        { "nothing stored", std::nullopt, [](auto&) {}, {}, std::nullopt, std::nullopt, false, std::nullopt },
+        { "valid", 3600, [&](auto& a) { a.succeed(Op::me, current); }, me, current, std::nullopt, true,
+            QStringLiteral("at-a") },
+        { "expiring", 10,
+            [&](auto& a) { a.succeed(Op::refresh, tokens(QStringLiteral("b"), 3600)).succeed(Op::me, current); },
+            { QStringLiteral("refresh rt-a"), QStringLiteral("me at-b") }, current, std::nullopt, true,
+            QStringLiteral("at-b") },
+        { "user.me refused", 3600, [](auto& a) { a.fail(Op::me, AuthAPIError::tokenExpired()); }, me, std::nullopt,
+            AuthAPIError::tokenExpired(), false, std::nullopt },
+        { "refresh refused", 5, [](auto& a) { a.fail(Op::refresh, AuthAPIError::tokenInvalid()); }, refresh,
+            std::nullopt, AuthAPIError::tokenInvalid(), false, std::nullopt },
+        { "user.me unanswered", 3600,
+            [](auto& a) { a.fail(Op::me, AuthAPIError::network(QStringLiteral("HTTP 502"))); }, me, stored,
+            std::nullopt, true, QStringLiteral("at-a") },
+        { "refresh unanswered", 5,
+            [](auto& a) {
+                a.fail(Op::refresh, AuthAPIError::network(QStringLiteral("x")))
+                    .fail(Op::refresh, std::runtime_error("x"));
+            },
+            refresh, stored, std::nullopt, true, std::nullopt },
+        { "foreign error", 3600, [](auto& a) { a.fail(Op::me, std::runtime_error("boom")); }, me, stored, std::nullopt,
+            true, QStringLiteral("at-a") },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         startOver();
         if (c.secondsLeft)
-            storeInKeyring(tokens(u"a"_s, *c.secondsLeft), stored);
+            storeInKeyring(tokens(QStringLiteral("a"), *c.secondsLeft), stored);
         c.script(*api);
 
         runBlocking(session->bootstrap());
@@ -189,9 +197,9 @@ TEST_F(AuthSessionTest, AnUnansweredRestoreIsRetriedWithBackOffUntilTheServerAns
     for (const bool refused : {false, true}) {
         startOver();
         waits->clear();
-        storeInKeyring(tokens(u"a"_s, 3600), user(7, userAEmail));
+        storeInKeyring(tokens(QStringLiteral("a"), 3600), user(7, userAEmail));
         for (int i = 0; i < 8; ++i)
-            api->fail(Op::me, AuthAPIError::network(u"HTTP 502"_s));
+            api->fail(Op::me, AuthAPIError::network(QStringLiteral("HTTP 502")));
         refused ? api->fail(Op::me, AuthAPIError::tokenRevoked()) : api->succeed(Op::me, user(7, userBEmail));
         const auto states = record();
 
@@ -212,7 +220,7 @@ TEST_F(AuthSessionTest, BootstrapDoesNotOverrideASignInThatFinishedFirst)
     for (const bool restoreSucceeds : {true, false}) {
         SCOPED_TRACE(restoreSucceeds ? "restore succeeds late" : "restore fails late");
         startOver();
-        storeInKeyring(tokens(u"a"_s, 3600), user(7, userAEmail));
+        storeInKeyring(tokens(QStringLiteral("a"), 3600), user(7, userAEmail));
         if (restoreSucceeds)
             api->succeed(Op::me, user(7, userAEmail), std::chrono::milliseconds(40));
         else
@@ -220,13 +228,13 @@ TEST_F(AuthSessionTest, BootstrapDoesNotOverrideASignInThatFinishedFirst)
 
         auto restoring = session->bootstrap();
         ASSERT_TRUE(test::waitUntil([&] { return api->callCount(Op::me) == 1; }));
-        signIn(tokens(u"b"_s, 3600), user(8, userBEmail));
+        signIn(tokens(QStringLiteral("b"), 3600), user(8, userBEmail));
         runBlocking(std::move(restoring));
 
         EXPECT_EQ(observer().state(), AuthState::authenticated(user(8, userBEmail)));
         EXPECT_FALSE(observer().lastBootstrapError().has_value());
         EXPECT_EQ(session->currentState(), AuthState::authenticated(user(8, userBEmail)));
-        EXPECT_EQ(keyring(), holding(tokens(u"b"_s, 3600), user(8, userBEmail)));
+        EXPECT_EQ(keyring(), holding(tokens(QStringLiteral("b"), 3600), user(8, userBEmail)));
         EXPECT_EQ(runBlocking(session->currentAccessToken()), QStringLiteral("at-b"));
     }
 }
@@ -237,14 +245,15 @@ TEST_F(AuthSessionTest, RefreshStartsExactlyThirtySecondsBeforeExpiry)
     for (const auto& [secondsLeft, refreshes] : cases) {
         SCOPED_TRACE(secondsLeft);
         startOver();
-        signIn(tokens(u"a"_s, secondsLeft), user(7, userAEmail));
+        signIn(tokens(QStringLiteral("a"), secondsLeft), user(7, userAEmail));
         if (refreshes)
-            api->succeed(Op::refresh, tokens(u"b"_s, 3600));
+            api->succeed(Op::refresh, tokens(QStringLiteral("b"), 3600));
 
-        EXPECT_EQ(runBlocking(session->currentAccessToken()), refreshes ? u"at-b"_s : u"at-a"_s);
+        EXPECT_EQ(
+            runBlocking(session->currentAccessToken()), refreshes ? QStringLiteral("at-b") : QStringLiteral("at-a"));
         EXPECT_EQ(api->callCount(Op::refresh), refreshes ? 1 : 0);
         ASSERT_TRUE(keyring().has_value());
-        EXPECT_EQ(keyring()->first.accessToken, refreshes ? u"at-b"_s : u"at-a"_s);
+        EXPECT_EQ(keyring()->first.accessToken, refreshes ? QStringLiteral("at-b") : QStringLiteral("at-a"));
         EXPECT_EQ(keyring()->second, user(7, userAEmail));
     }
 }
@@ -265,28 +274,31 @@ struct RefreshCase {
 TEST_F(AuthSessionTest, DueTokenIsRefreshedOnceForAllCallers)
 {
     const auto delay = std::chrono::milliseconds(20);
-    const auto answered = [delay](test::FakeAuthAPI& a) { a.succeed(Op::refresh, tokens(u"b"_s, 3600), delay); };
-    const QString writeDp = u"write dp com.vellamor.app.auth/session"_s;
-    const QString removeDp = u"remove dp com.vellamor.app.auth/session"_s;
-    const QString writeFile = u"write file com.vellamor.app.auth/session"_s;
-    const QString removeFile = u"remove file com.vellamor.app.auth/session"_s;
+    const auto answered
+        = [delay](test::FakeAuthAPI& a) { a.succeed(Op::refresh, tokens(QStringLiteral("b"), 3600), delay); };
+    const QString writeDp = QStringLiteral("write dp com.vellamor.app.auth/session");
+    const QString removeDp = QStringLiteral("remove dp com.vellamor.app.auth/session");
+    const QString writeFile = QStringLiteral("write file com.vellamor.app.auth/session");
+    const QString removeFile = QStringLiteral("remove file com.vellamor.app.auth/session");
     const RefreshCase cases[] = {
-        {"answered", answered, true, u"at-b"_s, {writeDp, removeFile}, false, u"at-b"_s, 1},
+        { "answered", answered, true, QStringLiteral("at-b"), { writeDp, removeFile }, false, QStringLiteral("at-b"),
+            1 },
         // Kept in memory and used; the next save writes it again.
-        {"answered, keyring failing", answered, false, u"at-b"_s, {writeDp, writeFile}, false, u"at-b"_s, 1},
-        {"refused", [delay](auto& a) { a.fail(Op::refresh, AuthAPIError::tokenRevoked(), delay); }, true,
-         std::nullopt, {removeDp, removeFile}, true, std::nullopt, 1},
-        {"no answer",
-         [delay](auto& a) {
-             a.fail(Op::refresh, AuthAPIError::network(QStringLiteral("HTTP 503")), delay);
-             a.succeed(Op::refresh, tokens(u"b"_s, 3600));
-         },
-         true, std::nullopt, {}, false, u"at-b"_s, 2},
+        { "answered, keyring failing", answered, false, QStringLiteral("at-b"), { writeDp, writeFile }, false,
+            QStringLiteral("at-b"), 1 },
+        { "refused", [delay](auto& a) { a.fail(Op::refresh, AuthAPIError::tokenRevoked(), delay); }, true, std::nullopt,
+            { removeDp, removeFile }, true, std::nullopt, 1 },
+        { "no answer",
+            [delay](auto& a) {
+                a.fail(Op::refresh, AuthAPIError::network(QStringLiteral("HTTP 503")), delay);
+                a.succeed(Op::refresh, tokens(QStringLiteral("b"), 3600));
+            },
+            true, std::nullopt, {}, false, QStringLiteral("at-b"), 2 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         startOver();
-        signIn(tokens(u"a"_s, 5), user(7, userAEmail));
+        signIn(tokens(QStringLiteral("a"), 5), user(7, userAEmail));
         const auto seen = record();
         items->clearCalls();
         if (!c.keyringWritable) {
@@ -301,7 +313,7 @@ TEST_F(AuthSessionTest, DueTokenIsRefreshedOnceForAllCallers)
         EXPECT_EQ(runBlocking(std::move(first)), c.token);
         EXPECT_EQ(runBlocking(std::move(second)), c.token);
         EXPECT_EQ(runBlocking(std::move(third)), c.token);
-        EXPECT_EQ(api->calls().filter(u"refresh"_s), QStringList{u"refresh rt-a"_s});
+        EXPECT_EQ(api->calls().filter(QStringLiteral("refresh")), QStringList { QStringLiteral("refresh rt-a") });
         EXPECT_EQ(items->calls(), c.keyringCalls);
         EXPECT_EQ(observer().state(),
                   c.signsOut ? AuthState::unauthenticated() : AuthState::authenticated(user(7, userAEmail)));
@@ -327,37 +339,39 @@ struct ChangeCase {
 TEST_F(AuthSessionTest, RefreshOfAPairTheSessionNoLongerHoldsChangesNothing)
 {
     const auto logout = [](AuthSession& s) { return s.logout(); };
-    const auto signInB = [](AuthSession& s) { return s.loginWithPassword(QStringLiteral("b@x.io"), u"pw"_s); };
+    const auto signInB
+        = [](AuthSession& s) { return s.loginWithPassword(QStringLiteral("b@x.io"), QStringLiteral("pw")); };
     const ChangeCase cases[] = {
-        {"logout", false, std::nullopt, logout, false, std::nullopt},
-        {"unauthorized reply", false, std::nullopt,
-         [](AuthSession& s) { return s.handleUnauthorized(AuthAPIError::tokenExpired(), u"at-a"_s); }, false,
-         AuthAPIError::tokenExpired()},
-        {"logout before a late success", true, std::nullopt, logout, false, std::nullopt},
-        {"sign-in of another user", false, std::nullopt, signInB, true, std::nullopt},
-        {"sign-in before a late success", true, std::nullopt, signInB, true, std::nullopt},
-        {"sign-in before a late refusal", true, AuthAPIError::tokenRevoked(), signInB, true, std::nullopt},
-        {"sign-in before a late failure without answer", true, AuthAPIError::network(QStringLiteral("HTTP 502")),
-         signInB, true, std::nullopt},
+        { "logout", false, std::nullopt, logout, false, std::nullopt },
+        { "unauthorized reply", false, std::nullopt,
+            [](AuthSession& s) { return s.handleUnauthorized(AuthAPIError::tokenExpired(), QStringLiteral("at-a")); },
+            false, AuthAPIError::tokenExpired() },
+        { "logout before a late success", true, std::nullopt, logout, false, std::nullopt },
+        { "sign-in of another user", false, std::nullopt, signInB, true, std::nullopt },
+        { "sign-in before a late success", true, std::nullopt, signInB, true, std::nullopt },
+        { "sign-in before a late refusal", true, AuthAPIError::tokenRevoked(), signInB, true, std::nullopt },
+        { "sign-in before a late failure without answer", true, AuthAPIError::network(QStringLiteral("HTTP 502")),
+            signInB, true, std::nullopt },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         startOver();
-        signIn(tokens(u"a"_s, 5), user(7, userAEmail));
+        signIn(tokens(QStringLiteral("a"), 5), user(7, userAEmail));
         api->setRefreshIgnoresStop(c.replyOnItsWay);
         const auto delay = c.replyOnItsWay ? std::chrono::milliseconds(40) : std::chrono::milliseconds(5000);
         if (c.refreshError)
             api->fail(Op::refresh, *c.refreshError, delay);
         else
-            api->succeed(Op::refresh, tokens(u"a2"_s, 3600), delay);
-        api->succeed(Op::logout).succeed(Op::login, AuthAPIProtocol::SignIn{tokens(u"b"_s, 3600), user(8, userBEmail)});
+            api->succeed(Op::refresh, tokens(QStringLiteral("a2"), 3600), delay);
+        api->succeed(Op::logout)
+            .succeed(Op::login, AuthAPIProtocol::SignIn { tokens(QStringLiteral("b"), 3600), user(8, userBEmail) });
         const auto seen = record();
 
         auto pending = session->currentAccessToken();
         ASSERT_TRUE(test::waitUntil([&] { return api->callCount(Op::refresh) == 1; }));
         runBlocking(c.change(*session));
 
-        const std::optional<QString> token = c.signedInAsB ? std::optional(u"at-b"_s) : std::nullopt;
+        const std::optional<QString> token = c.signedInAsB ? std::optional(QStringLiteral("at-b")) : std::nullopt;
         EXPECT_EQ(runBlocking(std::move(pending), std::chrono::seconds(2)), token);
         EXPECT_EQ(api->cancelledRefreshes(), c.replyOnItsWay ? 0 : 1);
         const AuthState state =
@@ -367,7 +381,7 @@ TEST_F(AuthSessionTest, RefreshOfAPairTheSessionNoLongerHoldsChangesNothing)
         EXPECT_EQ(observer().lastBootstrapError(), c.published);
         EXPECT_EQ(seen->states.size(), 2); // the current value, then the change alone
         if (c.signedInAsB)
-            EXPECT_EQ(keyring(), holding(tokens(u"b"_s, 3600), user(8, userBEmail)));
+            EXPECT_EQ(keyring(), holding(tokens(QStringLiteral("b"), 3600), user(8, userBEmail)));
         else
             EXPECT_FALSE(keyring().has_value());
         EXPECT_EQ(runBlocking(session->currentAccessToken()), token);
@@ -399,7 +413,7 @@ TEST_F(AuthSessionTest, EverySignInRoadStoresTheSessionAndPassesRefusalsThrough)
     for (const auto& road : roads) {
         SCOPED_TRACE(road.name);
         startOver();
-        const AuthTokens signedTokens = tokens(u"a"_s, 3600);
+        const AuthTokens signedTokens = tokens(QStringLiteral("a"), 3600);
         const AuthMe signedMe = user(7, userAEmail);
         if (road.op == Op::verifyUnifiedCode)
             api->succeed(road.op, VerifyCodeResponse{signedTokens, signedMe, false});
@@ -426,10 +440,11 @@ TEST_F(AuthSessionTest, EverySignInRoadStoresTheSessionAndPassesRefusalsThrough)
 // The failed write destroys nothing: the earlier session stays stored.
 TEST_F(AuthSessionTest, KeyringSaveFailureRollsBackToSignedOutEvenFromAnotherUser)
 {
-    signIn(tokens(u"a"_s, 3600), user(7, userAEmail));
+    signIn(tokens(QStringLiteral("a"), 3600), user(7, userAEmail));
     items->setWriteStatus(Variant::dataProtection, -25293);
     items->setWriteStatus(Variant::file, KeychainStatus::notAvailable);
-    api->succeed(Op::verifyUnifiedCode, VerifyCodeResponse{tokens(u"b"_s, 3600), user(8, userBEmail), true});
+    api->succeed(
+        Op::verifyUnifiedCode, VerifyCodeResponse { tokens(QStringLiteral("b"), 3600), user(8, userBEmail), true });
 
     EXPECT_EQ(errorOf<AuthAPIError>(session->loginWithUnifiedCode(userBEmail, QStringLiteral("1"))),
               AuthAPIError::keychainWriteFailed(-25293));
@@ -437,7 +452,7 @@ TEST_F(AuthSessionTest, KeyringSaveFailureRollsBackToSignedOutEvenFromAnotherUse
     EXPECT_EQ(observer().lastBootstrapError(), AuthAPIError::keychainWriteFailed(-25293));
     EXPECT_EQ(session->currentState(), AuthState::unauthenticated());
     EXPECT_EQ(runBlocking(session->currentAccessToken()), std::nullopt);
-    EXPECT_EQ(keyring(), holding(tokens(u"a"_s, 3600), user(7, userAEmail)));
+    EXPECT_EQ(keyring(), holding(tokens(QStringLiteral("a"), 3600), user(7, userAEmail)));
     // The new account is not flagged either.
     EXPECT_FALSE(defaults->contains(AuthSession::justRegisteredKey()));
 }
@@ -445,16 +460,19 @@ TEST_F(AuthSessionTest, KeyringSaveFailureRollsBackToSignedOutEvenFromAnotherUse
 TEST_F(AuthSessionTest, UnifiedSignInFlagsOnlyNewAccounts)
 {
     const QString key = AuthSession::justRegisteredKey();
-    api->succeed(Op::verifyUnifiedCode, VerifyCodeResponse{tokens(u"a"_s, 3600), user(7, userAEmail), false});
+    api->succeed(
+        Op::verifyUnifiedCode, VerifyCodeResponse { tokens(QStringLiteral("a"), 3600), user(7, userAEmail), false });
     EXPECT_FALSE(runBlocking(session->loginWithUnifiedCode(userAEmail, QStringLiteral("1"))));
     EXPECT_FALSE(defaults->contains(key));
 
-    api->succeed(Op::verifyUnifiedCode, VerifyCodeResponse{tokens(u"b"_s, 3600), user(8, userBEmail), true});
+    api->succeed(
+        Op::verifyUnifiedCode, VerifyCodeResponse { tokens(QStringLiteral("b"), 3600), user(8, userBEmail), true });
     EXPECT_TRUE(runBlocking(session->loginWithUnifiedCode(userBEmail, QStringLiteral("1"))));
     EXPECT_TRUE(defaults->boolValue(key));
 
     // Only the reader of the flag clears it.
-    api->succeed(Op::verifyUnifiedCode, VerifyCodeResponse{tokens(u"c"_s, 3600), user(7, userAEmail), false});
+    api->succeed(
+        Op::verifyUnifiedCode, VerifyCodeResponse { tokens(QStringLiteral("c"), 3600), user(7, userAEmail), false });
     EXPECT_FALSE(runBlocking(session->loginWithUnifiedCode(userAEmail, QStringLiteral("1"))));
     EXPECT_TRUE(defaults->boolValue(key));
 }
@@ -473,23 +491,23 @@ struct SignOutCase {
 TEST_F(AuthSessionTest, SigningOutClearsTheSessionUntilTheNextSignIn)
 {
     const auto logout = [](AuthSession& s) { return s.logout(); };
-    const QStringList revoked{u"logout rt-a"_s};
+    const QStringList revoked { QStringLiteral("logout rt-a") };
     const SignOutCase cases[] = {
-        {"logout", true, logout, std::nullopt, 0, revoked, std::nullopt},
-        {"logout with the server unreachable", true, logout, AuthAPIError::network(QStringLiteral("HTTP 502")), 0,
-         revoked, std::nullopt},
-        {"logout with a failed keyring cleanup", true, logout, std::nullopt, -25293, revoked,
-         AuthAPIError::keychainCleanupFailed(-25293)},
-        {"logout while signed out", false, logout, std::nullopt, 0, {}, std::nullopt},
-        {"unauthorized reply", true,
-         [](AuthSession& s) { return s.handleUnauthorized(AuthAPIError::tokenExpired(), u"at-a"_s); }, std::nullopt, 0,
-         {}, AuthAPIError::tokenExpired()},
+        { "logout", true, logout, std::nullopt, 0, revoked, std::nullopt },
+        { "logout with the server unreachable", true, logout, AuthAPIError::network(QStringLiteral("HTTP 502")), 0,
+            revoked, std::nullopt },
+        { "logout with a failed keyring cleanup", true, logout, std::nullopt, -25293, revoked,
+            AuthAPIError::keychainCleanupFailed(-25293) },
+        { "logout while signed out", false, logout, std::nullopt, 0, {}, std::nullopt },
+        { "unauthorized reply", true,
+            [](AuthSession& s) { return s.handleUnauthorized(AuthAPIError::tokenExpired(), QStringLiteral("at-a")); },
+            std::nullopt, 0, {}, AuthAPIError::tokenExpired() },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         startOver();
         if (c.signedIn)
-            signIn(tokens(u"a"_s, 3600), user(7, userAEmail));
+            signIn(tokens(QStringLiteral("a"), 3600), user(7, userAEmail));
         if (c.logoutError)
             api->fail(Op::logout, *c.logoutError);
         else
@@ -500,16 +518,17 @@ TEST_F(AuthSessionTest, SigningOutClearsTheSessionUntilTheNextSignIn)
 
         runBlocking(c.signOut(*session));
 
-        EXPECT_EQ(api->calls().filter(u"logout"_s), c.calls);
-        EXPECT_EQ(items->calls(), (QStringList{u"remove dp com.vellamor.app.auth/session"_s,
-                                               u"remove file com.vellamor.app.auth/session"_s}));
+        EXPECT_EQ(api->calls().filter(QStringLiteral("logout")), c.calls);
+        EXPECT_EQ(items->calls(),
+            (QStringList { QStringLiteral("remove dp com.vellamor.app.auth/session"),
+                QStringLiteral("remove file com.vellamor.app.auth/session") }));
         EXPECT_EQ(seen->states.mid(1), QList<AuthState>{AuthState::unauthenticated()}); // published once
         EXPECT_EQ(observer().lastBootstrapError(), c.published);
         EXPECT_EQ(keyring().has_value(), c.removeStatus != 0);
         EXPECT_EQ(runBlocking(session->currentAccessToken()), std::nullopt);
 
         items->setRemoveStatus(Variant::dataProtection, 0);
-        signIn(tokens(u"b"_s, 3600), user(7, userAEmail));
+        signIn(tokens(QStringLiteral("b"), 3600), user(7, userAEmail));
         EXPECT_FALSE(observer().lastBootstrapError().has_value());
     }
 }
@@ -527,27 +546,29 @@ struct ReplacedTokenCase {
 // refusal arrives while the new tokens are still being stored.
 TEST_F(AuthSessionTest, RefusalOfAReplacedTokenLeavesTheSessionAlone)
 {
-    const auto signInB = [](AuthSession& s) { return s.loginWithPassword(QStringLiteral("b@x.io"), u"pw"_s); };
+    const auto signInB
+        = [](AuthSession& s) { return s.loginWithPassword(QStringLiteral("b@x.io"), QStringLiteral("pw")); };
     const auto refresh = [](AuthSession& s) -> QCoro::Task<void> { co_await s.currentAccessToken(); };
     const ReplacedTokenCase cases[] = {
-        {"sign-in of another user", 3600, signInB, false, u"at-b"_s},
-        {"sign-in still being stored", 3600, signInB, true, u"at-b"_s},
-        {"refresh", 5, refresh, false, u"at-a2"_s},
-        {"refresh still being stored", 5, refresh, true, u"at-a2"_s},
+        { "sign-in of another user", 3600, signInB, false, QStringLiteral("at-b") },
+        { "sign-in still being stored", 3600, signInB, true, QStringLiteral("at-b") },
+        { "refresh", 5, refresh, false, QStringLiteral("at-a2") },
+        { "refresh still being stored", 5, refresh, true, QStringLiteral("at-a2") },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         startOver();
-        signIn(tokens(u"a"_s, c.secondsLeft), user(7, userAEmail));
-        api->succeed(Op::refresh, tokens(u"a2"_s, 3600))
-            .succeed(Op::login, AuthAPIProtocol::SignIn{tokens(u"b"_s, 3600), user(8, userBEmail)});
+        signIn(tokens(QStringLiteral("a"), c.secondsLeft), user(7, userAEmail));
+        api->succeed(Op::refresh, tokens(QStringLiteral("a2"), 3600))
+            .succeed(Op::login, AuthAPIProtocol::SignIn { tokens(QStringLiteral("b"), 3600), user(8, userBEmail) });
         items->clearCalls();
-        const auto report = [this] { return session->handleUnauthorized(AuthAPIError::tokenInvalid(), u"at-a"_s); };
+        const auto report
+            = [this] { return session->handleUnauthorized(AuthAPIError::tokenInvalid(), QStringLiteral("at-a")); };
 
         if (c.reportWhileStoring) {
             items->setLatency(std::chrono::milliseconds(20));
             auto replacing = c.replace(*session);
-            ASSERT_TRUE(test::waitUntil([&] { return !items->calls().filter(u"write dp"_s).isEmpty(); }));
+            ASSERT_TRUE(test::waitUntil([&] { return !items->calls().filter(QStringLiteral("write dp")).isEmpty(); }));
             auto reporting = report();
             runBlocking(std::move(replacing));
             runBlocking(std::move(reporting));
@@ -566,17 +587,17 @@ TEST_F(AuthSessionTest, RefusalOfAReplacedTokenLeavesTheSessionAlone)
 
 TEST_F(AuthSessionTest, HandleUnauthorizedWhileSignedOutKeepsARestoreErrorOnShow)
 {
-    storeInKeyring(tokens(u"a"_s, 3600), user(7, userAEmail));
+    storeInKeyring(tokens(QStringLiteral("a"), 3600), user(7, userAEmail));
     api->fail(Op::me, AuthAPIError::tokenRevoked());
     runBlocking(session->bootstrap());
     const auto seen = record();
 
-    runBlocking(session->handleUnauthorized(AuthAPIError::tokenInvalid(), u"at-a"_s));
+    runBlocking(session->handleUnauthorized(AuthAPIError::tokenInvalid(), QStringLiteral("at-a")));
     EXPECT_EQ(seen->states.size(), 1); // nothing delivered
     EXPECT_EQ(observer().lastBootstrapError(), AuthAPIError::tokenRevoked());
 
     runBlocking(session->clearBootstrapError());
-    runBlocking(session->handleUnauthorized(AuthAPIError::tokenInvalid(), u"at-a"_s));
+    runBlocking(session->handleUnauthorized(AuthAPIError::tokenInvalid(), QStringLiteral("at-a")));
     EXPECT_EQ(seen->states.size(), 2);
     EXPECT_EQ(observer().lastBootstrapError(), AuthAPIError::tokenInvalid());
 }
@@ -584,11 +605,12 @@ TEST_F(AuthSessionTest, HandleUnauthorizedWhileSignedOutKeepsARestoreErrorOnShow
 TEST_F(AuthSessionTest, SignOutDuringAKeyringSaveCannotBeUndoneByTheSave)
 {
     items->setLatency(std::chrono::milliseconds(20));
-    api->succeed(Op::login, AuthAPIProtocol::SignIn{tokens(u"a"_s, 3600), user(7, userAEmail)});
+    api->succeed(Op::login, AuthAPIProtocol::SignIn { tokens(QStringLiteral("a"), 3600), user(7, userAEmail) });
     api->succeed(Op::logout);
 
     auto signingIn = session->loginWithPassword(userAEmail, QStringLiteral("pw"));
-    ASSERT_TRUE(test::waitUntil([&] { return items->calls().contains(u"write dp com.vellamor.app.auth/session"_s); }));
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return items->calls().contains(QStringLiteral("write dp com.vellamor.app.auth/session")); }));
     auto signingOut = session->logout();
     runBlocking(std::move(signingIn));
     runBlocking(std::move(signingOut));
@@ -615,7 +637,7 @@ TEST_F(AuthSessionTest, SubscribersGetTheStateBeforeTheError)
         });
     errorSeenAtOnce = AuthAPIError::unauthorized(); // overwritten only by a delivery
 
-    runBlocking(session->handleUnauthorized(AuthAPIError::tokenRevoked(), u"at-a"_s));
+    runBlocking(session->handleUnauthorized(AuthAPIError::tokenRevoked(), QStringLiteral("at-a")));
     EXPECT_FALSE(errorSeenAtOnce.has_value());
     ASSERT_TRUE(test::waitUntil([&] { return queuedDeliveries == 2; }));
     EXPECT_EQ(errorSeenQueued, AuthAPIError::tokenRevoked());

@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 using namespace vellamor;
-using namespace Qt::StringLiterals;
 using Variant = SecureItemStore::Variant;
 
 namespace {
@@ -24,12 +23,12 @@ TEST(DesktopKeyring, ItemsAreWrittenReplacedReadAndRemovedAsTheSessionStoreExpec
 {
     const QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()
-        || !bus.interface()->isServiceRegistered(u"org.freedesktop.secrets"_s).value())
+        || !bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.secrets")).value())
         GTEST_SKIP() << "no Secret Service on the session bus (run inside scripts/desktop-session)";
     const auto items = std::make_shared<QtKeychainItemStore>();
-    const QString service =
-        u"com.vellamor.app.test-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces) + u".auth"_s;
-    const QString account = u"session"_s;
+    const QString service = QStringLiteral("com.vellamor.app.test-")
+        + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".auth");
+    const QString account = QStringLiteral("session");
 
     EXPECT_EQ(runBlocking(items->read(service, account, Variant::dataProtection)), std::nullopt);
     EXPECT_EQ(runBlocking(items->write(service, account, R"({"v":1})", Variant::dataProtection)),
@@ -38,8 +37,8 @@ TEST(DesktopKeyring, ItemsAreWrittenReplacedReadAndRemovedAsTheSessionStoreExpec
               KeychainStatus::success);
     EXPECT_EQ(runBlocking(items->read(service, account, Variant::dataProtection)), QByteArray(R"({"v":"二"})"));
     // Another service or account is another item.
-    EXPECT_EQ(runBlocking(items->read(service + u"x"_s, account, Variant::dataProtection)), std::nullopt);
-    EXPECT_EQ(runBlocking(items->read(service, u"other"_s, Variant::dataProtection)), std::nullopt);
+    EXPECT_EQ(runBlocking(items->read(service + QStringLiteral("x"), account, Variant::dataProtection)), std::nullopt);
+    EXPECT_EQ(runBlocking(items->read(service, QStringLiteral("other"), Variant::dataProtection)), std::nullopt);
 
     // The file variant holds nothing on this desktop.
     EXPECT_EQ(runBlocking(items->read(service, account, Variant::file)), std::nullopt);
@@ -50,8 +49,9 @@ TEST(DesktopKeyring, ItemsAreWrittenReplacedReadAndRemovedAsTheSessionStoreExpec
     EXPECT_EQ(runBlocking(items->read(service, account, Variant::dataProtection)), std::nullopt);
 
     // A stored session survives a new store object (a restart) and is deleted without a failure status.
-    const AuthTokens tokens{u"at-1"_s, u"rt-1"_s, Date::fromUnixSeconds(1'800'000'000)};
-    const AuthMe me{7, u"u@x.io"_s, u"zh-CN"_s, Date::fromUnixSeconds(1'700'000'000), std::nullopt};
+    const AuthTokens tokens { QStringLiteral("at-1"), QStringLiteral("rt-1"), Date::fromUnixSeconds(1'800'000'000) };
+    const AuthMe me { 7, QStringLiteral("u@x.io"), QStringLiteral("zh-CN"), Date::fromUnixSeconds(1'700'000'000),
+        std::nullopt };
     runBlocking(KeychainStore(items, service, account).saveTokens(tokens, me));
     const KeychainStore restarted(items, service, account);
     EXPECT_EQ(runBlocking(restarted.loadTokens()), tokens);

@@ -12,14 +12,13 @@
 #include <array>
 
 using namespace vellamor;
-using namespace Qt::StringLiterals;
 using test::errorOf;
 
 namespace {
 
-const QUrl kBase(u"https://api.example.test/prefix"_s);
+const QUrl kBase(QStringLiteral("https://api.example.test/prefix"));
 const Date kWhole = *Date::fromIso8601(u"2026-03-01T08:15:42Z");
-const QString kOffline = u"Connection refused"_s;
+const QString kOffline = QStringLiteral("Connection refused");
 // Stands for an answer that has no HTTP status at all.
 constexpr int kNotHTTP = 0;
 
@@ -102,26 +101,26 @@ TEST_F(DataSyncAPITest, RemoteCallFailuresReachTheCallerOrBecomeTheFallbacksReas
         QString reason;
         std::optional<AuthAPIError> reported;
     };
-    const QString expired = u"登录已过期"_s;
-    const QString undecodable = u"响应解析失败"_s;
+    const QString expired = QStringLiteral("登录已过期");
+    const QString undecodable = QStringLiteral("响应解析失败");
     // clang-format off
     const std::array cases{
-        Case{std::nullopt, {}, Error::missingToken(), u"未登录账号"_s, std::nullopt},
-        Case{kNotHTTP, ok("{}"), Error::transport(u"invalid response"_s), u"invalid response"_s, std::nullopt},
+        Case{std::nullopt, {}, Error::missingToken(), QStringLiteral("未登录账号"), std::nullopt},
+        Case{kNotHTTP, ok("{}"), Error::transport(QStringLiteral("invalid response")), QStringLiteral("invalid response"), std::nullopt},
         Case{401, ok("{}"), Error::unauthorized(), expired, AuthAPIError::tokenInvalid()},
-        Case{404, {}, Error::transport(u"HTTP 404"_s), u"HTTP 404"_s, std::nullopt},
-        Case{500, R"({"code":40100,"msg":"no"})", Error::transport(u"HTTP 500"_s), u"HTTP 500"_s, std::nullopt},
-        Case{200, "<html>", Error::decodingFailed(u"invalid JSON: illegal value at offset 1"_s), undecodable,
+        Case{404, {}, Error::transport(QStringLiteral("HTTP 404")), QStringLiteral("HTTP 404"), std::nullopt},
+        Case{500, R"({"code":40100,"msg":"no"})", Error::transport(QStringLiteral("HTTP 500")), QStringLiteral("HTTP 500"), std::nullopt},
+        Case{200, "<html>", Error::decodingFailed(QStringLiteral("invalid JSON: illegal value at offset 1")), undecodable,
              std::nullopt},
-        Case{200, R"({"code":0,"data":{}})", Error::decodingFailed(u"expected string at \"msg\", key absent"_s),
+        Case{200, R"({"code":0,"data":{}})", Error::decodingFailed(QStringLiteral("expected string at \"msg\", key absent")),
              undecodable, std::nullopt},
         Case{200, R"({"code":40100,"msg":"x"})", Error::unauthorized(), expired, AuthAPIError::unauthorized()},
         Case{200, R"({"code":40101,"msg":"x"})", Error::unauthorized(), expired, AuthAPIError::tokenExpired()},
         Case{200, R"({"code":40102,"msg":"x"})", Error::unauthorized(), expired, AuthAPIError::tokenRevoked()},
         Case{200, R"({"code":40103,"msg":"x"})", Error::unauthorized(), expired, AuthAPIError::tokenInvalid()},
-        Case{200, R"({"code":42902,"msg":"额度不足"})", Error::business(42902, u"额度不足"_s), u"额度不足"_s,
+        Case{200, R"({"code":42902,"msg":"额度不足"})", Error::business(42902, QStringLiteral("额度不足")), QStringLiteral("额度不足"),
              std::nullopt},
-        Case{200, ok("null"), Error::decodingFailed(u"empty data for non-empty response type"_s), undecodable,
+        Case{200, ok("null"), Error::decodingFailed(QStringLiteral("empty data for non-empty response type")), undecodable,
              std::nullopt},
     };
     // clang-format on
@@ -130,7 +129,7 @@ TEST_F(DataSyncAPITest, RemoteCallFailuresReachTheCallerOrBecomeTheFallbacksReas
         session = std::make_shared<test::ScriptedHTTPSession>();
         handler = std::make_shared<test::RecordingUnauthorizedHandler>();
         systemLog = std::make_shared<test::RecordingSystemLog>();
-        *token = c.status ? u"tok"_s : QString();
+        *token = c.status ? QStringLiteral("tok") : QString();
         if (c.status) {
             reply(*c.status, c.body);
             reply(*c.status, c.body);
@@ -138,15 +137,16 @@ TEST_F(DataSyncAPITest, RemoteCallFailuresReachTheCallerOrBecomeTheFallbacksReas
         DataSyncAPI api = client();
         EXPECT_EQ(errorOf<DataSyncError>(api.syncHistorySince(5, std::nullopt)), c.expected);
         EXPECT_EQ(handler->reasons, c.reported ? QList{*c.reported} : QList<AuthAPIError>());
-        EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(u"尚未同步"_s));
+        EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(QStringLiteral("尚未同步")));
         EXPECT_TRUE(warnings().isEmpty());
 
         EXPECT_TRUE(runBlocking(api.listDictionary()).isEmpty());
         const bool signIn = c.expected == Error::missingToken() || c.expected == Error::unauthorized();
         EXPECT_EQ(api.currentConnection(),
                   signIn ? DataSyncConnection::signInNeeded(c.reason) : DataSyncConnection::local(c.reason));
-        EXPECT_EQ(warnings(), QStringList(u"listDictionary remote failed, falling back to local: "_s
-                                          + c.expected.debugDescription()));
+        EXPECT_EQ(warnings(),
+            QStringList(QStringLiteral("listDictionary remote failed, falling back to local: ")
+                + c.expected.debugDescription()));
         EXPECT_EQ(session->requests().size(), c.status ? 2 : 0);
     }
 }
@@ -165,12 +165,13 @@ TEST_F(DataSyncAPITest, EachOperationSendsExactlyItsRequest)
     reply(200, ok(R"({"entries":[],"next_version":43,"has_more":true})"));
     EXPECT_EQ(runBlocking(api.syncHistory(42, std::nullopt)), (HistorySyncResponse{{}, 43, true}));
     reply(200, ok(R"({"id":11,"updated_at":1772352943000001})"));
-    EXPECT_EQ(
-        runBlocking(api.appendHistory(u"C-1"_s, u"t"_s, u"r"_s, std::nullopt, std::nullopt, Date(1772352942.9999))),
-        (AppendHistoryResult{11, u"C-1"_s, 1772352943000001}));
+    EXPECT_EQ(runBlocking(api.appendHistory(QStringLiteral("C-1"), QStringLiteral("t"), QStringLiteral("r"),
+                  std::nullopt, std::nullopt, Date(1772352942.9999))),
+        (AppendHistoryResult { 11, QStringLiteral("C-1"), 1772352943000001 }));
     reply(200, ok(R"({"id":12,"client_id":"S-2","updated_at":1})"));
-    EXPECT_EQ(runBlocking(api.appendHistory(u"C-2"_s, u"p"_s, u"r"_s, u"p"_s, u"org.app"_s, Date(-0.0015))),
-              (AppendHistoryResult{12, u"S-2"_s, 1}));
+    EXPECT_EQ(runBlocking(api.appendHistory(QStringLiteral("C-2"), QStringLiteral("p"), QStringLiteral("r"),
+                  QStringLiteral("p"), QStringLiteral("org.app"), Date(-0.0015))),
+        (AppendHistoryResult { 12, QStringLiteral("S-2"), 1 }));
     reply(200, ok("{}"));
     EXPECT_EQ(runBlocking(api.syncHistorySince(5, std::nullopt)), (HistorySyncSinceResponse{{}, 5, false}));
     reply(200, ok(R"({"items":[],"next_since_updated_at":9,"has_more":true})"));
@@ -178,47 +179,53 @@ TEST_F(DataSyncAPITest, EachOperationSendsExactlyItsRequest)
     reply(200, ok(R"({"entries":[]})"));
     runBlocking(api.listDictionary());
     reply(200, ok(backendDict(3)));
-    EXPECT_EQ(runBlocking(api.upsertDictEntry(0, u" 术语\n"_s, u" r "_s, u" n\n"_s)), dictEntry(3, u"t3"_s));
+    EXPECT_EQ(
+        runBlocking(api.upsertDictEntry(0, QStringLiteral(" 术语\n"), QStringLiteral(" r "), QStringLiteral(" n\n"))),
+        dictEntry(3, QStringLiteral("t3")));
     reply(200, ok(backendDict(3)));
-    runBlocking(api.upsertDictEntry(3, u"t"_s, {}, {}));
+    runBlocking(api.upsertDictEntry(3, QStringLiteral("t"), {}, {}));
     reply(200, ok(backendDict(4)));
-    runBlocking(api.upsertDictEntry(-3, u"t"_s, {}, {}));
+    runBlocking(api.upsertDictEntry(-3, QStringLiteral("t"), {}, {}));
     reply(200, ok("5"));
     runBlocking(api.deleteDictEntry(-2));
     reply(200, ok(R"({"entries":[],"next_version":10,"has_more":false})"));
     EXPECT_EQ(runBlocking(api.syncDictionary(9, 5)), (DictionarySyncResponse{{}, 10, false}));
 
-    const std::array<std::pair<QString, QByteArray>, 15> sent{{
-        {u"history.list"_s, R"({"limit":1})"},
-        {u"history.list"_s, R"({"limit":200})"},
-        {u"history.delete"_s, R"({"id":7})"},
-        {u"history.delete"_s, R"({"id":8})"},
-        {u"history.sync"_s, R"({"since_version":42,"limit":100})"},
-        {u"history.append"_s, R"({"client_id":"C-1","text":"t","recognized_text":"r","polished_text":"",)"
-                              R"("source_app":"","created_at":1772352942999})"},
-        {u"history.append"_s, R"({"client_id":"C-2","text":"p","recognized_text":"r","polished_text":"p",)"
-                              R"("source_app":"org.app","created_at":-1})"},
-        {u"history.sync"_s, R"({"since_updated_at":5})"},
-        {u"history.sync"_s, R"({"since_updated_at":5,"limit":200})"},
-        {u"dictionary.list"_s, "{}"},
-        {u"dictionary.upsert"_s, R"({"term":"术语","phonetic":" r ","note":" n\n"})"},
-        {u"dictionary.upsert"_s, R"({"term":"t","phonetic":"","note":"","id":3})"},
-        {u"dictionary.upsert"_s, R"({"term":"t","phonetic":"","note":""})"},
-        {u"dictionary.delete"_s, R"({"id":-2})"},
-        {u"dictionary.sync"_s, R"({"since_version":9,"limit":5})"},
-    }};
+    const std::array<std::pair<QString, QByteArray>, 15> sent { {
+        { QStringLiteral("history.list"), R"({"limit":1})" },
+        { QStringLiteral("history.list"), R"({"limit":200})" },
+        { QStringLiteral("history.delete"), R"({"id":7})" },
+        { QStringLiteral("history.delete"), R"({"id":8})" },
+        { QStringLiteral("history.sync"), R"({"since_version":42,"limit":100})" },
+        { QStringLiteral("history.append"),
+            R"({"client_id":"C-1","text":"t","recognized_text":"r","polished_text":"",)"
+            R"("source_app":"","created_at":1772352942999})" },
+        { QStringLiteral("history.append"),
+            R"({"client_id":"C-2","text":"p","recognized_text":"r","polished_text":"p",)"
+            R"("source_app":"org.app","created_at":-1})" },
+        { QStringLiteral("history.sync"), R"({"since_updated_at":5})" },
+        { QStringLiteral("history.sync"), R"({"since_updated_at":5,"limit":200})" },
+        { QStringLiteral("dictionary.list"), "{}" },
+        { QStringLiteral("dictionary.upsert"), R"({"term":"术语","phonetic":" r ","note":" n\n"})" },
+        { QStringLiteral("dictionary.upsert"), R"({"term":"t","phonetic":"","note":"","id":3})" },
+        { QStringLiteral("dictionary.upsert"), R"({"term":"t","phonetic":"","note":""})" },
+        { QStringLiteral("dictionary.delete"), R"({"id":-2})" },
+        { QStringLiteral("dictionary.sync"), R"({"since_version":9,"limit":5})" },
+    } };
     ASSERT_EQ(session->requests().size(), qsizetype(sent.size()));
     for (qsizetype i = 0; i < session->requests().size(); ++i) {
         const auto& [action, data] = sent[std::size_t(i)];
         SCOPED_TRACE(data.toStdString());
         const HTTPRequest& request = session->requests()[i];
-        EXPECT_EQ(request.url, QUrl(u"https://api.example.test/prefix/v1/api.json"_s));
-        EXPECT_EQ(request.method, u"POST"_s);
+        EXPECT_EQ(request.url, QUrl(QStringLiteral("https://api.example.test/prefix/v1/api.json")));
+        EXPECT_EQ(request.method, QStringLiteral("POST"));
         EXPECT_EQ(request.timeout, std::chrono::milliseconds(10000));
         EXPECT_EQ(request.headers,
-                  (HTTPHeaders{{u"Content-Type"_s, u"application/json"_s}, {u"Authorization"_s, u"Bearer tok"_s}}));
+            (HTTPHeaders { { QStringLiteral("Content-Type"), QStringLiteral("application/json") },
+                { QStringLiteral("Authorization"), QStringLiteral("Bearer tok") } }));
         EXPECT_EQ(QJsonDocument::fromJson(request.body).object(),
-                  (QJsonObject{{u"action"_s, action}, {u"data"_s, QJsonDocument::fromJson(data).object()}}));
+            (QJsonObject { { QStringLiteral("action"), action },
+                { QStringLiteral("data"), QJsonDocument::fromJson(data).object() } }));
     }
     EXPECT_EQ(api.currentConnection(), DataSyncConnection::remote());
     EXPECT_TRUE(warnings().isEmpty());
@@ -226,8 +233,9 @@ TEST_F(DataSyncAPITest, EachOperationSendsExactlyItsRequest)
 
 TEST_F(DataSyncAPITest, SuccessesMergeTheServersAnswerIntoTheCaches)
 {
-    cache.saveHistory({historyItem(-1, u"local"_s), historyItem(7, u"old"_s)});
-    cache.saveDictionary({dictEntry(-2, u"neu"_s), dictEntry(4, u"old"_s), dictEntry(-3, u"other"_s)});
+    cache.saveHistory({ historyItem(-1, QStringLiteral("local")), historyItem(7, QStringLiteral("old")) });
+    cache.saveDictionary({ dictEntry(-2, QStringLiteral("neu")), dictEntry(4, QStringLiteral("old")),
+        dictEntry(-3, QStringLiteral("other")) });
     DataSyncAPI api = client();
 
     reply(200, ok(R"({"entries":[)" + backendHistory(7) + "," + backendHistory(9) + "]}"));
@@ -236,12 +244,13 @@ TEST_F(DataSyncAPITest, SuccessesMergeTheServersAnswerIntoTheCaches)
                   R"("appBundleId":"","createdAt":"2026-03-01T08:15:42Z"}],"next_version":2,"has_more":false})"));
     runBlocking(api.syncHistory(1, std::nullopt));
     EXPECT_EQ(cache.loadHistory(),
-              (QList<HistoryItem>{historyItem(-1, u"local"_s), historyItem(7, u"r7"_s), historyItem(9, u"new"_s)}));
+        (QList<HistoryItem> { historyItem(-1, QStringLiteral("local")), historyItem(7, QStringLiteral("r7")),
+            historyItem(9, QStringLiteral("new")) }));
 
     reply(200, ok(R"({"entries":[)" + backendDict(4) + "," + backendDict(5) + "]}"));
     EXPECT_EQ(ids(runBlocking(api.listDictionary())), (QList<qint64>{4, 5, -2, -3}));
     reply(200, ok(backendDict(6)));
-    runBlocking(api.upsertDictEntry(-2, u"neu"_s, {}, {}));
+    runBlocking(api.upsertDictEntry(-2, QStringLiteral("neu"), {}, {}));
     reply(200, ok("{}"));
     runBlocking(api.deleteDictEntry(4));
     EXPECT_EQ(ids(cache.loadDictionary()), (QList<qint64>{5, -3, 6}));
@@ -249,8 +258,8 @@ TEST_F(DataSyncAPITest, SuccessesMergeTheServersAnswerIntoTheCaches)
 
 TEST_F(DataSyncAPITest, OfflineOperationsAnswerFromTheCaches)
 {
-    cache.saveHistory({historyItem(-1, u"a"_s), historyItem(7, u"b"_s)});
-    cache.saveDictionary({dictEntry(-2, u"neu"_s), dictEntry(4, u"server"_s)});
+    cache.saveHistory({ historyItem(-1, QStringLiteral("a")), historyItem(7, QStringLiteral("b")) });
+    cache.saveDictionary({ dictEntry(-2, QStringLiteral("neu")), dictEntry(4, QStringLiteral("server")) });
     DataSyncAPI api = client();
     offline(10);
 
@@ -261,26 +270,26 @@ TEST_F(DataSyncAPITest, OfflineOperationsAnswerFromTheCaches)
     EXPECT_EQ(runBlocking(api.syncHistory(42, std::nullopt)), (HistorySyncResponse{{}, 42, false}));
     EXPECT_EQ(runBlocking(api.syncDictionary(9, 1)), (DictionarySyncResponse{{}, 9, false}));
     EXPECT_EQ(ids(runBlocking(api.listDictionary())), (QList<qint64>{-2, 4}));
-    EXPECT_EQ(runBlocking(api.upsertDictEntry(std::nullopt, u"neu"_s, u"x"_s, {})).id, -2);
-    EXPECT_EQ(runBlocking(api.upsertDictEntry(std::nullopt, u"fresh"_s, {}, {})).id, -3);
+    EXPECT_EQ(runBlocking(api.upsertDictEntry(std::nullopt, QStringLiteral("neu"), QStringLiteral("x"), {})).id, -2);
+    EXPECT_EQ(runBlocking(api.upsertDictEntry(std::nullopt, QStringLiteral("fresh"), {}, {})).id, -3);
     runBlocking(api.deleteDictEntry(-3));
     EXPECT_EQ(errorOf<DataSyncError>(api.deleteDictEntry(-9)), DataSyncError::notFound());
-    EXPECT_EQ(cache.loadDictionary().first().replacement, u"x"_s);
+    EXPECT_EQ(cache.loadDictionary().first().replacement, QStringLiteral("x"));
     EXPECT_EQ(ids(cache.loadDictionary()), (QList<qint64>{-2, 4}));
     EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(kOffline));
 
     const QString error = NetworkError(NetworkError::Kind::cannotConnect, kOffline).debugDescription();
-    const QStringList expected{
-        u"listHistory remote failed, falling back to local: "_s,
-        u"deleteHistory remote failed, deleting locally: "_s,
-        u"deleteHistory remote failed, deleting locally: "_s,
-        u"syncHistory remote failed, returning empty: "_s,
-        u"syncDictionary remote failed, returning empty: "_s,
-        u"listDictionary remote failed, falling back to local: "_s,
-        u"upsertDictEntry remote failed, writing locally: "_s,
-        u"upsertDictEntry remote failed, writing locally: "_s,
-        u"deleteDictEntry remote failed, deleting locally: "_s,
-        u"deleteDictEntry remote failed, deleting locally: "_s,
+    const QStringList expected {
+        QStringLiteral("listHistory remote failed, falling back to local: "),
+        QStringLiteral("deleteHistory remote failed, deleting locally: "),
+        QStringLiteral("deleteHistory remote failed, deleting locally: "),
+        QStringLiteral("syncHistory remote failed, returning empty: "),
+        QStringLiteral("syncDictionary remote failed, returning empty: "),
+        QStringLiteral("listDictionary remote failed, falling back to local: "),
+        QStringLiteral("upsertDictEntry remote failed, writing locally: "),
+        QStringLiteral("upsertDictEntry remote failed, writing locally: "),
+        QStringLiteral("deleteDictEntry remote failed, deleting locally: "),
+        QStringLiteral("deleteDictEntry remote failed, deleting locally: "),
     };
     ASSERT_EQ(warnings().size(), expected.size());
     for (qsizetype i = 0; i < expected.size(); ++i)
@@ -291,26 +300,28 @@ TEST_F(DataSyncAPITest, OfflineOperationsAnswerFromTheCaches)
 // the server holds must not look saved.
 TEST_F(DataSyncAPITest, OfflineChangesToServerRecordsAreRefusedNotFaked)
 {
-    cache.saveHistory({historyItem(7, u"b"_s)});
-    cache.saveDictionary({dictEntry(4, u"server"_s)});
+    cache.saveHistory({ historyItem(7, QStringLiteral("b")) });
+    cache.saveDictionary({ dictEntry(4, QStringLiteral("server")) });
     DataSyncAPI api = client();
     offline(8);
 
     EXPECT_THROW(runBlocking(api.deleteHistoryRemotely(7)), NetworkError);
-    EXPECT_THROW(runBlocking(api.appendHistory(u"C"_s, {}, {}, std::nullopt, std::nullopt, kWhole)), NetworkError);
+    EXPECT_THROW(
+        runBlocking(api.appendHistory(QStringLiteral("C"), {}, {}, std::nullopt, std::nullopt, kWhole)), NetworkError);
     EXPECT_THROW(runBlocking(api.syncHistorySince(0, 200)), NetworkError);
-    EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(u"尚未同步"_s));
+    EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(QStringLiteral("尚未同步")));
     EXPECT_TRUE(warnings().isEmpty());
 
-    EXPECT_THROW(runBlocking(api.upsertDictEntry(4, u"renamed"_s, {}, {})), NetworkError);
-    EXPECT_THROW(runBlocking(api.upsertDictEntry(std::nullopt, u"server"_s, u"x"_s, {})), NetworkError);
-    EXPECT_THROW(runBlocking(api.upsertDictEntry(-5, u"server"_s, u"x"_s, {})), NetworkError);
+    EXPECT_THROW(runBlocking(api.upsertDictEntry(4, QStringLiteral("renamed"), {}, {})), NetworkError);
+    EXPECT_THROW(runBlocking(api.upsertDictEntry(std::nullopt, QStringLiteral("server"), QStringLiteral("x"), {})),
+        NetworkError);
+    EXPECT_THROW(runBlocking(api.upsertDictEntry(-5, QStringLiteral("server"), QStringLiteral("x"), {})), NetworkError);
     EXPECT_THROW(runBlocking(api.deleteDictEntry(4)), NetworkError);
-    EXPECT_EQ(cache.loadHistory(), QList<HistoryItem>{historyItem(7, u"b"_s)});
-    EXPECT_EQ(cache.loadDictionary(), QList<DictEntry>{dictEntry(4, u"server"_s)});
+    EXPECT_EQ(cache.loadHistory(), QList<HistoryItem> { historyItem(7, QStringLiteral("b")) });
+    EXPECT_EQ(cache.loadDictionary(), QList<DictEntry> { dictEntry(4, QStringLiteral("server")) });
     EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(kOffline));
     EXPECT_EQ(warnings().size(), 4);
-    EXPECT_TRUE(warnings().last().startsWith(u"deleteDictEntry remote failed, not deleted: "_s));
+    EXPECT_TRUE(warnings().last().startsWith(QStringLiteral("deleteDictEntry remote failed, not deleted: ")));
 }
 
 TEST_F(DataSyncAPITest, TermsAreTrimmedAndCountedInUserPerceivedCharacters)
@@ -320,12 +331,12 @@ TEST_F(DataSyncAPITest, TermsAreTrimmedAndCountedInUserPerceivedCharacters)
         QString term;
         std::optional<QString> refusal;
     };
-    const std::array cases{
-        Case{"blanks and a line break", u" \n\t"_s, u"术语不能为空"_s},
-        Case{"128 ideographs and a line break", QString(128, u'字') + u"\n"_s, std::nullopt},
-        Case{"129 ideographs", QString(129, u'字'), u"术语过长（≤128）"_s},
-        Case{"128 emoji with skin tones", u"👍🏽"_s.repeated(128), std::nullopt},
-        Case{"129 decomposed letters", u"e\u0301"_s.repeated(129), u"术语过长（≤128）"_s},
+    const std::array cases {
+        Case { "blanks and a line break", QStringLiteral(" \n\t"), QStringLiteral("术语不能为空") },
+        Case { "128 ideographs and a line break", QString(128, u'字') + QStringLiteral("\n"), std::nullopt },
+        Case { "129 ideographs", QString(129, u'字'), QStringLiteral("术语过长（≤128）") },
+        Case { "128 emoji with skin tones", QStringLiteral("👍🏽").repeated(128), std::nullopt },
+        Case { "129 decomposed letters", QStringLiteral("e\u0301").repeated(129), QStringLiteral("术语过长（≤128）") },
     };
     DataSyncAPI api = client();
     for (const Case& c : cases) {
@@ -338,7 +349,9 @@ TEST_F(DataSyncAPITest, TermsAreTrimmedAndCountedInUserPerceivedCharacters)
         } else {
             reply(200, ok(backendDict(1)));
             runBlocking(api.upsertDictEntry(std::nullopt, c.term, {}, {}));
-            EXPECT_EQ(QJsonDocument::fromJson(session->requests().last().body)[u"data"_s][u"term"_s], c.term.trimmed());
+            EXPECT_EQ(QJsonDocument::fromJson(
+                          session->requests().last().body)[QStringLiteral("data")][QStringLiteral("term")],
+                c.term.trimmed());
         }
     }
     EXPECT_EQ(session->requests().size(), 2);

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 using namespace vellamor;
-using namespace Qt::StringLiterals;
 using devbackend::ScriptedAnswer;
 using test::errorOf;
 
@@ -21,20 +20,22 @@ TEST_F(DataSyncLive, HistoryAndDictionaryRoundTripThroughTheBackend)
 {
     DataSyncAPI api = client();
     const Date created(1772352942.25);
-    const AppendHistoryResult first
-        = runBlocking(api.appendHistory(u"C-1"_s, u"好"_s, u"hao"_s, u"好"_s, u"org.app"_s, created));
-    const AppendHistoryResult second
-        = runBlocking(api.appendHistory(u"C-2"_s, u"raw"_s, u"raw"_s, std::nullopt, std::nullopt, created));
+    const AppendHistoryResult first = runBlocking(api.appendHistory(QStringLiteral("C-1"), QStringLiteral("好"),
+        QStringLiteral("hao"), QStringLiteral("好"), QStringLiteral("org.app"), created));
+    const AppendHistoryResult second = runBlocking(api.appendHistory(
+        QStringLiteral("C-2"), QStringLiteral("raw"), QStringLiteral("raw"), std::nullopt, std::nullopt, created));
     EXPECT_LT(first.updatedAtMicros, second.updatedAtMicros);
 
     const QList<HistoryItem> listed = runBlocking(api.listHistory(10));
     ASSERT_EQ(listed.size(), 2);
-    EXPECT_EQ(listed[0].displayText(), u"raw"_s);
-    EXPECT_EQ(listed[1], (HistoryItem{first.serverID, u"hao"_s, u"好"_s, {}, {}, 0, u"org.app"_s, created}));
+    EXPECT_EQ(listed[0].displayText(), QStringLiteral("raw"));
+    EXPECT_EQ(listed[1],
+        (HistoryItem { first.serverID, QStringLiteral("hao"), QStringLiteral("好"), {}, {}, 0,
+            QStringLiteral("org.app"), created }));
 
     const HistorySyncSinceResponse page = runBlocking(api.syncHistorySince(0, 1));
     ASSERT_EQ(page.items.size(), 1);
-    EXPECT_EQ(page.items[0].clientID, u"C-1"_s);
+    EXPECT_EQ(page.items[0].clientID, QStringLiteral("C-1"));
     EXPECT_EQ(page.items[0].updatedAt.toUnixMicroseconds(), first.updatedAtMicros);
     EXPECT_TRUE(page.hasMore);
     runBlocking(api.deleteHistoryRemotely(first.serverID));
@@ -45,12 +46,16 @@ TEST_F(DataSyncLive, HistoryAndDictionaryRoundTripThroughTheBackend)
     const HistorySyncResponse byVersion = runBlocking(api.syncHistory(0, std::nullopt));
     EXPECT_EQ(byVersion.entries, QList<HistoryItem>{listed[0]});
 
-    const DictEntry entry = runBlocking(api.upsertDictEntry(std::nullopt, u" 术语 "_s, u"shù yǔ"_s, {}));
+    const DictEntry entry
+        = runBlocking(api.upsertDictEntry(std::nullopt, QStringLiteral(" 术语 "), QStringLiteral("shù yǔ"), {}));
     EXPECT_GT(entry.id, 0);
-    EXPECT_EQ(runBlocking(api.upsertDictEntry(entry.id, u"术语"_s, u"term"_s, u"n"_s)).replacement, u"term"_s);
+    EXPECT_EQ(
+        runBlocking(api.upsertDictEntry(entry.id, QStringLiteral("术语"), QStringLiteral("term"), QStringLiteral("n")))
+            .replacement,
+        QStringLiteral("term"));
     const DictionarySyncResponse changes = runBlocking(api.syncDictionary(0, 10));
     ASSERT_EQ(changes.entries.size(), 1);
-    EXPECT_EQ(changes.entries[0].note, u"n"_s);
+    EXPECT_EQ(changes.entries[0].note, QStringLiteral("n"));
     EXPECT_EQ(runBlocking(api.listDictionary()), changes.entries);
     runBlocking(api.deleteDictEntry(entry.id));
     EXPECT_TRUE(runBlocking(api.listDictionary()).isEmpty());
@@ -67,7 +72,7 @@ TEST_F(DataSyncLive, TransportFaultsAndRefusals)
     drop.times = ScriptedAnswer::unlimited;
     server.script(drop);
     const std::optional<NetworkError> lost
-        = errorOf<NetworkError>(api.appendHistory(u"C"_s, {}, {}, std::nullopt, std::nullopt, Date()));
+        = errorOf<NetworkError>(api.appendHistory(QStringLiteral("C"), {}, {}, std::nullopt, std::nullopt, Date()));
     ASSERT_TRUE(lost.has_value());
     EXPECT_TRUE(runBlocking(api.listDictionary()).isEmpty());
     // The network stack's own words.
@@ -76,18 +81,19 @@ TEST_F(DataSyncLive, TransportFaultsAndRefusals)
     server.clearScripts();
 
     ScriptedAnswer refusal;
-    refusal.action = u"history.list"_s;
+    refusal.action = QStringLiteral("history.list");
     refusal.status = 401;
     refusal.body = R"({"code":0,"msg":"ok","data":{}})";
     server.script(refusal);
     EXPECT_TRUE(runBlocking(api.listHistory(5)).isEmpty());
     EXPECT_EQ(handler->reasons, QList<AuthAPIError>{AuthAPIError::tokenInvalid()});
-    EXPECT_EQ(handler->refusedTokens, QStringList{u"tok"_s});
-    EXPECT_EQ(api.currentConnection(), DataSyncConnection::signInNeeded(u"登录已过期"_s));
+    EXPECT_EQ(handler->refusedTokens, QStringList { QStringLiteral("tok") });
+    EXPECT_EQ(api.currentConnection(), DataSyncConnection::signInNeeded(QStringLiteral("登录已过期")));
 
     // An unknown server entry is refused by the server, and not deleted locally either.
-    EXPECT_EQ(errorOf<DataSyncError>(api.deleteDictEntry(999)), DataSyncError::business(40402, u"record not found"_s));
-    EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(u"record not found"_s));
+    EXPECT_EQ(errorOf<DataSyncError>(api.deleteDictEntry(999)),
+        DataSyncError::business(40402, QStringLiteral("record not found")));
+    EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(QStringLiteral("record not found")));
 }
 
 } // namespace

@@ -15,7 +15,6 @@
 #include <functional>
 
 using namespace vellamor;
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -37,15 +36,16 @@ TEST(DataSyncRecords, RemoteHistoryItemsAreReadLeniently)
         std::optional<QString> sourceApp;
         std::optional<Date> deletedAt;
     };
-    const std::array cases{
-        Case{R"({"id":1,"raw_text":"raw","polished_text":"","created_at":"2026-03-01T08:15:42Z"})", u"raw"_s, u"raw"_s,
-             std::nullopt, std::nullopt, std::nullopt},
-        Case{R"({"id":1,"raw_text":"raw","polished_text":"  ","app_bundle_id":"","created_at":"2026-03-01T08:15:42Z"})",
-             u"  "_s, u"raw"_s, u"  "_s, u""_s, std::nullopt},
-        Case{R"({"id":1,"polished_text":"fine","created_at":"2026-03-01T08:15:42Z","deleted_at":null})", u"fine"_s,
-             u""_s, u"fine"_s, std::nullopt, std::nullopt},
-        Case{R"({"id":1,"created_at":"2026-03-01T08:15:42Z","deleted_at":"2026-03-02T10:00:00.123456Z"})", u""_s, u""_s,
-             std::nullopt, std::nullopt, kUpdated},
+    const std::array cases {
+        Case { R"({"id":1,"raw_text":"raw","polished_text":"","created_at":"2026-03-01T08:15:42Z"})",
+            QStringLiteral("raw"), QStringLiteral("raw"), std::nullopt, std::nullopt, std::nullopt },
+        Case {
+            R"({"id":1,"raw_text":"raw","polished_text":"  ","app_bundle_id":"","created_at":"2026-03-01T08:15:42Z"})",
+            QStringLiteral("  "), QStringLiteral("raw"), QStringLiteral("  "), QStringLiteral(""), std::nullopt },
+        Case { R"({"id":1,"polished_text":"fine","created_at":"2026-03-01T08:15:42Z","deleted_at":null})",
+            QStringLiteral("fine"), QStringLiteral(""), QStringLiteral("fine"), std::nullopt, std::nullopt },
+        Case { R"({"id":1,"created_at":"2026-03-01T08:15:42Z","deleted_at":"2026-03-02T10:00:00.123456Z"})",
+            QStringLiteral(""), QStringLiteral(""), std::nullopt, std::nullopt, kUpdated },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.json);
@@ -64,7 +64,7 @@ TEST(DataSyncRecords, RemoteHistoryItemsAreReadLeniently)
     EXPECT_GE(undated.createdAt, before);
     EXPECT_LE(undated.createdAt, Date::now());
     EXPECT_EQ(undated.updatedAt, undated.createdAt);
-    EXPECT_EQ(undated.clientID, u"C"_s);
+    EXPECT_EQ(undated.clientID, QStringLiteral("C"));
 }
 
 // Required keys missing or null, a wrong type, a number for a time or for a
@@ -111,11 +111,11 @@ TEST(DataSyncRecords, AnyBreachOfTheRecordsShapeFailsTheRecord)
 
 TEST(DataSyncError, UserFacingTexts)
 {
-    const std::array<std::pair<DataSyncError, QString>, 3> cases{{
-        {DataSyncError::invalidInput(u"术语不能为空"_s), u"术语不能为空"_s},
-        {DataSyncError::transport(u"HTTP 500"_s), u"网络错误：HTTP 500"_s},
-        {DataSyncError::notFound(), u"记录不存在"_s},
-    }};
+    const std::array<std::pair<DataSyncError, QString>, 3> cases { {
+        { DataSyncError::invalidInput(QStringLiteral("术语不能为空")), QStringLiteral("术语不能为空") },
+        { DataSyncError::transport(QStringLiteral("HTTP 500")), QStringLiteral("网络错误：HTTP 500") },
+        { DataSyncError::notFound(), QStringLiteral("记录不存在") },
+    } };
     for (const auto& [error, text] : cases) {
         SCOPED_TRACE(error.debugDescription().toStdString());
         EXPECT_EQ(error.errorDescription(), text);

@@ -15,7 +15,6 @@
 #include <limits>
 
 using namespace vellamor;
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -44,7 +43,8 @@ protected:
     {
         QList<DictEntry> entries;
         for (const qint64 id : ids)
-            entries.append(DictEntry{id, u"t"_s + QString::number(id), u"r"_s, u"n"_s, kWhole, kWhole});
+            entries.append(DictEntry { id, QStringLiteral("t") + QString::number(id), QStringLiteral("r"),
+                QStringLiteral("n"), kWhole, kWhole });
         store.saveDictionary(entries);
     }
 
@@ -59,17 +59,20 @@ TEST_F(LocalDataStoreTest, SavedListsReadBackInWholeSecondsWithSortedKeys)
     EXPECT_FALSE(QFile::exists(store.historyURL()));
     EXPECT_FALSE(QFile::exists(store.dictionaryURL()));
 
-    const QList<HistoryItem> history{{9, u"raw"_s, u"好"_s, u"zh"_s, u"chat"_s, 1500, u"org.app"_s, kFractional},
-                                     {-1, u"b"_s, {}, {}, {}, 0, {}, kWhole}};
+    const QList<HistoryItem> history { { 9, QStringLiteral("raw"), QStringLiteral("好"), QStringLiteral("zh"),
+                                           QStringLiteral("chat"), 1500, QStringLiteral("org.app"), kFractional },
+        { -1, QStringLiteral("b"), {}, {}, {}, 0, {}, kWhole } };
     store.saveHistory(history);
     QList<HistoryItem> expected = history;
     expected[0].createdAt = kWhole;
     EXPECT_EQ(store.loadHistory(), expected);
 
-    store.saveDictionary({{std::numeric_limits<qint64>::max(), u"t"_s, u"r"_s, {}, kFractional, kWhole}});
+    store.saveDictionary(
+        { { std::numeric_limits<qint64>::max(), QStringLiteral("t"), QStringLiteral("r"), {}, kFractional, kWhole } });
     EXPECT_EQ(store.loadDictionary(),
-              (QList<DictEntry>{{std::numeric_limits<qint64>::max(), u"t"_s, u"r"_s, {}, kWhole, kWhole}}));
-    const QByteArray text = read(u"dictionary.json"_s);
+        (QList<DictEntry> {
+            { std::numeric_limits<qint64>::max(), QStringLiteral("t"), QStringLiteral("r"), {}, kWhole, kWhole } }));
+    const QByteArray text = read(QStringLiteral("dictionary.json"));
     EXPECT_TRUE(text.contains(R"("createdAt": "2026-03-01T08:15:42Z")")) << text.toStdString();
     EXPECT_LT(text.indexOf("\"createdAt\""), text.indexOf("\"id\""));
     EXPECT_LT(text.indexOf("\"replacement\""), text.indexOf("\"term\""));
@@ -95,14 +98,15 @@ TEST_F(LocalDataStoreTest, AFileInAnyOtherFormReadsAsEmptyAndIsReplacedByTheNext
     }};
     for (const QByteArray& content : contents) {
         SCOPED_TRACE(content.toStdString());
-        write(u"dictionary.json"_s, content);
+        write(QStringLiteral("dictionary.json"), content);
         EXPECT_TRUE(store.loadDictionary().isEmpty());
-        EXPECT_EQ(store.upsertDictionary(std::nullopt, u"新"_s, {}, {}).id, -1);
+        EXPECT_EQ(store.upsertDictionary(std::nullopt, QStringLiteral("新"), {}, {}).id, -1);
         EXPECT_EQ(store.loadDictionary().size(), 1);
     }
     // The same time with an offset is still whole seconds.
-    write(u"history.json"_s, R"([{"id":1,"rawText":"","polishedText":"","lang":"","scene":"","durationMs":0,)"
-                             R"("appBundleId":"","createdAt":"2026-03-01T16:15:42+08:00"}])");
+    write(QStringLiteral("history.json"),
+        R"([{"id":1,"rawText":"","polishedText":"","lang":"","scene":"","durationMs":0,)"
+        R"("appBundleId":"","createdAt":"2026-03-01T16:15:42+08:00"}])");
     EXPECT_EQ(store.loadHistory().value(0).createdAt, kWhole);
 }
 
@@ -117,44 +121,44 @@ TEST_F(LocalDataStoreTest, UpsertMatchesByIdThenCanonicalTermElseAppendsTheNextL
         qint64 writtenID;
         qsizetype position;
     };
-    const std::array cases{
-        Case{"new term after server ids", {12, 30}, std::nullopt, u"new"_s, -1, 2},
-        Case{"after a local id", {-1, 3}, std::nullopt, u"new"_s, -2, 2},
-        Case{"below the smallest", {-4}, std::nullopt, u"new"_s, -5, 1},
-        Case{"empty list", {}, std::nullopt, u"new"_s, -1, 0},
-        Case{"no room below the smallest", {kMin, -1}, std::nullopt, u"new"_s, -2, 2},
-        Case{"unknown id, known term", {5, 7}, 99, u"t7"_s, 7, 1},
-        Case{"known id beats a term match", {5, 7}, 5, u"t7"_s, 5, 0},
-        Case{"letter case counts", {5}, std::nullopt, u"T5"_s, -1, 1},
-        Case{"a trailing space counts", {5}, std::nullopt, u"t5 "_s, -1, 1},
+    const std::array cases {
+        Case { "new term after server ids", { 12, 30 }, std::nullopt, QStringLiteral("new"), -1, 2 },
+        Case { "after a local id", { -1, 3 }, std::nullopt, QStringLiteral("new"), -2, 2 },
+        Case { "below the smallest", { -4 }, std::nullopt, QStringLiteral("new"), -5, 1 },
+        Case { "empty list", {}, std::nullopt, QStringLiteral("new"), -1, 0 },
+        Case { "no room below the smallest", { kMin, -1 }, std::nullopt, QStringLiteral("new"), -2, 2 },
+        Case { "unknown id, known term", { 5, 7 }, 99, QStringLiteral("t7"), 7, 1 },
+        Case { "known id beats a term match", { 5, 7 }, 5, QStringLiteral("t7"), 5, 0 },
+        Case { "letter case counts", { 5 }, std::nullopt, QStringLiteral("T5"), -1, 1 },
+        Case { "a trailing space counts", { 5 }, std::nullopt, QStringLiteral("t5 "), -1, 1 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         seed(c.ids);
         const Date before = Date::now();
-        const DictEntry written = store.upsertDictionary(c.id, c.term, u"rep"_s, u"note"_s);
+        const DictEntry written = store.upsertDictionary(c.id, c.term, QStringLiteral("rep"), QStringLiteral("note"));
         const QList<DictEntry> entries = store.loadDictionary();
         EXPECT_EQ(written.id, c.writtenID);
         EXPECT_EQ(written.term, c.term);
         ASSERT_EQ(entries.size(), std::max(c.ids.size(), c.position + 1));
         EXPECT_EQ(entries[c.position].id, written.id);
-        EXPECT_EQ(entries[c.position].replacement, u"rep"_s);
+        EXPECT_EQ(entries[c.position].replacement, QStringLiteral("rep"));
         const bool matched = c.position < c.ids.size();
         EXPECT_EQ(written.createdAt, matched ? kWhole : written.updatedAt);
         EXPECT_GE(written.updatedAt, before);
     }
 
     // Precomposed and decomposed forms of the same letters are one term.
-    store.saveDictionary({{3, u"caf\u00e9"_s, {}, {}, kWhole, kWhole}});
-    EXPECT_EQ(store.upsertDictionary(std::nullopt, u"cafe\u0301"_s, u"x"_s, {}).id, 3);
+    store.saveDictionary({ { 3, QStringLiteral("caf\u00e9"), {}, {}, kWhole, kWhole } });
+    EXPECT_EQ(store.upsertDictionary(std::nullopt, QStringLiteral("cafe\u0301"), QStringLiteral("x"), {}).id, 3);
 }
 
 TEST_F(LocalDataStoreTest, WritesIntoAFolderThatCannotExistFailAndLeaveNoFile)
 {
-    write(u"blocker"_s, "a file, not a folder");
-    const LocalDataStore blocked(file(u"blocker/sub"_s));
+    write(QStringLiteral("blocker"), "a file, not a folder");
+    const LocalDataStore blocked(file(QStringLiteral("blocker/sub")));
     EXPECT_TRUE(blocked.loadDictionary().isEmpty());
-    EXPECT_THROW(blocked.upsertDictionary(std::nullopt, u"t"_s, {}, {}), FileSystemError);
+    EXPECT_THROW(blocked.upsertDictionary(std::nullopt, QStringLiteral("t"), {}, {}), FileSystemError);
     EXPECT_THROW(blocked.saveHistory({}), FileSystemError);
     EXPECT_EQ(LocalDataStore::defaultRoot(), *AppPaths::applicationSupportDirectory());
 }

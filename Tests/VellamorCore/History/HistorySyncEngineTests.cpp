@@ -13,7 +13,6 @@
 
 using namespace vellamor;
 using namespace std::chrono_literals;
-using namespace Qt::StringLiterals;
 using Waits = std::vector<std::chrono::milliseconds>;
 
 namespace {
@@ -29,7 +28,8 @@ protected:
 
     std::shared_ptr<LocalHistoryStore> openStore(const QString& account)
     {
-        return std::make_shared<LocalHistoryStore>(account, broadcaster, base.path(), nullptr, log(u"store"_s));
+        return std::make_shared<LocalHistoryStore>(
+            account, broadcaster, base.path(), nullptr, log(QStringLiteral("store")));
     }
 
     HistoryRecord dictate(const std::shared_ptr<LocalHistoryStore>& into, const QString& text)
@@ -42,7 +42,7 @@ protected:
     // A record uploaded as `serverID` and deleted here since: a pending deletion.
     void deletedHere(qint64 serverID)
     {
-        const HistoryRecord record = dictate(store, u"deleted here"_s);
+        const HistoryRecord record = dictate(store, QStringLiteral("deleted here"));
         runBlocking(store->markSynced(record.id, serverID, now));
         runBlocking(store->softDelete(record.id));
     }
@@ -54,20 +54,20 @@ protected:
         co_return !token.stop_requested();
     }
 
-    QStringList pulls() const { return api->calls.filter(u"sync "_s); }
+    QStringList pulls() const { return api->calls.filter(QStringLiteral("sync ")); }
 
     std::shared_ptr<test::FakeDataSyncAPI> api = std::make_shared<test::FakeDataSyncAPI>();
     std::shared_ptr<HistoryChangeBroadcaster> broadcaster = std::make_shared<HistoryChangeBroadcaster>();
-    std::shared_ptr<LocalHistoryStore> store = openStore(u"u1"_s);
+    std::shared_ptr<LocalHistoryStore> store = openStore(QStringLiteral("u1"));
     std::shared_ptr<HistorySyncObserver> observer = std::make_shared<HistorySyncObserver>();
     Date now {1772352500.0};
     Waits waits;
-    std::unique_ptr<HistorySyncEngine> engine = std::make_unique<HistorySyncEngine>(
-        api, store, observer, Waits {}, log(u"history-sync"_s),
-        HistorySyncEngine::Clock {[this] { return now; },
-                                  [this](std::chrono::milliseconds duration, std::stop_token token) {
-                                      return sleep(duration, std::move(token));
-                                  }});
+    std::unique_ptr<HistorySyncEngine> engine
+        = std::make_unique<HistorySyncEngine>(api, store, observer, Waits {}, log(QStringLiteral("history-sync")),
+            HistorySyncEngine::Clock { [this] { return now; },
+                [this](std::chrono::milliseconds duration, std::stop_token token) {
+                    return sleep(duration, std::move(token));
+                } });
 };
 
 RemoteHistoryItem remote(qint64 id, Date updatedAt = Date())
@@ -88,16 +88,26 @@ TEST_F(HistorySyncEngineTest, APullPagesFromTheCursorTheLastCompletePullReached)
         QString nextPull;
     };
     const std::array cases {
-        Case {"the last page", [](qint64) { return Page {{remote(1)}, 7, false}; }, 1, u"sync 7"_s},
-        Case {"more each time: 50 pages at most",
-              [](qint64 cursor) { return Page {{remote(cursor + 1)}, cursor + 1, true}; }, 50, u"sync 50"_s},
-        Case {"an empty page that claims more", [](qint64 cursor) { return Page {{}, cursor, true}; }, 1,
-              u"sync 0"_s},
+        Case { "the last page",
+            [](qint64) {
+                return Page { { remote(1) }, 7, false };
+            },
+            1, QStringLiteral("sync 7") },
+        Case { "more each time: 50 pages at most",
+            [](qint64 cursor) {
+                return Page { { remote(cursor + 1) }, cursor + 1, true };
+            },
+            50, QStringLiteral("sync 50") },
+        Case { "an empty page that claims more",
+            [](qint64 cursor) {
+                return Page { {}, cursor, true };
+            },
+            1, QStringLiteral("sync 0") },
     };
     for (std::size_t index = 0; index < cases.size(); ++index) {
         const Case& c = cases[index];
         SCOPED_TRACE(c.name);
-        store = openStore(u"u%1"_s.arg(index));
+        store = openStore(QStringLiteral("u%1").arg(index));
         api->calls.clear();
         api->pages = c.pages;
         engine->stop();
@@ -116,14 +126,14 @@ TEST_F(HistorySyncEngineTest, APullPagesFromTheCursorTheLastCompletePullReached)
 TEST_F(HistorySyncEngineTest, APullBringsInAnotherDevicesEarlierRecordButNoRecordDeletedHere)
 {
     engine->start();
-    engine->enqueueAppend(dictate(store, u"from here"_s));
+    engine->enqueueAppend(dictate(store, QStringLiteral("from here")));
     ASSERT_EQ(api->appended.size(), 1);
     deletedHere(5);
     const RemoteHistoryItem phone = remote(9, Date::fromUnixMicroseconds(api->appended[0].updatedAtMicros - 1));
     api->pages = [&](qint64 cursor) { return HistorySyncSinceResponse {{phone, remote(5)}, cursor + 1, false}; };
 
     engine->syncNow();
-    EXPECT_EQ(pulls(), (QStringList {u"sync 0"_s, u"sync 0"_s}));
+    EXPECT_EQ(pulls(), (QStringList { QStringLiteral("sync 0"), QStringLiteral("sync 0") }));
     EXPECT_EQ(runBlocking(store->all()).size(), 2);
     EXPECT_TRUE(runBlocking(store->pendingDeletes()).isEmpty());
 }
@@ -131,8 +141,8 @@ TEST_F(HistorySyncEngineTest, APullBringsInAnotherDevicesEarlierRecordButNoRecor
 TEST_F(HistorySyncEngineTest, AFailedPullCompletesNoSyncButUploadsAndDeletesRetryUntilTheySucceed)
 {
     deletedHere(5);
-    dictate(store, u"pending"_s);
-    api->failures = {{u"sync"_s, 1}, {u"append"_s, 6}, {u"delete"_s, 1}};
+    dictate(store, QStringLiteral("pending"));
+    api->failures = { { QStringLiteral("sync"), 1 }, { QStringLiteral("append"), 6 }, { QStringLiteral("delete"), 1 } };
 
     engine->start();
     ASSERT_TRUE(test::waitUntil([&] { return api->calls.size() == 1 + 7 + 2; }));
@@ -147,13 +157,13 @@ TEST_F(HistorySyncEngineTest, AFailedPullCompletesNoSyncButUploadsAndDeletesRetr
 
 TEST_F(HistorySyncEngineTest, OnlyRecordsThisStoreHoldsUnsyncedAreUploadedAndOnlyWhileStarted)
 {
-    engine->enqueueAppend(dictate(store, u"before the start"_s));
+    engine->enqueueAppend(dictate(store, QStringLiteral("before the start")));
     EXPECT_TRUE(api->calls.isEmpty());
     engine->start();
     ASSERT_EQ(api->appended.size(), 1);
 
-    engine->enqueueAppend(dictate(openStore(u"anonymous"_s), u"signed out"_s));
-    const HistoryRecord synced = dictate(store, u"synced"_s);
+    engine->enqueueAppend(dictate(openStore(QStringLiteral("anonymous")), QStringLiteral("signed out")));
+    const HistoryRecord synced = dictate(store, QStringLiteral("synced"));
     runBlocking(store->markSynced(synced.id, 9, now));
     engine->enqueueAppend(synced);
     test::runEventLoopFor(10ms);
@@ -164,9 +174,9 @@ TEST_F(HistorySyncEngineTest, OnlyRecordsThisStoreHoldsUnsyncedAreUploadedAndOnl
 // cancellation arrives; they must not touch the new tasks' bookkeeping.
 TEST_F(HistorySyncEngineTest, StopCancelsEveryUploadAndLateOnesLeaveTheNextStartAlone)
 {
-    const HistoryRecord pending = dictate(store, u"pending"_s);
-    const QString upload = u"append "_s + pending.clientID();
-    api->holdCalls = u"append"_s;
+    const HistoryRecord pending = dictate(store, QStringLiteral("pending"));
+    const QString upload = QStringLiteral("append ") + pending.clientID();
+    api->holdCalls = QStringLiteral("append");
     engine->start();
     engine->stop();
     engine->start();
@@ -183,8 +193,8 @@ TEST_F(HistorySyncEngineTest, StopCancelsEveryUploadAndLateOnesLeaveTheNextStart
 // more; switched on again, the next sync uploads what is still pending.
 TEST_F(HistorySyncEngineTest, WhileCloudSyncIsOffNothingIsPulledOrUploaded)
 {
-    const HistoryRecord pending = dictate(store, u"pending"_s);
-    api->holdCalls = u"append"_s;
+    const HistoryRecord pending = dictate(store, QStringLiteral("pending"));
+    api->holdCalls = QStringLiteral("append");
     engine->start();
     engine->setCloudSyncEnabled(false);
     api->release();
@@ -192,7 +202,7 @@ TEST_F(HistorySyncEngineTest, WhileCloudSyncIsOffNothingIsPulledOrUploaded)
     engine->syncNow();
     engine->enqueueAppend(pending);
     test::runEventLoopFor(10ms);
-    EXPECT_EQ(api->calls, (QStringList {u"sync 0"_s, u"append "_s + pending.clientID()}));
+    EXPECT_EQ(api->calls, (QStringList { QStringLiteral("sync 0"), QStringLiteral("append ") + pending.clientID() }));
     EXPECT_TRUE(api->appended.isEmpty());
 
     api->holdCalls.reset();
@@ -209,22 +219,22 @@ TEST_F(HistorySyncEngineTest, OneFullSyncAtATimeAndOneAStopOvertookLeavesTheNext
     std::vector<bool> inProgress;
     const Subscription watching = observer->subscribeInProgress([&](bool value) { inProgress.push_back(value); });
     deletedHere(8);
-    const std::shared_ptr<LocalHistoryStore> other = openStore(u"u2"_s);
-    api->holdCalls = u"sync"_s;
+    const std::shared_ptr<LocalHistoryStore> other = openStore(QStringLiteral("u2"));
+    api->holdCalls = QStringLiteral("sync");
     engine->start();
     engine->stop();
     engine->start(other);
     test::runEventLoopFor(10ms);
     engine->start();
     engine->syncNow();
-    EXPECT_EQ(pulls(), (QStringList {u"sync 0"_s, u"sync 0"_s}));
+    EXPECT_EQ(pulls(), (QStringList { QStringLiteral("sync 0"), QStringLiteral("sync 0") }));
 
     now = now.addingSeconds(3);
     api->release();
     ASSERT_TRUE(test::waitUntil([&] { return !observer->inProgress(); }));
     EXPECT_EQ(inProgress, (std::vector {false, true, false, true, false}));
     EXPECT_EQ(observer->lastSyncAt(), now);
-    EXPECT_FALSE(api->calls.contains(u"delete 8"_s));
+    EXPECT_FALSE(api->calls.contains(QStringLiteral("delete 8")));
     engine->syncNow();
     EXPECT_EQ(pulls().size(), 3);
 }

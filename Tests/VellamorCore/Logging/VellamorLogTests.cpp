@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 using namespace vellamor;
-using namespace Qt::StringLiterals;
 using vellamor::test::RecordingSystemLog;
 using Entry = RecordingSystemLog::Entry;
 
@@ -129,18 +128,20 @@ TEST_F(VellamorLogTest, ControlCharactersAreEscapedAndAHugePartIsCut)
     const QString ascii(5000, u'a');
     const QString wide(2000, u'字'); // three bytes each in UTF-8
     const std::pair<QString, QString> cases[] = {
-        {u"Pixel\n2026-01-01T00:00:00.000Z INFO  [auth] forged"_s, u"Pixel\\n2026-01-01T00:00:00.000Z INFO  [auth] forged"_s},
-        {u"a\r\tb"_s + QChar(0x1b) + QChar(0x2028), u"a\\r\\tb\\u001b\\u2028"_s},
+        { QStringLiteral("Pixel\n2026-01-01T00:00:00.000Z INFO  [auth] forged"),
+            QStringLiteral("Pixel\\n2026-01-01T00:00:00.000Z INFO  [auth] forged") },
+        { QStringLiteral("a\r\tb") + QChar(0x1b) + QChar(0x2028), QStringLiteral("a\\r\\tb\\u001b\\u2028") },
         // bidirectional controls that would reorder the rest of the line on screen
-        {u"x"_s + QChar(0x202E) + u"gpj"_s + QChar(0x2066) + QChar(0x200F) + QChar(0x061C) + u"|"_s,
-         u"x\\u202egpj\\u2066\\u200f\\u061c|"_s},
-        {ascii, ascii.left(4096) + u"…[904 bytes left out]"_s},
-        {wide, wide.left(1365) + u"…[1905 bytes left out]"_s}, // cut between characters
+        { QStringLiteral("x") + QChar(0x202E) + QStringLiteral("gpj") + QChar(0x2066) + QChar(0x200F) + QChar(0x061C)
+                + QStringLiteral("|"),
+            QStringLiteral("x\\u202egpj\\u2066\\u200f\\u061c|") },
+        { ascii, ascii.left(4096) + QStringLiteral("…[904 bytes left out]") },
+        { wide, wide.left(1365) + QStringLiteral("…[1905 bytes left out]") }, // cut between characters
     };
     for (const auto& [part, written] : cases) {
         sink->lines.clear();
         log.warn(part);
-        log.info(u"paired"_s, part);
+        log.info(QStringLiteral("paired"), part);
         EXPECT_EQ(sink->lines[0].message, written);
         EXPECT_EQ(systemLog->entries().last().privatePart, written);
     }

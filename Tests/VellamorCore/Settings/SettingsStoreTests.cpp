@@ -255,8 +255,6 @@ TEST_F(SettingsStoreTest, OnboardingFlagPersistsBesideTheBlob)
 
 namespace {
 
-using namespace Qt::StringLiterals;
-
 class LinesSink final : public LogSink {
 public:
     void write(const QString& level, const QString&, const QString& message) override { lines.push_back(level + message); }
@@ -273,17 +271,23 @@ TEST_F(SettingsStoreTest, ValuesOutOfRangeOrFormFallBackToTheirDefaultsWithOneWa
         std::function<bool(const Preferences&)> kept;
         QString warning; // empty: none
     } cases[] = {
-        {uR"({"language":"zh-Hans-CN","scene":"email","style":"casual","hotkeyMode":"toggle","customHotkey":"cmd+shift+k"})"_s,
-         [](const Preferences& p) { return p.language == u"zh-Hans-CN" && p.customHotkey == u"cmd+shift+k"; }, {}},
-        {uR"({"language":")"_s + rtl50k + uR"(","scene":"a b","hotkeyMode":"press","style":"formal\n"})"_s,
-         [](const Preferences& p) { return p.language == u"auto" && p.scene == u"general" && p.hotkeyMode == u"hold"; },
-         u"WARN preferences out of range, using defaults for: language, scene, style, hotkeyMode"_s},
-        {uR"({"backendURL":"ftp://x","style":"","selectedMicrophoneUID":"mic\n2","selectedLLMProviderName":""})"_s,
-         [](const Preferences& p) {
-             return p.backendURL == Preferences::defaultPreferences().backendURL && p.style == u"original"
-                 && !p.selectedMicrophoneUID && !p.selectedLLMProviderName;
-         },
-         u"WARN preferences out of range, using defaults for: backendURL, style, selectedMicrophoneUID, selectedLLMProviderName"_s},
+        { QStringLiteral(
+              R"({"language":"zh-Hans-CN","scene":"email","style":"casual","hotkeyMode":"toggle","customHotkey":"cmd+shift+k"})"),
+            [](const Preferences& p) { return p.language == u"zh-Hans-CN" && p.customHotkey == u"cmd+shift+k"; }, {} },
+        { QStringLiteral(R"({"language":")") + rtl50k
+                + QStringLiteral(R"(","scene":"a b","hotkeyMode":"press","style":"formal\n"})"),
+            [](const Preferences& p) {
+                return p.language == u"auto" && p.scene == u"general" && p.hotkeyMode == u"hold";
+            },
+            QStringLiteral("WARN preferences out of range, using defaults for: language, scene, style, hotkeyMode") },
+        { QStringLiteral(
+              R"({"backendURL":"ftp://x","style":"","selectedMicrophoneUID":"mic\n2","selectedLLMProviderName":""})"),
+            [](const Preferences& p) {
+                return p.backendURL == Preferences::defaultPreferences().backendURL && p.style == u"original"
+                    && !p.selectedMicrophoneUID && !p.selectedLLMProviderName;
+            },
+            QStringLiteral("WARN preferences out of range, using defaults for: backendURL, style, "
+                           "selectedMicrophoneUID, selectedLLMProviderName") },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.blob.left(80).toStdString());

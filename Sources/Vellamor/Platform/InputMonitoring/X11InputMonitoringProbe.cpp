@@ -14,7 +14,7 @@ X11InputMonitoringProbe::X11InputMonitoringProbe(QProcessEnvironment environment
 
 InputMonitoringSupport X11InputMonitoringProbe::probe() const
 {
-    if (environment_.value(QStringLiteral("XDG_SESSION_TYPE")) == QLatin1String("wayland")
+    if (environment_.value(QStringLiteral("XDG_SESSION_TYPE")) == QStringLiteral("wayland")
         || !environment_.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty()) {
         return InputMonitoringSupport::waylandSession;
     }

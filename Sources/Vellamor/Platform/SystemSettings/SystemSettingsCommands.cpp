@@ -4,14 +4,14 @@ namespace vellamor::platform {
 
 QList<SettingsCommand> SystemSettingsCommands::forAnchor(const QString& anchor)
 {
-    if (anchor == QLatin1String("Privacy_Microphone")) {
+    if (anchor == QStringLiteral("Privacy_Microphone")) {
         return {
             {QStringLiteral("gnome-control-center"), {QStringLiteral("sound")}},
             {QStringLiteral("systemsettings"), {QStringLiteral("kcm_pulseaudio")}},
             {QStringLiteral("pavucontrol"), {QStringLiteral("--tab=4")}},
         };
     }
-    if (anchor == QLatin1String("Privacy_Accessibility")) {
+    if (anchor == QStringLiteral("Privacy_Accessibility")) {
         return {
             {QStringLiteral("gnome-control-center"), {QStringLiteral("universal-access")}},
             {QStringLiteral("systemsettings"), {QStringLiteral("kcm_access")}},

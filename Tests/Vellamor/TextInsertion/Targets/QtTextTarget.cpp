@@ -41,7 +41,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const QStringList arguments = app.arguments();
-    if (arguments.value(1) == QLatin1String("owner")) {
+    if (arguments.value(1) == QStringLiteral("owner")) {
         QGuiApplication::clipboard()->setMimeData(ownedData(arguments.value(2), arguments.value(3)),
                                                   QClipboard::Clipboard);
         QGuiApplication::clipboard()->setMimeData(ownedData(arguments.value(2), arguments.value(3)),
@@ -56,9 +56,9 @@ int main(int argc, char** argv)
     QWidget window;
     QLineEdit* line = nullptr;
     QTextEdit* edit = nullptr;
-    if (arguments.value(1).endsWith(QLatin1String("TextEdit"))) {
+    if (arguments.value(1).endsWith(QStringLiteral("TextEdit"))) {
         edit = new QTextEdit(&window);
-        edit->setReadOnly(arguments.value(1) == QLatin1String("QtReadOnlyTextEdit"));
+        edit->setReadOnly(arguments.value(1) == QStringLiteral("QtReadOnlyTextEdit"));
         edit->setPlainText(text);
         QTextCursor cursor = edit->textCursor();
         cursor.setPosition(start);
