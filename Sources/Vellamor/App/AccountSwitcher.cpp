@@ -21,29 +21,6 @@ AccountSwitcher::AccountSwitcher(Collaborators collaborators, Hooks hooks, Vella
 AccountSwitcher::~AccountSwitcher()
 {
     transitions_.cancel();
-    // The broadcaster outlives this: its pump must not wake into a switcher
-    // half taken apart.
-    uploadPumpTask_.cancel();
-}
-
-void AccountSwitcher::startUploads()
-{
-    if (uploadPumpTask_.isValid())
-        return;
-    // Subscribed now: an event published before the task first waits is kept.
-    auto events = std::make_shared<HistoryChangeStream>(collaborators_.broadcaster->subscribe());
-    QPointer<HistorySyncEngine> engine(collaborators_.syncEngine);
-    uploadPumpTask_ = spawn(
-        this, QStringLiteral("history change pump"), [events, engine](std::stop_token token) -> QCoro::Task<void> {
-            for (;;) {
-                const std::optional<HistoryChangeEvent> event = co_await events->next(token);
-                if (!event)
-                    co_return;
-                // The engine decides which store's records it uploads.
-                if (event->kind() == HistoryChangeEvent::Kind::appended && !event->record()->synced && engine)
-                    engine->enqueueAppend(*event->record());
-            }
-        });
 }
 
 void AccountSwitcher::apply(const AuthState& state)
@@ -57,7 +34,6 @@ void AccountSwitcher::apply(const AuthState& state)
 
 void AccountSwitcher::stop()
 {
-    std::exchange(uploadPumpTask_, {}).cancel();
     collaborators_.syncEngine->stop();
     const std::shared_ptr<SourceCommandSessionProtocol> commands = collaborators_.commands;
     spawn(this, QStringLiteral("source command session stop"),

@@ -8,7 +8,6 @@
 #include "History/LocalHistoryStore.h"
 #include "InputSources/SourceCommandSessionProtocol.h"
 #include "Logging/VellamorLog.h"
-#include "Support/Async/TaskHandle.h"
 
 #include <QObject>
 #include <QString>
@@ -20,9 +19,10 @@
 namespace vellamor {
 
 // Follows the signed-in account: its history store, the store's cloud sync
-// and the upload of new records, and the phones' command connection. Sign-in
-// states are applied one after another in publication order; another
-// account's uploads and commands end before the next one's begin.
+// (the engine uploads new records itself while started), and the phones'
+// command connection. Sign-in states are applied one after another in
+// publication order; another account's uploads and commands end before the
+// next one's begin.
 class AccountSwitcher : public QObject {
     Q_OBJECT
 
@@ -49,8 +49,6 @@ public:
 
     const std::shared_ptr<LocalHistoryStore>& store() const { return store_; }
 
-    // Hands every new record of this device to the sync engine.
-    void startUploads();
     void apply(const AuthState& state);
     // Ends uploads, sync and commands, and writes the store out.
     void stop();
@@ -69,7 +67,6 @@ private:
     std::shared_ptr<LocalHistoryStore> store_;
     std::optional<qint64> signedInUserID_;
     StepQueue transitions_;
-    TaskHandle uploadPumpTask_;
 };
 
 } // namespace vellamor

@@ -254,8 +254,8 @@ AppContainer::~AppContainer()
     // A page that is recording a hotkey gives the hotkey back as it goes,
     // while everything it reaches is still here.
     windows_.reset();
-    // The command session and the broadcaster finish their streams as they
-    // go: the pumps must not wake into a container half taken apart.
+    // The command session finishes its stream as it goes: the pump must not
+    // wake into a container half taken apart.
     phoneCommands_->stop();
     account_.reset();
     road_.reset();
@@ -295,7 +295,6 @@ void AppContainer::start()
             weak->account_->apply(state);
     });
     phoneCommands_->start();
-    account_->startUploads();
     // Last: the restored sign-in arrives after everything above exists.
     const std::shared_ptr<AuthSession> auth = auth_;
     spawn(this, QStringLiteral("authentication bootstrap"),

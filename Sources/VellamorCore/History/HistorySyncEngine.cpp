@@ -16,8 +16,8 @@ namespace {
 QCoro::Task<void> uploadOnce(std::shared_ptr<LocalHistoryStore> store, std::shared_ptr<DataSyncAPIProtocol> api,
                              HistoryRecord record, std::stop_token token)
 {
-    // The history pump hands over whatever any store appended, and a pull
-    // may have brought the record in meanwhile.
+    // The broadcaster tells of whatever any store appended, and a pull may
+    // have brought the record in meanwhile.
     if (!co_await store->awaitsUpload(record.id))
         co_return;
     const AppendHistoryResult result
@@ -87,6 +87,7 @@ HistorySyncEngine::HistorySyncEngine(std::shared_ptr<DataSyncAPIProtocol> api,
 
 HistorySyncEngine::~HistorySyncEngine()
 {
+    appendsTask_.cancel();
     cancelAll();
 }
 
@@ -98,6 +99,7 @@ void HistorySyncEngine::start(const std::shared_ptr<LocalHistoryStore>& store)
         return;
     started_ = true;
     log_.info(QStringLiteral("engine started"));
+    followAppends();
     syncNow();
 }
 
@@ -107,6 +109,7 @@ void HistorySyncEngine::stop()
         return;
     started_ = false;
     ++generation_;
+    std::exchange(appendsTask_, {}).cancel();
     cancelAll();
     observer_->inProgress_.set(false);
     log_.info(QStringLiteral("engine stopped"));
@@ -135,6 +138,32 @@ void HistorySyncEngine::syncNow()
     });
     if (!task.isFinished())
         syncTask_ = Registration {task, generation};
+}
+
+void HistorySyncEngine::followAppends()
+{
+    const std::shared_ptr<LocalHistoryStore> store = store_.lock();
+    if (!store || !store->broadcaster())
+        return;
+    // Subscribed now: an event published before the task first waits is kept.
+    auto appends = std::make_shared<HistoryChangeStream>(store->broadcaster()->subscribe());
+    appendsTask_ = TaskHandle::start([self = Self(this), appends](std::stop_token token) {
+        return uploadAppends(self, appends, std::move(token));
+    });
+}
+
+QCoro::Task<void> HistorySyncEngine::uploadAppends(Self self, std::shared_ptr<HistoryChangeStream> appends,
+                                                   std::stop_token token)
+{
+    for (;;) {
+        const std::optional<HistoryChangeEvent> event = co_await appends->next(token);
+        // A stop, also one followed by a start within the same turn, drops
+        // what was published before it.
+        if (!event || !self || token.stop_requested())
+            co_return;
+        if (event->kind() == HistoryChangeEvent::Kind::appended && !event->record()->synced)
+            self->enqueueAppend(*event->record());
+    }
 }
 
 void HistorySyncEngine::enqueueAppend(const HistoryRecord& record)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DataSync/DataSyncAPIProtocol.h"
+#include "History/HistoryChangeStream.h"
 #include "History/HistoryRecord.h"
 #include "History/HistorySyncObserver.h"
 #include "Logging/VellamorLog.h"
@@ -31,7 +32,9 @@ class LocalHistoryStore;
 // while the account has cloud sync on.
 // Records dictated here are uploaded, local deletions of records the cloud
 // knows are sent, and what changed in the cloud since the account's pull
-// cursor is merged in. Uploads and deletions are background tasks, one per
+// cursor is merged in. While started, the engine follows its store's
+// broadcaster and uploads each record appended unsynced; a record of another
+// store, or one synced by the time its upload begins, is not sent. Uploads and deletions are background tasks, one per
 // record and one per server id, that retry without limit (waits from the
 // back-off list by attempt, the last repeating) until they succeed or the
 // engine stops; a full sync pulls, then starts those tasks for whatever
@@ -77,10 +80,12 @@ public:
     bool isStarted() const { return started_; }
 
     // A given store replaces the one held. Only from the stopped state: logs
-    // "engine started" and runs a full sync.
+    // "engine started", follows the store's broadcaster from now on and runs
+    // a full sync.
     void start(const std::shared_ptr<LocalHistoryStore>& store = nullptr);
-    // When started: cancels every task, clears the observer's inProgress and
-    // logs "engine stopped". The store stays held.
+    // When started: stops following the broadcaster (an event published
+    // before is dropped), cancels every task, clears the observer's
+    // inProgress and logs "engine stopped". The store stays held.
     void stop();
     // A full sync, unless stopped, cloud sync is off or one is already
     // running. Returns at once.
@@ -110,6 +115,7 @@ private:
     using Registrations = std::map<Key, Registration>;
 
     bool isCurrent(std::uint64_t generation) const { return started_ && generation == generation_; }
+    void followAppends();
     void finishSync(std::uint64_t generation, bool pulled);
     void cancelAll();
     // Starts a retry loop registered under `key`, when started, while the
@@ -118,6 +124,8 @@ private:
     void startLoop(Registrations<Key> HistorySyncEngine::*registrations, const Key& key, const QString& label,
                    Attempt attempt);
 
+    static QCoro::Task<void> uploadAppends(Self self, std::shared_ptr<HistoryChangeStream> appends,
+                                           std::stop_token token);
     static QCoro::Task<void> fullSync(Self self, std::uint64_t generation, std::stop_token token);
     // True when it ended without a failed request; then the cursor moved.
     static QCoro::Task<bool> pull(Self self, std::shared_ptr<LocalHistoryStore> store, std::stop_token token);
@@ -138,6 +146,9 @@ private:
     Registrations<QString> inflightUploads_;
     Registrations<qint64> inflightDeletes_;
     std::optional<Registration> syncTask_;
+    // Follows the broadcaster from start to stop; cloud sync turned off
+    // leaves it running.
+    TaskHandle appendsTask_;
     bool started_ = false;
     bool cloudSyncEnabled_ = true;
     std::uint64_t generation_ = 0;

@@ -76,6 +76,8 @@ public:
 
     // "anonymous" or the hash of the user id.
     const QString& account() const { return account_; }
+    // Where this store announces its changes; none when it announces nothing.
+    const std::shared_ptr<HistoryChangeBroadcaster>& broadcaster() const { return broadcaster_; }
 
     // Imports the legacy JSON history into a signed-in account, once per
     // machine. It looks in the default base folder whatever this store's

@@ -170,6 +170,53 @@ TEST_F(HistorySyncEngineTest, OnlyRecordsThisStoreHoldsUnsyncedAreUploadedAndOnl
     EXPECT_EQ(api->appended.size(), 1);
 }
 
+// Started, the engine hears its store's appends itself. A record of another
+// account's store, one pulled from the cloud, one appended while stopped or
+// published just before a stop is not uploaded, also when a start follows
+// within the same turn.
+TEST_F(HistorySyncEngineTest, StartedItUploadsWhatItsStoreAppendsUnsyncedAndNothingElse)
+{
+    const std::shared_ptr<LocalHistoryStore> other = openStore(QStringLiteral("u2"));
+    struct Case {
+        const char* name;
+        std::function<HistoryRecord()> append;
+        bool uploaded;
+    };
+    const Case cases[] {
+        {"dictated here", [&] { return dictate(store, QStringLiteral("here")); }, true},
+        {"another account's", [&] { return dictate(openStore(QStringLiteral("u3")), QStringLiteral("elsewhere")); },
+         false},
+        {"pulled from the cloud",
+         [&] {
+             return runBlocking(store->append(HistoryRecord(QUuid::createUuid(), QStringLiteral("cloud"), std::nullopt,
+                 std::nullopt, std::nullopt, now, std::nullopt, std::nullopt, true, 5)));
+         },
+         false},
+        {"published before a stop and a start on another store",
+         [&] {
+             const HistoryRecord record = dictate(store, QStringLiteral("before the switch"));
+             engine->stop();
+             engine->start(other);
+             return record;
+         },
+         false},
+        {"appended while stopped",
+         [&] {
+             engine->stop();
+             return dictate(other, QStringLiteral("signed out"));
+         },
+         false},
+    };
+    engine->start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const HistoryRecord record = c.append();
+        test::runEventLoopFor(10ms);
+        EXPECT_EQ(api->calls.contains(QStringLiteral("append ") + record.clientID()), c.uploaded);
+    }
+    EXPECT_EQ(api->appended.size(), 1);
+}
+
 // A stop followed by a start leaves the old tasks running until their
 // cancellation arrives; they must not touch the new tasks' bookkeeping.
 TEST_F(HistorySyncEngineTest, StopCancelsEveryUploadAndLateOnesLeaveTheNextStartAlone)
