@@ -120,7 +120,8 @@ int main(int argc, char** argv)
     auto sound = std::make_shared<FirstChunkSoundServer>(std::make_shared<platform::PulseSoundServer>());
     auto capture = std::make_shared<AudioCapture>(sound, quiet);
     EarlyAudioCapture early(capture);
-    HotkeyMonitor monitor(std::make_unique<platform::X11KeySource>());
+    Published<bool> toggle{false};
+    HotkeyMonitor monitor(std::make_unique<platform::X11KeySource>(), toggle);
 
     Clock::duration discardCost{};
     monitor.setPressObserver([&](HotkeyStateMachine::PressPhase phase) {

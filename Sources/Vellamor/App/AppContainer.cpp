@@ -71,12 +71,16 @@ void AppContainer::buildDesktop(AppContainerDependencies& dependencies)
     auto terminate = dependencies.terminate ? dependencies.terminate : [] { QCoreApplication::quit(); };
     menuBar_ = std::make_unique<MenuBarController>(
         VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("menubar")), std::move(terminate));
+    session_ = std::make_unique<SessionStateViewModel>(
+        limits_.soft, limits_.hard, VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("session-vm")),
+        sleep_);
+    // The model outlives the monitor that flips its toggle: it is declared first.
     if (dependencies.hotkeyScheduler) {
         hotkey_ = std::make_unique<HotkeyMonitor>(
             std::move(adapters.keySource), std::move(dependencies.hotkeyScheduler),
-            VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("hotkey")));
+            VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("hotkey")), session_->hotkeyToggle);
     } else {
-        hotkey_ = std::make_unique<HotkeyMonitor>(std::move(adapters.keySource));
+        hotkey_ = std::make_unique<HotkeyMonitor>(std::move(adapters.keySource), session_->hotkeyToggle);
     }
     overlay_ = std::make_unique<RecordingOverlayController>(
         adapters.pasteboard, dependencies.screens ? dependencies.screens : std::make_shared<QtScreenLayout>(),
@@ -94,10 +98,6 @@ void AppContainer::buildDesktop(AppContainerDependencies& dependencies)
     mockRecogniser_ = MockASRProvider::isSelected(dependencies.environment);
     desktopEntries_ = std::make_shared<DesktopEntryIndex>();
     frontmostProbe_ = std::make_shared<ActiveWindowFrontmostAppProbe>(adapters.activeWindowReader, desktopEntries_);
-    // The monitor outlives the model: it is declared first.
-    session_ = std::make_unique<SessionStateViewModel>(
-        [monitor](bool on) { monitor->setToggleState(on); }, limits_.soft, limits_.hard,
-        VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("session-vm")), sleep_);
     menuStatus_ = std::make_unique<MenuStatusViewModel>(overlay_->viewModel(), settingsStore_, auth_->publisher());
 }
 

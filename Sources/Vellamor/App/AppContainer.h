@@ -56,8 +56,8 @@ namespace vellamor {
 // belongs to the collaborators it owns, each told of the others only through
 // callbacks: the dictation road, the account switcher, the phone command
 // router, the hotkey follower, the microphone gate, the tray binder and the
-// windows hub. The session's state, the tray icon's included, lives in the
-// session model.
+// windows hub. The session's state, the hotkey's toggle and the tray icon's
+// included, lives in the session model.
 //
 // Everything runs on the main thread. Every callback and task it hands out
 // holds it weakly. stop() runs once: quitting from the menu stops, and
@@ -121,6 +121,7 @@ private:
     std::shared_ptr<SettingsStore> settingsStore_;
     std::shared_ptr<PermissionChecker> permissionChecker_;
     std::unique_ptr<MenuBarController> menuBar_;
+    std::unique_ptr<SessionStateViewModel> session_;
     std::unique_ptr<HotkeyMonitor> hotkey_;
     std::unique_ptr<RecordingOverlayController> overlay_;
     std::optional<LayeredInserter> textInserter_;
@@ -144,7 +145,6 @@ private:
     std::unique_ptr<PhoneCommandRouter> phoneCommands_;
     std::shared_ptr<DesktopEntryIndex> desktopEntries_;
     std::shared_ptr<FrontmostAppProbe> frontmostProbe_;
-    std::unique_ptr<SessionStateViewModel> session_;
     std::unique_ptr<MenuStatusViewModel> menuStatus_;
     std::unique_ptr<TrayBinder> tray_;
     std::unique_ptr<MicrophoneGate> microphoneGate_;

@@ -16,6 +16,8 @@ constexpr auto doneHideDelay = 1500ms;
 constexpr auto failedHideDelay = 6000ms;
 constexpr auto cancelledHideDelay = 900ms;
 
+using StartStage = SessionStateViewModel::StartStage;
+
 void cancelAndDrop(std::optional<TaskHandle>& task)
 {
     if (task)
@@ -101,7 +103,7 @@ void DictationRoad::setEnabled(bool enabled)
 void DictationRoad::standDown()
 {
     p_.session.isRecordingFromStatus = false;
-    setToggleState(false);
+    p_.session.hotkeyToggle = false;
 }
 
 void DictationRoad::stop()
@@ -151,7 +153,7 @@ QCoro::Task<void> DictationRoad::handleHotkey(HotkeyEvent event)
         }
         if (p_.session.sessionBusy.value()) {
             log_.info(QStringLiteral("hotkey toggled on ignored: busy"));
-            setToggleState(false);
+            p_.session.hotkeyToggle = false;
             co_return;
         }
         co_await begin(BeginOrigin::hotkey);
@@ -208,8 +210,13 @@ QCoro::Task<void> DictationRoad::begin(BeginOrigin origin)
     p_.session.icon = MenuBarIconState::recording;
     // Without a press the toggle is off, and the next tap would be refused.
     if (origin != BeginOrigin::hotkey && p_.hotkeyFollower.mode() == HotkeyMode::toggle)
-        setToggleState(true);
+        p_.session.hotkeyToggle = true;
+    startSession();
+}
 
+void DictationRoad::startSession()
+{
+    OverlayViewModel& viewModel = p_.overlay.viewModel();
     const Preferences prefs = p_.settings->current();
     const std::optional<QString> bundleID = p_.frontmost->current().bundleIdentifier;
     const QString scene = resolveScene(prefs, bundleID);
@@ -224,8 +231,8 @@ QCoro::Task<void> DictationRoad::begin(BeginOrigin origin)
     }
 
     cancelStartTask();
-    startTaskReachedController_ = false;
-    stopWhenStarted_ = false;
+    p_.session.startStage = StartStage::awaitingSignIn;
+    QPointer<DictationRoad> self(this);
     dictationStartTask_ = spawn(
         this, QStringLiteral("dictation start"),
         [self, prefs, scene, bundleID, endpoint, llmProvider](std::stop_token token) -> QCoro::Task<void> {
@@ -238,9 +245,13 @@ QCoro::Task<void> DictationRoad::begin(BeginOrigin origin)
             DictationController& dictation = self->p_.dictation;
             dictation.setInsertRawOnly(prefs.insertRawOnly);
             dictation.setSourceApp(bundleID);
-            self->startTaskReachedController_ = true;
+            // Read as the controller takes the session: from then on a
+            // release stops it directly.
+            Published<StartStage>& stage = self->p_.session.startStage;
+            const bool stopOnceStarted = stage.value() == StartStage::stopOnceStarted;
+            stage = StartStage::withController;
             co_await dictation.start(std::move(config));
-            if (self && std::exchange(self->stopWhenStarted_, false))
+            if (self && stopOnceStarted)
                 co_await self->p_.dictation.stop();
         });
 }
@@ -259,7 +270,7 @@ void DictationRoad::showHint(const QString& reason, std::chrono::milliseconds vi
 void DictationRoad::showUnauthenticatedHint()
 {
     showHint(unauthenticatedHint(), unauthenticatedHintDuration);
-    setToggleState(false);
+    p_.session.hotkeyToggle = false;
 }
 
 void DictationRoad::clearSignedOutHint()
@@ -321,12 +332,12 @@ void DictationRoad::end()
     p_.session.icon = MenuBarIconState::processing;
     p_.session.disarmTimeoutWatchdog();
     p_.session.armStopWatchdog(p_.afterStop);
-    if (dictationStartTask_ && !startTaskReachedController_) {
+    if (dictationStartTask_ && p_.session.startStage.value() != StartStage::withController) {
         // Still waiting for the sign-in: what was said so far is kept and
         // recognised once the session has started.
         log_.info(QStringLiteral("dictation stop deferred until the session has started"));
         p_.earlyAudio->seal();
-        stopWhenStarted_ = true;
+        p_.session.startStage = StartStage::stopOnceStarted;
         return;
     }
     cancelStartTask();
@@ -430,7 +441,7 @@ void DictationRoad::cancelFromOverlay()
     cancelStartTask();
     p_.session.disarmTimeoutWatchdog();
     p_.session.isRecordingFromStatus = false;
-    setToggleState(false);
+    p_.session.hotkeyToggle = false;
     p_.session.icon = MenuBarIconState::idle;
     stopAudioRMSPump();
     QPointer<DictationRoad> weak(this);
@@ -452,13 +463,7 @@ void DictationRoad::retryFromOverlay()
     stopAudioRMSPump();
     cancelStartTask();
     p_.session.finishSession();
-    setToggleState(false);
     enqueueBegin(BeginOrigin::retry);
-}
-
-void DictationRoad::setToggleState(bool on)
-{
-    p_.hotkey.setToggleState(on);
 }
 
 } // namespace vellamor

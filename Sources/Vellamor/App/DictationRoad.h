@@ -40,7 +40,9 @@ namespace vellamor {
 // level meter and the overlay's cancel and retry.
 //
 // Hotkey events and record commands run one at a time, each after the
-// previous one has finished, also when one waits for the sound server.
+// previous one has finished, also when one waits for the sound server. The
+// session's state, the hotkey's toggle and the start's stage included, lives
+// in the session model.
 class DictationRoad : public QObject {
     Q_OBJECT
 
@@ -105,6 +107,9 @@ private:
     // are kept, and a tap throws them away.
     void handlePressPhase(HotkeyStateMachine::PressPhase phase);
     QCoro::Task<void> begin(BeginOrigin origin);
+    // Reads the preferences and the front application, then hands the
+    // session to the controller once the access token is in.
+    void startSession();
     void showUnauthenticatedHint();
     void startAudioRMSPump();
     void stopAudioRMSPump();
@@ -115,7 +120,6 @@ private:
     void closeASRConnection();
     void cancelFromOverlay();
     void retryFromOverlay();
-    void setToggleState(bool on);
 
     Parts p_;
     Hooks hooks_;
@@ -123,12 +127,8 @@ private:
     StepQueue steps_;
     SnapshotFilter snapshotFilter_;
     std::optional<TaskHandle> audioRMSPumpTask_;
+    // How far it has come is the session model's startStage.
     std::optional<TaskHandle> dictationStartTask_;
-    // The running start task has handed its configuration to the controller.
-    bool startTaskReachedController_ = false;
-    // The key was let go while the session was starting: it ends as soon as
-    // the controller has it.
-    bool stopWhenStarted_ = false;
 };
 
 } // namespace vellamor

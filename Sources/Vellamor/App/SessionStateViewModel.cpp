@@ -17,21 +17,18 @@ std::chrono::milliseconds sleepDuration(std::chrono::nanoseconds limit)
 
 } // namespace
 
-SessionStateViewModel::SessionStateViewModel(ToggleResetter hotkeyToggleResetter,
-                                             std::chrono::nanoseconds softTimeout,
+SessionStateViewModel::SessionStateViewModel(std::chrono::nanoseconds softTimeout,
                                              std::chrono::nanoseconds hardTimeout, QObject* parent)
-    : SessionStateViewModel(std::move(hotkeyToggleResetter), softTimeout, hardTimeout,
+    : SessionStateViewModel(softTimeout, hardTimeout,
                             VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("session-vm")), &sleepFor,
                             parent)
 {
 }
 
-SessionStateViewModel::SessionStateViewModel(ToggleResetter hotkeyToggleResetter,
-                                             std::chrono::nanoseconds softTimeout,
+SessionStateViewModel::SessionStateViewModel(std::chrono::nanoseconds softTimeout,
                                              std::chrono::nanoseconds hardTimeout, VellamorLog log, SleepFunction sleep,
                                              QObject* parent)
     : QObject(parent)
-    , hotkeyToggleResetter_(std::move(hotkeyToggleResetter))
     , softTimeout_(softTimeout)
     , hardTimeout_(hardTimeout)
     , log_(std::move(log))
@@ -93,8 +90,7 @@ void SessionStateViewModel::finishSession()
     disarmTimeoutWatchdog();
     isRecordingFromStatus = false;
     sessionBusy = false;
-    if (hotkeyToggleResetter_)
-        hotkeyToggleResetter_(false);
+    hotkeyToggle = false;
     log_.info(QStringLiteral("session closed: busy cleared, hotkey toggle reset"));
 }
 

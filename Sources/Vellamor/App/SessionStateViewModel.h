@@ -17,22 +17,33 @@
 
 namespace vellamor {
 
-// Whether a dictation session is running and how it was started, plus the
-// watchdog that bounds its length: after the soft limit the owner is told to
-// warn, after the hard limit to stop the session as a hotkey release would.
-// Both limits count from arming. Main thread only.
+// The one record of the dictation session: whether one is running, how it
+// was started and how far its start has come, the hotkey's toggle, and what
+// the status item shows. The hotkey, the dictation road and the tray all
+// read and write it here. Also the watchdog that bounds a session's length:
+// after the soft limit the owner is told to warn, after the hard limit to
+// stop the session as a hotkey release would. Both limits count from arming.
+// Main thread only.
 class SessionStateViewModel : public QObject {
     Q_OBJECT
 
 public:
-    using ToggleResetter = std::function<void(bool)>;
+    // How far the running session's start has come.
+    enum class StartStage {
+        // The access token is awaited.
+        awaitingSignIn,
+        // The token is awaited and the hotkey was let go meanwhile: the
+        // session stops as soon as the dictation controller has it.
+        stopOnceStarted,
+        // The dictation controller has the session.
+        withController,
+    };
 
     // Logs to "com.vellamor.app"/"session-vm"; the limits run on timers.
-    SessionStateViewModel(ToggleResetter hotkeyToggleResetter, std::chrono::nanoseconds softTimeout,
-                          std::chrono::nanoseconds hardTimeout, QObject* parent = nullptr);
-    SessionStateViewModel(ToggleResetter hotkeyToggleResetter, std::chrono::nanoseconds softTimeout,
-                          std::chrono::nanoseconds hardTimeout, VellamorLog log, SleepFunction sleep,
+    SessionStateViewModel(std::chrono::nanoseconds softTimeout, std::chrono::nanoseconds hardTimeout,
                           QObject* parent = nullptr);
+    SessionStateViewModel(std::chrono::nanoseconds softTimeout, std::chrono::nanoseconds hardTimeout, VellamorLog log,
+                          SleepFunction sleep, QObject* parent = nullptr);
     ~SessionStateViewModel() override;
 
     // Dictation by hotkey and from the menu is switched on.
@@ -41,6 +52,13 @@ public:
     Published<bool> sessionBusy{false};
     // The running session was started from the menu's record item.
     Published<bool> isRecordingFromStatus{false};
+    // In toggle mode, the last tap turned recording on. The hotkey's state
+    // machine flips it at each tap, before the tap's event is handled; a
+    // session that closes, is refused or is cancelled turns it off, and one
+    // opened without a tap turns it on, so the next tap stops it.
+    Published<bool> hotkeyToggle{false};
+    // Meaningful while the session's start task exists.
+    Published<StartStage> startStage{StartStage::withController};
     // The custom hotkey in force; none while the held key is the hotkey.
     Published<std::optional<QString>> activeCustomHotkey{std::nullopt};
     // What the status item shows: the tray binder draws every value.
@@ -62,7 +80,7 @@ public:
     bool isWatchdogArmed() const { return timeoutWarnTask_.has_value() || timeoutForceTask_.has_value(); }
 
     // Closes the session: disarms, clears sessionBusy and isRecordingFromStatus,
-    // resets the hotkey's toggle state to false and logs it. Also when idle.
+    // turns the hotkey's toggle off and logs it. Also when idle.
     void finishSession();
 
 private:
@@ -73,7 +91,6 @@ private:
     void hardLimitReached();
     void stopLimitReached();
 
-    ToggleResetter hotkeyToggleResetter_;
     std::chrono::nanoseconds softTimeout_;
     std::chrono::nanoseconds hardTimeout_;
     VellamorLog log_;

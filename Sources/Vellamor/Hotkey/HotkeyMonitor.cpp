@@ -9,17 +9,17 @@ namespace vellamor {
 using platform::KeyEvent;
 namespace modifierFlag = platform::modifierFlag;
 
-HotkeyMonitor::HotkeyMonitor(std::unique_ptr<platform::KeySource> keySource)
+HotkeyMonitor::HotkeyMonitor(std::unique_ptr<platform::KeySource> keySource, Published<bool>& toggle)
     : HotkeyMonitor(std::move(keySource), std::make_unique<MainThreadHotkeyScheduler>(),
-                    VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("hotkey")))
+                    VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("hotkey")), toggle)
 {
 }
 
 HotkeyMonitor::HotkeyMonitor(std::unique_ptr<platform::KeySource> keySource,
-                             std::unique_ptr<HotkeyScheduler> scheduler, VellamorLog log)
+                             std::unique_ptr<HotkeyScheduler> scheduler, VellamorLog log, Published<bool>& toggle)
     : log_(std::move(log))
     , scheduler_(std::move(scheduler))
-    , machine_(std::make_unique<HotkeyStateMachine>(*scheduler_))
+    , machine_(std::make_unique<HotkeyStateMachine>(*scheduler_, toggle))
     , keySource_(std::move(keySource))
 {
 }

@@ -24,9 +24,10 @@ public:
     static constexpr int longPressThresholdMs = HotkeyStateMachine::longPressThresholdMs;
 
     // Observes the session through `keySource`; logs to "com.vellamor.app"/"hotkey".
-    explicit HotkeyMonitor(std::unique_ptr<platform::KeySource> keySource);
+    // Toggle mode flips `toggle`, the owner's record, which outlives the monitor.
+    HotkeyMonitor(std::unique_ptr<platform::KeySource> keySource, Published<bool>& toggle);
     HotkeyMonitor(std::unique_ptr<platform::KeySource> keySource, std::unique_ptr<HotkeyScheduler> scheduler,
-                  VellamorLog log);
+                  VellamorLog log, Published<bool>& toggle);
     ~HotkeyMonitor();
 
     HotkeyMonitor(const HotkeyMonitor&) = delete;
@@ -39,16 +40,12 @@ public:
     void start(HotkeyMode mode, const std::optional<ParsedCombo>& customCombo, EventHandler onEvent);
 
     // Stops the key source, forgets the handler, the combination and any
-    // press; keeps the mode and the toggle state. Safe when not started.
+    // press; keeps the mode. Safe when not started.
     void stop();
 
     bool isStarted() const { return started_; }
     HotkeyMode mode() const { return machine_->mode(); }
     const std::optional<ParsedCombo>& customCombo() const { return machine_->customCombo(); }
-
-    // Survives stop() and start(); the owner resets it when a session ends.
-    bool toggleState() const { return machine_->toggleState(); }
-    void setToggleState(bool on) { machine_->setToggleState(on); }
 
     // Told of the held key's presses as they happen, before the hold and
     // tap rules decide; survives stop() and start().

@@ -10,9 +10,10 @@ using platform::KeyEventType;
 using platform::ModifierFlags;
 namespace modifierFlag = platform::modifierFlag;
 
-HotkeyStateMachine::HotkeyStateMachine(HotkeyScheduler& scheduler)
+HotkeyStateMachine::HotkeyStateMachine(HotkeyScheduler& scheduler, Published<bool>& toggle)
     : scheduler_(scheduler)
     , self_(std::make_shared<HotkeyStateMachine*>(this))
+    , toggle_(toggle)
 {
 }
 
@@ -117,8 +118,7 @@ void HotkeyStateMachine::handleHeldKeyEvent(const KeyEvent& event)
     if (mode_ == HotkeyMode::toggle) {
         if (!cancelled && elapsed < std::chrono::milliseconds(longPressThresholdMs)) {
             pressOpen_ = false;
-            toggleState_ = !toggleState_;
-            deliver(HotkeyEvent::toggled(toggleState_));
+            flipToggle();
         }
     } else if (wasLong) {
         pressOpen_ = false;
@@ -177,9 +177,15 @@ void HotkeyStateMachine::releaseCombo()
     if (mode_ == HotkeyMode::hold) {
         deliver(HotkeyEvent::released());
     } else {
-        toggleState_ = !toggleState_;
-        deliver(HotkeyEvent::toggled(toggleState_));
+        flipToggle();
     }
+}
+
+void HotkeyStateMachine::flipToggle()
+{
+    const bool on = !toggle_.value();
+    toggle_ = on;
+    deliver(HotkeyEvent::toggled(on));
 }
 
 void HotkeyStateMachine::tellPress(PressPhase phase)

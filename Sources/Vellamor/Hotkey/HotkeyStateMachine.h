@@ -5,6 +5,7 @@
 #include "Hotkey/HotkeyScheduler.h"
 #include "Hotkey/ParsedCombo.h"
 #include "Platform/KeySource/KeyEvent.h"
+#include "Support/Async/Published.h"
 
 #include <chrono>
 #include <cstdint>
@@ -46,7 +47,10 @@ public:
 
     static constexpr int longPressThresholdMs = 200;
 
-    explicit HotkeyStateMachine(HotkeyScheduler& scheduler);
+    // `toggle` is the session's record of the toggle, which the machine flips
+    // at each toggle and which the owner turns off or on as sessions end and
+    // begin; it outlives the machine.
+    HotkeyStateMachine(HotkeyScheduler& scheduler, Published<bool>& toggle);
     ~HotkeyStateMachine();
 
     HotkeyStateMachine(const HotkeyStateMachine&) = delete;
@@ -57,7 +61,7 @@ public:
     void configure(HotkeyMode mode, const std::optional<ParsedCombo>& combo, EventHandler onEvent);
 
     // Forgets the handler, the combination and any press in progress; keeps
-    // the mode and the toggle state.
+    // the mode.
     void reset();
 
     // Kept across configure() and reset().
@@ -74,8 +78,6 @@ public:
     static bool matchesModifiers(platform::ModifierFlags flags, const ParsedCombo& combo);
 
     HotkeyMode mode() const { return mode_; }
-    bool toggleState() const { return toggleState_; }
-    void setToggleState(bool on) { toggleState_ = on; }
     const std::optional<ParsedCombo>& customCombo() const { return customCombo_; }
     bool hasHandler() const { return static_cast<bool>(onEvent_); }
 
@@ -90,6 +92,7 @@ private:
     void releaseCombo();
     void scheduleLongPressCheck();
     void runLongPressCheck(std::uint64_t pressId);
+    void flipToggle();
     void deliver(const HotkeyEvent& event);
     void tellPress(PressPhase phase);
     // A press whose outcome leaves nothing to record.
@@ -107,7 +110,7 @@ private:
     std::uint64_t pressId_ = 0;
     bool didFirePressed_ = false;
     bool pressCancelled_ = false;
-    bool toggleState_ = false;
+    Published<bool>& toggle_;
     std::optional<ParsedCombo> customCombo_;
     bool isComboDown_ = false;
     EventHandler onEvent_;

@@ -128,7 +128,7 @@ TEST_F(AppContainerTest, ARefusedStartShowsItsHintForItsTimeAndOpensNoSession)
             EXPECT_EQ(overlayState(), DictationState::failed(c.reason));
             EXPECT_EQ(icon(), MenuBarIconState::error);
             EXPECT_FALSE(container->session().sessionBusy.value());
-            EXPECT_FALSE(container->hotkey().toggleState());
+            EXPECT_FALSE(container->session().hotkeyToggle.value());
         }
         EXPECT_EQ(sound->openCount(), 0);
         EXPECT_TRUE(socket->calls().isEmpty());
@@ -485,9 +485,42 @@ TEST_F(AppContainerTest, ASessionOpenedWithoutAPressStopsAtTheNextTap)
     container->menuBar().onToggleRecord();
     settle();
     ASSERT_TRUE(container->session().sessionBusy.value());
-    EXPECT_TRUE(container->hotkey().toggleState());
+    EXPECT_TRUE(container->session().hotkeyToggle.value());
     holdHotkey(0, 50);
     EXPECT_EQ(socket->sentTexts().filter(QStringLiteral("stop")).size(), 1);
+}
+
+// However a toggle-mode session ends, the session model's toggle, which the
+// hotkey flips, is off again, so the next tap starts a new session.
+TEST_F(AppContainerTest, InToggleModeTheTapAfterAnyEndStartsANewSession)
+{
+    Preferences prefs = Preferences::defaultPreferences();
+    prefs.hotkeyMode = QStringLiteral("toggle");
+    SettingsStore(defaults, SettingsStore::standardKey()).update(prefs);
+    startReady();
+    const struct {
+        const char* name;
+        std::function<void(int at)> end;
+    } cases[] = {
+        {"tapped off", [this](int at) { holdHotkey(at, at + 50); serverSays(frame("done")); }},
+        {"cancelled on the island", [this](int) { container->overlay().viewModel().onCancel(); }},
+        {"failed", [this](int) { serverSays(QJsonObject{{QStringLiteral("type"), QStringLiteral("error")},
+                                                       {QStringLiteral("code"), 50021},
+                                                       {QStringLiteral("msg"), QStringLiteral("busy")}}); }},
+        {"stopped at the hard limit", [this](int) { timers.advance(360s); settle(); serverSays(frame("done")); }},
+    };
+    int at = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        holdHotkey(at, at + 50);
+        ASSERT_TRUE(waitUntil([this] { return socket->isOpen(); }));
+        serverSays(frame("ready"));
+        EXPECT_TRUE(container->session().hotkeyToggle.value());
+        c.end(at + 1000);
+        ASSERT_TRUE(waitUntil([this] { return !container->session().sessionBusy.value(); }));
+        EXPECT_FALSE(container->session().hotkeyToggle.value());
+        at += 5000;
+    }
 }
 
 // The microphone opens at key-down: a tap throws its audio away; a long press

@@ -25,7 +25,7 @@ protected:
 
     std::unique_ptr<SessionStateViewModel> makeModel(std::chrono::nanoseconds soft, std::chrono::nanoseconds hard)
     {
-        auto model = std::make_unique<SessionStateViewModel>([this](bool on) { resets_.push_back(on); }, soft, hard,
+        auto model = std::make_unique<SessionStateViewModel>(soft, hard,
             VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("session-vm"), nullptr, nullptr),
             clock_.sleeper());
         model->onSoftTimeout = [this] { ++softTimeouts_; };
@@ -41,7 +41,6 @@ protected:
     }
 
     ManualSteadyClock clock_;
-    std::vector<bool> resets_;
     int softTimeouts_ = 0;
     int hardTimeouts_ = 0;
 };
@@ -52,6 +51,7 @@ TEST_F(SessionStateViewModelTest, TheApplicationsLimitsWarnAtFiveMinutesAndStopA
     auto model = makeModel(limits.soft, limits.hard);
     model->sessionBusy = true;
     model->isRecordingFromStatus = true;
+    model->hotkeyToggle = true;
     int notices = 0;
     Subscription busy = model->sessionBusy.subscribe([&](bool) { ++notices; });
     Subscription status = model->isRecordingFromStatus.subscribe([&](bool) { ++notices; });
@@ -76,7 +76,7 @@ TEST_F(SessionStateViewModelTest, TheApplicationsLimitsWarnAtFiveMinutesAndStopA
     // closing the session to finishSession().
     EXPECT_THAT(statusAtStop, ElementsAre(false));
     EXPECT_TRUE(model->sessionBusy.value());
-    EXPECT_TRUE(resets_.empty());
+    EXPECT_TRUE(model->hotkeyToggle.value());
 }
 
 TEST_F(SessionStateViewModelTest, ArmingTwiceLeavesOnePairFromTheSecondArming)
@@ -119,18 +119,21 @@ TEST_F(SessionStateViewModelTest, FinishSessionClosesAndResetsTheHotkeyToggleAls
     auto model = makeModel(30ms, 60ms);
     model->sessionBusy = true;
     model->isRecordingFromStatus = true;
+    model->hotkeyToggle = true;
     std::vector<bool> busyNotices;
+    std::vector<bool> toggles;
     Subscription busy = model->sessionBusy.subscribe([&](bool value) { busyNotices.push_back(value); });
+    Subscription toggle = model->hotkeyToggle.subscribe([&](bool value) { toggles.push_back(value); });
     model->armTimeoutWatchdog();
 
     model->finishSession();
     EXPECT_FALSE(model->sessionBusy.value());
     EXPECT_FALSE(model->isRecordingFromStatus.value());
     EXPECT_FALSE(model->isWatchdogArmed());
-    EXPECT_THAT(resets_, ElementsAre(false));
+    EXPECT_THAT(toggles, ElementsAre(true, false));
     EXPECT_THAT(busyNotices, ElementsAre(true, false));
     model->finishSession();
-    EXPECT_THAT(resets_, ElementsAre(false, false));
+    EXPECT_THAT(toggles, ElementsAre(true, false, false));
 
     advance(120ms);
     EXPECT_EQ(softTimeouts_, 0);

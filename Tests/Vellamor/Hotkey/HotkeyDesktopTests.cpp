@@ -68,7 +68,8 @@ protected:
     }
 
     std::vector<HotkeyEvent> events_;
-    HotkeyMonitor monitor_{std::make_unique<platform::X11KeySource>()};
+    Published<bool> toggle_{false};
+    HotkeyMonitor monitor_{std::make_unique<platform::X11KeySource>(), toggle_};
 };
 
 TEST_F(X11HotkeyTest, RightCtrlTapTogglesUnlessUsedAsModifierAndStopEndsObservation)

@@ -29,7 +29,8 @@ protected:
         scheduler_ = scheduler.get();
         monitor_ = std::make_unique<HotkeyMonitor>(std::move(source), std::move(scheduler),
                                                    VellamorLog(QStringLiteral("com.vellamor.app"),
-                                                               QStringLiteral("hotkey"), nullptr, nullptr));
+                                                               QStringLiteral("hotkey"), nullptr, nullptr),
+                                                   toggle_);
     }
 
     HotkeyMonitor::EventHandler recorder()
@@ -48,6 +49,8 @@ protected:
 
     FakeKeySource* source_ = nullptr;
     ManualHotkeyScheduler* scheduler_ = nullptr;
+    // The owner's record of the toggle.
+    Published<bool> toggle_{false};
     std::unique_ptr<HotkeyMonitor> monitor_;
     std::vector<HotkeyEvent> events_;
 };
@@ -116,6 +119,22 @@ TEST_F(HotkeyMonitorTest, StopForgetsThePressButKeepsTheToggleState)
     EXPECT_THAT(events_, ElementsAre(HotkeyEvent::toggled(true), HotkeyEvent::toggled(false)));
 }
 
+// The owner turns the toggle off when a session closes and on when one opens
+// from the menu; the next tap flips what the owner left.
+TEST_F(HotkeyMonitorTest, EachTapFlipsTheOwnersToggleAsTheOwnerLeftIt)
+{
+    monitor_->start(HotkeyMode::toggle, std::nullopt, recorder());
+    tap(0, 100);
+    EXPECT_TRUE(toggle_.value());
+    toggle_ = false;
+    tap(300, 100);
+    toggle_ = true;
+    tap(600, 100);
+    EXPECT_THAT(events_,
+                ElementsAre(HotkeyEvent::toggled(true), HotkeyEvent::toggled(true), HotkeyEvent::toggled(false)));
+    EXPECT_FALSE(toggle_.value());
+}
+
 TEST_F(HotkeyMonitorTest, SourceIsToldToSwallowByStateBeforeEvent)
 {
     monitor_->start(HotkeyMode::toggle, cmdShiftK, recorder());
@@ -147,8 +166,10 @@ TEST(HotkeyMonitorTimers, LongPressCheckRunsOnEventLoop)
 {
     auto source = std::make_unique<FakeKeySource>();
     FakeKeySource* fake = source.get();
+    Published<bool> toggle{false};
     HotkeyMonitor monitor(std::move(source), std::make_unique<MainThreadHotkeyScheduler>(),
-                          VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("hotkey"), nullptr, nullptr));
+                          VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("hotkey"), nullptr, nullptr),
+                          toggle);
     std::vector<HotkeyEvent> events;
     monitor.start(HotkeyMode::hold, std::nullopt, [&](const HotkeyEvent& event) { events.push_back(event); });
     fake->send(heldKeyDown(0));

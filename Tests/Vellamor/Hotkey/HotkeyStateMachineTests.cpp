@@ -33,7 +33,7 @@ Emitted releasedAt(int ms) { return {ms, HotkeyEvent::released()}; }
 // and records what the machine emits and when.
 class Harness {
 public:
-    Harness() : machine_(std::make_unique<HotkeyStateMachine>(scheduler_)) {}
+    Harness() : machine_(std::make_unique<HotkeyStateMachine>(scheduler_, toggle_)) {}
 
     void configure(HotkeyMode mode, const std::optional<ParsedCombo>& combo = std::nullopt)
     {
@@ -58,6 +58,7 @@ public:
 
 private:
     ManualHotkeyScheduler scheduler_;
+    Published<bool> toggle_{false};
     std::unique_ptr<HotkeyStateMachine> machine_;
     std::vector<Emitted> emitted_;
 };
