@@ -34,12 +34,13 @@ class LocalHistoryStore;
 // knows are sent, and what changed in the cloud since the account's pull
 // cursor is merged in. While started, the engine follows its store's
 // broadcaster and uploads each record appended unsynced; a record of another
-// store, or one synced by the time its upload begins, is not sent. Uploads and deletions are background tasks, one per
-// record and one per server id, that retry without limit (waits from the
-// back-off list by attempt, the last repeating) until they succeed or the
-// engine stops; a full sync pulls, then starts those tasks for whatever
-// the store still has pending. There is no periodic sync: a full sync runs
-// when the engine starts and on syncNow().
+// store, or one synced by the time its upload begins, is not sent. Uploads
+// and deletions are background tasks, one per record and one per server id,
+// that retry without limit (waits from the back-off list by attempt, the
+// last repeating) until they succeed or the engine stops; a full sync
+// pulls, then starts those tasks for whatever the store still has pending.
+// There is no periodic sync: a full sync runs when the engine starts and on
+// syncNow().
 //
 // The pull cursor only moves with pulls: records uploaded from here come
 // back with the next pull, which is what keeps another device's records
