@@ -79,10 +79,6 @@ VellamorLog LocalHistoryStore::defaultLog()
     return VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("local-history-store"));
 }
 
-// Every job below is handed to the worker as a named task and then awaited:
-// GCC 12 destroys a lambda's captures twice when the lambda is a temporary
-// inside a co_await expression.
-
 QCoro::Task<void> LocalHistoryStore::migrateLegacyJSONIfNeeded()
 {
     if (account_ == UserIDHash::anonymous() || !store_ || !key_)

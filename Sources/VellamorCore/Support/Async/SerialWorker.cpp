@@ -10,6 +10,12 @@ SerialWorker::SerialWorker(const QString& name)
     pthread_setname_np(thread_.native_handle(), name.left(15).toUtf8().constData());
 }
 
+SerialWorker& SerialWorker::shared()
+{
+    static SerialWorker worker(QStringLiteral("vellamor-work"));
+    return worker;
+}
+
 SerialWorker::~SerialWorker()
 {
     {
