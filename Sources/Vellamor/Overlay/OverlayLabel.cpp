@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QTextLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace vellamor {
@@ -55,7 +56,7 @@ void OverlayLabel::setText(const QString& text)
         return;
     text_ = text;
     shown_ = shownPart(text_, lineLimit_);
-    laidOutWidth_ = -1;
+    laidOut_.clear();
     updateGeometry();
     update();
 }
@@ -76,12 +77,18 @@ void OverlayLabel::setHorizontalAlignment(Qt::Alignment alignment)
 
 QStringList OverlayLabel::linesForWidth(double width) const
 {
-    // Layouts ask for the height and then paint at the same width.
-    if (width != laidOutWidth_) {
-        laidOutLines_ = layOut(width);
-        laidOutWidth_ = width;
+    constexpr qsizetype widthsKept = 4;
+    const auto kept
+        = std::find_if(laidOut_.begin(), laidOut_.end(), [width](const auto& entry) { return entry.first == width; });
+    if (kept != laidOut_.end()) {
+        const QStringList lines = kept->second;
+        laidOut_.move(kept - laidOut_.begin(), 0);
+        return lines;
     }
-    return laidOutLines_;
+    if (laidOut_.size() == widthsKept)
+        laidOut_.removeLast();
+    laidOut_.prepend({width, layOut(width)});
+    return laidOut_.first().second;
 }
 
 QStringList OverlayLabel::layOut(double width) const
