@@ -1,6 +1,7 @@
 #include "Overlay/OverlayLabel.h"
 
 #include <QFontMetricsF>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QTextLayout>
 
@@ -136,7 +137,8 @@ int OverlayLabel::heightForWidth(int width) const
 QSize OverlayLabel::sizeHint() const
 {
     const QMargins margins = contentsMargins();
-    const double natural = QFontMetricsF(font_).horizontalAdvance(shown_);
+    // A line never holds more than unitsPerLine units: measuring further tells nothing.
+    const double natural = QFontMetricsF(font_).horizontalAdvance(shown_.left(unitsPerLine));
     return {static_cast<int>(std::ceil(natural)) + margins.left() + margins.right(), heightForLines(1)};
 }
 
@@ -145,7 +147,7 @@ QSize OverlayLabel::minimumSizeHint() const
     return {0, heightForLines(1)};
 }
 
-void OverlayLabel::paintEvent(QPaintEvent*)
+void OverlayLabel::paintEvent(QPaintEvent* event)
 {
     const QRectF area = contentsRect();
     const QFontMetricsF metrics(font_);
@@ -158,7 +160,16 @@ void OverlayLabel::paintEvent(QPaintEvent*)
     double baseline = area.top() + metrics.ascent();
     if (lines.size() == 1)
         baseline = area.center().y() - metrics.height() / 2 + metrics.ascent();
+    // A long text scrolls: only the lines in sight are drawn.
+    const QRectF dirty = event->rect();
     for (const QString& line : lines) {
+        const double top = baseline - metrics.ascent();
+        if (top > dirty.bottom())
+            break;
+        if (top + metrics.lineSpacing() < dirty.top()) {
+            baseline += metrics.lineSpacing();
+            continue;
+        }
         double x = area.left();
         if (alignment_ & Qt::AlignRight)
             x = area.right() - metrics.horizontalAdvance(line);
