@@ -425,10 +425,12 @@ TEST_F(EndToEndTest, TwoInstancesOfOneAccountEachHoldBothDictationsAfterASync)
         QStringList ids;
         waitUntil(
             [&] {
-                ids.clear();
+                // Built apart: the read runs the event loop, which may check again meanwhile.
+                QStringList synced;
                 for (const HistoryRecord& record : runBlocking(history.all()))
                     if (record.synced)
-                        ids.append(record.clientID());
+                        synced.append(record.clientID());
+                ids = synced;
                 return ids.size() == count;
             },
             15s);
