@@ -1,9 +1,11 @@
 #include "Overlay/OverlayLabel.h"
 
 #include <QFontMetricsF>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QTextLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace vellamor {
@@ -55,7 +57,7 @@ void OverlayLabel::setText(const QString& text)
         return;
     text_ = text;
     shown_ = shownPart(text_, lineLimit_);
-    laidOutWidth_ = -1;
+    laidOut_.clear();
     updateGeometry();
     update();
 }
@@ -76,12 +78,18 @@ void OverlayLabel::setHorizontalAlignment(Qt::Alignment alignment)
 
 QStringList OverlayLabel::linesForWidth(double width) const
 {
-    // Layouts ask for the height and then paint at the same width.
-    if (width != laidOutWidth_) {
-        laidOutLines_ = layOut(width);
-        laidOutWidth_ = width;
+    constexpr qsizetype widthsKept = 4;
+    const auto kept
+        = std::find_if(laidOut_.begin(), laidOut_.end(), [width](const auto& entry) { return entry.first == width; });
+    if (kept != laidOut_.end()) {
+        const QStringList lines = kept->second;
+        laidOut_.move(kept - laidOut_.begin(), 0);
+        return lines;
     }
-    return laidOutLines_;
+    if (laidOut_.size() == widthsKept)
+        laidOut_.removeLast();
+    laidOut_.prepend({width, layOut(width)});
+    return laidOut_.first().second;
 }
 
 QStringList OverlayLabel::layOut(double width) const
@@ -129,7 +137,8 @@ int OverlayLabel::heightForWidth(int width) const
 QSize OverlayLabel::sizeHint() const
 {
     const QMargins margins = contentsMargins();
-    const double natural = QFontMetricsF(font_).horizontalAdvance(shown_);
+    // A line never holds more than unitsPerLine units: measuring further tells nothing.
+    const double natural = QFontMetricsF(font_).horizontalAdvance(shown_.left(unitsPerLine));
     return {static_cast<int>(std::ceil(natural)) + margins.left() + margins.right(), heightForLines(1)};
 }
 
@@ -138,7 +147,7 @@ QSize OverlayLabel::minimumSizeHint() const
     return {0, heightForLines(1)};
 }
 
-void OverlayLabel::paintEvent(QPaintEvent*)
+void OverlayLabel::paintEvent(QPaintEvent* event)
 {
     const QRectF area = contentsRect();
     const QFontMetricsF metrics(font_);
@@ -151,7 +160,16 @@ void OverlayLabel::paintEvent(QPaintEvent*)
     double baseline = area.top() + metrics.ascent();
     if (lines.size() == 1)
         baseline = area.center().y() - metrics.height() / 2 + metrics.ascent();
+    // A long text scrolls: only the lines in sight are drawn.
+    const QRectF dirty = event->rect();
     for (const QString& line : lines) {
+        const double top = baseline - metrics.ascent();
+        if (top > dirty.bottom())
+            break;
+        if (top + metrics.lineSpacing() < dirty.top()) {
+            baseline += metrics.lineSpacing();
+            continue;
+        }
         double x = area.left();
         if (alignment_ & Qt::AlignRight)
             x = area.right() - metrics.horizontalAdvance(line);

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <utility>
+
 namespace vellamor {
 
 // A text of the overlay: wrapped at word boundaries up to a line limit, the
@@ -46,8 +48,10 @@ private:
     QString text_;
     // The beginning of the text that can be shown, with newlines as the layout wants them.
     QString shown_;
-    mutable double laidOutWidth_ = -1;
-    mutable QStringList laidOutLines_;
+    // The lines at the widths asked for last, newest first: a layout asks
+    // at the hint's width and at the width it gives, and an animated
+    // resize at a new width each frame.
+    mutable QList<std::pair<double, QStringList>> laidOut_;
     QFont font_;
     QColor color_;
     int lineLimit_;

@@ -88,10 +88,10 @@ struct Failures {
 // One exchange with the action endpoint; logs nothing and leaves the
 // connection state alone.
 template<typename T>
-QCoro::Task<T> remoteCall(BearerActionCall call, QString action, QJsonObject payload, std::stop_token stop = {})
+QCoro::Task<T> remoteCall(BearerActionCall call, QString action, AnyEncodable payload, std::stop_token stop = {})
 {
     const BearerReply reply = co_await BearerActionCall::exchange(std::move(call), std::move(action),
-                                                                  AnyEncodable(payload), std::move(stop), Failures());
+                                                                  std::move(payload), std::move(stop), Failures());
     APIResponseEnvelope<T> envelope;
     try {
         envelope = APIResponseEnvelope<T>::decode(reply.body);
@@ -199,6 +199,29 @@ QList<Entry> localOnly(const QList<Entry>& cached)
     return local;
 }
 
+// A record to upload, put into JSON only when the request is encoded: copying
+// a long record's texts into a JSON object takes tens of milliseconds.
+struct AppendPayload {
+    QString clientID;
+    QString text;
+    QString recognizedText;
+    std::optional<QString> polishedText;
+    std::optional<QString> sourceApp;
+    Date createdAt;
+
+    QJsonValue toJson() const
+    {
+        return JsonWriter()
+            .insert(u"client_id", clientID)
+            .insert(u"text", text)
+            .insert(u"recognized_text", recognizedText)
+            .insert(u"polished_text", polishedText.value_or(QString()))
+            .insert(u"source_app", sourceApp.value_or(QString()))
+            .insert(u"created_at", createdAt.toUnixMilliseconds())
+            .object();
+    }
+};
+
 } // namespace
 
 struct DataSyncAPI::State {
@@ -207,10 +230,12 @@ struct DataSyncAPI::State {
     VellamorLog log;
     DataSyncConnection lastConnection = DataSyncConnection::local(QStringLiteral("尚未同步"));
 
-    template<typename T>
-    QCoro::Task<T> call(QString action, QJsonObject payload, std::stop_token stop = {}) const
+    // `payload`: a QJsonObject, or what encodes to one when the request is
+    // encoded, off the main thread.
+    template<typename T, typename Payload = QJsonObject>
+    QCoro::Task<T> call(QString action, Payload payload, std::stop_token stop = {}) const
     {
-        return remoteCall<T>(bearer, std::move(action), std::move(payload), std::move(stop));
+        return remoteCall<T>(bearer, std::move(action), AnyEncodable(std::move(payload)), std::move(stop));
     }
 
     void fellBack(const QString& message, const std::exception_ptr& failure)
@@ -366,14 +391,7 @@ QCoro::Task<AppendHistoryResult> DataSyncAPI::appendHistory(QString clientID, QS
                                                             std::stop_token stop)
 {
     const std::shared_ptr<State> self = state_;
-    const QJsonObject payload = JsonWriter()
-                                    .insert(u"client_id", clientID)
-                                    .insert(u"text", text)
-                                    .insert(u"recognized_text", recognizedText)
-                                    .insert(u"polished_text", polishedText.value_or(QString()))
-                                    .insert(u"source_app", sourceApp.value_or(QString()))
-                                    .insert(u"created_at", createdAt.toUnixMilliseconds())
-                                    .object();
+    const AppendPayload payload {clientID, text, recognizedText, polishedText, sourceApp, createdAt};
     const AppendAnswer answer
         = co_await self->call<AppendAnswer>(QStringLiteral("history.append"), payload, std::move(stop));
     self->lastConnection = DataSyncConnection::remote();

@@ -14,12 +14,23 @@
 
 namespace vellamor {
 
+namespace {
+
+void publish(const std::shared_ptr<HistoryChangeBroadcaster>& broadcaster, const HistoryChangeEvent& event)
+{
+    if (broadcaster)
+        broadcaster->publish(event);
+}
+
+} // namespace
+
 LocalHistoryStore::LocalHistoryStore(QString account, std::shared_ptr<HistoryChangeBroadcaster> broadcaster,
                                      std::optional<QString> baseDirectory, std::shared_ptr<DBKeyStore> keyStore,
                                      VellamorLog log)
     : account_(std::move(account))
     , broadcaster_(std::move(broadcaster))
     , log_(std::move(log))
+    , worker_(QStringLiteral("vellamor-history"))
 {
     try {
         store_ = std::make_unique<SQLiteAccountStore>(account_, baseDirectory);
@@ -72,31 +83,43 @@ QCoro::Task<void> LocalHistoryStore::migrateLegacyJSONIfNeeded()
 {
     if (account_ == UserIDHash::anonymous() || !store_ || !key_)
         co_return;
-    LegacyJSONMigrator::runIfNeeded(std::nullopt, [this](const HistoryRecord& record) {
-        attempt(QStringLiteral("migrate row failed: "), [&] { store_->upsert(encodeRow(record)); });
+    auto work = worker_.run([this] {
+        LegacyJSONMigrator::runIfNeeded(std::nullopt, [this](const HistoryRecord& record) {
+            attempt(QStringLiteral("migrate row failed: "), [&] { store_->upsert(encodeRow(record)); });
+        });
     });
+    co_await std::move(work);
 }
 
 QCoro::Task<void> LocalHistoryStore::close()
 {
-    if (store_)
-        store_->close();
-    co_return;
+    auto work = worker_.run([this] {
+        if (store_)
+            store_->close();
+    });
+    co_await std::move(work);
 }
 
 QCoro::Task<QList<HistoryRecord>> LocalHistoryStore::all()
 {
-    co_return records(QStringLiteral("all() failed: "), [this] { return store_->all(); });
+    auto work = worker_.run(
+        [this] { return records(QStringLiteral("all() failed: "), [this] { return store_->all(); }); });
+    co_return co_await std::move(work);
 }
 
 QCoro::Task<QList<HistoryRecord>> LocalHistoryStore::list(qint64 limit, qint64 offset)
 {
-    co_return records(QStringLiteral("list() failed: "), [&] { return store_->list(limit, offset); });
+    auto work = worker_.run([this, limit, offset] {
+        return records(QStringLiteral("list() failed: "), [&] { return store_->list(limit, offset); });
+    });
+    co_return co_await std::move(work);
 }
 
 QCoro::Task<QList<HistoryRecord>> LocalHistoryStore::unsynced()
 {
-    co_return records(QStringLiteral("unsynced() failed: "), [this] { return store_->unsynced(); });
+    auto work = worker_.run(
+        [this] { return records(QStringLiteral("unsynced() failed: "), [this] { return store_->unsynced(); }); });
+    co_return co_await std::move(work);
 }
 
 QCoro::Task<HistoryRecord> LocalHistoryStore::append(HistoryRecord record)
@@ -105,130 +128,172 @@ QCoro::Task<HistoryRecord> LocalHistoryStore::append(HistoryRecord record)
         log_.warn(QStringLiteral("append ignored: no store/key"));
         co_return record;
     }
-    const bool written = attempt(QStringLiteral("append failed: "), [&] {
-        store_->upsert(encodeRow(record));
-        store_->evictOldest(maxRecords);
+    // Only locals after the wait: the store may be gone by then.
+    const auto broadcaster = broadcaster_;
+    auto work = worker_.run([this, record] {
+        return attempt(QStringLiteral("append failed: "), [&] {
+            store_->upsert(encodeRow(record));
+            store_->evictOldest(maxRecords);
+        });
     });
-    if (written)
-        publish(HistoryChangeEvent::appended(record));
+    if (co_await std::move(work))
+        publish(broadcaster, HistoryChangeEvent::appended(record));
     co_return record;
 }
 
 QCoro::Task<void> LocalHistoryStore::deleteRecord(QUuid id)
 {
-    if (attempt(QStringLiteral("delete failed: "), [&] { store_->deleteRow(uuidString(id)); }))
-        publish(HistoryChangeEvent::deleted(id));
-    co_return;
+    const auto broadcaster = broadcaster_;
+    auto work = worker_.run(
+        [this, id] { return attempt(QStringLiteral("delete failed: "), [&] { store_->deleteRow(uuidString(id)); }); });
+    if (co_await std::move(work))
+        publish(broadcaster, HistoryChangeEvent::deleted(id));
 }
 
 QCoro::Task<void> LocalHistoryStore::clear()
 {
-    if (attempt(QStringLiteral("clear failed: "), [this] { store_->clear(); }))
-        publish(HistoryChangeEvent::cleared());
-    co_return;
+    const auto broadcaster = broadcaster_;
+    auto work = worker_.run([this] { return attempt(QStringLiteral("clear failed: "), [this] { store_->clear(); }); });
+    if (co_await std::move(work))
+        publish(broadcaster, HistoryChangeEvent::cleared());
 }
 
 QCoro::Task<void> LocalHistoryStore::markSynced(QUuid id, std::optional<qint64> serverId)
 {
-    attempt(QStringLiteral("markSynced failed: "), [&] { store_->markSynced(uuidString(id), serverId); });
-    co_return;
+    auto work = worker_.run([this, id, serverId] {
+        attempt(QStringLiteral("markSynced failed: "), [&] { store_->markSynced(uuidString(id), serverId); });
+    });
+    co_await std::move(work);
 }
 
 QCoro::Task<void> LocalHistoryStore::markSynced(QUuid localID, qint64 serverID, Date updatedAt)
 {
-    attempt(QStringLiteral("markSynced(updatedAt) failed: "),
-            [&] { store_->markSyncedWithUpdatedAt(uuidString(localID), serverID, updatedAt); });
-    co_return;
+    auto work = worker_.run([this, localID, serverID, updatedAt] {
+        attempt(QStringLiteral("markSynced(updatedAt) failed: "),
+                [&] { store_->markSyncedWithUpdatedAt(uuidString(localID), serverID, updatedAt); });
+    });
+    co_await std::move(work);
 }
 
 QCoro::Task<bool> LocalHistoryStore::softDelete(QUuid id)
 {
-    const QString rowID = uuidString(id);
-    std::optional<SQLiteAccountStore::RawRow> row;
-    if (!attempt(QStringLiteral("softDelete find failed: "), [&] { row = store_->find(rowID); }) || !row)
-        co_return false;
-    const bool done = attempt(QStringLiteral("softDelete failed: "), [&] {
-        // Only a record the cloud holds needs a tombstone for the sync to find.
-        if (row->synced)
-            store_->softDelete(rowID, Date::now());
-        else
-            store_->deleteRow(rowID);
+    const auto broadcaster = broadcaster_;
+    auto work = worker_.run([this, id] {
+        const QString rowID = uuidString(id);
+        std::optional<SQLiteAccountStore::RawRow> row;
+        if (!attempt(QStringLiteral("softDelete find failed: "), [&] { row = store_->find(rowID); }) || !row)
+            return false;
+        return attempt(QStringLiteral("softDelete failed: "), [&] {
+            // Only a record the cloud holds needs a tombstone for the sync to find.
+            if (row->synced)
+                store_->softDelete(rowID, Date::now());
+            else
+                store_->deleteRow(rowID);
+        });
     });
+    const bool done = co_await std::move(work);
     if (done)
-        publish(HistoryChangeEvent::deleted(id));
+        publish(broadcaster, HistoryChangeEvent::deleted(id));
     co_return done;
 }
 
 QCoro::Task<void> LocalHistoryStore::removeByServerID(qint64 serverID)
 {
-    attempt(QStringLiteral("removeByServerID failed: "), [&] { store_->deleteByServerID(serverID); });
-    co_return;
+    auto work = worker_.run([this, serverID] {
+        attempt(QStringLiteral("removeByServerID failed: "), [&] { store_->deleteByServerID(serverID); });
+    });
+    co_await std::move(work);
 }
 
 QCoro::Task<QList<HistoryRecord>> LocalHistoryStore::pendingUploads()
 {
-    co_return records(QStringLiteral("pendingUploads failed: "), [this] { return store_->unsynced(); });
+    auto work = worker_.run(
+        [this] { return records(QStringLiteral("pendingUploads failed: "), [this] { return store_->unsynced(); }); });
+    co_return co_await std::move(work);
 }
 
 QCoro::Task<QList<LocalHistoryStore::PendingDelete>> LocalHistoryStore::pendingDeletes()
 {
-    QList<SQLiteAccountStore::RawRow> rows;
-    attempt(QStringLiteral("pendingDeletes failed: "), [&] { rows = store_->pendingDeletes(); });
-    QList<PendingDelete> pending;
-    // Without a server id the cloud cannot be asked to delete anything.
-    for (const auto& row : rows) {
-        if (row.serverId && row.deletedAt)
-            pending.push_back({*row.serverId, *row.deletedAt});
-    }
-    co_return pending;
+    auto work = worker_.run([this] {
+        QList<SQLiteAccountStore::RawRow> rows;
+        attempt(QStringLiteral("pendingDeletes failed: "), [&] { rows = store_->pendingDeletes(); });
+        QList<PendingDelete> pending;
+        // Without a server id the cloud cannot be asked to delete anything.
+        for (const auto& row : rows) {
+            if (row.serverId && row.deletedAt)
+                pending.push_back({*row.serverId, *row.deletedAt});
+        }
+        return pending;
+    });
+    co_return co_await std::move(work);
 }
 
 QCoro::Task<std::optional<Date>> LocalHistoryStore::latestUpdatedAt()
 {
-    std::optional<Date> latest;
-    attempt(QStringLiteral("latestUpdatedAt failed: "), [&] { latest = store_->latestUpdatedAt(); });
-    co_return latest;
+    auto work = worker_.run([this] {
+        std::optional<Date> latest;
+        attempt(QStringLiteral("latestUpdatedAt failed: "), [&] { latest = store_->latestUpdatedAt(); });
+        return latest;
+    });
+    co_return co_await std::move(work);
 }
 
 QCoro::Task<bool> LocalHistoryStore::awaitsUpload(QUuid id)
 {
-    std::optional<SQLiteAccountStore::RawRow> row;
-    attempt(QStringLiteral("awaitsUpload failed: "), [&] { row = store_->find(uuidString(id)); });
-    co_return row && !row->synced && !row->deletedAt;
+    auto work = worker_.run([this, id] {
+        std::optional<SQLiteAccountStore::RawRow> row;
+        attempt(QStringLiteral("awaitsUpload failed: "), [&] { row = store_->find(uuidString(id)); });
+        return row && !row->synced && !row->deletedAt;
+    });
+    co_return co_await std::move(work);
 }
 
 QCoro::Task<qint64> LocalHistoryStore::pullCursor()
 {
-    std::optional<qint64> cursor;
-    attempt(QStringLiteral("pullCursor failed: "), [&] { cursor = store_->pullCursor(); });
-    co_return cursor.value_or(0);
+    auto work = worker_.run([this] {
+        std::optional<qint64> cursor;
+        attempt(QStringLiteral("pullCursor failed: "), [&] { cursor = store_->pullCursor(); });
+        return cursor.value_or(0);
+    });
+    co_return co_await std::move(work);
 }
 
 QCoro::Task<void> LocalHistoryStore::setPullCursor(qint64 micros)
 {
-    attempt(QStringLiteral("setPullCursor failed: "), [&] { store_->setPullCursor(micros); });
-    co_return;
+    auto work = worker_.run([this, micros] {
+        attempt(QStringLiteral("setPullCursor failed: "), [&] { store_->setPullCursor(micros); });
+    });
+    co_await std::move(work);
 }
 
 QCoro::Task<void> LocalHistoryStore::mergeFromRemote(QList<RemoteHistoryItem> items)
 {
     if (!store_ || !key_)
         co_return;
-    for (const RemoteHistoryItem& item : items) {
-        if (item.deletedAt) {
-            attempt(QStringLiteral("merge tombstone failed: "), [&] { store_->deleteByServerID(item.id); });
-            continue;
+    const auto broadcaster = broadcaster_;
+    auto work = worker_.run([this, items = std::move(items)] {
+        QList<HistoryRecord> written;
+        for (const RemoteHistoryItem& item : items) {
+            if (item.deletedAt) {
+                attempt(QStringLiteral("merge tombstone failed: "), [&] { store_->deleteByServerID(item.id); });
+                continue;
+            }
+            HistoryRecord record(resolveLocalID(item), item.text, item.recognizedText, item.polishedText,
+                                 item.sourceApp, item.createdAt, item.updatedAt, std::nullopt, true, item.id);
+            if (attempt(QStringLiteral("merge upsert failed: "), [&] { store_->upsert(encodeRow(record)); }))
+                written.push_back(std::move(record));
         }
-        const HistoryRecord record(resolveLocalID(item), item.text, item.recognizedText, item.polishedText,
-                                   item.sourceApp, item.createdAt, item.updatedAt, std::nullopt, true, item.id);
-        if (attempt(QStringLiteral("merge upsert failed: "), [&] { store_->upsert(encodeRow(record)); }))
-            publish(HistoryChangeEvent::appended(record));
-    }
+        return written;
+    });
+    const QList<HistoryRecord> merged = co_await std::move(work);
+    for (const HistoryRecord& record : merged)
+        publish(broadcaster, HistoryChangeEvent::appended(record));
 }
 
 QCoro::Task<void> LocalHistoryStore::flush()
 {
-    co_return;
+    auto work = worker_.run([] {});
+    co_await std::move(work);
 }
 
 SQLiteAccountStore::RawRow LocalHistoryStore::encodeRow(const HistoryRecord& record) const
@@ -280,12 +345,6 @@ QList<HistoryRecord> LocalHistoryStore::records(const QString& failurePrefix, Qu
             decoded.push_back(std::move(*record));
     }
     return decoded;
-}
-
-void LocalHistoryStore::publish(const HistoryChangeEvent& event) const
-{
-    if (broadcaster_)
-        broadcaster_->publish(event);
 }
 
 QUuid LocalHistoryStore::resolveLocalID(const RemoteHistoryItem& item)

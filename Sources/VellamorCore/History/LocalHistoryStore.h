@@ -5,6 +5,7 @@
 #include "History/HistorySink.h"
 #include "Logging/VellamorLog.h"
 #include "Storage/SQLiteAccountStore.h"
+#include "Support/Async/SerialWorker.h"
 #include "Support/Date.h"
 
 #include <QByteArray>
@@ -35,9 +36,14 @@ struct RemoteHistoryItem;
 // its life and answers as an empty history; of its operations only append()
 // says so in the log.
 //
-// Lives on the main thread. No operation suspends, so they run one at a time
-// and each event is published from inside its operation; subscribers run on
-// a later turn of the event loop.
+// Called on the main thread. The file work (sealing, SQLite, opening rows)
+// runs on the store's own worker thread, one operation at a time in the
+// order they were called, so each operation sees what every earlier one did
+// (a list made right after an append holds the record). An operation's
+// event is published on the main thread after its work reached the file and
+// before the operation returns; subscribers run on a later turn of the
+// event loop. Destroying the store first finishes every operation already
+// called.
 class LocalHistoryStore : public HistorySink {
 public:
     // Live records kept; older ones are evicted by creation time.
@@ -84,7 +90,8 @@ public:
     // folder is. Imported records keep their synced flag and are neither
     // announced nor evicted.
     QCoro::Task<void> migrateLegacyJSONIfNeeded();
-    // Closes the connection; later operations fail with "no db" warnings.
+    // Closes the connection once the operations called before it are done;
+    // later operations fail with "no db" warnings.
     QCoro::Task<void> close();
 
     // Live records, newest first. Rows that cannot be opened or decoded
@@ -126,7 +133,7 @@ public:
     // item removes the rows of its server id unannounced; a live one replaces
     // whatever the local row holds, as synced, and is announced.
     QCoro::Task<void> mergeFromRemote(QList<RemoteHistoryItem> items);
-    // Nothing is buffered: every operation has reached the file when it ends.
+    // Ends when every operation called before it has reached the file.
     QCoro::Task<void> flush();
 
 private:
@@ -140,14 +147,16 @@ private:
     // The records of the rows `query` gives that can be read back.
     template<typename Query>
     QList<HistoryRecord> records(const QString& failurePrefix, Query query) const;
-    void publish(const HistoryChangeEvent& event) const;
     static QUuid resolveLocalID(const RemoteHistoryItem& item);
 
     QString account_;
+    // Set in the constructor only; what they point to is the worker's.
     std::unique_ptr<SQLiteAccountStore> store_;
     std::optional<QByteArray> key_;
     std::shared_ptr<HistoryChangeBroadcaster> broadcaster_;
     VellamorLog log_;
+    // Last: destroyed first, it finishes its jobs while the file is still here.
+    SerialWorker worker_;
 };
 
 } // namespace vellamor

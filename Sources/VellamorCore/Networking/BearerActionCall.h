@@ -8,6 +8,7 @@
 #include "Networking/HTTPSession.h"
 #include "Networking/KeyCasing.h"
 #include "Networking/UnauthorizedHandler.h"
+#include "Support/Async/SerialWorker.h"
 #include "Support/Json/JsonReader.h"
 
 #include <QByteArray>
@@ -111,8 +112,11 @@ struct BearerActionCall {
 
         HTTPRequest request;
         try {
-            request = ActionRequest{std::move(action), std::move(payload), call.keys, token, call.timeout}.to(
-                call.baseURL);
+            // Off the main thread: a long history record takes tens of milliseconds.
+            auto encoding = SerialWorker::shared().run(
+                [request = ActionRequest{std::move(action), std::move(payload), call.keys, token, call.timeout},
+                 baseURL = call.baseURL] { return request.to(baseURL); });
+            request = co_await std::move(encoding);
         } catch (const std::exception&) {
             throw failures.encodingFailed();
         }

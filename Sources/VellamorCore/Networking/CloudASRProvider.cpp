@@ -3,6 +3,7 @@
 #include "Networking/WSClientStart.h"
 #include "Networking/WSClientStop.h"
 #include "Networking/WSServerEvent.h"
+#include "Support/Async/SerialWorker.h"
 #include "Support/Error.h"
 
 #include <optional>
@@ -11,6 +12,10 @@
 namespace vellamor {
 
 namespace {
+
+// A message this long is parsed on a worker: a long final text takes the
+// main thread tens of milliseconds per megabyte.
+constexpr qsizetype workerDecodeUnits = 64 * 1024;
 
 VellamorLog cloudLog()
 {
@@ -197,7 +202,16 @@ QCoro::Task<void> CloudASRProvider::pump(VellamorLog log, WSIncomingStream incom
         }
         if (message->isBinary())
             continue;
-        const std::optional<ASRStreamEvent> event = WSServerEvent::decode(message->text());
+        std::optional<ASRStreamEvent> event;
+        if (message->text().size() < workerDecodeUnits) {
+            event = WSServerEvent::decode(message->text());
+        } else {
+            auto decoding
+                = SerialWorker::shared().run([text = message->text()] { return WSServerEvent::decode(text); });
+            event = co_await std::move(decoding);
+            if (token.stop_requested())
+                co_return;
+        }
         if (!event) {
             log.warn(QStringLiteral("unknown ws text frame"), message->text());
             continue;

@@ -441,10 +441,12 @@ TEST_F(EndToEndTest, TwoInstancesOfOneAccountEachHoldBothDictationsAfterASync)
         QStringList ids;
         waitUntil(
             [&] {
-                ids.clear();
+                // Built apart: the read runs the event loop, which may check again meanwhile.
+                QStringList synced;
                 for (const HistoryRecord& record : runBlocking(history.all()))
                     if (record.synced)
-                        ids.append(record.clientID());
+                        synced.append(record.clientID());
+                ids = synced;
                 return ids.size() == count;
             },
             15s);
@@ -834,13 +836,12 @@ TEST_F(EndToEndTest, ATwoMegabyteTextArrivesAndTheNextDictationFollowsAtOnce)
     EXPECT_LT(sinceRelease.elapsed(), 2000);
     probe.stop();
     runEventLoopFor(300ms);
-    // The goal is 100 ms; with the sanitizers the history's write of the
-    // record alone takes about 90 ms, and the whole stall 200-250 ms on an
-    // idle machine, twice that while other builds run. The bound catches the
-    // multi-second hangs a long text caused; the figure is printed.
+    // The answer waits for whatever the main thread does in between: the
+    // record's sealing and writing, its upload's encoding and the parsing of
+    // the long message must all happen elsewhere. The figure is printed.
     const auto longest = probe.longestDelay(logLinesFrom(logStart_), 10s);
     std::printf("longest single-instance answer: %lld ms\n", static_cast<long long>(longest.count()));
-    EXPECT_LE(longest, 1000ms);
+    EXPECT_LE(longest, 100ms);
 
     const QList<HistoryRecord> records = recordedHistory(account);
     EXPECT_TRUE(std::any_of(records.begin(), records.end(), [&](const auto& r) { return r.text == longText; }));

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace vellamor::test {
 namespace {
 
@@ -84,11 +86,13 @@ TEST_F(CloudProviderTest, AFailureWhileOpeningIsPassedOnAndLeavesNothingRunning)
     EXPECT_EQ(transport->closeCount(), 0);
 }
 
-// Text frames become events in order; binary and unknown frames are skipped.
-// Done or an error is the last event, and the socket is left to the service or
-// the next connect.
+// Text frames become events in order, a long one (parsed off the main
+// thread) too; binary and unknown frames are skipped. Done or an error is
+// the last event, and the socket is left to the service or the next connect.
 TEST_F(CloudProviderTest, TurnsServiceFramesIntoEventsUntilDoneOrAnError)
 {
+    const QString longText(200'000, QLatin1Char('x'));
+    const std::string longFinal = R"({"type":"final","text":")" + longText.toStdString() + R"("})";
     const struct {
         QList<const char*> frames;
         QList<ASRStreamEvent> events;
@@ -101,6 +105,10 @@ TEST_F(CloudProviderTest, TurnsServiceFramesIntoEventsUntilDoneOrAnError)
           ASRStreamEvent::done()}},
         {{R"({"type":"error","code":50021,"msg":"x"})", R"({"type":"final","text":"late"})"},
          {ASRStreamEvent::error(50021, QStringLiteral("x"))}},
+        {{R"({"type":"partial","text":"x"})", longFinal.c_str(), R"({"type":"polish","text":"y"})",
+          R"({"type":"done"})"},
+         {ASRStreamEvent::partial(QStringLiteral("x")), ASRStreamEvent::final(longText),
+          ASRStreamEvent::polish(QStringLiteral("y")), ASRStreamEvent::done()}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.frames.first());

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <functional>
 
@@ -55,6 +56,16 @@ protected:
     }
 
     QStringList pulls() const { return api->calls.filter(QStringLiteral("sync ")); }
+
+    // The store answers on later turns of the event loop.
+    bool syncEnds() const
+    {
+        return test::waitUntil([this] { return !observer->inProgress(); });
+    }
+    bool uploaded(qsizetype count) const
+    {
+        return test::waitUntil([this, count] { return api->appended.size() == count; });
+    }
 
     std::shared_ptr<test::FakeDataSyncAPI> api = std::make_shared<test::FakeDataSyncAPI>();
     std::shared_ptr<HistoryChangeBroadcaster> broadcaster = std::make_shared<HistoryChangeBroadcaster>();
@@ -112,9 +123,11 @@ TEST_F(HistorySyncEngineTest, APullPagesFromTheCursorTheLastCompletePullReached)
         api->pages = c.pages;
         engine->stop();
         engine->start(store);
+        ASSERT_TRUE(syncEnds());
         EXPECT_EQ(api->calls.size(), c.requests);
 
         engine->syncNow();
+        ASSERT_TRUE(syncEnds());
         EXPECT_EQ(api->calls.value(c.requests), c.nextPull);
     }
 }
@@ -127,13 +140,14 @@ TEST_F(HistorySyncEngineTest, APullBringsInAnotherDevicesEarlierRecordButNoRecor
 {
     engine->start();
     engine->enqueueAppend(dictate(store, QStringLiteral("from here")));
-    ASSERT_EQ(api->appended.size(), 1);
+    ASSERT_TRUE(uploaded(1));
     deletedHere(5);
     const RemoteHistoryItem phone = remote(9, Date::fromUnixMicroseconds(api->appended[0].updatedAtMicros - 1));
     api->pages = [&](qint64 cursor) { return HistorySyncSinceResponse {{phone, remote(5)}, cursor + 1, false}; };
 
     engine->syncNow();
-    EXPECT_EQ(pulls(), (QStringList { QStringLiteral("sync 0"), QStringLiteral("sync 0") }));
+    ASSERT_TRUE(syncEnds());
+    EXPECT_EQ(pulls(), (QStringList {QStringLiteral("sync 0"), QStringLiteral("sync 0")}));
     EXPECT_EQ(runBlocking(store->all()).size(), 2);
     EXPECT_TRUE(runBlocking(store->pendingDeletes()).isEmpty());
 }
@@ -146,7 +160,10 @@ TEST_F(HistorySyncEngineTest, AFailedPullCompletesNoSyncButUploadsAndDeletesRetr
 
     engine->start();
     ASSERT_TRUE(test::waitUntil([&] { return api->calls.size() == 1 + 7 + 2; }));
-    EXPECT_EQ(waits, (Waits {1s, 2s, 4s, 8s, 30s, 30s, 1s}));
+    // The upload's waits (1, 2, 4, 8, 30, 30 s) and the deletion's (1 s)
+    // interleave as the store answers them.
+    std::sort(waits.begin(), waits.end());
+    EXPECT_EQ(waits, (Waits {1s, 1s, 2s, 4s, 8s, 30s, 30s}));
     EXPECT_EQ(observer->lastSyncAt(), std::nullopt);
     EXPECT_FALSE(observer->inProgress());
     const QList<HistoryRecord> kept = runBlocking(store->all());
@@ -160,7 +177,7 @@ TEST_F(HistorySyncEngineTest, OnlyRecordsThisStoreHoldsUnsyncedAreUploadedAndOnl
     engine->enqueueAppend(dictate(store, QStringLiteral("before the start")));
     EXPECT_TRUE(api->calls.isEmpty());
     engine->start();
-    ASSERT_EQ(api->appended.size(), 1);
+    ASSERT_TRUE(uploaded(1));
 
     engine->enqueueAppend(dictate(openStore(QStringLiteral("anonymous")), QStringLiteral("signed out")));
     const HistoryRecord synced = dictate(store, QStringLiteral("synced"));
@@ -225,9 +242,10 @@ TEST_F(HistorySyncEngineTest, StopCancelsEveryUploadAndLateOnesLeaveTheNextStart
     const QString upload = QStringLiteral("append ") + pending.clientID();
     api->holdCalls = QStringLiteral("append");
     engine->start();
+    ASSERT_TRUE(test::waitUntil([&] { return api->calls.count(upload) == 1; }));
     engine->stop();
     engine->start();
-    EXPECT_EQ(api->calls.count(upload), 2);
+    EXPECT_TRUE(test::waitUntil([&] { return api->calls.count(upload) == 2; }));
     test::runEventLoopFor(10ms);
     engine->enqueueAppend(pending);
     EXPECT_EQ(api->calls.count(upload), 2);
@@ -243,6 +261,7 @@ TEST_F(HistorySyncEngineTest, WhileCloudSyncIsOffNothingIsPulledOrUploaded)
     const HistoryRecord pending = dictate(store, QStringLiteral("pending"));
     api->holdCalls = QStringLiteral("append");
     engine->start();
+    ASSERT_TRUE(test::waitUntil([&] { return api->calls.size() == 2; }));
     engine->setCloudSyncEnabled(false);
     api->release();
     test::runEventLoopFor(10ms);
@@ -283,7 +302,7 @@ TEST_F(HistorySyncEngineTest, OneFullSyncAtATimeAndOneAStopOvertookLeavesTheNext
     EXPECT_EQ(observer->lastSyncAt(), now);
     EXPECT_FALSE(api->calls.contains(QStringLiteral("delete 8")));
     engine->syncNow();
-    EXPECT_EQ(pulls().size(), 3);
+    EXPECT_TRUE(test::waitUntil([&] { return pulls().size() == 3; }));
 }
 
 } // namespace

@@ -206,3 +206,31 @@ TEST_F(LocalHistoryStoreTest, OnlyASignedInAccountImportsTheLegacyHistory)
     EXPECT_TRUE(published().empty());
     EXPECT_FALSE(legacy.exists());
 }
+
+// The file work runs on the store's own thread in call order: a read or a
+// close called before an earlier write has returned still comes after it,
+// and a store dropped with a write pending finishes the write first.
+TEST_F(LocalHistoryStoreTest, OperationsTakeEffectInCallOrderAndNoWriteCalledIsLost)
+{
+    const HistoryRecord first = record(1);
+    const HistoryRecord second = record(2);
+    {
+        const auto store = open();
+        QCoro::Task<HistoryRecord> write = store->append(first);
+        QCoro::Task<Records> read = store->all();
+        QCoro::Task<void> closing = store->close();
+        QCoro::Task<HistoryRecord> afterClose = store->append(record(3));
+        EXPECT_EQ(runBlocking(std::move(read)), Records {first});
+        runBlocking(std::move(closing));
+        runBlocking(std::move(afterClose));
+        EXPECT_EQ(runBlocking(std::move(write)), first);
+    }
+    auto store = open();
+    QCoro::Task<HistoryRecord> pending = store->append(second);
+    store.reset();
+    EXPECT_EQ(runBlocking(std::move(pending)), second);
+
+    EXPECT_EQ(runBlocking(open()->all()), (Records {second, first}));
+    EXPECT_EQ(published(), (Events {HistoryChangeEvent::appended(first), HistoryChangeEvent::appended(second)}));
+    EXPECT_EQ(logged(), QStringList {QStringLiteral("warn append failed: prepareFailed(\"no db\")")});
+}
