@@ -13,7 +13,7 @@
 //     frame of it is ever handed out.
 
 #include "BenchmarkSupport.h"
-#include "Audio/AudioCapture.h"
+#include "AudioCapture/AudioCapture.h"
 #include "Audio/AudioFormatSpec.h"
 #include "Audio/EarlyAudioCapture.h"
 #include "Hotkey/HotkeyMonitor.h"

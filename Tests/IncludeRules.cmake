@@ -16,7 +16,7 @@ cmake_minimum_required(VERSION 3.25)
 # added needs its reason beside it.
 set(allowed)
 
-set(window_families SettingsWindow HistoryWindows Auth Diagnostics Onboarding InputSources Overlay Menu Windows)
+set(window_families SettingsWindow HistoryWindows AccountWindows Diagnostics Onboarding InputSourceWindows Overlay Menu Windows)
 
 if(NOT IS_DIRECTORY "${SOURCES}/VellamorCore" OR NOT IS_DIRECTORY "${SOURCES}/Vellamor")
   message(FATAL_ERROR "SOURCES=${SOURCES} holds no VellamorCore and Vellamor")

@@ -1,7 +1,7 @@
 #include "App/AppContainer.h"
 
-#include "Context/ActiveWindowFrontmostAppProbe.h"
-#include "Context/DesktopEntryIndex.h"
+#include "FrontmostApp/ActiveWindowFrontmostAppProbe.h"
+#include "FrontmostApp/DesktopEntryIndex.h"
 #include "DataSync/DataSyncAPI.h"
 #include "Dictation/MockASRProvider.h"
 #include "I18n/LocaleResolver.h"

@@ -5,7 +5,7 @@
 #include "App/SessionStateViewModel.h"
 #include "App/SnapshotFilter.h"
 #include "App/StepQueue.h"
-#include "Audio/AudioCapture.h"
+#include "AudioCapture/AudioCapture.h"
 #include "Audio/EarlyAudioCapture.h"
 #include "Auth/AuthSession.h"
 #include "Context/FrontmostAppProbe.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Audio/AudioInputDevice.h"
+#include "AudioCapture/AudioInputDevice.h"
 #include "Logging/VellamorLog.h"
 #include "Menu/MenuBarIconState.h"
 #include "Menu/MenuBarStatus.h"

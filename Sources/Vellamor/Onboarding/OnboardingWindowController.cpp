@@ -1,7 +1,7 @@
 #include "Onboarding/OnboardingWindowController.h"
 
-#include "Auth/AuthSheet.h"
-#include "Auth/AuthSheetPresenter.h"
+#include "AccountWindows/AuthSheet.h"
+#include "AccountWindows/AuthSheetPresenter.h"
 #include "Support/Async/MainThread.h"
 
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #include "SettingsWindow/RecordingPage.h"
 
-#include "Audio/AudioInputDevice.h"
-#include "Audio/AudioInputDeviceManager.h"
+#include "AudioCapture/AudioInputDevice.h"
+#include "AudioCapture/AudioInputDeviceManager.h"
 #include "Platform/KeySource/KeyCodeMapping.h"
 #include "SettingsWindow/ErrorText.h"
 #include "SettingsWindow/HotkeyRecorder.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Audio/AudioInputDevice.h"
+#include "AudioCapture/AudioInputDevice.h"
 #include "Support/Async/Published.h"
 
 #include <QList>

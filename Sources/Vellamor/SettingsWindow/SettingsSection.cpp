@@ -1,6 +1,6 @@
 #include "SettingsWindow/SettingsSection.h"
 
-#include "Auth/AccountSettingsSection.h"
+#include "AccountWindows/AccountSettingsSection.h"
 #include "Diagnostics/DiagnosticsSettingsSections.h"
 #include "SettingsWindow/SettingsSectionDescriptor.h"
 #include "SettingsWindow/SettingsWindowSections.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Auth/AccountServices.h"
+#include "AccountWindows/AccountServices.h"
 #include "Diagnostics/DiagnosticsServices.h"
 #include "I18n/LocaleResolver.h"
 #include "Settings/SettingsStore.h"

@@ -3,7 +3,7 @@
 
 #include "App/AppDelegate.h"
 #include "App/SingleInstance.h"
-#include "Auth/AuthSheet.h"
+#include "AccountWindows/AuthSheet.h"
 #include "Diagnostics/AboutPage.h"
 #include "Diagnostics/DiagnosticsPage.h"
 #include "Diagnostics/LogViewerView.h"

@@ -9,7 +9,7 @@
 #include "WaitUntil.h"
 
 #include "Auth/AuthSession.h"
-#include "Auth/AuthSheetPresenter.h"
+#include "AccountWindows/AuthSheetPresenter.h"
 #include "Auth/KeychainStore.h"
 #include "Onboarding/OnboardingViewModel.h"
 #include "Settings/UserDefaults.h"

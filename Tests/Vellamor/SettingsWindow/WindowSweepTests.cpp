@@ -16,9 +16,9 @@
 #include "WaitUntil.h"
 
 #include "Auth/AuthSession.h"
-#include "Auth/AuthSheet.h"
-#include "Auth/AuthSheetPresenter.h"
-#include "Auth/AuthSheetViewModel.h"
+#include "AccountWindows/AuthSheet.h"
+#include "AccountWindows/AuthSheetPresenter.h"
+#include "AccountWindows/AuthSheetViewModel.h"
 #include "Auth/KeychainStore.h"
 #include "I18n/LocaleResolver.h"
 #include "Menu/MenuBarController.h"
