@@ -1,9 +1,9 @@
 #include "AccountWindows/AccountCard.h"
-#include "Auth/AuthSession.h"
 #include "AccountWindows/AuthSheet.h"
 #include "AccountWindows/AuthSheetPresenter.h"
-#include "Auth/KeychainStatus.h"
 #include "AccountWindows/RelativeTimeText.h"
+#include "Auth/AuthSession.h"
+#include "Auth/KeychainStatus.h"
 #include "Settings/UserDefaults.h"
 #include "Support/Async/RunBlocking.h"
 

@@ -1,6 +1,6 @@
-#include "Auth/AuthSession.h"
 #include "AccountWindows/AuthSheet.h"
 #include "AccountWindows/AuthSheetPresenter.h"
+#include "Auth/AuthSession.h"
 #include "Auth/KeychainStatus.h"
 #include "Networking/AuthAPI.h"
 #include "Settings/UserDefaults.h"

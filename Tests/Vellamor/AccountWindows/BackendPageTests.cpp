@@ -1,7 +1,7 @@
-#include "Auth/AuthSession.h"
 #include "AccountWindows/AuthSheetPresenter.h"
 #include "AccountWindows/BackendDataStore.h"
 #include "AccountWindows/BackendPage.h"
+#include "Auth/AuthSession.h"
 #include "Settings/UserDefaults.h"
 #include "Support/Async/RunBlocking.h"
 #include "Windows/ThemedLabel.h"

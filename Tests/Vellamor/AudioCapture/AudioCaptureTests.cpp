@@ -5,8 +5,8 @@
 #include "RecordingSystemLog.h"
 #include "WaitUntil.h"
 
-#include "AudioCapture/AudioCapture.h"
 #include "Audio/AudioCaptureError.h"
+#include "AudioCapture/AudioCapture.h"
 #include "Support/Async/RunBlocking.h"
 
 #include <gmock/gmock.h>

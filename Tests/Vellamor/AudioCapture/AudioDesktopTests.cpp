@@ -3,8 +3,8 @@
 #include "QtPrinters.h"
 #include "WaitUntil.h"
 
-#include "AudioCapture/AudioCapture.h"
 #include "Audio/AudioConversion.h"
+#include "AudioCapture/AudioCapture.h"
 #include "AudioCapture/AudioInputDeviceManager.h"
 #include "Permissions/PermissionChecker.h"
 #include "Platform/SoundServer/PulseSoundServer.h"

@@ -5,8 +5,8 @@
 #include "WaitUntil.h"
 #include "WidgetRendering.h"
 
-#include "InputSources/InputSourceAPI.h"
 #include "InputSourceWindows/PairingSheet.h"
+#include "InputSources/InputSourceAPI.h"
 #include "Windows/WindowTheme.h"
 
 #include <QLabel>

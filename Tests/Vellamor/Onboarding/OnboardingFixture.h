@@ -8,8 +8,8 @@
 #include "InMemorySecureItemStore.h"
 #include "WaitUntil.h"
 
-#include "Auth/AuthSession.h"
 #include "AccountWindows/AuthSheetPresenter.h"
+#include "Auth/AuthSession.h"
 #include "Auth/KeychainStore.h"
 #include "Onboarding/OnboardingViewModel.h"
 #include "Settings/UserDefaults.h"
