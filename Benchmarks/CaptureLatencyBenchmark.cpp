@@ -8,8 +8,8 @@
 // (VELLAMOR_DESKTOP_SESSION set) a tone is played into vsink, whose monitor
 // is the virtual microphone. Usage: vellamor-bench-capture [seconds]
 #include "BenchmarkSupport.h"
-#include "Audio/AudioCapture.h"
 #include "Audio/AudioFormatSpec.h"
+#include "AudioCapture/AudioCapture.h"
 #include "Logging/VellamorLog.h"
 #include "Platform/SoundServer/PulseSoundServer.h"
 #include "Support/Async/RunBlocking.h"

@@ -13,9 +13,9 @@
 //     frame of it is ever handed out.
 
 #include "BenchmarkSupport.h"
-#include "Audio/AudioCapture.h"
 #include "Audio/AudioFormatSpec.h"
 #include "Audio/EarlyAudioCapture.h"
+#include "AudioCapture/AudioCapture.h"
 #include "Hotkey/HotkeyMonitor.h"
 #include "Platform/KeySource/X11KeySource.h"
 #include "Platform/SoundServer/PulseSoundServer.h"

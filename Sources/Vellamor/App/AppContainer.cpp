@@ -1,9 +1,10 @@
 #include "App/AppContainer.h"
 
-#include "Context/ActiveWindowFrontmostAppProbe.h"
-#include "Context/DesktopEntryIndex.h"
+#include "App/WindowClients.h"
 #include "DataSync/DataSyncAPI.h"
 #include "Dictation/MockASRProvider.h"
+#include "FrontmostApp/ActiveWindowFrontmostAppProbe.h"
+#include "FrontmostApp/DesktopEntryIndex.h"
 #include "I18n/LocaleResolver.h"
 #include "InputSources/SourceCommandSession.h"
 #include "Networking/AuthedSession.h"
@@ -52,9 +53,11 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     , environment_(dependencies.environment)
     , sleep_(dependencies.sleep ? std::move(dependencies.sleep) : &sleepFor)
     , locale_(dependencies.locale)
-    , windowServices_(dependencies.windowServices.withDefaults(config_, auth_))
     , theme_(defaults_, dependencies.platform.colorScheme)
 {
+    if (!dependencies.http)
+        dependencies.http = AuthedSession::shared();
+    windowServices_ = withWindowClients(std::move(dependencies.windowServices), config_, dependencies.http, auth_);
     settingsStore_ = std::make_shared<SettingsStore>(defaults_, SettingsStore::standardKey());
     locale_->setLanguage(settingsStore_->current().language);
     buildDesktop(dependencies);
@@ -108,7 +111,7 @@ void AppContainer::buildHistory(AppContainerDependencies& dependencies)
         LocalHistoryStore::anonymous(historyBroadcaster_, dependencies.historyBaseDirectory);
     std::shared_ptr<DataSyncAPIProtocol> dataSync = dependencies.dataSync;
     if (!dataSync)
-        dataSync = std::make_shared<DataSyncAPI>(config_.apiBaseURL, AuthedSession::shared(), auth_->accessTokens(),
+        dataSync = std::make_shared<DataSyncAPI>(config_.apiBaseURL, dependencies.http, auth_->accessTokens(),
                                                  auth_, std::nullopt);
     // One engine for the application's life; it runs only while signed in.
     historySyncEngine_ = std::make_unique<HistorySyncEngine>(std::move(dataSync), anonymousStore,

@@ -5,6 +5,7 @@
 #include "Hotkey/HotkeyScheduler.h"
 #include "I18n/LocaleResolver.h"
 #include "InputSources/SourceCommandSessionProtocol.h"
+#include "Networking/HTTPSession.h"
 #include "Networking/WebSocketTransport.h"
 #include "Overlay/OverlayTickerClock.h"
 #include "Overlay/ScreenLayout.h"
@@ -57,7 +58,10 @@ struct AppContainerDependencies {
     std::unique_ptr<HotkeyScheduler> hotkeyScheduler;
     // None: the application support folder.
     std::optional<QString> historyBaseDirectory;
-    // None: the client of the API base URL over the shared HTTP session.
+    // None: the process's HTTP session. The backend clients of the sync
+    // engine and of the windows go over it.
+    std::shared_ptr<HTTPSession> http;
+    // None: the client of the API base URL over `http`.
     std::shared_ptr<DataSyncAPIProtocol> dataSync;
     // None: the phone commands' socket at the WebSocket base URL.
     std::shared_ptr<SourceCommandSessionProtocol> sourceCommands;
@@ -65,7 +69,7 @@ struct AppContainerDependencies {
     // wait; false when cut short.
     SleepFunction sleep;
     SessionLimits limits;
-    // Factories left empty build the real clients over the shared session.
+    // Factories left empty build the real clients over `http`.
     WindowServices windowServices;
     QUrl helpURL = QUrl(QStringLiteral("https://vellamor.com/help"));
 };

@@ -1,6 +1,6 @@
 #include "App/TrayBinder.h"
 
-#include "Audio/AudioInputDeviceManager.h"
+#include "AudioCapture/AudioInputDeviceManager.h"
 #include "Support/Async/Spawn.h"
 
 #include <QDesktopServices>

@@ -1,6 +1,6 @@
 #include "App/WindowsHub.h"
 
-#include "Auth/AuthSheet.h"
+#include "AccountWindows/AuthSheet.h"
 #include "Platform/LoginItem/LaunchAtLogin.h"
 
 #include <utility>

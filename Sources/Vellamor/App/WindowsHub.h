@@ -1,12 +1,12 @@
 #pragma once
 
-#include "Auth/AccountServices.h"
-#include "Auth/AuthSheetPresenter.h"
+#include "AccountWindows/AccountServices.h"
+#include "AccountWindows/AuthSheetPresenter.h"
 #include "Auth/AuthSession.h"
 #include "Diagnostics/DiagnosticsServices.h"
 #include "HistoryWindows/DictionaryWindowController.h"
 #include "HistoryWindows/HistoryWindowController.h"
-#include "InputSources/PairingConfirmController.h"
+#include "InputSourceWindows/PairingConfirmController.h"
 #include "Platform/GlobalInput/GlobalInputMonitor.h"
 #include "Platform/SoundServer/SoundServer.h"
 #include "Settings/SettingsStore.h"

@@ -1,9 +1,9 @@
 #include "AppContainerFixture.h"
 #include "QtPrinters.h"
 
+#include "AccountWindows/AuthSheet.h"
 #include "App/AppDelegate.h"
 #include "App/SingleInstance.h"
-#include "Auth/AuthSheet.h"
 #include "Diagnostics/AboutPage.h"
 #include "Diagnostics/DiagnosticsPage.h"
 #include "Diagnostics/LogViewerView.h"

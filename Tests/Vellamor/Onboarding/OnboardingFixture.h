@@ -8,8 +8,8 @@
 #include "InMemorySecureItemStore.h"
 #include "WaitUntil.h"
 
+#include "AccountWindows/AuthSheetPresenter.h"
 #include "Auth/AuthSession.h"
-#include "Auth/AuthSheetPresenter.h"
 #include "Auth/KeychainStore.h"
 #include "Onboarding/OnboardingViewModel.h"
 #include "Settings/UserDefaults.h"

@@ -2,7 +2,7 @@
 #include "WidgetRendering.h"
 #include "../Diagnostics/RenderForReview.h"
 
-#include "Auth/AuthSheet.h"
+#include "AccountWindows/AuthSheet.h"
 #include "Onboarding/OnboardingAccountPage.h"
 #include "Onboarding/OnboardingFirstRunPage.h"
 #include "Onboarding/OnboardingPermissionStepPage.h"

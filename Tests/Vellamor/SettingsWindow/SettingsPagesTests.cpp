@@ -7,7 +7,7 @@
 #include "WaitUntil.h"
 #include "WidgetRendering.h"
 
-#include "Auth/AccountServices.h"
+#include "AccountWindows/AccountServices.h"
 #include "Auth/AuthSession.h"
 #include "Auth/KeychainStore.h"
 #include "Diagnostics/DiagnosticsServices.h"

@@ -15,10 +15,10 @@
 #include "ManualSteadyClock.h"
 #include "WaitUntil.h"
 
+#include "AccountWindows/AuthSheet.h"
+#include "AccountWindows/AuthSheetPresenter.h"
+#include "AccountWindows/AuthSheetViewModel.h"
 #include "Auth/AuthSession.h"
-#include "Auth/AuthSheet.h"
-#include "Auth/AuthSheetPresenter.h"
-#include "Auth/AuthSheetViewModel.h"
 #include "Auth/KeychainStore.h"
 #include "I18n/LocaleResolver.h"
 #include "Menu/MenuBarController.h"

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "Logging/VellamorLog.h"
+#include "Platform/Pasteboard/Pasteboard.h"
+#include "TextInsertion/AccessibilityProbing.h"
+#include "TextInsertion/AnyInserter.h"
+#include "TextInsertion/InsertStrategy.h"
+#include "TextInsertion/InsertionQueue.h"
+#include "TextInsertion/InsertionSleep.h"
+
+#include <QCoro/QCoroTask>
+#include <QString>
+
+#include <memory>
+
+namespace vellamor {
+
+// Puts a finished text at the cursor of the application in front, trying the
+// accessibility layer, then keystrokes, then a clipboard paste, and reports
+// which one did it. Never fails: when there is no target or every layer
+// failed, the text is left on the clipboard for the user to paste.
+//
+// A value: copies share the layers and may be used at once; their insertions
+// then run one after another.
+class LayeredInserter {
+public:
+    LayeredInserter(std::shared_ptr<AnyInserter> ax, std::shared_ptr<AnyInserter> keyboard,
+                    std::shared_ptr<AnyInserter> clipboard, std::shared_ptr<AccessibilityProbing> probe,
+                    std::shared_ptr<platform::Pasteboard> pasteboard,
+                    std::shared_ptr<InsertionQueue> queue = InsertionQueue::shared(),
+                    VellamorLog log = VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("insertion")),
+                    InsertionSleep sleep = eventLoopSleep());
+
+    // Keystrokes deliver about this many characters in a second; a longer
+    // text is pasted instead (typing 50 kB would take minutes).
+    static constexpr qsizetype keystrokeLimit = 400;
+    // A longer text goes straight to the paste (see accessibleTextLimit).
+    static constexpr qsizetype accessibilityLimit = accessibleTextLimit;
+
+    // Empty text: `ax` at once, nothing touched. No target (see
+    // FocusTarget): the text goes to the clipboard, `noTarget`. A focused
+    // element: accessibility (skipped for a text over `accessibilityLimit`);
+    // after its failure keystrokes (skipped when the focus is in this
+    // application, or for a text over `keystrokeLimit`); after theirs a paste. An accessibility write that got no answer is
+    // read back for a while: when the text shows up it is `ax`, otherwise
+    // no other layer runs (the target may still take it) and the text is
+    // left on the clipboard, `allFailed`. A focused window
+    // with nothing on the bus: keystrokes, then a paste. A layer that may have
+    // changed the field (accessibility changed it otherwise than asked,
+    // keystrokes typed part of the text) is followed by none: the text goes
+    // to the clipboard, `allFailed`, so that it never appears twice. So do
+    // keystrokes that left a field the bus can read unchanged (a read-only
+    // field swallows them). Each failed layer is logged.
+    QCoro::Task<InsertStrategy> insertLayered(QString text) const;
+
+    const std::shared_ptr<AnyInserter>& ax() const { return ax_; }
+    const std::shared_ptr<AnyInserter>& keyboard() const { return keyboard_; }
+    const std::shared_ptr<AnyInserter>& clipboard() const { return clipboard_; }
+    const std::shared_ptr<AccessibilityProbing>& probe() const { return probe_; }
+
+private:
+    static QCoro::Task<InsertStrategy> run(LayeredInserter self, QString text);
+    // Whether the focused field changed from `before` by `readbackLimit`.
+    static QCoro::Task<bool> fieldChanged(LayeredInserter self, QString before);
+    // Whether the focused field shows `text` within `lateWriteLimit`.
+    static QCoro::Task<bool> arrivedLate(LayeredInserter self, QString text);
+    void leaveOnClipboard(const QString& text) const;
+
+    std::shared_ptr<AnyInserter> ax_;
+    std::shared_ptr<AnyInserter> keyboard_;
+    std::shared_ptr<AnyInserter> clipboard_;
+    std::shared_ptr<AccessibilityProbing> probe_;
+    std::shared_ptr<platform::Pasteboard> pasteboard_;
+    std::shared_ptr<InsertionQueue> queue_;
+    VellamorLog log_;
+    InsertionSleep sleep_;
+};
+
+} // namespace vellamor

@@ -1,0 +1,123 @@
+#include "InputSourceWindows/PairingConfirmDialog.h"
+
+#include "Windows/FixedDialog.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QStyle>
+#include <QTime>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <utility>
+
+namespace vellamor {
+
+namespace {
+
+bool pressesAButton(const QKeyEvent& event)
+{
+    switch (event.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+    case Qt::Key_Select:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+PairingConfirmDialog::PairingConfirmDialog(const PairingRequestPayload& payload, QWidget* parent)
+    : QDialog(parent)
+{
+    setFixedDialogFrame(*this);
+    setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
+    setWindowTitle(QStringLiteral("Vellamor"));
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowModality(Qt::ApplicationModal);
+
+    auto* icon = new QLabel(this);
+    const int side = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation, nullptr, this).pixmap(side, side));
+    auto* title = new QLabel(QStringLiteral("新设备请求绑定"), this);
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    informative_ = new QLabel(buildInformativeText(payload), this);
+    informative_->setTextFormat(Qt::PlainText);
+    informative_->setTextInteractionFlags(Qt::NoTextInteraction);
+    informative_->setWordWrap(true);
+
+    confirm_ = new QPushButton(QStringLiteral("确认绑定"), this);
+    reject_ = new QPushButton(QStringLiteral("拒绝"), this);
+    confirm_->setDefault(true);
+    auto* buttons = new QHBoxLayout();
+    buttons->addStretch();
+    buttons->addWidget(confirm_);
+    buttons->addWidget(reject_);
+
+    auto* words = new QVBoxLayout();
+    words->addWidget(title);
+    words->addWidget(informative_);
+    words->addLayout(buttons);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(icon, 0, Qt::AlignTop);
+    layout->addLayout(words);
+
+    connect(confirm_, &QPushButton::clicked, this, [this] {
+        confirmed_ = true;
+        accept();
+    });
+    connect(reject_, &QPushButton::clicked, this, &QDialog::reject);
+    for (QObject* watched : std::initializer_list<QObject*>{this, confirm_, reject_})
+        watched->installEventFilter(this);
+}
+
+QString PairingConfirmDialog::informativeText() const
+{
+    return informative_->text();
+}
+
+bool PairingConfirmDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        // The user came to the dialog: from now on the window manager may
+        // give it the keyboard. Activating it from here would leave Qt
+        // believing the app holds the focus after it closes.
+        if (!std::exchange(armed_, true) && windowHandle())
+            windowHandle()->setFlag(Qt::WindowDoesNotAcceptFocus, false);
+        break;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride: {
+        const auto& key = static_cast<const QKeyEvent&>(*event);
+        if (key.key() == Qt::Key_Tab || key.key() == Qt::Key_Backtab)
+            armed_ = true;
+        else if (!armed_ && pressesAButton(key))
+            return true;
+        break;
+    }
+    default:
+        break;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+QString PairingConfirmDialog::buildInformativeText(const PairingRequestPayload& payload)
+{
+    const QString time = QLocale(QStringLiteral("zh_CN")).toString(QTime::currentTime(), QStringLiteral("HH:mm:ss"));
+    const QString name = payload.friendlyName.isEmpty() ? QStringLiteral("未知设备") : payload.friendlyName;
+    const QString address = payload.ip.isEmpty() ? QStringLiteral("未知网络") : payload.ip;
+    return QStringLiteral("设备：") + name + QStringLiteral("\n来源：") + address + QStringLiteral("\n请求时间：")
+        + time + QStringLiteral("\n\n确认后该设备可将语音转写直接插入到本机当前光标位置。");
+}
+
+} // namespace vellamor

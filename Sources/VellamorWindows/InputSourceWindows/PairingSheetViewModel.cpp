@@ -1,0 +1,151 @@
+#include "InputSourceWindows/PairingSheetViewModel.h"
+
+#include "InputSourceWindows/QRCodeRenderer.h"
+#include "Support/Async/Outcome.h"
+#include "Support/Async/Spawn.h"
+#include "Support/Error.h"
+#include "Support/TextGraphemes.h"
+
+#include <QPointer>
+#include <QSet>
+
+#include <cmath>
+#include <optional>
+
+namespace vellamor {
+
+namespace {
+
+// GCC -O1 takes a fresh variant holding no text for uninitialised; a copy
+// of this constant is not.
+const PairingSheetPhase& loadingPhase()
+{
+    static const PairingSheetPhase loading = PairingSheetLoading{};
+    return loading;
+}
+
+QSet<qint64> unrevokedIDs(const QList<InputSource>& sources)
+{
+    QSet<qint64> ids;
+    for (const InputSource& source : sources) {
+        if (source.status != QStringLiteral("revoked"))
+            ids.insert(source.id);
+    }
+    return ids;
+}
+
+} // namespace
+
+PairingSheetViewModel::PairingSheetViewModel(std::shared_ptr<InputSourceAPIProtocol> api, SleepFunction sleep,
+                                             Clock now, QObject* parent)
+    : QObject(parent)
+    , api_(std::move(api))
+    , sleep_(std::move(sleep))
+    , now_(std::move(now))
+{
+}
+
+PairingSheetViewModel::~PairingSheetViewModel()
+{
+    stop();
+}
+
+void PairingSheetViewModel::load()
+{
+    phase = loadingPhase();
+    qrImage = QImage();
+    QPointer<PairingSheetViewModel> self(this);
+    spawn(this, QStringLiteral("pairing code"), [self, api = api_](std::stop_token) -> QCoro::Task<void> {
+        const Outcome<PairingInfo> created = co_await outcomeOf(api->createPairing());
+        if (!self)
+            co_return;
+        if (created.failure) {
+            self->phase = PairingSheetFailed{userFacingDescription(created.failure)};
+            co_return;
+        }
+        const std::optional<PairingInfo>& pairing = created.value;
+        const QImage image = QRCodeRenderer::render(pairing->qrURL, qrScale);
+        self->phase = PairingSheetReady{pairing->code, pairing->expiresAt};
+        self->qrImage = image;
+        self->startTicking(pairing->expiresAt);
+    });
+}
+
+void PairingSheetViewModel::startTicking(Date expiresAt)
+{
+    ticker_.cancel();
+    remainingSeconds = secondsLeft(now_(), expiresAt);
+    QPointer<PairingSheetViewModel> self(this);
+    ticker_ = TaskHandle::start(
+        [self, expiresAt, sleep = sleep_, now = now_](std::stop_token token) -> QCoro::Task<void> {
+            while (!token.stop_requested()) {
+                co_await sleep(tickInterval, token);
+                if (token.stop_requested() || !self)
+                    co_return;
+                self->remainingSeconds = secondsLeft(now(), expiresAt);
+            }
+        });
+}
+
+void PairingSheetViewModel::startClaimPolling(std::function<void()> onClaimed)
+{
+    claimPoll_.cancel();
+    QPointer<PairingSheetViewModel> self(this);
+    claimPoll_ = TaskHandle::start([self, api = api_, sleep = sleep_,
+                                    onClaimed = std::move(onClaimed)](std::stop_token token) -> QCoro::Task<void> {
+        // Taken before the code can have been scanned, so that no source
+        // bound meanwhile (on another computer, say) counts as this claim.
+        std::optional<QSet<qint64>> baseline;
+        for (bool first = true; !token.stop_requested(); first = false) {
+            if (!first)
+                co_await sleep(pollInterval, token);
+            if (token.stop_requested() || !self)
+                co_return;
+            QSet<qint64> ids;
+            try {
+                ids = unrevokedIDs(co_await api->list());
+            } catch (...) {
+                continue;
+            }
+            if (token.stop_requested())
+                co_return;
+            if (!baseline) {
+                baseline = std::move(ids);
+            } else if (!ids.subtract(*baseline).isEmpty()) {
+                onClaimed();
+                co_return;
+            }
+        }
+    });
+}
+
+void PairingSheetViewModel::stop()
+{
+    ticker_.cancel();
+    claimPoll_.cancel();
+}
+
+int PairingSheetViewModel::secondsLeft(Date now, Date expiresAt)
+{
+    return std::max(0, int(std::trunc(expiresAt.secondsSince(now))));
+}
+
+QString PairingSheetViewModel::formattedCode(const QString& code)
+{
+    if (graphemeCount(code) != 6)
+        return code;
+    const QString head = graphemePrefix(code, 3);
+    return head + u' ' + code.mid(head.size());
+}
+
+QString PairingSheetViewModel::expireText(int remainingSeconds)
+{
+    if (remainingSeconds <= 0)
+        return QStringLiteral("二维码已过期，请点击取消后重新添加");
+    if (remainingSeconds < 60)
+        return QStringLiteral("二维码有效期 ") + QString::number(remainingSeconds) + QStringLiteral(" 秒");
+    return QStringLiteral("二维码有效期 ") + QString::number(remainingSeconds / 60) + QStringLiteral(" 分 ")
+        + QString::number(remainingSeconds % 60) + QStringLiteral(" 秒");
+}
+
+} // namespace vellamor

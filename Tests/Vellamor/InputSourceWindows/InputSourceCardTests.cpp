@@ -1,0 +1,218 @@
+#include "FakeAuthAPI.h"
+#include "FakeInputSourceAPI.h"
+#include "InMemorySecureItemStore.h"
+#include "QtPrinters.h"
+#include "WaitUntil.h"
+#include "WidgetRendering.h"
+
+#include "Auth/AuthSession.h"
+#include "InputSourceWindows/InputSourceCard.h"
+#include "Settings/UserDefaults.h"
+#include "Support/Async/RunBlocking.h"
+#include "Windows/SymbolView.h"
+#include "Windows/WindowTheme.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gmock/gmock.h>
+
+namespace vellamor::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+InputSource source(qint64 id, const QString& kind, const QString& friendlyName, const QString& name,
+                   const QString& status, std::optional<Date> lastUsedAt = std::nullopt)
+{
+    return InputSource{id, kind, name, friendlyName, status, Date(Date::now().secondsSince1970() - 3600), lastUsedAt};
+}
+
+// The card over a real session whose sign-in client is scripted; the card's
+// calls wait until the test answers them. A sheet gets a client of its own.
+class InputSourceCardTest : public ::testing::Test {
+protected:
+    ~InputSourceCardTest() override
+    {
+        card.reset();
+        api->failWaiting();
+        sheetAPI->failWaiting();
+        settleWidgets();
+    }
+
+    void signIn()
+    {
+        const AuthMe me { 42, QStringLiteral("me@x.io"), QStringLiteral("zh-CN"), Date::fromUnixSeconds(1'700'000'000),
+            std::nullopt };
+        auth->succeed(FakeAuthAPI::Op::verifyUnifiedCode,
+            VerifyCodeResponse {
+                { QStringLiteral("at"), QStringLiteral("rt"), Date::fromUnixSeconds(4'000'000'000) }, me, false });
+        runBlocking(session->loginWithUnifiedCode(me.email, QStringLiteral("123456")));
+        settleWidgets();
+    }
+    void openCard()
+    {
+        card = std::make_unique<InputSourceCard>(
+            [this] { return clients++ == 0 ? api : sheetAPI; }, session->publisher(),
+            [this](QObject* receiver, std::function<void()> slot) {
+                QObject::connect(&listChanged, &QTimer::timeout, receiver, std::move(slot));
+            });
+        card->resize(460, 300);
+        card->show();
+        settleWidgets();
+    }
+    void answerList(const QList<InputSource>& sources)
+    {
+        ASSERT_FALSE(api->lists.calls.isEmpty());
+        api->lists.answer(api->lists.calls.size() - 1, sources);
+        settleWidgets();
+    }
+    QStringList texts() { return shownTexts(*card, standardText); }
+    QLabel* label(const QString& name) { return card->findChild<QLabel*>(name); }
+    // The "撤销" buttons, top to bottom.
+    std::vector<QPushButton*> revokeButtons()
+    {
+        std::vector<QPushButton*> found;
+        for (QPushButton* button : shownInReadingOrder<QPushButton>(*card)) {
+            if (button->text() == QStringLiteral("撤销"))
+                found.push_back(button);
+        }
+        return found;
+    }
+    qsizetype busyRows() { return qsizetype(shownInReadingOrder<QProgressBar>(*card).size()); }
+
+    QTemporaryDir folder;
+    std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(folder.filePath(QStringLiteral("d.ini")));
+    std::shared_ptr<FakeAuthAPI> auth = std::make_shared<FakeAuthAPI>();
+    std::shared_ptr<AuthSession> session = std::make_shared<AuthSession>(auth,
+        std::make_shared<KeychainStore>(
+            std::make_shared<InMemorySecureItemStore>(), QStringLiteral("a"), QStringLiteral("s")),
+        VellamorLog(QStringLiteral("t"), QStringLiteral("auth"), nullptr, nullptr), &Date::now, defaults);
+    std::shared_ptr<FakeInputSourceAPI> api = std::make_shared<FakeInputSourceAPI>();
+    std::shared_ptr<FakeInputSourceAPI> sheetAPI = std::make_shared<FakeInputSourceAPI>();
+    int clients = 0;
+    QTimer listChanged;
+    std::unique_ptr<InputSourceCard> card;
+};
+
+// Names fall back by kind, revoked sources are left out (exactly
+// "revoked"), only "pending" has a pill, and what a phone calls itself is
+// shown as it came.
+TEST_F(InputSourceCardTest, EachSourceShowsItsNameIconAndState)
+{
+    signIn();
+    openCard();
+    answerList({
+        source(1, QStringLiteral("web"), QString(), QString(), QStringLiteral("active")),
+        source(2, QStringLiteral("ime"), QString(), QString(), QStringLiteral("pending"),
+            Date(Date::now().secondsSince1970() - 60)),
+        source(3, QStringLiteral("watch"), QString(), QString(), QStringLiteral("active")),
+        source(4, QStringLiteral("web"), QString(), QStringLiteral("Chrome"), QStringLiteral("Revoked")),
+        source(5, QStringLiteral("web"), QStringLiteral("<b>Pixel</b><a href=\"https://x.io\">x</a>"),
+            QStringLiteral("Chrome"), QStringLiteral("Pending")),
+        source(6, QStringLiteral("web"), QStringLiteral("Gone"), QString(), QStringLiteral("revoked")),
+    });
+    QStringList names;
+    for (QLabel* name : shownInReadingOrder<QLabel>(*card)) {
+        if (name->objectName() == QStringLiteral("sourceName")) {
+            names.append(name->text());
+            EXPECT_EQ(name->textFormat(), Qt::PlainText);
+        }
+    }
+    EXPECT_EQ(names,
+        (QStringList { QStringLiteral("手机浏览器"), QStringLiteral("输入法"), QStringLiteral("输入源"),
+            QStringLiteral("Chrome"), QStringLiteral("<b>Pixel</b><a href=\"https://x.io\">x</a>") }));
+    QStringList icons;
+    for (SymbolView* icon : shownInReadingOrder<SymbolView>(*card))
+        icons.append(icon->name());
+    EXPECT_EQ(icons,
+        (QStringList { QStringLiteral("safari"), QStringLiteral("keyboard"), QStringLiteral("microphone"),
+            QStringLiteral("safari"), QStringLiteral("safari") }));
+    const QStringList shown = texts();
+    EXPECT_EQ(shown.count(QStringLiteral("待确认")), 1);
+    EXPECT_EQ(shown.indexOf(QStringLiteral("待确认")), shown.indexOf(QStringLiteral("输入法")) + 1);
+    EXPECT_EQ(shown.filter(QStringLiteral("绑定于 ")).size(), 5);
+    EXPECT_EQ(shown.filter(QStringLiteral(" · 最后使用 ")).size(), 1);
+    EXPECT_EQ(revokeButtons().size(), 5u);
+    renderView(*card, QStringLiteral("input-source-card"));
+}
+
+// Loading shows only over an empty list; a failed reload or revocation
+// keeps the rows and shows its error; the progress follows the revocation
+// started last and the first to end clears it; signing out empties the
+// card without a request.
+TEST_F(InputSourceCardTest, LoadingFailuresRevocationsAndSigningOut)
+{
+    openCard();
+    EXPECT_TRUE(api->lists.calls.isEmpty());
+    EXPECT_TRUE(texts().contains(QStringLiteral("尚未绑定输入源，点击右上角添加")));
+    EXPECT_FALSE(card->findChild<QPushButton*>()->isEnabled());
+
+    signIn();
+    ASSERT_EQ(api->lists.calls.size(), 1);
+    EXPECT_TRUE(texts().contains(QStringLiteral("正在加载…")));
+    EXPECT_TRUE(card->findChild<QPushButton*>()->isEnabled());
+    answerList({ source(1, QStringLiteral("web"), QStringLiteral("A"), QString(), QStringLiteral("active")),
+        source(2, QStringLiteral("web"), QStringLiteral("B"), QString(), QStringLiteral("active")) });
+    EXPECT_FALSE(texts().contains(QStringLiteral("正在加载…")));
+
+    listChanged.timeout({});
+    ASSERT_EQ(api->lists.calls.size(), 2);
+    settleWidgets();
+    EXPECT_FALSE(texts().contains(QStringLiteral("正在加载…")));
+    api->lists.fail(1, InputSourceAPIError::transport(QStringLiteral("offline")));
+    settleWidgets();
+    const QString offline = InputSourceAPIError::transport(QStringLiteral("offline")).errorDescription();
+    EXPECT_EQ(label(QStringLiteral("error"))->text(), offline);
+    EXPECT_EQ(label(QStringLiteral("error"))->palette().color(QPalette::WindowText), WindowTheme::orange());
+    EXPECT_EQ(revokeButtons().size(), 2u);
+
+    revokeButtons()[0]->click();
+    settleWidgets();
+    EXPECT_EQ(busyRows(), 1);
+    revokeButtons()[0]->click();
+    settleWidgets();
+    EXPECT_EQ(api->revokedIDs, (QList<qint64>{1, 2}));
+    EXPECT_EQ(card->viewModel().revokingID.value(), 2);
+    api->revocations.answer(0, true);
+    settleWidgets();
+    EXPECT_EQ(busyRows(), 0);
+    EXPECT_FALSE(label(QStringLiteral("error"))->isVisibleTo(card.get()));
+    EXPECT_FALSE(texts().contains(QStringLiteral("A")));
+    api->revocations.fail(1, InputSourceAPIError::missingToken());
+    settleWidgets();
+    EXPECT_TRUE(texts().contains(QStringLiteral("B")));
+    EXPECT_EQ(label(QStringLiteral("error"))->text(), InputSourceAPIError::missingToken().errorDescription());
+    EXPECT_EQ(api->lists.calls.size(), 2) << "a revocation reloads nothing";
+
+    auth->succeed(FakeAuthAPI::Op::logout);
+    runBlocking(session->logout());
+    settleWidgets();
+    EXPECT_EQ(api->lists.calls.size(), 2);
+    EXPECT_TRUE(texts().contains(QStringLiteral("尚未绑定输入源，点击右上角添加")));
+    EXPECT_FALSE(label(QStringLiteral("error"))->isVisibleTo(card.get()));
+    EXPECT_FALSE(card->findChild<QPushButton*>()->isEnabled());
+}
+
+// The add button opens the sheet with a client of its own; closing the
+// sheet reloads the card.
+TEST_F(InputSourceCardTest, ClosingThePairingSheetReloadsTheCard)
+{
+    signIn();
+    openCard();
+    answerList({});
+    card->findChild<QPushButton*>()->click();
+    settleWidgets();
+    ASSERT_NE(card->openSheet(), nullptr);
+    EXPECT_EQ(sheetAPI->pairings.calls.size(), 1);
+    EXPECT_EQ(api->lists.calls.size(), 1);
+    card->openSheet()->reject();
+    settleWidgets();
+    EXPECT_EQ(api->lists.calls.size(), 2);
+    EXPECT_EQ(card->openSheet(), nullptr);
+}
+
+} // namespace
+} // namespace vellamor::test

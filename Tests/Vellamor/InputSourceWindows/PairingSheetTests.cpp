@@ -1,0 +1,174 @@
+#include "FakeInputSourceAPI.h"
+#include "ManualSteadyClock.h"
+#include "QRCodeScan.h"
+#include "QtPrinters.h"
+#include "WaitUntil.h"
+#include "WidgetRendering.h"
+
+#include "InputSourceWindows/PairingSheet.h"
+#include "InputSources/InputSourceAPI.h"
+#include "Windows/WindowTheme.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+#include <gmock/gmock.h>
+
+#include <array>
+
+namespace vellamor::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+InputSource source(qint64 id, const QString& status)
+{
+    InputSource found;
+    found.id = id;
+    found.kind = QStringLiteral("web");
+    found.status = status;
+    return found;
+}
+
+// The sheet on screen over a scripted client, on a clock the test moves.
+class PairingSheetTest : public ::testing::Test {
+protected:
+    PairingSheetTest() { sheet->show(); }
+    ~PairingSheetTest() override
+    {
+        sheet.reset();
+        api->failWaiting();
+        settleWidgets();
+    }
+
+    void advance(std::chrono::milliseconds by)
+    {
+        now = Date(now.secondsSince1970() + double(by.count()) / 1000);
+        clock.advance(by);
+        settleWidgets();
+    }
+    void answerPairing(const QString& code, double expiresIn)
+    {
+        ASSERT_TRUE(waitUntil([&] { return !api->pairings.calls.isEmpty(); }));
+        const QUrl base(QStringLiteral("https://pair.example.com/app?x=1"));
+        api->pairings.answer(api->pairings.calls.size() - 1,
+                             PairingInfo{code, Date(now.secondsSince1970() + expiresIn),
+                                         InputSourceAPI::buildQRURL(code, base)});
+        settleWidgets();
+    }
+    QLabel* label(const QString& name) { return sheet->findChild<QLabel*>(name); }
+    QPushButton* button(const QString& text)
+    {
+        for (QPushButton* found : sheet->findChildren<QPushButton*>()) {
+            if (found->text() == text)
+                return found;
+        }
+        return nullptr;
+    }
+    // What a scanner reads from the code as the sheet draws it.
+    QString scanned()
+    {
+        return scannedQRCode(
+            renderView(*sheet->findChild<QWidget*>(QStringLiteral("qrCode")), QStringLiteral("pairing-qr")));
+    }
+
+    Date now = Date::fromUnixSeconds(1'800'000'000);
+    ManualSteadyClock clock;
+    std::shared_ptr<FakeInputSourceAPI> api = std::make_shared<FakeInputSourceAPI>();
+    std::unique_ptr<PairingSheet> sheet =
+        std::make_unique<PairingSheet>(api, clock.sleeper(), [this] { return now; });
+};
+
+// The code as shown, the countdown at once and one tick later, and the QR
+// code read back by a scanner as the exact pairing address.
+TEST_F(PairingSheetTest, TheCodeItsCountdownAndItsQRCodeShowAsTheyShould)
+{
+    struct Case {
+        QString code;
+        double expiresIn;
+        QString shownCode;
+        QString first;
+        QString afterATick;
+    };
+    const QString expired = QStringLiteral("二维码已过期，请点击取消后重新添加");
+    const std::array cases {
+        Case { QStringLiteral("123456"), 61.5, QStringLiteral("配对码 123 456"),
+            QStringLiteral("二维码有效期 1 分 1 秒"), QStringLiteral("二维码有效期 1 分 0 秒") },
+        Case { QStringLiteral("👍🏽12345"), 59.9, QStringLiteral("配对码 👍🏽12 345"),
+            QStringLiteral("二维码有效期 59 秒"), QStringLiteral("二维码有效期 58 秒") },
+        Case { QStringLiteral("a b&c=d/é?#%+"), 0.9, QStringLiteral("配对码 a b&c=d/é?#%+"), expired, expired },
+        Case { QStringLiteral("12345"), -5, QStringLiteral("配对码 12345"), expired, expired },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code.toStdString());
+        answerPairing(c.code, c.expiresIn);
+        EXPECT_EQ(label(QStringLiteral("pairingCode"))->text(), c.shownCode);
+        EXPECT_EQ(label(QStringLiteral("expiry"))->text(), c.first);
+        EXPECT_EQ(
+            scanned(), InputSourceAPI::buildQRURL(c.code, QUrl(QStringLiteral("https://pair.example.com/app?x=1"))));
+        advance(1s);
+        EXPECT_EQ(label(QStringLiteral("expiry"))->text(), c.afterATick);
+        EXPECT_EQ(label(QStringLiteral("expiry"))->palette().color(QPalette::WindowText),
+            c.afterATick == expired ? WindowTheme::red() : WindowTheme::secondary());
+        EXPECT_TRUE(button(QStringLiteral("我已扫码完成"))->isEnabled());
+        // Another code: "重试" is only offered after a failure.
+        sheet->viewModel().load();
+        settleWidgets();
+        EXPECT_FALSE(button(QStringLiteral("我已扫码完成"))->isEnabled());
+    }
+}
+
+TEST_F(PairingSheetTest, AFailureOffersARetryAndDoneOnlyOnceACodeShows)
+{
+    ASSERT_TRUE(waitUntil([&] { return api->pairings.calls.size() == 1; }));
+    api->pairings.fail(0, InputSourceAPIError::missingToken());
+    settleWidgets();
+    EXPECT_EQ(label(QStringLiteral("failure"))->text(), InputSourceAPIError::missingToken().errorDescription());
+    EXPECT_FALSE(button(QStringLiteral("我已扫码完成"))->isEnabled());
+    renderView(*sheet, QStringLiteral("pairing-sheet-failed"));
+    button(QStringLiteral("重试"))->click();
+    settleWidgets();
+    ASSERT_EQ(api->pairings.calls.size(), 2);
+    EXPECT_FALSE(label(QStringLiteral("failure"))->isVisibleTo(sheet.get()));
+    answerPairing(QStringLiteral("654321"), 300);
+    EXPECT_TRUE(button(QStringLiteral("我已扫码完成"))->isEnabled());
+    renderView(*sheet, QStringLiteral("pairing-sheet-ready"));
+}
+
+// The sources of the first list are the baseline, whatever they count;
+// failures and sources that come and go do not close the sheet, a new one
+// does, and the polling ends with it. The code is never answered: the
+// polling runs in every phase.
+TEST_F(PairingSheetTest, OnlyASourceNotInTheFirstListClosesTheSheet)
+{
+    int finished = 0;
+    QObject::connect(sheet.get(), &QDialog::finished, [&finished] { ++finished; });
+    const auto answerList = [&](const QList<InputSource>& sources) {
+        ASSERT_TRUE(waitUntil([&] { return !api->lists.calls.isEmpty(); }));
+        api->lists.answer(api->lists.calls.size() - 1, sources);
+        settleWidgets();
+    };
+    answerList({ source(1, QStringLiteral("active")), source(2, QStringLiteral("pending")),
+        source(3, QStringLiteral("revoked")) });
+    EXPECT_EQ(api->lists.calls.size(), 1);
+    advance(2s);
+    ASSERT_EQ(api->lists.calls.size(), 2);
+    api->lists.fail(1, InputSourceAPIError::transport(QStringLiteral("offline")));
+    settleWidgets();
+    advance(2s);
+    answerList({ source(1, QStringLiteral("active")), source(2, QStringLiteral("revoked")) });
+    EXPECT_TRUE(sheet->isVisible());
+    advance(2s);
+    answerList({ source(1, QStringLiteral("active")), source(4, QStringLiteral("revoked")) });
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(api->lists.calls.size(), 4);
+    advance(2s);
+    answerList({ source(1, QStringLiteral("active")), source(5, QStringLiteral("pending")) });
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_EQ(finished, 1);
+    advance(10s);
+    EXPECT_EQ(api->lists.calls.size(), 5);
+}
+
+} // namespace
+} // namespace vellamor::test
