@@ -17,7 +17,7 @@ using test::errorOf;
 namespace {
 
 const QUrl kBase(QStringLiteral("https://api.example.test/prefix"));
-const Date kWhole = *Date::fromIso8601(u"2026-03-01T08:15:42Z");
+const Date kWholeSecond = *Date::fromIso8601(u"2026-03-01T08:15:42Z");
 const QString kOffline = QStringLiteral("Connection refused");
 // Stands for an answer that has no HTTP status at all.
 constexpr int kNotHTTP = 0;
@@ -41,12 +41,12 @@ QByteArray backendHistory(qint64 id)
 
 HistoryItem historyItem(qint64 id, const QString& raw)
 {
-    return HistoryItem{id, raw, {}, {}, {}, 0, {}, kWhole};
+    return HistoryItem{id, raw, {}, {}, {}, 0, {}, kWholeSecond};
 }
 
 DictEntry dictEntry(qint64 id, const QString& term)
 {
-    return DictEntry{id, term, {}, {}, kWhole, kWhole};
+    return DictEntry{id, term, {}, {}, kWholeSecond, kWholeSecond};
 }
 
 template<typename Entry>
@@ -307,7 +307,7 @@ TEST_F(DataSyncAPITest, OfflineChangesToServerRecordsAreRefusedNotFaked)
 
     EXPECT_THROW(runBlocking(api.deleteHistoryRemotely(7)), NetworkError);
     EXPECT_THROW(
-        runBlocking(api.appendHistory(QStringLiteral("C"), {}, {}, std::nullopt, std::nullopt, kWhole)), NetworkError);
+        runBlocking(api.appendHistory(QStringLiteral("C"), {}, {}, std::nullopt, std::nullopt, kWholeSecond)), NetworkError);
     EXPECT_THROW(runBlocking(api.syncHistorySince(0, 200)), NetworkError);
     EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(QStringLiteral("尚未同步")));
     EXPECT_TRUE(warnings().isEmpty());

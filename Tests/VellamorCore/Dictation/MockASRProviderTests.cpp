@@ -19,14 +19,14 @@ namespace {
 
 using Events = std::vector<ASRStreamEvent>;
 
-QString q(const char* text)
+QString str(const char* text)
 {
     return QString::fromUtf8(text);
 }
 
 ASRSessionConfig anyConfig()
 {
-    return ASRSessionConfig(QUrl(q("wss://h/v1/session")), q("zh"), q("chat"), q("s"), true, std::nullopt,
+    return ASRSessionConfig(QUrl(str("wss://h/v1/session")), str("zh"), str("chat"), str("s"), true, std::nullopt,
                             std::nullopt);
 }
 
@@ -51,7 +51,7 @@ std::shared_ptr<bool> watchAbandoned(const AudioFrameStream& audio)
 }
 
 const ASRStreamEvent kReady = ASRStreamEvent::ready();
-const ASRStreamEvent kDone = ASRStreamEvent::done();
+const ASRStreamEvent kDoneEvent = ASRStreamEvent::done();
 
 // Lets the drains that a test cancelled end before the next test.
 class MockASRProviderTest : public ::testing::Test {
@@ -70,17 +70,17 @@ TEST_F(MockASRProviderTest, NormalSessionAnswersOnItsTimeline)
     sinceStop.start();
     auto stopping = mock->stop();
 
-    EXPECT_EQ(runBlocking(events.next()), ASRStreamEvent::final(q("hello world")));
+    EXPECT_EQ(runBlocking(events.next()), ASRStreamEvent::final(str("hello world")));
     EXPECT_GE(sinceStop.elapsed(), 199);
-    EXPECT_EQ(runBlocking(events.next()), ASRStreamEvent::polish(q("hello world")));
+    EXPECT_EQ(runBlocking(events.next()), ASRStreamEvent::polish(str("hello world")));
     EXPECT_GE(sinceStop.elapsed(), 299);
     runBlocking(std::move(stopping));
-    EXPECT_EQ(eventsOf(events), Events{kDone});
+    EXPECT_EQ(eventsOf(events), Events{kDoneEvent});
 }
 
 TEST_F(MockASRProviderTest, CancelDuringThePausesEndsTheStreamAtOnce)
 {
-    MockASRProvider mock(q("a"), std::nullopt, MockASRProvider::Timing{300ms, 50ms});
+    MockASRProvider mock(str("a"), std::nullopt, MockASRProvider::Timing{300ms, 50ms});
     const ASREventStream events = runBlocking(mock.stream(anyConfig(), AudioFrameStream()));
     auto stopping = mock.stop();
     runEventLoopFor(10ms);
@@ -93,7 +93,7 @@ TEST_F(MockASRProviderTest, CancelDuringThePausesEndsTheStreamAtOnce)
 
 TEST_F(MockASRProviderTest, NewStreamEndsThePreviousOneAndItsDrain)
 {
-    MockASRProvider mock(q("a"), std::nullopt, MockASRProvider::Timing{1ms, 1ms});
+    MockASRProvider mock(str("a"), std::nullopt, MockASRProvider::Timing{1ms, 1ms});
     AudioFrameStream firstAudio;
     const auto firstAbandoned = watchAbandoned(firstAudio);
     const ASREventStream first = runBlocking(mock.stream(anyConfig(), firstAudio));
@@ -110,7 +110,7 @@ TEST_F(MockASRProviderTest, NewStreamEndsThePreviousOneAndItsDrain)
 // stop() must leave its stream and drain alone, so it can still be stopped.
 TEST_F(MockASRProviderTest, StopRacingANewStreamLeavesTheNewSessionIntact)
 {
-    MockASRProvider mock(q("a"), q("A."), MockASRProvider::Timing{100ms, 20ms});
+    MockASRProvider mock(str("a"), str("A."), MockASRProvider::Timing{100ms, 20ms});
     const ASREventStream oldEvents = runBlocking(mock.stream(anyConfig(), AudioFrameStream()));
     auto oldStop = mock.stop();
     runEventLoopFor(5ms);
@@ -131,7 +131,7 @@ TEST_F(MockASRProviderTest, StopRacingANewStreamLeavesTheNewSessionIntact)
     EXPECT_FALSE(*newAbandoned);
     runBlocking(std::move(newStop));
     EXPECT_EQ(eventsOf(newEvents),
-              (Events{kReady, ASRStreamEvent::final(q("a")), ASRStreamEvent::polish(q("A.")), kDone}));
+              (Events{kReady, ASRStreamEvent::final(str("a")), ASRStreamEvent::polish(str("A.")), kDoneEvent}));
     EXPECT_TRUE(waitUntil([&] { return *newAbandoned; }));
 }
 
@@ -147,7 +147,7 @@ TEST_F(MockASRProviderTest, CancelledCallerGetsEveryEventWithoutThePauses)
     runBlocking(mock.stop(caller.get_token()));
     EXPECT_LT(clock.elapsed(), 1000);
     EXPECT_EQ(eventsOf(events),
-              (Events{kReady, ASRStreamEvent::final(QString()), ASRStreamEvent::polish(QString()), kDone}));
+              (Events{kReady, ASRStreamEvent::final(QString()), ASRStreamEvent::polish(QString()), kDoneEvent}));
 }
 
 TEST_F(MockASRProviderTest, SelectedOnlyByTheExactValueOne)
@@ -162,7 +162,7 @@ TEST_F(MockASRProviderTest, SelectedOnlyByTheExactValueOne)
     for (const auto& c : cases) {
         QProcessEnvironment environment;
         if (c.value)
-            environment.insert(q("VELLAMOR_MOCK_ASR"), q(*c.value));
+            environment.insert(str("VELLAMOR_MOCK_ASR"), str(*c.value));
         EXPECT_EQ(MockASRProvider::isSelected(environment), c.selected) << (c.value ? *c.value : "<unset>");
     }
 }

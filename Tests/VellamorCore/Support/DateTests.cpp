@@ -19,8 +19,8 @@ void PrintTo(const Date& date, std::ostream* os)
 
 namespace {
 constexpr qint64 kTwo53 = 9007199254740992LL;
-constexpr qint64 kMax = std::numeric_limits<qint64>::max();
-constexpr qint64 kMin = std::numeric_limits<qint64>::min();
+constexpr qint64 kInt64Max = std::numeric_limits<qint64>::max();
+constexpr qint64 kInt64Min = std::numeric_limits<qint64>::min();
 } // namespace
 
 TEST(Date, ConversionsTruncateTowardZeroAndSaturate)
@@ -46,9 +46,9 @@ TEST(Date, ConversionsTruncateTowardZeroAndSaturate)
         { -4.095, -4, -4095, -4095000 },
         // 1 - 2^-53 is not the conversion of any millisecond count.
         { 1.0 - std::ldexp(1.0, -53), 0, 999, 999999 },
-        { 9.2e18, 9200000000000000000, kMax, kMax },
-        { -1e300, kMin, kMin, kMin },
-        { std::numeric_limits<double>::infinity(), kMax, kMax, kMax },
+        { 9.2e18, 9200000000000000000, kInt64Max, kInt64Max },
+        { -1e300, kInt64Min, kInt64Min, kInt64Min },
+        { std::numeric_limits<double>::infinity(), kInt64Max, kInt64Max, kInt64Max },
         { std::numeric_limits<double>::quiet_NaN(), 0, 0, 0 },
     };
     for (const Case& c : cases) {
