@@ -245,9 +245,13 @@ TEST_F(HistorySyncEngineTest, StopCancelsEveryUploadAndLateOnesLeaveTheNextStart
     ASSERT_TRUE(test::waitUntil([&] { return api->calls.count(upload) == 1; }));
     engine->stop();
     engine->start();
+    // Registered before the old loop has heard of its stop.
+    engine->enqueueAppend(pending);
     EXPECT_TRUE(test::waitUntil([&] { return api->calls.count(upload) == 2; }));
     test::runEventLoopFor(10ms);
     engine->enqueueAppend(pending);
+    // The engine asks its store before it uploads, which answers on a later turn.
+    test::runEventLoopFor(10ms);
     EXPECT_EQ(api->calls.count(upload), 2);
     api->release();
     test::runEventLoopFor(10ms);
