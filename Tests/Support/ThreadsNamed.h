@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QString>
+
+namespace vellamor::test {
+
+// How many of this process's threads carry `name` (as pthread_setname_np
+// set it): a worker's thread ends with its owner, which may be held by a
+// task still waiting on that worker.
+inline int threadsNamed(const QString& name)
+{
+    int count = 0;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+        if (comm.open(QIODevice::ReadOnly) && QString::fromUtf8(comm.readAll()).trimmed() == name)
+            ++count;
+    }
+    return count;
+}
+
+} // namespace vellamor::test
