@@ -2,6 +2,7 @@
 
 #include "Auth/AuthState.h"
 #include "Support/Async/Published.h"
+#include "Windows/ProminentButton.h"
 
 #include <QWidget>
 
@@ -10,7 +11,6 @@
 namespace vellamor {
 
 class AuthSessionObserver;
-class ProminentButton;
 class SymbolView;
 class ThemedLabel;
 

@@ -35,7 +35,6 @@
 #include "SettingsWindow/SettingsWindowController.h"
 #include "SettingsWindow/ThemeManager.h"
 #include "Support/Async/RunBlocking.h"
-#include "Windows/ProminentButton.h"
 
 #include <QAbstractButton>
 #include <QLabel>
