@@ -83,6 +83,7 @@ protected:
         ASSERT_TRUE(server_.listen(0));
         qputenv("VELLAMOR_API_URL", server_.baseURL().toString().toUtf8());
         qputenv("VELLAMOR_WS_URL", AppConfig::toWebSocketURL(server_.baseURL()).toString().toUtf8());
+        qputenv("VELLAMOR_PAIR_URL", server_.baseURL().toString().toUtf8());
         // The guide would open a window of its own over the target.
         UserDefaults::standard()->setBool(SettingsStore::standardKey() + QStringLiteral(".onboarded"), true);
     }
