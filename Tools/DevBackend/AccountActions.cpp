@@ -56,9 +56,7 @@ std::shared_ptr<AccountActions> AccountActions::install(DevServer& server)
     auto state = std::make_shared<AccountActions>();
     state->server_ = &server;
     server.setUserLookup([state](const QString& token) { return state->userOf(token); });
-    server.setStatePart(QStringLiteral("accounts"),
-        DevServer::StatePart { [state] { return state->saveState(); },
-            [state](const QJsonObject& saved) { return state->restoreState(saved); } });
+    server.setStatePart(QStringLiteral("accounts"), DevServer::statePartOf(state));
     for (const QString& name : actionNames)
         server.registerAction(name, [state](const ApiCall& call) { return state->handle(call); });
     server.registerAction(QStringLiteral("dev.auth.configure"),

@@ -169,9 +169,7 @@ DevDataSync* DevDataSync::install(DevServer& server)
     for (const QString& name : actions)
         server.registerAction(name, [state](const ApiCall& call) { return state->handle(call); });
     connect(&server, &DevServer::recordsReset, state, &DevDataSync::reset);
-    server.setStatePart(QStringLiteral("data"),
-        DevServer::StatePart { [state] { return state->saveState(); },
-            [state](const QJsonObject& saved) { return state->restoreState(saved); } });
+    server.setStatePart(QStringLiteral("data"), DevServer::statePartOf(state));
     return state;
 }
 

@@ -120,9 +120,7 @@ DevInputSources* DevInputSources::install(DevServer& server)
         endpoint->accept(socket, head);
     });
     connect(&server, &DevServer::recordsReset, endpoint, &SourceCommandEndpoint::clearRecords);
-    server.setStatePart(QStringLiteral("input_sources"),
-        DevServer::StatePart { [state] { return state->saveState(); },
-            [state](const QJsonObject& saved) { return state->restoreState(saved); } });
+    server.setStatePart(QStringLiteral("input_sources"), DevServer::statePartOf(state));
     return state;
 }
 

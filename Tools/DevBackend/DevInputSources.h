@@ -91,6 +91,9 @@ public:
     bool sendText(const QString& sourceToken, const QString& text);
     bool announce(const QString& sourceToken);
 
+    QJsonObject saveState() const;
+    bool restoreState(const QJsonObject& saved);
+
 private:
     struct Pairing {
         QString account;
@@ -99,9 +102,6 @@ private:
     };
 
     explicit DevInputSources(DevServer& server);
-
-    QJsonObject saveState() const;
-    bool restoreState(const QJsonObject& saved);
 
     ApiReply handle(const ApiCall& call);
     ApiReply handlePhone(const ApiCall& call);

@@ -83,6 +83,13 @@ public:
     };
     // Registering a name again replaces its part.
     void setStatePart(const QString& name, StatePart part) { stateParts_.insert(name, std::move(part)); }
+    // The part of a service with saveState() and restoreState(), reached through `holder`.
+    template<typename Holder>
+    static StatePart statePartOf(Holder holder)
+    {
+        return StatePart{[holder] { return holder->saveState(); },
+                         [holder](const QJsonObject& saved) { return holder->restoreState(saved); }};
+    }
     const QMap<QString, StatePart>& stateParts() const { return stateParts_; }
 
     void script(ScriptedAnswer answer);

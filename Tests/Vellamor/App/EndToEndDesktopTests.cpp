@@ -1,5 +1,6 @@
 #include "AccessibleApp.h"
 #include "DesktopTest.h"
+#include "BrowserRequest.h"
 #include "QRCodeScan.h"
 #include "TextTarget.h"
 #include "WaitUntil.h"
@@ -555,17 +556,7 @@ TEST_F(EndToEndTest, TheAccountPagePairsAPhoneThroughItsQRCode)
         10s));
     // The browser: a GET, then the form posted as it encodes one.
     const auto browse = [](const QUrl& url, const QList<std::pair<QString, QString>>& form = {}) {
-        HTTPRequest request;
-        request.url = url;
-        if (!form.isEmpty()) {
-            QByteArrayList fields;
-            for (const auto& [name, value] : form)
-                fields.append(name.toUtf8() + '=' + QUrl::toPercentEncoding(value));
-            request.method = QStringLiteral("POST");
-            request.headers.set(QStringLiteral("Content-Type"), QStringLiteral("application/x-www-form-urlencoded"));
-            request.body = fields.join('&');
-        }
-        const HTTPResult result = runBlocking(AuthedSession::shared()->data(request));
+        const HTTPResult result = runBlocking(AuthedSession::shared()->data(browserRequest(url, form)));
         return std::pair { result.response, QString::fromUtf8(result.data) };
     };
     const auto [formAnswer, form] = browse(QUrl(address));

@@ -3,6 +3,7 @@
 #include "Networking/AuthedSession.h"
 #include "Support/Async/RunBlocking.h"
 
+#include "BrowserRequest.h"
 #include "LiveServerFixture.h"
 #include "WaitUntil.h"
 
@@ -120,21 +121,11 @@ struct Backend {
         return { std::move(socket), frames };
     }
 
-    // A browser's request for a page; redirects on the same origin are followed.
+    // A browser's request for a page, or its post of a form; redirects on
+    // the same origin are followed.
     HTTPResult browse(const QString& target, const QList<std::pair<QString, QString>>& form = {}) const
     {
-        HTTPRequest request;
-        request.url = server.baseURL().resolved(QUrl(target));
-        if (!form.isEmpty()) {
-            // As a browser encodes a form: a "+" of a value goes as "%2B".
-            QByteArrayList fields;
-            for (const auto& [name, value] : form)
-                fields.append(name.toUtf8() + '=' + QUrl::toPercentEncoding(value));
-            request.method = QStringLiteral("POST");
-            request.headers.set(QStringLiteral("Content-Type"), QStringLiteral("application/x-www-form-urlencoded"));
-            request.body = fields.join('&');
-        }
-        return runBlocking(session->data(request));
+        return runBlocking(session->data(test::browserRequest(server.baseURL().resolved(QUrl(target)), form)));
     }
 
     DevServer server;
