@@ -3,8 +3,8 @@
 #include "AccountWindows/RelativeTimeText.h"
 #include "Auth/AuthSessionObserver.h"
 #include "Windows/PaintKit.h"
+#include "Windows/ProminentButton.h"
 #include "Windows/RowDivider.h"
-#include "Windows/SymbolButton.h"
 #include "Windows/SymbolView.h"
 #include "Windows/ThemedLabel.h"
 #include "Windows/ViewKit.h"
@@ -75,14 +75,9 @@ InputSourceCard::InputSourceCard(WindowServices::Factory<InputSourceAPIProtocol>
     titles->addWidget(captionLabel(QStringLiteral("手机浏览器扫码后可将语音直接插入到当前光标位置"), this));
     header->addLayout(titles);
     header->addStretch();
-    add_ = new SymbolButton(
-        QStringLiteral("plus"), QStringLiteral("添加输入源"), 10, [] { return QColor(Qt::white); }, this);
-    add_->setFont(WindowTheme::captionFont());
-    QPalette prominent = add_->palette();
-    prominent.setColor(QPalette::Button, WindowTheme::accent());
-    prominent.setColor(QPalette::ButtonText, Qt::white);
-    add_->setPalette(prominent);
-    add_->setAutoDefault(false);
+    auto* add = new ProminentButton(QStringLiteral("添加输入源"), this);
+    add->setSymbol(QStringLiteral("plus"), 10);
+    add_ = add;
     header->addWidget(add_, 0, Qt::AlignTop);
     layout->addLayout(header);
     connect(add_, &QPushButton::clicked, this, &InputSourceCard::presentSheet);

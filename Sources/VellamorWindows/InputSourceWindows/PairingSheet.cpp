@@ -1,6 +1,7 @@
 #include "InputSourceWindows/PairingSheet.h"
 
 #include "Windows/PaintKit.h"
+#include "Windows/ProminentButton.h"
 #include "Windows/RowDivider.h"
 #include "Windows/SymbolView.h"
 #include "Windows/ThemedLabel.h"
@@ -104,8 +105,7 @@ PairingSheet::PairingSheet(std::shared_ptr<InputSourceAPIProtocol> api, SleepFun
     auto* footer = new QHBoxLayout();
     auto* cancel = new QPushButton(QStringLiteral("取消"), this);
     cancel->setAutoDefault(false);
-    done_ = new QPushButton(QStringLiteral("我已扫码完成"), this);
-    done_->setAutoDefault(false);
+    done_ = new ProminentButton(QStringLiteral("我已扫码完成"), this);
     done_->setDefault(true);
     footer->addWidget(cancel);
     footer->addStretch();
