@@ -10,7 +10,7 @@ namespace vellamor::test {
 
 // Long enough for a sanitized build on a machine loaded far past its cores:
 // running out of it means a hang, not a slow answer.
-inline constexpr std::chrono::milliseconds hangCeiling {30000};
+inline constexpr std::chrono::milliseconds hangCeiling{30000};
 
 // Runs the event loop until `condition` holds (checked every millisecond) or
 // the time is up; returns whether it held. For tests only.
