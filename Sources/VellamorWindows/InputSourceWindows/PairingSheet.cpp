@@ -62,13 +62,13 @@ private:
 
 namespace {
 
-// A state of the sheet: its content centred horizontally, from the top.
+// A state of the sheet: a column from the top, as wide as the sheet, so
+// that wrapped text has its width; the items centre themselves.
 QVBoxLayout* stateColumn(QWidget* page, int spacing)
 {
     auto* column = new QVBoxLayout(page);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(spacing);
-    column->setAlignment(Qt::AlignHCenter);
     return column;
 }
 
@@ -152,6 +152,7 @@ void PairingSheet::buildReadyPage()
     ready->addWidget(code_, 0, Qt::AlignHCenter);
     expiry_ = captionLabel(QString(), ready_);
     expiry_->setObjectName(QStringLiteral("expiry"));
+    expiry_->setTextFormat(Qt::PlainText);
     ready->addWidget(expiry_, 0, Qt::AlignHCenter);
     ready->addStretch();
 }
