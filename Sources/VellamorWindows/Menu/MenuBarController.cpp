@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QKeySequence>
+#include <QMessageBox>
 
 namespace vellamor {
 
@@ -26,6 +27,7 @@ MenuBarController::~MenuBarController()
 {
     // The icon goes first: it refers to the menu.
     delete item_;
+    delete helpAlert_;
 }
 
 void MenuBarController::install()
@@ -214,6 +216,21 @@ void MenuBarController::didShowHelp()
 {
     if (auto callback = onShowHelp)
         callback();
+}
+
+void MenuBarController::showHelpNotOpened(const QUrl& address)
+{
+    if (!helpAlert_) {
+        helpAlert_
+            = new QMessageBox(QMessageBox::Warning, QStringLiteral("Vellamor"), QStringLiteral("无法打开帮助页面"));
+        helpAlert_->setInformativeText(
+            QStringLiteral("系统没能用浏览器打开它。请复制下面的地址，在浏览器中打开：\n") + address.toString());
+        helpAlert_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        helpAlert_->setAttribute(Qt::WA_DeleteOnClose);
+        helpAlert_->show();
+    }
+    helpAlert_->raise();
+    helpAlert_->activateWindow();
 }
 
 void MenuBarController::didQuit()

@@ -8,6 +8,7 @@
 #include "Onboarding/OnboardingStyle.h"
 #include "Onboarding/OnboardingSuccessPage.h"
 #include "Onboarding/OnboardingWelcomePage.h"
+#include "Windows/FixedDialog.h"
 #include "Windows/PaintKit.h"
 #include "Windows/RowDivider.h"
 #include "Windows/SymbolView.h"
@@ -34,7 +35,7 @@ constexpr int stepAnimationMs = 220;
 
 OnboardingWindow::OnboardingWindow(OnboardingViewModel& vm, const QString& hotkeyName, Callbacks callbacks,
                                    QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    : QWidget(parent, Qt::Window)
     , vm_(vm)
     , hotkeyName_(hotkeyName)
     , callbacks_(std::move(callbacks))
@@ -47,6 +48,7 @@ OnboardingWindow::OnboardingWindow(OnboardingViewModel& vm, const QString& hotke
     , poll_(new QTimer(this))
 {
     setWindowTitle(QStringLiteral("欢迎使用 Vellamor"));
+    setFixedDialogFrame(*this);
     setFixedSize(windowSize);
 
     auto* column = new QVBoxLayout(this);
