@@ -71,7 +71,7 @@ void MenuBarController::buildMenu()
     microphoneMenu_ = new QMenu(QStringLiteral("麦克风"), &menu_);
     menu_.addMenu(microphoneMenu_);
     connect(microphoneMenu_, &QMenu::triggered, this, &MenuBarController::didSelectMicrophone);
-    // Command-key equivalents of the original become Ctrl; they work while the menu is open.
+    // Shortcuts on Ctrl; they work while the menu is open.
     menu_.addAction(QStringLiteral("开始录音"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_R), this,
                     &MenuBarController::didToggleRecord);
     menu_.addAction(QStringLiteral("打开设置…"), QKeySequence(Qt::CTRL | Qt::Key_Comma), this,
