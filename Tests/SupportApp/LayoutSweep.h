@@ -10,7 +10,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRgb>
+#include <QTextDocument>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace vellamor::test {
@@ -77,6 +80,21 @@ inline Ink inkOf(const QImage& image)
     return ink;
 }
 
+// WCAG's contrast ratio of two colours, 1 to 21.
+inline double contrastRatio(QRgb a, QRgb b)
+{
+    const auto luminance = [](QRgb colour) {
+        const auto channel = [](int value) {
+            const double c = value / 255.0;
+            return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(qRed(colour)) + 0.7152 * channel(qGreen(colour)) + 0.0722 * channel(qBlue(colour));
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 inline bool showsText(QWidget* widget)
 {
     if (auto* button = qobject_cast<QAbstractButton*>(widget))
@@ -133,6 +151,61 @@ inline QStringList layoutFaults(QWidget& window)
             if (disabled == enabled)
                 faults.append(QStringLiteral("disabled looks enabled: ") + describe(widget));
         }
+    }
+    return faults;
+}
+
+// The shown buttons of `window` titled with one of `titles`.
+inline QList<QAbstractButton*> buttonsTitled(QWidget& window, const QStringList& titles)
+{
+    QList<QAbstractButton*> found;
+    for (QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+        if (button->isVisibleTo(&window) && titles.contains(button->text()))
+            found.append(button);
+    }
+    return found;
+}
+
+// What keeps `buttons`, which the design calls prominent, from reading as
+// such, each drawn enabled: a coloured ground (not a plain button's grey)
+// under lighter text and symbol at 4.5:1 or better. The corners, where what
+// lies behind shows, are left out. One line per fault.
+inline QStringList prominentFaults(const QList<QAbstractButton*>& buttons)
+{
+    using namespace layoutSweep;
+    settleWidgets();
+    QStringList faults;
+    for (QAbstractButton* button : buttons) {
+        const bool disabled = button->testAttribute(Qt::WA_Disabled);
+        button->setEnabled(true);
+        const QImage image = button->grab().toImage();
+        button->setEnabled(!disabled);
+        const double scale = image.devicePixelRatio();
+        const QRect inner = QRect(QPoint(0, 0), image.size())
+                                .adjusted(qRound(6 * scale), qRound(4 * scale), -qRound(6 * scale), -qRound(4 * scale));
+        const Ink ink = inkOf(image.copy(inner));
+        const double contrast = contrastRatio(ink.ground, ink.colour);
+        if (QColor(ink.ground).hsvSaturation() < 128 || qGray(ink.colour) <= qGray(ink.ground) || contrast < 4.5)
+            faults.append(QStringLiteral("not prominent (%1 on %2, %3:1): ")
+                              .arg(QColor(ink.colour).name(), QColor(ink.ground).name())
+                              .arg(contrast, 0, 'f', 1)
+                + describe(button));
+    }
+    return faults;
+}
+
+// The labels of `window` that show `markup` and would apply it, drawing
+// rich text; the texts of all that show it go to `shown`.
+inline QStringList richTextFaults(QWidget& window, const QString& markup, QStringList& shown)
+{
+    QStringList faults;
+    for (QLabel* label : window.findChildren<QLabel*>()) {
+        if (!label->text().contains(markup))
+            continue;
+        shown.append(label->text());
+        const Qt::TextFormat format = label->textFormat();
+        if (format == Qt::RichText || (format == Qt::AutoText && Qt::mightBeRichText(label->text())))
+            faults.append(QStringLiteral("rich text: ") + layoutSweep::describe(label));
     }
     return faults;
 }

@@ -1,11 +1,14 @@
 #include "AccountActions.h"
 
 #include "DevServer.h"
+#include "StateReader.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace vellamor::devbackend {
@@ -51,6 +54,9 @@ const QStringList AccountActions::actionNames = {
 std::shared_ptr<AccountActions> AccountActions::install(DevServer& server)
 {
     auto state = std::make_shared<AccountActions>();
+    state->server_ = &server;
+    server.setUserLookup([state](const QString& token) { return state->userOf(token); });
+    server.setStatePart(QStringLiteral("accounts"), DevServer::statePartOf(state));
     for (const QString& name : actionNames)
         server.registerAction(name, [state](const ApiCall& call) { return state->handle(call); });
     server.registerAction(QStringLiteral("dev.auth.configure"),
@@ -66,6 +72,84 @@ std::shared_ptr<AccountActions> AccountActions::install(DevServer& server)
 qint64 AccountActions::addUser(const QString& email, const QString& password)
 {
     return createUser(email, password).id;
+}
+
+std::optional<qint64> AccountActions::userOf(const QString& accessToken) const
+{
+    const auto it = accessTokens_.constFind(accessToken);
+    if (it == accessTokens_.constEnd())
+        return std::nullopt;
+    return it->userId;
+}
+
+QJsonObject AccountActions::saveState() const
+{
+    QJsonArray users;
+    for (const User& user : users_) {
+        QJsonObject saved = userJson(user);
+        saved.insert(QStringLiteral("password"), user.password);
+        users.append(saved);
+    }
+    QJsonArray accessTokens;
+    for (auto it = accessTokens_.constBegin(); it != accessTokens_.constEnd(); ++it) {
+        if (it->revoked)
+            continue;
+        accessTokens.append(QJsonObject { { QStringLiteral("token"), it.key() },
+            { QStringLiteral("user_id"), it->userId }, { QStringLiteral("refresh_token"), it->refreshToken },
+            { QStringLiteral("expires_at"), timestamp(it->expiresAt) } });
+    }
+    QJsonArray refreshTokens;
+    for (auto it = refreshTokens_.constBegin(); it != refreshTokens_.constEnd(); ++it) {
+        if (it->live)
+            refreshTokens.append(
+                QJsonObject { { QStringLiteral("token"), it.key() }, { QStringLiteral("user_id"), it->userId } });
+    }
+    return QJsonObject { { QStringLiteral("next_user_id"), nextUserId_ }, { QStringLiteral("users"), users },
+        { QStringLiteral("access_tokens"), accessTokens }, { QStringLiteral("refresh_tokens"), refreshTokens } };
+}
+
+bool AccountActions::restoreState(const QJsonObject& saved)
+{
+    StateReader read;
+    QHash<QString, User> users;
+    for (const QJsonObject& object : read.objects(read.array(saved, QStringLiteral("users")))) {
+        User user;
+        user.id = read.integer(object, QStringLiteral("id"));
+        user.email = read.text(object, QStringLiteral("email"));
+        user.password = read.text(object, QStringLiteral("password"));
+        user.locale = read.text(object, QStringLiteral("locale"));
+        user.createdAt = read.time(object, QStringLiteral("created_at"));
+        user.lastLoginAt = read.optionalTime(object, QStringLiteral("last_login_at"));
+        users.insert(user.email, user);
+    }
+    QHash<QString, AccessToken> accessTokens;
+    for (const QJsonObject& object : read.objects(read.array(saved, QStringLiteral("access_tokens")))) {
+        accessTokens.insert(read.text(object, QStringLiteral("token")),
+            AccessToken { read.integer(object, QStringLiteral("user_id")),
+                read.text(object, QStringLiteral("refresh_token")), read.time(object, QStringLiteral("expires_at")),
+                false });
+    }
+    QHash<QString, RefreshToken> refreshTokens;
+    for (const QJsonObject& object : read.objects(read.array(saved, QStringLiteral("refresh_tokens")))) {
+        refreshTokens.insert(read.text(object, QStringLiteral("token")),
+            RefreshToken { read.integer(object, QStringLiteral("user_id")), true });
+    }
+    qint64 nextUserId = read.optionalInteger(saved, QStringLiteral("next_user_id")).value_or(firstUserId);
+    for (const User& user : std::as_const(users))
+        nextUserId = std::max(nextUserId, user.id + 1);
+    if (!read.ok())
+        return false;
+    users_ = std::move(users);
+    accessTokens_ = std::move(accessTokens);
+    refreshTokens_ = std::move(refreshTokens);
+    nextUserId_ = nextUserId;
+    return true;
+}
+
+void AccountActions::noteStateChanged() const
+{
+    if (server_)
+        Q_EMIT server_->stateChanged();
 }
 
 std::optional<QString> AccountActions::lastCode(const QString& email) const
@@ -251,7 +335,9 @@ AccountActions::User& AccountActions::createUser(const QString& email, const QSt
     user.email = email;
     user.password = password;
     user.createdAt = QDateTime::currentDateTimeUtc();
-    return *users_.insert(email, user);
+    User& created = *users_.insert(email, user);
+    noteStateChanged();
+    return created;
 }
 
 QJsonObject AccountActions::userJson(const User& user)
@@ -279,6 +365,7 @@ QJsonObject AccountActions::issuePair(User& user, bool signIn)
     const QDateTime expiresAt = now.addSecs(accessLifetime_.count());
     accessTokens_.insert(access, AccessToken{user.id, refresh, expiresAt, false});
     refreshTokens_.insert(refresh, RefreshToken{user.id, true});
+    noteStateChanged();
     return QJsonObject{
         {QStringLiteral("access_token"), access},
         {QStringLiteral("refresh_token"), refresh},
@@ -374,6 +461,7 @@ ApiReply AccountActions::refresh(const QString& refreshToken)
     if (it == refreshTokens_.end() || !it->live)
         return ApiReply::failure(40103, QStringLiteral("invalid refresh token"), 401);
     it->live = false;
+    noteStateChanged();
     for (auto& user : users_) {
         if (user.id == it->userId) {
             if (auto refusal = refuseBanned(user.email))
@@ -413,6 +501,7 @@ ApiReply AccountActions::logout(const QString& refreshToken)
             if (token.refreshToken == refreshToken)
                 token.revoked = true;
         }
+        noteStateChanged();
     }
     return ok();
 }

@@ -3,9 +3,10 @@
 #include "ApiAction.h"
 
 #include <QDateTime>
-#include <QJsonObject>
 #include <QHash>
+#include <QJsonObject>
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -31,6 +32,11 @@ class DevServer;
 // - "user.me" {} with "Authorization: Bearer <access token>" → {user}.
 // - "auth.logout" {refresh_token} revokes it and the access tokens issued
 //   with it → {"ok": true}.
+// Accounts and sessions are the state part "accounts" (DevServer::StatePart):
+// users, live refresh tokens and access tokens not revoked, and the next
+// account id, so a restarted server never gives an address another's id.
+// The access tokens also tell the server which account a call is for
+// (DevServer::accountOf).
 // "Mailed" codes (6 digits, valid 10 minutes, single use) are printed on
 // standard output and kept for tests (lastCode). Sign-in pairs carry
 // "access_token", "refresh_token", "access_expire" (now + the access
@@ -91,6 +97,11 @@ public:
 
     ApiReply handle(const ApiCall& call);
 
+    // The user an access token was issued to, expired or revoked alike.
+    std::optional<qint64> userOf(const QString& accessToken) const;
+    QJsonObject saveState() const;
+    bool restoreState(const QJsonObject& saved);
+
 private:
     struct User {
         qint64 id = 0;
@@ -142,6 +153,7 @@ private:
     // A new pair for the user, recorded as a sign-in unless it is a refresh.
     QJsonObject issuePair(User& user, bool signIn);
     std::optional<ApiReply> refuseBanned(const QString& email) const;
+    void noteStateChanged() const;
 
     std::chrono::seconds accessLifetime_{3600};
     std::chrono::milliseconds refreshDelay_{0};
@@ -153,7 +165,10 @@ private:
     QHash<QString, AccessToken> accessTokens_;
     QHash<QString, RefreshToken> refreshTokens_;
     QHash<QString, int> calls_;
-    qint64 nextUserId_ = 1001;
+    qint64 nextUserId_ = firstUserId;
+    QPointer<DevServer> server_;
+
+    static constexpr qint64 firstUserId = 1001;
 };
 
 } // namespace vellamor::devbackend

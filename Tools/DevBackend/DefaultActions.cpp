@@ -1,13 +1,14 @@
 #include "DefaultActions.h"
 
 #include "AccountActions.h"
-#include "DevAccountServices.h"
 #include "AsrSessionEndpoint.h"
+#include "DevAccountServices.h"
 #include "DevAdminLog.h"
 #include "DevDataSync.h"
 #include "DevInputSources.h"
 #include "DevServer.h"
 #include "DevTextServices.h"
+#include "PairingPage.h"
 
 #include <QJsonObject>
 
@@ -21,7 +22,7 @@ void installDefaultActions(DevServer& server)
     DevTextServices::install(server);
     AccountActions::install(server);
     DevAccountServices::install(server);
-    DevInputSources::install(server);
+    installPairingPage(server, *DevInputSources::install(server));
     DevDataSync::install(server);
 }
 

@@ -1,6 +1,7 @@
 #include "DevDataSync.h"
 
 #include "DevServer.h"
+#include "StateReader.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -19,6 +20,13 @@ const QStringList actions{
     QStringLiteral("history.append"),    QStringLiteral("history.list"),    QStringLiteral("history.delete"),
     QStringLiteral("history.sync"),      QStringLiteral("dictionary.list"), QStringLiteral("dictionary.upsert"),
     QStringLiteral("dictionary.delete"), QStringLiteral("dictionary.sync"),
+};
+
+const QStringList changingActions {
+    QStringLiteral("history.append"),
+    QStringLiteral("history.delete"),
+    QStringLiteral("dictionary.upsert"),
+    QStringLiteral("dictionary.delete"),
 };
 
 // Milliseconds of 9999-12-31T23:59:59.999Z: later creation times are refused.
@@ -148,17 +156,20 @@ ApiReply pageByVersion(const QList<Record>& records, const QJsonObject& data, Li
 
 } // namespace
 
-DevDataSync::DevDataSync(QObject* parent) : QObject(parent)
+DevDataSync::DevDataSync(DevServer& server)
+    : QObject(&server)
+    , server_(server)
 {
     setObjectName(stateObjectName);
 }
 
 DevDataSync* DevDataSync::install(DevServer& server)
 {
-    auto* state = new DevDataSync(&server);
+    auto* state = new DevDataSync(server);
     for (const QString& name : actions)
         server.registerAction(name, [state](const ApiCall& call) { return state->handle(call); });
     connect(&server, &DevServer::recordsReset, state, &DevDataSync::reset);
+    server.setStatePart(QStringLiteral("data"), DevServer::statePartOf(state));
     return state;
 }
 
@@ -169,7 +180,7 @@ DevDataSync* DevDataSync::of(DevServer& server)
 
 const DevDataSync::Account* DevDataSync::account(const QString& token) const
 {
-    const auto found = accounts_.constFind(token);
+    const auto found = accounts_.constFind(server_.accountOf(token));
     return found == accounts_.constEnd() ? nullptr : &*found;
 }
 
@@ -177,6 +188,99 @@ void DevDataSync::reset()
 {
     accounts_.clear();
     nextID_ = 1;
+    Q_EMIT server_.stateChanged();
+}
+
+QJsonObject DevDataSync::saveState() const
+{
+    QJsonObject accounts;
+    for (auto it = accounts_.constBegin(); it != accounts_.constEnd(); ++it) {
+        if (it->version == 0)
+            continue;
+        QJsonArray history;
+        for (const HistoryRecord& record : it->history) {
+            QJsonObject saved {
+                { QStringLiteral("id"), record.id },
+                { QStringLiteral("client_id"), record.clientID },
+                { QStringLiteral("text"), record.text },
+                { QStringLiteral("recognized_text"), record.recognizedText },
+                { QStringLiteral("polished_text"), record.polishedText },
+                { QStringLiteral("source_app"), record.sourceApp },
+                { QStringLiteral("created_at"), record.createdAtMicros },
+                { QStringLiteral("updated_at"), record.updatedAtMicros },
+                { QStringLiteral("version"), record.version },
+            };
+            if (record.deletedAtMicros)
+                saved.insert(QStringLiteral("deleted_at"), *record.deletedAtMicros);
+            history.append(saved);
+        }
+        QJsonArray dictionary;
+        for (const DictRecord& record : it->dictionary) {
+            dictionary.append(QJsonObject {
+                { QStringLiteral("id"), record.id },
+                { QStringLiteral("term"), record.term },
+                { QStringLiteral("phonetic"), record.phonetic },
+                { QStringLiteral("note"), record.note },
+                { QStringLiteral("created_at"), record.createdAtMicros },
+                { QStringLiteral("updated_at"), record.updatedAtMicros },
+                { QStringLiteral("version"), record.version },
+            });
+        }
+        accounts.insert(it.key(),
+            QJsonObject { { QStringLiteral("history"), history }, { QStringLiteral("dictionary"), dictionary },
+                { QStringLiteral("version"), it->version }, { QStringLiteral("last_update"), it->lastUpdateMicros } });
+    }
+    return QJsonObject { { QStringLiteral("next_id"), nextID_ }, { QStringLiteral("accounts"), accounts } };
+}
+
+bool DevDataSync::restoreState(const QJsonObject& saved)
+{
+    StateReader read;
+    const QJsonValue savedAccounts = saved.value(QStringLiteral("accounts"));
+    if (!savedAccounts.isObject() && !savedAccounts.isUndefined())
+        return false;
+    QHash<QString, Account> accounts;
+    const QJsonObject byName = savedAccounts.toObject();
+    for (auto it = byName.constBegin(); it != byName.constEnd(); ++it) {
+        const QJsonObject object = it->toObject();
+        if (!it->isObject())
+            return false;
+        Account account;
+        account.version = read.integer(object, QStringLiteral("version"));
+        account.lastUpdateMicros = read.integer(object, QStringLiteral("last_update"));
+        for (const QJsonObject& entry : read.objects(read.array(object, QStringLiteral("history")))) {
+            HistoryRecord record;
+            record.id = read.integer(entry, QStringLiteral("id"));
+            record.clientID = read.text(entry, QStringLiteral("client_id"));
+            record.text = read.text(entry, QStringLiteral("text"));
+            record.recognizedText = read.text(entry, QStringLiteral("recognized_text"));
+            record.polishedText = read.text(entry, QStringLiteral("polished_text"));
+            record.sourceApp = read.text(entry, QStringLiteral("source_app"));
+            record.createdAtMicros = read.integer(entry, QStringLiteral("created_at"));
+            record.updatedAtMicros = read.integer(entry, QStringLiteral("updated_at"));
+            record.deletedAtMicros = read.optionalInteger(entry, QStringLiteral("deleted_at"));
+            record.version = read.integer(entry, QStringLiteral("version"));
+            account.history.append(record);
+        }
+        for (const QJsonObject& entry : read.objects(read.array(object, QStringLiteral("dictionary")))) {
+            DictRecord record;
+            record.id = read.integer(entry, QStringLiteral("id"));
+            record.term = read.text(entry, QStringLiteral("term"));
+            record.phonetic = read.text(entry, QStringLiteral("phonetic"));
+            record.note = read.text(entry, QStringLiteral("note"));
+            record.createdAtMicros = read.integer(entry, QStringLiteral("created_at"));
+            record.updatedAtMicros = read.integer(entry, QStringLiteral("updated_at"));
+            record.version = read.integer(entry, QStringLiteral("version"));
+            account.dictionary.append(record);
+        }
+        accounts.insert(it.key(), account);
+    }
+    const qint64 nextID = read.optionalInteger(saved, QStringLiteral("next_id")).value_or(1);
+    if (!read.ok())
+        return false;
+    accounts_ = std::move(accounts);
+    nextID_ = nextID;
+    return true;
 }
 
 ApiReply DevDataSync::handle(const ApiCall& call)
@@ -187,13 +291,19 @@ ApiReply DevDataSync::handle(const ApiCall& call)
     if (!call.data.isObject())
         return ApiReply::badRequest(QStringLiteral("data must be an object"));
     const QJsonObject data = call.data.toObject();
-    Account& account = accounts_[*token];
-    if (call.action == u"history.append")
-        return appendHistory(account, data);
+    Account& account = accounts_[server_.accountOf(*token)];
+    if (changingActions.contains(call.action)) {
+        const qint64 version = account.version;
+        ApiReply reply = call.action == u"history.append" ? appendHistory(account, data)
+            : call.action == u"history.delete"            ? deleteHistory(account, data)
+            : call.action == u"dictionary.upsert"         ? upsertDictionary(account, data)
+                                                          : deleteDictionary(account, data);
+        if (account.version != version)
+            Q_EMIT server_.stateChanged();
+        return reply;
+    }
     if (call.action == u"history.list")
         return listHistory(account, data);
-    if (call.action == u"history.delete")
-        return deleteHistory(account, data);
     if (call.action == u"history.sync")
         return syncHistory(account, data);
     if (call.action == u"dictionary.list") {
@@ -202,10 +312,6 @@ ApiReply DevDataSync::handle(const ApiCall& call)
             entries.append(dictBackendJson(record));
         return ApiReply::success(QJsonObject{{QStringLiteral("entries"), entries}});
     }
-    if (call.action == u"dictionary.upsert")
-        return upsertDictionary(account, data);
-    if (call.action == u"dictionary.delete")
-        return deleteDictionary(account, data);
     return syncDictionary(account, data);
 }
 

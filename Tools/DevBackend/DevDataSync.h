@@ -14,9 +14,10 @@ namespace vellamor::devbackend {
 
 class DevServer;
 
-// The history and dictionary actions, with in-memory state per account. An
-// account is the bearer token its calls carry (no or an empty token: HTTP
-// 401, code 40100). Every change gives the record the account's next
+// The history and dictionary actions, with state per account: the account
+// the call's bearer token speaks for (DevServer::accountOf; no or an empty
+// token: HTTP 401, code 40100). The records are the state part "data".
+// Every change gives the record the account's next
 // version and an update time (microseconds, strictly rising per account).
 // Times are answered as ISO 8601 texts with microseconds.
 //
@@ -82,12 +83,15 @@ public:
     static DevDataSync* install(DevServer& server);
     static DevDataSync* of(DevServer& server);
 
-    // The account of `token`; none before its first call.
+    // The account `token` speaks for; none before its first call.
     const Account* account(const QString& token) const;
     void reset();
 
+    QJsonObject saveState() const;
+    bool restoreState(const QJsonObject& saved);
+
 private:
-    explicit DevDataSync(QObject* parent);
+    explicit DevDataSync(DevServer& server);
 
     ApiReply handle(const ApiCall& call);
     ApiReply appendHistory(Account& account, const QJsonObject& data);
@@ -104,6 +108,7 @@ private:
     template<typename Records>
     qsizetype total(Records Account::*records) const;
 
+    DevServer& server_;
     QHash<QString, Account> accounts_;
     qint64 nextID_ = 1;
 };

@@ -22,6 +22,15 @@ DevHttpResponse DevHttpResponse::text(int status, const QByteArray& text)
     return response;
 }
 
+DevHttpResponse DevHttpResponse::html(int status, const QString& page)
+{
+    DevHttpResponse response;
+    response.status = status;
+    response.setHeader("Content-Type", "text/html; charset=utf-8");
+    response.body = page.toUtf8();
+    return response;
+}
+
 void DevHttpResponse::setHeader(const QByteArray& name, const QByteArray& value)
 {
     for (auto& [key, existing] : headers) {
@@ -63,6 +72,10 @@ QByteArray DevHttpResponse::reasonPhrase(int status)
     case 403: return "Forbidden";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
+    case 409:
+        return "Conflict";
+    case 410:
+        return "Gone";
     case 411: return "Length Required";
     case 413: return "Content Too Large";
     case 429: return "Too Many Requests";

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
+#include <QString>
 
 #include <utility>
 
@@ -16,6 +17,7 @@ struct DevHttpResponse {
 
     static DevHttpResponse json(int status, const QJsonObject& object);
     static DevHttpResponse text(int status, const QByteArray& text);
+    static DevHttpResponse html(int status, const QString& page);
 
     void setHeader(const QByteArray& name, const QByteArray& value);
     // Status line and header block, ending with the blank line.

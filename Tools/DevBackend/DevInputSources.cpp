@@ -2,12 +2,14 @@
 
 #include "DevServer.h"
 #include "SourceCommandEndpoint.h"
+#include "StateReader.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QUuid>
 
+#include <algorithm>
 #include <utility>
 
 namespace vellamor::devbackend {
@@ -59,14 +61,56 @@ ApiReply unknownSource()
 
 } // namespace
 
-DevInputSources::DevInputSources(QObject* parent) : QObject(parent), endpoint_(new SourceCommandEndpoint(this))
+DevInputSources::DevInputSources(DevServer& server)
+    : QObject(&server)
+    , server_(server)
+    , endpoint_(new SourceCommandEndpoint([&server](const QString& token) { return server.accountOf(token); }, this))
 {
     setObjectName(stateObjectName);
 }
 
+QJsonObject DevInputSources::saveState() const
+{
+    QJsonArray sources;
+    for (const Source& source : sources_) {
+        QJsonObject saved = sourceJson(source);
+        saved.insert(QStringLiteral("account"), source.account);
+        saved.insert(QStringLiteral("token"), source.token);
+        saved.insert(QStringLiteral("sent_texts"), source.sentTexts);
+        sources.append(saved);
+    }
+    return QJsonObject { { QStringLiteral("next_source_id"), nextSourceID_ }, { QStringLiteral("sources"), sources } };
+}
+
+bool DevInputSources::restoreState(const QJsonObject& saved)
+{
+    StateReader read;
+    QList<Source> sources;
+    for (const QJsonObject& object : read.objects(read.array(saved, QStringLiteral("sources")))) {
+        Source source;
+        source.id = read.integer(object, QStringLiteral("id"));
+        source.account = read.text(object, QStringLiteral("account"));
+        source.kind = read.text(object, QStringLiteral("kind"));
+        source.friendlyName = read.text(object, QStringLiteral("friendly_name"));
+        source.status = read.text(object, QStringLiteral("status"));
+        source.createdAt = read.time(object, QStringLiteral("created_at"));
+        source.lastUsedAt = read.optionalTime(object, QStringLiteral("last_used_at"));
+        source.token = read.text(object, QStringLiteral("token"));
+        source.sentTexts = read.integer(object, QStringLiteral("sent_texts"));
+        sources.append(source);
+    }
+    const qint64 nextSourceID = read.optionalInteger(saved, QStringLiteral("next_source_id")).value_or(1);
+    if (!read.ok())
+        return false;
+    sources_ = std::move(sources);
+    nextSourceID_ = nextSourceID;
+    pairings_.clear();
+    return true;
+}
+
 DevInputSources* DevInputSources::install(DevServer& server)
 {
-    auto* state = new DevInputSources(&server);
+    auto* state = new DevInputSources(server);
     for (const QString& name : sourceActions)
         server.registerAction(name, [state](const ApiCall& call) { return state->handle(call); });
     for (const QString& name : phoneActions)
@@ -76,6 +120,7 @@ DevInputSources* DevInputSources::install(DevServer& server)
         endpoint->accept(socket, head);
     });
     connect(&server, &DevServer::recordsReset, endpoint, &SourceCommandEndpoint::clearRecords);
+    server.setStatePart(QStringLiteral("input_sources"), DevServer::statePartOf(state));
     return state;
 }
 
@@ -93,13 +138,14 @@ ApiReply DevInputSources::handle(const ApiCall& call)
     const std::optional<QString> token = call.bearerToken();
     if (!token)
         return ApiReply::unauthorized();
+    const QString account = server_.accountOf(*token);
     if (call.action == u"inputSource.createPairing")
-        return createPairing(*token);
+        return createPairing(account);
     if (call.action == u"inputSource.list")
-        return list(*token);
+        return list(account);
     if (call.action == u"inputSource.revoke")
-        return revoke(*token, data);
-    return confirmPairing(*token, data);
+        return revoke(account, data);
+    return confirmPairing(account, data);
 }
 
 ApiReply DevInputSources::createPairing(const QString& account)
@@ -144,6 +190,7 @@ ApiReply DevInputSources::revoke(const QString& account, const QJsonObject& data
     if (!source)
         return unknownSource();
     source->status = QStringLiteral("revoked");
+    Q_EMIT server_.stateChanged();
     endpoint_->push(account, notice(QStringLiteral("source_revoked"), source->id));
     return ApiReply::done();
 }
@@ -159,6 +206,7 @@ ApiReply DevInputSources::confirmPairing(const QString& account, const QJsonObje
     if (source->status != u"pending")
         return ApiReply::failure(40901, QStringLiteral("source is not pending"));
     source->status = accept.toBool() ? QStringLiteral("active") : QStringLiteral("revoked");
+    Q_EMIT server_.stateChanged();
     endpoint_->push(account, notice(QStringLiteral("source_updated"), source->id));
     return ApiReply::done();
 }
@@ -168,20 +216,48 @@ ApiReply DevInputSources::status(const QJsonObject& data) const
     const QJsonValue token = data.value(QStringLiteral("source_token"));
     if (!token.isString())
         return ApiReply::badRequest(QStringLiteral("source_token must be a string"));
-    for (const Source& source : sources_) {
-        if (source.token == token.toString())
-            return ApiReply::success(QJsonObject{{QStringLiteral("status"), source.status}});
-    }
+    if (const Source* source = sourceWithToken(token.toString()))
+        return ApiReply::success(QJsonObject { { QStringLiteral("status"), source->status } });
     return unknownSource();
 }
 
-std::optional<DevInputSources::Claim> DevInputSources::claim(const QString& code, const QString& friendlyName,
-                                                             const QString& ip)
+void DevInputSources::expirePairings()
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (Pairing& pairing : pairings_)
+        pairing.expiresAt = now;
+}
+
+std::optional<DevInputSources::ClaimRefusal> DevInputSources::refusalOf(const QString& code) const
 {
     const auto pairing = pairings_.constFind(code);
-    if (pairing == pairings_.constEnd() || pairing->expiresAt <= QDateTime::currentDateTimeUtc()
-        || sources_.size() >= maxSources)
+    if (pairing == pairings_.constEnd())
+        return ClaimRefusal::unknownCode;
+    if (pairing->claimed)
+        return ClaimRefusal::claimedCode;
+    if (pairing->expiresAt <= QDateTime::currentDateTimeUtc())
+        return ClaimRefusal::expiredCode;
+    if (sources_.size() >= maxSources)
+        return ClaimRefusal::tooManySources;
+    return std::nullopt;
+}
+
+const DevInputSources::Source* DevInputSources::sourceWithToken(const QString& sourceToken) const
+{
+    const auto found = std::find_if(
+        sources_.begin(), sources_.end(), [&sourceToken](const Source& source) { return source.token == sourceToken; });
+    return found == sources_.end() ? nullptr : &*found;
+}
+
+std::optional<DevInputSources::Claim> DevInputSources::claim(
+    const QString& code, const QString& friendlyName, const QString& ip, ClaimRefusal* refusal)
+{
+    if (const std::optional<ClaimRefusal> refused = refusalOf(code)) {
+        if (refusal)
+            *refusal = *refused;
         return std::nullopt;
+    }
+    const auto pairing = pairings_.find(code);
 
     Source source;
     source.id = nextSourceID_++;
@@ -201,18 +277,18 @@ std::optional<DevInputSources::Claim> DevInputSources::claim(const QString& code
     endpoint_->push(source.account,
                     QJsonObject{{QStringLiteral("type"), QStringLiteral("pairing_request")},
                                 {QStringLiteral("payload"), payload}});
-    pairings_.erase(pairing);
+    // Kept until it runs out, so a second claim is told the code was used.
+    pairing->claimed = true;
     sources_.append(source);
+    Q_EMIT server_.stateChanged();
     return Claim{source.id, source.token};
 }
 
 DevInputSources::Source* DevInputSources::activeSource(const QString& token)
 {
-    for (Source& source : sources_) {
-        if (source.token == token)
-            return source.status == u"active" ? &source : nullptr;
-    }
-    return nullptr;
+    const auto found = std::find_if(
+        sources_.begin(), sources_.end(), [&token](const Source& source) { return source.token == token; });
+    return found != sources_.end() && found->status == u"active" ? &*found : nullptr;
 }
 
 bool DevInputSources::sendText(const QString& sourceToken, const QString& text)
@@ -221,6 +297,7 @@ bool DevInputSources::sendText(const QString& sourceToken, const QString& text)
     if (!source)
         return false;
     source->lastUsedAt = QDateTime::currentDateTimeUtc();
+    Q_EMIT server_.stateChanged();
     endpoint_->push(source->account, QJsonObject{{QStringLiteral("type"), QStringLiteral("insert")},
                                                  {QStringLiteral("text"), text},
                                                  {QStringLiteral("source_id"), source->id},

@@ -18,9 +18,10 @@ class DevServer;
 class SourceCommandEndpoint;
 
 // The input-source actions, the source-command socket (SourceCommandEndpoint)
-// and a simulated phone, with in-memory state. An account is the bearer
-// token its calls and its socket carry (no or an empty token: HTTP 401,
-// code 40100; "inputSource.status" needs none).
+// and a simulated phone. The account is the one the bearer token of a call or
+// a socket speaks for (DevServer::accountOf; no or an empty token: HTTP 401,
+// code 40100; "inputSource.status" needs none). The sources are the state
+// part "input_sources"; pairing codes live only as long as the process.
 //
 // - "inputSource.createPairing" {} → {"code" (6 digits), "expires_at"
 //   (ISO 8601, pairingLifetime from now)}.
@@ -37,8 +38,8 @@ class SourceCommandEndpoint;
 // source or one of another account: 40402; a source that is not pending:
 // 40901; an unknown, expired or claimed code: 40403.
 //
-// The phone claims a code as if it had opened the pairing page: a pending
-// source of kind "web" appears and the account's sockets get
+// A phone claims a code through the pairing page (PairingPage) or, in
+// tests, as if it had: a pending source of kind "web" appears and the account's sockets get
 // "pairing_request". Once active it can send text ("insert", with "seq"
 // counting from 1 per source) and announce itself ("source_connected").
 // Besides the calls below, scripts reach the phone through the actions
@@ -65,6 +66,8 @@ public:
         QString sourceToken;
     };
 
+    enum class ClaimRefusal { unknownCode, expiredCode, claimedCode, tooManySources };
+
     static constexpr std::chrono::minutes pairingLifetime{5};
     // A long-running server keeps at most this many sources; claims beyond are refused.
     static constexpr qsizetype maxSources = 256;
@@ -77,18 +80,28 @@ public:
     SourceCommandEndpoint& endpoint() const { return *endpoint_; }
 
     std::optional<Claim> claim(const QString& code, const QString& friendlyName,
-                               const QString& ip = QStringLiteral("127.0.0.1"));
+        const QString& ip = QStringLiteral("127.0.0.1"), ClaimRefusal* refusal = nullptr);
+    // Lets every pairing code issued so far run out now.
+    void expirePairings();
+    // Why a claim of `code` would be refused now; none when it would pass.
+    std::optional<ClaimRefusal> refusalOf(const QString& code) const;
+    // The source holding `sourceToken`, whatever its status.
+    const Source* sourceWithToken(const QString& sourceToken) const;
     // False when the token is unknown or its source is not active.
     bool sendText(const QString& sourceToken, const QString& text);
     bool announce(const QString& sourceToken);
+
+    QJsonObject saveState() const;
+    bool restoreState(const QJsonObject& saved);
 
 private:
     struct Pairing {
         QString account;
         QDateTime expiresAt;
+        bool claimed = false;
     };
 
-    explicit DevInputSources(QObject* parent);
+    explicit DevInputSources(DevServer& server);
 
     ApiReply handle(const ApiCall& call);
     ApiReply handlePhone(const ApiCall& call);
@@ -100,6 +113,7 @@ private:
     Source* activeSource(const QString& token);
     Source* sourceOf(const QString& account, const QJsonValue& id);
 
+    DevServer& server_;
     SourceCommandEndpoint* endpoint_;
     QHash<QString, Pairing> pairings_;
     QList<Source> sources_;

@@ -76,6 +76,20 @@ void DevServer::registerUpgrade(const QString& path, UpgradeHandler handler)
     upgrades_.insert(path, std::move(handler));
 }
 
+void DevServer::registerPage(const QString& path, PageHandler handler)
+{
+    pages_.insert(path, std::move(handler));
+}
+
+QString DevServer::accountOf(const QString& token) const
+{
+    if (userLookup_) {
+        if (const std::optional<qint64> user = userLookup_(token))
+            return QStringLiteral("user:") + QString::number(*user);
+    }
+    return QStringLiteral("token:") + token;
+}
+
 void DevServer::script(ScriptedAnswer answer)
 {
     scripts_.push_back(std::move(answer));
@@ -164,6 +178,8 @@ AnswerPlan DevServer::answer(const DevHttpRequest& request)
 
     if (isApiPath(request.path))
         return answerApi(request);
+    if (const auto page = pages_.constFind(request.path); page != pages_.constEnd())
+        return AnswerPlan { (*page)(request), {}, false, {} };
     return AnswerPlan{DevHttpResponse::text(404, "not found\n"), {}, false, {}};
 }
 

@@ -6,7 +6,9 @@
 #include "ScriptedAnswer.h"
 
 #include <QHash>
+#include <QJsonObject>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QTcpServer>
@@ -32,6 +34,7 @@ namespace vellamor::devbackend {
 //   and every record (requests here, sessions of the endpoints).
 // - Upgrade requests (the ASR WebSocket) for a path registered with
 //   registerUpgrade: the socket is handed over with its handshake unread.
+// - Pages for a browser at paths registered with registerPage (GET and POST).
 // Scripts are consulted before the normal routes (except /test/…).
 // A connection that sends nothing for idleTimeout() while it owes a request
 // is closed: a client that never finishes must not hold the server.
@@ -55,6 +58,39 @@ public:
     bool hasAction(const QString& action) const { return actions_.contains(action); }
 
     void registerUpgrade(const QString& path, UpgradeHandler handler);
+
+    // The handler answers every method; a request with a query is matched by its path.
+    using PageHandler = std::function<DevHttpResponse(const DevHttpRequest& request)>;
+    void registerPage(const QString& path, PageHandler handler);
+
+    // The account a bearer token speaks for, under which the services file
+    // what it keeps: "user:<id>" for a token the sign-in issued (so every
+    // session and refresh of one account shares it), "token:<token>" for any
+    // other, which lets tests call with made-up tokens, each an account of
+    // its own.
+    QString accountOf(const QString& token) const;
+    // The user a sign-in token belongs to; replaced by whoever issues them.
+    using UserLookup = std::function<std::optional<qint64>(const QString& token)>;
+    void setUserLookup(UserLookup lookup) { userLookup_ = std::move(lookup); }
+
+    // What a restarted executable keeps when given a state file
+    // (DevStateFile), one named part per service. `restore` of {} empties
+    // the part; false means the object was not one the part saved. A part
+    // emits stateChanged() after each change.
+    struct StatePart {
+        std::function<QJsonObject()> save;
+        std::function<bool(const QJsonObject&)> restore;
+    };
+    // Registering a name again replaces its part.
+    void setStatePart(const QString& name, StatePart part) { stateParts_.insert(name, std::move(part)); }
+    // The part of a service with saveState() and restoreState(), reached through `holder`.
+    template<typename Holder>
+    static StatePart statePartOf(Holder holder)
+    {
+        return StatePart{[holder] { return holder->saveState(); },
+                         [holder](const QJsonObject& saved) { return holder->restoreState(saved); }};
+    }
+    const QMap<QString, StatePart>& stateParts() const { return stateParts_; }
 
     void script(ScriptedAnswer answer);
     void clearScripts() { scripts_.clear(); }
@@ -86,6 +122,8 @@ Q_SIGNALS:
     void requestAbandoned(const QString& path);
     // POST /test/reset: whoever keeps records for tests drops them.
     void recordsReset();
+    // A state part changed.
+    void stateChanged();
 
 private:
     void acceptConnections();
@@ -98,6 +136,9 @@ private:
     QTcpServer server_;
     QHash<QString, ActionHandler> actions_;
     QHash<QString, UpgradeHandler> upgrades_;
+    QHash<QString, PageHandler> pages_;
+    UserLookup userLookup_;
+    QMap<QString, StatePart> stateParts_;
     std::deque<ScriptedAnswer> scripts_;
     QList<DevHttpRequest> requests_;
     int abandonedCount_ = 0;

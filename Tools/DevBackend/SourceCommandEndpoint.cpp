@@ -14,9 +14,9 @@ const QString SourceCommandEndpoint::path = QStringLiteral("/v1/source-commands"
 
 namespace {
 
-// The account a handshake's Authorization header names; none without a
-// non-empty bearer token.
-std::optional<QString> accountOf(const std::optional<QByteArray>& authorization)
+// The bearer token of a handshake's Authorization header; none without a
+// non-empty one.
+std::optional<QString> tokenOf(const std::optional<QByteArray>& authorization)
 {
     if (!authorization || !authorization->startsWith("Bearer "))
         return std::nullopt;
@@ -28,8 +28,9 @@ std::optional<QString> accountOf(const std::optional<QByteArray>& authorization)
 
 } // namespace
 
-SourceCommandEndpoint::SourceCommandEndpoint(QObject* parent)
+SourceCommandEndpoint::SourceCommandEndpoint(AccountOf accountOf, QObject* parent)
     : QObject(parent)
+    , accountOf_(std::move(accountOf))
     , server_(QStringLiteral("vellamor-devserver source-commands"), QWebSocketServer::NonSecureMode)
 {
     connect(&server_, &QWebSocketServer::newConnection, this, [this] {
@@ -59,7 +60,7 @@ void SourceCommandEndpoint::record(Handshake handshake)
 void SourceCommandEndpoint::accept(QTcpSocket* socket, const DevHttpRequest& head)
 {
     const std::optional<QByteArray> authorization = head.header("Authorization");
-    const bool accepted = accountOf(authorization).has_value();
+    const bool accepted = tokenOf(authorization).has_value();
     record(Handshake{authorization, accepted});
     if (accepted) {
         upgraded_.push_back(socket);
@@ -75,7 +76,8 @@ void SourceCommandEndpoint::adopt(QWebSocket* socket)
 {
     socket->setParent(this);
     auto record = std::make_shared<Connection>();
-    record->account = accountOf(socket->request().rawHeader("Authorization")).value_or(QString());
+    const std::optional<QString> token = tokenOf(socket->request().rawHeader("Authorization"));
+    record->account = token ? accountOf_(*token) : QString();
     connections_.push_back(record);
     if (connections_.size() > maxRecorded)
         connections_.pop_front();

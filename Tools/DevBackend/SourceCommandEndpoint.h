@@ -8,6 +8,7 @@
 #include <QWebSocketServer>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -21,7 +22,8 @@ struct DevHttpRequest;
 
 // The source-command WebSocket at "/v1/source-commands". A handshake needs
 // "Authorization: Bearer <token>" with a non-empty token (else HTTP 401);
-// the token names the account the connection listens for. The server only
+// the connection listens for the account the token speaks for, as the
+// `accountOf` given at construction tells. The server only
 // pushes frames: whatever a client sends is ignored.
 //
 // Faults for tests, on every open connection: raw text or binary frames,
@@ -47,7 +49,9 @@ public:
     static const QString path; // "/v1/source-commands"
     static constexpr std::size_t maxRecorded = 64;
 
-    explicit SourceCommandEndpoint(QObject* parent = nullptr);
+    using AccountOf = std::function<QString(const QString& token)>;
+
+    explicit SourceCommandEndpoint(AccountOf accountOf, QObject* parent = nullptr);
     ~SourceCommandEndpoint() override;
 
     // The upgrade handler: `socket` still holds the unread handshake.
@@ -79,6 +83,7 @@ private:
     static bool isOpen(const Live& live);
     std::vector<QWebSocket*> openSockets() const;
 
+    AccountOf accountOf_;
     QWebSocketServer server_;
     std::vector<Live> live_;
     // Accepted handshakes not yet adopted as WebSockets.

@@ -1,6 +1,7 @@
 #include "AsrSessionEndpoint.h"
 #include "DefaultActions.h"
 #include "DevServer.h"
+#include "DevStateFile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -22,8 +23,12 @@ int main(int argc, char** argv)
                                         QStringLiteral("port"), QStringLiteral("0"));
     const QCommandLineOption verboseOption(QStringLiteral("verbose"),
                                            QStringLiteral("Print each request on standard error."));
+    const QCommandLineOption stateOption(QStringLiteral("state"),
+        QStringLiteral("Keep accounts, sessions, records and sources in this file across restarts."),
+        QStringLiteral("file"));
     parser.addOption(portOption);
     parser.addOption(verboseOption);
+    parser.addOption(stateOption);
     AsrSessionEndpoint::addCommandLineOptions(parser);
     parser.process(app);
 
@@ -44,6 +49,11 @@ int main(int argc, char** argv)
     DevServer server;
     installDefaultActions(server);
     AsrSessionEndpoint::of(server)->setOptions(*asrOptions);
+    if (parser.isSet(stateOption)) {
+        auto* stateFile = new DevStateFile(server, parser.value(stateOption),
+            [](const QString& line) { std::fprintf(stderr, "%s\n", qPrintable(line)); });
+        stateFile->load();
+    }
     if (parser.isSet(verboseOption)) {
         QObject::connect(&server, &DevServer::requestReceived, [](const QString& method, const QString& path) {
             std::fprintf(stderr, "%s %s\n", qPrintable(method), qPrintable(path));

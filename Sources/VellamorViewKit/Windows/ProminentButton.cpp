@@ -1,6 +1,7 @@
 #include "Windows/ProminentButton.h"
 
 #include "Windows/PaintKit.h"
+#include "Windows/Symbols.h"
 #include "Windows/WindowTheme.h"
 
 #include <QEvent>
@@ -42,6 +43,13 @@ void ProminentButton::setTint(Tint tint)
 {
     tint_ = std::move(tint);
     applyLook();
+}
+
+void ProminentButton::setSymbol(const QString& symbol, double size)
+{
+    const int side = static_cast<int>(std::ceil(size));
+    setIconSize(QSize(side, side));
+    setIcon(QIcon(Symbols::pixmap(symbol, size, Qt::white)));
 }
 
 void ProminentButton::changeEvent(QEvent* event)

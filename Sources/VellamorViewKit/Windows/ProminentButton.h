@@ -7,10 +7,10 @@
 
 namespace vellamor {
 
-// The windows' bordered prominent button: white text on a rounded ground of
-// its tint (darkened where white would not read on it), dimmed while
-// disabled. The tint is read again whenever the
-// palette changes, so it follows light and dark.
+// The one look of every prominent button in the windows: white text (and
+// symbol) on a rounded ground of its tint, darkened until white reads on
+// it at 4.5:1 or better, dimmed while disabled. The tint is read again
+// whenever the palette changes, so it follows light and dark.
 class ProminentButton : public QPushButton {
     Q_OBJECT
 
@@ -21,6 +21,8 @@ public:
 
     // Blue unless set.
     void setTint(Tint tint);
+    // Leads the text with `symbol`, `size` logical pixels square, in white.
+    void setSymbol(const QString& symbol, double size);
 
 protected:
     void changeEvent(QEvent* event) override;

@@ -9,6 +9,9 @@ ThemedLabel::ThemedLabel(const QString& text, const QFont& font, Ink ink, QWidge
     , ink_(std::move(ink))
 {
     setFont(font);
+    // What a label shows may come from a server, a phone, a file or the
+    // user: markup in it is text to read, never a format to apply.
+    setTextFormat(Qt::PlainText);
     // Inside a button a label would otherwise draw in the button's text
     // colour, not its ink.
     setForegroundRole(QPalette::WindowText);

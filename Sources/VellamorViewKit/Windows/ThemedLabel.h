@@ -9,7 +9,8 @@
 namespace vellamor {
 
 // A label whose text colour comes from the window theme and follows the
-// application's palette when it switches between light and dark.
+// application's palette when it switches between light and dark. Its text
+// is plain: markup shows as written.
 class ThemedLabel : public QLabel {
     Q_OBJECT
 

@@ -74,7 +74,7 @@ AccountCard::AccountCard(std::shared_ptr<AuthSession> session, AuthSheetPresente
             captionLabel(QStringLiteral("登录后同步历史记录与个人词典，跨设备无缝继续"), this), signInButton),
         this);
 
-    auto* again = new QPushButton(QStringLiteral("重新登录"), this);
+    auto* again = new ProminentButton(QStringLiteral("重新登录"), this);
     again->setObjectName(QStringLiteral("signInAgain"));
     failureMessage_ = captionLabel(QString(), this);
     failureMessage_->setObjectName(QStringLiteral("failureMessage"));

@@ -9,7 +9,6 @@
 #include "Windows/StatusPill.h"
 #include "Windows/SymbolButton.h"
 #include "Windows/SymbolView.h"
-#include "Windows/Symbols.h"
 #include "Windows/ThemedLabel.h"
 #include "Windows/TintedGround.h"
 #include "Windows/ViewKit.h"
@@ -186,8 +185,7 @@ QWidget* DictionaryView::buildEmptyPage()
         centredText(L10n::Dictionary::emptyHint(), WindowTheme::font(12), &WindowTheme::secondary, emptyPage_));
     column->addSpacing(4);
     auto* addFirst = new ProminentButton(L10n::Dictionary::addFirstEntry(), emptyPage_);
-    addFirst->setTint(&WindowTheme::accent);
-    addFirst->setIcon(QIcon(Symbols::pixmap(QStringLiteral("plus"), 13, Qt::white)));
+    addFirst->setSymbol(QStringLiteral("plus"), 13);
     addFirst_ = addFirst;
     connect(addFirst_, &QPushButton::clicked, this, [this] { viewModel_.showAddSheet = true; });
     addCentred(column, addFirst_);

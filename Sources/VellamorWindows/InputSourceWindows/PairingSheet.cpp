@@ -2,6 +2,7 @@
 
 #include "Windows/FixedDialog.h"
 #include "Windows/PaintKit.h"
+#include "Windows/ProminentButton.h"
 #include "Windows/RowDivider.h"
 #include "Windows/SymbolView.h"
 #include "Windows/ThemedLabel.h"
@@ -62,13 +63,13 @@ private:
 
 namespace {
 
-// A state of the sheet: its content centred horizontally, from the top.
+// A state of the sheet: a column from the top, as wide as the sheet, so
+// that wrapped text has its width; the items centre themselves.
 QVBoxLayout* stateColumn(QWidget* page, int spacing)
 {
     auto* column = new QVBoxLayout(page);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(spacing);
-    column->setAlignment(Qt::AlignHCenter);
     return column;
 }
 
@@ -106,8 +107,7 @@ PairingSheet::PairingSheet(std::shared_ptr<InputSourceAPIProtocol> api, SleepFun
     auto* footer = new QHBoxLayout();
     auto* cancel = new QPushButton(QStringLiteral("取消"), this);
     cancel->setAutoDefault(false);
-    done_ = new QPushButton(QStringLiteral("我已扫码完成"), this);
-    done_->setAutoDefault(false);
+    done_ = new ProminentButton(QStringLiteral("我已扫码完成"), this);
     done_->setDefault(true);
     footer->addWidget(cancel);
     footer->addStretch();
@@ -154,6 +154,7 @@ void PairingSheet::buildReadyPage()
     ready->addWidget(code_, 0, Qt::AlignHCenter);
     expiry_ = captionLabel(QString(), ready_);
     expiry_->setObjectName(QStringLiteral("expiry"));
+    expiry_->setTextFormat(Qt::PlainText);
     ready->addWidget(expiry_, 0, Qt::AlignHCenter);
     ready->addStretch();
 }

@@ -4,7 +4,7 @@
 #include "Onboarding/OnboardingBenefitRow.h"
 #include "Onboarding/OnboardingStyle.h"
 #include "Windows/PaintKit.h"
-#include "Windows/SymbolButton.h"
+#include "Windows/ProminentButton.h"
 #include "Windows/SymbolView.h"
 #include "Windows/TintedGround.h"
 #include "Windows/ViewKit.h"
@@ -43,8 +43,7 @@ OnboardingAccountPage::OnboardingAccountPage(AuthSessionObserver& auth, std::fun
     , icon_(new SymbolView(QStringLiteral("person.crop.circle.badge.checkmark"), 40, &WindowTheme::blue, this))
     , heading_(headingLabel(QString(), 22, this))
     , subtitle_(OnboardingStyle::subtitle(QString(), this))
-    , signIn_(new SymbolButton(QStringLiteral("person.crop.circle.badge.plus"), QStringLiteral("登录 / 注册"), 15,
-                               [] { return QColor(Qt::white); }, this))
+    , signIn_(new ProminentButton(QStringLiteral("登录 / 注册"), this))
     , badge_(new SignedInBadge(this))
     , badgeText_(new ThemedLabel(QString(), WindowTheme::font(13, QFont::Medium), &WindowTheme::primary, badge_))
 {
@@ -71,7 +70,7 @@ OnboardingAccountPage::OnboardingAccountPage(AuthSessionObserver& auth, std::fun
     check->setFixedSize(16, 16);
     badgeRow->addWidget(check);
     badgeRow->addWidget(badgeText_);
-    OnboardingStyle::makeProminent(*signIn_);
+    signIn_->setSymbol(QStringLiteral("person.crop.circle.badge.plus"), 15);
     auto* control = new QHBoxLayout;
     control->addStretch();
     control->addWidget(badge_);

@@ -2,12 +2,11 @@
 
 #include "Auth/AuthState.h"
 #include "Support/Async/Published.h"
+#include "Windows/ProminentButton.h"
 
 #include <QWidget>
 
 #include <functional>
-
-class QPushButton;
 
 namespace vellamor {
 
@@ -25,7 +24,7 @@ public:
     OnboardingAccountPage(AuthSessionObserver& auth, std::function<void(QWidget*)> presentSignIn,
                           QWidget* parent = nullptr);
 
-    QPushButton& signInButton() const { return *signIn_; }
+    ProminentButton& signInButton() const { return *signIn_; }
 
 private:
     void showState(const AuthState& state);
@@ -33,7 +32,7 @@ private:
     SymbolView* icon_;
     ThemedLabel* heading_;
     ThemedLabel* subtitle_;
-    QPushButton* signIn_;
+    ProminentButton* signIn_;
     QWidget* badge_;
     ThemedLabel* badgeText_;
     Subscription state_;

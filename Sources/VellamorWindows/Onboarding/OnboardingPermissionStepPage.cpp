@@ -5,6 +5,7 @@
 #include "Onboarding/OnboardingStatusTag.h"
 #include "Onboarding/OnboardingStyle.h"
 #include "Windows/PaintKit.h"
+#include "Windows/ProminentButton.h"
 #include "Windows/Symbols.h"
 #include "Windows/TintedGround.h"
 #include "Windows/ViewKit.h"
@@ -117,7 +118,7 @@ OnboardingPermissionStepPage::OnboardingPermissionStepPage(VellamorPermission pe
     , permission_(permission)
     , statusColumn_(new QWidget(this))
     , statusLayout_(new QVBoxLayout(statusColumn_))
-    , action_(new QPushButton(this))
+    , action_(new ProminentButton(QString(), this))
     , notice_(OnboardingStyle::footnote(QString(), this))
 {
     const PermissionTexts texts = textsOf(permission, hotkeyName);
@@ -144,7 +145,6 @@ OnboardingPermissionStepPage::OnboardingPermissionStepPage(VellamorPermission pe
     column->addWidget(box);
     auto* actionRow = new QHBoxLayout;
     actionRow->addStretch();
-    OnboardingStyle::makeProminent(*action_);
     actionRow->addWidget(action_);
     column->addLayout(actionRow);
     column->addWidget(notice_);

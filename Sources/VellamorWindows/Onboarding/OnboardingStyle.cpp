@@ -2,8 +2,6 @@
 
 #include "Windows/WindowTheme.h"
 
-#include <QPushButton>
-
 namespace vellamor {
 
 namespace {
@@ -30,19 +28,6 @@ ThemedLabel* OnboardingStyle::footnote(const QString& text, QWidget* parent)
 ThemedLabel* OnboardingStyle::body(const QString& text, QWidget* parent)
 {
     return wrapping(text, WindowTheme::calloutFont(), &WindowTheme::primary, parent);
-}
-
-void OnboardingStyle::makeProminent(QPushButton& button)
-{
-    // The disabled look stays the platform's own.
-    QPalette prominent = button.palette();
-    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-        prominent.setColor(group, QPalette::Button, WindowTheme::accent());
-        prominent.setColor(group, QPalette::ButtonText, Qt::white);
-    }
-    button.setPalette(prominent);
-    button.setFont(WindowTheme::font(13, QFont::Medium));
-    button.setMinimumHeight(30);
 }
 
 } // namespace vellamor

@@ -2,8 +2,6 @@
 
 #include "Windows/ThemedLabel.h"
 
-class QPushButton;
-
 namespace vellamor {
 
 // The kinds of text and button the guide's pages show (headings come
@@ -18,8 +16,6 @@ public:
     static ThemedLabel* footnote(const QString& text, QWidget* parent);
     // Callout size in the primary colour, wrapping.
     static ThemedLabel* body(const QString& text, QWidget* parent);
-    // White on the accent colour, large.
-    static void makeProminent(QPushButton& button);
 };
 
 } // namespace vellamor

@@ -5,13 +5,14 @@
 #include "Onboarding/OnboardingOverviewPage.h"
 #include "Onboarding/OnboardingPermissionStepPage.h"
 #include "Onboarding/OnboardingStepDots.h"
-#include "Onboarding/OnboardingStyle.h"
 #include "Onboarding/OnboardingSuccessPage.h"
 #include "Onboarding/OnboardingWelcomePage.h"
 #include "Windows/FixedDialog.h"
 #include "Windows/PaintKit.h"
+#include "Windows/ProminentButton.h"
 #include "Windows/RowDivider.h"
 #include "Windows/SymbolView.h"
+#include "Windows/ThemedLabel.h"
 #include "Windows/WindowTheme.h"
 
 #include <QCloseEvent>
@@ -44,7 +45,7 @@ OnboardingWindow::OnboardingWindow(OnboardingViewModel& vm, const QString& hotke
                                 this))
     , pageArea_(new QVBoxLayout)
     , left_(new QPushButton(this))
-    , primary_(new QPushButton(this))
+    , primary_(new ProminentButton(QString(), this))
     , poll_(new QTimer(this))
 {
     setWindowTitle(QStringLiteral("欢迎使用 Vellamor"));
@@ -208,7 +209,6 @@ void OnboardingWindow::applyButtonInk()
     QPalette secondary = left_->palette();
     secondary.setColor(QPalette::ButtonText, WindowTheme::secondary());
     left_->setPalette(secondary);
-    OnboardingStyle::makeProminent(*primary_);
 }
 
 void OnboardingWindow::changeEvent(QEvent* event)

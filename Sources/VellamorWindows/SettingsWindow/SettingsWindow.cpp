@@ -20,6 +20,7 @@
 #include <QPropertyAnimation>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -96,14 +97,14 @@ SettingsWindow::SettingsWindow(const Dependencies& dependencies, Published<Setti
     root->addWidget(divider);
     // The page keeps its natural height and scrolls when the window is
     // shorter; it never scrolls sideways.
-    auto* detail = verticalScrollArea(this);
-    auto* pageArea = new QWidget(detail);
+    detail_ = verticalScrollArea(this);
+    auto* pageArea = new QWidget(detail_);
     pageArea->setAutoFillBackground(false);
     pageArea->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
-    detail_ = new QVBoxLayout(pageArea);
-    detail_->setContentsMargins(28, 28, 28, 28);
-    detail->setWidget(pageArea);
-    root->addWidget(detail, 1);
+    pageColumn_ = new QVBoxLayout(pageArea);
+    pageColumn_->setContentsMargins(28, 28, 28, 28);
+    detail_->setWidget(pageArea);
+    root->addWidget(detail_, 1);
 
     toast_->resize(toast_->sizeHint());
     toast_->raise();
@@ -182,8 +183,10 @@ void SettingsWindow::showSection(SettingsSection section)
     page_ = makeSettingsPage(section,
                              SettingsPageContext{obs_, dependencies_.theme, dependencies_.services,
                                                  dependencies_.diagnostics, dependencies_.pages, dependencies_.account},
-                             detail_->parentWidget());
-    detail_->addWidget(page_);
+                             pageColumn_->parentWidget());
+    pageColumn_->addWidget(page_);
+    // Each section opens at its top, however far the last one was scrolled.
+    detail_->verticalScrollBar()->setValue(0);
     hiddenSinceBuilt_ = false;
 }
 

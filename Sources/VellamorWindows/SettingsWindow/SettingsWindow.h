@@ -24,6 +24,7 @@
 
 class QLineEdit;
 class QPropertyAnimation;
+class QScrollArea;
 class QVBoxLayout;
 
 namespace vellamor {
@@ -96,7 +97,8 @@ private:
     SettingsStoreObservable obs_;
     QLineEdit* searchField_ = nullptr;
     QList<SidebarRow*> rows_;
-    QVBoxLayout* detail_ = nullptr;
+    QScrollArea* detail_ = nullptr;
+    QVBoxLayout* pageColumn_ = nullptr;
     QPointer<QWidget> page_;
     SettingsSection shownSection_;
     bool hiddenSinceBuilt_ = false;

@@ -1,5 +1,6 @@
 #include "AccessibleApp.h"
 #include "DesktopTest.h"
+#include "BrowserRequest.h"
 #include "QRCodeScan.h"
 #include "TextTarget.h"
 #include "WaitUntil.h"
@@ -83,6 +84,7 @@ protected:
         ASSERT_TRUE(server_.listen(0));
         qputenv("VELLAMOR_API_URL", server_.baseURL().toString().toUtf8());
         qputenv("VELLAMOR_WS_URL", AppConfig::toWebSocketURL(server_.baseURL()).toString().toUtf8());
+        qputenv("VELLAMOR_PAIR_URL", server_.baseURL().toString().toUtf8());
         // The guide would open a window of its own over the target.
         UserDefaults::standard()->setBool(SettingsStore::standardKey() + QStringLiteral(".onboarded"), true);
     }
@@ -524,9 +526,9 @@ TEST_F(EndToEndTest, APairedPhonesTextArrivesAtTheCursorAndInTheHistory)
 }
 
 // The whole pairing as a user goes through it: on the account page "添加输入源"
-// shows a QR code, the phone claims the code read from it, the user confirms
-// with a click, the card lists the phone, and what the phone sends arrives
-// at the cursor.
+// shows a QR code, a browser opens the address read from it and submits the
+// page's form, the user confirms with a click, the card lists the phone, and
+// what the browser sends arrives at the cursor.
 TEST_F(EndToEndTest, TheAccountPagePairsAPhoneThroughItsQRCode)
 {
     ASSERT_TRUE(runTool(signInProgram, {}));
@@ -552,10 +554,20 @@ TEST_F(EndToEndTest, TheAccountPagePairsAPhoneThroughItsQRCode)
             return !address.isEmpty();
         },
         10s));
-    auto* phones = devbackend::DevInputSources::of(server_);
-    const auto phone = phones->claim(
-        QUrlQuery(QUrl(address)).queryItemValue(QStringLiteral("code"), QUrl::FullyDecoded), QStringLiteral("Pixel 8"));
-    ASSERT_TRUE(phone) << address.toStdString();
+    // The browser: a GET, then the form posted as it encodes one.
+    const auto browse = [](const QUrl& url, const QList<std::pair<QString, QString>>& form = {}) {
+        const HTTPResult result = runBlocking(AuthedSession::shared()->data(browserRequest(url, form)));
+        return std::pair { result.response, QString::fromUtf8(result.data) };
+    };
+    const auto [formAnswer, form] = browse(QUrl(address));
+    ASSERT_EQ(formAnswer.statusCode, 200) << address.toStdString();
+    const QString code = QUrlQuery(QUrl(address)).queryItemValue(QStringLiteral("code"), QUrl::FullyDecoded);
+    ASSERT_TRUE(form.contains(QStringLiteral("name=\"code\" value=\"") + code + u'"')) << form.toStdString();
+    const auto [claimed, waiting] = browse(QUrl(address).resolved(QUrl(QStringLiteral("/pair"))),
+        { { QStringLiteral("code"), code }, { QStringLiteral("name"), QStringLiteral("Pixel 8") } });
+    ASSERT_EQ(claimed.statusCode, 200) << waiting.toStdString();
+    EXPECT_TRUE(waiting.contains(QStringLiteral("等待确认")));
+    const QUrl sourcePage = claimed.url;
     EXPECT_TRUE(waitUntil([&] { return !app.find(AccessibleApp::Role::window, QStringLiteral("添加输入源")); }, 10s))
         << "the sheet did not close on the claim";
     ASSERT_TRUE(app.click(QStringLiteral("确认绑定")));
@@ -570,10 +582,12 @@ TEST_F(EndToEndTest, TheAccountPagePairsAPhoneThroughItsQRCode)
 
     TextTarget target(qtTarget, { QStringLiteral("QtLineEdit"), QString(), QString(), QString() });
     ASSERT_TRUE(target.isReady());
-    bool sent = false;
-    ASSERT_TRUE(waitUntil(
-        [&] { return sent || (sent = phones->sendText(phone->sourceToken, QStringLiteral("来自手机"))); }, 10s));
-    EXPECT_EQ(target.waitForText(QStringLiteral("来自手机")), QStringLiteral("来自手机"));
+    // The card shows it bound, so the backend has it active: one send is enough.
+    const auto [sentAnswer, sentPage] = browse(sourcePage,
+        { { QStringLiteral("token"), QUrlQuery(sourcePage).queryItemValue(QStringLiteral("token")) },
+            { QStringLiteral("text"), QStringLiteral("来自浏览器") } });
+    EXPECT_TRUE(sentPage.contains(QStringLiteral("已发送：来自浏览器"))) << sentPage.toStdString();
+    EXPECT_EQ(target.waitForText(QStringLiteral("来自浏览器")), QStringLiteral("来自浏览器"));
 }
 
 // The installed desktop entry makes the app the handler of the scheme: the

@@ -21,11 +21,17 @@
 #include "Auth/AuthSession.h"
 #include "Auth/KeychainStore.h"
 #include "I18n/LocaleResolver.h"
+#include "InputSourceWindows/PairingSheet.h"
+#include "InputSources/InputSourceAPI.h"
 #include "Menu/MenuBarController.h"
+#include "Onboarding/OnboardingAccountPage.h"
+#include "Onboarding/OnboardingPermissionStepPage.h"
+#include "Onboarding/OnboardingWindow.h"
 #include "Permissions/PermissionChecker.h"
 #include "SettingsWindow/SettingsPages.h"
 #include "SettingsWindow/SettingsSectionDescriptor.h"
 #include "SettingsWindow/SettingsStoreObservable.h"
+#include "SettingsWindow/SettingsWindow.h"
 #include "SettingsWindow/SettingsWindowController.h"
 #include "SettingsWindow/ThemeManager.h"
 #include "Support/Async/RunBlocking.h"
@@ -33,6 +39,9 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -46,6 +55,17 @@ using namespace std::chrono_literals;
 
 constexpr QSize minimumSize{680, 460};
 constexpr QSize defaultSize{820, 560};
+
+// Outside texts (an e-mail, a server's message, a phone's name) carry it in
+// the sweeps: every label shows it as written.
+const QString markup = QStringLiteral("<b>");
+// As long as the plain address the layout sweeps were written for.
+const QString markedEmail = QStringLiteral("<b>a.rather.long</b>@example.cn");
+
+// The titles of the settings' buttons the design calls prominent.
+const QStringList prominentTitles { QStringLiteral("登录 / 注册"), QStringLiteral("重新登录"),
+    QStringLiteral("添加输入源"), QStringLiteral("复制诊断信息"), QStringLiteral("打开历史记录"),
+    QStringLiteral("打开词典"), QStringLiteral("我已扫码完成") };
 
 // Every window a user meets in the settings, as the real theme draws it in
 // light and dark, signed in and out, checked for cut texts, controls out of
@@ -77,20 +97,24 @@ protected:
         LocaleResolver::shared().setLanguage(QStringLiteral("auto"));
     }
 
-    static DiagnosticsServices diagnostics()
+    static std::shared_ptr<PermissionChecker> permissions()
     {
-        auto checker = std::make_shared<PermissionChecker>(PermissionChecker::Facilities{
+        return std::make_shared<PermissionChecker>(PermissionChecker::Facilities {
             std::make_shared<FakeInputMonitoringProbe>(platform::InputMonitoringSupport::available),
             std::make_shared<FakeSoundServer>(), std::make_shared<FakeAccessibilityStatus>(false),
-            std::make_shared<FakeCommandLauncher>()});
-        return { checker, std::make_shared<FakePasteboard>(), std::make_shared<FakeWorkspace>(), std::nullopt,
+            std::make_shared<FakeCommandLauncher>() });
+    }
+
+    static DiagnosticsServices diagnostics()
+    {
+        return { permissions(), std::make_shared<FakePasteboard>(), std::make_shared<FakeWorkspace>(), std::nullopt,
             ApplicationVersion { QStringLiteral("1.4.0"), QStringLiteral("210") } };
     }
 
     void signIn()
     {
-        const AuthMe me { 42, QStringLiteral("a.rather.long.address@example.com"), QStringLiteral("zh-CN"),
-            Date::fromUnixSeconds(1'700'000'000), Date::fromUnixSeconds(1'760'000'000) };
+        const AuthMe me { 42, markedEmail, QStringLiteral("zh-CN"), Date::fromUnixSeconds(1'700'000'000),
+            Date::fromUnixSeconds(1'760'000'000) };
         api->succeed(FakeAuthAPI::Op::verifyUnifiedCode,
             VerifyCodeResponse {
                 { QStringLiteral("at"), QStringLiteral("rt"), Date::fromUnixSeconds(4'000'000'000) }, me, false });
@@ -98,9 +122,25 @@ protected:
         settleWidgets();
     }
 
-    // The account page's plan and points, whenever it asks.
+    // A stored session the server refuses at start-up, with its reason.
+    void failStartUp()
+    {
+        runBlocking(keychain->saveTokens(
+            { QStringLiteral("at"), QStringLiteral("rt"), Date::fromUnixSeconds(4'000'000'000) }, std::nullopt));
+        api->fail(FakeAuthAPI::Op::me, AuthAPIError::userBanned(QStringLiteral("<b>违规</b>")));
+        runBlocking(session->bootstrap());
+        settleWidgets();
+    }
+
+    // The account page's plan, points and input sources, whenever it asks.
     void answerAccountCalls()
     {
+        InputSource phone;
+        phone.id = 1;
+        phone.kind = QStringLiteral("phone");
+        phone.name = phone.friendlyName = QStringLiteral("<b>我的</b>手机");
+        while (answeredLists < inputSources->lists.calls.size())
+            inputSources->lists.answer(answeredLists++, { phone });
         while (answeredPlans < account->plans.calls.size())
             account->plans.answer(answeredPlans++, PlanInfo{});
         runEventLoopFor(5ms);
@@ -110,7 +150,9 @@ protected:
     }
 
     // Each section at both sizes in both appearances; the default size is
-    // kept as a screenshot. Returns every fault, named by where it is.
+    // kept as a screenshot. Returns every fault, named by where it is; the
+    // prominent buttons' titles met go to `metProminent`, the texts of
+    // labels showing markup to `markedUp`.
     QStringList sweepSettings(const QString& name, const QList<SettingsSection>& sections)
     {
         QStringList faults;
@@ -124,7 +166,12 @@ protected:
                     answerAccountCalls();
                     const QString where = name + u'-' + rawValue(section) + u'-' + rawValue(mode) + u'-'
                         + QString::number(size.width());
-                    for (const QString& fault : layoutFaults(window))
+                    QStringList found = layoutFaults(window) + richTextFaults(window, markup, markedUp);
+                    const QList<QAbstractButton*> prominent = buttonsTitled(window, prominentTitles);
+                    for (const QAbstractButton* button : prominent)
+                        metProminent.append(button->text());
+                    found += prominentFaults(prominent);
+                    for (const QString& fault : found)
                         faults.append(where + QStringLiteral(": ") + fault);
                     if (size == defaultSize)
                         renderView(window, QStringLiteral("sweep-") + where);
@@ -139,9 +186,9 @@ protected:
     std::shared_ptr<SettingsStore> store = std::make_shared<SettingsStore>(defaults, SettingsStore::standardKey());
     ThemeManager theme{defaults, nullptr};
     std::shared_ptr<FakeAuthAPI> api = std::make_shared<FakeAuthAPI>();
-    std::shared_ptr<AuthSession> session = std::make_shared<AuthSession>(api,
-        std::make_shared<KeychainStore>(
-            std::make_shared<InMemorySecureItemStore>(), QStringLiteral("a"), QStringLiteral("s")),
+    std::shared_ptr<KeychainStore> keychain = std::make_shared<KeychainStore>(
+        std::make_shared<InMemorySecureItemStore>(), QStringLiteral("a"), QStringLiteral("s"));
+    std::shared_ptr<AuthSession> session = std::make_shared<AuthSession>(api, keychain,
         VellamorLog(QStringLiteral("t"), QStringLiteral("auth"), nullptr, nullptr), &Date::now, defaults);
     AuthSheetPresenter presenter{api, session};
     std::shared_ptr<FakeAccountAPIs> account = std::make_shared<FakeAccountAPIs>();
@@ -149,19 +196,79 @@ protected:
     std::shared_ptr<FakeInputSourceAPI> inputSources = std::make_shared<FakeInputSourceAPI>();
     qsizetype answeredPlans = 0;
     qsizetype answeredWallets = 0;
+    qsizetype answeredLists = 0;
+    QStringList metProminent;
+    QStringList markedUp;
     WindowServices services;
     SettingsPageHooks hooks;
     ManualSteadyClock clock;
     std::unique_ptr<SettingsWindowController> controller;
 };
 
-TEST_F(WindowSweepTest, EverySettingsSectionFitsItsWindowSignedOutAndIn)
+// Signed out, refused at start-up and signed in: every section fits, its
+// prominent buttons read white on their ground, and the account's e-mail,
+// the server's reason and the phone's name show as written.
+TEST_F(WindowSweepTest, EverySettingsSectionReadsRightInEveryAccountState)
 {
     const QList<SettingsSection> sections(allSettingsSections.begin(), allSettingsSections.end());
     QStringList faults = sweepSettings(QStringLiteral("signed-out"), sections);
+    failStartUp();
+    faults += sweepSettings(QStringLiteral("refused"), { SettingsSection::backend });
     signIn();
     faults += sweepSettings(QStringLiteral("signed-in"), sections);
+
+    auto* pairing
+        = new PairingSheet(inputSources, clock.sleeper(), [] { return Date::fromUnixSeconds(1'800'000'000); });
+    const std::unique_ptr<PairingSheet> sheet(pairing);
+    sheet->show();
+    ASSERT_TRUE(waitUntil([&] { return !inputSources->pairings.calls.isEmpty(); }));
+    inputSources->pairings.answer(0,
+        PairingInfo { QStringLiteral("123456"), Date::fromUnixSeconds(1'800'000'300),
+            InputSourceAPI::buildQRURL(QStringLiteral("123456"), QUrl(QStringLiteral("https://pair.example.com/"))) });
+    for (const ThemeMode mode : { ThemeMode::light, ThemeMode::dark }) {
+        theme.setMode(mode);
+        const QList<QAbstractButton*> prominent = buttonsTitled(*sheet, prominentTitles);
+        for (const QAbstractButton* button : prominent)
+            metProminent.append(button->text());
+        for (const QString& fault : prominentFaults(prominent))
+            faults.append(QStringLiteral("pairing-sheet-") + rawValue(mode) + QStringLiteral(": ") + fault);
+        renderView(*sheet, QStringLiteral("sweep-pairing-sheet-ready-") + rawValue(mode));
+    }
+
+    for (const QString& title : prominentTitles)
+        EXPECT_TRUE(metProminent.contains(title)) << title.toStdString() << " never met";
+    // The phone's name is painted by the card's list, not shown by a label.
+    for (const QString& text : { markedEmail, QStringLiteral("该账号已被封禁：<b>违规</b>") })
+        EXPECT_TRUE(markedUp.contains(text)) << text.toStdString() << " not in " << markedUp.join(u'|').toStdString();
     EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
+}
+
+// Scrolled down on a long page, the next section still opens at its top.
+TEST_F(WindowSweepTest, EverySectionOpensAtItsTop)
+{
+    signIn();
+    controller->show(SettingsSection::backend);
+    SettingsWindow& window = *controller->window();
+    window.resize(minimumSize);
+    QScrollArea* area = nullptr;
+    for (QWidget* up = window.page(); up && !area; up = up->parentWidget())
+        area = qobject_cast<QScrollArea*>(up);
+    ASSERT_NE(area, nullptr);
+    QScrollBar& scroll = *area->verticalScrollBar();
+    for (const SettingsSection section : allSettingsSections) {
+        if (section == SettingsSection::backend)
+            continue;
+        SCOPED_TRACE(rawValue(section).toStdString());
+        controller->show(SettingsSection::backend);
+        answerAccountCalls();
+        settleWidgets();
+        ASSERT_GT(scroll.maximum(), 0);
+        scroll.setValue(scroll.maximum());
+        controller->show(section);
+        answerAccountCalls();
+        settleWidgets();
+        EXPECT_EQ(scroll.value(), 0);
+    }
 }
 
 // Every label and button text of `page`.
@@ -203,6 +310,45 @@ TEST_F(WindowSweepTest, TheAboutPageFitsInEnglish)
     EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
 }
 
+// Each step of the guide in both appearances, signed out and in: its
+// buttons fit, the prominent ones (the primary, the page's own) read white
+// on their ground, and the account's e-mail shows as written.
+TEST_F(WindowSweepTest, EveryStepOfTheGuideReadsRight)
+{
+    using Step = OnboardingStep;
+    const std::pair<Step, bool> steps[] = { { Step::welcome, false }, { Step::overview, false },
+        { Step::microphone, false }, { Step::accessibility, false }, { Step::inputMonitoring, false },
+        { Step::account, false }, { Step::account, true }, { Step::firstRun, true }, { Step::success, true } };
+    const std::shared_ptr<PermissionChecker> checker = permissions();
+    QStringList faults;
+    for (const auto& [step, signedIn] : steps) {
+        if (signedIn && !session->publisher()->state().isAuthenticated())
+            signIn();
+        OnboardingViewModel vm(checker, session->publisher());
+        vm.step = step;
+        OnboardingWindow window(vm, QStringLiteral("右 Ctrl"), {});
+        window.show();
+        QList<QAbstractButton*> prominent { &window.primaryButton() };
+        if (auto* page = qobject_cast<OnboardingPermissionStepPage*>(window.page()))
+            prominent.append(&page->actionButton());
+        if (auto* page = qobject_cast<OnboardingAccountPage*>(window.page()); page && !signedIn)
+            prominent.append(&page->signInButton());
+        for (const ThemeMode mode : { ThemeMode::light, ThemeMode::dark }) {
+            theme.setMode(mode);
+            const QString where = QStringLiteral("guide-") + debugName(step)
+                + (signedIn ? QStringLiteral("-signed-in-") : QStringLiteral("-")) + rawValue(mode);
+            for (const QString& fault :
+                layoutFaults(window) + prominentFaults(prominent) + richTextFaults(window, markup, markedUp))
+                faults.append(where + QStringLiteral(": ") + fault);
+            renderView(window, QStringLiteral("sweep-") + where);
+        }
+    }
+    EXPECT_TRUE(markedUp.contains(QStringLiteral("已登录为 ") + markedEmail)) << markedUp.join(u'|').toStdString();
+    EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
+}
+
+// Each step, a server's refusal included, fits and shows the server's words
+// as written.
 TEST_F(WindowSweepTest, EveryStepOfTheSignInSheetFits)
 {
     api->succeed(FakeAuthAPI::Op::requestUnifiedCode, RequestCodeResponse { QStringLiteral("login"), 300 });
@@ -219,6 +365,14 @@ TEST_F(WindowSweepTest, EveryStepOfTheSignInSheetFits)
                 model.primaryAction();
                 ASSERT_TRUE(waitUntil([&] { return !model.state.value().isBusy; }));
             } },
+        { QStringLiteral("refused"),
+            [&] {
+                api->fail(
+                    FakeAuthAPI::Op::verifyUnifiedCode, AuthAPIError::server(503, QStringLiteral("<b>维护中</b>")));
+                model.setCode(QStringLiteral("123456"));
+                model.primaryAction();
+                ASSERT_TRUE(waitUntil([&] { return !model.state.value().isBusy; }));
+            } },
         { QStringLiteral("password"), [&] { model.switchTab(AuthSheetViewModel::Tab::password); } },
     };
     QStringList faults;
@@ -227,11 +381,12 @@ TEST_F(WindowSweepTest, EveryStepOfTheSignInSheetFits)
         for (const ThemeMode mode : {ThemeMode::light, ThemeMode::dark}) {
             theme.setMode(mode);
             const QString where = QStringLiteral("sheet-") + step + u'-' + rawValue(mode);
-            for (const QString& fault : layoutFaults(*sheet))
+            for (const QString& fault : layoutFaults(*sheet) + richTextFaults(*sheet, markup, markedUp))
                 faults.append(where + QStringLiteral(": ") + fault);
             renderView(*sheet, QStringLiteral("sweep-") + where);
         }
     }
+    EXPECT_TRUE(markedUp.contains(QStringLiteral("服务异常 503：<b>维护中</b>"))) << markedUp.join(u'|').toStdString();
     EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
 }
 

@@ -333,7 +333,7 @@ TEST_F(SourceCommandLive, LateNewsOfAReplacedSocketLeavesTheCurrentOneAlone)
 
         runBlocking(restart(session.get()));
         runEventLoopFor(200ms);
-        endpoint->push(kAccount, QJsonDocument::fromJson(kInsertFrame.toUtf8()).object());
+        endpoint->push(server.accountOf(kAccount), QJsonDocument::fromJson(kInsertFrame.toUtf8()).object());
         EXPECT_TRUE(next(session->commands()) == SourceCommand::insert(QStringLiteral("hi"), 7, 1));
 
         EXPECT_EQ(endpoint->connections().size(), before + 2);

@@ -1,0 +1,383 @@
+#include "DevInputSources.h"
+#include "DevStateFile.h"
+#include "Networking/AuthedSession.h"
+#include "Support/Async/RunBlocking.h"
+
+#include "BrowserRequest.h"
+#include "LiveServerFixture.h"
+#include "WaitUntil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QNetworkRequest>
+#include <QTemporaryDir>
+#include <QUrlQuery>
+#include <QWebSocket>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+using namespace vellamor;
+using devbackend::DevInputSources;
+using devbackend::DevServer;
+using devbackend::DevStateFile;
+using vellamor::test::waitUntil;
+
+namespace
+{
+
+// A devserver of the test's own, optionally keeping its state in a file.
+struct Backend {
+    explicit Backend(const QString& stateFile = {})
+    {
+        devbackend::installDefaultActions(server);
+        if (!stateFile.isEmpty()) {
+            auto* file = new DevStateFile(server, stateFile, [this](const QString& line) { console.append(line); });
+            file->load();
+        }
+        EXPECT_TRUE(server.listen(0));
+    }
+
+    // The reply's "data", or the whole reply when the call failed.
+    QJsonObject call(const QString& action, const QJsonObject& data = {}, const QString& token = {}) const
+    {
+        HTTPRequest request
+            = test::LiveServerTest::echoRequest(server.baseURL().resolved(QUrl(QStringLiteral("v1/api.json"))));
+        request.body
+            = QJsonDocument(QJsonObject { { QStringLiteral("action"), action }, { QStringLiteral("data"), data } })
+                  .toJson(QJsonDocument::Compact);
+        if (!token.isEmpty())
+            request.headers.set(QStringLiteral("Authorization"), QStringLiteral("Bearer ") + token);
+        const QJsonObject reply = QJsonDocument::fromJson(runBlocking(session->data(request)).data).object();
+        return reply.value(QStringLiteral("code")).toInteger(-1) == 0 ? reply.value(QStringLiteral("data")).toObject()
+                                                                      : reply;
+    }
+
+    // A sign-in pair of `email`, by the code the server mailed.
+    QJsonObject signIn(const QString& email) const
+    {
+        call(QStringLiteral("auth.requestCode"), { { QStringLiteral("email"), email } });
+        const QString code = call(QStringLiteral("dev.auth.lastCode"), { { QStringLiteral("email"), email } })
+                                 .value(QStringLiteral("code"))
+                                 .toString();
+        return call(QStringLiteral("auth.verifyCode"),
+            { { QStringLiteral("email"), email }, { QStringLiteral("code"), code } });
+    }
+
+    // The records, dictionary entries and sources the token's account has.
+    std::array<qsizetype, 3> seenBy(const QString& token) const
+    {
+        const auto count = [&](const QString& action, const QJsonObject& data, const QString& key) {
+            return call(action, data, token).value(key).toArray().size();
+        };
+        return { count(QStringLiteral("history.list"), { { QStringLiteral("limit"), 10 } }, QStringLiteral("entries")),
+            count(QStringLiteral("dictionary.list"), {}, QStringLiteral("entries")),
+            count(QStringLiteral("inputSource.list"), {}, QStringLiteral("items")) };
+    }
+
+    // A history record, a dictionary entry and a confirmed phone for the
+    // token's account; the phone's token.
+    QString fill(const QString& token)
+    {
+        call(QStringLiteral("history.append"),
+            { { QStringLiteral("client_id"), QStringLiteral("C-1") },
+                { QStringLiteral("text"), QStringLiteral("你好") },
+                { QStringLiteral("recognized_text"), QStringLiteral("你好") },
+                { QStringLiteral("polished_text"), QString() },
+                { QStringLiteral("source_app"), QStringLiteral("org.app") }, { QStringLiteral("created_at"), 1000 } },
+            token);
+        call(QStringLiteral("dictionary.upsert"),
+            { { QStringLiteral("term"), QStringLiteral("术语") },
+                { QStringLiteral("phonetic"), QStringLiteral("shu yu") }, { QStringLiteral("note"), QString() } },
+            token);
+        const QString code
+            = call(QStringLiteral("inputSource.createPairing"), {}, token).value(QStringLiteral("code")).toString();
+        const auto phone = DevInputSources::of(server)->claim(code, QStringLiteral("Pixel"));
+        EXPECT_TRUE(phone);
+        call(QStringLiteral("inputSource.confirmPairing"),
+            { { QStringLiteral("source_id"), phone ? phone->sourceID : -1 }, { QStringLiteral("accept"), true } },
+            token);
+        return phone ? phone->sourceToken : QString();
+    }
+
+    // A source-command socket of the token's account and the frames it hears.
+    std::pair<std::unique_ptr<QWebSocket>, std::shared_ptr<QStringList>> listen(const QString& token) const
+    {
+        auto socket = std::make_unique<QWebSocket>();
+        auto frames = std::make_shared<QStringList>();
+        QObject::connect(
+            socket.get(), &QWebSocket::textMessageReceived, [frames](const QString& frame) { frames->append(frame); });
+        QUrl url = server.baseURL();
+        url.setScheme(QStringLiteral("ws"));
+        url.setPath(QStringLiteral("/v1/source-commands"));
+        QNetworkRequest request(url);
+        request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
+        socket->open(request);
+        EXPECT_TRUE(waitUntil([&] { return socket->state() == QAbstractSocket::ConnectedState; }));
+        return { std::move(socket), frames };
+    }
+
+    // A browser's request for a page, or its post of a form; redirects on
+    // the same origin are followed.
+    HTTPResult browse(const QString& target, const QList<std::pair<QString, QString>>& form = {}) const
+    {
+        return runBlocking(session->data(test::browserRequest(server.baseURL().resolved(QUrl(target)), form)));
+    }
+
+    DevServer server;
+    QStringList console;
+    std::shared_ptr<AuthedSession> session = std::make_shared<AuthedSession>();
+};
+
+QString text(const QJsonObject& object, const char* key)
+{
+    return object.value(QLatin1String(key)).toString();
+}
+
+QString page(const HTTPResult& answer)
+{
+    return QString::fromUtf8(answer.data);
+}
+
+qint64 userID(const QJsonObject& pair)
+{
+    return pair.value(QStringLiteral("user")).toObject().value(QStringLiteral("id")).toInteger(-1);
+}
+
+constexpr std::array<qsizetype, 3> everything { 1, 1, 1 };
+constexpr std::array<qsizetype, 3> nothing { 0, 0, 0 };
+
+TEST(DevServerAccounts, AnAccountsDataFollowsTheAccountOverItsSessionsAndNoOneElseSeesIt)
+{
+    Backend backend;
+    const QJsonObject first = backend.signIn(QStringLiteral("a@example.com"));
+    backend.fill(text(first, "access_token"));
+    struct Case {
+        const char* who;
+        std::function<QString()> token;
+        std::array<qsizetype, 3> sees;
+    };
+    const std::array cases {
+        Case { "a second session",
+            [&] { return text(backend.signIn(QStringLiteral("a@example.com")), "access_token"); }, everything },
+        Case { "a refreshed session",
+            [&] {
+                return text(backend.call(QStringLiteral("auth.refresh"),
+                                { { QStringLiteral("refresh_token"), text(first, "refresh_token") } }),
+                    "access_token");
+            },
+            everything },
+        Case { "another account", [&] { return text(backend.signIn(QStringLiteral("b@example.com")), "access_token"); },
+            nothing },
+        Case { "a made-up token", [] { return QStringLiteral("at_made_up"); }, nothing },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.who);
+        const QString token = c.token();
+        ASSERT_FALSE(token.isEmpty());
+        EXPECT_EQ(backend.seenBy(token), c.sees);
+    }
+
+    // The command socket of a later session hears of the account's pairings;
+    // another account's socket does not.
+    const auto [ownSocket, ownFrames]
+        = backend.listen(text(backend.signIn(QStringLiteral("a@example.com")), "access_token"));
+    const QString other = text(backend.signIn(QStringLiteral("b@example.com")), "access_token");
+    const auto [otherSocket, otherFrames] = backend.listen(other);
+    auto* phones = DevInputSources::of(backend.server);
+    ASSERT_TRUE(phones->claim(
+        text(backend.call(QStringLiteral("inputSource.createPairing"), {}, text(first, "access_token")), "code"),
+        QStringLiteral("Pixel 2")));
+    ASSERT_TRUE(waitUntil([&] { return ownFrames->size() == 1; }));
+    EXPECT_TRUE(ownFrames->first().contains(QStringLiteral("pairing_request")));
+    // Frames keep their order: the other account's own one comes first only
+    // when it got none of the first account's.
+    ASSERT_TRUE(phones->claim(
+        text(backend.call(QStringLiteral("inputSource.createPairing"), {}, other), "code"), QStringLiteral("Other")));
+    ASSERT_TRUE(waitUntil([&] { return !otherFrames->isEmpty(); }));
+    EXPECT_TRUE(otherFrames->first().contains(QStringLiteral("Other")));
+}
+
+TEST(DevServerAccounts, TheStateFileOutlivesTheServer)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("state/devserver.json"));
+    QJsonObject first;
+    QString phone;
+    qint64 otherID = 0;
+    {
+        Backend before(path);
+        first = before.signIn(QStringLiteral("a@example.com"));
+        phone = before.fill(text(first, "access_token"));
+        otherID = userID(before.signIn(QStringLiteral("b@example.com")));
+    }
+    Backend after(path);
+    EXPECT_TRUE(after.console.isEmpty()) << after.console.join(u'\n').toStdString();
+
+    struct Case {
+        const char* who;
+        std::function<QJsonObject()> pair;
+        qint64 user;
+        std::array<qsizetype, 3> sees;
+    };
+    const std::array cases {
+        Case { "the session from before", [&] { return first; }, userID(first), everything },
+        Case { "its refresh",
+            [&] {
+                return after.call(QStringLiteral("auth.refresh"),
+                    { { QStringLiteral("refresh_token"), text(first, "refresh_token") } });
+            },
+            userID(first), everything },
+        Case { "the address signing in again", [&] { return after.signIn(QStringLiteral("a@example.com")); },
+            userID(first), everything },
+        Case { "the other address again", [&] { return after.signIn(QStringLiteral("b@example.com")); }, otherID,
+            nothing },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.who);
+        const QJsonObject pair = c.pair();
+        EXPECT_EQ(userID(pair), c.user);
+        EXPECT_EQ(after.seenBy(text(pair, "access_token")), c.sees);
+    }
+    const qint64 newID = userID(after.signIn(QStringLiteral("c@example.com")));
+    EXPECT_GT(newID, std::max(userID(first), otherID)) << "a new address took an id given before the restart";
+    EXPECT_TRUE(DevInputSources::of(after.server)->sendText(phone, QStringLiteral("still paired")));
+}
+
+TEST(DevServerAccounts, ADamagedStateFileIsSetAsideAndTheServerStartsEmpty)
+{
+    QByteArray valid;
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("devserver.json"));
+        {
+            Backend backend(path);
+            backend.fill(text(backend.signIn(QStringLiteral("a@example.com")), "access_token"));
+        }
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        valid = file.readAll();
+    }
+    // Whole parts read back before the damaged one must not stay either.
+    QByteArray lastPartDamaged = valid;
+    lastPartDamaged.replace("\"next_source_id\":", "\"next_source_id\":\"2\",\"was\":");
+    ASSERT_NE(lastPartDamaged, valid);
+    const QList<QByteArray> damaged {
+        valid.left(valid.size() / 2),
+        "[]",
+        R"({"format":2,"parts":{}})",
+        R"({"format":1,"parts":{"accounts":[]}})",
+        lastPartDamaged,
+    };
+    for (const QByteArray& content : damaged) {
+        SCOPED_TRACE(content.left(80).toStdString());
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("devserver.json"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+
+        const Backend backend(path);
+        ASSERT_EQ(backend.console.size(), 1);
+        EXPECT_TRUE(backend.console.first().contains(QStringLiteral("set aside")))
+            << backend.console.first().toStdString();
+        const QStringList aside = QDir(folder.path()).entryList({ QStringLiteral("devserver.json.damaged-*") });
+        ASSERT_EQ(aside.size(), 1);
+        QFile kept(folder.filePath(aside.first()));
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), content);
+        const auto saved = [&](const char* part, const char* key) {
+            return backend.server.stateParts().value(QLatin1String(part)).save().value(QLatin1String(key));
+        };
+        EXPECT_TRUE(saved("accounts", "users").toArray().isEmpty());
+        EXPECT_TRUE(saved("data", "accounts").toObject().isEmpty());
+        EXPECT_TRUE(saved("input_sources", "sources").toArray().isEmpty());
+
+        // The server goes on, numbering accounts afresh, and keeps what comes next.
+        EXPECT_EQ(userID(backend.signIn(QStringLiteral("z@example.com"))), 1001);
+        EXPECT_TRUE(QFile::exists(path));
+    }
+}
+
+TEST(DevServerPairingPage, ABrowserClaimsTheCodeAndSendsTextAsThePhone)
+{
+    Backend backend;
+    const QString token = text(backend.signIn(QStringLiteral("a@example.com")), "access_token");
+    const auto newCode
+        = [&] { return text(backend.call(QStringLiteral("inputSource.createPairing"), {}, token), "code"); };
+    const auto [socket, frames] = backend.listen(token);
+    const QString code = newCode();
+
+    const HTTPResult form = backend.browse(QStringLiteral("/pair?code=") + code);
+    EXPECT_EQ(form.response.statusCode, 200);
+    EXPECT_TRUE(page(form).contains(QStringLiteral("name=\"code\" value=\"") + code + u'"'));
+    EXPECT_TRUE(page(form).contains(QStringLiteral("value=\"我的手机\"")));
+
+    const QString name = QStringLiteral("<b>Pixel</b> & \"1\"");
+    const HTTPResult bound = backend.browse(
+        QStringLiteral("/pair"), { { QStringLiteral("code"), code }, { QStringLiteral("name"), name } });
+    EXPECT_EQ(bound.response.statusCode, 200);
+    EXPECT_EQ(bound.response.url.path(), QStringLiteral("/pair/source"));
+    EXPECT_TRUE(bound.data.contains("&lt;b&gt;Pixel&lt;/b&gt; &amp; &quot;1&quot;"));
+    EXPECT_FALSE(bound.data.contains("<b>Pixel"));
+    ASSERT_TRUE(waitUntil([&] { return !frames->isEmpty(); }));
+    EXPECT_TRUE(frames->first().contains(QStringLiteral("pairing_request")));
+    const QJsonObject source = backend.call(QStringLiteral("inputSource.list"), {}, token)
+                                   .value(QStringLiteral("items"))
+                                   .toArray()
+                                   .first()
+                                   .toObject();
+    EXPECT_EQ(text(source, "kind"), QStringLiteral("web"));
+    EXPECT_EQ(text(source, "friendly_name"), name);
+    EXPECT_EQ(text(source, "status"), QStringLiteral("pending"));
+
+    const QString sourceToken = QUrlQuery(bound.response.url).queryItemValue(QStringLiteral("token"));
+    const QString said = QStringLiteral("<i>你好</i> 1+1");
+    const auto say = [&] {
+        return backend.browse(QStringLiteral("/pair/source"),
+            { { QStringLiteral("token"), sourceToken }, { QStringLiteral("text"), said } });
+    };
+    EXPECT_TRUE(page(say()).contains(QStringLiteral("等待确认"))) << "sent before the desktop confirmed";
+    backend.call(QStringLiteral("inputSource.confirmPairing"),
+        { { QStringLiteral("source_id"), source.value(QStringLiteral("id")) }, { QStringLiteral("accept"), true } },
+        token);
+    EXPECT_TRUE(
+        page(backend.browse(QStringLiteral("/pair/source?token=") + sourceToken)).contains(QStringLiteral("已绑定")));
+    EXPECT_TRUE(page(say()).contains(QStringLiteral("已发送：&lt;i&gt;你好&lt;/i&gt; 1+1")));
+    ASSERT_TRUE(waitUntil([&] { return frames->size() == 3; })) << frames->join(u'\n').toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(frames->last().toUtf8()).object().value(QStringLiteral("text")).toString(), said);
+
+    auto* phones = DevInputSources::of(backend.server);
+    const QString expired = newCode();
+    phones->expirePairings();
+    struct Case {
+        const char* what;
+        QString code;
+        int status;
+        QString title;
+    };
+    const std::array cases {
+        Case { "unknown", QStringLiteral("abc"), 404, QStringLiteral("配对码无效") },
+        Case { "claimed", code, 409, QStringLiteral("配对码已被使用") },
+        Case { "expired", expired, 410, QStringLiteral("配对码已过期") },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const HTTPResult& answer : { backend.browse(QStringLiteral("/pair?code=") + c.code),
+                 backend.browse(QStringLiteral("/pair"),
+                     { { QStringLiteral("code"), c.code }, { QStringLiteral("name"), name } }) }) {
+            EXPECT_EQ(answer.response.statusCode, c.status);
+            EXPECT_TRUE(page(answer).contains(QStringLiteral("<h1>") + c.title));
+        }
+    }
+    EXPECT_EQ(
+        backend.call(QStringLiteral("inputSource.list"), {}, token).value(QStringLiteral("items")).toArray().size(), 1);
+    EXPECT_EQ(backend.browse(QStringLiteral("/pair/source?token=nope")).response.statusCode, 404);
+}
+
+} // namespace
