@@ -67,6 +67,7 @@ PairingConfirmDialog::PairingConfirmDialog(const PairingRequestPayload& payload,
     words->addWidget(informative_);
     words->addLayout(buttons);
     auto* layout = new QHBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(icon, 0, Qt::AlignTop);
     layout->addLayout(words);
 

@@ -1,5 +1,6 @@
 #include "InputSourceWindows/PairingSheet.h"
 
+#include "Windows/FixedDialog.h"
 #include "Windows/PaintKit.h"
 #include "Windows/ProminentButton.h"
 #include "Windows/RowDivider.h"
@@ -80,6 +81,7 @@ PairingSheet::PairingSheet(std::shared_ptr<InputSourceAPIProtocol> api, SleepFun
     , viewModel_(new PairingSheetViewModel(std::move(api), std::move(sleep), std::move(now), this))
 {
     setWindowTitle(QStringLiteral("添加输入源"));
+    setFixedDialogFrame(*this);
     setFixedSize(380, 440);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
