@@ -10,6 +10,9 @@
 //   - with the settings window shown through every section, the history
 //     panel and the dictionary window open;
 //   - a few seconds after they were all closed.
+// The idle figure after the windows is given whole as well as the change.
+// Under an XEmbed tray (the session's trayer) the icon is a window of the
+// app; the report says whether one is present.
 // The floors run the same way: a bare tray app, and the same tray app with a
 // settings-like window, a history list and a dictionary list opened and
 // closed. Medians over the runs, in MB. With VELLAMOR_MEMORY_SMAPS set to a
@@ -172,6 +175,7 @@ bool runApp(Figures& figures, Display* display, const int& typed, int run)
     command(application, "close");
     pause(afterClose);
     const Memory closed = memoryOf(application.processId());
+    figures.add("after the windows closed", closed);
     figures.add("windows closed - idle", {closed.rss - idle.rss, closed.pss - idle.pss});
     keepSmaps(application.processId(), "closed", run);
 
@@ -218,10 +222,13 @@ int main(int argc, char** argv)
         if (!runApp(figures, display, typed, run))
             return 1;
     }
+    const Atom tray = XInternAtom(display, "_NET_SYSTEM_TRAY_S0", False);
+    std::printf("XEmbed system tray: %s\n", XGetSelectionOwner(display, tray) != None ? "present" : "absent");
     XCloseDisplay(display);
 
     figures.print("idle, signed in", "tray app");
     figures.print("after the first dictation", "tray app");
+    figures.print("after the windows closed", "tray app");
     figures.print("windows open - idle", "window floor: open - idle");
     figures.print("windows closed - idle", "window floor: closed - idle");
 

@@ -46,4 +46,36 @@ inline bool waitFor(const std::function<bool()>& condition, std::chrono::millise
     return true;
 }
 
+// The longest gap between turns of the main thread's event loop while it runs.
+class StallProbe {
+public:
+    StallProbe()
+    {
+        timer_.setInterval(1);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.nsecsElapsed();
+            longest_ = std::max(longest_, now - last_);
+            last_ = now;
+        });
+    }
+    void start()
+    {
+        clock_.start();
+        last_ = 0;
+        longest_ = 0;
+        timer_.start();
+    }
+    double longestMillis()
+    {
+        timer_.stop();
+        return static_cast<double>(std::max(longest_, clock_.nsecsElapsed() - last_)) / 1e6;
+    }
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    qint64 longest_ = 0;
+};
+
 } // namespace vellamor::benchmark

@@ -3,6 +3,9 @@
 // median time until the page shows the text and until the call returns, and
 // how many runs did not leave exactly the text. Needs the headless desktop:
 //   scripts/desktop-session build/Benchmarks/vellamor-bench-browser-insertion [RUNS]
+// With "dictations" after RUNS it types RUNS short Chinese-and-Latin texts,
+// each opening on a newly mapped key, and counts those that arrived exactly,
+// with and without waiting for the browser to answer after each keymap change.
 // The page reports its field through the window's name, read here straight
 // from the X server every 2 ms while the insertion runs.
 #include "BenchmarkSupport.h"
@@ -31,12 +34,17 @@
 using namespace vellamor;
 using namespace std::chrono_literals;
 
-namespace {
+namespace
+{
 
 // The text the page last put in the name of `window`.
-class PageName {
+class PageName
+{
 public:
-    PageName() : display_(XOpenDisplay(nullptr)) {}
+    PageName()
+        : display_(XOpenDisplay(nullptr))
+    {
+    }
     ~PageName()
     {
         if (display_)
@@ -56,8 +64,8 @@ public:
         unsigned long count = 0, remaining = 0;
         unsigned char* data = nullptr;
         std::optional<QString> result;
-        if (XGetWindowProperty(display_, window, name, 0, 1 << 16, False, utf8, &type, &format, &count, &remaining,
-                               &data)
+        if (XGetWindowProperty(
+                display_, window, name, 0, 1 << 16, False, utf8, &type, &format, &count, &remaining, &data)
                 == Success
             && data) {
             const auto bytes = QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(count));
@@ -116,6 +124,32 @@ Measured measure(const MakeInserter& make, test::BrowserPage& page, Window windo
     return result;
 }
 
+// `runs` dictation-like texts of Chinese and Latin, each starting with a
+// Chinese character no key holds yet, typed by one inserter: how many
+// arrived exactly.
+int exactDictations(test::BrowserPage& page, Window window, KeystrokeInserter& keyboard, int runs)
+{
+    PageName name;
+    int exact = 0;
+    for (int run = 0; run < runs; ++run) {
+        const char32_t first = U'一' + static_cast<char32_t>(run * 53 % 20000);
+        // The page's title drops trailing spaces.
+        const QString text = QString::fromUcs4(&first, 1) + benchmark::mixedText(12 + run % 20).trimmed();
+        if (!page.focus(test::BrowserPage::Field::textarea))
+            continue;
+        try {
+            runBlocking(keyboard.insert(text), 120s);
+        } catch (...) {
+            continue;
+        }
+        if (benchmark::waitFor([&] { return name.text(window) == text; }, 5s))
+            ++exact;
+        else
+            std::fprintf(stderr, "run %d: got \"%s\"\n", run, qPrintable(name.text(window).value_or(QString())));
+    }
+    return exact;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -130,19 +164,31 @@ int main(int argc, char** argv)
     const Window window = page.windowId().toULong();
     auto injector = std::make_shared<platform::XTestKeyInjector>();
     auto pasteboard = std::make_shared<platform::QtPasteboard>();
+    if (app.arguments().value(2) == QStringLiteral("dictations")) {
+        // The fixed settle alone against waiting for the browser's answer.
+        KeystrokeInserter::Pacing settleOnly;
+        settleOnly.mappingAnswerLimit = 0ms;
+        for (const auto& [name, pacing] :
+            { std::pair { "20 ms settle", settleOnly }, std::pair { "answer", KeystrokeInserter::Pacing {} } }) {
+            KeystrokeInserter keyboard(injector, nullptr, eventLoopSleep(), pacing);
+            std::printf("%-13s %d of %d exact\n", name, exactDictations(page, window, keyboard, runs), runs);
+            std::fflush(stdout);
+        }
+        return 0;
+    }
     const std::pair<const char*, MakeInserter> layers[] = {
-        {"keystrokes", [&] { return std::make_unique<KeystrokeInserter>(injector, nullptr); }},
-        {"clipboard", [&] { return std::make_unique<ClipboardInserter>(pasteboard, injector, nullptr); }},
+        { "keystrokes", [&] { return std::make_unique<KeystrokeInserter>(injector, nullptr); } },
+        { "clipboard", [&] { return std::make_unique<ClipboardInserter>(pasteboard, injector, nullptr); } },
     };
-    const std::pair<const char*, QString> texts[] = {{"20 Chinese", benchmark::mixedText(20)},
-                                                     {"500 mixed", benchmark::mixedText(500)}};
+    const std::pair<const char*, QString> texts[]
+        = { { "20 Chinese", benchmark::mixedText(20) }, { "500 mixed", benchmark::mixedText(500) } };
 
     std::printf("%-11s %-11s %5s %10s %12s %6s\n", "layer", "text", "runs", "shown ms", "returned ms", "wrong");
     for (const auto& [layerName, layer] : layers) {
         for (const auto& [textName, text] : texts) {
             const Measured m = measure(layer, page, window, text, runs);
             std::printf("%-11s %-11s %5d %10.1f %12.1f %6d\n", layerName, textName, runs,
-                        benchmark::percentile(m.shown, 0.5), benchmark::percentile(m.returned, 0.5), m.wrong);
+                benchmark::percentile(m.shown, 0.5), benchmark::percentile(m.returned, 0.5), m.wrong);
             std::fflush(stdout);
         }
     }

@@ -32,38 +32,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The longest gap between turns of the main thread's event loop while it runs.
-class StallProbe {
-public:
-    StallProbe()
-    {
-        timer_.setInterval(1);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const qint64 now = clock_.nsecsElapsed();
-            longest_ = std::max(longest_, now - last_);
-            last_ = now;
-        });
-    }
-    void start()
-    {
-        clock_.start();
-        last_ = 0;
-        longest_ = 0;
-        timer_.start();
-    }
-    double longestMillis()
-    {
-        timer_.stop();
-        return static_cast<double>(std::max(longest_, clock_.nsecsElapsed() - last_)) / 1e6;
-    }
-
-private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 last_ = 0;
-    qint64 longest_ = 0;
-};
-
 long residentKiB()
 {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -86,7 +54,7 @@ void dictionary(int count)
     WindowServices services;
     services.dataSync = [api] { return api; };
     DictionaryWindowController controller({services, std::make_shared<AuthSessionObserver>(), sleepFor, {}});
-    StallProbe probe;
+    benchmark::StallProbe probe;
     const long before = residentKiB();
     probe.start();
     QElapsedTimer timer;
@@ -140,7 +108,7 @@ void logViewer(const QString& folder)
     benchmark::waitFor([&] { return !view.model().isLoading.value(); }, 600s);
     QCoreApplication::processEvents();
     for (int run = 0; run < 3; ++run) {
-        StallProbe probe;
+        benchmark::StallProbe probe;
         probe.start();
         QElapsedTimer timer;
         timer.start();
@@ -164,7 +132,7 @@ void settingsWindow(const QString& folder)
     ThemeManager theme(defaults, nullptr);
     LocaleResolver locale;
     SettingsWindowController controller({store, theme, locale, WindowServices{}, defaults, sleepFor, {}, {}, {}});
-    StallProbe probe;
+    benchmark::StallProbe probe;
     const long before = residentKiB();
     probe.start();
     QElapsedTimer timer;

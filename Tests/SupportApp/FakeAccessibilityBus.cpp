@@ -2,11 +2,22 @@
 
 #include <gtest/gtest.h>
 
-namespace vellamor::test {
+namespace vellamor::test
+{
 
-namespace {
+namespace
+{
 
-class FakeElement final : public platform::AccessibleElement {
+class FakeElement final : public platform::AccessibleElement
+{
+public:
+    explicit FakeElement(qsizetype page)
+        : page(page)
+    {
+    }
+
+    const qsizetype page;
+    mutable bool insertedInto = false;
 };
 
 QString quoted(const QString& text)
@@ -89,7 +100,22 @@ std::shared_ptr<platform::AccessibleElement> FakeAccessibilityBus::focusedElemen
     calls_ << QStringLiteral("focusedElement");
     if (!field_)
         return nullptr;
-    return std::make_shared<FakeElement>();
+    if (!field_->pageLength)
+        return std::make_shared<FakeElement>(0);
+    const qsizetype caret = indexOf(field_->caret.value_or(0));
+    return std::make_shared<FakeElement>(caret > 0 ? (caret - 1) / *field_->pageLength : 0);
+}
+
+qsizetype FakeAccessibilityBus::pageStart(const platform::AccessibleElement& element) const
+{
+    if (!field_ || !field_->pageLength)
+        return 0;
+    return std::min(static_cast<const FakeElement&>(element).page * *field_->pageLength, field_->text.size());
+}
+
+int FakeAccessibilityBus::pageOffset(const platform::AccessibleElement& element) const
+{
+    return offsetOf(pageStart(element));
 }
 
 std::optional<qint64> FakeAccessibilityBus::processId(const platform::AccessibleElement&)
@@ -110,36 +136,47 @@ bool FakeAccessibilityBus::isEditableText(const platform::AccessibleElement&)
     return field_ && field_->editable;
 }
 
-std::optional<QString> FakeAccessibilityBus::text(const platform::AccessibleElement&)
+std::optional<QString> FakeAccessibilityBus::text(const platform::AccessibleElement& element)
 {
     calls_ << QStringLiteral("text");
     if (!field_ || field_->unreadable || (!written_ && field_->unreadableUntilWrite)
         || (written_ && field_->unreadableAfterWrite))
         return std::nullopt;
-    return field_->text;
+    if (field_->emptiedAfterInsert && static_cast<const FakeElement&>(element).insertedInto)
+        return QString();
+    return field_->text.mid(pageStart(element), field_->pageLength.value_or(-1));
 }
 
-std::optional<int> FakeAccessibilityBus::characterCount(const platform::AccessibleElement&)
+std::optional<int> FakeAccessibilityBus::characterCount(const platform::AccessibleElement& element)
 {
     calls_ << QStringLiteral("characterCount");
     if (!field_ || field_->unreadable)
         return std::nullopt;
-    return offsetOf(field_->text.size());
+    const qsizetype start = pageStart(element);
+    const qsizetype end
+        = field_->pageLength ? std::min(start + *field_->pageLength, field_->text.size()) : field_->text.size();
+    return offsetOf(end) - offsetOf(start);
 }
 
-std::optional<int> FakeAccessibilityBus::caretOffset(const platform::AccessibleElement&)
+std::optional<int> FakeAccessibilityBus::caretOffset(const platform::AccessibleElement& element)
 {
     calls_ << QStringLiteral("caretOffset");
-    return field_ ? field_->caret : std::nullopt;
+    if (!field_ || !field_->caret)
+        return std::nullopt;
+    return *field_->caret - pageOffset(element);
 }
 
-std::optional<platform::AccessibleRange> FakeAccessibilityBus::selection(const platform::AccessibleElement&)
+std::optional<platform::AccessibleRange> FakeAccessibilityBus::selection(const platform::AccessibleElement& element)
 {
     calls_ << QStringLiteral("selection");
-    return field_ ? field_->selection : std::nullopt;
+    if (!field_ || !field_->selection)
+        return std::nullopt;
+    const int base = pageOffset(element);
+    return platform::AccessibleRange { field_->selection->start - base, field_->selection->end - base };
 }
 
-int FakeAccessibilityBus::insertText(const platform::AccessibleElement&, int offset, const QString& text, int length)
+int FakeAccessibilityBus::insertText(
+    const platform::AccessibleElement& element, int offset, const QString& text, int length)
 {
     calls_ << QStringLiteral("insertText(%1,%2,%3)").arg(offset).arg(quoted(text)).arg(length);
     if (!field_)
@@ -153,7 +190,8 @@ int FakeAccessibilityBus::insertText(const platform::AccessibleElement&, int off
         const QByteArray utf8 = text.toUtf8();
         inserted = QString::fromUtf8(length < 0 ? utf8 : utf8.left(length));
     }
-    const qsizetype at = indexOf(offset);
+    static_cast<const FakeElement&>(element).insertedInto = true;
+    const qsizetype at = indexOf(offset + pageOffset(element));
     QString updated = field_->text;
     updated.insert(at, inserted);
     field_->selection.reset();
@@ -162,20 +200,21 @@ int FakeAccessibilityBus::insertText(const platform::AccessibleElement&, int off
     return answer();
 }
 
-int FakeAccessibilityBus::deleteText(const platform::AccessibleElement&, int start, int end)
+int FakeAccessibilityBus::deleteText(const platform::AccessibleElement& element, int start, int end)
 {
     calls_ << QStringLiteral("deleteText(%1,%2)").arg(start).arg(end);
     if (!field_)
         return -1;
     if (field_->deleteStatus != 0)
         return field_->deleteStatus;
-    const qsizetype from = indexOf(start);
-    const qsizetype to = indexOf(end);
+    const int base = pageOffset(element);
+    const qsizetype from = indexOf(start + base);
+    const qsizetype to = indexOf(end + base);
     QString updated = field_->text;
     updated.remove(from, std::max<qsizetype>(0, to - from));
     field_->selection.reset();
     accepted(updated);
-    field_->caret = start;
+    field_->caret = start + base;
     return answer();
 }
 

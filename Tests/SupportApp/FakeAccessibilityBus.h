@@ -9,14 +9,16 @@
 #include <memory>
 #include <optional>
 
-namespace vellamor::test {
+namespace vellamor::test
+{
 
 // An accessibility bus with at most one focused text field, which counts the
 // way its toolkit does (unless told otherwise): "Qt" fields take offsets and insertion lengths in
 // UTF-16 units (and insert nothing for a negative length); every other
 // toolkit takes offsets in code points and lengths in UTF-8 bytes (a negative
 // length meaning all). Records every call by name.
-class FakeAccessibilityBus final : public platform::AccessibilityBus {
+class FakeAccessibilityBus final : public platform::AccessibilityBus
+{
 public:
     struct Field {
         QString toolkit = QStringLiteral("Qt");
@@ -25,7 +27,7 @@ public:
         QString text;
         // In the toolkit's offsets; none: the caret is unknown.
         std::optional<int> caret = 0;
-        std::optional<platform::AccessibleRange> selection{};
+        std::optional<platform::AccessibleRange> selection {};
         // text() answers nothing (always, before the first write, or from it on).
         bool unreadable = false;
         bool unreadableUntilWrite = false;
@@ -39,10 +41,18 @@ public:
         bool answersLate = false;
         // Applied to the field's text after every accepted write (a length
         // limit, an input mask); none: kept as written.
-        std::function<QString(const QString&)> reformat{};
+        std::function<QString(const QString&)> reformat {};
         // Offsets and the character count in UTF-16 units whatever the
         // toolkit says, insertion lengths as the toolkit (LibreOffice).
         bool utf16Offsets = false;
+        // Shown as one element per page of this many UTF-16 units, as
+        // LibreOffice Writer shows a long paragraph: an element's text, count
+        // and offsets are its page's, and the focused one is the page the
+        // caret ends. None: one element for all of it.
+        std::optional<qsizetype> pageLength {};
+        // The element an insertion went to shows nothing afterwards (Writer
+        // lays the pages out anew).
+        bool emptiedAfterInsert = false;
     };
 
     // Focuses a field and forgets the calls so far; clearFocus() leaves
@@ -76,6 +86,9 @@ private:
     int offsetOf(qsizetype index) const;
     void accepted(const QString& text);
     int answer() const;
+    // Where the element's page starts, as an index into the text and in the toolkit's offsets.
+    qsizetype pageStart(const platform::AccessibleElement& element) const;
+    int pageOffset(const platform::AccessibleElement& element) const;
 
     std::optional<Field> field_;
     bool written_ = false;

@@ -1,8 +1,10 @@
 #include "FakeKeyInjector.h"
 
-namespace vellamor::test {
+namespace vellamor::test
+{
 
-namespace {
+namespace
+{
 
 constexpr char plain[] = "abcdefghijklmnopqrstuvwxyz0123456789 -=[];',./`\\";
 constexpr char shifted[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ)!@#$%^&*( _+{}:\"<>?~|";
@@ -19,9 +21,9 @@ FakeKeyInjector::FakeKeyInjector(std::shared_ptr<FakeInsertionClock> clock)
         const int keyCode = plain[i] == 'v' ? vKey : firstLayoutKey + i;
         const auto lower = static_cast<char32_t>(plain[i]);
         const auto upper = static_cast<char32_t>(shifted[i]);
-        layoutKeys_[keyCode] = {lower, upper};
-        layout_.try_emplace(lower, platform::InjectedKey{keyCode, false});
-        layout_.try_emplace(upper, platform::InjectedKey{keyCode, true});
+        layoutKeys_[keyCode] = { lower, upper };
+        layout_.try_emplace(lower, platform::InjectedKey { keyCode, false });
+        layout_.try_emplace(upper, platform::InjectedKey { keyCode, true });
     }
 }
 
@@ -41,11 +43,11 @@ std::optional<platform::InjectedKey> FakeKeyInjector::keyForSpecial(platform::Sp
         return std::nullopt;
     switch (key) {
     case platform::SpecialKey::enter:
-        return platform::InjectedKey{enterKey, false};
+        return platform::InjectedKey { enterKey, false };
     case platform::SpecialKey::tab:
-        return platform::InjectedKey{tabKey, false};
+        return platform::InjectedKey { tabKey, false };
     case platform::SpecialKey::insert:
-        return platform::InjectedKey{insertKey, false};
+        return platform::InjectedKey { insertKey, false };
     }
     return std::nullopt;
 }
@@ -64,7 +66,7 @@ bool FakeKeyInjector::mapKeyCodes(const std::vector<platform::KeyMapping>& mappi
     if (refuseMappingCall && call == *refuseMappingCall)
         return false;
     mappings_.push_back(mapping);
-    MappingChange change{clock_->now, mapping_, {}};
+    MappingChange change { clock_->now, mapping_, {} };
     for (const auto& entry : mapping) {
         if (entry.plain == 0 && entry.shifted == 0)
             mapping_.erase(entry.keyCode);
@@ -76,11 +78,25 @@ bool FakeKeyInjector::mapKeyCodes(const std::vector<platform::KeyMapping>& mappi
     return true;
 }
 
+std::optional<quint32> FakeKeyInjector::pingFocusedWindow()
+{
+    if (!answersPings || !focused)
+        return std::nullopt;
+    const auto reloaded = history_.empty() ? clock_->now : history_.back().at + keymapDelay;
+    pings_.push_back(std::max(clock_->now, reloaded));
+    return static_cast<quint32>(pings_.size() - 1);
+}
+
+bool FakeKeyInjector::pingAnswered(quint32 ping)
+{
+    return ping < pings_.size() && clock_->now >= pings_[ping];
+}
+
 bool FakeKeyInjector::tap(const platform::InjectedKey& key, bool withControl)
 {
     if (refuseTapsFrom && static_cast<int>(taps_.size()) >= *refuseTapsFrom)
         return false;
-    taps_.push_back({key.keyCode, key.shift, withControl, capsLock, clock_->now});
+    taps_.push_back({ key.keyCode, key.shift, withControl, capsLock, clock_->now });
     if (onTap)
         onTap(taps_.back());
     return true;
@@ -124,7 +140,7 @@ std::map<int, platform::KeyMapping> FakeKeyInjector::keymapFor(std::size_t index
 {
     const Tap& tap = taps_[index];
     if (readPerKey > std::chrono::milliseconds(0)) {
-        std::chrono::milliseconds readAt{0};
+        std::chrono::milliseconds readAt { 0 };
         for (std::size_t i = 0; i <= index; ++i)
             readAt = i == 0 ? taps_[i].at : std::max(taps_[i].at, readAt + readPerKey);
         return mappingAt(readAt);

@@ -13,7 +13,8 @@
 #include <optional>
 #include <vector>
 
-namespace vellamor::test {
+namespace vellamor::test
+{
 
 // A keyboard and one receiving application. The layout types US ASCII
 // (letters, digits, space and the usual punctuation; upper case and shifted
@@ -27,7 +28,8 @@ namespace vellamor::test {
 // A slow reader (`readPerKey` set, as a browser) reads each key that long
 // after the one before, with the mapping of that moment. Such readings are
 // also listed in races().
-class FakeKeyInjector final : public platform::KeyInjector {
+class FakeKeyInjector final : public platform::KeyInjector
+{
 public:
     struct Tap {
         int keyCode;
@@ -47,17 +49,20 @@ public:
     // Configuration.
     bool available = true;
     int spareCount = 16;
-    std::chrono::milliseconds keymapDelay{20};
-    std::chrono::milliseconds readPerKey{0};
+    std::chrono::milliseconds keymapDelay { 20 };
+    std::chrono::milliseconds readPerKey { 0 };
     // tap() answers false from this (0-based) tap on.
     std::optional<int> refuseTapsFrom;
     // This (0-based) mapKeyCodes() call answers false and changes nothing.
     std::optional<int> refuseMappingCall;
     QStringList windowClass;
-    std::optional<platform::FocusedWindow> focused = platform::FocusedWindow{4242};
+    std::optional<platform::FocusedWindow> focused = platform::FocusedWindow { 4242 };
     bool capsLock = false;
     // Modifiers stay held until the clock reaches this time (none: released).
     std::optional<std::chrono::milliseconds> modifiersHeldUntil;
+    // The application answers a ping once it has reloaded its keymap after
+    // the last change (`keymapDelay` after it); false: it takes no pings.
+    bool answersPings = false;
     // Called after every accepted tap (a test checks the clipboard there).
     std::function<void(const Tap&)> onTap;
 
@@ -86,6 +91,9 @@ public:
     bool capsLockOn() override { return capsLock; }
     void setCapsLock(bool on) override;
     void flush() override { ++flushes_; }
+    std::optional<quint32> pingFocusedWindow() override;
+    bool pingAnswered(quint32 ping) override;
+    int pingCount() const { return static_cast<int>(pings_.size()); }
     QStringList activeWindowClass() override { return windowClass; }
     std::optional<platform::FocusedWindow> focusedWindow() override { return focused; }
 
@@ -109,6 +117,8 @@ private:
     std::vector<Tap> taps_;
     std::vector<std::vector<platform::KeyMapping>> mappings_;
     int mapCalls_ = 0;
+    // When each ping is answered.
+    std::vector<std::chrono::milliseconds> pings_;
     int releases_ = 0;
     int flushes_ = 0;
     std::vector<bool> capsLockChanges_;

@@ -17,10 +17,11 @@ public:
         done(fileManagerTakesRequests);
     }
 
-    bool openUrl(const QUrl& url) override
+    void openUrl(const QUrl& url, std::function<void(bool opened)> done) override
     {
         openedUrls << url;
-        return opens;
+        if (done)
+            done(opens);
     }
 
     bool fileManagerTakesRequests = true;

@@ -124,9 +124,12 @@ inline QStringList layoutFaults(QWidget& window)
 
         const QFontMetrics metrics(widget->font());
         if (auto* label = qobject_cast<QLabel*>(widget); label && !label->text().isEmpty()) {
+            // A line cut short with an ellipsis that fits is cut on purpose.
+            const bool elided = label->text().endsWith(u'…')
+                && metrics.horizontalAdvance(label->text()) <= label->contentsRect().width();
             const bool cut = label->wordWrap() ? label->height() < label->heightForWidth(label->width())
-                                               : label->width() < label->sizeHint().width()
-                                                     || label->height() < label->sizeHint().height();
+                                               : (!elided && label->width() < label->sizeHint().width())
+                    || label->height() < label->sizeHint().height();
             if (cut)
                 faults.append(QStringLiteral("text cut: ") + describe(widget));
         } else if (auto* button = qobject_cast<QAbstractButton*>(widget); button && !button->text().isEmpty()) {

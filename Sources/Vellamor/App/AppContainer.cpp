@@ -63,7 +63,7 @@ AppContainer::AppContainer(AppConfig config, AppContainerDependencies dependenci
     buildDesktop(dependencies);
     buildHistory(dependencies);
     buildWindows(dependencies.platform);
-    buildRoads(std::move(dependencies.helpURL));
+    buildRoads(std::move(dependencies.helpURL), dependencies.platform.workspace);
 }
 
 void AppContainer::buildDesktop(AppContainerDependencies& dependencies)
@@ -185,7 +185,7 @@ void AppContainer::buildWindows(platform::PlatformAdapters& adapters)
     });
 }
 
-void AppContainer::buildRoads(QUrl helpURL)
+void AppContainer::buildRoads(QUrl helpURL, std::shared_ptr<platform::Workspace> workspace)
 {
     QPointer<AppContainer> weak(this);
     phoneCommands_ = std::make_unique<PhoneCommandRouter>(
@@ -216,7 +216,8 @@ void AppContainer::buildRoads(QUrl helpURL)
             .grantedLater = [this] { road_->enqueueBegin(DictationRoad::BeginOrigin::microphoneGrant); },
         });
     tray_ = std::make_unique<TrayBinder>(
-        *menuBar_, *menuStatus_, session_->icon, settingsStore_, soundServer_, std::move(helpURL),
+        *menuBar_, *menuStatus_, session_->icon, settingsStore_, soundServer_, std::move(workspace),
+        std::move(helpURL),
         TrayBinder::Commands{
             .setEnabled = [this](bool enabled) { road_->setEnabled(enabled); },
             .toggleRecord = [this] { road_->toggleFromStatus(); },

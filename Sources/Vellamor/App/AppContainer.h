@@ -106,7 +106,7 @@ private:
     void buildHistory(AppContainerDependencies& dependencies);
     std::shared_ptr<LayeredInserterOutput> dictationOutput();
     void buildWindows(platform::PlatformAdapters& adapters);
-    void buildRoads(QUrl helpURL);
+    void buildRoads(QUrl helpURL, std::shared_ptr<platform::Workspace> workspace);
     QCoro::Task<void> bootstrapOnboardingOrHotkey();
     void openOnboarding();
     void finishOnboarding();

@@ -3,7 +3,6 @@
 #include "AudioCapture/AudioInputDeviceManager.h"
 #include "Support/Async/Spawn.h"
 
-#include <QDesktopServices>
 #include <QPointer>
 
 #include <utility>
@@ -11,15 +10,15 @@
 namespace vellamor {
 
 TrayBinder::TrayBinder(MenuBarController& menu, MenuStatusViewModel& status, Published<MenuBarIconState>& icon,
-                       std::shared_ptr<SettingsStore> settings,
-                       std::shared_ptr<platform::SoundServer> soundServer, QUrl helpURL, Commands commands,
-                       QObject* parent)
+    std::shared_ptr<SettingsStore> settings, std::shared_ptr<platform::SoundServer> soundServer,
+    std::shared_ptr<platform::Workspace> workspace, QUrl helpURL, Commands commands, QObject* parent)
     : QObject(parent)
     , menu_(menu)
     , status_(status)
     , icon_(icon)
     , settings_(std::move(settings))
     , soundServer_(std::move(soundServer))
+    , workspace_(std::move(workspace))
     , helpURL_(std::move(helpURL))
     , commands_(std::move(commands))
 {
@@ -36,13 +35,22 @@ void TrayBinder::install()
     };
     menu_.onShowHistory = commands_.showHistory;
     menu_.onShowDictionary = commands_.showDictionary;
-    menu_.onShowHelp = [this] { QDesktopServices::openUrl(helpURL_); };
+    menu_.onShowHelp = [this] { openHelp(); };
     menu_.onQuit = commands_.quit;
     menu_.onSelectMicrophoneUID = [this](const std::optional<QString>& uid) { selectMicrophone(uid); };
     refreshMicrophones();
     soundServer_->watchSources([weak = QPointer<TrayBinder>(this)] {
         if (weak)
             weak->refreshMicrophones();
+    });
+}
+
+void TrayBinder::openHelp()
+{
+    QPointer<TrayBinder> weak(this);
+    workspace_->openUrl(helpURL_, [weak](bool opened) {
+        if (weak && !opened)
+            weak->menu_.showHelpNotOpened(weak->helpURL_);
     });
 }
 

@@ -3,6 +3,7 @@
 #include "Menu/MenuBarController.h"
 #include "Menu/MenuStatusViewModel.h"
 #include "Platform/SoundServer/SoundServer.h"
+#include "Platform/Workspace/Workspace.h"
 #include "Settings/SettingsStore.h"
 #include "SettingsWindow/SettingsSection.h"
 #include "Support/Async/Published.h"
@@ -33,9 +34,8 @@ public:
     };
 
     TrayBinder(MenuBarController& menu, MenuStatusViewModel& status, Published<MenuBarIconState>& icon,
-               std::shared_ptr<SettingsStore> settings,
-               std::shared_ptr<platform::SoundServer> soundServer, QUrl helpURL, Commands commands,
-               QObject* parent = nullptr);
+        std::shared_ptr<SettingsStore> settings, std::shared_ptr<platform::SoundServer> soundServer,
+        std::shared_ptr<platform::Workspace> workspace, QUrl helpURL, Commands commands, QObject* parent = nullptr);
 
     // Shows the item with its menu and microphones; from now on its icon
     // follows `icon`.
@@ -50,11 +50,15 @@ public:
     void setConnectedBadge(bool on);
 
 private:
+    // In the browser; where none opens it, the menu gives its address.
+    void openHelp();
+
     MenuBarController& menu_;
     MenuStatusViewModel& status_;
     Published<MenuBarIconState>& icon_;
     std::shared_ptr<SettingsStore> settings_;
     std::shared_ptr<platform::SoundServer> soundServer_;
+    std::shared_ptr<platform::Workspace> workspace_;
     QUrl helpURL_;
     Commands commands_;
     Subscription statusSubscription_;

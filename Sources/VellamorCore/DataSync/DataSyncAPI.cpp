@@ -3,7 +3,6 @@
 #include "DataSync/BackendDictEntry.h"
 #include "DataSync/BackendHistoryEntry.h"
 #include "DataSync/LocalDataStore.h"
-#include "Models/NetworkError.h"
 #include "Networking/APIResponseEnvelope.h"
 #include "Networking/AnyEncodable.h"
 #include "Networking/AuthUnauthorizedReason.h"
@@ -113,8 +112,9 @@ QCoro::Task<T> remoteCall(BearerActionCall call, QString action, AnyEncodable pa
     }
 }
 
-// Where a failed call left the caller: the errors' own words, shorter than
-// their descriptions for the user, and whether signing in would help.
+// Where a failed call left the caller, in the user's language: the client's
+// own errors in their own words, shorter than their descriptions, and
+// whether signing in would help.
 DataSyncConnection fallbackConnection(const std::exception_ptr& failure)
 {
     try {
@@ -135,9 +135,6 @@ DataSyncConnection fallbackConnection(const std::exception_ptr& failure)
         case DataSyncError::Kind::encodingFailed:
             return DataSyncConnection::local(error.errorDescription());
         }
-    } catch (const NetworkError& error) {
-        // The network stack's own words where it gave some.
-        return DataSyncConnection::local(error.detail().isEmpty() ? error.errorDescription() : error.detail());
     } catch (const Error& error) {
         return DataSyncConnection::local(error.errorDescription());
     } catch (const std::exception& error) {

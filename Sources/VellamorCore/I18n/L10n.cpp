@@ -43,6 +43,25 @@ QString L10n::Errors::unknown() { return localized(QStringLiteral("errors.unknow
 
 QString L10n::Hotkey::heldKey() { return localized(QStringLiteral("右 Ctrl")); }
 
+namespace {
+
+bool isHan(QChar c)
+{
+    return c.script() == QChar::Script_Han;
+}
+
+} // namespace
+
+QString L10n::Hotkey::inSentence(const QString& sentence, const QString& keyName)
+{
+    const qsizetype at = sentence.indexOf(u"%1");
+    if (at < 0)
+        return sentence;
+    const bool joined = !keyName.isEmpty() && isHan(keyName.front()) && at >= 2 && sentence[at - 1] == u' '
+        && isHan(sentence[at - 2]);
+    return sentence.left(joined ? at - 1 : at) + keyName + sentence.mid(at + 2);
+}
+
 QString L10n::Dictionary::searchPlaceholder() { return localized(QStringLiteral("搜索词条")); }
 QString L10n::Dictionary::refresh() { return localized(QStringLiteral("刷新")); }
 QString L10n::Dictionary::addEntry() { return localized(QStringLiteral("添加词条")); }

@@ -49,6 +49,11 @@ public:
     struct Hotkey {
         // The key held to dictate, as the keyboard labels it ("右 Ctrl").
         static QString heldKey();
+        // `sentence` with its one "%1" replaced by a key's name. Chinese sets
+        // no blank between a Chinese word and a name that begins with a
+        // Chinese character ("按下右 Ctrl"); a Latin name keeps its blank
+        // ("按下 Ctrl+Alt+A").
+        static QString inSentence(const QString& sentence, const QString& keyName);
     };
 
     // The dictionary window's fixed texts, keyed by their Chinese wording.

@@ -33,6 +33,8 @@ const std::vector<Rule>& rules()
         // own "hotkey=". A value ends at a blank or a line break (\s); blanks after a
         // header's colon are horizontal only (\h), and an authorization
         // value, whatever its scheme, runs to the end of its line (\v ends it).
+        // A private header's name ends the value before it, so that an empty
+        // value cannot take the next header's name for its own.
         const Source table[] = {
             {uR"(eyJ[A-Za-z0-9_\-]+\.[A-Za-z0-9_\-]+\.[A-Za-z0-9_\-]+)", u"<redacted-jwt>", "eyj"},
             {uR"(AIza[0-9A-Za-z_\-]{20,})", u"<redacted-key>", "aiza"},
@@ -42,7 +44,8 @@ const std::vector<Rule>& rules()
             {uR"((password|passwd|secret|client_secret|refresh_token|token|code|api_key|apikey|(?<!hot)key)%3D[^&\s]+)",
              uR"(\1%3D<redacted>)", "%3d"},
             {uR"(authorization:\h*\S[^\v]*)", u"authorization: <redacted>", "authorization:"},
-            {uR"(x-(admin-token|api-key|vellamor-[a-z0-9\-]+):\h*\S+)", uR"(x-\1: <redacted>)", "x-"},
+            {uR"(x-(admin-token|api-key|vellamor-[a-z0-9\-]+):\h*(?:(?!x-(?:admin-token|api-key|vellamor-[a-z0-9\-]+):)\S)+)",
+             uR"(x-\1: <redacted>)", "x-"},
             // Up to the closing quote, or the end of the line without one.
             {uR"(preview="[^"\v]*"?)", u"preview=<redacted>", "preview=\""},
             {uR"(preview=[^\s,]+)", u"preview=<redacted>", "preview="},

@@ -46,10 +46,10 @@ QString AuthAPIError::errorDescription() const
     case Kind::server:
         return QStringLiteral("服务异常 ") + QString::number(code_) + QStringLiteral("：") + text_;
     case Kind::keychainCleanupFailed:
-        return QStringLiteral("退出成功，但本地登录凭据清理失败（Keychain 状态 ") + QString::number(status_)
-            + QStringLiteral("），请检查 Keychain 访问权限");
+        return QStringLiteral("退出成功，但本地登录凭据清理失败（密钥环状态 ") + QString::number(status_)
+            + QStringLiteral("），请检查密钥环访问权限");
     case Kind::keychainWriteFailed:
-        return QStringLiteral("登录失败：无法安全存储登录凭据（Keychain 状态 ") + QString::number(status_)
+        return QStringLiteral("登录失败：无法安全存储登录凭据（密钥环状态 ") + QString::number(status_)
             + QStringLiteral("），请检查应用权限或联系开发者");
     case Kind::invalidEmail:
         return QStringLiteral("邮箱格式不正确");

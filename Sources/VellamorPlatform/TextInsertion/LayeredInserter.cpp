@@ -3,18 +3,20 @@
 #include "TextInsertion/Inserters/AccessibilityInserterError.h"
 #include "TextInsertion/Inserters/KeystrokeInserterError.h"
 
-namespace vellamor {
+namespace vellamor
+{
 
-namespace {
+namespace
+{
 
 // Keys typed are read by the target a little later, a slow one up to 16 ms
 // per key after the last: the first change shows well within this.
-constexpr std::chrono::milliseconds readbackLimit{250};
-constexpr std::chrono::milliseconds readbackPoll{10};
+constexpr std::chrono::milliseconds readbackLimit { 250 };
+constexpr std::chrono::milliseconds readbackPoll { 10 };
 // A target that did not answer an accessibility write in time is given this
 // long to show the text before it is left on the clipboard.
-constexpr std::chrono::milliseconds lateWriteLimit{2000};
-constexpr std::chrono::milliseconds lateWritePoll{50};
+constexpr std::chrono::milliseconds lateWriteLimit { 2000 };
+constexpr std::chrono::milliseconds lateWritePoll { 50 };
 
 enum class Outcome { succeeded, failed, fieldChanged, selfReflective, unanswered };
 
@@ -68,9 +70,9 @@ QCoro::Task<Outcome> attempt(AnyInserter& layer, QString text, VellamorLog log, 
 } // namespace
 
 LayeredInserter::LayeredInserter(std::shared_ptr<AnyInserter> ax, std::shared_ptr<AnyInserter> keyboard,
-                                 std::shared_ptr<AnyInserter> clipboard, std::shared_ptr<AccessibilityProbing> probe,
-                                 std::shared_ptr<platform::Pasteboard> pasteboard,
-                                 std::shared_ptr<InsertionQueue> queue, VellamorLog log, InsertionSleep sleep)
+    std::shared_ptr<AnyInserter> clipboard, std::shared_ptr<AccessibilityProbing> probe,
+    std::shared_ptr<platform::Pasteboard> pasteboard, std::shared_ptr<InsertionQueue> queue, VellamorLog log,
+    InsertionSleep sleep)
     : ax_(std::move(ax))
     , keyboard_(std::move(keyboard))
     , clipboard_(std::move(clipboard))
@@ -114,12 +116,12 @@ QCoro::Task<InsertStrategy> LayeredInserter::run(LayeredInserter self, QString t
         tryKeystrokes = tryKeystrokes && ax != Outcome::selfReflective;
     }
     if (tryKeystrokes) {
-        const auto before = target == FocusTarget::element ? self.probe_->focusedText() : std::nullopt;
+        const auto before = readableField(self, target);
         const Outcome keyboard = co_await attempt(*self.keyboard_, text, self.log_, QStringLiteral("keyboard"));
         if (keyboard == Outcome::succeeded) {
-            if (!before || co_await fieldChanged(self, *before))
+            const bool typed = co_await tookEffect(self, before, QStringLiteral("keyboard"));
+            if (typed)
                 co_return InsertStrategy::keyboard;
-            self.log_.info(QStringLiteral("layer keyboard failed: field unchanged"));
             self.leaveOnClipboard(text);
             co_return InsertStrategy::allFailed;
         }
@@ -128,16 +130,38 @@ QCoro::Task<InsertStrategy> LayeredInserter::run(LayeredInserter self, QString t
             co_return InsertStrategy::allFailed;
         }
     }
+    // A read-only field takes the paste chord, even asks for the text, and
+    // shows nothing: only the read-back tells.
+    const auto before = readableField(self, target);
     const Outcome clipboard = co_await attempt(*self.clipboard_, text, self.log_, QStringLiteral("clipboard"));
-    if (clipboard == Outcome::succeeded)
-        co_return InsertStrategy::clipboard;
+    if (clipboard == Outcome::succeeded) {
+        const bool pasted = co_await tookEffect(self, before, QStringLiteral("clipboard"));
+        if (pasted)
+            co_return InsertStrategy::clipboard;
+    }
     self.leaveOnClipboard(text);
     co_return InsertStrategy::allFailed;
 }
 
+std::optional<QString> LayeredInserter::readableField(const LayeredInserter& self, FocusTarget target)
+{
+    return target == FocusTarget::element ? self.probe_->focusedText() : std::nullopt;
+}
+
+QCoro::Task<bool> LayeredInserter::tookEffect(LayeredInserter self, std::optional<QString> before, QString layer)
+{
+    if (!before)
+        co_return true;
+    const bool changed = co_await fieldChanged(self, *before);
+    if (changed)
+        co_return true;
+    self.log_.info(QStringLiteral("layer ") + layer + QStringLiteral(" failed: field unchanged"));
+    co_return false;
+}
+
 QCoro::Task<bool> LayeredInserter::fieldChanged(LayeredInserter self, QString before)
 {
-    std::chrono::milliseconds waited{0};
+    std::chrono::milliseconds waited { 0 };
     while (true) {
         // A field that can no longer be read (the focus moved) is given the benefit of the doubt.
         const auto now = self.probe_->focusedText();
@@ -152,7 +176,7 @@ QCoro::Task<bool> LayeredInserter::fieldChanged(LayeredInserter self, QString be
 
 QCoro::Task<bool> LayeredInserter::arrivedLate(LayeredInserter self, QString text)
 {
-    for (std::chrono::milliseconds waited{0}; waited < lateWriteLimit; waited += lateWritePoll) {
+    for (std::chrono::milliseconds waited { 0 }; waited < lateWriteLimit; waited += lateWritePoll) {
         if (const auto now = self.probe_->focusedText(); now && now->contains(text))
             co_return true;
         co_await self.sleep_(lateWritePoll);

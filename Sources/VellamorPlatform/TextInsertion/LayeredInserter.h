@@ -12,8 +12,10 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
-namespace vellamor {
+namespace vellamor
+{
 
 // Puts a finished text at the cursor of the application in front, trying the
 // accessibility layer, then keystrokes, then a clipboard paste, and reports
@@ -22,14 +24,15 @@ namespace vellamor {
 //
 // A value: copies share the layers and may be used at once; their insertions
 // then run one after another.
-class LayeredInserter {
+class LayeredInserter
+{
 public:
     LayeredInserter(std::shared_ptr<AnyInserter> ax, std::shared_ptr<AnyInserter> keyboard,
-                    std::shared_ptr<AnyInserter> clipboard, std::shared_ptr<AccessibilityProbing> probe,
-                    std::shared_ptr<platform::Pasteboard> pasteboard,
-                    std::shared_ptr<InsertionQueue> queue = InsertionQueue::shared(),
-                    VellamorLog log = VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("insertion")),
-                    InsertionSleep sleep = eventLoopSleep());
+        std::shared_ptr<AnyInserter> clipboard, std::shared_ptr<AccessibilityProbing> probe,
+        std::shared_ptr<platform::Pasteboard> pasteboard,
+        std::shared_ptr<InsertionQueue> queue = InsertionQueue::shared(),
+        VellamorLog log = VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("insertion")),
+        InsertionSleep sleep = eventLoopSleep());
 
     // Keystrokes deliver about this many characters in a second; a longer
     // text is pasted instead (typing 50 kB would take minutes).
@@ -41,16 +44,16 @@ public:
     // FocusTarget): the text goes to the clipboard, `noTarget`. A focused
     // element: accessibility (skipped for a text over `accessibilityLimit`);
     // after its failure keystrokes (skipped when the focus is in this
-    // application, or for a text over `keystrokeLimit`); after theirs a paste. An accessibility write that got no answer is
-    // read back for a while: when the text shows up it is `ax`, otherwise
-    // no other layer runs (the target may still take it) and the text is
-    // left on the clipboard, `allFailed`. A focused window
-    // with nothing on the bus: keystrokes, then a paste. A layer that may have
-    // changed the field (accessibility changed it otherwise than asked,
+    // application, or for a text over `keystrokeLimit`); after theirs a paste. An accessibility write that got no
+    // answer is read back for a while: when the text shows up it is `ax`, otherwise no other layer runs (the target may
+    // still take it) and the text is left on the clipboard, `allFailed`. A focused window with nothing on the bus:
+    // keystrokes, then a paste. A layer that may have changed the field (accessibility changed it otherwise than asked,
     // keystrokes typed part of the text) is followed by none: the text goes
     // to the clipboard, `allFailed`, so that it never appears twice. So do
-    // keystrokes that left a field the bus can read unchanged (a read-only
-    // field swallows them). Each failed layer is logged.
+    // keystrokes and a paste that left a field the bus can read unchanged (a
+    // read-only field swallows them); where the field cannot be read (a
+    // window without an element, an unreadable or over-long field) the
+    // layer is taken at its word. Each failed layer is logged.
     QCoro::Task<InsertStrategy> insertLayered(QString text) const;
 
     const std::shared_ptr<AnyInserter>& ax() const { return ax_; }
@@ -60,6 +63,11 @@ public:
 
 private:
     static QCoro::Task<InsertStrategy> run(LayeredInserter self, QString text);
+    // The focused field's text when the target is an element whose text the bus can read.
+    static std::optional<QString> readableField(const LayeredInserter& self, FocusTarget target);
+    // Whether a layer that reported success changed the field it found as
+    // `before`; a field that could not be read is taken at the layer's word.
+    static QCoro::Task<bool> tookEffect(LayeredInserter self, std::optional<QString> before, QString layer);
     // Whether the focused field changed from `before` by `readbackLimit`.
     static QCoro::Task<bool> fieldChanged(LayeredInserter self, QString before);
     // Whether the focused field shows `text` within `lateWriteLimit`.

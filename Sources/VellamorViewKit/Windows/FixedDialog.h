@@ -4,11 +4,14 @@
 
 namespace vellamor {
 
-// Marks `dialog`, whose size never changes, as a dialog with a title and a
-// close button only: the window manager offers no minimise or maximise.
-inline void setFixedDialogFrame(QWidget& dialog)
+// Marks `window`, whose size never changes, as having a title and a close
+// button only: the window manager is asked for no minimise or maximise. The
+// window keeps its type, so a dialog stays a dialog and a top-level window
+// keeps its place in the taskbar.
+inline void setFixedDialogFrame(QWidget& window)
 {
-    dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    window.setWindowFlags(
+        window.windowType() | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 }
 
 } // namespace vellamor

@@ -1,6 +1,7 @@
 #include "Windows/PaintKit.h"
 
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QGuiApplication>
 #include <QScreen>
@@ -48,6 +49,21 @@ QColor PaintKit::withOpacity(QColor color, double opacity)
 {
     color.setAlphaF(static_cast<float>(color.alphaF() * opacity));
     return color;
+}
+
+QString PaintKit::oneLine(const QString& text)
+{
+    QString line = text;
+    for (QChar& c : line) {
+        if (c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = u' ';
+    }
+    return line;
+}
+
+QString PaintKit::elidedLine(const QString& text, const QFont& font, double width)
+{
+    return QFontMetricsF(font).elidedText(oneLine(text), Qt::ElideRight, std::max(0.0, width));
 }
 
 QPainterPath PaintKit::continuousRoundedRect(const QRectF& rect, double radius)

@@ -24,6 +24,12 @@ public:
 
     static QColor withOpacity(QColor color, double opacity);
 
+    // Text typed elsewhere may hold line breaks; a painted row shows one
+    // line, each break a blank.
+    static QString oneLine(const QString& text);
+    // That line cut short with an ellipsis to fit `width` in `font`.
+    static QString elidedLine(const QString& text, const QFont& font, double width);
+
     // A rounded rectangle whose corners start curving earlier and end
     // flatter than circular ones, as continuous corners do.
     static QPainterPath continuousRoundedRect(const QRectF& rect, double radius);

@@ -5,8 +5,11 @@
 #include "Windows/ThemedLabel.h"
 #include "Windows/WindowTheme.h"
 
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QResizeEvent>
+#include <QtMath>
 
 namespace vellamor {
 
@@ -35,6 +38,42 @@ private:
     PillTone tone_;
 };
 
+// The pill's text, cut short with an ellipsis when the pill is given less
+// than its width; the whole text is then the pill's tool tip.
+class PillText final : public ThemedLabel
+{
+public:
+    PillText(const QString& text, const QFont& font, Ink ink, QWidget* pill)
+        : ThemedLabel(text, font, std::move(ink), pill)
+        , whole_(text)
+        , pill_(pill)
+    {
+    }
+
+    QSize sizeHint() const override { return { widthOf(whole_), ThemedLabel::sizeHint().height() }; }
+    // Enough of the text to tell the status.
+    QSize minimumSizeHint() const override
+    {
+        constexpr qsizetype kept = 4;
+        return { widthOf(whole_.size() > kept ? whole_.left(kept) + u'…' : whole_), ThemedLabel::sizeHint().height() };
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        ThemedLabel::resizeEvent(event);
+        const QString shown = QFontMetricsF(font()).elidedText(whole_, Qt::ElideRight, width());
+        setText(shown);
+        pill_->setToolTip(shown == whole_ ? QString() : whole_);
+    }
+
+private:
+    int widthOf(const QString& text) const { return qCeil(QFontMetricsF(font()).horizontalAdvance(text)); }
+
+    QString whole_;
+    QWidget* pill_;
+};
+
 } // namespace
 
 StatusPill::StatusPill(const QString& text, PillTone tone, const std::optional<QString>& icon, QWidget* parent)
@@ -52,7 +91,7 @@ StatusPill::StatusPill(const QString& text, PillTone tone, const std::optional<Q
     } else {
         layout->addWidget(new PillDot(tone, this), 0, Qt::AlignVCenter);
     }
-    layout->addWidget(new ThemedLabel(text, WindowTheme::font(11, QFont::Medium), ink, this));
+    layout->addWidget(new PillText(text, WindowTheme::font(11, QFont::Medium), ink, this));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setAccessibleName(text);
 }

@@ -10,8 +10,11 @@
 namespace vellamor {
 
 // A coloured capsule with a short status text, led by a symbol when given
-// and by a dot otherwise.
-class StatusPill : public QWidget {
+// and by a dot otherwise. Its width is fixed; a layout that lets it shrink
+// (a horizontal policy of Maximum) gets the text cut short with an ellipsis
+// and the whole text as the tool tip.
+class StatusPill : public QWidget
+{
     Q_OBJECT
 
 public:

@@ -46,6 +46,11 @@ QColor WindowTheme::divider()
     return PaintKit::withOpacity(secondary(), 0.12);
 }
 
+QColor WindowTheme::windowEdge()
+{
+    return PaintKit::withOpacity(primary(), 0.3);
+}
+
 QColor WindowTheme::blue()
 {
     return pick(QColor(0, 122, 255), QColor(10, 132, 255));

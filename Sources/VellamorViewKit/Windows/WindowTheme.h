@@ -25,6 +25,9 @@ public:
     static QColor windowBackground();
     // The hairline between rows and between a window's parts.
     static QColor divider();
+    // The 1 px edge of a window without a frame, drawn over its own ground:
+    // it stands out of a window of the same appearance behind it.
+    static QColor windowEdge();
 
     static QColor blue();
     static QColor green();

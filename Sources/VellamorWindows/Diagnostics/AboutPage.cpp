@@ -118,7 +118,7 @@ void AboutPage::openUrl(platform::Workspace& workspace, const QString& url)
 {
     const QUrl parsed(url, QUrl::StrictMode);
     if (parsed.isValid())
-        workspace.openUrl(parsed);
+        workspace.openUrl(parsed, {});
 }
 
 void AboutPage::changeEvent(QEvent* event)

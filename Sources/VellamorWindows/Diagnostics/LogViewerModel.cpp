@@ -78,7 +78,7 @@ void LogViewerModel::reveal()
         if (shown)
             return;
         if (const auto alive = workspace.lock())
-            alive->openUrl(folder);
+            alive->openUrl(folder, {});
     });
 }
 

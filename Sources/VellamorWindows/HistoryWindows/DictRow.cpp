@@ -29,22 +29,6 @@ QFont termFont() { return WindowTheme::font(13, QFont::Medium); }
 QFont noteFont() { return WindowTheme::font(11); }
 QFont replacementFont() { return WindowTheme::monospacedFont(12); }
 
-// Entries typed elsewhere may hold line breaks; a row shows one line.
-QString oneLine(const QString& text)
-{
-    QString line = text;
-    for (QChar& c : line) {
-        if (c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
-            c = u' ';
-    }
-    return line;
-}
-
-QString elided(const QString& text, const QFont& font, qreal width)
-{
-    return QFontMetricsF(font).elidedText(oneLine(text), Qt::ElideRight, std::max<qreal>(0, width));
-}
-
 void paintButton(QPainter& painter, const QRectF& box, const QString& symbol, bool hot, bool pressed)
 {
     if (hot) {
@@ -100,23 +84,24 @@ DictRow::Layout DictRow::layout(const QRect& row, const DictEntry& entry)
     qreal textsWidth = available;
     if (!entry.replacement.isEmpty()) {
         const qreal chrome = tagPaddingX + arrowSide + arrowSpacing + tagPaddingX;
-        const qreal natural = chrome + QFontMetricsF(replacement).horizontalAdvance(oneLine(entry.replacement));
-        const qreal textsNatural = std::max(QFontMetricsF(term).horizontalAdvance(oneLine(entry.term)),
+        const qreal natural
+            = chrome + QFontMetricsF(replacement).horizontalAdvance(PaintKit::oneLine(entry.replacement));
+        const qreal textsNatural = std::max(QFontMetricsF(term).horizontalAdvance(PaintKit::oneLine(entry.term)),
                                             entry.note.isEmpty()
                                                 ? 0
-                                                : QFontMetricsF(note).horizontalAdvance(oneLine(entry.note)));
+                                                : QFontMetricsF(note).horizontalAdvance(PaintKit::oneLine(entry.note)));
         // Each side keeps at least half of a crowded row, and more when the other needs less.
         const qreal width = std::clamp(std::max(available - gap - textsNatural, (available - gap) / 2), qreal(0),
                                        natural);
         result.tag = QRectF(textsLimit - width, top, width, QFontMetricsF(replacement).height() + 2 * tagPaddingY);
-        result.replacementText = elided(entry.replacement, replacement, width - chrome);
+        result.replacementText = PaintKit::elidedLine(entry.replacement, replacement, width - chrome);
         textsWidth = std::max<qreal>(0, result.tag.left() - gap - left);
     }
     result.term = QRectF(left, top, textsWidth, termLine);
-    result.termText = elided(entry.term, term, textsWidth);
+    result.termText = PaintKit::elidedLine(entry.term, term, textsWidth);
     if (!entry.note.isEmpty()) {
         result.note = QRectF(left, result.term.bottom() + noteSpacing, textsWidth, QFontMetricsF(note).height());
-        result.noteText = elided(entry.note, note, textsWidth);
+        result.noteText = PaintKit::elidedLine(entry.note, note, textsWidth);
     }
     return result;
 }

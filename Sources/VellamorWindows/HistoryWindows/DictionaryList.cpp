@@ -1,71 +1,43 @@
 #include "HistoryWindows/DictionaryList.h"
 
-#include <QAbstractListModel>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QToolTip>
 
 namespace vellamor {
 
-class DictionaryList::Rows final : public QAbstractListModel {
-public:
-    using QAbstractListModel::QAbstractListModel;
+namespace {
 
-    int rowCount(const QModelIndex& parent) const override
-    {
-        return parent.isValid() ? 0 : static_cast<int>(entries.size());
+QString accessibleText(const DictEntry& entry)
+{
+    QStringList parts{entry.term};
+    for (const QString& more : {entry.replacement, entry.note}) {
+        if (!more.isEmpty())
+            parts.append(more);
     }
+    return parts.join(QStringLiteral(", "));
+}
 
-    QVariant data(const QModelIndex& index, int role) const override
-    {
-        const DictEntry& entry = entries.at(index.row());
-        if (role == Qt::DisplayRole)
-            return entry.term;
-        if (role == Qt::AccessibleTextRole) {
-            QStringList parts{entry.term};
-            for (const QString& more : {entry.replacement, entry.note}) {
-                if (!more.isEmpty())
-                    parts.append(more);
-            }
-            return parts.join(QStringLiteral(", "));
-        }
-        return {};
-    }
-
-    void reset(const QList<DictEntry>& next)
-    {
-        beginResetModel();
-        entries = next;
-        endResetModel();
-    }
-
-    QList<DictEntry> entries;
-};
+} // namespace
 
 DictionaryList::DictionaryList(QWidget* parent)
     : QListView(parent)
-    , rows_(new Rows(this))
-    , painter_(new DictRow([this](int row) -> const DictEntry& { return rows_->entries.at(row); }, this))
+    , rows_(new PaintedListModel<DictEntry>([](const DictEntry& entry) { return entry.term; }, &accessibleText, this))
+    , painter_(new DictRow([this](int row) -> const DictEntry& { return rows_->items().at(row); }, this))
 {
     setModel(rows_);
     setItemDelegate(painter_);
-    setSelectionMode(QAbstractItemView::NoSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    preparePaintedList(*this);
     setFocusPolicy(Qt::NoFocus);
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setViewportMargins(0, 8, 0, 8);
-    viewport()->setMouseTracking(true);
-    viewport()->setAutoFillBackground(false);
 }
 
 DictionaryList::~DictionaryList() = default;
 
 void DictionaryList::setEntries(const QList<DictEntry>& entries)
 {
-    if (entries == rows_->entries)
+    if (entries == rows_->items())
         return;
     hot_ = pressed_ = Hit();
     painter_->setHot(-1, DictRow::Button::none, false);
@@ -74,7 +46,7 @@ void DictionaryList::setEntries(const QList<DictEntry>& entries)
 
 const QList<DictEntry>& DictionaryList::entries() const
 {
-    return rows_->entries;
+    return rows_->items();
 }
 
 DictRow::Layout DictionaryList::rowLayout(int row)
@@ -82,7 +54,7 @@ DictRow::Layout DictionaryList::rowLayout(int row)
     const QModelIndex index = rows_->index(row);
     executeDelayedItemsLayout();
     scrollTo(index);
-    return DictRow::layout(visualRect(index), rows_->entries.at(row));
+    return DictRow::layout(visualRect(index), rows_->items().at(row));
 }
 
 DictionaryList::Hit DictionaryList::hitAt(const QPoint& point) const
@@ -130,7 +102,7 @@ void DictionaryList::mouseReleaseEvent(QMouseEvent* event)
     if (!clicked)
         return;
     // A copy: the handler may change the entries.
-    const DictEntry entry = rows_->entries.at(hit.row);
+    const DictEntry entry = rows_->items().at(hit.row);
     const auto& handler = hit.button == DictRow::Button::edit ? onEdit : onRemove;
     if (handler)
         handler(entry);

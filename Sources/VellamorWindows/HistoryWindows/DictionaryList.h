@@ -2,6 +2,7 @@
 
 #include "DataSync/DictEntry.h"
 #include "HistoryWindows/DictRow.h"
+#include "Windows/PaintedList.h"
 
 #include <QList>
 #include <QListView>
@@ -47,8 +48,7 @@ private:
     Hit hitAt(const QPoint& point) const;
     void setHot(const Hit& hit, bool pressed);
 
-    class Rows;
-    Rows* rows_;
+    PaintedListModel<DictEntry>* rows_;
     DictRow* painter_;
     Hit hot_;
     bool hotPressed_ = false;

@@ -29,6 +29,15 @@ namespace {
 
 constexpr int toastTop = 12;
 
+// Asks for no more than its content at its shortest, and takes what is left.
+class PillArea final : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+    QSize sizeHint() const override { return minimumSizeHint(); }
+};
+
 } // namespace
 
 DictionaryView::Pill DictionaryView::pillFor(const DataSyncConnection& connection)
@@ -112,11 +121,16 @@ QWidget* DictionaryView::buildToolbar()
             viewModel_.query = text;
     });
     row->addWidget(searchBox, 1);
-    row->addStretch();
 
-    pillSlot_ = new QHBoxLayout;
+    // The pill's place takes what the field leaves, the pill at its right
+    // end, cut short where it does not fit: the field gives up width only
+    // when the pill is already as short as it gets.
+    pillArea_ = new PillArea(toolbar);
+    pillArea_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    pillSlot_ = new QHBoxLayout(pillArea_);
     pillSlot_->setContentsMargins(0, 0, 0, 0);
-    row->addLayout(pillSlot_);
+    pillSlot_->addStretch();
+    row->addWidget(pillArea_);
 
     refresh_ = new SymbolButton(QStringLiteral("arrow.clockwise"), L10n::Dictionary::refresh(), 13,
                                 &WindowTheme::primary, toolbar);
@@ -254,6 +268,7 @@ void DictionaryView::renderPill(const Pill& pill)
         pillWidget_ = signInPill_;
     } else {
         capsule->setParent(this);
+        capsule->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
         pillWidget_ = capsule;
     }
     pillSlot_->addWidget(pillWidget_, 0, Qt::AlignVCenter);

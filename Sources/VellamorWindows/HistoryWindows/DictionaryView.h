@@ -98,6 +98,7 @@ private:
     Subscription refusal_;
 
     QLineEdit* search_ = nullptr;
+    QWidget* pillArea_ = nullptr;
     QHBoxLayout* pillSlot_ = nullptr;
     QWidget* pillWidget_ = nullptr;
     QPushButton* signInPill_ = nullptr;

@@ -1,8 +1,10 @@
 #include "HistoryWindows/HistoryPanel.h"
 
 #include "HistoryWindows/HistoryView.h"
+#include "Windows/WindowTheme.h"
 
 #include <QGuiApplication>
+#include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -18,12 +20,20 @@ HistoryPanel::HistoryPanel(HistoryViewModel& model)
     setFixedSize(320, 300);
     setFocusPolicy(Qt::NoFocus);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(1, 1, 1, 1);
     layout->addWidget(view_);
     centreOnScreen();
 }
 
 HistoryPanel::~HistoryPanel() = default;
+
+void HistoryPanel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), WindowTheme::windowBackground());
+    painter.setPen(WindowTheme::windowEdge());
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
 
 void HistoryPanel::orderFront()
 {

@@ -10,8 +10,10 @@ class HistoryViewModel;
 // The floating window of the history panel: 320 × 300, above other windows,
 // without a title bar, and never taking the keyboard focus, so the
 // application in front keeps its cursor while the user clicks a row.
-// Closing only hides it.
-class HistoryPanel final : public QWidget {
+// Closing only hides it. Without a frame of the window manager's, it draws
+// its own 1 px edge.
+class HistoryPanel final : public QWidget
+{
     Q_OBJECT
 
 public:
@@ -25,6 +27,9 @@ public:
     // Shows and raises it without activating it.
     void orderFront();
     void centreOnScreen();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     HistoryView* view_;

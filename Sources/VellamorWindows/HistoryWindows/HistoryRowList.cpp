@@ -5,7 +5,6 @@
 #include "Windows/PaintKit.h"
 #include "Windows/WindowTheme.h"
 
-#include <QAbstractListModel>
 #include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
@@ -37,35 +36,9 @@ QString firstLine(const QString& text)
 
 } // namespace
 
-class HistoryRowList::Rows final : public QAbstractListModel {
-public:
-    using QAbstractListModel::QAbstractListModel;
-
-    int rowCount(const QModelIndex& parent) const override
-    {
-        return parent.isValid() ? 0 : static_cast<int>(records.size());
-    }
-
-    QVariant data(const QModelIndex& index, int role) const override
-    {
-        if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
-            return HistoryRowText::displayText(records.at(index.row()));
-        return {};
-    }
-
-    void reset(const QList<HistoryRecord>& next)
-    {
-        beginResetModel();
-        records = next;
-        endResetModel();
-    }
-
-    QList<HistoryRecord> records;
-};
-
 class HistoryRowList::RowPainter final : public QStyledItemDelegate {
 public:
-    RowPainter(HistoryViewModel& model, const Rows& rows, QObject* parent)
+    RowPainter(HistoryViewModel& model, const PaintedListModel<HistoryRecord>& rows, QObject* parent)
         : QStyledItemDelegate(parent)
         , model_(model)
         , rows_(rows)
@@ -81,7 +54,7 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
-        const HistoryRecord& record = rows_.records.at(index.row());
+        const HistoryRecord& record = rows_.items().at(index.row());
         const bool inserted = model_.insertedItemIds.value().contains(record.id);
         const bool hovered = model_.hoveredItemId.value() == record.id;
         const bool typing = model_.typingHintItemId.value() == record.id;
@@ -181,34 +154,28 @@ private:
     }
 
     HistoryViewModel& model_;
-    const Rows& rows_;
+    const PaintedListModel<HistoryRecord>& rows_;
 };
 
 HistoryRowList::HistoryRowList(HistoryViewModel& model, QWidget* parent)
     : QListView(parent)
     , model_(model)
-    , rows_(new Rows(this))
+    , rows_(new PaintedListModel<HistoryRecord>(&HistoryRowText::displayText, &HistoryRowText::displayText, this))
     , painter_(new RowPainter(model, *rows_, this))
 {
     setModel(rows_);
     setItemDelegate(painter_);
     setUniformItemSizes(true);
-    setSelectionMode(QAbstractItemView::NoSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    preparePaintedList(*this);
     setFocusPolicy(Qt::NoFocus);
-    setFrameShape(QFrame::NoFrame);
-    viewport()->setMouseTracking(true);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    viewport()->setAutoFillBackground(false);
 }
 
 HistoryRowList::~HistoryRowList() = default;
 
 void HistoryRowList::setRecords(const QList<HistoryRecord>& records)
 {
-    if (records == rows_->records) {
+    if (records == rows_->items()) {
         viewport()->update();
         return;
     }
@@ -217,7 +184,7 @@ void HistoryRowList::setRecords(const QList<HistoryRecord>& records)
 
 const QList<HistoryRecord>& HistoryRowList::records() const
 {
-    return rows_->records;
+    return rows_->items();
 }
 
 void HistoryRowList::mousePressEvent(QMouseEvent* event)
@@ -238,13 +205,13 @@ void HistoryRowList::mouseReleaseEvent(QMouseEvent* event)
     pressed_ = QModelIndex();
     event->accept();
     if (clicked && onRowClicked)
-        onRowClicked(rows_->records.at(index.row()));
+        onRowClicked(rows_->items().at(index.row()));
 }
 
 void HistoryRowList::mouseMoveEvent(QMouseEvent* event)
 {
     const QModelIndex index = indexAt(event->position().toPoint());
-    hover(index.isValid() ? std::optional<QUuid>(rows_->records.at(index.row()).id) : std::nullopt);
+    hover(index.isValid() ? std::optional<QUuid>(rows_->items().at(index.row()).id) : std::nullopt);
     event->accept();
 }
 

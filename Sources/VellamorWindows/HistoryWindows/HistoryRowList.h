@@ -1,6 +1,7 @@
 #pragma once
 
 #include "History/HistoryRecord.h"
+#include "Windows/PaintedList.h"
 
 #include <QListView>
 #include <QList>
@@ -44,11 +45,10 @@ protected:
 private:
     void hover(const std::optional<QUuid>& id);
 
-    class Rows;
     class RowPainter;
 
     HistoryViewModel& model_;
-    Rows* rows_;
+    PaintedListModel<HistoryRecord>* rows_;
     RowPainter* painter_;
     std::optional<QUuid> hovered_;
     QPersistentModelIndex pressed_;

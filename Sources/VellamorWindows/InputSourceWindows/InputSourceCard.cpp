@@ -1,59 +1,18 @@
 #include "InputSourceWindows/InputSourceCard.h"
 
-#include "AccountWindows/RelativeTimeText.h"
 #include "Auth/AuthSessionObserver.h"
-#include "Windows/PaintKit.h"
+#include "InputSourceWindows/InputSourceList.h"
 #include "Windows/ProminentButton.h"
-#include "Windows/RowDivider.h"
-#include "Windows/SymbolView.h"
 #include "Windows/ThemedLabel.h"
 #include "Windows/ViewKit.h"
 #include "Windows/WindowTheme.h"
 
 #include <QHBoxLayout>
-#include <QPainter>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
 namespace vellamor {
-
-namespace {
-
-// "待确认": orange on an orange capsule.
-class PendingPill final : public ThemedLabel {
-public:
-    explicit PendingPill(QWidget* parent)
-        : ThemedLabel(QStringLiteral("待确认"), WindowTheme::font(10, QFont::DemiBold), &WindowTheme::orange, parent)
-    {
-        setContentsMargins(6, 1, 6, 1);
-        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    }
-
-protected:
-    void paintEvent(QPaintEvent* event) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QRectF capsule = rect();
-        painter.fillPath(PaintKit::continuousRoundedRect(capsule, capsule.height() / 2),
-                         PaintKit::withOpacity(WindowTheme::orange(), 0.18));
-        painter.end();
-        ThemedLabel::paintEvent(event);
-    }
-};
-
-QString symbolFor(const QString& kind)
-{
-    if (kind == QStringLiteral("web"))
-        return QStringLiteral("safari");
-    if (kind == QStringLiteral("ime"))
-        return QStringLiteral("keyboard");
-    return QStringLiteral("microphone");
-}
-
-} // namespace
 
 InputSourceCard::InputSourceCard(WindowServices::Factory<InputSourceAPIProtocol> clients,
                                  std::shared_ptr<AuthSessionObserver> auth,
@@ -84,12 +43,12 @@ InputSourceCard::InputSourceCard(WindowServices::Factory<InputSourceAPIProtocol>
 
     placeholder_ = captionLabel(QString(), this);
     placeholder_->setObjectName(QStringLiteral("placeholder"));
+    placeholder_->setTextFormat(Qt::PlainText);
     layout->addWidget(placeholder_);
-    rows_ = new QWidget(this);
-    rowLayout_ = new QVBoxLayout(rows_);
-    rowLayout_->setContentsMargins(0, 0, 0, 0);
-    rowLayout_->setSpacing(0);
-    layout->addWidget(rows_);
+    list_ = new InputSourceList(this);
+    list_->setAccessibleName(QStringLiteral("输入源"));
+    list_->onRevoke = [this](const InputSource& source) { viewModel_->revoke(source); };
+    layout->addWidget(list_);
     error_ = new ThemedLabel(QString(), WindowTheme::captionFont(), &WindowTheme::orange, this);
     error_->setObjectName(QStringLiteral("error"));
     error_->setTextFormat(Qt::PlainText);
@@ -145,88 +104,14 @@ void InputSourceCard::presentSheet()
 void InputSourceCard::renderList()
 {
     const QList<InputSource>& items = viewModel_->items.value();
-    clearLayout(rowLayout_);
-    for (const InputSource& source : items) {
-        if (rowLayout_->count() > 0)
-            rowLayout_->addWidget(new RowDivider(rows_));
-        rowLayout_->addWidget(row(source));
-    }
-    rows_->setVisible(!items.isEmpty());
+    list_->setSources(items, viewModel_->revokingID.value());
+    list_->setVisible(!items.isEmpty());
     placeholder_->setVisible(items.isEmpty());
     placeholder_->setText(
         viewModel_->loading.value() ? QStringLiteral("正在加载…") : QStringLiteral("尚未绑定输入源，点击右上角添加"));
     const std::optional<QString>& error = viewModel_->errorText.value();
     error_->setVisible(error.has_value());
     error_->setText(error.value_or(QString()));
-}
-
-QWidget* InputSourceCard::row(const InputSource& source)
-{
-    auto* line = new QWidget(rows_);
-    auto* layout = new QHBoxLayout(line);
-    layout->setContentsMargins(0, 6, 0, 6);
-    layout->setSpacing(12);
-    auto* icon = new SymbolView(symbolFor(source.kind), 18, &WindowTheme::secondary, line);
-    icon->setFixedWidth(22);
-    layout->addWidget(icon, 0, Qt::AlignTop);
-
-    auto* words = new QVBoxLayout();
-    words->setSpacing(2);
-    auto* title = new QHBoxLayout();
-    title->setSpacing(6);
-    auto* name = new ThemedLabel(displayName(source), WindowTheme::font(13, QFont::Medium), &WindowTheme::primary, line);
-    name->setObjectName(QStringLiteral("sourceName"));
-    name->setTextFormat(Qt::PlainText);
-    title->addWidget(name);
-    if (source.status == QStringLiteral("pending"))
-        title->addWidget(new PendingPill(line), 0, Qt::AlignVCenter);
-    title->addStretch();
-    words->addLayout(title);
-    auto* detail = captionLabel(secondaryLine(source, Date::now()), line);
-    detail->setTextFormat(Qt::PlainText);
-    words->addWidget(detail);
-    layout->addLayout(words, 1);
-    layout->addSpacing(12);
-
-    if (viewModel_->revokingID.value() == source.id) {
-        auto* busy = new QProgressBar(line);
-        busy->setRange(0, 0);
-        busy->setTextVisible(false);
-        busy->setFixedSize(40, 8);
-        layout->addWidget(busy, 0, Qt::AlignVCenter);
-    } else {
-        auto* revoke = new QPushButton(QStringLiteral("撤销"), line);
-        revoke->setFlat(true);
-        revoke->setAutoDefault(false);
-        QPalette red = revoke->palette();
-        red.setColor(QPalette::ButtonText, WindowTheme::red());
-        revoke->setPalette(red);
-        connect(revoke, &QPushButton::clicked, this, [this, source] { viewModel_->revoke(source); });
-        layout->addWidget(revoke, 0, Qt::AlignVCenter);
-    }
-    return line;
-}
-
-QString InputSourceCard::displayName(const InputSource& source)
-{
-    if (!source.friendlyName.isEmpty())
-        return source.friendlyName;
-    if (!source.name.isEmpty())
-        return source.name;
-    if (source.kind == QStringLiteral("web"))
-        return QStringLiteral("手机浏览器");
-    if (source.kind == QStringLiteral("ime"))
-        return QStringLiteral("输入法");
-    return QStringLiteral("输入源");
-}
-
-QString InputSourceCard::secondaryLine(const InputSource& source, Date now)
-{
-    QString line = QStringLiteral("绑定于 ") + relativeTimeText(source.createdAt, now, RelativeTimeStyle::abbreviated);
-    if (source.lastUsedAt)
-        line += QStringLiteral(" · 最后使用 ")
-            + relativeTimeText(*source.lastUsedAt, now, RelativeTimeStyle::abbreviated);
-    return line;
 }
 
 } // namespace vellamor

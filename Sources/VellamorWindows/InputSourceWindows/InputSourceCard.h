@@ -4,7 +4,6 @@
 #include "InputSourceWindows/InputSourceCardViewModel.h"
 #include "InputSourceWindows/PairingSheet.h"
 #include "Support/Async/Published.h"
-#include "Support/Date.h"
 #include "Windows/RedrawBatch.h"
 #include "Windows/WindowServices.h"
 
@@ -14,11 +13,11 @@
 #include <vector>
 
 class QPushButton;
-class QVBoxLayout;
 
 namespace vellamor {
 
 class AuthSessionObserver;
+class InputSourceList;
 class ThemedLabel;
 
 // The account page's list of bound input sources, with revoking and the
@@ -37,11 +36,6 @@ public:
     InputSourceCardViewModel& viewModel() { return *viewModel_; }
     PairingSheet* openSheet() const { return sheet_.data(); }
 
-    // The row's title: the friendly name, else the name, else the kind's word.
-    static QString displayName(const InputSource& source);
-    // "绑定于 …", then " · 最后使用 …" when the source was used.
-    static QString secondaryLine(const InputSource& source, Date now);
-
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -49,15 +43,13 @@ private:
     void reload();
     void presentSheet();
     void renderList();
-    QWidget* row(const InputSource& source);
 
     WindowServices::Factory<InputSourceAPIProtocol> clients_;
     std::shared_ptr<AuthSessionObserver> auth_;
     InputSourceCardViewModel* viewModel_;
     QPushButton* add_;
     ThemedLabel* placeholder_;
-    QWidget* rows_;
-    QVBoxLayout* rowLayout_;
+    InputSourceList* list_;
     ThemedLabel* error_;
     QPointer<PairingSheet> sheet_;
     std::vector<Subscription> subscriptions_;

@@ -1,6 +1,8 @@
 #include "InputSourceWindows/PairingConfirmDialog.h"
 
 #include "Windows/FixedDialog.h"
+#include "Windows/SymbolView.h"
+#include "Windows/WindowTheme.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -8,7 +10,6 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
-#include <QStyle>
 #include <QTime>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -43,9 +44,7 @@ PairingConfirmDialog::PairingConfirmDialog(const PairingRequestPayload& payload,
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowModality(Qt::ApplicationModal);
 
-    auto* icon = new QLabel(this);
-    const int side = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
-    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation, nullptr, this).pixmap(side, side));
+    auto* icon = new SymbolView(QStringLiteral("info.circle"), 32, &WindowTheme::accent, this);
     auto* title = new QLabel(QStringLiteral("新设备请求绑定"), this);
     QFont bold = title->font();
     bold.setBold(true);
@@ -68,6 +67,7 @@ PairingConfirmDialog::PairingConfirmDialog(const PairingRequestPayload& payload,
     words->addWidget(informative_);
     words->addLayout(buttons);
     auto* layout = new QHBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(icon, 0, Qt::AlignTop);
     layout->addLayout(words);
 

@@ -1,5 +1,6 @@
 #include "InputSourceWindows/PairingSheet.h"
 
+#include "Windows/FixedDialog.h"
 #include "Windows/PaintKit.h"
 #include "Windows/ProminentButton.h"
 #include "Windows/RowDivider.h"
@@ -62,13 +63,13 @@ private:
 
 namespace {
 
-// A state of the sheet: its content centred horizontally, from the top.
+// A state of the sheet: a column from the top, as wide as the sheet, so
+// that wrapped text has its width; the items centre themselves.
 QVBoxLayout* stateColumn(QWidget* page, int spacing)
 {
     auto* column = new QVBoxLayout(page);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(spacing);
-    column->setAlignment(Qt::AlignHCenter);
     return column;
 }
 
@@ -80,6 +81,7 @@ PairingSheet::PairingSheet(std::shared_ptr<InputSourceAPIProtocol> api, SleepFun
     , viewModel_(new PairingSheetViewModel(std::move(api), std::move(sleep), std::move(now), this))
 {
     setWindowTitle(QStringLiteral("添加输入源"));
+    setFixedDialogFrame(*this);
     setFixedSize(380, 440);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
@@ -152,6 +154,7 @@ void PairingSheet::buildReadyPage()
     ready->addWidget(code_, 0, Qt::AlignHCenter);
     expiry_ = captionLabel(QString(), ready_);
     expiry_->setObjectName(QStringLiteral("expiry"));
+    expiry_->setTextFormat(Qt::PlainText);
     ready->addWidget(expiry_, 0, Qt::AlignHCenter);
     ready->addStretch();
 }

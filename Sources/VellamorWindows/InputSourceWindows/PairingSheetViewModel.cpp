@@ -9,7 +9,9 @@
 #include <QPointer>
 #include <QSet>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 namespace vellamor {
@@ -24,14 +26,28 @@ const PairingSheetPhase& loadingPhase()
     return loading;
 }
 
+bool isRevoked(const InputSource& source)
+{
+    return source.status == QStringLiteral("revoked");
+}
+
 QSet<qint64> unrevokedIDs(const QList<InputSource>& sources)
 {
     QSet<qint64> ids;
     for (const InputSource& source : sources) {
-        if (source.status != QStringLiteral("revoked"))
+        if (!isRevoked(source))
             ids.insert(source.id);
     }
     return ids;
+}
+
+// A source the service created once a code was out can only be a claim,
+// whether or not a list before it succeeded.
+bool anyCreatedSince(const QList<InputSource>& sources, std::optional<Date> issuedAt)
+{
+    return issuedAt && std::ranges::any_of(sources, [&](const InputSource& source) {
+        return !isRevoked(source) && source.createdAt >= *issuedAt;
+    });
 }
 
 } // namespace
@@ -55,7 +71,8 @@ void PairingSheetViewModel::load()
     phase = loadingPhase();
     qrImage = QImage();
     QPointer<PairingSheetViewModel> self(this);
-    spawn(this, QStringLiteral("pairing code"), [self, api = api_](std::stop_token) -> QCoro::Task<void> {
+    const Date asked = now_();
+    spawn(this, QStringLiteral("pairing code"), [self, api = api_, asked](std::stop_token) -> QCoro::Task<void> {
         const Outcome<PairingInfo> created = co_await outcomeOf(api->createPairing());
         if (!self)
             co_return;
@@ -63,6 +80,8 @@ void PairingSheetViewModel::load()
             self->phase = PairingSheetFailed{userFacingDescription(created.failure)};
             co_return;
         }
+        if (!self->firstCodeAskedAt_ || asked < *self->firstCodeAskedAt_)
+            self->firstCodeAskedAt_ = asked;
         const std::optional<PairingInfo>& pairing = created.value;
         const QImage image = QRCodeRenderer::render(pairing->qrURL, qrScale);
         self->phase = PairingSheetReady{pairing->code, pairing->expiresAt};
@@ -101,20 +120,21 @@ void PairingSheetViewModel::startClaimPolling(std::function<void()> onClaimed)
                 co_await sleep(pollInterval, token);
             if (token.stop_requested() || !self)
                 co_return;
-            QSet<qint64> ids;
+            QList<InputSource> sources;
             try {
-                ids = unrevokedIDs(co_await api->list());
+                sources = co_await api->list();
             } catch (...) {
                 continue;
             }
-            if (token.stop_requested())
+            if (token.stop_requested() || !self)
                 co_return;
-            if (!baseline) {
-                baseline = std::move(ids);
-            } else if (!ids.subtract(*baseline).isEmpty()) {
+            QSet<qint64> ids = unrevokedIDs(sources);
+            if (anyCreatedSince(sources, self->firstCodeAskedAt_) || (baseline && !ids.subtract(*baseline).isEmpty())) {
                 onClaimed();
                 co_return;
             }
+            if (!baseline)
+                baseline = std::move(ids);
         }
     });
 }
@@ -123,11 +143,16 @@ void PairingSheetViewModel::stop()
 {
     ticker_.cancel();
     claimPoll_.cancel();
+    firstCodeAskedAt_.reset();
 }
 
 int PairingSheetViewModel::secondsLeft(Date now, Date expiresAt)
 {
-    return std::max(0, int(std::trunc(expiresAt.secondsSince(now))));
+    // A far "never" (9999-12-31) does not fit an int; NaN fails the test.
+    const double left = expiresAt.secondsSince(now);
+    if (!(left > 0))
+        return 0;
+    return int(std::min(std::trunc(left), double(std::numeric_limits<int>::max())));
 }
 
 QString PairingSheetViewModel::formattedCode(const QString& code)

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <variant>
 
 namespace vellamor {
@@ -59,10 +60,11 @@ public:
     // Lists the account's sources at once and then every 2 s, through
     // failures and past the code's expiry. The sources of the first list that
     // succeeds are the baseline; `onClaimed` is called once a source that is
-    // not revoked and not in the baseline appears, and the polling ends.
-    // Starting again replaces the running polling.
+    // not revoked appears that is not in the baseline or that the service
+    // created after the first code shown was asked for, and the polling
+    // ends. Starting again replaces the running polling.
     void startClaimPolling(std::function<void()> onClaimed);
-    // Ends the countdown and the polling.
+    // Ends the countdown and the polling, and forgets the codes asked for.
     void stop();
 
     // A code of exactly six characters as "123 456"; any other as it is.
@@ -78,6 +80,8 @@ private:
     Clock now_;
     TaskHandle ticker_;
     TaskHandle claimPoll_;
+    // By this clock, when the earliest code that came was asked for.
+    std::optional<Date> firstCodeAskedAt_;
 };
 
 } // namespace vellamor

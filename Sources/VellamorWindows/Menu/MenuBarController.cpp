@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QKeySequence>
+#include <QMessageBox>
 
 namespace vellamor {
 
@@ -26,6 +27,7 @@ MenuBarController::~MenuBarController()
 {
     // The icon goes first: it refers to the menu.
     delete item_;
+    delete helpAlert_;
 }
 
 void MenuBarController::install()
@@ -69,7 +71,7 @@ void MenuBarController::buildMenu()
     microphoneMenu_ = new QMenu(QStringLiteral("麦克风"), &menu_);
     menu_.addMenu(microphoneMenu_);
     connect(microphoneMenu_, &QMenu::triggered, this, &MenuBarController::didSelectMicrophone);
-    // Command-key equivalents of the original become Ctrl; they work while the menu is open.
+    // Shortcuts on Ctrl; they work while the menu is open.
     menu_.addAction(QStringLiteral("开始录音"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_R), this,
                     &MenuBarController::didToggleRecord);
     menu_.addAction(QStringLiteral("打开设置…"), QKeySequence(Qt::CTRL | Qt::Key_Comma), this,
@@ -214,6 +216,21 @@ void MenuBarController::didShowHelp()
 {
     if (auto callback = onShowHelp)
         callback();
+}
+
+void MenuBarController::showHelpNotOpened(const QUrl& address)
+{
+    if (!helpAlert_) {
+        helpAlert_
+            = new QMessageBox(QMessageBox::Warning, QStringLiteral("Vellamor"), QStringLiteral("无法打开帮助页面"));
+        helpAlert_->setInformativeText(
+            QStringLiteral("系统没能用浏览器打开它。请复制下面的地址，在浏览器中打开：\n") + address.toString());
+        helpAlert_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        helpAlert_->setAttribute(Qt::WA_DeleteOnClose);
+        helpAlert_->show();
+    }
+    helpAlert_->raise();
+    helpAlert_->activateWindow();
 }
 
 void MenuBarController::didQuit()

@@ -7,10 +7,12 @@
 
 #include <QList>
 #include <QMenu>
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QSystemTrayIcon>
+#include <QUrl>
 
 #include <functional>
 #include <optional>
@@ -55,6 +57,10 @@ public:
     void updateIcon(MenuBarIconState state);
     // Does nothing before the menu is built.
     void updateMicrophones(const QList<AudioInputDevice>& devices, const std::optional<QString>& selectedUID);
+    // Tells that no browser opened the help page and gives its address to
+    // copy; the alert already open comes to the front instead of a second.
+    void showHelpNotOpened(const QUrl& address);
+    QMessageBox* helpAlert() const { return helpAlert_; }
 
     MenuBarIconState currentIconState() const { return currentIconState_; }
     // Takes effect at the next updateIcon().
@@ -93,6 +99,7 @@ private:
     QPointer<QAction> connectionInfoItem_;
     QPointer<QAction> outputModeInfoItem_;
     QPointer<QAction> accountInfoItem_;
+    QPointer<QMessageBox> helpAlert_;
     MenuBarIconState currentIconState_ = MenuBarIconState::idle;
     bool hasConnectedInputSource_ = false;
     struct DrawnIcon {

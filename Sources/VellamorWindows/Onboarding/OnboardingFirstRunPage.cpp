@@ -1,5 +1,6 @@
 #include "Onboarding/OnboardingFirstRunPage.h"
 
+#include "I18n/L10n.h"
 #include "Onboarding/OnboardingStyle.h"
 #include "Windows/PaintKit.h"
 #include "Windows/SymbolView.h"
@@ -120,8 +121,9 @@ OnboardingFirstRunPage::OnboardingFirstRunPage(Published<bool>& hasTriedRecordin
     steps->setSpacing(10);
     steps->addWidget(stepRow(QStringLiteral("1"), QStringLiteral("切到任意可输入文字的地方（备忘录、邮件、聊天框都行）"), box));
     steps->addWidget(stepRow(QStringLiteral("2"), QStringLiteral("把光标点进输入框，确保它在闪烁"), box));
-    steps->addWidget(stepRow(
-        QStringLiteral("3"), QStringLiteral("按住 %1 说一句“你好，这是我的第一条语音输入”，松手").arg(hotkeyName), box));
+    steps->addWidget(stepRow(QStringLiteral("3"),
+        L10n::Hotkey::inSentence(QStringLiteral("按住 %1 说一句“你好，这是我的第一条语音输入”，松手"), hotkeyName),
+        box));
     column->addWidget(box);
 
     auto* pillRow = new QHBoxLayout(pill_);
@@ -158,7 +160,7 @@ void OnboardingFirstRunPage::showPhase(Phase phase)
     dot_->setVisible(!detected);
     check_->setVisible(detected);
     status_->setText(detected ? QStringLiteral("听到了，正在带你进入下一步")
-                              : QStringLiteral("正在等你按 %1 说一句话").arg(hotkeyName_));
+                              : L10n::Hotkey::inSentence(QStringLiteral("正在等你按 %1 说一句话"), hotkeyName_));
     status_->setInk(detected ? &WindowTheme::green : &WindowTheme::secondary);
     // The dot breathes only while it shows.
     if (detected)

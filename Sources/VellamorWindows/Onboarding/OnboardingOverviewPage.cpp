@@ -1,5 +1,6 @@
 #include "Onboarding/OnboardingOverviewPage.h"
 
+#include "I18n/L10n.h"
 #include "Onboarding/OnboardingStatusTag.h"
 #include "Onboarding/OnboardingStyle.h"
 #include "Onboarding/OnboardingViewModel.h"
@@ -24,7 +25,7 @@ QString detailOf(VellamorPermission permission, const QString& hotkeyName)
     case VellamorPermission::accessibility:
         return QStringLiteral("识别完的文字才能落到你正在写的那个输入框");
     case VellamorPermission::inputMonitoring:
-        return QStringLiteral("在任何 App 里按下 %1 都能立刻开始录").arg(hotkeyName);
+        return L10n::Hotkey::inSentence(QStringLiteral("在任何 App 里按下 %1 都能立刻开始录"), hotkeyName);
     }
     return {};
 }
@@ -65,8 +66,10 @@ OnboardingOverviewPage::OnboardingOverviewPage(OnboardingViewModel& vm, const QS
     column->setSpacing(16);
     column->addWidget(headingLabel(QStringLiteral("先开 3 个系统权限"), 22, this));
     column->addWidget(OnboardingStyle::subtitle(
-        QStringLiteral("Vellamor 不上传你的声音到第三方服务，权限只用于完成「按 %1 说话 → 文字落在光标位置」这一件事。")
-            .arg(hotkeyName),
+        L10n::Hotkey::inSentence(
+            QStringLiteral(
+                "Vellamor 不上传你的声音到第三方服务，权限只用于完成「按 %1 说话 → 文字落在光标位置」这一件事。"),
+            hotkeyName),
         this));
     auto* cardList = new QVBoxLayout(cards_);
     cardList->setContentsMargins(0, 6, 0, 0);

@@ -1,5 +1,6 @@
 #include "Onboarding/OnboardingPermissionStepPage.h"
 
+#include "I18n/L10n.h"
 #include "Onboarding/OnboardingBenefitRow.h"
 #include "Onboarding/OnboardingStatusTag.h"
 #include "Onboarding/OnboardingStyle.h"
@@ -34,8 +35,8 @@ PermissionTexts textsOf(VellamorPermission permission, const QString& hotkeyName
         return {QStringLiteral("说完直接出现在光标位置，不用再手动复制粘贴"),
                 QStringLiteral("只能把文字复制到剪贴板，要你自己再 Ctrl+V 粘进去")};
     case VellamorPermission::inputMonitoring:
-        return {QStringLiteral("不用切回 Vellamor，按 %1 就能开始说，松开就停").arg(hotkeyName),
-                QStringLiteral("只能点菜单栏图标手动开始录音，按 %1 不会有反应").arg(hotkeyName)};
+        return { L10n::Hotkey::inSentence(QStringLiteral("不用切回 Vellamor，按 %1 就能开始说，松开就停"), hotkeyName),
+            L10n::Hotkey::inSentence(QStringLiteral("只能点托盘图标手动开始录音，按 %1 不会有反应"), hotkeyName) };
     }
     return {};
 }

@@ -1,5 +1,6 @@
 #include "Onboarding/OnboardingSuccessPage.h"
 
+#include "I18n/L10n.h"
 #include "Onboarding/OnboardingStyle.h"
 #include "Windows/PaintKit.h"
 #include "Windows/SymbolView.h"
@@ -67,17 +68,18 @@ OnboardingSuccessPage::OnboardingSuccessPage(const QString& hotkeyName, QWidget*
     icon->setFixedSize(52, 52);
     column->addWidget(icon, 0, Qt::AlignLeft);
     column->addWidget(headingLabel(QStringLiteral("可以开始日常使用了"), 26, this));
-    column->addWidget(OnboardingStyle::subtitle(
-        QStringLiteral("Vellamor 已经在菜单栏待命。日常使用记住这几件事就够了："), this));
+    column->addWidget(
+        OnboardingStyle::subtitle(QStringLiteral("Vellamor 已经在托盘待命。日常使用记住这几件事就够了："), this));
     auto* tips = new QVBoxLayout;
     tips->setContentsMargins(0, 6, 0, 0);
     tips->setSpacing(14);
-    tips->addWidget(tipRow(QStringLiteral("keyboard"), QStringLiteral("按住 %1 = 开始录音，松开 = 停止").arg(hotkeyName),
-                           QStringLiteral("想换成点一下开始、再点一下结束，去设置里改"), this));
+    tips->addWidget(tipRow(QStringLiteral("keyboard"),
+        L10n::Hotkey::inSentence(QStringLiteral("按住 %1 = 开始录音，松开 = 停止"), hotkeyName),
+        QStringLiteral("想换成点一下开始、再点一下结束，去设置里改"), this));
     tips->addWidget(tipRow(QStringLiteral("slider.horizontal.3"), QStringLiteral("改语言、场景、润色风格"),
-                           QStringLiteral("菜单栏 Vellamor 图标 → 打开设置"), this));
+        QStringLiteral("托盘 Vellamor 图标 → 打开设置"), this));
     tips->addWidget(tipRow(QStringLiteral("doc.text.magnifyingglass"), QStringLiteral("出问题先看诊断页"),
-                           QStringLiteral("菜单栏 → 诊断与日志，能一键复制信息发给我们"), this));
+        QStringLiteral("托盘菜单 → 诊断与日志，能一键复制信息发给我们"), this));
     tips->addWidget(tipRow(QStringLiteral("clock.arrow.circlepath"), QStringLiteral("录太久会自动停下"),
                            QStringLiteral("说满 5 分钟会提醒，6 分钟会自动保存并停止"), this));
     column->addLayout(tips);

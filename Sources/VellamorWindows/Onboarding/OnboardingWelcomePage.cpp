@@ -1,5 +1,6 @@
 #include "Onboarding/OnboardingWelcomePage.h"
 
+#include "I18n/L10n.h"
 #include "Onboarding/OnboardingBulletLine.h"
 #include "Onboarding/OnboardingStyle.h"
 #include "Windows/SymbolView.h"
@@ -30,9 +31,8 @@ OnboardingWelcomePage::OnboardingWelcomePage(const QString& hotkeyName, QWidget*
     auto* bullets = new QVBoxLayout;
     bullets->setSpacing(10);
     bullets->setContentsMargins(0, 6, 0, 0);
-    for (const QString& text : {QStringLiteral("按下 %1 就开始录，松开就出文字").arg(hotkeyName),
-                                QStringLiteral("说话转写后自动润色，去掉口癖和重复"),
-                                QStringLiteral("结果直接落在你正在写的那个输入框")})
+    for (const QString& text : { L10n::Hotkey::inSentence(QStringLiteral("按下 %1 就开始录，松开就出文字"), hotkeyName),
+             QStringLiteral("说话转写后自动润色，去掉口癖和重复"), QStringLiteral("结果直接落在你正在写的那个输入框") })
         bullets->addWidget(new OnboardingBulletLine(text, this));
     column->addLayout(bullets);
     column->addStretch();

@@ -7,6 +7,7 @@
 #include "Onboarding/OnboardingStepDots.h"
 #include "Onboarding/OnboardingSuccessPage.h"
 #include "Onboarding/OnboardingWelcomePage.h"
+#include "Windows/FixedDialog.h"
 #include "Windows/PaintKit.h"
 #include "Windows/ProminentButton.h"
 #include "Windows/RowDivider.h"
@@ -35,7 +36,7 @@ constexpr int stepAnimationMs = 220;
 
 OnboardingWindow::OnboardingWindow(OnboardingViewModel& vm, const QString& hotkeyName, Callbacks callbacks,
                                    QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    : QWidget(parent, Qt::Window)
     , vm_(vm)
     , hotkeyName_(hotkeyName)
     , callbacks_(std::move(callbacks))
@@ -48,6 +49,7 @@ OnboardingWindow::OnboardingWindow(OnboardingViewModel& vm, const QString& hotke
     , poll_(new QTimer(this))
 {
     setWindowTitle(QStringLiteral("欢迎使用 Vellamor"));
+    setFixedDialogFrame(*this);
     setFixedSize(windowSize);
 
     auto* column = new QVBoxLayout(this);

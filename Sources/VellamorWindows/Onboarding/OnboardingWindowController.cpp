@@ -3,6 +3,7 @@
 #include "AccountWindows/AuthSheet.h"
 #include "AccountWindows/AuthSheetPresenter.h"
 #include "Support/Async/MainThread.h"
+#include "Windows/FreedMemory.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -78,6 +79,7 @@ void OnboardingWindowController::markRecordingSuccess()
 void OnboardingWindowController::close()
 {
     // The window may be closing from inside one of its own buttons.
+    const bool closesWindow = window_;
     if (window_) {
         window_->hide();
         window_->deleteLater();
@@ -87,6 +89,10 @@ void OnboardingWindowController::close()
         viewModel_->deleteLater();
         viewModel_.clear();
     }
+    // Unlike the other windows the guide is not kept for a reopening: what
+    // it drew with goes back as soon as it is deleted.
+    if (closesWindow)
+        postTo(this, [] { returnFreedMemory(); });
     stepObservation_.cancel();
     onReachedFirstRun_ = nullptr;
     if (const std::function<void()> finish = std::exchange(onFinish_, nullptr)) {

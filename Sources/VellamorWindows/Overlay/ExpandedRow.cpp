@@ -92,7 +92,8 @@ ExpandedRow::ExpandedRow(OverlayViewModel& model, QWidget* parent)
     entrance_.setEndValue(1.0);
     entrance_.setDuration(static_cast<int>(OverlayTheme::springDuration.count()));
     entrance_.setEasingCurve(OverlayTheme::spring());
-    connect(&entrance_, &QVariantAnimation::valueChanged, this, [this] { place(); });
+    connect(&entrance_, &QVariantAnimation::valueChanged, this,
+        [this](const QVariant& shown) { entranceOpacity_->setOpacity(std::clamp(shown.toDouble(), 0.0, 1.0)); });
     connect(&entrance_, &QVariantAnimation::finished, this, [this] { entranceOpacity_->setEnabled(false); });
 }
 
@@ -108,10 +109,10 @@ void ExpandedRow::apply()
 
 void ExpandedRow::playEntrance()
 {
+    entranceOpacity_->setOpacity(0);
     entranceOpacity_->setEnabled(true);
     entrance_.stop();
     entrance_.start();
-    place();
 }
 
 void ExpandedRow::resizeEvent(QResizeEvent* event)
@@ -122,10 +123,7 @@ void ExpandedRow::resizeEvent(QResizeEvent* event)
 
 void ExpandedRow::place()
 {
-    const double shown = entrance_.state() == QAbstractAnimation::Running ? entrance_.currentValue().toDouble() : 1.0;
-    entranceOpacity_->setOpacity(std::clamp(shown, 0.0, 1.0));
-    const int offset = static_cast<int>((shown - 1.0) * height());
-    scroll_->setGeometry(0, offset, width(), height());
+    scroll_->setGeometry(rect());
     fade_->setGeometry(0, height() - fadeHeight, width(), fadeHeight);
 }
 

@@ -14,8 +14,9 @@ class OverlayViewModel;
 
 // The recognised text ("原文", at most three lines) above the polished text
 // ("润色", never cut), in a scroll view without scroll bars whose bottom edge
-// fades into the island. It slides down from the top edge and fades in when
-// it appears.
+// fades into the island. It fades in where it stands when it appears: rows
+// sliding in under the status line would show the lower one first, alone,
+// and then push it down with the one above.
 class ExpandedRow : public QWidget {
     Q_OBJECT
 

@@ -37,7 +37,7 @@ public:
     // Monospaced, for clocks whose digits must not shift.
     static QFont monospacedFont(double size);
 
-    // Ease-out and ease-in-out as the original motion curves have them.
+    // The island's ease-out and ease-in-out motion curves.
     static QEasingCurve easeOut();
     static QEasingCurve easeInOut();
     // A spring with a response of 0.45 s and a damping fraction of 0.72: it

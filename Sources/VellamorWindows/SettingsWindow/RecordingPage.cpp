@@ -2,6 +2,7 @@
 
 #include "AudioCapture/AudioInputDevice.h"
 #include "AudioCapture/AudioInputDeviceManager.h"
+#include "I18n/L10n.h"
 #include "Platform/KeySource/KeyCodeMapping.h"
 #include "SettingsWindow/ErrorText.h"
 #include "SettingsWindow/HotkeyRecorder.h"
@@ -133,8 +134,8 @@ RecordingPage::RecordingPage(SettingsStoreObservable& obs, std::shared_ptr<platf
 
 QString RecordingPage::hotkeySubtitle()
 {
-    return QStringLiteral("点击「录制」按下新组合键，单按 ") + platform::KeyCodeMapping::heldKeyName()
-        + QStringLiteral(" 也可作为热键");
+    return L10n::Hotkey::inSentence(
+        QStringLiteral("点击「录制」按下新组合键，单按 %1 也可作为热键"), platform::KeyCodeMapping::heldKeyName());
 }
 
 QString RecordingPage::microphoneSubtitle(const std::optional<QString>& uid, const QList<AudioInputDevice>& devices)

@@ -380,6 +380,29 @@ TEST_F(AppContainerTest, TheDiagnosticsAndAboutSectionsShowTheRealPagesOverTheCo
     EXPECT_EQ(workspace->openedUrls, QList<QUrl>{QUrl(QString::fromLatin1(AboutPage::websiteUrl))});
 }
 
+// "帮助" opens the help page in the browser; where none opens it, an alert
+// gives its address to copy.
+TEST_F(AppContainerTest, HelpThatNoBrowserOpensIsAnsweredWithItsAddress)
+{
+    startReady();
+    MenuBarController& menu = container->menuBar();
+    const QUrl help(QStringLiteral("https://vellamor.com/help"));
+    menu.onShowHelp();
+    EXPECT_EQ(workspace->openedUrls, QList<QUrl> { help });
+    EXPECT_EQ(menu.helpAlert(), nullptr);
+
+    workspace->opens = false;
+    menu.onShowHelp();
+    ASSERT_NE(menu.helpAlert(), nullptr);
+    EXPECT_TRUE(menu.helpAlert()->isVisible());
+    EXPECT_EQ(menu.helpAlert()->text(), QStringLiteral("无法打开帮助页面"));
+    EXPECT_TRUE(menu.helpAlert()->informativeText().endsWith(help.toString()));
+    EXPECT_TRUE(menu.helpAlert()->textInteractionFlags() & Qt::TextSelectableByMouse);
+    QMessageBox* first = menu.helpAlert();
+    menu.onShowHelp();
+    EXPECT_EQ(menu.helpAlert(), first) << "one alert at a time";
+}
+
 TEST_F(AppContainerTest, TheStatusItemRecordsAndStopsUnlessBusyOrDisabled)
 {
     startReady();

@@ -3,6 +3,8 @@
 #include "Platform/Workspace/DesktopWorkspace.h"
 
 #include <QDBusConnection>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gmock/gmock.h>
 
@@ -55,6 +57,45 @@ TEST_F(WorkspaceDesktopTest, FileManagerGetsTheFileAsAnEncodedUriAndNoFileManage
 
     bus.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
     QDBusConnection::disconnectFromBus(QStringLiteral("file-manager-stub"));
+}
+
+// xdg-open's answer decides: a browser that opened the address, one that
+// would not start (as Chromium run as root), no xdg-open at all.
+TEST_F(WorkspaceDesktopTest, AnAddressIsOpenedOnlyWhenTheOpenerSaysSo)
+{
+    QTemporaryDir bin;
+    const QString opener = bin.filePath(QStringLiteral("xdg-open"));
+    const QString asked = bin.filePath(QStringLiteral("asked"));
+    const QUrl url(QStringLiteral("https://vellamor.com/help?from=托盘"));
+    const struct {
+        const char* exitCode;
+        bool opened;
+    } cases[] = { { "0", true }, { "3", false }, { nullptr, false } };
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.path().toLocal8Bit());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.exitCode ? c.exitCode : "none");
+        QFile::remove(opener);
+        QFile::remove(asked);
+        if (c.exitCode) {
+            QFile script(opener);
+            ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+            script.write("#!/bin/sh\necho \"$1\" > '" + asked.toLocal8Bit() + "'\nexit " + c.exitCode + "\n");
+            script.close();
+            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        platform::DesktopWorkspace workspace;
+        std::optional<bool> opened;
+        workspace.openUrl(url, [&opened](bool answer) { opened = answer; });
+        ASSERT_TRUE(waitUntil([&] { return opened.has_value(); }));
+        EXPECT_EQ(*opened, c.opened);
+        QFile heard(asked);
+        if (c.exitCode && heard.open(QIODevice::ReadOnly))
+            EXPECT_EQ(QUrl::fromEncoded(heard.readAll().trimmed()), url);
+        else
+            EXPECT_FALSE(c.exitCode) << "the opener was not asked";
+    }
+    qputenv("PATH", path);
 }
 
 } // namespace

@@ -4,6 +4,9 @@
 #include "DataSync/DataSyncError.h"
 #include "HistoryWindows/DictToast.h"
 #include "HistoryWindows/DictionaryWindowController.h"
+#include "Models/NetworkError.h"
+#include "SettingsWindow/ThemeManager.h"
+#include "Windows/StatusPill.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -95,6 +98,33 @@ TEST_F(DictionaryWindowTest, AWindowLeftClosedIsReleasedAndComesBackWithItsQuery
     EXPECT_EQ(model().query.value(), QStringLiteral("vell"));
     EXPECT_EQ(view().searchField().text(), QStringLiteral("vell"));
     EXPECT_EQ(view().geometry(), frame);
+}
+
+// Offline, the pill grows into the gap before it; the search field keeps its
+// width. Drawn light and dark.
+TEST_F(DictionaryWindowTest, AGrowingPillLeavesTheSearchFieldItsWidth)
+{
+    ThemeManager theme(std::make_shared<UserDefaults>(folder.filePath(QStringLiteral("theme.ini"))), nullptr);
+    open();
+    view().window()->resize(620, 480);
+    const QWidget& field = *view().searchField().parentWidget();
+    for (const ThemeMode mode : { ThemeMode::light, ThemeMode::dark }) {
+        theme.setMode(mode);
+        model().connection = DataSyncConnection::remote();
+        settleWidgets();
+        const int online = field.width();
+        const QString reason = NetworkError(NetworkError::Kind::cannotConnect).errorDescription();
+        model().connection = DataSyncConnection::local(reason);
+        settleWidgets();
+        EXPECT_EQ(field.width(), online) << rawValue(mode).toStdString();
+        ASSERT_NE(view().findChild<StatusPill*>(), nullptr);
+        EXPECT_EQ(view().findChild<StatusPill*>()->toolTip(), QStringLiteral("本地暂存 · ") + reason)
+            << "cut short, the pill still tells the whole reason";
+        const QStringList faults = layoutFaults(*view().window());
+        EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
+        renderView(view(), QStringLiteral("dictionary-offline-") + rawValue(mode));
+    }
+    theme.setMode(ThemeMode::system);
 }
 
 TEST_F(DictionaryWindowTest, ThePillSaysWhereTheEntriesLiveAndOffersSignIn)

@@ -7,11 +7,13 @@
 #include "HistoryWindows/HistoryRowText.h"
 #include "HistoryWindows/HistoryWindowController.h"
 #include "SettingsWindow/ThemeManager.h"
+#include "Windows/WindowTheme.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStackedWidget>
 #include <QToolButton>
 
@@ -255,7 +257,8 @@ TEST_F(HistoryPanelViewTest, APanelLeftClosedIsReleasedAndTheNextShowBuildsItAfr
 }
 
 // Switched while it shows, the panel takes the new appearance's colours at
-// once, and fits in both.
+// once, and fits in both; its edge stands out of a window of the same
+// appearance behind it.
 TEST_F(HistoryPanelViewTest, FollowsAnAppearanceChangeWhileShown)
 {
     ThemeManager theme(defaults, nullptr);
@@ -285,7 +288,16 @@ TEST_F(HistoryPanelViewTest, FollowsAnAppearanceChangeWhileShown)
         EXPECT_EQ(text > 0.5, step.darkGround) << rawValue(step.mode).toStdString();
         const QStringList faults = layoutFaults(panel());
         EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
-        renderView(panel(), QStringLiteral("history-panel-") + rawValue(step.mode));
+        const QImage shown = renderView(panel(), QStringLiteral("history-panel-") + rawValue(step.mode));
+        const double behind = WindowTheme::windowBackground().lightnessF();
+        for (const QPoint edge : { QPoint(0, shown.height() / 2), QPoint(shown.width() - 1, shown.height() / 2),
+                 QPoint(shown.width() / 2, 0), QPoint(shown.width() / 2, shown.height() - 1) })
+            EXPECT_GT(std::abs(shown.pixelColor(edge).lightnessF() - behind), 0.15)
+                << rawValue(step.mode).toStdString();
+        QImage overDarkWindow(shown.size() + QSize(80, 80), QImage::Format_ARGB32_Premultiplied);
+        overDarkWindow.fill(QColor(0x2b, 0x2b, 0x2b));
+        QPainter(&overDarkWindow).drawImage(40, 40, shown);
+        saveScreenshot(overDarkWindow, QStringLiteral("history-panel-over-dark-window-") + rawValue(step.mode));
     }
     theme.setMode(ThemeMode::system);
 }

@@ -6,6 +6,7 @@
 #include "WidgetRendering.h"
 
 #include "InputSourceWindows/PairingConfirmController.h"
+#include "Windows/SymbolView.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -190,6 +191,8 @@ TEST_F(PairingConfirmTest, TheDeviceIsShownAsPlainTextWithUnknownsNamed)
                 EXPECT_EQ(label->textFormat(), Qt::PlainText);
             }
         }
+        ASSERT_NE(box->findChild<SymbolView*>(), nullptr);
+        EXPECT_EQ(box->findChild<SymbolView*>()->name(), QStringLiteral("info.circle"));
         EXPECT_EQ(box->findChildren<QPushButton*>().first(), box->confirmButton());
         EXPECT_EQ(box->confirmButton()->text(), QStringLiteral("确认绑定"));
         EXPECT_TRUE(box->confirmButton()->isDefault());

@@ -1,3 +1,4 @@
+#include "Appearances.h"
 #include "FakeInputSourceAPI.h"
 #include "ManualSteadyClock.h"
 #include "QRCodeScan.h"
@@ -7,6 +8,7 @@
 
 #include "InputSourceWindows/PairingSheet.h"
 #include "InputSources/InputSourceAPI.h"
+#include "Models/NetworkError.h"
 #include "Windows/WindowTheme.h"
 
 #include <QLabel>
@@ -21,12 +23,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-InputSource source(qint64 id, const QString& status)
+InputSource source(qint64 id, const QString& status, Date createdAt = Date())
 {
     InputSource found;
     found.id = id;
     found.kind = QStringLiteral("web");
     found.status = status;
+    found.createdAt = createdAt;
     return found;
 }
 
@@ -34,11 +37,21 @@ InputSource source(qint64 id, const QString& status)
 class PairingSheetTest : public ::testing::Test {
 protected:
     PairingSheetTest() { sheet->show(); }
-    ~PairingSheetTest() override
+    ~PairingSheetTest() override { close(); }
+
+    void close()
     {
         sheet.reset();
         api->failWaiting();
         settleWidgets();
+    }
+    // A new sheet over a new client, shown now.
+    void reopen()
+    {
+        close();
+        api = std::make_shared<FakeInputSourceAPI>();
+        sheet = std::make_unique<PairingSheet>(api, clock.sleeper(), [this] { return now; });
+        sheet->show();
     }
 
     void advance(std::chrono::milliseconds by)
@@ -91,6 +104,11 @@ TEST_F(PairingSheetTest, TheCodeItsCountdownAndItsQRCodeShowAsTheyShould)
         QString afterATick;
     };
     const QString expired = QStringLiteral("二维码已过期，请点击取消后重新添加");
+    const auto until = [&](const char* date) {
+        return Date::fromIso8601(QString::fromLatin1(date))->secondsSince(now);
+    };
+    // More seconds than the count holds: as many as it holds.
+    const QString longest = QStringLiteral("二维码有效期 35791394 分 7 秒");
     const std::array cases {
         Case { QStringLiteral("123456"), 61.5, QStringLiteral("配对码 123 456"),
             QStringLiteral("二维码有效期 1 分 1 秒"), QStringLiteral("二维码有效期 1 分 0 秒") },
@@ -98,6 +116,12 @@ TEST_F(PairingSheetTest, TheCodeItsCountdownAndItsQRCodeShowAsTheyShould)
             QStringLiteral("二维码有效期 59 秒"), QStringLiteral("二维码有效期 58 秒") },
         Case { QStringLiteral("a b&c=d/é?#%+"), 0.9, QStringLiteral("配对码 a b&c=d/é?#%+"), expired, expired },
         Case { QStringLiteral("12345"), -5, QStringLiteral("配对码 12345"), expired, expired },
+        Case { QStringLiteral("210001"), until("2100-01-01T00:00:00Z"), QStringLiteral("配对码 210 001"), longest,
+            longest },
+        Case { QStringLiteral("999912"), until("9999-12-31T23:59:59Z"), QStringLiteral("配对码 999 912"), longest,
+            longest },
+        Case { QStringLiteral("000101"), until("0001-01-01T00:00:00Z"), QStringLiteral("配对码 000 101"), expired,
+            expired },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code.toStdString());
@@ -121,18 +145,21 @@ TEST_F(PairingSheetTest, TheCodeItsCountdownAndItsQRCodeShowAsTheyShould)
 TEST_F(PairingSheetTest, AFailureOffersARetryAndDoneOnlyOnceACodeShows)
 {
     ASSERT_TRUE(waitUntil([&] { return api->pairings.calls.size() == 1; }));
-    api->pairings.fail(0, InputSourceAPIError::missingToken());
+    const NetworkError offline(NetworkError::Kind::cannotConnect);
+    api->pairings.fail(0, offline);
     settleWidgets();
-    EXPECT_EQ(label(QStringLiteral("failure"))->text(), InputSourceAPIError::missingToken().errorDescription());
+    EXPECT_EQ(label(QStringLiteral("failure"))->text(), offline.errorDescription());
+    EXPECT_EQ(label(QStringLiteral("failure"))->width(), label(QStringLiteral("failure"))->parentWidget()->width())
+        << "the text wraps at the sheet's width";
     EXPECT_FALSE(button(QStringLiteral("我已扫码完成"))->isEnabled());
-    renderView(*sheet, QStringLiteral("pairing-sheet-failed"));
+    renderInBothAppearances(*sheet, QStringLiteral("pairing-sheet-failed"));
     button(QStringLiteral("重试"))->click();
     settleWidgets();
     ASSERT_EQ(api->pairings.calls.size(), 2);
     EXPECT_FALSE(label(QStringLiteral("failure"))->isVisibleTo(sheet.get()));
     answerPairing(QStringLiteral("654321"), 300);
     EXPECT_TRUE(button(QStringLiteral("我已扫码完成"))->isEnabled());
-    renderView(*sheet, QStringLiteral("pairing-sheet-ready"));
+    renderInBothAppearances(*sheet, QStringLiteral("pairing-sheet-ready"));
 }
 
 // The sources of the first list are the baseline, whatever they count;
@@ -168,6 +195,41 @@ TEST_F(PairingSheetTest, OnlyASourceNotInTheFirstListClosesTheSheet)
     EXPECT_EQ(finished, 1);
     advance(10s);
     EXPECT_EQ(api->lists.calls.size(), 5);
+}
+
+// A source the service created after the code was asked for is the claim,
+// whatever the first list held, even when no list came before it; one
+// created earlier, or revoked, is not.
+TEST_F(PairingSheetTest, ASourceCreatedAfterTheCodeClosesTheSheetAfterAFailedFirstList)
+{
+    struct Case {
+        const char* name;
+        double createdIn;
+        QString status;
+        bool closes;
+    };
+    const std::array cases {
+        Case { "claimed while the first list failed", 1, QStringLiteral("pending"), true },
+        Case { "bound elsewhere before the code", -30, QStringLiteral("active"), false },
+        Case { "claimed, then revoked", 1, QStringLiteral("revoked"), false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reopen();
+        const Date asked = now;
+        answerPairing(QStringLiteral("123456"), 300);
+        ASSERT_EQ(api->lists.calls.size(), 1);
+        api->lists.fail(0, InputSourceAPIError::transport(QStringLiteral("offline")));
+        settleWidgets();
+        advance(2s);
+        ASSERT_EQ(api->lists.calls.size(), 2);
+        api->lists.answer(1, { source(1, QStringLiteral("active")),
+            source(2, c.status, Date(asked.secondsSince1970() + c.createdIn)) });
+        settleWidgets();
+        EXPECT_EQ(sheet->isVisible(), !c.closes);
+        advance(2s);
+        EXPECT_EQ(api->lists.calls.size(), c.closes ? 2 : 3) << "polling ends with the claim";
+    }
 }
 
 } // namespace

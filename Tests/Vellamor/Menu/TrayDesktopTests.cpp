@@ -1,11 +1,15 @@
 #include "DesktopTest.h"
 #include "ManualSteadyClock.h"
+#include "MappedFonts.h"
 
 #include "I18n/LocaleResolver.h"
 #include "Menu/MenuBarController.h"
 #include "SettingsWindow/SettingsWindowController.h"
 #include "SettingsWindow/ThemeManager.h"
+#include "Windows/FreedMemory.h"
 
+#include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QTemporaryDir>
 
@@ -77,6 +81,29 @@ TEST_F(DesktopTest, TheTrayIconsMenuOpensTheSettingsAndTheHistory)
     EXPECT_TRUE(waitUntil([&] { return settings.window() && settings.window()->isVisible(); }));
     choose(QStringLiteral("历史记录"));
     EXPECT_TRUE(waitUntil([&] { return historyShown == 1; }));
+}
+
+// The tray's icon is a window that stays on screen all day: once every
+// other window is hidden, the fonts they drew with go all the same.
+TEST_F(DesktopTest, TheTrayIconKeepsNoFontOfTheHiddenWindows)
+{
+    MenuBarController menuBar;
+    ASSERT_TRUE(waitUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }));
+    menuBar.install();
+    ASSERT_TRUE(waitUntil(iconInTray));
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    ASSERT_TRUE(std::any_of(windows.cbegin(), windows.cend(), [](QWidget* window) { return window->isVisible(); }))
+        << "the icon is a window of this process";
+
+    const QSet<QString> before = mappedFontFiles();
+    QLabel window(QStringLiteral("明天下午三点开会"));
+    window.show();
+    window.grab();
+    const QSet<QString> drawnWith = mappedFontFiles() - before;
+    ASSERT_FALSE(drawnWith.isEmpty());
+    window.hide();
+    returnFreedMemory();
+    EXPECT_FALSE(mappedFontFiles().intersects(drawnWith)) << drawnWith.values().join(u' ').toStdString();
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "MappedFonts.h"
 #include "OnboardingFixture.h"
 
 #include "Onboarding/OnboardingWindowController.h"
@@ -259,6 +260,19 @@ TEST_F(OnboardingControllerTest, EveryWayOfClosingFinishesTheGuideOnce)
         controller.markRecordingSuccess();
         EXPECT_EQ(finished, 1) << "a later close calls nothing";
     }
+}
+
+// The guide is deleted once closed: the fonts it drew with go back.
+TEST_F(OnboardingControllerTest, ClosingTheGuideGivesBackTheFontsItDrewWith)
+{
+    const QSet<QString> before = mappedFontFiles();
+    show();
+    controller.window()->grab();
+    const QSet<QString> drawnWith = mappedFontFiles() - before;
+    ASSERT_FALSE(drawnWith.isEmpty());
+    controller.window()->close();
+    EXPECT_TRUE(waitUntil([&] { return !mappedFontFiles().intersects(drawnWith); }))
+        << drawnWith.values().join(u' ').toStdString();
 }
 
 TEST_F(OnboardingControllerTest, ASecondShowKeepsTheWindowAndTakesTheNewCallbacks)

@@ -44,18 +44,18 @@ TEST_F(OnboardingPagesTest, EachPageShowsItsTextsWithTheHotkeyTheAppUses)
         QStringList shown;
     } cases[] = {
         { Step::welcome, {}, false,
-            { QStringLiteral("用说的，比打字快"), QStringLiteral("按下 右 Ctrl 就开始录，松开就出文字"),
+            { QStringLiteral("用说的，比打字快"), QStringLiteral("按下右 Ctrl 就开始录，松开就出文字"),
                 QStringLiteral("稍后再说") } },
         { Step::overview, { { P::microphone, S::granted }, { P::inputMonitoring, S::denied } }, false,
             { QStringLiteral("已开启"), QStringLiteral("待开启"), QStringLiteral("被拒绝"),
-                QStringLiteral("在任何 App 里按下 右 Ctrl 都能立刻开始录"), QStringLiteral("开始逐项授权") } },
+                QStringLiteral("在任何 App 里按下右 Ctrl 都能立刻开始录"), QStringLiteral("开始逐项授权") } },
         { Step::microphone, { { P::microphone, S::denied } }, false,
             { QStringLiteral("去系统设置打开"), QStringLiteral("被拒绝") } },
         { Step::accessibility, {}, false,
             { QStringLiteral("只能把文字复制到剪贴板，要你自己再 Ctrl+V 粘进去"), QStringLiteral("去开启"),
                 QStringLiteral("开启后，已经打开的应用需要重新启动，Vellamor 才能把文字写进去。") } },
         { Step::inputMonitoring, { { P::inputMonitoring, S::granted } }, false,
-            { QStringLiteral("不用切回 Vellamor，按 右 Ctrl 就能开始说，松开就停"),
+            { QStringLiteral("不用切回 Vellamor，按右 Ctrl 就能开始说，松开就停"),
                 QStringLiteral("已开启，下一项") } },
         { Step::account, {}, false,
             { QStringLiteral("登录或注册 Vellamor"), QStringLiteral("语音识别需要登录后使用。输入邮箱即可登录或注册。"),
@@ -64,10 +64,10 @@ TEST_F(OnboardingPagesTest, EachPageShowsItsTextsWithTheHotkeyTheAppUses)
             { QStringLiteral("账户已准备好"), QStringLiteral("已登录为 u7@x.io"),
                 QStringLiteral("已登录，开始试录") } },
         { Step::firstRun, {}, true,
-            { QStringLiteral("按住 右 Ctrl 说一句“你好，这是我的第一条语音输入”，松手"),
-                QStringLiteral("正在等你按 右 Ctrl 说一句话") } },
+            { QStringLiteral("按住右 Ctrl 说一句“你好，这是我的第一条语音输入”，松手"),
+                QStringLiteral("正在等你按右 Ctrl 说一句话") } },
         { Step::success, {}, true,
-            { QStringLiteral("按住 右 Ctrl = 开始录音，松开 = 停止"), QStringLiteral("开始使用") } },
+            { QStringLiteral("按住右 Ctrl = 开始录音，松开 = 停止"), QStringLiteral("开始使用") } },
     };
     for (const auto& c : cases) {
         const QString name = QStringLiteral("onboarding-") + debugName(c.step)

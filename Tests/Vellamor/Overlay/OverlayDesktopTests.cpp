@@ -1,6 +1,8 @@
 #include "DesktopTest.h"
 #include "QtPrinters.h"
+#include "WidgetRendering.h"
 
+#include "Overlay/PillRow.h"
 #include "Overlay/RecordingOverlayController.h"
 #include "Platform/Pasteboard/QtPasteboard.h"
 
@@ -9,12 +11,14 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QProcess>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <QWindow>
 
 #include <gmock/gmock.h>
 
 #include <memory>
+#include <optional>
 
 namespace vellamor::test {
 namespace {
@@ -62,6 +66,51 @@ bool click(QWidget* window, const QString& name)
 bool type(const QString& text)
 {
     return xdotool({ QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text });
+}
+
+// What the screen shows of `window` now.
+QImage onScreen(QWidget* window)
+{
+    const QRect frame = window->geometry();
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+// The caption column of the island's text rows, below its status line.
+constexpr int captionLeft = 14;
+constexpr int captionRight = 50;
+
+// The first line of an island frame where the polish-coloured caption of
+// the polished row shows.
+std::optional<int> polishedCaptionTop(const QImage& frame)
+{
+    for (int y = PillRow::rowHeight; y < frame.height(); ++y) {
+        for (int x = captionLeft; x < std::min(captionRight, frame.width()); ++x) {
+            const QColor pixel = frame.pixelColor(x, y);
+            if (pixel.blue() - pixel.green() > 40)
+                return y;
+        }
+    }
+    return std::nullopt;
+}
+
+// Whether the grey recognised row shows between the status line and the
+// polished row's caption at `polishedTop` (whose text reaches a little higher).
+bool recognisedRowAbove(const QImage& frame, int polishedTop)
+{
+    int grey = 0;
+    for (int y = PillRow::rowHeight; y < polishedTop - 4; ++y) {
+        for (int x = captionLeft; x < frame.width() - captionLeft; ++x) {
+            const QColor pixel = frame.pixelColor(x, y);
+            const int spread = std::max({ pixel.red(), pixel.green(), pixel.blue() })
+                - std::min({ pixel.red(), pixel.green(), pixel.blue() });
+            if (spread < 10 && pixel.red() > 40)
+                ++grey;
+        }
+    }
+    return grey > 20;
 }
 
 class OverlayDesktopTest : public DesktopTest {
@@ -131,6 +180,39 @@ TEST_F(OverlayDesktopTest, IslandAndPinnedPanelLeaveTheFocusWithTheTargetWindow)
     EXPECT_EQ(activeWindow(), targetWindow);
     ASSERT_TRUE(type(QStringLiteral("d")));
     EXPECT_TRUE(waitUntil([&] { return field->text() == QStringLiteral("abcd"); })) << field->text().toStdString();
+}
+
+// The recogniser's final and polished texts arrive on consecutive turns, as
+// they do at the end of a session: the island never shows the polished row
+// without the recognised one above it.
+TEST_F(OverlayDesktopTest, TheFinishedIslandShowsBothTextRowsInTheSameFrame)
+{
+    RecordingOverlayController& controller = *controller_;
+    OverlayViewModel& model = controller.viewModel();
+    controller.show();
+    model.state = DictationState::recording();
+    ASSERT_TRUE(waitUntil([&] { return shownOnScreen(controller.panel()); }));
+    model.partialText = QStringLiteral("明天下午三点");
+    model.state = DictationState::transcribing();
+    ASSERT_TRUE(waitUntil([&] { return controller.panel()->width() > 200; }));
+
+    model.finalText = QStringLiteral("明天下午三点开会");
+    model.state = DictationState::polishing();
+    settleWidgets();
+    model.polishedText = QStringLiteral("明天下午三点开会。");
+    model.state = DictationState::inserting();
+    settleWidgets();
+    model.state = DictationState::done();
+
+    QImage frame;
+    std::optional<int> polishedTop;
+    ASSERT_TRUE(waitUntil([&] {
+        frame = onScreen(controller.panel());
+        polishedTop = polishedCaptionTop(frame);
+        return polishedTop.has_value();
+    }));
+    saveScreenshot(frame, QStringLiteral("island-first-polished-frame"));
+    EXPECT_TRUE(recognisedRowAbove(frame, *polishedTop));
 }
 
 } // namespace

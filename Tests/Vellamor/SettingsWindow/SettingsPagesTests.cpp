@@ -278,8 +278,8 @@ TEST_F(SettingsPagesTest, EveryTextNamesTheHeldKeyOfThisDesktop)
     const std::pair<QString, QString> places[] = {
         { HotkeyRecorder::modifierHint(), QStringLiteral("至少需要一个修饰键（Ctrl/Alt/Shift/Super/右 Ctrl）") },
         { HotkeyRecorder::fnHint(), QStringLiteral("右 Ctrl — 松开以确认 / 继续按主键组合") },
-        { RecordingPage::hotkeySubtitle(), QStringLiteral("点击「录制」按下新组合键，单按 右 Ctrl 也可作为热键") },
-        { searchSubtitle, QStringLiteral("点击「录制」按下新组合键，单按 右 Ctrl 也可作为热键") },
+        { RecordingPage::hotkeySubtitle(), QStringLiteral("点击「录制」按下新组合键，单按右 Ctrl 也可作为热键") },
+        { searchSubtitle, QStringLiteral("点击「录制」按下新组合键，单按右 Ctrl 也可作为热键") },
         { HotkeyCombo::displayKeycaps(QStringLiteral("fn")).join(u' '), QStringLiteral("右 Ctrl") },
         { shownTexts(shown.recorder(), standardText).join(u' '), QStringLiteral("右 Ctrl 录制") },
     };

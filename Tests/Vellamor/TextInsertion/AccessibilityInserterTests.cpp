@@ -6,17 +6,19 @@
 #include "Settings/UserDefaults.h"
 #include "Support/Async/RunBlocking.h"
 #include "TextInsertion/DefaultAccessibilityProbe.h"
-#include "TextInsertion/InsertionPreferences.h"
 #include "TextInsertion/Inserters/AccessibilityInserter.h"
 #include "TextInsertion/Inserters/AccessibilityInserterError.h"
+#include "TextInsertion/InsertionPreferences.h"
 #include "TextInsertion/ToolkitTextUnits.h"
 
 #include <QDir>
 
 #include <gmock/gmock.h>
 
-namespace vellamor::test {
-namespace {
+namespace vellamor::test
+{
+namespace
+{
 
 using Error = AccessibilityInserterError;
 using Kind = AccessibilityInserterError::Kind;
@@ -28,7 +30,7 @@ constexpr qint64 ownPid = 1000;
 constexpr qint64 otherPid = 4242;
 
 Field field(const char* toolkit, const QString& text, std::optional<int> caret,
-            std::optional<AccessibleRange> selection = std::nullopt)
+    std::optional<AccessibleRange> selection = std::nullopt)
 {
     Field f;
     f.toolkit = QString::fromLatin1(toolkit);
@@ -39,14 +41,14 @@ Field field(const char* toolkit, const QString& text, std::optional<int> caret,
 }
 
 // `f` with one more property set.
-template<typename T>
-Field with(Field f, T Field::*property, std::type_identity_t<T> value)
+template <typename T> Field with(Field f, T Field::*property, std::type_identity_t<T> value)
 {
     f.*property = std::move(value);
     return f;
 }
 
-class AccessibilityInserterTest : public ::testing::Test {
+class AccessibilityInserterTest : public ::testing::Test
+{
 protected:
     // Inserts into the focused field; none when that worked.
     std::optional<Error> insert(const QString& text)
@@ -81,15 +83,15 @@ TEST_F(AccessibilityInserterTest, ChecksAccessFocusAndOwnerBeforeTouchingTheFiel
         Kind expected;
     };
     const Case cases[] = {
-        {"untrusted", false, true, otherPid, false, true, FocusTarget::none, Kind::notTrusted},
-        {"untrustedWithoutFocus", false, false, otherPid, false, true, FocusTarget::none, Kind::notTrusted},
+        { "untrusted", false, true, otherPid, false, true, FocusTarget::none, Kind::notTrusted },
+        { "untrustedWithoutFocus", false, false, otherPid, false, true, FocusTarget::none, Kind::notTrusted },
         // Another application's window has the input focus.
-        {"noFocus", true, false, otherPid, false, true, FocusTarget::window, Kind::noFocus},
-        {"ownWindow", true, true, ownPid, false, true, FocusTarget::none, Kind::selfReflective},
-        {"ownWindowPreferringKeys", true, true, ownPid, true, true, FocusTarget::none, Kind::selfReflective},
-        {"preferKeyboard", true, true, otherPid, true, true, FocusTarget::none, Kind::notSupported},
-        {"notEditable", true, true, otherPid, false, false, FocusTarget::element, Kind::notSupported},
-        {"notEditableUnknownOwner", true, true, std::nullopt, false, false, FocusTarget::element, Kind::notSupported},
+        { "noFocus", true, false, otherPid, false, true, FocusTarget::window, Kind::noFocus },
+        { "ownWindow", true, true, ownPid, false, true, FocusTarget::none, Kind::selfReflective },
+        { "ownWindowPreferringKeys", true, true, ownPid, true, true, FocusTarget::none, Kind::selfReflective },
+        { "preferKeyboard", true, true, otherPid, true, true, FocusTarget::none, Kind::notSupported },
+        { "notEditable", true, true, otherPid, false, false, FocusTarget::element, Kind::notSupported },
+        { "notEditableUnknownOwner", true, true, std::nullopt, false, false, FocusTarget::element, Kind::notSupported },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -222,6 +224,49 @@ TEST_F(AccessibilityInserterTest, WritesAtTheCaretOrThroughTheValueAndChecksWhat
     }
 }
 
+// Writer shows a paragraph longer than a page as one element per page: after
+// a long write the element written to holds the text's head or nothing, and
+// the focused one the text's end. A text that went in is never reported lost.
+TEST_F(AccessibilityInserterTest, AWriteLongerThanTheElementShowsIsCheckedAcrossItsPages)
+{
+    QString longText;
+    for (int i = 0; longText.size() < 300; ++i)
+        longText += QString::number(i).rightJustified(4, u'0') + u' ';
+    const auto paged
+        = [](const QString& text, int caret) { return with(field("gtk", text, caret), &Field::pageLength, 100); };
+    const auto ignored = [](const QString& kept) { return [kept](const QString&) { return kept; }; };
+    const QString intro = QStringLiteral("intro ");
+    struct Case {
+        const char* name;
+        Field field;
+        std::optional<Error> expected;
+        QString textAfter;
+    };
+    const Case cases[] = {
+        { "headThenCaretPage", paged(QString(), 0), std::nullopt, longText },
+        { "afterTheUsersText", paged(intro, 6), std::nullopt, intro + longText },
+        { "beforeTheUsersText", paged(intro, 0), std::nullopt, longText + intro },
+        { "writtenElementEmptied", with(paged(intro, 6), &Field::emptiedAfterInsert, true), std::nullopt,
+            intro + longText },
+        // The caret's page does not end with the text's end: part of it is missing.
+        { "cutShort", with(paged(QString(), 0), &Field::reformat, [](const QString& text) { return text.left(150); }),
+            Error::changedUnexpectedly(), longText.left(150) },
+        { "emptiedAndIgnored",
+            with(with(paged(intro, 6), &Field::emptiedAfterInsert, true), &Field::reformat, ignored(intro)),
+            Error::changedUnexpectedly(), intro },
+        { "ignoredInAnEmptyField",
+            with(with(paged(QString(), 0), &Field::emptiedAfterInsert, true), &Field::reformat, ignored(QString())),
+            Error::notWritten(), QString() },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        bus_->focus(c.field);
+        EXPECT_EQ(insert(longText), c.expected);
+        EXPECT_EQ(bus_->writes().size(), 1);
+        EXPECT_EQ(bus_->field().text, c.textAfter);
+    }
+}
+
 TEST(ToolkitTextUnitsTest, ConvertsOffsetsAroundSurrogatePairs)
 {
     const ToolkitTextUnits qt = ToolkitTextUnits::forToolkit(QStringLiteral(" QT "));
@@ -233,13 +278,30 @@ TEST(ToolkitTextUnitsTest, ConvertsOffsetsAroundSurrogatePairs)
         qsizetype index;
     };
     const Case toIndex[] = {
-        {qt, 0, 0}, {qt, 1, 1}, {qt, 2, 1}, {qt, 3, 3}, {qt, 5, 5}, {qt, 9, 5}, {qt, -1, 0},
-        {gtk, 0, 0}, {gtk, 1, 1}, {gtk, 2, 3}, {gtk, 3, 4}, {gtk, 4, 5}, {gtk, 9, 5},
+        { qt, 0, 0 },
+        { qt, 1, 1 },
+        { qt, 2, 1 },
+        { qt, 3, 3 },
+        { qt, 5, 5 },
+        { qt, 9, 5 },
+        { qt, -1, 0 },
+        { gtk, 0, 0 },
+        { gtk, 1, 1 },
+        { gtk, 2, 3 },
+        { gtk, 3, 4 },
+        { gtk, 4, 5 },
+        { gtk, 9, 5 },
     };
     for (const Case& c : toIndex)
         EXPECT_EQ(c.units.indexOf(text, c.offset), c.index) << (&c.units == &qt ? "Qt " : "GTK ") << c.offset;
     const Case toOffset[] = {
-        {qt, 3, 3}, {qt, 5, 5}, {gtk, 1, 1}, {gtk, 2, 3}, {gtk, 3, 4}, {gtk, 4, 5}, {gtk, 4, 99},
+        { qt, 3, 3 },
+        { qt, 5, 5 },
+        { gtk, 1, 1 },
+        { gtk, 2, 3 },
+        { gtk, 3, 4 },
+        { gtk, 4, 5 },
+        { gtk, 4, 99 },
     };
     for (const Case& c : toOffset)
         EXPECT_EQ(c.units.offsetOf(text, c.index), c.offset) << (&c.units == &qt ? "Qt " : "GTK ") << c.index;

@@ -11,8 +11,10 @@
 
 #include <functional>
 
-namespace vellamor::test {
-namespace {
+namespace vellamor::test
+{
+namespace
+{
 
 using namespace std::chrono_literals;
 using Step = KeystrokePlan::Step;
@@ -25,16 +27,16 @@ KeystrokePlan::Layout letters(int spare)
     KeystrokePlan::Layout layout;
     layout.keyForCharacter = [](char32_t c) -> std::optional<InjectedKey> {
         if (c >= U'a' && c <= U'z')
-            return InjectedKey{10 + static_cast<int>(c - U'a'), false};
+            return InjectedKey { 10 + static_cast<int>(c - U'a'), false };
         if (c >= U'A' && c <= U'Z')
-            return InjectedKey{10 + static_cast<int>(c - U'A'), true};
+            return InjectedKey { 10 + static_cast<int>(c - U'A'), true };
         return std::nullopt;
     };
     layout.keyForSpecial = [](platform::SpecialKey k) -> std::optional<InjectedKey> {
         if (k == platform::SpecialKey::enter)
-            return InjectedKey{36, false};
+            return InjectedKey { 36, false };
         if (k == platform::SpecialKey::tab)
-            return InjectedKey{23, false};
+            return InjectedKey { 23, false };
         return std::nullopt;
     };
     for (int i = 0; i < spare; ++i)
@@ -44,12 +46,12 @@ KeystrokePlan::Layout letters(int spare)
 
 Step press(int keyCode, bool shift = false)
 {
-    return {Step::Kind::press, {}, InjectedKey{keyCode, shift}};
+    return { Step::Kind::press, {}, InjectedKey { keyCode, shift } };
 }
 
 Step map(std::vector<platform::KeyMapping> mapping)
 {
-    return {Step::Kind::map, std::move(mapping), {}};
+    return { Step::Kind::map, std::move(mapping), {} };
 }
 
 // `count` distinct characters outside any keyboard layout.
@@ -93,8 +95,8 @@ TEST(KeystrokePlanTest, TypesLayoutCharactersOnTheirKeysAndMapsTheRestInBatches)
         const auto plan = KeystrokePlan::make(c.text, letters(c.spare), c.batch);
         ASSERT_TRUE(plan);
         EXPECT_EQ(plan->steps(), c.expected);
-        const auto presses = std::count_if(c.expected.begin(), c.expected.end(),
-                                           [](const Step& s) { return s.kind == Step::Kind::press; });
+        const auto presses = std::count_if(
+            c.expected.begin(), c.expected.end(), [](const Step& s) { return s.kind == Step::Kind::press; });
         EXPECT_EQ(plan->characterCount(), presses);
     }
 }
@@ -111,11 +113,12 @@ TEST(KeystrokePlanTest, BatchesTakeTheNextDistinctCharactersUpToTheBatchSize)
     }
     // 16 + 16, then the last 8 with the first three again (they come up
     // next), then the clearing step over the 16 codes used.
-    EXPECT_EQ(batches, (std::vector<std::size_t>{16, 16, 11, 16}));
+    EXPECT_EQ(batches, (std::vector<std::size_t> { 16, 16, 11, 16 }));
     EXPECT_EQ(plan->characterCount(), 43);
 }
 
-class KeystrokeInserterTest : public ::testing::Test {
+class KeystrokeInserterTest : public ::testing::Test
+{
 protected:
     KeystrokeInserter inserter()
     {
@@ -144,22 +147,22 @@ TEST_F(KeystrokeInserterTest, MixedTextArrivesIntactAndKeymapAndCapsLockAreLeftA
     injector_->capsLock = true;
     bool guarded = true;
     injector_->onTap = [&](const FakeKeyInjector::Tap& tap) {
-        guarded = guarded && guard_ == std::vector<bool>{true} && !tap.capsLock;
+        guarded = guarded && guard_ == std::vector<bool> { true } && !tap.capsLock;
     };
     type(text);
     EXPECT_EQ(injector_->typed(), text);
     EXPECT_TRUE(injector_->races().isEmpty()) << injector_->races().join(u'\n').toStdString();
     EXPECT_TRUE(injector_->currentMapping().empty());
-    EXPECT_EQ(injector_->capsLockChanges(), (std::vector<bool>{false, true}));
+    EXPECT_EQ(injector_->capsLockChanges(), (std::vector<bool> { false, true }));
     EXPECT_TRUE(guarded);
-    EXPECT_EQ(guard_, (std::vector<bool>{true, false}));
+    EXPECT_EQ(guard_, (std::vector<bool> { true, false }));
     EXPECT_GE(injector_->flushCount(), 1);
 }
 
 TEST_F(KeystrokeInserterTest, PacesTwoMillisecondsAfterEveryCharacterIncludingTheLast)
 {
     type(QStringLiteral("abc"));
-    EXPECT_EQ(sleep_.waits(), (std::vector<std::chrono::milliseconds>{2ms, 2ms, 2ms, 20ms}));
+    EXPECT_EQ(sleep_.waits(), (std::vector<std::chrono::milliseconds> { 2ms, 2ms, 2ms, 20ms }));
     ASSERT_EQ(injector_->taps().size(), 3u);
     EXPECT_EQ(injector_->taps()[1].at - injector_->taps()[0].at, 2ms);
 }
@@ -180,6 +183,41 @@ TEST_F(KeystrokeInserterTest, SlowReaderReadsTheLastMappedCharactersBeforeTheMap
         EXPECT_NO_THROW(runBlocking(keyboard.insert(QStringLiteral("."))));
         EXPECT_EQ(injector_->typed(), text + u'.');
         EXPECT_TRUE(injector_->races().isEmpty()) << injector_->races().join(u'\n').toStdString();
+    }
+}
+
+// A busy browser takes a keymap change in long after it was made: the keys
+// mapped for it are typed once it answers, however long that takes, and
+// after the limit without an answer.
+TEST_F(KeystrokeInserterTest, KeysOnANewMappingWaitForTheTargetToAnswerThatItTookItIn)
+{
+    const QString text = QStringLiteral("你好，世界 ok");
+    struct Case {
+        const char* name;
+        std::chrono::milliseconds keymapDelay;
+        bool answersPings;
+        bool arrivesWhole;
+        std::chrono::milliseconds firstKeyAt;
+    };
+    const Case cases[] = {
+        { "busyTarget", 700ms, true, true, 700ms },
+        { "quickTarget", 5ms, true, true, 20ms },
+        { "noAnswerWithinTheLimit", 5000ms, true, false, 2000ms },
+        { "cannotBeAsked", 5ms, false, true, 20ms },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        injector_ = std::make_shared<FakeKeyInjector>(sleep_.clock());
+        injector_->keymapDelay = c.keymapDelay;
+        injector_->answersPings = c.answersPings;
+        const auto start = sleep_.clock()->now;
+        // Kept until the end: an inserter's end gives the keys back at once.
+        auto keyboard = inserter();
+        EXPECT_NO_THROW(runBlocking(keyboard.insert(text)));
+        ASSERT_FALSE(injector_->taps().empty());
+        EXPECT_EQ(injector_->taps().front().at - start, c.firstKeyAt);
+        EXPECT_EQ(injector_->typed() == text, c.arrivesWhole) << injector_->typed().toStdString();
+        EXPECT_EQ(injector_->pingCount(), c.answersPings ? 1 : 0);
     }
 }
 

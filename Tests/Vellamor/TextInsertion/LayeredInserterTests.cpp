@@ -16,8 +16,10 @@
 #include <functional>
 #include <stdexcept>
 
-namespace vellamor::test {
-namespace {
+namespace vellamor::test
+{
+namespace
+{
 
 using namespace std::chrono_literals;
 using platform::PasteboardSelection;
@@ -32,9 +34,14 @@ const std::vector<platform::PasteboardEntry> earlierClipboard {
 
 // A layer that records "<name>(<text>)" in a shared log, then runs its
 // behaviour (which may wait or throw); without one it succeeds.
-class RecordingLayer final : public AnyInserter {
+class RecordingLayer final : public AnyInserter
+{
 public:
-    RecordingLayer(QString name, std::shared_ptr<CallLog> log) : name_(std::move(name)), log_(std::move(log)) {}
+    RecordingLayer(QString name, std::shared_ptr<CallLog> log)
+        : name_(std::move(name))
+        , log_(std::move(log))
+    {
+    }
 
     QCoro::Task<void> insert(QString text) override
     {
@@ -50,9 +57,13 @@ private:
     std::shared_ptr<CallLog> log_;
 };
 
-class RecordingProbe final : public AccessibilityProbing {
+class RecordingProbe final : public AccessibilityProbing
+{
 public:
-    explicit RecordingProbe(std::shared_ptr<CallLog> log) : log_(std::move(log)) {}
+    explicit RecordingProbe(std::shared_ptr<CallLog> log)
+        : log_(std::move(log))
+    {
+    }
 
     FocusTarget focusTarget() override
     {
@@ -76,8 +87,7 @@ private:
     std::shared_ptr<CallLog> log_;
 };
 
-template<typename E>
-Behaviour throwing(E error)
+template <typename E> Behaviour throwing(E error)
 {
     return [error]() -> QCoro::Task<void> {
         throw error;
@@ -85,7 +95,8 @@ Behaviour throwing(E error)
     };
 }
 
-class LayeredInserterTest : public ::testing::Test {
+class LayeredInserterTest : public ::testing::Test
+{
 protected:
     LayeredInserterTest() { pasteboard_->hold(PasteboardSelection::clipboard, earlierClipboard); }
 
@@ -99,7 +110,7 @@ protected:
 
     // A fresh log and clipboard, layers that behave so, and the focus.
     void arrange(Behaviour ax, Behaviour keyboard, Behaviour clipboard, FocusTarget focus,
-                 std::vector<std::optional<QString>> fieldTexts)
+        std::vector<std::optional<QString>> fieldTexts)
     {
         log_->clear();
         pasteboard_->hold(PasteboardSelection::clipboard, earlierClipboard);
@@ -262,6 +273,47 @@ TEST_F(LayeredInserterTest, LongTextsArePastedAndAnUnansweredWriteIsOnlyReadBack
         EXPECT_EQ(log_->calls(), QStringList { QStringLiteral("probe") } + c.layersCalled);
         if (c.expected == InsertStrategy::allFailed) {
             EXPECT_EQ(pasteboard_->text(PasteboardSelection::clipboard), c.text);
+        }
+    }
+}
+
+// A read-only field takes the paste chord and shows nothing; the clipboard
+// layer restores what the user had, so without the read-back the text is gone.
+TEST_F(LayeredInserterTest, APasteIntoAReadableFieldThatStaysUnchangedLeavesTheTextOnTheClipboard)
+{
+    const QString longText(LayeredInserter::keystrokeLimit + 100, u'x');
+    const QString shortText = QStringLiteral("abc");
+    const Behaviour works;
+    const QString fixed = QStringLiteral("fixed");
+    struct Case {
+        const char* name;
+        QString text;
+        FocusTarget focus;
+        Behaviour keyboard;
+        std::vector<std::optional<QString>> fieldTexts;
+        InsertStrategy expected;
+    };
+    const Case cases[] = {
+        { "readOnlyElement", longText, FocusTarget::element, works, { fixed }, InsertStrategy::allFailed },
+        { "unchangedAfterKeystrokesCouldNotStart", shortText, FocusTarget::element,
+            throwing(KeysError::sourceUnavailable()), { fixed }, InsertStrategy::allFailed },
+        { "changesLate", longText, FocusTarget::element, works, { fixed, fixed, fixed, fixed + longText },
+            InsertStrategy::clipboard },
+        { "unreadableField", longText, FocusTarget::element, works, { std::nullopt }, InsertStrategy::clipboard },
+        { "readableOnlyBefore", longText, FocusTarget::element, works, { fixed, std::nullopt },
+            InsertStrategy::clipboard },
+        { "windowWithoutElement", longText, FocusTarget::window, works, { fixed }, InsertStrategy::clipboard },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        arrange(throwing(AxError::notSupported()), c.keyboard, works, c.focus, c.fieldTexts);
+
+        EXPECT_EQ(insert(c.text), c.expected);
+        EXPECT_TRUE(log_->calls().endsWith(QStringLiteral("clipboard(") + c.text + u')'));
+        if (c.expected == InsertStrategy::allFailed) {
+            EXPECT_EQ(pasteboard_->text(PasteboardSelection::clipboard), c.text);
+        } else {
+            EXPECT_EQ(pasteboard_->contents(PasteboardSelection::clipboard), earlierClipboard);
         }
     }
 }

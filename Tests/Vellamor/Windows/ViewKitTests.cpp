@@ -176,7 +176,7 @@ TEST(ViewKitTest, Screenshots)
         std::make_unique<SectionHeader>(QStringLiteral("外观"), QStringLiteral("主题与灵动岛位置")));
     auto card = std::make_unique<CardGroup>(QStringLiteral("主题"));
     card->addWidget(new SettingsRow(
-        QStringLiteral("外观主题"), QStringLiteral("灵动岛始终使用深色背景，与系统菜单栏一致"), new QCheckBox));
+        QStringLiteral("外观主题"), QStringLiteral("灵动岛始终使用深色背景，与系统托盘一致"), new QCheckBox));
     card->addWidget(new RowDivider);
     card->addWidget(new SettingsRow(QStringLiteral("说话转写后自动润色"), std::nullopt, new QCheckBox));
     components.emplace_back(QStringLiteral("kit-card-group"), std::move(card));

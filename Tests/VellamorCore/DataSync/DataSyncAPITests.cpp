@@ -19,6 +19,8 @@ namespace {
 const QUrl kBase(QStringLiteral("https://api.example.test/prefix"));
 const Date kWholeSecond = *Date::fromIso8601(u"2026-03-01T08:15:42Z");
 const QString kOffline = QStringLiteral("Connection refused");
+// What the user reads of it.
+const QString kOfflineReason = QStringLiteral("无法连接服务器，请检查网络后重试");
 // Stands for an answer that has no HTTP status at all.
 constexpr int kNotHTTP = 0;
 
@@ -276,7 +278,7 @@ TEST_F(DataSyncAPITest, OfflineOperationsAnswerFromTheCaches)
     EXPECT_EQ(errorOf<DataSyncError>(api.deleteDictEntry(-9)), DataSyncError::notFound());
     EXPECT_EQ(cache.loadDictionary().first().replacement, QStringLiteral("x"));
     EXPECT_EQ(ids(cache.loadDictionary()), (QList<qint64>{-2, 4}));
-    EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(kOffline));
+    EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(kOfflineReason));
 
     const QString error = NetworkError(NetworkError::Kind::cannotConnect, kOffline).debugDescription();
     const QStringList expected {
@@ -319,7 +321,7 @@ TEST_F(DataSyncAPITest, OfflineChangesToServerRecordsAreRefusedNotFaked)
     EXPECT_THROW(runBlocking(api.deleteDictEntry(4)), NetworkError);
     EXPECT_EQ(cache.loadHistory(), QList<HistoryItem> { historyItem(7, QStringLiteral("b")) });
     EXPECT_EQ(cache.loadDictionary(), QList<DictEntry> { dictEntry(4, QStringLiteral("server")) });
-    EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(kOffline));
+    EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(kOfflineReason));
     EXPECT_EQ(warnings().size(), 4);
     EXPECT_TRUE(warnings().last().startsWith(QStringLiteral("deleteDictEntry remote failed, not deleted: ")));
 }
@@ -366,7 +368,7 @@ TEST_F(DataSyncAPITest, TheOperationThatEndsLastSetsTheStateAndCallsOutliveTheir
     QCoro::Task<QList<HistoryItem>> first = api->listHistory(5);
     QCoro::Task<QList<DictEntry>> second = api->listDictionary();
     runBlocking(std::move(first));
-    EXPECT_EQ(api->currentConnection(), DataSyncConnection::local(kOffline));
+    EXPECT_EQ(api->currentConnection(), DataSyncConnection::local(kOfflineReason));
     runBlocking(std::move(second));
     EXPECT_EQ(api->currentConnection(), DataSyncConnection::remote());
 

@@ -75,8 +75,8 @@ TEST_F(DataSyncLive, TransportFaultsAndRefusals)
         = errorOf<NetworkError>(api.appendHistory(QStringLiteral("C"), {}, {}, std::nullopt, std::nullopt, Date()));
     ASSERT_TRUE(lost.has_value());
     EXPECT_TRUE(runBlocking(api.listDictionary()).isEmpty());
-    // The network stack's own words.
-    EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(lost->detail()));
+    // The user's words for it; the network stack's stay in the error for the log.
+    EXPECT_EQ(api.currentConnection(), DataSyncConnection::local(lost->errorDescription()));
     EXPECT_FALSE(lost->detail().isEmpty());
     server.clearScripts();
 

@@ -57,6 +57,10 @@ const std::pair<const char16_t*, const char16_t*> kCases[] = {
     {u"X-Api-Key:abc def", u"x-Api-Key: <redacted> def"},
     {u"x-vellamor-device-id: 123", u"x-vellamor-device-id: <redacted>"},
     {u"X-Request-Id: 123", u"X-Request-Id: 123"},
+    // a header name ends the value before it, also an empty one
+    {u"X-Admin-Token: X-Api-Key: S", u"X-Admin-Token: x-Api-Key: <redacted>"},
+    {u"x-api-key:X-Vellamor-Device-Id:S", u"x-api-key:x-Vellamor-Device-Id: <redacted>"},
+    {u"X-Admin-Token: T1X-Api-Key: S", u"x-Admin-Token: <redacted>x-Api-Key: <redacted>"},
     // previews, quoted or up to a blank or comma
     {u"final preview=\"hello world\" len=11", u"final preview=<redacted> len=11"},
     {u"preview=\"a, b\", n=2", u"preview=<redacted>, n=2"},

@@ -6,7 +6,8 @@
 #include <utility>
 #include <vector>
 
-namespace vellamor::platform {
+namespace vellamor::platform
+{
 
 // A key of the keyboard as the window system numbers it, typed alone or with Shift.
 struct InjectedKey {
@@ -40,7 +41,8 @@ struct FocusedWindow {
 // Key codes can be given other characters for a while; every application
 // reloads its keymap when that happens, asynchronously, so callers wait
 // between a mapping change and the keys that rely on it. Main thread only.
-class KeyInjector {
+class KeyInjector
+{
 public:
     virtual ~KeyInjector() = default;
 
@@ -79,6 +81,14 @@ public:
 
     // Returns once the window system has handled every event sent so far.
     virtual void flush() = 0;
+
+    // Asks the application of the focused window to answer once it has
+    // handled every event the window system sent it so far (a keymap change
+    // among them); none when it cannot be asked: no such window, or one that
+    // does not take the question.
+    virtual std::optional<quint32> pingFocusedWindow() = 0;
+    // Whether the application answered `ping` by now.
+    virtual bool pingAnswered(quint32 ping) = 0;
 
     // The active window's instance and class names; empty when unknown.
     virtual QStringList activeWindowClass() = 0;

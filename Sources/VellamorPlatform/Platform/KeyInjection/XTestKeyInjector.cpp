@@ -17,9 +17,11 @@
 #include <X11/keysym.h>
 #include <xkbcommon/xkbcommon.h>
 
-namespace vellamor::platform {
+namespace vellamor::platform
+{
 
-namespace {
+namespace
+{
 
 KeySym keysymFor(char32_t character)
 {
@@ -43,6 +45,8 @@ struct XTestKeyInjector::Connection {
     // Characters of the active group and the modifiers' key codes, read on demand.
     std::optional<std::map<char32_t, InjectedKey>> layout;
     std::optional<std::vector<int>> modifiers;
+    // Whether the root's changes are selected, while a ping is open.
+    bool watchingRoot = false;
 
     ~Connection()
     {
@@ -60,7 +64,7 @@ struct XTestKeyInjector::Connection {
     std::map<char32_t, InjectedKey> readLayout()
     {
         std::map<char32_t, InjectedKey> result;
-        XkbStateRec state{};
+        XkbStateRec state {};
         XkbGetState(display, XkbUseCoreKbd, &state);
         XkbDescPtr xkb = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
         if (!xkb)
@@ -90,7 +94,7 @@ struct XTestKeyInjector::Connection {
                     return;
                 // The first key in code order wins, except that a key
                 // without Shift beats one with it.
-                const InjectedKey key{keyCode, shift};
+                const InjectedKey key { keyCode, shift };
                 const auto [found, inserted] = result.try_emplace(character, key);
                 if (!inserted && found->second.shift && !shift)
                     found->second = key;
@@ -160,8 +164,8 @@ struct XTestKeyInjector::Connection {
         unsigned char* data = nullptr;
         Window window = 0;
         X11ErrorTrap trap(display);
-        if (XGetWindowProperty(display, root, property, 0, 1, False, XA_WINDOW, &type, &format, &count, &remaining,
-                               &data)
+        if (XGetWindowProperty(
+                display, root, property, 0, 1, False, XA_WINDOW, &type, &format, &count, &remaining, &data)
                 == Success
             && data) {
             if (type == XA_WINDOW && format == 32 && count == 1)
@@ -178,6 +182,29 @@ struct XTestKeyInjector::Connection {
         return window;
     }
 
+    void stopWatchingRoot()
+    {
+        if (!watchingRoot)
+            return;
+        XSelectInput(display, DefaultRootWindow(display), NoEventMask);
+        watchingRoot = false;
+        // Drops what came in before the change took effect.
+        XSync(display, True);
+    }
+
+    // Whether the window lists _NET_WM_PING among its WM_PROTOCOLS.
+    bool takesPing(Window window)
+    {
+        Atom* protocols = nullptr;
+        int count = 0;
+        if (!XGetWMProtocols(display, window, &protocols, &count))
+            return false;
+        const Atom ping = XInternAtom(display, "_NET_WM_PING", False);
+        const bool found = std::find(protocols, protocols + count, ping) != protocols + count;
+        XFree(protocols);
+        return found;
+    }
+
     bool hasProperty(Window window, const char* name)
     {
         const Atom property = XInternAtom(display, name, False);
@@ -187,8 +214,8 @@ struct XTestKeyInjector::Connection {
         unsigned long remaining = 0;
         unsigned char* data = nullptr;
         const bool read = XGetWindowProperty(display, window, property, 0, 1, False, AnyPropertyType, &type, &format,
-                                             &count, &remaining, &data)
-                          == Success;
+                              &count, &remaining, &data)
+            == Success;
         if (data)
             XFree(data);
         return read && type != 0;
@@ -213,8 +240,7 @@ struct XTestKeyInjector::Connection {
     // The focus may sit in a child of the managed window: climbs from
     // `window` to the first window `read` finds something on, stopping below
     // the root.
-    template<typename T>
-    std::optional<T> climb(Window window, const std::function<std::optional<T>(Window)>& read)
+    template <typename T> std::optional<T> climb(Window window, const std::function<std::optional<T>(Window)>& read)
     {
         while (window != 0) {
             if (auto found = read(window))
@@ -300,7 +326,7 @@ std::optional<InjectedKey> XTestKeyInjector::keyForSpecial(SpecialKey key)
     const auto code = c->keyCodeFor(keysym);
     if (!code)
         return std::nullopt;
-    return InjectedKey{*code, false};
+    return InjectedKey { *code, false };
 }
 
 std::vector<int> XTestKeyInjector::spareKeyCodes(int count)
@@ -315,8 +341,7 @@ std::vector<int> XTestKeyInjector::spareKeyCodes(int count)
     if (!syms)
         return spare;
     const auto modifiers = c->modifierKeyCodes();
-    for (int keyCode = c->maxKeyCode; keyCode >= c->minKeyCode && static_cast<int>(spare.size()) < count;
-         --keyCode) {
+    for (int keyCode = c->maxKeyCode; keyCode >= c->minKeyCode && static_cast<int>(spare.size()) < count; --keyCode) {
         const KeySym* row = syms + static_cast<std::ptrdiff_t>(keyCode - c->minKeyCode) * width;
         const bool empty = std::all_of(row, row + width, [](KeySym s) { return s == NoSymbol; });
         if (empty && std::find(modifiers.begin(), modifiers.end(), keyCode) == modifiers.end())
@@ -345,11 +370,11 @@ bool XTestKeyInjector::mapKeyCodes(const std::vector<KeyMapping>& mapping)
     XkbDescPtr xkb = XkbGetMap(c->display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
     if (!xkb)
         return false;
-    XkbMapChangesRec changes{};
+    XkbMapChangesRec changes {};
     bool ok = true;
     for (const auto& [keyCode, plain, shifted] : mapping) {
         const int levels = shifted != 0 ? 2 : 1;
-        int types[XkbNumKbdGroups] = {levels == 2 ? XkbTwoLevelIndex : XkbOneLevelIndex};
+        int types[XkbNumKbdGroups] = { levels == 2 ? XkbTwoLevelIndex : XkbOneLevelIndex };
         // Emptied first: changing the width of a key that has symbols makes
         // Xlib look at its actions, which this map (without the server part)
         // does not hold.
@@ -455,7 +480,7 @@ bool XTestKeyInjector::capsLockOn()
     Connection* c = connection();
     if (!c)
         return false;
-    XkbStateRec state{};
+    XkbStateRec state {};
     if (XkbGetState(c->display, XkbUseCoreKbd, &state) != Success)
         return false;
     return (state.locked_mods & LockMask) != 0;
@@ -472,8 +497,66 @@ void XTestKeyInjector::setCapsLock(bool on)
 
 void XTestKeyInjector::flush()
 {
-    if (Connection* c = connection())
-        XSync(c->display, False);
+    Connection* c = connection();
+    if (!c)
+        return;
+    // A ping nobody answered is forgotten here, at the latest.
+    c->stopWatchingRoot();
+    XSync(c->display, False);
+}
+
+std::optional<quint32> XTestKeyInjector::pingFocusedWindow()
+{
+    Connection* c = connection();
+    if (!c)
+        return std::nullopt;
+    X11ErrorTrap trap(c->display);
+    const auto window = c->clientWindow(c->activeWindow());
+    if (!window || !c->takesPing(*window)) {
+        trap.sync();
+        return std::nullopt;
+    }
+    const Window root = DefaultRootWindow(c->display);
+    // The answer is sent to the root for the window manager; watching its
+    // children's changes lets it reach this connection too. Only while a
+    // ping is open: the events would pile up otherwise.
+    if (!c->watchingRoot) {
+        XSelectInput(c->display, root, SubstructureNotifyMask);
+        c->watchingRoot = true;
+    }
+    const quint32 ping = ++lastPing_;
+    XEvent event {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = *window;
+    event.xclient.message_type = XInternAtom(c->display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(c->display, "_NET_WM_PING", False));
+    event.xclient.data.l[1] = static_cast<long>(ping);
+    event.xclient.data.l[2] = static_cast<long>(*window);
+    XSendEvent(c->display, *window, False, NoEventMask, &event);
+    if (trap.anyFailed())
+        return std::nullopt;
+    return ping;
+}
+
+bool XTestKeyInjector::pingAnswered(quint32 ping)
+{
+    Connection* c = connection();
+    if (!c)
+        return false;
+    const Atom pingAtom = XInternAtom(c->display, "_NET_WM_PING", False);
+    bool answered = false;
+    while (XPending(c->display) > 0) {
+        XEvent event {};
+        XNextEvent(c->display, &event);
+        if (event.type == ClientMessage && event.xclient.format == 32
+            && static_cast<Atom>(event.xclient.data.l[0]) == pingAtom
+            && static_cast<quint32>(event.xclient.data.l[1]) == ping)
+            answered = true;
+    }
+    if (answered)
+        c->stopWatchingRoot();
+    return answered;
 }
 
 QStringList XTestKeyInjector::activeWindowClass()
@@ -484,7 +567,7 @@ QStringList XTestKeyInjector::activeWindowClass()
     const Window window = c->activeWindow();
     X11ErrorTrap trap(c->display);
     const auto names = c->climb<QStringList>(window, [c](Window w) -> std::optional<QStringList> {
-        XClassHint hint{};
+        XClassHint hint {};
         if (!XGetClassHint(c->display, w, &hint))
             return std::nullopt;
         QStringList found;
@@ -517,8 +600,8 @@ std::optional<FocusedWindow> XTestKeyInjector::focusedWindow()
         unsigned long remaining = 0;
         unsigned char* data = nullptr;
         std::optional<qint64> found;
-        if (XGetWindowProperty(c->display, w, pidProperty, 0, 1, False, XA_CARDINAL, &type, &format, &count,
-                               &remaining, &data)
+        if (XGetWindowProperty(
+                c->display, w, pidProperty, 0, 1, False, XA_CARDINAL, &type, &format, &count, &remaining, &data)
                 == Success
             && data) {
             if (type == XA_CARDINAL && format == 32 && count == 1)
@@ -530,7 +613,7 @@ std::optional<FocusedWindow> XTestKeyInjector::focusedWindow()
     // A window destroyed meanwhile has no focus either.
     if (trap.anyFailed())
         return std::nullopt;
-    return FocusedWindow{pid};
+    return FocusedWindow { pid };
 }
 
 } // namespace vellamor::platform

@@ -6,14 +6,16 @@
 
 #include <memory>
 
-namespace vellamor::platform {
+namespace vellamor::platform
+{
 
 // Synthetic keys through the XTest extension on a display connection of its
 // own, opened on first use. Characters are looked up in the active XKB group
 // (levels reached with nothing or Shift alone, keypad keys left out); spare
 // key codes are those without any symbol, given one-level XKB mappings, a
 // whole batch in one request. Main thread.
-class XTestKeyInjector final : public KeyInjector {
+class XTestKeyInjector final : public KeyInjector
+{
 public:
     // An empty name means the DISPLAY of the environment.
     explicit XTestKeyInjector(QString displayName = {});
@@ -38,6 +40,11 @@ public:
     bool capsLockOn() override;
     void setCapsLock(bool on) override;
     void flush() override;
+    // A _NET_WM_PING to the focused application window, when it lists that
+    // protocol; its answer goes to the root window, watched until the answer
+    // or the next flush().
+    std::optional<quint32> pingFocusedWindow() override;
+    bool pingAnswered(quint32 ping) override;
     QStringList activeWindowClass() override;
     std::optional<FocusedWindow> focusedWindow() override;
 
@@ -49,6 +56,7 @@ private:
     QString displayName_;
     std::unique_ptr<Connection> connection_;
     bool openFailed_ = false;
+    quint32 lastPing_ = 0;
 };
 
 } // namespace vellamor::platform

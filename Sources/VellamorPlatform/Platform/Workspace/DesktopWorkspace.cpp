@@ -4,7 +4,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QDesktopServices>
+#include <QProcess>
 #include <QStringList>
 
 namespace vellamor::platform {
@@ -40,9 +40,29 @@ void DesktopWorkspace::showInFileManager(const QString& path, std::function<void
     });
 }
 
-bool DesktopWorkspace::openUrl(const QUrl& url)
+// xdg-open answers with the opener's exit status, so a browser that refuses
+// to start (Chromium run as root) or none at all is an answer too. Where it
+// runs the browser itself it answers when the browser ends; killed with the
+// workspace at exit, it leaves the browser running, which writes to no pipe
+// of ours.
+void DesktopWorkspace::openUrl(const QUrl& url, std::function<void(bool opened)> done)
 {
-    return QDesktopServices::openUrl(url);
+    auto* opener = new QProcess(this);
+    opener->setStandardInputFile(QProcess::nullDevice());
+    opener->setStandardOutputFile(QProcess::nullDevice());
+    opener->setStandardErrorFile(QProcess::nullDevice());
+    const auto answer = [opener, done](bool opened) {
+        opener->deleteLater();
+        if (done)
+            done(opened);
+    };
+    connect(opener, &QProcess::finished, this,
+        [answer](int code, QProcess::ExitStatus status) { answer(status == QProcess::NormalExit && code == 0); });
+    connect(opener, &QProcess::errorOccurred, this, [answer](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            answer(false);
+    });
+    opener->start(QStringLiteral("xdg-open"), { url.toString(QUrl::FullyEncoded) });
 }
 
 } // namespace vellamor::platform

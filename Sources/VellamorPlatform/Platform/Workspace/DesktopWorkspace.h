@@ -14,7 +14,7 @@ public:
     explicit DesktopWorkspace(QObject* parent = nullptr);
 
     void showInFileManager(const QString& path, std::function<void(bool shown)> done) override;
-    bool openUrl(const QUrl& url) override;
+    void openUrl(const QUrl& url, std::function<void(bool opened)> done) override;
 };
 
 } // namespace vellamor::platform

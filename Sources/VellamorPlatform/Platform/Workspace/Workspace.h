@@ -17,9 +17,10 @@ public:
     // manager took the request; it never runs after the workspace is gone.
     virtual void showInFileManager(const QString& path, std::function<void(bool shown)> done) = 0;
 
-    // Opens `url` with the user's default application for it; false when
-    // nothing could be started.
-    virtual bool openUrl(const QUrl& url) = 0;
+    // Opens `url` with the user's default application for it. `done`, when
+    // set, runs later, on the main thread, with whether an application took
+    // it; it never runs after the workspace is gone.
+    virtual void openUrl(const QUrl& url, std::function<void(bool opened)> done) = 0;
 };
 
 } // namespace vellamor::platform

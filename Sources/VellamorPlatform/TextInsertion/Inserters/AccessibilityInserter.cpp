@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <optional>
 
-namespace vellamor {
+namespace vellamor
+{
 
-namespace {
+namespace
+{
 
 using platform::AccessibleElement;
 using platform::AccessibleRange;
@@ -17,12 +19,11 @@ using platform::AccessibleRange;
 AccessibleRange replacedRange(const std::optional<AccessibleRange>& selection, int fallbackOffset)
 {
     if (selection && selection->start != selection->end)
-        return {std::min(selection->start, selection->end), std::max(selection->start, selection->end)};
-    return {fallbackOffset, fallbackOffset};
+        return { std::min(selection->start, selection->end), std::max(selection->start, selection->end) };
+    return { fallbackOffset, fallbackOffset };
 }
 
-QString spliced(const QString& before, const ToolkitTextUnits& units, const AccessibleRange& range,
-                const QString& text)
+QString spliced(const QString& before, const ToolkitTextUnits& units, const AccessibleRange& range, const QString& text)
 {
     return before.left(units.indexOf(before, range.start)) + text + before.mid(units.indexOf(before, range.end));
 }
@@ -32,7 +33,7 @@ QString spliced(const QString& before, const ToolkitTextUnits& units, const Acce
 // expected value it is enough to find the text where it was inserted, as
 // long as the field changed at all.
 bool arrived(const QString& after, const std::optional<QString>& before, const std::optional<QString>& expected,
-             const ToolkitTextUnits& units, int insertedAt, const QString& text)
+    const ToolkitTextUnits& units, int insertedAt, const QString& text)
 {
     if (expected && after == *expected)
         return true;
@@ -41,11 +42,24 @@ bool arrived(const QString& after, const std::optional<QString>& before, const s
     return after.mid(units.indexOf(after, insertedAt), text.size()) == text;
 }
 
+// Whether `after` is empty, or `before` up to `insertedAt` followed by a
+// head of `text` that ends where the element's text ends.
+bool showsNothingOrTheHead(const QString& after, const std::optional<QString>& before, const ToolkitTextUnits& units,
+    int insertedAt, const QString& text)
+{
+    if (after.isEmpty())
+        return true;
+    const qsizetype at = units.indexOf(after, insertedAt);
+    const QString head = after.mid(at);
+    if (head.isEmpty() || head.size() >= text.size() || !text.startsWith(head))
+        return false;
+    return !before || before->left(units.indexOf(*before, insertedAt)) == after.left(at);
+}
+
 } // namespace
 
 AccessibilityInserter::AccessibilityInserter(std::shared_ptr<platform::AccessibilityBus> bus,
-                                             std::function<bool()> isTrusted,
-                                             std::function<bool()> preferKeyboardOverAX, qint64 ownProcessId)
+    std::function<bool()> isTrusted, std::function<bool()> preferKeyboardOverAX, qint64 ownProcessId)
     : bus_(std::move(bus))
     , isTrusted_(std::move(isTrusted))
     , preferKeyboardOverAX_(std::move(preferKeyboardOverAX))
@@ -115,7 +129,7 @@ void AccessibilityInserter::insertNow(const QString& text)
 }
 
 void AccessibilityInserter::writeAtCaret(const AccessibleElement& element, const ToolkitTextUnits& units,
-                                         const std::optional<QString>& before, const QString& text)
+    const std::optional<QString>& before, const QString& text)
 {
     const auto range = replacedRange(bus_->selection(element), bus_->caretOffset(element).value_or(0));
     int status = 0;
@@ -137,7 +151,8 @@ void AccessibilityInserter::writeAtCaret(const AccessibleElement& element, const
     std::optional<QString> expected;
     if (before)
         expected = spliced(*before, units, range, text);
-    if (arrived(*after, before, expected, units, range.start, text))
+    if (arrived(*after, before, expected, units, range.start, text)
+        || continuesElsewhere(*after, before, units, range.start, text))
         return;
     // A busy target may take the text after this read.
     if (status == platform::AccessibilityBus::unanswered)
@@ -145,8 +160,8 @@ void AccessibilityInserter::writeAtCaret(const AccessibleElement& element, const
     // Typing starts where the selection was; a field that changed in any
     // other way cannot be put back without rewriting all of it (and its
     // formatting), so the text is left for the user to paste.
-    const bool untouched = before ? (*after == *before || *after == spliced(*before, units, range, QString()))
-                                  : !after->contains(text);
+    const bool untouched
+        = before ? (*after == *before || *after == spliced(*before, units, range, QString())) : !after->contains(text);
     if (!untouched)
         throw AccessibilityInserterError::changedUnexpectedly();
     if (status != 0)
@@ -156,8 +171,8 @@ void AccessibilityInserter::writeAtCaret(const AccessibleElement& element, const
 
 // Only reached with a readable value: rebuilding it around the new text keeps
 // what the user had typed.
-void AccessibilityInserter::writeValue(const AccessibleElement& element, const ToolkitTextUnits& units,
-                                       const QString& before, const QString& text)
+void AccessibilityInserter::writeValue(
+    const AccessibleElement& element, const ToolkitTextUnits& units, const QString& before, const QString& text)
 {
     const auto range = replacedRange(bus_->selection(element), units.offsetOf(before, before.size()));
     const QString expected = spliced(before, units, range, text);
@@ -171,7 +186,8 @@ void AccessibilityInserter::writeValue(const AccessibleElement& element, const T
             throw AccessibilityInserterError::failed(status);
         return;
     }
-    if (arrived(*after, before, expected, units, range.start, text))
+    if (arrived(*after, before, expected, units, range.start, text)
+        || continuesElsewhere(*after, before, units, range.start, text))
         return;
     // Writing the old value back could land before the late new one.
     if (status == platform::AccessibilityBus::unanswered)
@@ -184,6 +200,29 @@ void AccessibilityInserter::writeValue(const AccessibleElement& element, const T
     if (status != 0)
         throw AccessibilityInserterError::failed(status);
     throw AccessibilityInserterError::notWritten();
+}
+
+// LibreOffice Writer shows a paragraph longer than a page as one element per
+// page, each with its part of the text: after a long write the element
+// written to ends with the text's head, or is emptied (or gone) as the pages
+// are laid out anew, and the focus moves to the element holding the caret,
+// whose text up to the caret is the text's end. Counting on the first element
+// alone would report text that went in as lost, and a paste after it would
+// show it twice.
+bool AccessibilityInserter::continuesElsewhere(const QString& after, const std::optional<QString>& before,
+    const ToolkitTextUnits& units, int insertedAt, const QString& text) const
+{
+    if (!showsNothingOrTheHead(after, before, units, insertedAt, text))
+        return false;
+    const auto focused = bus_->focusedElement();
+    if (!focused)
+        return false;
+    const auto shown = bus_->text(*focused);
+    const auto caret = bus_->caretOffset(*focused);
+    if (!shown || !caret)
+        return false;
+    const qsizetype end = units.indexOf(*shown, *caret);
+    return end > 0 && end <= text.size() && shown->left(end) == text.right(end);
 }
 
 } // namespace vellamor

@@ -6,35 +6,36 @@
 
 #include <algorithm>
 
-namespace vellamor {
+namespace vellamor
+{
 
-namespace {
+namespace
+{
 
 using std::chrono::milliseconds;
 
 bool clears(const KeystrokePlan::Step& step)
 {
-    return std::all_of(step.mapping.begin(), step.mapping.end(),
-                       [](const auto& m) { return m.plain == 0 && m.shifted == 0; });
+    return std::all_of(
+        step.mapping.begin(), step.mapping.end(), [](const auto& m) { return m.plain == 0 && m.shifted == 0; });
 }
 
 int remappings(const KeystrokePlan& plan)
 {
-    return static_cast<int>(std::count_if(plan.steps().begin(), plan.steps().end(), [](const auto& step) {
-        return step.kind == KeystrokePlan::Step::Kind::map && !clears(step);
-    }));
+    return static_cast<int>(std::count_if(plan.steps().begin(), plan.steps().end(),
+        [](const auto& step) { return step.kind == KeystrokePlan::Step::Kind::map && !clears(step); }));
 }
 
 } // namespace
 
-KeystrokeInserter::KeystrokeInserter(std::shared_ptr<platform::KeyInjector> injector,
-                                     SyntheticInputGuard::Notify ignoreSynthetic, InsertionSleep sleep)
-    : KeystrokeInserter(std::move(injector), std::move(ignoreSynthetic), std::move(sleep), Pacing{})
+KeystrokeInserter::KeystrokeInserter(
+    std::shared_ptr<platform::KeyInjector> injector, SyntheticInputGuard::Notify ignoreSynthetic, InsertionSleep sleep)
+    : KeystrokeInserter(std::move(injector), std::move(ignoreSynthetic), std::move(sleep), Pacing {})
 {
 }
 
 KeystrokeInserter::KeystrokeInserter(std::shared_ptr<platform::KeyInjector> injector,
-                                     SyntheticInputGuard::Notify ignoreSynthetic, InsertionSleep sleep, Pacing pacing)
+    SyntheticInputGuard::Notify ignoreSynthetic, InsertionSleep sleep, Pacing pacing)
     : injector_(std::move(injector))
     , ignoreSynthetic_(std::move(ignoreSynthetic))
     , sleep_(std::move(sleep))
@@ -70,12 +71,12 @@ std::vector<platform::KeyMapping> KeystrokeInserter::LeftMapping::clearing() con
 {
     std::vector<platform::KeyMapping> clear;
     for (const auto& [keyCode, mapping] : keys)
-        clear.push_back({keyCode, 0, 0});
+        clear.push_back({ keyCode, 0, 0 });
     return clear;
 }
 
-QCoro::Task<void> KeystrokeInserter::restoreKeymap(std::shared_ptr<platform::KeyInjector> injector, InsertionSleep sleep,
-                                                   std::shared_ptr<LeftMapping> left)
+QCoro::Task<void> KeystrokeInserter::restoreKeymap(
+    std::shared_ptr<platform::KeyInjector> injector, InsertionSleep sleep, std::shared_ptr<LeftMapping> left)
 {
     if (left->keys.empty())
         co_return;
@@ -85,8 +86,8 @@ QCoro::Task<void> KeystrokeInserter::restoreKeymap(std::shared_ptr<platform::Key
     left->keys.clear();
 }
 
-std::optional<KeystrokePlan> KeystrokeInserter::plan(platform::KeyInjector& injector, const QString& text,
-                                                     const std::map<int, platform::KeyMapping>& left)
+std::optional<KeystrokePlan> KeystrokeInserter::plan(
+    platform::KeyInjector& injector, const QString& text, const std::map<int, platform::KeyMapping>& left)
 {
     KeystrokePlan::Layout layout;
     layout.keyForCharacter = [&injector, &left](char32_t c) -> std::optional<platform::InjectedKey> {
@@ -94,7 +95,7 @@ std::optional<KeystrokePlan> KeystrokeInserter::plan(platform::KeyInjector& inje
             return key;
         for (const auto& [keyCode, mapping] : left) {
             if (mapping.plain == c || mapping.shifted == c)
-                return platform::InjectedKey{keyCode, mapping.plain != c};
+                return platform::InjectedKey { keyCode, mapping.plain != c };
         }
         return std::nullopt;
     };
@@ -117,24 +118,36 @@ int KeystrokeInserter::buildEvents(const QString& text)
     return 2 * keystrokes->characterCount();
 }
 
+QCoro::Task<milliseconds> KeystrokeInserter::settleMapping(
+    std::shared_ptr<platform::KeyInjector> injector, InsertionSleep sleep, Pacing pacing)
+{
+    const auto ping = injector->pingFocusedWindow();
+    co_await sleep(pacing.mappingSettle);
+    milliseconds waited = pacing.mappingSettle;
+    while (ping && waited < pacing.mappingAnswerLimit && !injector->pingAnswered(*ping)) {
+        co_await sleep(pacing.mappingAnswerPoll);
+        waited += pacing.mappingAnswerPoll;
+    }
+    co_return waited;
+}
+
 QCoro::Task<KeystrokeInserter::Typed> KeystrokeInserter::type(std::shared_ptr<platform::KeyInjector> injector,
-                                                               InsertionSleep sleep, Pacing pacing,
-                                                               milliseconds perCharacter, KeystrokePlan keystrokes,
-                                                               std::shared_ptr<LeftMapping> leftMapped)
+    InsertionSleep sleep, Pacing pacing, milliseconds perCharacter, KeystrokePlan keystrokes,
+    std::shared_ptr<LeftMapping> leftMapped)
 {
     int posted = 0;
     bool refused = false;
     // Times from the start of typing: `now`, when a slow reader will have
     // read every key typed so far, and the last key typed on each mapped key
     // code. The keys the last text left mapped may still be unread.
-    milliseconds now{0};
+    milliseconds now { 0 };
     milliseconds readerDone = leftMapped->remaining();
     std::map<int, platform::KeyMapping> mapped = leftMapped->keys;
     std::map<int, milliseconds> readBy;
     for (const auto& [keyCode, mapping] : mapped)
         readBy[keyCode] = readerDone;
     const auto pendingReading = [&](const std::vector<platform::KeyMapping>& codes) {
-        milliseconds due{-1};
+        milliseconds due { -1 };
         for (const auto& mapping : codes) {
             if (const auto found = readBy.find(mapping.keyCode); found != readBy.end())
                 due = std::max(due, found->second);
@@ -143,7 +156,7 @@ QCoro::Task<KeystrokeInserter::Typed> KeystrokeInserter::type(std::shared_ptr<pl
                                      : std::optional(std::clamp(due - now, milliseconds(0), pacing.readingCeiling));
     };
     const auto leave = [&] {
-        milliseconds due{0};
+        milliseconds due { 0 };
         for (const auto& [keyCode, when] : readBy)
             due = std::max(due, when);
         leftMapped->leave(mapped, std::clamp(due - now, milliseconds(0), pacing.readingCeiling));
@@ -182,12 +195,11 @@ QCoro::Task<KeystrokeInserter::Typed> KeystrokeInserter::type(std::shared_ptr<pl
             mapped[mapping.keyCode] = mapping;
             readBy.erase(mapping.keyCode);
         }
-        co_await sleep(pacing.mappingSettle);
-        now += pacing.mappingSettle;
+        now += co_await settleMapping(injector, sleep, pacing);
     }
     // The keys mapped so far (also when typing stopped early) go back later.
     leave();
-    co_return Typed{posted, refused};
+    co_return Typed { posted, refused };
 }
 
 QCoro::Task<void> KeystrokeInserter::insert(QString text)
@@ -222,8 +234,8 @@ QCoro::Task<void> KeystrokeInserter::insert(QString text)
 
     // Only keys whose mapping changes need the pauses; the layout's own keys
     // read the same before and after.
-    const auto perCharacter =
-        TypingPace::needsSlowPace(injector->activeWindowClass()) ? pacing.slowPerCharacter : pacing.perCharacter;
+    const auto perCharacter
+        = TypingPace::needsSlowPace(injector->activeWindowClass()) ? pacing.slowPerCharacter : pacing.perCharacter;
     const Typed typed = co_await type(injector, sleep, pacing, perCharacter, std::move(*keystrokes), leftMapped);
 
     if (capsLock)

@@ -13,7 +13,8 @@
 #include <memory>
 #include <vector>
 
-namespace vellamor {
+namespace vellamor
+{
 
 // Types a text as synthetic key events (see KeystrokePlan), one character
 // every 2 ms (20 ms for the applications TypingPace names). Applications load
@@ -38,32 +39,39 @@ namespace vellamor {
 // `heldModifierLimit`, then releases it for the applications as before the
 // first key). Caps Lock is switched off while typing. Runs on the main
 // thread's event loop, suspended in its waits.
-class KeystrokeInserter final : public AnyInserter {
+class KeystrokeInserter final : public AnyInserter
+{
 public:
     struct Pacing {
         // Measured against a view that works 8 ms on every key (13-14 ms in
         // all): 20 ms settles lost nothing; a remapping lost the keys of the
         // next batch at up to 12 ms read time per key and none from 14 ms on.
-        std::chrono::milliseconds perCharacter{2};
-        std::chrono::milliseconds slowPerCharacter{20};
-        std::chrono::milliseconds mappingSettle{20};
-        std::chrono::milliseconds unmappingSettle{20};
-        std::chrono::milliseconds readPerKey{16};
+        std::chrono::milliseconds perCharacter { 2 };
+        std::chrono::milliseconds slowPerCharacter { 20 };
+        std::chrono::milliseconds mappingSettle { 20 };
+        // After a keymap change the application in front is asked to answer
+        // once it has taken the change in; a busy browser read the first
+        // remapped key with its old keymap 20 ms after the change. Typing
+        // goes on after the answer, or after this long without one.
+        std::chrono::milliseconds mappingAnswerPoll { 2 };
+        std::chrono::milliseconds mappingAnswerLimit { 2000 };
+        std::chrono::milliseconds unmappingSettle { 20 };
+        std::chrono::milliseconds readPerKey { 16 };
         // Beyond this a reader is taken to have caught up: a long text must
         // not hold the next keymap change (or the next insertion) for minutes,
         // and a short text after it is typed within a second.
-        std::chrono::milliseconds readingCeiling{800};
-        std::chrono::milliseconds modifierPoll{20};
-        std::chrono::milliseconds modifierTimeout{2000};
-        std::chrono::milliseconds heldModifierLimit{60000};
+        std::chrono::milliseconds readingCeiling { 800 };
+        std::chrono::milliseconds modifierPoll { 20 };
+        std::chrono::milliseconds modifierTimeout { 2000 };
+        std::chrono::milliseconds heldModifierLimit { 60000 };
         // Lets the hotkey monitor read the last injected keys while it still ignores them.
-        std::chrono::milliseconds releaseSettle{20};
+        std::chrono::milliseconds releaseSettle { 20 };
     };
 
     KeystrokeInserter(std::shared_ptr<platform::KeyInjector> injector, SyntheticInputGuard::Notify ignoreSynthetic,
-                      InsertionSleep sleep = eventLoopSleep());
+        InsertionSleep sleep = eventLoopSleep());
     KeystrokeInserter(std::shared_ptr<platform::KeyInjector> injector, SyntheticInputGuard::Notify ignoreSynthetic,
-                      InsertionSleep sleep, Pacing pacing);
+        InsertionSleep sleep, Pacing pacing);
     ~KeystrokeInserter() override;
 
     KeystrokeInserter(const KeystrokeInserter&) = delete;
@@ -84,7 +92,7 @@ private:
     // a slow reader has read every key typed on them `readingTime` after `since`.
     struct LeftMapping {
         std::map<int, platform::KeyMapping> keys;
-        std::chrono::milliseconds readingTime{0};
+        std::chrono::milliseconds readingTime { 0 };
         QElapsedTimer since;
 
         void leave(std::map<int, platform::KeyMapping> mapped, std::chrono::milliseconds readTime);
@@ -94,8 +102,8 @@ private:
 
     // Characters held by `left` are typed on their key codes, which are no
     // spare ones.
-    static std::optional<KeystrokePlan> plan(platform::KeyInjector& injector, const QString& text,
-                                             const std::map<int, platform::KeyMapping>& left);
+    static std::optional<KeystrokePlan> plan(
+        platform::KeyInjector& injector, const QString& text, const std::map<int, platform::KeyMapping>& left);
     struct Typed {
         int posted = 0;
         // A key event or a mapping change was refused: typing stopped there.
@@ -103,11 +111,14 @@ private:
     };
 
     // Types the plan's steps, leaving its last mapping to `leftMapped`.
-    static QCoro::Task<Typed> type(std::shared_ptr<platform::KeyInjector> injector, InsertionSleep sleep,
-                                   Pacing pacing, std::chrono::milliseconds perCharacter, KeystrokePlan keystrokes,
-                                   std::shared_ptr<LeftMapping> leftMapped);
-    static QCoro::Task<void> restoreKeymap(std::shared_ptr<platform::KeyInjector> injector, InsertionSleep sleep,
-                                           std::shared_ptr<LeftMapping> left);
+    static QCoro::Task<Typed> type(std::shared_ptr<platform::KeyInjector> injector, InsertionSleep sleep, Pacing pacing,
+        std::chrono::milliseconds perCharacter, KeystrokePlan keystrokes, std::shared_ptr<LeftMapping> leftMapped);
+    // Waits `mappingSettle`, then for the target's answer to a ping sent
+    // behind the change (see Pacing); answers the time waited.
+    static QCoro::Task<std::chrono::milliseconds> settleMapping(
+        std::shared_ptr<platform::KeyInjector> injector, InsertionSleep sleep, Pacing pacing);
+    static QCoro::Task<void> restoreKeymap(
+        std::shared_ptr<platform::KeyInjector> injector, InsertionSleep sleep, std::shared_ptr<LeftMapping> left);
 
     std::shared_ptr<platform::KeyInjector> injector_;
     SyntheticInputGuard::Notify ignoreSynthetic_;
