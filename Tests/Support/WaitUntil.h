@@ -8,10 +8,13 @@
 
 namespace vellamor::test {
 
+// Long enough for a sanitized build on a machine loaded far past its cores:
+// running out of it means a hang, not a slow answer.
+inline constexpr std::chrono::milliseconds hangCeiling{30000};
+
 // Runs the event loop until `condition` holds (checked every millisecond) or
 // the time is up; returns whether it held. For tests only.
-inline bool waitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds timeout = std::chrono::milliseconds(5000))
+inline bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = hangCeiling)
 {
     if (condition())
         return true;
@@ -39,3 +42,12 @@ inline void runEventLoopFor(std::chrono::milliseconds duration)
 }
 
 } // namespace vellamor::test
+
+// EXPECT_EQ once the event loop has had until the ceiling to make it hold:
+// for what a store, a sync or a window's load brings on a later turn.
+#define EXPECT_EVENTUALLY_EQ(actual, expected)                                                                   \
+    do {                                                                                                       \
+        const auto vellamorExpected = (expected);                                                              \
+        ::vellamor::test::waitUntil([&] { return (actual) == vellamorExpected; });                             \
+        EXPECT_EQ(actual, vellamorExpected);                                                                   \
+    } while (false)

@@ -19,6 +19,7 @@
 #include "ManualTickerClock.h"
 #include "RecordingSystemLog.h"
 #include "RecordingWebSocketTransport.h"
+#include "ThreadsNamed.h"
 #include "WaitUntil.h"
 
 #include "App/AppContainer.h"
@@ -85,10 +86,12 @@ protected:
     }
 
 
-    // Tasks left waiting (the keyring, the socket) end once the loop turns.
+    // Tasks left waiting (the keyring, the socket) end once the loop turns;
+    // a store closing on its own thread ends when that thread has answered.
     void TearDown() override
     {
         container.reset();
+        EXPECT_TRUE(waitUntil([] { return threadsNamed(QStringLiteral("vellamor-history")) == 0; }));
         runEventLoopFor(std::chrono::milliseconds(50));
     }
 

@@ -506,11 +506,10 @@ TEST_F(AppContainerTest, ASessionOpenedWithoutAPressStopsAtTheNextTap)
     SettingsStore(defaults, SettingsStore::standardKey()).update(prefs);
     startReady();
     container->menuBar().onToggleRecord();
-    settle();
-    ASSERT_TRUE(container->session().sessionBusy.value());
+    ASSERT_TRUE(waitUntil([this] { return container->session().sessionBusy.value(); }));
     EXPECT_TRUE(container->session().hotkeyToggle.value());
     holdHotkey(0, 50);
-    EXPECT_EQ(socket->sentTexts().filter(QStringLiteral("stop")).size(), 1);
+    EXPECT_EVENTUALLY_EQ(socket->sentTexts().filter(QStringLiteral("stop")).size(), 1);
 }
 
 // However a toggle-mode session ends, the session model's toggle, which the
@@ -581,7 +580,7 @@ TEST_F(AppContainerTest, CaptureStartsAtThePressAndAReleaseDuringStartUpLosesNot
     EXPECT_TRUE(socket->sent().last().text().contains(QStringLiteral("stop")));
     serverSays(frame("final", QStringLiteral("这一次")));
     serverSays(frame("done"));
-    EXPECT_FALSE(container->session().sessionBusy.value());
+    EXPECT_TRUE(waitUntil([this] { return !container->session().sessionBusy.value(); }));
 }
 
 TEST_F(AppContainerTest, AStoppedSessionThatNeverEndsFailsAfterItsLimit)

@@ -44,6 +44,15 @@ protected:
         return std::make_unique<OnboardingViewModel>(checker, session->publisher());
     }
 
+    // Once its first read of the permissions has ended: statuses a test sets
+    // afterwards are not overwritten by it.
+    std::unique_ptr<OnboardingViewModel> makeReadViewModel()
+    {
+        auto vm = makeViewModel();
+        EXPECT_TRUE(waitUntil([&] { return !vm->statuses.value().isEmpty(); }));
+        return vm;
+    }
+
     static PermissionStatuses grantedOnly(std::initializer_list<VellamorPermission> granted)
     {
         PermissionStatuses statuses;

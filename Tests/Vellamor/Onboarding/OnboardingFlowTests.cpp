@@ -54,7 +54,7 @@ TEST_F(OnboardingTest, NextAndBackPassOverGrantedPermissionsAndTheAccountOnceSig
             else
                 runBlocking(session->logout());
         }
-        const auto vm = makeViewModel();
+        const auto vm = makeReadViewModel();
         vm->statuses = c.statuses;
         vm->step = c.from;
         int changes = 0;
@@ -98,7 +98,7 @@ TEST_F(OnboardingTest, TheFooterOffersWhatTheStepAllows)
         SCOPED_TRACE(debugName(c.step).toStdString() + (c.signedIn ? " signed in" : ""));
         if (c.signedIn && !session->publisher()->state().isAuthenticated())
             signIn();
-        const auto vm = makeViewModel();
+        const auto vm = makeReadViewModel();
         vm->statuses = c.statuses;
         vm->hasTriedRecording = c.tried;
         vm->step = c.step;

@@ -75,7 +75,7 @@ TEST_F(OnboardingPagesTest, EachPageShowsItsTextsWithTheHotkeyTheAppUses)
         SCOPED_TRACE(name.toStdString());
         if (c.signedIn && !session->publisher()->state().isAuthenticated())
             signIn();
-        const auto vm = makeViewModel();
+        const auto vm = makeReadViewModel();
         vm->statuses = c.statuses;
         vm->step = c.step;
         const auto window = makeWindow(*vm);
@@ -92,7 +92,7 @@ TEST_F(OnboardingPagesTest, EachPageShowsItsTextsWithTheHotkeyTheAppUses)
 
 TEST_F(OnboardingPagesTest, APermissionPageFollowsItsStatusLiveAndReturnGoesOnOnceGranted)
 {
-    const auto vm = makeViewModel();
+    const auto vm = makeReadViewModel();
     vm->step = Step::accessibility;
     const auto window = makeWindow(*vm);
     auto* page = qobject_cast<OnboardingPermissionStepPage*>(window->page());

@@ -96,11 +96,8 @@ protected:
         Page& shown = dynamic_cast<Page&>(*page);
         page->resize(620, 760);
         page->show();
-        settle();
         return shown;
     }
-
-    static void settle() { runEventLoopFor(20ms); }
 
     void signIn()
     {
@@ -110,14 +107,12 @@ protected:
             AuthAPIProtocol::SignIn {
                 { QStringLiteral("at"), QStringLiteral("rt"), Date::fromUnixSeconds(4'000'000'000) }, me });
         runBlocking(auth->loginWithPassword(me.email, QStringLiteral("password")));
-        settle();
     }
 
     void signOut()
     {
         authAPI->succeed(FakeAuthAPI::Op::logout);
         runBlocking(auth->logout());
-        settle();
     }
 
     Preferences stored() const { return store->current(); }
@@ -264,11 +259,10 @@ TEST_F(SettingsPagesTest, RecorderClaimsShortcutsAndHandsTheHotkeyBackHoweverItE
 
     timed.resetButton().click();
     EXPECT_EQ(stored().customHotkey, std::nullopt);
-    settle();
-    EXPECT_EQ(shownTexts(timed, standardText), (QStringList { QStringLiteral("右 Ctrl"), QStringLiteral("录制") }));
+    EXPECT_EVENTUALLY_EQ(
+        shownTexts(timed, standardText), (QStringList { QStringLiteral("右 Ctrl"), QStringLiteral("录制") }));
     obs->customHotkey.set(QString());
-    settle();
-    EXPECT_EQ(shownTexts(timed, standardText),
+    EXPECT_EVENTUALLY_EQ(shownTexts(timed, standardText),
         (QStringList { QStringLiteral("右 Ctrl"), QStringLiteral("录制"), QStringLiteral("恢复默认") }));
 }
 
@@ -336,14 +330,12 @@ TEST_F(SettingsPagesTest, RecordingPageWritesTheModeAndTheMicrophoneItShows)
     obs->selectedMicrophoneUID.set(QStringLiteral("usb"));
     sound->answer = FakeSoundServer::oneMicrophone();
     shown.refreshButton().click();
-    settle();
-    EXPECT_EQ(picker.currentIndex(), -1);
-    EXPECT_EQ(shown.microphoneRow().subtitle(), QStringLiteral("已保存的麦克风当前不可用，会暂时跟随系统默认输入"));
+    EXPECT_EVENTUALLY_EQ(picker.currentIndex(), -1);
+    EXPECT_EVENTUALLY_EQ(shown.microphoneRow().subtitle(), QStringLiteral("已保存的麦克风当前不可用，会暂时跟随系统默认输入"));
     EXPECT_EQ(stored().selectedMicrophoneUID, QStringLiteral("usb"));
     sound->answer = twoMicrophones();
     shown.refreshButton().click();
-    settle();
-    EXPECT_EQ(picker.currentText(), QStringLiteral("USB Mic"));
+    EXPECT_EVENTUALLY_EQ(picker.currentText(), QStringLiteral("USB Mic"));
 
     // An empty saved id is the system default, in the picker too.
     obs->selectedMicrophoneUID.set(QString());
@@ -421,29 +413,31 @@ TEST_F(SettingsPagesTest, RecognitionPageKeepsTheSavedModelUnlessAFetchSaysItIsG
 
     RecognitionPage& signedOut = show<RecognitionPage>();
     EXPECT_EQ(models->calls, 0);
+    EXPECT_EVENTUALLY_EQ(signedOut.modelRow().subtitle(), QStringLiteral("登录后可选择后端已配置模型"));
     EXPECT_FALSE(signedOut.modelPicker().isEnabled());
     EXPECT_FALSE(signedOut.refreshButton().isEnabled());
-    EXPECT_EQ(signedOut.modelRow().subtitle(), QStringLiteral("登录后可选择后端已配置模型"));
 
     signIn();
-    EXPECT_EQ(models->calls, 1);
+    EXPECT_EVENTUALLY_EQ(models->calls, 1);
     RecognitionPage& shown = show<RecognitionPage>();
-    renderView(shown, QStringLiteral("settings-recognition"));
-    EXPECT_EQ(models->calls, 2);
-    QStringList labels;
-    for (int i = 0; i < shown.modelPicker().count(); ++i)
-        labels.append(shown.modelPicker().itemText(i));
-    EXPECT_EQ(labels,
+    EXPECT_EVENTUALLY_EQ(models->calls, 2);
+    const auto labels = [&shown] {
+        QStringList shownLabels;
+        for (int i = 0; i < shown.modelPicker().count(); ++i)
+            shownLabels.append(shown.modelPicker().itemText(i));
+        return shownLabels;
+    };
+    EXPECT_EVENTUALLY_EQ(labels(),
         (QStringList { QStringLiteral("后端默认"), QStringLiteral("alpha · 默认 · gpt-x"), QStringLiteral("beta"),
             QStringLiteral("gamma · 默认") }));
-    EXPECT_EQ(shown.modelRow().subtitle(), QStringLiteral("当前选择 beta"));
+    EXPECT_EVENTUALLY_EQ(shown.modelRow().subtitle(), QStringLiteral("当前选择 beta"));
     EXPECT_TRUE(shown.modelPicker().isEnabled());
     EXPECT_EQ(shown.outputPills(), (QStringList { QStringLiteral("优先润色"), QStringLiteral("已启用") }));
+    renderView(shown, QStringLiteral("settings-recognition"));
 
     shown.modelPicker().activated(0);
     EXPECT_EQ(stored().selectedLLMProviderName, std::nullopt);
-    settle();
-    EXPECT_EQ(shown.modelRow().subtitle(), QStringLiteral("使用后端默认选择"));
+    EXPECT_EVENTUALLY_EQ(shown.modelRow().subtitle(), QStringLiteral("使用后端默认选择"));
     shown.scenePicker().activated(3);
     shown.stylePicker().activated(1);
     shown.sceneAutoDetectSwitch().click();
@@ -464,26 +458,24 @@ TEST_F(SettingsPagesTest, RecognitionPageKeepsTheSavedModelUnlessAFetchSaysItIsG
              Failure { std::make_exception_ptr(std::runtime_error("offline")), QStringLiteral("模型列表加载失败") } }) {
         models->failure = failure.error;
         shown.refreshButton().click();
-        settle();
-        EXPECT_EQ(shown.modelRow().subtitle(), failure.text);
-        EXPECT_FALSE(shown.modelPicker().isEnabled());
+        EXPECT_EVENTUALLY_EQ(shown.modelRow().subtitle(), failure.text);
+        EXPECT_EVENTUALLY_EQ(shown.modelPicker().isEnabled(), false);
         EXPECT_EQ(stored().selectedLLMProviderName, QStringLiteral("beta"));
     }
     signOut();
-    EXPECT_EQ(shown.modelStore().models.value().size(), 0);
+    EXPECT_EVENTUALLY_EQ(shown.modelStore().models.value().size(), 0);
     EXPECT_EQ(stored().selectedLLMProviderName, QStringLiteral("beta"));
 
     // A successful fetch without it drops it.
     models->failure = nullptr;
     models->models = { { QStringLiteral("alpha"), std::nullopt, false } };
     signIn();
-    EXPECT_EQ(stored().selectedLLMProviderName, std::nullopt);
+    EXPECT_EVENTUALLY_EQ(stored().selectedLLMProviderName, std::nullopt);
 
     obs->enableLLMPolish.set(false);
-    settle();
-    EXPECT_EQ(shown.modelRow().subtitle(), QStringLiteral("自动润色关闭时不使用模型选择"));
-    EXPECT_FALSE(shown.modelPicker().isEnabled());
-    EXPECT_EQ(shown.outputPills(), (QStringList { QStringLiteral("原文"), QStringLiteral("已关闭") }));
+    EXPECT_EVENTUALLY_EQ(shown.modelRow().subtitle(), QStringLiteral("自动润色关闭时不使用模型选择"));
+    EXPECT_EVENTUALLY_EQ(shown.modelPicker().isEnabled(), false);
+    EXPECT_EVENTUALLY_EQ(shown.outputPills(), (QStringList { QStringLiteral("原文"), QStringLiteral("已关闭") }));
 }
 
 // MARK: History and dictionary page
@@ -494,16 +486,17 @@ TEST_F(SettingsPagesTest, HistoryPageCountsAndSwitchesTheCloudSettingOneRequestA
     runBlocking(historyStore->append(HistoryRecord(QUuid::createUuid(), QStringLiteral("hi"), std::nullopt,
         std::nullopt, std::nullopt, Date::now(), std::nullopt, std::nullopt, false, std::nullopt)));
     HistoryDictionaryPage& signedOut = show<HistoryDictionaryPage>();
-    EXPECT_EQ(serverPreferences->reads, 0);
-    EXPECT_FALSE(signedOut.syncSwitch().isEnabled());
-    EXPECT_FALSE(signedOut.syncNowButton().isEnabled());
-    EXPECT_EQ(shownTexts(signedOut, standardText),
+    // The counts come from the store's thread and the dictionary's request.
+    EXPECT_EVENTUALLY_EQ(shownTexts(signedOut, standardText),
         (QStringList { QStringLiteral("历史与词典"), QStringLiteral("查看过去的录音稿件，教 Vellamor 认识专有名词"),
             QStringLiteral("历史"), QStringLiteral("已保存 1 条"), QStringLiteral("打开历史记录"),
             QStringLiteral("支持搜索、复制、重新插入到当前光标处。"), QStringLiteral("同步历史到云端"),
             QStringLiteral("登录账号后可开启云端同步"), QStringLiteral("立即同步"), QStringLiteral("立即同步"),
             QStringLiteral("登录后可同步"), QStringLiteral("个人词典"), QStringLiteral("已收录 2 个词条"),
             QStringLiteral("打开词典"), QStringLiteral("把人名、品牌、缩写告诉 Vellamor，识别更准。") }));
+    EXPECT_EQ(serverPreferences->reads, 0);
+    EXPECT_FALSE(signedOut.syncSwitch().isEnabled());
+    EXPECT_FALSE(signedOut.syncNowButton().isEnabled());
     signedOut.openHistoryButton().click();
     signedOut.openDictionaryButton().click();
     EXPECT_EQ(opened, (QStringList { QStringLiteral("history"), QStringLiteral("dictionary") }));
@@ -511,7 +504,8 @@ TEST_F(SettingsPagesTest, HistoryPageCountsAndSwitchesTheCloudSettingOneRequestA
     signIn();
     HistoryDictionaryPage& shown = show<HistoryDictionaryPage>();
     renderView(shown, QStringLiteral("settings-history"));
-    EXPECT_TRUE(shown.syncSwitch().isEnabled());
+    // Enabled once the server told the current setting.
+    EXPECT_TRUE(waitUntil([&] { return shown.stats().canToggle.value() && shown.syncSwitch().isEnabled(); }));
     EXPECT_EQ(shown.stats().syncDescription(), QStringLiteral("历史仅保存在本设备，不会上传"));
     EXPECT_EQ(shown.stats().lastSyncDescription(), QStringLiteral("尚未同步"));
 
@@ -519,38 +513,35 @@ TEST_F(SettingsPagesTest, HistoryPageCountsAndSwitchesTheCloudSettingOneRequestA
     // sync and a sync runs.
     engine->setCloudSyncEnabled(false);
     engine->start();
-    settle();
     dataSync->calls.clear();
     serverPreferences->holdUpdates = Channel<bool>();
     shown.syncSwitch().click();
-    settle();
+    ASSERT_TRUE(waitUntil([&] { return serverPreferences->updates.size() == 1; }));
     EXPECT_TRUE(shown.syncSwitch().isChecked());
-    EXPECT_FALSE(shown.syncSwitch().isEnabled());
+    EXPECT_EVENTUALLY_EQ(shown.syncSwitch().isEnabled(), false);
     shown.syncSwitch().click();
     serverPreferences->holdUpdates->push(true);
     serverPreferences->holdUpdates.reset();
-    settle();
+    EXPECT_TRUE(waitUntil([&] { return dataSync->calls.contains(QStringLiteral("sync 0")); }));
+    EXPECT_EVENTUALLY_EQ(shown.syncSwitch().isEnabled(), true);
+    EXPECT_TRUE(engine->isCloudSyncEnabled());
     ASSERT_EQ(serverPreferences->updates.size(), 1);
     EXPECT_EQ(serverPreferences->updates[0].historySync, true);
     EXPECT_EQ(serverPreferences->updates[0].defaultScene, std::nullopt);
-    EXPECT_TRUE(shown.syncSwitch().isEnabled());
-    EXPECT_TRUE(engine->isCloudSyncEnabled());
-    EXPECT_TRUE(dataSync->calls.contains(QStringLiteral("sync 0")));
     EXPECT_EQ(shown.stats().syncDescription(), QStringLiteral("新录音会在完成后同步到你的账号"));
 
     // A refusal puts the switch back and says why until the next showing.
     serverPreferences->failure = std::make_exception_ptr(VellamorServiceError(50000, QStringLiteral("busy")));
     shown.syncSwitch().click();
-    settle();
-    EXPECT_TRUE(shown.syncSwitch().isChecked());
+    EXPECT_TRUE(waitUntil([&] { return shown.stats().toggleError.value().has_value(); }));
+    EXPECT_EVENTUALLY_EQ(shown.syncSwitch().isChecked(), true);
     EXPECT_TRUE(shown.stats().toggleError.value().value_or(QString()).startsWith(QStringLiteral("同步设置失败：")));
     EXPECT_TRUE(engine->isCloudSyncEnabled());
     serverPreferences->failure = nullptr;
     shown.hide();
     shown.show();
-    settle();
-    EXPECT_EQ(shown.stats().toggleError.value(), std::nullopt);
-    EXPECT_TRUE(shown.stats().lastSyncDescription().startsWith(QStringLiteral("上次同步：")));
+    EXPECT_EVENTUALLY_EQ(shown.stats().toggleError.value(), std::nullopt);
+    EXPECT_TRUE(waitUntil([&] { return shown.stats().lastSyncDescription().startsWith(QStringLiteral("上次同步：")); }));
     engine->stop();
 }
 

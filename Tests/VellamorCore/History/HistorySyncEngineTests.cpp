@@ -185,8 +185,11 @@ TEST_F(HistorySyncEngineTest, OnlyRecordsThisStoreHoldsUnsyncedAreUploadedAndOnl
     const HistoryRecord synced = dictate(store, QStringLiteral("synced"));
     runBlocking(store->markSynced(synced.id, 9, now));
     engine->enqueueAppend(synced);
-    test::runEventLoopFor(10ms);
-    EXPECT_EQ(api->appended.size(), 1);
+    // The store answers in call order: once a later record is up, the two
+    // above were turned down.
+    const HistoryRecord later = dictate(store, QStringLiteral("later"));
+    ASSERT_TRUE(uploaded(2));
+    EXPECT_EQ(api->calls.last(), QStringLiteral("append ") + later.clientID());
 }
 
 // Started, the engine hears its store's appends itself. A record of another
@@ -196,6 +199,7 @@ TEST_F(HistorySyncEngineTest, OnlyRecordsThisStoreHoldsUnsyncedAreUploadedAndOnl
 TEST_F(HistorySyncEngineTest, StartedItUploadsWhatItsStoreAppendsUnsyncedAndNothingElse)
 {
     const std::shared_ptr<LocalHistoryStore> other = openStore(QStringLiteral("u2"));
+    std::shared_ptr<LocalHistoryStore> engineStore = store;
     struct Case {
         const char* name;
         std::function<HistoryRecord()> append;
@@ -216,6 +220,7 @@ TEST_F(HistorySyncEngineTest, StartedItUploadsWhatItsStoreAppendsUnsyncedAndNoth
              const HistoryRecord record = dictate(store, QStringLiteral("before the switch"));
              engine->stop();
              engine->start(other);
+             engineStore = other;
              return record;
          },
          false},
@@ -230,10 +235,22 @@ TEST_F(HistorySyncEngineTest, StartedItUploadsWhatItsStoreAppendsUnsyncedAndNoth
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const HistoryRecord record = c.append();
-        test::runEventLoopFor(10ms);
-        EXPECT_EQ(api->calls.contains(QStringLiteral("append ") + record.clientID()), c.uploaded);
+        const QString upload = QStringLiteral("append ") + record.clientID();
+        if (c.uploaded) {
+            EXPECT_TRUE(test::waitUntil([&] { return api->calls.contains(upload); }));
+            continue;
+        }
+        // The engine hears appends and asks its store in order, so a record
+        // of its store appended later and uploaded marks this one passed over.
+        // Stopped, it has no store to append to.
+        if (engine->isStarted()) {
+            const HistoryRecord later = dictate(engineStore, QStringLiteral("later"));
+            EXPECT_TRUE(test::waitUntil([&] { return api->calls.contains(QStringLiteral("append ") + later.clientID()); }));
+        } else {
+            test::runEventLoopFor(10ms);
+        }
+        EXPECT_FALSE(api->calls.contains(upload));
     }
-    EXPECT_EQ(api->appended.size(), 1);
 }
 
 // A stop followed by a start leaves the old tasks running until their
@@ -250,14 +267,16 @@ TEST_F(HistorySyncEngineTest, StopCancelsEveryUploadAndLateOnesLeaveTheNextStart
     // Registered before the old loop has heard of its stop.
     engine->enqueueAppend(pending);
     EXPECT_TRUE(test::waitUntil([&] { return api->calls.count(upload) == 2; }));
-    test::runEventLoopFor(10ms);
+    // The old loop has heard its stop once its cancelled attempt backs off.
+    ASSERT_TRUE(test::waitUntil([&] { return waits.size() == 1; }));
     engine->enqueueAppend(pending);
-    // The engine asks its store before it uploads, which answers on a later turn.
-    test::runEventLoopFor(10ms);
+    // The engine asks its store before it uploads; the store answers in call order.
+    runBlocking(store->flush());
     EXPECT_EQ(api->calls.count(upload), 2);
     api->release();
-    test::runEventLoopFor(10ms);
-    EXPECT_EQ(api->appended.size(), 1);
+    EXPECT_TRUE(uploaded(1));
+    runBlocking(store->flush());
+    EXPECT_EQ(api->calls.count(upload), 2);
 }
 
 // Cloud sync switched off ends the upload that waits and starts nothing
@@ -270,18 +289,19 @@ TEST_F(HistorySyncEngineTest, WhileCloudSyncIsOffNothingIsPulledOrUploaded)
     ASSERT_TRUE(test::waitUntil([&] { return api->calls.size() == 2; }));
     engine->setCloudSyncEnabled(false);
     api->release();
-    test::runEventLoopFor(10ms);
+    // The cancelled attempt backs off once, then its loop ends.
+    ASSERT_TRUE(test::waitUntil([&] { return waits.size() == 1; }));
     engine->syncNow();
     engine->enqueueAppend(pending);
-    test::runEventLoopFor(10ms);
+    // Either would ask the store first; it answers in call order.
+    runBlocking(store->flush());
     EXPECT_EQ(api->calls, (QStringList { QStringLiteral("sync 0"), QStringLiteral("append ") + pending.clientID() }));
     EXPECT_TRUE(api->appended.isEmpty());
 
     api->holdCalls.reset();
     engine->setCloudSyncEnabled(true);
     engine->syncNow();
-    test::runEventLoopFor(10ms);
-    EXPECT_EQ(api->appended.size(), 1);
+    EXPECT_TRUE(uploaded(1));
 }
 
 // A sync that a stop overtook must neither write the observer nor start
@@ -296,9 +316,12 @@ TEST_F(HistorySyncEngineTest, OneFullSyncAtATimeAndOneAStopOvertookLeavesTheNext
     engine->start();
     engine->stop();
     engine->start(other);
-    test::runEventLoopFor(10ms);
+    // The overtaken sync still asks once, cancelled, after its store answered.
+    ASSERT_TRUE(test::waitUntil([&] { return pulls().size() == 2; }));
     engine->start();
     engine->syncNow();
+    // A second sync would ask the store for its cursor first.
+    runBlocking(other->flush());
     EXPECT_EQ(pulls(), (QStringList { QStringLiteral("sync 0"), QStringLiteral("sync 0") }));
 
     now = now.addingSeconds(3);
