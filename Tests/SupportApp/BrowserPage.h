@@ -13,18 +13,23 @@ namespace vellamor::test {
 // field's id>]<its text>". Needs the headless desktop.
 class BrowserPage {
 public:
-    enum class Field { textarea, input, editable };
+    enum class Field { textarea, input, editable, readOnly };
+    // Chromium shows its fields on the bus only when told or when it sees
+    // assistive technology it knows.
+    enum class Accessibility { unknown, forced };
 
-    explicit BrowserPage(const QString& page)
+    explicit BrowserPage(const QString& page, Accessibility accessibility = Accessibility::unknown)
     {
         process_.setStandardErrorFile(profile_.filePath(QStringLiteral("chromium.log")));
-        process_.start(QStringLiteral("chromium"), // --no-sandbox: the tests may run as root
-                       QStringLiteral("--no-sandbox --ozone-platform=x11 --disable-gpu --no-first-run "
-                                      "--disable-extensions --disable-background-networking "
-                                      "--disable-component-update --password-store=basic")
-                               .split(u' ')
-                           << QStringLiteral("--user-data-dir=") + profile_.path()
-                           << QStringLiteral("--app=") + QUrl::fromLocalFile(page).toString());
+        QStringList arguments = QStringLiteral("--no-sandbox --ozone-platform=x11 --disable-gpu --no-first-run "
+                                               "--disable-extensions --disable-background-networking "
+                                               "--disable-component-update --password-store=basic")
+                                    .split(u' '); // --no-sandbox: the tests may run as root
+        if (accessibility == Accessibility::forced)
+            arguments << QStringLiteral("--force-renderer-accessibility");
+        process_.start(QStringLiteral("chromium"),
+                       arguments << QStringLiteral("--user-data-dir=") + profile_.path()
+                                 << QStringLiteral("--app=") + QUrl::fromLocalFile(page).toString());
         // Windows come and go while it starts: the page's is the one the page names.
         waitUntil([&] { return !(window_ = xdotool(QStringLiteral("search --onlyvisible --name ^\\["))).isEmpty(); },
                   std::chrono::seconds(30));
@@ -37,17 +42,21 @@ public:
         process_.waitForFinished(5000);
     }
 
+    // What the read-only field always holds.
+    static QString readOnlyText() { return QStringLiteral("只读"); }
+
     bool isStarted() const { return !window_.isEmpty(); }
     const QString& windowId() const { return window_; }
 
-    // Activates the window and focuses `which`, emptied (F1 to F3 on the page).
+    // Activates the window and focuses `which`, emptied unless read-only (F1 to F4 on the page).
     bool focus(Field which)
     {
         const auto index = static_cast<int>(which);
-        field_ = QStringLiteral("[%1]").arg(QStringLiteral("tic")[index]);
+        field_ = QStringLiteral("[%1]").arg(QStringLiteral("ticr")[index]);
         xdotool(QStringLiteral("windowactivate --sync ") + window_);
         xdotool(QStringLiteral("key F%1").arg(index + 1));
-        return waitUntil([&] { return xdotool(QStringLiteral("getwindowname ") + window_) == field_; },
+        const QString shown = field_ + (which == Field::readOnly ? readOnlyText() : QString());
+        return waitUntil([&] { return xdotool(QStringLiteral("getwindowname ") + window_) == shown; },
                          std::chrono::seconds(10));
     }
 

@@ -82,6 +82,48 @@ TEST_F(BrowserInsertionDesktopTest, ChineseEmojiAndMixedTextArriveWholeInEveryFi
     EXPECT_LT(elapsed.elapsed(), 2000);
 }
 
+// With its fields on the bus, a read-only textarea takes the paste chord of a
+// long text and shows nothing: the text must stay on the clipboard, not be
+// reported as inserted. An editable one gets it once, the clipboard as it was.
+TEST_F(BrowserInsertionDesktopTest, ALongTextSwallowedByAReadOnlyFieldStaysOnTheClipboard)
+{
+    const QString earlierText = QStringLiteral("earlier 文本");
+    TextTarget owner(
+        QStringLiteral(VELLAMOR_QT_TEXT_TARGET), { QStringLiteral("owner"), earlierText, QStringLiteral("<b>x</b>") });
+    ASSERT_TRUE(owner.isReady());
+    BrowserPage page(QStringLiteral(VELLAMOR_BROWSER_PAGE), BrowserPage::Accessibility::forced);
+    ASSERT_TRUE(page.isStarted()) << "chromium did not show the page";
+    const LayeredInserter chain = SystemLayeredInserter::make(
+        std::make_shared<platform::AtspiAccessibilityBus>(QCoreApplication::applicationPid()),
+        std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::QtPasteboard>(), [] { return true; },
+        nullptr, UserDefaults::standard());
+    const QString text
+        = QStringLiteral("今天下午三点 we meet in 会议室 to discuss 新版本发布, OK? ").repeated(35).left(1500);
+
+    const struct {
+        Field field;
+        bool leftOnClipboard;
+        QString shown;
+        QString clipboard;
+    } cases[] = {
+        // the editable one first: the read-only one leaves the text on the clipboard
+        { Field::textarea, false, text, earlierText },
+        { Field::readOnly, true, BrowserPage::readOnlyText(), text },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.field));
+        ASSERT_TRUE(page.focus(c.field));
+        ASSERT_EQ(chain.probe()->focusTarget(), FocusTarget::element);
+        const InsertStrategy outcome = runBlocking(chain.insertLayered(text), 30s);
+        EXPECT_EQ(outcome == InsertStrategy::allFailed, c.leftOnClipboard) << rawValue(outcome).toStdString();
+        EXPECT_NE(outcome, InsertStrategy::noTarget);
+        EXPECT_EQ(page.waitForText(c.shown), c.shown);
+        EXPECT_EQ(
+            outputOf(QStringLiteral("xclip"), QStringLiteral("-o -selection clipboard -t UTF8_STRING").split(u' ')),
+            c.clipboard.toUtf8());
+    }
+}
+
 // A busy browser read the first key typed on a new mapping with its old
 // keymap and dropped it ("你好，世界" arrived as "好，世界"). Each text starts
 // with a character no key holds yet; run it under load.
