@@ -8,8 +8,8 @@
 #include "FakeInputMonitoringProbe.h"
 #include "FakeKeyInjector.h"
 #include "FakeKeySource.h"
-#include "FakePreferencesAPI.h"
 #include "FakePasteboard.h"
+#include "FakePreferencesAPI.h"
 #include "FakeScreenLayout.h"
 #include "FakeSoundServer.h"
 #include "FakeWorkspace.h"
@@ -26,6 +26,7 @@
 #include "Auth/KeychainStore.h"
 #include "Platform/ActiveWindow/ActiveWindowReader.h"
 #include "Platform/KeySource/KeyCodeMapping.h"
+#include "Support/Async/MainThread.h"
 #include "Support/Async/RunBlocking.h"
 
 #include <QJsonDocument>
@@ -37,9 +38,11 @@
 
 #include <memory>
 
-namespace vellamor::test {
+namespace vellamor::test
+{
 
-class FakeActiveWindowReader final : public platform::ActiveWindowReader {
+class FakeActiveWindowReader final : public platform::ActiveWindowReader
+{
 public:
     std::optional<platform::WindowIdentity> activeWindow() override { return window; }
     std::optional<platform::WindowIdentity> window;
@@ -48,7 +51,8 @@ public:
 // The phone commands' session as the container drives it: start and stop
 // are logged, a stop waits for `stopGate` while `holdStop`, and the test
 // pushes the commands.
-class FakeSourceCommandSession final : public SourceCommandSessionProtocol {
+class FakeSourceCommandSession final : public SourceCommandSessionProtocol
+{
 public:
     QCoro::Task<void> start() override
     {
@@ -73,21 +77,21 @@ public:
 // authentication client, a recogniser socket the test answers, fakes of the
 // cloud history and the phone commands, hand-moved clocks for the hotkey,
 // the overlay and the container's own timers, and a recording of its log.
-class AppContainerTest : public ::testing::Test {
+class AppContainerTest : public ::testing::Test
+{
 protected:
     AppContainerTest()
     {
-        auto keychain = std::make_shared<KeychainStore>(keyring, QStringLiteral("com.vellamor.app.auth"),
-                                                        QStringLiteral("session"));
-        auth = std::make_shared<AuthSession>(
-            api, keychain, VellamorLog(QStringLiteral("t"), QStringLiteral("auth"), nullptr, nullptr), &Date::now,
-            defaults);
-        bus->focus(FakeAccessibilityBus::Field{});
+        auto keychain = std::make_shared<KeychainStore>(
+            keyring, QStringLiteral("com.vellamor.app.auth"), QStringLiteral("session"));
+        auth = std::make_shared<AuthSession>(api, keychain,
+            VellamorLog(QStringLiteral("t"), QStringLiteral("auth"), nullptr, nullptr), &Date::now, defaults);
+        bus->focus(FakeAccessibilityBus::Field {});
     }
 
-
-    // Tasks left waiting (the keyring, the socket) end once the loop turns;
-    // a store closing on its own thread ends when that thread has answered.
+    // A store closing on its own thread ends when that thread has answered.
+    // Tasks left waiting (the keyring's, the socket's) end over a few turns
+    // of the loop that nothing marks; they are only freed, never read.
     void TearDown() override
     {
         container.reset();
@@ -103,7 +107,7 @@ protected:
         dependencies.platform.soundServer = sound;
         dependencies.platform.accessibilityBus = bus;
         dependencies.platform.keyInjector = keys;
-        dependencies.platform.pasteboard = std::make_shared<FakePasteboard>();
+        dependencies.platform.pasteboard = pasteboard;
         dependencies.platform.activeWindowReader = std::make_shared<FakeActiveWindowReader>();
         dependencies.platform.accessibilityStatus = accessibility;
         dependencies.platform.inputMonitoring = inputMonitoring;
@@ -117,8 +121,8 @@ protected:
         dependencies.terminate = [this] { ++terminations; };
         dependencies.asrTransport = socket;
         auto screens = std::make_shared<FakeScreenLayout>();
-        const ScreenLayout::Screen screen{QRect(0, 0, 1280, 800), QRect(0, 0, 1280, 800)};
-        screens->screenList = {screen};
+        const ScreenLayout::Screen screen { QRect(0, 0, 1280, 800), QRect(0, 0, 1280, 800) };
+        screens->screenList = { screen };
         screens->primary = screen;
         dependencies.screens = screens;
         dependencies.overlayClock = clock;
@@ -130,18 +134,17 @@ protected:
         dependencies.windowServices.serverPreferences = [this] { return serverPreferences; };
         dependencies.sourceCommands = commands;
         dependencies.sleep = timers.sleeper();
-        container = std::make_unique<AppContainer>(
-            AppConfig::defaultConfig(), std::move(dependencies),
+        container = std::make_unique<AppContainer>(AppConfig::defaultConfig(), std::move(dependencies),
             VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("container"), log, nullptr));
     }
 
     void signIn(qint64 userID = 7)
     {
-        const AuthTokens tokens{QStringLiteral("at-%1").arg(userID), QStringLiteral("rt-%1").arg(userID),
-                                Date::fromUnixSeconds(4'000'000'000)};
-        const AuthMe me{userID, QStringLiteral("u%1@x.io").arg(userID), QStringLiteral("zh-CN"),
-                        Date::fromUnixSeconds(1'700'000'000), std::nullopt};
-        api->succeed(FakeAuthAPI::Op::login, AuthAPIProtocol::SignIn{tokens, me});
+        const AuthTokens tokens { QStringLiteral("at-%1").arg(userID), QStringLiteral("rt-%1").arg(userID),
+            Date::fromUnixSeconds(4'000'000'000) };
+        const AuthMe me { userID, QStringLiteral("u%1@x.io").arg(userID), QStringLiteral("zh-CN"),
+            Date::fromUnixSeconds(1'700'000'000), std::nullopt };
+        api->succeed(FakeAuthAPI::Op::login, AuthAPIProtocol::SignIn { tokens, me });
         runBlocking(auth->loginWithPassword(me.email, QStringLiteral("password")));
     }
 
@@ -154,48 +157,54 @@ protected:
         signIn();
         build();
         container->start();
-        ASSERT_TRUE(waitUntil([this] { return keySource_->isStarted(); }));
-        settle();
+        ASSERT_TRUE(
+            waitUntil([this] { return keySource_->isStarted() && container->historySyncEngine().isStarted(); }));
     }
 
-    // Lets posted snapshots, preference changes and queued steps run.
-    static void settle() { runEventLoopFor(std::chrono::milliseconds(20)); }
+    // Returns once every call queued on the main thread before it has run:
+    // hotkey events, preference changes, sign-ins and woken sleeps reach
+    // the container that way, in order.
+    static void afterQueuedCalls()
+    {
+        const auto reached = std::make_shared<bool>(false);
+        postToMainThread([reached] { *reached = true; });
+        ASSERT_TRUE(waitUntil([reached] { return *reached; }));
+    }
 
     // The held key (Right Ctrl) as the user presses it: held for `ms`.
     void holdHotkey(int downAt, int upAt)
     {
         using platform::KeyCodeMapping;
         const auto flags = platform::modifierFlag::control | platform::modifierFlag::fn;
-        keySource_->send({platform::KeyEventType::flagsChanged, KeyCodeMapping::heldKey, flags, true,
-                          std::chrono::milliseconds(downAt)});
+        keySource_->send({ platform::KeyEventType::flagsChanged, KeyCodeMapping::heldKey, flags, true,
+            std::chrono::milliseconds(downAt) });
         scheduler_->advanceTo(std::chrono::milliseconds(upAt));
-        keySource_->send({platform::KeyEventType::flagsChanged, KeyCodeMapping::heldKey, 0, false,
-                          std::chrono::milliseconds(upAt)});
-        settle();
+        keySource_->send({ platform::KeyEventType::flagsChanged, KeyCodeMapping::heldKey, 0, false,
+            std::chrono::milliseconds(upAt) });
     }
     void pressHotkey(int at)
     {
         const auto flags = platform::modifierFlag::control | platform::modifierFlag::fn;
-        keySource_->send({platform::KeyEventType::flagsChanged, platform::KeyCodeMapping::heldKey, flags, true,
-                          std::chrono::milliseconds(at)});
+        keySource_->send({ platform::KeyEventType::flagsChanged, platform::KeyCodeMapping::heldKey, flags, true,
+            std::chrono::milliseconds(at) });
         scheduler_->advanceTo(std::chrono::milliseconds(at + 250));
-        settle();
     }
     void releaseHotkey(int at)
     {
-        keySource_->send({platform::KeyEventType::flagsChanged, platform::KeyCodeMapping::heldKey, 0, false,
-                          std::chrono::milliseconds(at)});
-        settle();
+        keySource_->send({ platform::KeyEventType::flagsChanged, platform::KeyCodeMapping::heldKey, 0, false,
+            std::chrono::milliseconds(at) });
     }
 
+    // Returns once the recogniser's reader has taken the frame; what it
+    // leads to comes on later turns.
     void serverSays(const QJsonObject& frame)
     {
         socket->pushIncoming(WSMessage::text(QString::fromUtf8(QJsonDocument(frame).toJson(QJsonDocument::Compact))));
-        settle();
+        ASSERT_TRUE(waitUntil([this] { return socket->incoming().bufferedCount() == 0; }));
     }
     static QJsonObject frame(const char* type, const QString& text = {})
     {
-        QJsonObject object{{QStringLiteral("type"), QString::fromUtf8(type)}};
+        QJsonObject object { { QStringLiteral("type"), QString::fromUtf8(type) } };
         if (!text.isNull())
             object.insert(QStringLiteral("text"), text);
         return object;
@@ -216,12 +225,6 @@ protected:
             && container->overlay().panel()->windowOpacity() > 0;
     }
     MenuBarIconState icon() const { return container->menuBar().currentIconState(); }
-    // Moves the overlay's clock and lets its timers run.
-    void advanceOverlay(std::chrono::milliseconds by)
-    {
-        clock->advance(by);
-        runEventLoopFor(std::chrono::milliseconds(450));
-    }
 
     QStringList logLines() const
     {
@@ -239,9 +242,10 @@ protected:
     std::shared_ptr<FakeSoundServer> sound = std::make_shared<FakeSoundServer>();
     std::shared_ptr<FakeAccessibilityBus> bus = std::make_shared<FakeAccessibilityBus>();
     std::shared_ptr<FakeKeyInjector> keys = std::make_shared<FakeKeyInjector>();
+    std::shared_ptr<FakePasteboard> pasteboard = std::make_shared<FakePasteboard>();
     std::shared_ptr<FakeAccessibilityStatus> accessibility = std::make_shared<FakeAccessibilityStatus>(true);
-    std::shared_ptr<FakeInputMonitoringProbe> inputMonitoring =
-        std::make_shared<FakeInputMonitoringProbe>(platform::InputMonitoringSupport::available);
+    std::shared_ptr<FakeInputMonitoringProbe> inputMonitoring
+        = std::make_shared<FakeInputMonitoringProbe>(platform::InputMonitoringSupport::available);
     std::shared_ptr<FakeCommandLauncher> launcher = [] {
         auto installed = std::make_shared<FakeCommandLauncher>();
         installed->installed.insert(QStringLiteral("gnome-control-center"));
