@@ -72,13 +72,13 @@ inline bool afterWindowManager()
 {
     const auto desktops = [] {
         QProcess query;
-        query.start(QStringLiteral("xdotool"), {QStringLiteral("get_num_desktops")});
+        query.start(QStringLiteral("xdotool"), { QStringLiteral("get_num_desktops") });
         waitUntil([&] { return query.state() == QProcess::NotRunning; });
         return query.readAllStandardOutput().trimmed().toInt();
     };
     const int count = desktops();
     const auto setDesktops = [&](int wanted) {
-        return xdotool({QStringLiteral("set_num_desktops"), QString::number(wanted)})
+        return xdotool({ QStringLiteral("set_num_desktops"), QString::number(wanted) })
             && waitUntil([&] { return desktops() == wanted; });
     };
     return count > 0 && setDesktops(count + 1) && setDesktops(count);

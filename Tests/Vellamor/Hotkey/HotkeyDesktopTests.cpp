@@ -88,8 +88,8 @@ TEST_F(X11HotkeyTest, RightCtrlTapTogglesUnlessUsedAsModifierAndStopEndsObservat
     // A later tap's toggle comes after anything the keys before it caused.
     ASSERT_TRUE(tapRightCtrl(80));
     ASSERT_TRUE(waitForEvents(3));
-    EXPECT_THAT(events_,
-        ElementsAre(HotkeyEvent::toggled(true), HotkeyEvent::toggled(false), HotkeyEvent::toggled(true)));
+    EXPECT_THAT(
+        events_, ElementsAre(HotkeyEvent::toggled(true), HotkeyEvent::toggled(false), HotkeyEvent::toggled(true)));
 }
 
 TEST_F(X11HotkeyTest, CombinationHeldPastAutoRepeatReleasesOnce)
