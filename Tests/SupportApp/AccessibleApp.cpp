@@ -33,10 +33,10 @@ bool matches(AccessibleApp::Role role, AtspiRole actual)
     switch (role) {
     case AccessibleApp::Role::button:
         return actual == ATSPI_ROLE_PUSH_BUTTON || actual == ATSPI_ROLE_TOGGLE_BUTTON;
-    case AccessibleApp::Role::label:
-        return actual == ATSPI_ROLE_LABEL;
     case AccessibleApp::Role::window:
         return actual == ATSPI_ROLE_DIALOG || actual == ATSPI_ROLE_FRAME || actual == ATSPI_ROLE_WINDOW;
+    case AccessibleApp::Role::listItem:
+        return actual == ATSPI_ROLE_LIST_ITEM;
     }
     return false;
 }
@@ -107,6 +107,14 @@ std::optional<QRect> AccessibleApp::find(Role role, const QString& name) const
             && (role != Role::button || hasState(object, ATSPI_STATE_ENABLED));
     });
     return found ? extentsOf(found.get()) : std::nullopt;
+}
+
+std::optional<QString> AccessibleApp::nameStartingWith(Role role, const QString& start) const
+{
+    const Ref<AtspiAccessible> found = firstShowing(processId_, [&](AtspiAccessible* object, AtspiRole actual) {
+        return matches(role, actual) && nameOf(object).startsWith(start);
+    });
+    return found ? std::optional(nameOf(found.get())) : std::nullopt;
 }
 
 bool AccessibleApp::press(const QString& name) const

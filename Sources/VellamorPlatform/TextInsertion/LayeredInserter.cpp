@@ -3,11 +3,9 @@
 #include "TextInsertion/Inserters/AccessibilityInserterError.h"
 #include "TextInsertion/Inserters/KeystrokeInserterError.h"
 
-namespace vellamor
-{
+namespace vellamor {
 
-namespace
-{
+namespace {
 
 // Keys typed are read by the target a little later, a slow one up to 16 ms
 // per key after the last: the first change shows well within this.
@@ -116,7 +114,7 @@ QCoro::Task<InsertStrategy> LayeredInserter::run(LayeredInserter self, QString t
         tryKeystrokes = tryKeystrokes && ax != Outcome::selfReflective;
     }
     if (tryKeystrokes) {
-        const auto before = readableField(self, target);
+        const auto before = readableField(self, target, text);
         const Outcome keyboard = co_await attempt(*self.keyboard_, text, self.log_, QStringLiteral("keyboard"));
         if (keyboard == Outcome::succeeded) {
             const bool typed = co_await tookEffect(self, before, QStringLiteral("keyboard"));
@@ -132,7 +130,7 @@ QCoro::Task<InsertStrategy> LayeredInserter::run(LayeredInserter self, QString t
     }
     // A read-only field takes the paste chord, even asks for the text, and
     // shows nothing: only the read-back tells.
-    const auto before = readableField(self, target);
+    const auto before = readableField(self, target, text);
     const Outcome clipboard = co_await attempt(*self.clipboard_, text, self.log_, QStringLiteral("clipboard"));
     if (clipboard == Outcome::succeeded) {
         const bool pasted = co_await tookEffect(self, before, QStringLiteral("clipboard"));
@@ -143,9 +141,15 @@ QCoro::Task<InsertStrategy> LayeredInserter::run(LayeredInserter self, QString t
     co_return InsertStrategy::allFailed;
 }
 
-std::optional<QString> LayeredInserter::readableField(const LayeredInserter& self, FocusTarget target)
+std::optional<QString> LayeredInserter::readableField(
+    const LayeredInserter& self, FocusTarget target, const QString& text)
 {
-    return target == FocusTarget::element ? self.probe_->focusedText() : std::nullopt;
+    if (target != FocusTarget::element || text.size() > accessibleTextLimit)
+        return std::nullopt;
+    const auto field = self.probe_->focusedText();
+    if (!field || field->size() + text.size() > accessibleTextLimit)
+        return std::nullopt;
+    return field;
 }
 
 QCoro::Task<bool> LayeredInserter::tookEffect(LayeredInserter self, std::optional<QString> before, QString layer)

@@ -14,8 +14,7 @@
 #include <memory>
 #include <optional>
 
-namespace vellamor
-{
+namespace vellamor {
 
 // Puts a finished text at the cursor of the application in front, trying the
 // accessibility layer, then keystrokes, then a clipboard paste, and reports
@@ -24,8 +23,7 @@ namespace vellamor
 //
 // A value: copies share the layers and may be used at once; their insertions
 // then run one after another.
-class LayeredInserter
-{
+class LayeredInserter {
 public:
     LayeredInserter(std::shared_ptr<AnyInserter> ax, std::shared_ptr<AnyInserter> keyboard,
         std::shared_ptr<AnyInserter> clipboard, std::shared_ptr<AccessibilityProbing> probe,
@@ -63,8 +61,10 @@ public:
 
 private:
     static QCoro::Task<InsertStrategy> run(LayeredInserter self, QString text);
-    // The focused field's text when the target is an element whose text the bus can read.
-    static std::optional<QString> readableField(const LayeredInserter& self, FocusTarget target);
+    // The focused field's text when the target is an element whose text the
+    // bus can read, before and after `text` goes in: a longer field is not
+    // read, since a busy target then holds the main thread for seconds.
+    static std::optional<QString> readableField(const LayeredInserter& self, FocusTarget target, const QString& text);
     // Whether a layer that reported success changed the field it found as
     // `before`; a field that could not be read is taken at the layer's word.
     static QCoro::Task<bool> tookEffect(LayeredInserter self, std::optional<QString> before, QString layer);

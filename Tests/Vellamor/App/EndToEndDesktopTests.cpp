@@ -574,8 +574,8 @@ TEST_F(EndToEndTest, TheAccountPagePairsAPhoneThroughItsQRCode)
     ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("accept=true")); }, 10s));
     EXPECT_TRUE(waitUntil(
         [&] {
-            return app.find(AccessibleApp::Role::label, QStringLiteral("Pixel 8"))
-                && !app.find(AccessibleApp::Role::label, QStringLiteral("待确认"));
+            const auto row = app.nameStartingWith(AccessibleApp::Role::listItem, QStringLiteral("Pixel 8, "));
+            return row && !row->contains(QStringLiteral("待确认"));
         },
         10s))
         << "the card does not list the bound phone";

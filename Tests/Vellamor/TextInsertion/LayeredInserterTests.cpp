@@ -303,6 +303,9 @@ TEST_F(LayeredInserterTest, APasteIntoAReadableFieldThatStaysUnchangedLeavesTheT
         { "readableOnlyBefore", longText, FocusTarget::element, works, { fixed, std::nullopt },
             InsertStrategy::clipboard },
         { "windowWithoutElement", longText, FocusTarget::window, works, { fixed }, InsertStrategy::clipboard },
+        // Read after the paste, the field would be past what the bus reads.
+        { "tooLongToReadBack", QString(accessibleTextLimit - fixed.size() + 1, u'x'), FocusTarget::element, works,
+            { fixed }, InsertStrategy::clipboard },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -5,11 +5,9 @@
 #include <algorithm>
 #include <optional>
 
-namespace vellamor
-{
+namespace vellamor {
 
-namespace
-{
+namespace {
 
 using platform::AccessibleElement;
 using platform::AccessibleRange;

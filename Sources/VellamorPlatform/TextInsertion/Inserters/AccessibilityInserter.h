@@ -11,16 +11,14 @@
 #include <memory>
 #include <optional>
 
-namespace vellamor
-{
+namespace vellamor {
 
 // Writes a text into the focused element of another application through the
 // accessibility bus: at the caret, replacing the selection, or, when the
 // caret is unknown, by setting the field's whole value to its old text with
 // the new text inserted. Every write is checked by reading the field back.
 // Main thread: the bus calls are synchronous and short.
-class AccessibilityInserter final : public AnyInserter
-{
+class AccessibilityInserter final : public AnyInserter {
 public:
     // `isTrusted` answers whether the desktop grants accessibility access;
     // `preferKeyboardOverAX` whether the user asked for keystrokes instead.

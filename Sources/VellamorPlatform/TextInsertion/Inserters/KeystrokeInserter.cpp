@@ -6,11 +6,9 @@
 
 #include <algorithm>
 
-namespace vellamor
-{
+namespace vellamor {
 
-namespace
-{
+namespace {
 
 using std::chrono::milliseconds;
 

@@ -13,8 +13,7 @@
 #include <memory>
 #include <vector>
 
-namespace vellamor
-{
+namespace vellamor {
 
 // Types a text as synthetic key events (see KeystrokePlan), one character
 // every 2 ms (20 ms for the applications TypingPace names). Applications load
@@ -39,8 +38,7 @@ namespace vellamor
 // `heldModifierLimit`, then releases it for the applications as before the
 // first key). Caps Lock is switched off while typing. Runs on the main
 // thread's event loop, suspended in its waits.
-class KeystrokeInserter final : public AnyInserter
-{
+class KeystrokeInserter final : public AnyInserter {
 public:
     struct Pacing {
         // Measured against a view that works 8 ms on every key (13-14 ms in
