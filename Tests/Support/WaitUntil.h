@@ -1,10 +1,15 @@
 #pragma once
 
+#include "Support/Async/MainThread.h"
+
 #include <QEventLoop>
 #include <QTimer>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <functional>
+#include <memory>
 
 namespace vellamor::test {
 
@@ -31,6 +36,16 @@ inline bool waitUntil(const std::function<bool()>& condition, std::chrono::milli
     deadline.start(timeout);
     loop.exec();
     return condition();
+}
+
+// Returns once every call queued on the main thread before it has run: woken
+// coroutines, posted results, queued deliveries. What they start in turn
+// comes after it.
+inline void afterQueuedCalls()
+{
+    const auto reached = std::make_shared<bool>(false);
+    postToMainThread([reached] { *reached = true; });
+    ASSERT_TRUE(waitUntil([reached] { return *reached; }));
 }
 
 // Runs the event loop for `duration`, for tests that check nothing happens.

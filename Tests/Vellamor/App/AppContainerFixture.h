@@ -26,7 +26,6 @@
 #include "Auth/KeychainStore.h"
 #include "Platform/ActiveWindow/ActiveWindowReader.h"
 #include "Platform/KeySource/KeyCodeMapping.h"
-#include "Support/Async/MainThread.h"
 #include "Support/Async/RunBlocking.h"
 
 #include <QJsonDocument>
@@ -159,16 +158,6 @@ protected:
         container->start();
         ASSERT_TRUE(
             waitUntil([this] { return keySource_->isStarted() && container->historySyncEngine().isStarted(); }));
-    }
-
-    // Returns once every call queued on the main thread before it has run:
-    // hotkey events, preference changes, sign-ins and woken sleeps reach
-    // the container that way, in order.
-    static void afterQueuedCalls()
-    {
-        const auto reached = std::make_shared<bool>(false);
-        postToMainThread([reached] { *reached = true; });
-        ASSERT_TRUE(waitUntil([reached] { return *reached; }));
     }
 
     // The held key (Right Ctrl) as the user presses it: held for `ms`.

@@ -6,6 +6,7 @@
 #include "Networking/WSMessage.h"
 #include "Support/Async/RunBlocking.h"
 #include "Support/Error.h"
+#include "WaitUntil.h"
 
 #include <QList>
 
@@ -48,9 +49,9 @@ inline QCoro::Task<EventOutcome> collectEvents(ASREventStream events)
     co_return outcome;
 }
 
-inline EventOutcome drainEvents(ASREventStream events, std::chrono::milliseconds timeout = std::chrono::seconds(5))
+inline EventOutcome drainEvents(ASREventStream events)
 {
-    return runBlocking(collectEvents(std::move(events)), timeout);
+    return runBlocking(collectEvents(std::move(events)), hangCeiling);
 }
 
 // A full 640-byte frame whose every byte is `index`, so order is visible in the bytes.

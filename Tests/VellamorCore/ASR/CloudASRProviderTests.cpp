@@ -22,7 +22,7 @@ protected:
     {
         runBlocking(provider->cancel());
         provider.reset();
-        runEventLoopFor(5ms);
+        afterQueuedCalls();
     }
 
     static ASRSessionConfig config()
@@ -50,7 +50,7 @@ TEST_F(CloudProviderTest, SendsTheStartFrameFirstAndThenFramesCapturedMeanwhileI
     auto streaming = provider->stream(config(), audio);
     ASSERT_TRUE(waitUntil([&] { return transport->isSendHeld(); }));
     audio.push(markedFrame(2));
-    runEventLoopFor(10ms);
+    afterQueuedCalls();
     // Nothing is taken from the capture while the start frame is on its way.
     EXPECT_EQ(transport->sent().size(), 1);
 
@@ -80,7 +80,7 @@ TEST_F(CloudProviderTest, AFailureWhileOpeningIsPassedOnAndLeavesNothingRunning)
     });
     EXPECT_THROW(open(), VellamorTransportError);
     audio.push(markedFrame(0));
-    runEventLoopFor(20ms);
+    afterQueuedCalls();
     EXPECT_EQ(transport->sent().size(), 1);
     // The socket is left to the next connect or cancel.
     EXPECT_EQ(transport->closeCount(), 0);
@@ -151,7 +151,7 @@ TEST_F(CloudProviderTest, AFailedAudioSendStopsTheAudioButNotTheSession)
     for (int i = 0; i < 4; ++i)
         audio.push(markedFrame(i));
     ASSERT_TRUE(waitUntil([&] { return transport->sentBinary().size() == 2; }));
-    runEventLoopFor(10ms);
+    afterQueuedCalls();
     EXPECT_EQ(transport->sentBinary().size(), 2);
 
     receive(R"({"type":"final","text":"f"})");
@@ -173,7 +173,7 @@ TEST_F(CloudProviderTest, StopSendsOneStopFrameAndTakesNoFurtherAudio)
     runBlocking(provider->stop());
     runBlocking(provider->stop());
     audio.push(markedFrame(2));
-    runEventLoopFor(20ms);
+    afterQueuedCalls();
 
     EXPECT_EQ(transport->sentTexts().mid(1), QStringList{stopFrame});
     EXPECT_EQ(transport->sentBinary().size(), 2);
@@ -208,7 +208,7 @@ TEST_F(CloudProviderTest, CancelEndsTheEventsAtOnceClosesTheSocketAndSendsNoStop
     receive(R"({"type":"final","text":"late"})");
     audio.push(markedFrame(1));
     runBlocking(provider->stop());
-    runEventLoopFor(20ms);
+    afterQueuedCalls();
 
     const EventOutcome outcome = drainEvents(events);
     EXPECT_TRUE(outcome.events.isEmpty());
@@ -239,7 +239,7 @@ TEST_F(CloudProviderTest, CancelWhileOpeningEndsTheSessionBeforeItBegins)
         EXPECT_THROW(runBlocking(std::move(streaming)), CancellationError);
         EXPECT_FALSE(transport->isOpen());
         audio.push(markedFrame(0));
-        runEventLoopFor(10ms);
+        afterQueuedCalls();
         EXPECT_TRUE(transport->sentBinary().isEmpty());
         // No start frame follows a connect that was cancelled.
         EXPECT_EQ(transport->sentTexts().size(), whileConnecting ? 0 : 1);
@@ -262,7 +262,7 @@ TEST_F(CloudProviderTest, AStopWhileTheStartFrameIsOnItsWayFollowsTheStartFrameA
     transport->releaseSend();
     const ASREventStream events = runBlocking(std::move(streaming));
     runBlocking(provider->stop());
-    runEventLoopFor(10ms);
+    afterQueuedCalls();
 
     ASSERT_EQ(transport->sent().size(), 4);
     EXPECT_EQ(transport->sent().at(1).data(), markedFrame(0).pcm);
@@ -285,12 +285,12 @@ TEST_F(CloudProviderTest, AnEarlierSessionsAudioNeverReachesTheNextSession)
     ASSERT_TRUE(waitUntil([&] { return transport->isSendHeld(); }));
     // The first capture is still delivering; its frames belong to no session now.
     audio.push(markedFrame(1));
-    runEventLoopFor(10ms);
+    afterQueuedCalls();
     transport->releaseSend();
     runBlocking(std::move(streaming));
     secondAudio.push(markedFrame(2));
     ASSERT_TRUE(waitUntil([&] { return !transport->sentBinary().isEmpty(); }));
-    runEventLoopFor(10ms);
+    afterQueuedCalls();
 
     EXPECT_EQ(transport->sentBinary(), QList<WSMessage>{WSMessage::binary(markedFrame(2).pcm)});
 }

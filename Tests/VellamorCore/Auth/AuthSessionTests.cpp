@@ -50,7 +50,7 @@ protected:
             [] { return Date::fromUnixSeconds(1'800'000'000); }, defaults, sleep);
     }
 
-    void TearDown() override { test::runEventLoopFor(std::chrono::milliseconds(10)); }
+    void TearDown() override { test::afterQueuedCalls(); }
 
     // A fresh client, keyring and session, for each case of a table.
     void startOver()

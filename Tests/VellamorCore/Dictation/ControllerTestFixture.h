@@ -37,7 +37,7 @@ protected:
     {
         runBlocking(controller->cancel());
         controller.reset();
-        runEventLoopFor(std::chrono::milliseconds(5));
+        afterQueuedCalls();
     }
 
     std::unique_ptr<DictationController> makeController(std::shared_ptr<ASRProvider> recogniser)

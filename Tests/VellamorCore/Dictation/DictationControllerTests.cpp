@@ -273,7 +273,7 @@ TEST_F(DictationControllerTest, CommandsOutsideTheirStates)
         start(q("email"));
         if (q(name) != q("recording"))
             stop();
-        runEventLoopFor(10ms);
+        afterQueuedCalls();
         EXPECT_EQ(recorder.count(), published);
         EXPECT_EQ(snapshot(), before);
         EXPECT_EQ(controller->sessionConfig()->scene, q("chat"));
@@ -326,7 +326,7 @@ TEST_F(DictationControllerTest, CancelDuringDeliveryWritesNoHistoryAndNoDone)
     ASSERT_TRUE(waitUntil([&] { return output->texts().size() == 1; }));
     cancel();
     ASSERT_TRUE(waitUntil([&] { return output->completedCount() == 1; }));
-    runEventLoopFor(20ms);
+    afterQueuedCalls();
 
     EXPECT_EQ(recorder.last().state, kCancelled);
     EXPECT_FALSE(recorder.states().contains(kDone));
@@ -395,7 +395,8 @@ TEST_F(DictationControllerTest, CancelThenStartLeavesNoTraceOfTheOldSession)
     const std::size_t newSessionAt = recorder.count() - 1;
     const QUuid newId = *snapshot().sessionID;
     calls->clear();
-    runEventLoopFor(30ms);
+    // The old session's task wakes on a queued call.
+    afterQueuedCalls();
 
     EXPECT_EQ(recorder.count(), newSessionAt + 1);
     EXPECT_EQ(state(), kRecording);
@@ -446,7 +447,7 @@ TEST_F(DictationControllerTest, CancelWhileTheRecogniserOpensReleasesItsSession)
     cancel();
     ASSERT_TRUE(waitUntil([&] { return asr->cancelCount() == 2; }));
     EXPECT_FALSE(asr->hasOpenStream());
-    runEventLoopFor(10ms);
+    afterQueuedCalls();
     EXPECT_EQ(recorder.states(), (States{kIdle, kRecording, kCancelled}));
     EXPECT_FALSE(capture->isRunning());
 }
@@ -472,7 +473,7 @@ TEST_P(StartDuringASlowCancel, IsNotCancelled)
     start();
     const QUuid id = *snapshot().sessionID;
     runBlocking(std::move(cancelling));
-    runEventLoopFor(10ms);
+    afterQueuedCalls();
     EXPECT_EQ(state(), kRecording);
     EXPECT_EQ(snapshot().sessionID, id);
     EXPECT_EQ(recorder.states(), (States{kIdle, kRecording}));

@@ -12,7 +12,7 @@
 
 using namespace std::chrono_literals;
 using namespace vellamor;
-using vellamor::test::runEventLoopFor;
+using vellamor::test::afterQueuedCalls;
 using vellamor::test::waitUntil;
 
 namespace {
@@ -34,7 +34,7 @@ ASRSessionConfig anyConfig()
 Events eventsOf(const ASREventStream& stream)
 {
     Events events;
-    while (const std::optional<ASRStreamEvent> event = runBlocking(stream.next(), 1s))
+    while (const std::optional<ASRStreamEvent> event = runBlocking(stream.next(), test::hangCeiling))
         events.push_back(*event);
     return events;
 }
@@ -56,7 +56,7 @@ const ASRStreamEvent kDoneEvent = ASRStreamEvent::done();
 // Lets the drains that a test cancelled end before the next test.
 class MockASRProviderTest : public ::testing::Test {
 protected:
-    void TearDown() override { runEventLoopFor(5ms); }
+    void TearDown() override { afterQueuedCalls(); }
 };
 
 } // namespace
@@ -82,8 +82,8 @@ TEST_F(MockASRProviderTest, CancelDuringThePausesEndsTheStreamAtOnce)
 {
     MockASRProvider mock(str("a"), std::nullopt, MockASRProvider::Timing{300ms, 50ms});
     const ASREventStream events = runBlocking(mock.stream(anyConfig(), AudioFrameStream()));
+    // The stop waits in its first pause from the call on.
     auto stopping = mock.stop();
-    runEventLoopFor(10ms);
     runBlocking(mock.cancel());
     EXPECT_TRUE(events.isTerminated());
     EXPECT_FALSE(stopping.isReady());
@@ -110,25 +110,29 @@ TEST_F(MockASRProviderTest, NewStreamEndsThePreviousOneAndItsDrain)
 // stop() must leave its stream and drain alone, so it can still be stopped.
 TEST_F(MockASRProviderTest, StopRacingANewStreamLeavesTheNewSessionIntact)
 {
-    MockASRProvider mock(str("a"), str("A."), MockASRProvider::Timing{100ms, 20ms});
+    // Pauses that end only when the test cuts them short, however slow the machine.
+    MockASRProvider mock(str("a"), str("A."), MockASRProvider::Timing { 1h, 1h });
     const ASREventStream oldEvents = runBlocking(mock.stream(anyConfig(), AudioFrameStream()));
-    auto oldStop = mock.stop();
-    runEventLoopFor(5ms);
+    std::stop_source oldStopper;
+    auto oldStop = mock.stop(oldStopper.get_token());
 
     AudioFrameStream newAudio;
     const auto newAbandoned = watchAbandoned(newAudio);
     const ASREventStream newEvents = runBlocking(mock.stream(anyConfig(), newAudio));
+    oldStopper.request_stop();
     runBlocking(std::move(oldStop));
     EXPECT_EQ(eventsOf(oldEvents), Events{kReady});
 
-    runEventLoopFor(5ms);
+    afterQueuedCalls();
     EXPECT_FALSE(*newAbandoned);
     EXPECT_FALSE(newEvents.isTerminated());
-    auto newStop = mock.stop();
+    std::stop_source newStopper;
+    auto newStop = mock.stop(newStopper.get_token());
     newAudio.push(AudioFrame(QByteArray(640, '\0'), 0.0f, 0));
-    runEventLoopFor(10ms);
+    ASSERT_TRUE(waitUntil([&] { return newAudio.bufferedCount() == 0; }));
     // The drain reads on until its stop completes.
     EXPECT_FALSE(*newAbandoned);
+    newStopper.request_stop();
     runBlocking(std::move(newStop));
     EXPECT_EQ(eventsOf(newEvents),
               (Events{kReady, ASRStreamEvent::final(str("a")), ASRStreamEvent::polish(str("A.")), kDoneEvent}));

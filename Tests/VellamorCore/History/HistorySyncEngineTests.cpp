@@ -23,8 +23,10 @@ protected:
     void TearDown() override
     {
         engine.reset();
-        // Cancelled tasks end on a later turn of the event loop.
-        test::runEventLoopFor(20ms);
+        // Cancelled tasks end on a later turn of the event loop, those
+        // waiting for the store once it has answered.
+        runBlocking(store->flush());
+        test::afterQueuedCalls();
     }
 
     std::shared_ptr<LocalHistoryStore> openStore(const QString& account)
@@ -247,7 +249,11 @@ TEST_F(HistorySyncEngineTest, StartedItUploadsWhatItsStoreAppendsUnsyncedAndNoth
             const HistoryRecord later = dictate(engineStore, QStringLiteral("later"));
             EXPECT_TRUE(test::waitUntil([&] { return api->calls.contains(QStringLiteral("append ") + later.clientID()); }));
         } else {
-            test::runEventLoopFor(10ms);
+            // Were it still listening, the engine would hear the append on a
+            // queued call and ask its store, which answers in call order.
+            test::afterQueuedCalls();
+            runBlocking(engineStore->flush());
+            test::afterQueuedCalls();
         }
         EXPECT_FALSE(api->calls.contains(upload));
     }

@@ -12,6 +12,8 @@
 #include "SourceCommandEndpoint.h"
 #include "WaitUntil.h"
 
+#include <QWebSocket>
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -20,9 +22,9 @@ using namespace vellamor;
 using namespace std::chrono_literals;
 using devbackend::DevInputSources;
 using devbackend::SourceCommandEndpoint;
+using vellamor::test::afterQueuedCalls;
 using vellamor::test::LiveServerTest;
 using vellamor::test::ManualSteadyClock;
-using vellamor::test::runEventLoopFor;
 using vellamor::test::waitUntil;
 
 namespace {
@@ -94,13 +96,13 @@ protected:
 
     static SourceCommand next(SourceCommandStream stream)
     {
-        const std::optional<SourceCommand> command = runBlocking(stream.next(), 5s);
+        const std::optional<SourceCommand> command = runBlocking(stream.next(), test::hangCeiling);
         EXPECT_TRUE(command.has_value());
         return command.value_or(SourceCommand::sourceUpdated(-1));
     }
 
     // Lets the tasks of sessions that are gone see their cancellation and end.
-    void TearDown() override { runEventLoopFor(50ms); }
+    void TearDown() override { afterQueuedCalls(); }
 
     ManualSteadyClock clock;
     std::shared_ptr<std::optional<QString>> token = std::make_shared<std::optional<QString>>(kAccount);
@@ -252,14 +254,18 @@ TEST_F(SourceCommandLive, APongTimeoutNeedsSilenceLongerThanTheLimit)
         ASSERT_TRUE(accepted(before + 1));
         if (c.deaf)
             endpoint->deafen();
+        // Counted after the session has heard each pong, which it records on a queued call.
+        auto pongs = std::make_shared<int>(0);
+        QObject::connect(session->findChild<QWebSocket*>(), &QWebSocket::pong, [pongs] { ++*pongs; });
 
         const QString timeouts = QStringLiteral("WARN heartbeat pong timeout");
         for (int tick = 1; tick <= c.ticks; ++tick) {
             EXPECT_EQ(linesStartingWith(timeouts), QStringList()) << "before tick " << tick;
             advance(c.heartbeat);
-            // An answer takes a moment to come back over the loopback.
-            if (!c.deaf)
-                runEventLoopFor(200ms);
+            if (!c.deaf) {
+                ASSERT_TRUE(waitUntil([&] { return *pongs == tick; }));
+                afterQueuedCalls();
+            }
         }
         if (c.timesOut) {
             const QString timeout = QStringLiteral("WARN heartbeat pong timeout silent=30s");
@@ -298,11 +304,12 @@ TEST_F(SourceCommandLive, AnAttemptStoppedOrOvertakenWhileItsTokenIsOnTheWayOpen
             gate.push(kAccount);
         runBlocking(first.join());
         runBlocking(second.join());
-        runEventLoopFor(200ms);
 
+        // The log tells at once which attempts began; the server hears of
+        // an opened one over the loopback.
         const std::size_t opened = restarted ? 1 : 0;
-        EXPECT_EQ(endpoint->handshakes().size(), before + opened);
         EXPECT_EQ(linesStartingWith(QStringLiteral("INFO connect begin")).size(), qsizetype(opened));
+        EXPECT_EVENTUALLY_EQ(endpoint->handshakes().size(), before + opened);
         runBlocking(session->stop());
     }
 }
@@ -332,7 +339,7 @@ TEST_F(SourceCommandLive, LateNewsOfAReplacedSocketLeavesTheCurrentOneAlone)
         const qsizetype mark = lines().size();
 
         runBlocking(restart(session.get()));
-        runEventLoopFor(200ms);
+        ASSERT_TRUE(accepted(before + 2));
         endpoint->push(server.accountOf(kAccount), QJsonDocument::fromJson(kInsertFrame.toUtf8()).object());
         EXPECT_TRUE(next(session->commands()) == SourceCommand::insert(QStringLiteral("hi"), 7, 1));
 

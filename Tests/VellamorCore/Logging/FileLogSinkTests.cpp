@@ -4,6 +4,7 @@
 #include "Support/AppPaths.h"
 
 #include "QtPrinters.h"
+#include "WaitUntil.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -192,7 +193,7 @@ TEST_F(FileLogSinkTest, CallersDoNotWaitForAStalledFile)
             sink->write(QStringLiteral("INFO "), QStringLiteral("fifo"), payload);
         callerDone = true;
     });
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + test::hangCeiling;
     while (!callerDone && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_TRUE(callerDone.load()) << "write() blocked on the file";

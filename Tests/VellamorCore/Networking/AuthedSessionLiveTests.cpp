@@ -199,7 +199,7 @@ TEST_F(AuthedSessionLive, TimeLimitsAbortTheReplyAndThrowTimedOut)
         EXPECT_GE(clock.elapsed(), 250);
         EXPECT_LT(clock.elapsed(), 2500);
         // The aborted reply closes the connection while the answer is pending.
-        EXPECT_TRUE(waitUntil([&] { return server.abandonedCount() == abandoned + 1; }, 3s));
+        EXPECT_TRUE(waitUntil([&] { return server.abandonedCount() == abandoned + 1; }));
     }
 }
 
@@ -260,17 +260,21 @@ TEST_F(AuthedSessionLive, CancellationAbortsTheReply)
     EXPECT_THROW(runBlocking(makeSession()->data(echoRequest(local(QStringLiteral("/x"))), stop.get_token()), 10s),
                  CancellationError);
     EXPECT_LT(clock.elapsed(), 2000);
-    EXPECT_TRUE(waitUntil([&] { return server.abandonedCount() == 1; }, 3s));
+    EXPECT_TRUE(waitUntil([&] { return server.abandonedCount() == 1; }));
 }
 
 TEST_F(AuthedSessionLive, AlreadyCancelledCallSendsNothing)
 {
     std::stop_source stop;
     stop.request_stop();
-    EXPECT_THROW(runBlocking(makeSession()->data(echoRequest(local(QStringLiteral("/x"))), stop.get_token())),
-                 CancellationError);
-    test::runEventLoopFor(50ms);
-    EXPECT_TRUE(server.requests().isEmpty());
+    const auto session = makeSession();
+    EXPECT_THROW(
+        runBlocking(session->data(echoRequest(local(QStringLiteral("/x"))), stop.get_token())), CancellationError);
+    // A call made after it on the same session: once that is answered, the
+    // cancelled one would have reached the server before it.
+    runBlocking(session->data(echoRequest(local(QStringLiteral("/v1/api.json")))));
+    ASSERT_EQ(server.requests().size(), 1);
+    EXPECT_EQ(server.requests().first().path, QStringLiteral("/v1/api.json"));
 }
 
 TEST_F(AuthedSessionLive, DroppedConnectionIsConnectionLost)

@@ -28,6 +28,9 @@ namespace {
 
 using DevServerTest = LiveServerTest;
 
+// A started server process that does not answer in this long has hung.
+const int processCeiling = static_cast<int>(test::hangCeiling.count());
+
 TEST_F(DevServerTest, AnswersEnvelopesAndRefusesWhatIsNotOne)
 {
     auto session = makeSession();
@@ -169,9 +172,9 @@ TEST(DevServerExecutable, PrintsItsPortAndServes)
 {
     QProcess process;
     process.start(QStringLiteral(VELLAMOR_DEVSERVER_PATH), {QStringLiteral("--port"), QStringLiteral("0")});
-    ASSERT_TRUE(process.waitForStarted(5000));
+    ASSERT_TRUE(process.waitForStarted(processCeiling));
     QByteArray line;
-    while (!line.contains('\n') && process.waitForReadyRead(5000))
+    while (!line.contains('\n') && process.waitForReadyRead(processCeiling))
         line += process.readAllStandardOutput();
     const auto match = QRegularExpression(QStringLiteral("\\Alistening on 127\\.0\\.0\\.1:([0-9]+)\n\\z"))
                            .match(QString::fromLatin1(line));
@@ -184,7 +187,7 @@ TEST(DevServerExecutable, PrintsItsPortAndServes)
     EXPECT_EQ(QJsonDocument::fromJson(result.data).object().value(QStringLiteral("code")).toInteger(-1), 0);
 
     process.terminate();
-    EXPECT_TRUE(process.waitForFinished(5000));
+    EXPECT_TRUE(process.waitForFinished(processCeiling));
 }
 
 } // namespace

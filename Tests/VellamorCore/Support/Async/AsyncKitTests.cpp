@@ -9,6 +9,7 @@
 #include "Support/Async/Spawn.h"
 #include "Support/Async/TaskHandle.h"
 #include "Support/Error.h"
+#include "WaitUntil.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -23,6 +25,9 @@
 
 using namespace std::chrono_literals;
 using namespace vellamor;
+using vellamor::test::afterQueuedCalls;
+using vellamor::test::hangCeiling;
+using vellamor::test::waitUntil;
 
 namespace {
 
@@ -86,11 +91,16 @@ TEST(SleepFor, CancelFromAnotherThreadEndsItEarlyOnTheSleepersThread)
         resumedOn = QThread::currentThread();
         co_return completed;
     };
+    // Runs only once the sleeper waits in the loop: the stop comes while it is suspended.
+    std::atomic<bool> suspended = false;
+    postToMainThread([&suspended] { suspended = true; });
     std::thread canceller([&] {
-        std::this_thread::sleep_for(10ms);
+        while (!suspended)
+            std::this_thread::yield();
         source.request_stop();
     });
-    EXPECT_FALSE(runBlocking(sleeper(), 2s));
+    EXPECT_FALSE(runBlocking(sleeper(), hangCeiling));
+    afterQueuedCalls();
     canceller.join();
     EXPECT_EQ(resumedOn, QThread::currentThread());
 }
@@ -105,10 +115,9 @@ TEST(RunBlocking, TimesOutAndLeavesTheTaskToFinishLater)
     };
     EXPECT_THROW(runBlocking(slow(), 20ms), RunBlockingTimeout);
     EXPECT_FALSE(finished);
-    // Let the abandoned task end so it is not leaked.
+    // Stopped, the abandoned task ends and is not leaked.
     source.request_stop();
-    runBlocking(sleepFor(5ms));
-    EXPECT_TRUE(finished);
+    EXPECT_TRUE(waitUntil([&] { return finished; }));
 }
 
 TEST(TaskHandle, CancelReachesTheBodysTokenAndEveryJoinerWaitsForTheEnd)
@@ -129,11 +138,10 @@ TEST(TaskHandle, CancelReachesTheBodysTokenAndEveryJoinerWaitsForTheEnd)
     handle.cancel();
     EXPECT_TRUE(handle.isCancelled());
     EXPECT_FALSE(handle.isFinished());
-    runBlocking(handle.join(), 2s);
-    runBlocking(sleepFor(1ms));
+    runBlocking(handle.join(), hangCeiling);
+    EXPECT_EVENTUALLY_EQ(otherJoiners, 2);
     EXPECT_TRUE(handle.isFinished());
     EXPECT_TRUE(sawStop);
-    EXPECT_EQ(otherJoiners, 2);
 }
 
 TEST(TaskHandle, JoinRethrowsWhatEscapedTheBodyEveryTime)
@@ -153,8 +161,7 @@ TEST_F(SpawnTest, AnEscapedExceptionIsLoggedNotLostThoughNoHandleIsKept)
         if (co_await sleepFor(5ms, token))
             throw std::runtime_error("disk on fire");
     });
-    runBlocking(sleepFor(30ms));
-    EXPECT_EQ(reports, QStringList{QStringLiteral("history pump: disk on fire")});
+    EXPECT_EVENTUALLY_EQ(reports, QStringList { QStringLiteral("history pump: disk on fire") });
 }
 
 TEST_F(SpawnTest, DestroyingTheContextCancelsTheTaskAndItsCancellationIsNotLogged)
@@ -168,7 +175,7 @@ TEST_F(SpawnTest, DestroyingTheContextCancelsTheTaskAndItsCancellationIsNotLogge
     });
     context.reset();
     EXPECT_TRUE(handle.isCancelled());
-    EXPECT_NO_THROW(runBlocking(handle.join(), 2s));
+    EXPECT_NO_THROW(runBlocking(handle.join(), hangCeiling));
     EXPECT_FALSE(ranOn);
     EXPECT_TRUE(reports.isEmpty());
 }
@@ -196,11 +203,10 @@ TEST(SharedTask, AwaitersShareOneRunAndEachGetsTheWholeResult)
     auto first = await(task, a, aThrew);
     auto second = await(task, b, bThrew);
     runBlocking(task.value());
-    runBlocking(sleepFor(1ms));
-    EXPECT_EQ(runs, 1);
     // A result moved out to one awaiter would leave the others an empty text.
-    EXPECT_EQ(a, QStringLiteral("token-1"));
-    EXPECT_EQ(b, QStringLiteral("token-1"));
+    EXPECT_EVENTUALLY_EQ(a, QStringLiteral("token-1"));
+    EXPECT_EVENTUALLY_EQ(b, QStringLiteral("token-1"));
+    EXPECT_EQ(runs, 1);
     EXPECT_EQ(runBlocking(task.value()), QStringLiteral("token-1"));
     EXPECT_EQ(runs, 1);
 }
@@ -217,8 +223,7 @@ TEST(SharedTask, TwoAwaitersBothReceiveItsSingleError)
     bool aThrew = false;
     auto first = await(task, a, aThrew);
     EXPECT_THROW(runBlocking(task.value()), Boom);
-    runBlocking(sleepFor(1ms));
-    EXPECT_TRUE(aThrew);
+    EXPECT_TRUE(waitUntil([&] { return aThrew; }));
     EXPECT_EQ(runs, 1);
 }
 
@@ -235,12 +240,12 @@ TEST(SharedTask, AnAwaiterLeavesAloneButCancelStopsTheOperationForEveryone)
     auto leaving = await(task, left, leftThrew, leaver.get_token());
     auto staying = await(task, stayed, stayedThrew);
     leaver.request_stop();
-    runBlocking(sleepFor(5ms));
-    EXPECT_TRUE(leftThrew);
+    EXPECT_TRUE(waitUntil([&] { return leftThrew; }));
+    afterQueuedCalls();
     EXPECT_FALSE(stayedThrew);
     EXPECT_FALSE(task.isFinished());
     QTimer::singleShot(5ms, [task] { task.cancel(); });
-    EXPECT_THROW(runBlocking(task.value(), 2s), CancellationError);
+    EXPECT_THROW(runBlocking(task.value(), hangCeiling), CancellationError);
     EXPECT_TRUE(stayedThrew);
     EXPECT_FALSE(stayed.has_value());
 }
@@ -296,7 +301,7 @@ TEST(Channel, CancelledConsumerEndsAsNormalEndAndDropsLaterPushes)
     channel.push(1);
     QTimer::singleShot(5ms, [&] { consumer.request_stop(); });
     std::vector<int> got;
-    EXPECT_NO_THROW(runBlocking(drain(channel, got, consumer.get_token()), 2s));
+    EXPECT_NO_THROW(runBlocking(drain(channel, got, consumer.get_token()), hangCeiling));
     EXPECT_EQ(got, (std::vector<int>{1}));
     EXPECT_EQ(terminations, (std::vector<ChannelTermination>{ChannelTermination::Cancelled}));
     EXPECT_FALSE(channel.push(2));
@@ -325,7 +330,7 @@ TEST(Channel, PushesFromAnotherThreadArriveInOrder)
         channel.finish();
     });
     std::vector<int> got;
-    runBlocking(drain(channel, got), 10s);
+    runBlocking(drain(channel, got), hangCeiling);
     producer.join();
     ASSERT_EQ(got.size(), static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
@@ -337,9 +342,9 @@ TEST(Channel, WakesAWaitingConsumerOnPushAndOnFinishThoughTheCopyItWaitsOnIsGone
     Channel<int> channel;
     auto nextOnATemporaryCopy = [&channel] { return Channel<int>(channel).next(); };
     QTimer::singleShot(5ms, [&] { channel.push(7); });
-    EXPECT_EQ(runBlocking(nextOnATemporaryCopy(), 2s), std::optional<int>(7));
+    EXPECT_EQ(runBlocking(nextOnATemporaryCopy(), hangCeiling), std::optional<int>(7));
     QTimer::singleShot(5ms, [&] { channel.finish(); });
-    EXPECT_EQ(runBlocking(nextOnATemporaryCopy(), 2s), std::nullopt);
+    EXPECT_EQ(runBlocking(nextOnATemporaryCopy(), hangCeiling), std::nullopt);
 }
 
 TEST(Outcome, HoldsTheValueOrWhatWasThrownAfterTheWait)
@@ -418,8 +423,7 @@ TEST(Published, QueuedSubscriptionDeliversOnALaterTurnInOrder)
     field = 2;
     field = 3;
     EXPECT_TRUE(seen.empty());
-    runBlocking(sleepFor(1ms));
-    EXPECT_EQ(seen, (std::vector<int>{1, 2, 3}));
+    EXPECT_EVENTUALLY_EQ(seen, (std::vector<int> { 1, 2, 3 }));
 }
 
 TEST(Published, QueuedDeliveryStopsWithItsContextOrItsSubscription)
@@ -434,7 +438,7 @@ TEST(Published, QueuedDeliveryStopsWithItsContextOrItsSubscription)
     auto cancelled = field.subscribeQueued(&other, [&](int) { ++otherCalls; });
     field = 2;
     cancelled.cancel();
-    runBlocking(sleepFor(1ms));
+    afterQueuedCalls();
     EXPECT_EQ(calls, 0);
     EXPECT_EQ(otherCalls, 0);
 }
@@ -448,7 +452,6 @@ TEST(MainThreadHandOff, WorkPostedFromAWorkerRunsLaterOnTheMainThreadInOrder)
     });
     worker.join();
     EXPECT_TRUE(runs.empty());
-    runBlocking(sleepFor(1ms));
     QThread* main = QThread::currentThread();
-    EXPECT_EQ(runs, (std::vector<std::pair<int, QThread*>>{{0, main}, {1, main}, {2, main}}));
+    EXPECT_EVENTUALLY_EQ(runs, (std::vector<std::pair<int, QThread*>> { { 0, main }, { 1, main }, { 2, main } }));
 }
