@@ -1,10 +1,13 @@
 #pragma once
 
+#include "Support/Async/MainThread.h"
+
 #include <QEventLoop>
 #include <QTimer>
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 namespace vellamor::test {
 
@@ -31,6 +34,16 @@ inline bool waitUntil(const std::function<bool()>& condition, std::chrono::milli
     deadline.start(timeout);
     loop.exec();
     return condition();
+}
+
+// Queues a call on the main thread and runs the event loop until it has
+// run: everything queued before it has run too. The end a check that
+// nothing happens waits for.
+inline bool afterQueuedCalls()
+{
+    const auto reached = std::make_shared<bool>(false);
+    postToMainThread([reached] { *reached = true; });
+    return waitUntil([reached] { return *reached; });
 }
 
 // Runs the event loop for `duration`, for tests that check nothing happens.

@@ -154,7 +154,7 @@ TEST_F(HistoryPanelViewTest, ContentShowsErrorThenLoadingOnlyWhileEmptyThenListO
     append(QStringLiteral("kept"));
     EXPECT_TRUE(waitUntil([&] { return page() == QStringLiteral("historyList") && list().model()->rowCount() == 1; }));
     model().isLoading = true;
-    runEventLoopFor(5ms);
+    ASSERT_TRUE(afterQueuedCalls());
     EXPECT_EQ(page(), QStringLiteral("historyList")) << "a reload keeps the list, without a spinner";
     model().errorText = QStringLiteral("读取失败");
     EXPECT_TRUE(waitUntil([&] { return page() == QStringLiteral("historyError"); }))
