@@ -14,10 +14,13 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPropertyAnimation>
 #include <QStackedWidget>
 #include <QToolButton>
 
 #include <gmock/gmock.h>
+
+#include <algorithm>
 
 namespace vellamor::test {
 namespace {
@@ -162,7 +165,16 @@ TEST_F(HistoryPanelViewTest, ContentShowsErrorThenLoadingOnlyWhileEmptyThenListO
     if (const QString folder = qEnvironmentVariable("VELLAMOR_SCREENSHOT_DIR"); !folder.isEmpty()) {
         model().errorText = std::optional<QString>();
         model().degradeBannerText = HistoryViewModel::clipboardBanner();
-        runEventLoopFor(300ms);
+        // Until the banner has slid all the way in.
+        const auto sliding = [&] {
+            const QList<QPropertyAnimation*> slides = panel().findChildren<QPropertyAnimation*>();
+            return std::any_of(slides.begin(), slides.end(), [](const QPropertyAnimation* slide) {
+                return slide->propertyName() == "maximumHeight" && slide->state() == QAbstractAnimation::Running;
+            });
+        };
+        EXPECT_TRUE(waitUntil([&] {
+            return panel().findChild<QLabel*>(QStringLiteral("historyBanner"))->isVisible() && !sliding();
+        }));
         QDir().mkpath(folder);
         panel().grab().save(folder + QStringLiteral("/history-panel.png"));
     }
