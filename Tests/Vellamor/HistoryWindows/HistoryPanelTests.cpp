@@ -172,9 +172,8 @@ TEST_F(HistoryPanelViewTest, ContentShowsErrorThenLoadingOnlyWhileEmptyThenListO
                 return slide->propertyName() == "maximumHeight" && slide->state() == QAbstractAnimation::Running;
             });
         };
-        EXPECT_TRUE(waitUntil([&] {
-            return panel().findChild<QLabel*>(QStringLiteral("historyBanner"))->isVisible() && !sliding();
-        }));
+        EXPECT_TRUE(waitUntil(
+            [&] { return panel().findChild<QLabel*>(QStringLiteral("historyBanner"))->isVisible() && !sliding(); }));
         QDir().mkpath(folder);
         panel().grab().save(folder + QStringLiteral("/history-panel.png"));
     }
