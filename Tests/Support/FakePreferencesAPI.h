@@ -21,13 +21,20 @@ public:
     QList<PreferencesUpdateRequest> updates;
     // When set, an update waits, once recorded, for a value pushed here.
     std::optional<Channel<bool>> holdUpdates;
+    // When set, a read takes what is stored, then waits for a value pushed here.
+    std::optional<Channel<bool>> holdReads;
 
     QCoro::Task<PreferencesView> getPreferences() override
     {
         ++reads;
         if (failure)
             std::rethrow_exception(failure);
-        co_return PreferencesView(stored);
+        PreferencesView read(stored);
+        if (holdReads) {
+            const Channel<bool> gate = *holdReads;
+            co_await gate.next();
+        }
+        co_return read;
     }
 
     QCoro::Task<PreferencesView> updatePreferences(PreferencesUpdateRequest request) override

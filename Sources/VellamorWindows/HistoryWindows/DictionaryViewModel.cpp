@@ -63,6 +63,13 @@ void DictionaryViewModel::refresh()
               Outcome<QList<DictEntry>> loaded = co_await outcomeOf(api->listDictionary());
               if (!self)
                   co_return;
+              // The server may have read the list before a change the list
+              // already shows: only the newest such reload asks again.
+              if (generation <= self->refreshesBeforeLastChange_) {
+                  if (generation == self->startedRefreshes_)
+                      self->refresh();
+                  co_return;
+              }
               const bool newest = generation > self->appliedRefresh_;
               if (newest) {
                   self->appliedRefresh_ = generation;
@@ -100,7 +107,7 @@ void DictionaryViewModel::upsert(std::optional<qint64> id, QString term, QString
               else
                   list.append(*saved);
               sortByTerm(list);
-              self->entries = std::move(list);
+              self->showChange(std::move(list));
               // By what was asked, not by what the list held.
               self->flash(id ? QStringLiteral("已更新") : QStringLiteral("已添加"));
               self->showAddSheet = false;
@@ -122,9 +129,15 @@ void DictionaryViewModel::remove(const DictEntry& entry)
               }
               QList<DictEntry> list = self->entries.value();
               list.removeIf([id](const DictEntry& e) { return e.id == id; });
-              self->entries = std::move(list);
+              self->showChange(std::move(list));
               self->flash(QStringLiteral("已删除"));
           });
+}
+
+void DictionaryViewModel::showChange(QList<DictEntry> list)
+{
+    entries = std::move(list);
+    refreshesBeforeLastChange_ = startedRefreshes_;
 }
 
 void DictionaryViewModel::stopEditing()

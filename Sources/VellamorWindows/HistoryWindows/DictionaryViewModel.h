@@ -24,8 +24,11 @@ class AuthSessionObserver;
 // Operations return at once and finish in tasks tied to the model. Reloads
 // may overlap: the first to end clears `isLoading`, and a reload that ends
 // after a later one has been applied is dropped, so an older answer never
-// overwrites a newer one. `errorText` is cleared only by the next reload;
-// `connection` changes only when a reload succeeds. Main thread only.
+// overwrites a newer one. A reload started before a change the list shows is
+// dropped as it ends, without clearing `isLoading`, and the newest of them
+// runs again: its answer could bring a deleted entry back or lose an added
+// one. `errorText` is cleared only by the next reload; `connection` changes
+// only when a reload succeeds. Main thread only.
 class DictionaryViewModel : public QObject {
     Q_OBJECT
 
@@ -73,6 +76,9 @@ public:
 
 private:
     void flash(const QString& text);
+    // Shows the list a confirmed change left; reloads already started may
+    // have been read before it.
+    void showChange(QList<DictEntry> list);
 
     std::shared_ptr<DataSyncAPIProtocol> api_;
     SleepFunction sleep_;
@@ -80,6 +86,8 @@ private:
     Subscription authSubscription_;
     quint64 startedRefreshes_ = 0;
     quint64 appliedRefresh_ = 0;
+    // Reloads numbered up to this one started before the last change shown.
+    quint64 refreshesBeforeLastChange_ = 0;
 };
 
 } // namespace vellamor

@@ -66,6 +66,10 @@ QCoro::Task<void> HistoryDictionaryStats::refreshing(std::weak_ptr<HistoryDictio
     const std::shared_ptr<HistoryDictionaryStats> self = weak.lock();
     if (!self)
         co_return;
+    // The server may answer with the setting as it was before the user's
+    // change, made meanwhile or still on its way: the user's change wins.
+    const quint64 turnsBefore = self->switchTurns_;
+    const bool turning = self->updating.value();
     qsizetype entries = 0;
     try {
         if (self->sources_.syncAPI)
@@ -86,6 +90,8 @@ QCoro::Task<void> HistoryDictionaryStats::refreshing(std::weak_ptr<HistoryDictio
     self->historyCount = static_cast<int>(records);
     self->dictCount = static_cast<int>(entries);
     self->canToggle = preference.has_value();
+    if (turning || self->switchTurns_ != turnsBefore)
+        co_return;
     self->historySyncEnabled = preference && preference->historySync;
     self->toggleError = noText();
 }
@@ -93,6 +99,7 @@ QCoro::Task<void> HistoryDictionaryStats::refreshing(std::weak_ptr<HistoryDictio
 void HistoryDictionaryStats::setHistorySync(bool enabled)
 {
     const bool previous = historySyncEnabled.value();
+    ++switchTurns_;
     historySyncEnabled = enabled;
     toggleError = noText();
     // The switch waits for the answer: a second change could otherwise end

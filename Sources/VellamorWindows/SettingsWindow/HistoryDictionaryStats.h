@@ -47,7 +47,9 @@ public:
     QString syncDescription() const;
     QString lastSyncDescription() const;
 
-    // Each starts a task that keeps the statistics until it ends.
+    // Each starts a task that keeps the statistics until it ends. A refresh
+    // leaves the switch and its error alone when the user changed the
+    // setting after it started or while it was on its way.
     void refresh();
     void setHistorySync(bool enabled);
     void triggerSyncNow();
@@ -58,6 +60,7 @@ private:
     bool signedIn() const;
 
     Sources sources_;
+    quint64 switchTurns_ = 0;
 };
 
 } // namespace vellamor

@@ -137,6 +137,30 @@ TEST_F(DictionaryViewModelTest, AnOlderReloadEndingLastIsDropped)
     EXPECT_EQ(model.connection.value(), DataSyncConnection::remote());
 }
 
+TEST_F(DictionaryViewModelTest, AReloadAnsweredAfterAChangeDoesNotUndoIt)
+{
+    const QList<DictEntry> before = { entry(1, QStringLiteral("a")), entry(2, QStringLiteral("b")) };
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        { "add", [&] { model.upsert(std::nullopt, QStringLiteral("c"), {}, {}); } },
+        { "edit", [&] { model.upsert(2, QStringLiteral("z"), {}, {}); } },
+        { "delete", [&] { model.remove(before[1]); } },
+    };
+    for (const auto& [name, change] : changes) {
+        api->dictionary = before;
+        model.refresh();
+        ASSERT_TRUE(waitUntil([&] { return !model.isLoading.value(); }));
+        // Read by the server before the change, answered after it.
+        api->dictAnswers[QStringLiteral("dict.list")].push_back({ 100ms, nullptr, before, std::nullopt });
+        model.refresh();
+        change();
+        ASSERT_TRUE(waitUntil([&] { return model.entries.value() != before; })) << name;
+        api->dictionary = model.entries.value();
+        clock.advance(100ms);
+        ASSERT_TRUE(waitUntil([&] { return !model.isLoading.value(); })) << name;
+        EXPECT_EQ(termsOf(model.entries.value()), termsOf(api->dictionary)) << name;
+    }
+}
+
 TEST_F(DictionaryViewModelTest, ReloadsOnlyWhenTheSignedInStateReallyChanges)
 {
     settle();

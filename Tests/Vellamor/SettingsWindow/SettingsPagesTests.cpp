@@ -545,6 +545,54 @@ TEST_F(SettingsPagesTest, HistoryPageCountsAndSwitchesTheCloudSettingOneRequestA
     engine->stop();
 }
 
+TEST_F(SettingsPagesTest, HistoryPageKeepsTheSwitchTheUserTurnedWhileALoadWasOut)
+{
+    signIn();
+    // The load reads the setting off while the change to on is still out; the
+    // switch is turned before or after the load starts, and the change is
+    // answered before or after the load.
+    for (const auto& [turnedFirst, changeAnsweredFirst] :
+        { std::pair(true, true), std::pair(true, false), std::pair(false, true), std::pair(false, false) }) {
+        const std::string order = std::string(turnedFirst ? "turned, load started" : "load started, turned")
+            + (changeAnsweredFirst ? ", change answered first" : ", load answered first");
+        serverPreferences->stored.historySync = false;
+        dataSync->dictionary.clear();
+        HistoryDictionaryPage& shown = show<HistoryDictionaryPage>();
+        ASSERT_TRUE(waitUntil([&] { return shown.stats().canToggle.value() && shown.syncSwitch().isEnabled(); }))
+            << order;
+        dataSync->dictionary = { DictEntry {} };
+        serverPreferences->holdReads = Channel<bool>();
+        serverPreferences->holdUpdates = Channel<bool>();
+        const int reads = serverPreferences->reads;
+        const qsizetype updates = serverPreferences->updates.size();
+        const auto turnOn = [&] {
+            shown.syncSwitch().click();
+            ASSERT_TRUE(waitUntil([&] { return serverPreferences->updates.size() == updates + 1; })) << order;
+        };
+        const auto answerChange = [&] {
+            serverPreferences->holdUpdates->push(true);
+            ASSERT_TRUE(waitUntil([&] { return !shown.stats().updating.value(); })) << order;
+        };
+        if (turnedFirst)
+            turnOn();
+        shown.hide();
+        shown.show();
+        ASSERT_TRUE(waitUntil([&] { return serverPreferences->reads == reads + 1; })) << order;
+        if (!turnedFirst)
+            turnOn();
+        if (changeAnsweredFirst)
+            answerChange();
+        serverPreferences->holdReads->push(true);
+        ASSERT_TRUE(waitUntil([&] { return shown.stats().dictCount.value() == 1; })) << order;
+        if (!changeAnsweredFirst)
+            answerChange();
+        EXPECT_TRUE(shown.stats().historySyncEnabled.value()) << order;
+        EXPECT_TRUE(serverPreferences->stored.historySync) << order;
+        serverPreferences->holdReads.reset();
+        serverPreferences->holdUpdates.reset();
+    }
+}
+
 TEST(LastSyncTimeFormat, IsMonthDayHourMinuteTwoDigitsEach)
 {
     const QDateTime time(QDate(2026, 3, 5), QTime(9, 7));
