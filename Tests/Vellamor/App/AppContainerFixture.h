@@ -26,7 +26,6 @@
 #include "Auth/KeychainStore.h"
 #include "Platform/ActiveWindow/ActiveWindowReader.h"
 #include "Platform/KeySource/KeyCodeMapping.h"
-#include "Support/Async/MainThread.h"
 #include "Support/Async/RunBlocking.h"
 
 #include <QJsonDocument>
@@ -164,12 +163,7 @@ protected:
     // Returns once every call queued on the main thread before it has run:
     // hotkey events, preference changes, sign-ins and woken sleeps reach
     // the container that way, in order.
-    static void afterQueuedCalls()
-    {
-        const auto reached = std::make_shared<bool>(false);
-        postToMainThread([reached] { *reached = true; });
-        ASSERT_TRUE(waitUntil([reached] { return *reached; }));
-    }
+    static void afterQueuedCalls() { ASSERT_TRUE(test::afterQueuedCalls()); }
 
     // The held key (Right Ctrl) as the user presses it: held for `ms`.
     void holdHotkey(int downAt, int upAt)
