@@ -64,4 +64,24 @@ inline bool xdotool(const QStringList& arguments)
     return runTool(QStringLiteral("xdotool"), arguments);
 }
 
+// Returns once the window manager has handled everything the X server gave it
+// before the call (a window's mapping, a request to activate one, and the
+// focus it moved on them): it answers a change of the number of desktops in
+// turn, which is then put back.
+inline bool afterWindowManager()
+{
+    const auto desktops = [] {
+        QProcess query;
+        query.start(QStringLiteral("xdotool"), { QStringLiteral("get_num_desktops") });
+        waitUntil([&] { return query.state() == QProcess::NotRunning; });
+        return query.readAllStandardOutput().trimmed().toInt();
+    };
+    const int count = desktops();
+    const auto setDesktops = [&](int wanted) {
+        return xdotool({ QStringLiteral("set_num_desktops"), QString::number(wanted) })
+            && waitUntil([&] { return desktops() == wanted; });
+    };
+    return count > 0 && setDesktops(count + 1) && setDesktops(count);
+}
+
 } // namespace vellamor::test

@@ -7,6 +7,7 @@
 
 #include "Audio/AudioCaptureError.h"
 #include "AudioCapture/AudioCapture.h"
+#include "Support/Async/MainThread.h"
 #include "Support/Async/RunBlocking.h"
 
 #include <gmock/gmock.h>
@@ -34,8 +35,15 @@ protected:
 
     AudioFrameStream startCapture() { return runBlocking(capture.start()); }
 
-    // Lets the posted hand-over run.
-    static void settle() { runEventLoopFor(20ms); }
+    // Returns once every call posted to the main thread before it has run,
+    // and what those posted in turn: a delivered chunk's hand-over, then its
+    // reader's wake-up.
+    static void afterPostedCalls()
+    {
+        const auto reached = std::make_shared<bool>(false);
+        postToMainThread([reached] { postToMainThread([reached] { *reached = true; }); });
+        ASSERT_TRUE(waitUntil([reached] { return *reached; }));
+    }
 
     std::shared_ptr<FakeSoundServer> server = std::make_shared<FakeSoundServer>();
     std::shared_ptr<RecordingSystemLog> systemLog = std::make_shared<RecordingSystemLog>();
@@ -53,9 +61,9 @@ TEST_F(AudioCaptureTest, EachFrameIsHandedOverAsSoonAsItsLastByteArrives)
         ASSERT_TRUE(server->deliver(input.mid(offset, size)));
         offset += size;
         const qsizetype complete = offset / 640;
-        EXPECT_TRUE(waitUntil([&] { return got->size() >= complete; }, 500ms))
+        EXPECT_TRUE(waitUntil([&] { return got->size() >= complete; }))
             << "frame " << complete - 1 << " held back after " << offset << " bytes";
-        runEventLoopFor(5ms);
+        afterPostedCalls();
         EXPECT_EQ(got->size(), complete);
     }
     runBlocking(capture.stop());
@@ -181,8 +189,9 @@ TEST_F(AudioCaptureTest, StopEndsBothStreamsAndARestartKeepsNothingOfTheEarlierR
         AudioFrameStream earlier = startCapture();
         Channel<float> levels = capture.rmsStream();
         ASSERT_TRUE(server->deliver(constantSamples(520, 1111)));
-        if (c.handedOverBeforeStop)
-            settle();
+        if (c.handedOverBeforeStop) {
+            ASSERT_TRUE(waitUntil([&] { return earlier.bufferedCount() == 1; }));
+        }
         runBlocking(capture.stop());
         EXPECT_FALSE(server->isStreamOpen());
         EXPECT_EQ(take(earlier).size(), c.framesOfTheRun);
@@ -256,7 +265,7 @@ TEST_F(AudioCaptureTest, KeepsTheNewest3000FramesAndWarnsOncePerRun)
         AudioFrameStream frames = startCapture();
         for (int i = 0; i < c.frames; ++i)
             server->deliver(constantSamples(320, static_cast<qint16>(i % 30000)));
-        settle();
+        ASSERT_TRUE(waitUntil([&] { return frames.bufferedCount() == AudioCapture::frameStreamCapacity; }));
         runBlocking(capture.stop());
 
         const QList<AudioFrame> kept = take(frames);
@@ -274,11 +283,11 @@ TEST_F(AudioCaptureTest, LevelStreamKeepsTheNewestEightAndAReplacedOneEnds)
     startCapture();
     for (int i = 1; i <= 2; ++i)
         server->deliver(constantSamples(320, static_cast<qint16>(100 * i)));
-    settle();
+    ASSERT_TRUE(waitUntil([&] { return first.bufferedCount() == 2; }));
     Channel<float> second = capture.rmsStream();
     for (int i = 3; i <= 22; ++i)
         server->deliver(constantSamples(320, static_cast<qint16>(100 * i)));
-    settle();
+    ASSERT_TRUE(waitUntil([&] { return second.bufferedCount() == AudioCapture::levelStreamCapacity; }));
     EXPECT_THAT(take(first), ElementsAre(100.0f / 32768.0f, 200.0f / 32768.0f));
 
     runBlocking(capture.stop());
@@ -292,10 +301,10 @@ TEST_F(AudioCaptureTest, ARunWhoseFirstSampleCameLateIsLoggedWithTheDelay)
 {
     for (const auto wait : {0ms, 80ms}) {
         const qsizetype before = warnings().size();
-        startCapture();
+        const AudioFrameStream frames = startCapture();
         runEventLoopFor(wait);
         ASSERT_TRUE(server->deliver(constantSamples(320, 1)));
-        settle();
+        ASSERT_TRUE(waitUntil([&] { return frames.bufferedCount() == 1; }));
         const QStringList late = warnings().mid(before).filter(QStringLiteral("audio started late"));
         if (wait < AudioCapture::lateStart) {
             EXPECT_TRUE(late.isEmpty()) << late.join(u' ').toStdString();
@@ -325,7 +334,7 @@ TEST_F(AudioCaptureTest, DestroyingARunningCaptureClosesTheStream)
     owned.reset();
     EXPECT_FALSE(server->isStreamOpen());
     // The hand-over already posted finds nothing to deliver to.
-    settle();
+    afterPostedCalls();
 }
 
 } // namespace

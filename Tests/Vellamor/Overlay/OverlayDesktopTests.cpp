@@ -11,12 +11,14 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPropertyAnimation>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWindow>
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -37,6 +39,18 @@ QString activeWindow()
 bool shownOnScreen(QWidget* window)
 {
     return window && window->isVisible() && window->windowHandle() && window->windowHandle()->isExposed();
+}
+
+// Its fade has run its course and its resize has brought it where the last
+// one was headed: its buttons stay where they are clicked.
+bool atRest(QWidget* window)
+{
+    const auto animations = window->findChildren<QPropertyAnimation*>();
+    return std::all_of(animations.begin(), animations.end(), [window](const QPropertyAnimation* animation) {
+        return animation->state() == QAbstractAnimation::Stopped
+            && (animation->propertyName() != "geometry"
+                || (animation->endValue().isValid() && window->geometry() == animation->endValue().toRect()));
+    });
 }
 
 // Kept out of task bars and pagers, and on top (_NET_WM_STATE).
@@ -143,8 +157,8 @@ TEST_F(OverlayDesktopTest, IslandAndPinnedPanelLeaveTheFocusWithTheTargetWindow)
     OverlayViewModel& model = controller.viewModel();
     controller.show();
     model.state = DictationState::recording();
-    ASSERT_TRUE(waitUntil([&] { return shownOnScreen(controller.panel()); }));
-    runEventLoopFor(600ms);
+    ASSERT_TRUE(waitUntil([&] { return shownOnScreen(controller.panel()) && atRest(controller.panel()); }));
+    ASSERT_TRUE(afterWindowManager());
     EXPECT_EQ(activeWindow(), targetWindow);
     ASSERT_TRUE(type(QStringLiteral("abc")));
     EXPECT_TRUE(waitUntil([&] { return field->text() == QStringLiteral("abc"); })) << field->text().toStdString();
@@ -164,7 +178,7 @@ TEST_F(OverlayDesktopTest, IslandAndPinnedPanelLeaveTheFocusWithTheTargetWindow)
     model.finalText = QStringLiteral("明天见");
     model.state = DictationState::done();
     controller.show();
-    runEventLoopFor(600ms);
+    ASSERT_TRUE(waitUntil([&] { return shownOnScreen(controller.panel()) && atRest(controller.panel()); }));
     model.isPinned = true;
     controller.show();
     model.state = DictationState::recording();
