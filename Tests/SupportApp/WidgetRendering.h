@@ -16,7 +16,9 @@
 
 namespace vellamor::test {
 
-// Lets queued refreshes and layout requests run.
+// Lets queued refreshes and layout requests run: what a change made on
+// this thread queued, up to three turns deep. What a thread, a timer or a
+// fake's later answer brings is waited for, not settled.
 inline void settleWidgets()
 {
     for (int turn = 0; turn < 3; ++turn)

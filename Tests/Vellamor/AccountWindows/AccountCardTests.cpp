@@ -85,7 +85,7 @@ TEST(AccountCardTexts, LastSignInIsToldRelativeToNow)
 // The card over a real session whose client is scripted; the keyring is in memory.
 class AccountCardTest : public ::testing::Test {
 protected:
-    void TearDown() override { vellamor::test::runEventLoopFor(20ms); }
+    void TearDown() override { vellamor::test::afterQueuedCalls(); }
 
     void signIn(bool isNew)
     {
@@ -142,7 +142,8 @@ TEST_F(AccountCardTest, FacesFollowTheSessionAndTheWelcomeShowsOncePerRegistrati
     screenshot(*card, QStringLiteral("signed-in"));
     // A card made later finds the mark used up; this one keeps its line.
     auto later = makeCard();
-    vellamor::test::runEventLoopFor(10ms);
+    // The card reads the mark on the turn after its face comes up.
+    vellamor::test::afterQueuedCalls();
     EXPECT_EQ(shown(*later, QStringLiteral("welcome")), QString());
     EXPECT_FALSE(shown(*card, QStringLiteral("welcome")).isEmpty());
 

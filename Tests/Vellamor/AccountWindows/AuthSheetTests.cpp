@@ -56,7 +56,7 @@ protected:
     void TearDown() override
     {
         presenter.reset();
-        vellamor::test::runEventLoopFor(20ms);
+        vellamor::test::afterQueuedCalls();
     }
 
     const AuthSheetState& state() const { return sheet->viewModel().state.value(); }

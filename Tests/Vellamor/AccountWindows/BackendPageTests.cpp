@@ -33,7 +33,7 @@ protected:
     {
         page.reset();
         sources->failWaiting();
-        runEventLoopFor(20ms);
+        afterQueuedCalls();
     }
 
     void signIn(const QString& email, const QString& locale)
@@ -135,7 +135,8 @@ TEST_F(BackendPageTest, OnlyTheNewestReloadPublishes)
     account->plans.answer(2, PlanInfo{});
     ASSERT_TRUE(waitUntil([&] { return account->wallets.calls.size() == 1; }));
     account->plans.answer(1, PlanInfo{});
-    runEventLoopFor(10ms);
+    // Resumed on the next turn, a reload would ask for the points at once.
+    afterQueuedCalls();
     EXPECT_EQ(account->wallets.calls.size(), 1);
     EXPECT_TRUE(store().loading());
     EXPECT_EQ(store().errorText(), missingToken);
@@ -159,7 +160,7 @@ TEST_F(BackendPageTest, OnlyTheNewestReloadPublishes)
     api->succeed(FakeAuthAPI::Op::logout);
     runBlocking(session->logout());
     account->plans.answer(4, PlanInfo{});
-    runEventLoopFor(10ms);
+    afterQueuedCalls();
     EXPECT_EQ(account->wallets.calls.size(), 2);
     EXPECT_EQ(store().wallet(), std::nullopt);
     EXPECT_FALSE(store().loading());

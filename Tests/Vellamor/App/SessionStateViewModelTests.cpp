@@ -21,7 +21,7 @@ class SessionStateViewModelTest : public ::testing::Test {
 protected:
     // A cancelled limit ends on the loop's next turn; let it, so its
     // coroutine frame is freed before the test ends.
-    void TearDown() override { runEventLoopFor(5ms); }
+    void TearDown() override { afterQueuedCalls(); }
 
     std::unique_ptr<SessionStateViewModel> makeModel(std::chrono::nanoseconds soft, std::chrono::nanoseconds hard)
     {
@@ -33,11 +33,12 @@ protected:
         return model;
     }
 
-    // Moves the clock and lets the limits it woke run.
+    // Moves the clock and lets the limits it woke run: each resumes on the
+    // next turn.
     void advance(std::chrono::milliseconds by)
     {
         clock_.advance(by);
-        runEventLoopFor(2ms);
+        afterQueuedCalls();
     }
 
     ManualSteadyClock clock_;

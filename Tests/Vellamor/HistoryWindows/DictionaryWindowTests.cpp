@@ -36,7 +36,7 @@ protected:
     void open()
     {
         controller->show();
-        settle();
+        EXPECT_TRUE(settledUntil([this] { return !model().isLoading.value(); }));
     }
     DictionaryView& view() { return *controller->window(); }
     DictionaryViewModel& model() { return *controller->viewModel(); }
@@ -87,11 +87,11 @@ TEST_F(DictionaryWindowTest, AWindowLeftClosedIsReleasedAndComesBackWithItsQuery
     view().searchField().setText(QStringLiteral("vell"));
     view().setGeometry(QRect(QPoint(70, 60), QSize(700, 500)));
     const QRect frame = view().geometry();
+    const int sleeps = clock.sleepsBegun();
     view().close();
-    settle();
+    ASSERT_TRUE(waitUntil([&] { return clock.sleepsBegun() > sleeps; }));
     clock.advance(ClosedWindowRelease::delay);
-    settle();
-    ASSERT_EQ(controller->window(), nullptr);
+    ASSERT_TRUE(waitUntil([&] { return controller->window() == nullptr; }));
     EXPECT_EQ(controller->viewModel(), nullptr);
 
     open();
@@ -155,9 +155,8 @@ TEST_F(DictionaryWindowTest, ThePillSaysWhereTheEntriesLiveAndOffersSignIn)
     EXPECT_TRUE(model().showAuthSheet.value());
     const int before = lists();
     signInClosed();
-    settle();
+    EXPECT_TRUE(waitUntil([&] { return lists() == before + 1; })) << "closing the sign-in sheet, however, reloads";
     EXPECT_FALSE(model().showAuthSheet.value());
-    EXPECT_EQ(lists(), before + 1) << "closing the sign-in sheet, however, reloads";
 }
 
 TEST_F(DictionaryWindowTest, RowsEditAndDeleteTheirEntry)
@@ -180,14 +179,13 @@ TEST_F(DictionaryWindowTest, RowsEditAndDeleteTheirEntry)
     renderView(*sheet, QStringLiteral("dictionary-edit-sheet"));
     sheet->termField().setText(QStringLiteral("Vellamor 2"));
     press(sheet->termField(), Qt::Key_Return);
-    settle();
+    ASSERT_TRUE(settledUntil([&] { return view().toast().isPresented(); }));
     EXPECT_EQ(api->calls.last(), QStringLiteral("dict.upsert 1 Vellamor 2|wei la mo|品牌"));
     EXPECT_EQ(view().editSheet(), nullptr) << "closed once saved";
-    EXPECT_TRUE(view().toast().isPresented());
     view().toast().setReveal(1);
     renderView(view(), QStringLiteral("dictionary-toast"));
     clickRow(view().list(), 1, DictRow::Button::remove);
-    settle();
+    ASSERT_TRUE(settledUntil([&] { return view().list().entries().size() == 1; }));
     EXPECT_EQ(api->calls.last(), QStringLiteral("dict.delete 2")) << "at once, without a question";
     EXPECT_EQ(view().list().entries().size(), 1);
 }
@@ -237,8 +235,7 @@ TEST_F(DictionaryWindowTest, TheListHasNoWidgetPerEntry)
     const qsizetype withOne = view().findChildren<QWidget*>().size();
     api->dictionary = many;
     view().refreshButton().click();
-    settle();
-    ASSERT_EQ(view().list().entries().size(), 5000);
+    ASSERT_TRUE(settledUntil([&] { return view().list().entries().size() == 5000; }));
     EXPECT_EQ(view().findChildren<QWidget*>().size(), withOne);
     model().query = QStringLiteral("4999");
     settleWidgets();
@@ -272,7 +269,7 @@ TEST_F(DictionaryWindowTest, TheAddSheetSubmitsTheTrimmedTermAndStaysOpenOnAFail
     sheet->termField().setText(QStringLiteral("  词条 "));
     sheet->replacementField().setText(QStringLiteral(" ci tiao "));
     press(sheet->noteField(), Qt::Key_Return);
-    settle();
+    ASSERT_TRUE(settledUntil([&] { return view().content() == Content::error; }));
     EXPECT_EQ(api->calls.last(), QStringLiteral("dict.upsert nil 词条| ci tiao |"));
     EXPECT_EQ(view().addSheet(), sheet) << "a refused change keeps the sheet";
     renderView(*sheet, QStringLiteral("dictionary-refused"));
@@ -286,8 +283,7 @@ TEST_F(DictionaryWindowTest, TheAddSheetSubmitsTheTrimmedTermAndStaysOpenOnAFail
     EXPECT_FALSE(model().showAddSheet.value());
     EXPECT_EQ(view().content(), Content::error) << "until a reload";
     view().retryButton().click();
-    settle();
-    EXPECT_EQ(view().content(), Content::empty);
+    EXPECT_TRUE(settledUntil([&] { return view().content() == Content::empty; }));
 }
 
 } // namespace

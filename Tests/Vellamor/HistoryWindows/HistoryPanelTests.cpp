@@ -14,10 +14,13 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPropertyAnimation>
 #include <QStackedWidget>
 #include <QToolButton>
 
 #include <gmock/gmock.h>
+
+#include <algorithm>
 
 namespace vellamor::test {
 namespace {
@@ -154,7 +157,7 @@ TEST_F(HistoryPanelViewTest, ContentShowsErrorThenLoadingOnlyWhileEmptyThenListO
     append(QStringLiteral("kept"));
     EXPECT_TRUE(waitUntil([&] { return page() == QStringLiteral("historyList") && list().model()->rowCount() == 1; }));
     model().isLoading = true;
-    runEventLoopFor(5ms);
+    afterQueuedCalls();
     EXPECT_EQ(page(), QStringLiteral("historyList")) << "a reload keeps the list, without a spinner";
     model().errorText = QStringLiteral("读取失败");
     EXPECT_TRUE(waitUntil([&] { return page() == QStringLiteral("historyError"); }))
@@ -162,7 +165,15 @@ TEST_F(HistoryPanelViewTest, ContentShowsErrorThenLoadingOnlyWhileEmptyThenListO
     if (const QString folder = qEnvironmentVariable("VELLAMOR_SCREENSHOT_DIR"); !folder.isEmpty()) {
         model().errorText = std::optional<QString>();
         model().degradeBannerText = HistoryViewModel::clipboardBanner();
-        runEventLoopFor(300ms);
+        // Until the banner has slid all the way in.
+        const auto sliding = [&] {
+            const QList<QPropertyAnimation*> slides = panel().findChildren<QPropertyAnimation*>();
+            return std::any_of(slides.begin(), slides.end(), [](const QPropertyAnimation* slide) {
+                return slide->propertyName() == "maximumHeight" && slide->state() == QAbstractAnimation::Running;
+            });
+        };
+        EXPECT_TRUE(waitUntil(
+            [&] { return panel().findChild<QLabel*>(QStringLiteral("historyBanner"))->isVisible() && !sliding(); }));
         QDir().mkpath(folder);
         panel().grab().save(folder + QStringLiteral("/history-panel.png"));
     }

@@ -114,10 +114,10 @@ TEST_F(PairingConfirmTest, EveryEndOfTheDialogSendsItsDecision)
                     for (Qt::Key key : { Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space })
                         press(*target, key);
                 }
-                runEventLoopFor(20ms);
+                afterQueuedCalls();
                 ASSERT_TRUE(open && open->isVisible());
                 clock.advance(299s);
-                runEventLoopFor(20ms);
+                afterQueuedCalls();
                 ASSERT_TRUE(open && open->isVisible());
                 clock.advance(1s);
             },
@@ -150,19 +150,19 @@ TEST_F(PairingConfirmTest, RequestsWaitTheirTurnAndARepeatedOneShowsOnce)
         QStringList { QStringLiteral("pairing request already pending sid=7") });
 
     clock_.advance(200s);
-    runEventLoopFor(10ms);
+    afterQueuedCalls();
     EXPECT_NE(shownFor(7), nullptr);
     clock_.advance(100s);
     PairingConfirmDialog* second = shownFor(8);
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(api_->confirmed, QStringList { QStringLiteral("7 false") });
     clock_.advance(299s);
-    runEventLoopFor(10ms);
+    afterQueuedCalls();
     ASSERT_EQ(controller_.dialog(), second);
     click(*second->confirmButton());
     EXPECT_TRUE(answered({ QStringLiteral("7 false"), QStringLiteral("8 true") }));
     clock_.advance(300s);
-    runEventLoopFor(10ms);
+    afterQueuedCalls();
     EXPECT_EQ(api_->confirmed.size(), 2);
     EXPECT_EQ(logged().filter(QStringLiteral("show pairing dialog")).size(), 2);
 }

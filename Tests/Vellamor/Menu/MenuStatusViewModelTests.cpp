@@ -30,13 +30,6 @@ using namespace std::chrono_literals;
 
 class MenuStatusViewModelTest : public ::testing::Test {
 protected:
-    // Subscriptions deliver on later turns of the loop.
-    static void settle()
-    {
-        for (int turn = 0; turn < 3; ++turn)
-            QCoreApplication::processEvents();
-    }
-
     QTemporaryDir folder_;
     OverlayViewModel overlay_;
     std::shared_ptr<SettingsStore> settings_ = std::make_shared<SettingsStore>(
@@ -80,8 +73,7 @@ TEST_F(MenuStatusViewModelTest, RowsFollowTheSessionTheWarningAndThePreferences)
         overlay_.elapsedMillis = c.elapsedMillis;
         overlay_.warning = c.warning;
         overlay_.state = c.state;
-        settle();
-        EXPECT_EQ(status_.status.value().connection, c.connection);
+        EXPECT_EVENTUALLY_EQ(status_.status.value().connection, c.connection);
     }
 
     Preferences preferences = settings_->current();
@@ -96,16 +88,14 @@ TEST_F(MenuStatusViewModelTest, ClockRunsExactlyWhileRecording)
     status_.bind();
     overlay_.elapsedMillis = 65'000;
     overlay_.state = DictationState::recording();
-    settle();
-    EXPECT_TRUE(status_.isTicking());
+    EXPECT_TRUE(waitUntil([&] { return status_.isTicking(); }));
     overlay_.elapsedMillis = 66'000;
     EXPECT_TRUE(waitUntil([&] { return status_.status.value().connection == QStringLiteral("录音中 1:06"); }));
 
     overlay_.state = DictationState::transcribing();
-    settle();
-    EXPECT_FALSE(status_.isTicking());
+    EXPECT_TRUE(waitUntil([&] { return !status_.isTicking(); }));
     overlay_.state = DictationState::recording();
-    settle();
+    ASSERT_TRUE(waitUntil([&] { return status_.isTicking(); }));
     status_.unbind();
     EXPECT_FALSE(status_.isTicking());
 }

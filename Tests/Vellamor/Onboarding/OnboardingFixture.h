@@ -28,7 +28,7 @@ namespace vellamor::test {
 // is scripted.
 class OnboardingTest : public ::testing::Test {
 protected:
-    void TearDown() override { runEventLoopFor(std::chrono::milliseconds(20)); }
+    void TearDown() override { afterQueuedCalls(); }
 
     void signIn()
     {
@@ -61,7 +61,14 @@ protected:
         return statuses;
     }
 
-    static void settle() { runEventLoopFor(std::chrono::milliseconds(20)); }
+    // Runs `action` and waits until `vm` has read the statuses again after it.
+    static bool readAgainAfter(OnboardingViewModel& vm, const std::function<void()>& action)
+    {
+        int reads = -1; // subscribing delivers the current value
+        const Subscription watch = vm.statuses.subscribe([&reads](const PermissionStatuses&) { ++reads; });
+        action();
+        return waitUntil([&reads] { return reads > 0; });
+    }
 
     std::shared_ptr<FakeSoundServer> sound = [] {
         auto server = std::make_shared<FakeSoundServer>();

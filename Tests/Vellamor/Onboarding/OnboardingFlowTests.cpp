@@ -139,17 +139,16 @@ TEST_F(OnboardingTest, ThePollSkipsWhileAReadRunsAndAnOlderAnswerNeverReplacesAN
     vm->requestPermission(P::inputMonitoring);
     ASSERT_EQ(held->pending.size(), 2u);
     held->pending[1].push(FakeSoundServer::oneMicrophone());
-    settle();
-    EXPECT_TRUE(vm->isGranted(P::microphone));
+    EXPECT_TRUE(waitUntil([&] { return vm->isGranted(P::microphone); }));
     held->pending[0].push(platform::SoundServerSnapshot{});
-    settle();
+    // The older read ends on the next turn; the poll running again below shows it did.
+    afterQueuedCalls();
     EXPECT_TRUE(vm->isGranted(P::microphone)) << "the older answer came last and was dropped";
 
     vm->refreshStatuses();
     EXPECT_EQ(held->pending.size(), 3u) << "the poll runs again once its read has ended";
     held->pending[2].push(platform::SoundServerSnapshot{});
-    settle();
-    EXPECT_EQ(vm->statuses.value().value(P::microphone), VellamorPermissionStatus::denied);
+    EXPECT_EVENTUALLY_EQ(vm->statuses.value().value(P::microphone), VellamorPermissionStatus::denied);
 }
 
 TEST_F(OnboardingTest, AskingForAPermissionOpensTheSettingsOnlyWhenStillMissingOrSaysWhereToLook)
@@ -203,9 +202,8 @@ TEST_F(OnboardingTest, AskingForAPermissionOpensTheSettingsOnlyWhenStillMissingO
         launcher->installed.clear();
         launcher->launches.clear();
         c.arrange();
-        const auto vm = makeViewModel();
-        vm->requestPermission(c.permission);
-        settle();
+        const auto vm = makeReadViewModel();
+        ASSERT_TRUE(readAgainAfter(*vm, [&] { vm->requestPermission(c.permission); }));
         EXPECT_EQ(launcher->launches, c.launches);
         EXPECT_TRUE(vm->notice.value().startsWith(c.noticeStart)) << vm->notice.value().toStdString();
         EXPECT_EQ(
@@ -242,7 +240,7 @@ TEST_F(OnboardingControllerTest, EveryWayOfClosingFinishesTheGuideOnce)
         {"startOnTheSuccess",
          [](OnboardingWindowController& c) {
              c.viewModel()->step = Step::success;
-             settle();
+             afterQueuedCalls();
              c.window()->primaryButton().click();
          }},
     };
@@ -252,7 +250,7 @@ TEST_F(OnboardingControllerTest, EveryWayOfClosingFinishesTheGuideOnce)
         show();
         ASSERT_NE(controller.window(), nullptr);
         c.close(controller);
-        settle();
+        ASSERT_TRUE(waitUntil([&] { return finished > 0 && controller.window() == nullptr; }));
         EXPECT_EQ(finished, 1);
         EXPECT_EQ(controller.window(), nullptr);
         EXPECT_EQ(controller.viewModel(), nullptr);
@@ -303,12 +301,13 @@ TEST_F(OnboardingControllerTest, EachArrivalAtTheFirstDictationIsToldAndADictati
     EXPECT_TRUE(vm.hasTriedRecording.value());
     EXPECT_EQ(vm.step.value(), Step::account) << "only the first-dictation step moves on";
     vm.next();
-    settle();
+    ASSERT_TRUE(waitUntil([&] { return reachedFirstRun > 0; }));
     EXPECT_EQ(reachedFirstRun, 1);
-    EXPECT_TRUE(controller.window()->primaryButton().isEnabled()) << "the earlier dictation counts";
+    EXPECT_TRUE(waitUntil([&] { return controller.window()->primaryButton().isEnabled(); }))
+        << "the earlier dictation counts";
     vm.back();
     vm.next();
-    settle();
+    ASSERT_TRUE(waitUntil([&] { return reachedFirstRun > 1; }));
     EXPECT_EQ(reachedFirstRun, 2);
     controller.markRecordingSuccess();
     EXPECT_EQ(vm.step.value(), Step::success);

@@ -28,7 +28,7 @@ protected:
         callbacks.signIn = [this](QWidget* over) { sheets.present(over); };
         auto window = std::make_unique<OnboardingWindow>(vm, QStringLiteral("右 Ctrl"), std::move(callbacks));
         window->show();
-        settle();
+        afterQueuedCalls();
         return window;
     }
 };
@@ -109,7 +109,7 @@ TEST_F(OnboardingPagesTest, APermissionPageFollowsItsStatusLiveAndReturnGoesOnOn
     };
     for (const auto& c : cases) {
         vm->statuses = c.status ? PermissionStatuses{{P::accessibility, *c.status}} : PermissionStatuses{};
-        settle();
+        afterQueuedCalls();
         EXPECT_EQ(page->actionButton().text(), c.action);
         EXPECT_EQ(page->actionButton().isEnabled(), c.actionEnabled);
         const auto tags = page->findChildren<OnboardingStatusTag*>();
@@ -134,9 +134,8 @@ TEST_F(OnboardingPagesTest, TheAccountPageOpensTheOneSheetOverTheGuideAndFollows
     ASSERT_NE(sheets.openSheet(), nullptr);
     EXPECT_EQ(sheets.openSheet()->parentWidget(), window.get());
     signIn();
-    settle();
-    EXPECT_FALSE(page->signInButton().isVisibleTo(page));
-    EXPECT_TRUE(window->primaryButton().isEnabled());
+    EXPECT_TRUE(waitUntil([&] { return !page->signInButton().isVisibleTo(page); }));
+    EXPECT_TRUE(waitUntil([&] { return window->primaryButton().isEnabled(); }));
     EXPECT_EQ(vm->step.value(), Step::account) << "signing in does not leave the step";
 }
 
@@ -153,7 +152,7 @@ TEST_F(OnboardingPagesTest, TheFirstDictationPageTurnsGreenWhenADictationComplet
         EXPECT_EQ(page->phase(), triedBefore ? OnboardingFirstRunPage::Phase::detected
                                              : OnboardingFirstRunPage::Phase::waiting);
         vm->hasTriedRecording = true;
-        settle();
+        afterQueuedCalls();
         EXPECT_EQ(page->phase(), OnboardingFirstRunPage::Phase::detected);
         EXPECT_TRUE(shownTexts(*window, standardText).contains(QStringLiteral("听到了，正在带你进入下一步")));
         if (!triedBefore)

@@ -2,10 +2,9 @@
 #include "ManualTickerClock.h"
 #include "OverlayTestPrinters.h"
 #include "QtPrinters.h"
+#include "WaitUntil.h"
 
 #include "Overlay/OverlayViewModel.h"
-
-#include <QCoreApplication>
 
 #include <gmock/gmock.h>
 
@@ -33,11 +32,12 @@ protected:
         settle();
     }
 
-    // Woken sleeps resume, and observers run, on later turns of the loop.
+    // A woken sleep resumes on the next turn; the redraw its tick asks for
+    // runs on the one after.
     static void settle()
     {
-        for (int turn = 0; turn < 3; ++turn)
-            QCoreApplication::processEvents();
+        afterQueuedCalls();
+        afterQueuedCalls();
     }
 
     void advance(std::chrono::microseconds by)

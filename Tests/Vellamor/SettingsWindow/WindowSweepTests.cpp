@@ -93,7 +93,7 @@ protected:
         inputSources->failWaiting();
         controller.reset();
         theme.setMode(ThemeMode::system);
-        runEventLoopFor(20ms);
+        afterQueuedCalls();
         LocaleResolver::shared().setLanguage(QStringLiteral("auto"));
     }
 
@@ -132,9 +132,12 @@ protected:
         settleWidgets();
     }
 
-    // The account page's plan, points and input sources, whenever it asks.
+    // The account page's plan, points and input sources, as it asks for them:
+    // the points once the plan has come.
     void answerAccountCalls()
     {
+        // Reloads that queued deliveries start ask first.
+        afterQueuedCalls();
         InputSource phone;
         phone.id = 1;
         phone.kind = QStringLiteral("phone");
@@ -143,10 +146,15 @@ protected:
             inputSources->lists.answer(answeredLists++, { phone });
         while (answeredPlans < account->plans.calls.size())
             account->plans.answer(answeredPlans++, PlanInfo{});
-        runEventLoopFor(5ms);
+        // A plan resumes its reload on the next turn, which asks for the
+        // points at once, unless a newer reload or a closed page ended it.
+        afterQueuedCalls();
         while (answeredWallets < account->wallets.calls.size())
             account->wallets.answer(answeredWallets++, WalletInfo{120, 30, 4'800, std::nullopt, 2, 10});
-        runEventLoopFor(5ms);
+        // The answers resume their callers on the next turn; the redraws
+        // those ask for run on the one after.
+        afterQueuedCalls();
+        afterQueuedCalls();
     }
 
     // Each section at both sizes in both appearances; the default size is
