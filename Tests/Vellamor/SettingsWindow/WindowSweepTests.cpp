@@ -157,6 +157,16 @@ protected:
         afterQueuedCalls();
     }
 
+    // What scrolls the window's page; none when nothing does.
+    static QScrollBar* pageScroll(SettingsWindow& window)
+    {
+        for (QWidget* up = window.page(); up; up = up->parentWidget()) {
+            if (auto* area = qobject_cast<QScrollArea*>(up))
+                return area->verticalScrollBar();
+        }
+        return nullptr;
+    }
+
     // Each section at both sizes in both appearances; the default size is
     // kept as a screenshot. Returns every fault, named by where it is; the
     // prominent buttons' titles met go to `metProminent`, the texts of
@@ -181,8 +191,16 @@ protected:
                     found += prominentFaults(prominent);
                     for (const QString& fault : found)
                         faults.append(where + QStringLiteral(": ") + fault);
-                    if (size == defaultSize)
+                    if (size == defaultSize) {
                         renderView(window, QStringLiteral("sweep-") + where);
+                        // The account page's input-source card is below the fold.
+                        QScrollBar* scroll = pageScroll(window);
+                        if (scroll && scroll->maximum() > 0) {
+                            scroll->setValue(scroll->maximum());
+                            renderView(window, QStringLiteral("sweep-") + where + QStringLiteral("-end"));
+                            scroll->setValue(0);
+                        }
+                    }
                 }
             }
         }
@@ -258,11 +276,8 @@ TEST_F(WindowSweepTest, EverySectionOpensAtItsTop)
     controller->show(SettingsSection::backend);
     SettingsWindow& window = *controller->window();
     window.resize(minimumSize);
-    QScrollArea* area = nullptr;
-    for (QWidget* up = window.page(); up && !area; up = up->parentWidget())
-        area = qobject_cast<QScrollArea*>(up);
-    ASSERT_NE(area, nullptr);
-    QScrollBar& scroll = *area->verticalScrollBar();
+    ASSERT_NE(pageScroll(window), nullptr);
+    QScrollBar& scroll = *pageScroll(window);
     for (const SettingsSection section : allSettingsSections) {
         if (section == SettingsSection::backend)
             continue;
