@@ -10,9 +10,11 @@
 #include <chrono>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 namespace vellamor::test {
 
@@ -50,6 +52,23 @@ public:
         return *this;
     }
 
+    // Holds the most recently scripted answer back until `release()`, for
+    // tests that need one call to end before another whatever the load.
+    ScriptedHTTPSession& held()
+    {
+        if (answers_.empty())
+            throw std::logic_error("ScriptedHTTPSession::held: nothing scripted yet");
+        answers_.back().released = std::make_shared<bool>(false);
+        held_.push_back(answers_.back().released);
+        return *this;
+    }
+    // Lets every held answer go, also one whose call has not come yet.
+    void release()
+    {
+        for (const std::shared_ptr<bool>& released : std::exchange(held_, {}))
+            *released = true;
+    }
+
     const QList<HTTPRequest>& requests() const { return requests_; }
 
     QCoro::Task<HTTPResult> data(HTTPRequest request, std::stop_token token = {}) override
@@ -62,6 +81,12 @@ public:
         answers_.pop_front();
         if (!co_await sleepFor(answer.delay, token))
             throw CancellationError();
+        if (answer.released) {
+            while (!*answer.released) {
+                if (!co_await sleepFor(std::chrono::milliseconds(1), token))
+                    throw CancellationError();
+            }
+        }
         if (answer.error)
             std::rethrow_exception(answer.error);
         co_return HTTPResult{answer.body, HTTPResponse{request.url, answer.status, {}}};
@@ -73,10 +98,12 @@ private:
         std::optional<int> status;
         QByteArray body;
         std::chrono::milliseconds delay{0};
+        std::shared_ptr<bool> released{};
     };
 
     QList<HTTPRequest> requests_;
     std::deque<Answer> answers_;
+    std::vector<std::shared_ptr<bool>> held_;
 };
 
 } // namespace vellamor::test

@@ -364,11 +364,12 @@ TEST_F(DataSyncAPITest, TheOperationThatEndsLastSetsTheStateAndCallsOutliveTheir
     auto api = std::make_unique<DataSyncAPI>(client());
     offline();
     reply(200, ok(R"({"entries":[]})"));
-    session->after(std::chrono::milliseconds(30));
+    session->held();
     QCoro::Task<QList<HistoryItem>> first = api->listHistory(5);
     QCoro::Task<QList<DictEntry>> second = api->listDictionary();
     runBlocking(std::move(first));
     EXPECT_EQ(api->currentConnection(), DataSyncConnection::local(kOfflineReason));
+    session->release();
     runBlocking(std::move(second));
     EXPECT_EQ(api->currentConnection(), DataSyncConnection::remote());
 
