@@ -346,6 +346,9 @@ TEST(DevServerAccounts, ADamagedStateFileIsSetAsideAndTheServerStartsEmpty)
     const QJsonValue address = QStringLiteral("a@example.com");
     const QJsonValue top = std::numeric_limits<qint64>::max();
     const QJsonValue absent = QJsonValue::Undefined;
+    const auto firstToken = [saved = QJsonDocument::fromJson(valid)](QStringView list) {
+        return saved[u"parts"][u"accounts"][list][0][u"token"];
+    };
     struct Edit {
         const char* why;
         QList<std::pair<const char*, QJsonValue>> changes;
@@ -353,6 +356,9 @@ TEST(DevServerAccounts, ADamagedStateFileIsSetAsideAndTheServerStartsEmpty)
     const std::array edits {
         Edit { "two users of one address",
             { { "parts/accounts/users/0/email", address }, { "parts/accounts/users/1/email", address } } },
+        Edit { "a session listed twice", { { "parts/accounts/access_tokens/1/token", firstToken(u"access_tokens") } } },
+        Edit { "a refresh token listed twice",
+            { { "parts/accounts/refresh_tokens/1/token", firstToken(u"refresh_tokens") } } },
         Edit { "records without their counter", { { "parts/data/next_id", absent } } },
         Edit { "sources without their counter", { { "parts/input_sources/next_source_id", absent } } },
         Edit { "account counter at the top", { { "parts/accounts/next_user_id", top } } },
