@@ -112,6 +112,7 @@ bool AccountActions::restoreState(const QJsonObject& saved)
 {
     StateReader read;
     QHash<QString, User> users;
+    qint64 highestUserId = StateReader::noneGiven;
     for (const QJsonObject& object : read.objects(read.array(saved, QStringLiteral("users")))) {
         User user;
         user.id = read.integer(object, QStringLiteral("id"));
@@ -120,23 +121,22 @@ bool AccountActions::restoreState(const QJsonObject& saved)
         user.locale = read.text(object, QStringLiteral("locale"));
         user.createdAt = read.time(object, QStringLiteral("created_at"));
         user.lastLoginAt = read.optionalTime(object, QStringLiteral("last_login_at"));
-        users.insert(user.email, user);
+        highestUserId = std::max(highestUserId, user.id);
+        read.insertOnce(users, user.email, user);
     }
     QHash<QString, AccessToken> accessTokens;
     for (const QJsonObject& object : read.objects(read.array(saved, QStringLiteral("access_tokens")))) {
-        accessTokens.insert(read.text(object, QStringLiteral("token")),
+        read.insertOnce(accessTokens, read.text(object, QStringLiteral("token")),
             AccessToken { read.integer(object, QStringLiteral("user_id")),
                 read.text(object, QStringLiteral("refresh_token")), read.time(object, QStringLiteral("expires_at")),
                 false });
     }
     QHash<QString, RefreshToken> refreshTokens;
     for (const QJsonObject& object : read.objects(read.array(saved, QStringLiteral("refresh_tokens")))) {
-        refreshTokens.insert(read.text(object, QStringLiteral("token")),
+        read.insertOnce(refreshTokens, read.text(object, QStringLiteral("token")),
             RefreshToken { read.integer(object, QStringLiteral("user_id")), true });
     }
-    qint64 nextUserId = read.optionalInteger(saved, QStringLiteral("next_user_id")).value_or(firstUserId);
-    for (const User& user : std::as_const(users))
-        nextUserId = std::max(nextUserId, user.id + 1);
+    const qint64 nextUserId = read.nextId(saved, QStringLiteral("next_user_id"), firstUserId, highestUserId);
     if (!read.ok())
         return false;
     users_ = std::move(users);

@@ -240,14 +240,20 @@ bool DevDataSync::restoreState(const QJsonObject& saved)
     if (!savedAccounts.isObject() && !savedAccounts.isUndefined())
         return false;
     QHash<QString, Account> accounts;
+    qint64 highestID = StateReader::noneGiven;
     const QJsonObject byName = savedAccounts.toObject();
     for (auto it = byName.constBegin(); it != byName.constEnd(); ++it) {
         const QJsonObject object = it->toObject();
         if (!it->isObject())
             return false;
         Account account;
-        account.version = read.integer(object, QStringLiteral("version"));
-        account.lastUpdateMicros = read.integer(object, QStringLiteral("last_update"));
+        // What the account's counters gave out last, over both kinds of record.
+        qint64 highestVersion = StateReader::noneGiven;
+        qint64 latestUpdate = StateReader::noneGiven;
+        const auto given = [&](qint64 version, qint64 updatedAtMicros) {
+            highestVersion = std::max(highestVersion, version);
+            latestUpdate = std::max(latestUpdate, updatedAtMicros);
+        };
         for (const QJsonObject& entry : read.objects(read.array(object, QStringLiteral("history")))) {
             HistoryRecord record;
             record.id = read.integer(entry, QStringLiteral("id"));
@@ -260,6 +266,8 @@ bool DevDataSync::restoreState(const QJsonObject& saved)
             record.updatedAtMicros = read.integer(entry, QStringLiteral("updated_at"));
             record.deletedAtMicros = read.optionalInteger(entry, QStringLiteral("deleted_at"));
             record.version = read.integer(entry, QStringLiteral("version"));
+            highestID = std::max(highestID, record.id);
+            given(record.version, record.updatedAtMicros);
             account.history.append(record);
         }
         for (const QJsonObject& entry : read.objects(read.array(object, QStringLiteral("dictionary")))) {
@@ -271,11 +279,15 @@ bool DevDataSync::restoreState(const QJsonObject& saved)
             record.createdAtMicros = read.integer(entry, QStringLiteral("created_at"));
             record.updatedAtMicros = read.integer(entry, QStringLiteral("updated_at"));
             record.version = read.integer(entry, QStringLiteral("version"));
+            highestID = std::max(highestID, record.id);
+            given(record.version, record.updatedAtMicros);
             account.dictionary.append(record);
         }
+        account.version = read.lastGiven(object, QStringLiteral("version"), highestVersion);
+        account.lastUpdateMicros = read.lastGiven(object, QStringLiteral("last_update"), latestUpdate);
         accounts.insert(it.key(), account);
     }
-    const qint64 nextID = read.optionalInteger(saved, QStringLiteral("next_id")).value_or(1);
+    const qint64 nextID = read.nextId(saved, QStringLiteral("next_id"), 1, highestID);
     if (!read.ok())
         return false;
     accounts_ = std::move(accounts);

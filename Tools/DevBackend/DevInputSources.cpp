@@ -86,6 +86,7 @@ bool DevInputSources::restoreState(const QJsonObject& saved)
 {
     StateReader read;
     QList<Source> sources;
+    qint64 highestSourceID = StateReader::noneGiven;
     for (const QJsonObject& object : read.objects(read.array(saved, QStringLiteral("sources")))) {
         Source source;
         source.id = read.integer(object, QStringLiteral("id"));
@@ -96,10 +97,11 @@ bool DevInputSources::restoreState(const QJsonObject& saved)
         source.createdAt = read.time(object, QStringLiteral("created_at"));
         source.lastUsedAt = read.optionalTime(object, QStringLiteral("last_used_at"));
         source.token = read.text(object, QStringLiteral("token"));
-        source.sentTexts = read.integer(object, QStringLiteral("sent_texts"));
+        source.sentTexts = read.lastGiven(object, QStringLiteral("sent_texts"), 0);
+        highestSourceID = std::max(highestSourceID, source.id);
         sources.append(source);
     }
-    const qint64 nextSourceID = read.optionalInteger(saved, QStringLiteral("next_source_id")).value_or(1);
+    const qint64 nextSourceID = read.nextId(saved, QStringLiteral("next_source_id"), 1, highestSourceID);
     if (!read.ok())
         return false;
     sources_ = std::move(sources);

@@ -103,11 +103,16 @@ bool DevStateFile::save()
 
     QDir().mkpath(QFileInfo(path_).absolutePath());
     QSaveFile file(path_);
-    if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit()) {
-        // Passwords and sessions: for the user's eyes only.
-        QFile::setPermissions(path_, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        return true;
+    // Passwords and sessions: for the user's eyes only, from before the
+    // temporary file takes the state file's name. An uncommitted file is
+    // discarded.
+    if (file.open(QIODevice::WriteOnly) && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        console_(QStringLiteral("devserver: cannot make the state file %1 readable by its owner only (%2); not written")
+                     .arg(path_, file.errorString()));
+        return false;
     }
+    if (file.isOpen() && file.write(content) == content.size() && file.commit())
+        return true;
     console_(QStringLiteral("devserver: cannot write the state file %1: %2").arg(path_, file.errorString()));
     return false;
 }

@@ -13,10 +13,13 @@ class DevServer;
 // Keeps the server's state parts (DevServer::StatePart) in one JSON file, so
 // a restarted devserver knows its accounts, sessions and records again:
 // read once by load(), then written whole after every change, through a
-// temporary file renamed over the old one. A file that cannot be read back
-// is renamed aside ("<file>.damaged-<UTC time>") and the server starts
-// empty; a file that cannot be written is reported and tried again on the
-// next change. Every such event is one line for the console.
+// temporary file readable by its owner only (it holds passwords and
+// sessions) renamed over the old one. A file that cannot be read back
+// whole, or whose counters would give an id again or overflow, is renamed
+// aside ("<file>.damaged-<UTC time>") and the server starts empty; a file
+// that cannot be written, or whose mode cannot be set, is reported and
+// tried again on the next change. Every such event is one line for the
+// console.
 class DevStateFile final : public QObject
 {
     Q_OBJECT

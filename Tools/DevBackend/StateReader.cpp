@@ -64,4 +64,18 @@ QList<QJsonObject> StateReader::objects(const QJsonArray& array)
     return objects;
 }
 
+qint64 StateReader::nextId(const QJsonObject& object, const QString& key, qint64 first, qint64 highestGiven)
+{
+    const qint64 next = optionalInteger(object, key).value_or(first);
+    ok_ = ok_ && next > highestGiven && next < std::numeric_limits<qint64>::max();
+    return next;
+}
+
+qint64 StateReader::lastGiven(const QJsonObject& object, const QString& key, qint64 highestGiven)
+{
+    const qint64 last = integer(object, key);
+    ok_ = ok_ && last >= highestGiven && last < std::numeric_limits<qint64>::max();
+    return last;
+}
+
 } // namespace vellamor::devbackend

@@ -4,6 +4,7 @@
 #include "App/AppDelegate.h"
 #include "App/SingleInstance.h"
 #include "I18n/LocaleResolver.h"
+#include "I18n/QtOwnTexts.h"
 #include "Logging/VellamorLog.h"
 #include "Platform/LinuxPlatformFactory.h"
 #include "Settings/AppConfig.h"
@@ -95,6 +96,9 @@ int runProcess(int argc, char** argv, const std::function<void(AppDelegate&)>& l
     QApplication::setApplicationName(QStringLiteral("vellamor"));
     QApplication::setOrganizationDomain(QStringLiteral("vellamor.com"));
     QApplication::setDesktopFileName(QStringLiteral("com.vellamor.app"));
+    if (!QtOwnTexts::install(app))
+        bootLog.error(QStringLiteral("Qt's own texts (standard buttons, context menus) stay English: cannot read ")
+            + QtOwnTexts::catalogue());
     ApplicationVersion::install();
     QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
 

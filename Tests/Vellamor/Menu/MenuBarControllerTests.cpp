@@ -1,10 +1,12 @@
 #include "QtPrinters.h"
 #include "RecordingSystemLog.h"
 
+#include "I18n/QtOwnTexts.h"
 #include "Menu/MenuBarController.h"
 
 #include "WidgetRendering.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QKeySequence>
 #include <QPainter>
@@ -169,6 +171,18 @@ TEST_F(MenuBarControllerTest, EntriesAndClicksCallTheirCallbacks)
         EXPECT_EQ(menuBar_.menu().isVisible(), c.menuOpen);
         menuBar_.menu().hide();
     }
+}
+
+TEST_F(MenuBarControllerTest, TheHelpAlertsButtonsSpeakChinese)
+{
+    // As the application does at its start.
+    ASSERT_TRUE(QtOwnTexts::install(*QCoreApplication::instance())) << QtOwnTexts::catalogue().toStdString();
+    menuBar_.showHelpNotOpened(QUrl(QStringLiteral("https://vellamor.com/help")));
+    ASSERT_NE(menuBar_.helpAlert(), nullptr);
+    QStringList buttons;
+    for (const QAbstractButton* button : menuBar_.helpAlert()->buttons())
+        buttons.append(button->text());
+    EXPECT_EQ(buttons, QStringList { QStringLiteral("确定") });
 }
 
 TEST_F(MenuBarControllerTest, MicrophoneSubmenuListsTheDevicesWithTheChoiceChecked)

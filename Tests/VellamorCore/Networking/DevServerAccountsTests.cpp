@@ -19,7 +19,12 @@
 
 #include <array>
 #include <functional>
+#include <limits>
 #include <memory>
+
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vellamor;
 using devbackend::DevInputSources;
@@ -148,6 +153,31 @@ qint64 userID(const QJsonObject& pair)
     return pair.value(QStringLiteral("user")).toObject().value(QStringLiteral("id")).toInteger(-1);
 }
 
+// `node` with the member or element at `path` ("parts/accounts/users/0/id")
+// set to `value`; an undefined value removes a member.
+QJsonValue replaced(const QJsonValue& node, QStringView path, const QJsonValue& value)
+{
+    const qsizetype slash = path.indexOf(u'/');
+    const QString key = path.left(slash).toString();
+    const auto inner = [&](const QJsonValue& old) { return replaced(old, path.mid(slash + 1), value); };
+    if (node.isArray()) {
+        QJsonArray array = node.toArray();
+        const int index = key.toInt();
+        EXPECT_LT(index, array.size()) << "no element " << index;
+        array[index] = slash < 0 ? value : inner(array.at(index));
+        return array;
+    }
+    QJsonObject object = node.toObject();
+    EXPECT_TRUE(object.contains(key)) << "no member " << key.toStdString();
+    if (slash >= 0)
+        object.insert(key, inner(object.value(key)));
+    else if (value.isUndefined())
+        object.remove(key);
+    else
+        object.insert(key, value);
+    return object;
+}
+
 constexpr std::array<qsizetype, 3> everything { 1, 1, 1 };
 constexpr std::array<qsizetype, 3> nothing { 0, 0, 0 };
 
@@ -248,6 +278,44 @@ TEST(DevServerAccounts, TheStateFileOutlivesTheServer)
     EXPECT_TRUE(DevInputSources::of(after.server)->sendText(phone, QStringLiteral("still paired")));
 }
 
+TEST(DevServerAccounts, TheStateFileIsTheOwnersAloneFromItsFirstSave)
+{
+    QTemporaryDir folder;
+    const QString name = QStringLiteral("devserver.json");
+    // What happens under the state file's name, in order: a mode changed
+    // after the file took the name means the name showed another one first.
+    const int events = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(events, 0);
+    ASSERT_GE(
+        ::inotify_add_watch(events, QFile::encodeName(folder.path()).constData(), IN_CREATE | IN_MOVED_TO | IN_ATTRIB),
+        0);
+    // A file created plainly under this umask is 0644.
+    const mode_t umaskBefore = ::umask(022);
+    QStringList console;
+    bool saved = false;
+    {
+        DevServer server;
+        saved = DevStateFile(server, folder.filePath(name), [&](const QString& line) { console.append(line); }).save();
+    }
+    ::umask(umaskBefore);
+    ASSERT_TRUE(saved) << console.join(u'\n').toStdString();
+    QStringList seen;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t size; (size = ::read(events, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < size;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (event->len > 0 && QFile::decodeName(event->name) == name)
+                seen.append(event->mask & IN_ATTRIB ? QStringLiteral("changed") : QStringLiteral("named"));
+            at += ssize_t(sizeof(inotify_event) + event->len);
+        }
+    }
+    ::close(events);
+    EXPECT_EQ(seen, QStringList { QStringLiteral("named") });
+    struct stat status {};
+    ASSERT_EQ(::stat(QFile::encodeName(folder.filePath(name)).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+}
+
 TEST(DevServerAccounts, ADamagedStateFileIsSetAsideAndTheServerStartsEmpty)
 {
     QByteArray valid;
@@ -257,6 +325,7 @@ TEST(DevServerAccounts, ADamagedStateFileIsSetAsideAndTheServerStartsEmpty)
         {
             Backend backend(path);
             backend.fill(text(backend.signIn(QStringLiteral("a@example.com")), "access_token"));
+            backend.signIn(QStringLiteral("b@example.com"));
         }
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -266,15 +335,52 @@ TEST(DevServerAccounts, ADamagedStateFileIsSetAsideAndTheServerStartsEmpty)
     QByteArray lastPartDamaged = valid;
     lastPartDamaged.replace("\"next_source_id\":", "\"next_source_id\":\"2\",\"was\":");
     ASSERT_NE(lastPartDamaged, valid);
-    const QList<QByteArray> damaged {
-        valid.left(valid.size() / 2),
-        "[]",
-        R"({"format":2,"parts":{}})",
-        R"({"format":1,"parts":{"accounts":[]}})",
-        lastPartDamaged,
+    // Each file and what the trace calls it.
+    QList<std::pair<QByteArray, std::string>> damaged;
+    for (const QByteArray& content :
+        { valid.left(valid.size() / 2), QByteArray("[]"), QByteArray(R"({"format":2,"parts":{}})"),
+            QByteArray(R"({"format":1,"parts":{"accounts":[]}})"), lastPartDamaged })
+        damaged.append({ content, content.left(80).toStdString() });
+    // Files that read but cannot be gone on from. Ids: accounts 1001 and
+    // 1002, a record 1 and an entry 2 (versions 1 and 2), a source 1.
+    const QJsonValue address = QStringLiteral("a@example.com");
+    const QJsonValue top = std::numeric_limits<qint64>::max();
+    const QJsonValue absent = QJsonValue::Undefined;
+    const auto firstToken = [saved = QJsonDocument::fromJson(valid)](QStringView list) {
+        return saved[u"parts"][u"accounts"][list][0][u"token"];
     };
-    for (const QByteArray& content : damaged) {
-        SCOPED_TRACE(content.left(80).toStdString());
+    struct Edit {
+        const char* why;
+        QList<std::pair<const char*, QJsonValue>> changes;
+    };
+    const std::array edits {
+        Edit { "two users of one address",
+            { { "parts/accounts/users/0/email", address }, { "parts/accounts/users/1/email", address } } },
+        Edit { "a session listed twice", { { "parts/accounts/access_tokens/1/token", firstToken(u"access_tokens") } } },
+        Edit { "a refresh token listed twice",
+            { { "parts/accounts/refresh_tokens/1/token", firstToken(u"refresh_tokens") } } },
+        Edit { "records without their counter", { { "parts/data/next_id", absent } } },
+        Edit { "sources without their counter", { { "parts/input_sources/next_source_id", absent } } },
+        Edit { "account counter at the top", { { "parts/accounts/next_user_id", top } } },
+        Edit { "record counter at the top", { { "parts/data/next_id", top } } },
+        Edit { "source counter at the top", { { "parts/input_sources/next_source_id", top } } },
+        Edit { "an account id at the top", { { "parts/accounts/users/0/id", top } } },
+        Edit { "account counter at a given id", { { "parts/accounts/next_user_id", 1002 } } },
+        Edit { "record counter at a given id", { { "parts/data/next_id", 2 } } },
+        Edit { "source counter at a given id", { { "parts/input_sources/next_source_id", 1 } } },
+        Edit { "version below a record's", { { "parts/data/accounts/user:1001/version", 1 } } },
+        Edit { "version at the top", { { "parts/data/accounts/user:1001/version", top } } },
+        Edit { "update time at the top", { { "parts/data/accounts/user:1001/last_update", top } } },
+        Edit { "texts sent at the top", { { "parts/input_sources/sources/0/sent_texts", top } } },
+    };
+    for (const Edit& edit : edits) {
+        QJsonValue root = QJsonDocument::fromJson(valid).object();
+        for (const auto& [where, value] : edit.changes)
+            root = replaced(root, QString::fromLatin1(where), value);
+        damaged.append({ QJsonDocument(root.toObject()).toJson(QJsonDocument::Compact), edit.why });
+    }
+    for (const auto& [content, what] : damaged) {
+        SCOPED_TRACE(what);
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("devserver.json"));
         QFile file(path);
