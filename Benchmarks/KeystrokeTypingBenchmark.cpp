@@ -1,0 +1,197 @@
+// The keystroke layer against `xdotool type` of the same texts (20 Chinese
+// characters, three lines with emoji, a 390-character dictation) into a Qt
+// text edit of the tests' Qt target, or into the editor PROGRAM shows: the
+// median time from the start of the insertion until it returned and until
+// the field holds the text (0 when no run did), the runs that left anything
+// else, and how many of the pings the layer sent after its keymap changes
+// were answered. The
+// field is read over the accessibility bus once the insertion returned, and
+// emptied with Ctrl+A, BackSpace between runs. Needs the headless desktop:
+//   scripts/desktop-session build/Benchmarks/vellamor-bench-keystrokes [RUNS [PROGRAM ARGS...]]
+#include "BenchmarkSupport.h"
+#include "InsertionTexts.h"
+#include "PingCountingKeyInjector.h"
+#include "Platform/Accessibility/AtspiAccessibilityBus.h"
+#include "Platform/KeyInjection/XTestKeyInjector.h"
+#include "Support/Async/RunBlocking.h"
+#include "TextInsertion/Inserters/KeystrokeInserter.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+using namespace vellamor;
+using namespace std::chrono_literals;
+
+namespace
+{
+
+using benchmark::pause;
+using benchmark::percentile;
+using benchmark::waitFor;
+
+// Runs a command to its end with the event loop running; whether it succeeded.
+bool run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!waitFor([&] { return process.state() == QProcess::NotRunning; }, 120s)) {
+        process.kill();
+        process.waitForFinished();
+        return false;
+    }
+    if (output)
+        *output = process.readAllStandardOutput();
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// An editor of another process, found by its focused editable element.
+class Editor
+{
+public:
+    Editor(const QString& program, const QStringList& arguments)
+        : bus_(QCoreApplication::applicationPid())
+    {
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+        process_.setProcessEnvironment(environment);
+        process_.setStandardOutputFile(QProcess::nullDevice());
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(program, arguments);
+    }
+
+    ~Editor()
+    {
+        process_.kill();
+        process_.waitForFinished(3000);
+    }
+
+    Editor(const Editor&) = delete;
+    Editor& operator=(const Editor&) = delete;
+
+    // Activates the program's window; then its focused field is the editor.
+    bool focus()
+    {
+        QByteArray found;
+        if (!process_.waitForStarted(10000)
+            || !run(QStringLiteral("xdotool"),
+                { QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                    QStringLiteral("--pid"), QString::number(process_.processId()) },
+                &found))
+            return false;
+        const QString window = QString::fromLatin1(found.trimmed().split('\n').last());
+        if (!run(QStringLiteral("xdotool"), { QStringLiteral("windowactivate"), QStringLiteral("--sync"), window }))
+            return false;
+        return waitFor(
+            [&] {
+                field_ = bus_.focusedElement();
+                return field_ && bus_.isEditableText(*field_) && bus_.processId(*field_) == process_.processId();
+            },
+            15s);
+    }
+
+    std::optional<QString> text() { return bus_.text(*field_); }
+
+    bool clear()
+    {
+        return run(QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("BackSpace") })
+            && waitFor([&] { return text() == QString(); }, 5s);
+    }
+
+private:
+    platform::AtspiAccessibilityBus bus_;
+    QProcess process_;
+    std::shared_ptr<platform::AccessibleElement> field_;
+};
+
+struct Measured {
+    std::vector<double> returned;
+    std::vector<double> shown;
+    int wrong = 0;
+};
+
+// `insert` types the text and returns whether it could.
+Measured measure(Editor& editor, const QString& text, int runs, const std::function<bool(const QString&)>& insert)
+{
+    Measured result;
+    for (int i = 0; i < runs; ++i) {
+        if (!editor.clear()) {
+            ++result.wrong;
+            continue;
+        }
+        pause(100ms);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        if (!insert(text)) {
+            ++result.wrong;
+            continue;
+        }
+        result.returned.push_back(static_cast<double>(elapsed.nsecsElapsed()) / 1e6);
+        if (!waitFor([&] { return editor.text() == text; }, 10s)) {
+            ++result.wrong;
+            continue;
+        }
+        result.shown.push_back(static_cast<double>(elapsed.nsecsElapsed()) / 1e6);
+    }
+    return result;
+}
+
+void print(const char* how, const char* name, int runs, const Measured& m, const QString& pings)
+{
+    std::printf("%-11s %-12s %5d %12.1f %10.1f %6d %8s\n", how, name, runs, percentile(m.returned, 0.5),
+        percentile(m.shown, 0.5), m.wrong, qPrintable(pings));
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    const int runs = std::max(1, arguments.value(1, QStringLiteral("3")).toInt());
+    const bool ownTarget = arguments.size() < 3;
+    Editor editor(ownTarget ? QStringLiteral(VELLAMOR_QT_TEXT_TARGET) : arguments.at(2),
+        ownTarget ? QStringList { QStringLiteral("QtTextEdit") } : arguments.mid(3));
+    if (!editor.focus()) {
+        std::fprintf(stderr, "the editor's field did not get the focus\n");
+        return 1;
+    }
+    const std::pair<const char*, QString> texts[] = {
+        { "20 Chinese", benchmark::mixedText(20) },
+        { "3 lines", QStringLiteral("第一行：今天讨论发布计划 🎉\n第二行：这个功能非常重要 😀\n第三行：尽快完成测试 OK") },
+        { "390 mixed", benchmark::mixedText(390) },
+    };
+    std::printf("%-11s %-12s %5s %12s %10s %6s %8s\n", "how", "text", "runs", "returned ms", "shown ms", "wrong",
+        "answered");
+    for (const auto& [name, text] : texts) {
+        {
+            auto injector = std::make_shared<test::PingCountingKeyInjector>(
+                std::make_shared<platform::XTestKeyInjector>());
+            const Measured m = measure(editor, text, runs, [&](const QString& t) {
+                // A fresh inserter maps every character again, as a dictation
+                // of other characters would.
+                KeystrokeInserter keyboard(injector, nullptr);
+                try {
+                    runBlocking(keyboard.insert(t), 120s);
+                    return true;
+                } catch (...) {
+                    return false;
+                }
+            });
+            print("keystrokes", name, runs, m,
+                QStringLiteral("%1/%2").arg(injector->pingsAnswered()).arg(injector->pingsSent()));
+        }
+        const Measured m = measure(editor, text, runs, [](const QString& t) {
+            return run(QStringLiteral("xdotool"), { QStringLiteral("type"), QStringLiteral("--"), t });
+        });
+        print("xdotool", name, runs, m, QStringLiteral("-"));
+    }
+    return 0;
+}
