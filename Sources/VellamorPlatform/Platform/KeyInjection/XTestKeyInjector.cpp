@@ -500,9 +500,11 @@ void XTestKeyInjector::flush()
     Connection* c = connection();
     if (!c)
         return;
-    // A ping nobody answered is forgotten here, at the latest.
+    // A ping nobody answered is forgotten here, at the latest. Every client
+    // gets the notices of keymap changes and nothing else reads them here:
+    // dropped, they cannot pile up while the windows typed into take no pings.
     c->stopWatchingRoot();
-    XSync(c->display, False);
+    XSync(c->display, True);
 }
 
 std::optional<quint32> XTestKeyInjector::pingFocusedWindow()
