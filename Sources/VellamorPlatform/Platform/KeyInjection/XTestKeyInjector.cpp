@@ -500,9 +500,11 @@ void XTestKeyInjector::flush()
     Connection* c = connection();
     if (!c)
         return;
-    // A ping nobody answered is forgotten here, at the latest.
+    // A ping nobody answered is forgotten here, at the latest. Every client
+    // gets the notices of keymap changes and nothing else reads them here:
+    // dropped, they cannot pile up while the windows typed into take no pings.
     c->stopWatchingRoot();
-    XSync(c->display, False);
+    XSync(c->display, True);
 }
 
 std::optional<quint32> XTestKeyInjector::pingFocusedWindow()
@@ -517,11 +519,13 @@ std::optional<quint32> XTestKeyInjector::pingFocusedWindow()
         return std::nullopt;
     }
     const Window root = DefaultRootWindow(c->display);
-    // The answer is sent to the root for the window manager; watching its
-    // children's changes lets it reach this connection too. Only while a
-    // ping is open: the events would pile up otherwise.
+    // The answer is sent to the root for the window manager, and reaches
+    // this connection only through a mask of the answer's own: GTK sends it
+    // to whoever watches the root's children, Qt to whoever watches the root
+    // itself, and an answer missed holds the typing for the whole limit.
+    // Only while a ping is open: the events would pile up otherwise.
     if (!c->watchingRoot) {
-        XSelectInput(c->display, root, SubstructureNotifyMask);
+        XSelectInput(c->display, root, StructureNotifyMask | SubstructureNotifyMask);
         c->watchingRoot = true;
     }
     const quint32 ping = ++lastPing_;
@@ -534,8 +538,10 @@ std::optional<quint32> XTestKeyInjector::pingFocusedWindow()
     event.xclient.data.l[1] = static_cast<long>(ping);
     event.xclient.data.l[2] = static_cast<long>(*window);
     XSendEvent(c->display, *window, False, NoEventMask, &event);
-    if (trap.anyFailed())
+    if (trap.anyFailed()) {
+        c->stopWatchingRoot();
         return std::nullopt;
+    }
     return ping;
 }
 

@@ -39,6 +39,7 @@ public:
     void releaseModifiers() override;
     bool capsLockOn() override;
     void setCapsLock(bool on) override;
+    // Also drops the events this connection was sent meanwhile.
     void flush() override;
     // A _NET_WM_PING to the focused application window, when it lists that
     // protocol; its answer goes to the root window, watched until the answer

@@ -11,7 +11,6 @@
 
 #include <gtk/gtk.h>
 
-#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -82,9 +81,7 @@ int main(int argc, char** argv)
             while (g_get_monotonic_time() < until) {
             }
         }
-        std::string text = textOf(b);
-        std::replace(text.begin(), text.end(), '\n', '|'); // a report is one line
-        vellamor::target::report(true, text);
+        vellamor::target::report(true, textOf(b));
     };
     const auto mapped = +[](GtkWidget*, GdkEvent*, gpointer) -> gboolean {
         vellamor::target::say("ready 0");
