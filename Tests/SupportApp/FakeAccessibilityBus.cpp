@@ -27,10 +27,16 @@ QString quoted(const QString& text)
 
 } // namespace
 
+FakeAccessibilityBus::FakeAccessibilityBus(std::shared_ptr<FakeInsertionClock> clock)
+    : clock_(std::move(clock))
+{
+}
+
 void FakeAccessibilityBus::focus(Field field)
 {
     field_ = std::move(field);
     written_ = false;
+    insertedPage_.reset();
     calls_.clear();
 }
 
@@ -102,6 +108,8 @@ std::shared_ptr<platform::AccessibleElement> FakeAccessibilityBus::focusedElemen
         return nullptr;
     if (!field_->pageLength)
         return std::make_shared<FakeElement>(0);
+    if (insertedPage_ && field_->focusMovesAfter && clock_->now < insertedAt_ + *field_->focusMovesAfter)
+        return std::make_shared<FakeElement>(*insertedPage_);
     const qsizetype caret = indexOf(field_->caret.value_or(0));
     return std::make_shared<FakeElement>(caret > 0 ? (caret - 1) / *field_->pageLength : 0);
 }
@@ -122,6 +130,13 @@ std::optional<qint64> FakeAccessibilityBus::processId(const platform::Accessible
 {
     calls_ << QStringLiteral("processId");
     return field_ ? field_->processId : std::nullopt;
+}
+
+bool FakeAccessibilityBus::isSameElement(
+    const platform::AccessibleElement& first, const platform::AccessibleElement& second)
+{
+    calls_ << QStringLiteral("isSameElement");
+    return static_cast<const FakeElement&>(first).page == static_cast<const FakeElement&>(second).page;
 }
 
 QString FakeAccessibilityBus::toolkitName(const platform::AccessibleElement&)
@@ -191,6 +206,8 @@ int FakeAccessibilityBus::insertText(
         inserted = QString::fromUtf8(length < 0 ? utf8 : utf8.left(length));
     }
     static_cast<const FakeElement&>(element).insertedInto = true;
+    insertedPage_ = static_cast<const FakeElement&>(element).page;
+    insertedAt_ = clock_->now;
     const qsizetype at = indexOf(offset + pageOffset(element));
     QString updated = field_->text;
     updated.insert(at, inserted);

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "Platform/Accessibility/AccessibilityBus.h"
+#include "RecordingInsertionSleep.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,7 +18,9 @@ namespace vellamor::test
 // way its toolkit does (unless told otherwise): "Qt" fields take offsets and insertion lengths in
 // UTF-16 units (and insert nothing for a negative length); every other
 // toolkit takes offsets in code points and lengths in UTF-8 bytes (a negative
-// length meaning all). Records every call by name.
+// length meaning all). Records every call by name. Elements are pages of the
+// field (one page unless it has a pageLength): the same page is the same
+// element.
 class FakeAccessibilityBus final : public platform::AccessibilityBus
 {
 public:
@@ -53,7 +57,16 @@ public:
         // The element an insertion went to shows nothing afterwards (Writer
         // lays the pages out anew).
         bool emptiedAfterInsert = false;
+        // The focus stays on the page an insertion went to for this long
+        // after it (on clock()), as Writer moves it to the caret's page only
+        // once it has laid the pages out. None: at once.
+        std::optional<std::chrono::milliseconds> focusMovesAfter {};
     };
+
+    // `clock` is the inserters' virtual time, which focusMovesAfter counts in.
+    explicit FakeAccessibilityBus(std::shared_ptr<FakeInsertionClock> clock = std::make_shared<FakeInsertionClock>());
+
+    const std::shared_ptr<FakeInsertionClock>& clock() const { return clock_; }
 
     // Focuses a field and forgets the calls so far; clearFocus() leaves
     // nothing focused.
@@ -69,6 +82,7 @@ public:
 
     std::shared_ptr<platform::AccessibleElement> focusedElement() override;
     std::optional<qint64> processId(const platform::AccessibleElement& element) override;
+    bool isSameElement(const platform::AccessibleElement& first, const platform::AccessibleElement& second) override;
     QString toolkitName(const platform::AccessibleElement& element) override;
     bool isEditableText(const platform::AccessibleElement& element) override;
     std::optional<QString> text(const platform::AccessibleElement& element) override;
@@ -90,8 +104,12 @@ private:
     qsizetype pageStart(const platform::AccessibleElement& element) const;
     int pageOffset(const platform::AccessibleElement& element) const;
 
+    std::shared_ptr<FakeInsertionClock> clock_;
     std::optional<Field> field_;
     bool written_ = false;
+    // The page the last insertion went to, and when.
+    std::optional<qsizetype> insertedPage_;
+    std::chrono::milliseconds insertedAt_ { 0 };
     QStringList calls_;
 };
 

@@ -1,6 +1,7 @@
 #include "FakeAccessibilityBus.h"
 #include "FakeKeyInjector.h"
 #include "QtPrinters.h"
+#include "RecordingInsertionSleep.h"
 #include "TestEnvironment.h"
 
 #include "Settings/UserDefaults.h"
@@ -20,6 +21,7 @@ namespace vellamor::test
 namespace
 {
 
+using namespace std::chrono_literals;
 using Error = AccessibilityInserterError;
 using Kind = AccessibilityInserterError::Kind;
 using Field = FakeAccessibilityBus::Field;
@@ -40,6 +42,15 @@ Field field(const char* toolkit, const QString& text, std::optional<int> caret,
     return f;
 }
 
+// Numbered words ("0000 0001 …"), cut to `length`: no two pages alike.
+QString numbered(qsizetype length)
+{
+    QString text;
+    for (int i = 0; text.size() < length; ++i)
+        text += QString::number(i).rightJustified(4, u'0') + u' ';
+    return text.left(length);
+}
+
 // `f` with one more property set.
 template <typename T> Field with(Field f, T Field::*property, std::type_identity_t<T> value)
 {
@@ -54,7 +65,7 @@ protected:
     std::optional<Error> insert(const QString& text)
     {
         AccessibilityInserter ax(
-            bus_, [this] { return trusted_; }, [this] { return preferKeyboard_; }, ownPid);
+            bus_, [this] { return trusted_; }, [this] { return preferKeyboard_; }, ownPid, sleep_.sleep());
         try {
             runBlocking(ax.insert(text));
         } catch (const Error& error) {
@@ -64,6 +75,7 @@ protected:
     }
 
     std::shared_ptr<FakeAccessibilityBus> bus_ = std::make_shared<FakeAccessibilityBus>();
+    RecordingInsertionSleep sleep_ { bus_->clock() };
     bool trusted_ = true;
     bool preferKeyboard_ = false;
 };
@@ -229,9 +241,7 @@ TEST_F(AccessibilityInserterTest, WritesAtTheCaretOrThroughTheValueAndChecksWhat
 // the focused one the text's end. A text that went in is never reported lost.
 TEST_F(AccessibilityInserterTest, AWriteLongerThanTheElementShowsIsCheckedAcrossItsPages)
 {
-    QString longText;
-    for (int i = 0; longText.size() < 300; ++i)
-        longText += QString::number(i).rightJustified(4, u'0') + u' ';
+    const QString longText = numbered(300);
     const auto paged
         = [](const QString& text, int caret) { return with(field("gtk", text, caret), &Field::pageLength, 100); };
     const auto ignored = [](const QString& kept) { return [kept](const QString&) { return kept; }; };
@@ -264,6 +274,80 @@ TEST_F(AccessibilityInserterTest, AWriteLongerThanTheElementShowsIsCheckedAcross
         EXPECT_EQ(insert(longText), c.expected);
         EXPECT_EQ(bus_->writes().size(), 1);
         EXPECT_EQ(bus_->field().text, c.textAfter);
+    }
+}
+
+// Writer moves the focus to the caret's page a while after a long write;
+// until then the element written to shows the text's head. The text is read
+// back until the focus has moved, or the limit passed.
+TEST_F(AccessibilityInserterTest, ALongWriteIsReadBackUntilTheFocusReachesTheCaretsPage)
+{
+    const QString intro = QStringLiteral("intro ");
+    const auto late = [&](std::chrono::milliseconds after) {
+        return with(with(field("gtk", intro, 6), &Field::pageLength, 700), &Field::focusMovesAfter, after);
+    };
+    constexpr auto limit = AccessibilityInserter::readBackLimit;
+    constexpr auto poll = AccessibilityInserter::readBackPoll;
+    struct Case {
+        const char* name;
+        qsizetype length;
+        Field field;
+        std::optional<Error> expected;
+        std::chrono::milliseconds waited;
+    };
+    const Case cases[] = {
+        { "quickly", 1'000, late(30ms), std::nullopt, poll },
+        { "afterAFewReads", 3'000, late(180ms), std::nullopt, 200ms },
+        { "atTheLimit", 10'000 - intro.size(), late(limit), std::nullopt, limit },
+        { "afterTheLimit", 3'000, late(limit + 1ms), Error::changedUnexpectedly(), limit },
+        { "writtenElementEmptied", 5'000, with(late(1'000ms), &Field::emptiedAfterInsert, true), std::nullopt,
+            1'000ms },
+        { "unanswered", 8'000, with(late(500ms), &Field::answersLate, true), std::nullopt, 500ms },
+        { "unansweredAfterTheLimit", 8'000, with(late(limit + 1ms), &Field::answersLate, true), Error::unanswered(),
+            limit },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString text = numbered(c.length);
+        bus_->focus(c.field);
+        const auto start = bus_->clock()->now;
+        EXPECT_EQ(insert(text), c.expected);
+        EXPECT_EQ(bus_->clock()->now - start, c.waited);
+        EXPECT_EQ(bus_->writes().size(), 1);
+        EXPECT_EQ(bus_->field().text, intro + text);
+    }
+}
+
+// A field that keeps a few characters shows a head of the text that is also
+// its end, in the element that still has the focus: not the text carried on
+// to the next page.
+TEST_F(AccessibilityInserterTest, AFieldThatKeptPartOfTheTextIsNotTakenForAPageOfIt)
+{
+    struct Case {
+        QString text;
+        qsizetype limit;
+    };
+    const Case cases[] = {
+        { QStringLiteral("哈哈哈哈哈哈"), 4 },
+        { QStringLiteral("好的好的"), 2 },
+        { QStringLiteral("ok ok ok"), 5 },
+        { QStringLiteral("test, test"), 4 },
+        { QStringLiteral("。。。"), 1 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        const auto keep = [limit = c.limit](const QString& text) { return text.left(limit); };
+        bus_->focus(with(field("gtk", QString(), 0), &Field::reformat, keep));
+        EXPECT_EQ(insert(c.text), Error::changedUnexpectedly());
+        EXPECT_EQ(bus_->field().text, c.text.left(c.limit));
+
+        bus_->focus(field("gtk", QString(), 0));
+        EXPECT_EQ(insert(c.text), std::nullopt);
+        EXPECT_EQ(bus_->field().text, c.text);
+        // Pages of the limit's length show the same pieces, in two elements.
+        bus_->focus(with(field("gtk", QString(), 0), &Field::pageLength, c.limit));
+        EXPECT_EQ(insert(c.text), std::nullopt);
+        EXPECT_EQ(bus_->field().text, c.text);
     }
 }
 

@@ -78,7 +78,9 @@ TEST(InsertionHardeningTest, FieldsThatMisreportTheirEditsNeverGetTheTextTwice)
         auto systemLog = std::make_shared<RecordingSystemLog>();
         const auto trusted = [] { return true; };
         const auto preferKeyboard = [] { return false; };
-        const LayeredInserter inserter(std::make_shared<AccessibilityInserter>(bus, trusted, preferKeyboard, 1000),
+        RecordingInsertionSleep sleep(bus->clock());
+        const LayeredInserter inserter(
+            std::make_shared<AccessibilityInserter>(bus, trusted, preferKeyboard, 1000, sleep.sleep()),
             std::make_shared<TypingLayer>(bus), std::make_shared<TypingLayer>(bus),
             std::make_shared<DefaultAccessibilityProbe>(
                 bus, std::make_shared<FakeKeyInjector>(), trusted, preferKeyboard, 1000),

@@ -123,6 +123,31 @@ TEST_P(TextInsertionDesktopTest, AccessibilityReplacesTheSelection)
     EXPECT_EQ(target_->waitForText(QStringLiteral("x🎉ahello 世界🎉efy")), QStringLiteral("x🎉ahello 世界🎉efy"));
 }
 
+// The bus hands out an element per question: a field asked about twice is one
+// element, the same field in another process (at the same path) is not.
+TEST_P(TextInsertionDesktopTest, AFieldIsOneElementAtEveryQuestionAndItsTwinInAnotherProcessIsNot)
+{
+    const auto focusedShowing = [&](const QString& text) {
+        std::shared_ptr<platform::AccessibleElement> element;
+        const bool shown = waitUntil([&] {
+            element = bus_->focusedElement();
+            return element && bus_->text(*element) == text;
+        }, 5s);
+        return shown ? element : nullptr;
+    };
+    ASSERT_TRUE(start(QStringLiteral("first"), QStringLiteral("first")));
+    const auto first = focusedShowing(QStringLiteral("first"));
+    const auto again = focusedShowing(QStringLiteral("first"));
+    ASSERT_TRUE(first && again);
+    EXPECT_TRUE(bus_->isSameElement(*first, *again));
+
+    const auto firstTarget = std::move(target_);
+    ASSERT_TRUE(start(QStringLiteral("second"), QStringLiteral("second")));
+    const auto other = focusedShowing(QStringLiteral("second"));
+    ASSERT_TRUE(other);
+    EXPECT_FALSE(bus_->isSameElement(*first, *other));
+}
+
 TEST_P(TextInsertionDesktopTest, KeystrokesTypeLatinChineseAndEmojiIntact)
 {
     // More distinct characters outside the layout than one batch holds.

@@ -40,6 +40,10 @@ public:
     // None when the bus cannot tell.
     virtual std::optional<qint64> processId(const AccessibleElement& element) = 0;
 
+    // Whether both stand for the same object of the same application (the
+    // bus may hand out a new element for each question).
+    virtual bool isSameElement(const AccessibleElement& first, const AccessibleElement& second) = 0;
+
     // As the application reports it ("Qt", "GAIL", "GTK", ...); empty when unknown.
     virtual QString toolkitName(const AccessibleElement& element) = 0;
 

@@ -289,6 +289,20 @@ std::optional<qint64> AtspiAccessibilityBus::processId(const AccessibleElement& 
     return std::nullopt;
 }
 
+bool AtspiAccessibilityBus::isSameElement(const AccessibleElement& first, const AccessibleElement& second)
+{
+    AtspiAccessible* a = objectOf(first);
+    AtspiAccessible* b = objectOf(second);
+    if (!a || !b)
+        return false;
+    // By path: libatspi may hand out a new object for one it dropped from
+    // its cache.
+    const AtspiObject* x = ATSPI_OBJECT(a);
+    const AtspiObject* y = ATSPI_OBJECT(b);
+    return x->app && y->app && x->path && y->path && qstrcmp(x->app->bus_name, y->app->bus_name) == 0
+        && qstrcmp(x->path, y->path) == 0;
+}
+
 QString AtspiAccessibilityBus::toolkitName(const AccessibleElement& element)
 {
     AtspiAccessible* object = objectOf(element);

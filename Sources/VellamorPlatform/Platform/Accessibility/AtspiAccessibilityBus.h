@@ -32,6 +32,7 @@ public:
 
     std::shared_ptr<AccessibleElement> focusedElement() override;
     std::optional<qint64> processId(const AccessibleElement& element) override;
+    bool isSameElement(const AccessibleElement& first, const AccessibleElement& second) override;
     QString toolkitName(const AccessibleElement& element) override;
     bool isEditableText(const AccessibleElement& element) override;
     std::optional<QString> text(const AccessibleElement& element) override;

@@ -57,18 +57,14 @@ bool showsNothingOrTheHead(const QString& after, const std::optional<QString>& b
 } // namespace
 
 AccessibilityInserter::AccessibilityInserter(std::shared_ptr<platform::AccessibilityBus> bus,
-    std::function<bool()> isTrusted, std::function<bool()> preferKeyboardOverAX, qint64 ownProcessId)
+    std::function<bool()> isTrusted, std::function<bool()> preferKeyboardOverAX, qint64 ownProcessId,
+    InsertionSleep sleep)
     : bus_(std::move(bus))
     , isTrusted_(std::move(isTrusted))
     , preferKeyboardOverAX_(std::move(preferKeyboardOverAX))
     , ownProcessId_(ownProcessId)
+    , sleep_(std::move(sleep))
 {
-}
-
-QCoro::Task<void> AccessibilityInserter::insert(QString text)
-{
-    insertNow(text);
-    co_return;
 }
 
 std::shared_ptr<AccessibleElement> AccessibilityInserter::focusedElement() const
@@ -98,7 +94,7 @@ bool AccessibilityInserter::canWriteValue(const AccessibleElement& element) cons
     return bus_->isEditableText(element) && bus_->text(element).has_value();
 }
 
-void AccessibilityInserter::insertNow(const QString& text)
+QCoro::Task<void> AccessibilityInserter::insert(QString text)
 {
     if (!isTrusted_ || !isTrusted_())
         throw AccessibilityInserterError::notTrusted();
@@ -115,51 +111,51 @@ void AccessibilityInserter::insertNow(const QString& text)
         const auto before = bus_->text(*element);
         const auto units = ToolkitTextUnits::forField(bus_->toolkitName(*element), before, count);
         if (canWriteAtCaret(*element)) {
-            writeAtCaret(*element, units, before, text);
-            return;
+            co_await writeAtCaret(element, units, before, text);
+            co_return;
         }
         if (before) {
-            writeValue(*element, units, *before, text);
-            return;
+            co_await writeValue(element, units, *before, text);
+            co_return;
         }
     }
     throw AccessibilityInserterError::notSupported();
 }
 
-void AccessibilityInserter::writeAtCaret(const AccessibleElement& element, const ToolkitTextUnits& units,
-    const std::optional<QString>& before, const QString& text)
+QCoro::Task<void> AccessibilityInserter::writeAtCaret(
+    std::shared_ptr<AccessibleElement> element, ToolkitTextUnits units, std::optional<QString> before, QString text)
 {
-    const auto range = replacedRange(bus_->selection(element), bus_->caretOffset(element).value_or(0));
+    const auto range = replacedRange(bus_->selection(*element), bus_->caretOffset(*element).value_or(0));
     int status = 0;
     if (range.start != range.end)
-        status = bus_->deleteText(element, range.start, range.end);
+        status = bus_->deleteText(*element, range.start, range.end);
     if (status == 0)
-        status = bus_->insertText(element, range.start, text, units.lengthForInsert(text));
+        status = bus_->insertText(*element, range.start, text, units.lengthForInsert(text));
 
+    std::optional<QString> expected;
+    if (before)
+        expected = spliced(*before, units, range, text);
+    const ReadBack read = co_await readBack(element, status, units, before, expected, range.start, text);
     // A field that cannot be read back is taken at the toolkit's word: the
     // next layer might type the text a second time.
-    const auto after = bus_->text(element);
-    if (!after) {
+    if (!read.after) {
         if (status == platform::AccessibilityBus::unanswered)
             throw AccessibilityInserterError::unanswered();
         if (status != 0)
             throw AccessibilityInserterError::failed(status);
-        return;
+        co_return;
     }
-    std::optional<QString> expected;
-    if (before)
-        expected = spliced(*before, units, range, text);
-    if (arrived(*after, before, expected, units, range.start, text)
-        || continuesElsewhere(*after, before, units, range.start, text))
-        return;
-    // A busy target may take the text after this read.
+    if (read.arrived)
+        co_return;
+    const QString& after = *read.after;
+    // A busy target may take the text still.
     if (status == platform::AccessibilityBus::unanswered)
         throw AccessibilityInserterError::unanswered();
     // Typing starts where the selection was; a field that changed in any
     // other way cannot be put back without rewriting all of it (and its
     // formatting), so the text is left for the user to paste.
     const bool untouched
-        = before ? (*after == *before || *after == spliced(*before, units, range, QString())) : !after->contains(text);
+        = before ? (after == *before || after == spliced(*before, units, range, QString())) : !after.contains(text);
     if (!untouched)
         throw AccessibilityInserterError::changedUnexpectedly();
     if (status != 0)
@@ -169,30 +165,29 @@ void AccessibilityInserter::writeAtCaret(const AccessibleElement& element, const
 
 // Only reached with a readable value: rebuilding it around the new text keeps
 // what the user had typed.
-void AccessibilityInserter::writeValue(
-    const AccessibleElement& element, const ToolkitTextUnits& units, const QString& before, const QString& text)
+QCoro::Task<void> AccessibilityInserter::writeValue(
+    std::shared_ptr<AccessibleElement> element, ToolkitTextUnits units, QString before, QString text)
 {
-    const auto range = replacedRange(bus_->selection(element), units.offsetOf(before, before.size()));
+    const auto range = replacedRange(bus_->selection(*element), units.offsetOf(before, before.size()));
     const QString expected = spliced(before, units, range, text);
-    const int status = bus_->setTextContents(element, expected);
+    const int status = bus_->setTextContents(*element, expected);
 
-    const auto after = bus_->text(element);
-    if (!after) {
+    const ReadBack read = co_await readBack(element, status, units, before, expected, range.start, text);
+    if (!read.after) {
         if (status == platform::AccessibilityBus::unanswered)
             throw AccessibilityInserterError::unanswered();
         if (status != 0)
             throw AccessibilityInserterError::failed(status);
-        return;
+        co_return;
     }
-    if (arrived(*after, before, expected, units, range.start, text)
-        || continuesElsewhere(*after, before, units, range.start, text))
-        return;
+    if (read.arrived)
+        co_return;
     // Writing the old value back could land before the late new one.
     if (status == platform::AccessibilityBus::unanswered)
         throw AccessibilityInserterError::unanswered();
-    if (*after != before) {
-        bus_->setTextContents(element, before);
-        if (bus_->text(element) != before)
+    if (*read.after != before) {
+        bus_->setTextContents(*element, before);
+        if (bus_->text(*element) != before)
             throw AccessibilityInserterError::changedUnexpectedly();
     }
     if (status != 0)
@@ -200,20 +195,40 @@ void AccessibilityInserter::writeValue(
     throw AccessibilityInserterError::notWritten();
 }
 
+QCoro::Task<AccessibilityInserter::ReadBack> AccessibilityInserter::readBack(
+    std::shared_ptr<AccessibleElement> element, int status, ToolkitTextUnits units, std::optional<QString> before,
+    std::optional<QString> expected, int insertedAt, QString text)
+{
+    const bool mayStillShow = status == 0 || status == platform::AccessibilityBus::unanswered;
+    for (std::chrono::milliseconds waited { 0 };; waited += readBackPoll) {
+        auto after = bus_->text(*element);
+        if (!after)
+            co_return ReadBack {};
+        if (arrived(*after, before, expected, units, insertedAt, text)
+            || continuesElsewhere(*element, *after, before, units, insertedAt, text))
+            co_return ReadBack { std::move(after), true };
+        if (!mayStillShow || waited >= readBackLimit)
+            co_return ReadBack { std::move(after), false };
+        co_await sleep_(readBackPoll);
+    }
+}
+
 // LibreOffice Writer shows a paragraph longer than a page as one element per
 // page, each with its part of the text: after a long write the element
 // written to ends with the text's head, or is emptied (or gone) as the pages
-// are laid out anew, and the focus moves to the element holding the caret,
-// whose text up to the caret is the text's end. Counting on the first element
-// alone would report text that went in as lost, and a paste after it would
-// show it twice.
-bool AccessibilityInserter::continuesElsewhere(const QString& after, const std::optional<QString>& before,
-    const ToolkitTextUnits& units, int insertedAt, const QString& text) const
+// are laid out anew, and the focus moves, later, to the element holding the
+// caret, whose text up to the caret is the text's end. Counting on the first
+// element alone would report text that went in as lost, and a paste after it
+// would show it twice. While the focus is still on the element written to,
+// that element must show all of the text (arrived()): a field that keeps a
+// few characters shows a head of the text that is also its end.
+bool AccessibilityInserter::continuesElsewhere(const AccessibleElement& written, const QString& after,
+    const std::optional<QString>& before, const ToolkitTextUnits& units, int insertedAt, const QString& text) const
 {
     if (!showsNothingOrTheHead(after, before, units, insertedAt, text))
         return false;
     const auto focused = bus_->focusedElement();
-    if (!focused)
+    if (!focused || bus_->isSameElement(*focused, written))
         return false;
     const auto shown = bus_->text(*focused);
     const auto caret = bus_->caretOffset(*focused);
