@@ -344,8 +344,9 @@ TEST(DevServerPairingPage, ABrowserClaimsTheCodeAndSendsTextAsThePhone)
     };
     // As the page's own script sends: the notice alone, and the page stays.
     const auto send = [&](const QString& what) {
-        HTTPRequest request = test::browserRequest(backend.server.baseURL().resolved(QUrl(QStringLiteral("/pair/source"))),
-            { { QStringLiteral("token"), sourceToken }, { QStringLiteral("text"), what } });
+        HTTPRequest request
+            = test::browserRequest(backend.server.baseURL().resolved(QUrl(QStringLiteral("/pair/source"))),
+                { { QStringLiteral("token"), sourceToken }, { QStringLiteral("text"), what } });
         request.headers.set(QStringLiteral("Accept"), QStringLiteral("text/plain"));
         const HTTPResult answer = runBlocking(backend.session->data(request));
         return std::pair { *answer.response.statusCode, QString::fromUtf8(answer.data) };
@@ -416,8 +417,10 @@ TEST(DevServerPairingPage, TheDeviceNameIsCutBetweenCharacters)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.kept.toStdString());
         const QString code = text(backend.call(QStringLiteral("inputSource.createPairing"), {}, token), "code");
-        backend.browse(QStringLiteral("/pair"), { { QStringLiteral("code"), code }, { QStringLiteral("name"), c.given } });
-        const QJsonArray items = backend.call(QStringLiteral("inputSource.list"), {}, token).value(QStringLiteral("items")).toArray();
+        backend.browse(
+            QStringLiteral("/pair"), { { QStringLiteral("code"), code }, { QStringLiteral("name"), c.given } });
+        const QJsonArray items
+            = backend.call(QStringLiteral("inputSource.list"), {}, token).value(QStringLiteral("items")).toArray();
         EXPECT_EQ(text(items.last().toObject(), "friendly_name"), c.kept);
     }
 }
