@@ -8,9 +8,10 @@
 
 namespace vellamor::test {
 
-// Debian's Chromium showing Targets/browser-fields.html in an app window of a
-// fresh profile, until the object ends. The page names its window "[<focused
-// field's id>]<its text>". Needs the headless desktop.
+// Debian's Chromium showing Targets/browser-fields.html (or another address)
+// in an app window of a fresh profile, until the object ends. The test page
+// names its window "[<focused field's id>]<its text>". Needs the headless
+// desktop.
 class BrowserPage {
 public:
     enum class Field { textarea, input, editable, readOnly };
@@ -19,6 +20,13 @@ public:
     enum class Accessibility { unknown, forced };
 
     explicit BrowserPage(const QString& page, Accessibility accessibility = Accessibility::unknown)
+        : BrowserPage(QUrl::fromLocalFile(page), QStringLiteral("^\\["), accessibility)
+    {
+    }
+
+    // Any address, its window found by a title matching `title` (xdotool's
+    // regular expression); the field methods below need the test page.
+    BrowserPage(const QUrl& address, const QString& title, Accessibility accessibility = Accessibility::unknown)
     {
         process_.setStandardErrorFile(profile_.filePath(QStringLiteral("chromium.log")));
         QStringList arguments = QStringLiteral("--no-sandbox --ozone-platform=x11 --disable-gpu --no-first-run "
@@ -29,10 +37,10 @@ public:
             arguments << QStringLiteral("--force-renderer-accessibility");
         process_.start(QStringLiteral("chromium"),
                        arguments << QStringLiteral("--user-data-dir=") + profile_.path()
-                                 << QStringLiteral("--app=") + QUrl::fromLocalFile(page).toString());
+                                 << QStringLiteral("--app=") + address.toString());
         // Windows come and go while it starts: the page's is the one the page names.
-        waitUntil([&] { return !(window_ = xdotool(QStringLiteral("search --onlyvisible --name ^\\["))).isEmpty(); },
-                  std::chrono::seconds(30));
+        const QString search = QStringLiteral("search --onlyvisible --name ") + title;
+        waitUntil([&] { return !(window_ = xdotool(search)).isEmpty(); }, std::chrono::seconds(30));
     }
 
     // Chromium gets 5 s to end its other processes; QProcess kills it after that.

@@ -2,6 +2,8 @@
 
 #include <QJsonDocument>
 
+#include <algorithm>
+
 namespace vellamor::devbackend {
 
 DevHttpResponse DevHttpResponse::json(int status, const QJsonObject& object)
@@ -40,6 +42,12 @@ void DevHttpResponse::setHeader(const QByteArray& name, const QByteArray& value)
         }
     }
     headers.append({name, value});
+}
+
+bool DevHttpResponse::hasHeader(const QByteArray& name) const
+{
+    return std::ranges::any_of(
+        headers, [&name](const auto& field) { return field.first.compare(name, Qt::CaseInsensitive) == 0; });
 }
 
 QByteArray DevHttpResponse::head(bool keepAlive) const

@@ -20,6 +20,7 @@ struct DevHttpResponse {
     static DevHttpResponse html(int status, const QString& page);
 
     void setHeader(const QByteArray& name, const QByteArray& value);
+    bool hasHeader(const QByteArray& name) const;
     // Status line and header block, ending with the blank line.
     QByteArray head(bool keepAlive) const;
 

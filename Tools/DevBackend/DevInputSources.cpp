@@ -152,7 +152,7 @@ ApiReply DevInputSources::handle(const ApiCall& call)
 
 ApiReply DevInputSources::createPairing(const QString& account)
 {
-    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDateTime now = server_.now();
     pairings_.removeIf([&now](const auto& entry) { return entry.value().expiresAt <= now; });
     QString code;
     do {
@@ -225,7 +225,7 @@ ApiReply DevInputSources::status(const QJsonObject& data) const
 
 void DevInputSources::expirePairings()
 {
-    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDateTime now = server_.now();
     for (Pairing& pairing : pairings_)
         pairing.expiresAt = now;
 }
@@ -237,7 +237,7 @@ std::optional<DevInputSources::ClaimRefusal> DevInputSources::refusalOf(const QS
         return ClaimRefusal::unknownCode;
     if (pairing->claimed)
         return ClaimRefusal::claimedCode;
-    if (pairing->expiresAt <= QDateTime::currentDateTimeUtc())
+    if (pairing->expiresAt <= server_.now())
         return ClaimRefusal::expiredCode;
     if (sources_.size() >= maxSources)
         return ClaimRefusal::tooManySources;
@@ -267,7 +267,7 @@ std::optional<DevInputSources::Claim> DevInputSources::claim(
     source.kind = QStringLiteral("web");
     source.friendlyName = friendlyName;
     source.status = QStringLiteral("pending");
-    source.createdAt = QDateTime::currentDateTimeUtc();
+    source.createdAt = server_.now();
     source.token = QUuid::createUuid().toString(QUuid::Id128);
     const QJsonObject payload{
         {QStringLiteral("source_id"), source.id},
@@ -298,7 +298,7 @@ bool DevInputSources::sendText(const QString& sourceToken, const QString& text)
     Source* source = activeSource(sourceToken);
     if (!source)
         return false;
-    source->lastUsedAt = QDateTime::currentDateTimeUtc();
+    source->lastUsedAt = server_.now();
     Q_EMIT server_.stateChanged();
     endpoint_->push(source->account, QJsonObject{{QStringLiteral("type"), QStringLiteral("insert")},
                                                  {QStringLiteral("text"), text},

@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QLocale>
 
 #include <exception>
 
@@ -155,7 +156,20 @@ void DevServer::record(const DevHttpRequest& request)
     Q_EMIT requestReceived(request.method, request.path);
 }
 
+QDateTime DevServer::now() const
+{
+    return QDateTime::currentDateTimeUtc().addSecs(clockSkew_.count());
+}
+
 AnswerPlan DevServer::answer(const DevHttpRequest& request)
+{
+    AnswerPlan plan = route(request);
+    if (!plan.response.hasHeader("Date"))
+        plan.response.setHeader("Date", QLocale::c().toString(now(), u"ddd, dd MMM yyyy HH:mm:ss 'GMT'").toLatin1());
+    return plan;
+}
+
+AnswerPlan DevServer::route(const DevHttpRequest& request)
 {
     if (request.path == testScriptPath || request.path == testResetPath)
         return answerControl(request);

@@ -5,6 +5,7 @@
 #include "DevHttpRequest.h"
 #include "ScriptedAnswer.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QJsonObject>
 #include <QList>
@@ -102,6 +103,12 @@ public:
     const QList<DevHttpRequest>& requests() const { return requests_; }
     void clearRequests() { requests_.clear(); }
 
+    // The time by the server's clock: the real time moved by the skew, which
+    // plays a server whose clock is off. The input-source times and every
+    // answer's Date header (unless a script sets one) read it.
+    QDateTime now() const;
+    void setClockSkew(std::chrono::seconds skew) { clockSkew_ = skew; }
+
     static constexpr std::chrono::milliseconds defaultIdleTimeout{30000};
     std::chrono::milliseconds idleTimeout() const { return idleTimeout_; }
     // Applies to connections accepted from now on.
@@ -128,6 +135,7 @@ Q_SIGNALS:
 private:
     void acceptConnections();
     AnswerPlan answer(const DevHttpRequest& request);
+    AnswerPlan route(const DevHttpRequest& request);
     AnswerPlan answerApi(const DevHttpRequest& request);
     AnswerPlan answerControl(const DevHttpRequest& request);
     void record(const DevHttpRequest& request);
@@ -143,6 +151,7 @@ private:
     QList<DevHttpRequest> requests_;
     int abandonedCount_ = 0;
     std::chrono::milliseconds idleTimeout_ = defaultIdleTimeout;
+    std::chrono::seconds clockSkew_{0};
 };
 
 } // namespace vellamor::devbackend

@@ -4,6 +4,7 @@
 #include "DevInputSources.h"
 #include "DevServer.h"
 
+#include <QTextBoundaryFinder>
 #include <QUrlQuery>
 
 namespace vellamor::devbackend
@@ -56,6 +57,18 @@ QString field(const QUrlQuery& fields, const QString& name)
     return fields.queryItemValue(name, QUrl::FullyDecoded);
 }
 
+// The name trimmed to at most maxDeviceName characters as a reader counts
+// them, so an emoji or an accented letter at the end is kept whole or left out.
+QString deviceName(const QString& given)
+{
+    const QString name = given.trimmed();
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, name);
+    qsizetype end = 0;
+    for (qsizetype kept = 0; kept < maxDeviceName && characters.toNextBoundary() != -1; ++kept)
+        end = characters.position();
+    return name.left(end);
+}
+
 DevHttpResponse refusalPage(DevInputSources::ClaimRefusal refusal)
 {
     const QString again = QStringLiteral("请在电脑上重新点击“添加输入源”，扫描新的二维码。");
@@ -96,7 +109,7 @@ DevHttpResponse answerPair(const DevHttpRequest& request, DevInputSources& sourc
     if (request.method != u"POST")
         return methodNotAllowed();
     const QUrlQuery form = formOf(request);
-    QString name = field(form, QStringLiteral("name")).trimmed().left(maxDeviceName);
+    QString name = deviceName(field(form, QStringLiteral("name")));
     if (name.isEmpty())
         name = defaultDeviceName;
     DevInputSources::ClaimRefusal refusal {};
@@ -110,6 +123,33 @@ DevHttpResponse answerPair(const DevHttpRequest& request, DevInputSources& sourc
     return response;
 }
 
+// Sends the form with fetch() and stays: a reload would cut the text the
+// desktop types back into this browser when it is the window in front. The
+// field is emptied and focused before the text leaves, so that what comes
+// back lands in it and not on a button it could press.
+const QString sendScript = QStringLiteral(R"(<script>
+const form = document.getElementById("send"), notice = document.getElementById("notice");
+const field = form.elements.namedItem("text");
+async function send() {
+  const fields = new URLSearchParams(new FormData(form)), text = fields.get("text");
+  field.value = "";
+  field.focus();
+  try {
+    const answer = await fetch(form.action, {method: "POST", body: fields, headers: {Accept: "text/plain"}});
+    notice.textContent = await answer.text();
+    if (!answer.ok && !field.value) field.value = text;
+  } catch (error) {
+    notice.textContent = "发送失败：" + error.message;
+    if (!field.value) field.value = text;
+  }
+}
+form.addEventListener("submit", event => { event.preventDefault(); send(); });
+document.getElementById("later").addEventListener("click", () => {
+  notice.textContent = "5 秒后发送：请在这期间点击要输入文字的窗口。";
+  setTimeout(send, 5000);
+});
+</script>)");
+
 // The source's page; `notice` (plain text) is shown above the form.
 DevHttpResponse sourcePage(const DevInputSources::Source& source, const QString& notice = {})
 {
@@ -122,14 +162,27 @@ DevHttpResponse sourcePage(const DevInputSources::Source& source, const QString&
         return page(200, QStringLiteral("未绑定"),
             QStringLiteral("<p>%1 的绑定已被拒绝或解除。如需再绑定，请在电脑上重新点击“添加输入源”。</p>").arg(name));
     }
-    const QString shown = notice.isEmpty() ? QString() : QStringLiteral("<p>") + escaped(notice) + u"</p>";
     return page(200, QStringLiteral("已绑定"),
-        QStringLiteral("<p>%1 已绑定。输入文字后点击“发送”，文字会出现在电脑的光标处。</p>%2"
-                       "<form method=\"post\" action=\"%3\">"
+        QStringLiteral("<p>%1 已绑定。输入文字后点击“发送”，文字会出现在电脑上最前面窗口的光标处。</p>"
+                       "<p id=\"notice\" role=\"status\">%2</p>"
+                       "<form id=\"send\" method=\"post\" action=\"%3\">"
                        "<input type=\"hidden\" name=\"token\" value=\"%4\">"
                        "<textarea name=\"text\" rows=\"4\" autofocus></textarea>"
-                       "<button type=\"submit\">发送</button></form>")
-            .arg(name, shown, sourcePath, escaped(source.token)));
+                       "<button type=\"submit\">发送</button>"
+                       "<button type=\"button\" id=\"later\">5 秒后发送</button></form>")
+                .arg(name, escaped(notice), sourcePath, escaped(source.token))
+            + sendScript);
+}
+
+// What a post of text comes to: the page again, or for the page's own
+// script (Accept: text/plain) the notice alone, with a status that says
+// whether the text went out.
+DevHttpResponse sendAnswer(const DevHttpRequest& request, const DevInputSources::Source& source, int status,
+    const QString& notice)
+{
+    if (request.header("Accept") == "text/plain")
+        return DevHttpResponse::text(status, notice.toUtf8());
+    return sourcePage(source, notice);
 }
 
 DevHttpResponse answerSource(const DevHttpRequest& request, DevInputSources& sources)
@@ -146,9 +199,10 @@ DevHttpResponse answerSource(const DevHttpRequest& request, DevInputSources& sou
         return sourcePage(*source);
     const QString text = field(form, QStringLiteral("text"));
     if (text.trimmed().isEmpty())
-        return sourcePage(*source, QStringLiteral("请先输入文字。"));
-    const bool sent = sources.sendText(token, text);
-    return sourcePage(*source, sent ? QStringLiteral("已发送：") + text : QString());
+        return sendAnswer(request, *source, 400, QStringLiteral("请先输入文字。"));
+    if (!sources.sendText(token, text))
+        return sendAnswer(request, *source, 409, QStringLiteral("这台设备还未绑定，文字没有发出。"));
+    return sendAnswer(request, *source, 200, QStringLiteral("已发送：") + text);
 }
 
 } // namespace

@@ -26,7 +26,12 @@ int main(int argc, char** argv)
     const QCommandLineOption stateOption(QStringLiteral("state"),
         QStringLiteral("Keep accounts, sessions, records and sources in this file across restarts."),
         QStringLiteral("file"));
+    const QCommandLineOption clockSkewOption(QStringLiteral("clock-skew"),
+        QStringLiteral("Run the server's clock this many seconds ahead (negative: behind): the input-source times "
+                       "and every answer's Date header."),
+        QStringLiteral("seconds"), QStringLiteral("0"));
     parser.addOption(portOption);
+    parser.addOption(clockSkewOption);
     parser.addOption(verboseOption);
     parser.addOption(stateOption);
     AsrSessionEndpoint::addCommandLineOptions(parser);
@@ -39,6 +44,12 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    const qint64 clockSkew = parser.value(clockSkewOption).toLongLong(&ok);
+    if (!ok) {
+        std::fprintf(stderr, "invalid --clock-skew: %s\n", qPrintable(parser.value(clockSkewOption)));
+        return 2;
+    }
+
     QString asrOptionError;
     const auto asrOptions = AsrSessionEndpoint::optionsFromCommandLine(parser, &asrOptionError);
     if (!asrOptions) {
@@ -47,6 +58,7 @@ int main(int argc, char** argv)
     }
 
     DevServer server;
+    server.setClockSkew(std::chrono::seconds(clockSkew));
     installDefaultActions(server);
     AsrSessionEndpoint::of(server)->setOptions(*asrOptions);
     if (parser.isSet(stateOption)) {

@@ -130,13 +130,19 @@ InputSourceAPI::Call InputSourceAPI::makeCall(QString action, QJsonObject payloa
 QCoro::Task<PairingInfo> InputSourceAPI::createPairing()
 {
     const QUrl pairingBase = pairingBaseURL_;
-    const CreatePairingResp resp = co_await requireData<CreatePairingResp>(makeCall(createPairingAction, {}, false));
-    co_return PairingInfo{resp.code, resp.expiresAt, buildQRURL(resp.code, pairingBase)};
+    Call call = makeCall(createPairingAction, {}, false);
+    BearerReply reply = co_await send(call);
+    const std::optional<QString> sentAt = reply.headers.value(QStringLiteral("Date"));
+    const std::optional<Date> issuedAt = sentAt ? Date::fromHttpDate(*sentAt) : std::nullopt;
+    const CreatePairingResp resp = co_await requireData<CreatePairingResp>(std::move(call), std::move(reply));
+    co_return PairingInfo{resp.code, resp.expiresAt, buildQRURL(resp.code, pairingBase), issuedAt};
 }
 
 QCoro::Task<QList<InputSource>> InputSourceAPI::list()
 {
-    co_return (co_await requireData<ListResp>(makeCall(listAction, {}, false))).items;
+    Call call = makeCall(listAction, {}, false);
+    BearerReply reply = co_await send(call);
+    co_return (co_await requireData<ListResp>(std::move(call), std::move(reply))).items;
 }
 
 QCoro::Task<void> InputSourceAPI::revoke(qint64 id)
@@ -155,7 +161,8 @@ QCoro::Task<void> InputSourceAPI::confirmPairing(qint64 sourceID, bool accept)
 QCoro::Task<QString> InputSourceAPI::status(QString sourceToken)
 {
     Call call = makeCall(statusAction, JsonWriter().insert(u"source_token", sourceToken).object(), true);
-    co_return (co_await requireData<StatusResp>(std::move(call))).status;
+    BearerReply reply = co_await send(call);
+    co_return (co_await requireData<StatusResp>(std::move(call), std::move(reply))).status;
 }
 
 QCoro::Task<BearerReply> InputSourceAPI::send(Call call)
@@ -181,7 +188,7 @@ QCoro::Task<BearerReply> InputSourceAPI::send(Call call)
         throw call.invalidResponse();
     if (*result.response.statusCode >= 400)
         throw call.errorStatus(*result.response.statusCode);
-    co_return BearerReply{std::move(result.data), QString(), nullptr};
+    co_return BearerReply{std::move(result.data), QString(), nullptr, std::move(result.response.headers)};
 }
 
 template<typename T>
@@ -211,9 +218,9 @@ QCoro::Task<std::optional<T>> InputSourceAPI::interpret(Call call, BearerReply r
 }
 
 template<typename T>
-QCoro::Task<T> InputSourceAPI::requireData(Call call)
+QCoro::Task<T> InputSourceAPI::requireData(Call call, BearerReply reply)
 {
-    std::optional<T> data = co_await interpret<T>(call, co_await send(call));
+    std::optional<T> data = co_await interpret<T>(call, std::move(reply));
     if (!data) {
         const QString detail = QStringLiteral("empty data");
         throw call.failure(detail, InputSourceAPIError::decodingFailed(detail));

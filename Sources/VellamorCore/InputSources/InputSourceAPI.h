@@ -55,7 +55,8 @@ public:
     // unusable base is replaced by AppConfig's default API base URL.
     static QString buildQRURL(const QString& code, const QUrl& baseURL);
 
-    // "inputSource.createPairing" {} → "code" and "expires_at", both required.
+    // "inputSource.createPairing" {} → "code" and "expires_at", both required;
+    // the answer's Date header, when it reads as one, is when it was issued.
     QCoro::Task<PairingInfo> createPairing() override;
     // "inputSource.list" {} → "items" in server order ([] when absent or null).
     QCoro::Task<QList<InputSource>> list() override;
@@ -76,7 +77,7 @@ private:
     template<typename T>
     static QCoro::Task<std::optional<T>> interpret(Call call, BearerReply reply);
     template<typename T>
-    static QCoro::Task<T> requireData(Call call);
+    static QCoro::Task<T> requireData(Call call, BearerReply reply);
 
     BearerActionCall bearer_;
     QUrl pairingBaseURL_;

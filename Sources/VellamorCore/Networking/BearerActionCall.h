@@ -24,13 +24,15 @@
 
 namespace vellamor {
 
-// What a bearer call brings back: the body, and what a client needs to report
+// What a bearer call brings back: the body, what a client needs to report
 // a refusal the body announces (the handler and the token this request
-// carried, so that the report can be recognised as stale).
+// carried, so that the report can be recognised as stale), and the answer's
+// header fields.
 struct BearerReply {
     QByteArray body;
     QString accessToken;
     std::shared_ptr<UnauthorizedHandler> unauthorizedHandler;
+    HTTPHeaders headers;
 };
 
 // The failures the clients with the shared network texts (text transform,
@@ -135,7 +137,8 @@ struct BearerActionCall {
         }
         if (status >= 400)
             throw failures.errorStatus(status);
-        co_return BearerReply{std::move(result.data), std::move(*token), std::move(call.unauthorizedHandler)};
+        co_return BearerReply{std::move(result.data), std::move(*token), std::move(call.unauthorizedHandler),
+                              std::move(result.response.headers)};
     }
 
     // exchange() with the shared network texts: network("未登录"),

@@ -1,5 +1,7 @@
 #include "Support/Date.h"
 
+#include <QLocale>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -317,6 +319,20 @@ QString Date::toIso8601() const
 QString Date::toIso8601WithMilliseconds() const
 {
     return formatUtc(true);
+}
+
+std::optional<Date> Date::fromHttpDate(QStringView text)
+{
+    // Parsed in parts so that no local time, and no gap of its daylight
+    // saving, stands between the text and UTC.
+    if (text.size() != 29 || text.mid(3, 2) != u", " || text.mid(25) != u" GMT")
+        return std::nullopt;
+    const QDate day = QDate::fromString(text.mid(5, 11).toString(), QStringLiteral("dd MMM yyyy"));
+    const QTime time = QTime::fromString(text.mid(17, 8).toString(), QStringLiteral("HH:mm:ss"));
+    if (!day.isValid() || !time.isValid() || text[16] != u' '
+        || text.first(3) != QLocale::c().dayName(day.dayOfWeek(), QLocale::ShortFormat))
+        return std::nullopt;
+    return fromDateTime(QDateTime(day, time, Qt::UTC));
 }
 
 std::optional<Date> Date::fromDateTime(const QDateTime& dateTime)

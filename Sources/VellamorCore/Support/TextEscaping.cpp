@@ -24,6 +24,12 @@ void appendEscaped(QString& out, QChar c)
     }
 }
 
+bool isLineBreak(QChar c)
+{
+    const char16_t unit = c.unicode();
+    return (unit >= u'\n' && unit <= u'\r') || unit == 0x0085 || unit == 0x2028 || unit == 0x2029;
+}
+
 } // namespace
 
 bool unsafeInLogLine(QChar c)
@@ -67,6 +73,26 @@ QString escapedForLogLine(const QString& text)
             appendEscaped(out, c);
         else
             out += c;
+    }
+    return out;
+}
+
+QString oneLineForDisplay(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (!unsafeInLogLine(c))
+            out += c;
+        else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            continue; // the LF shows the pair
+        else if (isLineBreak(c))
+            out += u'↵';
+        else if (c == u'\t')
+            out += u' ';
+        else if (c.category() == QChar::Other_Control)
+            out += QChar(QChar::ReplacementCharacter);
     }
     return out;
 }

@@ -1,6 +1,7 @@
 #include "InputSourceWindows/InputSourceRow.h"
 
 #include "AccountWindows/RelativeTimeText.h"
+#include "Support/TextEscaping.h"
 #include "Windows/PaintKit.h"
 #include "Windows/Symbols.h"
 #include "Windows/WindowTheme.h"
@@ -177,10 +178,10 @@ void InputSourceRow::paint(QPainter* painter, const QStyleOptionViewItem& option
 
 QString InputSourceRow::displayName(const InputSource& source)
 {
-    if (!source.friendlyName.isEmpty())
-        return source.friendlyName;
-    if (!source.name.isEmpty())
-        return source.name;
+    for (const QString& given : {source.friendlyName, source.name}) {
+        if (const QString shown = oneLineForDisplay(given); !shown.isEmpty())
+            return shown;
+    }
     if (source.kind == QStringLiteral("web"))
         return QStringLiteral("手机浏览器");
     if (source.kind == QStringLiteral("ime"))

@@ -16,9 +16,9 @@ namespace vellamor {
 
 // Paints one source of the input-source card: its kind's symbol, its name
 // with "待确认" while pending, when it was bound and last used, and the red
-// "撤销" button, with a divider above every row but the first. The texts are
-// drawn as they came and cut short inside the row, so the button stays in
-// it whatever a phone calls itself.
+// "撤销" button, with a divider above every row but the first. The names are
+// drawn on one line (oneLineForDisplay) and cut short inside the row, so the
+// button stays in it whatever a phone calls itself.
 class InputSourceRow final : public QStyledItemDelegate {
 public:
     // Where each part of a row goes and the texts as they fit there. No
@@ -51,7 +51,8 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
-    // The row's title: the friendly name, else the name, else the kind's word.
+    // The row's title, also read out: the friendly name, else the name (each
+    // on one line), else the kind's word.
     static QString displayName(const InputSource& source);
     // "绑定于 …", then " · 最后使用 …" when the source was used.
     static QString secondaryLine(const InputSource& source, Date now);

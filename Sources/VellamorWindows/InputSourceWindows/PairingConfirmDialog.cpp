@@ -1,5 +1,6 @@
 #include "InputSourceWindows/PairingConfirmDialog.h"
 
+#include "Support/TextEscaping.h"
 #include "Windows/FixedDialog.h"
 #include "Windows/SymbolView.h"
 #include "Windows/WindowTheme.h"
@@ -114,10 +115,12 @@ bool PairingConfirmDialog::eventFilter(QObject* watched, QEvent* event)
 QString PairingConfirmDialog::buildInformativeText(const PairingRequestPayload& payload)
 {
     const QString time = QLocale(QStringLiteral("zh_CN")).toString(QTime::currentTime(), QStringLiteral("HH:mm:ss"));
-    const QString name = payload.friendlyName.isEmpty() ? QStringLiteral("未知设备") : payload.friendlyName;
-    const QString address = payload.ip.isEmpty() ? QStringLiteral("未知网络") : payload.ip;
-    return QStringLiteral("设备：") + name + QStringLiteral("\n来源：") + address + QStringLiteral("\n请求时间：")
-        + time + QStringLiteral("\n\n确认后该设备可将语音转写直接插入到本机当前光标位置。");
+    // The device writes both: each stays on its own line.
+    const QString name = oneLineForDisplay(payload.friendlyName);
+    const QString address = oneLineForDisplay(payload.ip);
+    return QStringLiteral("设备：") + (name.isEmpty() ? QStringLiteral("未知设备") : name) + QStringLiteral("\n来源：")
+        + (address.isEmpty() ? QStringLiteral("未知网络") : address) + QStringLiteral("\n请求时间：") + time
+        + QStringLiteral("\n\n确认后该设备可将语音转写直接插入到本机当前光标位置。");
 }
 
 } // namespace vellamor

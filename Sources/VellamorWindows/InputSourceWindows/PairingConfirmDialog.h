@@ -15,7 +15,7 @@ namespace vellamor {
 // a button (Return, Enter, Space) do nothing until then or until the user
 // moves its focus with Tab: text typed elsewhere, or by the app's own
 // keystroke insertion, cannot bind a phone. What the device says of itself is shown
-// as plain text.
+// as plain text, each part on its own line (oneLineForDisplay).
 class PairingConfirmDialog : public QDialog {
     Q_OBJECT
 
@@ -28,7 +28,8 @@ public:
     bool confirmed() const { return confirmed_; }
 
     // Three lines (device, address, the time now), an empty line and what
-    // confirming means; "未知设备" and "未知网络" stand for what is missing.
+    // confirming means; "未知设备" and "未知网络" stand for what is missing or
+    // shows nothing.
     static QString buildInformativeText(const PairingRequestPayload& payload);
 
 protected:

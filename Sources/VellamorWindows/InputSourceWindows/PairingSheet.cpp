@@ -1,5 +1,6 @@
 #include "InputSourceWindows/PairingSheet.h"
 
+#include "Support/TextEscaping.h"
 #include "Windows/FixedDialog.h"
 #include "Windows/PaintKit.h"
 #include "Windows/ProminentButton.h"
@@ -206,7 +207,8 @@ void PairingSheet::render()
     if (const auto* ready = std::get_if<PairingSheetReady>(&phase)) {
         content_->setCurrentWidget(ready_);
         qrCode_->setImage(viewModel_->qrImage.value());
-        code_->setText(QStringLiteral("配对码 ") + PairingSheetViewModel::formattedCode(ready->code));
+        code_->setText(QStringLiteral("配对码 ")
+                       + PairingSheetViewModel::formattedCode(oneLineForDisplay(ready->code)));
         const int seconds = viewModel_->remainingSeconds.value();
         expiry_->setText(PairingSheetViewModel::expireText(seconds));
         expiry_->setInk(seconds == 0 ? &WindowTheme::red : &WindowTheme::secondary);

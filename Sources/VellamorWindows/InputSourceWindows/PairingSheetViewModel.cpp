@@ -42,11 +42,14 @@ QSet<qint64> unrevokedIDs(const QList<InputSource>& sources)
 }
 
 // A source the service created once a code was out can only be a claim,
-// whether or not a list before it succeeded.
-bool anyCreatedSince(const QList<InputSource>& sources, std::optional<Date> issuedAt)
+// whether or not a list before it succeeded. Both times are the service's:
+// this computer's clock may be minutes or hours from it. The Date header
+// names only the second the code was sent in, so a source counts from the
+// next one on.
+bool anyCreatedAfter(const QList<InputSource>& sources, std::optional<Date> issuedAt)
 {
     return issuedAt && std::ranges::any_of(sources, [&](const InputSource& source) {
-        return !isRevoked(source) && source.createdAt >= *issuedAt;
+        return !isRevoked(source) && source.createdAt >= issuedAt->addingSeconds(1);
     });
 }
 
@@ -71,8 +74,7 @@ void PairingSheetViewModel::load()
     phase = loadingPhase();
     qrImage = QImage();
     QPointer<PairingSheetViewModel> self(this);
-    const Date asked = now_();
-    spawn(this, QStringLiteral("pairing code"), [self, api = api_, asked](std::stop_token) -> QCoro::Task<void> {
+    spawn(this, QStringLiteral("pairing code"), [self, api = api_](std::stop_token) -> QCoro::Task<void> {
         const Outcome<PairingInfo> created = co_await outcomeOf(api->createPairing());
         if (!self)
             co_return;
@@ -80,13 +82,17 @@ void PairingSheetViewModel::load()
             self->phase = PairingSheetFailed{userFacingDescription(created.failure)};
             co_return;
         }
-        if (!self->firstCodeAskedAt_ || asked < *self->firstCodeAskedAt_)
-            self->firstCodeAskedAt_ = asked;
-        const std::optional<PairingInfo>& pairing = created.value;
-        const QImage image = QRCodeRenderer::render(pairing->qrURL, qrScale);
-        self->phase = PairingSheetReady{pairing->code, pairing->expiresAt};
+        const PairingInfo& pairing = *created.value;
+        if (pairing.issuedAt && (!self->firstCodeIssuedAt_ || *pairing.issuedAt < *self->firstCodeIssuedAt_))
+            self->firstCodeIssuedAt_ = pairing.issuedAt;
+        // As long on this computer's clock as the service gave it on its own.
+        const Date expiresAt = pairing.issuedAt
+            ? self->now_().addingSeconds(pairing.expiresAt.secondsSince(*pairing.issuedAt))
+            : pairing.expiresAt;
+        const QImage image = QRCodeRenderer::render(pairing.qrURL, qrScale);
+        self->phase = PairingSheetReady{pairing.code, expiresAt};
         self->qrImage = image;
-        self->startTicking(pairing->expiresAt);
+        self->startTicking(expiresAt);
     });
 }
 
@@ -129,7 +135,8 @@ void PairingSheetViewModel::startClaimPolling(std::function<void()> onClaimed)
             if (token.stop_requested() || !self)
                 co_return;
             QSet<qint64> ids = unrevokedIDs(sources);
-            if (anyCreatedSince(sources, self->firstCodeAskedAt_) || (baseline && !ids.subtract(*baseline).isEmpty())) {
+            if (anyCreatedAfter(sources, self->firstCodeIssuedAt_)
+                || (baseline && !ids.subtract(*baseline).isEmpty())) {
                 onClaimed();
                 co_return;
             }
@@ -143,7 +150,7 @@ void PairingSheetViewModel::stop()
 {
     ticker_.cancel();
     claimPoll_.cancel();
-    firstCodeAskedAt_.reset();
+    firstCodeIssuedAt_.reset();
 }
 
 int PairingSheetViewModel::secondsLeft(Date now, Date expiresAt)

@@ -20,6 +20,7 @@ namespace vellamor {
 // What the pairing sheet's content area shows.
 struct PairingSheetReady {
     QString code;
+    // By this computer's clock.
     Date expiresAt;
     friend bool operator==(const PairingSheetReady&, const PairingSheetReady&) = default;
 };
@@ -54,15 +55,19 @@ public:
     // Whole seconds until the code expires, never negative.
     Published<int> remainingSeconds{0};
 
-    // Asks for a new code (back to loading first) and starts its countdown.
-    // A failure shows its text; the polling is not touched.
+    // Asks for a new code (back to loading first) and starts its countdown:
+    // the lifetime the service gave it (expiry less issue, both its own
+    // times) from its arrival, or its expiry as it came when the service
+    // did not say when it issued it. A failure shows its text; the polling
+    // is not touched.
     void load();
     // Lists the account's sources at once and then every 2 s, through
     // failures and past the code's expiry. The sources of the first list that
     // succeeds are the baseline; `onClaimed` is called once a source that is
-    // not revoked appears that is not in the baseline or that the service
-    // created after the first code shown was asked for, and the polling
-    // ends. Starting again replaces the running polling.
+    // not revoked appears that is not in the baseline or, by the service's
+    // clock, was created after the second the service issued the first code
+    // shown in; then the polling ends. Starting again replaces the running
+    // polling.
     void startClaimPolling(std::function<void()> onClaimed);
     // Ends the countdown and the polling, and forgets the codes asked for.
     void stop();
@@ -80,8 +85,8 @@ private:
     Clock now_;
     TaskHandle ticker_;
     TaskHandle claimPoll_;
-    // By this clock, when the earliest code that came was asked for.
-    std::optional<Date> firstCodeAskedAt_;
+    // By the service's clock, when it issued the earliest code that came.
+    std::optional<Date> firstCodeIssuedAt_;
 };
 
 } // namespace vellamor

@@ -9,10 +9,12 @@
 #include "Auth/AuthSession.h"
 #include "InputSourceWindows/InputSourceCard.h"
 #include "InputSourceWindows/InputSourceList.h"
+#include "InputSourceWindows/PairingConfirmDialog.h"
 #include "Settings/UserDefaults.h"
 #include "Support/Async/RunBlocking.h"
 #include "Windows/WindowTheme.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -22,6 +24,7 @@
 #include <QScrollArea>
 #include <QTemporaryDir>
 
+#include <array>
 #include <ctime>
 
 #include <gmock/gmock.h>
@@ -252,6 +255,67 @@ TEST_F(InputSourceCardTest, ClosingThePairingSheetReloadsTheCard)
     settleWidgets();
     EXPECT_EQ(api->lists.calls.size(), 2);
     EXPECT_EQ(card->openSheet(), nullptr);
+}
+
+// A name or address from outside shows on one line, in the pairing dialog
+// and in the card's rows, on screen and read out: line breaks marked,
+// controls replaced, bidirectional controls dropped, nothing cut. What shows
+// nothing counts as missing.
+TEST_F(InputSourceCardTest, AnOutsideNameShowsOnOneLineInTheDialogAndTheCard)
+{
+    struct Case {
+        QString given;
+        QString shown; // empty: stands in for a missing name
+    };
+    const QString longName = QString(300, u'x') + QStringLiteral("尾");
+    static constexpr char16_t controls[] = u"Pix\0el\x01\x1b[1m\x7f\x80\x9f\tend";
+    const std::array cases {
+        Case { QStringLiteral("Pixel 8"), QStringLiteral("Pixel 8") },
+        Case { QStringLiteral("Pixel 8\n来源：192.168.1.20（本机）\n请求时间：09:00:00"),
+            QStringLiteral("Pixel 8↵来源：192.168.1.20（本机）↵请求时间：09:00:00") },
+        Case { QStringLiteral("a\r\nb\rc\vd\fe\u0085f\u2028g\u2029h"), QStringLiteral("a↵b↵c↵d↵e↵f↵g↵h") },
+        Case { QString::fromUtf16(controls, std::size(controls) - 1),
+            QStringLiteral("Pix\uFFFDel\uFFFD\uFFFD[1m\uFFFD\uFFFD\uFFFD end") },
+        Case { QStringLiteral("\u202Eexe.Pixel\u202C \u202A\u202B\u202D\u2066\u2067\u2068\u2069\u200E\u200F\u061C!"),
+            QStringLiteral("exe.Pixel !") },
+        Case { QStringLiteral("\u202E\u2067\u200F"), QString() },
+        Case { longName, longName },
+    };
+    QList<InputSource> sources;
+    for (const Case& c : cases)
+        sources.append(source(sources.size() + 1, QStringLiteral("web"), c.given, QString(), QStringLiteral("active")));
+    signIn();
+    openCard();
+    answerList(sources);
+    QAccessibleInterface* rows = QAccessible::queryAccessibleInterface(&list());
+    ASSERT_NE(rows, nullptr);
+    ASSERT_EQ(rows->childCount(), qsizetype(cases.size()));
+
+    for (std::size_t row = 0; row < cases.size(); ++row) {
+        const Case& c = cases[row];
+        SCOPED_TRACE(c.shown.toStdString());
+        const QString name = c.shown.isEmpty() ? QStringLiteral("手机浏览器") : c.shown;
+        EXPECT_EQ(InputSourceRow::displayName(sources[qsizetype(row)]), name);
+        EXPECT_THAT(rows->child(int(row))->text(QAccessible::Name).toStdString(),
+            ::testing::StartsWith(QString(name + QStringLiteral(", 绑定于 ")).toStdString()));
+
+        const PairingConfirmDialog dialog(PairingRequestPayload { 1, c.given, c.given, QStringLiteral("ua"), 0 });
+        const QStringList lines = dialog.informativeText().split(u'\n');
+        ASSERT_EQ(lines.size(), 5) << dialog.informativeText().toStdString();
+        EXPECT_EQ(lines[0], QStringLiteral("设备：") + (c.shown.isEmpty() ? QStringLiteral("未知设备") : c.shown));
+        EXPECT_EQ(lines[1], QStringLiteral("来源：") + (c.shown.isEmpty() ? QStringLiteral("未知网络") : c.shown));
+        EXPECT_TRUE(lines[2].startsWith(QStringLiteral("请求时间：")));
+        EXPECT_EQ(lines.mid(3),
+            (QStringList { QString(), QStringLiteral("确认后该设备可将语音转写直接插入到本机当前光标位置。") }));
+        const auto read = [&dialog] {
+            for (QLabel* label : dialog.findChildren<QLabel*>()) {
+                if (label->text().startsWith(QStringLiteral("设备：")))
+                    return QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name);
+            }
+            return QString();
+        };
+        EXPECT_EQ(read(), dialog.informativeText());
+    }
 }
 
 double mainThreadCpuMillis()

@@ -17,6 +17,7 @@
 #include <gmock/gmock.h>
 
 #include <array>
+#include <cmath>
 
 namespace vellamor::test {
 namespace {
@@ -60,13 +61,14 @@ protected:
         clock.advance(by);
         settleWidgets();
     }
-    void answerPairing(const QString& code, double expiresIn)
+    // Without `issuedAt`, the service's clock is taken for this one.
+    void answerPairing(const QString& code, double expiresIn, std::optional<Date> issuedAt = std::nullopt)
     {
         ASSERT_TRUE(waitUntil([&] { return !api->pairings.calls.isEmpty(); }));
         const QUrl base(QStringLiteral("https://pair.example.com/app?x=1"));
         api->pairings.answer(api->pairings.calls.size() - 1,
-                             PairingInfo{code, Date(now.secondsSince1970() + expiresIn),
-                                         InputSourceAPI::buildQRURL(code, base)});
+                             PairingInfo{code, issuedAt.value_or(now).addingSeconds(expiresIn),
+                                         InputSourceAPI::buildQRURL(code, base), issuedAt});
         settleWidgets();
     }
     QLabel* label(const QString& name) { return sheet->findChild<QLabel*>(name); }
@@ -197,38 +199,56 @@ TEST_F(PairingSheetTest, OnlyASourceNotInTheFirstListClosesTheSheet)
     EXPECT_EQ(api->lists.calls.size(), 5);
 }
 
-// A source the service created after the code was asked for is the claim,
-// whatever the first list held, even when no list came before it; one
-// created earlier, or revoked, is not.
-TEST_F(PairingSheetTest, ASourceCreatedAfterTheCodeClosesTheSheetAfterAFailedFirstList)
+// The service's clock minutes or hours from this one: its times are read
+// against its own (the code issued at the Date it sent). A source it created
+// after that second is the claim, even when the first list failed; one in
+// the first list from before, within that second, or revoked is not; the
+// code lives for what the service gave it.
+TEST_F(PairingSheetTest, TheServicesTimesAreReadAgainstItsOwnClock)
 {
     struct Case {
         const char* name;
-        double createdIn;
-        QString status;
+        bool firstFails;
+        QList<double> createdBefore; // in the first list, seconds from the issue
+        double claimedAt;            // in the second list too; NaN: nothing new
+        QString claimStatus;
         bool closes;
     };
+    const double none = std::nan("");
     const std::array cases {
-        Case { "claimed while the first list failed", 1, QStringLiteral("pending"), true },
-        Case { "bound elsewhere before the code", -30, QStringLiteral("active"), false },
-        Case { "claimed, then revoked", 1, QStringLiteral("revoked"), false },
+        Case { "a phone bound before", false, { -60 }, none, QString(), false },
+        Case { "a phone bound within the second the code was sent", false, { 0.5 }, none, QString(), false },
+        Case { "claimed after the first list", false, { -60 }, 20, QStringLiteral("pending"), true },
+        Case { "claimed while the first list failed", true, { -60 }, 20, QStringLiteral("pending"), true },
+        Case { "claimed, then revoked", true, { -60 }, 20, QStringLiteral("revoked"), false },
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        reopen();
-        const Date asked = now;
-        answerPairing(QStringLiteral("123456"), 300);
-        ASSERT_EQ(api->lists.calls.size(), 1);
-        api->lists.fail(0, InputSourceAPIError::transport(QStringLiteral("offline")));
-        settleWidgets();
-        advance(2s);
-        ASSERT_EQ(api->lists.calls.size(), 2);
-        api->lists.answer(1, { source(1, QStringLiteral("active")),
-            source(2, c.status, Date(asked.secondsSince1970() + c.createdIn)) });
-        settleWidgets();
-        EXPECT_EQ(sheet->isVisible(), !c.closes);
-        advance(2s);
-        EXPECT_EQ(api->lists.calls.size(), c.closes ? 2 : 3) << "polling ends with the claim";
+    for (const double skew : { 120.0, -120.0, 6 * 3600.0, -6 * 3600.0 }) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::to_string(skew) + " s: " + c.name);
+            reopen();
+            const Date issued = now.addingSeconds(skew);
+            answerPairing(QStringLiteral("123456"), 300, issued);
+            EXPECT_EQ(label(QStringLiteral("expiry"))->text(), QStringLiteral("二维码有效期 5 分 0 秒"));
+            QList<InputSource> listed;
+            for (const double at : c.createdBefore)
+                listed.append(source(listed.size() + 1, QStringLiteral("active"), issued.addingSeconds(at)));
+            ASSERT_EQ(api->lists.calls.size(), 1);
+            if (c.firstFails)
+                api->lists.fail(0, InputSourceAPIError::transport(QStringLiteral("offline")));
+            else
+                api->lists.answer(0, listed);
+            settleWidgets();
+            EXPECT_TRUE(sheet->isVisible());
+            advance(2s);
+            if (!std::isnan(c.claimedAt))
+                listed.append(source(listed.size() + 1, c.claimStatus, issued.addingSeconds(c.claimedAt)));
+            ASSERT_EQ(api->lists.calls.size(), 2);
+            api->lists.answer(1, listed);
+            settleWidgets();
+            EXPECT_EQ(sheet->isVisible(), !c.closes);
+            advance(2s);
+            EXPECT_EQ(api->lists.calls.size(), c.closes ? 2 : 3) << "polling ends with the claim";
+        }
     }
 }
 

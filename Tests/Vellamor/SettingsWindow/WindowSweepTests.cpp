@@ -250,7 +250,8 @@ TEST_F(WindowSweepTest, EverySettingsSectionReadsRightInEveryAccountState)
     ASSERT_TRUE(waitUntil([&] { return !inputSources->pairings.calls.isEmpty(); }));
     inputSources->pairings.answer(0,
         PairingInfo { QStringLiteral("123456"), Date::fromUnixSeconds(1'800'000'300),
-            InputSourceAPI::buildQRURL(QStringLiteral("123456"), QUrl(QStringLiteral("https://pair.example.com/"))) });
+            InputSourceAPI::buildQRURL(QStringLiteral("123456"), QUrl(QStringLiteral("https://pair.example.com/"))),
+            std::nullopt });
     for (const ThemeMode mode : { ThemeMode::light, ThemeMode::dark }) {
         theme.setMode(mode);
         const QList<QAbstractButton*> prominent = buttonsTitled(*sheet, prominentTitles);

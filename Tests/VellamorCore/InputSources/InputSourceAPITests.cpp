@@ -90,7 +90,7 @@ TEST_F(InputSourceAPITest, EachOperationSendsItsActionAndReadsItsReply)
     auto api = client();
     EXPECT_EQ(runBlocking(api.createPairing()),
               (PairingInfo{QStringLiteral("A&B=1"), kCreated,
-                           QStringLiteral("https://pair.example.test/pair?code=A%26B%3D1#top")}));
+                           QStringLiteral("https://pair.example.test/pair?code=A%26B%3D1#top"), std::nullopt}));
     EXPECT_EQ(runBlocking(api.list()),
               (QList<InputSource>{InputSource{7, QStringLiteral("web"), QString(), QString(), QStringLiteral("active"),
                                               kCreated, std::nullopt}}));

@@ -448,15 +448,31 @@ TEST(DevServerPairingPage, ABrowserClaimsTheCodeAndSendsTextAsThePhone)
         return backend.browse(QStringLiteral("/pair/source"),
             { { QStringLiteral("token"), sourceToken }, { QStringLiteral("text"), said } });
     };
+    // As the page's own script sends: the notice alone, and the page stays.
+    const auto send = [&](const QString& what) {
+        HTTPRequest request
+            = test::browserRequest(backend.server.baseURL().resolved(QUrl(QStringLiteral("/pair/source"))),
+                { { QStringLiteral("token"), sourceToken }, { QStringLiteral("text"), what } });
+        request.headers.set(QStringLiteral("Accept"), QStringLiteral("text/plain"));
+        const HTTPResult answer = runBlocking(backend.session->data(request));
+        return std::pair { *answer.response.statusCode, QString::fromUtf8(answer.data) };
+    };
     EXPECT_TRUE(page(say()).contains(QStringLiteral("等待确认"))) << "sent before the desktop confirmed";
+    EXPECT_EQ(send(said), std::pair(409, QStringLiteral("这台设备还未绑定，文字没有发出。")));
     backend.call(QStringLiteral("inputSource.confirmPairing"),
         { { QStringLiteral("source_id"), source.value(QStringLiteral("id")) }, { QStringLiteral("accept"), true } },
         token);
     EXPECT_TRUE(
         page(backend.browse(QStringLiteral("/pair/source?token=") + sourceToken)).contains(QStringLiteral("已绑定")));
     EXPECT_TRUE(page(say()).contains(QStringLiteral("已发送：&lt;i&gt;你好&lt;/i&gt; 1+1")));
-    ASSERT_TRUE(waitUntil([&] { return frames->size() == 3; })) << frames->join(u'\n').toStdString();
-    EXPECT_EQ(QJsonDocument::fromJson(frames->last().toUtf8()).object().value(QStringLiteral("text")).toString(), said);
+    EXPECT_EQ(send(QStringLiteral("page send test")), std::pair(200, QStringLiteral("已发送：page send test")));
+    EXPECT_EQ(send(QStringLiteral(" \n")), std::pair(400, QStringLiteral("请先输入文字。")));
+    ASSERT_TRUE(waitUntil([&] { return frames->size() == 4; })) << frames->join(u'\n').toStdString();
+    const auto sent = [&](qsizetype frame) {
+        return QJsonDocument::fromJson(frames->at(frame).toUtf8()).object().value(QStringLiteral("text")).toString();
+    };
+    EXPECT_EQ(sent(2), said);
+    EXPECT_EQ(sent(3), QStringLiteral("page send test"));
 
     auto* phones = DevInputSources::of(backend.server);
     const QString expired = newCode();
@@ -484,6 +500,35 @@ TEST(DevServerPairingPage, ABrowserClaimsTheCodeAndSendsTextAsThePhone)
     EXPECT_EQ(
         backend.call(QStringLiteral("inputSource.list"), {}, token).value(QStringLiteral("items")).toArray().size(), 1);
     EXPECT_EQ(backend.browse(QStringLiteral("/pair/source?token=nope")).response.statusCode, 404);
+}
+
+// The name a browser gives is trimmed to 64 characters as a reader counts
+// them: never half of an emoji, a flag or an accented letter.
+TEST(DevServerPairingPage, TheDeviceNameIsCutBetweenCharacters)
+{
+    Backend backend;
+    const QString token = text(backend.signIn(QStringLiteral("a@example.com")), "access_token");
+    const QString letters(63, u'a');
+    struct Case {
+        QString given;
+        QString kept;
+    };
+    const std::array cases {
+        Case { letters + QStringLiteral("😀"), letters + QStringLiteral("😀") },
+        Case { letters + QStringLiteral("👍🏽b"), letters + QStringLiteral("👍🏽") },
+        Case { letters + QStringLiteral("🇨🇳🇨🇳"), letters + QStringLiteral("🇨🇳") },
+        Case { letters + QStringLiteral("ae\u0301"), letters + u'a' },
+        Case { QStringLiteral("  名字 "), QStringLiteral("名字") },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kept.toStdString());
+        const QString code = text(backend.call(QStringLiteral("inputSource.createPairing"), {}, token), "code");
+        backend.browse(
+            QStringLiteral("/pair"), { { QStringLiteral("code"), code }, { QStringLiteral("name"), c.given } });
+        const QJsonArray items
+            = backend.call(QStringLiteral("inputSource.list"), {}, token).value(QStringLiteral("items")).toArray();
+        EXPECT_EQ(text(items.last().toObject(), "friendly_name"), c.kept);
+    }
 }
 
 } // namespace

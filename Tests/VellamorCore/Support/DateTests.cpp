@@ -125,6 +125,30 @@ TEST(Date, Iso8601ParsingGivesTheSameDateAsTheCount)
     }
 }
 
+// Only the form HTTP sends, with the weekday the date has.
+TEST(Date, HttpDateParsingTakesTheFixedFormOnly)
+{
+    struct Case {
+        const char* text;
+        std::optional<Date> expected;
+    };
+    const Case cases[] = {
+        { "Sun, 01 Mar 2026 08:15:42 GMT", Date::fromUnixSeconds(1772352942) },
+        { "Thu, 01 Jan 1970 00:00:00 GMT", Date::fromUnixSeconds(0) },
+        { "Mon, 01 Mar 2026 08:15:42 GMT", std::nullopt },
+        { "Sun, 01 Mar 2026 08:15:42 UTC", std::nullopt },
+        { "Sun, 1 Mar 2026 08:15:42 GMT", std::nullopt },
+        { "Sunday, 01-Mar-26 08:15:42 GMT", std::nullopt },
+        { "Sun Mar  1 08:15:42 2026", std::nullopt },
+        { "Sun, 01 Mar 2026 08:15:42 GMT ", std::nullopt },
+        { "Sun, 01 Mär 2026 08:15:42 GMT", std::nullopt },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(Date::fromHttpDate(QString::fromUtf8(c.text)), c.expected);
+    }
+}
+
 TEST(Date, Iso8601FormattingIsUtcAndFloorsToTheUnit)
 {
     struct Case {
