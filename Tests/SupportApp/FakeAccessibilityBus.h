@@ -24,6 +24,8 @@ public:
         QString toolkit = QStringLiteral("Qt");
         std::optional<qint64> processId = 4242;
         bool editable = true;
+        // Says it takes no text (see isReadOnly); editable through the bus then neither.
+        bool readOnly = false;
         QString text;
         // In the toolkit's offsets; none: the caret is unknown.
         std::optional<int> caret = 0;
@@ -71,6 +73,7 @@ public:
     std::optional<qint64> processId(const platform::AccessibleElement& element) override;
     QString toolkitName(const platform::AccessibleElement& element) override;
     bool isEditableText(const platform::AccessibleElement& element) override;
+    bool isReadOnly(const platform::AccessibleElement& element) override;
     std::optional<QString> text(const platform::AccessibleElement& element) override;
     std::optional<int> characterCount(const platform::AccessibleElement& element) override;
     std::optional<int> caretOffset(const platform::AccessibleElement& element) override;

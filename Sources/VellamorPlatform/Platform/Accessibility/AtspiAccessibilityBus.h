@@ -34,6 +34,7 @@ public:
     std::optional<qint64> processId(const AccessibleElement& element) override;
     QString toolkitName(const AccessibleElement& element) override;
     bool isEditableText(const AccessibleElement& element) override;
+    bool isReadOnly(const AccessibleElement& element) override;
     std::optional<QString> text(const AccessibleElement& element) override;
     std::optional<int> characterCount(const AccessibleElement& element) override;
     std::optional<int> caretOffset(const AccessibleElement& element) override;
