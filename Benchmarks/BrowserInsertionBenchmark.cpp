@@ -6,18 +6,28 @@
 // With "dictations" after RUNS it types RUNS short Chinese-and-Latin texts,
 // each opening on a newly mapped key, and counts those that arrived exactly,
 // with and without waiting for the browser to answer after each keymap change.
+// With "read-only" after RUNS it starts Chromium with its fields on the bus
+// and inserts 9,990 characters of the mix (past the bus's limit of 10,000
+// UTF-16 units alone) and 9,999 Chinese ones (past it with the field's two)
+// through the layered inserter into the read-only textarea, the clipboard holding another text before each run,
+// and reports the outcome (the island shows "已复制到剪贴板" for allFailed
+// and noTarget, "已插入" otherwise), what the clipboard holds afterwards and
+// whether the field changed.
 // The page reports its field through the window's name, read here straight
 // from the X server every 2 ms while the insertion runs.
 #include "BenchmarkSupport.h"
 #include "BrowserPage.h"
 #include "InsertionTexts.h"
+#include "Platform/Accessibility/AtspiAccessibilityBus.h"
 #include "Platform/KeyInjection/XTestKeyInjector.h"
 #include "Platform/Pasteboard/QtPasteboard.h"
 #include "Support/Async/RunBlocking.h"
 #include "TextInsertion/Inserters/ClipboardInserter.h"
 #include "TextInsertion/Inserters/KeystrokeInserter.h"
+#include "TextInsertion/SystemLayeredInserter.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -150,12 +160,53 @@ int exactDictations(test::BrowserPage& page, Window window, KeystrokeInserter& k
     return exact;
 }
 
+int readOnly(int runs)
+{
+    test::BrowserPage page(QStringLiteral(VELLAMOR_BROWSER_PAGE), test::BrowserPage::Accessibility::forced);
+    if (!page.isStarted()) {
+        std::fprintf(stderr, "chromium did not show the page\n");
+        return 1;
+    }
+    const Window window = page.windowId().toULong();
+    PageName name;
+    const LayeredInserter chain = SystemLayeredInserter::make(
+        std::make_shared<platform::AtspiAccessibilityBus>(QCoreApplication::applicationPid()),
+        std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::QtPasteboard>(), [] { return true; },
+        nullptr, nullptr);
+    const QString earlier = QStringLiteral("earlier 文本");
+    std::printf("%-13s %12s %-10s %12s %-10s %s\n", "characters", "UTF-16 units", "strategy", "returned ms",
+        "clipboard", "field");
+    for (const auto& [label, text] : { std::pair { "9,990 mixed", benchmark::mixedText(9'990) },
+             std::pair { "9,999 Chinese", QString(9'999, u'文') } }) {
+        for (int run = 0; run < runs; ++run) {
+            if (!page.focus(test::BrowserPage::Field::readOnly))
+                continue;
+            QGuiApplication::clipboard()->setText(earlier);
+            QElapsedTimer elapsed;
+            elapsed.start();
+            const InsertStrategy strategy = runBlocking(chain.insertLayered(text), 60s);
+            const double returned = static_cast<double>(elapsed.nsecsElapsed()) / 1e6;
+            // A paste the field took would show within this.
+            benchmark::pause(500ms);
+            const QString held = QGuiApplication::clipboard()->text();
+            const char* clipboard = held == text ? "the text" : held == earlier ? "earlier" : "other";
+            std::printf("%-13s %12lld %-10s %12.1f %-10s %s\n", label, static_cast<long long>(text.size()),
+                qPrintable(rawValue(strategy)), returned, clipboard,
+                name.text(window) == test::BrowserPage::readOnlyText() ? "unchanged" : "changed");
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const int runs = std::max(1, app.arguments().value(1, QStringLiteral("5")).toInt());
+    if (app.arguments().value(2) == QStringLiteral("read-only"))
+        return readOnly(runs);
     test::BrowserPage page(QStringLiteral(VELLAMOR_BROWSER_PAGE));
     if (!page.isStarted()) {
         std::fprintf(stderr, "chromium did not show the page\n");

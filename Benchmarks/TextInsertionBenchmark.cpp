@@ -10,7 +10,13 @@
 // without a miss is the one the keystroke layer should assume. With "--long"
 // it inserts 2 kB to 2 MB through the application's layered inserter into
 // a GTK text view and reports, besides the times, the longest stretch the
-// main thread went without running its event loop (goal: 50 ms).
+// main thread went without running its event loop (goal: 50 ms). With
+// "--read-only RUNS" it inserts 100,000 characters through the layered
+// inserter into a read-only GTK text view holding 14, the clipboard holding
+// another text before each run, and reports the outcome (what the island
+// shows follows from it: "已复制到剪贴板" for allFailed and noTarget,
+// "已插入" otherwise), what the clipboard holds afterwards and whether the
+// view changed.
 #include "BenchmarkSupport.h"
 #include "InsertionTexts.h"
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
@@ -23,6 +29,7 @@
 #include "TextInsertion/SystemLayeredInserter.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
@@ -300,6 +307,37 @@ int longTexts(const qint64 ownPid)
     return 0;
 }
 
+int readOnly(const qint64 ownPid, int runs)
+{
+    const LayeredInserter chain = SystemLayeredInserter::make(
+        std::make_shared<platform::AtspiAccessibilityBus>(ownPid), std::make_shared<platform::XTestKeyInjector>(),
+        std::make_shared<platform::QtPasteboard>(), [] { return true; }, nullptr, nullptr);
+    const QString shown = QStringLiteral("fourteen chars");
+    Target target(QStringLiteral(VELLAMOR_GTK_TEXT_TARGET), {QStringLiteral("GtkReadOnlyTextView"), shown});
+    if (!target.activate()) {
+        std::fprintf(stderr, "the GTK target did not get the focus\n");
+        return 1;
+    }
+    const QString earlier = QStringLiteral("earlier 文本");
+    const QString text = mixedText(100'000);
+    std::printf("%-12s %-10s %12s %-10s %s\n", "characters", "strategy", "returned ms", "clipboard", "view");
+    for (int run = 0; run < runs; ++run) {
+        QGuiApplication::clipboard()->setText(earlier);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        const InsertStrategy strategy = runBlocking(chain.insertLayered(text), 60s);
+        const double returned = static_cast<double>(elapsed.nsecsElapsed()) / 1e6;
+        // A paste the view took would show within this.
+        pause(500ms);
+        const QString held = QGuiApplication::clipboard()->text();
+        const char* clipboard = held == text ? "the text" : held == earlier ? "earlier" : "other";
+        std::printf("%-12s %-10s %12.1f %-10s %s\n", "100,000", qPrintable(rawValue(strategy)), returned, clipboard,
+                    target.text() == shown ? "unchanged" : "changed");
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -309,6 +347,8 @@ int main(int argc, char** argv)
     const QStringList arguments = app.arguments();
     if (arguments.value(1) == QStringLiteral("--long"))
         return longTexts(ownPid);
+    if (arguments.value(1) == QStringLiteral("--read-only"))
+        return readOnly(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--order"))
         return order(ownPid, std::max(1, arguments.value(2).toInt()));
     return timings(ownPid);

@@ -148,7 +148,13 @@ QString FakeAccessibilityBus::toolkitName(const platform::AccessibleElement&)
 bool FakeAccessibilityBus::isEditableText(const platform::AccessibleElement&)
 {
     calls_ << QStringLiteral("isEditableText");
-    return field_ && field_->editable;
+    return field_ && field_->editable && !field_->readOnly;
+}
+
+bool FakeAccessibilityBus::isReadOnly(const platform::AccessibleElement&)
+{
+    calls_ << QStringLiteral("isReadOnly");
+    return field_ && field_->readOnly;
 }
 
 std::optional<QString> FakeAccessibilityBus::text(const platform::AccessibleElement& element)

@@ -28,6 +28,8 @@ public:
         QString toolkit = QStringLiteral("Qt");
         std::optional<qint64> processId = 4242;
         bool editable = true;
+        // Says it takes no text (see isReadOnly); editable through the bus then neither.
+        bool readOnly = false;
         QString text;
         // In the toolkit's offsets; none: the caret is unknown.
         std::optional<int> caret = 0;
@@ -85,6 +87,7 @@ public:
     bool isSameElement(const platform::AccessibleElement& first, const platform::AccessibleElement& second) override;
     QString toolkitName(const platform::AccessibleElement& element) override;
     bool isEditableText(const platform::AccessibleElement& element) override;
+    bool isReadOnly(const platform::AccessibleElement& element) override;
     std::optional<QString> text(const platform::AccessibleElement& element) override;
     std::optional<int> characterCount(const platform::AccessibleElement& element) override;
     std::optional<int> caretOffset(const platform::AccessibleElement& element) override;

@@ -20,6 +20,9 @@ enum class FocusTarget {
     none,
     // Another application's element that has the focus on the accessibility bus.
     element,
+    // Such an element that says it takes no text (a read-only field): it
+    // swallows keys, and may even ask for a pasted text and drop it.
+    readOnlyElement,
     // Another application's window that has the input focus, with nothing
     // focused on the bus (a terminal, a browser that shows no fields there).
     window,

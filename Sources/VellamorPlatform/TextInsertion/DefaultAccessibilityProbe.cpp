@@ -22,8 +22,9 @@ FocusTarget DefaultAccessibilityProbe::focusTarget()
     if (preferKeyboardOverAX_ && preferKeyboardOverAX_())
         return FocusTarget::none;
     if (const auto element = bus_->focusedElement()) {
-        const auto pid = bus_->processId(*element);
-        return pid && *pid == ownProcessId_ ? FocusTarget::none : FocusTarget::element;
+        if (const auto pid = bus_->processId(*element); pid && *pid == ownProcessId_)
+            return FocusTarget::none;
+        return bus_->isReadOnly(*element) ? FocusTarget::readOnlyElement : FocusTarget::element;
     }
     // Many programs (terminals, browsers by default) show nothing on the
     // bus, yet take keys and pastes.

@@ -11,8 +11,9 @@ namespace vellamor {
 
 // Decides before any layer runs whether there is a target at all: none when
 // access is not granted or the user prefers keystrokes; the focused element
-// of another process (or of an owner the bus cannot tell); else the window
-// with the input focus, unless it is this process's own or there is none.
+// of another process (or of an owner the bus cannot tell), told apart when
+// it says it is read-only; else the window with the input focus, unless it
+// is this process's own or there is none.
 // Main thread.
 class DefaultAccessibilityProbe final : public AccessibilityProbing {
 public:

@@ -98,6 +98,14 @@ QCoro::Task<InsertStrategy> LayeredInserter::run(LayeredInserter self, QString t
         self.leaveOnClipboard(text);
         co_return InsertStrategy::noTarget;
     }
+    // Keys vanish there and a paste may be fetched and dropped, which the
+    // paste layer takes for success; a field too long to read back would
+    // not show otherwise.
+    if (target == FocusTarget::readOnlyElement) {
+        self.log_.info(QStringLiteral("focused element is read-only"));
+        self.leaveOnClipboard(text);
+        co_return InsertStrategy::allFailed;
+    }
     // A layer that left part of the text, or something else, in the field
     // ends the attempt: the next one would add the whole text again.
     bool tryKeystrokes = text.size() <= keystrokeLimit;

@@ -40,18 +40,22 @@ public:
 
     // Empty text: `ax` at once, nothing touched. No target (see
     // FocusTarget): the text goes to the clipboard, `noTarget`. A focused
-    // element: accessibility (skipped for a text over `accessibilityLimit`);
-    // after its failure keystrokes (skipped when the focus is in this
-    // application, or for a text over `keystrokeLimit`); after theirs a paste. An accessibility write that got no
-    // answer is read back for a while: when the text shows up it is `ax`, otherwise no other layer runs (the target may
-    // still take it) and the text is left on the clipboard, `allFailed`. A focused window with nothing on the bus:
-    // keystrokes, then a paste. A layer that may have changed the field (accessibility changed it otherwise than asked,
-    // keystrokes typed part of the text) is followed by none: the text goes
-    // to the clipboard, `allFailed`, so that it never appears twice. So do
-    // keystrokes and a paste that left a field the bus can read unchanged (a
-    // read-only field swallows them); where the field cannot be read (a
-    // window without an element, an unreadable or over-long field) the
-    // layer is taken at its word. Each failed layer is logged.
+    // element that says it is read-only: no layer runs, the text goes to the
+    // clipboard, `allFailed`. Another focused element: accessibility
+    // (skipped for a text over `accessibilityLimit`); after its failure
+    // keystrokes (skipped when the focus is in this application, or for a
+    // text over `keystrokeLimit`); after theirs a paste. An accessibility
+    // write that got no answer is read back for a while: when the text shows
+    // up it is `ax`, otherwise no other layer runs (the target may still take
+    // it) and the text is left on the clipboard, `allFailed`. A focused
+    // window with nothing on the bus: keystrokes, then a paste. A layer that
+    // may have changed the field (accessibility changed it otherwise than
+    // asked, keystrokes typed part of the text) is followed by none: the text
+    // goes to the clipboard, `allFailed`, so that it never appears twice. So
+    // do keystrokes and a paste that left a field the bus can read unchanged
+    // (a field that ignores them); where the field cannot be read (a window
+    // without an element, an unreadable or over-long field) the layer is
+    // taken at its word. Each failed layer is logged.
     QCoro::Task<InsertStrategy> insertLayered(QString text) const;
 
     const std::shared_ptr<AnyInserter>& ax() const { return ax_; }

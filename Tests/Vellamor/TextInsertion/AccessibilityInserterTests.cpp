@@ -93,6 +93,7 @@ TEST_F(AccessibilityInserterTest, ChecksAccessFocusAndOwnerBeforeTouchingTheFiel
         bool editable;
         FocusTarget probeAnswer;
         Kind expected;
+        bool readOnly = false;
     };
     const Case cases[] = {
         { "untrusted", false, true, otherPid, false, true, FocusTarget::none, Kind::notTrusted },
@@ -104,6 +105,8 @@ TEST_F(AccessibilityInserterTest, ChecksAccessFocusAndOwnerBeforeTouchingTheFiel
         { "preferKeyboard", true, true, otherPid, true, true, FocusTarget::none, Kind::notSupported },
         { "notEditable", true, true, otherPid, false, false, FocusTarget::element, Kind::notSupported },
         { "notEditableUnknownOwner", true, true, std::nullopt, false, false, FocusTarget::element, Kind::notSupported },
+        { "readOnly", true, true, otherPid, false, true, FocusTarget::readOnlyElement, Kind::notSupported, true },
+        { "ownReadOnlyWindow", true, true, ownPid, false, true, FocusTarget::none, Kind::selfReflective, true },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -114,6 +117,7 @@ TEST_F(AccessibilityInserterTest, ChecksAccessFocusAndOwnerBeforeTouchingTheFiel
             Field focused = field("Qt", QStringLiteral("abc"), 3);
             focused.processId = c.pid;
             focused.editable = c.editable;
+            focused.readOnly = c.readOnly;
             bus_->focus(focused);
         }
         DefaultAccessibilityProbe probe(

@@ -83,8 +83,10 @@ TEST_F(BrowserInsertionDesktopTest, ChineseEmojiAndMixedTextArriveWholeInEveryFi
 }
 
 // With its fields on the bus, a read-only textarea takes the paste chord of a
-// long text and shows nothing: the text must stay on the clipboard, not be
-// reported as inserted. An editable one gets it once, the clipboard as it was.
+// long text and shows nothing, and a field plus text past the bus's limit is
+// not read back: it says it is read-only, so the text stays on the clipboard
+// instead of being reported as inserted. An editable one gets it once, the
+// clipboard as it was.
 TEST_F(BrowserInsertionDesktopTest, ALongTextSwallowedByAReadOnlyFieldStaysOnTheClipboard)
 {
     const QString earlierText = QStringLiteral("earlier 文本");
@@ -97,30 +99,39 @@ TEST_F(BrowserInsertionDesktopTest, ALongTextSwallowedByAReadOnlyFieldStaysOnThe
         std::make_shared<platform::AtspiAccessibilityBus>(QCoreApplication::applicationPid()),
         std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::QtPasteboard>(), [] { return true; },
         nullptr, UserDefaults::standard());
-    const QString text
-        = QStringLiteral("今天下午三点 we meet in 会议室 to discuss 新版本发布, OK? ").repeated(35).left(1500);
+    const QString sentence = QStringLiteral("今天下午三点 we meet in 会议室 to discuss 新版本发布, OK? ");
+    const QString text = sentence.repeated(35).left(1500);
+    // With the field's two characters, one past what the bus reads.
+    const QString pastTheLimit = sentence.repeated(250).left(accessibleTextLimit - 1);
 
     const struct {
         Field field;
+        QString text;
+        FocusTarget target;
         bool leftOnClipboard;
         QString shown;
         QString clipboard;
     } cases[] = {
         // the editable one first: the read-only one leaves the text on the clipboard
-        { Field::textarea, false, text, earlierText },
-        { Field::readOnly, true, BrowserPage::readOnlyText(), text },
+        { Field::textarea, text, FocusTarget::element, false, text, earlierText },
+        { Field::readOnly, text, FocusTarget::readOnlyElement, true, BrowserPage::readOnlyText(), text },
+        { Field::readOnly, pastTheLimit, FocusTarget::readOnlyElement, true, BrowserPage::readOnlyText(),
+            pastTheLimit },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.field));
+        SCOPED_TRACE(c.text.size());
         ASSERT_TRUE(page.focus(c.field));
-        ASSERT_EQ(chain.probe()->focusTarget(), FocusTarget::element);
-        const InsertStrategy outcome = runBlocking(chain.insertLayered(text), 30s);
+        ASSERT_EQ(chain.probe()->focusTarget(), c.target);
+        const InsertStrategy outcome = runBlocking(chain.insertLayered(c.text), 30s);
         EXPECT_EQ(outcome == InsertStrategy::allFailed, c.leftOnClipboard) << rawValue(outcome).toStdString();
         EXPECT_NE(outcome, InsertStrategy::noTarget);
         EXPECT_EQ(page.waitForText(c.shown), c.shown);
-        EXPECT_EQ(
-            outputOf(QStringLiteral("xclip"), QStringLiteral("-o -selection clipboard -t UTF8_STRING").split(u' ')),
-            c.clipboard.toUtf8());
+        // Compared whole: a failure would print ten thousand characters.
+        EXPECT_TRUE(
+            outputOf(QStringLiteral("xclip"), QStringLiteral("-o -selection clipboard -t UTF8_STRING").split(u' '))
+            == c.clipboard.toUtf8())
+            << "the clipboard does not hold " << c.clipboard.left(20).toStdString() << "…";
     }
 }
 

@@ -1,10 +1,12 @@
 #include "CallLog.h"
+#include "FakeAccessibilityBus.h"
 #include "FakePasteboard.h"
 #include "QtPrinters.h"
 #include "RecordingInsertionSleep.h"
 
 #include "Support/Async/RunBlocking.h"
 #include "Support/Async/Sleep.h"
+#include "TextInsertion/DefaultAccessibilityProbe.h"
 #include "TextInsertion/Inserters/AccessibilityInserterError.h"
 #include "TextInsertion/Inserters/ClipboardInserterError.h"
 #include "TextInsertion/Inserters/KeystrokeInserterError.h"
@@ -313,6 +315,80 @@ TEST_F(LayeredInserterTest, APasteIntoAReadableFieldThatStaysUnchangedLeavesTheT
 
         EXPECT_EQ(insert(c.text), c.expected);
         EXPECT_TRUE(log_->calls().endsWith(QStringLiteral("clipboard(") + c.text + u')'));
+        if (c.expected == InsertStrategy::allFailed) {
+            EXPECT_EQ(pasteboard_->text(PasteboardSelection::clipboard), c.text);
+        } else {
+            EXPECT_EQ(pasteboard_->contents(PasteboardSelection::clipboard), earlierClipboard);
+        }
+    }
+}
+
+// A read-only field takes no text from any layer, however long the text and
+// whether or not a paste is fetched; an editable one keeps the read-back
+// where the bus can read it, and the layer's word past the bus's limit.
+TEST_F(LayeredInserterTest, AFieldThatSaysItIsReadOnlyGetsNoLayerAndTheTextStaysOnTheClipboard)
+{
+    const QString shown = QStringLiteral("fourteen chars");
+    const QString underTheLimit(LayeredInserter::keystrokeLimit + 100, u'x');
+    const QString overWithTheField(accessibleTextLimit - 10, u'x');
+    const QString overAlone(100'000, u'x');
+    const Behaviour works;
+    const Behaviour notFetched = throwing(ClipboardInserterError::notFetched());
+    struct Case {
+        const char* name;
+        bool readOnly;
+        QString text;
+        bool fetched;
+        // Whether a fetched paste shows in the field.
+        bool shows;
+        InsertStrategy expected;
+    };
+    const Case cases[] = {
+        { "editableUnderTheLimit", false, underTheLimit, true, true, InsertStrategy::clipboard },
+        { "editableUnderTheLimitNotFetched", false, underTheLimit, false, false, InsertStrategy::allFailed },
+        { "editableUnderTheLimitIgnoringThePaste", false, underTheLimit, true, false, InsertStrategy::allFailed },
+        // Not read back: the bus would hold this thread for seconds.
+        { "editableOverTheLimitWithTheField", false, overWithTheField, true, true, InsertStrategy::clipboard },
+        { "editableOverTheLimitWithTheFieldNotFetched", false, overWithTheField, false, false,
+            InsertStrategy::allFailed },
+        { "editableOverTheLimit", false, overAlone, true, true, InsertStrategy::clipboard },
+        { "editableOverTheLimitNotFetched", false, overAlone, false, false, InsertStrategy::allFailed },
+        { "readOnlyUnderTheLimit", true, underTheLimit, true, false, InsertStrategy::allFailed },
+        { "readOnlyUnderTheLimitNotFetched", true, underTheLimit, false, false, InsertStrategy::allFailed },
+        { "readOnlyOverTheLimitWithTheField", true, overWithTheField, true, false, InsertStrategy::allFailed },
+        { "readOnlyOverTheLimitWithTheFieldNotFetched", true, overWithTheField, false, false,
+            InsertStrategy::allFailed },
+        { "readOnlyOverTheLimit", true, overAlone, true, false, InsertStrategy::allFailed },
+        { "readOnlyOverTheLimitNotFetched", true, overAlone, false, false, InsertStrategy::allFailed },
+    };
+    const auto bus = std::make_shared<FakeAccessibilityBus>();
+    const auto probe = std::make_shared<DefaultAccessibilityProbe>(
+        bus, nullptr, [] { return true; }, [] { return false; }, 1000);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeAccessibilityBus::Field field;
+        field.toolkit = QStringLiteral("GTK");
+        field.text = shown;
+        field.readOnly = c.readOnly;
+        bus->focus(field);
+        const Behaviour paste = [&bus, &c]() -> QCoro::Task<void> {
+            if (c.shows)
+                bus->field().text += c.text;
+            co_return;
+        };
+        // Accessibility cannot write it (Chromium's fields show no editing interface).
+        arrange(throwing(AxError::notSupported()), works, c.fetched ? paste : notFetched, FocusTarget::element, {});
+        const LayeredInserter inserter(ax_, keyboard_, clipboard_, probe, pasteboard_,
+            std::make_shared<InsertionQueue>(),
+            VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("test"), nullptr, nullptr), sleep_.sleep());
+
+        EXPECT_EQ(runBlocking(inserter.insertLayered(c.text)), c.expected);
+        if (c.readOnly) {
+            EXPECT_TRUE(log_->calls().isEmpty()) << log_->calls().join(u' ').left(200).toStdString();
+            EXPECT_EQ(bus->field().text, shown);
+        } else {
+            EXPECT_TRUE(log_->calls().endsWith(QStringLiteral("clipboard(") + c.text + u')'));
+        }
         if (c.expected == InsertStrategy::allFailed) {
             EXPECT_EQ(pasteboard_->text(PasteboardSelection::clipboard), c.text);
         } else {

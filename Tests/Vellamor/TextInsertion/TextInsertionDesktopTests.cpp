@@ -278,6 +278,43 @@ TEST_F(LayeredDesktopTest, ReadOnlyFieldLeavesTheTextOnTheClipboard)
     EXPECT_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")), dictated);
 }
 
+// Qt's read-only edit says so by its state, GTK's read-only view only by
+// lacking the editable one. Such a field gets no layer: the GTK view fetches a
+// paste and drops it, and a field plus text past the bus's limit is not read
+// back, so the paste would count as inserted and the text be lost.
+TEST_F(LayeredDesktopTest, AReadOnlyFieldGetsNoLayerForATextPastTheBusLimit)
+{
+    const LayeredInserter inserter = desktopInserter(nullptr);
+    const QString shown = QStringLiteral("fourteen chars");
+    const QString text = dictated.repeated(10'000);
+    const struct {
+        const char* widget;
+        FocusTarget target;
+    } cases[] = {
+        { "GtkReadOnlyTextView", FocusTarget::readOnlyElement },
+        { "QtReadOnlyTextEdit", FocusTarget::readOnlyElement },
+        { "GtkEntry", FocusTarget::element },
+        { "GtkTextView", FocusTarget::element },
+        { "QtLineEdit", FocusTarget::element },
+        { "QtTextEdit", FocusTarget::element },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.widget);
+        const QString widget = QString::fromLatin1(c.widget);
+        TextTarget target(widget.startsWith(QStringLiteral("Gtk")) ? gtkTarget : qtTarget, { widget, shown });
+        ASSERT_TRUE(target.isReady());
+        // The bus may show the field a little after its window has the focus.
+        ASSERT_TRUE(waitUntil([&] { return inserter.probe()->focusTarget() != FocusTarget::window; }, 5s));
+        EXPECT_EQ(inserter.probe()->focusTarget(), c.target);
+        if (c.target != FocusTarget::readOnlyElement)
+            continue;
+        EXPECT_EQ(runBlocking(inserter.insertLayered(text), 30s), InsertStrategy::allFailed);
+        EXPECT_TRUE(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")) == text)
+            << "the clipboard does not hold the text";
+        EXPECT_EQ(target.waitForText(shown), shown);
+    }
+}
+
 TEST_F(LayeredDesktopTest, OwnWindowIsNeverWrittenThroughTheBus)
 {
     // The bus must not be asked about this process's own field: the call

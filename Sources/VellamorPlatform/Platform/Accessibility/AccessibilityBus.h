@@ -50,6 +50,12 @@ public:
     // Whether the element's text can be edited through the bus.
     virtual bool isEditableText(const AccessibleElement& element) = 0;
 
+    // Whether the element says it takes no text: it is read-only, or it is
+    // a text field that offers editing and says it is not editable. One that
+    // says neither (a terminal showing its screen as text, a document, a
+    // field that shows no editing interface) may still take keys or a paste.
+    virtual bool isReadOnly(const AccessibleElement& element) = 0;
+
     // The whole text; none when it cannot be read.
     virtual std::optional<QString> text(const AccessibleElement& element) = 0;
 

@@ -329,6 +329,31 @@ bool AtspiAccessibilityBus::isEditableText(const AccessibleElement& element)
     return editable && text && hasState(object, ATSPI_STATE_EDITABLE);
 }
 
+bool AtspiAccessibilityBus::isReadOnly(const AccessibleElement& element)
+{
+    AtspiAccessible* object = objectOf(element);
+    if (!object)
+        return false;
+    GObjectRef<AtspiStateSet> states(atspi_accessible_get_state_set(object));
+    if (!states)
+        return false;
+    // Qt and Chromium say so.
+    if (atspi_state_set_contains(states.get(), ATSPI_STATE_READ_ONLY))
+        return true;
+    if (atspi_state_set_contains(states.get(), ATSPI_STATE_EDITABLE))
+        return false;
+    // GTK's read-only views and entries only lack the editable state. Only a
+    // text field counts so: Firefox gives every document and paragraph the
+    // editable-text interface, editable or not, and Chromium's fields
+    // (editable ones too) show none.
+    GErrorSlot error;
+    const AtspiRole role = atspi_accessible_get_role(object, error.out());
+    if (error.failed()
+        || (role != ATSPI_ROLE_TEXT && role != ATSPI_ROLE_ENTRY && role != ATSPI_ROLE_PASSWORD_TEXT))
+        return false;
+    return static_cast<bool>(editableTextOf(element));
+}
+
 std::optional<QString> AtspiAccessibilityBus::text(const AccessibleElement& element)
 {
     const GObjectRef<AtspiText> text = textOf(element);

@@ -35,6 +35,7 @@ public:
     bool isSameElement(const AccessibleElement& first, const AccessibleElement& second) override;
     QString toolkitName(const AccessibleElement& element) override;
     bool isEditableText(const AccessibleElement& element) override;
+    bool isReadOnly(const AccessibleElement& element) override;
     std::optional<QString> text(const AccessibleElement& element) override;
     std::optional<int> characterCount(const AccessibleElement& element) override;
     std::optional<int> caretOffset(const AccessibleElement& element) override;

@@ -1,6 +1,7 @@
 // The GTK target of the text-insertion desktop tests (see TargetProtocol.h),
-// "GtkEntry" or "GtkTextView": positions count code points, as GTK does. It
-// announces itself once its window is mapped.
+// "GtkEntry", "GtkTextView" or "GtkReadOnlyTextView" (a view the user cannot
+// edit, which still asks for the clipboard on Ctrl+V): positions count code
+// points, as GTK does. It announces itself once its window is mapped.
 
 #include "TargetProtocol.h"
 
@@ -36,7 +37,9 @@ int main(int argc, char** argv)
 {
     gdk_set_allowed_backends("x11");
     gtk_init(&argc, &argv);
-    const bool isView = argc > 1 && std::string(argv[1]) == "GtkTextView";
+    const std::string widget = argc > 1 ? argv[1] : "";
+    const bool readOnly = widget == "GtkReadOnlyTextView";
+    const bool isView = readOnly || widget == "GtkTextView";
     const std::string text = argc > 2 ? argv[2] : "";
     const auto start = static_cast<gint>(argc > 3 ? g_utf8_strlen(argv[3], -1) : 0);
     const auto end = start + static_cast<gint>(argc > 4 ? g_utf8_strlen(argv[4], -1) : 0);
@@ -46,6 +49,8 @@ int main(int argc, char** argv)
     gtk_window_set_title(GTK_WINDOW(field.window), "vellamor gtk text target");
     gtk_window_set_default_size(GTK_WINDOW(field.window), 420, isView ? 200 : 60);
     field.widget = isView ? gtk_text_view_new() : gtk_entry_new();
+    if (readOnly)
+        gtk_text_view_set_editable(GTK_TEXT_VIEW(field.widget), FALSE);
     gtk_container_add(GTK_CONTAINER(field.window), field.widget);
     gtk_widget_show_all(field.window);
     // Before the text: an entry that takes the focus selects all it holds.
