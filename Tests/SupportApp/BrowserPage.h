@@ -31,8 +31,7 @@ public:
                        arguments << QStringLiteral("--user-data-dir=") + profile_.path()
                                  << QStringLiteral("--app=") + QUrl::fromLocalFile(page).toString());
         // Windows come and go while it starts: the page's is the one the page names.
-        waitUntil([&] { return !(window_ = xdotool(QStringLiteral("search --onlyvisible --name ^\\["))).isEmpty(); },
-                  std::chrono::seconds(30));
+        waitUntil([&] { return !(window_ = xdotool(QStringLiteral("search --onlyvisible --name ^\\["))).isEmpty(); });
     }
 
     // Chromium gets 5 s to end its other processes; QProcess kills it after that.
@@ -56,8 +55,7 @@ public:
         xdotool(QStringLiteral("windowactivate --sync ") + window_);
         xdotool(QStringLiteral("key F%1").arg(index + 1));
         const QString shown = field_ + (which == Field::readOnly ? readOnlyText() : QString());
-        return waitUntil([&] { return xdotool(QStringLiteral("getwindowname ") + window_) == shown; },
-                         std::chrono::seconds(10));
+        return waitUntil([&] { return xdotool(QStringLiteral("getwindowname ") + window_) == shown; });
     }
 
     // Once the field focus() chose holds `expected`; what the page shows
@@ -66,8 +64,7 @@ public:
     {
         QString seen;
         const QString awaited = field_ + named(expected);
-        waitUntil([&] { return (seen = xdotool(QStringLiteral("getwindowname ") + window_)) == awaited; },
-                  std::chrono::seconds(10));
+        waitUntil([&] { return (seen = xdotool(QStringLiteral("getwindowname ") + window_)) == awaited; });
         if (seen == awaited)
             return expected;
         return seen.startsWith(field_) ? seen.mid(field_.size()) : seen;
@@ -91,7 +88,8 @@ private:
     {
         QProcess tool;
         tool.start(QStringLiteral("xdotool"), command.split(u' '));
-        const bool ran = tool.waitForFinished(10000) && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+        const bool ran = tool.waitForFinished(static_cast<int>(hangCeiling.count()))
+            && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
         return ran ? QString::fromUtf8(tool.readAllStandardOutput()).section(u'\n', 0, 0) : QString();
     }
 
