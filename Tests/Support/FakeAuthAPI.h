@@ -59,8 +59,8 @@ public:
     void holdRefresh() { heldRefresh_ = Channel<bool>(); }
     void releaseRefresh()
     {
-        if (heldRefresh_)
-            heldRefresh_->finish();
+        if (const auto gate = std::exchange(heldRefresh_, std::nullopt))
+            gate->finish();
     }
 
     const QStringList& calls() const { return calls_; }
@@ -128,7 +128,7 @@ private:
         script.pop_front();
         std::optional<Channel<bool>> held;
         if (op == Op::refresh)
-            held = std::exchange(heldRefresh_, std::nullopt);
+            held = heldRefresh_;
         // A conditional expression inside co_await is destroyed twice by g++ 12.
         std::stop_token waitToken;
         if (!held)

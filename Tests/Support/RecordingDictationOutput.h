@@ -20,8 +20,8 @@ public:
     void holdDelivery() { held_ = Channel<bool>(); }
     void releaseDelivery()
     {
-        if (held_)
-            held_->finish();
+        if (const auto gate = std::exchange(held_, std::nullopt))
+            gate->finish();
     }
     void setCallLog(std::shared_ptr<CallLog> log) { callLog_ = std::move(log); }
 
@@ -34,8 +34,10 @@ public:
         if (callLog_)
             callLog_->record(QStringLiteral("output.deliver"));
         texts_.append(text);
-        if (const auto gate = std::exchange(held_, std::nullopt))
-            co_await gate->next();
+        if (held_) {
+            const Channel<bool> gate = *held_;
+            co_await gate.next();
+        }
         ++completed_;
     }
 

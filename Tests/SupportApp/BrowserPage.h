@@ -58,6 +58,17 @@ public:
         return waitUntil([&] { return xdotool(QStringLiteral("getwindowname ") + window_) == shown; });
     }
 
+    // As the page names a text in its title (see browser-fields.html).
+    static QString named(const QString& text)
+    {
+        if (text.size() <= 1000)
+            return text;
+        quint32 hash = 2166136261u;
+        for (const QChar unit : text)
+            hash = (hash ^ unit.unicode()) * 16777619u;
+        return QStringLiteral("#%1:%2").arg(text.size()).arg(hash);
+    }
+
     // Once the field focus() chose holds `expected`; what the page shows
     // otherwise. A long text is compared by the name the page gives it.
     QString waitForText(const QString& expected)
@@ -71,17 +82,6 @@ public:
     }
 
 private:
-    // As the page names a text in its title (see browser-fields.html).
-    static QString named(const QString& text)
-    {
-        if (text.size() <= 1000)
-            return text;
-        quint32 hash = 2166136261u;
-        for (const QChar unit : text)
-            hash = (hash ^ unit.unicode()) * 16777619u;
-        return QStringLiteral("#%1:%2").arg(text.size()).arg(hash);
-    }
-
     // The first line of its output; empty when it failed. Blocks: it polls
     // inside waitUntil(), whose loop must not run meanwhile.
     static QString xdotool(const QString& command)

@@ -394,6 +394,7 @@ TEST_F(IslandOverlayViewTest, CheckMarkRedrawsItselfEachTimeItAppears)
     auto* done = view.findChild<DoneRow*>();
     ASSERT_NE(done, nullptr);
     EXPECT_LT(done->checkProgress(), 1.0);
+    settleWidgets();
     animations.step(1s);
     EXPECT_EQ(done->checkProgress(), 1.0);
 

@@ -371,8 +371,10 @@ TEST_F(AuthSessionTest, RefreshOfAPairTheSessionNoLongerHoldsChangesNothing)
 
         auto pending = session->currentAccessToken();
         ASSERT_TRUE(test::waitUntil([&] { return api->callCount(Op::refresh) == 1; }));
-        runBlocking(c.change(*session));
-        api->releaseRefresh();
+        auto changing = c.change(*session);
+        test::afterQueuedCalls();
+        api->releaseRefresh(); // arrives while the change runs
+        runBlocking(std::move(changing));
 
         const std::optional<QString> token = c.signedInAsB ? std::optional(QStringLiteral("at-b")) : std::nullopt;
         EXPECT_EQ(runBlocking(std::move(pending)), token);
