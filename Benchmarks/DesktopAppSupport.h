@@ -42,13 +42,19 @@ inline int countArgument(int argc, char** argv, int otherwise)
     return argc > 1 ? std::max(1, QString::fromLatin1(argv[1]).toInt()) : otherwise;
 }
 
-// The wall-clock time, in ms since 1970, of the newest log line holding `message`.
-inline std::optional<qint64> loggedAt(const QString& message)
+// The app's log so far.
+inline QStringList appLogLines()
 {
     QFile file(AppPaths::logFile().value_or(QString()));
     if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+        return {};
+    return QString::fromUtf8(file.readAll()).split(u'\n');
+}
+
+// The wall-clock time, in ms since 1970, of the newest log line holding `message`.
+inline std::optional<qint64> loggedAt(const QString& message)
+{
+    const QStringList lines = appLogLines();
     for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
         if (it->contains(message))
             return QDateTime::fromString(it->section(u' ', 0, 0), Qt::ISODateWithMs).toMSecsSinceEpoch();

@@ -16,7 +16,13 @@
 // another text before each run, and reports the outcome (what the island
 // shows follows from it: "已复制到剪贴板" for allFailed and noTarget,
 // "已插入" otherwise), what the clipboard holds afterwards and whether the
-// view changed.
+// view changed. With
+// "--after-long RUNS" it types 2 Chinese characters into a GTK entry right
+// after 380 characters that used more keys than are spare, and reports how
+// long the short text took (goal: under a second). With "--own-window RUNS"
+// it times the accessibility layer refusing a field of this very process,
+// which the bus could only answer through the thread that waits (goal: under
+// 500 ms).
 #include "BenchmarkSupport.h"
 #include "InsertionTexts.h"
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
@@ -24,6 +30,7 @@
 #include "Platform/Pasteboard/QtPasteboard.h"
 #include "Support/Async/RunBlocking.h"
 #include "TextInsertion/Inserters/AccessibilityInserter.h"
+#include "TextInsertion/Inserters/AccessibilityInserterError.h"
 #include "TextInsertion/Inserters/ClipboardInserter.h"
 #include "TextInsertion/Inserters/KeystrokeInserter.h"
 #include "TextInsertion/SystemLayeredInserter.h"
@@ -32,8 +39,10 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QProcess>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdio>
@@ -253,6 +262,75 @@ int order(const qint64 ownPid, int runs)
     return 0;
 }
 
+int afterLong(const qint64 ownPid, int runs)
+{
+    auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
+    KeystrokeInserter keyboard(std::make_shared<platform::XTestKeyInjector>(), nullptr);
+    Target target(QStringLiteral(VELLAMOR_GTK_TEXT_TARGET), {QStringLiteral("GtkEntry")});
+    if (!target.activate()) {
+        std::fprintf(stderr, "the GTK target did not get the focus\n");
+        return 1;
+    }
+    QString chinese;
+    for (char32_t c = U'一'; c < U'一' + 60; ++c)
+        chinese += QString::fromUcs4(&c, 1);
+    const QString longText = QString(chinese + QStringLiteral(" and some latin text between them, ")).repeated(4);
+    const QString shortText = QStringLiteral("好的");
+    Measured m;
+    for (int run = 0; run < runs; ++run) {
+        if (!clear(*bus, target)) {
+            ++m.wrong;
+            continue;
+        }
+        target.await(longText);
+        runBlocking(keyboard.insert(longText), 60s);
+        if (!waitFor([&] { return target.shownAfter().has_value(); }, 60s)) {
+            ++m.wrong;
+            continue;
+        }
+        target.await(longText + shortText);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        runBlocking(keyboard.insert(shortText), 60s);
+        m.returned.push_back(static_cast<double>(elapsed.nsecsElapsed()) / 1e6);
+        if (waitFor([&] { return target.shownAfter().has_value(); }, 60s))
+            m.shown.push_back(*target.shownAfter());
+        else
+            ++m.wrong;
+    }
+    std::printf("2 characters after %lld typed: shown %.1f ms, returned %.1f ms (medians of %d runs), %d wrong\n",
+                static_cast<long long>(longText.size()), median(m.shown), median(m.returned), runs, m.wrong);
+    return 0;
+}
+
+int ownWindow(const qint64 ownPid, int runs)
+{
+    QLineEdit field;
+    field.resize(300, 40);
+    field.show();
+    waitFor([&] { return field.windowHandle() && field.windowHandle()->isExposed(); }, 10s);
+    QProcess::execute(QStringLiteral("xdotool"),
+                      {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(field.winId())});
+    waitFor([&] { return field.hasFocus(); }, 10s);
+    AccessibilityInserter ax(
+        std::make_shared<platform::AtspiAccessibilityBus>(ownPid), [] { return true; }, [] { return false; }, ownPid);
+    Measured m;
+    for (int run = 0; run < runs; ++run) {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        try {
+            runBlocking(ax.insert(QStringLiteral("x")), 60s);
+            ++m.wrong;
+        } catch (const AccessibilityInserterError& error) {
+            m.returned.push_back(static_cast<double>(elapsed.nsecsElapsed()) / 1e6);
+            m.wrong += error.kind() == AccessibilityInserterError::Kind::selfReflective ? 0 : 1;
+        }
+    }
+    std::printf("own field refused in %.1f ms (median of %d runs), %d not refused as its own\n", median(m.returned),
+                runs, m.wrong);
+    return 0;
+}
+
 // The longest gap between two turns of the event loop while it runs.
 class StallProbe {
 public:
@@ -349,6 +427,10 @@ int main(int argc, char** argv)
         return longTexts(ownPid);
     if (arguments.value(1) == QStringLiteral("--read-only"))
         return readOnly(ownPid, std::max(1, arguments.value(2).toInt()));
+    if (arguments.value(1) == QStringLiteral("--own-window"))
+        return ownWindow(ownPid, std::max(1, arguments.value(2).toInt()));
+    if (arguments.value(1) == QStringLiteral("--after-long"))
+        return afterLong(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--order"))
         return order(ownPid, std::max(1, arguments.value(2).toInt()));
     return timings(ownPid);

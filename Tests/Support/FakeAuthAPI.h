@@ -2,6 +2,7 @@
 
 #include "Models/AuthAPIError.h"
 #include "Networking/AuthAPIProtocol.h"
+#include "Support/Async/Channel.h"
 #include "Support/Async/Sleep.h"
 
 #include <QMap>
@@ -11,8 +12,10 @@
 #include <chrono>
 #include <deque>
 #include <exception>
+#include <optional>
 #include <stdexcept>
 #include <type_traits>
+#include <utility>
 #include <variant>
 
 namespace vellamor::test {
@@ -51,9 +54,14 @@ public:
         return *this;
     }
 
-    // A refresh that ignores stop requests runs to its scripted end, like a
-    // reply already on its way.
-    void setRefreshIgnoresStop(bool ignores) { refreshIgnoresStop_ = ignores; }
+    // The next refresh is a reply already on its way: it ignores stop
+    // requests and, after its delay, ends only once releaseRefresh() is called.
+    void holdRefresh() { heldRefresh_ = Channel<bool>(); }
+    void releaseRefresh()
+    {
+        if (const auto gate = std::exchange(heldRefresh_, std::nullopt))
+            gate->finish();
+    }
 
     const QStringList& calls() const { return calls_; }
     int callCount(Op op) const { return counts_.value(op); }
@@ -118,14 +126,19 @@ private:
             throw std::logic_error("FakeAuthAPI: nothing scripted for " + opName(op).toStdString());
         const Outcome outcome = script.front();
         script.pop_front();
+        std::optional<Channel<bool>> held;
+        if (op == Op::refresh)
+            held = heldRefresh_;
         // A conditional expression inside co_await is destroyed twice by g++ 12.
         std::stop_token waitToken;
-        if (!refreshIgnoresStop_)
+        if (!held)
             waitToken = token;
         if (!co_await sleepFor(outcome.delay, std::move(waitToken))) {
             ++cancelledRefreshes_;
             throw AuthAPIError::network(QStringLiteral("已取消"));
         }
+        if (held)
+            co_await held->next();
         if (outcome.error)
             std::rethrow_exception(outcome.error);
         if constexpr (std::is_void_v<T>)
@@ -138,7 +151,7 @@ private:
     QStringList calls_;
     QMap<Op, int> counts_;
     int cancelledRefreshes_ = 0;
-    bool refreshIgnoresStop_ = false;
+    std::optional<Channel<bool>> heldRefresh_;
 };
 
 } // namespace vellamor::test

@@ -2,20 +2,27 @@
 
 #include "CallLog.h"
 #include "Dictation/DictationOutput.h"
-#include "Support/Async/Sleep.h"
+#include "Support/Async/Channel.h"
 
 #include <QStringList>
 
-#include <chrono>
 #include <memory>
+#include <optional>
+#include <utility>
 
 namespace vellamor::test {
 
 // An output that keeps every text it is given (at the moment deliver() is
-// called) and can take a while to deliver. Records "output.deliver".
+// called) and can be held mid-delivery. Records "output.deliver".
 class RecordingDictationOutput final : public DictationOutput {
 public:
-    void setDeliveryDelay(std::chrono::milliseconds delay) { delay_ = delay; }
+    // The next delivery returns only after releaseDelivery().
+    void holdDelivery() { held_ = Channel<bool>(); }
+    void releaseDelivery()
+    {
+        if (const auto gate = std::exchange(held_, std::nullopt))
+            gate->finish();
+    }
     void setCallLog(std::shared_ptr<CallLog> log) { callLog_ = std::move(log); }
 
     const QStringList& texts() const { return texts_; }
@@ -27,13 +34,15 @@ public:
         if (callLog_)
             callLog_->record(QStringLiteral("output.deliver"));
         texts_.append(text);
-        if (delay_.count() > 0)
-            co_await sleepFor(delay_);
+        if (held_) {
+            const Channel<bool> gate = *held_;
+            co_await gate.next();
+        }
         ++completed_;
     }
 
 private:
-    std::chrono::milliseconds delay_{0};
+    std::optional<Channel<bool>> held_;
     std::shared_ptr<CallLog> callLog_;
     QStringList texts_;
     int completed_ = 0;

@@ -134,7 +134,7 @@ bool AccessibleApp::press(const QString& name) const
 bool AccessibleApp::click(const QString& button) const
 {
     std::optional<QRect> where;
-    waitUntil([&] { return (where = find(Role::button, button)).has_value(); }, std::chrono::seconds(10));
+    waitUntil([&] { return (where = find(Role::button, button)).has_value(); });
     if (!where)
         return false;
     const QPoint middle = where->center();

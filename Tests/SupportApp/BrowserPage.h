@@ -40,7 +40,7 @@ public:
                                  << QStringLiteral("--app=") + address.toString());
         // Windows come and go while it starts: the page's is the one the page names.
         const QString search = QStringLiteral("search --onlyvisible --name ") + title;
-        waitUntil([&] { return !(window_ = xdotool(search)).isEmpty(); }, std::chrono::seconds(30));
+        waitUntil([&] { return !(window_ = xdotool(search)).isEmpty(); });
     }
 
     // Chromium gets 5 s to end its other processes; QProcess kills it after that.
@@ -64,24 +64,9 @@ public:
         xdotool(QStringLiteral("windowactivate --sync ") + window_);
         xdotool(QStringLiteral("key F%1").arg(index + 1));
         const QString shown = field_ + (which == Field::readOnly ? readOnlyText() : QString());
-        return waitUntil([&] { return xdotool(QStringLiteral("getwindowname ") + window_) == shown; },
-                         std::chrono::seconds(10));
+        return waitUntil([&] { return xdotool(QStringLiteral("getwindowname ") + window_) == shown; });
     }
 
-    // Once the field focus() chose holds `expected`; what the page shows
-    // otherwise. A long text is compared by the name the page gives it.
-    QString waitForText(const QString& expected)
-    {
-        QString seen;
-        const QString awaited = field_ + named(expected);
-        waitUntil([&] { return (seen = xdotool(QStringLiteral("getwindowname ") + window_)) == awaited; },
-                  std::chrono::seconds(10));
-        if (seen == awaited)
-            return expected;
-        return seen.startsWith(field_) ? seen.mid(field_.size()) : seen;
-    }
-
-private:
     // As the page names a text in its title (see browser-fields.html).
     static QString named(const QString& text)
     {
@@ -93,13 +78,27 @@ private:
         return QStringLiteral("#%1:%2").arg(text.size()).arg(hash);
     }
 
+    // Once the field focus() chose holds `expected`; what the page shows
+    // otherwise. A long text is compared by the name the page gives it.
+    QString waitForText(const QString& expected)
+    {
+        QString seen;
+        const QString awaited = field_ + named(expected);
+        waitUntil([&] { return (seen = xdotool(QStringLiteral("getwindowname ") + window_)) == awaited; });
+        if (seen == awaited)
+            return expected;
+        return seen.startsWith(field_) ? seen.mid(field_.size()) : seen;
+    }
+
+private:
     // The first line of its output; empty when it failed. Blocks: it polls
     // inside waitUntil(), whose loop must not run meanwhile.
     static QString xdotool(const QString& command)
     {
         QProcess tool;
         tool.start(QStringLiteral("xdotool"), command.split(u' '));
-        const bool ran = tool.waitForFinished(10000) && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+        const bool ran = tool.waitForFinished(static_cast<int>(hangCeiling.count()))
+            && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
         return ran ? QString::fromUtf8(tool.readAllStandardOutput()).section(u'\n', 0, 0) : QString();
     }
 

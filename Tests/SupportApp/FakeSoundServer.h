@@ -21,6 +21,11 @@ public:
     // A copy: QCoro moves from a non-const lvalue given to co_return.
     QCoro::Task<platform::SoundServerSnapshot> snapshot() override
     {
+        if (holdsSnapshots_) {
+            const Channel<bool> gate;
+            heldSnapshots_.push_back(gate);
+            co_await gate.next();
+        }
         co_return platform::SoundServerSnapshot(answer);
     }
 
@@ -94,6 +99,16 @@ public:
             gate->push(true);
     }
 
+    // Makes the following snapshots wait until releaseSnapshots(), which
+    // answers every one held.
+    void holdSnapshots() { holdsSnapshots_ = true; }
+    void releaseSnapshots()
+    {
+        holdsSnapshots_ = false;
+        for (const Channel<bool>& gate : std::exchange(heldSnapshots_, {}))
+            gate.finish();
+    }
+
     platform::SoundServerSnapshot answer = oneMicrophone();
     // The next open fails with this reason.
     std::optional<QString> refusal;
@@ -134,6 +149,8 @@ private:
 
     std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
     std::optional<Channel<bool>> held_;
+    bool holdsSnapshots_ = false;
+    std::vector<Channel<bool>> heldSnapshots_;
     std::function<void()> onSourcesChanged_;
     int openCount_ = 0;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WaitUntil.h"
+
 #include <QImage>
 #include <QProcess>
 #include <QString>
@@ -17,7 +19,7 @@ inline QString scannedQRCode(const QImage& image)
         return {};
     QProcess zbar;
     zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), file});
-    if (!zbar.waitForFinished(10000) || zbar.exitCode() != 0)
+    if (!zbar.waitForFinished(static_cast<int>(hangCeiling.count())) || zbar.exitCode() != 0)
         return {};
     QString read = QString::fromUtf8(zbar.readAllStandardOutput());
     if (read.endsWith(QLatin1Char('\n')))

@@ -16,13 +16,13 @@ namespace vellamor::test {
 
 // Runs a program to its end with the event loop running (so this process can
 // serve the clipboard meanwhile) and gives its standard output; none when it
-// fails or takes longer than 10 s.
+// fails or hangs.
 inline std::optional<QByteArray> outputOf(const QString& program, const QStringList& arguments)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(program, arguments);
-    if (!waitUntil([&] { return process.state() == QProcess::NotRunning; }, std::chrono::seconds(10))) {
+    if (!waitUntil([&] { return process.state() == QProcess::NotRunning; })) {
         process.kill();
         process.waitForFinished();
         return std::nullopt;
@@ -55,18 +55,16 @@ public:
         environment.remove(QStringLiteral("QT_ACCESSIBILITY"));
         process_.setProcessEnvironment(environment);
         process_.start(program, arguments);
-        waitUntil(
-            [&] {
-                update();
-                return windowId_.has_value();
-            },
-            std::chrono::seconds(15));
+        waitUntil([&] {
+            update();
+            return windowId_.has_value();
+        });
         if (windowId_ == QStringLiteral("0"))
             windowId_ = windowOf(process_.processId());
         if (windowId_ && windowId_->isEmpty())
             ready_ = true;
         else if (windowId_ && xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), *windowId_}))
-            ready_ = waitUntil([&] { return isFocused(); }, std::chrono::seconds(5));
+            ready_ = waitUntil([&] { return isFocused(); });
         EXPECT_TRUE(ready_) << program.toStdString() << " did not become ready";
     }
 
@@ -85,7 +83,7 @@ public:
     }
 
     // Waits until the field holds `expected`; the last text seen otherwise.
-    QString waitForText(const QString& expected, std::chrono::milliseconds timeout = std::chrono::seconds(5))
+    QString waitForText(const QString& expected, std::chrono::milliseconds timeout = hangCeiling)
     {
         waitUntil(
             [&] {

@@ -272,8 +272,10 @@ TEST_F(AudioCaptureTest, KeepsTheNewest3000FramesAndWarnsOncePerRun)
         ASSERT_EQ(kept.size(), 3000);
         EXPECT_EQ(kept.constFirst().sequence, c.frames - 3000);
         EXPECT_EQ(kept.constLast().sequence, c.frames - 1);
-        EXPECT_EQ(warnings().size(), warningsSoFar + c.warnings);
-        warningsSoFar = static_cast<int>(warnings().size());
+        // Only the drops: a loaded machine may also start the capture late.
+        const QStringList dropped = warnings().filter(QStringLiteral("dropped"));
+        EXPECT_EQ(dropped.size(), warningsSoFar + c.warnings);
+        warningsSoFar = static_cast<int>(dropped.size());
     }
 }
 
@@ -299,12 +301,15 @@ TEST_F(AudioCaptureTest, LevelStreamKeepsTheNewestEightAndAReplacedOneEnds)
 
 TEST_F(AudioCaptureTest, ARunWhoseFirstSampleCameLateIsLoggedWithTheDelay)
 {
-    for (const auto wait : {0ms, 80ms}) {
+    // The first chunk's samples were spoken before it arrived: one as long as
+    // the hang ceiling began in time however late a loaded machine hands it on.
+    for (const auto& [wait, samples] : {std::pair{0ms, 16 * 30'000}, std::pair{80ms, 320}}) {
         const qsizetype before = warnings().size();
         const AudioFrameStream frames = startCapture();
         runEventLoopFor(wait);
-        ASSERT_TRUE(server->deliver(constantSamples(320, 1)));
-        ASSERT_TRUE(waitUntil([&] { return frames.bufferedCount() == 1; }));
+        ASSERT_TRUE(server->deliver(constantSamples(samples, 1)));
+        const auto framesInIt = static_cast<std::size_t>(samples / 320);
+        ASSERT_TRUE(waitUntil([&] { return frames.bufferedCount() == framesInIt; }));
         const QStringList late = warnings().mid(before).filter(QStringLiteral("audio started late"));
         if (wait < AudioCapture::lateStart) {
             EXPECT_TRUE(late.isEmpty()) << late.join(u' ').toStdString();

@@ -30,10 +30,10 @@ protected:
     {
         auto& window = windows_.emplace_back(std::make_unique<QProcess>());
         window->start(arg("xmessage"), {arg("-name"), instance, arg("-timeout"), arg("60"), arg("probe target")});
-        EXPECT_TRUE(window->waitForStarted(5000));
+        EXPECT_TRUE(window->waitForStarted(static_cast<int>(hangCeiling.count())));
         QProcess search;
         search.start(arg("xdotool"), {arg("search"), arg("--sync"), arg("--classname"), instance});
-        EXPECT_TRUE(search.waitForFinished(10000) && search.exitCode() == 0);
+        EXPECT_TRUE(search.waitForFinished(static_cast<int>(hangCeiling.count())) && search.exitCode() == 0);
         return QString::fromUtf8(search.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0);
     }
 

@@ -206,8 +206,9 @@ TEST_F(X11KeySourceTest, AKeyDownReadLateIsLoggedWithItsDelayOncePerStall)
         return false;
     });
     std::thread user([] { std::system("xdotool key --delay 0 a b"); });
-    std::this_thread::sleep_for(400ms);
+    // Busy until the keys are sent and for a while after, however late they go.
     user.join();
+    std::this_thread::sleep_for(400ms);
     ASSERT_TRUE(waitUntil([&] { return keyDowns == 2; }));
     ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("c") }));
     ASSERT_TRUE(waitUntil([&] { return keyDowns == 3; }));

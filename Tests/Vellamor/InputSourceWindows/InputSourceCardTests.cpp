@@ -25,7 +25,6 @@
 #include <QTemporaryDir>
 
 #include <array>
-#include <ctime>
 
 #include <gmock/gmock.h>
 
@@ -318,17 +317,9 @@ TEST_F(InputSourceCardTest, AnOutsideNameShowsOnOneLineInTheDialogAndTheCard)
     }
 }
 
-double mainThreadCpuMillis()
-{
-    timespec used{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
-    return double(used.tv_sec) * 1e3 + double(used.tv_nsec) / 1e6;
-}
-
 // Whatever the server lists, the card paints its rows rather than building
-// them: the widgets stay as many as for a few sources, and the main thread
-// spends under 200 ms from the answer to the page painted. Its own CPU time
-// is measured, which other work on a loaded machine does not inflate.
+// them: the widgets stay as many as for a few sources. The main thread's time
+// from the answer to the page painted is the benchmark's.
 TEST_F(InputSourceCardTest, TenThousandSourcesAnswerAtOnce)
 {
     signIn();
@@ -342,13 +333,10 @@ TEST_F(InputSourceCardTest, TenThousandSourcesAnswerAtOnce)
     listChanged.timeout({});
     ASSERT_EQ(api->lists.calls.size(), 2);
 
-    const double before = mainThreadCpuMillis();
     answerList(many);
     ASSERT_TRUE(waitUntil([&] { return list().height() == list().sizeHint().height(); }));
     renderView(*page, QStringLiteral("input-source-card-10000"));
-    const double spent = mainThreadCpuMillis() - before;
 
-    EXPECT_LT(spent, 200) << "main-thread CPU time in ms";
     EXPECT_EQ(card->findChildren<QWidget*>().size(), fewWidgets);
     ASSERT_EQ(list().sources().size(), 10'000);
     EXPECT_EQ(list().rowLayout(9'999).nameText, QStringLiteral("来源 10000"));

@@ -58,7 +58,7 @@ protected:
     // The dialog on screen for `sid`, once it is.
     PairingConfirmDialog* shownFor(qint64 sid)
     {
-        waitUntil([&] { return controller_.dialog() && controller_.dialog()->isVisible() && shown(sid); }, 2s);
+        waitUntil([&] { return controller_.dialog() && controller_.dialog()->isVisible() && shown(sid); });
         return controller_.dialog() && shown(sid) ? controller_.dialog() : nullptr;
     }
     bool shown(qint64 sid) const
@@ -68,7 +68,7 @@ protected:
     }
     bool answered(const QStringList& expected)
     {
-        waitUntil([&] { return api_->confirmed.size() >= expected.size() && !controller_.dialog(); }, 2s);
+        waitUntil([&] { return api_->confirmed.size() >= expected.size() && !controller_.dialog(); });
         return api_->confirmed == expected;
     }
     QStringList logged() const

@@ -28,7 +28,11 @@ namespace vellamor::test {
 // is scripted.
 class OnboardingTest : public ::testing::Test {
 protected:
-    void TearDown() override { afterQueuedCalls(); }
+    void TearDown() override
+    {
+        sound->releaseSnapshots();
+        afterQueuedCalls();
+    }
 
     void signIn()
     {
@@ -50,6 +54,18 @@ protected:
     {
         auto vm = makeViewModel();
         EXPECT_TRUE(waitUntil([&] { return !vm->statuses.value().isEmpty(); }));
+        return vm;
+    }
+
+    // Shows `statuses` until the test ends: a window re-reads the permissions
+    // every second, and every read after the first now waits for TearDown
+    // instead of replacing what the test set.
+    std::unique_ptr<OnboardingViewModel> makeViewModelShowing(const PermissionStatuses& statuses)
+    {
+        sound->releaseSnapshots();
+        auto vm = makeReadViewModel();
+        sound->holdSnapshots();
+        vm->statuses = statuses;
         return vm;
     }
 

@@ -75,8 +75,7 @@ TEST_F(OnboardingPagesTest, EachPageShowsItsTextsWithTheHotkeyTheAppUses)
         SCOPED_TRACE(name.toStdString());
         if (c.signedIn && !session->publisher()->state().isAuthenticated())
             signIn();
-        const auto vm = makeReadViewModel();
-        vm->statuses = c.statuses;
+        const auto vm = makeViewModelShowing(c.statuses);
         vm->step = c.step;
         const auto window = makeWindow(*vm);
         renderForReview(*window, name);
@@ -92,7 +91,7 @@ TEST_F(OnboardingPagesTest, EachPageShowsItsTextsWithTheHotkeyTheAppUses)
 
 TEST_F(OnboardingPagesTest, APermissionPageFollowsItsStatusLiveAndReturnGoesOnOnceGranted)
 {
-    const auto vm = makeReadViewModel();
+    const auto vm = makeViewModelShowing({});
     vm->step = Step::accessibility;
     const auto window = makeWindow(*vm);
     auto* page = qobject_cast<OnboardingPermissionStepPage*>(window->page());

@@ -32,7 +32,7 @@ QString activeWindow()
 {
     QProcess query;
     query.start(QStringLiteral("xdotool"), { QStringLiteral("getactivewindow") });
-    query.waitForFinished(5000);
+    query.waitForFinished(static_cast<int>(hangCeiling.count()));
     return QString::fromUtf8(query.readAllStandardOutput()).trimmed();
 }
 
@@ -59,7 +59,7 @@ bool keptOutOfWindowLists(QWidget* window)
     QProcess query;
     query.start(QStringLiteral("xprop"),
         { QStringLiteral("-id"), QString::number(window->winId()), QStringLiteral("_NET_WM_STATE") });
-    query.waitForFinished(5000);
+    query.waitForFinished(static_cast<int>(hangCeiling.count()));
     const QString states = QString::fromUtf8(query.readAllStandardOutput());
     return states.contains(QStringLiteral("SKIP_TASKBAR")) && states.contains(QStringLiteral("SKIP_PAGER"))
         && states.contains(QStringLiteral("ABOVE"));

@@ -11,7 +11,6 @@
 #include "TextInsertion/SystemLayeredInserter.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <gmock/gmock.h>
 
@@ -75,11 +74,8 @@ TEST_F(BrowserInsertionDesktopTest, ChineseEmojiAndMixedTextArriveWholeInEveryFi
         std::make_shared<platform::AtspiAccessibilityBus>(QCoreApplication::applicationPid()), injector, pasteboard,
         [] { return true; }, nullptr, UserDefaults::standard());
     ASSERT_TRUE(page.focus(Field::textarea));
-    QElapsedTimer elapsed;
-    elapsed.start();
     EXPECT_EQ(runBlocking(chain.insertLayered(longText), 30s), InsertStrategy::clipboard);
     EXPECT_EQ(page.waitForText(longText), longText);
-    EXPECT_LT(elapsed.elapsed(), 2000);
 }
 
 // With its fields on the bus, a read-only textarea takes the paste chord of a

@@ -13,7 +13,6 @@
 #include "TextInsertion/SystemLayeredInserter.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QTimer>
 
@@ -30,14 +29,14 @@ using namespace std::chrono_literals;
 void startFocused(QProcess& target, const QString& program, const QStringList& arguments)
 {
     target.start(program, arguments);
-    ASSERT_TRUE(target.waitForReadyRead(15000));
+    ASSERT_TRUE(target.waitForReadyRead(static_cast<int>(hangCeiling.count())));
     // A search fails when a window it lists goes away before it is read: asked again.
     std::optional<QString> window;
     ASSERT_TRUE(waitUntil([&] { return (window = windowOf(target.processId())) && !window->isEmpty(); }));
     ASSERT_TRUE(xdotool({ QStringLiteral("windowactivate"), QStringLiteral("--sync"), *window }));
 }
 
-// The field's text once it is `expected`, or the last one reported within 5 s.
+// The field's text once it is `expected`, or the last one reported.
 QString waitForText(QProcess& target, const QString& expected)
 {
     QString text;
@@ -56,7 +55,7 @@ TEST_F(InsertionHardeningDesktopTest, PasteReplacesAGtkSelectionAndGivesTheClipb
     QProcess owner;
     owner.start(QStringLiteral(VELLAMOR_QT_TEXT_TARGET),
         { QStringLiteral("owner"), QStringLiteral("earlier 文本"), QStringLiteral("<b>earlier</b>") });
-    ASSERT_TRUE(owner.waitForReadyRead(15000));
+    ASSERT_TRUE(owner.waitForReadyRead(static_cast<int>(hangCeiling.count())));
     QProcess target;
     startFocused(target, QStringLiteral(VELLAMOR_GTK_TEXT_TARGET),
         { QStringLiteral("GtkTextView"), QStringLiteral("ab选中ef"), QStringLiteral("ab"), QStringLiteral("选中") });
@@ -68,7 +67,7 @@ TEST_F(InsertionHardeningDesktopTest, PasteReplacesAGtkSelectionAndGivesTheClipb
     QProcess xclip;
     xclip.start(
         QStringLiteral("xclip"), { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard") });
-    ASSERT_TRUE(waitUntil([&] { return xclip.state() == QProcess::NotRunning; }, 10s));
+    ASSERT_TRUE(waitUntil([&] { return xclip.state() == QProcess::NotRunning; }));
     EXPECT_EQ(QString::fromUtf8(xclip.readAllStandardOutput()), QStringLiteral("earlier 文本"));
 }
 
@@ -118,9 +117,10 @@ TEST_F(InsertionHardeningDesktopTest, TypingPausesWhileTheUserHoldsTheHotkey)
     EXPECT_EQ(waitForText(target, text), text);
 }
 
-// The keys a long text left mapped are reused or cleared at once: the next
-// short text does not wait for the long one to be read.
-TEST_F(InsertionHardeningDesktopTest, AShortTextAfterALongTypedOneIsTypedWithinASecond)
+// The keys a long text left mapped are reused or cleared: the next short text
+// arrives whole. How long it waits is KeystrokeInserterTest's, on a clock of
+// its own, and the benchmark's (--after-long).
+TEST_F(InsertionHardeningDesktopTest, AShortTextAfterALongTypedOneArrivesWhole)
 {
     QString chinese;
     for (char32_t c = U'一'; c < U'一' + 60; ++c)
@@ -132,10 +132,7 @@ TEST_F(InsertionHardeningDesktopTest, AShortTextAfterALongTypedOneIsTypedWithinA
     EXPECT_NO_THROW(runBlocking(keyboard.insert(longText), 30s));
     EXPECT_EQ(waitForText(target, longText), longText);
 
-    QElapsedTimer elapsed;
-    elapsed.start();
     EXPECT_NO_THROW(runBlocking(keyboard.insert(QStringLiteral("好的")), 30s));
-    EXPECT_LT(elapsed.elapsed(), 1000);
     EXPECT_EQ(waitForText(target, longText + QStringLiteral("好的")), longText + QStringLiteral("好的"));
 }
 

@@ -319,12 +319,13 @@ TEST_F(DictationControllerTest, StartAfterEachTerminalStateBeginsAFreshSession)
 
 TEST_F(DictationControllerTest, CancelDuringDeliveryWritesNoHistoryAndNoDone)
 {
-    output->setDeliveryDelay(40ms);
+    output->holdDelivery();
     asr->setStopResponse({ASRStreamEvent::final(q("A")), ASRStreamEvent::done()});
     start();
     stop();
     ASSERT_TRUE(waitUntil([&] { return output->texts().size() == 1; }));
     cancel();
+    output->releaseDelivery();
     ASSERT_TRUE(waitUntil([&] { return output->completedCount() == 1; }));
     afterQueuedCalls();
 

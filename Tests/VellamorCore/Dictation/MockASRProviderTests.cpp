@@ -142,14 +142,12 @@ TEST_F(MockASRProviderTest, StopRacingANewStreamLeavesTheNewSessionIntact)
 // The texts are not checked: empty ones are answered as they are.
 TEST_F(MockASRProviderTest, CancelledCallerGetsEveryEventWithoutThePauses)
 {
-    MockASRProvider mock(QString(), std::nullopt, MockASRProvider::Timing{5s, 5s});
+    // Pauses past the hang ceiling: waiting for them fails the test.
+    MockASRProvider mock(QString(), std::nullopt, MockASRProvider::Timing{60s, 60s});
     const ASREventStream events = runBlocking(mock.stream(anyConfig(), AudioFrameStream()));
     std::stop_source caller;
     caller.request_stop();
-    QElapsedTimer clock;
-    clock.start();
     runBlocking(mock.stop(caller.get_token()));
-    EXPECT_LT(clock.elapsed(), 1000);
     EXPECT_EQ(eventsOf(events),
               (Events{kReady, ASRStreamEvent::final(QString()), ASRStreamEvent::polish(QString()), kDoneEvent}));
 }

@@ -11,7 +11,6 @@
 
 #include <QElapsedTimer>
 #include <QTcpServer>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -169,6 +168,8 @@ TEST_F(AuthedSessionLive, ErrorStatusesAreResults)
     }
 }
 
+// Every limit but the one under test, and the answer, lie past the hang
+// ceiling: a client without that limit fails the test instead of timing out.
 TEST_F(AuthedSessionLive, TimeLimitsAbortTheReplyAndThrowTimedOut)
 {
     struct Case {
@@ -178,52 +179,56 @@ TEST_F(AuthedSessionLive, TimeLimitsAbortTheReplyAndThrowTimedOut)
         std::optional<std::chrono::milliseconds> requestTimeout;
     };
     const std::array cases{
-        Case{"whole", 20s, 300ms, std::nullopt},
+        Case{"whole", 60s, 300ms, std::nullopt},
         Case{"idle", 300ms, 60s, std::nullopt},
-        Case{"requestTimeoutReplacesIdle", 20s, 60s, 300ms},
-        Case{"wholeBoundsALongRequestTimeout", 20s, 300ms, 30s},
+        Case{"requestTimeoutReplacesIdle", 60s, 60s, 300ms},
+        Case{"wholeBoundsALongRequestTimeout", 60s, 300ms, 60s},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        server.script(delayed(5s));
+        server.script(delayed(90s));
         AuthedSession::Limits limits;
         limits.idle = c.idle;
         limits.whole = c.whole;
         HTTPRequest request = echoRequest(local(QStringLiteral("/v1/api.json")));
         request.timeout = c.requestTimeout;
         const int abandoned = server.abandonedCount();
+        const qsizetype received = server.requests().size();
 
         QElapsedTimer clock;
         clock.start();
         EXPECT_EQ(networkFailure(makeSession(limits)->data(request)), NetworkError::Kind::timedOut);
         EXPECT_GE(clock.elapsed(), 250);
-        EXPECT_LT(clock.elapsed(), 2500);
         // The aborted reply closes the connection while the answer is pending.
-        EXPECT_TRUE(waitUntil([&] { return server.abandonedCount() == abandoned + 1; }));
+        // On a loaded machine the limit may run out before the request has
+        // left; then the server has nothing to abandon.
+        EXPECT_TRUE(waitUntil([&] {
+            return server.abandonedCount() - abandoned == server.requests().size() - received;
+        }));
     }
 }
 
 TEST_F(AuthedSessionLive, ArrivingBytesKeepTheIdleLimitAway)
 {
     ScriptedAnswer slow;
-    slow.body = "0123456789";
-    slow.trickle = 80ms; // about 0.8 s in all, never 300 ms without a byte
+    slow.body = QByteArray(60, 'x');
+    slow.trickle = 100ms; // 6 s in all, and only a stall of nearly 5 s leaves a gap as long as the limit
     server.script(slow);
     AuthedSession::Limits limits;
-    limits.idle = 300ms;
+    limits.idle = 5s;
 
-    const HTTPResult result = runBlocking(makeSession(limits)->data(echoRequest(local(QStringLiteral("/x")))), 10s);
-    EXPECT_EQ(result.data, QByteArray("0123456789"));
+    const HTTPResult result = runBlocking(makeSession(limits)->data(echoRequest(local(QStringLiteral("/x")))));
+    EXPECT_EQ(result.data, QByteArray(60, 'x'));
 }
 
 TEST_F(AuthedSessionLive, WholeLimitCutsATricklingAnswer)
 {
     ScriptedAnswer slow;
-    slow.body = "0123456789";
-    slow.trickle = 80ms;
+    slow.body = QByteArray(400, 'x'); // 100 s in all
+    slow.trickle = 250ms;
     server.script(slow);
     AuthedSession::Limits limits;
-    limits.idle = 300ms;
+    limits.idle = 60s;
     limits.whole = 400ms;
 
     QElapsedTimer clock;
@@ -251,15 +256,13 @@ TEST_F(AuthedSessionLive, WholeLimitSpansRedirectHops)
 
 TEST_F(AuthedSessionLive, CancellationAbortsTheReply)
 {
-    server.script(delayed(5s));
+    server.script(delayed(90s));
     std::stop_source stop;
-    QTimer::singleShot(100ms, [&stop] { stop.request_stop(); });
+    QObject::connect(&server, &devbackend::DevServer::requestReceived, [&stop] { stop.request_stop(); });
 
-    QElapsedTimer clock;
-    clock.start();
-    EXPECT_THROW(runBlocking(makeSession()->data(echoRequest(local(QStringLiteral("/x"))), stop.get_token()), 10s),
+    EXPECT_THROW(runBlocking(makeSession()->data(echoRequest(local(QStringLiteral("/x"))), stop.get_token()),
+                             test::hangCeiling),
                  CancellationError);
-    EXPECT_LT(clock.elapsed(), 2000);
     EXPECT_TRUE(waitUntil([&] { return server.abandonedCount() == 1; }));
 }
 

@@ -50,8 +50,9 @@ QCoro::Task<void> driveBlocking(QCoro::Task<T> task, std::shared_ptr<BlockingSta
 // exception; throws RunBlockingTimeout when it has not ended in time. For
 // tests and main() glue only: product code never nests event loops. A task
 // that timed out may still resume later; it writes only into shared state.
+// The default is the tests' hang ceiling: a loaded machine never reaches it.
 template<typename T>
-T runBlocking(QCoro::Task<T> task, std::chrono::milliseconds timeout = std::chrono::seconds(10))
+T runBlocking(QCoro::Task<T> task, std::chrono::milliseconds timeout = std::chrono::seconds(30))
 {
     auto state = std::make_shared<detail::BlockingState<T>>();
     detail::driveBlocking<T>(std::move(task), state);
