@@ -8,8 +8,10 @@ namespace vellamor {
 namespace {
 
 // Keys typed are read by the target a little later, a slow one up to 16 ms
-// per key after the last: the first change shows well within this.
-constexpr std::chrono::milliseconds readbackLimit { 250 };
+// per key after the last, and a browser on a loaded machine showed a paste
+// more than 250 ms after it fetched it. Only a field that stays unchanged
+// waits the whole time, and it is then left on the clipboard anyway.
+constexpr std::chrono::milliseconds readbackLimit { 2000 };
 constexpr std::chrono::milliseconds readbackPoll { 10 };
 // A target that did not answer an accessibility write in time is given this
 // long to show the text before it is left on the clipboard.

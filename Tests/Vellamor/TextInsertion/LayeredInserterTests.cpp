@@ -301,6 +301,14 @@ TEST_F(LayeredInserterTest, APasteIntoAReadableFieldThatStaysUnchangedLeavesTheT
             throwing(KeysError::sourceUnavailable()), { fixed }, InsertStrategy::allFailed },
         { "changesLate", longText, FocusTarget::element, works, { fixed, fixed, fixed, fixed + longText },
             InsertStrategy::clipboard },
+        // A loaded browser, seen to show a paste more than 250 ms after fetching it.
+        { "changesAfterALoadedTargetsPause", longText, FocusTarget::element, works,
+            [&] {
+                std::vector<std::optional<QString>> texts(60, fixed);
+                texts.push_back(fixed + longText);
+                return texts;
+            }(),
+            InsertStrategy::clipboard },
         { "unreadableField", longText, FocusTarget::element, works, { std::nullopt }, InsertStrategy::clipboard },
         { "readableOnlyBefore", longText, FocusTarget::element, works, { fixed, std::nullopt },
             InsertStrategy::clipboard },
