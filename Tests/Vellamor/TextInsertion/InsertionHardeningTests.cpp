@@ -108,10 +108,11 @@ TEST(InsertionHardeningTest, PasteGivesTheClipboardBackOnceTheTargetFetchedIt)
         QString primaryAtTap;
         std::chrono::milliseconds heldAfterTap; // the hotkey monitor's 20 ms settle included
     };
+    const ClipboardInserter::Pacing pacing;
     const Case cases[] = {
-        { {}, true, QStringLiteral("selected"), 120ms },
-        { { QStringLiteral("xterm") }, true, QStringLiteral("pasted"), 120ms },
-        { {}, false, QStringLiteral("selected"), 140ms },
+        { {}, true, QStringLiteral("selected"), pacing.holdAfterFetch + 20ms },
+        { { QStringLiteral("xterm") }, true, QStringLiteral("pasted"), pacing.holdAfterFetch + 20ms },
+        { {}, false, QStringLiteral("selected"), pacing.pasteWait + 20ms },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.windowClass.join(u' ').toStdString() + (c.targetFetches ? " fetching" : " silent"));
