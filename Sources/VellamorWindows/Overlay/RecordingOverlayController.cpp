@@ -137,8 +137,7 @@ void RecordingOverlayController::show()
         geometryAnimation_->stop();
         panel_->setGeometry(topCentreFrame(*screen, IslandShape::hidden().panelSize()));
     }
-    platform::keepOutOfWindowLists(*panel_);
-    panel_->show();
+    platform::showOutOfWindowLists(*panel_);
     panel_->raise();
     subscribeShape();
     registerScreenChangeObserverIfNeeded();
@@ -235,8 +234,7 @@ void RecordingOverlayController::materializePinnedDoneIfNeeded()
     *self = pinned;
     applyPanelStyle(*pinned);
     pinned->setGeometry(frame);
-    platform::keepOutOfWindowLists(*pinned);
-    pinned->show();
+    platform::showOutOfWindowLists(*pinned);
     pinned->raise();
     pinnedPanels_.emplace_back(pinned);
     // The result has moved out; a second call must not pin it twice.

@@ -22,6 +22,8 @@
 #include <memory>
 #include <optional>
 
+#include <signal.h>
+
 namespace vellamor::test {
 namespace {
 
@@ -64,6 +66,30 @@ bool keptOutOfWindowLists(QWidget* window)
     return states.contains(QStringLiteral("SKIP_TASKBAR")) && states.contains(QStringLiteral("SKIP_PAGER"))
         && states.contains(QStringLiteral("ABOVE"));
 }
+
+// Holds the window manager still for its life: what the X server gives it
+// meanwhile waits until the window manager resumes, as on a busy machine.
+class WindowManagerPause {
+public:
+    WindowManagerPause()
+        : pid_(qEnvironmentVariableIntValue("VELLAMOR_WINDOW_MANAGER_PID"))
+    {
+        paused_ = pid_ > 0 && kill(pid_, SIGSTOP) == 0;
+    }
+    ~WindowManagerPause()
+    {
+        if (paused_)
+            kill(pid_, SIGCONT);
+    }
+    WindowManagerPause(const WindowManagerPause&) = delete;
+    WindowManagerPause& operator=(const WindowManagerPause&) = delete;
+
+    bool paused() const { return paused_; }
+
+private:
+    pid_t pid_;
+    bool paused_ = false;
+};
 
 // Clicks the shown button of `window` with this tooltip or title.
 bool click(QWidget* window, const QString& name)
@@ -185,6 +211,7 @@ TEST_F(OverlayDesktopTest, IslandAndPinnedPanelLeaveTheFocusWithTheTargetWindow)
     ASSERT_EQ(controller.pinnedPanels().size(), 1);
     QWidget* pinned = controller.pinnedPanels().front();
     ASSERT_TRUE(waitUntil([&] { return shownOnScreen(pinned); }));
+    ASSERT_TRUE(afterWindowManager());
     EXPECT_TRUE(keptOutOfWindowLists(pinned));
     EXPECT_TRUE(keptOutOfWindowLists(controller.panel())) << "after the island was hidden and shown again";
     ASSERT_TRUE(click(pinned, QStringLiteral("插入")));
@@ -194,6 +221,29 @@ TEST_F(OverlayDesktopTest, IslandAndPinnedPanelLeaveTheFocusWithTheTargetWindow)
     EXPECT_EQ(activeWindow(), targetWindow);
     ASSERT_TRUE(type(QStringLiteral("d")));
     EXPECT_TRUE(waitUntil([&] { return field->text() == QStringLiteral("abcd"); })) << field->text().toStdString();
+}
+
+// A new dictation can show the island again before the window manager has
+// taken in that the last one hid it; letting go of a window, it clears the
+// states the window carries.
+TEST_F(OverlayDesktopTest, TheIslandShownAgainBeforeTheWindowManagerLetItGoKeepsItsStates)
+{
+    RecordingOverlayController& controller = *controller_;
+    controller.show();
+    controller.viewModel().state = DictationState::recording();
+    ASSERT_TRUE(waitUntil([&] { return shownOnScreen(controller.panel()); }));
+    ASSERT_TRUE(afterWindowManager());
+    {
+        const WindowManagerPause pause;
+        ASSERT_TRUE(pause.paused()) << "cannot pause the window manager (VELLAMOR_WINDOW_MANAGER_PID)";
+        controller.hide(0ms);
+        ASSERT_TRUE(waitUntil([&] { return !controller.panel()->isVisible(); }));
+        controller.show();
+        ASSERT_TRUE(controller.panel()->isVisible());
+    }
+    ASSERT_TRUE(waitUntil([&] { return shownOnScreen(controller.panel()); }));
+    ASSERT_TRUE(afterWindowManager());
+    EXPECT_TRUE(keptOutOfWindowLists(controller.panel()));
 }
 
 // The recogniser's final and polished texts arrive on consecutive turns, as

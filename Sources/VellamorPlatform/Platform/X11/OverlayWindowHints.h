@@ -4,9 +4,9 @@ class QWidget;
 
 namespace vellamor::platform {
 
-// Asks the window manager to leave `window` out of task bars, pagers and
-// window switchers. Call it before each show(): a window manager drops the
-// request when the window is hidden. Does nothing for a shown window or off X11.
-void keepOutOfWindowLists(QWidget& window);
+// Shows `window` (if hidden) left out of task bars, pagers and window
+// switchers, and kept on top when it asks to stay there. Off X11 it only
+// shows it.
+void showOutOfWindowLists(QWidget& window);
 
 } // namespace vellamor::platform
