@@ -11,10 +11,12 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QTextBoundaryFinder>
 #include <QTime>
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <functional>
 #include <utility>
 
 namespace vellamor {
@@ -34,11 +36,43 @@ bool pressesAButton(const QKeyEvent& event)
     }
 }
 
+// What the device sent, with a break opportunity (U+200B) between every two
+// characters: a long run without spaces wraps instead of widening the dialog
+// past the screen and its buttons out of sight.
+QString wrappableAnywhere(const QString& text)
+{
+    QString wrappable;
+    wrappable.reserve(text.size() * 2);
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, text);
+    qsizetype start = 0;
+    for (qsizetype end = characters.toNextBoundary(); end != -1; end = characters.toNextBoundary()) {
+        if (start > 0)
+            wrappable += QChar(0x200B);
+        wrappable += QStringView(text).sliced(start, end - start);
+        start = end;
+    }
+    return wrappable;
+}
+
+QString requestText(const PairingRequestPayload& payload, const QString& time,
+                    const std::function<QString(const QString&)>& shown)
+{
+    // The device writes both: each stays on its own line.
+    const QString name = oneLineForDisplay(payload.friendlyName);
+    const QString address = oneLineForDisplay(payload.ip);
+    return QStringLiteral("设备：") + (name.isEmpty() ? QStringLiteral("未知设备") : shown(name))
+        + QStringLiteral("\n来源：") + (address.isEmpty() ? QStringLiteral("未知网络") : shown(address))
+        + QStringLiteral("\n请求时间：") + time + QStringLiteral("\n\n确认后该设备可将语音转写直接插入到本机当前光标位置。");
+}
+
 } // namespace
 
 PairingConfirmDialog::PairingConfirmDialog(const PairingRequestPayload& payload, QWidget* parent)
     : QDialog(parent)
 {
+    const QString time = QLocale(QStringLiteral("zh_CN")).toString(QTime::currentTime(), QStringLiteral("HH:mm:ss"));
+    informativeText_ = requestText(payload, time, [](const QString& text) { return text; });
+
     setFixedDialogFrame(*this);
     setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
     setWindowTitle(QStringLiteral("Vellamor"));
@@ -50,7 +84,8 @@ PairingConfirmDialog::PairingConfirmDialog(const PairingRequestPayload& payload,
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);
-    informative_ = new QLabel(buildInformativeText(payload), this);
+    informative_ = new QLabel(requestText(payload, time, wrappableAnywhere), this);
+    informative_->setAccessibleName(informativeText_);
     informative_->setTextFormat(Qt::PlainText);
     informative_->setTextInteractionFlags(Qt::NoTextInteraction);
     informative_->setWordWrap(true);
@@ -81,11 +116,6 @@ PairingConfirmDialog::PairingConfirmDialog(const PairingRequestPayload& payload,
         watched->installEventFilter(this);
 }
 
-QString PairingConfirmDialog::informativeText() const
-{
-    return informative_->text();
-}
-
 bool PairingConfirmDialog::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
@@ -110,17 +140,6 @@ bool PairingConfirmDialog::eventFilter(QObject* watched, QEvent* event)
         break;
     }
     return QDialog::eventFilter(watched, event);
-}
-
-QString PairingConfirmDialog::buildInformativeText(const PairingRequestPayload& payload)
-{
-    const QString time = QLocale(QStringLiteral("zh_CN")).toString(QTime::currentTime(), QStringLiteral("HH:mm:ss"));
-    // The device writes both: each stays on its own line.
-    const QString name = oneLineForDisplay(payload.friendlyName);
-    const QString address = oneLineForDisplay(payload.ip);
-    return QStringLiteral("设备：") + (name.isEmpty() ? QStringLiteral("未知设备") : name) + QStringLiteral("\n来源：")
-        + (address.isEmpty() ? QStringLiteral("未知网络") : address) + QStringLiteral("\n请求时间：") + time
-        + QStringLiteral("\n\n确认后该设备可将语音转写直接插入到本机当前光标位置。");
 }
 
 } // namespace vellamor

@@ -24,18 +24,18 @@ public:
 
     QPushButton* confirmButton() const { return confirm_; }
     QPushButton* rejectButton() const { return reject_; }
-    QString informativeText() const;
+    // Three lines (device, address, the time of the request), an empty line
+    // and what confirming means; "未知设备" and "未知网络" stand for what is
+    // missing or shows nothing. As a screen reader reads it; on screen what
+    // the device sent may wrap between any two characters.
+    const QString& informativeText() const { return informativeText_; }
     bool confirmed() const { return confirmed_; }
-
-    // Three lines (device, address, the time now), an empty line and what
-    // confirming means; "未知设备" and "未知网络" stand for what is missing or
-    // shows nothing.
-    static QString buildInformativeText(const PairingRequestPayload& payload);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QString informativeText_;
     QLabel* informative_;
     QPushButton* confirm_;
     QPushButton* reject_;

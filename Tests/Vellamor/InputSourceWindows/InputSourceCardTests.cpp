@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QScreen>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTemporaryDir>
@@ -314,6 +315,8 @@ TEST_F(InputSourceCardTest, AnOutsideNameShowsOnOneLineInTheDialogAndTheCard)
             return QString();
         };
         EXPECT_EQ(read(), dialog.informativeText());
+        // Its buttons stay on the screen.
+        EXPECT_LE(dialog.sizeHint().width(), QGuiApplication::primaryScreen()->availableGeometry().width());
     }
 }
 
