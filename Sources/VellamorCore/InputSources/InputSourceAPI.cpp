@@ -141,8 +141,7 @@ QCoro::Task<PairingInfo> InputSourceAPI::createPairing()
 QCoro::Task<QList<InputSource>> InputSourceAPI::list()
 {
     Call call = makeCall(listAction, {}, false);
-    BearerReply reply = co_await send(call);
-    co_return (co_await requireData<ListResp>(std::move(call), std::move(reply))).items;
+    co_return (co_await requireData<ListResp>(call, co_await send(call))).items;
 }
 
 QCoro::Task<void> InputSourceAPI::revoke(qint64 id)
@@ -161,8 +160,7 @@ QCoro::Task<void> InputSourceAPI::confirmPairing(qint64 sourceID, bool accept)
 QCoro::Task<QString> InputSourceAPI::status(QString sourceToken)
 {
     Call call = makeCall(statusAction, JsonWriter().insert(u"source_token", sourceToken).object(), true);
-    BearerReply reply = co_await send(call);
-    co_return (co_await requireData<StatusResp>(std::move(call), std::move(reply))).status;
+    co_return (co_await requireData<StatusResp>(call, co_await send(call))).status;
 }
 
 QCoro::Task<BearerReply> InputSourceAPI::send(Call call)
