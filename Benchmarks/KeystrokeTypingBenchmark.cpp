@@ -92,8 +92,9 @@ public:
         // FocusWriter's focused element shows no text on the bus.
         if (!waitFor(
                 [&] {
-                    field_ = bus_.focusedElement();
-                    return field_ && bus_.isEditableText(*field_) && bus_.processId(*field_) == process_.processId();
+                    field_ = runBlocking(bus_.focusedElement());
+                    return field_ && runBlocking(bus_.isEditableText(field_))
+                        && bus_.processId(*field_) == process_.processId();
                 },
                 10s))
             field_.reset();
@@ -104,7 +105,7 @@ public:
     std::optional<QString> text()
     {
         if (field_)
-            return bus_.text(*field_);
+            return runBlocking(bus_.text(field_));
         QByteArray copied;
         if (!run(QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c") })
             || !run(QStringLiteral("xclip"),

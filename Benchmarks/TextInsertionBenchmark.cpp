@@ -157,8 +157,8 @@ struct Measured {
 // Empties the focused field through the accessibility bus.
 bool clear(platform::AtspiAccessibilityBus& bus, Target& target)
 {
-    const auto element = bus.focusedElement();
-    if (!element || bus.setTextContents(*element, QString()) != 0)
+    const auto element = runBlocking(bus.focusedElement());
+    if (!element || runBlocking(bus.setTextContents(element, QString())) != 0)
         return false;
     return waitFor([&] { return target.text().isEmpty(); }, 5s);
 }

@@ -11,10 +11,15 @@ namespace
 class FakeElement final : public platform::AccessibleElement
 {
 public:
+    // The element the focus moves to after a write (Field::focusAfterWrite).
+    static constexpr qsizetype elsewhere = -1;
+
     explicit FakeElement(qsizetype page)
         : page(page)
     {
     }
+
+    bool isElsewhere() const { return page == elsewhere; }
 
     const qsizetype page;
     mutable bool insertedInto = false;
@@ -32,10 +37,24 @@ FakeAccessibilityBus::FakeAccessibilityBus(std::shared_ptr<FakeInsertionClock> c
 {
 }
 
+void FakeAccessibilityBus::call(const QString& name)
+{
+    calls_ << name;
+    clock_->now += callDuration_;
+}
+
+const QString& FakeAccessibilityBus::shownText() const
+{
+    if (unshownBefore_ && field_->showsWritesAfter && clock_->now < writtenAt_ + *field_->showsWritesAfter)
+        return *unshownBefore_;
+    return field_->text;
+}
+
 void FakeAccessibilityBus::focus(Field field)
 {
     field_ = std::move(field);
     written_ = false;
+    unshownBefore_.reset();
     insertedPage_.reset();
     calls_.clear();
 }
@@ -97,15 +116,25 @@ int FakeAccessibilityBus::offsetOf(qsizetype index) const
 
 void FakeAccessibilityBus::accepted(const QString& text)
 {
+    if (field_->showsWritesAfter && !unshownBefore_)
+        unshownBefore_ = field_->text;
+    writtenAt_ = clock_->now;
     field_->text = field_->reformat ? field_->reformat(text) : text;
     written_ = true;
 }
 
-std::shared_ptr<platform::AccessibleElement> FakeAccessibilityBus::focusedElement()
+QCoro::Task<platform::AccessibilityBus::Element> FakeAccessibilityBus::focusedElement()
 {
-    calls_ << QStringLiteral("focusedElement");
+    co_return focusedNow();
+}
+
+platform::AccessibilityBus::Element FakeAccessibilityBus::focusedNow()
+{
+    call(QStringLiteral("focusedElement"));
     if (!field_)
         return nullptr;
+    if (field_->focusAfterWrite && written_)
+        return std::make_shared<FakeElement>(FakeElement::elsewhere);
     if (!field_->pageLength)
         return std::make_shared<FakeElement>(0);
     if (insertedPage_ && field_->focusMovesAfter && clock_->now < insertedAt_ + *field_->focusMovesAfter)
@@ -126,9 +155,11 @@ int FakeAccessibilityBus::pageOffset(const platform::AccessibleElement& element)
     return offsetOf(pageStart(element));
 }
 
-std::optional<qint64> FakeAccessibilityBus::processId(const platform::AccessibleElement&)
+std::optional<qint64> FakeAccessibilityBus::processId(const platform::AccessibleElement& element)
 {
     calls_ << QStringLiteral("processId");
+    if (field_ && static_cast<const FakeElement&>(element).isElsewhere())
+        return field_->focusAfterWrite->processId;
     return field_ ? field_->processId : std::nullopt;
 }
 
@@ -139,38 +170,50 @@ bool FakeAccessibilityBus::isSameElement(
     return static_cast<const FakeElement&>(first).page == static_cast<const FakeElement&>(second).page;
 }
 
-QString FakeAccessibilityBus::toolkitName(const platform::AccessibleElement&)
+QCoro::Task<QString> FakeAccessibilityBus::toolkitName(Element)
 {
-    calls_ << QStringLiteral("toolkitName");
-    return field_ ? field_->toolkit : QString();
+    call(QStringLiteral("toolkitName"));
+    co_return field_ ? field_->toolkit : QString();
 }
 
-bool FakeAccessibilityBus::isEditableText(const platform::AccessibleElement&)
+QCoro::Task<bool> FakeAccessibilityBus::isEditableText(Element)
 {
-    calls_ << QStringLiteral("isEditableText");
-    return field_ && field_->editable && !field_->readOnly;
+    call(QStringLiteral("isEditableText"));
+    co_return field_ && field_->editable && !field_->readOnly;
 }
 
-bool FakeAccessibilityBus::isReadOnly(const platform::AccessibleElement&)
+QCoro::Task<bool> FakeAccessibilityBus::isReadOnly(Element)
 {
-    calls_ << QStringLiteral("isReadOnly");
-    return field_ && field_->readOnly;
+    call(QStringLiteral("isReadOnly"));
+    co_return field_ && field_->readOnly;
 }
 
-std::optional<QString> FakeAccessibilityBus::text(const platform::AccessibleElement& element)
+QCoro::Task<std::optional<QString>> FakeAccessibilityBus::text(Element element)
 {
-    calls_ << QStringLiteral("text");
+    co_return textNow(*element);
+}
+
+std::optional<QString> FakeAccessibilityBus::textNow(const platform::AccessibleElement& element)
+{
+    call(QStringLiteral("text"));
+    if (field_ && static_cast<const FakeElement&>(element).isElsewhere())
+        return field_->focusAfterWrite->text;
     if (!field_ || field_->unreadable || (!written_ && field_->unreadableUntilWrite)
         || (written_ && field_->unreadableAfterWrite))
         return std::nullopt;
     if (field_->emptiedAfterInsert && static_cast<const FakeElement&>(element).insertedInto)
         return QString();
-    return field_->text.mid(pageStart(element), field_->pageLength.value_or(-1));
+    return shownText().mid(pageStart(element), field_->pageLength.value_or(-1));
 }
 
-std::optional<int> FakeAccessibilityBus::characterCount(const platform::AccessibleElement& element)
+QCoro::Task<std::optional<int>> FakeAccessibilityBus::characterCount(Element element)
 {
-    calls_ << QStringLiteral("characterCount");
+    co_return characterCountNow(*element);
+}
+
+std::optional<int> FakeAccessibilityBus::characterCountNow(const platform::AccessibleElement& element)
+{
+    call(QStringLiteral("characterCount"));
     if (!field_ || field_->unreadable)
         return std::nullopt;
     const qsizetype start = pageStart(element);
@@ -179,31 +222,48 @@ std::optional<int> FakeAccessibilityBus::characterCount(const platform::Accessib
     return offsetOf(end) - offsetOf(start);
 }
 
-std::optional<int> FakeAccessibilityBus::caretOffset(const platform::AccessibleElement& element)
+QCoro::Task<std::optional<int>> FakeAccessibilityBus::caretOffset(Element element)
 {
-    calls_ << QStringLiteral("caretOffset");
+    call(QStringLiteral("caretOffset"));
+    if (field_ && static_cast<const FakeElement&>(*element).isElsewhere())
+        co_return field_->focusAfterWrite->caret;
     if (!field_ || !field_->caret)
-        return std::nullopt;
-    return *field_->caret - pageOffset(element);
+        co_return std::nullopt;
+    co_return *field_->caret - pageOffset(*element);
 }
 
-std::optional<platform::AccessibleRange> FakeAccessibilityBus::selection(const platform::AccessibleElement& element)
+QCoro::Task<std::optional<platform::AccessibleRange>> FakeAccessibilityBus::selection(Element element)
 {
-    calls_ << QStringLiteral("selection");
+    call(QStringLiteral("selection"));
     if (!field_ || !field_->selection)
-        return std::nullopt;
-    const int base = pageOffset(element);
-    return platform::AccessibleRange { field_->selection->start - base, field_->selection->end - base };
+        co_return std::nullopt;
+    const int base = pageOffset(*element);
+    co_return platform::AccessibleRange { field_->selection->start - base, field_->selection->end - base };
 }
 
-int FakeAccessibilityBus::insertText(
-    const platform::AccessibleElement& element, int offset, const QString& text, int length)
+QCoro::Task<bool> FakeAccessibilityBus::setCaretOffset(Element element, int offset)
 {
-    calls_ << QStringLiteral("insertText(%1,%2,%3)").arg(offset).arg(quoted(text)).arg(length);
+    call(QStringLiteral("setCaretOffset(%1)").arg(offset));
+    if (!field_)
+        co_return false;
+    field_->caret = offset + pageOffset(*element);
+    co_return true;
+}
+
+QCoro::Task<int> FakeAccessibilityBus::insertText(Element element, int offset, QString text, int length)
+{
+    co_return insertNow(*element, offset, text, length);
+}
+
+int FakeAccessibilityBus::insertNow(const platform::AccessibleElement& element, int offset, const QString& text, int length)
+{
+    call(QStringLiteral("insertText(%1,%2,%3)").arg(offset).arg(quoted(text)).arg(length));
     if (!field_)
         return -1;
     if (field_->insertStatus != 0)
         return field_->insertStatus;
+    if (field_->neverShowsWrites)
+        return answer();
     QString inserted;
     if (isQt()) {
         inserted = length < 0 ? QString() : text.left(length);
@@ -219,17 +279,25 @@ int FakeAccessibilityBus::insertText(
     updated.insert(at, inserted);
     field_->selection.reset();
     accepted(updated);
-    field_->caret = offsetOf(std::min<qsizetype>(at + inserted.size(), field_->text.size()));
+    if (!field_->caretStaysOnInsert)
+        field_->caret = offsetOf(std::min<qsizetype>(at + inserted.size(), field_->text.size()));
     return answer();
 }
 
-int FakeAccessibilityBus::deleteText(const platform::AccessibleElement& element, int start, int end)
+QCoro::Task<int> FakeAccessibilityBus::deleteText(Element element, int start, int end)
 {
-    calls_ << QStringLiteral("deleteText(%1,%2)").arg(start).arg(end);
+    co_return deleteNow(*element, start, end);
+}
+
+int FakeAccessibilityBus::deleteNow(const platform::AccessibleElement& element, int start, int end)
+{
+    call(QStringLiteral("deleteText(%1,%2)").arg(start).arg(end));
     if (!field_)
         return -1;
     if (field_->deleteStatus != 0)
         return field_->deleteStatus;
+    if (field_->neverShowsWrites)
+        return answer();
     const int base = pageOffset(element);
     const qsizetype from = indexOf(start + base);
     const qsizetype to = indexOf(end + base);
@@ -241,13 +309,20 @@ int FakeAccessibilityBus::deleteText(const platform::AccessibleElement& element,
     return answer();
 }
 
-int FakeAccessibilityBus::setTextContents(const platform::AccessibleElement&, const QString& text)
+QCoro::Task<int> FakeAccessibilityBus::setTextContents(Element, QString text)
 {
-    calls_ << QStringLiteral("setTextContents(%1)").arg(quoted(text));
+    co_return setNow(text);
+}
+
+int FakeAccessibilityBus::setNow(const QString& text)
+{
+    call(QStringLiteral("setTextContents(%1)").arg(quoted(text)));
     if (!field_)
         return -1;
     if (field_->setStatus != 0)
         return field_->setStatus;
+    if (field_->neverShowsWrites)
+        return answer();
     field_->selection.reset();
     accepted(text);
     field_->caret = offsetOf(field_->text.size());

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <type_traits>
 
 namespace vellamor::test
 {
@@ -48,6 +49,8 @@ public:
         // Applied to the field's text after every accepted write (a length
         // limit, an input mask); none: kept as written.
         std::function<QString(const QString&)> reformat {};
+        // An insertion leaves the caret where it was, before the text (GTK 4).
+        bool caretStaysOnInsert = false;
         // Offsets and the character count in UTF-16 units whatever the
         // toolkit says, insertion lengths as the toolkit (LibreOffice).
         bool utf16Offsets = false;
@@ -63,12 +66,29 @@ public:
         // after it (on clock()), as Writer moves it to the caret's page only
         // once it has laid the pages out. None: at once.
         std::optional<std::chrono::milliseconds> focusMovesAfter {};
+        // An accepted write shows this long after it (on clock()), as from a
+        // target that applies it later; none: at once. Never: it is accepted
+        // and never applied (Firefox).
+        std::optional<std::chrono::milliseconds> showsWritesAfter {};
+        bool neverShowsWrites = false;
+        // After the first write the focus is on another element (of
+        // `processId`), showing `text` with the caret at `caret`.
+        struct Elsewhere {
+            QString text;
+            int caret = 0;
+            std::optional<qint64> processId;
+        };
+        std::optional<Elsewhere> focusAfterWrite {};
     };
 
     // `clock` is the inserters' virtual time, which focusMovesAfter counts in.
     explicit FakeAccessibilityBus(std::shared_ptr<FakeInsertionClock> clock = std::make_shared<FakeInsertionClock>());
 
     const std::shared_ptr<FakeInsertionClock>& clock() const { return clock_; }
+
+    // Every call that reaches the application takes this long on clock(),
+    // as with a busy target.
+    void setCallDuration(std::chrono::milliseconds duration) { callDuration_ = duration; }
 
     // Focuses a field and forgets the calls so far; clearFocus() leaves
     // nothing focused.
@@ -82,21 +102,33 @@ public:
     // Calls that change the text: "insertText(...)", "deleteText(...)", "setTextContents(...)".
     QStringList writes() const;
 
-    std::shared_ptr<platform::AccessibleElement> focusedElement() override;
+    QCoro::Task<Element> focusedElement() override;
     std::optional<qint64> processId(const platform::AccessibleElement& element) override;
     bool isSameElement(const platform::AccessibleElement& first, const platform::AccessibleElement& second) override;
-    QString toolkitName(const platform::AccessibleElement& element) override;
-    bool isEditableText(const platform::AccessibleElement& element) override;
-    bool isReadOnly(const platform::AccessibleElement& element) override;
-    std::optional<QString> text(const platform::AccessibleElement& element) override;
-    std::optional<int> characterCount(const platform::AccessibleElement& element) override;
-    std::optional<int> caretOffset(const platform::AccessibleElement& element) override;
-    std::optional<platform::AccessibleRange> selection(const platform::AccessibleElement& element) override;
-    int insertText(const platform::AccessibleElement& element, int offset, const QString& text, int length) override;
-    int deleteText(const platform::AccessibleElement& element, int start, int end) override;
-    int setTextContents(const platform::AccessibleElement& element, const QString& text) override;
+    QCoro::Task<QString> toolkitName(Element element) override;
+    QCoro::Task<bool> isEditableText(Element element) override;
+    QCoro::Task<bool> isReadOnly(Element element) override;
+    QCoro::Task<std::optional<QString>> text(Element element) override;
+    QCoro::Task<std::optional<int>> characterCount(Element element) override;
+    QCoro::Task<std::optional<int>> caretOffset(Element element) override;
+    QCoro::Task<std::optional<platform::AccessibleRange>> selection(Element element) override;
+    QCoro::Task<bool> setCaretOffset(Element element, int offset) override;
+    QCoro::Task<int> insertText(Element element, int offset, QString text, int length) override;
+    QCoro::Task<int> deleteText(Element element, int start, int end) override;
+    QCoro::Task<int> setTextContents(Element element, QString text) override;
 
 private:
+    // The answers, given at once; each call records itself and spends callDuration_.
+    Element focusedNow();
+    std::optional<QString> textNow(const platform::AccessibleElement& element);
+    std::optional<int> characterCountNow(const platform::AccessibleElement& element);
+    int insertNow(const platform::AccessibleElement& element, int offset, const QString& text, int length);
+    int deleteNow(const platform::AccessibleElement& element, int start, int end);
+    int setNow(const QString& text);
+    void call(const QString& name);
+    // The text as the application shows it: before a write that shows late, the old one.
+    const QString& shownText() const;
+
     bool isQt() const;
     bool countsUtf16() const;
     qsizetype indexOf(int offset) const;
@@ -108,12 +140,25 @@ private:
     int pageOffset(const platform::AccessibleElement& element) const;
 
     std::shared_ptr<FakeInsertionClock> clock_;
+    std::chrono::milliseconds callDuration_ { 0 };
     std::optional<Field> field_;
+    // What the field showed before its last accepted write, while that does not show yet.
+    std::optional<QString> unshownBefore_;
+    std::chrono::milliseconds writtenAt_ { 0 };
     bool written_ = false;
     // The page the last insertion went to, and when.
     std::optional<qsizetype> insertedPage_;
     std::chrono::milliseconds insertedAt_ { 0 };
     QStringList calls_;
 };
+
+// `f` with one more property set.
+template <typename T>
+FakeAccessibilityBus::Field with(FakeAccessibilityBus::Field f, T FakeAccessibilityBus::Field::*property,
+                                 std::type_identity_t<T> value)
+{
+    f.*property = std::move(value);
+    return f;
+}
 
 } // namespace vellamor::test

@@ -4,6 +4,11 @@
 
 namespace vellamor::test {
 
+InsertionClock readingOf(std::shared_ptr<FakeInsertionClock> clock)
+{
+    return [clock = std::move(clock)] { return clock->now; };
+}
+
 RecordingInsertionSleep::RecordingInsertionSleep(std::shared_ptr<FakeInsertionClock> clock)
     : clock_(std::move(clock))
     , waits_(std::make_shared<std::vector<std::chrono::milliseconds>>())

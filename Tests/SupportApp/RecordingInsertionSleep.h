@@ -8,10 +8,14 @@
 
 namespace vellamor::test {
 
-// Virtual time for the inserters' fakes: it moves only when an inserter waits.
+// Virtual time for the inserters' fakes: it moves only when an inserter waits
+// (or a fake spends it on a call).
 struct FakeInsertionClock {
     std::chrono::milliseconds now{0};
 };
+
+// `clock` as the inserters read it.
+InsertionClock readingOf(std::shared_ptr<FakeInsertionClock> clock);
 
 // An InsertionSleep that returns at once, advancing the clock by the wait and
 // recording it.

@@ -75,6 +75,7 @@ public:
     }
 
     bool isReady() const { return ready_; }
+    qint64 processId() const { return process_.processId(); }
 
     bool isFocused()
     {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoro/QCoroTask>
 #include <QString>
 
 #include <optional>
@@ -7,10 +8,9 @@
 namespace vellamor {
 
 // The longest text (in UTF-16 units) read from or written to a field through
-// the bus. Each call blocks this thread until the target has handled it:
-// measured, writing 10,000 characters into a GTK view took under 10 ms,
-// 100,000 took 5 to 9 s, and reading back a Qt text edit holding 2 MB over a
-// second.
+// the bus. Each call takes the target's time: measured, writing 10,000
+// characters into a GTK view took under 10 ms, 100,000 took 5 to 9 s, and
+// reading back a Qt text edit holding 2 MB over a second.
 inline constexpr qsizetype accessibleTextLimit = 10'000;
 
 // What a text can be written into, asked before any layer runs.
@@ -32,11 +32,11 @@ class AccessibilityProbing {
 public:
     virtual ~AccessibilityProbing() = default;
 
-    virtual FocusTarget focusTarget() = 0;
+    virtual QCoro::Task<FocusTarget> focusTarget() = 0;
 
     // The whole text of the element that has the focus; none when there is
     // none, the bus cannot read it, or it is longer than `accessibleTextLimit`.
-    virtual std::optional<QString> focusedText() = 0;
+    virtual QCoro::Task<std::optional<QString>> focusedText() = 0;
 };
 
 } // namespace vellamor

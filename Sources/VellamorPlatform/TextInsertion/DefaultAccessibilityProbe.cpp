@@ -15,33 +15,33 @@ DefaultAccessibilityProbe::DefaultAccessibilityProbe(std::shared_ptr<platform::A
 {
 }
 
-FocusTarget DefaultAccessibilityProbe::focusTarget()
+QCoro::Task<FocusTarget> DefaultAccessibilityProbe::focusTarget()
 {
     if (!isTrusted_ || !isTrusted_())
-        return FocusTarget::none;
+        co_return FocusTarget::none;
     if (preferKeyboardOverAX_ && preferKeyboardOverAX_())
-        return FocusTarget::none;
-    if (const auto element = bus_->focusedElement()) {
+        co_return FocusTarget::none;
+    if (const auto element = co_await bus_->focusedElement()) {
         if (const auto pid = bus_->processId(*element); pid && *pid == ownProcessId_)
-            return FocusTarget::none;
-        return bus_->isReadOnly(*element) ? FocusTarget::readOnlyElement : FocusTarget::element;
+            co_return FocusTarget::none;
+        co_return co_await bus_->isReadOnly(element) ? FocusTarget::readOnlyElement : FocusTarget::element;
     }
     // Many programs (terminals, browsers by default) show nothing on the
     // bus, yet take keys and pastes.
     const auto window = injector_ ? injector_->focusedWindow() : std::nullopt;
     if (!window || (window->processId && *window->processId == ownProcessId_))
-        return FocusTarget::none;
-    return FocusTarget::window;
+        co_return FocusTarget::none;
+    co_return FocusTarget::window;
 }
 
-std::optional<QString> DefaultAccessibilityProbe::focusedText()
+QCoro::Task<std::optional<QString>> DefaultAccessibilityProbe::focusedText()
 {
-    const auto element = bus_->focusedElement();
+    const auto element = co_await bus_->focusedElement();
     if (!element)
-        return std::nullopt;
-    if (bus_->characterCount(*element).value_or(0) > accessibleTextLimit)
-        return std::nullopt;
-    return bus_->text(*element);
+        co_return std::nullopt;
+    if ((co_await bus_->characterCount(element)).value_or(0) > accessibleTextLimit)
+        co_return std::nullopt;
+    co_return co_await bus_->text(element);
 }
 
 } // namespace vellamor

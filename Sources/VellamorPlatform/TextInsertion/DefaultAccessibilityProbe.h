@@ -21,8 +21,8 @@ public:
                               std::shared_ptr<platform::KeyInjector> injector, std::function<bool()> isTrusted,
                               std::function<bool()> preferKeyboardOverAX, qint64 ownProcessId);
 
-    FocusTarget focusTarget() override;
-    std::optional<QString> focusedText() override;
+    QCoro::Task<FocusTarget> focusTarget() override;
+    QCoro::Task<std::optional<QString>> focusedText() override;
 
 private:
     std::shared_ptr<platform::AccessibilityBus> bus_;

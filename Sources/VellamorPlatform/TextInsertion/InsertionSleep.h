@@ -15,4 +15,11 @@ using InsertionSleep = std::function<QCoro::Task<void>(std::chrono::milliseconds
 // (the clipboard is served from it).
 InsertionSleep eventLoopSleep();
 
+// The time the inserters' limits are measured on: a deadline counts the
+// calls made meanwhile, not only the waits. Tests pass virtual time.
+using InsertionClock = std::function<std::chrono::milliseconds()>;
+
+// Milliseconds of the steady clock.
+InsertionClock steadyInsertionClock();
+
 } // namespace vellamor

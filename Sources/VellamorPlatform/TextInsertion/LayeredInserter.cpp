@@ -18,7 +18,7 @@ constexpr std::chrono::milliseconds readbackPoll { 10 };
 constexpr std::chrono::milliseconds lateWriteLimit { 2000 };
 constexpr std::chrono::milliseconds lateWritePoll { 50 };
 
-enum class Outcome { succeeded, failed, fieldChanged, selfReflective, unanswered };
+enum class Outcome { succeeded, failed, fieldChanged, selfReflective, unanswered, unshown };
 
 Outcome outcomeOf(const std::exception_ptr& error)
 {
@@ -31,6 +31,8 @@ Outcome outcomeOf(const std::exception_ptr& error)
             return Outcome::fieldChanged;
         if (e.kind() == AccessibilityInserterError::Kind::unanswered)
             return Outcome::unanswered;
+        if (e.kind() == AccessibilityInserterError::Kind::unshown)
+            return Outcome::unshown;
     } catch (const KeystrokeInserterError& e) {
         if (e.charactersPosted() > 0)
             return Outcome::fieldChanged;
@@ -72,7 +74,7 @@ QCoro::Task<Outcome> attempt(AnyInserter& layer, QString text, VellamorLog log, 
 LayeredInserter::LayeredInserter(std::shared_ptr<AnyInserter> ax, std::shared_ptr<AnyInserter> keyboard,
     std::shared_ptr<AnyInserter> clipboard, std::shared_ptr<AccessibilityProbing> probe,
     std::shared_ptr<platform::Pasteboard> pasteboard, std::shared_ptr<InsertionQueue> queue, VellamorLog log,
-    InsertionSleep sleep)
+    InsertionSleep sleep, InsertionClock clock)
     : ax_(std::move(ax))
     , keyboard_(std::move(keyboard))
     , clipboard_(std::move(clipboard))
@@ -81,6 +83,7 @@ LayeredInserter::LayeredInserter(std::shared_ptr<AnyInserter> ax, std::shared_pt
     , queue_(std::move(queue))
     , log_(std::move(log))
     , sleep_(std::move(sleep))
+    , clock_(std::move(clock))
 {
 }
 
@@ -95,7 +98,7 @@ QCoro::Task<InsertStrategy> LayeredInserter::run(LayeredInserter self, QString t
         co_return InsertStrategy::ax;
     auto ticket = co_await InsertionQueue::enter(self.queue_);
 
-    const FocusTarget target = self.probe_->focusTarget();
+    const FocusTarget target = co_await self.probe_->focusTarget();
     if (target == FocusTarget::none) {
         self.leaveOnClipboard(text);
         co_return InsertStrategy::noTarget;
@@ -115,16 +118,20 @@ QCoro::Task<InsertStrategy> LayeredInserter::run(LayeredInserter self, QString t
         const Outcome ax = co_await attempt(*self.ax_, text, self.log_, QStringLiteral("ax"));
         if (ax == Outcome::succeeded)
             co_return InsertStrategy::ax;
-        if (ax == Outcome::unanswered && co_await arrivedLate(self, text))
+        // A write that got no answer may still be on its way; one that was
+        // accepted has had the read-back's time already.
+        if (ax == Outcome::unanswered && co_await arrivedLate(self, text, lateWriteLimit))
             co_return InsertStrategy::ax;
-        if (ax == Outcome::fieldChanged || ax == Outcome::unanswered) {
+        if (ax == Outcome::unshown && co_await arrivedLate(self, text, std::chrono::milliseconds(0)))
+            co_return InsertStrategy::ax;
+        if (ax == Outcome::fieldChanged || ax == Outcome::unanswered || ax == Outcome::unshown) {
             self.leaveOnClipboard(text);
             co_return InsertStrategy::allFailed;
         }
         tryKeystrokes = tryKeystrokes && ax != Outcome::selfReflective;
     }
     if (tryKeystrokes) {
-        const auto before = readableField(self, target, text);
+        const auto before = co_await readableField(self, target, text);
         const Outcome keyboard = co_await attempt(*self.keyboard_, text, self.log_, QStringLiteral("keyboard"));
         if (keyboard == Outcome::succeeded) {
             const bool typed = co_await tookEffect(self, before, QStringLiteral("keyboard"));
@@ -140,7 +147,7 @@ QCoro::Task<InsertStrategy> LayeredInserter::run(LayeredInserter self, QString t
     }
     // A read-only field takes the paste chord, even asks for the text, and
     // shows nothing: only the read-back tells.
-    const auto before = readableField(self, target, text);
+    const auto before = co_await readableField(self, target, text);
     const Outcome clipboard = co_await attempt(*self.clipboard_, text, self.log_, QStringLiteral("clipboard"));
     if (clipboard == Outcome::succeeded) {
         const bool pasted = co_await tookEffect(self, before, QStringLiteral("clipboard"));
@@ -151,15 +158,15 @@ QCoro::Task<InsertStrategy> LayeredInserter::run(LayeredInserter self, QString t
     co_return InsertStrategy::allFailed;
 }
 
-std::optional<QString> LayeredInserter::readableField(
-    const LayeredInserter& self, FocusTarget target, const QString& text)
+QCoro::Task<std::optional<QString>> LayeredInserter::readableField(
+    LayeredInserter self, FocusTarget target, QString text)
 {
     if (target != FocusTarget::element || text.size() > accessibleTextLimit)
-        return std::nullopt;
-    const auto field = self.probe_->focusedText();
+        co_return std::nullopt;
+    const auto field = co_await self.probe_->focusedText();
     if (!field || field->size() + text.size() > accessibleTextLimit)
-        return std::nullopt;
-    return field;
+        co_return std::nullopt;
+    co_return field;
 }
 
 QCoro::Task<bool> LayeredInserter::tookEffect(LayeredInserter self, std::optional<QString> before, QString layer)
@@ -175,27 +182,32 @@ QCoro::Task<bool> LayeredInserter::tookEffect(LayeredInserter self, std::optiona
 
 QCoro::Task<bool> LayeredInserter::fieldChanged(LayeredInserter self, QString before)
 {
-    std::chrono::milliseconds waited { 0 };
+    const auto deadline = self.clock_() + readbackLimit;
+    bool last = false;
     while (true) {
         // A field that can no longer be read (the focus moved) is given the benefit of the doubt.
-        const auto now = self.probe_->focusedText();
+        const auto now = co_await self.probe_->focusedText();
         if (!now || *now != before)
             co_return true;
-        if (waited >= readbackLimit)
+        // Text that shows just after the limit is no failure: one more read
+        // after a last pause.
+        if (last)
             co_return false;
+        last = self.clock_() >= deadline;
         co_await self.sleep_(readbackPoll);
-        waited += readbackPoll;
     }
 }
 
-QCoro::Task<bool> LayeredInserter::arrivedLate(LayeredInserter self, QString text)
+QCoro::Task<bool> LayeredInserter::arrivedLate(LayeredInserter self, QString text, std::chrono::milliseconds limit)
 {
-    for (std::chrono::milliseconds waited { 0 }; waited < lateWriteLimit; waited += lateWritePoll) {
-        if (const auto now = self.probe_->focusedText(); now && now->contains(text))
+    const auto deadline = self.clock_() + limit;
+    while (true) {
+        if (const auto now = co_await self.probe_->focusedText(); now && now->contains(text))
             co_return true;
+        if (self.clock_() >= deadline)
+            co_return false;
         co_await self.sleep_(lateWritePoll);
     }
-    co_return false;
 }
 
 void LayeredInserter::leaveOnClipboard(const QString& text) const

@@ -30,7 +30,7 @@ public:
         std::shared_ptr<platform::Pasteboard> pasteboard,
         std::shared_ptr<InsertionQueue> queue = InsertionQueue::shared(),
         VellamorLog log = VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("insertion")),
-        InsertionSleep sleep = eventLoopSleep());
+        InsertionSleep sleep = eventLoopSleep(), InsertionClock clock = steadyInsertionClock());
 
     // Keystrokes deliver about this many characters in a second; a longer
     // text is pasted instead (typing 50 kB would take minutes).
@@ -45,17 +45,20 @@ public:
     // (skipped for a text over `accessibilityLimit`); after its failure
     // keystrokes (skipped when the focus is in this application, or for a
     // text over `keystrokeLimit`); after theirs a paste. An accessibility
-    // write that got no answer is read back for a while: when the text shows
-    // up it is `ax`, otherwise no other layer runs (the target may still take
-    // it) and the text is left on the clipboard, `allFailed`. A focused
+    // write that got no answer is read back for a while, one that was
+    // accepted and has not shown once more: when the text shows up it is
+    // `ax`, otherwise no other layer runs (the target may still take it)
+    // and the text is left on the clipboard, `allFailed`. A focused
     // window with nothing on the bus: keystrokes, then a paste. A layer that
     // may have changed the field (accessibility changed it otherwise than
     // asked, keystrokes typed part of the text) is followed by none: the text
     // goes to the clipboard, `allFailed`, so that it never appears twice. So
     // do keystrokes and a paste that left a field the bus can read unchanged
-    // (a field that ignores them); where the field cannot be read (a window
-    // without an element, an unreadable or over-long field) the layer is
-    // taken at its word. Each failed layer is logged.
+    // (a field that ignores them), read once more before that is reported;
+    // where the field cannot be read (a window without an element, an
+    // unreadable or over-long field) the layer is taken at its word. Every
+    // limit is a deadline on the clock, which counts the bus's calls. Each
+    // failed layer is logged.
     QCoro::Task<InsertStrategy> insertLayered(QString text) const;
 
     const std::shared_ptr<AnyInserter>& ax() const { return ax_; }
@@ -68,14 +71,16 @@ private:
     // The focused field's text when the target is an element whose text the
     // bus can read, before and after `text` goes in: a longer field is not
     // read, since a busy target then holds the main thread for seconds.
-    static std::optional<QString> readableField(const LayeredInserter& self, FocusTarget target, const QString& text);
+    static QCoro::Task<std::optional<QString>> readableField(
+        LayeredInserter self, FocusTarget target, QString text);
     // Whether a layer that reported success changed the field it found as
     // `before`; a field that could not be read is taken at the layer's word.
     static QCoro::Task<bool> tookEffect(LayeredInserter self, std::optional<QString> before, QString layer);
-    // Whether the focused field changed from `before` by `readbackLimit`.
+    // Whether the focused field changed from `before` within `readbackLimit`,
+    // or at one more read after it.
     static QCoro::Task<bool> fieldChanged(LayeredInserter self, QString before);
-    // Whether the focused field shows `text` within `lateWriteLimit`.
-    static QCoro::Task<bool> arrivedLate(LayeredInserter self, QString text);
+    // Whether the focused field shows `text` within `limit` (at least once).
+    static QCoro::Task<bool> arrivedLate(LayeredInserter self, QString text, std::chrono::milliseconds limit);
     void leaveOnClipboard(const QString& text) const;
 
     std::shared_ptr<AnyInserter> ax_;
@@ -86,6 +91,7 @@ private:
     std::shared_ptr<InsertionQueue> queue_;
     VellamorLog log_;
     InsertionSleep sleep_;
+    InsertionClock clock_;
 };
 
 } // namespace vellamor

@@ -41,8 +41,8 @@ public:
 
 class ScriptedProbe final : public AccessibilityProbing {
 public:
-    FocusTarget focusTarget() override { return hasTarget ? FocusTarget::element : FocusTarget::none; }
-    std::optional<QString> focusedText() override { return std::nullopt; }
+    QCoro::Task<FocusTarget> focusTarget() override { co_return hasTarget ? FocusTarget::element : FocusTarget::none; }
+    QCoro::Task<std::optional<QString>> focusedText() override { co_return std::nullopt; }
     bool hasTarget = true;
 };
 

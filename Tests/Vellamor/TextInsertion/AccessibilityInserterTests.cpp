@@ -51,21 +51,14 @@ QString numbered(qsizetype length)
     return text.left(length);
 }
 
-// `f` with one more property set.
-template <typename T> Field with(Field f, T Field::*property, std::type_identity_t<T> value)
-{
-    f.*property = std::move(value);
-    return f;
-}
-
 class AccessibilityInserterTest : public ::testing::Test
 {
 protected:
     // Inserts into the focused field; none when that worked.
     std::optional<Error> insert(const QString& text)
     {
-        AccessibilityInserter ax(
-            bus_, [this] { return trusted_; }, [this] { return preferKeyboard_; }, ownPid, sleep_.sleep());
+        AccessibilityInserter ax(bus_, [this] { return trusted_; }, [this] { return preferKeyboard_; }, ownPid,
+            sleep_.sleep(), readingOf(bus_->clock()));
         try {
             runBlocking(ax.insert(text));
         } catch (const Error& error) {
@@ -123,7 +116,7 @@ TEST_F(AccessibilityInserterTest, ChecksAccessFocusAndOwnerBeforeTouchingTheFiel
         DefaultAccessibilityProbe probe(
             bus_, std::make_shared<FakeKeyInjector>(), [&] { return c.trusted; }, [&] { return c.preferKeyboard; },
             ownPid);
-        EXPECT_EQ(probe.focusTarget(), c.probeAnswer);
+        EXPECT_EQ(runBlocking(probe.focusTarget()), c.probeAnswer);
         if (!c.trusted || c.preferKeyboard) {
             EXPECT_TRUE(bus_->calls().isEmpty());
         }
@@ -198,12 +191,26 @@ TEST_F(AccessibilityInserterTest, WritesAtTheCaretOrThroughTheValueAndChecksWhat
         { "cutShortAtTheCaret", with(field("Qt", QStringLiteral("abcd"), 4), &Field::reformat, keepFirst(5)),
             QStringLiteral("XYZ"), Error::changedUnexpectedly(), { QStringLiteral(R"(insertText(4,"XYZ",3))") },
             QStringLiteral("abcdX") },
-        // Unchanged is not arrived, though the text stands at the caret already.
+        // Unchanged is not arrived, though the text stands at the caret
+        // already; accepted, it may still show: no layer may type it again.
         { "acceptedAndIgnored",
             with(field("Qt", QStringLiteral("aXb"), 1), &Field::reformat,
                 [](const QString&) { return QStringLiteral("aXb"); }),
-            QStringLiteral("X"), Error::notWritten(), { QStringLiteral(R"(insertText(1,"X",1))") },
+            QStringLiteral("X"), Error::unshown(), { QStringLiteral(R"(insertText(1,"X",1))") },
             QStringLiteral("aXb") },
+        { "acceptedAndNeverApplied", with(field("GTK", QStringLiteral("ab"), 1), &Field::neverShowsWrites, true),
+            QStringLiteral("X"), Error::unshown(), { QStringLiteral(R"(insertText(1,"X",1))") }, QStringLiteral("ab") },
+        { "acceptedAndShownLate", with(field("GTK", QStringLiteral("ab"), 1), &Field::showsWritesAfter, 1'500ms),
+            QStringLiteral("X"), std::nullopt, { QStringLiteral(R"(insertText(1,"X",1))") }, QStringLiteral("aXb") },
+        { "acceptedAndShownAfterTheReadBack",
+            with(field("GTK", QStringLiteral("ab"), 1), &Field::showsWritesAfter, 2'100ms), QStringLiteral("X"),
+            Error::unshown(), { QStringLiteral(R"(insertText(1,"X",1))") }, QStringLiteral("aXb") },
+        // Firefox accepts writes and applies none: the keys go at once.
+        { "firefox", field("Gecko", QStringLiteral("ab"), 2), QStringLiteral("X"), Error::notSupported(), {},
+            QStringLiteral("ab") },
+        { "acceptedValueNeverApplied",
+            with(field("Qt", QStringLiteral("ab"), noCaret), &Field::neverShowsWrites, true), QStringLiteral("X"),
+            Error::unshown(), { QStringLiteral(R"(setTextContents("abX"))") }, QStringLiteral("ab") },
         { "valueCutShortIsPutBack", with(field("Qt", QStringLiteral("abc"), noCaret), &Field::reformat, keepFirst(4)),
             QStringLiteral("XYZ"), Error::notWritten(),
             { QStringLiteral(R"(setTextContents("abcXYZ"))"), QStringLiteral(R"(setTextContents("abc"))") },
@@ -247,7 +254,7 @@ TEST_F(AccessibilityInserterTest, AWriteLongerThanTheElementShowsIsCheckedAcross
 {
     const QString longText = numbered(300);
     const auto paged
-        = [](const QString& text, int caret) { return with(field("gtk", text, caret), &Field::pageLength, 100); };
+        = [](const QString& text, int caret) { return with(field("gtk", text, caret), &Field::pageLength, 200); };
     const auto ignored = [](const QString& kept) { return [kept](const QString&) { return kept; }; };
     const QString intro = QStringLiteral("intro ");
     struct Case {
@@ -260,8 +267,13 @@ TEST_F(AccessibilityInserterTest, AWriteLongerThanTheElementShowsIsCheckedAcross
         { "headThenCaretPage", paged(QString(), 0), std::nullopt, longText },
         { "afterTheUsersText", paged(intro, 6), std::nullopt, intro + longText },
         { "beforeTheUsersText", paged(intro, 0), std::nullopt, longText + intro },
-        { "writtenElementEmptied", with(paged(intro, 6), &Field::emptiedAfterInsert, true), std::nullopt,
-            intro + longText },
+        // Over more than two elements the middle cannot be seen: the text
+        // went in, but is not credited (it stays on the clipboard).
+        { "overThreePages", with(paged(QString(), 0), &Field::pageLength, 100), Error::changedUnexpectedly(),
+            longText },
+        // Emptied, the element written to shows none of the head.
+        { "writtenElementEmptied", with(paged(intro, 6), &Field::emptiedAfterInsert, true),
+            Error::changedUnexpectedly(), intro + longText },
         // The caret's page does not end with the text's end: part of it is missing.
         { "cutShort", with(paged(QString(), 0), &Field::reformat, [](const QString& text) { return text.left(150); }),
             Error::changedUnexpectedly(), longText.left(150) },
@@ -270,7 +282,7 @@ TEST_F(AccessibilityInserterTest, AWriteLongerThanTheElementShowsIsCheckedAcross
             Error::changedUnexpectedly(), intro },
         { "ignoredInAnEmptyField",
             with(with(paged(QString(), 0), &Field::emptiedAfterInsert, true), &Field::reformat, ignored(QString())),
-            Error::notWritten(), QString() },
+            Error::unshown(), QString() },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -287,8 +299,10 @@ TEST_F(AccessibilityInserterTest, AWriteLongerThanTheElementShowsIsCheckedAcross
 TEST_F(AccessibilityInserterTest, ALongWriteIsReadBackUntilTheFocusReachesTheCaretsPage)
 {
     const QString intro = QStringLiteral("intro ");
-    const auto late = [&](std::chrono::milliseconds after) {
-        return with(with(field("gtk", intro, 6), &Field::pageLength, 700), &Field::focusMovesAfter, after);
+    // Two pages for every text.
+    const auto late = [&](std::chrono::milliseconds after, qsizetype length) {
+        return with(with(field("gtk", intro, 6), &Field::pageLength, (intro.size() + length + 1) / 2),
+            &Field::focusMovesAfter, after);
     };
     constexpr auto limit = AccessibilityInserter::readBackLimit;
     constexpr auto poll = AccessibilityInserter::readBackPoll;
@@ -300,15 +314,13 @@ TEST_F(AccessibilityInserterTest, ALongWriteIsReadBackUntilTheFocusReachesTheCar
         std::chrono::milliseconds waited;
     };
     const Case cases[] = {
-        { "quickly", 1'000, late(30ms), std::nullopt, poll },
-        { "afterAFewReads", 3'000, late(180ms), std::nullopt, 200ms },
-        { "atTheLimit", 10'000 - intro.size(), late(limit), std::nullopt, limit },
-        { "afterTheLimit", 3'000, late(limit + 1ms), Error::changedUnexpectedly(), limit },
-        { "writtenElementEmptied", 5'000, with(late(1'000ms), &Field::emptiedAfterInsert, true), std::nullopt,
-            1'000ms },
-        { "unanswered", 8'000, with(late(500ms), &Field::answersLate, true), std::nullopt, 500ms },
-        { "unansweredAfterTheLimit", 8'000, with(late(limit + 1ms), &Field::answersLate, true), Error::unanswered(),
-            limit },
+        { "quickly", 1'000, late(30ms, 1'000), std::nullopt, poll },
+        { "afterAFewReads", 3'000, late(180ms, 3'000), std::nullopt, 200ms },
+        { "atTheLimit", 10'000 - intro.size(), late(limit, 10'000 - intro.size()), std::nullopt, limit },
+        { "afterTheLimit", 3'000, late(limit + 1ms, 3'000), Error::changedUnexpectedly(), limit },
+        { "unanswered", 8'000, with(late(500ms, 8'000), &Field::answersLate, true), std::nullopt, 500ms },
+        { "unansweredAfterTheLimit", 8'000, with(late(limit + 1ms, 8'000), &Field::answersLate, true),
+            Error::unanswered(), limit },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -348,10 +360,60 @@ TEST_F(AccessibilityInserterTest, AFieldThatKeptPartOfTheTextIsNotTakenForAPageO
         bus_->focus(field("gtk", QString(), 0));
         EXPECT_EQ(insert(c.text), std::nullopt);
         EXPECT_EQ(bus_->field().text, c.text);
-        // Pages of the limit's length show the same pieces, in two elements.
-        bus_->focus(with(field("gtk", QString(), 0), &Field::pageLength, c.limit));
+        // Pages of (at least) the limit's length show the same pieces, in two elements.
+        bus_->focus(with(field("gtk", QString(), 0), &Field::pageLength, std::max(c.limit, (c.text.size() + 1) / 2)));
         EXPECT_EQ(insert(c.text), std::nullopt);
         EXPECT_EQ(bus_->field().text, c.text);
+    }
+}
+
+// GTK 4 leaves the caret in front of a text written at it: the next text
+// must still follow it, not go before it.
+TEST_F(AccessibilityInserterTest, ATextWrittenAtTheCaretHasTheCaretBehindIt)
+{
+    for (const bool caretStays : { false, true }) {
+        SCOPED_TRACE(caretStays ? "caretStaysInFront" : "caretMovesOn");
+        bus_->focus(with(field("GTK", QStringLiteral("ab🎉"), 3), &Field::caretStaysOnInsert, caretStays));
+        EXPECT_EQ(insert(QStringLiteral("文")), std::nullopt);
+        EXPECT_EQ(insert(QStringLiteral("字")), std::nullopt);
+        EXPECT_EQ(bus_->field().text, QStringLiteral("ab🎉文字"));
+        EXPECT_EQ(bus_->field().caret, 5);
+    }
+}
+
+// The focus moving to another element after a write credits that element
+// with the rest of the text only when it belongs to the same application and
+// the two show the whole text together, followed by what followed the caret.
+TEST_F(AccessibilityInserterTest, AnotherElementIsCreditedOnlyWithTheRestOfTheTextInTheSameApplication)
+{
+    const QString text = QStringLiteral("你好。");
+    // The field keeps `kept` characters; the focus then shows `shown` up to `caret`.
+    const auto movedTo = [](const QString& before, qsizetype kept, const QString& shown, int caret,
+                             std::optional<qint64> pid) {
+        Field f = with(field("gtk", before, 0), &Field::reformat, [kept](const QString& t) { return t.left(kept); });
+        f.focusAfterWrite = Field::Elsewhere { shown, caret, pid };
+        return f;
+    };
+    struct Case {
+        const char* name;
+        Field field;
+        std::optional<Error> expected;
+    };
+    const Case cases[] = {
+        { "theRestInTheSameApplication", movedTo(QString(), 1, QStringLiteral("好。"), 2, otherPid), std::nullopt },
+        { "theRestInAnotherApplication", movedTo(QString(), 1, QStringLiteral("好。"), 2, 777),
+            Error::changedUnexpectedly() },
+        { "aOneCharacterTail", movedTo(QString(), 1, QStringLiteral("。"), 1, otherPid),
+            Error::changedUnexpectedly() },
+        // "你" kept with "好" of the text that followed the caret.
+        { "aCutHeadWithTheFollowingText", movedTo(QStringLiteral("好。"), 2, QStringLiteral("。"), 1, otherPid),
+            Error::changedUnexpectedly() },
+        { "nothingShownAndATail", movedTo(QString(), 0, QStringLiteral("好。"), 2, otherPid), Error::unshown() },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        bus_->focus(c.field);
+        EXPECT_EQ(insert(text), c.expected);
     }
 }
 

@@ -118,7 +118,7 @@ TEST_F(BrowserInsertionDesktopTest, ALongTextSwallowedByAReadOnlyFieldStaysOnThe
         SCOPED_TRACE(static_cast<int>(c.field));
         SCOPED_TRACE(c.text.size());
         ASSERT_TRUE(page.focus(c.field));
-        ASSERT_EQ(chain.probe()->focusTarget(), c.target);
+        ASSERT_EQ(runBlocking(chain.probe()->focusTarget()), c.target);
         const InsertStrategy outcome = runBlocking(chain.insertLayered(c.text), 30s);
         EXPECT_EQ(outcome == InsertStrategy::allFailed, c.leftOnClipboard) << rawValue(outcome).toStdString();
         EXPECT_NE(outcome, InsertStrategy::noTarget);

@@ -59,8 +59,8 @@ TEST(InsertionHardeningTest, FieldsThatMisreportTheirEditsNeverGetTheTextTwice)
                 .text = QStringLiteral("ab"),
                 .caret = 1,
                 .reformat = [](const QString&) { return QStringLiteral("ab"); } },
-            InsertStrategy::keyboard, QStringLiteral("ab文🎉"), QStringLiteral("earlier"),
-            { QStringLiteral("layer ax failed: notWritten") } },
+            InsertStrategy::allFailed, QStringLiteral("ab"), QStringLiteral("文🎉"),
+            { QStringLiteral("layer ax failed: unshown") } },
         { "changesTheTextOtherwise",
             { .text = QStringLiteral("ab"),
                 .caret = 1,
@@ -80,7 +80,8 @@ TEST(InsertionHardeningTest, FieldsThatMisreportTheirEditsNeverGetTheTextTwice)
         const auto preferKeyboard = [] { return false; };
         RecordingInsertionSleep sleep(bus->clock());
         const LayeredInserter inserter(
-            std::make_shared<AccessibilityInserter>(bus, trusted, preferKeyboard, 1000, sleep.sleep()),
+            std::make_shared<AccessibilityInserter>(
+                bus, trusted, preferKeyboard, 1000, sleep.sleep(), readingOf(bus->clock())),
             std::make_shared<TypingLayer>(bus), std::make_shared<TypingLayer>(bus),
             std::make_shared<DefaultAccessibilityProbe>(
                 bus, std::make_shared<FakeKeyInjector>(), trusted, preferKeyboard, 1000),
@@ -94,6 +95,116 @@ TEST(InsertionHardeningTest, FieldsThatMisreportTheirEditsNeverGetTheTextTwice)
         for (const auto& entry : systemLog->entries())
             logged << entry.publicPart;
         EXPECT_EQ(logged, c.log);
+    }
+}
+
+// Keys that the field does not take: a read-only view that swallows them.
+class DeafLayer final : public AnyInserter {
+public:
+    QCoro::Task<void> insert(QString) override { co_return; }
+};
+
+// The real accessibility layer and probe over the fake bus, keys and paste
+// that land at the field's end, and the fake bus's virtual time for every
+// wait and limit.
+struct Chain {
+    explicit Chain(Field field, std::shared_ptr<AnyInserter> keys = nullptr)
+    {
+        bus->focus(std::move(field));
+        pasteboard->hold(
+            PasteboardSelection::clipboard, { { QStringLiteral("text/plain"), QByteArrayLiteral("earlier") } });
+        const auto trusted = [] { return true; };
+        const auto preferKeyboard = [] { return false; };
+        if (!keys)
+            keys = std::make_shared<TypingLayer>(bus);
+        inserter.emplace(std::make_shared<AccessibilityInserter>(
+                             bus, trusted, preferKeyboard, 1000, sleep.sleep(), readingOf(bus->clock())),
+            keys, keys,
+            std::make_shared<DefaultAccessibilityProbe>(
+                bus, std::make_shared<FakeKeyInjector>(), trusted, preferKeyboard, 1000),
+            pasteboard, std::make_shared<InsertionQueue>(),
+            VellamorLog(QStringLiteral("s"), QStringLiteral("insertion"), nullptr, nullptr), sleep.sleep(),
+            readingOf(bus->clock()));
+    }
+
+    InsertStrategy insert(const QString& text) { return runBlocking(inserter->insertLayered(text)); }
+
+    std::shared_ptr<FakeAccessibilityBus> bus = std::make_shared<FakeAccessibilityBus>();
+    std::shared_ptr<FakePasteboard> pasteboard = std::make_shared<FakePasteboard>();
+    RecordingInsertionSleep sleep { bus->clock() };
+    std::optional<LayeredInserter> inserter;
+};
+
+// A write the field accepted may show late, or never (Firefox): no layer
+// types it over; the text waits on the clipboard, and an application that
+// never showed an accepted write gets keys from then on, at once.
+TEST(InsertionHardeningTest, AWriteTheFieldAcceptedIsNeverTypedOver)
+{
+    const Field gtk { .toolkit = QStringLiteral("GTK"), .text = QStringLiteral("ab"), .caret = 2 };
+    struct Case {
+        const char* name;
+        Field field;
+        InsertStrategy strategy;
+        QString clipboard;
+    };
+    const Case cases[] = {
+        { "shownWithinTheReadBack", with(gtk, &Field::showsWritesAfter, 1'500ms), InsertStrategy::ax,
+            QStringLiteral("earlier") },
+        { "shownAfterIt", with(gtk, &Field::showsWritesAfter, 3'000ms), InsertStrategy::allFailed,
+            QStringLiteral("文") },
+        { "neverShown", with(gtk, &Field::neverShowsWrites, true), InsertStrategy::allFailed, QStringLiteral("文") },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Chain chain(c.field);
+        EXPECT_EQ(chain.insert(QStringLiteral("文")), c.strategy);
+        EXPECT_EQ(chain.pasteboard->text(PasteboardSelection::clipboard), c.clipboard);
+        chain.bus->clock()->now += 10s;
+        const QString shown = c.field.neverShowsWrites ? QStringLiteral("ab") : QStringLiteral("ab文");
+        EXPECT_EQ(chain.bus->field().text, shown);
+
+        // The next text: keys at once where the last write never showed.
+        const auto start = chain.bus->clock()->now;
+        const bool unshown = c.strategy == InsertStrategy::allFailed;
+        EXPECT_EQ(chain.insert(QStringLiteral("字")), unshown ? InsertStrategy::keyboard : InsertStrategy::ax);
+        EXPECT_EQ(chain.bus->field().text, shown + QStringLiteral("字"));
+        EXPECT_EQ(chain.bus->writes().size(), unshown ? 1 : 2);
+        EXPECT_LT(chain.bus->clock()->now - start, AccessibilityInserter::readBackLimit);
+    }
+}
+
+// Every call to a busy application takes 300 ms: the read-backs' limits are
+// deadlines that count those calls, so a slow target is read a few times
+// within the limit, not for the limit's worth of pauses.
+TEST(InsertionHardeningTest, EveryLimitCountsTheTimeTheBusCallsTake)
+{
+    constexpr auto call = 300ms;
+    const Field field { .toolkit = QStringLiteral("GTK"), .text = QStringLiteral("ab"), .caret = 2 };
+    struct Case {
+        const char* name;
+        Field field;
+        std::shared_ptr<AnyInserter> keys;
+        InsertStrategy strategy;
+        std::chrono::milliseconds limit;
+    };
+    const Case cases[] = {
+        { "acceptedWriteUnshown", with(field, &Field::neverShowsWrites, true), nullptr, InsertStrategy::allFailed,
+            AccessibilityInserter::readBackLimit },
+        { "unansweredWriteUnshown", with(with(field, &Field::neverShowsWrites, true), &Field::answersLate, true),
+            nullptr, InsertStrategy::allFailed, 2 * AccessibilityInserter::readBackLimit },
+        { "keysUnseen", with(field, &Field::editable, false), std::make_shared<DeafLayer>(), InsertStrategy::allFailed,
+            2'000ms },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Chain chain(c.field, c.keys);
+        chain.bus->setCallDuration(call);
+        EXPECT_EQ(chain.insert(QStringLiteral("文")), c.strategy);
+        // A read is a text call (with the focus and the count for the keys'
+        // read-back); each limit allows a few of them, and one past it.
+        const auto reads = chain.bus->calls().count(QStringLiteral("text"));
+        EXPECT_LE(reads, c.limit / call + 4);
+        EXPECT_GE(reads, 2);
     }
 }
 

@@ -67,19 +67,19 @@ public:
     {
     }
 
-    FocusTarget focusTarget() override
+    QCoro::Task<FocusTarget> focusTarget() override
     {
         log_->record(QStringLiteral("probe"));
-        return answer;
+        co_return answer;
     }
 
     // Each read takes the next of `texts`, the last one repeating.
-    std::optional<QString> focusedText() override
+    QCoro::Task<std::optional<QString>> focusedText() override
     {
         const auto text = texts.empty() ? std::nullopt : texts.front();
         if (texts.size() > 1)
             texts.erase(texts.begin());
-        return text;
+        co_return text;
     }
 
     FocusTarget answer = FocusTarget::element;
@@ -105,7 +105,8 @@ protected:
     LayeredInserter inserter()
     {
         return LayeredInserter(ax_, keyboard_, clipboard_, probe_, pasteboard_, std::make_shared<InsertionQueue>(),
-            VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("test"), nullptr, nullptr), sleep_.sleep());
+            VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("test"), nullptr, nullptr), sleep_.sleep(),
+            readingOf(sleep_.clock()));
     }
 
     InsertStrategy insert(const QString& text) { return runBlocking(inserter().insertLayered(text)); }
@@ -388,7 +389,8 @@ TEST_F(LayeredInserterTest, AFieldThatSaysItIsReadOnlyGetsNoLayerAndTheTextStays
         arrange(throwing(AxError::notSupported()), works, c.fetched ? paste : notFetched, FocusTarget::element, {});
         const LayeredInserter inserter(ax_, keyboard_, clipboard_, probe, pasteboard_,
             std::make_shared<InsertionQueue>(),
-            VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("test"), nullptr, nullptr), sleep_.sleep());
+            VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("test"), nullptr, nullptr), sleep_.sleep(),
+            readingOf(sleep_.clock()));
 
         EXPECT_EQ(runBlocking(inserter.insertLayered(c.text)), c.expected);
         if (c.readOnly) {

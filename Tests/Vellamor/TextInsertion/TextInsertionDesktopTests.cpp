@@ -21,7 +21,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
+#include <QTimer>
 #include <QWindow>
+
+#include <csignal>
 
 #include <gmock/gmock.h>
 
@@ -99,7 +102,7 @@ protected:
         const auto trusted = [] { return true; };
         const auto preferKeyboard = [] { return false; };
         DefaultAccessibilityProbe probe(bus_, injector_, trusted, preferKeyboard, ownPid);
-        ASSERT_TRUE(waitUntil([&] { return probe.focusTarget() == FocusTarget::element; }));
+        ASSERT_TRUE(waitUntil([&] { return runBlocking(probe.focusTarget()) == FocusTarget::element; }));
         AccessibilityInserter ax(bus_, trusted, preferKeyboard, ownPid);
         EXPECT_NO_THROW(runBlocking(ax.insert(dictated)));
     }
@@ -130,8 +133,8 @@ TEST_P(TextInsertionDesktopTest, AFieldIsOneElementAtEveryQuestionAndItsTwinInAn
     const auto focusedShowing = [&](const QString& text) {
         std::shared_ptr<platform::AccessibleElement> element;
         const bool shown = waitUntil([&] {
-            element = bus_->focusedElement();
-            return element && bus_->text(*element) == text;
+            element = runBlocking(bus_->focusedElement());
+            return element && runBlocking(bus_->text(element)) == text;
         }, 5s);
         return shown ? element : nullptr;
     };
@@ -304,8 +307,9 @@ TEST_F(LayeredDesktopTest, AReadOnlyFieldGetsNoLayerForATextPastTheBusLimit)
         TextTarget target(widget.startsWith(QStringLiteral("Gtk")) ? gtkTarget : qtTarget, { widget, shown });
         ASSERT_TRUE(target.isReady());
         // The bus may show the field a little after its window has the focus.
-        ASSERT_TRUE(waitUntil([&] { return inserter.probe()->focusTarget() != FocusTarget::window; }, 5s));
-        EXPECT_EQ(inserter.probe()->focusTarget(), c.target);
+        ASSERT_TRUE(
+            waitUntil([&] { return runBlocking(inserter.probe()->focusTarget()) != FocusTarget::window; }, 5s));
+        EXPECT_EQ(runBlocking(inserter.probe()->focusTarget()), c.target);
         if (c.target != FocusTarget::readOnlyElement)
             continue;
         EXPECT_EQ(runBlocking(inserter.insertLayered(text), 30s), InsertStrategy::allFailed);
@@ -313,6 +317,30 @@ TEST_F(LayeredDesktopTest, AReadOnlyFieldGetsNoLayerForATextPastTheBusLimit)
             << "the clipboard does not hold the text";
         EXPECT_EQ(target.waitForText(shown), shown);
     }
+}
+
+// A stopped application answers nothing, here for longer than a test may
+// wait: the bus's call waits on its own thread while this one goes on, and
+// its answer comes once the application does.
+TEST_F(LayeredDesktopTest, AStoppedApplicationHoldsNoCallerOfTheBus)
+{
+    const auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid, 2 * hangCeiling);
+    TextTarget target(gtkTarget, { QStringLiteral("GtkEntry"), QStringLiteral("held") });
+    ASSERT_TRUE(target.isReady());
+    std::shared_ptr<platform::AccessibleElement> field;
+    ASSERT_TRUE(waitUntil([&] {
+        field = runBlocking(bus->focusedElement());
+        return field && runBlocking(bus->text(field)) == QStringLiteral("held");
+    }));
+
+    ::kill(static_cast<pid_t>(target.processId()), SIGSTOP);
+    auto read = bus->text(field);
+    std::optional<bool> answeredAtTheNextTurn;
+    QTimer::singleShot(0, [&] { answeredAtTheNextTurn = read.isReady(); });
+    EXPECT_TRUE(waitUntil([&] { return answeredAtTheNextTurn.has_value(); }));
+    EXPECT_EQ(answeredAtTheNextTurn, false);
+    ::kill(static_cast<pid_t>(target.processId()), SIGCONT);
+    EXPECT_EQ(runBlocking(std::move(read)), QStringLiteral("held"));
 }
 
 TEST_F(LayeredDesktopTest, OwnWindowIsNeverWrittenThroughTheBus)

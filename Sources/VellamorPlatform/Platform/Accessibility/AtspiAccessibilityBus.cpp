@@ -3,6 +3,8 @@
 
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
 
+#include "Platform/Accessibility/AtspiWorker.h"
+
 #include <QByteArray>
 #include <QGuiApplication>
 
@@ -63,28 +65,44 @@ private:
     T* object_ = nullptr;
 };
 
+// Made on the worker; its reference is given back there.
 class AtspiElement final : public AccessibleElement {
 public:
     // Holds a reference of its own on `object`; null for this process's stand-in.
-    AtspiElement(AtspiAccessible* object, std::optional<qint64> processId)
-        : object_(object ? ATSPI_ACCESSIBLE(g_object_ref(object)) : nullptr)
+    AtspiElement(std::shared_ptr<AtspiWorker> worker, AtspiAccessible* object, std::optional<qint64> processId)
+        : worker_(std::move(worker))
+        , object_(object ? ATSPI_ACCESSIBLE(g_object_ref(object)) : nullptr)
         , processId_(processId)
     {
+        if (!object_)
+            return;
+        // Kept here, so that comparing two elements asks nothing of the worker.
+        const AtspiObject* atspi = ATSPI_OBJECT(object_);
+        if (atspi->app && atspi->app->bus_name)
+            busName_ = QByteArray(atspi->app->bus_name);
+        if (atspi->path)
+            path_ = QByteArray(atspi->path);
     }
     ~AtspiElement() override
     {
         if (object_)
-            g_object_unref(object_);
+            worker_->post([object = object_] { g_object_unref(object); });
     }
     AtspiElement(const AtspiElement&) = delete;
     AtspiElement& operator=(const AtspiElement&) = delete;
 
+    // Only for jobs on the worker.
     AtspiAccessible* object() const { return object_; }
     std::optional<qint64> knownProcessId() const { return processId_; }
+    const QByteArray& busName() const { return busName_; }
+    const QByteArray& path() const { return path_; }
 
 private:
+    std::shared_ptr<AtspiWorker> worker_;
     AtspiAccessible* object_;
     std::optional<qint64> processId_;
+    QByteArray busName_;
+    QByteArray path_;
 };
 
 AtspiAccessible* objectOf(const AccessibleElement& element)
@@ -132,10 +150,12 @@ bool hasState(AtspiAccessible* object, AtspiStateType state)
     return states && atspi_state_set_contains(states.get(), state);
 }
 
+using SearchClock = std::chrono::steady_clock;
+
 // Depth first through the children, for the object that has the focus.
-AtspiAccessible* findFocused(AtspiAccessible* object, int depth, int& budget)
+AtspiAccessible* findFocused(AtspiAccessible* object, int depth, int& budget, SearchClock::time_point deadline)
 {
-    if (--budget < 0 || depth > depthLimit)
+    if (--budget < 0 || depth > depthLimit || SearchClock::now() >= deadline)
         return nullptr;
     if (hasFreshState(object, ATSPI_STATE_FOCUSED))
         return ATSPI_ACCESSIBLE(g_object_ref(object));
@@ -146,7 +166,7 @@ AtspiAccessible* findFocused(AtspiAccessible* object, int depth, int& budget)
         GObjectRef<AtspiAccessible> child(atspi_accessible_get_child_at_index(object, i, childError.out()));
         if (!child)
             continue;
-        if (AtspiAccessible* found = findFocused(child.get(), depth + 1, budget))
+        if (AtspiAccessible* found = findFocused(child.get(), depth + 1, budget, deadline))
             return found;
     }
     return nullptr;
@@ -159,11 +179,32 @@ bool ownProcessHasFocus()
 
 } // namespace
 
-struct AtspiAccessibilityBus::State {
+// What the focus events told, on the worker.
+struct AtspiAccessibilityBus::Focus {
     qint64 ownProcessId = 0;
-    bool connected = false;
     AtspiEventListener* listener = nullptr;
     AtspiAccessible* lastFocused = nullptr;
+
+    explicit Focus(qint64 ownPid)
+        : ownProcessId(ownPid)
+    {
+        listener = atspi_event_listener_new(&Focus::onEvent, this, nullptr);
+        GErrorSlot error;
+        atspi_event_listener_register(listener, "object:state-changed:focused", error.out());
+        atspi_event_listener_register(listener, "focus:", error.out());
+    }
+
+    ~Focus()
+    {
+        GErrorSlot error;
+        atspi_event_listener_deregister(listener, "object:state-changed:focused", error.out());
+        atspi_event_listener_deregister(listener, "focus:", error.out());
+        g_object_unref(listener);
+        remember(nullptr);
+    }
+
+    Focus(const Focus&) = delete;
+    Focus& operator=(const Focus&) = delete;
 
     void remember(AtspiAccessible* object)
     {
@@ -178,13 +219,13 @@ struct AtspiAccessibilityBus::State {
 
     static void onEvent(AtspiEvent* event, void* data)
     {
-        auto* state = static_cast<State*>(data);
+        auto* focus = static_cast<Focus*>(data);
         if (event->source) {
             const bool focusEvent = qstrncmp(event->type, "focus:", 6) == 0;
             if (focusEvent || event->detail1 != 0)
-                state->remember(event->source);
-            else if (event->source == state->lastFocused)
-                state->remember(nullptr);
+                focus->remember(event->source);
+            else if (event->source == focus->lastFocused)
+                focus->remember(nullptr);
         }
         g_boxed_free(ATSPI_TYPE_EVENT, event);
     }
@@ -201,15 +242,17 @@ struct AtspiAccessibilityBus::State {
         return lastFocused;
     }
 
-    // A new reference to the focused object of another application's active window.
-    AtspiAccessible* searchDesktop()
+    // A new reference to the focused object of another application's active
+    // window, unless the search has run past `deadline`: its caller no longer
+    // waits then, and what comes after it should not wait for it.
+    AtspiAccessible* searchDesktop(SearchClock::time_point deadline)
     {
         GObjectRef<AtspiAccessible> desktop(atspi_get_desktop(0));
         if (!desktop)
             return nullptr;
         GErrorSlot error;
         const gint apps = atspi_accessible_get_child_count(desktop.get(), error.out());
-        for (gint a = 0; !error.failed() && a < apps; ++a) {
+        for (gint a = 0; !error.failed() && a < apps && SearchClock::now() < deadline; ++a) {
             GErrorSlot appError;
             GObjectRef<AtspiAccessible> app(atspi_accessible_get_child_at_index(desktop.get(), a, appError.out()));
             if (!app)
@@ -226,114 +269,58 @@ struct AtspiAccessibilityBus::State {
                 if (!window || !hasFreshState(window.get(), ATSPI_STATE_ACTIVE))
                     continue;
                 int budget = searchLimit;
-                if (AtspiAccessible* found = findFocused(window.get(), 0, budget))
+                if (AtspiAccessible* found = findFocused(window.get(), 0, budget, deadline))
                     return found;
             }
         }
         return nullptr;
     }
+
+    // The focused element of another application, remembered from now on.
+    std::shared_ptr<AccessibleElement> focused(const std::shared_ptr<AtspiWorker>& worker, SearchClock::time_point deadline)
+    {
+        if (AtspiAccessible* object = stillFocused())
+            return std::make_shared<AtspiElement>(worker, object, processIdOf(object));
+        GObjectRef<AtspiAccessible> found(searchDesktop(deadline));
+        if (!found)
+            return nullptr;
+        remember(found.get());
+        return std::make_shared<AtspiElement>(worker, found.get(), processIdOf(found.get()));
+    }
 };
 
-AtspiAccessibilityBus::AtspiAccessibilityBus(qint64 ownProcessId, std::chrono::milliseconds callTimeout)
-    : state_(std::make_unique<State>())
-{
-    state_->ownProcessId = ownProcessId;
-    const int status = atspi_init();
-    state_->connected = status == 0 || status == 1;
-    if (!state_->connected)
-        return;
-    // A hung application must not hold the main thread for long.
-    const auto timeout = static_cast<gint>(callTimeout.count());
-    atspi_set_timeout(timeout, 3 * timeout);
-    state_->listener = atspi_event_listener_new(&State::onEvent, state_.get(), nullptr);
-    GErrorSlot error;
-    atspi_event_listener_register(state_->listener, "object:state-changed:focused", error.out());
-    atspi_event_listener_register(state_->listener, "focus:", error.out());
-}
+namespace {
 
-AtspiAccessibilityBus::~AtspiAccessibilityBus()
+// The text of a field that answers an empty whole text while it counts
+// characters (GTK 4's entries) is asked for by its count.
+std::optional<QString> readText(AtspiText* text)
 {
-    if (state_->listener) {
+    const auto read = [text](gint end) -> std::optional<QString> {
         GErrorSlot error;
-        atspi_event_listener_deregister(state_->listener, "object:state-changed:focused", error.out());
-        atspi_event_listener_deregister(state_->listener, "focus:", error.out());
-        g_object_unref(state_->listener);
-    }
-    state_->remember(nullptr);
-}
-
-bool AtspiAccessibilityBus::isConnected() const
-{
-    return state_->connected;
-}
-
-std::shared_ptr<AccessibleElement> AtspiAccessibilityBus::focusedElement()
-{
-    if (ownProcessHasFocus())
-        return std::make_shared<AtspiElement>(nullptr, state_->ownProcessId);
-    if (!state_->connected)
-        return nullptr;
-    if (AtspiAccessible* focused = state_->stillFocused())
-        return std::make_shared<AtspiElement>(focused, processIdOf(focused));
-    GObjectRef<AtspiAccessible> found(state_->searchDesktop());
-    if (!found)
-        return nullptr;
-    state_->remember(found.get());
-    return std::make_shared<AtspiElement>(found.get(), processIdOf(found.get()));
-}
-
-std::optional<qint64> AtspiAccessibilityBus::processId(const AccessibleElement& element)
-{
-    if (const auto* atspi = dynamic_cast<const AtspiElement*>(&element))
-        return atspi->knownProcessId();
-    return std::nullopt;
-}
-
-bool AtspiAccessibilityBus::isSameElement(const AccessibleElement& first, const AccessibleElement& second)
-{
-    AtspiAccessible* a = objectOf(first);
-    AtspiAccessible* b = objectOf(second);
-    if (!a || !b)
-        return false;
-    // By path: libatspi may hand out a new object for one it dropped from
-    // its cache.
-    const AtspiObject* x = ATSPI_OBJECT(a);
-    const AtspiObject* y = ATSPI_OBJECT(b);
-    return x->app && y->app && x->path && y->path && qstrcmp(x->app->bus_name, y->app->bus_name) == 0
-        && qstrcmp(x->path, y->path) == 0;
-}
-
-QString AtspiAccessibilityBus::toolkitName(const AccessibleElement& element)
-{
-    AtspiAccessible* object = objectOf(element);
-    if (!object)
-        return {};
-    // Asked of the application object: libatspi asks the element's own path,
-    // which Qt does not answer.
-    GErrorSlot appError;
-    GObjectRef<AtspiAccessible> application(atspi_accessible_get_application(object, appError.out()));
+        gchar* content = atspi_text_get_text(text, 0, end, error.out());
+        if (error.failed() || !content) {
+            g_free(content);
+            return std::nullopt;
+        }
+        QString result = QString::fromUtf8(content);
+        g_free(content);
+        return result;
+    };
+    auto whole = read(-1);
+    if (!whole || !whole->isEmpty())
+        return whole;
     GErrorSlot error;
-    gchar* name = atspi_accessible_get_toolkit_name(application ? application.get() : object, error.out());
-    const QString result = name ? QString::fromUtf8(name) : QString();
-    g_free(name);
-    return result;
+    const gint count = atspi_text_get_character_count(text, error.out());
+    if (error.failed() || count <= 0)
+        return whole;
+    auto counted = read(count);
+    if (!counted || counted->isEmpty())
+        return std::nullopt;
+    return counted;
 }
 
-bool AtspiAccessibilityBus::isEditableText(const AccessibleElement& element)
+bool readOnly(AtspiAccessible* object)
 {
-    AtspiAccessible* object = objectOf(element);
-    if (!object)
-        return false;
-    GObjectRef<AtspiEditableText> editable(atspi_accessible_get_editable_text_iface(object));
-    GObjectRef<AtspiText> text(atspi_accessible_get_text_iface(object));
-    return editable && text && hasState(object, ATSPI_STATE_EDITABLE);
-}
-
-bool AtspiAccessibilityBus::isReadOnly(const AccessibleElement& element)
-{
-    AtspiAccessible* object = objectOf(element);
-    if (!object)
-        return false;
     GObjectRef<AtspiStateSet> states(atspi_accessible_get_state_set(object));
     if (!states)
         return false;
@@ -351,59 +338,16 @@ bool AtspiAccessibilityBus::isReadOnly(const AccessibleElement& element)
     if (error.failed()
         || (role != ATSPI_ROLE_TEXT && role != ATSPI_ROLE_ENTRY && role != ATSPI_ROLE_PASSWORD_TEXT))
         return false;
-    return static_cast<bool>(editableTextOf(element));
+    return static_cast<bool>(GObjectRef<AtspiEditableText>(atspi_accessible_get_editable_text_iface(object)));
 }
 
-std::optional<QString> AtspiAccessibilityBus::text(const AccessibleElement& element)
+std::optional<AccessibleRange> readSelection(AtspiText* text)
 {
-    const GObjectRef<AtspiText> text = textOf(element);
-    if (!text)
-        return std::nullopt;
     GErrorSlot error;
-    gchar* content = atspi_text_get_text(text.get(), 0, -1, error.out());
-    if (error.failed() || !content) {
-        g_free(content);
-        return std::nullopt;
-    }
-    QString result = QString::fromUtf8(content);
-    g_free(content);
-    return result;
-}
-
-std::optional<int> AtspiAccessibilityBus::characterCount(const AccessibleElement& element)
-{
-    const GObjectRef<AtspiText> text = textOf(element);
-    if (!text)
-        return std::nullopt;
-    GErrorSlot error;
-    const gint count = atspi_text_get_character_count(text.get(), error.out());
-    if (error.failed() || count < 0)
-        return std::nullopt;
-    return count;
-}
-
-std::optional<int> AtspiAccessibilityBus::caretOffset(const AccessibleElement& element)
-{
-    const GObjectRef<AtspiText> text = textOf(element);
-    if (!text)
-        return std::nullopt;
-    GErrorSlot error;
-    const gint offset = atspi_text_get_caret_offset(text.get(), error.out());
-    if (error.failed() || offset < 0)
-        return std::nullopt;
-    return offset;
-}
-
-std::optional<AccessibleRange> AtspiAccessibilityBus::selection(const AccessibleElement& element)
-{
-    const GObjectRef<AtspiText> text = textOf(element);
-    if (!text)
-        return std::nullopt;
-    GErrorSlot error;
-    const gint count = atspi_text_get_n_selections(text.get(), error.out());
+    const gint count = atspi_text_get_n_selections(text, error.out());
     if (error.failed() || count <= 0)
         return std::nullopt;
-    AtspiRange* range = atspi_text_get_selection(text.get(), 0, error.out());
+    AtspiRange* range = atspi_text_get_selection(text, 0, error.out());
     if (error.failed() || !range) {
         g_free(range);
         return std::nullopt;
@@ -415,42 +359,231 @@ std::optional<AccessibleRange> AtspiAccessibilityBus::selection(const Accessible
     return result;
 }
 
-int AtspiAccessibilityBus::insertText(const AccessibleElement& element, int offset, const QString& text, int length)
+// 0, `unanswered` when the call failed on the way, -1 when refused.
+int writeStatus(bool failed, gboolean ok)
 {
-    const GObjectRef<AtspiEditableText> editable = editableTextOf(element);
-    if (!editable)
-        return -1;
-    const QByteArray utf8 = text.toUtf8();
-    GErrorSlot error;
-    const gboolean ok = atspi_editable_text_insert_text(editable.get(), offset, utf8.constData(), length, error.out());
-    if (error.failed())
-        return unanswered;
+    if (failed)
+        return AccessibilityBus::unanswered;
     return ok ? 0 : -1;
 }
 
-int AtspiAccessibilityBus::deleteText(const AccessibleElement& element, int start, int end)
+const AtspiElement* atspiElement(const AccessibleElement& element)
 {
-    const GObjectRef<AtspiEditableText> editable = editableTextOf(element);
-    if (!editable)
-        return -1;
-    GErrorSlot error;
-    const gboolean ok = atspi_editable_text_delete_text(editable.get(), start, end, error.out());
-    if (error.failed())
-        return unanswered;
-    return ok ? 0 : -1;
+    return dynamic_cast<const AtspiElement*>(&element);
 }
 
-int AtspiAccessibilityBus::setTextContents(const AccessibleElement& element, const QString& text)
+} // namespace
+
+AtspiAccessibilityBus::AtspiAccessibilityBus(qint64 ownProcessId, std::chrono::milliseconds callTimeout)
+    : worker_(AtspiWorker::shared())
+    , ownProcessId_(ownProcessId)
+    , answerLimit_(callTimeout)
+    , focus_(std::make_shared<std::unique_ptr<Focus>>())
 {
-    const GObjectRef<AtspiEditableText> editable = editableTextOf(element);
-    if (!editable)
-        return -1;
-    const QByteArray utf8 = text.toUtf8();
-    GErrorSlot error;
-    const gboolean ok = atspi_editable_text_set_text_contents(editable.get(), utf8.constData(), error.out());
-    if (error.failed())
-        return unanswered;
-    return ok ? 0 : -1;
+    if (!worker_->isConnected())
+        return;
+    // The caller stops waiting after `callTimeout`; the worker waits longer
+    // for the answer, which a loaded machine may give late: libatspi leaks
+    // the call it gives up on, and sends a hung application pings. A hung
+    // application holds the worker that long at most, and the calls queued
+    // meanwhile whose callers gave up are skipped.
+    const auto timeout = static_cast<gint>(10 * callTimeout.count());
+    // Jobs run in order: every later one finds the listener in place.
+    worker_->post([timeout, ownProcessId, focus = focus_] {
+        atspi_set_timeout(timeout, timeout);
+        *focus = std::make_unique<Focus>(ownProcessId);
+    });
+}
+
+AtspiAccessibilityBus::~AtspiAccessibilityBus()
+{
+    worker_->post([focus = focus_] { focus->reset(); });
+}
+
+bool AtspiAccessibilityBus::isConnected() const
+{
+    return worker_->isConnected();
+}
+
+template<typename T>
+QCoro::Task<T> AtspiAccessibilityBus::call(std::function<T()> job, T fallback, std::chrono::milliseconds limit) const
+{
+    if (!worker_->isConnected())
+        co_return fallback;
+    auto asked = worker_->ask<T>(std::move(job), limit);
+    auto answer = co_await std::move(asked);
+    co_return answer ? std::move(*answer) : std::move(fallback);
+}
+
+QCoro::Task<AccessibilityBus::Element> AtspiAccessibilityBus::focusedElement()
+{
+    if (ownProcessHasFocus())
+        co_return std::make_shared<AtspiElement>(worker_, nullptr, ownProcessId_);
+    // The search may walk thousands of objects.
+    const auto limit = 3 * answerLimit_;
+    const auto deadline = SearchClock::now() + limit;
+    std::function<Element()> job = [worker = worker_, focus = focus_, deadline]() -> Element {
+        return *focus ? (*focus)->focused(worker, deadline) : nullptr;
+    };
+    co_return co_await call<Element>(std::move(job), nullptr, limit);
+}
+
+std::optional<qint64> AtspiAccessibilityBus::processId(const AccessibleElement& element)
+{
+    const auto* atspi = atspiElement(element);
+    return atspi ? atspi->knownProcessId() : std::nullopt;
+}
+
+bool AtspiAccessibilityBus::isSameElement(const AccessibleElement& first, const AccessibleElement& second)
+{
+    const auto* a = atspiElement(first);
+    const auto* b = atspiElement(second);
+    // By path: libatspi may hand out a new object for one it dropped from
+    // its cache.
+    return a && b && a->object() && b->object() && !a->busName().isEmpty() && !a->path().isEmpty()
+        && a->busName() == b->busName() && a->path() == b->path();
+}
+
+QCoro::Task<QString> AtspiAccessibilityBus::toolkitName(Element element)
+{
+    std::function<QString()> job = [element] {
+        AtspiAccessible* object = objectOf(*element);
+        if (!object)
+            return QString();
+        // Asked of the application object: libatspi asks the element's own
+        // path, which Qt does not answer.
+        GErrorSlot appError;
+        GObjectRef<AtspiAccessible> application(atspi_accessible_get_application(object, appError.out()));
+        GErrorSlot error;
+        gchar* name = atspi_accessible_get_toolkit_name(application ? application.get() : object, error.out());
+        const QString result = name ? QString::fromUtf8(name) : QString();
+        g_free(name);
+        return result;
+    };
+    co_return co_await call<QString>(std::move(job), QString(), answerLimit_);
+}
+
+QCoro::Task<bool> AtspiAccessibilityBus::isEditableText(Element element)
+{
+    std::function<bool()> job = [element] {
+        AtspiAccessible* object = objectOf(*element);
+        if (!object)
+            return false;
+        GObjectRef<AtspiEditableText> editable(atspi_accessible_get_editable_text_iface(object));
+        GObjectRef<AtspiText> text(atspi_accessible_get_text_iface(object));
+        return editable && text && hasState(object, ATSPI_STATE_EDITABLE);
+    };
+    co_return co_await call<bool>(std::move(job), false, answerLimit_);
+}
+
+QCoro::Task<bool> AtspiAccessibilityBus::isReadOnly(Element element)
+{
+    std::function<bool()> job = [element] {
+        AtspiAccessible* object = objectOf(*element);
+        return object && readOnly(object);
+    };
+    co_return co_await call<bool>(std::move(job), false, answerLimit_);
+}
+
+QCoro::Task<std::optional<QString>> AtspiAccessibilityBus::text(Element element)
+{
+    std::function<std::optional<QString>()> job = [element]() -> std::optional<QString> {
+        const GObjectRef<AtspiText> text = textOf(*element);
+        return text ? readText(text.get()) : std::nullopt;
+    };
+    co_return co_await call<std::optional<QString>>(std::move(job), std::nullopt, answerLimit_);
+}
+
+QCoro::Task<std::optional<int>> AtspiAccessibilityBus::characterCount(Element element)
+{
+    std::function<std::optional<int>()> job = [element]() -> std::optional<int> {
+        const GObjectRef<AtspiText> text = textOf(*element);
+        if (!text)
+            return std::nullopt;
+        GErrorSlot error;
+        const gint count = atspi_text_get_character_count(text.get(), error.out());
+        if (error.failed() || count < 0)
+            return std::nullopt;
+        return count;
+    };
+    co_return co_await call<std::optional<int>>(std::move(job), std::nullopt, answerLimit_);
+}
+
+QCoro::Task<std::optional<int>> AtspiAccessibilityBus::caretOffset(Element element)
+{
+    std::function<std::optional<int>()> job = [element]() -> std::optional<int> {
+        const GObjectRef<AtspiText> text = textOf(*element);
+        if (!text)
+            return std::nullopt;
+        GErrorSlot error;
+        const gint offset = atspi_text_get_caret_offset(text.get(), error.out());
+        if (error.failed() || offset < 0)
+            return std::nullopt;
+        return offset;
+    };
+    co_return co_await call<std::optional<int>>(std::move(job), std::nullopt, answerLimit_);
+}
+
+QCoro::Task<std::optional<AccessibleRange>> AtspiAccessibilityBus::selection(Element element)
+{
+    std::function<std::optional<AccessibleRange>()> job = [element]() -> std::optional<AccessibleRange> {
+        const GObjectRef<AtspiText> text = textOf(*element);
+        return text ? readSelection(text.get()) : std::nullopt;
+    };
+    co_return co_await call<std::optional<AccessibleRange>>(std::move(job), std::nullopt, answerLimit_);
+}
+
+QCoro::Task<bool> AtspiAccessibilityBus::setCaretOffset(Element element, int offset)
+{
+    std::function<bool()> job = [element, offset] {
+        const GObjectRef<AtspiText> text = textOf(*element);
+        if (!text)
+            return false;
+        GErrorSlot error;
+        const gboolean ok = atspi_text_set_caret_offset(text.get(), offset, error.out());
+        return !error.failed() && ok;
+    };
+    co_return co_await call<bool>(std::move(job), false, answerLimit_);
+}
+
+QCoro::Task<int> AtspiAccessibilityBus::insertText(Element element, int offset, QString text, int length)
+{
+    std::function<int()> job = [element, offset, utf8 = text.toUtf8(), length] {
+        const GObjectRef<AtspiEditableText> editable = editableTextOf(*element);
+        if (!editable)
+            return -1;
+        GErrorSlot error;
+        const gboolean ok
+            = atspi_editable_text_insert_text(editable.get(), offset, utf8.constData(), length, error.out());
+        return writeStatus(error.failed(), ok);
+    };
+    co_return co_await call<int>(std::move(job), unanswered, answerLimit_);
+}
+
+QCoro::Task<int> AtspiAccessibilityBus::deleteText(Element element, int start, int end)
+{
+    std::function<int()> job = [element, start, end] {
+        const GObjectRef<AtspiEditableText> editable = editableTextOf(*element);
+        if (!editable)
+            return -1;
+        GErrorSlot error;
+        const gboolean ok = atspi_editable_text_delete_text(editable.get(), start, end, error.out());
+        return writeStatus(error.failed(), ok);
+    };
+    co_return co_await call<int>(std::move(job), unanswered, answerLimit_);
+}
+
+QCoro::Task<int> AtspiAccessibilityBus::setTextContents(Element element, QString text)
+{
+    std::function<int()> job = [element, utf8 = text.toUtf8()] {
+        const GObjectRef<AtspiEditableText> editable = editableTextOf(*element);
+        if (!editable)
+            return -1;
+        GErrorSlot error;
+        const gboolean ok = atspi_editable_text_set_text_contents(editable.get(), utf8.constData(), error.out());
+        return writeStatus(error.failed(), ok);
+    };
+    co_return co_await call<int>(std::move(job), unanswered, answerLimit_);
 }
 
 } // namespace vellamor::platform

@@ -40,78 +40,79 @@ bool arrived(const QString& after, const std::optional<QString>& before, const s
     return after.mid(units.indexOf(after, insertedAt), text.size()) == text;
 }
 
-// Whether `after` is empty, or `before` up to `insertedAt` followed by a
-// head of `text` that ends where the element's text ends.
-bool showsNothingOrTheHead(const QString& after, const std::optional<QString>& before, const ToolkitTextUnits& units,
+// The head of `text` that `after`, the element written to, shows after what
+// `expected` holds before `insertedAt`, up to its own end: empty when it
+// shows nothing; none when it shows anything else (all of the text included).
+std::optional<QString> shownHead(const QString& after, const QString& expected, const ToolkitTextUnits& units,
     int insertedAt, const QString& text)
 {
     if (after.isEmpty())
-        return true;
+        return QString();
     const qsizetype at = units.indexOf(after, insertedAt);
-    const QString head = after.mid(at);
-    if (head.isEmpty() || head.size() >= text.size() || !text.startsWith(head))
-        return false;
-    return !before || before->left(units.indexOf(*before, insertedAt)) == after.left(at);
+    QString head = after.mid(at);
+    if (head.isEmpty() || head.size() >= text.size() || !text.startsWith(head)
+        || expected.left(units.indexOf(expected, insertedAt)) != after.left(at))
+        return std::nullopt;
+    return head;
 }
 
 } // namespace
 
 AccessibilityInserter::AccessibilityInserter(std::shared_ptr<platform::AccessibilityBus> bus,
     std::function<bool()> isTrusted, std::function<bool()> preferKeyboardOverAX, qint64 ownProcessId,
-    InsertionSleep sleep)
+    InsertionSleep sleep, InsertionClock clock)
     : bus_(std::move(bus))
     , isTrusted_(std::move(isTrusted))
     , preferKeyboardOverAX_(std::move(preferKeyboardOverAX))
     , ownProcessId_(ownProcessId)
     , sleep_(std::move(sleep))
+    , clock_(std::move(clock))
 {
 }
 
-std::shared_ptr<AccessibleElement> AccessibilityInserter::focusedElement() const
+QCoro::Task<AccessibilityInserter::Element> AccessibilityInserter::focusedElement() const
 {
     if (!isTrusted_ || !isTrusted_())
-        return nullptr;
-    return bus_->focusedElement();
+        co_return Element();
+    co_return co_await bus_->focusedElement();
 }
 
-bool AccessibilityInserter::canInsert(const AccessibleElement& element) const
+QCoro::Task<bool> AccessibilityInserter::canInsert(Element element) const
 {
-    if (preferKeyboardOverAX_ && preferKeyboardOverAX_())
-        return false;
-    return canWriteAtCaret(element) || canWriteValue(element);
-}
-
-bool AccessibilityInserter::canWriteAtCaret(const AccessibleElement& element) const
-{
-    if (!bus_->isEditableText(element))
-        return false;
-    const auto caret = bus_->caretOffset(element);
-    return caret && *caret >= 0;
-}
-
-bool AccessibilityInserter::canWriteValue(const AccessibleElement& element) const
-{
-    return bus_->isEditableText(element) && bus_->text(element).has_value();
+    if ((preferKeyboardOverAX_ && preferKeyboardOverAX_()) || !co_await bus_->isEditableText(element))
+        co_return false;
+    const auto caret = co_await bus_->caretOffset(element);
+    co_return (caret && *caret >= 0) || (co_await bus_->text(element)).has_value();
 }
 
 QCoro::Task<void> AccessibilityInserter::insert(QString text)
 {
     if (!isTrusted_ || !isTrusted_())
         throw AccessibilityInserterError::notTrusted();
-    const auto element = bus_->focusedElement();
+    const auto element = co_await bus_->focusedElement();
     if (!element)
         throw AccessibilityInserterError::noFocus();
-    if (const auto pid = bus_->processId(*element); pid && *pid == ownProcessId_)
+    const auto pid = bus_->processId(*element);
+    if (pid && *pid == ownProcessId_)
         throw AccessibilityInserterError::selfReflective();
-    const auto count = bus_->characterCount(*element);
-    // Reading a huge field back would hold this thread for seconds.
+    // Its writes would only cost the read-back's wait before the next layer.
+    if (pid && unshownWriters_.contains(*pid))
+        throw AccessibilityInserterError::notSupported();
+    const auto count = co_await bus_->characterCount(element);
+    // Reading a huge field back would take its application seconds.
     if (count.value_or(0) + text.size() > accessibleTextLimit)
         throw AccessibilityInserterError::notSupported();
-    if (!(preferKeyboardOverAX_ && preferKeyboardOverAX_()) && bus_->isEditableText(*element)) {
-        const auto before = bus_->text(*element);
-        const auto units = ToolkitTextUnits::forField(bus_->toolkitName(*element), before, count);
-        if (canWriteAtCaret(*element)) {
-            co_await writeAtCaret(element, units, before, text);
+    if (!(preferKeyboardOverAX_ && preferKeyboardOverAX_()) && co_await bus_->isEditableText(element)) {
+        const QString toolkit = co_await bus_->toolkitName(element);
+        // Firefox accepts every write and applies none (its fields, text
+        // areas and editable documents alike), and says nothing of it: the
+        // read-back would only wait for the limit before the keys.
+        if (toolkit.compare(QLatin1String("Gecko"), Qt::CaseInsensitive) == 0)
+            throw AccessibilityInserterError::notSupported();
+        const auto before = co_await bus_->text(element);
+        const auto units = ToolkitTextUnits::forField(toolkit, before, count);
+        if (const auto caret = co_await bus_->caretOffset(element); caret && *caret >= 0) {
+            co_await writeAtCaret(element, units, before, *caret, text);
             co_return;
         }
         if (before) {
@@ -122,15 +123,24 @@ QCoro::Task<void> AccessibilityInserter::insert(QString text)
     throw AccessibilityInserterError::notSupported();
 }
 
-QCoro::Task<void> AccessibilityInserter::writeAtCaret(
-    std::shared_ptr<AccessibleElement> element, ToolkitTextUnits units, std::optional<QString> before, QString text)
+AccessibilityInserterError AccessibilityInserter::unshownWrite(const Element& element, int status)
 {
-    const auto range = replacedRange(bus_->selection(*element), bus_->caretOffset(*element).value_or(0));
+    if (status == platform::AccessibilityBus::unanswered)
+        return AccessibilityInserterError::unanswered();
+    if (const auto pid = bus_->processId(*element))
+        unshownWriters_.insert(*pid);
+    return AccessibilityInserterError::unshown();
+}
+
+QCoro::Task<void> AccessibilityInserter::writeAtCaret(
+    Element element, ToolkitTextUnits units, std::optional<QString> before, int caret, QString text)
+{
+    const auto range = replacedRange(co_await bus_->selection(element), caret);
     int status = 0;
     if (range.start != range.end)
-        status = bus_->deleteText(*element, range.start, range.end);
+        status = co_await bus_->deleteText(element, range.start, range.end);
     if (status == 0)
-        status = bus_->insertText(*element, range.start, text, units.lengthForInsert(text));
+        status = co_await bus_->insertText(element, range.start, text, units.lengthForInsert(text));
 
     std::optional<QString> expected;
     if (before)
@@ -145,12 +155,15 @@ QCoro::Task<void> AccessibilityInserter::writeAtCaret(
             throw AccessibilityInserterError::failed(status);
         co_return;
     }
-    if (read.arrived)
+    if (read.arrived) {
+        if (read.inElement)
+            co_await moveCaretBehind(element, units, *read.after, range.start, text);
         co_return;
+    }
     const QString& after = *read.after;
-    // A busy target may take the text still.
+    // A busy target may take the text still: typing it now could show it twice.
     if (status == platform::AccessibilityBus::unanswered)
-        throw AccessibilityInserterError::unanswered();
+        throw unshownWrite(element, status);
     // Typing starts where the selection was; a field that changed in any
     // other way cannot be put back without rewriting all of it (and its
     // formatting), so the text is left for the user to paste.
@@ -158,19 +171,18 @@ QCoro::Task<void> AccessibilityInserter::writeAtCaret(
         = before ? (after == *before || after == spliced(*before, units, range, QString())) : !after.contains(text);
     if (!untouched)
         throw AccessibilityInserterError::changedUnexpectedly();
-    if (status != 0)
-        throw AccessibilityInserterError::failed(status);
-    throw AccessibilityInserterError::notWritten();
+    if (status == 0)
+        throw unshownWrite(element, status);
+    throw AccessibilityInserterError::failed(status);
 }
 
 // Only reached with a readable value: rebuilding it around the new text keeps
 // what the user had typed.
-QCoro::Task<void> AccessibilityInserter::writeValue(
-    std::shared_ptr<AccessibleElement> element, ToolkitTextUnits units, QString before, QString text)
+QCoro::Task<void> AccessibilityInserter::writeValue(Element element, ToolkitTextUnits units, QString before, QString text)
 {
-    const auto range = replacedRange(bus_->selection(*element), units.offsetOf(before, before.size()));
+    const auto range = replacedRange(co_await bus_->selection(element), units.offsetOf(before, before.size()));
     const QString expected = spliced(before, units, range, text);
-    const int status = bus_->setTextContents(*element, expected);
+    const int status = co_await bus_->setTextContents(element, expected);
 
     const ReadBack read = co_await readBack(element, status, units, before, expected, range.start, text);
     if (!read.after) {
@@ -183,11 +195,11 @@ QCoro::Task<void> AccessibilityInserter::writeValue(
     if (read.arrived)
         co_return;
     // Writing the old value back could land before the late new one.
-    if (status == platform::AccessibilityBus::unanswered)
-        throw AccessibilityInserterError::unanswered();
+    if (status == platform::AccessibilityBus::unanswered || (status == 0 && *read.after == before))
+        throw unshownWrite(element, status);
     if (*read.after != before) {
-        bus_->setTextContents(*element, before);
-        if (bus_->text(*element) != before)
+        co_await bus_->setTextContents(element, before);
+        if (co_await bus_->text(element) != before)
             throw AccessibilityInserterError::changedUnexpectedly();
     }
     if (status != 0)
@@ -195,47 +207,71 @@ QCoro::Task<void> AccessibilityInserter::writeValue(
     throw AccessibilityInserterError::notWritten();
 }
 
-QCoro::Task<AccessibilityInserter::ReadBack> AccessibilityInserter::readBack(
-    std::shared_ptr<AccessibleElement> element, int status, ToolkitTextUnits units, std::optional<QString> before,
-    std::optional<QString> expected, int insertedAt, QString text)
+QCoro::Task<AccessibilityInserter::ReadBack> AccessibilityInserter::readBack(Element element, int status,
+    ToolkitTextUnits units, std::optional<QString> before, std::optional<QString> expected, int insertedAt, QString text)
 {
     const bool mayStillShow = status == 0 || status == platform::AccessibilityBus::unanswered;
-    for (std::chrono::milliseconds waited { 0 };; waited += readBackPoll) {
-        auto after = bus_->text(*element);
+    const auto deadline = clock_() + readBackLimit;
+    while (true) {
+        auto after = co_await bus_->text(element);
         if (!after)
             co_return ReadBack {};
-        if (arrived(*after, before, expected, units, insertedAt, text)
-            || continuesElsewhere(*element, *after, before, units, insertedAt, text))
-            co_return ReadBack { std::move(after), true };
-        if (!mayStillShow || waited >= readBackLimit)
+        if (arrived(*after, before, expected, units, insertedAt, text))
+            co_return ReadBack { std::move(after), true, true };
+        if (co_await continuesElsewhere(element, *after, expected, units, insertedAt, text))
+            co_return ReadBack { std::move(after), true, false };
+        if (!mayStillShow || clock_() >= deadline)
             co_return ReadBack { std::move(after), false };
-        co_await sleep_(readBackPoll);
+        co_await sleep_(std::min(readBackPoll, deadline - clock_()));
     }
+}
+
+QCoro::Task<void> AccessibilityInserter::moveCaretBehind(
+    Element element, ToolkitTextUnits units, QString after, int insertedAt, QString text)
+{
+    if (co_await bus_->caretOffset(element) != insertedAt)
+        co_return;
+    const int end = units.offsetOf(after, units.indexOf(after, insertedAt) + text.size());
+    co_await bus_->setCaretOffset(element, end);
 }
 
 // LibreOffice Writer shows a paragraph longer than a page as one element per
 // page, each with its part of the text: after a long write the element
-// written to ends with the text's head, or is emptied (or gone) as the pages
-// are laid out anew, and the focus moves, later, to the element holding the
-// caret, whose text up to the caret is the text's end. Counting on the first
-// element alone would report text that went in as lost, and a paste after it
-// would show it twice. While the focus is still on the element written to,
-// that element must show all of the text (arrived()): a field that keeps a
-// few characters shows a head of the text that is also its end.
-bool AccessibilityInserter::continuesElsewhere(const AccessibleElement& written, const QString& after,
-    const std::optional<QString>& before, const ToolkitTextUnits& units, int insertedAt, const QString& text) const
+// written to ends with the text's head, and the focus moves, later, to the
+// element holding the caret, whose text up to the caret is the text's end and
+// after it what followed the caret before. Counting on the first element
+// alone would report text that went in as lost. Another element is credited
+// only when it belongs to the same application and the two show the whole
+// text together, with nothing between them and nothing but what followed the
+// caret after it: an unrelated field whose text happens to end like the
+// dictation (a lone "。") must not pass for the rest of it. While the focus
+// is still on the element written to, that element must show all of the text
+// (arrived()): a field that keeps a few characters shows a head of the text
+// that is also its end.
+QCoro::Task<bool> AccessibilityInserter::continuesElsewhere(Element written, QString after,
+    std::optional<QString> expected, ToolkitTextUnits units, int insertedAt, QString text)
 {
-    if (!showsNothingOrTheHead(after, before, units, insertedAt, text))
-        return false;
-    const auto focused = bus_->focusedElement();
-    if (!focused || bus_->isSameElement(*focused, written))
-        return false;
-    const auto shown = bus_->text(*focused);
-    const auto caret = bus_->caretOffset(*focused);
+    if (!expected)
+        co_return false;
+    const auto head = shownHead(after, *expected, units, insertedAt, text);
+    if (!head)
+        co_return false;
+    const auto focused = co_await bus_->focusedElement();
+    if (!focused || bus_->isSameElement(*focused, *written))
+        co_return false;
+    const auto writer = bus_->processId(*written);
+    if (!writer || bus_->processId(*focused) != writer)
+        co_return false;
+    const auto shown = co_await bus_->text(focused);
+    const auto caret = co_await bus_->caretOffset(focused);
     if (!shown || !caret)
-        return false;
+        co_return false;
     const qsizetype end = units.indexOf(*shown, *caret);
-    return end > 0 && end <= text.size() && shown->left(end) == text.right(end);
+    // Past the caret it shows what followed it before, if anything did.
+    const QString following = expected->mid(units.indexOf(*expected, insertedAt) + text.size());
+    const QString rest = shown->mid(end);
+    const bool followed = following.isEmpty() ? rest.isEmpty() : !rest.isEmpty() && following.startsWith(rest);
+    co_return end > 0 && *head + shown->left(end) == text && followed;
 }
 
 } // namespace vellamor

@@ -3,6 +3,7 @@
 #include "Platform/Accessibility/AccessibilityBus.h"
 #include "TextInsertion/AccessibilityProbing.h"
 #include "TextInsertion/AnyInserter.h"
+#include "TextInsertion/Inserters/AccessibilityInserterError.h"
 #include "TextInsertion/InsertionSleep.h"
 #include "TextInsertion/ToolkitTextUnits.h"
 
@@ -12,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 
 namespace vellamor {
 
@@ -20,11 +22,15 @@ namespace vellamor {
 // caret is unknown, by setting the field's whole value to its old text with
 // the new text inserted. Every write is checked by reading the field back,
 // again every `readBackPoll` until the text shows or `readBackLimit` has
-// passed: a target may show a write some time after it answered it. Main
-// thread: the bus calls are synchronous and short; the waits run the event
-// loop.
+// passed on the clock (the bus's calls count): a target may show a write
+// some time after it answered it. A write the target accepted that has not
+// shown then is not written again by any layer; its application gets no
+// more writes through the bus for the inserter's life (Firefox accepts them
+// and never applies them). Main thread: every bus call is awaited.
 class AccessibilityInserter final : public AnyInserter {
 public:
+    using Element = platform::AccessibilityBus::Element;
+
     // Writer moves the focus to the element holding the caret some time after
     // it answered a long write (a single read 30 to 180 ms after the write
     // came too early). A write that got no answer is given as long again
@@ -35,20 +41,24 @@ public:
     // `isTrusted` answers whether the desktop grants accessibility access;
     // `preferKeyboardOverAX` whether the user asked for keystrokes instead.
     AccessibilityInserter(std::shared_ptr<platform::AccessibilityBus> bus, std::function<bool()> isTrusted,
-        std::function<bool()> preferKeyboardOverAX, qint64 ownProcessId, InsertionSleep sleep = eventLoopSleep());
+        std::function<bool()> preferKeyboardOverAX, qint64 ownProcessId, InsertionSleep sleep = eventLoopSleep(),
+        InsertionClock clock = steadyInsertionClock());
 
     // Throws AccessibilityInserterError, checking in this order: access not
     // granted, no focused element, the element is this process's
-    // (selfReflective), the field and the text together longer than
+    // (selfReflective), its application left an accepted write unshown
+    // before, is Firefox, or the field and the text together are longer than
     // `accessibleTextLimit` (notSupported), then writes through the caret and
-    // selection, or else through the whole value, or throws notSupported.
+    // selection, or else through the whole value, or throws notSupported. A
+    // caret left in front of the text written at it (GTK 4) is moved behind
+    // it, where the next text goes.
     QCoro::Task<void> insert(QString text) override;
 
     // None without access; otherwise the bus's focused element.
-    std::shared_ptr<platform::AccessibleElement> focusedElement() const;
+    QCoro::Task<Element> focusedElement() const;
     // False when the user prefers keystrokes; otherwise whether one of the
     // two ways of writing is open on `element`.
-    bool canInsert(const platform::AccessibleElement& element) const;
+    QCoro::Task<bool> canInsert(Element element) const;
 
 private:
     // What the field showed when the text was seen in it (`arrived`), or
@@ -56,37 +66,42 @@ private:
     struct ReadBack {
         std::optional<QString> after;
         bool arrived = false;
+        // Where it arrived: in the element written to, else in the focused one.
+        bool inElement = false;
     };
 
-    bool canWriteAtCaret(const platform::AccessibleElement& element) const;
-    bool canWriteValue(const platform::AccessibleElement& element) const;
     // Both throw unanswered when a write got no answer and the text is not
-    // in the field yet; else notWritten or failed only when none of the text
-    // arrived and the field is as before (at most without its selection), and
+    // in the field yet, unshown when the target accepted it and it has not
+    // shown; else notWritten or failed only when none of the text arrived
+    // and the field is as before (at most without its selection), and
     // changedUnexpectedly when it changed otherwise.
-    QCoro::Task<void> writeAtCaret(std::shared_ptr<platform::AccessibleElement> element, ToolkitTextUnits units,
-        std::optional<QString> before, QString text);
-    QCoro::Task<void> writeValue(
-        std::shared_ptr<platform::AccessibleElement> element, ToolkitTextUnits units, QString before, QString text);
+    QCoro::Task<void> writeAtCaret(
+        Element element, ToolkitTextUnits units, std::optional<QString> before, int caret, QString text);
+    QCoro::Task<void> writeValue(Element element, ToolkitTextUnits units, QString before, QString text);
+    // GTK 4 leaves the caret where `text` went in, in front of it.
+    QCoro::Task<void> moveCaretBehind(Element element, ToolkitTextUnits units, QString after, int insertedAt, QString text);
+    // The error for a write answered `status` that did not show; notes an
+    // application whose accepted write did not.
+    AccessibilityInserterError unshownWrite(const Element& element, int status);
 
     // Reads the field written to until the text shows, in it or across its
     // pages; only once after a write the target refused (`status`).
-    QCoro::Task<ReadBack> readBack(std::shared_ptr<platform::AccessibleElement> element, int status,
-        ToolkitTextUnits units, std::optional<QString> before, std::optional<QString> expected, int insertedAt,
-        QString text);
+    QCoro::Task<ReadBack> readBack(Element element, int status, ToolkitTextUnits units, std::optional<QString> before,
+        std::optional<QString> expected, int insertedAt, QString text);
 
-    // Whether a text longer than the element shows went on in another
-    // element, the focused one: `after`, read from `written`, shows nothing
-    // or the text's head up to its end, and the focused element the text's
-    // end up to its caret.
-    bool continuesElsewhere(const platform::AccessibleElement& written, const QString& after,
-        const std::optional<QString>& before, const ToolkitTextUnits& units, int insertedAt, const QString& text) const;
+    // Whether a text longer than the element shows went on in the focused
+    // element, another one of the same application (see the definition).
+    QCoro::Task<bool> continuesElsewhere(Element written, QString after, std::optional<QString> expected,
+        ToolkitTextUnits units, int insertedAt, QString text);
 
     std::shared_ptr<platform::AccessibilityBus> bus_;
     std::function<bool()> isTrusted_;
     std::function<bool()> preferKeyboardOverAX_;
     qint64 ownProcessId_;
     InsertionSleep sleep_;
+    InsertionClock clock_;
+    // Applications that accepted a write and did not show it.
+    std::set<qint64> unshownWriters_;
 };
 
 } // namespace vellamor

@@ -27,6 +27,8 @@ QString AccessibilityInserterError::debugDescription() const
         return QStringLiteral("changedUnexpectedly");
     case Kind::unanswered:
         return QStringLiteral("unanswered");
+    case Kind::unshown:
+        return QStringLiteral("unshown");
     }
     return {};
 }

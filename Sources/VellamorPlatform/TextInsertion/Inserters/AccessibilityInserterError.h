@@ -17,6 +17,7 @@ public:
         selfReflective,
         changedUnexpectedly,
         unanswered,
+        unshown,
     };
 
     // A bus call that should have changed the text reported this code; as
@@ -37,6 +38,9 @@ public:
     // A write got no answer in time and the text was not (yet) seen in the
     // field: the target may still be taking it.
     static AccessibilityInserterError unanswered() { return AccessibilityInserterError(Kind::unanswered); }
+    // The target accepted a write and did not show the text in time: it may
+    // show it later, or never (as Firefox does).
+    static AccessibilityInserterError unshown() { return AccessibilityInserterError(Kind::unshown); }
     // The focused element belongs to this application.
     static AccessibilityInserterError selfReflective() { return AccessibilityInserterError(Kind::selfReflective); }
 
