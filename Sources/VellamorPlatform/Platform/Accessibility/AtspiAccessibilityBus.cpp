@@ -1,175 +1,76 @@
-// GLib's headers come before Qt's (Qt's keyword macros would rewrite GLib names).
-#include <atspi/atspi.h>
-
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
 
-#include "Platform/Accessibility/AtspiWorker.h"
-
-#include <QByteArray>
+#include <QCoro/QCoroDBusPendingCall>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
 #include <QGuiApplication>
+#include <QObject>
 
-#include <vector>
+#include <atomic>
+#include <map>
+#include <set>
+
+#include <atspi/atspi-constants.h>
 
 namespace vellamor::platform {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 // A search of one application's active window stops here; real dialogs have
-// a few hundred objects, a runaway tree (a huge table) must not freeze us.
+// a few hundred objects, a runaway tree (a huge table) must not hold the
+// search for long.
 constexpr int searchLimit = 4000;
 constexpr int depthLimit = 64;
 
-class GErrorSlot {
-public:
-    GErrorSlot() = default;
-    ~GErrorSlot() { clear(); }
-    GErrorSlot(const GErrorSlot&) = delete;
-    GErrorSlot& operator=(const GErrorSlot&) = delete;
+const QString registryService = QStringLiteral("org.a11y.atspi.Registry");
+const QString rootPath = QStringLiteral("/org/a11y/atspi/accessible/root");
+const QString accessibleInterface = QStringLiteral("org.a11y.atspi.Accessible");
+const QString textInterface = QStringLiteral("org.a11y.atspi.Text");
+const QString editableTextInterface = QStringLiteral("org.a11y.atspi.EditableText");
+const QString applicationInterface = QStringLiteral("org.a11y.atspi.Application");
+const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString busService = QStringLiteral("org.freedesktop.DBus");
+const QString busPath = QStringLiteral("/org/freedesktop/DBus");
 
-    GError** out()
-    {
-        clear();
-        return &error_;
-    }
-    bool failed() const { return error_ != nullptr; }
+// An object on the bus: an application's connection and the object's path.
+struct ObjectReference {
+    QString service;
+    QString path;
 
-private:
-    void clear()
-    {
-        if (error_)
-            g_error_free(error_);
-        error_ = nullptr;
-    }
-
-    GError* error_ = nullptr;
+    friend bool operator==(const ObjectReference&, const ObjectReference&) = default;
 };
 
-// Takes ownership of one reference.
-template<typename T>
-class GObjectRef {
+class DBusElement final : public AccessibleElement {
 public:
-    GObjectRef() = default;
-    explicit GObjectRef(T* object) : object_(object) {}
-    ~GObjectRef()
-    {
-        if (object_)
-            g_object_unref(object_);
-    }
-    GObjectRef(const GObjectRef&) = delete;
-    GObjectRef& operator=(const GObjectRef&) = delete;
-
-    T* get() const { return object_; }
-    explicit operator bool() const { return object_ != nullptr; }
-
-private:
-    T* object_ = nullptr;
-};
-
-// Made on the worker; its reference is given back there.
-class AtspiElement final : public AccessibleElement {
-public:
-    // Holds a reference of its own on `object`; null for this process's stand-in.
-    AtspiElement(std::shared_ptr<AtspiWorker> worker, AtspiAccessible* object, std::optional<qint64> processId)
-        : worker_(std::move(worker))
-        , object_(object ? ATSPI_ACCESSIBLE(g_object_ref(object)) : nullptr)
+    DBusElement(ObjectReference object, std::optional<qint64> processId)
+        : object_(std::move(object))
         , processId_(processId)
     {
-        if (!object_)
-            return;
-        // Kept here, so that comparing two elements asks nothing of the worker.
-        const AtspiObject* atspi = ATSPI_OBJECT(object_);
-        if (atspi->app && atspi->app->bus_name)
-            busName_ = QByteArray(atspi->app->bus_name);
-        if (atspi->path)
-            path_ = QByteArray(atspi->path);
     }
-    ~AtspiElement() override
+    // This process's stand-in.
+    explicit DBusElement(qint64 ownProcessId)
+        : processId_(ownProcessId)
     {
-        if (object_)
-            worker_->post([object = object_] { g_object_unref(object); });
     }
-    AtspiElement(const AtspiElement&) = delete;
-    AtspiElement& operator=(const AtspiElement&) = delete;
 
-    // Only for jobs on the worker.
-    AtspiAccessible* object() const { return object_; }
-    std::optional<qint64> knownProcessId() const { return processId_; }
-    const QByteArray& busName() const { return busName_; }
-    const QByteArray& path() const { return path_; }
+    const std::optional<ObjectReference>& object() const { return object_; }
+    std::optional<qint64> processId() const { return processId_; }
 
 private:
-    std::shared_ptr<AtspiWorker> worker_;
-    AtspiAccessible* object_;
+    std::optional<ObjectReference> object_;
     std::optional<qint64> processId_;
-    QByteArray busName_;
-    QByteArray path_;
 };
 
-AtspiAccessible* objectOf(const AccessibleElement& element)
+std::optional<ObjectReference> referenceOf(const AccessibleElement& element)
 {
-    const auto* atspi = dynamic_cast<const AtspiElement*>(&element);
-    return atspi ? atspi->object() : nullptr;
-}
-
-// The element's text interface; empty for a foreign element or one without it.
-GObjectRef<AtspiText> textOf(const AccessibleElement& element)
-{
-    AtspiAccessible* object = objectOf(element);
-    return GObjectRef<AtspiText>(object ? atspi_accessible_get_text_iface(object) : nullptr);
-}
-
-// The element's editable-text interface; empty for a foreign element or one without it.
-GObjectRef<AtspiEditableText> editableTextOf(const AccessibleElement& element)
-{
-    AtspiAccessible* object = objectOf(element);
-    return GObjectRef<AtspiEditableText>(object ? atspi_accessible_get_editable_text_iface(object) : nullptr);
-}
-
-std::optional<qint64> processIdOf(AtspiAccessible* object)
-{
-    GErrorSlot error;
-    const guint pid = atspi_accessible_get_process_id(object, error.out());
-    if (error.failed() || pid == 0)
-        return std::nullopt;
-    return static_cast<qint64>(pid);
-}
-
-// Asks the application again: a toolkit may not announce every change
-// (Qt keeps a field "focused" after its window lost the focus to another
-// application).
-bool hasFreshState(AtspiAccessible* object, AtspiStateType state)
-{
-    atspi_accessible_clear_cache(object);
-    GObjectRef<AtspiStateSet> states(atspi_accessible_get_state_set(object));
-    return states && atspi_state_set_contains(states.get(), state);
-}
-
-bool hasState(AtspiAccessible* object, AtspiStateType state)
-{
-    GObjectRef<AtspiStateSet> states(atspi_accessible_get_state_set(object));
-    return states && atspi_state_set_contains(states.get(), state);
-}
-
-using SearchClock = std::chrono::steady_clock;
-
-// Depth first through the children, for the object that has the focus.
-AtspiAccessible* findFocused(AtspiAccessible* object, int depth, int& budget, SearchClock::time_point deadline)
-{
-    if (--budget < 0 || depth > depthLimit || SearchClock::now() >= deadline)
-        return nullptr;
-    if (hasFreshState(object, ATSPI_STATE_FOCUSED))
-        return ATSPI_ACCESSIBLE(g_object_ref(object));
-    GErrorSlot error;
-    const gint count = atspi_accessible_get_child_count(object, error.out());
-    for (gint i = 0; !error.failed() && i < count && budget >= 0; ++i) {
-        GErrorSlot childError;
-        GObjectRef<AtspiAccessible> child(atspi_accessible_get_child_at_index(object, i, childError.out()));
-        if (!child)
-            continue;
-        if (AtspiAccessible* found = findFocused(child.get(), depth + 1, budget, deadline))
-            return found;
-    }
-    return nullptr;
+    const auto* dbus = dynamic_cast<const DBusElement*>(&element);
+    return dbus ? dbus->object() : std::nullopt;
 }
 
 bool ownProcessHasFocus()
@@ -177,413 +78,463 @@ bool ownProcessHasFocus()
     return QGuiApplication::instance() && QGuiApplication::focusWindow() != nullptr;
 }
 
+bool has(const std::vector<uint>& states, AtspiStateType state)
+{
+    const auto index = static_cast<std::size_t>(state);
+    return index / 32 < states.size() && (states[index / 32] & (1u << (index % 32))) != 0;
+}
+
+std::vector<ObjectReference> referencesIn(const QVariant& value)
+{
+    std::vector<ObjectReference> references;
+    if (!value.canConvert<QDBusArgument>())
+        return references;
+    const auto argument = value.value<QDBusArgument>();
+    if (argument.currentSignature() != QStringLiteral("a(so)"))
+        return references;
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        QString service;
+        QDBusObjectPath path;
+        argument.beginStructure();
+        argument >> service >> path;
+        argument.endStructure();
+        references.push_back({ service, path.path() });
+    }
+    argument.endArray();
+    return references;
+}
+
+// Follows the focus events of every application from construction on.
+class FocusEvents final : public QObject {
+    Q_OBJECT
+
+public:
+    std::optional<ObjectReference> lastFocused;
+
+public Q_SLOTS:
+    void stateChanged(const QDBusMessage& message)
+    {
+        const auto arguments = message.arguments();
+        if (arguments.size() < 2 || arguments.at(0).toString() != QStringLiteral("focused"))
+            return;
+        const ObjectReference source { message.service(), message.path() };
+        if (arguments.at(1).toInt() != 0)
+            lastFocused = source;
+        else if (lastFocused == source)
+            lastFocused.reset();
+    }
+
+    void focused(const QDBusMessage& message) { lastFocused = ObjectReference { message.service(), message.path() }; }
+};
+
 } // namespace
 
-// What the focus events told, on the worker.
-struct AtspiAccessibilityBus::Focus {
-    qint64 ownProcessId = 0;
-    AtspiEventListener* listener = nullptr;
-    AtspiAccessible* lastFocused = nullptr;
-
-    explicit Focus(qint64 ownPid)
-        : ownProcessId(ownPid)
+class AtspiAccessibilityBus::Connection {
+public:
+    Connection(qint64 ownProcessId, std::chrono::milliseconds callTimeout)
+        : ownProcessId(ownProcessId)
+        , callTimeout(callTimeout)
+        , name(QStringLiteral("vellamor-a11y-%1").arg(++instances))
+        , bus(QDBusConnection(name))
     {
-        listener = atspi_event_listener_new(&Focus::onEvent, this, nullptr);
-        GErrorSlot error;
-        atspi_event_listener_register(listener, "object:state-changed:focused", error.out());
-        atspi_event_listener_register(listener, "focus:", error.out());
-    }
-
-    ~Focus()
-    {
-        GErrorSlot error;
-        atspi_event_listener_deregister(listener, "object:state-changed:focused", error.out());
-        atspi_event_listener_deregister(listener, "focus:", error.out());
-        g_object_unref(listener);
-        remember(nullptr);
-    }
-
-    Focus(const Focus&) = delete;
-    Focus& operator=(const Focus&) = delete;
-
-    void remember(AtspiAccessible* object)
-    {
-        if (object == lastFocused)
+        // The bus's launcher answers at once; only this, once, waits.
+        const auto reply = QDBusConnection::sessionBus().call(
+            QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")),
+            QDBus::Block, static_cast<int>(callTimeout.count()));
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
             return;
-        if (object)
-            g_object_ref(object);
-        if (lastFocused)
-            g_object_unref(lastFocused);
-        lastFocused = object;
-    }
-
-    static void onEvent(AtspiEvent* event, void* data)
-    {
-        auto* focus = static_cast<Focus*>(data);
-        if (event->source) {
-            const bool focusEvent = qstrncmp(event->type, "focus:", 6) == 0;
-            if (focusEvent || event->detail1 != 0)
-                focus->remember(event->source);
-            else if (event->source == focus->lastFocused)
-                focus->remember(nullptr);
+        bus = QDBusConnection::connectToBus(reply.arguments().at(0).toString(), name);
+        if (!bus.isConnected())
+            return;
+        bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Object"),
+            QStringLiteral("StateChanged"), &events, SLOT(stateChanged(QDBusMessage)));
+        bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Focus"), QStringLiteral("Focus"),
+            &events, SLOT(focused(QDBusMessage)));
+        // Applications send the events only once someone has asked for them.
+        for (const auto* event : { "object:state-changed:focused", "focus:" }) {
+            auto message = QDBusMessage::createMethodCall(registryService, QStringLiteral("/org/a11y/atspi/registry"),
+                QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("RegisterEvent"));
+            message.setArguments({ QString::fromLatin1(event) });
+            bus.asyncCall(message, static_cast<int>(callTimeout.count()));
         }
-        g_boxed_free(ATSPI_TYPE_EVENT, event);
     }
 
-    // The remembered element, while it still says it has the focus.
-    AtspiAccessible* stillFocused()
+    ~Connection() { QDBusConnection::disconnectFromBus(name); }
+
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    bool isConnected() const { return bus.isConnected(); }
+
+    // The reply, or an error message when the call failed or timed out (by
+    // `deadline` at the latest).
+    // Callers build `arguments` before the co_await: GCC 12 cannot keep a
+    // braced list's array (or a QStringLiteral's) in a coroutine's frame.
+    QCoro::Task<QDBusMessage> call(ObjectReference object, QString interface, const char* method,
+        QVariantList arguments, std::optional<Clock::time_point> deadline = std::nullopt)
     {
-        if (!lastFocused)
-            return nullptr;
-        if (processIdOf(lastFocused) == ownProcessId)
-            return nullptr;
-        if (!hasFreshState(lastFocused, ATSPI_STATE_FOCUSED))
-            return nullptr;
-        return lastFocused;
+        auto message
+            = QDBusMessage::createMethodCall(object.service, object.path, interface, QString::fromLatin1(method));
+        message.setArguments(arguments);
+        auto timeout = callTimeout;
+        if (deadline)
+            timeout = std::min(timeout,
+                std::max(std::chrono::milliseconds(1),
+                    std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now())));
+        QDBusPendingCall pending = bus.asyncCall(message, static_cast<int>(timeout.count()));
+        co_return co_await pending;
     }
 
-    // A new reference to the focused object of another application's active
-    // window, unless the search has run past `deadline`: its caller no longer
-    // waits then, and what comes after it should not wait for it.
-    AtspiAccessible* searchDesktop(SearchClock::time_point deadline)
+    QCoro::Task<QVariant> property(ObjectReference object, QString interface, const char* name)
     {
-        GObjectRef<AtspiAccessible> desktop(atspi_get_desktop(0));
-        if (!desktop)
-            return nullptr;
-        GErrorSlot error;
-        const gint apps = atspi_accessible_get_child_count(desktop.get(), error.out());
-        for (gint a = 0; !error.failed() && a < apps && SearchClock::now() < deadline; ++a) {
-            GErrorSlot appError;
-            GObjectRef<AtspiAccessible> app(atspi_accessible_get_child_at_index(desktop.get(), a, appError.out()));
-            if (!app)
-                continue;
-            const auto pid = processIdOf(app.get());
+        const QVariantList arguments { interface, QString::fromLatin1(name) };
+        const auto reply = co_await call(std::move(object), propertiesInterface, "Get", arguments);
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            co_return QVariant();
+        co_return reply.arguments().at(0).value<QDBusVariant>().variant();
+    }
+
+    QCoro::Task<std::vector<uint>> states(ObjectReference object, std::optional<Clock::time_point> deadline = {})
+    {
+        const auto reply = co_await call(std::move(object), accessibleInterface, "GetState", {}, deadline);
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            co_return std::vector<uint>();
+        const auto list = qdbus_cast<QList<uint>>(reply.arguments().at(0));
+        co_return std::vector<uint>(list.begin(), list.end());
+    }
+
+    QCoro::Task<std::vector<ObjectReference>> children(ObjectReference object, Clock::time_point deadline)
+    {
+        const auto reply
+            = co_await call(std::move(object), accessibleInterface, "GetChildren", {}, deadline);
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            co_return std::vector<ObjectReference>();
+        co_return referencesIn(reply.arguments().at(0));
+    }
+
+    QCoro::Task<std::set<QString>> interfaces(ObjectReference object)
+    {
+        const auto reply = co_await call(std::move(object), accessibleInterface, "GetInterfaces", {});
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            co_return std::set<QString>();
+        const auto names = qdbus_cast<QStringList>(reply.arguments().at(0));
+        co_return std::set<QString>(names.begin(), names.end());
+    }
+
+    // The text up to `end` (-1: all of it); none when it cannot be read.
+    QCoro::Task<std::optional<QString>> textUpTo(ObjectReference object, int end)
+    {
+        const QVariantList arguments { 0, end };
+        const auto reply = co_await call(std::move(object), textInterface, "GetText", arguments);
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            co_return std::nullopt;
+        co_return reply.arguments().at(0).toString();
+    }
+
+    // Asked of the bus itself, once per connection.
+    QCoro::Task<std::optional<qint64>> processIdOf(QString service)
+    {
+        if (const auto known = processIds.find(service); known != processIds.end())
+            co_return known->second;
+        const QVariantList arguments { service };
+        const ObjectReference daemon { busService, busPath };
+        const auto reply = co_await call(daemon, busService, "GetConnectionUnixProcessID", arguments);
+        std::optional<qint64> pid;
+        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() && reply.arguments().at(0).toUInt() != 0)
+            pid = reply.arguments().at(0).toUInt();
+        if (pid)
+            processIds[service] = *pid;
+        co_return pid;
+    }
+
+    // Depth first through the children, for the object that has the focus.
+    QCoro::Task<std::optional<ObjectReference>> findFocused(
+        ObjectReference object, int depth, std::shared_ptr<int> budget, Clock::time_point deadline)
+    {
+        if (--*budget < 0 || depth > depthLimit || Clock::now() >= deadline)
+            co_return std::nullopt;
+        const auto own = co_await states(object, deadline);
+        if (has(own, ATSPI_STATE_FOCUSED))
+            co_return object;
+        const auto all = co_await children(object, deadline);
+        for (const auto& child : all) {
+            if (*budget < 0 || Clock::now() >= deadline)
+                break;
+            const auto found = co_await findFocused(child, depth + 1, budget, deadline);
+            if (found)
+                co_return found;
+        }
+        co_return std::nullopt;
+    }
+
+    // The focused object of another application's active window.
+    QCoro::Task<std::optional<ObjectReference>> searchDesktop(Clock::time_point deadline)
+    {
+        const ObjectReference desktop { registryService, rootPath };
+        const auto applications = co_await children(desktop, deadline);
+        for (const auto& application : applications) {
+            const auto pid = co_await processIdOf(application.service);
             if (!pid || *pid == ownProcessId)
                 continue;
-            GErrorSlot countError;
-            const gint windows = atspi_accessible_get_child_count(app.get(), countError.out());
-            for (gint w = 0; !countError.failed() && w < windows; ++w) {
-                GErrorSlot windowError;
-                GObjectRef<AtspiAccessible> window(
-                    atspi_accessible_get_child_at_index(app.get(), w, windowError.out()));
-                if (!window || !hasFreshState(window.get(), ATSPI_STATE_ACTIVE))
+            const auto windows = co_await children(application, deadline);
+            for (const auto& window : windows) {
+                if (Clock::now() >= deadline)
+                    co_return std::nullopt;
+                const auto shown = co_await states(window, deadline);
+                if (!has(shown, ATSPI_STATE_ACTIVE))
                     continue;
-                int budget = searchLimit;
-                if (AtspiAccessible* found = findFocused(window.get(), 0, budget, deadline))
-                    return found;
+                const auto budget = std::make_shared<int>(searchLimit);
+                const auto found = co_await findFocused(window, 0, budget, deadline);
+                if (found)
+                    co_return found;
             }
         }
-        return nullptr;
+        co_return std::nullopt;
     }
 
-    // The focused element of another application, remembered from now on.
-    std::shared_ptr<AccessibleElement> focused(const std::shared_ptr<AtspiWorker>& worker, SearchClock::time_point deadline)
-    {
-        if (AtspiAccessible* object = stillFocused())
-            return std::make_shared<AtspiElement>(worker, object, processIdOf(object));
-        GObjectRef<AtspiAccessible> found(searchDesktop(deadline));
-        if (!found)
-            return nullptr;
-        remember(found.get());
-        return std::make_shared<AtspiElement>(worker, found.get(), processIdOf(found.get()));
-    }
+    const qint64 ownProcessId;
+    const std::chrono::milliseconds callTimeout;
+    const QString name;
+    QDBusConnection bus;
+    FocusEvents events;
+    // Each connection on the bus belongs to one process for its life.
+    std::map<QString, qint64> processIds;
+
+private:
+    static inline std::atomic<int> instances { 0 };
 };
 
 namespace {
 
-// The text of a field that answers an empty whole text while it counts
-// characters (GTK 4's entries) is asked for by its count.
-std::optional<QString> readText(AtspiText* text)
+// 0 when the application did it, `unanswered` when it did not answer in time,
+// -1 when it refused or cannot do it.
+int writeStatus(const QDBusMessage& reply)
 {
-    const auto read = [text](gint end) -> std::optional<QString> {
-        GErrorSlot error;
-        gchar* content = atspi_text_get_text(text, 0, end, error.out());
-        if (error.failed() || !content) {
-            g_free(content);
-            return std::nullopt;
-        }
-        QString result = QString::fromUtf8(content);
-        g_free(content);
-        return result;
-    };
-    auto whole = read(-1);
-    if (!whole || !whole->isEmpty())
-        return whole;
-    GErrorSlot error;
-    const gint count = atspi_text_get_character_count(text, error.out());
-    if (error.failed() || count <= 0)
-        return whole;
-    auto counted = read(count);
-    if (!counted || counted->isEmpty())
-        return std::nullopt;
-    return counted;
-}
-
-bool readOnly(AtspiAccessible* object)
-{
-    GObjectRef<AtspiStateSet> states(atspi_accessible_get_state_set(object));
-    if (!states)
-        return false;
-    // Qt and Chromium say so.
-    if (atspi_state_set_contains(states.get(), ATSPI_STATE_READ_ONLY))
-        return true;
-    if (atspi_state_set_contains(states.get(), ATSPI_STATE_EDITABLE))
-        return false;
-    // GTK's read-only views and entries only lack the editable state. Only a
-    // text field counts so: Firefox gives every document and paragraph the
-    // editable-text interface, editable or not, and Chromium's fields
-    // (editable ones too) show none.
-    GErrorSlot error;
-    const AtspiRole role = atspi_accessible_get_role(object, error.out());
-    if (error.failed()
-        || (role != ATSPI_ROLE_TEXT && role != ATSPI_ROLE_ENTRY && role != ATSPI_ROLE_PASSWORD_TEXT))
-        return false;
-    return static_cast<bool>(GObjectRef<AtspiEditableText>(atspi_accessible_get_editable_text_iface(object)));
-}
-
-std::optional<AccessibleRange> readSelection(AtspiText* text)
-{
-    GErrorSlot error;
-    const gint count = atspi_text_get_n_selections(text, error.out());
-    if (error.failed() || count <= 0)
-        return std::nullopt;
-    AtspiRange* range = atspi_text_get_selection(text, 0, error.out());
-    if (error.failed() || !range) {
-        g_free(range);
-        return std::nullopt;
-    }
-    const AccessibleRange result{range->start_offset, range->end_offset};
-    g_free(range);
-    if (result.start == result.end)
-        return std::nullopt;
-    return result;
-}
-
-// 0, `unanswered` when the call failed on the way, -1 when refused.
-int writeStatus(bool failed, gboolean ok)
-{
-    if (failed)
+    if (reply.type() == QDBusMessage::ReplyMessage)
+        return !reply.arguments().isEmpty() && reply.arguments().at(0).toBool() ? 0 : -1;
+    const QString error = reply.errorName();
+    if (error == QStringLiteral("org.freedesktop.DBus.Error.NoReply")
+        || error == QStringLiteral("org.freedesktop.DBus.Error.Timeout")
+        || error == QStringLiteral("org.freedesktop.DBus.Error.TimedOut"))
         return AccessibilityBus::unanswered;
-    return ok ? 0 : -1;
+    return -1;
 }
 
-const AtspiElement* atspiElement(const AccessibleElement& element)
+std::optional<int> intIn(const QVariant& value)
 {
-    return dynamic_cast<const AtspiElement*>(&element);
+    bool ok = false;
+    const int number = value.toInt(&ok);
+    return ok && number >= 0 ? std::optional(number) : std::nullopt;
 }
 
 } // namespace
 
 AtspiAccessibilityBus::AtspiAccessibilityBus(qint64 ownProcessId, std::chrono::milliseconds callTimeout)
-    : worker_(AtspiWorker::shared())
-    , ownProcessId_(ownProcessId)
-    , answerLimit_(callTimeout)
-    , focus_(std::make_shared<std::unique_ptr<Focus>>())
+    : connection_(std::make_shared<Connection>(ownProcessId, callTimeout))
 {
-    if (!worker_->isConnected())
-        return;
-    // The caller stops waiting after `callTimeout`; the worker waits longer
-    // for the answer, which a loaded machine may give late: libatspi leaks
-    // the call it gives up on, and sends a hung application pings. A hung
-    // application holds the worker that long at most, and the calls queued
-    // meanwhile whose callers gave up are skipped.
-    const auto timeout = static_cast<gint>(10 * callTimeout.count());
-    // Jobs run in order: every later one finds the listener in place.
-    worker_->post([timeout, ownProcessId, focus = focus_] {
-        atspi_set_timeout(timeout, timeout);
-        *focus = std::make_unique<Focus>(ownProcessId);
-    });
 }
 
-AtspiAccessibilityBus::~AtspiAccessibilityBus()
-{
-    worker_->post([focus = focus_] { focus->reset(); });
-}
+AtspiAccessibilityBus::~AtspiAccessibilityBus() = default;
 
 bool AtspiAccessibilityBus::isConnected() const
 {
-    return worker_->isConnected();
-}
-
-template<typename T>
-QCoro::Task<T> AtspiAccessibilityBus::call(std::function<T()> job, T fallback, std::chrono::milliseconds limit) const
-{
-    if (!worker_->isConnected())
-        co_return fallback;
-    auto asked = worker_->ask<T>(std::move(job), limit);
-    auto answer = co_await std::move(asked);
-    co_return answer ? std::move(*answer) : std::move(fallback);
+    return connection_->isConnected();
 }
 
 QCoro::Task<AccessibilityBus::Element> AtspiAccessibilityBus::focusedElement()
 {
+    const auto c = connection_;
     if (ownProcessHasFocus())
-        co_return std::make_shared<AtspiElement>(worker_, nullptr, ownProcessId_);
-    // The search may walk thousands of objects.
-    const auto limit = 3 * answerLimit_;
-    const auto deadline = SearchClock::now() + limit;
-    std::function<Element()> job = [worker = worker_, focus = focus_, deadline]() -> Element {
-        return *focus ? (*focus)->focused(worker, deadline) : nullptr;
-    };
-    co_return co_await call<Element>(std::move(job), nullptr, limit);
+        co_return std::make_shared<DBusElement>(c->ownProcessId);
+    if (!c->isConnected())
+        co_return Element();
+    const auto deadline = Clock::now() + 3 * c->callTimeout;
+    // Asked again: a toolkit may not announce every change (Qt keeps a field
+    // "focused" after its window lost the focus to another application).
+    if (const auto last = c->events.lastFocused) {
+        const auto pid = co_await c->processIdOf(last->service);
+        if (pid && *pid != c->ownProcessId) {
+            const auto states = co_await c->states(*last, deadline);
+            if (has(states, ATSPI_STATE_FOCUSED))
+                co_return std::make_shared<DBusElement>(*last, pid);
+        }
+    }
+    const auto found = co_await c->searchDesktop(deadline);
+    if (!found)
+        co_return Element();
+    c->events.lastFocused = found;
+    const auto pid = co_await c->processIdOf(found->service);
+    co_return std::make_shared<DBusElement>(*found, pid);
 }
 
 std::optional<qint64> AtspiAccessibilityBus::processId(const AccessibleElement& element)
 {
-    const auto* atspi = atspiElement(element);
-    return atspi ? atspi->knownProcessId() : std::nullopt;
+    const auto* dbus = dynamic_cast<const DBusElement*>(&element);
+    return dbus ? dbus->processId() : std::nullopt;
 }
 
 bool AtspiAccessibilityBus::isSameElement(const AccessibleElement& first, const AccessibleElement& second)
 {
-    const auto* a = atspiElement(first);
-    const auto* b = atspiElement(second);
-    // By path: libatspi may hand out a new object for one it dropped from
-    // its cache.
-    return a && b && a->object() && b->object() && !a->busName().isEmpty() && !a->path().isEmpty()
-        && a->busName() == b->busName() && a->path() == b->path();
+    const auto a = referenceOf(first);
+    return a && a == referenceOf(second);
 }
 
 QCoro::Task<QString> AtspiAccessibilityBus::toolkitName(Element element)
 {
-    std::function<QString()> job = [element] {
-        AtspiAccessible* object = objectOf(*element);
-        if (!object)
-            return QString();
-        // Asked of the application object: libatspi asks the element's own
-        // path, which Qt does not answer.
-        GErrorSlot appError;
-        GObjectRef<AtspiAccessible> application(atspi_accessible_get_application(object, appError.out()));
-        GErrorSlot error;
-        gchar* name = atspi_accessible_get_toolkit_name(application ? application.get() : object, error.out());
-        const QString result = name ? QString::fromUtf8(name) : QString();
-        g_free(name);
-        return result;
-    };
-    co_return co_await call<QString>(std::move(job), QString(), answerLimit_);
+    const auto c = connection_;
+    const auto object = referenceOf(*element);
+    if (!object)
+        co_return QString();
+    // Asked of the application object: Qt does not answer it of the element.
+    const ObjectReference application { object->service, rootPath };
+    const auto name = co_await c->property(application, applicationInterface, "ToolkitName");
+    co_return name.toString();
 }
 
 QCoro::Task<bool> AtspiAccessibilityBus::isEditableText(Element element)
 {
-    std::function<bool()> job = [element] {
-        AtspiAccessible* object = objectOf(*element);
-        if (!object)
-            return false;
-        GObjectRef<AtspiEditableText> editable(atspi_accessible_get_editable_text_iface(object));
-        GObjectRef<AtspiText> text(atspi_accessible_get_text_iface(object));
-        return editable && text && hasState(object, ATSPI_STATE_EDITABLE);
-    };
-    co_return co_await call<bool>(std::move(job), false, answerLimit_);
+    const auto c = connection_;
+    const auto object = referenceOf(*element);
+    if (!object)
+        co_return false;
+    const auto offered = co_await c->interfaces(*object);
+    if (!offered.contains(textInterface) || !offered.contains(editableTextInterface))
+        co_return false;
+    const auto states = co_await c->states(*object);
+    co_return has(states, ATSPI_STATE_EDITABLE);
 }
 
 QCoro::Task<bool> AtspiAccessibilityBus::isReadOnly(Element element)
 {
-    std::function<bool()> job = [element] {
-        AtspiAccessible* object = objectOf(*element);
-        return object && readOnly(object);
-    };
-    co_return co_await call<bool>(std::move(job), false, answerLimit_);
+    const auto c = connection_;
+    const auto object = referenceOf(*element);
+    if (!object)
+        co_return false;
+    const auto states = co_await c->states(*object);
+    // Qt and Chromium say so.
+    if (has(states, ATSPI_STATE_READ_ONLY))
+        co_return true;
+    if (states.empty() || has(states, ATSPI_STATE_EDITABLE))
+        co_return false;
+    // GTK's read-only views and entries only lack the editable state. Only a
+    // text field counts so: Firefox gives every document and paragraph the
+    // editable-text interface, editable or not, and Chromium's fields
+    // (editable ones too) show none.
+    const auto reply = co_await c->call(*object, accessibleInterface, "GetRole", {});
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        co_return false;
+    const auto role = reply.arguments().at(0).toUInt();
+    if (role != ATSPI_ROLE_TEXT && role != ATSPI_ROLE_ENTRY && role != ATSPI_ROLE_PASSWORD_TEXT)
+        co_return false;
+    const auto offered = co_await c->interfaces(*object);
+    co_return offered.contains(editableTextInterface);
 }
 
 QCoro::Task<std::optional<QString>> AtspiAccessibilityBus::text(Element element)
 {
-    std::function<std::optional<QString>()> job = [element]() -> std::optional<QString> {
-        const GObjectRef<AtspiText> text = textOf(*element);
-        return text ? readText(text.get()) : std::nullopt;
-    };
-    co_return co_await call<std::optional<QString>>(std::move(job), std::nullopt, answerLimit_);
+    const auto c = connection_;
+    const auto object = referenceOf(*element);
+    if (!object)
+        co_return std::nullopt;
+    auto whole = co_await c->textUpTo(*object, -1);
+    if (!whole || !whole->isEmpty())
+        co_return whole;
+    // GTK 4's entries answer an empty whole text, and their text by its count.
+    const auto counted = co_await c->property(*object, textInterface, "CharacterCount");
+    const auto count = intIn(counted);
+    if (!count || *count == 0)
+        co_return whole;
+    auto byCount = co_await c->textUpTo(*object, *count);
+    if (!byCount || byCount->isEmpty())
+        co_return std::nullopt;
+    co_return byCount;
 }
 
 QCoro::Task<std::optional<int>> AtspiAccessibilityBus::characterCount(Element element)
 {
-    std::function<std::optional<int>()> job = [element]() -> std::optional<int> {
-        const GObjectRef<AtspiText> text = textOf(*element);
-        if (!text)
-            return std::nullopt;
-        GErrorSlot error;
-        const gint count = atspi_text_get_character_count(text.get(), error.out());
-        if (error.failed() || count < 0)
-            return std::nullopt;
-        return count;
-    };
-    co_return co_await call<std::optional<int>>(std::move(job), std::nullopt, answerLimit_);
+    const auto c = connection_;
+    const auto object = referenceOf(*element);
+    if (!object)
+        co_return std::nullopt;
+    const auto count = co_await c->property(*object, textInterface, "CharacterCount");
+    co_return intIn(count);
 }
 
 QCoro::Task<std::optional<int>> AtspiAccessibilityBus::caretOffset(Element element)
 {
-    std::function<std::optional<int>()> job = [element]() -> std::optional<int> {
-        const GObjectRef<AtspiText> text = textOf(*element);
-        if (!text)
-            return std::nullopt;
-        GErrorSlot error;
-        const gint offset = atspi_text_get_caret_offset(text.get(), error.out());
-        if (error.failed() || offset < 0)
-            return std::nullopt;
-        return offset;
-    };
-    co_return co_await call<std::optional<int>>(std::move(job), std::nullopt, answerLimit_);
+    const auto c = connection_;
+    const auto object = referenceOf(*element);
+    if (!object)
+        co_return std::nullopt;
+    const auto caret = co_await c->property(*object, textInterface, "CaretOffset");
+    co_return intIn(caret);
 }
 
 QCoro::Task<std::optional<AccessibleRange>> AtspiAccessibilityBus::selection(Element element)
 {
-    std::function<std::optional<AccessibleRange>()> job = [element]() -> std::optional<AccessibleRange> {
-        const GObjectRef<AtspiText> text = textOf(*element);
-        return text ? readSelection(text.get()) : std::nullopt;
-    };
-    co_return co_await call<std::optional<AccessibleRange>>(std::move(job), std::nullopt, answerLimit_);
+    const auto c = connection_;
+    const auto object = referenceOf(*element);
+    if (!object)
+        co_return std::nullopt;
+    const auto count = co_await c->call(*object, textInterface, "GetNSelections", {});
+    if (count.type() != QDBusMessage::ReplyMessage || count.arguments().isEmpty() || count.arguments().at(0).toInt() <= 0)
+        co_return std::nullopt;
+    const QVariantList first { 0 };
+    const auto range = co_await c->call(*object, textInterface, "GetSelection", first);
+    if (range.type() != QDBusMessage::ReplyMessage || range.arguments().size() < 2)
+        co_return std::nullopt;
+    const AccessibleRange result { range.arguments().at(0).toInt(), range.arguments().at(1).toInt() };
+    if (result.start == result.end)
+        co_return std::nullopt;
+    co_return result;
 }
 
 QCoro::Task<bool> AtspiAccessibilityBus::setCaretOffset(Element element, int offset)
 {
-    std::function<bool()> job = [element, offset] {
-        const GObjectRef<AtspiText> text = textOf(*element);
-        if (!text)
-            return false;
-        GErrorSlot error;
-        const gboolean ok = atspi_text_set_caret_offset(text.get(), offset, error.out());
-        return !error.failed() && ok;
-    };
-    co_return co_await call<bool>(std::move(job), false, answerLimit_);
+    const auto c = connection_;
+    const auto object = referenceOf(*element);
+    if (!object)
+        co_return false;
+    const QVariantList arguments { offset };
+    const auto reply = co_await c->call(*object, textInterface, "SetCaretOffset", arguments);
+    co_return writeStatus(reply) == 0;
 }
 
 QCoro::Task<int> AtspiAccessibilityBus::insertText(Element element, int offset, QString text, int length)
 {
-    std::function<int()> job = [element, offset, utf8 = text.toUtf8(), length] {
-        const GObjectRef<AtspiEditableText> editable = editableTextOf(*element);
-        if (!editable)
-            return -1;
-        GErrorSlot error;
-        const gboolean ok
-            = atspi_editable_text_insert_text(editable.get(), offset, utf8.constData(), length, error.out());
-        return writeStatus(error.failed(), ok);
-    };
-    co_return co_await call<int>(std::move(job), unanswered, answerLimit_);
+    const auto c = connection_;
+    const auto object = referenceOf(*element);
+    if (!object)
+        co_return -1;
+    const QVariantList arguments { offset, text, length };
+    const auto reply = co_await c->call(*object, editableTextInterface, "InsertText", arguments);
+    co_return writeStatus(reply);
 }
 
 QCoro::Task<int> AtspiAccessibilityBus::deleteText(Element element, int start, int end)
 {
-    std::function<int()> job = [element, start, end] {
-        const GObjectRef<AtspiEditableText> editable = editableTextOf(*element);
-        if (!editable)
-            return -1;
-        GErrorSlot error;
-        const gboolean ok = atspi_editable_text_delete_text(editable.get(), start, end, error.out());
-        return writeStatus(error.failed(), ok);
-    };
-    co_return co_await call<int>(std::move(job), unanswered, answerLimit_);
+    const auto c = connection_;
+    const auto object = referenceOf(*element);
+    if (!object)
+        co_return -1;
+    const QVariantList arguments { start, end };
+    const auto reply = co_await c->call(*object, editableTextInterface, "DeleteText", arguments);
+    co_return writeStatus(reply);
 }
 
 QCoro::Task<int> AtspiAccessibilityBus::setTextContents(Element element, QString text)
 {
-    std::function<int()> job = [element, utf8 = text.toUtf8()] {
-        const GObjectRef<AtspiEditableText> editable = editableTextOf(*element);
-        if (!editable)
-            return -1;
-        GErrorSlot error;
-        const gboolean ok = atspi_editable_text_set_text_contents(editable.get(), utf8.constData(), error.out());
-        return writeStatus(error.failed(), ok);
-    };
-    co_return co_await call<int>(std::move(job), unanswered, answerLimit_);
+    const auto c = connection_;
+    const auto object = referenceOf(*element);
+    if (!object)
+        co_return -1;
+    const QVariantList arguments { text };
+    const auto reply = co_await c->call(*object, editableTextInterface, "SetTextContents", arguments);
+    co_return writeStatus(reply);
 }
 
 } // namespace vellamor::platform
+
+#include "AtspiAccessibilityBus.moc"

@@ -3,28 +3,26 @@
 #include "Platform/Accessibility/AccessibilityBus.h"
 
 #include <chrono>
-#include <functional>
 #include <memory>
 
 namespace vellamor::platform {
 
-class AtspiWorker;
-
-// The accessibility bus through libatspi, whose every call runs on the
-// process's AtspiWorker thread; the caller's coroutine resumes with the
-// answer, or with none once the call's time-out has passed (the queue to the
-// worker included). The focused element comes from focus
-// events, kept from construction on; when the element last reported is no
-// longer focused, the active windows of every other application are
-// searched. When one of this process's own windows has the focus, the answer
-// is a stand-in element that carries only this process's identifier: asking
-// the bus about it would mean calling ourselves and waiting for an answer
-// that this thread cannot give.
+// The desktop's accessibility bus (AT-SPI), spoken over a D-Bus connection of
+// its own. Every call is asynchronous and carries the call's time-out: a busy
+// or stopped application answers late or not at all, and the caller's
+// coroutine resumes with the answer or, after the time-out, with what a
+// failed call answers; this thread never waits on another program.
+//
+// The focused element comes from focus events, followed from construction
+// on; when the element last reported is no longer focused, the active
+// windows of every other application are searched. When one of this
+// process's own windows has the focus, the answer is a stand-in element that
+// carries only this process's identifier: this process's own accessibility
+// service is never asked anything.
 class AtspiAccessibilityBus final : public AccessibilityBus {
 public:
-    // A call another application leaves unanswered for `callTimeout` fails
-    // (the desktop search after three times that long). libatspi, whose one
-    // time-out for the whole process is set here, waits ten times as long.
+    // A call another application leaves unanswered for `callTimeout` fails;
+    // the search for the focused element gives up after three times that.
     explicit AtspiAccessibilityBus(qint64 ownProcessId,
                                    std::chrono::milliseconds callTimeout = std::chrono::seconds(1));
     ~AtspiAccessibilityBus() override;
@@ -32,7 +30,7 @@ public:
     AtspiAccessibilityBus(const AtspiAccessibilityBus&) = delete;
     AtspiAccessibilityBus& operator=(const AtspiAccessibilityBus&) = delete;
 
-    // False when libatspi could not reach the bus; every query answers nothing then.
+    // False when the accessibility bus could not be reached; every query answers nothing then.
     bool isConnected() const;
 
     QCoro::Task<Element> focusedElement() override;
@@ -51,17 +49,10 @@ public:
     QCoro::Task<int> setTextContents(Element element, QString text) override;
 
 private:
-    struct Focus;
+    class Connection;
 
-    // `job`'s answer, or `fallback` when none came within `limit`.
-    template<typename T>
-    QCoro::Task<T> call(std::function<T()> job, T fallback, std::chrono::milliseconds limit) const;
-
-    std::shared_ptr<AtspiWorker> worker_;
-    qint64 ownProcessId_;
-    std::chrono::milliseconds answerLimit_;
-    // Made, used and dropped by jobs on the worker.
-    std::shared_ptr<std::unique_ptr<Focus>> focus_;
+    // Shared with the calls under way, which may outlive this object.
+    std::shared_ptr<Connection> connection_;
 };
 
 } // namespace vellamor::platform
