@@ -55,8 +55,10 @@ std::optional<platform::InjectedKey> FakeKeyInjector::keyForSpecial(platform::Sp
 std::vector<int> FakeKeyInjector::spareKeyCodes(int count)
 {
     std::vector<int> codes;
-    for (int i = 0; i < spareCount && i < count; ++i)
-        codes.push_back(firstSpareKey + i);
+    for (int keyCode = firstSpareKey; keyCode < firstSpareKey + spareCount; ++keyCode) {
+        if (static_cast<int>(codes.size()) < count && !mapping_.contains(keyCode))
+            codes.push_back(keyCode);
+    }
     return codes;
 }
 
@@ -68,7 +70,12 @@ bool FakeKeyInjector::mapKeyCodes(const std::vector<platform::KeyMapping>& mappi
     mappings_.push_back(mapping);
     MappingChange change { clock_->now, mapping_, {} };
     for (const auto& entry : mapping) {
-        if (entry.plain == 0 && entry.shifted == 0)
+        const bool clears = entry.plain == 0 && entry.shifted == 0;
+        if (clears)
+            own_.erase(entry.keyCode);
+        else
+            own_[entry.keyCode] = entry;
+        if (clears || call == vanishingMappingCall)
             mapping_.erase(entry.keyCode);
         else
             mapping_[entry.keyCode] = entry;
@@ -76,6 +83,25 @@ bool FakeKeyInjector::mapKeyCodes(const std::vector<platform::KeyMapping>& mappi
     change.after = mapping_;
     history_.push_back(std::move(change));
     return true;
+}
+
+std::vector<platform::KeyMapping> FakeKeyInjector::ownMappings()
+{
+    std::erase_if(own_, [this](const auto& entry) {
+        const auto found = mapping_.find(entry.first);
+        return found == mapping_.end() || !(found->second == entry.second);
+    });
+    std::vector<platform::KeyMapping> held;
+    for (const auto& [keyCode, mapping] : own_)
+        held.push_back(mapping);
+    return held;
+}
+
+void FakeKeyInjector::replaceKeymap(std::map<int, platform::KeyMapping> spareHeld)
+{
+    history_.push_back({ clock_->now, mapping_, spareHeld });
+    mapping_ = std::move(spareHeld);
+    own_.clear();
 }
 
 std::optional<quint32> FakeKeyInjector::pingFocusedWindow()

@@ -19,7 +19,8 @@ namespace vellamor::test
 // A keyboard and one receiving application. The layout types US ASCII
 // (letters, digits, space and the usual punctuation; upper case and shifted
 // punctuation with Shift) plus Enter, Tab and Insert; key codes 200 and up
-// are spare. What the application receives is collected in typed().
+// are spare while nothing is mapped on them. What the application receives
+// is collected in typed().
 //
 // Like real applications, this one reloads its keymap a while after each
 // mapping change (`keymapDelay`, on the shared virtual clock): a key whose
@@ -55,6 +56,9 @@ public:
     std::optional<int> refuseTapsFrom;
     // This (0-based) mapKeyCodes() call answers false and changes nothing.
     std::optional<int> refuseMappingCall;
+    // This (0-based) mapKeyCodes() call answers true, but another client
+    // empties its key codes at once.
+    std::optional<int> vanishingMappingCall;
     QStringList windowClass;
     std::optional<platform::FocusedWindow> focused = platform::FocusedWindow { 4242 };
     bool capsLock = false;
@@ -73,8 +77,12 @@ public:
     QStringList races() const;
     // Every mapKeyCodes() call, in order.
     const std::vector<std::vector<platform::KeyMapping>>& mappings() const { return mappings_; }
-    // Key codes that still have a character of ours.
+    // Key codes beyond the layout's that have a character: ours, or one a
+    // replaced keymap put there.
     std::map<int, platform::KeyMapping> currentMapping() const { return mapping_; }
+    // Another client loads a whole keymap (a layout switch) that gives the
+    // spare key codes `spareHeld` and nothing of ours.
+    void replaceKeymap(std::map<int, platform::KeyMapping> spareHeld = {});
     int releaseCount() const { return releases_; }
     int flushCount() const { return flushes_; }
     const std::vector<bool>& capsLockChanges() const { return capsLockChanges_; }
@@ -84,6 +92,7 @@ public:
     std::optional<platform::InjectedKey> keyForSpecial(platform::SpecialKey key) override;
     std::vector<int> spareKeyCodes(int count) override;
     bool mapKeyCodes(const std::vector<platform::KeyMapping>& mapping) override;
+    std::vector<platform::KeyMapping> ownMappings() override;
     bool tap(const platform::InjectedKey& key, bool withControl) override;
     TapOutcome tapUnlessModifiersHeld(const platform::InjectedKey& key) override;
     bool modifiersHeld() override;
@@ -113,6 +122,8 @@ private:
     std::map<char32_t, platform::InjectedKey> layout_;
     std::map<int, std::pair<char32_t, char32_t>> layoutKeys_;
     std::map<int, platform::KeyMapping> mapping_;
+    // What mapKeyCodes() gave, up to a keymap replacement.
+    std::map<int, platform::KeyMapping> own_;
     std::vector<MappingChange> history_;
     std::vector<Tap> taps_;
     std::vector<std::vector<platform::KeyMapping>> mappings_;

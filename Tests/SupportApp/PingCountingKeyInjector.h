@@ -36,6 +36,7 @@ public:
     {
         return injector_->mapKeyCodes(mapping);
     }
+    std::vector<platform::KeyMapping> ownMappings() override { return injector_->ownMappings(); }
     bool tap(const platform::InjectedKey& key, bool withControl) override { return injector_->tap(key, withControl); }
     TapOutcome tapUnlessModifiersHeld(const platform::InjectedKey& key) override
     {

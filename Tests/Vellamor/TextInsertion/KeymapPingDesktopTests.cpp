@@ -7,8 +7,13 @@
 #include "Support/Async/RunBlocking.h"
 #include "TextInsertion/Inserters/KeystrokeInserter.h"
 
+#include <algorithm>
+#include <functional>
+
 namespace vellamor::test {
 namespace {
+
+using platform::KeyMapping;
 
 struct PingTarget {
     const char* widget;
@@ -48,6 +53,94 @@ INSTANTIATE_TEST_SUITE_P(Toolkits, KeymapPingDesktopTest,
     ::testing::Values(PingTarget { "QtTextEdit", QStringLiteral(VELLAMOR_QT_TEXT_TARGET) },
         PingTarget { "GtkTextView", QStringLiteral(VELLAMOR_GTK_TEXT_TARGET) }),
     [](const ::testing::TestParamInfo<PingTarget>& info) { return std::string(info.param.widget); });
+
+// A layout switch loads a whole keymap (setxkbmap does what desktops do),
+// which takes back the key codes this process mapped.
+using KeymapReloadDesktopTest = DesktopTest;
+
+bool loadLayout()
+{
+    return outputOf(QStringLiteral("setxkbmap"), { QStringLiteral("us") }).has_value();
+}
+
+TEST_F(KeymapReloadDesktopTest, ChineseAfterALayoutReloadArrivesWhole)
+{
+    const QString first = QStringLiteral("今天我们讨论发布计划，");
+    // The first text's characters, which its key codes held, and others.
+    const QString second = QStringLiteral("我们今天讨论的发布计划已经完成。");
+    TextTarget target(QStringLiteral(VELLAMOR_QT_TEXT_TARGET), { QStringLiteral("QtTextEdit") });
+    ASSERT_TRUE(target.isReady());
+    KeystrokeInserter keyboard(std::make_shared<platform::XTestKeyInjector>(), nullptr);
+    EXPECT_NO_THROW(runBlocking(keyboard.insert(first), hangCeiling));
+    EXPECT_EQ(target.waitForText(first), first);
+    ASSERT_TRUE(loadLayout());
+    EXPECT_NO_THROW(runBlocking(keyboard.insert(second), hangCeiling));
+    EXPECT_EQ(target.waitForText(first + second), first + second);
+}
+
+// Which of its mappings the injector still holds as its own after another
+// client's change: its own changes and other key codes' leave them, a load
+// takes them all, also where the same characters come back by another hand.
+TEST_F(KeymapReloadDesktopTest, OwnMappingsAreThoseNoOtherClientTookBack)
+{
+    using Injector = platform::XTestKeyInjector;
+    struct Case {
+        const char* name;
+        std::function<void(Injector& mine, Injector& other, int a, int b)> change;
+        // Of a (中) and b (文).
+        bool aHeld;
+        bool bHeld;
+    };
+    const Case cases[] = {
+        { "ownRemapOfB",
+            [](auto& mine, auto&, int, int b) {
+                mine.mapKeyCodes({ { b, U'文', U'字' } });
+            },
+            true, true },
+        { "anotherClientRemapsA",
+            [](auto&, auto& other, int a, int) {
+                other.mapKeyCodes({ { a, U'字' } });
+            },
+            false, true },
+        { "anotherClientRemapsAnotherKey",
+            [](auto&, auto& other, int, int) {
+                other.mapKeyCodes({ { other.spareKeyCodes(1).at(0), U'字' } });
+            },
+            true, true },
+        { "layoutLoaded", [](auto&, auto&, int, int) { ASSERT_TRUE(loadLayout()); }, false, false },
+        { "layoutLoadedThenTheSameCharactersByAnotherClient",
+            [](auto&, auto& other, int a, int b) {
+                ASSERT_TRUE(loadLayout());
+                other.mapKeyCodes({ { a, U'中' }, { b, U'文' } });
+            },
+            false, false },
+        { "ownMappingAfterALoad",
+            [](auto& mine, auto&, int a, int) {
+                ASSERT_TRUE(loadLayout());
+                mine.mapKeyCodes({ { a, U'中' } });
+            },
+            true, false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::XTestKeyInjector mine;
+        platform::XTestKeyInjector other;
+        const auto spare = mine.spareKeyCodes(2);
+        ASSERT_EQ(spare.size(), 2u);
+        const int a = spare[0];
+        const int b = spare[1];
+        ASSERT_TRUE(mine.mapKeyCodes({ { a, U'中' }, { b, U'文' } }));
+        c.change(mine, other, a, b);
+        const auto held = mine.ownMappings();
+        const auto holds = [&held](int keyCode) {
+            return std::any_of(
+                held.begin(), held.end(), [keyCode](const KeyMapping& m) { return m.keyCode == keyCode; });
+        };
+        EXPECT_EQ(holds(a), c.aHeld);
+        EXPECT_EQ(holds(b), c.bHeld);
+        ASSERT_TRUE(loadLayout());
+    }
+}
 
 } // namespace
 } // namespace vellamor::test

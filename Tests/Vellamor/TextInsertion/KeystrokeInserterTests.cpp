@@ -266,6 +266,51 @@ TEST_F(KeystrokeInserterTest, NextTextReusesTheKeysLeftMappedAndWaitsUnderASecon
     }
 }
 
+// A layout switch loads a whole keymap: the key codes the last text left
+// mapped come back empty, or with a character of the new layout. Nothing is
+// typed on them and the new layout's characters stay, whenever it came.
+TEST_F(KeystrokeInserterTest, AKeymapReplacedByAnotherClientIsNeitherTypedOnNorCleared)
+{
+    const std::map<int, platform::KeyMapping> newLayout { { 200, { 200, U'é', 0 } } };
+    enum class When { betweenTexts, afterTheLastText, whileWaitingToClear };
+    struct Case {
+        const char* name;
+        QString first;
+        QString second;
+        When when;
+    };
+    const Case cases[] = {
+        { "betweenTexts", QStringLiteral("今天好"), QStringLiteral("好今天，明白"), When::betweenTexts },
+        { "afterTheLastText", QStringLiteral("今天好"), QString(), When::afterTheLastText },
+        // Every spare key holds a character of the first text: they are
+        // cleared for the second, after a wait for the reader.
+        { "whileWaitingToClear", distinctCharacters(32), QStringLiteral("明白"), When::whileWaitingToClear },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        injector_ = std::make_shared<FakeKeyInjector>(sleep_.clock());
+        bool replaceAtNextWait = false;
+        const auto waits = sleep_.sleep();
+        {
+            KeystrokeInserter keyboard(injector_, nullptr, [&](std::chrono::milliseconds wait) {
+                if (std::exchange(replaceAtNextWait, false))
+                    injector_->replaceKeymap(newLayout);
+                return waits(wait);
+            });
+            EXPECT_NO_THROW(runBlocking(keyboard.insert(c.first)));
+            if (c.when == When::betweenTexts)
+                injector_->replaceKeymap(newLayout);
+            replaceAtNextWait = c.when == When::whileWaitingToClear;
+            EXPECT_NO_THROW(runBlocking(keyboard.insert(c.second)));
+            EXPECT_FALSE(replaceAtNextWait);
+            if (c.when == When::afterTheLastText)
+                injector_->replaceKeymap(newLayout);
+        }
+        EXPECT_EQ(injector_->typed(), c.first + c.second);
+        EXPECT_EQ(injector_->currentMapping(), newLayout);
+    }
+}
+
 // Typing would turn into shortcuts in the target (Ctrl+S, Ctrl+V) while the
 // user holds a modifier, the hotkey among them.
 TEST_F(KeystrokeInserterTest, PausesWhileTheUserHoldsAModifierMidText)
@@ -319,6 +364,11 @@ TEST_F(KeystrokeInserterTest, FailuresLeaveKeymapCapsLockAndGuardAsFound)
         { "keyRefused", [](FakeKeyInjector& injector) { injector.refuseTapsFrom = 3; }, QStringLiteral("中文abc"),
             KeystrokeInserterError::buildFailed(3), QStringLiteral("中文a"), { true, false } },
         { "mappingChangeRefused", [](FakeKeyInjector& injector) { injector.refuseMappingCall = 1; },
+            distinctCharacters(40), KeystrokeInserterError::buildFailed(32), distinctCharacters(32), { true, false } },
+        // Accepted, yet another client took the key codes at once.
+        { "firstMappingVanishes", [](FakeKeyInjector& injector) { injector.vanishingMappingCall = 0; },
+            QStringLiteral("ab中文"), KeystrokeInserterError::buildFailed(0), QString(), { true, false } },
+        { "laterMappingVanishes", [](FakeKeyInjector& injector) { injector.vanishingMappingCall = 1; },
             distinctCharacters(40), KeystrokeInserterError::buildFailed(32), distinctCharacters(32), { true, false } },
     };
     for (const Case& c : cases) {

@@ -61,6 +61,11 @@ public:
     // Gives each key code its characters, or (both 0) nothing again. False
     // when the window system refused.
     virtual bool mapKeyCodes(const std::vector<KeyMapping>& mapping) = 0;
+    // The key codes mapKeyCodes() gave characters that hold them still, as
+    // the window system answers now. One another client gave something else,
+    // or whose keymap another client replaced since (a layout switch), is
+    // forgotten: it is no longer this process's to type on or to clear.
+    virtual std::vector<KeyMapping> ownMappings() = 0;
 
     // Presses and releases `key` (holding Shift when it says so), with
     // Control held around it when `withControl`.

@@ -36,12 +36,36 @@ bool isKeypad(KeySym keysym)
     return keysym >= XK_KP_Space && keysym <= XK_KP_Equal;
 }
 
+// Whether the key code types `mapping`'s characters in the first group, and
+// nothing at the levels it leaves empty.
+bool holds(XkbDescPtr xkb, const KeyMapping& mapping)
+{
+    const int keyCode = mapping.keyCode;
+    if (keyCode < xkb->min_key_code || keyCode > xkb->max_key_code || XkbKeyNumGroups(xkb, keyCode) == 0)
+        return false;
+    const int width = XkbKeyGroupWidth(xkb, keyCode, 0);
+    const auto held = [&](int level, char32_t character) {
+        const KeySym keysym = level < width ? XkbKeySymEntry(xkb, keyCode, level, 0) : NoSymbol;
+        return keysym == (character != 0 ? keysymFor(character) : NoSymbol);
+    };
+    return held(0, mapping.plain) && held(1, mapping.shifted);
+}
+
 } // namespace
 
 struct XTestKeyInjector::Connection {
     Display* display = nullptr;
     int minKeyCode = 8;
     int maxKeyCode = 255;
+    int xkbOpcode = 0;
+    int xkbEventBase = 0;
+    // What mapKeyCodes() gave each key code, and the serial of the request
+    // that did: a keymap load the server handled after it undid it.
+    struct OwnMapping {
+        KeyMapping mapping;
+        unsigned long request = 0;
+    };
+    std::map<int, OwnMapping> own;
     // Characters of the active group and the modifiers' key codes, read on demand.
     std::optional<std::map<char32_t, InjectedKey>> layout;
     std::optional<std::vector<int>> modifiers;
@@ -188,8 +212,48 @@ struct XTestKeyInjector::Connection {
             return;
         XSelectInput(display, DefaultRootWindow(display), NoEventMask);
         watchingRoot = false;
-        // Drops what came in before the change took effect.
-        XSync(display, True);
+        // Takes in what came before the change took effect.
+        XSync(display, False);
+        takeEvents();
+    }
+
+    // Reads every event that came in, so none pile up: a keymap another
+    // client loaded is taken in, `other` sees the rest, and they are gone.
+    void takeEvents(const std::function<void(const XEvent&)>& other = {})
+    {
+        while (XPending(display) > 0) {
+            XEvent event {};
+            XNextEvent(display, &event);
+            if (isKeymapLoad(event))
+                keymapLoaded(event.xany.serial);
+            else if (other)
+                other(event);
+        }
+    }
+
+    // A whole keymap loaded by a client (setxkbmap, a desktop's layout
+    // switch). The server also announces a new keyboard when the keys of
+    // another device are typed (this one's among them), as a map change,
+    // which this process's own changes are as well: those keep the mappings.
+    bool isKeymapLoad(const XEvent& event) const
+    {
+        if (event.type != xkbEventBase)
+            return false;
+        const auto& any = reinterpret_cast<const XkbAnyEvent&>(event);
+        if (any.xkb_type != XkbNewKeyboardNotify)
+            return false;
+        const auto& keyboard = reinterpret_cast<const XkbNewKeyboardNotifyEvent&>(event);
+        return static_cast<unsigned char>(keyboard.req_major) == xkbOpcode
+            && static_cast<unsigned char>(keyboard.req_minor) == X_kbGetKbdByName;
+    }
+
+    // `handledUpTo`: the last request of this connection the server had
+    // handled when it loaded the keymap.
+    void keymapLoaded(unsigned long handledUpTo)
+    {
+        std::erase_if(own, [handledUpTo](const auto& entry) { return entry.second.request <= handledUpTo; });
+        layout.reset();
+        modifiers.reset();
     }
 
     // Whether the window lists _NET_WM_PING among its WM_PROTOCOLS.
@@ -287,7 +351,10 @@ XTestKeyInjector::Connection* XTestKeyInjector::connection()
     }
     connection_ = std::make_unique<Connection>();
     connection_->display = display;
+    connection_->xkbOpcode = xkbOpcode;
+    connection_->xkbEventBase = xkbEvent;
     XDisplayKeycodes(display, &connection_->minKeyCode, &connection_->maxKeyCode);
+    XkbSelectEventDetails(display, XkbUseCoreKbd, XkbNewKeyboardNotify, XkbNKN_KeycodesMask, XkbNKN_KeycodesMask);
     return connection_.get();
 }
 
@@ -402,11 +469,38 @@ bool XTestKeyInjector::mapKeyCodes(const std::vector<KeyMapping>& mapping)
     changes.num_key_syms = static_cast<unsigned char>(highest->keyCode - lowest->keyCode + 1);
     if (ok) {
         X11ErrorTrap trap(c->display);
+        const unsigned long request = NextRequest(c->display);
         ok = XkbChangeMap(c->display, xkb, &changes) && !trap.anyFailed();
+        for (const auto& entry : mapping) {
+            if (!ok)
+                break;
+            if (entry.plain == 0 && entry.shifted == 0)
+                c->own.erase(entry.keyCode);
+            else
+                c->own[entry.keyCode] = { entry, request };
+        }
     }
     XkbFreeKeyboard(xkb, 0, True);
     c->layout.reset();
     return ok;
+}
+
+std::vector<KeyMapping> XTestKeyInjector::ownMappings()
+{
+    std::vector<KeyMapping> held;
+    Connection* c = connection();
+    if (!c)
+        return held;
+    // The answer comes after every event the server sent before it, a load
+    // among them.
+    XkbDescPtr xkb = c->own.empty() ? nullptr : XkbGetMap(c->display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+    c->takeEvents();
+    std::erase_if(c->own, [xkb](const auto& entry) { return !xkb || !holds(xkb, entry.second.mapping); });
+    for (const auto& [keyCode, entry] : c->own)
+        held.push_back(entry.mapping);
+    if (xkb)
+        XkbFreeKeyboard(xkb, 0, True);
+    return held;
 }
 
 bool XTestKeyInjector::tap(const InjectedKey& key, bool withControl)
@@ -501,10 +595,11 @@ void XTestKeyInjector::flush()
     if (!c)
         return;
     // A ping nobody answered is forgotten here, at the latest. Every client
-    // gets the notices of keymap changes and nothing else reads them here:
-    // dropped, they cannot pile up while the windows typed into take no pings.
+    // gets the notices of keymap changes: taken in here, they cannot pile up
+    // while the windows typed into take no pings.
     c->stopWatchingRoot();
-    XSync(c->display, True);
+    XSync(c->display, False);
+    c->takeEvents();
 }
 
 std::optional<quint32> XTestKeyInjector::pingFocusedWindow()
@@ -552,14 +647,12 @@ bool XTestKeyInjector::pingAnswered(quint32 ping)
         return false;
     const Atom pingAtom = XInternAtom(c->display, "_NET_WM_PING", False);
     bool answered = false;
-    while (XPending(c->display) > 0) {
-        XEvent event {};
-        XNextEvent(c->display, &event);
+    c->takeEvents([&](const XEvent& event) {
         if (event.type == ClientMessage && event.xclient.format == 32
             && static_cast<Atom>(event.xclient.data.l[0]) == pingAtom
             && static_cast<quint32>(event.xclient.data.l[1]) == ping)
             answered = true;
-    }
+    });
     if (answered)
         c->stopWatchingRoot();
     return answered;

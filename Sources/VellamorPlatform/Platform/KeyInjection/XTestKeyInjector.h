@@ -13,7 +13,9 @@ namespace vellamor::platform
 // own, opened on first use. Characters are looked up in the active XKB group
 // (levels reached with nothing or Shift alone, keypad keys left out); spare
 // key codes are those without any symbol, given one-level XKB mappings, a
-// whole batch in one request. Main thread.
+// whole batch in one request. Keymaps loaded by other clients are followed
+// on the same connection: a load forgets the mappings made before it and the
+// layout read before. Main thread.
 class XTestKeyInjector final : public KeyInjector
 {
 public:
@@ -31,6 +33,8 @@ public:
     std::optional<InjectedKey> keyForSpecial(SpecialKey key) override;
     std::vector<int> spareKeyCodes(int count) override;
     bool mapKeyCodes(const std::vector<KeyMapping>& mapping) override;
+    // The key codes' symbols read back in one request.
+    std::vector<KeyMapping> ownMappings() override;
     bool tap(const InjectedKey& key, bool withControl) override;
     // Holds the server meanwhile, so that no other client's key (xdotool's,
     // a remote desktop's) comes between the look and the tap.
@@ -39,7 +43,8 @@ public:
     void releaseModifiers() override;
     bool capsLockOn() override;
     void setCapsLock(bool on) override;
-    // Also drops the events this connection was sent meanwhile.
+    // Also reads the events this connection was sent meanwhile, and drops
+    // all but a keymap load.
     void flush() override;
     // A _NET_WM_PING to the focused application window, when it lists that
     // protocol; its answer goes to the root window, watched until the answer

@@ -18,6 +18,12 @@ bool clears(const KeystrokePlan::Step& step)
         step.mapping.begin(), step.mapping.end(), [](const auto& m) { return m.plain == 0 && m.shifted == 0; });
 }
 
+bool holds(const std::vector<platform::KeyMapping>& held, const std::vector<platform::KeyMapping>& mapping)
+{
+    return std::all_of(mapping.begin(), mapping.end(),
+        [&held](const auto& m) { return std::find(held.begin(), held.end(), m) != held.end(); });
+}
+
 int remappings(const KeystrokePlan& plan)
 {
     return static_cast<int>(std::count_if(plan.steps().begin(), plan.steps().end(),
@@ -45,6 +51,7 @@ KeystrokeInserter::KeystrokeInserter(std::shared_ptr<platform::KeyInjector> inje
 KeystrokeInserter::~KeystrokeInserter()
 {
     // Nothing reads keys for long any more: the keymap goes back at once.
+    leftMapped_->keepHeld(*injector_);
     if (leftMapped_->keys.empty())
         return;
     injector_->mapKeyCodes(leftMapped_->clearing());
@@ -56,6 +63,14 @@ void KeystrokeInserter::LeftMapping::leave(std::map<int, platform::KeyMapping> m
     keys = std::move(mapped);
     readingTime = readTime;
     since.start();
+}
+
+void KeystrokeInserter::LeftMapping::keepHeld(platform::KeyInjector& injector)
+{
+    if (keys.empty())
+        return;
+    const auto held = injector.ownMappings();
+    std::erase_if(keys, [&held](const auto& entry) { return !holds(held, { entry.second }); });
 }
 
 milliseconds KeystrokeInserter::LeftMapping::remaining() const
@@ -80,7 +95,9 @@ QCoro::Task<void> KeystrokeInserter::restoreKeymap(
         co_return;
     if (const auto remaining = left->remaining(); remaining > milliseconds(0))
         co_await sleep(remaining);
-    injector->mapKeyCodes(left->clearing());
+    left->keepHeld(*injector);
+    if (!left->keys.empty())
+        injector->mapKeyCodes(left->clearing());
     left->keys.clear();
 }
 
@@ -194,6 +211,10 @@ QCoro::Task<KeystrokeInserter::Typed> KeystrokeInserter::type(std::shared_ptr<pl
             readBy.erase(mapping.keyCode);
         }
         now += co_await settleMapping(injector, sleep, pacing);
+        if (!holds(injector->ownMappings(), step.mapping)) {
+            refused = true;
+            break;
+        }
     }
     // The keys mapped so far (also when typing stopped early) go back later.
     leave();
@@ -214,6 +235,7 @@ QCoro::Task<void> KeystrokeInserter::insert(QString text)
         throw KeystrokeInserterError::sourceUnavailable();
 
     co_await ModifierRelease::wait(injector, sleep, pacing.modifierPoll, pacing.modifierTimeout);
+    leftMapped->keepHeld(*injector);
     auto keystrokes = plan(*injector, text, leftMapped->keys);
     // Batch after batch on the few key codes left over would wait for the
     // reader each time: better once, for the keys the last text left mapped.

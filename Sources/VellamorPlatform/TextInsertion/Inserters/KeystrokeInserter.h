@@ -31,7 +31,12 @@ namespace vellamor {
 // Only when those are too few does it first clear them, after what is left of
 // that reading time. The inserter's end clears them at once. No real key
 // types them meanwhile, and they are no spare keys for another inserter on
-// the same display (the application has one).
+// the same display (the application has one). Another client may replace
+// the whole keymap meanwhile (a layout switch), which empties them or gives
+// them characters of its own: so the key codes are read back before their
+// characters are typed again and before they are cleared, and those that no
+// longer hold this process's characters are forgotten, neither typed on nor
+// cleared. A batch that does not hold once mapped ends the typing as refused.
 //
 // Typing never combines with a modifier the user holds: before every key it
 // looks at the keyboard and pauses while one is down (up to
@@ -94,6 +99,8 @@ private:
         QElapsedTimer since;
 
         void leave(std::map<int, platform::KeyMapping> mapped, std::chrono::milliseconds readTime);
+        // Forgets the keys the injector's own mappings no longer hold.
+        void keepHeld(platform::KeyInjector& injector);
         std::chrono::milliseconds remaining() const;
         std::vector<platform::KeyMapping> clearing() const;
     };
