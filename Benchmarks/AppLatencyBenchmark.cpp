@@ -12,22 +12,33 @@
 // 2 MB of text into a text edit, then a short one into a fresh line edit,
 // and the longest a second process's link waited for the app meanwhile
 // (goal: 100 ms) and the short one's release to its text (goal: 2 s).
+// With "--browser firefox" or "--browser chromium" (and a count of runs,
+// 10 by default) instead, after launch: the browser shows the text-insertion
+// tests' page, and for a short text dictated into its input field, the stop
+// tap's release → the page showing the text, against `xdotool type` of the
+// same text: its start → the page showing it (min, median, max), and the
+// insertion layers that failed on the way, from the app's log. The page
+// reports its field through the window's name, read from the X server.
+// Firefox ESR is no test package: `apt-get install firefox-esr` first.
 // A tone plays into the virtual microphone during the dictations: it only
 // delivers frames while something plays, in blocks as long as the player's
 // buffer, so the player asks for a short one.
 
 #include "AsrSessionEndpoint.h"
+#include "BrowserPage.h"
 #include "InstanceProbe.h"
 
 #include <QCoreApplication>
 #include <QProcess>
 #include <QTemporaryDir>
 
-// Last: it brings Xlib, whose macros clash with Qt's headers.
+// Last: they bring Xlib, whose macros clash with Qt's headers.
 #include "DesktopAppSupport.h"
+#include "PageName.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -73,6 +84,12 @@ void report(const char* name, const std::vector<double>& values)
 {
     std::printf("%-38s p50 %7.1f ms   p95 %7.1f ms   (n=%zu)\n", name, percentile(values, 0.5),
                 percentile(values, 0.95), values.size());
+}
+
+void reportSpread(const char* name, const std::vector<double>& values)
+{
+    std::printf("%-38s min %7.1f ms   median %7.1f ms   max %7.1f ms   (n=%zu)\n", name, percentile(values, 0),
+                percentile(values, 0.5), percentile(values, 1), values.size());
 }
 
 double msBetween(Clock::time_point from, Clock::time_point to)
@@ -171,6 +188,76 @@ int longDictation(devbackend::AsrSessionEndpoint& endpoint)
     return arrived && longest < never ? 0 : 1;
 }
 
+// Each run empties and focuses the page's input field first.
+int browserDictations(devbackend::AsrSessionEndpoint& endpoint, test::BrowserPage::Browser browser, int runs)
+{
+    QTemporaryDir folder;
+    QProcess player;
+    benchmark::playTone(player, folder.filePath(QStringLiteral("tone.wav")), runs * 4 + 20);
+    // Latin alone, so that `xdotool type` delivers it intact.
+    const QString text = QStringLiteral("hello from the benchmark");
+    auto options = endpoint.options();
+    options.finalText = text;
+    endpoint.setOptions(options);
+
+    test::BrowserPage page(browser, QStringLiteral(VELLAMOR_BROWSER_PAGE));
+    if (!page.isStarted()) {
+        std::fprintf(stderr, "the browser did not show the page\n");
+        return 1;
+    }
+    const Window window = page.windowId().toULong();
+    benchmark::PageName name;
+    const auto shows = [&] { return name.text(window) == text + page.titleSuffix(); };
+    const auto shown = [&] { return name.text(window).value_or(QStringLiteral("<no name>")); };
+    const std::chrono::seconds limit{20};
+
+    Display* display = XOpenDisplay(nullptr);
+    // The last line read is the empty one after the log's last line break.
+    const qsizetype logBefore = benchmark::appLogLines().size() - 1;
+    std::vector<double> releaseToText;
+    for (int run = 0; run < runs; ++run) {
+        if (!page.focus(test::BrowserPage::Field::input)) {
+            std::fprintf(stderr, "run %d: the field did not take the focus\n", run);
+            continue;
+        }
+        const Clock::time_point releasedAt = dictate(display);
+        if (waitFor(shows, limit))
+            releaseToText.push_back(msBetween(releasedAt, Clock::now()));
+        else
+            std::fprintf(stderr, "run %d: the window shows \"%s\"\n", run, qPrintable(shown()));
+        // The island closes and the app is idle again.
+        pause(std::chrono::milliseconds(800));
+    }
+    XCloseDisplay(display);
+    player.kill();
+    player.waitForFinished();
+
+    std::vector<double> typedToText;
+    for (int run = 0; run < runs; ++run) {
+        if (!page.focus(test::BrowserPage::Field::input))
+            continue;
+        QProcess typing;
+        const Clock::time_point startedAt = Clock::now();
+        typing.start(QStringLiteral("xdotool"), {QStringLiteral("type"), text});
+        if (waitFor(shows, limit))
+            typedToText.push_back(msBetween(startedAt, Clock::now()));
+        else
+            std::fprintf(stderr, "xdotool run %d: the window shows \"%s\"\n", run, qPrintable(shown()));
+        waitFor([&] { return typing.state() == QProcess::NotRunning; }, limit);
+    }
+
+    reportSpread("release -> text in the page", releaseToText);
+    reportSpread("xdotool type start -> text in the page", typedToText);
+    std::map<QString, int> failures;
+    for (const QString& line : benchmark::appLogLines().mid(logBefore)) {
+        if (const qsizetype at = line.indexOf(QStringLiteral("layer ")); at >= 0)
+            ++failures[line.mid(at)];
+    }
+    for (const auto& [failure, count] : failures)
+        std::printf("%3d x %s\n", count, qPrintable(failure));
+    return releaseToText.size() == static_cast<std::size_t>(runs) ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -196,8 +283,15 @@ int main(int argc, char** argv)
     waitFor([] { return loggedAt(QStringLiteral("bootstrap: restored session")).has_value(); },
             std::chrono::seconds(20));
     auto* endpoint = devbackend::AsrSessionEndpoint::of(server);
-    if (app.arguments().value(1) == QStringLiteral("--long")) {
-        const int status = longDictation(*endpoint);
+    const QString mode = app.arguments().value(1);
+    if (mode == QStringLiteral("--long") || mode == QStringLiteral("--browser")) {
+        const int status = mode == QStringLiteral("--long")
+            ? longDictation(*endpoint)
+            : browserDictations(*endpoint,
+                                app.arguments().value(2) == QStringLiteral("firefox")
+                                    ? test::BrowserPage::Browser::firefox
+                                    : test::BrowserPage::Browser::chromium,
+                                std::max(1, app.arguments().value(3, QStringLiteral("10")).toInt()));
         application.terminate();
         application.waitForFinished(10000);
         return status;

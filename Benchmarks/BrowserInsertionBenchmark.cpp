@@ -39,56 +39,13 @@
 #include <vector>
 
 // Xlib's macros clash with Qt's names: X11 headers come last.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
+#include "PageName.h"
 
 using namespace vellamor;
 using namespace std::chrono_literals;
 
 namespace
 {
-
-// The text the page last put in the name of `window`.
-class PageName
-{
-public:
-    PageName()
-        : display_(XOpenDisplay(nullptr))
-    {
-    }
-    ~PageName()
-    {
-        if (display_)
-            XCloseDisplay(display_);
-    }
-    PageName(const PageName&) = delete;
-    PageName& operator=(const PageName&) = delete;
-
-    std::optional<QString> text(Window window)
-    {
-        if (!display_)
-            return std::nullopt;
-        const Atom name = XInternAtom(display_, "_NET_WM_NAME", False);
-        const Atom utf8 = XInternAtom(display_, "UTF8_STRING", False);
-        Atom type = 0;
-        int format = 0;
-        unsigned long count = 0, remaining = 0;
-        unsigned char* data = nullptr;
-        std::optional<QString> result;
-        if (XGetWindowProperty(
-                display_, window, name, 0, 1 << 16, False, utf8, &type, &format, &count, &remaining, &data)
-                == Success
-            && data) {
-            const auto bytes = QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(count));
-            result = QString::fromUtf8(bytes).section(u']', 1); // past "[<field>]"
-            XFree(data);
-        }
-        return result;
-    }
-
-private:
-    Display* display_;
-};
 
 struct Measured {
     std::vector<double> shown;
@@ -103,7 +60,7 @@ using MakeInserter = std::function<std::unique_ptr<AnyInserter>()>;
 
 Measured measure(const MakeInserter& make, test::BrowserPage& page, Window window, const QString& text, int runs)
 {
-    PageName name;
+    benchmark::PageName name;
     Measured result;
     for (int run = 0; run < runs; ++run) {
         if (!page.focus(test::BrowserPage::Field::textarea)) {
@@ -140,7 +97,7 @@ Measured measure(const MakeInserter& make, test::BrowserPage& page, Window windo
 // arrived exactly.
 int exactDictations(test::BrowserPage& page, Window window, KeystrokeInserter& keyboard, int runs)
 {
-    PageName name;
+    benchmark::PageName name;
     int exact = 0;
     for (int run = 0; run < runs; ++run) {
         const char32_t first = U'一' + static_cast<char32_t>(run * 53 % 20000);
@@ -169,7 +126,7 @@ int readOnly(int runs)
         return 1;
     }
     const Window window = page.windowId().toULong();
-    PageName name;
+    benchmark::PageName name;
     const LayeredInserter chain = SystemLayeredInserter::make(
         std::make_shared<platform::AtspiAccessibilityBus>(QCoreApplication::applicationPid()),
         std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::QtPasteboard>(), [] { return true; },

@@ -35,6 +35,7 @@ using namespace std::chrono_literals;
 
 const QString qtTarget = QStringLiteral(VELLAMOR_QT_TEXT_TARGET);
 const QString gtkTarget = QStringLiteral(VELLAMOR_GTK_TEXT_TARGET);
+const QString gtk4Target = QStringLiteral(VELLAMOR_GTK4_TEXT_TARGET);
 const qint64 ownPid = QCoreApplication::applicationPid();
 const QString dictated = QStringLiteral("hello 世界🎉");
 
@@ -237,6 +238,30 @@ INSTANTIATE_TEST_SUITE_P(Chords, TerminalDesktopTest,
                 QStringLiteral("*VT100.translations: #override Shift<Key>Insert: bell()\\n"
                                " Ctrl Shift<Key>V: insert-selection(CLIPBOARD)") } }),
     [](const ::testing::TestParamInfo<TerminalKind>& info) { return std::string(info.param.name); });
+
+using Gtk4TargetDesktopTest = DesktopTest;
+
+// The GTK 4 entry keeps the focus in an inner widget: the target must still
+// count itself focused, place the caret or selection it was given and report
+// what the keyboard typed.
+TEST_F(Gtk4TargetDesktopTest, ReportsWhatIsTypedAtTheGivenCaretOrOverTheSelection)
+{
+    const struct {
+        const char* name;
+        QStringList arguments;
+        QString expected;
+    } cases[] = {
+        { "caret", { QStringLiteral("ad"), QStringLiteral("a") }, QStringLiteral("abcd") },
+        { "selection", { QStringLiteral("axyd"), QStringLiteral("a"), QStringLiteral("xy") }, QStringLiteral("abcd") },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TextTarget target(gtk4Target, QStringList { QStringLiteral("GtkEntry") } + c.arguments);
+        ASSERT_TRUE(target.isReady());
+        ASSERT_TRUE(xdotool({ QStringLiteral("type"), QStringLiteral("bc") }));
+        EXPECT_EQ(target.waitForText(c.expected), c.expected);
+    }
+}
 
 using LayeredDesktopTest = DesktopTest;
 
