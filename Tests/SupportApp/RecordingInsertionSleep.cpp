@@ -19,6 +19,11 @@ InsertionSleep RecordingInsertionSleep::sleep()
     };
 }
 
+InsertionClock RecordingInsertionSleep::steadyClock() const
+{
+    return [clock = clock_] { return std::chrono::steady_clock::time_point(clock->now); };
+}
+
 std::chrono::milliseconds RecordingInsertionSleep::total() const
 {
     return std::accumulate(waits_->begin(), waits_->end(), std::chrono::milliseconds(0));

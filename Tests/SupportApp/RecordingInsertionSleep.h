@@ -20,6 +20,8 @@ public:
     explicit RecordingInsertionSleep(std::shared_ptr<FakeInsertionClock> clock = std::make_shared<FakeInsertionClock>());
 
     InsertionSleep sleep();
+    // The virtual clock as a steady clock's time.
+    InsertionClock steadyClock() const;
 
     const std::shared_ptr<FakeInsertionClock>& clock() const { return clock_; }
     const std::vector<std::chrono::milliseconds>& waits() const { return *waits_; }

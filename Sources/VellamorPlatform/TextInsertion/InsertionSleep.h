@@ -10,6 +10,9 @@ namespace vellamor {
 // How the inserters wait between key events and around clipboard and keymap
 // changes. Tests pass one that records the waits and returns at once.
 using InsertionSleep = std::function<QCoro::Task<void>(std::chrono::milliseconds)>;
+// What the inserters read their deadlines from: a steady clock, whose time
+// moves with the sleeps' in tests.
+using InsertionClock = std::function<std::chrono::steady_clock::time_point()>;
 
 // Waits on the calling thread's event loop, which keeps running meanwhile
 // (the clipboard is served from it).

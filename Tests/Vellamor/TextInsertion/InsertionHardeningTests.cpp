@@ -106,18 +106,21 @@ TEST(InsertionHardeningTest, PasteGivesTheClipboardBackOnceTheTargetFetchedIt)
         QStringList windowClass;
         bool targetFetches;
         QString primaryAtTap;
-        std::chrono::milliseconds heldAfterTap; // the hotkey monitor's 20 ms settle included
+        // The hotkey monitor's 20 ms settle included, and the watch for a
+        // request for what was put back.
+        std::chrono::milliseconds heldAfterTap;
     };
     const ClipboardInserter::Pacing pacing;
     const Case cases[] = {
-        { {}, true, QStringLiteral("selected"), pacing.holdAfterFetch + 20ms },
-        { { QStringLiteral("xterm") }, true, QStringLiteral("pasted"), pacing.holdAfterFetch + 20ms },
+        { {}, true, QStringLiteral("selected"), pacing.quietAfterRequest + 20ms + pacing.watchAfterRestore },
+        { { QStringLiteral("xterm") }, true, QStringLiteral("pasted"),
+            pacing.quietAfterRequest + 20ms + pacing.watchAfterRestore },
         { {}, false, QStringLiteral("selected"), pacing.pasteWait + 20ms },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.windowClass.join(u' ').toStdString() + (c.targetFetches ? " fetching" : " silent"));
         RecordingInsertionSleep sleep;
-        auto pasteboard = std::make_shared<FakePasteboard>();
+        auto pasteboard = std::make_shared<FakePasteboard>(sleep.clock());
         pasteboard->hold(
             PasteboardSelection::clipboard, { { QStringLiteral("text/plain"), QByteArrayLiteral("earlier") } });
         pasteboard->hold(
@@ -131,7 +134,7 @@ TEST(InsertionHardeningTest, PasteGivesTheClipboardBackOnceTheTargetFetchedIt)
             if (c.targetFetches)
                 pasteboard->fetch(pasted);
         };
-        ClipboardInserter clipboard(pasteboard, injector, nullptr, sleep.sleep());
+        ClipboardInserter clipboard(pasteboard, injector, nullptr, sleep.sleep(), sleep.steadyClock());
 
         // A target that never asks has pasted nothing, or would paste what was put back.
         if (c.targetFetches) {
