@@ -14,6 +14,15 @@
 // and reports the outcome (the island shows "已复制到剪贴板" for allFailed
 // and noTarget, "已插入" otherwise), what the clipboard holds afterwards and
 // whether the field changed.
+// With "held" after RUNS it pastes texts of 50,000, 200,000 and 2,000,000
+// UTF-16 units RUNS times each, a distinct other text on the clipboard before
+// each, and with "held busy" short texts into the page kept busy 1.5 s of
+// every 1.6 s; each line counts how often the field got the text, the earlier
+// contents, nothing or something else, and how the paste ended: with the
+// inserter's pacing and with the clipboard given back 300 ms after the chord
+// at the latest and never watched (close to the former hold, 300 ms after the
+// first request), with the times of the requests for the text and of the
+// clipboard's changes in the last run.
 // The page reports its field through the window's name, read here straight
 // from the X server every 2 ms while the insertion runs.
 #include "BenchmarkSupport.h"
@@ -23,17 +32,23 @@
 #include "Platform/KeyInjection/XTestKeyInjector.h"
 #include "Platform/Pasteboard/QtPasteboard.h"
 #include "Support/Async/RunBlocking.h"
+#include "Support/Error.h"
 #include "TextInsertion/Inserters/ClipboardInserter.h"
 #include "TextInsertion/Inserters/KeystrokeInserter.h"
 #include "TextInsertion/SystemLayeredInserter.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <QUrl>
+
+#include <xcb/xcb.h>
 
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -157,6 +172,134 @@ int readOnly(int runs)
     return 0;
 }
 
+// Times of the requests for the clipboard's text this process serves, from
+// when it was armed.
+class RequestClock final : public QAbstractNativeEventFilter
+{
+public:
+    RequestClock() { QCoreApplication::instance()->installNativeEventFilter(this); }
+    ~RequestClock() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+    RequestClock(const RequestClock&) = delete;
+    RequestClock& operator=(const RequestClock&) = delete;
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
+    {
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if (type == "xcb_generic_event_t" && (event->response_type & 0x7f) == XCB_SELECTION_REQUEST
+            && targetName(reinterpret_cast<const xcb_selection_request_event_t*>(event)->target).startsWith("UTF8"))
+            times.push_back(elapsed.elapsed());
+        return false;
+    }
+    void arm()
+    {
+        times.clear();
+        elapsed.start();
+    }
+
+    QElapsedTimer elapsed;
+    std::vector<qint64> times;
+
+private:
+    static QByteArray targetName(xcb_atom_t atom)
+    {
+        auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        const auto cookie = xcb_get_atom_name(x11->connection(), atom);
+        xcb_get_atom_name_reply_t* reply = xcb_get_atom_name_reply(x11->connection(), cookie, nullptr);
+        QByteArray name;
+        if (reply)
+            name = QByteArray(xcb_get_atom_name_name(reply), xcb_get_atom_name_name_length(reply));
+        free(reply);
+        return name;
+    }
+};
+
+int held(int runs, bool busy)
+{
+    QUrl address = QUrl::fromLocalFile(QStringLiteral(VELLAMOR_BROWSER_PAGE));
+    if (busy)
+        address.setFragment(QStringLiteral("busy"));
+    test::BrowserPage page(address, QStringLiteral("^\\["));
+    if (!page.isStarted()) {
+        std::fprintf(stderr, "chromium did not show the page\n");
+        return 1;
+    }
+    const Window window = page.windowId().toULong();
+    benchmark::PageName name;
+    auto injector = std::make_shared<platform::XTestKeyInjector>();
+    auto pasteboard = std::make_shared<platform::QtPasteboard>();
+    RequestClock requests;
+    std::vector<qint64> changes;
+    QObject::connect(
+        QGuiApplication::clipboard(), &QClipboard::dataChanged, [&] { changes.push_back(requests.elapsed.elapsed()); });
+    ClipboardInserter::Pacing formerHold;
+    formerHold.holdLimit = 300ms;
+    formerHold.watchAfterRestore = 0ms;
+    const QString sentence = QStringLiteral("我们明天上午十点在会议室讨论新版本的发布计划，please bring the slides. ");
+    const auto sized = [&](qsizetype units) { return sentence.repeated(units / sentence.size() + 1).left(units); };
+    std::vector<std::pair<const char*, QString>> texts;
+    if (busy)
+        texts = { { "20 mixed", sized(20) } };
+    else
+        texts = { { "50,000", sized(50'000) }, { "200,000", sized(200'000) }, { "2,000,000", sized(2'000'000) } };
+    std::printf("%-10s %-12s %5s %5s %8s %6s %6s  %s\n", "text", "hold", "runs", "text", "earlier", "empty", "other",
+        "outcomes; requests / clipboard changes of the last run (ms)");
+    for (const auto& [label, text] : texts) {
+        for (const auto& [holdName, pacing] :
+            { std::pair { "inserter's", ClipboardInserter::Pacing {} }, std::pair { "300 ms", formerHold } }) {
+            int got = 0, earlier = 0, empty = 0, other = 0;
+            std::map<QString, int> outcomes;
+            for (int run = 0; run < runs; ++run) {
+                if (!page.focus(test::BrowserPage::Field::textarea)) {
+                    ++other;
+                    continue;
+                }
+                const QString before = QStringLiteral("earlier %1").arg(run);
+                QGuiApplication::clipboard()->setText(before);
+                ClipboardInserter paste(
+                    pasteboard, injector, nullptr, eventLoopSleep(), std::chrono::steady_clock::now, pacing);
+                changes.clear();
+                requests.arm();
+                QString outcome = QStringLiteral("ok");
+                try {
+                    runBlocking(paste.insert(text), 120s);
+                } catch (const Error& error) {
+                    outcome = error.debugDescription();
+                }
+                ++outcomes[outcome];
+                // A paste a busy page takes late shows within its next free moment.
+                QString shown;
+                benchmark::waitFor(
+                    [&] {
+                        shown = name.text(window).value_or(QString());
+                        return !shown.isEmpty();
+                    },
+                    busy ? 4s : 30s);
+                if (shown == test::BrowserPage::named(text))
+                    ++got;
+                else if (shown == before)
+                    ++earlier;
+                else if (shown.isEmpty())
+                    ++empty;
+                else
+                    ++other;
+            }
+            QStringList line;
+            for (const auto& [outcome, count] : outcomes)
+                line << outcome + QStringLiteral(" ") + QString::number(count);
+            QStringList times;
+            for (const qint64 t : requests.times)
+                times << QString::number(t);
+            QStringList changed;
+            for (const qint64 t : changes)
+                changed << QString::number(t);
+            std::printf("%-10s %-12s %5d %5d %8d %6d %6d  %s; %s / %s\n", label, holdName, runs, got, earlier, empty,
+                other, qPrintable(line.join(u',')), qPrintable(times.join(u' ')), qPrintable(changed.join(u' ')));
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -165,6 +308,8 @@ int main(int argc, char** argv)
     const int runs = std::max(1, app.arguments().value(1, QStringLiteral("5")).toInt());
     if (app.arguments().value(2) == QStringLiteral("read-only"))
         return readOnly(runs);
+    if (app.arguments().value(2) == QStringLiteral("held"))
+        return held(runs, app.arguments().value(3) == QStringLiteral("busy"));
     test::BrowserPage page(QStringLiteral(VELLAMOR_BROWSER_PAGE));
     if (!page.isStarted()) {
         std::fprintf(stderr, "chromium did not show the page\n");

@@ -4,10 +4,14 @@
 
 namespace vellamor::test {
 
+FakePasteboard::FakePasteboard(std::shared_ptr<FakeInsertionClock> clock) : clock_(std::move(clock)) {}
+
 void FakePasteboard::hold(platform::PasteboardSelection selection, std::vector<platform::PasteboardEntry> entries,
                           QStringList pseudoFormats)
 {
-    board(selection) = {std::move(entries), std::move(pseudoFormats)};
+    // Requests seen before still count.
+    Board& held = board(selection);
+    held = {std::move(entries), std::move(pseudoFormats), false, held.requests};
 }
 
 const std::vector<platform::PasteboardEntry>& FakePasteboard::contents(platform::PasteboardSelection selection) const
@@ -51,27 +55,60 @@ bool FakePasteboard::setText(platform::PasteboardSelection selection, const QStr
 {
     if (refuseText && (!refuseTextOn || *refuseTextOn == selection))
         return false;
-    board(selection) = {{{QStringLiteral("text/plain"), text.toUtf8()}}, {}};
-    writes_.push_back({selection, board(selection).entries});
+    if (!firstTextAt_)
+        firstTextAt_ = clock_->now;
+    set(selection, {{QStringLiteral("text/plain"), text.toUtf8()}});
     return true;
 }
 
 bool FakePasteboard::setEntries(platform::PasteboardSelection selection,
                                 const std::vector<platform::PasteboardEntry>& entries)
 {
-    board(selection) = {entries, {}};
-    writes_.push_back({selection, entries});
+    set(selection, entries);
     return true;
+}
+
+void FakePasteboard::set(platform::PasteboardSelection selection, std::vector<platform::PasteboardEntry> entries)
+{
+    board(selection) = {entries, {}, true, {}};
+    writes_.push_back({selection, std::move(entries), clock_->now});
 }
 
 void FakePasteboard::fetch(platform::PasteboardSelection selection)
 {
-    ++board(selection).fetches;
+    ++board(selection).requests.text;
+    fetched_.push_back(text(selection));
 }
 
-std::optional<int> FakePasteboard::textFetches(platform::PasteboardSelection selection)
+void FakePasteboard::transfer(platform::PasteboardSelection selection, bool underWay)
 {
-    return board(selection).fetches;
+    board(selection).requests.transferring = underWay;
+}
+
+void FakePasteboard::at(std::chrono::milliseconds after, Action action)
+{
+    actions_.emplace(after, std::move(action));
+}
+
+void FakePasteboard::runDueActions()
+{
+    while (firstTextAt_ && !actions_.empty() && actions_.begin()->first <= clock_->now - *firstTextAt_) {
+        const Action action = std::move(actions_.begin()->second);
+        actions_.erase(actions_.begin());
+        action(*this);
+    }
+}
+
+std::optional<platform::PasteboardRequests> FakePasteboard::requests(platform::PasteboardSelection selection)
+{
+    runDueActions();
+    return board(selection).requests;
+}
+
+bool FakePasteboard::holdsText(platform::PasteboardSelection selection, const QString& text)
+{
+    runDueActions();
+    return board(selection).ours && this->text(selection) == text;
 }
 
 } // namespace vellamor::test

@@ -4,11 +4,6 @@
 
 namespace vellamor::test {
 
-InsertionClock readingOf(std::shared_ptr<FakeInsertionClock> clock)
-{
-    return [clock = std::move(clock)] { return clock->now; };
-}
-
 RecordingInsertionSleep::RecordingInsertionSleep(std::shared_ptr<FakeInsertionClock> clock)
     : clock_(std::move(clock))
     , waits_(std::make_shared<std::vector<std::chrono::milliseconds>>())
@@ -22,6 +17,11 @@ InsertionSleep RecordingInsertionSleep::sleep()
         clock->now += duration;
         co_return;
     };
+}
+
+InsertionClock RecordingInsertionSleep::steadyClock() const
+{
+    return [clock = clock_] { return std::chrono::steady_clock::time_point(clock->now); };
 }
 
 std::chrono::milliseconds RecordingInsertionSleep::total() const

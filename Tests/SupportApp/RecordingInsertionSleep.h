@@ -14,9 +14,6 @@ struct FakeInsertionClock {
     std::chrono::milliseconds now{0};
 };
 
-// `clock` as the inserters read it.
-InsertionClock readingOf(std::shared_ptr<FakeInsertionClock> clock);
-
 // An InsertionSleep that returns at once, advancing the clock by the wait and
 // recording it.
 class RecordingInsertionSleep {
@@ -24,6 +21,8 @@ public:
     explicit RecordingInsertionSleep(std::shared_ptr<FakeInsertionClock> clock = std::make_shared<FakeInsertionClock>());
 
     InsertionSleep sleep();
+    // The virtual clock as a steady clock's time.
+    InsertionClock steadyClock() const;
 
     const std::shared_ptr<FakeInsertionClock>& clock() const { return clock_; }
     const std::vector<std::chrono::milliseconds>& waits() const { return *waits_; }

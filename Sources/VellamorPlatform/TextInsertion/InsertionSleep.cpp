@@ -29,11 +29,4 @@ InsertionSleep eventLoopSleep()
     };
 }
 
-InsertionClock steadyInsertionClock()
-{
-    return [] {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
-    };
-}
-
 } // namespace vellamor

@@ -30,7 +30,7 @@ public:
         std::shared_ptr<platform::Pasteboard> pasteboard,
         std::shared_ptr<InsertionQueue> queue = InsertionQueue::shared(),
         VellamorLog log = VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("insertion")),
-        InsertionSleep sleep = eventLoopSleep(), InsertionClock clock = steadyInsertionClock());
+        InsertionSleep sleep = eventLoopSleep(), InsertionClock clock = std::chrono::steady_clock::now);
 
     // Keystrokes deliver about this many characters in a second; a longer
     // text is pasted instead (typing 50 kB would take minutes).

@@ -58,7 +58,7 @@ protected:
     std::optional<Error> insert(const QString& text)
     {
         AccessibilityInserter ax(bus_, [this] { return trusted_; }, [this] { return preferKeyboard_; }, ownPid,
-            sleep_.sleep(), readingOf(bus_->clock()));
+            sleep_.sleep(), sleep_.steadyClock());
         try {
             runBlocking(ax.insert(text));
         } catch (const Error& error) {

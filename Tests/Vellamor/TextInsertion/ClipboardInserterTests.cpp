@@ -36,7 +36,7 @@ protected:
 
     void reset()
     {
-        pasteboard_ = std::make_shared<FakePasteboard>();
+        pasteboard_ = std::make_shared<FakePasteboard>(sleep_.clock());
         pasteboard_->hold(PasteboardSelection::clipboard, earlierClipboard, x11Targets);
         pasteboard_->hold(PasteboardSelection::primary, earlierPrimary, x11Targets);
         injector_ = std::make_shared<FakeKeyInjector>(sleep_.clock());
@@ -51,12 +51,14 @@ protected:
         atTap_.clear();
     }
 
-    QCoro::Task<void> paste(const QString& text)
+    std::unique_ptr<ClipboardInserter> inserter()
     {
-        ClipboardInserter clipboard(
-            pasteboard_, injector_, [this](bool ignoring) { guard_.push_back(ignoring); }, sleep_.sleep());
-        return clipboard.insert(text);
+        return std::make_unique<ClipboardInserter>(
+            pasteboard_, injector_, [this](bool ignoring) { guard_.push_back(ignoring); }, sleep_.sleep(),
+            sleep_.steadyClock());
     }
+
+    QCoro::Task<void> paste(const QString& text) { return inserter()->insert(text); }
 
     void expectRestored()
     {
@@ -166,6 +168,100 @@ TEST_F(ClipboardInserterTest, FailuresPutTheContentsBack)
         expectRestored();
         EXPECT_TRUE(guard_.empty() || guard_ == (std::vector<bool>{true, false}));
     }
+}
+
+// What the target and other programs do during and after the hold, on the
+// virtual clock from the moment the text went on the clipboard (the chord
+// follows at once). The contents go back once the target has finished taking
+// the text, and only where the text still is.
+TEST_F(ClipboardInserterTest, TheContentsGoBackOnceTheTargetIsDoneAndNoNewerCopyIsThere)
+{
+    using Steps = std::vector<std::pair<std::chrono::milliseconds, FakePasteboard::Action>>;
+    const auto ask
+        = [](PasteboardSelection selection) { return [selection](FakePasteboard& p) { p.fetch(selection); }; };
+    const auto transfer = [](bool underWay) {
+        return [underWay](FakePasteboard& p) { p.transfer(PasteboardSelection::clipboard, underWay); };
+    };
+    const auto copy = [](PasteboardSelection selection) {
+        return [selection](FakePasteboard& p) {
+            p.hold(selection, { { QStringLiteral("text/plain"), QByteArrayLiteral("copied since") } });
+        };
+    };
+    const auto clipboard = PasteboardSelection::clipboard;
+    const auto primary = PasteboardSelection::primary;
+    Steps everyFifthOfASecond;
+    for (auto at = 0ms; at <= 6000ms; at += 200ms)
+        everyFifthOfASecond.push_back({ at, ask(clipboard) });
+    const ClipboardInserter::Pacing pacing;
+
+    struct Case {
+        const char* name;
+        QStringList windowClass;
+        Steps steps;
+        std::optional<ClipboardInserterError> error;
+        // The time of the restore; none: nothing was written back.
+        std::optional<std::chrono::milliseconds> restoredAt;
+        const char* clipboardAfter;
+        const char* primaryAfter;
+    };
+    const Case cases[] = {
+        { "asksAgainWithinTheQuietTime", {},
+            { { 0ms, ask(clipboard) }, { 250ms, ask(clipboard) }, { 500ms, ask(clipboard) } }, std::nullopt,
+            500ms + pacing.quietAfterRequest, "earlier", "selected" },
+        { "takesTheTextInParts", {}, { { 0ms, ask(clipboard) }, { 0ms, transfer(true) }, { 1500ms, transfer(false) } },
+            std::nullopt, 1500ms + pacing.quietAfterRequest, "earlier", "selected" },
+        { "asksAfterTheRestore", {}, { { 0ms, ask(clipboard) }, { pacing.quietAfterRequest + 50ms, ask(clipboard) } },
+            ClipboardInserterError::askedAfterRestore(), pacing.quietAfterRequest, "earlier", "selected" },
+        { "keepsAskingPastTheLimit", {}, everyFifthOfASecond, ClipboardInserterError::askedAfterRestore(),
+            pacing.holdLimit, "earlier", "selected" },
+        { "userCopiesDuringTheHold", {}, { { 0ms, ask(clipboard) }, { 100ms, copy(clipboard) } }, std::nullopt,
+            std::nullopt, "copied since", "selected" },
+        { "selectsDuringTheHoldOfPrimary", { QStringLiteral("xterm") },
+            { { 0ms, ask(primary) }, { 100ms, copy(primary) } }, std::nullopt, pacing.quietAfterRequest, "earlier",
+            "copied since" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset();
+        injector_->onTap = nullptr;
+        injector_->windowClass = c.windowClass;
+        for (const auto& [at, action] : c.steps)
+            pasteboard_->at(at, action);
+        if (c.error)
+            EXPECT_EQ(errorOf<ClipboardInserterError>(paste(QStringLiteral("pasted"))), *c.error);
+        else
+            EXPECT_NO_THROW(runBlocking(paste(QStringLiteral("pasted"))));
+
+        // Every request while the text was held got it.
+        const auto& fetched = pasteboard_->fetched();
+        const auto gotText = std::count(fetched.begin(), fetched.end(), std::optional(QStringLiteral("pasted")));
+        EXPECT_EQ(gotText + (c.error ? 1 : 0), static_cast<long>(fetched.size()));
+        std::optional<std::chrono::milliseconds> restoredAt;
+        const auto& writes = pasteboard_->writes();
+        for (const auto& write : writes) {
+            if (write.entries
+                != std::vector { PasteboardEntry { QStringLiteral("text/plain"), QByteArrayLiteral("pasted") } })
+                restoredAt = write.at - writes.at(0).at;
+        }
+        EXPECT_EQ(restoredAt, c.restoredAt);
+        EXPECT_EQ(pasteboard_->text(PasteboardSelection::clipboard), QString::fromUtf8(c.clipboardAfter));
+        EXPECT_EQ(pasteboard_->text(PasteboardSelection::primary), QString::fromUtf8(c.primaryAfter));
+    }
+}
+
+// The application quits during the hold: the paste's waits would never end.
+TEST_F(ClipboardInserterTest, FinishingTheHoldPutsTheContentsBackOnce)
+{
+    const auto clipboard = inserter();
+    std::vector<PasteboardEntry> atFinish;
+    pasteboard_->at(100ms, [&](FakePasteboard& p) {
+        clipboard->finishHold();
+        atFinish = p.contents(PasteboardSelection::clipboard);
+    });
+    EXPECT_NO_THROW(runBlocking(clipboard->insert(QStringLiteral("pasted"))));
+    EXPECT_EQ(atFinish, earlierClipboard);
+    EXPECT_EQ(pasteboard_->writes().size(), 2u);
+    expectRestored();
 }
 
 TEST(ClipboardSnapshotTest, KeepsTheLastDataOfARepeatedFormat)

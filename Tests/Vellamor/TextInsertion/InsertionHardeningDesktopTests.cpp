@@ -67,6 +67,38 @@ TEST_F(InsertionHardeningDesktopTest, PasteReplacesAGtkSelectionAndGivesTheClipb
     EXPECT_EQ(QString::fromUtf8(xclip.readAllStandardOutput()), QStringLiteral("earlier 文本"));
 }
 
+// Another program copies once the target has the text, while the paste still
+// holds the clipboard: that copy stays, the earlier contents do not come back
+// over it.
+TEST_F(InsertionHardeningDesktopTest, ACopyMadeWhileThePasteHoldsTheClipboardStays)
+{
+    QProcess owner;
+    owner.start(QStringLiteral(VELLAMOR_QT_TEXT_TARGET),
+        { QStringLiteral("owner"), QStringLiteral("earlier 文本"), QStringLiteral("<b>earlier</b>") });
+    ASSERT_TRUE(owner.waitForReadyRead(static_cast<int>(hangCeiling.count())));
+    QProcess target;
+    startFocused(target, QStringLiteral(VELLAMOR_GTK_TEXT_TARGET),
+        { QStringLiteral("GtkEntry"), QStringLiteral("ab"), QStringLiteral("ab"), QString() });
+    ClipboardInserter clipboard(
+        std::make_shared<platform::QtPasteboard>(), std::make_shared<platform::XTestKeyInjector>(), nullptr);
+
+    auto pasting = clipboard.insert(QStringLiteral("文🎉"));
+    EXPECT_EQ(waitForText(target, QStringLiteral("ab文🎉")), QStringLiteral("ab文🎉"));
+    QProcess copy;
+    copy.start(
+        QStringLiteral("xclip"), { QStringLiteral("-i"), QStringLiteral("-selection"), QStringLiteral("clipboard") });
+    copy.write("copied since");
+    copy.closeWriteChannel();
+    // xclip's first process ends once the selection is its own.
+    ASSERT_TRUE(waitUntil([&] { return copy.state() == QProcess::NotRunning; }));
+    EXPECT_NO_THROW(runBlocking(std::move(pasting)));
+    QProcess xclip;
+    xclip.start(
+        QStringLiteral("xclip"), { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard") });
+    ASSERT_TRUE(waitUntil([&] { return xclip.state() == QProcess::NotRunning; }));
+    EXPECT_EQ(QString::fromUtf8(xclip.readAllStandardOutput()), QStringLiteral("copied since"));
+}
+
 // The view reads its keys long after they were typed, and the text needs
 // three times the characters the spare keys hold at once: mapping them again
 // before the view has caught up would turn the keys it has not read into others.

@@ -81,7 +81,7 @@ TEST(InsertionHardeningTest, FieldsThatMisreportTheirEditsNeverGetTheTextTwice)
         RecordingInsertionSleep sleep(bus->clock());
         const LayeredInserter inserter(
             std::make_shared<AccessibilityInserter>(
-                bus, trusted, preferKeyboard, 1000, sleep.sleep(), readingOf(bus->clock())),
+                bus, trusted, preferKeyboard, 1000, sleep.sleep(), sleep.steadyClock()),
             std::make_shared<TypingLayer>(bus), std::make_shared<TypingLayer>(bus),
             std::make_shared<DefaultAccessibilityProbe>(
                 bus, std::make_shared<FakeKeyInjector>(), trusted, preferKeyboard, 1000),
@@ -118,13 +118,13 @@ struct Chain {
         if (!keys)
             keys = std::make_shared<TypingLayer>(bus);
         inserter.emplace(std::make_shared<AccessibilityInserter>(
-                             bus, trusted, preferKeyboard, 1000, sleep.sleep(), readingOf(bus->clock())),
+                             bus, trusted, preferKeyboard, 1000, sleep.sleep(), sleep.steadyClock()),
             keys, keys,
             std::make_shared<DefaultAccessibilityProbe>(
                 bus, std::make_shared<FakeKeyInjector>(), trusted, preferKeyboard, 1000),
             pasteboard, std::make_shared<InsertionQueue>(),
             VellamorLog(QStringLiteral("s"), QStringLiteral("insertion"), nullptr, nullptr), sleep.sleep(),
-            readingOf(bus->clock()));
+            sleep.steadyClock());
     }
 
     InsertStrategy insert(const QString& text) { return runBlocking(inserter->insertLayered(text)); }
@@ -217,18 +217,21 @@ TEST(InsertionHardeningTest, PasteGivesTheClipboardBackOnceTheTargetFetchedIt)
         QStringList windowClass;
         bool targetFetches;
         QString primaryAtTap;
-        std::chrono::milliseconds heldAfterTap; // the hotkey monitor's 20 ms settle included
+        // The hotkey monitor's 20 ms settle included, and the watch for a
+        // request for what was put back.
+        std::chrono::milliseconds heldAfterTap;
     };
     const ClipboardInserter::Pacing pacing;
     const Case cases[] = {
-        { {}, true, QStringLiteral("selected"), pacing.holdAfterFetch + 20ms },
-        { { QStringLiteral("xterm") }, true, QStringLiteral("pasted"), pacing.holdAfterFetch + 20ms },
+        { {}, true, QStringLiteral("selected"), pacing.quietAfterRequest + 20ms + pacing.watchAfterRestore },
+        { { QStringLiteral("xterm") }, true, QStringLiteral("pasted"),
+            pacing.quietAfterRequest + 20ms + pacing.watchAfterRestore },
         { {}, false, QStringLiteral("selected"), pacing.pasteWait + 20ms },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.windowClass.join(u' ').toStdString() + (c.targetFetches ? " fetching" : " silent"));
         RecordingInsertionSleep sleep;
-        auto pasteboard = std::make_shared<FakePasteboard>();
+        auto pasteboard = std::make_shared<FakePasteboard>(sleep.clock());
         pasteboard->hold(
             PasteboardSelection::clipboard, { { QStringLiteral("text/plain"), QByteArrayLiteral("earlier") } });
         pasteboard->hold(
@@ -242,7 +245,7 @@ TEST(InsertionHardeningTest, PasteGivesTheClipboardBackOnceTheTargetFetchedIt)
             if (c.targetFetches)
                 pasteboard->fetch(pasted);
         };
-        ClipboardInserter clipboard(pasteboard, injector, nullptr, sleep.sleep());
+        ClipboardInserter clipboard(pasteboard, injector, nullptr, sleep.sleep(), sleep.steadyClock());
 
         // A target that never asks has pasted nothing, or would paste what was put back.
         if (c.targetFetches) {

@@ -106,7 +106,7 @@ protected:
     {
         return LayeredInserter(ax_, keyboard_, clipboard_, probe_, pasteboard_, std::make_shared<InsertionQueue>(),
             VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("test"), nullptr, nullptr), sleep_.sleep(),
-            readingOf(sleep_.clock()));
+            sleep_.steadyClock());
     }
 
     InsertStrategy insert(const QString& text) { return runBlocking(inserter().insertLayered(text)); }
@@ -390,7 +390,7 @@ TEST_F(LayeredInserterTest, AFieldThatSaysItIsReadOnlyGetsNoLayerAndTheTextStays
         const LayeredInserter inserter(ax_, keyboard_, clipboard_, probe, pasteboard_,
             std::make_shared<InsertionQueue>(),
             VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("test"), nullptr, nullptr), sleep_.sleep(),
-            readingOf(sleep_.clock()));
+            sleep_.steadyClock());
 
         EXPECT_EQ(runBlocking(inserter.insertLayered(c.text)), c.expected);
         if (c.readOnly) {

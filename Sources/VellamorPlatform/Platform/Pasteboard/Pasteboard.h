@@ -21,6 +21,19 @@ struct PasteboardEntry {
     friend bool operator==(const PasteboardEntry&, const PasteboardEntry&) = default;
 };
 
+// What the application of the active window has asked of a selection since
+// this process last set it. Questions for the offered formats and other
+// probes (TARGETS, TIMESTAMP) do not count, nor do other applications (a
+// clipboard manager copying every change).
+struct PasteboardRequests {
+    // Requests for the text itself.
+    int text = 0;
+    // A text too large for one reply is still being sent to it in parts.
+    bool transferring = false;
+
+    friend bool operator==(const PasteboardRequests&, const PasteboardRequests&) = default;
+};
+
 // The session's clipboards. On X11 the owner serves the data when another
 // application asks, so this process must keep its event loop running while
 // it owns one. Main thread only.
@@ -40,12 +53,12 @@ public:
     // the selection empty.
     virtual bool setEntries(PasteboardSelection selection, const std::vector<PasteboardEntry>& entries) = 0;
 
-    // How often the application of the active window has asked for the text
-    // of `selection` since this process last set it; none when this cannot
-    // be told. Questions for the offered formats and other probes do not
-    // count, nor do other applications (a clipboard manager copying every
-    // change).
-    virtual std::optional<int> textFetches(PasteboardSelection selection) = 0;
+    // None when requests cannot be seen.
+    virtual std::optional<PasteboardRequests> requests(PasteboardSelection selection) = 0;
+    // Whether this process still owns `selection` with exactly `text` on it,
+    // as it set it; false once another program or the user has copied since.
+    // Never asks another owner for its data.
+    virtual bool holdsText(PasteboardSelection selection, const QString& text) = 0;
 };
 
 } // namespace vellamor::platform

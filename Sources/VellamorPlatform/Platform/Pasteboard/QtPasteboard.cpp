@@ -4,9 +4,12 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QPointer>
 
+#include <algorithm>
 #include <map>
 #include <optional>
+#include <set>
 
 #include <xcb/xcb.h>
 
@@ -75,26 +78,45 @@ public:
             selection = PasteboardSelection::clipboard;
         else if (request->selection == XCB_ATOM_PRIMARY)
             selection = PasteboardSelection::primary;
-        if (selection && armed_[*selection] && isTextTarget(request->target)
-            && fromActiveApplication(request->requestor))
-            ++fetches_[*selection];
+        if (!selection)
+            return false;
+        Watched& watched = watched_[*selection];
+        if (watched.armed && isTextTarget(request->target) && fromActiveApplication(request->requestor)) {
+            ++watched.requests;
+            watched.requestors.insert(request->requestor);
+        }
         return false;
     }
 
     // From now on requests for `selection` count, from zero.
-    void arm(PasteboardSelection selection)
+    void arm(PasteboardSelection selection) { watched_[selection] = {true, 0, {}}; }
+
+    PasteboardRequests requests(PasteboardSelection selection)
     {
-        armed_[selection] = true;
-        fetches_[selection] = 0;
+        const Watched& watched = watched_[selection];
+        return {watched.requests, std::any_of(watched.requestors.begin(), watched.requestors.end(),
+                                              [this](xcb_window_t w) { return receivingParts(w); })};
     }
-    void disarm(PasteboardSelection selection)
-    {
-        armed_[selection] = false;
-        fetches_[selection] = 0;
-    }
-    int fetches(PasteboardSelection selection) { return fetches_[selection]; }
 
 private:
+    struct Watched {
+        bool armed = false;
+        int requests = 0;
+        std::set<xcb_window_t> requestors;
+    };
+
+    // Qt sends a text larger than one request can carry in parts (INCR):
+    // it follows the requestor's property changes until the last part has
+    // been taken, then stops; it follows no other program's window.
+    bool receivingParts(xcb_window_t requestor)
+    {
+        const auto cookie = xcb_get_window_attributes(connection_, requestor);
+        xcb_get_window_attributes_reply_t* reply = xcb_get_window_attributes_reply(connection_, cookie, nullptr);
+        const bool followed = reply && (reply->your_event_mask & XCB_EVENT_MASK_PROPERTY_CHANGE) != 0;
+        free(reply);
+        return followed;
+    }
+
     bool isTextTarget(xcb_atom_t target)
     {
         const auto known = textTargets_.find(target);
@@ -131,8 +153,7 @@ private:
     xcb_atom_t activeWindow_;
     xcb_atom_t clipboard_;
     std::map<xcb_atom_t, bool> textTargets_;
-    std::map<PasteboardSelection, bool> armed_;
-    std::map<PasteboardSelection, int> fetches_;
+    std::map<PasteboardSelection, Watched> watched_;
 };
 
 QtPasteboard::QtPasteboard()
@@ -150,11 +171,21 @@ QtPasteboard::~QtPasteboard()
         QCoreApplication::instance()->removeNativeEventFilter(watcher_.get());
 }
 
-std::optional<int> QtPasteboard::textFetches(PasteboardSelection selection)
+std::optional<PasteboardRequests> QtPasteboard::requests(PasteboardSelection selection)
 {
     if (!watcher_)
         return std::nullopt;
-    return watcher_->fetches(selection);
+    return watcher_->requests(selection);
+}
+
+bool QtPasteboard::holdsText(PasteboardSelection selection, const QString& text)
+{
+    QClipboard* board = clipboard(selection);
+    const QPointer<QMimeData>& set = set_[selection];
+    // mimeData() asks the X server who owns the selection; only our own
+    // data is read.
+    return board && set && owns(board, selection) && board->mimeData(modeOf(selection)) == set.data()
+        && set->text() == text;
 }
 
 QStringList QtPasteboard::formats(PasteboardSelection selection)
@@ -185,6 +216,7 @@ bool QtPasteboard::setText(PasteboardSelection selection, const QString& text)
     auto* data = new QMimeData;
     data->setText(text);
     board->setMimeData(data, modeOf(selection));
+    set_[selection] = data;
     if (watcher_)
         watcher_->arm(selection);
     return owns(board, selection);
@@ -196,7 +228,8 @@ bool QtPasteboard::setEntries(PasteboardSelection selection, const std::vector<P
     if (!board)
         return false;
     if (watcher_)
-        watcher_->disarm(selection);
+        watcher_->arm(selection);
+    set_[selection] = nullptr;
     if (entries.empty()) {
         board->clear(modeOf(selection));
         return true;
@@ -205,6 +238,7 @@ bool QtPasteboard::setEntries(PasteboardSelection selection, const std::vector<P
     for (const auto& entry : entries)
         data->setData(entry.format, entry.data);
     board->setMimeData(data, modeOf(selection));
+    set_[selection] = data;
     return owns(board, selection);
 }
 

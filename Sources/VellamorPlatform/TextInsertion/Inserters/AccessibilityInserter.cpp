@@ -222,7 +222,7 @@ QCoro::Task<AccessibilityInserter::ReadBack> AccessibilityInserter::readBack(Ele
             co_return ReadBack { std::move(after), true, false };
         if (!mayStillShow || clock_() >= deadline)
             co_return ReadBack { std::move(after), false };
-        co_await sleep_(std::min(readBackPoll, deadline - clock_()));
+        co_await sleep_(std::min(readBackPoll, std::chrono::ceil<std::chrono::milliseconds>(deadline - clock_())));
     }
 }
 

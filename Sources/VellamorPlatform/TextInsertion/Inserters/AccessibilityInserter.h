@@ -42,7 +42,7 @@ public:
     // `preferKeyboardOverAX` whether the user asked for keystrokes instead.
     AccessibilityInserter(std::shared_ptr<platform::AccessibilityBus> bus, std::function<bool()> isTrusted,
         std::function<bool()> preferKeyboardOverAX, qint64 ownProcessId, InsertionSleep sleep = eventLoopSleep(),
-        InsertionClock clock = steadyInsertionClock());
+        InsertionClock clock = std::chrono::steady_clock::now);
 
     // Throws AccessibilityInserterError, checking in this order: access not
     // granted, no focused element, the element is this process's
