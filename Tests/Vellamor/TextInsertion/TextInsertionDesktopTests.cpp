@@ -273,6 +273,20 @@ LayeredInserter desktopInserter(SyntheticInputGuard::Notify ignoreSynthetic)
                                        std::move(ignoreSynthetic), UserDefaults::standard());
 }
 
+// A GTK 4 entry answers an empty whole text while it counts its characters,
+// and leaves the caret in front of a text written at it: each text arrives
+// once, is reported written, and the next one follows it.
+TEST_F(LayeredDesktopTest, AGtk4EntryGetsEachTextOnceAndInOrder)
+{
+    const LayeredInserter inserter = desktopInserter(nullptr);
+    TextTarget target(gtk4Target, { QStringLiteral("GtkEntry"), QStringLiteral("hello") });
+    ASSERT_TRUE(target.isReady());
+    ASSERT_TRUE(waitUntil([&] { return runBlocking(inserter.probe()->focusTarget()) == FocusTarget::element; }));
+    EXPECT_EQ(runBlocking(inserter.insertLayered(QStringLiteral(" 世界"))), InsertStrategy::ax);
+    EXPECT_EQ(runBlocking(inserter.insertLayered(QStringLiteral("🎉!"))), InsertStrategy::ax);
+    EXPECT_EQ(target.waitForText(QStringLiteral("hello 世界🎉!")), QStringLiteral("hello 世界🎉!"));
+}
+
 // xterm shows nothing on the accessibility bus, yet takes keys.
 TEST_F(LayeredDesktopTest, AccessibleFieldIsWrittenThroughAccessibilityAndXtermTakesKeystrokes)
 {
