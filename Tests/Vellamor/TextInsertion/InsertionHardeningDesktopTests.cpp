@@ -22,6 +22,14 @@ namespace {
 using namespace std::chrono_literals;
 
 // Starts a target program (see Targets/TargetProtocol.h) and activates its window.
+// Another program holding the clipboard, as the user's earlier copy: text and HTML.
+bool startClipboardOwner(QProcess& owner)
+{
+    owner.start(QStringLiteral(VELLAMOR_QT_TEXT_TARGET),
+        { QStringLiteral("owner"), QStringLiteral("earlier 文本"), QStringLiteral("<b>earlier</b>") });
+    return owner.waitForReadyRead(static_cast<int>(hangCeiling.count()));
+}
+
 void startFocused(QProcess& target, const QString& program, const QStringList& arguments)
 {
     target.start(program, arguments);
@@ -49,9 +57,7 @@ using InsertionHardeningDesktopTest = DesktopTest;
 TEST_F(InsertionHardeningDesktopTest, PasteReplacesAGtkSelectionAndGivesTheClipboardBack)
 {
     QProcess owner;
-    owner.start(QStringLiteral(VELLAMOR_QT_TEXT_TARGET),
-        { QStringLiteral("owner"), QStringLiteral("earlier 文本"), QStringLiteral("<b>earlier</b>") });
-    ASSERT_TRUE(owner.waitForReadyRead(static_cast<int>(hangCeiling.count())));
+    ASSERT_TRUE(startClipboardOwner(owner));
     QProcess target;
     startFocused(target, QStringLiteral(VELLAMOR_GTK_TEXT_TARGET),
         { QStringLiteral("GtkTextView"), QStringLiteral("ab选中ef"), QStringLiteral("ab"), QStringLiteral("选中") });
@@ -73,9 +79,7 @@ TEST_F(InsertionHardeningDesktopTest, PasteReplacesAGtkSelectionAndGivesTheClipb
 TEST_F(InsertionHardeningDesktopTest, ACopyMadeWhileThePasteHoldsTheClipboardStays)
 {
     QProcess owner;
-    owner.start(QStringLiteral(VELLAMOR_QT_TEXT_TARGET),
-        { QStringLiteral("owner"), QStringLiteral("earlier 文本"), QStringLiteral("<b>earlier</b>") });
-    ASSERT_TRUE(owner.waitForReadyRead(static_cast<int>(hangCeiling.count())));
+    ASSERT_TRUE(startClipboardOwner(owner));
     QProcess target;
     startFocused(target, QStringLiteral(VELLAMOR_GTK_TEXT_TARGET),
         { QStringLiteral("GtkEntry"), QStringLiteral("ab"), QStringLiteral("ab"), QString() });

@@ -105,6 +105,13 @@ std::vector<ObjectReference> referencesIn(const QVariant& value)
     return references;
 }
 
+std::optional<int> intIn(const QVariant& value)
+{
+    bool ok = false;
+    const int number = value.toInt(&ok);
+    return ok && number >= 0 ? std::optional(number) : std::nullopt;
+}
+
 // Follows the focus events of every application from construction on.
 class FocusEvents final : public QObject {
     Q_OBJECT
@@ -194,6 +201,13 @@ public:
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
             co_return QVariant();
         co_return reply.arguments().at(0).value<QDBusVariant>().variant();
+    }
+
+    // A text offset or count the field keeps as a property; none when unknown.
+    QCoro::Task<std::optional<int>> textNumber(ObjectReference object, const char* name)
+    {
+        const auto value = co_await property(std::move(object), textInterface, name);
+        co_return intIn(value);
     }
 
     QCoro::Task<std::vector<uint>> states(ObjectReference object, std::optional<Clock::time_point> deadline = {})
@@ -322,12 +336,6 @@ int writeStatus(const QDBusMessage& reply)
     return -1;
 }
 
-std::optional<int> intIn(const QVariant& value)
-{
-    bool ok = false;
-    const int number = value.toInt(&ok);
-    return ok && number >= 0 ? std::optional(number) : std::nullopt;
-}
 
 } // namespace
 
@@ -442,8 +450,7 @@ QCoro::Task<std::optional<QString>> AtspiAccessibilityBus::text(Element element)
     if (!whole || !whole->isEmpty())
         co_return whole;
     // GTK 4's entries answer an empty whole text, and their text by its count.
-    const auto counted = co_await c->property(*object, textInterface, "CharacterCount");
-    const auto count = intIn(counted);
+    const auto count = co_await c->textNumber(*object, "CharacterCount");
     if (!count || *count == 0)
         co_return whole;
     auto byCount = co_await c->textUpTo(*object, *count);
@@ -458,8 +465,7 @@ QCoro::Task<std::optional<int>> AtspiAccessibilityBus::characterCount(Element el
     const auto object = referenceOf(*element);
     if (!object)
         co_return std::nullopt;
-    const auto count = co_await c->property(*object, textInterface, "CharacterCount");
-    co_return intIn(count);
+    co_return co_await c->textNumber(*object, "CharacterCount");
 }
 
 QCoro::Task<std::optional<int>> AtspiAccessibilityBus::caretOffset(Element element)
@@ -468,8 +474,7 @@ QCoro::Task<std::optional<int>> AtspiAccessibilityBus::caretOffset(Element eleme
     const auto object = referenceOf(*element);
     if (!object)
         co_return std::nullopt;
-    const auto caret = co_await c->property(*object, textInterface, "CaretOffset");
-    co_return intIn(caret);
+    co_return co_await c->textNumber(*object, "CaretOffset");
 }
 
 QCoro::Task<std::optional<AccessibleRange>> AtspiAccessibilityBus::selection(Element element)
