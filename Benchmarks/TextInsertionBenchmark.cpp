@@ -1,8 +1,8 @@
 // Each insertion layer into a Qt line edit and a GTK entry of other
 // processes, for 20 Chinese characters and for 500 characters of Chinese,
 // Latin and emoji: the median time until the target shows the text and until
-// the call returns, and how many runs did not leave exactly the text. Needs
-// the headless desktop:
+// the call returns (and the longest of each), and how many runs did not
+// leave exactly the text. Needs the headless desktop:
 //   scripts/desktop-session build/Benchmarks/vellamor-bench-text-insertion
 // With "--order RUNS" it types a text that needs two keymap batches into the
 // deliberately slow target instead, once per assumed read time per key, and
@@ -152,6 +152,11 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
+double maximum(const std::vector<double>& values)
+{
+    return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
+}
+
 struct Measured {
     std::vector<double> shown;
     std::vector<double> returned;
@@ -221,8 +226,8 @@ int timings(const qint64 ownPid)
         {"GTK", new Target(QStringLiteral(VELLAMOR_GTK_TEXT_TARGET), {QStringLiteral("GtkEntry")})},
     };
 
-    std::printf("%-14s %-4s %-11s %5s %10s %12s %6s\n", "layer", "in", "text", "runs", "shown ms", "returned ms",
-                "wrong");
+    std::printf("%-14s %-4s %-11s %5s %10s %10s %12s %12s %6s\n", "layer", "in", "text", "runs", "shown ms",
+                "shown max", "returned ms", "returned max", "wrong");
     for (const auto& layer : layers) {
         for (const auto& size : sizes) {
             for (const auto& [toolkit, target] : targets) {
@@ -231,8 +236,9 @@ int timings(const qint64 ownPid)
                     return 1;
                 }
                 const Measured m = measure(*layer.inserter, *bus, *target, size.text, size.runs);
-                std::printf("%-14s %-4s %-11s %5d %10.1f %12.1f %6d\n", layer.name, toolkit, size.name, size.runs,
-                            median(m.shown), median(m.returned), m.wrong);
+                std::printf("%-14s %-4s %-11s %5d %10.1f %10.1f %12.1f %12.1f %6d\n", layer.name, toolkit, size.name,
+                            size.runs, median(m.shown), maximum(m.shown), median(m.returned), maximum(m.returned),
+                            m.wrong);
                 std::fflush(stdout);
             }
         }
@@ -452,8 +458,7 @@ int busy(const qint64 ownPid, int runs)
         pause(500ms);
     }
     std::printf("returned ms: median %.1f, max %.1f; stall ms: median %.1f, max %.1f\n", median(returned),
-                *std::max_element(returned.begin(), returned.end()), median(stalls),
-                *std::max_element(stalls.begin(), stalls.end()));
+                maximum(returned), median(stalls), maximum(stalls));
     return 0;
 }
 
