@@ -1,8 +1,8 @@
 // Each insertion layer into a Qt line edit and a GTK entry of other
 // processes, for 20 Chinese characters and for 500 characters of Chinese,
 // Latin and emoji: the median time until the target shows the text and until
-// the call returns, and how many runs did not leave exactly the text. Needs
-// the headless desktop:
+// the call returns (and the longest of each), and how many runs did not
+// leave exactly the text. Needs the headless desktop:
 //   scripts/desktop-session build/Benchmarks/vellamor-bench-text-insertion
 // With "--order RUNS" it types a text that needs two keymap batches into the
 // deliberately slow target instead, once per assumed read time per key, and
@@ -22,7 +22,11 @@
 // long the short text took (goal: under a second). With "--own-window RUNS"
 // it times the accessibility layer refusing a field of this very process,
 // which the bus could only answer through the thread that waits (goal: under
-// 500 ms).
+// 500 ms). With "--busy RUNS" it inserts 10 Chinese characters through the
+// layered inserter into a GTK entry that takes no text and whose main loop
+// works 20 ms of every 40, and reports per run the outcome, the time until
+// the call returns and the longest stretch this process's main thread went
+// without running its event loop (goal: 50 ms).
 #include "BenchmarkSupport.h"
 #include "InsertionTexts.h"
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
@@ -148,6 +152,11 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
+double maximum(const std::vector<double>& values)
+{
+    return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
+}
+
 struct Measured {
     std::vector<double> shown;
     std::vector<double> returned;
@@ -217,8 +226,8 @@ int timings(const qint64 ownPid)
         {"GTK", new Target(QStringLiteral(VELLAMOR_GTK_TEXT_TARGET), {QStringLiteral("GtkEntry")})},
     };
 
-    std::printf("%-14s %-4s %-11s %5s %10s %12s %6s\n", "layer", "in", "text", "runs", "shown ms", "returned ms",
-                "wrong");
+    std::printf("%-14s %-4s %-11s %5s %10s %10s %12s %12s %6s\n", "layer", "in", "text", "runs", "shown ms",
+                "shown max", "returned ms", "returned max", "wrong");
     for (const auto& layer : layers) {
         for (const auto& size : sizes) {
             for (const auto& [toolkit, target] : targets) {
@@ -227,8 +236,9 @@ int timings(const qint64 ownPid)
                     return 1;
                 }
                 const Measured m = measure(*layer.inserter, *bus, *target, size.text, size.runs);
-                std::printf("%-14s %-4s %-11s %5d %10.1f %12.1f %6d\n", layer.name, toolkit, size.name, size.runs,
-                            median(m.shown), median(m.returned), m.wrong);
+                std::printf("%-14s %-4s %-11s %5d %10.1f %10.1f %12.1f %12.1f %6d\n", layer.name, toolkit, size.name,
+                            size.runs, median(m.shown), maximum(m.shown), median(m.returned), maximum(m.returned),
+                            m.wrong);
                 std::fflush(stdout);
             }
         }
@@ -331,16 +341,17 @@ int ownWindow(const qint64 ownPid, int runs)
     return 0;
 }
 
-// The longest gap between two turns of the event loop while it runs.
+// The longest gap between two turns of the event loop while it runs, as
+// seen by a timer of the given period.
 class StallProbe {
 public:
-    StallProbe()
+    explicit StallProbe(std::chrono::milliseconds period = 1ms)
     {
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             longest_ = std::max(longest_, static_cast<double>(sinceLast_.nsecsElapsed()) / 1e6);
             sinceLast_.start();
         });
-        timer_.start(1);
+        timer_.start(period);
         sinceLast_.start();
     }
     double longest() const { return std::max(longest_, static_cast<double>(sinceLast_.nsecsElapsed()) / 1e6); }
@@ -416,6 +427,41 @@ int readOnly(const qint64 ownPid, int runs)
     return 0;
 }
 
+int busy(const qint64 ownPid, int runs)
+{
+    const LayeredInserter chain = SystemLayeredInserter::make(
+        std::make_shared<platform::AtspiAccessibilityBus>(ownPid), std::make_shared<platform::XTestKeyInjector>(),
+        std::make_shared<platform::QtPasteboard>(), [] { return true; }, nullptr, nullptr);
+    Target target(QStringLiteral(VELLAMOR_SLOW_TEXT_TARGET), {QStringLiteral("busy")});
+    if (!target.activate()) {
+        std::fprintf(stderr, "the busy target did not get the focus\n");
+        return 1;
+    }
+    const QString text = mixedText(10);
+    std::vector<double> returned;
+    std::vector<double> stalls;
+    std::printf("%4s %-10s %12s %10s\n", "run", "outcome", "returned ms", "stall ms");
+    for (int run = 1; run <= runs; ++run) {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        StallProbe probe(5ms);
+        QString outcome;
+        try {
+            outcome = rawValue(runBlocking(chain.insertLayered(text), 60s));
+        } catch (const std::exception& error) {
+            outcome = QString::fromUtf8(error.what());
+        }
+        returned.push_back(static_cast<double>(elapsed.nsecsElapsed()) / 1e6);
+        stalls.push_back(probe.longest());
+        std::printf("%4d %-10s %12.1f %10.1f\n", run, qPrintable(outcome), returned.back(), stalls.back());
+        std::fflush(stdout);
+        pause(500ms);
+    }
+    std::printf("returned ms: median %.1f, max %.1f; stall ms: median %.1f, max %.1f\n", median(returned),
+                maximum(returned), median(stalls), maximum(stalls));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -431,6 +477,8 @@ int main(int argc, char** argv)
         return ownWindow(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--after-long"))
         return afterLong(ownPid, std::max(1, arguments.value(2).toInt()));
+    if (arguments.value(1) == QStringLiteral("--busy"))
+        return busy(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--order"))
         return order(ownPid, std::max(1, arguments.value(2).toInt()));
     return timings(ownPid);

@@ -5,7 +5,9 @@
 // their key, later than Enter and other keys that may overtake them. Started
 // as "late MS" it takes keys at once but works MS ms after the first change
 // of its text, before it answers anything else, as a word processor given a
-// long text.
+// long text. Started as "busy" it is a GTK entry that takes no text at all
+// (its insert-text signal stopped, as a field that swallows everything) and
+// whose main loop works 20 ms of every 40, as an application busy drawing.
 
 #include "TargetProtocol.h"
 
@@ -46,6 +48,45 @@ gboolean takeLate(GtkWidget*, GdkEventKey* event, GtkTextBuffer* buffer)
     return TRUE;
 }
 
+// Real work, not a sleep: nothing else of the program runs meanwhile.
+void spin(gint64 microseconds)
+{
+    const gint64 until = g_get_monotonic_time() + microseconds;
+    while (g_get_monotonic_time() < until) {
+    }
+}
+
+int busyEntry()
+{
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWidget* entry = gtk_entry_new();
+    gtk_container_add(GTK_CONTAINER(window), entry);
+    gtk_widget_show_all(window);
+    gtk_widget_grab_focus(entry);
+    const auto swallow = +[](GtkEditable* editable, gchar*, gint, gpointer, gpointer) {
+        g_signal_stop_emission_by_name(editable, "insert-text");
+    };
+    const auto changed = +[](GtkEditable* editable, gpointer) {
+        vellamor::target::report(true, gtk_entry_get_text(GTK_ENTRY(editable)));
+    };
+    const auto mapped = +[](GtkWidget*, GdkEvent*, gpointer) -> gboolean {
+        vellamor::target::say("ready 0");
+        return FALSE;
+    };
+    g_signal_connect(entry, "insert-text", G_CALLBACK(swallow), nullptr);
+    g_signal_connect(entry, "changed", G_CALLBACK(changed), nullptr);
+    g_signal_connect(window, "map-event", G_CALLBACK(mapped), nullptr);
+    g_timeout_add(
+        40,
+        +[](gpointer) -> gboolean {
+            spin(20'000);
+            return G_SOURCE_CONTINUE;
+        },
+        nullptr);
+    gtk_main();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -59,6 +100,8 @@ int main(int argc, char** argv)
         gdk_set_program_class("libreoffice-writer");
     }
     gtk_init(&argc, &argv);
+    if (argc > 1 && std::string(argv[1]) == "busy")
+        return busyEntry();
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWidget* view = gtk_text_view_new();
     GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(view));
@@ -76,11 +119,8 @@ int main(int argc, char** argv)
         return FALSE;
     };
     const auto changed = +[](GtkTextBuffer* b) {
-        if (lateWork > 0) {
-            const gint64 until = g_get_monotonic_time() + std::exchange(lateWork, 0);
-            while (g_get_monotonic_time() < until) {
-            }
-        }
+        if (lateWork > 0)
+            spin(std::exchange(lateWork, 0));
         vellamor::target::report(true, textOf(b));
     };
     const auto mapped = +[](GtkWidget*, GdkEvent*, gpointer) -> gboolean {
