@@ -241,6 +241,8 @@ bool DevDataSync::restoreState(const QJsonObject& saved)
         return false;
     QHash<QString, Account> accounts;
     qint64 highestID = StateReader::noneGiven;
+    // Records and entries of every account take their ids from one counter.
+    QSet<qint64> ids;
     const QJsonObject byName = savedAccounts.toObject();
     for (auto it = byName.constBegin(); it != byName.constEnd(); ++it) {
         const QJsonObject object = it->toObject();
@@ -266,6 +268,7 @@ bool DevDataSync::restoreState(const QJsonObject& saved)
             record.updatedAtMicros = read.integer(entry, QStringLiteral("updated_at"));
             record.deletedAtMicros = read.optionalInteger(entry, QStringLiteral("deleted_at"));
             record.version = read.integer(entry, QStringLiteral("version"));
+            read.idOnce(ids, record.id);
             highestID = std::max(highestID, record.id);
             given(record.version, record.updatedAtMicros);
             account.history.append(record);
@@ -279,6 +282,7 @@ bool DevDataSync::restoreState(const QJsonObject& saved)
             record.createdAtMicros = read.integer(entry, QStringLiteral("created_at"));
             record.updatedAtMicros = read.integer(entry, QStringLiteral("updated_at"));
             record.version = read.integer(entry, QStringLiteral("version"));
+            read.idOnce(ids, record.id);
             highestID = std::max(highestID, record.id);
             given(record.version, record.updatedAtMicros);
             account.dictionary.append(record);

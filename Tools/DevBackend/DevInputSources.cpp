@@ -87,6 +87,7 @@ bool DevInputSources::restoreState(const QJsonObject& saved)
     StateReader read;
     QList<Source> sources;
     qint64 highestSourceID = StateReader::noneGiven;
+    QSet<qint64> ids;
     for (const QJsonObject& object : read.objects(read.array(saved, QStringLiteral("sources")))) {
         Source source;
         source.id = read.integer(object, QStringLiteral("id"));
@@ -98,6 +99,7 @@ bool DevInputSources::restoreState(const QJsonObject& saved)
         source.lastUsedAt = read.optionalTime(object, QStringLiteral("last_used_at"));
         source.token = read.text(object, QStringLiteral("token"));
         source.sentTexts = read.lastGiven(object, QStringLiteral("sent_texts"), 0);
+        read.idOnce(ids, source.id);
         highestSourceID = std::max(highestSourceID, source.id);
         sources.append(source);
     }

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QSet>
 #include <QString>
 
 #include <limits>
@@ -41,6 +42,13 @@ public:
     {
         ok_ = ok_ && !hash.contains(key);
         hash.insert(key, value);
+    }
+
+    // Fails when `seen` already holds `id`: a change to the one would leave the other.
+    void idOnce(QSet<qint64>& seen, qint64 id)
+    {
+        ok_ = ok_ && !seen.contains(id);
+        seen.insert(id);
     }
 
     bool ok() const { return ok_; }

@@ -5,10 +5,26 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 
 #include <cstdio>
 
 using namespace vellamor::devbackend;
+
+namespace {
+
+// Whether the clock run `skew` seconds off stays within the years 0001-9999.
+bool keepsFourDigitYears(qint64 skew)
+{
+    // Beyond this no skew can, and adding it could overflow.
+    constexpr qint64 widestSpan = 10'000LL * 366 * 24 * 3600;
+    if (skew > widestSpan || skew < -widestSpan)
+        return false;
+    const int year = QDateTime::currentDateTimeUtc().addSecs(skew).date().year();
+    return year >= 1 && year <= 9999;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -47,6 +63,12 @@ int main(int argc, char** argv)
     const qint64 clockSkew = parser.value(clockSkewOption).toLongLong(&ok);
     if (!ok) {
         std::fprintf(stderr, "invalid --clock-skew: %s\n", qPrintable(parser.value(clockSkewOption)));
+        return 2;
+    }
+    // Dates outside them have no text in the answers: an expiry would be "".
+    if (!keepsFourDigitYears(clockSkew)) {
+        std::fprintf(stderr, "invalid --clock-skew: %s puts the server's clock outside the years 0001-9999\n",
+            qPrintable(parser.value(clockSkewOption)));
         return 2;
     }
 

@@ -145,16 +145,17 @@ std::shared_ptr<LayeredInserterOutput> AppContainer::dictationOutput()
 {
     auto output = std::make_shared<LayeredInserterOutput>(*textInserter_);
     // The finished island says whether the text went in or only onto the
-    // clipboard, unless a newer dictation has taken the island meanwhile.
+    // clipboard, however long that took, unless a newer dictation has taken
+    // the island meanwhile.
     QPointer<AppContainer> weak(this);
     output->onDeliveryStarted = [weak]() -> LayeredInserterOutput::Delivered {
         if (!weak)
             return {};
+        weak->overlay_->awaitOutcome();
         return [weak, session = weak->road_->activeSession()](InsertStrategy strategy) {
             if (!weak || weak->road_->activeSession() != session)
                 return;
-            weak->overlay_->viewModel().leftOnClipboard
-                = strategy == InsertStrategy::noTarget || strategy == InsertStrategy::allFailed;
+            weak->overlay_->showOutcome(strategy == InsertStrategy::noTarget || strategy == InsertStrategy::allFailed);
         };
     };
     return output;

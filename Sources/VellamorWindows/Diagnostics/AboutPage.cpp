@@ -13,6 +13,7 @@
 #include "Windows/WindowTheme.h"
 
 #include <QEvent>
+#include <QPointer>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QUrl>
@@ -32,6 +33,7 @@ AboutPage::AboutPage(const ApplicationVersion& version, std::shared_ptr<platform
                      QWidget* parent)
     : QWidget(parent)
     , workspace_(std::move(workspace))
+    , notOpened_(QStringLiteral("无法打开链接"))
 {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -105,8 +107,12 @@ QLayout* AboutPage::makeLinks()
         link->setFont(WindowTheme::calloutFont());
         link->setFlat(true);
         link->setCursor(Qt::PointingHandCursor);
-        connect(link, &QPushButton::clicked, this,
-                [this, target] { openUrl(*workspace_, QString::fromLatin1(target)); });
+        connect(link, &QPushButton::clicked, this, [this, target] {
+            openUrl(*workspace_, QString::fromLatin1(target), [weak = QPointer<AboutPage>(this)](const QUrl& address) {
+                if (weak)
+                    weak->notOpened_.show(address);
+            });
+        });
         line->addWidget(link);
         links_.append(link);
     }
@@ -114,11 +120,20 @@ QLayout* AboutPage::makeLinks()
     return line;
 }
 
-void AboutPage::openUrl(platform::Workspace& workspace, const QString& url)
+void AboutPage::openUrl(platform::Workspace& workspace, const QString& url,
+                        std::function<void(const QUrl&)> notOpened)
 {
     const QUrl parsed(url, QUrl::StrictMode);
-    if (parsed.isValid())
+    if (!parsed.isValid())
+        return;
+    if (!notOpened) {
         workspace.openUrl(parsed, {});
+        return;
+    }
+    workspace.openUrl(parsed, [parsed, notOpened = std::move(notOpened)](bool opened) {
+        if (!opened)
+            notOpened(parsed);
+    });
 }
 
 void AboutPage::changeEvent(QEvent* event)

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "Version/ApplicationVersion.h"
+#include "Windows/AddressNotOpenedAlert.h"
 
 #include <QList>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -32,8 +34,12 @@ public:
     const QList<QPushButton*>& links() const { return links_; }
 
     // Opens `url` with the user's default application; a text that is no
-    // valid URL does nothing, and a failure to open is not reported.
-    static void openUrl(platform::Workspace& workspace, const QString& url);
+    // valid URL does nothing. `notOpened`, when set, hears of an address no
+    // application took.
+    static void openUrl(platform::Workspace& workspace, const QString& url,
+                        std::function<void(const QUrl&)> notOpened = {});
+    // Open while a link that did not open is being told.
+    QMessageBox* notOpenedAlert() const { return notOpened_.alert(); }
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -48,6 +54,7 @@ private:
     std::shared_ptr<platform::Workspace> workspace_;
     QLabel* versionLabel_ = nullptr;
     QList<QPushButton*> links_;
+    AddressNotOpenedAlert notOpened_;
 };
 
 } // namespace vellamor

@@ -20,6 +20,7 @@ MenuBarController::MenuBarController(VellamorLog log, std::function<void()> term
     : QObject(parent)
     , log_(std::move(log))
     , terminate_(std::move(terminate))
+    , helpAlert_(QStringLiteral("无法打开帮助页面"))
 {
 }
 
@@ -27,7 +28,6 @@ MenuBarController::~MenuBarController()
 {
     // The icon goes first: it refers to the menu.
     delete item_;
-    delete helpAlert_;
 }
 
 void MenuBarController::install()
@@ -220,17 +220,7 @@ void MenuBarController::didShowHelp()
 
 void MenuBarController::showHelpNotOpened(const QUrl& address)
 {
-    if (!helpAlert_) {
-        helpAlert_
-            = new QMessageBox(QMessageBox::Warning, QStringLiteral("Vellamor"), QStringLiteral("无法打开帮助页面"));
-        helpAlert_->setInformativeText(
-            QStringLiteral("系统没能用浏览器打开它。请复制下面的地址，在浏览器中打开：\n") + address.toString());
-        helpAlert_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        helpAlert_->setAttribute(Qt::WA_DeleteOnClose);
-        helpAlert_->show();
-    }
-    helpAlert_->raise();
-    helpAlert_->activateWindow();
+    helpAlert_.show(address);
 }
 
 void MenuBarController::didQuit()

@@ -4,6 +4,7 @@
 #include "Logging/VellamorLog.h"
 #include "Menu/MenuBarIconState.h"
 #include "Menu/MenuBarStatus.h"
+#include "Windows/AddressNotOpenedAlert.h"
 
 #include <QList>
 #include <QMenu>
@@ -60,7 +61,7 @@ public:
     // Tells that no browser opened the help page and gives its address to
     // copy; the alert already open comes to the front instead of a second.
     void showHelpNotOpened(const QUrl& address);
-    QMessageBox* helpAlert() const { return helpAlert_; }
+    QMessageBox* helpAlert() const { return helpAlert_.alert(); }
 
     MenuBarIconState currentIconState() const { return currentIconState_; }
     // Takes effect at the next updateIcon().
@@ -99,7 +100,7 @@ private:
     QPointer<QAction> connectionInfoItem_;
     QPointer<QAction> outputModeInfoItem_;
     QPointer<QAction> accountInfoItem_;
-    QPointer<QMessageBox> helpAlert_;
+    AddressNotOpenedAlert helpAlert_;
     MenuBarIconState currentIconState_ = MenuBarIconState::idle;
     bool hasConnectedInputSource_ = false;
     struct DrawnIcon {

@@ -12,6 +12,7 @@
 #include <QPropertyAnimation>
 
 #include <algorithm>
+#include <utility>
 
 namespace vellamor {
 
@@ -115,6 +116,7 @@ void RecordingOverlayController::show()
     viewModel_.isPinned = false;
     viewModel_.warning = QString();
     viewModel_.leftOnClipboard = false;
+    awaitingOutcome_ = false;
     viewModel_.startTicking();
 
     ++showGeneration_;
@@ -162,6 +164,12 @@ void RecordingOverlayController::hideAfter(std::chrono::milliseconds delay)
                           if (state.isActive())
                               co_return;
                           if (state.kind() == DictationState::Kind::done) {
+                              // Its text may still be going in, and the island
+                              // has yet to say where it went.
+                              if (weak->awaitingOutcome_) {
+                                  weak->hideAfterOutcome_ = wait;
+                                  co_return;
+                              }
                               co_await weak->hideDoneWhenNotHovered(token);
                               co_return;
                           }
@@ -336,8 +344,22 @@ void RecordingOverlayController::scheduleFirstApply()
     });
 }
 
+void RecordingOverlayController::awaitOutcome()
+{
+    awaitingOutcome_ = true;
+}
+
+void RecordingOverlayController::showOutcome(bool leftOnClipboard)
+{
+    awaitingOutcome_ = false;
+    viewModel_.leftOnClipboard = leftOnClipboard;
+    if (const auto held = std::exchange(hideAfterOutcome_, std::nullopt))
+        hideAfter(*held);
+}
+
 void RecordingOverlayController::cancelHideTask()
 {
+    hideAfterOutcome_.reset();
     if (hideTask_) {
         hideTask_->cancel();
         hideTask_.reset();

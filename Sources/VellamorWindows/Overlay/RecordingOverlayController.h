@@ -73,6 +73,13 @@ public:
     void materializePinnedDoneIfNeeded();
     // Drops a pending hideAfter(); the island stays as it is.
     void cancelHideTask();
+    // The session on the island is delivering its text: once finished, the
+    // island stays until showOutcome() however long the delivery takes, and
+    // only then counts down the hide it was given. show() forgets it.
+    void awaitOutcome();
+    // How the session's text went: left on the clipboard or not. A hide held
+    // for it starts now.
+    void showOutcome(bool leftOnClipboard);
 
     // The island's window, from the first show() on.
     QWidget* panel() const;
@@ -113,6 +120,9 @@ private:
     IslandShape lastAppliedShape_ = IslandShape::hidden();
     QSizeF lastAppliedSize_ = IslandShape::hidden().panelSize();
     std::optional<TaskHandle> hideTask_;
+    bool awaitingOutcome_ = false;
+    // The delay of a finished island's hide that waits for the outcome.
+    std::optional<std::chrono::milliseconds> hideAfterOutcome_;
     QMetaObject::Connection screenChangeObserver_;
     QMetaObject::Connection fadeOutEnd_;
     // Counts show() calls, so the end of an older fade-out leaves a newer island alone.

@@ -191,6 +191,29 @@ TEST(AboutPage, ShowsTheVersionItWasGivenAndOpensItsLinks)
     EXPECT_EQ(workspace->openedUrls.size(), 3) << "an invalid address opens nothing";
 }
 
+// With no application for an address, each link says so and gives the address
+// to copy, in one alert; the tray's help page says so in its own words.
+TEST(AboutPage, ALinkNoApplicationOpenedSaysSoWithItsAddress)
+{
+    auto workspace = std::make_shared<FakeWorkspace>();
+    workspace->opens = false;
+    AboutPage about(ApplicationVersion { QStringLiteral("1.2.3"), QStringLiteral("45") }, workspace);
+    about.show();
+    EXPECT_EQ(about.notOpenedAlert(), nullptr);
+    QMessageBox* first = nullptr;
+    for (QPushButton* link : about.links()) {
+        link->click();
+        ASSERT_NE(about.notOpenedAlert(), nullptr) << link->text().toStdString();
+        EXPECT_TRUE(about.notOpenedAlert()->isVisible());
+        EXPECT_EQ(about.notOpenedAlert()->text(), QStringLiteral("无法打开链接"));
+        EXPECT_TRUE(about.notOpenedAlert()->informativeText().endsWith(workspace->openedUrls.last().toString()));
+        if (!first)
+            first = about.notOpenedAlert();
+        EXPECT_EQ(about.notOpenedAlert(), first) << "one alert at a time";
+    }
+    EXPECT_EQ(workspace->openedUrls.size(), 3);
+}
+
 // "Licenses & Credits" shows its "&" instead of taking it for a shortcut mark.
 TEST(AboutPage, ShowsItsLinksAsWrittenInEveryLanguage)
 {

@@ -178,6 +178,31 @@ TEST_F(RecordingOverlayControllerTest, FinishedIslandFadesOnceThePointerLeftItAn
     EXPECT_FALSE(islandShown());
 }
 
+// A delivery still going when the finished island would have faded: the
+// island waits for its outcome, shows it, and only then counts down its hide.
+TEST_F(RecordingOverlayControllerTest, FinishedIslandWaitsForASlowDeliveryAndShowsItsOutcome)
+{
+    finishDictation();
+    controller_->awaitOutcome();
+    controller_->hideAfter(1500ms);
+    advance(10s);
+    EXPECT_TRUE(islandShown());
+    EXPECT_EQ(island().windowOpacity(), 1.0);
+
+    controller_->showOutcome(true);
+    EXPECT_TRUE(model().leftOnClipboard.value());
+    advance(3490ms);
+    EXPECT_EQ(island().windowOpacity(), 1.0);
+    advance(3200ms);
+    EXPECT_FALSE(islandShown());
+
+    // The next session's island waits for nothing.
+    finishDictation();
+    controller_->hideAfter(1500ms);
+    advance(6700ms);
+    EXPECT_FALSE(islandShown());
+}
+
 TEST_F(RecordingOverlayControllerTest, DelayedHideActsOnTheStateItWakesTo)
 {
     struct Case {

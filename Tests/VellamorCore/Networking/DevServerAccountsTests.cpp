@@ -349,6 +349,12 @@ TEST(DevServerAccounts, ADamagedStateFileIsSetAsideAndTheServerStartsEmpty)
     const auto firstToken = [saved = QJsonDocument::fromJson(valid)](QStringView list) {
         return saved[u"parts"][u"accounts"][list][0][u"token"];
     };
+    const auto twice = [saved = QJsonDocument::fromJson(valid).object()](const char* where) {
+        QJsonValue node = saved;
+        for (const QString& key : QString::fromLatin1(where).split(u'/'))
+            node = node.isArray() ? node[key.toInt()] : node[key];
+        return QJsonArray { node[0], node[0] };
+    };
     struct Edit {
         const char* why;
         QList<std::pair<const char*, QJsonValue>> changes;
@@ -372,6 +378,10 @@ TEST(DevServerAccounts, ADamagedStateFileIsSetAsideAndTheServerStartsEmpty)
         Edit { "version at the top", { { "parts/data/accounts/user:1001/version", top } } },
         Edit { "update time at the top", { { "parts/data/accounts/user:1001/last_update", top } } },
         Edit { "texts sent at the top", { { "parts/input_sources/sources/0/sent_texts", top } } },
+        Edit { "a record listed twice",
+            { { "parts/data/accounts/user:1001/history", twice("parts/data/accounts/user:1001/history") } } },
+        Edit { "an entry with a record's id", { { "parts/data/accounts/user:1001/dictionary/0/id", 1 } } },
+        Edit { "a source listed twice", { { "parts/input_sources/sources", twice("parts/input_sources/sources") } } },
     };
     for (const Edit& edit : edits) {
         QJsonValue root = QJsonDocument::fromJson(valid).object();

@@ -190,4 +190,40 @@ TEST(DevServerExecutable, PrintsItsPortAndServes)
     EXPECT_TRUE(process.waitForFinished(processCeiling));
 }
 
+// A clock outside the years 0001-9999 has no dates to answer with.
+TEST(DevServerExecutable, RefusesAClockSkewBeyondFourDigitYears)
+{
+    struct Case {
+        const char* skew;
+        bool starts;
+    };
+    const std::array cases {
+        Case { "315569520000", false },
+        Case { "-70000000000", false },
+        Case { "9223372036854775807", false },
+        Case { "-9223372036854775808", false },
+        Case { "-86400", true },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.skew);
+        QProcess process;
+        process.start(QStringLiteral(VELLAMOR_DEVSERVER_PATH),
+            { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--clock-skew"), QLatin1String(c.skew) });
+        ASSERT_TRUE(process.waitForStarted(processCeiling));
+        if (c.starts) {
+            QByteArray printed;
+            EXPECT_TRUE(waitUntil([&] {
+                printed += process.readAllStandardOutput();
+                return printed.startsWith("listening");
+            }));
+            process.terminate();
+        }
+        ASSERT_TRUE(process.waitForFinished(processCeiling));
+        if (!c.starts) {
+            EXPECT_EQ(process.exitCode(), 2);
+            EXPECT_TRUE(process.readAllStandardError().contains("0001-9999"));
+        }
+    }
+}
+
 } // namespace
