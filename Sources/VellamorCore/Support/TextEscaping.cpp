@@ -48,9 +48,9 @@ std::pair<char32_t, int> codePointAt(const QString& text, qsizetype i)
     return { 0, 0 };
 }
 
-// The pictographs emoji sequences are made of (Unicode's
-// Extended_Pictographic, its ranges merged where they leave only unassigned
-// points between them).
+// Where the pictographs of emoji sequences lie: Unicode's
+// Extended_Pictographic, its neighbouring ranges merged, so a few symbols
+// that never join count too (a joiner after one shows nothing either way).
 bool isPictograph(char32_t c)
 {
     static constexpr std::pair<char32_t, char32_t> ranges[] = {
