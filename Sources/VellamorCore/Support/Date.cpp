@@ -1,11 +1,10 @@
 #include "Support/Date.h"
 
-#include <QLocale>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <string_view>
 
 namespace vellamor {
 
@@ -154,6 +153,15 @@ public:
 
     bool takeEither(char16_t a, char16_t b) { return take(a) || take(b); }
 
+    // Exactly as written: HTTP's names are case-sensitive.
+    bool take(std::u16string_view word)
+    {
+        if (!text_.sliced(pos_).startsWith(QStringView(word)))
+            return false;
+        pos_ += qsizetype(word.size());
+        return true;
+    }
+
     std::optional<unsigned> digits(int count)
     {
         unsigned value = 0;
@@ -170,6 +178,124 @@ private:
     QStringView text_;
     qsizetype pos_ = 0;
 };
+
+constexpr std::u16string_view kWeekdays[] = { u"Monday", u"Tuesday", u"Wednesday", u"Thursday", u"Friday",
+    u"Saturday", u"Sunday" };
+constexpr std::u16string_view kMonths[] = { u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun", u"Jul", u"Aug", u"Sep",
+    u"Oct", u"Nov", u"Dec" };
+
+// The index of the name the text goes on with, cut to `length` letters (0: whole).
+template <std::size_t N>
+std::optional<unsigned> takeName(Scanner& in, const std::u16string_view (&names)[N], std::size_t length = 0)
+{
+    for (std::size_t i = 0; i < N; ++i) {
+        if (in.take(length ? names[i].substr(0, length) : names[i]))
+            return unsigned(i);
+    }
+    return std::nullopt;
+}
+
+struct HttpFields {
+    unsigned weekday = 0; // Monday is 0
+    qint64 year = 0;
+    unsigned month = 0;
+    unsigned day = 0;
+    unsigned hour = 0;
+    unsigned minute = 0;
+    unsigned second = 0;
+};
+
+bool takeTimeOfDay(Scanner& in, HttpFields& fields)
+{
+    const auto hour = in.digits(2);
+    if (!hour || !in.take(u':'))
+        return false;
+    const auto minute = in.digits(2);
+    if (!minute || !in.take(u':'))
+        return false;
+    const auto second = in.digits(2);
+    if (!second)
+        return false;
+    fields.hour = *hour;
+    fields.minute = *minute;
+    fields.second = *second;
+    return true;
+}
+
+// "Sun, 06 Nov 1994 08:49:37 GMT"
+std::optional<HttpFields> imfFixdate(QStringView text)
+{
+    Scanner in(text);
+    HttpFields fields;
+    const auto weekday = takeName(in, kWeekdays, 3);
+    if (!weekday || !in.take(u", "))
+        return std::nullopt;
+    const auto day = in.digits(2);
+    if (!day || !in.take(u' '))
+        return std::nullopt;
+    const auto month = takeName(in, kMonths);
+    if (!month || !in.take(u' '))
+        return std::nullopt;
+    const auto year = in.digits(4);
+    if (!year || !in.take(u' ') || !takeTimeOfDay(in, fields) || !in.take(u" GMT") || !in.atEnd())
+        return std::nullopt;
+    fields.weekday = *weekday;
+    fields.year = *year;
+    fields.month = *month + 1;
+    fields.day = *day;
+    return fields;
+}
+
+// "Sunday, 06-Nov-94 08:49:37 GMT": the year is the one ending in those two
+// digits that lies at most 50 years after `currentYear`.
+std::optional<HttpFields> rfc850Date(QStringView text, qint64 currentYear)
+{
+    Scanner in(text);
+    HttpFields fields;
+    const auto weekday = takeName(in, kWeekdays);
+    if (!weekday || !in.take(u", "))
+        return std::nullopt;
+    const auto day = in.digits(2);
+    if (!day || !in.take(u'-'))
+        return std::nullopt;
+    const auto month = takeName(in, kMonths);
+    if (!month || !in.take(u'-'))
+        return std::nullopt;
+    const auto year = in.digits(2);
+    if (!year || !in.take(u' ') || !takeTimeOfDay(in, fields) || !in.take(u" GMT") || !in.atEnd())
+        return std::nullopt;
+    fields.weekday = *weekday;
+    fields.year = currentYear - (currentYear % 100 + 100) % 100 + *year;
+    if (fields.year > currentYear + 50)
+        fields.year -= 100;
+    fields.month = *month + 1;
+    fields.day = *day;
+    return fields;
+}
+
+// "Sun Nov  6 08:49:37 1994"
+std::optional<HttpFields> asctimeDate(QStringView text)
+{
+    Scanner in(text);
+    HttpFields fields;
+    const auto weekday = takeName(in, kWeekdays, 3);
+    if (!weekday || !in.take(u' '))
+        return std::nullopt;
+    const auto month = takeName(in, kMonths);
+    if (!month || !in.take(u' '))
+        return std::nullopt;
+    const auto day = in.take(u' ') ? in.digits(1) : in.digits(2);
+    if (!day || !in.take(u' ') || !takeTimeOfDay(in, fields) || !in.take(u' '))
+        return std::nullopt;
+    const auto year = in.digits(4);
+    if (!year || !in.atEnd())
+        return std::nullopt;
+    fields.weekday = *weekday;
+    fields.year = *year;
+    fields.month = *month + 1;
+    fields.day = *day;
+    return fields;
+}
 
 QString twoDigits(unsigned value)
 {
@@ -321,18 +447,22 @@ QString Date::toIso8601WithMilliseconds() const
     return formatUtc(true);
 }
 
-std::optional<Date> Date::fromHttpDate(QStringView text)
+std::optional<Date> Date::fromHttpDate(QStringView text, Date now)
 {
-    // Parsed in parts so that no local time, and no gap of its daylight
-    // saving, stands between the text and UTC.
-    if (text.size() != 29 || text.mid(3, 2) != u", " || text.mid(25) != u" GMT")
+    const qint64 today = floorDiv(now.isFormattable() ? toUnits(now.seconds_, 1, Rounding::down) : 0, 86400);
+    std::optional<HttpFields> fields = imfFixdate(text);
+    if (!fields)
+        fields = rfc850Date(text, civilFromDays(today).year);
+    if (!fields)
+        fields = asctimeDate(text);
+    if (!fields || fields->day < 1 || fields->day > daysInMonth(fields->year, fields->month) || fields->hour > 23
+        || fields->minute > 59 || fields->second > 59)
         return std::nullopt;
-    const QDate day = QDate::fromString(text.mid(5, 11).toString(), QStringLiteral("dd MMM yyyy"));
-    const QTime time = QTime::fromString(text.mid(17, 8).toString(), QStringLiteral("HH:mm:ss"));
-    if (!day.isValid() || !time.isValid() || text[16] != u' '
-        || text.first(3) != QLocale::c().dayName(day.dayOfWeek(), QLocale::ShortFormat))
+    const qint64 days = daysFromCivil(fields->year, fields->month, fields->day);
+    // 1970-01-01 was a Thursday.
+    if (days + 3 - floorDiv(days + 3, 7) * 7 != fields->weekday)
         return std::nullopt;
-    return fromDateTime(QDateTime(day, time, Qt::UTC));
+    return fromUnixSeconds(days * 86400 + fields->hour * 3600 + fields->minute * 60 + fields->second);
 }
 
 std::optional<Date> Date::fromDateTime(const QDateTime& dateTime)

@@ -43,10 +43,12 @@ public:
     // ninth are ignored. A time without a zone, a date alone, out-of-range
     // fields (month 13, 24:00, second 60) and surrounding blanks give none.
     static std::optional<Date> fromIso8601(QStringView text);
-    // The form HTTP's Date header takes, "Sun, 06 Nov 1994 08:49:37 GMT"
-    // (English names, always GMT). Other forms, a weekday that is not the
-    // date's, and surrounding blanks give none.
-    static std::optional<Date> fromHttpDate(QStringView text);
+    // The three forms HTTP's Date header takes, with English names, always
+    // GMT: "Sun, 06 Nov 1994 08:49:37 GMT", "Sunday, 06-Nov-94 08:49:37 GMT"
+    // (the two-digit year the latest one at most 50 years after `now`'s) and
+    // "Sun Nov  6 08:49:37 1994". Names in another case, a weekday that is
+    // not the date's, and surrounding blanks give none.
+    static std::optional<Date> fromHttpDate(QStringView text, Date now = Date::now());
     // The span the four-digit year of the text form can carry, years 0001 to 9999.
     static constexpr Date earliestFormattable() { return Date(-62135596800.0); }     // 0001-01-01T00:00:00Z
     static constexpr Date latestFormattable() { return Date(253402300799.999); }      // 9999-12-31T23:59:59.999Z

@@ -21,9 +21,12 @@ QString escapedForLogLine(const QString& text);
 // The text as one line for a reader, on screen and on the accessibility
 // bus: each line break (LF, CR, CR LF, VT, FF, NEL, line and paragraph
 // separators) shown as "↵", a tab as a space, every other control character
-// as U+FFFD, and the bidirectional controls (see unsafeInLogLine) left out.
-// Text from outside can then neither write lines of its own, nor reorder what
-// is shown around it, nor end an accessible name early. Nothing is cut.
+// as U+FFFD, and left out: the bidirectional controls (see unsafeInLogLine),
+// every other invisible format character (zero-width spaces and joiners,
+// word joiners, soft hyphens, byte-order marks, tags…) except the joiners
+// and tags inside an emoji, and unpaired surrogates. Text from outside can
+// then neither write lines of its own, nor reorder what is shown around it,
+// nor pass for another text, nor end an accessible name early. Nothing is cut.
 QString oneLineForDisplay(const QString& text);
 
 } // namespace vellamor

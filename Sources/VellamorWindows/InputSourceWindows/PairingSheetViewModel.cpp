@@ -42,15 +42,28 @@ QSet<qint64> unrevokedIDs(const QList<InputSource>& sources)
 }
 
 // A source the service created once a code was out can only be a claim,
-// whether or not a list before it succeeded. Both times are the service's:
-// this computer's clock may be minutes or hours from it. The Date header
-// names only the second the code was sent in, so a source counts from the
-// next one on.
+// whether or not a list before it succeeded. Both times are the service's
+// where it gave a plausible issue time: this computer's clock may be minutes
+// or hours from it. The Date header names only the second the code was sent
+// in, so a source counts from the next one on.
 bool anyCreatedAfter(const QList<InputSource>& sources, std::optional<Date> issuedAt)
 {
     return issuedAt && std::ranges::any_of(sources, [&](const InputSource& source) {
         return !isRevoked(source) && source.createdAt >= issuedAt->addingSeconds(1);
     });
+}
+
+// The Date the service sent, where the code's lifetime from it is one a code
+// can have: a clock set to 1970 or 9999 (or a Date from a cache) says nothing
+// of when this code came.
+std::optional<Date> plausibleIssue(const PairingInfo& pairing)
+{
+    if (!pairing.issuedAt)
+        return std::nullopt;
+    const double lifetime = pairing.expiresAt.secondsSince(*pairing.issuedAt);
+    if (!(lifetime > 0 && lifetime <= PairingSheetViewModel::longestLifetime.count()))
+        return std::nullopt;
+    return pairing.issuedAt;
 }
 
 } // namespace
@@ -74,7 +87,8 @@ void PairingSheetViewModel::load()
     phase = loadingPhase();
     qrImage = QImage();
     QPointer<PairingSheetViewModel> self(this);
-    spawn(this, QStringLiteral("pairing code"), [self, api = api_](std::stop_token) -> QCoro::Task<void> {
+    spawn(this, QStringLiteral("pairing code"), [self, api = api_, now = now_](std::stop_token) -> QCoro::Task<void> {
+        const Date askedAt = now();
         const Outcome<PairingInfo> created = co_await outcomeOf(api->createPairing());
         if (!self)
             co_return;
@@ -83,11 +97,15 @@ void PairingSheetViewModel::load()
             co_return;
         }
         const PairingInfo& pairing = *created.value;
-        if (pairing.issuedAt && (!self->firstCodeIssuedAt_ || *pairing.issuedAt < *self->firstCodeIssuedAt_))
-            self->firstCodeIssuedAt_ = pairing.issuedAt;
-        // As long on this computer's clock as the service gave it on its own.
-        const Date expiresAt = pairing.issuedAt
-            ? self->now_().addingSeconds(pairing.expiresAt.secondsSince(*pairing.issuedAt))
+        const std::optional<Date> serviceIssuedAt = plausibleIssue(pairing);
+        const Date issuedAt = serviceIssuedAt.value_or(askedAt);
+        if (!self->firstCodeIssuedAt_ || issuedAt < *self->firstCodeIssuedAt_)
+            self->firstCodeIssuedAt_ = issuedAt;
+        // As long on this computer's clock as the service gave it on its own,
+        // counted from the asking and from the end of the second the service
+        // named: it may show a little short, never long.
+        const Date expiresAt = serviceIssuedAt
+            ? askedAt.addingSeconds(pairing.expiresAt.secondsSince(serviceIssuedAt->addingSeconds(1)))
             : pairing.expiresAt;
         const QImage image = QRCodeRenderer::render(pairing.qrURL, qrScale);
         self->phase = PairingSheetReady{pairing.code, expiresAt};

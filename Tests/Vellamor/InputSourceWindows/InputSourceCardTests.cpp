@@ -259,7 +259,8 @@ TEST_F(InputSourceCardTest, ClosingThePairingSheetReloadsTheCard)
 
 // A name or address from outside shows on one line, in the pairing dialog
 // and in the card's rows, on screen and read out: line breaks marked,
-// controls replaced, bidirectional controls dropped, nothing cut. What shows
+// controls replaced, bidirectional controls, invisible format characters
+// outside emoji and unpaired surrogates dropped, nothing cut. What shows
 // nothing counts as missing.
 TEST_F(InputSourceCardTest, AnOutsideNameShowsOnOneLineInTheDialogAndTheCard)
 {
@@ -269,6 +270,10 @@ TEST_F(InputSourceCardTest, AnOutsideNameShowsOnOneLineInTheDialogAndTheCard)
     };
     const QString longName = QString(300, u'x') + QStringLiteral("尾");
     static constexpr char16_t controls[] = u"Pix\0el\x01\x1b[1m\x7f\x80\x9f\tend";
+    static constexpr char16_t loneSurrogates[] = { u'P', 0xD83D, u'i', 0xDC4D, u'x', 0xDC4D, 0xD83D, u'e', u'l', 0xD83D };
+    // Family, skin tone and profession, rainbow flag, heart on fire, England's flag.
+    const QString emoji = QStringLiteral(
+        "👨‍👩‍👧 👨🏽‍💻 🏳️‍🌈 ❤️‍🔥 \U0001F3F4\U000E0067\U000E0062\U000E0065\U000E006E\U000E0067\U000E007F");
     const std::array cases {
         Case { QStringLiteral("Pixel 8"), QStringLiteral("Pixel 8") },
         Case { QStringLiteral("Pixel 8\n来源：192.168.1.20（本机）\n请求时间：09:00:00"),
@@ -279,6 +284,14 @@ TEST_F(InputSourceCardTest, AnOutsideNameShowsOnOneLineInTheDialogAndTheCard)
         Case { QStringLiteral("\u202Eexe.Pixel\u202C \u202A\u202B\u202D\u2066\u2067\u2068\u2069\u200E\u200F\u061C!"),
             QStringLiteral("exe.Pixel !") },
         Case { QStringLiteral("\u202E\u2067\u200F"), QString() },
+        Case { QStringLiteral("\uFEFFPix\u200Bel\u200C\u200D \u2060\u206A\u206F8\u00AD\uFFF9\uFFFA\uFFFB\u180E"),
+            QStringLiteral("Pixel 8") },
+        Case { QStringLiteral("Pixel\U000E0001\U000E0070\U000E0069\U000E007F 8\U000E007F"), QStringLiteral("Pixel 8") },
+        Case { QString::fromUtf16(loneSurrogates, std::size(loneSurrogates)), QStringLiteral("Pixel") },
+        Case { emoji, emoji },
+        Case { QStringLiteral("a\u200Db 👩\u200Da \u200D👩 👩\u200D\u200D👩 👩\u200D"), QStringLiteral("ab 👩a 👩 👩👩 👩") },
+        Case { QStringLiteral("\U0001F3F4\U000E0067\U000E0062 x\U000E0067\U000E007F"), QStringLiteral("\U0001F3F4 x") },
+        Case { QStringLiteral("\u200B\uFEFF\U000E007F"), QString() },
         Case { longName, longName },
     };
     QList<InputSource> sources;

@@ -203,7 +203,7 @@ TEST_F(PairingSheetTest, OnlyASourceNotInTheFirstListClosesTheSheet)
 // against its own (the code issued at the Date it sent). A source it created
 // after that second is the claim, even when the first list failed; one in
 // the first list from before, within that second, or revoked is not; the
-// code lives for what the service gave it.
+// code lives for what the service gave it from the end of that second.
 TEST_F(PairingSheetTest, TheServicesTimesAreReadAgainstItsOwnClock)
 {
     struct Case {
@@ -228,7 +228,7 @@ TEST_F(PairingSheetTest, TheServicesTimesAreReadAgainstItsOwnClock)
             reopen();
             const Date issued = now.addingSeconds(skew);
             answerPairing(QStringLiteral("123456"), 300, issued);
-            EXPECT_EQ(label(QStringLiteral("expiry"))->text(), QStringLiteral("二维码有效期 5 分 0 秒"));
+            EXPECT_EQ(label(QStringLiteral("expiry"))->text(), QStringLiteral("二维码有效期 4 分 59 秒"));
             QList<InputSource> listed;
             for (const double at : c.createdBefore)
                 listed.append(source(listed.size() + 1, QStringLiteral("active"), issued.addingSeconds(at)));
@@ -248,6 +248,60 @@ TEST_F(PairingSheetTest, TheServicesTimesAreReadAgainstItsOwnClock)
             EXPECT_EQ(sheet->isVisible(), !c.closes);
             advance(2s);
             EXPECT_EQ(api->lists.calls.size(), c.closes ? 2 : 3) << "polling ends with the claim";
+        }
+    }
+}
+
+// The service's Date is taken only where the code's expiry lies at most an
+// hour after it; else the code counts as issued when it was asked for, by
+// this computer's clock. Either way the countdown never runs long, and a
+// phone bound a minute before the code is not its claim while one bound
+// after it is, although the first list failed.
+TEST_F(PairingSheetTest, AnIssueTimeCountsOnlyWhereTheCodesLifetimeFromItIsPlausible)
+{
+    struct Case {
+        const char* name;
+        bool sendsDate;
+        std::optional<Date> sentDate; // none: the service's now
+        double skew; // the service's clock from this one
+        double lifetime; // the expiry from the service's now
+        QString shown;
+    };
+    const std::array cases {
+        Case { "no Date", false, std::nullopt, 0, 300, QStringLiteral("二维码有效期 5 分 0 秒") },
+        Case { "a Date of 1970", true, Date(), 0, 300, QStringLiteral("二维码有效期 5 分 0 秒") },
+        Case { "a Date of 9999", true, Date::latestFormattable(), 0, 300, QStringLiteral("二维码有效期 5 分 0 秒") },
+        Case { "6 h ahead", true, std::nullopt, 6 * 3600.0, 300, QStringLiteral("二维码有效期 4 分 59 秒") },
+        Case { "6 h behind", true, std::nullopt, -6 * 3600.0, 300, QStringLiteral("二维码有效期 4 分 59 秒") },
+        Case { "an hour's code", true, std::nullopt, 0, 3600, QStringLiteral("二维码有效期 59 分 59 秒") },
+        Case { "longer than an hour", true, std::nullopt, 0, 3601, QStringLiteral("二维码有效期 60 分 1 秒") },
+        // Issued 0.1 s into the second the Date names.
+        Case { "0.9 s before expiry", true, std::nullopt, 0, 1.0,
+            QStringLiteral("二维码已过期，请点击取消后重新添加") },
+    };
+    for (const Case& c : cases) {
+        for (const bool claimed : { false, true }) {
+            SCOPED_TRACE(std::string(c.name) + (claimed ? ", claimed" : ""));
+            reopen();
+            const Date serviceNow = now.addingSeconds(c.skew);
+            const Date expiry = serviceNow.addingSeconds(c.lifetime);
+            ASSERT_TRUE(waitUntil([&] { return !api->pairings.calls.isEmpty(); }));
+            const std::optional<Date> sent = c.sendsDate ? c.sentDate.value_or(serviceNow) : std::optional<Date>();
+            api->pairings.answer(0, PairingInfo { QStringLiteral("123456"), expiry, QString(), sent });
+            settleWidgets();
+            EXPECT_EQ(label(QStringLiteral("expiry"))->text(), c.shown);
+
+            ASSERT_EQ(api->lists.calls.size(), 1);
+            api->lists.fail(0, InputSourceAPIError::transport(QStringLiteral("offline")));
+            settleWidgets();
+            advance(2s);
+            QList<InputSource> listed { source(1, QStringLiteral("active"), serviceNow.addingSeconds(-60)) };
+            if (claimed)
+                listed.append(source(2, QStringLiteral("pending"), serviceNow.addingSeconds(2)));
+            ASSERT_EQ(api->lists.calls.size(), 2);
+            api->lists.answer(1, listed);
+            settleWidgets();
+            EXPECT_EQ(sheet->isVisible(), !claimed);
         }
     }
 }

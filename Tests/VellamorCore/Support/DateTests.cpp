@@ -125,27 +125,45 @@ TEST(Date, Iso8601ParsingGivesTheSameDateAsTheCount)
     }
 }
 
-// Only the form HTTP sends, with the weekday the date has.
-TEST(Date, HttpDateParsingTakesTheFixedFormOnly)
+// The three forms HTTP recipients take, each with the weekday the date has
+// and its names in their own case. A two-digit year is read as at most 50
+// years on from now (here March 2026).
+TEST(Date, HttpDateParsingTakesItsThreeForms)
 {
     struct Case {
         const char* text;
         std::optional<Date> expected;
     };
+    const Date march2026 = Date::fromUnixSeconds(1772352942);
     const Case cases[] = {
-        { "Sun, 01 Mar 2026 08:15:42 GMT", Date::fromUnixSeconds(1772352942) },
+        { "Sun, 01 Mar 2026 08:15:42 GMT", march2026 },
         { "Thu, 01 Jan 1970 00:00:00 GMT", Date::fromUnixSeconds(0) },
+        { "Fri, 31 Dec 9999 23:59:59 GMT", Date::fromUnixSeconds(253402300799) },
+        { "Sunday, 01-Mar-26 08:15:42 GMT", march2026 },
+        { "Sunday, 01-Mar-76 08:15:42 GMT", Date::fromUnixSeconds(3350276142) },
+        { "Tuesday, 01-Mar-77 08:15:42 GMT", Date::fromUnixSeconds(226052142) },
+        { "Sun Mar  1 08:15:42 2026", march2026 },
+        { "Tue Mar 31 08:15:42 2026", Date::fromUnixSeconds(1774944942) },
         { "Mon, 01 Mar 2026 08:15:42 GMT", std::nullopt },
+        { "Monday, 01-Mar-26 08:15:42 GMT", std::nullopt },
+        { "Mon Mar  1 08:15:42 2026", std::nullopt },
+        { "Sun, 01 mar 2026 08:15:42 GMT", std::nullopt },
+        { "sun, 01 Mar 2026 08:15:42 GMT", std::nullopt },
+        { "Sunday, 01-MAR-26 08:15:42 GMT", std::nullopt },
+        { "Sun MAR  1 08:15:42 2026", std::nullopt },
         { "Sun, 01 Mar 2026 08:15:42 UTC", std::nullopt },
         { "Sun, 1 Mar 2026 08:15:42 GMT", std::nullopt },
-        { "Sunday, 01-Mar-26 08:15:42 GMT", std::nullopt },
-        { "Sun Mar  1 08:15:42 2026", std::nullopt },
+        { "Sun Mar 1 08:15:42 2026", std::nullopt },
         { "Sun, 01 Mar 2026 08:15:42 GMT ", std::nullopt },
+        { " Sun Mar  1 08:15:42 2026", std::nullopt },
         { "Sun, 01 Mär 2026 08:15:42 GMT", std::nullopt },
+        { "Sat, 29 Feb 2025 08:15:42 GMT", std::nullopt },
+        { "Sun, 01 Mar 2026 24:00:00 GMT", std::nullopt },
+        { "Sun, 01 Mar 2026 08:15:60 GMT", std::nullopt },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(Date::fromHttpDate(QString::fromUtf8(c.text)), c.expected);
+        EXPECT_EQ(Date::fromHttpDate(QString::fromUtf8(c.text), march2026), c.expected);
     }
 }
 
