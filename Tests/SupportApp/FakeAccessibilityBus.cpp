@@ -116,8 +116,8 @@ int FakeAccessibilityBus::offsetOf(qsizetype index) const
 
 void FakeAccessibilityBus::accepted(const QString& text)
 {
-    if (field_->showsWritesAfter && !unshownBefore_)
-        unshownBefore_ = field_->text;
+    if (field_->showsWritesAfter)
+        unshownBefore_ = shownText();
     writtenAt_ = clock_->now;
     field_->text = field_->reformat ? field_->reformat(text) : text;
     written_ = true;

@@ -112,6 +112,14 @@ std::optional<int> intIn(const QVariant& value)
     return ok && number >= 0 ? std::optional(number) : std::nullopt;
 }
 
+// The first value of a reply; none for an error, a time-out or an empty reply.
+std::optional<QVariant> firstValue(const QDBusMessage& reply)
+{
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return std::nullopt;
+    return reply.arguments().at(0);
+}
+
 // Follows the focus events of every application from construction on.
 class FocusEvents final : public QObject {
     Q_OBJECT
@@ -150,9 +158,10 @@ public:
             QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
                 QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")),
             QDBus::Block, static_cast<int>(callTimeout.count()));
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        const auto address = firstValue(reply);
+        if (!address)
             return;
-        bus = QDBusConnection::connectToBus(reply.arguments().at(0).toString(), name);
+        bus = QDBusConnection::connectToBus(address->toString(), name);
         if (!bus.isConnected())
             return;
         bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Object"),
@@ -198,9 +207,8 @@ public:
     {
         const QVariantList arguments { interface, QString::fromLatin1(name) };
         const auto reply = co_await call(std::move(object), propertiesInterface, "Get", arguments);
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-            co_return QVariant();
-        co_return reply.arguments().at(0).value<QDBusVariant>().variant();
+        const auto value = firstValue(reply);
+        co_return value ? value->value<QDBusVariant>().variant() : QVariant();
     }
 
     // A text offset or count the field keeps as a property; none when unknown.
@@ -213,9 +221,8 @@ public:
     QCoro::Task<std::vector<uint>> states(ObjectReference object, std::optional<Clock::time_point> deadline = {})
     {
         const auto reply = co_await call(std::move(object), accessibleInterface, "GetState", {}, deadline);
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-            co_return std::vector<uint>();
-        const auto list = qdbus_cast<QList<uint>>(reply.arguments().at(0));
+        const auto value = firstValue(reply);
+        const auto list = value ? qdbus_cast<QList<uint>>(*value) : QList<uint>();
         co_return std::vector<uint>(list.begin(), list.end());
     }
 
@@ -223,17 +230,15 @@ public:
     {
         const auto reply
             = co_await call(std::move(object), accessibleInterface, "GetChildren", {}, deadline);
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-            co_return std::vector<ObjectReference>();
-        co_return referencesIn(reply.arguments().at(0));
+        const auto value = firstValue(reply);
+        co_return value ? referencesIn(*value) : std::vector<ObjectReference>();
     }
 
     QCoro::Task<std::set<QString>> interfaces(ObjectReference object)
     {
         const auto reply = co_await call(std::move(object), accessibleInterface, "GetInterfaces", {});
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-            co_return std::set<QString>();
-        const auto names = qdbus_cast<QStringList>(reply.arguments().at(0));
+        const auto value = firstValue(reply);
+        const auto names = value ? qdbus_cast<QStringList>(*value) : QStringList();
         co_return std::set<QString>(names.begin(), names.end());
     }
 
@@ -242,9 +247,10 @@ public:
     {
         const QVariantList arguments { 0, end };
         const auto reply = co_await call(std::move(object), textInterface, "GetText", arguments);
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        const auto value = firstValue(reply);
+        if (!value)
             co_return std::nullopt;
-        co_return reply.arguments().at(0).toString();
+        co_return value->toString();
     }
 
     // Asked of the bus itself, once per connection.
@@ -255,12 +261,11 @@ public:
         const QVariantList arguments { service };
         const ObjectReference daemon { busService, busPath };
         const auto reply = co_await call(daemon, busService, "GetConnectionUnixProcessID", arguments);
-        std::optional<qint64> pid;
-        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() && reply.arguments().at(0).toUInt() != 0)
-            pid = reply.arguments().at(0).toUInt();
-        if (pid)
-            processIds[service] = *pid;
-        co_return pid;
+        const auto value = firstValue(reply);
+        if (!value || value->toUInt() == 0)
+            co_return std::nullopt;
+        processIds[service] = value->toUInt();
+        co_return processIds[service];
     }
 
     // Depth first through the children, for the object that has the focus.
@@ -431,9 +436,10 @@ QCoro::Task<bool> AtspiAccessibilityBus::isReadOnly(Element element)
     // editable-text interface, editable or not, and Chromium's fields
     // (editable ones too) show none.
     const auto reply = co_await c->call(*object, accessibleInterface, "GetRole", {});
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+    const auto value = firstValue(reply);
+    if (!value)
         co_return false;
-    const auto role = reply.arguments().at(0).toUInt();
+    const auto role = value->toUInt();
     if (role != ATSPI_ROLE_TEXT && role != ATSPI_ROLE_ENTRY && role != ATSPI_ROLE_PASSWORD_TEXT)
         co_return false;
     const auto offered = co_await c->interfaces(*object);
@@ -483,8 +489,9 @@ QCoro::Task<std::optional<AccessibleRange>> AtspiAccessibilityBus::selection(Ele
     const auto object = referenceOf(*element);
     if (!object)
         co_return std::nullopt;
-    const auto count = co_await c->call(*object, textInterface, "GetNSelections", {});
-    if (count.type() != QDBusMessage::ReplyMessage || count.arguments().isEmpty() || count.arguments().at(0).toInt() <= 0)
+    const auto reply = co_await c->call(*object, textInterface, "GetNSelections", {});
+    const auto count = firstValue(reply);
+    if (!count || count->toInt() <= 0)
         co_return std::nullopt;
     const QVariantList first { 0 };
     const auto range = co_await c->call(*object, textInterface, "GetSelection", first);
