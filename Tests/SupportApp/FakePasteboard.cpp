@@ -74,7 +74,10 @@ FakePasteboard::FakePasteboard(std::shared_ptr<FakeInsertionClock> clock, Clipbo
 
 void FakePasteboard::hold(PasteboardSelection selection, std::vector<PasteboardEntry> entries)
 {
-    boards_[selection] = {std::move(entries), nullptr};
+    Board& board = boards_[selection];
+    board.entries = std::move(entries);
+    if (board.loan)
+        board.loan->logic.lost(false, ClipboardLoan::TimePoint(clock_->now));
 }
 
 std::vector<PasteboardEntry> FakePasteboard::contents(PasteboardSelection selection) const
