@@ -477,16 +477,6 @@ int busy(const qint64 ownPid, int runs)
     return 0;
 }
 
-// Another program copies `text`: xclip serves it until someone else copies.
-void copyElsewhere(const QString& text)
-{
-    QProcess xclip;
-    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-i"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
-    xclip.write(text.toUtf8());
-    xclip.closeWriteChannel();
-    waitFor([&] { return xclip.state() == QProcess::NotRunning; }, 5s);
-}
-
 QString clipboardText()
 {
     QProcess xclip;
@@ -494,6 +484,18 @@ QString clipboardText()
                                           QStringLiteral("-t"), QStringLiteral("UTF8_STRING")});
     waitFor([&] { return xclip.state() == QProcess::NotRunning; }, 10s);
     return QString::fromUtf8(xclip.readAllStandardOutput());
+}
+
+// Another program copies `text`: xclip serves it until someone else copies.
+// Its first process ends before the one it leaves behind takes the clipboard.
+void copyElsewhere(const QString& text)
+{
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-i"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+    xclip.write(text.toUtf8());
+    xclip.closeWriteChannel();
+    waitFor([&] { return xclip.state() == QProcess::NotRunning; }, 5s);
+    waitFor([&] { return clipboardText() == text; }, 5s);
 }
 
 QString outcomeOf(QCoro::Task<void> task)
