@@ -34,7 +34,11 @@
 // clipboard's owner stopped, reporting the longest stretch the main thread
 // went without its event loop (goal: 100 ms) and what the clipboard holds
 // once the owner goes on; and times a paste's return against its text
-// showing, and a second paste sent right after the first returned.
+// showing, and a second paste sent right after the first returned. With
+// "--manager RUNS", under a clipboard manager started beforehand, it pastes
+// into a GTK entry after another program's copy and reports how long the
+// copy took to come back, then hands the clipboard over as at quit and tells
+// what the clipboard holds once this process's broker is gone.
 #include "BenchmarkSupport.h"
 #include "InsertionTexts.h"
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
@@ -606,6 +610,49 @@ int pasteLoan(const qint64 ownPid, int runs)
     return 0;
 }
 
+int manager(const qint64 ownPid, int runs)
+{
+    auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
+    auto broker = std::make_shared<platform::X11SelectionBroker>();
+    ClipboardInserter paste(broker, std::make_shared<platform::XTestKeyInjector>(), nullptr);
+    Target target(QStringLiteral(VELLAMOR_GTK_TEXT_TARGET), {QStringLiteral("GtkEntry")});
+    if (!target.activate())
+        return 1;
+    const QString text = mixedText(20);
+    std::printf("%-4s %-10s %-6s %s\n", "run", "outcome", "shown", "user's copy back after ms");
+    QString before;
+    for (int run = 0; run < runs; ++run) {
+        clear(*bus, target);
+        before = QStringLiteral("user copy %1").arg(run);
+        copyElsewhere(before);
+        target.await(text);
+        const QString outcome = outcomeOf(paste.insert(text));
+        QElapsedTimer elapsed;
+        elapsed.start();
+        const bool shown = waitFor([&] { return target.shownAfter().has_value(); }, 10s);
+        const bool back = waitFor([&] { return clipboardText() == before; }, 20s);
+        std::printf("%-4d %-10s %-6s %s\n", run, qPrintable(outcome), shown ? "yes" : "no",
+                    back ? qPrintable(QString::number(elapsed.elapsed())) : "never (20 s)");
+        std::fflush(stdout);
+    }
+    // As at quit, during a loan unless told otherwise.
+    clear(*bus, target);
+    if (qEnvironmentVariableIsEmpty("AFTER_LOAN"))
+        outcomeOf(paste.insert(text));
+    else
+        pause(8s);
+    QElapsedTimer handing;
+    handing.start();
+    broker->handOver();
+    std::printf("hand-over took %lld ms\n", static_cast<long long>(handing.elapsed()));
+    paste = ClipboardInserter(nullptr, nullptr, nullptr);
+    broker.reset();
+    pause(500ms);
+    const QString after = clipboardText();
+    std::printf("after quitting during a loan: %s\n", after == before ? "the user's copy" : after == text ? "the text" : after.isEmpty() ? "empty" : "other");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -623,6 +670,8 @@ int main(int argc, char** argv)
         return afterLong(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--busy"))
         return busy(ownPid, std::max(1, arguments.value(2).toInt()));
+    if (arguments.value(1) == QStringLiteral("--manager"))
+        return manager(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--paste-loan"))
         return pasteLoan(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--order"))

@@ -235,16 +235,34 @@ public:
         Selection& clipboard = selections_[PasteboardSelection::clipboard];
         const TimePoint now = Clock::now();
         settle(clipboard, now);
-        if (clipboard.loan && clipboard.loan->logic.reclaimAt())
+        // A program that took the text to serve it (a manager copying every
+        // change) takes the user's contents as well once they are back.
+        bool reowner = false;
+        if (clipboard.loan && clipboard.loan->logic.reclaimAt()) {
             reclaim(PasteboardSelection::clipboard, clipboard.loan->id);
-        if (clipboard.loan) {
-            if (clipboard.owned)
-                clipboard.served = clipboard.loan->user;
-            endLoan(clipboard, LoanProgress::lost);
+            reowner = clipboard.owned;
         }
-        const xcb_atom_t manager = atom("CLIPBOARD_MANAGER");
-        if (!clipboard.owned || ownerOf(manager) == XCB_WINDOW_NONE)
+        if (clipboard.loan) {
+            Contents user = std::move(clipboard.loan->user);
+            endLoan(clipboard, LoanProgress::lost);
+            // Taken anew, so that a manager reading every change reads these.
+            if (clipboard.owned)
+                own(clipboard, std::move(user));
+        }
+        if (!clipboard.owned)
             return;
+        const xcb_atom_t manager = atom("CLIPBOARD_MANAGER");
+        if (ownerOf(manager) == XCB_WINDOW_NONE) {
+            if (reowner)
+                free(waitFor(
+                    [&](const xcb_generic_event_t* event) {
+                        return (event->response_type & 0x7f) == XCB_SELECTION_CLEAR
+                            && reinterpret_cast<const xcb_selection_clear_event_t*>(event)->selection
+                            == clipboard.atom;
+                    },
+                    Clock::now() + limits_.handOver));
+            return;
+        }
         const xcb_atom_t saveTargets = atom("SAVE_TARGETS");
         xcb_convert_selection(connection_, window_, manager, saveTargets, XCB_ATOM_NONE, XCB_CURRENT_TIME);
         // The manager reads the clipboard meanwhile: events are served while waiting.
@@ -422,6 +440,12 @@ private:
         if (phase == ClipboardLoan::Phase::returned || phase == ClipboardLoan::Phase::kept) {
             selection.served = phase == ClipboardLoan::Phase::kept ? std::move(state.lent) : std::move(state.user);
             endLoan(selection, LoanProgress::fetched);
+            // Clipboard managers read a selection when it changes hands: taken
+            // anew, the user's contents are what they keep, not the text.
+            if (phase == ClipboardLoan::Phase::returned && selection.owned) {
+                const xcb_atom_t atomOwned = selection.atom;
+                post([this, atomOwned] { retake(atomOwned); });
+            }
         } else if (phase == ClipboardLoan::Phase::lost && !state.logic.reclaimAt()) {
             endLoan(selection, LoanProgress::lost);
         }
@@ -432,6 +456,14 @@ private:
         if (selection.loan && selection.loan->waiting)
             selection.loan->waiting->push(answer);
         selection.loan.reset();
+    }
+
+    void retake(xcb_atom_t atomOwned)
+    {
+        for (auto& [_, selection] : selections_) {
+            if (selection.atom == atomOwned && selection.owned && !selection.loan)
+                own(selection, std::move(selection.served));
+        }
     }
 
     void reclaim(PasteboardSelection which, quint64 id)
