@@ -136,6 +136,9 @@ void DictionaryViewModel::remove(const DictEntry& entry)
 
 void DictionaryViewModel::showChange(QList<DictEntry> list)
 {
+    // The error state hides the list: a refused change the user has since
+    // corrected must not keep hiding what the correction added.
+    clear(errorText);
     entries = std::move(list);
     refreshesBeforeLastChange_ = startedRefreshes_;
 }

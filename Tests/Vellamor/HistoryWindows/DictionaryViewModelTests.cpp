@@ -4,6 +4,9 @@
 
 #include <QLocale>
 
+#include <functional>
+#include <tuple>
+
 namespace vellamor::test {
 namespace {
 
@@ -118,6 +121,33 @@ TEST_F(DictionaryViewModelTest, ChangesUpdateTheListInPlaceWithAToastByWhatWasAs
     clock.advance(400ms);
     settle();
     EXPECT_EQ(model.toast.value(), std::nullopt);
+}
+
+// The error state hides the list; a change that succeeds after a refused one
+// shows the list it left.
+TEST_F(DictionaryViewModelTest, AChangeThatSucceedsClearsTheRefusalBeforeIt)
+{
+    const auto refusal = std::make_exception_ptr(DataSyncError::business(40001, QStringLiteral("术语过长（≤128）")));
+    const std::tuple<QString, std::function<void()>, QStringList> cases[] = {
+        { QStringLiteral("dict.upsert"), [this] { model.upsert(std::nullopt, QStringLiteral("c"), {}, {}); },
+            { QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c") } },
+        { QStringLiteral("dict.delete"), [this] { model.remove(entry(1, QStringLiteral("a"))); },
+            { QStringLiteral("b") } },
+    };
+    for (const auto& [kind, change, terms] : cases) {
+        SCOPED_TRACE(kind.toStdString());
+        api->dictionary = { entry(1, QStringLiteral("a")), entry(2, QStringLiteral("b")) };
+        model.refresh();
+        settle();
+        api->dictAnswers[kind].push_back({ 0ms, refusal, std::nullopt, std::nullopt });
+        change();
+        settle();
+        ASSERT_TRUE(model.errorText.value());
+        change();
+        settle();
+        EXPECT_EQ(model.errorText.value(), std::nullopt);
+        EXPECT_EQ(termsOf(model.entries.value()), terms);
+    }
 }
 
 TEST_F(DictionaryViewModelTest, AnOlderReloadEndingLastIsDropped)
