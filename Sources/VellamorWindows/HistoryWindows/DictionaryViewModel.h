@@ -18,7 +18,8 @@ class AuthSessionObserver;
 
 // The state of the dictionary window and the changes the user asks for,
 // carried out through the window's own data-sync client. Entries are kept
-// sorted by term; a change is confirmed by a short toast; the list reloads
+// sorted by term; the first reload shows the client's local cache until the
+// answer comes; a change is confirmed by a short toast; the list reloads
 // when the user really signs in or out, also while the window is closed.
 //
 // Operations return at once and finish in tasks tied to the model. Reloads

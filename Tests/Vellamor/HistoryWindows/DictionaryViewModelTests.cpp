@@ -56,6 +56,28 @@ TEST_F(DictionaryViewModelTest, LoadsSortedByTheLocaleAfterAFailedLoad)
     EXPECT_EQ(model.connection.value(), DataSyncConnection::remote());
 }
 
+// A window just opened shows what this computer kept until the service
+// answers; later reloads show the list they will replace.
+TEST_F(DictionaryViewModelTest, OnlyTheFirstReloadShowsTheLocalCacheUntilTheAnswer)
+{
+    api->cachedEntries = { entry(2, QStringLiteral("b")), entry(1, QStringLiteral("a")) };
+    api->dictionary = { entry(1, QStringLiteral("a")), entry(3, QStringLiteral("c")) };
+    auto& answers = api->dictAnswers[QStringLiteral("dict.list")];
+    answers.push_back({ 100ms, nullptr, std::nullopt, std::nullopt });
+    answers.push_back({ 100ms, nullptr, std::nullopt, std::nullopt });
+    const QStringList answered { QStringLiteral("a"), QStringLiteral("c") };
+    for (const QStringList& shown : { QStringList { QStringLiteral("a"), QStringLiteral("b") }, answered }) {
+        model.refresh();
+        settle();
+        EXPECT_EQ(termsOf(model.entries.value()), shown);
+        EXPECT_TRUE(model.isLoading.value());
+        clock.advance(100ms);
+        settle();
+        EXPECT_EQ(termsOf(model.entries.value()), answered);
+        api->cachedEntries = { entry(9, QStringLiteral("z")) };
+    }
+}
+
 TEST_F(DictionaryViewModelTest, SearchMatchesTermReplacementOrNoteIgnoringCaseAndBlanks)
 {
     const QList<DictEntry> entries
