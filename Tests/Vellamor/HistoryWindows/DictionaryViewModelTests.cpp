@@ -4,9 +4,6 @@
 
 #include <QLocale>
 
-#include <functional>
-#include <tuple>
-
 namespace vellamor::test {
 namespace {
 
@@ -62,15 +59,12 @@ TEST_F(DictionaryViewModelTest, OnlyTheFirstReloadShowsTheLocalCacheUntilTheAnsw
 {
     api->cachedEntries = { entry(2, QStringLiteral("b")), entry(1, QStringLiteral("a")) };
     api->dictionary = { entry(1, QStringLiteral("a")), entry(3, QStringLiteral("c")) };
-    auto& answers = api->dictAnswers[QStringLiteral("dict.list")];
-    answers.push_back({ 100ms, nullptr, std::nullopt, std::nullopt });
-    answers.push_back({ 100ms, nullptr, std::nullopt, std::nullopt });
     const QStringList answered { QStringLiteral("a"), QStringLiteral("c") };
     for (const QStringList& shown : { QStringList { QStringLiteral("a"), QStringLiteral("b") }, answered }) {
+        api->dictAnswers[QStringLiteral("dict.list")].push_back({ 100ms, nullptr, std::nullopt, std::nullopt });
         model.refresh();
         settle();
         EXPECT_EQ(termsOf(model.entries.value()), shown);
-        EXPECT_TRUE(model.isLoading.value());
         clock.advance(100ms);
         settle();
         EXPECT_EQ(termsOf(model.entries.value()), answered);
@@ -145,31 +139,26 @@ TEST_F(DictionaryViewModelTest, ChangesUpdateTheListInPlaceWithAToastByWhatWasAs
     EXPECT_EQ(model.toast.value(), std::nullopt);
 }
 
-// The error state hides the list; a change that succeeds after a refused one
+// The error state hides the list: a change that succeeds after a refused one
 // shows the list it left.
 TEST_F(DictionaryViewModelTest, AChangeThatSucceedsClearsTheRefusalBeforeIt)
 {
-    const auto refusal = std::make_exception_ptr(DataSyncError::business(40001, QStringLiteral("术语过长（≤128）")));
-    const std::tuple<QString, std::function<void()>, QStringList> cases[] = {
-        { QStringLiteral("dict.upsert"), [this] { model.upsert(std::nullopt, QStringLiteral("c"), {}, {}); },
-            { QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c") } },
-        { QStringLiteral("dict.delete"), [this] { model.remove(entry(1, QStringLiteral("a"))); },
-            { QStringLiteral("b") } },
-    };
-    for (const auto& [kind, change, terms] : cases) {
-        SCOPED_TRACE(kind.toStdString());
-        api->dictionary = { entry(1, QStringLiteral("a")), entry(2, QStringLiteral("b")) };
-        model.refresh();
-        settle();
+    api->dictionary = { entry(1, QStringLiteral("a")) };
+    model.refresh();
+    settle();
+    const auto refusal = std::make_exception_ptr(DataSyncError::invalidInput(QStringLiteral("术语过长（≤128）")));
+    for (const QString& kind : { QStringLiteral("dict.upsert"), QStringLiteral("dict.delete") }) {
         api->dictAnswers[kind].push_back({ 0ms, refusal, std::nullopt, std::nullopt });
-        change();
-        settle();
-        ASSERT_TRUE(model.errorText.value());
-        change();
-        settle();
-        EXPECT_EQ(model.errorText.value(), std::nullopt);
-        EXPECT_EQ(termsOf(model.entries.value()), terms);
+        for (const bool refused : { true, false }) {
+            if (kind == u"dict.upsert")
+                model.upsert(std::nullopt, QStringLiteral("b"), {}, {});
+            else
+                model.remove(entry(1, QStringLiteral("a")));
+            settle();
+            EXPECT_EQ(model.errorText.value().has_value(), refused) << kind.toStdString();
+        }
     }
+    EXPECT_EQ(termsOf(model.entries.value()), QStringList { QStringLiteral("b") });
 }
 
 TEST_F(DictionaryViewModelTest, AnOlderReloadEndingLastIsDropped)

@@ -127,26 +127,5 @@ TEST(HotkeyComboTest, OnlyABareCharacterKeyWouldSwallowTyping)
     }
 }
 
-TEST(HotkeyComboTest, SetsAsideWhatTheHotkeyCannotListenTo)
-{
-    using SetAside = HotkeyCombo::SetAside;
-    const std::pair<const char*, std::optional<SetAside>> cases[] = {
-        { "", std::nullopt },
-        { "fn", std::nullopt },
-        { "f5", std::nullopt },
-        { "control+shift+k", std::nullopt },
-        { "control+shift+f99", SetAside::unknownKey },
-        { "ctrl+k\n", SetAside::unknownKey },
-        { "control+shift", SetAside::notACombination },
-        { "cmd+a+b", SetAside::notACombination },
-        { "cmd+fn", SetAside::notACombination },
-        { " + ", SetAside::notACombination },
-        { "k", SetAside::swallowsTyping },
-        { "space", SetAside::swallowsTyping },
-    };
-    for (const auto& [text, setAside] : cases)
-        EXPECT_EQ(HotkeyCombo::setAside(QString::fromUtf8(text)), setAside) << text;
-}
-
 } // namespace
 } // namespace vellamor::test

@@ -265,29 +265,23 @@ TEST_F(DataSyncAPITest, ListingRewritesTheDictionaryCacheOnlyWhenTheListChanged)
 {
     // Compact, as the store never writes it: a rewrite would show.
     const QByteArray kept = R"([{"createdAt":"2026-03-01T08:15:42Z","id":4,"note":"","replacement":"","term":"t4",)"
-                            R"("updatedAt":"2026-03-01T08:15:42Z"},{"createdAt":"2026-03-01T08:15:42Z","id":-2,)"
-                            R"("note":"","replacement":"","term":"neu","updatedAt":"2026-03-01T08:15:42Z"}])";
-    const struct {
-        QByteArray answer;
-        QList<qint64> listed;
-        bool rewritten;
-    } cases[] = {
-        { backendDict(4), { 4, -2 }, false },
-        { backendDict(4).replace("42Z", "42.875Z"), { 4, -2 }, false },
-        { backendDict(4).replace("\"t4\"", "\"t5\""), { 4, -2 }, true },
-        { backendDict(4) + "," + backendDict(5), { 4, 5, -2 }, true },
+                            R"("updatedAt":"2026-03-01T08:15:42Z"}])";
+    const std::pair<QByteArray, bool> cases[] = {
+        { backendDict(4), false },
+        { backendDict(4).replace("42Z", "42.875Z"), false },
+        { backendDict(4).replace("\"t4\"", "\"t5\""), true },
     };
     DataSyncAPI api = client();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.answer.toStdString());
+    for (const auto& [answer, rewritten] : cases) {
+        SCOPED_TRACE(answer.toStdString());
         QFile file(cache.dictionaryURL());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(kept);
         file.close();
-        reply(200, ok(R"({"entries":[)" + c.answer + "]}"));
-        EXPECT_EQ(ids(runBlocking(api.listDictionary())), c.listed);
+        reply(200, ok(R"({"entries":[)" + answer + "]}"));
+        runBlocking(api.listDictionary());
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(file.readAll() != kept, c.rewritten);
+        EXPECT_EQ(file.readAll() != kept, rewritten);
     }
 }
 
