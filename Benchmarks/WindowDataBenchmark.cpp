@@ -2,14 +2,21 @@
 // that measures how long the main thread goes without answering:
 //   - the dictionary window listing 5,000 entries, then search keystrokes
 //     and clearing the search;
+//   - the dictionary window opened and reopened (a fresh window each time, as
+//     after its release) over a client that holds the list in memory (the
+//     floor), then over the data-sync client whose server answers at once,
+//     first with no local cache and then with the one it left;
 //   - the log viewer refreshing a log whose tail holds a 400,000-character line;
 //   - the settings window opened from a saved frame at (-1994, -2439), 32767 × 32767.
 // Run it inside scripts/desktop-session (the X server paints, as for a user).
 // Usage: vellamor-bench-windows [entries]
 #include "BenchmarkSupport.h"
 #include "FakeDataSyncAPI.h"
+#include "RecordingUnauthorizedHandler.h"
+#include "ScriptedHTTPSession.h"
 
 #include "Auth/AuthSessionObserver.h"
+#include "DataSync/DataSyncAPI.h"
 #include "Diagnostics/LogViewerView.h"
 #include "HistoryWindows/DictionaryWindowController.h"
 #include "I18n/LocaleResolver.h"
@@ -91,6 +98,66 @@ void dictionary(int count)
     keystroke("clearing the search", [&] { search.clear(); }, count);
 }
 
+// Opens a fresh dictionary window over `services` and times it until all
+// `count` entries are listed and painted, then until its reload has ended.
+void timeOpen(const char* label, const WindowServices& services, int count)
+{
+    DictionaryWindowController controller({services, std::make_shared<AuthSessionObserver>(), sleepFor, {}});
+    benchmark::StallProbe probe;
+    probe.start();
+    QElapsedTimer timer;
+    timer.start();
+    controller.show();
+    benchmark::waitFor([&] {
+        return controller.window()->content() == DictionaryView::Content::list
+            && controller.viewModel()->filtered().size() == count;
+    }, 600s);
+    controller.window()->repaint();
+    const double listed = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    benchmark::waitFor([&] { return !controller.viewModel()->isLoading.value(); }, 600s);
+    QCoreApplication::processEvents();
+    controller.window()->repaint();
+    const double settled = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    std::printf("dictionary %d entries, %s: listed and painted in %.0f ms, settled in %.0f ms, longest stall %.0f ms\n",
+                count, label, listed, settled, probe.longestMillis());
+}
+
+void dictionaryOpens(int count, const QString& folder)
+{
+    auto fake = std::make_shared<test::FakeDataSyncAPI>();
+    QByteArray entries;
+    for (int id = 1; id <= count; ++id) {
+        const QString term = QStringLiteral("词条%1 term").arg(id);
+        const QString replacement = id % 2 ? QStringLiteral("ci tiao") : QString();
+        const QString note = id % 3 ? QString() : QStringLiteral("备注 %1").arg(id);
+        fake->dictionary.append(DictEntry{id, term, replacement, note, Date(), Date()});
+        // Times as the server writes them, in microseconds.
+        entries += (id > 1 ? "," : "")
+                   + QStringLiteral(R"({"id":%1,"term":"%2","phonetic":"%3","note":"%4",)"
+                                    R"("created_at":"2026-03-01T08:15:42.123456Z","updated_at":"2026-03-02T09:00:01.654321Z"})")
+                         .arg(id)
+                         .arg(term, replacement, note)
+                         .toUtf8();
+    }
+    WindowServices floor;
+    floor.dataSync = [fake] { return fake; };
+    timeOpen("floor, first open", floor, count);
+    timeOpen("floor, reopened", floor, count);
+
+    const QByteArray body = R"({"code":0,"msg":"ok","data":{"entries":[)" + entries + "]}}";
+    auto session = std::make_shared<test::ScriptedHTTPSession>();
+    WindowServices client;
+    client.dataSync = [session, folder]() -> std::shared_ptr<DataSyncAPIProtocol> {
+        auto token = []() -> QCoro::Task<std::optional<QString>> { co_return QStringLiteral("tok"); };
+        return std::make_shared<DataSyncAPI>(QUrl(QStringLiteral("http://127.0.0.1:9/")), session, token,
+                                             std::make_shared<test::RecordingUnauthorizedHandler>(), folder);
+    };
+    session->respond(200, body);
+    timeOpen("data-sync client, no cache", client, count);
+    session->respond(200, body);
+    timeOpen("data-sync client, reopened on its cache", client, count);
+}
+
 void logViewer(const QString& folder)
 {
     const QString path = folder + QStringLiteral("/vellamor.log");
@@ -159,6 +226,7 @@ int main(int argc, char** argv)
     const int entries = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 5000;
     QTemporaryDir folder;
     dictionary(entries);
+    dictionaryOpens(entries, folder.path());
     logViewer(folder.path());
     settingsWindow(folder.path());
     return 0;

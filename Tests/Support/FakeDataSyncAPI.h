@@ -40,6 +40,8 @@ public:
     };
 
     QList<DictEntry> dictionary;
+    // What cachedDictionary() reads, before any call.
+    QList<DictEntry> cachedEntries;
     QHash<QString, std::deque<DictAnswer>> dictAnswers;
     DataSyncConnection connection = DataSyncConnection::local(QStringLiteral("尚未同步"));
     SleepFunction sleep = sleepFor;
@@ -90,6 +92,8 @@ public:
         const DictAnswer answer = co_await answerFor(QStringLiteral("dict.list"));
         co_return answer.entries.value_or(dictionary);
     }
+
+    QList<DictEntry> cachedDictionary() const override { return cachedEntries; }
 
     QCoro::Task<DictEntry> upsertDictEntry(std::optional<qint64> id, QString term, QString replacement,
                                            QString note) override

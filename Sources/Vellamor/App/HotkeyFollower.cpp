@@ -32,12 +32,12 @@ std::optional<ParsedCombo> HotkeyFollower::customCombo() const
     const std::optional<QString> raw = settings_->current().customHotkey;
     if (!raw || raw->isEmpty())
         return std::nullopt;
-    std::optional<ParsedCombo> combo = HotkeyCombo::parse(*raw);
-    if (!combo || HotkeyCombo::swallowsTyping(*combo)) {
+    // The settings page says why by the same rule.
+    if (HotkeyCombo::setAside(*raw)) {
         log_.warn(QStringLiteral("invalid customHotkey ignored"), *raw);
         return std::nullopt;
     }
-    return combo;
+    return HotkeyCombo::parse(*raw);
 }
 
 QString HotkeyFollower::displayName() const

@@ -350,10 +350,14 @@ QCoro::Task<QList<HistoryItem>> DataSyncAPI::listHistory(int limit)
         co_return self->store.loadHistory();
     }
     self->lastConnection = DataSyncConnection::remote();
-    QList<HistoryItem> result = localOnly(self->store.loadHistory());
+    QList<HistoryItem> result;
     for (const BackendHistoryEntry& entry : outcome.value->entries)
         result.append(entry.toHistoryItem());
-    updateIgnoringErrors<HistoryItem>(self->store, [&](QList<HistoryItem>& cached) { cached = result; });
+    // The cache is read once, for its local entries and to be replaced.
+    updateIgnoringErrors<HistoryItem>(self->store, [&](QList<HistoryItem>& cached) {
+        result = localOnly(cached) + result;
+        cached = result;
+    });
     co_return result;
 }
 
@@ -421,9 +425,17 @@ QCoro::Task<QList<DictEntry>> DataSyncAPI::listDictionary()
     QList<DictEntry> result;
     for (const BackendDictEntry& entry : outcome.value->entries)
         result.append(entry.toDictEntry());
-    result.append(localOnly(self->store.loadDictionary()));
-    updateIgnoringErrors<DictEntry>(self->store, [&](QList<DictEntry>& cached) { cached = result; });
+    // The cache is read once, for its local entries and to be replaced.
+    updateIgnoringErrors<DictEntry>(self->store, [&](QList<DictEntry>& cached) {
+        result.append(localOnly(cached));
+        cached = result;
+    });
     co_return result;
+}
+
+QList<DictEntry> DataSyncAPI::cachedDictionary() const
+{
+    return state_->store.loadDictionary();
 }
 
 QCoro::Task<DictEntry> DataSyncAPI::upsertDictEntry(std::optional<qint64> id, QString term, QString replacement,

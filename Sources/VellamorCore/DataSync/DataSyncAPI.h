@@ -62,6 +62,8 @@ public:
     // "dictionary.list" {}: the server's entries, then the cached ones with
     // negative ids, stored as the new cache. Falls back to the whole cache.
     QCoro::Task<QList<DictEntry>> listDictionary() override;
+    // The local cache as it is, read now.
+    QList<DictEntry> cachedDictionary() const override;
     // The term trimmed of white space and line breaks must hold 1 to 128
     // characters, else invalidInput("术语不能为空") or invalidInput("术语过长（≤128）"),
     // nothing sent and the state untouched. "dictionary.upsert" {"term",

@@ -27,6 +27,9 @@ public:
     virtual QCoro::Task<void> deleteHistory(qint64 id) = 0;
     virtual QCoro::Task<HistorySyncResponse> syncHistory(qint64 sinceVersion, std::optional<int> limit) = 0;
     virtual QCoro::Task<QList<DictEntry>> listDictionary() = 0;
+    // The dictionary as this computer last kept it, read at once without a
+    // call: what to show while listDictionary() is out.
+    virtual QList<DictEntry> cachedDictionary() const = 0;
     virtual QCoro::Task<DictEntry> upsertDictEntry(std::optional<qint64> id, QString term, QString replacement,
                                                    QString note)
         = 0;

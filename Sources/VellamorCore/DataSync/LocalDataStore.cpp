@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <mutex>
 #include <utility>
@@ -76,12 +77,45 @@ void save(const QString& path, const QList<Record>& records)
                                               [](const QString&) {});
 }
 
+// A record as the file keeps it: times in whole seconds.
+Date wholeSeconds(Date date)
+{
+    return Date(std::floor(date.secondsSince1970()));
+}
+
+DictEntry asWritten(DictEntry entry)
+{
+    entry.createdAt = wholeSeconds(entry.createdAt);
+    entry.updatedAt = wholeSeconds(entry.updatedAt);
+    return entry;
+}
+
+HistoryItem asWritten(HistoryItem item)
+{
+    item.createdAt = wholeSeconds(item.createdAt);
+    return item;
+}
+
+// Whether the two lists would be written as the same text, so a server's
+// finer times equal their cached form. Encoding each record to compare
+// would cost as much as the write.
+template<typename Record>
+bool sameWhenWritten(const QList<Record>& a, const QList<Record>& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const Record& x, const Record& y) { return x == y || asWritten(x) == asWritten(y); });
+}
+
 template<typename Record>
 void update(const QString& path, const std::function<void(QList<Record>&)>& change)
 {
     const std::lock_guard guard(cacheLock());
     QList<Record> records = load<Record>(path);
+    const QList<Record> before = records;
     change(records);
+    // Writing a long list costs its whole encoding and a disk write.
+    if (sameWhenWritten(before, records))
+        return;
     save(path, records);
 }
 

@@ -43,7 +43,8 @@ public:
     QList<DictEntry> loadDictionary() const;
     void saveDictionary(const QList<DictEntry>& entries) const;
 
-    // Reads the list, lets `change` edit it and saves it, as one unit. An
+    // Reads the list, lets `change` edit it and saves it, as one unit; a
+    // list that would be written as it was read is not written again. An
     // exception from `change` leaves the file as it was.
     void updateHistory(const std::function<void(QList<HistoryItem>&)>& change) const;
     void updateDictionary(const std::function<void(QList<DictEntry>&)>& change) const;

@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -37,6 +38,15 @@ QString trimmedBlanks(const QString& text)
     while (end > start && (text[end - 1] == u' ' || text[end - 1] == u'\t'))
         --end;
     return text.mid(start, end - start);
+}
+
+bool isModifierToken(const QString& token)
+{
+    for (const char* name : {"cmd", "command", "option", "alt", "shift", "control", "ctrl", "fn"}) {
+        if (token == QLatin1String(name))
+            return true;
+    }
+    return false;
 }
 
 // In the canonical order of a written combination.
@@ -124,6 +134,19 @@ bool HotkeyCombo::swallowsTyping(const ParsedCombo& combo)
     if (combo.modifiers != 0 || combo.fn || !combo.mainName)
         return false;
     return combo.mainName->size() == 1 || *combo.mainName == u"space";
+}
+
+std::optional<HotkeyCombo::SetAside> HotkeyCombo::setAside(const QString& raw)
+{
+    if (raw.isEmpty())
+        return std::nullopt;
+    if (const std::optional<ParsedCombo> combo = parse(raw))
+        return swallowsTyping(*combo) ? std::optional(SetAside::swallowsTyping) : std::nullopt;
+    const QStringList tokens = trimmedBlanks(raw.toLower()).split(u'+', Qt::SkipEmptyParts);
+    const bool unknownKey = std::any_of(tokens.begin(), tokens.end(), [](const QString& token) {
+        return !isModifierToken(token) && !keyCode(token);
+    });
+    return unknownKey ? SetAside::unknownKey : SetAside::notACombination;
 }
 
 std::optional<platform::VirtualKeyCode> HotkeyCombo::keyCode(const QString& name)

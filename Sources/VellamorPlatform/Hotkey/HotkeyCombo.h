@@ -44,6 +44,13 @@ public:
     // modifier or fn: grabbing it would take that key from every typist.
     static bool swallowsTyping(const ParsedCombo& combo);
 
+    // Why a stored text is not listened to, the held key alone standing in
+    // for it: it names a key no keyboard here has, is no single-key
+    // combination, or would swallow typing.
+    enum class SetAside { unknownKey, notACombination, swallowsTyping };
+    // None for a usable text and for the empty one (the held key itself).
+    static std::optional<SetAside> setAside(const QString& raw);
+
     // The virtual key code of a key name; none for names outside the table.
     static std::optional<platform::VirtualKeyCode> keyCode(const QString& name);
     // The name of a virtual key code; none for keys outside the table.

@@ -56,6 +56,15 @@ void DictionaryViewModel::refresh()
 {
     isLoading = true;
     clear(errorText);
+    // A window just opened shows at once what this computer kept, while the
+    // service is asked.
+    if (startedRefreshes_ == 0 && entries.value().isEmpty()) {
+        QList<DictEntry> cached = api_->cachedDictionary();
+        if (!cached.isEmpty()) {
+            sortByTerm(cached);
+            entries = std::move(cached);
+        }
+    }
     const quint64 generation = ++startedRefreshes_;
     QPointer<DictionaryViewModel> self(this);
     spawn(this, QStringLiteral("dictionary reload"),
@@ -77,7 +86,9 @@ void DictionaryViewModel::refresh()
                       self->errorText = userFacingDescription(loaded.failure, L10n::Errors::unknown());
                   } else {
                       sortByTerm(*loaded.value);
-                      self->entries = std::move(*loaded.value);
+                      // The list shown again would be built again, row by row.
+                      if (*loaded.value != self->entries.value())
+                          self->entries = std::move(*loaded.value);
                       self->connection = api->currentConnection();
                   }
               }
@@ -136,6 +147,9 @@ void DictionaryViewModel::remove(const DictEntry& entry)
 
 void DictionaryViewModel::showChange(QList<DictEntry> list)
 {
+    // The error state hides the list: a refused change the user has since
+    // corrected must not keep hiding what the correction added.
+    clear(errorText);
     entries = std::move(list);
     refreshesBeforeLastChange_ = startedRefreshes_;
 }

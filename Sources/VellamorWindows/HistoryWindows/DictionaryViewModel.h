@@ -18,7 +18,8 @@ class AuthSessionObserver;
 
 // The state of the dictionary window and the changes the user asks for,
 // carried out through the window's own data-sync client. Entries are kept
-// sorted by term; a change is confirmed by a short toast; the list reloads
+// sorted by term; the first reload shows the client's local cache until the
+// answer comes; a change is confirmed by a short toast; the list reloads
 // when the user really signs in or out, also while the window is closed.
 //
 // Operations return at once and finish in tasks tied to the model. Reloads
@@ -27,8 +28,8 @@ class AuthSessionObserver;
 // overwrites a newer one. A reload started before a change the list shows is
 // dropped as it ends, without clearing `isLoading`, and the newest of them
 // runs again: its answer could bring a deleted entry back or lose an added
-// one. `errorText` is cleared only by the next reload; `connection` changes
-// only when a reload succeeds. Main thread only.
+// one. `errorText` is cleared by the next reload and by a change that
+// succeeds; `connection` changes only when a reload succeeds. Main thread only.
 class DictionaryViewModel : public QObject {
     Q_OBJECT
 
@@ -76,8 +77,8 @@ public:
 
 private:
     void flash(const QString& text);
-    // Shows the list a confirmed change left; reloads already started may
-    // have been read before it.
+    // Shows the list a confirmed change left, in place of any error; reloads
+    // already started may have been read before it.
     void showChange(QList<DictEntry> list);
 
     std::shared_ptr<DataSyncAPIProtocol> api_;

@@ -191,13 +191,14 @@ void OverlayViewModel::reset()
     isPinned = false;
     scene = QStringLiteral("general");
     leftOnClipboard = false;
+    delivering = false;
 }
 
 Subscription OverlayViewModel::observeChanges(QObject* context, std::function<void()> refresh)
 {
     auto batch = std::make_shared<RedrawBatch>(context, std::move(refresh));
     batch->follow(state, partialText, finalText, polishedText, elapsedMillis, phaseElapsedMillis, rmsSamples, warning,
-                  isHovering, isPinned, leftOnClipboard, scene, hotkeyMode);
+                  isHovering, isPinned, leftOnClipboard, delivering, scene, hotkeyMode);
     return Subscription([batch] { batch->cancel(); });
 }
 

@@ -58,6 +58,8 @@ public:
     Published<QString> scene{QStringLiteral("general")};
     // The finished text reached no field and waits on the clipboard.
     Published<bool> leftOnClipboard{false};
+    // The finished text is still being delivered: where it went is not known yet.
+    Published<bool> delivering{false};
     // "toggle", or anything else for holding the key.
     Published<QString> hotkeyMode{QStringLiteral("hold")};
 

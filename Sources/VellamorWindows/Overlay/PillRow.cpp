@@ -111,10 +111,11 @@ PillRow::PillRow(OverlayViewModel& model, QWidget* parent)
 void PillRow::apply(const IslandShape& shape)
 {
     const DictationState& state = model_.state.value();
+    const Kind shown = shownKind();
     const bool recording = state.kind() == Kind::recording;
     const bool compact = isCompactThinking();
     const QColor led = ledColor(shape);
-    const bool clipboardOnly = state.kind() == Kind::done && model_.leftOnClipboard.value();
+    const bool clipboardOnly = shown == Kind::done && model_.leftOnClipboard.value();
     compact_->setVisible(compact);
     standard_->setVisible(!compact);
     thinking_->setColor(led);
@@ -140,7 +141,7 @@ void PillRow::apply(const IslandShape& shape)
     elapsed_->setText(elapsedText(model_.elapsedMillis.value()));
 
     const bool failed = shape.kind() == IslandShape::Kind::failed;
-    const bool pinnable = !failed && state.kind() == Kind::done && model_.hasResultText();
+    const bool pinnable = !failed && shown == Kind::done && model_.hasResultText();
     retry_->setVisible(failed);
     pin_->setVisible(pinnable);
     pin_->setPinned(model_.isPinned.value());
@@ -155,6 +156,12 @@ double PillRow::fittingWidth(const IslandShape& shape)
     return standard_->layout()->sizeHint().width();
 }
 
+DictationState::Kind PillRow::shownKind() const
+{
+    const Kind kind = model_.state.value().kind();
+    return kind == Kind::done && model_.delivering.value() ? Kind::inserting : kind;
+}
+
 bool PillRow::isCompactThinking() const
 {
     return model_.state.value().kind() == Kind::transcribing && model_.partialText.value().isEmpty();
@@ -166,7 +173,7 @@ QString PillRow::statusText(const IslandShape& shape) const
         return model_.warning.value();
     const DictationState& state = model_.state.value();
     const QString& partial = model_.partialText.value();
-    switch (state.kind()) {
+    switch (shownKind()) {
     case Kind::idle:
         return QStringLiteral("准备");
     case Kind::recording:
@@ -213,7 +220,7 @@ QColor PillRow::ledColor(const IslandShape& shape) const
     default:
         break;
     }
-    switch (model_.state.value().kind()) {
+    switch (shownKind()) {
     case Kind::transcribing:
     case Kind::polishing:
     case Kind::inserting:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Dictation/DictationState.h"
 #include "Overlay/IslandShape.h"
 
 #include <QColor>
@@ -23,7 +24,8 @@ class Waveform;
 // The island's status line, 32 high: the status dot, the waveform and clock
 // while recording, the status text, and one action (retry, pin or cancel).
 // While the session is being transcribed and no text has arrived yet it
-// shrinks to "思考中" with moving dots and the cancel button.
+// shrinks to "思考中" with moving dots and the cancel button. A finished
+// session says "写入", without the pin, until its text's outcome is known.
 class PillRow : public QWidget {
     Q_OBJECT
 
@@ -46,6 +48,9 @@ public:
     static QString elapsedText(qint64 millis);
 
 private:
+    // The state the row speaks for: a finished session whose text is still
+    // being delivered shows as inserting.
+    DictationState::Kind shownKind() const;
     bool isCompactThinking() const;
     QString statusText(const IslandShape& shape) const;
     QColor ledColor(const IslandShape& shape) const;

@@ -116,7 +116,7 @@ void RecordingOverlayController::show()
     viewModel_.isPinned = false;
     viewModel_.warning = QString();
     viewModel_.leftOnClipboard = false;
-    awaitingOutcome_ = false;
+    viewModel_.delivering = false;
     viewModel_.startTicking();
 
     ++showGeneration_;
@@ -166,7 +166,7 @@ void RecordingOverlayController::hideAfter(std::chrono::milliseconds delay)
                           if (state.kind() == DictationState::Kind::done) {
                               // Its text may still be going in, and the island
                               // has yet to say where it went.
-                              if (weak->awaitingOutcome_) {
+                              if (weak->viewModel_.delivering.value()) {
                                   weak->hideAfterOutcome_ = wait;
                                   co_return;
                               }
@@ -346,13 +346,13 @@ void RecordingOverlayController::scheduleFirstApply()
 
 void RecordingOverlayController::awaitOutcome()
 {
-    awaitingOutcome_ = true;
+    viewModel_.delivering = true;
 }
 
 void RecordingOverlayController::showOutcome(bool leftOnClipboard)
 {
-    awaitingOutcome_ = false;
     viewModel_.leftOnClipboard = leftOnClipboard;
+    viewModel_.delivering = false;
     if (const auto held = std::exchange(hideAfterOutcome_, std::nullopt))
         hideAfter(*held);
 }

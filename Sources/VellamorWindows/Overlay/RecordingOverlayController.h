@@ -74,8 +74,8 @@ public:
     // Drops a pending hideAfter(); the island stays as it is.
     void cancelHideTask();
     // The session on the island is delivering its text: once finished, the
-    // island stays until showOutcome() however long the delivery takes, and
-    // only then counts down the hide it was given. show() forgets it.
+    // island says so and stays until showOutcome() however long the delivery
+    // takes, and only then counts down the hide it was given. show() forgets it.
     void awaitOutcome();
     // How the session's text went: left on the clipboard or not. A hide held
     // for it starts now.
@@ -120,7 +120,6 @@ private:
     IslandShape lastAppliedShape_ = IslandShape::hidden();
     QSizeF lastAppliedSize_ = IslandShape::hidden().panelSize();
     std::optional<TaskHandle> hideTask_;
-    bool awaitingOutcome_ = false;
     // The delay of a finished island's hide that waits for the outcome.
     std::optional<std::chrono::milliseconds> hideAfterOutcome_;
     QMetaObject::Connection screenChangeObserver_;

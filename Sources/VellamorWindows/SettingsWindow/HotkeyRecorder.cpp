@@ -279,8 +279,11 @@ void HotkeyRecorder::showState()
 void HotkeyRecorder::showKeycaps(const std::optional<QString>& combination)
 {
     clearLayout(keycaps_);
-    const QStringList caps = !combination || combination->isEmpty() ? QStringList{KeyCodeMapping::heldKeyName()}
-                                                                     : HotkeyCombo::displayKeycaps(*combination);
+    // The key listened to: the held key also stands in for a stored text
+    // the hotkey sets aside.
+    const bool heldKey = !combination || combination->isEmpty() || HotkeyCombo::setAside(*combination);
+    const QStringList caps
+        = heldKey ? QStringList{KeyCodeMapping::heldKeyName()} : HotkeyCombo::displayKeycaps(*combination);
     for (const QString& cap : caps)
         keycaps_->addWidget(new Keycap(cap, rest_));
 }

@@ -19,7 +19,8 @@ class QTimer;
 
 namespace vellamor {
 
-// Shows the custom hotkey as key caps and records a new one: while it
+// Shows the key the hotkey listens to as key caps (the held key for a
+// stored text it sets aside) and records a new one: while it
 // records, it reads every key of the application's windows by position
 // and writes the first acceptable combination to the binding. Right Ctrl
 // is the "fn" key; pressed and released alone, with no other modifier

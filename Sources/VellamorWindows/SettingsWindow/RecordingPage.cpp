@@ -2,6 +2,7 @@
 
 #include "AudioCapture/AudioInputDevice.h"
 #include "AudioCapture/AudioInputDeviceManager.h"
+#include "Hotkey/HotkeyCombo.h"
 #include "I18n/L10n.h"
 #include "Platform/KeySource/KeyCodeMapping.h"
 #include "SettingsWindow/ErrorText.h"
@@ -120,8 +121,11 @@ RecordingPage::RecordingPage(SettingsStoreObservable& obs, std::shared_ptr<platf
 
     auto* hotkey = new CardGroup(QStringLiteral("快捷键"), this);
     recorder_ = new HotkeyRecorder(obs_.customHotkey, recordingTimeout, std::move(hotkeyRecording), this);
-    hotkey->addWidget(new SettingsRow(SettingsTexts::hotkey, hotkeySubtitle(), recorder_, this));
+    auto* hotkeyRow = new SettingsRow(SettingsTexts::hotkey, hotkeySubtitle(), recorder_, this);
+    hotkey->addWidget(hotkeyRow);
     layout->addWidget(hotkey);
+    hotkeySubscription_ = obs_.customHotkey.subscribe(
+        [hotkeyRow](const std::optional<QString>& stored) { hotkeyRow->setSubtitle(hotkeySubtitle(stored)); });
 
     auto* autoStop = new CardGroup(QStringLiteral("自动停止"), this);
     autoStop->addWidget(new InfoCard(QStringLiteral("timer"), SettingsTexts::autoStop.title,
@@ -132,10 +136,27 @@ RecordingPage::RecordingPage(SettingsStoreObservable& obs, std::shared_ptr<platf
     showDevices({});
 }
 
-QString RecordingPage::hotkeySubtitle()
+QString RecordingPage::hotkeySubtitle(const std::optional<QString>& stored)
 {
-    return L10n::Hotkey::inSentence(
-        QStringLiteral("点击「录制」按下新组合键，单按 %1 也可作为热键"), platform::KeyCodeMapping::heldKeyName());
+    const QString heldKey = platform::KeyCodeMapping::heldKeyName();
+    const std::optional<HotkeyCombo::SetAside> setAside = stored ? HotkeyCombo::setAside(*stored) : std::nullopt;
+    if (!setAside)
+        return L10n::Hotkey::inSentence(QStringLiteral("点击「录制」按下新组合键，单按 %1 也可作为热键"), heldKey);
+    QString why;
+    switch (*setAside) {
+    case HotkeyCombo::SetAside::unknownKey:
+        why = QStringLiteral(" 用到了此键盘上没有的按键，现在使用 %1");
+        break;
+    case HotkeyCombo::SetAside::notACombination:
+        why = QStringLiteral(" 不是有效的组合，现在使用 %1");
+        break;
+    case HotkeyCombo::SetAside::swallowsTyping:
+        why = QStringLiteral(" 没有修饰键，会挡住正常打字，现在使用 %1");
+        break;
+    }
+    // The stored text is the user's: only the sentence's own %1 is the held key.
+    return QStringLiteral("已保存的快捷键 ") + HotkeyCombo::displayKeycaps(*stored).join(u'+')
+        + L10n::Hotkey::inSentence(why, heldKey);
 }
 
 QString RecordingPage::microphoneSubtitle(const std::optional<QString>& uid, const QList<AudioInputDevice>& devices)

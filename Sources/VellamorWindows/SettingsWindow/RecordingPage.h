@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAbstractButton;
 class QComboBox;
@@ -39,9 +40,10 @@ public:
     RecordingPage(SettingsStoreObservable& obs, std::shared_ptr<platform::SoundServer> soundServer,
                   std::function<void(bool recording)> hotkeyRecording, QWidget* parent = nullptr);
 
+    // The hotkey row's explanation, naming the held key; for a `stored`
+    // text the hotkey sets aside, why the held key is listened to instead.
+    static QString hotkeySubtitle(const std::optional<QString>& stored = std::nullopt);
     // The subtitle of the microphone row for `uid` among `devices`.
-    // The hotkey row's explanation, naming the held key.
-    static QString hotkeySubtitle();
     static QString microphoneSubtitle(const std::optional<QString>& uid, const QList<AudioInputDevice>& devices);
 
     // The "hold" and "toggle" dots.
@@ -70,6 +72,7 @@ private:
     QList<AudioInputDevice> devices_;
     Subscription modeSubscription_;
     Subscription microphoneSubscription_;
+    Subscription hotkeySubscription_;
 };
 
 } // namespace vellamor

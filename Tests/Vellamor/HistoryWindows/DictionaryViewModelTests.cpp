@@ -53,6 +53,25 @@ TEST_F(DictionaryViewModelTest, LoadsSortedByTheLocaleAfterAFailedLoad)
     EXPECT_EQ(model.connection.value(), DataSyncConnection::remote());
 }
 
+// A window just opened shows what this computer kept until the service
+// answers; later reloads show the list they will replace.
+TEST_F(DictionaryViewModelTest, OnlyTheFirstReloadShowsTheLocalCacheUntilTheAnswer)
+{
+    api->cachedEntries = { entry(2, QStringLiteral("b")), entry(1, QStringLiteral("a")) };
+    api->dictionary = { entry(1, QStringLiteral("a")), entry(3, QStringLiteral("c")) };
+    const QStringList answered { QStringLiteral("a"), QStringLiteral("c") };
+    for (const QStringList& shown : { QStringList { QStringLiteral("a"), QStringLiteral("b") }, answered }) {
+        api->dictAnswers[QStringLiteral("dict.list")].push_back({ 100ms, nullptr, std::nullopt, std::nullopt });
+        model.refresh();
+        settle();
+        EXPECT_EQ(termsOf(model.entries.value()), shown);
+        clock.advance(100ms);
+        settle();
+        EXPECT_EQ(termsOf(model.entries.value()), answered);
+        api->cachedEntries = { entry(9, QStringLiteral("z")) };
+    }
+}
+
 TEST_F(DictionaryViewModelTest, SearchMatchesTermReplacementOrNoteIgnoringCaseAndBlanks)
 {
     const QList<DictEntry> entries
@@ -118,6 +137,28 @@ TEST_F(DictionaryViewModelTest, ChangesUpdateTheListInPlaceWithAToastByWhatWasAs
     clock.advance(400ms);
     settle();
     EXPECT_EQ(model.toast.value(), std::nullopt);
+}
+
+// The error state hides the list: a change that succeeds after a refused one
+// shows the list it left.
+TEST_F(DictionaryViewModelTest, AChangeThatSucceedsClearsTheRefusalBeforeIt)
+{
+    api->dictionary = { entry(1, QStringLiteral("a")) };
+    model.refresh();
+    settle();
+    const auto refusal = std::make_exception_ptr(DataSyncError::invalidInput(QStringLiteral("术语过长（≤128）")));
+    for (const QString& kind : { QStringLiteral("dict.upsert"), QStringLiteral("dict.delete") }) {
+        api->dictAnswers[kind].push_back({ 0ms, refusal, std::nullopt, std::nullopt });
+        for (const bool refused : { true, false }) {
+            if (kind == u"dict.upsert")
+                model.upsert(std::nullopt, QStringLiteral("b"), {}, {});
+            else
+                model.remove(entry(1, QStringLiteral("a")));
+            settle();
+            EXPECT_EQ(model.errorText.value().has_value(), refused) << kind.toStdString();
+        }
+    }
+    EXPECT_EQ(termsOf(model.entries.value()), QStringList { QStringLiteral("b") });
 }
 
 TEST_F(DictionaryViewModelTest, AnOlderReloadEndingLastIsDropped)

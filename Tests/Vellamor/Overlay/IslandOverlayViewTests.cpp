@@ -99,6 +99,7 @@ TEST_F(IslandOverlayViewTest, EachStateDrawsItsShapeTextsAndControls)
         QString polished = {};
         QString warning = {};
         bool leftOnClipboard = false;
+        bool delivering = false;
         QString scene = QStringLiteral("general");
         QString mode = QStringLiteral("hold");
         qint64 elapsed = 0;
@@ -196,6 +197,14 @@ TEST_F(IslandOverlayViewTest, EachStateDrawsItsShapeTextsAndControls)
             .texts = { QStringLiteral("已插入"), QStringLiteral("润色"), polished },
             .controls = { QStringLiteral("固定") },
             .led = OverlayTheme::success() },
+        // Nothing is claimed, and nothing pinned, before the text is in.
+        Case { .name = "done-while-delivering",
+            .state = DictationState::done(),
+            .polished = polished,
+            .delivering = true,
+            .size = { 380, 126 },
+            .texts = { QStringLiteral("写入"), QStringLiteral("润色"), polished },
+            .led = OverlayTheme::polish() },
         Case { .name = "done-left-on-clipboard",
             .state = DictationState::done(),
             .polished = polished,
@@ -246,6 +255,7 @@ TEST_F(IslandOverlayViewTest, EachStateDrawsItsShapeTextsAndControls)
         model.polishedText = c.polished;
         model.warning = c.warning;
         model.leftOnClipboard = c.leftOnClipboard;
+        model.delivering = c.delivering;
         model.scene = c.scene;
         model.hotkeyMode = c.mode;
         model.elapsedMillis = c.elapsed;

@@ -266,6 +266,40 @@ TEST_F(SettingsPagesTest, RecorderClaimsShortcutsAndHandsTheHotkeyBackHoweverItE
         (QStringList { QStringLiteral("右 Ctrl"), QStringLiteral("录制"), QStringLiteral("恢复默认") }));
 }
 
+// The row shows the key the hotkey really listens to, and says why a stored
+// text was set aside for it.
+TEST_F(SettingsPagesTest, HotkeyRowShowsTheKeyListenedToAndWhyAStoredOneWasSetAside)
+{
+    RecordingPage& shown = show<RecordingPage>();
+    HotkeyRecorder& recorder = shown.recorder();
+    SettingsRow* row = nullptr;
+    for (QWidget* widget = &recorder; widget && !row; widget = widget->parentWidget())
+        row = qobject_cast<SettingsRow*>(widget);
+    ASSERT_NE(row, nullptr);
+    const QString usual = RecordingPage::hotkeySubtitle();
+    const struct {
+        QString stored;
+        QStringList caps;
+        QString subtitle;
+    } cases[] = {
+        { QStringLiteral("control+shift+f99"), { QStringLiteral("右 Ctrl") },
+            QStringLiteral("已保存的快捷键 Ctrl+Shift+F99 用到了此键盘上没有的按键，现在使用右 Ctrl") },
+        { QStringLiteral("k"), { QStringLiteral("右 Ctrl") },
+            QStringLiteral("已保存的快捷键 K 没有修饰键，会挡住正常打字，现在使用右 Ctrl") },
+        { QStringLiteral("control+shift"), { QStringLiteral("右 Ctrl") },
+            QStringLiteral("已保存的快捷键 Ctrl+Shift 不是有效的组合，现在使用右 Ctrl") },
+        { QStringLiteral("control+shift+k"), { QStringLiteral("Ctrl"), QStringLiteral("Shift"), QStringLiteral("K") },
+            usual },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored.toStdString());
+        obs->customHotkey.set(c.stored);
+        const QStringList caps = c.caps + QStringList { QStringLiteral("录制"), QStringLiteral("恢复默认") };
+        EXPECT_EVENTUALLY_EQ(shownTexts(recorder, standardText), caps);
+        EXPECT_EQ(row->subtitle(), c.subtitle);
+    }
+}
+
 // Every text that names the held key names it as the keyboard labels it.
 TEST_F(SettingsPagesTest, EveryTextNamesTheHeldKeyOfThisDesktop)
 {

@@ -4,6 +4,7 @@
 #include "DataSyncTestSupport.h"
 #include "ScriptedHTTPSession.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -256,6 +257,32 @@ TEST_F(DataSyncAPITest, SuccessesMergeTheServersAnswerIntoTheCaches)
     reply(200, ok("{}"));
     runBlocking(api.deleteDictEntry(4));
     EXPECT_EQ(ids(cache.loadDictionary()), (QList<qint64>{5, -3, 6}));
+}
+
+// Each window open lists the dictionary: a list the cache already holds, to
+// the second, leaves its file as it is.
+TEST_F(DataSyncAPITest, ListingRewritesTheDictionaryCacheOnlyWhenTheListChanged)
+{
+    // Compact, as the store never writes it: a rewrite would show.
+    const QByteArray kept = R"([{"createdAt":"2026-03-01T08:15:42Z","id":4,"note":"","replacement":"","term":"t4",)"
+                            R"("updatedAt":"2026-03-01T08:15:42Z"}])";
+    const std::pair<QByteArray, bool> cases[] = {
+        { backendDict(4), false },
+        { backendDict(4).replace("42Z", "42.875Z"), false },
+        { backendDict(4).replace("\"t4\"", "\"t5\""), true },
+    };
+    DataSyncAPI api = client();
+    for (const auto& [answer, rewritten] : cases) {
+        SCOPED_TRACE(answer.toStdString());
+        QFile file(cache.dictionaryURL());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(kept);
+        file.close();
+        reply(200, ok(R"({"entries":[)" + answer + "]}"));
+        runBlocking(api.listDictionary());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll() != kept, rewritten);
+    }
 }
 
 TEST_F(DataSyncAPITest, OfflineOperationsAnswerFromTheCaches)
