@@ -42,10 +42,10 @@ QSet<qint64> unrevokedIDs(const QList<InputSource>& sources)
 }
 
 // A source the service created once a code was out can only be a claim,
-// whether or not a list before it succeeded. Both times are the service's
-// where it gave a plausible issue time: this computer's clock may be minutes
-// or hours from it. The Date header names only the second the code was sent
-// in, so a source counts from the next one on.
+// whether or not a list before it succeeded. Both times are the service's:
+// this computer's clock may be minutes or hours from it. The Date header
+// names only the second the code was sent in, so a source counts from the
+// next one on.
 bool anyCreatedAfter(const QList<InputSource>& sources, std::optional<Date> issuedAt)
 {
     return issuedAt && std::ranges::any_of(sources, [&](const InputSource& source) {
@@ -53,15 +53,16 @@ bool anyCreatedAfter(const QList<InputSource>& sources, std::optional<Date> issu
     });
 }
 
-// The Date the service sent, where the code's lifetime from it is one a code
-// can have: a clock set to 1970 or 9999 (or a Date from a cache) says nothing
-// of when this code came.
-std::optional<Date> plausibleIssue(const PairingInfo& pairing)
+// The Date the service sent, where it lies within a code's longest lifetime
+// of the code's expiry: a clock set to 1970 or 9999 (or a Date from a cache)
+// says nothing of when this code came. An expiry before it is a code the
+// service sent already expired.
+std::optional<Date> serviceIssue(const PairingInfo& pairing)
 {
     if (!pairing.issuedAt)
         return std::nullopt;
     const double lifetime = pairing.expiresAt.secondsSince(*pairing.issuedAt);
-    if (!(lifetime > 0 && lifetime <= PairingSheetViewModel::longestLifetime.count()))
+    if (!(std::abs(lifetime) <= PairingSheetViewModel::longestLifetime.count()))
         return std::nullopt;
     return pairing.issuedAt;
 }
@@ -97,15 +98,16 @@ void PairingSheetViewModel::load()
             co_return;
         }
         const PairingInfo& pairing = *created.value;
-        const std::optional<Date> serviceIssuedAt = plausibleIssue(pairing);
-        const Date issuedAt = serviceIssuedAt.value_or(askedAt);
-        if (!self->firstCodeIssuedAt_ || issuedAt < *self->firstCodeIssuedAt_)
+        const std::optional<Date> issuedAt = serviceIssue(pairing);
+        // Without the service's own time of issue there is nothing its
+        // created_at can be compared with: only the baseline tells a claim.
+        if (issuedAt && (!self->firstCodeIssuedAt_ || *issuedAt < *self->firstCodeIssuedAt_))
             self->firstCodeIssuedAt_ = issuedAt;
         // As long on this computer's clock as the service gave it on its own,
         // counted from the asking and from the end of the second the service
         // named: it may show a little short, never long.
-        const Date expiresAt = serviceIssuedAt
-            ? askedAt.addingSeconds(pairing.expiresAt.secondsSince(serviceIssuedAt->addingSeconds(1)))
+        const Date expiresAt = issuedAt
+            ? askedAt.addingSeconds(pairing.expiresAt.secondsSince(issuedAt->addingSeconds(1)))
             : pairing.expiresAt;
         const QImage image = QRCodeRenderer::render(pairing.qrURL, qrScale);
         self->phase = PairingSheetReady{pairing.code, expiresAt};

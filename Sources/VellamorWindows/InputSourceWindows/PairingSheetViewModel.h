@@ -44,8 +44,8 @@ public:
     static constexpr std::chrono::seconds tickInterval{1};
     static constexpr std::chrono::seconds pollInterval{2};
     static constexpr int qrScale = 8;
-    // The longest a code can live: a longer one from the service's Date
-    // means a Date not of this answer.
+    // The longest a code can live: an expiry further than this from the
+    // service's Date, either way, means a Date not of this answer.
     static constexpr std::chrono::seconds longestLifetime{3600};
 
     PairingSheetViewModel(std::shared_ptr<InputSourceAPIProtocol> api, SleepFunction sleep = &sleepFor,
@@ -61,18 +61,20 @@ public:
     // Asks for a new code (back to loading first) and starts its countdown:
     // the lifetime the service gave it (expiry less issue, both its own
     // times, the issue taken at the end of the second its Date names) from
-    // the time of asking, or its expiry as it came when the service did not
-    // say when it issued it or said a time the expiry is not at most an
-    // hour after. A failure shows its text; the polling is not touched.
+    // the time of asking (none, so expired, when the expiry came before that
+    // issue), or its expiry as it came when the service did not say when it
+    // issued it or said a time more than an hour from the expiry. A failure
+    // shows its text; the polling is not touched.
     void load();
     // Lists the account's sources at once and then every 2 s, through
     // failures and past the code's expiry. The sources of the first list that
     // succeeds are the baseline; `onClaimed` is called once a source that is
     // not revoked appears that is not in the baseline or was created after
-    // the second the earliest code shown was issued in (by the service's
-    // clock, or this computer's time of asking where the service's issue
-    // time was missing or implausible); then the polling ends. Starting
-    // again replaces the running polling.
+    // the second the earliest code shown was issued in by the service's
+    // clock; where the service gave no issue time to trust, the baseline
+    // alone tells, as this computer's clock says nothing of the service's
+    // created_at. Then the polling ends. Starting again replaces the running
+    // polling.
     void startClaimPolling(std::function<void()> onClaimed);
     // Ends the countdown and the polling, and forgets the codes asked for.
     void stop();
@@ -90,7 +92,8 @@ private:
     Clock now_;
     TaskHandle ticker_;
     TaskHandle claimPoll_;
-    // When the earliest code that came was issued (see startClaimPolling).
+    // When the earliest code that came was issued, by the service's clock
+    // (see startClaimPolling).
     std::optional<Date> firstCodeIssuedAt_;
 };
 

@@ -55,10 +55,12 @@ PairingRequestPayload request(
 
 class PairingConfirmTest : public ::testing::Test {
 protected:
-    // The dialog on screen for `sid`, once it is.
+    // The dialog on screen for `sid`, once the window system has made it the
+    // active window, as it does every window it shows, on a later turn: a
+    // key sent before that moves no focus and leaves the default button.
     PairingConfirmDialog* shownFor(qint64 sid)
     {
-        waitUntil([&] { return controller_.dialog() && controller_.dialog()->isVisible() && shown(sid); });
+        waitUntil([&] { return controller_.dialog() && controller_.dialog()->isActiveWindow() && shown(sid); });
         return controller_.dialog() && shown(sid) ? controller_.dialog() : nullptr;
     }
     bool shown(qint64 sid) const
@@ -87,7 +89,8 @@ protected:
 };
 
 // Each way a dialog ends sends one answer; keys that would press a button do
-// nothing until the user has moved into the dialog.
+// nothing until the user has moved into the dialog, then Return presses the
+// button the focus is on (确认绑定 when the dialog becomes active).
 TEST_F(PairingConfirmTest, EveryEndOfTheDialogSendsItsDecision)
 {
     struct Case {
@@ -96,13 +99,16 @@ TEST_F(PairingConfirmTest, EveryEndOfTheDialogSendsItsDecision)
         bool answerFails;
         QString sent;
     };
-    const auto tabThenReturn = [](PairingConfirmDialog& box, ManualSteadyClock&) {
-        press(box, Qt::Key_Tab);
-        press(box, Qt::Key_Return);
+    const auto tabs = [](int times) {
+        return [times](PairingConfirmDialog& box, ManualSteadyClock&) {
+            for (int i = 0; i < times; ++i)
+                press(box, Qt::Key_Tab);
+            press(box, Qt::Key_Return);
+        };
     };
     const std::array cases {
-        Case { "Tab, then Return", tabThenReturn, false, QStringLiteral("7 true") },
-        Case { "Tab, then Return; the answer fails", tabThenReturn, true, QStringLiteral("7 true") },
+        Case { "Tab to 拒绝, then Return", tabs(1), false, QStringLiteral("7 false") },
+        Case { "Tab round to 确认绑定, then Return; the answer fails", tabs(2), true, QStringLiteral("7 true") },
         Case { "click confirm", [](PairingConfirmDialog& box, ManualSteadyClock&) { click(*box.confirmButton()); },
             false, QStringLiteral("7 true") },
         Case { "click refuse", [](PairingConfirmDialog& box, ManualSteadyClock&) { click(*box.rejectButton()); }, false,

@@ -252,11 +252,14 @@ TEST_F(PairingSheetTest, TheServicesTimesAreReadAgainstItsOwnClock)
     }
 }
 
-// The service's Date is taken only where the code's expiry lies at most an
-// hour after it; else the code counts as issued when it was asked for, by
-// this computer's clock. Either way the countdown never runs long, and a
-// phone bound a minute before the code is not its claim while one bound
-// after it is, although the first list failed.
+// The service's Date is its clock only where the code's expiry lies within
+// an hour of it, before (a code sent expired) or after; then the countdown
+// never runs long and a phone bound after it is the claim although the first
+// list failed. Without it (none, one of 1970 or 9999, an expiry too far from
+// it) nothing on this computer's clock can be compared with the sources'
+// created_at: a phone bound a minute before the code never closes the sheet,
+// whichever way the clocks differ, and only a phone new to the first list
+// that succeeded does.
 TEST_F(PairingSheetTest, AnIssueTimeCountsOnlyWhereTheCodesLifetimeFromItIsPlausible)
 {
     struct Case {
@@ -266,18 +269,34 @@ TEST_F(PairingSheetTest, AnIssueTimeCountsOnlyWhereTheCodesLifetimeFromItIsPlaus
         double skew; // the service's clock from this one
         double lifetime; // the expiry from the service's now
         QString shown;
+        bool dated; // the Date is taken as the service's clock
+    };
+    const double ahead = 6 * 3600.0;
+    const QString expired = QStringLiteral("二维码已过期，请点击取消后重新添加");
+    const QString sixHoursLong = QStringLiteral("二维码有效期 365 分 0 秒");
+    const QString longest = QStringLiteral("二维码有效期 35791394 分 7 秒");
+    const auto toYear3000 = [&](double skew) {
+        return Date::fromIso8601(QStringLiteral("3000-01-01T00:00:00Z"))->secondsSince(now.addingSeconds(skew));
     };
     const std::array cases {
-        Case { "no Date", false, std::nullopt, 0, 300, QStringLiteral("二维码有效期 5 分 0 秒") },
-        Case { "a Date of 1970", true, Date(), 0, 300, QStringLiteral("二维码有效期 5 分 0 秒") },
-        Case { "a Date of 9999", true, Date::latestFormattable(), 0, 300, QStringLiteral("二维码有效期 5 分 0 秒") },
-        Case { "6 h ahead", true, std::nullopt, 6 * 3600.0, 300, QStringLiteral("二维码有效期 4 分 59 秒") },
-        Case { "6 h behind", true, std::nullopt, -6 * 3600.0, 300, QStringLiteral("二维码有效期 4 分 59 秒") },
-        Case { "an hour's code", true, std::nullopt, 0, 3600, QStringLiteral("二维码有效期 59 分 59 秒") },
-        Case { "longer than an hour", true, std::nullopt, 0, 3601, QStringLiteral("二维码有效期 60 分 1 秒") },
+        Case { "no Date", false, std::nullopt, 0, 300, QStringLiteral("二维码有效期 5 分 0 秒"), false },
+        Case { "a Date of 1970", true, Date(), 0, 300, QStringLiteral("二维码有效期 5 分 0 秒"), false },
+        Case { "a Date of 9999", true, Date::latestFormattable(), 0, 300, QStringLiteral("二维码有效期 5 分 0 秒"),
+            false },
+        Case { "6 h ahead", true, std::nullopt, ahead, 300, QStringLiteral("二维码有效期 4 分 59 秒"), true },
+        Case { "6 h behind", true, std::nullopt, -ahead, 300, QStringLiteral("二维码有效期 4 分 59 秒"), true },
+        Case { "an hour's code", true, std::nullopt, 0, 3600, QStringLiteral("二维码有效期 59 分 59 秒"), true },
+        Case { "longer than an hour", true, std::nullopt, 0, 3601, QStringLiteral("二维码有效期 60 分 1 秒"), false },
         // Issued 0.1 s into the second the Date names.
-        Case { "0.9 s before expiry", true, std::nullopt, 0, 1.0,
-            QStringLiteral("二维码已过期，请点击取消后重新添加") },
+        Case { "0.9 s before expiry", true, std::nullopt, 0, 1.0, expired, true },
+        Case { "no Date, 6 h ahead", false, std::nullopt, ahead, 300, sixHoursLong, false },
+        Case { "no Date, 6 h behind", false, std::nullopt, -ahead, 300, expired, false },
+        Case { "a Date of 1970, 6 h ahead", true, Date(), ahead, 300, sixHoursLong, false },
+        Case { "a Date of 1970, 6 h behind", true, Date(), -ahead, 300, expired, false },
+        Case { "expired 60 s before its Date, 6 h ahead", true, std::nullopt, ahead, -60, expired, true },
+        Case { "expired 60 s before its Date, 6 h behind", true, std::nullopt, -ahead, -60, expired, true },
+        Case { "expiring in 3000, 6 h ahead", true, std::nullopt, ahead, toYear3000(ahead), longest, false },
+        Case { "expiring in 3000, 6 h behind", true, std::nullopt, -ahead, toYear3000(-ahead), longest, false },
     };
     for (const Case& c : cases) {
         for (const bool claimed : { false, true }) {
@@ -301,7 +320,15 @@ TEST_F(PairingSheetTest, AnIssueTimeCountsOnlyWhereTheCodesLifetimeFromItIsPlaus
             ASSERT_EQ(api->lists.calls.size(), 2);
             api->lists.answer(1, listed);
             settleWidgets();
-            EXPECT_EQ(sheet->isVisible(), !claimed);
+            EXPECT_EQ(sheet->isVisible(), !(claimed && c.dated));
+            if (!sheet->isVisible())
+                continue;
+            advance(2s);
+            listed.append(source(3, QStringLiteral("pending"), serviceNow.addingSeconds(4)));
+            ASSERT_EQ(api->lists.calls.size(), 3);
+            api->lists.answer(2, listed);
+            settleWidgets();
+            EXPECT_FALSE(sheet->isVisible()) << "a phone new to the first list that succeeded";
         }
     }
 }

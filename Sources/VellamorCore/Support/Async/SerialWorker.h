@@ -1,14 +1,17 @@
 #pragma once
 
 #include "Support/Async/Channel.h"
+#include "Support/Async/MainThread.h"
 
 #include <QCoro/QCoroTask>
+#include <QPointer>
 #include <QString>
 
 #include <condition_variable>
 #include <deque>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <type_traits>
@@ -45,18 +48,29 @@ public:
         using T = std::invoke_result_t<Job&>;
         using Box = std::conditional_t<std::is_void_v<T>, bool, T>;
         Channel<Box> answer;
-        post([answer, job = std::move(job)]() mutable {
+        // Handed over on the caller's thread, in the order the jobs ended: a
+        // result the worker pushed itself could be there before its call
+        // first looks, and that call would go on at once, ahead of an
+        // earlier one still waiting to be woken.
+        post([answer, caller = QPointer<QObject>(currentThreadContext()), job = std::move(job)]() mutable {
+            std::function<void()> handOver;
             try {
                 if constexpr (std::is_void_v<T>) {
                     job();
-                    answer.push(true);
+                    handOver = [answer] {
+                        answer.push(true);
+                        answer.finish();
+                    };
                 } else {
-                    answer.push(job());
+                    handOver = [answer, result = std::make_shared<Box>(job())] {
+                        answer.push(std::move(*result));
+                        answer.finish();
+                    };
                 }
-                answer.finish();
             } catch (...) {
-                answer.finish(std::current_exception());
+                handOver = [answer, error = std::current_exception()] { answer.finish(error); };
             }
+            postTo(caller.data(), std::move(handOver));
         });
         return awaitAnswer<T>(std::move(answer));
     }
