@@ -275,8 +275,6 @@ TEST_F(LayeredInserterTest, LongTextsArePastedAndAnUnansweredWriteIsOnlyReadBack
         { "unansweredWithTheTextInTheField", QStringLiteral("abc"), FocusTarget::element,
             throwing(AxError::unanswered()), { QStringLiteral("x"), QStringLiteral("x"), QStringLiteral("xabc") },
             InsertStrategy::allFailed, { QStringLiteral("ax(abc)") } },
-        { "unshownWithTheTextInTheField", QStringLiteral("abc"), FocusTarget::element, throwing(AxError::unshown()),
-            { QStringLiteral("abc") }, InsertStrategy::allFailed, { QStringLiteral("ax(abc)") } },
         { "unansweredNeverShowsUp", QStringLiteral("abc"), FocusTarget::element, throwing(AxError::unanswered()),
             { QStringLiteral("x") }, InsertStrategy::allFailed, { QStringLiteral("ax(abc)") } },
     };
