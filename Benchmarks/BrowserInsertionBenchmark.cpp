@@ -36,7 +36,7 @@
 #include "InsertionTexts.h"
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
 #include "Platform/KeyInjection/XTestKeyInjector.h"
-#include "Platform/Pasteboard/QtPasteboard.h"
+#include "Platform/Pasteboard/X11SelectionBroker.h"
 #include "Support/Async/RunBlocking.h"
 #include "Support/Error.h"
 #include "TextInsertion/Inserters/ClipboardInserter.h"
@@ -150,7 +150,7 @@ int readOnly(int runs)
     benchmark::PageName name;
     const LayeredInserter chain = SystemLayeredInserter::make(
         std::make_shared<platform::AtspiAccessibilityBus>(QCoreApplication::applicationPid()),
-        std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::QtPasteboard>(), [] { return true; },
+        std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::X11SelectionBroker>(), [] { return true; },
         nullptr, nullptr);
     const QString earlier = QStringLiteral("earlier 文本");
     std::printf("%-13s %12s %-10s %12s %-10s %s\n", "characters", "UTF-16 units", "strategy", "returned ms",
@@ -232,14 +232,11 @@ int held(int runs, bool busy)
     const Window window = page.windowId().toULong();
     benchmark::PageName name;
     auto injector = std::make_shared<platform::XTestKeyInjector>();
-    auto pasteboard = std::make_shared<platform::QtPasteboard>();
+    auto pasteboard = std::make_shared<platform::X11SelectionBroker>();
     RequestClock requests;
     std::vector<qint64> changes;
     QObject::connect(
         QGuiApplication::clipboard(), &QClipboard::dataChanged, [&] { changes.push_back(requests.elapsed.elapsed()); });
-    ClipboardInserter::Pacing formerHold;
-    formerHold.holdLimit = 300ms;
-    formerHold.watchAfterRestore = 0ms;
     const QString sentence = QStringLiteral("我们明天上午十点在会议室讨论新版本的发布计划，please bring the slides. ");
     const auto sized = [&](qsizetype units) { return sentence.repeated(units / sentence.size() + 1).left(units); };
     std::vector<std::pair<const char*, QString>> texts;
@@ -250,8 +247,8 @@ int held(int runs, bool busy)
     std::printf("%-10s %-12s %5s %5s %8s %6s %6s  %s\n", "text", "hold", "runs", "text", "earlier", "empty", "other",
         "outcomes; requests / clipboard changes of the last run (ms)");
     for (const auto& [label, text] : texts) {
-        for (const auto& [holdName, pacing] :
-            { std::pair { "inserter's", ClipboardInserter::Pacing {} }, std::pair { "300 ms", formerHold } }) {
+        {
+            const char* holdName = "loan";
             int got = 0, earlier = 0, empty = 0, other = 0;
             std::map<QString, int> outcomes;
             for (int run = 0; run < runs; ++run) {
@@ -261,8 +258,7 @@ int held(int runs, bool busy)
                 }
                 const QString before = QStringLiteral("earlier %1").arg(run);
                 QGuiApplication::clipboard()->setText(before);
-                ClipboardInserter paste(
-                    pasteboard, injector, nullptr, eventLoopSleep(), std::chrono::steady_clock::now, pacing);
+                ClipboardInserter paste(pasteboard, injector, nullptr);
                 changes.clear();
                 requests.arm();
                 QString outcome = QStringLiteral("ok");
@@ -372,7 +368,7 @@ int main(int argc, char** argv)
     }
     const Window window = page.windowId().toULong();
     auto injector = std::make_shared<platform::XTestKeyInjector>();
-    auto pasteboard = std::make_shared<platform::QtPasteboard>();
+    auto pasteboard = std::make_shared<platform::X11SelectionBroker>();
     if (app.arguments().value(2) == QStringLiteral("dictations")) {
         // The fixed settle alone against waiting for the browser's answer.
         KeystrokeInserter::Pacing settleOnly;

@@ -31,7 +31,7 @@
 #include "InsertionTexts.h"
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
 #include "Platform/KeyInjection/XTestKeyInjector.h"
-#include "Platform/Pasteboard/QtPasteboard.h"
+#include "Platform/Pasteboard/X11SelectionBroker.h"
 #include "Support/Async/RunBlocking.h"
 #include "TextInsertion/Inserters/AccessibilityInserter.h"
 #include "TextInsertion/Inserters/AccessibilityInserterError.h"
@@ -204,7 +204,7 @@ int timings(const qint64 ownPid)
 {
     auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
     auto injector = std::make_shared<platform::XTestKeyInjector>();
-    auto pasteboard = std::make_shared<platform::QtPasteboard>();
+    auto pasteboard = std::make_shared<platform::X11SelectionBroker>();
     struct Layer {
         const char* name;
         std::shared_ptr<AnyInserter> inserter;
@@ -366,7 +366,7 @@ int longTexts(const qint64 ownPid)
 {
     auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
     const LayeredInserter chain = SystemLayeredInserter::make(
-        bus, std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::QtPasteboard>(),
+        bus, std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::X11SelectionBroker>(),
         [] { return true; }, nullptr, nullptr);
     Target target(QStringLiteral(VELLAMOR_GTK_TEXT_TARGET), {QStringLiteral("GtkTextView")});
     if (!target.activate()) {
@@ -400,7 +400,7 @@ int readOnly(const qint64 ownPid, int runs)
 {
     const LayeredInserter chain = SystemLayeredInserter::make(
         std::make_shared<platform::AtspiAccessibilityBus>(ownPid), std::make_shared<platform::XTestKeyInjector>(),
-        std::make_shared<platform::QtPasteboard>(), [] { return true; }, nullptr, nullptr);
+        std::make_shared<platform::X11SelectionBroker>(), [] { return true; }, nullptr, nullptr);
     const QString shown = QStringLiteral("fourteen chars");
     Target target(QStringLiteral(VELLAMOR_GTK_TEXT_TARGET), {QStringLiteral("GtkReadOnlyTextView"), shown});
     if (!target.activate()) {
@@ -431,7 +431,7 @@ int busy(const qint64 ownPid, int runs)
 {
     const LayeredInserter chain = SystemLayeredInserter::make(
         std::make_shared<platform::AtspiAccessibilityBus>(ownPid), std::make_shared<platform::XTestKeyInjector>(),
-        std::make_shared<platform::QtPasteboard>(), [] { return true; }, nullptr, nullptr);
+        std::make_shared<platform::X11SelectionBroker>(), [] { return true; }, nullptr, nullptr);
     Target target(QStringLiteral(VELLAMOR_SLOW_TEXT_TARGET), {QStringLiteral("busy")});
     if (!target.activate()) {
         std::fprintf(stderr, "the busy target did not get the focus\n");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/Pasteboard/ClipboardLoan.h"
 #include "Platform/Pasteboard/Pasteboard.h"
 #include "RecordingInsertionSleep.h"
 
@@ -14,71 +15,93 @@
 
 namespace vellamor::test {
 
-// Two clipboards held in memory, and the application the text is pasted
-// into. Each clipboard can also advertise formats that have no data (as X11
-// owners list TARGETS and the like); asking for those fails the test, since a
-// snapshot must not read them. Every write is recorded with its time on the
-// shared virtual clock, and so is what the application got for each request.
+struct PasteboardEntry {
+    QString format;
+    QByteArray data;
+
+    friend bool operator==(const PasteboardEntry&, const PasteboardEntry&) = default;
+};
+
+// Two clipboards held in memory, the application the text is pasted into,
+// and other programs asking for them, on the shared virtual clock. A lent
+// text is served as the product's ClipboardLoan decides. Every change of
+// owner this process makes is recorded with its time, and so is what each
+// request got.
 class FakePasteboard final : public platform::Pasteboard {
 public:
     struct Write {
         platform::PasteboardSelection selection;
-        std::vector<platform::PasteboardEntry> entries;
+        std::vector<PasteboardEntry> entries;
         std::chrono::milliseconds at;
     };
     using Action = std::function<void(FakePasteboard&)>;
+    // Who asks: the target's window client, another connection of the
+    // target's, any other program, the clipboard manager.
+    enum class Client : std::uint32_t { target = 1, targetsOther, other, manager };
 
-    explicit FakePasteboard(std::shared_ptr<FakeInsertionClock> clock = std::make_shared<FakeInsertionClock>());
+    explicit FakePasteboard(std::shared_ptr<FakeInsertionClock> clock = std::make_shared<FakeInsertionClock>(),
+                            platform::ClipboardLoan::Timing timing = {});
 
-    // Sets the contents as another application would (it owns the selection
-    // from then on); writes are not recorded, requests seen still count.
-    void hold(platform::PasteboardSelection selection, std::vector<platform::PasteboardEntry> entries,
-              QStringList pseudoFormats = {});
+    // Another application copies: it owns the selection from then on.
+    void hold(platform::PasteboardSelection selection, std::vector<PasteboardEntry> entries);
 
-    const std::vector<platform::PasteboardEntry>& contents(platform::PasteboardSelection selection) const;
-    // The "text/plain" data as text; none without it.
+    // What the selection holds once its loan has run its course with no
+    // further request.
+    std::vector<PasteboardEntry> contents(platform::PasteboardSelection selection) const;
+    // Its "text/plain" data as text; none without it.
     std::optional<QString> text(platform::PasteboardSelection selection) const;
+    // What a request by `client` would get now.
+    std::optional<QString> served(platform::PasteboardSelection selection, Client client);
     const std::vector<Write>& writes() const { return writes_; }
-    // The text the application got for each of its requests, in order.
+    // The text each request got, in order.
     const std::vector<std::optional<QString>>& fetched() const { return fetched_; }
 
-    // setText() on that selection answers false and changes nothing.
+    // lend() on that selection is refused and changes nothing.
     bool refuseText = false;
     std::optional<platform::PasteboardSelection> refuseTextOn;
-    // The target application asks for the text, as on a paste.
-    void fetch(platform::PasteboardSelection selection);
-    // The text is being sent to it in parts, or no longer.
-    void transfer(platform::PasteboardSelection selection, bool underWay);
-    // Runs `action` once the clock is `after` past the first setText(), when
-    // the paste next looks at the clipboards (requests(), holdsText()).
-    void at(std::chrono::milliseconds after, Action action);
+    // The owner does not give its contents in time.
+    bool unreadable = false;
 
-    QStringList formats(platform::PasteboardSelection selection) override;
-    std::optional<QByteArray> data(platform::PasteboardSelection selection, const QString& format) override;
-    bool setText(platform::PasteboardSelection selection, const QString& text) override;
-    bool setEntries(platform::PasteboardSelection selection,
-                    const std::vector<platform::PasteboardEntry>& entries) override;
-    std::optional<platform::PasteboardRequests> requests(platform::PasteboardSelection selection) override;
-    bool holdsText(platform::PasteboardSelection selection, const QString& text) override;
+    // `client` asks for the text, and gets whatever it is served whole.
+    void fetch(platform::PasteboardSelection selection, Client client = Client::target);
+    // The text is being sent to the target in parts, or has been.
+    void transfer(platform::PasteboardSelection selection, bool underWay);
+    // A clipboard manager copies what it is served and takes the selection.
+    void reown(platform::PasteboardSelection selection);
+    // Runs `action` once the clock is `after` past the first lend, when the
+    // paste or a test next looks (advance()).
+    void at(std::chrono::milliseconds after, Action action);
+    // Runs the actions due and moves every loan on to the clock's time.
+    void advance();
+    // Moves the clock on by `duration` a millisecond at a time, advancing at each.
+    void runFor(std::chrono::milliseconds duration);
+
+    void setText(platform::PasteboardSelection selection, const QString& text) override;
+    QCoro::Task<platform::Lending> lend(platform::PasteboardSelection selection, QString text) override;
 
 private:
-    struct Board {
-        std::vector<platform::PasteboardEntry> entries;
-        QStringList pseudoFormats;
-        bool ours = false;
-        platform::PasteboardRequests requests;
+    struct Loan {
+        platform::ClipboardLoan logic;
+        std::vector<PasteboardEntry> text;
+        std::vector<PasteboardEntry> user;
     };
+    struct Board {
+        std::vector<PasteboardEntry> entries;
+        std::shared_ptr<Loan> loan;
+    };
+    class FakeLoan;
 
-    Board& board(platform::PasteboardSelection selection) { return boards_[selection]; }
-    void set(platform::PasteboardSelection selection, std::vector<platform::PasteboardEntry> entries);
-    void runDueActions();
+    void record(platform::PasteboardSelection selection, std::vector<PasteboardEntry> entries);
+    static std::optional<QString> textOf(const std::vector<PasteboardEntry>& entries);
 
     std::shared_ptr<FakeInsertionClock> clock_;
+    platform::ClipboardLoan::Timing timing_;
     std::map<platform::PasteboardSelection, Board> boards_;
     std::vector<Write> writes_;
     std::vector<std::optional<QString>> fetched_;
-    std::optional<std::chrono::milliseconds> firstTextAt_;
+    std::optional<std::chrono::milliseconds> firstLendAt_;
     std::multimap<std::chrono::milliseconds, Action> actions_;
+    bool runningAction_ = false;
 };
 
 } // namespace vellamor::test

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Pasteboard/X11SelectionBroker.h"
+
 #include "DesktopTest.h"
 #include "WaitUntil.h"
 
@@ -33,6 +35,24 @@ inline std::optional<QByteArray> outputOf(const QString& program, const QStringL
 }
 
 // The visible window of a process, once it shows one.
+// A selection's data in `format`, as another client reads it.
+inline QByteArray clipboardContent(const char* selection, const char* format)
+{
+    return outputOf(QStringLiteral("xclip"),
+                    {QStringLiteral("-o"), QStringLiteral("-selection"), QString::fromLatin1(selection),
+                     QStringLiteral("-t"), QString::fromLatin1(format)})
+        .value_or(QByteArrayLiteral("<unreadable>"));
+}
+
+// Loans that end within a second of the target's last request.
+inline platform::X11SelectionBroker::Limits shortLoans()
+{
+    platform::X11SelectionBroker::Limits limits;
+    limits.loan.quiet = std::chrono::milliseconds(300);
+    limits.loan.grace = std::chrono::milliseconds(300);
+    return limits;
+}
+
 inline std::optional<QString> windowOf(qint64 processId)
 {
     const auto found = outputOf(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--sync"),

@@ -9,7 +9,7 @@
 #include "Platform/InputMonitoring/X11InputMonitoringProbe.h"
 #include "Platform/KeyInjection/XTestKeyInjector.h"
 #include "Platform/KeySource/X11KeySource.h"
-#include "Platform/Pasteboard/QtPasteboard.h"
+#include "Platform/Pasteboard/X11SelectionBroker.h"
 #include "Platform/SoundServer/PulseSoundServer.h"
 #include "Platform/SystemSettings/ProcessCommandLauncher.h"
 #include "Platform/Workspace/DesktopWorkspace.h"
@@ -25,7 +25,15 @@ PlatformAdapters LinuxPlatformFactory::make()
     adapters.soundServer = std::make_shared<PulseSoundServer>();
     adapters.accessibilityBus = std::make_shared<AtspiAccessibilityBus>(QCoreApplication::applicationPid());
     adapters.keyInjector = std::make_shared<XTestKeyInjector>();
-    adapters.pasteboard = std::make_shared<QtPasteboard>();
+    auto pasteboard = std::make_shared<X11SelectionBroker>();
+    // What this process serves on the clipboard would vanish with it.
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        QObject::connect(app, &QCoreApplication::aboutToQuit, app, [weak = std::weak_ptr(pasteboard)] {
+            if (const auto broker = weak.lock())
+                broker->handOver();
+        });
+    }
+    adapters.pasteboard = std::move(pasteboard);
     adapters.activeWindowReader = std::make_shared<X11ActiveWindowReader>();
     adapters.accessibilityStatus = std::make_shared<DBusAccessibilityStatus>();
     adapters.inputMonitoring = std::make_shared<X11InputMonitoringProbe>();

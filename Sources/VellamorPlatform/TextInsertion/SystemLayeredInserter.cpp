@@ -20,14 +20,6 @@ LayeredInserter SystemLayeredInserter::make(std::shared_ptr<platform::Accessibil
     const qint64 ownPid = QCoreApplication::applicationPid();
     const auto preferKeyboard = InsertionPreferences::preferKeyboardOverAX(std::move(defaults));
     auto clipboard = std::make_shared<ClipboardInserter>(pasteboard, injector, ignoreSynthetic);
-    // A paste's waits end on the event loop, which quitting ends first: the
-    // user's clipboard goes back on the way out.
-    if (QCoreApplication* app = QCoreApplication::instance()) {
-        QObject::connect(app, &QCoreApplication::aboutToQuit, app, [paste = std::weak_ptr(clipboard)] {
-            if (const auto inserter = paste.lock())
-                inserter->finishHold();
-        });
-    }
     return LayeredInserter(std::make_shared<AccessibilityInserter>(bus, isTrusted, preferKeyboard, ownPid),
                            std::make_shared<KeystrokeInserter>(injector, ignoreSynthetic), std::move(clipboard),
                            std::make_shared<DefaultAccessibilityProbe>(bus, injector, isTrusted, preferKeyboard, ownPid),

@@ -9,7 +9,7 @@
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
 #include "Platform/GlobalInput/X11GlobalInputMonitor.h"
 #include "Platform/KeyInjection/XTestKeyInjector.h"
-#include "Platform/Pasteboard/QtPasteboard.h"
+#include "Platform/Pasteboard/X11SelectionBroker.h"
 #include "Support/Async/RunBlocking.h"
 #include "TextInsertion/SystemLayeredInserter.h"
 
@@ -60,7 +60,7 @@ TEST_F(HistoryPanelDesktopTest, ClickedRowLandsInTheFocusedFieldAndEscapeClosesT
                                              Date::now(), std::nullopt, std::nullopt, false, std::nullopt)));
     controller_ = std::make_unique<HistoryWindowController>(HistoryWindowController::Services{
         .layered = SystemLayeredInserter::make(bus_, std::make_shared<platform::XTestKeyInjector>(),
-                                               std::make_shared<platform::QtPasteboard>(), [] { return true; },
+                                               std::make_shared<platform::X11SelectionBroker>(), [] { return true; },
                                                [](bool) {}, UserDefaults::standard()),
         .isAccessibilityTrusted = [] { return true; },
         .auth = std::make_shared<AuthSessionObserver>(),

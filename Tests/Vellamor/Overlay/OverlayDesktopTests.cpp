@@ -4,7 +4,7 @@
 
 #include "Overlay/PillRow.h"
 #include "Overlay/RecordingOverlayController.h"
-#include "Platform/Pasteboard/QtPasteboard.h"
+#include "Platform/Pasteboard/X11SelectionBroker.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
@@ -164,7 +164,7 @@ protected:
     }
 
     std::unique_ptr<RecordingOverlayController> controller_ = std::make_unique<RecordingOverlayController>(
-        std::make_shared<platform::QtPasteboard>());
+        std::make_shared<platform::X11SelectionBroker>());
 };
 
 TEST_F(OverlayDesktopTest, IslandAndPinnedPanelLeaveTheFocusWithTheTargetWindow)

@@ -1,14 +1,11 @@
+#include "FakePasteboard.h"
 #include "OverlayRendering.h"
 #include "QtPrinters.h"
 
 #include "Overlay/OverlayTheme.h"
 #include "Overlay/PinnedResultOverlay.h"
 #include "Overlay/PinnedTextActionButton.h"
-#include "Platform/Pasteboard/QtPasteboard.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QMimeData>
 
 #include <gmock/gmock.h>
 
@@ -39,7 +36,7 @@ protected:
                                                   bool leftOnClipboard = false)
     {
         auto card = std::make_unique<PinnedResultOverlay>(
-            finalText, polishedText, leftOnClipboard, std::make_shared<platform::QtPasteboard>(),
+            finalText, polishedText, leftOnClipboard, pasteboard_,
             [this](const QString& text) { inserted_.append(text); }, [this] { ++closes_; });
         card->resize(380, 180);
         card->show();
@@ -47,6 +44,7 @@ protected:
         return card;
     }
 
+    std::shared_ptr<FakePasteboard> pasteboard_ = std::make_shared<FakePasteboard>();
     QStringList inserted_;
     int closes_ = 0;
 };
@@ -91,24 +89,21 @@ TEST_F(PinnedResultOverlayTest, ShowsARowPerTextWithOnlyThePolishedInsertPromine
 TEST_F(PinnedResultOverlayTest, CopyPutsPlainTextAloneOnTheClipboardAndNothingClosesTheCardButClose)
 {
     auto card = makeCard(QStringLiteral("原来的话"), QStringLiteral("润色后的话"));
-    auto* held = new QMimeData;
-    held->setHtml(QStringLiteral("<b>旧内容</b>"));
-    held->setText(QStringLiteral("旧内容"));
-    QGuiApplication::clipboard()->setMimeData(held);
+    pasteboard_->hold(platform::PasteboardSelection::clipboard,
+        { { QStringLiteral("text/html"), QByteArrayLiteral("<b>old</b>") },
+            { QStringLiteral("text/plain"), QByteArrayLiteral("old") } });
 
     ASSERT_NE(shownButton(*card, 2), nullptr);
     shownButton(*card, 2)->click();
-    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
-    ASSERT_NE(copied, nullptr);
-    EXPECT_EQ(copied->formats(), QStringList { QStringLiteral("text/plain") });
-    EXPECT_EQ(copied->text(), QStringLiteral("润色后的话"));
+    const std::vector<PasteboardEntry> copied { { QStringLiteral("text/plain"), QStringLiteral("润色后的话").toUtf8() } };
+    EXPECT_EQ(pasteboard_->contents(platform::PasteboardSelection::clipboard), copied);
 
     shownButton(*card, 1)->click();
     shownButton(*card, 1)->click();
     shownButton(*card, 3)->click();
     EXPECT_EQ(inserted_,
         (QStringList { QStringLiteral("原来的话"), QStringLiteral("原来的话"), QStringLiteral("润色后的话") }));
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("润色后的话"));
+    EXPECT_EQ(pasteboard_->text(platform::PasteboardSelection::clipboard), QStringLiteral("润色后的话"));
     EXPECT_TRUE(card->isVisible());
     EXPECT_EQ(closes_, 0);
 

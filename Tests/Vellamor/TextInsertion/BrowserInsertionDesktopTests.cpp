@@ -4,7 +4,7 @@
 
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
 #include "Platform/KeyInjection/XTestKeyInjector.h"
-#include "Platform/Pasteboard/QtPasteboard.h"
+#include "Platform/Pasteboard/X11SelectionBroker.h"
 #include "Support/Async/RunBlocking.h"
 #include "TextInsertion/Inserters/ClipboardInserter.h"
 #include "TextInsertion/Inserters/KeystrokeInserter.h"
@@ -41,7 +41,7 @@ TEST_F(BrowserInsertionDesktopTest, ChineseEmojiAndMixedTextArriveWholeInEveryFi
     BrowserPage page(QStringLiteral(VELLAMOR_BROWSER_PAGE));
     ASSERT_TRUE(page.isStarted()) << "chromium did not show the page";
     const auto injector = std::make_shared<platform::XTestKeyInjector>();
-    const auto pasteboard = std::make_shared<platform::QtPasteboard>();
+    const auto pasteboard = std::make_shared<platform::X11SelectionBroker>();
     for (const std::string layer : { "keystrokes", "paste", "chain" }) {
         // Fresh for each layer: keys a keystroke layer left mapped are no spare keys for the next one.
         KeystrokeInserter keyboard(injector, nullptr);
@@ -93,7 +93,7 @@ TEST_F(BrowserInsertionDesktopTest, ALongTextSwallowedByAReadOnlyFieldStaysOnThe
     ASSERT_TRUE(page.isStarted()) << "chromium did not show the page";
     const LayeredInserter chain = SystemLayeredInserter::make(
         std::make_shared<platform::AtspiAccessibilityBus>(QCoreApplication::applicationPid()),
-        std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::QtPasteboard>(), [] { return true; },
+        std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::X11SelectionBroker>(), [] { return true; },
         nullptr, UserDefaults::standard());
     const QString sentence = QStringLiteral("今天下午三点 we meet in 会议室 to discuss 新版本发布, OK? ");
     const QString text = sentence.repeated(35).left(1500);

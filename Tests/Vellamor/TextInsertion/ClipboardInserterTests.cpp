@@ -4,7 +4,7 @@
 #include "QtPrinters.h"
 #include "RecordingInsertionSleep.h"
 
-#include "TextInsertion/ClipboardSnapshot.h"
+#include "Platform/Pasteboard/SelectionTargets.h"
 #include "TextInsertion/Inserters/ClipboardInserter.h"
 #include "TextInsertion/Inserters/ClipboardInserterError.h"
 
@@ -14,7 +14,6 @@ namespace vellamor::test {
 namespace {
 
 using namespace std::chrono_literals;
-using platform::PasteboardEntry;
 using platform::PasteboardSelection;
 
 const std::vector<PasteboardEntry> earlierClipboard {
@@ -24,11 +23,6 @@ const std::vector<PasteboardEntry> earlierClipboard {
     { QStringLiteral("Pixmap"), QByteArrayLiteral("pixmap") },
 };
 const std::vector<PasteboardEntry> earlierPrimary { { QStringLiteral("text/plain"), QByteArrayLiteral("selected") } };
-// Listed by X11 owners beside the content (selection targets, Qt's image
-// alias): a snapshot must not read them.
-const QStringList x11Targets { QStringLiteral("TARGETS"), QStringLiteral("MULTIPLE"), QStringLiteral("TIMESTAMP"),
-    QStringLiteral("SAVE_TARGETS"), QStringLiteral("UTF8_STRING"), QStringLiteral("COMPOUND_TEXT"),
-    QStringLiteral("STRING"), QStringLiteral("application/x-qt-image") };
 
 class ClipboardInserterTest : public ::testing::Test {
 protected:
@@ -37,13 +31,14 @@ protected:
     void reset()
     {
         pasteboard_ = std::make_shared<FakePasteboard>(sleep_.clock());
-        pasteboard_->hold(PasteboardSelection::clipboard, earlierClipboard, x11Targets);
-        pasteboard_->hold(PasteboardSelection::primary, earlierPrimary, x11Targets);
+        pasteboard_->hold(PasteboardSelection::clipboard, earlierClipboard);
+        pasteboard_->hold(PasteboardSelection::primary, earlierPrimary);
         injector_ = std::make_shared<FakeKeyInjector>(sleep_.clock());
         // The target asks for the text as soon as the chord arrives.
         injector_->onTap = [this](const FakeKeyInjector::Tap& tap) {
-            atTap_.push_back({pasteboard_->text(PasteboardSelection::clipboard),
-                              pasteboard_->text(PasteboardSelection::primary), guard_});
+            atTap_.push_back({pasteboard_->served(PasteboardSelection::clipboard, FakePasteboard::Client::target),
+                              pasteboard_->served(PasteboardSelection::primary, FakePasteboard::Client::target),
+                              guard_});
             pasteboard_->fetch(tap.keyCode == FakeKeyInjector::insertKey ? PasteboardSelection::primary
                                                                               : PasteboardSelection::clipboard);
         };
@@ -54,12 +49,12 @@ protected:
     std::unique_ptr<ClipboardInserter> inserter()
     {
         return std::make_unique<ClipboardInserter>(
-            pasteboard_, injector_, [this](bool ignoring) { guard_.push_back(ignoring); }, sleep_.sleep(),
-            sleep_.steadyClock());
+            pasteboard_, injector_, [this](bool ignoring) { guard_.push_back(ignoring); }, sleep_.sleep());
     }
 
     QCoro::Task<void> paste(const QString& text) { return inserter()->insert(text); }
 
+    // Once the loans have run their course.
     void expectRestored()
     {
         EXPECT_EQ(pasteboard_->contents(PasteboardSelection::clipboard), earlierClipboard);
@@ -79,7 +74,7 @@ protected:
     std::vector<AtTap> atTap_;
 };
 
-TEST_F(ClipboardInserterTest, PastesFromTheClipboardThenPutsItsContentsBack)
+TEST_F(ClipboardInserterTest, PastesFromTheClipboardAndReturnsBeforeItsContentsComeBack)
 {
     injector_->modifiersHeldUntil = 300ms;
     EXPECT_NO_THROW(runBlocking(paste(QStringLiteral("hello 世界🎉"))));
@@ -91,12 +86,17 @@ TEST_F(ClipboardInserterTest, PastesFromTheClipboardThenPutsItsContentsBack)
     // The user's modifiers would change the chord: it waits for their release.
     EXPECT_GE(tap.at, 300ms);
     EXPECT_EQ(injector_->releaseCount(), 0);
-
-    expectRestored();
-    const auto& writes = pasteboard_->writes();
-    ASSERT_EQ(writes.size(), 2u);
-    EXPECT_EQ(writes[1].selection, PasteboardSelection::clipboard);
     EXPECT_EQ(guard_, (std::vector<bool>{true, false}));
+
+    // The outcome does not wait for the loan: the target may still ask again.
+    ASSERT_EQ(pasteboard_->writes().size(), 1u);
+    EXPECT_EQ(pasteboard_->served(PasteboardSelection::clipboard, FakePasteboard::Client::target),
+        QStringLiteral("hello 世界🎉"));
+    const platform::ClipboardLoan::Timing timing;
+    pasteboard_->runFor(timing.quiet + timing.grace);
+    ASSERT_EQ(pasteboard_->writes().size(), 2u);
+    EXPECT_EQ(pasteboard_->writes()[1].entries, earlierClipboard);
+    expectRestored();
 }
 
 TEST_F(ClipboardInserterTest, EmptyClipboardIsEmptyAgainAfterwards)
@@ -140,85 +140,109 @@ TEST_F(ClipboardInserterTest, TerminalsGetTheirOwnPasteChord)
     }
 }
 
-TEST_F(ClipboardInserterTest, FailuresPutTheContentsBack)
+TEST_F(ClipboardInserterTest, FailuresLeaveTheUsersContentsUnlessTheyCouldNotBeRead)
 {
     struct Case {
         const char* name;
         std::function<void()> arrange;
         ClipboardInserterError expected;
+        // Nothing can be put back over the text: it stays on the clipboard.
+        bool textStays;
     };
     const Case cases[] = {
         { "clipboardRefused", [this] { pasteboard_->refuseText = true; },
-            ClipboardInserterError::pasteboardWriteFailed() },
+            ClipboardInserterError::pasteboardWriteFailed(), false },
         { "primaryRefused",
             [this] {
                 pasteboard_->refuseText = true;
                 pasteboard_->refuseTextOn = PasteboardSelection::primary;
                 injector_->windowClass = { QStringLiteral("xterm") };
             },
-            ClipboardInserterError::pasteboardWriteFailed() },
-        { "noSyntheticInput", [this] { injector_->available = false; }, ClipboardInserterError::eventSourceFailed() },
-        { "keyRefused", [this] { injector_->refuseTapsFrom = 0; }, ClipboardInserterError::eventBuildFailed() },
+            ClipboardInserterError::pasteboardWriteFailed(), false },
+        { "noSyntheticInput", [this] { injector_->available = false; }, ClipboardInserterError::eventSourceFailed(),
+            false },
+        { "keyRefused", [this] { injector_->refuseTapsFrom = 0; }, ClipboardInserterError::eventBuildFailed(), false },
+        { "ownerDoesNotAnswer", [this] { pasteboard_->unreadable = true; }, ClipboardInserterError::snapshotFailed(),
+            true },
+        { "targetNeverAsks", [this] { injector_->onTap = nullptr; }, ClipboardInserterError::notFetched(), true },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         reset();
         c.arrange();
         EXPECT_EQ(errorOf<ClipboardInserterError>(paste(QStringLiteral("text"))), c.expected);
-        expectRestored();
+        pasteboard_->runFor(20s);
+        if (c.textStays)
+            EXPECT_EQ(pasteboard_->text(PasteboardSelection::clipboard), QStringLiteral("text"));
+        else
+            expectRestored();
+        EXPECT_EQ(pasteboard_->text(PasteboardSelection::primary), QStringLiteral("selected"));
         EXPECT_TRUE(guard_.empty() || guard_ == (std::vector<bool>{true, false}));
     }
 }
 
-// What the target and other programs do during and after the hold, on the
-// virtual clock from the moment the text went on the clipboard (the chord
-// follows at once). The contents go back once the target has finished taking
-// the text, and only where the text still is.
-TEST_F(ClipboardInserterTest, TheContentsGoBackOnceTheTargetIsDoneAndNoNewerCopyIsThere)
+// Who asks when, on the virtual clock from the moment the text was lent (the
+// chord follows at once): a busy target asks late, a browser asks again, a
+// clipboard library asks over a connection of its own, a clipboard manager
+// copies and re-owns every change, the user copies. Whenever the target asks
+// before it is done it gets the text, never the earlier contents.
+TEST_F(ClipboardInserterTest, EveryoneGetsWhatTheLoanDecidesUntilTheUsersContentsAreBack)
 {
+    using Client = FakePasteboard::Client;
     using Steps = std::vector<std::pair<std::chrono::milliseconds, FakePasteboard::Action>>;
-    const auto ask
-        = [](PasteboardSelection selection) { return [selection](FakePasteboard& p) { p.fetch(selection); }; };
-    const auto transfer = [](bool underWay) {
-        return [underWay](FakePasteboard& p) { p.transfer(PasteboardSelection::clipboard, underWay); };
-    };
-    const auto copy = [](PasteboardSelection selection) {
-        return [selection](FakePasteboard& p) {
-            p.hold(selection, { { QStringLiteral("text/plain"), QByteArrayLiteral("copied since") } });
-        };
+    const auto ask = [](PasteboardSelection selection, Client client = Client::target) {
+        return [selection, client](FakePasteboard& p) { p.fetch(selection, client); };
     };
     const auto clipboard = PasteboardSelection::clipboard;
     const auto primary = PasteboardSelection::primary;
-    Steps everyFifthOfASecond;
-    for (auto at = 0ms; at <= 6000ms; at += 200ms)
-        everyFifthOfASecond.push_back({ at, ask(clipboard) });
+    const platform::ClipboardLoan::Timing timing;
     const ClipboardInserter::Pacing pacing;
+    const QString pasted = QStringLiteral("pasted");
+    const QString earlier = QStringLiteral("earlier");
 
     struct Case {
         const char* name;
         QStringList windowClass;
         Steps steps;
         std::optional<ClipboardInserterError> error;
-        // The time of the restore; none: nothing was written back.
-        std::optional<std::chrono::milliseconds> restoredAt;
+        // What each request got, in order.
+        std::vector<QString> fetched;
         const char* clipboardAfter;
         const char* primaryAfter;
     };
     const Case cases[] = {
-        { "asksAgainWithinTheQuietTime", {},
-            { { 0ms, ask(clipboard) }, { 250ms, ask(clipboard) }, { 500ms, ask(clipboard) } }, std::nullopt,
-            500ms + pacing.quietAfterRequest, "earlier", "selected" },
-        { "takesTheTextInParts", {}, { { 0ms, ask(clipboard) }, { 0ms, transfer(true) }, { 1500ms, transfer(false) } },
-            std::nullopt, 1500ms + pacing.quietAfterRequest, "earlier", "selected" },
-        { "asksAfterTheRestore", {}, { { 0ms, ask(clipboard) }, { pacing.quietAfterRequest + 50ms, ask(clipboard) } },
-            ClipboardInserterError::askedAfterRestore(), pacing.quietAfterRequest, "earlier", "selected" },
-        { "keepsAskingPastTheLimit", {}, everyFifthOfASecond, ClipboardInserterError::askedAfterRestore(),
-            pacing.holdLimit, "earlier", "selected" },
-        { "userCopiesDuringTheHold", {}, { { 0ms, ask(clipboard) }, { 100ms, copy(clipboard) } }, std::nullopt,
-            std::nullopt, "copied since", "selected" },
-        { "selectsDuringTheHoldOfPrimary", { QStringLiteral("xterm") },
-            { { 0ms, ask(primary) }, { 100ms, copy(primary) } }, std::nullopt, pacing.quietAfterRequest, "earlier",
-            "copied since" },
+        { "busyFor150ms", {}, { { 150ms, ask(clipboard) } }, std::nullopt, { pasted }, "earlier", "selected" },
+        { "busyFor300ms", {}, { { 300ms, ask(clipboard) } }, std::nullopt, { pasted }, "earlier", "selected" },
+        { "asksOnlyAfterTheLimit", {}, { { pacing.fetchLimit + 500ms, ask(clipboard) } },
+            ClipboardInserterError::notFetched(), { pasted }, "pasted", "selected" },
+        { "asksAgainAfterTheQuietTime", {},
+            { { 0ms, ask(clipboard) }, { timing.quiet + 1000ms, ask(clipboard) },
+                { timing.quiet + 1000ms, ask(clipboard, Client::other) } },
+            std::nullopt, { pasted, pasted, earlier }, "earlier", "selected" },
+        { "asksAgainAfterTheGrace", {}, { { 0ms, ask(clipboard) }, { timing.quiet + timing.grace, ask(clipboard) } },
+            std::nullopt, { pasted, earlier }, "earlier", "selected" },
+        { "asksOverAnotherConnection", {}, { { 400ms, ask(clipboard, Client::targetsOther) } }, std::nullopt,
+            { pasted }, "earlier", "selected" },
+        { "managerCopiesThenTargetAsks", {},
+            { { 0ms, ask(clipboard, Client::manager) }, { 2000ms, ask(clipboard) } }, std::nullopt,
+            { pasted, pasted }, "earlier", "selected" },
+        { "managerReownsBeforeTheTargetAsks", {}, { { 5ms, [](FakePasteboard& p) { p.reown(PasteboardSelection::clipboard); } } },
+            std::nullopt, {}, "earlier", "selected" },
+        { "userCopiesDuringTheLoan", {},
+            { { 0ms, ask(clipboard) },
+                { 100ms,
+                    [](FakePasteboard& p) {
+                        p.hold(PasteboardSelection::clipboard,
+                            { { QStringLiteral("text/plain"), QByteArrayLiteral("copied since") } });
+                    } } },
+            std::nullopt, { pasted }, "copied since", "selected" },
+        { "takesTheTextInParts", {},
+            { { 0ms, [](FakePasteboard& p) { p.transfer(PasteboardSelection::clipboard, true); } },
+                { 1500ms, [](FakePasteboard& p) { p.transfer(PasteboardSelection::clipboard, false); } },
+                { 1500ms + timing.quiet - 1ms, ask(clipboard, Client::other) } },
+            std::nullopt, { pasted, pasted }, "earlier", "selected" },
+        { "xtermPastesPrimary", { QStringLiteral("xterm") }, { { 50ms, ask(primary) } }, std::nullopt, { pasted },
+            "earlier", "selected" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -228,51 +252,49 @@ TEST_F(ClipboardInserterTest, TheContentsGoBackOnceTheTargetIsDoneAndNoNewerCopy
         for (const auto& [at, action] : c.steps)
             pasteboard_->at(at, action);
         if (c.error)
-            EXPECT_EQ(errorOf<ClipboardInserterError>(paste(QStringLiteral("pasted"))), *c.error);
+            EXPECT_EQ(errorOf<ClipboardInserterError>(paste(pasted)), *c.error);
         else
-            EXPECT_NO_THROW(runBlocking(paste(QStringLiteral("pasted"))));
+            EXPECT_NO_THROW(runBlocking(paste(pasted)));
+        pasteboard_->runFor(20s);
 
-        // Every request while the text was held got it.
-        const auto& fetched = pasteboard_->fetched();
-        const auto gotText = std::count(fetched.begin(), fetched.end(), std::optional(QStringLiteral("pasted")));
-        EXPECT_EQ(gotText + (c.error ? 1 : 0), static_cast<long>(fetched.size()));
-        std::optional<std::chrono::milliseconds> restoredAt;
-        const auto& writes = pasteboard_->writes();
-        for (const auto& write : writes) {
-            if (write.entries
-                != std::vector { PasteboardEntry { QStringLiteral("text/plain"), QByteArrayLiteral("pasted") } })
-                restoredAt = write.at - writes.at(0).at;
-        }
-        EXPECT_EQ(restoredAt, c.restoredAt);
-        EXPECT_EQ(pasteboard_->text(PasteboardSelection::clipboard), QString::fromUtf8(c.clipboardAfter));
-        EXPECT_EQ(pasteboard_->text(PasteboardSelection::primary), QString::fromUtf8(c.primaryAfter));
+        std::vector<QString> fetched;
+        for (const auto& text : pasteboard_->fetched())
+            fetched.push_back(text.value_or(QStringLiteral("(nothing)")));
+        EXPECT_EQ(fetched, c.fetched);
+        EXPECT_EQ(pasteboard_->text(clipboard), QString::fromUtf8(c.clipboardAfter));
+        EXPECT_EQ(pasteboard_->text(primary), QString::fromUtf8(c.primaryAfter));
     }
 }
 
-// The application quits during the hold: the paste's waits would never end.
-TEST_F(ClipboardInserterTest, FinishingTheHoldPutsTheContentsBackOnce)
+// A second dictation right after the first: its paste does not wait for the
+// first loan, and the user's own contents are what finally comes back.
+TEST_F(ClipboardInserterTest, ASecondPasteDuringALoanLendsTheUsersContentsOn)
 {
-    const auto clipboard = inserter();
-    std::vector<PasteboardEntry> atFinish;
-    pasteboard_->at(100ms, [&](FakePasteboard& p) {
-        clipboard->finishHold();
-        atFinish = p.contents(PasteboardSelection::clipboard);
-    });
-    EXPECT_NO_THROW(runBlocking(clipboard->insert(QStringLiteral("pasted"))));
-    EXPECT_EQ(atFinish, earlierClipboard);
-    EXPECT_EQ(pasteboard_->writes().size(), 2u);
+    EXPECT_NO_THROW(runBlocking(paste(QStringLiteral("first"))));
+    const auto firstDone = sleep_.clock()->now;
+    EXPECT_NO_THROW(runBlocking(paste(QStringLiteral("second"))));
+    EXPECT_LT(sleep_.clock()->now - firstDone, platform::ClipboardLoan::Timing{}.quiet);
+    EXPECT_EQ(atTap_.at(1).clipboard, QStringLiteral("second"));
+    pasteboard_->runFor(20s);
     expectRestored();
 }
 
-TEST(ClipboardSnapshotTest, KeepsTheLastDataOfARepeatedFormat)
+TEST(SelectionTargetsTest, KeepsTheContentAndOneImageFormat)
 {
-    FakePasteboard pasteboard;
-    pasteboard.hold(PasteboardSelection::clipboard,
-        { { QStringLiteral("text/plain"), QByteArrayLiteral("first") },
-            { QStringLiteral("text/plain"), QByteArrayLiteral("last") } });
-    const auto snapshot = ClipboardSnapshot::take(pasteboard, PasteboardSelection::clipboard);
-    ASSERT_EQ(snapshot.entries().size(), 1u);
-    EXPECT_EQ(snapshot.entries()[0].data, QByteArrayLiteral("last"));
+    struct Case {
+        QList<QByteArray> offered;
+        QList<QByteArray> kept;
+    };
+    const Case cases[] = {
+        { { "TARGETS", "MULTIPLE", "TIMESTAMP", "SAVE_TARGETS", "UTF8_STRING", "STRING", "text/plain", "text/html",
+              "application/x-qt-image", "GTK_TEXT_BUFFER_CONTENTS" },
+            { "UTF8_STRING", "STRING", "text/plain", "text/html" } },
+        { { "image/bmp", "image/png", "image/jpeg", "x-special/gnome-copied-files", "image/png" },
+            { "image/png", "x-special/gnome-copied-files" } },
+        { { "image/bmp", "image/jpeg", "TARGETS" }, { "image/bmp" } },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(platform::SelectionTargets::worthKeeping(c.offered), c.kept);
 }
 
 } // namespace

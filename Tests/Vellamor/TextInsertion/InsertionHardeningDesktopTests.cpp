@@ -5,7 +5,7 @@
 
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
 #include "Platform/KeyInjection/XTestKeyInjector.h"
-#include "Platform/Pasteboard/QtPasteboard.h"
+#include "Platform/Pasteboard/X11SelectionBroker.h"
 #include "Settings/UserDefaults.h"
 #include "Support/Async/RunBlocking.h"
 #include "TextInsertion/Inserters/ClipboardInserter.h"
@@ -15,6 +15,8 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QTimer>
+
+#include <csignal>
 
 namespace vellamor::test {
 namespace {
@@ -61,16 +63,75 @@ TEST_F(InsertionHardeningDesktopTest, PasteReplacesAGtkSelectionAndGivesTheClipb
     QProcess target;
     startFocused(target, QStringLiteral(VELLAMOR_GTK_TEXT_TARGET),
         { QStringLiteral("GtkTextView"), QStringLiteral("ab选中ef"), QStringLiteral("ab"), QStringLiteral("选中") });
-    ClipboardInserter clipboard(std::make_shared<platform::QtPasteboard>(),
+    ClipboardInserter clipboard(std::make_shared<platform::X11SelectionBroker>(shortLoans()),
                                 std::make_shared<platform::XTestKeyInjector>(), nullptr);
 
     EXPECT_NO_THROW(runBlocking(clipboard.insert(QStringLiteral("文🎉"))));
     EXPECT_EQ(waitForText(target, QStringLiteral("ab文🎉ef")), QStringLiteral("ab文🎉ef"));
-    QProcess xclip;
-    xclip.start(
-        QStringLiteral("xclip"), { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard") });
-    ASSERT_TRUE(waitUntil([&] { return xclip.state() == QProcess::NotRunning; }));
-    EXPECT_EQ(QString::fromUtf8(xclip.readAllStandardOutput()), QStringLiteral("earlier 文本"));
+    EXPECT_EVENTUALLY_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")), QStringLiteral("earlier 文本"));
+}
+
+// A stopped owner of the clipboard: reading it holds neither the main thread
+// nor the paste for long, and nothing empty is put back over the user's
+// clipboard: the text stays there.
+TEST_F(InsertionHardeningDesktopTest, AClipboardOwnerThatNeverAnswersHoldsNeitherTheMainThreadNorAnEmptyRestore)
+{
+    QProcess owner;
+    ASSERT_TRUE(startClipboardOwner(owner));
+    ASSERT_EQ(::kill(static_cast<pid_t>(owner.processId()), SIGSTOP), 0);
+    platform::X11SelectionBroker broker;
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(10);
+
+    const auto lending = runBlocking(broker.lend(platform::PasteboardSelection::clipboard, QStringLiteral("文🎉")));
+    timer.stop();
+    ::kill(static_cast<pid_t>(owner.processId()), SIGCONT);
+    EXPECT_EQ(lending.outcome, platform::Lending::Outcome::unreadable);
+    EXPECT_GT(ticks, 0);
+    EXPECT_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")), QStringLiteral("文🎉"));
+}
+
+// Whoever asks before the target is done gets the text, a large one in parts;
+// then every format of the user's contents comes back.
+TEST_F(InsertionHardeningDesktopTest, EveryoneAskingDuringTheLoanGetsTheTextThenTheUsersContentsComeBack)
+{
+    for (const qsizetype characters : {qsizetype(12), qsizetype(700'000)}) {
+        SCOPED_TRACE(characters);
+        QProcess owner;
+        ASSERT_TRUE(startClipboardOwner(owner));
+        platform::X11SelectionBroker broker(shortLoans());
+        const QString text = QStringLiteral("文").repeated(characters);
+        const auto lending = runBlocking(broker.lend(platform::PasteboardSelection::clipboard, text));
+        ASSERT_EQ(lending.outcome, platform::Lending::Outcome::lent);
+        lending.loan->chordSent(30s);
+
+        EXPECT_EQ(clipboardContent("clipboard", "UTF8_STRING"), text.toUtf8());
+        EXPECT_EQ(runBlocking(lending.loan->firstFetch()), platform::LoanProgress::fetched);
+        EXPECT_EVENTUALLY_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")),
+                             QStringLiteral("earlier 文本"));
+        EXPECT_EQ(clipboardContent("clipboard", "text/html"), QByteArrayLiteral("<b>earlier</b>"));
+    }
+}
+
+// A clipboard manager that copies every change and takes the clipboard with
+// it: the user's contents are put back once the target has had its time.
+TEST_F(InsertionHardeningDesktopTest, AManagerThatReownsTheTextGetsTheUsersContentsBack)
+{
+    QProcess owner;
+    ASSERT_TRUE(startClipboardOwner(owner));
+    platform::X11SelectionBroker broker(shortLoans());
+    const auto lending = runBlocking(broker.lend(platform::PasteboardSelection::clipboard, QStringLiteral("文🎉")));
+    ASSERT_EQ(lending.outcome, platform::Lending::Outcome::lent);
+    lending.loan->chordSent(30s);
+
+    // xclip -i serves what it read until another program takes the clipboard.
+    ASSERT_TRUE(outputOf(QStringLiteral("sh"),
+                         {QStringLiteral("-c"), QStringLiteral("xclip -o -selection clipboard | xclip -i -selection "
+                                                               "clipboard >/dev/null 2>&1")}));
+    EXPECT_EVENTUALLY_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")),
+                         QStringLiteral("earlier 文本"));
 }
 
 // Another program copies once the target has the text, while the paste still
@@ -84,7 +145,7 @@ TEST_F(InsertionHardeningDesktopTest, ACopyMadeWhileThePasteHoldsTheClipboardSta
     startFocused(target, QStringLiteral(VELLAMOR_GTK_TEXT_TARGET),
         { QStringLiteral("GtkEntry"), QStringLiteral("ab"), QStringLiteral("ab"), QString() });
     ClipboardInserter clipboard(
-        std::make_shared<platform::QtPasteboard>(), std::make_shared<platform::XTestKeyInjector>(), nullptr);
+        std::make_shared<platform::X11SelectionBroker>(), std::make_shared<platform::XTestKeyInjector>(), nullptr);
 
     auto pasting = clipboard.insert(QStringLiteral("文🎉"));
     EXPECT_EQ(waitForText(target, QStringLiteral("ab文🎉")), QStringLiteral("ab文🎉"));
@@ -177,7 +238,7 @@ TEST_F(InsertionHardeningDesktopTest, AnAccessibilityWriteAnsweredTooLateIsNotIn
     const auto injector = std::make_shared<platform::XTestKeyInjector>();
     const LayeredInserter chain = SystemLayeredInserter::make(
         std::make_shared<platform::AtspiAccessibilityBus>(QCoreApplication::applicationPid(), 200ms), injector,
-        std::make_shared<platform::QtPasteboard>(), [] { return true; }, nullptr, UserDefaults::standard());
+        std::make_shared<platform::X11SelectionBroker>(), [] { return true; }, nullptr, UserDefaults::standard());
 
     EXPECT_EQ(runBlocking(chain.insertLayered(QStringLiteral("文本")), 30s), InsertStrategy::ax);
     // A key typed at the end now comes after anything a layer sent.

@@ -29,7 +29,7 @@ using Behaviour = std::function<QCoro::Task<void>()>;
 using AxError = AccessibilityInserterError;
 using KeysError = KeystrokeInserterError;
 
-const std::vector<platform::PasteboardEntry> earlierClipboard {
+const std::vector<PasteboardEntry> earlierClipboard {
     { QStringLiteral("text/plain"), QByteArrayLiteral("earlier") },
     { QStringLiteral("text/html"), QByteArrayLiteral("<b>earlier</b>") },
 };
@@ -145,7 +145,7 @@ TEST_F(LayeredInserterTest, NoTargetLeavesExactlyTheTextOnTheClipboardWithoutCal
     probe_->answer = FocusTarget::none;
     EXPECT_EQ(insert(QStringLiteral("你好 world")), InsertStrategy::noTarget);
     EXPECT_EQ(log_->calls(), QStringList { QStringLiteral("probe") });
-    const std::vector<platform::PasteboardEntry> expected { { QStringLiteral("text/plain"),
+    const std::vector<PasteboardEntry> expected { { QStringLiteral("text/plain"),
         QStringLiteral("你好 world").toUtf8() } };
     EXPECT_EQ(pasteboard_->contents(PasteboardSelection::clipboard), expected);
     EXPECT_TRUE(pasteboard_->contents(PasteboardSelection::primary).empty());
@@ -155,10 +155,10 @@ TEST_F(LayeredInserterTest, TriesTheLayersInOrderAndReportsTheOneThatWorked)
 {
     const Behaviour works;
     const Behaviour foreignError = throwing(std::runtime_error("unexpected"));
-    // A failing paste puts the earlier clipboard back before it throws; the
+    // A failing paste may leave the earlier clipboard before it throws; the
     // text must be left there all the same.
     const Behaviour pasteFails = [this]() -> QCoro::Task<void> {
-        pasteboard_->setEntries(PasteboardSelection::clipboard, earlierClipboard);
+        pasteboard_->hold(PasteboardSelection::clipboard, earlierClipboard);
         throw ClipboardInserterError::eventBuildFailed();
         co_return;
     };

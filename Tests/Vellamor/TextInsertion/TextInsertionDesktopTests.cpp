@@ -5,7 +5,7 @@
 
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
 #include "Platform/KeyInjection/XTestKeyInjector.h"
-#include "Platform/Pasteboard/QtPasteboard.h"
+#include "Platform/Pasteboard/X11SelectionBroker.h"
 #include "Support/Async/RunBlocking.h"
 #include "TextInsertion/DefaultAccessibilityProbe.h"
 #include "TextInsertion/Inserters/AccessibilityInserter.h"
@@ -38,14 +38,6 @@ const QString gtkTarget = QStringLiteral(VELLAMOR_GTK_TEXT_TARGET);
 const QString gtk4Target = QStringLiteral(VELLAMOR_GTK4_TEXT_TARGET);
 const qint64 ownPid = QCoreApplication::applicationPid();
 const QString dictated = QStringLiteral("hello 世界🎉");
-
-QByteArray clipboardContent(const char* selection, const char* format)
-{
-    return outputOf(QStringLiteral("xclip"),
-        { QStringLiteral("-o"), QStringLiteral("-selection"), QString::fromLatin1(selection), QStringLiteral("-t"),
-            QString::fromLatin1(format) })
-        .value_or(QByteArrayLiteral("<unreadable>"));
-}
 
 // An xterm (which offers no accessibility) whose window has the focus once this returns true.
 bool startXterm(QProcess& xterm, const QStringList& arguments)
@@ -182,12 +174,12 @@ TEST_P(TextInsertionDesktopTest, PasteInsertsAndPutsTheEarlierClipboardBack)
     ASSERT_EQ(QImage::fromData(ownerPng, "PNG").size(), QSize(4, 3));
 
     ASSERT_TRUE(start(QStringLiteral("<>"), QStringLiteral("<")));
-    ClipboardInserter clipboard(std::make_shared<platform::QtPasteboard>(), injector_, nullptr);
+    ClipboardInserter clipboard(std::make_shared<platform::X11SelectionBroker>(shortLoans()), injector_, nullptr);
     EXPECT_NO_THROW(runBlocking(clipboard.insert(dictated)));
     EXPECT_EQ(target_->waitForText(QStringLiteral("<hello 世界🎉>")), QStringLiteral("<hello 世界🎉>"));
 
-    // Read back by another client, as any application would.
-    EXPECT_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")), earlierText);
+    // Read back by another client, as any application would, once the loan is over.
+    EXPECT_EVENTUALLY_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")), earlierText);
     EXPECT_EQ(QString::fromUtf8(clipboardContent("clipboard", "text/html")), earlierHtml);
     EXPECT_EQ(clipboardContent("clipboard", "image/png"), ownerPng);
     EXPECT_EQ(QString::fromUtf8(clipboardContent("primary", "UTF8_STRING")), earlierText);
@@ -223,7 +215,7 @@ TEST_P(TerminalDesktopTest, TerminalReceivesThePasteThroughItsChord)
     auto injector = std::make_shared<platform::XTestKeyInjector>();
     ASSERT_TRUE(waitUntil([&] { return injector->activeWindowClass().contains(GetParam().windowClass); }));
 
-    ClipboardInserter clipboard(std::make_shared<platform::QtPasteboard>(), injector, nullptr);
+    ClipboardInserter clipboard(std::make_shared<platform::X11SelectionBroker>(), injector, nullptr);
     EXPECT_NO_THROW(runBlocking(clipboard.insert(text)));
     EXPECT_EQ(receivedText(dir), text);
     xterm.kill();
@@ -269,7 +261,7 @@ LayeredInserter desktopInserter(SyntheticInputGuard::Notify ignoreSynthetic)
 {
     return SystemLayeredInserter::make(std::make_shared<platform::AtspiAccessibilityBus>(ownPid),
                                        std::make_shared<platform::XTestKeyInjector>(),
-                                       std::make_shared<platform::QtPasteboard>(), [] { return true; },
+                                       std::make_shared<platform::X11SelectionBroker>(), [] { return true; },
                                        std::move(ignoreSynthetic), UserDefaults::standard());
 }
 

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <QByteArray>
+#include <QCoro/QCoroTask>
 #include <QString>
-#include <QStringList>
 
-#include <optional>
-#include <vector>
+#include <chrono>
+#include <memory>
 
 namespace vellamor::platform {
 
@@ -14,51 +13,67 @@ enum class PasteboardSelection {
     primary,   // the last selected text, pasted with the middle button or Shift+Insert
 };
 
-struct PasteboardEntry {
-    QString format;
-    QByteArray data;
-
-    friend bool operator==(const PasteboardEntry&, const PasteboardEntry&) = default;
+// How far a lent text has gone, as far as the paste needs to know.
+enum class LoanProgress {
+    // A request for the text has been answered whole.
+    fetched,
+    // None came within the limit after the chord.
+    neverAsked,
+    // Another program took the selection before the text was asked for;
+    // what is asked of it now cannot be seen.
+    lost,
 };
 
-// What the application of the active window has asked of a selection since
-// this process last set it. Questions for the offered formats and other
-// probes (TARGETS, TIMESTAMP) do not count, nor do other applications (a
-// clipboard manager copying every change).
-struct PasteboardRequests {
-    // Requests for the text itself.
-    int text = 0;
-    // A text too large for one reply is still being sent to it in parts.
-    bool transferring = false;
+// A text lent to a selection for one paste. Until the target has taken the
+// text every request gets it; then the target's own client still does for a
+// while, anyone else gets the user's earlier contents, and those finally
+// come back on their own. Main thread; the loan goes on after its object is
+// gone.
+class PasteboardLoan {
+public:
+    virtual ~PasteboardLoan() = default;
 
-    friend bool operator==(const PasteboardRequests&, const PasteboardRequests&) = default;
+    // The paste chord is about to be sent to the active window, which has
+    // `fetchLimit` to ask for the text.
+    virtual void chordSent(std::chrono::milliseconds fetchLimit) = 0;
+    // Resolves when the first request for the text has been answered whole,
+    // or none came within the limit of the chord, or the selection was lost.
+    virtual QCoro::Task<LoanProgress> firstFetch() = 0;
+    // The text stays on the selection; the user's earlier contents are dropped.
+    virtual void keep() = 0;
+    // The text is no longer needed: the user's earlier contents go back now.
+    virtual void giveBack() = 0;
+};
+
+struct Lending {
+    enum class Outcome {
+        lent,
+        // The earlier contents could not be read in time; the text is on
+        // the selection, and nothing will replace it.
+        unreadable,
+        // The selection could not be taken; it holds what it held.
+        refused,
+    };
+    Outcome outcome = Outcome::refused;
+    // Only when lent.
+    std::shared_ptr<PasteboardLoan> loan;
 };
 
 // The session's clipboards. On X11 the owner serves the data when another
-// application asks, so this process must keep its event loop running while
-// it owns one. Main thread only.
+// application asks; nothing here waits on another program on the caller's
+// thread. Main thread.
 class Pasteboard {
 public:
     virtual ~Pasteboard() = default;
 
-    // Every format the current owner offers, as the window system names them.
-    virtual QStringList formats(PasteboardSelection selection) = 0;
-    // None when the owner does not deliver it.
-    virtual std::optional<QByteArray> data(PasteboardSelection selection, const QString& format) = 0;
-
-    // Replaces the contents with the text alone; false when this process
-    // could not take the selection.
-    virtual bool setText(PasteboardSelection selection, const QString& text) = 0;
-    // Replaces the contents with `entries` in one item; empty entries leave
-    // the selection empty.
-    virtual bool setEntries(PasteboardSelection selection, const std::vector<PasteboardEntry>& entries) = 0;
-
-    // None when requests cannot be seen.
-    virtual std::optional<PasteboardRequests> requests(PasteboardSelection selection) = 0;
-    // Whether this process still owns `selection` with exactly `text` on it,
-    // as it set it; false once another program or the user has copied since.
-    // Never asks another owner for its data.
-    virtual bool holdsText(PasteboardSelection selection, const QString& text) = 0;
+    // Replaces the contents with the text alone, for the user to paste.
+    virtual void setText(PasteboardSelection selection, const QString& text) = 0;
+    // Reads what the selection holds, then puts `text` on it for a paste.
+    virtual QCoro::Task<Lending> lend(PasteboardSelection selection, QString text) = 0;
+    // The application is quitting: what this process serves on the
+    // clipboard (the user's own contents where a loan is under way) goes
+    // to a clipboard manager where one runs. Waits a bounded time.
+    virtual void handOver() {}
 };
 
 } // namespace vellamor::platform

@@ -1,17 +1,17 @@
 #include "TextInsertion/Inserters/ClipboardInserter.h"
 
-#include "TextInsertion/ClipboardSnapshot.h"
 #include "TextInsertion/Inserters/ClipboardInserterError.h"
 #include "TextInsertion/ModifierRelease.h"
 #include "TextInsertion/PasteChord.h"
 
-#include <functional>
 #include <optional>
 
 namespace vellamor {
 
 namespace {
 
+using platform::Lending;
+using platform::LoanProgress;
 using platform::PasteboardSelection;
 
 struct Chord {
@@ -38,129 +38,53 @@ std::optional<Chord> chordFor(platform::KeyInjector& injector, PasteChord::Kind 
     return std::nullopt;
 }
 
-// What a paste took from the user: its text lent to the selections, their
-// earlier contents to give back.
-struct Loan {
-    QString text;
-    ClipboardSnapshot clipboard;
-    std::optional<ClipboardSnapshot> primary;
+// The loans of one paste; those still held when it ends early give the
+// user's contents back.
+struct Loans {
+    std::shared_ptr<platform::PasteboardLoan> clipboard;
+    std::shared_ptr<platform::PasteboardLoan> primary;
+
+    void giveBack() const
+    {
+        for (const auto& loan : {clipboard, primary}) {
+            if (loan)
+                loan->giveBack();
+        }
+    }
 };
 
-enum class Taking { done, neverAsked, unseen };
-
-// Until the target has finished taking the text: it asked, then neither asked
-// again nor was sent a part for the quiet time (a busy target asks again, or
-// late), or the hold's limit passed, or the hold ended (`held` false).
-// neverAsked when it was seen not to ask in time; unseen where requests
-// cannot be seen, after the longest wait for the first.
-QCoro::Task<Taking> waitUntilTaken(std::shared_ptr<platform::Pasteboard> pasteboard, PasteboardSelection selection,
-                                   std::function<bool()> held, InsertionSleep sleep, InsertionClock clock,
-                                   ClipboardInserter::Pacing pacing)
+ClipboardInserterError failureOf(Lending::Outcome outcome)
 {
-    const auto chord = clock();
-    if (!pasteboard->requests(selection)) {
-        co_await sleep(pacing.pasteWait);
-        co_return Taking::unseen;
-    }
-    std::optional<platform::PasteboardRequests> seen;
-    auto lastActive = chord;
-    while (held()) {
-        const auto now = clock();
-        const auto requests = pasteboard->requests(selection).value_or(platform::PasteboardRequests{});
-        if (requests.text > 0 || requests.transferring) {
-            if (requests != seen || requests.transferring)
-                lastActive = now;
-            seen = requests;
-            if (now - lastActive >= pacing.quietAfterRequest || now - chord >= pacing.holdLimit)
-                co_return Taking::done;
-        } else if (now - chord >= pacing.pasteWait) {
-            co_return Taking::neverAsked;
-        }
-        co_await sleep(pacing.requestPoll);
-    }
-    co_return Taking::done;
-}
-
-// Whether the target asks for the contents just put back, which it then pastes.
-QCoro::Task<bool> askedAfterRestore(std::shared_ptr<platform::Pasteboard> pasteboard,
-                                    PasteboardSelection selection, InsertionSleep sleep, InsertionClock clock,
-                                    ClipboardInserter::Pacing pacing)
-{
-    const auto restored = clock();
-    while (true) {
-        const auto requests = pasteboard->requests(selection);
-        if (!requests)
-            co_return false;
-        if (requests->text > 0)
-            co_return true;
-        if (clock() - restored >= pacing.watchAfterRestore)
-            co_return false;
-        co_await sleep(pacing.requestPoll);
-    }
+    return outcome == Lending::Outcome::unreadable ? ClipboardInserterError::snapshotFailed()
+                                                   : ClipboardInserterError::pasteboardWriteFailed();
 }
 
 } // namespace
 
-// The paste holding the clipboards, if any: shared with finishHold().
-struct ClipboardInserter::Hold {
-    std::optional<Loan> loan;
-
-    // Puts the earlier contents back, once, on each selection that still
-    // holds the text; answers whether `watched` got them back.
-    bool giveBack(platform::Pasteboard& pasteboard, std::optional<PasteboardSelection> watched = std::nullopt)
-    {
-        if (!loan)
-            return false;
-        const Loan taken = std::move(*loan);
-        loan.reset();
-        bool watchedBack = false;
-        const auto giveBackOne = [&](PasteboardSelection selection, const ClipboardSnapshot& snapshot) {
-            if (!pasteboard.holdsText(selection, taken.text))
-                return;
-            snapshot.restore(pasteboard, selection);
-            watchedBack = watchedBack || watched == selection;
-        };
-        giveBackOne(PasteboardSelection::clipboard, taken.clipboard);
-        if (taken.primary)
-            giveBackOne(PasteboardSelection::primary, *taken.primary);
-        return watchedBack;
-    }
-};
-
 ClipboardInserter::ClipboardInserter(std::shared_ptr<platform::Pasteboard> pasteboard,
                                      std::shared_ptr<platform::KeyInjector> injector,
                                      SyntheticInputGuard::Notify ignoreSynthetic)
-    : ClipboardInserter(std::move(pasteboard), std::move(injector), std::move(ignoreSynthetic), eventLoopSleep(),
-                        std::chrono::steady_clock::now, Pacing{})
+    : ClipboardInserter(std::move(pasteboard), std::move(injector), std::move(ignoreSynthetic), eventLoopSleep())
 {
 }
 
 ClipboardInserter::ClipboardInserter(std::shared_ptr<platform::Pasteboard> pasteboard,
                                      std::shared_ptr<platform::KeyInjector> injector,
-                                     SyntheticInputGuard::Notify ignoreSynthetic, InsertionSleep sleep,
-                                     InsertionClock clock)
+                                     SyntheticInputGuard::Notify ignoreSynthetic, InsertionSleep sleep)
     : ClipboardInserter(std::move(pasteboard), std::move(injector), std::move(ignoreSynthetic), std::move(sleep),
-                        std::move(clock), Pacing{})
+                        Pacing{})
 {
 }
 
 ClipboardInserter::ClipboardInserter(std::shared_ptr<platform::Pasteboard> pasteboard,
                                      std::shared_ptr<platform::KeyInjector> injector,
-                                     SyntheticInputGuard::Notify ignoreSynthetic, InsertionSleep sleep,
-                                     InsertionClock clock, Pacing pacing)
+                                     SyntheticInputGuard::Notify ignoreSynthetic, InsertionSleep sleep, Pacing pacing)
     : pasteboard_(std::move(pasteboard))
     , injector_(std::move(injector))
     , ignoreSynthetic_(std::move(ignoreSynthetic))
     , sleep_(std::move(sleep))
-    , clock_(std::move(clock))
     , pacing_(pacing)
-    , hold_(std::make_shared<Hold>())
 {
-}
-
-void ClipboardInserter::finishHold()
-{
-    hold_->giveBack(*pasteboard_);
 }
 
 QCoro::Task<void> ClipboardInserter::insert(QString text)
@@ -170,56 +94,61 @@ QCoro::Task<void> ClipboardInserter::insert(QString text)
     const auto pasteboard = pasteboard_;
     const auto injector = injector_;
     const auto sleep = sleep_;
-    const auto clock = clock_;
     const auto ignoreSynthetic = ignoreSynthetic_;
     const Pacing pacing = pacing_;
-    const auto hold = hold_;
 
     // GTK text views drop their own selection when another client takes
     // PRIMARY, and Ctrl+V then pastes beside the selected text instead of
-    // over it: PRIMARY is borrowed only for the chord that pastes it.
+    // over it: PRIMARY is lent only for the chord that pastes it.
     const PasteChord::Kind kind = PasteChord::forWindowClass(injector->activeWindowClass());
     const bool borrowPrimary = kind == PasteChord::Kind::shiftInsert;
-    const auto pasted = borrowPrimary ? PasteboardSelection::primary : PasteboardSelection::clipboard;
-    hold->loan = Loan{text, ClipboardSnapshot::take(*pasteboard, PasteboardSelection::clipboard),
-                      borrowPrimary ? std::optional(ClipboardSnapshot::take(*pasteboard, PasteboardSelection::primary))
-                                    : std::nullopt};
-
-    const bool wroteClipboard = pasteboard->setText(PasteboardSelection::clipboard, text);
-    const bool wrotePrimary =
-        wroteClipboard && (!borrowPrimary || pasteboard->setText(PasteboardSelection::primary, text));
-    if (!wroteClipboard || !wrotePrimary) {
-        hold->giveBack(*pasteboard);
-        throw ClipboardInserterError::pasteboardWriteFailed();
+    Loans loans;
+    const Lending clipboard = co_await pasteboard->lend(PasteboardSelection::clipboard, text);
+    if (clipboard.outcome != Lending::Outcome::lent)
+        throw failureOf(clipboard.outcome);
+    loans.clipboard = clipboard.loan;
+    if (borrowPrimary) {
+        const Lending primary = co_await pasteboard->lend(PasteboardSelection::primary, text);
+        if (primary.outcome != Lending::Outcome::lent) {
+            loans.giveBack();
+            throw failureOf(primary.outcome);
+        }
+        loans.primary = primary.loan;
     }
     if (!injector->isAvailable()) {
-        hold->giveBack(*pasteboard);
+        loans.giveBack();
         throw ClipboardInserterError::eventSourceFailed();
     }
 
     co_await ModifierRelease::wait(injector, sleep, pacing.modifierPoll, pacing.modifierTimeout);
     const auto chord = chordFor(*injector, kind);
     if (!chord) {
-        hold->giveBack(*pasteboard);
+        loans.giveBack();
         throw ClipboardInserterError::eventBuildFailed();
     }
 
+    const auto pasted = borrowPrimary ? loans.primary : loans.clipboard;
     SyntheticInputGuard guard(ignoreSynthetic);
     guard.begin();
+    pasted->chordSent(pacing.fetchLimit);
     const bool sent = injector->tap(chord->key, chord->control);
     injector->flush();
-    const auto held = [hold] { return hold->loan.has_value(); };
-    const Taking taking =
-        sent ? co_await waitUntilTaken(pasteboard, pasted, held, sleep, clock, pacing) : Taking::unseen;
-    const bool restored = hold->giveBack(*pasteboard, pasted);
+    if (!sent) {
+        loans.giveBack();
+        co_await sleep(pacing.releaseSettle);
+        guard.end();
+        throw ClipboardInserterError::eventBuildFailed();
+    }
+    const LoanProgress progress = co_await pasted->firstFetch();
+    // The chord pasted PRIMARY: the clipboard was lent only in case.
+    if (borrowPrimary)
+        loans.clipboard->giveBack();
     co_await sleep(pacing.releaseSettle);
     guard.end();
-    if (!sent)
-        throw ClipboardInserterError::eventBuildFailed();
-    if (taking == Taking::neverAsked)
+    if (progress == LoanProgress::neverAsked) {
+        pasted->keep();
         throw ClipboardInserterError::notFetched();
-    if (taking == Taking::done && restored && co_await askedAfterRestore(pasteboard, pasted, sleep, clock, pacing))
-        throw ClipboardInserterError::askedAfterRestore();
+    }
 }
 
 } // namespace vellamor

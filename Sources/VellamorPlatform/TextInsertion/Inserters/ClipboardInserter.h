@@ -11,72 +11,55 @@
 
 namespace vellamor {
 
-// Pastes a text: saves the clipboard, puts the text on it, sends the active
-// window's paste chord (see PasteChord), waits until the target has finished
-// taking the text, and puts the saved contents back where the text still
-// is: a copy made meanwhile by the user or another program stays. The
-// primary selection is borrowed the same way, only for the chord that pastes
-// it. This process owns the clipboard meanwhile and serves it from the event
-// loop, so every wait leaves the loop running. Main thread.
+// Pastes a text: lends it to the clipboard (the pasteboard reads what the
+// clipboard held first), sends the active window's paste chord (see
+// PasteChord) and returns once the target has fetched the text. The loan
+// goes on without the paste: the target may ask again, and the user's
+// earlier contents come back once it is done (see ClipboardLoan). The
+// primary selection is lent the same way, only for the chord that pastes it.
+// Main thread; nothing here waits on another program.
 class ClipboardInserter final : public AnyInserter {
 public:
     struct Pacing {
-        // The longest wait for the first request, for targets that never ask.
-        std::chrono::milliseconds pasteWait{120};
-        // The contents go back once the target has neither asked for the
-        // text nor been sent a part of it for this long. Chromium asks twice:
-        // at once, and again when the page is next free; a page busy 1.5 s
-        // of every 1.6 s asked again about 1.4 s after the chord, and got
-        // the text 15 times of 15 with this wait, 0 of 15 with 300 ms. Idle,
-        // and under a busy loop on every core, it asked again within 50 ms.
-        std::chrono::milliseconds quietAfterRequest{1500};
-        // They go back at the latest this long after the chord, whatever the
-        // target still asks: Qt itself drops a transfer in parts that has
-        // stalled this long.
-        std::chrono::milliseconds holdLimit{5000};
-        // A request for the contents put back within this long means the
-        // target pasted those.
-        std::chrono::milliseconds watchAfterRestore{300};
-        std::chrono::milliseconds requestPoll{2};
+        // The longest wait for the first request after the chord. A target
+        // busy when the chord arrives asks late, and gets the text whenever
+        // it asks: this only decides when the paste is told failed (a Qt
+        // field stopped for a second at the chord pastes after it).
+        std::chrono::milliseconds fetchLimit{3000};
         std::chrono::milliseconds modifierPoll{20};
         std::chrono::milliseconds modifierTimeout{2000};
         std::chrono::milliseconds releaseSettle{20};
     };
 
-    // Waits on the event loop, deadlines on the steady clock.
+    // Waits on the event loop.
     ClipboardInserter(std::shared_ptr<platform::Pasteboard> pasteboard,
                       std::shared_ptr<platform::KeyInjector> injector, SyntheticInputGuard::Notify ignoreSynthetic);
     ClipboardInserter(std::shared_ptr<platform::Pasteboard> pasteboard,
                       std::shared_ptr<platform::KeyInjector> injector, SyntheticInputGuard::Notify ignoreSynthetic,
-                      InsertionSleep sleep, InsertionClock clock);
+                      InsertionSleep sleep);
     ClipboardInserter(std::shared_ptr<platform::Pasteboard> pasteboard,
                       std::shared_ptr<platform::KeyInjector> injector, SyntheticInputGuard::Notify ignoreSynthetic,
-                      InsertionSleep sleep, InsertionClock clock, Pacing pacing);
+                      InsertionSleep sleep, Pacing pacing);
 
-    // Empty text: nothing. Throws ClipboardInserterError after putting the
-    // saved contents back: pasteboardWriteFailed when the text could not be
-    // put on the clipboards, eventSourceFailed without synthetic input,
-    // eventBuildFailed when the chord's keys are missing or refused,
-    // notFetched when the target was seen not to ask for the text in time
-    // (nothing was pasted, or it would paste what was put back),
-    // askedAfterRestore when it asked for what was put back (it pasted that).
+    // Empty text: nothing. Throws ClipboardInserterError: pasteboardWriteFailed
+    // when the text could not be put on the clipboards (they hold what they
+    // held); snapshotFailed when the clipboard's owner did not give its
+    // contents in time (the text stays on the clipboard, as nothing could
+    // be put back); eventSourceFailed without synthetic input,
+    // eventBuildFailed when the chord's keys are missing or refused (the
+    // earlier contents go back); notFetched when the target did not ask for
+    // the text in time (it stays on the clipboard: the target may still
+    // paste it, and must never get the earlier contents for this chord).
+    // Another program that took the clipboard before the target asked
+    // serves it the text: the paste is then taken at its word.
     QCoro::Task<void> insert(QString text) override;
 
-    // Puts the saved contents back now if a paste is holding the clipboards
-    // (the application is quitting, and the paste's waits will not end);
-    // that paste then leaves them alone.
-    void finishHold();
-
 private:
-    struct Hold;
-
     std::shared_ptr<platform::Pasteboard> pasteboard_;
     std::shared_ptr<platform::KeyInjector> injector_;
     SyntheticInputGuard::Notify ignoreSynthetic_;
     InsertionSleep sleep_;
-    InsertionClock clock_;
     Pacing pacing_;
-    std::shared_ptr<Hold> hold_;
 };
 
 } // namespace vellamor

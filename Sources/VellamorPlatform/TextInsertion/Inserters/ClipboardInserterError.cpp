@@ -19,8 +19,8 @@ QString ClipboardInserterError::debugDescription() const
         return QStringLiteral("eventBuildFailed");
     case Kind::notFetched:
         return QStringLiteral("notFetched");
-    case Kind::askedAfterRestore:
-        return QStringLiteral("askedAfterRestore");
+    case Kind::snapshotFailed:
+        return QStringLiteral("snapshotFailed");
     }
     return {};
 }
