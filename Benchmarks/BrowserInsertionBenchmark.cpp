@@ -308,7 +308,7 @@ int typedIntoABusyPage(int starts)
     address.setFragment(QStringLiteral("busy4"));
     const LayeredInserter chain = SystemLayeredInserter::make(
         std::make_shared<platform::AtspiAccessibilityBus>(QCoreApplication::applicationPid()),
-        std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::QtPasteboard>(), [] { return true; },
+        std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::X11SelectionBroker>(), [] { return true; },
         nullptr, nullptr);
     benchmark::PageName name;
     const QString earlier = QStringLiteral("earlier 文本");

@@ -528,7 +528,7 @@ int writer(const qint64 ownPid, int runs)
 {
     auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
     const auto injector = std::make_shared<platform::XTestKeyInjector>();
-    const auto pasteboard = std::make_shared<platform::QtPasteboard>();
+    const auto pasteboard = std::make_shared<platform::X11SelectionBroker>();
     const auto trusted = [] { return true; };
     QProcess office;
     office.start(QStringLiteral("soffice"), {QStringLiteral("--norestore"), QStringLiteral("--nologo"),

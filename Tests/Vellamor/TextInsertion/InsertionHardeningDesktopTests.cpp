@@ -254,7 +254,7 @@ TEST_F(InsertionHardeningDesktopTest, AnAccessibilityWriteShownLateIsCreditedOnc
     startFocused(target, QStringLiteral(VELLAMOR_SLOW_TEXT_TARGET), { QStringLiteral("shows"), QStringLiteral("3000") });
     const LayeredInserter chain = SystemLayeredInserter::make(
         std::make_shared<platform::AtspiAccessibilityBus>(QCoreApplication::applicationPid()),
-        std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::QtPasteboard>(),
+        std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::X11SelectionBroker>(),
         [] { return true; }, nullptr, UserDefaults::standard());
 
     EXPECT_EQ(runBlocking(chain.insertLayered(QStringLiteral("文本")), 30s), InsertStrategy::ax);
