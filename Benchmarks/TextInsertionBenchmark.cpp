@@ -26,7 +26,15 @@
 // layered inserter into a GTK entry that takes no text and whose main loop
 // works 20 ms of every 40, and reports per run the outcome, the time until
 // the call returns and the longest stretch this process's main thread went
-// without running its event loop (goal: 50 ms).
+// without running its event loop (goal: 50 ms). With "--paste-loan RUNS" it
+// pastes 20 Chinese characters into a GTK entry and a Qt line edit whose
+// processes are stopped for 150 ms, 300 ms and 1 s at the chord, another
+// text on the clipboard each time, and counts the fields that showed the
+// text, the earlier clipboard, or neither, with the outcomes; pastes with the
+// clipboard's owner stopped, reporting the longest stretch the main thread
+// went without its event loop (goal: 100 ms) and what the clipboard holds
+// once the owner goes on; and times a paste's return against its text
+// showing, and a second paste sent right after the first returned.
 #include "BenchmarkSupport.h"
 #include "InsertionTexts.h"
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
@@ -49,9 +57,12 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 using namespace vellamor;
@@ -135,6 +146,10 @@ private:
         return QString::fromLatin1(search.readAllStandardOutput().trimmed().split('\n').last());
     }
 
+public:
+    qint64 processId() const { return process_.processId(); }
+
+private:
     QProcess process_;
     std::optional<QString> windowId_;
     bool focused_ = false;
@@ -574,6 +589,135 @@ int writer(const qint64 ownPid, int runs)
     return 0;
 }
 
+QString clipboardText()
+{
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                                          QStringLiteral("-t"), QStringLiteral("UTF8_STRING")});
+    waitFor([&] { return xclip.state() == QProcess::NotRunning; }, 10s);
+    return QString::fromUtf8(xclip.readAllStandardOutput());
+}
+
+// Another program copies `text`: xclip serves it until someone else copies.
+// Its first process ends before the one it leaves behind takes the clipboard.
+void copyElsewhere(const QString& text)
+{
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-i"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+    xclip.write(text.toUtf8());
+    xclip.closeWriteChannel();
+    waitFor([&] { return xclip.state() == QProcess::NotRunning; }, 5s);
+    waitFor([&] { return clipboardText() == text; }, 5s);
+}
+
+QString outcomeOf(QCoro::Task<void> task)
+{
+    try {
+        runBlocking(std::move(task), 60s);
+        return QStringLiteral("ok");
+    } catch (const Error& error) {
+        return error.debugDescription();
+    }
+}
+
+int pasteLoan(const qint64 ownPid, int runs)
+{
+    auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
+    auto injector = std::make_shared<platform::XTestKeyInjector>();
+    ClipboardInserter paste(std::make_shared<platform::X11SelectionBroker>(), injector, nullptr);
+    const QString text = mixedText(20);
+    std::printf("%-4s %-8s %5s %5s %8s %6s  %s\n", "in", "stopped", "runs", "text", "earlier", "other", "outcomes");
+    for (const auto& [toolkit, program, field] :
+         {std::tuple{"Qt", VELLAMOR_QT_TEXT_TARGET, "QtLineEdit"}, std::tuple{"GTK", VELLAMOR_GTK_TEXT_TARGET, "GtkEntry"}}) {
+        Target target(QString::fromUtf8(program), {QString::fromUtf8(field)});
+        if (!target.activate()) {
+            std::fprintf(stderr, "the %s target did not get the focus\n", toolkit);
+            return 1;
+        }
+        for (const auto stop : {150ms, 300ms, 1000ms}) {
+            int got = 0, earlier = 0, other = 0;
+            std::map<QString, int> outcomes;
+            for (int run = 0; run < runs; ++run) {
+                if (!clear(*bus, target)) {
+                    ++other;
+                    continue;
+                }
+                const QString before = QStringLiteral("earlier %1").arg(run);
+                copyElsewhere(before);
+                const auto pid = static_cast<pid_t>(target.processId());
+                ::kill(pid, SIGSTOP);
+                QTimer::singleShot(stop, [pid] { ::kill(pid, SIGCONT); });
+                ++outcomes[outcomeOf(paste.insert(text))];
+                waitFor([&] { return !target.text().isEmpty(); }, 5s);
+                // A paste that arrives late shows within this.
+                pause(300ms);
+                if (target.text() == text)
+                    ++got;
+                else if (target.text().contains(before))
+                    ++earlier;
+                else
+                    ++other;
+            }
+            QStringList line;
+            for (const auto& [outcome, count] : outcomes)
+                line << outcome + QStringLiteral(" ") + QString::number(count);
+            std::printf("%-4s %5lld ms %5d %5d %8d %6d  %s\n", toolkit, static_cast<long long>(stop.count()), runs, got,
+                        earlier, other, qPrintable(line.join(u',')));
+            std::fflush(stdout);
+        }
+    }
+
+    Target target(QStringLiteral(VELLAMOR_GTK_TEXT_TARGET), {QStringLiteral("GtkEntry")});
+    if (!target.activate())
+        return 1;
+    std::printf("\nowner stopped: %-10s %10s %12s %s\n", "outcome", "stall ms", "returned ms", "clipboard after");
+    for (int run = 0; run < runs; ++run) {
+        // Stays in front (-quiet), so that stopping the process stops the owner.
+        QProcess owner;
+        owner.start(QStringLiteral("xclip"), {QStringLiteral("-i"), QStringLiteral("-selection"),
+                                              QStringLiteral("clipboard"), QStringLiteral("-quiet")});
+        owner.write("user text");
+        owner.closeWriteChannel();
+        waitFor([&] { return clipboardText() == QStringLiteral("user text"); }, 5s);
+        ::kill(static_cast<pid_t>(owner.processId()), SIGSTOP);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        StallProbe probe(5ms);
+        const QString outcome = outcomeOf(paste.insert(text));
+        const double stall = probe.longest();
+        const double returned = static_cast<double>(elapsed.nsecsElapsed()) / 1e6;
+        ::kill(static_cast<pid_t>(owner.processId()), SIGCONT);
+        const QString after = clipboardText();
+        std::printf("               %-10s %10.1f %12.1f %s\n", qPrintable(outcome), stall, returned,
+                    after == text ? "the text" : after == QStringLiteral("user text") ? "user text" : "other");
+        std::fflush(stdout);
+        owner.kill();
+        owner.waitForFinished();
+        clear(*bus, target);
+    }
+
+    std::printf("\n%-8s %12s %10s %16s\n", "run", "returned ms", "shown ms", "second shown ms");
+    for (int run = 0; run < runs; ++run) {
+        if (!clear(*bus, target))
+            continue;
+        copyElsewhere(QStringLiteral("earlier"));
+        target.await(text);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        outcomeOf(paste.insert(text));
+        const double returned = static_cast<double>(elapsed.nsecsElapsed()) / 1e6;
+        waitFor([&] { return target.shownAfter().has_value(); }, 10s);
+        const double shown = target.shownAfter().value_or(-1);
+        target.await(text + text);
+        elapsed.start();
+        outcomeOf(paste.insert(text));
+        waitFor([&] { return target.shownAfter().has_value(); }, 10s);
+        std::printf("%-8d %12.1f %10.1f %16.1f\n", run, returned, shown, target.shownAfter().value_or(-1));
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -593,6 +737,8 @@ int main(int argc, char** argv)
         return writer(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--busy"))
         return busy(ownPid, std::max(1, arguments.value(2).toInt()));
+    if (arguments.value(1) == QStringLiteral("--paste-loan"))
+        return pasteLoan(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--order"))
         return order(ownPid, std::max(1, arguments.value(2).toInt()));
     return timings(ownPid);

@@ -41,7 +41,7 @@ TEST_F(BrowserInsertionDesktopTest, ChineseEmojiAndMixedTextArriveWholeInEveryFi
     BrowserPage page(QStringLiteral(VELLAMOR_BROWSER_PAGE));
     ASSERT_TRUE(page.isStarted()) << "chromium did not show the page";
     const auto injector = std::make_shared<platform::XTestKeyInjector>();
-    const auto pasteboard = std::make_shared<platform::X11SelectionBroker>();
+    const auto pasteboard = std::make_shared<platform::X11SelectionBroker>(shortLoans());
     for (const std::string layer : { "keystrokes", "paste", "chain" }) {
         // Fresh for each layer: keys a keystroke layer left mapped are no spare keys for the next one.
         KeystrokeInserter keyboard(injector, nullptr);
@@ -61,9 +61,7 @@ TEST_F(BrowserInsertionDesktopTest, ChineseEmojiAndMixedTextArriveWholeInEveryFi
                     EXPECT_EQ(runBlocking(chain.insertLayered(sample), 30s), InsertStrategy::keyboard);
                 }
                 EXPECT_EQ(page.waitForText(sample), sample);
-                EXPECT_EQ(outputOf(QStringLiteral("xclip"),
-                              QStringLiteral("-o -selection clipboard -t UTF8_STRING").split(u' ')),
-                    earlierText.toUtf8());
+                EXPECT_EVENTUALLY_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")), earlierText);
             }
         }
     }
@@ -93,7 +91,8 @@ TEST_F(BrowserInsertionDesktopTest, ALongTextSwallowedByAReadOnlyFieldStaysOnThe
     ASSERT_TRUE(page.isStarted()) << "chromium did not show the page";
     const LayeredInserter chain = SystemLayeredInserter::make(
         std::make_shared<platform::AtspiAccessibilityBus>(QCoreApplication::applicationPid()),
-        std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::X11SelectionBroker>(), [] { return true; },
+        std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::X11SelectionBroker>(shortLoans()),
+        [] { return true; },
         nullptr, UserDefaults::standard());
     const QString sentence = QStringLiteral("今天下午三点 we meet in 会议室 to discuss 新版本发布, OK? ");
     const QString text = sentence.repeated(35).left(1500);
@@ -123,10 +122,8 @@ TEST_F(BrowserInsertionDesktopTest, ALongTextSwallowedByAReadOnlyFieldStaysOnThe
         EXPECT_EQ(outcome == InsertStrategy::allFailed, c.leftOnClipboard) << rawValue(outcome).toStdString();
         EXPECT_NE(outcome, InsertStrategy::noTarget);
         EXPECT_EQ(page.waitForText(c.shown), c.shown);
-        // Compared whole: a failure would print ten thousand characters.
-        EXPECT_TRUE(
-            outputOf(QStringLiteral("xclip"), QStringLiteral("-o -selection clipboard -t UTF8_STRING").split(u' '))
-            == c.clipboard.toUtf8())
+        // Compared whole, once the loan is over: a failure would print ten thousand characters.
+        EXPECT_TRUE(waitUntil([&] { return clipboardContent("clipboard", "UTF8_STRING") == c.clipboard.toUtf8(); }))
             << "the clipboard does not hold " << c.clipboard.left(20).toStdString() << "…";
     }
 }

@@ -163,6 +163,8 @@ public:
 
     Lending lend(PasteboardSelection which, const QByteArray& text)
     {
+        // A copy made just before must be known: it holds the user's contents.
+        drainEvents(nullptr);
         Selection& selection = selections_[which];
         const TimePoint now = Clock::now();
         settle(selection, now);
@@ -447,7 +449,8 @@ private:
     void cleared(xcb_atom_t atomCleared)
     {
         for (auto& [which, selection] : selections_) {
-            if (selection.atom != atomCleared || !selection.owned)
+            // Taken back since: the notice is older than the ownership.
+            if (selection.atom != atomCleared || !selection.owned || ownerOf(selection.atom) == window_)
                 continue;
             selection.owned = false;
             selection.served.clear();
