@@ -20,6 +20,12 @@
 // every 1.6 s; each line counts how often the field got the text, the earlier
 // contents, nothing or something else, and how the paste ended, with the
 // times of the clipboard's changes of owner in the last run.
+// With "typed-busy" after RUNS it starts Firefox ESR (installed by hand) RUNS
+// times on the page kept busy 4 s of every 4.1 s and types four short
+// dictations into its input through the layered inserter after each start,
+// another text on the clipboard before each, and reports per dictation the
+// outcome, the times until the call returned and until the page named the
+// text, whether the field got the text once and what the clipboard holds.
 // The page reports its field through the window's name, read here straight
 // from the X server every 2 ms while the insertion runs.
 #include "BenchmarkSupport.h"
@@ -248,6 +254,53 @@ int held(int runs, bool busy)
     return 0;
 }
 
+int typedIntoABusyPage(int starts)
+{
+    QUrl address = QUrl::fromLocalFile(QStringLiteral(VELLAMOR_BROWSER_PAGE));
+    address.setFragment(QStringLiteral("busy4"));
+    const LayeredInserter chain = SystemLayeredInserter::make(
+        std::make_shared<platform::AtspiAccessibilityBus>(QCoreApplication::applicationPid()),
+        std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::X11SelectionBroker>(), [] { return true; },
+        nullptr, nullptr);
+    benchmark::PageName name;
+    const QString earlier = QStringLiteral("earlier 文本");
+    std::printf("%5s %4s %-10s %12s %9s %-6s %s\n", "start", "text", "strategy", "returned ms", "shown ms", "field",
+        "clipboard");
+    for (int start = 1; start <= starts; ++start) {
+        test::BrowserPage page(address, QStringLiteral("^\\["), test::BrowserPage::Accessibility::unknown,
+            test::BrowserPage::Browser::firefox);
+        if (!page.isStarted()) {
+            std::fprintf(stderr, "firefox did not show the page\n");
+            return 1;
+        }
+        const Window window = page.windowId().toULong();
+        for (int run = 1; run <= 4; ++run) {
+            if (!page.focus(test::BrowserPage::Field::input))
+                continue;
+            // The page took the focus key in its free moment: the keys come
+            // 0.3 to 3.9 s into its next busy stretch.
+            benchmark::pause(std::chrono::milliseconds(300 + 1'200 * (run - 1)));
+            const QString text = QStringLiteral("第%1句 ok").arg(start * 10 + run);
+            QGuiApplication::clipboard()->setText(earlier);
+            QElapsedTimer elapsed;
+            elapsed.start();
+            const InsertStrategy strategy = runBlocking(chain.insertLayered(text), 120s);
+            const double returned = static_cast<double>(elapsed.nsecsElapsed()) / 1e6;
+            const QString once = text + page.titleSuffix();
+            benchmark::waitFor([&] { return name.text(window) == once; }, 10s);
+            const double shownAfter = static_cast<double>(elapsed.nsecsElapsed()) / 1e6;
+            const QString shown = name.text(window).value_or(QString());
+            const char* field = shown == once ? "once" : shown == text + text + page.titleSuffix() ? "twice" : "other";
+            const QString held = QGuiApplication::clipboard()->text();
+            const char* clipboard = held == text ? "the text" : held == earlier ? "earlier" : "other";
+            std::printf("%5d %4d %-10s %12.1f %9.1f %-6s %s\n", start, run, qPrintable(rawValue(strategy)), returned,
+                shownAfter, field, clipboard);
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -256,6 +309,8 @@ int main(int argc, char** argv)
     const int runs = std::max(1, app.arguments().value(1, QStringLiteral("5")).toInt());
     if (app.arguments().value(2) == QStringLiteral("read-only"))
         return readOnly(runs);
+    if (app.arguments().value(2) == QStringLiteral("typed-busy"))
+        return typedIntoABusyPage(runs);
     if (app.arguments().value(2) == QStringLiteral("held"))
         return held(runs, app.arguments().value(3) == QStringLiteral("busy"));
     test::BrowserPage page(QStringLiteral(VELLAMOR_BROWSER_PAGE));

@@ -38,7 +38,14 @@
 // "--manager RUNS", under a clipboard manager started beforehand, it pastes
 // into a GTK entry after another program's copy and reports how long the
 // copy took to come back, then hands the clipboard over as at quit and tells
-// what the clipboard holds once this process's broker is gone.
+// what the clipboard holds once this process's broker is gone. With
+// "--writer RUNS" it inserts 8,000 and 9,500 characters as one paragraph
+// through the layered inserter into a new LibreOffice Writer document
+// (installed by hand, as no test needs it), the clipboard holding another
+// text before each run, and reports per run the outcome, whether the
+// paragraph, read over its pages, holds the text once, and what the
+// clipboard holds; then again with each write taken for unanswered, as
+// Writer answers such a write after the call's time-out on a loaded machine.
 #include "BenchmarkSupport.h"
 #include "InsertionTexts.h"
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
@@ -481,6 +488,118 @@ int busy(const qint64 ownPid, int runs)
     return 0;
 }
 
+// The bus, except that each insertion, applied, answers as one that got no
+// answer in time.
+class UnansweredInsertions final : public platform::AccessibilityBus {
+public:
+    explicit UnansweredInsertions(std::shared_ptr<platform::AccessibilityBus> bus) : bus_(std::move(bus)) {}
+
+    QCoro::Task<Element> focusedElement() override { return bus_->focusedElement(); }
+    std::optional<qint64> processId(const platform::AccessibleElement& element) override
+    {
+        return bus_->processId(element);
+    }
+    bool isSameElement(const platform::AccessibleElement& a, const platform::AccessibleElement& b) override
+    {
+        return bus_->isSameElement(a, b);
+    }
+    QCoro::Task<QString> toolkitName(Element element) override { return bus_->toolkitName(element); }
+    QCoro::Task<bool> isEditableText(Element element) override { return bus_->isEditableText(element); }
+    QCoro::Task<bool> isReadOnly(Element element) override { return bus_->isReadOnly(element); }
+    QCoro::Task<std::optional<QString>> text(Element element) override { return bus_->text(element); }
+    QCoro::Task<std::optional<int>> characterCount(Element element) override { return bus_->characterCount(element); }
+    QCoro::Task<std::optional<int>> caretOffset(Element element) override { return bus_->caretOffset(element); }
+    QCoro::Task<Element> flowsFrom(Element element) override { return bus_->flowsFrom(element); }
+    QCoro::Task<std::optional<platform::AccessibleRange>> selection(Element element) override
+    {
+        return bus_->selection(element);
+    }
+    QCoro::Task<bool> setCaretOffset(Element element, int offset) override
+    {
+        return bus_->setCaretOffset(element, offset);
+    }
+    QCoro::Task<int> insertText(Element element, int offset, QString text, int length) override
+    {
+        co_await bus_->insertText(std::move(element), offset, std::move(text), length);
+        co_return unanswered;
+    }
+    QCoro::Task<int> deleteText(Element element, int start, int end) override
+    {
+        return bus_->deleteText(element, start, end);
+    }
+    QCoro::Task<int> setTextContents(Element element, QString text) override
+    {
+        return bus_->setTextContents(element, text);
+    }
+
+private:
+    std::shared_ptr<platform::AccessibilityBus> bus_;
+};
+
+// The paragraph the focus is in, over all its pages; none without a focus.
+std::optional<QString> focusedParagraph(platform::AtspiAccessibilityBus& bus)
+{
+    auto page = runBlocking(bus.focusedElement());
+    if (!page)
+        return std::nullopt;
+    QString text;
+    for (int hop = 0; page && hop < 64; ++hop) {
+        text.prepend(runBlocking(bus.text(page)).value_or(QString()));
+        page = runBlocking(bus.flowsFrom(page));
+    }
+    return text;
+}
+
+int writer(const qint64 ownPid, int runs)
+{
+    auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
+    const auto injector = std::make_shared<platform::XTestKeyInjector>();
+    const auto pasteboard = std::make_shared<platform::X11SelectionBroker>();
+    const auto trusted = [] { return true; };
+    QProcess office;
+    office.start(QStringLiteral("soffice"), {QStringLiteral("--norestore"), QStringLiteral("--nologo"),
+                                             QStringLiteral("--writer")});
+    if (!waitFor([&] { return focusedParagraph(*bus) == QString(); }, 60s)) {
+        std::fprintf(stderr, "no empty Writer paragraph got the focus\n");
+        return 1;
+    }
+    const QString earlier = QStringLiteral("earlier 文本");
+    std::printf("%-10s %-11s %-10s %12s %-9s %s\n", "characters", "write", "strategy", "returned ms", "document",
+                "clipboard");
+    for (const bool answered : {true, false}) {
+        const LayeredInserter chain = SystemLayeredInserter::make(
+            answered ? std::shared_ptr<platform::AccessibilityBus>(bus) : std::make_shared<UnansweredInsertions>(bus),
+            injector, pasteboard, trusted, nullptr, nullptr);
+        for (const int length : {8'000, 9'500}) {
+            QString text;
+            for (int i = 0; text.size() < length; ++i)
+                text += QString::number(i).rightJustified(4, u'0') + u' ';
+            text.truncate(length);
+            for (int run = 0; run < runs; ++run) {
+                QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+a"),
+                                                              QStringLiteral("Delete")});
+                waitFor([&] { return focusedParagraph(*bus) == QString(); }, 10s);
+                QGuiApplication::clipboard()->setText(earlier);
+                QElapsedTimer elapsed;
+                elapsed.start();
+                const InsertStrategy strategy = runBlocking(chain.insertLayered(text), 120s);
+                const double returned = static_cast<double>(elapsed.nsecsElapsed()) / 1e6;
+                waitFor([&] { return focusedParagraph(*bus) == text; }, 10s);
+                const QString shown = focusedParagraph(*bus).value_or(QString());
+                const char* document = shown == text ? "once" : shown.count(text) > 1 ? "twice" : "other";
+                const QString held = QGuiApplication::clipboard()->text();
+                const char* clipboard = held == text ? "the text" : held == earlier ? "earlier" : "other";
+                std::printf("%-10d %-11s %-10s %12.1f %-9s %s\n", length, answered ? "answered" : "unanswered",
+                            qPrintable(rawValue(strategy)), returned, document, clipboard);
+                std::fflush(stdout);
+            }
+        }
+    }
+    office.kill();
+    office.waitForFinished(3000);
+    return 0;
+}
+
 QString clipboardText()
 {
     QProcess xclip;
@@ -668,6 +787,8 @@ int main(int argc, char** argv)
         return ownWindow(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--after-long"))
         return afterLong(ownPid, std::max(1, arguments.value(2).toInt()));
+    if (arguments.value(1) == QStringLiteral("--writer"))
+        return writer(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--busy"))
         return busy(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--manager"))

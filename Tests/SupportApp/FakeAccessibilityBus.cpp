@@ -201,6 +201,8 @@ std::optional<QString> FakeAccessibilityBus::textNow(const platform::AccessibleE
     if (!field_ || field_->unreadable || (!written_ && field_->unreadableUntilWrite)
         || (written_ && field_->unreadableAfterWrite))
         return std::nullopt;
+    if (field_->goneAfterInsert && static_cast<const FakeElement&>(element).insertedInto)
+        return std::nullopt;
     if (field_->emptiedAfterInsert && static_cast<const FakeElement&>(element).insertedInto)
         return QString();
     return shownText().mid(pageStart(element), field_->pageLength.value_or(-1));
@@ -230,6 +232,15 @@ QCoro::Task<std::optional<int>> FakeAccessibilityBus::caretOffset(Element elemen
     if (!field_ || !field_->caret)
         co_return std::nullopt;
     co_return *field_->caret - pageOffset(*element);
+}
+
+QCoro::Task<platform::AccessibilityBus::Element> FakeAccessibilityBus::flowsFrom(Element element)
+{
+    call(QStringLiteral("flowsFrom"));
+    const auto& page = static_cast<const FakeElement&>(*element);
+    if (!field_ || !field_->pageLength || page.isElsewhere() || page.page == 0)
+        co_return Element();
+    co_return std::make_shared<FakeElement>(page.page - 1);
 }
 
 QCoro::Task<std::optional<platform::AccessibleRange>> FakeAccessibilityBus::selection(Element element)

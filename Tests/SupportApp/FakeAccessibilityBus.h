@@ -60,8 +60,9 @@ public:
         // caret ends. None: one element for all of it.
         std::optional<qsizetype> pageLength {};
         // The element an insertion went to shows nothing afterwards (Writer
-        // lays the pages out anew).
+        // lays the pages out anew), or answers nothing (Writer replaced it).
         bool emptiedAfterInsert = false;
+        bool goneAfterInsert = false;
         // The focus stays on the page an insertion went to for this long
         // after it (on clock()), as Writer moves it to the caret's page only
         // once it has laid the pages out. None: at once.
@@ -111,6 +112,8 @@ public:
     QCoro::Task<std::optional<QString>> text(Element element) override;
     QCoro::Task<std::optional<int>> characterCount(Element element) override;
     QCoro::Task<std::optional<int>> caretOffset(Element element) override;
+    // The page before, for a field in pages.
+    QCoro::Task<Element> flowsFrom(Element element) override;
     QCoro::Task<std::optional<platform::AccessibleRange>> selection(Element element) override;
     QCoro::Task<bool> setCaretOffset(Element element, int offset) override;
     QCoro::Task<int> insertText(Element element, int offset, QString text, int length) override;

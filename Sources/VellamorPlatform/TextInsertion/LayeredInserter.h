@@ -11,6 +11,7 @@
 #include <QCoro/QCoroTask>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -45,16 +46,16 @@ public:
     // (skipped for a text over `accessibilityLimit`); after its failure
     // keystrokes (skipped when the focus is in this application, or for a
     // text over `keystrokeLimit`); after theirs a paste. An accessibility
-    // write that got no answer is read back for a while, one that was
-    // accepted and has not shown once more: when the text shows up it is
-    // `ax`, otherwise no other layer runs (the target may still take it)
-    // and the text is left on the clipboard, `allFailed`. A focused
+    // write that got no answer or that was accepted and has not shown by the
+    // layer's read-back's end gets no other layer (the target may still take
+    // it): the text is left on the clipboard, `allFailed`. A focused
     // window with nothing on the bus: keystrokes, then a paste. A layer that
     // may have changed the field (accessibility changed it otherwise than
     // asked, keystrokes typed part of the text) is followed by none: the text
     // goes to the clipboard, `allFailed`, so that it never appears twice. So
     // do keystrokes and a paste that left a field the bus can read unchanged
-    // (a field that ignores them), read once more before that is reported;
+    // (a field that ignores them; keys are given longer to show, as a busy
+    // page reads them late), read once more before that is reported;
     // where the field cannot be read (a window without an element, an
     // unreadable or over-long field) the layer is taken at its word. Every
     // limit is a deadline on the clock, which counts the bus's calls. Each
@@ -67,6 +68,11 @@ public:
     const std::shared_ptr<AccessibilityProbing>& probe() const { return probe_; }
 
 private:
+    // A browser on a loaded machine showed a paste more than 250 ms after it
+    // fetched it. Only a field that stays unchanged waits the whole time, and
+    // it is then left on the clipboard anyway.
+    static constexpr std::chrono::milliseconds readbackLimit { 2000 };
+
     static QCoro::Task<InsertStrategy> run(LayeredInserter self, QString text);
     // The focused field's text when the target is an element whose text the
     // bus can read, before and after `text` goes in: a longer field is not
@@ -74,13 +80,13 @@ private:
     static QCoro::Task<std::optional<QString>> readableField(
         LayeredInserter self, FocusTarget target, QString text);
     // Whether a layer that reported success changed the field it found as
-    // `before`; a field that could not be read is taken at the layer's word.
-    static QCoro::Task<bool> tookEffect(LayeredInserter self, std::optional<QString> before, QString layer);
-    // Whether the focused field changed from `before` within `readbackLimit`,
-    // or at one more read after it.
-    static QCoro::Task<bool> fieldChanged(LayeredInserter self, QString before);
-    // Whether the focused field shows `text` within `limit` (at least once).
-    static QCoro::Task<bool> arrivedLate(LayeredInserter self, QString text, std::chrono::milliseconds limit);
+    // `before` within `limit`; a field that could not be read is taken at
+    // the layer's word.
+    static QCoro::Task<bool> tookEffect(LayeredInserter self, std::optional<QString> before, QString layer,
+        std::chrono::milliseconds limit = readbackLimit);
+    // Whether the focused field changed from `before` within `limit`, or at
+    // one more read after it.
+    static QCoro::Task<bool> fieldChanged(LayeredInserter self, QString before, std::chrono::milliseconds limit);
     void leaveOnClipboard(const QString& text) const;
 
     std::shared_ptr<AnyInserter> ax_;

@@ -191,6 +191,17 @@ TEST_F(AccessibilityInserterTest, WritesAtTheCaretOrThroughTheValueAndChecksWhat
         { "cutShortAtTheCaret", with(field("Qt", QStringLiteral("abcd"), 4), &Field::reformat, keepFirst(5)),
             QStringLiteral("XYZ"), Error::changedUnexpectedly(), { QStringLiteral(R"(insertText(4,"XYZ",3))") },
             QStringLiteral("abcdX") },
+        // Only "a" went in; the rest of the text stood behind the caret already.
+        { "cutShortWhereItsEndStoodAlready",
+            with(field("Qt", QStringLiteral("bc"), 0), &Field::reformat,
+                [](const QString&) { return QStringLiteral("abc"); }),
+            QStringLiteral("abc"), Error::changedUnexpectedly(), { QStringLiteral(R"(insertText(0,"abc",3))") },
+            QStringLiteral("abc") },
+        // The selection went, the text did not: what is left reads like it.
+        { "refusedAfterTheSelectionWasDeleted",
+            with(field("Qt", QStringLiteral("abab"), 0, AccessibleRange { 0, 2 }), &Field::insertStatus, -1),
+            QStringLiteral("ab"), Error::failed(-1),
+            { QStringLiteral("deleteText(0,2)"), QStringLiteral(R"(insertText(0,"ab",2))") }, QStringLiteral("ab") },
         // Unchanged is not arrived, though the text stands at the caret
         // already; accepted, it may still show: no layer may type it again.
         { "acceptedAndIgnored",
@@ -203,7 +214,9 @@ TEST_F(AccessibilityInserterTest, WritesAtTheCaretOrThroughTheValueAndChecksWhat
         { "acceptedAndShownLate", with(field("GTK", QStringLiteral("ab"), 1), &Field::showsWritesAfter, 1'500ms),
             QStringLiteral("X"), std::nullopt, { QStringLiteral(R"(insertText(1,"X",1))") }, QStringLiteral("aXb") },
         { "acceptedAndShownAfterTheReadBack",
-            with(field("GTK", QStringLiteral("ab"), 1), &Field::showsWritesAfter, 2'100ms), QStringLiteral("X"),
+            with(field("GTK", QStringLiteral("ab"), 1), &Field::showsWritesAfter,
+                AccessibilityInserter::readBackLimit + 100ms),
+            QStringLiteral("X"),
             Error::unshown(), { QStringLiteral(R"(insertText(1,"X",1))") }, QStringLiteral("aXb") },
         // Firefox accepts writes and applies none: the keys go at once.
         { "firefox", field("Gecko", QStringLiteral("ab"), 2), QStringLiteral("X"), Error::notSupported(), {},
@@ -247,9 +260,10 @@ TEST_F(AccessibilityInserterTest, WritesAtTheCaretOrThroughTheValueAndChecksWhat
     }
 }
 
-// Writer shows a paragraph longer than a page as one element per page: after
-// a long write the element written to holds the text's head or nothing, and
-// the focused one the text's end. A text that went in is never reported lost.
+// Writer shows a paragraph longer than a page as one element per page, each
+// linked to the page before: after a long write the element written to holds
+// the text's head, nothing, or is gone, and the focused one the text's end.
+// A text that went in is never reported lost, one that did not never credited.
 TEST_F(AccessibilityInserterTest, AWriteLongerThanTheElementShowsIsCheckedAcrossItsPages)
 {
     const QString longText = numbered(300);
@@ -267,13 +281,19 @@ TEST_F(AccessibilityInserterTest, AWriteLongerThanTheElementShowsIsCheckedAcross
         { "headThenCaretPage", paged(QString(), 0), std::nullopt, longText },
         { "afterTheUsersText", paged(intro, 6), std::nullopt, intro + longText },
         { "beforeTheUsersText", paged(intro, 0), std::nullopt, longText + intro },
-        // Over more than two elements the middle cannot be seen: the text
-        // went in, but is not credited (it stays on the clipboard).
-        { "overThreePages", with(paged(QString(), 0), &Field::pageLength, 100), Error::changedUnexpectedly(),
-            longText },
-        // Emptied, the element written to shows none of the head.
-        { "writtenElementEmptied", with(paged(intro, 6), &Field::emptiedAfterInsert, true),
-            Error::changedUnexpectedly(), intro + longText },
+        // The pages between are read back from the caret's.
+        { "overThreePages", with(paged(QString(), 0), &Field::pageLength, 100), std::nullopt, longText },
+        { "writtenElementEmptied", with(paged(intro, 6), &Field::emptiedAfterInsert, true), std::nullopt,
+            intro + longText },
+        // Writer under load: the write times out, the element written to is replaced.
+        { "unansweredOverThreePagesTheWrittenOneGone",
+            with(with(with(paged(intro, 6), &Field::pageLength, 100), &Field::answersLate, true),
+                &Field::goneAfterInsert, true),
+            std::nullopt, intro + longText },
+        { "aMiddlePageMissing",
+            with(with(paged(QString(), 0), &Field::pageLength, 100), &Field::reformat,
+                [](const QString& text) -> QString { return text.left(100) + text.mid(200); }),
+            Error::changedUnexpectedly(), longText.left(100) + longText.mid(200) },
         // The caret's page does not end with the text's end: part of it is missing.
         { "cutShort", with(paged(QString(), 0), &Field::reformat, [](const QString& text) { return text.left(150); }),
             Error::changedUnexpectedly(), longText.left(150) },

@@ -246,6 +246,23 @@ TEST_F(InsertionHardeningDesktopTest, AnAccessibilityWriteAnsweredTooLateIsNotIn
     EXPECT_EQ(waitForText(target, QStringLiteral("文本x")), QStringLiteral("文本x"));
 }
 
+// The field answers a write at once and shows it 3 s later: the text is in it
+// once and reported inserted, not left on the clipboard for a second paste.
+TEST_F(InsertionHardeningDesktopTest, AnAccessibilityWriteShownLateIsCreditedOnce)
+{
+    QProcess target;
+    startFocused(target, QStringLiteral(VELLAMOR_SLOW_TEXT_TARGET), { QStringLiteral("shows"), QStringLiteral("3000") });
+    const LayeredInserter chain = SystemLayeredInserter::make(
+        std::make_shared<platform::AtspiAccessibilityBus>(QCoreApplication::applicationPid()),
+        std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::X11SelectionBroker>(),
+        [] { return true; }, nullptr, UserDefaults::standard());
+
+    EXPECT_EQ(runBlocking(chain.insertLayered(QStringLiteral("文本")), 30s), InsertStrategy::ax);
+    // A key typed at the end now comes after anything a layer sent.
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("End"), QStringLiteral("x") }));
+    EXPECT_EQ(waitForText(target, QStringLiteral("文本x")), QStringLiteral("文本x"));
+}
+
 // With no application window open the focus rests on the window manager's
 // own window or the root: nothing to type into, so the text goes to the clipboard.
 TEST_F(InsertionHardeningDesktopTest, OnlyAnApplicationsWindowIsAFocusedTarget)

@@ -6,6 +6,7 @@
 #include "Platform/KeyInjection/XTestKeyInjector.h"
 #include "Support/Async/RunBlocking.h"
 #include "TextInsertion/Inserters/KeystrokeInserter.h"
+#include "TextInsertion/Inserters/KeystrokeInserterError.h"
 
 #include <algorithm>
 #include <functional>
@@ -76,6 +77,39 @@ TEST_F(KeymapReloadDesktopTest, ChineseAfterALayoutReloadArrivesWhole)
     ASSERT_TRUE(loadLayout());
     EXPECT_NO_THROW(runBlocking(keyboard.insert(second), hangCeiling));
     EXPECT_EQ(target.waitForText(first + second), first + second);
+}
+
+// A layout loaded mid-text takes back the key codes the typing is on: the
+// keys after it carry nothing, so the typing says so, or the text arrives
+// whole. The load comes at the 100th of the typing's pauses, in a batch.
+TEST_F(KeymapReloadDesktopTest, ALayoutReloadMidTextIsToldOrTheTextArrivesWhole)
+{
+    QString text;
+    for (int i = 0; text.size() < 300; ++i)
+        text += QChar(0x4e00 + i * 7 % 400);
+    TextTarget target(QStringLiteral(VELLAMOR_QT_TEXT_TARGET), { QStringLiteral("QtTextEdit") });
+    ASSERT_TRUE(target.isReady());
+    int pauses = 0;
+    const InsertionSleep pause = eventLoopSleep();
+    KeystrokeInserter keyboard(std::make_shared<platform::XTestKeyInjector>(), nullptr,
+        [&](std::chrono::milliseconds wait) {
+            if (++pauses == 100) {
+                EXPECT_TRUE(loadLayout());
+            }
+            return pause(wait);
+        });
+    std::optional<KeystrokeInserterError> error;
+    try {
+        runBlocking(keyboard.insert(text), hangCeiling);
+    } catch (const KeystrokeInserterError& e) {
+        error = e;
+    }
+    if (error) {
+        EXPECT_EQ(error->kind(), KeystrokeInserterError::Kind::buildFailed);
+        EXPECT_GT(error->charactersPosted(), 0);
+    } else {
+        EXPECT_EQ(target.waitForText(text), text);
+    }
 }
 
 // Which of its mappings the injector still holds as its own after another

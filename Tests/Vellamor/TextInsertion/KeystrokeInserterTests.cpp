@@ -345,6 +345,17 @@ TEST_F(KeystrokeInserterTest, WaitsForTheUsersModifiersThenReleasesThemAfterTwoS
     EXPECT_LT(injector_->taps()[0].at - start, 2100ms);
 }
 
+// Another client's keymap load right after the `count`th key, which the
+// application takes in at once.
+void loadKeymapAfterTap(FakeKeyInjector& injector, std::size_t count)
+{
+    injector.keymapDelay = 0ms;
+    injector.onTap = [&injector, count](const FakeKeyInjector::Tap&) {
+        if (injector.taps().size() == count + 1)
+            injector.replaceKeymap();
+    };
+}
+
 TEST_F(KeystrokeInserterTest, FailuresLeaveKeymapCapsLockAndGuardAsFound)
 {
     struct Case {
@@ -368,6 +379,12 @@ TEST_F(KeystrokeInserterTest, FailuresLeaveKeymapCapsLockAndGuardAsFound)
         // Accepted, yet another client took the key codes at once.
         { "firstMappingVanishes", [](FakeKeyInjector& injector) { injector.vanishingMappingCall = 0; },
             QStringLiteral("ab中文"), KeystrokeInserterError::buildFailed(0), QString(), { true, false } },
+        // Another client loads a whole keymap (setxkbmap) after the 10th or
+        // the 35th key: the keys after it carry nothing, in the last batch too.
+        { "keymapLoadedMidBatch", [](FakeKeyInjector& injector) { loadKeymapAfterTap(injector, 10); },
+            distinctCharacters(40), KeystrokeInserterError::buildFailed(32), distinctCharacters(10), { true, false } },
+        { "keymapLoadedInTheLastBatch", [](FakeKeyInjector& injector) { loadKeymapAfterTap(injector, 35); },
+            distinctCharacters(40), KeystrokeInserterError::buildFailed(40), distinctCharacters(35), { true, false } },
         { "laterMappingVanishes", [](FakeKeyInjector& injector) { injector.vanishingMappingCall = 1; },
             distinctCharacters(40), KeystrokeInserterError::buildFailed(32), distinctCharacters(32), { true, false } },
     };

@@ -72,6 +72,11 @@ public:
     // None when unknown or unreadable.
     virtual QCoro::Task<std::optional<int>> caretOffset(Element element) = 0;
 
+    // The element whose text flows on into `element`'s: LibreOffice Writer
+    // shows a paragraph longer than a page as one element per page, each
+    // linked to the page before. None when nothing does or it cannot be read.
+    virtual QCoro::Task<Element> flowsFrom(Element element) = 0;
+
     // The first selected run; none when nothing is selected or it cannot be read.
     virtual QCoro::Task<std::optional<AccessibleRange>> selection(Element element) = 0;
 

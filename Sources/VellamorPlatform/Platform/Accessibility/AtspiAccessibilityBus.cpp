@@ -105,6 +105,38 @@ std::vector<ObjectReference> referencesIn(const QVariant& value)
     return references;
 }
 
+// The first target of the first relation of `type` in a GetRelationSet
+// reply (a(ua(so))); none when there is none.
+std::optional<ObjectReference> relationTarget(const QVariant& value, uint type)
+{
+    if (!value.canConvert<QDBusArgument>())
+        return std::nullopt;
+    const auto argument = value.value<QDBusArgument>();
+    if (argument.currentSignature() != QStringLiteral("a(ua(so))"))
+        return std::nullopt;
+    std::optional<ObjectReference> found;
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        uint relation = 0;
+        argument.beginStructure();
+        argument >> relation;
+        argument.beginArray();
+        while (!argument.atEnd()) {
+            QString service;
+            QDBusObjectPath path;
+            argument.beginStructure();
+            argument >> service >> path;
+            argument.endStructure();
+            if (relation == type && !found)
+                found = ObjectReference { service, path.path() };
+        }
+        argument.endArray();
+        argument.endStructure();
+    }
+    argument.endArray();
+    return found;
+}
+
 std::optional<int> intIn(const QVariant& value)
 {
     bool ok = false;
@@ -481,6 +513,23 @@ QCoro::Task<std::optional<int>> AtspiAccessibilityBus::caretOffset(Element eleme
     if (!object)
         co_return std::nullopt;
     co_return co_await c->textNumber(*object, "CaretOffset");
+}
+
+QCoro::Task<AccessibilityBus::Element> AtspiAccessibilityBus::flowsFrom(Element element)
+{
+    const auto c = connection_;
+    const auto object = referenceOf(*element);
+    if (!object)
+        co_return Element();
+    const auto reply = co_await c->call(*object, accessibleInterface, "GetRelationSet", {});
+    const auto value = firstValue(reply);
+    auto from = value ? relationTarget(*value, ATSPI_RELATION_FLOWS_FROM) : std::nullopt;
+    if (!from || from->path == QStringLiteral("/org/a11y/atspi/null"))
+        co_return Element();
+    if (from->service.isEmpty())
+        from->service = object->service;
+    const auto pid = co_await c->processIdOf(from->service);
+    co_return std::make_shared<DBusElement>(*from, pid);
 }
 
 QCoro::Task<std::optional<AccessibleRange>> AtspiAccessibilityBus::selection(Element element)

@@ -42,6 +42,8 @@ public:
     QCoro::Task<std::optional<QString>> text(Element element) override;
     QCoro::Task<std::optional<int>> characterCount(Element element) override;
     QCoro::Task<std::optional<int>> caretOffset(Element element) override;
+    // The target of the element's flows-from relation.
+    QCoro::Task<Element> flowsFrom(Element element) override;
     QCoro::Task<std::optional<AccessibleRange>> selection(Element element) override;
     QCoro::Task<bool> setCaretOffset(Element element, int offset) override;
     QCoro::Task<int> insertText(Element element, int offset, QString text, int length) override;

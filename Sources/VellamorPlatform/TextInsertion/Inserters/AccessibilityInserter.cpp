@@ -26,10 +26,13 @@ QString spliced(const QString& before, const ToolkitTextUnits& units, const Acce
     return before.left(units.indexOf(before, range.start)) + text + before.mid(units.indexOf(before, range.end));
 }
 
-// Whether the field read back after a write holds the text. A field may
-// reformat its content (a length limit, an input mask), so besides the exact
-// expected value it is enough to find the text where it was inserted, as
-// long as the field changed at all.
+// Whether the field read back after a write holds the whole text where it
+// was written, the field otherwise as before: what preceded the place
+// unchanged, and what followed it still right behind the text (a field may
+// add to its end: a suffix, an input mask's rest). A write cut short whose
+// missing end stood behind the place already, or a text that stood in the
+// field before, is no arrival. Without the field as it was, the text at the
+// place is taken.
 bool arrived(const QString& after, const std::optional<QString>& before, const std::optional<QString>& expected,
     const ToolkitTextUnits& units, int insertedAt, const QString& text)
 {
@@ -37,7 +40,14 @@ bool arrived(const QString& after, const std::optional<QString>& before, const s
         return true;
     if (before && after == *before)
         return false;
-    return after.mid(units.indexOf(after, insertedAt), text.size()) == text;
+    const qsizetype at = units.indexOf(after, insertedAt);
+    if (after.mid(at, text.size()) != text)
+        return false;
+    if (!expected)
+        return true;
+    const qsizetype was = units.indexOf(*expected, insertedAt);
+    return after.left(at) == expected->left(was)
+        && after.mid(at + text.size()).startsWith(expected->mid(was + text.size()));
 }
 
 // The head of `text` that `after`, the element written to, shows after what
@@ -146,6 +156,11 @@ QCoro::Task<void> AccessibilityInserter::writeAtCaret(
     if (before)
         expected = spliced(*before, units, range, text);
     const ReadBack read = co_await readBack(element, status, units, before, expected, range.start, text);
+    if (read.arrived) {
+        if (read.inElement)
+            co_await moveCaretBehind(element, units, *read.after, range.start, text);
+        co_return;
+    }
     // A field that cannot be read back is taken at the toolkit's word: the
     // next layer might type the text a second time.
     if (!read.after) {
@@ -153,11 +168,6 @@ QCoro::Task<void> AccessibilityInserter::writeAtCaret(
             throw AccessibilityInserterError::unanswered();
         if (status != 0)
             throw AccessibilityInserterError::failed(status);
-        co_return;
-    }
-    if (read.arrived) {
-        if (read.inElement)
-            co_await moveCaretBehind(element, units, *read.after, range.start, text);
         co_return;
     }
     const QString& after = *read.after;
@@ -185,6 +195,8 @@ QCoro::Task<void> AccessibilityInserter::writeValue(Element element, ToolkitText
     const int status = co_await bus_->setTextContents(element, expected);
 
     const ReadBack read = co_await readBack(element, status, units, before, expected, range.start, text);
+    if (read.arrived)
+        co_return;
     if (!read.after) {
         if (status == platform::AccessibilityBus::unanswered)
             throw AccessibilityInserterError::unanswered();
@@ -192,8 +204,6 @@ QCoro::Task<void> AccessibilityInserter::writeValue(Element element, ToolkitText
             throw AccessibilityInserterError::failed(status);
         co_return;
     }
-    if (read.arrived)
-        co_return;
     // Writing the old value back could land before the late new one.
     if (status == platform::AccessibilityBus::unanswered || (status == 0 && *read.after == before))
         throw unshownWrite(element, status);
@@ -210,15 +220,19 @@ QCoro::Task<void> AccessibilityInserter::writeValue(Element element, ToolkitText
 QCoro::Task<AccessibilityInserter::ReadBack> AccessibilityInserter::readBack(Element element, int status,
     ToolkitTextUnits units, std::optional<QString> before, std::optional<QString> expected, int insertedAt, QString text)
 {
-    const bool mayStillShow = status == 0 || status == platform::AccessibilityBus::unanswered;
+    const bool unanswered = status == platform::AccessibilityBus::unanswered;
+    const bool mayStillShow = status == 0 || unanswered;
     const auto deadline = clock_() + readBackLimit;
     while (true) {
         auto after = co_await bus_->text(element);
-        if (!after)
-            co_return ReadBack {};
-        if (arrived(*after, before, expected, units, insertedAt, text))
+        if (after && arrived(*after, before, expected, units, insertedAt, text))
             co_return ReadBack { std::move(after), true, true };
-        if (co_await continuesElsewhere(element, *after, expected, units, insertedAt, text))
+        // An answered write to a field that cannot be read is taken at its
+        // word; the element an unanswered one went to may be gone (Writer
+        // lays its pages out anew) while its pages show the text.
+        if (!after && !unanswered)
+            co_return ReadBack {};
+        if (co_await continuesElsewhere(element, after, expected, units, insertedAt, text))
             co_return ReadBack { std::move(after), true, false };
         if (!mayStillShow || clock_() >= deadline)
             co_return ReadBack { std::move(after), false };
@@ -236,25 +250,23 @@ QCoro::Task<void> AccessibilityInserter::moveCaretBehind(
 }
 
 // LibreOffice Writer shows a paragraph longer than a page as one element per
-// page, each with its part of the text: after a long write the element
-// written to ends with the text's head, and the focus moves, later, to the
-// element holding the caret, whose text up to the caret is the text's end and
-// after it what followed the caret before. Counting on the first element
-// alone would report text that went in as lost. Another element is credited
-// only when it belongs to the same application and the two show the whole
-// text together, with nothing between them and nothing but what followed the
-// caret after it: an unrelated field whose text happens to end like the
-// dictation (a lone "。") must not pass for the rest of it. While the focus
-// is still on the element written to, that element must show all of the text
-// (arrived()): a field that keeps a few characters shows a head of the text
-// that is also its end.
-QCoro::Task<bool> AccessibilityInserter::continuesElsewhere(Element written, QString after,
+// page, each linked to the page before (flows-from): after a long write the
+// element written to shows the text's head or is gone, and the focus moves,
+// later, to the element holding the caret, whose text up to the caret is the
+// text's end and after it what followed the caret before. Counting on the
+// first element alone would report text that went in as lost. The focused
+// element of the same application is credited when it and the pages before
+// it show, right before the caret, all that stood before the place written
+// to and the whole text, with nothing but what followed the caret after it;
+// where no page before is named, the element written to is taken for it. An
+// unrelated field whose text happens to end like the dictation (a lone "。")
+// must not pass for the rest of it. While the focus is still on the element
+// written to, that element must show all of the text (arrived()): a field
+// that keeps a few characters shows a head of the text that is also its end.
+QCoro::Task<bool> AccessibilityInserter::continuesElsewhere(Element written, std::optional<QString> after,
     std::optional<QString> expected, ToolkitTextUnits units, int insertedAt, QString text)
 {
-    if (!expected)
-        co_return false;
-    const auto head = shownHead(after, *expected, units, insertedAt, text);
-    if (!head)
+    if (!expected || (after && !shownHead(*after, *expected, units, insertedAt, text)))
         co_return false;
     const auto focused = co_await bus_->focusedElement();
     if (!focused || bus_->isSameElement(*focused, *written))
@@ -267,11 +279,29 @@ QCoro::Task<bool> AccessibilityInserter::continuesElsewhere(Element written, QSt
     if (!shown || !caret)
         co_return false;
     const qsizetype end = units.indexOf(*shown, *caret);
+    if (end <= 0)
+        co_return false;
+    const qsizetype at = units.indexOf(*expected, insertedAt);
+    const QString wanted = expected->left(at) + text;
+    QString pieces = shown->left(end);
+    Element page = focused;
+    for (int hop = 0; pieces.size() < wanted.size() && hop < pageLimit; ++hop) {
+        page = co_await bus_->flowsFrom(page);
+        if (!page) {
+            if (after)
+                pieces.prepend(*after);
+            break;
+        }
+        const auto piece = co_await bus_->text(page);
+        if (!piece)
+            co_return false;
+        pieces.prepend(*piece);
+    }
     // Past the caret it shows what followed it before, if anything did.
-    const QString following = expected->mid(units.indexOf(*expected, insertedAt) + text.size());
+    const QString following = expected->mid(at + text.size());
     const QString rest = shown->mid(end);
     const bool followed = following.isEmpty() ? rest.isEmpty() : !rest.isEmpty() && following.startsWith(rest);
-    co_return end > 0 && *head + shown->left(end) == text && followed;
+    co_return pieces.endsWith(wanted) && followed;
 }
 
 } // namespace vellamor

@@ -21,22 +21,28 @@ namespace vellamor {
 // accessibility bus: at the caret, replacing the selection, or, when the
 // caret is unknown, by setting the field's whole value to its old text with
 // the new text inserted. Every write is checked by reading the field back,
-// again every `readBackPoll` until the text shows or `readBackLimit` has
-// passed on the clock (the bus's calls count): a target may show a write
-// some time after it answered it. A write the target accepted that has not
-// shown then is not written again by any layer; its application gets no
-// more writes through the bus for the inserter's life (Firefox accepts them
-// and never applies them). Main thread: every bus call is awaited.
+// again every `readBackPoll` until the whole text shows where it was written
+// or `readBackLimit` has passed on the clock (the bus's calls count): a
+// target may show a write, answered or not, seconds after it took it. A
+// write the target accepted that has not shown then is not written again by
+// any layer; its application gets no more writes through the bus for the
+// inserter's life (Firefox accepts them and never applies them). Main
+// thread: every bus call is awaited.
 class AccessibilityInserter final : public AnyInserter {
 public:
     using Element = platform::AccessibilityBus::Element;
 
     // Writer moves the focus to the element holding the caret some time after
     // it answered a long write (a single read 30 to 180 ms after the write
-    // came too early). A write that got no answer is given as long again
-    // (LayeredInserter).
-    static constexpr std::chrono::milliseconds readBackLimit { 2000 };
+    // came too early), and answered 8,000 characters in one paragraph only
+    // after the call's time-out on a loaded machine; a GTK field showed an
+    // accepted write 3 s after it. Only a write that does not show waits the
+    // whole time, and its text is then left on the clipboard anyway.
+    static constexpr std::chrono::milliseconds readBackLimit { 5000 };
     static constexpr std::chrono::milliseconds readBackPoll { 50 };
+    // Pages of one paragraph read before the caret's, at most (Writer shows
+    // about 3,600 characters on a page).
+    static constexpr int pageLimit = 16;
 
     // `isTrusted` answers whether the desktop grants accessibility access;
     // `preferKeyboardOverAX` whether the user asked for keystrokes instead.
@@ -70,9 +76,9 @@ private:
         bool inElement = false;
     };
 
-    // Both throw unanswered when a write got no answer and the text is not
-    // in the field yet, unshown when the target accepted it and it has not
-    // shown; else notWritten or failed only when none of the text arrived
+    // Both throw unanswered when a write got no answer and the text has not
+    // shown by the read-back's end, unshown when the target accepted it and
+    // it has not shown; else notWritten or failed only when none of the text arrived
     // and the field is as before (at most without its selection), and
     // changedUnexpectedly when it changed otherwise.
     QCoro::Task<void> writeAtCaret(
@@ -85,14 +91,18 @@ private:
     AccessibilityInserterError unshownWrite(const Element& element, int status);
 
     // Reads the field written to until the text shows, in it or across its
-    // pages; only once after a write the target refused (`status`).
+    // pages; only once after a write the target refused (`status`). The
+    // element an unanswered write went to is read on while it cannot be
+    // read: its pages may show the text.
     QCoro::Task<ReadBack> readBack(Element element, int status, ToolkitTextUnits units, std::optional<QString> before,
         std::optional<QString> expected, int insertedAt, QString text);
 
     // Whether a text longer than the element shows went on in the focused
-    // element, another one of the same application (see the definition).
-    QCoro::Task<bool> continuesElsewhere(Element written, QString after, std::optional<QString> expected,
-        ToolkitTextUnits units, int insertedAt, QString text);
+    // element, another one of the same application, and the pages before it
+    // (see the definition). `after`: what the element written to shows, none
+    // when it cannot be read.
+    QCoro::Task<bool> continuesElsewhere(Element written, std::optional<QString> after,
+        std::optional<QString> expected, ToolkitTextUnits units, int insertedAt, QString text);
 
     std::shared_ptr<platform::AccessibilityBus> bus_;
     std::function<bool()> isTrusted_;

@@ -5,6 +5,8 @@
 #include "TextInsertion/TypingPace.h"
 
 #include <algorithm>
+#include <set>
+#include <utility>
 
 namespace vellamor {
 
@@ -170,6 +172,17 @@ QCoro::Task<KeystrokeInserter::Typed> KeystrokeInserter::type(std::shared_ptr<pl
         return due < milliseconds(0) ? std::optional<milliseconds>()
                                      : std::optional(std::clamp(due - now, milliseconds(0), pacing.readingCeiling));
     };
+    // A keymap another client loads mid-text (setxkbmap) empties the key
+    // codes: keys typed on them after it carry nothing, and which of them
+    // came after it cannot be told. So the mappings keys were typed on are
+    // read back before they change and at the end.
+    std::set<int> typedOn;
+    const auto typedOnHeld = [&] {
+        std::vector<platform::KeyMapping> used;
+        for (const int keyCode : std::exchange(typedOn, {}))
+            used.push_back(mapped[keyCode]);
+        return used.empty() || holds(injector->ownMappings(), used);
+    };
     const auto leave = [&] {
         milliseconds due { 0 };
         for (const auto& [keyCode, when] : readBy)
@@ -189,14 +202,20 @@ QCoro::Task<KeystrokeInserter::Typed> KeystrokeInserter::type(std::shared_ptr<pl
             }
             ++posted;
             readerDone = std::max(readerDone, now) + pacing.readPerKey;
-            if (mapped.contains(step.key.keyCode))
+            if (mapped.contains(step.key.keyCode)) {
                 readBy[step.key.keyCode] = readerDone;
+                typedOn.insert(step.key.keyCode);
+            }
             co_await sleep(perCharacter);
             now += perCharacter;
             continue;
         }
         if (clears(step))
             continue;
+        if (!typedOnHeld()) {
+            refused = true;
+            break;
+        }
         if (const auto reading = pendingReading(step.mapping)) {
             const auto wait = std::max(pacing.unmappingSettle, *reading);
             co_await sleep(wait);
@@ -216,6 +235,8 @@ QCoro::Task<KeystrokeInserter::Typed> KeystrokeInserter::type(std::shared_ptr<pl
             break;
         }
     }
+    if (!refused && !typedOnHeld())
+        refused = true;
     // The keys mapped so far (also when typing stopped early) go back later.
     leave();
     co_return Typed { posted, refused };

@@ -36,7 +36,9 @@ namespace vellamor {
 // them characters of its own: so the key codes are read back before their
 // characters are typed again and before they are cleared, and those that no
 // longer hold this process's characters are forgotten, neither typed on nor
-// cleared. A batch that does not hold once mapped ends the typing as refused.
+// cleared. A batch that does not hold once mapped ends the typing as refused,
+// and so does one that no longer holds after keys were typed on it (the
+// keys after a keymap load carried nothing).
 //
 // Typing never combines with a modifier the user holds: before every key it
 // looks at the keyboard and pauses while one is down (up to
@@ -83,7 +85,8 @@ public:
     // Empty text: nothing. Throws KeystrokeInserterError: sourceUnavailable
     // when there is no synthetic input, buildFailed (with the number of
     // characters already typed, which stay typed) when a key event or a
-    // mapping change is refused or the text cannot be typed at all.
+    // mapping change is refused, a mapping was lost under keys typed on it,
+    // or the text cannot be typed at all.
     QCoro::Task<void> insert(QString text) override;
 
     // The number of key events (down and up) the text needs, without
@@ -111,7 +114,8 @@ private:
         platform::KeyInjector& injector, const QString& text, const std::map<int, platform::KeyMapping>& left);
     struct Typed {
         int posted = 0;
-        // A key event or a mapping change was refused: typing stopped there.
+        // A key event or a mapping change was refused, or a mapping keys were
+        // typed on was lost: typing stopped there.
         bool refused = false;
     };
 

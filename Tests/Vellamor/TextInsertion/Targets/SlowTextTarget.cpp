@@ -5,7 +5,9 @@
 // their key, later than Enter and other keys that may overtake them. Started
 // as "late MS" it takes keys at once but works MS ms after the first change
 // of its text, before it answers anything else, as a word processor given a
-// long text. Started as "busy" it is a GTK entry that takes no text at all
+// long text. Started as "shows MS" it answers at once and takes each
+// insertion MS ms later, as a field that shows an accepted write late.
+// Started as "busy" it is a GTK entry that takes no text at all
 // (its insert-text signal stopped, as a field that swallows everything) and
 // whose main loop works 20 ms of every 40, as an application busy drawing.
 
@@ -46,6 +48,26 @@ gboolean takeLate(GtkWidget*, GdkEventKey* event, GtkTextBuffer* buffer)
     g_unichar_to_utf8(character, utf8);
     g_timeout_add(12, insertLate, new std::pair<GtkTextBuffer*, std::string>(buffer, utf8));
     return TRUE;
+}
+
+// An insertion put off, and whether one is being applied now.
+struct Deferred {
+    GtkTextBuffer* buffer;
+    gint offset;
+    std::string text;
+};
+bool applying = false;
+
+gboolean applyDeferred(gpointer data)
+{
+    auto* deferred = static_cast<Deferred*>(data);
+    GtkTextIter at;
+    gtk_text_buffer_get_iter_at_offset(deferred->buffer, &at, deferred->offset);
+    applying = true;
+    gtk_text_buffer_insert(deferred->buffer, &at, deferred->text.c_str(), -1);
+    applying = false;
+    delete deferred;
+    return G_SOURCE_REMOVE;
 }
 
 // Real work, not a sleep: nothing else of the program runs meanwhile.
@@ -95,6 +117,8 @@ int main(int argc, char** argv)
     const bool writer = argc > 1 && std::string(argv[1]) == "writer";
     const bool late = argc > 2 && std::string(argv[1]) == "late";
     static gint64 lateWork = late ? std::stoll(argv[2]) * 1000 : 0;
+    const bool shows = argc > 2 && std::string(argv[1]) == "shows";
+    static guint showAfter = shows ? static_cast<guint>(std::stoul(argv[2])) : 0;
     if (writer) {
         g_set_prgname("libreoffice");
         gdk_set_program_class("libreoffice-writer");
@@ -127,7 +151,16 @@ int main(int argc, char** argv)
         vellamor::target::say("ready 0");
         return FALSE;
     };
-    if (!late)
+    const auto defer = +[](GtkTextBuffer* b, GtkTextIter* location, gchar* text, gint length, gpointer) {
+        if (applying)
+            return;
+        g_signal_stop_emission_by_name(b, "insert-text");
+        g_timeout_add(showAfter, applyDeferred,
+            new Deferred { b, gtk_text_iter_get_offset(location), std::string(text, static_cast<std::size_t>(length)) });
+    };
+    if (shows)
+        g_signal_connect(buffer, "insert-text", G_CALLBACK(defer), nullptr);
+    else if (!late)
         g_signal_connect(view, "key-press-event", writer ? G_CALLBACK(takeLate) : G_CALLBACK(work), buffer);
     g_signal_connect(buffer, "changed", G_CALLBACK(changed), nullptr);
     g_signal_connect(window, "map-event", G_CALLBACK(mapped), nullptr);
