@@ -19,10 +19,11 @@ namespace vellamor::platform {
 class X11SelectionBroker final : public Pasteboard {
 public:
     struct Limits {
-        // One step of reading another owner: its answer, or a transfer's next part.
-        std::chrono::milliseconds step{1000};
+        // One step of reading another owner: its answer, or a transfer's next
+        // part. Some owners encode an image anew for each request, in seconds.
+        std::chrono::milliseconds step{2500};
         // Reading all it holds.
-        std::chrono::milliseconds snapshot{4000};
+        std::chrono::milliseconds snapshot{5000};
         // A transfer in parts whose requestor stopped taking them is dropped.
         std::chrono::milliseconds stalledTransfer{5000};
         // The hand-over to a clipboard manager at quit.

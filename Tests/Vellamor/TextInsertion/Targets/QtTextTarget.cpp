@@ -2,7 +2,8 @@
 // "QtLineEdit", "QtTextEdit" or "QtReadOnlyTextEdit": positions count UTF-16 units, as both widgets
 // do. Started as "owner <text> <html>" it shows no window, answers "ready
 // none" and holds both clipboards with that text, that HTML and a small PNG
-// image until it ends.
+// image until it ends; as "slow-owner <text> <html>" it answers for the image
+// 2 s late, as an owner encoding a large image anew for each request.
 
 #include "TargetProtocol.h"
 
@@ -14,12 +15,23 @@
 #include <QMimeData>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QThread>
 #include <QVBoxLayout>
 #include <QWindow>
 
 namespace {
 
-QMimeData* ownedData(const QString& text, const QString& html)
+class SlowImage final : public QMimeData {
+protected:
+    QVariant retrieveData(const QString& format, QMetaType type) const override
+    {
+        if (format.startsWith(QStringLiteral("image/")))
+            QThread::msleep(2000);
+        return QMimeData::retrieveData(format, type);
+    }
+};
+
+QMimeData* ownedData(const QString& text, const QString& html, bool slow)
 {
     QImage image(4, 3, QImage::Format_RGB32);
     image.fill(qRgb(60, 80, 200));
@@ -28,7 +40,7 @@ QMimeData* ownedData(const QString& text, const QString& html)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
 
-    auto* data = new QMimeData;
+    QMimeData* data = slow ? new SlowImage : new QMimeData;
     data->setText(text);
     data->setHtml(html);
     data->setData(QStringLiteral("image/png"), png);
@@ -41,10 +53,11 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const QStringList arguments = app.arguments();
-    if (arguments.value(1) == QStringLiteral("owner")) {
-        QGuiApplication::clipboard()->setMimeData(ownedData(arguments.value(2), arguments.value(3)),
+    const bool slow = arguments.value(1) == QStringLiteral("slow-owner");
+    if (arguments.value(1) == QStringLiteral("owner") || slow) {
+        QGuiApplication::clipboard()->setMimeData(ownedData(arguments.value(2), arguments.value(3), slow),
                                                   QClipboard::Clipboard);
-        QGuiApplication::clipboard()->setMimeData(ownedData(arguments.value(2), arguments.value(3)),
+        QGuiApplication::clipboard()->setMimeData(ownedData(arguments.value(2), arguments.value(3), slow),
                                                   QClipboard::Selection);
         vellamor::target::say("ready none");
         return app.exec();
