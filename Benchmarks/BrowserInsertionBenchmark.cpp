@@ -203,53 +203,51 @@ int held(int runs, bool busy)
     std::printf("%-10s %5s %5s %8s %6s %6s  %s\n", "text", "runs", "text", "earlier", "empty", "other",
         "outcomes; clipboard's changes of owner in the last run (ms)");
     for (const auto& [label, text] : texts) {
-        {
-            int got = 0, earlier = 0, empty = 0, other = 0;
-            std::map<QString, int> outcomes;
-            for (int run = 0; run < runs; ++run) {
-                if (!page.focus(test::BrowserPage::Field::textarea)) {
-                    ++other;
-                    continue;
-                }
-                const QString before = QStringLiteral("earlier %1").arg(run);
-                QGuiApplication::clipboard()->setText(before);
-                ClipboardInserter paste(pasteboard, injector, nullptr);
-                changes.clear();
-                sinceChord.start();
-                QString outcome = QStringLiteral("ok");
-                try {
-                    runBlocking(paste.insert(text), 120s);
-                } catch (const Error& error) {
-                    outcome = error.debugDescription();
-                }
-                ++outcomes[outcome];
-                // A paste a busy page takes late shows within its next free moment.
-                QString shown;
-                benchmark::waitFor(
-                    [&] {
-                        shown = name.text(window).value_or(QString());
-                        return !shown.isEmpty();
-                    },
-                    busy ? 4s : 30s);
-                if (shown == test::BrowserPage::named(text))
-                    ++got;
-                else if (shown == before)
-                    ++earlier;
-                else if (shown.isEmpty())
-                    ++empty;
-                else
-                    ++other;
+        int got = 0, earlier = 0, empty = 0, other = 0;
+        std::map<QString, int> outcomes;
+        for (int run = 0; run < runs; ++run) {
+            if (!page.focus(test::BrowserPage::Field::textarea)) {
+                ++other;
+                continue;
             }
-            QStringList line;
-            for (const auto& [outcome, count] : outcomes)
-                line << outcome + QStringLiteral(" ") + QString::number(count);
-            QStringList changed;
-            for (const qint64 t : changes)
-                changed << QString::number(t);
-            std::printf("%-10s %5d %5d %8d %6d %6d  %s; %s\n", label, runs, got, earlier, empty, other,
-                qPrintable(line.join(u',')), qPrintable(changed.join(u' ')));
-            std::fflush(stdout);
+            const QString before = QStringLiteral("earlier %1").arg(run);
+            QGuiApplication::clipboard()->setText(before);
+            ClipboardInserter paste(pasteboard, injector, nullptr);
+            changes.clear();
+            sinceChord.start();
+            QString outcome = QStringLiteral("ok");
+            try {
+                runBlocking(paste.insert(text), 120s);
+            } catch (const Error& error) {
+                outcome = error.debugDescription();
+            }
+            ++outcomes[outcome];
+            // A paste a busy page takes late shows within its next free moment.
+            QString shown;
+            benchmark::waitFor(
+                [&] {
+                    shown = name.text(window).value_or(QString());
+                    return !shown.isEmpty();
+                },
+                busy ? 4s : 30s);
+            if (shown == test::BrowserPage::named(text))
+                ++got;
+            else if (shown == before)
+                ++earlier;
+            else if (shown.isEmpty())
+                ++empty;
+            else
+                ++other;
         }
+        QStringList line;
+        for (const auto& [outcome, count] : outcomes)
+            line << outcome + QStringLiteral(" ") + QString::number(count);
+        QStringList changed;
+        for (const qint64 t : changes)
+            changed << QString::number(t);
+        std::printf("%-10s %5d %5d %8d %6d %6d  %s; %s\n", label, runs, got, earlier, empty, other,
+            qPrintable(line.join(u',')), qPrintable(changed.join(u' ')));
+        std::fflush(stdout);
     }
     return 0;
 }
