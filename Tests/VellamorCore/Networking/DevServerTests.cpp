@@ -16,7 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <memory>
+#include <vector>
+
+#include <sys/resource.h>
 #include <stdexcept>
 
 using namespace vellamor;
@@ -187,6 +192,52 @@ TEST(DevServerExecutable, PrintsItsPortAndServes)
     EXPECT_EQ(result.response.statusCode, 200);
     EXPECT_EQ(QJsonDocument::fromJson(result.data).object().value(QStringLiteral("code")).toInteger(-1), 0);
 
+    process.terminate();
+    EXPECT_TRUE(process.waitForFinished(processCeiling));
+}
+
+// Past its limit of open connections it turns the next ones away and goes on
+// serving those it holds, then new ones once they closed. Out of
+// descriptors, it would accept nothing ever again, and under the sanitizers
+// their own checks fail.
+TEST(DevServerExecutable, ServesOnPastItsConnectionLimit)
+{
+    QProcess process;
+    process.setChildProcessModifier([] {
+        const rlimit files { 96, 96 };
+        setrlimit(RLIMIT_NOFILE, &files);
+    });
+    process.start(QStringLiteral(VELLAMOR_DEVSERVER_PATH), { QStringLiteral("--port"), QStringLiteral("0") });
+    ASSERT_TRUE(process.waitForStarted(processCeiling));
+    QByteArray line;
+    while (!line.contains('\n') && process.waitForReadyRead(processCeiling))
+        line += process.readAllStandardOutput();
+    const QString port = QString::fromLatin1(line).trimmed().section(u':', -1);
+    ASSERT_FALSE(port.isEmpty()) << line.toStdString();
+
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int i = 0; i < 110; ++i) {
+        clients.push_back(std::make_unique<QTcpSocket>());
+        clients.back()->connectToHost(QHostAddress::LocalHost, port.toUShort());
+    }
+    ASSERT_TRUE(waitUntil([&] {
+        return std::none_of(clients.begin(), clients.end(),
+            [](const auto& client) { return client->state() == QAbstractSocket::ConnectingState; });
+    }));
+    QTcpSocket& first = *clients.front();
+    first.write("GET /pair HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    QByteArray answered;
+    EXPECT_TRUE(waitUntil([&] {
+        answered += first.readAll();
+        return answered.contains("\r\n\r\n");
+    }));
+    EXPECT_TRUE(answered.startsWith("HTTP/1.1 ")) << answered.left(80).toStdString();
+    clients.clear();
+
+    HTTPRequest request = test::LiveServerTest::echoRequest(
+        QUrl(QStringLiteral("http://127.0.0.1:") + port + QStringLiteral("/v1/api.json")));
+    EXPECT_EQ(runBlocking(AuthedSession().data(request)).response.statusCode, 200);
+    EXPECT_EQ(process.state(), QProcess::Running) << process.readAllStandardError().toStdString();
     process.terminate();
     EXPECT_TRUE(process.waitForFinished(processCeiling));
 }
