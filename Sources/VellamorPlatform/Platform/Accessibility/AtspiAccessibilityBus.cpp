@@ -1,14 +1,19 @@
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
 
+#include "Support/Async/Channel.h"
+#include "Support/Async/SharedTask.h"
+
 #include <QCoro/QCoroDBusPendingCall>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
+#include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QGuiApplication>
 #include <QObject>
+#include <QThreadPool>
 
 #include <atomic>
 #include <map>
@@ -37,6 +42,7 @@ const QString applicationInterface = QStringLiteral("org.a11y.atspi.Application"
 const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString busService = QStringLiteral("org.freedesktop.DBus");
 const QString busPath = QStringLiteral("/org/freedesktop/DBus");
+const QString launcherService = QStringLiteral("org.a11y.Bus");
 
 // An object on the bus: an application's connection and the object's path.
 struct ObjectReference {
@@ -145,44 +151,60 @@ public Q_SLOTS:
 
 } // namespace
 
-class AtspiAccessibilityBus::Connection {
+class AtspiAccessibilityBus::Connection : public std::enable_shared_from_this<Connection> {
 public:
     Connection(qint64 ownProcessId, std::chrono::milliseconds callTimeout)
         : ownProcessId(ownProcessId)
         , callTimeout(callTimeout)
-        , name(QStringLiteral("vellamor-a11y-%1").arg(++instances))
-        , bus(QDBusConnection(name))
     {
-        // The bus's launcher answers at once; only this, once, waits.
-        const auto reply = QDBusConnection::sessionBus().call(
-            QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")),
-            QDBus::Block, static_cast<int>(callTimeout.count()));
-        const auto address = firstValue(reply);
-        if (!address)
-            return;
-        bus = QDBusConnection::connectToBus(address->toString(), name);
-        if (!bus.isConnected())
-            return;
-        bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Object"),
-            QStringLiteral("StateChanged"), &events, SLOT(stateChanged(QDBusMessage)));
-        bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Focus"), QStringLiteral("Focus"),
-            &events, SLOT(focused(QDBusMessage)));
-        // Applications send the events only once someone has asked for them.
-        for (const auto* event : { "object:state-changed:focused", "focus:" }) {
-            auto message = QDBusMessage::createMethodCall(registryService, QStringLiteral("/org/a11y/atspi/registry"),
-                QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("RegisterEvent"));
-            message.setArguments({ QString::fromLatin1(event) });
-            bus.asyncCall(message, static_cast<int>(callTimeout.count()));
-        }
+        // The bus lives as long as its launcher: one that went away took it
+        // along, and the one after it serves a new bus, where the
+        // applications started since are.
+        launcherWatch.setConnection(QDBusConnection::sessionBus());
+        launcherWatch.setWatchMode(QDBusServiceWatcher::WatchForOwnerChange);
+        launcherWatch.addWatchedService(launcherService);
+        QObject::connect(&launcherWatch, &QDBusServiceWatcher::serviceOwnerChanged, &events,
+            [this](const QString&, const QString&, const QString& newOwner) {
+                ++launcherGeneration;
+                if (!newOwner.isEmpty())
+                    reconnect();
+            });
     }
 
-    ~Connection() { QDBusConnection::disconnectFromBus(name); }
+    ~Connection()
+    {
+        if (!name.isEmpty())
+            QDBusConnection::disconnectFromBus(name);
+    }
 
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    bool isConnected() const { return bus.isConnected(); }
+    // Connected to the bus of the launcher now serving.
+    bool isCurrent() const { return bus.isConnected() && connectedGeneration == launcherGeneration; }
+
+    // Starts connecting unless that is under way.
+    void reconnect()
+    {
+        if (attempt.isValid() && !attempt.isFinished())
+            return;
+        attempt = SharedTask<bool>::start(
+            [weak = weak_from_this()](std::stop_token) { return connectToCurrentBus(weak); });
+    }
+
+    // Connects first when not connected to the current bus; false when it
+    // cannot be reached. An attempt under way when the launcher changed is
+    // followed by one more.
+    QCoro::Task<bool> connected()
+    {
+        const auto self = shared_from_this();
+        for (int tries = 0; tries < 2 && !isCurrent(); ++tries) {
+            reconnect();
+            const SharedTask<bool> pending = attempt;
+            co_await pending.value();
+        }
+        co_return isCurrent();
+    }
 
     // The reply, or an error message when the call failed or timed out (by
     // `deadline` at the latest).
@@ -315,13 +337,72 @@ public:
 
     const qint64 ownProcessId;
     const std::chrono::milliseconds callTimeout;
-    const QString name;
-    QDBusConnection bus;
+    QDBusConnection bus { QString() };
     FocusEvents events;
     // Each connection on the bus belongs to one process for its life.
     std::map<QString, qint64> processIds;
 
 private:
+    // Asks the launcher where its bus is, and connects there.
+    static QCoro::Task<bool> connectToCurrentBus(std::weak_ptr<Connection> weak)
+    {
+        auto self = weak.lock();
+        if (!self)
+            co_return false;
+        const int generation = self->launcherGeneration;
+        const auto timeout = static_cast<int>(self->callTimeout.count());
+        self.reset();
+        const auto message = QDBusMessage::createMethodCall(
+            launcherService, QStringLiteral("/org/a11y/bus"), launcherService, QStringLiteral("GetAddress"));
+        QDBusPendingCall pending = QDBusConnection::sessionBus().asyncCall(message, timeout);
+        const QDBusMessage reply = co_await pending;
+        const auto address = firstValue(reply);
+        if (!address)
+            co_return false;
+        // Qt makes the connection on its bus thread while the caller waits,
+        // for as long as the bus takes to let it in.
+        const QString connectionName = QStringLiteral("vellamor-a11y-%1").arg(++instances);
+        const Channel<bool> made;
+        QThreadPool::globalInstance()->start([made, address = address->toString(), connectionName] {
+            made.push(QDBusConnection::connectToBus(address, connectionName).isConnected());
+        });
+        const bool ok = (co_await made.next()).value_or(false);
+        self = weak.lock();
+        if (!self || !ok) {
+            QDBusConnection::disconnectFromBus(connectionName);
+            co_return false;
+        }
+        self->adopt(connectionName, generation);
+        co_return true;
+    }
+
+    void adopt(const QString& connectionName, int generation)
+    {
+        const QString old = std::exchange(name, connectionName);
+        bus = QDBusConnection(name);
+        connectedGeneration = generation;
+        events.lastFocused.reset();
+        processIds.clear();
+        bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Object"),
+            QStringLiteral("StateChanged"), &events, SLOT(stateChanged(QDBusMessage)));
+        bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Focus"), QStringLiteral("Focus"),
+            &events, SLOT(focused(QDBusMessage)));
+        // Applications send the events only once someone has asked for them.
+        for (const auto* event : { "object:state-changed:focused", "focus:" }) {
+            auto message = QDBusMessage::createMethodCall(registryService, QStringLiteral("/org/a11y/atspi/registry"),
+                QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("RegisterEvent"));
+            message.setArguments({ QString::fromLatin1(event) });
+            bus.asyncCall(message, static_cast<int>(callTimeout.count()));
+        }
+        if (!old.isEmpty())
+            QDBusConnection::disconnectFromBus(old);
+    }
+
+    QString name;
+    QDBusServiceWatcher launcherWatch;
+    int launcherGeneration = 0;
+    int connectedGeneration = -1;
+    SharedTask<bool> attempt;
     static inline std::atomic<int> instances { 0 };
 };
 
@@ -347,13 +428,15 @@ int writeStatus(const QDBusMessage& reply)
 AtspiAccessibilityBus::AtspiAccessibilityBus(qint64 ownProcessId, std::chrono::milliseconds callTimeout)
     : connection_(std::make_shared<Connection>(ownProcessId, callTimeout))
 {
+    connection_->reconnect();
 }
 
 AtspiAccessibilityBus::~AtspiAccessibilityBus() = default;
 
-bool AtspiAccessibilityBus::isConnected() const
+QCoro::Task<bool> AtspiAccessibilityBus::connected()
 {
-    return connection_->isConnected();
+    const auto c = connection_;
+    co_return co_await c->connected();
 }
 
 QCoro::Task<AccessibilityBus::Element> AtspiAccessibilityBus::focusedElement()
@@ -361,7 +444,7 @@ QCoro::Task<AccessibilityBus::Element> AtspiAccessibilityBus::focusedElement()
     const auto c = connection_;
     if (ownProcessHasFocus())
         co_return std::make_shared<DBusElement>(c->ownProcessId);
-    if (!c->isConnected())
+    if (!co_await c->connected())
         co_return Element();
     const auto deadline = Clock::now() + 3 * c->callTimeout;
     // Asked again: a toolkit may not announce every change (Qt keeps a field

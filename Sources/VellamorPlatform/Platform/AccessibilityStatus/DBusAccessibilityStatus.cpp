@@ -2,40 +2,105 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusVariant>
+#include <QObject>
+#include <QVariantMap>
 
 namespace vellamor::platform {
 
 namespace {
 
+const QString launcherService = QStringLiteral("org.a11y.Bus");
+const QString launcherPath = QStringLiteral("/org/a11y/bus");
+const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString statusInterface = QStringLiteral("org.a11y.Status");
+const QString enabledProperty = QStringLiteral("IsEnabled");
+
 QDBusMessage propertiesCall(const QString& method)
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                                                          QStringLiteral("org.freedesktop.DBus.Properties"), method);
-    message << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled");
+    QDBusMessage message = QDBusMessage::createMethodCall(launcherService, launcherPath, propertiesInterface, method);
+    message << statusInterface << enabledProperty;
     return message;
+}
+
+std::optional<bool> boolIn(const QVariant& value)
+{
+    if (value.metaType().id() != QMetaType::Bool)
+        return std::nullopt;
+    return value.toBool();
 }
 
 } // namespace
 
+class DBusAccessibilityStatus::Follower final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit Follower(std::chrono::milliseconds timeout)
+        : timeout_(timeout)
+    {
+        // Any sender: naming the launcher's well-known name would have Qt
+        // look its owner up, waiting on the launcher.
+        QDBusConnection::sessionBus().connect(QString(), launcherPath, propertiesInterface,
+            QStringLiteral("PropertiesChanged"), this, SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
+        ask();
+    }
+
+    std::optional<bool> known;
+
+    void ask()
+    {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (asking_ || !bus.isConnected())
+            return;
+        asking_ = true;
+        auto* watcher = new QDBusPendingCallWatcher(
+            bus.asyncCall(propertiesCall(QStringLiteral("Get")), static_cast<int>(timeout_.count())), this);
+        connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* call) {
+            call->deleteLater();
+            asking_ = false;
+            const QDBusMessage reply = call->reply();
+            if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+                known = boolIn(reply.arguments().constFirst().value<QDBusVariant>().variant());
+                return;
+            }
+            // A stopped or busy launcher has not changed the switch.
+            if (reply.errorName() != QStringLiteral("org.freedesktop.DBus.Error.NoReply")
+                && reply.errorName() != QStringLiteral("org.freedesktop.DBus.Error.Timeout"))
+                known.reset();
+        });
+    }
+
+private Q_SLOTS:
+    void propertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList& invalidated)
+    {
+        if (interface != statusInterface)
+            return;
+        if (const auto value = changed.constFind(enabledProperty); value != changed.constEnd())
+            known = boolIn(*value);
+        else if (invalidated.contains(enabledProperty))
+            ask();
+    }
+
+private:
+    std::chrono::milliseconds timeout_;
+    bool asking_ = false;
+};
+
 DBusAccessibilityStatus::DBusAccessibilityStatus(std::chrono::milliseconds timeout)
     : timeout_(timeout)
+    , follower_(std::make_unique<Follower>(timeout))
 {
 }
 
+DBusAccessibilityStatus::~DBusAccessibilityStatus() = default;
+
 std::optional<bool> DBusAccessibilityStatus::isEnabled() const
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return std::nullopt;
-    const QDBusMessage reply = bus.call(propertiesCall(QStringLiteral("Get")), QDBus::Block,
-                                        static_cast<int>(timeout_.count()));
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return std::nullopt;
-    const QVariant value = reply.arguments().constFirst().value<QDBusVariant>().variant();
-    if (value.metaType().id() != QMetaType::Bool)
-        return std::nullopt;
-    return value.toBool();
+    follower_->ask();
+    return follower_->known;
 }
 
 bool DBusAccessibilityStatus::enable()
@@ -46,7 +111,12 @@ bool DBusAccessibilityStatus::enable()
     QDBusMessage message = propertiesCall(QStringLiteral("Set"));
     message << QVariant::fromValue(QDBusVariant(true));
     const QDBusMessage reply = bus.call(message, QDBus::Block, static_cast<int>(timeout_.count()));
-    return reply.type() == QDBusMessage::ReplyMessage;
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return false;
+    follower_->known = true;
+    return true;
 }
 
 } // namespace vellamor::platform
+
+#include "DBusAccessibilityStatus.moc"
