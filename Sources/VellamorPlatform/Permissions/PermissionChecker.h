@@ -26,7 +26,8 @@ struct PermissionState {
 
 // Reads the system permissions dictation needs. Keeps no state: every call
 // asks the system again (the sound server may answer from its last answer
-// while nothing changed). Main thread; the checker must outlive the calls
+// while nothing changed, the accessibility switch answers with what it last
+// heard). Main thread; the checker must outlive the calls
 // it awaits. Nothing here throws.
 class PermissionChecker {
 public:

@@ -1,7 +1,7 @@
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
 
 #include "Support/Async/Channel.h"
-#include "Support/Async/SharedTask.h"
+#include "Support/Async/MainThread.h"
 
 #include <QCoro/QCoroDBusPendingCall>
 #include <QDBusArgument>
@@ -9,6 +9,7 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QGuiApplication>
@@ -18,6 +19,8 @@
 #include <atomic>
 #include <map>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include <atspi/atspi-constants.h>
 
@@ -183,25 +186,60 @@ public:
     // Connected to the bus of the launcher now serving.
     bool isCurrent() const { return bus.isConnected() && connectedGeneration == launcherGeneration; }
 
-    // Starts connecting unless that is under way.
+    // Starts connecting unless that is under way. Callbacks rather than a
+    // coroutine: an attempt nobody awaits must not keep a suspended frame
+    // behind when this connection or the process ends first.
     void reconnect()
     {
-        if (attempt.isValid() && !attempt.isFinished())
+        if (connecting)
             return;
-        attempt = SharedTask<bool>::start(
-            [weak = weak_from_this()](std::stop_token) { return connectToCurrentBus(weak); });
+        connecting = true;
+        const int generation = launcherGeneration;
+        const auto message = QDBusMessage::createMethodCall(
+            launcherService, QStringLiteral("/org/a11y/bus"), launcherService, QStringLiteral("GetAddress"));
+        auto* asked = new QDBusPendingCallWatcher(
+            QDBusConnection::sessionBus().asyncCall(message, static_cast<int>(callTimeout.count())), &events);
+        QObject::connect(asked, &QDBusPendingCallWatcher::finished, &events,
+            [this, generation](QDBusPendingCallWatcher* call) {
+                call->deleteLater();
+                const auto address = firstValue(call->reply());
+                if (!address) {
+                    finishAttempt(false);
+                    return;
+                }
+                // Qt makes the connection on its bus thread while the caller
+                // waits, for as long as the bus takes to let it in.
+                const QString connectionName = QStringLiteral("vellamor-a11y-%1").arg(++instances);
+                QThreadPool::globalInstance()->start(
+                    [weak = weak_from_this(), address = address->toString(), connectionName, generation] {
+                        const bool made = QDBusConnection::connectToBus(address, connectionName).isConnected();
+                        postToMainThread([weak, connectionName, generation, made] {
+                            const auto self = weak.lock();
+                            if (!self || !made) {
+                                QDBusConnection::disconnectFromBus(connectionName);
+                                if (self)
+                                    self->finishAttempt(false);
+                                return;
+                            }
+                            self->adopt(connectionName, generation);
+                            self->finishAttempt(true);
+                        });
+                    });
+            });
     }
 
     // Connects first when not connected to the current bus; false when it
-    // cannot be reached. An attempt under way when the launcher changed is
-    // followed by one more.
+    // cannot be reached. An attempt that connected to a launcher's bus while
+    // another launcher took over is followed by one more.
     QCoro::Task<bool> connected()
     {
         const auto self = shared_from_this();
         for (int tries = 0; tries < 2 && !isCurrent(); ++tries) {
+            const Channel<bool> finished;
+            waiting.push_back(finished);
             reconnect();
-            const SharedTask<bool> pending = attempt;
-            co_await pending.value();
+            if (!(co_await finished.next()).value_or(false))
+                break;
         }
         co_return isCurrent();
     }
@@ -343,37 +381,11 @@ public:
     std::map<QString, qint64> processIds;
 
 private:
-    // Asks the launcher where its bus is, and connects there.
-    static QCoro::Task<bool> connectToCurrentBus(std::weak_ptr<Connection> weak)
+    void finishAttempt(bool made)
     {
-        auto self = weak.lock();
-        if (!self)
-            co_return false;
-        const int generation = self->launcherGeneration;
-        const auto timeout = static_cast<int>(self->callTimeout.count());
-        self.reset();
-        const auto message = QDBusMessage::createMethodCall(
-            launcherService, QStringLiteral("/org/a11y/bus"), launcherService, QStringLiteral("GetAddress"));
-        QDBusPendingCall pending = QDBusConnection::sessionBus().asyncCall(message, timeout);
-        const QDBusMessage reply = co_await pending;
-        const auto address = firstValue(reply);
-        if (!address)
-            co_return false;
-        // Qt makes the connection on its bus thread while the caller waits,
-        // for as long as the bus takes to let it in.
-        const QString connectionName = QStringLiteral("vellamor-a11y-%1").arg(++instances);
-        const Channel<bool> made;
-        QThreadPool::globalInstance()->start([made, address = address->toString(), connectionName] {
-            made.push(QDBusConnection::connectToBus(address, connectionName).isConnected());
-        });
-        const bool ok = (co_await made.next()).value_or(false);
-        self = weak.lock();
-        if (!self || !ok) {
-            QDBusConnection::disconnectFromBus(connectionName);
-            co_return false;
-        }
-        self->adopt(connectionName, generation);
-        co_return true;
+        connecting = false;
+        for (const Channel<bool>& waiter : std::exchange(waiting, {}))
+            waiter.push(made);
     }
 
     void adopt(const QString& connectionName, int generation)
@@ -402,7 +414,8 @@ private:
     QDBusServiceWatcher launcherWatch;
     int launcherGeneration = 0;
     int connectedGeneration = -1;
-    SharedTask<bool> attempt;
+    bool connecting = false;
+    std::vector<Channel<bool>> waiting;
     static inline std::atomic<int> instances { 0 };
 };
 

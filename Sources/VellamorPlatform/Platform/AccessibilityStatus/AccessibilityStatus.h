@@ -10,7 +10,8 @@ class AccessibilityStatus {
 public:
     virtual ~AccessibilityStatus() = default;
 
-    // None when the desktop cannot be asked.
+    // At once, never waiting on another program: what the desktop said
+    // last; none when it cannot be asked or has not answered yet.
     virtual std::optional<bool> isEnabled() const = 0;
 
     // Switches it on; false when the desktop refused or cannot be asked.
