@@ -14,7 +14,8 @@ public:
     // last; none when it cannot be asked or has not answered yet.
     virtual std::optional<bool> isEnabled() const = 0;
 
-    // Switches it on; false when the desktop refused or cannot be asked.
+    // Switches it on without waiting; false when the desktop cannot be asked
+    // (a refusal shows in the next answer of isEnabled()).
     // Applications started earlier only notice after a restart.
     virtual bool enable() = 0;
 };

@@ -58,9 +58,12 @@ public:
         asking_ = true;
         auto* watcher = new QDBusPendingCallWatcher(
             bus.asyncCall(propertiesCall(QStringLiteral("Get")), static_cast<int>(timeout_.count())), this);
-        connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* call) {
+        connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, sets = sets_](QDBusPendingCallWatcher* call) {
             call->deleteLater();
             asking_ = false;
+            // Asked before a switch this process made: told of the old value.
+            if (sets != sets_)
+                return;
             const QDBusMessage reply = call->reply();
             if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
                 known = boolIn(reply.arguments().constFirst().value<QDBusVariant>().variant());
@@ -71,6 +74,13 @@ public:
                 && reply.errorName() != QStringLiteral("org.freedesktop.DBus.Error.Timeout"))
                 known.reset();
         });
+    }
+
+    // The launcher has been asked to switch it on.
+    void switchedOn()
+    {
+        ++sets_;
+        known = true;
     }
 
 private Q_SLOTS:
@@ -87,6 +97,7 @@ private Q_SLOTS:
 private:
     std::chrono::milliseconds timeout_;
     bool asking_ = false;
+    int sets_ = 0;
 };
 
 DBusAccessibilityStatus::DBusAccessibilityStatus(std::chrono::milliseconds timeout)
@@ -110,10 +121,10 @@ bool DBusAccessibilityStatus::enable()
         return false;
     QDBusMessage message = propertiesCall(QStringLiteral("Set"));
     message << QVariant::fromValue(QDBusVariant(true));
-    const QDBusMessage reply = bus.call(message, QDBus::Block, static_cast<int>(timeout_.count()));
-    if (reply.type() != QDBusMessage::ReplyMessage)
-        return false;
-    follower_->known = true;
+    // Taken as done: the next question's answer says otherwise if the
+    // launcher refused.
+    bus.asyncCall(message, static_cast<int>(timeout_.count()));
+    follower_->switchedOn();
     return true;
 }
 

@@ -12,7 +12,8 @@ namespace vellamor::platform {
 // with what the launcher last said: it is asked again in the background at
 // each question, one question at a time, and its change notices are
 // followed. A launcher that does not answer in time (stopped, busy) leaves
-// the last answer standing; one that is gone leaves none.
+// the last answer standing; one that is gone leaves none. enable() asks
+// without waiting and takes the switch as on until told otherwise.
 class DBusAccessibilityStatus final : public AccessibilityStatus {
 public:
     explicit DBusAccessibilityStatus(std::chrono::milliseconds timeout = std::chrono::seconds(2));
