@@ -55,7 +55,8 @@ public:
     QCoro::Task<PermissionState> requestMicrophone() const;
 
     // Writing into other applications: granted when AT-SPI is switched on,
-    // otherwise undetermined (never denied).
+    // otherwise undetermined (never denied). At once, from the switch's last
+    // answer; snapshot() asks it anew and awaits the answer.
     PermissionState accessibility() const;
 
     // Switches AT-SPI on when it is off. Granted when it is on afterwards; the
@@ -75,6 +76,8 @@ public:
 
     // The microphone rule applied to one answer of the sound server.
     static PermissionState microphoneState(const platform::SoundServerSnapshot& snapshot);
+    // The accessibility rule applied to one answer of the switch.
+    static PermissionState accessibilityState(std::optional<bool> enabled);
 
 private:
     Facilities facilities_;

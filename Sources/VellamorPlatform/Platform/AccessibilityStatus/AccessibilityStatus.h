@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCoro/QCoroTask>
+
 #include <optional>
 
 namespace vellamor::platform {
@@ -13,6 +15,10 @@ public:
     // At once, never waiting on another program: what the desktop said
     // last; none when it cannot be asked or has not answered yet.
     virtual std::optional<bool> isEnabled() const = 0;
+
+    // Asked anew: the desktop's answer once it came, or what isEnabled()
+    // says after it did not in time.
+    virtual QCoro::Task<std::optional<bool>> askEnabled() { co_return isEnabled(); }
 
     // Switches it on without waiting; false when the desktop cannot be asked
     // (a refusal shows in the next answer of isEnabled()).

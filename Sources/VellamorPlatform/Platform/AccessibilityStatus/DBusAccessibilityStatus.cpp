@@ -1,5 +1,6 @@
 #include "Platform/AccessibilityStatus/DBusAccessibilityStatus.h"
 
+#include <QCoro/QCoroDBusPendingCall>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -61,19 +62,26 @@ public:
         connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, sets = sets_](QDBusPendingCallWatcher* call) {
             call->deleteLater();
             asking_ = false;
-            // Asked before a switch this process made: told of the old value.
-            if (sets != sets_)
-                return;
-            const QDBusMessage reply = call->reply();
-            if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
-                known = boolIn(reply.arguments().constFirst().value<QDBusVariant>().variant());
-                return;
-            }
-            // A stopped or busy launcher has not changed the switch.
-            if (reply.errorName() != QStringLiteral("org.freedesktop.DBus.Error.NoReply")
-                && reply.errorName() != QStringLiteral("org.freedesktop.DBus.Error.Timeout"))
-                known.reset();
+            take(call->reply(), sets);
         });
+    }
+
+    int sets() const { return sets_; }
+
+    // The launcher's answer to a question asked after `sets` switches.
+    void take(const QDBusMessage& reply, int sets)
+    {
+        // Asked before a switch this process made: told of the old value.
+        if (sets != sets_)
+            return;
+        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+            known = boolIn(reply.arguments().constFirst().value<QDBusVariant>().variant());
+            return;
+        }
+        // A stopped or busy launcher has not changed the switch.
+        if (reply.errorName() != QStringLiteral("org.freedesktop.DBus.Error.NoReply")
+            && reply.errorName() != QStringLiteral("org.freedesktop.DBus.Error.Timeout"))
+            known.reset();
     }
 
     // The launcher has been asked to switch it on.
@@ -112,6 +120,18 @@ std::optional<bool> DBusAccessibilityStatus::isEnabled() const
 {
     follower_->ask();
     return follower_->known;
+}
+
+QCoro::Task<std::optional<bool>> DBusAccessibilityStatus::askEnabled()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        co_return std::nullopt;
+    const int sets = follower_->sets();
+    QDBusPendingCall pending = bus.asyncCall(propertiesCall(QStringLiteral("Get")), static_cast<int>(timeout_.count()));
+    const QDBusMessage reply = co_await pending;
+    follower_->take(reply, sets);
+    co_return follower_->known;
 }
 
 bool DBusAccessibilityStatus::enable()

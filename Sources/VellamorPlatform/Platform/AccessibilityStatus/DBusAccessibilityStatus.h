@@ -23,6 +23,7 @@ public:
     DBusAccessibilityStatus& operator=(const DBusAccessibilityStatus&) = delete;
 
     std::optional<bool> isEnabled() const override;
+    QCoro::Task<std::optional<bool>> askEnabled() override;
     bool enable() override;
 
 private:
