@@ -46,9 +46,16 @@
 // paragraph, read over its pages, holds the text once, and what the
 // clipboard holds; then again with each write taken for unanswered, as
 // Writer answers such a write after the call's time-out on a loaded machine.
+// With "--launcher-stopped
+// RUNS" it inserts 10 characters into a GTK entry through the layered
+// inserter, trusting accessibility as the application does (asking the
+// session's switch), while the accessibility bus's launcher is stopped, and
+// reports the same (goal: no stretch over 100 ms).
 #include "BenchmarkSupport.h"
 #include "InsertionTexts.h"
+#include "Permissions/PermissionChecker.h"
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
+#include "Platform/AccessibilityStatus/DBusAccessibilityStatus.h"
 #include "Platform/KeyInjection/XTestKeyInjector.h"
 #include "Platform/Pasteboard/X11SelectionBroker.h"
 #include "Support/Async/RunBlocking.h"
@@ -768,7 +775,61 @@ int manager(const qint64 ownPid, int runs)
     broker.reset();
     pause(500ms);
     const QString after = clipboardText();
-    std::printf("after quitting during a loan: %s\n", after == before ? "the user's copy" : after == text ? "the text" : after.isEmpty() ? "empty" : "other");
+    std::printf("after quitting: %s\n", after == before ? "the user's copy" : after == text ? "the text" : after.isEmpty() ? "empty" : "other");
+    return 0;
+}
+
+// The process serving the accessibility bus's address and switch, as the session bus names it.
+pid_t busLauncher()
+{
+    QProcess gdbus;
+    gdbus.start(QStringLiteral("gdbus"),
+        { QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("--object-path"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("--method"), QStringLiteral("org.freedesktop.DBus.GetConnectionUnixProcessID"),
+            QStringLiteral("org.a11y.Bus") });
+    gdbus.waitForFinished();
+    const QString answer = QString::fromUtf8(gdbus.readAllStandardOutput());
+    return static_cast<pid_t>(answer.section(u' ', 1).section(u',', 0, 0).toInt());
+}
+
+int launcherStopped(const qint64 ownPid, int runs)
+{
+    const auto checker = std::make_shared<PermissionChecker>(PermissionChecker::Facilities {
+        nullptr, nullptr, std::make_shared<platform::DBusAccessibilityStatus>(), nullptr });
+    const LayeredInserter chain = SystemLayeredInserter::make(std::make_shared<platform::AtspiAccessibilityBus>(ownPid),
+        std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::X11SelectionBroker>(),
+        SystemLayeredInserter::accessibilityTrust(checker), nullptr, nullptr);
+    Target target(QStringLiteral(VELLAMOR_GTK_TEXT_TARGET), { QStringLiteral("GtkEntry") });
+    if (!target.activate()) {
+        std::fprintf(stderr, "the GTK target did not get the focus\n");
+        return 1;
+    }
+    const QString text = mixedText(10);
+    // Answered while the launcher runs: the switch and the bus are known.
+    std::printf("launcher running: %s\n", qPrintable(rawValue(runBlocking(chain.insertLayered(text), 60s))));
+    const pid_t launcher = busLauncher();
+    if (launcher <= 0 || ::kill(launcher, SIGSTOP) != 0) {
+        std::fprintf(stderr, "cannot stop the bus launcher\n");
+        return 1;
+    }
+    std::vector<double> returned;
+    std::vector<double> stalls;
+    std::printf("%4s %-10s %12s %10s\n", "run", "outcome", "returned ms", "stall ms");
+    for (int run = 1; run <= runs; ++run) {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        StallProbe probe(5ms);
+        const QString outcome = rawValue(runBlocking(chain.insertLayered(text), 60s));
+        returned.push_back(static_cast<double>(elapsed.nsecsElapsed()) / 1e6);
+        stalls.push_back(probe.longest());
+        std::printf("%4d %-10s %12.1f %10.1f\n", run, qPrintable(outcome), returned.back(), stalls.back());
+        std::fflush(stdout);
+        pause(500ms);
+    }
+    ::kill(launcher, SIGCONT);
+    std::printf("returned ms: median %.1f, max %.1f; stall ms: median %.1f, max %.1f\n", median(returned),
+        maximum(returned), median(stalls), maximum(stalls));
     return 0;
 }
 
@@ -795,6 +856,8 @@ int main(int argc, char** argv)
         return manager(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--paste-loan"))
         return pasteLoan(ownPid, std::max(1, arguments.value(2).toInt()));
+    if (arguments.value(1) == QStringLiteral("--launcher-stopped"))
+        return launcherStopped(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--order"))
         return order(ownPid, std::max(1, arguments.value(2).toInt()));
     return timings(ownPid);

@@ -88,6 +88,7 @@ bool DevInputSources::restoreState(const QJsonObject& saved)
     QList<Source> sources;
     qint64 highestSourceID = StateReader::noneGiven;
     QSet<qint64> ids;
+    QSet<QString> tokens;
     for (const QJsonObject& object : read.objects(read.array(saved, QStringLiteral("sources")))) {
         Source source;
         source.id = read.integer(object, QStringLiteral("id"));
@@ -100,6 +101,7 @@ bool DevInputSources::restoreState(const QJsonObject& saved)
         source.token = read.text(object, QStringLiteral("token"));
         source.sentTexts = read.lastGiven(object, QStringLiteral("sent_texts"), 0);
         read.idOnce(ids, source.id);
+        read.idOnce(tokens, source.token);
         highestSourceID = std::max(highestSourceID, source.id);
         sources.append(source);
     }

@@ -7,7 +7,12 @@
 #include <QJsonParseError>
 #include <QLocale>
 
+#include <algorithm>
 #include <exception>
+#include <limits>
+#include <utility>
+
+#include <sys/resource.h>
 
 namespace vellamor::devbackend {
 
@@ -38,6 +43,20 @@ std::optional<QJsonObject> parseObject(const QByteArray& body)
 DevServer::DevServer(QObject* parent) : QObject(parent)
 {
     connect(&server_, &QTcpServer::newConnection, this, &DevServer::acceptConnections);
+    // Qt stops accepting after an error such as running out of descriptors;
+    // a connection that closes makes room again.
+    connect(&server_, &QTcpServer::acceptError, this, [this] { acceptingPaused_ = true; });
+}
+
+int DevServer::defaultMaxOpenConnections()
+{
+    rlimit files {};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY)
+        return 1024;
+    // The state file, the event loop's own descriptors and the sanitizers'
+    // pipes need some.
+    const auto limit = static_cast<qint64>(std::min<rlim_t>(files.rlim_cur, std::numeric_limits<int>::max()));
+    return static_cast<int>(std::max<qint64>(limit - 64, limit / 2));
 }
 
 DevServer::~DevServer()
@@ -117,6 +136,18 @@ std::optional<QString> DevServer::apiAction(const DevHttpRequest& request)
 void DevServer::acceptConnections()
 {
     while (QTcpSocket* socket = server_.nextPendingConnection()) {
+        if (openConnections_ >= maxOpenConnections_) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        // The socket outlives its HTTP connection when it is upgraded.
+        ++openConnections_;
+        connect(socket, &QObject::destroyed, &socketWatch_, [this] {
+            --openConnections_;
+            if (std::exchange(acceptingPaused_, false))
+                server_.resumeAccepting();
+        });
         DevHttpConnection::Callbacks callbacks;
         callbacks.answer = [this](const DevHttpRequest& request) { return answer(request); };
         callbacks.wantsUpgrade = [this](const DevHttpRequest& request) { return upgrades_.contains(request.path); };

@@ -116,6 +116,15 @@ public:
     // Requests whose client went away before their answer was written.
     int abandonedCount() const { return abandonedCount_; }
 
+    // Connections open at once, upgraded ones included; one past the limit
+    // is closed as soon as it is accepted. By default it leaves room under
+    // the process's limit of open files for everything else the server
+    // opens: a process out of descriptors can accept nothing more, ever,
+    // and the sanitizers' own checks fail in it.
+    static int defaultMaxOpenConnections();
+    int openConnections() const { return openConnections_; }
+    void setMaxOpenConnections(int limit) { maxOpenConnections_ = limit; }
+
     static const QString testScriptPath;
     static const QString testResetPath;
 
@@ -150,8 +159,13 @@ private:
     std::deque<ScriptedAnswer> scripts_;
     QList<DevHttpRequest> requests_;
     int abandonedCount_ = 0;
+    int openConnections_ = 0;
+    int maxOpenConnections_ = defaultMaxOpenConnections();
+    bool acceptingPaused_ = false;
     std::chrono::milliseconds idleTimeout_ = defaultIdleTimeout;
     std::chrono::seconds clockSkew_{0};
+    // Hears the sockets' ends; gone before the sockets are, with this server.
+    QObject socketWatch_;
 };
 
 } // namespace vellamor::devbackend

@@ -44,8 +44,10 @@ public:
         hash.insert(key, value);
     }
 
-    // Fails when `seen` already holds `id`: a change to the one would leave the other.
-    void idOnce(QSet<qint64>& seen, qint64 id)
+    // Fails when `seen` already holds `id` (a number, a token): a change to
+    // the one would leave the other.
+    template<typename Id>
+    void idOnce(QSet<Id>& seen, const Id& id)
     {
         ok_ = ok_ && !seen.contains(id);
         seen.insert(id);

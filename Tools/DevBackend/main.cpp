@@ -1,5 +1,6 @@
 #include "AsrSessionEndpoint.h"
 #include "DefaultActions.h"
+#include "DevInputSources.h"
 #include "DevServer.h"
 #include "DevStateFile.h"
 
@@ -13,15 +14,17 @@ using namespace vellamor::devbackend;
 
 namespace {
 
-// Whether the clock run `skew` seconds off stays within the years 0001-9999.
+// Whether the clock run `skew` seconds off stays within the years 0001-9999,
+// a pairing code's expiry included.
 bool keepsFourDigitYears(qint64 skew)
 {
     // Beyond this no skew can, and adding it could overflow.
     constexpr qint64 widestSpan = 10'000LL * 366 * 24 * 3600;
     if (skew > widestSpan || skew < -widestSpan)
         return false;
-    const int year = QDateTime::currentDateTimeUtc().addSecs(skew).date().year();
-    return year >= 1 && year <= 9999;
+    const QDateTime now = QDateTime::currentDateTimeUtc().addSecs(skew);
+    const QDateTime expiry = now.addSecs(std::chrono::seconds(DevInputSources::pairingLifetime).count());
+    return now.date().year() >= 1 && expiry.date().year() <= 9999;
 }
 
 } // namespace

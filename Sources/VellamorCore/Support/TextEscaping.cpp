@@ -34,6 +34,7 @@ bool isLineBreak(QChar c)
     return (unit >= u'\n' && unit <= u'\r') || unit == 0x0085 || unit == 0x2028 || unit == 0x2029;
 }
 
+constexpr char32_t kZeroWidthNonJoiner = 0x200C;
 constexpr char32_t kZeroWidthJoiner = 0x200D;
 constexpr char32_t kCancelTag = 0xE007F;
 
@@ -77,6 +78,77 @@ bool extendsPictograph(char32_t c)
 bool isTagSpec(char32_t c)
 {
     return c >= 0xE0020 && c <= 0xE007E;
+}
+
+// Format characters that show: the signs written before the digits they
+// span (Arabic number, year and page signs, the end of an ayah, Syriac
+// abbreviation, Kaithi number signs).
+bool isPrependedMark(char32_t c)
+{
+    return (c >= 0x0600 && c <= 0x0605) || c == 0x06DD || c == 0x070F || c == 0x0890 || c == 0x0891
+        || c == 0x08E2 || c == 0x110BD || c == 0x110CD;
+}
+
+// Scripts whose words need the joiners: the cursive ones, where a non-joiner
+// keeps two letters of one word apart (Persian), and those with a virama,
+// where a joiner picks a conjunct's form (a Malayalam chillu, a Devanagari
+// eyelash ra, a Sinhala yansaya).
+bool usesJoiners(QChar::Script script)
+{
+    switch (script) {
+    case QChar::Script_Arabic:
+    case QChar::Script_Syriac:
+    case QChar::Script_Nko:
+    case QChar::Script_Mongolian:
+    case QChar::Script_PhagsPa:
+    case QChar::Script_Mandaic:
+    case QChar::Script_Manichaean:
+    case QChar::Script_PsalterPahlavi:
+    case QChar::Script_Adlam:
+    case QChar::Script_HanifiRohingya:
+    case QChar::Script_Sogdian:
+    case QChar::Script_OldUyghur:
+    case QChar::Script_Devanagari:
+    case QChar::Script_Bengali:
+    case QChar::Script_Gurmukhi:
+    case QChar::Script_Gujarati:
+    case QChar::Script_Oriya:
+    case QChar::Script_Tamil:
+    case QChar::Script_Telugu:
+    case QChar::Script_Kannada:
+    case QChar::Script_Malayalam:
+    case QChar::Script_Sinhala:
+    case QChar::Script_Tibetan:
+    case QChar::Script_Myanmar:
+    case QChar::Script_Khmer:
+    case QChar::Script_Balinese:
+    case QChar::Script_Javanese:
+    case QChar::Script_Sundanese:
+    case QChar::Script_TaiTham:
+    case QChar::Script_Limbu:
+    case QChar::Script_Chakma:
+    case QChar::Script_Grantha:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isLetterOrMark(char32_t c)
+{
+    const QChar::Category category = QChar::category(c);
+    return (category >= QChar::Mark_NonSpacing && category <= QChar::Mark_Enclosing)
+        || (category >= QChar::Letter_Uppercase && category <= QChar::Letter_Other);
+}
+
+// The script of a letter or mark; a mark shared between scripts takes its
+// letter's.
+QChar::Script scriptAfter(char32_t c, QChar::Script before)
+{
+    if (!isLetterOrMark(c))
+        return QChar::Script_Unknown;
+    const QChar::Script script = QChar::script(c);
+    return script == QChar::Script_Inherited ? before : script;
 }
 
 } // namespace
@@ -130,8 +202,14 @@ QString oneLineForDisplay(const QString& text)
 {
     QString out;
     out.reserve(text.size());
-    // The last character shown ends a pictograph, with what extends it.
+    // The last character shown ends a pictograph, with what extends it, and
+    // maybe a flag's tags already.
     bool inEmoji = false;
+    bool tagged = false;
+    // The script of the last character shown when it is a letter or mark,
+    // and whether it is a virama.
+    QChar::Script script = QChar::Script_Unknown;
+    bool afterVirama = false;
     for (qsizetype i = 0; i < text.size();) {
         const auto [point, length] = codePointAt(text, i);
         if (length == 0) {
@@ -150,17 +228,24 @@ QString oneLineForDisplay(const QString& text)
                 out += QChar(QChar::ReplacementCharacter);
             }
             inEmoji = false;
+            script = QChar::Script_Unknown;
             ++i;
             continue;
         }
         qsizetype end = i + length;
-        if (QChar::category(point) == QChar::Other_Format) {
-            // Invisible, so a name could pass for another; only a joiner
-            // between two pictographs and the tags of a flag (🏴 + tags + cancel
-            // tag) are kept, being part of an emoji.
+        if (QChar::category(point) == QChar::Other_Format && !isPrependedMark(point)) {
+            // Invisible, so a name could pass for another. Kept are what
+            // belongs to a word or an emoji: a joiner or non-joiner between
+            // two letters of a script that uses them (a joiner after a virama
+            // may end the word), a joiner between two pictographs, and the
+            // tags of a flag (🏴 + tags + cancel tag), once.
             bool keep = false;
-            if (point == kZeroWidthJoiner && inEmoji && end < text.size()) {
-                const auto [next, nextLength] = codePointAt(text, end);
+            const bool joiner = point == kZeroWidthJoiner || point == kZeroWidthNonJoiner;
+            const auto [next, nextLength] = end < text.size() ? codePointAt(text, end) : std::pair<char32_t, int> {};
+            if (joiner && usesJoiners(script)) {
+                keep = (point == kZeroWidthJoiner && afterVirama)
+                    || (nextLength > 0 && scriptAfter(next, QChar::Script_Unknown) == script);
+            } else if (point == kZeroWidthJoiner && inEmoji) {
                 keep = nextLength > 0 && isPictograph(next);
             } else if (isTagSpec(point)) {
                 while (end < text.size() && isTagSpec(codePointAt(text, end).first))
@@ -168,16 +253,22 @@ QString oneLineForDisplay(const QString& text)
                 const bool cancelled = end < text.size() && codePointAt(text, end).first == kCancelTag;
                 if (cancelled)
                     end += 2;
-                keep = inEmoji && cancelled;
+                keep = inEmoji && !tagged && cancelled;
             }
             if (keep)
                 out += QStringView(text).sliced(i, end - i);
-            inEmoji = keep && point != kZeroWidthJoiner;
+            // Only the flag's tags may still be followed by a joiner.
+            inEmoji = keep && !joiner;
+            tagged = inEmoji;
+            script = QChar::Script_Unknown;
             i = end;
             continue;
         }
         out += QStringView(text).sliced(i, length);
+        tagged = tagged && extendsPictograph(point);
         inEmoji = isPictograph(point) || (inEmoji && extendsPictograph(point));
+        script = scriptAfter(point, script);
+        afterVirama = QChar::combiningClass(point) == 9;
         i = end;
     }
     return out;

@@ -24,7 +24,9 @@ QString escapedForLogLine(const QString& text);
 // as U+FFFD, and left out: the bidirectional controls (see unsafeInLogLine),
 // every other invisible format character (zero-width spaces and joiners,
 // word joiners, soft hyphens, byte-order marks, tags…) except the joiners
-// and tags inside an emoji, and unpaired surrogates. Text from outside can
+// between letters of the scripts that write with them and those inside an
+// emoji, and a flag's one run of tags, and unpaired surrogates. The format
+// characters that show (the Arabic number signs) stay. Text from outside can
 // then neither write lines of its own, nor reorder what is shown around it,
 // nor pass for another text, nor end an accessible name early. Nothing is cut.
 QString oneLineForDisplay(const QString& text);

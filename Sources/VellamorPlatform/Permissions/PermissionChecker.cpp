@@ -28,8 +28,11 @@ PermissionChecker::PermissionChecker(Facilities facilities, VellamorLog log)
 
 QCoro::Task<PermissionStatuses> PermissionChecker::snapshot() const
 {
+    // Asked anew and awaited: at start the switch has not answered yet.
+    const std::shared_ptr<platform::AccessibilityStatus> status = facilities_.accessibility;
+    const std::optional<bool> enabled = co_await status->askEnabled();
     PermissionStatuses statuses {
-        {VellamorPermission::accessibility, accessibility().status},
+        {VellamorPermission::accessibility, accessibilityState(enabled).status},
         {VellamorPermission::inputMonitoring, inputMonitoring().status},
     };
     const PermissionState microphoneNow = co_await microphone();
@@ -63,7 +66,11 @@ QCoro::Task<PermissionState> PermissionChecker::requestMicrophone() const
 
 PermissionState PermissionChecker::accessibility() const
 {
-    const std::optional<bool> enabled = facilities_.accessibility->isEnabled();
+    return accessibilityState(facilities_.accessibility->isEnabled());
+}
+
+PermissionState PermissionChecker::accessibilityState(std::optional<bool> enabled)
+{
     if (!enabled) {
         return {VellamorPermissionStatus::notDetermined,
                 QStringLiteral("无法查询辅助功能支持（AT-SPI）的状态：会话总线没有应答。")};

@@ -26,7 +26,8 @@ struct PermissionState {
 
 // Reads the system permissions dictation needs. Keeps no state: every call
 // asks the system again (the sound server may answer from its last answer
-// while nothing changed). Main thread; the checker must outlive the calls
+// while nothing changed, the accessibility switch answers with what it last
+// heard). Main thread; the checker must outlive the calls
 // it awaits. Nothing here throws.
 class PermissionChecker {
 public:
@@ -54,7 +55,8 @@ public:
     QCoro::Task<PermissionState> requestMicrophone() const;
 
     // Writing into other applications: granted when AT-SPI is switched on,
-    // otherwise undetermined (never denied).
+    // otherwise undetermined (never denied). At once, from the switch's last
+    // answer; snapshot() asks it anew and awaits the answer.
     PermissionState accessibility() const;
 
     // Switches AT-SPI on when it is off. Granted when it is on afterwards; the
@@ -74,6 +76,8 @@ public:
 
     // The microphone rule applied to one answer of the sound server.
     static PermissionState microphoneState(const platform::SoundServerSnapshot& snapshot);
+    // The accessibility rule applied to one answer of the switch.
+    static PermissionState accessibilityState(std::optional<bool> enabled);
 
 private:
     Facilities facilities_;

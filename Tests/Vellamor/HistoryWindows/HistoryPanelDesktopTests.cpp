@@ -29,7 +29,7 @@ protected:
         DesktopTest::SetUp();
         // Listening for focus from before the target starts, as the application does.
         bus_ = std::make_shared<platform::AtspiAccessibilityBus>(QCoreApplication::applicationPid());
-        ASSERT_TRUE(bus_->isConnected());
+        ASSERT_TRUE(runBlocking(bus_->connected()));
     }
 
     void TearDown() override

@@ -292,6 +292,14 @@ TEST_F(InputSourceCardTest, AnOutsideNameShowsOnOneLineInTheDialogAndTheCard)
         Case { QStringLiteral("a\u200Db 👩\u200Da \u200D👩 👩\u200D\u200D👩 👩\u200D"), QStringLiteral("ab 👩a 👩 👩👩 👩") },
         Case { QStringLiteral("\U0001F3F4\U000E0067\U000E0062 x\U000E0067\U000E007F"), QStringLiteral("\U0001F3F4 x") },
         Case { QStringLiteral("\u200B\uFEFF\U000E007F"), QString() },
+        // Persian's non-joiner, a Malayalam chillu, a Devanagari eyelash ra,
+        // the Arabic number signs.
+        Case { QStringLiteral("می\u200Cخواهم അവന്\u200D र्\u200Dय \u0600١٢ \u06DD٣"),
+            QStringLiteral("می\u200Cخواهم അവന്\u200D र्\u200Dय \u0600١٢ \u06DD٣") },
+        Case { QStringLiteral("می\u200C خ\u200C\u200Cو x\u200Cy م\u200Cx ന\u200Dx \u200Cم"),
+            QStringLiteral("می خو xy مx നx م") },
+        Case { QStringLiteral("\U0001F3F4\U000E0067\U000E0062\U000E007F\U000E0067\U000E007F"),
+            QStringLiteral("\U0001F3F4\U000E0067\U000E0062\U000E007F") },
         Case { longName, longName },
     };
     QList<InputSource> sources;

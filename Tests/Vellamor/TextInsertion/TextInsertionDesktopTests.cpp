@@ -4,6 +4,7 @@
 #include "WaitUntil.h"
 
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
+#include "Platform/AccessibilityStatus/DBusAccessibilityStatus.h"
 #include "Platform/KeyInjection/XTestKeyInjector.h"
 #include "Platform/Pasteboard/X11SelectionBroker.h"
 #include "Support/Async/RunBlocking.h"
@@ -19,11 +20,13 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QTimer>
 #include <QWindow>
 
+#include <chrono>
 #include <csignal>
 
 #include <gmock/gmock.h>
@@ -77,7 +80,7 @@ protected:
         DesktopTest::SetUp();
         // Listening for focus from before the target starts, as the application does.
         bus_ = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
-        ASSERT_TRUE(bus_->isConnected());
+        ASSERT_TRUE(runBlocking(bus_->connected()));
     }
 
     // Shows the target holding `text`, `chosen` selected right after `prefix`
@@ -257,9 +260,10 @@ TEST_F(Gtk4TargetDesktopTest, ReportsWhatIsTypedAtTheGivenCaretOrOverTheSelectio
 
 using LayeredDesktopTest = DesktopTest;
 
-LayeredInserter desktopInserter(SyntheticInputGuard::Notify ignoreSynthetic)
+LayeredInserter desktopInserter(
+    SyntheticInputGuard::Notify ignoreSynthetic, std::shared_ptr<platform::AtspiAccessibilityBus> bus = nullptr)
 {
-    return SystemLayeredInserter::make(std::make_shared<platform::AtspiAccessibilityBus>(ownPid),
+    return SystemLayeredInserter::make(bus ? bus : std::make_shared<platform::AtspiAccessibilityBus>(ownPid),
                                        std::make_shared<platform::XTestKeyInjector>(),
                                        std::make_shared<platform::X11SelectionBroker>(), [] { return true; },
                                        std::move(ignoreSynthetic), UserDefaults::standard());
@@ -372,6 +376,79 @@ TEST_F(LayeredDesktopTest, AStoppedApplicationHoldsNoCallerOfTheBus)
     EXPECT_EQ(answeredAtTheNextTurn, false);
     ::kill(static_cast<pid_t>(target.processId()), SIGCONT);
     EXPECT_EQ(runBlocking(std::move(read)), QStringLiteral("held"));
+}
+
+// The session bus's word, through gdbus.
+QString askSessionBus(const char* method, const QString& argument)
+{
+    return QString::fromUtf8(outputOf(QStringLiteral("gdbus"),
+        { QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("--object-path"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("--method"), QStringLiteral("org.freedesktop.DBus.") + QLatin1String(method), argument })
+                                 .value_or(QByteArray()));
+}
+
+// The process serving the accessibility bus's address and switch; 0 when none does.
+pid_t busLauncher()
+{
+    const QString answer = askSessionBus("GetConnectionUnixProcessID", QStringLiteral("org.a11y.Bus"));
+    return static_cast<pid_t>(answer.section(u' ', 1).section(u',', 0, 0).toInt());
+}
+
+// The launcher's end takes its bus along; the next question for the bus's
+// address has the session bus start another launcher, with a bus of its own.
+TEST_F(LayeredDesktopTest, ARestartedAccessibilityBusIsConnectedToAgain)
+{
+    const auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
+    ASSERT_TRUE(runBlocking(bus->connected()));
+    const LayeredInserter inserter = desktopInserter(nullptr, bus);
+
+    const pid_t launcher = busLauncher();
+    ASSERT_GT(launcher, 0);
+    ::kill(launcher, SIGTERM);
+    // Each question runs the event loop until gdbus ends.
+    const auto gone = std::chrono::steady_clock::now() + hangCeiling;
+    while (!askSessionBus("NameHasOwner", QStringLiteral("org.a11y.Bus")).contains(u"false"))
+        ASSERT_LT(std::chrono::steady_clock::now(), gone) << "the launcher did not end";
+    ASSERT_TRUE(runTool(QStringLiteral("gdbus"),
+        { QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"), QStringLiteral("org.a11y.Bus"),
+            QStringLiteral("--object-path"), QStringLiteral("/org/a11y/bus"), QStringLiteral("--method"),
+            QStringLiteral("org.a11y.Bus.GetAddress") }));
+
+    // A read-only field swallows keys: only the bus tells.
+    TextTarget target(gtkTarget, { QStringLiteral("GtkReadOnlyTextView"), QStringLiteral("fixed") });
+    ASSERT_TRUE(target.isReady());
+    ASSERT_TRUE(waitUntil([&] { return runBlocking(inserter.probe()->focusTarget()) != FocusTarget::window; }));
+    EXPECT_EQ(runBlocking(inserter.probe()->focusTarget()), FocusTarget::readOnlyElement);
+    EXPECT_EQ(runBlocking(inserter.insertLayered(dictated)), InsertStrategy::allFailed);
+    EXPECT_EQ(target.waitForText(QStringLiteral("fixed")), QStringLiteral("fixed"));
+}
+
+// A stopped launcher answers nothing, here for longer than a test may wait:
+// the switch answers with what the launcher said last, the bus connects in
+// the background, and neither holds its caller.
+TEST_F(LayeredDesktopTest, AStoppedBusLauncherHoldsNoCaller)
+{
+    const platform::DBusAccessibilityStatus status(2 * hangCeiling);
+    EXPECT_EVENTUALLY_EQ(status.isEnabled(), std::optional<bool>(true));
+    const pid_t launcher = busLauncher();
+    ASSERT_GT(launcher, 0);
+    ::kill(launcher, SIGSTOP);
+    const auto resume = qScopeGuard([launcher] { ::kill(launcher, SIGCONT); });
+
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(status.isEnabled(), std::optional<bool>(true));
+    EXPECT_EQ(status.isEnabled(), std::optional<bool>(true));
+    const auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid, 2 * hangCeiling);
+    auto connecting = bus->connected();
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, hangCeiling);
+    std::optional<bool> connectedAtTheNextTurn;
+    QTimer::singleShot(0, [&] { connectedAtTheNextTurn = connecting.isReady(); });
+    EXPECT_TRUE(waitUntil([&] { return connectedAtTheNextTurn.has_value(); }));
+    EXPECT_EQ(connectedAtTheNextTurn, false);
+
+    ::kill(launcher, SIGCONT);
+    EXPECT_TRUE(runBlocking(std::move(connecting)));
 }
 
 TEST_F(LayeredDesktopTest, OwnWindowIsNeverWrittenThroughTheBus)

@@ -382,6 +382,9 @@ TEST(DevServerAccounts, ADamagedStateFileIsSetAsideAndTheServerStartsEmpty)
             { { "parts/data/accounts/user:1001/history", twice("parts/data/accounts/user:1001/history") } } },
         Edit { "an entry with a record's id", { { "parts/data/accounts/user:1001/dictionary/0/id", 1 } } },
         Edit { "a source listed twice", { { "parts/input_sources/sources", twice("parts/input_sources/sources") } } },
+        Edit { "one source token under two ids",
+            { { "parts/input_sources/sources", twice("parts/input_sources/sources") },
+                { "parts/input_sources/sources/1/id", 2 }, { "parts/input_sources/next_source_id", 3 } } },
     };
     for (const Edit& edit : edits) {
         QJsonValue root = QJsonDocument::fromJson(valid).object();

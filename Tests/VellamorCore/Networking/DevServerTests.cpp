@@ -7,6 +7,7 @@
 
 #include "WaitUntil.h"
 
+#include <QDateTime>
 #include <QHostAddress>
 #include <QProcess>
 #include <QTcpSocket>
@@ -15,7 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <memory>
+#include <vector>
+
+#include <sys/resource.h>
 #include <stdexcept>
 
 using namespace vellamor;
@@ -190,25 +196,77 @@ TEST(DevServerExecutable, PrintsItsPortAndServes)
     EXPECT_TRUE(process.waitForFinished(processCeiling));
 }
 
+// Past its limit of open connections it turns the next ones away and goes on
+// serving those it holds, then new ones once they closed. Out of
+// descriptors, it would accept nothing ever again, and under the sanitizers
+// their own checks fail.
+TEST(DevServerExecutable, ServesOnPastItsConnectionLimit)
+{
+    QProcess process;
+    process.setChildProcessModifier([] {
+        const rlimit files { 96, 96 };
+        setrlimit(RLIMIT_NOFILE, &files);
+    });
+    process.start(QStringLiteral(VELLAMOR_DEVSERVER_PATH), { QStringLiteral("--port"), QStringLiteral("0") });
+    ASSERT_TRUE(process.waitForStarted(processCeiling));
+    QByteArray line;
+    while (!line.contains('\n') && process.waitForReadyRead(processCeiling))
+        line += process.readAllStandardOutput();
+    const QString port = QString::fromLatin1(line).trimmed().section(u':', -1);
+    ASSERT_FALSE(port.isEmpty()) << line.toStdString();
+
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int i = 0; i < 110; ++i) {
+        clients.push_back(std::make_unique<QTcpSocket>());
+        clients.back()->connectToHost(QHostAddress::LocalHost, port.toUShort());
+    }
+    ASSERT_TRUE(waitUntil([&] {
+        return std::none_of(clients.begin(), clients.end(),
+            [](const auto& client) { return client->state() == QAbstractSocket::ConnectingState; });
+    }));
+    QTcpSocket& first = *clients.front();
+    first.write("GET /pair HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    QByteArray answered;
+    EXPECT_TRUE(waitUntil([&] {
+        answered += first.readAll();
+        return answered.contains("\r\n\r\n");
+    }));
+    EXPECT_TRUE(answered.startsWith("HTTP/1.1 ")) << answered.left(80).toStdString();
+    clients.clear();
+
+    HTTPRequest request = test::LiveServerTest::echoRequest(
+        QUrl(QStringLiteral("http://127.0.0.1:") + port + QStringLiteral("/v1/api.json")));
+    EXPECT_EQ(runBlocking(AuthedSession().data(request)).response.statusCode, 200);
+    EXPECT_EQ(process.state(), QProcess::Running) << process.readAllStandardError().toStdString();
+    process.terminate();
+    EXPECT_TRUE(process.waitForFinished(processCeiling));
+}
+
 // A clock outside the years 0001-9999 has no dates to answer with.
 TEST(DevServerExecutable, RefusesAClockSkewBeyondFourDigitYears)
 {
     struct Case {
-        const char* skew;
+        QString skew;
         bool starts;
     };
+    // A code made at the clock's start expires 5 minutes later.
+    const auto skewTo = [](const char* time) {
+        return QString::number(QDateTime::currentDateTimeUtc().secsTo(QDateTime::fromString(QLatin1String(time), Qt::ISODate)));
+    };
     const std::array cases {
-        Case { "315569520000", false },
-        Case { "-70000000000", false },
-        Case { "9223372036854775807", false },
-        Case { "-9223372036854775808", false },
-        Case { "-86400", true },
+        Case { QStringLiteral("315569520000"), false },
+        Case { QStringLiteral("-70000000000"), false },
+        Case { QStringLiteral("9223372036854775807"), false },
+        Case { QStringLiteral("-9223372036854775808"), false },
+        Case { skewTo("9999-12-31T23:58:00Z"), false },
+        Case { QStringLiteral("-86400"), true },
+        Case { skewTo("9999-12-31T23:00:00Z"), true },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.skew);
+        SCOPED_TRACE(c.skew.toStdString());
         QProcess process;
         process.start(QStringLiteral(VELLAMOR_DEVSERVER_PATH),
-            { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--clock-skew"), QLatin1String(c.skew) });
+            { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--clock-skew"), c.skew });
         ASSERT_TRUE(process.waitForStarted(processCeiling));
         if (c.starts) {
             QByteArray printed;

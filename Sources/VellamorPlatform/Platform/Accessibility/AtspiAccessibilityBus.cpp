@@ -1,18 +1,26 @@
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
 
+#include "Support/Async/Channel.h"
+#include "Support/Async/MainThread.h"
+
 #include <QCoro/QCoroDBusPendingCall>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QGuiApplication>
 #include <QObject>
+#include <QThreadPool>
 
 #include <atomic>
 #include <map>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include <atspi/atspi-constants.h>
 
@@ -37,6 +45,7 @@ const QString applicationInterface = QStringLiteral("org.a11y.atspi.Application"
 const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString busService = QStringLiteral("org.freedesktop.DBus");
 const QString busPath = QStringLiteral("/org/freedesktop/DBus");
+const QString launcherService = QStringLiteral("org.a11y.Bus");
 
 // An object on the bus: an application's connection and the object's path.
 struct ObjectReference {
@@ -177,44 +186,95 @@ public Q_SLOTS:
 
 } // namespace
 
-class AtspiAccessibilityBus::Connection {
+class AtspiAccessibilityBus::Connection : public std::enable_shared_from_this<Connection> {
 public:
     Connection(qint64 ownProcessId, std::chrono::milliseconds callTimeout)
         : ownProcessId(ownProcessId)
         , callTimeout(callTimeout)
-        , name(QStringLiteral("vellamor-a11y-%1").arg(++instances))
-        , bus(QDBusConnection(name))
     {
-        // The bus's launcher answers at once; only this, once, waits.
-        const auto reply = QDBusConnection::sessionBus().call(
-            QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")),
-            QDBus::Block, static_cast<int>(callTimeout.count()));
-        const auto address = firstValue(reply);
-        if (!address)
-            return;
-        bus = QDBusConnection::connectToBus(address->toString(), name);
-        if (!bus.isConnected())
-            return;
-        bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Object"),
-            QStringLiteral("StateChanged"), &events, SLOT(stateChanged(QDBusMessage)));
-        bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Focus"), QStringLiteral("Focus"),
-            &events, SLOT(focused(QDBusMessage)));
-        // Applications send the events only once someone has asked for them.
-        for (const auto* event : { "object:state-changed:focused", "focus:" }) {
-            auto message = QDBusMessage::createMethodCall(registryService, QStringLiteral("/org/a11y/atspi/registry"),
-                QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("RegisterEvent"));
-            message.setArguments({ QString::fromLatin1(event) });
-            bus.asyncCall(message, static_cast<int>(callTimeout.count()));
-        }
+        // The bus lives as long as its launcher: one that went away took it
+        // along, and the one after it serves a new bus, where the
+        // applications started since are.
+        launcherWatch.setConnection(QDBusConnection::sessionBus());
+        launcherWatch.setWatchMode(QDBusServiceWatcher::WatchForOwnerChange);
+        launcherWatch.addWatchedService(launcherService);
+        QObject::connect(&launcherWatch, &QDBusServiceWatcher::serviceOwnerChanged, &events,
+            [this](const QString&, const QString&, const QString& newOwner) {
+                ++launcherGeneration;
+                if (!newOwner.isEmpty())
+                    reconnect();
+            });
     }
 
-    ~Connection() { QDBusConnection::disconnectFromBus(name); }
+    ~Connection()
+    {
+        if (!name.isEmpty())
+            QDBusConnection::disconnectFromBus(name);
+    }
 
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    bool isConnected() const { return bus.isConnected(); }
+    // Connected to the bus of the launcher now serving.
+    bool isCurrent() const { return bus.isConnected() && connectedGeneration == launcherGeneration; }
+
+    // Starts connecting unless that is under way. Callbacks rather than a
+    // coroutine: an attempt nobody awaits must not keep a suspended frame
+    // behind when this connection or the process ends first.
+    void reconnect()
+    {
+        if (connecting)
+            return;
+        connecting = true;
+        const int generation = launcherGeneration;
+        const auto message = QDBusMessage::createMethodCall(
+            launcherService, QStringLiteral("/org/a11y/bus"), launcherService, QStringLiteral("GetAddress"));
+        auto* asked = new QDBusPendingCallWatcher(
+            QDBusConnection::sessionBus().asyncCall(message, static_cast<int>(callTimeout.count())), &events);
+        QObject::connect(asked, &QDBusPendingCallWatcher::finished, &events,
+            [this, generation](QDBusPendingCallWatcher* call) {
+                call->deleteLater();
+                const auto address = firstValue(call->reply());
+                if (!address) {
+                    finishAttempt(false);
+                    return;
+                }
+                // Qt makes the connection on its bus thread while the caller
+                // waits, for as long as the bus takes to let it in.
+                const QString connectionName = QStringLiteral("vellamor-a11y-%1").arg(++instances);
+                QThreadPool::globalInstance()->start(
+                    [weak = weak_from_this(), address = address->toString(), connectionName, generation] {
+                        const bool made = QDBusConnection::connectToBus(address, connectionName).isConnected();
+                        postToMainThread([weak, connectionName, generation, made] {
+                            const auto self = weak.lock();
+                            if (!self || !made) {
+                                QDBusConnection::disconnectFromBus(connectionName);
+                                if (self)
+                                    self->finishAttempt(false);
+                                return;
+                            }
+                            self->adopt(connectionName, generation);
+                            self->finishAttempt(true);
+                        });
+                    });
+            });
+    }
+
+    // Connects first when not connected to the current bus; false when it
+    // cannot be reached. An attempt that connected to a launcher's bus while
+    // another launcher took over is followed by one more.
+    QCoro::Task<bool> connected()
+    {
+        const auto self = shared_from_this();
+        for (int tries = 0; tries < 2 && !isCurrent(); ++tries) {
+            const Channel<bool> finished;
+            waiting.push_back(finished);
+            reconnect();
+            if (!(co_await finished.next()).value_or(false))
+                break;
+        }
+        co_return isCurrent();
+    }
 
     // The reply, or an error message when the call failed or timed out (by
     // `deadline` at the latest).
@@ -347,13 +407,47 @@ public:
 
     const qint64 ownProcessId;
     const std::chrono::milliseconds callTimeout;
-    const QString name;
-    QDBusConnection bus;
+    QDBusConnection bus { QString() };
     FocusEvents events;
     // Each connection on the bus belongs to one process for its life.
     std::map<QString, qint64> processIds;
 
 private:
+    void finishAttempt(bool made)
+    {
+        connecting = false;
+        for (const Channel<bool>& waiter : std::exchange(waiting, {}))
+            waiter.push(made);
+    }
+
+    void adopt(const QString& connectionName, int generation)
+    {
+        const QString old = std::exchange(name, connectionName);
+        bus = QDBusConnection(name);
+        connectedGeneration = generation;
+        events.lastFocused.reset();
+        processIds.clear();
+        bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Object"),
+            QStringLiteral("StateChanged"), &events, SLOT(stateChanged(QDBusMessage)));
+        bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Focus"), QStringLiteral("Focus"),
+            &events, SLOT(focused(QDBusMessage)));
+        // Applications send the events only once someone has asked for them.
+        for (const auto* event : { "object:state-changed:focused", "focus:" }) {
+            auto message = QDBusMessage::createMethodCall(registryService, QStringLiteral("/org/a11y/atspi/registry"),
+                QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("RegisterEvent"));
+            message.setArguments({ QString::fromLatin1(event) });
+            bus.asyncCall(message, static_cast<int>(callTimeout.count()));
+        }
+        if (!old.isEmpty())
+            QDBusConnection::disconnectFromBus(old);
+    }
+
+    QString name;
+    QDBusServiceWatcher launcherWatch;
+    int launcherGeneration = 0;
+    int connectedGeneration = -1;
+    bool connecting = false;
+    std::vector<Channel<bool>> waiting;
     static inline std::atomic<int> instances { 0 };
 };
 
@@ -379,13 +473,15 @@ int writeStatus(const QDBusMessage& reply)
 AtspiAccessibilityBus::AtspiAccessibilityBus(qint64 ownProcessId, std::chrono::milliseconds callTimeout)
     : connection_(std::make_shared<Connection>(ownProcessId, callTimeout))
 {
+    connection_->reconnect();
 }
 
 AtspiAccessibilityBus::~AtspiAccessibilityBus() = default;
 
-bool AtspiAccessibilityBus::isConnected() const
+QCoro::Task<bool> AtspiAccessibilityBus::connected()
 {
-    return connection_->isConnected();
+    const auto c = connection_;
+    co_return co_await c->connected();
 }
 
 QCoro::Task<AccessibilityBus::Element> AtspiAccessibilityBus::focusedElement()
@@ -393,7 +489,7 @@ QCoro::Task<AccessibilityBus::Element> AtspiAccessibilityBus::focusedElement()
     const auto c = connection_;
     if (ownProcessHasFocus())
         co_return std::make_shared<DBusElement>(c->ownProcessId);
-    if (!c->isConnected())
+    if (!co_await c->connected())
         co_return Element();
     const auto deadline = Clock::now() + 3 * c->callTimeout;
     // Asked again: a toolkit may not announce every change (Qt keeps a field

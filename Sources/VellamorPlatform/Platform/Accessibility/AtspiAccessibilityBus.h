@@ -13,8 +13,10 @@ namespace vellamor::platform {
 // coroutine resumes with the answer or, after the time-out, with what a
 // failed call answers; this thread never waits on another program.
 //
-// The focused element comes from focus events, followed from construction
-// on; when the element last reported is no longer focused, the active
+// The connection is made in the background from construction on, and made
+// again when the accessibility bus's launcher changes (the bus restarted) or
+// the bus closed it. The focused element comes from focus events, followed
+// from the connection on; when the element last reported is no longer focused, the active
 // windows of every other application are searched. When one of this
 // process's own windows has the focus, the answer is a stand-in element that
 // carries only this process's identifier: this process's own accessibility
@@ -30,8 +32,11 @@ public:
     AtspiAccessibilityBus(const AtspiAccessibilityBus&) = delete;
     AtspiAccessibilityBus& operator=(const AtspiAccessibilityBus&) = delete;
 
-    // False when the accessibility bus could not be reached; every query answers nothing then.
-    bool isConnected() const;
+    // Connects first when there is no connection yet, or when the bus came
+    // back after a restart; false when the accessibility bus could not be
+    // reached: the focused element is none then. Asking for the focused
+    // element does this itself.
+    QCoro::Task<bool> connected();
 
     QCoro::Task<Element> focusedElement() override;
     std::optional<qint64> processId(const AccessibleElement& element) override;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCoro/QCoroTask>
+
 #include <optional>
 
 namespace vellamor::platform {
@@ -10,10 +12,16 @@ class AccessibilityStatus {
 public:
     virtual ~AccessibilityStatus() = default;
 
-    // None when the desktop cannot be asked.
+    // At once, never waiting on another program: what the desktop said
+    // last; none when it cannot be asked or has not answered yet.
     virtual std::optional<bool> isEnabled() const = 0;
 
-    // Switches it on; false when the desktop refused or cannot be asked.
+    // Asked anew: the desktop's answer once it came, or what isEnabled()
+    // says after it did not in time.
+    virtual QCoro::Task<std::optional<bool>> askEnabled() { co_return isEnabled(); }
+
+    // Switches it on without waiting; false when the desktop cannot be asked
+    // (a refusal shows in the next answer of isEnabled()).
     // Applications started earlier only notice after a restart.
     virtual bool enable() = 0;
 };
