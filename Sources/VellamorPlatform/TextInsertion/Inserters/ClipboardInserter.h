@@ -24,8 +24,9 @@ public:
         // The longest wait for the first request after the chord. A target
         // busy when the chord arrives asks late, and gets the text whenever
         // it asks: this only decides when the paste is told failed (a Qt
-        // field stopped for a second at the chord pastes after it).
-        std::chrono::milliseconds fetchLimit{3000};
+        // field stopped for a second at the chord pastes after it; Chromium
+        // holding 2 MB under a busy loop per core asked after more than 3 s).
+        std::chrono::milliseconds fetchLimit{5000};
         std::chrono::milliseconds modifierPoll{20};
         std::chrono::milliseconds modifierTimeout{2000};
         std::chrono::milliseconds releaseSettle{20};
