@@ -304,8 +304,21 @@ private:
             }
             drainEvents(nullptr);
             tick(Clock::now());
-            if (xcb_connection_has_error(connection_))
+            if (xcb_connection_has_error(connection_)) {
+                // The display is gone: what was asked still gets its answer
+                // (every call on the connection now fails at once), nothing more is taken.
+                std::deque<std::function<void()>> left;
+                {
+                    std::lock_guard lock(mutex_);
+                    stopping_ = true;
+                    left.swap(tasks_);
+                }
+                for (auto& pending : left)
+                    pending();
+                for (auto& [_, selection] : selections_)
+                    endLoan(selection, LoanProgress::lost);
                 return;
+            }
             pollOnce(std::nullopt, true);
         }
     }
