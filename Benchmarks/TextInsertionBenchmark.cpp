@@ -460,17 +460,11 @@ int readOnly(const qint64 ownPid, int runs)
     return 0;
 }
 
-int busy(const qint64 ownPid, int runs)
+// Inserts `text` `runs` times through `chain`, and prints per run the
+// outcome, the time until the call returned and the longest stretch the main
+// thread went without its event loop, then their medians and maxima.
+void timeStalls(const LayeredInserter& chain, const QString& text, int runs)
 {
-    const LayeredInserter chain = SystemLayeredInserter::make(
-        std::make_shared<platform::AtspiAccessibilityBus>(ownPid), std::make_shared<platform::XTestKeyInjector>(),
-        std::make_shared<platform::X11SelectionBroker>(), [] { return true; }, nullptr, nullptr);
-    Target target(QStringLiteral(VELLAMOR_SLOW_TEXT_TARGET), {QStringLiteral("busy")});
-    if (!target.activate()) {
-        std::fprintf(stderr, "the busy target did not get the focus\n");
-        return 1;
-    }
-    const QString text = mixedText(10);
     std::vector<double> returned;
     std::vector<double> stalls;
     std::printf("%4s %-10s %12s %10s\n", "run", "outcome", "returned ms", "stall ms");
@@ -492,6 +486,19 @@ int busy(const qint64 ownPid, int runs)
     }
     std::printf("returned ms: median %.1f, max %.1f; stall ms: median %.1f, max %.1f\n", median(returned),
                 maximum(returned), median(stalls), maximum(stalls));
+}
+
+int busy(const qint64 ownPid, int runs)
+{
+    const LayeredInserter chain = SystemLayeredInserter::make(
+        std::make_shared<platform::AtspiAccessibilityBus>(ownPid), std::make_shared<platform::XTestKeyInjector>(),
+        std::make_shared<platform::X11SelectionBroker>(), [] { return true; }, nullptr, nullptr);
+    Target target(QStringLiteral(VELLAMOR_SLOW_TEXT_TARGET), {QStringLiteral("busy")});
+    if (!target.activate()) {
+        std::fprintf(stderr, "the busy target did not get the focus\n");
+        return 1;
+    }
+    timeStalls(chain, mixedText(10), runs);
     return 0;
 }
 
@@ -813,23 +820,8 @@ int launcherStopped(const qint64 ownPid, int runs)
         std::fprintf(stderr, "cannot stop the bus launcher\n");
         return 1;
     }
-    std::vector<double> returned;
-    std::vector<double> stalls;
-    std::printf("%4s %-10s %12s %10s\n", "run", "outcome", "returned ms", "stall ms");
-    for (int run = 1; run <= runs; ++run) {
-        QElapsedTimer elapsed;
-        elapsed.start();
-        StallProbe probe(5ms);
-        const QString outcome = rawValue(runBlocking(chain.insertLayered(text), 60s));
-        returned.push_back(static_cast<double>(elapsed.nsecsElapsed()) / 1e6);
-        stalls.push_back(probe.longest());
-        std::printf("%4d %-10s %12.1f %10.1f\n", run, qPrintable(outcome), returned.back(), stalls.back());
-        std::fflush(stdout);
-        pause(500ms);
-    }
+    timeStalls(chain, text, runs);
     ::kill(launcher, SIGCONT);
-    std::printf("returned ms: median %.1f, max %.1f; stall ms: median %.1f, max %.1f\n", median(returned),
-        maximum(returned), median(stalls), maximum(stalls));
     return 0;
 }
 
