@@ -93,14 +93,10 @@ bool has(const std::vector<uint>& states, AtspiStateType state)
     return index / 32 < states.size() && (states[index / 32] & (1u << (index % 32))) != 0;
 }
 
-std::vector<ObjectReference> referencesIn(const QVariant& value)
+// Reads an a(so) array at the argument's position.
+std::vector<ObjectReference> readReferences(const QDBusArgument& argument)
 {
     std::vector<ObjectReference> references;
-    if (!value.canConvert<QDBusArgument>())
-        return references;
-    const auto argument = value.value<QDBusArgument>();
-    if (argument.currentSignature() != QStringLiteral("a(so)"))
-        return references;
     argument.beginArray();
     while (!argument.atEnd()) {
         QString service;
@@ -112,6 +108,16 @@ std::vector<ObjectReference> referencesIn(const QVariant& value)
     }
     argument.endArray();
     return references;
+}
+
+std::vector<ObjectReference> referencesIn(const QVariant& value)
+{
+    if (!value.canConvert<QDBusArgument>())
+        return {};
+    const auto argument = value.value<QDBusArgument>();
+    if (argument.currentSignature() != QStringLiteral("a(so)"))
+        return {};
+    return readReferences(argument);
 }
 
 // The first target of the first relation of `type` in a GetRelationSet
@@ -129,18 +135,10 @@ std::optional<ObjectReference> relationTarget(const QVariant& value, uint type)
         uint relation = 0;
         argument.beginStructure();
         argument >> relation;
-        argument.beginArray();
-        while (!argument.atEnd()) {
-            QString service;
-            QDBusObjectPath path;
-            argument.beginStructure();
-            argument >> service >> path;
-            argument.endStructure();
-            if (relation == type && !found)
-                found = ObjectReference { service, path.path() };
-        }
-        argument.endArray();
+        const auto targets = readReferences(argument);
         argument.endStructure();
+        if (relation == type && !found && !targets.empty())
+            found = targets.front();
     }
     argument.endArray();
     return found;
