@@ -40,13 +40,30 @@ QString trimmedBlanks(const QString& text)
     return text.mid(start, end - start);
 }
 
-bool isModifierToken(const QString& token)
+// The modifiers a written combination may name, fn among them.
+struct ModifierName {
+    const char* name;
+    platform::ModifierFlags flag;
+    bool fn;
+};
+constexpr std::array<ModifierName, 8> modifierNames{{
+    {"cmd", modifierFlag::command, false},
+    {"command", modifierFlag::command, false},
+    {"option", modifierFlag::option, false},
+    {"alt", modifierFlag::option, false},
+    {"shift", modifierFlag::shift, false},
+    {"control", modifierFlag::control, false},
+    {"ctrl", modifierFlag::control, false},
+    {"fn", 0, true},
+}};
+
+std::optional<ModifierName> modifierNamed(const QString& token)
 {
-    for (const char* name : {"cmd", "command", "option", "alt", "shift", "control", "ctrl", "fn"}) {
-        if (token == QLatin1String(name))
-            return true;
+    for (const ModifierName& modifier : modifierNames) {
+        if (token == QLatin1String(modifier.name))
+            return modifier;
     }
-    return false;
+    return std::nullopt;
 }
 
 // In the canonical order of a written combination.
@@ -144,7 +161,7 @@ std::optional<HotkeyCombo::SetAside> HotkeyCombo::setAside(const QString& raw)
         return swallowsTyping(*combo) ? std::optional(SetAside::swallowsTyping) : std::nullopt;
     const QStringList tokens = trimmedBlanks(raw.toLower()).split(u'+', Qt::SkipEmptyParts);
     const bool unknownKey = std::any_of(tokens.begin(), tokens.end(), [](const QString& token) {
-        return !isModifierToken(token) && !keyCode(token);
+        return !modifierNamed(token) && !keyCode(token);
     });
     return unknownKey ? SetAside::unknownKey : SetAside::notACombination;
 }
@@ -171,20 +188,14 @@ std::optional<ParsedCombo> HotkeyCombo::parse(const QString& raw)
     bool fn = false;
     std::optional<QString> mainKey;
     for (const QString& token : tokens) {
-        if (token == u"cmd" || token == u"command")
-            modifiers |= modifierFlag::command;
-        else if (token == u"option" || token == u"alt")
-            modifiers |= modifierFlag::option;
-        else if (token == u"shift")
-            modifiers |= modifierFlag::shift;
-        else if (token == u"control" || token == u"ctrl")
-            modifiers |= modifierFlag::control;
-        else if (token == u"fn")
-            fn = true;
-        else if (mainKey)
+        if (const std::optional<ModifierName> modifier = modifierNamed(token)) {
+            modifiers |= modifier->flag;
+            fn = fn || modifier->fn;
+        } else if (mainKey) {
             return std::nullopt;
-        else
+        } else {
             mainKey = token;
+        }
     }
     if (!mainKey) {
         if (fn && modifiers == 0)

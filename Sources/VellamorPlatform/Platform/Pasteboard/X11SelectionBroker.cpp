@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <poll.h>
@@ -28,6 +29,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using TimePoint = Clock::time_point;
+
+// The earlier of `until` and `candidate`, where `until` may be unset.
+void keepEarliest(std::optional<TimePoint>& until, TimePoint candidate)
+{
+    until = until ? std::min(*until, candidate) : candidate;
+}
 
 template<typename T>
 struct Freed {
@@ -161,7 +168,8 @@ public:
         own(selection, textContents(text));
     }
 
-    Lending lend(PasteboardSelection which, const QByteArray& text)
+    // The outcome, and the loan's id when lent.
+    std::pair<Lending::Outcome, quint64> lend(PasteboardSelection which, const QByteArray& text)
     {
         // A copy made just before must be known: it holds the user's contents.
         drainEvents(nullptr);
@@ -180,16 +188,14 @@ public:
         endLoan(selection, LoanProgress::lost);
         Contents lent = textContents(text);
         if (!own(selection, lent))
-            return {Lending::Outcome::refused, nullptr};
+            return {Lending::Outcome::refused, 0};
         if (!user)
-            return {Lending::Outcome::unreadable, nullptr};
+            return {Lending::Outcome::unreadable, 0};
         selection.served.clear();
         selection.loan = LoanState{++loanIds_, ClipboardLoan(limits_.loan, now), text, std::move(lent),
                                    std::move(*user), std::nullopt};
-        return {Lending::Outcome::lent, nullptr};
+        return {Lending::Outcome::lent, loanIds_};
     }
-
-    quint64 loanId(PasteboardSelection which) { return selections_[which].loan ? selections_[which].loan->id : 0; }
 
     LoanState* loan(PasteboardSelection which, quint64 id)
     {
@@ -330,11 +336,9 @@ private:
         xcb_flush(connection_);
         std::optional<TimePoint> until = deadline;
         if (const auto next = nextChange())
-            until = until ? std::min(*until, *next) : *next;
-        for (const Transfer& transfer : transfers_) {
-            const TimePoint stall = transfer.lastStep + limits_.stalledTransfer;
-            until = until ? std::min(*until, stall) : stall;
-        }
+            keepEarliest(until, *next);
+        for (const Transfer& transfer : transfers_)
+            keepEarliest(until, transfer.lastStep + limits_.stalledTransfer);
         int timeout = -1;
         if (until) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(*until - Clock::now()).count();
@@ -407,7 +411,7 @@ private:
             if (!selection.loan || selection.loan->reclaiming)
                 continue;
             if (const auto change = selection.loan->logic.nextChange(); change && *change > now)
-                next = next ? std::min(*next, *change) : *change;
+                keepEarliest(next, *change);
         }
         return next;
     }
@@ -471,12 +475,21 @@ private:
         selection.loan.reset();
     }
 
+    // The selection named `atomNamed`, and its key; none for one this process never takes.
+    std::optional<std::pair<PasteboardSelection, Selection*>> selectionFor(xcb_atom_t atomNamed)
+    {
+        for (auto& [which, selection] : selections_) {
+            if (selection.atom == atomNamed)
+                return std::pair(which, &selection);
+        }
+        return std::nullopt;
+    }
+
     void retake(xcb_atom_t atomOwned)
     {
-        for (auto& [_, selection] : selections_) {
-            if (selection.atom == atomOwned && selection.owned && !selection.loan)
-                own(selection, std::move(selection.served));
-        }
+        const auto found = selectionFor(atomOwned);
+        if (found && found->second->owned && !found->second->loan)
+            own(*found->second, std::move(found->second->served));
     }
 
     void reclaim(PasteboardSelection which, quint64 id)
@@ -493,18 +506,15 @@ private:
 
     void cleared(xcb_atom_t atomCleared)
     {
-        for (auto& [which, selection] : selections_) {
-            // Taken back since: the notice is older than the ownership.
-            if (selection.atom != atomCleared || !selection.owned || ownerOf(selection.atom) == window_)
-                continue;
-            selection.owned = false;
-            selection.served.clear();
-            if (!selection.loan)
-                continue;
-            const quint64 id = selection.loan->id;
-            const auto target = which;
-            post([this, target, id] { lostLoan(target, id); });
-        }
+        const auto found = selectionFor(atomCleared);
+        // Taken back since: the notice is older than the ownership.
+        if (!found || !found->second->owned || ownerOf(atomCleared) == window_)
+            return;
+        Selection& selection = *found->second;
+        selection.owned = false;
+        selection.served.clear();
+        if (selection.loan)
+            post([this, which = found->first, id = selection.loan->id] { lostLoan(which, id); });
     }
 
     // Another program took the selection from a loan: does it hold the text?
@@ -702,14 +712,8 @@ private:
 
     void serve(const xcb_selection_request_event_t& request)
     {
-        Selection* selection = nullptr;
-        PasteboardSelection which = PasteboardSelection::clipboard;
-        for (auto& [key, candidate] : selections_) {
-            if (candidate.atom == request.selection) {
-                selection = &candidate;
-                which = key;
-            }
-        }
+        const auto found = selectionFor(request.selection);
+        Selection* selection = found ? found->second : nullptr;
         const xcb_atom_t property = request.property == XCB_ATOM_NONE ? request.target : request.property;
         bool answered = false;
         if (selection && selection->owned
@@ -723,7 +727,7 @@ private:
             if (selection->loan) {
                 asked.fromManager = asked.text && asked.client == clientOf(ownerOf(atom("CLIPBOARD_MANAGER")));
                 if (selection->loan->logic.counts(asked))
-                    counted = std::pair(which, selection->loan->id);
+                    counted = std::pair(found->first, selection->loan->id);
                 const bool text = selection->loan->logic.serve(asked, now) == ClipboardLoan::Serve::text;
                 contents = text ? &selection->loan->lent : &selection->loan->user;
             }
@@ -916,10 +920,8 @@ void X11SelectionBroker::setText(PasteboardSelection selection, const QString& t
 QCoro::Task<Lending> X11SelectionBroker::lend(PasteboardSelection selection, QString text)
 {
     Channel<std::pair<Lending::Outcome, quint64>> answer;
-    const bool posted = broker_->post([raw = broker_.get(), selection, text = text.toUtf8(), answer] {
-        const Lending lending = raw->lend(selection, text);
-        answer.push({lending.outcome, raw->loanId(selection)});
-    });
+    const bool posted = broker_->post(
+        [raw = broker_.get(), selection, text = text.toUtf8(), answer] { answer.push(raw->lend(selection, text)); });
     if (!posted)
         co_return Lending{};
     const auto result = co_await answer.next();
