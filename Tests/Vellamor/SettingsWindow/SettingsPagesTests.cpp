@@ -297,6 +297,7 @@ TEST_F(SettingsPagesTest, HotkeyRowShowsTheKeyListenedToAndWhyAStoredOneWasSetAs
         const QStringList caps = c.caps + QStringList { QStringLiteral("录制"), QStringLiteral("恢复默认") };
         EXPECT_EVENTUALLY_EQ(shownTexts(recorder, standardText), caps);
         EXPECT_EQ(row->subtitle(), c.subtitle);
+        renderView(*row, QStringLiteral("settings-hotkey-row-") + QString(c.stored).replace(u'+', u'-'));
     }
 }
 
