@@ -26,4 +26,7 @@ if(VELLAMOR_SANITIZE)
       -fno-sanitize-recover=undefined,float-cast-overflow)
   target_compile_options(vellamor_common INTERFACE ${_vellamor_sanitizers})
   target_link_options(vellamor_common INTERFACE ${_vellamor_sanitizers})
+  # Bounds-checked standard containers: an index past a vector's end or a
+  # dereferenced empty optional aborts here instead of reading on quietly.
+  target_compile_definitions(vellamor_common INTERFACE _GLIBCXX_ASSERTIONS)
 endif()
