@@ -8,63 +8,62 @@ namespace {
 
 using platform::ClipboardLoan;
 using platform::PasteboardSelection;
-using Phase = ClipboardLoan::Phase;
 
-std::vector<PasteboardEntry> textEntries(const QString& text)
+FakePasteboard::Entries textEntries(const QString& text)
 {
     return {{QStringLiteral("text/plain"), text.toUtf8()}};
 }
 
-bool serving(Phase phase)
+// The fake's clients stand for their windows too.
+std::uint32_t idOf(FakePasteboard::Client client)
 {
-    return phase == Phase::lending || phase == Phase::taken;
+    return static_cast<std::uint32_t>(client);
 }
 
 } // namespace
 
 class FakePasteboard::FakeLoan final : public platform::PasteboardLoan {
 public:
-    FakeLoan(FakePasteboard& owner, PasteboardSelection selection, std::shared_ptr<Loan> loan)
-        : owner_(owner), selection_(selection), loan_(std::move(loan))
+    FakeLoan(FakePasteboard& owner, PasteboardSelection selection, Ledger::LoanId id)
+        : owner_(owner), selection_(selection), id_(id)
     {
     }
 
     void chordSent(std::chrono::milliseconds fetchLimit) override
     {
-        loan_->logic.chordSent(static_cast<std::uint32_t>(Client::target), now(), fetchLimit);
+        owner_.board(selection_).ledger.chordSent(id_, idOf(Client::target), owner_.now(), fetchLimit);
     }
 
     // Polls as the broker's thread would, spending the virtual clock.
     QCoro::Task<platform::LoanProgress> firstFetch() override
     {
+        owner_.board(selection_).ledger.awaitFetch(id_, owner_.now());
         for (int step = 0; step < 60'000; ++step) {
             owner_.advance();
-            if (const auto progress = loan_->logic.progress(now()))
-                co_return *progress;
+            if (const auto answer = owner_.answers_.find({selection_, id_}); answer != owner_.answers_.end())
+                co_return answer->second;
             owner_.clock_->now += std::chrono::milliseconds(1);
         }
         ADD_FAILURE() << "the first fetch never resolved";
-        co_return platform::LoanProgress::lost;
+        co_return platform::LoanProgress::displaced;
     }
 
     void keep() override
     {
-        loan_->logic.keep();
+        owner_.board(selection_).ledger.keep(id_, owner_.now());
         owner_.advance();
     }
 
     void giveBack() override
     {
-        loan_->logic.giveBack();
+        owner_.board(selection_).ledger.giveBack(id_, owner_.now());
         owner_.advance();
     }
 
 private:
-    ClipboardLoan::TimePoint now() const { return ClipboardLoan::TimePoint(owner_.clock_->now); }
-
     FakePasteboard& owner_;
     PasteboardSelection selection_;
-    std::shared_ptr<Loan> loan_;
+    Ledger::LoanId id_;
 };
 
 FakePasteboard::FakePasteboard(std::shared_ptr<FakeInsertionClock> clock, ClipboardLoan::Timing timing)
@@ -72,32 +71,46 @@ FakePasteboard::FakePasteboard(std::shared_ptr<FakeInsertionClock> clock, Clipbo
 {
 }
 
-void FakePasteboard::hold(PasteboardSelection selection, std::vector<PasteboardEntry> entries)
+ClipboardLoan::TimePoint FakePasteboard::now() const
 {
-    Board& board = boards_[selection];
-    board.entries = std::move(entries);
-    if (board.loan)
-        board.loan->logic.lost(false, ClipboardLoan::TimePoint(clock_->now));
+    return ClipboardLoan::TimePoint(clock_->now);
 }
 
-std::vector<PasteboardEntry> FakePasteboard::contents(PasteboardSelection selection) const
+FakePasteboard::Board& FakePasteboard::board(PasteboardSelection selection)
+{
+    return boards_.try_emplace(selection, Board{Ledger({timing_}), {}, std::nullopt}).first->second;
+}
+
+void FakePasteboard::hold(PasteboardSelection selection, Entries entries, Client client)
+{
+    Board& held = board(selection);
+    held.foreign = std::move(entries);
+    held.owner = client;
+    if (held.ledger.owned()) {
+        held.ledger.cleared(idOf(client), idOf(client), client == Client::manager, now());
+        carryOut(selection, held);
+    }
+}
+
+FakePasteboard::Entries FakePasteboard::contents(PasteboardSelection selection) const
 {
     const auto found = boards_.find(selection);
     if (found == boards_.end())
         return {};
-    const Board& board = found->second;
-    if (!board.loan)
-        return board.entries;
-    ClipboardLoan logic = board.loan->logic;
-    const Phase phase = logic.phase(ClipboardLoan::TimePoint(clock_->now));
-    if (phase == Phase::kept)
-        return board.loan->text;
-    if (phase == Phase::lost && !logic.reclaimAt())
-        return board.entries;
-    return board.loan->user;
+    Board later = found->second;
+    later.ledger.settle(now() + std::chrono::hours(1));
+    if (const auto take = later.ledger.takeTake())
+        apply(later, *take);
+    if (!later.ledger.owned())
+        return later.foreign;
+    if (later.ledger.lending()) {
+        const auto user = later.ledger.heldUserContents(0);
+        return user && *user ? **user : Entries{};
+    }
+    return later.ledger.served();
 }
 
-std::optional<QString> FakePasteboard::textOf(const std::vector<PasteboardEntry>& entries)
+std::optional<QString> FakePasteboard::textOf(const Entries& entries)
 {
     for (const auto& entry : entries) {
         if (entry.format == QStringLiteral("text/plain"))
@@ -111,66 +124,73 @@ std::optional<QString> FakePasteboard::text(PasteboardSelection selection) const
     return textOf(contents(selection));
 }
 
+std::vector<std::optional<QString>> FakePasteboard::fetched() const
+{
+    std::vector<std::optional<QString>> texts;
+    for (const Fetch& fetch : fetches_)
+        texts.push_back(fetch.text);
+    return texts;
+}
+
 std::optional<QString> FakePasteboard::served(PasteboardSelection selection, Client client)
 {
     advance();
-    Board& board = boards_[selection];
-    const auto now = ClipboardLoan::TimePoint(clock_->now);
-    if (!board.loan || !serving(board.loan->logic.phase(now)))
-        return textOf(board.entries);
+    Board& asked = board(selection);
+    if (!asked.ledger.owned())
+        return textOf(asked.foreign);
     // A probe for the offered formats: counts as no request for the text.
-    const bool text = board.loan->logic.serve({static_cast<std::uint32_t>(client), false, false}, now)
-        == ClipboardLoan::Serve::text;
-    return textOf(text ? board.loan->text : board.loan->user);
+    const auto served = asked.ledger.request({idOf(client), false, false}, now());
+    carryOut(selection, asked);
+    return textOf(*served.contents);
 }
 
 void FakePasteboard::fetch(PasteboardSelection selection, Client client)
 {
     advance();
-    Board& board = boards_[selection];
-    const auto now = ClipboardLoan::TimePoint(clock_->now);
-    if (!board.loan || !serving(board.loan->logic.phase(now))) {
-        fetched_.push_back(textOf(board.entries));
+    Board& asked = board(selection);
+    if (!asked.ledger.owned()) {
+        fetches_.push_back({client, textOf(asked.foreign)});
         return;
     }
-    const ClipboardLoan::Request request{static_cast<std::uint32_t>(client), true, client == Client::manager};
-    const bool counts = board.loan->logic.counts(request);
-    const bool text = board.loan->logic.serve(request, now) == ClipboardLoan::Serve::text;
-    if (counts)
-        board.loan->logic.fetched(now);
-    fetched_.push_back(textOf(text ? board.loan->text : board.loan->user));
+    const ClipboardLoan::Request request{idOf(client), true, client == Client::manager};
+    const auto served = asked.ledger.request(request, now());
+    fetches_.push_back({client, textOf(*served.contents)});
+    if (served.loan)
+        asked.ledger.answered(*served.loan, request, now());
+    carryOut(selection, asked);
 }
 
 void FakePasteboard::transfer(PasteboardSelection selection, bool underWay)
 {
     advance();
-    const auto& loan = boards_[selection].loan;
-    if (!loan)
-        return;
-    const auto now = ClipboardLoan::TimePoint(clock_->now);
+    Board& asked = board(selection);
     if (underWay) {
-        loan->logic.serve({static_cast<std::uint32_t>(Client::target), true, false}, now);
-        loan->logic.transferStarted(now);
+        const auto served = asked.ledger.request({idOf(Client::target), true, false}, now());
+        transferLoan_ = served.loan;
+        transferText_ = textOf(*served.contents);
+        if (served.loan && served.counts)
+            asked.ledger.transferStarted(*served.loan, now());
         return;
     }
-    loan->logic.transferEnded(now);
-    loan->logic.fetched(now);
-    fetched_.push_back(textOf(loan->text));
+    if (!transferLoan_)
+        return;
+    asked.ledger.transferEnded(*std::exchange(transferLoan_, std::nullopt), true, now());
+    fetches_.push_back({Client::target, transferText_});
+    carryOut(selection, asked);
 }
 
-void FakePasteboard::reown(PasteboardSelection selection)
+void FakePasteboard::reown(PasteboardSelection selection, Client client)
 {
     advance();
-    Board& board = boards_[selection];
-    const auto now = ClipboardLoan::TimePoint(clock_->now);
-    if (!board.loan || !serving(board.loan->logic.phase(now)))
+    Board& asked = board(selection);
+    if (!asked.ledger.owned())
         return;
-    const bool text = board.loan->logic.serve({static_cast<std::uint32_t>(Client::manager), true, true}, now)
-        == ClipboardLoan::Serve::text;
-    board.entries = text ? board.loan->text : board.loan->user;
-    board.loan->logic.lost(text, now);
-    if (!text)
-        board.loan = nullptr;
+    const ClipboardLoan::Request request{idOf(client), true, client == Client::manager};
+    const auto served = asked.ledger.request(request, now());
+    Entries copied = *served.contents;
+    if (served.loan)
+        asked.ledger.answered(*served.loan, request, now());
+    hold(selection, std::move(copied), client);
 }
 
 void FakePasteboard::at(std::chrono::milliseconds after, Action action)
@@ -189,23 +209,31 @@ void FakePasteboard::advance()
         action(*this);
         runningAction_ = false;
     }
-    const auto now = ClipboardLoan::TimePoint(clock_->now);
-    for (auto& [selection, board] : boards_) {
-        if (!board.loan)
-            continue;
-        const Phase phase = board.loan->logic.phase(now);
-        const auto reclaimAt = board.loan->logic.reclaimAt();
-        if (phase == Phase::returned || (phase == Phase::lost && reclaimAt && now >= *reclaimAt)) {
-            board.entries = board.loan->user;
-            board.loan = nullptr;
-            record(selection, board.entries);
-        } else if (phase == Phase::kept) {
-            board.entries = board.loan->text;
-            board.loan = nullptr;
-        } else if (phase == Phase::lost && !reclaimAt) {
-            board.loan = nullptr;
-        }
+    for (auto& [selection, settled] : boards_) {
+        settled.ledger.settle(now());
+        carryOut(selection, settled);
     }
+}
+
+void FakePasteboard::carryOut(PasteboardSelection selection, Board& board)
+{
+    for (const auto& [id, progress] : board.ledger.takeAnswers())
+        answers_.emplace(std::pair(selection, id), progress);
+    if (const auto take = board.ledger.takeTake(); take && apply(board, *take))
+        record(selection, take->contents);
+}
+
+bool FakePasteboard::apply(Board& board, const Ledger::Take& take)
+{
+    if (!board.ledger.stillWanted(take))
+        return false;
+    const bool due = take.from ? board.owner && idOf(*board.owner) == *take.from : board.ledger.owned();
+    if (!due)
+        return false;
+    board.ledger.owns(take.contents);
+    board.foreign.clear();
+    board.owner.reset();
+    return true;
 }
 
 void FakePasteboard::runFor(std::chrono::milliseconds duration)
@@ -216,38 +244,46 @@ void FakePasteboard::runFor(std::chrono::milliseconds duration)
     }
 }
 
-void FakePasteboard::record(PasteboardSelection selection, std::vector<PasteboardEntry> entries)
+void FakePasteboard::record(PasteboardSelection selection, Entries entries)
 {
     writes_.push_back({selection, std::move(entries), clock_->now});
 }
 
 void FakePasteboard::setText(PasteboardSelection selection, const QString& text)
 {
-    boards_[selection] = {textEntries(text), nullptr};
+    Board& replaced = board(selection);
+    replaced.ledger.replace(textEntries(text));
+    replaced.foreign.clear();
+    replaced.owner.reset();
+    carryOut(selection, replaced);
     record(selection, textEntries(text));
 }
 
 QCoro::Task<platform::Lending> FakePasteboard::lend(PasteboardSelection selection, QString text)
 {
-    using Outcome = platform::Lending::Outcome;
     if (refuseText && (!refuseTextOn || *refuseTextOn == selection))
-        co_return platform::Lending{Outcome::refused, nullptr};
+        co_return platform::Lending();
     advance();
-    Board& board = boards_[selection];
-    std::vector<PasteboardEntry> user = board.loan ? board.loan->user : board.entries;
-    board.entries = textEntries(text);
-    record(selection, board.entries);
-    if (unreadable) {
-        board.loan = nullptr;
-        if (!firstLendAt_)
-            firstLendAt_ = clock_->now;
-        co_return platform::Lending{Outcome::unreadable, nullptr};
-    }
-    board.loan = std::make_shared<Loan>(
-        Loan{ClipboardLoan(timing_, ClipboardLoan::TimePoint(clock_->now)), textEntries(text), std::move(user)});
+    Board& lent = board(selection);
+    auto user = lent.ledger.heldUserContents(lent.owner ? idOf(*lent.owner) : 0);
+    if (!user)
+        user = unreadable ? std::optional<Entries>() : std::optional<Entries>(lent.foreign);
+    const Ledger::LoanId id = lent.ledger.lend(textEntries(text), std::move(*user), now());
+    lent.foreign.clear();
+    lent.owner.reset();
+    carryOut(selection, lent);
+    record(selection, textEntries(text));
     if (!firstLendAt_)
         firstLendAt_ = clock_->now;
-    co_return platform::Lending{Outcome::lent, std::make_shared<FakeLoan>(*this, selection, board.loan)};
+    co_return std::make_shared<FakeLoan>(*this, selection, id);
+}
+
+void FakePasteboard::userPasted()
+{
+    for (auto& [selection, pasted] : boards_) {
+        pasted.ledger.userPasted(now());
+        carryOut(selection, pasted);
+    }
 }
 
 } // namespace vellamor::test

@@ -2,6 +2,7 @@
 
 #include "Platform/Pasteboard/ClipboardLoan.h"
 #include "Platform/Pasteboard/Pasteboard.h"
+#include "Platform/Pasteboard/SelectionLedger.h"
 #include "RecordingInsertionSleep.h"
 
 #include <QStringList>
@@ -23,38 +24,45 @@ struct PasteboardEntry {
 };
 
 // Two clipboards held in memory, the application the text is pasted into,
-// and other programs asking for them, on the shared virtual clock. A lent
-// text is served as the product's ClipboardLoan decides. Every change of
-// owner this process makes is recorded with its time, and so is what each
-// request got.
+// and other programs asking for them and taking them, on the shared virtual
+// clock. What this process owns is kept by the product's SelectionLedger,
+// as the selection broker keeps it. Every take of a selection by this
+// process is recorded with its time, and so is what each request got.
 class FakePasteboard final : public platform::Pasteboard {
 public:
+    using Entries = std::vector<PasteboardEntry>;
     struct Write {
         platform::PasteboardSelection selection;
-        std::vector<PasteboardEntry> entries;
+        Entries entries;
         std::chrono::milliseconds at;
     };
     using Action = std::function<void(FakePasteboard&)>;
     // Who asks: the target's window client, another connection of the
-    // target's, any other program, the clipboard manager.
-    enum class Client : std::uint32_t { target = 1, targetsOther, other, manager };
+    // target's, any other program, the clipboard manager (which owns
+    // CLIPBOARD_MANAGER), a program that reads every change without owning it.
+    enum class Client : std::uint32_t { target = 1, targetsOther, other, manager, reader };
+    struct Fetch {
+        Client client;
+        std::optional<QString> text;
+    };
 
     explicit FakePasteboard(std::shared_ptr<FakeInsertionClock> clock = std::make_shared<FakeInsertionClock>(),
                             platform::ClipboardLoan::Timing timing = {});
 
-    // Another application copies: it owns the selection from then on.
-    void hold(platform::PasteboardSelection selection, std::vector<PasteboardEntry> entries);
+    // `client` copies: it owns the selection from then on.
+    void hold(platform::PasteboardSelection selection, Entries entries, Client client = Client::other);
 
     // What the selection holds once its loan has run its course with no
     // further request.
-    std::vector<PasteboardEntry> contents(platform::PasteboardSelection selection) const;
+    Entries contents(platform::PasteboardSelection selection) const;
     // Its "text/plain" data as text; none without it.
     std::optional<QString> text(platform::PasteboardSelection selection) const;
     // What a request by `client` would get now.
     std::optional<QString> served(platform::PasteboardSelection selection, Client client);
     const std::vector<Write>& writes() const { return writes_; }
     // The text each request got, in order.
-    const std::vector<std::optional<QString>>& fetched() const { return fetched_; }
+    std::vector<std::optional<QString>> fetched() const;
+    const std::vector<Fetch>& fetches() const { return fetches_; }
 
     // lend() on that selection is refused and changes nothing.
     bool refuseText = false;
@@ -66,8 +74,8 @@ public:
     void fetch(platform::PasteboardSelection selection, Client client = Client::target);
     // The text is being sent to the target in parts, or has been.
     void transfer(platform::PasteboardSelection selection, bool underWay);
-    // A clipboard manager copies what it is served and takes the selection.
-    void reown(platform::PasteboardSelection selection);
+    // `client` copies what it is served and takes the selection.
+    void reown(platform::PasteboardSelection selection, Client client = Client::manager);
     // Runs `action` once the clock is `after` past the first lend, when the
     // paste or a test next looks (advance()).
     void at(std::chrono::milliseconds after, Action action);
@@ -78,30 +86,38 @@ public:
 
     void setText(platform::PasteboardSelection selection, const QString& text) override;
     QCoro::Task<platform::Lending> lend(platform::PasteboardSelection selection, QString text) override;
+    void userPasted() override;
 
 private:
-    struct Loan {
-        platform::ClipboardLoan logic;
-        std::vector<PasteboardEntry> text;
-        std::vector<PasteboardEntry> user;
-    };
+    using Ledger = platform::SelectionLedger<Entries>;
     struct Board {
-        std::vector<PasteboardEntry> entries;
-        std::shared_ptr<Loan> loan;
+        Ledger ledger;
+        // What another program holds while this process does not own the selection.
+        Entries foreign;
+        std::optional<Client> owner;
     };
     class FakeLoan;
 
-    void record(platform::PasteboardSelection selection, std::vector<PasteboardEntry> entries);
-    static std::optional<QString> textOf(const std::vector<PasteboardEntry>& entries);
+    platform::ClipboardLoan::TimePoint now() const;
+    Board& board(platform::PasteboardSelection selection);
+    // Does what the ledger asks for.
+    void carryOut(platform::PasteboardSelection selection, Board& board);
+    // Whether the take went through.
+    static bool apply(Board& board, const Ledger::Take& take);
+    void record(platform::PasteboardSelection selection, Entries entries);
+    static std::optional<QString> textOf(const Entries& entries);
 
     std::shared_ptr<FakeInsertionClock> clock_;
     platform::ClipboardLoan::Timing timing_;
     std::map<platform::PasteboardSelection, Board> boards_;
+    std::map<std::pair<platform::PasteboardSelection, Ledger::LoanId>, platform::LoanProgress> answers_;
     std::vector<Write> writes_;
-    std::vector<std::optional<QString>> fetched_;
+    std::vector<Fetch> fetches_;
     std::optional<std::chrono::milliseconds> firstLendAt_;
     std::multimap<std::chrono::milliseconds, Action> actions_;
     bool runningAction_ = false;
+    std::optional<Ledger::LoanId> transferLoan_;
+    std::optional<QString> transferText_;
 };
 
 } // namespace vellamor::test

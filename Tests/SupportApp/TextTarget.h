@@ -48,8 +48,8 @@ inline QByteArray clipboardContent(const char* selection, const char* format)
 inline platform::X11SelectionBroker::Limits shortLoans()
 {
     platform::X11SelectionBroker::Limits limits;
-    limits.loan.quiet = std::chrono::milliseconds(300);
-    limits.loan.grace = std::chrono::milliseconds(300);
+    limits.ledger.loan.quiet = std::chrono::milliseconds(300);
+    limits.ledger.loan.grace = std::chrono::milliseconds(300);
     return limits;
 }
 

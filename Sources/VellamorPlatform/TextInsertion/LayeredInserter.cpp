@@ -1,6 +1,7 @@
 #include "TextInsertion/LayeredInserter.h"
 
 #include "TextInsertion/Inserters/AccessibilityInserterError.h"
+#include "TextInsertion/Inserters/ClipboardInserterError.h"
 #include "TextInsertion/Inserters/KeystrokeInserterError.h"
 
 namespace vellamor {
@@ -14,7 +15,7 @@ constexpr std::chrono::milliseconds readbackPoll { 10 };
 // keys still queued from keys dropped.
 constexpr std::chrono::milliseconds typedShowLimit { 6000 };
 
-enum class Outcome { succeeded, failed, fieldChanged, selfReflective, unanswered, unshown };
+enum class Outcome { succeeded, failed, fieldChanged, selfReflective, unanswered, unshown, unconfirmed, displaced };
 
 Outcome outcomeOf(const std::exception_ptr& error)
 {
@@ -32,6 +33,11 @@ Outcome outcomeOf(const std::exception_ptr& error)
     } catch (const KeystrokeInserterError& e) {
         if (e.charactersPosted() > 0)
             return Outcome::fieldChanged;
+    } catch (const ClipboardInserterError& e) {
+        if (e.kind() == ClipboardInserterError::Kind::unconfirmed)
+            return Outcome::unconfirmed;
+        if (e.kind() == ClipboardInserterError::Kind::displaced)
+            return Outcome::displaced;
     } catch (...) {
     }
     return Outcome::failed;
@@ -146,6 +152,12 @@ QCoro::Task<InsertStrategy> LayeredInserter::run(LayeredInserter self, QString t
         if (pasted)
             co_return InsertStrategy::clipboard;
     }
+    // Another program served the text, or read it: only a field that shows it tells it arrived.
+    if (clipboard == Outcome::unconfirmed && before && co_await fieldChanged(self, *before, typedShowLimit))
+        co_return InsertStrategy::clipboard;
+    // The user's own copy took the clipboard: it stays, the text is in the history.
+    if (clipboard == Outcome::displaced)
+        co_return InsertStrategy::allFailed;
     self.leaveOnClipboard(text);
     co_return InsertStrategy::allFailed;
 }

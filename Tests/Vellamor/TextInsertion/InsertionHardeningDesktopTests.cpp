@@ -73,12 +73,15 @@ TEST_F(InsertionHardeningDesktopTest, PasteReplacesAGtkSelectionAndGivesTheClipb
 
 // An owner that never answers, or answers for its image 2 s late: reading it
 // holds neither the main thread nor the paste for long; the user's contents
-// come back whole, or where they could not be read the text stays, and
-// nothing empty is ever put back.
+// come back whole, or where they could not be read the text is lent all the
+// same and stays, and nothing empty is ever put back. Quitting cuts a read
+// short: the owner keeps what it holds, and the main thread is soon free.
 TEST_F(InsertionHardeningDesktopTest, AStoppedOrSlowClipboardOwnerNeverHoldsTheMainThreadNorGetsAnEmptyRestore)
 {
-    for (const bool stopped : {true, false}) {
-        SCOPED_TRACE(stopped ? "stopped" : "slow");
+    enum class Owner { stopped, slow, stoppedThenQuit };
+    for (const Owner kind : {Owner::stopped, Owner::slow, Owner::stoppedThenQuit}) {
+        SCOPED_TRACE(int(kind));
+        const bool stopped = kind != Owner::slow;
         QProcess owner;
         owner.start(QStringLiteral(VELLAMOR_QT_TEXT_TARGET),
                     {stopped ? QStringLiteral("owner") : QStringLiteral("slow-owner"), QStringLiteral("earlier 文本"),
@@ -94,18 +97,26 @@ TEST_F(InsertionHardeningDesktopTest, AStoppedOrSlowClipboardOwnerNeverHoldsTheM
         QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
         timer.start(10);
 
-        const auto lending = runBlocking(broker.lend(platform::PasteboardSelection::clipboard, QStringLiteral("文🎉")));
+        auto lending = broker.lend(platform::PasteboardSelection::clipboard, QStringLiteral("文🎉"));
+        if (kind == Owner::stoppedThenQuit) {
+            QTimer::singleShot(300ms, [&] { broker.handOver(); });
+            EXPECT_EQ(runBlocking(std::move(lending)), nullptr);
+            timer.stop();
+            ::kill(static_cast<pid_t>(owner.processId()), SIGCONT);
+            EXPECT_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")), QStringLiteral("earlier 文本"));
+            continue;
+        }
+        const auto loan = runBlocking(std::move(lending));
         timer.stop();
         if (stopped)
             ::kill(static_cast<pid_t>(owner.processId()), SIGCONT);
         EXPECT_GT(ticks, 0);
+        ASSERT_NE(loan, nullptr);
+        loan->giveBack();
         if (stopped) {
-            EXPECT_EQ(lending.outcome, platform::Lending::Outcome::unreadable);
             EXPECT_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")), QStringLiteral("文🎉"));
             continue;
         }
-        ASSERT_EQ(lending.outcome, platform::Lending::Outcome::lent);
-        lending.loan->giveBack();
         EXPECT_EVENTUALLY_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")),
                              QStringLiteral("earlier 文本"));
         EXPECT_EQ(clipboardContent("clipboard", "image/png"), png);
@@ -122,12 +133,12 @@ TEST_F(InsertionHardeningDesktopTest, EveryoneAskingDuringTheLoanGetsTheTextThen
         ASSERT_TRUE(startClipboardOwner(owner));
         platform::X11SelectionBroker broker(shortLoans());
         const QString text = QStringLiteral("文").repeated(characters);
-        const auto lending = runBlocking(broker.lend(platform::PasteboardSelection::clipboard, text));
-        ASSERT_EQ(lending.outcome, platform::Lending::Outcome::lent);
-        lending.loan->chordSent(30s);
+        const auto loan = runBlocking(broker.lend(platform::PasteboardSelection::clipboard, text));
+        ASSERT_NE(loan, nullptr);
+        loan->chordSent(30s);
 
         EXPECT_EQ(clipboardContent("clipboard", "UTF8_STRING"), text.toUtf8());
-        EXPECT_EQ(runBlocking(lending.loan->firstFetch()), platform::LoanProgress::fetched);
+        EXPECT_EQ(runBlocking(loan->firstFetch()), platform::LoanProgress::fetched);
         EXPECT_EVENTUALLY_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")),
                              QStringLiteral("earlier 文本"));
         EXPECT_EQ(clipboardContent("clipboard", "text/html"), QByteArrayLiteral("<b>earlier</b>"));
@@ -136,21 +147,38 @@ TEST_F(InsertionHardeningDesktopTest, EveryoneAskingDuringTheLoanGetsTheTextThen
 
 // A clipboard manager that copies every change and takes the clipboard with
 // it: the user's contents are put back once the target has had its time.
-TEST_F(InsertionHardeningDesktopTest, AManagerThatReownsTheTextGetsTheUsersContentsBack)
+// The user's own copy of the lent text, by a program that never read it, stays.
+TEST_F(InsertionHardeningDesktopTest, AManagerThatReownsTheTextGetsTheUsersContentsBackButAUsersCopyStays)
 {
-    QProcess owner;
-    ASSERT_TRUE(startClipboardOwner(owner));
-    platform::X11SelectionBroker broker(shortLoans());
-    const auto lending = runBlocking(broker.lend(platform::PasteboardSelection::clipboard, QStringLiteral("文🎉")));
-    ASSERT_EQ(lending.outcome, platform::Lending::Outcome::lent);
-    lending.loan->chordSent(30s);
-
-    // xclip -i serves what it read until another program takes the clipboard.
-    ASSERT_TRUE(outputOf(QStringLiteral("sh"),
-                         {QStringLiteral("-c"), QStringLiteral("xclip -o -selection clipboard | xclip -i -selection "
-                                                               "clipboard >/dev/null 2>&1")}));
-    EXPECT_EVENTUALLY_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")),
-                         QStringLiteral("earlier 文本"));
+    for (const bool manager : {true, false}) {
+        SCOPED_TRACE(manager ? "manager" : "user's copy");
+        QProcess owner;
+        ASSERT_TRUE(startClipboardOwner(owner));
+        QProcess reowner;
+        if (manager) {
+            reowner.start(QStringLiteral(VELLAMOR_QT_TEXT_TARGET), {QStringLiteral("reowner")});
+            ASSERT_TRUE(reowner.waitForReadyRead(static_cast<int>(hangCeiling.count())));
+        }
+        const auto limits = shortLoans();
+        platform::X11SelectionBroker broker(limits);
+        const auto loan = runBlocking(broker.lend(platform::PasteboardSelection::clipboard, QStringLiteral("文🎉")));
+        ASSERT_NE(loan, nullptr);
+        loan->chordSent(30s);
+        if (manager) {
+            EXPECT_EVENTUALLY_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")),
+                                 QStringLiteral("earlier 文本"));
+            continue;
+        }
+        QProcess copy;
+        copy.start(QStringLiteral("xclip"), {QStringLiteral("-i"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+        copy.write(QStringLiteral("文🎉").toUtf8());
+        copy.closeWriteChannel();
+        ASSERT_TRUE(waitUntil([&] { return copy.state() == QProcess::NotRunning; }));
+        // Past the moment a manager would have been given the user's contents back.
+        const auto past = std::chrono::steady_clock::now() + (limits.ledger.loan.quiet + limits.ledger.loan.grace) * 3;
+        ASSERT_TRUE(waitUntil([&] { return std::chrono::steady_clock::now() >= past; }));
+        EXPECT_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")), QStringLiteral("文🎉"));
+    }
 }
 
 // Another program copies once the target has the text, while the paste still

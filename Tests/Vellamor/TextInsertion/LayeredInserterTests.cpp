@@ -342,6 +342,38 @@ TEST_F(LayeredInserterTest, APasteIntoAReadableFieldThatStaysUnchangedLeavesTheT
     }
 }
 
+// Another program served or read the text before the target was seen to
+// take it: only a field that shows it counts, and the text is left on the
+// clipboard otherwise; a copy of the user's that took the clipboard stays.
+TEST_F(LayeredInserterTest, APasteOthersTookCountsOnlyWhereTheFieldShowsIt)
+{
+    const QString text(LayeredInserter::keystrokeLimit + 100, u'x');
+    const QString fixed = QStringLiteral("fixed");
+    const Behaviour unconfirmed = throwing(ClipboardInserterError::unconfirmed());
+    struct Case {
+        const char* name;
+        Behaviour paste;
+        std::vector<std::optional<QString>> fieldTexts;
+        InsertStrategy expected;
+        std::optional<QString> clipboardAfter;
+    };
+    const Case cases[] = {
+        { "shows", unconfirmed, { fixed, fixed, fixed + text }, InsertStrategy::clipboard, QStringLiteral("earlier") },
+        { "unchanged", unconfirmed, { fixed }, InsertStrategy::allFailed, text },
+        { "unreadable", unconfirmed, { std::nullopt }, InsertStrategy::allFailed, text },
+        { "usersCopyTookIt", throwing(ClipboardInserterError::displaced()), { fixed }, InsertStrategy::allFailed,
+            QStringLiteral("earlier") },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        arrange(throwing(AxError::notSupported()), throwing(KeysError::sourceUnavailable()), c.paste,
+            FocusTarget::element, c.fieldTexts);
+
+        EXPECT_EQ(insert(text), c.expected);
+        EXPECT_EQ(pasteboard_->text(PasteboardSelection::clipboard), c.clipboardAfter);
+    }
+}
+
 // A read-only field takes no text from any layer, however long the text and
 // whether or not a paste is fetched; an editable one keeps the read-back
 // where the bus can read it, and the layer's word past the bus's limit.

@@ -6,17 +6,30 @@ namespace vellamor::platform {
 
 ClipboardLoan::ClipboardLoan(Timing timing, TimePoint now) : timing_(timing), lastActivity_(now), takenAt_(now) {}
 
-void ClipboardLoan::chordSent(std::optional<std::uint32_t> targetClient, TimePoint now,
-                              std::chrono::milliseconds fetchLimit)
+void ClipboardLoan::chordSent(std::optional<Client> targetClient, TimePoint now, std::chrono::milliseconds fetchLimit)
 {
     targetClient_ = targetClient;
     chordAt_ = now;
     fetchLimit_ = fetchLimit;
 }
 
+void ClipboardLoan::activity(TimePoint now)
+{
+    asked_ = true;
+    lastActivity_ = std::max(lastActivity_, now);
+}
+
 void ClipboardLoan::advance(TimePoint now)
 {
-    if (phase_ == Phase::lending && requests_ > 0 && transfers_ == 0 && now - lastActivity_ >= timing_.quiet) {
+    // The target said nothing within the limit while another client fetched
+    // the text: that may have been the target over a connection of its own.
+    if (phase_ == Phase::lending && fetches_ == 0 && !credited_ && otherFetched_ && transfers_ == 0
+        && pastLimit(now)) {
+        credited_ = true;
+        firstFetchAt_ = *chordAt_ + fetchLimit_;
+        activity(*firstFetchAt_);
+    }
+    if (phase_ == Phase::lending && asked_ && transfers_ == 0 && now - lastActivity_ >= timing_.quiet) {
         phase_ = Phase::taken;
         takenAt_ = lastActivity_ + timing_.quiet;
     }
@@ -38,8 +51,7 @@ ClipboardLoan::Serve ClipboardLoan::serve(const Request& request, TimePoint now)
         if (counts(request)) {
             if (!targetClient_)
                 targetClient_ = request.client;
-            ++requests_;
-            lastActivity_ = now;
+            activity(now);
         }
         return Serve::text;
     case Phase::taken:
@@ -58,32 +70,48 @@ bool ClipboardLoan::counts(const Request& request) const
     // What a manager copies, or anyone reads before the chord, says nothing about the target.
     if (!request.text || request.fromManager || !chordAt_ || phase_ != Phase::lending)
         return false;
-    return fetches_ == 0 || !targetClient_ || request.client == *targetClient_;
+    return !targetClient_ || request.client == *targetClient_;
 }
 
-void ClipboardLoan::fetched(TimePoint now)
+bool ClipboardLoan::fromTarget(const Request& request) const
 {
-    if (!chordAt_)
+    return request.text && !request.fromManager && targetClient_ && request.client == *targetClient_;
+}
+
+void ClipboardLoan::fetched(const Request& request, TimePoint now)
+{
+    if (!chordAt_ || phase_ != Phase::lending || !request.text || request.fromManager)
         return;
+    if (!fromTarget(request)) {
+        otherFetched_ = true;
+        return;
+    }
     ++fetches_;
-    lastActivity_ = now;
+    if (!firstFetchAt_)
+        firstFetchAt_ = now;
+    activity(now);
 }
 
 void ClipboardLoan::transferStarted(TimePoint now)
 {
     ++transfers_;
-    lastActivity_ = now;
+    activity(now);
 }
 
 void ClipboardLoan::transferProgressed(TimePoint now)
 {
-    lastActivity_ = now;
+    activity(now);
 }
 
-void ClipboardLoan::transferEnded(TimePoint now)
+void ClipboardLoan::transferEnded(bool whole, TimePoint now)
 {
     transfers_ = std::max(0, transfers_ - 1);
-    lastActivity_ = now;
+    activity(now);
+    if (whole && chordAt_ && phase_ == Phase::lending) {
+        ++fetches_;
+        if (!firstFetchAt_)
+            firstFetchAt_ = now;
+    }
 }
 
 void ClipboardLoan::keep()
@@ -98,14 +126,22 @@ void ClipboardLoan::giveBack()
         phase_ = Phase::returned;
 }
 
-void ClipboardLoan::lost(bool newOwnerHoldsText, TimePoint now)
+void ClipboardLoan::userPasted(TimePoint now)
+{
+    advance(now);
+    if (serving() && firstFetchAt_ && now - *firstFetchAt_ >= timing_.ownChordEcho)
+        phase_ = Phase::returned;
+}
+
+void ClipboardLoan::lost(bool toReowningManager, TimePoint now)
 {
     advance(now);
     if (!serving())
         return;
-    lostBeforeFetch_ = fetches_ == 0;
+    if (fetches_ == 0 && !credited_)
+        lostAs_ = toReowningManager ? LoanProgress::unconfirmed : LoanProgress::displaced;
     phase_ = Phase::lost;
-    if (newOwnerHoldsText)
+    if (toReowningManager)
         reclaimAt_ = now + timing_.quiet + timing_.grace;
 }
 
@@ -113,11 +149,13 @@ std::optional<LoanProgress> ClipboardLoan::progress(TimePoint now) const
 {
     if (fetches_ > 0)
         return LoanProgress::fetched;
-    if (lostBeforeFetch_)
-        return LoanProgress::lost;
+    if (credited_)
+        return LoanProgress::unconfirmed;
+    if (lostAs_)
+        return lostAs_;
     // A first answer still going out in parts is waited for.
-    if (chordAt_ && transfers_ == 0 && now - *chordAt_ >= fetchLimit_)
-        return LoanProgress::neverAsked;
+    if (transfers_ == 0 && pastLimit(now))
+        return otherFetched_ ? LoanProgress::unconfirmed : LoanProgress::neverAsked;
     return std::nullopt;
 }
 
@@ -128,9 +166,9 @@ std::optional<ClipboardLoan::TimePoint> ClipboardLoan::nextChange() const
         if (transfers_ > 0)
             return std::nullopt;
         std::optional<TimePoint> next;
-        if (requests_ > 0)
+        if (asked_)
             next = lastActivity_ + timing_.quiet;
-        if (fetches_ == 0 && chordAt_)
+        if (fetches_ == 0 && !credited_ && chordAt_)
             next = std::min(next.value_or(TimePoint::max()), *chordAt_ + fetchLimit_);
         return next;
     }

@@ -15,13 +15,19 @@ enum class PasteboardSelection {
 
 // How far a lent text has gone, as far as the paste needs to know.
 enum class LoanProgress {
-    // A request for the text has been answered whole.
+    // The target's client has been answered whole.
     fetched,
-    // None came within the limit after the chord.
+    // No request came within the limit after the chord.
     neverAsked,
-    // Another program took the selection before the text was asked for;
-    // what is asked of it now cannot be seen.
-    lost,
+    // Whether the target took the text cannot be told from here: another
+    // client fetched it while the target's own did not ask within the limit
+    // (a target may read over a connection of its own, a clipboard reader
+    // may be polling), or a clipboard manager holding the text took the
+    // selection before the target asked. Only the field can tell.
+    unconfirmed,
+    // Another program's copy took the selection before the text was asked
+    // for: it is the user's now, and the target pastes that, not the text.
+    displaced,
 };
 
 // A text lent to a selection for one paste. Until the target has taken the
@@ -36,8 +42,8 @@ public:
     // The paste chord is about to be sent to the active window, which has
     // `fetchLimit` to ask for the text.
     virtual void chordSent(std::chrono::milliseconds fetchLimit) = 0;
-    // Resolves when the first request for the text has been answered whole,
-    // or none came within the limit of the chord, or the selection was lost.
+    // Resolves once the progress is known: the first fetch, the limit of the
+    // chord, or the selection taken by another program.
     virtual QCoro::Task<LoanProgress> firstFetch() = 0;
     // The text stays on the selection; the user's earlier contents are dropped.
     virtual void keep() = 0;
@@ -45,19 +51,10 @@ public:
     virtual void giveBack() = 0;
 };
 
-struct Lending {
-    enum class Outcome {
-        lent,
-        // The earlier contents could not be read in time; the text is on
-        // the selection, and nothing will replace it.
-        unreadable,
-        // The selection could not be taken; it holds what it held.
-        refused,
-    };
-    Outcome outcome = Outcome::refused;
-    // Only when lent.
-    std::shared_ptr<PasteboardLoan> loan;
-};
+// None when the selection could not be taken: it holds what it held. Where
+// the earlier contents could not be read in time (an owner that does not
+// answer), the text is lent all the same and stays once the loan is over.
+using Lending = std::shared_ptr<PasteboardLoan>;
 
 // The session's clipboards. On X11 the owner serves the data when another
 // application asks; nothing here waits on another program on the caller's
@@ -72,8 +69,12 @@ public:
     virtual QCoro::Task<Lending> lend(PasteboardSelection selection, QString text) = 0;
     // The application is quitting: what this process serves on the
     // clipboard (the user's own contents where a loan is under way) goes
-    // to a clipboard manager where one runs. Waits a bounded time.
+    // to a clipboard manager where one runs. A read of another owner under
+    // way is cut short. Waits a bounded time.
     virtual void handOver() {}
+    // The user pressed a paste chord: a target that has fetched a lent text
+    // is done with it, and what is pasted now is the user's own contents.
+    virtual void userPasted() {}
 };
 
 } // namespace vellamor::platform

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "Platform/Pasteboard/ClipboardLoan.h"
 #include "Platform/Pasteboard/Pasteboard.h"
+#include "Platform/Pasteboard/SelectionDisplay.h"
+#include "Platform/Pasteboard/SelectionLedger.h"
 
 #include <chrono>
 #include <memory>
@@ -10,12 +11,10 @@ namespace vellamor::platform {
 
 // The clipboards through an X connection and a thread of their own, so that
 // no other program ever holds the main thread: another owner's contents are
-// read there with deadlines, and this process's selections are served there
-// for as long as it owns them. While a text is lent, each request is answered
-// as a ClipboardLoan decides; ownership taken by another program ends the
-// loan, and where that program holds the text (a clipboard manager copying
-// every change) the user's contents are put back later. At quit the
-// clipboard goes to a running clipboard manager (ICCCM SAVE_TARGETS).
+// read there with deadlines (SelectionReader), and this process's selections
+// are served there for as long as it owns them (SelectionServer). Each
+// selection's loans are kept by a SelectionLedger. At quit the clipboard goes
+// to a running clipboard manager (ICCCM SAVE_TARGETS).
 class X11SelectionBroker final : public Pasteboard {
 public:
     struct Limits {
@@ -28,7 +27,7 @@ public:
         std::chrono::milliseconds stalledTransfer{5000};
         // The hand-over to a clipboard manager at quit.
         std::chrono::milliseconds handOver{2000};
-        ClipboardLoan::Timing loan;
+        SelectionLedger<SelectionContents>::Timing ledger;
     };
 
     // Connects to $DISPLAY; without a display nothing is served and every
@@ -43,6 +42,7 @@ public:
     void setText(PasteboardSelection selection, const QString& text) override;
     QCoro::Task<Lending> lend(PasteboardSelection selection, QString text) override;
     void handOver() override;
+    void userPasted() override;
 
 private:
     class Broker;

@@ -10,7 +10,6 @@ namespace vellamor {
 
 namespace {
 
-using platform::Lending;
 using platform::LoanProgress;
 using platform::PasteboardSelection;
 
@@ -52,12 +51,6 @@ struct Loans {
         }
     }
 };
-
-ClipboardInserterError failureOf(Lending::Outcome outcome)
-{
-    return outcome == Lending::Outcome::unreadable ? ClipboardInserterError::snapshotFailed()
-                                                   : ClipboardInserterError::pasteboardWriteFailed();
-}
 
 } // namespace
 
@@ -103,17 +96,15 @@ QCoro::Task<void> ClipboardInserter::insert(QString text)
     const PasteChord::Kind kind = PasteChord::forWindowClass(injector->activeWindowClass());
     const bool borrowPrimary = kind == PasteChord::Kind::shiftInsert;
     Loans loans;
-    const Lending clipboard = co_await pasteboard->lend(PasteboardSelection::clipboard, text);
-    if (clipboard.outcome != Lending::Outcome::lent)
-        throw failureOf(clipboard.outcome);
-    loans.clipboard = clipboard.loan;
+    loans.clipboard = co_await pasteboard->lend(PasteboardSelection::clipboard, text);
+    if (!loans.clipboard)
+        throw ClipboardInserterError::pasteboardWriteFailed();
     if (borrowPrimary) {
-        const Lending primary = co_await pasteboard->lend(PasteboardSelection::primary, text);
-        if (primary.outcome != Lending::Outcome::lent) {
+        loans.primary = co_await pasteboard->lend(PasteboardSelection::primary, text);
+        if (!loans.primary) {
             loans.giveBack();
-            throw failureOf(primary.outcome);
+            throw ClipboardInserterError::pasteboardWriteFailed();
         }
-        loans.primary = primary.loan;
     }
     if (!injector->isAvailable()) {
         loans.giveBack();
@@ -145,9 +136,16 @@ QCoro::Task<void> ClipboardInserter::insert(QString text)
         loans.clipboard->giveBack();
     co_await sleep(pacing.releaseSettle);
     guard.end();
-    if (progress == LoanProgress::neverAsked) {
+    switch (progress) {
+    case LoanProgress::fetched:
+        co_return;
+    case LoanProgress::neverAsked:
         pasted->keep();
         throw ClipboardInserterError::notFetched();
+    case LoanProgress::unconfirmed:
+        throw ClipboardInserterError::unconfirmed();
+    case LoanProgress::displaced:
+        throw ClipboardInserterError::displaced();
     }
 }
 

@@ -44,15 +44,15 @@ public:
 
     // Empty text: nothing. Throws ClipboardInserterError: pasteboardWriteFailed
     // when the text could not be put on the clipboards (they hold what they
-    // held); snapshotFailed when the clipboard's owner did not give its
-    // contents in time (the text stays on the clipboard, as nothing could
-    // be put back); eventSourceFailed without synthetic input,
-    // eventBuildFailed when the chord's keys are missing or refused (the
-    // earlier contents go back); notFetched when the target did not ask for
-    // the text in time (it stays on the clipboard: the target may still
-    // paste it, and must never get the earlier contents for this chord).
-    // Another program that took the clipboard before the target asked
-    // serves it the text: the paste is then taken at its word.
+    // held); eventSourceFailed without synthetic input, eventBuildFailed when
+    // the chord's keys are missing or refused (the earlier contents go back);
+    // notFetched when the target did not ask for the text in time (it stays
+    // on the clipboard: the target may still paste it, and must never get
+    // the earlier contents for this chord); unconfirmed when only the field
+    // can tell whether the target took it (see LoanProgress); displaced when
+    // another program's copy took the clipboard first (that copy stays).
+    // Where the earlier contents could not be read, the text is pasted all
+    // the same and stays on the clipboard.
     QCoro::Task<void> insert(QString text) override;
 
 private:

@@ -19,8 +19,10 @@ QString ClipboardInserterError::debugDescription() const
         return QStringLiteral("eventBuildFailed");
     case Kind::notFetched:
         return QStringLiteral("notFetched");
-    case Kind::snapshotFailed:
-        return QStringLiteral("snapshotFailed");
+    case Kind::unconfirmed:
+        return QStringLiteral("unconfirmed");
+    case Kind::displaced:
+        return QStringLiteral("displaced");
     }
     return {};
 }

@@ -3,7 +3,9 @@
 // do. Started as "owner <text> <html>" it shows no window, answers "ready
 // none" and holds both clipboards with that text, that HTML and a small PNG
 // image until it ends; as "slow-owner <text> <html>" it answers for the image
-// 2 s late, as an owner encoding a large image anew for each request.
+// 2 s late, as an owner encoding a large image anew for each request. As
+// "reowner" it copies every change of the clipboard and takes it with the
+// copy, as clipboard managers do that keep the clipboard alive.
 
 #include "TargetProtocol.h"
 
@@ -59,6 +61,23 @@ int main(int argc, char** argv)
                                                   QClipboard::Clipboard);
         QGuiApplication::clipboard()->setMimeData(ownedData(arguments.value(2), arguments.value(3), slow),
                                                   QClipboard::Selection);
+        vellamor::target::say("ready none");
+        return app.exec();
+    }
+
+    if (arguments.value(1) == QStringLiteral("reowner")) {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        QObject::connect(clipboard, &QClipboard::changed, [clipboard](QClipboard::Mode mode) {
+            if (mode != QClipboard::Clipboard || clipboard->ownsClipboard())
+                return;
+            const QMimeData* data = clipboard->mimeData();
+            if (!data)
+                return;
+            auto* copy = new QMimeData;
+            for (const QString& format : data->formats())
+                copy->setData(format, data->data(format));
+            clipboard->setMimeData(copy);
+        });
         vellamor::target::say("ready none");
         return app.exec();
     }
