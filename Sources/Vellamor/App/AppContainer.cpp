@@ -88,6 +88,9 @@ void AppContainer::buildDesktop(AppContainerDependencies& dependencies)
     overlay_ = std::make_unique<RecordingOverlayController>(
         adapters.pasteboard, dependencies.screens ? dependencies.screens : std::make_shared<QtScreenLayout>(),
         dependencies.overlayClock ? dependencies.overlayClock : OverlayTickerClock::system());
+    // A paste the user makes after a dictation's is theirs: the loan gives their contents back.
+    if (adapters.pasteboard)
+        hotkey_->setPasteObserver([pasteboard = adapters.pasteboard] { pasteboard->userPasted(); });
     HotkeyMonitor* monitor = hotkey_.get();
     textInserter_ = SystemLayeredInserter::make(
         adapters.accessibilityBus, adapters.keyInjector, adapters.pasteboard,

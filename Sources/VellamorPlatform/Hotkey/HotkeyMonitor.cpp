@@ -69,8 +69,25 @@ void HotkeyMonitor::setIgnoringSyntheticInput(bool ignoring)
     keySource_->setIgnoringSyntheticInput(ignoring);
 }
 
+namespace {
+
+bool isPasteChord(const KeyEvent& event)
+{
+    using namespace platform;
+    if (event.type != KeyEventType::keyDown)
+        return false;
+    const ModifierFlags held = event.flags & modifierFlag::combinationModifiers;
+    if (event.keyCode == virtualKey::v)
+        return held == modifierFlag::control || held == (modifierFlag::control | modifierFlag::shift);
+    return event.keyCode == virtualKey::insert && held == modifierFlag::shift;
+}
+
+} // namespace
+
 bool HotkeyMonitor::deliver(const KeyEvent& event)
 {
+    if (onPaste_ && isPasteChord(event))
+        onPaste_();
     const bool suppress = machine_->shouldSuppress(event);
     machine_->handle(event);
     return suppress;

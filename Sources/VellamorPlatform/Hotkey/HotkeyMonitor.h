@@ -54,6 +54,10 @@ public:
         machine_->setPressObserver(std::move(observer));
     }
 
+    // Told when the user presses a paste chord (Ctrl+V, Ctrl+Shift+V,
+    // Shift+Insert) anywhere, while started; survives stop() and start().
+    void setPasteObserver(std::function<void()> observer) { onPaste_ = std::move(observer); }
+
     // Set by the text inserter around its own synthetic keystrokes, so they
     // are not taken for the user's keys. Safe from any thread.
     void setIgnoringSyntheticInput(bool ignoring);
@@ -67,6 +71,7 @@ private:
     std::unique_ptr<HotkeyScheduler> scheduler_;
     std::unique_ptr<HotkeyStateMachine> machine_;
     std::unique_ptr<platform::KeySource> keySource_;
+    std::function<void()> onPaste_;
     bool started_ = false;
 };
 

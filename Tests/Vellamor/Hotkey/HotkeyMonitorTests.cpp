@@ -150,6 +150,36 @@ TEST_F(HotkeyMonitorTest, SourceIsToldToSwallowByStateBeforeEvent)
     EXPECT_FALSE(source_->send(heldKeyDown(30)));
 }
 
+// Only the chords that paste, not a letter typed nor the chord with another modifier.
+TEST_F(HotkeyMonitorTest, ThePasteObserverSeesTheUsersPasteChords)
+{
+    const ModifierFlags control = modifierFlag::control;
+    const ModifierFlags shift = modifierFlag::shift;
+    struct Case {
+        KeyEvent event;
+        bool paste;
+    };
+    const Case cases[] = {
+        {keyDown(0, virtualKey::v, control), true},
+        {keyDown(0, virtualKey::v, control | shift), true},
+        {keyDown(0, virtualKey::insert, shift), true},
+        {keyDown(0, virtualKey::v), false},
+        {keyUp(0, virtualKey::v, control), false},
+        {keyDown(0, virtualKey::v, control | modifierFlag::option), false},
+        {keyDown(0, virtualKey::insert), false},
+        {keyDown(0, virtualKey::insert, control), false},
+    };
+    int pastes = 0;
+    monitor_->setPasteObserver([&] { ++pastes; });
+    monitor_->start(HotkeyMode::toggle, std::nullopt, recorder());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.event.keyCode << " " << c.event.flags);
+        const int before = pastes;
+        source_->send(c.event);
+        EXPECT_EQ(pastes - before, c.paste ? 1 : 0);
+    }
+}
+
 TEST_F(HotkeyMonitorTest, HandlerMayStopMonitor)
 {
     // A capture that puts the handler on the heap, where running on in a

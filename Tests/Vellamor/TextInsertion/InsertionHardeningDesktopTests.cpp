@@ -1,5 +1,6 @@
 #include "DesktopTest.h"
 #include "QtPrinters.h"
+#include "SelectionRequestor.h"
 #include "TextTarget.h"
 #include "WaitUntil.h"
 
@@ -124,24 +125,34 @@ TEST_F(InsertionHardeningDesktopTest, AStoppedOrSlowClipboardOwnerNeverHoldsTheM
 }
 
 // Whoever asks before the target is done gets the text, a large one in parts;
-// then every format of the user's contents comes back.
+// then every format of the user's contents comes back. The target's fetch
+// counts whether it asks for one target or several at once (MULTIPLE, each
+// large one in parts of its own to the same window).
 TEST_F(InsertionHardeningDesktopTest, EveryoneAskingDuringTheLoanGetsTheTextThenTheUsersContentsComeBack)
 {
     for (const qsizetype characters : {qsizetype(12), qsizetype(700'000)}) {
-        SCOPED_TRACE(characters);
-        QProcess owner;
-        ASSERT_TRUE(startClipboardOwner(owner));
-        platform::X11SelectionBroker broker(shortLoans());
-        const QString text = QStringLiteral("文").repeated(characters);
-        const auto loan = runBlocking(broker.lend(platform::PasteboardSelection::clipboard, text));
-        ASSERT_NE(loan, nullptr);
-        loan->chordSent(30s);
+        for (const bool multiple : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << characters << (multiple ? " through MULTIPLE" : ""));
+            QProcess owner;
+            ASSERT_TRUE(startClipboardOwner(owner));
+            SelectionRequestor target;
+            platform::X11SelectionBroker broker(shortLoans());
+            const QString text = QStringLiteral("文").repeated(characters);
+            const auto loan = runBlocking(broker.lend(platform::PasteboardSelection::clipboard, text));
+            ASSERT_NE(loan, nullptr);
+            loan->chordSent(30s);
 
-        EXPECT_EQ(clipboardContent("clipboard", "UTF8_STRING"), text.toUtf8());
-        EXPECT_EQ(runBlocking(loan->firstFetch()), platform::LoanProgress::fetched);
-        EXPECT_EVENTUALLY_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")),
-                             QStringLiteral("earlier 文本"));
-        EXPECT_EQ(clipboardContent("clipboard", "text/html"), QByteArrayLiteral("<b>earlier</b>"));
+            EXPECT_EQ(clipboardContent("clipboard", "UTF8_STRING"), text.toUtf8());
+            const std::vector<QByteArray> targets = multiple ? std::vector<QByteArray>{"UTF8_STRING", "text/plain"}
+                                                             : std::vector<QByteArray>{"UTF8_STRING"};
+            const auto read = target.read("CLIPBOARD", targets, multiple);
+            ASSERT_TRUE(read.has_value());
+            EXPECT_EQ(*read, std::vector<QByteArray>(targets.size(), text.toUtf8()));
+            EXPECT_EQ(runBlocking(loan->firstFetch(), 20s), platform::LoanProgress::fetched);
+            EXPECT_EVENTUALLY_EQ(QString::fromUtf8(clipboardContent("clipboard", "UTF8_STRING")),
+                                 QStringLiteral("earlier 文本"));
+            EXPECT_EQ(clipboardContent("clipboard", "text/html"), QByteArrayLiteral("<b>earlier</b>"));
+        }
     }
 }
 
@@ -154,6 +165,8 @@ TEST_F(InsertionHardeningDesktopTest, AManagerThatReownsTheTextGetsTheUsersConte
         SCOPED_TRACE(manager ? "manager" : "user's copy");
         QProcess owner;
         ASSERT_TRUE(startClipboardOwner(owner));
+        // The target, so that the manager is not taken for it.
+        SelectionRequestor target;
         QProcess reowner;
         if (manager) {
             reowner.start(QStringLiteral(VELLAMOR_QT_TEXT_TARGET), {QStringLiteral("reowner")});

@@ -16,7 +16,7 @@ struct KeyPair {
 
 // Virtual key code, Linux event code. Letters, digits and punctuation by US
 // position; "delete" is the key left of the backspace position (Backspace).
-constexpr std::array<KeyPair, 77> keyPairs{{
+constexpr std::array<KeyPair, 78> keyPairs{{
     {0, 30},   {1, 31},   {2, 32},   {3, 33},   {4, 35},   {5, 34},   {6, 44},   {7, 45},   // a s d f h g z x
     {8, 46},   {9, 47},   {11, 48},  {12, 16},  {13, 17},  {14, 18},  {15, 19},  {16, 21},  // c v b q w e r y
     {17, 20},  {18, 2},   {19, 3},   {20, 4},   {21, 5},   {22, 7},   {23, 6},   {24, 13},  // t 1 2 3 4 6 5 =
@@ -26,7 +26,7 @@ constexpr std::array<KeyPair, 77> keyPairs{{
     {49, 57},  {50, 41},  {51, 14},  {53, 1},                                               // space ` delete escape
     {96, 63},  {97, 64},  {98, 65},  {99, 61},  {100, 66}, {101, 67}, {103, 87}, {109, 68}, // f5 f6 f7 f3 f8 f9 f11 f10
     {111, 88}, {118, 62}, {120, 60}, {122, 59},                                             // f12 f4 f2 f1
-    {123, 105}, {124, 106}, {125, 108}, {126, 103},                                         // left right down up
+    {123, 105}, {124, 106}, {125, 108}, {126, 103}, {114, 110},                             // left right down up insert
     {54, 126}, {55, 125}, {56, 42},  {57, 58},  {58, 56},  {59, 29},  {60, 54},  {61, 100}, // modifiers, caps lock
     {62, 97},
 }};

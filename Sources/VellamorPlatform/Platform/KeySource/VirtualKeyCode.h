@@ -10,6 +10,7 @@ using VirtualKeyCode = std::uint16_t;
 
 namespace virtualKey {
 inline constexpr VirtualKeyCode a = 0;
+inline constexpr VirtualKeyCode v = 9;
 inline constexpr VirtualKeyCode j = 38;
 inline constexpr VirtualKeyCode k = 40;
 inline constexpr VirtualKeyCode space = 49;
@@ -23,6 +24,8 @@ inline constexpr VirtualKeyCode control = 59;
 inline constexpr VirtualKeyCode rightShift = 60;
 inline constexpr VirtualKeyCode rightOption = 61;
 inline constexpr VirtualKeyCode rightControl = 62;
+// Insert, in the position of the Help key.
+inline constexpr VirtualKeyCode insert = 114;
 // Keys this numbering has no code for (keypad, media keys, Num Lock, ...).
 inline constexpr VirtualKeyCode unknown = 0xFFFF;
 } // namespace virtualKey
