@@ -124,6 +124,32 @@ TEST_F(InsertionHardeningDesktopTest, AStoppedOrSlowClipboardOwnerNeverHoldsTheM
     }
 }
 
+// The paste lets go of a loan's handle right after its last call, while the
+// broker's thread is still reading a stopped owner: the calls queued behind
+// that read never touch the handle.
+TEST_F(InsertionHardeningDesktopTest, AHandleDroppedRightAfterItsLastCallIsNeverTouchedAgain)
+{
+    QProcess owner;
+    ASSERT_TRUE(startClipboardOwner(owner));
+    platform::X11SelectionBroker broker(shortLoans());
+    for (const bool keep : {true, false}) {
+        SCOPED_TRACE(keep ? "keep" : "give back");
+        auto loan = runBlocking(broker.lend(platform::PasteboardSelection::clipboard, QStringLiteral("文🎉")));
+        ASSERT_NE(loan, nullptr);
+        ASSERT_EQ(::kill(static_cast<pid_t>(owner.processId()), SIGSTOP), 0);
+        // Reading PRIMARY's stopped owner keeps the broker's thread busy.
+        auto busy = broker.lend(platform::PasteboardSelection::primary, QStringLiteral("x"));
+        loan->chordSent(30s);
+        if (keep)
+            loan->keep();
+        else
+            loan->giveBack();
+        loan.reset();
+        ::kill(static_cast<pid_t>(owner.processId()), SIGCONT);
+        EXPECT_NE(runBlocking(std::move(busy)), nullptr);
+    }
+}
+
 // Whoever asks before the target is done gets the text, a large one in parts;
 // then every format of the user's contents comes back. The target's fetch
 // counts whether it asks for one target or several at once (MULTIPLE, each
