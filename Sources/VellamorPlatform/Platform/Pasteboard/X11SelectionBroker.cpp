@@ -86,6 +86,8 @@ public:
             std::lock_guard lock(mutex_);
             stopping_ = true;
         }
+        // A read under way would hold the join for seconds.
+        quit_.raise();
         wake_.raise();
         if (thread_.joinable())
             thread_.join();
