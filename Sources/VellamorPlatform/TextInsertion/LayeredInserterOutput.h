@@ -25,8 +25,8 @@ public:
 
     QCoro::Task<void> deliver(QString text) override;
 
-    // Asked as each delivery starts; what it answers is told the outcome.
-    std::function<Delivered()> onDeliveryStarted;
+    // Asked with the text as each delivery starts; what it answers is told the outcome.
+    std::function<Delivered(const QString& text)> onDeliveryStarted;
 
     const LayeredInserter& inserter() const { return inserter_; }
 

@@ -711,6 +711,73 @@ TEST_F(AppContainerTest, APhoneTextIsRecordedBeforeItIsTypedAndItsRecordAloneIsU
         dataSync->calls, (QStringList { QStringLiteral("sync 0"), QStringLiteral("append ") + phone.clientID() }));
 }
 
+// A phone's text is told as a dictation's: the island shows it finished, in
+// the field or left on the clipboard where it could not go in.
+TEST_F(AppContainerTest, APhoneTextIsToldOnTheIslandWithWhereItWent)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> target;
+        bool leftOnClipboard;
+    };
+    const std::array cases {
+        Case { "into the field", [] {}, false },
+        Case { "a read-only field",
+            [this] {
+                FakeAccessibilityBus::Field readOnly;
+                readOnly.readOnly = true;
+                bus->focus(readOnly);
+            },
+            true },
+        Case { "no window in front",
+            [this] {
+                bus->clearFocus();
+                keys->focused.reset();
+            },
+            true },
+    };
+    startReady();
+    const OverlayViewModel& island = container->overlay().viewModel();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString text = QString::fromUtf8(c.name);
+        c.target();
+        commands->stream.push(SourceCommand::insert(text, 3, 9));
+        ASSERT_TRUE(waitUntil([&] {
+            return islandVisible() && island.state.value() == DictationState::done() && island.finalText.value() == text
+                && !island.delivering.value();
+        }));
+        EXPECT_EQ(island.leftOnClipboard.value(), c.leftOnClipboard);
+        EXPECT_EQ(pasteboard->text(platform::PasteboardSelection::clipboard) == text, c.leftOnClipboard);
+    }
+}
+
+// A dictation keeps its island: a phone's text that reaches only the
+// clipboard while the user records does not mark it.
+TEST_F(AppContainerTest, APhoneTextLeavesADictationItsIsland)
+{
+    startReady();
+    beginRecording();
+    bus->clearFocus();
+    keys->focused.reset();
+    commands->stream.push(SourceCommand::insert(QStringLiteral("录音时收到"), 3, 9));
+    ASSERT_TRUE(waitUntil([this] {
+        return pasteboard->text(platform::PasteboardSelection::clipboard) == QStringLiteral("录音时收到");
+    }));
+    afterQueuedCalls();
+    EXPECT_EQ(overlayState(), DictationState::recording());
+
+    bus->focus(FakeAccessibilityBus::Field {});
+    keys->focused = platform::FocusedWindow { 4242 };
+    releaseHotkey(400);
+    serverSays(frame("final", QStringLiteral("你好")));
+    serverSays(frame("done"));
+    const OverlayViewModel& island = container->overlay().viewModel();
+    ASSERT_TRUE(waitUntil([&] { return overlayState() == DictationState::done() && !island.delivering.value(); }));
+    EXPECT_EQ(island.finalText.value(), QStringLiteral("你好"));
+    EXPECT_FALSE(island.leftOnClipboard.value());
+}
+
 // An account that keeps its history on the device: nothing is pulled or
 // uploaded, also when the setting cannot be read, until it is switched on.
 TEST_F(AppContainerTest, HistoryStaysLocalWhileTheAccountsCloudSyncIsOff)
