@@ -752,30 +752,40 @@ TEST_F(AppContainerTest, APhoneTextIsToldOnTheIslandWithWhereItWent)
     }
 }
 
-// A dictation keeps its island: a phone's text that reaches only the
-// clipboard while the user records does not mark it.
-TEST_F(AppContainerTest, APhoneTextLeavesADictationItsIsland)
+// A dictation keeps its island while it records and while its own text goes
+// in: a phone's text delivered meanwhile is told once the island is free.
+TEST_F(AppContainerTest, APhoneTextWaitsForADictationsIsland)
 {
     startReady();
+    OverlayViewModel& island = container->overlay().viewModel();
+    QStringList told;
+    const Subscription outcomes = island.delivering.subscribe([&](bool delivering) {
+        if (island.delivering.value() && !delivering)
+            told.append(island.finalText.value() + (island.leftOnClipboard.value() ? u":clipboard" : u":in"));
+    });
+
     beginRecording();
     bus->clearFocus();
     keys->focused.reset();
-    commands->stream.push(SourceCommand::insert(QStringLiteral("录音时收到"), 3, 9));
-    ASSERT_TRUE(waitUntil([this] {
-        return pasteboard->text(platform::PasteboardSelection::clipboard) == QStringLiteral("录音时收到");
-    }));
+    commands->stream.push(SourceCommand::insert(QStringLiteral("录音时"), 3, 9));
+    ASSERT_TRUE(waitUntil(
+        [this] { return pasteboard->text(platform::PasteboardSelection::clipboard) == QStringLiteral("录音时"); }));
     afterQueuedCalls();
     EXPECT_EQ(overlayState(), DictationState::recording());
 
-    bus->focus(FakeAccessibilityBus::Field {});
+    // Typed, so that the phone's text arrives while the dictation's goes in.
     keys->focused = platform::FocusedWindow { 4242 };
+    keys->onTap = [this](const FakeKeyInjector::Tap&) {
+        if (keys->taps().size() == 1)
+            commands->stream.push(SourceCommand::insert(QStringLiteral("phone"), 3, 10));
+    };
+    const QString dictated(300, u'a');
     releaseHotkey(400);
-    serverSays(frame("final", QStringLiteral("你好")));
+    serverSays(frame("final", dictated));
     serverSays(frame("done"));
-    const OverlayViewModel& island = container->overlay().viewModel();
-    ASSERT_TRUE(waitUntil([&] { return overlayState() == DictationState::done() && !island.delivering.value(); }));
-    EXPECT_EQ(island.finalText.value(), QStringLiteral("你好"));
-    EXPECT_FALSE(island.leftOnClipboard.value());
+    ASSERT_TRUE(waitUntil([&] { return island.finalText.value() == QStringLiteral("phone") && !island.delivering.value(); }));
+    EXPECT_EQ(keys->typed(), dictated + QStringLiteral("phone"));
+    EXPECT_EQ(told, (QStringList { dictated + QStringLiteral(":in"), QStringLiteral("phone:in") }));
 }
 
 // An account that keeps its history on the device: nothing is pulled or
