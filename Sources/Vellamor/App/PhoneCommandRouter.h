@@ -18,10 +18,10 @@
 namespace vellamor {
 
 // Carries out the commands paired phones send, one at a time: a text is
-// recorded in the current history and then delivered as a dictation's is,
-// its outcome told, a pairing request goes to
-// the confirmation, a revoked or changed phone reloads the lists, and a
-// connect lights the status item's badge for 45 s.
+// recorded in the current history and then delivered, its outcome told, as
+// a dictation's; a pairing request goes to the confirmation, a revoked or
+// changed phone reloads the lists, and a connect lights the status item's
+// badge for 45 s.
 class PhoneCommandRouter : public QObject {
     Q_OBJECT
 
