@@ -105,6 +105,7 @@ void AppContainer::buildDesktop(AppContainerDependencies& dependencies)
     desktopEntries_ = std::make_shared<DesktopEntryIndex>();
     frontmostProbe_ = std::make_shared<ActiveWindowFrontmostAppProbe>(adapters.activeWindowReader, desktopEntries_);
     menuStatus_ = std::make_unique<MenuStatusViewModel>(overlay_->viewModel(), settingsStore_, auth_->publisher());
+    outcomes_.emplace(*overlay_, *session_, DictationRoad::doneHideDelay);
 }
 
 void AppContainer::buildHistory(AppContainerDependencies& dependencies)
@@ -140,28 +141,10 @@ void AppContainer::buildHistory(AppContainerDependencies& dependencies)
         asr = MockASRProvider::makeForApplication();
     else
         asr = std::make_shared<CloudASRProvider>(ws_);
-    dictation_ = std::make_unique<DictationController>(earlyAudio_, std::move(asr), dictationOutput(), maxDurationMs,
-                                                       anonymousStore);
-}
-
-std::shared_ptr<LayeredInserterOutput> AppContainer::dictationOutput()
-{
     auto output = std::make_shared<LayeredInserterOutput>(*textInserter_);
-    // The finished island says whether the text went in or only onto the
-    // clipboard, however long that took, unless a newer dictation has taken
-    // the island meanwhile.
-    QPointer<AppContainer> weak(this);
-    output->onDeliveryStarted = [weak]() -> LayeredInserterOutput::Delivered {
-        if (!weak)
-            return {};
-        weak->overlay_->awaitOutcome();
-        return [weak, session = weak->road_->activeSession()](InsertStrategy strategy) {
-            if (!weak || weak->road_->activeSession() != session)
-                return;
-            weak->overlay_->showOutcome(strategy == InsertStrategy::noTarget || strategy == InsertStrategy::allFailed);
-        };
-    };
-    return output;
+    output->onDeliveryStarted = [teller = *outcomes_](const QString&) { return teller.dictation(); };
+    dictation_ = std::make_unique<DictationController>(earlyAudio_, std::move(asr), std::move(output), maxDurationMs,
+                                                       anonymousStore);
 }
 
 void AppContainer::buildWindows(platform::PlatformAdapters& adapters)
@@ -192,8 +175,10 @@ void AppContainer::buildWindows(platform::PlatformAdapters& adapters)
 void AppContainer::buildRoads(QUrl helpURL, std::shared_ptr<platform::Workspace> workspace)
 {
     QPointer<AppContainer> weak(this);
+    auto phoneOutput = std::make_shared<LayeredInserterOutput>(*textInserter_);
+    phoneOutput->onDeliveryStarted = [teller = *outcomes_](const QString& text) { return teller.phoneText(text); };
     phoneCommands_ = std::make_unique<PhoneCommandRouter>(
-        sourceCommands_, *textInserter_, sleep_, log_,
+        sourceCommands_, std::move(phoneOutput), sleep_, log_,
         PhoneCommandRouter::Hooks{
             .currentStore = [this] { return account_->store(); },
             .confirmPairing = [this](const PairingRequestPayload& payload) { windows_->pairing().enqueue(payload); },

@@ -5,6 +5,7 @@
 #include "App/DictationRoad.h"
 #include "App/HotkeyFollower.h"
 #include "App/MicrophoneGate.h"
+#include "App/OutcomeTeller.h"
 #include "App/PhoneCommandRouter.h"
 #include "App/SessionStateViewModel.h"
 #include "App/TrayBinder.h"
@@ -104,7 +105,6 @@ Q_SIGNALS:
 private:
     void buildDesktop(AppContainerDependencies& dependencies);
     void buildHistory(AppContainerDependencies& dependencies);
-    std::shared_ptr<LayeredInserterOutput> dictationOutput();
     void buildWindows(platform::PlatformAdapters& adapters);
     void buildRoads(QUrl helpURL, std::shared_ptr<platform::Workspace> workspace);
     QCoro::Task<void> bootstrapOnboardingOrHotkey();
@@ -124,6 +124,8 @@ private:
     std::unique_ptr<SessionStateViewModel> session_;
     std::unique_ptr<HotkeyMonitor> hotkey_;
     std::unique_ptr<RecordingOverlayController> overlay_;
+    // Tells on the island where each dictation's and phone's text went.
+    std::optional<OutcomeTeller> outcomes_;
     std::optional<LayeredInserter> textInserter_;
     std::shared_ptr<AudioCapture> audio_;
     // The dictation's capture: `audio_`, opened from the press on.

@@ -12,7 +12,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto unauthenticatedHintDuration = 2000ms;
-constexpr auto doneHideDelay = 1500ms;
 constexpr auto failedHideDelay = 6000ms;
 constexpr auto cancelledHideDelay = 900ms;
 

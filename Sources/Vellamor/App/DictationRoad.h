@@ -50,6 +50,8 @@ public:
     static QString unauthenticatedHint() { return QStringLiteral("请先登录后再使用语音输入"); }
     static QString softTimeoutWarning() { return QStringLiteral("即将超时，1 分钟后自动结束"); }
     static QString stalledSessionReason() { return QStringLiteral("识别超时，请重试"); }
+    // How long a finished island stays once its outcome is told.
+    static constexpr std::chrono::milliseconds doneHideDelay{1500};
 
     // What opened a session: only a hotkey press leaves the toggle as it is.
     enum class BeginOrigin { hotkey, statusItem, retry, microphoneGrant };
@@ -97,7 +99,6 @@ public:
     void showHint(const QString& reason, std::chrono::milliseconds visibleFor);
     // Signed in: an error that only said the user was signed out ends.
     void clearSignedOutHint();
-    std::optional<QUuid> activeSession() const { return snapshotFilter_.activeSession(); }
     void stop();
 
 private:

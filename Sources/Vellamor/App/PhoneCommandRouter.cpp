@@ -19,11 +19,11 @@ constexpr auto connectedBadgeDuration = 45s;
 } // namespace
 
 PhoneCommandRouter::PhoneCommandRouter(std::shared_ptr<SourceCommandSessionProtocol> commands,
-                                       LayeredInserter inserter, SleepFunction sleep, VellamorLog log, Hooks hooks,
-                                       QObject* parent)
+                                       std::shared_ptr<DictationOutput> output, SleepFunction sleep, VellamorLog log,
+                                       Hooks hooks, QObject* parent)
     : QObject(parent)
     , commands_(std::move(commands))
-    , inserter_(std::move(inserter))
+    , output_(std::move(output))
     , sleep_(std::move(sleep))
     , log_(std::move(log))
     , hooks_(std::move(hooks))
@@ -66,17 +66,15 @@ QCoro::Task<void> PhoneCommandRouter::handle(SourceCommand command)
         const QString text = command.text();
         log_.info(QStringLiteral("source cmd insert len=") + QString::number(graphemeCount(text))
                   + QStringLiteral(" sid=") + sid + QStringLiteral(" seq=") + QString::number(command.seq()));
-        // Typed after the append even when this router goes meanwhile.
-        const LayeredInserter inserter = inserter_;
+        // Delivered after the append even when this router goes meanwhile.
+        const std::shared_ptr<DictationOutput> output = output_;
         const std::shared_ptr<LocalHistoryStore> store = hooks_.currentStore();
-        // The store logs its own failure; the text is typed regardless.
+        // The store logs its own failure; the text is delivered regardless.
         try {
             co_await store->append(HistoryRecordFactory::phoneText(text));
         } catch (...) {
         }
-        // Not awaited: the next command may arrive while this one is typed.
-        spawn(nullptr, QStringLiteral("phone text insertion"),
-              [inserter, text](std::stop_token) -> QCoro::Task<void> { co_await inserter.insertLayered(text); });
+        co_await output->deliver(text);
         co_return;
     }
     case SourceCommand::Kind::pairingRequest: {

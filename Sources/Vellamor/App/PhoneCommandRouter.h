@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Dictation/DictationOutput.h"
 #include "History/LocalHistoryStore.h"
 #include "InputSources/PairingRequestPayload.h"
 #include "InputSources/SourceCommand.h"
@@ -7,7 +8,6 @@
 #include "Logging/VellamorLog.h"
 #include "Support/Async/Sleep.h"
 #include "Support/Async/TaskHandle.h"
-#include "TextInsertion/LayeredInserter.h"
 
 #include <QObject>
 
@@ -18,9 +18,10 @@
 namespace vellamor {
 
 // Carries out the commands paired phones send, one at a time: a text is
-// recorded in the current history and then typed, a pairing request goes to
-// the confirmation, a revoked or changed phone reloads the lists, and a
-// connect lights the status item's badge for 45 s.
+// recorded in the current history and then delivered, its outcome told, as
+// a dictation's; a pairing request goes to the confirmation, a revoked or
+// changed phone reloads the lists, and a connect lights the status item's
+// badge for 45 s.
 class PhoneCommandRouter : public QObject {
     Q_OBJECT
 
@@ -32,7 +33,9 @@ public:
         std::function<void(bool on)> showConnected;
     };
 
-    PhoneCommandRouter(std::shared_ptr<SourceCommandSessionProtocol> commands, LayeredInserter inserter,
+    // `output` returns once a delivery has started: the next command may
+    // arrive while a text is still typed or pasted.
+    PhoneCommandRouter(std::shared_ptr<SourceCommandSessionProtocol> commands, std::shared_ptr<DictationOutput> output,
                        SleepFunction sleep, VellamorLog log, Hooks hooks, QObject* parent = nullptr);
     ~PhoneCommandRouter() override;
 
@@ -51,7 +54,7 @@ private:
     QCoro::Task<void> handle(SourceCommand command);
 
     std::shared_ptr<SourceCommandSessionProtocol> commands_;
-    LayeredInserter inserter_;
+    std::shared_ptr<DictationOutput> output_;
     SleepFunction sleep_;
     VellamorLog log_;
     Hooks hooks_;

@@ -21,7 +21,7 @@ QCoro::Task<void> LayeredInserterOutput::deliver(QString text)
     // UTF-16 units: counting the characters of a long text costs the main
     // thread as much as a paste.
     log_.info(QStringLiteral("deliver called: length=") + QString::number(text.size()));
-    Delivered delivered = onDeliveryStarted ? onDeliveryStarted() : Delivered();
+    Delivered delivered = onDeliveryStarted ? onDeliveryStarted(text) : Delivered();
     // Copies: the output may be destroyed while the insertion runs, which
     // goes on without a handle.
     TaskHandle::start([log = log_, inserter = inserter_, text = std::move(text),

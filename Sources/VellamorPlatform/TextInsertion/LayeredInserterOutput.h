@@ -8,8 +8,9 @@
 
 namespace vellamor {
 
-// The application's dictation output: inserts each finished text with the
-// layered inserter and logs the outcome to "com.vellamor.app"/"text-inserter-output".
+// The application's output of finished texts, a dictation's or a paired
+// phone's: inserts each with the layered inserter and logs the outcome to
+// "com.vellamor.app"/"text-inserter-output".
 //
 // A delivery returns once its insertion has started, not when it ends: the
 // session closes and keeps its text in the history at once, and the next
@@ -25,8 +26,8 @@ public:
 
     QCoro::Task<void> deliver(QString text) override;
 
-    // Asked as each delivery starts; what it answers is told the outcome.
-    std::function<Delivered()> onDeliveryStarted;
+    // Asked with the text as each delivery starts; what it answers is told the outcome.
+    std::function<Delivered(const QString& text)> onDeliveryStarted;
 
     const LayeredInserter& inserter() const { return inserter_; }
 

@@ -344,13 +344,16 @@ void RecordingOverlayController::scheduleFirstApply()
     });
 }
 
-void RecordingOverlayController::awaitOutcome()
+RecordingOverlayController::OutcomeTicket RecordingOverlayController::awaitOutcome()
 {
     viewModel_.delivering = true;
+    return showGeneration_;
 }
 
-void RecordingOverlayController::showOutcome(bool leftOnClipboard)
+void RecordingOverlayController::showOutcome(OutcomeTicket ticket, bool leftOnClipboard)
 {
+    if (ticket != showGeneration_)
+        return;
     viewModel_.leftOnClipboard = leftOnClipboard;
     viewModel_.delivering = false;
     if (const auto held = std::exchange(hideAfterOutcome_, std::nullopt))

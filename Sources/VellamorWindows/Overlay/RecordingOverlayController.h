@@ -73,13 +73,16 @@ public:
     void materializePinnedDoneIfNeeded();
     // Drops a pending hideAfter(); the island stays as it is.
     void cancelHideTask();
-    // The session on the island is delivering its text: once finished, the
-    // island says so and stays until showOutcome() however long the delivery
-    // takes, and only then counts down the hide it was given. show() forgets it.
-    void awaitOutcome();
-    // How the session's text went: left on the clipboard or not. A hide held
-    // for it starts now.
-    void showOutcome(bool leftOnClipboard);
+    // Names the island an outcome belongs to; the next show() makes it stale.
+    using OutcomeTicket = std::uint64_t;
+
+    // The text on the island is being delivered: once finished, the island
+    // says so and stays until showOutcome() however long the delivery takes,
+    // and only then counts down the hide it was given. show() forgets it.
+    OutcomeTicket awaitOutcome();
+    // How the text went: left on the clipboard or not. A hide held for it
+    // starts now. An island shown since then is not marked by it.
+    void showOutcome(OutcomeTicket ticket, bool leftOnClipboard);
 
     // The island's window, from the first show() on.
     QWidget* panel() const;
@@ -124,7 +127,8 @@ private:
     std::optional<std::chrono::milliseconds> hideAfterOutcome_;
     QMetaObject::Connection screenChangeObserver_;
     QMetaObject::Connection fadeOutEnd_;
-    // Counts show() calls, so the end of an older fade-out leaves a newer island alone.
+    // Counts show() calls, so the end of an older fade-out, or an older
+    // island's outcome, leaves a newer island alone.
     std::uint64_t showGeneration_ = 0;
 };
 

@@ -711,6 +711,83 @@ TEST_F(AppContainerTest, APhoneTextIsRecordedBeforeItIsTypedAndItsRecordAloneIsU
         dataSync->calls, (QStringList { QStringLiteral("sync 0"), QStringLiteral("append ") + phone.clientID() }));
 }
 
+// A phone's text is told as a dictation's: the island shows it finished, in
+// the field or left on the clipboard where it could not go in.
+TEST_F(AppContainerTest, APhoneTextIsToldOnTheIslandWithWhereItWent)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> target;
+        bool leftOnClipboard;
+    };
+    const std::array cases {
+        Case { "into the field", [] {}, false },
+        Case { "a read-only field",
+            [this] {
+                FakeAccessibilityBus::Field readOnly;
+                readOnly.readOnly = true;
+                bus->focus(readOnly);
+            },
+            true },
+        Case { "no window in front",
+            [this] {
+                bus->clearFocus();
+                keys->focused.reset();
+            },
+            true },
+    };
+    startReady();
+    const OverlayViewModel& island = container->overlay().viewModel();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString text = QString::fromUtf8(c.name);
+        c.target();
+        commands->stream.push(SourceCommand::insert(text, 3, 9));
+        ASSERT_TRUE(waitUntil([&] {
+            return islandVisible() && island.state.value() == DictationState::done() && island.finalText.value() == text
+                && !island.delivering.value();
+        }));
+        EXPECT_EQ(island.leftOnClipboard.value(), c.leftOnClipboard);
+        EXPECT_EQ(pasteboard->text(platform::PasteboardSelection::clipboard) == text, c.leftOnClipboard);
+    }
+}
+
+// A dictation keeps its island while it records and while its own text goes
+// in: a phone's text delivered meanwhile is told once the island is free.
+TEST_F(AppContainerTest, APhoneTextWaitsForADictationsIsland)
+{
+    startReady();
+    OverlayViewModel& island = container->overlay().viewModel();
+    QStringList told;
+    const Subscription outcomes = island.delivering.subscribe([&](bool delivering) {
+        if (island.delivering.value() && !delivering)
+            told.append(island.finalText.value() + (island.leftOnClipboard.value() ? u":clipboard" : u":in"));
+    });
+
+    beginRecording();
+    bus->clearFocus();
+    keys->focused.reset();
+    commands->stream.push(SourceCommand::insert(QStringLiteral("录音时"), 3, 9));
+    ASSERT_TRUE(waitUntil(
+        [this] { return pasteboard->text(platform::PasteboardSelection::clipboard) == QStringLiteral("录音时"); }));
+    afterQueuedCalls();
+    EXPECT_EQ(overlayState(), DictationState::recording());
+
+    // Typed, so that the phone's text arrives while the dictation's goes in.
+    keys->focused = platform::FocusedWindow { 4242 };
+    keys->onTap = [this](const FakeKeyInjector::Tap&) {
+        if (keys->taps().size() == 1)
+            commands->stream.push(SourceCommand::insert(QStringLiteral("phone"), 3, 10));
+    };
+    const QString dictated(300, u'a');
+    releaseHotkey(400);
+    serverSays(frame("final", dictated));
+    serverSays(frame("done"));
+    ASSERT_TRUE(waitUntil([&] { return island.finalText.value() == QStringLiteral("phone") && !island.delivering.value(); }));
+    EXPECT_EQ(keys->typed(), dictated + QStringLiteral("phone"));
+    EXPECT_EQ(told, (QStringList { dictated + QStringLiteral(":in"), QStringLiteral("phone:in") }));
+}
+
 // An account that keeps its history on the device: nothing is pulled or
 // uploaded, also when the setting cannot be read, until it is switched on.
 TEST_F(AppContainerTest, HistoryStaysLocalWhileTheAccountsCloudSyncIsOff)

@@ -183,13 +183,13 @@ TEST_F(RecordingOverlayControllerTest, FinishedIslandFadesOnceThePointerLeftItAn
 TEST_F(RecordingOverlayControllerTest, FinishedIslandWaitsForASlowDeliveryAndShowsItsOutcome)
 {
     finishDictation();
-    controller_->awaitOutcome();
+    const auto ticket = controller_->awaitOutcome();
     controller_->hideAfter(1500ms);
     advance(10s);
     EXPECT_TRUE(islandShown());
     EXPECT_EQ(island().windowOpacity(), 1.0);
 
-    controller_->showOutcome(true);
+    controller_->showOutcome(ticket, true);
     EXPECT_TRUE(model().leftOnClipboard.value());
     advance(3490ms);
     EXPECT_EQ(island().windowOpacity(), 1.0);
