@@ -2,9 +2,11 @@
 
 #include "App/AppContainer.h"
 #include "App/AppDelegate.h"
+#include "App/QuitWatchdog.h"
 #include "App/SingleInstance.h"
 #include "I18n/LocaleResolver.h"
 #include "I18n/QtOwnTexts.h"
+#include "Logging/FileLogSink.h"
 #include "Logging/VellamorLog.h"
 #include "Platform/LinuxPlatformFactory.h"
 #include "Settings/AppConfig.h"
@@ -13,16 +15,13 @@
 #include "Version/ApplicationVersion.h"
 
 #include <QApplication>
-#include <QSocketNotifier>
 #include <QTextStream>
 #include <QTimer>
 
+#include <chrono>
 #include <memory>
 
-#include <csignal>
 #include <cstring>
-
-#include <unistd.h>
 
 namespace vellamor {
 
@@ -39,25 +38,9 @@ std::unique_ptr<AppContainer> makeDesktopContainer(const AppConfig& config)
     return std::make_unique<AppContainer>(config, std::move(dependencies));
 }
 
-int quitPipe[2] = {-1, -1};
-
-void requestQuit(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(quitPipe[1], &byte, 1);
-}
-
-// A session that ends (SIGTERM) or Ctrl+C in a terminal quits like the
-// menu does, so the container stops and the history reaches its file.
-void quitOnTerminationSignals(QObject* context)
-{
-    if (::pipe(quitPipe) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, context);
-    QObject::connect(notifier, &QSocketNotifier::activated, context, [] { QCoreApplication::quit(); });
-    std::signal(SIGTERM, requestQuit);
-    std::signal(SIGINT, requestQuit);
-}
+// The orderly quit's share of the 3 s in which any quit ends; the rest is
+// the margin of the immediate exit.
+constexpr std::chrono::milliseconds quitLimit{2500};
 
 // The desktop starts "vellamor %u": the link is the first argument that Qt
 // left, taken as the raw bytes it came as.
@@ -92,7 +75,16 @@ int runProcess(int argc, char** argv, const std::function<void(AppDelegate&)>& l
         taskLog.error(QStringLiteral("task failed: ") + what + QStringLiteral(": ") + description);
     });
 
+    // Outlives the application, whose end waits for its threads.
+    QuitWatchdog watchdog(quitLimit, [] {
+        VellamorLog(QStringLiteral("com.vellamor.app"), QStringLiteral("app"))
+            .error(QStringLiteral("quitting took longer than ") + QString::number(quitLimit.count())
+                + QStringLiteral(" ms, ending at once"));
+        FileLogSink::shared()->flush();
+    });
     QApplication app(argc, argv);
+    // First of all that runs at the quit: the countdown covers the rest.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&watchdog] { watchdog.quitBegan(); });
     QApplication::setApplicationName(QStringLiteral("vellamor"));
     QApplication::setOrganizationDomain(QStringLiteral("vellamor.com"));
     QApplication::setDesktopFileName(QStringLiteral("com.vellamor.app"));
@@ -107,7 +99,9 @@ int runProcess(int argc, char** argv, const std::function<void(AppDelegate&)>& l
         config, &makeDesktopContainer, std::make_unique<SingleInstance>(AppPaths::singleInstanceSocket()),
         [] { QCoreApplication::quit(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, delegate.get(), &AppDelegate::applicationWillTerminate);
-    quitOnTerminationSignals(delegate.get());
+    // A session that ends (SIGTERM) or Ctrl+C in a terminal quits like the
+    // menu does, so the container stops and the history reaches its file.
+    watchdog.catchTerminationSignals(delegate.get(), [] { QCoreApplication::quit(); });
     AppDelegate* launching = delegate.get();
     QTimer::singleShot(0, launching, [launching, link, launched] {
         launching->applicationDidFinishLaunching(link);

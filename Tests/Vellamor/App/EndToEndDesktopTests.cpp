@@ -1,3 +1,4 @@
+#include "AccessibilityBusProcesses.h"
 #include "AccessibleApp.h"
 #include "DesktopTest.h"
 #include "BrowserRequest.h"
@@ -44,6 +45,7 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -596,6 +598,39 @@ TEST_F(EndToEndTest, ALinkOpenedOnTheDesktopReachesTheRunningAppThroughASecondPr
     EXPECT_TRUE(lines.filter(QStringLiteral("s3cret")).isEmpty());
     EXPECT_EQ(app_.state(), QProcess::Running);
 }
+
+enum class BusDaemonStop { beforeTheStart, whileTheAppRuns };
+
+class StoppedBusEndToEndTest : public EndToEndTest, public ::testing::WithParamInterface<BusDaemonStop> {};
+
+// Another program holds the app up: here the accessibility bus's own daemon,
+// stopped for longer than a test waits while its launcher answers, which
+// holds Qt's accessibility bridge on the main thread at the start and its
+// calls later on. SIGTERM ends the app all the same.
+TEST_P(StoppedBusEndToEndTest, SigtermEndsTheApp)
+{
+    const pid_t daemon = busDaemon();
+    ASSERT_GT(daemon, 0);
+    const auto resume = qScopeGuard([daemon] { ::kill(daemon, SIGCONT); });
+    const qsizetype sockets = busSockets();
+    ASSERT_GT(sockets, 0);
+    if (GetParam() == BusDaemonStop::beforeTheStart) {
+        ::kill(daemon, SIGSTOP);
+        startApp();
+        // Its first connection waits to be let in.
+        ASSERT_TRUE(waitUntil([&] { return busSockets() > sockets; }));
+    } else {
+        startApp();
+        ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("container starting")); }));
+        ::kill(daemon, SIGSTOP);
+    }
+    app_.terminate();
+    EXPECT_TRUE(waitUntil([this] { return app_.state() == QProcess::NotRunning; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, StoppedBusEndToEndTest,
+    ::testing::Values(BusDaemonStop::beforeTheStart, BusDaemonStop::whileTheAppRuns),
+    [](const auto& info) { return info.param == BusDaemonStop::beforeTheStart ? "BeforeTheStart" : "WhileTheAppRuns"; });
 
 // A new user: signed out, with the keyring empty, on a fresh home, who signs
 // in through the sheet with the code the backend mails.

@@ -1,5 +1,6 @@
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
 
+#include "Platform/Accessibility/DBusDaemonProbe.h"
 #include "Support/Async/Channel.h"
 #include "Support/Async/MainThread.h"
 
@@ -237,23 +238,12 @@ public:
                     finishAttempt(false);
                     return;
                 }
-                // Qt makes the connection on its bus thread while the caller
-                // waits, for as long as the bus takes to let it in.
-                const QString connectionName = QStringLiteral("vellamor-a11y-%1").arg(++instances);
-                QThreadPool::globalInstance()->start(
-                    [weak = weak_from_this(), address = address->toString(), connectionName, generation] {
-                        const bool made = QDBusConnection::connectToBus(address, connectionName).isConnected();
-                        postToMainThread([weak, connectionName, generation, made] {
-                            const auto self = weak.lock();
-                            if (!self || !made) {
-                                QDBusConnection::disconnectFromBus(connectionName);
-                                if (self)
-                                    self->finishAttempt(false);
-                                return;
-                            }
-                            self->adopt(connectionName, generation);
-                            self->finishAttempt(true);
-                        });
+                DBusDaemonProbe::ask(address->toString(), callTimeout, &events,
+                    [this, address = address->toString(), generation](bool answers) {
+                        if (answers)
+                            connectInBackground(address, generation);
+                        else
+                            finishAttempt(false);
                     });
             });
     }
@@ -411,6 +401,27 @@ public:
     std::map<QString, qint64> processIds;
 
 private:
+    // Qt makes the connection on its bus thread while the caller waits, for
+    // as long as the bus takes to let it in: the daemon answered just now.
+    void connectInBackground(const QString& address, int generation)
+    {
+        const QString connectionName = QStringLiteral("vellamor-a11y-%1").arg(++instances);
+        QThreadPool::globalInstance()->start([weak = weak_from_this(), address, connectionName, generation] {
+            const bool made = QDBusConnection::connectToBus(address, connectionName).isConnected();
+            postToMainThread([weak, connectionName, generation, made] {
+                const auto self = weak.lock();
+                if (!self || !made) {
+                    QDBusConnection::disconnectFromBus(connectionName);
+                    if (self)
+                        self->finishAttempt(false);
+                    return;
+                }
+                self->adopt(connectionName, generation);
+                self->finishAttempt(true);
+            });
+        });
+    }
+
     void finishAttempt(bool made)
     {
         connecting = false;
