@@ -25,8 +25,9 @@ public:
         std::chrono::milliseconds snapshot{5000};
         // A transfer in parts whose requestor stopped taking them is dropped.
         std::chrono::milliseconds stalledTransfer{5000};
-        // The hand-over to a clipboard manager at quit.
-        std::chrono::milliseconds handOver{2000};
+        // The hand-over to a clipboard manager at quit, within the quit's
+        // own bound (QuitWatchdog); managers read the clipboard in milliseconds.
+        std::chrono::milliseconds handOver{1500};
         SelectionLedger<SelectionContents>::Timing ledger;
     };
 
