@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace vellamor::test
 {
 
@@ -140,6 +142,9 @@ platform::AccessibilityBus::Element FakeAccessibilityBus::focusedNow()
     if (insertedPage_ && field_->focusMovesAfter && clock_->now < insertedAt_ + *field_->focusMovesAfter)
         return std::make_shared<FakeElement>(*insertedPage_);
     const qsizetype caret = indexOf(field_->caret.value_or(0));
+    if (field_->caretOnNextPage)
+        return std::make_shared<FakeElement>(
+            std::min(caret, std::max<qsizetype>(field_->text.size() - 1, 0)) / *field_->pageLength);
     return std::make_shared<FakeElement>(caret > 0 ? (caret - 1) / *field_->pageLength : 0);
 }
 
@@ -243,13 +248,32 @@ QCoro::Task<platform::AccessibilityBus::Element> FakeAccessibilityBus::flowsFrom
     co_return std::make_shared<FakeElement>(page.page - 1);
 }
 
+QCoro::Task<platform::AccessibilityBus::Element> FakeAccessibilityBus::flowsTo(Element element)
+{
+    call(QStringLiteral("flowsTo"));
+    const auto& page = static_cast<const FakeElement&>(*element);
+    if (!field_ || !field_->pageLength || page.isElsewhere()
+        || (page.page + 1) * *field_->pageLength >= field_->text.size())
+        co_return Element();
+    co_return std::make_shared<FakeElement>(page.page + 1);
+}
+
 QCoro::Task<std::optional<platform::AccessibleRange>> FakeAccessibilityBus::selection(Element element)
 {
     call(QStringLiteral("selection"));
     if (!field_ || !field_->selection)
         co_return std::nullopt;
     const int base = pageOffset(*element);
-    co_return platform::AccessibleRange { field_->selection->start - base, field_->selection->end - base };
+    platform::AccessibleRange share { field_->selection->start - base, field_->selection->end - base };
+    if (!field_->pageLength)
+        co_return share;
+    const qsizetype start = pageStart(*element);
+    const int length = offsetOf(std::min(start + *field_->pageLength, field_->text.size())) - offsetOf(start);
+    const auto clamped = [length](int offset) { return std::clamp(offset, 0, length); };
+    share = { clamped(share.start), clamped(share.end) };
+    if (share.start == share.end)
+        co_return std::nullopt;
+    co_return share;
 }
 
 QCoro::Task<bool> FakeAccessibilityBus::setCaretOffset(Element element, int offset)

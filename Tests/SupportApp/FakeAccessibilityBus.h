@@ -59,6 +59,9 @@ public:
         // and offsets are its page's, and the focused one is the page the
         // caret ends. None: one element for all of it.
         std::optional<qsizetype> pageLength {};
+        // A caret on a page break is at the start of the page after it, not
+        // at the end of the page before.
+        bool caretOnNextPage = false;
         // The element an insertion went to shows nothing afterwards (Writer
         // lays the pages out anew), or answers nothing (Writer replaced it).
         bool emptiedAfterInsert = false;
@@ -112,8 +115,10 @@ public:
     QCoro::Task<std::optional<QString>> text(Element element) override;
     QCoro::Task<std::optional<int>> characterCount(Element element) override;
     QCoro::Task<std::optional<int>> caretOffset(Element element) override;
-    // The page before, for a field in pages.
+    // The page before and the page after, for a field in pages.
     QCoro::Task<Element> flowsFrom(Element element) override;
+    QCoro::Task<Element> flowsTo(Element element) override;
+    // A field in pages shows each page its share of the selection, as Writer does.
     QCoro::Task<std::optional<platform::AccessibleRange>> selection(Element element) override;
     QCoro::Task<bool> setCaretOffset(Element element, int offset) override;
     QCoro::Task<int> insertText(Element element, int offset, QString text, int length) override;
