@@ -62,6 +62,10 @@ public:
         // A caret on a page break is at the start of the page after it, not
         // at the end of the page before.
         bool caretOnNextPage = false;
+        // The first page shows this many characters until the first write
+        // (its last line had room left), then pageLength as the others: a
+        // write at the second page's start puts the text's head on it.
+        std::optional<qsizetype> firstPageLength {};
         // The element an insertion went to shows nothing afterwards (Writer
         // lays the pages out anew), or answers nothing (Writer replaced it).
         bool emptiedAfterInsert = false;
@@ -143,8 +147,12 @@ private:
     int offsetOf(qsizetype index) const;
     void accepted(const QString& text);
     int answer() const;
-    // Where the element's page starts, as an index into the text and in the toolkit's offsets.
+    // Where the element's page starts and ends, as an index into the text and in the toolkit's offsets.
+    qsizetype startOfPage(qsizetype page) const;
     qsizetype pageStart(const platform::AccessibleElement& element) const;
+    qsizetype pageEnd(const platform::AccessibleElement& element) const;
+    // The page the caret at `caret`, an index into the text, is on.
+    qsizetype pageAt(qsizetype caret) const;
     int pageOffset(const platform::AccessibleElement& element) const;
 
     std::shared_ptr<FakeInsertionClock> clock_;

@@ -347,6 +347,10 @@ TEST_F(AccessibilityInserterTest, AWriteIntoAParagraphGoingOnPastAPageIsCheckedA
         { "atAPagesEnd", pages(paragraph, 40, 40), very, std::nullopt, paragraph.left(40) + very + paragraph.mid(40) },
         { "atAPagesStart", with(pages(paragraph, 40, 40), &Field::caretOnNextPage, true), very, std::nullopt,
             paragraph.left(40) + very + paragraph.mid(40) },
+        // The first page had room left for the text's head.
+        { "atAPagesStartTheHeadOnThePageBefore",
+            with(with(pages(paragraph, 38, 40), &Field::caretOnNextPage, true), &Field::firstPageLength, 38), very,
+            std::nullopt, paragraph.left(38) + very + paragraph.mid(38) },
         // The text goes on to the next page, and what followed it to the two after that.
         { "overAPageBreak", pages(longer, 30, 40), letters, std::nullopt, longer.left(30) + letters + longer.mid(30) },
         { "theNextPageCut", with(pages(paragraph, 4, 40), &Field::reformat, cutLast), very,

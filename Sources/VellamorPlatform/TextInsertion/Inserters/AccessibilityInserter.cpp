@@ -256,7 +256,7 @@ QCoro::Task<AccessibilityInserter::ReadBack> AccessibilityInserter::readBack(Ele
         // pages show the text.
         if (!after && !unanswered && !write.before)
             co_return ReadBack {};
-        if (co_await continuesElsewhere(element, after, write))
+        if (co_await shownAtCaret(element, after, write))
             co_return ReadBack { std::move(after), true, false };
         if (!mayStillShow || clock_() >= deadline)
             co_return ReadBack { std::move(after), false };
@@ -303,32 +303,38 @@ QCoro::Task<void> AccessibilityInserter::moveCaretBehind(
 
 // LibreOffice Writer shows a paragraph longer than a page as one element per
 // page, each linked to the page before (flows-from) and the page after
-// (flows-to): after a long write the element written to shows the text's
-// head or is gone, and the focus moves, later, to the element holding the
-// caret, whose text up to the caret is the text's end and after it what
-// followed the caret before. Counting on the first element alone would report
-// text that went in as lost. The focused element of the same application is
+// (flows-to). A write moves text across the page breaks: the element written
+// to may show only the text's head, or be gone, and the focus moves, later,
+// to the element holding the caret, whose text up to the caret is the text's
+// end; a write at a page's start may put the text's head at the end of the
+// page before. Counting on the element written to alone would report text
+// that went in as lost. The focused element of the same application is
 // credited when it and the pages before it show, right before the caret, all
 // that stood before the place written to and the whole text, and it and the
-// pages after it, from the caret on, what followed the place before; where
-// the focused element names no page before, the element written to is taken
-// for it, and only then. An unrelated field whose text happens to end like
-// the dictation (a lone "。") must not pass for the rest of it. While the
-// focus is still on the element written to, that element must show all of
-// the text (shownInElement()): a field that keeps a few characters shows a
-// head of the text that is also its end.
-QCoro::Task<bool> AccessibilityInserter::continuesElsewhere(
+// pages after it, from the caret on, what followed the place before. Where a
+// focused element other than the one written to names no page before, the
+// element written to is taken for it, and only then. An unrelated field whose
+// text happens to end like the dictation (a lone "。") must not pass for the
+// rest of it, nor a field that keeps a few characters, whose head of the text
+// is also its end.
+QCoro::Task<bool> AccessibilityInserter::shownAtCaret(
     Element written, std::optional<QString> after, const Write& write)
 {
-    if (!write.expected || (after && !write.shownHead(*after)))
+    if (!write.expected)
         co_return false;
     const auto focused = co_await bus_->focusedElement();
-    if (!focused || bus_->isSameElement(*focused, *written))
+    if (!focused)
         co_return false;
-    const auto writer = bus_->processId(*written);
-    if (!writer || bus_->processId(*focused) != writer)
-        co_return false;
-    const auto shown = co_await bus_->text(focused);
+    const bool elsewhere = !bus_->isSameElement(*focused, *written);
+    auto shown = after;
+    if (elsewhere) {
+        if (after && !write.shownHead(*after))
+            co_return false;
+        const auto writer = bus_->processId(*written);
+        if (!writer || bus_->processId(*focused) != writer)
+            co_return false;
+        shown = co_await bus_->text(focused);
+    }
     const auto caret = co_await bus_->caretOffset(focused);
     if (!shown || !caret)
         co_return false;
@@ -342,7 +348,7 @@ QCoro::Task<bool> AccessibilityInserter::continuesElsewhere(
     for (int hop = 0; pieces.size() < wanted.size() && hop < pageLimit; ++hop) {
         page = co_await bus_->flowsFrom(page);
         if (!page) {
-            if (hop == 0 && after)
+            if (elsewhere && hop == 0 && after)
                 pieces.prepend(*after);
             break;
         }

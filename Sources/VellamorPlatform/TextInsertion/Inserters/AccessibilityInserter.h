@@ -141,11 +141,11 @@ private:
     QCoro::Task<bool> shownInElement(Element element, QString after, const Write& write);
     // Whether `tail`, read on across the pages after `page`, begins with `following`.
     QCoro::Task<bool> followedBy(Element page, QString tail, QString following);
-    // Whether a text longer than the element shows went on in the focused
-    // element, another one of the same application, and the pages before it
-    // (see the definition). `after`: what the element written to shows, none
-    // when it cannot be read.
-    QCoro::Task<bool> continuesElsewhere(Element written, std::optional<QString> after, const Write& write);
+    // Whether the focused element, the one written to or another of the same
+    // application, and the pages around it show the text whole at its place
+    // up to the caret (see the definition). `after`: what the element written
+    // to shows, none when it cannot be read.
+    QCoro::Task<bool> shownAtCaret(Element written, std::optional<QString> after, const Write& write);
 
     std::shared_ptr<platform::AccessibilityBus> bus_;
     std::function<bool()> isTrusted_;
