@@ -46,6 +46,13 @@
 // paragraph, read over its pages, holds the text once, and what the
 // clipboard holds; then again with each write taken for unanswered, as
 // Writer answers such a write after the call's time-out on a loaded machine.
+// With "--writer-page-break RUNS" it writes 20 characters through the layered
+// inserter into a Writer paragraph of 5,000 that spans a page break, at its
+// start, in the middle of its first page, at that page's end and at its end;
+// with "--writer-select-end RUNS" 11 characters right after Ctrl+A, Ctrl+C
+// and Ctrl+End over a paragraph of 8,000 (the keys `KEYS` names, if set).
+// Both report per run the outcome, and whether it says rightly where the
+// text went, the paragraph read over all its pages.
 // With "--launcher-stopped
 // RUNS" it inserts 10 characters into a GTK entry through the layered
 // inserter, trusting accessibility as the application does (asking the
