@@ -46,6 +46,13 @@
 // paragraph, read over its pages, holds the text once, and what the
 // clipboard holds; then again with each write taken for unanswered, as
 // Writer answers such a write after the call's time-out on a loaded machine.
+// With "--writer-page-break RUNS" it writes 20 characters through the layered
+// inserter into a Writer paragraph of 5,000 that spans a page break, at its
+// start, in the middle of its first page, at that page's end and at its end;
+// with "--writer-select-end RUNS" 11 characters right after Ctrl+A, Ctrl+C
+// and Ctrl+End over a paragraph of 8,000 (the keys `KEYS` names, if set).
+// Both report per run the outcome, and whether it says rightly where the
+// text went, the paragraph read over all its pages.
 // With "--launcher-stopped
 // RUNS" it inserts 10 characters into a GTK entry through the layered
 // inserter, trusting accessibility as the application does (asking the
@@ -524,6 +531,7 @@ public:
     QCoro::Task<std::optional<int>> characterCount(Element element) override { return bus_->characterCount(element); }
     QCoro::Task<std::optional<int>> caretOffset(Element element) override { return bus_->caretOffset(element); }
     QCoro::Task<Element> flowsFrom(Element element) override { return bus_->flowsFrom(element); }
+    QCoro::Task<Element> flowsTo(Element element) override { return bus_->flowsTo(element); }
     QCoro::Task<std::optional<platform::AccessibleRange>> selection(Element element) override
     {
         return bus_->selection(element);
@@ -553,14 +561,71 @@ private:
 // The paragraph the focus is in, over all its pages; none without a focus.
 std::optional<QString> focusedParagraph(platform::AtspiAccessibilityBus& bus)
 {
-    auto page = runBlocking(bus.focusedElement());
-    if (!page)
+    const auto focused = runBlocking(bus.focusedElement());
+    if (!focused)
         return std::nullopt;
     QString text;
+    auto page = focused;
     for (int hop = 0; page && hop < 64; ++hop) {
         text.prepend(runBlocking(bus.text(page)).value_or(QString()));
         page = runBlocking(bus.flowsFrom(page));
     }
+    page = runBlocking(bus.flowsTo(focused));
+    for (int hop = 0; page && hop < 64; ++hop) {
+        text.append(runBlocking(bus.text(page)).value_or(QString()));
+        page = runBlocking(bus.flowsTo(page));
+    }
+    return text;
+}
+
+// A new Writer document, killed at the end.
+class Writer {
+public:
+    explicit Writer(platform::AtspiAccessibilityBus& bus) : bus_(bus)
+    {
+        office_.start(QStringLiteral("soffice"),
+                      {QStringLiteral("--norestore"), QStringLiteral("--nologo"), QStringLiteral("--writer")});
+    }
+    ~Writer()
+    {
+        office_.kill();
+        office_.waitForFinished(3000);
+    }
+
+    bool started()
+    {
+        if (waitFor([&] { return focusedParagraph(bus_) == QString(); }, 60s))
+            return true;
+        std::fprintf(stderr, "no empty Writer paragraph got the focus\n");
+        return false;
+    }
+
+    // Leaves the document holding `paragraph` alone, the caret at its end;
+    // false when it did not.
+    bool holdOnly(const LayeredInserter& chain, const QString& paragraph)
+    {
+        keys({QStringLiteral("ctrl+a"), QStringLiteral("Delete")});
+        waitFor([&] { return focusedParagraph(bus_) == QString(); }, 10s);
+        runBlocking(chain.insertLayered(paragraph), 120s);
+        return waitFor([&] { return focusedParagraph(bus_) == paragraph; }, 10s);
+    }
+
+    static void keys(const QStringList& names)
+    {
+        QProcess::execute(QStringLiteral("xdotool"), QStringList{QStringLiteral("key")} + names);
+    }
+
+private:
+    platform::AtspiAccessibilityBus& bus_;
+    QProcess office_;
+};
+
+QString numberedWords(qsizetype length)
+{
+    QString text;
+    for (int i = 0; text.size() < length; ++i)
+        text += QString::number(i).rightJustified(4, u'0') + u' ';
+    text.truncate(length);
     return text;
 }
 
@@ -570,13 +635,9 @@ int writer(const qint64 ownPid, int runs)
     const auto injector = std::make_shared<platform::XTestKeyInjector>();
     const auto pasteboard = std::make_shared<platform::X11SelectionBroker>();
     const auto trusted = [] { return true; };
-    QProcess office;
-    office.start(QStringLiteral("soffice"), {QStringLiteral("--norestore"), QStringLiteral("--nologo"),
-                                             QStringLiteral("--writer")});
-    if (!waitFor([&] { return focusedParagraph(*bus) == QString(); }, 60s)) {
-        std::fprintf(stderr, "no empty Writer paragraph got the focus\n");
+    Writer office(*bus);
+    if (!office.started())
         return 1;
-    }
     const QString earlier = QStringLiteral("earlier 文本");
     std::printf("%-10s %-11s %-10s %12s %-9s %s\n", "characters", "write", "strategy", "returned ms", "document",
                 "clipboard");
@@ -585,13 +646,9 @@ int writer(const qint64 ownPid, int runs)
             answered ? std::shared_ptr<platform::AccessibilityBus>(bus) : std::make_shared<UnansweredInsertions>(bus),
             injector, pasteboard, trusted, nullptr, nullptr);
         for (const int length : {8'000, 9'500}) {
-            QString text;
-            for (int i = 0; text.size() < length; ++i)
-                text += QString::number(i).rightJustified(4, u'0') + u' ';
-            text.truncate(length);
+            const QString text = numberedWords(length);
             for (int run = 0; run < runs; ++run) {
-                QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+a"),
-                                                              QStringLiteral("Delete")});
+                Writer::keys({QStringLiteral("ctrl+a"), QStringLiteral("Delete")});
                 waitFor([&] { return focusedParagraph(*bus) == QString(); }, 10s);
                 QGuiApplication::clipboard()->setText(earlier);
                 QElapsedTimer elapsed;
@@ -609,8 +666,98 @@ int writer(const qint64 ownPid, int runs)
             }
         }
     }
-    office.kill();
-    office.waitForFinished(3000);
+    return 0;
+}
+
+// The outcome is right when it says where the text went: in the document
+// once after an inserting layer, not in it when left on the clipboard.
+const char* verdict(InsertStrategy strategy, const QString& shown, const QString& wanted, const QString& without)
+{
+    const bool inserted = strategy == InsertStrategy::ax || strategy == InsertStrategy::keyboard
+                          || strategy == InsertStrategy::clipboard;
+    if (shown == wanted)
+        return inserted ? "in once, right" : "in once, reported failed";
+    if (shown == without)
+        return inserted ? "missing, reported inserted" : "not in, right";
+    return shown.size() < without.size() ? "text lost" : "other";
+}
+
+// A dictation into a paragraph of 5,000 characters that Writer shows over two
+// pages: at its start, in its first page, at that page's end and at its end.
+int writerPageBreak(const qint64 ownPid, int runs)
+{
+    auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
+    const LayeredInserter chain = SystemLayeredInserter::make(bus, std::make_shared<platform::XTestKeyInjector>(),
+        std::make_shared<platform::X11SelectionBroker>(), [] { return true; }, nullptr, nullptr);
+    Writer office(*bus);
+    if (!office.started())
+        return 1;
+    const QString paragraph = numberedWords(5'000);
+    const QString text = mixedText(20);
+    std::printf("%-9s %-10s %12s %s\n", "place", "strategy", "returned ms", "document");
+    // Where the caret goes in the first page, by its length; none: Ctrl+End.
+    const std::vector<std::pair<const char*, std::optional<double>>> places {
+        {"start", 0.0}, {"middle", 0.5}, {"page end", 1.0}, {"end", std::nullopt}};
+    for (const auto& [place, share] : places) {
+        for (int run = 0; run < runs; ++run) {
+            if (!office.holdOnly(chain, paragraph)) {
+                std::fprintf(stderr, "the paragraph did not go in\n");
+                return 1;
+            }
+            int at = static_cast<int>(paragraph.size());
+            if (share) {
+                Writer::keys({QStringLiteral("ctrl+Home")});
+                auto page = runBlocking(bus->focusedElement());
+                waitFor([&] { return runBlocking(bus->caretOffset(page)) == 0; }, 5s);
+                at = static_cast<int>(*share * runBlocking(bus->characterCount(page)).value_or(0));
+                runBlocking(bus->setCaretOffset(page, at));
+            }
+            QElapsedTimer elapsed;
+            elapsed.start();
+            const InsertStrategy strategy = runBlocking(chain.insertLayered(text), 120s);
+            const double returned = static_cast<double>(elapsed.nsecsElapsed()) / 1e6;
+            const QString wanted = paragraph.left(at) + text + paragraph.mid(at);
+            waitFor([&] { return focusedParagraph(*bus) == wanted; }, 3s);
+            std::printf("%-9s %-10s %12.1f %s\n", place, qPrintable(rawValue(strategy)), returned,
+                        verdict(strategy, focusedParagraph(*bus).value_or(QString()), wanted, paragraph));
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
+
+// An 8,000-character paragraph, then Ctrl+A, Ctrl+C and Ctrl+End, and a short
+// dictation right after (the keys as `KEYS` names them, if set).
+int writerSelectEnd(const qint64 ownPid, int runs)
+{
+    auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
+    const LayeredInserter chain = SystemLayeredInserter::make(bus, std::make_shared<platform::XTestKeyInjector>(),
+        std::make_shared<platform::X11SelectionBroker>(), [] { return true; }, nullptr, nullptr);
+    Writer office(*bus);
+    if (!office.started())
+        return 1;
+    const QString paragraph = numberedWords(8'000);
+    const QString text = mixedText(11);
+    const QStringList keys = qEnvironmentVariable("KEYS", QStringLiteral("ctrl+a ctrl+c ctrl+End")).split(u' ');
+    std::printf("%-4s %-10s %12s %s\n", "run", "strategy", "returned ms", "document");
+    for (int run = 0; run < runs; ++run) {
+        if (!office.holdOnly(chain, paragraph)) {
+            std::fprintf(stderr, "the paragraph did not go in\n");
+            return 1;
+        }
+        Writer::keys(QStringList{QStringLiteral("--delay"), QStringLiteral("1")} + keys);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        const InsertStrategy strategy = runBlocking(chain.insertLayered(text), 120s);
+        const double returned = static_cast<double>(elapsed.nsecsElapsed()) / 1e6;
+        const QString wanted = keys.contains(QStringLiteral("ctrl+End")) ? paragraph + text : text;
+        waitFor([&] { return focusedParagraph(*bus) == wanted; }, 3s);
+        const QString shown = focusedParagraph(*bus).value_or(QString());
+        std::printf("%-4d %-10s %12.1f %s (%lld characters)\n", run, qPrintable(rawValue(strategy)), returned,
+                    verdict(strategy, shown, wanted, paragraph),
+                    static_cast<long long>(shown.size()));
+        std::fflush(stdout);
+    }
     return 0;
 }
 
@@ -842,6 +989,10 @@ int main(int argc, char** argv)
         return afterLong(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--writer"))
         return writer(ownPid, std::max(1, arguments.value(2).toInt()));
+    if (arguments.value(1) == QStringLiteral("--writer-page-break"))
+        return writerPageBreak(ownPid, std::max(1, arguments.value(2).toInt()));
+    if (arguments.value(1) == QStringLiteral("--writer-select-end"))
+        return writerSelectEnd(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--busy"))
         return busy(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--manager"))

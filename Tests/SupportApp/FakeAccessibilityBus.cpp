@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace vellamor::test
 {
 
@@ -139,15 +141,38 @@ platform::AccessibilityBus::Element FakeAccessibilityBus::focusedNow()
         return std::make_shared<FakeElement>(0);
     if (insertedPage_ && field_->focusMovesAfter && clock_->now < insertedAt_ + *field_->focusMovesAfter)
         return std::make_shared<FakeElement>(*insertedPage_);
-    const qsizetype caret = indexOf(field_->caret.value_or(0));
-    return std::make_shared<FakeElement>(caret > 0 ? (caret - 1) / *field_->pageLength : 0);
+    return std::make_shared<FakeElement>(pageAt(indexOf(field_->caret.value_or(0))));
+}
+
+qsizetype FakeAccessibilityBus::startOfPage(qsizetype page) const
+{
+    qsizetype start = page * *field_->pageLength;
+    if (page > 0 && field_->firstPageLength && !written_)
+        start = *field_->firstPageLength + (page - 1) * *field_->pageLength;
+    return std::min(start, field_->text.size());
+}
+
+qsizetype FakeAccessibilityBus::pageAt(qsizetype caret) const
+{
+    qsizetype page = 0;
+    while (startOfPage(page + 1) < field_->text.size()
+        && (field_->caretOnNextPage ? startOfPage(page + 1) <= caret : startOfPage(page + 1) < caret))
+        ++page;
+    return page;
 }
 
 qsizetype FakeAccessibilityBus::pageStart(const platform::AccessibleElement& element) const
 {
     if (!field_ || !field_->pageLength)
         return 0;
-    return std::min(static_cast<const FakeElement&>(element).page * *field_->pageLength, field_->text.size());
+    return startOfPage(static_cast<const FakeElement&>(element).page);
+}
+
+qsizetype FakeAccessibilityBus::pageEnd(const platform::AccessibleElement& element) const
+{
+    if (!field_ || !field_->pageLength)
+        return field_ ? field_->text.size() : 0;
+    return startOfPage(static_cast<const FakeElement&>(element).page + 1);
 }
 
 int FakeAccessibilityBus::pageOffset(const platform::AccessibleElement& element) const
@@ -205,7 +230,8 @@ std::optional<QString> FakeAccessibilityBus::textNow(const platform::AccessibleE
         return std::nullopt;
     if (field_->emptiedAfterInsert && static_cast<const FakeElement&>(element).insertedInto)
         return QString();
-    return shownText().mid(pageStart(element), field_->pageLength.value_or(-1));
+    const qsizetype start = pageStart(element);
+    return shownText().mid(start, field_->pageLength ? pageEnd(element) - start : -1);
 }
 
 QCoro::Task<std::optional<int>> FakeAccessibilityBus::characterCount(Element element)
@@ -218,10 +244,7 @@ std::optional<int> FakeAccessibilityBus::characterCountNow(const platform::Acces
     call(QStringLiteral("characterCount"));
     if (!field_ || field_->unreadable)
         return std::nullopt;
-    const qsizetype start = pageStart(element);
-    const qsizetype end
-        = field_->pageLength ? std::min(start + *field_->pageLength, field_->text.size()) : field_->text.size();
-    return offsetOf(end) - offsetOf(start);
+    return offsetOf(pageEnd(element)) - offsetOf(pageStart(element));
 }
 
 QCoro::Task<std::optional<int>> FakeAccessibilityBus::caretOffset(Element element)
@@ -243,13 +266,30 @@ QCoro::Task<platform::AccessibilityBus::Element> FakeAccessibilityBus::flowsFrom
     co_return std::make_shared<FakeElement>(page.page - 1);
 }
 
+QCoro::Task<platform::AccessibilityBus::Element> FakeAccessibilityBus::flowsTo(Element element)
+{
+    call(QStringLiteral("flowsTo"));
+    const auto& page = static_cast<const FakeElement&>(*element);
+    if (!field_ || !field_->pageLength || page.isElsewhere() || pageEnd(page) >= field_->text.size())
+        co_return Element();
+    co_return std::make_shared<FakeElement>(page.page + 1);
+}
+
 QCoro::Task<std::optional<platform::AccessibleRange>> FakeAccessibilityBus::selection(Element element)
 {
     call(QStringLiteral("selection"));
     if (!field_ || !field_->selection)
         co_return std::nullopt;
     const int base = pageOffset(*element);
-    co_return platform::AccessibleRange { field_->selection->start - base, field_->selection->end - base };
+    platform::AccessibleRange share { field_->selection->start - base, field_->selection->end - base };
+    if (!field_->pageLength)
+        co_return share;
+    const int length = offsetOf(pageEnd(*element)) - base;
+    const auto clamped = [length](int offset) { return std::clamp(offset, 0, length); };
+    share = { clamped(share.start), clamped(share.end) };
+    if (share.start == share.end)
+        co_return std::nullopt;
+    co_return share;
 }
 
 QCoro::Task<bool> FakeAccessibilityBus::setCaretOffset(Element element, int offset)

@@ -59,6 +59,13 @@ public:
         // and offsets are its page's, and the focused one is the page the
         // caret ends. None: one element for all of it.
         std::optional<qsizetype> pageLength {};
+        // A caret on a page break is at the start of the page after it, not
+        // at the end of the page before.
+        bool caretOnNextPage = false;
+        // The first page shows this many characters until the first write
+        // (its last line had room left), then pageLength as the others: a
+        // write at the second page's start puts the text's head on it.
+        std::optional<qsizetype> firstPageLength {};
         // The element an insertion went to shows nothing afterwards (Writer
         // lays the pages out anew), or answers nothing (Writer replaced it).
         bool emptiedAfterInsert = false;
@@ -112,8 +119,10 @@ public:
     QCoro::Task<std::optional<QString>> text(Element element) override;
     QCoro::Task<std::optional<int>> characterCount(Element element) override;
     QCoro::Task<std::optional<int>> caretOffset(Element element) override;
-    // The page before, for a field in pages.
+    // The page before and the page after, for a field in pages.
     QCoro::Task<Element> flowsFrom(Element element) override;
+    QCoro::Task<Element> flowsTo(Element element) override;
+    // A field in pages shows each page its share of the selection, as Writer does.
     QCoro::Task<std::optional<platform::AccessibleRange>> selection(Element element) override;
     QCoro::Task<bool> setCaretOffset(Element element, int offset) override;
     QCoro::Task<int> insertText(Element element, int offset, QString text, int length) override;
@@ -138,8 +147,12 @@ private:
     int offsetOf(qsizetype index) const;
     void accepted(const QString& text);
     int answer() const;
-    // Where the element's page starts, as an index into the text and in the toolkit's offsets.
+    // Where the element's page starts and ends, as an index into the text and in the toolkit's offsets.
+    qsizetype startOfPage(qsizetype page) const;
     qsizetype pageStart(const platform::AccessibleElement& element) const;
+    qsizetype pageEnd(const platform::AccessibleElement& element) const;
+    // The page the caret at `caret`, an index into the text, is on.
+    qsizetype pageAt(qsizetype caret) const;
     int pageOffset(const platform::AccessibleElement& element) const;
 
     std::shared_ptr<FakeInsertionClock> clock_;

@@ -72,10 +72,12 @@ public:
     // None when unknown or unreadable.
     virtual QCoro::Task<std::optional<int>> caretOffset(Element element) = 0;
 
-    // The element whose text flows on into `element`'s: LibreOffice Writer
-    // shows a paragraph longer than a page as one element per page, each
-    // linked to the page before. None when nothing does or it cannot be read.
+    // The element whose text flows on into `element`'s, and the one
+    // `element`'s text flows on into: LibreOffice Writer shows a paragraph
+    // longer than a page as one element per page, each linked to the page
+    // before and the page after. None when nothing does or it cannot be read.
     virtual QCoro::Task<Element> flowsFrom(Element element) = 0;
+    virtual QCoro::Task<Element> flowsTo(Element element) = 0;
 
     // The first selected run; none when nothing is selected or it cannot be read.
     virtual QCoro::Task<std::optional<AccessibleRange>> selection(Element element) = 0;

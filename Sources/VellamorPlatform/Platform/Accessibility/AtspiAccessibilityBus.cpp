@@ -622,19 +622,29 @@ QCoro::Task<std::optional<int>> AtspiAccessibilityBus::caretOffset(Element eleme
 
 QCoro::Task<AccessibilityBus::Element> AtspiAccessibilityBus::flowsFrom(Element element)
 {
+    return related(std::move(element), ATSPI_RELATION_FLOWS_FROM);
+}
+
+QCoro::Task<AccessibilityBus::Element> AtspiAccessibilityBus::flowsTo(Element element)
+{
+    return related(std::move(element), ATSPI_RELATION_FLOWS_TO);
+}
+
+QCoro::Task<AccessibilityBus::Element> AtspiAccessibilityBus::related(Element element, uint relation)
+{
     const auto c = connection_;
     const auto object = referenceOf(*element);
     if (!object)
         co_return Element();
     const auto reply = co_await c->call(*object, accessibleInterface, "GetRelationSet", {});
     const auto value = firstValue(reply);
-    auto from = value ? relationTarget(*value, ATSPI_RELATION_FLOWS_FROM) : std::nullopt;
-    if (!from || from->path == QStringLiteral("/org/a11y/atspi/null"))
+    auto target = value ? relationTarget(*value, relation) : std::nullopt;
+    if (!target || target->path == QStringLiteral("/org/a11y/atspi/null"))
         co_return Element();
-    if (from->service.isEmpty())
-        from->service = object->service;
-    const auto pid = co_await c->processIdOf(from->service);
-    co_return std::make_shared<DBusElement>(*from, pid);
+    if (target->service.isEmpty())
+        target->service = object->service;
+    const auto pid = co_await c->processIdOf(target->service);
+    co_return std::make_shared<DBusElement>(*target, pid);
 }
 
 QCoro::Task<std::optional<AccessibleRange>> AtspiAccessibilityBus::selection(Element element)

@@ -47,8 +47,9 @@ public:
     QCoro::Task<std::optional<QString>> text(Element element) override;
     QCoro::Task<std::optional<int>> characterCount(Element element) override;
     QCoro::Task<std::optional<int>> caretOffset(Element element) override;
-    // The target of the element's flows-from relation.
+    // The target of the element's flows-from or flows-to relation.
     QCoro::Task<Element> flowsFrom(Element element) override;
+    QCoro::Task<Element> flowsTo(Element element) override;
     QCoro::Task<std::optional<AccessibleRange>> selection(Element element) override;
     QCoro::Task<bool> setCaretOffset(Element element, int offset) override;
     QCoro::Task<int> insertText(Element element, int offset, QString text, int length) override;
@@ -57,6 +58,8 @@ public:
 
 private:
     class Connection;
+
+    QCoro::Task<Element> related(Element element, uint relation);
 
     // Shared with the calls under way, which may outlive this object.
     std::shared_ptr<Connection> connection_;

@@ -26,46 +26,6 @@ QString spliced(const QString& before, const ToolkitTextUnits& units, const Acce
     return before.left(units.indexOf(before, range.start)) + text + before.mid(units.indexOf(before, range.end));
 }
 
-// Whether the field read back after a write holds the whole text where it
-// was written, the field otherwise as before: what preceded the place
-// unchanged, and what followed it still right behind the text (a field may
-// add to its end: a suffix, an input mask's rest). A write cut short whose
-// missing end stood behind the place already, or a text that stood in the
-// field before, is no arrival. Without the field as it was, the text at the
-// place is taken.
-bool arrived(const QString& after, const std::optional<QString>& before, const std::optional<QString>& expected,
-    const ToolkitTextUnits& units, int insertedAt, const QString& text)
-{
-    if (expected && after == *expected)
-        return true;
-    if (before && after == *before)
-        return false;
-    const qsizetype at = units.indexOf(after, insertedAt);
-    if (after.mid(at, text.size()) != text)
-        return false;
-    if (!expected)
-        return true;
-    const qsizetype was = units.indexOf(*expected, insertedAt);
-    return after.left(at) == expected->left(was)
-        && after.mid(at + text.size()).startsWith(expected->mid(was + text.size()));
-}
-
-// The head of `text` that `after`, the element written to, shows after what
-// `expected` holds before `insertedAt`, up to its own end: empty when it
-// shows nothing; none when it shows anything else (all of the text included).
-std::optional<QString> shownHead(const QString& after, const QString& expected, const ToolkitTextUnits& units,
-    int insertedAt, const QString& text)
-{
-    if (after.isEmpty())
-        return QString();
-    const qsizetype at = units.indexOf(after, insertedAt);
-    QString head = after.mid(at);
-    if (head.isEmpty() || head.size() >= text.size() || !text.startsWith(head)
-        || expected.left(units.indexOf(expected, insertedAt)) != after.left(at))
-        return std::nullopt;
-    return head;
-}
-
 } // namespace
 
 AccessibilityInserter::AccessibilityInserter(std::shared_ptr<platform::AccessibilityBus> bus,
@@ -78,6 +38,35 @@ AccessibilityInserter::AccessibilityInserter(std::shared_ptr<platform::Accessibi
     , sleep_(std::move(sleep))
     , clock_(std::move(clock))
 {
+}
+
+std::optional<qsizetype> AccessibilityInserter::Write::textEnd(const QString& after) const
+{
+    if (before && after == *before)
+        return std::nullopt;
+    const qsizetype at = units.indexOf(after, insertedAt);
+    if (after.mid(at, text.size()) != text)
+        return std::nullopt;
+    if (expected && after.left(at) != expected->left(units.indexOf(*expected, insertedAt)))
+        return std::nullopt;
+    return at + text.size();
+}
+
+QString AccessibilityInserter::Write::following() const
+{
+    return expected->mid(units.indexOf(*expected, insertedAt) + text.size()) + nextPage;
+}
+
+std::optional<QString> AccessibilityInserter::Write::shownHead(const QString& after) const
+{
+    if (after.isEmpty())
+        return QString();
+    const qsizetype at = units.indexOf(after, insertedAt);
+    QString head = after.mid(at);
+    if (head.size() >= text.size() || !text.startsWith(head)
+        || expected->left(units.indexOf(*expected, insertedAt)) != after.left(at))
+        return std::nullopt;
+    return head;
 }
 
 QCoro::Task<AccessibilityInserter::Element> AccessibilityInserter::focusedElement() const
@@ -146,28 +135,33 @@ QCoro::Task<void> AccessibilityInserter::writeAtCaret(
     Element element, ToolkitTextUnits units, std::optional<QString> before, int caret, QString text)
 {
     const auto range = replacedRange(co_await bus_->selection(element), caret);
+    const Element next = co_await bus_->flowsTo(element);
+    // Writer shows each page its share of a selection that goes on past a
+    // page break (all of it after Ctrl+A, also when read before the key that
+    // ended the selection was handled): deleting the share would take the
+    // page's text and leave the rest. Keys replace the whole selection, or
+    // type at the caret once it has gone.
+    if (range.start != range.end && co_await selectionGoesOn(element, next, range, before, units))
+        throw AccessibilityInserterError::notSupported();
+    Write write { text, units, range.start, before, std::nullopt, QString() };
+    if (before) {
+        write.expected = spliced(*before, units, range, text);
+        write.nextPage = co_await pageText(next);
+    }
     int status = 0;
     if (range.start != range.end)
         status = co_await bus_->deleteText(element, range.start, range.end);
     if (status == 0)
         status = co_await bus_->insertText(element, range.start, text, units.lengthForInsert(text));
 
-    std::optional<QString> expected;
-    if (before)
-        expected = spliced(*before, units, range, text);
-    const ReadBack read = co_await readBack(element, status, units, before, expected, range.start, text);
+    const ReadBack read = co_await readBack(element, status, write);
     if (read.arrived) {
         if (read.inElement)
             co_await moveCaretBehind(element, units, *read.after, range.start, text);
         co_return;
     }
-    // A field that cannot be read back is taken at the toolkit's word: the
-    // next layer might type the text a second time.
     if (!read.after) {
-        if (status == platform::AccessibilityBus::unanswered)
-            throw AccessibilityInserterError::unanswered();
-        if (status != 0)
-            throw AccessibilityInserterError::failed(status);
+        throwUnreadable(status, before.has_value());
         co_return;
     }
     const QString& after = *read.after;
@@ -175,10 +169,14 @@ QCoro::Task<void> AccessibilityInserter::writeAtCaret(
     if (status == platform::AccessibilityBus::unanswered)
         throw unshownWrite(element, status);
     // Typing starts where the selection was; a field that changed in any
-    // other way cannot be put back without rewriting all of it (and its
-    // formatting), so the text is left for the user to paste.
-    const bool untouched
-        = before ? (after == *before || after == spliced(*before, units, range, QString())) : !after.contains(text);
+    // other way (its page, or the page after it) cannot be put back without
+    // rewriting all of it (and its formatting), so the text is left for the
+    // user to paste.
+    bool untouched = !after.contains(text);
+    if (before) {
+        untouched = after == *before || after == spliced(*before, units, range, QString());
+        untouched = untouched && co_await pageText(co_await bus_->flowsTo(element)) == write.nextPage;
+    }
     if (!untouched)
         throw AccessibilityInserterError::changedUnexpectedly();
     if (status == 0)
@@ -194,14 +192,12 @@ QCoro::Task<void> AccessibilityInserter::writeValue(Element element, ToolkitText
     const QString expected = spliced(before, units, range, text);
     const int status = co_await bus_->setTextContents(element, expected);
 
-    const ReadBack read = co_await readBack(element, status, units, before, expected, range.start, text);
+    const Write write { text, units, range.start, before, expected, QString() };
+    const ReadBack read = co_await readBack(element, status, write);
     if (read.arrived)
         co_return;
     if (!read.after) {
-        if (status == platform::AccessibilityBus::unanswered)
-            throw AccessibilityInserterError::unanswered();
-        if (status != 0)
-            throw AccessibilityInserterError::failed(status);
+        throwUnreadable(status, true);
         co_return;
     }
     // Writing the old value back could land before the late new one.
@@ -217,27 +213,83 @@ QCoro::Task<void> AccessibilityInserter::writeValue(Element element, ToolkitText
     throw AccessibilityInserterError::notWritten();
 }
 
-QCoro::Task<AccessibilityInserter::ReadBack> AccessibilityInserter::readBack(Element element, int status,
-    ToolkitTextUnits units, std::optional<QString> before, std::optional<QString> expected, int insertedAt, QString text)
+void AccessibilityInserter::throwUnreadable(int status, bool readBefore)
+{
+    if (status == platform::AccessibilityBus::unanswered)
+        throw AccessibilityInserterError::unanswered();
+    // Read before and not after: it may be gone with its text (Writer's page
+    // emptied by the write), and typing could show the text twice.
+    if (readBefore)
+        throw AccessibilityInserterError::changedUnexpectedly();
+    // A field that never could be read is taken at the toolkit's word: the
+    // next layer might type the text a second time.
+    if (status != 0)
+        throw AccessibilityInserterError::failed(status);
+}
+
+QCoro::Task<bool> AccessibilityInserter::selectionGoesOn(Element element, Element next, AccessibleRange range,
+    const std::optional<QString>& before, const ToolkitTextUnits& units)
+{
+    if (next && (!before || range.end >= units.offsetOf(*before, before->size())))
+        co_return true;
+    co_return range.start == 0 && co_await bus_->flowsFrom(element);
+}
+
+QCoro::Task<QString> AccessibilityInserter::pageText(Element page)
+{
+    if (!page)
+        co_return QString();
+    co_return (co_await bus_->text(page)).value_or(QString());
+}
+
+QCoro::Task<AccessibilityInserter::ReadBack> AccessibilityInserter::readBack(Element element, int status, Write write)
 {
     const bool unanswered = status == platform::AccessibilityBus::unanswered;
     const bool mayStillShow = status == 0 || unanswered;
     const auto deadline = clock_() + readBackLimit;
     while (true) {
         auto after = co_await bus_->text(element);
-        if (after && arrived(*after, before, expected, units, insertedAt, text))
+        if (after && co_await shownInElement(element, *after, write))
             co_return ReadBack { std::move(after), true, true };
-        // An answered write to a field that cannot be read is taken at its
-        // word; the element an unanswered one went to may be gone (Writer
-        // lays its pages out anew) while its pages show the text.
-        if (!after && !unanswered)
+        // A field that never could be read is not read on; the element
+        // written to may be gone (Writer lays its pages out anew) while its
+        // pages show the text.
+        if (!after && !unanswered && !write.before)
             co_return ReadBack {};
-        if (co_await continuesElsewhere(element, after, expected, units, insertedAt, text))
+        if (co_await shownAtCaret(element, after, write))
             co_return ReadBack { std::move(after), true, false };
         if (!mayStillShow || clock_() >= deadline)
             co_return ReadBack { std::move(after), false };
         co_await sleep_(std::min(readBackPoll, std::chrono::ceil<std::chrono::milliseconds>(deadline - clock_())));
     }
+}
+
+// What followed the place may go on past the element's end: a write on a
+// page of Writer's paragraph pushes the page's tail onto the next page.
+QCoro::Task<bool> AccessibilityInserter::shownInElement(Element element, QString after, const Write& write)
+{
+    if (write.expected && after == *write.expected)
+        co_return true;
+    const auto end = write.textEnd(after);
+    if (!end)
+        co_return false;
+    if (!write.expected)
+        co_return true;
+    co_return co_await followedBy(element, after.mid(*end), write.following());
+}
+
+QCoro::Task<bool> AccessibilityInserter::followedBy(Element page, QString tail, QString following)
+{
+    for (int hop = 0; tail.size() < following.size() && following.startsWith(tail) && hop < pageLimit; ++hop) {
+        page = co_await bus_->flowsTo(page);
+        if (!page)
+            break;
+        const auto piece = co_await bus_->text(page);
+        if (!piece)
+            co_return false;
+        tail += *piece;
+    }
+    co_return tail.startsWith(following);
 }
 
 QCoro::Task<void> AccessibilityInserter::moveCaretBehind(
@@ -250,45 +302,53 @@ QCoro::Task<void> AccessibilityInserter::moveCaretBehind(
 }
 
 // LibreOffice Writer shows a paragraph longer than a page as one element per
-// page, each linked to the page before (flows-from): after a long write the
-// element written to shows the text's head or is gone, and the focus moves,
-// later, to the element holding the caret, whose text up to the caret is the
-// text's end and after it what followed the caret before. Counting on the
-// first element alone would report text that went in as lost. The focused
-// element of the same application is credited when it and the pages before
-// it show, right before the caret, all that stood before the place written
-// to and the whole text, with nothing but what followed the caret after it;
-// where no page before is named, the element written to is taken for it. An
-// unrelated field whose text happens to end like the dictation (a lone "。")
-// must not pass for the rest of it. While the focus is still on the element
-// written to, that element must show all of the text (arrived()): a field
-// that keeps a few characters shows a head of the text that is also its end.
-QCoro::Task<bool> AccessibilityInserter::continuesElsewhere(Element written, std::optional<QString> after,
-    std::optional<QString> expected, ToolkitTextUnits units, int insertedAt, QString text)
+// page, each linked to the page before (flows-from) and the page after
+// (flows-to). A write moves text across the page breaks: the element written
+// to may show only the text's head, or be gone, and the focus moves, later,
+// to the element holding the caret, whose text up to the caret is the text's
+// end; a write at a page's start may put the text's head at the end of the
+// page before. Counting on the element written to alone would report text
+// that went in as lost. The focused element of the same application is
+// credited when it and the pages before it show, right before the caret, all
+// that stood before the place written to and the whole text, and it and the
+// pages after it, from the caret on, what followed the place before. Where a
+// focused element other than the one written to names no page before, the
+// element written to is taken for it, and only then. An unrelated field whose
+// text happens to end like the dictation (a lone "。") must not pass for the
+// rest of it, nor a field that keeps a few characters, whose head of the text
+// is also its end.
+QCoro::Task<bool> AccessibilityInserter::shownAtCaret(
+    Element written, std::optional<QString> after, const Write& write)
 {
-    if (!expected || (after && !shownHead(*after, *expected, units, insertedAt, text)))
+    if (!write.expected)
         co_return false;
     const auto focused = co_await bus_->focusedElement();
-    if (!focused || bus_->isSameElement(*focused, *written))
+    if (!focused)
         co_return false;
-    const auto writer = bus_->processId(*written);
-    if (!writer || bus_->processId(*focused) != writer)
-        co_return false;
-    const auto shown = co_await bus_->text(focused);
+    const bool elsewhere = !bus_->isSameElement(*focused, *written);
+    auto shown = after;
+    if (elsewhere) {
+        if (after && !write.shownHead(*after))
+            co_return false;
+        const auto writer = bus_->processId(*written);
+        if (!writer || bus_->processId(*focused) != writer)
+            co_return false;
+        shown = co_await bus_->text(focused);
+    }
     const auto caret = co_await bus_->caretOffset(focused);
     if (!shown || !caret)
         co_return false;
-    const qsizetype end = units.indexOf(*shown, *caret);
+    const qsizetype end = write.units.indexOf(*shown, *caret);
     if (end <= 0)
         co_return false;
-    const qsizetype at = units.indexOf(*expected, insertedAt);
-    const QString wanted = expected->left(at) + text;
+    const QString& expected = *write.expected;
+    const QString wanted = expected.left(write.units.indexOf(expected, write.insertedAt)) + write.text;
     QString pieces = shown->left(end);
     Element page = focused;
     for (int hop = 0; pieces.size() < wanted.size() && hop < pageLimit; ++hop) {
         page = co_await bus_->flowsFrom(page);
         if (!page) {
-            if (after)
+            if (elsewhere && hop == 0 && after)
                 pieces.prepend(*after);
             break;
         }
@@ -297,11 +357,14 @@ QCoro::Task<bool> AccessibilityInserter::continuesElsewhere(Element written, std
             co_return false;
         pieces.prepend(*piece);
     }
-    // Past the caret it shows what followed it before, if anything did.
-    const QString following = expected->mid(at + text.size());
+    if (!pieces.endsWith(wanted))
+        co_return false;
+    // Past the caret it shows what followed the place before, if anything did.
+    const QString following = write.following();
     const QString rest = shown->mid(end);
-    const bool followed = following.isEmpty() ? rest.isEmpty() : !rest.isEmpty() && following.startsWith(rest);
-    co_return pieces.endsWith(wanted) && followed;
+    if (following.isEmpty())
+        co_return rest.isEmpty();
+    co_return co_await followedBy(focused, rest, following);
 }
 
 } // namespace vellamor

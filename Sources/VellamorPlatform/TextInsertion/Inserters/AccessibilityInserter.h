@@ -67,6 +67,35 @@ public:
     QCoro::Task<bool> canInsert(Element element) const;
 
 private:
+    // A write and what the element written to should show after it.
+    struct Write {
+        QString text;
+        ToolkitTextUnits units;
+        // Where the text went, in the element's offsets.
+        int insertedAt = 0;
+        // The element's text before the write, and with the text in place;
+        // none when it could not be read.
+        std::optional<QString> before;
+        std::optional<QString> expected;
+        // What the page after the element held, where its text flowed on to
+        // one (Writer's paragraph over a page break).
+        QString nextPage;
+
+        // Where the text ends in `after`, the element written to, when it
+        // shows the whole text at its place with what preceded the place
+        // unchanged; none otherwise (a text that stood there before is no
+        // arrival).
+        std::optional<qsizetype> textEnd(const QString& after) const;
+        // What followed the place before the write, up to the end of the
+        // page after the element's. Needs `expected`.
+        QString following() const;
+        // The head of the text that `after` shows behind what preceded the
+        // place, up to its own end: empty when it shows nothing (a write at
+        // a page's end); none when it shows anything else (all of the text
+        // included). Needs `expected`.
+        std::optional<QString> shownHead(const QString& after) const;
+    };
+
     // What the field showed when the text was seen in it (`arrived`), or
     // when the read-back gave up; none when it cannot be read.
     struct ReadBack {
@@ -86,23 +115,37 @@ private:
     QCoro::Task<void> writeValue(Element element, ToolkitTextUnits units, QString before, QString text);
     // GTK 4 leaves the caret where `text` went in, in front of it.
     QCoro::Task<void> moveCaretBehind(Element element, ToolkitTextUnits units, QString after, int insertedAt, QString text);
+    // Throws what a write answered `status` is when the field cannot be read
+    // after it; returns for one taken at the toolkit's word.
+    static void throwUnreadable(int status, bool readBefore);
     // The error for a write answered `status` that did not show; notes an
     // application whose accepted write did not.
     AccessibilityInserterError unshownWrite(const Element& element, int status);
 
-    // Reads the field written to until the text shows, in it or across its
-    // pages; only once after a write the target refused (`status`). The
-    // element an unanswered write went to is read on while it cannot be
-    // read: its pages may show the text.
-    QCoro::Task<ReadBack> readBack(Element element, int status, ToolkitTextUnits units, std::optional<QString> before,
-        std::optional<QString> expected, int insertedAt, QString text);
+    // Whether `range`, the element's share of a selection, goes on past a
+    // page break into the page before it or `next`, the page after it.
+    QCoro::Task<bool> selectionGoesOn(Element element, Element next, platform::AccessibleRange range,
+        const std::optional<QString>& before, const ToolkitTextUnits& units);
+    // The page's text; empty without a page or when it cannot be read.
+    QCoro::Task<QString> pageText(Element page);
 
-    // Whether a text longer than the element shows went on in the focused
-    // element, another one of the same application, and the pages before it
-    // (see the definition). `after`: what the element written to shows, none
-    // when it cannot be read.
-    QCoro::Task<bool> continuesElsewhere(Element written, std::optional<QString> after,
-        std::optional<QString> expected, ToolkitTextUnits units, int insertedAt, QString text);
+    // Reads the field written to until the text shows, in it or across its
+    // pages; only once after a write the target refused (`status`). An
+    // element read before the write is read on while it cannot be read: it
+    // may be gone while its pages show the text.
+    QCoro::Task<ReadBack> readBack(Element element, int status, Write write);
+
+    // Whether the element written to shows the whole text at its place, what
+    // preceded it unchanged and what followed it behind it, read on across
+    // the pages after it.
+    QCoro::Task<bool> shownInElement(Element element, QString after, const Write& write);
+    // Whether `tail`, read on across the pages after `page`, begins with `following`.
+    QCoro::Task<bool> followedBy(Element page, QString tail, QString following);
+    // Whether the focused element, the one written to or another of the same
+    // application, and the pages around it show the text whole at its place
+    // up to the caret (see the definition). `after`: what the element written
+    // to shows, none when it cannot be read.
+    QCoro::Task<bool> shownAtCaret(Element written, std::optional<QString> after, const Write& write);
 
     std::shared_ptr<platform::AccessibilityBus> bus_;
     std::function<bool()> isTrusted_;
