@@ -689,7 +689,9 @@ int writerSessions(const qint64 ownPid, int runs)
         QProcess office;
         office.start(QStringLiteral("soffice"), {QStringLiteral("--norestore"), QStringLiteral("--nologo"),
                                                  QStringLiteral("--writer")});
-        if (!waitFor([] { return activeWindow("getwindowname").endsWith(QStringLiteral("LibreOffice Writer")); }, 90s)) {
+        const auto writerInFront
+            = [] { return activeWindow("getwindowname").endsWith(QStringLiteral("LibreOffice Writer")); };
+        if (!waitFor(writerInFront, 90s)) {
             std::fprintf(stderr, "Writer's window did not come to the front\n");
             endTree(office.processId());
             return 1;
@@ -707,7 +709,8 @@ int writerSessions(const qint64 ownPid, int runs)
         const auto [firstWay, firstMs] = dictate(first);
         QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
         const auto [secondWay, secondMs] = dictate(second);
-        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")});
+        QProcess::execute(QStringLiteral("xdotool"),
+                          {QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")});
         const QString expected = first + u'\n' + second;
         waitFor([&] { return clipboardText().trimmed() == expected; }, 5s);
         const QString shown = clipboardText().trimmed();
