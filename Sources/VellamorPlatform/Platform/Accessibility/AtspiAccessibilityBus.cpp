@@ -169,10 +169,21 @@ class FocusEvents final : public QObject {
 
 public:
     std::optional<ObjectReference> lastFocused;
+    // What the events named focused before, newest first, while they name
+    // objects of one application: Writer names its paragraph, then a panel
+    // above it, then its root pane, which soon says it is not focused.
+    std::vector<ObjectReference> recent;
     // The focused object without text that `lastFocused` was found below
     // (Writer's panel above its paragraphs), while the focus stays in its
     // application.
     std::optional<ObjectReference> focusedAbove;
+
+    void forget()
+    {
+        lastFocused.reset();
+        recent.clear();
+        focusedAbove.reset();
+    }
 
 public Q_SLOTS:
     void stateChanged(const QDBusMessage& message)
@@ -190,8 +201,16 @@ public Q_SLOTS:
     void focused(const QDBusMessage& message) { follow(ObjectReference { message.service(), message.path() }); }
 
 private:
+    static constexpr std::size_t recentLimit = 4;
+
     void follow(const ObjectReference& source)
     {
+        if (!recent.empty() && recent.front().service != source.service)
+            recent.clear();
+        std::erase(recent, source);
+        recent.insert(recent.begin(), source);
+        if (recent.size() > recentLimit)
+            recent.pop_back();
         lastFocused = source;
         if (focusedAbove && focusedAbove->service != source.service)
             focusedAbove.reset();
@@ -448,9 +467,23 @@ public:
         co_return has(own, ATSPI_STATE_FOCUSED);
     }
 
+    // The newest of `named` but `skipped` that still has the focus.
+    QCoro::Task<std::optional<ObjectReference>> stillFocused(
+        std::vector<ObjectReference> named, std::optional<ObjectReference> skipped, Clock::time_point deadline)
+    {
+        for (const auto& object : named) {
+            if (object == skipped)
+                continue;
+            if (co_await isFocusedElsewhere(object, deadline))
+                co_return object;
+        }
+        co_return std::nullopt;
+    }
+
     // Where the focused text is (see textFocus), kept for the next question:
-    // the object kept while it has the focus; else, below the focused object
-    // without text it was found under, the one that now has it (Writer's next
+    // the object kept while it has the focus; else the newest one the events
+    // named before that still has it; else, below the focused object without
+    // text it was found under, the one that now has it (Writer's next
     // paragraph, before the event says so); else what a search finds.
     QCoro::Task<std::optional<ObjectReference>> focusedText(Clock::time_point deadline)
     {
@@ -467,13 +500,17 @@ public:
         const auto above = events.focusedAbove;
         std::optional<ObjectReference> focused;
         std::optional<ObjectReference> target;
-        if (seenFocused) {
+        if (seenFocused)
             focused = seen;
-        } else if (above && co_await isFocusedElsewhere(*above, deadline)) {
-            const auto next = co_await textFocus(*above, deadline);
-            if (next != *above) {
-                focused = above;
-                target = next;
+        else
+            focused = co_await stillFocused(events.recent, seen, deadline);
+        if (!focused && above) {
+            if (co_await isFocusedElsewhere(*above, deadline)) {
+                const auto next = co_await textFocus(*above, deadline);
+                if (next != *above) {
+                    focused = above;
+                    target = next;
+                }
             }
         }
         if (!focused)
@@ -536,8 +573,7 @@ private:
         const QString old = std::exchange(name, connectionName);
         bus = QDBusConnection(name);
         connectedGeneration = generation;
-        events.lastFocused.reset();
-        events.focusedAbove.reset();
+        events.forget();
         processIds.clear();
         bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Object"),
             QStringLiteral("StateChanged"), &events, SLOT(stateChanged(QDBusMessage)));
