@@ -708,6 +708,11 @@ int writerSessions(const qint64 ownPid, int runs)
         };
         const auto [firstWay, firstMs] = dictate(first);
         QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
+        // As a user speaks after the new paragraph shows, not while Writer still reads the key.
+        waitFor([&] {
+            const auto paragraph = runBlocking(bus->focusedElement());
+            return paragraph && runBlocking(bus->text(paragraph)) == QString();
+        }, 5s);
         const auto [secondWay, secondMs] = dictate(second);
         QProcess::execute(QStringLiteral("xdotool"),
                           {QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")});
