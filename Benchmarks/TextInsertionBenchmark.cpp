@@ -53,6 +53,10 @@
 // and Ctrl+End over a paragraph of 8,000 (the keys `KEYS` names, if set).
 // Both report per run the outcome, and whether it says rightly where the
 // text went, the paragraph read over all its pages.
+// With "--writer-sessions RUNS" it starts Writer afresh for each run, under an
+// accessibility bus made before it as the application's is, dictates a text,
+// presses Enter and dictates another, and reports the layer each took, its
+// time and whether the document holds both once.
 // With "--launcher-stopped
 // RUNS" it inserts 10 characters into a GTK entry through the layered
 // inserter, trusting accessibility as the application does (asking the
@@ -76,6 +80,7 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QLineEdit>
 #include <QProcess>
 #include <QTimer>
@@ -782,6 +787,100 @@ void copyElsewhere(const QString& text)
     waitFor([&] { return clipboardText() == text; }, 5s);
 }
 
+// Ends a process started here and the processes it started (soffice runs
+// Writer in a child of its own).
+void endTree(qint64 pid)
+{
+    if (pid <= 0)
+        return;
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+    if (children.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& child : children.readAll().split(' ')) {
+            if (!child.trimmed().isEmpty())
+                endTree(child.trimmed().toLongLong());
+        }
+    }
+    ::kill(static_cast<pid_t>(pid), SIGKILL);
+}
+
+bool hasEnded(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    // A zombie's state follows its name in parentheses.
+    return !stat.open(QIODevice::ReadOnly) || stat.readAll().split(')').last().trimmed().startsWith('Z');
+}
+
+// "getwindowname" or "getwindowpid" of the active window.
+QString activeWindow(const char* what)
+{
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow"), QString::fromLatin1(what)});
+    xdotool.waitForFinished(5000);
+    return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
+}
+
+int writerSessions(const qint64 ownPid, int runs)
+{
+    const auto injector = std::make_shared<platform::XTestKeyInjector>();
+    const auto pasteboard = std::make_shared<platform::X11SelectionBroker>();
+    const QString first = QStringLiteral("第一句 hello");
+    const QString second = QStringLiteral("second 句子");
+    std::printf("%4s %-9s %-9s %9s %9s %s\n", "run", "first", "second", "first ms", "second ms", "document");
+    int accessible = 0;
+    for (int run = 1; run <= runs; ++run) {
+        // Made before Writer starts, as the application is.
+        auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
+        runBlocking(bus->connected(), 10s);
+        const LayeredInserter chain
+            = SystemLayeredInserter::make(bus, injector, pasteboard, [] { return true; }, nullptr, nullptr);
+        QProcess office;
+        office.start(QStringLiteral("soffice"), {QStringLiteral("--norestore"), QStringLiteral("--nologo"),
+                                                 QStringLiteral("--writer")});
+        const auto writerInFront
+            = [] { return activeWindow("getwindowname").endsWith(QStringLiteral("LibreOffice Writer")); };
+        if (!waitFor(writerInFront, 90s)) {
+            std::fprintf(stderr, "Writer's window did not come to the front\n");
+            endTree(office.processId());
+            return 1;
+        }
+        // Writer itself, which soffice may have left running on its own.
+        const qint64 writerPid = activeWindow("getwindowpid").toLongLong();
+        // About when a user starts speaking.
+        pause(2s);
+        const auto dictate = [&](const QString& text) {
+            QElapsedTimer elapsed;
+            elapsed.start();
+            const InsertStrategy strategy = runBlocking(chain.insertLayered(text), 120s);
+            return std::pair(strategy, static_cast<double>(elapsed.nsecsElapsed()) / 1e6);
+        };
+        const auto [firstWay, firstMs] = dictate(first);
+        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
+        // As a user speaks after the new paragraph shows, not while Writer still reads the key.
+        waitFor([&] {
+            const auto paragraph = runBlocking(bus->focusedElement());
+            return paragraph && runBlocking(bus->text(paragraph)) == QString();
+        }, 5s);
+        const auto [secondWay, secondMs] = dictate(second);
+        QProcess::execute(QStringLiteral("xdotool"),
+                          {QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")});
+        const QString expected = first + u'\n' + second;
+        waitFor([&] { return clipboardText().trimmed() == expected; }, 5s);
+        const QString shown = clipboardText().trimmed();
+        accessible += firstWay == InsertStrategy::ax && secondWay == InsertStrategy::ax;
+        std::printf("%4d %-9s %-9s %9.1f %9.1f %s\n", run, qPrintable(rawValue(firstWay)),
+                    qPrintable(rawValue(secondWay)), firstMs, secondMs,
+                    shown == expected ? "both once" : qPrintable(QStringLiteral("other: ") + shown.left(80)));
+        std::fflush(stdout);
+        endTree(office.processId());
+        endTree(writerPid);
+        office.waitForFinished(5000);
+        // The next run's soffice must not hand its document to this Writer.
+        waitFor([&] { return hasEnded(writerPid); }, 30s);
+    }
+    std::printf("sessions with every dictation through accessibility: %d of %d\n", accessible, runs);
+    return 0;
+}
+
 QString outcomeOf(QCoro::Task<void> task)
 {
     try {
@@ -993,6 +1092,8 @@ int main(int argc, char** argv)
         return writerPageBreak(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--writer-select-end"))
         return writerSelectEnd(ownPid, std::max(1, arguments.value(2).toInt()));
+    if (arguments.value(1) == QStringLiteral("--writer-sessions"))
+        return writerSessions(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--busy"))
         return busy(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--manager"))

@@ -5,7 +5,9 @@
 //   - the dictionary window opened and reopened (a fresh window each time, as
 //     after its release) over a client that holds the list in memory (the
 //     floor), then over the data-sync client whose server answers at once,
-//     first with no local cache and then with the one it left;
+//     first with no local cache and then with the one it left, each with the
+//     heap the open window holds (and its peak while opening) and the growth
+//     of the resident set;
 //   - the log viewer refreshing a log whose tail holds a 400,000-character line;
 //   - the settings window opened from a saved frame at (-1994, -2439), 32767 × 32767.
 // Run it inside scripts/desktop-session (the X server paints, as for a user).
@@ -31,8 +33,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
+
+#include <malloc.h>
 
 using namespace vellamor;
 using namespace std::chrono_literals;
@@ -98,12 +104,27 @@ void dictionary(int count)
     keystroke("clearing the search", [&] { search.clear(); }, count);
 }
 
+// Bytes the allocator hands out, in KiB: what an open window holds, whatever
+// the opens before it left free in the heap.
+long heapInUseKiB()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<long>((info.uordblks + info.hblkhd) / 1024);
+}
+
 // Opens a fresh dictionary window over `services` and times it until all
-// `count` entries are listed and painted, then until its reload has ended.
+// `count` entries are listed and painted, then until its reload has ended;
+// with the memory the open window holds and its peak on the way.
 void timeOpen(const char* label, const WindowServices& services, int count)
 {
+    const long heapBefore = heapInUseKiB();
+    const long residentBefore = residentKiB();
+    long heapPeak = 0;
     DictionaryWindowController controller({services, std::make_shared<AuthSessionObserver>(), sleepFor, {}});
     benchmark::StallProbe probe;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] { heapPeak = std::max(heapPeak, heapInUseKiB() - heapBefore); });
+    sampler.start(1);
     probe.start();
     QElapsedTimer timer;
     timer.start();
@@ -118,8 +139,11 @@ void timeOpen(const char* label, const WindowServices& services, int count)
     QCoreApplication::processEvents();
     controller.window()->repaint();
     const double settled = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-    std::printf("dictionary %d entries, %s: listed and painted in %.0f ms, settled in %.0f ms, longest stall %.0f ms\n",
-                count, label, listed, settled, probe.longestMillis());
+    const long heldHeap = heapInUseKiB() - heapBefore;
+    std::printf("dictionary %d entries, %s: listed and painted in %.0f ms, settled in %.0f ms, longest stall %.0f ms, "
+                "heap held %+ld KiB (peak %+ld), resident %+ld KiB\n",
+                count, label, listed, settled, probe.longestMillis(), heldHeap, std::max(heapPeak, heldHeap),
+                residentKiB() - residentBefore);
 }
 
 void dictionaryOpens(int count, const QString& folder)

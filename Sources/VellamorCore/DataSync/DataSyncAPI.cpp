@@ -435,7 +435,8 @@ QCoro::Task<QList<DictEntry>> DataSyncAPI::listDictionary()
 
 QList<DictEntry> DataSyncAPI::cachedDictionary() const
 {
-    return state_->store.loadDictionary();
+    // Kept for the listing that follows, which then need not read it again.
+    return state_->store.loadDictionaryAhead();
 }
 
 QCoro::Task<DictEntry> DataSyncAPI::upsertDictEntry(std::optional<qint64> id, QString term, QString replacement,

@@ -6,15 +6,19 @@
 #include "Support/Json/JsonValue.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <mutex>
 #include <utility>
+
+#include <sys/stat.h>
 
 namespace vellamor {
 
@@ -65,10 +69,43 @@ QList<Record> load(const QString& path)
     }
 }
 
+// Saves made by this process's stores, under the lock.
+std::uint64_t savesMade = 0;
+
+// Tells whether a file changed since: this process's saves, and the file's
+// identity, size and modification time for any other writer.
+struct FileState {
+    std::uint64_t saves = 0;
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modifiedNanoseconds = 0;
+
+    friend bool operator==(const FileState&, const FileState&) = default;
+};
+
+FileState fileState(const QString& path)
+{
+    FileState state;
+    state.saves = savesMade;
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0) {
+        state.exists = true;
+        state.device = info.st_dev;
+        state.inode = info.st_ino;
+        state.size = info.st_size;
+        state.modifiedNanoseconds
+            = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    }
+    return state;
+}
+
 template<typename Record>
 void save(const QString& path, const QList<Record>& records)
 {
     const std::lock_guard guard(cacheLock());
+    ++savesMade;
     QJsonArray array;
     for (const Record& record : records)
         array.append(record.toJson());
@@ -106,11 +143,10 @@ bool sameWhenWritten(const QList<Record>& a, const QList<Record>& b)
                       [](const Record& x, const Record& y) { return x == y || asWritten(x) == asWritten(y); });
 }
 
+// Lets `change` edit `records`, as read from `path` under the lock, and saves them.
 template<typename Record>
-void update(const QString& path, const std::function<void(QList<Record>&)>& change)
+void update(const QString& path, QList<Record> records, const std::function<void(QList<Record>&)>& change)
 {
-    const std::lock_guard guard(cacheLock());
-    QList<Record> records = load<Record>(path);
     const QList<Record> before = records;
     change(records);
     // Writing a long list costs its whole encoding and a disk write.
@@ -134,6 +170,11 @@ qint64 nextLocalID(const QList<DictEntry>& entries)
 }
 
 } // namespace
+
+struct LocalDataStore::KeptRead {
+    FileState state;
+    QList<DictEntry> entries;
+};
 
 LocalDataStore::LocalDataStore(QString rootURL) : rootURL_(std::move(rootURL))
 {
@@ -170,24 +211,48 @@ void LocalDataStore::saveHistory(const QList<HistoryItem>& items) const
     save(historyURL(), items);
 }
 
+QList<DictEntry> LocalDataStore::takeDictionary() const
+{
+    const std::shared_ptr<KeptRead> kept = std::exchange(keptDictionary_, nullptr);
+    if (kept && kept->state == fileState(dictionaryURL()))
+        return kept->entries;
+    return load<DictEntry>(dictionaryURL());
+}
+
 QList<DictEntry> LocalDataStore::loadDictionary() const
 {
-    return load<DictEntry>(dictionaryURL());
+    const std::lock_guard guard(cacheLock());
+    return takeDictionary();
+}
+
+QList<DictEntry> LocalDataStore::loadDictionaryAhead() const
+{
+    const std::lock_guard guard(cacheLock());
+    // The state before the read: a change while it reads shows next time.
+    auto kept = std::make_shared<KeptRead>();
+    kept->state = fileState(dictionaryURL());
+    kept->entries = takeDictionary();
+    keptDictionary_ = kept;
+    return kept->entries;
 }
 
 void LocalDataStore::saveDictionary(const QList<DictEntry>& entries) const
 {
+    const std::lock_guard guard(cacheLock());
+    keptDictionary_.reset();
     save(dictionaryURL(), entries);
 }
 
 void LocalDataStore::updateHistory(const std::function<void(QList<HistoryItem>&)>& change) const
 {
-    update(historyURL(), change);
+    const std::lock_guard guard(cacheLock());
+    update(historyURL(), load<HistoryItem>(historyURL()), change);
 }
 
 void LocalDataStore::updateDictionary(const std::function<void(QList<DictEntry>&)>& change) const
 {
-    update(dictionaryURL(), change);
+    const std::lock_guard guard(cacheLock());
+    update(dictionaryURL(), takeDictionary(), change);
 }
 
 std::optional<qsizetype> LocalDataStore::upsertTarget(const QList<DictEntry>& entries, std::optional<qint64> id,

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace vellamor {
@@ -41,6 +42,11 @@ public:
     // Throws the file system's error; the old file then stays.
     void saveHistory(const QList<HistoryItem>& items) const;
     QList<DictEntry> loadDictionary() const;
+    // As loadDictionary(), and the list is kept for the next read or update
+    // of the dictionary through this store, which takes it instead of parsing
+    // the file again while the file is as it was: a window that shows the
+    // cache and then lists the dictionary reads the file once.
+    QList<DictEntry> loadDictionaryAhead() const;
     void saveDictionary(const QList<DictEntry>& entries) const;
 
     // Reads the list, lets `change` edit it and saves it, as one unit; a
@@ -62,7 +68,14 @@ public:
                                                  const QString& term);
 
 private:
+    struct KeptRead;
+
+    // The list loadDictionaryAhead() kept, while the file is unchanged, else
+    // the file's; the kept list is dropped either way. Under the lock.
+    QList<DictEntry> takeDictionary() const;
+
     QString rootURL_;
+    mutable std::shared_ptr<KeptRead> keptDictionary_;
 };
 
 } // namespace vellamor

@@ -1,8 +1,17 @@
 #include "DictionaryFixture.h"
+#include "RecordingUnauthorizedHandler.h"
+#include "ScriptedHTTPSession.h"
 
+#include "DataSync/DataSyncAPI.h"
 #include "DataSync/DataSyncError.h"
+#include "DataSync/LocalDataStore.h"
+#include "Models/NetworkError.h"
 
+#include <QFile>
 #include <QLocale>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace vellamor::test {
 namespace {
@@ -213,6 +222,96 @@ TEST_F(DictionaryViewModelTest, ReloadsOnlyWhenTheSignedInStateReallyChanges)
     runBlocking(auth->logout());
     settle();
     EXPECT_EQ(lists(), 2);
+}
+
+// Counts how often a file in a folder is opened, from now on.
+class FileOpens {
+public:
+    FileOpens(const QString& folder, QString name)
+        : events_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+        , name_(std::move(name))
+    {
+        // Closes too: the kernel merges an event into the same one unread before it.
+        ::inotify_add_watch(events_, QFile::encodeName(folder).constData(), IN_OPEN | IN_CLOSE);
+    }
+    ~FileOpens() { ::close(events_); }
+    FileOpens(const FileOpens&) = delete;
+    FileOpens& operator=(const FileOpens&) = delete;
+
+    int count()
+    {
+        alignas(inotify_event) char buffer[4096];
+        ssize_t length = 0;
+        while ((length = ::read(events_, buffer, sizeof buffer)) > 0) {
+            for (ssize_t offset = 0; offset < length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
+                if ((event->mask & IN_OPEN) && event->len > 0 && QString::fromUtf8(event->name) == name_)
+                    ++count_;
+                offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        return count_;
+    }
+
+private:
+    int events_;
+    QString name_;
+    int count_ = 0;
+};
+
+// Opening the window shows the cache at once and lists the dictionary: the
+// cache is parsed once, whether the service answers or not, unless another
+// client changed it meanwhile, whose entry is then kept.
+TEST_F(DictionaryViewModelTest, AnOpeningReadsTheCacheOnce)
+{
+    enum class Answer { listed, unreachable, listedAfterAnotherWrite };
+    const struct {
+        Answer answer;
+        int reads;
+        // In code-point order.
+        QStringList shown;
+    } cases[] = {
+        { Answer::listed, 1, { QStringLiteral("云端"), QStringLiteral("本地") } },
+        { Answer::unreachable, 1, { QStringLiteral("云端"), QStringLiteral("本地") } },
+        { Answer::listedAfterAnotherWrite, 2,
+            { QStringLiteral("云端"), QStringLiteral("另一个"), QStringLiteral("本地") } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.answer));
+        QTemporaryDir cacheFolder;
+        LocalDataStore(cacheFolder.path())
+            .saveDictionary({ entry(5, QStringLiteral("云端")), entry(-1, QStringLiteral("本地")) });
+        auto session = std::make_shared<ScriptedHTTPSession>();
+        if (c.answer == Answer::unreachable)
+            session->fail(NetworkError(NetworkError::Kind::cannotConnect, QStringLiteral("Connection refused")));
+        else
+            session->respond(200, R"({"code":0,"msg":"ok","data":{"entries":[{"id":5,"term":"云端","phonetic":"",)"
+                                  R"("note":"","created_at":"1970-01-01T00:00:00Z",)"
+                                  R"("updated_at":"1970-01-01T00:00:00Z"}]}})");
+        if (c.answer == Answer::listedAfterAnotherWrite)
+            session->held();
+        auto token = []() -> QCoro::Task<std::optional<QString>> { co_return QStringLiteral("tok"); };
+        DictionaryViewModel opened({ std::make_shared<DataSyncAPI>(QUrl(QStringLiteral("http://127.0.0.1:9/")), session,
+                                         token, std::make_shared<RecordingUnauthorizedHandler>(), cacheFolder.path()),
+            auth->publisher(), clock.sleeper() });
+        FileOpens reads(cacheFolder.path(), QStringLiteral("dictionary.json"));
+        opened.refresh();
+        if (c.answer == Answer::listedAfterAnotherWrite) {
+            ASSERT_TRUE(settledUntil([&] { return session->requests().size() == 1; }));
+            LocalDataStore(cacheFolder.path()).upsertDictionary(std::nullopt, QStringLiteral("另一个"), {}, {});
+            session->release();
+        }
+        ASSERT_TRUE(settledUntil([&] { return !opened.isLoading.value(); }));
+        // Another client's own reads of the file are not the window's.
+        const int extra = c.answer == Answer::listedAfterAnotherWrite ? 1 : 0;
+        EXPECT_EQ(reads.count() - extra, c.reads);
+        QStringList shown = termsOf(opened.entries.value());
+        QStringList kept = termsOf(LocalDataStore(cacheFolder.path()).loadDictionary());
+        shown.sort();
+        kept.sort();
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(kept, c.shown);
+    }
 }
 
 } // namespace

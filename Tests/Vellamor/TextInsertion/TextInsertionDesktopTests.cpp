@@ -308,6 +308,31 @@ TEST_F(LayeredDesktopTest, AccessibleFieldIsWrittenThroughAccessibilityAndXtermT
     xterm.waitForFinished(3000);
 }
 
+// LibreOffice Writer marks a panel focused above the paragraph the caret is
+// in, and announces the panel after the paragraph. Whether the application
+// heard that or walks the window for the focus, the text goes into the field
+// through the bus.
+TEST_F(LayeredDesktopTest, AFocusedPanelAboveTheFieldIsNotTakenForIt)
+{
+    for (const bool heard : { true, false }) {
+        SCOPED_TRACE(heard ? "focus events heard" : "focus found by walking the window");
+        const auto listening = [] {
+            auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
+            EXPECT_TRUE(runBlocking(bus->connected()));
+            return bus;
+        };
+        auto bus = heard ? listening() : nullptr;
+        TextTarget target(qtTarget, { QStringLiteral("QtFocusedPanelTextEdit"), QStringLiteral("ab"), QStringLiteral("a") });
+        ASSERT_TRUE(target.isReady());
+        if (!heard)
+            bus = listening();
+        const LayeredInserter inserter = desktopInserter(nullptr, bus);
+        EXPECT_EQ(runBlocking(inserter.insertLayered(dictated)), InsertStrategy::ax);
+        const QString expected = u'a' + dictated + u'b';
+        EXPECT_EQ(target.waitForText(expected), expected);
+    }
+}
+
 // Keys into a read-only field vanish without a trace; the bus shows it.
 TEST_F(LayeredDesktopTest, ReadOnlyFieldLeavesTheTextOnTheClipboard)
 {

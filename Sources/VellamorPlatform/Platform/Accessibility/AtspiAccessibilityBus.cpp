@@ -36,6 +36,10 @@ using Clock = std::chrono::steady_clock;
 // search for long.
 constexpr int searchLimit = 4000;
 constexpr int depthLimit = 64;
+// Below a focused object that shows no text: Writer's panel holds a few
+// dozen objects above its paragraphs; a window's large table must not make
+// every question a walk.
+constexpr int belowFocusLimit = 500;
 
 const QString registryService = QStringLiteral("org.a11y.atspi.Registry");
 const QString rootPath = QStringLiteral("/org/a11y/atspi/accessible/root");
@@ -166,6 +170,21 @@ class FocusEvents final : public QObject {
 
 public:
     std::optional<ObjectReference> lastFocused;
+    // What the events named focused before, newest first, while they name
+    // objects of one application: Writer names its paragraph, then a panel
+    // above it, then its root pane, which soon says it is not focused.
+    std::vector<ObjectReference> recent;
+    // The focused object without text that `lastFocused` was found below
+    // (Writer's panel above its paragraphs), while the focus stays in its
+    // application.
+    std::optional<ObjectReference> focusedAbove;
+
+    void forget()
+    {
+        lastFocused.reset();
+        recent.clear();
+        focusedAbove.reset();
+    }
 
 public Q_SLOTS:
     void stateChanged(const QDBusMessage& message)
@@ -175,12 +194,28 @@ public Q_SLOTS:
             return;
         const ObjectReference source { message.service(), message.path() };
         if (arguments.at(1).toInt() != 0)
-            lastFocused = source;
+            follow(source);
         else if (lastFocused == source)
             lastFocused.reset();
     }
 
-    void focused(const QDBusMessage& message) { lastFocused = ObjectReference { message.service(), message.path() }; }
+    void focused(const QDBusMessage& message) { follow(ObjectReference { message.service(), message.path() }); }
+
+private:
+    static constexpr std::size_t recentLimit = 4;
+
+    void follow(const ObjectReference& source)
+    {
+        if (!recent.empty() && recent.front().service != source.service)
+            recent.clear();
+        std::erase(recent, source);
+        recent.insert(recent.begin(), source);
+        if (recent.size() > recentLimit)
+            recent.pop_back();
+        lastFocused = source;
+        if (focusedAbove && focusedAbove->service != source.service)
+            focusedAbove.reset();
+    }
 };
 
 } // namespace
@@ -368,6 +403,121 @@ public:
         co_return std::nullopt;
     }
 
+    // The deepest focused object below `object` that holds editable text, and
+    // its depth.
+    QCoro::Task<std::optional<std::pair<ObjectReference, int>>> editableFocusBelow(
+        ObjectReference object, int depth, std::shared_ptr<int> budget, Clock::time_point deadline)
+    {
+        std::optional<std::pair<ObjectReference, int>> deepest;
+        if (depth >= depthLimit)
+            co_return deepest;
+        const auto all = co_await children(std::move(object), deadline);
+        for (const auto& child : all) {
+            if (--*budget < 0 || Clock::now() >= deadline)
+                break;
+            const auto own = co_await states(child, deadline);
+            std::optional<std::pair<ObjectReference, int>> found;
+            if (has(own, ATSPI_STATE_FOCUSED) && has(own, ATSPI_STATE_EDITABLE)) {
+                const auto offered = co_await interfaces(child);
+                if (offered.contains(textInterface))
+                    found = std::pair(child, depth + 1);
+            }
+            if (auto below = co_await editableFocusBelow(child, depth + 1, budget, deadline))
+                found = std::move(below);
+            if (found && (!deepest || found->second > deepest->second))
+                deepest = std::move(found);
+        }
+        co_return deepest;
+    }
+
+    // Where the text of a focused object is: the object itself when it shows
+    // text or manages its children (a list or table, whose rows are not
+    // focused below it); else the deepest focused object below it that holds
+    // editable text (LibreOffice Writer marks a panel focused above the
+    // paragraph with the caret), and the object itself when there is none.
+    QCoro::Task<ObjectReference> textFocus(ObjectReference focused, Clock::time_point deadline)
+    {
+        const auto offered = co_await interfaces(focused);
+        if (offered.contains(textInterface))
+            co_return focused;
+        const auto own = co_await states(focused, deadline);
+        if (has(own, ATSPI_STATE_MANAGES_DESCENDANTS))
+            co_return focused;
+        const auto budget = std::make_shared<int>(belowFocusLimit);
+        const auto below = co_await editableFocusBelow(focused, 0, budget, deadline);
+        co_return below ? below->first : focused;
+    }
+
+    QCoro::Task<bool> isFocusedElsewhere(ObjectReference object, Clock::time_point deadline)
+    {
+        const auto pid = co_await processIdOf(object.service);
+        if (!pid || *pid == ownProcessId)
+            co_return false;
+        const auto own = co_await states(std::move(object), deadline);
+        co_return has(own, ATSPI_STATE_FOCUSED);
+    }
+
+    // The newest of `named` but `skipped` that still has the focus.
+    QCoro::Task<std::optional<ObjectReference>> stillFocused(
+        std::vector<ObjectReference> named, std::optional<ObjectReference> skipped, Clock::time_point deadline)
+    {
+        for (const auto& object : named) {
+            if (object == skipped)
+                continue;
+            if (co_await isFocusedElsewhere(object, deadline))
+                co_return object;
+        }
+        co_return std::nullopt;
+    }
+
+    // Where the focused text is (see textFocus), kept for the next question:
+    // the object kept while it has the focus; else the newest one the events
+    // named before that still has it; else, below the focused object without
+    // text it was found under, the one that now has it (Writer's next
+    // paragraph, before the event says so); else what a search finds.
+    QCoro::Task<std::optional<ObjectReference>> focusedText(Clock::time_point deadline)
+    {
+        auto seen = events.lastFocused;
+        bool seenFocused = false;
+        while (seen) {
+            seenFocused = co_await isFocusedElsewhere(*seen, deadline);
+            // The events an application sent before its answer have come in:
+            // they may name the next one (a paragraph Enter began).
+            if (seenFocused || events.lastFocused == seen || Clock::now() >= deadline)
+                break;
+            seen = events.lastFocused;
+        }
+        const auto above = events.focusedAbove;
+        std::optional<ObjectReference> focused;
+        std::optional<ObjectReference> target;
+        if (seenFocused)
+            focused = seen;
+        else
+            focused = co_await stillFocused(events.recent, seen, deadline);
+        if (!focused && above) {
+            if (co_await isFocusedElsewhere(*above, deadline)) {
+                const auto next = co_await textFocus(*above, deadline);
+                if (next != *above) {
+                    focused = above;
+                    target = next;
+                }
+            }
+        }
+        if (!focused)
+            focused = co_await searchDesktop(deadline);
+        if (!focused)
+            co_return std::nullopt;
+        if (!target)
+            target = co_await textFocus(*focused, deadline);
+        // Unless an event named another object meanwhile.
+        if (events.lastFocused == seen) {
+            events.lastFocused = target;
+            if (*target != *focused)
+                events.focusedAbove = focused;
+        }
+        co_return target;
+    }
+
     // The focused object of another application's active window.
     QCoro::Task<std::optional<ObjectReference>> searchDesktop(Clock::time_point deadline)
     {
@@ -434,7 +584,7 @@ private:
         const QString old = std::exchange(name, connectionName);
         bus = QDBusConnection(name);
         connectedGeneration = generation;
-        events.lastFocused.reset();
+        events.forget();
         processIds.clear();
         bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Object"),
             QStringLiteral("StateChanged"), &events, SLOT(stateChanged(QDBusMessage)));
@@ -500,23 +650,14 @@ QCoro::Task<AccessibilityBus::Element> AtspiAccessibilityBus::focusedElement()
         co_return std::make_shared<DBusElement>(c->ownProcessId);
     if (!co_await c->connected())
         co_return Element();
-    const auto deadline = Clock::now() + 3 * c->callTimeout;
-    // Asked again: a toolkit may not announce every change (Qt keeps a field
-    // "focused" after its window lost the focus to another application).
-    if (const auto last = c->events.lastFocused) {
-        const auto pid = co_await c->processIdOf(last->service);
-        if (pid && *pid != c->ownProcessId) {
-            const auto states = co_await c->states(*last, deadline);
-            if (has(states, ATSPI_STATE_FOCUSED))
-                co_return std::make_shared<DBusElement>(*last, pid);
-        }
-    }
-    const auto found = co_await c->searchDesktop(deadline);
-    if (!found)
+    // Asked again each time: a toolkit may not announce every change (Qt
+    // keeps a field "focused" after its window lost the focus to another
+    // application).
+    const auto target = co_await c->focusedText(Clock::now() + 3 * c->callTimeout);
+    if (!target)
         co_return Element();
-    c->events.lastFocused = found;
-    const auto pid = co_await c->processIdOf(found->service);
-    co_return std::make_shared<DBusElement>(*found, pid);
+    const auto pid = co_await c->processIdOf(target->service);
+    co_return std::make_shared<DBusElement>(*target, pid);
 }
 
 std::optional<qint64> AtspiAccessibilityBus::processId(const AccessibleElement& element)

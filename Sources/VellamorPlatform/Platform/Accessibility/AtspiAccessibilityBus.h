@@ -16,8 +16,12 @@ namespace vellamor::platform {
 // The connection is made in the background from construction on, and made
 // again when the accessibility bus's launcher changes (the bus restarted) or
 // the bus closed it. The focused element comes from focus events, followed
-// from the connection on; when the element last reported is no longer focused, the active
-// windows of every other application are searched. When one of this
+// from the connection on; when the element last reported is no longer focused,
+// the newest one an earlier event of the same application named that still
+// is, else the active windows of every other application are searched. A focused object that
+// shows no text stands for the deepest focused object below it that holds
+// editable text (LibreOffice Writer marks a panel focused above the
+// paragraph with the caret), which is kept for the next question. When one of this
 // process's own windows has the focus, the answer is a stand-in element that
 // carries only this process's identifier: this process's own accessibility
 // service is never asked anything.

@@ -148,99 +148,143 @@ QCoro::Task<milliseconds> KeystrokeInserter::settleMapping(
     co_return waited;
 }
 
-QCoro::Task<KeystrokeInserter::Typed> KeystrokeInserter::type(std::shared_ptr<platform::KeyInjector> injector,
-    InsertionSleep sleep, Pacing pacing, milliseconds perCharacter, KeystrokePlan keystrokes,
-    std::shared_ptr<LeftMapping> leftMapped)
-{
-    int posted = 0;
-    bool refused = false;
-    // Times from the start of typing: `now`, when a slow reader will have
-    // read every key typed so far, and the last key typed on each mapped key
-    // code. The keys the last text left mapped may still be unread.
-    milliseconds now { 0 };
-    milliseconds readerDone = leftMapped->remaining();
-    std::map<int, platform::KeyMapping> mapped = leftMapped->keys;
-    std::map<int, milliseconds> readBy;
-    for (const auto& [keyCode, mapping] : mapped)
-        readBy[keyCode] = readerDone;
-    const auto pendingReading = [&](const std::vector<platform::KeyMapping>& codes) {
+// One text typed: the plan's steps in order, and what the pauses before a
+// key code changes need to know of the keys typed so far. Times count from
+// the start of typing.
+class KeystrokeInserter::Run {
+public:
+    Run(std::shared_ptr<platform::KeyInjector> injector, InsertionSleep sleep, Pacing pacing,
+        milliseconds perCharacter, std::shared_ptr<LeftMapping> left)
+        : injector_(std::move(injector))
+        , sleep_(std::move(sleep))
+        , pacing_(pacing)
+        , perCharacter_(perCharacter)
+        , left_(std::move(left))
+        , readerDone_(left_->remaining())
+        , mapped_(left_->keys)
+    {
+        // The keys the last text left mapped may still be unread.
+        for (const auto& [keyCode, mapping] : mapped_)
+            readBy_[keyCode] = readerDone_;
+    }
+
+    // Leaves the last mapping, also of a run that stopped early, to `left`.
+    QCoro::Task<Typed> typeAll(KeystrokePlan keystrokes)
+    {
+        bool stopped = false;
+        for (const auto& step : keystrokes.steps()) {
+            if (step.kind == KeystrokePlan::Step::Kind::press)
+                stopped = !co_await press(step.key);
+            else
+                stopped = !co_await remap(step);
+            if (stopped)
+                break;
+        }
+        const bool refused = stopped || !typedOnStillHeld();
+        leaveMapped();
+        co_return Typed { posted_, refused };
+    }
+
+private:
+    // Types the key once no modifier is held; false when it was refused.
+    QCoro::Task<bool> press(platform::InjectedKey key)
+    {
+        auto outcome = injector_->tapUnlessModifiersHeld(key);
+        while (outcome == platform::KeyInjector::TapOutcome::modifiersHeld) {
+            now_ += co_await ModifierRelease::wait(injector_, sleep_, pacing_.modifierPoll, pacing_.heldModifierLimit);
+            outcome = injector_->tapUnlessModifiersHeld(key);
+        }
+        if (outcome != platform::KeyInjector::TapOutcome::tapped)
+            co_return false;
+        ++posted_;
+        readerDone_ = std::max(readerDone_, now_) + pacing_.readPerKey;
+        if (mapped_.contains(key.keyCode)) {
+            readBy_[key.keyCode] = readerDone_;
+            typedOn_.insert(key.keyCode);
+        }
+        co_await sleep_(perCharacter_);
+        now_ += perCharacter_;
+        co_return true;
+    }
+
+    // Gives key codes new characters once a slow reader has read the keys
+    // typed on them; false when a mapping was refused or lost. A step that
+    // only empties key codes is left to the next insertion.
+    QCoro::Task<bool> remap(KeystrokePlan::Step step)
+    {
+        if (clears(step))
+            co_return true;
+        if (!typedOnStillHeld())
+            co_return false;
+        co_await waitForReader(step.mapping);
+        if (!injector_->mapKeyCodes(step.mapping))
+            co_return false;
+        for (const auto& mapping : step.mapping) {
+            mapped_[mapping.keyCode] = mapping;
+            readBy_.erase(mapping.keyCode);
+        }
+        now_ += co_await settleMapping(injector_, sleep_, pacing_);
+        co_return holds(injector_->ownMappings(), step.mapping);
+    }
+
+    QCoro::Task<void> waitForReader(std::vector<platform::KeyMapping> codes)
+    {
+        const auto reading = pendingReading(codes);
+        if (!reading)
+            co_return;
+        const auto wait = std::max(pacing_.unmappingSettle, *reading);
+        co_await sleep_(wait);
+        now_ += wait;
+    }
+
+    // How long until a slow reader has read the keys typed on `codes`; none
+    // when nothing was typed on them.
+    std::optional<milliseconds> pendingReading(const std::vector<platform::KeyMapping>& codes) const
+    {
         milliseconds due { -1 };
         for (const auto& mapping : codes) {
-            if (const auto found = readBy.find(mapping.keyCode); found != readBy.end())
+            if (const auto found = readBy_.find(mapping.keyCode); found != readBy_.end())
                 due = std::max(due, found->second);
         }
-        return due < milliseconds(0) ? std::optional<milliseconds>()
-                                     : std::optional(std::clamp(due - now, milliseconds(0), pacing.readingCeiling));
-    };
+        if (due < milliseconds(0))
+            return std::nullopt;
+        return std::clamp(due - now_, milliseconds(0), pacing_.readingCeiling);
+    }
+
     // A keymap another client loads mid-text (setxkbmap) empties the key
     // codes: keys typed on them after it carry nothing, and which of them
     // came after it cannot be told. So the mappings keys were typed on are
     // read back before they change and at the end.
-    std::set<int> typedOn;
-    const auto typedOnHeld = [&] {
+    bool typedOnStillHeld()
+    {
         std::vector<platform::KeyMapping> used;
-        for (const int keyCode : std::exchange(typedOn, {}))
-            used.push_back(mapped[keyCode]);
-        return used.empty() || holds(injector->ownMappings(), used);
-    };
-    const auto leave = [&] {
-        milliseconds due { 0 };
-        for (const auto& [keyCode, when] : readBy)
-            due = std::max(due, when);
-        leftMapped->leave(mapped, std::clamp(due - now, milliseconds(0), pacing.readingCeiling));
-    };
-    for (const auto& step : keystrokes.steps()) {
-        if (step.kind == KeystrokePlan::Step::Kind::press) {
-            auto outcome = injector->tapUnlessModifiersHeld(step.key);
-            while (outcome == platform::KeyInjector::TapOutcome::modifiersHeld) {
-                now += co_await ModifierRelease::wait(injector, sleep, pacing.modifierPoll, pacing.heldModifierLimit);
-                outcome = injector->tapUnlessModifiersHeld(step.key);
-            }
-            if (outcome != platform::KeyInjector::TapOutcome::tapped) {
-                refused = true;
-                break;
-            }
-            ++posted;
-            readerDone = std::max(readerDone, now) + pacing.readPerKey;
-            if (mapped.contains(step.key.keyCode)) {
-                readBy[step.key.keyCode] = readerDone;
-                typedOn.insert(step.key.keyCode);
-            }
-            co_await sleep(perCharacter);
-            now += perCharacter;
-            continue;
-        }
-        if (clears(step))
-            continue;
-        if (!typedOnHeld()) {
-            refused = true;
-            break;
-        }
-        if (const auto reading = pendingReading(step.mapping)) {
-            const auto wait = std::max(pacing.unmappingSettle, *reading);
-            co_await sleep(wait);
-            now += wait;
-        }
-        if (!injector->mapKeyCodes(step.mapping)) {
-            refused = true;
-            break;
-        }
-        for (const auto& mapping : step.mapping) {
-            mapped[mapping.keyCode] = mapping;
-            readBy.erase(mapping.keyCode);
-        }
-        now += co_await settleMapping(injector, sleep, pacing);
-        if (!holds(injector->ownMappings(), step.mapping)) {
-            refused = true;
-            break;
-        }
+        for (const int keyCode : std::exchange(typedOn_, {}))
+            used.push_back(mapped_.at(keyCode));
+        return used.empty() || holds(injector_->ownMappings(), used);
     }
-    if (!refused && !typedOnHeld())
-        refused = true;
-    // The keys mapped so far (also when typing stopped early) go back later.
-    leave();
-    co_return Typed { posted, refused };
-}
+
+    void leaveMapped()
+    {
+        milliseconds due { 0 };
+        for (const auto& [keyCode, when] : readBy_)
+            due = std::max(due, when);
+        left_->leave(mapped_, std::clamp(due - now_, milliseconds(0), pacing_.readingCeiling));
+    }
+
+    const std::shared_ptr<platform::KeyInjector> injector_;
+    const InsertionSleep sleep_;
+    const Pacing pacing_;
+    const milliseconds perCharacter_;
+    const std::shared_ptr<LeftMapping> left_;
+    int posted_ = 0;
+    milliseconds now_ { 0 };
+    // When a slow reader will have read every key typed so far.
+    milliseconds readerDone_;
+    std::map<int, platform::KeyMapping> mapped_;
+    // When the last key typed on each mapped key code will have been read.
+    std::map<int, milliseconds> readBy_;
+    std::set<int> typedOn_;
+};
 
 QCoro::Task<void> KeystrokeInserter::insert(QString text)
 {
@@ -277,7 +321,8 @@ QCoro::Task<void> KeystrokeInserter::insert(QString text)
     // read the same before and after.
     const auto perCharacter
         = TypingPace::needsSlowPace(injector->activeWindowClass()) ? pacing.slowPerCharacter : pacing.perCharacter;
-    const Typed typed = co_await type(injector, sleep, pacing, perCharacter, std::move(*keystrokes), leftMapped);
+    Run run(injector, sleep, pacing, perCharacter, leftMapped);
+    const Typed typed = co_await run.typeAll(std::move(*keystrokes));
 
     if (capsLock)
         injector->setCapsLock(true);

@@ -119,9 +119,8 @@ private:
         bool refused = false;
     };
 
-    // Types the plan's steps, leaving its last mapping to `leftMapped`.
-    static QCoro::Task<Typed> type(std::shared_ptr<platform::KeyInjector> injector, InsertionSleep sleep, Pacing pacing,
-        std::chrono::milliseconds perCharacter, KeystrokePlan keystrokes, std::shared_ptr<LeftMapping> leftMapped);
+    // Types the plan's steps, leaving its last mapping to the inserter.
+    class Run;
     // Waits `mappingSettle`, then for the target's answer to a ping sent
     // behind the change (see Pacing); answers the time waited.
     static QCoro::Task<std::chrono::milliseconds> settleMapping(

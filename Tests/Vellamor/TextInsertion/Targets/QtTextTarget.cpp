@@ -1,6 +1,8 @@
 // The Qt target of the text-insertion desktop tests (see TargetProtocol.h),
 // "QtLineEdit", "QtTextEdit" or "QtReadOnlyTextEdit": positions count UTF-16 units, as both widgets
-// do. Started as "owner <text> <html>" it shows no window, answers "ready
+// do. "QtFocusedPanelTextEdit" puts the edit in a panel that, as LibreOffice
+// Writer's above its paragraph, says it has the focus and announces so
+// after the edit got it. Started as "owner <text> <html>" it shows no window, answers "ready
 // none" and holds both clipboards with that text, that HTML and a small PNG
 // image until it ends; as "slow-owner <text> <html>" it answers for the image
 // 2 s late, as an owner encoding a large image anew for each request. As
@@ -9,6 +11,8 @@
 
 #include "TargetProtocol.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
@@ -18,8 +22,11 @@
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
+
+#include <functional>
 
 namespace {
 
@@ -47,6 +54,28 @@ QMimeData* ownedData(const QString& text, const QString& html, bool slow)
     data->setHtml(html);
     data->setData(QStringLiteral("image/png"), png);
     return data;
+}
+
+const QString focusedPanelName = QStringLiteral("focused-panel");
+
+class FocusedPanel final : public QAccessibleWidget {
+public:
+    explicit FocusedPanel(QWidget* widget) : QAccessibleWidget(widget, QAccessible::Pane) {}
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.focusable = true;
+        state.focused = true;
+        return state;
+    }
+};
+
+QAccessibleInterface* focusedPanelFactory(const QString&, QObject* object)
+{
+    if (object && object->isWidgetType() && object->objectName() == focusedPanelName)
+        return new FocusedPanel(static_cast<QWidget*>(object));
+    return nullptr;
 }
 
 } // namespace
@@ -86,10 +115,17 @@ int main(int argc, char** argv)
     const auto start = static_cast<int>(arguments.value(3).size());
     const auto length = static_cast<int>(arguments.value(4).size());
     QWidget window;
+    QWidget* panel = nullptr;
+    if (arguments.value(1) == QStringLiteral("QtFocusedPanelTextEdit")) {
+        QAccessible::installFactory(focusedPanelFactory);
+        panel = new QWidget(&window);
+        panel->setObjectName(focusedPanelName);
+        new QVBoxLayout(panel);
+    }
     QLineEdit* line = nullptr;
     QTextEdit* edit = nullptr;
     if (arguments.value(1).endsWith(QStringLiteral("TextEdit"))) {
-        edit = new QTextEdit(&window);
+        edit = new QTextEdit(panel ? panel : &window);
         edit->setReadOnly(arguments.value(1) == QStringLiteral("QtReadOnlyTextEdit"));
         edit->setPlainText(text);
         QTextCursor cursor = edit->textCursor();
@@ -101,14 +137,30 @@ int main(int argc, char** argv)
         line->setSelection(start, length);
     }
     QWidget* field = edit ? static_cast<QWidget*>(edit) : line;
-    (new QVBoxLayout(&window))->addWidget(field);
+    if (panel)
+        panel->layout()->addWidget(field);
+    (new QVBoxLayout(&window))->addWidget(panel ? panel : field);
     window.setWindowTitle(QStringLiteral("vellamor text target"));
     window.resize(420, edit ? 200 : 80);
     window.show();
     field->setFocus();
 
-    const auto report = [&] {
-        vellamor::target::report(window.isActiveWindow() && field->hasFocus(),
+    // The panel speaks after the edit's own focus event, which Qt sends once
+    // it has told the application; the edit counts as focused from then on.
+    bool panelAnnounced = false;
+    bool panelDue = false;
+    std::function<void()> report = [&] {
+        const bool focused = window.isActiveWindow() && field->hasFocus();
+        if (panel && focused && !panelDue) {
+            panelDue = true;
+            QTimer::singleShot(0, [&] {
+                panelAnnounced = true;
+                QAccessibleEvent event(panel, QAccessible::Focus);
+                QAccessible::updateAccessibility(&event);
+                report();
+            });
+        }
+        vellamor::target::report(focused && (!panel || panelAnnounced),
                                  (edit ? edit->toPlainText() : line->text()).toStdString());
     };
     if (edit)
