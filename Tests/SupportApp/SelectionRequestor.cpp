@@ -1,6 +1,5 @@
 #include "SelectionRequestor.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <map>
 
@@ -111,22 +110,26 @@ std::optional<std::vector<QByteArray>> SelectionRequestor::read(const QByteArray
             return std::nullopt;
         parts[property] = first->first == incr ? Part{true, false, {}} : Part{false, true, first->second};
     }
-    // Each transfer in parts sends its next part once the last is deleted, and ends with an empty one.
-    while (std::any_of(parts.begin(), parts.end(), [](const auto& part) { return !part.second.done; })) {
-        xcb_generic_event_t* event = waitFor(XCB_PROPERTY_NOTIFY, deadline);
-        if (!event)
-            return std::nullopt;
-        const auto* change = reinterpret_cast<xcb_property_notify_event_t*>(event);
-        const auto part = parts.find(change->atom);
-        const bool newValue = change->window == window_ && change->state == XCB_PROPERTY_NEW_VALUE;
-        free(event);
-        if (!newValue || part == parts.end() || part->second.done)
-            continue;
-        const auto chunk = take(part->first);
-        if (!chunk)
-            return std::nullopt;
-        part->second.done = chunk->second.isEmpty();
-        part->second.data += chunk->second;
+    // Each transfer in parts sends its next part once the last is deleted, and
+    // ends with an empty one. They are taken one after another, as a requestor
+    // may: the first ends while the others still run.
+    for (const xcb_atom_t property : properties) {
+        Part& part = parts[property];
+        while (!part.done) {
+            const auto chunk = take(property);
+            if (!chunk)
+                return std::nullopt;
+            // Not written yet: any change of the window's properties may be it.
+            if (chunk->first == XCB_ATOM_NONE) {
+                xcb_generic_event_t* event = waitFor(XCB_PROPERTY_NOTIFY, deadline);
+                if (!event)
+                    return std::nullopt;
+                free(event);
+                continue;
+            }
+            part.done = chunk->second.isEmpty();
+            part.data += chunk->second;
+        }
     }
     std::vector<QByteArray> data;
     for (const xcb_atom_t property : properties)

@@ -556,6 +556,24 @@ TEST_F(AppContainerTest, InToggleModeTheTapAfterAnyEndStartsANewSession)
     }
 }
 
+// A paste chord the user presses, in any application, ends a pasted text's
+// loan: what the target pastes from then on is the user's own copy.
+TEST_F(AppContainerTest, TheUsersPasteChordGivesTheirContentsBack)
+{
+    startReady();
+    const auto clipboard = platform::PasteboardSelection::clipboard;
+    pasteboard->hold(clipboard, { { QStringLiteral("text/plain"), QByteArrayLiteral("earlier") } });
+    const auto loan = runBlocking(pasteboard->lend(clipboard, QStringLiteral("dictated")));
+    loan->chordSent(5s);
+    pasteboard->fetch(clipboard);
+    pasteboard->runFor(platform::ClipboardLoan::Timing {}.ownChordEcho);
+    ASSERT_EQ(pasteboard->served(clipboard, FakePasteboard::Client::target), QStringLiteral("dictated"));
+
+    keySource_->send(
+        { platform::KeyEventType::keyDown, platform::virtualKey::v, platform::modifierFlag::control, false, 1000ms });
+    EXPECT_EQ(pasteboard->served(clipboard, FakePasteboard::Client::target), QStringLiteral("earlier"));
+}
+
 // The microphone opens at key-down: a tap throws its audio away; a long press
 // keeps it through a slow token, and a release meanwhile ends it once started.
 TEST_F(AppContainerTest, CaptureStartsAtThePressAndAReleaseDuringStartUpLosesNothing)

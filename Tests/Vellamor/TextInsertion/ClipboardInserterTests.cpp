@@ -253,6 +253,11 @@ TEST_F(ClipboardInserterTest, EveryoneGetsWhatTheLoanDecidesUntilTheUsersContent
             ClipboardInserterError::displaced(), { QStringLiteral("copied since") }, "copied since", "selected" },
         { "userCopiesThePastedText", {}, { { 0ms, ask(clipboard) }, { 3000ms, copy(Client::target, "pasted") } },
             std::nullopt, { pasted }, "pasted", "selected" },
+        // The target read the text again just before: its copy is the user's all the same.
+        { "userCopiesThePastedTextJustAfterASecondAsk", {},
+            { { 0ms, ask(clipboard) }, { timing.quiet, ask(clipboard) },
+                { timing.quiet + 500ms, copy(Client::target, "pasted") } },
+            std::nullopt, { pasted, pasted }, "pasted", "selected" },
         { "userPastesAfterTheOutcome", {},
             { { 0ms, ask(clipboard) }, { 2000ms, userPastes }, { 2500ms, ask(clipboard) } }, std::nullopt,
             { pasted, earlier }, "earlier", "selected" },

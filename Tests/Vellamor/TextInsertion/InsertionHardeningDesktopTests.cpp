@@ -92,7 +92,11 @@ TEST_F(InsertionHardeningDesktopTest, AStoppedOrSlowClipboardOwnerNeverHoldsTheM
         if (stopped) {
             ASSERT_EQ(::kill(static_cast<pid_t>(owner.processId()), SIGSTOP), 0);
         }
-        platform::X11SelectionBroker broker;
+        // Where the app quits, only the quit ends the read before a hang would.
+        platform::X11SelectionBroker::Limits limits;
+        if (kind == Owner::stoppedThenQuit)
+            limits.step = limits.snapshot = 2 * hangCeiling;
+        platform::X11SelectionBroker broker(limits);
         int ticks = 0;
         QTimer timer;
         QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
