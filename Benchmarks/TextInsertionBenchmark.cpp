@@ -918,7 +918,8 @@ int stoppedTarget(const qint64 ownPid, int runs)
             int got = 0, earlier = 0, neither = 0, inserted = 0, failed = 0, wrong = 0;
             std::map<QString, int> outcomes;
             for (int run = 0; run < runs; ++run) {
-                if (!clear(*bus, target)) {
+                // A manager's window may have taken the focus.
+                if (!target.activate() || !clear(*bus, target)) {
                     ++neither;
                     continue;
                 }
@@ -1060,8 +1061,10 @@ int userCopy(const qint64 ownPid, int runs)
                 const QString before = QStringLiteral("earlier %1").arg(run);
                 copyElsewhere(before);
                 QString outcome = outcomeOf(paste.insert(text));
-                if (!waitFor([&] { return field->text() == text; }, 10s))
+                if (!waitFor([&] { return field->text() == text; }, 10s)) {
+                    ++outcomes[outcome + QStringLiteral("/not shown")];
                     continue;
+                }
                 ++shown;
                 pause(after);
                 pressKeys(QStringLiteral("ctrl+a ctrl+c"));
