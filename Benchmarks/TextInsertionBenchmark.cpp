@@ -1134,7 +1134,10 @@ void pasteAfterDictation(ClipboardInserter& paste, const AppField& field, const 
         const QString expected = qstrcmp(field.pastes, "primary") == 0 ? beforePrimary : before;
         earlier += pasted == expected;
         again += pasted == text;
-        other += pasted != expected && pasted != text;
+        if (pasted != expected && pasted != text) {
+            ++other;
+            ++outcomes[QStringLiteral("pasted \"%1\"").arg(pasted.left(24))];
+        }
         back += waitFor([&] { return clipboardText() == before; }, 15s);
     }
     QStringList line;
