@@ -2,7 +2,6 @@
 
 #include "Platform/Pasteboard/ClipboardLoan.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -32,11 +31,6 @@ public:
         // before it took the selection copied it: a clipboard manager that
         // re-owns every change, not the user.
         std::chrono::milliseconds reownWindow{1000};
-        // The user's contents back, the selection is taken anew (for the
-        // clipboard managers) once requests have been this quiet: a browser
-        // told that the clipboard changed hands while it reads it for the
-        // user's paste pastes nothing.
-        std::chrono::milliseconds retakeQuiet{500};
     };
 
     // Take the selection with `contents`: while this process still owns it,
@@ -80,7 +74,6 @@ public:
     {
         endLoan();
         returned_.reset();
-        retakeAt_.reset();
         ++epoch_;
         owned_ = true;
         served_ = {};
@@ -93,7 +86,6 @@ public:
     {
         endLoan();
         returned_.reset();
-        retakeAt_.reset();
         ++epoch_;
         owns(std::move(contents));
     }
@@ -127,8 +119,6 @@ public:
         settle(now);
         if (!owned_)
             return {};
-        if (retakeAt_)
-            retakeAt_ = std::max(*retakeAt_, now + timing_.retakeQuiet);
         if (!loan_)
             return {&served_, std::nullopt, false};
         Loan& loan = *loan_;
@@ -228,11 +218,6 @@ public:
     // Moves the loan on by the clock.
     void settle(TimePoint now)
     {
-        if (retakeAt_ && now >= *retakeAt_) {
-            retakeAt_.reset();
-            if (owned_)
-                actions_.take = Take{served_, std::nullopt, epoch_};
-        }
         if (!loan_)
             return;
         Loan& loan = *loan_;
@@ -253,7 +238,7 @@ public:
                 // Taken anew: clipboard managers read a selection when it
                 // changes hands, and keep the user's contents, not the text.
                 if (owned_)
-                    retakeAt_ = now + timing_.retakeQuiet;
+                    actions_.take = Take{served_, std::nullopt, epoch_};
             }
             endLoan();
             break;
@@ -280,13 +265,7 @@ public:
     std::vector<std::pair<LoanId, LoanProgress>> takeAnswers() { return std::exchange(actions_.answers, {}); }
     std::optional<Take> takeTake() { return std::exchange(actions_.take, std::nullopt); }
 
-    std::optional<TimePoint> nextChange() const
-    {
-        std::optional<TimePoint> next = loan_ ? loan_->logic.nextChange() : std::nullopt;
-        if (retakeAt_)
-            next = std::min(next.value_or(TimePoint::max()), *retakeAt_);
-        return next;
-    }
+    std::optional<TimePoint> nextChange() const { return loan_ ? loan_->logic.nextChange() : std::nullopt; }
 
     // Where the selection was lost to a re-owning manager: the window, while the loan waits to reclaim.
     std::optional<Window> reownedBy() const
@@ -342,8 +321,6 @@ private:
     Contents served_;
     std::optional<Loan> loan_;
     std::optional<Returned> returned_;
-    // When the selection, its user's contents back, is to be taken anew.
-    std::optional<TimePoint> retakeAt_;
     LoanId lastId_ = 0;
     // Counts the loans and replacements, which make a take asked for before them stale.
     std::uint64_t epoch_ = 0;
