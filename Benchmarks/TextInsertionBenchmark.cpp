@@ -61,15 +61,36 @@
 // RUNS" it inserts 10 characters into a GTK entry through the layered
 // inserter, trusting accessibility as the application does (asking the
 // session's switch), while the accessibility bus's launcher is stopped, and
-// reports the same (goal: no stretch over 100 ms).
+// reports the same (goal: no stretch over 100 ms). With "--stopped-target
+// RUNS", under a clipboard reader started beforehand (parcellite, clipit,
+// copyq), it pastes 20 Chinese characters through the layered inserter, its
+// bus and key layers refusing so that the field read back judges the paste,
+// into a Qt line edit and a GTK entry whose processes are stopped 1 s and 7 s
+// at the chord, another text on the clipboard each time, and counts the
+// fields that got the text, the earlier clipboard or neither, the outcomes,
+// and the wrong ones: the earlier clipboard in the field, "clipboard" for a
+// text not in, or a failure that did not leave the text on the clipboard.
+// With "--user-copy RUNS" it pastes into mousepad and a GTK entry, the user
+// selecting all and copying there 0.5 s and 3 s after the outcome, and counts
+// the copies still on the clipboard 15 s later. With "--user-paste RUNS",
+// its key source started as the application's hotkey monitor starts it, it
+// pastes into Chromium, Firefox ESR, mousepad and xterm (installed by hand),
+// the user pressing the paste chord 2 s after each outcome, and counts what
+// that pasted and whether the clipboard held the user's contents again
+// within 15 s; then it pastes into Chromium pages busy 1.5 s of 1.6 and 4 s
+// of 4.1 and counts the fields that got the earlier clipboard.
 #include "BenchmarkSupport.h"
+#include "BrowserPage.h"
+#include "Hotkey/HotkeyMonitor.h"
 #include "InsertionTexts.h"
 #include "Permissions/PermissionChecker.h"
 #include "Platform/Accessibility/AtspiAccessibilityBus.h"
 #include "Platform/AccessibilityStatus/DBusAccessibilityStatus.h"
 #include "Platform/KeyInjection/XTestKeyInjector.h"
+#include "Platform/KeySource/X11KeySource.h"
 #include "Platform/Pasteboard/X11SelectionBroker.h"
 #include "Support/Async/RunBlocking.h"
+#include "TextInsertion/DefaultAccessibilityProbe.h"
 #include "TextInsertion/Inserters/AccessibilityInserter.h"
 #include "TextInsertion/Inserters/AccessibilityInserterError.h"
 #include "TextInsertion/Inserters/ClipboardInserter.h"
@@ -83,7 +104,9 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 #include <QWindow>
 
 #include <algorithm>
@@ -92,6 +115,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <tuple>
 #include <vector>
 
@@ -766,10 +790,10 @@ int writerSelectEnd(const qint64 ownPid, int runs)
     return 0;
 }
 
-QString clipboardText()
+QString clipboardText(const char* selection = "clipboard")
 {
     QProcess xclip;
-    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
+    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), QString::fromLatin1(selection),
                                           QStringLiteral("-t"), QStringLiteral("UTF8_STRING")});
     waitFor([&] { return xclip.state() == QProcess::NotRunning; }, 10s);
     return QString::fromUtf8(xclip.readAllStandardOutput());
@@ -777,14 +801,14 @@ QString clipboardText()
 
 // Another program copies `text`: xclip serves it until someone else copies.
 // Its first process ends before the one it leaves behind takes the clipboard.
-void copyElsewhere(const QString& text)
+void copyElsewhere(const QString& text, const char* selection = "clipboard")
 {
     QProcess xclip;
-    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-i"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-i"), QStringLiteral("-selection"), QString::fromLatin1(selection)});
     xclip.write(text.toUtf8());
     xclip.closeWriteChannel();
     waitFor([&] { return xclip.state() == QProcess::NotRunning; }, 5s);
-    waitFor([&] { return clipboardText() == text; }, 5s);
+    waitFor([&] { return clipboardText(selection) == text; }, 5s);
 }
 
 // Ends a process started here and the processes it started (soffice runs
@@ -1071,6 +1095,389 @@ int launcherStopped(const qint64 ownPid, int runs)
     return 0;
 }
 
+
+QString xdotoolOutput(const QStringList& arguments)
+{
+    QProcess tool;
+    tool.start(QStringLiteral("xdotool"), arguments);
+    tool.waitForFinished(10000);
+    return QString::fromUtf8(tool.readAllStandardOutput()).section(u'\n', 0, 0);
+}
+
+// The event loop runs meanwhile, as the application's does: its key source reads there.
+void pressKeys(const QString& keys)
+{
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"),
+                  QStringList{QStringLiteral("key"), QStringLiteral("--clearmodifiers")} + keys.split(u' '));
+    waitFor([&] { return xdotool.state() == QProcess::NotRunning; }, 10s);
+}
+
+// Empties the focused field as the user would: a clipboard manager on the
+// accessibility bus (CopyQ) may be reported focused there instead.
+bool clearByKeys(Target& target)
+{
+    pressKeys(QStringLiteral("ctrl+a BackSpace"));
+    return waitFor([&] { return target.text().isEmpty(); }, 5s);
+}
+
+// Refuses every text, as a layer that finds nothing it can use: the chain goes on to the paste.
+class RefusingInserter final : public AnyInserter {
+public:
+    QCoro::Task<void> insert(QString) override
+    {
+        throw std::runtime_error("refused");
+        co_return;
+    }
+};
+
+// The pasteboard, except that the target's process is stopped as the paste
+// chord goes out and goes on `stop` later, as an application busy or
+// swapped out when the user dictates.
+class StoppingPasteboard final : public platform::Pasteboard {
+public:
+    StoppingPasteboard(std::shared_ptr<platform::Pasteboard> pasteboard, pid_t target, std::chrono::milliseconds stop)
+        : pasteboard_(std::move(pasteboard)), target_(target), stop_(stop)
+    {
+    }
+
+    void setText(platform::PasteboardSelection selection, const QString& text) override
+    {
+        pasteboard_->setText(selection, text);
+    }
+    QCoro::Task<platform::Lending> lend(platform::PasteboardSelection selection, QString text) override
+    {
+        auto loan = co_await pasteboard_->lend(selection, std::move(text));
+        co_return loan ? std::make_shared<Loan>(std::move(loan), target_, stop_) : loan;
+    }
+
+private:
+    class Loan final : public platform::PasteboardLoan {
+    public:
+        Loan(platform::Lending loan, pid_t target, std::chrono::milliseconds stop)
+            : loan_(std::move(loan)), target_(target), stop_(stop)
+        {
+        }
+        void chordSent(std::chrono::milliseconds fetchLimit) override
+        {
+            ::kill(target_, SIGSTOP);
+            QTimer::singleShot(stop_, [pid = target_] { ::kill(pid, SIGCONT); });
+            loan_->chordSent(fetchLimit);
+        }
+        QCoro::Task<platform::LoanProgress> firstFetch() override { return loan_->firstFetch(); }
+        void keep() override { loan_->keep(); }
+        void giveBack() override { loan_->giveBack(); }
+
+    private:
+        platform::Lending loan_;
+        pid_t target_;
+        std::chrono::milliseconds stop_;
+    };
+
+    std::shared_ptr<platform::Pasteboard> pasteboard_;
+    pid_t target_;
+    std::chrono::milliseconds stop_;
+};
+
+int stoppedTarget(const qint64 ownPid, int runs)
+{
+    auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
+    auto injector = std::make_shared<platform::XTestKeyInjector>();
+    auto broker = std::make_shared<platform::X11SelectionBroker>();
+    const QString text = mixedText(20);
+    std::printf("%-4s %-8s %5s %5s %8s %8s %9s %7s %6s  %s\n", "in", "stopped", "runs", "text", "earlier", "neither",
+                "inserted", "failed", "wrong", "outcomes; clipboard after a failure");
+    for (const auto& [toolkit, program, field] :
+         {std::tuple{"Qt", VELLAMOR_QT_TEXT_TARGET, "QtLineEdit"}, std::tuple{"GTK", VELLAMOR_GTK_TEXT_TARGET, "GtkEntry"}}) {
+        Target target(QString::fromUtf8(program), {QString::fromUtf8(field)});
+        if (!target.activate()) {
+            std::fprintf(stderr, "the %s target did not get the focus\n", toolkit);
+            return 1;
+        }
+        for (const auto stop : {1000ms, 7000ms}) {
+            const auto pasteboard =
+                std::make_shared<StoppingPasteboard>(broker, static_cast<pid_t>(target.processId()), stop);
+            // The app's chain where neither the bus nor keys can write: the field is read back.
+            const LayeredInserter chain(std::make_shared<RefusingInserter>(), std::make_shared<RefusingInserter>(),
+                std::make_shared<ClipboardInserter>(pasteboard, injector, nullptr),
+                std::make_shared<DefaultAccessibilityProbe>(bus, injector, [] { return true; }, [] { return false; },
+                                                            ownPid),
+                pasteboard);
+            int got = 0, earlier = 0, neither = 0, inserted = 0, failed = 0, wrong = 0;
+            std::map<QString, int> outcomes;
+            for (int run = 0; run < runs; ++run) {
+                if (!target.activate() || !clearByKeys(target)) {
+                    ++neither;
+                    continue;
+                }
+                const QString before = QStringLiteral("earlier %1").arg(run);
+                copyElsewhere(before);
+                QElapsedTimer elapsed;
+                elapsed.start();
+                const InsertStrategy strategy = runBlocking(chain.insertLayered(text), 60s);
+                // Past the stop, a paste that arrives late shows within this.
+                pause(std::max(0ms, stop - std::chrono::milliseconds(elapsed.elapsed())));
+                waitFor([&] { return !target.text().isEmpty(); }, 3s);
+                pause(500ms);
+                const QString shown = target.text();
+                const QString held = clipboardText();
+                const bool in = shown == text;
+                got += in;
+                earlier += shown.contains(before);
+                neither += !in && !shown.contains(before);
+                const bool told = strategy == InsertStrategy::clipboard;
+                inserted += told;
+                failed += !told;
+                wrong += shown.contains(before) || (told && !in) || (!told && !in && held != text);
+                ++outcomes[rawValue(strategy) + (told ? QString() : held == text ? QStringLiteral("/text")
+                                                        : held == before        ? QStringLiteral("/earlier")
+                                                                                : QStringLiteral("/other"))];
+            }
+            QStringList line;
+            for (const auto& [outcome, count] : outcomes)
+                line << outcome + u' ' + QString::number(count);
+            std::printf("%-4s %5lld ms %5d %5d %8d %8d %9d %7d %6d  %s\n", toolkit,
+                        static_cast<long long>(stop.count()), runs, got, earlier, neither, inserted, failed, wrong,
+                        qPrintable(line.join(QStringLiteral(", "))));
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
+
+// A field of a real application, as the user's own copies and pastes meet it.
+struct AppField {
+    const char* name;
+    // Activates the window and empties the field; false when it did not get the focus.
+    std::function<bool()> focus;
+    std::function<QString()> text;
+    // What the user presses to paste, and which selection that pastes.
+    QString pasteKeys = QStringLiteral("ctrl+v");
+    const char* pastes = "clipboard";
+};
+
+// A page of the browser-fields test page's, its textarea focused.
+AppField browserField(const char* name, test::BrowserPage& page)
+{
+    return {name, [&page] { return page.focus(test::BrowserPage::Field::textarea); },
+            [&page] {
+                QString seen = xdotoolOutput({QStringLiteral("getwindowname"), page.windowId()});
+                if (seen.endsWith(page.titleSuffix()))
+                    seen.chop(page.titleSuffix().size());
+                return seen.mid(3);
+            }};
+}
+
+// Mousepad's document, read over the bus.
+AppField mousepadField(QProcess& mousepad, platform::AtspiAccessibilityBus& bus)
+{
+    mousepad.start(QStringLiteral("mousepad"), {QStringLiteral("--disable-server")});
+    const QString window = xdotoolOutput({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                                          QStringLiteral("--pid"), QString::number(mousepad.processId())});
+    const auto text = [&bus] {
+        const auto element = runBlocking(bus.focusedElement());
+        return element ? runBlocking(bus.text(element)).value_or(QString()) : QString();
+    };
+    return {"mousepad",
+            [window, text] {
+                QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
+                pressKeys(QStringLiteral("ctrl+a Delete"));
+                return waitFor([&] { return text().isEmpty(); }, 5s);
+            },
+            text};
+}
+
+// xterm running cat, which appends what the terminal gets to `log`.
+AppField xtermField(QProcess& xterm, const QString& log)
+{
+    xterm.start(QStringLiteral("xterm"), {QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
+                                          QStringLiteral("stty -icanon -echo; exec cat >> '%1'").arg(log)});
+    const QString window = xdotoolOutput({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                                          QStringLiteral("--class"), QStringLiteral("xterm")});
+    const auto text = [log] {
+        QFile file(log);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    return {"xterm",
+            [window, log, text] {
+                QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
+                QFile(log).resize(0);
+                return text().isEmpty();
+            },
+            text, QStringLiteral("shift+Insert"), "primary"};
+}
+
+// The user's copy of the pasted text (select all, Ctrl+C) made `after` the
+// paste's outcome, in mousepad and a GTK entry: whether the clipboard still
+// holds it 15 s later.
+int userCopy(const qint64 ownPid, int runs)
+{
+    auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
+    ClipboardInserter paste(std::make_shared<platform::X11SelectionBroker>(),
+                            std::make_shared<platform::XTestKeyInjector>(), nullptr);
+    Target entry(QStringLiteral(VELLAMOR_GTK_TEXT_TARGET), {QStringLiteral("GtkEntry")});
+    const AppField gtk{"GTK entry", [&] { return entry.activate() && clearByKeys(entry); }, [&] { return entry.text(); }};
+    QProcess mousepad;
+    const AppField editor = mousepadField(mousepad, *bus);
+    const QString text = mixedText(20);
+    std::printf("%-10s %-9s %5s %6s %5s  %s\n", "in", "copied", "runs", "shown", "kept", "outcomes; clipboard 15 s after when not kept");
+    for (const AppField* field : {&editor, &gtk}) {
+        for (const auto after : {500ms, 3000ms}) {
+            int shown = 0, kept = 0;
+            std::map<QString, int> outcomes;
+            for (int run = 0; run < runs; ++run) {
+                if (!field->focus())
+                    continue;
+                const QString before = QStringLiteral("earlier %1").arg(run);
+                copyElsewhere(before);
+                QString outcome = outcomeOf(paste.insert(text));
+                if (!waitFor([&] { return field->text() == text; }, 10s)) {
+                    ++outcomes[outcome + QStringLiteral("/not shown")];
+                    continue;
+                }
+                ++shown;
+                pause(after);
+                pressKeys(QStringLiteral("ctrl+a ctrl+c"));
+                waitFor([&] { return clipboardText() == text; }, 5s);
+                pause(15s);
+                const QString held = clipboardText();
+                kept += held == text;
+                if (held != text)
+                    outcome += held == before ? QStringLiteral("/earlier") : QStringLiteral("/other");
+                ++outcomes[outcome];
+            }
+            QStringList line;
+            for (const auto& [outcome, count] : outcomes)
+                line << outcome + u' ' + QString::number(count);
+            std::printf("%-10s %6lld ms %5d %6d %5d  %s\n", field->name, static_cast<long long>(after.count()), runs,
+                        shown, kept, qPrintable(line.join(QStringLiteral(", "))));
+            std::fflush(stdout);
+        }
+    }
+    mousepad.kill();
+    mousepad.waitForFinished(3000);
+    return 0;
+}
+
+// Pastes `text` into `field` `runs` times, another text on the clipboard
+// (and PRIMARY) each time; 2 s after each outcome the user presses the paste
+// chord. Prints what that pasted and whether the clipboard holds the user's
+// contents again 15 s later.
+void pasteAfterDictation(ClipboardInserter& paste, const AppField& field, const QString& text, int runs)
+{
+    int shown = 0, earlier = 0, again = 0, other = 0, back = 0;
+    std::map<QString, int> outcomes;
+    for (int run = 0; run < runs; ++run) {
+        // A browser just started may take the first keys late.
+        if (!field.focus() && !field.focus())
+            continue;
+        const QString before = QStringLiteral("earlier %1").arg(run);
+        const QString beforePrimary = QStringLiteral("selected %1").arg(run);
+        copyElsewhere(before);
+        copyElsewhere(beforePrimary, "primary");
+        ++outcomes[outcomeOf(paste.insert(text))];
+        if (!waitFor([&] { return field.text() == text; }, 10s))
+            continue;
+        ++shown;
+        pause(2s);
+        pressKeys(field.pasteKeys);
+        waitFor([&] { return field.text() != text; }, 5s);
+        pause(300ms);
+        const QString pasted = field.text().mid(text.size());
+        const QString expected = qstrcmp(field.pastes, "primary") == 0 ? beforePrimary : before;
+        earlier += pasted == expected;
+        again += pasted == text;
+        if (pasted != expected && pasted != text) {
+            ++other;
+            ++outcomes[QStringLiteral("pasted \"%1\"").arg(pasted.left(24))];
+        }
+        back += waitFor([&] { return clipboardText() == before; }, 15s);
+    }
+    QStringList line;
+    for (const auto& [outcome, count] : outcomes)
+        line << outcome + u' ' + QString::number(count);
+    std::printf("%-9s %5d %6d %8d %5d %6d %9d  %s\n", field.name, runs, shown, earlier, again, other, back,
+                qPrintable(line.join(QStringLiteral(", "))));
+    std::fflush(stdout);
+}
+
+// The app's own chord into a Chromium page busy 1.5 s of 1.6 ("busy") or
+// 4 s of 4.1 ("busy4"), which asks again when next free: what the field
+// shows once the page has had its time.
+void pasteIntoBusyPage(ClipboardInserter& paste, const char* busy, const QString& text, int runs)
+{
+    QUrl address = QUrl::fromLocalFile(QStringLiteral(VELLAMOR_BROWSER_PAGE));
+    address.setFragment(QString::fromLatin1(busy));
+    test::BrowserPage page(address, QStringLiteral("^\\["));
+    const AppField field = browserField(busy, page);
+    int got = 0, earlier = 0, other = 0;
+    std::map<QString, int> outcomes;
+    for (int run = 0; run < runs; ++run) {
+        if (!field.focus() && !field.focus())
+            continue;
+        const QString before = QStringLiteral("earlier %1").arg(run);
+        copyElsewhere(before);
+        ++outcomes[outcomeOf(paste.insert(text))];
+        waitFor([&] { return field.text() == text; }, 10s);
+        pause(6s);
+        const QString shown = field.text();
+        got += shown == text;
+        earlier += shown.contains(before);
+        other += shown != text && !shown.contains(before);
+    }
+    QStringList line;
+    for (const auto& [outcome, count] : outcomes)
+        line << outcome + u' ' + QString::number(count);
+    std::printf("Chromium %-5s %5d %5d %8d %6d  %s\n", busy, runs, got, earlier, other,
+                qPrintable(line.join(QStringLiteral(", "))));
+    std::fflush(stdout);
+}
+
+// The user's paste chord 2 s after a pasted dictation's outcome, seen as the
+// application sees it (its hotkey monitor started, told of the app's own
+// keys): what it pastes in Chromium, Firefox, mousepad and xterm (PRIMARY,
+// Shift+Insert); and what busy Chromium pages show for the app's own chord.
+int userPaste(const qint64 ownPid, int runs)
+{
+    auto broker = std::make_shared<platform::X11SelectionBroker>();
+    Published<bool> toggle(false);
+    HotkeyMonitor monitor(std::make_unique<platform::X11KeySource>(), toggle);
+    monitor.setPasteObserver([broker] { broker->userPasted(); });
+    monitor.start(HotkeyMode::hold, std::nullopt, [](const HotkeyEvent&) {});
+    ClipboardInserter paste(broker, std::make_shared<platform::XTestKeyInjector>(),
+                            [&monitor](bool ignoring) { monitor.setIgnoringSyntheticInput(ignoring); });
+    const QString text = mixedText(20);
+    std::printf("%-9s %5s %6s %8s %5s %6s %9s  %s\n", "in", "runs", "shown", "earlier", "text", "other", "clip back",
+                "outcomes");
+    {
+        test::BrowserPage chromium(QStringLiteral(VELLAMOR_BROWSER_PAGE));
+        pasteAfterDictation(paste, browserField("Chromium", chromium), text, runs);
+    }
+    {
+        test::BrowserPage firefox(test::BrowserPage::Browser::firefox, QStringLiteral(VELLAMOR_BROWSER_PAGE));
+        pasteAfterDictation(paste, browserField("Firefox", firefox), text, runs);
+    }
+    {
+        auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
+        QProcess mousepad;
+        pasteAfterDictation(paste, mousepadField(mousepad, *bus), text, runs);
+        mousepad.kill();
+        mousepad.waitForFinished(3000);
+    }
+    {
+        QProcess xterm;
+        QTemporaryDir logs;
+        pasteAfterDictation(paste, xtermField(xterm, logs.filePath(QStringLiteral("xterm"))), text, runs);
+        xterm.kill();
+        xterm.waitForFinished(3000);
+    }
+    std::printf("\n%-14s %5s %5s %8s %6s  %s\n", "busy page", "runs", "text", "earlier", "other", "outcomes");
+    for (const char* busy : {"busy", "busy4"})
+        pasteIntoBusyPage(paste, busy, text, runs);
+    monitor.stop();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -1102,6 +1509,12 @@ int main(int argc, char** argv)
         return pasteLoan(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--launcher-stopped"))
         return launcherStopped(ownPid, std::max(1, arguments.value(2).toInt()));
+    if (arguments.value(1) == QStringLiteral("--stopped-target"))
+        return stoppedTarget(ownPid, std::max(1, arguments.value(2).toInt()));
+    if (arguments.value(1) == QStringLiteral("--user-copy"))
+        return userCopy(ownPid, std::max(1, arguments.value(2).toInt()));
+    if (arguments.value(1) == QStringLiteral("--user-paste"))
+        return userPaste(ownPid, std::max(1, arguments.value(2).toInt()));
     if (arguments.value(1) == QStringLiteral("--order"))
         return order(ownPid, std::max(1, arguments.value(2).toInt()));
     return timings(ownPid);

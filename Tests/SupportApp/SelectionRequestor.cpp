@@ -4,6 +4,7 @@
 #include <map>
 
 #include <poll.h>
+#include <xcb/xfixes.h>
 
 namespace vellamor::test {
 
@@ -79,7 +80,7 @@ xcb_generic_event_t* SelectionRequestor::waitFor(uint8_t type, std::chrono::stea
 
 std::optional<std::vector<QByteArray>> SelectionRequestor::read(const QByteArray& selection,
                                                                const std::vector<QByteArray>& targets, bool multiple,
-                                                               std::chrono::milliseconds limit)
+                                                               std::chrono::milliseconds limit, xcb_timestamp_t time)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     std::vector<xcb_atom_t> properties;
@@ -92,9 +93,9 @@ std::optional<std::vector<QByteArray>> SelectionRequestor::read(const QByteArray
         const xcb_atom_t list = atom("TEST_MULTIPLE");
         xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window_, list, atom("ATOM_PAIR"), 32,
                             uint32_t(pairs.size()), pairs.data());
-        xcb_convert_selection(connection_, window_, atom(selection), atom("MULTIPLE"), list, XCB_CURRENT_TIME);
+        xcb_convert_selection(connection_, window_, atom(selection), atom("MULTIPLE"), list, time);
     } else {
-        xcb_convert_selection(connection_, window_, atom(selection), pairs[0], pairs[1], XCB_CURRENT_TIME);
+        xcb_convert_selection(connection_, window_, atom(selection), pairs[0], pairs[1], time);
     }
     xcb_generic_event_t* notify = waitFor(XCB_SELECTION_NOTIFY, deadline);
     const bool refused = !notify || reinterpret_cast<xcb_selection_notify_event_t*>(notify)->property == XCB_ATOM_NONE;
@@ -135,6 +136,37 @@ std::optional<std::vector<QByteArray>> SelectionRequestor::read(const QByteArray
     for (const xcb_atom_t property : properties)
         data.push_back(parts[property].data);
     return data;
+}
+
+xcb_timestamp_t SelectionRequestor::serverTime()
+{
+    const xcb_atom_t property = atom("TEST_SERVER_TIME");
+    xcb_change_property(connection_, XCB_PROP_MODE_APPEND, window_, property, XCB_ATOM_STRING, 8, 0, nullptr);
+    while (xcb_generic_event_t* event =
+               waitFor(XCB_PROPERTY_NOTIFY, std::chrono::steady_clock::now() + std::chrono::seconds(30))) {
+        const auto* change = reinterpret_cast<xcb_property_notify_event_t*>(event);
+        const xcb_timestamp_t time = change->atom == property ? change->time : XCB_CURRENT_TIME;
+        free(event);
+        if (time != XCB_CURRENT_TIME)
+            return time;
+    }
+    return XCB_CURRENT_TIME;
+}
+
+void SelectionRequestor::watchOwner(const QByteArray& selection)
+{
+    free(xcb_xfixes_query_version_reply(connection_, xcb_xfixes_query_version(connection_, 5, 0), nullptr));
+    fixesEvent_ = xcb_get_extension_data(connection_, &xcb_xfixes_id)->first_event + XCB_XFIXES_SELECTION_NOTIFY;
+    xcb_xfixes_select_selection_input(connection_, window_, atom(selection),
+                                      XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER);
+    xcb_flush(connection_);
+}
+
+bool SelectionRequestor::waitForOwnerChange(std::chrono::milliseconds limit)
+{
+    xcb_generic_event_t* event = waitFor(fixesEvent_, std::chrono::steady_clock::now() + limit);
+    free(event);
+    return event != nullptr;
 }
 
 } // namespace vellamor::test

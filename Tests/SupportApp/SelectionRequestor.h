@@ -23,9 +23,18 @@ public:
     SelectionRequestor& operator=(const SelectionRequestor&) = delete;
 
     // The data of each of `targets`, in order; none when the owner refused
-    // one or did not finish within `limit`.
+    // one or did not finish within `limit`. Stamped with `time`, as a paste
+    // is with its key's time.
     std::optional<std::vector<QByteArray>> read(const QByteArray& selection, const std::vector<QByteArray>& targets,
-                                                bool multiple, std::chrono::milliseconds limit = std::chrono::seconds(30));
+                                                bool multiple, std::chrono::milliseconds limit = std::chrono::seconds(30),
+                                                xcb_timestamp_t time = XCB_CURRENT_TIME);
+    // The X server's time now.
+    xcb_timestamp_t serverTime();
+    // From now on, notes each time `selection` is taken (also by its owner
+    // anew); waits for the next one. Another call of this class meanwhile
+    // may miss it.
+    void watchOwner(const QByteArray& selection);
+    bool waitForOwnerChange(std::chrono::milliseconds limit = std::chrono::seconds(30));
 
 private:
     xcb_atom_t atom(const QByteArray& name);
@@ -36,6 +45,7 @@ private:
     xcb_connection_t* connection_ = nullptr;
     xcb_window_t root_ = XCB_WINDOW_NONE;
     xcb_window_t window_ = XCB_WINDOW_NONE;
+    uint8_t fixesEvent_ = 0;
 };
 
 } // namespace vellamor::test

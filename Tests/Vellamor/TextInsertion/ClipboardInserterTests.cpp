@@ -313,6 +313,21 @@ TEST_F(ClipboardInserterTest, EveryoneGetsWhatTheLoanDecidesUntilTheUsersContent
     }
 }
 
+// Chromium keeps what it read of the clipboard until it changes hands: the
+// clipboard is taken anew with the user's contents the moment their paste
+// chord is seen, or Chromium pastes the dictation again without asking.
+TEST_F(ClipboardInserterTest, TheClipboardChangesHandsAsSoonAsTheUserPastes)
+{
+    pasteboard_->at(2000ms, [](FakePasteboard& p) { p.userPasted(); });
+    EXPECT_NO_THROW(runBlocking(paste(QStringLiteral("pasted"))));
+    pasteboard_->runFor(2001ms);
+
+    const auto& writes = pasteboard_->writes();
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes.back().entries, earlierClipboard);
+    EXPECT_LE(writes.back().at - writes.front().at, 2001ms);
+}
+
 // A second dictation right after the first: its paste does not wait for the
 // first loan, and the user's own contents are what finally comes back.
 TEST_F(ClipboardInserterTest, ASecondPasteDuringALoanLendsTheUsersContentsOn)

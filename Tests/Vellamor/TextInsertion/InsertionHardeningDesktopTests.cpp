@@ -224,6 +224,37 @@ TEST_F(InsertionHardeningDesktopTest, AManagerThatReownsTheTextGetsTheUsersConte
     }
 }
 
+// The user's paste chord gives their contents back and the clipboard is
+// taken anew; the target's request for that paste, stamped with the chord's
+// time and read late, is served their contents, not refused as meant for an
+// owner before.
+TEST_F(InsertionHardeningDesktopTest, TheUsersPasteStampedBeforeTheClipboardIsTakenAnewGetsTheirContents)
+{
+    QProcess owner;
+    ASSERT_TRUE(startClipboardOwner(owner));
+    SelectionRequestor target;
+    platform::X11SelectionBroker::Limits limits = shortLoans();
+    limits.ledger.loan.grace = 30s;
+    platform::X11SelectionBroker broker(limits);
+    const auto loan = runBlocking(broker.lend(platform::PasteboardSelection::clipboard, QStringLiteral("文🎉")));
+    ASSERT_NE(loan, nullptr);
+    loan->chordSent(30s);
+    ASSERT_TRUE(target.read("CLIPBOARD", {"UTF8_STRING"}, false).has_value());
+    EXPECT_EQ(runBlocking(loan->firstFetch(), 20s), platform::LoanProgress::fetched);
+    // Pressed past the moment the app's own chord could still be seen.
+    const auto late = std::chrono::steady_clock::now() + limits.ledger.loan.ownChordEcho;
+    ASSERT_TRUE(waitUntil([&] { return std::chrono::steady_clock::now() >= late; }));
+    const xcb_timestamp_t chord = target.serverTime();
+    ASSERT_TRUE(waitUntil([&] { return target.serverTime() != chord; }));
+
+    target.watchOwner("CLIPBOARD");
+    broker.userPasted();
+    ASSERT_TRUE(target.waitForOwnerChange());
+    const auto pasted = target.read("CLIPBOARD", {"UTF8_STRING"}, false, 30s, chord);
+    ASSERT_TRUE(pasted.has_value());
+    EXPECT_EQ(QString::fromUtf8(pasted->front()), QStringLiteral("earlier 文本"));
+}
+
 // Another program copies once the target has the text, while the paste still
 // holds the clipboard: that copy stays, the earlier contents do not come back
 // over it.

@@ -225,6 +225,9 @@ private:
         explicit Slot(Ledger ledger) : ledger(std::move(ledger)) {}
         xcb_atom_t atom = XCB_ATOM_NONE;
         // The server time this process last took it at.
+        xcb_timestamp_t takenAt = XCB_CURRENT_TIME;
+        // The server time it has owned it since, though it may have taken it
+        // anew meanwhile: requests stamped earlier were meant for another owner.
         xcb_timestamp_t since = XCB_CURRENT_TIME;
         Ledger ledger;
     };
@@ -348,7 +351,7 @@ private:
                 request.client == display_.clientOf(display_.ownerOf(display_.atom("CLIPBOARD_MANAGER")));
         const Ledger::Served served = slot->ledger.request(request, Clock::now());
         carryOut(which);
-        SelectionServer::Offer offer{served.contents, slot->since, std::nullopt};
+        SelectionServer::Offer offer{served.contents, slot->takenAt, std::nullopt};
         if (served.loan)
             offer.tag = SelectionServer::Tag{which, *served.loan, request, served.counts};
         return offer;
@@ -398,7 +401,11 @@ private:
         const xcb_timestamp_t time = display_.serverTime();
         if (!display_.take(slot.atom, time))
             return false;
-        slot.since = time;
+        // Taken anew from itself, a request stamped in between (the user's
+        // paste whose chord gave their contents back) was meant for it all the same.
+        if (!slot.ledger.owned())
+            slot.since = time;
+        slot.takenAt = time;
         return true;
     }
 
@@ -408,8 +415,8 @@ private:
         if (!found || owner == display_.window())
             return;
         auto& [which, slot] = *found;
-        // Taken back since: the change is older than this process's ownership.
-        if (!slot->ledger.owned() || (time != XCB_CURRENT_TIME && time < slot->since))
+        // Taken back since: the change is older than this process's last take.
+        if (!slot->ledger.owned() || (time != XCB_CURRENT_TIME && time < slot->takenAt))
             return;
         const uint32_t client = display_.clientOf(owner);
         const xcb_window_t manager = display_.ownerOf(display_.atom("CLIPBOARD_MANAGER"));
