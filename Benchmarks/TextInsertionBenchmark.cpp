@@ -431,12 +431,18 @@ private:
     double longest_ = 0;
 };
 
+// The application's layered inserter over `bus`, the accessibility switch on.
+LayeredInserter systemChain(std::shared_ptr<platform::AccessibilityBus> bus)
+{
+    return SystemLayeredInserter::make(std::move(bus), std::make_shared<platform::XTestKeyInjector>(),
+                                       std::make_shared<platform::X11SelectionBroker>(), [] { return true; }, nullptr,
+                                       nullptr);
+}
+
 int longTexts(const qint64 ownPid)
 {
     auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
-    const LayeredInserter chain = SystemLayeredInserter::make(
-        bus, std::make_shared<platform::XTestKeyInjector>(), std::make_shared<platform::X11SelectionBroker>(),
-        [] { return true; }, nullptr, nullptr);
+    const LayeredInserter chain = systemChain(bus);
     Target target(QStringLiteral(VELLAMOR_GTK_TEXT_TARGET), {QStringLiteral("GtkTextView")});
     if (!target.activate()) {
         std::fprintf(stderr, "the GTK target did not get the focus\n");
@@ -467,9 +473,7 @@ int longTexts(const qint64 ownPid)
 
 int readOnly(const qint64 ownPid, int runs)
 {
-    const LayeredInserter chain = SystemLayeredInserter::make(
-        std::make_shared<platform::AtspiAccessibilityBus>(ownPid), std::make_shared<platform::XTestKeyInjector>(),
-        std::make_shared<platform::X11SelectionBroker>(), [] { return true; }, nullptr, nullptr);
+    const LayeredInserter chain = systemChain(std::make_shared<platform::AtspiAccessibilityBus>(ownPid));
     const QString shown = QStringLiteral("fourteen chars");
     Target target(QStringLiteral(VELLAMOR_GTK_TEXT_TARGET), {QStringLiteral("GtkReadOnlyTextView"), shown});
     if (!target.activate()) {
@@ -526,9 +530,7 @@ void timeStalls(const LayeredInserter& chain, const QString& text, int runs)
 
 int busy(const qint64 ownPid, int runs)
 {
-    const LayeredInserter chain = SystemLayeredInserter::make(
-        std::make_shared<platform::AtspiAccessibilityBus>(ownPid), std::make_shared<platform::XTestKeyInjector>(),
-        std::make_shared<platform::X11SelectionBroker>(), [] { return true; }, nullptr, nullptr);
+    const LayeredInserter chain = systemChain(std::make_shared<platform::AtspiAccessibilityBus>(ownPid));
     Target target(QStringLiteral(VELLAMOR_SLOW_TEXT_TARGET), {QStringLiteral("busy")});
     if (!target.activate()) {
         std::fprintf(stderr, "the busy target did not get the focus\n");
@@ -716,8 +718,7 @@ const char* verdict(InsertStrategy strategy, const QString& shown, const QString
 int writerPageBreak(const qint64 ownPid, int runs)
 {
     auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
-    const LayeredInserter chain = SystemLayeredInserter::make(bus, std::make_shared<platform::XTestKeyInjector>(),
-        std::make_shared<platform::X11SelectionBroker>(), [] { return true; }, nullptr, nullptr);
+    const LayeredInserter chain = systemChain(bus);
     Writer office(*bus);
     if (!office.started())
         return 1;
@@ -760,8 +761,7 @@ int writerPageBreak(const qint64 ownPid, int runs)
 int writerSelectEnd(const qint64 ownPid, int runs)
 {
     auto bus = std::make_shared<platform::AtspiAccessibilityBus>(ownPid);
-    const LayeredInserter chain = SystemLayeredInserter::make(bus, std::make_shared<platform::XTestKeyInjector>(),
-        std::make_shared<platform::X11SelectionBroker>(), [] { return true; }, nullptr, nullptr);
+    const LayeredInserter chain = systemChain(bus);
     Writer office(*bus);
     if (!office.started())
         return 1;
