@@ -124,14 +124,6 @@ std::optional<QString> FakePasteboard::text(PasteboardSelection selection) const
     return textOf(contents(selection));
 }
 
-std::vector<std::optional<QString>> FakePasteboard::fetched() const
-{
-    std::vector<std::optional<QString>> texts;
-    for (const Fetch& fetch : fetches_)
-        texts.push_back(fetch.text);
-    return texts;
-}
-
 std::optional<QString> FakePasteboard::served(PasteboardSelection selection, Client client)
 {
     advance();

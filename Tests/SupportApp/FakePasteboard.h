@@ -60,8 +60,7 @@ public:
     // What a request by `client` would get now.
     std::optional<QString> served(platform::PasteboardSelection selection, Client client);
     const std::vector<Write>& writes() const { return writes_; }
-    // The text each request got, in order.
-    std::vector<std::optional<QString>> fetched() const;
+    // Who asked for the text and what each got, in order.
     const std::vector<Fetch>& fetches() const { return fetches_; }
 
     // lend() on that selection is refused and changes nothing.

@@ -11,6 +11,14 @@
 
 namespace vellamor::platform {
 
+struct SelectionLedgerTiming {
+    ClipboardLoan::Timing loan;
+    // A new owner that read the text from this process this shortly before it
+    // took the selection copied it: a clipboard manager that re-owns every
+    // change, not the user.
+    std::chrono::milliseconds reownWindow{1000};
+};
+
 // One selection as this process keeps it: whether it owns it, what it
 // serves, the text lent on it, and when whose contents go back. The
 // selection broker drives it from the display's events and the tests' double
@@ -25,13 +33,7 @@ public:
     using Window = std::uint32_t;
     using LoanId = std::uint64_t;
 
-    struct Timing {
-        ClipboardLoan::Timing loan;
-        // A new owner that read the text from this process this shortly
-        // before it took the selection copied it: a clipboard manager that
-        // re-owns every change, not the user.
-        std::chrono::milliseconds reownWindow{1000};
-    };
+    using Timing = SelectionLedgerTiming;
 
     // Take the selection with `contents`: while this process still owns it,
     // or, with `from`, while that window does; not once the selection has
@@ -266,12 +268,6 @@ public:
     std::optional<Take> takeTake() { return std::exchange(actions_.take, std::nullopt); }
 
     std::optional<TimePoint> nextChange() const { return loan_ ? loan_->logic.nextChange() : std::nullopt; }
-
-    // Where the selection was lost to a re-owning manager: the window, while the loan waits to reclaim.
-    std::optional<Window> reownedBy() const
-    {
-        return loan_ && loan_->logic.reclaimAt() ? loan_->lostTo : std::nullopt;
-    }
 
 private:
     struct Loan {

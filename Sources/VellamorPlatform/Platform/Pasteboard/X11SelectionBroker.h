@@ -1,7 +1,6 @@
 #pragma once
 
 #include "Platform/Pasteboard/Pasteboard.h"
-#include "Platform/Pasteboard/SelectionDisplay.h"
 #include "Platform/Pasteboard/SelectionLedger.h"
 
 #include <chrono>
@@ -28,7 +27,7 @@ public:
         // The hand-over to a clipboard manager at quit, within the quit's
         // own bound (QuitWatchdog); managers read the clipboard in milliseconds.
         std::chrono::milliseconds handOver{1500};
-        SelectionLedger<SelectionContents>::Timing ledger;
+        SelectionLedgerTiming ledger;
     };
 
     // Connects to $DISPLAY; without a display nothing is served and every
